@@ -1,0 +1,100 @@
+#include "model/KeyboardShortcut.h"
+
+#include "platform/Json.h"
+#include "platform/Text.h"
+
+#include <QHashFunctions>
+
+namespace velmor {
+
+const KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::shift{1};
+const KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::control{2};
+const KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::option{4};
+const KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::command{8};
+
+KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::fromEventFlags(std::uint64_t flags)
+{
+    Modifiers result;
+    if (flags & 0x20000)
+        result |= shift;
+    if (flags & 0x40000)
+        result |= control;
+    if (flags & 0x80000)
+        result |= option;
+    if (flags & 0x100000)
+        result |= command;
+    return result;
+}
+
+bool KeyboardShortcut::Modifiers::insert(Modifiers m)
+{
+    const bool isNew = !contains(m);
+    rawValue_ |= m.rawValue_;
+    return isNew;
+}
+
+std::optional<KeyboardShortcut::Modifiers> KeyboardShortcut::Modifiers::remove(Modifiers m)
+{
+    const Modifiers removed = *this & m;
+    rawValue_ &= ~m.rawValue_;
+    if (removed.isEmpty())
+        return std::nullopt;
+    return removed;
+}
+
+QString KeyboardShortcut::Modifiers::symbols() const
+{
+    QString glyphs;
+    if (contains(control))
+        glyphs += QChar(0x2303);
+    if (contains(option))
+        glyphs += QChar(0x2325);
+    if (contains(shift))
+        glyphs += QChar(0x21E7);
+    if (contains(command))
+        glyphs += QChar(0x2318);
+    return glyphs;
+}
+
+KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::fromJson(const QJsonValue& value, const QString& path)
+{
+    return Modifiers(json::toInteger<RawValue>(value, path));
+}
+
+QString KeyboardShortcut::displayText() const { return modifiers.symbols() + key.toUpper(); }
+
+bool KeyboardShortcut::operator==(const KeyboardShortcut& other) const
+{
+    return keyCode == other.keyCode && text::canonicallyEqual(key, other.key) && modifiers == other.modifiers;
+}
+
+QJsonObject KeyboardShortcut::toJson() const
+{
+    return json::ObjectWriter()
+        .set("keyCode", static_cast<int>(keyCode))
+        .set("key", key)
+        .set("modifiers", modifiers.toJson())
+        .take();
+}
+
+KeyboardShortcut KeyboardShortcut::fromJson(const QJsonValue& value, const QString& path)
+{
+    const json::ObjectReader reader(value, path);
+    KeyboardShortcut shortcut;
+    shortcut.keyCode = reader.integer<std::uint16_t>("keyCode");
+    shortcut.key = reader.string("key");
+    shortcut.modifiers = reader.decode<Modifiers>("modifiers");
+    return shortcut;
+}
+
+size_t qHash(const KeyboardShortcut::Modifiers& modifiers, size_t seed) noexcept
+{
+    return ::qHash(static_cast<qint64>(modifiers.rawValue()), seed);
+}
+
+size_t qHash(const KeyboardShortcut& shortcut, size_t seed) noexcept
+{
+    return qHashMulti(seed, shortcut.keyCode, text::canonicalForm(shortcut.key), shortcut.modifiers);
+}
+
+} // namespace velmor

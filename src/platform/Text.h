@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <algorithm>
+#include <functional>
+
+// String rules of the stored data: how names are compared and lists ordered.
+namespace velmor::text {
+
+// Full Unicode lower-casing, without trimming (how profile and tool names compare).
+QString lowercased(const QString& s);
+
+// Unicode text equality: canonically equivalent strings are equal.
+bool canonicallyEqual(const QString& a, const QString& b);
+// A form of the text that is equal for canonically equivalent strings (for hashing).
+QString canonicalForm(const QString& s);
+
+// Localized, case-insensitive comparison of names shown to the user: <0, 0, >0.
+int localizedCaseInsensitiveCompare(const QString& a, const QString& b);
+
+// Stable sort of a list shown to the user by a name taken from each item.
+template <typename T, typename NameOf>
+void sortLocalized(QList<T>& items, NameOf nameOf)
+{
+    std::stable_sort(items.begin(), items.end(), [&](const T& a, const T& b) {
+        return localizedCaseInsensitiveCompare(std::invoke(nameOf, a), std::invoke(nameOf, b)) < 0;
+    });
+}
+
+} // namespace velmor::text

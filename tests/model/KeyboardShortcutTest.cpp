@@ -1,0 +1,101 @@
+#include "model/KeyboardShortcut.h"
+#include "platform/Json.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using namespace velmor;
+using Mods = KeyboardShortcut::Modifiers;
+
+namespace {
+KeyboardShortcut decode(const char* text) { return KeyboardShortcut::fromJson(json::parse(text)); }
+} // namespace
+
+TEST(KeyboardShortcutModifiers, SetAlgebraWorksOnRawBits)
+{
+    Mods mods{Mods::shift, Mods::command};
+    EXPECT_EQ(mods.rawValue(), 9);
+    EXPECT_TRUE(mods.contains(Mods::shift));
+    EXPECT_FALSE(mods.contains(Mods{Mods::shift, Mods::control}));
+    EXPECT_TRUE(Mods::shift.isSubset(mods));
+    EXPECT_TRUE(mods.isSuperset(Mods::command));
+    EXPECT_TRUE(mods.isDisjoint(Mods::option));
+    EXPECT_EQ((mods ^ Mods{Mods::shift, Mods::option}).rawValue(), 12);
+    EXPECT_EQ((mods - Mods::shift).rawValue(), 8);
+    EXPECT_TRUE(Mods{}.isEmpty());
+    EXPECT_EQ(Mods{std::initializer_list<Mods>{}}.rawValue(), 0);
+
+    EXPECT_FALSE(mods.insert(Mods::shift));
+    EXPECT_TRUE(mods.insert(Mods::option));
+    EXPECT_EQ(mods.remove(Mods::control), std::nullopt);
+    EXPECT_EQ(mods.remove(Mods{Mods::option, Mods::control}), Mods::option);
+    EXPECT_EQ(mods.rawValue(), 9);
+}
+
+TEST(KeyboardShortcutModifiers, GlyphsFollowControlOptionShiftCommandOrder)
+{
+    EXPECT_EQ(Mods(15).symbols(), QStringLiteral("⌃⌥⇧⌘"));
+    EXPECT_EQ(Mods(19).symbols(), QStringLiteral("⌃⇧")); // bit 16 adds nothing
+    EXPECT_EQ(Mods(0).symbols(), QString());
+    EXPECT_EQ(Mods(9).symbols(), QStringLiteral("⇧⌘"));
+}
+
+TEST(KeyboardShortcutModifiers, EventFlagsMapOnlyTheFourModifierBits)
+{
+    EXPECT_EQ(Mods::fromEventFlags(0x20000 | 0x80000 | 0x100000).rawValue(), 13);
+    EXPECT_EQ(Mods::fromEventFlags(0x40000).rawValue(), 2);
+    EXPECT_TRUE(Mods::fromEventFlags(0x10000).isEmpty()); // caps lock
+    EXPECT_TRUE(Mods::fromEventFlags(0xFFFFull << 32 | 0x1FF).isEmpty());
+}
+
+TEST(KeyboardShortcut, JsonKeepsUnknownModifierBitsAndIgnoresUnknownKeys)
+{
+    const KeyboardShortcut s = decode(R"({"keyCode": 13, "key": "W", "modifiers": 19, "extra": [1]})");
+    EXPECT_EQ(s.keyCode, 13);
+    EXPECT_EQ(s.modifiers.rawValue(), 19);
+    const QJsonObject out = s.toJson();
+    EXPECT_EQ(out.value("modifiers").toInteger(), 19);
+    EXPECT_EQ(out.keys(), (QStringList{"key", "keyCode", "modifiers"}));
+    EXPECT_EQ(KeyboardShortcut::fromJson(out), s);
+
+    const KeyboardShortcut wide = decode(R"({"keyCode": 65535, "key": "", "modifiers": -9223372036854775808})");
+    EXPECT_EQ(wide.keyCode, 65535);
+    EXPECT_EQ(KeyboardShortcut::fromJson(wide.toJson()).modifiers.rawValue(), std::numeric_limits<qint64>::min());
+}
+
+TEST(KeyboardShortcut, DecodingRejectsOutOfRangeMissingAndMistypedFields)
+{
+    EXPECT_THROW(decode(R"({"keyCode": 70000, "key": "W", "modifiers": 0})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": -1, "key": "W", "modifiers": 0})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": 1.5, "key": "W", "modifiers": 0})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": 13, "modifiers": 0})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": 13, "key": null, "modifiers": 0})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": 13, "key": "W"})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": "13", "key": "W", "modifiers": 0})"), json::DecodeError);
+    EXPECT_THROW(decode(R"({"keyCode": 13, "key": "W", "modifiers": 1e19})"), json::DecodeError);
+}
+
+TEST(KeyboardShortcut, EqualityAndHashingFollowCanonicalKeyText)
+{
+    const KeyboardShortcut lower{13, "w", {}};
+    const KeyboardShortcut upper{13, "W", {}};
+    EXPECT_NE(lower, upper);
+
+    const KeyboardShortcut composed{1, QString(QChar(0x00E9)), Mods::shift};
+    const KeyboardShortcut decomposed{1, QString("e") + QChar(0x0301), Mods::shift};
+    EXPECT_EQ(composed, decomposed);
+    EXPECT_EQ(qHash(composed), qHash(decomposed));
+    EXPECT_NE(composed, (KeyboardShortcut{1, composed.key, Mods::control}));
+    EXPECT_NE(composed, (KeyboardShortcut{2, composed.key, Mods::shift}));
+
+    const QSet<KeyboardShortcut> set{composed, decomposed, upper};
+    EXPECT_EQ(set.size(), 2);
+}
+
+TEST(KeyboardShortcut, DisplayTextIsGlyphsThenUpperCasedKey)
+{
+    EXPECT_EQ((KeyboardShortcut{1, "s", Mods{Mods::control, Mods::shift}}).displayText(), QStringLiteral("⌃⇧S"));
+    EXPECT_EQ((KeyboardShortcut{121, "PageDown", {}}).displayText(), QStringLiteral("PAGEDOWN"));
+    EXPECT_EQ((KeyboardShortcut{48, "⇥", Mods::command}).displayText(), QStringLiteral("⌘⇥"));
+}
