@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <utility>
+
 namespace velmor {
 
 // One SVG file of the custom icons folder. The file name is unique within the

@@ -2,6 +2,8 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
+
 namespace velmor {
 
 CustomIconImageCache::CustomIconImageCache(qsizetype maxBytes) : images_(maxBytes) {}

@@ -74,9 +74,9 @@ QList<CustomIcon> CustomIconLibrary::loadCustomIcons()
 
 std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName)
 {
+    installBundledCustomIcons();
     if (!isPlainFileName(fileName))
         return std::nullopt;
-    installBundledCustomIcons();
     if (auto cached = cache_.image(fileName))
         return cached;
     const quint64 generation = cache_.generation();
