@@ -10,6 +10,8 @@ bool isUnnamedButtonId(const QString& buttonId)
     return buttonId == unmappedButtonId || buttonId.startsWith(u"USAGE_");
 }
 
+bool acceptsUnnamedButtonIds(const QString& templateId) { return templateId.startsWith(u"hid_"); }
+
 ResolvedButtonId resolveButtonId(const QHash<std::uint32_t, QString>* customUsages, std::uint32_t usageKey,
                                  std::int64_t value, bool isSpeechMike)
 {

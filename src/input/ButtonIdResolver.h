@@ -24,8 +24,10 @@ struct ResolvedButtonId {
 
 inline const QString unmappedButtonId = QStringLiteral("UNMAPPED");
 
-// "UNMAPPED" or a "USAGE_" id: only templates of user-described devices take those.
+// "UNMAPPED" or a "USAGE_" id: a usage nothing names.
 bool isUnnamedButtonId(const QString& buttonId);
+// Only templates of user-described devices ("hid_…") take unnamed ids as buttons.
+bool acceptsUnnamedButtonIds(const QString& templateId);
 
 // The button a pressed usage stands for, first hit wins: the user's names for
 // the device's usages (`customUsages`, null when it has none); for the
