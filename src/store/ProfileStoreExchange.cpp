@@ -1,9 +1,11 @@
 #include "model/ProfileTemplates.h"
+#include "platform/Text.h"
 #include "store/ProfileExchange.h"
 #include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "store/ToolIdMap.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace velmor {
