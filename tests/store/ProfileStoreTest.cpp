@@ -15,8 +15,6 @@ using NoticeList = QList<std::pair<QString, QString>>;
 
 namespace {
 
-const std::pair<QString, QString> restored{"Restored from Backup", "Your previous profile data has been restored."};
-
 class ProfileStoreTest : public StoreFixture {
 protected:
     QStringList files() const { return QDir(supportDir.path()).entryList(QDir::Files, QDir::Name); }
@@ -215,7 +213,7 @@ TEST_F(ProfileStoreTest, BackupIsRestoredWhenTheFileIsGoneAfterAFailedSave)
                                     "The profiles file could not be read and was kept as profiles.json.damaged. "
                                     "Your profiles were loaded from the backup."},
                                    {"Save Failed", "Failed to save profiles: Disk quota exceeded"},
-                                   restored}));
+                                   {"Restored from Backup", "Your previous profile data has been restored."}}));
     EXPECT_EQ(profilesOnDisk(), backup);
     EXPECT_EQ(readFile(supportPath("profiles.json.damaged")), "unreadable");
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Backup"});
