@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace velmor {
@@ -141,6 +142,9 @@ public:
     void resetLayout(const QString& deviceId);
     void importLayout(const QString& path);
     void importLayoutsFromBundle();
+    // Start-up, after importLayoutsFromBundle(): "layout_overrides.json" over the
+    // bundle's layouts, device by device; a missing or broken file is skipped.
+    void loadLayoutOverrides();
     void saveLayoutOverrides();
 
     // Custom usage maps
@@ -174,8 +178,9 @@ private:
     void observeApplicationState();
     // The first mapping of the active user profile for this device button.
     std::optional<ButtonMapping> mappingFor(const QString& deviceId, const QString& buttonId) const;
-    // The tool a running repeat may still send, or none when its binding changed.
-    std::optional<RadiologyTool> repeatableTool(const RepeatKey& key, const RepeatTask& task) const;
+    // The mapping and tool a running repeat may still send, or none when its
+    // binding changed or its tool is disabled.
+    std::optional<std::pair<ButtonMapping, RadiologyTool>> currentBinding(const RepeatTask& task) const;
     void scheduleRepeat(const RepeatKey& key);
     void repeatTick(const RepeatKey& key);
     // Ends repeats whose binding or tool changed and forgets toggle steps of gone mappings.

@@ -19,6 +19,7 @@ void AppModel::setOverlayFrame(const NormalizedRect&, const QString&, const QStr
 void AppModel::resetLayout(const QString&) {}
 void AppModel::importLayout(const QString&) {}
 void AppModel::importLayoutsFromBundle() {}
+void AppModel::loadLayoutOverrides() {}
 void AppModel::saveLayoutOverrides() {}
 
 QString AppModel::customUsagesURL() const { return {}; }
