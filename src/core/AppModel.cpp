@@ -45,6 +45,12 @@ AppModel::AppModel()
             inputSource_->selectDevice(*profile.selectedDeviceId);
         profileStore_->activePacsProfileId.set(profile.pacsProfileId);
     }
+    // The input source's first values arrive on the next turns of the main queue
+    // and would put its default device back over the user's; select it again after them.
+    postToMain([weak = std::weak_ptr(self_)] {
+        if (const auto self = weak.lock())
+            (*self)->applySelectedDevice();
+    });
 
     // 10–11
     importLayoutsFromBundle();
@@ -111,6 +117,12 @@ void AppModel::installCallbacks()
     };
 }
 
+void AppModel::applySelectedDevice()
+{
+    if (const std::optional<QString> deviceId = profileStore_->activeUserProfile().selectedDeviceId)
+        inputSource_->selectDevice(*deviceId);
+}
+
 void AppModel::startCloudSync()
 {
     // The profile sync is created for the store and started here; this build has none yet.
@@ -132,10 +144,8 @@ void AppModel::subscribeToStore()
 {
     ProfileStore& store = *profileStore_;
     cancellables_.push_back(store.activeUserProfileId.subscribe([this](const QUuid&) {
-        const UserProfile profile = profileStore_->activeUserProfile();
-        if (profile.selectedDeviceId)
-            inputSource_->selectDevice(*profile.selectedDeviceId);
-        profileStore_->activePacsProfileId.set(profile.pacsProfileId);
+        applySelectedDevice();
+        profileStore_->activePacsProfileId.set(profileStore_->activeUserProfile().pacsProfileId);
         revalidateButtonState();
         ensureDefaultMappingsForConnectedDevices();
         applyKeypadLighting();

@@ -173,6 +173,8 @@ private:
     void installCallbacks();
     // The profile sync is made and started here once it exists; nothing to do until then.
     void startCloudSync();
+    // Tells the input source the active user profile's device, when it has one.
+    void applySelectedDevice();
     void subscribeToInputSource();
     void subscribeToStore();
     void observeApplicationState();
