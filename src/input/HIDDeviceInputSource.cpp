@@ -202,6 +202,15 @@ void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event)
     });
 }
 
+void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
+{
+    postToMain([weak = weak_from_this(), sample] {
+        auto self = weak.lock();
+        if (self && self->onRawHIDEvent)
+            self->onRawHIDEvent(sample);
+    });
+}
+
 void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
 {
     // Values become raw samples and button events here.
