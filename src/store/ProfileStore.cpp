@@ -168,14 +168,18 @@ void ProfileStore::later(std::function<void(ProfileStore&)> work)
     });
 }
 
+void ProfileStore::notify(const QString& title, const QString& message)
+{
+    later([title, message](ProfileStore& store) {
+        if (const ErrorHandler handler = store.onError)
+            handler(title, message);
+    });
+}
+
 void ProfileStore::postNotices(const QList<ProfilesFile::Notice>& notices)
 {
-    for (const ProfilesFile::Notice& notice : notices) {
-        later([notice](ProfileStore& store) {
-            if (const ErrorHandler handler = store.onError)
-                handler(notice.title, notice.message);
-        });
-    }
+    for (const ProfilesFile::Notice& notice : notices)
+        notify(notice.title, notice.message);
 }
 
 } // namespace velmor

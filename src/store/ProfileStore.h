@@ -168,12 +168,15 @@ private:
 
     // Runs `work` on a later turn of the main queue, unless the store is gone by then.
     void later(std::function<void(ProfileStore&)> work);
+    // Hands a notice to onError on a later turn (to the handler installed then).
+    void notify(const QString& title, const QString& message);
     void postNotices(const QList<ProfilesFile::Notice>& notices);
 
     std::shared_ptr<ProfileStore*> self_;
     ProfilesFile file_;
     bool isFreshInstall_ = false;
-    // Time of the last write of profiles.json in this run.
+    // Time of the last write of profiles.json in this run; until that write's
+    // outcome arrives, the date the data had before it.
     std::optional<QDateTime> lastWritten_;
 
     // Editing, exchange and sync helpers.

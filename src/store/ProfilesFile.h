@@ -70,9 +70,6 @@ public:
     // then missing or unreadable; no temporary file outlives the call.
     SaveResult save(const QByteArray& document);
 
-    // Forgets the last document, so that the next save writes in any case.
-    void forgetLastDocument() { lastDocument_.reset(); }
-
 private:
     std::optional<QByteArray> tryRead(const QString& path) const;
     bool isUsable(const std::optional<QByteArray>& bytes) const;

@@ -38,15 +38,6 @@ std::optional<LoadResult> decode(const QJsonObject& object) { return decodePaylo
 
 } // namespace
 
-TEST(DecodePayload, CurrentRootLoadsAsStoredWithoutMigration)
-{
-    const PersistedProfiles root = sampleRoot();
-    const auto result = decodePayload(json::encode(root.toJson()));
-    ASSERT_TRUE(result);
-    EXPECT_EQ(*result, (LoadResult{root.pacsProfiles, root.userProfiles, root.activePacsProfileId,
-                                   root.activeUserProfileId, false}));
-}
-
 TEST(DecodePayload, AnyOtherVersionLoadsAsCurrentButCountsAsMigrated)
 {
     const PersistedProfiles root = sampleRoot();
@@ -64,7 +55,7 @@ TEST(DecodePayload, AnyOtherVersionLoadsAsCurrentButCountsAsMigrated)
     EXPECT_FALSE(decode(object)->didMigrate);
 }
 
-TEST(DecodePayload, OptionalActiveIdsMayBeAbsentOrNull)
+TEST(DecodePayload, OptionalActiveIdsMayBeAbsentOrNullAndAreNotWrittenWhenAbsent)
 {
     QJsonObject object = sampleRoot().toJson();
     object.remove("activePacsProfileId");
@@ -74,40 +65,32 @@ TEST(DecodePayload, OptionalActiveIdsMayBeAbsentOrNull)
     const auto result = decode(object);
     ASSERT_TRUE(result);
     EXPECT_EQ(*result, LoadResult{});
+
+    const QByteArray bare = json::encode(PersistedProfiles{}.toJson());
+    EXPECT_FALSE(bare.contains("active"));
+    EXPECT_FALSE(bare.contains("null"));
 }
 
-TEST(DecodePayload, CurrentKeysWinOverLegacyKeysInOneDocument)
+TEST(DecodePayload, CurrentKeysWinAndLegacyIsTheFallback)
 {
     const PersistedProfiles root = sampleRoot();
-    QJsonObject object = root.toJson();
-    object.insert("profiles", legacyRoot().value("profiles"));
-    const auto result = decode(object);
-    ASSERT_TRUE(result);
-    EXPECT_FALSE(result->didMigrate);
-    EXPECT_EQ(result->userProfiles, root.userProfiles);
-    EXPECT_EQ(result->activePacsProfileId, root.activePacsProfileId);
-}
+    QJsonObject both = root.toJson();
+    both.insert("profiles", legacyRoot().value("profiles"));
+    const auto current = decode(both);
+    ASSERT_TRUE(current);
+    EXPECT_FALSE(current->didMigrate);
+    EXPECT_EQ(current->userProfiles, root.userProfiles);
 
-TEST(DecodePayload, LegacyRootIsMigratedWhenTheCurrentRootFails)
-{
-    const auto result = decode(legacyRoot());
-    ASSERT_TRUE(result);
-    EXPECT_TRUE(result->didMigrate);
-    ASSERT_EQ(result->pacsProfiles.size(), 1);
-    ASSERT_EQ(result->userProfiles.size(), 1);
-    EXPECT_EQ(result->pacsProfiles[0].name, "Synthesis");
-    EXPECT_EQ(result->userProfiles[0].name, "default");
-    EXPECT_EQ(result->activePacsProfileId, result->pacsProfiles[0].id);
-    EXPECT_EQ(result->activeUserProfileId, result->userProfiles[0].id);
-
-    // A current document missing "userProfiles" falls through to the legacy rule.
-    QJsonObject mixed = sampleRoot().toJson();
-    mixed.remove("userProfiles");
-    mixed.insert("profiles", legacyRoot().value("profiles"));
-    const auto fromMixed = decode(mixed);
-    ASSERT_TRUE(fromMixed);
-    EXPECT_TRUE(fromMixed->didMigrate);
-    EXPECT_EQ(fromMixed->userProfiles[0].name, "default");
+    // Without "userProfiles" the current rule fails and the legacy one takes over.
+    both.remove("userProfiles");
+    const auto legacy = decode(both);
+    ASSERT_TRUE(legacy);
+    EXPECT_TRUE(legacy->didMigrate);
+    ASSERT_EQ(legacy->userProfiles.size(), 1);
+    EXPECT_EQ(legacy->userProfiles[0].name, "default");
+    EXPECT_EQ(legacy->pacsProfiles[0].name, "Synthesis");
+    EXPECT_EQ(legacy->activePacsProfileId, legacy->pacsProfiles[0].id);
+    EXPECT_EQ(legacy->activeUserProfileId, legacy->userProfiles[0].id);
 }
 
 TEST(DecodePayload, RefusesWhatNeitherFormatReads)
@@ -137,22 +120,4 @@ TEST(DecodePayload, RefusesWhatNeitherFormatReads)
     for (const QByteArray& bytes : {QByteArray(), QByteArray("null"), QByteArray("[]"), QByteArray("6"),
                                     QByteArray("{\"version\": 6,"), json::encode(sampleRoot().toJson()).chopped(3)})
         EXPECT_FALSE(decodePayload(bytes)) << bytes.left(60).constData();
-}
-
-TEST(PersistedProfiles, EncodingIsSortedStableAndLeavesAbsentIdsOut)
-{
-    PersistedProfiles root = sampleRoot();
-    const QByteArray bytes = json::encode(root.toJson());
-    EXPECT_EQ(json::encode(PersistedProfiles::fromJson(json::parse(bytes)).toJson()), bytes);
-    const qsizetype active = bytes.indexOf("\"activePacsProfileId\"");
-    const qsizetype pacs = bytes.indexOf("\"pacsProfiles\"");
-    const qsizetype users = bytes.indexOf("\"userProfiles\"");
-    const qsizetype version = bytes.indexOf("\"version\": 6");
-    EXPECT_TRUE(active >= 0 && active < pacs && pacs < users && users < version) << bytes.constData();
-
-    root.activePacsProfileId.reset();
-    root.activeUserProfileId.reset();
-    const QByteArray bare = json::encode(root.toJson());
-    EXPECT_FALSE(bare.contains("active"));
-    EXPECT_FALSE(bare.contains("null"));
 }

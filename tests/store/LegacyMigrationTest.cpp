@@ -108,28 +108,6 @@ TEST(LegacyMigration, EmptyLegacyFileGivesTheWholeCatalogue)
     EXPECT_EQ(result.activeUserProfileId, user.id);
 }
 
-TEST(LegacyMigration, OnlyTheActiveProfileSurvivesUnderNewIds)
-{
-    const LegacyProfile first = legacyProfile("First", {tool("Alpha")}, "tartarus_v2");
-    const LegacyProfile second = legacyProfile("Second", {tool("Beta"), tool("Gamma")}, "speechmike_smp3700");
-    const LegacyProfile third = legacyProfile("Third", {tool("Delta")}, "mouse_5_button");
-    const LegacyPersistedProfiles legacy{3, second.id, {first, second, third}};
-
-    const PersistedProfiles result = migrateLegacy(legacy);
-    const PacsProfile& pacs = result.pacsProfiles.at(0);
-    const UserProfile& user = result.userProfiles.at(0);
-    EXPECT_EQ(pacs.tools, upgradedLegacyProfile(second).tools);
-    EXPECT_EQ(pacs.tools.mid(0, 2), second.tools);
-    EXPECT_EQ(user.mappings, second.mappings);
-    EXPECT_EQ(user.selectedDeviceId, "speechmike_smp3700");
-
-    const QSet<QUuid> legacyIds{first.id, second.id, third.id};
-    EXPECT_FALSE(legacyIds.contains(pacs.id));
-    EXPECT_FALSE(legacyIds.contains(user.id));
-    EXPECT_NE(pacs.id, user.id);
-    EXPECT_NE(migrateLegacy(legacy).pacsProfiles[0].id, pacs.id);
-}
-
 TEST(LegacyMigration, MissingOrUnknownActiveIdTakesTheFirstProfile)
 {
     const LegacyProfile first = legacyProfile("First", {tool("Alpha")});
@@ -139,18 +117,4 @@ TEST(LegacyMigration, MissingOrUnknownActiveIdTakesTheFirstProfile)
         EXPECT_EQ(result.userProfiles[0].mappings, first.mappings);
         EXPECT_EQ(result.pacsProfiles[0].tools.first().name, "Alpha");
     }
-}
-
-TEST(LegacyMigration, MappingsToADroppedDuplicateStillFindTheKeptTool)
-{
-    const QUuid shared = QUuid::createUuid();
-    LegacyProfile profile = legacyProfile("Only", {tool("Invert", shared), tool("Invert copy", shared)});
-    const PersistedProfiles result = migrateLegacy(LegacyPersistedProfiles{1, profile.id, {profile}});
-    const PacsProfile& pacs = result.pacsProfiles[0];
-    EXPECT_EQ(pacs.tools[0].name, "Invert Grayscale");
-    EXPECT_EQ(pacs.tools[0].id, shared);
-    EXPECT_EQ(namesOf(pacs.tools).count("Invert Grayscale"), 1);
-    EXPECT_FALSE(namesOf(pacs.tools).contains("Invert copy"));
-    for (const ButtonMapping& m : result.userProfiles[0].mappings)
-        EXPECT_EQ(m.toolId, shared);
 }

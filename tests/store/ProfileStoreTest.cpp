@@ -15,8 +15,6 @@ using NoticeList = QList<std::pair<QString, QString>>;
 
 namespace {
 
-const std::pair<QString, QString> restored{"Restored from Backup", "Your previous profile data has been restored."};
-
 class ProfileStoreTest : public StoreFixture {
 protected:
     QStringList files() const { return QDir(supportDir.path()).entryList(QDir::Files, QDir::Name); }
@@ -144,23 +142,28 @@ TEST_F(ProfileStoreTest, DamagedFileIsKeptAsideAndTheBackupServesBeforeTheSeed)
                                        "profiles.json.damaged. The default profiles were loaded.");
 }
 
-TEST_F(ProfileStoreTest, LegacyFileIsMigratedAndKept)
+TEST_F(ProfileStoreTest, RecordedFilesLoadWithTheUsersOwnPacsProfileAndTheLegacyCopy)
 {
-    const RadiologyTool mpr = makeTool("mpr");
-    const ButtonMapping mapping = makeMapping("tartarus_v2", "K07", mpr.id);
-    const LegacyProfile old{QUuid::createUuid(), "Old", {mpr}, {mapping}, QString("tartarus_v2")};
-    const QByteArray legacyBytes = json::encode(LegacyPersistedProfiles{3, old.id, {old}}.toJson());
-    writeProfiles(legacyBytes);
+    // A current file with a PACS profile the user made: it stays.
+    const QByteArray current = readFile(dataPath("profiles-v6.json"));
+    writeProfiles(current);
+    auto store = start();
+    EXPECT_EQ(namesOf(store->pacsProfiles.get()),
+              (QStringList{"Synthesis", "Intelerad", "eUnity", "Change Healthcare", "Reading Station"}));
+    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles.get());
 
-    const auto store = start();
+    // A legacy file: migrated, written in the current format, the original kept.
+    clearFolder();
+    const QByteArray legacyBytes = readFile(dataPath("profiles-legacy.json"));
+    const LegacyPersistedProfiles legacy = LegacyPersistedProfiles::fromJson(json::parse(legacyBytes));
+    writeProfiles(legacyBytes);
+    store = start();
     ASSERT_EQ(store->userProfiles.get().size(), 1);
     EXPECT_EQ(store->userProfiles.get().first().name, "Radiologist - General");
-    EXPECT_EQ(store->userProfiles.get().first().mappings, QList<ButtonMapping>{mapping});
-    const PacsProfile synthesis = store->pacsProfiles.get().first();
-    EXPECT_EQ(synthesis.tools.first().id, mpr.id);
-    EXPECT_EQ(synthesis.tools.first().name, "MPR/3D");
-
+    EXPECT_EQ(store->userProfiles.get().first().mappings.mid(0, legacy.profiles[1].mappings.size()),
+              legacy.profiles[1].mappings);
     EXPECT_EQ(readFile(supportPath("profiles.json.legacy")), legacyBytes);
+    EXPECT_EQ(readFile(supportPath("profiles.json.backup")), legacyBytes);
     EXPECT_EQ(profilesOnDisk().version, 6);
     EXPECT_EQ(profilesOnDisk().userProfiles, store->userProfiles.get());
 }
@@ -215,7 +218,7 @@ TEST_F(ProfileStoreTest, BackupIsRestoredWhenTheFileIsGoneAfterAFailedSave)
                                     "The profiles file could not be read and was kept as profiles.json.damaged. "
                                     "Your profiles were loaded from the backup."},
                                    {"Save Failed", "Failed to save profiles: Disk quota exceeded"},
-                                   restored}));
+                                   {"Restored from Backup", "Your previous profile data has been restored."}}));
     EXPECT_EQ(profilesOnDisk(), backup);
     EXPECT_EQ(readFile(supportPath("profiles.json.damaged")), "unreadable");
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Backup"});
