@@ -186,7 +186,6 @@ private:
     void renameProfile(const QUuid& id, const QString& name, Published<QList<Profile>>& profiles);
     UserProfile resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,
                                            const std::optional<QList<RadiologyTool>>& pacsTools);
-    void notify(const QString& title, const QString& message);
     // Counts remote applies; a save's deferred onSave runs only if none came between.
     quint64 remoteApplies_ = 0;
 };

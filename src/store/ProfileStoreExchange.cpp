@@ -108,6 +108,4 @@ UserProfile ProfileStore::resolveImportedPacsProfile(UserProfile profile, const 
     return profile;
 }
 
-void ProfileStore::notify(const QString& title, const QString& message) { postNotices({{title, message}}); }
-
 } // namespace velmor
