@@ -5,7 +5,6 @@
 
 #include "input/ButtonIdResolver.h"
 #include "input/SpeechMikeTables.h"
-#include "platform/MainQueue.h"
 
 #include <QDateTime>
 
@@ -73,7 +72,7 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     else if (raw != 0 && isSpeechMike && element.usagePage == buttonPage && (element.usage == 1 || element.usage == 2))
         armSpeechMikeMouseSuppression(element.usage == 2);
 
-    deliverSample(RawHIDSample{.id = QUuid::createUuid(),
+    deliver(RawHIDSample{.id = QUuid::createUuid(),
                                .timestamp = QDateTime::currentDateTimeUtc(),
                                .vendorId = pair.vendor,
                                .productId = pair.product,
@@ -145,15 +144,6 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
                                   .supportsHoldRepeat = true});
     deliver(DeviceButtonEvent{.deviceId = *templateId, .buttonId = buttonId, .isPressed = true,
                               .supportsHoldRepeat = true});
-}
-
-void HIDDeviceInputSource::deliverSample(RawHIDSample sample)
-{
-    postToMain([weak = weak_from_this(), sample = std::move(sample)] {
-        auto self = weak.lock();
-        if (self && self->onRawHIDEvent)
-            self->onRawHIDEvent(sample);
-    });
 }
 
 } // namespace velmor

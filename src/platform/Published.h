@@ -59,8 +59,8 @@ public:
     {
         value_ = std::move(value);
         const T snapshot = value_;
-        const auto listeners = *slots_; // handlers may change the list while we deliver
-        for (const auto& slot : listeners)
+        const auto snapshotSlots = *slots_; // handlers may change the list while we deliver
+        for (const auto& slot : snapshotSlots)
             slot->deliver(snapshot);
     }
 
