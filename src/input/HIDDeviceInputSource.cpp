@@ -124,13 +124,6 @@ void HIDDeviceInputSource::start()
     runLoopScheduled_ = true;
 }
 
-void HIDDeviceInputSource::loadIgnoreList(bool isFreshInstall)
-{
-    // The stored list (and what a first start puts in it) is read here; without
-    // one, every known pair is controlled.
-    Q_UNUSED(isFreshInstall);
-}
-
 bool HIDDeviceInputSource::isIgnored(const VendorProduct& pair) const
 {
     const std::lock_guard lock(ignoreListLock_);
@@ -209,12 +202,6 @@ void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
         if (self && self->onRawHIDEvent)
             self->onRawHIDEvent(sample);
     });
-}
-
-void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
-{
-    // Values become raw samples and button events here.
-    Q_UNUSED(value);
 }
 
 // ---------------------------------------------------------------- main thread
@@ -396,12 +383,6 @@ void HIDDeviceInputSource::registerSpeechMike(hid::HandleId id, const VendorProd
         postSuppressionTapChange(true);
 }
 
-void HIDDeviceInputSource::registerLightingTarget(const AttachedHIDDevice& attached)
-{
-    // Keypads that take the lighting report join tartarusLightingDevices_ here.
-    Q_UNUSED(attached);
-}
-
 void HIDDeviceInputSource::registerTartarusKeyboardReader(
     const std::shared_ptr<hid::Device>& device, std::int64_t productId)
 {
@@ -447,7 +428,7 @@ void HIDDeviceInputSource::forgetTartarusDevice(hid::HandleId id, const VendorPr
     if (!isTartarusPair(pair))
         return;
     tartarusDeviceIds_.remove(id);
-    tartarusLightingDevices_.remove(id);
+    forgetLightingTarget(id);
     unregisterTartarusKeyboardReader(id);
     post(*suppressionQueue_, [](HIDDeviceInputSource& self) {
         self.suppression_.suppressionPrimePending = false;
