@@ -166,8 +166,8 @@ bool HIDDeviceInputSource::isButtonMapped(const QString& deviceId, const QString
     });
 }
 
-PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(const PressedUsageKey& key,
-                                                                       const QString& buttonId)
+PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(
+    const PressedUsageKey& key, const QString& buttonId)
 {
     return pressedQueue_->sync([&] { return pressedButtons_.record(key, buttonId); });
 }
@@ -192,6 +192,15 @@ void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event)
         auto self = weak.lock();
         if (self && self->onEvent)
             self->onEvent(event);
+    });
+}
+
+void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
+{
+    postToMain([weak = weak_from_this(), sample] {
+        auto self = weak.lock();
+        if (self && self->onRawHIDEvent)
+            self->onRawHIDEvent(sample);
     });
 }
 
@@ -220,9 +229,8 @@ void HIDDeviceInputSource::deviceLeft(const std::shared_ptr<hid::Device>& device
 {
     const std::int64_t vendor = device->integerProperty(hid::property::vendorId).value_or(0);
     const std::int64_t product = device->integerProperty(hid::property::productId).value_or(0);
-    post(*deviceQueue_, [vendor, product, device](HIDDeviceInputSource& self) {
-        self.deviceRemoved(vendor, product, device);
-    });
+    post(*deviceQueue_,
+        [vendor, product, device](HIDDeviceInputSource& self) { self.deviceRemoved(vendor, product, device); });
 }
 
 void HIDDeviceInputSource::listConnectedDevice(const AttachedHIDDevice& attached, bool ignored)
@@ -251,7 +259,8 @@ void HIDDeviceInputSource::removeConnectedDevices(const VendorProduct& pair)
     });
 }
 
-void HIDDeviceInputSource::applyFallback(const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate)
+void HIDDeviceInputSource::applyFallback(
+    const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate)
 {
     // Decided here rather than on the device queue: a device that left before
     // its own publishing ran has taken control by now and must hand it back.
@@ -285,8 +294,7 @@ void HIDDeviceInputSource::removeSuppressionTap()
 // ---------------------------------------------------------------- device queue
 
 void HIDDeviceInputSource::deviceConnected(std::int64_t vendor, std::int64_t product,
-                                           const std::shared_ptr<hid::Device>& device,
-                                           const std::optional<QString>& name)
+    const std::shared_ptr<hid::Device>& device, const std::optional<QString>& name)
 {
     const VendorProduct pair{vendor, product};
     const std::optional<QString> templateId = templateIdFor(pair);
@@ -352,7 +360,8 @@ void HIDDeviceInputSource::seizeDevice(const AttachedHIDDevice& attached)
         registerLightingTarget(attached);
         registerTartarusKeyboardReader(attached.device, pair.product);
         const bool prime = pair.product != tartarusProProductId; // the Pro sends no stray first key
-        post(*suppressionQueue_, [prime](HIDDeviceInputSource& self) { self.suppression_.suppressionPrimePending = prime; });
+        post(*suppressionQueue_,
+            [prime](HIDDeviceInputSource& self) { self.suppression_.suppressionPrimePending = prime; });
         if (firstRegistration)
             postSuppressionTapChange(true);
     }
@@ -374,8 +383,8 @@ void HIDDeviceInputSource::registerSpeechMike(hid::HandleId id, const VendorProd
         postSuppressionTapChange(true);
 }
 
-void HIDDeviceInputSource::registerTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device,
-                                                          std::int64_t productId)
+void HIDDeviceInputSource::registerTartarusKeyboardReader(
+    const std::shared_ptr<hid::Device>& device, std::int64_t productId)
 {
     // The keypad's keyboard interface gets its direct report reader here.
     Q_UNUSED(device);
@@ -388,8 +397,8 @@ void HIDDeviceInputSource::unregisterTartarusKeyboardReader(hid::HandleId id)
     Q_UNUSED(id);
 }
 
-void HIDDeviceInputSource::deviceRemoved(std::int64_t vendor, std::int64_t product,
-                                         const std::shared_ptr<hid::Device>& device)
+void HIDDeviceInputSource::deviceRemoved(
+    std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device)
 {
     const VendorProduct pair{vendor, product};
     const hid::HandleId id = device->handleId();
@@ -403,8 +412,8 @@ void HIDDeviceInputSource::deviceRemoved(std::int64_t vendor, std::int64_t produ
 
     if (attachedDevices_.erase(id) == 0)
         return;
-    const bool pairStillAttached = std::any_of(attachedDevices_.begin(), attachedDevices_.end(),
-                                               [&](const auto& entry) { return entry.second.key == pair; });
+    const bool pairStillAttached = std::any_of(
+        attachedDevices_.begin(), attachedDevices_.end(), [&](const auto& entry) { return entry.second.key == pair; });
     if (pairStillAttached)
         return;
 
@@ -449,8 +458,8 @@ void HIDDeviceInputSource::releasePressedButtons(const QString& deviceId)
         if (!self || !self->onEvent)
             return;
         for (const QString& buttonId : released)
-            self->onEvent(DeviceButtonEvent{.deviceId = deviceId, .buttonId = buttonId, .isPressed = false,
-                                            .supportsHoldRepeat = true});
+            self->onEvent(DeviceButtonEvent{
+                .deviceId = deviceId, .buttonId = buttonId, .isPressed = false, .supportsHoldRepeat = true});
     });
 }
 

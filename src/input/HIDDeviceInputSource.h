@@ -126,7 +126,6 @@ private:
     void takeBackControl(const VendorProduct& pair, const std::optional<QString>& templateId); // main thread
 
     // Value path
-    void deliverSample(RawHIDSample sample);
     void armKeySuppression(std::uint32_t keyboardUsage);
     void armWheelSuppression(int direction);
     void armWheelClickSuppression();
@@ -144,7 +143,10 @@ private:
     void setConnection(std::optional<QString> templateId, std::optional<VendorProduct> key);
     void installSuppressionTap();
     void removeSuppressionTap();
+    // Hand an event or sample to its callback on the main queue, if the source
+    // and the callback are still there by then.
     void deliver(const DeviceButtonEvent& event);
+    void deliver(const RawHIDSample& sample);
 
     // Device queue: the life cycle of attached handles.
     void deviceConnected(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device,

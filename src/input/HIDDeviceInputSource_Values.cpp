@@ -5,7 +5,7 @@
 
 #include "input/ButtonIdResolver.h"
 #include "input/SpeechMikeTables.h"
-#include "platform/MainQueue.h"
+#include "platform/RandomUuid.h"
 
 #include <QDateTime>
 
@@ -26,6 +26,12 @@ bool isKeyArraySlot(const hid::Element& element)
 
 // X, Y, Z, Rx, Ry, Rz and the wheel: motion, never a button.
 bool isMotionUsage(std::uint32_t usage) { return (usage >= 0x30 && usage <= 0x35) || usage == wheelUsage; }
+
+DeviceButtonEvent buttonEvent(const QString& deviceId, QString buttonId, bool isPressed, bool supportsHoldRepeat)
+{
+    return {.id = randomUuid(), .deviceId = deviceId, .buttonId = std::move(buttonId), .isPressed = isPressed,
+            .supportsHoldRepeat = supportsHoldRepeat};
+}
 
 const QString& tartarusId()
 {
@@ -73,7 +79,7 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     else if (raw != 0 && isSpeechMike && element.usagePage == buttonPage && (element.usage == 1 || element.usage == 2))
         armSpeechMikeMouseSuppression(element.usage == 2);
 
-    deliverSample(RawHIDSample{.id = QUuid::createUuid(),
+    deliver(RawHIDSample{.id = randomUuid(),
                                .timestamp = QDateTime::currentDateTimeUtc(),
                                .vendorId = pair.vendor,
                                .productId = pair.product,
@@ -94,8 +100,7 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
             const QString buttonId = raw > 0 ? QStringLiteral("WHEEL_UP") : QStringLiteral("WHEEL_DOWN");
             if (isButtonMapped(*templateId, buttonId))
                 armWheelSuppression(raw > 0 ? 1 : -1);
-            deliver(DeviceButtonEvent{.deviceId = *templateId, .buttonId = buttonId, .isPressed = true,
-                                      .supportsHoldRepeat = false});
+            deliver(buttonEvent(*templateId, buttonId, true, false));
             return;
         }
         if (isMotionUsage(element.usage))
@@ -112,8 +117,7 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
 
     if (working == 0) {
         if (std::optional<QString> released = removePressedButton(key))
-            deliver(DeviceButtonEvent{.deviceId = *templateId, .buttonId = std::move(*released), .isPressed = false,
-                                      .supportsHoldRepeat = true});
+            deliver(buttonEvent(*templateId, std::move(*released), false, true));
         return;
     }
 
@@ -141,19 +145,8 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     if (recorded.same)
         return; // the same press through another route
     if (recorded.replaced)
-        deliver(DeviceButtonEvent{.deviceId = *templateId, .buttonId = *recorded.replaced, .isPressed = false,
-                                  .supportsHoldRepeat = true});
-    deliver(DeviceButtonEvent{.deviceId = *templateId, .buttonId = buttonId, .isPressed = true,
-                              .supportsHoldRepeat = true});
-}
-
-void HIDDeviceInputSource::deliverSample(RawHIDSample sample)
-{
-    postToMain([weak = weak_from_this(), sample = std::move(sample)] {
-        auto self = weak.lock();
-        if (self && self->onRawHIDEvent)
-            self->onRawHIDEvent(sample);
-    });
+        deliver(buttonEvent(*templateId, *recorded.replaced, false, true));
+    deliver(buttonEvent(*templateId, buttonId, true, true));
 }
 
 } // namespace velmor
