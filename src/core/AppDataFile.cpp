@@ -1,6 +1,15 @@
 #include "core/AppDataFile.h"
 
+#include "platform/Paths.h"
+
+#include <QDir>
+
 namespace velmor {
+
+AppDataFile AppDataFile::inDataFolder(const QString& fileName)
+{
+    return AppDataFile(QDir(paths::applicationSupport()).filePath(fileName));
+}
 
 bool AppDataFile::keepDamaged(const Log& log)
 {

@@ -20,6 +20,8 @@ public:
     using Log = std::function<void(const QString& line)>;
 
     explicit AppDataFile(QString path) : path_(std::move(path)) {}
+    // A file of that name in the application's data folder (created when missing).
+    static AppDataFile inDataFolder(const QString& fileName);
 
     const QString& path() const { return path_; }
     QString damagedPath() const { return path_ + QStringLiteral(".damaged"); }

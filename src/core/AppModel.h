@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AppDataFile.h"
 #include "input/ConnectedDeviceInfo.h"
 #include "input/DeviceButtonEvent.h"
 #include "input/HIDDeviceInputSource.h"
@@ -195,6 +196,9 @@ private:
     std::unique_ptr<UnifiedInputSource> inputSource_;
     CustomUsageMap customUsageMap_;
     QString layoutOverridesURL_;
+    // The two side files, each with what is known of its damage.
+    AppDataFile layoutOverridesFile_ = AppDataFile::inDataFolder(QStringLiteral("layout_overrides.json"));
+    AppDataFile customUsagesFile_ = AppDataFile::inDataFolder(QStringLiteral("custom_usages.json"));
     QHash<QUuid, int> toggleState_;
     bool didOpenMappingsOnLaunch_ = false;
     std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;
