@@ -1,0 +1,102 @@
+#include "AppModelFixture.h"
+
+#include "core/LayoutOverridesFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <limits>
+
+using namespace velmor;
+using namespace velmor::test;
+
+namespace {
+
+class LayoutOverridesTest : public AppModelFixture {
+protected:
+    QString overridesPath() const { return supportPath("layout_overrides.json"); }
+    LayoutOverrides saved() const { return LayoutOverridesFile::decode(readFile(overridesPath())); }
+    QHash<QString, NormalizedRect> of(const QString& deviceId) const { return model->overlayOverrides.get().value(deviceId); }
+};
+
+TEST_F(LayoutOverridesTest, TheSavedFileReplacesBundleLayoutsDeviceByDevice)
+{
+    writeFile(overridesPath(), R"({"tartarus_v2": {"K05": {"x": 0.5, "y": 0.5, "width": 0.1, "height": 0.1}}})");
+    start();
+    EXPECT_EQ(of(keypad), (QHash<QString, NormalizedRect>{{"K05", {0.5, 0.5, 0.1, 0.1}}}));
+    EXPECT_EQ(of("speechmike_smp3700").size(), 13);
+    EXPECT_TRUE(logMessages().contains("Imported layout for speechmike_smp3700 from speechmike_smp3700_layout.json"));
+
+    // Buttons without an override fall back to the template's rectangle, or none.
+    DeviceButton button = Device::tartarusTemplate().buttons.first();
+    ASSERT_EQ(button.id, "K01");
+    EXPECT_EQ(model->overlayFrame(button, keypad), button.overlayFrame);
+    button.overlayFrame.reset();
+    EXPECT_EQ(model->overlayFrame(button, keypad), std::nullopt);
+    button.id = "K05";
+    EXPECT_EQ(model->overlayFrame(button, keypad), (NormalizedRect{0.5, 0.5, 0.1, 0.1}));
+}
+
+TEST_F(LayoutOverridesTest, ChangesWriteTheWholeMapAndResetTakesTheBundleLayoutBack)
+{
+    start();
+    EXPECT_FALSE(QFile::exists(overridesPath())) << "start-up does not save";
+    const QHash<QString, NormalizedRect> bundleKeypad = of(keypad);
+    ASSERT_EQ(bundleKeypad.size(), 28);
+
+    model->setOverlayFrame({0.1, 0.2, 0.3, 0.4}, "K01", keypad);
+    model->setOverlayFrame({0, 0, 1, 1}, "B1", "custom_device");
+    EXPECT_EQ(saved(), model->overlayOverrides.get());
+    EXPECT_EQ(saved().value(keypad).size(), 28);
+
+    model->resetLayout(keypad);
+    model->resetLayout("custom_device");
+    EXPECT_EQ(saved().value(keypad), bundleKeypad);
+    EXPECT_FALSE(saved().contains("custom_device"));
+    EXPECT_TRUE(saved().contains("speechmike_smp3700"));
+
+    // A rectangle no file can hold is refused rather than blocking every later save.
+    model->setOverlayFrame({std::numeric_limits<double>::infinity(), 0, 1, 1}, "K02", keypad);
+    EXPECT_EQ(of(keypad), bundleKeypad);
+}
+
+TEST_F(LayoutOverridesTest, ImportsReplaceOneDeviceAndFailuresChangeNothing)
+{
+    start();
+    const QString path = supportDir.filePath("mine.json");
+    writeFile(path, R"({"deviceId": "mouse_5_button", "buttons": [
+        {"id": "LEFT", "x": 0, "y": 0, "width": 0.5, "height": 0.5},
+        {"id": "LEFT", "x": 0.5, "y": 0.5, "width": 0.25, "height": 0.25}]})");
+    model->importLayout(path);
+    EXPECT_EQ(of("mouse_5_button"), (QHash<QString, NormalizedRect>{{"LEFT", {0.5, 0.5, 0.25, 0.25}}}));
+    EXPECT_EQ(logMessages().last(), "Imported layout for mouse_5_button from mine.json");
+
+    const LayoutOverrides before = model->overlayOverrides.get();
+    writeFile(path, R"({"deviceId": "mouse_5_button", "buttons": [{"id": "LEFT", "x": 0}]})");
+    model->importLayout(path);
+    EXPECT_TRUE(logMessages().last().startsWith("Failed to import layout: "));
+    EXPECT_EQ(model->overlayOverrides.get(), before);
+    EXPECT_FALSE(QFile::exists(overridesPath())) << "importing does not save";
+}
+
+TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
+{
+    const QByteArray damaged = R"({"tartarus_v2": {"K01": {"x": 1}}})";
+    writeFile(overridesPath(), damaged);
+    start();
+    EXPECT_TRUE(logMessages().contains("layout_overrides.json could not be read and was kept as "
+                                       "layout_overrides.json.damaged"));
+    EXPECT_EQ(of(keypad).size(), 28) << "the bundle layout stands";
+    model->setOverlayFrame({0.1, 0.1, 0.1, 0.1}, "K01", keypad);
+    EXPECT_EQ(saved().value(keypad).value("K01"), (NormalizedRect{0.1, 0.1, 0.1, 0.1}));
+    EXPECT_EQ(readFile(overridesPath() + ".damaged"), damaged);
+
+    // A folder in the file's place cannot be replaced; the change stays in memory.
+    ASSERT_TRUE(QFile::remove(overridesPath()));
+    ASSERT_TRUE(QDir(supportDir.path()).mkpath("layout_overrides.json/x"));
+    model->setOverlayFrame({0.2, 0.2, 0.2, 0.2}, "K01", keypad);
+    EXPECT_TRUE(logMessages().last().startsWith("Failed to save layout_overrides.json: "));
+    EXPECT_EQ(of(keypad).value("K01"), (NormalizedRect{0.2, 0.2, 0.2, 0.2}));
+}
+
+} // namespace
