@@ -3,7 +3,6 @@
 #include "input/RazerRGB.h"
 #include "platform/Bundle.h"
 
-#include <QDir>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -20,11 +19,10 @@ class DevicesTest : public AppModelFixture {
 protected:
     DevicesTest()
     {
-        bundleDir.emplace();
-        writeFile(bundleDir->filePath("DefaultMappings.json"), R"({"Synthesis": {"tartarus_v2": [
+        writeFile(bundleDir.filePath("DefaultMappings.json"), R"({"Synthesis": {"tartarus_v2": [
             {"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02", "toolName": "Magnify"},
             {"buttonId": "K03", "toolName": "Measure"}]}})");
-        Bundle::setMainRoot(bundleDir->path());
+        Bundle::setMainRoot(bundleDir.path());
     }
     ~DevicesTest() override { Bundle::setMainRoot({}); }
 
@@ -44,12 +42,13 @@ protected:
         ADD_FAILURE() << "no tool " << name.toStdString();
         return {};
     }
-    std::optional<ButtonMapping> mappingOf(const QString& buttonId)
+    // The tool of the keypad button's first mapping.
+    std::optional<QUuid> toolOf(const QString& buttonId)
     {
-        const QList<ButtonMapping> mappings = activeUser().mappings;
-        const auto it = std::find_if(mappings.begin(), mappings.end(),
-                                     [&](const ButtonMapping& m) { return m.deviceId == keypad && m.buttonId == buttonId; });
-        return it == mappings.end() ? std::nullopt : std::optional(*it);
+        for (const ButtonMapping& m : activeUser().mappings)
+            if (m.deviceId == keypad && m.buttonId == buttonId)
+                return m.toolId;
+        return std::nullopt;
     }
     QStringList availableIds()
     {
@@ -59,14 +58,14 @@ protected:
         return ids;
     }
 
-    std::optional<QTemporaryDir> bundleDir;
+    QTemporaryDir bundleDir;
 };
 
 TEST_F(DevicesTest, AnArrivingDeviceGetsOnlyItsMissingDefaultButtonsInOneSave)
 {
     start();
     // The keypad is the input side's first device, so start-up gave it its defaults.
-    ASSERT_EQ(mappingOf("K02")->toolId, toolNamed("Magnify"));
+    ASSERT_EQ(toolOf("K02"), toolNamed("Magnify"));
     store().setMapping(keypad, "K01", toolNamed("Invert Grayscale"), activeUser().id);
     store().removeMapping(keypad, "K02", activeUser().id);
     store().removeMapping(keypad, "K03", activeUser().id);
@@ -80,8 +79,8 @@ TEST_F(DevicesTest, AnArrivingDeviceGetsOnlyItsMissingDefaultButtonsInOneSave)
     const QList<ButtonMapping> after = activeUser().mappings;
     ASSERT_EQ(after.size(), before.size() + 2);
     EXPECT_EQ(after.mid(0, before.size()), before) << "the user's own mappings stay, in place";
-    EXPECT_EQ(mappingOf("K02")->toolId, toolNamed("Magnify"));
-    EXPECT_EQ(mappingOf("K03")->toolId, toolNamed("Measure"));
+    EXPECT_EQ(toolOf("K02"), toolNamed("Magnify"));
+    EXPECT_EQ(toolOf("K03"), toolNamed("Measure"));
     EXPECT_EQ(saves, 1);
     EXPECT_TRUE(model->inputSource().hidSource().isButtonMapped(keypad, "K03"));
 
