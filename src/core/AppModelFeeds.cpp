@@ -25,7 +25,7 @@ QString caseName(AppModel::AlertMessage::Severity severity)
 template <typename T>
 void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
 {
-    feed.mutate([&](QList<T>& list) {
+    feed.mutateInPlace([&](QList<T>& list) {
         list.append(item);
         if (list.size() > limit)
             list.remove(0, list.size() - limit);
