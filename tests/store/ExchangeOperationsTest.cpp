@@ -37,7 +37,8 @@ protected:
     PacsProfile synthesis = makePacs("Synthesis", {zoom, pan, cine});
     PacsProfile eunity = makePacs("eUnity", {makeTool("PAN")});
     UserProfile general = makeUser("General", synthesis.id,
-                                   {makeMapping("tartarus_v2", "K01", zoom.id), makeMapping("tartarus_v2", "K02", pan.id),
+                                   {makeMapping("tartarus_v2", "K01", zoom.id),
+                                    makeMapping("tartarus_v2", "K02", pan.id),
                                     makeMapping("speechmike_smp3700", "REC", cine.id)});
     QTemporaryDir exchangeDir;
     QTemporaryDir otherSupport;
@@ -137,7 +138,8 @@ TEST_F(ExchangeOperationsTest, ExportFailuresReachTheCallerAsWellAsTheNotices)
     const QList<Notice> failed = takeNotices();
     ASSERT_EQ(failed.size(), 2);
     EXPECT_EQ(failed[0].first, "Export Failed");
-    EXPECT_TRUE(failed[0].second.startsWith("Failed to export user profile: The file “user.json” could not be written"));
+    EXPECT_TRUE(
+        failed[0].second.startsWith("Failed to export user profile: The file “user.json” could not be written"));
     EXPECT_TRUE(failed[1].second.startsWith("Failed to export PACS profile: The file “pacs.json”"));
 
     // A failed export over an earlier file leaves that file whole.
@@ -175,8 +177,10 @@ TEST_F(ExchangeOperationsTest, ImportFailuresChangeNothingAndSayWhy)
     EXPECT_THROW(store->importUserProfile(file("none.json")), FileError);
     EXPECT_EQ(takeNotices().value(0).second,
               "Failed to import user profile: The file “none.json” could not be read: No such file or directory.");
-    // A device that never ends is cut at the limit, not read to exhaustion.
-    EXPECT_THROW(store->importPacsProfile("/dev/zero"), FileError);
+    // Devices, pipes and folders are not read at all.
+    for (const QString& special : {QStringLiteral("/dev/zero"), exchangeDir.path()})
+        EXPECT_THROW(store->importPacsProfile(special), FileError);
+    EXPECT_TRUE(takeNotices().value(1).second.endsWith("could not be read: it is not a regular file."));
     EXPECT_EQ(store->pacsProfiles.get(), pacs);
     EXPECT_EQ(store->userProfiles.get(), users);
     EXPECT_EQ(savesSinceLastCheck(), 0);

@@ -41,7 +41,8 @@ public:
         const std::array<QByteArray, 9> values{
             "null", "0", "-1.5e308", "\"x\"", "[]", "{}", "\"00000000-0000-0000-0000-00000000000G\"",
             QByteArray(std::array{64, 5000, 200000}[pick(3)], '[') + QByteArray(64, ']'),
-            '"' + QByteArray(std::array<qsizetype, 3>{4096, 1 << 20, ProfileExchange::maxFileSize}[pick(3)], 'a') + '"'};
+            '"' + QByteArray(std::array<qsizetype, 3>{4096, 1 << 20, ProfileExchange::maxFileSize}[pick(3)], 'a') +
+                '"'};
         QByteArray value = pick(5) == 0 ? line.mid(colon + 3) + "\xC3\x28\xFF" : values[pick(values.size())];
         line = line.left(colon + 3) + value + (comma ? "," : "");
         return lines.join('\n');

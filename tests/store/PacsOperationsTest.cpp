@@ -22,7 +22,8 @@ protected:
     PacsProfile synthesis = makePacs("Synthesis", {zoom, pan, cine});
     PacsProfile intelerad = makePacs("Intelerad", {makeTool("PAN"), makeTool("zoom"), makeTool("Zoom")});
     UserProfile general = makeUser("General", synthesis.id,
-                                   {makeMapping("tartarus_v2", "K01", zoom.id), makeMapping("tartarus_v2", "K02", pan.id),
+                                   {makeMapping("tartarus_v2", "K01", zoom.id),
+                                    makeMapping("tartarus_v2", "K02", pan.id),
                                     makeMapping("tartarus_v2", "K03", cine.id)});
     // Bound to Intelerad but mapping a Synthesis tool id, as after copying a profile.
     UserProfile other = makeUser("Other", intelerad.id, {makeMapping("tartarus_v2", "K01", zoom.id)});

@@ -30,30 +30,8 @@ protected:
     {
         return PersistedProfiles::fromJson(json::parse(payload));
     }
-    // Counts the published changes of the lists and active ids.
-    int publishedChanges = 0;
-    std::vector<Subscription> countChanges()
-    {
-        std::vector<Subscription> subscriptions;
-        const auto count = [this](const auto&) { ++publishedChanges; };
-        subscriptions.push_back(store->pacsProfiles.subscribe(count));
-        subscriptions.push_back(store->userProfiles.subscribe(count));
-        subscriptions.push_back(store->activePacsProfileId.subscribe(count));
-        subscriptions.push_back(store->activeUserProfileId.subscribe(count));
-        publishedChanges = 0;
-        return subscriptions;
-    }
-
     QTemporaryDir remoteSupport;
 };
-
-RadiologyTool customTool(const QString& icon, ToolIconSource source = ToolIconSource::custom)
-{
-    RadiologyTool tool = makeTool("Custom " + icon);
-    tool.iconSource = source;
-    tool.customIcon = icon;
-    return tool;
-}
 
 } // namespace
 
@@ -100,26 +78,27 @@ TEST_F(SyncOperationsTest, PayloadIsTheProfilesDocumentAndApplyingItAgainChanges
 
 TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
 {
-    const auto subscriptions = countChanges();
+    int published = 0;
+    const auto count = [&](const auto&) { ++published; };
+    const Subscription watches[] = {store->pacsProfiles.subscribe(count), store->userProfiles.subscribe(count),
+                                    store->activePacsProfileId.subscribe(count),
+                                    store->activeUserProfileId.subscribe(count)};
+    published = 0;
     disk->clearChanges();
-    for (const QByteArray& bytes : {QByteArray("not json"), QByteArray("{\"version\": 6}"), QByteArray(),
-                                    QByteArray("[]"), QByteArray("{\"version\": 6, \"pacsProfiles\": [], \"userProfiles\": {}}")}) {
-        try {
-            store->applySyncPayload(bytes);
-            ADD_FAILURE() << bytes.toStdString();
-        } catch (const ProfileStoreError& error) {
-            EXPECT_EQ(error, ProfileStoreError::invalidPayload());
-        }
+    for (const char* bytes : {"not json", "", "[]", R"({"version": 6})",
+                              R"({"version": 6, "pacsProfiles": [], "userProfiles": {}})"}) {
+        EXPECT_THROW(store->applySyncPayload(bytes), ProfileStoreError) << bytes;
         EXPECT_FALSE(store->syncChangeSummary(bytes));
     }
-    EXPECT_EQ(publishedChanges, 0);
+    EXPECT_EQ(published, 0);
     EXPECT_TRUE(disk->changes().isEmpty());
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }
 
 TEST_F(SyncOperationsTest, PayloadsWithoutActiveIdsOrInTheLegacyFormatAreTakenIn)
 {
-    PersistedProfiles payload = decoded(remotePayload([](ProfileStore& remote) { remote.createUserProfile("Second"); }));
+    PersistedProfiles payload =
+        decoded(remotePayload([](ProfileStore& remote) { remote.createUserProfile("Second"); }));
     payload.activePacsProfileId.reset();
     payload.activeUserProfileId.reset();
     store->applySyncPayload(json::encode(payload.toJson()));
@@ -139,13 +118,17 @@ TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
     const QUuid second = store->pacsProfiles.get().at(1).id;
     EXPECT_TRUE(store->referencedCustomIconNames().isEmpty());
 
+    const auto addTool = [&](const QString& icon, const QUuid& pacsId, ToolIconSource source) {
+        RadiologyTool tool = makeTool("Custom");
+        tool.iconSource = source;
+        tool.customIcon = icon;
+        store->upsertTool(tool, pacsId);
+    };
     for (const char* icon : {"zeta.svg", "Alpha.svg", "beta.svg", " ", "../escape.svg", ".hidden.svg", "a/b.svg",
-                             "a\\b.svg", "bell\u0007.svg", ".."}) {
-        store->upsertTool(customTool(icon), first);
-    }
-    store->upsertTool(customTool("beta.svg"), second);
-    store->upsertTool(customTool("stale.svg", ToolIconSource::system), second);
-    store->upsertTool(customTool(""), second);
-
+                             "a\\b.svg", "bell\u0007.svg", ".."})
+        addTool(icon, first, ToolIconSource::custom);
+    addTool("beta.svg", second, ToolIconSource::custom);
+    addTool("", second, ToolIconSource::custom);
+    addTool("stale.svg", second, ToolIconSource::system);
     EXPECT_EQ(store->referencedCustomIconNames(), (QStringList{" ", "Alpha.svg", "beta.svg", "zeta.svg"}));
 }

@@ -85,7 +85,8 @@ TEST_F(UserOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenTha
     EXPECT_EQ(mappings[2].toolId, magnify.id);
 
     // Bound to a PACS profile that no longer exists: the argument's tools serve.
-    const UserProfile lost = makeUser("Lost", QUuid::createUuid(), {makeMapping("mouse_5_button", "LEFT_CLICK", pan.id)});
+    const UserProfile lost =
+        makeUser("Lost", QUuid::createUuid(), {makeMapping("mouse_5_button", "LEFT_CLICK", pan.id)});
     store->userProfiles.mutate([&](auto& users) { users.append(lost); });
     store->resetMappingsToDefaults(lost.id, shownCopy, std::nullopt);
     mappings = store->userProfiles.get().last().mappings;
