@@ -1,5 +1,8 @@
 #include "model/KeyboardShortcut.h"
 
+#include "model/KeyTables.h"
+#include "model/SpecialKey.h"
+
 #include "platform/Json.h"
 #include "platform/Text.h"
 
@@ -59,6 +62,24 @@ QString KeyboardShortcut::Modifiers::symbols() const
 KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::fromJson(const QJsonValue& value, const QString& path)
 {
     return Modifiers(json::toInteger<RawValue>(value, path));
+}
+
+std::optional<KeyboardShortcut> KeyboardShortcut::fromKeyName(const QString& keyName, Modifiers modifiers)
+{
+    const auto& table = keyCodesByName();
+    const auto found = table.constFind(text::lowercased(keyName));
+    if (found == table.cend())
+        return std::nullopt;
+    return KeyboardShortcut{*found, keyName, modifiers};
+}
+
+std::optional<KeyboardShortcut> KeyboardShortcut::fromSpecialKey(const SpecialKey& specialKey, Modifiers modifiers)
+{
+    const auto& table = specialKeyCodes();
+    const auto found = table.constFind(specialKey);
+    if (found == table.cend())
+        return std::nullopt;
+    return KeyboardShortcut{*found, specialKey.keyText(), modifiers};
 }
 
 QString KeyboardShortcut::displayText() const { return modifiers.symbols() + key.toUpper(); }

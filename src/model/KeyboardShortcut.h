@@ -10,6 +10,8 @@
 
 namespace velmor {
 
+class SpecialKey;
+
 // The key a tool sends to the front application: a macOS virtual key code, the
 // text the user sees for it, and the modifier keys held with it.
 struct KeyboardShortcut {
@@ -70,6 +72,13 @@ struct KeyboardShortcut {
     std::uint16_t keyCode = 0;
     QString key;
     Modifiers modifiers;
+
+    // From a key name of keyCodesByName() in any letter case; the name is kept as
+    // the key text unchanged. None when the name is not in the table.
+    static std::optional<KeyboardShortcut> fromKeyName(const QString& keyName, Modifiers modifiers = Modifiers(0));
+    // From a special key of specialKeyCodes(), with its own key text; none when
+    // the table has no code for it (function keys beyond F12).
+    static std::optional<KeyboardShortcut> fromSpecialKey(const SpecialKey& specialKey, Modifiers modifiers = Modifiers(0));
 
     // Modifier glyphs followed by the upper-cased key text ("⌃⇧S").
     QString displayText() const;

@@ -1,0 +1,158 @@
+#include "model/RadiologyTool.h"
+#include "platform/Json.h"
+
+#include <QJsonArray>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace velmor;
+using Mods = KeyboardShortcut::Modifiers;
+
+namespace {
+
+const char* const kId = "5B0C4F0E-8D3A-4C55-9E61-2F7A1B3C4D5E";
+
+// A minimal valid tool object with `extra` keys added.
+RadiologyTool read(const QJsonObject& extra = {}, const char* without = nullptr)
+{
+    QJsonObject o{{"id", kId}, {"name", "Pan"}, {"systemIcon", "hand.draw"}, {"enabled", true}};
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        o.insert(it.key(), it.value());
+    if (without)
+        o.remove(without);
+    return RadiologyTool::fromJson(o);
+}
+
+RadiologyTool fullTool()
+{
+    return {QUuid::fromString(QString::fromLatin1(kId)), "Sign & Close", "checkmark.seal", ToolIconSource::custom,
+            "ct.svg", false, true, 0.75, KeyboardShortcut{36, "⏎", Mods(19)},
+            QList<KeyboardShortcut>{{35, "P", {}}, {12, "Q", Mods::command}}, true, ToolCategory::mammo};
+}
+
+} // namespace
+
+TEST(RadiologyToolJson, MinimalObjectTakesTheReadingDefaultsAndWritesThemOut)
+{
+    const RadiologyTool t = read();
+    RadiologyTool defaults;
+    defaults.id = t.id;
+    defaults.name = "Pan";
+    defaults.systemIcon = "hand.draw";
+    EXPECT_EQ(t, defaults);
+    EXPECT_EQ(t.toJson(), (QJsonObject{{"category", "Viewer"}, {"enabled", true}, {"iconSource", "system"},
+                                       {"id", kId}, {"isFavorite", false}, {"name", "Pan"},
+                                       {"repeatOnHoldEnabled", false}, {"repeatSpeed", 0.5},
+                                       {"systemIcon", "hand.draw"}}));
+    // Nulls read like absent keys.
+    EXPECT_EQ(read({{"repeatOnHoldEnabled", {}}, {"repeatSpeed", {}}, {"shortcut", {}}, {"toggleShortcuts", {}},
+                    {"isFavorite", {}}, {"category", {}}, {"customIcon", {}}}),
+              t);
+}
+
+TEST(RadiologyToolJson, EveryFieldRoundTripsAndIdsReadInEitherCase)
+{
+    const RadiologyTool t = fullTool();
+    const QByteArray bytes = json::encode(t.toJson());
+    EXPECT_TRUE(bytes.contains(kId));
+    EXPECT_EQ(RadiologyTool::fromJson(json::parse(bytes)), t);
+    EXPECT_EQ(read({{"id", QString::fromLatin1(kId).toLower()}}).id, t.id);
+}
+
+TEST(RadiologyToolJson, RepeatSpeedIsClampedOnReadingOnly)
+{
+    EXPECT_EQ(read({{"repeatSpeed", 3}}).repeatSpeed, 1.0);
+    EXPECT_EQ(read({{"repeatSpeed", -2}}).repeatSpeed, 0.0);
+    EXPECT_EQ(read({{"repeatSpeed", 0.25}}).repeatSpeed, 0.25);
+
+    RadiologyTool wild = read();
+    wild.repeatSpeed = 1.5;
+    EXPECT_EQ(wild.toJson().value("repeatSpeed"), QJsonValue(1.5));
+}
+
+TEST(RadiologyToolJson, EmptyToggleListAndEmptyCustomIconAreNotWrittenBack)
+{
+    const RadiologyTool noSteps = read({{"toggleShortcuts", QJsonArray()}});
+    EXPECT_FALSE(noSteps.toggleShortcuts);
+    RadiologyTool emptySteps = noSteps;
+    emptySteps.toggleShortcuts = QList<KeyboardShortcut>{};
+    EXPECT_FALSE(emptySteps.toJson().contains("toggleShortcuts"));
+
+    const RadiologyTool emptyIcon = read({{"customIcon", ""}});
+    EXPECT_EQ(emptyIcon.customIcon, QString());
+    EXPECT_EQ(emptyIcon.iconSource, ToolIconSource::system);
+    EXPECT_FALSE(RadiologyTool::fromJson(emptyIcon.toJson()).customIcon);
+}
+
+TEST(RadiologyToolJson, CustomIconWithoutIconSourceKeyMeansCustomIcon)
+{
+    EXPECT_EQ(read({{"customIcon", "ct.svg"}}).iconSource, ToolIconSource::custom);
+
+    const RadiologyTool explicitSystem = read({{"customIcon", "ct.svg"}, {"iconSource", "system"}});
+    EXPECT_EQ(explicitSystem.iconSource, ToolIconSource::system);
+    EXPECT_EQ(RadiologyTool::fromJson(explicitSystem.toJson()), explicitSystem);
+
+    // A null key is still a key: no inference.
+    EXPECT_EQ(read({{"customIcon", "ct.svg"}, {"iconSource", {}}}).iconSource, ToolIconSource::system);
+}
+
+TEST(RadiologyToolJson, DecodingFailsOnMissingMistypedOrUnknownValues)
+{
+    for (const char* key : {"id", "name", "systemIcon", "enabled"})
+        EXPECT_THROW(read({}, key), json::DecodeError) << key;
+
+    const QJsonObject bad[] = {
+        {{"enabled", {}}},
+        {{"id", "{5B0C4F0E-8D3A-4C55-9E61-2F7A1B3C4D5E}"}},
+        {{"name", 7}},
+        {{"category", "mammo"}},
+        {{"iconSource", "Custom"}},
+        {{"customIcon", false}},
+        {{"repeatSpeed", "fast"}},
+        {{"shortcut", QJsonObject{{"keyCode", 70000}, {"key", "W"}, {"modifiers", 0}}}},
+        {{"toggleShortcuts", QJsonArray{QJsonObject{{"keyCode", 13}, {"modifiers", 0}}}}},
+    };
+    for (const QJsonObject& extra : bad)
+        EXPECT_THROW(read(extra), json::DecodeError) << json::encode(extra).toStdString();
+
+    EXPECT_EQ(read({{"category", "Mammo"}}).category, ToolCategory::mammo);
+    EXPECT_EQ(read({{"futureKey", QJsonArray{1, 2}}}), read());
+}
+
+TEST(RadiologyToolEquality, EveryFieldCountsAndEqualToolsHashAlike)
+{
+    const RadiologyTool base = fullTool();
+    const std::function<void(RadiologyTool&)> changes[] = {
+        [](RadiologyTool& t) { t.id = QUuid::createUuid(); },
+        [](RadiologyTool& t) { t.name = "sign & close"; },
+        [](RadiologyTool& t) { t.systemIcon = "checkmark"; },
+        [](RadiologyTool& t) { t.iconSource = ToolIconSource::system; },
+        [](RadiologyTool& t) { t.customIcon = ""; },
+        [](RadiologyTool& t) { t.enabled = true; },
+        [](RadiologyTool& t) { t.repeatOnHoldEnabled = false; },
+        [](RadiologyTool& t) { t.repeatSpeed = 0.5; },
+        [](RadiologyTool& t) { t.shortcut->modifiers = Mods(3); },
+        [](RadiologyTool& t) { t.toggleShortcuts = QList<KeyboardShortcut>{}; },
+        [](RadiologyTool& t) { t.toggleShortcuts->swapItemsAt(0, 1); },
+        [](RadiologyTool& t) { t.isFavorite = false; },
+        [](RadiologyTool& t) { t.category = ToolCategory::reporting; },
+    };
+    for (const auto& change : changes) {
+        RadiologyTool changed = base;
+        change(changed);
+        EXPECT_NE(changed, base) << json::encode(changed.toJson()).toStdString();
+    }
+
+    RadiologyTool composed = base, decomposed = base, negativeZero = base;
+    composed.name = QString("R") + QChar(0x00E9) + "sum" + QChar(0x00E9);
+    decomposed.name = QString("Re") + QChar(0x0301) + "sume" + QChar(0x0301);
+    composed.repeatSpeed = 0.0;
+    decomposed.repeatSpeed = -0.0;
+    negativeZero.repeatSpeed = -0.0;
+    EXPECT_EQ(composed, decomposed);
+    EXPECT_EQ(qHash(composed, 7), qHash(decomposed, 7));
+    EXPECT_EQ(QSet<RadiologyTool>({base, composed, decomposed, negativeZero}).size(), 3);
+}
