@@ -132,6 +132,12 @@ bool isKeyboardInterface(const QVariant& primaryUsagePage, const QVariant& prima
     return numberValue(primaryUsagePage) == 1.0 && numberValue(primaryUsage) == 6.0;
 }
 
+bool isKeyboardInterface(const hid::Device& device)
+{
+    return isKeyboardInterface(device.property(hid::property::primaryUsagePage),
+                               device.property(hid::property::primaryUsage));
+}
+
 qsizetype keyboardReportBufferLength(const QVariant& maxInputReportSize)
 {
     const double size = numberValue(maxInputReportSize).value_or(0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/hid/Device.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -36,6 +38,7 @@ QString keyboardReportLogLine(std::uint32_t reportId, const QByteArray& report, 
 
 // A device interface is a keyboard when its primary usage is generic desktop (1), keyboard (6).
 bool isKeyboardInterface(const QVariant& primaryUsagePage, const QVariant& primaryUsage);
+bool isKeyboardInterface(const hid::Device& device);
 
 // The report buffer of the keyboard reader: the device's maximum input report
 // size, at least 64 bytes.
