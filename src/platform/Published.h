@@ -59,8 +59,8 @@ public:
     {
         value_ = std::move(value);
         const T snapshot = value_;
-        const auto slots = *slots_; // handlers may change the list while we deliver
-        for (const auto& slot : slots)
+        const auto snapshotSlots = *slots_; // handlers may change the list while we deliver
+        for (const auto& slot : snapshotSlots)
             slot->deliver(snapshot);
     }
 
@@ -109,8 +109,8 @@ private:
         slots_->push_back(slot);
         Subscription subscription([weakSlots = std::weak_ptr<SlotList>(slots_), slot] {
             *slot->alive = false;
-            if (auto slots = weakSlots.lock())
-                std::erase(*slots, slot);
+            if (auto list = weakSlots.lock())
+                std::erase(*list, slot);
         });
         slot->deliver(value_);
         return subscription;

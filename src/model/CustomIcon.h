@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <utility>
+
+namespace velmor {
+
+// One SVG file of the custom icons folder. The file name is unique within the
+// folder, so it serves as the icon's identity in lists.
+class CustomIcon {
+public:
+    CustomIcon(QString fileName, QString url) : fileName_(std::move(fileName)), url_(std::move(url)) {}
+
+    // The file's last path component, e.g. "ct.svg".
+    const QString& fileName() const { return fileName_; }
+    // The file's location.
+    const QString& url() const { return url_; }
+    // What the picker shows: the url's last path component without its extension.
+    QString displayName() const;
+
+    bool operator==(const CustomIcon&) const = default;
+
+private:
+    QString fileName_;
+    QString url_;
+};
+
+size_t qHash(const CustomIcon& icon, size_t seed = 0) noexcept;
+
+// Picker order: display names ascending, localized and case-insensitive.
+bool customIconSortOrder(const CustomIcon& a, const CustomIcon& b);
+
+} // namespace velmor

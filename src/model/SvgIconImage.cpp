@@ -1,0 +1,112 @@
+#include "model/SvgIconImage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmor {
+
+namespace {
+
+bool endsWithName(QStringView qualifiedName, QLatin1StringView localName)
+{
+    return qualifiedName == localName
+        || (qualifiedName.endsWith(localName) && qualifiedName.size() > localName.size()
+            && qualifiedName.at(qualifiedName.size() - localName.size() - 1) == u':');
+}
+
+// An <image> that names anything but inline data would make the renderer open a local
+// file, which may be a pipe that never ends or something the user never meant to share.
+bool refersOutside(const QXmlStreamReader& xml)
+{
+    if (!endsWithName(xml.qualifiedName(), QLatin1StringView("image")))
+        return false;
+    const auto attributes = xml.attributes();
+    return std::any_of(attributes.begin(), attributes.end(), [](const QXmlStreamAttribute& attribute) {
+        return endsWithName(attribute.qualifiedName(), QLatin1StringView("href"))
+            && !attribute.value().startsWith(QLatin1StringView("data:"));
+    });
+}
+
+// One streaming pass before the renderer sees the document: well-formed XML (entity
+// expansion is bounded by the reader), an <svg> root, bounded size and nesting, and no
+// references to outside files.
+bool passesScreening(const QByteArray& document)
+{
+    QXmlStreamReader xml(document);
+    xml.setNamespaceProcessing(false);
+    int elements = 0;
+    int depth = 0;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (elements == 0 && !endsWithName(xml.qualifiedName(), QLatin1StringView("svg")))
+                return false;
+            if (++elements > SvgIconLimits::maxElements || ++depth > SvgIconLimits::maxDepth)
+                return false;
+            if (refersOutside(xml))
+                return false;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return !xml.hasError() && elements > 0;
+}
+
+} // namespace
+
+std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide)
+{
+    if (longestSide <= 0 || document.size() > SvgIconLimits::maxFileBytes || !passesScreening(document))
+        return std::nullopt;
+    QSvgRenderer renderer(document);
+    if (!renderer.isValid())
+        return std::nullopt;
+
+    // The view box carries the aspect ratio; its declared size may be anything, so the image
+    // size comes from the ratio alone.
+    const QRectF box = renderer.viewBoxF();
+    const double width = box.width();
+    const double height = box.height();
+    if (!(std::isfinite(width) && std::isfinite(height) && width > 0 && height > 0))
+        return std::nullopt;
+    const double scale = longestSide / std::max(width, height);
+    const auto side = [&](double length) {
+        return static_cast<int>(std::clamp(std::lround(length * scale), 1L, static_cast<long>(longestSide)));
+    };
+
+    QImage image(side(width), side(height), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return std::nullopt;
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    return image;
+}
+
+std::optional<QImage> loadSvgIconFile(const QString& path, int longestSide)
+{
+    // Only regular files: opening a pipe or a device could block or never end.
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > SvgIconLimits::maxFileBytes)
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray document = file.read(SvgIconLimits::maxFileBytes + 1);
+    if (document.size() > SvgIconLimits::maxFileBytes)
+        return std::nullopt;
+    return renderSvgIcon(document, longestSide);
+}
+
+} // namespace velmor

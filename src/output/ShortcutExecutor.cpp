@@ -1,0 +1,106 @@
+#include "output/ShortcutExecutor.h"
+
+#include "platform/MainQueue.h"
+
+#include <chrono>
+
+namespace velmor {
+
+using Modifiers = KeyboardShortcut::Modifiers;
+using namespace std::chrono_literals;
+
+ShortcutExecutor::ShortcutExecutor() : ShortcutExecutor(keys::KeyOutput::instance(), Permissions::instance()) {}
+
+ShortcutExecutor::ShortcutExecutor(keys::KeyOutput& output, Permissions& permissions)
+    : output_(output), permissions_(permissions)
+{
+    readPermissions();
+}
+
+const QSet<std::uint16_t>& ShortcutExecutor::keypadKeyCodes()
+{
+    static const QSet<std::uint16_t> codes{0x41, 0x43, 0x45, 0x47, 0x4B, 0x4C, 0x4E, 0x51, 0x52,
+                                           0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5B, 0x5C};
+    return codes;
+}
+
+keys::EventFlags ShortcutExecutor::eventFlags(std::uint16_t keyCode, Modifiers modifiers)
+{
+    keys::EventFlags flags = 0;
+    if (modifiers.contains(Modifiers::shift))
+        flags |= keys::shiftFlag;
+    if (modifiers.contains(Modifiers::control))
+        flags |= keys::controlFlag;
+    if (modifiers.contains(Modifiers::option))
+        flags |= keys::optionFlag;
+    if (modifiers.contains(Modifiers::command))
+        flags |= keys::commandFlag;
+    if (keypadKeyCodes().contains(keyCode))
+        flags |= keys::numericPadFlag;
+    return flags;
+}
+
+bool ShortcutExecutor::post(std::uint16_t keyCode, Modifiers modifiers)
+{
+    if (!hasAccessibilityPermission.get())
+        return false;
+    const keys::EventFlags flags = eventFlags(keyCode, modifiers);
+    // The key-up goes out even when the key-down failed, so nothing stays held.
+    const bool down = output_.postKey(keyCode, true, flags);
+    const bool up = output_.postKey(keyCode, false, flags);
+    return down && up;
+}
+
+void ShortcutExecutor::readPermissions()
+{
+    hasAccessibilityPermission.set(permissions_.isAccessibilityTrusted());
+    hasInputMonitoringPermission.set(permissions_.preflightInputMonitoring());
+}
+
+void ShortcutExecutor::refreshPermissions()
+{
+    readPermissions();
+    if (!hasAccessibilityPermission.get())
+        promptAccessibilityPermission();
+    if (!hasInputMonitoringPermission.get())
+        requestInputMonitoringPermission();
+}
+
+void ShortcutExecutor::requestPermissions()
+{
+    promptAccessibilityPermission();
+    requestInputMonitoringPermission();
+    afterOnMain(200ms, [weak = std::weak_ptr(self_)] {
+        const auto self = weak.lock();
+        if (!self)
+            return;
+        ShortcutExecutor& executor = **self;
+        executor.readPermissions();
+        if (!executor.hasAccessibilityPermission.get() || !executor.hasInputMonitoringPermission.get())
+            executor.openPrivacySettings();
+    }).release();
+}
+
+void ShortcutExecutor::promptAccessibilityPermission()
+{
+    permissions_.promptAccessibilityTrust();
+    readPermissions();
+    lastPermissionPrompted.set(QDateTime::currentDateTimeUtc());
+}
+
+void ShortcutExecutor::requestInputMonitoringPermission()
+{
+    hasInputMonitoringPermission.set(permissions_.requestInputMonitoring());
+    lastPermissionPrompted.set(QDateTime::currentDateTimeUtc());
+}
+
+void ShortcutExecutor::openPrivacySettings()
+{
+    readPermissions();
+    const QString& anchor = !hasAccessibilityPermission.get() || hasInputMonitoringPermission.get()
+        ? Permissions::accessibilityAnchor
+        : Permissions::inputMonitoringAnchor;
+    permissions_.openSettings(anchor);
+}
+
+} // namespace velmor

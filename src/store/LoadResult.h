@@ -1,0 +1,32 @@
+#pragma once
+
+#include "model/PacsProfile.h"
+#include "model/UserProfile.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QUuid>
+
+#include <optional>
+
+namespace velmor {
+
+// What reading a profiles document gave, in memory only.
+struct LoadResult {
+    QList<PacsProfile> pacsProfiles;
+    QList<UserProfile> userProfiles;
+    std::optional<QUuid> activePacsProfileId;
+    std::optional<QUuid> activeUserProfileId;
+    // The data came from any other format than the current version, so the
+    // store writes it again.
+    bool didMigrate = false;
+
+    bool operator==(const LoadResult&) const = default;
+};
+
+// The one decode rule of profiles.json, the bundle's seed and sync payloads:
+// the current root first (any version), else the legacy root, migrated; none
+// when neither decodes. Errors are dropped: the caller decides what none means.
+std::optional<LoadResult> decodePayload(const QByteArray& bytes);
+
+} // namespace velmor

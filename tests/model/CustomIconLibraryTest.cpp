@@ -1,0 +1,147 @@
+#include "model/CustomIconLibrary.h"
+#include "platform/Bundle.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+using namespace velmor;
+
+namespace {
+
+QByteArray square(const char* colour)
+{
+    return QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="8">)")
+        + R"(<rect width="8" height="8" fill=")" + colour + R"("/></svg>)";
+}
+
+QColor colourOf(const std::optional<QImage>& image) { return image ? image->pixelColor(4, 4) : QColor(); }
+
+class CustomIconLibraryTest : public test::PlatformFixture {
+protected:
+    CustomIconLibraryTest() { Bundle::setMainRoot(bundleDir.path()); }
+    ~CustomIconLibraryTest() override { Bundle::setMainRoot({}); }
+
+    static QString icon(const QString& name) { return QDir(customIconsDirectory()).filePath(name); }
+    void ship(const QString& relative, const QByteArray& bytes)
+    {
+        QDir(bundleDir.path()).mkpath(QFileInfo(relative).path());
+        test::writeFile(bundleDir.filePath(relative), bytes);
+    }
+    QStringList listed()
+    {
+        QStringList names;
+        for (const CustomIcon& entry : library.loadCustomIcons())
+            names << entry.fileName();
+        return names;
+    }
+
+    QTemporaryDir bundleDir;
+    CustomIconLibrary library; // a fresh library stands for a fresh process
+};
+
+} // namespace
+
+TEST_F(CustomIconLibraryTest, InstallCopiesOnlyMissingIconsAndOnlyOncePerProcess)
+{
+    EXPECT_EQ(customIconsDirectory(), supportPath("Icons"));
+    ship("CustomIcons/ct.svg", square("red"));
+    ship("CustomIcons/mr.svg", square("blue"));
+    ship("top.svg", square("black")); // ignored while CustomIcons has icons
+    test::writeFile(icon("ct.svg"), square("lime"));
+
+    EXPECT_EQ(listed(), (QStringList{"ct.svg", "mr.svg"}));
+    EXPECT_EQ(test::readFile(icon("ct.svg")), square("lime"));
+    EXPECT_EQ(test::readFile(icon("mr.svg")), square("blue"));
+
+    QFile::remove(icon("mr.svg")); // deleted by the user: stays deleted in this process
+    EXPECT_EQ(listed(), QStringList{"ct.svg"});
+    CustomIconLibrary().installBundledCustomIcons();
+    EXPECT_EQ(test::readFile(icon("mr.svg")), square("blue"));
+    EXPECT_EQ(test::readFile(icon("ct.svg")), square("lime"));
+}
+
+TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAndAnEmptyBundleStillCountsAsInstalled)
+{
+    library.installBundledCustomIcons();
+    ship("CustomIcons/readme.txt", "not an icon");
+    ship("Layouts/nested.svg", square("red"));
+    ship("top.svg", square("red"));
+    EXPECT_EQ(bundledCustomIconURLs(), QStringList{bundleDir.filePath("top.svg")});
+    EXPECT_EQ(listed(), QStringList{});
+    CustomIconLibrary().installBundledCustomIcons();
+    EXPECT_TRUE(QFile::exists(icon("top.svg")));
+}
+
+TEST_F(CustomIconLibraryTest, ListingKeepsVisibleSvgFilesOrderedByNameWithoutExtension)
+{
+    for (const char* name : {"Zeta.svg", "alpha.svg", "Beta.SVG", "Beta 2.svg", "notes.txt", ".hidden.svg", "svg"})
+        test::writeFile(icon(name), square("red"));
+    QDir(customIconsDirectory()).mkdir("folder.svg");
+    // By full file name "Beta 2.svg" would come before "Beta.SVG".
+    EXPECT_EQ(listed(), (QStringList{"alpha.svg", "Beta.SVG", "Beta 2.svg", "Zeta.svg"}));
+    EXPECT_EQ(library.loadCustomIcons().first(), CustomIcon("alpha.svg", icon("alpha.svg")));
+}
+
+TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreCached)
+{
+    ship("CustomIcons/ct.svg", square("blue"));
+    EXPECT_FALSE(library.customIconImage("x.svg"));
+    EXPECT_EQ(library.imageCache().count(), 0);
+    test::writeFile(icon("x.svg"), square("red"));
+    EXPECT_EQ(colourOf(library.customIconImage("x.svg")), QColor(Qt::red));
+
+    test::writeFile(icon("ct.svg"), square("lime")); // the user's version wins
+    EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::green));
+    library.imageCache().removeAll();
+    QFile::remove(icon("ct.svg"));
+    EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::blue));
+    EXPECT_FALSE(library.customIconImage("CT.svg"));
+
+    test::writeFile(supportPath("outside.svg"), square("red"));
+    test::writeFile(icon(".hidden.svg"), square("red"));
+    const QString refused[] = {"../outside.svg", supportPath("outside.svg"), ".hidden.svg", QString()};
+    for (const QString& name : refused)
+        EXPECT_FALSE(library.customIconImage(name)) << name.toStdString();
+}
+
+TEST_F(CustomIconLibraryTest, CachedImageOutlivesFileChangesUntilTheCacheIsEmptied)
+{
+    test::writeFile(icon("x.svg"), square("red"));
+    EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));
+    test::writeFile(icon("x.svg"), square("blue"));
+    EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));
+    customIconImageCache().removeAll();
+    EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::blue));
+    customIconImageCache().removeAll();
+
+    // A load that started before the cache was emptied may hold the old picture.
+    CustomIconImageCache& cache = library.imageCache();
+    const quint64 before = cache.generation();
+    cache.removeAll();
+    cache.insert("x.svg", QImage(2, 2, QImage::Format_ARGB32), before);
+    EXPECT_EQ(cache.count(), 0);
+}
+
+TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
+{
+    test::writeFile(icon("x.svg"), square("red"));
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 40; ++i) {
+                if (t == 0 && i % 4 == 0)
+                    library.imageCache().removeAll();
+                wrong += colourOf(library.customIconImage("x.svg")) != QColor(Qt::red);
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
+}

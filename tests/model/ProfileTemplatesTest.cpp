@@ -1,0 +1,229 @@
+#include "model/Device.h"
+#include "model/ProfileTemplates.h"
+#include "platform/Bundle.h"
+#include "platform/Json.h"
+#include "support/TestSupport.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace velmor;
+
+namespace {
+
+RadiologyTool tool(const QString& name)
+{
+    RadiologyTool t;
+    t.id = QUuid::createUuid();
+    t.name = name;
+    t.systemIcon = "circle";
+    t.enabled = true;
+    return t;
+}
+
+// "device/button→tool name" for each mapping, resolved against `tools`.
+QStringList describe(const QList<ButtonMapping>& mappings, const QList<RadiologyTool>& tools)
+{
+    QStringList lines;
+    for (const ButtonMapping& m : mappings) {
+        QString name = "?";
+        for (const RadiologyTool& t : tools) {
+            if (t.id == m.toolId) {
+                name = t.name;
+                break;
+            }
+        }
+        lines << m.deviceId + '/' + m.buttonId + "→" + name;
+    }
+    return lines;
+}
+
+const QString speechMike = QStringLiteral("speechmike_smp3700");
+
+// Points the bundle at an empty folder that each test fills with the resources it needs.
+class ProfileTemplatesTest : public ::testing::Test {
+protected:
+    ProfileTemplatesTest() { Bundle::setMainRoot(dir.path()); }
+    ~ProfileTemplatesTest() override { Bundle::setMainRoot({}); }
+
+    void resource(const QString& name, const QByteArray& bytes) { test::writeFile(dir.filePath(name + ".json"), bytes); }
+    void tools(const QString& name, const QList<RadiologyTool>& list)
+    {
+        resource(name, json::encode(json::encodeList(list)));
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmptyLists)
+{
+    const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    ASSERT_EQ(builtIns.size(), 4);
+    EXPECT_EQ(builtIns[0].name, "Synthesis");
+    EXPECT_EQ(builtIns[0].tools, RadiologyTool::defaultTools());
+    EXPECT_EQ(builtIns[0].tools.size(), 67);
+    EXPECT_EQ(builtIns[0].defaultLightingHex, "#7800D1");
+    EXPECT_EQ(builtIns[1].name, "Intelerad");
+    EXPECT_EQ(builtIns[2].name, "eUnity");
+    EXPECT_EQ(builtIns[2].defaultLightingHex, "#00B050");
+    EXPECT_EQ(builtIns[3].name, "Change Healthcare");
+    for (int i : {1, 2, 3})
+        EXPECT_TRUE(builtIns[i].tools.isEmpty()) << i;
+    EXPECT_FALSE(builtIns[1].defaultLightingHex.has_value());
+    EXPECT_FALSE(builtIns[3].defaultLightingHex.has_value());
+
+    const QList<PacsProfile> again = ProfileTemplates::builtInPacsProfiles();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(again[i].id, builtIns[i].id);
+        EXPECT_EQ(again[i].tools, builtIns[i].tools);
+    }
+}
+
+TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
+{
+    const QList<RadiologyTool> intelerad{tool("Series Sync"), tool("Key Image")};
+    tools("InteleradDefaults", intelerad);
+    tools("eUnityDefaults", {});
+    resource("ChangeHealthcareDefaults", "[{\"name\": \"no id\"}]");
+    const QList<RadiologyTool> synthesis{tool("Stack"), tool("Pan")};
+    tools("SynthesisDefaults", synthesis);
+
+    QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    EXPECT_EQ(builtIns[0].tools, synthesis);
+    EXPECT_EQ(builtIns[1].tools, intelerad);
+    EXPECT_TRUE(builtIns[2].tools.isEmpty());
+    EXPECT_TRUE(builtIns[3].tools.isEmpty());
+
+    // Synthesis falls back to the catalogue for every kind of unusable resource.
+    for (const QByteArray& bad : {QByteArray("[]"), QByteArray("[{"), QByteArray("{}"), QByteArray(""),
+                                  QByteArray("[{\"id\": \"A0000000-0000-4000-8000-000000000001\", \"name\": "
+                                             "\"x\", \"systemIcon\": \"y\"}]")}) {
+        resource("SynthesisDefaults", bad);
+        EXPECT_EQ(ProfileTemplates::synthesisTools(), RadiologyTool::defaultTools()) << bad.constData();
+    }
+}
+
+TEST_F(ProfileTemplatesTest, DefaultLightingIsLookedUpByLowerCasedUntrimmedName)
+{
+    EXPECT_EQ(ProfileTemplates::defaultLightingHex("MERGE UNITY"), "#FF8A00");
+    EXPECT_EQ(ProfileTemplates::defaultLightingHex("synthesis"), "#7800D1");
+    EXPECT_EQ(ProfileTemplates::defaultLightingHex("EUNITY"), "#00B050");
+    EXPECT_FALSE(ProfileTemplates::defaultLightingHex("eUnity ").has_value());
+    EXPECT_FALSE(ProfileTemplates::defaultLightingHex("Intelerad").has_value());
+    EXPECT_FALSE(ProfileTemplates::defaultLightingHex("").has_value());
+}
+
+TEST_F(ProfileTemplatesTest, WithoutMappingResourceOnlyTheSpeechMikeGetsItsFallbackTable)
+{
+    const QList<RadiologyTool> catalogue = RadiologyTool::defaultTools();
+    EXPECT_EQ(describe(ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike), catalogue),
+              (QStringList{
+                  "speechmike_smp3700/REC→Mic On/Off", "speechmike_smp3700/PLAY_PAUSE→First Impression Line",
+                  "speechmike_smp3700/FWD→Report Field Down", "speechmike_smp3700/REW→Report Field Up",
+                  "speechmike_smp3700/EOL→Exam List", "speechmike_smp3700/INFO→Sign & Next",
+                  "speechmike_smp3700/INS_OVR→First Highlighted Field", "speechmike_smp3700/F1→Speech Organization",
+                  "speechmike_smp3700/F2→Submit Speech Organization", "speechmike_smp3700/F3→Auto Impression",
+                  "speechmike_smp3700/F4→Skip Exam"}));
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty());
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty());
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "SPEECHMIKE_SMP3700").isEmpty());
+
+    // The fallback needs exact names; rows without a tool are skipped.
+    const QList<RadiologyTool> some{tool("mic on/off"), tool("Skip Exam"), tool("Exam List"), tool("Exam List")};
+    const QList<ButtonMapping> fallback = ProfileTemplates::speechMikeFallbackMappings(some);
+    EXPECT_EQ(describe(fallback, some),
+              (QStringList{"speechmike_smp3700/EOL→Exam List", "speechmike_smp3700/F4→Skip Exam"}));
+    EXPECT_EQ(fallback[0].toolId, some[2].id);
+    EXPECT_NE(fallback[0].id, ProfileTemplates::speechMikeFallbackMappings(some)[0].id);
+    EXPECT_TRUE(ProfileTemplates::speechMikeFallbackMappings({}).isEmpty());
+}
+
+TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthesisThenAny)
+{
+    resource("DefaultMappings", R"({
+        "Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}]},
+        "intelerad": {"tartarus_v2": [{"buttonId": "K02", "toolName": "Pan"}]},
+        "Intelerad": {"tartarus_v2": [{"buttonId": "K03", "toolName": "Pan"}]}
+    })");
+    const QList<RadiologyTool> tools{tool("Pan")};
+    auto buttonFor = [&](const QString& pacs) {
+        const QList<ButtonMapping> m = ProfileTemplates::defaultMappings(pacs, tools, "tartarus_v2");
+        return m.size() == 1 ? m[0].buttonId : QString("none");
+    };
+    EXPECT_EQ(buttonFor("Intelerad"), "K03");
+    EXPECT_EQ(buttonFor("intelerad"), "K02");
+    EXPECT_EQ(buttonFor("SYNTHESIS"), "K01");
+    EXPECT_EQ(buttonFor("Change Healthcare"), "K01");
+
+    resource("DefaultMappings", R"({"eUnity": {"tartarus_v2": [{"buttonId": "K04", "toolName": "Pan"}]}})");
+    EXPECT_EQ(buttonFor("Change Healthcare"), "K04");
+}
+
+TEST_F(ProfileTemplatesTest, DeviceListsDecideBeforeTheSpeechMikeFallback)
+{
+    resource("DefaultMappings", R"({"Synthesis": {
+        "tartarus_v2": [{"buttonId": "K01", "toolName": "ZOOM"}, {"buttonId": "K02", "toolName": "Missing"},
+                        {"buttonId": "NOT_A_BUTTON", "toolName": "mic on/off"}],
+        "mouse_5_button": [{"buttonId": "LEFT_CLICK", "toolName": "Pan"}],
+        "speechmike_smp3700": []
+    }})");
+    const QList<RadiologyTool> tools{tool("Pan"), tool("Zoom"), tool("zoom"), tool("Mic On/Off")};
+
+    const QList<ButtonMapping> keypad = ProfileTemplates::defaultMappings("Synthesis", tools, "tartarus_v2");
+    EXPECT_EQ(describe(keypad, tools),
+              (QStringList{"tartarus_v2/K01→Zoom", "tartarus_v2/NOT_A_BUTTON→Mic On/Off"}));
+    EXPECT_EQ(keypad[0].toolId, tools[1].id);
+
+    // Listed with no entries: nothing, not the fallback table.
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", tools, speechMike).isEmpty());
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", tools, "other").isEmpty());
+
+    // Every device of the entry, each block in its own order.
+    const QStringList all = describe(ProfileTemplates::defaultMappings("Synthesis", tools, std::nullopt), tools);
+    EXPECT_EQ(all.size(), 3);
+    EXPECT_TRUE(all.contains("mouse_5_button/LEFT_CLICK→Pan"));
+    EXPECT_LT(all.indexOf("tartarus_v2/K01→Zoom"), all.indexOf("tartarus_v2/NOT_A_BUTTON→Mic On/Off"));
+
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", {}, "tartarus_v2").isEmpty());
+}
+
+TEST_F(ProfileTemplatesTest, OneMalformedMappingEntryDiscardsTheWholeResource)
+{
+    const QList<RadiologyTool> catalogue = RadiologyTool::defaultTools();
+    for (const QByteArray& bad :
+         {QByteArray(R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02"}]}})"),
+          QByteArray(R"({"Synthesis": {"tartarus_v2": {"buttonId": "K01", "toolName": "Pan"}}})"),
+          QByteArray(R"({"Synthesis": [], "eUnity": {}})"), QByteArray(R"([])"), QByteArray("{")}) {
+        resource("DefaultMappings", bad);
+        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty()) << bad.data();
+        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty()) << bad.data();
+        EXPECT_EQ(ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike).size(), 11) << bad.data();
+    }
+}
+
+TEST_F(ProfileTemplatesTest, DefaultUserProfileBindsToSynthesisElseTheFirst)
+{
+    EXPECT_TRUE(ProfileTemplates::defaultUserProfiles({}).isEmpty());
+
+    resource("DefaultMappings", R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "pan"}]},
+                                    "Intelerad": {"tartarus_v2": [{"buttonId": "K09", "toolName": "pan"}]}})");
+    const PacsProfile intelerad{QUuid::createUuid(), "Intelerad", {tool("Pan")}, std::nullopt};
+    const PacsProfile synthesis{QUuid::createUuid(), "synthesis", {tool("Pan")}, std::nullopt};
+    const PacsProfile eunity{QUuid::createUuid(), "eUnity", {}, std::nullopt};
+
+    const QList<UserProfile> bound = ProfileTemplates::defaultUserProfiles({intelerad, synthesis});
+    ASSERT_EQ(bound.size(), 1);
+    EXPECT_EQ(bound[0].name, "Radiologist - General");
+    EXPECT_EQ(bound[0].pacsProfileId, synthesis.id);
+    EXPECT_EQ(describe(bound[0].mappings, synthesis.tools), QStringList{"tartarus_v2/K01→Pan"});
+    EXPECT_EQ(bound[0].selectedDeviceId, Device::tartarusTemplate().id);
+    EXPECT_FALSE(bound[0].lightingHex.has_value());
+
+    const QList<UserProfile> first = ProfileTemplates::defaultUserProfiles({intelerad, eunity});
+    EXPECT_EQ(first[0].pacsProfileId, intelerad.id);
+    EXPECT_EQ(describe(first[0].mappings, intelerad.tools), QStringList{"tartarus_v2/K09→Pan"});
+    EXPECT_NE(first[0].id, ProfileTemplates::defaultUserProfiles({intelerad, eunity})[0].id);
+}
