@@ -26,7 +26,15 @@ bool isTapDisabledEvent(EventTap::EventType type)
 
 std::shared_ptr<SuppressionTap> SuppressionTap::create(Log log, Permission inputMonitoring)
 {
-    return std::shared_ptr<SuppressionTap>(new SuppressionTap(std::move(log), std::move(inputMonitoring)));
+    // Queued work may hold the last reference; the tap is torn down on the main
+    // thread all the same.
+    const auto deleter = [](SuppressionTap* suppression) {
+        if (suppression->queue_->isCurrent() || !onMainThread())
+            postToMain([suppression] { delete suppression; });
+        else
+            delete suppression;
+    };
+    return std::shared_ptr<SuppressionTap>(new SuppressionTap(std::move(log), std::move(inputMonitoring)), deleter);
 }
 
 SuppressionTap::SuppressionTap(Log log, Permission inputMonitoring)

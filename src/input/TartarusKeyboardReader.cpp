@@ -56,7 +56,7 @@ void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_pt
 
     const qsizetype length = keyboardReportBufferLength(device->property(hid::property::maxInputReportSize));
     auto context = std::make_shared<ReportContext>(ReportContext{weakSelf, id});
-    reportRegistrations_.insert(id, ReportRegistration{context, length});
+    reportRegistrations_.insert(id, ReportRegistration{device, context, length});
     device->setInputReportCallback(
         length, [context](hid::Result result, hid::ReportType type, std::uint32_t reportId, const QByteArray& report) {
             if (!result.isSuccess() || type != hid::ReportType::input || report.isEmpty())
@@ -83,20 +83,17 @@ void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_pt
              .arg(length));
 }
 
-void TartarusKeyboardReader::unregisterTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device)
+void TartarusKeyboardReader::unregisterTartarusKeyboardReader(hid::HandleId id)
 {
-    if (!device)
-        return;
-    const hid::HandleId id = device->handleId();
     if (const std::shared_ptr<hid::Queue> queue = queues_.take(id)) {
         queue->stop();
         queue->unscheduleFromMainLoop();
     }
-    if (callbackDevices_.remove(id)) {
-        device->setInputValueCallback({});
-        if (const auto registration = reportRegistrations_.take(id); registration.context)
-            device->setInputReportCallback(registration.length, {});
-        device->unscheduleFromMainLoop();
+    const ReportRegistration registration = reportRegistrations_.take(id);
+    if (callbackDevices_.remove(id) && registration.device) {
+        registration.device->setInputValueCallback({});
+        registration.device->setInputReportCallback(registration.length, {});
+        registration.device->unscheduleFromMainLoop();
     }
     const std::lock_guard lock(logCountsMutex_);
     reportLogCounts_.remove(id);

@@ -35,7 +35,7 @@ public:
 
     // Attaches a reader when the device is the Pro's keyboard interface and has none yet.
     void registerTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device, int productId);
-    void unregisterTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device);
+    void unregisterTartarusKeyboardReader(hid::HandleId deviceId);
     bool hasReader(hid::HandleId deviceId) const { return queues_.contains(deviceId); }
 
     // One raw input report of a device with a reader: logged while the device
@@ -49,6 +49,7 @@ private:
         hid::HandleId deviceId;
     };
     struct ReportRegistration {
+        std::shared_ptr<hid::Device> device;
         std::shared_ptr<ReportContext> context;
         qsizetype length = 0;
     };

@@ -27,7 +27,6 @@ protected:
     }
     Verdict key(std::uint16_t code, Type type = Type::keyDown) { return taps.post(scripted::key(type, code)); }
 
-    ScopedManualSerialQueues queues;
     ScopedScriptedEventTaps taps;
     bool inputMonitoring = true;
     QStringList logs;
@@ -196,18 +195,20 @@ TEST_F(SuppressionTapTest, RemovingTheTapClosesEveryWindowButKeepsMappings)
     EXPECT_TRUE(suppression->isButtonMapped("tartarus_v2", "WHEEL_PRESS"));
 }
 
-TEST(SuppressionTapOnAWorkerThread, ArmingIsOrderedAndQueuedWorkOutlivesNothing)
+TEST(SuppressionTapOnAWorkerThread, ArmingIsAppliedInTheOrderItWasHandedOver)
 {
     ScopedManualClock clock;
     auto suppression = SuppressionTap::create([](const QString&) {}, [] { return true; });
     suppression->tartarusRegistered(tartarusPro);
     suppression->armWheelSuppression(-1);
     suppression->armWheelClickSuppression();
+    suppression->tartarusForgotten(false);
+    suppression->armSpeechMikeMouseSuppression(true);
     // A synchronous hop sees everything handed over before it.
     EXPECT_TRUE(suppression->withState([](SuppressionState& state) {
-        return state.isWheelWindowOpen() && state.isWheelClickWindowOpen();
+        return state.isWheelWindowOpen() && state.isWheelClickWindowOpen() && state.hasSpeechMikeDeadline(true);
     }));
-    for (int i = 0; i < 100; ++i)
-        suppression->armSpeechMikeMouseSuppression(i % 2 == 0);
-    suppression.reset(); // work still queued finds its owner gone
+    EXPECT_EQ(suppression->withState([](SuppressionState& state) {
+        return state.judge(scripted::scroll(-1), Clock::now()).verdict;
+    }), Verdict::pass); // no keypad registered any more
 }

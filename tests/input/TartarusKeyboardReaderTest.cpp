@@ -67,7 +67,7 @@ TEST_F(TartarusKeyboardReaderTest, AProKeyboardInterfaceGetsAQueueOverItsKeyElem
     reader->registerTartarusKeyboardReader(device, tartarusPro);
     EXPECT_EQ(device->calls().count("createQueue 32"), 1);
 
-    reader->unregisterTartarusKeyboardReader(device);
+    reader->unregisterTartarusKeyboardReader(device->handleId());
     EXPECT_FALSE(reader->hasReader(device->handleId()));
     EXPECT_FALSE(device->hasInputValueCallback());
     EXPECT_FALSE(device->hasInputReportCallback());
@@ -144,7 +144,7 @@ TEST_F(TartarusKeyboardReaderTest, OnlyTheFirstTwelveReportsOfEachDeviceAreLogge
     EXPECT_TRUE(logs.isEmpty());
 
     // A reader set up again logs afresh.
-    reader->unregisterTartarusKeyboardReader(first);
+    reader->unregisterTartarusKeyboardReader(first->handleId());
     reader->registerTartarusKeyboardReader(first, tartarusPro);
     logs.clear();
     sendReports(first, 1);
