@@ -64,12 +64,6 @@ public:
     void setMappedButtons(QHash<QString, QSet<QString>> mapped) { mappedButtons_ = std::move(mapped); }
     bool isButtonMapped(const QString& deviceId, const QString& buttonId) const;
 
-    bool isPrimePending() const { return primePending_; }
-    bool hasKeyDeadline(std::uint16_t keyCode) const { return keyDeadlines_.contains(keyCode); }
-    bool isWheelWindowOpen() const { return wheelUntil_.has_value(); }
-    bool isWheelClickWindowOpen() const { return wheelClickUntil_.has_value(); }
-    bool hasSpeechMikeDeadline(bool rightButton) const { return speechMikeDeadlines_.contains(rightButton ? 1 : 0); }
-
 private:
     Decision judgeKey(std::uint16_t keyCode, std::uint64_t now);
     EventTap::Verdict judgeScroll(const EventTap::Event& event, std::uint64_t now);

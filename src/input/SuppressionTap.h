@@ -54,13 +54,6 @@ public:
     // The tap's callback.
     EventTap::Verdict suppressionTapCallback(const EventTap::Event& event);
 
-    // Runs `work` on the state, on the suppression queue, and waits for it.
-    template <typename F>
-    auto withState(F&& work)
-    {
-        return queue_->sync([&] { return work(state_); });
-    }
-
 private:
     SuppressionTap(Log log, Permission inputMonitoring);
     // Runs `work` on the state later, unless this object is gone by then.
