@@ -157,8 +157,8 @@ void HIDDeviceInputSource::setConnection(std::optional<QString> templateId, std:
     connectedKey_ = key;
 }
 
-PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(const PressedUsageKey& key,
-                                                                       const QString& buttonId)
+PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(
+    const PressedUsageKey& key, const QString& buttonId)
 {
     return pressedQueue_->sync([&] { return pressedButtons_.record(key, buttonId); });
 }
@@ -183,6 +183,15 @@ void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event)
         auto self = weak.lock();
         if (self && self->onEvent)
             self->onEvent(event);
+    });
+}
+
+void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
+{
+    postToMain([weak = weak_from_this(), sample] {
+        auto self = weak.lock();
+        if (self && self->onRawHIDEvent)
+            self->onRawHIDEvent(sample);
     });
 }
 
@@ -217,9 +226,8 @@ void HIDDeviceInputSource::deviceLeft(const std::shared_ptr<hid::Device>& device
 {
     const std::int64_t vendor = device->integerProperty(hid::property::vendorId).value_or(0);
     const std::int64_t product = device->integerProperty(hid::property::productId).value_or(0);
-    post(*deviceQueue_, [vendor, product, device](HIDDeviceInputSource& self) {
-        self.deviceRemoved(vendor, product, device);
-    });
+    post(*deviceQueue_,
+        [vendor, product, device](HIDDeviceInputSource& self) { self.deviceRemoved(vendor, product, device); });
 }
 
 void HIDDeviceInputSource::listConnectedDevice(const AttachedHIDDevice& attached, bool ignored)
@@ -248,7 +256,8 @@ void HIDDeviceInputSource::removeConnectedDevices(const VendorProduct& pair)
     });
 }
 
-void HIDDeviceInputSource::applyFallback(const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate)
+void HIDDeviceInputSource::applyFallback(
+    const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate)
 {
     // Decided here rather than on the device queue: a device that left before
     // its own publishing ran has taken control by now and must hand it back.
@@ -265,8 +274,7 @@ void HIDDeviceInputSource::applyFallback(const VendorProduct& excluded, const st
 // ---------------------------------------------------------------- device queue
 
 void HIDDeviceInputSource::deviceConnected(std::int64_t vendor, std::int64_t product,
-                                           const std::shared_ptr<hid::Device>& device,
-                                           const std::optional<QString>& name)
+    const std::shared_ptr<hid::Device>& device, const std::optional<QString>& name)
 {
     const VendorProduct pair{vendor, product};
     const std::optional<QString> templateId = templateIdFor(pair);
@@ -360,8 +368,8 @@ void HIDDeviceInputSource::registerLightingTarget(const AttachedHIDDevice& attac
     Q_UNUSED(attached);
 }
 
-void HIDDeviceInputSource::deviceRemoved(std::int64_t vendor, std::int64_t product,
-                                         const std::shared_ptr<hid::Device>& device)
+void HIDDeviceInputSource::deviceRemoved(
+    std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device)
 {
     const VendorProduct pair{vendor, product};
     const hid::HandleId id = device->handleId();
@@ -375,8 +383,8 @@ void HIDDeviceInputSource::deviceRemoved(std::int64_t vendor, std::int64_t produ
 
     if (attachedDevices_.erase(id) == 0)
         return;
-    const bool pairStillAttached = std::any_of(attachedDevices_.begin(), attachedDevices_.end(),
-                                               [&](const auto& entry) { return entry.second.key == pair; });
+    const bool pairStillAttached = std::any_of(
+        attachedDevices_.begin(), attachedDevices_.end(), [&](const auto& entry) { return entry.second.key == pair; });
     if (pairStillAttached)
         return;
 
@@ -418,8 +426,8 @@ void HIDDeviceInputSource::releasePressedButtons(const QString& deviceId)
         if (!self || !self->onEvent)
             return;
         for (const QString& buttonId : released)
-            self->onEvent(DeviceButtonEvent{.deviceId = deviceId, .buttonId = buttonId, .isPressed = false,
-                                            .supportsHoldRepeat = true});
+            self->onEvent(DeviceButtonEvent{
+                .deviceId = deviceId, .buttonId = buttonId, .isPressed = false, .supportsHoldRepeat = true});
     });
 }
 

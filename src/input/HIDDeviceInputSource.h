@@ -78,7 +78,7 @@ public:
     // The value path arms the factory-output suppression: a keypad key's code
     // for 120 ms, a mapped wheel notch (+1 up, -1 down) and a mapped wheel press
     // for 20 ms, a SpeechMike click for 50 ms. Any thread.
-    void armKeySuppression(std::uint32_t keyboardUsage);
+    void armKeySuppression(std::uint32_t keyboardUsage); // the bare page-7 usage, e.g. 0x1E
     void armWheelSuppression(int direction);
     void armWheelClickSuppression();
     void armSpeechMikeMouseSuppression(bool rightButton);
@@ -135,7 +135,10 @@ private:
     void setConnection(std::optional<QString> templateId, std::optional<VendorProduct> key);
     void installSuppressionTap();
     void removeSuppressionTap();
+    // Hand an event or sample to its callback on the main queue, if the source
+    // and the callback are still there by then.
     void deliver(const DeviceButtonEvent& event);
+    void deliver(const RawHIDSample& sample);
 
     // Device queue: the life cycle of attached handles.
     void deviceConnected(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device,

@@ -14,21 +14,20 @@ UnifiedInputSource::UnifiedInputSource(bool isFreshInstall)
     // Each delivery comes on a later turn of the main queue; the mock's values
     // pass only if, at that moment, no template device is connected.
     const auto hardwareHasTemplate = [this] { return hidSource_->connectedTemplateId().has_value(); };
-    cancellables_.push_back(hidSource_->activeDevice().subscribeOnMain([this](const Device& device) {
-        activeDevice_.set(device);
-    }));
-    cancellables_.push_back(hidSource_->connectedDevices().subscribeOnMain([this](const QList<ConnectedDeviceInfo>& list) {
-        connectedDevices_.set(list);
-    }));
+    cancellables_.push_back(
+        hidSource_->activeDevice().subscribeOnMain([this](const Device& device) { activeDevice_.set(device); }));
+    cancellables_.push_back(hidSource_->connectedDevices().subscribeOnMain(
+        [this](const QList<ConnectedDeviceInfo>& list) { connectedDevices_.set(list); }));
     cancellables_.push_back(mockSource_->connectedDevices().subscribeOnMain(
         [this, hardwareHasTemplate](const QList<ConnectedDeviceInfo>& list) {
             if (!hardwareHasTemplate())
                 connectedDevices_.set(list);
         }));
-    cancellables_.push_back(mockSource_->activeDevice().subscribeOnMain([this, hardwareHasTemplate](const Device& device) {
-        if (!hardwareHasTemplate())
-            activeDevice_.set(device);
-    }));
+    cancellables_.push_back(
+        mockSource_->activeDevice().subscribeOnMain([this, hardwareHasTemplate](const Device& device) {
+            if (!hardwareHasTemplate())
+                activeDevice_.set(device);
+        }));
 }
 
 void UnifiedInputSource::selectDevice(const QString& id)

@@ -204,8 +204,7 @@ void ManualSerialQueue::runSync(const Task& work)
     }
     // Everything handed over before this call runs first; work that it hands
     // over in turn comes after `work`, as on a real serial queue.
-    for (std::size_t earlier = pendingCount(); earlier > 0 && runNext(); --earlier) {
-    }
+    for (std::size_t earlier = pendingCount(); earlier > 0 && runNext(); --earlier) { }
     const bool wasRunning = std::exchange(state_->running, true);
     runAsCurrent(work);
     state_->running = wasRunning;

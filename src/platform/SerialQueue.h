@@ -87,7 +87,8 @@ private:
 // `sync` first runs everything still pending, as a serial queue would.
 class ManualSerialQueue final : public SerialQueue {
 public:
-    explicit ManualSerialQueue(QString label, bool stepwise = false, std::function<void(ManualSerialQueue*)> onDestroyed = {});
+    explicit ManualSerialQueue(QString label, bool stepwise = false,
+                               std::function<void(ManualSerialQueue*)> onDestroyed = {});
     ~ManualSerialQueue() override;
 
     void async(Task task) override;

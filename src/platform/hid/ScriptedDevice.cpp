@@ -115,7 +115,8 @@ Result ScriptedDevice::close(OpenOptions options)
 {
     const std::lock_guard lock(mutex_);
     const bool seize = options == OpenOptions::seize;
-    const Result result = beginCall(seize ? QStringLiteral("close seize") : QStringLiteral("close"), ScriptedCall::close);
+    const Result result
+        = beginCall(seize ? QStringLiteral("close seize") : QStringLiteral("close"), ScriptedCall::close);
     if (result.isSuccess()) {
         open_ = false;
         seized_ = false;

@@ -31,7 +31,7 @@ bool matchesAny(const QList<Match>& matches, const Device& device)
 // Posts one matched or removed report; it is dropped when the manager is gone
 // or no longer scheduled by then.
 void postDeviceReport(const std::shared_ptr<ManagerState>& state, std::shared_ptr<ScriptedDevice> device,
-                      Manager::DeviceCallback ManagerState::*which)
+    Manager::DeviceCallback ManagerState::*which)
 {
     postToMain([weak = std::weak_ptr<ManagerState>(state), device = std::move(device), which] {
         auto s = weak.lock();
@@ -85,7 +85,8 @@ struct detail::ScriptedBus {
             const std::lock_guard lock(mutex);
             for (const auto& state : liveManagers()) {
                 const std::lock_guard stateLock(state->mutex);
-                if (state->open && state->scheduled && state->values && state->announced.contains(value.device->handleId()))
+                if (state->open && state->scheduled && state->values
+                    && state->announced.contains(value.device->handleId()))
                     callbacks.append(state->values);
             }
         }
@@ -205,8 +206,7 @@ std::shared_ptr<ScriptedDevice> ScriptedHid::plug(QVariantMap properties, QList<
 }
 
 std::shared_ptr<ScriptedDevice> ScriptedHid::plug(std::int64_t vendorId, std::int64_t productId,
-                                                  const std::optional<QString>& product, QVariantMap more,
-                                                  QList<Element> elements)
+    const std::optional<QString>& product, QVariantMap more, QList<Element> elements)
 {
     more.insert(property::vendorId, QVariant::fromValue<qint64>(vendorId));
     more.insert(property::productId, QVariant::fromValue<qint64>(productId));
