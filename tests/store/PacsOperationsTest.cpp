@@ -61,32 +61,6 @@ TEST_F(PacsOperationsTest, ToolEditsFindTheToolByIdAndSaveOnlyWhenTheyChangeSome
     EXPECT_EQ(savesSinceLastCheck(), 1);
 }
 
-TEST_F(PacsOperationsTest, CreatedAndDuplicatedProfilesBecomeActive)
-{
-    store->createPacsProfile("SYNTHESIS");
-    EXPECT_EQ(stored(2).defaultLightingHex, "#7800D1");
-    EXPECT_EQ(stored(2).tools, synthesis.tools); // the first profile's tools, same ids
-    EXPECT_EQ(store->activePacsProfileId.get(), stored(2).id);
-
-    // The stored profile is copied; only the name comes from the value passed in.
-    store->setDefaultLightingHex("not a colour", intelerad.id);
-    PacsProfile shown = intelerad;
-    shown.tools.clear();
-    store->duplicatePacsProfile(shown);
-    EXPECT_EQ(stored(3).name, "Intelerad Copy");
-    EXPECT_EQ(stored(3).tools, intelerad.tools);
-    EXPECT_EQ(stored(3).defaultLightingHex, "not a colour");
-    EXPECT_EQ(store->activePacsProfileId.get(), stored(3).id);
-    EXPECT_EQ(savesSinceLastCheck(), 3);
-
-    store->duplicatePacsProfile(makePacs("Synthesis"));
-    EXPECT_EQ(savesSinceLastCheck(), 0);
-    // With no PACS profile at all the catalogue supplies the tools.
-    store->pacsProfiles.set({});
-    store->createPacsProfile("Mine");
-    EXPECT_EQ(stored(0).tools, RadiologyTool::defaultTools());
-}
-
 TEST_F(PacsOperationsTest, DeletingAPacsProfileRebindsItsUsersByToolName)
 {
     store->activePacsProfileId.set(intelerad.id);

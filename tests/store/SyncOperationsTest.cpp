@@ -95,23 +95,6 @@ TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }
 
-TEST_F(SyncOperationsTest, PayloadsWithoutActiveIdsOrInTheLegacyFormatAreTakenIn)
-{
-    PersistedProfiles payload =
-        decoded(remotePayload([](ProfileStore& remote) { remote.createUserProfile("Second"); }));
-    payload.activePacsProfileId.reset();
-    payload.activeUserProfileId.reset();
-    store->applySyncPayload(json::encode(payload.toJson()));
-    EXPECT_EQ(store->activeUserProfileId.get(), payload.userProfiles.first().id);
-    EXPECT_EQ(store->activePacsProfileId.get(), payload.userProfiles.first().pacsProfileId);
-
-    store->applySyncPayload(readFile(dataPath("profiles-legacy.json")));
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Radiologist - General"});
-    EXPECT_EQ(decoded(readFile(profilesPath())).version, 6);
-    queue->runUntilIdle();
-    EXPECT_EQ(saveCalls, 0);
-}
-
 TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
 {
     const QUuid first = store->pacsProfiles.get().at(0).id;

@@ -36,21 +36,6 @@ protected:
 
 } // namespace
 
-TEST_F(UserOperationsTest, CreatedProfileTakesTheDefaultsOfItsPacsProfileAndBecomesActive)
-{
-    addDefaultMappings();
-    store->createUserProfile("Night");
-    const UserProfile created = store->userProfiles.get().last();
-    EXPECT_EQ(created.pacsProfileId, synthesis.id);
-    EXPECT_EQ(created.selectedDeviceId, "tartarus_v2");
-    ASSERT_EQ(created.mappings.size(), 2);
-    EXPECT_EQ(created.mappings[0].toolId, pan.id);
-    EXPECT_EQ(created.mappings[1].toolId, magnify.id);
-    EXPECT_EQ(store->activeUserProfileId.get(), created.id);
-    EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
-    EXPECT_EQ(profilesOnDisk().userProfiles.last(), created);
-}
-
 TEST_F(UserOperationsTest, SetMappingLeavesOneMappingPerButtonAtTheEnd)
 {
     store->setMapping("tartarus_v2", "K01", magnify.id, general.id);
