@@ -145,7 +145,8 @@ TEST_F(IgnoreListTest, EnablingTakesTheDeviceBackAndALateReleaseFindsNothing)
     EXPECT_EQ(keypad->sentFeatureReports().size(), 2); // the pending colour again
     EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.",
                                        "Tartarus lighting set to #7800D1.",
-                                       "Velmor control enabled for vid 0x1532 pid 0x022B."}));
+                                       "Velmor control enabled for vid 0x1532 pid 0x022B.",
+                                       "Event tap enabled to suppress Tartarus factory defaults."}));
 
     // The key let go while the device was released: its release comes now and
     // finds no held button. Keys pressed from now on work again.
