@@ -79,7 +79,7 @@ public:
     // The value path arms the factory-output suppression: a keypad key's code
     // for 120 ms, a mapped wheel notch (+1 up, -1 down) and a mapped wheel press
     // for 20 ms, a SpeechMike click for 50 ms. Any thread.
-    void armKeySuppression(std::uint32_t keyboardUsage);
+    void armKeySuppression(std::uint32_t keyboardUsage); // the bare page-7 usage, e.g. 0x1E
     void armWheelSuppression(int direction);
     void armWheelClickSuppression();
     void armSpeechMikeMouseSuppression(bool rightButton);

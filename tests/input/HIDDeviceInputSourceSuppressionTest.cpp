@@ -1,5 +1,6 @@
 #include "input/HIDDeviceInputSource.h"
 #include "platform/hid/ScriptedHid.h"
+#include "platform/ProcessWide.h"
 #include "platform/permissions/ScriptedPermissions.h"
 #include "platform/tap/ScriptedEventTap.h"
 #include "support/TestSupport.h"
@@ -21,17 +22,7 @@ const Element keyA{.cookie = 1, .type = ElementType::inputButton, .usagePage = 7
 
 class HIDDeviceInputSourceSuppressionTest : public test::PlatformFixture {
 protected:
-    HIDDeviceInputSourceSuppressionTest()
-    {
-        permissions.inputMonitoring = true;
-        Permissions::setInstance(&permissions);
-    }
-    ~HIDDeviceInputSourceSuppressionTest() override
-    {
-        source.reset();
-        queue->runUntilIdle();
-        Permissions::setInstance(nullptr);
-    }
+    HIDDeviceInputSourceSuppressionTest() { permissions->inputMonitoring = true; }
 
     void start()
     {
@@ -59,7 +50,7 @@ protected:
     }
     Verdict key(std::uint16_t code) { return taps.post(scripted::key(Type::keyDown, code)); }
 
-    ScriptedPermissions permissions;
+    ScopedInstance<Permissions, ScriptedPermissions> permissions;
     ScopedScriptedEventTaps taps;
     ScriptedHid hid;
     std::shared_ptr<HIDDeviceInputSource> source;
@@ -100,7 +91,7 @@ TEST_F(HIDDeviceInputSourceSuppressionTest, TheTapLivesWhileAKeypadOrSpeechMikeI
 
 TEST_F(HIDDeviceInputSourceSuppressionTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithoutATap)
 {
-    permissions.inputMonitoring = false;
+    permissions->inputMonitoring = false;
     start();
     auto keypad = plugKeypad(tartarusPro);
     EXPECT_FALSE(source->hasSuppressionTap());

@@ -1,5 +1,6 @@
 #include "input/HIDDeviceInputSource.h"
 #include "platform/hid/ScriptedHid.h"
+#include "platform/ProcessWide.h"
 #include "platform/permissions/ScriptedPermissions.h"
 
 #include "support/TestSupport.h"
@@ -19,19 +20,7 @@ const QString speechMikeName = QStringLiteral("SpeechMike III");
 
 class HIDDeviceInputSourceTest : public test::PlatformFixture {
 protected:
-    // Input Monitoring is granted: the suppression tap is installed with the
-    // first keypad or SpeechMike, whatever the machine running the tests allows.
-    HIDDeviceInputSourceTest()
-    {
-        permissions.inputMonitoring = true;
-        Permissions::setInstance(&permissions);
-    }
-    ~HIDDeviceInputSourceTest() override
-    {
-        source.reset();
-        queue->runUntilIdle();
-        Permissions::setInstance(nullptr);
-    }
+    HIDDeviceInputSourceTest() { permissions->inputMonitoring = true; }
 
     void startSource()
     {
@@ -49,7 +38,7 @@ protected:
     void settle() { queue->runUntilIdle(); }
     QStringList takeLogs() { return std::exchange(logs, {}); }
 
-    ScriptedPermissions permissions;
+    ScopedInstance<Permissions, ScriptedPermissions> permissions;
     hid::ScriptedHid hid;
     std::shared_ptr<HIDDeviceInputSource> source;
     QStringList logs;

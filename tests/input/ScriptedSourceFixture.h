@@ -1,6 +1,7 @@
 #pragma once
 
 #include "input/HIDDeviceInputSource.h"
+#include "platform/ProcessWide.h"
 #include "platform/hid/ScriptedHid.h"
 #include "platform/permissions/ScriptedPermissions.h"
 #include "platform/tap/ScriptedEventTap.h"
@@ -23,16 +24,11 @@ namespace velmor::test {
 // suppression tap is a scripted one that system events can be posted to.
 class ScriptedSourceFixture : public PlatformFixture {
 protected:
-    ScriptedSourceFixture()
-    {
-        permissions.inputMonitoring = true;
-        Permissions::setInstance(&permissions);
-    }
+    ScriptedSourceFixture() { permissions->inputMonitoring = true; }
     ~ScriptedSourceFixture() override
     {
         source.reset();
         settle();
-        Permissions::setInstance(nullptr);
     }
 
     static constexpr std::int64_t razer = 0x1532;
@@ -90,7 +86,7 @@ protected:
         return {cookie, hid::ElementType::inputMisc, 7, usage, true};
     }
 
-    ScriptedPermissions permissions;
+    ScopedInstance<Permissions, ScriptedPermissions> permissions;
     ScopedScriptedEventTaps taps;
     hid::ScriptedHid hid;
     std::shared_ptr<HIDDeviceInputSource> source;

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/hid/ReportElement.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <stdexcept>
+#include <utility>
+
+namespace velmor::hid {
+
+// A report descriptor that cannot be parsed; offset() is where parsing stopped.
+class ReportDescriptorError : public std::runtime_error {
+public:
+    ReportDescriptorError(const QString& message, qsizetype offset);
+    qsizetype offset() const { return m_offset; }
+
+private:
+    qsizetype m_offset;
+};
+
+// A parsed HID report descriptor: the elements of every report, the size of the
+// reports and the usage of the first top-level application collection.
+//
+// Usages of one or two bytes take the usage page in effect where they stand;
+// four-byte usages carry their own page. Constant fields are padding: they take
+// their bits but make no elements. Elements with usage 0 are not made for arrays
+// ("no usage" is what an empty slot selects).
+class ReportDescriptor {
+public:
+    ReportDescriptor() = default;
+
+    // Throws ReportDescriptorError when the bytes are empty, truncated or
+    // inconsistent (unbalanced collections or push/pop, report id 0 or above
+    // 255, unknown main or global items, reports or usage lists beyond bounds).
+    static ReportDescriptor parse(const QByteArray& bytes);
+
+    const QByteArray& bytes() const { return m_bytes; }
+    const QList<ReportElement>& elements() const { return m_elements; }
+    const ReportElement* element(quint32 cookie) const;
+
+    bool usesReportIds() const { return m_usesReportIds; }
+    // Bytes of one report as read or written through the device, id byte
+    // included when ids are used; 0 when the descriptor has no such report.
+    int reportSize(ReportElement::Kind kind, quint8 reportId) const;
+    int maxInputReportSize() const { return maxReportSize(ReportElement::Kind::Input); }
+    int maxOutputReportSize() const { return maxReportSize(ReportElement::Kind::Output); }
+    int maxFeatureReportSize() const { return maxReportSize(ReportElement::Kind::Feature); }
+
+    // Usage of the first top-level application collection; 0 when there is none.
+    quint32 primaryUsagePage() const { return m_primaryUsagePage; }
+    quint32 primaryUsage() const { return m_primaryUsage; }
+
+    // Largest report the parser accepts, in bytes (the kernel's own bound).
+    static constexpr int maxReportBytes = 16384;
+    // Most usages one main item may list, and most elements in all.
+    static constexpr int maxUsages = 65536;
+    static constexpr int maxElements = 65536;
+
+private:
+    friend class ReportDescriptorParser;
+    int maxReportSize(ReportElement::Kind kind) const;
+
+    QByteArray m_bytes;
+    QList<ReportElement> m_elements;
+    QMap<std::pair<ReportElement::Kind, quint8>, quint64> m_reportBits;
+    bool m_usesReportIds = false;
+    quint32 m_primaryUsagePage = 0;
+    quint32 m_primaryUsage = 0;
+};
+
+} // namespace velmor::hid
