@@ -83,7 +83,11 @@ AppModel::AppModel()
     });
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    // Callbacks that hold the model weakly find it gone while its parts wind down.
+    self_.reset();
+}
 
 void AppModel::installCallbacks()
 {

@@ -58,8 +58,9 @@ void HIDDeviceInputSource::disableControl(std::int64_t vendorId, std::int64_t pr
         // Hands control on when the released pair had it (decided on the main
         // queue, after the publishing of devices that arrived before this call).
         self.selectFallbackDevice(pair);
-        self.log(QStringLiteral("Velmor control disabled for vid ") + logformat::id(pair.vendor) + QStringLiteral(" pid ")
-                 + logformat::id(pair.product) + QStringLiteral("; device released for other apps."));
+        self.log(QStringLiteral("Velmor control disabled for vid ") + logformat::id(pair.vendor)
+                 + QStringLiteral(" pid ") + logformat::id(pair.product)
+                 + QStringLiteral("; device released for other apps."));
     });
 }
 
@@ -83,9 +84,11 @@ void HIDDeviceInputSource::enableControl(std::int64_t vendorId, std::int64_t pro
             if (!templateId)
                 templateId = attached.templateId;
         }
-        postToMain([source = self.shared_from_this(), pair, templateId] { source->takeBackControl(pair, templateId); });
-        self.log(QStringLiteral("Velmor control enabled for vid ") + logformat::id(pair.vendor) + QStringLiteral(" pid ")
-                 + logformat::id(pair.product) + QStringLiteral("."));
+        postToMain([source = self.shared_from_this(), pair, templateId] {
+            source->takeBackControl(pair, templateId);
+        });
+        self.log(QStringLiteral("Velmor control enabled for vid ") + logformat::id(pair.vendor)
+                 + QStringLiteral(" pid ") + logformat::id(pair.product) + QStringLiteral("."));
     });
 }
 
@@ -103,7 +106,8 @@ void HIDDeviceInputSource::takeBackControl(const VendorProduct& pair, const std:
     setConnectedDevicesIgnored(false, pair);
     if (!templateId)
         return;
-    const auto it = std::find_if(devices_.begin(), devices_.end(), [&](const Device& d) { return d.id == *templateId; });
+    const auto it =
+        std::find_if(devices_.begin(), devices_.end(), [&](const Device& d) { return d.id == *templateId; });
     if (it == devices_.end())
         return;
     setConnection(it->id, pair);

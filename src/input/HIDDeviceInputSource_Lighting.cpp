@@ -39,7 +39,8 @@ void HIDDeviceInputSource::forgetLightingTarget(hid::HandleId id)
 void HIDDeviceInputSource::applyLighting(const RazerRGB& colour, hid::Device& device,
                                          const std::optional<QString>& name)
 {
-    const QString label = name ? *name : device.stringProperty(hid::property::product).value_or(QStringLiteral("Tartarus"));
+    const QString label =
+        name ? *name : device.stringProperty(hid::property::product).value_or(QStringLiteral("Tartarus"));
     const QString hex = colour.hex();
     // Keypads differ in the report id they expect for the command.
     if (!sendFeatureReport(colour, device, 0).isSuccess()) {

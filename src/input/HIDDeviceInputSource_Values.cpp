@@ -80,14 +80,14 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
         armSpeechMikeMouseSuppression(element.usage == 2);
 
     deliver(RawHIDSample{.id = randomUuid(),
-                               .timestamp = QDateTime::currentDateTimeUtc(),
-                               .vendorId = pair.vendor,
-                               .productId = pair.product,
-                               .productName = device.stringProperty(hid::property::product),
-                               .usagePage = element.usagePage,
-                               .usage = effectiveUsage,
-                               .value = raw,
-                               .deviceId = templateId});
+                         .timestamp = QDateTime::currentDateTimeUtc(),
+                         .vendorId = pair.vendor,
+                         .productId = pair.product,
+                         .productName = device.stringProperty(hid::property::product),
+                         .usagePage = element.usagePage,
+                         .usage = effectiveUsage,
+                         .value = raw,
+                         .deviceId = templateId});
 
     if (!templateId)
         return;
@@ -130,7 +130,8 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     const QString& buttonId = resolved.buttonId;
 
     if (pair == VendorProduct{razerVendorId, tartarusProProductId} && element.usagePage == keyboardPage)
-        log(QStringLiteral("Tartarus Pro keyboard HID ") + (element.isArray ? QStringLiteral("array") : QStringLiteral("scalar"))
+        log(QStringLiteral("Tartarus Pro keyboard HID ")
+            + (element.isArray ? QStringLiteral("array") : QStringLiteral("scalar"))
             + QString::asprintf(" usage 0x%04X resolved 0x%04X value %lld cookie %u -> ", element.usage,
                                 effectiveUsage, static_cast<long long>(working), element.cookie)
             + buttonId);

@@ -14,12 +14,18 @@ QString displayName(const QString& path) { return QFileInfo(path).fileName(); }
 
 QByteArray ProfileExchange::readFile(const QString& path)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        const QString reason = QFileInfo(path).isDir() ? QStringLiteral("it is a folder") : file.errorString();
-        throw FileError(QStringLiteral("The file “%1” could not be read: %2.").arg(displayName(path), reason));
+    // Folders, devices and pipes are refused before opening: a pipe would block here.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        throw FileError(
+            QStringLiteral("The file “%1” could not be read: it is not a regular file.").arg(displayName(path)));
     }
-    // Read one byte past the limit: devices and pipes report no size of their own.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw FileError(
+            QStringLiteral("The file “%1” could not be read: %2.").arg(displayName(path), file.errorString()));
+    }
+    // One byte past the limit tells a file that is too large.
     const QByteArray bytes = file.read(maxFileSize + 1);
     if (file.error() != QFileDevice::NoError) {
         throw FileError(

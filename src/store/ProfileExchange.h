@@ -18,7 +18,7 @@ public:
     // Far above any real profile file; larger files are refused unread.
     static constexpr qint64 maxFileSize = 4 * 1024 * 1024;
 
-    // Throws FileError (missing, unreadable, too large).
+    // Throws FileError (missing, unreadable, no regular file, too large).
     static QByteArray readFile(const QString& path);
     // Replaces the file in one step, so a failure leaves an earlier file intact.
     // Throws FileError.

@@ -135,7 +135,8 @@ void ProfileStore::deletePacsProfile(const PacsProfile& profile)
     const PacsProfile* stored = findById(pacsProfiles.get(), profile.id);
     const QList<RadiologyTool> deletedTools = stored ? stored->tools : profile.tools;
 
-    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.removeIf([&](const auto& p) { return p.id == profile.id; }); });
+    pacsProfiles.mutate(
+        [&](QList<PacsProfile>& list) { list.removeIf([&](const auto& p) { return p.id == profile.id; }); });
     const QList<PacsProfile>& remaining = pacsProfiles.get();
     if (activePacsProfileId.get() == profile.id && !remaining.isEmpty())
         activePacsProfileId.set(remaining.first().id);

@@ -1,24 +1,10 @@
+#include "model/FileNames.h"
 #include "store/ProfileStore.h"
 #include "store/ProfileStoreError.h"
 
 #include <algorithm>
 
 namespace velmor {
-
-namespace {
-
-// Icon names become paths in the icons folder: only a name that stands for one
-// entry directly in that folder is usable.
-bool isPlainIconName(const QString& name)
-{
-    if (name.isEmpty() || name.startsWith(u'.') || !name.isValidUtf16())
-        return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) {
-        return c == u'/' || c == u'\\' || c.category() == QChar::Other_Control;
-    });
-}
-
-} // namespace
 
 QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(); }
 
@@ -43,7 +29,8 @@ QStringList ProfileStore::referencedCustomIconNames() const
     QStringList names;
     for (const PacsProfile& profile : pacsProfiles.get()) {
         for (const RadiologyTool& tool : profile.tools) {
-            if (tool.iconSource == ToolIconSource::custom && tool.customIcon && isPlainIconName(*tool.customIcon))
+            // The names become paths in the icons folder.
+            if (tool.iconSource == ToolIconSource::custom && tool.customIcon && isPlainFileName(*tool.customIcon))
                 names.append(*tool.customIcon);
         }
     }

@@ -6,6 +6,13 @@
 
 namespace velmor {
 
+namespace {
+bool isButton(const ButtonMapping& mapping, const QString& deviceId, const QString& buttonId)
+{
+    return mapping.deviceId == deviceId && mapping.buttonId == buttonId;
+}
+} // namespace
+
 UserProfile ProfileStore::activeUserProfile() const
 {
     const QList<UserProfile>& profiles = userProfiles.get();
@@ -98,7 +105,7 @@ void ProfileStore::setMapping(const QString& deviceId, const QString& buttonId, 
                               const QUuid& userProfileId)
 {
     editUserProfile(userProfileId, [&](UserProfile& user) {
-        user.mappings.removeIf([&](const ButtonMapping& m) { return m.deviceId == deviceId && m.buttonId == buttonId; });
+        user.mappings.removeIf([&](const ButtonMapping& m) { return isButton(m, deviceId, buttonId); });
         user.mappings.append(ButtonMapping{QUuid::createUuid(), deviceId, buttonId, toolId});
     });
 }
@@ -106,7 +113,7 @@ void ProfileStore::setMapping(const QString& deviceId, const QString& buttonId, 
 void ProfileStore::removeMapping(const QString& deviceId, const QString& buttonId, const QUuid& userProfileId)
 {
     editUserProfile(userProfileId, [&](UserProfile& user) {
-        user.mappings.removeIf([&](const ButtonMapping& m) { return m.deviceId == deviceId && m.buttonId == buttonId; });
+        user.mappings.removeIf([&](const ButtonMapping& m) { return isButton(m, deviceId, buttonId); });
     });
 }
 

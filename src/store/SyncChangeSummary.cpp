@@ -230,7 +230,8 @@ std::optional<QString> SyncChangeSummary::toolName(const QUuid& toolId, const QU
 QString SyncChangeSummary::buttonDisplayName(const QString& deviceId, const QString& buttonId)
 {
     QString label = buttonId;
-    for (const Device* device : {&Device::tartarusTemplate(), &Device::mouseTemplate(), &Device::speechMikeTemplate()}) {
+    const Device* templates[] = {&Device::tartarusTemplate(), &Device::mouseTemplate(), &Device::speechMikeTemplate()};
+    for (const Device* device : templates) {
         if (device->id != deviceId)
             continue;
         const auto button = std::find_if(device->buttons.cbegin(), device->buttons.cend(),

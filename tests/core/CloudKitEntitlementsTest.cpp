@@ -2,44 +2,32 @@
 
 #include "platform/Entitlements.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
 using namespace velmor;
 
-namespace {
-
-struct EntitlementsGuard {
-    ~EntitlementsGuard() { Entitlements::resetCurrent(); }
-};
-
-bool gateWith(const char* json)
+TEST(CloudKitEntitlements, AContainerListOrACloudKitServiceOpensTheGate)
 {
-    Entitlements::setCurrent(Entitlements(QJsonDocument::fromJson(json).object()));
-    return hasCloudKitEntitlements();
-}
-
-} // namespace
-
-TEST(CloudKitEntitlements, ContainersOrACloudKitServiceOpenTheGate)
-{
-    EntitlementsGuard guard;
     EXPECT_FALSE(hasCloudKitEntitlements()) << "the shipped entitlements grant no container";
-
-    EXPECT_TRUE(gateWith(R"({"com.apple.developer.icloud-container-identifiers": ["iCloud.a"]})"));
-    EXPECT_TRUE(gateWith(R"({"com.apple.developer.icloud-container-identifiers": [],
-                             "com.apple.developer.icloud-services": ["CloudDocuments", "CloudKit"]})"));
-    EXPECT_FALSE(gateWith(R"({"com.apple.developer.icloud-container-identifiers": [],
-                              "com.apple.developer.icloud-services": ["CloudDocuments"]})"));
-    EXPECT_FALSE(gateWith(R"({"com.apple.developer.icloud-services": ["cloudkit"]})")) << "exact text only";
-    EXPECT_FALSE(gateWith(R"({"com.apple.developer.icloud-services": "CloudKit"})")) << "not a list";
-    EXPECT_FALSE(gateWith(R"({"com.apple.developer.icloud-services": ["CloudKit", 1]})")) << "not all strings";
-    // A container list of the wrong shape falls through to the services.
-    EXPECT_TRUE(gateWith(R"({"com.apple.developer.icloud-container-identifiers": [1],
-                             "com.apple.developer.icloud-services": ["CloudKit"]})"));
-
+    const QString containers = "\"com.apple.developer.icloud-container-identifiers\"";
+    const QString services = "\"com.apple.developer.icloud-services\"";
+    const QList<std::pair<QString, bool>> cases{
+        {containers + ": [\"iCloud.a\"]", true},
+        {containers + ": [], " + services + ": [\"CloudDocuments\", \"CloudKit\"]", true},
+        {containers + ": [1], " + services + ": [\"CloudKit\"]", true},
+        {containers + ": [], " + services + ": [\"CloudDocuments\"]", false},
+        {services + ": [\"cloudkit\"]", false},
+        {services + ": \"CloudKit\"", false},
+        {services + ": [\"CloudKit\", 1]", false},
+    };
+    for (const auto& [json, expected] : cases) {
+        Entitlements::setCurrent(Entitlements(QJsonDocument::fromJson(('{' + json + '}').toUtf8()).object()));
+        EXPECT_EQ(hasCloudKitEntitlements(), expected) << json.toStdString();
+    }
     Entitlements::setCurrent(std::nullopt);
     EXPECT_FALSE(hasCloudKitEntitlements()) << "unreadable entitlements";
+    Entitlements::resetCurrent();
 }

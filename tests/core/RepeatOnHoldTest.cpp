@@ -9,10 +9,9 @@ namespace {
 class RepeatOnHoldTest : public AppModelFixture {
 protected:
     RepeatOnHoldTest() { start(); }
-
     RadiologyTool repeating(double speed, std::uint16_t keyCode = 40)
     {
-        return addTool(QStringLiteral("Scroll %1").arg(keyCode), shortcut(keyCode, "k"), std::nullopt, true, speed);
+        return addTool(shortcut(keyCode, "k"), std::nullopt, true, speed);
     }
 };
 
@@ -26,119 +25,80 @@ TEST_F(RepeatOnHoldTest, ThePeriodFollowsTheSpeedAndTheFirstResendComesOnePeriod
 
     for (const auto& [speed, period] : {std::pair{0.0, 400ms}, std::pair{0.5, 230ms}, std::pair{1.0, 60ms}}) {
         SCOPED_TRACE(speed);
-        const RadiologyTool tool = repeating(speed);
-        map("K01", tool.id);
+        map("K01", repeating(speed).id);
         press("K01");
+        queue->advance(period - 1ms);
         EXPECT_EQ(sentKeys().size(), 1);
-        advance(period - 1ms);
-        EXPECT_TRUE(sentKeys().isEmpty());
-        advance(1ms);
-        EXPECT_EQ(sentKeys().size(), 1);
-        advance(period * 3);
+        queue->advance(1ms + period * 2);
         EXPECT_EQ(sentKeys().size(), 3);
         release("K01");
-        advance(period * 3);
+        queue->advance(period * 3);
         EXPECT_TRUE(sentKeys().isEmpty());
-        EXPECT_EQ(model->repeatTaskCount(), 0u);
     }
 }
 
-TEST_F(RepeatOnHoldTest, ASecondPressSendsOnceMoreButKeepsTheOneRunningTask)
+TEST_F(RepeatOnHoldTest, OneTaskPerButtonOnlyForRepeatingToolsOnButtonsThatAllowIt)
 {
     map("K01", repeating(1.0).id);
+    map("K02", addTool(shortcut(1, "s")).id);
     press("K01");
-    advance(30ms);
-    press("K01");
-    EXPECT_EQ(sentKeys().size(), 2);
+    queue->advance(30ms);
+    press("K01"); // sends once more; the running task and its timing stand
+    press("K02");
+    map("K03", repeating(1.0).id);
+    press("K03", /*holdRepeat=*/false);
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 40, 1, 40}));
     EXPECT_EQ(model->repeatTaskCount(), 1u);
-    advance(30ms); // the first task's timing stands
-    EXPECT_EQ(sentKeys().size(), 1);
+    queue->advance(30ms);
+    EXPECT_EQ(sentKeys(), QList<int>{40});
     release("K01");
-    advance(1s);
+    release("K09"); // nothing repeats there: nothing happens
+    queue->advance(1s);
     EXPECT_TRUE(sentKeys().isEmpty());
-
-    // Releasing a button that does not repeat does nothing.
-    release("K09");
-    EXPECT_EQ(model->repeatTaskCount(), 0u);
-}
-
-TEST_F(RepeatOnHoldTest, OnlyRepeatingToolsOnButtonsThatAllowItRepeat)
-{
-    map("K01", addTool("Once", shortcut(1, "s")).id);
-    map("K02", repeating(1.0).id);
-    press("K01");
-    press("K02", /*holdRepeat=*/false);
-    advance(1s);
-    EXPECT_EQ(sentKeys().size(), 2);
-    EXPECT_EQ(model->repeatTaskCount(), 0u);
 }
 
 TEST_F(RepeatOnHoldTest, AHeldToggleToolCyclesItsStepsWithoutLogging)
 {
-    const RadiologyTool toggle = addTool("Cycle", std::nullopt,
-                                         QList<KeyboardShortcut>{shortcut(18, "1"), shortcut(19, "2"), shortcut(20, "3")},
-                                         true, 1.0);
-    map("K01", toggle.id);
+    map("K01", addTool(std::nullopt, QList<KeyboardShortcut>{shortcut(18, "1"), shortcut(19, "2"), shortcut(20, "3")}, true, 1.0).id);
     press("K01");
-    advance(240ms);
+    queue->advance(240ms);
     EXPECT_EQ(sentKeys(), (QList<int>{18, 19, 20, 18, 19}));
     EXPECT_EQ(logMessages().filter("Dispatch").size(), 1);
 }
 
-TEST_F(RepeatOnHoldTest, AChangedBindingOrDisabledToolStopsTheRepeatAtOnce)
+TEST_F(RepeatOnHoldTest, ARepeatEndsAtOnceWhenItsButtonWouldSendSomethingElse)
 {
-    const RadiologyTool tool = repeating(0.0);
-    const RadiologyTool other = addTool("Other", shortcut(50, "o"), std::nullopt, true, 1.0);
+    RadiologyTool tool = repeating(0.0);
+    const RadiologyTool other = repeating(1.0, 50);
+    const auto heldThenChanged = [&](const std::function<void()>& change) {
+        map("K01", tool.id);
+        press("K01");
+        change();
+        const bool stopped = !model->isRepeating(keypad, "K01");
+        queue->advance(1s);
+        release("K01");
+        return stopped;
+    };
+    EXPECT_TRUE(heldThenChanged([&] { map("K01", other.id); }));
+    EXPECT_TRUE(heldThenChanged([&] { store().removeMapping(keypad, "K01", activeUser().id); }));
+    EXPECT_TRUE(heldThenChanged([&] { editTool(tool, [](RadiologyTool& t) { t.enabled = false; }); }));
+    editTool(tool, [](RadiologyTool& t) { t.enabled = true; });
+    EXPECT_TRUE(heldThenChanged([&] { store().createUserProfile("Second"); }));
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 40, 40, 40}));
 
-    // Remapped to another tool: no further resend of the old one.
-    map("K01", tool.id);
-    press("K01");
+    // Switching repeat-on-hold off leaves the running repeat alone, and its speed is fixed at the press.
+    EXPECT_FALSE(heldThenChanged([&] {
+        editTool(tool, [](RadiologyTool& t) {
+            t.repeatOnHoldEnabled = false;
+            t.repeatSpeed = 1.0;
+        });
+    }));
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 40, 40}));
+
+    // The held button's next press repeats its new tool; the model's end ends it too.
     map("K01", other.id);
-    EXPECT_FALSE(model->isRepeating(keypad, "K01"));
-    advance(1s);
-    EXPECT_EQ(sentKeys(), QList<int>{40});
-    // The held button's next press repeats its new tool.
     press("K01");
-    advance(60ms);
-    EXPECT_EQ(sentKeys(), (QList<int>{50, 50}));
-    release("K01");
-
-    // Disabled tool.
-    map("K02", tool.id);
-    press("K02");
-    editTool(tool.id, [](RadiologyTool& t) { t.enabled = false; });
-    EXPECT_EQ(model->repeatTaskCount(), 0u);
-
-    // Switching repeat-on-hold off leaves a running repeat alone; the speed is fixed at the press.
-    editTool(tool.id, [](RadiologyTool& t) { t.enabled = true; });
-    sentKeys();
-    press("K02");
-    editTool(tool.id, [](RadiologyTool& t) {
-        t.repeatOnHoldEnabled = false;
-        t.repeatSpeed = 1.0;
-    });
-    advance(400ms);
-    EXPECT_EQ(sentKeys(), (QList<int>{40, 40}));
-    EXPECT_TRUE(model->isRepeating(keypad, "K02"));
-
-    // A deleted mapping or a switch to a profile without it ends it too.
-    store().removeMapping(keypad, "K02", activeUser().id);
-    EXPECT_EQ(model->repeatTaskCount(), 0u);
-    editTool(tool.id, [](RadiologyTool& t) { t.repeatOnHoldEnabled = true; });
-    map("K02", tool.id);
-    press("K02");
-    store().createUserProfile("Second");
-    EXPECT_EQ(model->repeatTaskCount(), 0u);
-    advance(1s);
-    EXPECT_EQ(sentKeys(), QList<int>{40});
-}
-
-TEST_F(RepeatOnHoldTest, NoResendOutlivesTheModel)
-{
-    map("K01", repeating(1.0).id);
-    press("K01");
-    sentKeys();
     model.reset();
-    advance(1s);
-    EXPECT_TRUE(sentKeys().isEmpty());
+    queue->advance(1s);
+    EXPECT_EQ(sentKeys(), QList<int>{50});
 }

@@ -113,6 +113,13 @@ TEST_F(IgnoreListTest, DisablingReleasesHeldButtonsClosesAndHandsControlOn)
     EXPECT_TRUE(takeLogs().isEmpty());
     EXPECT_EQ(speechMike->calls().size(), 2);
 
+    // A pair with nothing attached is stored and logged all the same.
+    source->disableControl(0x1532, 0x0244);
+    settle();
+    EXPECT_EQ(IgnoreListStorage::load(), (QSet<VendorProduct>{{0x0911, 0x0C1C}, {0x1532, 0x0244}}));
+    EXPECT_EQ(takeLogs(), QStringList{"Velmor control disabled for vid 0x1532 pid 0x0244; device released for other apps."});
+    EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("tartarus_v2"));
+
     // The last controlled device released: the keypad template without a device.
     source->disableControl(0x1532, 0x022B);
     settle();
@@ -145,7 +152,8 @@ TEST_F(IgnoreListTest, EnablingTakesTheDeviceBackAndALateReleaseFindsNothing)
     EXPECT_EQ(keypad->sentFeatureReports().size(), 2); // the pending colour again
     EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.",
                                        "Tartarus lighting set to #7800D1.",
-                                       "Velmor control enabled for vid 0x1532 pid 0x022B."}));
+                                       "Velmor control enabled for vid 0x1532 pid 0x022B.",
+                                       "Event tap enabled to suppress Tartarus factory defaults."}));
 
     // The key let go while the device was released: its release comes now and
     // finds no held button. Keys pressed from now on work again.
@@ -157,23 +165,4 @@ TEST_F(IgnoreListTest, EnablingTakesTheDeviceBackAndALateReleaseFindsNothing)
     source->enableControl(0x1532, 0x022B);
     settle();
     EXPECT_TRUE(takeLogs().isEmpty());
-}
-
-TEST_F(IgnoreListTest, PairsWithoutAttachedDevicesAreStoredLoggedAndLeaveTheActiveDevice)
-{
-    startSource();
-    auto speechMike = plugSpeechMike();
-    settle();
-    takeLogs();
-
-    source->disableControl(0x1532, 0x0244);
-    settle();
-    EXPECT_EQ(IgnoreListStorage::load(), (QSet<VendorProduct>{{0x1532, 0x0244}}));
-    EXPECT_EQ(takeLogs(), QStringList{"Velmor control disabled for vid 0x1532 pid 0x0244; device released for other apps."});
-    source->enableControl(0x1532, 0x0244);
-    settle();
-    EXPECT_EQ(IgnoreListStorage::load(), QSet<VendorProduct>{});
-    EXPECT_EQ(takeLogs(), QStringList{"Velmor control enabled for vid 0x1532 pid 0x0244."});
-    EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("speechmike_smp3700"));
-    EXPECT_EQ(ignoredFlags(), QList<bool>{false});
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "input/HIDDeviceInputSource.h"
+#include "platform/ProcessWide.h"
 #include "platform/hid/ScriptedHid.h"
+#include "platform/permissions/ScriptedPermissions.h"
+#include "platform/tap/ScriptedEventTap.h"
 
 #include "support/TestSupport.h"
 
@@ -17,9 +20,17 @@ namespace velmor::test {
 // A HID source over the scripted backend that writes down, in delivery order,
 // every sample ("sample <page>:<usage>=<value>"), event ("press K01",
 // "release K01", "press WHEEL_UP once" for one without hold-repeat) and log
-// line it hands to the main queue.
+// line it hands to the main queue. Input Monitoring is granted, so the
+// suppression tap is a scripted one that system events can be posted to.
 class ScriptedSourceFixture : public PlatformFixture {
 protected:
+    ScriptedSourceFixture() { permissions->inputMonitoring = true; }
+    ~ScriptedSourceFixture() override
+    {
+        source.reset();
+        settle();
+    }
+
     static constexpr std::int64_t razer = 0x1532;
     static constexpr std::int64_t keypadV2 = 0x022B;
     static constexpr std::int64_t keypadPro = 0x0244;
@@ -75,6 +86,8 @@ protected:
         return {cookie, hid::ElementType::inputMisc, 7, usage, true};
     }
 
+    ScopedInstance<Permissions, ScriptedPermissions> permissions;
+    ScopedScriptedEventTaps taps;
     hid::ScriptedHid hid;
     std::shared_ptr<HIDDeviceInputSource> source;
     QStringList trace;

@@ -26,47 +26,14 @@ protected:
             edit(remote);
         return remote.makeSyncPayload();
     }
-    PersistedProfiles decoded(const QByteArray& payload) const
+    static PersistedProfiles decoded(const QByteArray& payload)
     {
         return PersistedProfiles::fromJson(json::parse(payload));
     }
-    // Counts the published changes of the lists and active ids.
-    int publishedChanges = 0;
-    std::vector<Subscription> countChanges()
-    {
-        std::vector<Subscription> subscriptions;
-        const auto count = [this](const auto&) { ++publishedChanges; };
-        subscriptions.push_back(store->pacsProfiles.subscribe(count));
-        subscriptions.push_back(store->userProfiles.subscribe(count));
-        subscriptions.push_back(store->activePacsProfileId.subscribe(count));
-        subscriptions.push_back(store->activeUserProfileId.subscribe(count));
-        publishedChanges = 0;
-        return subscriptions;
-    }
-
     QTemporaryDir remoteSupport;
 };
 
-RadiologyTool customTool(const QString& icon, ToolIconSource source = ToolIconSource::custom)
-{
-    RadiologyTool tool = makeTool("Custom " + icon);
-    tool.iconSource = source;
-    tool.customIcon = icon;
-    return tool;
-}
-
 } // namespace
-
-TEST_F(SyncOperationsTest, PayloadIsTheProfilesDocumentWithBothActiveIds)
-{
-    store->setLightingHex("#101010", store->activeUserProfileId.get());
-    EXPECT_EQ(store->makeSyncPayload(), readFile(profilesPath()));
-    const PersistedProfiles payload = decoded(store->makeSyncPayload());
-    EXPECT_EQ(payload.version, 6);
-    EXPECT_EQ(payload.activePacsProfileId, store->activePacsProfileId.get());
-    EXPECT_EQ(payload.activeUserProfileId, store->activeUserProfileId.get());
-    EXPECT_EQ(payload.userProfiles, store->userProfiles.get());
-}
 
 TEST_F(SyncOperationsTest, ApplyingReplacesTheDataAndSavesItWithoutAnyUpload)
 {
@@ -96,62 +63,36 @@ TEST_F(SyncOperationsTest, ApplyingReplacesTheDataAndSavesItWithoutAnyUpload)
     EXPECT_EQ(saveCalls, 1);
 }
 
-TEST_F(SyncOperationsTest, ApplyingTheStoresOwnDataRunsTheChainAndUploadsNothing)
+TEST_F(SyncOperationsTest, PayloadIsTheProfilesDocumentAndApplyingItAgainChangesNothing)
 {
+    store->setLightingHex("#101010", store->activeUserProfileId.get());
+    queue->runUntilIdle();
     const QByteArray own = store->makeSyncPayload();
+    EXPECT_EQ(own, readFile(profilesPath()));
     EXPECT_FALSE(store->syncChangeSummary(own));
     store->applySyncPayload(own);
     EXPECT_EQ(store->makeSyncPayload(), own);
-    EXPECT_EQ(savesSinceLastCheck(), 1);
-    EXPECT_EQ(saveCalls, 0);
+    EXPECT_EQ(savesSinceLastCheck(), 2);
+    EXPECT_EQ(saveCalls, 1); // the edit's, not the apply's
 }
 
 TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
 {
-    const auto subscriptions = countChanges();
+    int published = 0;
+    const auto count = [&](const auto&) { ++published; };
+    const Subscription watches[] = {store->pacsProfiles.subscribe(count), store->userProfiles.subscribe(count),
+                                    store->activePacsProfileId.subscribe(count),
+                                    store->activeUserProfileId.subscribe(count)};
+    published = 0;
     disk->clearChanges();
-    for (const QByteArray& bytes : {QByteArray("not json"), QByteArray("{\"version\": 6}"), QByteArray(),
-                                    QByteArray("[]"), QByteArray("{\"version\": 6, \"pacsProfiles\": [], \"userProfiles\": {}}")}) {
-        try {
-            store->applySyncPayload(bytes);
-            ADD_FAILURE() << bytes.toStdString();
-        } catch (const ProfileStoreError& error) {
-            EXPECT_EQ(error, ProfileStoreError::invalidPayload());
-        }
+    for (const char* bytes : {"not json", "", "[]", R"({"version": 6})",
+                              R"({"version": 6, "pacsProfiles": [], "userProfiles": {}})"}) {
+        EXPECT_THROW(store->applySyncPayload(bytes), ProfileStoreError) << bytes;
         EXPECT_FALSE(store->syncChangeSummary(bytes));
     }
-    EXPECT_EQ(publishedChanges, 0);
+    EXPECT_EQ(published, 0);
     EXPECT_TRUE(disk->changes().isEmpty());
     EXPECT_EQ(savesSinceLastCheck(), 0);
-}
-
-TEST_F(SyncOperationsTest, PayloadsWithoutActiveIdsOrInTheLegacyFormatAreTakenIn)
-{
-    PersistedProfiles payload = decoded(remotePayload([](ProfileStore& remote) { remote.createUserProfile("Second"); }));
-    payload.activePacsProfileId.reset();
-    payload.activeUserProfileId.reset();
-    store->applySyncPayload(json::encode(payload.toJson()));
-    EXPECT_EQ(store->activeUserProfileId.get(), payload.userProfiles.first().id);
-    EXPECT_EQ(store->activePacsProfileId.get(), payload.userProfiles.first().pacsProfileId);
-
-    store->applySyncPayload(readFile(dataPath("profiles-legacy.json")));
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Radiologist - General"});
-    EXPECT_EQ(decoded(readFile(profilesPath())).version, 6);
-    queue->runUntilIdle();
-    EXPECT_EQ(saveCalls, 0);
-}
-
-TEST_F(SyncOperationsTest, SummaryDescribesTheRemoteChangeBeforeItIsApplied)
-{
-    const QByteArray payload = remotePayload([](ProfileStore& remote) { remote.createUserProfile("Remote Reader"); });
-    const auto before = store->makeSyncPayload();
-    const auto summary = store->syncChangeSummary(payload);
-    ASSERT_TRUE(summary);
-    EXPECT_EQ(summary->title, "Velmor profiles updated");
-    // The two stores were made separately, so every profile differs by id.
-    EXPECT_TRUE(summary->body.contains("User profiles added: Radiologist - General, Remote Reader"));
-    EXPECT_TRUE(summary->body.endsWith("Active user profile: Remote Reader"));
-    EXPECT_EQ(store->makeSyncPayload(), before);
 }
 
 TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
@@ -160,13 +101,17 @@ TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
     const QUuid second = store->pacsProfiles.get().at(1).id;
     EXPECT_TRUE(store->referencedCustomIconNames().isEmpty());
 
+    const auto addTool = [&](const QString& icon, const QUuid& pacsId, ToolIconSource source) {
+        RadiologyTool tool = makeTool("Custom");
+        tool.iconSource = source;
+        tool.customIcon = icon;
+        store->upsertTool(tool, pacsId);
+    };
     for (const char* icon : {"zeta.svg", "Alpha.svg", "beta.svg", " ", "../escape.svg", ".hidden.svg", "a/b.svg",
-                             "a\\b.svg", "bell\u0007.svg", ".."}) {
-        store->upsertTool(customTool(icon), first);
-    }
-    store->upsertTool(customTool("beta.svg"), second);
-    store->upsertTool(customTool("stale.svg", ToolIconSource::system), second);
-    store->upsertTool(customTool(""), second);
-
+                             "a\\b.svg", "bell\u0007.svg", ".."})
+        addTool(icon, first, ToolIconSource::custom);
+    addTool("beta.svg", second, ToolIconSource::custom);
+    addTool("", second, ToolIconSource::custom);
+    addTool("stale.svg", second, ToolIconSource::system);
     EXPECT_EQ(store->referencedCustomIconNames(), (QStringList{" ", "Alpha.svg", "beta.svg", "zeta.svg"}));
 }
