@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/SerialQueue.h"
 #include "platform/Settings.h"
 #include "platform/VirtualMainQueue.h"
 
@@ -18,7 +19,8 @@ QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 
 // A test's whole platform: virtual-time main queue, manual clock, in-memory
-// settings, and a temporary Application Support folder.
+// settings, serial queues that run on the test's thread, and a temporary
+// Application Support folder.
 class PlatformFixture : public ::testing::Test {
 protected:
     PlatformFixture();
@@ -29,6 +31,7 @@ protected:
     ScopedVirtualMainQueue queue;
     ScopedManualClock clock;
     ScopedInMemorySettings settings;
+    ScopedManualSerialQueues serialQueues;
     QTemporaryDir supportDir;
 };
 

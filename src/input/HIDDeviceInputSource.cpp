@@ -1,0 +1,497 @@
+#include "input/HIDDeviceInputSource.h"
+
+#include "input/LogFormat.h"
+#include "platform/MainQueue.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace velmor {
+
+namespace {
+
+QString nameOrUnknown(const std::optional<QString>& name) { return name.value_or(QStringLiteral("Unknown")); }
+
+const Device* findTemplate(const QList<Device>& devices, const QString& id)
+{
+    const auto it = std::find_if(devices.begin(), devices.end(), [&](const Device& d) { return d.id == id; });
+    return it == devices.end() ? nullptr : &*it;
+}
+
+} // namespace
+
+// The last owner may let go inside work running on one of the source's own
+// queues; tearing down the manager and the queues must then happen on the main
+// queue instead of on that worker.
+struct HIDDeviceInputSource::Deleter {
+    void operator()(HIDDeviceInputSource* source) const
+    {
+        if (source->deviceQueue_->isCurrent() || source->pressedQueue_->isCurrent()
+            || source->suppressionQueue_->isCurrent())
+            postToMain([source] { delete source; });
+        else
+            delete source;
+    }
+};
+
+// ---------------------------------------------------------------- tables
+
+const QList<std::pair<VendorProduct, QString>>& HIDDeviceInputSource::deviceMap()
+{
+    static const QList<std::pair<VendorProduct, QString>> map{
+        {{razerVendorId, 0x022B}, QStringLiteral("tartarus_v2")},
+        {{razerVendorId, 0x0240}, QStringLiteral("tartarus_v2")},
+        {{razerVendorId, tartarusProProductId}, QStringLiteral("tartarus_v2")},
+        {speechMikePair, QStringLiteral("speechmike_smp3700")},
+    };
+    return map;
+}
+
+std::optional<QString> HIDDeviceInputSource::templateIdFor(const VendorProduct& pair)
+{
+    for (const auto& [key, templateId] : deviceMap())
+        if (key == pair)
+            return templateId;
+    return std::nullopt;
+}
+
+bool HIDDeviceInputSource::isTartarusPair(const VendorProduct& pair)
+{
+    return pair.vendor == razerVendorId
+        && (pair.product == 0x022B || pair.product == 0x0240 || pair.product == tartarusProProductId);
+}
+
+// ---------------------------------------------------------------- set-up and teardown
+
+std::shared_ptr<HIDDeviceInputSource> HIDDeviceInputSource::create(bool isFreshInstall)
+{
+    std::shared_ptr<HIDDeviceInputSource> source(new HIDDeviceInputSource(isFreshInstall), Deleter{});
+    source->start();
+    return source;
+}
+
+HIDDeviceInputSource::HIDDeviceInputSource(bool isFreshInstall)
+    : devices_{Device::tartarusTemplate(), Device::mouseTemplate(), Device::speechMikeTemplate()}
+    , activeDevice_(Device::tartarusTemplate())
+    , manager_(hid::Manager::create())
+    , suppressionQueue_(SerialQueue::create(QStringLiteral("com.velmor.tartarus.suppression")))
+    , pressedQueue_(SerialQueue::create(QStringLiteral("com.velmor.pressedbuttons")))
+    , deviceQueue_(SerialQueue::create(QStringLiteral("com.velmor.devicequeue")))
+{
+    loadIgnoreList(isFreshInstall);
+}
+
+HIDDeviceInputSource::~HIDDeviceInputSource()
+{
+    if (runLoopScheduled_) {
+        manager_->unscheduleFromMainLoop();
+        runLoopScheduled_ = false;
+    }
+    manager_->close();
+    manager_->setDeviceMatchedCallback({});
+    manager_->setDeviceRemovedCallback({});
+    manager_->setInputValueCallback({});
+}
+
+void HIDDeviceInputSource::start()
+{
+    if (started_)
+        return;
+    started_ = true;
+
+    QList<hid::Match> matches;
+    for (const auto& [pair, templateId] : deviceMap())
+        matches.append({pair.vendor, pair.product});
+    manager_->setDeviceMatching(matches);
+
+    const std::weak_ptr<HIDDeviceInputSource> weak = weak_from_this();
+    manager_->setDeviceMatchedCallback([weak](const std::shared_ptr<hid::Device>& device) {
+        if (auto self = weak.lock())
+            self->deviceMatched(device);
+    });
+    manager_->setDeviceRemovedCallback([weak](const std::shared_ptr<hid::Device>& device) {
+        if (auto self = weak.lock())
+            self->deviceLeft(device);
+    });
+    manager_->setInputValueCallback([weak](hid::Result, const hid::Value& value) {
+        if (auto self = weak.lock())
+            self->handleInputValue(value);
+    });
+
+    if (const hid::Result result = manager_->open(); !result.isSuccess())
+        log(QStringLiteral("HID manager open failed: ") + logformat::result(result));
+    manager_->scheduleWithMainLoop();
+    runLoopScheduled_ = true;
+}
+
+void HIDDeviceInputSource::loadIgnoreList(bool isFreshInstall)
+{
+    // The stored list (and what a first start puts in it) is read here; without
+    // one, every known pair is controlled.
+    Q_UNUSED(isFreshInstall);
+}
+
+bool HIDDeviceInputSource::isIgnored(const VendorProduct& pair) const
+{
+    const std::lock_guard lock(ignoreListLock_);
+    return ignoreList_.contains(pair);
+}
+
+// ---------------------------------------------------------------- shared state
+
+std::optional<QString> HIDDeviceInputSource::connectedTemplateId() const
+{
+    const std::lock_guard lock(connectionMutex_);
+    return connectedTemplateId_;
+}
+
+std::optional<VendorProduct> HIDDeviceInputSource::connectedKey() const
+{
+    const std::lock_guard lock(connectionMutex_);
+    return connectedKey_;
+}
+
+void HIDDeviceInputSource::setConnection(std::optional<QString> templateId, std::optional<VendorProduct> key)
+{
+    const std::lock_guard lock(connectionMutex_);
+    connectedTemplateId_ = std::move(templateId);
+    connectedKey_ = key;
+}
+
+void HIDDeviceInputSource::setMappedButtons(QHash<QString, QSet<QString>> mapped)
+{
+    post(*suppressionQueue_, [mapped = std::move(mapped)](HIDDeviceInputSource& self) mutable {
+        self.suppression_.mappedButtonsByDevice = std::move(mapped);
+    });
+}
+
+bool HIDDeviceInputSource::isButtonMapped(const QString& deviceId, const QString& buttonId) const
+{
+    return suppressionQueue_->sync([&] {
+        const auto it = suppression_.mappedButtonsByDevice.constFind(deviceId);
+        return it != suppression_.mappedButtonsByDevice.constEnd() && it->contains(buttonId);
+    });
+}
+
+PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(
+    const PressedUsageKey& key, const QString& buttonId)
+{
+    return pressedQueue_->sync([&] { return pressedButtons_.record(key, buttonId); });
+}
+
+std::optional<QString> HIDDeviceInputSource::removePressedButton(const PressedUsageKey& key)
+{
+    return pressedQueue_->sync([&] { return pressedButtons_.remove(key); });
+}
+
+void HIDDeviceInputSource::log(const QString& line)
+{
+    postToMain([weak = weak_from_this(), line] {
+        auto self = weak.lock();
+        if (self && self->onLog)
+            self->onLog(line);
+    });
+}
+
+void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event)
+{
+    postToMain([weak = weak_from_this(), event] {
+        auto self = weak.lock();
+        if (self && self->onEvent)
+            self->onEvent(event);
+    });
+}
+
+void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
+{
+    postToMain([weak = weak_from_this(), sample] {
+        auto self = weak.lock();
+        if (self && self->onRawHIDEvent)
+            self->onRawHIDEvent(sample);
+    });
+}
+
+void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
+{
+    // Values become raw samples and button events here.
+    Q_UNUSED(value);
+}
+
+// ---------------------------------------------------------------- main thread
+
+void HIDDeviceInputSource::deviceMatched(const std::shared_ptr<hid::Device>& device)
+{
+    const std::int64_t vendor = device->integerProperty(hid::property::vendorId).value_or(0);
+    const std::int64_t product = device->integerProperty(hid::property::productId).value_or(0);
+    const std::optional<QString> name = device->stringProperty(hid::property::product);
+
+    if (vendor == 0 && product == 0) {
+        log(QStringLiteral("Ignoring HID device with zero VID/PID (") + nameOrUnknown(name) + ')');
+        return;
+    }
+    if (name && text::lowercased(*name).contains(QStringLiteral("virtualhid"))) {
+        log(QStringLiteral("Ignoring virtual HID device: ") + *name);
+        return;
+    }
+    post(*deviceQueue_, [vendor, product, device, name](HIDDeviceInputSource& self) {
+        self.deviceConnected(vendor, product, device, name);
+    });
+}
+
+void HIDDeviceInputSource::deviceLeft(const std::shared_ptr<hid::Device>& device)
+{
+    const std::int64_t vendor = device->integerProperty(hid::property::vendorId).value_or(0);
+    const std::int64_t product = device->integerProperty(hid::property::productId).value_or(0);
+    post(*deviceQueue_,
+        [vendor, product, device](HIDDeviceInputSource& self) { self.deviceRemoved(vendor, product, device); });
+}
+
+void HIDDeviceInputSource::listConnectedDevice(const AttachedHIDDevice& attached, bool ignored)
+{
+    const auto& list = connectedDevices_.get();
+    const bool listed = std::any_of(list.begin(), list.end(), [&](const ConnectedDeviceInfo& info) {
+        return info.vendorId == attached.key.vendor && info.productId == attached.key.product;
+    });
+    if (!listed)
+        connectedDevices_.mutate([&](QList<ConnectedDeviceInfo>& devices) {
+            devices.append({attached.key.vendor, attached.key.product, attached.name, attached.templateId, ignored});
+        });
+}
+
+void HIDDeviceInputSource::publishConnectedDevice(const AttachedHIDDevice& attached, const Device& device)
+{
+    listConnectedDevice(attached, false);
+    setConnection(device.id, attached.key);
+    activeDevice_.set(device);
+}
+
+void HIDDeviceInputSource::removeConnectedDevices(const VendorProduct& pair)
+{
+    connectedDevices_.mutate([&](QList<ConnectedDeviceInfo>& list) {
+        list.removeIf([&](const auto& info) { return info.vendorId == pair.vendor && info.productId == pair.product; });
+    });
+}
+
+void HIDDeviceInputSource::applyFallback(
+    const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate)
+{
+    // Decided here rather than on the device queue: a device that left before
+    // its own publishing ran has taken control by now and must hand it back.
+    if (connectedKey() != excluded)
+        return;
+    const Device* device = candidate ? findTemplate(devices_, candidate->templateId) : nullptr;
+    if (device)
+        setConnection(device->id, candidate->key);
+    else
+        setConnection(std::nullopt, std::nullopt);
+    activeDevice_.set(device ? *device : Device::tartarusTemplate());
+}
+
+void HIDDeviceInputSource::installSuppressionTap()
+{
+    if (suppressionTapInstalled_)
+        return;
+    suppressionTapInstalled_ = true;
+}
+
+void HIDDeviceInputSource::removeSuppressionTap()
+{
+    suppressionTapInstalled_ = false;
+    post(*suppressionQueue_, [](HIDDeviceInputSource& self) {
+        self.suppression_.suppressionKeyTimestamps.clear();
+        self.suppression_.suppressionPrimePending = false;
+        self.suppression_.speechMikeMouseTimestamps.clear();
+    });
+}
+
+// ---------------------------------------------------------------- device queue
+
+void HIDDeviceInputSource::deviceConnected(std::int64_t vendor, std::int64_t product,
+    const std::shared_ptr<hid::Device>& device, const std::optional<QString>& name)
+{
+    const VendorProduct pair{vendor, product};
+    const std::optional<QString> templateId = templateIdFor(pair);
+    const Device* deviceTemplate = templateId ? findTemplate(devices_, *templateId) : nullptr;
+    if (!deviceTemplate) {
+        log(QStringLiteral("Connected device vid ") + logformat::id(vendor) + QStringLiteral(" pid ")
+            + logformat::id(product) + QStringLiteral(" not in template map; ignoring."));
+        return;
+    }
+
+    const AttachedHIDDevice attached{device, pair, name, *templateId};
+    attachedDevices_.insert_or_assign(device->handleId(), attached);
+
+    if (!isIgnored(pair)) {
+        seizeDevice(attached);
+        postToMain([self = shared_from_this(), attached, deviceTemplate = *deviceTemplate] {
+            self->publishConnectedDevice(attached, deviceTemplate);
+        });
+        log(QStringLiteral("Connected hardware ") + nameOrUnknown(name) + QStringLiteral(" vendor ")
+            + logformat::id(vendor) + QStringLiteral(" product ") + logformat::id(product)
+            + QStringLiteral(" → device ") + deviceTemplate->name);
+    } else {
+        postToMain([self = shared_from_this(), attached] { self->listConnectedDevice(attached, true); });
+        log(QStringLiteral("Velmor control disabled for ") + nameOrUnknown(name) + QStringLiteral(" vid ")
+            + logformat::id(vendor) + QStringLiteral(" pid ") + logformat::id(product)
+            + QStringLiteral("; leaving it free for other apps."));
+    }
+}
+
+bool HIDDeviceInputSource::noKeypadOrSpeechMikeRegistered() const
+{
+    return tartarusDeviceIds_.isEmpty() && speechMikeDeviceIds_.isEmpty();
+}
+
+void HIDDeviceInputSource::postSuppressionTapChange(bool install)
+{
+    postToMain([weak = weak_from_this(), install] {
+        if (auto self = weak.lock())
+            install ? self->installSuppressionTap() : self->removeSuppressionTap();
+    });
+}
+
+void HIDDeviceInputSource::seizeDevice(const AttachedHIDDevice& attached)
+{
+    const hid::HandleId id = attached.device->handleId();
+    const VendorProduct& pair = attached.key;
+
+    if ((pair.vendor == razerVendorId || pair == speechMikePair) && !seizedDevices_.contains(id)) {
+        const hid::Result result = attached.device->open(hid::OpenOptions::seize);
+        if (result.isSuccess()) {
+            seizedDevices_.insert(id);
+            log(QStringLiteral("Seized HID device ") + nameOrUnknown(attached.name)
+                + QStringLiteral(" to suppress factory defaults."));
+        } else {
+            log(QStringLiteral("Failed to seize HID device ") + nameOrUnknown(attached.name) + QStringLiteral(" (")
+                + logformat::result(result) + QStringLiteral("). Factory defaults may still fire."));
+        }
+    }
+
+    if (isTartarusPair(pair)) {
+        const bool firstRegistration = noKeypadOrSpeechMikeRegistered();
+        tartarusDeviceIds_.insert(id);
+        registerLightingTarget(attached);
+        registerTartarusKeyboardReader(attached.device, pair.product);
+        const bool prime = pair.product != tartarusProProductId; // the Pro sends no stray first key
+        post(*suppressionQueue_,
+            [prime](HIDDeviceInputSource& self) { self.suppression_.suppressionPrimePending = prime; });
+        if (firstRegistration)
+            postSuppressionTapChange(true);
+    }
+
+    registerSpeechMike(id, pair);
+}
+
+void HIDDeviceInputSource::registerSpeechMike(hid::HandleId id, const VendorProduct& pair)
+{
+    if (pair != speechMikePair)
+        return;
+    if (!tartarusDeviceIds_.isEmpty()) {
+        speechMikeDeviceIds_.insert(id);
+        return;
+    }
+    const bool wasEmpty = speechMikeDeviceIds_.isEmpty();
+    speechMikeDeviceIds_.insert(id);
+    if (wasEmpty)
+        postSuppressionTapChange(true);
+}
+
+void HIDDeviceInputSource::registerLightingTarget(const AttachedHIDDevice& attached)
+{
+    // Keypads that take the lighting report join tartarusLightingDevices_ here.
+    Q_UNUSED(attached);
+}
+
+void HIDDeviceInputSource::registerTartarusKeyboardReader(
+    const std::shared_ptr<hid::Device>& device, std::int64_t productId)
+{
+    // The keypad's keyboard interface gets its direct report reader here.
+    Q_UNUSED(device);
+    Q_UNUSED(productId);
+}
+
+void HIDDeviceInputSource::unregisterTartarusKeyboardReader(hid::HandleId id)
+{
+    // ... and loses it here.
+    Q_UNUSED(id);
+}
+
+void HIDDeviceInputSource::deviceRemoved(
+    std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device)
+{
+    const VendorProduct pair{vendor, product};
+    const hid::HandleId id = device->handleId();
+
+    if (const auto deviceId = templateIdFor(pair) ? templateIdFor(pair) : connectedTemplateId())
+        releasePressedButtons(*deviceId);
+    if (seizedDevices_.remove(id))
+        device->close(hid::OpenOptions::seize);
+    forgetTartarusDevice(id, pair);
+    forgetSpeechMikeDevice(id, pair);
+
+    if (attachedDevices_.erase(id) == 0)
+        return;
+    const bool pairStillAttached = std::any_of(
+        attachedDevices_.begin(), attachedDevices_.end(), [&](const auto& entry) { return entry.second.key == pair; });
+    if (pairStillAttached)
+        return;
+
+    postToMain([self = shared_from_this(), pair] { self->removeConnectedDevices(pair); });
+    selectFallbackDevice(pair);
+    log(QStringLiteral("Hardware disconnected vendor ") + logformat::id(vendor) + QStringLiteral(" product ")
+        + logformat::id(product));
+}
+
+void HIDDeviceInputSource::forgetTartarusDevice(hid::HandleId id, const VendorProduct& pair)
+{
+    if (!isTartarusPair(pair))
+        return;
+    tartarusDeviceIds_.remove(id);
+    tartarusLightingDevices_.remove(id);
+    unregisterTartarusKeyboardReader(id);
+    post(*suppressionQueue_, [](HIDDeviceInputSource& self) {
+        self.suppression_.suppressionPrimePending = false;
+        self.suppression_.suppressionKeyTimestamps.clear();
+    });
+    if (noKeypadOrSpeechMikeRegistered())
+        postSuppressionTapChange(false);
+}
+
+void HIDDeviceInputSource::forgetSpeechMikeDevice(hid::HandleId id, const VendorProduct& pair)
+{
+    if (pair != speechMikePair)
+        return;
+    speechMikeDeviceIds_.remove(id);
+    post(*suppressionQueue_, [](HIDDeviceInputSource& self) { self.suppression_.speechMikeMouseTimestamps.clear(); });
+    if (noKeypadOrSpeechMikeRegistered())
+        postSuppressionTapChange(false);
+}
+
+void HIDDeviceInputSource::releasePressedButtons(const QString& deviceId)
+{
+    const QStringList released = pressedQueue_->sync([&] { return pressedButtons_.removeDevice(deviceId); });
+    if (released.isEmpty())
+        return;
+    postToMain([weak = weak_from_this(), deviceId, released] {
+        auto self = weak.lock();
+        if (!self || !self->onEvent)
+            return;
+        for (const QString& buttonId : released)
+            self->onEvent(DeviceButtonEvent{
+                .deviceId = deviceId, .buttonId = buttonId, .isPressed = false, .supportsHoldRepeat = true});
+    });
+}
+
+void HIDDeviceInputSource::selectFallbackDevice(const VendorProduct& excluded)
+{
+    std::optional<FallbackCandidate> candidate;
+    for (const auto& [id, attached] : attachedDevices_) {
+        if (attached.key == excluded || isIgnored(attached.key))
+            continue;
+        candidate = FallbackCandidate{attached.key, attached.templateId};
+        break;
+    }
+    postToMain([self = shared_from_this(), excluded, candidate] { self->applyFallback(excluded, candidate); });
+}
+
+} // namespace velmor

@@ -1,0 +1,194 @@
+#pragma once
+
+#include "input/DeviceInputSource.h"
+#include "input/PressedButtonTable.h"
+#include "input/RawHIDSample.h"
+#include "input/SuppressionState.h"
+#include "input/VendorProduct.h"
+#include "platform/SerialQueue.h"
+#include "platform/hid/Device.h"
+#include "platform/hid/Manager.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace velmor {
+
+// The input source of real hardware. It matches the known devices by vendor
+// and product id, seizes them so that their factory output stays away from
+// other applications, tracks every attached handle, publishes the connected
+// devices and the active template, and hands every HID value to the value path.
+//
+// Threads: the HID manager's callbacks and everything published run on the main
+// thread; attached devices live on the device queue, held buttons on the
+// pressed-buttons queue, suppression state on the suppression queue. Work on
+// those queues holds the source weakly; only publishing on the main queue holds
+// it strongly.
+class HIDDeviceInputSource final : public DeviceInputSource,
+                                   public std::enable_shared_from_this<HIDDeviceInputSource> {
+public:
+    using RawSampleHandler = std::function<void(const RawHIDSample&)>;
+    using CustomUsageMap = QHash<VendorProduct, QHash<std::uint32_t, QString>>;
+
+    static constexpr std::int64_t razerVendorId = 0x1532;
+    static constexpr std::int64_t tartarusProProductId = 0x0244;
+    static constexpr VendorProduct speechMikePair{0x0911, 0x0C1C};
+
+    // Builds the source, reads its ignore list and starts matching devices.
+    static std::shared_ptr<HIDDeviceInputSource> create(bool isFreshInstall);
+    ~HIDDeviceInputSource() override;
+
+    // The pairs the source knows, in table order, with their template ids.
+    static const QList<std::pair<VendorProduct, QString>>& deviceMap();
+    static std::optional<QString> templateIdFor(const VendorProduct& pair);
+    // Vendor 0x1532 with a keypad product id.
+    static bool isTartarusPair(const VendorProduct& pair);
+
+    const QList<Device>& devices() const override { return devices_; }
+    Published<Device>& activeDevice() override { return activeDevice_; }
+    Published<QList<ConnectedDeviceInfo>>& connectedDevices() override { return connectedDevices_; }
+    // The active template follows the hardware.
+    void selectDevice(const QString&) override {}
+    void start() override;
+
+    RawSampleHandler onRawHIDEvent;
+
+    // The template and pair of the device in control; none while none is.
+    std::optional<QString> connectedTemplateId() const;
+    std::optional<VendorProduct> connectedKey() const;
+
+    // User names for usages, by device pair and usage key. Main thread.
+    const CustomUsageMap& customUsageMap() const { return customUsageMap_; }
+    void setCustomUsageMap(CustomUsageMap map) { customUsageMap_ = std::move(map); }
+
+    // Device id to the ids of its mapped buttons; replaced asynchronously.
+    void setMappedButtons(QHash<QString, QSet<QString>> mapped);
+    bool isButtonMapped(const QString& deviceId, const QString& buttonId) const;
+
+    // Hands one line to onLog on the main queue. Any thread.
+    void log(const QString& line);
+
+    // Where every input value of a matched device arrives. Main thread.
+    void handleInputValue(const hid::Value& value);
+
+    // The held-button table, for the value path: both run synchronously on the
+    // pressed-buttons queue.
+    PressedButtonTable::Recorded recordPressedButton(const PressedUsageKey& key, const QString& buttonId);
+    std::optional<QString> removePressedButton(const PressedUsageKey& key);
+
+    // True while the factory-output event tap is installed. Main thread.
+    bool hasSuppressionTap() const { return suppressionTapInstalled_; }
+
+private:
+    struct Deleter;
+    struct AttachedHIDDevice {
+        std::shared_ptr<hid::Device> device;
+        VendorProduct key;
+        std::optional<QString> name;
+        QString templateId;
+    };
+    struct FallbackCandidate {
+        VendorProduct key;
+        QString templateId;
+    };
+
+    explicit HIDDeviceInputSource(bool isFreshInstall);
+
+    // Runs `work` on `queue` later, if the source still exists then.
+    template <typename F>
+    void post(SerialQueue& queue, F work);
+
+    // Ignore list
+    void loadIgnoreList(bool isFreshInstall);
+    bool isIgnored(const VendorProduct& pair) const;
+
+    // Main thread: the manager's callbacks and publishing.
+    void deviceMatched(const std::shared_ptr<hid::Device>& device);
+    void deviceLeft(const std::shared_ptr<hid::Device>& device);
+    // Lists the device unless its pair is listed already.
+    void listConnectedDevice(const AttachedHIDDevice& attached, bool ignored);
+    // Lists it and gives it control.
+    void publishConnectedDevice(const AttachedHIDDevice& attached, const Device& device);
+    void removeConnectedDevices(const VendorProduct& pair);
+    void applyFallback(const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate);
+    void setConnection(std::optional<QString> templateId, std::optional<VendorProduct> key);
+    void installSuppressionTap();
+    void removeSuppressionTap();
+    // Hand an event or sample to its callback on the main queue, if the source
+    // and the callback are still there by then.
+    void deliver(const DeviceButtonEvent& event);
+    void deliver(const RawHIDSample& sample);
+
+    // Device queue: the life cycle of attached handles.
+    void deviceConnected(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device,
+                         const std::optional<QString>& name);
+    void seizeDevice(const AttachedHIDDevice& attached);
+    void registerSpeechMike(hid::HandleId id, const VendorProduct& pair);
+    void registerLightingTarget(const AttachedHIDDevice& attached);
+    void registerTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device, std::int64_t productId);
+    void unregisterTartarusKeyboardReader(hid::HandleId id);
+    void deviceRemoved(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device);
+    void forgetTartarusDevice(hid::HandleId id, const VendorProduct& pair);
+    void forgetSpeechMikeDevice(hid::HandleId id, const VendorProduct& pair);
+    void releasePressedButtons(const QString& deviceId);
+    // Picks the device that takes control when the excluded pair leaves it; the
+    // choice is applied on the main queue, after what was published before.
+    void selectFallbackDevice(const VendorProduct& excluded);
+    void postSuppressionTapChange(bool install);
+    bool noKeypadOrSpeechMikeRegistered() const;
+
+    // Interface (main thread)
+    const QList<Device> devices_;
+    Published<Device> activeDevice_;
+    Published<QList<ConnectedDeviceInfo>> connectedDevices_;
+    CustomUsageMap customUsageMap_;
+    bool suppressionTapInstalled_ = false;
+    bool started_ = false;
+    bool runLoopScheduled_ = false;
+    std::unique_ptr<hid::Manager> manager_;
+
+    // Written on the main queue, read there and on the device queue.
+    mutable std::mutex connectionMutex_;
+    std::optional<QString> connectedTemplateId_;
+    std::optional<VendorProduct> connectedKey_;
+
+    mutable std::mutex ignoreListLock_;
+    QSet<VendorProduct> ignoreList_;
+
+    // Device queue. Handles are ordered by identity, that is by arrival.
+    std::map<hid::HandleId, AttachedHIDDevice> attachedDevices_;
+    QSet<hid::HandleId> seizedDevices_;
+    QSet<hid::HandleId> tartarusDeviceIds_;
+    QSet<hid::HandleId> speechMikeDeviceIds_;
+    QHash<hid::HandleId, std::shared_ptr<hid::Device>> tartarusLightingDevices_;
+
+    // Pressed-buttons queue
+    PressedButtonTable pressedButtons_;
+    // Suppression queue
+    SuppressionState suppression_;
+
+    // Declared last, so destroyed first: what is still pending finds the source gone.
+    const std::unique_ptr<SerialQueue> suppressionQueue_;
+    const std::unique_ptr<SerialQueue> pressedQueue_;
+    const std::unique_ptr<SerialQueue> deviceQueue_;
+};
+
+template <typename F>
+void HIDDeviceInputSource::post(SerialQueue& queue, F work)
+{
+    queue.async([weak = weak_from_this(), work = std::move(work)]() mutable {
+        if (auto self = weak.lock())
+            work(*self);
+    });
+}
+
+} // namespace velmor

@@ -1,0 +1,84 @@
+#include "input/UnifiedInputSource.h"
+#include "platform/hid/ScriptedHid.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmor;
+
+namespace {
+
+class UnifiedInputSourceTest : public test::PlatformFixture {
+protected:
+    void settle() { queue->runUntilIdle(); }
+
+    hid::ScriptedHid hid;
+};
+
+const ConnectedDeviceInfo mockInput{0, 0, QStringLiteral("Mock Input"), QStringLiteral("tartarus_v2"), false};
+
+} // namespace
+
+TEST_F(UnifiedInputSourceTest, WithoutHardwareShowsTheKeypadAndTheMockPseudoDevice)
+{
+    UnifiedInputSource source(false);
+    settle();
+    EXPECT_EQ(source.activeDevice().get(), Device::tartarusTemplate());
+    ASSERT_EQ(source.connectedDevices().get(), QList<ConnectedDeviceInfo>{mockInput});
+    EXPECT_EQ(source.connectedDevices().get().first().id(), QStringLiteral("0-0-Mock Input"));
+
+    source.selectDevice(QStringLiteral("speechmike_smp3700"));
+    EXPECT_EQ(source.activeDevice().get(), Device::speechMikeTemplate());
+    EXPECT_EQ(source.mockSource().connectedDevices().get(), QList<ConnectedDeviceInfo>{mockInput});
+    settle();
+    EXPECT_EQ(source.activeDevice().get(), Device::speechMikeTemplate());
+}
+
+TEST_F(UnifiedInputSourceTest, HardwareWinsAndTheMockDoesNotComeBack)
+{
+    UnifiedInputSource source(false);
+    settle();
+    auto speechMike = hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike III"));
+    settle();
+    EXPECT_EQ(source.activeDevice().get(), Device::speechMikeTemplate());
+    EXPECT_EQ(source.connectedDevices().get(), source.hidSource().connectedDevices().get());
+
+    // While a template device is connected, the mock's own changes stay out.
+    source.mockSource().selectDevice(QStringLiteral("mouse_5_button"));
+    EXPECT_EQ(source.mockSource().activeDevice().get(), Device::mouseTemplate());
+    settle();
+    EXPECT_EQ(source.activeDevice().get(), Device::speechMikeTemplate());
+    EXPECT_EQ(source.connectedDevices().get().size(), 1);
+    EXPECT_EQ(source.connectedDevices().get().first().productName, QStringLiteral("SpeechMike III"));
+
+    // An id no template has falls back to the mock's active device.
+    source.selectDevice(QStringLiteral("no_such_device"));
+    EXPECT_EQ(source.activeDevice().get(), Device::mouseTemplate());
+
+    hid.unplug(speechMike);
+    settle();
+    EXPECT_TRUE(source.connectedDevices().get().isEmpty()) << "Mock Input is not shown again";
+    EXPECT_EQ(source.activeDevice().get(), Device::tartarusTemplate());
+}
+
+TEST(MockDeviceInputSource, SelectsOnlyItsOwnTemplatesAndFallsBackToTheKeypad)
+{
+    MockDeviceInputSource empty({});
+    EXPECT_EQ(empty.activeDevice().get(), Device::tartarusTemplate());
+    empty.selectDevice(QStringLiteral("tartarus_v2"));
+    EXPECT_TRUE(empty.devices().isEmpty());
+    EXPECT_EQ(empty.connectedDevices().get(), QList<ConnectedDeviceInfo>{mockInput});
+
+    MockDeviceInputSource mock({Device::speechMikeTemplate(), Device::mouseTemplate()});
+    EXPECT_EQ(mock.activeDevice().get(), Device::speechMikeTemplate());
+    int published = 0;
+    auto subscription = mock.connectedDevices().subscribe([&](const auto&) { ++published; });
+    mock.selectDevice(QStringLiteral("Mouse_5_button")); // ids compare exactly
+    EXPECT_EQ(published, 1);
+    mock.selectDevice(QStringLiteral("mouse_5_button"));
+    EXPECT_EQ(mock.activeDevice().get(), Device::mouseTemplate());
+    ASSERT_EQ(mock.connectedDevices().get().size(), 1);
+    EXPECT_EQ(mock.connectedDevices().get().first().templateId, QStringLiteral("mouse_5_button"));
+    EXPECT_EQ(mock.connectedDevices().get().first().id(), QStringLiteral("0-0-Mock Input"));
+}
