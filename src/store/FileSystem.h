@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+namespace velmor {
+
+// A file operation that did not work; description() is the text shown to the user.
+class FileError : public std::runtime_error {
+public:
+    explicit FileError(const QString& description) : std::runtime_error(description.toStdString()) {}
+    QString description() const { return QString::fromStdString(what()); }
+};
+
+// The file operations the profile store relies on. Every operation that changes
+// something throws FileError when it fails; the store decides what a failure means.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual bool exists(const QString& path) const = 0;
+    virtual QByteArray read(const QString& path) const = 0;
+    // Afterwards `path` holds either its old content or all of `bytes`, never a part.
+    virtual void write(const QString& path, const QByteArray& bytes) = 0;
+    // Moves `from` to `to`, replacing `to` in one step.
+    virtual void rename(const QString& from, const QString& to) = 0;
+    // A missing file counts as removed.
+    virtual void remove(const QString& path) = 0;
+    // Creates the folder and its parents; an existing folder is fine.
+    virtual void makeFolder(const QString& path) = 0;
+    // None when the file is missing or its attributes cannot be read.
+    virtual std::optional<QDateTime> modificationTime(const QString& path) const = 0;
+};
+
+// The local disk: QFile for reading, QSaveFile for writing (data synced before
+// the rename that publishes it), POSIX rename(2) for moving over a file.
+class LocalFileSystem final : public FileSystem {
+public:
+    bool exists(const QString& path) const override;
+    QByteArray read(const QString& path) const override;
+    void write(const QString& path, const QByteArray& bytes) override;
+    void rename(const QString& from, const QString& to) override;
+    void remove(const QString& path) override;
+    void makeFolder(const QString& path) override;
+    std::optional<QDateTime> modificationTime(const QString& path) const override;
+};
+
+} // namespace velmor

@@ -1,0 +1,184 @@
+#include "store/ProfileStore.h"
+
+#include "model/ProfileTemplates.h"
+#include "platform/Bundle.h"
+#include "platform/Json.h"
+#include "platform/MainQueue.h"
+#include "platform/Paths.h"
+#include "store/LegacyPersistedProfiles.h"
+#include "store/PersistedProfiles.h"
+
+namespace velmor {
+
+ProfileStore::ProfileStore() : ProfileStore(std::make_shared<LocalFileSystem>()) {}
+
+ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
+    : activePacsProfileId(QUuid::createUuid()),
+      activeUserProfileId(QUuid::createUuid()),
+      self_(std::make_shared<ProfileStore*>(this)),
+      file_(paths::applicationSupport(), fileSystem, &ProfileStore::formatOf)
+{
+    try {
+        fileSystem->makeFolder(paths::applicationSupport());
+    } catch (const FileError&) {
+        // The first save reports it.
+    }
+    isFreshInstall_ = !file_.exists();
+
+    const DiskState disk = readDisk();
+    std::optional<LoadResult> loaded = disk.result;
+    if (!loaded) {
+        if (const auto seed = Bundle::main().data(QStringLiteral("SeedProfiles"), QStringLiteral("json")))
+            loaded = decodePayload(*seed);
+    }
+    // A damaged file is replaced by what was loaded in its place as soon as possible.
+    const bool needsSave = !loaded || loaded->didMigrate || disk.wasDamaged;
+
+    QList<PacsProfile> pacs = loaded ? loaded->pacsProfiles : ProfileTemplates::builtInPacsProfiles();
+    QList<UserProfile> users = loaded ? loaded->userProfiles : ProfileTemplates::defaultUserProfiles(pacs);
+    replaceAll(std::move(pacs), std::move(users), loaded ? loaded->activePacsProfileId : std::nullopt,
+               loaded ? loaded->activeUserProfileId : std::nullopt);
+
+    const bool changed = normalizeProfiles();
+    repairActiveSelection();
+    normalizeAllMappings(false);
+    if (!file_.exists() || changed || needsSave)
+        save();
+}
+
+ProfileStore::~ProfileStore() = default;
+
+std::optional<QDateTime> ProfileStore::lastModifiedDate() const
+{
+    if (lastWritten_)
+        return lastWritten_;
+    return file_.modificationTime();
+}
+
+void ProfileStore::save(bool suppressOnSave)
+{
+    const std::optional<QDateTime> previousDate = lastModifiedDate();
+    const ProfilesFile::SaveResult result = file_.save(encodedDocument());
+    postNotices(result.notices);
+    if (result.outcome == ProfilesFile::SaveOutcome::failed)
+        return;
+    const bool wrote = result.outcome == ProfilesFile::SaveOutcome::written;
+    // Until the outcome arrives, the date stays what it was before the write.
+    if (wrote && !lastWritten_)
+        lastWritten_ = previousDate;
+    later([wrote, suppressOnSave](ProfileStore& store) {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        if (wrote)
+            store.lastWritten_ = now;
+        store.lastSaved.set(now);
+        // Nothing new on disk means nothing new to upload.
+        if (wrote && !suppressOnSave) {
+            if (const SaveHandler handler = store.onSave)
+                handler();
+        }
+    });
+}
+
+std::optional<LoadResult> ProfileStore::loadFromDisk() { return readDisk().result; }
+
+ProfileStore::DiskState ProfileStore::readDisk()
+{
+    ProfilesFile::Loaded loaded = file_.load();
+    postNotices(loaded.notices);
+    DiskState state;
+    state.wasDamaged = loaded.wasDamaged;
+    if (loaded.bytes)
+        state.result = decodePayload(*loaded.bytes);
+    return state;
+}
+
+void ProfileStore::reloadFromDisk()
+{
+    const DiskState disk = readDisk();
+    if (disk.result) {
+        replaceAll(disk.result->pacsProfiles, disk.result->userProfiles, disk.result->activePacsProfileId,
+                   disk.result->activeUserProfileId);
+    } else {
+        QList<PacsProfile> pacs = ProfileTemplates::builtInPacsProfiles();
+        QList<UserProfile> users = ProfileTemplates::defaultUserProfiles(pacs);
+        replaceAll(std::move(pacs), std::move(users), std::nullopt, std::nullopt);
+    }
+
+    const bool changed = normalizeProfiles();
+    repairActiveSelection();
+    normalizeAllMappings(false);
+    if (changed || disk.wasDamaged) {
+        save();
+        return;
+    }
+    // The file as read is the state now: its time is the time of the data.
+    lastWritten_.reset();
+    if (const auto modified = file_.modificationTime())
+        lastSaved.set(*modified);
+}
+
+void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
+                              std::optional<QUuid> activeUser)
+{
+    if (!activePacs && !pacs.isEmpty())
+        activePacs = pacs.first().id;
+    if (!activeUser && !users.isEmpty())
+        activeUser = users.first().id;
+    pacsProfiles.set(std::move(pacs));
+    userProfiles.set(std::move(users));
+    if (activePacs)
+        activePacsProfileId.set(*activePacs);
+    if (activeUser)
+        activeUserProfileId.set(*activeUser);
+}
+
+QByteArray ProfileStore::encodedDocument() const
+{
+    PersistedProfiles document;
+    document.version = 6;
+    document.activePacsProfileId = activePacsProfileId.get();
+    document.activeUserProfileId = activeUserProfileId.get();
+    document.pacsProfiles = pacsProfiles.get();
+    document.userProfiles = userProfiles.get();
+    return json::encode(document.toJson());
+}
+
+ProfilesFile::Format ProfileStore::formatOf(const QByteArray& bytes)
+{
+    try {
+        const QJsonValue value = json::parse(bytes);
+        try {
+            PersistedProfiles::fromJson(value);
+            return ProfilesFile::Format::current;
+        } catch (const json::DecodeError&) {
+        }
+        LegacyPersistedProfiles::fromJson(value);
+        return ProfilesFile::Format::legacy;
+    } catch (const json::DecodeError&) {
+        return ProfilesFile::Format::unreadable;
+    }
+}
+
+void ProfileStore::later(std::function<void(ProfileStore&)> work)
+{
+    postToMain([weak = std::weak_ptr<ProfileStore*>(self_), work = std::move(work)] {
+        if (const auto self = weak.lock())
+            work(**self);
+    });
+}
+
+void ProfileStore::notify(const QString& title, const QString& message)
+{
+    later([title, message](ProfileStore& store) {
+        if (const ErrorHandler handler = store.onError)
+            handler(title, message);
+    });
+}
+
+void ProfileStore::postNotices(const QList<ProfilesFile::Notice>& notices)
+{
+    for (const ProfilesFile::Notice& notice : notices)
+        notify(notice.title, notice.message);
+}
+
+} // namespace velmor

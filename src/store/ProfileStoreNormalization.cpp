@@ -1,0 +1,238 @@
+// The repair chain of ProfileStore: built-in PACS profiles merged and completed,
+// tool names and categories brought up to date, user profiles bound and named,
+// active ids repaired, and default mappings filled in where a button has none.
+#include "store/ProfileStore.h"
+
+#include "model/ProfileTemplates.h"
+#include "platform/Text.h"
+#include "store/LegacyToolNames.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace velmor {
+
+namespace {
+
+const QSet<QString>& reportingToolNames()
+{
+    static const QSet<QString> names{
+        "mic on/off",
+        "speech organization",
+        "submit speech organization",
+        "auto impression",
+        "sign & next",
+        "sign & close",
+        "exam list",
+        "skip exam",
+        "custom template",
+        "apply custom template",
+        "default template",
+        "apply default template",
+        "paste findings from comparison report (speech organization)",
+        "paste findings from comparison report (current report)",
+        "report field down",
+        "report field up",
+        "first highlighted field",
+        "first impression line",
+    };
+    return names;
+}
+
+const QSet<QString>& mammoToolNames()
+{
+    static const QSet<QString> names{
+        "tomo vs. standard views",
+        "current / comparison",
+        "current rcc / lcc",
+        "current rmlo / lmlo",
+        "current rcc, rmlo / lcc, lmlo",
+        "current rcc (comparison) / rcc",
+        "current rmlo (comparison) / rmlo",
+        "comparison lcc / current lcc",
+        "comparison lmlo / current lmlo",
+        "current rcc / rcc tomo",
+        "current lcc tomo / lcc",
+        "current rmlo / rmlo tomo",
+        "current rmlo tomo / rmlo",
+    };
+    return names;
+}
+
+ToolCategory categoryForName(const QString& name)
+{
+    const QString key = text::lowercased(name);
+    if (reportingToolNames().contains(key))
+        return ToolCategory::reporting;
+    if (mammoToolNames().contains(key))
+        return ToolCategory::mammo;
+    return ToolCategory::viewer;
+}
+
+template <typename T>
+bool containsId(const QList<T>& items, const QUuid& id)
+{
+    return std::any_of(items.begin(), items.end(), [&](const T& item) { return item.id == id; });
+}
+
+} // namespace
+
+PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn)
+{
+    PacsProfile merged = stored;
+    renameLegacyTools(merged.tools);
+    removeDuplicateTools(merged.tools);
+    QSet<QString> names;
+    QSet<QUuid> ids;
+    for (const RadiologyTool& tool : merged.tools) {
+        names.insert(text::lowercased(tool.name));
+        ids.insert(tool.id);
+    }
+    // A built-in tool the user renamed is known by its id, one with another id by its name.
+    for (const RadiologyTool& tool : builtIn.tools) {
+        if (!names.contains(text::lowercased(tool.name)) && !ids.contains(tool.id))
+            merged.tools.append(tool);
+    }
+    return merged;
+}
+
+bool ProfileStore::normalizeProfiles()
+{
+    bool changed = false;
+    QList<PacsProfile> pacs = pacsProfiles.get();
+
+    // Built-in profiles merged into the first stored profile of their name, or added.
+    // Profiles of other names are the user's own and stay.
+    for (const PacsProfile& builtIn : ProfileTemplates::builtInPacsProfiles()) {
+        const QString name = text::lowercased(builtIn.name);
+        const auto stored = std::find_if(pacs.begin(), pacs.end(),
+                                         [&](const PacsProfile& p) { return text::lowercased(p.name) == name; });
+        if (stored == pacs.end()) {
+            pacs.append(builtIn);
+            changed = true;
+            continue;
+        }
+        PacsProfile merged = mergedPacsProfile(*stored, builtIn);
+        if (merged.tools != stored->tools) {
+            *stored = std::move(merged);
+            changed = true;
+        }
+    }
+
+    for (PacsProfile& profile : pacs) {
+        if (!profile.defaultLightingHex) {
+            if (auto hex = ProfileTemplates::defaultLightingHex(profile.name)) {
+                profile.defaultLightingHex = std::move(hex);
+                changed = true;
+            }
+        }
+        for (RadiologyTool& tool : profile.tools) {
+            const ToolCategory category = categoryForName(tool.name);
+            if (tool.category != category) {
+                tool.category = category;
+                changed = true;
+            }
+        }
+    }
+    if (changed)
+        pacsProfiles.set(pacs);
+
+    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId.get())) {
+        activePacsProfileId.set(pacs.first().id);
+        changed = true;
+    }
+
+    QList<UserProfile> users = userProfiles.get();
+    bool usersChanged = false;
+    for (UserProfile& user : users) {
+        if (!pacs.isEmpty() && !containsId(pacs, user.pacsProfileId)) {
+            user.pacsProfileId = pacs.first().id;
+            usersChanged = true;
+        }
+    }
+    if (users.isEmpty()) {
+        users = ProfileTemplates::defaultUserProfiles(pacs);
+        usersChanged = true;
+    }
+    if (users.size() == 1 && text::lowercased(users.first().name) == QStringLiteral("synthesis")) {
+        users.first().name = ProfileTemplates::defaultUserProfileName();
+        usersChanged = true;
+    }
+    for (UserProfile& user : users) {
+        if (text::lowercased(user.name) == QStringLiteral("default")) {
+            user.name = ProfileTemplates::defaultUserProfileName();
+            usersChanged = true;
+        }
+    }
+    if (usersChanged) {
+        const bool created = userProfiles.get().isEmpty();
+        userProfiles.set(users);
+        if (created && !users.isEmpty())
+            activeUserProfileId.set(users.first().id);
+        changed = true;
+    }
+    return changed;
+}
+
+void ProfileStore::repairActiveSelection()
+{
+    const QList<PacsProfile>& pacs = pacsProfiles.get();
+    const QList<UserProfile>& users = userProfiles.get();
+    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId.get()))
+        activePacsProfileId.set(pacs.first().id);
+    if (!users.isEmpty() && !containsId(users, activeUserProfileId.get()))
+        activeUserProfileId.set(users.first().id);
+    const auto active = std::find_if(users.begin(), users.end(),
+                                     [&](const UserProfile& u) { return u.id == activeUserProfileId.get(); });
+    if (active != users.end())
+        activePacsProfileId.set(active->pacsProfileId);
+}
+
+void ProfileStore::normalizeAllMappings(bool suppressOnSave)
+{
+    if (userProfiles.get().isEmpty()) {
+        userProfiles.set({});
+        return;
+    }
+    bool changed = false;
+    QList<UserProfile> users = userProfiles.get();
+    for (UserProfile& user : users) {
+        auto [normalized, userChanged] = normalizedMappings(user);
+        if (userChanged) {
+            user = std::move(normalized);
+            changed = true;
+        }
+    }
+    userProfiles.set(std::move(users));
+    if (changed)
+        save(suppressOnSave);
+}
+
+std::pair<UserProfile, bool> ProfileStore::normalizedMappings(const UserProfile& profile) const
+{
+    const QList<PacsProfile>& pacs = pacsProfiles.get();
+    const auto boundTo = std::find_if(pacs.begin(), pacs.end(),
+                                      [&](const PacsProfile& p) { return p.id == profile.pacsProfileId; });
+    if (boundTo == pacs.end())
+        return {profile, false};
+    const QList<ButtonMapping> defaults = ProfileTemplates::defaultMappings(boundTo->name, boundTo->tools, std::nullopt);
+
+    // A default fills a button of its device that has no mapping; the user's own
+    // mappings are never replaced.
+    QHash<QString, QSet<QString>> mappedButtons;
+    for (const ButtonMapping& mapping : profile.mappings)
+        mappedButtons[mapping.deviceId].insert(mapping.buttonId);
+    UserProfile result = profile;
+    bool changed = false;
+    for (const ButtonMapping& mapping : defaults) {
+        QSet<QString>& mapped = mappedButtons[mapping.deviceId];
+        if (mapped.contains(mapping.buttonId))
+            continue;
+        mapped.insert(mapping.buttonId);
+        result.mappings.append(mapping);
+        changed = true;
+    }
+    return {result, changed};
+}
+
+} // namespace velmor

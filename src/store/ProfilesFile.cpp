@@ -1,0 +1,175 @@
+#include "store/ProfilesFile.h"
+
+namespace velmor {
+
+namespace {
+const QString warningTitle = QStringLiteral("Profile Data Warning");
+
+QString damagedText(bool kept)
+{
+    return kept ? QStringLiteral("The profiles file could not be read and was kept as profiles.json.damaged.")
+                : QStringLiteral("The profiles file could not be read.");
+}
+} // namespace
+
+ProfilesFile::ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fileSystem, Classifier classify)
+    : path_(folder + QStringLiteral("/profiles.json")), fileSystem_(std::move(fileSystem)), classify_(std::move(classify))
+{
+}
+
+std::optional<QDateTime> ProfilesFile::modificationTime() const { return fileSystem_->modificationTime(path_); }
+
+std::optional<QByteArray> ProfilesFile::tryRead(const QString& path) const
+{
+    try {
+        return fileSystem_->read(path);
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+}
+
+bool ProfilesFile::isUsable(const std::optional<QByteArray>& bytes) const
+{
+    return bytes && classify_(*bytes) != Format::unreadable;
+}
+
+ProfilesFile::Loaded ProfilesFile::load()
+{
+    Loaded loaded;
+    lastDocument_.reset();
+    if (!fileSystem_->exists(path_))
+        return loaded;
+    const std::optional<QByteArray> bytes = tryRead(path_);
+    if (isUsable(bytes)) {
+        lastDocument_ = bytes;
+        loaded.bytes = bytes;
+        return loaded;
+    }
+
+    loaded.wasDamaged = true;
+    const bool kept = keepDamaged(bytes);
+    const std::optional<QByteArray> backup = fileSystem_->exists(backupPath()) ? tryRead(backupPath()) : std::nullopt;
+    if (isUsable(backup)) {
+        loaded.bytes = backup;
+        loaded.fromBackup = true;
+    }
+    loaded.notices.append({warningTitle,
+                           damagedText(kept) + ' '
+                               + (loaded.fromBackup ? QStringLiteral("Your profiles were loaded from the backup.")
+                                                    : QStringLiteral("The default profiles were loaded."))});
+    return loaded;
+}
+
+void ProfilesFile::replaceWith(const QString& target, const QByteArray& bytes)
+{
+    const QString temporary = target + QStringLiteral(".tmp");
+    try {
+        fileSystem_->write(temporary, bytes);
+        fileSystem_->rename(temporary, target);
+    } catch (const FileError&) {
+        try {
+            fileSystem_->remove(temporary);
+        } catch (const FileError&) {
+        }
+        throw;
+    }
+}
+
+bool ProfilesFile::keepDamaged(const std::optional<QByteArray>& bytes)
+{
+    try {
+        if (bytes) {
+            if (keptDamaged_ != bytes)
+                replaceWith(damagedPath(), *bytes);
+            keptDamaged_ = bytes;
+        } else {
+            // Not even readable: move it aside whole.
+            fileSystem_->rename(path_, damagedPath());
+        }
+        return true;
+    } catch (const FileError&) {
+        return false;
+    }
+}
+
+ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document)
+{
+    SaveResult result;
+    try {
+        if (lastDocument_ == document && tryRead(path_) == document) {
+            result.outcome = SaveOutcome::unchanged;
+            return result;
+        }
+        writeDocument(document, result.notices);
+        lastDocument_ = document;
+        result.outcome = SaveOutcome::written;
+    } catch (const FileError& error) {
+        result.notices.append({QStringLiteral("Save Failed"),
+                               QStringLiteral("Failed to save profiles: ") + error.description()});
+        restoreBackup(result.notices);
+        removeTemporaries();
+        result.outcome = SaveOutcome::failed;
+    }
+    return result;
+}
+
+void ProfilesFile::writeDocument(const QByteArray& document, QList<Notice>& notices)
+{
+    if (fileSystem_->exists(path_)) {
+        const std::optional<QByteArray> current = tryRead(path_);
+        const Format format = current ? classify_(*current) : Format::unreadable;
+        if (format == Format::unreadable) {
+            // The backup stays as it is: it may be the last good copy.
+            const bool reported = current && keptDamaged_ == current;
+            if (!keepDamaged(current))
+                throw FileError(QStringLiteral("The unreadable profiles file could not be kept aside."));
+            if (!reported)
+                notices.append({warningTitle, damagedText(true)});
+        } else {
+            if (format == Format::legacy)
+                replaceWith(legacyPath(), *current);
+            replaceWith(backupPath(), *current);
+        }
+    }
+
+    fileSystem_->write(temporaryPath(), document);
+    const QByteArray readBack = fileSystem_->read(temporaryPath());
+    if (readBack != document || classify_(readBack) != Format::current)
+        throw FileError(QStringLiteral("The saved profiles could not be read back."));
+    fileSystem_->rename(temporaryPath(), path_);
+}
+
+void ProfilesFile::restoreBackup(QList<Notice>& notices)
+{
+    // profiles.json untouched by the failed save: nothing to restore.
+    if (fileSystem_->exists(path_) && isUsable(tryRead(path_)))
+        return;
+    if (!fileSystem_->exists(backupPath()))
+        return;
+    try {
+        const QByteArray backup = fileSystem_->read(backupPath());
+        if (!isUsable(backup))
+            return;
+        if (fileSystem_->exists(path_))
+            keepDamaged(tryRead(path_));
+        replaceWith(path_, backup);
+        notices.append({QStringLiteral("Restored from Backup"),
+                        QStringLiteral("Your previous profile data has been restored.")});
+    } catch (const FileError& error) {
+        notices.append({QStringLiteral("Critical Error"),
+                        QStringLiteral("Failed to restore from backup: ") + error.description()});
+    }
+}
+
+void ProfilesFile::removeTemporaries()
+{
+    for (const QString& path : {temporaryPath(), backupPath() + QStringLiteral(".tmp"),
+                                legacyPath() + QStringLiteral(".tmp"), damagedPath() + QStringLiteral(".tmp")}) {
+        try {
+            fileSystem_->remove(path);
+        } catch (const FileError&) {
+        }
+    }
+}
+
+} // namespace velmor

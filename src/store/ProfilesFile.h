@@ -1,0 +1,92 @@
+#pragma once
+
+#include "store/FileSystem.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velmor {
+
+// profiles.json and the files kept beside it, on raw bytes:
+//   profiles.json.backup   the file as it was before the latest save that wrote it;
+//   profiles.json.tmp      the new document while a save runs;
+//   profiles.json.damaged  a profiles file that could not be read, kept for the user;
+//   profiles.json.legacy   the old-format file, kept before the first save over it.
+// profiles.json is only ever replaced by a rename, so it is never missing or half
+// written, and no file the user might still need is written over.
+class ProfilesFile {
+public:
+    enum class Format { current, legacy, unreadable };
+    // Tells which format a document is in (the store decodes it for real).
+    using Classifier = std::function<Format(const QByteArray&)>;
+
+    struct Notice {
+        QString title;
+        QString message;
+        bool operator==(const Notice&) const = default;
+    };
+
+    struct Loaded {
+        // The document to use: profiles.json, or the backup when profiles.json was damaged.
+        std::optional<QByteArray> bytes;
+        bool fromBackup = false;
+        // profiles.json existed but could not be read or decoded.
+        bool wasDamaged = false;
+        QList<Notice> notices;
+    };
+
+    enum class SaveOutcome { written, unchanged, failed };
+    struct SaveResult {
+        SaveOutcome outcome = SaveOutcome::failed;
+        // In the order the user should see them.
+        QList<Notice> notices;
+    };
+
+    ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fileSystem, Classifier classify);
+
+    const QString& path() const { return path_; }
+    QString backupPath() const { return path_ + QStringLiteral(".backup"); }
+    QString temporaryPath() const { return path_ + QStringLiteral(".tmp"); }
+    QString damagedPath() const { return path_ + QStringLiteral(".damaged"); }
+    QString legacyPath() const { return path_ + QStringLiteral(".legacy"); }
+
+    bool exists() const { return fileSystem_->exists(path_); }
+    std::optional<QDateTime> modificationTime() const;
+
+    // Reads profiles.json. A file that exists but cannot be read or decoded is kept
+    // as profiles.json.damaged and the backup is offered in its place, with a warning.
+    Loaded load();
+
+    // Writes `document` as the new profiles.json: backup refreshed, legacy or
+    // damaged file kept, temporary file written and read back, then renamed into
+    // place. A document equal to the one last written or loaded, still on disk,
+    // is not written again. A failure restores the backup when profiles.json is
+    // then missing or unreadable; no temporary file outlives the call.
+    SaveResult save(const QByteArray& document);
+
+private:
+    std::optional<QByteArray> tryRead(const QString& path) const;
+    bool isUsable(const std::optional<QByteArray>& bytes) const;
+    // Copies `bytes` to `target` through a temporary file and a rename.
+    void replaceWith(const QString& target, const QByteArray& bytes);
+    // Keeps the unusable profiles.json as profiles.json.damaged; false when that failed.
+    bool keepDamaged(const std::optional<QByteArray>& bytes);
+    void writeDocument(const QByteArray& document, QList<Notice>& notices);
+    void restoreBackup(QList<Notice>& notices);
+    void removeTemporaries();
+
+    QString path_;
+    std::shared_ptr<FileSystem> fileSystem_;
+    Classifier classify_;
+    std::optional<QByteArray> lastDocument_;
+    // The damaged content already kept and reported, so that it is not reported twice.
+    std::optional<QByteArray> keptDamaged_;
+};
+
+} // namespace velmor

@@ -1,0 +1,77 @@
+#include "ScriptedFileSystem.h"
+
+#include <QFileInfo>
+
+namespace velmor::test {
+
+namespace {
+QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
+} // namespace
+
+void ScriptedFileSystem::failNext(Op op, const QString& fileName, const QString& error, int times)
+{
+    failures_.append({op, fileName, error, times});
+}
+
+void ScriptedFileSystem::replaceReads(const QString& fileName, const QByteArray& bytes)
+{
+    replacedReads_.insert(fileName, bytes);
+}
+
+void ScriptedFileSystem::check(Op op, const QString& path) const
+{
+    for (Failure& failure : failures_) {
+        if (failure.op == op && failure.fileName == nameOf(path) && failure.times > 0) {
+            --failure.times;
+            throw FileError(failure.error);
+        }
+    }
+}
+
+void ScriptedFileSystem::change(const QString& entry)
+{
+    if (crashAfter_ && changes_.size() >= *crashAfter_)
+        throw SimulatedCrash{};
+    changes_.append(entry);
+}
+
+bool ScriptedFileSystem::exists(const QString& path) const { return disk_.exists(path); }
+
+QByteArray ScriptedFileSystem::read(const QString& path) const
+{
+    check(Op::read, path);
+    const QByteArray bytes = disk_.read(path);
+    return replacedReads_.value(nameOf(path), bytes);
+}
+
+void ScriptedFileSystem::write(const QString& path, const QByteArray& bytes)
+{
+    change("write " + nameOf(path));
+    check(Op::write, path);
+    disk_.write(path, bytes);
+}
+
+void ScriptedFileSystem::rename(const QString& from, const QString& to)
+{
+    change("rename " + nameOf(from) + ' ' + nameOf(to));
+    check(Op::rename, from);
+    disk_.rename(from, to);
+}
+
+void ScriptedFileSystem::remove(const QString& path)
+{
+    if (!disk_.exists(path))
+        return;
+    change("remove " + nameOf(path));
+    check(Op::remove, path);
+    disk_.remove(path);
+}
+
+void ScriptedFileSystem::makeFolder(const QString& path) { disk_.makeFolder(path); }
+
+std::optional<QDateTime> ScriptedFileSystem::modificationTime(const QString& path) const
+{
+    return disk_.modificationTime(path);
+}
+
+} // namespace velmor::test
