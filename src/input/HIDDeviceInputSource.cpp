@@ -26,8 +26,7 @@ const Device* findTemplate(const QList<Device>& devices, const QString& id)
 struct HIDDeviceInputSource::Deleter {
     void operator()(HIDDeviceInputSource* source) const
     {
-        if (source->deviceQueue_->isCurrent() || source->pressedQueue_->isCurrent()
-            || source->suppressionQueue_->isCurrent())
+        if (source->deviceQueue_->isCurrent() || source->pressedQueue_->isCurrent())
             postToMain([source] { delete source; });
         else
             delete source;
@@ -66,6 +65,7 @@ bool HIDDeviceInputSource::isTartarusPair(const VendorProduct& pair)
 std::shared_ptr<HIDDeviceInputSource> HIDDeviceInputSource::create(bool isFreshInstall)
 {
     std::shared_ptr<HIDDeviceInputSource> source(new HIDDeviceInputSource(isFreshInstall), Deleter{});
+    source->setUpSuppression();
     source->start();
     return source;
 }
@@ -74,7 +74,6 @@ HIDDeviceInputSource::HIDDeviceInputSource(bool isFreshInstall)
     : devices_{Device::tartarusTemplate(), Device::mouseTemplate(), Device::speechMikeTemplate()}
     , activeDevice_(Device::tartarusTemplate())
     , manager_(hid::Manager::create())
-    , suppressionQueue_(SerialQueue::create(QStringLiteral("com.velmor.tartarus.suppression")))
     , pressedQueue_(SerialQueue::create(QStringLiteral("com.velmor.pressedbuttons")))
     , deviceQueue_(SerialQueue::create(QStringLiteral("com.velmor.devicequeue")))
 {
@@ -156,21 +155,6 @@ void HIDDeviceInputSource::setConnection(std::optional<QString> templateId, std:
     const std::lock_guard lock(connectionMutex_);
     connectedTemplateId_ = std::move(templateId);
     connectedKey_ = key;
-}
-
-void HIDDeviceInputSource::setMappedButtons(QHash<QString, QSet<QString>> mapped)
-{
-    post(*suppressionQueue_, [mapped = std::move(mapped)](HIDDeviceInputSource& self) mutable {
-        self.suppression_.mappedButtonsByDevice = std::move(mapped);
-    });
-}
-
-bool HIDDeviceInputSource::isButtonMapped(const QString& deviceId, const QString& buttonId) const
-{
-    return suppressionQueue_->sync([&] {
-        const auto it = suppression_.mappedButtonsByDevice.constFind(deviceId);
-        return it != suppression_.mappedButtonsByDevice.constEnd() && it->contains(buttonId);
-    });
 }
 
 PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(
@@ -287,23 +271,6 @@ void HIDDeviceInputSource::applyFallback(
     activeDevice_.set(device ? *device : Device::tartarusTemplate());
 }
 
-void HIDDeviceInputSource::installSuppressionTap()
-{
-    if (suppressionTapInstalled_)
-        return;
-    suppressionTapInstalled_ = true;
-}
-
-void HIDDeviceInputSource::removeSuppressionTap()
-{
-    suppressionTapInstalled_ = false;
-    post(*suppressionQueue_, [](HIDDeviceInputSource& self) {
-        self.suppression_.suppressionKeyTimestamps.clear();
-        self.suppression_.suppressionPrimePending = false;
-        self.suppression_.speechMikeMouseTimestamps.clear();
-    });
-}
-
 // ---------------------------------------------------------------- device queue
 
 void HIDDeviceInputSource::deviceConnected(std::int64_t vendor, std::int64_t product,
@@ -372,9 +339,7 @@ void HIDDeviceInputSource::seizeDevice(const AttachedHIDDevice& attached)
         tartarusDeviceIds_.insert(id);
         registerLightingTarget(attached);
         registerTartarusKeyboardReader(attached.device, pair.product);
-        const bool prime = pair.product != tartarusProProductId; // the Pro sends no stray first key
-        post(*suppressionQueue_,
-            [prime](HIDDeviceInputSource& self) { self.suppression_.suppressionPrimePending = prime; });
+        suppression_->tartarusRegistered(static_cast<int>(pair.product));
         if (firstRegistration)
             postSuppressionTapChange(true);
     }
@@ -386,6 +351,7 @@ void HIDDeviceInputSource::registerSpeechMike(hid::HandleId id, const VendorProd
 {
     if (pair != speechMikePair)
         return;
+    suppression_->speechMikeRegistered();
     if (!tartarusDeviceIds_.isEmpty()) {
         speechMikeDeviceIds_.insert(id);
         return;
@@ -400,20 +366,6 @@ void HIDDeviceInputSource::registerLightingTarget(const AttachedHIDDevice& attac
 {
     // Keypads that take the lighting report join tartarusLightingDevices_ here.
     Q_UNUSED(attached);
-}
-
-void HIDDeviceInputSource::registerTartarusKeyboardReader(
-    const std::shared_ptr<hid::Device>& device, std::int64_t productId)
-{
-    // The keypad's keyboard interface gets its direct report reader here.
-    Q_UNUSED(device);
-    Q_UNUSED(productId);
-}
-
-void HIDDeviceInputSource::unregisterTartarusKeyboardReader(hid::HandleId id)
-{
-    // ... and loses it here.
-    Q_UNUSED(id);
 }
 
 void HIDDeviceInputSource::deviceRemoved(
@@ -449,10 +401,7 @@ void HIDDeviceInputSource::forgetTartarusDevice(hid::HandleId id, const VendorPr
     tartarusDeviceIds_.remove(id);
     tartarusLightingDevices_.remove(id);
     unregisterTartarusKeyboardReader(id);
-    post(*suppressionQueue_, [](HIDDeviceInputSource& self) {
-        self.suppression_.suppressionPrimePending = false;
-        self.suppression_.suppressionKeyTimestamps.clear();
-    });
+    suppression_->tartarusForgotten(!tartarusDeviceIds_.isEmpty());
     if (noKeypadOrSpeechMikeRegistered())
         postSuppressionTapChange(false);
 }
@@ -462,7 +411,7 @@ void HIDDeviceInputSource::forgetSpeechMikeDevice(hid::HandleId id, const Vendor
     if (pair != speechMikePair)
         return;
     speechMikeDeviceIds_.remove(id);
-    post(*suppressionQueue_, [](HIDDeviceInputSource& self) { self.suppression_.speechMikeMouseTimestamps.clear(); });
+    suppression_->speechMikeForgotten(!speechMikeDeviceIds_.isEmpty());
     if (noKeypadOrSpeechMikeRegistered())
         postSuppressionTapChange(false);
 }

@@ -3,7 +3,8 @@
 #include "input/DeviceInputSource.h"
 #include "input/PressedButtonTable.h"
 #include "input/RawHIDSample.h"
-#include "input/SuppressionState.h"
+#include "input/SuppressionTap.h"
+#include "input/TartarusKeyboardReader.h"
 #include "input/VendorProduct.h"
 #include "platform/SerialQueue.h"
 #include "platform/hid/Device.h"
@@ -74,6 +75,14 @@ public:
     void setMappedButtons(QHash<QString, QSet<QString>> mapped);
     bool isButtonMapped(const QString& deviceId, const QString& buttonId) const;
 
+    // The value path arms the factory-output suppression: a keypad key's code
+    // for 120 ms, a mapped wheel notch (+1 up, -1 down) and a mapped wheel press
+    // for 20 ms, a SpeechMike click for 50 ms. Any thread.
+    void armKeySuppression(std::uint32_t keyboardUsage); // the bare page-7 usage, e.g. 0x1E
+    void armWheelSuppression(int direction);
+    void armWheelClickSuppression();
+    void armSpeechMikeMouseSuppression(bool rightButton);
+
     // Hands one line to onLog on the main queue. Any thread.
     void log(const QString& line);
 
@@ -86,7 +95,7 @@ public:
     std::optional<QString> removePressedButton(const PressedUsageKey& key);
 
     // True while the factory-output event tap is installed. Main thread.
-    bool hasSuppressionTap() const { return suppressionTapInstalled_; }
+    bool hasSuppressionTap() const { return suppression_->isInstalled(); }
 
 private:
     struct Deleter;
@@ -102,6 +111,9 @@ private:
     };
 
     explicit HIDDeviceInputSource(bool isFreshInstall);
+    // The suppression tap and the keyboard reader call back into the source, so
+    // they are made once it is owned.
+    void setUpSuppression();
 
     // Runs `work` on `queue` later, if the source still exists then.
     template <typename F>
@@ -151,7 +163,6 @@ private:
     Published<Device> activeDevice_;
     Published<QList<ConnectedDeviceInfo>> connectedDevices_;
     CustomUsageMap customUsageMap_;
-    bool suppressionTapInstalled_ = false;
     bool started_ = false;
     bool runLoopScheduled_ = false;
     std::unique_ptr<hid::Manager> manager_;
@@ -173,11 +184,12 @@ private:
 
     // Pressed-buttons queue
     PressedButtonTable pressedButtons_;
-    // Suppression queue
-    SuppressionState suppression_;
+    // The tap and its windows (on their own queue "com.velmor.tartarus.suppression").
+    std::shared_ptr<SuppressionTap> suppression_;
+    // Device queue, callbacks on the main thread.
+    std::shared_ptr<TartarusKeyboardReader> keyboardReader_;
 
     // Declared last, so destroyed first: what is still pending finds the source gone.
-    const std::unique_ptr<SerialQueue> suppressionQueue_;
     const std::unique_ptr<SerialQueue> pressedQueue_;
     const std::unique_ptr<SerialQueue> deviceQueue_;
 };

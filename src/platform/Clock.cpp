@@ -4,19 +4,9 @@
 
 namespace velmor {
 
-namespace {
-std::atomic<Clock*> installed{nullptr};
-} // namespace
+Clock& Clock::instance() { return ProcessWide<Clock>::get<SystemClock>(); }
 
-Clock& Clock::instance()
-{
-    if (Clock* clock = installed.load())
-        return *clock;
-    static SystemClock system;
-    return system;
-}
-
-void Clock::setInstance(Clock* clock) { installed.store(clock); }
+void Clock::setInstance(Clock* clock) { ProcessWide<Clock>::install(clock); }
 
 std::uint64_t SystemClock::uptimeNanoseconds() const
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProcessWide.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -35,18 +37,6 @@ private:
 };
 
 // Installs a ManualClock as the process-wide clock for the lifetime of this object.
-class ScopedManualClock {
-public:
-    explicit ScopedManualClock(std::uint64_t start = 1'000'000'000) : clock_(start) { Clock::setInstance(&clock_); }
-    ~ScopedManualClock() { Clock::setInstance(nullptr); }
-    ScopedManualClock(const ScopedManualClock&) = delete;
-    ScopedManualClock& operator=(const ScopedManualClock&) = delete;
-
-    ManualClock& operator*() { return clock_; }
-    ManualClock* operator->() { return &clock_; }
-
-private:
-    ManualClock clock_;
-};
+using ScopedManualClock = ScopedInstance<Clock, ManualClock>;
 
 } // namespace velmor

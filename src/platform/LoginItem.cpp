@@ -6,13 +6,11 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <atomic>
+#include "platform/ProcessWide.h"
 
 namespace velmor {
 
 namespace {
-std::atomic<LoginItem*> installed{nullptr};
-
 // Desktop entry values escape backslashes; the Exec key also needs quoting for spaces.
 QString quotedExec(const QString& path)
 {
@@ -22,15 +20,9 @@ QString quotedExec(const QString& path)
 }
 } // namespace
 
-LoginItem& LoginItem::instance()
-{
-    if (LoginItem* item = installed.load())
-        return *item;
-    static XdgAutostartLoginItem xdg;
-    return xdg;
-}
+LoginItem& LoginItem::instance() { return ProcessWide<LoginItem>::get<XdgAutostartLoginItem>(); }
 
-void LoginItem::setInstance(LoginItem* item) { installed.store(item); }
+void LoginItem::setInstance(LoginItem* item) { ProcessWide<LoginItem>::install(item); }
 
 XdgAutostartLoginItem::XdgAutostartLoginItem(QString configHome, QString executable)
     : configHome_(std::move(configHome)), executable_(std::move(executable))

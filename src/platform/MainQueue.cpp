@@ -2,22 +2,12 @@
 
 #include "platform/QtMainQueue.h"
 
-#include <atomic>
+#include "platform/ProcessWide.h"
 
 namespace velmor {
 
-namespace {
-std::atomic<MainQueue*> installed{nullptr};
-} // namespace
+MainQueue& MainQueue::instance() { return ProcessWide<MainQueue>::get<QtMainQueue>(); }
 
-MainQueue& MainQueue::instance()
-{
-    if (MainQueue* queue = installed.load())
-        return *queue;
-    static QtMainQueue qtQueue;
-    return qtQueue;
-}
-
-void MainQueue::setInstance(MainQueue* queue) { installed.store(queue); }
+void MainQueue::setInstance(MainQueue* queue) { ProcessWide<MainQueue>::install(queue); }
 
 } // namespace velmor

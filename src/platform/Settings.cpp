@@ -2,25 +2,17 @@
 
 #include <QSettings>
 
-#include <atomic>
+#include "platform/ProcessWide.h"
 
 namespace velmor {
 
 namespace {
-std::atomic<Settings*> installed{nullptr};
-
 QSettings openSettings() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "Velmor", "Velmor"); }
 } // namespace
 
-Settings& Settings::instance()
-{
-    if (Settings* settings = installed.load())
-        return *settings;
-    static QtSettings qtSettings;
-    return qtSettings;
-}
+Settings& Settings::instance() { return ProcessWide<Settings>::get<QtSettings>(); }
 
-void Settings::setInstance(Settings* settings) { installed.store(settings); }
+void Settings::setInstance(Settings* settings) { ProcessWide<Settings>::install(settings); }
 
 QVariant QtSettings::value(const QString& key) const { return openSettings().value(key); }
 

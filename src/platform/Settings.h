@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ProcessWide.h"
+
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -41,17 +43,6 @@ private:
     QHash<QString, QVariant> values_;
 };
 
-class ScopedInMemorySettings {
-public:
-    ScopedInMemorySettings() { Settings::setInstance(&settings_); }
-    ~ScopedInMemorySettings() { Settings::setInstance(nullptr); }
-    ScopedInMemorySettings(const ScopedInMemorySettings&) = delete;
-    ScopedInMemorySettings& operator=(const ScopedInMemorySettings&) = delete;
-    InMemorySettings& operator*() { return settings_; }
-    InMemorySettings* operator->() { return &settings_; }
-
-private:
-    InMemorySettings settings_;
-};
+using ScopedInMemorySettings = ScopedInstance<Settings, InMemorySettings>;
 
 } // namespace velmor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MainQueue.h"
+#include "platform/ProcessWide.h"
 
 #include <cstdint>
 #include <map>
@@ -42,18 +43,6 @@ private:
 };
 
 // Installs a VirtualMainQueue as the process-wide queue for the lifetime of this object.
-class ScopedVirtualMainQueue {
-public:
-    ScopedVirtualMainQueue() { MainQueue::setInstance(&queue_); }
-    ~ScopedVirtualMainQueue() { MainQueue::setInstance(nullptr); }
-    ScopedVirtualMainQueue(const ScopedVirtualMainQueue&) = delete;
-    ScopedVirtualMainQueue& operator=(const ScopedVirtualMainQueue&) = delete;
-
-    VirtualMainQueue& operator*() { return queue_; }
-    VirtualMainQueue* operator->() { return &queue_; }
-
-private:
-    VirtualMainQueue queue_;
-};
+using ScopedVirtualMainQueue = ScopedInstance<MainQueue, VirtualMainQueue>;
 
 } // namespace velmor

@@ -1,5 +1,7 @@
 #include "input/HIDDeviceInputSource.h"
 #include "platform/hid/ScriptedHid.h"
+#include "platform/ProcessWide.h"
+#include "platform/permissions/ScriptedPermissions.h"
 
 #include "support/TestSupport.h"
 
@@ -18,6 +20,8 @@ const QString speechMikeName = QStringLiteral("SpeechMike III");
 
 class HIDDeviceInputSourceTest : public test::PlatformFixture {
 protected:
+    HIDDeviceInputSourceTest() { permissions->inputMonitoring = true; }
+
     void startSource()
     {
         source = HIDDeviceInputSource::create(false);
@@ -34,6 +38,7 @@ protected:
     void settle() { queue->runUntilIdle(); }
     QStringList takeLogs() { return std::exchange(logs, {}); }
 
+    ScopedInstance<Permissions, ScriptedPermissions> permissions;
     hid::ScriptedHid hid;
     std::shared_ptr<HIDDeviceInputSource> source;
     QStringList logs;
@@ -54,6 +59,7 @@ TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedAndMadeActive)
         (QStringList{
             "Seized HID device Razer Tartarus V2 to suppress factory defaults.",
             "Connected hardware Razer Tartarus V2 vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro",
+            "Event tap enabled to suppress Tartarus factory defaults.",
         }));
     const ConnectedDeviceInfo expected{0x1532, 0x022B, keypadName, QStringLiteral("tartarus_v2"), false};
     EXPECT_EQ(source->connectedDevices().get(), QList<ConnectedDeviceInfo>{expected});
@@ -159,6 +165,7 @@ TEST_F(HIDDeviceInputSourceTest, FailedSeizeIsLoggedAndTheDeviceStillTakesPart)
         (QStringList{
             "Failed to seize HID device Unknown (0xE00002C5). Factory defaults may still fire.",
             "Connected hardware Unknown vendor 0x1532 product 0x0240 → device Razer Tartarus V2 / Pro",
+            "Event tap enabled to suppress Tartarus factory defaults.",
         }));
     EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
     EXPECT_TRUE(source->hasSuppressionTap());
@@ -244,6 +251,7 @@ TEST_F(HIDDeviceInputSourceTest, DeviceThatLeavesBeforeItsQueuedWorkRunsLeavesNo
             "Failed to seize HID device Razer Tartarus V2 (0xE00002C0). Factory defaults may still fire.",
             "Connected hardware Razer Tartarus V2 vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro",
             "Hardware disconnected vendor 0x1532 product 0x022B",
+            "Event tap enabled to suppress Tartarus factory defaults.",
         }));
     EXPECT_TRUE(source->connectedDevices().get().isEmpty());
     EXPECT_FALSE(source->connectedTemplateId().has_value()) << "the departed device must not stay in control";

@@ -2,22 +2,12 @@
 
 #include "platform/keys/UinputKeyOutput.h"
 
-#include <atomic>
+#include "platform/ProcessWide.h"
 
 namespace velmor::keys {
 
-namespace {
-std::atomic<KeyOutput*> installed{nullptr};
-} // namespace
+KeyOutput& KeyOutput::instance() { return ProcessWide<KeyOutput>::get<UinputKeyOutput>(); }
 
-KeyOutput& KeyOutput::instance()
-{
-    if (KeyOutput* output = installed.load())
-        return *output;
-    static UinputKeyOutput uinput;
-    return uinput;
-}
-
-void KeyOutput::setInstance(KeyOutput* output) { installed.store(output); }
+void KeyOutput::setInstance(KeyOutput* output) { ProcessWide<KeyOutput>::install(output); }
 
 } // namespace velmor::keys

@@ -2,22 +2,12 @@
 
 #include "platform/permissions/LinuxPermissions.h"
 
-#include <atomic>
+#include "platform/ProcessWide.h"
 
 namespace velmor {
 
-namespace {
-std::atomic<Permissions*> installed{nullptr};
-} // namespace
+Permissions& Permissions::instance() { return ProcessWide<Permissions>::get<LinuxPermissions>(); }
 
-Permissions& Permissions::instance()
-{
-    if (Permissions* permissions = installed.load())
-        return *permissions;
-    static LinuxPermissions system;
-    return system;
-}
-
-void Permissions::setInstance(Permissions* permissions) { installed.store(permissions); }
+void Permissions::setInstance(Permissions* permissions) { ProcessWide<Permissions>::install(permissions); }
 
 } // namespace velmor

@@ -1,0 +1,246 @@
+#include "input/SuppressionTap.h"
+#include "platform/tap/ScriptedEventTap.h"
+#include "support/TestSupport.h"
+
+#include <limits>
+#include <thread>
+
+using namespace velmor;
+using Type = EventTap::EventType;
+using Verdict = EventTap::Verdict;
+
+namespace {
+
+constexpr std::uint64_t ms = 1'000'000;
+constexpr int tartarusV2 = 0x022B;
+constexpr int tartarusPro = 0x0244;
+constexpr std::uint32_t usageK01 = 0x1E;
+constexpr std::uint16_t keyK01 = 18;
+constexpr std::uint16_t capsLock = 57;
+
+// Every window is fed events at its deadline (inside) and one nanosecond later (outside).
+class SuppressionTapTest : public test::PlatformFixture {
+protected:
+    SuppressionTapTest()
+    {
+        suppression = SuppressionTap::create([this](const QString& line) { logs << line; },
+                                             [this] { return inputMonitoring; });
+    }
+    void install(int keypadProduct = tartarusPro)
+    {
+        if (keypadProduct)
+            suppression->tartarusRegistered(keypadProduct);
+        suppression->installSuppressionTap();
+    }
+    Verdict key(std::uint16_t code, Type type = Type::keyDown) { return taps.post(scripted::key(type, code)); }
+    Verdict scroll(std::int64_t lines, std::int64_t points = 0) { return taps.post(scripted::scroll(lines, points)); }
+    Verdict mouse(Type type, std::int64_t button = 0) { return taps.post(scripted::mouse(type, button)); }
+
+    ScopedScriptedEventTaps taps;
+    bool inputMonitoring = true;
+    QStringList logs;
+    std::shared_ptr<SuppressionTap> suppression;
+};
+
+} // namespace
+
+TEST_F(SuppressionTapTest, InstallsOneEnabledTapOrSaysWhyNot)
+{
+    inputMonitoring = false;
+    suppression->installSuppressionTap();
+    EXPECT_EQ(taps.createCount(), 0);
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_TRUE(logs[0].startsWith("Input Monitoring permission not granted. Keyboard-style device reports may be "
+                                   "blocked, and factory defaults cannot be suppressed."));
+
+    inputMonitoring = true;
+    taps.setCreateFails(true);
+    suppression->installSuppressionTap();
+    EXPECT_EQ(logs.last(), "Failed to create event tap for default suppression.");
+
+    taps.setCreateFails(false);
+    suppression->installSuppressionTap();
+    suppression->installSuppressionTap();
+    EXPECT_EQ(taps.createCount(), 2);
+    EXPECT_EQ(taps.current()->mask(), 0x6401C1Eu);
+    EXPECT_TRUE(taps.current()->isEnabled());
+    EXPECT_EQ(logs.last(), "Event tap enabled to suppress Tartarus factory defaults.");
+
+
+    // A tap the main loop would not take stays, disabled and silent, until removed.
+    suppression->removeSuppressionTap();
+    EXPECT_EQ(taps.liveCount(), 0u);
+    taps.setAttachFails(true);
+    suppression->installSuppressionTap();
+    suppression->installSuppressionTap();
+    EXPECT_EQ(taps.createCount(), 3);
+    EXPECT_FALSE(taps.current()->isEnabled());
+    EXPECT_EQ(logs.size(), 3);
+}
+
+TEST_F(SuppressionTapTest, CallsFromOtherThreadsRunOnTheMainQueue)
+{
+    std::thread([&] { suppression->installSuppressionTap(); }).join();
+    EXPECT_FALSE(suppression->isInstalled());
+    queue->runUntilIdle();
+    EXPECT_TRUE(suppression->isInstalled());
+
+    std::thread([&] { suppression->removeSuppressionTap(); }).join();
+    std::thread([&] { suppression->installSuppressionTap(); }).join();
+    suppression.reset(); // the posted work finds it gone
+    queue->runUntilIdle();
+    EXPECT_EQ(taps.liveCount(), 0u);
+}
+
+TEST_F(SuppressionTapTest, KeyDeadlinesDropOneEventOfTheirCodeUpToTheDeadline)
+{
+    install();
+    suppression->armKeySuppression(usageK01);
+    clock->advance(100 * ms);
+    EXPECT_EQ(key(19), Verdict::pass); // another code
+    EXPECT_EQ(key(keyK01), Verdict::drop);
+    EXPECT_EQ(key(keyK01), Verdict::pass); // one-shot
+
+    suppression->armKeySuppression(usageK01);
+    clock->advance(120 * ms);
+    EXPECT_EQ(key(keyK01, Type::keyUp), Verdict::drop);
+
+    const std::uint64_t armedAt = Clock::now();
+    suppression->armKeySuppression(usageK01);
+    clock->advance(120 * ms + 1);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+    clock->set(armedAt);
+    EXPECT_EQ(key(keyK01), Verdict::pass); // the late event used the deadline up
+
+    // Near the end of time a deadline saturates rather than wrapping into the past.
+    clock->set(std::numeric_limits<std::uint64_t>::max() - 5);
+    suppression->armKeySuppression(usageK01);
+    clock->advance(5);
+    EXPECT_EQ(key(keyK01), Verdict::drop);
+}
+
+TEST_F(SuppressionTapTest, WithASpeechMikeAloneOnlyItsClicksAreTouched)
+{
+    install(0);
+    suppression->speechMikeRegistered();
+    suppression->armKeySuppression(usageK01);
+    suppression->armWheelSuppression(-1);
+    suppression->armWheelClickSuppression();
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+    EXPECT_EQ(key(capsLock), Verdict::pass);
+    EXPECT_EQ(scroll(-1), Verdict::pass);
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
+
+    // Caps Lock from any keyboard goes while keypads are registered.
+    suppression->tartarusRegistered(tartarusPro);
+    suppression->tartarusRegistered(tartarusPro);
+    EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
+    suppression->tartarusForgotten(true);
+    EXPECT_EQ(key(capsLock, Type::keyUp), Verdict::drop);
+    suppression->tartarusForgotten(false);
+    EXPECT_EQ(key(capsLock), Verdict::pass);
+}
+
+TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArrives)
+{
+    install(tartarusV2);
+    logs.clear();
+    EXPECT_EQ(key(capsLock), Verdict::drop);
+    EXPECT_EQ(key(17), Verdict::pass); // not a keypad code: the prime waits
+    suppression->armKeySuppression(usageK01);
+    EXPECT_EQ(key(keyK01), Verdict::drop);
+    EXPECT_EQ(logs, QStringList{"Suppressed initial Tartarus default key event."});
+    EXPECT_EQ(key(keyK01, Type::keyUp), Verdict::drop); // the deadline outlived the prime
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+
+    // A Pro arriving clears a pending prime.
+    suppression->tartarusRegistered(tartarusV2);
+    suppression->tartarusRegistered(tartarusPro);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+    EXPECT_EQ(logs.size(), 1);
+}
+
+TEST_F(SuppressionTapTest, AWheelWindowDropsOneNotchInItsDirection)
+{
+    install();
+    suppression->armWheelSuppression(-1);
+    EXPECT_EQ(scroll(+3), Verdict::pass); // the user scrolling the other way keeps the window
+    clock->advance(20 * ms);
+    EXPECT_EQ(scroll(-1), Verdict::drop);
+    EXPECT_EQ(scroll(-1), Verdict::pass);
+
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0, -12), Verdict::pass); // the point delta gives the direction
+    EXPECT_EQ(scroll(0, +12), Verdict::drop);
+
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0), Verdict::drop); // no direction matches any window
+
+    const std::uint64_t armedAt = Clock::now();
+    suppression->armWheelSuppression(-1);
+    clock->advance(20 * ms + 1);
+    EXPECT_EQ(scroll(-1), Verdict::pass);
+    clock->set(armedAt);
+    EXPECT_EQ(scroll(-1), Verdict::pass); // the late event closed the window
+}
+
+TEST_F(SuppressionTapTest, AWheelClickWindowDropsTheMiddleButtonsPressAndRelease)
+{
+    install();
+    suppression->armWheelClickSuppression();
+    EXPECT_EQ(mouse(Type::otherMouseDown, 3), Verdict::pass);
+    EXPECT_EQ(mouse(Type::otherMouseUp, 4), Verdict::pass);
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
+    clock->advance(20 * ms);
+    EXPECT_EQ(mouse(Type::otherMouseUp, 2), Verdict::drop);
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
+
+    suppression->armWheelClickSuppression();
+    clock->advance(20 * ms + 1);
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
+}
+
+TEST_F(SuppressionTapTest, ASpeechMikeClickDeadlineIsUsedByTheFirstEventOfItsButton)
+{
+    install(0);
+    suppression->speechMikeRegistered();
+    suppression->armSpeechMikeMouseSuppression(false);
+    EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
+    clock->advance(50 * ms);
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::drop);
+    EXPECT_EQ(mouse(Type::leftMouseUp), Verdict::pass);
+
+    const std::uint64_t armedAt = Clock::now();
+    suppression->armSpeechMikeMouseSuppression(true);
+    clock->advance(50 * ms + 1);
+    EXPECT_EQ(mouse(Type::rightMouseUp), Verdict::pass);
+    clock->set(armedAt);
+    EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
+
+    // Forgetting the SpeechMike takes its deadlines along.
+    suppression->armSpeechMikeMouseSuppression(false);
+    suppression->speechMikeForgotten(false);
+    suppression->speechMikeRegistered();
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
+}
+
+TEST_F(SuppressionTapTest, ATimedOutTapIsEnabledAgainAndRemovalClosesEveryWindow)
+{
+    install(tartarusV2);
+    taps.timeOut();
+    EXPECT_TRUE(taps.current()->isEnabled());
+    EXPECT_EQ(taps.current()->enableCount(), 2);
+    suppression->armWheelSuppression(1);
+    EXPECT_EQ(scroll(1), Verdict::drop);
+
+    suppression->setMappedButtons({{"tartarus_v2", {"WHEEL_PRESS"}}});
+    suppression->armKeySuppression(usageK01);
+    suppression->armWheelClickSuppression();
+    suppression->removeSuppressionTap();
+    suppression->installSuppressionTap();
+    EXPECT_EQ(key(keyK01), Verdict::pass); // neither prime nor deadline is left
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
+    EXPECT_EQ(key(capsLock), Verdict::drop); // the keypad is still registered
+    EXPECT_TRUE(suppression->isButtonMapped("tartarus_v2", "WHEEL_PRESS"));
+    EXPECT_FALSE(suppression->isButtonMapped("tartarus_v2", "WHEEL_UP"));
+}
