@@ -346,7 +346,7 @@ TEST(HidrawDevice, DetachedDeviceAnswersNoDeviceAndDeliversNothing)
 
 // ---------------------------------------------------------------- reader and grab
 
-TEST(HidrawReader, ReadsEachReportWholeAndStopsOnceWhenTheNodeFails)
+TEST(HidrawReader, ReadsEachReportWholeAndStopsWhenTheNodeFails)
 {
     int ends[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends), 0);
@@ -360,6 +360,11 @@ TEST(HidrawReader, ReadsEachReportWholeAndStopsOnceWhenTheNodeFails)
     reader.readAvailable();
     EXPECT_EQ(reports, (QList<QByteArray>{shiftA, bytes({1, 2})}));
     reader.readAvailable(); // nothing waiting
+    EXPECT_FALSE(reader.isStopped());
+    // An end of file is no removal, but reading stops (it would repeat forever).
+    peer.reset();
+    reader.readAvailable();
+    EXPECT_TRUE(reader.isStopped());
     EXPECT_EQ(gone, 0);
 
     // A terminal whose other side closed fails its reads with EIO, as an unplugged hidraw node does.

@@ -55,11 +55,11 @@ void HidrawReader::readAvailable()
             continue;
         if (count < 0 && errno == EAGAIN)
             return;
-        if (count < 0 && (errno == ENODEV || errno == EIO)) {
-            stop();
-            if (onGone_)
-                onGone_();
-        }
+        const bool gone = count < 0 && (errno == ENODEV || errno == EIO);
+        // Any other failure would repeat on every turn of the loop: stop reading.
+        stop();
+        if (gone && onGone_)
+            onGone_();
         return;
     }
 }

@@ -14,7 +14,7 @@ namespace velmor::hid {
 
 // Reads the input reports of one hidraw node on the main loop. A read that
 // fails with ENODEV or EIO means the device is gone: the reader stops and says
-// so once. Lives and dies on the main thread.
+// so once. Any other failure stops it silently. Lives and dies on the main thread.
 class HidrawReader {
 public:
     using ReportHandler = std::function<void(const QByteArray& report)>;
@@ -29,7 +29,7 @@ public:
     HidrawReader& operator=(const HidrawReader&) = delete;
 
     bool isOpen() const { return fd_.isValid(); }
-    // True once the node has gone.
+    // True once reading has stopped.
     bool isStopped() const { return stopped_; }
     // The errno of a failed open, else 0.
     int openError() const { return openError_; }
