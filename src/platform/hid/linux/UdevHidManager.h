@@ -30,7 +30,8 @@ public:
     void scheduleWithMainLoop() override;
     void unscheduleFromMainLoop() override;
 
-    // Makes Manager::create() return managers of this backend.
+    // Makes Manager::create() return managers of this backend: the application
+    // calls it at start-up; tests keep the scripted backend.
     static void installAsDefault();
 
 private:
