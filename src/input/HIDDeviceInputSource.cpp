@@ -123,13 +123,6 @@ void HIDDeviceInputSource::start()
     runLoopScheduled_ = true;
 }
 
-void HIDDeviceInputSource::loadIgnoreList(bool isFreshInstall)
-{
-    // The stored list (and what a first start puts in it) is read here; without
-    // one, every known pair is controlled.
-    Q_UNUSED(isFreshInstall);
-}
-
 bool HIDDeviceInputSource::isIgnored(const VendorProduct& pair) const
 {
     const std::lock_guard lock(ignoreListLock_);
@@ -193,12 +186,6 @@ void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
         if (self && self->onRawHIDEvent)
             self->onRawHIDEvent(sample);
     });
-}
-
-void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
-{
-    // Values become raw samples and button events here.
-    Q_UNUSED(value);
 }
 
 // ---------------------------------------------------------------- main thread
@@ -362,12 +349,6 @@ void HIDDeviceInputSource::registerSpeechMike(hid::HandleId id, const VendorProd
         postSuppressionTapChange(true);
 }
 
-void HIDDeviceInputSource::registerLightingTarget(const AttachedHIDDevice& attached)
-{
-    // Keypads that take the lighting report join tartarusLightingDevices_ here.
-    Q_UNUSED(attached);
-}
-
 void HIDDeviceInputSource::deviceRemoved(
     std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device)
 {
@@ -399,7 +380,7 @@ void HIDDeviceInputSource::forgetTartarusDevice(hid::HandleId id, const VendorPr
     if (!isTartarusPair(pair))
         return;
     tartarusDeviceIds_.remove(id);
-    tartarusLightingDevices_.remove(id);
+    forgetLightingTarget(id);
     unregisterTartarusKeyboardReader(id);
     suppression_->tartarusForgotten(!tartarusDeviceIds_.isEmpty());
     if (noKeypadOrSpeechMikeRegistered())

@@ -2,6 +2,7 @@
 
 #include "input/DeviceInputSource.h"
 #include "input/PressedButtonTable.h"
+#include "input/RazerRGB.h"
 #include "input/RawHIDSample.h"
 #include "input/SuppressionTap.h"
 #include "input/TartarusKeyboardReader.h"
@@ -86,8 +87,19 @@ public:
     // Hands one line to onLog on the main queue. Any thread.
     void log(const QString& line);
 
-    // Where every input value of a matched device arrives. Main thread.
+    // Where every input value of a matched device arrives: it becomes a raw
+    // sample, suppression hand-offs, and button presses and releases. Main thread.
     void handleInputValue(const hid::Value& value);
+
+    // Releases every attached device of the pair for other applications, and
+    // keeps it released across restarts; enableControl takes it back. Both
+    // return at once and run in the order they were called.
+    void disableControl(std::int64_t vendorId, std::int64_t productId);
+    void enableControl(std::int64_t vendorId, std::int64_t productId);
+
+    // The keypads' backlight colour: sent to every keypad that takes it now and
+    // to each that arrives later. None keeps what the keypads show.
+    void setLighting(std::optional<RazerRGB> colour);
 
     // The held-button table, for the value path: both run synchronously on the
     // pressed-buttons queue.
@@ -122,6 +134,8 @@ private:
     // Ignore list
     void loadIgnoreList(bool isFreshInstall);
     bool isIgnored(const VendorProduct& pair) const;
+    void setConnectedDevicesIgnored(bool ignored, const VendorProduct& pair); // main thread
+    void takeBackControl(const VendorProduct& pair, const std::optional<QString>& templateId); // main thread
 
     // Main thread: the manager's callbacks and publishing.
     void deviceMatched(const std::shared_ptr<hid::Device>& device);
@@ -146,6 +160,9 @@ private:
     void seizeDevice(const AttachedHIDDevice& attached);
     void registerSpeechMike(hid::HandleId id, const VendorProduct& pair);
     void registerLightingTarget(const AttachedHIDDevice& attached);
+    void forgetLightingTarget(hid::HandleId id);
+    void applyLighting(const RazerRGB& colour, hid::Device& device, const std::optional<QString>& name);
+    hid::Result sendFeatureReport(const RazerRGB& colour, hid::Device& device, std::uint32_t reportId);
     void registerTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device, std::int64_t productId);
     void unregisterTartarusKeyboardReader(hid::HandleId id);
     void deviceRemoved(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device);
@@ -181,6 +198,10 @@ private:
     QSet<hid::HandleId> tartarusDeviceIds_;
     QSet<hid::HandleId> speechMikeDeviceIds_;
     QHash<hid::HandleId, std::shared_ptr<hid::Device>> tartarusLightingDevices_;
+    std::optional<RazerRGB> pendingLightingRGB_;
+    // Keypads opened without seizing just to take a lighting report: closed
+    // again when they are forgotten, so that a released keypad is left alone.
+    QSet<hid::HandleId> openedForLighting_;
 
     // Pressed-buttons queue
     PressedButtonTable pressedButtons_;

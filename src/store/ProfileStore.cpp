@@ -66,13 +66,14 @@ void ProfileStore::save(bool suppressOnSave)
     // Until the outcome arrives, the date stays what it was before the write.
     if (wrote && !lastWritten_)
         lastWritten_ = previousDate;
-    later([wrote, suppressOnSave](ProfileStore& store) {
+    later([wrote, suppressOnSave, applies = remoteApplies_](ProfileStore& store) {
         const QDateTime now = QDateTime::currentDateTimeUtc();
         if (wrote)
             store.lastWritten_ = now;
         store.lastSaved.set(now);
-        // Nothing new on disk means nothing new to upload.
-        if (wrote && !suppressOnSave) {
+        // Nothing new on disk means nothing new to upload; nor does data that a
+        // remote apply has replaced since.
+        if (wrote && !suppressOnSave && applies == store.remoteApplies_) {
             if (const SaveHandler handler = store.onSave)
                 handler();
         }

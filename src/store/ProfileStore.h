@@ -7,11 +7,13 @@
 #include "store/FileSystem.h"
 #include "store/LoadResult.h"
 #include "store/ProfilesFile.h"
+#include "store/SyncChangeSummary.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <functional>
@@ -71,6 +73,83 @@ public:
     // Reads profiles.json again (the mapping window's Reset).
     void reloadFromDisk();
 
+    // --- Editing. An id or value that matches no stored profile changes and saves
+    // nothing; every other edit writes the published lists and ends in save().
+
+    // PACS profiles and their tools (ProfileStorePacsOperations.cpp).
+    // The active one, else the first, else a built-in profile made afresh (not stored).
+    PacsProfile activePacsProfile() const;
+    // Replaces the tool of the same id, else appends it.
+    void upsertTool(const RadiologyTool& tool, const QUuid& pacsProfileId);
+    // Only replaces; a tool the profile lacks changes nothing.
+    void updateTool(const RadiologyTool& tool, const QUuid& pacsProfileId);
+    void setShortcut(const std::optional<KeyboardShortcut>& shortcut, const QUuid& toolId, const QUuid& pacsProfileId);
+    // Also removes the tool's mappings from the user profiles bound to that PACS profile.
+    void deleteTool(const QUuid& id, const QUuid& pacsProfileId);
+    void renamePacsProfile(const QUuid& id, const QString& name);
+    void setDefaultLightingHex(const std::optional<QString>& hex, const QUuid& pacsProfileId);
+    void selectPacsProfile(const QUuid& id);
+    // Tools copied from the first PACS profile (same tool ids); becomes active.
+    void createPacsProfile(const QString& name);
+    // The stored profile's copy, named after `profile` plus " Copy"; becomes active.
+    void duplicatePacsProfile(const PacsProfile& profile);
+    // Refused while fewer than two exist. Bound user profiles move to the first
+    // remaining profile, their mappings re-pointed by tool name.
+    void deletePacsProfile(const PacsProfile& profile);
+
+    // User profiles and their mappings (ProfileStoreUserOperations.cpp).
+    // The active one, else the first, else a default profile made afresh (not stored).
+    UserProfile activeUserProfile() const;
+    // With the default mappings of its PACS profile (the active one when none is
+    // given); becomes active together with that PACS profile.
+    void createUserProfile(const QString& name, const std::optional<QUuid>& pacsProfileId = std::nullopt);
+    void renameUserProfile(const QUuid& id, const QString& name);
+    // Refused for the only user profile.
+    void deleteUserProfile(const QUuid& id);
+    // Makes the stored profile of that id active, with the PACS profile it is bound to.
+    void selectUserProfile(const UserProfile& profile);
+    // Binds the user profile to that PACS profile, re-pointing its mappings by tool name.
+    void setPacsProfile(const QUuid& pacsProfileId, const QUuid& userProfileId);
+    void setSelectedDeviceId(const std::optional<QString>& deviceId, const QUuid& userProfileId);
+    void setLightingHex(const std::optional<QString>& hex, const QUuid& userProfileId);
+    // Leaves exactly one mapping for that device button, at the end of the list.
+    void setMapping(const QString& deviceId, const QString& buttonId, const QUuid& toolId, const QUuid& userProfileId);
+    void removeMapping(const QString& deviceId, const QString& buttonId, const QUuid& userProfileId);
+    // No device id: every mapping.
+    void clearMappings(const std::optional<QString>& deviceId, const QUuid& userProfileId);
+    // The default mappings of the PACS profile the user profile is bound to (of
+    // `pacsProfile` only when that one is gone), for one device or all; nothing
+    // happens when there are none.
+    void resetMappingsToDefaults(const QUuid& userProfileId, const PacsProfile& pacsProfile,
+                                 const std::optional<QString>& deviceId);
+
+    // --- Exchange files (ProfileStoreExchange.cpp). Outcomes, successes included,
+    // also reach onError on a later turn of the main queue.
+
+    // False, with nothing written, when the profile's PACS profile is gone. Throws
+    // FileError when the file cannot be written (an earlier file stays intact).
+    [[nodiscard]] bool exportUserProfile(const UserProfile& profile, const QString& path);
+    // Throws FileError.
+    void exportPacsProfile(const PacsProfile& profile, const QString& path);
+    // Adds the file's profile under a new id and makes it active. Throws FileError or
+    // json::DecodeError, and then changes nothing.
+    void importUserProfile(const QString& path);
+    void importPacsProfile(const QString& path);
+
+    // --- Cloud sync (ProfileStoreSync.cpp).
+
+    // The profiles document as uploaded: the same bytes as profiles.json.
+    QByteArray makeSyncPayload() const;
+    // Takes a downloaded document in place of the local data, repairs and saves it
+    // without asking for an upload, and cancels the uploads that earlier saves still
+    // had pending. Throws ProfileStoreError (invalidPayload) and then changes nothing.
+    void applySyncPayload(const QByteArray& payload);
+    // Custom icon file names the PACS profiles use, in plain order; names that are
+    // no plain file name are left out.
+    QStringList referencedCustomIconNames() const;
+    // What applying `payload` would change, in words; none when nothing or unreadable.
+    std::optional<SyncChangeSummary::Notice> syncChangeSummary(const QByteArray& payload) const;
+
 private:
     struct DiskState {
         std::optional<LoadResult> result;
@@ -99,6 +178,16 @@ private:
     // Time of the last write of profiles.json in this run; until that write's
     // outcome arrives, the date the data had before it.
     std::optional<QDateTime> lastWritten_;
+
+    // Editing, exchange and sync helpers.
+    void editTool(const QUuid& toolId, const QUuid& pacsProfileId, const std::function<void(RadiologyTool&)>& change);
+    void editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change);
+    template <typename Profile>
+    void renameProfile(const QUuid& id, const QString& name, Published<QList<Profile>>& profiles);
+    UserProfile resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,
+                                           const std::optional<QList<RadiologyTool>>& pacsTools);
+    // Counts remote applies; a save's deferred onSave runs only if none came between.
+    quint64 remoteApplies_ = 0;
 };
 
 } // namespace velmor

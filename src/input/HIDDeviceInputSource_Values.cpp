@@ -1,0 +1,153 @@
+// The value path: every HID value of a matched device ends here, once per route
+// it took. This runs for every button press, so it stays free of work that a
+// plain press does not need.
+#include "input/HIDDeviceInputSource.h"
+
+#include "input/ButtonIdResolver.h"
+#include "input/SpeechMikeTables.h"
+#include "platform/RandomUuid.h"
+
+#include <QDateTime>
+
+namespace velmor {
+
+namespace {
+
+constexpr std::uint32_t genericDesktopPage = 1;
+constexpr std::uint32_t keyboardPage = 7;
+constexpr std::uint32_t buttonPage = 9;
+constexpr std::uint32_t wheelUsage = 0x38;
+
+// A keyboard's key array reports the key code as the slot's value.
+bool isKeyArraySlot(const hid::Element& element)
+{
+    return element.usagePage == keyboardPage && (element.usage == 0xFFFFFFFFu || element.usage == 0xFFFFu);
+}
+
+// X, Y, Z, Rx, Ry, Rz and the wheel: motion, never a button.
+bool isMotionUsage(std::uint32_t usage) { return (usage >= 0x30 && usage <= 0x35) || usage == wheelUsage; }
+
+DeviceButtonEvent buttonEvent(const QString& deviceId, QString buttonId, bool isPressed, bool supportsHoldRepeat)
+{
+    return {.id = randomUuid(), .deviceId = deviceId, .buttonId = std::move(buttonId), .isPressed = isPressed,
+            .supportsHoldRepeat = supportsHoldRepeat};
+}
+
+const QString& tartarusId()
+{
+    static const QString id = Device::tartarusTemplate().id;
+    return id;
+}
+
+} // namespace
+
+void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
+{
+    if (!value.device)
+        return;
+    const hid::Device& device = *value.device;
+    const hid::Element& element = value.element;
+    const VendorProduct pair{device.integerProperty(hid::property::vendorId).value_or(0),
+                             device.integerProperty(hid::property::productId).value_or(0)};
+    const bool isSpeechMike = pair == speechMikePair;
+    const std::int64_t raw = value.integerValue;
+    const std::uint32_t usageKey = usageKeyOf(element.usagePage, element.usage);
+
+    // The SpeechMike's status word carries state bits beside its button bits.
+    const std::int64_t working = isSpeechMike && isSpeechMikeStatusUsage(usageKey) ? raw & ~speechMikeStatusMask : raw;
+
+    std::uint32_t effectiveUsage = element.usage;
+    std::uint32_t effectiveUsageKey = usageKey;
+    const bool arraySlot = isKeyArraySlot(element);
+    if (arraySlot && working >= 1 && working <= 0xFFFF) {
+        effectiveUsage = static_cast<std::uint32_t>(working);
+        effectiveUsageKey = usageKeyOf(keyboardPage, effectiveUsage);
+    }
+
+    if (isIgnored(pair))
+        return;
+
+    std::optional<QString> templateId = templateIdFor(pair);
+    if (!templateId)
+        templateId = connectedTemplateId();
+    const bool isTartarusTemplate = templateId && *templateId == tartarusId();
+
+    // Arm the suppression windows before anything is delivered, so that the
+    // keypad's own key event finds its window open.
+    if (isTartarusTemplate && element.usagePage == keyboardPage)
+        armKeySuppression(effectiveUsage);
+    else if (raw != 0 && isSpeechMike && element.usagePage == buttonPage && (element.usage == 1 || element.usage == 2))
+        armSpeechMikeMouseSuppression(element.usage == 2);
+
+    deliver(RawHIDSample{.id = randomUuid(),
+                         .timestamp = QDateTime::currentDateTimeUtc(),
+                         .vendorId = pair.vendor,
+                         .productId = pair.product,
+                         .productName = device.stringProperty(hid::property::product),
+                         .usagePage = element.usagePage,
+                         .usage = effectiveUsage,
+                         .value = raw,
+                         .deviceId = templateId});
+
+    if (!templateId)
+        return;
+
+    if (element.usagePage == genericDesktopPage) {
+        if (isTartarusTemplate && element.usage == wheelUsage) {
+            // A notch is a press without release that never repeats.
+            if (raw == 0)
+                return;
+            const QString buttonId = raw > 0 ? QStringLiteral("WHEEL_UP") : QStringLiteral("WHEEL_DOWN");
+            if (isButtonMapped(*templateId, buttonId))
+                armWheelSuppression(raw > 0 ? 1 : -1);
+            deliver(buttonEvent(*templateId, buttonId, true, false));
+            return;
+        }
+        if (isMotionUsage(element.usage))
+            return;
+    }
+
+    // A keypad key is one button whichever route reported it (key array or
+    // per-key element); key-array slots of other devices are told apart by cookie.
+    PressedUsageKey key{.deviceId = *templateId, .usageKey = usageKey, .elementCookie = std::nullopt};
+    if (isTartarusPair(pair) && element.usagePage == keyboardPage)
+        key.usageKey = effectiveUsageKey;
+    else if (arraySlot)
+        key.elementCookie = element.cookie;
+
+    if (working == 0) {
+        if (std::optional<QString> released = removePressedButton(key))
+            deliver(buttonEvent(*templateId, std::move(*released), false, true));
+        return;
+    }
+
+    const CustomUsageMap::const_iterator custom = customUsageMap_.constFind(pair);
+    const ResolvedButtonId resolved = resolveButtonId(custom != customUsageMap_.constEnd() ? &*custom : nullptr,
+                                                      effectiveUsageKey, working, isSpeechMike);
+    if (resolved.unknownUsage)
+        log(QStringLiteral("Unmapped HID usage 0x") + QString::asprintf("%04X", effectiveUsageKey)
+            + QStringLiteral(" for ") + *templateId + QStringLiteral(". Update usage map to match template buttons."));
+    const QString& buttonId = resolved.buttonId;
+
+    if (pair == VendorProduct{razerVendorId, tartarusProProductId} && element.usagePage == keyboardPage)
+        log(QStringLiteral("Tartarus Pro keyboard HID ")
+            + (element.isArray ? QStringLiteral("array") : QStringLiteral("scalar"))
+            + QString::asprintf(" usage 0x%04X resolved 0x%04X value %lld cookie %u -> ", element.usage,
+                                effectiveUsage, static_cast<long long>(working), element.cookie)
+            + buttonId);
+
+    if (isUnnamedButtonId(buttonId) && !acceptsUnnamedButtonIds(*templateId))
+        return;
+
+    if (isTartarusTemplate && buttonId == u"WHEEL_PRESS" && isButtonMapped(*templateId, buttonId))
+        armWheelClickSuppression();
+
+    const PressedButtonTable::Recorded recorded = recordPressedButton(key, buttonId);
+    if (recorded.same)
+        return; // the same press through another route
+    if (recorded.replaced)
+        deliver(buttonEvent(*templateId, *recorded.replaced, false, true));
+    deliver(buttonEvent(*templateId, buttonId, true, true));
+}
+
+} // namespace velmor

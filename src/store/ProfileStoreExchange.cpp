@@ -1,0 +1,111 @@
+#include "model/ProfileTemplates.h"
+#include "platform/Text.h"
+#include "store/ProfileExchange.h"
+#include "store/ProfileLookup.h"
+#include "store/ProfileStore.h"
+#include "store/ToolIdMap.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace velmor {
+
+namespace {
+QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
+} // namespace
+
+bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& path)
+{
+    const PacsProfile* pacs = findById(pacsProfiles.get(), profile.pacsProfileId);
+    if (!pacs) {
+        notify(QStringLiteral("Export Failed"), QStringLiteral("Could not find associated PACS profile."));
+        return false;
+    }
+    try {
+        ProfileExchange::writeFile(path, ProfileExchange::encodeUserProfile({profile, pacs->name, pacs->tools}));
+    } catch (const std::exception& error) {
+        notify(QStringLiteral("Export Failed"), QStringLiteral("Failed to export user profile: ") + errorText(error));
+        throw;
+    }
+    notify(QStringLiteral("Export Successful"),
+           QStringLiteral("User profile '") + profile.name + QStringLiteral("' has been exported."));
+    return true;
+}
+
+void ProfileStore::exportPacsProfile(const PacsProfile& profile, const QString& path)
+{
+    try {
+        ProfileExchange::writeFile(path, ProfileExchange::encodePacsProfile(profile));
+    } catch (const std::exception& error) {
+        notify(QStringLiteral("Export Failed"), QStringLiteral("Failed to export PACS profile: ") + errorText(error));
+        throw;
+    }
+    notify(QStringLiteral("Export Successful"),
+           QStringLiteral("PACS profile '") + profile.name + QStringLiteral("' has been exported."));
+}
+
+void ProfileStore::importUserProfile(const QString& path)
+{
+    UserProfileExport file;
+    try {
+        file = ProfileExchange::decodeUserProfile(ProfileExchange::readFile(path));
+    } catch (const std::exception& error) {
+        notify(QStringLiteral("Import Failed"), QStringLiteral("Failed to import user profile: ") + errorText(error));
+        throw;
+    }
+    UserProfile profile = resolveImportedPacsProfile(file.profile, file.pacsProfileName, file.pacsTools);
+    profile.id = QUuid::createUuid();
+    userProfiles.mutate([&](QList<UserProfile>& list) { list.append(profile); });
+    activeUserProfileId.set(profile.id);
+    activePacsProfileId.set(profile.pacsProfileId);
+    save();
+    notify(QStringLiteral("Import Successful"),
+           QStringLiteral("User profile '") + profile.name + QStringLiteral("' has been imported."));
+}
+
+void ProfileStore::importPacsProfile(const QString& path)
+{
+    PacsProfile profile;
+    try {
+        profile = ProfileExchange::decodePacsProfile(ProfileExchange::readFile(path));
+    } catch (const std::exception& error) {
+        notify(QStringLiteral("Import Failed"), QStringLiteral("Failed to import PACS profile: ") + errorText(error));
+        throw;
+    }
+    profile.id = QUuid::createUuid();
+    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    activePacsProfileId.set(profile.id);
+    save();
+    notify(QStringLiteral("Import Successful"),
+           QStringLiteral("PACS profile '") + profile.name + QStringLiteral("' has been imported."));
+}
+
+UserProfile ProfileStore::resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,
+                                                     const std::optional<QList<RadiologyTool>>& pacsTools)
+{
+    if (findById(pacsProfiles.get(), profile.pacsProfileId))
+        return profile;
+
+    if (pacsProfileName) {
+        const QString wanted = text::lowercased(*pacsProfileName);
+        const QList<PacsProfile>& profiles = pacsProfiles.get();
+        const auto namesake = std::find_if(profiles.cbegin(), profiles.cend(),
+                                           [&](const PacsProfile& p) { return text::lowercased(p.name) == wanted; });
+        if (namesake != profiles.cend()) {
+            profile.pacsProfileId = namesake->id;
+            if (pacsTools)
+                profile.mappings = toolIdMap(profile.mappings, *pacsTools, namesake->tools);
+            return profile;
+        }
+    }
+
+    if (pacsProfiles.get().isEmpty())
+        pacsProfiles.set(ProfileTemplates::builtInPacsProfiles());
+    const PacsProfile fallback = pacsProfiles.get().first();
+    profile.pacsProfileId = fallback.id;
+    // Without the exported tools the old tool ids mean nothing here.
+    profile.mappings = pacsTools ? toolIdMap(profile.mappings, *pacsTools, fallback.tools) : QList<ButtonMapping>();
+    return profile;
+}
+
+} // namespace velmor

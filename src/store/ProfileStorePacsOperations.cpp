@@ -1,0 +1,160 @@
+#include "model/ProfileTemplates.h"
+#include "store/ProfileLookup.h"
+#include "store/ProfileStore.h"
+#include "store/ToolIdMap.h"
+
+namespace velmor {
+
+PacsProfile ProfileStore::activePacsProfile() const
+{
+    const QList<PacsProfile>& profiles = pacsProfiles.get();
+    if (const PacsProfile* active = findById(profiles, activePacsProfileId.get()))
+        return *active;
+    if (!profiles.isEmpty())
+        return profiles.first();
+    return ProfileTemplates::builtInPacsProfiles().first();
+}
+
+void ProfileStore::upsertTool(const RadiologyTool& tool, const QUuid& pacsProfileId)
+{
+    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    if (p < 0)
+        return;
+    pacsProfiles.mutate([&](QList<PacsProfile>& profiles) {
+        QList<RadiologyTool>& tools = profiles[p].tools;
+        if (const qsizetype t = indexOfId(tools, tool.id); t >= 0)
+            tools[t] = tool;
+        else
+            tools.append(tool);
+    });
+    save();
+}
+
+void ProfileStore::updateTool(const RadiologyTool& tool, const QUuid& pacsProfileId)
+{
+    editTool(tool.id, pacsProfileId, [&](RadiologyTool& stored) { stored = tool; });
+}
+
+void ProfileStore::setShortcut(const std::optional<KeyboardShortcut>& shortcut, const QUuid& toolId,
+                               const QUuid& pacsProfileId)
+{
+    editTool(toolId, pacsProfileId, [&](RadiologyTool& stored) { stored.shortcut = shortcut; });
+}
+
+void ProfileStore::editTool(const QUuid& toolId, const QUuid& pacsProfileId,
+                            const std::function<void(RadiologyTool&)>& change)
+{
+    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    if (p < 0)
+        return;
+    const qsizetype t = indexOfId(pacsProfiles.get().at(p).tools, toolId);
+    if (t < 0)
+        return;
+    pacsProfiles.mutate([&](QList<PacsProfile>& profiles) { change(profiles[p].tools[t]); });
+    save();
+}
+
+void ProfileStore::deleteTool(const QUuid& id, const QUuid& pacsProfileId)
+{
+    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    if (p < 0)
+        return;
+    pacsProfiles.mutate(
+        [&](QList<PacsProfile>& profiles) { profiles[p].tools.removeIf([&](const auto& t) { return t.id == id; }); });
+    // Other PACS profiles may hold a tool of the same id (copies share them): their users keep their mappings.
+    userProfiles.mutate([&](QList<UserProfile>& users) {
+        for (UserProfile& user : users) {
+            if (user.pacsProfileId == pacsProfileId)
+                user.mappings.removeIf([&](const ButtonMapping& m) { return m.toolId == id; });
+        }
+    });
+    save();
+}
+
+void ProfileStore::renamePacsProfile(const QUuid& id, const QString& name) { renameProfile(id, name, pacsProfiles); }
+
+template <typename Profile>
+void ProfileStore::renameProfile(const QUuid& id, const QString& name, Published<QList<Profile>>& profiles)
+{
+    const qsizetype index = indexOfId(profiles.get(), id);
+    if (index < 0)
+        return;
+    profiles.mutate([&](QList<Profile>& list) { list[index].name = name; });
+    save();
+}
+
+template void ProfileStore::renameProfile(const QUuid&, const QString&, Published<QList<PacsProfile>>&);
+template void ProfileStore::renameProfile(const QUuid&, const QString&, Published<QList<UserProfile>>&);
+
+void ProfileStore::setDefaultLightingHex(const std::optional<QString>& hex, const QUuid& pacsProfileId)
+{
+    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    if (p < 0)
+        return;
+    pacsProfiles.mutate([&](QList<PacsProfile>& profiles) { profiles[p].defaultLightingHex = hex; });
+    save();
+}
+
+void ProfileStore::selectPacsProfile(const QUuid& id)
+{
+    if (indexOfId(pacsProfiles.get(), id) < 0)
+        return;
+    activePacsProfileId.set(id);
+    save();
+}
+
+void ProfileStore::createPacsProfile(const QString& name)
+{
+    const QList<PacsProfile>& profiles = pacsProfiles.get();
+    const PacsProfile profile{QUuid::createUuid(), name,
+                              profiles.isEmpty() ? RadiologyTool::defaultTools() : profiles.first().tools,
+                              ProfileTemplates::defaultLightingHex(name)};
+    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    activePacsProfileId.set(profile.id);
+    save();
+}
+
+void ProfileStore::duplicatePacsProfile(const PacsProfile& profile)
+{
+    const PacsProfile* stored = findById(pacsProfiles.get(), profile.id);
+    if (!stored)
+        return;
+    PacsProfile copy = *stored;
+    copy.id = QUuid::createUuid();
+    copy.name = profile.name + QStringLiteral(" Copy");
+    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(copy); });
+    activePacsProfileId.set(copy.id);
+    save();
+}
+
+void ProfileStore::deletePacsProfile(const PacsProfile& profile)
+{
+    if (pacsProfiles.get().size() < 2)
+        return;
+    // The mappings point at the stored tools; the value passed in may be an older copy.
+    const PacsProfile* stored = findById(pacsProfiles.get(), profile.id);
+    const QList<RadiologyTool> deletedTools = stored ? stored->tools : profile.tools;
+
+    pacsProfiles.mutate(
+        [&](QList<PacsProfile>& list) { list.removeIf([&](const auto& p) { return p.id == profile.id; }); });
+    const QList<PacsProfile>& remaining = pacsProfiles.get();
+    if (activePacsProfileId.get() == profile.id && !remaining.isEmpty())
+        activePacsProfileId.set(remaining.first().id);
+    if (remaining.isEmpty()) {
+        save();
+        return;
+    }
+
+    const PacsProfile fallback = remaining.first();
+    userProfiles.mutate([&](QList<UserProfile>& users) {
+        for (UserProfile& user : users) {
+            if (user.pacsProfileId != profile.id)
+                continue;
+            user.pacsProfileId = fallback.id;
+            user.mappings = toolIdMap(user.mappings, deletedTools, fallback.tools);
+        }
+    });
+    save();
+}
+
+} // namespace velmor

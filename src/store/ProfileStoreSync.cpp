@@ -1,0 +1,52 @@
+#include "model/FileNames.h"
+#include "store/ProfileStore.h"
+#include "store/ProfileStoreError.h"
+
+#include <algorithm>
+
+namespace velmor {
+
+QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(); }
+
+void ProfileStore::applySyncPayload(const QByteArray& payload)
+{
+    const std::optional<LoadResult> decoded = decodePayload(payload);
+    if (!decoded)
+        throw ProfileStoreError::invalidPayload();
+
+    // Saves queued before this one would otherwise upload what the download just replaced.
+    ++remoteApplies_;
+    replaceAll(decoded->pacsProfiles, decoded->userProfiles, decoded->activePacsProfileId,
+               decoded->activeUserProfileId);
+    normalizeProfiles();
+    repairActiveSelection();
+    normalizeAllMappings(true);
+    save(true);
+}
+
+QStringList ProfileStore::referencedCustomIconNames() const
+{
+    QStringList names;
+    for (const PacsProfile& profile : pacsProfiles.get()) {
+        for (const RadiologyTool& tool : profile.tools) {
+            // The names become paths in the icons folder.
+            if (tool.iconSource == ToolIconSource::custom && tool.customIcon && isPlainFileName(*tool.customIcon))
+                names.append(*tool.customIcon);
+        }
+    }
+    names.removeDuplicates();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<SyncChangeSummary::Notice> ProfileStore::syncChangeSummary(const QByteArray& payload) const
+{
+    const std::optional<LoadResult> incoming = decodePayload(payload);
+    if (!incoming)
+        return std::nullopt;
+    const LoadResult current{pacsProfiles.get(), userProfiles.get(), activePacsProfileId.get(),
+                             activeUserProfileId.get(), false};
+    return SyncChangeSummary::summarize(current, *incoming);
+}
+
+} // namespace velmor

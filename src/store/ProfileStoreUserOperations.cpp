@@ -1,0 +1,164 @@
+#include "model/Device.h"
+#include "model/ProfileTemplates.h"
+#include "store/ProfileLookup.h"
+#include "store/ProfileStore.h"
+#include "store/ToolIdMap.h"
+
+namespace velmor {
+
+namespace {
+bool isButton(const ButtonMapping& mapping, const QString& deviceId, const QString& buttonId)
+{
+    return mapping.deviceId == deviceId && mapping.buttonId == buttonId;
+}
+} // namespace
+
+UserProfile ProfileStore::activeUserProfile() const
+{
+    const QList<UserProfile>& profiles = userProfiles.get();
+    if (const UserProfile* active = findById(profiles, activeUserProfileId.get()))
+        return *active;
+    if (!profiles.isEmpty())
+        return profiles.first();
+    if (const QList<UserProfile> defaults = ProfileTemplates::defaultUserProfiles(pacsProfiles.get());
+        !defaults.isEmpty())
+        return defaults.first();
+    return UserProfile{QUuid::createUuid(), QStringLiteral("Default"), activePacsProfileId.get(), {}, std::nullopt,
+                       std::nullopt};
+}
+
+void ProfileStore::createUserProfile(const QString& name, const std::optional<QUuid>& pacsProfileId)
+{
+    const QUuid pacsId = pacsProfileId.value_or(activePacsProfileId.get());
+    const PacsProfile* pacs = findById(pacsProfiles.get(), pacsId);
+    const UserProfile profile{
+        QUuid::createUuid(),
+        name,
+        pacsId,
+        ProfileTemplates::defaultMappings(pacs ? pacs->name : QString(), pacs ? pacs->tools : QList<RadiologyTool>(),
+                                          std::nullopt),
+        Device::tartarusTemplate().id,
+        std::nullopt};
+    userProfiles.mutate([&](QList<UserProfile>& list) { list.append(profile); });
+    activeUserProfileId.set(profile.id);
+    activePacsProfileId.set(pacsId);
+    save();
+}
+
+void ProfileStore::renameUserProfile(const QUuid& id, const QString& name) { renameProfile(id, name, userProfiles); }
+
+void ProfileStore::deleteUserProfile(const QUuid& id)
+{
+    if (userProfiles.get().size() < 2)
+        return;
+    userProfiles.mutate([&](QList<UserProfile>& list) { list.removeIf([&](const auto& u) { return u.id == id; }); });
+    const QList<UserProfile>& remaining = userProfiles.get();
+    if (activeUserProfileId.get() == id && !remaining.isEmpty()) {
+        const UserProfile first = remaining.first();
+        activeUserProfileId.set(first.id);
+        activePacsProfileId.set(first.pacsProfileId);
+    }
+    save();
+}
+
+void ProfileStore::selectUserProfile(const UserProfile& profile)
+{
+    // The binding is read from the stored profile: the value passed in may be an older copy.
+    const UserProfile* stored = findById(userProfiles.get(), profile.id);
+    if (!stored)
+        return;
+    const QUuid pacsId = stored->pacsProfileId;
+    activeUserProfileId.set(profile.id);
+    activePacsProfileId.set(pacsId);
+    save();
+}
+
+void ProfileStore::setPacsProfile(const QUuid& pacsProfileId, const QUuid& userProfileId)
+{
+    const qsizetype u = indexOfId(userProfiles.get(), userProfileId);
+    const PacsProfile* target = findById(pacsProfiles.get(), pacsProfileId);
+    if (u < 0 || !target)
+        return;
+    const PacsProfile* previous = findById(pacsProfiles.get(), userProfiles.get().at(u).pacsProfileId);
+    userProfiles.mutate([&](QList<UserProfile>& list) {
+        UserProfile& user = list[u];
+        if (previous)
+            user.mappings = toolIdMap(user.mappings, previous->tools, target->tools);
+        user.pacsProfileId = target->id;
+    });
+    activeUserProfileId.set(userProfileId);
+    activePacsProfileId.set(pacsProfileId);
+    save();
+}
+
+void ProfileStore::setSelectedDeviceId(const std::optional<QString>& deviceId, const QUuid& userProfileId)
+{
+    editUserProfile(userProfileId, [&](UserProfile& user) { user.selectedDeviceId = deviceId; });
+}
+
+void ProfileStore::setLightingHex(const std::optional<QString>& hex, const QUuid& userProfileId)
+{
+    editUserProfile(userProfileId, [&](UserProfile& user) { user.lightingHex = hex; });
+}
+
+void ProfileStore::setMapping(const QString& deviceId, const QString& buttonId, const QUuid& toolId,
+                              const QUuid& userProfileId)
+{
+    editUserProfile(userProfileId, [&](UserProfile& user) {
+        user.mappings.removeIf([&](const ButtonMapping& m) { return isButton(m, deviceId, buttonId); });
+        user.mappings.append(ButtonMapping{QUuid::createUuid(), deviceId, buttonId, toolId});
+    });
+}
+
+void ProfileStore::removeMapping(const QString& deviceId, const QString& buttonId, const QUuid& userProfileId)
+{
+    editUserProfile(userProfileId, [&](UserProfile& user) {
+        user.mappings.removeIf([&](const ButtonMapping& m) { return isButton(m, deviceId, buttonId); });
+    });
+}
+
+void ProfileStore::clearMappings(const std::optional<QString>& deviceId, const QUuid& userProfileId)
+{
+    editUserProfile(userProfileId, [&](UserProfile& user) {
+        if (!deviceId)
+            user.mappings.clear();
+        else
+            user.mappings.removeIf([&](const ButtonMapping& m) { return m.deviceId == *deviceId; });
+    });
+}
+
+void ProfileStore::resetMappingsToDefaults(const QUuid& userProfileId, const PacsProfile& pacsProfile,
+                                           const std::optional<QString>& deviceId)
+{
+    const qsizetype u = indexOfId(userProfiles.get(), userProfileId);
+    if (u < 0)
+        return;
+    // The defaults must point at the tools of the PACS profile this user profile is
+    // bound to; the caller's profile (the one the window shows) serves only when
+    // that one is gone.
+    const PacsProfile* bound = findById(pacsProfiles.get(), userProfiles.get().at(u).pacsProfileId);
+    const PacsProfile& source = bound ? *bound : pacsProfile;
+    const QList<ButtonMapping> defaults = ProfileTemplates::defaultMappings(source.name, source.tools, deviceId);
+    if (defaults.isEmpty())
+        return;
+    userProfiles.mutate([&](QList<UserProfile>& list) {
+        QList<ButtonMapping>& mappings = list[u].mappings;
+        if (!deviceId)
+            mappings.clear();
+        else
+            mappings.removeIf([&](const ButtonMapping& m) { return m.deviceId == *deviceId; });
+        mappings.append(defaults);
+    });
+    save();
+}
+
+void ProfileStore::editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change)
+{
+    const qsizetype u = indexOfId(userProfiles.get(), userProfileId);
+    if (u < 0)
+        return;
+    userProfiles.mutate([&](QList<UserProfile>& list) { change(list[u]); });
+    save();
+}
+
+} // namespace velmor

@@ -1,0 +1,251 @@
+#include "store/SyncChangeSummary.h"
+
+#include "model/Device.h"
+#include "platform/Text.h"
+
+#include <QHashFunctions>
+#include <QSet>
+
+#include <algorithm>
+
+namespace velmor {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Velmor profiles updated");
+const QString kLineSeparator = QStringLiteral("; ");
+const QString kUnknown = QStringLiteral("Unknown");
+const QString kUnknownTool = QStringLiteral("Unknown Tool");
+constexpr qsizetype kShownNames = 3;
+constexpr qsizetype kShownMappingLines = 3;
+
+// By id, the first profile of a repeated id kept.
+template <typename Profile>
+QHash<QUuid, Profile> indexById(const QList<Profile>& profiles)
+{
+    QHash<QUuid, Profile> index;
+    for (const Profile& profile : profiles) {
+        if (!index.contains(profile.id))
+            index.insert(profile.id, profile);
+    }
+    return index;
+}
+
+template <typename Profile>
+SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, const QList<Profile>& incoming)
+{
+    const QHash<QUuid, Profile> before = indexById(current);
+    const QHash<QUuid, Profile> after = indexById(incoming);
+    SyncChangeSummary::NameChanges changes;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const auto old = before.constFind(it.key());
+        if (old == before.cend())
+            changes.added.append(it->name);
+        else if (!(*old == *it))
+            changes.updated.append(it->name);
+    }
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (!after.contains(it.key()))
+            changes.removed.append(it->name);
+    }
+    // Hash order is arbitrary; plain order settles ties of the localized sort later.
+    changes.added.sort();
+    changes.updated.sort();
+    changes.removed.sort();
+    return changes;
+}
+
+template <typename Profile>
+QString nameOf(const QList<Profile>& profiles, const QUuid& id)
+{
+    const auto it = std::find_if(profiles.cbegin(), profiles.cend(), [&](const Profile& p) { return p.id == id; });
+    return it == profiles.cend() ? kUnknown : it->name;
+}
+
+void appendNameLines(QStringList& lines, const QString& kind, const SyncChangeSummary::NameChanges& changes)
+{
+    const auto add = [&](const char* what, const QStringList& names) {
+        if (!names.isEmpty())
+            lines.append(kind + QLatin1String(what) + SyncChangeSummary::formatNameList(names));
+    };
+    add(" added: ", changes.added);
+    add(" updated: ", changes.updated);
+    add(" removed: ", changes.removed);
+}
+
+QList<SyncChangeSummary::MappingKey> sortedKeys(const QHash<SyncChangeSummary::MappingKey, ButtonMapping>& byKey)
+{
+    QList<SyncChangeSummary::MappingKey> keys = byKey.keys();
+    std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        return a.deviceId != b.deviceId ? a.deviceId < b.deviceId : a.buttonId < b.buttonId;
+    });
+    return keys;
+}
+
+QString quoted(const QString& name) { return u'"' + name + u'"'; }
+
+} // namespace
+
+size_t qHash(const SyncChangeSummary::MappingKey& key, size_t seed) noexcept
+{
+    return qHashMulti(seed, key.deviceId, key.buttonId);
+}
+
+std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const LoadResult& current,
+                                                                      const LoadResult& incoming)
+{
+    QStringList lines;
+    appendNameLines(lines, QStringLiteral("PACS profiles"),
+                    pacsProfileChanges(current.pacsProfiles, incoming.pacsProfiles));
+    appendNameLines(lines, QStringLiteral("User profiles"),
+                    userProfileChanges(current.userProfiles, incoming.userProfiles));
+
+    const QStringList mappingLines = mappingChangeLines(current, incoming);
+    lines.append(mappingLines.mid(0, kShownMappingLines));
+    if (mappingLines.size() > kShownMappingLines) {
+        lines.append(u'+' + QString::number(mappingLines.size() - kShownMappingLines) +
+                     QStringLiteral(" more mapping changes"));
+    }
+
+    if (incoming.activePacsProfileId && incoming.activePacsProfileId != current.activePacsProfileId) {
+        lines.append(QStringLiteral("Active PACS profile: ") +
+                     nameOf(incoming.pacsProfiles, *incoming.activePacsProfileId));
+    }
+    if (incoming.activeUserProfileId && incoming.activeUserProfileId != current.activeUserProfileId) {
+        lines.append(QStringLiteral("Active user profile: ") +
+                     nameOf(incoming.userProfiles, *incoming.activeUserProfileId));
+    }
+
+    if (lines.isEmpty())
+        return std::nullopt;
+    return Notice{kTitle, lines.join(kLineSeparator)};
+}
+
+SyncChangeSummary::NameChanges SyncChangeSummary::pacsProfileChanges(const QList<PacsProfile>& current,
+                                                                     const QList<PacsProfile>& incoming)
+{
+    return profileChanges(current, incoming);
+}
+
+SyncChangeSummary::NameChanges SyncChangeSummary::userProfileChanges(const QList<UserProfile>& current,
+                                                                     const QList<UserProfile>& incoming)
+{
+    return profileChanges(current, incoming);
+}
+
+QString SyncChangeSummary::formatNameList(const QStringList& names)
+{
+    QStringList kept;
+    for (const QString& name : names) {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.isEmpty())
+            kept.append(trimmed);
+    }
+    if (kept.isEmpty())
+        return kUnknown;
+    text::sortLocalized(kept, [](const QString& name) -> const QString& { return name; });
+    QString result = kept.mid(0, kShownNames).join(QStringLiteral(", "));
+    if (kept.size() > kShownNames)
+        result += QStringLiteral(" +") + QString::number(kept.size() - kShownNames) + QStringLiteral(" more");
+    return result;
+}
+
+QStringList SyncChangeSummary::mappingChangeLines(const LoadResult& from, const LoadResult& to)
+{
+    const QHash<QUuid, UserProfile> usersBefore = indexById(from.userProfiles);
+    const QHash<QUuid, PacsProfile> pacsBefore = indexById(from.pacsProfiles);
+    const QHash<QUuid, PacsProfile> pacsAfter = indexById(to.pacsProfiles);
+
+    QList<MappingChange> changes;
+    QSet<QUuid> visited;
+    for (const UserProfile& incoming : to.userProfiles) {
+        const auto stored = usersBefore.constFind(incoming.id);
+        if (stored == usersBefore.cend() || visited.contains(incoming.id))
+            continue;
+        visited.insert(incoming.id);
+
+        const auto toolText = [&](const QUuid& toolId) {
+            return quoted(toolName(toolId, incoming.pacsProfileId, pacsAfter, pacsBefore).value_or(kUnknownTool));
+        };
+        const auto before = mappingsByKey(stored->mappings);
+        const auto after = mappingsByKey(incoming.mappings);
+        for (const MappingKey& key : sortedKeys(after)) {
+            const ButtonMapping& mapping = after.value(key);
+            const auto old = before.constFind(key);
+            if (old == before.cend()) {
+                changes.append({incoming.name, buttonDisplayName(key.deviceId, key.buttonId) +
+                                                   QStringLiteral(" mapped to ") + toolText(mapping.toolId)});
+            } else if (old->toolId != mapping.toolId) {
+                changes.append({incoming.name, buttonDisplayName(key.deviceId, key.buttonId) +
+                                                   QStringLiteral(" remapped to ") + toolText(mapping.toolId)});
+            }
+        }
+        for (const MappingKey& key : sortedKeys(before)) {
+            if (!after.contains(key))
+                changes.append({incoming.name, buttonDisplayName(key.deviceId, key.buttonId) +
+                                                   QStringLiteral(" unmapped")});
+        }
+    }
+    if (changes.isEmpty())
+        return {};
+
+    text::sortLocalized(changes, &MappingChange::detail);
+    QStringList profileNames;
+    for (const MappingChange& change : changes) {
+        if (!profileNames.contains(change.profileName))
+            profileNames.append(change.profileName);
+    }
+    const bool prefixed = profileNames.size() >= 2;
+    QStringList lines;
+    for (const MappingChange& change : changes)
+        lines.append(prefixed ? change.profileName + QStringLiteral(": ") + change.detail : change.detail);
+    return lines;
+}
+
+QHash<SyncChangeSummary::MappingKey, ButtonMapping> SyncChangeSummary::mappingsByKey(
+    const QList<ButtonMapping>& mappings)
+{
+    QHash<MappingKey, ButtonMapping> byKey;
+    for (const ButtonMapping& mapping : mappings)
+        byKey.insert(MappingKey{mapping.deviceId, mapping.buttonId}, mapping);
+    return byKey;
+}
+
+std::optional<QString> SyncChangeSummary::toolName(const QUuid& toolId, const QUuid& pacsProfileId,
+                                                   const QHash<QUuid, PacsProfile>& primary,
+                                                   const QHash<QUuid, PacsProfile>& fallback)
+{
+    for (const auto* profiles : {&primary, &fallback}) {
+        const auto profile = profiles->constFind(pacsProfileId);
+        if (profile == profiles->cend())
+            continue;
+        const auto tool = std::find_if(profile->tools.cbegin(), profile->tools.cend(),
+                                       [&](const RadiologyTool& t) { return t.id == toolId; });
+        if (tool != profile->tools.cend())
+            return tool->name;
+    }
+    return std::nullopt;
+}
+
+QString SyncChangeSummary::buttonDisplayName(const QString& deviceId, const QString& buttonId)
+{
+    QString label = buttonId;
+    const Device* templates[] = {&Device::tartarusTemplate(), &Device::mouseTemplate(), &Device::speechMikeTemplate()};
+    for (const Device* device : templates) {
+        if (device->id != deviceId)
+            continue;
+        const auto button = std::find_if(device->buttons.cbegin(), device->buttons.cend(),
+                                         [&](const DeviceButton& b) { return b.id == buttonId; });
+        if (button != device->buttons.cend())
+            label = button->displayLabel;
+        break;
+    }
+    label = label.trimmed();
+    if (label.isEmpty())
+        return QStringLiteral("Button ") + buttonId;
+    if (text::lowercased(label).startsWith(QStringLiteral("button ")))
+        return label;
+    return QStringLiteral("Button ") + label;
+}
+
+} // namespace velmor

@@ -1,0 +1,168 @@
+#include "ScriptedSourceFixture.h"
+
+#include "input/IgnoreListStorage.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmor;
+
+namespace {
+
+class IgnoreListTest : public test::ScriptedSourceFixture {
+protected:
+    QByteArray stored() const { return Settings::instance().value(IgnoreListStorage::settingsKey).toByteArray(); }
+    // A restart: the source goes away and a new one reads what the old one stored.
+    void restart(bool isFreshInstall = false)
+    {
+        source.reset();
+        settle();
+        startSource(isFreshInstall);
+    }
+    QList<bool> ignoredFlags() const
+    {
+        QList<bool> flags;
+        for (const ConnectedDeviceInfo& info : source->connectedDevices().get())
+            flags.append(info.ignored);
+        return flags;
+    }
+};
+
+} // namespace
+
+TEST(IgnoreListStorage, StoresACompactArrayOfPairsAndReadsOnlyWhatDecodes)
+{
+    EXPECT_EQ(IgnoreListStorage::encode({{2321, 3100}, {5426, 555}}),
+              R"([{"vendor":2321,"product":3100},{"vendor":5426,"product":555}])");
+    EXPECT_EQ(IgnoreListStorage::encode({}), "[]");
+    EXPECT_EQ(IgnoreListStorage::decode(R"([{"product":555,"vendor":5426,"extra":1},{"vendor":5426,"product":555}])"),
+              (QSet<VendorProduct>{{0x1532, 0x022B}}));
+    EXPECT_EQ(IgnoreListStorage::decode("[]"), QSet<VendorProduct>{});
+    for (const char* bad : {"", "{}", "[{\"vendor\":1}]", "[{\"vendor\":1.5,\"product\":2}]", "[1]", "[{", "null"})
+        EXPECT_EQ(IgnoreListStorage::decode(bad), std::nullopt) << bad;
+}
+
+TEST_F(IgnoreListTest, FreshInstallLeavesTheSpeechMikeAloneFromTheStart)
+{
+    startSource(true);
+    EXPECT_EQ(stored(), R"([{"vendor":2321,"product":3100}])");
+
+    auto speechMike = plugSpeechMike();
+    auto keypad = plugKeypad();
+    settle();
+    EXPECT_TRUE(speechMike->calls().isEmpty()); // never opened
+    EXPECT_TRUE(keypad->isSeized());
+    EXPECT_EQ(ignoredFlags(), (QList<bool>{true, false}));
+    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
+    EXPECT_EQ(logs.first(), "Velmor control disabled for SpeechMike vid 0x0911 pid 0x0C1C; leaving it free for other apps.");
+
+    // Its values are nobody's business: no samples, no events.
+    send(speechMike, button(9, 1), {1, 0});
+    send(speechMike, button(0xFFA1, 3), {std::int64_t{1} << 63});
+    EXPECT_TRUE(samples.isEmpty());
+    EXPECT_TRUE(events.isEmpty());
+}
+
+TEST_F(IgnoreListTest, TheListIsSeededOnceAndSurvivesRestarts)
+{
+    startSource(false);
+    EXPECT_EQ(stored(), "[]");
+    // A stored empty list is a list: the fresh-install seed does not apply again.
+    restart(true);
+    EXPECT_EQ(stored(), "[]");
+
+    source->disableControl(0x1532, 0x0240);
+    source->disableControl(0x0911, 0x0C1C);
+    settle();
+    restart();
+    EXPECT_EQ(IgnoreListStorage::load(), (QSet<VendorProduct>{{0x1532, 0x0240}, {0x0911, 0x0C1C}}));
+    auto keypad = plugKeypad(0x0240);
+    settle();
+    EXPECT_TRUE(keypad->calls().isEmpty());
+    EXPECT_EQ(ignoredFlags(), QList<bool>{true});
+
+    // Damaged stored data counts as none: the default replaces it.
+    Settings::instance().setValue(IgnoreListStorage::settingsKey, QByteArray("not json"));
+    restart(true);
+    EXPECT_EQ(stored(), R"([{"vendor":2321,"product":3100}])");
+}
+
+TEST_F(IgnoreListTest, DisablingReleasesHeldButtonsClosesAndHandsControlOn)
+{
+    startSource();
+    auto keypad = plugKeypad();
+    auto speechMike = plugSpeechMike();
+    settle();
+    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("speechmike_smp3700"));
+    send(speechMike, button(9, 1), {1});
+    takeLogs();
+    takeTrace();
+
+    source->disableControl(0x0911, 0x0C1C);
+    settle();
+    EXPECT_EQ(takeTrace(), QStringList{"release BOTTOM_TRIGGER"});
+    EXPECT_EQ(speechMike->calls(), (QStringList{"open seize", "close seize"}));
+    EXPECT_EQ(ignoredFlags(), (QList<bool>{false, true}));
+    EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("tartarus_v2"));
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{0x1532, 0x022B}));
+    EXPECT_EQ(takeLogs(), QStringList{"Velmor control disabled for vid 0x0911 pid 0x0C1C; device released for other apps."});
+    EXPECT_TRUE(source->hasSuppressionTap()); // the keypad still needs it
+
+    // A second request for the same pair changes nothing and says nothing.
+    source->disableControl(0x0911, 0x0C1C);
+    settle();
+    EXPECT_TRUE(takeLogs().isEmpty());
+    EXPECT_EQ(speechMike->calls().size(), 2);
+
+    // A pair with nothing attached is stored and logged all the same.
+    source->disableControl(0x1532, 0x0244);
+    settle();
+    EXPECT_EQ(IgnoreListStorage::load(), (QSet<VendorProduct>{{0x0911, 0x0C1C}, {0x1532, 0x0244}}));
+    EXPECT_EQ(takeLogs(), QStringList{"Velmor control disabled for vid 0x1532 pid 0x0244; device released for other apps."});
+    EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("tartarus_v2"));
+
+    // The last controlled device released: the keypad template without a device.
+    source->disableControl(0x1532, 0x022B);
+    settle();
+    EXPECT_EQ(ignoredFlags(), (QList<bool>{true, true}));
+    EXPECT_FALSE(source->connectedTemplateId().has_value());
+    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
+    EXPECT_FALSE(source->hasSuppressionTap());
+    EXPECT_FALSE(keypad->isOpen());
+}
+
+TEST_F(IgnoreListTest, EnablingTakesTheDeviceBackAndALateReleaseFindsNothing)
+{
+    startSource();
+    auto keypad = plugKeypad(0x022B, {{hid::property::maxFeatureReportSize, 91}});
+    settle();
+    source->setLighting(RazerRGB{0x78, 0x00, 0xD1});
+    send(keypad, button(7, 0x1E), {1});
+    source->disableControl(0x1532, 0x022B);
+    settle();
+    send(keypad, button(7, 0x1F), {1}); // while released: nothing at all
+    takeLogs();
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press K01", "release K01"}));
+
+    source->enableControl(0x1532, 0x022B);
+    settle();
+    EXPECT_TRUE(keypad->isSeized());
+    EXPECT_TRUE(source->hasSuppressionTap());
+    EXPECT_EQ(ignoredFlags(), QList<bool>{false});
+    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
+    EXPECT_EQ(keypad->sentFeatureReports().size(), 2); // the pending colour again
+    EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.",
+                                       "Tartarus lighting set to #7800D1.",
+                                       "Velmor control enabled for vid 0x1532 pid 0x022B.",
+                                       "Event tap enabled to suppress Tartarus factory defaults."}));
+
+    // The key let go while the device was released: its release comes now and
+    // finds no held button. Keys pressed from now on work again.
+    send(keypad, button(7, 0x1E), {0});
+    send(keypad, button(7, 0x1F), {0, 1});
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=0", "sample 7:1f=0", "sample 7:1f=1", "press K02"}));
+
+    // Taking back what was never released changes nothing.
+    source->enableControl(0x1532, 0x022B);
+    settle();
+    EXPECT_TRUE(takeLogs().isEmpty());
+}

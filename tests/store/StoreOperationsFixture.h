@@ -1,0 +1,62 @@
+#pragma once
+
+#include "StoreFixture.h"
+
+#include <memory>
+#include <utility>
+
+namespace velmor::test {
+
+// A started store whose start-up outcome has arrived, and a count of the saves
+// that follow (every save sets lastSaved on a later turn, written or not).
+class StoreOperationsFixture : public StoreFixture {
+protected:
+    void SetUp() override
+    {
+        store = start();
+        watchSaves();
+    }
+
+    void watchSaves()
+    {
+        queue->runUntilIdle();
+        savesWatch = store->lastSaved.subscribe([this](const auto&) { ++saves; });
+        saves = 0;
+        notices.clear();
+        saveCalls = 0;
+    }
+
+    // Saves since the last call, once their outcome has arrived.
+    int savesSinceLastCheck()
+    {
+        queue->runUntilIdle();
+        return std::exchange(saves, 0);
+    }
+
+    // Puts a state in place the way a view binding would: assigned, not saved.
+    void install(const QList<PacsProfile>& pacs, const QList<UserProfile>& users)
+    {
+        store->pacsProfiles.set(pacs);
+        store->userProfiles.set(users);
+        if (!pacs.isEmpty())
+            store->activePacsProfileId.set(pacs.first().id);
+        if (!users.isEmpty())
+            store->activeUserProfileId.set(users.first().id);
+    }
+
+    std::unique_ptr<ProfileStore> store;
+    Subscription savesWatch;
+    int saves = 0;
+};
+
+inline PacsProfile makePacs(const QString& name, QList<RadiologyTool> tools = {})
+{
+    return PacsProfile{QUuid::createUuid(), name, std::move(tools), std::nullopt};
+}
+
+inline UserProfile makeUser(const QString& name, const QUuid& pacsId, QList<ButtonMapping> mappings = {})
+{
+    return UserProfile{QUuid::createUuid(), name, pacsId, std::move(mappings), std::nullopt, std::nullopt};
+}
+
+} // namespace velmor::test
