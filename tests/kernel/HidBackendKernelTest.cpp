@@ -1,7 +1,7 @@
 // The Linux HID backend against the kernel: uhid devices are found through
-// udev (present and arriving), their reports become element values, seizing
-// grabs their evdev nodes without leaving a key held, feature reports arrive
-// byte for byte, and unplugging removes them.
+// udev (present and arriving), seizing grabs their evdev nodes without leaving
+// a key held, feature reports arrive byte for byte, and unplugging removes
+// them. How their reports become button events: InputSourceKernelTest.
 
 #include "KernelNodes.h"
 #include "MainLoop.h"
@@ -30,7 +30,6 @@ namespace {
 constexpr Match keypadPair{0x1532, 0x0244};
 constexpr Match dictationPair{0x0911, 0x0C1C};
 
-const QByteArray shiftA = bytes({0x02, 0x00, 0x04, 0, 0, 0, 0, 0});
 const QByteArray onlyA = bytes({0x00, 0x00, 0x04, 0, 0, 0, 0, 0});
 const QByteArray onlyB = bytes({0x00, 0x00, 0x05, 0, 0, 0, 0, 0});
 const QByteArray noKeys = bytes({0, 0, 0, 0, 0, 0, 0, 0});
@@ -39,14 +38,6 @@ UhidDevice::Options keypadOptions() { return UhidDevice::Options{descriptors::ke
 UhidDevice::Options dictationOptions()
 {
     return UhidDevice::Options{descriptors::dictationMicrophone(), 0x0911, 0x0C1C, QStringLiteral("Dictation test mic")};
-}
-
-std::string describe(const QList<Value>& values)
-{
-    QStringList parts;
-    for (const Value& v : values)
-        parts << QStringLiteral("%1:%2=%3").arg(v.element.usagePage, 0, 16).arg(v.element.usage, 0, 16).arg(v.integerValue);
-    return parts.join(QLatin1Char(' ')).toStdString();
 }
 
 // The key events of the next frame that presses or releases a key; a held
@@ -145,26 +136,6 @@ TEST_F(LinuxHidBackend, FindsMatchingDevicesPresentAndArrivingAndNoOthers)
     EXPECT_EQ(arrived->integerProperty(property::maxFeatureReportSize), 91);
     EXPECT_EQ(matched.size(), 2);
     EXPECT_TRUE(removed.isEmpty());
-}
-
-TEST_F(LinuxHidBackend, ReportsOfTheNodeBecomeValuesAndReports)
-{
-    UhidDevice keypad(keypadOptions());
-    startManager();
-    const auto device = waitForMatched(0x0244);
-    ASSERT_TRUE(device);
-    QList<QByteArray> reports;
-    device->setInputReportCallback(64, [&](Result, ReportType, std::uint32_t, const QByteArray& report) { reports.append(report); });
-    device->scheduleWithMainLoop();
-
-    keypad.sendInput(shiftA);
-    ASSERT_TRUE(waitForValues(3));
-    EXPECT_EQ(describe(values), "7:e1=1 7:ffffffff=4 7:4=1");
-    EXPECT_EQ(values[0].device, device);
-    keypad.sendInput(noKeys);
-    ASSERT_TRUE(waitForValues(6));
-    EXPECT_EQ(describe(values.mid(3)), "7:e1=0 7:ffffffff=0 7:4=0");
-    EXPECT_EQ(reports, (QList<QByteArray>{shiftA, noKeys}));
 }
 
 TEST_F(LinuxHidBackend, SeizeGrabsEveryEvdevNodeOfTheDeviceUntilClosed)
