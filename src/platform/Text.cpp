@@ -5,7 +5,7 @@
 
 namespace velmor::text {
 
-QString lowercased(const QString& s) { return s.toLower(); }
+QString lowercased(const QString& s) { return s.toLower().normalized(QString::NormalizationForm_C); }
 
 QString canonicalForm(const QString& s) { return s.normalized(QString::NormalizationForm_D); }
 

@@ -9,7 +9,8 @@
 // String rules of the stored data: how names are compared and lists ordered.
 namespace velmor::text {
 
-// Full Unicode lower-casing, without trimming (how profile and tool names compare).
+// Full Unicode lower-casing, without trimming: the key by which profile and tool
+// names compare. Canonically equivalent names give the same key.
 QString lowercased(const QString& s);
 
 // Unicode text equality: canonically equivalent strings are equal.

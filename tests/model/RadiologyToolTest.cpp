@@ -1,4 +1,5 @@
 #include "model/RadiologyTool.h"
+#include "model/ToolIconSelection.h"
 #include "platform/Json.h"
 
 #include <QJsonArray>
@@ -155,4 +156,16 @@ TEST(RadiologyToolEquality, EveryFieldCountsAndEqualToolsHashAlike)
     EXPECT_EQ(composed, decomposed);
     EXPECT_EQ(qHash(composed, 7), qHash(decomposed, 7));
     EXPECT_EQ(QSet<RadiologyTool>({base, composed, decomposed, negativeZero}).size(), 3);
+}
+
+TEST(ToolIconSelection, SourceAndNameBothCountAndEqualSelectionsHashAlike)
+{
+    const ToolIconSelection symbol{ToolIconSource::system, "ct"};
+    const ToolIconSelection custom{ToolIconSource::custom, "ct"};
+    const ToolIconSelection composed{ToolIconSource::custom, QString("R") + QChar(0x00E9) + ".svg"};
+    const ToolIconSelection decomposed{ToolIconSource::custom, QString("Re") + QChar(0x0301) + ".svg"};
+    EXPECT_NE(symbol, custom);
+    EXPECT_EQ(composed, decomposed);
+    EXPECT_EQ(qHash(composed, 3), qHash(decomposed, 3));
+    EXPECT_EQ(QSet<ToolIconSelection>({symbol, custom, composed, decomposed}).size(), 3);
 }

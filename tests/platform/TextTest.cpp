@@ -10,6 +10,8 @@ TEST(Text, LowercasingIsFullUnicodeAndDoesNotTrim)
     EXPECT_EQ(text::lowercased(QStringLiteral("ΣΟΦΙΑ")).left(4), QStringLiteral("σοφι"));
     // Capital I with dot above lower-cases to i plus a combining dot (two code points).
     EXPECT_EQ(text::lowercased(QString(QChar(0x0130))), QString("i") + QChar(0x0307));
+    // Composed and decomposed forms of one name give one key.
+    EXPECT_EQ(text::lowercased(QString(QChar(0x00C9)) + "cho"), text::lowercased(QString("E") + QChar(0x0301) + "CHO"));
 }
 
 TEST(Text, CanonicallyEquivalentTextIsEqual)
