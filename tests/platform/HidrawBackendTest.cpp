@@ -37,9 +37,9 @@ protected:
         ASSERT_TRUE(root.isValid());
         usbDevice = makeDir(QStringLiteral("devices/pci0000:00/usb1/1-1"));
         writeFile(usbDevice + QStringLiteral("/idVendor"), "1532\n");
-        writeFile(usbDevice + QStringLiteral("/product"), "Tartarus Pro\n");
+        writeFile(usbDevice + QStringLiteral("/product"), "Keypad Pro\n");
         keypad = addHidDevice(usbDevice + QStringLiteral("/1-1:1.0/0003:1532:0244.0001"),
-                              "HID_ID=0003:00001532:00000244\nHID_NAME=Razer Razer Tartarus Pro\n", 0);
+                              "HID_ID=0003:00001532:00000244\nHID_NAME=Acme Acme Keypad Pro\n", 0);
         makeDir(keypad + QStringLiteral("/input/input5/event3"));
         writeFile(keypad + QStringLiteral("/input/input5/event3/uevent"), "MAJOR=13\nDEVNAME=input/velmor-missing-event3\n");
         makeDir(keypad + QStringLiteral("/input/input6/event7")); // no uevent: named after its folder
@@ -109,7 +109,7 @@ TEST_F(FakeSysfs, NodeTakesIdsFromTheHidDeviceAndTheNameFromUsb)
     EXPECT_EQ(node->vendorId, 0x1532);
     EXPECT_EQ(node->productId, 0x0244);
     // The USB product string, not the kernel's "maker product" name.
-    EXPECT_EQ(node->product, QStringLiteral("Tartarus Pro"));
+    EXPECT_EQ(node->product, QStringLiteral("Keypad Pro"));
     EXPECT_EQ(node->evdevNodes(QStringLiteral("/devroot")),
               (QStringList{QStringLiteral("/devroot/input/velmor-missing-event3"), QStringLiteral("/devroot/input/event7")}));
     EXPECT_EQ(node->sysfsReportDescriptor(), descriptors::keypad());
@@ -150,7 +150,7 @@ TEST_F(FakeSysfs, DescriptorComesFromSysfsWhenTheNodeTakesNoIoctl)
     ASSERT_TRUE(node);
     const auto device = HidrawDevice::create(*node);
     EXPECT_EQ(device->integerProperty(property::maxFeatureReportSize), 90);
-    EXPECT_EQ(device->stringProperty(property::product), QStringLiteral("Tartarus Pro"));
+    EXPECT_EQ(device->stringProperty(property::product), QStringLiteral("Keypad Pro"));
 
     // Open works on the file, but seizing cannot grab an evdev node that is not there;
     // the failed seize leaves the device closed.
