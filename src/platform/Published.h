@@ -73,6 +73,21 @@ public:
         set(std::move(copy));
     }
 
+    // Like mutate(), but without copying the value first: for large values that
+    // change often. A change that throws keeps what it did so far, unpublished.
+    template <typename F>
+    void mutateInPlace(F&& change)
+    {
+        T value = std::move(value_);
+        try {
+            std::forward<F>(change)(value);
+        } catch (...) {
+            value_ = std::move(value);
+            throw;
+        }
+        set(std::move(value));
+    }
+
     // Delivers the current value at once, then every change.
     [[nodiscard]] Subscription subscribe(Handler handler) { return add(std::move(handler), false); }
 

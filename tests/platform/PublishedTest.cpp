@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 using namespace velmor;
@@ -107,4 +109,27 @@ TEST(Published, SubscribeOnMainDeliversLaterInOrderAndNotAfterReset)
     sub.reset(); // already queued deliveries are dropped too
     queue->runUntilIdle();
     EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST(Published, MutateInPlacePublishesWithoutCopyingAndKeepsTheValueWhenTheChangeThrows)
+{
+    QList<int> initial{1, 2};
+    initial.reserve(8);
+    Published<QList<int>> list(std::move(initial));
+    std::vector<QList<int>> seen;
+    auto sub = list.subscribe([&](const QList<int>& v) { seen.push_back(v); });
+    seen.clear(); // the first delivery's copy lets go of the data
+    const int* before = list.get().constData();
+    list.mutateInPlace([](QList<int>& v) { v.append(3); });
+    EXPECT_EQ(list.get().constData(), before) << "appended in place";
+    EXPECT_EQ(seen, (std::vector<QList<int>>{{1, 2, 3}}));
+    seen.clear();
+
+    EXPECT_THROW(list.mutateInPlace([](QList<int>& v) {
+        v.append(4);
+        throw std::runtime_error("stop");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(list.get(), (QList<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(seen.empty()) << "nothing is published for a change that failed";
 }

@@ -1,0 +1,230 @@
+#include "core/AppModel.h"
+
+#include "core/CloudKitEntitlements.h"
+#include "input/UnifiedInputSource.h"
+#include "output/ShortcutExecutor.h"
+#include "platform/LoginItem.h"
+#include "platform/Paths.h"
+#include "store/ProfileStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace velmor {
+
+AppModel::AppModel()
+{
+    // 1–2: published fields start empty; the store loads, migrates or seeds.
+    profileStore_ = std::make_unique<ProfileStore>();
+
+    // 3
+    shortcutExecutor_ = std::make_unique<ShortcutExecutor>();
+    layoutOverridesURL_ = QDir(paths::applicationSupport()).filePath(QStringLiteral("layout_overrides.json"));
+
+    // 4
+    inputSource_ = std::make_unique<UnifiedInputSource>(profileStore_->isFreshInstall());
+
+    // 5–6
+    installCallbacks();
+    if (hasCloudKitEntitlements())
+        startCloudSync();
+    else
+        appendLog(QStringLiteral("CloudKit sync disabled: missing iCloud entitlements."));
+
+    // 7–8
+    subscribeToInputSource();
+
+    // 9: the store's active PACS profile follows the active user profile; saved in 13.
+    {
+        const UserProfile profile = profileStore_->activeUserProfile();
+        if (profile.selectedDeviceId)
+            inputSource_->selectDevice(*profile.selectedDeviceId);
+        profileStore_->activePacsProfileId.set(profile.pacsProfileId);
+    }
+    // The input source's first values arrive on the next turns of the main queue
+    // and would put its default device back over the user's; select it again after them.
+    postToMain([weak = std::weak_ptr(self_)] {
+        if (const auto self = weak.lock())
+            (*self)->applySelectedDevice();
+    });
+
+    // 10–11
+    importLayoutsFromBundle();
+    loadLayoutOverrides();
+    loadCustomUsages();
+    inputSource_->hidSource().setCustomUsageMap(customUsageMap_);
+
+    // 12–13
+    {
+        const UserProfile profile = profileStore_->activeUserProfile();
+        if (!profile.selectedDeviceId)
+            profileStore_->setSelectedDeviceId(Device::speechMikeTemplate().id, profile.id);
+    }
+    profileStore_->save();
+
+    // 14–15
+    observeApplicationState();
+    profileStore_->normalizeAllMappings(false);
+    profileStore_->save();
+    pushMappedButtons();
+
+    // 16–17
+    subscribeToStore();
+    applyKeypadLighting();
+
+    // 18: after the initialiser has returned.
+    postToMain([weak = std::weak_ptr(self_)] {
+        if (const auto self = weak.lock())
+            (*self)->performLaunchTasks();
+    });
+}
+
+AppModel::~AppModel()
+{
+    // Callbacks that hold the model weakly find it gone while its parts wind down.
+    self_.reset();
+}
+
+void AppModel::installCallbacks()
+{
+    const std::weak_ptr<AppModel*> weak = self_;
+    const auto onEvent = [weak](const DeviceButtonEvent& event) {
+        if (const auto self = weak.lock())
+            (*self)->handleButtonEvent(event);
+    };
+    const auto onLog = [weak](const QString& line) {
+        if (const auto self = weak.lock())
+            (*self)->appendLog(line);
+    };
+    const auto onRawHIDEvent = [weak](const RawHIDSample& sample) {
+        if (const auto self = weak.lock())
+            (*self)->appendHIDSample(sample);
+    };
+
+    UnifiedInputSource& unified = *inputSource_;
+    for (DeviceInputSource* source : {static_cast<DeviceInputSource*>(&unified),
+                                      static_cast<DeviceInputSource*>(&unified.hidSource()),
+                                      static_cast<DeviceInputSource*>(&unified.mockSource())}) {
+        source->onEvent = onEvent;
+        source->onLog = onLog;
+    }
+    unified.onRawHIDEvent = onRawHIDEvent;
+    unified.hidSource().onRawHIDEvent = onRawHIDEvent;
+
+    profileStore_->onError = [weak](const QString& title, const QString& message) {
+        if (const auto self = weak.lock())
+            (*self)->handleStoreMessage(title, message);
+    };
+}
+
+void AppModel::applySelectedDevice()
+{
+    if (const std::optional<QString> deviceId = profileStore_->activeUserProfile().selectedDeviceId)
+        inputSource_->selectDevice(*deviceId);
+}
+
+void AppModel::startCloudSync()
+{
+    // The profile sync is created for the store and started here; this build has none yet.
+}
+
+void AppModel::subscribeToInputSource()
+{
+    cancellables_.push_back(inputSource_->activeDevice().subscribe([this](const Device& device) {
+        ensureDefaultMappings(device.id);
+    }));
+    cancellables_.push_back(
+        inputSource_->connectedDevices().subscribe([this](const QList<ConnectedDeviceInfo>& devices) {
+            connectedDevices.set(devices);
+            ensureDefaultMappingsForConnectedDevices();
+        }));
+}
+
+void AppModel::subscribeToStore()
+{
+    ProfileStore& store = *profileStore_;
+    cancellables_.push_back(store.activeUserProfileId.subscribe([this](const QUuid&) {
+        applySelectedDevice();
+        profileStore_->activePacsProfileId.set(profileStore_->activeUserProfile().pacsProfileId);
+        revalidateButtonState();
+        ensureDefaultMappingsForConnectedDevices();
+        applyKeypadLighting();
+        pushMappedButtons();
+    }));
+    cancellables_.push_back(store.activePacsProfileId.subscribe([this](const QUuid&) {
+        revalidateButtonState();
+        ensureDefaultMappingsForConnectedDevices();
+        applyKeypadLighting();
+    }));
+    cancellables_.push_back(store.userProfiles.subscribe([this](const QList<UserProfile>&) {
+        revalidateButtonState();
+        applyKeypadLighting();
+        pushMappedButtons();
+    }));
+    cancellables_.push_back(store.pacsProfiles.subscribe([this](const QList<PacsProfile>&) {
+        revalidateButtonState();
+        applyKeypadLighting();
+    }));
+}
+
+void AppModel::observeApplicationState()
+{
+    applicationObserver_ = std::make_unique<QObject>();
+    QCoreApplication* const application = QCoreApplication::instance();
+    if (!application)
+        return;
+    const auto save = [this] { profileStore_->save(); };
+    QObject::connect(application, &QCoreApplication::aboutToQuit, applicationObserver_.get(), save);
+    if (auto* gui = qobject_cast<QGuiApplication*>(application)) {
+        QObject::connect(gui, &QGuiApplication::applicationStateChanged, applicationObserver_.get(),
+                         [save, wasActive = gui->applicationState() == Qt::ApplicationActive](
+                             Qt::ApplicationState state) mutable {
+                             const bool isActive = state == Qt::ApplicationActive;
+                             if (wasActive && !isActive)
+                                 save();
+                             wasActive = isActive;
+                         });
+    }
+}
+
+PacsProfile AppModel::activePacsProfile() const
+{
+    const QUuid pacsProfileId = profileStore_->activeUserProfile().pacsProfileId;
+    for (const PacsProfile& profile : profileStore_->pacsProfiles.get())
+        if (profile.id == pacsProfileId)
+            return profile;
+    return profileStore_->activePacsProfile();
+}
+
+void AppModel::openMappingsWindowOnLaunch()
+{
+    if (didOpenMappingsOnLaunch_ || !openMappingsWindow)
+        return;
+    const QWindowList windows =
+        qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::topLevelWindows() : QWindowList{};
+    if (std::any_of(windows.begin(), windows.end(), [](const QWindow* window) { return window->isVisible(); }))
+        return;
+    openMappingsWindow();
+    didOpenMappingsOnLaunch_ = true;
+}
+
+void AppModel::enableLaunchAtLogin()
+{
+    LoginItem& item = LoginItem::instance();
+    if (item.status() != LoginItem::Status::Enabled && !item.registerItem())
+        appendLog(QStringLiteral("Failed to enable launch at login. User may need to add Velmor manually "
+                                 "to the desktop's autostart applications."));
+    startAtLoginEnabled.set(item.status() == LoginItem::Status::Enabled);
+}
+
+void AppModel::performLaunchTasks()
+{
+    shortcutExecutor_->refreshPermissions();
+    enableLaunchAtLogin();
+}
+
+} // namespace velmor

@@ -1,0 +1,207 @@
+#pragma once
+
+#include "input/ConnectedDeviceInfo.h"
+#include "input/DeviceButtonEvent.h"
+#include "input/HIDDeviceInputSource.h"
+#include "input/RawHIDSample.h"
+#include "input/VendorProduct.h"
+#include "model/ButtonMapping.h"
+#include "model/Device.h"
+#include "model/DeviceButton.h"
+#include "model/NormalizedRect.h"
+#include "model/PacsProfile.h"
+#include "model/RadiologyTool.h"
+#include "platform/MainQueue.h"
+#include "platform/Published.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace velmor {
+
+class CloudKitProfileSync;
+class ProfileStore;
+class ShortcutExecutor;
+class UnifiedInputSource;
+
+// The one application object. It owns the profile store, the input side and the
+// keystroke output and joins them: button events become shortcuts of the mapped
+// tools, log lines and raw samples become the feeds the windows show, store
+// messages become alerts, and profile changes are pushed back to the input side.
+// Main thread only; every callback it installs elsewhere holds it weakly.
+class AppModel {
+public:
+    struct LogEntry {
+        QUuid id;
+        QDateTime timestamp;
+        QString message;
+    };
+
+    struct AlertMessage {
+        enum class Severity { error, warning, info, success };
+
+        QUuid id;
+        QString title;
+        QString message;
+        Severity severity = Severity::error;
+    };
+
+    // Device id → button id → rectangle on the device's layout canvas.
+    using LayoutOverrides = QHash<QString, QHash<QString, NormalizedRect>>;
+    // Device pair → usage key (page << 16 | usage) → button id.
+    using CustomUsageMap = HIDDeviceInputSource::CustomUsageMap;
+
+    static constexpr int logLimit = 200;
+    static constexpr int hidSampleLimit = 400;
+
+    // Builds the whole application state; see the start-up order in the source.
+    AppModel();
+    ~AppModel();
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    // The last press that reached the button-press road.
+    Published<std::optional<DeviceButtonEvent>> lastEvent;
+    Published<bool> startAtLoginEnabled{false};
+    // Oldest first, the newest logLimit.
+    Published<QList<LogEntry>> logs;
+    Published<LayoutOverrides> overlayOverrides;
+    // Oldest first, the newest hidSampleLimit. The HID inspector may empty it.
+    Published<QList<RawHIDSample>> hidEvents;
+    // Copy of the input source's connected devices.
+    Published<QList<ConnectedDeviceInfo>> connectedDevices;
+    // The alert the windows show; they clear it (see dismissAlert).
+    Published<std::optional<AlertMessage>> alertMessage;
+
+    ProfileStore& profileStore() { return *profileStore_; }
+    UnifiedInputSource& inputSource() { return *inputSource_; }
+    ShortcutExecutor& shortcutExecutor() { return *shortcutExecutor_; }
+    // The profile sync; none while the build's entitlements allow no cloud container.
+    CloudKitProfileSync* cloudSync() const { return cloudSync_.get(); }
+
+    // Opens the mapping window; installed by the menu-bar label.
+    std::function<void()> openMappingsWindow;
+    bool didOpenMappingsOnLaunch() const { return didOpenMappingsOnLaunch_; }
+
+    // The PACS profile of the active user profile, else the store's active one.
+    PacsProfile activePacsProfile() const;
+
+    // Launch
+    void openMappingsWindowOnLaunch();
+    void enableLaunchAtLogin();
+    void performLaunchTasks();
+    static QStringList hexByteStrings(const QByteArray& bytes);
+
+    // Button-press road
+    void handleButtonEvent(const DeviceButtonEvent& event);
+    // True when the tool had a shortcut to send (sent or, without permission, not).
+    bool dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging);
+    void startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping);
+    void stopRepeat(const QString& deviceId, const QString& buttonId);
+    // Seconds between resends of a held button: 0.4 at speed 0 down to 0.06 at speed 1.
+    static double repeatPeriod(double repeatSpeed);
+    bool isRepeating(const QString& deviceId, const QString& buttonId) const;
+    std::size_t repeatTaskCount() const { return repeatTasks_.size(); }
+
+    // Log, alerts, samples
+    void appendLog(const QString& message);
+    void presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity);
+    // Clears the alert only while it is still the one with `alertId`, so a
+    // newer alert keeps its full time on screen.
+    void dismissAlert(const QUuid& alertId);
+    void handleStoreMessage(const QString& title, const QString& message);
+    void appendHIDSample(const RawHIDSample& sample);
+
+    // Devices, default mappings and lighting
+    void ensureDefaultMappings(const QString& deviceId);
+    void ensureDefaultMappingsForConnectedDevices();
+    void pushMappedButtons();
+    void applyKeypadLighting();
+    QList<Device> availableDevices() const;
+    void selectDevice(const QString& id);
+
+    // Layout overrides
+    const QString& layoutOverridesURL() const { return layoutOverridesURL_; }
+    std::optional<NormalizedRect> overlayFrame(const DeviceButton& button, const QString& deviceId) const;
+    void setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId);
+    void resetLayout(const QString& deviceId);
+    void importLayout(const QString& path);
+    void importLayoutsFromBundle();
+    // Start-up, after importLayoutsFromBundle(): "layout_overrides.json" over the
+    // bundle's layouts, device by device; a missing or broken file is skipped.
+    void loadLayoutOverrides();
+    void saveLayoutOverrides();
+
+    // Custom usage maps
+    const CustomUsageMap& customUsageMap() const { return customUsageMap_; }
+    QString customUsagesURL() const;
+    void setCustomUsageName(const RawHIDSample& sample, const QString& name);
+    void loadCustomUsages();
+    void saveCustomUsages();
+
+private:
+    struct RepeatKey {
+        QString deviceId;
+        QString buttonId;
+        bool operator==(const RepeatKey&) const = default;
+    };
+    struct RepeatKeyHash {
+        std::size_t operator()(const RepeatKey& key) const noexcept;
+    };
+    // One held button's resends: what it was started for, and the next resend.
+    struct RepeatTask {
+        QUuid toolId;
+        ButtonMapping mapping;
+        std::chrono::milliseconds period{};
+        Cancellable next;
+    };
+    void installCallbacks();
+    // The profile sync is made and started here once it exists; nothing to do until then.
+    void startCloudSync();
+    // Tells the input source the active user profile's device, when it has one.
+    void applySelectedDevice();
+    void subscribeToInputSource();
+    void subscribeToStore();
+    void observeApplicationState();
+    // The first mapping of the active user profile for this device button.
+    std::optional<ButtonMapping> mappingFor(const QString& deviceId, const QString& buttonId) const;
+    // The mapping and tool a running repeat may still send, or none when its
+    // binding changed or its tool is disabled.
+    std::optional<std::pair<ButtonMapping, RadiologyTool>> currentBinding(const RepeatTask& task) const;
+    void scheduleRepeat(const RepeatKey& key);
+    void repeatTick(const RepeatKey& key);
+    // Ends repeats whose binding or tool changed and forgets toggle steps of gone mappings.
+    void revalidateButtonState();
+
+    std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
+    std::unique_ptr<ProfileStore> profileStore_;
+    std::shared_ptr<CloudKitProfileSync> cloudSync_;
+    std::unique_ptr<ShortcutExecutor> shortcutExecutor_;
+    std::unique_ptr<UnifiedInputSource> inputSource_;
+    CustomUsageMap customUsageMap_;
+    QString layoutOverridesURL_;
+    QHash<QUuid, int> toggleState_;
+    bool didOpenMappingsOnLaunch_ = false;
+    std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;
+    // Context of the application-state connections: they end with the model.
+    std::unique_ptr<QObject> applicationObserver_;
+    // Declared last: ended first, so no delivery reaches a half-destroyed model.
+    std::vector<Subscription> cancellables_;
+};
+
+} // namespace velmor

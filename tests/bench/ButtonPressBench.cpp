@@ -1,0 +1,94 @@
+// One keypad press from the HID value to the posted key events: decoding in the
+// HID source, the application model's mapping lookup and dispatch, and the
+// shortcut executor, with the key output recorded. Serial queues run inline and
+// the main queue is drained by hand; the release that follows each press is not
+// timed.
+#include "core/AppModel.h"
+#include "platform/LoginItem.h"
+#include "platform/Paths.h"
+#include "platform/SerialQueue.h"
+#include "platform/Settings.h"
+#include "platform/VirtualMainQueue.h"
+#include "platform/hid/ScriptedHid.h"
+#include "platform/keys/RecordingKeyOutput.h"
+#include "platform/permissions/ScriptedPermissions.h"
+#include "store/ProfileStore.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace velmor;
+
+namespace {
+
+const hid::Element keyK01{20, hid::ElementType::inputButton, 7, 0x1E, false};
+
+struct PressBench {
+    PressBench()
+    {
+        paths::setApplicationSupportOverride(folder.path());
+        permissions.accessibility = true;
+        permissions.inputMonitoring = true;
+        keys::KeyOutput::setInstance(&output);
+        Permissions::setInstance(&permissions);
+        LoginItem::setInstance(&loginItem);
+
+        model = std::make_unique<AppModel>();
+        ProfileStore& store = model->profileStore();
+        RadiologyTool tool;
+        tool.id = QUuid::createUuid();
+        tool.name = QStringLiteral("Zoom");
+        tool.shortcut = KeyboardShortcut{6, QStringLiteral("z"), KeyboardShortcut::Modifiers::command};
+        store.upsertTool(tool, model->activePacsProfile().id);
+        store.setMapping(QStringLiteral("tartarus_v2"), QStringLiteral("K01"), tool.id,
+                         store.activeUserProfile().id);
+        keypad = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"));
+        queue->runUntilIdle();
+    }
+    ~PressBench()
+    {
+        model.reset();
+        queue->runUntilIdle();
+        LoginItem::setInstance(nullptr);
+        Permissions::setInstance(nullptr);
+        keys::KeyOutput::setInstance(nullptr);
+        paths::setApplicationSupportOverride({});
+    }
+
+    QTemporaryDir folder;
+    ScopedVirtualMainQueue queue;
+    ScopedInMemorySettings settings;
+    ScopedManualSerialQueues serialQueues;
+    hid::ScriptedHid hid;
+    keys::RecordingKeyOutput output;
+    ScriptedPermissions permissions;
+    InMemoryLoginItem loginItem;
+    std::unique_ptr<AppModel> model;
+    std::shared_ptr<hid::ScriptedDevice> keypad;
+};
+
+void BM_PressToKeyOutput(benchmark::State& state)
+{
+    PressBench bench;
+    std::int64_t posted = 0;
+    for (auto _ : state) {
+        bench.keypad->sendValue(keyK01, 1);
+        bench.queue->runUntilIdle();
+
+        state.PauseTiming();
+        posted += bench.output.posts.size();
+        bench.output.posts.clear();
+        bench.keypad->sendValue(keyK01, 0);
+        bench.queue->runUntilIdle();
+        state.ResumeTiming();
+    }
+    if (posted != 2 * static_cast<std::int64_t>(state.iterations()))
+        state.SkipWithError("a press did not post exactly a key-down and a key-up");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PressToKeyOutput);
+
+} // namespace
+
+BENCHMARK_MAIN();

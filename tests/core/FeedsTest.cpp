@@ -1,0 +1,75 @@
+#include "AppModelFixture.h"
+
+using namespace velmor;
+using namespace velmor::test;
+using namespace std::chrono_literals;
+using Severity = AppModel::AlertMessage::Severity;
+
+namespace {
+
+class FeedsTest : public AppModelFixture {
+protected:
+    FeedsTest() { start(); }
+};
+
+} // namespace
+
+TEST_F(FeedsTest, TheLogAndTheSampleFeedKeepTheirNewestEntries)
+{
+    for (int i = 1; i <= 401; ++i) {
+        model->appendLog(QString::number(i));
+        RawHIDSample sample;
+        sample.usage = i;
+        model->appendHIDSample(sample);
+    }
+    const QStringList log = logMessages();
+    ASSERT_EQ(log.size(), 200);
+    EXPECT_EQ(log.first(), "202");
+    EXPECT_EQ(log.last(), "401");
+    ASSERT_EQ(model->hidEvents.get().size(), 400);
+    EXPECT_EQ(model->hidEvents.get().first().usage, 2);
+    EXPECT_EQ(model->hidEvents.get().last().usage, 401);
+}
+
+TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitleAndEveryAlertIsLogged)
+{
+    const auto severityOf = [&](const QString& title, const QString& message = "m") -> std::optional<Severity> {
+        model->alertMessage.set(std::nullopt);
+        store().onError(title, message);
+        return model->alertMessage.get() ? std::optional(model->alertMessage.get()->severity) : std::nullopt;
+    };
+    EXPECT_EQ(severityOf("Export Success"), Severity::success);
+    EXPECT_EQ(severityOf("Success with Warning"), Severity::success);
+    EXPECT_EQ(severityOf("Import Warning"), Severity::warning);
+    EXPECT_EQ(severityOf("Restored from Backup"), Severity::info);
+    EXPECT_EQ(severityOf("success"), Severity::error) << "case-sensitive";
+    EXPECT_EQ(severityOf("Cloud Sync"), Severity::error);
+    EXPECT_EQ(severityOf("Cloud Sync Error", "subscription failed"), Severity::error);
+    EXPECT_EQ(severityOf("Cloud Sync", "Created SUBSCRIPTION"), std::nullopt);
+    EXPECT_EQ(logMessages().last(), "Cloud Sync: Created SUBSCRIPTION");
+
+    model->presentAlert("Save Failed", "disk full", Severity::error);
+    const QUuid first = model->alertMessage.get()->id;
+    model->presentAlert("Restored from Backup", "ok", Severity::info);
+    EXPECT_NE(model->alertMessage.get()->id, first);
+    EXPECT_EQ(logMessages().mid(logMessages().size() - 2),
+              (QStringList{"[error] Save Failed: disk full", "[info] Restored from Backup: ok"}));
+}
+
+TEST_F(FeedsTest, EachAlertGetsItsFullTimeOnScreen)
+{
+    // As a window does: dismiss what it showed five seconds later.
+    std::vector<Cancellable> timers;
+    auto shown = model->alertMessage.subscribe([&](const std::optional<AppModel::AlertMessage>& alert) {
+        if (alert)
+            timers.push_back(afterOnMain(5s, [this, id = alert->id] { model->dismissAlert(id); }));
+    });
+    model->presentAlert("First", "a", Severity::error);
+    queue->advance(4s);
+    model->presentAlert("Second", "b", Severity::warning);
+    queue->advance(1s);
+    ASSERT_TRUE(model->alertMessage.get());
+    EXPECT_EQ(model->alertMessage.get()->title, "Second");
+    queue->advance(4s);
+    EXPECT_FALSE(model->alertMessage.get());
+}
