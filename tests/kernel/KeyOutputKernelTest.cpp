@@ -1,8 +1,11 @@
-// The uinput key output against the kernel: what it posts comes out of its
-// virtual keyboard's evdev node as exactly these key events, in this order.
+// Shortcuts against the kernel: what the shortcut executor posts through the
+// uinput key output comes out of its virtual keyboard's evdev node as exactly
+// these key events, in this order.
 
 #include "KernelNodes.h"
+#include "output/ShortcutExecutor.h"
 #include "platform/keys/UinputKeyOutput.h"
+#include "platform/permissions/Permissions.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +34,7 @@ QString evdevNodeNamed(const QByteArray& name)
 
 } // namespace
 
-TEST(UinputKeyOutputInKernel, PostedShortcutComesOutAsTheExactKeyEvents)
+TEST(ShortcutsInKernel, PostedShortcutComesOutAsTheExactKeyEvents)
 {
     if (::access(defaultUinputPath, W_OK) != 0) {
         if (insideTestVm())
@@ -44,9 +47,12 @@ TEST(UinputKeyOutputInKernel, PostedShortcutComesOutAsTheExactKeyEvents)
     ASSERT_FALSE(node.isEmpty());
     const FileDescriptor reader = FileDescriptor::open(node, O_RDONLY);
 
+    // Accessibility on Linux: /dev/uinput is writable.
+    velmor::ShortcutExecutor executor(output, velmor::Permissions::instance());
+    ASSERT_TRUE(executor.hasAccessibilityPermission.get());
+    using Modifiers = velmor::KeyboardShortcut::Modifiers;
     constexpr std::uint16_t keyC = 0x08;
-    ASSERT_TRUE(output.postKey(keyC, true, commandFlag | shiftFlag | controlFlag));
-    ASSERT_TRUE(output.postKey(keyC, false, commandFlag | shiftFlag | controlFlag));
+    ASSERT_TRUE(executor.post(keyC, Modifiers{Modifiers::command, Modifiers::shift, Modifiers::control}));
 
     // Modifiers down as ⌃⇧⌘, the key, then all up in reverse; one frame each.
     const std::vector<std::pair<int, int>> expected{

@@ -156,4 +156,32 @@ inline QByteArray dictationVendor()
     });
 }
 
+// A dictation microphone: the vendor interface above, plus its two triggers as
+// mouse buttons in report 3 (which gives it an evdev node).
+inline QByteArray dictationMicrophone()
+{
+    return dictationVendor()
+        + bytes({
+            0x05, 0x01, // Usage Page (Generic Desktop)
+            0x09, 0x02, // Usage (Mouse)
+            0xA1, 0x01, // Collection (Application)
+            0x85, 0x03, //   Report ID (3)
+            0x09, 0x01, //   Usage (Pointer)
+            0xA1, 0x00, //   Collection (Physical)
+            0x05, 0x09, //     Usage Page (Button)
+            0x19, 0x01, //     Usage Minimum (1)
+            0x29, 0x02, //     Usage Maximum (2)
+            0x15, 0x00, //     Logical Minimum (0)
+            0x25, 0x01, //     Logical Maximum (1)
+            0x95, 0x02, //     Report Count (2)
+            0x75, 0x01, //     Report Size (1)
+            0x81, 0x02, //     Input (Data, Variable, Absolute)
+            0x95, 0x01, //     Report Count (1)
+            0x75, 0x06, //     Report Size (6)
+            0x81, 0x01, //     Input (Constant)
+            0xC0,       //   End Collection
+            0xC0,       // End Collection
+        });
+}
+
 } // namespace velmor::test::hid
