@@ -58,16 +58,9 @@ UserProfileExport ProfileExchange::decodeUserProfile(const QByteArray& bytes)
     const QJsonValue document = json::parse(bytes);
     try {
         return UserProfileExport::fromJson(document);
-    } catch (const json::DecodeError& exportError) {
-        try {
-            return UserProfileExport{UserProfile::fromJson(document), std::nullopt, std::nullopt};
-        } catch (const json::DecodeError&) {
-            // A document that carries a "profile" is an export file: its own fault
-            // tells the user more than the bare form's missing "id".
-            if (document.isObject() && document.toObject().contains(QStringLiteral("profile")))
-                throw exportError;
-            throw;
-        }
+    } catch (const json::DecodeError&) {
+        // When neither form fits, the bare form's fault is the one reported.
+        return UserProfileExport{UserProfile::fromJson(document), std::nullopt, std::nullopt};
     }
 }
 

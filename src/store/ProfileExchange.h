@@ -29,7 +29,7 @@ public:
     static QByteArray encodePacsProfile(const PacsProfile& profile);
 
     // An export file, else a bare user profile (without PACS name and tools).
-    // Throws json::DecodeError naming the fault.
+    // Throws json::DecodeError: the bare form's fault when neither form fits.
     static UserProfileExport decodeUserProfile(const QByteArray& bytes);
     // Throws json::DecodeError.
     static PacsProfile decodePacsProfile(const QByteArray& bytes);

@@ -49,7 +49,7 @@ void ProfileStore::renameUserProfile(const QUuid& id, const QString& name) { ren
 
 void ProfileStore::deleteUserProfile(const QUuid& id)
 {
-    if (userProfiles.get().size() < 2)
+    if (userProfiles.get().size() < 2 || indexOfId(userProfiles.get(), id) < 0)
         return;
     userProfiles.mutate([&](QList<UserProfile>& list) { list.removeIf([&](const auto& u) { return u.id == id; }); });
     const QList<UserProfile>& remaining = userProfiles.get();

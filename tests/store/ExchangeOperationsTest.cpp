@@ -151,8 +151,8 @@ TEST_F(ExchangeOperationsTest, ImportFailuresChangeNothingAndSayWhy)
     const QList<std::tuple<QByteArray, QString, QString>> cases{
         {"{\"name\": \"x\"}", "id: required key is missing", "id: required key is missing"},
         {"{\"id\": ", "the data is not valid JSON", "the data is not valid JSON"},
-        // A file that claims to be an export names the fault inside "profile".
-        {json::encode(brokenExport), "profile.id: required key is missing", "id: required key is missing"},
+        // Neither form: the bare profile's fault is the one reported.
+        {json::encode(brokenExport), "id: required key is missing", "id: required key is missing"},
         {QByteArray(ProfileExchange::maxFileSize + 1, ' '), tooLarge, tooLarge},
     };
     const QList<PacsProfile> pacs = store->pacsProfiles.get();

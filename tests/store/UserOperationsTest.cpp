@@ -118,6 +118,8 @@ TEST_F(UserOperationsTest, SelectingReadsTheStoredBindingAndDeletingMovesTheActi
     EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
     savesSinceLastCheck();
     store->selectUserProfile(makeUser("Nobody", synthesis.id));
+    store->deleteUserProfile(QUuid::createUuid());
+    EXPECT_EQ(store->userProfiles.get().size(), 2);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 
     // Deleting an inactive profile leaves both ids alone; deleting the active one
