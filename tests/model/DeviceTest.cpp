@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -43,16 +44,13 @@ TEST(NormalizedRect, EveryComponentIsARequiredNumber)
         EXPECT_THROW(NormalizedRect::fromJson(parse(bad)), json::DecodeError) << bad;
 }
 
-TEST(DeviceButtonKind, OnlyTheExactFiveTextsAreKinds)
+TEST(DeviceButton, KindsAreExactTextsAbsentFrameStaysAbsentAndAliasesAreRequired)
 {
     for (const char* text : {"key", "button", "dpad", "wheel", "jog"})
         EXPECT_EQ(toJson(deviceButtonKindFromJson(QJsonValue(text))), QJsonValue(text));
-    for (const char* bad : {"Key", "KEY", "slider", "", " key"})
+    for (const char* bad : {"Key", "slider", "", " key"})
         EXPECT_THROW(deviceButtonKindFromJson(QJsonValue(bad)), json::DecodeError) << bad;
-}
 
-TEST(DeviceButton, AbsentFrameStaysAbsentAndAliasesAreRequired)
-{
     const auto plain = DeviceButton::fromJson(parse(R"({"id":"X","displayLabel":"x","kind":"jog","aliases":[]})"));
     EXPECT_FALSE(plain.overlayFrame.has_value());
     const QJsonObject written = plain.toJson();
@@ -66,7 +64,6 @@ TEST(DeviceButton, AbsentFrameStaysAbsentAndAliasesAreRequired)
              R"({"id":"X","displayLabel":"x","kind":"key"})",
              R"({"id":"X","displayLabel":"x","kind":"key","aliases":null})",
              R"({"id":"X","displayLabel":"x","kind":"key","aliases":["a",2]})",
-             R"({"id":"X","displayLabel":"x","kind":"Key","aliases":[]})",
              R"({"displayLabel":"x","kind":"key","aliases":[]})",
              R"({"id":"X","displayLabel":"x","kind":"key","aliases":[],"overlayFrame":{"x":1}})",
          })
@@ -75,20 +72,18 @@ TEST(DeviceButton, AbsentFrameStaysAbsentAndAliasesAreRequired)
 
 TEST(Device, EqualityIsExactAndOrderSensitive)
 {
-    DeviceButton b = kButton;
-    EXPECT_EQ(qHash(kButton, 3), qHash(b, 3));
-    b.aliases = {"b", "a"};
-    EXPECT_NE(kButton, b);
-    b = kButton;
-    b.id = "b1";
-    EXPECT_NE(kButton, b);
-    b = kButton;
-    b.overlayFrame.reset();
-    EXPECT_NE(kButton, b);
-
+    const std::function<void(DeviceButton&)> changes[] = {
+        [](DeviceButton& b) { b.aliases = {"b", "a"}; },
+        [](DeviceButton& b) { b.id = "b1"; },
+        [](DeviceButton& b) { b.overlayFrame.reset(); },
+    };
+    for (const auto& change : changes) {
+        DeviceButton b = kButton;
+        change(b);
+        EXPECT_NE(kButton, b);
+    }
     const Device a{"d", "D", "t", std::nullopt, {kButton, DeviceButton{"B2", "Two", DeviceButtonKind::key, {}, {}}}};
     Device swapped = a;
-    EXPECT_EQ(qHash(a), qHash(swapped));
     std::swap(swapped.buttons[0], swapped.buttons[1]);
     EXPECT_NE(a, swapped);
 }
