@@ -34,6 +34,13 @@ RadiologyTool fullTool()
             QList<KeyboardShortcut>{{35, "P", {}}, {12, "Q", Mods::command}}, true, ToolCategory::mammo};
 }
 
+QStringList idsOf(const QList<RadiologyTool>& tools)
+{
+    QStringList ids;
+    for (const RadiologyTool& t : tools)
+        ids << t.id.toString(QUuid::WithoutBraces);
+    return ids;
+}
 } // namespace
 
 TEST(RadiologyToolJson, MinimalObjectTakesTheReadingDefaultsAndWritesThemOut)
@@ -111,7 +118,6 @@ TEST(RadiologyToolJson, DecodingFailsOnMissingMistypedOrUnknownValues)
     for (const QJsonObject& extra : bad)
         EXPECT_THROW(read(extra), json::DecodeError) << json::encode(extra).toStdString();
 
-    EXPECT_EQ(read({{"category", "Mammo"}}).category, ToolCategory::mammo);
     EXPECT_EQ(read({{"futureKey", QJsonArray{1, 2}}}), read());
 }
 
@@ -158,4 +164,35 @@ TEST(ToolIconSelection, SourceAndNameBothCountAndEqualSelectionsHashAlike)
     EXPECT_EQ(composed, decomposed);
     EXPECT_EQ(qHash(composed, 3), qHash(decomposed, 3));
     EXPECT_EQ(QSet<ToolIconSelection>({symbol, custom, composed, decomposed}).size(), 3);
+}
+
+TEST(ToolCatalogue, IdsAreUniqueAndStableWithinTheProcess)
+{
+    QList<RadiologyTool> first = RadiologyTool::defaultTools();
+    ASSERT_EQ(first.size(), 67);
+    const QStringList ids = idsOf(first);
+    EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 67);
+
+    // A caller's copy is its own.
+    first[0].id = QUuid();
+    EXPECT_EQ(idsOf(RadiologyTool::defaultTools()), ids);
+}
+
+TEST(ToolCatalogue, EveryToolHasAShortcutAndSurvivesAWriteAndReadBack)
+{
+    const QList<RadiologyTool> tools = RadiologyTool::defaultTools();
+    for (const RadiologyTool& t : tools) {
+        SCOPED_TRACE(t.name.toStdString());
+        EXPECT_TRUE(t.enabled);
+        ASSERT_TRUE(t.shortcut); // a key name missing from the tables would leave none
+        EXPECT_EQ(RadiologyTool::fromJson(t.toJson()), t);
+    }
+
+    // The last tool alone is a toggle; its shortcut is its first step.
+    for (qsizetype i = 0; i + 1 < tools.size(); ++i)
+        EXPECT_FALSE(tools[i].toggleShortcuts) << i;
+    const RadiologyTool& toggle = tools.last();
+    ASSERT_TRUE(toggle.isToggle());
+    ASSERT_EQ(toggle.toggleShortcuts->size(), 2);
+    EXPECT_EQ(toggle.shortcut, toggle.toggleShortcuts->first());
 }
