@@ -12,17 +12,10 @@ TEST(HexColor, WritesTruncatedUpperCaseComponents)
     EXPECT_EQ(hexString(QColor()), std::nullopt);
 }
 
-TEST(HexColor, ParsesSixDigitsWithOptionalHashAndSurroundingSpace)
+TEST(HexColor, ParsesExactlySixHexDigitsWithOptionalHashAndSurroundingSpace)
 {
-    const RgbBytes expected{0xA1, 0xB2, 0xC3};
-    EXPECT_EQ(parseHexColor(QStringLiteral(" #a1B2c3\n")), expected);
-    EXPECT_EQ(parseHexColor(QStringLiteral("A1B2C3")), expected);
-    EXPECT_EQ(parseHexColor(QStringLiteral("#000000")), (RgbBytes{0, 0, 0}));
+    EXPECT_EQ(parseHexColor(QStringLiteral(" #a1B2c3\n")), (RgbBytes{0xA1, 0xB2, 0xC3}));
     EXPECT_EQ(parseHexColor(QStringLiteral("ffffff")), (RgbBytes{255, 255, 255}));
-}
-
-TEST(HexColor, RejectsEverythingButExactlySixHexDigits)
-{
     for (const char* bad : {"", "   ", "#", "#12345", "#1234567", "##12345", "#GG0000", "+12345", "-12345",
                             "0x1234", "12 345", "#12345\xC3\xA9"})
         EXPECT_EQ(parseHexColor(QString::fromUtf8(bad)), std::nullopt) << bad;
@@ -36,15 +29,4 @@ TEST(HexColor, ColourFallsBackToSecondTextThenWhite)
     EXPECT_EQ(colorFromHex(QStringLiteral("#102030"), QStringLiteral("#00B050")), QColor(0x10, 0x20, 0x30));
     EXPECT_EQ(colorFromHex(QStringLiteral("nope"), QStringLiteral("#00B050")), QColor(0x00, 0xB0, 0x50));
     EXPECT_EQ(colorFromHex(std::nullopt, QStringLiteral("bad")), QColor(Qt::white));
-}
-
-TEST(HexColor, WriteThenParseGivesTheTruncatedBytes)
-{
-    const QColor odd = QColor::fromRgbF(0.3f, 0.6f, 0.9f);
-    const auto text = hexString(odd);
-    ASSERT_TRUE(text);
-    const auto bytes = parseHexColor(text);
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(bytes->red, static_cast<int>(odd.redF() * 255.0f));
-    EXPECT_EQ(bytes->blue, static_cast<int>(odd.blueF() * 255.0f));
 }

@@ -1,5 +1,7 @@
+#include "model/KeyTables.h"
 #include "model/KeyboardShortcut.h"
 #include "platform/Json.h"
+#include "platform/Text.h"
 
 #include <QSet>
 
@@ -12,33 +14,26 @@ namespace {
 KeyboardShortcut decode(const char* text) { return KeyboardShortcut::fromJson(json::parse(text)); }
 } // namespace
 
-TEST(KeyboardShortcutModifiers, SetAlgebraWorksOnRawBits)
+TEST(KeyboardShortcutModifiers, SetOperationsWorkOnRawBits)
 {
     Mods mods{Mods::shift, Mods::command};
     EXPECT_EQ(mods.rawValue(), 9);
-    EXPECT_TRUE(mods.contains(Mods::shift));
-    EXPECT_FALSE(mods.contains(Mods{Mods::shift, Mods::control}));
-    EXPECT_TRUE(Mods::shift.isSubset(mods));
-    EXPECT_TRUE(mods.isSuperset(Mods::command));
-    EXPECT_TRUE(mods.isDisjoint(Mods::option));
-    EXPECT_EQ((mods ^ Mods{Mods::shift, Mods::option}).rawValue(), 12);
-    EXPECT_EQ((mods - Mods::shift).rawValue(), 8);
-    EXPECT_TRUE(Mods{}.isEmpty());
-    EXPECT_EQ(Mods{std::initializer_list<Mods>{}}.rawValue(), 0);
-
+    EXPECT_FALSE(mods.contains(Mods{Mods::shift, Mods::control})); // all bits, not any
     EXPECT_FALSE(mods.insert(Mods::shift));
     EXPECT_TRUE(mods.insert(Mods::option));
     EXPECT_EQ(mods.remove(Mods::control), std::nullopt);
-    EXPECT_EQ(mods.remove(Mods{Mods::option, Mods::control}), Mods::option);
+    EXPECT_EQ(mods.remove(Mods{Mods::option, Mods::control}), Mods::option); // only what was there
     EXPECT_EQ(mods.rawValue(), 9);
 }
 
-TEST(KeyboardShortcutModifiers, GlyphsFollowControlOptionShiftCommandOrder)
+TEST(KeyboardShortcutModifiers, DisplayTextIsGlyphsInControlOptionShiftCommandOrderThenUpperCasedKey)
 {
     EXPECT_EQ(Mods(15).symbols(), QStringLiteral("⌃⌥⇧⌘"));
     EXPECT_EQ(Mods(19).symbols(), QStringLiteral("⌃⇧")); // bit 16 adds nothing
-    EXPECT_EQ(Mods(0).symbols(), QString());
     EXPECT_EQ(Mods(9).symbols(), QStringLiteral("⇧⌘"));
+    EXPECT_EQ((KeyboardShortcut{1, "s", Mods{Mods::control, Mods::shift}}).displayText(), QStringLiteral("⌃⇧S"));
+    EXPECT_EQ((KeyboardShortcut{121, "PageDown", {}}).displayText(), QStringLiteral("PAGEDOWN"));
+    EXPECT_EQ((KeyboardShortcut{48, "⇥", Mods::command}).displayText(), QStringLiteral("⌘⇥"));
 }
 
 TEST(KeyboardShortcutModifiers, EventFlagsMapOnlyTheFourModifierBits)
@@ -52,8 +47,7 @@ TEST(KeyboardShortcutModifiers, EventFlagsMapOnlyTheFourModifierBits)
 TEST(KeyboardShortcut, JsonKeepsUnknownModifierBitsAndIgnoresUnknownKeys)
 {
     const KeyboardShortcut s = decode(R"({"keyCode": 13, "key": "W", "modifiers": 19, "extra": [1]})");
-    EXPECT_EQ(s.keyCode, 13);
-    EXPECT_EQ(s.modifiers.rawValue(), 19);
+    EXPECT_EQ(s, (KeyboardShortcut{13, "W", Mods(19)}));
     const QJsonObject out = s.toJson();
     EXPECT_EQ(out.value("modifiers").toInteger(), 19);
     EXPECT_EQ(out.keys(), (QStringList{"key", "keyCode", "modifiers"}));
@@ -66,21 +60,19 @@ TEST(KeyboardShortcut, JsonKeepsUnknownModifierBitsAndIgnoresUnknownKeys)
 
 TEST(KeyboardShortcut, DecodingRejectsOutOfRangeMissingAndMistypedFields)
 {
-    EXPECT_THROW(decode(R"({"keyCode": 70000, "key": "W", "modifiers": 0})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": -1, "key": "W", "modifiers": 0})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": 1.5, "key": "W", "modifiers": 0})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": 13, "modifiers": 0})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": 13, "key": null, "modifiers": 0})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": 13, "key": "W"})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": "13", "key": "W", "modifiers": 0})"), json::DecodeError);
-    EXPECT_THROW(decode(R"({"keyCode": 13, "key": "W", "modifiers": 1e19})"), json::DecodeError);
+    for (const char* bad : {R"({"keyCode": 70000, "key": "W", "modifiers": 0})",
+                            R"({"keyCode": -1, "key": "W", "modifiers": 0})",
+                            R"({"keyCode": 1.5, "key": "W", "modifiers": 0})", R"({"keyCode": 13, "modifiers": 0})",
+                            R"({"keyCode": 13, "key": null, "modifiers": 0})", R"({"keyCode": 13, "key": "W"})",
+                            R"({"keyCode": "13", "key": "W", "modifiers": 0})",
+                            R"({"keyCode": 13, "key": "W", "modifiers": 1e19})"})
+        EXPECT_THROW(decode(bad), json::DecodeError) << bad;
 }
 
 TEST(KeyboardShortcut, EqualityAndHashingFollowCanonicalKeyText)
 {
-    const KeyboardShortcut lower{13, "w", {}};
     const KeyboardShortcut upper{13, "W", {}};
-    EXPECT_NE(lower, upper);
+    EXPECT_NE(upper, (KeyboardShortcut{13, "w", {}}));
 
     const KeyboardShortcut composed{1, QString(QChar(0x00E9)), Mods::shift};
     const KeyboardShortcut decomposed{1, QString("e") + QChar(0x0301), Mods::shift};
@@ -93,9 +85,60 @@ TEST(KeyboardShortcut, EqualityAndHashingFollowCanonicalKeyText)
     EXPECT_EQ(set.size(), 2);
 }
 
-TEST(KeyboardShortcut, DisplayTextIsGlyphsThenUpperCasedKey)
+TEST(KeyNameShortcut, LooksUpAnyLetterCaseAndKeepsTheNameAsGiven)
 {
-    EXPECT_EQ((KeyboardShortcut{1, "s", Mods{Mods::control, Mods::shift}}).displayText(), QStringLiteral("⌃⇧S"));
-    EXPECT_EQ((KeyboardShortcut{121, "PageDown", {}}).displayText(), QStringLiteral("PAGEDOWN"));
-    EXPECT_EQ((KeyboardShortcut{48, "⇥", Mods::command}).displayText(), QStringLiteral("⌘⇥"));
+    EXPECT_EQ(KeyboardShortcut::fromKeyName("Return"), (KeyboardShortcut{36, "Return", {}}));
+    EXPECT_EQ(KeyboardShortcut::fromKeyName("W", Mods::control), (KeyboardShortcut{13, "W", Mods(2)}));
+    EXPECT_EQ(KeyboardShortcut::fromKeyName("\\")->keyCode, 42);
+    for (const char* unknown : {"F13", "", "f1", " w", "enter", "up"})
+        EXPECT_FALSE(KeyboardShortcut::fromKeyName(unknown)) << unknown;
+}
+
+TEST(KeyNameShortcut, OnlyAngleBracketsShareCodesWithCommaAndFullStop)
+{
+    EXPECT_EQ(KeyboardShortcut::fromKeyName("<")->keyCode, KeyboardShortcut::fromKeyName(",")->keyCode);
+    EXPECT_EQ(KeyboardShortcut::fromKeyName(">")->keyCode, KeyboardShortcut::fromKeyName(".")->keyCode);
+    const auto& table = keyCodesByName();
+    QSet<std::uint16_t> codes;
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        EXPECT_EQ(text::lowercased(it.key()), it.key()); // lookups lower-case the name
+        codes.insert(it.value());
+    }
+    EXPECT_EQ(codes.size(), table.size() - 2);
+}
+
+TEST(SpecialKeyShortcut, FunctionKeysExistOnlyFromOneToTwelve)
+{
+    EXPECT_EQ(KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(12)), (KeyboardShortcut{111, "F12", {}}));
+    QSet<std::uint16_t> codes;
+    for (int n = 1; n <= 12; ++n) {
+        const auto f = KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(n), Mods::shift);
+        ASSERT_TRUE(f) << n;
+        EXPECT_EQ(f->displayText(), QStringLiteral("⇧F%1").arg(n));
+        codes.insert(f->keyCode);
+    }
+    EXPECT_EQ(codes.size(), 12);
+    for (const std::int64_t n : {std::int64_t{13}, std::int64_t{0}, std::int64_t{-1}, std::int64_t{1} << 40})
+        EXPECT_FALSE(KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(n))) << n;
+}
+
+TEST(SpecialKeyShortcut, OtherKeysShowTheirGlyphsAndPostTheCodesOfTheirNames)
+{
+    EXPECT_EQ(KeyboardShortcut::fromSpecialKey(SpecialKey::pageDown, Mods(3))->displayText(), "⌃⇧PAGEDOWN");
+    EXPECT_EQ(KeyboardShortcut::fromSpecialKey(SpecialKey::arrowLeft), (KeyboardShortcut{123, "←", {}}));
+    const std::tuple<SpecialKey, const char*, const char*> named[] = {
+        {SpecialKey::returnKey, "return", "⏎"}, {SpecialKey::space, "space", "␣"}, {SpecialKey::tab, "tab", "⇥"}};
+    for (const auto& [key, name, glyph] : named) {
+        const auto s = KeyboardShortcut::fromSpecialKey(key);
+        EXPECT_EQ(s->key, QString::fromUtf8(glyph));
+        EXPECT_EQ(s->keyCode, KeyboardShortcut::fromKeyName(name)->keyCode);
+    }
+}
+
+TEST(SpecialKey, FunctionKeysAreEqualOnlyWithTheSameNumber)
+{
+    EXPECT_NE(SpecialKey::functionKey(0), SpecialKey::arrowUp);
+    const QSet<SpecialKey> keys{SpecialKey::tab, SpecialKey::tab, SpecialKey::functionKey(1),
+                                SpecialKey::functionKey(2), SpecialKey::functionKey(1)};
+    EXPECT_EQ(keys.size(), 3);
 }

@@ -34,16 +34,18 @@ RadiologyTool fullTool()
             QList<KeyboardShortcut>{{35, "P", {}}, {12, "Q", Mods::command}}, true, ToolCategory::mammo};
 }
 
+QStringList idsOf(const QList<RadiologyTool>& tools)
+{
+    QStringList ids;
+    for (const RadiologyTool& t : tools)
+        ids << t.id.toString(QUuid::WithoutBraces);
+    return ids;
+}
 } // namespace
 
 TEST(RadiologyToolJson, MinimalObjectTakesTheReadingDefaultsAndWritesThemOut)
 {
     const RadiologyTool t = read();
-    RadiologyTool defaults;
-    defaults.id = t.id;
-    defaults.name = "Pan";
-    defaults.systemIcon = "hand.draw";
-    EXPECT_EQ(t, defaults);
     EXPECT_EQ(t.toJson(), (QJsonObject{{"category", "Viewer"}, {"enabled", true}, {"iconSource", "system"},
                                        {"id", kId}, {"isFavorite", false}, {"name", "Pan"},
                                        {"repeatOnHoldEnabled", false}, {"repeatSpeed", 0.5},
@@ -54,17 +56,14 @@ TEST(RadiologyToolJson, MinimalObjectTakesTheReadingDefaultsAndWritesThemOut)
               t);
 }
 
-TEST(RadiologyToolJson, EveryFieldRoundTripsAndIdsReadInEitherCase)
+TEST(RadiologyToolJson, EveryFieldRoundTripsIdsReadInEitherCaseAndRepeatSpeedIsClampedOnReadingOnly)
 {
     const RadiologyTool t = fullTool();
     const QByteArray bytes = json::encode(t.toJson());
     EXPECT_TRUE(bytes.contains(kId));
     EXPECT_EQ(RadiologyTool::fromJson(json::parse(bytes)), t);
     EXPECT_EQ(read({{"id", QString::fromLatin1(kId).toLower()}}).id, t.id);
-}
 
-TEST(RadiologyToolJson, RepeatSpeedIsClampedOnReadingOnly)
-{
     EXPECT_EQ(read({{"repeatSpeed", 3}}).repeatSpeed, 1.0);
     EXPECT_EQ(read({{"repeatSpeed", -2}}).repeatSpeed, 0.0);
     EXPECT_EQ(read({{"repeatSpeed", 0.25}}).repeatSpeed, 0.25);
@@ -74,11 +73,10 @@ TEST(RadiologyToolJson, RepeatSpeedIsClampedOnReadingOnly)
     EXPECT_EQ(wild.toJson().value("repeatSpeed"), QJsonValue(1.5));
 }
 
-TEST(RadiologyToolJson, EmptyToggleListAndEmptyCustomIconAreNotWrittenBack)
+TEST(RadiologyToolJson, EmptyToggleListAndCustomIconAreDroppedAndIconSourceIsInferred)
 {
-    const RadiologyTool noSteps = read({{"toggleShortcuts", QJsonArray()}});
-    EXPECT_FALSE(noSteps.toggleShortcuts);
-    RadiologyTool emptySteps = noSteps;
+    RadiologyTool emptySteps = read({{"toggleShortcuts", QJsonArray()}});
+    EXPECT_FALSE(emptySteps.toggleShortcuts);
     emptySteps.toggleShortcuts = QList<KeyboardShortcut>{};
     EXPECT_FALSE(emptySteps.toJson().contains("toggleShortcuts"));
 
@@ -86,10 +84,8 @@ TEST(RadiologyToolJson, EmptyToggleListAndEmptyCustomIconAreNotWrittenBack)
     EXPECT_EQ(emptyIcon.customIcon, QString());
     EXPECT_EQ(emptyIcon.iconSource, ToolIconSource::system);
     EXPECT_FALSE(RadiologyTool::fromJson(emptyIcon.toJson()).customIcon);
-}
 
-TEST(RadiologyToolJson, CustomIconWithoutIconSourceKeyMeansCustomIcon)
-{
+    // A custom icon without an "iconSource" key means the custom icon.
     EXPECT_EQ(read({{"customIcon", "ct.svg"}}).iconSource, ToolIconSource::custom);
 
     const RadiologyTool explicitSystem = read({{"customIcon", "ct.svg"}, {"iconSource", "system"}});
@@ -119,7 +115,6 @@ TEST(RadiologyToolJson, DecodingFailsOnMissingMistypedOrUnknownValues)
     for (const QJsonObject& extra : bad)
         EXPECT_THROW(read(extra), json::DecodeError) << json::encode(extra).toStdString();
 
-    EXPECT_EQ(read({{"category", "Mammo"}}).category, ToolCategory::mammo);
     EXPECT_EQ(read({{"futureKey", QJsonArray{1, 2}}}), read());
 }
 
@@ -160,12 +155,41 @@ TEST(RadiologyToolEquality, EveryFieldCountsAndEqualToolsHashAlike)
 
 TEST(ToolIconSelection, SourceAndNameBothCountAndEqualSelectionsHashAlike)
 {
-    const ToolIconSelection symbol{ToolIconSource::system, "ct"};
-    const ToolIconSelection custom{ToolIconSource::custom, "ct"};
+    const ToolIconSelection symbol{ToolIconSource::system, "ct"}, custom{ToolIconSource::custom, "ct"};
     const ToolIconSelection composed{ToolIconSource::custom, QString("R") + QChar(0x00E9) + ".svg"};
     const ToolIconSelection decomposed{ToolIconSource::custom, QString("Re") + QChar(0x0301) + ".svg"};
-    EXPECT_NE(symbol, custom);
     EXPECT_EQ(composed, decomposed);
     EXPECT_EQ(qHash(composed, 3), qHash(decomposed, 3));
     EXPECT_EQ(QSet<ToolIconSelection>({symbol, custom, composed, decomposed}).size(), 3);
+}
+
+TEST(ToolCatalogue, IdsAreUniqueAndStableWithinTheProcess)
+{
+    QList<RadiologyTool> first = RadiologyTool::defaultTools();
+    ASSERT_EQ(first.size(), 67);
+    const QStringList ids = idsOf(first);
+    EXPECT_EQ(QSet<QString>(ids.begin(), ids.end()).size(), 67);
+
+    // A caller's copy is its own.
+    first[0].id = QUuid();
+    EXPECT_EQ(idsOf(RadiologyTool::defaultTools()), ids);
+}
+
+TEST(ToolCatalogue, EveryToolHasAShortcutAndSurvivesAWriteAndReadBack)
+{
+    const QList<RadiologyTool> tools = RadiologyTool::defaultTools();
+    for (const RadiologyTool& t : tools) {
+        SCOPED_TRACE(t.name.toStdString());
+        EXPECT_TRUE(t.enabled);
+        ASSERT_TRUE(t.shortcut); // a key name missing from the tables would leave none
+        EXPECT_EQ(RadiologyTool::fromJson(t.toJson()), t);
+    }
+
+    // The last tool alone is a toggle; its shortcut is its first step.
+    for (qsizetype i = 0; i + 1 < tools.size(); ++i)
+        EXPECT_FALSE(tools[i].toggleShortcuts) << i;
+    const RadiologyTool& toggle = tools.last();
+    ASSERT_TRUE(toggle.isToggle());
+    ASSERT_EQ(toggle.toggleShortcuts->size(), 2);
+    EXPECT_EQ(toggle.shortcut, toggle.toggleShortcuts->first());
 }
