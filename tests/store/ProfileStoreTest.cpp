@@ -28,6 +28,17 @@ protected:
         const ProfileStore next(std::make_shared<LocalFileSystem>());
         return namesOf(next.userProfiles.get());
     }
+    void writeBackup(const PersistedProfiles& document)
+    {
+        writeFile(supportPath("profiles.json.backup"), json::encode(document.toJson()));
+    }
+    // Lets the start-up outcome arrive and forgets it.
+    void settle()
+    {
+        queue->runUntilIdle();
+        notices.clear();
+        saveCalls = 0;
+    }
     void renameUser(ProfileStore& store, const QString& name)
     {
         store.userProfiles.mutate([&](QList<UserProfile>& users) { users.first().name = name; });
@@ -73,9 +84,7 @@ TEST_F(ProfileStoreTest, SeedServesWhenThereIsNoFile)
 {
     const PersistedProfiles seed = normalisedDocument("Dr. Seed");
     addResource("SeedProfiles.json", json::encode(seed.toJson()));
-    const auto store = start();
-    EXPECT_TRUE(store->isFreshInstall());
-    EXPECT_EQ(store->userProfiles.get(), seed.userProfiles);
+    EXPECT_TRUE(start()->isFreshInstall());
     EXPECT_EQ(profilesOnDisk(), seed);
 }
 
@@ -106,8 +115,8 @@ TEST_F(ProfileStoreTest, DamagedFileIsKeptAsideAndTheBackupServesBeforeTheSeed)
 {
     const PersistedProfiles backup = normalisedDocument("Dr. Backup");
     addResource("SeedProfiles.json", json::encode(normalisedDocument("Dr. Seed").toJson()));
-    const QByteArray backupBytes = json::encode(backup.toJson());
-    writeFile(supportPath("profiles.json.backup"), backupBytes);
+    writeBackup(backup);
+    const QByteArray backupBytes = readFile(supportPath("profiles.json.backup"));
     writeProfiles(QByteArray("{\"version\": 6, \"pacsProfiles\": ["));
 
     auto store = start();
@@ -165,10 +174,8 @@ TEST_F(ProfileStoreTest, FailedSaveKeepsTheLastGoodFileAndTheEdits)
         SCOPED_TRACE(fileName.toStdString());
         clearFolder();
         const auto store = start();
-        queue->runUntilIdle();
+        settle();
         const auto lastSaved = store->lastSaved.get();
-        notices.clear();
-        saveCalls = 0;
 
         renameUser(*store, "Edited");
         disk->failNext(op, fileName, "No space left on device");
@@ -192,7 +199,7 @@ TEST_F(ProfileStoreTest, FailedSaveKeepsTheLastGoodFileAndTheEdits)
 TEST_F(ProfileStoreTest, BackupIsRestoredWhenTheFileIsGoneAfterAFailedSave)
 {
     const PersistedProfiles backup = normalisedDocument("Dr. Backup");
-    writeFile(supportPath("profiles.json.backup"), json::encode(backup.toJson()));
+    writeBackup(backup);
     writeProfiles(QByteArray("unreadable"));
     // Unreadable: moved aside whole, so profiles.json is missing when the start-up save fails.
     disk->failNext(Op::read, "profiles.json", "Permission denied");
@@ -213,9 +220,7 @@ TEST_F(ProfileStoreTest, BackupIsRestoredWhenTheFileIsGoneAfterAFailedSave)
 TEST_F(ProfileStoreTest, OutcomeIsDeliveredLaterToTheHandlersInstalledThen)
 {
     auto store = start();
-    queue->runUntilIdle();
-    notices.clear();
-    saveCalls = 0;
+    settle();
 
     // Handlers are read when the queued work runs.
     renameUser(*store, "Unsaved");
@@ -265,7 +270,6 @@ TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothi
 
     int savedChanges = 0;
     const Subscription subscription = store->lastSaved.subscribe([&](const auto&) { ++savedChanges; });
-    disk->clearChanges();
     store->save();
     queue->runUntilIdle();
     EXPECT_TRUE(disk->changes().isEmpty());
@@ -300,8 +304,7 @@ TEST_F(ProfileStoreTest, CrashAtAnyStepOfASaveLosesNothing)
     for (int changes = 0;; ++changes) {
         SCOPED_TRACE(changes);
         clearFolder();
-        writeProfiles(normalisedDocument("Old"));
-        writeFile(supportPath("profiles.json.backup"), json::encode(normalisedDocument("Older").toJson()));
+        writeBackup(normalisedDocument("Older"));
         writeProfiles(normalisedDocument("Old"));
 
         auto crashing = std::make_shared<ScriptedFileSystem>();
@@ -334,7 +337,7 @@ TEST_F(ProfileStoreTest, CrashWhileRecoveringADamagedFileKeepsTheBackup)
     for (int changes = 0;; ++changes) {
         SCOPED_TRACE(changes);
         clearFolder();
-        writeFile(supportPath("profiles.json.backup"), json::encode(backup.toJson()));
+        writeBackup(backup);
         writeProfiles(QByteArray("garbage"));
         auto crashing = std::make_shared<ScriptedFileSystem>();
         crashing->crashAfter(changes);
