@@ -13,11 +13,6 @@ void ScriptedFileSystem::failNext(Op op, const QString& fileName, const QString&
     failures_.append({op, fileName, error, times});
 }
 
-void ScriptedFileSystem::replaceReads(const QString& fileName, const QByteArray& bytes)
-{
-    replacedReads_.insert(fileName, bytes);
-}
-
 void ScriptedFileSystem::check(Op op, const QString& path) const
 {
     for (Failure& failure : failures_) {
@@ -40,8 +35,7 @@ bool ScriptedFileSystem::exists(const QString& path) const { return disk_.exists
 QByteArray ScriptedFileSystem::read(const QString& path) const
 {
     check(Op::read, path);
-    const QByteArray bytes = disk_.read(path);
-    return replacedReads_.value(nameOf(path), bytes);
+    return disk_.read(path);
 }
 
 void ScriptedFileSystem::write(const QString& path, const QByteArray& bytes)

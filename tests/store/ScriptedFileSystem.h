@@ -2,7 +2,6 @@
 
 #include "store/FileSystem.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -15,8 +14,8 @@ namespace velmor::test {
 struct SimulatedCrash {};
 
 // The local disk with scripted failures: an operation on a file (matched by file
-// name) can fail with a given text, a read can return other bytes, and the whole
-// program can "crash" before the n-th change to the disk. Every change is logged.
+// name) can fail with a given text, and the whole program can "crash" before the
+// n-th change to the disk. Every change is logged.
 class ScriptedFileSystem final : public FileSystem {
 public:
     enum class Op { read, write, rename, remove };
@@ -24,8 +23,6 @@ public:
     // The next `times` calls of `op` on `fileName` fail with `error`
     // (for rename, `fileName` is the source).
     void failNext(Op op, const QString& fileName, const QString& error, int times = 1);
-    // Reads of `fileName` give `bytes` from now on.
-    void replaceReads(const QString& fileName, const QByteArray& bytes);
     // Changes to the disk after the first `changes` ones throw SimulatedCrash.
     void crashAfter(int changes) { crashAfter_ = changes; }
 
@@ -53,7 +50,6 @@ private:
 
     LocalFileSystem disk_;
     mutable QList<Failure> failures_;
-    QHash<QString, QByteArray> replacedReads_;
     std::optional<int> crashAfter_;
     QStringList changes_;
 };

@@ -7,7 +7,7 @@ using namespace velmor::test;
 
 namespace {
 
-class UserOperationsTest : public StoreOperationsFixture {
+class EditOperationsTest : public StoreOperationsFixture {
 protected:
     void SetUp() override
     {
@@ -19,24 +19,56 @@ protected:
         activeChanges.clear();
     }
     UserProfile user(qsizetype index) const { return store->userProfiles.get().at(index); }
+    PacsProfile pacs(qsizetype index) const { return store->pacsProfiles.get().at(index); }
 
     RadiologyTool zoom = makeTool("Zoom");
     RadiologyTool pan = makeTool("Pan");
     RadiologyTool magnify = makeTool("Magnify");
     PacsProfile synthesis = makePacs("Synthesis", {zoom, pan, magnify});
-    PacsProfile intelerad = makePacs("Intelerad", {makeTool("zoom"), makeTool("Magnify")});
+    PacsProfile intelerad = makePacs("Intelerad", {makeTool("PAN"), makeTool("zoom"), makeTool("Zoom")});
     UserProfile general = makeUser("General", synthesis.id,
                                    {makeMapping("tartarus_v2", "K01", zoom.id),
                                     makeMapping("mouse_5_button", "LEFT_CLICK", pan.id),
-                                    makeMapping("tartarus_v2", "K05", pan.id)});
-    UserProfile other = makeUser("Other", intelerad.id);
+                                    makeMapping("tartarus_v2", "K05", magnify.id)});
+    // Bound to Intelerad but mapping a Synthesis tool id, as after copying a profile.
+    UserProfile other = makeUser("Other", intelerad.id, {makeMapping("tartarus_v2", "K01", zoom.id)});
     QStringList activeChanges;
     std::vector<Subscription> watches;
 };
 
 } // namespace
 
-TEST_F(UserOperationsTest, SetMappingLeavesOneMappingPerButtonAtTheEnd)
+TEST_F(EditOperationsTest, ToolEditsFindTheToolByIdAndSaveOnlyWhenTheyChangeSomething)
+{
+    RadiologyTool renamed = pan;
+    renamed.name = "Pan Hand";
+    store->upsertTool(renamed, synthesis.id);
+    const RadiologyTool added = makeTool("Flicker");
+    store->upsertTool(added, synthesis.id);
+    store->setShortcut(std::nullopt, magnify.id, synthesis.id);
+    EXPECT_EQ(namesOf(pacs(0).tools), (QStringList{"Zoom", "Pan Hand", "Magnify", "Flicker"}));
+    EXPECT_FALSE(pacs(0).tools.at(2).shortcut);
+    EXPECT_EQ(savesSinceLastCheck(), 3);
+    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles.get());
+
+    // A tool the profile lacks, or a PACS id that matches nothing: no change, no save.
+    const QList<PacsProfile> before = store->pacsProfiles.get();
+    store->updateTool(makeTool("Stranger"), synthesis.id);
+    store->setShortcut(KeyboardShortcut{}, QUuid::createUuid(), synthesis.id);
+    store->upsertTool(added, QUuid::createUuid());
+    store->deleteTool(pan.id, QUuid::createUuid());
+    EXPECT_EQ(store->pacsProfiles.get(), before);
+    EXPECT_EQ(savesSinceLastCheck(), 0);
+
+    // Deleting a tool takes its mappings only from users of that PACS profile.
+    store->deleteTool(zoom.id, synthesis.id);
+    EXPECT_EQ(namesOf(pacs(0).tools), (QStringList{"Pan Hand", "Magnify", "Flicker"}));
+    EXPECT_EQ(user(0).mappings, general.mappings.mid(1));
+    EXPECT_EQ(user(1), other);
+    EXPECT_EQ(savesSinceLastCheck(), 1);
+}
+
+TEST_F(EditOperationsTest, SetMappingLeavesOneMappingPerButtonAtTheEnd)
 {
     store->setMapping("tartarus_v2", "K01", magnify.id, general.id);
     store->setMapping("tartarus_v2", "K01", pan.id, general.id);
@@ -56,7 +88,7 @@ TEST_F(UserOperationsTest, SetMappingLeavesOneMappingPerButtonAtTheEnd)
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }
 
-TEST_F(UserOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenThatIsGone)
+TEST_F(EditOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenThatIsGone)
 {
     addDefaultMappings();
     // Another profile named Synthesis, with other tool ids, as a window might pass.
@@ -70,6 +102,7 @@ TEST_F(UserOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenTha
     EXPECT_EQ(mappings[2].toolId, magnify.id);
 
     // Bound to a PACS profile that no longer exists: the argument's tools serve.
+    // Without a device every device's mappings give way.
     const UserProfile lost =
         makeUser("Lost", QUuid::createUuid(), {makeMapping("mouse_5_button", "LEFT_CLICK", pan.id)});
     store->userProfiles.mutate([&](auto& users) { users.append(lost); });
@@ -85,14 +118,15 @@ TEST_F(UserOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenTha
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }
 
-TEST_F(UserOperationsTest, RebindingRepointsMappingsByToolName)
+TEST_F(EditOperationsTest, RebindingRepointsMappingsByToolName)
 {
     store->setPacsProfile(intelerad.id, general.id);
     const UserProfile moved = user(0);
     EXPECT_EQ(moved.pacsProfileId, intelerad.id);
-    // Zoom finds "zoom"; Pan has no namesake and is dropped.
-    ASSERT_EQ(moved.mappings.size(), 1);
-    EXPECT_EQ(moved.mappings[0].toolId, intelerad.tools[0].id);
+    // Zoom goes to the first of "zoom" and "Zoom", Pan to "PAN", Magnify is dropped.
+    EXPECT_EQ(moved.mappings, (QList<ButtonMapping>{{general.mappings[0].id, "tartarus_v2", "K01", intelerad.tools[1].id},
+                                                    {general.mappings[1].id, "mouse_5_button", "LEFT_CLICK",
+                                                     intelerad.tools[0].id}}));
     EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id);
     EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
 
@@ -105,7 +139,40 @@ TEST_F(UserOperationsTest, RebindingRepointsMappingsByToolName)
     EXPECT_EQ(store->userProfiles.get().last().mappings, lost.mappings);
 }
 
-TEST_F(UserOperationsTest, SelectingReadsTheStoredBindingAndDeletingMovesTheActivePair)
+TEST_F(EditOperationsTest, DeletingAPacsProfileRebindsItsUsersAndKeepsTheLastOne)
+{
+    store->activePacsProfileId.set(intelerad.id);
+    store->deletePacsProfile(synthesis);
+    EXPECT_EQ(namesOf(store->pacsProfiles.get()), QStringList{"Intelerad"});
+    EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id); // it was not the active one
+    EXPECT_EQ(user(0).pacsProfileId, intelerad.id);
+    EXPECT_EQ(user(0).mappings.size(), 2);
+    EXPECT_EQ(user(1), other);
+    EXPECT_EQ(savesSinceLastCheck(), 1);
+
+    store->deletePacsProfile(intelerad);
+    EXPECT_EQ(store->pacsProfiles.get().size(), 1);
+    EXPECT_EQ(savesSinceLastCheck(), 0);
+}
+
+TEST_F(EditOperationsTest, DeletingReadsTheStoredToolsNotTheCopyPassedIn)
+{
+    // The value passed in predates a tool that was added and mapped since.
+    const PacsProfile older = synthesis;
+    const RadiologyTool added = makeTool("zoom");
+    store->upsertTool(added, synthesis.id);
+    store->setMapping("tartarus_v2", "K09", added.id, general.id);
+    store->activePacsProfileId.set(synthesis.id);
+
+    store->deletePacsProfile(older);
+    EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id);
+    const QList<ButtonMapping> moved = user(0).mappings;
+    ASSERT_EQ(moved.size(), 3);
+    EXPECT_EQ(moved.last().buttonId, "K09");
+    EXPECT_EQ(moved.last().toolId, intelerad.tools[1].id);
+}
+
+TEST_F(EditOperationsTest, SelectingReadsTheStoredBindingAndDeletingMovesTheActivePair)
 {
     const UserProfile staleCopy = other; // taken before the profile was re-bound
     store->setPacsProfile(synthesis.id, other.id);
