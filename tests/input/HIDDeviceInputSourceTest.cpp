@@ -39,7 +39,6 @@ TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedAndMadeActive)
 {
     startSource();
     auto keypad = plugKeypad();
-    settle();
     EXPECT_EQ(keypad->calls(), QStringList{"open seize"});
     EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.", connectedV2,
                                        "Event tap enabled to suppress Tartarus factory defaults."}));
@@ -54,11 +53,11 @@ TEST_F(HIDDeviceInputSourceTest, DropsZeroPairsVirtualDevicesAndPairsWithoutTemp
 {
     startSource();
     // Properties that cannot be read by the time the device is reported read as 0.
-    auto blank = plugKeypad();
-    for (const auto& key : {hid::property::vendorId, hid::property::productId, hid::property::product})
+    auto blank = hid.plug(razer, keypadV2, std::nullopt);
+    for (const auto& key : {hid::property::vendorId, hid::property::productId})
         blank->setProperty(key, {});
     auto virtualKeypad = hid.plug(razer, 0x0240, QStringLiteral("Acme VirtualHid Keys"));
-    auto vendorZero = plugKeypad();
+    auto vendorZero = hid.plug(razer, keypadV2, std::nullopt);
     vendorZero->setProperty(hid::property::vendorId, 0); // only one id zero: not dropped as a zero pair
     settle();
     EXPECT_EQ(takeLogs(), (QStringList{"Ignoring HID device with zero VID/PID (Unknown)",
@@ -74,7 +73,6 @@ TEST_F(HIDDeviceInputSourceTest, TwoKeypadsOfOnePairAreOneConnectedEntryUntilThe
     startSource();
     auto first = plugKeypad();
     auto second = plugKeypad();
-    settle();
     EXPECT_TRUE(second->isSeized());
     EXPECT_EQ(source->connectedDevices().get().size(), 1);
     takeLogs();
@@ -94,7 +92,6 @@ TEST_F(HIDDeviceInputSourceTest, UnplugReleasesHeldButtonsOfThatTemplateOnly)
     startSource();
     auto keypad = plugKeypad();
     auto mike = plugSpeechMike();
-    settle();
     const PressedUsageKey k01{"tartarus_v2", 0x7001E, std::nullopt};
     const PressedUsageKey rec{"speechmike_smp3700", 0xFFA10003, std::nullopt};
     source->recordPressedButton(k01, "K01");
@@ -135,7 +132,6 @@ TEST_F(HIDDeviceInputSourceTest, ControlFallsBackToAnotherAttachedDevice)
     startSource();
     auto keypad = plugKeypad();
     auto mike = plugSpeechMike();
-    settle();
     EXPECT_EQ(source->activeDevice().get(), Device::speechMikeTemplate()) << "the newest device takes control";
     unplug(mike);
     EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
@@ -144,7 +140,6 @@ TEST_F(HIDDeviceInputSourceTest, ControlFallsBackToAnotherAttachedDevice)
     // Leaving while not in control changes nothing about who is in control.
     auto mike2 = plugSpeechMike();
     auto pro = plugKeypad(keypadPro);
-    settle();
     unplug(mike2);
     EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadPro}));
 
@@ -157,15 +152,12 @@ TEST_F(HIDDeviceInputSourceTest, TheTapLivesWhileAKeypadOrSpeechMikeIsRegistered
 {
     startSource();
     auto pro = plugKeypad(keypadPro);
-    settle();
     EXPECT_EQ(key(keyCodeK01), Verdict::pass); // the Pro sets no prime
     auto mike = plugSpeechMike();
-    settle();
     EXPECT_EQ(taps.createCount(), 1);
 
     // An older keypad primes the tap; forgetting it drops every key deadline.
     auto v2 = plugKeypad();
-    settle();
     EXPECT_EQ(key(keyCodeK01), Verdict::drop);
     source->armKeySuppression(0x1E);
     unplug(v2);
@@ -211,7 +203,6 @@ TEST_F(HIDDeviceInputSourceTest, DeviceThatLeavesBeforeItsQueuedWorkRunsLeavesNo
     ASSERT_NE(deviceQueue, nullptr);
 
     auto keypad = plugKeypad();
-    settle();
     EXPECT_EQ(deviceQueue->pendingCount(), 1u);
     unplug(keypad);
     deviceQueue->runAll();
@@ -228,7 +219,6 @@ TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePu
     serialQueues.makeStepwise(QStringLiteral("com.velmor.devicequeue"));
     startSource();
     auto keypad = plugKeypad();
-    settle();
     serialQueues.find(QStringLiteral("com.velmor.devicequeue"))->runAll();
     const std::weak_ptr<HIDDeviceInputSource> weak = source;
     source.reset();
@@ -240,7 +230,6 @@ TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePu
 
     unplug(keypad);
     plugKeypad();
-    settle();
     EXPECT_EQ(hid.managerCalls(), (QStringList{"open", "schedule", "unschedule", "close"}));
     EXPECT_TRUE(events.isEmpty());
 }
@@ -250,7 +239,6 @@ TEST_F(HIDDeviceInputSourceTest, ManagerOpenFailureIsLoggedAndMatchingGoesOn)
     hid.managerFailures().failNext(ScriptedCall::managerOpen, Result::notPermitted());
     startSource();
     plugSpeechMike();
-    settle();
     ASSERT_FALSE(logs.isEmpty());
     EXPECT_EQ(logs.first(), QStringLiteral("HID manager open failed: 0xE00002E2"));
     EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("speechmike_smp3700"));

@@ -16,7 +16,6 @@ protected:
     {
         startSource();
         keypad = plugKeypad();
-        settle();
         takeLogs();
     }
 
@@ -126,7 +125,6 @@ TEST_F(HIDValueDecodingTest, WheelNotchesArePressesWithoutReleaseOrRepeat)
 TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
 {
     auto speechMike = plugSpeechMike();
-    settle();
     takeLogs();
     const auto sample = [](int usage, std::int64_t value) {
         return QStringLiteral("sample ffa1:%1=%2").arg(usage).arg(value);
@@ -164,7 +162,6 @@ TEST_F(HIDValueDecodingTest, CustomNamesOfTheDeviceComeFirst)
 TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasRead)
 {
     auto pro = plugKeypad(keypadPro);
-    settle();
     takeLogs();
     send(pro, keyArraySlot(40), {0x1E});
     send(pro, button(7, 0x1E, 12), {1, 0});

@@ -21,7 +21,6 @@ protected:
                                                        std::int64_t product = keypadV2)
     {
         auto keypad = plugKeypad(product, {{hid::property::maxFeatureReportSize, reportSize}});
-        settle();
         takeLogs();
         return keypad;
     }
