@@ -1,48 +1,36 @@
-#include "input/HIDDeviceInputSource.h"
-#include "platform/hid/ScriptedHid.h"
-#include "platform/ProcessWide.h"
-#include "platform/permissions/ScriptedPermissions.h"
-
-#include "support/TestSupport.h"
+#include "ScriptedSourceFixture.h"
 
 #include <gtest/gtest.h>
 
 using namespace velmor;
 using hid::Result;
 using hid::ScriptedCall;
-using hid::ScriptedDevice;
+using Type = EventTap::EventType;
+using Verdict = EventTap::Verdict;
 
 namespace {
 
-const VendorProduct keypadV2{0x1532, 0x022B};
-const QString keypadName = QStringLiteral("Razer Tartarus V2");
-const QString speechMikeName = QStringLiteral("SpeechMike III");
+constexpr std::uint16_t keyCodeK01 = 18;
+constexpr std::uint16_t capsLock = 57;
+const QString connectedV2 =
+    QStringLiteral("Connected hardware Razer Tartarus vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro");
 
-class HIDDeviceInputSourceTest : public test::PlatformFixture {
+class HIDDeviceInputSourceTest : public test::ScriptedSourceFixture {
 protected:
-    HIDDeviceInputSourceTest() { permissions->inputMonitoring = true; }
-
-    void startSource()
+    void unplug(const std::shared_ptr<hid::ScriptedDevice>& device)
     {
-        source = HIDDeviceInputSource::create(false);
-        source->onLog = [this](const QString& line) { logs.append(line); };
-        source->onEvent = [this](const DeviceButtonEvent& event) { events.append(event); };
+        hid.unplug(device);
+        settle();
     }
-
-    std::shared_ptr<ScriptedDevice> plugKeypad(std::int64_t product = 0x022B)
+    Verdict key(std::uint16_t code) { return taps.post(scripted::key(Type::keyDown, code)); }
+    void expectNoDeviceInControl()
     {
-        return hid.plug(0x1532, product, keypadName);
+        EXPECT_TRUE(source->connectedDevices().get().isEmpty());
+        EXPECT_FALSE(source->connectedTemplateId().has_value());
+        EXPECT_FALSE(source->connectedKey().has_value());
+        EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
+        EXPECT_FALSE(source->hasSuppressionTap());
     }
-    std::shared_ptr<ScriptedDevice> plugSpeechMike() { return hid.plug(0x0911, 0x0C1C, speechMikeName); }
-
-    void settle() { queue->runUntilIdle(); }
-    QStringList takeLogs() { return std::exchange(logs, {}); }
-
-    ScopedInstance<Permissions, ScriptedPermissions> permissions;
-    hid::ScriptedHid hid;
-    std::shared_ptr<HIDDeviceInputSource> source;
-    QStringList logs;
-    QList<DeviceButtonEvent> events;
 };
 
 } // namespace
@@ -50,128 +38,93 @@ protected:
 TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedAndMadeActive)
 {
     startSource();
-    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
     auto keypad = plugKeypad();
-    settle();
-
     EXPECT_EQ(keypad->calls(), QStringList{"open seize"});
-    EXPECT_EQ(takeLogs(),
-        (QStringList{
-            "Seized HID device Razer Tartarus V2 to suppress factory defaults.",
-            "Connected hardware Razer Tartarus V2 vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro",
-            "Event tap enabled to suppress Tartarus factory defaults.",
-        }));
-    const ConnectedDeviceInfo expected{0x1532, 0x022B, keypadName, QStringLiteral("tartarus_v2"), false};
+    EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.", connectedV2,
+                                       "Event tap enabled to suppress Tartarus factory defaults."}));
+    const ConnectedDeviceInfo expected{razer, keypadV2, QStringLiteral("Razer Tartarus"), QStringLiteral("tartarus_v2"),
+                                       false};
     EXPECT_EQ(source->connectedDevices().get(), QList<ConnectedDeviceInfo>{expected});
     EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("tartarus_v2"));
-    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
-    EXPECT_EQ(source->connectedKey(), keypadV2);
-    EXPECT_TRUE(source->hasSuppressionTap());
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
 }
 
 TEST_F(HIDDeviceInputSourceTest, DropsZeroPairsVirtualDevicesAndPairsWithoutTemplate)
 {
     startSource();
     // Properties that cannot be read by the time the device is reported read as 0.
-    auto blank = plugKeypad();
-    blank->setProperty(hid::property::vendorId, {});
-    blank->setProperty(hid::property::productId, {});
-    blank->setProperty(hid::property::product, {});
-    auto virtualKeypad = hid.plug(0x1532, 0x0240, QStringLiteral("Acme VirtualHid Keys"));
-    auto vendorZero = plugKeypad();
+    auto blank = hid.plug(razer, keypadV2, std::nullopt);
+    for (const auto& key : {hid::property::vendorId, hid::property::productId})
+        blank->setProperty(key, {});
+    auto virtualKeypad = hid.plug(razer, 0x0240, QStringLiteral("Acme VirtualHid Keys"));
+    auto vendorZero = hid.plug(razer, keypadV2, std::nullopt);
     vendorZero->setProperty(hid::property::vendorId, 0); // only one id zero: not dropped as a zero pair
     settle();
-
-    EXPECT_EQ(takeLogs(),
-        (QStringList{
-            "Ignoring HID device with zero VID/PID (Unknown)",
-            "Ignoring virtual HID device: Acme VirtualHid Keys",
-            "Connected device vid 0x0000 pid 0x022B not in template map; ignoring.",
-        }));
+    EXPECT_EQ(takeLogs(), (QStringList{"Ignoring HID device with zero VID/PID (Unknown)",
+                                       "Ignoring virtual HID device: Acme VirtualHid Keys",
+                                       "Connected device vid 0x0000 pid 0x022B not in template map; ignoring."}));
     for (const auto& device : {blank, virtualKeypad, vendorZero})
         EXPECT_TRUE(device->calls().isEmpty());
-    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
-    EXPECT_FALSE(source->connectedTemplateId().has_value());
-    EXPECT_FALSE(source->hasSuppressionTap());
+    expectNoDeviceInControl();
 }
 
-TEST_F(HIDDeviceInputSourceTest, TwoKeypadsOfOnePairAreTwoHandlesAndOneConnectedEntry)
+TEST_F(HIDDeviceInputSourceTest, TwoKeypadsOfOnePairAreOneConnectedEntryUntilTheLastLeaves)
 {
     startSource();
     auto first = plugKeypad();
     auto second = plugKeypad();
-    settle();
-    EXPECT_TRUE(first->isSeized());
     EXPECT_TRUE(second->isSeized());
     EXPECT_EQ(source->connectedDevices().get().size(), 1);
     takeLogs();
 
-    hid.unplug(first);
-    settle();
+    unplug(first);
     EXPECT_TRUE(takeLogs().isEmpty());
     EXPECT_EQ(source->connectedDevices().get().size(), 1);
-    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
     EXPECT_TRUE(source->hasSuppressionTap());
 
-    hid.unplug(second);
-    settle();
+    unplug(second);
     EXPECT_EQ(takeLogs(), QStringList{"Hardware disconnected vendor 0x1532 product 0x022B"});
-    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
-    EXPECT_FALSE(source->connectedTemplateId().has_value());
-    EXPECT_FALSE(source->connectedKey().has_value());
-    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_FALSE(source->hasSuppressionTap());
+    expectNoDeviceInControl();
 }
 
 TEST_F(HIDDeviceInputSourceTest, UnplugReleasesHeldButtonsOfThatTemplateOnly)
 {
     startSource();
     auto keypad = plugKeypad();
-    auto speechMike = plugSpeechMike();
-    settle();
+    auto mike = plugSpeechMike();
     const PressedUsageKey k01{"tartarus_v2", 0x7001E, std::nullopt};
-    const PressedUsageKey dpad{"tartarus_v2", 0x70052, std::nullopt};
     const PressedUsageKey rec{"speechmike_smp3700", 0xFFA10003, std::nullopt};
     source->recordPressedButton(k01, "K01");
-    source->recordPressedButton(dpad, "DPAD_UP");
+    source->recordPressedButton({"tartarus_v2", 0x70052, std::nullopt}, "DPAD_UP");
     source->recordPressedButton(rec, "REC");
+    takeTrace();
 
-    hid.unplug(keypad);
-    settle();
-    ASSERT_EQ(events.size(), 2);
-    QStringList released;
-    for (const auto& event : events) {
-        EXPECT_EQ(event.deviceId, QStringLiteral("tartarus_v2"));
-        EXPECT_FALSE(event.isPressed);
-        EXPECT_TRUE(event.supportsHoldRepeat);
-        released.append(event.buttonId);
-    }
+    unplug(keypad);
+    QStringList released = takeTrace();
     released.sort();
-    EXPECT_EQ(released, (QStringList{"DPAD_UP", "K01"}));
+    EXPECT_EQ(released, (QStringList{"release DPAD_UP", "release K01"}));
+    EXPECT_EQ(events[0].deviceId, QStringLiteral("tartarus_v2"));
     EXPECT_NE(events[0].id, events[1].id);
     EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
-
     EXPECT_FALSE(source->removePressedButton(k01).has_value()) << "nothing of the keypad stays pressed";
     EXPECT_EQ(source->removePressedButton(rec), QStringLiteral("REC"));
 }
 
-TEST_F(HIDDeviceInputSourceTest, FailedSeizeIsLoggedAndTheDeviceStillTakesPart)
+TEST_F(HIDDeviceInputSourceTest, FailedOpensAreLoggedAndTheDeviceStillTakesPart)
 {
+    hid.managerFailures().failNext(ScriptedCall::managerOpen, Result::notPermitted());
     startSource();
-    auto keypad = hid.plug(0x1532, 0x0240, std::nullopt);
+    auto keypad = hid.plug(razer, 0x0240, std::nullopt);
     keypad->failures().failNext(ScriptedCall::open, Result::exclusiveAccess());
     settle();
     EXPECT_EQ(takeLogs(),
-        (QStringList{
-            "Failed to seize HID device Unknown (0xE00002C5). Factory defaults may still fire.",
-            "Connected hardware Unknown vendor 0x1532 product 0x0240 → device Razer Tartarus V2 / Pro",
-            "Event tap enabled to suppress Tartarus factory defaults.",
-        }));
+              (QStringList{"HID manager open failed: 0xE00002E2",
+                           "Failed to seize HID device Unknown (0xE00002C5). Factory defaults may still fire.",
+                           "Connected hardware Unknown vendor 0x1532 product 0x0240 → device Razer Tartarus V2 / Pro",
+                           "Event tap enabled to suppress Tartarus factory defaults."}));
     EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
-    EXPECT_TRUE(source->hasSuppressionTap());
 
-    hid.unplug(keypad);
-    settle();
+    unplug(keypad);
     EXPECT_EQ(keypad->calls(), QStringList{"open seize"}) << "a device never seized is not closed";
     EXPECT_FALSE(source->hasSuppressionTap());
 }
@@ -180,55 +133,68 @@ TEST_F(HIDDeviceInputSourceTest, ControlFallsBackToAnotherAttachedDevice)
 {
     startSource();
     auto keypad = plugKeypad();
-    auto speechMike = plugSpeechMike();
-    settle();
+    auto mike = plugSpeechMike();
     EXPECT_EQ(source->activeDevice().get(), Device::speechMikeTemplate()) << "the newest device takes control";
-    EXPECT_EQ(source->connectedDevices().get().size(), 2);
-
-    hid.unplug(speechMike);
-    settle();
+    unplug(mike);
     EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
-    EXPECT_EQ(source->connectedKey(), keypadV2);
-    EXPECT_TRUE(source->hasSuppressionTap());
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
 
     // Leaving while not in control changes nothing about who is in control.
-    auto speechMike2 = plugSpeechMike();
-    auto keypad2 = hid.plug(0x1532, 0x0244, keypadName);
-    settle();
-    hid.unplug(speechMike2);
-    settle();
-    EXPECT_EQ(source->connectedKey(), (VendorProduct{0x1532, 0x0244}));
+    auto mike2 = plugSpeechMike();
+    auto pro = plugKeypad(keypadPro);
+    unplug(mike2);
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadPro}));
 
-    hid.unplug(keypad2);
-    hid.unplug(keypad);
-    settle();
-    EXPECT_FALSE(source->connectedTemplateId().has_value());
-    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
+    hid.unplug(pro);
+    unplug(keypad);
+    expectNoDeviceInControl();
 }
 
-TEST_F(HIDDeviceInputSourceTest, SuppressionTapLivesWhileAKeypadOrSpeechMikeIsRegistered)
+TEST_F(HIDDeviceInputSourceTest, TheTapLivesWhileAKeypadOrSpeechMikeIsRegistered)
 {
     startSource();
-    auto speechMike = plugSpeechMike();
-    settle();
-    EXPECT_TRUE(speechMike->isSeized());
+    auto pro = plugKeypad(keypadPro);
+    EXPECT_EQ(key(keyCodeK01), Verdict::pass); // the Pro sets no prime
+    auto mike = plugSpeechMike();
+    EXPECT_EQ(taps.createCount(), 1);
+
+    // An older keypad primes the tap; forgetting it drops every key deadline.
+    auto v2 = plugKeypad();
+    EXPECT_EQ(key(keyCodeK01), Verdict::drop);
+    source->armKeySuppression(0x1E);
+    unplug(v2);
+    EXPECT_EQ(key(keyCodeK01), Verdict::pass);
+    EXPECT_EQ(logs.count("Suppressed initial Tartarus default key event."), 1);
+    EXPECT_EQ(key(capsLock), Verdict::drop); // the Pro is still there
+
+    // With only the SpeechMike left the tap stays, but keys are the keyboard's again.
+    unplug(pro);
     EXPECT_TRUE(source->hasSuppressionTap());
+    EXPECT_EQ(key(capsLock), Verdict::pass);
+    source->armSpeechMikeMouseSuppression(false);
+    EXPECT_EQ(taps.post(scripted::mouse(Type::leftMouseDown)), Verdict::drop);
 
-    auto keypad = plugKeypad();
-    settle();
-    hid.unplug(keypad);
-    settle();
-    EXPECT_TRUE(source->hasSuppressionTap()) << "the SpeechMike still needs it";
-    hid.unplug(speechMike);
+    unplug(mike);
+    EXPECT_FALSE(source->hasSuppressionTap());
+    EXPECT_EQ(taps.liveCount(), 0u);
+}
+
+TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithoutATap)
+{
+    permissions->inputMonitoring = false;
+    startSource();
+    const hid::Element keyA = button(7, 0x04, 1);
+    auto keypad = hid.plug(razer, keypadPro, QStringLiteral("Razer Tartarus"),
+                           {{hid::property::primaryUsagePage, 1}, {hid::property::primaryUsage, 6}}, {keyA});
     settle();
     EXPECT_FALSE(source->hasSuppressionTap());
+    EXPECT_EQ(logs.filter("Input Monitoring permission not granted.").size(), 1);
+    EXPECT_TRUE(logs.contains("Registered Tartarus Pro keyboard direct reader with 1 queued elements and 64-byte "
+                              "report buffer."));
 
-    auto mouseLike = hid.plug(0x1532, 0x0001, QStringLiteral("Other Razer")); // not matched at all
-    settle();
-    EXPECT_TRUE(mouseLike->calls().isEmpty());
-    EXPECT_FALSE(source->hasSuppressionTap());
+    unplug(keypad);
+    EXPECT_FALSE(keypad->hasInputReportCallback());
+    EXPECT_FALSE(keypad->hasInputValueCallback());
 }
 
 TEST_F(HIDDeviceInputSourceTest, DeviceThatLeavesBeforeItsQueuedWorkRunsLeavesNothingBehind)
@@ -239,25 +205,15 @@ TEST_F(HIDDeviceInputSourceTest, DeviceThatLeavesBeforeItsQueuedWorkRunsLeavesNo
     ASSERT_NE(deviceQueue, nullptr);
 
     auto keypad = plugKeypad();
-    settle();
     EXPECT_EQ(deviceQueue->pendingCount(), 1u);
-    hid.unplug(keypad);
-    settle();
+    unplug(keypad);
     deviceQueue->runAll();
     settle();
-
     EXPECT_EQ(takeLogs(),
-        (QStringList{
-            "Failed to seize HID device Razer Tartarus V2 (0xE00002C0). Factory defaults may still fire.",
-            "Connected hardware Razer Tartarus V2 vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro",
-            "Hardware disconnected vendor 0x1532 product 0x022B",
-            "Event tap enabled to suppress Tartarus factory defaults.",
-        }));
-    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
-    EXPECT_FALSE(source->connectedTemplateId().has_value()) << "the departed device must not stay in control";
-    EXPECT_FALSE(source->connectedKey().has_value());
-    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_FALSE(source->hasSuppressionTap());
+              (QStringList{"Failed to seize HID device Razer Tartarus (0xE00002C0). Factory defaults may still fire.",
+                           connectedV2, "Hardware disconnected vendor 0x1532 product 0x022B",
+                           "Event tap enabled to suppress Tartarus factory defaults."}));
+    expectNoDeviceInControl(); // the departed device must not stay in control
 }
 
 TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePublishing)
@@ -265,7 +221,6 @@ TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePu
     serialQueues.makeStepwise(QStringLiteral("com.velmor.devicequeue"));
     startSource();
     auto keypad = plugKeypad();
-    settle();
     serialQueues.find(QStringLiteral("com.velmor.devicequeue"))->runAll();
     const std::weak_ptr<HIDDeviceInputSource> weak = source;
     source.reset();
@@ -273,24 +228,12 @@ TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePu
     settle();
     EXPECT_TRUE(weak.expired());
     // The line posted before publishing still found the source; the one after did not.
-    EXPECT_EQ(logs, QStringList{"Seized HID device Razer Tartarus V2 to suppress factory defaults."});
+    EXPECT_EQ(logs, QStringList{"Seized HID device Razer Tartarus to suppress factory defaults."});
 
-    hid.unplug(keypad);
+    unplug(keypad);
     plugKeypad();
-    settle();
     EXPECT_EQ(hid.managerCalls(), (QStringList{"open", "schedule", "unschedule", "close"}));
     EXPECT_TRUE(events.isEmpty());
-}
-
-TEST_F(HIDDeviceInputSourceTest, ManagerOpenFailureIsLoggedAndMatchingGoesOn)
-{
-    hid.managerFailures().failNext(ScriptedCall::managerOpen, Result::notPermitted());
-    startSource();
-    plugSpeechMike();
-    settle();
-    ASSERT_FALSE(logs.isEmpty());
-    EXPECT_EQ(logs.first(), QStringLiteral("HID manager open failed: 0xE00002E2"));
-    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("speechmike_smp3700"));
 }
 
 TEST_F(HIDDeviceInputSourceTest, MappedButtonsAreReplacedInOrderOnTheSuppressionQueue)
@@ -305,5 +248,4 @@ TEST_F(HIDDeviceInputSourceTest, MappedButtonsAreReplacedInOrderOnTheSuppression
     EXPECT_FALSE(source->isButtonMapped("tartarus_v2", "K01"));
     EXPECT_FALSE(source->isButtonMapped("tartarus_v2", "REC"));
     EXPECT_TRUE(source->isButtonMapped("speechmike_smp3700", "REC"));
-    EXPECT_FALSE(source->isButtonMapped("mouse_5_button", "WHEEL_UP"));
 }

@@ -54,13 +54,18 @@ protected:
         };
     }
 
+    // Plugs a device and lets its matching run.
     std::shared_ptr<hid::ScriptedDevice> plugKeypad(std::int64_t product = keypadV2, QVariantMap more = {})
     {
-        return hid.plug(razer, product, QStringLiteral("Razer Tartarus"), std::move(more));
+        auto device = hid.plug(razer, product, QStringLiteral("Razer Tartarus"), std::move(more));
+        settle();
+        return device;
     }
     std::shared_ptr<hid::ScriptedDevice> plugSpeechMike()
     {
-        return hid.plug(philips, speechMike, QStringLiteral("SpeechMike"));
+        auto device = hid.plug(philips, speechMike, QStringLiteral("SpeechMike"));
+        settle();
+        return device;
     }
 
     // Sends the values and lets everything they cause run.
