@@ -2,11 +2,14 @@
 #include "model/ToolIconSelection.h"
 #include "platform/Json.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
+#include <QProcess>
 #include <QSet>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 
 using namespace velmor;
@@ -173,6 +176,30 @@ TEST(ToolCatalogue, IdsAreUniqueAndStableWithinTheProcess)
     // A caller's copy is its own.
     first[0].id = QUuid();
     EXPECT_EQ(idsOf(RadiologyTool::defaultTools()), ids);
+}
+
+// Run as a child process by the next test: prints that process's catalogue ids.
+TEST(ToolCatalogue, PrintIdsForParentProcess)
+{
+    if (qEnvironmentVariableIsSet("VELMOR_PRINT_CATALOGUE_IDS"))
+        std::printf("IDS:%s\n", qPrintable(idsOf(RadiologyTool::defaultTools()).join(',')));
+}
+
+TEST(ToolCatalogue, AnotherProcessGetsFreshIds)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VELMOR_PRINT_CATALOGUE_IDS", "1");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ToolCatalogue.PrintIdsForParentProcess"});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    const qsizetype at = output.indexOf("IDS:");
+    ASSERT_GE(at, 0) << output.toStdString();
+    const QStringList theirs = output.mid(at + 4).section('\n', 0, 0).split(',');
+    ASSERT_EQ(theirs.size(), 67);
+    const QStringList ours = idsOf(RadiologyTool::defaultTools());
+    EXPECT_TRUE(QSet<QString>(ours.begin(), ours.end()).intersect(QSet<QString>(theirs.begin(), theirs.end())).isEmpty());
 }
 
 TEST(ToolCatalogue, EveryToolHasAShortcutAndSurvivesAWriteAndReadBack)
