@@ -12,24 +12,9 @@ namespace velmor {
 
 namespace {
 
-// Numbers only: text or other values that merely convert to a number do not count.
 std::optional<double> numberValue(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return value.toDouble();
-    default:
-        return std::nullopt;
-    }
+    return hid::holdsNumber(value) ? std::optional<double>(value.toDouble()) : std::nullopt;
 }
 
 // Upper-case hexadecimal, zero-padded to `width` digits ("%0*X").

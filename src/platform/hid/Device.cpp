@@ -14,9 +14,8 @@ Device::Device()
 {
 }
 
-std::optional<std::int64_t> Device::integerProperty(const QString& key) const
+bool holdsNumber(const QVariant& value)
 {
-    const QVariant value = property(key);
     switch (value.typeId()) {
     case QMetaType::Int:
     case QMetaType::UInt:
@@ -26,17 +25,25 @@ std::optional<std::int64_t> Device::integerProperty(const QString& key) const
     case QMetaType::ULongLong:
     case QMetaType::Short:
     case QMetaType::UShort:
-        return value.toLongLong();
     case QMetaType::Double:
-    case QMetaType::Float: {
-        const double number = value.toDouble();
-        if (!std::isfinite(number) || std::abs(number) >= 9.2e18)
-            return std::nullopt;
-        return static_cast<std::int64_t>(number);
-    }
+    case QMetaType::Float:
+        return true;
     default:
-        return std::nullopt;
+        return false;
     }
+}
+
+std::optional<std::int64_t> Device::integerProperty(const QString& key) const
+{
+    const QVariant value = property(key);
+    if (!holdsNumber(value))
+        return std::nullopt;
+    if (value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float)
+        return value.toLongLong();
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || std::abs(number) >= 9.2e18)
+        return std::nullopt;
+    return static_cast<std::int64_t>(number);
 }
 
 std::optional<QString> Device::stringProperty(const QString& key) const

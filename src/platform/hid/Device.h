@@ -43,6 +43,9 @@ inline size_t qHash(HandleId id, size_t seed = 0) noexcept { return ::qHash(id.v
 enum class OpenOptions { none, seize };
 enum class ReportType { input = 0, output = 1, feature = 2 };
 
+// Whether a property value is a number; text that merely converts to one is not.
+bool holdsNumber(const QVariant& value);
+
 // One value an element reported. It keeps its device alive.
 struct Value {
     std::shared_ptr<Device> device;
