@@ -75,13 +75,11 @@ protected:
     }
     void map(const QString& buttonId, const QUuid& toolId) { store().setMapping(keypad, buttonId, toolId, activeUser().id); }
 
-    void press(const QString& buttonId, bool holdRepeat = true) { buttonEvent(buttonId, true, holdRepeat); }
-    void release(const QString& buttonId) { buttonEvent(buttonId, false, true); }
-    void buttonEvent(const QString& buttonId, bool pressed, bool holdRepeat)
+    void press(const QString& buttonId, bool holdRepeat = true, bool pressed = true)
     {
-        model->handleButtonEvent({.deviceId = keypad, .buttonId = buttonId, .isPressed = pressed,
-                                  .supportsHoldRepeat = holdRepeat});
+        model->handleButtonEvent({.deviceId = keypad, .buttonId = buttonId, .isPressed = pressed, .supportsHoldRepeat = holdRepeat});
     }
+    void release(const QString& buttonId) { press(buttonId, true, false); }
     std::shared_ptr<hid::ScriptedDevice> plugKeypad()
     {
         auto device = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"), {{hid::property::maxFeatureReportSize, 90}});

@@ -27,7 +27,6 @@ TEST_F(ButtonDispatchTest, APressSendsTheFirstMappedToolAndOnlyEnabledToolsWithA
         profiles.first().mappings.append({QUuid::createUuid(), keypad, "K01", tool.id});
         profiles.first().mappings.append({QUuid::createUuid(), keypad, "K01", disabled.id});
     });
-    store().activeUserProfileId.set(store().userProfiles.get().first().id);
 
     for (const char* button : {"K02", "K03", "K04", "k01", "NONE"})
         press(button);

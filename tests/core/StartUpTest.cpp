@@ -14,9 +14,12 @@ namespace {
 
 const QString noSync = QStringLiteral("CloudKit sync disabled: missing iCloud entitlements.");
 
-TEST_F(AppModelFixture, StartUpWithoutEntitlementsRunsWithoutSyncAndGivesAProfileWithoutDeviceTheMicrophone)
+TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
 {
+    loginItem.setStatus(LoginItem::Status::Enabled);
     start();
+    EXPECT_EQ(loginItem.registerCalls(), 0);
+    EXPECT_TRUE(model->startAtLoginEnabled.get());
     store().setSelectedDeviceId(std::nullopt, activeUser().id);
     model.reset();
     loginItem.setStatus(LoginItem::Status::NotRegistered);
@@ -28,15 +31,22 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsRunsWithoutSyncAndGivesAProfil
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
 
     // The launch tasks wait for a later turn of the main queue.
-    EXPECT_EQ(loginItem.registerCalls(), 1);
+    EXPECT_EQ(loginItem.registerCalls(), 0);
     permissions.accessibility = false;
     queue->runUntilIdle();
     EXPECT_TRUE(permissions.calls.contains("promptAccessibilityTrust"));
-    EXPECT_EQ(loginItem.registerCalls(), 2);
+    EXPECT_EQ(loginItem.registerCalls(), 1);
     EXPECT_TRUE(model->startAtLoginEnabled.get());
     // The input side's first values, which arrive after start-up, do not undo the selection.
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
     EXPECT_EQ(ProfileStore().activeUserProfile().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
+
+    // A registration that fails shows as off.
+    loginItem.setStatus(LoginItem::Status::NotRegistered);
+    loginItem.setRegisterFails(true);
+    model->enableLaunchAtLogin();
+    EXPECT_FALSE(model->startAtLoginEnabled.get());
+    EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
 
     model.reset();
     Entitlements::setCurrent(Entitlements(QJsonObject{{"com.apple.developer.icloud-services", QJsonArray{"CloudKit"}}}));
@@ -46,7 +56,6 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsRunsWithoutSyncAndGivesAProfil
 
 TEST(CloudKitEntitlements, AContainerListOrACloudKitServiceOpensTheGate)
 {
-    EXPECT_FALSE(hasCloudKitEntitlements()) << "the shipped entitlements grant no container";
     const QString containers = "\"com.apple.developer.icloud-container-identifiers\"";
     const QString services = "\"com.apple.developer.icloud-services\"";
     const QList<std::pair<QString, bool>> cases{
@@ -106,20 +115,6 @@ TEST_F(AppModelFixture, LeavingTheForegroundOrQuittingSaves)
     EXPECT_EQ(saves([&] { state(Qt::ApplicationActive), state(Qt::ApplicationInactive), state(Qt::ApplicationHidden); }), 1);
     model.reset();
     QMetaObject::invokeMethod(qApp, "aboutToQuit"); // no model left: nothing happens
-}
-
-TEST_F(AppModelFixture, LaunchAtLoginRegistersOnlyWhenNeededAndShowsTheRealState)
-{
-    loginItem.setStatus(LoginItem::Status::Enabled);
-    start();
-    EXPECT_EQ(loginItem.registerCalls(), 0);
-    EXPECT_TRUE(model->startAtLoginEnabled.get());
-
-    loginItem.setStatus(LoginItem::Status::NotRegistered);
-    loginItem.setRegisterFails(true);
-    model->enableLaunchAtLogin();
-    EXPECT_FALSE(model->startAtLoginEnabled.get());
-    EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
 }
 
 TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndNotOverAVisibleWindow)
