@@ -17,6 +17,12 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace velmor::test {
 
+inline KeyboardShortcut shortcut(std::uint16_t keyCode, const QString& key,
+                                 KeyboardShortcut::Modifiers modifiers = KeyboardShortcut::Modifiers{})
+{
+    return KeyboardShortcut{keyCode, key, modifiers};
+}
+
 // The application model on the test platform: scripted HID, recorded key output,
 // granted permissions, an in-memory login item and the shipped entitlements.
 class AppModelFixture : public PlatformFixture {
@@ -58,26 +64,29 @@ protected:
         store().upsertTool(tool, model->activePacsProfile().id);
         return tool;
     }
+    RadiologyTool repeating(double speed, std::uint16_t keyCode = 40)
+    {
+        return addTool(shortcut(keyCode, "k"), std::nullopt, true, speed);
+    }
     void editTool(RadiologyTool& tool, const std::function<void(RadiologyTool&)>& change)
     {
         change(tool);
         store().updateTool(tool, model->activePacsProfile().id);
     }
-    void map(const QString& buttonId, const QUuid& toolId)
+    void map(const QString& buttonId, const QUuid& toolId) { store().setMapping(keypad, buttonId, toolId, activeUser().id); }
+
+    void press(const QString& buttonId, bool holdRepeat = true, bool pressed = true)
     {
-        store().setMapping(keypad, buttonId, toolId, activeUser().id);
+        model->handleButtonEvent({.deviceId = keypad, .buttonId = buttonId, .isPressed = pressed, .supportsHoldRepeat = holdRepeat});
+    }
+    void release(const QString& buttonId) { press(buttonId, true, false); }
+    std::shared_ptr<hid::ScriptedDevice> plugKeypad()
+    {
+        auto device = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"), {{hid::property::maxFeatureReportSize, 90}});
+        queue->runUntilIdle();
+        return device;
     }
 
-    void press(const QString& buttonId, bool holdRepeat = true)
-    {
-        model->handleButtonEvent({.deviceId = keypad, .buttonId = buttonId, .isPressed = true,
-                                  .supportsHoldRepeat = holdRepeat});
-    }
-    void release(const QString& buttonId)
-    {
-        model->handleButtonEvent({.deviceId = keypad, .buttonId = buttonId, .isPressed = false,
-                                  .supportsHoldRepeat = true});
-    }
     // Key codes of the key-downs posted since the last call.
     QList<int> sentKeys()
     {
@@ -94,6 +103,7 @@ protected:
             messages.append(entry.message);
         return messages;
     }
+    QStringList dispatchLines() const { return logMessages().filter(QStringLiteral("Dispatch ")); }
 
     static inline const QString keypad = QStringLiteral("tartarus_v2");
 
@@ -103,11 +113,5 @@ protected:
     InMemoryLoginItem loginItem;
     std::unique_ptr<AppModel> model;
 };
-
-inline KeyboardShortcut shortcut(std::uint16_t keyCode, const QString& key,
-                                 KeyboardShortcut::Modifiers modifiers = KeyboardShortcut::Modifiers{})
-{
-    return KeyboardShortcut{keyCode, key, modifiers};
-}
 
 } // namespace velmor::test

@@ -2,6 +2,7 @@
 
 using namespace velmor;
 using namespace velmor::test;
+using namespace std::chrono_literals;
 using Mods = KeyboardShortcut::Modifiers;
 
 namespace {
@@ -9,10 +10,8 @@ namespace {
 class ButtonDispatchTest : public AppModelFixture {
 protected:
     ButtonDispatchTest() { start(); }
-    QStringList dispatchLines() const { return logMessages().filter(QStringLiteral("Dispatch ")); }
 };
-
-} // namespace
+using RepeatOnHoldTest = ButtonDispatchTest;
 
 TEST_F(ButtonDispatchTest, APressSendsTheFirstMappedToolAndOnlyEnabledToolsWithAShortcutSend)
 {
@@ -28,7 +27,6 @@ TEST_F(ButtonDispatchTest, APressSendsTheFirstMappedToolAndOnlyEnabledToolsWithA
         profiles.first().mappings.append({QUuid::createUuid(), keypad, "K01", tool.id});
         profiles.first().mappings.append({QUuid::createUuid(), keypad, "K01", disabled.id});
     });
-    store().activeUserProfileId.set(store().userProfiles.get().first().id);
 
     for (const char* button : {"K02", "K03", "K04", "k01", "NONE"})
         press(button);
@@ -58,7 +56,8 @@ TEST_F(ButtonDispatchTest, ToggleToolsStepPerMappingAndLogTheStepSent)
                                                       "Dispatch K02 → Tool [step 1] (1)"}));
 
     // K01 is due for step 3 of 3; with two steps left it wraps, and the line names the step actually sent.
-    editTool(toggle, [](RadiologyTool& t) { t.toggleShortcuts = QList<KeyboardShortcut>{shortcut(22, "a"), shortcut(23, "b")}; });
+    const auto twoSteps = [](RadiologyTool& t) { t.toggleShortcuts = QList<KeyboardShortcut>{shortcut(22, "a"), shortcut(23, "b")}; };
+    editTool(toggle, twoSteps);
     press("K01");
     press("K01");
     EXPECT_EQ(sentKeys(), (QList<int>{22, 23}));
@@ -71,31 +70,109 @@ TEST_F(ButtonDispatchTest, ToggleToolsStepPerMappingAndLogTheStepSent)
     EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Tool (X)");
 
     // A mapping removed and put back with its old id (as an undo would) starts again at step 1.
-    editTool(toggle, [](RadiologyTool& t) { t.toggleShortcuts = QList<KeyboardShortcut>{shortcut(22, "a"), shortcut(23, "b")}; });
+    editTool(toggle, twoSteps);
     press("K02");
     const ButtonMapping k02 = activeUser().mappings.last();
     store().removeMapping(keypad, "K02", activeUser().id);
-    store().userProfiles.mutate([&](QList<UserProfile>& profiles) {
-        for (UserProfile& profile : profiles)
-            if (profile.id == store().activeUserProfileId.get())
-                profile.mappings.append(k02);
-    });
+    store().userProfiles.mutate([&](QList<UserProfile>& profiles) { profiles.first().mappings.append(k02); });
     press("K02");
     EXPECT_EQ(sentKeys(), (QList<int>{23, 22}));
 }
 
 TEST_F(ButtonDispatchTest, WhenNothingWasPostedTheLogSaysSo)
 {
-    map("K01", addTool(shortcut(35, "p"), std::nullopt, true, 1.0).id);
+    map("K01", repeating(1.0, 35).id);
     model->shortcutExecutor().hasAccessibilityPermission.set(false);
     press("K01");
     EXPECT_TRUE(output.posts.isEmpty());
-    EXPECT_EQ(dispatchLines(), QStringList{"Dispatch K01 → Tool (P) not sent: Accessibility permission missing"});
+    EXPECT_EQ(dispatchLines(), QStringList{"Dispatch K01 → Tool (K) not sent: Accessibility permission missing"});
     EXPECT_TRUE(model->isRepeating(keypad, "K01")) << "the press still counts; the hold repeats as usual";
     release("K01");
 
     model->shortcutExecutor().hasAccessibilityPermission.set(true);
     output.acceptDown = false;
     press("K01");
-    EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Tool (P) not sent: the key output refused it");
+    EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Tool (K) not sent: the key output refused it");
 }
+
+TEST_F(RepeatOnHoldTest, ThePeriodFollowsTheSpeedAndTheFirstResendComesOnePeriodAfterThePress)
+{
+    EXPECT_DOUBLE_EQ(AppModel::repeatPeriod(2.0), AppModel::repeatPeriod(1.0));
+    EXPECT_DOUBLE_EQ(AppModel::repeatPeriod(-1), 0.4);
+    EXPECT_DOUBLE_EQ(AppModel::repeatPeriod(std::nan("")), 0.4);
+
+    for (const auto& [speed, period] : {std::pair{0.0, 400ms}, std::pair{0.5, 230ms}, std::pair{1.0, 60ms}}) {
+        SCOPED_TRACE(speed);
+        map("K01", repeating(speed).id);
+        press("K01");
+        queue->advance(period - 1ms);
+        EXPECT_EQ(sentKeys().size(), 1);
+        queue->advance(1ms + period * 2);
+        EXPECT_EQ(sentKeys().size(), 3);
+        release("K01");
+        queue->advance(period * 3);
+        EXPECT_TRUE(sentKeys().isEmpty());
+    }
+}
+
+TEST_F(RepeatOnHoldTest, OneTaskPerButtonOnlyForRepeatingToolsOnButtonsThatAllowIt)
+{
+    map("K01", repeating(1.0).id);
+    map("K02", addTool(shortcut(1, "s")).id);
+    map("K03", repeating(1.0).id);
+    map("K04", addTool(std::nullopt, QList<KeyboardShortcut>{shortcut(18, "1"), shortcut(19, "2"), shortcut(20, "3")}, true, 1.0).id);
+    press("K01");
+    queue->advance(30ms);
+    press("K01"); // sends once more; the running task and its timing stand
+    press("K02");
+    press("K03", /*holdRepeat=*/false);
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 40, 1, 40}));
+    EXPECT_EQ(model->repeatTaskCount(), 1u);
+    queue->advance(30ms);
+    EXPECT_EQ(sentKeys(), QList<int>{40});
+    release("K01");
+    release("K09"); // nothing repeats there: nothing happens
+    queue->advance(1s);
+    EXPECT_TRUE(sentKeys().isEmpty());
+
+    // A held toggle tool cycles its steps, logging only the press.
+    const qsizetype lines = dispatchLines().size();
+    press("K04");
+    queue->advance(240ms);
+    EXPECT_EQ(sentKeys(), (QList<int>{18, 19, 20, 18, 19}));
+    EXPECT_EQ(dispatchLines().size(), lines + 1);
+}
+
+TEST_F(RepeatOnHoldTest, ARepeatEndsAtOnceWhenItsButtonWouldSendSomethingElse)
+{
+    RadiologyTool tool = repeating(0.0);
+    const RadiologyTool other = repeating(1.0, 50);
+    const auto heldThenChanged = [&](const std::function<void()>& change) {
+        map("K01", tool.id);
+        press("K01");
+        change();
+        const bool stopped = !model->isRepeating(keypad, "K01");
+        queue->advance(1s);
+        release("K01");
+        return stopped;
+    };
+    EXPECT_TRUE(heldThenChanged([&] { map("K01", other.id); }));
+    EXPECT_TRUE(heldThenChanged([&] { store().removeMapping(keypad, "K01", activeUser().id); }));
+    EXPECT_TRUE(heldThenChanged([&] { editTool(tool, [](RadiologyTool& t) { t.enabled = false; }); }));
+    editTool(tool, [](RadiologyTool& t) { t.enabled = true; });
+    EXPECT_TRUE(heldThenChanged([&] { store().createUserProfile("Second"); }));
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 40, 40, 40}));
+
+    // Switching repeat-on-hold off leaves the running repeat alone, and its speed is fixed at the press.
+    EXPECT_FALSE(heldThenChanged([&] { editTool(tool, [](RadiologyTool& t) { t.repeatOnHoldEnabled = false, t.repeatSpeed = 1.0; }); }));
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 40, 40}));
+
+    // The held button's next press repeats its new tool; the model's end ends it too.
+    map("K01", other.id);
+    press("K01");
+    model.reset();
+    queue->advance(1s);
+    EXPECT_EQ(sentKeys(), QList<int>{50});
+}
+
+} // namespace

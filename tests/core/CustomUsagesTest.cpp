@@ -1,7 +1,9 @@
 #include "AppModelFixture.h"
 
+#include "core/CustomUsageFile.h"
+#include "platform/Json.h"
+
 #include <QDir>
-#include <QFile>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -25,9 +27,8 @@ protected:
 TEST_F(CustomUsagesTest, ANamedUsageBecomesAPressOfThatButton)
 {
     start();
-    auto device = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"));
+    auto device = plugKeypad();
     const hid::Element side{10, hid::ElementType::inputButton, 9, 1, false};
-    queue->runUntilIdle();
     device->sendValue(side, 1);
     queue->runUntilIdle();
     ASSERT_EQ(model->lastEvent.get(), std::nullopt);
@@ -80,6 +81,25 @@ TEST_F(CustomUsagesTest, ADamagedFileIsNeverWrittenOverBeforeItIsKeptAside)
     model->setCustomUsageName(sample(9, 3), "Three");
     EXPECT_EQ(readFile(usagesPath() + ".damaged"), damaged);
     EXPECT_EQ(readFile(usagesPath()), R"({"2321-3100":{"90002":"Two","90003":"Three"}})");
+}
+
+TEST(CustomUsageFileTest, KeysFollowTheirTextRulesAndDocumentsOfTheWrongShapeFailWhole)
+{
+    EXPECT_EQ(CustomUsageFile::usageKeyText(0xFF000001), "FF000001");
+    EXPECT_EQ(CustomUsageFile::parseUsageKey("+c00E9"), 0x000C00E9u);
+    EXPECT_EQ(CustomUsageFile::parseUsageKey("-0"), 0u);
+    EXPECT_EQ(CustomUsageFile::parseUsageKey("00000000FFFFFFFF"), 0xFFFFFFFFu);
+    for (const char* bad : {"", "+", "-1", "zz", "0x10", "100000000", " 10"})
+        EXPECT_EQ(CustomUsageFile::parseUsageKey(QString::fromLatin1(bad)), std::nullopt) << bad;
+
+    EXPECT_EQ(CustomUsageFile::parseDeviceKey("5426-0555"), (VendorProduct{5426, 555}));
+    // Empty pieces fall away, so extra separators do not matter.
+    EXPECT_EQ(CustomUsageFile::parseDeviceKey("-12--34-"), (VendorProduct{12, 34}));
+    for (const char* bad : {"12-34-56", "abc-1", "12", "1- 2", "1-99999999999999999999"})
+        EXPECT_EQ(CustomUsageFile::parseDeviceKey(QString::fromLatin1(bad)), std::nullopt) << bad;
+
+    for (const char* bad : {"", "[]", R"({"1-2": []})", R"({"1-2": {"1": 5}})", R"({"x": {"1": null}})"})
+        EXPECT_THROW(CustomUsageFile::decode(bad), json::DecodeError) << bad;
 }
 
 } // namespace

@@ -3,16 +3,10 @@
 #include "input/RazerRGB.h"
 #include "platform/Bundle.h"
 
-
 using namespace velmor;
 using namespace velmor::test;
 
 namespace {
-
-constexpr std::int64_t razer = 0x1532;
-constexpr std::int64_t keypadV2 = 0x022B;
-constexpr std::int64_t philips = 0x0911;
-constexpr std::int64_t speechMike = 0x0C1C;
 
 // A bundle whose default mappings give the keypad's K01–K03 three catalogue tools.
 class DevicesTest : public AppModelFixture {
@@ -23,16 +17,9 @@ protected:
             {"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02", "toolName": "Magnify"},
             {"buttonId": "K03", "toolName": "Measure"}]}})");
         Bundle::setMainRoot(bundleDir.path());
+        start();
     }
     ~DevicesTest() override { Bundle::setMainRoot({}); }
-
-    std::shared_ptr<hid::ScriptedDevice> plugKeypad()
-    {
-        auto device = hid.plug(razer, keypadV2, QStringLiteral("Razer Tartarus"),
-                               {{hid::property::maxFeatureReportSize, 90}});
-        queue->runUntilIdle();
-        return device;
-    }
 
     QUuid toolNamed(const QString& name)
     {
@@ -63,13 +50,11 @@ protected:
 
 TEST_F(DevicesTest, AnArrivingDeviceGetsOnlyItsMissingDefaultButtonsInOneSave)
 {
-    start();
-    // The keypad is the input side's first device, so start-up gave it its defaults.
-    ASSERT_EQ(toolOf("K02"), toolNamed("Magnify"));
-    store().setMapping(keypad, "K01", toolNamed("Invert Grayscale"), activeUser().id);
+    ASSERT_EQ(toolOf("K02"), toolNamed("Magnify")) << "start-up gave the input side's first device its defaults";
+    map("K01", toolNamed("Invert Grayscale"));
     store().removeMapping(keypad, "K02", activeUser().id);
     store().removeMapping(keypad, "K03", activeUser().id);
-    store().setMapping(keypad, "K04", toolNamed("Pan"), activeUser().id);
+    map("K04", toolNamed("Pan"));
     queue->runUntilIdle();
     const QList<ButtonMapping> before = activeUser().mappings;
     int saves = 0;
@@ -93,52 +78,42 @@ TEST_F(DevicesTest, AnArrivingDeviceGetsOnlyItsMissingDefaultButtonsInOneSave)
 
 TEST_F(DevicesTest, ProfileSwitchesRelightTheKeypad)
 {
-    start();
     auto device = plugKeypad();
     const auto lastColour = [&] { return device->sentFeatureReports().last().report; };
     ASSERT_FALSE(device->sentFeatureReports().isEmpty());
     EXPECT_EQ(lastColour(), (RazerRGB{0x78, 0x00, 0xD1}.featureReport()));
-    const QUuid firstUser = activeUser().id;
-    const QUuid synthesis = activeUser().pacsProfileId;
-
-    QUuid eunity;
-    for (const PacsProfile& pacs : store().pacsProfiles.get())
-        if (pacs.name == "eUnity")
-            eunity = pacs.id;
-    store().createUserProfile("Second", eunity);
+    const UserProfile first = activeUser();
+    const QList<PacsProfile> pacs = store().pacsProfiles.get();
+    const auto eunity = std::find_if(pacs.begin(), pacs.end(), [](const PacsProfile& p) { return p.name == "eUnity"; });
+    ASSERT_NE(eunity, pacs.end());
+    store().createUserProfile("Second", eunity->id);
     queue->runUntilIdle();
     EXPECT_EQ(lastColour(), (RazerRGB{0x00, 0xB0, 0x50}.featureReport()));
 
     // An empty colour of the user's own sends none, even over the PACS colour.
     const qsizetype sent = device->sentFeatureReports().size();
     store().setLightingHex(QString(), activeUser().id);
-    store().setDefaultLightingHex(std::nullopt, synthesis);
+    store().setDefaultLightingHex(std::nullopt, first.pacsProfileId);
     queue->runUntilIdle();
     EXPECT_EQ(device->sentFeatureReports().size(), sent);
 
     // Back to the first user: a PACS profile without its own colour lights by its name.
-    for (const UserProfile& user : store().userProfiles.get())
-        if (user.id == firstUser)
-            store().selectUserProfile(user);
+    store().selectUserProfile(first);
     queue->runUntilIdle();
     EXPECT_EQ(lastColour(), (RazerRGB{0x78, 0x00, 0xD1}.featureReport()));
 }
 
 TEST_F(DevicesTest, OnlyConnectedDevicesThatAreNotIgnoredCanBeSelected)
 {
-    start();
+    constexpr std::int64_t philips = 0x0911, speechMike = 0x0C1C;
     plugKeypad();
-    // A fresh install leaves the dictation microphone to other applications.
-    hid.plug(philips, speechMike, QStringLiteral("SpeechMike"));
+    hid.plug(philips, speechMike, QStringLiteral("SpeechMike")); // a fresh install leaves it to other applications
     queue->runUntilIdle();
-    ASSERT_EQ(activeUser().selectedDeviceId, std::optional<QString>(keypad));
     EXPECT_EQ(availableIds(), QStringList{keypad});
-
     model->selectDevice("speechmike_smp3700");
     model->selectDevice("mouse_5_button");
     queue->runUntilIdle();
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>(keypad));
-    EXPECT_EQ(model->inputSource().activeDevice().get().id, keypad);
 
     model->inputSource().hidSource().enableControl(philips, speechMike);
     queue->runUntilIdle();

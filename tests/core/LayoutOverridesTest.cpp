@@ -1,6 +1,7 @@
 #include "AppModelFixture.h"
 
 #include "core/LayoutOverridesFile.h"
+#include "platform/Json.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,6 @@ TEST_F(LayoutOverridesTest, TheSavedFileReplacesBundleLayoutsDeviceByDevice)
     start();
     EXPECT_EQ(of(keypad), (QHash<QString, NormalizedRect>{{"K05", {0.5, 0.5, 0.1, 0.1}}}));
     EXPECT_EQ(of("speechmike_smp3700").size(), 13);
-    EXPECT_TRUE(logMessages().contains("Imported layout for speechmike_smp3700 from speechmike_smp3700_layout.json"));
 
     // Buttons without an override fall back to the template's rectangle, or none.
     DeviceButton button = Device::tartarusTemplate().buttons.first();
@@ -37,32 +37,11 @@ TEST_F(LayoutOverridesTest, TheSavedFileReplacesBundleLayoutsDeviceByDevice)
     EXPECT_EQ(model->overlayFrame(button, keypad), (NormalizedRect{0.5, 0.5, 0.1, 0.1}));
 }
 
-TEST_F(LayoutOverridesTest, ChangesWriteTheWholeMapAndResetTakesTheBundleLayoutBack)
+TEST_F(LayoutOverridesTest, ImportsAndResetsReplaceOneDeviceAndOnlyEditsSave)
 {
     start();
-    EXPECT_FALSE(QFile::exists(overridesPath())) << "start-up does not save";
     const QHash<QString, NormalizedRect> bundleKeypad = of(keypad);
     ASSERT_EQ(bundleKeypad.size(), 28);
-
-    model->setOverlayFrame({0.1, 0.2, 0.3, 0.4}, "K01", keypad);
-    model->setOverlayFrame({0, 0, 1, 1}, "B1", "custom_device");
-    EXPECT_EQ(saved(), model->overlayOverrides.get());
-    EXPECT_EQ(saved().value(keypad).size(), 28);
-
-    model->resetLayout(keypad);
-    model->resetLayout("custom_device");
-    EXPECT_EQ(saved().value(keypad), bundleKeypad);
-    EXPECT_FALSE(saved().contains("custom_device"));
-    EXPECT_TRUE(saved().contains("speechmike_smp3700"));
-
-    // A rectangle no file can hold is refused rather than blocking every later save.
-    model->setOverlayFrame({std::numeric_limits<double>::infinity(), 0, 1, 1}, "K02", keypad);
-    EXPECT_EQ(of(keypad), bundleKeypad);
-}
-
-TEST_F(LayoutOverridesTest, ImportsReplaceOneDeviceAndFailuresChangeNothing)
-{
-    start();
     const QString path = supportDir.filePath("mine.json");
     writeFile(path, R"({"deviceId": "mouse_5_button", "buttons": [
         {"id": "LEFT", "x": 0, "y": 0, "width": 0.5, "height": 0.5},
@@ -76,7 +55,20 @@ TEST_F(LayoutOverridesTest, ImportsReplaceOneDeviceAndFailuresChangeNothing)
     model->importLayout(path);
     EXPECT_TRUE(logMessages().last().startsWith("Failed to import layout: "));
     EXPECT_EQ(model->overlayOverrides.get(), before);
-    EXPECT_FALSE(QFile::exists(overridesPath())) << "importing does not save";
+    EXPECT_FALSE(QFile::exists(overridesPath())) << "neither start-up nor importing saves";
+
+    model->setOverlayFrame({0.1, 0.2, 0.3, 0.4}, "K01", keypad);
+    model->setOverlayFrame({0, 0, 1, 1}, "B1", "custom_device");
+    EXPECT_EQ(saved(), model->overlayOverrides.get());
+    model->resetLayout(keypad);
+    model->resetLayout("custom_device");
+    EXPECT_EQ(saved().value(keypad), bundleKeypad);
+    EXPECT_FALSE(saved().contains("custom_device"));
+    EXPECT_TRUE(saved().contains("speechmike_smp3700"));
+
+    // A rectangle no file can hold is refused rather than blocking every later save.
+    model->setOverlayFrame({std::numeric_limits<double>::infinity(), 0, 1, 1}, "K02", keypad);
+    EXPECT_EQ(of(keypad), bundleKeypad);
 }
 
 TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
@@ -97,6 +89,34 @@ TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
     model->setOverlayFrame({0.2, 0.2, 0.2, 0.2}, "K01", keypad);
     EXPECT_TRUE(logMessages().last().startsWith("Failed to save layout_overrides.json: "));
     EXPECT_EQ(of(keypad).value("K01"), (NormalizedRect{0.2, 0.2, 0.2, 0.2}));
+}
+
+TEST(LayoutOverridesFileTest, PrettyPrintedWithSortedKeysAtEveryLevel)
+{
+    LayoutOverrides overrides;
+    overrides["tartarus_v2"]["K02"] = {0.5, 0.25, 0.125, 1};
+    overrides["tartarus_v2"]["K01"] = {0, 0, 0.1, 0.2};
+    const QByteArray bytes = LayoutOverridesFile::encode(overrides);
+    EXPECT_EQ(bytes.toStdString(), R"({
+    "tartarus_v2": {
+        "K01": {
+            "height": 0.2,
+            "width": 0.1,
+            "x": 0,
+            "y": 0
+        },
+        "K02": {
+            "height": 1,
+            "width": 0.125,
+            "x": 0.5,
+            "y": 0.25
+        }
+    }
+}
+)");
+    EXPECT_EQ(LayoutOverridesFile::decode(bytes), overrides);
+    for (const char* bad : {"null", R"({"d": []})", R"({"d": {"b": {"x": "0", "y": 0, "width": 1, "height": 1}}})"})
+        EXPECT_THROW(LayoutOverridesFile::decode(bad), json::DecodeError) << bad;
 }
 
 } // namespace

@@ -1,40 +1,79 @@
 #include "AppModelFixture.h"
 
+#include "core/CloudKitEntitlements.h"
+
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QWindow>
 
 using namespace velmor;
 using namespace velmor::test;
 
-TEST_F(AppModelFixture, StartUpWithoutEntitlementsRunsWithoutSyncAndGivesAProfileWithoutDeviceTheMicrophone)
+namespace {
+
+const QString noSync = QStringLiteral("CloudKit sync disabled: missing iCloud entitlements.");
+
+TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
 {
+    loginItem.setStatus(LoginItem::Status::Enabled);
     start();
+    EXPECT_EQ(loginItem.registerCalls(), 0);
+    EXPECT_TRUE(model->startAtLoginEnabled.get());
     store().setSelectedDeviceId(std::nullopt, activeUser().id);
     model.reset();
     loginItem.setStatus(LoginItem::Status::NotRegistered);
     permissions.calls.clear();
 
     model = std::make_unique<AppModel>();
-    EXPECT_TRUE(logMessages().contains("CloudKit sync disabled: missing iCloud entitlements."));
+    EXPECT_TRUE(logMessages().contains(noSync));
     EXPECT_EQ(model->cloudSync(), nullptr);
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
 
     // The launch tasks wait for a later turn of the main queue.
-    EXPECT_EQ(loginItem.registerCalls(), 1);
+    EXPECT_EQ(loginItem.registerCalls(), 0);
     permissions.accessibility = false;
     queue->runUntilIdle();
     EXPECT_TRUE(permissions.calls.contains("promptAccessibilityTrust"));
-    EXPECT_EQ(loginItem.registerCalls(), 2);
+    EXPECT_EQ(loginItem.registerCalls(), 1);
     EXPECT_TRUE(model->startAtLoginEnabled.get());
     // The input side's first values, which arrive after start-up, do not undo the selection.
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
     EXPECT_EQ(ProfileStore().activeUserProfile().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
 
+    // A registration that fails shows as off.
+    loginItem.setStatus(LoginItem::Status::NotRegistered);
+    loginItem.setRegisterFails(true);
+    model->enableLaunchAtLogin();
+    EXPECT_FALSE(model->startAtLoginEnabled.get());
+    EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
+
     model.reset();
     Entitlements::setCurrent(Entitlements(QJsonObject{{"com.apple.developer.icloud-services", QJsonArray{"CloudKit"}}}));
     start();
-    EXPECT_FALSE(logMessages().contains("CloudKit sync disabled: missing iCloud entitlements."));
+    EXPECT_FALSE(logMessages().contains(noSync));
+}
+
+TEST(CloudKitEntitlements, AContainerListOrACloudKitServiceOpensTheGate)
+{
+    const QString containers = "\"com.apple.developer.icloud-container-identifiers\"";
+    const QString services = "\"com.apple.developer.icloud-services\"";
+    const QList<std::pair<QString, bool>> cases{
+        {containers + ": [\"iCloud.a\"]", true},
+        {containers + ": [], " + services + ": [\"CloudDocuments\", \"CloudKit\"]", true},
+        {containers + ": [1], " + services + ": [\"CloudKit\"]", true},
+        {containers + ": [], " + services + ": [\"CloudDocuments\"]", false},
+        {services + ": [\"cloudkit\"]", false},
+        {services + ": \"CloudKit\"", false},
+        {services + ": [\"CloudKit\", 1]", false},
+    };
+    for (const auto& [json, expected] : cases) {
+        Entitlements::setCurrent(Entitlements(QJsonDocument::fromJson(('{' + json + '}').toUtf8()).object()));
+        EXPECT_EQ(hasCloudKitEntitlements(), expected) << json.toStdString();
+    }
+    Entitlements::setCurrent(std::nullopt);
+    EXPECT_FALSE(hasCloudKitEntitlements()) << "unreadable entitlements";
+    Entitlements::resetCurrent();
 }
 
 TEST_F(AppModelFixture, TheActivePacsProfileFollowsTheActiveUserProfileAtStartAndOnEverySwitch)
@@ -46,15 +85,14 @@ TEST_F(AppModelFixture, TheActivePacsProfileFollowsTheActiveUserProfileAtStartAn
     const QUuid elsewhere = store().activePacsProfileId.get();
     model.reset();
     start();
-    EXPECT_EQ(store().activePacsProfileId.get(), first.pacsProfileId);
-    EXPECT_EQ(ProfileStore().activePacsProfileId.get(), first.pacsProfileId) << "persisted by the start-up save";
+    EXPECT_EQ(ProfileStore().activePacsProfileId.get(), first.pacsProfileId) << "set and saved at start-up";
 
     store().createUserProfile("Second", elsewhere);
     store().setSelectedDeviceId(QStringLiteral("mouse_5_button"), activeUser().id);
     const UserProfile second = activeUser();
     store().selectUserProfile(first);
-    EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
     EXPECT_EQ(store().activePacsProfileId.get(), first.pacsProfileId);
+    EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
     store().selectUserProfile(second);
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "mouse_5_button");
     EXPECT_EQ(model->activePacsProfile().id, elsewhere);
@@ -70,32 +108,13 @@ TEST_F(AppModelFixture, LeavingTheForegroundOrQuittingSaves)
         queue->runUntilIdle();
         return count;
     };
-    EXPECT_EQ(saves([] { QMetaObject::invokeMethod(qApp, "aboutToQuit"); }), 1);
     const auto state = [](Qt::ApplicationState s) {
         QMetaObject::invokeMethod(qApp, "applicationStateChanged", Q_ARG(Qt::ApplicationState, s));
     };
-    EXPECT_EQ(saves([&] {
-                  state(Qt::ApplicationActive);
-                  state(Qt::ApplicationInactive);
-                  state(Qt::ApplicationHidden);
-              }),
-              1);
+    EXPECT_EQ(saves([] { QMetaObject::invokeMethod(qApp, "aboutToQuit"); }), 1);
+    EXPECT_EQ(saves([&] { state(Qt::ApplicationActive), state(Qt::ApplicationInactive), state(Qt::ApplicationHidden); }), 1);
     model.reset();
     QMetaObject::invokeMethod(qApp, "aboutToQuit"); // no model left: nothing happens
-}
-
-TEST_F(AppModelFixture, LaunchAtLoginRegistersOnlyWhenNeededAndShowsTheRealState)
-{
-    loginItem.setStatus(LoginItem::Status::Enabled);
-    start();
-    EXPECT_EQ(loginItem.registerCalls(), 0);
-    EXPECT_TRUE(model->startAtLoginEnabled.get());
-
-    loginItem.setStatus(LoginItem::Status::NotRegistered);
-    loginItem.setRegisterFails(true);
-    model->enableLaunchAtLogin();
-    EXPECT_FALSE(model->startAtLoginEnabled.get());
-    EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
 }
 
 TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndNotOverAVisibleWindow)
@@ -108,7 +127,7 @@ TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndNotOverAVisibleWindo
         QWindow visible;
         visible.show();
         model->openMappingsWindowOnLaunch();
-        EXPECT_FALSE(model->didOpenMappingsOnLaunch());
+        EXPECT_EQ(opened, 0);
     }
     model->openMappingsWindowOnLaunch();
     model->openMappingsWindowOnLaunch();
@@ -116,8 +135,4 @@ TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndNotOverAVisibleWindo
     EXPECT_TRUE(model->didOpenMappingsOnLaunch());
 }
 
-TEST(AppModelStatics, HexByteStrings)
-{
-    EXPECT_EQ(AppModel::hexByteStrings(QByteArray::fromHex("0aff00")), (QStringList{"0a", "ff", "00"}));
-    EXPECT_TRUE(AppModel::hexByteStrings({}).isEmpty());
-}
+} // namespace
