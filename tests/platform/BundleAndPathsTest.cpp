@@ -38,8 +38,16 @@ TEST(Paths, ApplicationSupportIsCreatedAndCanBeRedirected)
     EXPECT_EQ(paths::applicationSupport(), target);
     EXPECT_TRUE(QDir(target).exists());
     paths::setApplicationSupportOverride({});
-    EXPECT_TRUE(paths::applicationSupport().endsWith("/Velmor"));
-    EXPECT_NE(paths::applicationSupport(), target);
+
+    // Without an override: "Velmor" under the XDG data home (kept inside the test's folder).
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
+    EXPECT_EQ(paths::applicationSupport(), dir.filePath("data/Velmor"));
+    EXPECT_TRUE(QDir(dir.filePath("data/Velmor")).exists());
+    if (savedDataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedDataHome);
 }
 
 TEST(Settings, InMemoryBackendReplacesTheProcessWideSettings)
