@@ -1,6 +1,8 @@
 // The three feeds the windows show: the log, the current alert and the raw HID samples.
 #include "core/AppModel.h"
 
+#include "platform/RandomUuid.h"
+
 namespace velmor {
 
 namespace {
@@ -36,7 +38,8 @@ void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
 
 void AppModel::appendLog(const QString& message)
 {
-    appendCapped(logs, LogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
+    // Every key press logs: ids come from the process's generator, not a system call each.
+    appendCapped(logs, LogEntry{randomUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
 }
 
 void AppModel::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Section "latency" of scripts/bench: Velmor's pipeline (udev HID backend, HID
+# device source, AppModel dispatch, uinput output) against a minimal C
+# forwarder, side by side in one kernel VM (scripts/kernel-test): press-to-key
+# latency, a report flood, memory; and the start-up on this machine.
+#
+# The start-up rows measure velmor_bench_pipeline, which builds the pipeline's
+# objects as the application does. VELMOR_BENCH_APP=PATH measures a program of
+# your choice instead (the application, once it prints
+# "ready <CLOCK_MONOTONIC nanoseconds>" when its profiles are loaded and its
+# tray is ready), here and in the VM.
+#
+# VELMOR_BENCH_PERF=1 also profiles the pipeline in the VM with perf and prints
+# the report.
+set -euo pipefail
+
+cmake --build "$BENCH_BUILD" --parallel "$(nproc)" \
+  --target velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder >/dev/null
+bin="$BENCH_BUILD/tests/bench/kernel"
+
+counts=()
+if ((BENCH_QUICK)); then
+  counts=(--presses 40 --warmup 4 --flood-seconds 1 --flood-rate 200 --startups 2)
+fi
+
+result() { sed -n 's/^velmor-bench-result: //p'; }
+
+# Start-up on this machine: no device, no VM.
+native=(--startup-only)
+[[ -n "${VELMOR_BENCH_APP:-}" ]] && native+=(--startup-command "$VELMOR_BENCH_APP")
+"$bin/velmor_bench_latency" "${native[@]}" "${counts[@]}" | result >"$BENCH_RESULTS/10-startup.json"
+
+# The kernel VM.
+vm=(--with "$bin/velmor_bench_pipeline" --with "$bin/velmor_bench_forwarder")
+args=("${counts[@]}")
+if [[ -n "${VELMOR_BENCH_APP:-}" ]]; then
+  vm+=(--with "$VELMOR_BENCH_APP")
+  args+=(--startup-command "/test/${VELMOR_BENCH_APP##*/}")
+fi
+if [[ "${VELMOR_BENCH_PERF:-}" == 1 ]]; then
+  vm+=(--with "$(command -v perf)")
+  args+=(--perf /test/perf)
+fi
+set +e
+output=$(scripts/kernel-test --timeout 1200 "${vm[@]}" "$bin/velmor_bench_latency" "${args[@]}" 2>&1)
+status=$?
+set -e
+# What the benchmark says besides its result (the flood's tallies, perf).
+grep -v '^velmor-bench-result: ' <<<"$output" >&2 || true
+if ((status == 0)); then
+  result <<<"$output" >"$BENCH_RESULTS/20-kernel-vm.json"
+else
+  reason=$(grep -m1 -oE 'kernel-test: .*' <<<"$output" || echo "exit status $status")
+  printf '{"section": "kernel-vm", "title": "Keypad to keystroke in a kernel VM", "rows": [{"measure": "not measured: %s", "met": false}]}\n' \
+    "${reason//\"/\'}" >"$BENCH_RESULTS/20-kernel-vm.json"
+fi
