@@ -26,7 +26,10 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <linux/kd.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -251,6 +254,14 @@ QJsonObject runInVm(const Options& options)
     if (::sched_setscheduler(0, SCHED_FIFO, &priority) != 0)
         std::perror("latency benchmark: real-time priority");
 
+    // As under a graphical session, the text console does not take keys: else
+    // every key both programs type would also be typed into it.
+    if (const int console = ::open("/dev/tty0", O_RDWR | O_CLOEXEC); console >= 0) {
+        if (::ioctl(console, KDSKBMODE, K_OFF) != 0)
+            std::perror("latency benchmark: console keyboard off");
+        ::close(console);
+    }
+
     UhidDevice velmorKeypad({test::hid::keypad(), 0x1532, 0x0244, QStringLiteral("Bench keypad")});
     // Not a device Velmor knows: only the forwarder reads it.
     UhidDevice floorKeypad({test::hid::keypad(), 0x1209, 0x0001, QStringLiteral("Bench floor keypad")});
@@ -269,11 +280,18 @@ QJsonObject runInVm(const Options& options)
     Side floor{QStringLiteral("floor"), floorKeypad, forwarder, OutputKeyboard("Velmor Bench Forwarder", 10s), {}, 0, 0};
     const std::int64_t startKb = pipeline.residentKb();
 
+    // A flood whose tally our reader could not keep up with says nothing: it is run again (twice at most).
+    const auto floodOf = [&](Side& side) {
+        FloodFigures figures = flood(side, options.floodSeconds, options.floodRate);
+        for (int again = 0; again < 2 && figures.overflowed; ++again)
+            figures = flood(side, options.floodSeconds, options.floodRate);
+        return figures;
+    };
     std::optional<PerfProfile> profile(std::in_place, options.perf, pipeline.pid());
     measureLatency(velmor, floor, options);
-    const FloodFigures velmorFlood = flood(velmor, options.floodSeconds, options.floodRate);
+    const FloodFigures velmorFlood = floodOf(velmor);
     profile.reset();
-    const FloodFigures floorFlood = flood(floor, options.floodSeconds, options.floodRate);
+    const FloodFigures floorFlood = floodOf(floor);
     const std::int64_t floodKb = pipeline.residentKb();
 
     QJsonArray rows = vmRows(velmor, floor, velmorFlood, floorFlood, startKb, floodKb);
