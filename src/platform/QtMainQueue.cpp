@@ -1,5 +1,6 @@
 #include "platform/QtMainQueue.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
@@ -18,6 +19,10 @@ struct QtMainQueue::State : std::enable_shared_from_this<State> {
     QPointer<QCoreApplication> owner;
     // Where a drain event waits to be handled, if one does.
     QPointer<QCoreApplication> drainPendingOn;
+    // The event loop watched for nested loops (see watchForNestedLoops).
+    QPointer<QAbstractEventDispatcher> watched;
+    // Drains running now, one inside the other when work ran a nested loop. Main thread only.
+    int draining = 0;
 
     // With the mutex held.
     void scheduleDrain(QCoreApplication* app)
@@ -32,32 +37,54 @@ struct QtMainQueue::State : std::enable_shared_from_this<State> {
                     self->drain();
             },
             Qt::QueuedConnection);
+        watchForNestedLoops(app);
+    }
+
+    // Work that runs a nested event loop (a modal dialog) keeps the rest of its
+    // drain waiting; the nested loop gets a drain event for it on its first
+    // turn, as the rest would have had their own events. With the mutex held.
+    void watchForNestedLoops(QCoreApplication* app)
+    {
+        QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance(app->thread());
+        if (!dispatcher || watched == dispatcher)
+            return;
+        watched = dispatcher;
+        QObject::connect(
+            dispatcher, &QAbstractEventDispatcher::awake, dispatcher,
+            [weak = weak_from_this(), app = QPointer<QCoreApplication>(app)] {
+                const auto self = weak.lock();
+                if (!self || self->draining == 0 || !app)
+                    return;
+                const std::lock_guard lock(self->mutex);
+                if (!self->pending.empty())
+                    self->scheduleDrain(app);
+            },
+            Qt::DirectConnection);
     }
 
     // Runs the work there when the event was handled; work posted meanwhile
     // waits for the next event.
     void drain()
     {
-        QCoreApplication* const app = QCoreApplication::instance();
         std::size_t count = 0;
         {
             const std::lock_guard lock(mutex);
             drainPendingOn = nullptr;
             count = pending.size();
         }
+        ++draining;
         for (; count > 0; --count) {
             Task task;
             {
                 const std::lock_guard lock(mutex);
                 if (pending.empty())
-                    return; // a nested loop ran the rest
+                    break; // a nested loop ran the rest
                 task = std::move(pending.front());
                 pending.pop_front();
-                if (!pending.empty() && app)
-                    scheduleDrain(app); // the rest stays reachable from a nested loop
             }
             task();
         }
+        --draining;
     }
 };
 
@@ -98,12 +125,11 @@ Cancellable QtMainQueue::after(Duration delay, Task task)
         });
         timer->start(delay);
         // Cancelled work goes at once instead of waking the loop when due (a
-        // held key starts a resend for every press).
+        // held key starts a resend for every press). A timer that has fired is
+        // stopped already and goes by itself.
         return Cancellable(cancelled, [timer = QPointer<QTimer>(timer)] {
-            if (timer && timer->thread() == QThread::currentThread()) {
-                timer->stop();
-                timer->deleteLater();
-            }
+            if (timer && timer->thread() == QThread::currentThread() && timer->isActive())
+                delete timer.data();
         });
     }
     // QTimer::singleShot must be called on the main thread; hop there first.
