@@ -24,7 +24,28 @@ HIDInspectorController::HIDInspectorController(AppModel& model, std::function<vo
     : model_(model), copyText_(copyText ? std::move(copyText) : copyToClipboard), state_([this] { return compute(); })
 {
     state_.watch(model_.connectedDevices());
-    state_.watch(model_.hidEvents());
+    samples_ = model_.hidEvents().subscribe([this, initial = true](const QList<RawHIDSample>&) mutable {
+        if (!std::exchange(initial, false))
+            samplesArrived();
+    });
+}
+
+void HIDInspectorController::samplesArrived()
+{
+    if (inSampleInterval_) {
+        samplesWaiting_ = true;
+        return;
+    }
+    state_.invalidate();
+    inSampleInterval_ = true;
+    sampleTimer_ = afterOnMain(sampleInterval, [this] { sampleIntervalEnded(); });
+}
+
+void HIDInspectorController::sampleIntervalEnded()
+{
+    inSampleInterval_ = false;
+    if (std::exchange(samplesWaiting_, false))
+        samplesArrived();
 }
 
 QList<RawHIDSample> HIDInspectorController::filteredEvents(const QList<RawHIDSample>& feed,
@@ -115,11 +136,14 @@ void HIDInspectorController::copyEventLog()
 
 void HIDInspectorController::selectEvent(const QUuid& sampleId)
 {
-    for (const RawHIDSample& sample : state().get().events) {
-        if (sample.id == sampleId) {
-            selectedEvent_ = sample;
-            changed();
-            return;
+    // The list a view shows may lag the feed a little: a row it still shows is in the feed.
+    for (const auto* samples : {&state().get().events, &model_.hidEvents().get()}) {
+        for (const RawHIDSample& sample : *samples) {
+            if (sample.id == sampleId) {
+                selectedEvent_ = sample;
+                changed();
+                return;
+            }
         }
     }
 }

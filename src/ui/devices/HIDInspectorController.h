@@ -6,10 +6,13 @@
 #include "ui/devices/HIDSampleText.h"
 #include "ui/shared/DerivedState.h"
 
+#include "platform/MainQueue.h"
+
 #include <QList>
 #include <QString>
 #include <QUuid>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -22,11 +25,14 @@ class AppModel;
 // naming a sample's usage as a custom button id. The selections are kept by id:
 // the selected device follows its current entry while it is listed (and keeps
 // its last known entry once it is gone), the selected sample stays selected
-// after it has left the list.
+// after it has left the list. A busy device sends a thousand samples a second,
+// far more than anyone can read: the first sample after a quiet spell shows at
+// once, later ones at most once per sampleInterval.
 class HIDInspectorController {
 public:
     // The event list shows at most this many of the newest samples that pass the filter.
     static constexpr qsizetype eventLimit = 200;
+    static constexpr std::chrono::milliseconds sampleInterval{50};
 
     struct State {
         QList<ConnectedDeviceInfo> devices;
@@ -66,7 +72,7 @@ public:
     // One line per shown sample, joined by "\n"; times in `formatter`.
     QString eventLog(const hidtext::TimeFormatter& formatter) const;
 
-    // A sample of the shown list; an id that is not shown changes nothing.
+    // A sample of the shown list (or still in the feed); another id changes nothing.
     void selectEvent(const QUuid& sampleId);
     void setCustomLabel(const QString& label);
     // Names the selected sample's usage with the label, trimmed of white space
@@ -80,6 +86,8 @@ private:
     std::optional<ConnectedDeviceInfo> selectedDevice() const;
     QString trimmedLabel() const { return customLabel_.trimmed(); }
     void changed() { state_.refreshNow(); }
+    void samplesArrived();
+    void sampleIntervalEnded();
 
     AppModel& model_;
     std::function<void(const QString&)> copyText_;
@@ -87,7 +95,12 @@ private:
     std::optional<RawHIDSample> selectedEvent_;
     QString customLabel_;
     bool captureOnlySelected_ = false;
+    bool inSampleInterval_ = false;
+    bool samplesWaiting_ = false;
+    Cancellable sampleTimer_;
     DerivedState<State> state_;
+    // Declared last: ended first.
+    Subscription samples_;
 };
 
 } // namespace velmor

@@ -9,15 +9,13 @@ namespace velmor {
 void HIDSampleListModel::setSamples(const QList<RawHIDSample>& samples)
 {
     // Nothing changed: the usual case for state refreshes that are not about samples.
-    if (samples.size() == samples_.size()
-        && (samples.isEmpty() || (samples.first().id == samples_.first().id && samples.last().id == samples_.last().id))) {
+    if (samples.size() == rows_.size()
+        && (samples.isEmpty() || (samples.first().id == rows_.first().sample.id && samples.last().id == rows_.last().sample.id))) {
         bool same = true;
         for (qsizetype row = 0; row < samples.size() && same; ++row)
-            same = samples[row].id == samples_[row].id;
-        if (same) {
-            samples_ = samples;
+            same = samples[row].id == rows_[row].sample.id;
+        if (same)
             return;
-        }
     }
 
     QSet<QUuid> incoming;
@@ -26,24 +24,24 @@ void HIDSampleListModel::setSamples(const QList<RawHIDSample>& samples)
         incoming.insert(sample.id);
 
     // Remove rows that left, in runs, from the back so earlier row numbers stay valid.
-    for (qsizetype row = samples_.size() - 1; row >= 0;) {
-        if (incoming.contains(samples_[row].id)) {
+    for (qsizetype row = rows_.size() - 1; row >= 0;) {
+        if (incoming.contains(rows_[row].sample.id)) {
             --row;
             continue;
         }
         qsizetype first = row;
-        while (first > 0 && !incoming.contains(samples_[first - 1].id))
+        while (first > 0 && !incoming.contains(rows_[first - 1].sample.id))
             --first;
         beginRemoveRows({}, static_cast<int>(first), static_cast<int>(row));
-        samples_.remove(first, row - first + 1);
+        rows_.remove(first, row - first + 1);
         endRemoveRows();
         row = first - 1;
     }
 
     QSet<QUuid> kept;
-    kept.reserve(samples_.size());
-    for (const RawHIDSample& sample : std::as_const(samples_))
-        kept.insert(sample.id);
+    kept.reserve(rows_.size());
+    for (const Row& row : std::as_const(rows_))
+        kept.insert(row.sample.id);
     // The rows left must be in the new list's order; a feed never reorders, but if
     // one did, start over rather than show rows in the wrong place.
     qsizetype next = 0;
@@ -51,14 +49,16 @@ void HIDSampleListModel::setSamples(const QList<RawHIDSample>& samples)
     for (const RawHIDSample& sample : samples) {
         if (!kept.contains(sample.id))
             continue;
-        inOrder = next < samples_.size() && samples_[next].id == sample.id;
+        inOrder = next < rows_.size() && rows_[next].sample.id == sample.id;
         if (!inOrder)
             break;
         ++next;
     }
-    if (!inOrder || next != samples_.size()) {
+    if (!inOrder || next != rows_.size()) {
         beginResetModel();
-        samples_ = samples;
+        rows_.clear();
+        for (const RawHIDSample& sample : samples)
+            rows_.append(makeRow(sample));
         endResetModel();
         return;
     }
@@ -66,7 +66,6 @@ void HIDSampleListModel::setSamples(const QList<RawHIDSample>& samples)
     // Insert the new samples around the rows left, in runs.
     for (qsizetype row = 0; row < samples.size();) {
         if (kept.contains(samples[row].id)) {
-            samples_[row] = samples[row];
             ++row;
             continue;
         }
@@ -74,42 +73,56 @@ void HIDSampleListModel::setSamples(const QList<RawHIDSample>& samples)
         while (end < samples.size() && !kept.contains(samples[end].id))
             ++end;
         beginInsertRows({}, static_cast<int>(row), static_cast<int>(end - 1));
-        samples_.insert(row, end - row, RawHIDSample{});
+        rows_.insert(row, end - row, Row{});
         for (qsizetype at = row; at < end; ++at)
-            samples_[at] = samples[at];
+            rows_[at] = makeRow(samples[at]);
         endInsertRows();
         row = end;
     }
 }
 
+HIDSampleListModel::Row HIDSampleListModel::makeRow(const RawHIDSample& sample)
+{
+    return Row{sample, hidtext::sampleUsage(sample), hidtext::sampleValue(sample), hidtext::shortTime(sample.timestamp)};
+}
+
+QList<RawHIDSample> HIDSampleListModel::samples() const
+{
+    QList<RawHIDSample> samples;
+    samples.reserve(rows_.size());
+    for (const Row& row : rows_)
+        samples.append(row.sample);
+    return samples;
+}
+
 std::optional<qsizetype> HIDSampleListModel::rowOf(const QUuid& id) const
 {
     // The newest rows are the likeliest.
-    for (qsizetype row = samples_.size() - 1; row >= 0; --row)
-        if (samples_[row].id == id)
+    for (qsizetype row = rows_.size() - 1; row >= 0; --row)
+        if (rows_[row].sample.id == id)
             return row;
     return std::nullopt;
 }
 
 int HIDSampleListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(samples_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
 QVariant HIDSampleListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const RawHIDSample& sample = samples_[index.row()];
+    const Row& row = rows_[index.row()];
     switch (role) {
     case UsageRole:
-        return hidtext::sampleUsage(sample);
+        return row.usage;
     case ValueRole:
-        return hidtext::sampleValue(sample);
+        return row.value;
     case TimeRole:
-        return hidtext::shortTime(sample.timestamp);
+        return row.time;
     case IdRole:
-        return sample.id;
+        return row.sample.id;
     default:
         return {};
     }

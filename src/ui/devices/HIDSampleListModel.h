@@ -26,7 +26,7 @@ public:
     using QAbstractListModel::QAbstractListModel;
 
     void setSamples(const QList<RawHIDSample>& samples);
-    const QList<RawHIDSample>& samples() const { return samples_; }
+    QList<RawHIDSample> samples() const;
     std::optional<qsizetype> rowOf(const QUuid& id) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -34,7 +34,16 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
 private:
-    QList<RawHIDSample> samples_;
+    // A sample with its texts, made once when its row is added.
+    struct Row {
+        RawHIDSample sample;
+        QString usage;
+        QString value;
+        QString time;
+    };
+    static Row makeRow(const RawHIDSample& sample);
+
+    QList<Row> rows_;
 };
 
 } // namespace velmor

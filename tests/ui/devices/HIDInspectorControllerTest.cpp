@@ -31,17 +31,19 @@ protected:
         raw.value = value;
         return raw;
     }
-    // Appends samples as the input side does, one main-queue turn each.
+    // Appends samples as a busy device does, one a millisecond, and lets the list catch up.
     QList<RawHIDSample> feed(int count, std::int64_t vendor = razer, std::int64_t product = tartarus)
     {
         QList<RawHIDSample> sent;
         for (int n = 0; n < count; ++n) {
             sent.append(sample(vendor, product, n));
             model->appendHIDSample(sent.last());
-            queue->runUntilIdle();
+            queue->advance(std::chrono::milliseconds(1));
         }
+        settle();
         return sent;
     }
+    void settle() { queue->advance(HIDInspectorController::sampleInterval); }
     const HIDInspectorController::State& state() const { return inspector->state().get(); }
     std::optional<ConnectedDeviceInfo> listed(std::int64_t product) const
     {
@@ -84,7 +86,7 @@ TEST_F(HIDInspectorControllerTest, TheListShowsTheNewestTwoHundredOfTheFilterAnd
     twin.productName = QStringLiteral("Another Tartarus");
     twin.deviceId = std::nullopt;
     model->appendHIDSample(twin);
-    queue->runUntilIdle();
+    settle();
     EXPECT_EQ(state().events.last().id, twin.id);
 
     // "All" ends the filter while the switch stays on.
@@ -95,7 +97,7 @@ TEST_F(HIDInspectorControllerTest, TheListShowsTheNewestTwoHundredOfTheFilterAnd
     EXPECT_EQ(state().events[198].id, mike.last().id);
 
     model->clearHIDEvents();
-    queue->runUntilIdle();
+    settle();
     inspector->copyEventLog();
     EXPECT_TRUE(state().events.isEmpty());
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
@@ -110,7 +112,7 @@ TEST_F(HIDInspectorControllerTest, CopiedLinesHaveTheExactFormat)
     large.usagePage = 0x10007; // the page's high bits fall off the key
     model->appendHIDSample(volume);
     model->appendHIDSample(large);
-    queue->runUntilIdle();
+    settle();
     EXPECT_EQ(inspector->eventLog(&fixedTime),
               "22:13:20 vid:0x0911 pid:0x0C1C page:0x000C usage:0x00E9 usageKey:0x000C00E9 value:-3 device:speechmike_smp3700\n"
               "22:13:20 vid:0x1532 pid:0x022B page:0x10007 usage:0x001E usageKey:0x0007001E value:9223372036854775807 "
@@ -140,7 +142,7 @@ TEST_F(HIDInspectorControllerTest, SelectedEventIsKeptByIdWhileSamplesStreamAndA
     EXPECT_EQ(model->hidEvents().get().size(), 400);
 
     model->clearHIDEvents();
-    queue->runUntilIdle();
+    settle();
     EXPECT_TRUE(state().events.isEmpty());
     inspector->setCustomLabel(QStringLiteral("  K07\t\n"));
     EXPECT_TRUE(state().canSaveMapping);
@@ -150,6 +152,31 @@ TEST_F(HIDInspectorControllerTest, SelectedEventIsKeptByIdWhileSamplesStreamAndA
     EXPECT_EQ(state().customLabel, "");
     EXPECT_FALSE(state().canSaveMapping);
     EXPECT_EQ(state().selectedEvent, first[4]) << "the event stays selected";
+}
+
+TEST_F(HIDInspectorControllerTest, ABusyFeedRefreshesTheListAtMostOncePerIntervalAndAQuietOneAtOnce)
+{
+    int refreshes = 0;
+    const auto subscription = inspector->state().subscribe([&](const auto&) { ++refreshes; });
+    refreshes = 0;
+    const QList<RawHIDSample> first = {sample(razer, tartarus, 1)};
+    model->appendHIDSample(first[0]);
+    queue->runUntilIdle();
+    EXPECT_EQ(state().events.size(), 1) << "the first sample after a quiet spell shows on the next turn";
+    EXPECT_EQ(refreshes, 1);
+
+    feed(1000); // one second at 1 kHz
+    EXPECT_EQ(state().events.size(), 200);
+    EXPECT_EQ(state().events.last().usage, 999);
+    EXPECT_LE(refreshes, 1 + 1000 / 50 + 1);
+    EXPECT_GE(refreshes, 1000 / 50);
+
+    // Copy takes the feed as it is now, even inside an interval.
+    model->appendHIDSample(sample(razer, tartarus, 4242));
+    model->appendHIDSample(sample(razer, tartarus, 4243));
+    queue->runUntilIdle();
+    inspector->copyEventLog();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(" usage:0x1093 usageKey:0x00091093 value:1 device:unknown"));
 }
 
 TEST_F(HIDInspectorControllerTest, BlankLabelsAndMissingSelectionsAreRefused)

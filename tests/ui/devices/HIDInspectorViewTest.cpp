@@ -50,8 +50,9 @@ protected:
             sample.value = n % 2;
             sample.timestamp = QDateTime::currentDateTimeUtc();
             model->appendHIDSample(sample);
-            queue->runUntilIdle();
+            queue->advance(std::chrono::milliseconds(1));
         }
+        queue->advance(HIDInspectorController::sampleInterval);
     }
     QUuid currentId() { return find<QListView>("eventList")->currentIndex().data(HIDSampleListModel::IdRole).toUuid(); }
 

@@ -26,6 +26,7 @@ QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWid
 {
     auto* result = new QLabel(text, parent);
     result->setFont(font);
+    result->setForegroundRole(QPalette::WindowText); // in an item view it would take the view's Text role
     QPalette palette = result->palette();
     palette.setColor(QPalette::WindowText, colour);
     result->setPalette(palette);
@@ -70,9 +71,9 @@ public:
 };
 
 // One device row: name (and "ignored" in red) over the vendor and product ids.
-QWidget* deviceRow(const ConnectedDeviceInfo& device)
+QWidget* deviceRow(const ConnectedDeviceInfo& device, QWidget* parent)
 {
-    auto* row = new QWidget;
+    auto* row = new QWidget(parent);
     row->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto* column = new QVBoxLayout(row);
     column->setContentsMargins(6, 3, 6, 3);
@@ -102,6 +103,10 @@ HIDInspectorView::HIDInspectorView(AppModel& model, QWidget* parent) : QWidget(p
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, DevicesTheme::background());
     palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, DevicesTheme::surface());
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Highlight, DevicesTheme::accentPurple());
+    palette.setColor(QPalette::HighlightedText, Qt::white);
     setPalette(palette);
 
     auto* root = new QVBoxLayout(this);
@@ -274,7 +279,7 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
         picker_->addItem(tr("All"));
         for (const ConnectedDeviceInfo& device : shownDevices_) {
             auto* item = new QListWidgetItem(deviceList_);
-            QWidget* row = deviceRow(device);
+            QWidget* row = deviceRow(device, deviceList_->viewport());
             item->setSizeHint(row->sizeHint());
             deviceList_->setItemWidget(item, row);
             QString entry = hidtext::deviceName(device);
@@ -302,6 +307,22 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
         ignoreButton_->setText(ignoreTitle(*state.selectedDevice));
 }
 
+void HIDInspectorView::showSelectedEvent(const HIDInspectorController::State& state)
+{
+    QItemSelectionModel* selection = eventList_->selectionModel();
+    const QSignalBlocker block(selection);
+    const std::optional<qsizetype> row = state.selectedEvent ? events_.rowOf(state.selectedEvent->id) : std::nullopt;
+    const QModelIndex current = row ? events_.index(static_cast<int>(*row)) : QModelIndex();
+    if (selection->currentIndex() != current || (current.isValid() && !selection->isSelected(current))) {
+        selection->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+        eventList_->viewport()->update();
+    }
+    // A newly selected event is brought into view once; the list then scrolls freely.
+    const std::optional<QUuid> selectedId = state.selectedEvent ? std::optional(state.selectedEvent->id) : std::nullopt;
+    if (std::exchange(shownSelectedEvent_, selectedId) != selectedId && current.isValid())
+        eventList_->scrollTo(current);
+}
+
 void HIDInspectorView::render(const HIDInspectorController::State& state)
 {
     renderDevices(state);
@@ -312,16 +333,10 @@ void HIDInspectorView::render(const HIDInspectorController::State& state)
 
     {
         // Rows leaving move the view's current row; the selection is the controller's.
-        QItemSelectionModel* selection = eventList_->selectionModel();
-        const QSignalBlocker block(selection);
+        const QSignalBlocker block(eventList_->selectionModel());
         events_.setSamples(state.events);
-        const std::optional<qsizetype> row = state.selectedEvent ? events_.rowOf(state.selectedEvent->id) : std::nullopt;
-        const QModelIndex current = row ? events_.index(static_cast<int>(*row)) : QModelIndex();
-        if (selection->currentIndex() != current || (current.isValid() && !selection->isSelected(current))) {
-            selection->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
-            eventList_->viewport()->update();
-        }
     }
+    showSelectedEvent(state);
 
     if (labelField_->text() != state.customLabel) {
         const QSignalBlocker block(labelField_);

@@ -44,11 +44,13 @@ private:
     QWidget* makeMappingSection();
     void render(const HIDInspectorController::State& state);
     void renderDevices(const HIDInspectorController::State& state);
+    void showSelectedEvent(const HIDInspectorController::State& state);
     void showDeviceMenu(const QPoint& at);
 
     HIDInspectorController controller_;
     HIDSampleListModel events_;
     QList<ConnectedDeviceInfo> shownDevices_;
+    std::optional<QUuid> shownSelectedEvent_;
     QListWidget* deviceList_ = nullptr;
     QCheckBox* onlySelected_ = nullptr;
     QComboBox* picker_ = nullptr;
