@@ -21,10 +21,12 @@ void installTheme(QApplication& application)
 
 void makeProminent(QAbstractButton& button)
 {
-    QPalette palette = button.palette();
-    palette.setColor(QPalette::Button, Theme::blue());
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    button.setPalette(palette);
+    const QColor accent = Theme::blue();
+    button.setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
+                                        " padding: 5px 14px; }"
+                                        " QPushButton:pressed { background: %2; }"
+                                        " QPushButton:disabled { background: %3; color: rgba(255,255,255,120); }")
+                             .arg(accent.name(), accent.darker(130).name(), Theme::border().name()));
 }
 
 Backdrop::Backdrop(QWidget* parent) : QWidget(parent) {}
