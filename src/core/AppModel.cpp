@@ -43,7 +43,7 @@ AppModel::AppModel()
         const UserProfile profile = profileStore_->activeUserProfile();
         if (profile.selectedDeviceId)
             inputSource_->selectDevice(*profile.selectedDeviceId);
-        profileStore_->activePacsProfileId.set(profile.pacsProfileId);
+        profileStore_->repairActiveSelection();
     }
     // The input source's first values arrive on the next turns of the main queue
     // and would put its default device back over the user's; select it again after them.
@@ -139,36 +139,46 @@ void AppModel::subscribeToInputSource()
     }));
     cancellables_.push_back(
         inputSource_->connectedDevices().subscribe([this](const QList<ConnectedDeviceInfo>& devices) {
-            connectedDevices.set(devices);
+            connectedDevices_.set(devices);
             ensureDefaultMappingsForConnectedDevices();
         }));
 }
 
 void AppModel::subscribeToStore()
 {
-    ProfileStore& store = *profileStore_;
-    cancellables_.push_back(store.activeUserProfileId.subscribe([this](const QUuid&) {
-        applySelectedDevice();
-        profileStore_->activePacsProfileId.set(profileStore_->activeUserProfile().pacsProfileId);
-        revalidateButtonState();
-        ensureDefaultMappingsForConnectedDevices();
-        applyKeypadLighting();
-        pushMappedButtons();
+    const ProfileStore& store = *profileStore_;
+    // The store switches the pair itself, the user profile first: its PACS profile
+    // follows. So a user id that is set runs the follow-up, and a PACS id only when
+    // it changes the pair the windows and the keypad go by.
+    cancellables_.push_back(store.activeUserProfileId().subscribe([this](const QUuid&) { followActiveSelection(); }));
+    cancellables_.push_back(store.activePacsProfileId().subscribe([this](const QUuid&) {
+        if (currentSelection() != followedSelection_)
+            followActiveSelection();
     }));
-    cancellables_.push_back(store.activePacsProfileId.subscribe([this](const QUuid&) {
-        revalidateButtonState();
-        ensureDefaultMappingsForConnectedDevices();
-        applyKeypadLighting();
-    }));
-    cancellables_.push_back(store.userProfiles.subscribe([this](const QList<UserProfile>&) {
+    cancellables_.push_back(store.userProfiles().subscribe([this](const QList<UserProfile>&) {
         revalidateButtonState();
         applyKeypadLighting();
         pushMappedButtons();
     }));
-    cancellables_.push_back(store.pacsProfiles.subscribe([this](const QList<PacsProfile>&) {
+    cancellables_.push_back(store.pacsProfiles().subscribe([this](const QList<PacsProfile>&) {
         revalidateButtonState();
         applyKeypadLighting();
     }));
+}
+
+std::pair<QUuid, QUuid> AppModel::currentSelection() const
+{
+    return {profileStore_->activeUserProfileId().get(), activePacsProfile().id};
+}
+
+void AppModel::followActiveSelection()
+{
+    followedSelection_ = currentSelection();
+    applySelectedDevice();
+    revalidateButtonState();
+    ensureDefaultMappingsForConnectedDevices();
+    applyKeypadLighting();
+    pushMappedButtons();
 }
 
 void AppModel::observeApplicationState()
@@ -194,7 +204,7 @@ void AppModel::observeApplicationState()
 PacsProfile AppModel::activePacsProfile() const
 {
     const QUuid pacsProfileId = profileStore_->activeUserProfile().pacsProfileId;
-    for (const PacsProfile& profile : profileStore_->pacsProfiles.get())
+    for (const PacsProfile& profile : profileStore_->pacsProfiles().get())
         if (profile.id == pacsProfileId)
             return profile;
     return profileStore_->activePacsProfile();
@@ -218,7 +228,7 @@ void AppModel::enableLaunchAtLogin()
     if (item.status() != LoginItem::Status::Enabled && !item.registerItem())
         appendLog(QStringLiteral("Failed to enable launch at login. User may need to add Velmor manually "
                                  "to the desktop's autostart applications."));
-    startAtLoginEnabled.set(item.status() == LoginItem::Status::Enabled);
+    startAtLoginEnabled_.set(item.status() == LoginItem::Status::Enabled);
 }
 
 void AppModel::performLaunchTasks()

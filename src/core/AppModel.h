@@ -76,18 +76,19 @@ public:
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
 
+    // Read and subscribe; only the model's methods change them.
     // The last press that reached the button-press road.
-    Published<std::optional<DeviceButtonEvent>> lastEvent;
-    Published<bool> startAtLoginEnabled{false};
+    const Published<std::optional<DeviceButtonEvent>>& lastEvent() const { return lastEvent_; }
+    const Published<bool>& startAtLoginEnabled() const { return startAtLoginEnabled_; }
     // Oldest first, the newest logLimit.
-    Published<QList<LogEntry>> logs;
-    Published<LayoutOverrides> overlayOverrides;
-    // Oldest first, the newest hidSampleLimit. The HID inspector may empty it.
-    Published<QList<RawHIDSample>> hidEvents;
+    const Published<QList<LogEntry>>& logs() const { return logs_; }
+    const Published<LayoutOverrides>& overlayOverrides() const { return overlayOverrides_; }
+    // Oldest first, the newest hidSampleLimit. The HID inspector may empty it (clearHIDEvents).
+    const Published<QList<RawHIDSample>>& hidEvents() const { return hidEvents_; }
     // Copy of the input source's connected devices.
-    Published<QList<ConnectedDeviceInfo>> connectedDevices;
+    const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const { return connectedDevices_; }
     // The alert the windows show; they clear it (see dismissAlert).
-    Published<std::optional<AlertMessage>> alertMessage;
+    const Published<std::optional<AlertMessage>>& alertMessage() const { return alertMessage_; }
 
     ProfileStore& profileStore() { return *profileStore_; }
     UnifiedInputSource& inputSource() { return *inputSource_; }
@@ -127,6 +128,8 @@ public:
     void dismissAlert(const QUuid& alertId);
     void handleStoreMessage(const QString& title, const QString& message);
     void appendHIDSample(const RawHIDSample& sample);
+    // The HID inspector's Clear.
+    void clearHIDEvents();
 
     // Devices, default mappings and lighting
     void ensureDefaultMappings(const QString& deviceId);
@@ -178,6 +181,11 @@ private:
     void applySelectedDevice();
     void subscribeToInputSource();
     void subscribeToStore();
+    // The active user profile's id and the PACS profile the model goes by.
+    std::pair<QUuid, QUuid> currentSelection() const;
+    // Brings the device, running repeats, default mappings, lighting and mapped
+    // buttons in line with the active pair.
+    void followActiveSelection();
     void observeApplicationState();
     // The first mapping of the active user profile for this device button.
     std::optional<ButtonMapping> mappingFor(const QString& deviceId, const QString& buttonId) const;
@@ -188,6 +196,14 @@ private:
     void repeatTick(const RepeatKey& key);
     // Ends repeats whose binding or tool changed and forgets toggle steps of gone mappings.
     void revalidateButtonState();
+
+    Published<std::optional<DeviceButtonEvent>> lastEvent_;
+    Published<bool> startAtLoginEnabled_{false};
+    Published<QList<LogEntry>> logs_;
+    Published<LayoutOverrides> overlayOverrides_;
+    Published<QList<RawHIDSample>> hidEvents_;
+    Published<QList<ConnectedDeviceInfo>> connectedDevices_;
+    Published<std::optional<AlertMessage>> alertMessage_;
 
     std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
     std::unique_ptr<ProfileStore> profileStore_;
@@ -201,6 +217,7 @@ private:
     AppDataFile customUsagesFile_ = AppDataFile::inDataFolder(QStringLiteral("custom_usages.json"));
     QHash<QUuid, int> toggleState_;
     bool didOpenMappingsOnLaunch_ = false;
+    std::pair<QUuid, QUuid> followedSelection_;
     std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;
     // Context of the application-state connections: they end with the model.
     std::unique_ptr<QObject> applicationObserver_;

@@ -18,41 +18,13 @@ void AppModel::ensureDefaultMappings(const QString& deviceId)
     const QUuid userId = profileStore_->activeUserProfile().id;
     const PacsProfile pacs = activePacsProfile();
     const QList<ButtonMapping> defaults = ProfileTemplates::defaultMappings(pacs.name, pacs.tools, deviceId);
-    if (defaults.isEmpty())
-        return;
-
-    QList<UserProfile> profiles = profileStore_->userProfiles.get();
-    const auto profile =
-        std::find_if(profiles.begin(), profiles.end(), [&](const UserProfile& p) { return p.id == userId; });
-    if (profile == profiles.end())
-        return;
-
-    // Only buttons the user has not mapped get their default; the user's own
-    // mappings stay, whatever tool they name.
-    QSet<QString> mapped;
-    for (const ButtonMapping& mapping : profile->mappings)
-        if (mapping.deviceId == deviceId)
-            mapped.insert(mapping.buttonId);
-    QList<ButtonMapping> added;
-    for (const ButtonMapping& fallback : defaults) {
-        if (mapped.contains(fallback.buttonId))
-            continue;
-        // A later default of the same button wins, as it would over an earlier one.
-        added.removeIf([&](const ButtonMapping& m) { return m.buttonId == fallback.buttonId; });
-        added.append(ButtonMapping{QUuid::createUuid(), deviceId, fallback.buttonId, fallback.toolId});
-    }
-    if (added.isEmpty())
-        return;
-
-    profile->mappings.append(added);
-    profileStore_->userProfiles.set(std::move(profiles));
-    profileStore_->save();
+    profileStore_->fillUnmappedButtons(deviceId, defaults, userId);
 }
 
 void AppModel::ensureDefaultMappingsForConnectedDevices()
 {
     QSet<QString> deviceIds;
-    for (const ConnectedDeviceInfo& info : connectedDevices.get())
+    for (const ConnectedDeviceInfo& info : connectedDevices_.get())
         if (info.templateId)
             deviceIds.insert(*info.templateId);
     deviceIds.insert(inputSource_->activeDevice().get().id);
@@ -87,7 +59,7 @@ void AppModel::applyKeypadLighting()
 QList<Device> AppModel::availableDevices() const
 {
     QSet<QString> ids;
-    for (const ConnectedDeviceInfo& info : connectedDevices.get())
+    for (const ConnectedDeviceInfo& info : connectedDevices_.get())
         if (!info.ignored && info.templateId)
             ids.insert(*info.templateId);
     // In the order of the built-in templates, so menus do not reshuffle.

@@ -49,7 +49,7 @@ void AppModel::handleButtonEvent(const DeviceButtonEvent& event)
         stopRepeat(event.deviceId, event.buttonId);
         return;
     }
-    lastEvent.set(event);
+    lastEvent_.set(event);
     const std::optional<ButtonMapping> mapping = mappingFor(event.deviceId, event.buttonId);
     if (!mapping)
         return;
@@ -87,7 +87,7 @@ bool AppModel::dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapp
         QString line = QStringLiteral("Dispatch ") + mapping.buttonId + QStringLiteral(" → ") + tool.name + stepText
                        + QStringLiteral(" (") + shortcutText(shortcut) + ')';
         if (!posted)
-            line += shortcutExecutor_->hasAccessibilityPermission.get()
+            line += shortcutExecutor_->hasAccessibilityPermission().get()
                         ? QStringLiteral(" not sent: the key output refused it")
                         : QStringLiteral(" not sent: Accessibility permission missing");
         appendLog(line);
@@ -174,7 +174,7 @@ void AppModel::revalidateButtonState()
 
     // Toggle steps belong to a mapping; once no profile has it, its counter goes.
     QSet<QUuid> mappingIds;
-    for (const UserProfile& profile : profileStore_->userProfiles.get())
+    for (const UserProfile& profile : profileStore_->userProfiles().get())
         for (const ButtonMapping& mapping : profile.mappings)
             mappingIds.insert(mapping.id);
     toggleState_.removeIf([&](const auto& entry) { return !mappingIds.contains(entry.key()); });

@@ -36,20 +36,20 @@ void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
 
 void AppModel::appendLog(const QString& message)
 {
-    appendCapped(logs, LogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
+    appendCapped(logs_, LogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
 }
 
 void AppModel::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)
 {
-    alertMessage.set(AlertMessage{QUuid::createUuid(), title, message, severity});
+    alertMessage_.set(AlertMessage{QUuid::createUuid(), title, message, severity});
     appendLog('[' + caseName(severity) + QStringLiteral("] ") + title + QStringLiteral(": ") + message);
 }
 
 void AppModel::dismissAlert(const QUuid& alertId)
 {
-    const auto& current = alertMessage.get();
+    const auto& current = alertMessage_.get();
     if (current && current->id == alertId)
-        alertMessage.set(std::nullopt);
+        alertMessage_.set(std::nullopt);
 }
 
 void AppModel::handleStoreMessage(const QString& title, const QString& message)
@@ -70,7 +70,9 @@ void AppModel::handleStoreMessage(const QString& title, const QString& message)
     presentAlert(title, message, severity);
 }
 
-void AppModel::appendHIDSample(const RawHIDSample& sample) { appendCapped(hidEvents, sample, hidSampleLimit); }
+void AppModel::appendHIDSample(const RawHIDSample& sample) { appendCapped(hidEvents_, sample, hidSampleLimit); }
+
+void AppModel::clearHIDEvents() { hidEvents_.set({}); }
 
 QStringList AppModel::hexByteStrings(const QByteArray& bytes)
 {

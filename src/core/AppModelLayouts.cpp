@@ -36,7 +36,7 @@ LayoutImport readLayoutImport(const QString& path)
 
 std::optional<NormalizedRect> AppModel::overlayFrame(const DeviceButton& button, const QString& deviceId) const
 {
-    const LayoutOverrides& overrides = overlayOverrides.get();
+    const LayoutOverrides& overrides = overlayOverrides_.get();
     if (const auto device = overrides.constFind(deviceId); device != overrides.constEnd())
         if (const auto rect = device->constFind(button.id); rect != device->constEnd())
             return *rect;
@@ -48,13 +48,13 @@ void AppModel::setOverlayFrame(const NormalizedRect& rect, const QString& button
     // A rectangle the file cannot hold would block every later save.
     if (!isFinite(rect))
         return;
-    overlayOverrides.mutate([&](LayoutOverrides& overrides) { overrides[deviceId][buttonId] = rect; });
+    overlayOverrides_.mutate([&](LayoutOverrides& overrides) { overrides[deviceId][buttonId] = rect; });
     saveLayoutOverrides();
 }
 
 void AppModel::resetLayout(const QString& deviceId)
 {
-    overlayOverrides.mutate([&](LayoutOverrides& overrides) { overrides.remove(deviceId); });
+    overlayOverrides_.mutate([&](LayoutOverrides& overrides) { overrides.remove(deviceId); });
     if (const std::optional<QString> url = Bundle::main().url(deviceId + QStringLiteral("_layout"), QStringLiteral("json")))
         importLayout(*url);
     saveLayoutOverrides();
@@ -72,7 +72,7 @@ void AppModel::importLayout(const QString& path)
     QHash<QString, NormalizedRect> rects;
     for (const LayoutImport::LayoutButton& button : layout.buttons)
         rects.insert(button.id, NormalizedRect{button.x, button.y, button.width, button.height});
-    overlayOverrides.mutate([&](LayoutOverrides& overrides) { overrides.insert(layout.deviceId, rects); });
+    overlayOverrides_.mutate([&](LayoutOverrides& overrides) { overrides.insert(layout.deviceId, rects); });
     appendLog(QStringLiteral("Imported layout for ") + layout.deviceId + QStringLiteral(" from ")
               + QFileInfo(path).fileName());
 }
@@ -91,7 +91,7 @@ void AppModel::loadLayoutOverrides()
     if (!saved || saved->isEmpty())
         return;
     // A saved device replaces the bundle's whole layout of that device.
-    overlayOverrides.mutate([&](LayoutOverrides& overrides) {
+    overlayOverrides_.mutate([&](LayoutOverrides& overrides) {
         for (auto device = saved->cbegin(); device != saved->cend(); ++device)
             overrides.insert(device.key(), device.value());
     });
@@ -102,7 +102,7 @@ void AppModel::saveLayoutOverrides()
     const auto log = [this](const QString& line) { appendLog(line); };
     QByteArray bytes;
     try {
-        bytes = LayoutOverridesFile::encode(overlayOverrides.get());
+        bytes = LayoutOverridesFile::encode(overlayOverrides_.get());
     } catch (const std::exception& error) {
         log(QStringLiteral("Failed to save ") + layoutOverridesFile_.fileName() + QStringLiteral(": ")
             + QString::fromUtf8(error.what()));

@@ -56,8 +56,9 @@ public:
     static bool isTartarusPair(const VendorProduct& pair);
 
     const QList<Device>& devices() const override { return devices_; }
-    Published<Device>& activeDevice() override { return activeDevice_; }
-    Published<QList<ConnectedDeviceInfo>>& connectedDevices() override { return connectedDevices_; }
+    const Published<Device>& activeDevice() const override { return activeDevice_; }
+    void setActiveDevice(const Device& device) override { activeDevice_.set(device); }
+    const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const override { return connectedDevices_; }
     // The active template follows the hardware.
     void selectDevice(const QString&) override {}
     void start() override;

@@ -23,6 +23,10 @@
 
 namespace velmor {
 
+namespace test {
+struct ProfileStoreSeed;
+}
+
 // The one persistent store of PACS profiles, user profiles and the active ids.
 // Lives on the main thread. Every change to a published property reaches its
 // observers at once; the outcome of a save (lastSaved, onSave, onError) arrives
@@ -43,12 +47,13 @@ public:
     ProfileStore(const ProfileStore&) = delete;
     ProfileStore& operator=(const ProfileStore&) = delete;
 
-    Published<QList<PacsProfile>> pacsProfiles;
-    Published<QList<UserProfile>> userProfiles;
-    Published<QUuid> activePacsProfileId;
-    Published<QUuid> activeUserProfileId;
+    // Read and subscribe; only the store's operations below change them.
+    const Published<QList<PacsProfile>>& pacsProfiles() const { return pacsProfiles_; }
+    const Published<QList<UserProfile>>& userProfiles() const { return userProfiles_; }
+    const Published<QUuid>& activePacsProfileId() const { return activePacsProfileId_; }
+    const Published<QUuid>& activeUserProfileId() const { return activeUserProfileId_; }
     // The last successful save of this run; none until the first.
-    Published<std::optional<QDateTime>> lastSaved;
+    const Published<std::optional<QDateTime>>& lastSaved() const { return lastSaved_; }
 
     ErrorHandler onError;
     SaveHandler onSave;
@@ -123,6 +128,11 @@ public:
     void resetMappingsToDefaults(const QUuid& userProfileId, const PacsProfile& pacsProfile,
                                  const std::optional<QString>& deviceId);
 
+    // Gives each button of `deviceId` without a mapping its entry of `defaults` (the
+    // last one for a button wins), appended; saves only when something was added.
+    void fillUnmappedButtons(const QString& deviceId, const QList<ButtonMapping>& defaults,
+                             const QUuid& userProfileId);
+
     // --- Exchange files (ProfileStoreExchange.cpp). Outcomes, successes included,
     // also reach onError on a later turn of the main queue.
 
@@ -151,6 +161,9 @@ public:
     std::optional<SyncChangeSummary::Notice> syncChangeSummary(const QByteArray& payload) const;
 
 private:
+    // Tests put states in place that no operation would leave, to check the repairs.
+    friend struct test::ProfileStoreSeed;
+
     struct DiskState {
         std::optional<LoadResult> result;
         bool wasDamaged = false;
@@ -171,6 +184,12 @@ private:
     // Hands a notice to onError on a later turn (to the handler installed then).
     void notify(const QString& title, const QString& message);
     void postNotices(const QList<ProfilesFile::Notice>& notices);
+
+    Published<QList<PacsProfile>> pacsProfiles_;
+    Published<QList<UserProfile>> userProfiles_;
+    Published<QUuid> activePacsProfileId_;
+    Published<QUuid> activeUserProfileId_;
+    Published<std::optional<QDateTime>> lastSaved_;
 
     std::shared_ptr<ProfileStore*> self_;
     ProfilesFile file_;

@@ -16,7 +16,7 @@ QString errorText(const std::exception& error) { return QString::fromUtf8(error.
 
 bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& path)
 {
-    const PacsProfile* pacs = findById(pacsProfiles.get(), profile.pacsProfileId);
+    const PacsProfile* pacs = findById(pacsProfiles_.get(), profile.pacsProfileId);
     if (!pacs) {
         notify(QStringLiteral("Export Failed"), QStringLiteral("Could not find associated PACS profile."));
         return false;
@@ -55,9 +55,9 @@ void ProfileStore::importUserProfile(const QString& path)
     }
     UserProfile profile = resolveImportedPacsProfile(file.profile, file.pacsProfileName, file.pacsTools);
     profile.id = QUuid::createUuid();
-    userProfiles.mutate([&](QList<UserProfile>& list) { list.append(profile); });
-    activeUserProfileId.set(profile.id);
-    activePacsProfileId.set(profile.pacsProfileId);
+    userProfiles_.mutate([&](QList<UserProfile>& list) { list.append(profile); });
+    activeUserProfileId_.set(profile.id);
+    activePacsProfileId_.set(profile.pacsProfileId);
     save();
     notify(QStringLiteral("Import Successful"),
            QStringLiteral("User profile '") + profile.name + QStringLiteral("' has been imported."));
@@ -73,8 +73,8 @@ void ProfileStore::importPacsProfile(const QString& path)
         throw;
     }
     profile.id = QUuid::createUuid();
-    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
-    activePacsProfileId.set(profile.id);
+    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    activePacsProfileId_.set(profile.id);
     save();
     notify(QStringLiteral("Import Successful"),
            QStringLiteral("PACS profile '") + profile.name + QStringLiteral("' has been imported."));
@@ -83,12 +83,12 @@ void ProfileStore::importPacsProfile(const QString& path)
 UserProfile ProfileStore::resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,
                                                      const std::optional<QList<RadiologyTool>>& pacsTools)
 {
-    if (findById(pacsProfiles.get(), profile.pacsProfileId))
+    if (findById(pacsProfiles_.get(), profile.pacsProfileId))
         return profile;
 
     if (pacsProfileName) {
         const QString wanted = text::lowercased(*pacsProfileName);
-        const QList<PacsProfile>& profiles = pacsProfiles.get();
+        const QList<PacsProfile>& profiles = pacsProfiles_.get();
         const auto namesake = std::find_if(profiles.cbegin(), profiles.cend(),
                                            [&](const PacsProfile& p) { return text::lowercased(p.name) == wanted; });
         if (namesake != profiles.cend()) {
@@ -99,9 +99,9 @@ UserProfile ProfileStore::resolveImportedPacsProfile(UserProfile profile, const 
         }
     }
 
-    if (pacsProfiles.get().isEmpty())
-        pacsProfiles.set(ProfileTemplates::builtInPacsProfiles());
-    const PacsProfile fallback = pacsProfiles.get().first();
+    if (pacsProfiles_.get().isEmpty())
+        pacsProfiles_.set(ProfileTemplates::builtInPacsProfiles());
+    const PacsProfile fallback = pacsProfiles_.get().first();
     profile.pacsProfileId = fallback.id;
     // Without the exported tools the old tool ids mean nothing here.
     profile.mappings = pacsTools ? toolIdMap(profile.mappings, *pacsTools, fallback.tools) : QList<ButtonMapping>();

@@ -99,7 +99,7 @@ protected:
     QStringList logMessages() const
     {
         QStringList messages;
-        for (const AppModel::LogEntry& entry : model->logs.get())
+        for (const AppModel::LogEntry& entry : model->logs().get())
             messages.append(entry.message);
         return messages;
     }

@@ -3,7 +3,6 @@
 #include "platform/MainQueue.h"
 #include "platform/Published.h"
 
-#include <concepts>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -11,63 +10,62 @@
 
 namespace velmor {
 
-// A controller's state, computed by one function from its sources. A change of
-// any watched source marks it dirty; one refresh then runs on the main queue,
-// reading every source's current value, and publishes the result when it differs
-// from the last one. So a view subscribed here never sees half an update.
+// A window's state, computed by one function from its sources. A change of any
+// watched source (or invalidate()) marks it stale, and one refresh runs on a
+// later turn of the main queue, reading every source's current value: a view
+// never sees half an update, however many sources changed in one turn.
+// Main thread only.
 template <typename State>
 class DerivedState {
 public:
-    using Handler = typename Published<State>::Handler;
+    using Compute = std::function<State()>;
 
-    explicit DerivedState(std::function<State()> compute) : compute_(std::move(compute)), state_(compute_()) {}
+    explicit DerivedState(Compute compute) : compute_(std::move(compute)), state_(compute_()) {}
+    ~DerivedState() { *alive_ = false; }
     DerivedState(const DerivedState&) = delete;
     DerivedState& operator=(const DerivedState&) = delete;
 
+    const Published<State>& published() const { return state_; }
     const State& get() const { return state_.get(); }
-    // Delivers the current state at once, then every change.
-    [[nodiscard]] Subscription subscribe(Handler handler) const { return state_.subscribe(std::move(handler)); }
 
-    // Marks the state dirty on every change of `source` after its current value.
-    template <typename Source>
-    void watch(Source& source)
+    // Refreshes on a later turn of the main queue (once, however often called).
+    void invalidate()
     {
-        auto initial = std::make_shared<bool>(true);
-        subscriptions_.push_back(source.subscribe([this, initial](const auto&) {
-            if (!std::exchange(*initial, false))
-                markDirty();
-        }));
-    }
-
-    // Schedules one refresh on the main queue, however often it is called before it runs.
-    void markDirty()
-    {
-        if (std::exchange(dirty_, true))
+        if (pending_)
             return;
-        postToMain([alive = std::weak_ptr<DerivedState*>(self_)] {
-            if (const auto self = alive.lock())
-                (*self)->refresh();
+        pending_ = true;
+        postToMain([this, alive = alive_] {
+            if (*alive && pending_)
+                refreshNow();
         });
     }
 
-    // Recomputes now.
-    void refresh()
+    // Recomputes at once; a pending refresh has nothing left to do.
+    void refreshNow()
     {
-        dirty_ = false;
-        State next = compute_();
-        if constexpr (std::equality_comparable<State>) {
-            if (next == state_.get())
-                return;
-        }
-        state_.set(std::move(next));
+        pending_ = false;
+        state_.set(compute_());
+    }
+
+    // Every change of `source` after this call marks the state stale.
+    template <typename T>
+    void watch(const Published<T>& source)
+    {
+        bool initial = true;
+        subscriptions_.push_back(source.subscribe([this, initial](const T&) mutable {
+            if (std::exchange(initial, false))
+                return; // the current value is already part of the state
+            invalidate();
+        }));
     }
 
 private:
-    std::function<State()> compute_;
-    mutable Published<State> state_; // mutable: subscribing does not change the state
+    Compute compute_;
+    Published<State> state_;
+    bool pending_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // Declared last: ended first, so no delivery reaches a half-destroyed object.
     std::vector<Subscription> subscriptions_;
-    bool dirty_ = false;
-    std::shared_ptr<DerivedState*> self_ = std::make_shared<DerivedState*>(this);
 };
 
 } // namespace velmor

@@ -8,13 +8,13 @@ namespace velmor {
 PermissionHelpController::PermissionHelpController(ShortcutExecutor& executor, std::function<void()> onClose)
     : executor_(executor), onClose_(std::move(onClose)), state_([this] { return compute(); })
 {
-    state_.watch(executor_.hasAccessibilityPermission);
-    state_.watch(executor_.hasInputMonitoringPermission);
+    state_.watch(executor_.hasAccessibilityPermission());
+    state_.watch(executor_.hasInputMonitoringPermission());
 }
 
 PermissionHelpController::State PermissionHelpController::compute() const
 {
-    return {executor_.hasAccessibilityPermission.get(), executor_.hasInputMonitoringPermission.get()};
+    return {executor_.hasAccessibilityPermission().get(), executor_.hasInputMonitoringPermission().get()};
 }
 
 PermissionHelpController::Status PermissionHelpController::stepStatus(bool granted)

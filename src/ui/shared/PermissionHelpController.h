@@ -34,7 +34,7 @@ public:
     // `onClose` hides the sheet; the presenter owns it.
     PermissionHelpController(ShortcutExecutor& executor, std::function<void()> onClose);
 
-    const DerivedState<State>& state() const { return state_; }
+    const Published<State>& state() const { return state_.published(); }
 
     // "Granted" or "Not granted" above a section's steps.
     static Status stepStatus(bool granted);

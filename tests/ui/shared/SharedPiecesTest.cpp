@@ -1,12 +1,9 @@
-#include "ui/shared/DerivedState.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/RenameUserProfileSheet.h"
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ToastView.h"
-
-#include "support/TestSupport.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -30,39 +27,7 @@ int countPixels(const QImage& image, const std::function<bool(const QColor&)>& m
     return count;
 }
 
-using DerivedStateTest = test::PlatformFixture;
-
 } // namespace
-
-TEST_F(DerivedStateTest, ChangesOfSourcesCoalesceIntoOneRefreshThatSeesEveryCurrentValue)
-{
-    Published<int> a(1);
-    Published<int> b(10);
-    auto state = std::make_unique<DerivedState<int>>([&] { return a.get() + b.get(); });
-    state->watch(a);
-    state->watch(b);
-    QList<int> seen;
-    const Subscription subscription = state->subscribe([&](int value) { seen << value; });
-    EXPECT_EQ(queue->pendingCount(), 0u); // watching alone refreshes nothing
-
-    a.set(2);
-    b.set(20);
-    EXPECT_EQ(seen, QList<int>{11});
-    queue->runUntilIdle();
-    EXPECT_EQ(seen, QList<int>({11, 22}));
-
-    // A change that leaves the result as it was publishes nothing.
-    a.set(12);
-    b.set(10);
-    queue->runUntilIdle();
-    EXPECT_EQ(seen, QList<int>({11, 22}));
-
-    // A refresh queued for a state that is gone does nothing.
-    a.set(0);
-    state.reset();
-    EXPECT_EQ(queue->runUntilIdle(), 1);
-    EXPECT_EQ(seen, QList<int>({11, 22}));
-}
 
 TEST(GlassCard, FillsWhatItIsGivenAndLeavesItsContentUnclipped)
 {
