@@ -1,6 +1,8 @@
 #include "ui/devices/widgets/DeviceLayoutEditorView.h"
 
-#include "ui/devices/widgets/DevicesTheme.h"
+#include "ui/shared/Theme.h"
+#include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/NiceButton.h"
 #include "ui/devices/widgets/LayoutCanvasView.h"
 #include "ui/devices/widgets/LayoutPresetCard.h"
 
@@ -10,8 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -66,23 +66,6 @@ void showValue(QSlider* slider, QLineEdit* field, const SizeFormatter& formatter
     }
 }
 
-// The inspector's card until the shared one is on the main line.
-class Card : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 14, 14);
-        painter.fillPath(path, DevicesTheme::panel());
-        painter.setPen(QPen(DevicesTheme::withOpacity(DevicesTheme::border(), 0.7), 1));
-        painter.drawPath(path);
-    }
-};
 } // namespace
 
 DeviceLayoutEditorView::DeviceLayoutEditorView(const Device& device, AppModel& model, QWidget* parent)
@@ -90,12 +73,6 @@ DeviceLayoutEditorView::DeviceLayoutEditorView(const Device& device, AppModel& m
 {
     setObjectName(QStringLiteral("deviceLayoutEditor"));
     setMinimumSize(1100, 600);
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, DevicesTheme::background());
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
-
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(16, 16, 16, 16);
     root->setSpacing(16);
@@ -119,8 +96,8 @@ QWidget* DeviceLayoutEditorView::makeHeader()
     row->setContentsMargins(0, 0, 0, 0);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(2);
-    titles->addWidget(label(tr("Layout Editor"), DevicesTheme::font(17, true), Qt::white, header));
-    titles->addWidget(label(controller_->device().name, DevicesTheme::font(10), DevicesTheme::secondaryText(), header));
+    titles->addWidget(label(tr("Layout Editor"), Theme::boldFont(Theme::TextStyle::title2), Qt::white, header));
+    titles->addWidget(label(controller_->device().name, Theme::font(Theme::TextStyle::caption), Theme::secondaryText(), header));
     row->addLayout(titles);
     row->addStretch(1);
 
@@ -139,12 +116,12 @@ QWidget* DeviceLayoutEditorView::makeHeader()
     connect(stepper_, &QSpinBox::valueChanged, this, [this](int percent) { controller_->setSnapPercent(percent); });
     row->addWidget(stepper_);
 
-    reset_ = new QPushButton(tr("Reset Layout"), header);
+    reset_ = new NiceButton(tr("Reset Layout"), NiceButtonStyle{Theme::surface()}, header);
     reset_->setObjectName(QStringLiteral("resetLayoutButton"));
     connect(reset_, &QPushButton::clicked, this, [this] { controller_->resetLayout(); });
     row->addWidget(reset_);
 
-    done_ = new QPushButton(tr("Done"), header);
+    done_ = new NiceButton(tr("Done"), NiceButtonStyle{Theme::accentCyan()}, header);
     done_->setObjectName(QStringLiteral("doneButton"));
     connect(done_, &QPushButton::clicked, this, [this] { controller_->done(); });
     row->addWidget(done_);
@@ -153,14 +130,16 @@ QWidget* DeviceLayoutEditorView::makeHeader()
 
 QWidget* DeviceLayoutEditorView::makeInspector()
 {
-    auto* card = new Card(this);
-    card->setFixedWidth(280);
+    auto* glass = new GlassCard(14, this);
+    glass->setFixedWidth(280);
+    auto* card = new QWidget;
+    glass->setContent(card);
     auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(14, 14, 14, 14);
+    column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(12);
-    const QColor gray = DevicesTheme::secondaryText();
-    column->addWidget(label(tr("Selection"), DevicesTheme::font(13, true), Qt::white, card));
-    placeholder_ = label(tr("Select a button to edit."), DevicesTheme::font(10), gray, card);
+    const QColor gray = Theme::secondaryText();
+    column->addWidget(label(tr("Selection"), Theme::font(Theme::TextStyle::headline), Qt::white, card));
+    placeholder_ = label(tr("Select a button to edit."), Theme::font(Theme::TextStyle::caption), gray, card);
     placeholder_->setObjectName(QStringLiteral("selectionPlaceholder"));
     column->addWidget(placeholder_);
 
@@ -168,16 +147,16 @@ QWidget* DeviceLayoutEditorView::makeInspector()
     auto* panel = new QVBoxLayout(selectionPanel_);
     panel->setContentsMargins(0, 0, 0, 0);
     panel->setSpacing(12);
-    selectedLabel_ = label({}, DevicesTheme::font(15, true), Qt::white, selectionPanel_);
+    selectedLabel_ = label({}, Theme::boldFont(Theme::TextStyle::title3), Qt::white, selectionPanel_);
     selectedLabel_->setObjectName(QStringLiteral("selectedLabel"));
-    selectedId_ = label({}, DevicesTheme::font(10), gray, selectionPanel_);
+    selectedId_ = label({}, Theme::font(Theme::TextStyle::caption), gray, selectionPanel_);
     panel->addWidget(selectedLabel_);
     panel->addWidget(selectedId_);
     panel->addWidget(divider(selectionPanel_));
 
     auto* sizes = new QVBoxLayout;
     sizes->setSpacing(10);
-    sizes->addWidget(label(tr("Size"), DevicesTheme::font(10, true), gray, selectionPanel_));
+    sizes->addWidget(label(tr("Size"), Theme::boldFont(Theme::TextStyle::caption), gray, selectionPanel_));
     const auto addSize = [&](const QString& letter, bool width) {
         QSlider* slider = sizeSlider(width ? QStringLiteral("widthSlider") : QStringLiteral("heightSlider"),
                                      selectionPanel_);
@@ -194,7 +173,7 @@ QWidget* DeviceLayoutEditorView::makeInspector()
         sizes->addWidget(slider);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
-        row->addWidget(label(letter, DevicesTheme::font(10), gray, selectionPanel_));
+        row->addWidget(label(letter, Theme::font(Theme::TextStyle::caption2), gray, selectionPanel_));
         row->addWidget(field);
         row->addStretch(1);
         sizes->addLayout(row);
@@ -204,7 +183,7 @@ QWidget* DeviceLayoutEditorView::makeInspector()
     addSize(QStringLiteral("W"), true);
     addSize(QStringLiteral("H"), false);
     sizes->addWidget(divider(selectionPanel_));
-    sizes->addWidget(label(tr("Presets"), DevicesTheme::font(10, true), gray, selectionPanel_));
+    sizes->addWidget(label(tr("Presets"), Theme::boldFont(Theme::TextStyle::caption), gray, selectionPanel_));
 
     auto* scroll = new QScrollArea(selectionPanel_);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -230,7 +209,7 @@ QWidget* DeviceLayoutEditorView::makeInspector()
     panel->addLayout(sizes);
     column->addWidget(selectionPanel_);
     column->addStretch(1);
-    return card;
+    return glass;
 }
 
 void DeviceLayoutEditorView::commitField(QLineEdit* field, bool width)

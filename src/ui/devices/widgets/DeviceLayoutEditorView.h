@@ -41,7 +41,7 @@ private:
     SizeFormatter formatter_;
     QCheckBox* snap_ = nullptr;
     QSpinBox* stepper_ = nullptr;
-    QPushButton* reset_ = nullptr;
+    QPushButton* reset_ = nullptr; // NiceButtons
     QPushButton* done_ = nullptr;
     LayoutCanvasView* canvas_ = nullptr;
     QLabel* placeholder_ = nullptr;

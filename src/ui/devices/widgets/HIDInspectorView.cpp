@@ -1,6 +1,6 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 
-#include "ui/devices/widgets/DevicesTheme.h"
+#include "ui/shared/Theme.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,8 +33,9 @@ QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWid
     return result;
 }
 
-QFont headline() { return DevicesTheme::font(13, true); }
-QFont caption() { return DevicesTheme::font(10); }
+QFont headline() { return Theme::font(Theme::TextStyle::headline); }
+QFont caption() { return Theme::font(Theme::TextStyle::caption); }
+QFont caption2() { return Theme::font(Theme::TextStyle::caption2); }
 
 // One event row: usage over value on the left, time of day on the right.
 class EventDelegate : public QStyledItemDelegate {
@@ -43,7 +44,7 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        return {200, QFontMetrics(caption()).height() * 2 + 10};
+        return {200, QFontMetrics(caption()).height() + QFontMetrics(caption2()).height() + 10};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -56,13 +57,14 @@ public:
         const QRect area = option.rect.adjusted(8, 4, -8, -4);
         const int line = QFontMetrics(caption()).height();
         const bool selected = option.state & QStyle::State_Selected;
-        const QColor secondary = selected ? QColor(Qt::white) : DevicesTheme::secondaryText();
+        const QColor secondary = selected ? QColor(Qt::white) : Theme::secondaryText();
         painter->save();
         painter->setFont(caption());
         painter->setPen(selected ? QColor(Qt::white) : option.palette.color(QPalette::Text));
         painter->drawText(QRect(area.left(), area.top(), area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data(HIDSampleListModel::UsageRole).toString());
         painter->setPen(secondary);
+        painter->setFont(caption2());
         painter->drawText(QRect(area.left(), area.top() + line + 2, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
                           index.data(HIDSampleListModel::ValueRole).toString());
         painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, index.data(HIDSampleListModel::TimeRole).toString());
@@ -79,12 +81,13 @@ QWidget* deviceRow(const ConnectedDeviceInfo& device, QWidget* parent)
     column->setContentsMargins(6, 3, 6, 3);
     column->setSpacing(1);
     auto* line = new QHBoxLayout;
-    line->addWidget(label(hidtext::deviceName(device), DevicesTheme::font(13), Qt::white, row));
+    line->setSpacing(6);
+    line->addWidget(label(hidtext::deviceName(device), Theme::font(Theme::TextStyle::body), Theme::textPrimary(), row));
     if (device.ignored)
-        line->addWidget(label(QObject::tr("ignored"), DevicesTheme::font(10), DevicesTheme::red(), row));
+        line->addWidget(label(QObject::tr("ignored"), caption2(), Theme::red(), row));
     line->addStretch(1);
     column->addLayout(line);
-    column->addWidget(label(hidtext::deviceIds(device), caption(), DevicesTheme::secondaryText(), row));
+    column->addWidget(label(hidtext::deviceIds(device), caption(), Theme::secondaryText(), row));
     return row;
 }
 
@@ -99,22 +102,13 @@ HIDInspectorView::HIDInspectorView(AppModel& model, QWidget* parent) : QWidget(p
 {
     setObjectName(QStringLiteral("hidInspector"));
     setMinimumSize(720, 520);
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, DevicesTheme::background());
-    palette.setColor(QPalette::WindowText, Qt::white);
-    palette.setColor(QPalette::Base, DevicesTheme::surface());
-    palette.setColor(QPalette::Text, Qt::white);
-    palette.setColor(QPalette::Highlight, DevicesTheme::accentPurple());
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    setPalette(palette);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(16, 16, 16, 16);
     root->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(label(tr("HID Inspector"), DevicesTheme::font(15, true), Qt::white, this));
+    header->addWidget(label(tr("HID Inspector"), Theme::boldFont(Theme::TextStyle::title3), Theme::textPrimary(), this));
     header->addStretch(1);
     auto* close = new QPushButton(tr("Close"), this);
     close->setObjectName(QStringLiteral("closeButton"));
@@ -148,7 +142,7 @@ QWidget* HIDInspectorView::makeDevicesColumn()
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(label(tr("Connected Devices"), headline(), Qt::white, column));
+    layout->addWidget(label(tr("Connected Devices"), headline(), Theme::textPrimary(), column));
     deviceList_ = new QListWidget(column);
     deviceList_->setObjectName(QStringLiteral("deviceList"));
     deviceList_->setFixedSize(260, 260);
@@ -169,7 +163,7 @@ QWidget* HIDInspectorView::makeEventsColumn()
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(label(tr("Recent HID Events"), headline(), Qt::white, column));
+    layout->addWidget(label(tr("Recent HID Events"), headline(), Theme::textPrimary(), column));
 
     onlySelected_ = new QCheckBox(tr("Only show selected device"), column);
     onlySelected_->setObjectName(QStringLiteral("onlySelectedToggle"));
@@ -188,7 +182,7 @@ QWidget* HIDInspectorView::makeEventsColumn()
     tools->addWidget(clear);
     tools->addWidget(copy);
     tools->addStretch(1);
-    tools->addWidget(label(tr("Filter by device"), caption(), DevicesTheme::secondaryText(), column));
+    tools->addWidget(label(tr("Filter by device"), caption(), Theme::secondaryText(), column));
     picker_ = new QComboBox(column);
     picker_->setObjectName(QStringLiteral("deviceFilter"));
     picker_->setAccessibleName(tr("Device filter"));
@@ -225,7 +219,7 @@ QWidget* HIDInspectorView::makeMappingSection()
     auto* layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(label(tr("Create Custom Button Mapping"), headline(), Qt::white, section));
+    layout->addWidget(label(tr("Create Custom Button Mapping"), headline(), Theme::textPrimary(), section));
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     labelField_ = new QLineEdit(section);
@@ -238,7 +232,7 @@ QWidget* HIDInspectorView::makeMappingSection()
     row->addWidget(labelField_, 1);
     row->addWidget(saveButton_);
     layout->addLayout(row);
-    selectedLine_ = label({}, caption(), DevicesTheme::secondaryText(), section);
+    selectedLine_ = label({}, caption(), Theme::secondaryText(), section);
     selectedLine_->setObjectName(QStringLiteral("selectedEventLine"));
     selectedLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(selectedLine_);
@@ -287,7 +281,7 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
                 entry += QStringLiteral(" ") + tr("(ignored)");
             picker_->addItem(entry);
             if (device.ignored)
-                picker_->setItemData(picker_->count() - 1, DevicesTheme::red(), Qt::ForegroundRole);
+                picker_->setItemData(picker_->count() - 1, Theme::red(), Qt::ForegroundRole);
         }
     }
     int selectedRow = -1;

@@ -1,6 +1,6 @@
 #include "ui/devices/widgets/LayoutButtonView.h"
 
-#include "ui/devices/widgets/DevicesTheme.h"
+#include "ui/shared/Theme.h"
 #include "ui/shared/ButtonFrames.h"
 
 #include <QMouseEvent>
@@ -36,14 +36,14 @@ void LayoutButtonView::paintEvent(QPaintEvent*)
     const QRectF shape = QRectF(rect()).adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
     QPainterPath path;
     path.addRoundedRect(shape, 10, 10);
-    painter.fillPath(path, selected_ ? DevicesTheme::withOpacity(DevicesTheme::accentPurple(), 0.7)
-                                     : DevicesTheme::withOpacity(DevicesTheme::accentCyan(), 0.35));
-    painter.setPen(QPen(selected_ ? DevicesTheme::accentPurple() : DevicesTheme::border(), lineWidth));
+    painter.fillPath(path, selected_ ? Theme::withOpacity(Theme::accentPurple(), 0.7)
+                                     : Theme::withOpacity(Theme::accentCyan(), 0.35));
+    painter.setPen(QPen(selected_ ? Theme::accentPurple() : Theme::border(), lineWidth));
     painter.drawPath(path);
 
     // Caption, bold, shrinking to 0.6 of its size before it is cut.
     const QString text = label();
-    QFont font = DevicesTheme::font(10, true);
+    QFont font = Theme::boldFont(Theme::TextStyle::caption);
     const QRectF room = QRectF(rect()).adjusted(3, 1, -3, -1);
     for (int pixels = 10; pixels > 6; --pixels) {
         font.setPixelSize(pixels);

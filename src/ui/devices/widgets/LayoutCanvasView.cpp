@@ -1,6 +1,6 @@
 #include "ui/devices/widgets/LayoutCanvasView.h"
 
-#include "ui/devices/widgets/DevicesTheme.h"
+#include "ui/shared/Theme.h"
 #include "ui/devices/widgets/LayoutButtonView.h"
 
 #include <QPainter>
@@ -73,11 +73,11 @@ void LayoutCanvasView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath panel;
     panel.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 18, 18);
-    painter.fillPath(panel, DevicesTheme::surface());
-    painter.setPen(QPen(DevicesTheme::withOpacity(DevicesTheme::border(), 0.6), 1));
+    painter.fillPath(panel, Theme::surface());
+    painter.setPen(QPen(Theme::withOpacity(Theme::border(), 0.6), 1));
     painter.drawPath(panel);
 
-    painter.setPen(QPen(DevicesTheme::withOpacity(Qt::white, 0.06), 1));
+    painter.setPen(QPen(Theme::withOpacity(Qt::white, 0.06), 1));
     const double w = width();
     const double h = height();
     for (const double p : state_.gridLines) {

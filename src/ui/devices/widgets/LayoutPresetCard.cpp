@@ -1,6 +1,6 @@
 #include "ui/devices/widgets/LayoutPresetCard.h"
 
-#include "ui/devices/widgets/DevicesTheme.h"
+#include "ui/shared/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -10,7 +10,7 @@ namespace velmor {
 namespace {
 constexpr int padding = 8;
 constexpr int spacing = 6;
-QFont nameFont() { return DevicesTheme::font(10); }
+QFont nameFont() { return Theme::font(Theme::TextStyle::caption2); }
 } // namespace
 
 LayoutPresetCard::LayoutPresetCard(LayoutSizePreset preset, QWidget* parent)
@@ -43,8 +43,8 @@ void LayoutPresetCard::paintEvent(QPaintEvent*)
     const QRectF card = QRectF(rect()).adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
     QPainterPath background;
     background.addRoundedRect(card, 10, 10);
-    painter.fillPath(background, DevicesTheme::surface());
-    painter.setPen(QPen(active_ ? DevicesTheme::accentPurple() : DevicesTheme::border(), lineWidth));
+    painter.fillPath(background, Theme::surface());
+    painter.setPen(QPen(active_ ? Theme::accentPurple() : Theme::border(), lineWidth));
     painter.drawPath(background);
 
     const QRectF inner = QRectF(rect()).adjusted(padding, padding, -padding, -padding);
@@ -53,14 +53,14 @@ void LayoutPresetCard::paintEvent(QPaintEvent*)
     painter.setClipRect(space);
     QPainterPath frame;
     frame.addRoundedRect(space.adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-    painter.setPen(QPen(DevicesTheme::withOpacity(DevicesTheme::border(), 0.5), 1));
+    painter.setPen(QPen(Theme::withOpacity(Theme::border(), 0.5), 1));
     painter.drawPath(frame);
     const QSizeF shapeSize = presetPreviewSize(preset_, space.size());
     QRectF shape(QPointF(), shapeSize);
     shape.moveCenter(space.center());
     QPainterPath preview;
     preview.addRoundedRect(shape, 6, 6);
-    painter.fillPath(preview, DevicesTheme::withOpacity(DevicesTheme::accentCyan(), 0.5));
+    painter.fillPath(preview, Theme::withOpacity(Theme::accentCyan(), 0.5));
     painter.restore();
 
     const QFont font = nameFont();
@@ -69,7 +69,7 @@ void LayoutPresetCard::paintEvent(QPaintEvent*)
     painter.setPen(Qt::white);
     const QRectF nameRect(inner.left(), space.bottom() + spacing, inner.width(), 2 * line);
     painter.drawText(nameRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, preset_.name);
-    painter.setPen(DevicesTheme::secondaryText());
+    painter.setPen(Theme::secondaryText());
     painter.drawText(QRectF(inner.left(), nameRect.bottom() + spacing, inner.width(), line), Qt::AlignCenter,
                      preset_.sizeText());
 }
