@@ -1,4 +1,5 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
+#include "ui/shared/widgets/SheetHost.h"
 
 #include "core/AppModelFixture.h"
 
@@ -125,6 +126,24 @@ TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
     QTest::mouseClick(find<QPushButton>("closeButton"), Qt::LeftButton);
     QTest::keyClick(find<QLineEdit>("customLabelField"), Qt::Key_Escape);
     EXPECT_EQ(closes, 2);
+}
+
+TEST_F(HIDInspectorViewTest, InASheetReturnPressesNothingAndEscapeDismisses)
+{
+    int dismissed = 0;
+    auto* sheet = new HIDInspectorView(*model);
+    SheetHost host(sheet, [&] { ++dismissed; }, nullptr);
+    host.show();
+    feed(1);
+    sheet->controller().selectEvent(model->hidEvents().get().first().id);
+    auto* field = sheet->findChild<QLineEdit*>("customLabelField");
+    QTest::keyClicks(field, "K07");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_TRUE(model->customUsageMap().isEmpty());
+    EXPECT_EQ(dismissed, 0);
+    EXPECT_TRUE(host.isVisible());
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(dismissed, 1);
 }
 
 } // namespace

@@ -70,9 +70,9 @@ TEST_F(HIDSampleListModelTest, AStreamingWindowMovesRowByRowAndKeepsTheSelectedR
     EXPECT_EQ(model.rowOf(feed[150].id), std::nullopt);
 }
 
-TEST_F(HIDSampleListModelTest, FilterChangesRemoveAndInsertInPlaceAndClearEmpties)
+TEST_F(HIDSampleListModelTest, FilterChangesRemoveAndInsertInPlaceAndOnlyDisorderResets)
 {
-    const QList<RawHIDSample> feed = makeSamples(10);
+    QList<RawHIDSample> feed = makeSamples(10);
     model.setSamples(feed);
     QList<RawHIDSample> odd;
     for (int n = 1; n < 10; n += 2)
@@ -90,11 +90,9 @@ TEST_F(HIDSampleListModelTest, FilterChangesRemoveAndInsertInPlaceAndClearEmptie
     model.setSamples({});
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(resets.size(), 0);
-}
 
-TEST_F(HIDSampleListModelTest, AReorderedOrRepeatedListStartsOver)
-{
-    QList<RawHIDSample> feed = makeSamples(4);
+    // A reordered or repeated list starts over.
+    feed = makeSamples(4);
     model.setSamples(feed);
     std::swap(feed[1], feed[2]);
     model.setSamples(feed);

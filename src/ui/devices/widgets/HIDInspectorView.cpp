@@ -131,6 +131,10 @@ HIDInspectorView::HIDInspectorView(AppModel& model, QWidget* parent) : QWidget(p
     root->addWidget(line);
     root->addWidget(makeMappingSection());
 
+    // In a dialog, Return in the label field must not press a button.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+
     subscription_ = controller_.state().subscribe([this](const HIDInspectorController::State& state) { render(state); });
 }
 
@@ -241,10 +245,9 @@ QWidget* HIDInspectorView::makeMappingSection()
 
 void HIDInspectorView::keyPressEvent(QKeyEvent* event)
 {
-    // Escape closes the sheet, as "Close" does.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        if (onClose)
-            onClose();
+    // Escape closes the sheet, as "Close" does (without onClose it goes on to the host).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && onClose) {
+        onClose();
         return;
     }
     QWidget::keyPressEvent(event);
