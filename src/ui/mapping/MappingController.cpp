@@ -58,36 +58,9 @@ ProfileStore& MappingController::store() const { return model_.profileStore(); }
 MappingController::State MappingController::compute() const
 {
     State s;
-    s.selectedMode = values_.selectedMode;
-    s.selectedToolId = editor_.selectedToolId();
-    s.searchText = values_.searchText;
-    s.toolFilter = values_.toolFilter;
-    s.selectedButtonId = editor_.selectedButtonId();
-    s.pressedButtonId = editor_.pressedButtonId();
-    s.lastPressedButtonId = editor_.lastPressedButtonId();
-    s.toastMessage = values_.toastMessage;
-    s.conflictPrompt = editor_.conflictPrompt();
-    s.lastMappingBackup = editor_.lastMappingBackup();
+    static_cast<MappingWindowValues&>(s) = values_;
+    static_cast<MappingEditor::Values&>(s) = editor_.values();
     s.errorAlert = exchange_.errorAlert();
-    s.copyBuffer = editor_.copyBuffer();
-    s.swapCandidate = editor_.swapCandidate();
-    s.searchFocused = values_.searchFocused;
-    s.mappingSearchFocused = values_.mappingSearchFocused;
-    s.mappingSearchText = values_.mappingSearchText;
-    s.isLogExpanded = values_.isLogExpanded;
-    s.showInspector = values_.showInspector;
-    s.showPermissionHelp = values_.showPermissionHelp;
-    s.showNewUserSheet = values_.showNewUserSheet;
-    s.newUserName = values_.newUserName;
-    s.newUserPacsId = values_.newUserPacsId;
-    s.newUserDeviceId = values_.newUserDeviceId;
-    s.showRenameSheet = values_.showRenameSheet;
-    s.renameUserName = values_.renameUserName;
-    s.showDeleteUserAlert = values_.showDeleteUserAlert;
-    s.showClearMappingsConfirm = editor_.showClearMappingsConfirm();
-    s.showLayoutEditor = values_.showLayoutEditor;
-    s.hasUnsavedChanges = values_.hasUnsavedChanges;
-    s.didAppear = values_.didAppear;
 
     const ProfileStore& profiles = store();
     s.activeDevice = model_.inputSource().activeDevice().get();
@@ -280,8 +253,8 @@ void MappingController::selectUserProfile(const QUuid& id)
 
 void MappingController::beginNewUserProfile()
 {
-    values_.proposedNewUserName = QStringLiteral("User ") + QString::number(store().userProfiles().get().size() + 1);
-    values_.newUserName = values_.proposedNewUserName;
+    proposedNewUserName_ = QStringLiteral("User ") + QString::number(store().userProfiles().get().size() + 1);
+    values_.newUserName = proposedNewUserName_;
     values_.newUserPacsId = store().activePacsProfileId().get();
     values_.newUserDeviceId = model_.inputSource().activeDevice().get().id;
     values_.showNewUserSheet = true;
@@ -300,8 +273,8 @@ void MappingController::createNewUserProfile()
     QString name = values_.newUserName.trimmed();
     // A blank name would give a profile no one can tell apart: the proposed name stands.
     if (name.isEmpty())
-        name = !values_.proposedNewUserName.isEmpty()
-                   ? values_.proposedNewUserName
+        name = !proposedNewUserName_.isEmpty()
+                   ? proposedNewUserName_
                    : QStringLiteral("User ") + QString::number(store().userProfiles().get().size() + 1);
     const QString deviceId = *values_.newUserDeviceId;
     store().createUserProfile(name, *values_.newUserPacsId);

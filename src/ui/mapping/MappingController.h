@@ -27,6 +27,34 @@
 
 namespace velmor {
 
+// The mapping window's own values that the controller keeps (the editor keeps
+// the selection and the edit buffers, MappingEditor::Values).
+struct MappingWindowValues {
+    MappingMode selectedMode = MappingMode::mappings;
+    QString searchText;                      // tool list search, not trimmed
+    ToolFilter toolFilter = ToolFilter::all;
+    // Focus of the tool search field and of the mappings filter field: views
+    // report focus changes and drop focus when these turn false (a hardware press).
+    bool searchFocused = false;
+    bool mappingSearchFocused = false;
+    QString mappingSearchText;               // the current-mappings filter
+    bool isLogExpanded = false;
+    std::optional<QString> toastMessage;     // shown while set; cleared 2.0 s after it was shown
+    std::optional<ActionError> errorAlert;   // while an import/export failure is asked (kept by the import/export flow)
+    bool showInspector = false;              // the HID inspector is wanted open
+    bool showPermissionHelp = false;         // the permission help sheet
+    bool showNewUserSheet = false;
+    QString newUserName;
+    std::optional<QUuid> newUserPacsId;
+    std::optional<QString> newUserDeviceId;
+    bool showRenameSheet = false;
+    QString renameUserName;
+    bool showDeleteUserAlert = false;        // while "Delete profile?" is asked
+    bool showLayoutEditor = false;           // the layout editor is wanted open
+    bool hasUnsavedChanges = false;
+    bool didAppear = false;
+};
+
 // The mapping window without its widgets: everything the window keeps and
 // computes, and every action its pieces call. Views subscribe to state() and
 // call the commands; they keep no state of their own. Create one controller
@@ -37,41 +65,7 @@ public:
     // One snapshot of the window: its own values, the sources as of the same
     // moment, and the values derived from them. Rebuilt once per main-queue turn
     // after any change.
-    struct State {
-        // --- The window's own values.
-        MappingMode selectedMode = MappingMode::mappings;
-        std::optional<QUuid> selectedToolId;   // highlighted in the tool list
-        QString searchText;                    // tool list search, not trimmed
-        ToolFilter toolFilter = ToolFilter::all;
-        std::optional<QString> selectedButtonId; // target of the next tool pick
-        std::optional<QString> pressedButtonId;  // glows for 0.4 s after a hardware press
-        std::optional<QString> lastPressedButtonId;
-        std::optional<QString> toastMessage;     // shown while set; cleared 2.0 s after it was shown
-        std::optional<ConflictPrompt> conflictPrompt; // while "Replace mapping?" is asked
-        std::optional<LastMapping> lastMappingBackup; // the one-step undo record
-        std::optional<ActionError> errorAlert;   // while an import/export failure is asked
-        std::optional<ButtonMapping> copyBuffer;
-        std::optional<ButtonMapping> swapCandidate;
-        // Focus of the tool search field and of the mappings filter field: views
-        // report focus changes and drop focus when these turn false (a hardware press).
-        bool searchFocused = false;
-        bool mappingSearchFocused = false;
-        QString mappingSearchText;               // the current-mappings filter
-        bool isLogExpanded = false;
-        bool showInspector = false;              // the HID inspector is wanted open
-        bool showPermissionHelp = false;         // the permission help sheet
-        bool showNewUserSheet = false;
-        QString newUserName;
-        std::optional<QUuid> newUserPacsId;
-        std::optional<QString> newUserDeviceId;
-        bool showRenameSheet = false;
-        QString renameUserName;
-        bool showDeleteUserAlert = false;        // while "Delete profile?" is asked
-        bool showClearMappingsConfirm = false;   // while "Clear all mappings?" is asked
-        bool showLayoutEditor = false;           // the layout editor is wanted open
-        bool hasUnsavedChanges = false;
-        bool didAppear = false;
-
+    struct State : MappingWindowValues, MappingEditor::Values {
         // --- The sources.
         Device activeDevice;                     // the input source's active device
         UserProfile activeUserProfile;           // the store's active user profile
@@ -195,31 +189,6 @@ public:
     static Prompter::Question deleteQuestion(const QString& profileName);
 
 private:
-    // The window's own values that no part below keeps.
-    struct Values {
-        MappingMode selectedMode = MappingMode::mappings;
-        QString searchText;
-        ToolFilter toolFilter = ToolFilter::all;
-        bool searchFocused = false;
-        bool mappingSearchFocused = false;
-        QString mappingSearchText;
-        bool isLogExpanded = false;
-        bool showInspector = false;
-        bool showPermissionHelp = false;
-        bool showNewUserSheet = false;
-        QString newUserName;
-        QString proposedNewUserName;
-        std::optional<QUuid> newUserPacsId;
-        std::optional<QString> newUserDeviceId;
-        bool showRenameSheet = false;
-        QString renameUserName;
-        bool showDeleteUserAlert = false;
-        bool showLayoutEditor = false;
-        bool hasUnsavedChanges = false;
-        bool didAppear = false;
-        std::optional<QString> toastMessage;
-    };
-
     State compute() const;
     void changed() { state_.invalidate(); }
     template <typename T>
@@ -231,7 +200,9 @@ private:
 
     AppModel& model_;
     Prompter& prompter_;
-    Values values_;
+    MappingWindowValues values_;
+    // The name the new-profile sheet proposed; it stands for a blank name.
+    QString proposedNewUserName_;
     Cancellable toastTimer_;
     Cancellable alertTimer_;
     std::optional<QUuid> timedAlertId_;

@@ -46,34 +46,34 @@ void MappingEditor::handleButtonPress(const DeviceButtonEvent& event)
         model_.selectDevice(event.deviceId);
     if (event.deviceId != activeDevice().id)
         return; // a device that cannot be made active
-    selectedButtonId_ = event.buttonId;
-    pressedButtonId_ = event.buttonId;
-    lastPressedButtonId_ = event.buttonId;
+    values_.selectedButtonId = event.buttonId;
+    values_.pressedButtonId = event.buttonId;
+    values_.lastPressedButtonId = event.buttonId;
     changed_();
     // Each press ends its own highlight; a later press of another button is left alone.
     afterOnMain(pressHighlight, [this, alive = alive_, buttonId = event.buttonId] {
-        if (!*alive || pressedButtonId_ != buttonId)
+        if (!*alive || values_.pressedButtonId != buttonId)
             return;
-        pressedButtonId_.reset();
+        values_.pressedButtonId.reset();
         changed_();
     }).release();
 }
 
 void MappingEditor::selectButton(const QString& buttonId)
 {
-    selectedButtonId_ = buttonId;
+    values_.selectedButtonId = buttonId;
     changed_();
 }
 
 void MappingEditor::selectTool(const RadiologyTool& tool)
 {
-    selectedToolId_ = tool.id;
+    values_.selectedToolId = tool.id;
     changed_();
-    if (!selectedButtonId_)
+    if (!values_.selectedButtonId)
         return;
     DeviceButtonEvent event;
     event.deviceId = activeDevice().id;
-    event.buttonId = *selectedButtonId_;
+    event.buttonId = *values_.selectedButtonId;
     event.isPressed = true;
     event.supportsHoldRepeat = true;
     assignTool(tool, event);
@@ -88,11 +88,11 @@ void MappingEditor::assignTool(const RadiologyTool& tool, const DeviceButtonEven
     if (other != user.mappings.cend()) {
         // A tool the PACS profile no longer has counts as a free button.
         if (const std::optional<RadiologyTool> existing = mappingData::toolById(model_.activePacsProfile(), other->toolId)) {
-            conflictPrompt_ = ConflictPrompt{event, *existing, tool};
+            values_.conflictPrompt = ConflictPrompt{event, *existing, tool};
             changed_();
-            if (prompter_.ask(replaceQuestion(*conflictPrompt_)).button == replaceButton)
+            if (prompter_.ask(replaceQuestion(*values_.conflictPrompt)).button == replaceButton)
                 confirmReplace();
-            conflictPrompt_.reset();
+            values_.conflictPrompt.reset();
             changed_();
             return;
         }
@@ -104,8 +104,8 @@ void MappingEditor::assignTool(const RadiologyTool& tool, const DeviceButtonEven
 void MappingEditor::confirmReplace()
 {
     // Gone when another profile became active while the question was open.
-    if (conflictPrompt_)
-        applyMapping(conflictPrompt_->event, conflictPrompt_->newTool.id);
+    if (values_.conflictPrompt)
+        applyMapping(values_.conflictPrompt->event, values_.conflictPrompt->newTool.id);
 }
 
 void MappingEditor::applyMapping(const DeviceButtonEvent& event, const QUuid& toolId)
@@ -114,10 +114,10 @@ void MappingEditor::applyMapping(const DeviceButtonEvent& event, const QUuid& to
     const auto previous = std::find_if(user.mappings.cbegin(), user.mappings.cend(), [&](const ButtonMapping& m) {
         return m.deviceId == event.deviceId && m.buttonId == event.buttonId;
     });
-    lastMappingBackup_ = LastMapping{event.deviceId, event.buttonId,
+    values_.lastMappingBackup = LastMapping{event.deviceId, event.buttonId,
                                      previous == user.mappings.cend() ? std::nullopt : std::optional(*previous)};
     setMapping(event.deviceId, event.buttonId, toolId);
-    selectedButtonId_ = event.buttonId;
+    values_.selectedButtonId = event.buttonId;
     changed_();
 }
 
@@ -136,19 +136,19 @@ std::optional<ButtonMapping> MappingEditor::mappingForButton(const std::optional
 
 void MappingEditor::swapMappings()
 {
-    const std::optional<ButtonMapping> current = mappingForButton(selectedButtonId_);
+    const std::optional<ButtonMapping> current = mappingForButton(values_.selectedButtonId);
     if (!current) {
         toast_(QStringLiteral("Select a mapped button to swap"));
         return;
     }
-    if (!swapCandidate_) {
-        swapCandidate_ = current;
+    if (!values_.swapCandidate) {
+        values_.swapCandidate = current;
         changed_();
         toast_(QStringLiteral("Select another mapped button to complete swap"));
         return;
     }
-    const ButtonMapping candidate = *swapCandidate_;
-    swapCandidate_.reset();
+    const ButtonMapping candidate = *values_.swapCandidate;
+    values_.swapCandidate.reset();
     changed_();
     if (candidate.buttonId == current->buttonId) {
         toast_(QStringLiteral("Swap cancelled"));
@@ -162,9 +162,9 @@ void MappingEditor::swapMappings()
 
 void MappingEditor::copyMapping()
 {
-    if (!copyBuffer_) {
-        if (const std::optional<ButtonMapping> source = mappingForButton(selectedButtonId_)) {
-            copyBuffer_ = source;
+    if (!values_.copyBuffer) {
+        if (const std::optional<ButtonMapping> source = mappingForButton(values_.selectedButtonId)) {
+            values_.copyBuffer = source;
             changed_();
             toast_(QStringLiteral("Copied mapping from ") + source->buttonId);
         } else {
@@ -172,23 +172,23 @@ void MappingEditor::copyMapping()
         }
         return;
     }
-    if (!selectedButtonId_) {
+    if (!values_.selectedButtonId) {
         toast_(QStringLiteral("Select a target button to apply"));
         return;
     }
-    const QString target = *selectedButtonId_;
-    setMapping(activeDevice().id, target, copyBuffer_->toolId);
+    const QString target = *values_.selectedButtonId;
+    setMapping(activeDevice().id, target, values_.copyBuffer->toolId);
     toast_(QStringLiteral("Applied mapping to ") + target);
-    copyBuffer_.reset();
+    values_.copyBuffer.reset();
     changed_();
 }
 
 void MappingEditor::confirmClearAllMappings()
 {
-    showClearMappingsConfirm_ = true;
+    values_.showClearMappingsConfirm = true;
     changed_();
     const bool clear = prompter_.ask(clearQuestion(activeDevice())).button == clearButton;
-    showClearMappingsConfirm_ = false;
+    values_.showClearMappingsConfirm = false;
     changed_();
     if (clear)
         clearAllMappings();
@@ -204,9 +204,9 @@ void MappingEditor::clearAllMappings()
 
 void MappingEditor::undoLastMapping()
 {
-    if (!lastMappingBackup_)
+    if (!values_.lastMappingBackup)
         return;
-    const LastMapping record = *std::exchange(lastMappingBackup_, std::nullopt);
+    const LastMapping record = *std::exchange(values_.lastMappingBackup, std::nullopt);
     if (!record.previous)
         model_.profileStore().removeMapping(record.deviceId, record.buttonId, activeUserId());
     else
@@ -243,21 +243,21 @@ void MappingEditor::removeMapping(const ButtonMapping& mapping)
 
 void MappingEditor::selectFirstTool()
 {
-    selectedToolId_ = mappingData::firstEnabledToolId(model_.activePacsProfile());
+    values_.selectedToolId = mappingData::firstEnabledToolId(model_.activePacsProfile());
     changed_();
 }
 
 void MappingEditor::deselectButton()
 {
-    selectedButtonId_.reset();
+    values_.selectedButtonId.reset();
     changed_();
 }
 
 void MappingEditor::forgetEdits()
 {
-    lastMappingBackup_.reset();
-    copyBuffer_.reset();
-    swapCandidate_.reset();
+    values_.lastMappingBackup.reset();
+    values_.copyBuffer.reset();
+    values_.swapCandidate.reset();
     changed_();
 }
 
@@ -266,16 +266,16 @@ void MappingEditor::followProfileChange()
     selectFirstTool();
     deselectButton();
     forgetEdits();
-    conflictPrompt_.reset();
+    values_.conflictPrompt.reset();
     changed_();
 }
 
 void MappingEditor::followDeviceChange(const Device& device)
 {
-    if (!selectedButtonId_)
+    if (!values_.selectedButtonId)
         return;
     const bool present = std::any_of(device.buttons.cbegin(), device.buttons.cend(),
-                                     [&](const DeviceButton& button) { return button.id == *selectedButtonId_; });
+                                     [&](const DeviceButton& button) { return button.id == *values_.selectedButtonId; });
     if (!present)
         deselectButton();
 }

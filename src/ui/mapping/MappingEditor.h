@@ -34,19 +34,20 @@ public:
     MappingEditor(const MappingEditor&) = delete;
     MappingEditor& operator=(const MappingEditor&) = delete;
 
-    // The target of the next tool pick.
-    const std::optional<QString>& selectedButtonId() const { return selectedButtonId_; }
-    // Drawn as pressed for 0.4 s after a hardware press.
-    const std::optional<QString>& pressedButtonId() const { return pressedButtonId_; }
-    const std::optional<QString>& lastPressedButtonId() const { return lastPressedButtonId_; }
-    const std::optional<QUuid>& selectedToolId() const { return selectedToolId_; }
-    // Set while the "Replace mapping?" question is open.
-    const std::optional<ConflictPrompt>& conflictPrompt() const { return conflictPrompt_; }
-    const std::optional<LastMapping>& lastMappingBackup() const { return lastMappingBackup_; }
-    const std::optional<ButtonMapping>& swapCandidate() const { return swapCandidate_; }
-    const std::optional<ButtonMapping>& copyBuffer() const { return copyBuffer_; }
-    // Set while the "Clear all mappings?" question is open.
-    bool showClearMappingsConfirm() const { return showClearMappingsConfirm_; }
+    // What the editor keeps of the window's state.
+    struct Values {
+        std::optional<QString> selectedButtonId;    // target of the next tool pick
+        std::optional<QString> pressedButtonId;     // glows for 0.4 s after a hardware press
+        std::optional<QString> lastPressedButtonId;
+        std::optional<QUuid> selectedToolId;        // highlighted in the tool list
+        std::optional<ConflictPrompt> conflictPrompt; // while "Replace mapping?" is asked
+        std::optional<LastMapping> lastMappingBackup; // the one-step undo record
+        std::optional<ButtonMapping> swapCandidate; // the first half of a swap
+        std::optional<ButtonMapping> copyBuffer;    // a copy waiting to be applied
+        bool showClearMappingsConfirm = false;      // while "Clear all mappings?" is asked
+    };
+
+    const Values& values() const { return values_; }
 
     // A hardware press: makes its device active when needed and selects the
     // button; never assigns. A press of a device that cannot be made active is ignored.
@@ -105,15 +106,7 @@ private:
     Toast toast_;
     std::function<void()> changed_;
 
-    std::optional<QString> selectedButtonId_;
-    std::optional<QString> pressedButtonId_;
-    std::optional<QString> lastPressedButtonId_;
-    std::optional<QUuid> selectedToolId_;
-    std::optional<ConflictPrompt> conflictPrompt_;
-    std::optional<LastMapping> lastMappingBackup_;
-    std::optional<ButtonMapping> swapCandidate_;
-    std::optional<ButtonMapping> copyBuffer_;
-    bool showClearMappingsConfirm_ = false;
+    Values values_;
     // The press highlights' timers run to their end; they do nothing once the editor is gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -113,6 +113,27 @@ TEST_F(MappingEditsTest, AConflictAsksAndReplaceOrCancelDoWhatTheySay)
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id});
 }
 
+TEST_F(MappingEditsTest, AReplaceConfirmedAfterAProfileSwitchWritesNothing)
+{
+    HookedPrompter hooked;
+    MappingController window(*model, hooked);
+    const RadiologyTool zoom = tool("Zoom");
+    const RadiologyTool pan = tool("Pan");
+    const UserProfile first = activeUser();
+    store().createUserProfile("Other", model->activePacsProfile().id);
+    store().selectUserProfile(first);
+    window.selectButton("K01");
+    window.selectTool(zoom);
+
+    hooked.whileAsking = [&] { store().selectUserProfile(store().userProfiles().get().last()); };
+    hooked.scripted.queueAnswer("Replace");
+    window.selectTool(pan);
+    EXPECT_EQ(hooked.scripted.questionTitles(), QStringList{"Replace mapping?"});
+    EXPECT_TRUE(toolsOn("K01").isEmpty()) << "the old profile's question must not land in the new one";
+    store().selectUserProfile(first);
+    EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id});
+}
+
 TEST_F(MappingEditsTest, UndoRestoresExactlyThePreviousMappingOrItsAbsence)
 {
     const RadiologyTool zoom = tool("Zoom");

@@ -82,31 +82,15 @@ TEST_F(ProfileExchangeTest, AFailedUserImportAsksAndTryAgainImportsTheNextFile)
     EXPECT_TRUE(prompter.requests().last().question.message.startsWith("Invalid PACS profile format.\n\nDetails: "));
 }
 
-// Runs `whileOpen` while a save dialog is open, then answers as scripted.
-class SwitchingPrompter final : public Prompter {
-public:
-    std::function<void()> whileOpen;
-    ScriptedPrompter scripted;
-
-    std::optional<QString> openFile(const FileRequest& request) override { return scripted.openFile(request); }
-    std::optional<QString> saveFile(const FileRequest& request) override
-    {
-        if (whileOpen)
-            whileOpen();
-        return scripted.saveFile(request);
-    }
-    Answer ask(const Question& question) override { return scripted.ask(question); }
-};
-
 TEST_F(ProfileExchangeTest, TheExportedUserIsTheOneChosenAsTheDialogOpenedUnderAPlainFileName)
 {
-    SwitchingPrompter switching;
+    HookedPrompter switching;
     MappingController window(*model, switching);
     store().renameUserProfile(activeUser().id, "Dr/Smith");
     const UserProfile chosen = activeUser();
     store().createUserProfile("Other");
     store().selectUserProfile(chosen);
-    switching.whileOpen = [&] { store().selectUserProfile(store().userProfiles().get().last()); };
+    switching.whileAsking = [&] { store().selectUserProfile(store().userProfiles().get().last()); };
     switching.scripted.queueFile(supportPath("export.json"));
     window.exportUserProfile();
 
