@@ -79,14 +79,5 @@ TEST_F(MappingDerivedDataTest, MappingsOfTheDeviceJoinTheirToolsEnabledOrNot)
     EXPECT_EQ(mappingForButton(mappings, std::nullopt), std::nullopt);
 }
 
-TEST(MappingModeTest, TextsRoundTripAndOthersGiveNone)
-{
-    for (const MappingMode mode : allMappingModes)
-        EXPECT_EQ(mappingModeFromText(toText(mode)), mode);
-    EXPECT_EQ(toText(MappingMode::system), "system");
-    EXPECT_EQ(mappingModeFromText("Profiles"), std::nullopt);
-    EXPECT_EQ(mappingModeFromText(""), std::nullopt);
-}
-
 } // namespace
 } // namespace velmor
