@@ -1,4 +1,4 @@
-#include "model/FileNames.h"
+#include "platform/FileNames.h"
 
 #include <algorithm>
 
