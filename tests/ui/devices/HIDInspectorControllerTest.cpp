@@ -1,6 +1,6 @@
 #include "ui/devices/HIDInspectorController.h"
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/widgets/SheetHost.h"
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QClipboard>

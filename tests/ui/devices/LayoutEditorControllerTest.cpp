@@ -1,6 +1,6 @@
 #include "ui/devices/LayoutEditorController.h"
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 #include "core/LayoutOverridesFile.h"
 
 #include <QFile>

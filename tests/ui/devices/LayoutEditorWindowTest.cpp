@@ -4,7 +4,7 @@
 #include "ui/devices/widgets/LayoutEditorWindowController.h"
 #include "ui/devices/widgets/LayoutPresetCard.h"
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include <QApplication>
 #include <QGuiApplication>
