@@ -1,0 +1,205 @@
+#include "ui/admin/widgets/SFSymbolPicker.h"
+
+#include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/SymbolIcons.h"
+#include "ui/shared/ToolIcon.h"
+#include "ui/shared/widgets/ToolIconView.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace velmor {
+
+using admin::Look;
+
+namespace {
+
+constexpr int selectionRole = Qt::UserRole + 1;
+
+QPushButton* button(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+// A custom icon's cell image, or the missing-icon symbol.
+QIcon customIcon(const CustomIcon& icon, const QColor& colour)
+{
+    const ToolIconImage image = resolveToolIcon({ToolIconSource::custom, icon.fileName()}, std::nullopt);
+    QPixmap pixmap(56, 56);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    ToolIconView::paint(painter, QRectF(0, 0, 56, 56), image, image.customImage ? colour : Look::gray());
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+SFSymbolPicker::SFSymbolPicker(ToolIconSelection selected, QWidget* parent)
+    : SFSymbolPicker(std::make_unique<SFSymbolPickerController>(std::move(selected)), parent)
+{
+}
+
+SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> controller, QWidget* parent)
+    : QWidget(parent), controller_(std::move(controller))
+{
+    setMinimumSize(560, 520);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+
+    auto* header = new QHBoxLayout;
+    header->addWidget(admin::label(tr("Icons"), Look::TextStyle::headline, Qt::white, true, this));
+    header->addStretch(1);
+    openFolder_ = button(tr("Open Icons Folder"), QStringLiteral("openIconsFolder"), this);
+    reload_ = button(tr("Reload"), QStringLiteral("reloadIcons"), this);
+    auto* cancel = button(tr("Cancel"), QStringLiteral("cancelIconPicker"), this);
+    header->addWidget(openFolder_);
+    header->addWidget(reload_);
+    header->addWidget(cancel);
+    column->addLayout(header);
+
+    auto* scopeRow = new QHBoxLayout;
+    scopeRow->setSpacing(0);
+    scopes_ = new QButtonGroup(this);
+    for (const IconPickerScope scope : {IconPickerScope::system, IconPickerScope::custom}) {
+        auto* segment = button(scopeLabel(scope), QStringLiteral("iconScope_") + toText(scope), this);
+        segment->setCheckable(true);
+        scopes_->addButton(segment, int(scope));
+        scopeRow->addWidget(segment, 1);
+    }
+    column->addLayout(scopeRow);
+
+    auto* current = new QHBoxLayout;
+    current->setSpacing(8);
+    current->addWidget(admin::label(tr("Current:"), Look::TextStyle::body, Qt::white, false, this));
+    currentIcon_ = new ToolIconView(controller_->state().get().selected, std::nullopt, 20, this);
+    currentIcon_->setColor(Qt::white);
+    current->addWidget(currentIcon_);
+    currentName_ = new QLabel(this);
+    currentName_->setObjectName(QStringLiteral("currentIconName"));
+    currentName_->setFont(Look::monospaced(Look::TextStyle::caption));
+    currentName_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
+    current->addWidget(currentName_);
+    current->addStretch(1);
+    column->addLayout(current);
+
+    search_ = new QLineEdit(this);
+    search_->setObjectName(QStringLiteral("iconSearch"));
+    search_->setClearButtonEnabled(true);
+    column->addWidget(search_);
+
+    pages_ = new QStackedWidget(this);
+    grid_ = new QListWidget(pages_);
+    grid_->setObjectName(QStringLiteral("iconGrid"));
+    grid_->setViewMode(QListView::IconMode);
+    grid_->setResizeMode(QListView::Adjust);
+    grid_->setMovement(QListView::Static);
+    grid_->setUniformItemSizes(true);
+    grid_->setSpacing(6);
+    grid_->setWordWrap(false);
+    grid_->setTextElideMode(Qt::ElideRight);
+    grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pages_->addWidget(grid_);
+
+    auto* empty = new QWidget(pages_);
+    empty->setObjectName(QStringLiteral("noCustomIcons"));
+    auto* emptyColumn = new QVBoxLayout(empty);
+    emptyColumn->setContentsMargins(0, 8, 0, 8);
+    emptyColumn->setSpacing(6);
+    emptyColumn->addWidget(admin::label(tr("No custom icons found."), Look::TextStyle::subheadline, Qt::white, false, empty));
+    emptyColumn->addWidget(admin::label(tr("Drop SVG files into:"), Look::TextStyle::caption, Look::secondaryText(), false, empty));
+    folderPath_ = new QLabel(empty);
+    folderPath_->setFont(Look::monospaced(Look::TextStyle::caption2));
+    folderPath_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
+    folderPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    emptyColumn->addWidget(folderPath_);
+    emptyColumn->addStretch(1);
+    pages_->addWidget(empty);
+    column->addWidget(pages_, 1);
+
+    connect(openFolder_, &QPushButton::clicked, this, [this] { controller_->openIconsFolder(); });
+    connect(reload_, &QPushButton::clicked, this, [this] { controller_->reloadCustomIcons(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { controller_->cancel(); });
+    connect(scopes_, &QButtonGroup::idClicked, this,
+            [this](int id) { controller_->setScope(static_cast<IconPickerScope>(id)); });
+    connect(search_, &QLineEdit::textEdited, this, [this](const QString& text) { controller_->setSearchText(text); });
+    connect(grid_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const auto source = toolIconSourceFromText(item->data(selectionRole).toString());
+        controller_->select({source.value_or(ToolIconSource::system), item->data(Qt::UserRole).toString()});
+    });
+
+    subscription_ = controller_->state().subscribe([this](const SFSymbolPickerController::State& state) { render(state); });
+}
+
+SFSymbolPicker::~SFSymbolPicker() = default;
+
+void SFSymbolPicker::render(const SFSymbolPickerController::State& state)
+{
+    const bool custom = state.scope == IconPickerScope::custom;
+    openFolder_->setVisible(custom);
+    reload_->setVisible(custom);
+    {
+        const QSignalBlocker blocker(scopes_);
+        scopes_->button(int(state.scope))->setChecked(true);
+    }
+    currentIcon_->setSelection(state.selected, std::nullopt);
+    currentName_->setText(state.currentName);
+    if (search_->text() != state.searchText) {
+        const QSignalBlocker blocker(search_);
+        search_->setText(state.searchText);
+    }
+    search_->setPlaceholderText(state.searchPlaceholder);
+    folderPath_->setText(state.iconsFolder);
+    pages_->setCurrentIndex(custom && state.filteredCustomIcons.isEmpty() ? 1 : 0);
+    fillGrid(state);
+}
+
+void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
+{
+    const bool custom = state.scope == IconPickerScope::custom;
+    QStringList keys{toText(state.scope)};
+    if (custom)
+        for (const CustomIcon& icon : state.filteredCustomIcons)
+            keys << icon.fileName();
+    else
+        keys << state.filteredSymbols;
+    if (keys == gridKeys_ && !custom)
+        return;
+    gridKeys_ = keys;
+
+    const QSignalBlocker blocker(grid_);
+    grid_->clear();
+    const int cellWidth = custom ? 96 : 80;
+    grid_->setIconSize(custom ? QSize(28, 28) : QSize(24, 24));
+    grid_->setGridSize(QSize(cellWidth, 64));
+    const QColor colour = Qt::white;
+    auto add = [&](const QIcon& icon, const QString& text, ToolIconSource source, const QString& name) {
+        auto* item = new QListWidgetItem(icon, text, grid_);
+        item->setData(Qt::UserRole, name);
+        item->setData(selectionRole, velmor::toText(source));
+        item->setToolTip(text);
+        item->setSizeHint(QSize(cellWidth - 6, 58));
+        item->setFont(Look::font(Look::TextStyle::caption2));
+        item->setForeground(Look::secondaryText());
+    };
+    if (custom) {
+        for (const CustomIcon& icon : state.filteredCustomIcons)
+            add(customIcon(icon, colour), icon.displayName(), ToolIconSource::custom, icon.fileName());
+    } else {
+        for (const QString& name : state.filteredSymbols)
+            add(SymbolIcons::instance().icon(name, colour), name, ToolIconSource::system, name);
+    }
+}
+
+} // namespace velmor
