@@ -6,6 +6,7 @@
 #include "ui/shared/widgets/ToolIconView.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmor {
 
@@ -110,6 +113,14 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     grid_->setWordWrap(false);
     grid_->setTextElideMode(Qt::ElideRight);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid_->setFrameShape(QFrame::NoFrame);
+    grid_->setStyleSheet(QStringLiteral(
+        "QListWidget { background: transparent; }"
+        "QListWidget::item { background: rgba(152,152,157,31); border-radius: 10px; margin: 4px;"
+        " padding: 8px 4px 4px 4px; color: rgba(255,255,255,140); }"
+        "QListWidget::item:hover { background: rgba(152,152,157,60); }"));
+    grid_->viewport()->setAutoFillBackground(false);
+    grid_->viewport()->installEventFilter(this);
     pages_->addWidget(grid_);
 
     auto* empty = new QWidget(pages_);
@@ -165,6 +176,23 @@ void SFSymbolPicker::render(const SFSymbolPickerController::State& state)
     fillGrid(state);
 }
 
+bool SFSymbolPicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize)
+        updateGridSize();
+    return QWidget::eventFilter(watched, event);
+}
+
+// Six flexible columns for symbols (at least 60 wide), five for custom icons (at least 80).
+void SFSymbolPicker::updateGridSize()
+{
+    const int minimum = columns_ == 5 ? 80 : 60;
+    const int width = std::max(minimum, (grid_->viewport()->width() - 2) / columns_);
+    grid_->setGridSize(QSize(width, 66));
+    for (int row = 0; row < grid_->count(); ++row)
+        grid_->item(row)->setSizeHint(QSize(width - 6, 60));
+}
+
 void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
 {
     const bool custom = state.scope == IconPickerScope::custom;
@@ -180,18 +208,18 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
 
     const QSignalBlocker blocker(grid_);
     grid_->clear();
-    const int cellWidth = custom ? 96 : 80;
+    columns_ = custom ? 5 : 6;
     grid_->setIconSize(custom ? QSize(28, 28) : QSize(24, 24));
-    grid_->setGridSize(QSize(cellWidth, 64));
+    updateGridSize();
+    const int cellWidth = grid_->gridSize().width();
     const QColor colour = Qt::white;
     auto add = [&](const QIcon& icon, const QString& text, ToolIconSource source, const QString& name) {
         auto* item = new QListWidgetItem(icon, text, grid_);
         item->setData(Qt::UserRole, name);
         item->setData(selectionRole, velmor::toText(source));
         item->setToolTip(text);
-        item->setSizeHint(QSize(cellWidth - 6, 58));
+        item->setSizeHint(QSize(cellWidth - 6, 60));
         item->setFont(Look::font(Look::TextStyle::caption2));
-        item->setForeground(Look::secondaryText());
     };
     if (custom) {
         for (const CustomIcon& icon : state.filteredCustomIcons)

@@ -29,7 +29,11 @@ public:
 
     SFSymbolPickerController& controller() { return *controller_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void updateGridSize();
     void render(const SFSymbolPickerController::State& state);
     void fillGrid(const SFSymbolPickerController::State& state);
 
@@ -45,6 +49,7 @@ private:
     QLabel* folderPath_;
     // What the grid shows, so that a render without a change keeps it (and its scrolling).
     QStringList gridKeys_;
+    int columns_ = 6;
     Subscription subscription_;
 };
 

@@ -84,6 +84,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     stepsLayout_->addWidget(addStep, 0, Qt::AlignLeft);
     stepsLayout_->addStretch(1);
     scroll->setWidget(stepsBox_);
+    stepsBox_->setAutoFillBackground(false); // setWidget() turns it on
     scroll->viewport()->setAutoFillBackground(false);
     column->addWidget(scroll, 1);
 
@@ -160,8 +161,12 @@ void ToggleEditorSheet::render(const ToggleEditorController::State& state)
 
 void ToggleEditorSheet::rebuildSteps(qsizetype count)
 {
-    for (ShortcutRecorder* recorder : std::exchange(recorders_, {}))
-        recorder->parentWidget()->deleteLater();
+    for (ShortcutRecorder* recorder : std::exchange(recorders_, {})) {
+        QWidget* row = recorder->parentWidget();
+        row->hide();
+        stepsLayout_->removeWidget(row);
+        row->deleteLater();
+    }
     for (qsizetype index = 0; index < count; ++index) {
         auto* row = new QWidget(stepsBox_);
         row->setObjectName(QStringLiteral("step_%1").arg(index));

@@ -78,6 +78,7 @@ ToolInspector::ToolInspector(AdminController& controller, QWidget* parent) : QWi
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->viewport()->setAutoFillBackground(false);
     scroll->setWidget(buildEditor());
+    scroll->widget()->setAutoFillBackground(false); // setWidget() turns it on
     pages_->addWidget(scroll);
 }
 
