@@ -25,6 +25,7 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
     loginItem.setStatus(LoginItem::Status::NotRegistered);
     permissions.calls.clear();
 
+    Entitlements::setCurrent(Entitlements(QJsonObject{}));
     model = std::make_unique<AppModel>();
     EXPECT_TRUE(logMessages().contains(noSync));
     EXPECT_EQ(model->cloudSync(), nullptr);
