@@ -2,6 +2,7 @@
 
 #include "model/HexColor.h"
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 #include "ui/shared/SymbolIcons.h"
 
 #include <QColorDialog>
@@ -15,7 +16,6 @@
 
 namespace velmor {
 
-using admin::Look;
 
 AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* parent)
     : QWidget(parent), actions_(std::move(actions))
@@ -23,7 +23,7 @@ AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* paren
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
-    column->addWidget(admin::label(tr("PACS Profile"), Look::TextStyle::caption, Look::gray(), true, this));
+    column->addWidget(admin::label(tr("PACS Profile"), Theme::TextStyle::caption, Theme::gray(), true, this));
 
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
@@ -34,7 +34,7 @@ AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* paren
     menuButton_ = new QToolButton(this);
     menuButton_->setObjectName(QStringLiteral("pacsActions"));
     menuButton_->setToolTip(tr("PACS actions"));
-    menuButton_->setIcon(SymbolIcons::instance().icon(QStringLiteral("ellipsis.circle"), Look::gray()));
+    menuButton_->setIcon(SymbolIcons::instance().icon(QStringLiteral("ellipsis.circle"), Theme::gray()));
     menuButton_->setAutoRaise(true);
     menuButton_->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(menuButton_);
@@ -51,7 +51,7 @@ AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* paren
     lightingRow_ = new QWidget(this);
     auto* lighting = new QHBoxLayout(lightingRow_);
     lighting->setContentsMargins(0, 0, 0, 0);
-    lighting->addWidget(admin::label(tr("Lighting"), Look::TextStyle::body, Qt::white, false, lightingRow_));
+    lighting->addWidget(admin::label(tr("Lighting"), Theme::TextStyle::body, Qt::white, false, lightingRow_));
     lighting->addStretch(1);
     lightingButton_ = new QPushButton(lightingRow_);
     lightingButton_->setObjectName(QStringLiteral("pacsLighting"));

@@ -1,17 +1,18 @@
 #include "ui/admin/widgets/AdminToolbar.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
+#include "ui/shared/widgets/GlassCard.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace velmor {
 
-using admin::Look;
 
 AdminToolbar::AdminToolbar(Actions actions, QWidget* parent) : QWidget(parent)
 {
-    auto* card = new admin::Card(6, this);
+    auto* card = new GlassCard(6, this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(card);
@@ -21,11 +22,11 @@ AdminToolbar::AdminToolbar(Actions actions, QWidget* parent) : QWidget(parent)
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(6, 0, 0, 0);
     row->setSpacing(8);
-    row->addWidget(admin::label(tr("Admin / Tools"), Look::TextStyle::subheadline, Qt::white, true, strip));
+    row->addWidget(admin::label(tr("Admin / Tools"), Theme::TextStyle::subheadline, Qt::white, true, strip));
     row->addStretch(1);
     auto add = [&](const char* name, const QString& symbol, const QString& text, const QColor& tint,
                    std::function<void()> action) {
-        auto* button = new admin::TintedButton(symbol, text, tint, admin::TintedButton::Size::compact, strip);
+        auto* button = new admin::CompactToolbarButton(symbol, text, tint, strip);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, [action = std::move(action)] {
             if (action)
@@ -34,13 +35,13 @@ AdminToolbar::AdminToolbar(Actions actions, QWidget* parent) : QWidget(parent)
         row->addWidget(button);
         return button;
     };
-    add("newTool", QStringLiteral("plus"), tr("New Tool"), Look::accentCyan(), std::move(actions.onNewTool));
-    add("newToggle", QStringLiteral("arrow.2.squarepath"), tr("New Toggle"), Look::surface(),
+    add("newTool", QStringLiteral("plus"), tr("New Tool"), Theme::accentCyan(), std::move(actions.onNewTool));
+    add("newToggle", QStringLiteral("arrow.2.squarepath"), tr("New Toggle"), Theme::surface(),
         std::move(actions.onNewToggle));
-    add("newPacs", QStringLiteral("square.stack.3d.up"), tr("New PACS"), Look::surface(), std::move(actions.onNewPacs));
-    duplicate_ = add("duplicateTool", QStringLiteral("square.on.square"), tr("Duplicate"), Look::surface(),
+    add("newPacs", QStringLiteral("square.stack.3d.up"), tr("New PACS"), Theme::surface(), std::move(actions.onNewPacs));
+    duplicate_ = add("duplicateTool", QStringLiteral("square.on.square"), tr("Duplicate"), Theme::surface(),
                      std::move(actions.onDuplicate));
-    delete_ = add("deleteTool", QStringLiteral("trash"), tr("Delete"), Look::withOpacity(Look::accentRed(), 0.8),
+    delete_ = add("deleteTool", QStringLiteral("trash"), tr("Delete"), Theme::withOpacity(Theme::accentRed(), 0.8),
                   std::move(actions.onDelete));
     card->setContent(strip);
 }
@@ -56,8 +57,8 @@ AdminPanelHeader::AdminPanelHeader(const QString& title, const QString& subtitle
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
-    column->addWidget(admin::label(title, Look::TextStyle::headline, Qt::white, true, this));
-    column->addWidget(admin::label(subtitle, Look::TextStyle::caption, Look::gray(), false, this));
+    column->addWidget(admin::label(title, Theme::TextStyle::headline, Qt::white, true, this));
+    column->addWidget(admin::label(subtitle, Theme::TextStyle::caption, Theme::gray(), false, this));
 }
 
 } // namespace velmor

@@ -4,7 +4,9 @@
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/admin/widgets/AdminToolbar.h"
 #include "ui/admin/widgets/AlertToast.h"
-#include "ui/admin/widgets/SheetDialog.h"
+#include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
 #include "ui/admin/widgets/ToolRowDelegate.h"
@@ -19,7 +21,6 @@
 
 namespace velmor {
 
-using admin::Look;
 
 AdminView::AdminView(AppModel& appModel, Prompter& prompter, QWidget* parent)
     : QWidget(parent), controller_(std::make_unique<AdminController>(appModel, prompter))
@@ -51,7 +52,7 @@ void AdminView::build()
         size = size.boundedTo(screen->availableSize());
     setFixedSize(size);
 
-    content_ = new admin::Backdrop(this);
+    content_ = new Backdrop(this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(content_);
@@ -71,7 +72,7 @@ void AdminView::build()
     panels->setSpacing(12);
     column->addLayout(panels, 1);
 
-    auto* left = new admin::Card(14, content_);
+    auto* left = new GlassCard(14, content_);
     left->setMinimumWidth(320);
     left->setMaximumWidth(420);
     left->setFixedWidth(360);
@@ -110,7 +111,7 @@ void AdminView::build()
     left->setContent(leftContent);
     panels->addWidget(left);
 
-    auto* right = new admin::Card(14, content_);
+    auto* right = new GlassCard(14, content_);
     inspector_ = new ToolInspector(controller, right);
     right->setContent(inspector_);
     panels->addWidget(right, 1);
@@ -159,7 +160,7 @@ void AdminView::renderToggleEditor(const AdminController::State& state)
         return;
     shownToggleSerial_ = state.toggleEditorSerial;
     toggleSheet_ = new ToggleEditorSheet(editor);
-    toggleDialog_ = new admin::SheetDialog(toggleSheet_, [editor] { editor->cancel(); }, this);
+    toggleDialog_ = new SheetHost(toggleSheet_, [editor] { editor->cancel(); }, this);
     toggleDialog_->setWindowTitle(editor->state().get().title);
     toggleDialog_->show();
 }

@@ -19,10 +19,8 @@ class AppModel;
 class Prompter;
 class ToggleEditorSheet;
 class ToolInspector;
+class SheetHost;
 class ToolRowDelegate;
-namespace admin {
-class SheetDialog;
-}
 
 // The "Admin / Tools" window: the toolbar, the tool panel (PACS profile, search,
 // tool list) and the inspector of the selected tool, with the application's
@@ -60,7 +58,7 @@ private:
     ToolRowDelegate* delegate_ = nullptr;
     ToolInspector* inspector_ = nullptr;
     AlertToast* toast_ = nullptr;
-    admin::SheetDialog* toggleDialog_ = nullptr;
+    SheetHost* toggleDialog_ = nullptr;
     ToggleEditorSheet* toggleSheet_ = nullptr;
     quint64 shownToggleSerial_ = 0;
     Subscription subscription_;

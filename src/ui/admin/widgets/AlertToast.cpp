@@ -1,6 +1,7 @@
 #include "ui/admin/widgets/AlertToast.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 #include "ui/shared/SymbolIcons.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -13,7 +14,6 @@
 
 namespace velmor {
 
-using admin::Look;
 using Severity = AppModel::AlertMessage::Severity;
 
 AlertToast::AlertToast(std::function<void()> onClose, QWidget* parent) : QWidget(parent)
@@ -27,9 +27,9 @@ AlertToast::AlertToast(std::function<void()> onClose, QWidget* parent) : QWidget
     row->addWidget(icon_);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    title_ = static_cast<QLabel*>(admin::label({}, Look::TextStyle::headline, Qt::white, true, this));
+    title_ = static_cast<QLabel*>(admin::label({}, Theme::TextStyle::headline, Qt::white, true, this));
     title_->setObjectName(QStringLiteral("alertTitle"));
-    message_ = static_cast<QLabel*>(admin::label({}, Look::TextStyle::caption, Look::gray(), false, this));
+    message_ = static_cast<QLabel*>(admin::label({}, Theme::TextStyle::caption, Theme::gray(), false, this));
     message_->setObjectName(QStringLiteral("alertMessage"));
     message_->setWordWrap(true);
     texts->addWidget(title_);
@@ -38,7 +38,7 @@ AlertToast::AlertToast(std::function<void()> onClose, QWidget* parent) : QWidget
     auto* close = new QToolButton(this);
     close->setObjectName(QStringLiteral("closeAlert"));
     close->setAutoRaise(true);
-    close->setIcon(SymbolIcons::instance().icon(QStringLiteral("xmark.circle.fill"), Look::gray()));
+    close->setIcon(SymbolIcons::instance().icon(QStringLiteral("xmark.circle.fill"), Theme::gray()));
     close->setIconSize(QSize(18, 18));
     row->addWidget(close);
     connect(close, &QToolButton::clicked, this, [onClose = std::move(onClose)] {
@@ -46,7 +46,7 @@ AlertToast::AlertToast(std::function<void()> onClose, QWidget* parent) : QWidget
             onClose();
     });
     auto* shadow = new QGraphicsDropShadowEffect(this);
-    shadow->setColor(Look::withOpacity(Qt::black, 0.3));
+    shadow->setColor(Theme::withOpacity(Qt::black, 0.3));
     shadow->setBlurRadius(10);
     shadow->setOffset(0, 5);
     setGraphicsEffect(shadow);
@@ -66,12 +66,12 @@ QString AlertToast::symbol(Severity severity)
 QColor AlertToast::colour(Severity severity)
 {
     switch (severity) {
-    case Severity::error: return Look::red();
-    case Severity::warning: return Look::orange();
-    case Severity::info: return Look::blue();
-    case Severity::success: return Look::green();
+    case Severity::error: return Theme::red();
+    case Severity::warning: return Theme::orange();
+    case Severity::info: return Theme::blue();
+    case Severity::success: return Theme::green();
     }
-    return Look::blue();
+    return Theme::blue();
 }
 
 void AlertToast::show(const AppModel::AlertMessage& alert)
@@ -91,7 +91,7 @@ void AlertToast::paintEvent(QPaintEvent*)
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
     painter.fillPath(shape, QColor(30, 30, 34));
-    painter.strokePath(shape, QPen(Look::withOpacity(Qt::white, 0.08), 1));
+    painter.strokePath(shape, QPen(Theme::withOpacity(Qt::white, 0.08), 1));
 }
 
 } // namespace velmor

@@ -1,6 +1,7 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/ToolIcon.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -21,7 +22,6 @@
 
 namespace velmor {
 
-using admin::Look;
 
 namespace {
 
@@ -42,7 +42,7 @@ QIcon customIcon(const CustomIcon& icon, const QColor& colour)
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    ToolIconView::paint(painter, QRectF(0, 0, 56, 56), image, image.customImage ? colour : Look::gray());
+    ToolIconView::paint(painter, QRectF(0, 0, 56, 56), image, image.customImage ? colour : Theme::gray());
     return QIcon(pixmap);
 }
 
@@ -62,7 +62,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     column->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(admin::label(tr("Icons"), Look::TextStyle::headline, Qt::white, true, this));
+    header->addWidget(admin::label(tr("Icons"), Theme::TextStyle::headline, Qt::white, true, this));
     header->addStretch(1);
     openFolder_ = button(tr("Open Icons Folder"), QStringLiteral("openIconsFolder"), this);
     reload_ = button(tr("Reload"), QStringLiteral("reloadIcons"), this);
@@ -76,8 +76,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     scopeRow->setSpacing(0);
     scopes_ = new QButtonGroup(this);
     for (const IconPickerScope scope : {IconPickerScope::system, IconPickerScope::custom}) {
-        auto* segment = button(scopeLabel(scope), QStringLiteral("iconScope_") + toText(scope), this);
-        segment->setCheckable(true);
+        auto* segment = admin::segment(scopeLabel(scope), QStringLiteral("iconScope_") + toText(scope), this);
         scopes_->addButton(segment, int(scope));
         scopeRow->addWidget(segment, 1);
     }
@@ -85,13 +84,13 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
 
     auto* current = new QHBoxLayout;
     current->setSpacing(8);
-    current->addWidget(admin::label(tr("Current:"), Look::TextStyle::body, Qt::white, false, this));
+    current->addWidget(admin::label(tr("Current:"), Theme::TextStyle::body, Qt::white, false, this));
     currentIcon_ = new ToolIconView(controller_->state().get().selected, std::nullopt, 20, this);
     currentIcon_->setColor(Qt::white);
     current->addWidget(currentIcon_);
     currentName_ = new QLabel(this);
     currentName_->setObjectName(QStringLiteral("currentIconName"));
-    currentName_->setFont(Look::monospaced(Look::TextStyle::caption));
+    currentName_->setFont(admin::monospaced(Theme::TextStyle::caption));
     currentName_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
     current->addWidget(currentName_);
     current->addStretch(1);
@@ -128,10 +127,10 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     auto* emptyColumn = new QVBoxLayout(empty);
     emptyColumn->setContentsMargins(0, 8, 0, 8);
     emptyColumn->setSpacing(6);
-    emptyColumn->addWidget(admin::label(tr("No custom icons found."), Look::TextStyle::subheadline, Qt::white, false, empty));
-    emptyColumn->addWidget(admin::label(tr("Drop SVG files into:"), Look::TextStyle::caption, Look::secondaryText(), false, empty));
+    emptyColumn->addWidget(admin::label(tr("No custom icons found."), Theme::TextStyle::subheadline, Qt::white, false, empty));
+    emptyColumn->addWidget(admin::label(tr("Drop SVG files into:"), Theme::TextStyle::caption, Theme::secondaryText(), false, empty));
     folderPath_ = new QLabel(empty);
-    folderPath_->setFont(Look::monospaced(Look::TextStyle::caption2));
+    folderPath_->setFont(admin::monospaced(Theme::TextStyle::caption2));
     folderPath_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
     folderPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     emptyColumn->addWidget(folderPath_);
@@ -219,7 +218,7 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
         item->setData(selectionRole, velmor::toText(source));
         item->setToolTip(text);
         item->setSizeHint(QSize(cellWidth - 6, 60));
-        item->setFont(Look::font(Look::TextStyle::caption2));
+        item->setFont(Theme::font(Theme::TextStyle::caption2));
     };
     if (custom) {
         for (const CustomIcon& icon : state.filteredCustomIcons)

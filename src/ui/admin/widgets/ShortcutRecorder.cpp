@@ -1,6 +1,7 @@
 #include "ui/admin/widgets/ShortcutRecorder.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -10,7 +11,6 @@
 
 namespace velmor {
 
-using admin::Look;
 
 // The field: shows the shortcut, "Listening…" or "Record", and while listening
 // takes every key before shortcuts and focus changes see it.
@@ -68,18 +68,18 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-        painter.fillPath(shape, Look::withOpacity(Qt::white, 0.06));
+        painter.fillPath(shape, Theme::withOpacity(Qt::white, 0.06));
         const auto look = model_.look();
-        painter.strokePath(shape, QPen(look == ShortcutRecorderModel::Look::listening ? Look::blue()
-                                                                                       : Look::withOpacity(Look::gray(), 0.35),
+        painter.strokePath(shape, QPen(look == ShortcutRecorderModel::Look::listening ? Theme::blue()
+                                                                                       : Theme::withOpacity(Theme::gray(), 0.35),
                                        1));
         QColor colour = Qt::white;
-        QFont font = Look::monospaced(Look::TextStyle::caption);
+        QFont font = admin::monospaced(Theme::TextStyle::caption);
         if (look == ShortcutRecorderModel::Look::listening)
             colour = QColor(64, 200, 224); // teal
         else if (look == ShortcutRecorderModel::Look::placeholder) {
-            colour = Look::gray();
-            font = Look::font(Look::TextStyle::caption);
+            colour = Theme::gray();
+            font = Theme::font(Theme::TextStyle::caption);
         }
         painter.setPen(colour);
         painter.setFont(font);

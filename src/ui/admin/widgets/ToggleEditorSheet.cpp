@@ -1,8 +1,10 @@
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 #include "ui/admin/widgets/SFSymbolPicker.h"
-#include "ui/admin/widgets/SheetDialog.h"
+#include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -20,7 +22,6 @@
 
 namespace velmor {
 
-using admin::Look;
 
 ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> controller, QWidget* parent)
     : QWidget(parent), controller_(std::move(controller))
@@ -31,14 +32,14 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     column->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    title_ = static_cast<QLabel*>(admin::label({}, Look::TextStyle::headline, Qt::white, true, this));
+    title_ = static_cast<QLabel*>(admin::label({}, Theme::TextStyle::headline, Qt::white, true, this));
     header->addWidget(title_);
     header->addStretch(1);
     auto* cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelToggle"));
     auto* save = new QPushButton(tr("Save"), this);
     save->setObjectName(QStringLiteral("saveToggle"));
-    save->setStyleSheet(QStringLiteral("QPushButton { background: #0A84FF; color: white; border-radius: 6px; padding: 4px 14px; }"));
+    makeProminent(*save);
     header->addWidget(cancel);
     header->addWidget(save);
     column->addLayout(header);
@@ -59,7 +60,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     iconRow->addWidget(symbol_, 1);
     customLabel_ = new QLabel(this);
     customLabel_->setObjectName(QStringLiteral("toggleCustomIcon"));
-    customLabel_->setFont(Look::monospaced(Look::TextStyle::caption));
+    customLabel_->setFont(admin::monospaced(Theme::TextStyle::caption));
     customLabel_->setStyleSheet(QStringLiteral(
         "QLabel { color: rgba(255,255,255,140); background: rgba(152,152,157,31); border-radius: 8px; padding: 6px 8px; }"));
     iconRow->addWidget(customLabel_, 1);
@@ -69,7 +70,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     iconRow->addWidget(browse);
     column->addLayout(iconRow);
 
-    column->addWidget(admin::label(tr("Steps"), Look::TextStyle::subheadline, Look::gray(), false, this));
+    column->addWidget(admin::label(tr("Steps"), Theme::TextStyle::subheadline, Theme::gray(), false, this));
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -90,24 +91,24 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
 
     auto* repeatBox = new QVBoxLayout;
     repeatBox->setSpacing(8);
-    repeatBox->addWidget(admin::label(tr("Repeat"), Look::TextStyle::caption, Look::secondaryText(), true, this));
+    repeatBox->addWidget(admin::label(tr("Repeat"), Theme::TextStyle::caption, Theme::secondaryText(), true, this));
     auto* repeatRow = new QHBoxLayout;
     repeat_ = new admin::Switch(this);
     repeat_->setObjectName(QStringLiteral("toggleRepeatOnHold"));
-    repeatRow->addWidget(admin::label(tr("Repeat on hold"), Look::TextStyle::body, Qt::white, false, this));
+    repeatRow->addWidget(admin::label(tr("Repeat on hold"), Theme::TextStyle::body, Qt::white, false, this));
     repeatRow->addStretch(1);
     repeatRow->addWidget(repeat_);
     repeatBox->addLayout(repeatRow);
     speedRow_ = new QWidget(this);
     auto* speedLayout = new QHBoxLayout(speedRow_);
     speedLayout->setContentsMargins(0, 0, 0, 0);
-    speedLayout->addWidget(admin::label(tr("Slow"), Look::TextStyle::caption, Look::secondaryText(), false, speedRow_));
+    speedLayout->addWidget(admin::label(tr("Slow"), Theme::TextStyle::caption, Theme::secondaryText(), false, speedRow_));
     speed_ = new QSlider(Qt::Horizontal, speedRow_);
     speed_->setObjectName(QStringLiteral("toggleRepeatSpeed"));
     speed_->setRange(0, 100);
     speed_->setAccessibleName(tr("Repeat speed"));
     speedLayout->addWidget(speed_, 1);
-    speedLayout->addWidget(admin::label(tr("Fast"), Look::TextStyle::caption, Look::secondaryText(), false, speedRow_));
+    speedLayout->addWidget(admin::label(tr("Fast"), Theme::TextStyle::caption, Theme::secondaryText(), false, speedRow_));
     repeatBox->addWidget(speedRow_);
     column->addLayout(repeatBox);
 
@@ -176,7 +177,7 @@ void ToggleEditorSheet::rebuildSteps(qsizetype count)
         auto* recorder = new ShortcutRecorder(controller_->stepBinding(index), row);
         recorder->setMaximumWidth(200);
         layout->addWidget(recorder);
-        auto* remove = new QPushButton(SymbolIcons::instance().icon(QStringLiteral("trash"), Look::red()), {}, row);
+        auto* remove = new QPushButton(SymbolIcons::instance().icon(QStringLiteral("trash"), Theme::red()), {}, row);
         remove->setObjectName(QStringLiteral("removeStep"));
         remove->setFlat(true);
         remove->setAccessibleName(tr("Remove step"));
@@ -199,7 +200,7 @@ void ToggleEditorSheet::openIconPicker()
         closeIconPicker();
     };
     picker->controller().onCancel = [this] { closeIconPicker(); };
-    picker_ = new admin::SheetDialog(picker, [this] { closeIconPicker(); }, this);
+    picker_ = new SheetHost(picker, [this] { closeIconPicker(); }, this);
     picker_->setWindowTitle(tr("Icons"));
     picker_->show();
 }

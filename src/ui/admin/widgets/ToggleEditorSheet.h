@@ -18,8 +18,8 @@ namespace velmor {
 
 class ShortcutRecorder;
 class ToolIconView;
+class SheetHost;
 namespace admin {
-class SheetDialog;
 class Switch;
 }
 
@@ -52,7 +52,7 @@ private:
     admin::Switch* repeat_;
     QWidget* speedRow_;
     QSlider* speed_;
-    admin::SheetDialog* picker_ = nullptr;
+    SheetHost* picker_ = nullptr;
     Subscription subscription_;
 };
 

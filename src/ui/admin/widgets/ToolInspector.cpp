@@ -1,8 +1,10 @@
 #include "ui/admin/widgets/ToolInspector.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 #include "ui/admin/widgets/SFSymbolPicker.h"
-#include "ui/admin/widgets/SheetDialog.h"
+#include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/SheetHost.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -24,13 +26,12 @@
 
 namespace velmor {
 
-using admin::Look;
 
 namespace {
 
 QWidget* caption(const QString& text, QWidget* parent)
 {
-    return admin::label(text, Look::TextStyle::caption, Look::gray(), true, parent);
+    return admin::label(text, Theme::TextStyle::caption, Theme::gray(), true, parent);
 }
 
 QVBoxLayout* section(QVBoxLayout* parent, const QString& title, QWidget* owner)
@@ -64,10 +65,10 @@ ToolInspector::ToolInspector(AdminController& controller, QWidget* parent) : QWi
     auto* centre = new QVBoxLayout(placeholder);
     centre->addStretch(1);
     centre->setSpacing(8);
-    centre->addWidget(admin::label(tr("Select a tool"), Look::TextStyle::headline, Qt::white, true, placeholder), 0,
+    centre->addWidget(admin::label(tr("Select a tool"), Theme::TextStyle::headline, Qt::white, true, placeholder), 0,
                       Qt::AlignHCenter);
-    centre->addWidget(admin::label(tr("Choose a tool from the list to edit its settings."), Look::TextStyle::caption,
-                                   Look::gray(), false, placeholder),
+    centre->addWidget(admin::label(tr("Choose a tool from the list to edit its settings."), Theme::TextStyle::caption,
+                                   Theme::gray(), false, placeholder),
                       0, Qt::AlignHCenter);
     centre->addStretch(1);
     pages_->addWidget(placeholder);
@@ -103,12 +104,12 @@ QWidget* ToolInspector::buildEditor()
     name_ = new QLineEdit(editor);
     name_->setObjectName(QStringLiteral("toolName"));
     name_->setPlaceholderText(tr("Tool name"));
-    name_->setFont(Look::font(Look::TextStyle::title2, true));
+    name_->setFont(Theme::boldFont(Theme::TextStyle::title2));
     name_->setFrame(false);
     name_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: white; }"));
     nameColumn->addWidget(name_);
     auto* changeIcon = bordered(QStringLiteral("photo"), tr("Change icon"), "changeIcon", editor);
-    changeIcon->setFont(Look::font(Look::TextStyle::caption));
+    changeIcon->setFont(Theme::font(Theme::TextStyle::caption));
     changeIcon->setToolTip(tr("Browse SF Symbols or custom icons"));
     nameColumn->addWidget(changeIcon, 0, Qt::AlignLeft);
     header->addLayout(nameColumn, 1);
@@ -122,7 +123,7 @@ QWidget* ToolInspector::buildEditor()
     // Enabled
     QVBoxLayout* enabledBox = section(column, tr("Enabled"), editor);
     auto* enabledRow = new QHBoxLayout;
-    enabledRow->addWidget(admin::label(tr("Enabled"), Look::TextStyle::body, Qt::white, false, editor));
+    enabledRow->addWidget(admin::label(tr("Enabled"), Theme::TextStyle::body, Qt::white, false, editor));
     enabledRow->addStretch(1);
     enabled_ = new admin::Switch(editor);
     enabled_->setObjectName(QStringLiteral("toolEnabled"));
@@ -135,9 +136,7 @@ QWidget* ToolInspector::buildEditor()
     segments->setSpacing(0);
     categories_ = new QButtonGroup(editor);
     for (const ToolCategory category : allToolCategories) {
-        auto* segment = new QPushButton(toText(category), editor);
-        segment->setObjectName(QStringLiteral("category_") + toText(category));
-        segment->setCheckable(true);
+        auto* segment = admin::segment(toText(category), QStringLiteral("category_") + toText(category), editor);
         categories_->addButton(segment, int(category));
         segments->addWidget(segment, 1);
     }
@@ -148,7 +147,7 @@ QWidget* ToolInspector::buildEditor()
     toggleForm_ = new QWidget(editor);
     auto* toggleRow = new QHBoxLayout(toggleForm_);
     toggleRow->setContentsMargins(0, 0, 0, 0);
-    steps_ = static_cast<QLabel*>(admin::label({}, Look::TextStyle::caption, Look::gray(), false, toggleForm_));
+    steps_ = static_cast<QLabel*>(admin::label({}, Theme::TextStyle::caption, Theme::gray(), false, toggleForm_));
     steps_->setObjectName(QStringLiteral("toggleSteps"));
     toggleRow->addWidget(steps_);
     toggleRow->addStretch(1);
@@ -180,7 +179,7 @@ QWidget* ToolInspector::buildEditor()
     advanced->setCheckable(true);
     advanced->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     advanced->setAutoRaise(true);
-    advanced->setFont(Look::font(Look::TextStyle::caption, true));
+    advanced->setFont(Theme::boldFont(Theme::TextStyle::caption));
     advanced_ = advanced;
     advancedBox->addWidget(advanced_, 0, Qt::AlignLeft);
     advancedBox_ = new QWidget(editor);
@@ -188,7 +187,7 @@ QWidget* ToolInspector::buildEditor()
     advancedColumn->setContentsMargins(0, 6, 0, 0);
     advancedColumn->setSpacing(8);
     auto* repeatRow = new QHBoxLayout;
-    repeatRow->addWidget(admin::label(tr("Repeat on hold"), Look::TextStyle::body, Qt::white, false, advancedBox_));
+    repeatRow->addWidget(admin::label(tr("Repeat on hold"), Theme::TextStyle::body, Qt::white, false, advancedBox_));
     repeatRow->addStretch(1);
     repeat_ = new admin::Switch(advancedBox_);
     repeat_->setObjectName(QStringLiteral("repeatOnHold"));
@@ -197,28 +196,27 @@ QWidget* ToolInspector::buildEditor()
     speedRow_ = new QWidget(advancedBox_);
     auto* speedLayout = new QHBoxLayout(speedRow_);
     speedLayout->setContentsMargins(0, 0, 0, 0);
-    speedLayout->addWidget(admin::label(tr("Slow"), Look::TextStyle::caption, Look::gray(), false, speedRow_));
+    speedLayout->addWidget(admin::label(tr("Slow"), Theme::TextStyle::caption, Theme::gray(), false, speedRow_));
     speed_ = new QSlider(Qt::Horizontal, speedRow_);
     speed_->setObjectName(QStringLiteral("repeatSpeed"));
     speed_->setAccessibleName(tr("Repeat speed"));
     speed_->setRange(0, 100);
     speedLayout->addWidget(speed_, 1);
-    speedLayout->addWidget(admin::label(tr("Fast"), Look::TextStyle::caption, Look::gray(), false, speedRow_));
+    speedLayout->addWidget(admin::label(tr("Fast"), Theme::TextStyle::caption, Theme::gray(), false, speedRow_));
     advancedColumn->addWidget(speedRow_);
     advancedBox->addWidget(advancedBox_);
 
     column->addSpacing(12);
     QVBoxLayout* notesBox = section(column, tr("Notes"), editor);
-    note_ = static_cast<QLabel*>(admin::label({}, Look::TextStyle::caption2, Look::gray(), false, editor));
+    note_ = static_cast<QLabel*>(admin::label({}, Theme::TextStyle::caption2, Theme::gray(), false, editor));
     notesBox->addWidget(note_);
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(10);
-    auto* duplicate = new admin::TintedButton(QStringLiteral("square.on.square"), tr("Duplicate"), Look::surface(),
-                                              admin::TintedButton::Size::regular, editor);
+    auto* duplicate = new NiceButton(QStringLiteral("square.on.square"), tr("Duplicate"), {Theme::surface()}, editor);
     duplicate->setObjectName(QStringLiteral("inspectorDuplicate"));
-    auto* remove = new admin::TintedButton(QStringLiteral("trash"), tr("Delete"), Look::withOpacity(Look::accentRed(), 0.8),
-                                           admin::TintedButton::Size::regular, editor);
+    auto* remove = new NiceButton(QStringLiteral("trash"), tr("Delete"),
+                                  {Theme::withOpacity(Theme::accentRed(), 0.8)}, editor);
     remove->setObjectName(QStringLiteral("inspectorDelete"));
     buttons->addWidget(duplicate);
     buttons->addWidget(remove);
@@ -273,7 +271,7 @@ void ToolInspector::render(const AdminController::State& state)
         advanced_->setChecked(state.advancedExpanded);
     }
     advanced_->setIcon(SymbolIcons::instance().icon(
-        state.advancedExpanded ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), Look::gray()));
+        state.advancedExpanded ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), Theme::gray()));
     advancedBox_->setVisible(state.advancedExpanded);
     {
         const QSignalBlocker blocker(repeat_);
@@ -302,7 +300,7 @@ void ToolInspector::openIconPicker()
         closeIconPicker();
     };
     picker->controller().onCancel = [this] { closeIconPicker(); };
-    picker_ = new admin::SheetDialog(picker, [this] { closeIconPicker(); }, this);
+    picker_ = new SheetHost(picker, [this] { closeIconPicker(); }, this);
     picker_->setWindowTitle(tr("Icons"));
     picker_->show();
 }

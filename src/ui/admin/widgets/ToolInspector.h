@@ -16,8 +16,8 @@ namespace velmor {
 
 class ShortcutRecorder;
 class ToolIconView;
+class SheetHost;
 namespace admin {
-class SheetDialog;
 class Switch;
 }
 
@@ -53,7 +53,7 @@ private:
     QWidget* speedRow_ = nullptr;
     QSlider* speed_ = nullptr;
     QLabel* note_ = nullptr;
-    admin::SheetDialog* picker_ = nullptr;
+    SheetHost* picker_ = nullptr;
 };
 
 } // namespace velmor

@@ -2,6 +2,7 @@
 
 #include "ui/admin/ToolListModel.h"
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
@@ -11,7 +12,6 @@
 
 namespace velmor {
 
-using admin::Look;
 
 namespace {
 
@@ -50,8 +50,8 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(row).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    painter->fillPath(shape, selected ? Look::withOpacity(Look::accentPurple(), 0.18) : Look::surface());
-    painter->strokePath(shape, selected ? QPen(Look::accentPurple(), 1.5) : QPen(Look::border(), 1));
+    painter->fillPath(shape, selected ? Theme::withOpacity(Theme::accentPurple(), 0.18) : Theme::surface());
+    painter->strokePath(shape, selected ? QPen(Theme::accentPurple(), 1.5) : QPen(Theme::border(), 1));
 
     const QRect content = row.adjusted(10, 10, -10, -10);
     // Icon
@@ -65,7 +65,7 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     // Switch, then the badge left of it.
     const QRect toggle = switchRect(option.rect);
     painter->setPen(Qt::NoPen);
-    painter->setBrush(tool.enabled ? Look::green() : Look::withOpacity(Qt::white, 0.18));
+    painter->setBrush(tool.enabled ? Theme::green() : Theme::withOpacity(Qt::white, 0.18));
     painter->drawRoundedRect(QRectF(toggle).adjusted(1, 1, -1, -1), 10, 10);
     painter->setBrush(Qt::white);
     const qreal knobX = tool.enabled ? toggle.right() - 19 : toggle.left() + 3;
@@ -73,12 +73,12 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
     int textRight = toggle.left() - 12;
     if (const QString badge = ToolListModel::shortcutText(tool); !badge.isEmpty()) {
-        const QFont font = Look::font(Look::TextStyle::caption, true);
+        const QFont font = Theme::boldFont(Theme::TextStyle::caption);
         const QFontMetrics metrics(font);
         const int width = metrics.horizontalAdvance(badge) + 16;
         const QRect badgeRect(textRight - width, content.center().y() - (metrics.height() + 8) / 2, width,
                               metrics.height() + 8);
-        roundedFill(*painter, badgeRect, 8, Look::surface());
+        roundedFill(*painter, badgeRect, 8, Theme::surface());
         painter->setFont(font);
         painter->setPen(Qt::white);
         painter->drawText(badgeRect, Qt::AlignCenter, badge);
@@ -87,10 +87,10 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
     // Name, then kind and category chip.
     const int textLeft = int(iconFrame.right()) + 12;
-    const QFont nameFont = Look::font(Look::TextStyle::subheadline, true);
+    const QFont nameFont = Theme::boldFont(Theme::TextStyle::subheadline);
     const QFontMetrics nameMetrics(nameFont);
-    const QFont smallFont = Look::font(Look::TextStyle::caption2);
-    const QFont chipFont = Look::font(Look::TextStyle::caption2, true);
+    const QFont smallFont = Theme::font(Theme::TextStyle::caption2);
+    const QFont chipFont = Theme::boldFont(Theme::TextStyle::caption2);
     const QFontMetrics smallMetrics(chipFont);
     const int blockHeight = nameMetrics.height() + 4 + smallMetrics.height() + 4;
     int y = content.center().y() - blockHeight / 2;
@@ -102,14 +102,14 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     y += nameMetrics.height() + 4;
     const QString kind = ToolListModel::kindText(tool);
     painter->setFont(smallFont);
-    painter->setPen(Look::gray());
+    painter->setPen(Theme::gray());
     const int kindWidth = QFontMetrics(smallFont).horizontalAdvance(kind);
     painter->drawText(QRect(textLeft, y, kindWidth, smallMetrics.height() + 4), Qt::AlignLeft | Qt::AlignVCenter, kind);
     const QString category = toText(tool.category);
     const QRect chip(textLeft + kindWidth + 6, y, smallMetrics.horizontalAdvance(category) + 12, smallMetrics.height() + 4);
-    roundedFill(*painter, chip, chip.height() / 2.0, Look::withOpacity(Look::accentCyan(), 0.18));
+    roundedFill(*painter, chip, chip.height() / 2.0, Theme::withOpacity(Theme::accentCyan(), 0.18));
     painter->setFont(chipFont);
-    painter->setPen(Look::accentCyan());
+    painter->setPen(Theme::accentCyan());
     painter->drawText(chip, Qt::AlignCenter, category);
     painter->restore();
 }
