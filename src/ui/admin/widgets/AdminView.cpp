@@ -133,9 +133,12 @@ void AdminView::render(const AdminController::State& state)
         search_->setText(state.searchText);
     }
     toolList_.setTools(state.filteredTools, state.selectedToolId);
-    if (state.selectedToolId)
-        if (const int row = toolList_.rowOf(*state.selectedToolId); row >= 0)
+    // Brings a newly selected row into view; otherwise the list stays where the user scrolled it.
+    if (state.selectedToolId != scrolledTo_) {
+        scrolledTo_ = state.selectedToolId;
+        if (const int row = state.selectedToolId ? toolList_.rowOf(*state.selectedToolId) : -1; row >= 0)
             list_->scrollTo(toolList_.index(row));
+    }
     inspector_->render(state);
     if (state.alert) {
         toast_->show(*state.alert);

@@ -61,6 +61,7 @@ private:
     SheetHost* toggleDialog_ = nullptr;
     ToggleEditorSheet* toggleSheet_ = nullptr;
     quint64 shownToggleSerial_ = 0;
+    std::optional<QUuid> scrolledTo_;
     Subscription subscription_;
 };
 
