@@ -1,6 +1,6 @@
 #include "ui/admin/AdminController.h"
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 #include "store/ProfileLookup.h"
 #include "ui/shared/ScriptedPrompter.h"
 

@@ -4,7 +4,7 @@
 #include "ui/admin/widgets/ToolInspector.h"
 #include "ui/admin/widgets/ToolRowDelegate.h"
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 #include "model/CustomIconLibrary.h"
 #include "ui/shared/ScriptedPrompter.h"
 
