@@ -1,3 +1,4 @@
+#include "ui/admin/widgets/AdminPacsProfileSection.h"
 #include "ui/admin/widgets/AdminView.h"
 #include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
@@ -9,7 +10,9 @@
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,9 +48,9 @@ protected:
         }
     }
     template <typename T = QWidget>
-    T* find(const char* name, QWidget* in = nullptr)
+    T* find(const char* name, QObject* in = nullptr)
     {
-        T* widget = (in ? in : view.get())->findChild<T*>(QLatin1String(name));
+        T* widget = (in ? in : static_cast<QObject*>(view.get()))->findChild<T*>(QLatin1String(name));
         EXPECT_TRUE(widget) << name;
         return widget;
     }
@@ -175,6 +178,30 @@ TEST_F(AdminViewTest, TheAlertShowsOnTopUntilClosed)
     click("closeAlert");
     EXPECT_FALSE(model->alertMessage().get());
     EXPECT_FALSE(find("alertToast")->isVisible());
+}
+
+TEST_F(AdminViewTest, ThePacsMenuAndPickerReachTheStore)
+{
+    open();
+    auto* section = find<AdminPacsProfileSection>("pacsSection");
+    auto* picker = find<QComboBox>("pacsPicker");
+    ASSERT_EQ(picker->count(), store().pacsProfiles().get().size());
+    EXPECT_EQ(picker->currentData().toUuid(), store().activePacsProfile().id);
+
+    prompter.queueAnswer("Save", " Night Shift ");
+    find<QAction>("renamePacs", section)->trigger();
+    settle();
+    EXPECT_EQ(store().activePacsProfile().name, "Night Shift");
+    EXPECT_EQ(picker->currentText(), "Night Shift");
+
+    const int other = picker->currentIndex() == 0 ? 1 : 0;
+    picker->setCurrentIndex(other);
+    emit picker->activated(other);
+    settle();
+    EXPECT_EQ(store().activePacsProfile().id, picker->itemData(other).toUuid());
+
+    section->chooseLighting(QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(store().activePacsProfile().defaultLightingHex, QString("#123456"));
 }
 
 TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)

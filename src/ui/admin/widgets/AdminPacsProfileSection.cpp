@@ -20,6 +20,7 @@ namespace velmor {
 AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* parent)
     : QWidget(parent), actions_(std::move(actions))
 {
+    setObjectName(QStringLiteral("pacsSection"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
