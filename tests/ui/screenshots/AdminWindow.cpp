@@ -118,7 +118,7 @@ const Shot selected("admin-selected-tool", [](Scene& scene) -> std::unique_ptr<Q
 });
 
 const Shot search("admin-search-results", [](Scene& scene) -> std::unique_ptr<QWidget> {
-    return adminWindow(scene, [](AdminScene&, AdminView& view) { view.controller().setSearchText(QStringLiteral("zoom")); });
+    return adminWindow(scene, [](AdminScene&, AdminView& view) { view.controller().setSearchText(QStringLiteral("page")); });
 });
 
 const Shot noMatch("admin-search-no-match", [](Scene& scene) -> std::unique_ptr<QWidget> {
