@@ -53,7 +53,9 @@ bool isUploadable(const QString& path)
 } // namespace
 
 CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirectory, QString temporaryDirectory)
-    : database_(database), iconsDirectory_(std::move(iconsDirectory)), temporaryDirectory_(std::move(temporaryDirectory))
+    : database_(database),
+      iconsDirectory_(std::move(iconsDirectory)),
+      temporaryDirectory_(std::move(temporaryDirectory))
 {
 }
 

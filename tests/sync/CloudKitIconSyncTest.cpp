@@ -22,8 +22,8 @@ namespace {
 
 QByteArray svg(const char* colour, const QByteArray& size = R"(width="16" height="16")")
 {
-    return R"(<svg xmlns="http://www.w3.org/2000/svg" )" + size + R"(><rect x="-1e5" y="-1e5" width="2e5" height="2e5" fill=")"
-        + colour + R"("/></svg>)";
+    return R"(<svg xmlns="http://www.w3.org/2000/svg" )" + size
+        + R"(><rect x="-1e5" y="-1e5" width="2e5" height="2e5" fill=")" + colour + R"("/></svg>)";
 }
 
 QDateTime at(int minute) { return QDateTime(QDate(2024, 3, 1), QTime(10, minute), Qt::UTC); }
@@ -79,7 +79,8 @@ protected:
     }
 
     // A record as another machine left it.
-    Record putIcon(const QString& name, const QByteArray& document, std::optional<QDateTime> updatedAt, bool preview = true)
+    Record putIcon(const QString& name, const QByteArray& document, std::optional<QDateTime> updatedAt,
+                   bool preview = true)
     {
         Record record(CloudKitIconSync::recordType, name);
         test::writeFile(remoteFiles.filePath(name), document);
@@ -102,8 +103,7 @@ TEST_F(CloudKitIconSyncTest, UploadsWhatIsNewerLocallyWithTheFileDateAndNothingW
     cloud.setServerTime(at(50));
     writeDated(local.icon("ct"), svg("red"), at(1));
     sync(local, {"ct.svg"});
-    auto stored = cloud.storedRecord("ct");
-    ASSERT_TRUE(stored);
+    const auto stored = cloud.storedRecord("ct");
     EXPECT_EQ(stored->recordType(), "VelmorIcon");
     EXPECT_EQ(assetBytes(stored, "svgAsset"), svg("red"));
     EXPECT_EQ(stored->date("updatedAt"), at(1)); // the file's date, not the upload's
@@ -114,10 +114,15 @@ TEST_F(CloudKitIconSyncTest, UploadsWhatIsNewerLocallyWithTheFileDateAndNothingW
     EXPECT_EQ(assetBytes(cloud.storedRecord("ct"), "svgAsset"), svg("blue"));
     EXPECT_EQ(cloud.storedRecord("ct")->date("updatedAt"), at(2));
 
-    sync(local, {"ct"});
-    sync(local, {"missing"}); // no file, no record
+    sync(local, {"ct", "missing"}); // equal dates; neither file nor record
     EXPECT_EQ(cloud.callCount(Call::saveRecord), 2);
     EXPECT_FALSE(cloud.storedRecord("missing"));
+
+    // A record that lacks its preview is made whole from the local file, whatever the dates.
+    putIcon("ct", svg("green"), at(9), /*preview*/ false);
+    sync(local, {"ct"});
+    EXPECT_EQ(assetBytes(cloud.storedRecord("ct"), "svgAsset"), svg("blue"));
+    EXPECT_TRUE(cloud.storedRecord("ct")->asset("pngAsset"));
     EXPECT_EQ(local.temporaryFiles(), QStringList());
 }
 
@@ -144,16 +149,6 @@ TEST_F(CloudKitIconSyncTest, DownloadsWhatIsNewerRemotelyDatedAsTheRecord)
     EXPECT_EQ(local.bytes("ct"), svg("green"));
     EXPECT_EQ(local.modified("ct"), at(30));
     EXPECT_EQ(cloud.storedRecord("ct"), undated);
-}
-
-TEST_F(CloudKitIconSyncTest, ARecordLackingAFileIsMadeWholeFromTheLocalOneWhateverTheDates)
-{
-    putIcon("ct", svg("red"), at(9), /*preview*/ false);
-    writeDated(local.icon("ct"), svg("blue"), at(1));
-    sync(local, {"ct"});
-    EXPECT_EQ(assetBytes(cloud.storedRecord("ct"), "svgAsset"), svg("blue"));
-    EXPECT_TRUE(cloud.storedRecord("ct")->asset("pngAsset"));
-    EXPECT_EQ(local.bytes("ct"), svg("blue"));
 }
 
 TEST_F(CloudKitIconSyncTest, OneIconPerBaseNameInPlainOrderOneAfterAnother)
