@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     // VELMOR_BENCH_LOG=1 copies the application log to standard error.
     Subscription echo;
     if (qEnvironmentVariableIntValue("VELMOR_BENCH_LOG") == 1)
-        echo = model.logs.subscribe([](const QList<AppModel::LogEntry>& logs) {
+        echo = model.logs().subscribe([](const QList<AppModel::LogEntry>& logs) {
             if (!logs.isEmpty())
                 std::fprintf(stderr, "velmor: %s\n", qPrintable(logs.last().message));
         });
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     postToMain([&] {
         announce("ready");
         mapBenchShortcut(model);
-        armed = model.logs.subscribe([&](const QList<AppModel::LogEntry>& logs) {
+        armed = model.logs().subscribe([&](const QList<AppModel::LogEntry>& logs) {
             if (!isArmed && keypadSeized(logs)) {
                 isArmed = true;
                 announce("armed");
