@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Section "micro" of scripts/bench: the Google Benchmarks of the press path in
-# one process (scripted devices, recorded key output), medians of 5 runs.
+# Section "micro" of scripts/bench: the Google Benchmark programs of tests/bench
+# (one process, scripted devices, recorded key output), medians of 5 runs.
+# Programs that a section of their own runs are left to it.
 set -euo pipefail
 
-benchmarks=(ButtonPressBench HIDValueDecodingBench)
+own_section=()
+benchmarks=()
+for source in $(grep -l 'BENCHMARK_MAIN' tests/bench/*.cpp); do
+  name=$(basename "$source" .cpp)
+  [[ " ${own_section[*]} " == *" $name "* ]] || benchmarks+=("$name")
+done
 cmake --build "$BENCH_BUILD" --parallel "$(nproc)" --target "${benchmarks[@]/#/velmor_bench_}" >/dev/null
 
 options=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true)
