@@ -26,6 +26,28 @@ namespace {
 
 std::int64_t nanoseconds(const timespec& time) { return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec; }
 
+std::optional<cpu_set_t> programCpus;
+
+// Sets the calling thread's processors for its lifetime: a program started
+// meanwhile inherits them.
+class ThreadPlacement {
+public:
+    explicit ThreadPlacement(const std::optional<cpu_set_t>& cpus)
+    {
+        if (cpus && ::sched_getaffinity(0, sizeof saved_, &saved_) == 0)
+            placed_ = ::sched_setaffinity(0, sizeof *cpus, &*cpus) == 0;
+    }
+    ~ThreadPlacement()
+    {
+        if (placed_)
+            ::sched_setaffinity(0, sizeof saved_, &saved_);
+    }
+
+private:
+    cpu_set_t saved_{};
+    bool placed_ = false;
+};
+
 } // namespace
 
 std::int64_t monotonicNs()
@@ -75,8 +97,12 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& arguments,
     posix_spawnattr_setschedpolicy(&attributes, SCHED_OTHER);
     posix_spawnattr_setschedparam(&attributes, &normal);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSCHEDULER);
-    startedNs_ = monotonicNs();
-    const int error = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data());
+    int error = 0;
+    {
+        const ThreadPlacement placement(programCpus);
+        startedNs_ = monotonicNs();
+        error = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data());
+    }
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
@@ -89,6 +115,8 @@ ChildProcess::ChildProcess(const QString& program, const QStringList& arguments,
         throwErrno(error, "posix_spawn");
     }
 }
+
+void ChildProcess::placePrograms(const cpu_set_t& cpus) { programCpus = cpus; }
 
 ChildProcess::~ChildProcess()
 {

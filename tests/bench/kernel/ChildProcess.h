@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <sched.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -19,6 +20,9 @@ public:
     // Starts `program`; `environment` entries ("NAME=value") are added to ours.
     // Throws std::system_error when it cannot be started.
     ChildProcess(const QString& program, const QStringList& arguments, const QStringList& environment = {});
+
+    // The processors the programs started from now on run on (all by default).
+    static void placePrograms(const cpu_set_t& cpus);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

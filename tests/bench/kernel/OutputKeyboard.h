@@ -26,6 +26,8 @@ public:
     // Throws std::runtime_error when none shows up in time.
     OutputKeyboard(const QByteArray& name, std::chrono::milliseconds timeout);
 
+    int fd() const { return fd_.get(); }
+
     // The key events there now, without waiting.
     QList<KeyEvent> readAvailable();
     // How often the kernel dropped events because we read too slowly.
