@@ -25,7 +25,8 @@ fi
 
 result() { sed -n 's/^velmor-bench-result: //p'; }
 
-# Start-up on this machine: no device, no VM.
+# Start-up on this machine, no VM: the pipeline meets this machine's devices
+# as the application would (a keypad attached is seized for a moment).
 native=(--startup-only)
 [[ -n "${VELMOR_BENCH_APP:-}" ]] && native+=(--startup-command "$VELMOR_BENCH_APP")
 "$bin/velmor_bench_latency" "${native[@]}" "${counts[@]}" | result >"$BENCH_RESULTS/10-startup.json"
