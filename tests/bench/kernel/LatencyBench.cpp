@@ -324,7 +324,7 @@ QJsonObject runStartupOnly(const Options& options)
 {
     const StartupFigures startup = measureStartups(options.startupCommand, options.startups);
     return {{QStringLiteral("section"), QStringLiteral("startup")},
-            {QStringLiteral("title"), QStringLiteral("Start-up on this machine (no device attached)")},
+            {QStringLiteral("title"), QStringLiteral("Start-up on this machine, outside the VM")},
             {QStringLiteral("rows"), startupRows(startup, QString(), true)}};
 }
 
