@@ -1,0 +1,123 @@
+#include "SyncFixture.h"
+
+#include "platform/cloud/folder/FolderContainer.h"
+
+using namespace velmor;
+using namespace velmor::test;
+
+namespace {
+
+class TwoMachines : public SyncFixture {
+protected:
+    // Both started on one account, with the same profiles in the cloud and on both disks.
+    std::pair<Machine*, Machine*> settled(std::shared_ptr<cloud::Container> a, std::shared_ptr<cloud::Container> b)
+    {
+        Machine& first = addMachine(std::move(a));
+        Machine& second = addMachine(std::move(b));
+        start(first);
+        queue->advance(2s);
+        second.clockTime = QDateTime::currentDateTimeUtc().addDays(1);
+        start(second);
+        queue->advance(31s); // a shared folder tells of changes at its next look
+        EXPECT_EQ(first.store->makeSyncPayload(), second.store->makeSyncPayload());
+        notifier.requests.clear();
+        first.messages.clear();
+        second.messages.clear();
+        return {&first, &second};
+    }
+    static QByteArray profilesFile(const Machine& machine)
+    {
+        return readFile(QDir(machine.folder.path()).filePath("profiles.json"));
+    }
+};
+
+TEST_F(TwoMachines, AnEditReachesTheOtherMachineWithANotification)
+{
+    auto [a, b] = settled(cloud.localClient(), cloud.makeClient());
+    b->clockTime = QDateTime::currentDateTimeUtc().addSecs(3600);
+    b->renameUser("Night Shift");
+    queue->advance(2s);
+
+    EXPECT_EQ(a->userName(), "Night Shift");
+    EXPECT_EQ(profilesFile(*a), b->store->makeSyncPayload());
+    ASSERT_EQ(notifier.requests.size(), 1);
+    const NotificationRequest& shown = notifier.requests[0];
+    EXPECT_EQ(shown.title, "Velmor profiles updated");
+    EXPECT_EQ(shown.body, "User profiles updated: Night Shift");
+    EXPECT_FALSE(QUuid(shown.identifier).isNull());
+    EXPECT_EQ(shown.identifier, shown.identifier.toUpper());
+    // Nothing goes back: the apply uploads nothing.
+    EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), b->clockTime);
+    EXPECT_TRUE(a->messages.isEmpty() && b->messages.isEmpty());
+}
+
+// Both edit at once; the upload with the later date wins on both machines and disks.
+TEST_F(TwoMachines, SimultaneousEditsConvergeToTheLaterOne)
+{
+    for (const bool firstIsLater : {true, false}) {
+        SCOPED_TRACE(firstIsLater ? "first upload later" : "second upload later");
+        cloud::MemoryCloud account;
+        auto [a, b] = settled(account.makeClient(), account.makeClient());
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        a->clockTime = now.addSecs(firstIsLater ? 3600 : -3600);
+        b->clockTime = now.addSecs(7200);
+        a->renameUser("From A");
+        b->renameUser("From B");
+        queue->advance(2s); // A saves first; B's save is refused and resolved
+        queue->advance(2s);
+
+        const QString winner = firstIsLater ? "From A" : "From B";
+        EXPECT_EQ(a->userName(), winner);
+        EXPECT_EQ(b->userName(), winner);
+        EXPECT_EQ(account.storedRecord("profiles")->bytes("payload"), a->store->makeSyncPayload());
+        EXPECT_EQ(profilesFile(*a), profilesFile(*b));
+        EXPECT_TRUE(QFile::exists(QDir(a->folder.path()).filePath("profiles.json.backup")));
+        EXPECT_TRUE(a->messages.isEmpty() && b->messages.isEmpty());
+        machines.clear();
+    }
+}
+
+TEST_F(TwoMachines, AnUndecodablePayloadLeavesTheProfilesAlone)
+{
+    auto [a, b] = settled(cloud.localClient(), cloud.makeClient());
+    const QByteArray before = profilesFile(*a);
+    // A client that writes something else into the record.
+    cloud::Record broken = cloud.storedRecord("profiles").value();
+    broken.setValue("payload", QByteArray("{\"version\": 6, \"pacsProfiles\": 3}"));
+    broken.setValue("updatedAt", QDateTime::currentDateTimeUtc().addDays(2));
+    const auto writer = cloud.makeClient();
+    writer->privateCloudDatabase()->saveRecord(broken, [](auto, auto) {});
+    queue->advance(2s);
+
+    for (const Machine* machine : {a, b}) {
+        EXPECT_EQ(machine->messages, (QStringList{"Cloud Sync Error: the sync payload is not a profiles document",
+                                                  "Cloud Sync Error: the sync payload is not a profiles document"}));
+    }
+    EXPECT_EQ(profilesFile(*a), before);
+    EXPECT_EQ(a->store->makeSyncPayload(), before);
+    EXPECT_TRUE(notifier.requests.isEmpty());
+}
+
+// The same exchange through a shared folder, as two machines sharing it would see it.
+TEST_F(TwoMachines, ExchangeThroughASharedFolder)
+{
+    const QString share = supportPath("share");
+    QDir().mkpath(share);
+    const auto client = [&share] {
+        return cloud::FolderContainer::create("iCloud.Velmor", {share, true}, {QUuid::createUuid()});
+    };
+    auto [a, b] = settled(client(), client());
+    b->clockTime = QDateTime::currentDateTimeUtc().addSecs(3600);
+    b->renameUser("Shared Folder");
+    queue->advance(2s);
+    EXPECT_NE(a->userName(), "Shared Folder");
+    queue->advance(30s);
+
+    EXPECT_EQ(a->userName(), "Shared Folder");
+    ASSERT_EQ(notifier.requests.size(), 1);
+    EXPECT_EQ(notifier.requests[0].body, "User profiles updated: Shared Folder");
+    EXPECT_TRUE(QFile::exists(share + "/subscriptions/VelmorProfiles.query.subscription.json"));
+    EXPECT_TRUE(a->messages.isEmpty() && b->messages.isEmpty());
+}
+
+} // namespace
