@@ -40,6 +40,10 @@ protected:
     }
     ~AppModelFixture() override
     {
+        // Cloud calls still under way end before the model goes.
+        cloud.setHolding(false);
+        cloud.releaseAll();
+        queue->runUntilIdle();
         model.reset();
         Entitlements::resetCurrent();
         Notifier::setInstance(nullptr);
