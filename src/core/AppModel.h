@@ -1,25 +1,17 @@
 #pragma once
 
-#include "core/AppDataFile.h"
+#include "core/ActivityFeeds.h"
+#include "core/LayoutOverrides.h"
 #include "input/ConnectedDeviceInfo.h"
+#include "input/CustomUsageMap.h"
 #include "input/DeviceButtonEvent.h"
-#include "input/HIDDeviceInputSource.h"
 #include "input/RawHIDSample.h"
-#include "input/VendorProduct.h"
-#include "model/ButtonMapping.h"
 #include "model/Device.h"
-#include "model/DeviceButton.h"
 #include "model/NormalizedRect.h"
-#include "model/PacsProfile.h"
-#include "model/RadiologyTool.h"
-#include "platform/MainQueue.h"
 #include "platform/Published.h"
-#include "platform/notifications/Notifier.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
-#include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -27,12 +19,10 @@
 #include <QUuid>
 #include <QVariantMap>
 
-#include <chrono>
-#include <cstdint>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,10 +32,18 @@ class Container;
 
 namespace velmor {
 
+class ButtonDispatch;
 class CloudKitProfileSync;
+struct NotificationSettings;
+class CustomUsageStore;
+class LayoutOverridesStore;
 class ProfileStore;
 class ShortcutExecutor;
 class UnifiedInputSource;
+struct ButtonMapping;
+struct DeviceButton;
+struct PacsProfile;
+struct RadiologyTool;
 
 // The one application object. It owns the profile store, the input side and the
 // keystroke output and joins them: button events become shortcuts of the mapped
@@ -54,28 +52,15 @@ class UnifiedInputSource;
 // Main thread only; every callback it installs elsewhere holds it weakly.
 class AppModel {
 public:
-    struct LogEntry {
-        QUuid id;
-        QDateTime timestamp;
-        QString message;
-    };
-
-    struct AlertMessage {
-        enum class Severity { error, warning, info, success };
-
-        QUuid id;
-        QString title;
-        QString message;
-        Severity severity = Severity::error;
-    };
-
+    using LogEntry = velmor::LogEntry;
+    using AlertMessage = velmor::AlertMessage;
     // Device id → button id → rectangle on the device's layout canvas.
-    using LayoutOverrides = QHash<QString, QHash<QString, NormalizedRect>>;
+    using LayoutOverrides = velmor::LayoutOverrides;
     // Device pair → usage key (page << 16 | usage) → button id.
-    using CustomUsageMap = HIDDeviceInputSource::CustomUsageMap;
+    using CustomUsageMap = velmor::CustomUsageMap;
 
-    static constexpr int logLimit = 200;
-    static constexpr int hidSampleLimit = 400;
+    static constexpr int logLimit = ActivityFeeds::logLimit;
+    static constexpr int hidSampleLimit = ActivityFeeds::hidSampleLimit;
 
     // Builds the whole application state; see the start-up order in the source.
     AppModel();
@@ -87,15 +72,15 @@ public:
     // The last press that reached the button-press road.
     const Published<std::optional<DeviceButtonEvent>>& lastEvent() const { return lastEvent_; }
     const Published<bool>& startAtLoginEnabled() const { return startAtLoginEnabled_; }
-    // Oldest first, the newest logLimit.
-    const Published<QList<LogEntry>>& logs() const { return logs_; }
-    const Published<LayoutOverrides>& overlayOverrides() const { return overlayOverrides_; }
+    // Oldest first, the newest logLimit. The log window may empty it (clearLogs).
+    const Published<QList<LogEntry>>& logs() const { return feeds_.logs(); }
+    const Published<LayoutOverrides>& overlayOverrides() const;
     // Oldest first, the newest hidSampleLimit. The HID inspector may empty it (clearHIDEvents).
-    const Published<QList<RawHIDSample>>& hidEvents() const { return hidEvents_; }
+    const Published<QList<RawHIDSample>>& hidEvents() const { return feeds_.hidEvents(); }
     // Copy of the input source's connected devices.
     const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const { return connectedDevices_; }
     // The alert the windows show; they clear it (see dismissAlert).
-    const Published<std::optional<AlertMessage>>& alertMessage() const { return alertMessage_; }
+    const Published<std::optional<AlertMessage>>& alertMessage() const { return feeds_.alertMessage(); }
 
     ProfileStore& profileStore() { return *profileStore_; }
     UnifiedInputSource& inputSource() { return *inputSource_; }
@@ -113,50 +98,40 @@ public:
     // Launch
     void openMappingsWindowOnLaunch();
     void enableLaunchAtLogin();
-    void performLaunchTasks();
     static QStringList hexByteStrings(const QByteArray& bytes);
 
     // Button-press road
     void handleButtonEvent(const DeviceButtonEvent& event);
-    // True when the tool had a shortcut to send (sent or, without permission, not).
-    bool dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging);
-    void startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping);
-    void stopRepeat(const QString& deviceId, const QString& buttonId);
     // Seconds between resends of a held button: 0.4 at speed 0 down to 0.06 at speed 1.
     static double repeatPeriod(double repeatSpeed);
     bool isRepeating(const QString& deviceId, const QString& buttonId) const;
-    std::size_t repeatTaskCount() const { return repeatTasks_.size(); }
+    std::size_t repeatTaskCount() const;
 
     // Log, alerts, samples
     void appendLog(const QString& message);
+    // The log window's Clear.
+    void clearLogs();
     void presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity);
     // Clears the alert only while it is still the one with `alertId`, so a
     // newer alert keeps its full time on screen.
     void dismissAlert(const QUuid& alertId);
-    void handleStoreMessage(const QString& title, const QString& message);
     void appendHIDSample(const RawHIDSample& sample);
     // The HID inspector's Clear.
     void clearHIDEvents();
 
-    // Devices, default mappings and lighting
-    void ensureDefaultMappings(const QString& deviceId);
+    // Devices and default mappings
     void ensureDefaultMappingsForConnectedDevices();
-    void pushMappedButtons();
-    void applyKeypadLighting();
+    // The built-in templates (keypad, generic mouse, SpeechMike) that a
+    // connected device not left to other applications uses, in that order.
     QList<Device> availableDevices() const;
     void selectDevice(const QString& id);
 
     // Layout overrides
-    const QString& layoutOverridesURL() const { return layoutOverridesURL_; }
+    const QString& layoutOverridesURL() const;
     std::optional<NormalizedRect> overlayFrame(const DeviceButton& button, const QString& deviceId) const;
     void setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId);
     void resetLayout(const QString& deviceId);
     void importLayout(const QString& path);
-    void importLayoutsFromBundle();
-    // Start-up, after importLayoutsFromBundle(): "layout_overrides.json" over the
-    // bundle's layouts, device by device; a missing or broken file is skipped.
-    void loadLayoutOverrides();
-    void saveLayoutOverrides();
 
     // Cloud sync commands of the tray menu and the mapping window.
     // "Sync Now": looks for changes at once; without a sync, the warning "Cloud Sync Unavailable".
@@ -184,28 +159,11 @@ public:
                                       const NotificationSettings& settings);
 
     // Custom usage maps
-    const CustomUsageMap& customUsageMap() const { return customUsageMap_; }
+    const CustomUsageMap& customUsageMap() const;
     QString customUsagesURL() const;
     void setCustomUsageName(const RawHIDSample& sample, const QString& name);
-    void loadCustomUsages();
-    void saveCustomUsages();
 
 private:
-    struct RepeatKey {
-        QString deviceId;
-        QString buttonId;
-        bool operator==(const RepeatKey&) const = default;
-    };
-    struct RepeatKeyHash {
-        std::size_t operator()(const RepeatKey& key) const noexcept;
-    };
-    // One held button's resends: what it was started for, and the next resend.
-    struct RepeatTask {
-        QUuid toolId;
-        ButtonMapping mapping;
-        std::chrono::milliseconds period{};
-        Cancellable next;
-    };
     void installCallbacks();
     // Makes and starts the profile sync (the build's entitlements allow a cloud container).
     void startCloudSync();
@@ -221,23 +179,16 @@ private:
     // buttons in line with the active pair.
     void followActiveSelection();
     void observeApplicationState();
-    // The first mapping of the active user profile for this device button.
-    std::optional<ButtonMapping> mappingFor(const QString& deviceId, const QString& buttonId) const;
-    // The mapping and tool a running repeat may still send, or none when its
-    // binding changed or its tool is disabled.
-    std::optional<std::pair<ButtonMapping, RadiologyTool>> currentBinding(const RepeatTask& task) const;
-    void scheduleRepeat(const RepeatKey& key);
-    void repeatTick(const RepeatKey& key);
-    // Ends repeats whose binding or tool changed and forgets toggle steps of gone mappings.
-    void revalidateButtonState();
+    void performLaunchTasks();
+    void handleStoreMessage(const QString& title, const QString& message);
+    void ensureDefaultMappings(const QString& deviceId);
+    void pushMappedButtons();
+    void applyKeypadLighting();
 
     Published<std::optional<DeviceButtonEvent>> lastEvent_;
     Published<bool> startAtLoginEnabled_{false};
-    Published<QList<LogEntry>> logs_;
-    Published<LayoutOverrides> overlayOverrides_;
-    Published<QList<RawHIDSample>> hidEvents_;
     Published<QList<ConnectedDeviceInfo>> connectedDevices_;
-    Published<std::optional<AlertMessage>> alertMessage_;
+    ActivityFeeds feeds_;
 
     std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
     // Shared with the sync, whose running tasks may outlive the model.
@@ -247,15 +198,12 @@ private:
     std::shared_ptr<cloud::Container> pushContainer_;
     std::unique_ptr<ShortcutExecutor> shortcutExecutor_;
     std::unique_ptr<UnifiedInputSource> inputSource_;
-    CustomUsageMap customUsageMap_;
-    QString layoutOverridesURL_;
-    // The two side files, each with what is known of its damage.
-    AppDataFile layoutOverridesFile_ = AppDataFile::inDataFolder(QStringLiteral("layout_overrides.json"));
-    AppDataFile customUsagesFile_ = AppDataFile::inDataFolder(QStringLiteral("custom_usages.json"));
-    QHash<QUuid, int> toggleState_;
+    std::unique_ptr<ButtonDispatch> dispatch_;
+    // The two side files.
+    const std::unique_ptr<LayoutOverridesStore> layouts_;
+    const std::unique_ptr<CustomUsageStore> customUsages_;
     bool didOpenMappingsOnLaunch_ = false;
     std::pair<QUuid, QUuid> followedSelection_;
-    std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;
     // Context of the application-state connections: they end with the model.
     std::unique_ptr<QObject> applicationObserver_;
     // Declared last: ended first, so no delivery reaches a half-destroyed model.

@@ -39,9 +39,7 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     replaceAll(std::move(pacs), std::move(users), loaded ? loaded->activePacsProfileId : std::nullopt,
                loaded ? loaded->activeUserProfileId : std::nullopt);
 
-    const bool changed = normalizeProfiles();
-    repairActiveSelection();
-    normalizeAllMappings(false);
+    const bool changed = normalizeAll(false);
     if (!file_.exists() || changed || needsSave)
         save();
 }
@@ -105,9 +103,7 @@ void ProfileStore::reloadFromDisk()
         replaceAll(std::move(pacs), std::move(users), std::nullopt, std::nullopt);
     }
 
-    const bool changed = normalizeProfiles();
-    repairActiveSelection();
-    normalizeAllMappings(false);
+    const bool changed = normalizeAll(false);
     if (changed || disk.wasDamaged) {
         save();
         return;

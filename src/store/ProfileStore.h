@@ -71,8 +71,7 @@ public:
     // The profiles file decoded (the backup when the file is damaged), or none.
     std::optional<LoadResult> loadFromDisk();
 
-    // The repair chain run whenever a whole set of profiles comes in.
-    bool normalizeProfiles();
+    // Steps of the repair chain that also run at application start-up.
     void repairActiveSelection();
     void normalizeAllMappings(bool suppressOnSave);
     // Reads profiles.json again (the mapping window's Reset).
@@ -170,6 +169,10 @@ private:
     };
 
     DiskState readDisk();
+    // The repair chain run whenever a whole set of profiles comes in: profiles,
+    // then the active pair, then mappings. True when the profiles changed.
+    bool normalizeAll(bool suppressOnSave);
+    bool normalizeProfiles();
     // Assigns the lists, then the active ids (each the given one, else the first
     // profile's, else left as it is).
     void replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
@@ -201,6 +204,9 @@ private:
     // Editing, exchange and sync helpers.
     void editTool(const QUuid& toolId, const QUuid& pacsProfileId, const std::function<void(RadiologyTool&)>& change);
     void editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change);
+    // Runs `work`; a failure is told to onError as "<title>" / "<prefix><error>" and rethrown.
+    template <typename Work>
+    auto reportingFailure(const QString& title, const QString& prefix, Work work) -> decltype(work());
     template <typename Profile>
     void renameProfile(const QUuid& id, const QString& name, Published<QList<Profile>>& profiles);
     UserProfile resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,

@@ -10,9 +10,16 @@
 
 namespace velmor {
 
-namespace {
-QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
-} // namespace
+template <typename Work>
+auto ProfileStore::reportingFailure(const QString& title, const QString& prefix, Work work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const std::exception& error) {
+        notify(title, prefix + QString::fromUtf8(error.what()));
+        throw;
+    }
+}
 
 bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& path)
 {
@@ -21,12 +28,9 @@ bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& 
         notify(QStringLiteral("Export Failed"), QStringLiteral("Could not find associated PACS profile."));
         return false;
     }
-    try {
+    reportingFailure(QStringLiteral("Export Failed"), QStringLiteral("Failed to export user profile: "), [&] {
         ProfileExchange::writeFile(path, ProfileExchange::encodeUserProfile({profile, pacs->name, pacs->tools}));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Export Failed"), QStringLiteral("Failed to export user profile: ") + errorText(error));
-        throw;
-    }
+    });
     notify(QStringLiteral("Export Successful"),
            QStringLiteral("User profile '") + profile.name + QStringLiteral("' has been exported."));
     return true;
@@ -34,25 +38,17 @@ bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& 
 
 void ProfileStore::exportPacsProfile(const PacsProfile& profile, const QString& path)
 {
-    try {
-        ProfileExchange::writeFile(path, ProfileExchange::encodePacsProfile(profile));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Export Failed"), QStringLiteral("Failed to export PACS profile: ") + errorText(error));
-        throw;
-    }
+    reportingFailure(QStringLiteral("Export Failed"), QStringLiteral("Failed to export PACS profile: "),
+                     [&] { ProfileExchange::writeFile(path, ProfileExchange::encodePacsProfile(profile)); });
     notify(QStringLiteral("Export Successful"),
            QStringLiteral("PACS profile '") + profile.name + QStringLiteral("' has been exported."));
 }
 
 void ProfileStore::importUserProfile(const QString& path)
 {
-    UserProfileExport file;
-    try {
-        file = ProfileExchange::decodeUserProfile(ProfileExchange::readFile(path));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Import Failed"), QStringLiteral("Failed to import user profile: ") + errorText(error));
-        throw;
-    }
+    const UserProfileExport file =
+        reportingFailure(QStringLiteral("Import Failed"), QStringLiteral("Failed to import user profile: "),
+                         [&] { return ProfileExchange::decodeUserProfile(ProfileExchange::readFile(path)); });
     UserProfile profile = resolveImportedPacsProfile(file.profile, file.pacsProfileName, file.pacsTools);
     profile.id = QUuid::createUuid();
     userProfiles_.mutate([&](QList<UserProfile>& list) { list.append(profile); });
@@ -65,13 +61,9 @@ void ProfileStore::importUserProfile(const QString& path)
 
 void ProfileStore::importPacsProfile(const QString& path)
 {
-    PacsProfile profile;
-    try {
-        profile = ProfileExchange::decodePacsProfile(ProfileExchange::readFile(path));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Import Failed"), QStringLiteral("Failed to import PACS profile: ") + errorText(error));
-        throw;
-    }
+    PacsProfile profile =
+        reportingFailure(QStringLiteral("Import Failed"), QStringLiteral("Failed to import PACS profile: "),
+                         [&] { return ProfileExchange::decodePacsProfile(ProfileExchange::readFile(path)); });
     profile.id = QUuid::createUuid();
     pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
     activePacsProfileId_.set(profile.id);

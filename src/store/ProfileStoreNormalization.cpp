@@ -77,6 +77,14 @@ bool containsId(const QList<T>& items, const QUuid& id)
 
 } // namespace
 
+bool ProfileStore::normalizeAll(bool suppressOnSave)
+{
+    const bool changed = normalizeProfiles();
+    repairActiveSelection();
+    normalizeAllMappings(suppressOnSave);
+    return changed;
+}
+
 PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn)
 {
     PacsProfile merged = stored;

@@ -18,9 +18,7 @@ void ProfileStore::applySyncPayload(const QByteArray& payload)
     ++remoteApplies_;
     replaceAll(decoded->pacsProfiles, decoded->userProfiles, decoded->activePacsProfileId,
                decoded->activeUserProfileId);
-    normalizeProfiles();
-    repairActiveSelection();
-    normalizeAllMappings(true);
+    normalizeAll(true);
     save(true);
 }
 

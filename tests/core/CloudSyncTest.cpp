@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "platform/cloud/Notification.h"
 #include "sync/CloudKitProfileSync.h"

@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "input/RazerRGB.h"
 #include "platform/Bundle.h"
@@ -129,6 +129,25 @@ TEST_F(DevicesTest, OnlyConnectedDevicesThatAreNotIgnoredCanBeSelected)
     queue->runUntilIdle();
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
+}
+
+TEST_F(DevicesTest, TheGenericMouseCanBeSelectedWhileADeviceUsesIt)
+{
+    // Without hardware the mock input stands for the connected device, here with the mouse template.
+    model->inputSource().mockSource().selectDevice("mouse_5_button");
+    queue->runUntilIdle();
+    EXPECT_EQ(availableIds(), QStringList{"mouse_5_button"});
+    model->selectDevice("mouse_5_button");
+    queue->runUntilIdle();
+    EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("mouse_5_button"));
+    EXPECT_EQ(model->inputSource().activeDevice().get().id, "mouse_5_button");
+
+    // A keypad takes over from the mock input; the mouse is no longer on offer.
+    plugKeypad();
+    EXPECT_EQ(availableIds(), QStringList{keypad});
+    model->selectDevice("mouse_5_button");
+    queue->runUntilIdle();
+    EXPECT_EQ(model->inputSource().activeDevice().get().id, keypad);
 }
 
 } // namespace

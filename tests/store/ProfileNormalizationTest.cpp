@@ -34,7 +34,7 @@ TEST_F(ProfileNormalizationTest, BuiltInProfilesAreMergedAndAddedWhileTheUsersOw
     ProfileStoreSeed::userProfiles(*store).set({onCopy, orphan});
     ProfileStoreSeed::activePacsProfileId(*store).set(QUuid::createUuid());
 
-    EXPECT_TRUE(store->normalizeProfiles());
+    EXPECT_TRUE(ProfileStoreSeed::normalizeProfiles(*store));
     const QList<PacsProfile> pacs = store->pacsProfiles().get();
     EXPECT_EQ(namesOf(pacs), (QStringList{"SYNTHESIS", "Synthesis Copy", "synthesis", "Intelerad", "eUnity",
                                           "Change Healthcare"}));
@@ -59,7 +59,7 @@ TEST_F(ProfileNormalizationTest, BuiltInProfilesAreMergedAndAddedWhileTheUsersOw
     EXPECT_EQ(store->userProfiles().get().at(1).pacsProfileId, synthesis.id);
     EXPECT_EQ(store->activePacsProfileId().get(), synthesis.id);
 
-    EXPECT_FALSE(store->normalizeProfiles());
+    EXPECT_FALSE(ProfileStoreSeed::normalizeProfiles(*store));
 
     // The user's profiles survive a restart and a reload.
     store->save();
@@ -80,7 +80,7 @@ TEST_F(ProfileNormalizationTest, LightingAndCategoriesFollowTheNames)
     pacs[0].defaultLightingHex.reset();
     ProfileStoreSeed::pacsProfiles(*store).set(pacs);
 
-    EXPECT_TRUE(store->normalizeProfiles());
+    EXPECT_TRUE(ProfileStoreSeed::normalizeProfiles(*store));
     pacs = store->pacsProfiles().get();
     EXPECT_EQ(pacs[0].defaultLightingHex, QString("#7800D1"));
     EXPECT_EQ(pacs[1].defaultLightingHex, QString("#123456"));
@@ -97,16 +97,16 @@ TEST_F(ProfileNormalizationTest, UserProfilesAreCreatedAndGivenTheCurrentDefault
     const QUuid synthesisId = store->pacsProfiles().get().first().id;
 
     ProfileStoreSeed::userProfiles(*store).set({makeUser("SYNTHESIS", synthesisId)});
-    EXPECT_TRUE(store->normalizeProfiles());
+    EXPECT_TRUE(ProfileStoreSeed::normalizeProfiles(*store));
     EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Radiologist - General"});
 
     ProfileStoreSeed::userProfiles(*store).set({makeUser("synthesis", synthesisId), makeUser("DeFault", synthesisId),
                              makeUser("default ", synthesisId)});
-    EXPECT_TRUE(store->normalizeProfiles());
+    EXPECT_TRUE(ProfileStoreSeed::normalizeProfiles(*store));
     EXPECT_EQ(namesOf(store->userProfiles().get()), (QStringList{"synthesis", "Radiologist - General", "default "}));
 
     ProfileStoreSeed::userProfiles(*store).set({});
-    EXPECT_TRUE(store->normalizeProfiles());
+    EXPECT_TRUE(ProfileStoreSeed::normalizeProfiles(*store));
     ASSERT_EQ(store->userProfiles().get().size(), 1);
     EXPECT_EQ(store->activeUserProfileId().get(), store->userProfiles().get().first().id);
     EXPECT_EQ(store->userProfiles().get().first().pacsProfileId, synthesisId);

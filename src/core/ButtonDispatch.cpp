@@ -1,7 +1,8 @@
-// The road from a device button to a shortcut: mapping lookup, toggle steps and
-// repeat-on-hold.
-#include "core/AppModel.h"
+#include "core/ButtonDispatch.h"
 
+#include "input/DeviceButtonEvent.h"
+#include "model/PacsProfile.h"
+#include "model/RadiologyTool.h"
 #include "output/ShortcutExecutor.h"
 #include "store/ProfileStore.h"
 
@@ -27,14 +28,22 @@ QString shortcutText(const KeyboardShortcut& shortcut) { return shortcut.modifie
 
 } // namespace
 
-std::size_t AppModel::RepeatKeyHash::operator()(const RepeatKey& key) const noexcept
+ButtonDispatch::ButtonDispatch(const ProfileStore& store, ShortcutExecutor& executor,
+                               ActivePacsProfile activePacsProfile, Log log)
+    : store_(store), executor_(executor), activePacsProfile_(std::move(activePacsProfile)), log_(std::move(log))
+{
+}
+
+ButtonDispatch::~ButtonDispatch() = default;
+
+std::size_t ButtonDispatch::RepeatKeyHash::operator()(const RepeatKey& key) const noexcept
 {
     return qHashMulti(0, key.deviceId, key.buttonId);
 }
 
-std::optional<ButtonMapping> AppModel::mappingFor(const QString& deviceId, const QString& buttonId) const
+std::optional<ButtonMapping> ButtonDispatch::mappingFor(const QString& deviceId, const QString& buttonId) const
 {
-    const UserProfile profile = profileStore_->activeUserProfile();
+    const UserProfile profile = store_.activeUserProfile();
     const auto it = std::find_if(profile.mappings.begin(), profile.mappings.end(), [&](const ButtonMapping& mapping) {
         return mapping.deviceId == deviceId && mapping.buttonId == buttonId;
     });
@@ -43,24 +52,23 @@ std::optional<ButtonMapping> AppModel::mappingFor(const QString& deviceId, const
     return *it;
 }
 
-void AppModel::handleButtonEvent(const DeviceButtonEvent& event)
+void ButtonDispatch::handle(const DeviceButtonEvent& event)
 {
     if (!event.isPressed) {
         stopRepeat(event.deviceId, event.buttonId);
         return;
     }
-    lastEvent_.set(event);
     const std::optional<ButtonMapping> mapping = mappingFor(event.deviceId, event.buttonId);
     if (!mapping)
         return;
-    const std::optional<RadiologyTool> tool = toolWithId(activePacsProfile(), mapping->toolId);
+    const std::optional<RadiologyTool> tool = toolWithId(activePacsProfile_(), mapping->toolId);
     if (!tool || !tool->enabled)
         return;
     if (dispatchTool(*tool, *mapping, true))
         startRepeat(*tool, event, *mapping);
 }
 
-bool AppModel::dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging)
+bool ButtonDispatch::dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging)
 {
     QList<KeyboardShortcut> steps;
     if (tool.toggleShortcuts)
@@ -82,27 +90,27 @@ bool AppModel::dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapp
         return false;
     }
 
-    const bool posted = shortcutExecutor_->post(shortcut.keyCode, shortcut.modifiers);
+    const bool posted = executor_.post(shortcut.keyCode, shortcut.modifiers);
     if (logging) {
         QString line = QStringLiteral("Dispatch ") + mapping.buttonId + QStringLiteral(" → ") + tool.name + stepText
                        + QStringLiteral(" (") + shortcutText(shortcut) + ')';
         if (!posted)
-            line += shortcutExecutor_->hasAccessibilityPermission().get()
+            line += executor_.hasAccessibilityPermission().get()
                         ? QStringLiteral(" not sent: the key output refused it")
                         : QStringLiteral(" not sent: Accessibility permission missing");
-        appendLog(line);
+        log_(line);
     }
     return true;
 }
 
-double AppModel::repeatPeriod(double repeatSpeed)
+double ButtonDispatch::repeatPeriod(double repeatSpeed)
 {
     if (!(repeatSpeed > 0))
         return 0.4;
     return 0.4 - 0.34 * std::min(repeatSpeed, 1.0);
 }
 
-void AppModel::startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping)
+void ButtonDispatch::startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping)
 {
     if (!tool.repeatOnHoldEnabled || !event.supportsHoldRepeat)
         return;
@@ -114,18 +122,18 @@ void AppModel::startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& e
     scheduleRepeat(key);
 }
 
-void AppModel::stopRepeat(const QString& deviceId, const QString& buttonId)
+void ButtonDispatch::stopRepeat(const QString& deviceId, const QString& buttonId)
 {
     // Dropping the task cancels its next resend.
     repeatTasks_.erase(RepeatKey{deviceId, buttonId});
 }
 
-bool AppModel::isRepeating(const QString& deviceId, const QString& buttonId) const
+bool ButtonDispatch::isRepeating(const QString& deviceId, const QString& buttonId) const
 {
     return repeatTasks_.contains(RepeatKey{deviceId, buttonId});
 }
 
-void AppModel::scheduleRepeat(const RepeatKey& key)
+void ButtonDispatch::scheduleRepeat(const RepeatKey& key)
 {
     const auto it = repeatTasks_.find(key);
     if (it == repeatTasks_.end())
@@ -136,7 +144,7 @@ void AppModel::scheduleRepeat(const RepeatKey& key)
     });
 }
 
-void AppModel::repeatTick(const RepeatKey& key)
+void ButtonDispatch::repeatTick(const RepeatKey& key)
 {
     const auto it = repeatTasks_.find(key);
     if (it == repeatTasks_.end())
@@ -150,18 +158,18 @@ void AppModel::repeatTick(const RepeatKey& key)
     scheduleRepeat(key);
 }
 
-std::optional<std::pair<ButtonMapping, RadiologyTool>> AppModel::currentBinding(const RepeatTask& task) const
+std::optional<std::pair<ButtonMapping, RadiologyTool>> ButtonDispatch::currentBinding(const RepeatTask& task) const
 {
     const std::optional<ButtonMapping> mapping = mappingFor(task.mapping.deviceId, task.mapping.buttonId);
     if (!mapping || mapping->toolId != task.toolId)
         return std::nullopt;
-    const std::optional<RadiologyTool> tool = toolWithId(activePacsProfile(), task.toolId);
+    const std::optional<RadiologyTool> tool = toolWithId(activePacsProfile_(), task.toolId);
     if (!tool || !tool->enabled)
         return std::nullopt;
     return std::pair{*mapping, *tool};
 }
 
-void AppModel::revalidateButtonState()
+void ButtonDispatch::revalidate()
 {
     // A repeat whose button now sends something else, or nothing, ends at once
     // rather than at its next resend.
@@ -174,7 +182,7 @@ void AppModel::revalidateButtonState()
 
     // Toggle steps belong to a mapping; once no profile has it, its counter goes.
     QSet<QUuid> mappingIds;
-    for (const UserProfile& profile : profileStore_->userProfiles().get())
+    for (const UserProfile& profile : store_.userProfiles().get())
         for (const ButtonMapping& mapping : profile.mappings)
             mappingIds.insert(mapping.id);
     toggleState_.removeIf([&](const auto& entry) { return !mappingIds.contains(entry.key()); });

@@ -1,11 +1,15 @@
-// The value path: every HID value of a matched device ends here, once per route
-// it took. This runs for every button press, so it stays free of work that a
-// plain press does not need.
-#include "input/HIDDeviceInputSource.h"
+#include "input/HIDValuePath.h"
 
 #include "input/ButtonIdResolver.h"
+#include "input/DeviceButtonEvent.h"
+#include "input/DeviceIgnoreList.h"
+#include "input/HIDDeviceTable.h"
+#include "input/RawHIDSample.h"
 #include "input/SpeechMikeTables.h"
+#include "input/SuppressionTap.h"
+#include "model/Device.h"
 #include "platform/RandomUuid.h"
+#include "platform/SerialQueue.h"
 
 #include <QDateTime>
 
@@ -41,7 +45,34 @@ const QString& tartarusId()
 
 } // namespace
 
-void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
+HIDValuePath::HIDValuePath(Host& host, const DeviceIgnoreList& ignoreList, std::shared_ptr<SuppressionTap> suppression)
+    : host_(host)
+    , ignoreList_(ignoreList)
+    , suppression_(std::move(suppression))
+    , pressedQueue_(SerialQueue::create(QStringLiteral("com.velmor.pressedbuttons")))
+{
+}
+
+HIDValuePath::~HIDValuePath() = default;
+
+PressedButtonTable::Recorded HIDValuePath::recordPressedButton(const PressedUsageKey& key, const QString& buttonId)
+{
+    return pressedQueue_->sync([&] { return pressedButtons_.record(key, buttonId); });
+}
+
+std::optional<QString> HIDValuePath::removePressedButton(const PressedUsageKey& key)
+{
+    return pressedQueue_->sync([&] { return pressedButtons_.remove(key); });
+}
+
+QStringList HIDValuePath::releaseDevice(const QString& deviceId)
+{
+    return pressedQueue_->sync([&] { return pressedButtons_.removeDevice(deviceId); });
+}
+
+bool HIDValuePath::isOnQueue() const { return pressedQueue_->isCurrent(); }
+
+void HIDValuePath::handle(const hid::Value& value)
 {
     if (!value.device)
         return;
@@ -49,7 +80,7 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     const hid::Element& element = value.element;
     const VendorProduct pair{device.integerProperty(hid::property::vendorId).value_or(0),
                              device.integerProperty(hid::property::productId).value_or(0)};
-    const bool isSpeechMike = pair == speechMikePair;
+    const bool isSpeechMike = pair == HIDDeviceTable::speechMikePair;
     const std::int64_t raw = value.integerValue;
     const std::uint32_t usageKey = usageKeyOf(element.usagePage, element.usage);
 
@@ -64,22 +95,22 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
         effectiveUsageKey = usageKeyOf(keyboardPage, effectiveUsage);
     }
 
-    if (isIgnored(pair))
+    if (ignoreList_.contains(pair))
         return;
 
-    std::optional<QString> templateId = templateIdFor(pair);
+    std::optional<QString> templateId = HIDDeviceTable::templateIdFor(pair);
     if (!templateId)
-        templateId = connectedTemplateId();
+        templateId = host_.connectedTemplateId();
     const bool isTartarusTemplate = templateId && *templateId == tartarusId();
 
     // Arm the suppression windows before anything is delivered, so that the
     // keypad's own key event finds its window open.
     if (isTartarusTemplate && element.usagePage == keyboardPage)
-        armKeySuppression(effectiveUsage);
+        suppression_->armKeySuppression(effectiveUsage);
     else if (raw != 0 && isSpeechMike && element.usagePage == buttonPage && (element.usage == 1 || element.usage == 2))
-        armSpeechMikeMouseSuppression(element.usage == 2);
+        suppression_->armSpeechMikeMouseSuppression(element.usage == 2);
 
-    deliver(RawHIDSample{.id = randomUuid(),
+    host_.deliver(RawHIDSample{.id = randomUuid(),
                          .timestamp = QDateTime::currentDateTimeUtc(),
                          .vendorId = pair.vendor,
                          .productId = pair.product,
@@ -98,9 +129,9 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
             if (raw == 0)
                 return;
             const QString buttonId = raw > 0 ? QStringLiteral("WHEEL_UP") : QStringLiteral("WHEEL_DOWN");
-            if (isButtonMapped(*templateId, buttonId))
-                armWheelSuppression(raw > 0 ? 1 : -1);
-            deliver(buttonEvent(*templateId, buttonId, true, false));
+            if (suppression_->isButtonMapped(*templateId, buttonId))
+                suppression_->armWheelSuppression(raw > 0 ? 1 : -1);
+            host_.deliver(buttonEvent(*templateId, buttonId, true, false));
             return;
         }
         if (isMotionUsage(element.usage))
@@ -110,14 +141,14 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     // A keypad key is one button whichever route reported it (key array or
     // per-key element); key-array slots of other devices are told apart by cookie.
     PressedUsageKey key{.deviceId = *templateId, .usageKey = usageKey, .elementCookie = std::nullopt};
-    if (isTartarusPair(pair) && element.usagePage == keyboardPage)
+    if (HIDDeviceTable::isTartarusPair(pair) && element.usagePage == keyboardPage)
         key.usageKey = effectiveUsageKey;
     else if (arraySlot)
         key.elementCookie = element.cookie;
 
     if (working == 0) {
         if (std::optional<QString> released = removePressedButton(key))
-            deliver(buttonEvent(*templateId, std::move(*released), false, true));
+            host_.deliver(buttonEvent(*templateId, std::move(*released), false, true));
         return;
     }
 
@@ -125,12 +156,13 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     const ResolvedButtonId resolved = resolveButtonId(custom != customUsageMap_.constEnd() ? &*custom : nullptr,
                                                       effectiveUsageKey, working, isSpeechMike);
     if (resolved.unknownUsage)
-        log(QStringLiteral("Unmapped HID usage 0x") + QString::asprintf("%04X", effectiveUsageKey)
+        host_.log(QStringLiteral("Unmapped HID usage 0x") + QString::asprintf("%04X", effectiveUsageKey)
             + QStringLiteral(" for ") + *templateId + QStringLiteral(". Update usage map to match template buttons."));
     const QString& buttonId = resolved.buttonId;
 
-    if (pair == VendorProduct{razerVendorId, tartarusProProductId} && element.usagePage == keyboardPage)
-        log(QStringLiteral("Tartarus Pro keyboard HID ")
+    if (pair == VendorProduct{HIDDeviceTable::razerVendorId, HIDDeviceTable::tartarusProProductId}
+        && element.usagePage == keyboardPage)
+        host_.log(QStringLiteral("Tartarus Pro keyboard HID ")
             + (element.isArray ? QStringLiteral("array") : QStringLiteral("scalar"))
             + QString::asprintf(" usage 0x%04X resolved 0x%04X value %lld cookie %u -> ", element.usage,
                                 effectiveUsage, static_cast<long long>(working), element.cookie)
@@ -139,15 +171,15 @@ void HIDDeviceInputSource::handleInputValue(const hid::Value& value)
     if (isUnnamedButtonId(buttonId) && !acceptsUnnamedButtonIds(*templateId))
         return;
 
-    if (isTartarusTemplate && buttonId == u"WHEEL_PRESS" && isButtonMapped(*templateId, buttonId))
-        armWheelClickSuppression();
+    if (isTartarusTemplate && buttonId == u"WHEEL_PRESS" && suppression_->isButtonMapped(*templateId, buttonId))
+        suppression_->armWheelClickSuppression();
 
     const PressedButtonTable::Recorded recorded = recordPressedButton(key, buttonId);
     if (recorded.same)
         return; // the same press through another route
     if (recorded.replaced)
-        deliver(buttonEvent(*templateId, *recorded.replaced, false, true));
-    deliver(buttonEvent(*templateId, buttonId, true, true));
+        host_.deliver(buttonEvent(*templateId, *recorded.replaced, false, true));
+    host_.deliver(buttonEvent(*templateId, buttonId, true, true));
 }
 
 } // namespace velmor

@@ -1,7 +1,7 @@
-// Layout overrides: the button rectangles that differ from the device templates.
-#include "core/AppModel.h"
+#include "core/LayoutOverridesStore.h"
 
 #include "core/LayoutOverridesFile.h"
+#include "model/DeviceButton.h"
 #include "model/LayoutImport.h"
 #include "platform/Bundle.h"
 #include "platform/Json.h"
@@ -34,81 +34,82 @@ LayoutImport readLayoutImport(const QString& path)
 }
 } // namespace
 
-std::optional<NormalizedRect> AppModel::overlayFrame(const DeviceButton& button, const QString& deviceId) const
+LayoutOverridesStore::LayoutOverridesStore(Log log) : log_(std::move(log)) {}
+
+std::optional<NormalizedRect> LayoutOverridesStore::overlayFrame(const DeviceButton& button, const QString& deviceId) const
 {
-    const LayoutOverrides& overrides = overlayOverrides_.get();
+    const LayoutOverrides& overrides = overrides_.get();
     if (const auto device = overrides.constFind(deviceId); device != overrides.constEnd())
         if (const auto rect = device->constFind(button.id); rect != device->constEnd())
             return *rect;
     return button.overlayFrame;
 }
 
-void AppModel::setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId)
+void LayoutOverridesStore::setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId)
 {
     // A rectangle the file cannot hold would block every later save.
     if (!isFinite(rect))
         return;
-    overlayOverrides_.mutate([&](LayoutOverrides& overrides) { overrides[deviceId][buttonId] = rect; });
-    saveLayoutOverrides();
+    overrides_.mutate([&](LayoutOverrides& overrides) { overrides[deviceId][buttonId] = rect; });
+    save();
 }
 
-void AppModel::resetLayout(const QString& deviceId)
+void LayoutOverridesStore::resetLayout(const QString& deviceId)
 {
-    overlayOverrides_.mutate([&](LayoutOverrides& overrides) { overrides.remove(deviceId); });
+    overrides_.mutate([&](LayoutOverrides& overrides) { overrides.remove(deviceId); });
     if (const std::optional<QString> url = Bundle::main().url(deviceId + QStringLiteral("_layout"), QStringLiteral("json")))
         importLayout(*url);
-    saveLayoutOverrides();
+    save();
 }
 
-void AppModel::importLayout(const QString& path)
+void LayoutOverridesStore::importLayout(const QString& path)
 {
     LayoutImport layout;
     try {
         layout = readLayoutImport(path);
     } catch (const std::exception& error) {
-        appendLog(QStringLiteral("Failed to import layout: ") + QString::fromUtf8(error.what()));
+        log_(QStringLiteral("Failed to import layout: ") + QString::fromUtf8(error.what()));
         return;
     }
     QHash<QString, NormalizedRect> rects;
     for (const LayoutImport::LayoutButton& button : layout.buttons)
         rects.insert(button.id, NormalizedRect{button.x, button.y, button.width, button.height});
-    overlayOverrides_.mutate([&](LayoutOverrides& overrides) { overrides.insert(layout.deviceId, rects); });
-    appendLog(QStringLiteral("Imported layout for ") + layout.deviceId + QStringLiteral(" from ")
+    overrides_.mutate([&](LayoutOverrides& overrides) { overrides.insert(layout.deviceId, rects); });
+    log_(QStringLiteral("Imported layout for ") + layout.deviceId + QStringLiteral(" from ")
               + QFileInfo(path).fileName());
 }
 
-void AppModel::importLayoutsFromBundle()
+void LayoutOverridesStore::importLayoutsFromBundle()
 {
     for (const QString& name : bundledLayouts)
         if (const std::optional<QString> url = Bundle::main().url(name, QStringLiteral("json")))
             importLayout(*url);
 }
 
-void AppModel::loadLayoutOverrides()
+void LayoutOverridesStore::load()
 {
     const std::optional<LayoutOverrides> saved =
-        layoutOverridesFile_.load(&LayoutOverridesFile::decode, [this](const QString& line) { appendLog(line); });
+        file_.load(&LayoutOverridesFile::decode, log_);
     if (!saved || saved->isEmpty())
         return;
     // A saved device replaces the bundle's whole layout of that device.
-    overlayOverrides_.mutate([&](LayoutOverrides& overrides) {
+    overrides_.mutate([&](LayoutOverrides& overrides) {
         for (auto device = saved->cbegin(); device != saved->cend(); ++device)
             overrides.insert(device.key(), device.value());
     });
 }
 
-void AppModel::saveLayoutOverrides()
+void LayoutOverridesStore::save()
 {
-    const auto log = [this](const QString& line) { appendLog(line); };
     QByteArray bytes;
     try {
-        bytes = LayoutOverridesFile::encode(overlayOverrides_.get());
+        bytes = LayoutOverridesFile::encode(overrides_.get());
     } catch (const std::exception& error) {
-        log(QStringLiteral("Failed to save ") + layoutOverridesFile_.fileName() + QStringLiteral(": ")
+        log_(QStringLiteral("Failed to save ") + file_.fileName() + QStringLiteral(": ")
             + QString::fromUtf8(error.what()));
         return;
     }
-    layoutOverridesFile_.save(bytes, log);
+    file_.save(bytes, log_);
 }
 
 } // namespace velmor

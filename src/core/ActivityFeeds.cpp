@@ -1,13 +1,12 @@
-// The three feeds the windows show: the log, the current alert and the raw HID samples.
-#include "core/AppModel.h"
+#include "core/ActivityFeeds.h"
 
 namespace velmor {
 
 namespace {
 
-QString caseName(AppModel::AlertMessage::Severity severity)
+QString caseName(AlertMessage::Severity severity)
 {
-    using Severity = AppModel::AlertMessage::Severity;
+    using Severity = AlertMessage::Severity;
     switch (severity) {
     case Severity::error:
         return QStringLiteral("error");
@@ -34,25 +33,25 @@ void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
 
 } // namespace
 
-void AppModel::appendLog(const QString& message)
+void ActivityFeeds::appendLog(const QString& message)
 {
     appendCapped(logs_, LogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
 }
 
-void AppModel::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)
+void ActivityFeeds::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)
 {
     alertMessage_.set(AlertMessage{QUuid::createUuid(), title, message, severity});
     appendLog('[' + caseName(severity) + QStringLiteral("] ") + title + QStringLiteral(": ") + message);
 }
 
-void AppModel::dismissAlert(const QUuid& alertId)
+void ActivityFeeds::dismissAlert(const QUuid& alertId)
 {
     const auto& current = alertMessage_.get();
     if (current && current->id == alertId)
         alertMessage_.set(std::nullopt);
 }
 
-void AppModel::handleStoreMessage(const QString& title, const QString& message)
+void ActivityFeeds::handleStoreMessage(const QString& title, const QString& message)
 {
     // The sync's subscription housekeeping is worth a log line, not an alert.
     if (title == QStringLiteral("Cloud Sync") && message.toLower().contains(QStringLiteral("subscription"))) {
@@ -70,17 +69,10 @@ void AppModel::handleStoreMessage(const QString& title, const QString& message)
     presentAlert(title, message, severity);
 }
 
-void AppModel::appendHIDSample(const RawHIDSample& sample) { appendCapped(hidEvents_, sample, hidSampleLimit); }
+void ActivityFeeds::appendHIDSample(const RawHIDSample& sample) { appendCapped(hidEvents_, sample, hidSampleLimit); }
 
-void AppModel::clearHIDEvents() { hidEvents_.set({}); }
+void ActivityFeeds::clearHIDEvents() { hidEvents_.set({}); }
 
-QStringList AppModel::hexByteStrings(const QByteArray& bytes)
-{
-    QStringList strings;
-    strings.reserve(bytes.size());
-    for (const char byte : bytes)
-        strings.append(QStringLiteral("%1").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0')));
-    return strings;
-}
+void ActivityFeeds::clearLogs() { logs_.set({}); }
 
 } // namespace velmor
