@@ -72,29 +72,26 @@ protected:
         ASSERT_TRUE(service.registerVirtualObject(DBusNotifier::objectPath, &fake));
         ASSERT_TRUE(service.registerService(DBusNotifier::serviceName));
     }
-    NotificationSettings settings(Notifier& notifier)
+    // Waits for the answer, which comes on a later turn of the main loop.
+    template <typename T>
+    T answer(const std::function<void(std::function<void(T)>)>& ask)
     {
-        std::optional<NotificationSettings> answer;
-        notifier.getNotificationSettings([&](const NotificationSettings& s) { answer = s; });
-        EXPECT_FALSE(answer) << "answers come on a later turn";
+        std::optional<T> result;
+        ask([&](T value) { result = value; });
+        EXPECT_FALSE(result);
         EXPECT_TRUE(QTest::qWaitFor([&] {
             queue->runUntilIdle();
-            return answer.has_value();
+            return result.has_value();
         }));
-        return answer.value_or(NotificationSettings{});
+        return result.value_or(T{});
     }
-    bool granted(Notifier& notifier)
+    NotificationSettings settings(Notifier& n)
     {
-        std::optional<bool> answer;
-        notifier.requestAuthorization([&](bool g, std::optional<QString> error) {
-            EXPECT_FALSE(error);
-            answer = g;
-        });
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            queue->runUntilIdle();
-            return answer.has_value();
-        }));
-        return answer.value_or(false);
+        return answer<NotificationSettings>([&](auto done) { n.getNotificationSettings(done); });
+    }
+    bool granted(Notifier& n)
+    {
+        return answer<bool>([&](auto done) { n.requestAuthorization([done](bool g, auto) { done(g); }); });
     }
 
     const QString clientName = "velmor-test-client";

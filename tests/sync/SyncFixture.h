@@ -108,6 +108,7 @@ protected:
         return cloud.putRecord(record);
     }
     int calls(Call call) const { return cloud.callCount(call); }
+    int uploads() const { return calls(Call::saveRecord); }
     QVariantMap push(cloud::Notification::Type type) const
     {
         cloud::Notification notification;
