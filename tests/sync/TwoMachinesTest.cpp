@@ -90,6 +90,26 @@ TEST_F(TwoMachines, SimultaneousEditsConvergeToTheLaterOne)
     }
 }
 
+// The profiles carry a tool's custom icon name; its file follows on the icon records.
+TEST_F(TwoMachines, ACustomIconTravelsWithTheProfiles)
+{
+    auto [a, b] = settled(cloud.localClient(), cloud.makeClient());
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 8 8\"><rect width=\"8\" height=\"4\"/></svg>";
+    writeFile(QDir(a->folder.path()).filePath("Icons/scan.svg"), svg);
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.name = "Scan";
+    tool.iconSource = ToolIconSource::custom;
+    tool.customIcon = "scan.svg";
+    a->clockTime = QDateTime::currentDateTimeUtc().addSecs(3600);
+    a->store->upsertTool(tool, a->store->activePacsProfile().id);
+    queue->advance(2s);
+
+    EXPECT_TRUE(cloud.storedRecord("scan"));
+    EXPECT_EQ(b->store->referencedCustomIconNames(), QStringList{"scan.svg"});
+    EXPECT_EQ(readFile(QDir(b->folder.path()).filePath("Icons/scan.svg")), svg);
+}
+
 TEST_F(TwoMachines, AnUndecodablePayloadLeavesTheProfilesAlone)
 {
     auto [a, b] = settled(cloud.localClient(), cloud.makeClient());
