@@ -46,13 +46,13 @@ protected:
         if (daemon.isEmpty())
             GTEST_SKIP() << "dbus-daemon is not installed";
         const QString config = supportPath("bus.conf");
-        writeFile(config, QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                                         "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">"
-                                         "<busconfig><type>session</type><listen>unix:dir=%1</listen>"
-                                         "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                         "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>")
-                                  .arg(supportDir.path())
-                                  .toUtf8());
+        writeFile(config, QString("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                                  "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\"><busconfig>"
+                                  "<type>session</type><listen>unix:dir=%1</listen><policy context=\"default\">"
+                                  "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                                  "<allow own=\"*\"/></policy></busconfig>")
+                              .arg(supportDir.path())
+                              .toUtf8());
         bus.start(daemon, {"--config-file=" + config, "--print-address", "--nofork"});
         ASSERT_TRUE(bus.waitForReadyRead(5000));
         const QString address = QString::fromUtf8(bus.readLine()).trimmed();

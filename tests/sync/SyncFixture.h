@@ -8,9 +8,6 @@
 #include "support/TestSupport.h"
 #include "sync/CloudKitProfileSync.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -48,16 +45,8 @@ struct Machine {
     // The local document with the active user profile renamed.
     QByteArray payloadRenaming(const QString& name) const
     {
-        QJsonObject document = QJsonDocument::fromJson(store->makeSyncPayload()).object();
-        QJsonArray users = document.value("userProfiles").toArray();
-        for (qsizetype i = 0; i < users.size(); ++i) {
-            QJsonObject user = users.at(i).toObject();
-            if (QUuid(user.value("id").toString()) == store->activeUserProfile().id)
-                user.insert("name", name);
-            users.replace(i, user);
-        }
-        document.insert("userProfiles", users);
-        return QJsonDocument(document).toJson();
+        const auto quoted = [](const QString& n) { return QString("\"name\": \"%1\"").arg(n).toUtf8(); };
+        return store->makeSyncPayload().replace(quoted(userName()), quoted(name));
     }
 
     QTemporaryDir folder;
