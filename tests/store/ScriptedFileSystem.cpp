@@ -68,4 +68,6 @@ std::optional<QDateTime> ScriptedFileSystem::modificationTime(const QString& pat
     return disk_.modificationTime(path);
 }
 
+std::optional<FileStamp> ScriptedFileSystem::stamp(const QString& path) const { return disk_.stamp(path); }
+
 } // namespace velmor::test

@@ -37,6 +37,7 @@ public:
     void remove(const QString& path) override;
     void makeFolder(const QString& path) override;
     std::optional<QDateTime> modificationTime(const QString& path) const override;
+    std::optional<FileStamp> stamp(const QString& path) const override;
 
 private:
     struct Failure {
