@@ -24,11 +24,8 @@ QByteArray encode(const QJsonArray& array) { return QJsonDocument(array).toJson(
 namespace {
 
 // Some editors start UTF-8 files with a byte-order mark.
-QByteArray withoutByteOrderMark(const QByteArray& bytes)
-{
-    static constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
-    return bytes.startsWith(byteOrderMark) ? bytes.mid(3) : bytes;
-}
+constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+constexpr qsizetype byteOrderMarkSize = 3;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -44,7 +41,12 @@ constexpr std::array<bool, 256> byteSet(std::string_view members)
 // a value is left to the parser that parses it.
 class Scanner {
 public:
-    explicit Scanner(const QByteArray& text) : p_(text.constData()), end_(p_ + text.size()) {}
+    // Scans `text` after its byte-order mark, if it has one.
+    explicit Scanner(const QByteArray& text) : p_(text.constData()), end_(p_ + text.size())
+    {
+        if (text.startsWith(byteOrderMark))
+            p_ += byteOrderMarkSize;
+    }
 
     void skipSpace()
     {
@@ -160,9 +162,8 @@ std::optional<QString> keyText(const QByteArray& quoted)
 
 } // namespace
 
-std::optional<QList<Member>> splitObject(const QByteArray& bytes)
+std::optional<QList<Member>> splitObject(const QByteArray& text)
 {
-    const QByteArray text = withoutByteOrderMark(bytes);
     Scanner scan(text);
     scan.skipSpace();
     if (!scan.take('{'))
@@ -193,9 +194,8 @@ std::optional<QList<Member>> splitObject(const QByteArray& bytes)
     return scan.atEnd() ? std::optional<QList<Member>>(std::move(members)) : std::nullopt;
 }
 
-std::optional<QList<QByteArray>> splitArray(const QByteArray& bytes)
+std::optional<QList<QByteArray>> splitArray(const QByteArray& text)
 {
-    const QByteArray text = withoutByteOrderMark(bytes);
     Scanner scan(text);
     scan.skipSpace();
     if (!scan.take('['))
@@ -220,7 +220,7 @@ std::optional<QList<QByteArray>> splitArray(const QByteArray& bytes)
 
 QJsonValue parse(const QByteArray& bytes)
 {
-    const QByteArray text = withoutByteOrderMark(bytes);
+    const QByteArray text = bytes.startsWith(byteOrderMark) ? bytes.mid(byteOrderMarkSize) : bytes;
     const qsizetype start = std::find_if(text.begin(), text.end(), [](char c) { return !isSpace(c); }) - text.begin();
 
     QJsonParseError error{};

@@ -150,7 +150,8 @@ std::optional<PersistedProfiles> PersistedProfiles::decodeInParts(const QByteArr
         PersistedProfiles document = fromJson(root);
         const auto decodeList = [&lists](const QString& key, auto& into) {
             using T = typename std::decay_t<decltype(into)>::value_type;
-            const std::optional<QList<QByteArray>> elements = json::splitArray(lists.value(key));
+            const QByteArray list = lists.value(key);
+            const std::optional<QList<QByteArray>> elements = json::splitArray(list);
             if (!elements)
                 throw json::DecodeError(key);
             into.reserve(elements->size());
