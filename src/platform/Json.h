@@ -34,28 +34,15 @@ public:
 
 [[noreturn]] void fail(const QString& path, const QString& reason);
 
+// Some editors start UTF-8 files with it; it is skipped on reading.
+inline constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+
 // Pretty-printed, keys sorted.
 QByteArray encode(const QJsonObject& object);
 QByteArray encode(const QJsonArray& array);
 // Any JSON text (object, array or a bare value), after an optional UTF-8
 // byte-order mark; throws DecodeError on bad syntax.
 QJsonValue parse(const QByteArray& bytes);
-
-// A large document can be parsed a part at a time. These split the text of an
-// object or an array (after an optional byte-order mark) into the texts of its
-// members or elements, which are views of the bytes of `text`: `text` must
-// outlive them. Only the structure of that one level is checked here; each part
-// is checked when it is parsed. None when the text is not one well-formed object
-// or array at that level.
-struct Member {
-    QString key;
-    QByteArray value;
-};
-std::optional<QList<Member>> splitObject(const QByteArray& text);
-std::optional<QList<QByteArray>> splitArray(const QByteArray& text);
-// The views would outlive a temporary text.
-void splitObject(QByteArray&&) = delete;
-void splitArray(QByteArray&&) = delete;
 
 QString uuidText(const QUuid& uuid);
 // The 36-character hyphenated form in either letter case, nothing else.

@@ -1,6 +1,7 @@
 #include "store/PersistedProfiles.h"
 
 #include "platform/Json.h"
+#include "platform/JsonParts.h"
 #include "platform/JsonWriter.h"
 
 #include <QHash>

@@ -76,11 +76,16 @@ std::optional<QByteArray> ProfilesFile::lastDocument() const
     return last_ ? std::optional<QByteArray>(last_->bytes) : std::nullopt;
 }
 
+bool ProfilesFile::hasStampOfLastDocument() const
+{
+    return last_ && last_->stamp && fileSystem_->stamp(path_) == last_->stamp;
+}
+
 bool ProfilesFile::holdsLastDocument()
 {
     if (!last_)
         return false;
-    if (last_->stamp && fileSystem_->stamp(path_) == last_->stamp)
+    if (hasStampOfLastDocument())
         return true;
     // Written again or touched since: the bytes decide.
     std::optional<QByteArray> bytes;
@@ -159,9 +164,11 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isL
 
 std::pair<std::optional<QByteArray>, ProfilesFile::Format> ProfilesFile::currentFile()
 {
-    if (holdsLastDocument())
+    if (hasStampOfLastDocument())
         return {last_->bytes, last_->format};
     const std::optional<QByteArray> current = tryRead(path_);
+    if (last_ && current == last_->bytes)
+        return {current, last_->format};
     return {current, current ? classify_(*current) : Format::unreadable};
 }
 

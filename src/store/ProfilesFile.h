@@ -68,8 +68,8 @@ public:
 
     // Writes `document` as the new profiles.json: backup refreshed, legacy or
     // damaged file kept, temporary file written and read back, then renamed into
-    // place. A document equal to the one last written or loaded, still on disk,
-    // is not written again. A failure restores the backup when profiles.json is
+    // place. A document equal to the one last written or loaded, still on disk
+    // (told by the file's stamp, else by its bytes), is not written again. A failure restores the backup when profiles.json is
     // then missing or unreadable; no temporary file outlives the call.
     SaveResult save(const QByteArray& document);
     // save(lastDocument()), for a caller that knows its document is still that one.
@@ -87,6 +87,7 @@ private:
     };
 
     SaveResult save(const QByteArray& document, bool isLast);
+    bool hasStampOfLastDocument() const;
     // Whether profiles.json still holds the last document; reads it only when
     // its stamp changed.
     bool holdsLastDocument();

@@ -269,6 +269,7 @@ void eachSize(benchmark::internal::Benchmark* b)
 {
     for (const Size size : sizes)
         b->Args({size.pacs, size.users, size.mappings});
+    b->ArgNames({"pacs", "users", "mappings"});
 }
 
 BENCHMARK(BM_StartUp)->Apply(eachSize)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,4 +1,5 @@
 #include "platform/Json.h"
+#include "platform/JsonParts.h"
 #include "platform/JsonWriter.h"
 
 #include <QJsonDocument>

@@ -105,6 +105,7 @@ TEST(ProfilesText, ReadInPartsAgreesWithTheWholeDocument)
     // document fails as well.
     const QByteArray legacy = R"({"version": 2, "profiles": []})";
     for (const QByteArray& bytes : {pretty.chopped(3), pretty + "x", QByteArray(compact).replace("}]", "},]"),
+                                    QByteArray(compact).replace("\"version\":6", "\"version\":\xEF\xBB\xBF" "6"),
                                     QByteArray(compact).replace(",\"name\"", "\"name\""), legacy, QByteArray("[]"),
                                     QByteArray()}) {
         expectAgreement(bytes, false);
