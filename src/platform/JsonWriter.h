@@ -22,7 +22,7 @@ public:
     void endObject();
     void beginArray();
     void endArray();
-    // The next member of the open object; its value follows.
+    // The next member of the open object, a name that needs no escapes; its value follows.
     TextWriter& key(QLatin1StringView name);
 
     void value(const QString& text);
@@ -33,6 +33,8 @@ public:
     void value(int number) { value(static_cast<qint64>(number)); }
     // Non-finite numbers are written as null.
     void value(double number);
+    // A literal would otherwise pass for a bool.
+    void value(const char*) = delete;
 
     // The text, once every object and array is closed.
     QByteArray take();
