@@ -1,15 +1,20 @@
 #include "core/AppModel.h"
 
+#include "core/ButtonDispatch.h"
 #include "core/CloudKitEntitlements.h"
+#include "core/CustomUsageStore.h"
+#include "core/LayoutOverridesStore.h"
+#include "input/RazerRGB.h"
 #include "input/UnifiedInputSource.h"
+#include "model/HexColor.h"
+#include "model/ProfileTemplates.h"
 #include "output/ShortcutExecutor.h"
 #include "platform/LoginItem.h"
-#include "platform/Paths.h"
 #include "store/ProfileStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
+#include <QSet>
 #include <QWindow>
 
 #include <algorithm>
@@ -17,13 +22,17 @@
 namespace velmor {
 
 AppModel::AppModel()
+    : layouts_(std::make_unique<LayoutOverridesStore>([this](const QString& line) { appendLog(line); }))
+    , customUsages_(std::make_unique<CustomUsageStore>([this](const QString& line) { appendLog(line); }))
 {
     // 1–2: published fields start empty; the store loads, migrates or seeds.
     profileStore_ = std::make_unique<ProfileStore>();
 
     // 3
     shortcutExecutor_ = std::make_unique<ShortcutExecutor>();
-    layoutOverridesURL_ = QDir(paths::applicationSupport()).filePath(QStringLiteral("layout_overrides.json"));
+    dispatch_ = std::make_unique<ButtonDispatch>(
+        *profileStore_, *shortcutExecutor_, [this] { return activePacsProfile(); },
+        [this](const QString& line) { appendLog(line); });
 
     // 4
     inputSource_ = std::make_unique<UnifiedInputSource>(profileStore_->isFreshInstall());
@@ -43,7 +52,7 @@ AppModel::AppModel()
         const UserProfile profile = profileStore_->activeUserProfile();
         if (profile.selectedDeviceId)
             inputSource_->selectDevice(*profile.selectedDeviceId);
-        profileStore_->activePacsProfileId.set(profile.pacsProfileId);
+        profileStore_->repairActiveSelection();
     }
     // The input source's first values arrive on the next turns of the main queue
     // and would put its default device back over the user's; select it again after them.
@@ -53,10 +62,10 @@ AppModel::AppModel()
     });
 
     // 10–11
-    importLayoutsFromBundle();
-    loadLayoutOverrides();
-    loadCustomUsages();
-    inputSource_->hidSource().setCustomUsageMap(customUsageMap_);
+    layouts_->importLayoutsFromBundle();
+    layouts_->load();
+    customUsages_->load();
+    inputSource_->hidSource().setCustomUsageMap(customUsages_->map());
 
     // 12–13
     {
@@ -139,36 +148,46 @@ void AppModel::subscribeToInputSource()
     }));
     cancellables_.push_back(
         inputSource_->connectedDevices().subscribe([this](const QList<ConnectedDeviceInfo>& devices) {
-            connectedDevices.set(devices);
+            connectedDevices_.set(devices);
             ensureDefaultMappingsForConnectedDevices();
         }));
 }
 
 void AppModel::subscribeToStore()
 {
-    ProfileStore& store = *profileStore_;
-    cancellables_.push_back(store.activeUserProfileId.subscribe([this](const QUuid&) {
-        applySelectedDevice();
-        profileStore_->activePacsProfileId.set(profileStore_->activeUserProfile().pacsProfileId);
-        revalidateButtonState();
-        ensureDefaultMappingsForConnectedDevices();
+    const ProfileStore& store = *profileStore_;
+    // The store switches the pair itself, the user profile first: its PACS profile
+    // follows. So a user id that is set runs the follow-up, and a PACS id only when
+    // it changes the pair the windows and the keypad go by.
+    cancellables_.push_back(store.activeUserProfileId().subscribe([this](const QUuid&) { followActiveSelection(); }));
+    cancellables_.push_back(store.activePacsProfileId().subscribe([this](const QUuid&) {
+        if (currentSelection() != followedSelection_)
+            followActiveSelection();
+    }));
+    cancellables_.push_back(store.userProfiles().subscribe([this](const QList<UserProfile>&) {
+        dispatch_->revalidate();
         applyKeypadLighting();
         pushMappedButtons();
     }));
-    cancellables_.push_back(store.activePacsProfileId.subscribe([this](const QUuid&) {
-        revalidateButtonState();
-        ensureDefaultMappingsForConnectedDevices();
+    cancellables_.push_back(store.pacsProfiles().subscribe([this](const QList<PacsProfile>&) {
+        dispatch_->revalidate();
         applyKeypadLighting();
     }));
-    cancellables_.push_back(store.userProfiles.subscribe([this](const QList<UserProfile>&) {
-        revalidateButtonState();
-        applyKeypadLighting();
-        pushMappedButtons();
-    }));
-    cancellables_.push_back(store.pacsProfiles.subscribe([this](const QList<PacsProfile>&) {
-        revalidateButtonState();
-        applyKeypadLighting();
-    }));
+}
+
+std::pair<QUuid, QUuid> AppModel::currentSelection() const
+{
+    return {profileStore_->activeUserProfileId().get(), activePacsProfile().id};
+}
+
+void AppModel::followActiveSelection()
+{
+    followedSelection_ = currentSelection();
+    applySelectedDevice();
+    dispatch_->revalidate();
+    ensureDefaultMappingsForConnectedDevices();
+    applyKeypadLighting();
+    pushMappedButtons();
 }
 
 void AppModel::observeApplicationState()
@@ -194,7 +213,7 @@ void AppModel::observeApplicationState()
 PacsProfile AppModel::activePacsProfile() const
 {
     const QUuid pacsProfileId = profileStore_->activeUserProfile().pacsProfileId;
-    for (const PacsProfile& profile : profileStore_->pacsProfiles.get())
+    for (const PacsProfile& profile : profileStore_->pacsProfiles().get())
         if (profile.id == pacsProfileId)
             return profile;
     return profileStore_->activePacsProfile();
@@ -218,13 +237,158 @@ void AppModel::enableLaunchAtLogin()
     if (item.status() != LoginItem::Status::Enabled && !item.registerItem())
         appendLog(QStringLiteral("Failed to enable launch at login. User may need to add Velmor manually "
                                  "to the desktop's autostart applications."));
-    startAtLoginEnabled.set(item.status() == LoginItem::Status::Enabled);
+    startAtLoginEnabled_.set(item.status() == LoginItem::Status::Enabled);
 }
 
 void AppModel::performLaunchTasks()
 {
     shortcutExecutor_->refreshPermissions();
     enableLaunchAtLogin();
+}
+
+QStringList AppModel::hexByteStrings(const QByteArray& bytes)
+{
+    QStringList strings;
+    strings.reserve(bytes.size());
+    for (const char byte : bytes)
+        strings.append(QStringLiteral("%1").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0')));
+    return strings;
+}
+
+// ---------------------------------------------------------------- button-press road
+
+void AppModel::handleButtonEvent(const DeviceButtonEvent& event)
+{
+    if (event.isPressed)
+        lastEvent_.set(event);
+    dispatch_->handle(event);
+}
+
+double AppModel::repeatPeriod(double repeatSpeed) { return ButtonDispatch::repeatPeriod(repeatSpeed); }
+
+bool AppModel::isRepeating(const QString& deviceId, const QString& buttonId) const
+{
+    return dispatch_->isRepeating(deviceId, buttonId);
+}
+
+std::size_t AppModel::repeatTaskCount() const { return dispatch_->repeatTaskCount(); }
+
+// ---------------------------------------------------------------- feeds
+
+void AppModel::appendLog(const QString& message) { feeds_.appendLog(message); }
+
+void AppModel::clearLogs() { feeds_.clearLogs(); }
+
+void AppModel::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)
+{
+    feeds_.presentAlert(title, message, severity);
+}
+
+void AppModel::dismissAlert(const QUuid& alertId) { feeds_.dismissAlert(alertId); }
+
+void AppModel::handleStoreMessage(const QString& title, const QString& message)
+{
+    feeds_.handleStoreMessage(title, message);
+}
+
+void AppModel::appendHIDSample(const RawHIDSample& sample) { feeds_.appendHIDSample(sample); }
+
+void AppModel::clearHIDEvents() { feeds_.clearHIDEvents(); }
+
+// ---------------------------------------------------------------- devices, default mappings, lighting
+
+void AppModel::ensureDefaultMappings(const QString& deviceId)
+{
+    const QUuid userId = profileStore_->activeUserProfile().id;
+    const PacsProfile pacs = activePacsProfile();
+    const QList<ButtonMapping> defaults = ProfileTemplates::defaultMappings(pacs.name, pacs.tools, deviceId);
+    profileStore_->fillUnmappedButtons(deviceId, defaults, userId);
+}
+
+void AppModel::ensureDefaultMappingsForConnectedDevices()
+{
+    QSet<QString> deviceIds;
+    for (const ConnectedDeviceInfo& info : connectedDevices_.get())
+        if (info.templateId)
+            deviceIds.insert(*info.templateId);
+    deviceIds.insert(inputSource_->activeDevice().get().id);
+    for (const QString& deviceId : deviceIds)
+        ensureDefaultMappings(deviceId);
+}
+
+void AppModel::pushMappedButtons()
+{
+    QHash<QString, QSet<QString>> mapped;
+    for (const ButtonMapping& mapping : profileStore_->activeUserProfile().mappings)
+        mapped[mapping.deviceId].insert(mapping.buttonId);
+    inputSource_->hidSource().setMappedButtons(std::move(mapped));
+}
+
+void AppModel::applyKeypadLighting()
+{
+    const UserProfile user = profileStore_->activeUserProfile();
+    const PacsProfile pacs = activePacsProfile();
+    std::optional<QString> hex = user.lightingHex;
+    if (!hex)
+        hex = pacs.defaultLightingHex;
+    if (!hex)
+        hex = ProfileTemplates::defaultLightingHex(pacs.name);
+
+    std::optional<RazerRGB> colour;
+    if (const std::optional<RgbBytes> rgb = parseHexColor(hex))
+        colour = RazerRGB{*rgb};
+    inputSource_->hidSource().setLighting(colour);
+}
+
+QList<Device> AppModel::availableDevices() const
+{
+    QSet<QString> ids;
+    for (const ConnectedDeviceInfo& info : connectedDevices_.get())
+        if (!info.ignored && info.templateId)
+            ids.insert(*info.templateId);
+    // In the order of the templates, so menus do not reshuffle.
+    QList<Device> devices = Device::allTemplates();
+    devices.removeIf([&](const Device& device) { return !ids.contains(device.id); });
+    return devices;
+}
+
+void AppModel::selectDevice(const QString& id)
+{
+    const QList<Device> devices = availableDevices();
+    if (std::none_of(devices.begin(), devices.end(), [&](const Device& device) { return device.id == id; }))
+        return;
+    inputSource_->selectDevice(id);
+    profileStore_->setSelectedDeviceId(id, profileStore_->activeUserProfile().id);
+}
+
+// ---------------------------------------------------------------- side files
+
+const Published<AppModel::LayoutOverrides>& AppModel::overlayOverrides() const { return layouts_->overrides(); }
+
+const QString& AppModel::layoutOverridesURL() const { return layouts_->path(); }
+
+std::optional<NormalizedRect> AppModel::overlayFrame(const DeviceButton& button, const QString& deviceId) const
+{
+    return layouts_->overlayFrame(button, deviceId);
+}
+
+void AppModel::setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId)
+{
+    layouts_->setOverlayFrame(rect, buttonId, deviceId);
+}
+
+void AppModel::resetLayout(const QString& deviceId) { layouts_->resetLayout(deviceId); }
+
+void AppModel::importLayout(const QString& path) { layouts_->importLayout(path); }
+
+const AppModel::CustomUsageMap& AppModel::customUsageMap() const { return customUsages_->map(); }
+
+QString AppModel::customUsagesURL() const { return customUsages_->path(); }
+
+void AppModel::setCustomUsageName(const RawHIDSample& sample, const QString& name)
+{
+    if (customUsages_->setName(sample, name))
+        inputSource_->hidSource().setCustomUsageMap(customUsages_->map());
 }
 
 } // namespace velmor

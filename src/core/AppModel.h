@@ -1,44 +1,42 @@
 #pragma once
 
-#include "core/AppDataFile.h"
+#include "core/ActivityFeeds.h"
+#include "core/LayoutOverrides.h"
 #include "input/ConnectedDeviceInfo.h"
+#include "input/CustomUsageMap.h"
 #include "input/DeviceButtonEvent.h"
-#include "input/HIDDeviceInputSource.h"
 #include "input/RawHIDSample.h"
-#include "input/VendorProduct.h"
-#include "model/ButtonMapping.h"
 #include "model/Device.h"
-#include "model/DeviceButton.h"
 #include "model/NormalizedRect.h"
-#include "model/PacsProfile.h"
-#include "model/RadiologyTool.h"
-#include "platform/MainQueue.h"
 #include "platform/Published.h"
 
 #include <QByteArray>
-#include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
 
-#include <chrono>
-#include <cstdint>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace velmor {
 
+class ButtonDispatch;
 class CloudKitProfileSync;
+class CustomUsageStore;
+class LayoutOverridesStore;
 class ProfileStore;
 class ShortcutExecutor;
 class UnifiedInputSource;
+struct ButtonMapping;
+struct DeviceButton;
+struct PacsProfile;
+struct RadiologyTool;
 
 // The one application object. It owns the profile store, the input side and the
 // keystroke output and joins them: button events become shortcuts of the mapped
@@ -47,28 +45,15 @@ class UnifiedInputSource;
 // Main thread only; every callback it installs elsewhere holds it weakly.
 class AppModel {
 public:
-    struct LogEntry {
-        QUuid id;
-        QDateTime timestamp;
-        QString message;
-    };
-
-    struct AlertMessage {
-        enum class Severity { error, warning, info, success };
-
-        QUuid id;
-        QString title;
-        QString message;
-        Severity severity = Severity::error;
-    };
-
+    using LogEntry = velmor::LogEntry;
+    using AlertMessage = velmor::AlertMessage;
     // Device id → button id → rectangle on the device's layout canvas.
-    using LayoutOverrides = QHash<QString, QHash<QString, NormalizedRect>>;
+    using LayoutOverrides = velmor::LayoutOverrides;
     // Device pair → usage key (page << 16 | usage) → button id.
-    using CustomUsageMap = HIDDeviceInputSource::CustomUsageMap;
+    using CustomUsageMap = velmor::CustomUsageMap;
 
-    static constexpr int logLimit = 200;
-    static constexpr int hidSampleLimit = 400;
+    static constexpr int logLimit = ActivityFeeds::logLimit;
+    static constexpr int hidSampleLimit = ActivityFeeds::hidSampleLimit;
 
     // Builds the whole application state; see the start-up order in the source.
     AppModel();
@@ -76,18 +61,19 @@ public:
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
 
+    // Read and subscribe; only the model's methods change them.
     // The last press that reached the button-press road.
-    Published<std::optional<DeviceButtonEvent>> lastEvent;
-    Published<bool> startAtLoginEnabled{false};
-    // Oldest first, the newest logLimit.
-    Published<QList<LogEntry>> logs;
-    Published<LayoutOverrides> overlayOverrides;
-    // Oldest first, the newest hidSampleLimit. The HID inspector may empty it.
-    Published<QList<RawHIDSample>> hidEvents;
+    const Published<std::optional<DeviceButtonEvent>>& lastEvent() const { return lastEvent_; }
+    const Published<bool>& startAtLoginEnabled() const { return startAtLoginEnabled_; }
+    // Oldest first, the newest logLimit. The log window may empty it (clearLogs).
+    const Published<QList<LogEntry>>& logs() const { return feeds_.logs(); }
+    const Published<LayoutOverrides>& overlayOverrides() const;
+    // Oldest first, the newest hidSampleLimit. The HID inspector may empty it (clearHIDEvents).
+    const Published<QList<RawHIDSample>>& hidEvents() const { return feeds_.hidEvents(); }
     // Copy of the input source's connected devices.
-    Published<QList<ConnectedDeviceInfo>> connectedDevices;
+    const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const { return connectedDevices_; }
     // The alert the windows show; they clear it (see dismissAlert).
-    Published<std::optional<AlertMessage>> alertMessage;
+    const Published<std::optional<AlertMessage>>& alertMessage() const { return feeds_.alertMessage(); }
 
     ProfileStore& profileStore() { return *profileStore_; }
     UnifiedInputSource& inputSource() { return *inputSource_; }
@@ -105,72 +91,47 @@ public:
     // Launch
     void openMappingsWindowOnLaunch();
     void enableLaunchAtLogin();
-    void performLaunchTasks();
     static QStringList hexByteStrings(const QByteArray& bytes);
 
     // Button-press road
     void handleButtonEvent(const DeviceButtonEvent& event);
-    // True when the tool had a shortcut to send (sent or, without permission, not).
-    bool dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging);
-    void startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping);
-    void stopRepeat(const QString& deviceId, const QString& buttonId);
     // Seconds between resends of a held button: 0.4 at speed 0 down to 0.06 at speed 1.
     static double repeatPeriod(double repeatSpeed);
     bool isRepeating(const QString& deviceId, const QString& buttonId) const;
-    std::size_t repeatTaskCount() const { return repeatTasks_.size(); }
+    std::size_t repeatTaskCount() const;
 
     // Log, alerts, samples
     void appendLog(const QString& message);
+    // The log window's Clear.
+    void clearLogs();
     void presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity);
     // Clears the alert only while it is still the one with `alertId`, so a
     // newer alert keeps its full time on screen.
     void dismissAlert(const QUuid& alertId);
-    void handleStoreMessage(const QString& title, const QString& message);
     void appendHIDSample(const RawHIDSample& sample);
+    // The HID inspector's Clear.
+    void clearHIDEvents();
 
-    // Devices, default mappings and lighting
-    void ensureDefaultMappings(const QString& deviceId);
+    // Devices and default mappings
     void ensureDefaultMappingsForConnectedDevices();
-    void pushMappedButtons();
-    void applyKeypadLighting();
+    // The built-in templates (keypad, generic mouse, SpeechMike) that a
+    // connected device not left to other applications uses, in that order.
     QList<Device> availableDevices() const;
     void selectDevice(const QString& id);
 
     // Layout overrides
-    const QString& layoutOverridesURL() const { return layoutOverridesURL_; }
+    const QString& layoutOverridesURL() const;
     std::optional<NormalizedRect> overlayFrame(const DeviceButton& button, const QString& deviceId) const;
     void setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId);
     void resetLayout(const QString& deviceId);
     void importLayout(const QString& path);
-    void importLayoutsFromBundle();
-    // Start-up, after importLayoutsFromBundle(): "layout_overrides.json" over the
-    // bundle's layouts, device by device; a missing or broken file is skipped.
-    void loadLayoutOverrides();
-    void saveLayoutOverrides();
 
     // Custom usage maps
-    const CustomUsageMap& customUsageMap() const { return customUsageMap_; }
+    const CustomUsageMap& customUsageMap() const;
     QString customUsagesURL() const;
     void setCustomUsageName(const RawHIDSample& sample, const QString& name);
-    void loadCustomUsages();
-    void saveCustomUsages();
 
 private:
-    struct RepeatKey {
-        QString deviceId;
-        QString buttonId;
-        bool operator==(const RepeatKey&) const = default;
-    };
-    struct RepeatKeyHash {
-        std::size_t operator()(const RepeatKey& key) const noexcept;
-    };
-    // One held button's resends: what it was started for, and the next resend.
-    struct RepeatTask {
-        QUuid toolId;
-        ButtonMapping mapping;
-        std::chrono::milliseconds period{};
-        Cancellable next;
-    };
     void installCallbacks();
     // The profile sync is made and started here once it exists; nothing to do until then.
     void startCloudSync();
@@ -178,30 +139,34 @@ private:
     void applySelectedDevice();
     void subscribeToInputSource();
     void subscribeToStore();
+    // The active user profile's id and the PACS profile the model goes by.
+    std::pair<QUuid, QUuid> currentSelection() const;
+    // Brings the device, running repeats, default mappings, lighting and mapped
+    // buttons in line with the active pair.
+    void followActiveSelection();
     void observeApplicationState();
-    // The first mapping of the active user profile for this device button.
-    std::optional<ButtonMapping> mappingFor(const QString& deviceId, const QString& buttonId) const;
-    // The mapping and tool a running repeat may still send, or none when its
-    // binding changed or its tool is disabled.
-    std::optional<std::pair<ButtonMapping, RadiologyTool>> currentBinding(const RepeatTask& task) const;
-    void scheduleRepeat(const RepeatKey& key);
-    void repeatTick(const RepeatKey& key);
-    // Ends repeats whose binding or tool changed and forgets toggle steps of gone mappings.
-    void revalidateButtonState();
+    void performLaunchTasks();
+    void handleStoreMessage(const QString& title, const QString& message);
+    void ensureDefaultMappings(const QString& deviceId);
+    void pushMappedButtons();
+    void applyKeypadLighting();
+
+    Published<std::optional<DeviceButtonEvent>> lastEvent_;
+    Published<bool> startAtLoginEnabled_{false};
+    Published<QList<ConnectedDeviceInfo>> connectedDevices_;
+    ActivityFeeds feeds_;
 
     std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
     std::unique_ptr<ProfileStore> profileStore_;
     std::shared_ptr<CloudKitProfileSync> cloudSync_;
     std::unique_ptr<ShortcutExecutor> shortcutExecutor_;
     std::unique_ptr<UnifiedInputSource> inputSource_;
-    CustomUsageMap customUsageMap_;
-    QString layoutOverridesURL_;
-    // The two side files, each with what is known of its damage.
-    AppDataFile layoutOverridesFile_ = AppDataFile::inDataFolder(QStringLiteral("layout_overrides.json"));
-    AppDataFile customUsagesFile_ = AppDataFile::inDataFolder(QStringLiteral("custom_usages.json"));
-    QHash<QUuid, int> toggleState_;
+    std::unique_ptr<ButtonDispatch> dispatch_;
+    // The two side files.
+    const std::unique_ptr<LayoutOverridesStore> layouts_;
+    const std::unique_ptr<CustomUsageStore> customUsages_;
     bool didOpenMappingsOnLaunch_ = false;
-    std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;
+    std::pair<QUuid, QUuid> followedSelection_;
     // Context of the application-state connections: they end with the model.
     std::unique_ptr<QObject> applicationObserver_;
     // Declared last: ended first, so no delivery reaches a half-destroyed model.

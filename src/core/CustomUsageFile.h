@@ -1,18 +1,14 @@
 #pragma once
 
-#include "input/VendorProduct.h"
+#include "input/CustomUsageMap.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
 
 namespace velmor {
-
-// Names of raw HID usages, by device pair and usage key (page << 16 | usage).
-using CustomUsageMap = QHash<VendorProduct, QHash<std::uint32_t, QString>>;
 
 // The document of "custom_usages.json":
 //   {"<vendor>-<product>": {"<usage key, %04X>": "<name>", …}, …}

@@ -1,15 +1,10 @@
 #pragma once
 
-#include "model/NormalizedRect.h"
+#include "core/LayoutOverrides.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QString>
 
 namespace velmor {
-
-// Button rectangles that differ from the device templates: device id → button id → rectangle.
-using LayoutOverrides = QHash<QString, QHash<QString, NormalizedRect>>;
 
 // The document of "layout_overrides.json":
 //   {"<device id>": {"<button id>": {"height": …, "width": …, "x": …, "y": …}, …}, …}

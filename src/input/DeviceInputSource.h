@@ -27,10 +27,12 @@ public:
 
     // The device templates this source knows.
     virtual const QList<Device>& devices() const = 0;
-    // The device shown and mapped. Views may set it; that has no further effect.
-    virtual Published<Device>& activeDevice() = 0;
+    // The device shown and mapped.
+    virtual const Published<Device>& activeDevice() const = 0;
+    // Views may show another device this way; that has no further effect.
+    virtual void setActiveDevice(const Device& device) = 0;
     // The hardware attached now.
-    virtual Published<QList<ConnectedDeviceInfo>>& connectedDevices() = 0;
+    virtual const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const = 0;
 
     // Makes the template with this id the active device, where the source lets
     // the user choose; a hardware source follows the hardware and ignores it.

@@ -1,8 +1,12 @@
 #include "input/HIDDeviceInputSource.h"
 
 #include "input/LogFormat.h"
+#include "input/SuppressionTap.h"
+#include "input/TartarusKeyboardReader.h"
 #include "platform/MainQueue.h"
 #include "platform/Text.h"
+#include "platform/hid/Manager.h"
+#include "platform/permissions/Permissions.h"
 
 #include <algorithm>
 
@@ -26,39 +30,12 @@ const Device* findTemplate(const QList<Device>& devices, const QString& id)
 struct HIDDeviceInputSource::Deleter {
     void operator()(HIDDeviceInputSource* source) const
     {
-        if (source->deviceQueue_->isCurrent() || source->pressedQueue_->isCurrent())
+        if (source->deviceQueue_->isCurrent() || (source->values_ && source->values_->isOnQueue()))
             postToMain([source] { delete source; });
         else
             delete source;
     }
 };
-
-// ---------------------------------------------------------------- tables
-
-const QList<std::pair<VendorProduct, QString>>& HIDDeviceInputSource::deviceMap()
-{
-    static const QList<std::pair<VendorProduct, QString>> map{
-        {{razerVendorId, 0x022B}, QStringLiteral("tartarus_v2")},
-        {{razerVendorId, 0x0240}, QStringLiteral("tartarus_v2")},
-        {{razerVendorId, tartarusProProductId}, QStringLiteral("tartarus_v2")},
-        {speechMikePair, QStringLiteral("speechmike_smp3700")},
-    };
-    return map;
-}
-
-std::optional<QString> HIDDeviceInputSource::templateIdFor(const VendorProduct& pair)
-{
-    for (const auto& [key, templateId] : deviceMap())
-        if (key == pair)
-            return templateId;
-    return std::nullopt;
-}
-
-bool HIDDeviceInputSource::isTartarusPair(const VendorProduct& pair)
-{
-    return pair.vendor == razerVendorId
-        && (pair.product == 0x022B || pair.product == 0x0240 || pair.product == tartarusProProductId);
-}
 
 // ---------------------------------------------------------------- set-up and teardown
 
@@ -70,14 +47,32 @@ std::shared_ptr<HIDDeviceInputSource> HIDDeviceInputSource::create(bool isFreshI
     return source;
 }
 
+void HIDDeviceInputSource::setUpSuppression()
+{
+    const std::weak_ptr<HIDDeviceInputSource> weak = weak_from_this();
+    const auto log = [weak](const QString& line) {
+        if (auto self = weak.lock())
+            self->log(line);
+    };
+    suppression_ = SuppressionTap::create(log, [] { return Permissions::instance().preflightInputMonitoring(); });
+    keyboardReader_ = TartarusKeyboardReader::create(
+        [weak](const hid::Value& value) {
+            if (auto self = weak.lock())
+                self->handleInputValue(value);
+        },
+        log);
+    HIDValuePath::Host& host = *this;
+    values_ = std::make_unique<HIDValuePath>(host, ignoreList_, suppression_);
+}
+
 HIDDeviceInputSource::HIDDeviceInputSource(bool isFreshInstall)
-    : devices_{Device::tartarusTemplate(), Device::mouseTemplate(), Device::speechMikeTemplate()}
+    : devices_(Device::allTemplates())
     , activeDevice_(Device::tartarusTemplate())
     , manager_(hid::Manager::create())
-    , pressedQueue_(SerialQueue::create(QStringLiteral("com.velmor.pressedbuttons")))
+    , ignoreList_(isFreshInstall)
+    , lighting_([this](const QString& line) { log(line); })
     , deviceQueue_(SerialQueue::create(QStringLiteral("com.velmor.devicequeue")))
 {
-    loadIgnoreList(isFreshInstall);
 }
 
 HIDDeviceInputSource::~HIDDeviceInputSource()
@@ -123,12 +118,6 @@ void HIDDeviceInputSource::start()
     runLoopScheduled_ = true;
 }
 
-bool HIDDeviceInputSource::isIgnored(const VendorProduct& pair) const
-{
-    const std::lock_guard lock(ignoreListLock_);
-    return ignoreList_.contains(pair);
-}
-
 // ---------------------------------------------------------------- shared state
 
 std::optional<QString> HIDDeviceInputSource::connectedTemplateId() const
@@ -150,15 +139,37 @@ void HIDDeviceInputSource::setConnection(std::optional<QString> templateId, std:
     connectedKey_ = key;
 }
 
-PressedButtonTable::Recorded HIDDeviceInputSource::recordPressedButton(
-    const PressedUsageKey& key, const QString& buttonId)
+// ---------------------------------------------------------------- suppression and lighting
+
+bool HIDDeviceInputSource::hasSuppressionTap() const { return suppression_->isInstalled(); }
+
+void HIDDeviceInputSource::setMappedButtons(QHash<QString, QSet<QString>> mapped)
 {
-    return pressedQueue_->sync([&] { return pressedButtons_.record(key, buttonId); });
+    suppression_->setMappedButtons(std::move(mapped));
 }
 
-std::optional<QString> HIDDeviceInputSource::removePressedButton(const PressedUsageKey& key)
+bool HIDDeviceInputSource::isButtonMapped(const QString& deviceId, const QString& buttonId) const
 {
-    return pressedQueue_->sync([&] { return pressedButtons_.remove(key); });
+    return suppression_->isButtonMapped(deviceId, buttonId);
+}
+
+void HIDDeviceInputSource::armKeySuppression(std::uint32_t keyboardUsage)
+{
+    suppression_->armKeySuppression(keyboardUsage);
+}
+
+void HIDDeviceInputSource::armWheelSuppression(int direction) { suppression_->armWheelSuppression(direction); }
+
+void HIDDeviceInputSource::armWheelClickSuppression() { suppression_->armWheelClickSuppression(); }
+
+void HIDDeviceInputSource::armSpeechMikeMouseSuppression(bool rightButton)
+{
+    suppression_->armSpeechMikeMouseSuppression(rightButton);
+}
+
+void HIDDeviceInputSource::setLighting(std::optional<RazerRGB> colour)
+{
+    post(*deviceQueue_, [colour](HIDDeviceInputSource& self) { self.lighting_.setColour(colour); });
 }
 
 void HIDDeviceInputSource::log(const QString& line)
@@ -275,7 +286,7 @@ void HIDDeviceInputSource::deviceConnected(std::int64_t vendor, std::int64_t pro
     const AttachedHIDDevice attached{device, pair, name, *templateId};
     attachedDevices_.insert_or_assign(device->handleId(), attached);
 
-    if (!isIgnored(pair)) {
+    if (!ignoreList_.contains(pair)) {
         seizeDevice(attached);
         postToMain([self = shared_from_this(), attached, deviceTemplate = *deviceTemplate] {
             self->publishConnectedDevice(attached, deviceTemplate);
@@ -300,7 +311,7 @@ void HIDDeviceInputSource::postSuppressionTapChange(bool install)
 {
     postToMain([weak = weak_from_this(), install] {
         if (auto self = weak.lock())
-            install ? self->installSuppressionTap() : self->removeSuppressionTap();
+            install ? self->suppression_->installSuppressionTap() : self->suppression_->removeSuppressionTap();
     });
 }
 
@@ -309,7 +320,8 @@ void HIDDeviceInputSource::seizeDevice(const AttachedHIDDevice& attached)
     const hid::HandleId id = attached.device->handleId();
     const VendorProduct& pair = attached.key;
 
-    if ((pair.vendor == razerVendorId || pair == speechMikePair) && !seizedDevices_.contains(id)) {
+    if ((pair.vendor == HIDDeviceTable::razerVendorId || pair == HIDDeviceTable::speechMikePair)
+        && !seizedDevices_.contains(id)) {
         const hid::Result result = attached.device->open(hid::OpenOptions::seize);
         if (result.isSuccess()) {
             seizedDevices_.insert(id);
@@ -324,8 +336,8 @@ void HIDDeviceInputSource::seizeDevice(const AttachedHIDDevice& attached)
     if (isTartarusPair(pair)) {
         const bool firstRegistration = noKeypadOrSpeechMikeRegistered();
         tartarusDeviceIds_.insert(id);
-        registerLightingTarget(attached);
-        registerTartarusKeyboardReader(attached.device, pair.product);
+        lighting_.addTarget(attached.device, attached.name);
+        keyboardReader_->registerTartarusKeyboardReader(attached.device, static_cast<int>(pair.product));
         suppression_->tartarusRegistered(static_cast<int>(pair.product));
         if (firstRegistration)
             postSuppressionTapChange(true);
@@ -380,8 +392,8 @@ void HIDDeviceInputSource::forgetTartarusDevice(hid::HandleId id, const VendorPr
     if (!isTartarusPair(pair))
         return;
     tartarusDeviceIds_.remove(id);
-    forgetLightingTarget(id);
-    unregisterTartarusKeyboardReader(id);
+    lighting_.forgetTarget(id);
+    keyboardReader_->unregisterTartarusKeyboardReader(id);
     suppression_->tartarusForgotten(!tartarusDeviceIds_.isEmpty());
     if (noKeypadOrSpeechMikeRegistered())
         postSuppressionTapChange(false);
@@ -399,7 +411,7 @@ void HIDDeviceInputSource::forgetSpeechMikeDevice(hid::HandleId id, const Vendor
 
 void HIDDeviceInputSource::releasePressedButtons(const QString& deviceId)
 {
-    const QStringList released = pressedQueue_->sync([&] { return pressedButtons_.removeDevice(deviceId); });
+    const QStringList released = values_->releaseDevice(deviceId);
     if (released.isEmpty())
         return;
     postToMain([weak = weak_from_this(), deviceId, released] {
@@ -416,12 +428,78 @@ void HIDDeviceInputSource::selectFallbackDevice(const VendorProduct& excluded)
 {
     std::optional<FallbackCandidate> candidate;
     for (const auto& [id, attached] : attachedDevices_) {
-        if (attached.key == excluded || isIgnored(attached.key))
+        if (attached.key == excluded || ignoreList_.contains(attached.key))
             continue;
         candidate = FallbackCandidate{attached.key, attached.templateId};
         break;
     }
     postToMain([self = shared_from_this(), excluded, candidate] { self->applyFallback(excluded, candidate); });
+}
+
+// ---------------------------------------------------------------- ignore list
+
+void HIDDeviceInputSource::disableControl(std::int64_t vendorId, std::int64_t productId)
+{
+    post(*deviceQueue_, [pair = VendorProduct{vendorId, productId}](HIDDeviceInputSource& self) {
+        if (!self.ignoreList_.insert(pair))
+            return;
+        for (const auto& [id, attached] : self.attachedDevices_) {
+            if (attached.key != pair)
+                continue;
+            self.releasePressedButtons(attached.templateId);
+            if (self.seizedDevices_.remove(id))
+                attached.device->close(hid::OpenOptions::seize);
+            self.forgetTartarusDevice(id, pair);
+            self.forgetSpeechMikeDevice(id, pair);
+        }
+        postToMain([source = self.shared_from_this(), pair] { source->setConnectedDevicesIgnored(true, pair); });
+        // Hands control on when the released pair had it (decided on the main
+        // queue, after the publishing of devices that arrived before this call).
+        self.selectFallbackDevice(pair);
+        self.log(QStringLiteral("Velmor control disabled for vid ") + logformat::id(pair.vendor)
+                 + QStringLiteral(" pid ") + logformat::id(pair.product)
+                 + QStringLiteral("; device released for other apps."));
+    });
+}
+
+void HIDDeviceInputSource::enableControl(std::int64_t vendorId, std::int64_t productId)
+{
+    post(*deviceQueue_, [pair = VendorProduct{vendorId, productId}](HIDDeviceInputSource& self) {
+        if (!self.ignoreList_.remove(pair))
+            return;
+        std::optional<QString> templateId;
+        for (const auto& [id, attached] : self.attachedDevices_) {
+            if (attached.key != pair)
+                continue;
+            self.seizeDevice(attached);
+            if (!templateId)
+                templateId = attached.templateId;
+        }
+        postToMain([source = self.shared_from_this(), pair, templateId] {
+            source->takeBackControl(pair, templateId);
+        });
+        self.log(QStringLiteral("Velmor control enabled for vid ") + logformat::id(pair.vendor)
+                 + QStringLiteral(" pid ") + logformat::id(pair.product) + QStringLiteral("."));
+    });
+}
+
+void HIDDeviceInputSource::setConnectedDevicesIgnored(bool ignored, const VendorProduct& pair)
+{
+    QList<ConnectedDeviceInfo> list = connectedDevices_.get();
+    for (ConnectedDeviceInfo& info : list)
+        if (info.vendorId == pair.vendor && info.productId == pair.product)
+            info.ignored = ignored;
+    connectedDevices_.set(std::move(list));
+}
+
+void HIDDeviceInputSource::takeBackControl(const VendorProduct& pair, const std::optional<QString>& templateId)
+{
+    setConnectedDevicesIgnored(false, pair);
+    const Device* device = templateId ? findTemplate(devices_, *templateId) : nullptr;
+    if (!device)
+        return;
+    setConnection(device->id, pair);
+    activeDevice_.set(*device);
 }
 
 } // namespace velmor

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "input/CustomUsageMap.h"
+#include "input/DeviceIgnoreList.h"
 #include "input/DeviceInputSource.h"
+#include "input/HIDDeviceTable.h"
+#include "input/HIDValuePath.h"
+#include "input/KeypadLighting.h"
 #include "input/PressedButtonTable.h"
-#include "input/RazerRGB.h"
 #include "input/RawHIDSample.h"
-#include "input/SuppressionTap.h"
-#include "input/TartarusKeyboardReader.h"
 #include "input/VendorProduct.h"
 #include "platform/SerialQueue.h"
 #include "platform/hid/Device.h"
-#include "platform/hid/Manager.h"
 
 #include <QHash>
 #include <QList>
@@ -25,6 +26,14 @@
 
 namespace velmor {
 
+class SuppressionTap;
+class TartarusKeyboardReader;
+struct RazerRGB;
+
+namespace hid {
+class Manager;
+}
+
 // The input source of real hardware. It matches the known devices by vendor
 // and product id, seizes them so that their factory output stays away from
 // other applications, tracks every attached handle, publishes the connected
@@ -36,28 +45,33 @@ namespace velmor {
 // those queues holds the source weakly; only publishing on the main queue holds
 // it strongly.
 class HIDDeviceInputSource final : public DeviceInputSource,
+                                   private HIDValuePath::Host,
                                    public std::enable_shared_from_this<HIDDeviceInputSource> {
 public:
     using RawSampleHandler = std::function<void(const RawHIDSample&)>;
-    using CustomUsageMap = QHash<VendorProduct, QHash<std::uint32_t, QString>>;
+    using CustomUsageMap = velmor::CustomUsageMap;
 
-    static constexpr std::int64_t razerVendorId = 0x1532;
-    static constexpr std::int64_t tartarusProProductId = 0x0244;
-    static constexpr VendorProduct speechMikePair{0x0911, 0x0C1C};
+    static constexpr std::int64_t razerVendorId = HIDDeviceTable::razerVendorId;
+    static constexpr std::int64_t tartarusProProductId = HIDDeviceTable::tartarusProProductId;
+    static constexpr VendorProduct speechMikePair = HIDDeviceTable::speechMikePair;
 
     // Builds the source, reads its ignore list and starts matching devices.
     static std::shared_ptr<HIDDeviceInputSource> create(bool isFreshInstall);
     ~HIDDeviceInputSource() override;
 
     // The pairs the source knows, in table order, with their template ids.
-    static const QList<std::pair<VendorProduct, QString>>& deviceMap();
-    static std::optional<QString> templateIdFor(const VendorProduct& pair);
+    static const QList<std::pair<VendorProduct, QString>>& deviceMap() { return HIDDeviceTable::deviceMap(); }
+    static std::optional<QString> templateIdFor(const VendorProduct& pair)
+    {
+        return HIDDeviceTable::templateIdFor(pair);
+    }
     // Vendor 0x1532 with a keypad product id.
-    static bool isTartarusPair(const VendorProduct& pair);
+    static bool isTartarusPair(const VendorProduct& pair) { return HIDDeviceTable::isTartarusPair(pair); }
 
     const QList<Device>& devices() const override { return devices_; }
-    Published<Device>& activeDevice() override { return activeDevice_; }
-    Published<QList<ConnectedDeviceInfo>>& connectedDevices() override { return connectedDevices_; }
+    const Published<Device>& activeDevice() const override { return activeDevice_; }
+    void setActiveDevice(const Device& device) override { activeDevice_.set(device); }
+    const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const override { return connectedDevices_; }
     // The active template follows the hardware.
     void selectDevice(const QString&) override {}
     void start() override;
@@ -65,12 +79,12 @@ public:
     RawSampleHandler onRawHIDEvent;
 
     // The template and pair of the device in control; none while none is.
-    std::optional<QString> connectedTemplateId() const;
+    std::optional<QString> connectedTemplateId() const override;
     std::optional<VendorProduct> connectedKey() const;
 
     // User names for usages, by device pair and usage key. Main thread.
-    const CustomUsageMap& customUsageMap() const { return customUsageMap_; }
-    void setCustomUsageMap(CustomUsageMap map) { customUsageMap_ = std::move(map); }
+    const CustomUsageMap& customUsageMap() const { return values_->customUsageMap(); }
+    void setCustomUsageMap(CustomUsageMap map) { values_->setCustomUsageMap(std::move(map)); }
 
     // Device id to the ids of its mapped buttons; replaced asynchronously.
     void setMappedButtons(QHash<QString, QSet<QString>> mapped);
@@ -84,12 +98,9 @@ public:
     void armWheelClickSuppression();
     void armSpeechMikeMouseSuppression(bool rightButton);
 
-    // Hands one line to onLog on the main queue. Any thread.
-    void log(const QString& line);
-
     // Where every input value of a matched device arrives: it becomes a raw
     // sample, suppression hand-offs, and button presses and releases. Main thread.
-    void handleInputValue(const hid::Value& value);
+    void handleInputValue(const hid::Value& value) { values_->handle(value); }
 
     // Releases every attached device of the pair for other applications, and
     // keeps it released across restarts; enableControl takes it back. Both
@@ -103,11 +114,14 @@ public:
 
     // The held-button table, for the value path: both run synchronously on the
     // pressed-buttons queue.
-    PressedButtonTable::Recorded recordPressedButton(const PressedUsageKey& key, const QString& buttonId);
-    std::optional<QString> removePressedButton(const PressedUsageKey& key);
+    PressedButtonTable::Recorded recordPressedButton(const PressedUsageKey& key, const QString& buttonId)
+    {
+        return values_->recordPressedButton(key, buttonId);
+    }
+    std::optional<QString> removePressedButton(const PressedUsageKey& key) { return values_->removePressedButton(key); }
 
     // True while the factory-output event tap is installed. Main thread.
-    bool hasSuppressionTap() const { return suppression_->isInstalled(); }
+    bool hasSuppressionTap() const;
 
 private:
     struct Deleter;
@@ -123,19 +137,20 @@ private:
     };
 
     explicit HIDDeviceInputSource(bool isFreshInstall);
-    // The suppression tap and the keyboard reader call back into the source, so
-    // they are made once it is owned.
+    // The suppression tap, the keyboard reader and the value path call back into
+    // the source, so they are made once it is owned.
     void setUpSuppression();
 
     // Runs `work` on `queue` later, if the source still exists then.
     template <typename F>
     void post(SerialQueue& queue, F work);
 
-    // Ignore list
-    void loadIgnoreList(bool isFreshInstall);
-    bool isIgnored(const VendorProduct& pair) const;
-    void setConnectedDevicesIgnored(bool ignored, const VendorProduct& pair); // main thread
-    void takeBackControl(const VendorProduct& pair, const std::optional<QString>& templateId); // main thread
+    // Hands one line to onLog on the main queue. Any thread.
+    void log(const QString& line) override;
+    // Hand an event or sample to its callback on the main queue, if the source
+    // and the callback are still there by then.
+    void deliver(const DeviceButtonEvent& event) override;
+    void deliver(const RawHIDSample& sample) override;
 
     // Main thread: the manager's callbacks and publishing.
     void deviceMatched(const std::shared_ptr<hid::Device>& device);
@@ -145,26 +160,16 @@ private:
     // Lists it and gives it control.
     void publishConnectedDevice(const AttachedHIDDevice& attached, const Device& device);
     void removeConnectedDevices(const VendorProduct& pair);
+    void setConnectedDevicesIgnored(bool ignored, const VendorProduct& pair);
+    void takeBackControl(const VendorProduct& pair, const std::optional<QString>& templateId);
     void applyFallback(const VendorProduct& excluded, const std::optional<FallbackCandidate>& candidate);
     void setConnection(std::optional<QString> templateId, std::optional<VendorProduct> key);
-    void installSuppressionTap();
-    void removeSuppressionTap();
-    // Hand an event or sample to its callback on the main queue, if the source
-    // and the callback are still there by then.
-    void deliver(const DeviceButtonEvent& event);
-    void deliver(const RawHIDSample& sample);
 
     // Device queue: the life cycle of attached handles.
     void deviceConnected(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device,
                          const std::optional<QString>& name);
     void seizeDevice(const AttachedHIDDevice& attached);
     void registerSpeechMike(hid::HandleId id, const VendorProduct& pair);
-    void registerLightingTarget(const AttachedHIDDevice& attached);
-    void forgetLightingTarget(hid::HandleId id);
-    void applyLighting(const RazerRGB& colour, hid::Device& device, const std::optional<QString>& name);
-    hid::Result sendFeatureReport(const RazerRGB& colour, hid::Device& device, std::uint32_t reportId);
-    void registerTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device, std::int64_t productId);
-    void unregisterTartarusKeyboardReader(hid::HandleId id);
     void deviceRemoved(std::int64_t vendor, std::int64_t product, const std::shared_ptr<hid::Device>& device);
     void forgetTartarusDevice(hid::HandleId id, const VendorProduct& pair);
     void forgetSpeechMikeDevice(hid::HandleId id, const VendorProduct& pair);
@@ -179,7 +184,6 @@ private:
     const QList<Device> devices_;
     Published<Device> activeDevice_;
     Published<QList<ConnectedDeviceInfo>> connectedDevices_;
-    CustomUsageMap customUsageMap_;
     bool started_ = false;
     bool runLoopScheduled_ = false;
     std::unique_ptr<hid::Manager> manager_;
@@ -189,29 +193,23 @@ private:
     std::optional<QString> connectedTemplateId_;
     std::optional<VendorProduct> connectedKey_;
 
-    mutable std::mutex ignoreListLock_;
-    QSet<VendorProduct> ignoreList_;
+    DeviceIgnoreList ignoreList_;
 
     // Device queue. Handles are ordered by identity, that is by arrival.
     std::map<hid::HandleId, AttachedHIDDevice> attachedDevices_;
     QSet<hid::HandleId> seizedDevices_;
     QSet<hid::HandleId> tartarusDeviceIds_;
     QSet<hid::HandleId> speechMikeDeviceIds_;
-    QHash<hid::HandleId, std::shared_ptr<hid::Device>> tartarusLightingDevices_;
-    std::optional<RazerRGB> pendingLightingRGB_;
-    // Keypads opened without seizing just to take a lighting report: closed
-    // again when they are forgotten, so that a released keypad is left alone.
-    QSet<hid::HandleId> openedForLighting_;
+    KeypadLighting lighting_;
 
-    // Pressed-buttons queue
-    PressedButtonTable pressedButtons_;
     // The tap and its windows (on their own queue "com.velmor.tartarus.suppression").
     std::shared_ptr<SuppressionTap> suppression_;
     // Device queue, callbacks on the main thread.
     std::shared_ptr<TartarusKeyboardReader> keyboardReader_;
+    // Main thread, with the held buttons on its own queue.
+    std::unique_ptr<HIDValuePath> values_;
 
     // Declared last, so destroyed first: what is still pending finds the source gone.
-    const std::unique_ptr<SerialQueue> pressedQueue_;
     const std::unique_ptr<SerialQueue> deviceQueue_;
 };
 

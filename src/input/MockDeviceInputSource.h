@@ -13,8 +13,9 @@ public:
     explicit MockDeviceInputSource(QList<Device> devices);
 
     const QList<Device>& devices() const override { return devices_; }
-    Published<Device>& activeDevice() override { return activeDevice_; }
-    Published<QList<ConnectedDeviceInfo>>& connectedDevices() override { return connectedDevices_; }
+    const Published<Device>& activeDevice() const override { return activeDevice_; }
+    void setActiveDevice(const Device& device) override { activeDevice_.set(device); }
+    const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const override { return connectedDevices_; }
     // Activates the first device with exactly this id; unknown ids change nothing.
     void selectDevice(const QString& id) override;
     void start() override {}

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "model/HexColor.h"
+
 #include <QByteArray>
 #include <QString>
 
-#include <cstdint>
-
 namespace velmor {
 
-// A keypad backlight colour, as the keypad takes it.
-struct RazerRGB {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-
+// A keypad backlight colour, as the keypad takes it: the colour of a "#RRGGBB"
+// text (RazerRGB{rgb}) with the keypad's report.
+struct RazerRGB : RgbBytes {
     bool operator==(const RazerRGB&) const = default;
 
     static constexpr qsizetype featureReportLength = 90;

@@ -1,5 +1,6 @@
 #include "input/SuppressionState.h"
 
+#include "input/HIDDeviceTable.h"
 #include "input/TartarusTables.h"
 
 #include <limits>
@@ -148,7 +149,7 @@ void SuppressionState::armSpeechMikeMouse(bool rightButton, std::uint64_t now)
 void SuppressionState::tartarusRegistered(int productId)
 {
     tartarusPresent_ = true;
-    primePending_ = productId != tartarusProProductId;
+    primePending_ = productId != HIDDeviceTable::tartarusProProductId;
 }
 
 void SuppressionState::tartarusForgotten(bool anyTartarusLeft)

@@ -25,8 +25,6 @@ public:
 
     static constexpr std::uint16_t capsLockKeyCode = 57;
     static constexpr std::int64_t middleMouseButton = 2;
-    // The Tartarus Pro types nothing before its first key; the other models do.
-    static constexpr int tartarusProProductId = 0x0244;
 
     using EventType = EventTap::EventType;
     static constexpr EventTap::Mask eventMask = EventTap::maskOf({

@@ -1,5 +1,6 @@
 #include "input/TartarusKeyboardReader.h"
 
+#include "input/HIDDeviceTable.h"
 #include "input/KeyboardReport.h"
 
 namespace velmor {
@@ -21,7 +22,7 @@ TartarusKeyboardReader::TartarusKeyboardReader(ValueHandler handleInputValue, Lo
 
 void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_ptr<hid::Device>& device, int productId)
 {
-    if (productId != tartarusProProductId || !device || !isKeyboardInterface(*device))
+    if (productId != HIDDeviceTable::tartarusProProductId || !device || !isKeyboardInterface(*device))
         return;
     const hid::HandleId id = device->handleId();
     if (queues_.contains(id))

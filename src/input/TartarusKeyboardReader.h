@@ -27,7 +27,6 @@ public:
     using ValueHandler = std::function<void(const hid::Value&)>;
     using Log = std::function<void(const QString&)>;
 
-    static constexpr int tartarusProProductId = 0x0244;
     static constexpr int queueDepth = 32;
     static constexpr int loggedReportsPerDevice = 12;
 

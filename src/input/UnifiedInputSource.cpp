@@ -5,7 +5,7 @@
 namespace velmor {
 
 UnifiedInputSource::UnifiedInputSource(bool isFreshInstall)
-    : devices_{Device::tartarusTemplate(), Device::mouseTemplate(), Device::speechMikeTemplate()}
+    : devices_(Device::allTemplates())
     , mockSource_(std::make_unique<MockDeviceInputSource>(devices_))
     , hidSource_(HIDDeviceInputSource::create(isFreshInstall))
 {

@@ -19,8 +19,9 @@ public:
     explicit UnifiedInputSource(bool isFreshInstall);
 
     const QList<Device>& devices() const override { return devices_; }
-    Published<Device>& activeDevice() override { return activeDevice_; }
-    Published<QList<ConnectedDeviceInfo>>& connectedDevices() override { return connectedDevices_; }
+    const Published<Device>& activeDevice() const override { return activeDevice_; }
+    void setActiveDevice(const Device& device) override { activeDevice_.set(device); }
+    const Published<QList<ConnectedDeviceInfo>>& connectedDevices() const override { return connectedDevices_; }
     // One of the built-in templates by id; otherwise whatever the mock source
     // makes of the id.
     void selectDevice(const QString& id) override;

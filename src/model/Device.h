@@ -35,8 +35,10 @@ struct Device {
     static const Device& mouseTemplate();
     static const Device& speechMikeTemplate();
 
-    // The templates offered for choosing a device: keypad, mouse, SpeechMike
-    // without the hidden ones (the mouse), built afresh on each call.
+    // Every template the input sources know, in the order keypad, mouse, SpeechMike.
+    static QList<Device> allTemplates();
+    // The templates offered for choosing a device: allTemplates() without the
+    // hidden ones (the mouse), built afresh on each call.
     static QList<Device> builtInTemplates();
 };
 

@@ -116,15 +116,14 @@ const Device& Device::speechMikeTemplate()
     return device;
 }
 
+QList<Device> Device::allTemplates() { return {tartarusTemplate(), mouseTemplate(), speechMikeTemplate()}; }
+
 QList<Device> Device::builtInTemplates()
 {
     // The generic mouse is known to the input sources but not offered for choosing.
     const QSet<QString> hidden{mouseTemplate().id};
-    QList<Device> offered;
-    for (const Device* device : {&tartarusTemplate(), &mouseTemplate(), &speechMikeTemplate()}) {
-        if (!hidden.contains(device->id))
-            offered.append(*device);
-    }
+    QList<Device> offered = allTemplates();
+    offered.removeIf([&](const Device& device) { return hidden.contains(device.id); });
     return offered;
 }
 

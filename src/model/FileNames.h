@@ -1,13 +1,5 @@
 #pragma once
 
-#include <QString>
-
-namespace velmor {
-
-// True for a name that stands for exactly one entry directly in a folder: not empty,
-// no "/" or "\", no control characters (NUL included), valid UTF-16, not "." or "..",
-// and not hidden (no leading "."). Names read from data must pass this before they
-// become paths.
-bool isPlainFileName(const QString& name);
-
-} // namespace velmor
+// The plain-file-name rule lives in the platform layer, where the cloud folder
+// database applies it too.
+#include "platform/FileNames.h"

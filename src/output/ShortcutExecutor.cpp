@@ -42,7 +42,7 @@ keys::EventFlags ShortcutExecutor::eventFlags(std::uint16_t keyCode, Modifiers m
 
 bool ShortcutExecutor::post(std::uint16_t keyCode, Modifiers modifiers)
 {
-    if (!hasAccessibilityPermission.get())
+    if (!hasAccessibilityPermission_.get())
         return false;
     const keys::EventFlags flags = eventFlags(keyCode, modifiers);
     // The key-up goes out even when the key-down failed, so nothing stays held.
@@ -53,16 +53,16 @@ bool ShortcutExecutor::post(std::uint16_t keyCode, Modifiers modifiers)
 
 void ShortcutExecutor::readPermissions()
 {
-    hasAccessibilityPermission.set(permissions_.isAccessibilityTrusted());
-    hasInputMonitoringPermission.set(permissions_.preflightInputMonitoring());
+    hasAccessibilityPermission_.set(permissions_.isAccessibilityTrusted());
+    hasInputMonitoringPermission_.set(permissions_.preflightInputMonitoring());
 }
 
 void ShortcutExecutor::refreshPermissions()
 {
     readPermissions();
-    if (!hasAccessibilityPermission.get())
+    if (!hasAccessibilityPermission_.get())
         promptAccessibilityPermission();
-    if (!hasInputMonitoringPermission.get())
+    if (!hasInputMonitoringPermission_.get())
         requestInputMonitoringPermission();
 }
 
@@ -76,7 +76,7 @@ void ShortcutExecutor::requestPermissions()
             return;
         ShortcutExecutor& executor = **self;
         executor.readPermissions();
-        if (!executor.hasAccessibilityPermission.get() || !executor.hasInputMonitoringPermission.get())
+        if (!executor.hasAccessibilityPermission_.get() || !executor.hasInputMonitoringPermission_.get())
             executor.openPrivacySettings();
     }).release();
 }
@@ -85,19 +85,19 @@ void ShortcutExecutor::promptAccessibilityPermission()
 {
     permissions_.promptAccessibilityTrust();
     readPermissions();
-    lastPermissionPrompted.set(QDateTime::currentDateTimeUtc());
+    lastPermissionPrompted_.set(QDateTime::currentDateTimeUtc());
 }
 
 void ShortcutExecutor::requestInputMonitoringPermission()
 {
-    hasInputMonitoringPermission.set(permissions_.requestInputMonitoring());
-    lastPermissionPrompted.set(QDateTime::currentDateTimeUtc());
+    hasInputMonitoringPermission_.set(permissions_.requestInputMonitoring());
+    lastPermissionPrompted_.set(QDateTime::currentDateTimeUtc());
 }
 
 void ShortcutExecutor::openPrivacySettings()
 {
     readPermissions();
-    const QString& anchor = !hasAccessibilityPermission.get() || hasInputMonitoringPermission.get()
+    const QString& anchor = !hasAccessibilityPermission_.get() || hasInputMonitoringPermission_.get()
         ? Permissions::accessibilityAnchor
         : Permissions::inputMonitoringAnchor;
     permissions_.openSettings(anchor);

@@ -24,16 +24,18 @@ public:
     ShortcutExecutor(const ShortcutExecutor&) = delete;
     ShortcutExecutor& operator=(const ShortcutExecutor&) = delete;
 
-    // Written by the operations below and by whoever re-reads the system's state.
-    Published<bool> hasAccessibilityPermission;
-    Published<bool> hasInputMonitoringPermission;
+    // Read and subscribe; written by the operations below.
+    const Published<bool>& hasAccessibilityPermission() const { return hasAccessibilityPermission_; }
+    const Published<bool>& hasInputMonitoringPermission() const { return hasInputMonitoringPermission_; }
     // When the user was last asked for a permission.
-    Published<std::optional<QDateTime>> lastPermissionPrompted;
+    const Published<std::optional<QDateTime>>& lastPermissionPrompted() const { return lastPermissionPrompted_; }
 
     // Posts key-down then key-up with the modifiers' flags. Nothing happens without
     // Accessibility. True only when both events were posted.
     bool post(std::uint16_t keyCode, KeyboardShortcut::Modifiers modifiers);
 
+    // Re-reads both states without asking.
+    void readPermissions();
     // Re-reads both states and asks for whichever is missing.
     void refreshPermissions();
     // Asks for both, then 0.2 s later reads them again and opens the help of one still missing.
@@ -49,7 +51,9 @@ public:
     static keys::EventFlags eventFlags(std::uint16_t keyCode, KeyboardShortcut::Modifiers modifiers);
 
 private:
-    void readPermissions();
+    Published<bool> hasAccessibilityPermission_;
+    Published<bool> hasInputMonitoringPermission_;
+    Published<std::optional<QDateTime>> lastPermissionPrompted_;
 
     keys::KeyOutput& output_;
     Permissions& permissions_;

@@ -3,6 +3,8 @@
 #include "platform/MainQueue.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -40,8 +42,11 @@ private:
 };
 
 // An observable value, used on the main thread. Every set() reaches the
-// subscribers, equal value or not. Handlers may set other values, subscribe, or
-// end their own subscription while being called.
+// subscribers, equal value or not. Handlers may set this or other values,
+// subscribe, or end their own subscription while being called. A set() made
+// while a delivery is running is delivered once that delivery has reached every
+// subscriber, so each subscriber sees the values in the order they were set and
+// ends with the current one; get() returns the newest value at once.
 template <typename T>
 class Published {
 public:
@@ -53,15 +58,34 @@ public:
     Published& operator=(const Published&) = delete;
 
     const T& get() const { return value_; }
-    const T& operator()() const { return value_; }
 
     void set(T value)
     {
         value_ = std::move(value);
-        const T snapshot = value_;
-        const auto snapshotSlots = *slots_; // handlers may change the list while we deliver
-        for (const auto& slot : snapshotSlots)
-            slot->deliver(snapshot);
+        // Held here: a handler may destroy the publisher while we deliver.
+        const std::shared_ptr<State> state = state_;
+        state->pending.push_back(Pending{++state->lastSerial, value_});
+        if (state->delivering)
+            return; // the running delivery reaches it next
+        state->delivering = true;
+        struct Done {
+            State& state;
+            ~Done()
+            {
+                state.delivering = false;
+                state.pending.clear(); // only left behind when a handler threw
+            }
+        } done{*state};
+        while (!state->pending.empty()) {
+            const Pending next = std::move(state->pending.front());
+            state->pending.pop_front();
+            const auto subscribers = state->subscribers; // handlers may change the list while we deliver
+            for (const auto& slot : subscribers) {
+                // A subscriber that came later already got this value or a newer one.
+                if (slot->since < next.serial)
+                    slot->deliver(next.value);
+            }
+        }
     }
 
     // Changes a copy of the value and publishes it.
@@ -89,15 +113,17 @@ public:
     }
 
     // Delivers the current value at once, then every change.
-    [[nodiscard]] Subscription subscribe(Handler handler) { return add(std::move(handler), false); }
+    [[nodiscard]] Subscription subscribe(Handler handler) const { return add(std::move(handler), false); }
 
     // Delivers the current value and every change on a later turn of the main queue.
-    [[nodiscard]] Subscription subscribeOnMain(Handler handler) { return add(std::move(handler), true); }
+    [[nodiscard]] Subscription subscribeOnMain(Handler handler) const { return add(std::move(handler), true); }
 
 private:
     struct Slot {
         Handler handler;
         bool onMain = false;
+        // The serial of the value this subscriber started with.
+        std::uint64_t since = 0;
         std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
         void deliver(const T& value) const
@@ -114,25 +140,37 @@ private:
             });
         }
     };
-    using SlotList = std::vector<std::shared_ptr<Slot>>;
+    struct Pending {
+        std::uint64_t serial = 0;
+        T value;
+    };
+    // Shared with the subscriptions and with a running delivery, so either may
+    // outlive the publisher.
+    struct State {
+        std::vector<std::shared_ptr<Slot>> subscribers;
+        std::deque<Pending> pending;
+        std::uint64_t lastSerial = 0;
+        bool delivering = false;
+    };
 
-    Subscription add(Handler handler, bool onMain)
+    Subscription add(Handler handler, bool onMain) const
     {
         auto slot = std::make_shared<Slot>();
         slot->handler = std::move(handler);
         slot->onMain = onMain;
-        slots_->push_back(slot);
-        Subscription subscription([weakSlots = std::weak_ptr<SlotList>(slots_), slot] {
+        slot->since = state_->lastSerial;
+        state_->subscribers.push_back(slot);
+        Subscription subscription([weakState = std::weak_ptr<State>(state_), slot] {
             *slot->alive = false;
-            if (auto list = weakSlots.lock())
-                std::erase(*list, slot);
+            if (auto state = weakState.lock())
+                std::erase(state->subscribers, slot);
         });
         slot->deliver(value_);
         return subscription;
     }
 
     T value_{};
-    std::shared_ptr<SlotList> slots_ = std::make_shared<SlotList>();
+    const std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 } // namespace velmor

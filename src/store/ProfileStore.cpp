@@ -13,8 +13,8 @@ namespace velmor {
 ProfileStore::ProfileStore() : ProfileStore(std::make_shared<LocalFileSystem>()) {}
 
 ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
-    : activePacsProfileId(QUuid::createUuid()),
-      activeUserProfileId(QUuid::createUuid()),
+    : activePacsProfileId_(QUuid::createUuid()),
+      activeUserProfileId_(QUuid::createUuid()),
       self_(std::make_shared<ProfileStore*>(this)),
       file_(paths::applicationSupport(), fileSystem, &ProfileStore::formatOf)
 {
@@ -39,9 +39,7 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     replaceAll(std::move(pacs), std::move(users), loaded ? loaded->activePacsProfileId : std::nullopt,
                loaded ? loaded->activeUserProfileId : std::nullopt);
 
-    const bool changed = normalizeProfiles();
-    repairActiveSelection();
-    normalizeAllMappings(false);
+    const bool changed = normalizeAll(false);
     if (!file_.exists() || changed || needsSave)
         save();
 }
@@ -73,7 +71,7 @@ void ProfileStore::save(bool suppressOnSave)
         const QDateTime now = QDateTime::currentDateTimeUtc();
         if (wrote)
             store.lastWritten_ = now;
-        store.lastSaved.set(now);
+        store.lastSaved_.set(now);
         // Nothing new on disk means nothing new to upload; nor does data that a
         // remote apply has replaced since.
         if (wrote && !suppressOnSave && applies == store.remoteApplies_) {
@@ -118,9 +116,7 @@ void ProfileStore::reloadFromDisk()
         replaceAll(std::move(pacs), std::move(users), std::nullopt, std::nullopt);
     }
 
-    const bool changed = normalizeProfiles();
-    repairActiveSelection();
-    normalizeAllMappings(false);
+    const bool changed = normalizeAll(false);
     if (changed || disk.wasDamaged) {
         save();
         return;
@@ -128,7 +124,7 @@ void ProfileStore::reloadFromDisk()
     // The file as read is the state now: its time is the time of the data.
     lastWritten_.reset();
     if (const auto modified = file_.modificationTime())
-        lastSaved.set(*modified);
+        lastSaved_.set(*modified);
 }
 
 void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
@@ -138,17 +134,17 @@ void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users,
         activePacs = pacs.first().id;
     if (!activeUser && !users.isEmpty())
         activeUser = users.first().id;
-    pacsProfiles.set(std::move(pacs));
-    userProfiles.set(std::move(users));
+    pacsProfiles_.set(std::move(pacs));
+    userProfiles_.set(std::move(users));
     if (activePacs)
-        activePacsProfileId.set(*activePacs);
+        activePacsProfileId_.set(*activePacs);
     if (activeUser)
-        activeUserProfileId.set(*activeUser);
+        activeUserProfileId_.set(*activeUser);
 }
 
 ProfileStore::Contents ProfileStore::contents() const
 {
-    return Contents{pacsProfiles.get(), userProfiles.get(), activePacsProfileId.get(), activeUserProfileId.get()};
+    return Contents{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(), activeUserProfileId_.get()};
 }
 
 bool ProfileStore::Contents::isUnchanged(const Contents& written) const

@@ -23,6 +23,10 @@
 
 namespace velmor {
 
+namespace test {
+struct ProfileStoreSeed;
+}
+
 // The one persistent store of PACS profiles, user profiles and the active ids.
 // Lives on the main thread. Every change to a published property reaches its
 // observers at once; the outcome of a save (lastSaved, onSave, onError) arrives
@@ -43,12 +47,13 @@ public:
     ProfileStore(const ProfileStore&) = delete;
     ProfileStore& operator=(const ProfileStore&) = delete;
 
-    Published<QList<PacsProfile>> pacsProfiles;
-    Published<QList<UserProfile>> userProfiles;
-    Published<QUuid> activePacsProfileId;
-    Published<QUuid> activeUserProfileId;
+    // Read and subscribe; only the store's operations below change them.
+    const Published<QList<PacsProfile>>& pacsProfiles() const { return pacsProfiles_; }
+    const Published<QList<UserProfile>>& userProfiles() const { return userProfiles_; }
+    const Published<QUuid>& activePacsProfileId() const { return activePacsProfileId_; }
+    const Published<QUuid>& activeUserProfileId() const { return activeUserProfileId_; }
     // The last successful save of this run; none until the first.
-    Published<std::optional<QDateTime>> lastSaved;
+    const Published<std::optional<QDateTime>>& lastSaved() const { return lastSaved_; }
 
     ErrorHandler onError;
     SaveHandler onSave;
@@ -66,8 +71,7 @@ public:
     // The profiles file decoded (the backup when the file is damaged), or none.
     std::optional<LoadResult> loadFromDisk();
 
-    // The repair chain run whenever a whole set of profiles comes in.
-    bool normalizeProfiles();
+    // Steps of the repair chain that also run at application start-up.
     void repairActiveSelection();
     void normalizeAllMappings(bool suppressOnSave);
     // Reads profiles.json again (the mapping window's Reset).
@@ -123,6 +127,11 @@ public:
     void resetMappingsToDefaults(const QUuid& userProfileId, const PacsProfile& pacsProfile,
                                  const std::optional<QString>& deviceId);
 
+    // Gives each button of `deviceId` without a mapping its entry of `defaults` (the
+    // last one for a button wins), appended; saves only when something was added.
+    void fillUnmappedButtons(const QString& deviceId, const QList<ButtonMapping>& defaults,
+                             const QUuid& userProfileId);
+
     // --- Exchange files (ProfileStoreExchange.cpp). Outcomes, successes included,
     // also reach onError on a later turn of the main queue.
 
@@ -151,6 +160,9 @@ public:
     std::optional<SyncChangeSummary::Notice> syncChangeSummary(const QByteArray& payload) const;
 
 private:
+    // Tests put states in place that no operation would leave, to check the repairs.
+    friend struct test::ProfileStoreSeed;
+
     struct DiskState {
         std::optional<LoadResult> result;
         bool wasDamaged = false;
@@ -168,6 +180,10 @@ private:
     };
 
     DiskState readDisk();
+    // The repair chain run whenever a whole set of profiles comes in: profiles,
+    // then the active pair, then mappings. True when the profiles changed.
+    bool normalizeAll(bool suppressOnSave);
+    bool normalizeProfiles();
     // Assigns the lists, then the active ids (each the given one, else the first
     // profile's, else left as it is).
     void replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
@@ -184,6 +200,12 @@ private:
     void notify(const QString& title, const QString& message);
     void postNotices(const QList<ProfilesFile::Notice>& notices);
 
+    Published<QList<PacsProfile>> pacsProfiles_;
+    Published<QList<UserProfile>> userProfiles_;
+    Published<QUuid> activePacsProfileId_;
+    Published<QUuid> activeUserProfileId_;
+    Published<std::optional<QDateTime>> lastSaved_;
+
     std::shared_ptr<ProfileStore*> self_;
     ProfilesFile file_;
     bool isFreshInstall_ = false;
@@ -196,6 +218,9 @@ private:
     // Editing, exchange and sync helpers.
     void editTool(const QUuid& toolId, const QUuid& pacsProfileId, const std::function<void(RadiologyTool&)>& change);
     void editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change);
+    // Runs `work`; a failure is told to onError as "<title>" / "<prefix><error>" and rethrown.
+    template <typename Work>
+    auto reportingFailure(const QString& title, const QString& prefix, Work work) -> decltype(work());
     template <typename Profile>
     void renameProfile(const QUuid& id, const QString& name, Published<QList<Profile>>& profiles);
     UserProfile resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,

@@ -10,23 +10,27 @@
 
 namespace velmor {
 
-namespace {
-QString errorText(const std::exception& error) { return QString::fromUtf8(error.what()); }
-} // namespace
+template <typename Work>
+auto ProfileStore::reportingFailure(const QString& title, const QString& prefix, Work work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const std::exception& error) {
+        notify(title, prefix + QString::fromUtf8(error.what()));
+        throw;
+    }
+}
 
 bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& path)
 {
-    const PacsProfile* pacs = findById(pacsProfiles.get(), profile.pacsProfileId);
+    const PacsProfile* pacs = findById(pacsProfiles_.get(), profile.pacsProfileId);
     if (!pacs) {
         notify(QStringLiteral("Export Failed"), QStringLiteral("Could not find associated PACS profile."));
         return false;
     }
-    try {
+    reportingFailure(QStringLiteral("Export Failed"), QStringLiteral("Failed to export user profile: "), [&] {
         ProfileExchange::writeFile(path, ProfileExchange::encodeUserProfile({profile, pacs->name, pacs->tools}));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Export Failed"), QStringLiteral("Failed to export user profile: ") + errorText(error));
-        throw;
-    }
+    });
     notify(QStringLiteral("Export Successful"),
            QStringLiteral("User profile '") + profile.name + QStringLiteral("' has been exported."));
     return true;
@@ -34,30 +38,22 @@ bool ProfileStore::exportUserProfile(const UserProfile& profile, const QString& 
 
 void ProfileStore::exportPacsProfile(const PacsProfile& profile, const QString& path)
 {
-    try {
-        ProfileExchange::writeFile(path, ProfileExchange::encodePacsProfile(profile));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Export Failed"), QStringLiteral("Failed to export PACS profile: ") + errorText(error));
-        throw;
-    }
+    reportingFailure(QStringLiteral("Export Failed"), QStringLiteral("Failed to export PACS profile: "),
+                     [&] { ProfileExchange::writeFile(path, ProfileExchange::encodePacsProfile(profile)); });
     notify(QStringLiteral("Export Successful"),
            QStringLiteral("PACS profile '") + profile.name + QStringLiteral("' has been exported."));
 }
 
 void ProfileStore::importUserProfile(const QString& path)
 {
-    UserProfileExport file;
-    try {
-        file = ProfileExchange::decodeUserProfile(ProfileExchange::readFile(path));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Import Failed"), QStringLiteral("Failed to import user profile: ") + errorText(error));
-        throw;
-    }
+    const UserProfileExport file =
+        reportingFailure(QStringLiteral("Import Failed"), QStringLiteral("Failed to import user profile: "),
+                         [&] { return ProfileExchange::decodeUserProfile(ProfileExchange::readFile(path)); });
     UserProfile profile = resolveImportedPacsProfile(file.profile, file.pacsProfileName, file.pacsTools);
     profile.id = QUuid::createUuid();
-    userProfiles.mutate([&](QList<UserProfile>& list) { list.append(profile); });
-    activeUserProfileId.set(profile.id);
-    activePacsProfileId.set(profile.pacsProfileId);
+    userProfiles_.mutate([&](QList<UserProfile>& list) { list.append(profile); });
+    activeUserProfileId_.set(profile.id);
+    activePacsProfileId_.set(profile.pacsProfileId);
     save();
     notify(QStringLiteral("Import Successful"),
            QStringLiteral("User profile '") + profile.name + QStringLiteral("' has been imported."));
@@ -65,16 +61,12 @@ void ProfileStore::importUserProfile(const QString& path)
 
 void ProfileStore::importPacsProfile(const QString& path)
 {
-    PacsProfile profile;
-    try {
-        profile = ProfileExchange::decodePacsProfile(ProfileExchange::readFile(path));
-    } catch (const std::exception& error) {
-        notify(QStringLiteral("Import Failed"), QStringLiteral("Failed to import PACS profile: ") + errorText(error));
-        throw;
-    }
+    PacsProfile profile =
+        reportingFailure(QStringLiteral("Import Failed"), QStringLiteral("Failed to import PACS profile: "),
+                         [&] { return ProfileExchange::decodePacsProfile(ProfileExchange::readFile(path)); });
     profile.id = QUuid::createUuid();
-    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
-    activePacsProfileId.set(profile.id);
+    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    activePacsProfileId_.set(profile.id);
     save();
     notify(QStringLiteral("Import Successful"),
            QStringLiteral("PACS profile '") + profile.name + QStringLiteral("' has been imported."));
@@ -83,12 +75,12 @@ void ProfileStore::importPacsProfile(const QString& path)
 UserProfile ProfileStore::resolveImportedPacsProfile(UserProfile profile, const std::optional<QString>& pacsProfileName,
                                                      const std::optional<QList<RadiologyTool>>& pacsTools)
 {
-    if (findById(pacsProfiles.get(), profile.pacsProfileId))
+    if (findById(pacsProfiles_.get(), profile.pacsProfileId))
         return profile;
 
     if (pacsProfileName) {
         const QString wanted = text::lowercased(*pacsProfileName);
-        const QList<PacsProfile>& profiles = pacsProfiles.get();
+        const QList<PacsProfile>& profiles = pacsProfiles_.get();
         const auto namesake = std::find_if(profiles.cbegin(), profiles.cend(),
                                            [&](const PacsProfile& p) { return text::lowercased(p.name) == wanted; });
         if (namesake != profiles.cend()) {
@@ -99,9 +91,9 @@ UserProfile ProfileStore::resolveImportedPacsProfile(UserProfile profile, const 
         }
     }
 
-    if (pacsProfiles.get().isEmpty())
-        pacsProfiles.set(ProfileTemplates::builtInPacsProfiles());
-    const PacsProfile fallback = pacsProfiles.get().first();
+    if (pacsProfiles_.get().isEmpty())
+        pacsProfiles_.set(ProfileTemplates::builtInPacsProfiles());
+    const PacsProfile fallback = pacsProfiles_.get().first();
     profile.pacsProfileId = fallback.id;
     // Without the exported tools the old tool ids mean nothing here.
     profile.mappings = pacsTools ? toolIdMap(profile.mappings, *pacsTools, fallback.tools) : QList<ButtonMapping>();

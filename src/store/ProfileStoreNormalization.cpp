@@ -77,6 +77,14 @@ bool containsId(const QList<T>& items, const QUuid& id)
 
 } // namespace
 
+bool ProfileStore::normalizeAll(bool suppressOnSave)
+{
+    const bool changed = normalizeProfiles();
+    repairActiveSelection();
+    normalizeAllMappings(suppressOnSave);
+    return changed;
+}
+
 PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn)
 {
     PacsProfile merged = stored;
@@ -99,7 +107,7 @@ PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const Pac
 bool ProfileStore::normalizeProfiles()
 {
     bool changed = false;
-    QList<PacsProfile> pacs = pacsProfiles.get();
+    QList<PacsProfile> pacs = pacsProfiles_.get();
 
     // Built-in profiles merged into the first stored profile of their name, or added.
     // Profiles of other names are the user's own and stay.
@@ -135,14 +143,14 @@ bool ProfileStore::normalizeProfiles()
         }
     }
     if (changed)
-        pacsProfiles.set(pacs);
+        pacsProfiles_.set(pacs);
 
-    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId.get())) {
-        activePacsProfileId.set(pacs.first().id);
+    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId_.get())) {
+        activePacsProfileId_.set(pacs.first().id);
         changed = true;
     }
 
-    QList<UserProfile> users = userProfiles.get();
+    QList<UserProfile> users = userProfiles_.get();
     bool usersChanged = false;
     for (UserProfile& user : users) {
         if (!pacs.isEmpty() && !containsId(pacs, user.pacsProfileId)) {
@@ -165,10 +173,10 @@ bool ProfileStore::normalizeProfiles()
         }
     }
     if (usersChanged) {
-        const bool created = userProfiles.get().isEmpty();
-        userProfiles.set(users);
+        const bool created = userProfiles_.get().isEmpty();
+        userProfiles_.set(users);
         if (created && !users.isEmpty())
-            activeUserProfileId.set(users.first().id);
+            activeUserProfileId_.set(users.first().id);
         changed = true;
     }
     return changed;
@@ -176,27 +184,27 @@ bool ProfileStore::normalizeProfiles()
 
 void ProfileStore::repairActiveSelection()
 {
-    const QList<PacsProfile>& pacs = pacsProfiles.get();
-    const QList<UserProfile>& users = userProfiles.get();
-    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId.get()))
-        activePacsProfileId.set(pacs.first().id);
-    if (!users.isEmpty() && !containsId(users, activeUserProfileId.get()))
-        activeUserProfileId.set(users.first().id);
+    const QList<PacsProfile>& pacs = pacsProfiles_.get();
+    const QList<UserProfile>& users = userProfiles_.get();
+    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId_.get()))
+        activePacsProfileId_.set(pacs.first().id);
+    if (!users.isEmpty() && !containsId(users, activeUserProfileId_.get()))
+        activeUserProfileId_.set(users.first().id);
     const auto active = std::find_if(users.begin(), users.end(),
-                                     [&](const UserProfile& u) { return u.id == activeUserProfileId.get(); });
+                                     [&](const UserProfile& u) { return u.id == activeUserProfileId_.get(); });
     if (active != users.end())
-        activePacsProfileId.set(active->pacsProfileId);
+        activePacsProfileId_.set(active->pacsProfileId);
 }
 
 void ProfileStore::normalizeAllMappings(bool suppressOnSave)
 {
-    if (userProfiles.get().isEmpty()) {
-        userProfiles.set({});
+    if (userProfiles_.get().isEmpty()) {
+        userProfiles_.set({});
         return;
     }
     bool changed = false;
     // Read through const access, so that the list is copied only when a profile changes.
-    QList<UserProfile> users = userProfiles.get();
+    QList<UserProfile> users = userProfiles_.get();
     for (qsizetype i = 0; i < users.size(); ++i) {
         auto [normalized, userChanged] = normalizedMappings(std::as_const(users).at(i));
         if (userChanged) {
@@ -204,14 +212,14 @@ void ProfileStore::normalizeAllMappings(bool suppressOnSave)
             changed = true;
         }
     }
-    userProfiles.set(std::move(users));
+    userProfiles_.set(std::move(users));
     if (changed)
         save(suppressOnSave);
 }
 
 std::pair<UserProfile, bool> ProfileStore::normalizedMappings(const UserProfile& profile) const
 {
-    const QList<PacsProfile>& pacs = pacsProfiles.get();
+    const QList<PacsProfile>& pacs = pacsProfiles_.get();
     const auto boundTo = std::find_if(pacs.begin(), pacs.end(),
                                       [&](const PacsProfile& p) { return p.id == profile.pacsProfileId; });
     if (boundTo == pacs.end())

@@ -7,8 +7,8 @@ namespace velmor {
 
 PacsProfile ProfileStore::activePacsProfile() const
 {
-    const QList<PacsProfile>& profiles = pacsProfiles.get();
-    if (const PacsProfile* active = findById(profiles, activePacsProfileId.get()))
+    const QList<PacsProfile>& profiles = pacsProfiles_.get();
+    if (const PacsProfile* active = findById(profiles, activePacsProfileId_.get()))
         return *active;
     if (!profiles.isEmpty())
         return profiles.first();
@@ -17,10 +17,10 @@ PacsProfile ProfileStore::activePacsProfile() const
 
 void ProfileStore::upsertTool(const RadiologyTool& tool, const QUuid& pacsProfileId)
 {
-    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    pacsProfiles.mutate([&](QList<PacsProfile>& profiles) {
+    pacsProfiles_.mutate([&](QList<PacsProfile>& profiles) {
         QList<RadiologyTool>& tools = profiles[p].tools;
         if (const qsizetype t = indexOfId(tools, tool.id); t >= 0)
             tools[t] = tool;
@@ -44,25 +44,25 @@ void ProfileStore::setShortcut(const std::optional<KeyboardShortcut>& shortcut, 
 void ProfileStore::editTool(const QUuid& toolId, const QUuid& pacsProfileId,
                             const std::function<void(RadiologyTool&)>& change)
 {
-    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    const qsizetype t = indexOfId(pacsProfiles.get().at(p).tools, toolId);
+    const qsizetype t = indexOfId(pacsProfiles_.get().at(p).tools, toolId);
     if (t < 0)
         return;
-    pacsProfiles.mutate([&](QList<PacsProfile>& profiles) { change(profiles[p].tools[t]); });
+    pacsProfiles_.mutate([&](QList<PacsProfile>& profiles) { change(profiles[p].tools[t]); });
     save();
 }
 
 void ProfileStore::deleteTool(const QUuid& id, const QUuid& pacsProfileId)
 {
-    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    pacsProfiles.mutate(
+    pacsProfiles_.mutate(
         [&](QList<PacsProfile>& profiles) { profiles[p].tools.removeIf([&](const auto& t) { return t.id == id; }); });
     // Other PACS profiles may hold a tool of the same id (copies share them): their users keep their mappings.
-    userProfiles.mutate([&](QList<UserProfile>& users) {
+    userProfiles_.mutate([&](QList<UserProfile>& users) {
         for (UserProfile& user : users) {
             if (user.pacsProfileId == pacsProfileId)
                 user.mappings.removeIf([&](const ButtonMapping& m) { return m.toolId == id; });
@@ -71,7 +71,7 @@ void ProfileStore::deleteTool(const QUuid& id, const QUuid& pacsProfileId)
     save();
 }
 
-void ProfileStore::renamePacsProfile(const QUuid& id, const QString& name) { renameProfile(id, name, pacsProfiles); }
+void ProfileStore::renamePacsProfile(const QUuid& id, const QString& name) { renameProfile(id, name, pacsProfiles_); }
 
 template <typename Profile>
 void ProfileStore::renameProfile(const QUuid& id, const QString& name, Published<QList<Profile>>& profiles)
@@ -88,65 +88,65 @@ template void ProfileStore::renameProfile(const QUuid&, const QString&, Publishe
 
 void ProfileStore::setDefaultLightingHex(const std::optional<QString>& hex, const QUuid& pacsProfileId)
 {
-    const qsizetype p = indexOfId(pacsProfiles.get(), pacsProfileId);
+    const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    pacsProfiles.mutate([&](QList<PacsProfile>& profiles) { profiles[p].defaultLightingHex = hex; });
+    pacsProfiles_.mutate([&](QList<PacsProfile>& profiles) { profiles[p].defaultLightingHex = hex; });
     save();
 }
 
 void ProfileStore::selectPacsProfile(const QUuid& id)
 {
-    if (indexOfId(pacsProfiles.get(), id) < 0)
+    if (indexOfId(pacsProfiles_.get(), id) < 0)
         return;
-    activePacsProfileId.set(id);
+    activePacsProfileId_.set(id);
     save();
 }
 
 void ProfileStore::createPacsProfile(const QString& name)
 {
-    const QList<PacsProfile>& profiles = pacsProfiles.get();
+    const QList<PacsProfile>& profiles = pacsProfiles_.get();
     const PacsProfile profile{QUuid::createUuid(), name,
                               profiles.isEmpty() ? RadiologyTool::defaultTools() : profiles.first().tools,
                               ProfileTemplates::defaultLightingHex(name)};
-    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
-    activePacsProfileId.set(profile.id);
+    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    activePacsProfileId_.set(profile.id);
     save();
 }
 
 void ProfileStore::duplicatePacsProfile(const PacsProfile& profile)
 {
-    const PacsProfile* stored = findById(pacsProfiles.get(), profile.id);
+    const PacsProfile* stored = findById(pacsProfiles_.get(), profile.id);
     if (!stored)
         return;
     PacsProfile copy = *stored;
     copy.id = QUuid::createUuid();
     copy.name = profile.name + QStringLiteral(" Copy");
-    pacsProfiles.mutate([&](QList<PacsProfile>& list) { list.append(copy); });
-    activePacsProfileId.set(copy.id);
+    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(copy); });
+    activePacsProfileId_.set(copy.id);
     save();
 }
 
 void ProfileStore::deletePacsProfile(const PacsProfile& profile)
 {
-    if (pacsProfiles.get().size() < 2)
+    if (pacsProfiles_.get().size() < 2)
         return;
     // The mappings point at the stored tools; the value passed in may be an older copy.
-    const PacsProfile* stored = findById(pacsProfiles.get(), profile.id);
+    const PacsProfile* stored = findById(pacsProfiles_.get(), profile.id);
     const QList<RadiologyTool> deletedTools = stored ? stored->tools : profile.tools;
 
-    pacsProfiles.mutate(
+    pacsProfiles_.mutate(
         [&](QList<PacsProfile>& list) { list.removeIf([&](const auto& p) { return p.id == profile.id; }); });
-    const QList<PacsProfile>& remaining = pacsProfiles.get();
-    if (activePacsProfileId.get() == profile.id && !remaining.isEmpty())
-        activePacsProfileId.set(remaining.first().id);
+    const QList<PacsProfile>& remaining = pacsProfiles_.get();
+    if (activePacsProfileId_.get() == profile.id && !remaining.isEmpty())
+        activePacsProfileId_.set(remaining.first().id);
     if (remaining.isEmpty()) {
         save();
         return;
     }
 
     const PacsProfile fallback = remaining.first();
-    userProfiles.mutate([&](QList<UserProfile>& users) {
+    userProfiles_.mutate([&](QList<UserProfile>& users) {
         for (UserProfile& user : users) {
             if (user.pacsProfileId != profile.id)
                 continue;

@@ -18,16 +18,14 @@ void ProfileStore::applySyncPayload(const QByteArray& payload)
     ++remoteApplies_;
     replaceAll(decoded->pacsProfiles, decoded->userProfiles, decoded->activePacsProfileId,
                decoded->activeUserProfileId);
-    normalizeProfiles();
-    repairActiveSelection();
-    normalizeAllMappings(true);
+    normalizeAll(true);
     save(true);
 }
 
 QStringList ProfileStore::referencedCustomIconNames() const
 {
     QStringList names;
-    for (const PacsProfile& profile : pacsProfiles.get()) {
+    for (const PacsProfile& profile : pacsProfiles_.get()) {
         for (const RadiologyTool& tool : profile.tools) {
             // The names become paths in the icons folder.
             if (tool.iconSource == ToolIconSource::custom && tool.customIcon && isPlainFileName(*tool.customIcon))
@@ -44,8 +42,8 @@ std::optional<SyncChangeSummary::Notice> ProfileStore::syncChangeSummary(const Q
     const std::optional<LoadResult> incoming = decodePayload(payload);
     if (!incoming)
         return std::nullopt;
-    const LoadResult current{pacsProfiles.get(), userProfiles.get(), activePacsProfileId.get(),
-                             activeUserProfileId.get(), false};
+    const LoadResult current{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(),
+                             activeUserProfileId_.get(), false};
     return SyncChangeSummary::summarize(current, *incoming);
 }
 

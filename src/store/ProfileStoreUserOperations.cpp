@@ -4,6 +4,8 @@
 #include "store/ProfileStore.h"
 #include "store/ToolIdMap.h"
 
+#include <QSet>
+
 namespace velmor {
 
 namespace {
@@ -15,22 +17,22 @@ bool isButton(const ButtonMapping& mapping, const QString& deviceId, const QStri
 
 UserProfile ProfileStore::activeUserProfile() const
 {
-    const QList<UserProfile>& profiles = userProfiles.get();
-    if (const UserProfile* active = findById(profiles, activeUserProfileId.get()))
+    const QList<UserProfile>& profiles = userProfiles_.get();
+    if (const UserProfile* active = findById(profiles, activeUserProfileId_.get()))
         return *active;
     if (!profiles.isEmpty())
         return profiles.first();
-    if (const QList<UserProfile> defaults = ProfileTemplates::defaultUserProfiles(pacsProfiles.get());
+    if (const QList<UserProfile> defaults = ProfileTemplates::defaultUserProfiles(pacsProfiles_.get());
         !defaults.isEmpty())
         return defaults.first();
-    return UserProfile{QUuid::createUuid(), QStringLiteral("Default"), activePacsProfileId.get(), {}, std::nullopt,
+    return UserProfile{QUuid::createUuid(), QStringLiteral("Default"), activePacsProfileId_.get(), {}, std::nullopt,
                        std::nullopt};
 }
 
 void ProfileStore::createUserProfile(const QString& name, const std::optional<QUuid>& pacsProfileId)
 {
-    const QUuid pacsId = pacsProfileId.value_or(activePacsProfileId.get());
-    const PacsProfile* pacs = findById(pacsProfiles.get(), pacsId);
+    const QUuid pacsId = pacsProfileId.value_or(activePacsProfileId_.get());
+    const PacsProfile* pacs = findById(pacsProfiles_.get(), pacsId);
     const UserProfile profile{
         QUuid::createUuid(),
         name,
@@ -39,24 +41,24 @@ void ProfileStore::createUserProfile(const QString& name, const std::optional<QU
                                           std::nullopt),
         Device::tartarusTemplate().id,
         std::nullopt};
-    userProfiles.mutate([&](QList<UserProfile>& list) { list.append(profile); });
-    activeUserProfileId.set(profile.id);
-    activePacsProfileId.set(pacsId);
+    userProfiles_.mutate([&](QList<UserProfile>& list) { list.append(profile); });
+    activeUserProfileId_.set(profile.id);
+    activePacsProfileId_.set(pacsId);
     save();
 }
 
-void ProfileStore::renameUserProfile(const QUuid& id, const QString& name) { renameProfile(id, name, userProfiles); }
+void ProfileStore::renameUserProfile(const QUuid& id, const QString& name) { renameProfile(id, name, userProfiles_); }
 
 void ProfileStore::deleteUserProfile(const QUuid& id)
 {
-    if (userProfiles.get().size() < 2 || indexOfId(userProfiles.get(), id) < 0)
+    if (userProfiles_.get().size() < 2 || indexOfId(userProfiles_.get(), id) < 0)
         return;
-    userProfiles.mutate([&](QList<UserProfile>& list) { list.removeIf([&](const auto& u) { return u.id == id; }); });
-    const QList<UserProfile>& remaining = userProfiles.get();
-    if (activeUserProfileId.get() == id && !remaining.isEmpty()) {
+    userProfiles_.mutate([&](QList<UserProfile>& list) { list.removeIf([&](const auto& u) { return u.id == id; }); });
+    const QList<UserProfile>& remaining = userProfiles_.get();
+    if (activeUserProfileId_.get() == id && !remaining.isEmpty()) {
         const UserProfile first = remaining.first();
-        activeUserProfileId.set(first.id);
-        activePacsProfileId.set(first.pacsProfileId);
+        activeUserProfileId_.set(first.id);
+        activePacsProfileId_.set(first.pacsProfileId);
     }
     save();
 }
@@ -64,30 +66,30 @@ void ProfileStore::deleteUserProfile(const QUuid& id)
 void ProfileStore::selectUserProfile(const UserProfile& profile)
 {
     // The binding is read from the stored profile: the value passed in may be an older copy.
-    const UserProfile* stored = findById(userProfiles.get(), profile.id);
+    const UserProfile* stored = findById(userProfiles_.get(), profile.id);
     if (!stored)
         return;
     const QUuid pacsId = stored->pacsProfileId;
-    activeUserProfileId.set(profile.id);
-    activePacsProfileId.set(pacsId);
+    activeUserProfileId_.set(profile.id);
+    activePacsProfileId_.set(pacsId);
     save();
 }
 
 void ProfileStore::setPacsProfile(const QUuid& pacsProfileId, const QUuid& userProfileId)
 {
-    const qsizetype u = indexOfId(userProfiles.get(), userProfileId);
-    const PacsProfile* target = findById(pacsProfiles.get(), pacsProfileId);
+    const qsizetype u = indexOfId(userProfiles_.get(), userProfileId);
+    const PacsProfile* target = findById(pacsProfiles_.get(), pacsProfileId);
     if (u < 0 || !target)
         return;
-    const PacsProfile* previous = findById(pacsProfiles.get(), userProfiles.get().at(u).pacsProfileId);
-    userProfiles.mutate([&](QList<UserProfile>& list) {
+    const PacsProfile* previous = findById(pacsProfiles_.get(), userProfiles_.get().at(u).pacsProfileId);
+    userProfiles_.mutate([&](QList<UserProfile>& list) {
         UserProfile& user = list[u];
         if (previous)
             user.mappings = toolIdMap(user.mappings, previous->tools, target->tools);
         user.pacsProfileId = target->id;
     });
-    activeUserProfileId.set(userProfileId);
-    activePacsProfileId.set(pacsProfileId);
+    activeUserProfileId_.set(userProfileId);
+    activePacsProfileId_.set(pacsProfileId);
     save();
 }
 
@@ -130,18 +132,18 @@ void ProfileStore::clearMappings(const std::optional<QString>& deviceId, const Q
 void ProfileStore::resetMappingsToDefaults(const QUuid& userProfileId, const PacsProfile& pacsProfile,
                                            const std::optional<QString>& deviceId)
 {
-    const qsizetype u = indexOfId(userProfiles.get(), userProfileId);
+    const qsizetype u = indexOfId(userProfiles_.get(), userProfileId);
     if (u < 0)
         return;
     // The defaults must point at the tools of the PACS profile this user profile is
     // bound to; the caller's profile (the one the window shows) serves only when
     // that one is gone.
-    const PacsProfile* bound = findById(pacsProfiles.get(), userProfiles.get().at(u).pacsProfileId);
+    const PacsProfile* bound = findById(pacsProfiles_.get(), userProfiles_.get().at(u).pacsProfileId);
     const PacsProfile& source = bound ? *bound : pacsProfile;
     const QList<ButtonMapping> defaults = ProfileTemplates::defaultMappings(source.name, source.tools, deviceId);
     if (defaults.isEmpty())
         return;
-    userProfiles.mutate([&](QList<UserProfile>& list) {
+    userProfiles_.mutate([&](QList<UserProfile>& list) {
         QList<ButtonMapping>& mappings = list[u].mappings;
         if (!deviceId)
             mappings.clear();
@@ -152,12 +154,38 @@ void ProfileStore::resetMappingsToDefaults(const QUuid& userProfileId, const Pac
     save();
 }
 
-void ProfileStore::editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change)
+void ProfileStore::fillUnmappedButtons(const QString& deviceId, const QList<ButtonMapping>& defaults,
+                                       const QUuid& userProfileId)
 {
-    const qsizetype u = indexOfId(userProfiles.get(), userProfileId);
+    const qsizetype u = indexOfId(userProfiles_.get(), userProfileId);
     if (u < 0)
         return;
-    userProfiles.mutate([&](QList<UserProfile>& list) { change(list[u]); });
+    // Only buttons the user has not mapped get their default; the user's own
+    // mappings stay, whatever tool they name.
+    QSet<QString> mapped;
+    for (const ButtonMapping& mapping : userProfiles_.get().at(u).mappings)
+        if (mapping.deviceId == deviceId)
+            mapped.insert(mapping.buttonId);
+    QList<ButtonMapping> added;
+    for (const ButtonMapping& fallback : defaults) {
+        if (mapped.contains(fallback.buttonId))
+            continue;
+        // A later default of the same button wins, as it would over an earlier one.
+        added.removeIf([&](const ButtonMapping& m) { return m.buttonId == fallback.buttonId; });
+        added.append(ButtonMapping{QUuid::createUuid(), deviceId, fallback.buttonId, fallback.toolId});
+    }
+    if (added.isEmpty())
+        return;
+    userProfiles_.mutate([&](QList<UserProfile>& list) { list[u].mappings.append(added); });
+    save();
+}
+
+void ProfileStore::editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change)
+{
+    const qsizetype u = indexOfId(userProfiles_.get(), userProfileId);
+    if (u < 0)
+        return;
+    userProfiles_.mutate([&](QList<UserProfile>& list) { change(list[u]); });
     save();
 }
 

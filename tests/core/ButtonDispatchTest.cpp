@@ -1,4 +1,5 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
+#include "support/ProfileStoreSeed.h"
 
 using namespace velmor;
 using namespace velmor::test;
@@ -22,7 +23,7 @@ TEST_F(ButtonDispatchTest, APressSendsTheFirstMappedToolAndOnlyEnabledToolsWithA
     map("K02", disabled.id);
     map("K03", QUuid::createUuid());
     map("K04", noShortcut.id);
-    store().userProfiles.mutate([&](QList<UserProfile>& profiles) {
+    ProfileStoreSeed::userProfiles(store()).mutate([&](QList<UserProfile>& profiles) {
         profiles.first().mappings.removeIf([](const ButtonMapping& m) { return m.buttonId == "K01"; });
         profiles.first().mappings.append({QUuid::createUuid(), keypad, "K01", tool.id});
         profiles.first().mappings.append({QUuid::createUuid(), keypad, "K01", disabled.id});
@@ -37,9 +38,9 @@ TEST_F(ButtonDispatchTest, APressSendsTheFirstMappedToolAndOnlyEnabledToolsWithA
     press("K01");
     EXPECT_EQ(output.posts, (QList<keys::RecordingKeyOutput::Post>{{13, true, 0x120000, true}, {13, false, 0x120000, true}}));
     EXPECT_EQ(dispatchLines(), QStringList{"Dispatch K01 → Tool (⇧⌘W)"});
-    const QUuid pressId = model->lastEvent.get()->id;
+    const QUuid pressId = model->lastEvent().get()->id;
     release("K01");
-    EXPECT_EQ(model->lastEvent.get()->id, pressId) << "a release is no last event";
+    EXPECT_EQ(model->lastEvent().get()->id, pressId) << "a release is no last event";
 }
 
 TEST_F(ButtonDispatchTest, ToggleToolsStepPerMappingAndLogTheStepSent)
@@ -74,7 +75,7 @@ TEST_F(ButtonDispatchTest, ToggleToolsStepPerMappingAndLogTheStepSent)
     press("K02");
     const ButtonMapping k02 = activeUser().mappings.last();
     store().removeMapping(keypad, "K02", activeUser().id);
-    store().userProfiles.mutate([&](QList<UserProfile>& profiles) { profiles.first().mappings.append(k02); });
+    ProfileStoreSeed::userProfiles(store()).mutate([&](QList<UserProfile>& profiles) { profiles.first().mappings.append(k02); });
     press("K02");
     EXPECT_EQ(sentKeys(), (QList<int>{23, 22}));
 }
@@ -82,14 +83,16 @@ TEST_F(ButtonDispatchTest, ToggleToolsStepPerMappingAndLogTheStepSent)
 TEST_F(ButtonDispatchTest, WhenNothingWasPostedTheLogSaysSo)
 {
     map("K01", repeating(1.0, 35).id);
-    model->shortcutExecutor().hasAccessibilityPermission.set(false);
+    permissions.accessibility = false;
+    model->shortcutExecutor().readPermissions();
     press("K01");
     EXPECT_TRUE(output.posts.isEmpty());
     EXPECT_EQ(dispatchLines(), QStringList{"Dispatch K01 → Tool (K) not sent: Accessibility permission missing"});
     EXPECT_TRUE(model->isRepeating(keypad, "K01")) << "the press still counts; the hold repeats as usual";
     release("K01");
 
-    model->shortcutExecutor().hasAccessibilityPermission.set(true);
+    permissions.accessibility = true;
+    model->shortcutExecutor().readPermissions();
     output.acceptDown = false;
     press("K01");
     EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Tool (K) not sent: the key output refused it");

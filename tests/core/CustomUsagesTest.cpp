@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "core/CustomUsageFile.h"
 #include "platform/Json.h"
@@ -31,15 +31,15 @@ TEST_F(CustomUsagesTest, ANamedUsageBecomesAPressOfThatButton)
     const hid::Element side{10, hid::ElementType::inputButton, 9, 1, false};
     device->sendValue(side, 1);
     queue->runUntilIdle();
-    ASSERT_EQ(model->lastEvent.get(), std::nullopt);
+    ASSERT_EQ(model->lastEvent().get(), std::nullopt);
 
-    model->setCustomUsageName(model->hidEvents.get().last(), "SIDE");
+    model->setCustomUsageName(model->hidEvents().get().last(), "SIDE");
     EXPECT_EQ(readFile(usagesPath()), R"({"5426-555":{"90001":"SIDE"}})");
     device->sendValue(side, 0);
     device->sendValue(side, 1);
     queue->runUntilIdle();
-    ASSERT_TRUE(model->lastEvent.get());
-    EXPECT_EQ(model->lastEvent.get()->buttonId, "SIDE");
+    ASSERT_TRUE(model->lastEvent().get());
+    EXPECT_EQ(model->lastEvent().get()->buttonId, "SIDE");
 
     // The next run reads the name back (also after an editor added a byte-order
     // mark) and hands it to the HID source.

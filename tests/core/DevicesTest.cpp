@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "input/RazerRGB.h"
 #include "platform/Bundle.h"
@@ -83,7 +83,7 @@ TEST_F(DevicesTest, ProfileSwitchesRelightTheKeypad)
     ASSERT_FALSE(device->sentFeatureReports().isEmpty());
     EXPECT_EQ(lastColour(), (RazerRGB{0x78, 0x00, 0xD1}.featureReport()));
     const UserProfile first = activeUser();
-    const QList<PacsProfile> pacs = store().pacsProfiles.get();
+    const QList<PacsProfile> pacs = store().pacsProfiles().get();
     const auto eunity = std::find_if(pacs.begin(), pacs.end(), [](const PacsProfile& p) { return p.name == "eUnity"; });
     ASSERT_NE(eunity, pacs.end());
     store().createUserProfile("Second", eunity->id);
@@ -98,9 +98,16 @@ TEST_F(DevicesTest, ProfileSwitchesRelightTheKeypad)
     EXPECT_EQ(device->sentFeatureReports().size(), sent);
 
     // Back to the first user: a PACS profile without its own colour lights by its name.
+    // The switch sets both active ids; the keypad is lit once for it.
+    const qsizetype beforeSwitch = device->sentFeatureReports().size();
     store().selectUserProfile(first);
     queue->runUntilIdle();
     EXPECT_EQ(lastColour(), (RazerRGB{0x78, 0x00, 0xD1}.featureReport()));
+    EXPECT_EQ(device->sentFeatureReports().size(), beforeSwitch + 1);
+    // Choosing another PACS profile than the user's own changes nothing the keypad shows.
+    store().selectPacsProfile(eunity->id);
+    queue->runUntilIdle();
+    EXPECT_EQ(device->sentFeatureReports().size(), beforeSwitch + 1);
 }
 
 TEST_F(DevicesTest, OnlyConnectedDevicesThatAreNotIgnoredCanBeSelected)
@@ -122,6 +129,25 @@ TEST_F(DevicesTest, OnlyConnectedDevicesThatAreNotIgnoredCanBeSelected)
     queue->runUntilIdle();
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
+}
+
+TEST_F(DevicesTest, TheGenericMouseCanBeSelectedWhileADeviceUsesIt)
+{
+    // Without hardware the mock input stands for the connected device, here with the mouse template.
+    model->inputSource().mockSource().selectDevice("mouse_5_button");
+    queue->runUntilIdle();
+    EXPECT_EQ(availableIds(), QStringList{"mouse_5_button"});
+    model->selectDevice("mouse_5_button");
+    queue->runUntilIdle();
+    EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("mouse_5_button"));
+    EXPECT_EQ(model->inputSource().activeDevice().get().id, "mouse_5_button");
+
+    // A keypad takes over from the mock input; the mouse is no longer on offer.
+    plugKeypad();
+    EXPECT_EQ(availableIds(), QStringList{keypad});
+    model->selectDevice("mouse_5_button");
+    queue->runUntilIdle();
+    EXPECT_EQ(model->inputSource().activeDevice().get().id, keypad);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 using namespace velmor;
 using namespace velmor::test;
@@ -24,18 +24,21 @@ TEST_F(FeedsTest, TheLogAndTheSampleFeedKeepTheirNewestEntries)
     ASSERT_EQ(log.size(), 200);
     EXPECT_EQ(log.first(), "202");
     EXPECT_EQ(log.last(), "401");
-    ASSERT_EQ(model->hidEvents.get().size(), 400);
-    EXPECT_EQ(model->hidEvents.get().first().usage, 2);
-    EXPECT_EQ(model->hidEvents.get().last().usage, 401);
+    ASSERT_EQ(model->hidEvents().get().size(), 400);
+    EXPECT_EQ(model->hidEvents().get().first().usage, 2);
+    EXPECT_EQ(model->hidEvents().get().last().usage, 401);
+    model->clearHIDEvents();
+    EXPECT_TRUE(model->hidEvents().get().isEmpty());
     EXPECT_EQ(AppModel::hexByteStrings(QByteArray::fromHex("0aff00")), (QStringList{"0a", "ff", "00"}));
 }
 
 TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)
 {
     const auto severityOf = [&](const QString& title, const QString& message = "m") -> std::optional<Severity> {
-        model->alertMessage.set(std::nullopt);
+        if (const auto& shown = model->alertMessage().get())
+            model->dismissAlert(shown->id);
         store().onError(title, message);
-        return model->alertMessage.get() ? std::optional(model->alertMessage.get()->severity) : std::nullopt;
+        return model->alertMessage().get() ? std::optional(model->alertMessage().get()->severity) : std::nullopt;
     };
     EXPECT_EQ(severityOf("Export Success"), Severity::success);
     EXPECT_EQ(severityOf("Success with Warning"), Severity::success);
@@ -52,7 +55,7 @@ TEST_F(FeedsTest, EveryAlertIsLoggedAndGetsItsFullTimeOnScreen)
 {
     // As a window does: dismiss what it showed five seconds later.
     std::vector<Cancellable> timers;
-    auto shown = model->alertMessage.subscribe([&](const std::optional<AppModel::AlertMessage>& alert) {
+    auto shown = model->alertMessage().subscribe([&](const std::optional<AppModel::AlertMessage>& alert) {
         if (alert)
             timers.push_back(afterOnMain(5s, [this, id = alert->id] { model->dismissAlert(id); }));
     });
@@ -61,10 +64,10 @@ TEST_F(FeedsTest, EveryAlertIsLoggedAndGetsItsFullTimeOnScreen)
     model->presentAlert("Second", "b", Severity::info);
     EXPECT_EQ(logMessages().mid(logMessages().size() - 2), (QStringList{"[error] First: a", "[info] Second: b"}));
     queue->advance(1s);
-    ASSERT_TRUE(model->alertMessage.get());
-    EXPECT_EQ(model->alertMessage.get()->title, "Second");
+    ASSERT_TRUE(model->alertMessage().get());
+    EXPECT_EQ(model->alertMessage().get()->title, "Second");
     queue->advance(4s);
-    EXPECT_FALSE(model->alertMessage.get());
+    EXPECT_FALSE(model->alertMessage().get());
 }
 
 } // namespace

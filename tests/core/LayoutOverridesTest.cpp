@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "core/LayoutOverridesFile.h"
 #include "platform/Json.h"
@@ -17,7 +17,7 @@ class LayoutOverridesTest : public AppModelFixture {
 protected:
     QString overridesPath() const { return supportPath("layout_overrides.json"); }
     LayoutOverrides saved() const { return LayoutOverridesFile::decode(readFile(overridesPath())); }
-    QHash<QString, NormalizedRect> of(const QString& deviceId) const { return model->overlayOverrides.get().value(deviceId); }
+    QHash<QString, NormalizedRect> of(const QString& deviceId) const { return model->overlayOverrides().get().value(deviceId); }
 };
 
 TEST_F(LayoutOverridesTest, TheSavedFileReplacesBundleLayoutsDeviceByDevice)
@@ -52,16 +52,16 @@ TEST_F(LayoutOverridesTest, ImportsAndResetsReplaceOneDeviceAndOnlyEditsSave)
     EXPECT_EQ(of("mouse_5_button"), (QHash<QString, NormalizedRect>{{"LEFT", {0.5, 0.5, 0.25, 0.25}}}));
     EXPECT_EQ(logMessages().last(), "Imported layout for mouse_5_button from mine.json");
 
-    const LayoutOverrides before = model->overlayOverrides.get();
+    const LayoutOverrides before = model->overlayOverrides().get();
     writeFile(path, R"({"deviceId": "mouse_5_button", "buttons": [{"id": "LEFT", "x": 0}]})");
     model->importLayout(path);
     EXPECT_TRUE(logMessages().last().startsWith("Failed to import layout: "));
-    EXPECT_EQ(model->overlayOverrides.get(), before);
+    EXPECT_EQ(model->overlayOverrides().get(), before);
     EXPECT_FALSE(QFile::exists(overridesPath())) << "neither start-up nor importing saves";
 
     model->setOverlayFrame({0.1, 0.2, 0.3, 0.4}, "K01", keypad);
     model->setOverlayFrame({0, 0, 1, 1}, "B1", "custom_device");
-    EXPECT_EQ(saved(), model->overlayOverrides.get());
+    EXPECT_EQ(saved(), model->overlayOverrides().get());
     model->resetLayout(keypad);
     model->resetLayout("custom_device");
     EXPECT_EQ(saved().value(keypad), bundleKeypad);

@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "core/CloudKitEntitlements.h"
 
@@ -19,12 +19,13 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
     loginItem.setStatus(LoginItem::Status::Enabled);
     start();
     EXPECT_EQ(loginItem.registerCalls(), 0);
-    EXPECT_TRUE(model->startAtLoginEnabled.get());
+    EXPECT_TRUE(model->startAtLoginEnabled().get());
     store().setSelectedDeviceId(std::nullopt, activeUser().id);
     model.reset();
     loginItem.setStatus(LoginItem::Status::NotRegistered);
     permissions.calls.clear();
 
+    Entitlements::setCurrent(Entitlements(QJsonObject{}));
     model = std::make_unique<AppModel>();
     EXPECT_TRUE(logMessages().contains(noSync));
     EXPECT_EQ(model->cloudSync(), nullptr);
@@ -36,7 +37,7 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
     queue->runUntilIdle();
     EXPECT_TRUE(permissions.calls.contains("promptAccessibilityTrust"));
     EXPECT_EQ(loginItem.registerCalls(), 1);
-    EXPECT_TRUE(model->startAtLoginEnabled.get());
+    EXPECT_TRUE(model->startAtLoginEnabled().get());
     // The input side's first values, which arrive after start-up, do not undo the selection.
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
     EXPECT_EQ(ProfileStore().activeUserProfile().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
@@ -45,7 +46,7 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
     loginItem.setStatus(LoginItem::Status::NotRegistered);
     loginItem.setRegisterFails(true);
     model->enableLaunchAtLogin();
-    EXPECT_FALSE(model->startAtLoginEnabled.get());
+    EXPECT_FALSE(model->startAtLoginEnabled().get());
     EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
 
     model.reset();
@@ -82,16 +83,16 @@ TEST_F(AppModelFixture, TheActivePacsProfileFollowsTheActiveUserProfileAtStartAn
     const UserProfile first = activeUser();
     store().setSelectedDeviceId(QStringLiteral("speechmike_smp3700"), first.id);
     store().createPacsProfile("Elsewhere"); // active now, and saved so
-    const QUuid elsewhere = store().activePacsProfileId.get();
+    const QUuid elsewhere = store().activePacsProfileId().get();
     model.reset();
     start();
-    EXPECT_EQ(ProfileStore().activePacsProfileId.get(), first.pacsProfileId) << "set and saved at start-up";
+    EXPECT_EQ(ProfileStore().activePacsProfileId().get(), first.pacsProfileId) << "set and saved at start-up";
 
     store().createUserProfile("Second", elsewhere);
     store().setSelectedDeviceId(QStringLiteral("mouse_5_button"), activeUser().id);
     const UserProfile second = activeUser();
     store().selectUserProfile(first);
-    EXPECT_EQ(store().activePacsProfileId.get(), first.pacsProfileId);
+    EXPECT_EQ(store().activePacsProfileId().get(), first.pacsProfileId);
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
     store().selectUserProfile(second);
     EXPECT_EQ(model->inputSource().activeDevice().get().id, "mouse_5_button");
@@ -103,7 +104,7 @@ TEST_F(AppModelFixture, LeavingTheForegroundOrQuittingSaves)
     start();
     const auto saves = [&](const std::function<void()>& trigger) {
         int count = -1; // the subscription's first delivery
-        auto counting = store().lastSaved.subscribe([&](const auto&) { ++count; });
+        auto counting = store().lastSaved().subscribe([&](const auto&) { ++count; });
         trigger();
         queue->runUntilIdle();
         return count;

@@ -2,7 +2,7 @@
 // model's dispatch: a long random session of presses, releases, unplugs,
 // profile switches and remappings never leaves a repeat running for a button
 // that is not held, and held keys do repeat.
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include <QSet>
 
@@ -33,7 +33,7 @@ TEST_F(StuckKeyTest, NoRepeatOutlivesItsButtonInARandomSession)
     const UserProfile first = activeUser();
     // The second profile maps some keys to a repeating toggle and leaves K06 unmapped.
     const RadiologyTool toggle = addTool(std::nullopt, QList<KeyboardShortcut>{shortcut(40, "a"), shortcut(41, "b")}, true, 1.0);
-    store().createUserProfile("Second", store().activePacsProfileId.get());
+    store().createUserProfile("Second", store().activePacsProfileId().get());
     for (int i = 0; i < 5; ++i)
         map(keyIds[i], i % 2 ? toggle.id : tools[5 - i].id);
     store().removeMapping(keypad, "K06", activeUser().id);
@@ -62,7 +62,7 @@ TEST_F(StuckKeyTest, NoRepeatOutlivesItsButtonInARandomSession)
             device.reset();
             held.clear();
         } else if (action < 84) {
-            store().selectUserProfile(store().activeUserProfileId.get() == first.id ? second : first);
+            store().selectUserProfile(store().activeUserProfileId().get() == first.id ? second : first);
         } else if (action < 86) {
             map(keyIds[index], tools[pick(0, tools.size() - 1)].id);
         } else {

@@ -49,7 +49,7 @@ TEST(ShortcutsInKernel, PostedShortcutComesOutAsTheExactKeyEvents)
 
     // Accessibility on Linux: /dev/uinput is writable.
     velmor::ShortcutExecutor executor(output, velmor::Permissions::instance());
-    ASSERT_TRUE(executor.hasAccessibilityPermission.get());
+    ASSERT_TRUE(executor.hasAccessibilityPermission().get());
     using Modifiers = velmor::KeyboardShortcut::Modifiers;
     constexpr std::uint16_t keyC = 0x08;
     ASSERT_TRUE(executor.post(keyC, Modifiers{Modifiers::command, Modifiers::shift, Modifiers::control}));

@@ -83,7 +83,7 @@ TEST_F(ShortcutExecutorTest, RefreshAsksOnlyForWhatIsMissing)
     auto executor = make();
     executor->refreshPermissions();
     EXPECT_EQ(permissions.calls, (QStringList{"isAccessibilityTrusted", "preflightInputMonitoring"}));
-    EXPECT_FALSE(executor->lastPermissionPrompted.get().has_value());
+    EXPECT_FALSE(executor->lastPermissionPrompted().get().has_value());
 
     permissions.inputMonitoring = false;
     permissions.calls.clear();
@@ -101,10 +101,10 @@ TEST_F(ShortcutExecutorTest, RefreshAsksOnlyForWhatIsMissing)
     EXPECT_EQ(permissions.calls,
               (QStringList{"isAccessibilityTrusted", "preflightInputMonitoring", "promptAccessibilityTrust",
                            "isAccessibilityTrusted", "preflightInputMonitoring", "requestInputMonitoring"}));
-    EXPECT_TRUE(executor->hasAccessibilityPermission.get());
-    EXPECT_TRUE(executor->hasInputMonitoringPermission.get());
-    ASSERT_TRUE(executor->lastPermissionPrompted.get().has_value());
-    EXPECT_GE(*executor->lastPermissionPrompted.get(), before);
+    EXPECT_TRUE(executor->hasAccessibilityPermission().get());
+    EXPECT_TRUE(executor->hasInputMonitoringPermission().get());
+    ASSERT_TRUE(executor->lastPermissionPrompted().get().has_value());
+    EXPECT_GE(*executor->lastPermissionPrompted().get(), before);
 }
 
 TEST_F(ShortcutExecutorTest, RequestOpensTheHelpOfAStillMissingPermissionAfterTwoTenthsOfASecond)
@@ -116,7 +116,7 @@ TEST_F(ShortcutExecutorTest, RequestOpensTheHelpOfAStillMissingPermissionAfterTw
 
     permissions.inputMonitoring = false;
     executor->requestPermissions();
-    EXPECT_FALSE(executor->hasInputMonitoringPermission.get());
+    EXPECT_FALSE(executor->hasInputMonitoringPermission().get());
     queue->advance(199ms);
     EXPECT_TRUE(permissions.openedAnchors.isEmpty());
     queue->advance(1ms);
@@ -135,8 +135,8 @@ TEST_F(ShortcutExecutorTest, RequestOpensTheHelpOfAStillMissingPermissionAfterTw
     permissions.inputMonitoring = true;
     queue->advance(200ms);
     EXPECT_TRUE(permissions.openedAnchors.isEmpty());
-    EXPECT_TRUE(executor->hasAccessibilityPermission.get());
-    EXPECT_TRUE(executor->hasInputMonitoringPermission.get());
+    EXPECT_TRUE(executor->hasAccessibilityPermission().get());
+    EXPECT_TRUE(executor->hasInputMonitoringPermission().get());
 }
 
 TEST_F(ShortcutExecutorTest, ReCheckDoesNothingOnceTheExecutorIsGone)

@@ -40,13 +40,13 @@ TEST(XdgAutostartLoginItem, RegisterFailsWhenTheFolderCannotBeMade)
     EXPECT_EQ(item.status(), Status::NotRegistered);
 }
 
-TEST(Entitlements, TheShippedBuildGrantsNoCloudContainer)
+TEST(Entitlements, TheShippedBuildNamesTheVelmorContainer)
 {
     Entitlements::resetCurrent();
     const auto current = Entitlements::current();
     ASSERT_TRUE(current.has_value());
-    EXPECT_FALSE(current->value("com.apple.developer.icloud-container-identifiers").has_value());
-    EXPECT_FALSE(current->value("com.apple.developer.icloud-services").has_value());
+    EXPECT_EQ(current->value("com.apple.developer.icloud-container-identifiers"), QJsonValue(QJsonArray{"iCloud.Velmor"}));
+    EXPECT_EQ(current->value("com.apple.developer.icloud-services"), QJsonValue(QJsonArray{"CloudKit"}));
 }
 
 TEST(Entitlements, TestsCanReplaceOrRemoveThem)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -79,19 +80,77 @@ TEST(Published, HandlerMayUnsubscribeItselfAndSetOtherValues)
     EXPECT_EQ(derivedSeen, (std::vector<int>{0, 0, 10}));
 }
 
-TEST(Published, NestedSetDeliversEachValueSeenAtItsSet)
+TEST(Published, NestedSetsAreDeliveredAfterTheCurrentDeliveryInTheOrderSet)
 {
     Published<int> value(0);
-    std::vector<int> seen;
+    std::vector<int> first, last;
+    std::vector<int> seenByBump;
+    auto early = value.subscribe([&](const int& v) { first.push_back(v); });
     auto bump = value.subscribe([&](const int& v) {
-        if (v == 1)
+        seenByBump.push_back(v);
+        if (v == 1) {
             value.set(2);
+            value.set(3);
+            EXPECT_EQ(value.get(), 3) << "get() is the newest value at once";
+        }
+        if (v == 3)
+            value.mutate([](int& x) { x = 4; });
     });
-    auto record = value.subscribe([&](const int& v) { seen.push_back(v); });
+    auto late = value.subscribe([&](const int& v) { last.push_back(v); });
     value.set(1);
-    // The nested set of 2 reaches the recorder before the outer delivery of 1 does.
-    EXPECT_EQ(seen, (std::vector<int>{0, 2, 1}));
-    EXPECT_EQ(value.get(), 2);
+    // Every subscriber, before and after the one that set, sees 1 first and ends with 4.
+    EXPECT_EQ(first, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(seenByBump, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(last, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(value.get(), 4);
+
+    // After a handler threw, the publisher delivers again.
+    Published<int> throwing(0);
+    auto thrower = throwing.subscribe([](const int& v) {
+        if (v == 1)
+            throw std::runtime_error("stop");
+    });
+    EXPECT_THROW(throwing.set(1), std::runtime_error);
+    std::vector<int> after;
+    auto watcher = throwing.subscribe([&](const int& v) { after.push_back(v); });
+    throwing.set(2);
+    EXPECT_EQ(after, (std::vector<int>{1, 2}));
+}
+
+TEST(Published, SubscribingOrCancellingDuringADeliveryKeepsTheOrder)
+{
+    Published<int> value(0);
+    std::vector<int> joined;
+    Subscription joiner;
+    Subscription cancelled;
+    std::vector<int> cancelledSeen;
+    auto driver = value.subscribe([&](const int& v) {
+        if (v != 1)
+            return;
+        value.set(2);
+        // Joins while 1 is being delivered and 2 waits: starts with the newest value
+        // and gets no older one afterwards.
+        joiner = value.subscribe([&](const int& w) { joined.push_back(w); });
+        cancelled.reset(); // not reached by 1, nor by 2
+        value.set(3);
+    });
+    cancelled = value.subscribe([&](const int& v) { cancelledSeen.push_back(v); });
+    value.set(1);
+    EXPECT_EQ(joined, (std::vector<int>{2, 3}));
+    EXPECT_EQ(cancelledSeen, (std::vector<int>{0}));
+
+    // A handler may end the publisher itself; the running delivery stops touching it.
+    auto owned = std::make_unique<Published<int>>(0);
+    std::vector<int> seen;
+    auto ender = owned->subscribe([&](const int& v) {
+        if (v == 1) {
+            owned->set(2);
+            owned.reset();
+        }
+    });
+    auto recorder = owned->subscribe([&](const int& v) { seen.push_back(v); });
+    owned->set(1);
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
 }
 
 TEST(Published, SubscribeOnMainDeliversLaterInOrderAndNotAfterReset)
@@ -105,10 +164,19 @@ TEST(Published, SubscribeOnMainDeliversLaterInOrderAndNotAfterReset)
     queue->runUntilIdle();
     EXPECT_EQ(seen, (std::vector<QString>{"a", "b"}));
 
+    // A nested set reaches the main-queue subscriber after the value that caused it.
+    auto chain = value.subscribe([&](const QString& v) {
+        if (v == "b2")
+            value.set(QStringLiteral("b3"));
+    });
+    value.set(QStringLiteral("b2"));
+    queue->runUntilIdle();
+    EXPECT_EQ(seen, (std::vector<QString>{"a", "b", "b2", "b3"}));
+
     value.set(QStringLiteral("c"));
     sub.reset(); // already queued deliveries are dropped too
     queue->runUntilIdle();
-    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen.size(), 4u);
 }
 
 TEST(Published, MutateInPlacePublishesWithoutCopyingAndKeepsTheValueWhenTheChangeThrows)

@@ -14,12 +14,12 @@ protected:
         StoreOperationsFixture::SetUp();
         install({synthesis, intelerad}, {general, other});
         // Records the order in which the two active ids change.
-        watches.push_back(store->activeUserProfileId.subscribe([this](const QUuid&) { activeChanges << "user"; }));
-        watches.push_back(store->activePacsProfileId.subscribe([this](const QUuid&) { activeChanges << "pacs"; }));
+        watches.push_back(store->activeUserProfileId().subscribe([this](const QUuid&) { activeChanges << "user"; }));
+        watches.push_back(store->activePacsProfileId().subscribe([this](const QUuid&) { activeChanges << "pacs"; }));
         activeChanges.clear();
     }
-    UserProfile user(qsizetype index) const { return store->userProfiles.get().at(index); }
-    PacsProfile pacs(qsizetype index) const { return store->pacsProfiles.get().at(index); }
+    UserProfile user(qsizetype index) const { return store->userProfiles().get().at(index); }
+    PacsProfile pacs(qsizetype index) const { return store->pacsProfiles().get().at(index); }
 
     RadiologyTool zoom = makeTool("Zoom");
     RadiologyTool pan = makeTool("Pan");
@@ -49,15 +49,15 @@ TEST_F(EditOperationsTest, ToolEditsFindTheToolByIdAndSaveOnlyWhenTheyChangeSome
     EXPECT_EQ(namesOf(pacs(0).tools), (QStringList{"Zoom", "Pan Hand", "Magnify", "Flicker"}));
     EXPECT_FALSE(pacs(0).tools.at(2).shortcut);
     EXPECT_EQ(savesSinceLastCheck(), 3);
-    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles.get());
+    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles().get());
 
     // A tool the profile lacks, or a PACS id that matches nothing: no change, no save.
-    const QList<PacsProfile> before = store->pacsProfiles.get();
+    const QList<PacsProfile> before = store->pacsProfiles().get();
     store->updateTool(makeTool("Stranger"), synthesis.id);
     store->setShortcut(KeyboardShortcut{}, QUuid::createUuid(), synthesis.id);
     store->upsertTool(added, QUuid::createUuid());
     store->deleteTool(pan.id, QUuid::createUuid());
-    EXPECT_EQ(store->pacsProfiles.get(), before);
+    EXPECT_EQ(store->pacsProfiles().get(), before);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 
     // Deleting a tool takes its mappings only from users of that PACS profile.
@@ -105,9 +105,9 @@ TEST_F(EditOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenTha
     // Without a device every device's mappings give way.
     const UserProfile lost =
         makeUser("Lost", QUuid::createUuid(), {makeMapping("mouse_5_button", "LEFT_CLICK", pan.id)});
-    store->userProfiles.mutate([&](auto& users) { users.append(lost); });
+    ProfileStoreSeed::userProfiles(*store).mutate([&](auto& users) { users.append(lost); });
     store->resetMappingsToDefaults(lost.id, shownCopy, std::nullopt);
-    mappings = store->userProfiles.get().last().mappings;
+    mappings = store->userProfiles().get().last().mappings;
     ASSERT_EQ(mappings.size(), 2);
     EXPECT_EQ(mappings[0].toolId, shownCopy.tools[0].id);
     EXPECT_EQ(savesSinceLastCheck(), 2);
@@ -127,31 +127,32 @@ TEST_F(EditOperationsTest, RebindingRepointsMappingsByToolName)
     EXPECT_EQ(moved.mappings, (QList<ButtonMapping>{{general.mappings[0].id, "tartarus_v2", "K01", intelerad.tools[1].id},
                                                     {general.mappings[1].id, "mouse_5_button", "LEFT_CLICK",
                                                      intelerad.tools[0].id}}));
-    EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id);
+    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id);
     EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
 
     store->setPacsProfile(QUuid::createUuid(), general.id);
     EXPECT_EQ(user(0), moved);
     // From a PACS profile that is gone, the mappings keep their old tool ids.
     const UserProfile lost = makeUser("Lost", QUuid::createUuid(), {makeMapping("tartarus_v2", "K01", pan.id)});
-    store->userProfiles.mutate([&](auto& users) { users.append(lost); });
+    ProfileStoreSeed::userProfiles(*store).mutate([&](auto& users) { users.append(lost); });
     store->setPacsProfile(synthesis.id, lost.id);
-    EXPECT_EQ(store->userProfiles.get().last().mappings, lost.mappings);
+    EXPECT_EQ(store->userProfiles().get().last().mappings, lost.mappings);
 }
 
 TEST_F(EditOperationsTest, DeletingAPacsProfileRebindsItsUsersAndKeepsTheLastOne)
 {
-    store->activePacsProfileId.set(intelerad.id);
+    store->selectPacsProfile(intelerad.id);
+    savesSinceLastCheck();
     store->deletePacsProfile(synthesis);
-    EXPECT_EQ(namesOf(store->pacsProfiles.get()), QStringList{"Intelerad"});
-    EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id); // it was not the active one
+    EXPECT_EQ(namesOf(store->pacsProfiles().get()), QStringList{"Intelerad"});
+    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id); // it was not the active one
     EXPECT_EQ(user(0).pacsProfileId, intelerad.id);
     EXPECT_EQ(user(0).mappings.size(), 2);
     EXPECT_EQ(user(1), other);
     EXPECT_EQ(savesSinceLastCheck(), 1);
 
     store->deletePacsProfile(intelerad);
-    EXPECT_EQ(store->pacsProfiles.get().size(), 1);
+    EXPECT_EQ(store->pacsProfiles().get().size(), 1);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }
 
@@ -162,10 +163,10 @@ TEST_F(EditOperationsTest, DeletingReadsTheStoredToolsNotTheCopyPassedIn)
     const RadiologyTool added = makeTool("zoom");
     store->upsertTool(added, synthesis.id);
     store->setMapping("tartarus_v2", "K09", added.id, general.id);
-    store->activePacsProfileId.set(synthesis.id);
+    store->selectPacsProfile(synthesis.id);
 
     store->deletePacsProfile(older);
-    EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id);
+    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id);
     const QList<ButtonMapping> moved = user(0).mappings;
     ASSERT_EQ(moved.size(), 3);
     EXPECT_EQ(moved.last().buttonId, "K09");
@@ -176,27 +177,27 @@ TEST_F(EditOperationsTest, SelectingReadsTheStoredBindingAndDeletingMovesTheActi
 {
     const UserProfile staleCopy = other; // taken before the profile was re-bound
     store->setPacsProfile(synthesis.id, other.id);
-    store->activeUserProfileId.set(general.id);
-    store->activePacsProfileId.set(intelerad.id);
+    store->selectUserProfile(general);
+    store->selectPacsProfile(intelerad.id);
     activeChanges.clear();
     store->selectUserProfile(staleCopy);
-    EXPECT_EQ(store->activeUserProfileId.get(), other.id);
-    EXPECT_EQ(store->activePacsProfileId.get(), synthesis.id);
+    EXPECT_EQ(store->activeUserProfileId().get(), other.id);
+    EXPECT_EQ(store->activePacsProfileId().get(), synthesis.id);
     EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
     savesSinceLastCheck();
     store->selectUserProfile(makeUser("Nobody", synthesis.id));
     store->deleteUserProfile(QUuid::createUuid());
-    EXPECT_EQ(store->userProfiles.get().size(), 2);
+    EXPECT_EQ(store->userProfiles().get().size(), 2);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 
     // Deleting an inactive profile leaves both ids alone; deleting the active one
     // makes the first remaining one active, with its PACS profile.
     store->createUserProfile("Third", intelerad.id);
     store->deleteUserProfile(general.id);
-    EXPECT_EQ(store->activePacsProfileId.get(), intelerad.id);
-    store->deleteUserProfile(store->activeUserProfileId.get());
-    EXPECT_EQ(store->activeUserProfileId.get(), other.id);
-    EXPECT_EQ(store->activePacsProfileId.get(), synthesis.id);
+    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id);
+    store->deleteUserProfile(store->activeUserProfileId().get());
+    EXPECT_EQ(store->activeUserProfileId().get(), other.id);
+    EXPECT_EQ(store->activePacsProfileId().get(), synthesis.id);
     store->deleteUserProfile(other.id);
-    EXPECT_EQ(store->userProfiles.get().size(), 1);
+    EXPECT_EQ(store->userProfiles().get().size(), 1);
 }

@@ -58,10 +58,10 @@ TEST_F(ExchangeOperationsTest, FilesRoundTripBetweenTwoStores)
     ProfileStore other(std::make_shared<LocalFileSystem>());
     record(other);
     const PacsProfile theirs = makePacs("SYNTHESIS", {makeTool("pan"), makeTool("ZOOM")});
-    other.pacsProfiles.set({theirs});
+    ProfileStoreSeed::pacsProfiles(other).set({theirs});
 
     other.importUserProfile(file("user.json"));
-    const UserProfile imported = other.userProfiles.get().last();
+    const UserProfile imported = other.userProfiles().get().last();
     EXPECT_NE(imported.id, general.id);
     EXPECT_EQ(imported.name, "General");
     EXPECT_EQ(imported.lightingHex, "#00FF00");
@@ -70,11 +70,11 @@ TEST_F(ExchangeOperationsTest, FilesRoundTripBetweenTwoStores)
     ASSERT_EQ(imported.mappings.size(), 2);
     EXPECT_EQ(imported.mappings[0], (ButtonMapping{general.mappings[0].id, "tartarus_v2", "K01", theirs.tools[1].id}));
     EXPECT_EQ(imported.mappings[1], (ButtonMapping{general.mappings[1].id, "tartarus_v2", "K02", theirs.tools[0].id}));
-    EXPECT_EQ(other.activeUserProfileId.get(), imported.id);
+    EXPECT_EQ(other.activeUserProfileId().get(), imported.id);
 
     other.importPacsProfile(file("pacs.json"));
-    const PacsProfile importedPacs = other.pacsProfiles.get().last();
-    EXPECT_EQ(other.activePacsProfileId.get(), importedPacs.id);
+    const PacsProfile importedPacs = other.pacsProfiles().get().last();
+    EXPECT_EQ(other.activePacsProfileId().get(), importedPacs.id);
     EXPECT_EQ(takeNotices(), (QList<Notice>{{"Import Successful", "User profile 'General' has been imported."},
                                             {"Import Successful", "PACS profile 'Synthesis' has been imported."}}));
     const PersistedProfiles saved = PersistedProfiles::fromJson(json::parse(readFile(other.fileURL())));
@@ -94,14 +94,14 @@ TEST_F(ExchangeOperationsTest, ImportedProfileIsBoundByIdThenByNameThenToTheFirs
     // Same store: a second "General", bound by id, with the same mappings.
     ASSERT_TRUE(store->exportUserProfile(general, file("user.json")));
     store->importUserProfile(file("user.json"));
-    EXPECT_EQ(store->userProfiles.get().last().mappings, general.mappings);
+    EXPECT_EQ(store->userProfiles().get().last().mappings, general.mappings);
 
     // The fixture's "Reading Station" is unknown here: the first PACS profile takes
     // it, with the mappings moved by the exported tool names.
     const RadiologyTool stack = makeTool("STACK SCROLL");
     store->upsertTool(stack, synthesis.id);
     store->importUserProfile(dataPath("user-profile-export.json"));
-    UserProfile imported = store->userProfiles.get().last();
+    UserProfile imported = store->userProfiles().get().last();
     EXPECT_EQ(imported.pacsProfileId, synthesis.id);
     ASSERT_FALSE(imported.mappings.isEmpty());
     for (const ButtonMapping& mapping : imported.mappings)
@@ -113,15 +113,15 @@ TEST_F(ExchangeOperationsTest, ImportedProfileIsBoundByIdThenByNameThenToTheFirs
     bare.pacsProfileId = QUuid::createUuid();
     writeFile(file("bare.json"), "\xEF\xBB\xBF" + json::encode(bare.toJson()));
     store->importUserProfile(file("bare.json"));
-    EXPECT_EQ(store->userProfiles.get().last().pacsProfileId, synthesis.id);
-    EXPECT_TRUE(store->userProfiles.get().last().mappings.isEmpty());
+    EXPECT_EQ(store->userProfiles().get().last().pacsProfileId, synthesis.id);
+    EXPECT_TRUE(store->userProfiles().get().last().mappings.isEmpty());
 
     // A store without PACS profiles takes the built-in ones first, and saves them.
-    store->pacsProfiles.set({});
+    ProfileStoreSeed::pacsProfiles(*store).set({});
     store->importUserProfile(file("user.json"));
-    const QList<PacsProfile> builtIn = store->pacsProfiles.get();
+    const QList<PacsProfile> builtIn = store->pacsProfiles().get();
     EXPECT_EQ(namesOf(builtIn), (QStringList{"Synthesis", "Intelerad", "eUnity", "Change Healthcare"}));
-    EXPECT_EQ(store->userProfiles.get().last().pacsProfileId, builtIn.first().id);
+    EXPECT_EQ(store->userProfiles().get().last().pacsProfileId, builtIn.first().id);
     EXPECT_EQ(profilesOnDisk().pacsProfiles, builtIn);
 }
 
@@ -156,8 +156,8 @@ TEST_F(ExchangeOperationsTest, ImportFailuresChangeNothingAndSayWhy)
         {json::encode(brokenExport), "id: required key is missing", "id: required key is missing"},
         {QByteArray(ProfileExchange::maxFileSize + 1, ' '), tooLarge, tooLarge},
     };
-    const QList<PacsProfile> pacs = store->pacsProfiles.get();
-    const QList<UserProfile> users = store->userProfiles.get();
+    const QList<PacsProfile> pacs = store->pacsProfiles().get();
+    const QList<UserProfile> users = store->userProfiles().get();
     for (const auto& [bytes, userText, pacsText] : cases) {
         writeFile(file("in.json"), bytes);
         EXPECT_THROW(store->importUserProfile(file("in.json")), std::exception);
@@ -172,7 +172,7 @@ TEST_F(ExchangeOperationsTest, ImportFailuresChangeNothingAndSayWhy)
     for (const QString& special : {QStringLiteral("/dev/zero"), exchangeDir.path()})
         EXPECT_THROW(store->importPacsProfile(special), FileError);
     EXPECT_TRUE(takeNotices().value(1).second.endsWith("could not be read: it is not a regular file."));
-    EXPECT_EQ(store->pacsProfiles.get(), pacs);
-    EXPECT_EQ(store->userProfiles.get(), users);
+    EXPECT_EQ(store->pacsProfiles().get(), pacs);
+    EXPECT_EQ(store->userProfiles().get(), users);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }

@@ -59,12 +59,12 @@ protected:
     // exactly one profile at the end of `list` that survives its own JSON form.
     template <typename Profile>
     void fuzz(const QString& seedFile, std::uint32_t randomSeed, void (ProfileStore::*import)(const QString&),
-              Published<QList<Profile>> ProfileStore::*list)
+              Published<QList<Profile>>& (*list)(ProfileStore&))
     {
         const QByteArray seed = readFile(dataPath(seedFile));
         const QByteArray before = store->makeSyncPayload();
         const PersistedProfiles start = PersistedProfiles::fromJson(json::parse(before));
-        const QList<Profile> profiles = ((*store).*list).get();
+        const QList<Profile> profiles = (*list)(*store).get();
         const QString path = dir.filePath("mutated.json");
         Mutator mutator(randomSeed);
         int accepted = 0;
@@ -80,12 +80,12 @@ protected:
             ASSERT_EQ(notices.size(), 1);
             if (notices.takeFirst().first == "Import Successful") {
                 ++accepted;
-                const QList<Profile> now = ((*store).*list).get();
+                const QList<Profile> now = (*list)(*store).get();
                 ASSERT_EQ(now.mid(0, now.size() - 1), profiles);
                 EXPECT_EQ(Profile::fromJson(json::parse(json::encode(now.last().toJson()))), now.last());
-                ((*store).*list).set(profiles);
-                store->activePacsProfileId.set(*start.activePacsProfileId);
-                store->activeUserProfileId.set(*start.activeUserProfileId);
+                (*list)(*store).set(profiles);
+                ProfileStoreSeed::activePacsProfileId(*store).set(*start.activePacsProfileId);
+                ProfileStoreSeed::activeUserProfileId(*store).set(*start.activeUserProfileId);
             }
             ASSERT_EQ(store->makeSyncPayload(), before);
         }
@@ -100,10 +100,10 @@ protected:
 
 TEST_F(ImportFuzzTest, DamagedUserProfileFilesAreRefusedOrAddExactlyOneProfile)
 {
-    fuzz("user-profile-export.json", 20261206, &ProfileStore::importUserProfile, &ProfileStore::userProfiles);
+    fuzz("user-profile-export.json", 20261206, &ProfileStore::importUserProfile, &ProfileStoreSeed::userProfiles);
 }
 
 TEST_F(ImportFuzzTest, DamagedPacsProfileFilesAreRefusedOrAddExactlyOneProfile)
 {
-    fuzz("pacs-profile-export.json", 7, &ProfileStore::importPacsProfile, &ProfileStore::pacsProfiles);
+    fuzz("pacs-profile-export.json", 7, &ProfileStore::importPacsProfile, &ProfileStoreSeed::pacsProfiles);
 }

@@ -26,7 +26,7 @@ protected:
     QStringList userNamesAtNextStart()
     {
         const ProfileStore next(std::make_shared<LocalFileSystem>());
-        return namesOf(next.userProfiles.get());
+        return namesOf(next.userProfiles().get());
     }
     void writeBackup(const PersistedProfiles& document)
     {
@@ -41,7 +41,7 @@ protected:
     }
     void renameUser(ProfileStore& store, const QString& name)
     {
-        store.userProfiles.mutate([&](QList<UserProfile>& users) { users.first().name = name; });
+        ProfileStoreSeed::userProfiles(store).mutate([&](QList<UserProfile>& users) { users.first().name = name; });
     }
     // A document the store accepts without changes, its user renamed.
     PersistedProfiles normalisedDocument(const QString& userName)
@@ -61,21 +61,21 @@ TEST_F(ProfileStoreTest, FreshInstallWithoutSeedSavesTheBuiltInProfiles)
 {
     const auto store = start();
     EXPECT_TRUE(store->isFreshInstall());
-    const QList<PacsProfile> pacs = store->pacsProfiles.get();
-    const QList<UserProfile> users = store->userProfiles.get();
+    const QList<PacsProfile> pacs = store->pacsProfiles().get();
+    const QList<UserProfile> users = store->userProfiles().get();
     EXPECT_EQ(namesOf(pacs), (QStringList{"Synthesis", "Intelerad", "eUnity", "Change Healthcare"}));
     EXPECT_EQ(namesOf(users), QStringList{"Radiologist - General"});
-    EXPECT_EQ(store->activeUserProfileId.get(), users.first().id);
-    EXPECT_EQ(store->activePacsProfileId.get(), pacs.first().id);
+    EXPECT_EQ(store->activeUserProfileId().get(), users.first().id);
+    EXPECT_EQ(store->activePacsProfileId().get(), pacs.first().id);
 
     const PersistedProfiles onDisk = profilesOnDisk();
     EXPECT_EQ(onDisk, (PersistedProfiles{6, pacs.first().id, users.first().id, pacs, users}));
     EXPECT_EQ(files(), QStringList{"profiles.json"});
 
     // The outcome arrives on a later turn, to handlers installed after construction.
-    EXPECT_FALSE(store->lastSaved.get());
+    EXPECT_FALSE(store->lastSaved().get());
     queue->runUntilIdle();
-    EXPECT_TRUE(store->lastSaved.get());
+    EXPECT_TRUE(store->lastSaved().get());
     EXPECT_EQ(saveCalls, 1);
     EXPECT_TRUE(notices.isEmpty());
 }
@@ -103,8 +103,8 @@ TEST_F(ProfileStoreTest, OlderVersionIsWrittenBackAndMissingActiveIdsTakeTheFirs
 
     const auto store = start();
     EXPECT_FALSE(store->isFreshInstall());
-    EXPECT_EQ(store->activeUserProfileId.get(), second.id);
-    EXPECT_EQ(store->activePacsProfileId.get(), second.pacsProfileId);
+    EXPECT_EQ(store->activeUserProfileId().get(), second.id);
+    EXPECT_EQ(store->activePacsProfileId().get(), second.pacsProfileId);
     const PersistedProfiles onDisk = profilesOnDisk();
     EXPECT_EQ(onDisk.version, 6);
     EXPECT_EQ(onDisk.activeUserProfileId, second.id);
@@ -121,7 +121,7 @@ TEST_F(ProfileStoreTest, DamagedFileIsKeptAsideAndTheBackupServesBeforeTheSeed)
 
     auto store = start();
     EXPECT_FALSE(store->isFreshInstall());
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Dr. Backup"});
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Backup"});
     EXPECT_EQ(readFile(supportPath("profiles.json.damaged")), "{\"version\": 6, \"pacsProfiles\": [");
     EXPECT_EQ(profilesOnDisk(), backup);
     EXPECT_EQ(readFile(supportPath("profiles.json.backup")), backupBytes);
@@ -135,7 +135,7 @@ TEST_F(ProfileStoreTest, DamagedFileIsKeptAsideAndTheBackupServesBeforeTheSeed)
     writeFile(supportPath("profiles.json.backup"), "[]");
     writeProfiles(QByteArray("not json"));
     store = start();
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Dr. Seed"});
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Seed"});
     EXPECT_EQ(readFile(supportPath("profiles.json.damaged")), "not json");
     queue->runUntilIdle();
     EXPECT_EQ(notices.value(0).second, "The profiles file could not be read and was kept as "
@@ -148,19 +148,19 @@ TEST_F(ProfileStoreTest, RecordedFilesLoadWithTheUsersOwnPacsProfileAndTheLegacy
     const QByteArray current = readFile(dataPath("profiles-v6.json"));
     writeProfiles(current);
     auto store = start();
-    EXPECT_EQ(namesOf(store->pacsProfiles.get()),
+    EXPECT_EQ(namesOf(store->pacsProfiles().get()),
               (QStringList{"Synthesis", "Intelerad", "eUnity", "Change Healthcare", "Reading Station"}));
-    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles.get());
+    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles().get());
 
     // A legacy file: migrated, written in the current format, the original kept.
     clearFolder();
     const QByteArray legacyBytes = readFile(dataPath("profiles-legacy.json"));
     writeProfiles(legacyBytes);
     store = start();
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Radiologist - General"});
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Radiologist - General"});
     EXPECT_EQ(readFile(supportPath("profiles.json.legacy")), legacyBytes);
     EXPECT_EQ(readFile(supportPath("profiles.json.backup")), legacyBytes);
-    EXPECT_EQ(profilesOnDisk().userProfiles, store->userProfiles.get());
+    EXPECT_EQ(profilesOnDisk().userProfiles, store->userProfiles().get());
 }
 
 TEST_F(ProfileStoreTest, FailedSaveKeepsTheLastGoodFileAndTheEdits)
@@ -175,7 +175,7 @@ TEST_F(ProfileStoreTest, FailedSaveKeepsTheLastGoodFileAndTheEdits)
         clearFolder();
         const auto store = start();
         settle();
-        const auto lastSaved = store->lastSaved.get();
+        const auto lastSaved = store->lastSaved().get();
 
         renameUser(*store, "Edited");
         disk->failNext(op, fileName, "No space left on device");
@@ -184,8 +184,8 @@ TEST_F(ProfileStoreTest, FailedSaveKeepsTheLastGoodFileAndTheEdits)
         queue->runUntilIdle();
         EXPECT_EQ(notices, (NoticeList{{"Save Failed", "Failed to save profiles: No space left on device"}}));
         EXPECT_EQ(saveCalls, 0);
-        EXPECT_EQ(store->lastSaved.get(), lastSaved);
-        EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Edited"});
+        EXPECT_EQ(store->lastSaved().get(), lastSaved);
+        EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Edited"});
         EXPECT_TRUE(files().filter(".tmp").isEmpty()) << files().join(' ').toStdString();
         EXPECT_EQ(userNamesAtNextStart(), QStringList{"Radiologist - General"});
 
@@ -238,7 +238,7 @@ TEST_F(ProfileStoreTest, OutcomeIsDeliveredLaterToTheHandlersInstalledThen)
     // Two saves: both outcomes, in order.
     QList<std::optional<QDateTime>> savedTimes;
     const Subscription subscription =
-        store->lastSaved.subscribe([&](const std::optional<QDateTime>& time) { savedTimes.append(time); });
+        store->lastSaved().subscribe([&](const std::optional<QDateTime>& time) { savedTimes.append(time); });
     renameUser(*store, "One");
     store->save();
     renameUser(*store, "Two");
@@ -269,12 +269,12 @@ TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothi
     EXPECT_EQ(store->lastModifiedDate(), fileTime);
 
     int savedChanges = 0;
-    const Subscription subscription = store->lastSaved.subscribe([&](const auto&) { ++savedChanges; });
+    const Subscription subscription = store->lastSaved().subscribe([&](const auto&) { ++savedChanges; });
     store->save();
     queue->runUntilIdle();
     EXPECT_TRUE(disk->changes().isEmpty());
     EXPECT_EQ(savedChanges, 2);
-    EXPECT_TRUE(store->lastSaved.get());
+    EXPECT_TRUE(store->lastSaved().get());
     EXPECT_EQ(saveCalls, 0);
     EXPECT_EQ(store->lastModifiedDate(), fileTime);
 
@@ -286,7 +286,7 @@ TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothi
     EXPECT_FALSE(disk->changes().isEmpty());
     EXPECT_EQ(saveCalls, 1);
     const auto written = store->lastModifiedDate();
-    EXPECT_EQ(written, store->lastSaved.get());
+    EXPECT_EQ(written, store->lastSaved().get());
 
     // Saved again unchanged: lastSaved moves, the modification date does not, and
     // nothing is read (nor encoded) to know it.
@@ -311,7 +311,7 @@ TEST_F(ProfileStoreTest, ByteOrderMarkIsReadOnTheFileAndItsBackupAndNeverWritten
     writeProfiles(marked);
     auto store = start();
     queue->runUntilIdle();
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Dr. Marked"});
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Marked"});
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_TRUE(disk->changes().isEmpty());
 
@@ -324,7 +324,7 @@ TEST_F(ProfileStoreTest, ByteOrderMarkIsReadOnTheFileAndItsBackupAndNeverWritten
     store.reset();
     writeProfiles(QByteArray("garbage"));
     store = start();
-    EXPECT_EQ(namesOf(store->userProfiles.get()), QStringList{"Dr. Marked"});
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Marked"});
     EXPECT_TRUE(readFile(profilesPath()).startsWith('{'));
 }
 

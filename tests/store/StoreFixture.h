@@ -3,6 +3,7 @@
 #include "ScriptedFileSystem.h"
 #include "store/PersistedProfiles.h"
 #include "store/ProfileStore.h"
+#include "support/ProfileStoreSeed.h"
 #include "support/TestSupport.h"
 
 #include <QList>

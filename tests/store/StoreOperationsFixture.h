@@ -20,7 +20,7 @@ protected:
     void watchSaves()
     {
         queue->runUntilIdle();
-        savesWatch = store->lastSaved.subscribe([this](const auto&) { ++saves; });
+        savesWatch = store->lastSaved().subscribe([this](const auto&) { ++saves; });
         saves = 0;
         notices.clear();
         saveCalls = 0;
@@ -36,12 +36,12 @@ protected:
     // Puts a state in place the way a view binding would: assigned, not saved.
     void install(const QList<PacsProfile>& pacs, const QList<UserProfile>& users)
     {
-        store->pacsProfiles.set(pacs);
-        store->userProfiles.set(users);
+        ProfileStoreSeed::pacsProfiles(*store).set(pacs);
+        ProfileStoreSeed::userProfiles(*store).set(users);
         if (!pacs.isEmpty())
-            store->activePacsProfileId.set(pacs.first().id);
+            ProfileStoreSeed::activePacsProfileId(*store).set(pacs.first().id);
         if (!users.isEmpty())
-            store->activeUserProfileId.set(users.first().id);
+            ProfileStoreSeed::activeUserProfileId(*store).set(users.first().id);
     }
 
     std::unique_ptr<ProfileStore> store;

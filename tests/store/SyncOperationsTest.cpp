@@ -40,32 +40,32 @@ TEST_F(SyncOperationsTest, ApplyingReplacesTheDataAndSavesItWithoutAnyUpload)
     const QByteArray payload = remotePayload([](ProfileStore& remote) {
         remote.createUserProfile("Remote Reader");
         remote.setMapping("tartarus_v2", "K07", remote.activePacsProfile().tools.first().id,
-                          remote.activeUserProfileId.get());
+                          remote.activeUserProfileId().get());
     });
     const PersistedProfiles remote = decoded(payload);
 
     // A local edit whose upload is still pending when the download arrives.
-    store->setLightingHex("#ABCDEF", store->activeUserProfileId.get());
+    store->setLightingHex("#ABCDEF", store->activeUserProfileId().get());
     store->applySyncPayload(payload);
     queue->runUntilIdle();
 
-    EXPECT_EQ(store->pacsProfiles.get(), remote.pacsProfiles);
-    EXPECT_EQ(store->userProfiles.get(), remote.userProfiles);
-    EXPECT_EQ(store->activeUserProfileId.get(), remote.activeUserProfileId);
+    EXPECT_EQ(store->pacsProfiles().get(), remote.pacsProfiles);
+    EXPECT_EQ(store->userProfiles().get(), remote.userProfiles);
+    EXPECT_EQ(store->activeUserProfileId().get(), remote.activeUserProfileId);
     EXPECT_EQ(profilesOnDisk().userProfiles, remote.userProfiles);
-    EXPECT_TRUE(store->lastSaved.get());
+    EXPECT_TRUE(store->lastSaved().get());
     // Neither the apply nor the edit it replaced asks for an upload.
     EXPECT_EQ(saveCalls, 0);
 
     // The next local edit uploads again.
-    store->setLightingHex("#123456", store->activeUserProfileId.get());
+    store->setLightingHex("#123456", store->activeUserProfileId().get());
     queue->runUntilIdle();
     EXPECT_EQ(saveCalls, 1);
 }
 
 TEST_F(SyncOperationsTest, PayloadIsTheProfilesDocumentAndApplyingItAgainChangesNothing)
 {
-    store->setLightingHex("#101010", store->activeUserProfileId.get());
+    store->setLightingHex("#101010", store->activeUserProfileId().get());
     queue->runUntilIdle();
     const QByteArray own = store->makeSyncPayload();
     EXPECT_EQ(own, readFile(profilesPath()));
@@ -80,9 +80,9 @@ TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
 {
     int published = 0;
     const auto count = [&](const auto&) { ++published; };
-    const Subscription watches[] = {store->pacsProfiles.subscribe(count), store->userProfiles.subscribe(count),
-                                    store->activePacsProfileId.subscribe(count),
-                                    store->activeUserProfileId.subscribe(count)};
+    const Subscription watches[] = {store->pacsProfiles().subscribe(count), store->userProfiles().subscribe(count),
+                                    store->activePacsProfileId().subscribe(count),
+                                    store->activeUserProfileId().subscribe(count)};
     published = 0;
     disk->clearChanges();
     for (const char* bytes : {"not json", "", "[]", R"({"version": 6})",
@@ -97,8 +97,8 @@ TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
 
 TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
 {
-    const QUuid first = store->pacsProfiles.get().at(0).id;
-    const QUuid second = store->pacsProfiles.get().at(1).id;
+    const QUuid first = store->pacsProfiles().get().at(0).id;
+    const QUuid second = store->pacsProfiles().get().at(1).id;
     EXPECT_TRUE(store->referencedCustomIconNames().isEmpty());
 
     const auto addTool = [&](const QString& icon, const QUuid& pacsId, ToolIconSource source) {

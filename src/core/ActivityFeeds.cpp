@@ -1,0 +1,78 @@
+#include "core/ActivityFeeds.h"
+
+namespace velmor {
+
+namespace {
+
+QString caseName(AlertMessage::Severity severity)
+{
+    using Severity = AlertMessage::Severity;
+    switch (severity) {
+    case Severity::error:
+        return QStringLiteral("error");
+    case Severity::warning:
+        return QStringLiteral("warning");
+    case Severity::info:
+        return QStringLiteral("info");
+    case Severity::success:
+        return QStringLiteral("success");
+    }
+    return QStringLiteral("error");
+}
+
+// Appends and drops the oldest entries beyond `limit`.
+template <typename T>
+void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
+{
+    feed.mutateInPlace([&](QList<T>& list) {
+        list.append(item);
+        if (list.size() > limit)
+            list.remove(0, list.size() - limit);
+    });
+}
+
+} // namespace
+
+void ActivityFeeds::appendLog(const QString& message)
+{
+    appendCapped(logs_, LogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
+}
+
+void ActivityFeeds::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)
+{
+    alertMessage_.set(AlertMessage{QUuid::createUuid(), title, message, severity});
+    appendLog('[' + caseName(severity) + QStringLiteral("] ") + title + QStringLiteral(": ") + message);
+}
+
+void ActivityFeeds::dismissAlert(const QUuid& alertId)
+{
+    const auto& current = alertMessage_.get();
+    if (current && current->id == alertId)
+        alertMessage_.set(std::nullopt);
+}
+
+void ActivityFeeds::handleStoreMessage(const QString& title, const QString& message)
+{
+    // The sync's subscription housekeeping is worth a log line, not an alert.
+    if (title == QStringLiteral("Cloud Sync") && message.toLower().contains(QStringLiteral("subscription"))) {
+        appendLog(title + QStringLiteral(": ") + message);
+        return;
+    }
+    using Severity = AlertMessage::Severity;
+    Severity severity = Severity::error;
+    if (title.contains(QStringLiteral("Success")))
+        severity = Severity::success;
+    else if (title.contains(QStringLiteral("Warning")))
+        severity = Severity::warning;
+    else if (title.contains(QStringLiteral("Restored")))
+        severity = Severity::info;
+    presentAlert(title, message, severity);
+}
+
+void ActivityFeeds::appendHIDSample(const RawHIDSample& sample) { appendCapped(hidEvents_, sample, hidSampleLimit); }
+
+void ActivityFeeds::clearHIDEvents() { hidEvents_.set({}); }
+
+void ActivityFeeds::clearLogs() { logs_.set({}); }
+
+} // namespace velmor

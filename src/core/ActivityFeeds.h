@@ -1,0 +1,63 @@
+#pragma once
+
+#include "input/RawHIDSample.h"
+#include "platform/Published.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace velmor {
+
+// One line of the application log.
+struct LogEntry {
+    QUuid id;
+    QDateTime timestamp;
+    QString message;
+};
+
+// The alert the windows show as a banner.
+struct AlertMessage {
+    enum class Severity { error, warning, info, success };
+
+    QUuid id;
+    QString title;
+    QString message;
+    Severity severity = Severity::error;
+};
+
+// The three feeds the windows show: the log, the current alert and the raw HID
+// samples. Main thread.
+class ActivityFeeds {
+public:
+    static constexpr int logLimit = 200;
+    static constexpr int hidSampleLimit = 400;
+
+    // Oldest first, the newest logLimit.
+    const Published<QList<LogEntry>>& logs() const { return logs_; }
+    const Published<std::optional<AlertMessage>>& alertMessage() const { return alertMessage_; }
+    // Oldest first, the newest hidSampleLimit.
+    const Published<QList<RawHIDSample>>& hidEvents() const { return hidEvents_; }
+
+    void appendLog(const QString& message);
+    void clearLogs();
+    // Also writes "[<severity>] <title>: <message>" to the log.
+    void presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity);
+    // Clears the alert only while it is still the one with `alertId`.
+    void dismissAlert(const QUuid& alertId);
+    // A store notice: an alert whose severity its title tells, or only a log
+    // line for the sync's subscription housekeeping.
+    void handleStoreMessage(const QString& title, const QString& message);
+    void appendHIDSample(const RawHIDSample& sample);
+    void clearHIDEvents();
+
+private:
+    Published<QList<LogEntry>> logs_;
+    Published<std::optional<AlertMessage>> alertMessage_;
+    Published<QList<RawHIDSample>> hidEvents_;
+};
+
+} // namespace velmor

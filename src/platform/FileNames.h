@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace velmor {
+
+// True for a name that stands for exactly one entry directly in a folder: not empty,
+// no "/" or "\", no control characters (NUL included), valid UTF-16, not "." or "..",
+// and not hidden (no leading "."). Names read from data must pass this before they
+// become paths.
+bool isPlainFileName(const QString& name);
+
+} // namespace velmor

@@ -1,0 +1,224 @@
+#include "platform/cloud/folder/FolderContainer.h"
+
+#include "platform/SerialQueue.h"
+#include "platform/Settings.h"
+#include "platform/cloud/Notification.h"
+#include "platform/cloud/folder/ChangeTracker.h"
+#include "platform/cloud/folder/FolderAccount.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+
+namespace velmor::cloud {
+
+struct FolderContainer::Backend {
+    Backend(QString identifier, FolderLocation location, const QUuid& clientId)
+        : identifier(std::move(identifier)),
+          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper()),
+          queue(SerialQueue::create(QStringLiteral("com.velmor.cloud")))
+    {
+    }
+
+    const QString identifier;
+    folder::FolderAccount account;
+    folder::ChangeTracker tracker;
+    std::unique_ptr<SerialQueue> queue;
+};
+
+namespace {
+
+using Backend = FolderContainer::Backend;
+
+// Runs `work` on the backend's queue and hands its value or error to `done` on
+// the main queue. The backend lives until the work is done.
+template <typename T, typename Work>
+void run(const std::shared_ptr<Backend>& backend, Work work, Completion<T> done)
+{
+    backend->queue->async([backend, work = std::move(work), done = std::move(done)] {
+        std::optional<T> value;
+        std::optional<Error> error;
+        try {
+            value = work(*backend);
+        } catch (const Error& e) {
+            error = e;
+        } catch (const std::exception& e) {
+            error = Error(Error::Code::internalError, QString::fromLocal8Bit(e.what()));
+        }
+        postToMain([done, value = std::move(value), error = std::move(error)] { done(value, error); });
+    });
+}
+
+class FolderDatabase final : public Database {
+public:
+    explicit FolderDatabase(std::shared_ptr<Backend> backend) : backend_(std::move(backend)) {}
+
+    void fetchRecord(const QString& recordName, Completion<Record> done) override
+    {
+        run<Record>(backend_, [recordName](Backend& b) { return b.account.fetchRecord(recordName); }, std::move(done));
+    }
+
+    void saveRecord(const Record& record, Completion<Record> done) override
+    {
+        run<Record>(
+            backend_,
+            [record](Backend& b) {
+                Record saved = b.account.saveRecord(record);
+                b.tracker.noteOwnSave({saved.recordName(), saved.recordChangeTag(), saved.recordType()});
+                return saved;
+            },
+            std::move(done));
+    }
+
+    void fetchSubscription(const QString& subscriptionID, Completion<Subscription> done) override
+    {
+        run<Subscription>(
+            backend_, [subscriptionID](Backend& b) { return b.account.fetchSubscription(subscriptionID); },
+            std::move(done));
+    }
+
+    void saveSubscription(const Subscription& subscription, Completion<Subscription> done) override
+    {
+        run<Subscription>(
+            backend_, [subscription](Backend& b) { return b.account.saveSubscription(subscription); },
+            std::move(done));
+    }
+
+    void deleteSubscription(const QString& subscriptionID, Completion<QString> done) override
+    {
+        run<QString>(
+            backend_, [subscriptionID](Backend& b) { return b.account.deleteSubscription(subscriptionID); },
+            std::move(done));
+    }
+
+    void fetchAllSubscriptions(Completion<QList<Subscription>> done) override
+    {
+        run<QList<Subscription>>(backend_, [](Backend& b) { return b.account.allSubscriptions(); }, std::move(done));
+    }
+
+private:
+    std::shared_ptr<Backend> backend_;
+};
+
+} // namespace
+
+FolderContainer::FolderContainer(QString identifier, FolderLocation location, Options options)
+    : clientId_(options.clientId.isNull() ? machineClientId() : options.clientId),
+      pollInterval_(options.pollInterval),
+      backend_(std::make_shared<Backend>(std::move(identifier), std::move(location), clientId_)),
+      database_(std::make_shared<FolderDatabase>(backend_))
+{
+}
+
+std::shared_ptr<FolderContainer> FolderContainer::create(QString identifier, FolderLocation location, Options options)
+{
+    std::shared_ptr<FolderContainer> container(
+        new FolderContainer(std::move(identifier), std::move(location), std::move(options)));
+    container->self_ = container;
+    return container;
+}
+
+FolderContainer::~FolderContainer() = default;
+
+QString FolderContainer::containerIdentifier() const { return backend_->identifier; }
+
+const QString& FolderContainer::folderPath() const { return backend_->account.path(); }
+
+void FolderContainer::accountStatus(Completion<AccountStatus> done)
+{
+    run<AccountStatus>(backend_, [](Backend& b) { return b.account.status(); }, std::move(done));
+}
+
+void FolderContainer::fetchUserRecordID(Completion<QString> done)
+{
+    run<QString>(backend_, [](Backend& b) { return b.account.userRecordName(); }, std::move(done));
+}
+
+void FolderContainer::registerForRemoteNotifications(Completion<QByteArray> done)
+{
+    const bool first = !registered_;
+    registered_ = true;
+    run<QByteArray>(
+        backend_,
+        [first, token = clientId_.toRfc4122()](Backend& b) {
+            // What is there now is known; only later changes by others are pushed.
+            if (first)
+                b.tracker.setBaseline(b.account.stamps().value_or(folder::ChangeTracker::Stamps{}));
+            return token;
+        },
+        std::move(done));
+    if (first)
+        startWatching();
+}
+
+void FolderContainer::checkForChanges()
+{
+    if (!registered_)
+        return;
+    backend_->queue->async([backend = backend_, weak = self_] {
+        const auto stamps = backend->account.stamps();
+        if (!stamps)
+            return; // an unmounted share changes nothing; its changes show once it is back
+        QList<Subscription> subscriptions;
+        try {
+            subscriptions = backend->account.allSubscriptions();
+        } catch (const Error&) {
+            return;
+        }
+        QList<QVariantMap> pushes;
+        for (const RecordChange& change : backend->tracker.update(*stamps))
+            for (const Subscription& subscription : subscriptions)
+                if (fires(subscription, change))
+                    pushes.append(Notification::forChange(subscription, change, backend->identifier)
+                                      .toRemoteNotificationDictionary());
+        if (pushes.isEmpty())
+            return;
+        postToMain([weak, pushes] {
+            if (const auto self = weak.lock())
+                for (const QVariantMap& push : pushes)
+                    self->deliverPush(push);
+        });
+    });
+}
+
+void FolderContainer::startWatching()
+{
+    watcher_ = std::make_unique<QFileSystemWatcher>();
+    QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(), [this] {
+        watchFolders(); // the records folder may just have been made
+        checkForChanges();
+    });
+    watchFolders();
+    schedulePoll();
+}
+
+void FolderContainer::watchFolders()
+{
+    const QString root = folderPath();
+    for (const QString& path : {root, root + QStringLiteral("/records")})
+        if (QFileInfo(path).isDir() && !watcher_->directories().contains(path))
+            watcher_->addPath(path);
+}
+
+void FolderContainer::schedulePoll()
+{
+    poll_ = afterOnMain(pollInterval_, [this] {
+        watchFolders();
+        checkForChanges();
+        schedulePoll();
+    });
+}
+
+QUuid FolderContainer::machineClientId()
+{
+    const QString key = QStringLiteral("Velmor.cloudClientID");
+    Settings& settings = Settings::instance();
+    QUuid id(settings.value(key).toString());
+    if (id.isNull()) {
+        id = QUuid::createUuid();
+        settings.setValue(key, id.toString(QUuid::WithoutBraces).toUpper());
+    }
+    return id;
+}
+
+} // namespace velmor::cloud

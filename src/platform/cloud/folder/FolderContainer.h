@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/MainQueue.h"
+#include "platform/cloud/Container.h"
+#include "platform/cloud/folder/FolderLocation.h"
+
+#include <QUuid>
+
+#include <chrono>
+#include <memory>
+
+class QFileSystemWatcher;
+
+namespace velmor::cloud {
+
+// A container whose private database is a folder (see FolderAccount), shared by
+// the user's machines through whatever shares the folder. File work runs on a
+// serial queue of its own; completions come back on the main queue.
+//
+// After registering for pushes, the client learns of other clients' saves by
+// watching the folder and, since a network file system does not report what
+// other machines write, by comparing the records' change tags every
+// `pollInterval` and on checkForChanges(). Each change becomes one push per
+// stored subscription that it sets off.
+class FolderContainer final : public Container {
+public:
+    struct Options {
+        // Empty: this machine's id (machineClientId()).
+        QUuid clientId;
+        std::chrono::milliseconds pollInterval{30'000};
+    };
+
+    static std::shared_ptr<FolderContainer> create(QString identifier, FolderLocation location, Options options);
+    static std::shared_ptr<FolderContainer> create(QString identifier, FolderLocation location)
+    {
+        return create(std::move(identifier), std::move(location), Options{});
+    }
+    ~FolderContainer() override;
+
+    QString containerIdentifier() const override;
+    std::shared_ptr<Database> privateCloudDatabase() override { return database_; }
+    void accountStatus(Completion<AccountStatus> done) override;
+    void fetchUserRecordID(Completion<QString> done) override;
+    // The device token is the client id's 16 bytes.
+    void registerForRemoteNotifications(Completion<QByteArray> done) override;
+    void checkForChanges() override;
+
+    const QString& folderPath() const;
+
+    // This machine's client id: random, made once and kept in the settings.
+    static QUuid machineClientId();
+
+    struct Backend;
+
+private:
+    FolderContainer(QString identifier, FolderLocation location, Options options);
+    void startWatching();
+    void watchFolders();
+    void schedulePoll();
+
+    std::weak_ptr<FolderContainer> self_;
+    QUuid clientId_;
+    std::chrono::milliseconds pollInterval_;
+    std::shared_ptr<Backend> backend_;
+    std::shared_ptr<Database> database_;
+    std::unique_ptr<QFileSystemWatcher> watcher_;
+    Cancellable poll_;
+    bool registered_ = false;
+};
+
+} // namespace velmor::cloud

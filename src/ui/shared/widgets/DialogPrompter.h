@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ui/shared/Prompter.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace velmor {
+
+// The application's Prompter: QFileDialog for files, QMessageBox for questions
+// (a small dialog when the question has a text field), each modal over `parent`.
+// Remembers the last folder used for the next file dialog.
+class DialogPrompter final : public Prompter {
+public:
+    explicit DialogPrompter(QWidget* parent = nullptr);
+
+    std::optional<QString> openFile(const FileRequest& request) override;
+    std::optional<QString> saveFile(const FileRequest& request) override;
+    Answer ask(const Question& question) override;
+
+    // The path a save dialog returns for what the user typed: the suffix added
+    // unless the name already ends with it (in any case).
+    static QString withSuffix(const QString& path, const QString& suffix);
+
+private:
+    std::optional<QString> runFileDialog(const FileRequest& request, bool save);
+    Answer askWithText(const Question& question);
+
+    QPointer<QWidget> parent_;
+    QString lastFolder_;
+};
+
+} // namespace velmor

@@ -1,0 +1,40 @@
+#include "ui/shared/widgets/ThemeStyle.h"
+
+#include "ui/shared/Theme.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPainter>
+#include <QStyleFactory>
+
+namespace velmor {
+
+void installTheme(QApplication& application)
+{
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
+    QApplication::setPalette(Theme::palette());
+    QFont font = QApplication::font();
+    font.setPixelSize(Theme::font(Theme::TextStyle::body).pixelSize());
+    application.setFont(font);
+}
+
+void makeProminent(QAbstractButton& button)
+{
+    const QColor accent = Theme::blue();
+    button.setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px;"
+                                        " padding: 5px 14px; }"
+                                        " QPushButton:pressed { background: %2; }"
+                                        " QPushButton:disabled { background: %3; color: rgba(255,255,255,120); }")
+                             .arg(accent.name(), accent.darker(130).name(), Theme::border().name()));
+}
+
+Backdrop::Backdrop(QWidget* parent) : QWidget(parent) {}
+
+void Backdrop::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::backgroundGradient());
+}
+
+} // namespace velmor

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+
+class QApplication;
+class QAbstractButton;
+
+namespace velmor {
+
+// Gives the application the windows' dark look: the Fusion style, Theme::palette()
+// and the body text size. The application and the screenshots call it once.
+void installTheme(QApplication& application);
+
+// The prominent (default-action) look of a standard button: filled with the
+// accent blue, white text.
+void makeProminent(QAbstractButton& button);
+
+// Paints Theme::backgroundGradient behind its children: the windows' background.
+class Backdrop : public QWidget {
+public:
+    explicit Backdrop(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace velmor

@@ -1,0 +1,236 @@
+#include "CloudTestSupport.h"
+#include "platform/Json.h"
+#include "platform/Settings.h"
+#include "platform/cloud/folder/FolderContainer.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimeZone>
+
+using namespace velmor;
+using namespace velmor::cloud;
+using namespace velmor::test;
+using namespace std::chrono_literals;
+using Code = Error::Code;
+
+namespace {
+
+class FolderDatabase : public PlatformFixture {
+protected:
+    std::shared_ptr<FolderContainer> client(const QUuid& id = QUuid::createUuid())
+    {
+        return FolderContainer::create("iCloud.Velmor", {folder(), true}, {id});
+    }
+    QString folder() const { return supportPath("share"); }
+    QString file(const QString& relative) const { return folder() + '/' + relative; }
+    void put(const QString& relative, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(file(relative)).absolutePath());
+        writeFile(file(relative), bytes);
+    }
+
+    Outcome<Record> save(Container& c, const Record& record)
+    {
+        return test::save(*queue, *c.privateCloudDatabase(), record);
+    }
+    Outcome<Record> fetch(Container& c, const QString& name)
+    {
+        return test::fetch(*queue, *c.privateCloudDatabase(), name);
+    }
+    AccountStatus status(Container& c)
+    {
+        return *complete<AccountStatus>(*queue, [&](auto done) { c.accountStatus(std::move(done)); }).value;
+    }
+    void subscribeToEverything(Container& c)
+    {
+        complete<Subscription>(*queue, [&](auto done) {
+            c.privateCloudDatabase()->saveSubscription(Subscription::database("everything"), std::move(done));
+        });
+        complete<QByteArray>(*queue, [&](auto done) { c.registerForRemoteNotifications(std::move(done)); });
+    }
+
+    void SetUp() override { QDir().mkpath(folder()); }
+};
+
+TEST_F(FolderDatabase, RecordFilesKeepTheirFormat)
+{
+    const QUuid id("{0f8fad5b-d9cb-469f-a165-70867728950e}");
+    const auto c = client(id);
+    writeFile(supportPath("icon.svg"), "<svg/>");
+    Record record("VelmorIcon", "gear");
+    record.setValue("payload", QByteArray("hi"));
+    record.setValue("updatedAt", QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, QTimeZone::utc()));
+    record.setValue("schemaVersion", qint64{9'007'199'254'740'993}); // not exact as a JSON number
+    record.setValue("svgAsset", Asset{supportPath("icon.svg")});
+    const Record saved = *save(*c, record).value;
+
+    const QJsonObject root = QJsonDocument::fromJson(readFile(file("records/gear.json"))).object();
+    const QString tag = saved.recordChangeTag();
+    EXPECT_EQ(root.value("recordType"), "VelmorIcon");
+    EXPECT_EQ(root.value("recordName"), "gear");
+    EXPECT_EQ(root.value("recordChangeTag"), tag);
+    EXPECT_EQ(root.value("modifiedBy"), "0F8FAD5B-D9CB-469F-A165-70867728950E");
+    EXPECT_EQ(root.value("modificationDate"), saved.modificationDate()->toString(Qt::ISODateWithMs));
+    const QJsonObject fields = root.value("fields").toObject();
+    EXPECT_EQ(fields.value("payload"), QJsonObject({{"bytes", "aGk="}}));
+    EXPECT_EQ(fields.value("updatedAt"), QJsonObject({{"date", "2023-11-14T22:13:20.123Z"}}));
+    EXPECT_EQ(fields.value("schemaVersion"), QJsonObject({{"int64", "9007199254740993"}}));
+    EXPECT_EQ(fields.value("svgAsset"), QJsonObject({{"asset", tag + ".svgAsset"}}));
+    EXPECT_EQ(readFile(file("assets/gear/" + tag + ".svgAsset")), "<svg/>");
+    EXPECT_EQ(saved.asset("svgAsset")->filePath, file("assets/gear/" + tag + ".svgAsset"));
+
+    // A file written by another client (or by hand) in the same form reads back.
+    put("records/other.json", R"({"recordType": "T", "recordName": "other", "recordChangeTag": "7",
+        "fields": {"n": {"int64": "-5"}, "d": {"date": "2024-01-02T03:04:05.006Z"}}})");
+    const Record other = *fetch(*c, "other").value;
+    EXPECT_EQ(other.recordChangeTag(), "7");
+    EXPECT_FALSE(other.modificationDate().has_value());
+    EXPECT_EQ(other.integer("n"), -5);
+    EXPECT_EQ(other.date("d")->toMSecsSinceEpoch(), 1'704'164'645'006);
+}
+
+TEST_F(FolderDatabase, DamagedFilesAreReportedAndNeverOverwrittenUnseen)
+{
+    const auto c = client();
+    const QByteArray damaged = R"({"recordType": "VelmorProfiles", "recordName": "prof)";
+    put("records/profiles.json", damaged);
+    put("records/elsewhere.json", R"({"recordType": "T", "recordName": "profiles", "recordChangeTag": "1", "fields": {}})");
+    put("records/escape.json", R"({"recordType": "T", "recordName": "escape", "recordChangeTag": "1",
+        "fields": {"a": {"asset": "../../account.json"}}})");
+    for (const QString name : {"profiles", "elsewhere", "escape"}) {
+        const Outcome<Record> outcome = fetch(*c, name);
+        EXPECT_EQ(outcome.code(), Code::internalError) << name.toStdString();
+        EXPECT_TRUE(outcome.error->localizedDescription().contains("damaged"));
+    }
+    EXPECT_EQ(readFile(file("records/profiles.json")), damaged);
+
+    // A save puts a new record in its place and keeps the damaged one aside.
+    Record record("VelmorProfiles", "profiles");
+    record.setValue("payload", QByteArray("new"));
+    ASSERT_TRUE(save(*c, record).value);
+    EXPECT_EQ(fetch(*c, "profiles").value->bytes("payload"), "new");
+    EXPECT_EQ(readFile(file("records/profiles.json.damaged")), damaged);
+
+    // Subscriptions are the clients' own to remake: a damaged one counts as absent.
+    put("subscriptions/s.json", "{");
+    const auto subscription = complete<Subscription>(*queue, [&](auto done) {
+        c->privateCloudDatabase()->fetchSubscription("s", std::move(done));
+    });
+    EXPECT_EQ(subscription.code(), Code::unknownItem);
+    const auto all = complete<QList<Subscription>>(*queue, [&](auto done) {
+        c->privateCloudDatabase()->fetchAllSubscriptions(std::move(done));
+    });
+    EXPECT_EQ(all.value, QList<Subscription>{});
+}
+
+TEST_F(FolderDatabase, OnlyTheDefaultFolderIsCreatedWhenMissing)
+{
+    const auto unmounted = FolderContainer::create("iCloud.Velmor", {supportPath("share/missing"), true});
+    EXPECT_EQ(status(*unmounted), AccountStatus::noAccount);
+    EXPECT_EQ(fetch(*unmounted, "profiles").code(), Code::notAuthenticated);
+    EXPECT_EQ(complete<QString>(*queue, [&](auto done) { unmounted->fetchUserRecordID(std::move(done)); }).code(),
+              Code::notAuthenticated);
+    EXPECT_FALSE(QFileInfo::exists(supportPath("share/missing")));
+    QDir().mkpath(supportPath("share/missing"));
+    EXPECT_EQ(status(*unmounted), AccountStatus::available);
+
+    const auto local = FolderContainer::create("iCloud.Velmor", FolderLocation::forContainer("iCloud.Velmor"));
+    EXPECT_EQ(local->folderPath(), supportPath("CloudKit/iCloud.Velmor"));
+    EXPECT_EQ(status(*local), AccountStatus::available);
+    EXPECT_TRUE(QFileInfo(local->folderPath()).isDir());
+}
+
+TEST_F(FolderDatabase, TheEnvironmentVariableWinsOverTheSetting)
+{
+    const QByteArray saved = qgetenv("VELMOR_CLOUD_FOLDER");
+    qunsetenv("VELMOR_CLOUD_FOLDER");
+    settings->setValue("Velmor.cloudFolder", "/mnt/share/velmor/");
+    EXPECT_EQ(FolderLocation::forContainer("iCloud.Velmor").path, "/mnt/share/velmor");
+    EXPECT_TRUE(FolderLocation::forContainer("iCloud.Velmor").configured);
+    qputenv("VELMOR_CLOUD_FOLDER", "/net/home/velmor");
+    EXPECT_EQ(FolderLocation::forContainer("iCloud.Velmor").path, "/net/home/velmor");
+    qunsetenv("VELMOR_CLOUD_FOLDER");
+    settings->remove("Velmor.cloudFolder");
+    EXPECT_FALSE(FolderLocation::forContainer("iCloud.Velmor").configured);
+    EXPECT_EQ(FolderLocation::forContainer("../x").path, QString()) << "an identifier is never a path";
+    if (!saved.isEmpty())
+        qputenv("VELMOR_CLOUD_FOLDER", saved);
+}
+
+TEST_F(FolderDatabase, OthersChangesArriveAtTheNextLookAndOnlyThose)
+{
+    const auto writer = client();
+    const auto reader = client();
+    Record record("VelmorProfiles", "before");
+    ASSERT_TRUE(save(*writer, record).value);
+    subscribeToEverything(*reader);
+    PushLog pushes(*reader);
+    queue->advance(30s);
+    EXPECT_TRUE(pushes.received.isEmpty()) << "what was there at registration is no change";
+
+    ASSERT_TRUE(save(*writer, Record("VelmorProfiles", "profiles")).value);
+    queue->advance(29s);
+    EXPECT_TRUE(pushes.received.isEmpty());
+    reader->checkForChanges(); // "Sync Now" looks at once
+    queue->runUntilIdle();
+    ASSERT_EQ(pushes.received.size(), 1);
+    queue->advance(30s);
+    EXPECT_EQ(pushes.received.size(), 1) << "each change is pushed once";
+
+    // A record removed from the folder is a change too.
+    QFile::remove(file("records/before.json"));
+    reader->checkForChanges();
+    queue->runUntilIdle();
+    EXPECT_EQ(pushes.received.size(), 2);
+}
+
+TEST_F(FolderDatabase, AShareThatAppearsLaterPushesWhatItHolds)
+{
+    const QString later = supportPath("later");
+    const auto reader = FolderContainer::create("iCloud.Velmor", {later, true}, {QUuid::createUuid()});
+    PushLog pushes(*reader);
+    complete<QByteArray>(*queue, [&](auto done) { reader->registerForRemoteNotifications(std::move(done)); });
+    queue->advance(30s);
+
+    QDir().mkpath(later); // mounted, with another machine's records
+    const auto other = FolderContainer::create("iCloud.Velmor", {later, true}, {QUuid::createUuid()});
+    subscribeToEverything(*other);
+    ASSERT_TRUE(save(*other, Record("VelmorProfiles", "profiles")).value);
+    queue->advance(30s);
+    EXPECT_EQ(pushes.received.size(), 1);
+}
+
+TEST_F(FolderDatabase, OldAssetFilesGoOnceNoReaderCanHoldThem)
+{
+    const auto c = client();
+    std::optional<Record> record = Record("VelmorIcon", "gear");
+    QStringList versions;
+    for (const QByteArray svg : {"<svg>1</svg>", "<svg>2</svg>", "<svg>3</svg>"}) {
+        writeFile(supportPath("icon.svg"), svg);
+        record->setValue("svgAsset", Asset{supportPath("icon.svg")});
+        record = save(*c, *record).value;
+        ASSERT_TRUE(record);
+        versions.append(record->asset("svgAsset")->filePath);
+    }
+    // The latest file and the one before it (a reader may have just fetched it) stay.
+    EXPECT_FALSE(QFile::exists(versions.at(0)));
+    EXPECT_EQ(readFile(versions.at(1)), "<svg>2</svg>");
+    EXPECT_EQ(readFile(versions.at(2)), "<svg>3</svg>");
+    EXPECT_EQ(QDir(file("assets/gear")).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(FolderDatabase, TheMachineKeepsOneClientIdInItsSettings)
+{
+    const auto first = FolderContainer::create("iCloud.Velmor", {folder(), true});
+    const auto second = FolderContainer::create("iCloud.Velmor", {folder(), true});
+    const auto token = [&](FolderContainer& c) {
+        return *complete<QByteArray>(*queue, [&](auto done) { c.registerForRemoteNotifications(std::move(done)); }).value;
+    };
+    EXPECT_EQ(token(*first), token(*second));
+    EXPECT_EQ(QUuid::fromRfc4122(token(*first)), QUuid(settings->value("Velmor.cloudClientID").toString()));
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/AppModel.h"
+#include "input/UnifiedInputSource.h"
+#include "output/ShortcutExecutor.h"
+#include "platform/Entitlements.h"
+#include "platform/LoginItem.h"
+#include "platform/hid/ScriptedHid.h"
+#include "platform/keys/RecordingKeyOutput.h"
+#include "platform/permissions/ScriptedPermissions.h"
+#include "store/ProfileStore.h"
+#include "support/TestSupport.h"
+
+namespace velmor {
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+} // namespace velmor
+
+namespace velmor::test {
+
+inline KeyboardShortcut shortcut(std::uint16_t keyCode, const QString& key,
+                                 KeyboardShortcut::Modifiers modifiers = KeyboardShortcut::Modifiers{})
+{
+    return KeyboardShortcut{keyCode, key, modifiers};
+}
+
+// The application model on the test platform: scripted HID, recorded key output,
+// granted permissions, an in-memory login item and the shipped entitlements.
+class AppModelFixture : public PlatformFixture {
+protected:
+    AppModelFixture()
+    {
+        permissions.accessibility = permissions.inputMonitoring = true;
+        keys::KeyOutput::setInstance(&output);
+        Permissions::setInstance(&permissions);
+        LoginItem::setInstance(&loginItem);
+    }
+    ~AppModelFixture() override
+    {
+        model.reset();
+        Entitlements::resetCurrent();
+        LoginItem::setInstance(nullptr);
+        Permissions::setInstance(nullptr);
+        keys::KeyOutput::setInstance(nullptr);
+    }
+
+    void start()
+    {
+        model = std::make_unique<AppModel>();
+        queue->runUntilIdle();
+    }
+    ProfileStore& store() { return model->profileStore(); }
+    UserProfile activeUser() { return store().activeUserProfile(); }
+
+    RadiologyTool addTool(std::optional<KeyboardShortcut> shortcut, std::optional<QList<KeyboardShortcut>> toggles = {},
+                          bool repeat = false, double speed = 0.5)
+    {
+        RadiologyTool tool;
+        tool.id = QUuid::createUuid();
+        tool.name = QStringLiteral("Tool");
+        tool.shortcut = std::move(shortcut);
+        tool.toggleShortcuts = std::move(toggles);
+        tool.repeatOnHoldEnabled = repeat;
+        tool.repeatSpeed = speed;
+        store().upsertTool(tool, model->activePacsProfile().id);
+        return tool;
+    }
+    RadiologyTool repeating(double speed, std::uint16_t keyCode = 40)
+    {
+        return addTool(shortcut(keyCode, "k"), std::nullopt, true, speed);
+    }
+    void editTool(RadiologyTool& tool, const std::function<void(RadiologyTool&)>& change)
+    {
+        change(tool);
+        store().updateTool(tool, model->activePacsProfile().id);
+    }
+    void map(const QString& buttonId, const QUuid& toolId) { store().setMapping(keypad, buttonId, toolId, activeUser().id); }
+
+    void press(const QString& buttonId, bool holdRepeat = true, bool pressed = true)
+    {
+        model->handleButtonEvent({.deviceId = keypad, .buttonId = buttonId, .isPressed = pressed, .supportsHoldRepeat = holdRepeat});
+    }
+    void release(const QString& buttonId) { press(buttonId, true, false); }
+    std::shared_ptr<hid::ScriptedDevice> plugKeypad()
+    {
+        auto device = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"), {{hid::property::maxFeatureReportSize, 90}});
+        queue->runUntilIdle();
+        return device;
+    }
+
+    // Key codes of the key-downs posted since the last call.
+    QList<int> sentKeys()
+    {
+        QList<int> codes;
+        for (const auto& post : std::exchange(output.posts, {}))
+            if (post.down)
+                codes.append(post.keyCode);
+        return codes;
+    }
+    QStringList logMessages() const
+    {
+        QStringList messages;
+        for (const AppModel::LogEntry& entry : model->logs().get())
+            messages.append(entry.message);
+        return messages;
+    }
+    QStringList dispatchLines() const { return logMessages().filter(QStringLiteral("Dispatch ")); }
+
+    static inline const QString keypad = QStringLiteral("tartarus_v2");
+
+    hid::ScriptedHid hid;
+    keys::RecordingKeyOutput output;
+    ScriptedPermissions permissions;
+    InMemoryLoginItem loginItem;
+    std::unique_ptr<AppModel> model;
+};
+
+} // namespace velmor::test

@@ -1,0 +1,59 @@
+#include "Screenshots.h"
+
+#include "platform/Paths.h"
+#include "ui/shared/widgets/ThemeStyle.h"
+
+#include <QCoreApplication>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace velmor::screenshots {
+
+namespace {
+
+std::vector<Registered>& registry()
+{
+    static std::vector<Registered> shots;
+    return shots;
+}
+
+} // namespace
+
+Scene::Scene() { paths::setApplicationSupportOverride(dataFolder_.path()); }
+
+Scene::~Scene()
+{
+    kept_.clear();
+    paths::setApplicationSupportOverride({});
+}
+
+void Scene::settle()
+{
+    for (int round = 0; round < 10; ++round) {
+        const int ran = queue_->runUntilIdle();
+        QCoreApplication::processEvents();
+        if (ran == 0 && queue_->runUntilIdle() == 0)
+            return;
+    }
+}
+
+std::unique_ptr<QWidget> Scene::onBackdrop(QWidget* content, int margin)
+{
+    auto backdrop = std::make_unique<Backdrop>();
+    auto* layout = new QVBoxLayout(backdrop.get());
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->addWidget(content);
+    return backdrop;
+}
+
+Shot::Shot(QString name, Render render) { registry().push_back({std::move(name), std::move(render)}); }
+
+std::vector<Registered> registeredShots()
+{
+    std::vector<Registered> shots = registry();
+    std::sort(shots.begin(), shots.end(), [](const Registered& a, const Registered& b) { return a.name < b.name; });
+    return shots;
+}
+
+} // namespace velmor::screenshots
