@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Section "inspector" of scripts/bench: the HID inspector under 1,000 raw samples
+# Section "inspector" of scripts/bench (see there for BENCH_*): the HID inspector under 1,000 raw samples
 # a second (velmor_bench_HIDInspectorBench, on the real Qt event loop): CPU time
 # of the feed alone and with the inspector's parts added.
 set -euo pipefail
@@ -25,4 +25,4 @@ awk '
   }
   BEGIN { printf "{\"section\": \"inspector\", \"title\": \"HID inspector under a busy device (offscreen, this machine)\", \"rows\": [" }
   END { print "]}" }
-' <<<"$output" >"$BENCH_RESULTS/40-inspector.json"
+' <<<"$output" >"$BENCH_SECTION/inspector.json"

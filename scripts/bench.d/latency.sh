@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Section "latency" of scripts/bench: Velmor's pipeline (udev HID backend, HID
+# Section "latency" of scripts/bench (see there for BENCH_*): Velmor's pipeline (udev HID backend, HID
 # device source, AppModel dispatch, uinput output) against a minimal C
 # forwarder, side by side in one kernel VM (scripts/kernel-test): press-to-key
 # latency, a report flood, memory; and the start-up on this machine.
@@ -29,7 +29,7 @@ result() { sed -n 's/^velmor-bench-result: //p'; }
 # as the application would (a keypad attached is seized for a moment).
 native=(--startup-only)
 [[ -n "${VELMOR_BENCH_APP:-}" ]] && native+=(--startup-command "$VELMOR_BENCH_APP")
-"$bin/velmor_bench_latency" "${native[@]}" "${counts[@]}" | result >"$BENCH_RESULTS/10-startup.json"
+"$bin/velmor_bench_latency" "${native[@]}" "${counts[@]}" | result >"$BENCH_SECTION/1-startup.json"
 
 # The kernel VM.
 vm=(--with "$bin/velmor_bench_pipeline" --with "$bin/velmor_bench_forwarder")
@@ -51,9 +51,9 @@ set -e
 # What the benchmark says besides its result (the flood's tallies, perf).
 grep -v '^velmor-bench-result: ' <<<"$output" >&2 || true
 if ((status == 0)); then
-  result <<<"$output" >"$BENCH_RESULTS/20-kernel-vm.json"
+  result <<<"$output" >"$BENCH_SECTION/2-kernel-vm.json"
 else
   reason=$(grep -m1 -oE 'kernel-test: .*' <<<"$output" || echo "exit status $status")
   printf '{"section": "kernel-vm", "title": "Keypad to keystroke in a kernel VM", "rows": [{"measure": "not measured: %s", "met": false}]}\n' \
-    "${reason//\"/\'}" >"$BENCH_RESULTS/20-kernel-vm.json"
+    "${reason//\"/\'}" >"$BENCH_SECTION/2-kernel-vm.json"
 fi

@@ -9,6 +9,43 @@ namespace velmor::bench {
 
 namespace {
 
+// What a benchmark's name says: "BM_StartUp/pacs:50/real_time" reads "StartUp/pacs:50".
+QString benchmarkLabel(const QJsonValue& benchmark)
+{
+    QString name = benchmark[QStringLiteral("run_name")].toString(benchmark[QStringLiteral("name")].toString());
+    name.remove(QRegularExpression(QStringLiteral("^BM_")));
+    name.remove(QStringLiteral("/real_time")).remove(QStringLiteral("/iterations:1"));
+    return name;
+}
+
+// Counters are rows of their own; a name's "_UNIT" ending is their unit
+// ("peak_MB" is "peak" in MB), and rates are per second.
+QJsonArray counterRows(const QJsonObject& benchmark, const QString& label)
+{
+    static const QStringList fields{
+        "name", "family_index", "per_family_instance_index", "run_name", "run_type", "repetitions",
+        "repetition_index", "threads", "iterations", "real_time", "cpu_time", "time_unit", "aggregate_name",
+        "aggregate_unit", "error_occurred", "error_message", "label"};
+    QJsonArray rows;
+    for (auto it = benchmark.begin(); it != benchmark.end(); ++it) {
+        if (fields.contains(it.key()) || !it.value().isDouble())
+            continue;
+        QString counter = it.key();
+        QString unit;
+        if (counter.endsWith(QStringLiteral("_per_second"))) {
+            counter.chop(11);
+            unit = QStringLiteral("/s");
+        } else if (const qsizetype underscore = counter.lastIndexOf(QLatin1Char('_')); underscore > 0) {
+            unit = counter.mid(underscore + 1);
+            counter.truncate(underscore);
+        }
+        rows.append(QJsonObject{{QStringLiteral("measure"), label + QStringLiteral(" · ") + counter},
+                                {QStringLiteral("velmor"), it.value()},
+                                {QStringLiteral("unit"), unit}});
+    }
+    return rows;
+}
+
 QJsonObject sectionFromGoogleBenchmark(const QJsonObject& file, const QString& name)
 {
     const QJsonArray benchmarks = file.value(QStringLiteral("benchmarks")).toArray();
@@ -19,17 +56,18 @@ QJsonObject sectionFromGoogleBenchmark(const QJsonObject& file, const QString& n
     for (const QJsonValue& benchmark : benchmarks) {
         if (repeated && benchmark[QStringLiteral("aggregate_name")].toString() != QStringLiteral("median"))
             continue;
+        const QString label = benchmarkLabel(benchmark);
         if (benchmark[QStringLiteral("error_occurred")].toBool()) {
-            rows.append(QJsonObject{{QStringLiteral("measure"), benchmark[QStringLiteral("run_name")].toString()},
+            rows.append(QJsonObject{{QStringLiteral("measure"), label},
                                     {QStringLiteral("goal"), benchmark[QStringLiteral("error_message")].toString()},
                                     {QStringLiteral("met"), false}});
             continue;
         }
-        rows.append(QJsonObject{
-            {QStringLiteral("measure"), benchmark[QStringLiteral("run_name")].toString(benchmark[QStringLiteral("name")].toString())},
-            {QStringLiteral("velmor"), benchmark[QStringLiteral("real_time")]},
-            {QStringLiteral("unit"), benchmark[QStringLiteral("time_unit")].toString()},
-        });
+        rows.append(QJsonObject{{QStringLiteral("measure"), label},
+                                {QStringLiteral("velmor"), benchmark[QStringLiteral("real_time")]},
+                                {QStringLiteral("unit"), benchmark[QStringLiteral("time_unit")].toString()}});
+        for (const QJsonValue& row : counterRows(benchmark.toObject(), label))
+            rows.append(row);
     }
     // Titled by its program: "…/velmor_bench_ButtonPressBench" is "In process: ButtonPressBench".
     QString title = name;
