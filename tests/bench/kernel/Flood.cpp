@@ -3,6 +3,8 @@
 #include "Measures.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,8 +15,8 @@ namespace velmor::bench {
 
 namespace {
 
-// Tallies what a keyboard types, on a thread of its own (at our real-time
-// priority, on our processor) that wakes for every keystroke: a program
+// Tallies what a keyboard types, on a thread of its own (on our processor, at a
+// real-time priority above ours) that wakes for every keystroke: a program
 // catching up on a backlog types a keystroke every fraction of a millisecond,
 // and the kernel keeps only 16 for us.
 class TallyThread {
@@ -44,6 +46,10 @@ public:
 private:
     void run()
     {
+        // Above the thread sending the reports, which may send several at once.
+        sched_param priority{};
+        priority.sched_priority = 60;
+        ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority);
         for (bool last = false; !last;) {
             last = stop_;
             pollfd entry{output_.fd(), POLLIN, 0};

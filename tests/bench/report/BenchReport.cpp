@@ -18,32 +18,24 @@ QString benchmarkLabel(const QJsonValue& benchmark)
     return name;
 }
 
-// Counters are rows of their own; a name's "_UNIT" ending is their unit
-// ("peak_MB" is "peak" in MB), and rates are per second.
-QJsonArray counterRows(const QJsonObject& benchmark, const QString& label)
+// Counters go with their benchmark's name, "file 14.4 MB, peak 61.5 MB": a
+// name's "_UNIT" ending is its unit. Rates are left out: the time says as much.
+QString counterText(const QJsonObject& benchmark)
 {
     static const QStringList fields{
         "name", "family_index", "per_family_instance_index", "run_name", "run_type", "repetitions",
         "repetition_index", "threads", "iterations", "real_time", "cpu_time", "time_unit", "aggregate_name",
         "aggregate_unit", "error_occurred", "error_message", "label"};
-    QJsonArray rows;
+    QStringList counters;
     for (auto it = benchmark.begin(); it != benchmark.end(); ++it) {
-        if (fields.contains(it.key()) || !it.value().isDouble())
+        if (fields.contains(it.key()) || !it.value().isDouble() || it.key().endsWith(QStringLiteral("_per_second")))
             continue;
-        QString counter = it.key();
-        QString unit;
-        if (counter.endsWith(QStringLiteral("_per_second"))) {
-            counter.chop(11);
-            unit = QStringLiteral("/s");
-        } else if (const qsizetype underscore = counter.lastIndexOf(QLatin1Char('_')); underscore > 0) {
-            unit = counter.mid(underscore + 1);
-            counter.truncate(underscore);
-        }
-        rows.append(QJsonObject{{QStringLiteral("measure"), label + QStringLiteral(" · ") + counter},
-                                {QStringLiteral("velmor"), it.value()},
-                                {QStringLiteral("unit"), unit}});
+        const qsizetype underscore = it.key().lastIndexOf(QLatin1Char('_'));
+        counters << (underscore > 0 ? it.key().left(underscore) + QLatin1Char(' ') + formatFigure(it.value())
+                                          + QLatin1Char(' ') + it.key().mid(underscore + 1)
+                                    : it.key() + QLatin1Char(' ') + formatFigure(it.value()));
     }
-    return rows;
+    return counters.join(QStringLiteral(", "));
 }
 
 QJsonObject sectionFromGoogleBenchmark(const QJsonObject& file, const QString& name)
@@ -63,11 +55,11 @@ QJsonObject sectionFromGoogleBenchmark(const QJsonObject& file, const QString& n
                                     {QStringLiteral("met"), false}});
             continue;
         }
-        rows.append(QJsonObject{{QStringLiteral("measure"), label},
-                                {QStringLiteral("velmor"), benchmark[QStringLiteral("real_time")]},
-                                {QStringLiteral("unit"), benchmark[QStringLiteral("time_unit")].toString()}});
-        for (const QJsonValue& row : counterRows(benchmark.toObject(), label))
-            rows.append(row);
+        const QString counters = counterText(benchmark.toObject());
+        rows.append(QJsonObject{
+            {QStringLiteral("measure"), counters.isEmpty() ? label : label + QStringLiteral(" (") + counters + ')'},
+            {QStringLiteral("velmor"), benchmark[QStringLiteral("real_time")]},
+            {QStringLiteral("unit"), benchmark[QStringLiteral("time_unit")].toString()}});
     }
     // Titled by its program: "…/velmor_bench_ButtonPressBench" is "In process: ButtonPressBench".
     QString title = name;

@@ -6,8 +6,8 @@
 // A section file is either our own form
 //   {"section": "id", "title": "…", "rows": [{"measure", "velmor", "floor", "unit", "goal", "met"}]}
 // or the JSON a Google Benchmark program writes (--benchmark_out), whose
-// benchmarks become rows (the medians when it ran repetitions), each followed
-// by a row per counter.
+// benchmarks become rows (the medians when it ran repetitions), their counters
+// named beside them.
 
 #include <QJsonObject>
 #include <QList>
