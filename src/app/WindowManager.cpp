@@ -1,0 +1,197 @@
+#include "app/WindowManager.h"
+
+#include "app/ContentView.h"
+#include "app/PlaceholderView.h"
+#include "app/PromptingWindow.h"
+#include "core/AppModel.h"
+#include "platform/MainQueue.h"
+#include "ui/shared/widgets/SheetHost.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QMainWindow>
+#include <QMenuBar>
+
+#include <algorithm>
+
+namespace velmor {
+
+// Reports the windows' showing, hiding and closing.
+class WindowManager::Tracker : public QObject {
+public:
+    explicit Tracker(const WindowManager& manager) : manager_(manager) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            manager_.windowsChanged();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const WindowManager& manager_;
+};
+
+WindowManager::WindowManager(AppModel& model) : model_(model), tracker_(std::make_unique<Tracker>(*this)) {}
+
+WindowManager::~WindowManager()
+{
+    onWindowsChanged = nullptr;
+    for (const QPointer<QWidget>& window : made_)
+        delete window.data();
+}
+
+void WindowManager::setCommands(QList<QAction*> commands) { commands_ = std::move(commands); }
+
+void WindowManager::setWindowMenu(QMenu* menu) { windowMenu_ = menu; }
+
+// ---------------------------------------------------------------- the views of the windows
+
+QWidget* WindowManager::makeMappingView() { return new PlaceholderView(mappingTitle); }
+
+QWidget* WindowManager::makeAdminWindow()
+{
+    auto* window = new PromptingWindow([](Prompter&) { return new PlaceholderView(adminTitle); });
+    window->setWindowTitle(adminTitle);
+    window->resize(1280, 720);
+    return window;
+}
+
+QWidget* WindowManager::makeHIDInspector(const std::function<void()>& close)
+{
+    (void)close; // the inspector's own view closes through it
+    auto* view = new PlaceholderView(inspectorTitle);
+    view->setMinimumSize(560, 320);
+    return view;
+}
+
+// ---------------------------------------------------------------- opening
+
+void WindowManager::openMappings()
+{
+    if (!mapping_) {
+        auto* window = new QMainWindow;
+        window->setWindowTitle(mappingTitle);
+        if (windowMenu_)
+            window->menuBar()->addMenu(windowMenu_);
+        content_ = new ContentView(makeMappingView());
+        content_->onAppear = [this] {
+            mapping_->activateWindow();
+            // Once the window is up: the first of the application's windows in front.
+            postToMain([tracker = QPointer<QObject>(tracker_.get()), this] {
+                if (tracker)
+                    activate();
+            });
+        };
+        window->setCentralWidget(content_);
+        window->resize(ContentView::contentSize);
+        mapping_ = window;
+        adopt(*window);
+    }
+    mapping_->show();
+    mapping_->raise();
+    mapping_->activateWindow();
+}
+
+void WindowManager::openAdmin()
+{
+    if (!admin_) {
+        admin_ = makeAdminWindow();
+        adopt(*admin_);
+    }
+    admin_->show();
+    admin_->raise();
+}
+
+void WindowManager::showHIDInspector()
+{
+    if (mapping_)
+        presentHIDInspector();
+}
+
+void WindowManager::presentHIDInspector()
+{
+    if (!inspector_) {
+        // The sheet's close action: the presenter hides the host.
+        auto close = [this] {
+            if (inspector_)
+                inspector_->close();
+        };
+        auto* host = new SheetHost(makeHIDInspector(close), close, mapping_);
+        host->setWindowTitle(inspectorTitle);
+        inspector_ = host;
+        adopt(*host);
+    }
+    inspector_->show();
+    inspector_->raise();
+}
+
+void WindowManager::adopt(QWidget& window)
+{
+    window.setAttribute(Qt::WA_DeleteOnClose);
+    window.addActions(commands_);
+    window.installEventFilter(tracker_.get());
+    QObject::connect(&window, &QObject::destroyed, tracker_.get(), [this] { windowsChanged(); });
+    made_.removeIf([](const QPointer<QWidget>& made) { return made.isNull(); });
+    made_.append(&window);
+}
+
+// ---------------------------------------------------------------- the windows as a whole
+
+QList<QWidget*> WindowManager::windows() const
+{
+    QList<QWidget*> windows;
+    for (const QPointer<QWidget>& window : made_)
+        if (window)
+            windows.append(window);
+    return windows;
+}
+
+bool WindowManager::hasVisibleWindows() const
+{
+    const QList<QWidget*> all = windows();
+    return std::any_of(all.begin(), all.end(), [](const QWidget* window) { return window->isVisible(); });
+}
+
+void WindowManager::activate()
+{
+    for (QWidget* window : windows())
+        if (window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+}
+
+void WindowManager::arrangeInFront()
+{
+    for (QWidget* window : windows())
+        if (window->isVisible())
+            window->raise();
+}
+
+void WindowManager::closeAll()
+{
+    // The inspector before the window it sits on.
+    QList<QWidget*> all = windows();
+    std::reverse(all.begin(), all.end());
+    for (QWidget* window : all)
+        window->close();
+}
+
+void WindowManager::windowsChanged() const
+{
+    if (onWindowsChanged)
+        onWindowsChanged();
+}
+
+QWidget* WindowManager::mappingWindow() const { return mapping_; }
+
+ContentView* WindowManager::contentView() const { return content_; }
+
+QWidget* WindowManager::adminWindow() const { return admin_; }
+
+QWidget* WindowManager::hidInspector() const { return inspector_; }
+
+} // namespace velmor

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QDialog;
+class QMainWindow;
+class QMenu;
+
+namespace velmor {
+
+class AppModel;
+class ContentView;
+
+// The application's windows, each made when it is first asked for and dropped
+// when the user closes it (the next one starts afresh): the mapping window
+// ("Velmor"), the admin window ("Admin / Tools") and the HID inspector, which the
+// mapping window presents over itself. Every window gets the application's
+// shortcuts. This is the one place that knows which view fills which window.
+// Main thread.
+class WindowManager {
+public:
+    static inline const QString mappingTitle = QStringLiteral("Velmor");
+    static inline const QString adminTitle = QStringLiteral("Admin / Tools");
+    static inline const QString inspectorTitle = QStringLiteral("HID Inspector");
+
+    explicit WindowManager(AppModel& model);
+    ~WindowManager();
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
+    // Added to every window made from now on: the application-wide shortcuts.
+    void setCommands(QList<QAction*> commands);
+    // Where the desktop has no tray: the mapping window carries this menu in its
+    // menu bar (the menu stays the caller's).
+    void setWindowMenu(QMenu* menu);
+
+    // Shows the window, made if there is none, in front.
+    void openMappings();
+    // Shows the admin window, made if there is none; raising it is the window's own affair.
+    void openAdmin();
+    // The mapping window presents the HID inspector; without one, nothing happens.
+    void showHIDInspector();
+
+    bool hasVisibleWindows() const;
+    // Brings the first visible window (in the order they were made) to the front, focused.
+    void activate();
+    // Raises every visible window, in the order they were made.
+    void arrangeInFront();
+    void closeAll();
+
+    QWidget* mappingWindow() const;
+    ContentView* contentView() const;
+    QWidget* adminWindow() const;
+    QWidget* hidInspector() const;
+
+    // Runs whenever a window is shown, hidden or gone.
+    std::function<void()> onWindowsChanged;
+
+private:
+    class Tracker;
+
+    // The views of the windows.
+    QWidget* makeMappingView();
+    QWidget* makeAdminWindow();
+    QWidget* makeHIDInspector(const std::function<void()>& close);
+
+    void presentHIDInspector();
+    // Shortcuts, delete-on-close and visibility tracking for a new window.
+    void adopt(QWidget& window);
+    QList<QWidget*> windows() const;
+    void windowsChanged() const;
+
+    AppModel& model_;
+    QList<QAction*> commands_;
+    QPointer<QMenu> windowMenu_;
+    QPointer<QMainWindow> mapping_;
+    QPointer<ContentView> content_;
+    QPointer<QWidget> admin_;
+    QPointer<QDialog> inspector_;
+    // Every window made, oldest first; gone ones read as null.
+    QList<QPointer<QWidget>> made_;
+    std::unique_ptr<Tracker> tracker_;
+};
+
+} // namespace velmor

@@ -1,0 +1,53 @@
+// velmor: the tray application. Takes no arguments; see StartupReport.h for the
+// one environment variable that measuring tools use.
+
+#include "app/QuitSignals.h"
+#include "app/SingleInstance.h"
+#include "app/StartupReport.h"
+#include "app/VelmorApp.h"
+#include "platform/Paths.h"
+#include "platform/hid/linux/UdevHidManager.h"
+#include "ui/shared/widgets/ThemeStyle.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+
+#include <cstdio>
+
+using namespace velmor;
+
+int main(int argc, char** argv)
+{
+    StartupReport::markMainEntered();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmor"));
+    // The tray keeps running with every window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start shows the running one's windows and ends.
+    const std::unique_ptr<SingleInstance> instance = SingleInstance::forDataFolder(paths::applicationSupport());
+    switch (instance->start()) {
+    case SingleInstance::Role::handedOver:
+        return 0;
+    case SingleInstance::Role::failed:
+        std::fprintf(stderr, "velmor: %s\n", qPrintable(instance->failure()));
+        return 1;
+    case SingleInstance::Role::primary:
+        break;
+    }
+
+    installTheme(application);
+    hid::UdevHidManager::installAsDefault();
+    VelmorApp::Options options;
+    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    options.report = StartupReport::requested();
+    VelmorApp velmor(options);
+    instance->onReopen = [&velmor] { velmor.reopen(); };
+    const QuitSignals quitSignals([&velmor] { velmor.quit(); });
+
+    velmor.launch();
+    QApplication::exec();
+    instance->stopListening();
+    return 0;
+}
