@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 #include "support/ProfileStoreSeed.h"
 
 using namespace velmor;

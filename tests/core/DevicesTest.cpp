@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "input/RazerRGB.h"
 #include "platform/Bundle.h"

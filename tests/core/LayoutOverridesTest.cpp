@@ -1,4 +1,4 @@
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "core/LayoutOverridesFile.h"
 #include "platform/Json.h"

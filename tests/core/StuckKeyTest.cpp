@@ -2,7 +2,7 @@
 // model's dispatch: a long random session of presses, releases, unplugs,
 // profile switches and remappings never leaves a repeat running for a button
 // that is not held, and held keys do repeat.
-#include "AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include <QSet>
 
