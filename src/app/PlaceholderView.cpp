@@ -25,7 +25,7 @@ QLabel* label(const QString& text, const QFont& font, const QColor& colour)
 
 } // namespace
 
-PlaceholderView::PlaceholderView(const QString& title, QWidget* parent) : QWidget(parent)
+PlaceholderView::PlaceholderView(const QString& title, Qt::Alignment placement, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("placeholder"));
     auto* backdrop = new Backdrop;
@@ -43,10 +43,9 @@ PlaceholderView::PlaceholderView(const QString& title, QWidget* parent) : QWidge
     card->setContent(content);
     card->setFixedSize(420, 140);
 
-    auto* centre = new QVBoxLayout(backdrop);
-    centre->addStretch();
-    centre->addWidget(card, 0, Qt::AlignCenter);
-    centre->addStretch();
+    auto* place = new QVBoxLayout(backdrop);
+    place->setContentsMargins(32, 32, 32, 32);
+    place->addWidget(card, 0, placement);
 }
 
 } // namespace velmor

@@ -9,7 +9,9 @@ namespace velmor {
 // window's title on the usual background, and a line saying so.
 class PlaceholderView : public QWidget {
 public:
-    PlaceholderView(const QString& title, QWidget* parent = nullptr);
+    // `placement`: where the card sits; in a view larger than its window (which
+    // scrolls) the top left stays in sight.
+    explicit PlaceholderView(const QString& title, Qt::Alignment placement = Qt::AlignCenter, QWidget* parent = nullptr);
 };
 
 } // namespace velmor

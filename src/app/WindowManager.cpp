@@ -5,6 +5,7 @@
 #include "app/PromptingWindow.h"
 #include "core/AppModel.h"
 #include "platform/MainQueue.h"
+#include "ui/admin/widgets/AdminView.h"
 #include "ui/shared/widgets/SheetHost.h"
 
 #include <QAction>
@@ -48,14 +49,12 @@ void WindowManager::setWindowMenu(QMenu* menu) { windowMenu_ = menu; }
 
 // ---------------------------------------------------------------- the views of the windows
 
-QWidget* WindowManager::makeMappingView() { return new PlaceholderView(mappingTitle); }
+QWidget* WindowManager::makeMappingView() { return new PlaceholderView(QStringLiteral("Mapping window"), Qt::AlignTop | Qt::AlignLeft); }
 
 QWidget* WindowManager::makeAdminWindow()
 {
-    auto* window = new PromptingWindow([](Prompter&) { return new PlaceholderView(adminTitle); });
-    window->setWindowTitle(adminTitle);
-    window->resize(1280, 720);
-    return window;
+    // The view fixes its own size and titles itself "Admin / Tools".
+    return new PromptingWindow([this](Prompter& prompter) { return new AdminView(model_, prompter); });
 }
 
 QWidget* WindowManager::makeHIDInspector(const std::function<void()>& close)

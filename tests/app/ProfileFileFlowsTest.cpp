@@ -1,6 +1,6 @@
 // The tray menu's import and export flows with a scripted file dialog.
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "app/ProfileFileFlows.h"
 #include "support/ProfileStoreSeed.h"

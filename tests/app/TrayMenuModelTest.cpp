@@ -1,6 +1,6 @@
 // The tray menu's items, their order, checkmarks and actions, on the model.
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "app/TrayMenuModel.h"
 #include "input/ConnectedDeviceInfo.h"

@@ -1,12 +1,13 @@
 // The application on the offscreen platform: launch, windows, shortcuts, phases,
 // reopen and quit.
 
-#include "core/AppModelFixture.h"
+#include "support/AppModelFixture.h"
 
 #include "app/ContentView.h"
 #include "app/ScenePhase.h"
 #include "app/VelmorApp.h"
 #include "app/WindowConfigurator.h"
+#include "ui/admin/widgets/AdminView.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QAction>
@@ -118,6 +119,8 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     ASSERT_TRUE(admin);
     EXPECT_TRUE(admin->isVisible());
     EXPECT_EQ(admin->windowTitle(), "Admin / Tools");
+    EXPECT_TRUE(admin->findChild<AdminView*>()) << "the admin window's own view";
+    EXPECT_EQ(admin->minimumSize(), admin->maximumSize());
 
     keys(mapping(), Qt::Key_I);
     QWidget* inspector = app->windows().hidInspector();

@@ -50,6 +50,8 @@ struct TrayScene {
     TrayMenu menu{menuModel};
 };
 
+// The menu at its full height (the offscreen screen is only 600 pixels high,
+// and a menu taller than its screen scrolls).
 std::unique_ptr<QWidget> picture(Scene& scene, TrayScene& tray)
 {
     scene.settle();
@@ -66,14 +68,13 @@ const Shot firstStart("tray-menu-first-start", [](Scene& scene) {
     return picture(scene, tray);
 });
 
-// Three users (the second active, bound to another PACS), a keypad plugged in.
+// Two users (the second active, bound to another PACS), a keypad plugged in.
 TrayScene& busyMachine(Scene& scene)
 {
     TrayScene& tray = scene.make<TrayScene>();
     ProfileStore& store = tray.model.profileStore();
     const QList<PacsProfile> pacs = store.pacsProfiles().get();
     store.createUserProfile(QStringLiteral("Dr. Okafor – Neuro"), pacs.value(1, pacs.first()).id);
-    store.createUserProfile(QStringLiteral("Night Shift"), pacs.first().id);
     store.selectUserProfile(store.userProfiles().get().at(1));
     tray.platform.hid.plug(0x1532, 0x0244, QStringLiteral("Razer Tartarus Pro"));
     scene.settle();
