@@ -47,12 +47,14 @@ void ProfileFileFlows::exportActiveUserProfile()
         // Only a stored profile: the store's stand-in for a missing one is not exported.
         const QList<UserProfile>& users = store_.userProfiles().get();
         const QUuid activeId = store_.activeUserProfileId().get();
-        const auto found = std::find_if(users.begin(), users.end(), [&](const UserProfile& u) { return u.id == activeId; });
+        const auto found =
+            std::find_if(users.begin(), users.end(), [&](const UserProfile& u) { return u.id == activeId; });
         if (found == users.end())
             return std::optional<QString>();
         const UserProfile profile = *found;
         // A missing PACS profile is not thrown: the store reports it itself.
-        return exporting(profile.name, [this, profile](const QString& path) { (void)store_.exportUserProfile(profile, path); });
+        return exporting(profile.name,
+                         [this, profile](const QString& path) { (void)store_.exportUserProfile(profile, path); });
     });
 }
 
@@ -62,11 +64,13 @@ void ProfileFileFlows::exportActivePacsProfile()
         // The user profile's own binding, not the store's separate active PACS id.
         const QUuid pacsId = store_.activeUserProfile().pacsProfileId;
         const QList<PacsProfile>& profiles = store_.pacsProfiles().get();
-        const auto found = std::find_if(profiles.begin(), profiles.end(), [&](const PacsProfile& p) { return p.id == pacsId; });
+        const auto found =
+            std::find_if(profiles.begin(), profiles.end(), [&](const PacsProfile& p) { return p.id == pacsId; });
         if (found == profiles.end())
             return std::optional<QString>();
         const PacsProfile profile = *found;
-        return exporting(profile.name, [this, profile](const QString& path) { store_.exportPacsProfile(profile, path); });
+        return exporting(profile.name,
+                         [this, profile](const QString& path) { store_.exportPacsProfile(profile, path); });
     });
 }
 

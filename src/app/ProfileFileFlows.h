@@ -36,7 +36,8 @@ private:
     // Runs `attempt` until it does not fail or the user dismisses the failure.
     void untilDismissed(const QString& title, const QString& failureText, const Attempt& attempt);
     std::optional<QString> importing(const std::function<void(const QString& path)>& operation);
-    std::optional<QString> exporting(const QString& profileName, const std::function<void(const QString& path)>& operation);
+    std::optional<QString> exporting(const QString& profileName,
+                                     const std::function<void(const QString& path)>& operation);
 
     ProfileStore& store_;
     Prompter& prompter_;

@@ -75,7 +75,9 @@ std::optional<qint64> StartupReport::residentKb()
 
 QString StartupReport::line()
 {
-    const auto text = [](std::optional<qint64> value) { return value ? QString::number(*value) : QStringLiteral("unknown"); };
+    const auto text = [](std::optional<qint64> value) {
+        return value ? QString::number(*value) : QStringLiteral("unknown");
+    };
     return QStringLiteral("velmor ready: since_exec_ms=%1 since_main_ms=%2 rss_kb=%3")
         .arg(text(sinceExecMs()), QString::number(sinceMainMs()), text(residentKb()));
 }

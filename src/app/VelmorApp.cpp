@@ -38,7 +38,7 @@ VelmorApp::VelmorApp(Options options)
     , windows_(*model_)
     , menuModel_(*model_, options.prompter ? *options.prompter : *ownPrompter_,
                  {.openMappings = [this] { windows_.openMappings(); },
-                  .openAdmin = [this] { windows_.openAdmin(); },
+                  .openAdmin = [this] { windows_.openAdmin(true); },
                   .quit = [this] { quit(); }})
     , menu_(menuModel_)
     , commands_([this] { windows_.openAdmin(); }, [this] { windows_.showHIDInspector(); })

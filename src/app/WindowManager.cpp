@@ -49,7 +49,10 @@ void WindowManager::setWindowMenu(QMenu* menu) { windowMenu_ = menu; }
 
 // ---------------------------------------------------------------- the views of the windows
 
-QWidget* WindowManager::makeMappingView() { return new PlaceholderView(QStringLiteral("Mapping window"), Qt::AlignTop | Qt::AlignLeft); }
+QWidget* WindowManager::makeMappingView()
+{
+    return new PlaceholderView(QStringLiteral("Mapping window"), Qt::AlignTop | Qt::AlignLeft);
+}
 
 QWidget* WindowManager::makeAdminWindow()
 {
@@ -93,7 +96,7 @@ void WindowManager::openMappings()
     mapping_->activateWindow();
 }
 
-void WindowManager::openAdmin()
+void WindowManager::openAdmin(bool focus)
 {
     if (!admin_) {
         admin_ = makeAdminWindow();
@@ -101,6 +104,8 @@ void WindowManager::openAdmin()
     }
     admin_->show();
     admin_->raise();
+    if (focus)
+        admin_->activateWindow();
 }
 
 void WindowManager::showHIDInspector()

@@ -42,8 +42,9 @@ public:
 
     // Shows the window, made if there is none, in front.
     void openMappings();
-    // Shows the admin window, made if there is none; raising it is the window's own affair.
-    void openAdmin();
+    // Shows the admin window, made if there is none, and raises it; `focus` also
+    // makes it the active window (the menu does, the keyboard command does not).
+    void openAdmin(bool focus = false);
     // The mapping window presents the HID inspector; without one, nothing happens.
     void showHIDInspector();
 

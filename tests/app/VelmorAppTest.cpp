@@ -250,6 +250,26 @@ TEST_F(VelmorAppTest, BecomingActiveReadsThePermissionsWithoutAsking)
     EXPECT_TRUE(lone.applicationShouldHandleReopen(false));
 }
 
+TEST_F(VelmorAppTest, AMenuToggleShowsWhatTheSourcePublishesNotTheClick)
+{
+    plugKeypad();
+    launch();
+    const QList<QAction*> actions = app->menu().actions();
+    const auto toggle = std::find_if(actions.begin(), actions.end(), [](const QAction* a) { return a->isCheckable(); });
+    ASSERT_NE(toggle, actions.end());
+    EXPECT_EQ((*toggle)->text(), "Razer Tartarus");
+    ASSERT_TRUE((*toggle)->isChecked());
+
+    (*toggle)->trigger(); // the click unchecks it ...
+    EXPECT_TRUE((*toggle)->isChecked()) << "... until the source says the device is released";
+    settle();
+    EXPECT_TRUE(app->model().connectedDevices().get().first().ignored);
+    const QList<QAction*> after = app->menu().actions();
+    const auto released = std::find_if(after.begin(), after.end(), [](const QAction* a) { return a->isCheckable(); });
+    ASSERT_NE(released, after.end());
+    EXPECT_FALSE((*released)->isChecked());
+}
+
 TEST_F(VelmorAppTest, QuitEndsTheLoopWithTheProfilesSavedAndTheDevicesReleased)
 {
     auto device = plugKeypad();
