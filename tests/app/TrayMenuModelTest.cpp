@@ -18,10 +18,7 @@ protected:
     TrayMenuModelTest()
     {
         start();
-        menu = std::make_unique<TrayMenuModel>(
-            *model, prompter,
-            TrayMenuModel::Requests{[this] { requests << "mappings"; }, [this] { requests << "admin"; },
-                                    [this] { requests << "quit"; }});
+        menu = std::make_unique<TrayMenuModel>(*model, prompter, TrayMenuModel::Requests{[] {}, [] {}, [] {}});
     }
     ~TrayMenuModelTest() override { menu.reset(); }
 
@@ -76,14 +73,6 @@ protected:
             rows << all[i];
         return rows;
     }
-    PacsProfile pacsNamed(const QString& name)
-    {
-        for (const PacsProfile& profile : store().pacsProfiles().get())
-            if (profile.name == name)
-                return profile;
-        ADD_FAILURE() << "no PACS profile " << name.toStdString();
-        return {};
-    }
     UserProfile userNamed(const QString& name)
     {
         for (const UserProfile& profile : store().userProfiles().get())
@@ -94,7 +83,6 @@ protected:
     }
 
     ScriptedPrompter prompter;
-    QStringList requests;
     std::unique_ptr<TrayMenuModel> menu;
 };
 
@@ -220,28 +208,6 @@ TEST_F(TrayMenuModelTest, CloudCommandsWithoutASyncWarnAndDiagnosticsStillLog)
     click("Cloud Sync Diagnostics");
     EXPECT_FALSE(model->alertMessage().get());
     EXPECT_TRUE(logMessages().contains("Cloud Sync Diagnostics: starting."));
-}
-
-TEST_F(TrayMenuModelTest, WindowsAndQuitAreTheApplicationsRequests)
-{
-    click("Open App", Kind::header);
-    click("Admin / Tools");
-    click("Quit");
-    EXPECT_EQ(requests, (QStringList{"mappings", "admin", "quit"}));
-}
-
-TEST_F(TrayMenuModelTest, TheItemsFollowTheStoreOncePerTurn)
-{
-    int publications = 0;
-    const Subscription counting = menu->items().subscribe([&](const QList<TrayMenuItem>&) { ++publications; });
-    publications = 0;
-    store().createUserProfile("A");
-    store().createUserProfile("B");
-    store().renameUserProfile(store().activeUserProfile().id, "B2");
-    EXPECT_EQ(publications, 0) << "nothing until the turn ends";
-    queue->runUntilIdle();
-    EXPECT_EQ(publications, 1);
-    EXPECT_EQ(group("User Profiles").filter("✓"), QStringList{"row ✓ B2"});
 }
 
 } // namespace

@@ -243,11 +243,6 @@ TEST_F(VelmorAppTest, BecomingActiveReadsThePermissionsWithoutAsking)
     EXPECT_FALSE(permissions.calls.contains("promptAccessibilityTrust"));
     EXPECT_FALSE(permissions.calls.contains("requestInputMonitoring"));
 
-    // Without the model the delegate's steps skip it.
-    AppDelegate lone({.activate = [] {}, .arrangeInFront = [] {}});
-    lone.applicationDidBecomeActive();
-    lone.applicationDidFinishLaunching();
-    EXPECT_TRUE(lone.applicationShouldHandleReopen(false));
 }
 
 TEST_F(VelmorAppTest, AMenuToggleShowsWhatTheSourcePublishesNotTheClick)
