@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QMainWindow>
 
 #include <functional>
 #include <memory>
@@ -10,10 +10,10 @@ namespace velmor {
 class DialogPrompter;
 class Prompter;
 
-// A top-level window whose view asks its questions and file dialogs over it:
-// the window owns the DialogPrompter that `makeView` receives, and the view
-// fills the window.
-class PromptingWindow : public QWidget {
+// A top-level window whose view asks its questions and opens its file dialogs
+// over it: the window owns the DialogPrompter that `makeView` receives, and the
+// view fills the window (below a menu bar, when one is added).
+class PromptingWindow : public QMainWindow {
 public:
     using MakeView = std::function<QWidget*(Prompter& prompter)>;
 

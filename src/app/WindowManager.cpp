@@ -10,7 +10,6 @@
 
 #include <QAction>
 #include <QEvent>
-#include <QMainWindow>
 #include <QMenuBar>
 
 #include <algorithm>
@@ -49,8 +48,9 @@ void WindowManager::setWindowMenu(QMenu* menu) { windowMenu_ = menu; }
 
 // ---------------------------------------------------------------- the views of the windows
 
-QWidget* WindowManager::makeMappingView()
+QWidget* WindowManager::makeMappingView(Prompter& prompter)
 {
+    (void)prompter; // the mapping view's dialogs
     return new PlaceholderView(QStringLiteral("Mapping window"), Qt::AlignTop | Qt::AlignLeft);
 }
 
@@ -73,20 +73,22 @@ QWidget* WindowManager::makeHIDInspector(const std::function<void()>& close)
 void WindowManager::openMappings()
 {
     if (!mapping_) {
-        auto* window = new QMainWindow;
+        auto* window = new PromptingWindow([this](Prompter& prompter) {
+            content_ = new ContentView(makeMappingView(prompter));
+            return content_.data();
+        });
         window->setWindowTitle(mappingTitle);
         if (windowMenu_)
             window->menuBar()->addMenu(windowMenu_);
-        content_ = new ContentView(makeMappingView());
         content_->onAppear = [this] {
-            mapping_->activateWindow();
+            if (mapping_)
+                mapping_->activateWindow();
             // Once the window is up: the first of the application's windows in front.
             postToMain([tracker = QPointer<QObject>(tracker_.get()), this] {
                 if (tracker)
                     activate();
             });
         };
-        window->setCentralWidget(content_);
         window->resize(ContentView::contentSize);
         mapping_ = window;
         adopt(*window);

@@ -9,13 +9,14 @@
 
 class QAction;
 class QDialog;
-class QMainWindow;
 class QMenu;
 
 namespace velmor {
 
 class AppModel;
 class ContentView;
+class PromptingWindow;
+class Prompter;
 
 // The application's windows, each made when it is first asked for and dropped
 // when the user closes it (the next one starts afresh): the mapping window
@@ -66,8 +67,8 @@ public:
 private:
     class Tracker;
 
-    // The views of the windows.
-    QWidget* makeMappingView();
+    // The views of the windows; `prompter` asks over the view's window.
+    QWidget* makeMappingView(Prompter& prompter);
     QWidget* makeAdminWindow();
     QWidget* makeHIDInspector(const std::function<void()>& close);
 
@@ -80,7 +81,7 @@ private:
     AppModel& model_;
     QList<QAction*> commands_;
     QPointer<QMenu> windowMenu_;
-    QPointer<QMainWindow> mapping_;
+    QPointer<PromptingWindow> mapping_;
     QPointer<ContentView> content_;
     QPointer<QWidget> admin_;
     QPointer<QDialog> inspector_;
