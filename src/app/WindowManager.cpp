@@ -6,6 +6,7 @@
 #include "core/AppModel.h"
 #include "platform/MainQueue.h"
 #include "ui/admin/widgets/AdminView.h"
+#include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/widgets/SheetHost.h"
 
 #include <QAction>
@@ -62,9 +63,8 @@ QWidget* WindowManager::makeAdminWindow()
 
 QWidget* WindowManager::makeHIDInspector(const std::function<void()>& close)
 {
-    (void)close; // the inspector's own view closes through it
-    auto* view = new PlaceholderView(inspectorTitle);
-    view->setMinimumSize(560, 320);
+    auto* view = new HIDInspectorView(model_);
+    view->onClose = close;
     return view;
 }
 

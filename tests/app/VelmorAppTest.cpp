@@ -8,6 +8,7 @@
 #include "app/VelmorApp.h"
 #include "app/WindowConfigurator.h"
 #include "ui/admin/widgets/AdminView.h"
+#include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QAction>
@@ -127,6 +128,14 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     ASSERT_TRUE(inspector);
     EXPECT_TRUE(inspector->isVisible());
     EXPECT_EQ(inspector->parentWidget(), mapping()) << "presented by the mapping window";
+    auto* view = inspector->findChild<HIDInspectorView*>();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(view->onClose);
+    view->onClose(); // its "Close"
+    settle();
+    EXPECT_FALSE(app->windows().hidInspector());
+    keys(mapping(), Qt::Key_I);
+    ASSERT_TRUE(app->windows().hidInspector()) << "a closed inspector is made afresh";
 
     // The shortcuts work in the admin window too; without a mapping window the inspector stays away.
     mapping()->close();
