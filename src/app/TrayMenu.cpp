@@ -35,9 +35,8 @@ TrayMenu::~TrayMenu() = default;
 
 void TrayMenu::render(const QList<TrayMenuItem>& items)
 {
-    shown_ = items;
     menu_->clear();
-    for (const TrayMenuItem& item : shown_)
+    for (const TrayMenuItem& item : items)
         add(item);
 }
 

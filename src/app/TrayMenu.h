@@ -27,7 +27,6 @@ private:
     void add(const TrayMenuItem& item);
 
     std::unique_ptr<QMenu> menu_;
-    QList<TrayMenuItem> shown_;
     Subscription subscription_;
 };
 

@@ -54,17 +54,18 @@ VelmorApp::VelmorApp(Options options)
         });
     };
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        QObject::connect(gui, &QGuiApplication::applicationStateChanged, &connections_, [this](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive)
-                delegate_.applicationDidBecomeActive();
-            updatePhase();
-        });
+        QObject::connect(gui, &QGuiApplication::applicationStateChanged, connections_.get(),
+                         [this](Qt::ApplicationState state) {
+                             if (state == Qt::ApplicationActive)
+                                 delegate_.applicationDidBecomeActive();
+                             updatePhase();
+                         });
 }
 
 VelmorApp::~VelmorApp()
 {
     *alive_ = false;
-    QObject::disconnect(&connections_, nullptr, nullptr, nullptr);
+    connections_.reset();
     tray_.reset();
     windows_.onWindowsChanged = nullptr;
     delegate_.appModel = nullptr;
@@ -77,7 +78,7 @@ void VelmorApp::launch()
         tray_ = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/app/VelmorMenuIcon.svg")));
         tray_->setToolTip(QStringLiteral("Velmor"));
         tray_->setContextMenu(&menu_.menu());
-        QObject::connect(tray_.get(), &QSystemTrayIcon::activated, &connections_,
+        QObject::connect(tray_.get(), &QSystemTrayIcon::activated, connections_.get(),
                          [this](QSystemTrayIcon::ActivationReason reason) {
                              if (reason == QSystemTrayIcon::Trigger)
                                  menu_.menu().popup(QCursor::pos());

@@ -74,8 +74,8 @@ private:
     AppCommands commands_;
     ScenePhase phase_;
     std::unique_ptr<QSystemTrayIcon> tray_;
-    // Context of the connections to the application object.
-    QObject connections_;
+    // Context of the connections to the application object and the tray icon.
+    std::unique_ptr<QObject> connections_ = std::make_unique<QObject>();
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
