@@ -3,6 +3,7 @@
 #include "core/AppModel.h"
 #include "output/ShortcutExecutor.h"
 #include "platform/MainQueue.h"
+#include "platform/notifications/Notifier.h"
 
 namespace velmor {
 
@@ -23,8 +24,36 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::askForNotifications()
 {
-    // The desktop's notification permission is asked here, and the push
-    // registration follows its outcome, once the model has those entry points.
+    using Status = NotificationSettings::AuthorizationStatus;
+    Notifier::instance().getNotificationSettings([this, alive = alive_](const NotificationSettings& settings) {
+        if (!*alive)
+            return;
+        if (settings.authorizationStatus != Status::notDetermined) {
+            postToMain([this, alive, settings] {
+                if (*alive)
+                    notificationOutcome(settings.authorizationStatus == Status::authorized, std::nullopt, settings);
+            });
+            return;
+        }
+        Notifier::instance().requestAuthorization([this, alive](bool granted, std::optional<QString> error) {
+            Notifier::instance().getNotificationSettings([this, alive, granted, error](const NotificationSettings& fresh) {
+                postToMain([this, alive, granted, error, fresh] {
+                    if (*alive)
+                        notificationOutcome(granted, error, fresh);
+                });
+            });
+        });
+    });
+}
+
+void AppDelegate::notificationOutcome(bool granted, const std::optional<QString>& error,
+                                      const NotificationSettings& settings)
+{
+    if (!appModel)
+        return;
+    appModel->logNotificationAuthorization(granted, error, settings);
+    // Granted or not: the cloud's pushes do not depend on the desktop's notifications.
+    appModel->registerForRemoteNotifications();
 }
 
 void AppDelegate::applicationDidBecomeActive()

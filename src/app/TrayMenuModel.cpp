@@ -1,6 +1,5 @@
 #include "app/TrayMenuModel.h"
 
-#include "app/CloudCommands.h"
 #include "core/AppModel.h"
 #include "input/UnifiedInputSource.h"
 #include "store/ProfileStore.h"
@@ -68,10 +67,10 @@ QList<TrayMenuItem> TrayMenuModel::compute()
     TrayMenuItem header = entry(Kind::header, QStringLiteral("Velmor"), [this] { requests_.openMappings(); });
     header.actionTitle = QStringLiteral("Open App");
     items.append(std::move(header));
-    items.append(button(QStringLiteral("Sync Now"), [this] { cloudcommands::syncNow(model_); }));
-    items.append(button(QStringLiteral("Cloud Sync Diagnostics"), [this] { cloudcommands::runDiagnostics(model_); }));
-    items.append(
-        button(QStringLiteral("Reset CloudKit Subscriptions"), [this] { cloudcommands::resetSubscriptions(model_); }));
+    // Without a profile sync the model raises "Cloud Sync Unavailable" for the first and the last.
+    items.append(button(QStringLiteral("Sync Now"), [this] { model_.syncNow(); }));
+    items.append(button(QStringLiteral("Cloud Sync Diagnostics"), [this] { model_.startCloudDiagnostics(); }));
+    items.append(button(QStringLiteral("Reset CloudKit Subscriptions"), [this] { model_.resetCloudSubscriptions(); }));
     items.append(divider());
     addProfileGroups(items);
     items.append(divider());

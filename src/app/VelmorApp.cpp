@@ -3,13 +3,17 @@
 #include "core/AppModel.h"
 #include "platform/MainQueue.h"
 #include "store/ProfileStore.h"
+#include "sync/CloudKitProfileSync.h"
 #include "ui/shared/widgets/DialogPrompter.h"
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -117,6 +121,23 @@ void VelmorApp::reopen()
         windows_.activate();
     else
         windows_.openMappings();
+}
+
+std::weak_ptr<const void> VelmorApp::cloudWork() const
+{
+    if (CloudKitProfileSync* sync = model_->cloudSync())
+        return sync->weak_from_this();
+    return {};
+}
+
+void VelmorApp::finishCloudWork(const std::weak_ptr<const void>& work, std::chrono::milliseconds patience)
+{
+    const QDeadlineTimer deadline(patience);
+    while (!work.expired() && !deadline.hasExpired()) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 }
 
 void VelmorApp::updatePhase() { phase_.update(windows_.hasVisibleWindows(), applicationIsActive()); }

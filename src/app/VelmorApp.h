@@ -10,6 +10,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -46,6 +47,13 @@ public:
     void quit();
     // A second start asked this one to show itself.
     void reopen();
+
+    // The profile sync's work still under way: it holds the sync until its last
+    // call has come back; empty without a sync.
+    std::weak_ptr<const void> cloudWork() const;
+    // After the application has gone: runs the event loop until `work` has ended,
+    // for at most `patience`, so that a quit does not cut a cloud call off halfway.
+    static void finishCloudWork(const std::weak_ptr<const void>& work, std::chrono::milliseconds patience);
 
     AppModel& model() { return *model_; }
     AppDelegate& delegate() { return delegate_; }

@@ -42,12 +42,15 @@ int main(int argc, char** argv)
     VelmorApp::Options options;
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     options.report = StartupReport::requested();
-    VelmorApp velmor(options);
-    instance->onReopen = [&velmor] { velmor.reopen(); };
-    const QuitSignals quitSignals([&velmor] { velmor.quit(); });
+    auto velmor = std::make_unique<VelmorApp>(options);
+    instance->onReopen = [&velmor] { velmor->reopen(); };
+    const QuitSignals quitSignals([&velmor] { velmor->quit(); });
 
-    velmor.launch();
-    QApplication::exec();
+    velmor->launch();
+    QApplication::exec(); // the profiles are saved as it ends
     instance->stopListening();
+    const std::weak_ptr<const void> cloudWork = velmor->cloudWork();
+    velmor.reset(); // windows closed, devices handed back
+    VelmorApp::finishCloudWork(cloudWork, std::chrono::seconds(3));
     return 0;
 }

@@ -6,6 +6,8 @@
 #include "input/ConnectedDeviceInfo.h"
 #include "ui/shared/ScriptedPrompter.h"
 
+#include <QJsonObject>
+
 using namespace velmor;
 using namespace velmor::test;
 
@@ -193,9 +195,25 @@ TEST_F(TrayMenuModelTest, ControlTogglesAreTitledByNameThenTemplateThenUnknown)
     EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, std::nullopt, std::nullopt, false}), "Unknown Device");
 }
 
-TEST_F(TrayMenuModelTest, CloudCommandsWithoutASyncWarnAndDiagnosticsStillLog)
+TEST_F(TrayMenuModelTest, CloudCommandsRunTheSyncAndWarnInABuildWithoutOne)
 {
-    ASSERT_EQ(model->cloudSync(), nullptr);
+    using Call = cloud::MemoryCloud::Call;
+    ASSERT_TRUE(model->cloudSync());
+    const int fetches = cloud.callCount(Call::fetchRecord);
+    click("Sync Now");
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord), fetches + 1);
+    const int deletions = cloud.callCount(Call::deleteSubscription);
+    click("Reset CloudKit Subscriptions");
+    EXPECT_EQ(cloud.callCount(Call::deleteSubscription), deletions + 2);
+    EXPECT_FALSE(model->alertMessage().get());
+
+    // A build whose entitlements name no cloud container.
+    menu.reset();
+    model.reset();
+    Entitlements::setCurrent(Entitlements(QJsonObject{}));
+    start();
+    menu = std::make_unique<TrayMenuModel>(*model, prompter, TrayMenuModel::Requests{[] {}, [] {}, [] {}});
+    ASSERT_FALSE(model->cloudSync());
     for (const QString command : {"Sync Now", "Reset CloudKit Subscriptions"}) {
         click(command);
         const std::optional<AlertMessage> alert = model->alertMessage().get();

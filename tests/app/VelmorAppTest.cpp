@@ -293,3 +293,21 @@ TEST_F(VelmorAppTest, QuitEndsTheLoopWithTheProfilesSavedAndTheDevicesReleased)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CloudWindDown, WaitsForTheWorkUnderWayButNoLongerThanItsPatience)
+{
+    auto work = std::make_shared<int>(0);
+    const std::weak_ptr<const void> underWay = work;
+    // The last reference goes with a reply that arrives on the event loop.
+    QTimer::singleShot(0, [work = std::move(work)]() mutable { work.reset(); });
+    VelmorApp::finishCloudWork(underWay, std::chrono::seconds(30));
+    EXPECT_TRUE(underWay.expired());
+
+    const auto stuck = std::make_shared<int>(0);
+    VelmorApp::finishCloudWork(stuck, std::chrono::milliseconds::zero());
+    VelmorApp::finishCloudWork({}, std::chrono::seconds(30)); // no sync: returns at once
+}
+
+} // namespace
