@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QSystemTrayIcon>
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
 
 using namespace velmor;
 
@@ -44,10 +46,12 @@ int main(int argc, char** argv)
     options.report = StartupReport::requested();
     auto velmor = std::make_unique<VelmorApp>(options);
     instance->onReopen = [&velmor] { velmor->reopen(); };
-    const QuitSignals quitSignals([&velmor] { velmor->quit(); });
-
-    velmor->launch();
-    QApplication::exec(); // the profiles are saved as it ends
+    {
+        const QuitSignals quitSignals([&velmor] { velmor->quit(); });
+        velmor->launch();
+        QApplication::exec(); // the profiles are saved as it ends
+    }
+    // From here a signal ends the process at once, and a start waits for the lock.
     instance->stopListening();
     const std::weak_ptr<const void> cloudWork = velmor->cloudWork();
     velmor.reset(); // windows closed, devices handed back
