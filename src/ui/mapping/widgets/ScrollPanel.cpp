@@ -1,0 +1,22 @@
+#include "ui/mapping/widgets/ScrollPanel.h"
+
+#include <QVBoxLayout>
+
+namespace velmor {
+
+ScrollPanel::ScrollPanel(QWidget* parent) : QScrollArea(parent)
+{
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget;
+    content->setAutoFillBackground(false);
+    body_ = new QVBoxLayout(content);
+    body_->setContentsMargins(0, 0, 0, 0);
+    body_->setSpacing(14);
+    setWidget(content);
+}
+
+} // namespace velmor
