@@ -112,6 +112,8 @@ void showQuestion(QWidget& over, const Prompter::Question& question)
                                     : button.role == Prompter::Role::cancel    ? QMessageBox::RejectRole
                                                                                : QMessageBox::AcceptRole);
     box->setAutoFillBackground(true);
+    box->setStyleSheet(QStringLiteral("QMessageBox { border: 1px solid rgba(255,255,255,0.25); }"
+                                      "QLabel { min-width: 320px; }"));
     box->adjustSize();
     box->move((over.width() - box->width()) / 2, over.height() / 4);
     box->show();
@@ -172,7 +174,7 @@ const Shot filtered("mapping-window-tools-filtered", [](Scene& scene) {
     auto& mapping = keypadScene(scene);
     mapping.controller->setToolFilter(ToolFilter::viewer);
     mapping.controller->setSearchText(QStringLiteral("an"));
-    mapping.controller->setMappingSearchText(QStringLiteral("k0"));
+    mapping.controller->setMappingSearchText(QStringLiteral("pa"));
     return window(scene, mapping);
 });
 
@@ -183,6 +185,7 @@ const Shot eventLog("mapping-window-event-log", [](Scene& scene) {
                              "Control disabled for 2321:3100; device released for other apps"})
         mapping.model->appendLog(QString::fromUtf8(line));
     mapping.controller->toggleEventLog();
+    mapping.controller->showToast(QStringLiteral("Reverted mapping for K03"));
     return window(scene, mapping);
 });
 

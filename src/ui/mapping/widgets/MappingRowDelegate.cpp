@@ -150,10 +150,13 @@ int messageHeight(const QString& message, int width)
 
 QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int width = (option.rect.width() > 0 ? option.rect.width() : 260) - trailing - 2 * logPadding;
+    // Rows wrap to the list's width, which the option does not always carry.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    const int rowWidth = view ? view->viewport()->width() : option.rect.width() > 0 ? option.rect.width() : 260;
+    const int width = rowWidth - trailing - 2 * logPadding;
     const int height = messageHeight(index.data(Qt::DisplayRole).toString(), width) + 2 +
                        QFontMetrics(Theme::font(Style::caption2)).height();
-    return {width, height + 2 * logPadding + logGap};
+    return {rowWidth, height + 2 * logPadding + logGap};
 }
 
 void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -13,6 +13,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QToolButton>
 
 namespace velmor {
 
@@ -119,19 +120,17 @@ QWidget* RightColumn::eventLogCard()
     logLayout_ = column(content, 8);
 
     auto* header = row(8);
-    auto* toggle = new QPushButton;
+    auto* toggle = new QToolButton;
     toggle->setObjectName(QStringLiteral("toggleLog"));
-    toggle->setFlat(true);
+    toggle->setText(QStringLiteral("Event Log"));
+    toggle->setFont(Theme::boldFont(Style::headline));
+    toggle->setAutoRaise(true);
     toggle->setCursor(Qt::PointingHandCursor);
-    toggle->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; padding: 0; }"));
-    auto* toggleRow = row(toggle, 6);
-    auto* title = textLabel(QStringLiteral("Event Log"), Style::headline, Theme::textPrimary());
-    title->setAttribute(Qt::WA_TransparentForMouseEvents);
-    logChevron_ = new QLabel;
-    logChevron_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    toggleRow->addWidget(title);
-    toggleRow->addWidget(logChevron_);
-    toggle->setMinimumSize(toggleRow->sizeHint());
+    toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toggle->setLayoutDirection(Qt::RightToLeft); // the chevron after the title
+    toggle->setIconSize(QSize(12, 12));
+    toggle->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; color: rgba(255,255,255,224); }"));
+    logToggle_ = toggle;
     QObject::connect(toggle, &QAbstractButton::clicked, this, [this] { controller_.toggleEventLog(); });
     header->addWidget(toggle);
     header->addStretch();
@@ -149,6 +148,8 @@ QWidget* RightColumn::eventLogCard()
     logList_->setModel(logModel_.get());
     logList_->setItemDelegate(new EventLogDelegate(logList_));
     logList_->setSpacing(0);
+    // Rows wrap to the width: a scroll bar that comes and goes would change it under them.
+    logList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logLayout_->addWidget(logList_, 1);
 
     logCard_->setContent(content);
@@ -202,8 +203,8 @@ void RightColumn::scrollToButton(const MappingController::State& state, const QS
 void RightColumn::renderLog(const MappingController::State& state)
 {
     const bool expanded = state.isLogExpanded;
-    logChevron_->setPixmap(SymbolIcons::instance().pixmap(
-        expanded ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), 12, Theme::textPrimary()));
+    logToggle_->setIcon(SymbolIcons::instance().icon(
+        expanded ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right"), Theme::textPrimary()));
     copyLog_->setVisible(expanded);
     clearLog_->setVisible(expanded);
     logList_->setVisible(expanded);

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QStackedWidget;
+class QToolButton;
 class QVBoxLayout;
 
 namespace velmor {
@@ -56,7 +57,7 @@ private:
     NiceButton* loadExample_ = nullptr;
     GlassCard* logCard_ = nullptr;
     QVBoxLayout* logLayout_ = nullptr;
-    QLabel* logChevron_ = nullptr;
+    QToolButton* logToggle_ = nullptr;
     NiceButton* copyLog_ = nullptr;
     NiceButton* clearLog_ = nullptr;
     QListView* logList_ = nullptr;
