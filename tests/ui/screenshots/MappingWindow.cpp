@@ -17,6 +17,7 @@
 #include "ui/mapping/widgets/MappingView.h"
 #include "ui/shared/ScriptedPrompter.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -112,8 +113,13 @@ void showQuestion(QWidget& over, const Prompter::Question& question)
                                     : button.role == Prompter::Role::cancel    ? QMessageBox::RejectRole
                                                                                : QMessageBox::AcceptRole);
     box->setAutoFillBackground(true);
-    box->setStyleSheet(QStringLiteral("QMessageBox { border: 1px solid rgba(255,255,255,0.25); }"
-                                      "QLabel { min-width: 320px; }"));
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, QColor(0x2a, 0x2a, 0x30));
+    box->setPalette(palette);
+    // As wide as the dialog the application shows.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(440, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     box->adjustSize();
     box->move((over.width() - box->width()) / 2, over.height() / 4);
     box->show();
