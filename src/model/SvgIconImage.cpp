@@ -94,7 +94,7 @@ std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide)
     return image;
 }
 
-std::optional<QImage> loadSvgIconFile(const QString& path, int longestSide)
+std::optional<QByteArray> readSvgIconFile(const QString& path)
 {
     // Only regular files: opening a pipe or a device could block or never end.
     const QFileInfo info(path);
@@ -103,10 +103,18 @@ std::optional<QImage> loadSvgIconFile(const QString& path, int longestSide)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray document = file.read(SvgIconLimits::maxFileBytes + 1);
+    QByteArray document = file.read(SvgIconLimits::maxFileBytes + 1);
     if (document.size() > SvgIconLimits::maxFileBytes)
         return std::nullopt;
-    return renderSvgIcon(document, longestSide);
+    return document;
+}
+
+std::optional<QImage> loadSvgIconFile(const QString& path, int longestSide)
+{
+    const std::optional<QByteArray> document = readSvgIconFile(path);
+    if (!document)
+        return std::nullopt;
+    return renderSvgIcon(*document, longestSide);
 }
 
 } // namespace velmor

@@ -25,8 +25,11 @@ struct SvgIconLimits {
 // files outside itself (only "data:" images are drawn).
 std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide = SvgIconLimits::imageSide);
 
-// Reads a regular file of at most maxFileBytes and renders it; no image for anything else
-// (missing file, folder, pipe, device, oversized file).
+// The bytes of a regular file of at most maxFileBytes; none for anything else (missing
+// file, folder, pipe, device, oversized file).
+std::optional<QByteArray> readSvgIconFile(const QString& path);
+
+// Reads the file as readSvgIconFile does and renders it.
 std::optional<QImage> loadSvgIconFile(const QString& path, int longestSide = SvgIconLimits::imageSide);
 
 } // namespace velmor

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/cloud/Container.h"
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+#include <QDateTime>
+#include <QDir>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace velmor {
+
+// Carries the custom SVG icons that tools use between the user's machines: one
+// "VelmorIcon" record per icon, named by the icon's base name, holding the SVG, a PNG
+// preview and the date of the file it was made from. For each icon the side with the
+// later file date wins. Icons are handled one after another; every failure is silent,
+// affects only the icon at hand and leaves the local files as they are.
+//
+// Lives on the main thread. An object destroyed while a sync runs ends that sync at its
+// next step; the database must outlive the object.
+class CloudKitIconSync {
+public:
+    static inline const QString recordType = QStringLiteral("VelmorIcon");
+    static inline const QString svgAssetKey = QStringLiteral("svgAsset");
+    static inline const QString pngAssetKey = QStringLiteral("pngAsset");
+    static inline const QString updatedAtKey = QStringLiteral("updatedAt");
+    // Side of the square PNG preview, in pixels.
+    static constexpr int previewSide = 128;
+
+    // `temporaryDirectory` holds the PNG previews while they upload.
+    CloudKitIconSync(cloud::Database& database, QString iconsDirectory,
+                     QString temporaryDirectory = QDir::tempPath());
+    CloudKitIconSync(const CloudKitIconSync&) = delete;
+    CloudKitIconSync& operator=(const CloudKitIconSync&) = delete;
+
+    // Syncs the icons of these names (with or without ".svg", with or without folders
+    // in front: one icon per base name) in ascending base-name order. Names that are not
+    // plain file names are skipped. Never throws.
+    QCoro::Task<> syncIcons(QStringList names);
+    // Compares one icon's local file with its record and uploads, downloads or does
+    // nothing. Never throws.
+    QCoro::Task<> syncIcon(QString baseName);
+
+    // The icon's name without folders in front and without its extension.
+    static QString iconBaseName(const QString& name);
+    // The icon's file in the icons folder, or none when nothing is there.
+    std::optional<QString> localIconURL(const QString& baseName) const;
+    // In UTC; none when it cannot be read.
+    static std::optional<QDateTime> fileModificationDate(const QString& path);
+    // The "updatedAt" date, else the date the database gave the record.
+    static std::optional<QDateTime> remoteDate(const cloud::Record& record);
+
+    // None when the record does not exist; throws cloud::Error for every other failure.
+    QCoro::Task<std::optional<cloud::Record>> fetchRecord(QString recordName);
+    // The stored record; throws cloud::Error.
+    QCoro::Task<cloud::Record> saveRecord(cloud::Record record);
+
+    // Saves the file as the icon's record: over `fetched` when there was one, so the
+    // save carries the server's change tag. A file that could not be a custom icon (not
+    // a regular file, or too large) is not uploaded. Never throws.
+    QCoro::Task<> uploadIcon(QString name, QString fileURL, QDateTime updatedAt, std::optional<cloud::Record> fetched);
+    // A temporary PNG preview of the SVG file, which the caller removes; none when the
+    // SVG cannot be drawn or the file cannot be written.
+    std::optional<QString> makePNGFile(const QString& name, const QString& svgURL) const;
+    // The image fitted and centred in a transparent square of `side` pixels, as RGBA PNG.
+    static std::optional<QByteArray> renderPNG(const QImage& image, int side);
+    // Writes the record's SVG as the icon's file, atomically and dated as the record,
+    // when it passes the checks of a local custom icon and no local file has become at
+    // least as new meanwhile; then empties the custom icon image cache. Whether it wrote.
+    bool downloadIcon(const cloud::Record& record, const QString& name);
+
+private:
+    cloud::Database& database_;
+    QString iconsDirectory_;
+    QString temporaryDirectory_;
+    // Running syncs hold it weakly and stop once it is gone.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+};
+
+} // namespace velmor

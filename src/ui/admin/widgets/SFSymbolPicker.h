@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/Published.h"
+#include "ui/admin/SFSymbolPickerController.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QStackedWidget;
+
+namespace velmor {
+
+class ToolIconView;
+
+// The icon picker sheet: the current icon, the library switch, the search field
+// and a grid of symbols or custom icons. A click on a cell reports it through the
+// controller's onSelect; "Cancel" through onCancel. The presenter closes it.
+class SFSymbolPicker : public QWidget {
+public:
+    explicit SFSymbolPicker(ToolIconSelection selected, QWidget* parent = nullptr);
+    SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> controller, QWidget* parent = nullptr);
+    ~SFSymbolPicker() override;
+
+    SFSymbolPickerController& controller() { return *controller_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void updateGridSize();
+    void render(const SFSymbolPickerController::State& state);
+    void fillGrid(const SFSymbolPickerController::State& state);
+
+    std::unique_ptr<SFSymbolPickerController> controller_;
+    QPushButton* openFolder_;
+    QPushButton* reload_;
+    QButtonGroup* scopes_;
+    ToolIconView* currentIcon_;
+    QLabel* currentName_;
+    QLineEdit* search_;
+    QStackedWidget* pages_;
+    QListWidget* grid_;
+    QLabel* folderPath_;
+    // What the grid shows, so that a render without a change keeps it (and its scrolling).
+    QStringList gridKeys_;
+    int columns_ = 6;
+    Subscription subscription_;
+};
+
+} // namespace velmor

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/Published.h"
+#include "ui/admin/ToggleEditorController.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QVBoxLayout;
+
+namespace velmor {
+
+class ShortcutRecorder;
+class ToolIconView;
+class SheetHost;
+namespace admin {
+class Switch;
+}
+
+// The toggle editor sheet: name, icon, the steps with a recorder each, and the
+// repeat settings. "Save" and "Cancel" report through the controller.
+class ToggleEditorSheet : public QWidget {
+public:
+    explicit ToggleEditorSheet(std::shared_ptr<ToggleEditorController> controller, QWidget* parent = nullptr);
+    ~ToggleEditorSheet() override;
+
+    ToggleEditorController& controller() { return *controller_; }
+    // The icon picker while it is open.
+    QWidget* iconPicker() const;
+
+private:
+    void render(const ToggleEditorController::State& state);
+    void rebuildSteps(qsizetype count);
+    void openIconPicker();
+    void closeIconPicker();
+
+    std::shared_ptr<ToggleEditorController> controller_;
+    QLabel* title_;
+    QLineEdit* name_;
+    ToolIconView* icon_;
+    QLineEdit* symbol_;
+    QLabel* customLabel_;
+    QWidget* stepsBox_;
+    QVBoxLayout* stepsLayout_;
+    QList<ShortcutRecorder*> recorders_;
+    admin::Switch* repeat_;
+    QWidget* speedRow_;
+    QSlider* speed_;
+    SheetHost* picker_ = nullptr;
+    Subscription subscription_;
+};
+
+} // namespace velmor

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+#include <QUuid>
+
+#include <functional>
+
+namespace velmor {
+
+// Draws a row of the tool list (a ToolListModel): the tool's icon, name, kind,
+// category chip, shortcut badge and enabled switch, highlighted when selected.
+// A click on the switch flips the tool's enabled flag; anywhere else selects it.
+class ToolRowDelegate : public QStyledItemDelegate {
+public:
+    static constexpr int rowHeight = 56;
+    static constexpr int gap = 8;
+
+    explicit ToolRowDelegate(QObject* parent = nullptr) : QStyledItemDelegate(parent) {}
+
+    std::function<void(const QUuid&)> onSelect;
+    std::function<void(const QUuid&, bool enabled)> onSetEnabled;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+
+    // Where the enabled switch of a row lies.
+    static QRect switchRect(const QRect& rowRect);
+};
+
+} // namespace velmor

@@ -1,0 +1,264 @@
+#include "ui/admin/widgets/AdminPacsProfileSection.h"
+#include "ui/admin/widgets/AdminView.h"
+#include "ui/admin/widgets/SFSymbolPicker.h"
+#include "ui/admin/widgets/ToggleEditorSheet.h"
+#include "ui/admin/widgets/ToolInspector.h"
+#include "ui/admin/widgets/ToolRowDelegate.h"
+
+#include "support/AppModelFixture.h"
+#include "model/CustomIconLibrary.h"
+#include "ui/shared/ScriptedPrompter.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QTest>
+
+namespace velmor {
+namespace {
+
+using M = KeyboardShortcut::Modifiers;
+
+class AdminViewTest : public test::AppModelFixture {
+protected:
+    void open()
+    {
+        start();
+        view = std::make_unique<AdminView>(*model, prompter);
+        tester = std::make_unique<QAbstractItemModelTester>(&view->toolListModel(),
+                                                            QAbstractItemModelTester::FailureReportingMode::Fatal);
+        view->show();
+        settle();
+    }
+    void settle()
+    {
+        for (int round = 0; round < 5; ++round) {
+            queue->runUntilIdle();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+    template <typename T = QWidget>
+    T* find(const char* name, QObject* in = nullptr)
+    {
+        T* widget = (in ? in : static_cast<QObject*>(view.get()))->findChild<T*>(QLatin1String(name));
+        EXPECT_TRUE(widget) << name;
+        return widget;
+    }
+    void click(const char* name, QWidget* in = nullptr)
+    {
+        if (auto* widget = find(name, in))
+            QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+        settle();
+    }
+    RadiologyTool selected() { return *view->controller().state().get().selectedTool; }
+    RadiologyTool stored(const QUuid& id)
+    {
+        for (const RadiologyTool& tool : store().activePacsProfile().tools)
+            if (tool.id == id)
+                return tool;
+        ADD_FAILURE() << "no stored tool";
+        return {};
+    }
+
+    ScriptedPrompter prompter;
+    std::unique_ptr<AdminView> view;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+};
+
+TEST_F(AdminViewTest, ANewToolIsEditedThroughTheInspectorAndDeletedAfterConfirming)
+{
+    open();
+    // 1280 × 720, never larger than the screen (the offscreen one is smaller).
+    EXPECT_EQ(view->size(), QSize(1280, 720).boundedTo(QGuiApplication::primaryScreen()->availableSize()));
+    EXPECT_EQ(view->windowTitle(), "Admin / Tools");
+    const qsizetype before = store().activePacsProfile().tools.size();
+    click("newTool");
+    ASSERT_EQ(store().activePacsProfile().tools.size(), before + 1);
+    const QUuid id = store().activePacsProfile().tools.last().id;
+    EXPECT_EQ(selected().id, id);
+
+    auto* name = find<QLineEdit>("toolName");
+    EXPECT_EQ(name->text(), "New Tool");
+    name->selectAll();
+    QTest::keyClicks(name, "Cine");
+    EXPECT_EQ(stored(id).name, "Cine") << "each keystroke is stored at once";
+    click("category_Mammo");
+    EXPECT_EQ(stored(id).category, ToolCategory::mammo);
+
+    QWidget* field = find("shortcutField", &view->inspector());
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(stored(id).shortcut, (KeyboardShortcut{40, "k", M::control}));
+    EXPECT_EQ(stored(id).name, "Cine");
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(stored(id).shortcut, (KeyboardShortcut{40, "k", M::control}));
+    click("clearToolShortcut");
+    EXPECT_FALSE(stored(id).shortcut);
+
+    prompter.queueAnswer("Delete");
+    click("deleteTool");
+    EXPECT_EQ(store().activePacsProfile().tools.size(), before);
+    EXPECT_EQ(prompter.questionTitles(), QStringList({"Delete tool?"}));
+}
+
+TEST_F(AdminViewTest, SearchRowsAndSwitchesDriveTheStore)
+{
+    open();
+    QTest::keyClicks(find<QLineEdit>("toolSearch"), "zzzz-no-such-tool");
+    settle();
+    EXPECT_EQ(view->toolListModel().rowCount(), 0);
+    EXPECT_TRUE(find("inspectorPlaceholder")->isVisible());
+    EXPECT_FALSE(find("duplicateTool")->isEnabled());
+
+    find<QLineEdit>("toolSearch")->clear();
+    QTest::keyClicks(find<QLineEdit>("toolSearch"), "");
+    view->controller().setSearchText("");
+    settle();
+    const int rows = view->toolListModel().rowCount();
+    ASSERT_GE(rows, 2);
+    EXPECT_EQ(rows, store().activePacsProfile().tools.size());
+
+    auto* list = find<QListView>("toolList");
+    const QRect second = list->visualRect(view->toolListModel().index(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center() - QPoint(60, 0));
+    settle();
+    const RadiologyTool tool = view->toolListModel().tool(1);
+    EXPECT_EQ(selected().id, tool.id);
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, ToolRowDelegate::switchRect(second).center());
+    settle();
+    EXPECT_EQ(stored(tool.id).enabled, !tool.enabled);
+    RadiologyTool expected = tool;
+    expected.enabled = !tool.enabled;
+    EXPECT_EQ(stored(tool.id), expected) << "the switch changes nothing else";
+}
+
+TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)
+{
+    open();
+    click("newToggle");
+    ToggleEditorSheet* sheet = view->toggleEditor();
+    ASSERT_TRUE(sheet);
+    click("addStep", sheet);
+    click("addStep", sheet);
+    QWidget* firstField = find("step_0", sheet)->findChild<QWidget*>("shortcutField");
+    QTest::mouseClick(firstField, Qt::LeftButton);
+    QTest::keyClick(firstField, Qt::Key_F5);
+    settle();
+    click("saveToggle", sheet);
+    EXPECT_FALSE(view->toggleEditor());
+    const RadiologyTool toggle = store().activePacsProfile().tools.last();
+    EXPECT_EQ(toggle.name, "New Toggle");
+    EXPECT_EQ(toggle.toggleShortcuts, (QList<KeyboardShortcut>{{96, "F5", M{}}}));
+    EXPECT_EQ(selected().id, toggle.id);
+    EXPECT_EQ(find<QLabel>("toggleSteps")->text(), "1 steps");
+}
+
+TEST_F(AdminViewTest, TheAlertShowsOnTopUntilClosed)
+{
+    open();
+    model->presentAlert("Save Failed", "The disk is full.", AppModel::AlertMessage::Severity::error);
+    settle();
+    EXPECT_TRUE(find("alertToast")->isVisible());
+    EXPECT_EQ(find<QLabel>("alertTitle")->text(), "Save Failed");
+    click("closeAlert");
+    EXPECT_FALSE(model->alertMessage().get());
+    EXPECT_FALSE(find("alertToast")->isVisible());
+}
+
+TEST_F(AdminViewTest, ThePacsMenuAndPickerReachTheStore)
+{
+    open();
+    auto* section = find<AdminPacsProfileSection>("pacsSection");
+    auto* picker = find<QComboBox>("pacsPicker");
+    ASSERT_EQ(picker->count(), store().pacsProfiles().get().size());
+    EXPECT_EQ(picker->currentData().toUuid(), store().activePacsProfile().id);
+
+    prompter.queueAnswer("Save", " Night Shift ");
+    find<QAction>("renamePacs", section)->trigger();
+    settle();
+    EXPECT_EQ(store().activePacsProfile().name, "Night Shift");
+    EXPECT_EQ(picker->currentText(), "Night Shift");
+
+    const int other = picker->currentIndex() == 0 ? 1 : 0;
+    picker->setCurrentIndex(other);
+    emit picker->activated(other);
+    settle();
+    EXPECT_EQ(store().activePacsProfile().id, picker->itemData(other).toUuid());
+
+    section->chooseLighting(QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(store().activePacsProfile().defaultLightingHex, QString("#123456"));
+}
+
+TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)
+{
+    QDir().mkpath(customIconsDirectory());
+    test::writeFile(QDir(customIconsDirectory()).filePath("ct.svg"),
+                    R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width="4" height="4"/></svg>)");
+    SFSymbolPicker picker({ToolIconSource::system, "trash"});
+    std::optional<ToolIconSelection> chosen;
+    picker.controller().onSelect = [&](const ToolIconSelection& selection) { chosen = selection; };
+    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(grid->count(), SFSymbolPickerController::systemSymbols().size());
+    EXPECT_FALSE(picker.findChild<QWidget*>("reloadIcons")->isVisibleTo(&picker));
+
+    QTest::mouseClick(picker.findChild<QWidget*>("iconScope_custom"), Qt::LeftButton);
+    EXPECT_TRUE(picker.findChild<QWidget*>("reloadIcons")->isVisibleTo(&picker));
+    ASSERT_EQ(grid->count(), 1);
+    QTest::keyClicks(picker.findChild<QLineEdit*>("iconSearch"), "zz");
+    EXPECT_TRUE(picker.findChild<QWidget*>("noCustomIcons")->isVisibleTo(&picker));
+    picker.findChild<QLineEdit*>("iconSearch")->clear();
+    picker.controller().setSearchText("");
+    emit grid->itemClicked(grid->item(0));
+    EXPECT_EQ(chosen, (ToolIconSelection{ToolIconSource::custom, "ct.svg"}));
+}
+
+// Whatever lists follow one another, the rows end up as the list, through
+// incremental changes the model tester accepts.
+TEST(ToolListModel, AnyNewListIsReachedRowByRow)
+{
+    ToolListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QList<RadiologyTool> pool;
+    for (int i = 0; i < 12; ++i) {
+        RadiologyTool tool;
+        tool.id = QUuid::createUuid();
+        tool.name = QString::number(i);
+        pool.append(tool);
+    }
+    QRandomGenerator random(7);
+    for (int round = 0; round < 200; ++round) {
+        QList<RadiologyTool> next;
+        for (const RadiologyTool& tool : pool)
+            if (random.bounded(3) != 0)
+                next.append(tool);
+        std::shuffle(next.begin(), next.end(), random);
+        if (!next.isEmpty() && random.bounded(2))
+            next.first().enabled = !next.first().enabled;
+        model.setTools(next, next.isEmpty() ? std::nullopt : std::optional<QUuid>(next.last().id));
+        ASSERT_EQ(model.rowCount(), next.size());
+        for (int row = 0; row < next.size(); ++row)
+            ASSERT_EQ(model.tool(row), next[row]);
+        if (!next.isEmpty()) {
+            EXPECT_TRUE(model.data(model.index(int(next.size()) - 1), ToolListModel::SelectedRole).toBool());
+        }
+    }
+}
+
+} // namespace
+} // namespace velmor

@@ -1,0 +1,170 @@
+// Shots of the tool administration window and its sheets.
+
+#include "Screenshots.h"
+
+#include "model/CustomIconLibrary.h"
+#include "model/Device.h"
+#include "store/ProfileStore.h"
+#include "ui/admin/widgets/AdminView.h"
+#include "ui/admin/widgets/SFSymbolPicker.h"
+#include "ui/admin/widgets/ShortcutRecorder.h"
+#include "ui/admin/widgets/ToggleEditorSheet.h"
+#include "ui/shared/ScriptedPrompter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+namespace velmor::screenshots {
+
+namespace {
+
+using Alert = AppModel::AlertMessage;
+using M = KeyboardShortcut::Modifiers;
+
+struct AdminScene {
+    ProfileStore& store;
+    Published<Device>& device;
+    Published<std::optional<Alert>>& alert;
+};
+
+// The window over a store seeded with the built-in profiles, the keypad active.
+std::unique_ptr<AdminView> adminWindow(Scene& scene, const std::function<void(AdminScene&, AdminView&)>& setUp)
+{
+    auto& store = scene.make<ProfileStore>();
+    auto& device = scene.make<Published<Device>>(Device::tartarusTemplate());
+    auto& alert = scene.make<Published<std::optional<Alert>>>();
+    auto& prompter = scene.make<ScriptedPrompter>();
+    auto view = std::make_unique<AdminView>(
+        AdminController::Sources{store, device, alert, [&alert](const QUuid&) { alert.set(std::nullopt); }}, prompter);
+    view->setFixedSize(AdminView::windowSize);
+    scene.settle();
+    AdminScene parts{store, device, alert};
+    setUp(parts, *view);
+    scene.settle();
+    return view;
+}
+
+std::unique_ptr<QWidget> withAlert(Scene& scene, const char* title, const char* message, Alert::Severity severity)
+{
+    return adminWindow(scene, [&](AdminScene& parts, AdminView&) {
+        parts.alert.set(Alert{QUuid::createUuid(), QString::fromUtf8(title), QString::fromUtf8(message), severity});
+    });
+}
+
+void writeIcon(const QString& name, const QByteArray& svg)
+{
+    QDir().mkpath(customIconsDirectory());
+    QFile file(QDir(customIconsDirectory()).filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(svg);
+}
+
+void addCustomIcons()
+{
+    writeIcon(QStringLiteral("ct-scan.svg"), R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">
+<circle cx="12" cy="12" r="9" fill="none" stroke="black" stroke-width="2"/><circle cx="12" cy="12" r="4"/></svg>)");
+    writeIcon(QStringLiteral("mammo-view.svg"), R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">
+<path d="M4 20 C4 8 20 8 20 20 Z"/></svg>)");
+    writeIcon(QStringLiteral("ruler-wide.svg"), R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 32 12">
+<rect width="32" height="12" rx="2"/></svg>)");
+}
+
+std::unique_ptr<QWidget> picker(IconPickerScope scope)
+{
+    addCustomIcons();
+    auto* sheet = new SFSymbolPicker({ToolIconSource::system, QStringLiteral("magnifyingglass")});
+    sheet->controller().setScope(scope);
+    auto backdrop = Scene::onBackdrop(sheet, 0);
+    backdrop->resize(620, 560);
+    return backdrop;
+}
+
+std::unique_ptr<QWidget> recorder(Scene& scene, std::optional<KeyboardShortcut> value, bool listening)
+{
+    auto& shortcut = scene.make<std::optional<KeyboardShortcut>>(std::move(value));
+    auto* control = new ShortcutRecorder(Binding<std::optional<KeyboardShortcut>>::of(shortcut));
+    control->setFixedWidth(260);
+    if (listening) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(control->field(), &press);
+    }
+    return Scene::onBackdrop(control, 16);
+}
+
+RadiologyTool layoutToggle()
+{
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.name = QStringLiteral("Hanging Layouts");
+    tool.systemIcon = QStringLiteral("square.grid.2x2");
+    tool.repeatOnHoldEnabled = true;
+    tool.repeatSpeed = 0.3;
+    tool.toggleShortcuts = QList<KeyboardShortcut>{{18, QStringLiteral("1"), M::control},
+                                                   {19, QStringLiteral("2"), M::control},
+                                                   {20, QStringLiteral("3"), M{M::control, M::shift}}};
+    return tool;
+}
+
+const Shot selected("admin-selected-tool", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    return adminWindow(scene, [](AdminScene& parts, AdminView& view) {
+        const QList<RadiologyTool> tools = parts.store.activePacsProfile().tools;
+        view.controller().selectTool(tools.value(2).id);
+        view.controller().setAdvancedExpanded(true);
+    });
+});
+
+const Shot search("admin-search-results", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    return adminWindow(scene, [](AdminScene&, AdminView& view) { view.controller().setSearchText(QStringLiteral("page")); });
+});
+
+const Shot noMatch("admin-search-no-match", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    return adminWindow(scene, [](AdminScene&, AdminView& view) { view.controller().setSearchText(QStringLiteral("xyz")); });
+});
+
+const Shot toggleSelected("admin-toggle-tool", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    return adminWindow(scene, [](AdminScene& parts, AdminView& view) {
+        const RadiologyTool tool = layoutToggle();
+        parts.store.upsertTool(tool, parts.store.activePacsProfile().id);
+        view.controller().selectTool(tool.id);
+    });
+});
+
+const Shot alertError("admin-alert-error", [](Scene& scene) {
+    return withAlert(scene, "Save Failed", "The profiles could not be written: the disk is full.", Alert::Severity::error);
+});
+const Shot alertWarning("admin-alert-warning", [](Scene& scene) {
+    return withAlert(scene, "Import Warning", "Two tools had no shortcut and were skipped.", Alert::Severity::warning);
+});
+const Shot alertInfo("admin-alert-info", [](Scene& scene) {
+    return withAlert(scene, "Restored from Backup", "profiles.json was unreadable; the backup was loaded.",
+                     Alert::Severity::info);
+});
+const Shot alertSuccess("admin-alert-success", [](Scene& scene) {
+    return withAlert(scene, "Export Success", "Saved Radiologist - General.json.", Alert::Severity::success);
+});
+
+const Shot pickerSystem("icon-picker-symbols", [](Scene&) { return picker(IconPickerScope::system); });
+const Shot pickerCustom("icon-picker-custom", [](Scene&) { return picker(IconPickerScope::custom); });
+
+const Shot recorderListening("shortcut-recorder-listening",
+                             [](Scene& scene) { return recorder(scene, KeyboardShortcut{0, "a", M::control}, true); });
+const Shot recorderShortcut("shortcut-recorder-shortcut", [](Scene& scene) {
+    return recorder(scene, KeyboardShortcut{0, "a", M{M::control, M::shift}}, false);
+});
+const Shot recorderEmpty("shortcut-recorder-empty", [](Scene& scene) { return recorder(scene, std::nullopt, false); });
+
+const Shot toggleEditor("toggle-editor", [](Scene&) {
+    auto controller = std::make_shared<ToggleEditorController>(layoutToggle(), QStringLiteral("Edit Toggle"));
+    controller->addStep();
+    auto backdrop = Scene::onBackdrop(new ToggleEditorSheet(controller), 0);
+    backdrop->resize(460, 520);
+    return backdrop;
+});
+
+} // namespace
+
+} // namespace velmor::screenshots
