@@ -13,7 +13,7 @@
 #include "platform/permissions/ScriptedPermissions.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingController.h"
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QFile>
@@ -97,7 +97,7 @@ struct FilterBench {
     ScriptedPrompter prompter;
     std::unique_ptr<AppModel> model;
     std::unique_ptr<MappingController> controller;
-    ToolListModel list;
+    MappingToolListModel list;
 };
 
 // Typing "l", then "le", then "lev", back and forth: each step narrows or widens the list.

@@ -1,7 +1,7 @@
 // The mapping window's item models: rows follow the data one change at a time.
 
 #include "ui/mapping/MappingListModel.h"
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
@@ -114,7 +114,7 @@ TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDra
     EXPECT_TRUE(rows[3].selected);
     EXPECT_FALSE(rows[3].mapping.has_value());
 
-    ToolListModel model;
+    MappingToolListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.setRows(rows);
     EXPECT_FALSE(model.flags(model.index(0)).testFlag(Qt::ItemIsDragEnabled)) << "titles cannot be dragged";

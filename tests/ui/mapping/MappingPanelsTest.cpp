@@ -8,7 +8,7 @@
 #include "store/ProfileStore.h"
 #include "support/ProfileStoreSeed.h"
 #include "ui/mapping/MappingListModel.h"
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/MappingRowDelegate.h"
 #include "ui/mapping/widgets/MappingsPanel.h"

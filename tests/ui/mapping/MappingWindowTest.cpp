@@ -4,7 +4,7 @@
 #include "MappingViewFixture.h"
 
 #include "store/ProfileStore.h"
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/DeviceCanvas.h"
 #include "ui/mapping/widgets/MappingsPanel.h"

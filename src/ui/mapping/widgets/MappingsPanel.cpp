@@ -1,6 +1,6 @@
 #include "ui/mapping/widgets/MappingsPanel.h"
 
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/FocusReporter.h"
 #include "ui/mapping/widgets/PanelHeader.h"
 #include "ui/mapping/widgets/ToolListDelegate.h"
@@ -62,7 +62,7 @@ QWidget* segmentedFilter(QButtonGroup& group)
 } // namespace
 
 MappingsPanel::MappingsPanel(MappingController& controller, QWidget* parent)
-    : QWidget(parent), controller_(controller), model_(std::make_unique<ToolListModel>())
+    : QWidget(parent), controller_(controller), model_(std::make_unique<MappingToolListModel>())
 {
     setObjectName(QStringLiteral("mappingsPanel"));
     auto* layout = column(this, 12);

@@ -15,7 +15,7 @@ namespace velmor {
 
 class FocusReporter;
 class NiceButton;
-class ToolListModel;
+class MappingToolListModel;
 namespace mappingViews {
 class Dot;
 }
@@ -30,13 +30,13 @@ public:
     ~MappingsPanel() override;
 
     QListView* toolList() const { return list_; }
-    const ToolListModel& toolModel() const { return *model_; }
+    const MappingToolListModel& toolModel() const { return *model_; }
 
 private:
     void render(const MappingController::State& state);
 
     MappingController& controller_;
-    std::unique_ptr<ToolListModel> model_;
+    std::unique_ptr<MappingToolListModel> model_;
     QLineEdit* search_;
     FocusReporter* searchFocus_;
     QButtonGroup* filters_;

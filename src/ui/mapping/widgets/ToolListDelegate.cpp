@@ -1,6 +1,6 @@
 #include "ui/mapping/widgets/ToolListDelegate.h"
 
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -41,7 +41,7 @@ int toolRowHeight(const ToolListRow& row)
 
 } // namespace
 
-ToolListDelegate::ToolListDelegate(const ToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
+ToolListDelegate::ToolListDelegate(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
                                    std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent)
     : QStyledItemDelegate(parent), model_(model), onSelect_(std::move(onSelect)),
       onToggleFavorite_(std::move(onToggleFavorite))

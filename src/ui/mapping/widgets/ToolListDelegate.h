@@ -8,7 +8,7 @@
 
 namespace velmor {
 
-class ToolListModel;
+class MappingToolListModel;
 struct ToolListRow;
 
 // Draws the tool list's rows: a group title, or a tool row with its favourite
@@ -16,7 +16,7 @@ struct ToolListRow;
 // star toggles the favourite; a click elsewhere on a tool row picks the tool.
 class ToolListDelegate : public QStyledItemDelegate {
 public:
-    ToolListDelegate(const ToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
+    ToolListDelegate(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
                      std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -32,7 +32,7 @@ public:
 private:
     void paintTool(QPainter& painter, const QRect& rect, const ToolListRow& row) const;
 
-    const ToolListModel& model_;
+    const MappingToolListModel& model_;
     std::function<void(const RadiologyTool&)> onSelect_;
     std::function<void(const RadiologyTool&)> onToggleFavorite_;
 };

@@ -35,7 +35,7 @@ QList<ToolListRow> toolListRows(const QList<ToolGroup>& groups, const std::optio
 QString toolDragText(const QUuid& toolId);
 
 // The tool list as an item model. Tool rows can be dragged as plain text.
-class ToolListModel : public KeyedListModel<ToolListRow> {
+class MappingToolListModel : public KeyedListModel<ToolListRow> {
 public:
     using KeyedListModel::KeyedListModel;
 

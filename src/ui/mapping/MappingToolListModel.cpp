@@ -1,4 +1,4 @@
-#include "ui/mapping/ToolListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
 
 #include "ui/mapping/MappingTexts.h"
 
@@ -45,7 +45,7 @@ QList<ToolListRow> toolListRows(const QList<ToolGroup>& groups, const std::optio
     return rows;
 }
 
-QVariant ToolListModel::data(const QModelIndex& index, int role) const
+QVariant MappingToolListModel::data(const QModelIndex& index, int role) const
 {
     const ToolListRow* row = rowAt(index);
     if (!row)
@@ -60,7 +60,7 @@ QVariant ToolListModel::data(const QModelIndex& index, int role) const
     }
 }
 
-Qt::ItemFlags ToolListModel::flags(const QModelIndex& index) const
+Qt::ItemFlags MappingToolListModel::flags(const QModelIndex& index) const
 {
     const ToolListRow* row = rowAt(index);
     if (!row)
@@ -68,9 +68,9 @@ Qt::ItemFlags ToolListModel::flags(const QModelIndex& index) const
     return row->isHeader ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
 }
 
-QStringList ToolListModel::mimeTypes() const { return {QStringLiteral("text/plain")}; }
+QStringList MappingToolListModel::mimeTypes() const { return {QStringLiteral("text/plain")}; }
 
-QMimeData* ToolListModel::mimeData(const QModelIndexList& indexes) const
+QMimeData* MappingToolListModel::mimeData(const QModelIndexList& indexes) const
 {
     for (const QModelIndex& index : indexes) {
         const ToolListRow* row = rowAt(index);
