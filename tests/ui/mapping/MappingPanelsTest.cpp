@@ -18,6 +18,7 @@
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
@@ -229,6 +230,15 @@ TEST_F(MappingPanelsTest, ProfilesPanelEditsTheActiveProfileAndLightsTheKeypad)
     EXPECT_EQ(activeUser().lightingHex, "#33BD75");
     click(QStringLiteral("usePacsDefault"));
     EXPECT_EQ(activeUser().lightingHex, std::nullopt);
+
+    // The menu's export offers the bound PACS profile's file; cancelled, it writes nothing.
+    auto* exportPacs = view->findChild<QAction*>(QStringLiteral("exportPacs"));
+    ASSERT_TRUE(exportPacs);
+    exportPacs->trigger();
+    settle();
+    ASSERT_FALSE(prompter.requests().isEmpty());
+    EXPECT_EQ(prompter.requests().last().kind, ScriptedPrompter::Kind::save);
+    EXPECT_EQ(prompter.requests().last().file.proposedName, pacs->itemText(other) + QStringLiteral(".json"));
 
     plugSpeechMike();
     controller->selectDevice(speechMike);
