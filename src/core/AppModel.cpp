@@ -2,6 +2,7 @@
 
 #include "core/ButtonDispatch.h"
 #include "core/CloudKitEntitlements.h"
+#include "core/CloudLog.h"
 #include "core/CustomUsageStore.h"
 #include "core/LayoutOverridesStore.h"
 #include "input/RazerRGB.h"
@@ -10,7 +11,10 @@
 #include "model/ProfileTemplates.h"
 #include "output/ShortcutExecutor.h"
 #include "platform/LoginItem.h"
+#include "platform/cloud/Container.h"
+#include "platform/notifications/Notifier.h"
 #include "store/ProfileStore.h"
+#include "sync/CloudKitProfileSync.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -26,7 +30,7 @@ AppModel::AppModel()
     , customUsages_(std::make_unique<CustomUsageStore>([this](const QString& line) { appendLog(line); }))
 {
     // 1–2: published fields start empty; the store loads, migrates or seeds.
-    profileStore_ = std::make_unique<ProfileStore>();
+    profileStore_ = std::make_shared<ProfileStore>();
 
     // 3
     shortcutExecutor_ = std::make_unique<ShortcutExecutor>();
@@ -138,7 +142,105 @@ void AppModel::applySelectedDevice()
 
 void AppModel::startCloudSync()
 {
-    // The profile sync is created for the store and started here; this build has none yet.
+    cloudSync_ = CloudKitProfileSync::create(profileStore_);
+    cloudSync_->start();
+}
+
+bool AppModel::requireCloudSync()
+{
+    if (cloudSync_)
+        return true;
+    presentAlert(QStringLiteral("Cloud Sync Unavailable"), QStringLiteral("CloudKit is not enabled for this build."),
+                 AlertMessage::Severity::warning);
+    return false;
+}
+
+void AppModel::syncNow()
+{
+    if (requireCloudSync())
+        cloudSync_->requestSyncNow();
+}
+
+void AppModel::resetCloudSubscriptions()
+{
+    if (requireCloudSync())
+        cloudSync_->requestSubscriptionReset();
+}
+
+void AppModel::startCloudDiagnostics()
+{
+    appendLog(QStringLiteral("Cloud Sync Diagnostics: starting."));
+    logEntitlements();
+    Notifier::instance().getNotificationSettings([weak = std::weak_ptr(self_)](const NotificationSettings& settings) {
+        if (const auto self = weak.lock())
+            (*self)->logNotificationSettings(settings);
+    });
+    runCloudDiagnostics();
+}
+
+void AppModel::logEntitlements()
+{
+    for (const QString& line : cloudlog::entitlements())
+        appendLog(line);
+}
+
+void AppModel::logNotificationSettings(const NotificationSettings& settings)
+{
+    postToMain([weak = std::weak_ptr(self_), line = cloudlog::notificationSettings(settings)] {
+        if (const auto self = weak.lock())
+            (*self)->appendLog(line);
+    });
+}
+
+QCoro::Task<> AppModel::runCloudDiagnostics()
+{
+    // Holds the model weakly: the report may still be waiting for the cloud when it goes.
+    return cloudlog::diagnostics(cloud::Container::named(CloudKitProfileSync::containerIdentifier),
+                                 [weak = std::weak_ptr(self_)](const QString& line) {
+                                     if (const auto self = weak.lock())
+                                         (*self)->appendLog(line);
+                                 });
+}
+
+void AppModel::registerForRemoteNotifications()
+{
+    const std::weak_ptr<AppModel*> weak = self_;
+    pushContainer_ = cloudSync_ ? cloudSync_->container()
+                                : cloud::Container::named(CloudKitProfileSync::containerIdentifier);
+    pushContainer_->setRemoteNotificationHandler([weak](const QVariantMap& userInfo) {
+        if (const auto self = weak.lock())
+            (*self)->handleRemoteNotification(userInfo);
+    });
+    pushContainer_->registerForRemoteNotifications(
+        [weak](std::optional<QByteArray> token, std::optional<cloud::Error> error) {
+            const auto self = weak.lock();
+            if (!self)
+                return;
+            if (token)
+                (*self)->didRegisterForRemoteNotifications(*token);
+            else
+                (*self)->appendLog(QStringLiteral("APNs registration failed: ")
+                                   + (error ? error->localizedDescription()
+                                            : cloud::Error(cloud::Error::Code::internalError).localizedDescription()));
+        });
+}
+
+void AppModel::handleRemoteNotification(const QVariantMap& userInfo)
+{
+    appendLog(cloudlog::pushReceived(userInfo));
+    if (cloudSync_)
+        cloudSync_->handleRemoteNotification(userInfo);
+}
+
+void AppModel::didRegisterForRemoteNotifications(const QByteArray& deviceToken)
+{
+    appendLog(QStringLiteral("APNs token registered: ") + hexByteStrings(deviceToken).join(QString()));
+}
+
+void AppModel::logNotificationAuthorization(bool granted, const std::optional<QString>& error,
+                                            const NotificationSettings& settings)
+{
+    appendLog(cloudlog::notificationAuthorization(granted, error, settings));
 }
 
 void AppModel::subscribeToInputSource()

@@ -11,11 +11,13 @@
 #include "platform/Published.h"
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
+#include <QVariantMap>
 
 #include <cstddef>
 #include <functional>
@@ -24,10 +26,15 @@
 #include <utility>
 #include <vector>
 
+namespace velmor::cloud {
+class Container;
+}
+
 namespace velmor {
 
 class ButtonDispatch;
 class CloudKitProfileSync;
+struct NotificationSettings;
 class CustomUsageStore;
 class LayoutOverridesStore;
 class ProfileStore;
@@ -126,6 +133,31 @@ public:
     void resetLayout(const QString& deviceId);
     void importLayout(const QString& path);
 
+    // Cloud sync commands of the tray menu and the mapping window.
+    // "Sync Now": looks for changes at once; without a sync, the warning "Cloud Sync Unavailable".
+    void syncNow();
+    // "Reset CloudKit Subscriptions"; without a sync, the same warning.
+    void resetCloudSubscriptions();
+    // "Cloud Sync Diagnostics": a start line, the entitlements, the notification
+    // settings and the cloud report go to the log; works without a sync too.
+    void startCloudDiagnostics();
+    void logEntitlements();
+    // May be called on any thread; the line is appended on the main queue.
+    void logNotificationSettings(const NotificationSettings& settings);
+    // The cloud report alone: account, user record, subscriptions, profiles record.
+    QCoro::Task<> runCloudDiagnostics();
+
+    // Push and notification entry points of the application.
+    // From now on the cloud container's pushes reach handleRemoteNotification; the
+    // device token, or the failure to get one, is logged.
+    void registerForRemoteNotifications();
+    // Logs the push and hands it to the sync, which syncs for changes of records.
+    void handleRemoteNotification(const QVariantMap& userInfo);
+    void didRegisterForRemoteNotifications(const QByteArray& deviceToken);
+    // `error`: the description of a failed request.
+    void logNotificationAuthorization(bool granted, const std::optional<QString>& error,
+                                      const NotificationSettings& settings);
+
     // Custom usage maps
     const CustomUsageMap& customUsageMap() const;
     QString customUsagesURL() const;
@@ -133,8 +165,10 @@ public:
 
 private:
     void installCallbacks();
-    // The profile sync is made and started here once it exists; nothing to do until then.
+    // Makes and starts the profile sync (the build's entitlements allow a cloud container).
     void startCloudSync();
+    // Raises the warning for a cloud command in a build without the sync; false then.
+    bool requireCloudSync();
     // Tells the input source the active user profile's device, when it has one.
     void applySelectedDevice();
     void subscribeToInputSource();
@@ -157,8 +191,11 @@ private:
     ActivityFeeds feeds_;
 
     std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
-    std::unique_ptr<ProfileStore> profileStore_;
+    // Shared with the sync, whose running tasks may outlive the model.
+    std::shared_ptr<ProfileStore> profileStore_;
     std::shared_ptr<CloudKitProfileSync> cloudSync_;
+    // The container whose pushes the model receives, once registered.
+    std::shared_ptr<cloud::Container> pushContainer_;
     std::unique_ptr<ShortcutExecutor> shortcutExecutor_;
     std::unique_ptr<UnifiedInputSource> inputSource_;
     std::unique_ptr<ButtonDispatch> dispatch_;

@@ -12,8 +12,9 @@
 // live in the coroutine's frame for the whole call.
 namespace velmor::cloudkit {
 
-// The record that holds the profiles.
+// The record that holds the profiles, and its type.
 inline const QString profilesRecordName = QStringLiteral("profiles");
+inline const QString profilesRecordType = QStringLiteral("VelmorProfiles");
 
 QCoro::Task<cloud::AccountStatus> fetchAccountStatus(std::shared_ptr<cloud::Container> container);
 // Throws internalError when the database answers with neither an id nor an error.

@@ -7,6 +7,8 @@
 #include "platform/LoginItem.h"
 #include "platform/hid/ScriptedHid.h"
 #include "platform/keys/RecordingKeyOutput.h"
+#include "platform/cloud/memory/MemoryCloud.h"
+#include "platform/notifications/RecordingNotifier.h"
 #include "platform/permissions/ScriptedPermissions.h"
 #include "store/ProfileStore.h"
 #include "support/TestSupport.h"
@@ -24,7 +26,8 @@ inline KeyboardShortcut shortcut(std::uint16_t keyCode, const QString& key,
 }
 
 // The application model on the test platform: scripted HID, recorded key output,
-// granted permissions, an in-memory login item and the shipped entitlements.
+// granted permissions, an in-memory login item, the shipped entitlements, a cloud
+// account in memory and recorded notifications.
 class AppModelFixture : public PlatformFixture {
 protected:
     AppModelFixture()
@@ -33,11 +36,17 @@ protected:
         keys::KeyOutput::setInstance(&output);
         Permissions::setInstance(&permissions);
         LoginItem::setInstance(&loginItem);
+        Notifier::setInstance(&notifier);
     }
     ~AppModelFixture() override
     {
+        // Cloud calls still under way end before the model goes.
+        cloud.setHolding(false);
+        cloud.releaseAll();
+        queue->runUntilIdle();
         model.reset();
         Entitlements::resetCurrent();
+        Notifier::setInstance(nullptr);
         LoginItem::setInstance(nullptr);
         Permissions::setInstance(nullptr);
         keys::KeyOutput::setInstance(nullptr);
@@ -111,6 +120,9 @@ protected:
     keys::RecordingKeyOutput output;
     ScriptedPermissions permissions;
     InMemoryLoginItem loginItem;
+    RecordingNotifier notifier;
+    cloud::MemoryCloud cloud;
+    cloud::ScopedContainerFactory cloudFactory{cloud.factory()};
     std::unique_ptr<AppModel> model;
 };
 

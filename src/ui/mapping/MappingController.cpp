@@ -235,13 +235,8 @@ void MappingController::restoreLastSaved()
 
 void MappingController::save() { store().save(); }
 
-void MappingController::syncNow()
-{
-    // The build has no profile sync yet: cloudSync() is always none until it does.
-    if (!model_.cloudSync())
-        model_.presentAlert(QStringLiteral("Cloud Sync Unavailable"), QStringLiteral("CloudKit is not enabled for this build."),
-                            AppModel::AlertMessage::Severity::warning);
-}
+// Without a profile sync the model raises "Cloud Sync Unavailable".
+void MappingController::syncNow() { model_.syncNow(); }
 
 void MappingController::showToast(const QString& message)
 {

@@ -201,6 +201,17 @@ TEST_F(MappingWindowEventsTest, ResetReadsTheProfilesFileAgainAndForgetsTheEdits
 
 TEST_F(MappingWindowEventsTest, AlertsGetTheirFullTimeAndSyncWithoutACloudWarns)
 {
+    const int fetches = cloud.callCount(cloud::MemoryCloud::Call::fetchRecord);
+    controller->syncNow();
+    EXPECT_EQ(state().alertMessage, std::nullopt);
+    EXPECT_EQ(cloud.callCount(cloud::MemoryCloud::Call::fetchRecord), fetches + 1);
+
+    // A build whose entitlements name no cloud container.
+    controller.reset();
+    model.reset();
+    Entitlements::setCurrent(Entitlements(QJsonObject{}));
+    start();
+    controller = std::make_unique<MappingController>(*model, prompter);
     controller->syncNow();
     ASSERT_TRUE(state().alertMessage);
     EXPECT_EQ(state().alertMessage->title, "Cloud Sync Unavailable");

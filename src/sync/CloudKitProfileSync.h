@@ -1,0 +1,138 @@
+#pragma once
+
+#include "platform/MainQueue.h"
+#include "platform/cloud/Container.h"
+#include "sync/ProfileSubscriptions.h"
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+#include <QDateTime>
+#include <QString>
+#include <QVariantMap>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace velmor {
+
+class CloudKitIconSync;
+class ProfileStore;
+
+// Keeps the whole profile store, as one payload, in the record "profiles" of the
+// user's private cloud database, and the two subscriptions that tell the user's
+// other machines about changes to it.
+//
+// Every save of the store asks for an upload, one second after the last of a burst
+// and only once the initial sync has decided between the local and the remote
+// profiles. Pushes and "Sync Now" fetch the record and take its payload when it is
+// newer than the local data. Every outcome is reported through the store's onError.
+//
+// Main thread only. Made with create(); each task it starts keeps it alive until the
+// task ends, while the store's save callback and the debounce hold it weakly.
+class CloudKitProfileSync : public std::enable_shared_from_this<CloudKitProfileSync> {
+    struct Token {
+        explicit Token() = default;
+    };
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    static inline const QString containerIdentifier = QStringLiteral("iCloud.Velmor");
+    static constexpr qint64 schemaVersion = 6;
+    static constexpr std::chrono::milliseconds uploadDelay{1000};
+    // Conflicting saves in a row that are retried before an upload gives up.
+    static constexpr int maxConflictRetries = 3;
+
+    // `container`: the one named containerIdentifier when none is given. `clock`: the
+    // time written as "updatedAt"; the system's when none is given.
+    static std::shared_ptr<CloudKitProfileSync> create(std::shared_ptr<ProfileStore> store,
+                                                       std::shared_ptr<cloud::Container> container = {},
+                                                       Clock clock = {});
+    CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> store, std::shared_ptr<cloud::Container> container,
+                        Clock clock);
+    ~CloudKitProfileSync();
+    CloudKitProfileSync(const CloudKitProfileSync&) = delete;
+    CloudKitProfileSync& operator=(const CloudKitProfileSync&) = delete;
+
+    // Once: takes over the store's save callback, then runs the initial sync and,
+    // with the account available, the subscription checks.
+    void start();
+
+    // --- Upload.
+    // The store's save callback: dropped while a remote payload is being applied,
+    // parked until the initial sync has ended, else debounced.
+    void scheduleUpload();
+    QCoro::Task<> uploadProfiles();
+    // After a save refused because the record changed on the server.
+    QCoro::Task<> resolveSaveConflict();
+    // Starts the icon sync for the custom icons the profiles use, without waiting for it.
+    void syncCustomIcons();
+
+    // --- Download.
+    // Whether the account lets the sync go on; reports the first unavailable status
+    // after each time the account was seen available.
+    QCoro::Task<bool> ensureAccountAvailable();
+    QCoro::Task<> performInitialSync();
+    // Fetches the record and takes it when newer. While the initial sync has not ended
+    // (the account was unavailable at start) this runs the whole start sequence instead.
+    QCoro::Task<> syncNow();
+    // Takes the record's payload when its date is strictly later than the local data's.
+    // Otherwise the initial sync uploads, and a later sync does nothing. Without both
+    // dates the initial sync uploads and a later sync takes the payload.
+    void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
+    // Replaces the store's profiles by the payload, in one step, asking for no upload.
+    void applyRemotePayload(const QByteArray& payload);
+    void postChangeNotification(const QString& title, const QString& body);
+
+    // --- Commands and pushes; each starts a task and returns at once.
+    // "Sync Now": looks for other machines' changes at once, then syncNow().
+    void requestSyncNow();
+    // A push: syncNow() for query, zone and database notifications.
+    void handleRemoteNotification(const QVariantMap& dictionary);
+    // "Reset CloudKit Subscriptions".
+    void requestSubscriptionReset();
+
+    // --- Subscriptions.
+    QCoro::Task<> cleanUpSubscriptions();
+    QCoro::Task<> ensureDatabaseSubscription();
+    QCoro::Task<> ensureQuerySubscription();
+    QCoro::Task<> resetSubscriptions();
+    static cloud::Subscription makeDatabaseSubscription() { return ProfileSubscriptions::makeDatabaseSubscription(); }
+    static cloud::Subscription makeQuerySubscription() { return ProfileSubscriptions::makeQuerySubscription(); }
+
+    bool hasStarted() const { return hasStarted_; }
+    bool hasCompletedInitialSync() const { return hasCompletedInitialSync_; }
+    const std::optional<cloud::Record>& cachedRecord() const { return cachedRecord_; }
+    const std::shared_ptr<cloud::Container>& container() const { return container_; }
+
+private:
+    // The start sequence: initial sync, account check, subscriptions.
+    QCoro::Task<> runStart();
+    // One upload attempt after `conflicts` refused saves in a row.
+    QCoro::Task<> upload(int conflicts);
+    QCoro::Task<> resolveConflict(int conflicts);
+    // Runs `task` to its end, keeping the sync alive until then.
+    void launch(QCoro::Task<> task);
+    void report(const QString& title, const QString& message) const;
+    // "updatedAt" when it holds a date, else the server's modification date.
+    static std::optional<QDateTime> remoteDate(const cloud::Record& record);
+
+    std::shared_ptr<ProfileStore> profileStore_;
+    std::shared_ptr<cloud::Container> container_;
+    std::shared_ptr<cloud::Database> database_;
+    std::unique_ptr<CloudKitIconSync> iconSync_;
+    ProfileSubscriptions subscriptions_;
+    Clock clock_;
+    std::optional<cloud::Record> cachedRecord_;
+    Cancellable pendingUpload_;
+    bool isApplyingRemote_ = false;
+    bool hasStarted_ = false;
+    bool hasCompletedInitialSync_ = false;
+    bool isRunningInitialSync_ = false;
+    bool pendingUploadAfterInitialSync_ = false;
+    bool hasLoggedNoAccount_ = false;
+};
+
+} // namespace velmor

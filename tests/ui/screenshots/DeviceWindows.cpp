@@ -1,0 +1,103 @@
+// Shots of the device windows: the layout editor of the keypad and of the
+// SpeechMike with the snap grid and a selected button, and the HID inspector
+// with samples of both devices and one selected.
+
+#include "Screenshots.h"
+
+#include "core/AppModel.h"
+#include "platform/LoginItem.h"
+#include "platform/hid/ScriptedHid.h"
+#include "platform/keys/RecordingKeyOutput.h"
+#include "platform/permissions/ScriptedPermissions.h"
+#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/HIDInspectorView.h"
+
+namespace velmor::screenshots {
+
+namespace {
+
+// The application model on scripted hardware, for one shot.
+struct DeviceScene {
+    explicit DeviceScene(Scene& scene)
+    {
+        permissions.accessibility = permissions.inputMonitoring = true;
+        keys::KeyOutput::setInstance(&output);
+        Permissions::setInstance(&permissions);
+        LoginItem::setInstance(&loginItem);
+        model = std::make_unique<AppModel>();
+        hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus V2"));
+        hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike Premium Air"));
+        scene.settle();
+    }
+    ~DeviceScene()
+    {
+        model.reset();
+        LoginItem::setInstance(nullptr);
+        Permissions::setInstance(nullptr);
+        keys::KeyOutput::setInstance(nullptr);
+    }
+
+    hid::ScriptedHid hid;
+    keys::RecordingKeyOutput output;
+    ScriptedPermissions permissions;
+    InMemoryLoginItem loginItem;
+    std::unique_ptr<AppModel> model;
+};
+
+std::unique_ptr<QWidget> editor(Scene& scene, const Device& device, const QString& selected)
+{
+    auto& devices = scene.make<DeviceScene>(scene);
+    auto view = std::make_unique<DeviceLayoutEditorView>(device, *devices.model);
+    view->controller().select(selected);
+    view->resize(1200, 700);
+    return view;
+}
+
+// A keypad press and release now and then, between SpeechMike button values.
+void feedSamples(AppModel& model)
+{
+    const QDateTime start = QDateTime::fromString(QStringLiteral("2024-05-06T09:41:00Z"), Qt::ISODate);
+    for (int n = 0; n < 24; ++n) {
+        RawHIDSample sample;
+        sample.timestamp = start.addMSecs(n * 350);
+        const bool mike = n % 3 == 2;
+        sample.vendorId = mike ? 0x0911 : 0x1532;
+        sample.productId = mike ? 0x0C1C : 0x022B;
+        sample.productName = mike ? QStringLiteral("SpeechMike Premium Air") : QStringLiteral("Razer Tartarus V2");
+        sample.usagePage = mike ? 0xFF00 : 0x07;
+        sample.usage = mike ? 0x01 + n / 3 : 0x1E + n / 2;
+        sample.value = mike ? (n / 3) % 2 : (n + 1) % 2;
+        sample.deviceId = mike ? QStringLiteral("speechmike_smp3700") : QStringLiteral("tartarus_v2");
+        model.appendHIDSample(sample);
+    }
+}
+
+std::unique_ptr<QWidget> inspector(Scene& scene, bool selected)
+{
+    auto& devices = scene.make<DeviceScene>(scene);
+    feedSamples(*devices.model);
+    scene.settle();
+    auto view = std::make_unique<HIDInspectorView>(*devices.model);
+    if (selected) {
+        view->controller().selectEvent(devices.model->hidEvents().get()[17].id);
+        view->controller().setCustomLabel(QStringLiteral("REC"));
+    }
+    view->resize(900, 640);
+    return view;
+}
+
+const Shot keypadEditor("layout-editor-keypad", [](Scene& scene) {
+    return editor(scene, Device::tartarusTemplate(), QStringLiteral("K06"));
+});
+const Shot speechMikeEditor("layout-editor-speechmike", [](Scene& scene) {
+    return editor(scene, Device::speechMikeTemplate(), QStringLiteral("PLAY_PAUSE"));
+});
+const Shot mouseEditor("layout-editor-default-grid", [](Scene& scene) {
+    return editor(scene, Device::mouseTemplate(), QStringLiteral("BUTTON_4"));
+});
+const Shot inspectorSamples("hid-inspector-samples", [](Scene& scene) { return inspector(scene, false); });
+const Shot inspectorSelected("hid-inspector-selected", [](Scene& scene) { return inspector(scene, true); });
+
+} // namespace
+
+} // namespace velmor::screenshots
