@@ -3,8 +3,8 @@
 #include <QCborValue>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmor::json {
@@ -18,17 +18,61 @@ QByteArray encode(const QJsonObject& object) { return QJsonDocument(object).toJs
 
 QByteArray encode(const QJsonArray& array) { return QJsonDocument(array).toJson(QJsonDocument::Indented); }
 
+namespace {
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+} // namespace
+
 QJsonValue parse(const QByteArray& bytes)
 {
-    // Wrap so that bare values (a number, a string) parse as well.
+    const QByteArray text = bytes.startsWith(byteOrderMark) ? bytes.mid(qstrlen(byteOrderMark)) : bytes;
+    const qsizetype start = std::find_if(text.begin(), text.end(), [](char c) { return !isSpace(c); }) - text.begin();
+
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson("[" + bytes + "\n]", &error);
+    if (start < text.size() && (text[start] == '{' || text[start] == '[')) {
+        const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+        if (error.error != QJsonParseError::NoError)
+            fail({}, QStringLiteral("the data is not valid JSON"));
+        return document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
+    }
+    // A bare value (a number, a string) parses as the one element of an array.
+    const QJsonDocument document = QJsonDocument::fromJson("[" + text + "\n]", &error);
     if (error.error != QJsonParseError::NoError || !document.isArray() || document.array().size() != 1)
         fail({}, QStringLiteral("the data is not valid JSON"));
     return document.array().at(0);
 }
 
 QString uuidText(const QUuid& uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
+
+std::optional<QUuid> parseUuid(QStringView text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    // 16 bytes from 32 hex digits, hyphens after the 4th, 6th, 8th and 10th byte.
+    std::array<uchar, 16> bytes{};
+    qsizetype i = 0;
+    for (int byte = 0; byte < 16; ++byte) {
+        if (byte == 4 || byte == 6 || byte == 8 || byte == 10) {
+            if (text[i++] != u'-')
+                return std::nullopt;
+        }
+        int value = 0;
+        for (int digit = 0; digit < 2; ++digit) {
+            const char16_t c = text[i++].unicode();
+            int nibble = -1;
+            if (c >= '0' && c <= '9')
+                nibble = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                nibble = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                nibble = c - 'A' + 10;
+            if (nibble < 0)
+                return std::nullopt;
+            value = value << 4 | nibble;
+        }
+        bytes[byte] = static_cast<uchar>(value);
+    }
+    return QUuid::fromRfc4122(QByteArrayView(reinterpret_cast<const char*>(bytes.data()), 16));
+}
 
 namespace {
 [[noreturn]] void typeMismatch(const QString& path, const char* expected)
@@ -69,12 +113,11 @@ double toDouble(const QJsonValue& value, const QString& path)
 
 QUuid toUuid(const QJsonValue& value, const QString& path)
 {
-    static const QRegularExpression form(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     const QString text = toString(value, path);
-    if (!form.match(text).hasMatch())
+    const std::optional<QUuid> uuid = parseUuid(text);
+    if (!uuid)
         fail(path, QStringLiteral("not a UUID: \"%1\"").arg(text.left(64)));
-    return QUuid::fromString(text);
+    return *uuid;
 }
 
 QJsonObject toObject(const QJsonValue& value, const QString& path)
@@ -120,27 +163,32 @@ ObjectReader::ObjectReader(const QJsonValue& value, QString path)
 {
 }
 
-bool ObjectReader::has(const QString& key) const
+bool ObjectReader::has(Key key) const
 {
-    const QJsonValue v = object_.value(key);
+    const QJsonValue v = key.in(object_);
     return !v.isUndefined() && !v.isNull();
 }
 
-QJsonValue ObjectReader::required(const QString& key) const
+QJsonValue ObjectReader::required(Key key) const
 {
-    const QJsonValue v = object_.value(key);
+    QJsonValue v = key.in(object_);
     if (v.isUndefined() || v.isNull())
         fail(pathOf(key), QStringLiteral("required key is missing"));
     return v;
 }
 
-std::optional<QJsonValue> ObjectReader::optional(const QString& key) const
+std::optional<QJsonValue> ObjectReader::optional(Key key) const
 {
-    if (!has(key))
+    QJsonValue v = key.in(object_);
+    if (v.isUndefined() || v.isNull())
         return std::nullopt;
-    return object_.value(key);
+    return v;
 }
 
-QString ObjectReader::pathOf(const QString& key) const { return path_.isEmpty() ? key : path_ + '.' + key; }
+QUuid ObjectReader::uuid(Key key) const { return convert(key, &toUuid); }
+
+std::optional<QUuid> ObjectReader::optionalUuid(Key key) const { return map(key, &toUuid); }
+
+QString ObjectReader::pathOf(Key key) const { return path_.isEmpty() ? key.toString() : path_ + '.' + key.toString(); }
 
 } // namespace velmor::json

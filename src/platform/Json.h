@@ -4,11 +4,13 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLatin1StringView>
 #include <QList>
 #include <QString>
 #include <QUuid>
 
 #include <concepts>
+#include <cstddef>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -16,7 +18,11 @@
 // JSON conventions shared by every stored value: optionals left out when absent,
 // absent and null alike on reading, a missing or null required key fails the
 // value, unknown keys ignored, UUIDs written upper-case, whole numbers checked
-// against their type's range, documents pretty-printed with sorted keys.
+// against their type's range, documents pretty-printed with sorted keys. A
+// leading UTF-8 byte-order mark is accepted on reading and never written.
+//
+// Paths in error messages are built only when something fails: a value that
+// does not decode is decoded again with its path, to name it.
 namespace velmor::json {
 
 // A value that could not be decoded; what() names the key path and the reason.
@@ -28,13 +34,19 @@ public:
 
 [[noreturn]] void fail(const QString& path, const QString& reason);
 
+// Some editors start UTF-8 files with it; it is skipped on reading.
+inline constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+
 // Pretty-printed, keys sorted.
 QByteArray encode(const QJsonObject& object);
 QByteArray encode(const QJsonArray& array);
-// Any JSON text (object, array or a bare value); throws DecodeError on bad syntax.
+// Any JSON text (object, array or a bare value), after an optional UTF-8
+// byte-order mark; throws DecodeError on bad syntax.
 QJsonValue parse(const QByteArray& bytes);
 
 QString uuidText(const QUuid& uuid);
+// The 36-character hyphenated form in either letter case, nothing else.
+std::optional<QUuid> parseUuid(QStringView text);
 
 // Conversions of single values; `path` names the value in errors.
 QString toString(const QJsonValue& value, const QString& path);
@@ -53,6 +65,24 @@ I toInteger(const QJsonValue& value, const QString& path)
     return static_cast<I>(toInteger(value, path, std::numeric_limits<I>::min(), std::numeric_limits<I>::max()));
 }
 
+// The name of an object member: a string literal, looked up as it is, or any text.
+class Key {
+public:
+    template <std::size_t N>
+    constexpr Key(const char (&literal)[N]) : literal_(literal, N - 1)
+    {
+    }
+    // `text` must outlive the key (a key lives for one call).
+    Key(const QString& text) : text_(&text) {}
+
+    QJsonValue in(const QJsonObject& object) const { return text_ ? object.value(*text_) : object.value(literal_); }
+    QString toString() const { return text_ ? *text_ : QString(literal_); }
+
+private:
+    QLatin1StringView literal_;
+    const QString* text_ = nullptr;
+};
+
 // Reads the keys of one JSON object.
 class ObjectReader {
 public:
@@ -60,52 +90,50 @@ public:
     ObjectReader(const QJsonValue& value, QString path);
 
     // Present and not null.
-    bool has(const QString& key) const;
+    bool has(Key key) const;
     // The value of a present, non-null key; fails otherwise.
-    QJsonValue required(const QString& key) const;
-    std::optional<QJsonValue> optional(const QString& key) const;
-    QString pathOf(const QString& key) const;
+    QJsonValue required(Key key) const;
+    std::optional<QJsonValue> optional(Key key) const;
+    QString pathOf(Key key) const;
 
-    QString string(const QString& key) const { return toString(required(key), pathOf(key)); }
-    bool boolean(const QString& key) const { return toBool(required(key), pathOf(key)); }
-    double number(const QString& key) const { return toDouble(required(key), pathOf(key)); }
-    QUuid uuid(const QString& key) const { return toUuid(required(key), pathOf(key)); }
-    QJsonArray array(const QString& key) const { return toArray(required(key), pathOf(key)); }
-    QJsonObject object(const QString& key) const { return toObject(required(key), pathOf(key)); }
+    QString string(Key key) const { return convert(key, &toString); }
+    bool boolean(Key key) const { return convert(key, &toBool); }
+    double number(Key key) const { return convert(key, &toDouble); }
+    QUuid uuid(Key key) const;
+    QJsonArray array(Key key) const { return convert(key, &toArray); }
+    QJsonObject object(Key key) const { return convert(key, &toObject); }
     template <std::integral I>
-    I integer(const QString& key) const
+    I integer(Key key) const
     {
-        return toInteger<I>(required(key), pathOf(key));
+        return convert(key, &toInteger<I>);
     }
 
-    std::optional<QString> optionalString(const QString& key) const { return map(key, &toString); }
-    std::optional<bool> optionalBool(const QString& key) const { return map(key, &toBool); }
-    std::optional<double> optionalNumber(const QString& key) const { return map(key, &toDouble); }
-    std::optional<QUuid> optionalUuid(const QString& key) const { return map(key, &toUuid); }
-    std::optional<QJsonArray> optionalArray(const QString& key) const { return map(key, &toArray); }
+    std::optional<QString> optionalString(Key key) const { return map(key, &toString); }
+    std::optional<bool> optionalBool(Key key) const { return map(key, &toBool); }
+    std::optional<double> optionalNumber(Key key) const { return map(key, &toDouble); }
+    std::optional<QUuid> optionalUuid(Key key) const;
+    std::optional<QJsonArray> optionalArray(Key key) const { return map(key, &toArray); }
     template <std::integral I>
-    std::optional<I> optionalInteger(const QString& key) const
+    std::optional<I> optionalInteger(Key key) const
     {
-        const auto v = optional(key);
-        return v ? std::optional<I>(toInteger<I>(*v, pathOf(key))) : std::nullopt;
+        return map(key, &toInteger<I>);
     }
 
     // Nested values decode through T::fromJson(value, path).
     template <typename T>
-    T decode(const QString& key) const
+    T decode(Key key) const
     {
-        return T::fromJson(required(key), pathOf(key));
+        return convert(key, &T::fromJson);
     }
     template <typename T>
-    std::optional<T> decodeOptional(const QString& key) const
+    std::optional<T> decodeOptional(Key key) const
     {
-        const auto v = optional(key);
-        return v ? std::optional<T>(T::fromJson(*v, pathOf(key))) : std::nullopt;
+        return map(key, &T::fromJson);
     }
     template <typename T>
-    QList<T> decodeList(const QString& key) const
+    QList<T> decodeList(Key key) const
     {
-        return decodeArray<T>(required(key), pathOf(key));
+        return convert(key, &decodeArray<T>);
     }
 
     const QJsonObject& raw() const { return object_; }
@@ -116,17 +144,39 @@ public:
         const QJsonArray items = toArray(value, path);
         QList<T> result;
         result.reserve(items.size());
-        for (qsizetype i = 0; i < items.size(); ++i)
-            result.append(T::fromJson(items.at(i), path + '[' + QString::number(i) + ']'));
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            const QJsonValue item = items.at(i);
+            try {
+                result.append(T::fromJson(item, {}));
+            } catch (const DecodeError&) {
+                result.append(T::fromJson(item, path + '[' + QString::number(i) + ']'));
+            }
+        }
         return result;
     }
 
 private:
     template <typename R>
-    std::optional<R> map(const QString& key, R (*convert)(const QJsonValue&, const QString&)) const
+    R convert(Key key, R (*convert)(const QJsonValue&, const QString&)) const
+    {
+        const QJsonValue v = required(key);
+        try {
+            return convert(v, {});
+        } catch (const DecodeError&) {
+            return convert(v, pathOf(key));
+        }
+    }
+    template <typename R>
+    std::optional<R> map(Key key, R (*convert)(const QJsonValue&, const QString&)) const
     {
         const auto v = optional(key);
-        return v ? std::optional<R>(convert(*v, pathOf(key))) : std::nullopt;
+        if (!v)
+            return std::nullopt;
+        try {
+            return convert(*v, {});
+        } catch (const DecodeError&) {
+            return convert(*v, pathOf(key));
+        }
     }
 
     QJsonObject object_;

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace velmor {
 
 namespace {
@@ -73,6 +75,16 @@ std::optional<QDateTime> LocalFileSystem::modificationTime(const QString& path) 
     if (!time.isValid())
         return std::nullopt;
     return time.toUTC();
+}
+
+std::optional<FileStamp> LocalFileSystem::stamp(const QString& path) const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    const auto ns = [](const timespec& t) { return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return FileStamp{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+                     static_cast<qint64>(info.st_size), ns(info.st_mtim), ns(info.st_ctim)};
 }
 
 } // namespace velmor

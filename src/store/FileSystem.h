@@ -16,6 +16,17 @@ public:
     QString description() const { return QString::fromStdString(what()); }
 };
 
+// What tells one version of a file from another without reading it: a file
+// written again, replaced or touched gets another stamp.
+struct FileStamp {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
 // The file operations the profile store relies on. Every operation that changes
 // something throws FileError when it fails; the store decides what a failure means.
 class FileSystem {
@@ -34,6 +45,8 @@ public:
     virtual void makeFolder(const QString& path) = 0;
     // None when the file is missing or its attributes cannot be read.
     virtual std::optional<QDateTime> modificationTime(const QString& path) const = 0;
+    // None when the file is missing or its attributes cannot be read.
+    virtual std::optional<FileStamp> stamp(const QString& path) const = 0;
 };
 
 // The local disk: QFile for reading, QSaveFile for writing (data synced before
@@ -47,6 +60,7 @@ public:
     void remove(const QString& path) override;
     void makeFolder(const QString& path) override;
     std::optional<QDateTime> modificationTime(const QString& path) const override;
+    std::optional<FileStamp> stamp(const QString& path) const override;
 };
 
 } // namespace velmor

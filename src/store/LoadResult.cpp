@@ -17,6 +17,14 @@ LoadResult loadResult(const PersistedProfiles& root, bool didMigrate)
 
 std::optional<LoadResult> decodePayload(const QByteArray& bytes)
 {
+    std::optional<DecodedPayload> decoded = decodeDocument(bytes);
+    return decoded ? std::optional<LoadResult>(std::move(decoded->result)) : std::nullopt;
+}
+
+std::optional<DecodedPayload> decodeDocument(const QByteArray& bytes)
+{
+    if (const std::optional<PersistedProfiles> current = PersistedProfiles::decodeInParts(bytes))
+        return DecodedPayload{loadResult(*current, current->version != PersistedProfiles::currentVersion), false};
     QJsonValue document;
     try {
         document = json::parse(bytes);
@@ -25,12 +33,12 @@ std::optional<LoadResult> decodePayload(const QByteArray& bytes)
     }
     try {
         const PersistedProfiles current = PersistedProfiles::fromJson(document);
-        return loadResult(current, current.version != PersistedProfiles::currentVersion);
+        return DecodedPayload{loadResult(current, current.version != PersistedProfiles::currentVersion), false};
     } catch (const json::DecodeError&) {
         // Not the current format; try the older one.
     }
     try {
-        return loadResult(migrateLegacy(LegacyPersistedProfiles::fromJson(document)), true);
+        return DecodedPayload{loadResult(migrateLegacy(LegacyPersistedProfiles::fromJson(document)), true), true};
     } catch (const json::DecodeError&) {
         return std::nullopt;
     }

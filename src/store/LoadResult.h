@@ -29,4 +29,11 @@ struct LoadResult {
 // when neither decodes. Errors are dropped: the caller decides what none means.
 std::optional<LoadResult> decodePayload(const QByteArray& bytes);
 
+// decodePayload(), also telling whether the bytes were in the legacy format.
+struct DecodedPayload {
+    LoadResult result;
+    bool isLegacy = false;
+};
+std::optional<DecodedPayload> decodeDocument(const QByteArray& bytes);
+
 } // namespace velmor

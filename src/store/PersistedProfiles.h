@@ -3,6 +3,7 @@
 #include "model/PacsProfile.h"
 #include "model/UserProfile.h"
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -27,7 +28,14 @@ struct PersistedProfiles {
     bool operator==(const PersistedProfiles&) const = default;
 
     QJsonObject toJson() const;
+    // The same bytes as json::encode(toJson()), written without building the
+    // JSON objects first. `expectedSize` reserves room (e.g. the last size).
+    QByteArray encode(qsizetype expectedSize = 0) const;
     static PersistedProfiles fromJson(const QJsonValue& value, const QString& path = {});
+    // fromJson(json::parse(text)), parsing one profile at a time so that the whole
+    // document is never held as JSON values. None when that way does not work;
+    // fromJson() of the whole document then has the last word.
+    static std::optional<PersistedProfiles> decodeInParts(const QByteArray& text);
 };
 
 } // namespace velmor

@@ -56,10 +56,13 @@ std::optional<QDateTime> ProfileStore::lastModifiedDate() const
 void ProfileStore::save(bool suppressOnSave)
 {
     const std::optional<QDateTime> previousDate = lastModifiedDate();
-    const ProfilesFile::SaveResult result = file_.save(encodedDocument());
+    const Contents now = contents();
+    const bool unchanged = written_ && now.isUnchanged(*written_);
+    const ProfilesFile::SaveResult result = unchanged ? file_.saveAgain() : file_.save(encodedDocument(now));
     postNotices(result.notices);
     if (result.outcome == ProfilesFile::SaveOutcome::failed)
         return;
+    written_ = now;
     const bool wrote = result.outcome == ProfilesFile::SaveOutcome::written;
     // Until the outcome arrives, the date stays what it was before the write.
     if (wrote && !lastWritten_)
@@ -82,12 +85,22 @@ std::optional<LoadResult> ProfileStore::loadFromDisk() { return readDisk().resul
 
 ProfileStore::DiskState ProfileStore::readDisk()
 {
-    ProfilesFile::Loaded loaded = file_.load();
-    postNotices(loaded.notices);
+    written_.reset();
     DiskState state;
+    // Each document read is decoded once; the one kept is the one loaded.
+    const ProfilesFile::Loaded loaded = file_.load([&state](const QByteArray& bytes) {
+        std::optional<DecodedPayload> decoded = decodeDocument(bytes);
+        if (!decoded) {
+            state.result.reset();
+            return ProfilesFile::Format::unreadable;
+        }
+        state.result = std::move(decoded->result);
+        return decoded->isLegacy ? ProfilesFile::Format::legacy : ProfilesFile::Format::current;
+    });
+    postNotices(loaded.notices);
     state.wasDamaged = loaded.wasDamaged;
-    if (loaded.bytes)
-        state.result = decodePayload(*loaded.bytes);
+    if (!loaded.bytes)
+        state.result.reset();
     return state;
 }
 
@@ -129,15 +142,33 @@ void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users,
         activeUserProfileId_.set(*activeUser);
 }
 
-QByteArray ProfileStore::encodedDocument() const
+ProfileStore::Contents ProfileStore::contents() const
 {
+    return Contents{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(), activeUserProfileId_.get()};
+}
+
+bool ProfileStore::Contents::isUnchanged(const Contents& written) const
+{
+    // Same data and size: the same list, which no one changed in place.
+    const auto same = [](const auto& a, const auto& b) { return a.constData() == b.constData() && a.size() == b.size(); };
+    return same(pacs, written.pacs) && same(users, written.users) && activePacs == written.activePacs
+        && activeUser == written.activeUser;
+}
+
+QByteArray ProfileStore::encodedDocument(const Contents& contents) const
+{
+    if (written_ && contents.isUnchanged(*written_)) {
+        if (auto last = file_.lastDocument())
+            return *last;
+    }
     PersistedProfiles document;
     document.version = 6;
-    document.activePacsProfileId = activePacsProfileId_.get();
-    document.activeUserProfileId = activeUserProfileId_.get();
-    document.pacsProfiles = pacsProfiles_.get();
-    document.userProfiles = userProfiles_.get();
-    return json::encode(document.toJson());
+    document.activePacsProfileId = contents.activePacs;
+    document.activeUserProfileId = contents.activeUser;
+    document.pacsProfiles = contents.pacs;
+    document.userProfiles = contents.users;
+    const std::optional<QByteArray> last = file_.lastDocument();
+    return document.encode(last ? last->size() : 0);
 }
 
 ProfilesFile::Format ProfileStore::formatOf(const QByteArray& bytes)

@@ -168,6 +168,17 @@ private:
         bool wasDamaged = false;
     };
 
+    // The published values a document is encoded from. While the published lists
+    // still share their data with the ones last written (or found written),
+    // nothing changed: any change to a shared list copies it first.
+    struct Contents {
+        QList<PacsProfile> pacs;
+        QList<UserProfile> users;
+        QUuid activePacs;
+        QUuid activeUser;
+        bool isUnchanged(const Contents& written) const;
+    };
+
     DiskState readDisk();
     // The repair chain run whenever a whole set of profiles comes in: profiles,
     // then the active pair, then mappings. True when the profiles changed.
@@ -177,7 +188,8 @@ private:
     // profile's, else left as it is).
     void replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
                     std::optional<QUuid> activeUser);
-    QByteArray encodedDocument() const;
+    Contents contents() const;
+    QByteArray encodedDocument(const Contents& contents) const;
     std::pair<UserProfile, bool> normalizedMappings(const UserProfile& profile) const;
     static PacsProfile mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn);
     static ProfilesFile::Format formatOf(const QByteArray& bytes);
@@ -200,6 +212,8 @@ private:
     // Time of the last write of profiles.json in this run; until that write's
     // outcome arrives, the date the data had before it.
     std::optional<QDateTime> lastWritten_;
+    // What profiles.json holds, when the store knows it without encoding.
+    std::optional<Contents> written_;
 
     // Editing, exchange and sync helpers.
     void editTool(const QUuid& toolId, const QUuid& pacsProfileId, const std::function<void(RadiologyTool&)>& change);

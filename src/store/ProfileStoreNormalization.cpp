@@ -203,11 +203,12 @@ void ProfileStore::normalizeAllMappings(bool suppressOnSave)
         return;
     }
     bool changed = false;
+    // Read through const access, so that the list is copied only when a profile changes.
     QList<UserProfile> users = userProfiles_.get();
-    for (UserProfile& user : users) {
-        auto [normalized, userChanged] = normalizedMappings(user);
+    for (qsizetype i = 0; i < users.size(); ++i) {
+        auto [normalized, userChanged] = normalizedMappings(std::as_const(users).at(i));
         if (userChanged) {
-            user = std::move(normalized);
+            users[i] = std::move(normalized);
             changed = true;
         }
     }
@@ -224,19 +225,28 @@ std::pair<UserProfile, bool> ProfileStore::normalizedMappings(const UserProfile&
     if (boundTo == pacs.end())
         return {profile, false};
     const QList<ButtonMapping> defaults = ProfileTemplates::defaultMappings(boundTo->name, boundTo->tools, std::nullopt);
+    if (defaults.isEmpty())
+        return {profile, false};
 
     // A default fills a button of its device that has no mapping; the user's own
-    // mappings are never replaced.
-    QHash<QString, QSet<QString>> mappedButtons;
-    for (const ButtonMapping& mapping : profile.mappings)
-        mappedButtons[mapping.deviceId].insert(mapping.buttonId);
+    // mappings are never replaced. Only the buttons that defaults name are looked up.
+    QHash<QString, QHash<QString, bool>> isMapped; // device → button → mapped
+    for (const ButtonMapping& mapping : defaults)
+        isMapped[mapping.deviceId].insert(mapping.buttonId, false);
+    for (const ButtonMapping& mapping : profile.mappings) {
+        const auto device = isMapped.find(mapping.deviceId);
+        if (device == isMapped.end())
+            continue;
+        if (const auto button = device->find(mapping.buttonId); button != device->end())
+            *button = true;
+    }
     UserProfile result = profile;
     bool changed = false;
     for (const ButtonMapping& mapping : defaults) {
-        QSet<QString>& mapped = mappedButtons[mapping.deviceId];
-        if (mapped.contains(mapping.buttonId))
+        bool& mapped = isMapped[mapping.deviceId][mapping.buttonId];
+        if (mapped)
             continue;
-        mapped.insert(mapping.buttonId);
+        mapped = true;
         result.mappings.append(mapping);
         changed = true;
     }

@@ -6,7 +6,7 @@
 
 namespace velmor {
 
-QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(); }
+QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(contents()); }
 
 void ProfileStore::applySyncPayload(const QByteArray& payload)
 {

@@ -33,15 +33,26 @@ bool ProfilesFile::isUsable(const std::optional<QByteArray>& bytes) const
     return bytes && classify_(*bytes) != Format::unreadable;
 }
 
-ProfilesFile::Loaded ProfilesFile::load()
+template <typename Work>
+std::optional<FileStamp> ProfilesFile::stampAround(Work work)
 {
+    const std::optional<FileStamp> before = fileSystem_->stamp(path_);
+    work();
+    return before == fileSystem_->stamp(path_) ? before : std::nullopt;
+}
+
+ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
+{
+    const Classifier& judge = decode ? decode : classify_;
     Loaded loaded;
-    lastDocument_.reset();
+    last_.reset();
     if (!fileSystem_->exists(path_))
         return loaded;
-    const std::optional<QByteArray> bytes = tryRead(path_);
-    if (isUsable(bytes)) {
-        lastDocument_ = bytes;
+    std::optional<QByteArray> bytes;
+    const std::optional<FileStamp> stamp = stampAround([&] { bytes = tryRead(path_); });
+    const Format format = bytes ? judge(*bytes) : Format::unreadable;
+    if (format != Format::unreadable) {
+        last_ = Document{*bytes, format, stamp};
         loaded.bytes = bytes;
         return loaded;
     }
@@ -49,7 +60,7 @@ ProfilesFile::Loaded ProfilesFile::load()
     loaded.wasDamaged = true;
     const bool kept = keepDamaged(bytes);
     const std::optional<QByteArray> backup = fileSystem_->exists(backupPath()) ? tryRead(backupPath()) : std::nullopt;
-    if (isUsable(backup)) {
+    if (backup && judge(*backup) != Format::unreadable) {
         loaded.bytes = backup;
         loaded.fromBackup = true;
     }
@@ -58,6 +69,31 @@ ProfilesFile::Loaded ProfilesFile::load()
                                + (loaded.fromBackup ? QStringLiteral("Your profiles were loaded from the backup.")
                                                     : QStringLiteral("The default profiles were loaded."))});
     return loaded;
+}
+
+std::optional<QByteArray> ProfilesFile::lastDocument() const
+{
+    return last_ ? std::optional<QByteArray>(last_->bytes) : std::nullopt;
+}
+
+bool ProfilesFile::hasStampOfLastDocument() const
+{
+    return last_ && last_->stamp && fileSystem_->stamp(path_) == last_->stamp;
+}
+
+bool ProfilesFile::holdsLastDocument()
+{
+    if (!last_)
+        return false;
+    if (hasStampOfLastDocument())
+        return true;
+    // Written again or touched since: the bytes decide.
+    std::optional<QByteArray> bytes;
+    const std::optional<FileStamp> stamp = stampAround([&] { bytes = tryRead(path_); });
+    if (bytes != last_->bytes)
+        return false;
+    last_->stamp = stamp;
+    return true;
 }
 
 void ProfilesFile::replaceWith(const QString& target, const QByteArray& bytes)
@@ -94,14 +130,27 @@ bool ProfilesFile::keepDamaged(const std::optional<QByteArray>& bytes)
 
 ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document)
 {
+    return save(document, last_ && last_->bytes == document);
+}
+
+ProfilesFile::SaveResult ProfilesFile::saveAgain()
+{
+    Q_ASSERT(last_);
+    return save(last_->bytes, true);
+}
+
+ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isLast)
+{
     SaveResult result;
     try {
-        if (lastDocument_ == document && tryRead(path_) == document) {
+        if (isLast && holdsLastDocument()) {
             result.outcome = SaveOutcome::unchanged;
             return result;
         }
-        writeDocument(document, result.notices);
-        lastDocument_ = document;
+        // A copy: `document` may be the last document itself, which the write replaces.
+        const QByteArray bytes = document;
+        writeDocument(bytes, result.notices);
+        last_ = Document{bytes, Format::current, fileSystem_->stamp(path_)};
         result.outcome = SaveOutcome::written;
     } catch (const FileError& error) {
         result.notices.append({QStringLiteral("Save Failed"),
@@ -113,11 +162,20 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document)
     return result;
 }
 
+std::pair<std::optional<QByteArray>, ProfilesFile::Format> ProfilesFile::currentFile()
+{
+    if (hasStampOfLastDocument())
+        return {last_->bytes, last_->format};
+    const std::optional<QByteArray> current = tryRead(path_);
+    if (last_ && current == last_->bytes)
+        return {current, last_->format};
+    return {current, current ? classify_(*current) : Format::unreadable};
+}
+
 void ProfilesFile::writeDocument(const QByteArray& document, QList<Notice>& notices)
 {
     if (fileSystem_->exists(path_)) {
-        const std::optional<QByteArray> current = tryRead(path_);
-        const Format format = current ? classify_(*current) : Format::unreadable;
+        const auto [current, format] = currentFile();
         if (format == Format::unreadable) {
             // The backup stays as it is: it may be the last good copy.
             const bool reported = current && keptDamaged_ == current;
@@ -133,8 +191,8 @@ void ProfilesFile::writeDocument(const QByteArray& document, QList<Notice>& noti
     }
 
     fileSystem_->write(temporaryPath(), document);
-    const QByteArray readBack = fileSystem_->read(temporaryPath());
-    if (readBack != document || classify_(readBack) != Format::current)
+    // The bytes on disk are checked, not decoded again: they are the document or the save fails.
+    if (fileSystem_->read(temporaryPath()) != document)
         throw FileError(QStringLiteral("The saved profiles could not be read back."));
     fileSystem_->rename(temporaryPath(), path_);
 }

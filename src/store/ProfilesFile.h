@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace velmor {
 
@@ -61,22 +62,46 @@ public:
 
     // Reads profiles.json. A file that exists but cannot be read or decoded is kept
     // as profiles.json.damaged and the backup is offered in its place, with a warning.
-    Loaded load();
+    // `decode` judges the documents read (the classifier when not given); the
+    // store's keeps what it decoded, so that nothing is decoded twice.
+    Loaded load(const Classifier& decode = {});
 
     // Writes `document` as the new profiles.json: backup refreshed, legacy or
     // damaged file kept, temporary file written and read back, then renamed into
-    // place. A document equal to the one last written or loaded, still on disk,
-    // is not written again. A failure restores the backup when profiles.json is
+    // place. A document equal to the one last written or loaded, still on disk
+    // (told by the file's stamp, else by its bytes), is not written again. A failure restores the backup when profiles.json is
     // then missing or unreadable; no temporary file outlives the call.
     SaveResult save(const QByteArray& document);
+    // save(lastDocument()), for a caller that knows its document is still that one.
+    SaveResult saveAgain();
+    // The document last written or loaded; none after a load found none.
+    std::optional<QByteArray> lastDocument() const;
 
 private:
+    // The document last written or loaded, and the stamp profiles.json had
+    // then; while the stamp is the same, the file is known to hold it unread.
+    struct Document {
+        QByteArray bytes;
+        Format format = Format::current;
+        std::optional<FileStamp> stamp;
+    };
+
+    SaveResult save(const QByteArray& document, bool isLast);
+    bool hasStampOfLastDocument() const;
+    // Whether profiles.json still holds the last document; reads it only when
+    // its stamp changed.
+    bool holdsLastDocument();
+    // The stamp of profiles.json, when it did not change while `work` ran.
+    template <typename Work>
+    std::optional<FileStamp> stampAround(Work work);
     std::optional<QByteArray> tryRead(const QString& path) const;
     bool isUsable(const std::optional<QByteArray>& bytes) const;
     // Copies `bytes` to `target` through a temporary file and a rename.
     void replaceWith(const QString& target, const QByteArray& bytes);
     // Keeps the unusable profiles.json as profiles.json.damaged; false when that failed.
     bool keepDamaged(const std::optional<QByteArray>& bytes);
+    // The current profiles.json and its format, for the backup.
+    std::pair<std::optional<QByteArray>, Format> currentFile();
     void writeDocument(const QByteArray& document, QList<Notice>& notices);
     void restoreBackup(QList<Notice>& notices);
     void removeTemporaries();
@@ -84,7 +109,7 @@ private:
     QString path_;
     std::shared_ptr<FileSystem> fileSystem_;
     Classifier classify_;
-    std::optional<QByteArray> lastDocument_;
+    std::optional<Document> last_;
     // The damaged content already kept and reported, so that it is not reported twice.
     std::optional<QByteArray> keptDamaged_;
 };

@@ -41,8 +41,10 @@ TEST_F(CustomUsagesTest, ANamedUsageBecomesAPressOfThatButton)
     ASSERT_TRUE(model->lastEvent().get());
     EXPECT_EQ(model->lastEvent().get()->buttonId, "SIDE");
 
-    // The next run reads the name back and hands it to the HID source.
+    // The next run reads the name back (also after an editor added a byte-order
+    // mark) and hands it to the HID source.
     model.reset();
+    writeFile(usagesPath(), "\xEF\xBB\xBF" + readFile(usagesPath()));
     start();
     EXPECT_EQ(model->customUsageMap().value({0x1532, 0x022B}).value(0x00090001), "SIDE");
     EXPECT_EQ(model->inputSource().hidSource().customUsageMap(), model->customUsageMap());

@@ -22,7 +22,9 @@ protected:
 
 TEST_F(LayoutOverridesTest, TheSavedFileReplacesBundleLayoutsDeviceByDevice)
 {
-    writeFile(overridesPath(), R"({"tartarus_v2": {"K05": {"x": 0.5, "y": 0.5, "width": 0.1, "height": 0.1}}})");
+    // Edited by hand in an editor that starts files with a byte-order mark.
+    writeFile(overridesPath(),
+              "\xEF\xBB\xBF" R"({"tartarus_v2": {"K05": {"x": 0.5, "y": 0.5, "width": 0.1, "height": 0.1}}})");
     start();
     EXPECT_EQ(of(keypad), (QHash<QString, NormalizedRect>{{"K05", {0.5, 0.5, 0.1, 0.1}}}));
     EXPECT_EQ(of("speechmike_smp3700").size(), 13);
@@ -43,7 +45,7 @@ TEST_F(LayoutOverridesTest, ImportsAndResetsReplaceOneDeviceAndOnlyEditsSave)
     const QHash<QString, NormalizedRect> bundleKeypad = of(keypad);
     ASSERT_EQ(bundleKeypad.size(), 28);
     const QString path = supportDir.filePath("mine.json");
-    writeFile(path, R"({"deviceId": "mouse_5_button", "buttons": [
+    writeFile(path, "\xEF\xBB\xBF" R"({"deviceId": "mouse_5_button", "buttons": [
         {"id": "LEFT", "x": 0, "y": 0, "width": 0.5, "height": 0.5},
         {"id": "LEFT", "x": 0.5, "y": 0.5, "width": 0.25, "height": 0.25}]})");
     model->importLayout(path);

@@ -38,6 +38,8 @@ TEST(IgnoreListStorage, StoresACompactArrayOfPairsAndReadsOnlyWhatDecodes)
     EXPECT_EQ(IgnoreListStorage::decode(R"([{"product":555,"vendor":5426,"extra":1},{"vendor":5426,"product":555}])"),
               (QSet<VendorProduct>{{0x1532, 0x022B}}));
     EXPECT_EQ(IgnoreListStorage::decode("[]"), QSet<VendorProduct>{});
+    EXPECT_EQ(IgnoreListStorage::decode("\xEF\xBB\xBF[{\"vendor\":5426,\"product\":555}]"),
+              (QSet<VendorProduct>{{0x1532, 0x022B}}));
     for (const char* bad : {"", "{}", "[{\"vendor\":1}]", "[{\"vendor\":1.5,\"product\":2}]", "[1]", "[{", "null"})
         EXPECT_EQ(IgnoreListStorage::decode(bad), std::nullopt) << bad;
 }

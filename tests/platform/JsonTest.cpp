@@ -1,6 +1,10 @@
 #include "platform/Json.h"
+#include "platform/JsonParts.h"
+#include "platform/JsonWriter.h"
 
 #include <QJsonDocument>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +27,70 @@ TEST(Json, EncodeIsPrettyWithSortedKeys)
     EXPECT_EQ(json::parse(text).toObject(), object);
 }
 
+TEST(Json, TextWriterWritesTheBytesOfTheIndentedDocumentWithSortedKeys)
+{
+    // Every escape class, two-, three- and four-byte UTF-8, and surrogates that
+    // are not part of a pair.
+    const QString text = QStringLiteral("q\" b\\ s/ \b\f\n\r\t \x01\x1f\x7f é → ") + QString::fromUcs4(U"\U0001D11E")
+        + QChar(0xDC00) + 'x' + QChar(0xD800) + 'y' + QChar(0xD800);
+    const QList<double> doubles{0.5, 1.0, -0.0, 0.1, 1e21, 1e-7, 5e-324, 1.7976931348623157e308,
+                                std::nan(""), INFINITY};
+    const QUuid id = QUuid::fromString(QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca427"));
+
+    QJsonArray numbers;
+    for (const double d : doubles)
+        numbers.append(d);
+    const QJsonObject expected{
+        {"A", text},
+        {"B", QJsonArray{QJsonArray{}, QJsonObject{}, QJsonArray{QJsonValue(QJsonArray{1})}}},
+        {"a", QJsonObject{{"empty", QJsonObject{}}, {"id", json::uuidText(id)}, {"list", QJsonArray{}}}},
+        {"aa", numbers},
+        {"b", QJsonArray{true, false, qint64(0), std::numeric_limits<qint64>::min(),
+                         std::numeric_limits<qint64>::max()}},
+    };
+
+    json::TextWriter out;
+    out.beginObject();
+    out.key(QLatin1StringView("A")).value(text);
+    out.key(QLatin1StringView("B"));
+    out.beginArray();
+    out.beginArray();
+    out.endArray();
+    out.beginObject();
+    out.endObject();
+    out.beginArray();
+    out.beginArray();
+    out.value(1);
+    out.endArray();
+    out.endArray();
+    out.endArray();
+    out.key(QLatin1StringView("a"));
+    out.beginObject();
+    out.key(QLatin1StringView("empty"));
+    out.beginObject();
+    out.endObject();
+    out.key(QLatin1StringView("id")).value(id);
+    out.key(QLatin1StringView("list"));
+    out.beginArray();
+    out.endArray();
+    out.endObject();
+    out.key(QLatin1StringView("aa"));
+    out.beginArray();
+    for (const double d : doubles)
+        out.value(d);
+    out.endArray();
+    out.key(QLatin1StringView("b"));
+    out.beginArray();
+    out.value(true);
+    out.value(false);
+    out.value(qint64(0));
+    out.value(std::numeric_limits<qint64>::min());
+    out.value(std::numeric_limits<qint64>::max());
+    out.endArray();
+    out.endObject();
+    EXPECT_EQ(out.take(), json::encode(expected));
+}
+
 TEST(Json, ParseRejectsBrokenTextAndAcceptsBareValues)
 {
     EXPECT_THROW(json::parse("{\"a\": 1"), DecodeError);
@@ -31,6 +99,37 @@ TEST(Json, ParseRejectsBrokenTextAndAcceptsBareValues)
     EXPECT_THROW(json::parse(""), DecodeError);
     EXPECT_EQ(json::parse("42").toInteger(), 42);
     EXPECT_EQ(json::parse(" \"x\" ").toString(), "x");
+
+    // A leading UTF-8 byte-order mark is allowed, and nothing else of it.
+    EXPECT_EQ(json::parse("\xEF\xBB\xBF{\"a\": 1}").toObject().value("a").toInt(), 1);
+    EXPECT_EQ(json::parse("\xEF\xBB\xBF [2]").toArray().at(0).toInt(), 2);
+    EXPECT_EQ(json::parse("\xEF\xBB\xBF\"x\"").toString(), "x");
+    EXPECT_THROW(json::parse("\xEF\xBB\xBF"), DecodeError);
+    EXPECT_THROW(json::parse("\xEF\xBB{}"), DecodeError);
+    EXPECT_THROW(json::parse("{}\xEF\xBB\xBF"), DecodeError);
+}
+
+TEST(Json, SplitFindsTheMembersAndElementsOfOneLevel)
+{
+    const QByteArray object(
+        "\xEF\xBB\xBF { \"a\\\"b\" : \"x\\\\\", \"c\":[1, {\"d\": \"]}\\\"\"}] ,\"e\":-1.5e3\n}\n");
+    const auto members = json::splitObject(object);
+    ASSERT_TRUE(members);
+    ASSERT_EQ(members->size(), 3);
+    EXPECT_EQ(members->at(0).key, "a\"b");
+    EXPECT_EQ(members->at(0).value, "\"x\\\\\"");
+    EXPECT_EQ(members->at(1).key, "c");
+    EXPECT_EQ(members->at(1).value, "[1, {\"d\": \"]}\\\"\"}]");
+    EXPECT_EQ(members->at(2).value, "-1.5e3");
+
+    const QByteArray array(" [ 1 , \"a,b\" , {} ,[[]]] ");
+    EXPECT_EQ(json::splitArray(array), (QList<QByteArray>{"1", "\"a,b\"", "{}", "[[]]"}));
+
+    for (const QByteArray bad : {"", "[]", "{\"a\" 1}", "{\"a\": 1,}", "{\"a\": 1} x", "{\"a\": [}", "{\"a\": \"1}",
+                                 "{a: 1}", "{\"a\": 1 \"b\": 2}", "{\"a\":}"})
+        EXPECT_FALSE(json::splitObject(bad)) << bad.constData();
+    for (const QByteArray bad : {"[1,]", "[,1]", "[1 2]", "[{]}", "[\"]", "{}"})
+        EXPECT_FALSE(json::splitArray(bad)) << bad.constData();
 }
 
 TEST(Json, RequiredKeysFailWhenMissingOrNullOptionalsTreatNullAsAbsent)

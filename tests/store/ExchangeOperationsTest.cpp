@@ -107,10 +107,11 @@ TEST_F(ExchangeOperationsTest, ImportedProfileIsBoundByIdThenByNameThenToTheFirs
     for (const ButtonMapping& mapping : imported.mappings)
         EXPECT_EQ(mapping.toolId, stack.id);
 
-    // A bare profile whose PACS id matches nothing: the first profile, no mappings.
+    // A bare profile whose PACS id matches nothing (saved by an editor that adds a
+    // byte-order mark): the first profile, no mappings.
     UserProfile bare = general;
     bare.pacsProfileId = QUuid::createUuid();
-    writeFile(file("bare.json"), json::encode(bare.toJson()));
+    writeFile(file("bare.json"), "\xEF\xBB\xBF" + json::encode(bare.toJson()));
     store->importUserProfile(file("bare.json"));
     EXPECT_EQ(store->userProfiles().get().last().pacsProfileId, synthesis.id);
     EXPECT_TRUE(store->userProfiles().get().last().mappings.isEmpty());

@@ -288,13 +288,44 @@ TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothi
     const auto written = store->lastModifiedDate();
     EXPECT_EQ(written, store->lastSaved().get());
 
-    // Saved again unchanged: lastSaved moves, the modification date does not.
+    // Saved again unchanged: lastSaved moves, the modification date does not, and
+    // nothing is read (nor encoded) to know it.
     disk->clearChanges();
     store->save();
     queue->runUntilIdle();
     EXPECT_TRUE(disk->changes().isEmpty());
+    EXPECT_TRUE(disk->reads().isEmpty());
     EXPECT_EQ(saveCalls, 1);
     EXPECT_EQ(store->lastModifiedDate(), written);
+
+    // An edit that leaves the document as it was writes nothing either.
+    store->renameUserProfile(store->activeUserProfile().id, "Dr. B");
+    queue->runUntilIdle();
+    EXPECT_TRUE(disk->changes().isEmpty());
+    EXPECT_EQ(saveCalls, 1);
+}
+
+TEST_F(ProfileStoreTest, ByteOrderMarkIsReadOnTheFileAndItsBackupAndNeverWritten)
+{
+    const QByteArray marked = "\xEF\xBB\xBF" + json::encode(normalisedDocument("Dr. Marked").toJson());
+    writeProfiles(marked);
+    auto store = start();
+    queue->runUntilIdle();
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Marked"});
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_TRUE(disk->changes().isEmpty());
+
+    // The next save writes the document without it; the backup is the file as it was.
+    store->renameUserProfile(store->activeUserProfile().id, "Dr. Plain");
+    EXPECT_TRUE(readFile(profilesPath()).startsWith('{'));
+    EXPECT_EQ(readFile(supportPath("profiles.json.backup")), marked);
+
+    // A damaged file, and a backup with the mark: the backup serves.
+    store.reset();
+    writeProfiles(QByteArray("garbage"));
+    store = start();
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Marked"});
+    EXPECT_TRUE(readFile(profilesPath()).startsWith('{'));
 }
 
 // Stops the program before each change a save makes to the disk; the next

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace velmor;
 using test::ScriptedFileSystem;
 using Format = ProfilesFile::Format;
@@ -36,6 +38,12 @@ protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     QByteArray content(const QString& name) const { return test::readFile(path(name)); }
     void put(const QString& name, const QByteArray& bytes) { test::writeFile(path(name), bytes); }
+    // Another program saving the file its own way: a new file renamed over it.
+    void replace(const QString& name, const QByteArray& bytes)
+    {
+        put("other", bytes);
+        ASSERT_EQ(std::rename(qPrintable(path("other")), qPrintable(path(name))), 0);
+    }
     bool has(const QString& name) const { return QFile::exists(path(name)); }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
 
@@ -59,12 +67,10 @@ TEST_F(ProfilesFileTest, SaveRefreshesBackupAndReplacesFileOnlyByRenames)
     EXPECT_EQ(content("profiles.json.backup"), "v6:A");
     EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
 
-    // Equal to what is on disk: not written; changed behind our back: written.
+    // Equal to what is on disk: not written.
     disk->clearChanges();
     EXPECT_EQ(file.save("v6:B").outcome, ProfilesFile::SaveOutcome::unchanged);
     EXPECT_TRUE(disk->changes().isEmpty());
-    put("profiles.json", "v6:X");
-    EXPECT_EQ(file.save("v6:B").outcome, ProfilesFile::SaveOutcome::written);
 
     // First save of all: no backup to refresh.
     QFile::remove(path("profiles.json"));
@@ -73,6 +79,59 @@ TEST_F(ProfilesFileTest, SaveRefreshesBackupAndReplacesFileOnlyByRenames)
     EXPECT_EQ(makeFile().save("v6:C").outcome, ProfilesFile::SaveOutcome::written);
     EXPECT_EQ(disk->changes(), (QStringList{"write profiles.json.tmp", "rename profiles.json.tmp profiles.json"}));
     EXPECT_EQ(files(), QStringList{"profiles.json"});
+}
+
+TEST_F(ProfilesFileTest, EachDocumentIsJudgedOnceAndTheFileLastWrittenIsKnownWithoutReading)
+{
+    put("profiles.json", "v6:A");
+    int judged = 0;
+    const auto counting = [&judged](const QByteArray& bytes) {
+        ++judged;
+        return classify(bytes);
+    };
+    ProfilesFile file(dir.path(), disk, counting);
+    int decoded = 0;
+    EXPECT_EQ(file.load([&](const QByteArray& bytes) { return ++decoded, classify(bytes); }).bytes, "v6:A");
+    EXPECT_EQ(decoded, 1);
+
+    // The file loaded is backed up from memory; the new one is checked by its bytes.
+    disk->clearChanges();
+    EXPECT_EQ(file.save("v6:B").outcome, ProfilesFile::SaveOutcome::written);
+    EXPECT_EQ(disk->reads(), QStringList{"profiles.json.tmp"});
+    EXPECT_EQ(content("profiles.json.backup"), "v6:A");
+    EXPECT_EQ(judged, 0);
+
+    // Nothing new: the file's stamp answers.
+    disk->clearChanges();
+    EXPECT_EQ(file.saveAgain().outcome, ProfilesFile::SaveOutcome::unchanged);
+    EXPECT_TRUE(disk->reads().isEmpty());
+    EXPECT_TRUE(disk->changes().isEmpty());
+
+    // Saved again by someone else with the same bytes: read, found equal, left alone.
+    replace("profiles.json", "v6:B");
+    EXPECT_EQ(file.saveAgain().outcome, ProfilesFile::SaveOutcome::unchanged);
+    EXPECT_EQ(disk->reads(), QStringList{"profiles.json"});
+    EXPECT_TRUE(disk->changes().isEmpty());
+
+    // With other bytes of the same size: written again, theirs kept as the backup.
+    replace("profiles.json", "v6:X");
+    EXPECT_EQ(file.saveAgain().outcome, ProfilesFile::SaveOutcome::written);
+    EXPECT_EQ(content("profiles.json"), "v6:B");
+    EXPECT_EQ(content("profiles.json.backup"), "v6:X");
+    EXPECT_EQ(judged, 1);
+}
+
+TEST_F(ProfilesFileTest, ATemporaryFileThatReadsBackOtherBytesFailsTheSave)
+{
+    put("profiles.json", "v6:A");
+    ProfilesFile file = makeFile();
+    file.load();
+    disk->garbleNextWrite("profiles.json.tmp");
+    const auto result = file.save("v6:B");
+    EXPECT_EQ(result.outcome, ProfilesFile::SaveOutcome::failed);
+    EXPECT_EQ(result.notices, QList<Notice>{saveFailed("The saved profiles could not be read back.")});
+    EXPECT_EQ(content("profiles.json"), "v6:A");
+    EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
 }
 
 TEST_F(ProfilesFileTest, BackupIsRestoredOnlyWhenTheFileIsMissingAfterAFailure)

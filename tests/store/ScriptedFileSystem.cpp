@@ -34,6 +34,7 @@ bool ScriptedFileSystem::exists(const QString& path) const { return disk_.exists
 
 QByteArray ScriptedFileSystem::read(const QString& path) const
 {
+    reads_.append(nameOf(path));
     check(Op::read, path);
     return disk_.read(path);
 }
@@ -42,6 +43,12 @@ void ScriptedFileSystem::write(const QString& path, const QByteArray& bytes)
 {
     change("write " + nameOf(path));
     check(Op::write, path);
+    if (garbled_.removeOne(nameOf(path)) && !bytes.isEmpty()) {
+        QByteArray other = bytes;
+        other.back() = char(other.back() ^ 1);
+        disk_.write(path, other);
+        return;
+    }
     disk_.write(path, bytes);
 }
 
@@ -67,5 +74,7 @@ std::optional<QDateTime> ScriptedFileSystem::modificationTime(const QString& pat
 {
     return disk_.modificationTime(path);
 }
+
+std::optional<FileStamp> ScriptedFileSystem::stamp(const QString& path) const { return disk_.stamp(path); }
 
 } // namespace velmor::test

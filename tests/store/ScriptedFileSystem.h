@@ -25,10 +25,19 @@ public:
     void failNext(Op op, const QString& fileName, const QString& error, int times = 1);
     // Changes to the disk after the first `changes` ones throw SimulatedCrash.
     void crashAfter(int changes) { crashAfter_ = changes; }
+    // The next write of `fileName` succeeds but stores other bytes (the last one changed).
+    void garbleNextWrite(const QString& fileName) { garbled_.append(fileName); }
 
     // Changes made so far, e.g. "write profiles.json.tmp", "rename profiles.json.tmp profiles.json".
     const QStringList& changes() const { return changes_; }
-    void clearChanges() { changes_.clear(); }
+    // Names of the files read so far, in order.
+    const QStringList& reads() const { return reads_; }
+    // Forgets the changes and reads so far.
+    void clearChanges()
+    {
+        changes_.clear();
+        reads_.clear();
+    }
 
     bool exists(const QString& path) const override;
     QByteArray read(const QString& path) const override;
@@ -37,6 +46,7 @@ public:
     void remove(const QString& path) override;
     void makeFolder(const QString& path) override;
     std::optional<QDateTime> modificationTime(const QString& path) const override;
+    std::optional<FileStamp> stamp(const QString& path) const override;
 
 private:
     struct Failure {
@@ -51,7 +61,9 @@ private:
     LocalFileSystem disk_;
     mutable QList<Failure> failures_;
     std::optional<int> crashAfter_;
+    QStringList garbled_;
     QStringList changes_;
+    mutable QStringList reads_;
 };
 
 } // namespace velmor::test
