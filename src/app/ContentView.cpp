@@ -11,8 +11,7 @@ ContentView::ContentView(QWidget* mappingView, QWidget* parent) : QScrollArea(pa
 {
     setObjectName(QStringLiteral("content"));
     setFrameShape(QFrame::NoFrame);
-    setWidgetResizable(false);
-    mappingView->setFixedSize(contentSize);
+    setWidgetResizable(true);
     setWidget(mappingView);
     configurator_ = new WindowConfigurator(*this, [this](QWidget& window) { configureMappingWindow(window, *this); });
 }

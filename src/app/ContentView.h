@@ -9,10 +9,11 @@ namespace velmor {
 
 class WindowConfigurator;
 
-// The mapping window's root view: the mapping view at its full size of 1920 by
-// 1080, in a scroll area. Through its window configurator it pins the window to
-// that size, or to the screen's available area where that is smaller (the
-// content scrolls then); the window cannot be resized.
+// The mapping window's root view: the mapping view in a scroll area. Through its
+// window configurator it pins the window to a content size of 1920 by 1080, or
+// to the screen's available area where that is smaller; the window cannot be
+// resized. On a smaller screen the mapping view takes the room there is, down to
+// its own minimum size, and scrolls below that.
 class ContentView : public QScrollArea {
 public:
     static constexpr QSize contentSize{1920, 1080};

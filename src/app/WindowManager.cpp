@@ -1,12 +1,16 @@
 #include "app/WindowManager.h"
 
 #include "app/ContentView.h"
-#include "app/PlaceholderView.h"
+#include "app/MappingHost.h"
 #include "app/PromptingWindow.h"
 #include "core/AppModel.h"
+#include "model/Device.h"
 #include "platform/MainQueue.h"
 #include "ui/admin/widgets/AdminView.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
+#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/LayoutEditorWindowController.h"
+#include "ui/mapping/MappingController.h"
 #include "ui/shared/widgets/SheetHost.h"
 
 #include <QAction>
@@ -51,8 +55,16 @@ void WindowManager::setWindowMenu(QMenu* menu) { windowMenu_ = menu; }
 
 QWidget* WindowManager::makeMappingView(Prompter& prompter)
 {
-    (void)prompter; // the mapping view's dialogs
-    return new PlaceholderView(QStringLiteral("Mapping window"), Qt::AlignTop | Qt::AlignLeft);
+    auto* host = new MappingHost(model_, prompter);
+    MappingController::Requests& requests = host->controller().requests;
+    requests.openAdmin = [this] { openAdmin(true); };
+    requests.showHIDInspector = [this] { presentHIDInspector(); };
+    requests.showLayoutEditor = [this](const Device& device) { showLayoutEditor(device); };
+    requests.closeLayoutEditor = [this] { closeLayoutEditor(); };
+    // The editor belongs to this window's controller: it goes with it.
+    QObject::connect(host, &QObject::destroyed, tracker_.get(), [this] { closeLayoutEditor(); });
+    mappingHost_ = host;
+    return host;
 }
 
 QWidget* WindowManager::makeAdminWindow()
@@ -112,8 +124,8 @@ void WindowManager::openAdmin(bool focus)
 
 void WindowManager::showHIDInspector()
 {
-    if (mapping_)
-        presentHIDInspector();
+    if (mappingHost_)
+        mappingHost_->controller().showHIDInspector();
 }
 
 void WindowManager::presentHIDInspector()
@@ -126,11 +138,39 @@ void WindowManager::presentHIDInspector()
         };
         auto* host = new SheetHost(makeHIDInspector(close), close, mapping_);
         host->setWindowTitle(inspectorTitle);
+        // Gone: the mapping window's controller hears of it, if it is still there.
+        QObject::connect(host, &QObject::destroyed, tracker_.get(), [controller = mappingHost_->weakController()] {
+            if (const auto alive = controller.lock())
+                alive->hidInspectorClosed();
+        });
         inspector_ = host;
         adopt(*host);
     }
     inspector_->show();
     inspector_->raise();
+}
+
+void WindowManager::showLayoutEditor(const Device& device)
+{
+    if (!layoutEditor_)
+        layoutEditor_ = std::make_unique<LayoutEditorWindowController>();
+    const bool made = !layoutEditor_->window();
+    layoutEditor_->show(device, model_, [controller = mappingHost_->weakController()] {
+        if (const auto alive = controller.lock())
+            alive->layoutEditorClosed();
+    });
+    // The controller keeps its window for the next show: it is tracked, not dropped.
+    if (QWidget* window = layoutEditor_->window(); made && window) {
+        window->addActions(commands_);
+        window->installEventFilter(tracker_.get());
+    }
+    windowsChanged();
+}
+
+void WindowManager::closeLayoutEditor()
+{
+    if (layoutEditor_)
+        layoutEditor_->close();
 }
 
 void WindowManager::adopt(QWidget& window)
@@ -151,6 +191,8 @@ QList<QWidget*> WindowManager::windows() const
     for (const QPointer<QWidget>& window : made_)
         if (window)
             windows.append(window);
+    if (QWidget* editor = layoutEditor())
+        windows.append(editor);
     return windows;
 }
 
@@ -196,7 +238,11 @@ QWidget* WindowManager::mappingWindow() const { return mapping_; }
 
 ContentView* WindowManager::contentView() const { return content_; }
 
+MappingHost* WindowManager::mappingHost() const { return mappingHost_; }
+
 QWidget* WindowManager::adminWindow() const { return admin_; }
+
+QWidget* WindowManager::layoutEditor() const { return layoutEditor_ ? layoutEditor_->window() : nullptr; }
 
 QWidget* WindowManager::hidInspector() const { return inspector_; }
 

@@ -15,15 +15,18 @@ namespace velmor {
 
 class AppModel;
 class ContentView;
+class LayoutEditorWindowController;
+class MappingHost;
+struct Device;
 class PromptingWindow;
 class Prompter;
 
 // The application's windows, each made when it is first asked for and dropped
 // when the user closes it (the next one starts afresh): the mapping window
-// ("Velmor"), the admin window ("Admin / Tools") and the HID inspector, which the
-// mapping window presents over itself. Every window gets the application's
-// shortcuts. This is the one place that knows which view fills which window.
-// Main thread.
+// ("Velmor"), the admin window ("Admin / Tools"), and the HID inspector and the
+// layout editor, which the mapping window asks for. Every window gets the
+// application's shortcuts. This is the one place that knows which view fills
+// which window and how the windows reach each other. Main thread.
 class WindowManager {
 public:
     static inline const QString mappingTitle = QStringLiteral("Velmor");
@@ -46,7 +49,8 @@ public:
     // Shows the admin window, made if there is none, and raises it; `focus` also
     // makes it the active window (the menu does, the keyboard command does not).
     void openAdmin(bool focus = false);
-    // The mapping window presents the HID inspector; without one, nothing happens.
+    // The menu command: the mapping window shows its HID inspector; without a
+    // mapping window nothing happens.
     void showHIDInspector();
 
     bool hasVisibleWindows() const;
@@ -58,8 +62,11 @@ public:
 
     QWidget* mappingWindow() const;
     ContentView* contentView() const;
+    MappingHost* mappingHost() const;
     QWidget* adminWindow() const;
     QWidget* hidInspector() const;
+    // None before the mapping window first asked for it; hidden once closed.
+    QWidget* layoutEditor() const;
 
     // Runs whenever a window is shown, hidden or gone.
     std::function<void()> onWindowsChanged;
@@ -72,7 +79,10 @@ private:
     QWidget* makeAdminWindow();
     QWidget* makeHIDInspector(const std::function<void()>& close);
 
+    // What the mapping window asks for.
     void presentHIDInspector();
+    void showLayoutEditor(const Device& device);
+    void closeLayoutEditor();
     // Shortcuts, delete-on-close and visibility tracking for a new window.
     void adopt(QWidget& window);
     QList<QWidget*> windows() const;
@@ -83,8 +93,10 @@ private:
     QPointer<QMenu> windowMenu_;
     QPointer<PromptingWindow> mapping_;
     QPointer<ContentView> content_;
+    QPointer<MappingHost> mappingHost_;
     QPointer<QWidget> admin_;
     QPointer<QDialog> inspector_;
+    std::unique_ptr<LayoutEditorWindowController> layoutEditor_;
     // Every window made, oldest first; gone ones read as null.
     QList<QPointer<QWidget>> made_;
     std::unique_ptr<Tracker> tracker_;

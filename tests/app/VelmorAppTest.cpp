@@ -4,11 +4,14 @@
 #include "support/AppModelFixture.h"
 
 #include "app/ContentView.h"
+#include "app/MappingHost.h"
 #include "app/ScenePhase.h"
 #include "app/VelmorApp.h"
 #include "app/WindowConfigurator.h"
 #include "ui/admin/widgets/AdminView.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
+#include "ui/mapping/MappingController.h"
+#include "ui/mapping/widgets/MappingView.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QAction>
@@ -25,6 +28,16 @@ using namespace velmor;
 using namespace velmor::test;
 
 namespace {
+
+// The first descendant of that class (the views have no meta-object of their own).
+template <typename View>
+View* descendant(const QWidget* window)
+{
+    for (QWidget* child : window->findChildren<QWidget*>())
+        if (auto* view = dynamic_cast<View*>(child))
+            return view;
+    return nullptr;
+}
 
 class VelmorAppTest : public AppModelFixture {
 protected:
@@ -120,7 +133,7 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     ASSERT_TRUE(admin);
     EXPECT_TRUE(admin->isVisible());
     EXPECT_EQ(admin->windowTitle(), "Admin / Tools");
-    EXPECT_TRUE(admin->findChild<AdminView*>()) << "the admin window's own view";
+    EXPECT_TRUE(descendant<AdminView>(admin)) << "the admin window's own view";
     EXPECT_EQ(admin->minimumSize(), admin->maximumSize());
 
     keys(mapping(), Qt::Key_I);
@@ -128,12 +141,15 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     ASSERT_TRUE(inspector);
     EXPECT_TRUE(inspector->isVisible());
     EXPECT_EQ(inspector->parentWidget(), mapping()) << "presented by the mapping window";
-    auto* view = inspector->findChild<HIDInspectorView*>();
+    const MappingController& controller = app->windows().mappingHost()->controller();
+    EXPECT_TRUE(controller.state().get().showInspector) << "the mapping window asked for it";
+    auto* view = descendant<HIDInspectorView>(inspector);
     ASSERT_TRUE(view);
     ASSERT_TRUE(view->onClose);
     view->onClose(); // its "Close"
     settle();
     EXPECT_FALSE(app->windows().hidInspector());
+    EXPECT_FALSE(controller.state().get().showInspector) << "and heard that it closed";
     keys(mapping(), Qt::Key_I);
     ASSERT_TRUE(app->windows().hidInspector()) << "a closed inspector is made afresh";
 
@@ -152,6 +168,35 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     EXPECT_TRUE(app->windows().adminWindow()) << "a closed window is made afresh";
 }
 
+TEST_F(VelmorAppTest, TheMappingWindowReachesTheAdminWindowAndTheLayoutEditorThroughTheApplication)
+{
+    launch();
+    ASSERT_TRUE(descendant<MappingView>(mapping()));
+    MappingController& controller = app->windows().mappingHost()->controller();
+    controller.openAdmin();
+    settle();
+    ASSERT_TRUE(app->windows().adminWindow());
+
+    controller.setShowLayoutEditor(true);
+    settle();
+    QWidget* editor = app->windows().layoutEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_TRUE(editor->actions().contains(app->commands().manageTools())) << "the shortcuts work there too";
+    editor->close(); // its close button
+    settle();
+    EXPECT_FALSE(controller.state().get().showLayoutEditor);
+
+    controller.setShowLayoutEditor(true);
+    settle();
+    ASSERT_TRUE(editor->isVisible()) << "the same window, shown again";
+    app->windows().adminWindow()->close();
+    mapping()->close();
+    settle();
+    EXPECT_FALSE(editor->isVisible()) << "the editor goes with the mapping window";
+    EXPECT_FALSE(app->windows().hasVisibleWindows());
+}
+
 TEST_F(VelmorAppTest, TheMappingWindowIsPinnedToItsSizeWithinTheScreen)
 {
     launch();
@@ -159,11 +204,13 @@ TEST_F(VelmorAppTest, TheMappingWindowIsPinnedToItsSizeWithinTheScreen)
     ASSERT_TRUE(window);
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "not resizable";
     const QSize available = window->screen()->availableGeometry().size();
-    EXPECT_LE(window->width(), std::min(available.width(), ContentView::contentSize.width() + 0));
+    EXPECT_LE(window->width(), std::min(available.width(), ContentView::contentSize.width()));
     EXPECT_LE(window->height(), available.height());
     ContentView* content = app->windows().contentView();
     ASSERT_TRUE(content);
-    EXPECT_EQ(content->mappingView()->size(), ContentView::contentSize) << "the content scrolls instead";
+    const QWidget* view = content->mappingView();
+    EXPECT_EQ(view->size(), content->viewport()->size().expandedTo(view->minimumSizeHint()))
+        << "the room there is, and scrolling below the view's minimum";
 
     // Other code changing the window's size is undone at the next update.
     const QSize pinned = window->size();
