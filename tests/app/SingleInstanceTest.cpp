@@ -49,22 +49,6 @@ TEST_F(SingleInstanceTest, ASecondStartAsksTheRunningOneToReopenAndEnds)
     EXPECT_EQ(reopened, 1);
 }
 
-TEST_F(SingleInstanceTest, SomethingElseOnTheSocketIsNotAReopen)
-{
-    const auto first = instance();
-    ASSERT_EQ(first->start(), Role::primary);
-    int reopened = 0;
-    first->onReopen = [&] { ++reopened; };
-
-    QLocalSocket socket;
-    socket.connectToServer(first->socketPath());
-    ASSERT_TRUE(socket.waitForConnected(5'000));
-    socket.write("show\n");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 5'000));
-    EXPECT_EQ(reopened, 0);
-    EXPECT_TRUE(socket.readAll().isEmpty());
-}
-
 TEST_F(SingleInstanceTest, TheLockAndSocketOfADeadProcessAreTakenOver)
 {
     // A process that has ended leaves its lock file and a socket file behind.

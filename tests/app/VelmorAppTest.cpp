@@ -96,17 +96,6 @@ TEST_F(VelmorAppTest, LaunchOpensTheMappingWindowOnceAndWithoutATrayItCarriesThe
     EXPECT_EQ(bar.first()->menu(), &app->menu());
     EXPECT_EQ(app->menu().title(), "Velmor");
 
-    QStringList texts;
-    int separators = 0;
-    for (const QAction* action : app->menu().actions()) {
-        separators += action->isSeparator();
-        if (!action->isSeparator())
-            texts << action->text();
-    }
-    EXPECT_EQ(texts.mid(0, 5), (QStringList{"Velmor", "Open App", "Sync Now", "Cloud Sync Diagnostics",
-                                            "Reset CloudKit Subscriptions"}));
-    EXPECT_EQ(texts.mid(texts.size() - 2), (QStringList{"Admin / Tools", "Quit"}));
-    EXPECT_EQ(separators, 4) << "no control block without a device that has a vendor id";
     EXPECT_FALSE(app->menu().actions().first()->isEnabled()) << "the header's name is not a command";
 
     // "Open App" brings up the same window; the launch-time opening happens once per run.
