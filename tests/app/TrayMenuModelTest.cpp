@@ -129,8 +129,10 @@ TEST_F(TrayMenuModelTest, ThePacsCheckFollowsTheActiveUsersBindingNotTheStoresAc
     const PacsProfile other = pacs.at(0).id == bound ? pacs.at(1) : pacs.at(0);
 
     store().selectPacsProfile(other.id);
+    store().renameUserProfile(activeUser().id, "Renamed"); // the menu is drawn again
     ASSERT_EQ(store().activePacsProfileId().get(), other.id);
     const QStringList rows = group("PACS");
+    ASSERT_EQ(store().activePacsProfileId().get(), other.id) << "still apart after the turn";
     EXPECT_EQ(rows.filter("✓").size(), 1);
     EXPECT_TRUE(rows.contains("row ○ " + other.name)) << rows.join(", ").toStdString();
 
