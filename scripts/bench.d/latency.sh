@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
-# Section "latency" of scripts/bench (see there for BENCH_*): Velmor's pipeline (udev HID backend, HID
-# device source, AppModel dispatch, uinput output) against a minimal C
-# forwarder, side by side in one kernel VM (scripts/kernel-test): press-to-key
-# latency, a report flood, memory; and the start-up on this machine.
+# Section "latency" of scripts/bench (see there for BENCH_*): Velmor's pipeline
+# (udev HID backend, HID device source, AppModel dispatch, uinput output)
+# against a minimal C forwarder, side by side in one kernel VM
+# (scripts/kernel-test): press-to-key latency, a report flood, memory; and the
+# application's start-up on this machine.
 #
-# The start-up rows measure velmor_bench_pipeline, which builds the pipeline's
-# objects as the application does. VELMOR_BENCH_APP=PATH measures a program of
-# your choice instead (the application, once it prints
-# "ready <CLOCK_MONOTONIC nanoseconds>" when its profiles are loaded and its
-# tray is ready), here and in the VM.
+# Start-up on this machine is the application's (velmor, with VELMOR_READY=quit,
+# offscreen, in fresh XDG folders): program start to its "velmor ready" line,
+# printed once the profiles are loaded and the tray menu is ready, and its
+# resident memory then. VELMOR_BENCH_APP=PATH measures another program that
+# prints that line or "ready <CLOCK_MONOTONIC nanoseconds>". In the VM, which
+# has no display libraries, the start-up rows measure velmor_bench_pipeline,
+# which builds the application's model the way the application does.
 #
 # VELMOR_BENCH_PERF=1 also profiles the pipeline in the VM with perf and prints
 # the report.
 set -euo pipefail
 
 cmake --build "$BENCH_BUILD" --parallel "$(nproc)" \
-  --target velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder >/dev/null
+  --target velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder velmor >/dev/null
 bin="$BENCH_BUILD/tests/bench/kernel"
 
 counts=()
@@ -25,19 +28,14 @@ fi
 
 result() { sed -n 's/^velmor-bench-result: //p'; }
 
-# Start-up on this machine, no VM: the pipeline meets this machine's devices
-# as the application would (a keypad attached is seized for a moment).
-native=(--startup-only)
-[[ -n "${VELMOR_BENCH_APP:-}" ]] && native+=(--startup-command "$VELMOR_BENCH_APP")
-"$bin/velmor_bench_latency" "${native[@]}" "${counts[@]}" | result >"$BENCH_SECTION/1-startup.json"
+# Start-up on this machine, no VM: the application meets this machine's devices
+# as it always does (a keypad attached is seized for a moment).
+"$bin/velmor_bench_latency" --startup-only --startup-command "${VELMOR_BENCH_APP:-$BENCH_BUILD/src/app/velmor}" \
+  "${counts[@]}" | result >"$BENCH_SECTION/1-startup.json"
 
 # The kernel VM.
 vm=(--with "$bin/velmor_bench_pipeline" --with "$bin/velmor_bench_forwarder")
 args=("${counts[@]}")
-if [[ -n "${VELMOR_BENCH_APP:-}" ]]; then
-  vm+=(--with "$VELMOR_BENCH_APP")
-  args+=(--startup-command "/test/${VELMOR_BENCH_APP##*/}")
-fi
 if [[ "${VELMOR_BENCH_PERF:-}" == 1 ]]; then
   vm+=(--with "$(command -v perf)")
   args+=(--perf /test/perf)

@@ -77,6 +77,14 @@ HIDDeviceInputSource::HIDDeviceInputSource(bool isFreshInstall)
 
 HIDDeviceInputSource::~HIDDeviceInputSource()
 {
+    // Every seized device goes back to the system now, as closing the manager
+    // does on other platforms, not whenever the last reference to it goes.
+    deviceQueue_->sync([this] {
+        for (const hid::HandleId id : std::as_const(seizedDevices_))
+            if (const auto it = attachedDevices_.find(id); it != attachedDevices_.end())
+                it->second.device->close(hid::OpenOptions::seize);
+        seizedDevices_.clear();
+    });
     if (runLoopScheduled_) {
         manager_->unscheduleFromMainLoop();
         runLoopScheduled_ = false;

@@ -74,7 +74,7 @@ TEST_F(CloudSync, TheModelRunsTheSyncAndTakesPushesFromAnotherMachine)
     EXPECT_EQ(cloud.callCount(Call::saveRecord), 2) << "nothing went back up";
 }
 
-TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChanges)
+TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChangesAndSubscriptionResetsAreLogged)
 {
     start();
     newLines();
@@ -93,9 +93,18 @@ TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChanges)
                                        "CloudKit push received: type=unknown, subscriptionID=x",
                                        "CloudKit push received: unable to decode notification."}));
     EXPECT_EQ(cloud.callCount(Call::fetchRecord) - fetches, 3);
+
+    // A subscription reset is logged; its failure alerts.
+    model->resetCloudSubscriptions();
+    queue->runUntilIdle();
+    cloud.failNext(Call::saveSubscription, cloud::Error(cloud::Error::Code::permissionFailure));
+    model->resetCloudSubscriptions();
+    queue->runUntilIdle();
+    EXPECT_EQ(newLines(), (QStringList{"Cloud Sync: CloudKit subscriptions reset.",
+                                       "[error] Cloud Sync Error: The cloud database could not be written."}));
 }
 
-TEST_F(CloudSync, WithoutTheSyncCommandsWarnAndPushesAreOnlyLogged)
+TEST_F(CloudSync, WithoutTheSyncCommandsWarnPushesAreOnlyLoggedAndDiagnosticsStillReport)
 {
     startWithoutEntitlements();
     for (const auto& command : {&AppModel::syncNow, &AppModel::resetCloudSubscriptions}) {
@@ -110,6 +119,24 @@ TEST_F(CloudSync, WithoutTheSyncCommandsWarnAndPushesAreOnlyLogged)
     queue->runUntilIdle();
     EXPECT_EQ(newLines(), QStringList{"CloudKit push received: type=query, subscriptionID=nil"});
     EXPECT_EQ(cloud.callCount(Call::fetchRecord), 0);
+
+    // Diagnostics on an unavailable account: every step reports what the cloud answered.
+    cloud.setAccountStatus(cloud::AccountStatus::noAccount);
+    model->runCloudDiagnostics();
+    queue->runUntilIdle();
+    const QString noAccount = "No cloud account is available.";
+    EXPECT_EQ(newLines(), (QStringList{"CloudKit account status: noAccount", "CloudKit user record ID error: " + noAccount,
+                                       "CloudKit subscriptions error: " + noAccount,
+                                       "CloudKit profiles record error: " + noAccount}));
+
+    cloud.setAccountStatus(cloud::AccountStatus::available);
+    cloud.failNext(Call::accountStatus, cloud::Error(cloud::Error::Code::serviceUnavailable));
+    cloud.answerNothingNext(Call::fetchUserRecordID);
+    model->runCloudDiagnostics();
+    queue->runUntilIdle();
+    EXPECT_EQ(newLines(), (QStringList{"CloudKit account status error: The cloud database is busy. Try again later.",
+                                       "CloudKit user record ID error: An internal error occurred in the cloud database.",
+                                       "CloudKit subscriptions: none found.", "CloudKit profiles record: not found."}));
 }
 
 TEST_F(CloudSync, TokenAuthorizationSettingsAndEntitlementLines)
@@ -175,41 +202,6 @@ TEST_F(CloudSync, DiagnosticsReportOnAnAvailableAccount)
     queue->runUntilIdle();
     EXPECT_EQ(newLines().last(),
               "CloudKit profiles record updatedAt=1999-12-31 23:59:59 +0000, modified=2024-03-05 06:07:08 +0000");
-}
-
-// Without a sync object too, every step reports what the cloud answered.
-TEST_F(CloudSync, DiagnosticsReportOnAnUnavailableAccount)
-{
-    startWithoutEntitlements();
-    cloud.setAccountStatus(cloud::AccountStatus::noAccount);
-    model->runCloudDiagnostics();
-    queue->runUntilIdle();
-    const QString noAccount = "No cloud account is available.";
-    EXPECT_EQ(newLines(), (QStringList{"CloudKit account status: noAccount", "CloudKit user record ID error: " + noAccount,
-                                       "CloudKit subscriptions error: " + noAccount,
-                                       "CloudKit profiles record error: " + noAccount}));
-
-    cloud.setAccountStatus(cloud::AccountStatus::available);
-    cloud.failNext(Call::accountStatus, cloud::Error(cloud::Error::Code::serviceUnavailable));
-    cloud.answerNothingNext(Call::fetchUserRecordID);
-    model->runCloudDiagnostics();
-    queue->runUntilIdle();
-    EXPECT_EQ(newLines(), (QStringList{"CloudKit account status error: The cloud database is busy. Try again later.",
-                                       "CloudKit user record ID error: An internal error occurred in the cloud database.",
-                                       "CloudKit subscriptions: none found.", "CloudKit profiles record: not found."}));
-}
-
-TEST_F(CloudSync, SubscriptionResetIsLoggedAndItsFailureAlerts)
-{
-    start();
-    newLines();
-    model->resetCloudSubscriptions();
-    queue->runUntilIdle();
-    cloud.failNext(Call::saveSubscription, cloud::Error(cloud::Error::Code::permissionFailure));
-    model->resetCloudSubscriptions();
-    queue->runUntilIdle();
-    EXPECT_EQ(newLines(), (QStringList{"Cloud Sync: CloudKit subscriptions reset.",
-                                       "[error] Cloud Sync Error: The cloud database could not be written."}));
 }
 
 } // namespace

@@ -99,26 +99,7 @@ TEST_F(AppModelFixture, TheActivePacsProfileFollowsTheActiveUserProfileAtStartAn
     EXPECT_EQ(model->activePacsProfile().id, elsewhere);
 }
 
-TEST_F(AppModelFixture, LeavingTheForegroundOrQuittingSaves)
-{
-    start();
-    const auto saves = [&](const std::function<void()>& trigger) {
-        int count = -1; // the subscription's first delivery
-        auto counting = store().lastSaved().subscribe([&](const auto&) { ++count; });
-        trigger();
-        queue->runUntilIdle();
-        return count;
-    };
-    const auto state = [](Qt::ApplicationState s) {
-        QMetaObject::invokeMethod(qApp, "applicationStateChanged", Q_ARG(Qt::ApplicationState, s));
-    };
-    EXPECT_EQ(saves([] { QMetaObject::invokeMethod(qApp, "aboutToQuit"); }), 1);
-    EXPECT_EQ(saves([&] { state(Qt::ApplicationActive), state(Qt::ApplicationInactive), state(Qt::ApplicationHidden); }), 1);
-    model.reset();
-    QMetaObject::invokeMethod(qApp, "aboutToQuit"); // no model left: nothing happens
-}
-
-TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndNotOverAVisibleWindow)
+TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndLeavingTheForegroundOrQuittingSaves)
 {
     start();
     int opened = 0;
@@ -134,6 +115,22 @@ TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndNotOverAVisibleWindo
     model->openMappingsWindowOnLaunch();
     EXPECT_EQ(opened, 1);
     EXPECT_TRUE(model->didOpenMappingsOnLaunch());
+
+    // Leaving the foreground or quitting saves.
+    const auto saves = [&](const std::function<void()>& trigger) {
+        int count = -1; // the subscription's first delivery
+        auto counting = store().lastSaved().subscribe([&](const auto&) { ++count; });
+        trigger();
+        queue->runUntilIdle();
+        return count;
+    };
+    const auto state = [](Qt::ApplicationState s) {
+        QMetaObject::invokeMethod(qApp, "applicationStateChanged", Q_ARG(Qt::ApplicationState, s));
+    };
+    EXPECT_EQ(saves([] { QMetaObject::invokeMethod(qApp, "aboutToQuit"); }), 1);
+    EXPECT_EQ(saves([&] { state(Qt::ApplicationActive), state(Qt::ApplicationInactive), state(Qt::ApplicationHidden); }), 1);
+    model.reset();
+    QMetaObject::invokeMethod(qApp, "aboutToQuit"); // no model left: nothing happens
 }
 
 } // namespace

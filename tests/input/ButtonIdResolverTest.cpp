@@ -4,16 +4,13 @@
 
 using namespace velmor;
 
-TEST(ButtonIdResolver, UsageKeysWrapInThirtyTwoBits)
+TEST(ButtonIdResolver, UsageKeysWrapAndStatusWordBitsNameButtonsOnTheSpeechMikeOnly)
 {
     EXPECT_EQ(usageKeyOf(0xFFA1, 3), 0xFFA10003u);
     // A page wider than 16 bits loses its high bits instead of trapping.
     EXPECT_EQ(usageKeyOf(0x12345, 0x6), 0x23450006u);
     EXPECT_EQ(usageKeyOf(0xFFFFFFFF, 0xFFFFFFFF), 0xFFFFFFFFu);
-}
 
-TEST(ButtonIdResolver, StatusWordBitsNameButtonsOnTheSpeechMikeOnly)
-{
     for (const std::uint32_t usage : {0xFFA10003u, 0xFFA10004u}) {
         EXPECT_EQ(resolveButtonId(nullptr, usage, std::int64_t{1} << 63, true).buttonId, "INFO"); // sign bit
         EXPECT_EQ(resolveButtonId(nullptr, usage, std::int64_t{1} << 49, true).buttonId, "F1");
@@ -27,3 +24,4 @@ TEST(ButtonIdResolver, StatusWordBitsNameButtonsOnTheSpeechMikeOnly)
     EXPECT_TRUE(acceptsUnnamedButtonIds("hid_1234_5678"));
     EXPECT_FALSE(acceptsUnnamedButtonIds("HID_1234_5678"));
 }
+

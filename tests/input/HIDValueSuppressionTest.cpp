@@ -32,7 +32,7 @@ protected:
 
 } // namespace
 
-TEST_F(HIDValueSuppressionTest, EveryKeypadKeyValueOpensItsKeyWindow)
+TEST_F(HIDValueSuppressionTest, EveryKeypadKeyValueOpensItsKeyWindowUnlessTheDeviceIsIgnored)
 {
     // Mapped or not, press and release alike, per-key element or key array.
     send(keypad, button(7, 0x1E), {1});
@@ -42,9 +42,18 @@ TEST_F(HIDValueSuppressionTest, EveryKeypadKeyValueOpensItsKeyWindow)
     send(keypad, keyArraySlot(40), {0x1F});
     EXPECT_EQ(key(Type::keyDown, keyCodeK01), Verdict::pass);
     EXPECT_EQ(key(Type::keyDown, keyCodeK02), Verdict::drop);
+
+    // Released for other applications: no window, no sample.
+    samples.clear();
+    source->disableControl(razer, keypadPro);
+    auto other = plugKeypad(keypadV2);
+    key(Type::keyDown, keyCodeK02); // the V2's first key, dropped blindly on its arrival
+    send(keypad, button(7, 0x1E), {1});
+    EXPECT_EQ(key(Type::keyDown, keyCodeK01), Verdict::pass);
+    EXPECT_TRUE(samples.isEmpty());
 }
 
-TEST_F(HIDValueSuppressionTest, OnlyMappedWheelDirectionsAndWheelPressOpenTheirWindows)
+TEST_F(HIDValueSuppressionTest, OnlyMappedWheelInputAndSpeechMikePressesOpenTheirWindows)
 {
     send(keypad, button(1, 0x38), {1});
     EXPECT_EQ(scroll(1), Verdict::pass);
@@ -59,10 +68,7 @@ TEST_F(HIDValueSuppressionTest, OnlyMappedWheelDirectionsAndWheelPressOpenTheirW
 
     send(keypad, button(9, 3), {1});
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
-}
 
-TEST_F(HIDValueSuppressionTest, SpeechMikeButtonPressesOpenTheirClickWindows)
-{
     auto speechMike = plugSpeechMike();
     send(speechMike, button(9, 1), {0}); // a release opens nothing
     EXPECT_EQ(mouse(Type::leftMouseDown, 0), Verdict::pass);
@@ -77,12 +83,3 @@ TEST_F(HIDValueSuppressionTest, SpeechMikeButtonPressesOpenTheirClickWindows)
     EXPECT_EQ(mouse(Type::leftMouseDown, 0), Verdict::pass);
 }
 
-TEST_F(HIDValueSuppressionTest, IgnoredDevicesOpenNoWindows)
-{
-    source->disableControl(razer, keypadPro);
-    auto other = plugKeypad(keypadV2);
-    key(Type::keyDown, keyCodeK02); // the V2's first key, dropped blindly on its arrival
-    send(keypad, button(7, 0x1E), {1});
-    EXPECT_EQ(key(Type::keyDown, keyCodeK01), Verdict::pass);
-    EXPECT_TRUE(samples.isEmpty());
-}

@@ -5,7 +5,7 @@
 
 using namespace velmor;
 
-TEST(ConnectedDeviceInfo, IdentityIsPairAndNameWhileEqualityTakesEveryField)
+TEST(ConnectedDeviceInfo, IdentityIsPairAndNameWhileEqualityTakesEveryFieldAndPressedButtonsAreKeyedByUsage)
 {
     const ConnectedDeviceInfo keypad{0x1532, 0x022B, QStringLiteral("N"), QStringLiteral("tartarus_v2"), false};
     EXPECT_EQ(keypad.id(), QStringLiteral("5426-555-N"));
@@ -19,10 +19,8 @@ TEST(ConnectedDeviceInfo, IdentityIsPairAndNameWhileEqualityTakesEveryField)
     ignored.ignored = true;
     EXPECT_EQ(ignored.id(), keypad.id());
     EXPECT_NE(ignored, keypad);
-}
 
-TEST(PressedButtonTable, RepeatsReplacementsAndReleaseOfOneDevice)
-{
+    // The pressed-button table: repeats, replacements and the release of one device.
     PressedButtonTable table;
     const PressedUsageKey k01{"tartarus_v2", 0x7001E, std::nullopt};
     const PressedUsageKey status{"speechmike_smp3700", 0xFFA10003, std::nullopt};
@@ -44,3 +42,4 @@ TEST(PressedButtonTable, RepeatsReplacementsAndReleaseOfOneDevice)
     EXPECT_FALSE(table.remove(k01).has_value()) << "a second release finds nothing";
     EXPECT_EQ(table.size(), 1u);
 }
+

@@ -18,7 +18,7 @@ QByteArray bytes(std::initializer_list<int> values)
 }
 } // namespace
 
-TEST(KeyboardReport, TheBestScoringReadingWinsAndTiesKeepTheEarlierOne)
+TEST(KeyboardReport, TheBestScoringReadingThatFitsWinsAndTiesKeepTheEarlierOne)
 {
     // Boot layout with left shift and 'a': A scores 22, nothing beats it.
     EXPECT_EQ(decodeKeyboardReport(bytes({0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00})), (Usages{0x04, 0xE1}));
@@ -31,10 +31,8 @@ TEST(KeyboardReport, TheBestScoringReadingWinsAndTiesKeepTheEarlierOne)
     EXPECT_EQ(decodeKeyboardReport(bytes({0x00, 0x02, 0x2C, 0x00})), (Usages{0x2C}));
     EXPECT_TRUE(decodeKeyboardReport(QByteArray(8, '\0')).isEmpty());
     EXPECT_TRUE(decodeKeyboardReport({}).isEmpty());
-}
 
-TEST(KeyboardReport, ShortReportsHaveOnlyTheReadingsThatFit)
-{
+    // Short reports have only the readings that fit.
     const QByteArray two = bytes({0xFF, 0x01});
     EXPECT_TRUE(bootReportUsages(two, 0, 2).isEmpty());
     EXPECT_TRUE(bootReportUsages(two, 1, 3).isEmpty());
@@ -50,7 +48,7 @@ TEST(KeyboardReport, ShortReportsHaveOnlyTheReadingsThatFit)
     EXPECT_EQ(bitmapReportUsages(bytes({0x00, 0x80, 0x01}), 1), (Usages{7, 8}));
 }
 
-TEST(KeyboardReport, LogLineShowsAtMostSixteenBytesAndSortedUsages)
+TEST(KeyboardReport, LogLinesKeyboardInterfacesAndTheirReportBuffers)
 {
     const QByteArray report = bytes({0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00});
     EXPECT_EQ(keyboardReportLogLine(0, report, decodeKeyboardReport(report)),
@@ -64,10 +62,8 @@ TEST(KeyboardReport, LogLineShowsAtMostSixteenBytesAndSortedUsages)
     EXPECT_EQ(keyboardReportLogLine(4294967295u, longReport, {0x1234, 0x05}),
               "Tartarus Pro keyboard report id 4294967295 len 20 bytes "
               "[A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF] usages [0x0005, 0x1234]");
-}
 
-TEST(KeyboardReport, KeyboardInterfacesAndTheirReportBuffers)
-{
+    // Keyboard interfaces and their report buffers.
     EXPECT_TRUE(isKeyboardInterface(1, 6.0));
     EXPECT_FALSE(isKeyboardInterface(1, 2)); // mouse
     EXPECT_FALSE(isKeyboardInterface(QStringLiteral("1"), QStringLiteral("6")));

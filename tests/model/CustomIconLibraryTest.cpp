@@ -88,7 +88,7 @@ TEST_F(CustomIconLibraryTest, ListingKeepsVisibleSvgFilesOrderedByNameWithoutExt
     EXPECT_EQ(library.loadCustomIcons().first(), CustomIcon("alpha.svg", icon("alpha.svg")));
 }
 
-TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreCached)
+TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreCachedUntilEmptied)
 {
     ship("CustomIcons/ct.svg", square("blue"));
     EXPECT_FALSE(library.customIconImage("x.svg"));
@@ -108,11 +108,8 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
     const QString refused[] = {"../outside.svg", supportPath("outside.svg"), ".hidden.svg", QString()};
     for (const QString& name : refused)
         EXPECT_FALSE(library.customIconImage(name)) << name.toStdString();
-}
 
-TEST_F(CustomIconLibraryTest, CachedImageOutlivesFileChangesUntilTheCacheIsEmptied)
-{
-    test::writeFile(icon("x.svg"), square("red"));
+    // The process-wide cache outlives file changes until it is emptied.
     EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));
     test::writeFile(icon("x.svg"), square("blue"));
     EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));

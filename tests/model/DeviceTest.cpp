@@ -25,7 +25,7 @@ const DeviceButton& buttonOf(const Device& device, const QString& id)
 }
 } // namespace
 
-TEST(NormalizedRect, EqualityHashingAndNonFiniteWrites)
+TEST(NormalizedRect, EqualityHashingNonFiniteWritesAndRequiredComponents)
 {
     const NormalizedRect a{0.0, 0.5, 0.0, 0.25};
     const NormalizedRect b{-0.0, 0.5, -0.0, 0.25};
@@ -41,10 +41,8 @@ TEST(NormalizedRect, EqualityHashingAndNonFiniteWrites)
     // Out-of-range but finite values are written and read unchanged.
     const NormalizedRect wide{-2.5, 3, 1e300, 0};
     EXPECT_EQ(NormalizedRect::fromJson(json::parse(json::encode(wide.toJson()))), wide);
-}
 
-TEST(NormalizedRect, EveryComponentIsARequiredNumber)
-{
+    // Every component is a required number; other keys are ignored.
     EXPECT_EQ(NormalizedRect::fromJson(parse(R"({"height":4,"width":3,"y":2,"x":1,"z":9})")),
               (NormalizedRect{1, 2, 3, 4}));
     for (const char* bad : {R"({"x":1,"y":2,"width":3})", R"({"x":1,"y":2,"width":3,"height":null})",
@@ -78,7 +76,7 @@ TEST(DeviceButton, KindsAreExactTextsAbsentFrameStaysAbsentAndAliasesAreRequired
         EXPECT_THROW(DeviceButton::fromJson(parse(bad)), json::DecodeError) << bad;
 }
 
-TEST(Device, EqualityIsExactAndOrderSensitive)
+TEST(Device, EqualityIsExactAndOrderSensitiveAndOneBadButtonFailsTheWhole)
 {
     const std::function<void(DeviceButton&)> changes[] = {
         [](DeviceButton& b) { b.aliases = {"b", "a"}; },
@@ -94,10 +92,7 @@ TEST(Device, EqualityIsExactAndOrderSensitive)
     Device swapped = a;
     std::swap(swapped.buttons[0], swapped.buttons[1]);
     EXPECT_NE(a, swapped);
-}
 
-TEST(Device, JsonFormAndFailureOfTheWhole)
-{
     const auto device = Device::fromJson(parse(R"({"id":"d","name":"D","type":"t","imageFilename":null,
         "buttons":[{"id":"A","displayLabel":"a","kind":"key","aliases":[]}]})"));
     EXPECT_FALSE(device.imageFilename.has_value());
@@ -126,17 +121,14 @@ TEST(Device, TemplatesSurviveAWriteAndReadBack)
 
 // Ids and rectangles of the keypad and the SpeechMike are pinned button for button
 // against the bundled layout files (LayoutImportTest); these cover what those files lack.
-TEST(DeviceTemplates, OfferedListIsKeypadThenSpeechMikeWithoutTheMouse)
+TEST(DeviceTemplates, OfferedListLabelsAliasesAndKindsThatMatchingAndDrawingRelyOn)
 {
     QStringList ids;
     for (const auto& device : Device::builtInTemplates())
         ids << device.id;
     EXPECT_EQ(ids, (QStringList{"tartarus_v2", "speechmike_smp3700"}));
     EXPECT_EQ(Device::mouseTemplate().id, "mouse_5_button");
-}
 
-TEST(DeviceTemplates, LabelsAliasesAndKindsThatMatchingAndDrawingRelyOn)
-{
     const Device& pad = Device::tartarusTemplate();
     EXPECT_EQ(pad.name, "Razer Tartarus V2 / Pro");
     EXPECT_EQ(buttonOf(pad, "K07").displayLabel, "07");

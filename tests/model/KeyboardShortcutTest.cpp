@@ -14,7 +14,7 @@ namespace {
 KeyboardShortcut decode(const char* text) { return KeyboardShortcut::fromJson(json::parse(text)); }
 } // namespace
 
-TEST(KeyboardShortcutModifiers, SetOperationsWorkOnRawBits)
+TEST(KeyboardShortcutModifiers, SetOperationsAndEventFlagsWorkOnRawBits)
 {
     Mods mods{Mods::shift, Mods::command};
     EXPECT_EQ(mods.rawValue(), 9);
@@ -24,6 +24,11 @@ TEST(KeyboardShortcutModifiers, SetOperationsWorkOnRawBits)
     EXPECT_EQ(mods.remove(Mods::control), std::nullopt);
     EXPECT_EQ(mods.remove(Mods{Mods::option, Mods::control}), Mods::option); // only what was there
     EXPECT_EQ(mods.rawValue(), 9);
+
+    // Event flags: only the four modifier bits count (0x10000 is caps lock).
+    EXPECT_EQ(Mods::fromEventFlags(0x20000 | 0x80000 | 0x100000).rawValue(), 13);
+    EXPECT_EQ(Mods::fromEventFlags(0x40000).rawValue(), 2);
+    EXPECT_TRUE(Mods::fromEventFlags(0x10000 | 0xFFFFull << 32 | 0x1FF).isEmpty());
 }
 
 TEST(KeyboardShortcutModifiers, DisplayTextIsGlyphsInControlOptionShiftCommandOrderThenUpperCasedKey)
@@ -34,14 +39,6 @@ TEST(KeyboardShortcutModifiers, DisplayTextIsGlyphsInControlOptionShiftCommandOr
     EXPECT_EQ((KeyboardShortcut{1, "s", Mods{Mods::control, Mods::shift}}).displayText(), QStringLiteral("⌃⇧S"));
     EXPECT_EQ((KeyboardShortcut{121, "PageDown", {}}).displayText(), QStringLiteral("PAGEDOWN"));
     EXPECT_EQ((KeyboardShortcut{48, "⇥", Mods::command}).displayText(), QStringLiteral("⌘⇥"));
-}
-
-TEST(KeyboardShortcutModifiers, EventFlagsMapOnlyTheFourModifierBits)
-{
-    EXPECT_EQ(Mods::fromEventFlags(0x20000 | 0x80000 | 0x100000).rawValue(), 13);
-    EXPECT_EQ(Mods::fromEventFlags(0x40000).rawValue(), 2);
-    EXPECT_TRUE(Mods::fromEventFlags(0x10000).isEmpty()); // caps lock
-    EXPECT_TRUE(Mods::fromEventFlags(0xFFFFull << 32 | 0x1FF).isEmpty());
 }
 
 TEST(KeyboardShortcut, JsonKeepsUnknownModifierBitsAndIgnoresUnknownKeys)
@@ -85,17 +82,15 @@ TEST(KeyboardShortcut, EqualityAndHashingFollowCanonicalKeyText)
     EXPECT_EQ(set.size(), 2);
 }
 
-TEST(KeyNameShortcut, LooksUpAnyLetterCaseAndKeepsTheNameAsGiven)
+TEST(KeyNameShortcut, LooksUpAnyLetterCaseKeepsTheNameAndCodesAreUnique)
 {
     EXPECT_EQ(KeyboardShortcut::fromKeyName("Return"), (KeyboardShortcut{36, "Return", {}}));
     EXPECT_EQ(KeyboardShortcut::fromKeyName("W", Mods::control), (KeyboardShortcut{13, "W", Mods(2)}));
     EXPECT_EQ(KeyboardShortcut::fromKeyName("\\")->keyCode, 42);
     for (const char* unknown : {"F13", "", "f1", " w", "enter", "up"})
         EXPECT_FALSE(KeyboardShortcut::fromKeyName(unknown)) << unknown;
-}
 
-TEST(KeyNameShortcut, OnlyAngleBracketsShareCodesWithCommaAndFullStop)
-{
+    // Only the angle brackets share codes, with comma and full stop.
     EXPECT_EQ(KeyboardShortcut::fromKeyName("<")->keyCode, KeyboardShortcut::fromKeyName(",")->keyCode);
     EXPECT_EQ(KeyboardShortcut::fromKeyName(">")->keyCode, KeyboardShortcut::fromKeyName(".")->keyCode);
     const auto& table = keyCodesByName();
@@ -107,7 +102,7 @@ TEST(KeyNameShortcut, OnlyAngleBracketsShareCodesWithCommaAndFullStop)
     EXPECT_EQ(codes.size(), table.size() - 2);
 }
 
-TEST(SpecialKeyShortcut, FunctionKeysExistOnlyFromOneToTwelve)
+TEST(SpecialKeyShortcut, FunctionKeysExistOnlyFromOneToTwelveAndEqualOnlyByNumber)
 {
     EXPECT_EQ(KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(12)), (KeyboardShortcut{111, "F12", {}}));
     QSet<std::uint16_t> codes;
@@ -120,6 +115,9 @@ TEST(SpecialKeyShortcut, FunctionKeysExistOnlyFromOneToTwelve)
     EXPECT_EQ(codes.size(), 12);
     for (const std::int64_t n : {std::int64_t{13}, std::int64_t{0}, std::int64_t{-1}, std::int64_t{1} << 40})
         EXPECT_FALSE(KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(n))) << n;
+    EXPECT_NE(SpecialKey::functionKey(0), SpecialKey::arrowUp);
+    EXPECT_EQ((QSet<SpecialKey>{SpecialKey::tab, SpecialKey::tab, SpecialKey::functionKey(1), SpecialKey::functionKey(2),
+                                SpecialKey::functionKey(1)}).size(), 3);
 }
 
 TEST(SpecialKeyShortcut, OtherKeysShowTheirGlyphsAndPostTheCodesOfTheirNames)
@@ -133,12 +131,4 @@ TEST(SpecialKeyShortcut, OtherKeysShowTheirGlyphsAndPostTheCodesOfTheirNames)
         EXPECT_EQ(s->key, QString::fromUtf8(glyph));
         EXPECT_EQ(s->keyCode, KeyboardShortcut::fromKeyName(name)->keyCode);
     }
-}
-
-TEST(SpecialKey, FunctionKeysAreEqualOnlyWithTheSameNumber)
-{
-    EXPECT_NE(SpecialKey::functionKey(0), SpecialKey::arrowUp);
-    const QSet<SpecialKey> keys{SpecialKey::tab, SpecialKey::tab, SpecialKey::functionKey(1),
-                                SpecialKey::functionKey(2), SpecialKey::functionKey(1)};
-    EXPECT_EQ(keys.size(), 3);
 }

@@ -51,7 +51,7 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmptyLists)
+TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmptyListsAndColoursGoByName)
 {
     const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
     ASSERT_EQ(builtIns.size(), 4);
@@ -64,6 +64,12 @@ TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmpty
         EXPECT_EQ(builtIns[i].tools, i == 0 ? RadiologyTool::defaultTools() : QList<RadiologyTool>{}) << i;
         EXPECT_NE(again[i].id, builtIns[i].id);
     }
+    // Colours by lower-cased, untrimmed name.
+    const std::pair<const char*, std::optional<QString>> lighting[] = {
+        {"MERGE UNITY", "#FF8A00"}, {"synthesis", "#7800D1"}, {"EUNITY", "#00B050"},
+        {"eUnity ", std::nullopt},  {"Intelerad", std::nullopt}, {"", std::nullopt}};
+    for (const auto& [name, hex] : lighting)
+        EXPECT_EQ(ProfileTemplates::defaultLightingHex(name), hex) << name;
 }
 
 TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
@@ -88,16 +94,6 @@ TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
         resource("SynthesisDefaults", bad);
         EXPECT_EQ(ProfileTemplates::synthesisTools(), RadiologyTool::defaultTools()) << bad.constData();
     }
-}
-
-TEST_F(ProfileTemplatesTest, DefaultLightingIsLookedUpByLowerCasedUntrimmedName)
-{
-    EXPECT_EQ(ProfileTemplates::defaultLightingHex("MERGE UNITY"), "#FF8A00");
-    EXPECT_EQ(ProfileTemplates::defaultLightingHex("synthesis"), "#7800D1");
-    EXPECT_EQ(ProfileTemplates::defaultLightingHex("EUNITY"), "#00B050");
-    EXPECT_FALSE(ProfileTemplates::defaultLightingHex("eUnity ").has_value());
-    EXPECT_FALSE(ProfileTemplates::defaultLightingHex("Intelerad").has_value());
-    EXPECT_FALSE(ProfileTemplates::defaultLightingHex("").has_value());
 }
 
 TEST_F(ProfileTemplatesTest, WithoutMappingResourceOnlyTheSpeechMikeGetsItsFallbackTable)

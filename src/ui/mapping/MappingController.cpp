@@ -5,6 +5,10 @@
 #include "output/ShortcutExecutor.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingDerivedData.h"
+#include "ui/mapping/MappingTexts.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -188,6 +192,15 @@ void MappingController::setMappingSearchText(const QString& text) { update(value
 void MappingController::setMappingSearchFocused(bool focused) { update(values_.mappingSearchFocused, focused); }
 void MappingController::toggleEventLog() { update(values_.isLogExpanded, !values_.isLogExpanded); }
 
+void MappingController::copyEventLog()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(mappingText::eventLogText(model_.logs().get()));
+}
+
+void MappingController::clearEventLog() { model_.clearLogs(); }
+
 // --- Mapping edits
 
 void MappingController::handleButtonPress(const std::optional<DeviceButtonEvent>& event)
@@ -311,6 +324,15 @@ void MappingController::setLightingColor(const QColor& color)
         store().setLightingHex(hex, store().activeUserProfile().id);
 }
 
+bool MappingController::setLightingHexText(const QString& text)
+{
+    const std::optional<RgbBytes> rgb = parseHexColor(text);
+    if (!rgb)
+        return false;
+    setLightingColor(QColor(rgb->red, rgb->green, rgb->blue));
+    return true;
+}
+
 void MappingController::usePacsDefaultLighting() { store().setLightingHex(std::nullopt, store().activeUserProfile().id); }
 
 void MappingController::importUserProfile() { exchange_.importUserProfile(); }
@@ -355,6 +377,8 @@ void MappingController::setShowLayoutEditor(bool show)
 void MappingController::layoutEditorClosed() { setShowLayoutEditor(false); }
 
 // --- System
+
+ShortcutExecutor& MappingController::shortcutExecutor() const { return model_.shortcutExecutor(); }
 
 void MappingController::requestPermissions() { model_.shortcutExecutor().requestPermissions(); }
 void MappingController::setShowPermissionHelp(bool show) { update(values_.showPermissionHelp, show); }

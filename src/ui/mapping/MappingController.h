@@ -133,6 +133,9 @@ public:
     void setMappingSearchText(const QString& text);
     void setMappingSearchFocused(bool focused);
     void toggleEventLog();
+    // The event log on the clipboard: "<time with seconds> <message>" lines, newest first.
+    void copyEventLog();
+    void clearEventLog();
 
     // --- Mapping edits.
     void handleButtonPress(const std::optional<DeviceButtonEvent>& event); // every AppModel::lastEvent
@@ -165,6 +168,8 @@ public:
     void confirmDeleteUserProfile();             // asks "Delete profile?", deletes on "Delete"
     void selectPacsProfile(const QUuid& id);     // binds the active user profile to it
     void setLightingColor(const QColor& color);  // a colour with no RGB form changes nothing
+    // A typed "#RRGGBB" (the "#" optional); false, changing nothing, for any other text.
+    bool setLightingHexText(const QString& text);
     void usePacsDefaultLighting();
     void importUserProfile();
     void exportUserProfile();
@@ -184,6 +189,9 @@ public:
     void showHIDInspector();                     // Diagnostics and the menu command
     void hidInspectorClosed();
     void openAdmin();                            // the rail's Tools button
+
+    // The executor whose permission flags the window shows (for the permission help sheet).
+    ShortcutExecutor& shortcutExecutor() const;
 
     // The "Delete profile?" question for a profile name, for views that draw it.
     static Prompter::Question deleteQuestion(const QString& profileName);

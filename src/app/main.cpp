@@ -1,0 +1,60 @@
+// velmor: the tray application. Takes no arguments; see StartupReport.h for the
+// one environment variable that measuring tools use.
+
+#include "app/QuitSignals.h"
+#include "app/SingleInstance.h"
+#include "app/StartupReport.h"
+#include "app/VelmorApp.h"
+#include "platform/Paths.h"
+#include "platform/hid/linux/UdevHidManager.h"
+#include "ui/shared/widgets/ThemeStyle.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+using namespace velmor;
+
+int main(int argc, char** argv)
+{
+    StartupReport::markMainEntered();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmor"));
+    // The tray keeps running with every window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start shows the running one's windows and ends.
+    const std::unique_ptr<SingleInstance> instance = SingleInstance::forDataFolder(paths::applicationSupport());
+    switch (instance->start()) {
+    case SingleInstance::Role::handedOver:
+        return 0;
+    case SingleInstance::Role::failed:
+        std::fprintf(stderr, "velmor: %s\n", qPrintable(instance->failure()));
+        return 1;
+    case SingleInstance::Role::primary:
+        break;
+    }
+
+    installTheme(application);
+    hid::UdevHidManager::installAsDefault();
+    VelmorApp::Options options;
+    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    options.report = StartupReport::requested();
+    auto velmor = std::make_unique<VelmorApp>(options);
+    instance->onReopen = [&velmor] { velmor->reopen(); };
+    {
+        const QuitSignals quitSignals([&velmor] { velmor->quit(); });
+        velmor->launch();
+        QApplication::exec(); // the profiles are saved as it ends
+    }
+    // From here a signal ends the process at once, and a start waits for the lock.
+    instance->stopListening();
+    const std::weak_ptr<const void> cloudWork = velmor->cloudWork();
+    velmor.reset(); // windows closed, devices handed back
+    VelmorApp::finishCloudWork(cloudWork, std::chrono::seconds(3));
+    return 0;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/ActivityFeeds.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+
+namespace velmor {
+
+namespace mappingViews {
+class SymbolButton;
+}
+
+// The banner of the application's alert: the severity's symbol in its colour,
+// the title over the message, and a close button ("dismissAlert").
+class AlertBanner : public QWidget {
+public:
+    explicit AlertBanner(std::function<void()> onDismiss, QWidget* parent = nullptr);
+
+    void setAlert(const AlertMessage& alert);
+
+    // The symbol and colour of a severity.
+    static QString symbolOf(AlertMessage::Severity severity);
+    static QColor colourOf(AlertMessage::Severity severity);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QLabel* icon_;
+    QLabel* title_;
+    QLabel* message_;
+};
+
+} // namespace velmor

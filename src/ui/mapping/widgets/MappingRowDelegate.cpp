@@ -1,0 +1,187 @@
+#include "ui/mapping/widgets/MappingRowDelegate.h"
+
+#include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingTexts.h"
+#include "ui/shared/SymbolIcons.h"
+#include "ui/shared/Theme.h"
+#include "ui/shared/widgets/ToolIconView.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTextLayout>
+#include <QToolTip>
+
+namespace velmor {
+
+namespace {
+
+using Style = Theme::TextStyle;
+
+constexpr int gap = 12;     // between rows
+constexpr int padding = 8;
+constexpr int trailing = 8; // clear of the scroll bar
+
+QFont monospacedCaption()
+{
+    QFont font = Theme::font(Style::caption);
+    font.setFamily(QStringLiteral("monospace"));
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+QRectF cardOf(const QRect& rowRect)
+{
+    return QRectF(rowRect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
+}
+
+} // namespace
+
+MappingRowDelegate::MappingRowDelegate(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
+                                       QObject* parent)
+    : QStyledItemDelegate(parent), model_(model), onRemove_(std::move(onRemove))
+{
+}
+
+QSize MappingRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    const int text = QFontMetrics(Theme::font(Style::body)).height() + 2 + QFontMetrics(monospacedCaption()).height();
+    return {option.rect.width() > 0 ? option.rect.width() : 260, padding * 2 + std::max(30, text) + gap};
+}
+
+QRect MappingRowDelegate::trashRect(const QRect& rowRect)
+{
+    const QRectF card = cardOf(rowRect);
+    return QRect(qRound(card.right() - padding - 28), qRound(card.center().y() - 14), 28, 28);
+}
+
+void MappingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const MappingListRow* row = model_.rowAt(index);
+    if (!row)
+        return;
+    QPainter& p = *painter;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF card = cardOf(option.rect);
+    p.setBrush(row->highlighted ? Theme::withOpacity(Theme::accentCyan(), 0.18) : Theme::surface());
+    p.setPen(QPen(row->highlighted ? Theme::accentCyan() : Theme::border(), 1));
+    p.drawRoundedRect(card, 12, 12);
+
+    const QRectF icon(card.left() + padding + 1, card.center().y() - 13, 26, 26);
+    const RadiologyTool& tool = row->entry.tool;
+    ToolIconView::paint(p, icon, resolveToolIcon(toolIconSelection(tool), tool.systemIcon), Qt::white);
+
+    const QRect trash = trashRect(option.rect);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::withOpacity(Theme::accentRed(), 0.8));
+    p.drawRoundedRect(QRectF(trash), 8, 8);
+    SymbolIcons::instance().paint(p, QRectF(trash).adjusted(6, 6, -6, -6), QStringLiteral("trash"), Qt::white);
+
+    const QFont badgeFont = Theme::boldFont(Style::caption);
+    const QFontMetricsF badgeMetrics(badgeFont);
+    const QSizeF badgeSize(badgeMetrics.horizontalAdvance(row->entry.mapping.buttonId) + 16, badgeMetrics.height() + 8);
+    const QRectF badge(trash.left() - 12 - badgeSize.width(), card.center().y() - badgeSize.height() / 2,
+                       badgeSize.width(), badgeSize.height());
+    p.setBrush(Theme::surface().lighter(140));
+    p.drawRoundedRect(badge, 8, 8);
+    p.setFont(badgeFont);
+    p.setPen(Qt::white);
+    p.drawText(badge, Qt::AlignCenter, row->entry.mapping.buttonId);
+
+    const qreal left = icon.right() + 1 + 12;
+    const qreal width = std::max<qreal>(0, badge.left() - 12 - left);
+    const QFont nameFont = Theme::font(Style::body);
+    const QFont shortcutFont = monospacedCaption();
+    const qreal textHeight = QFontMetricsF(nameFont).height() +
+                             (row->shortcut.isEmpty() ? 0 : 2 + QFontMetricsF(shortcutFont).height());
+    qreal y = card.center().y() - textHeight / 2;
+    p.setFont(nameFont);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(left, y, width, QFontMetricsF(nameFont).height()), Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetricsF(nameFont).elidedText(tool.name, Qt::ElideRight, width));
+    if (!row->shortcut.isEmpty()) {
+        y += QFontMetricsF(nameFont).height() + 2;
+        p.setFont(shortcutFont);
+        p.setPen(Theme::gray());
+        p.drawText(QRectF(left, y, width, QFontMetricsF(shortcutFont).height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   row->shortcut);
+    }
+    p.restore();
+}
+
+bool MappingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index)
+{
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const MappingListRow* row = model_.rowAt(index);
+    if (mouse->button() != Qt::LeftButton || !row || !trashRect(option.rect).contains(mouse->position().toPoint()))
+        return false;
+    const ButtonMapping mapping = row->entry.mapping; // the call may replace the rows
+    onRemove_(mapping);
+    return true;
+}
+
+bool MappingRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                   const QModelIndex&)
+{
+    if (event->type() == QEvent::ToolTip && trashRect(option.rect).contains(event->pos())) {
+        QToolTip::showText(event->globalPos(), QStringLiteral("Remove mapping"), view);
+        return true;
+    }
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+}
+
+namespace {
+constexpr int logPadding = 6;
+constexpr int logGap = 6;
+
+int messageHeight(const QString& message, int width)
+{
+    const QFontMetrics metrics(Theme::font(Style::caption));
+    return metrics.boundingRect(QRect(0, 0, std::max(1, width), 10000), Qt::TextWordWrap, message).height();
+}
+} // namespace
+
+QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    // Rows wrap to the list's width, which the option does not always carry.
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    const int rowWidth = view ? view->viewport()->width() : option.rect.width() > 0 ? option.rect.width() : 260;
+    const int width = rowWidth - trailing - 2 * logPadding;
+    const int height = messageHeight(index.data(Qt::DisplayRole).toString(), width) + 2 +
+                       QFontMetrics(Theme::font(Style::caption2)).height();
+    return {rowWidth, height + 2 * logPadding + logGap};
+}
+
+void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const auto* model = static_cast<const EventLogModel*>(index.model());
+    const EventLogRow* row = model->rowAt(index);
+    if (!row)
+        return;
+    QPainter& p = *painter;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF plate = QRectF(option.rect.adjusted(0, 0, -trailing, -logGap));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::surface());
+    p.drawRoundedRect(plate, 8, 8);
+    const QRect inner = plate.toRect().adjusted(logPadding, logPadding, -logPadding, -logPadding);
+    const int height = messageHeight(row->entry.message, inner.width());
+    p.setFont(Theme::font(Style::caption));
+    p.setPen(Theme::textPrimary());
+    p.drawText(QRect(inner.left(), inner.top(), inner.width(), height), Qt::TextWordWrap, row->entry.message);
+    p.setFont(Theme::font(Style::caption2));
+    p.setPen(Theme::gray());
+    p.drawText(QRect(inner.left(), inner.top() + height + 2, inner.width(), inner.height() - height - 2),
+               Qt::AlignLeft | Qt::AlignTop, mappingText::logRowTime(row->entry.timestamp));
+    p.restore();
+}
+
+} // namespace velmor

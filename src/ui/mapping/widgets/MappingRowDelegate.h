@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/ButtonMapping.h"
+
+#include <QStyledItemDelegate>
+
+#include <functional>
+
+namespace velmor {
+
+class MappingListModel;
+
+// Draws a current-mappings row: the tool's icon, name and shortcut, the button
+// id badge and the trash button, which calls onRemove with the row's mapping.
+class MappingRowDelegate : public QStyledItemDelegate {
+public:
+    MappingRowDelegate(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
+                       QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+    // The trash button of a row drawn in `rowRect`.
+    static QRect trashRect(const QRect& rowRect);
+
+private:
+    const MappingListModel& model_;
+    std::function<void(const ButtonMapping&)> onRemove_;
+};
+
+// Draws an event log row: the message over its time on a rounded plate.
+class EventLogDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
+} // namespace velmor

@@ -1,0 +1,191 @@
+#include "ui/mapping/widgets/MappingView.h"
+
+#include "ui/mapping/widgets/AlertBanner.h"
+#include "ui/mapping/widgets/CenterColumn.h"
+#include "ui/mapping/widgets/DevicesPanel.h"
+#include "ui/mapping/widgets/MappingsPanel.h"
+#include "ui/mapping/widgets/ModeRail.h"
+#include "ui/mapping/widgets/ProfilesPanel.h"
+#include "ui/mapping/widgets/RightColumn.h"
+#include "ui/mapping/widgets/SystemPanel.h"
+#include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/NewUserProfileSheet.h"
+#include "ui/shared/widgets/PermissionHelpView.h"
+#include "ui/shared/widgets/RenameUserProfileSheet.h"
+#include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/ToastView.h"
+#include "ui/shared/Theme.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QStackedWidget>
+
+namespace velmor {
+
+namespace {
+
+int panelIndex(MappingMode mode) { return static_cast<int>(mode); }
+
+void closeSheet(QPointer<SheetHost>& host)
+{
+    if (!host)
+        return;
+    host->hide();
+    host->deleteLater();
+    host = nullptr;
+}
+
+} // namespace
+
+MappingView::MappingView(MappingController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
+{
+    setObjectName(QStringLiteral("mappingView"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(14);
+    layout->addWidget(new ModeRail(controller_));
+
+    auto* panelCard = new GlassCard(14);
+    panelCard->setMinimumWidth(280);
+    panelCard->setMaximumWidth(360);
+    panelCard->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    panels_ = new QStackedWidget;
+    panels_->setObjectName(QStringLiteral("contextPanels"));
+    // In the order of the modes.
+    panels_->addWidget(new ProfilesPanel(controller_));
+    panels_->addWidget(new DevicesPanel(controller_));
+    panels_->addWidget(new MappingsPanel(controller_));
+    panels_->addWidget(new SystemPanel(controller_));
+    panelCard->setContent(panels_);
+    layout->addWidget(panelCard, 0);
+
+    center_ = new CenterColumn(controller_);
+    layout->addWidget(center_, 1);
+
+    auto* right = new RightColumn(controller_);
+    right->setMinimumWidth(260);
+    right->setMaximumWidth(420);
+    layout->addWidget(right, 0);
+
+    toast_ = new ToastView({}, this);
+    toast_->setObjectName(QStringLiteral("toast"));
+    toast_->hide();
+    banner_ = new AlertBanner([this] { controller_.dismissAlert(); }, this);
+    banner_->setObjectName(QStringLiteral("alertBanner"));
+    banner_->hide();
+
+    subscription_ = controller_.state().subscribe([this](const MappingController::State& state) { render(state); });
+}
+
+MappingView::~MappingView()
+{
+    subscription_ = {};
+    delete newUserSheet_.data();
+    delete renameSheet_.data();
+    delete permissionSheet_.data();
+}
+
+QSize MappingView::defaultSize(const QSize& available)
+{
+    return QSize(1920, 1080).boundedTo(available.isValid() ? available : QSize(1920, 1080));
+}
+
+void MappingView::render(const MappingController::State& state)
+{
+    panels_->setCurrentIndex(panelIndex(state.selectedMode));
+    if (state.alertMessage) {
+        banner_->setAlert(*state.alertMessage);
+        banner_->show();
+        banner_->raise();
+    } else {
+        banner_->hide();
+    }
+    if (state.toastMessage) {
+        toast_->setMessage(*state.toastMessage);
+        toast_->show();
+        toast_->raise();
+        banner_->raise(); // the banner stays above the toast
+    } else {
+        toast_->hide();
+    }
+    placeOverlays();
+    renderSheets(state);
+}
+
+void MappingView::renderSheets(const MappingController::State& state)
+{
+    if (state.showNewUserSheet && !newUserSheet_) {
+        MappingController& c = controller_;
+        NewUserProfileForm form(
+            Binding<QString>([&c] { return c.state().get().newUserName; }, [&c](const QString& v) { c.setNewUserName(v); }),
+            Binding<std::optional<QUuid>>([&c] { return c.state().get().newUserPacsId; },
+                                          [&c](const std::optional<QUuid>& v) { c.setNewUserPacsId(v); }),
+            Binding<std::optional<QString>>([&c] { return c.state().get().newUserDeviceId; },
+                                            [&c](const std::optional<QString>& v) { c.setNewUserDeviceId(v); }),
+            state.pacsProfiles, state.devices, [&c] { c.createNewUserProfile(); }, [&c] { c.closeNewUserSheet(); });
+        auto* sheet = new NewUserProfileSheet(std::move(form));
+        newUserSheet_ = new SheetHost(sheet, [&c] { c.closeNewUserSheet(); }, this);
+        newUserSheet_->open();
+    } else if (!state.showNewUserSheet) {
+        closeSheet(newUserSheet_);
+    } else if (auto* sheet = static_cast<NewUserProfileSheet*>(newUserSheet_->sheet())) {
+        sheet->refresh();
+    }
+
+    if (state.showRenameSheet && !renameSheet_) {
+        MappingController& c = controller_;
+        auto* sheet = new RenameUserProfileSheet(
+            Binding<QString>([&c] { return c.state().get().renameUserName; },
+                             [&c](const QString& v) { c.setRenameUserName(v); }),
+            [&c] { c.saveRename(); }, [&c] { c.closeRenameSheet(); });
+        renameSheet_ = new SheetHost(sheet, [&c] { c.closeRenameSheet(); }, this);
+        renameSheet_->open();
+    } else if (!state.showRenameSheet) {
+        closeSheet(renameSheet_);
+    }
+
+    if (state.showPermissionHelp && !permissionSheet_) {
+        MappingController& c = controller_;
+        auto* help = new PermissionHelpView(c.shortcutExecutor(), [&c] { c.setShowPermissionHelp(false); });
+        permissionSheet_ = new SheetHost(help, [&c] { c.setShowPermissionHelp(false); }, this);
+        permissionSheet_->open();
+    } else if (!state.showPermissionHelp) {
+        closeSheet(permissionSheet_);
+    }
+}
+
+void MappingView::placeOverlays()
+{
+    if (banner_->isVisible()) {
+        const int width = std::max(0, this->width() - 40);
+        banner_->setGeometry(20, 0, width, banner_->heightForWidth(width) > 0 ? banner_->heightForWidth(width)
+                                                                              : banner_->sizeHint().height());
+    }
+    if (toast_->isVisible()) {
+        const QSize size = toast_->sizeHint();
+        toast_->setGeometry(width() - 20 - size.width(), 0, size.width(), size.height());
+    }
+}
+
+void MappingView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Theme::backgroundGradient());
+}
+
+void MappingView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeOverlays();
+}
+
+void MappingView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        controller_.appear();
+}
+
+} // namespace velmor

@@ -1,0 +1,170 @@
+#include "ui/mapping/widgets/ToolListDelegate.h"
+
+#include "ui/mapping/MappingToolListModel.h"
+#include "ui/shared/SymbolIcons.h"
+#include "ui/shared/Theme.h"
+#include "ui/shared/widgets/ToolIconView.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace velmor {
+
+namespace {
+
+using Style = Theme::TextStyle;
+
+constexpr int gap = 8;        // between rows
+constexpr int padding = 10;   // inside a tool row
+constexpr int headerHeight = 22;
+constexpr int iconSize = 32;
+constexpr int trailing = 12;  // the list keeps clear of the scroll bar
+
+QFont monospacedCaption()
+{
+    QFont font = Theme::font(Style::caption);
+    font.setFamily(QStringLiteral("monospace"));
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+int toolRowHeight(const ToolListRow& row)
+{
+    int text = QFontMetrics(Theme::font(Style::body)).height() + 2 + QFontMetrics(Theme::font(Style::caption2)).height();
+    if (!row.shortcut.isEmpty())
+        text += 2 + QFontMetrics(monospacedCaption()).height();
+    return padding * 2 + std::max(iconSize, text);
+}
+
+} // namespace
+
+ToolListDelegate::ToolListDelegate(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
+                                   std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent)
+    : QStyledItemDelegate(parent), model_(model), onSelect_(std::move(onSelect)),
+      onToggleFavorite_(std::move(onToggleFavorite))
+{
+}
+
+QSize ToolListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const ToolListRow* row = model_.rowAt(index);
+    if (!row)
+        return {};
+    const int width = option.rect.width() > 0 ? option.rect.width() : 280;
+    // Headers after the first get the section spacing above them.
+    if (row->isHeader)
+        return {width, headerHeight + (index.row() > 0 ? 4 : 0)};
+    return {width, toolRowHeight(*row) + gap};
+}
+
+QRect ToolListDelegate::starRect(const QRect& rowRect)
+{
+    const QRect card = rowRect.adjusted(0, 0, -trailing, -gap);
+    return {card.left() + padding, card.center().y() - 10, 20, 20};
+}
+
+void ToolListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const ToolListRow* row = model_.rowAt(index);
+    if (!row)
+        return;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    if (row->isHeader) {
+        painter->setFont(Theme::boldFont(Style::subheadline));
+        painter->setPen(Theme::gray());
+        painter->drawText(option.rect.adjusted(0, 0, -trailing, 0), Qt::AlignLeft | Qt::AlignBottom, row->title);
+    } else {
+        paintTool(*painter, option.rect, *row);
+    }
+    painter->restore();
+}
+
+void ToolListDelegate::paintTool(QPainter& painter, const QRect& rect, const ToolListRow& row) const
+{
+    const QRectF card = QRectF(rect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setBrush(row.selected ? Theme::withOpacity(Theme::accentPurple(), 0.15) : Theme::surface());
+    painter.setPen(QPen(row.selected ? Theme::accentPurple() : Theme::border(), 1));
+    painter.drawRoundedRect(card, 14, 14);
+
+    const QRect star = starRect(rect);
+    SymbolIcons::instance().paint(painter, QRectF(star).adjusted(2, 2, -2, -2),
+                                  row.tool.isFavorite ? QStringLiteral("star.fill") : QStringLiteral("star"),
+                                  Theme::yellow());
+    const QRectF icon(star.right() + 12, card.center().y() - iconSize / 2.0, iconSize, iconSize);
+    ToolIconView::paint(painter, icon, resolveToolIcon(toolIconSelection(row.tool), row.tool.systemIcon), Qt::white);
+
+    qreal right = card.right() - padding;
+    if (row.mapping) {
+        const QFont badgeFont = Theme::boldFont(Style::caption);
+        const QFontMetricsF metrics(badgeFont);
+        const QSizeF size(metrics.horizontalAdvance(row.mapping->buttonId) + 16, metrics.height() + 8);
+        const QRectF badge(right - size.width(), card.center().y() - size.height() / 2, size.width(), size.height());
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::surface().lighter(140));
+        painter.drawRoundedRect(badge, 10, 10);
+        painter.setFont(badgeFont);
+        painter.setPen(Theme::textPrimary());
+        painter.drawText(badge, Qt::AlignCenter, row.mapping->buttonId);
+        right = badge.left() - 12;
+    }
+
+    const qreal left = icon.right() + 12;
+    const qreal width = std::max<qreal>(0, right - left);
+    const QFont nameFont = Theme::font(Style::body);
+    const QFont categoryFont = Theme::font(Style::caption2);
+    const QFont shortcutFont = monospacedCaption();
+    qreal textHeight = QFontMetricsF(nameFont).height() + 2 + QFontMetricsF(categoryFont).height();
+    if (!row.shortcut.isEmpty())
+        textHeight += 2 + QFontMetricsF(shortcutFont).height();
+    qreal y = card.center().y() - textHeight / 2;
+    auto line = [&](const QString& text, const QFont& font, const QColor& colour) {
+        const QFontMetricsF metrics(font);
+        painter.setFont(font);
+        painter.setPen(colour);
+        painter.drawText(QRectF(left, y, width, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(text, Qt::ElideRight, width));
+        y += metrics.height() + 2;
+    };
+    line(row.tool.name, nameFont, Qt::white);
+    if (!row.shortcut.isEmpty())
+        line(row.shortcut, shortcutFont, Theme::gray());
+    line(toText(row.tool.category), categoryFont, Theme::gray());
+}
+
+bool ToolListDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index)
+{
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const ToolListRow* row = model_.rowAt(index);
+    if (mouse->button() != Qt::LeftButton || !row || row->isHeader)
+        return false;
+    const QRect card = option.rect.adjusted(0, 0, -trailing, -gap);
+    if (!card.contains(mouse->position().toPoint()))
+        return false;
+    const RadiologyTool tool = row->tool; // the call may replace the rows
+    if (starRect(option.rect).contains(mouse->position().toPoint()))
+        onToggleFavorite_(tool);
+    else
+        onSelect_(tool);
+    return true;
+}
+
+bool ToolListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index)
+{
+    const ToolListRow* row = model_.rowAt(index);
+    if (!row || row->isHeader || event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(),
+                       starRect(option.rect).contains(event->pos()) ? QStringLiteral("Mark as favorite") : row->help,
+                       view);
+    return true;
+}
+
+} // namespace velmor

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ui/mapping/MappingController.h"
+
+#include <QWidget>
+
+class QLabel;
+class QMenu;
+class QToolButton;
+
+namespace velmor {
+
+class NiceButton;
+namespace mappingViews {
+class Dot;
+}
+
+// The toolbar over the canvas: the device picker ("devicePicker") with the
+// connection state, "editLayout", "syncNow", the save state ("savedState"),
+// "undo", "reset", "clear" and "save".
+class TopToolbar : public QWidget {
+public:
+    explicit TopToolbar(MappingController& controller, QWidget* parent = nullptr);
+
+private:
+    void render(const MappingController::State& state);
+
+    MappingController& controller_;
+    QToolButton* devicePicker_;
+    QMenu* deviceMenu_;
+    QList<QString> menuDeviceIds_;
+    mappingViews::Dot* connectionDot_;
+    QLabel* connectionText_;
+    QLabel* savedState_;
+    NiceButton* undo_;
+    NiceButton* reset_;
+    NiceButton* clear_;
+    NiceButton* save_;
+    Subscription subscription_;
+};
+
+} // namespace velmor

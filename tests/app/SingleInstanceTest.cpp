@@ -1,0 +1,96 @@
+// One Velmor per user and data folder: the second start hands over.
+
+#include "app/SingleInstance.h"
+
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace velmor;
+using Role = SingleInstance::Role;
+
+namespace {
+
+class SingleInstanceTest : public ::testing::Test {
+protected:
+    std::unique_ptr<SingleInstance> instance() const
+    {
+        return std::make_unique<SingleInstance>(folder.path(), QStringLiteral("velmor-test"));
+    }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(SingleInstanceTest, ASecondStartAsksTheRunningOneToReopenAndEnds)
+{
+    const auto first = instance();
+    ASSERT_EQ(first->start(std::chrono::milliseconds::zero()), Role::primary) << first->failure().toStdString();
+    int reopened = 0;
+    first->onReopen = [&] { ++reopened; };
+
+    // The second start blocks on the socket, so it runs beside this thread's event loop.
+    std::atomic<int> role{-1};
+    std::thread second([&] {
+        const auto other = instance();
+        role = static_cast<int>(other->start(std::chrono::seconds(20)));
+    });
+    const bool answered = QTest::qWaitFor([&] { return role.load() >= 0; }, 20'000);
+    second.join();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(role.load(), static_cast<int>(Role::handedOver));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reopened == 1; }, 5'000));
+    EXPECT_EQ(reopened, 1);
+}
+
+TEST_F(SingleInstanceTest, TheLockAndSocketOfADeadProcessAreTakenOver)
+{
+    // A process that has ended leaves its lock file and a socket file behind.
+    QProcess gone;
+    gone.start("true");
+    ASSERT_TRUE(gone.waitForFinished(10'000));
+    const auto pid = gone.processId();
+    const auto probe = instance();
+    {
+        QFile lock(probe->lockPath());
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(static_cast<qint64>(pid == 0 ? 999'999 : pid)) + "\nvelmor\n\n");
+        QFile socket(probe->socketPath());
+        ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
+    }
+
+    const auto next = instance();
+    ASSERT_EQ(next->start(std::chrono::milliseconds::zero()), Role::primary) << next->failure().toStdString();
+    QLocalSocket client;
+    client.connectToServer(next->socketPath());
+    EXPECT_TRUE(client.waitForConnected(5'000));
+}
+
+TEST_F(SingleInstanceTest, ARunningInstanceThatIsNotListeningFailsWithoutTakingOver)
+{
+    const auto first = instance();
+    ASSERT_EQ(first->start(), Role::primary);
+    first->stopListening();
+
+    const auto second = instance();
+    EXPECT_EQ(second->start(std::chrono::milliseconds::zero()), Role::failed);
+    EXPECT_FALSE(second->failure().isEmpty());
+}
+
+TEST(SingleInstanceNames, OneNamePerDataFolder)
+{
+    QTemporaryDir a;
+    QTemporaryDir b;
+    const auto first = SingleInstance::forDataFolder(a.path());
+    EXPECT_EQ(first->socketPath(), SingleInstance::forDataFolder(a.path() + "/.")->socketPath());
+    EXPECT_NE(first->socketPath(), SingleInstance::forDataFolder(b.path())->socketPath());
+    EXPECT_NE(first->socketPath(), first->lockPath());
+}
+
+} // namespace

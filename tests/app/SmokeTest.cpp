@@ -1,0 +1,108 @@
+// The real `velmor` executable, offscreen, in a data folder of its own: it starts,
+// says when it is ready, hands a second start over, quits on SIGTERM through its
+// own quit path with the profiles written and exit status 0, and leaves nothing
+// in the way of the next start.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class VelmorProcess : public ::testing::Test {
+protected:
+    VelmorProcess()
+    {
+        for (const char* folder : {"home", "data", "config", "cloud", "runtime"})
+            QDir(root.path()).mkpath(folder);
+        QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("HOME", path("home"));
+        environment.insert("XDG_DATA_HOME", path("data"));
+        environment.insert("XDG_CONFIG_HOME", path("config"));
+        environment.insert("XDG_RUNTIME_DIR", path("runtime"));
+        environment.insert("VELMOR_CLOUD_FOLDER", path("cloud"));
+        environment.insert("VELMOR_READY", "print");
+        // No desktop session: no notification service to reach.
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
+    }
+    ~VelmorProcess() override
+    {
+        for (QProcess* process : {&velmor, &second})
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(10'000);
+            }
+    }
+
+    QString path(const QString& name) const { return QDir(root.path()).filePath(name); }
+    QString profilesPath() const { return path("data/Velmor/profiles.json"); }
+
+    void start(QProcess& process)
+    {
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.start(VELMOR_EXECUTABLE, {});
+        ASSERT_TRUE(process.waitForStarted(30'000)) << process.errorString().toStdString();
+    }
+    // The first line on standard output, waiting for it as long as `ms`.
+    QString firstLine(QProcess& process, int ms)
+    {
+        while (!process.canReadLine())
+            if (!process.waitForReadyRead(ms))
+                return {};
+        return QString::fromUtf8(process.readLine()).trimmed();
+    }
+    std::string errors(QProcess& process) { return process.readAllStandardError().toStdString(); }
+
+    QTemporaryDir root;
+    QProcessEnvironment environment;
+    QProcess velmor;
+    QProcess second;
+};
+
+TEST_F(VelmorProcess, StartsHandsOverASecondStartQuitsCleanlyOnSigtermAndStartsAgain)
+{
+    start(velmor);
+    const QString ready = firstLine(velmor, 120'000);
+    ASSERT_FALSE(ready.isEmpty()) << errors(velmor);
+    const QRegularExpression format(R"(^velmor ready: since_exec_ms=\d+ since_main_ms=\d+ rss_kb=\d+$)");
+    EXPECT_TRUE(format.match(ready).hasMatch()) << ready.toStdString();
+    EXPECT_TRUE(QFile::exists(profilesPath())) << "loaded, seeded and saved at start";
+
+    // A second start in the same data folder asks the first to show itself and ends.
+    start(second);
+    ASSERT_TRUE(second.waitForFinished(60'000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << errors(second);
+    EXPECT_TRUE(second.readAllStandardOutput().isEmpty()) << "it never got as far as starting up";
+    EXPECT_EQ(velmor.state(), QProcess::Running);
+
+    QFile::remove(profilesPath());
+    velmor.terminate(); // SIGTERM
+    ASSERT_TRUE(velmor.waitForFinished(60'000));
+    EXPECT_EQ(velmor.exitStatus(), QProcess::NormalExit) << errors(velmor);
+    EXPECT_EQ(velmor.exitCode(), 0) << errors(velmor);
+
+    QFile written(profilesPath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << "written again on the way out";
+    const QJsonDocument document = QJsonDocument::fromJson(written.readAll());
+    EXPECT_EQ(document.object().value("version").toInt(), 6);
+    EXPECT_TRUE(QFile::exists(path("config/autostart/velmor.desktop"))) << "the login item, in the test's folders";
+
+    // The next start runs on its own, and the measuring hook quits it right after start-up.
+    environment.insert("VELMOR_READY", "quit");
+    start(second);
+    ASSERT_TRUE(second.waitForFinished(120'000));
+    EXPECT_EQ(second.exitCode(), 0) << errors(second);
+    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardOutput()).startsWith("velmor ready: "));
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+// The mapping window's item models: rows follow the data one change at a time.
+
+#include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingToolListModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace velmor {
+namespace {
+
+struct Item {
+    QString id;
+    int value = 0;
+    QString key() const { return id; }
+    bool operator==(const Item&) const = default;
+};
+
+class ItemModel : public KeyedListModel<Item> {
+public:
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const Item* item = rowAt(index);
+        return item && role == Qt::DisplayRole ? QVariant(item->id) : QVariant();
+    }
+};
+
+QList<Item> items(const QString& ids)
+{
+    QList<Item> list;
+    for (const QChar id : ids)
+        list.append({QString(id), 0});
+    return list;
+}
+
+QString ids(const ItemModel& model)
+{
+    QString text;
+    for (const Item& item : model.rows())
+        text += item.id;
+    return text;
+}
+
+TEST(MappingItemModelsTest, RowsChangeByRunsOfInsertionsRemovalsAndMoves)
+{
+    ItemModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+
+    model.setRows(items("abcdefgh"));
+    EXPECT_EQ(inserted.size(), 1);
+    // Filtering: two runs go.
+    model.setRows(items("adeh"));
+    EXPECT_EQ(ids(model), "adeh");
+    EXPECT_EQ(removed.size(), 2);
+    EXPECT_EQ(removed.last().at(1).toInt(), 1);
+    EXPECT_EQ(removed.last().at(2).toInt(), 2);
+    // Clearing the filter: the runs come back where they were.
+    model.setRows(items("abcdefgh"));
+    EXPECT_EQ(ids(model), "abcdefgh");
+    EXPECT_EQ(inserted.size(), 3);
+    // A favourite moves to the front; nothing else is touched.
+    model.setRows(items("fabcdegh"));
+    EXPECT_EQ(ids(model), "fabcdegh");
+    EXPECT_EQ(moved.size(), 1);
+    EXPECT_EQ(inserted.size(), 3);
+    EXPECT_EQ(removed.size(), 2);
+    // A changed value is one dataChanged for its row.
+    QList<Item> next = items("fabcdegh");
+    next[3].value = 7;
+    model.setRows(next);
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed.last().at(0).toModelIndex().row(), 3);
+    EXPECT_EQ(reset.size(), 0);
+    // Keys that repeat cannot be followed: the model resets.
+    model.setRows(items("aab"));
+    EXPECT_EQ(reset.size(), 1);
+    EXPECT_EQ(ids(model), "aab");
+    model.setRows({});
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+RadiologyTool tool(const QString& name, bool favorite = false)
+{
+    RadiologyTool t;
+    t.id = QUuid::createUuid();
+    t.name = name;
+    t.isFavorite = favorite;
+    return t;
+}
+
+TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDragText)
+{
+    const RadiologyTool zoom = tool("Zoom", true);
+    const RadiologyTool pan = tool("Pan");
+    const QList<ToolGroup> groups{{QStringLiteral("⭐ Favorites"), {zoom}}, {QStringLiteral("Viewer"), {pan}}};
+    const QList<ButtonMapping> mappings{{QUuid::createUuid(), "tartarus_v2", "K05", zoom.id},
+                                        {QUuid::createUuid(), "tartarus_v2", "K02", zoom.id}};
+    const QList<ToolListRow> rows = toolListRows(groups, pan.id, mappings);
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_TRUE(rows[0].isHeader);
+    EXPECT_EQ(rows[2].title, "Viewer");
+    EXPECT_EQ(rows[1].mapping->buttonId, "K05") << "the earlier mapping in stored order";
+    EXPECT_TRUE(rows[1].help.endsWith(QStringLiteral(" • Mapped to K05")));
+    EXPECT_FALSE(rows[1].selected);
+    EXPECT_TRUE(rows[3].selected);
+    EXPECT_FALSE(rows[3].mapping.has_value());
+
+    MappingToolListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setRows(rows);
+    EXPECT_FALSE(model.flags(model.index(0)).testFlag(Qt::ItemIsDragEnabled)) << "titles cannot be dragged";
+    const std::unique_ptr<QMimeData> drag(model.mimeData({model.index(3)}));
+    ASSERT_TRUE(drag);
+    const QString text = drag->text();
+    EXPECT_EQ(text, QStringLiteral("tool:") + pan.id.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^tool:[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
+                    .match(text)
+                    .hasMatch());
+    EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole).toString(), rows[1].help);
+}
+
+TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogRowsAreNewestFirst)
+{
+    const RadiologyTool zoom = tool("Zoom");
+    auto entry = [&](const char* button) {
+        return MappingEntry{{QUuid::createUuid(), "tartarus_v2", QString::fromLatin1(button), zoom.id}, zoom};
+    };
+    const QList<MappingEntry> entries{entry("K10"), entry("K2"), entry("K3")};
+    const QList<MappingListRow> rows = mappingListRows(entries, {}, QStringLiteral("K3"), QStringLiteral("K10"));
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0].entry.mapping.buttonId, "K2");
+    EXPECT_FALSE(rows[0].highlighted);
+    EXPECT_TRUE(rows[1].highlighted && rows[2].highlighted);
+
+    MappingListModel mappingModel;
+    QAbstractItemModelTester mappingTester(&mappingModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    mappingModel.setRows(rows);
+    EXPECT_EQ(mappingModel.rowOf(entries[0].mapping.id), 2);
+    EXPECT_EQ(mappingModel.rowOf(QUuid::createUuid()), -1);
+
+    QList<LogEntry> logs;
+    for (int i = 0; i < 3; ++i)
+        logs.append({QUuid::createUuid(), QDateTime::currentDateTimeUtc(), QString::number(i)});
+    EventLogModel logModel;
+    QAbstractItemModelTester logTester(&logModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(&logModel, &QAbstractItemModel::rowsInserted);
+    logModel.setRows(eventLogRows(logs));
+    // A new line arrives and the oldest drops: one row in at the top, one out at the bottom.
+    logs.removeFirst();
+    logs.append({QUuid::createUuid(), QDateTime::currentDateTimeUtc(), QStringLiteral("3")});
+    logModel.setRows(eventLogRows(logs));
+    EXPECT_EQ(inserted.size(), 2);
+    EXPECT_EQ(inserted.last().at(1).toInt(), 0);
+    EXPECT_EQ(logModel.data(logModel.index(0), Qt::DisplayRole).toString(), "3");
+    EXPECT_EQ(logModel.data(logModel.index(2), Qt::DisplayRole).toString(), "1");
+}
+
+} // namespace
+} // namespace velmor
