@@ -24,4 +24,20 @@ void sleepUntil(std::int64_t monotonicNs)
     }
 }
 
+double mb(std::int64_t kb) { return kb < 0 ? -1 : double(kb) / 1024.0; }
+
+QJsonValue number(double value) { return value < 0 ? QJsonValue() : QJsonValue(value); }
+
+QJsonObject row(const QString& measure, QJsonValue velmor, QJsonValue floor, const QString& unit,
+                const QString& goal, std::optional<bool> met)
+{
+    QJsonObject row{{QStringLiteral("measure"), measure}, {QStringLiteral("velmor"), velmor},
+                    {QStringLiteral("floor"), floor}, {QStringLiteral("unit"), unit}};
+    if (!goal.isEmpty())
+        row.insert(QStringLiteral("goal"), goal);
+    if (met)
+        row.insert(QStringLiteral("met"), *met);
+    return row;
+}
+
 } // namespace velmor::bench

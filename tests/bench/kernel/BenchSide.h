@@ -9,11 +9,14 @@
 #include "kernel/UhidDevice.h"
 
 #include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include <linux/input-event-codes.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace velmor::bench {
@@ -28,6 +31,15 @@ inline constexpr std::uint16_t shortcutKey = KEY_Z;
 void sleepNs(std::int64_t ns);
 // Until CLOCK_MONOTONIC reads `monotonicNs`.
 void sleepUntil(std::int64_t monotonicNs);
+
+// One row of a section (see tests/bench/report): a measure, Velmor's figure and
+// the floor's, its unit, and the goal with whether it was met.
+QJsonObject row(const QString& measure, QJsonValue velmor, QJsonValue floor, const QString& unit,
+                const QString& goal = {}, std::optional<bool> met = std::nullopt);
+// A figure, or none (null) for a negative one: what could not be measured.
+QJsonValue number(double value);
+// Kilobytes as megabytes; negative stays negative.
+double mb(std::int64_t kb);
 
 struct Side {
     QString name;

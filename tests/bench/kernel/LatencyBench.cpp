@@ -17,16 +17,14 @@
 #include "Flood.h"
 #include "Measures.h"
 #include "PerfProfile.h"
+#include "Startup.h"
 #include "support/HidDescriptors.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <linux/kd.h>
@@ -59,117 +57,6 @@ struct Options {
     bool startupOnly = false;
     QString perf; // profiles the pipeline through the latency run and the flood
 };
-
-double mb(std::int64_t kb) { return kb < 0 ? -1 : double(kb) / 1024.0; }
-
-QJsonValue number(double value) { return value < 0 ? QJsonValue() : QJsonValue(value); }
-
-QJsonObject row(const QString& measure, QJsonValue velmor, QJsonValue floor, const QString& unit,
-                const QString& goal = {}, std::optional<bool> met = std::nullopt)
-{
-    QJsonObject row{{QStringLiteral("measure"), measure}, {QStringLiteral("velmor"), velmor},
-                    {QStringLiteral("floor"), floor}, {QStringLiteral("unit"), unit}};
-    if (!goal.isEmpty())
-        row.insert(QStringLiteral("goal"), goal);
-    if (met)
-        row.insert(QStringLiteral("met"), *met);
-    return row;
-}
-
-// The folders a started program keeps its data, settings and sockets in: fresh
-// ones, shared by the runs of one measurement. The application is asked to
-// say when it is ready and then quit, and draws offscreen.
-class Home {
-public:
-    Home() { QDir(dir_.path()).mkdir(QStringLiteral("runtime")); }
-
-    QStringList environment() const
-    {
-        const QString path = dir_.path();
-        return {QStringLiteral("HOME=") + path,
-                QStringLiteral("XDG_CONFIG_HOME=") + path + QStringLiteral("/config"),
-                QStringLiteral("XDG_DATA_HOME=") + path + QStringLiteral("/data"),
-                QStringLiteral("XDG_CACHE_HOME=") + path + QStringLiteral("/cache"),
-                QStringLiteral("XDG_RUNTIME_DIR=") + path + QStringLiteral("/runtime"),
-                QStringLiteral("QT_QPA_PLATFORM=offscreen"),
-                QStringLiteral("VELMOR_READY=quit")};
-    }
-
-private:
-    QTemporaryDir dir_;
-};
-
-// ------------------------------------------------------------------ start-up
-
-struct StartupFigures {
-    double freshMs = -1;
-    Summary againMs;
-    std::int64_t readyKb = -1;
-};
-
-struct Ready {
-    std::int64_t atNs = 0; // CLOCK_MONOTONIC
-    std::int64_t residentKb = -1;
-};
-
-// When a started program said it was ready: "ready <CLOCK_MONOTONIC ns>" (the
-// pipeline), or the application's "velmor ready: … rss_kb=<n>", timed as it
-// arrives.
-std::optional<Ready> waitForReady(ChildProcess& process, std::chrono::milliseconds timeout)
-{
-    const std::int64_t deadline = monotonicNs() + std::int64_t(timeout.count()) * msNs;
-    for (std::int64_t left = timeout.count(); left > 0; left = (deadline - monotonicNs()) / msNs) {
-        const std::optional<QString> line = process.readLine(std::chrono::milliseconds(left));
-        if (!line)
-            return std::nullopt;
-        const std::int64_t arrived = monotonicNs();
-        bool ok = false;
-        if (line->startsWith(QStringLiteral("ready ")))
-            if (const std::int64_t at = line->mid(6).toLongLong(&ok); ok)
-                return Ready{at, process.residentKb()};
-        if (line->startsWith(QStringLiteral("velmor ready:"))) {
-            const QRegularExpressionMatch rss = QRegularExpression(QStringLiteral("rss_kb=(\\d+)")).match(*line);
-            return Ready{arrived, rss.hasMatch() ? rss.captured(1).toLongLong() : process.residentKb()};
-        }
-    }
-    return std::nullopt;
-}
-
-// The first run meets a fresh install; the others find its profiles.
-StartupFigures measureStartups(const QString& command, int runs)
-{
-    Home home;
-    StartupFigures figures;
-    std::vector<double> again;
-    for (int run = 0; run < runs; ++run) {
-        ChildProcess process(command, {}, home.environment());
-        const std::optional<Ready> ready = waitForReady(process, 60s);
-        if (!ready)
-            throw std::runtime_error("the program never reported ready: " + command.toStdString());
-        const double ms = double(ready->atNs - process.startedNs()) / msNs;
-        if (run == 0)
-            figures.freshMs = ms;
-        else
-            again.push_back(ms);
-        figures.readyKb = std::max(figures.readyKb, ready->residentKb);
-        process.finish(10s);
-    }
-    figures.againMs = summarize(again);
-    return figures;
-}
-
-QJsonArray startupRows(const StartupFigures& figures, const QString& where, bool judge)
-{
-    const auto under = [&](double value, double limit) { return judge ? std::optional<bool>(value < limit) : std::nullopt; };
-    return {
-        row(QStringLiteral("start-up to ready, fresh install") + where, figures.freshMs, {}, QStringLiteral("ms"),
-            QStringLiteral("< 500"), under(figures.freshMs, 500)),
-        row(QStringLiteral("start-up to ready, profiles present (median)") + where, figures.againMs.median, {},
-            QStringLiteral("ms"), QStringLiteral("< 500"), under(figures.againMs.median, 500)),
-        row(QStringLiteral("resident memory at ready") + where, mb(figures.readyKb), {}, QStringLiteral("MB"),
-            QStringLiteral("< 80"), under(mb(figures.readyKb), 80)),
-    };
-}
 
 // ------------------------------------------------------------------ the two sides
 
