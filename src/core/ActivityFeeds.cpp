@@ -1,5 +1,7 @@
 #include "core/ActivityFeeds.h"
 
+#include "platform/RandomUuid.h"
+
 namespace velmor {
 
 namespace {
@@ -35,7 +37,8 @@ void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
 
 void ActivityFeeds::appendLog(const QString& message)
 {
-    appendCapped(logs_, LogEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
+    // Every key press logs: ids come from the process's generator, not a system call each.
+    appendCapped(logs_, LogEntry{randomUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
 }
 
 void ActivityFeeds::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)

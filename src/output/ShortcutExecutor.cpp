@@ -44,11 +44,8 @@ bool ShortcutExecutor::post(std::uint16_t keyCode, Modifiers modifiers)
 {
     if (!hasAccessibilityPermission_.get())
         return false;
-    const keys::EventFlags flags = eventFlags(keyCode, modifiers);
     // The key-up goes out even when the key-down failed, so nothing stays held.
-    const bool down = output_.postKey(keyCode, true, flags);
-    const bool up = output_.postKey(keyCode, false, flags);
-    return down && up;
+    return output_.postKeyStroke(keyCode, eventFlags(keyCode, modifiers));
 }
 
 void ShortcutExecutor::readPermissions()

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace velmor {
 
@@ -11,13 +12,22 @@ namespace velmor {
 class Cancellable {
 public:
     Cancellable() = default;
-    explicit Cancellable(std::shared_ptr<bool> cancelled) : cancelled_(std::move(cancelled)) {}
-    Cancellable(Cancellable&&) noexcept = default;
+    // `onCancel`, when given, lets the queue drop the work at once instead of
+    // skipping it when it falls due.
+    explicit Cancellable(std::shared_ptr<bool> cancelled, std::function<void()> onCancel = {})
+        : cancelled_(std::move(cancelled)), onCancel_(std::move(onCancel))
+    {
+    }
+    Cancellable(Cancellable&& other) noexcept
+        : cancelled_(std::move(other.cancelled_)), onCancel_(std::exchange(other.onCancel_, nullptr))
+    {
+    }
     Cancellable& operator=(Cancellable&& other) noexcept
     {
         if (this != &other) {
             cancel();
             cancelled_ = std::move(other.cancelled_);
+            onCancel_ = std::exchange(other.onCancel_, nullptr);
         }
         return *this;
     }
@@ -27,16 +37,24 @@ public:
 
     void cancel()
     {
-        if (cancelled_)
+        if (cancelled_) {
             *cancelled_ = true;
-        cancelled_.reset();
+            if (onCancel_)
+                onCancel_();
+        }
+        release();
     }
     // Lets the work run even though this handle goes away.
-    void release() { cancelled_.reset(); }
+    void release()
+    {
+        cancelled_.reset();
+        onCancel_ = nullptr;
+    }
     bool isPending() const { return cancelled_ && !*cancelled_; }
 
 private:
     std::shared_ptr<bool> cancelled_;
+    std::function<void()> onCancel_;
 };
 
 // The main queue: work posted here runs on a later turn of the main loop, in the

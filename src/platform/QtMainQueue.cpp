@@ -1,18 +1,109 @@
 #include "platform/QtMainQueue.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
+#include <deque>
+#include <mutex>
+
 namespace velmor {
+
+struct QtMainQueue::State : std::enable_shared_from_this<State> {
+    std::mutex mutex;
+    std::deque<Task> pending;
+    // The application the pending work was posted for; once it is gone, so is its work.
+    QPointer<QCoreApplication> owner;
+    // Where a drain event waits to be handled, if one does.
+    QPointer<QCoreApplication> drainPendingOn;
+    // The event loop watched for nested loops (see watchForNestedLoops).
+    QPointer<QAbstractEventDispatcher> watched;
+    // Drains running now, one inside the other when work ran a nested loop. Main thread only.
+    int draining = 0;
+
+    // With the mutex held.
+    void scheduleDrain(QCoreApplication* app)
+    {
+        if (drainPendingOn == app)
+            return;
+        drainPendingOn = app;
+        QMetaObject::invokeMethod(
+            app,
+            [weak = weak_from_this()] {
+                if (const auto self = weak.lock())
+                    self->drain();
+            },
+            Qt::QueuedConnection);
+        watchForNestedLoops(app);
+    }
+
+    // Work that runs a nested event loop (a modal dialog) keeps the rest of its
+    // drain waiting; the nested loop gets a drain event for it on its first
+    // turn, as the rest would have had their own events. With the mutex held.
+    void watchForNestedLoops(QCoreApplication* app)
+    {
+        QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance(app->thread());
+        if (!dispatcher || watched == dispatcher)
+            return;
+        watched = dispatcher;
+        QObject::connect(
+            dispatcher, &QAbstractEventDispatcher::awake, dispatcher,
+            [weak = weak_from_this(), app = QPointer<QCoreApplication>(app)] {
+                const auto self = weak.lock();
+                if (!self || self->draining == 0 || !app)
+                    return;
+                const std::lock_guard lock(self->mutex);
+                if (!self->pending.empty())
+                    self->scheduleDrain(app);
+            },
+            Qt::DirectConnection);
+    }
+
+    // Runs the work there when the event was handled; work posted meanwhile
+    // waits for the next event.
+    void drain()
+    {
+        std::size_t count = 0;
+        {
+            const std::lock_guard lock(mutex);
+            drainPendingOn = nullptr;
+            count = pending.size();
+        }
+        ++draining;
+        for (; count > 0; --count) {
+            Task task;
+            {
+                const std::lock_guard lock(mutex);
+                if (pending.empty())
+                    break; // a nested loop ran the rest
+                task = std::move(pending.front());
+                pending.pop_front();
+            }
+            task();
+        }
+        --draining;
+    }
+};
+
+QtMainQueue::QtMainQueue() : state_(std::make_shared<State>()) {}
+
+QtMainQueue::~QtMainQueue() = default;
 
 void QtMainQueue::post(Task task)
 {
     auto* app = QCoreApplication::instance();
     if (!app)
         return; // no event loop: nothing would ever run it
-    QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+    const std::lock_guard lock(state_->mutex);
+    if (state_->owner != app) {
+        state_->pending.clear(); // posted for an application that has gone, with its events
+        state_->owner = app;
+    }
+    state_->pending.push_back(std::move(task));
+    state_->scheduleDrain(app);
 }
 
 Cancellable QtMainQueue::after(Duration delay, Task task)
@@ -26,14 +117,23 @@ Cancellable QtMainQueue::after(Duration delay, Task task)
             task();
     };
     if (QThread::currentThread() == app->thread()) {
-        QTimer::singleShot(delay, app, std::move(run));
-        return Cancellable(cancelled);
+        auto* timer = new QTimer(app);
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, run = std::move(run)] {
+            timer->deleteLater();
+            run();
+        });
+        timer->start(delay);
+        // Cancelled work goes at once instead of waking the loop when due (a
+        // held key starts a resend for every press). A timer that has fired is
+        // stopped already and goes by itself.
+        return Cancellable(cancelled, [timer = QPointer<QTimer>(timer)] {
+            if (timer && timer->thread() == QThread::currentThread() && timer->isActive())
+                delete timer.data();
+        });
     }
     // QTimer::singleShot must be called on the main thread; hop there first.
-    QMetaObject::invokeMethod(
-        app,
-        [app, delay, run = std::move(run)]() mutable { QTimer::singleShot(delay, app, std::move(run)); },
-        Qt::QueuedConnection);
+    post([app, delay, run = std::move(run)]() mutable { QTimer::singleShot(delay, app, std::move(run)); });
     return Cancellable(cancelled);
 }
 

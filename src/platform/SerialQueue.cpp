@@ -52,6 +52,8 @@ struct ThreadSerialQueue::State {
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<Task> tasks;
+    // A piece of work runs now, on the worker or on a sync caller's thread.
+    bool busy = false;
     bool stopping = false;
     std::thread thread;
 };
@@ -66,15 +68,19 @@ ThreadSerialQueue::ThreadSerialQueue(QString label)
         current = owner; // only ever compared; the worker never calls into the queue object
         std::unique_lock lock(state->mutex);
         for (;;) {
-            state->wake.wait(lock, [&] { return state->stopping || !state->tasks.empty(); });
+            state->wake.wait(lock, [&] {
+                return (!state->busy && !state->tasks.empty()) || (state->stopping && state->tasks.empty());
+            });
             if (state->tasks.empty())
                 break;
             Task task = std::move(state->tasks.front());
             state->tasks.pop_front();
+            state->busy = true;
             lock.unlock();
             task();
             task = nullptr; // what the work captured goes away on the worker, before the next piece
             lock.lock();
+            state->busy = false;
         }
     });
 }
@@ -107,6 +113,35 @@ void ThreadSerialQueue::runSync(const Task& work)
         work();
         return;
     }
+    {
+        std::unique_lock lock(state_->mutex);
+        if (!state_->busy && state_->tasks.empty()) {
+            // Nothing runs or waits: the work runs here, holding the queue, so a
+            // sync costs no trip to the worker and back (the value path makes
+            // several per key).
+            state_->busy = true;
+            lock.unlock();
+            struct Release {
+                State& state;
+                ~Release()
+                {
+                    bool pending = false;
+                    {
+                        const std::lock_guard lock(state.mutex);
+                        state.busy = false;
+                        pending = !state.tasks.empty();
+                    }
+                    // Only work handed over meanwhile wakes the worker: waking it for
+                    // nothing would cost the two thread switches this path saves.
+                    if (pending)
+                        state.wake.notify_one();
+                }
+            } release{*state_};
+            runAsCurrent(work);
+            return;
+        }
+    }
+    // Earlier work is pending: this work takes its turn on the worker.
     std::mutex doneMutex;
     std::condition_variable doneSignal;
     bool done = false;

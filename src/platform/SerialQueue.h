@@ -63,9 +63,10 @@ private:
     QString label_;
 };
 
-// A serial queue backed by its own worker thread. Destruction lets pending work
-// finish; when the last owner lets go from the worker itself, the thread is
-// detached and finishes on its own.
+// A serial queue backed by its own worker thread. `sync` on a queue with
+// nothing running or pending runs the work on the caller's thread, holding the
+// queue meanwhile. Destruction lets pending work finish; when the last owner
+// lets go from the worker itself, the thread is detached and finishes on its own.
 class ThreadSerialQueue final : public SerialQueue {
 public:
     explicit ThreadSerialQueue(QString label);

@@ -1,5 +1,5 @@
-// One keypad press from the HID value to the posted key events: decoding in the
-// HID source, the application model's mapping lookup and dispatch, and the
+// One keypad press from the HID values to the posted key events: decoding in
+// the HID source, the application model's mapping lookup and dispatch, and the
 // shortcut executor, with the key output recorded. Serial queues run inline and
 // the main queue is drained by hand; the release that follows each press is not
 // timed.
@@ -23,9 +23,14 @@ using namespace velmor;
 namespace {
 
 const hid::Element keyK01{20, hid::ElementType::inputButton, 7, 0x1E, false};
+// The keyboard array slot that also reports K01 on the Tartarus Pro.
+const hid::Element keySlot{21, hid::ElementType::inputMisc, 7, 0xFFFFFFFF, true};
 
 struct PressBench {
-    PressBench()
+    // The Tartarus V2 reports a key once; the Pro's keyboard interface reports
+    // it through the manager, its own callback and its key queue, as a slot
+    // value and as the key's own element.
+    explicit PressBench(bool pro = false)
     {
         paths::setApplicationSupportOverride(folder.path());
         permissions.accessibility = true;
@@ -43,7 +48,12 @@ struct PressBench {
         store.upsertTool(tool, model->activePacsProfile().id);
         store.setMapping(QStringLiteral("tartarus_v2"), QStringLiteral("K01"), tool.id,
                          store.activeUserProfile().id);
-        keypad = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"));
+        if (pro)
+            keypad = hid.plug(0x1532, 0x0244, QStringLiteral("Razer Tartarus Pro"),
+                              {{hid::property::primaryUsagePage, 1}, {hid::property::primaryUsage, 6}},
+                              {keyK01, keySlot});
+        else
+            keypad = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"));
         queue->runUntilIdle();
     }
     ~PressBench()
@@ -88,6 +98,29 @@ void BM_PressToKeyOutput(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_PressToKeyOutput);
+
+void BM_ProKeyboardPressToKeyOutput(benchmark::State& state)
+{
+    PressBench bench(true);
+    std::int64_t posted = 0;
+    for (auto _ : state) {
+        bench.keypad->sendValue(keySlot, 0x1E);
+        bench.keypad->sendValue(keyK01, 1);
+        bench.queue->runUntilIdle();
+
+        state.PauseTiming();
+        posted += bench.output.posts.size();
+        bench.output.posts.clear();
+        bench.keypad->sendValue(keySlot, 0);
+        bench.keypad->sendValue(keyK01, 0);
+        bench.queue->runUntilIdle();
+        state.ResumeTiming();
+    }
+    if (posted != 2 * static_cast<std::int64_t>(state.iterations()))
+        state.SkipWithError("a press did not post exactly a key-down and a key-up");
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ProKeyboardPressToKeyOutput);
 
 } // namespace
 

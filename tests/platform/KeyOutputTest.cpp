@@ -9,6 +9,7 @@
 #include <linux/uinput.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -131,6 +132,28 @@ TEST(UinputKeyOutput, ModifiersGoDownControlOptionShiftCommandAroundTheKeyEachSy
                       press(KEY_ENTER, 1), press(KEY_ENTER, 0), press(KEY_LEFTMETA, 0), press(KEY_LEFTSHIFT, 0),
                       press(KEY_LEFTALT, 0), press(KEY_LEFTCTRL, 0), press(KEY_KP0, 1)}));
     EXPECT_TRUE(stampsZero);
+}
+
+TEST(UinputKeyOutput, AKeystrokeIsOneWriteOfTheDownThenTheUp)
+{
+    // A datagram socket keeps each write apart.
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    const UniqueFd device(ends[0]);
+    const UniqueFd reader(ends[1]);
+    UinputKeyOutput output([&] { return UniqueFd(::dup(device.get())); });
+    ASSERT_TRUE(output.postKeyStroke(0x08, controlFlag | shiftFlag));
+    EXPECT_FALSE(output.postKeyStroke(0x3F, 0)); // an unmapped key writes nothing
+
+    std::vector<input_event> raw(32);
+    const ssize_t n = ::recv(reader.get(), raw.data(), raw.size() * sizeof(input_event), MSG_DONTWAIT);
+    ASSERT_GT(n, 0);
+    std::vector<Ev> events;
+    for (ssize_t i = 0; i < n / ssize_t(sizeof(input_event)); ++i)
+        events.push_back({raw[i].type, raw[i].code, raw[i].value});
+    EXPECT_EQ(events, concat({press(KEY_LEFTCTRL, 1), press(KEY_LEFTSHIFT, 1), press(KEY_C, 1), press(KEY_C, 0),
+                              press(KEY_LEFTSHIFT, 0), press(KEY_LEFTCTRL, 0)}));
+    EXPECT_LT(::recv(reader.get(), raw.data(), raw.size() * sizeof(input_event), MSG_DONTWAIT), 0);
 }
 
 TEST(UinputKeyOutput, KeepsOneDeviceAndPostsNothingForAnUnmappedKey)

@@ -3,10 +3,13 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 
 using namespace velmor;
 using namespace std::chrono_literals;
@@ -114,4 +117,60 @@ TEST(QtMainQueue, PostAndAfterRunOnTheEventLoop)
     while (order.size() < 2 && elapsed.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(order, "pt");
+}
+
+namespace {
+
+// Runs the Qt loop until `done` holds; false after five seconds.
+bool runLoopUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done() && elapsed.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+} // namespace
+
+TEST(QtMainQueue, GatheredPostsKeepTheirOrderAcrossThreadsAndLaterPostsWaitATurn)
+{
+    QtMainQueue queue;
+    std::string order;
+    queue.post([&] {
+        order += 'a';
+        queue.post([&] { order += 'e'; }); // after everything posted before it
+    });
+    std::thread worker([&] {
+        queue.post([&] { order += 'b'; });
+        queue.post([&] { order += 'c'; });
+    });
+    worker.join();
+    queue.post([&] { order += 'd'; });
+    EXPECT_TRUE(runLoopUntil([&] { return order.size() == 5; }));
+    EXPECT_EQ(order, "abcde");
+}
+
+TEST(QtMainQueue, WorkRunningANestedLoopDoesNotHoldUpTheWorkBehindIt)
+{
+    QtMainQueue queue;
+    bool behindRan = false;
+    bool nestedSawIt = false;
+    // Like a modal dialog opened by posted work: its loop must run what was posted after it.
+    queue.post([&] { nestedSawIt = runLoopUntil([&] { return behindRan; }); });
+    queue.post([&] { behindRan = true; });
+    EXPECT_TRUE(runLoopUntil([&] { return behindRan; }));
+    EXPECT_TRUE(runLoopUntil([&] { return nestedSawIt; }));
+}
+
+TEST(QtMainQueue, CancelledDelayedWorkLeavesNoTimerBehind)
+{
+    QtMainQueue queue;
+    const auto timers = [] { return QCoreApplication::instance()->findChildren<QTimer*>().size(); };
+    const qsizetype before = timers();
+    Cancellable handle = queue.after(std::chrono::hours(1), [] {});
+    EXPECT_EQ(timers(), before + 1);
+    handle = Cancellable(); // replacing the handle cancels the work
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(timers(), before);
 }

@@ -28,6 +28,25 @@ TEST(ThreadSerialQueue, RunsWorkInOrderOnOneWorkerAndSyncWaitsForEarlierWork)
     EXPECT_EQ(queue.sync([&] { return queue.sync([] { return 7; }); }), 7);
 }
 
+TEST(ThreadSerialQueue, SyncOnAnIdleQueueRunsOnTheCallerAndHoldsTheQueue)
+{
+    ThreadSerialQueue queue(QStringLiteral("test.inline"));
+    queue.sync([] {}); // the worker has started and is idle
+    std::string order;
+    const std::thread::id caller = std::this_thread::get_id();
+    const std::thread::id ranOn = queue.sync([&] {
+        // Handed over while the sync work holds the queue: it waits for the work to end.
+        queue.async([&] { order += 'A'; });
+        for (int i = 0; i < 1000; ++i)
+            std::this_thread::yield();
+        order += 'S';
+        return std::this_thread::get_id();
+    });
+    EXPECT_EQ(ranOn, caller);
+    EXPECT_FALSE(queue.isCurrent());
+    EXPECT_EQ(queue.sync([&] { return order; }), "SA");
+}
+
 TEST(ThreadSerialQueue, DestructionFinishesPendingWork)
 {
     int ran = 0;

@@ -22,6 +22,16 @@ public:
     // False when nothing was posted (no output device, unknown key, write failed).
     virtual bool postKey(std::uint16_t keyCode, bool down, EventFlags flags) = 0;
 
+    // Posts a whole keystroke: the key-down, then its key-up. True only when both
+    // were posted; the key-up goes out even when the key-down did not, so nothing
+    // stays held. Outputs that can hand over both at once do.
+    virtual bool postKeyStroke(std::uint16_t keyCode, EventFlags flags)
+    {
+        const bool down = postKey(keyCode, true, flags);
+        const bool up = postKey(keyCode, false, flags);
+        return down && up;
+    }
+
     // The process-wide output: the uinput virtual keyboard unless a test installed another.
     static KeyOutput& instance();
     static void setInstance(KeyOutput* output);

@@ -107,7 +107,19 @@ UinputKeyOutput::UinputKeyOutput(Opener opener) : opener_(std::move(opener)) { e
 
 bool UinputKeyOutput::postKey(std::uint16_t keyCode, bool down, EventFlags flags)
 {
-    const std::vector<input_event> events = eventsFor(keyCode, down, flags);
+    return write(keyCode, eventsFor(keyCode, down, flags));
+}
+
+bool UinputKeyOutput::postKeyStroke(std::uint16_t keyCode, EventFlags flags)
+{
+    std::vector<input_event> events = eventsFor(keyCode, true, flags);
+    const std::vector<input_event> up = eventsFor(keyCode, false, flags);
+    events.insert(events.end(), up.begin(), up.end());
+    return write(keyCode, events);
+}
+
+bool UinputKeyOutput::write(std::uint16_t keyCode, const std::vector<input_event>& events)
+{
     if (events.empty()) {
         reportUnmapped(keyCode);
         return false;

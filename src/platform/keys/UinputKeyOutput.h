@@ -6,6 +6,9 @@
 #include <QSet>
 
 #include <functional>
+#include <vector>
+
+struct input_event;
 
 namespace velmor::keys {
 
@@ -22,7 +25,8 @@ UniqueFd createVirtualKeyboard(const char* path = defaultUinputPath);
 //
 // A key-down writes the held modifiers' downs, then the key's down; a key-up writes
 // the key's up, then the modifiers' ups in reverse order. Every event is followed
-// by its own sync report, so the receiving application sees each step.
+// by its own sync report, so the receiving application sees each step. A whole
+// keystroke is one write: one system call, and one wake-up of each reader.
 class UinputKeyOutput final : public KeyOutput {
 public:
     // Produces the descriptor events are written to (the seam tests use for a fake device).
@@ -32,11 +36,13 @@ public:
     explicit UinputKeyOutput(Opener opener);
 
     bool postKey(std::uint16_t keyCode, bool down, EventFlags flags) override;
+    bool postKeyStroke(std::uint16_t keyCode, EventFlags flags) override;
 
     bool isOpen() const { return fd_.isValid(); }
 
 private:
     bool ensureOpen();
+    bool write(std::uint16_t keyCode, const std::vector<input_event>& events);
     void reportUnmapped(std::uint16_t keyCode);
 
     Opener opener_;

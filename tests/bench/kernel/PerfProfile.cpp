@@ -1,0 +1,44 @@
+#include "PerfProfile.h"
+
+#include "BenchSide.h"
+
+#include <signal.h>
+
+#include <cstdio>
+
+namespace velmor::bench {
+
+using namespace std::chrono_literals;
+
+PerfProfile::PerfProfile(const QString& perf, pid_t pid)
+    : perf_(perf)
+{
+    if (perf.isEmpty())
+        return;
+    recorder_.emplace(perf, QStringList{QStringLiteral("record"), QStringLiteral("-q"), QStringLiteral("-e"),
+                                        QStringLiteral("cpu-clock"), QStringLiteral("-F"), QStringLiteral("2000"),
+                                        QStringLiteral("-g"), QStringLiteral("-o"), file_, QStringLiteral("-p"),
+                                        QString::number(pid)});
+    sleepNs(1000 * msNs); // perf attaches
+}
+
+PerfProfile::~PerfProfile()
+{
+    if (!recorder_)
+        return;
+    ::kill(recorder_->pid(), SIGINT);
+    recorder_->finish(60s);
+    // By function with its library, by function with what it calls, by library.
+    const QStringList none{QStringLiteral("-g"), QStringLiteral("none")};
+    for (const QStringList& view : {QStringList{QStringLiteral("--no-children"), QStringLiteral("--sort=dso,symbol")},
+                                    QStringList{QStringLiteral("--children"), QStringLiteral("--sort=symbol")},
+                                    QStringList{QStringLiteral("--no-children"), QStringLiteral("--sort=dso")}}) {
+        ChildProcess report(perf_, QStringList{QStringLiteral("report"), QStringLiteral("-i"), file_,
+                                               QStringLiteral("--stdio"), QStringLiteral("--percent-limit=0.25")}
+                                       + view + none);
+        while (const std::optional<QString> line = report.readLine(60s))
+            std::fprintf(stderr, "perf: %s\n", qPrintable(*line));
+    }
+}
+
+} // namespace velmor::bench
