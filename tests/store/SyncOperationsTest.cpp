@@ -12,50 +12,33 @@ namespace {
 
 using SyncOperationsTest = StoreOperationsFixture;
 
-TEST_F(SyncOperationsTest, ApplyingReplacesTheDataAndSavesItWithoutAnyUpload)
+TEST_F(SyncOperationsTest, ApplyingReplacesTheDataWithoutAnyUploadAndRefusesWhatItCannotRead)
 {
-    const QByteArray own = store->makeSyncPayload();
-    EXPECT_EQ(own, readFile(profilesPath()));
-    EXPECT_FALSE(store->syncChangeSummary(own));
     PersistedProfiles remote = profilesOnDisk();
     remote.userProfiles.append(makeUser("Remote Reader", remote.pacsProfiles.last().id));
     remote.activeUserProfileId = remote.userProfiles.last().id;
     remote.activePacsProfileId = remote.pacsProfiles.last().id;
-
     // A local edit whose upload is still pending when the download arrives.
     store->setLightingHex("#ABCDEF", user(0).id);
     store->applySyncPayload(remote.encode());
-    EXPECT_EQ(store->pacsProfiles().get(), remote.pacsProfiles);
-    EXPECT_EQ(store->userProfiles().get(), remote.userProfiles);
-    EXPECT_EQ(profilesOnDisk().userProfiles, remote.userProfiles);
-    // Neither the apply nor the edit it replaced asks for an upload; applying it again writes nothing.
-    store->applySyncPayload(remote.encode());
-    EXPECT_EQ(savesSinceLastCheck(), 3);
-    EXPECT_EQ(saveCalls, 0);
     EXPECT_EQ(store->makeSyncPayload(), remote.encode());
+    EXPECT_EQ(readFile(profilesPath()), remote.encode());
+    EXPECT_FALSE(store->syncChangeSummary(remote.encode()));
+    // Neither the apply nor the edit it replaced asks for an upload.
+    EXPECT_EQ(savesSinceLastCheck(), 2);
+    EXPECT_EQ(saveCalls, 0);
 
-    // The next local edit uploads again.
-    store->setLightingHex("#123456", user(0).id);
-    queue->runUntilIdle();
-    EXPECT_EQ(saveCalls, 1);
-}
-
-TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
-{
-    int published = 0;
-    const auto count = [&](const auto&) { ++published; };
-    const Subscription watches[] = {store->pacsProfiles().subscribe(count), store->userProfiles().subscribe(count),
-                                    store->activePacsProfileId().subscribe(count),
-                                    store->activeUserProfileId().subscribe(count)};
-    published = 0;
     disk->clearChanges();
     for (const char* bytes : {"not json", "", "[]", R"({"version": 6, "pacsProfiles": [], "userProfiles": {}})"}) {
         EXPECT_THROW(store->applySyncPayload(bytes), ProfileStoreError) << bytes;
         EXPECT_FALSE(store->syncChangeSummary(bytes));
     }
-    EXPECT_EQ(published, 0);
+    EXPECT_EQ(store->makeSyncPayload(), remote.encode());
     EXPECT_TRUE(disk->changes().isEmpty());
-    EXPECT_EQ(savesSinceLastCheck(), 0);
+    // The next local edit uploads again.
+    store->setLightingHex("#123456", user(0).id);
+    EXPECT_EQ(savesSinceLastCheck(), 1);
+    EXPECT_EQ(saveCalls, 1);
 }
 
 TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
@@ -74,14 +57,7 @@ TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
     EXPECT_EQ(store->referencedCustomIconNames(), (QStringList{" ", "Alpha.svg", "beta.svg", "zeta.svg"}));
 }
 
-// The change notice, from the store's state and a payload's.
-LoadResult side(QList<PacsProfile> pacsProfiles, QList<UserProfile> userProfiles)
-{
-    const auto activePacs = pacsProfiles.value(0).id;
-    const auto activeUser = userProfiles.value(0).id;
-    return LoadResult{std::move(pacsProfiles), std::move(userProfiles), activePacs, activeUser, false};
-}
-
+// The change notice's text, between the store's state and a payload's.
 std::string body(const LoadResult& current, const LoadResult& incoming)
 {
     const auto notice = SyncChangeSummary::summarize(current, incoming);
@@ -97,30 +73,26 @@ struct SyncChangeSummaryTest : ::testing::Test {
     RadiologyTool pan = makeTool("Pan");
     PacsProfile synthesis = makePacs("Synthesis", {zoom, pan});
     UserProfile general = makeUser("General", synthesis.id, {makeMapping("tartarus_v2", "K01", zoom.id)});
-    LoadResult current = side({synthesis}, {general});
+    LoadResult current{{synthesis}, {general}, synthesis.id, general.id, false};
 };
 
 TEST_F(SyncChangeSummaryTest, ListsEveryKindOfChangeInItsFixedOrder)
 {
-    const PacsProfile oldPacs = makePacs("Old PACS");
-    const UserProfile goneUser = makeUser("Gone User", synthesis.id);
-    current = side({synthesis, oldPacs}, {general, goneUser});
-    synthesis.defaultLightingHex = "#7800D1";
     const PacsProfile intelerad = makePacs("Intelerad");
-    general.mappings = {makeMapping("tartarus_v2", "K02", zoom.id), makeMapping("tartarus_v2", "K01", pan.id)};
     const UserProfile newUser = makeUser("New User", intelerad.id);
-    LoadResult incoming = side({synthesis, intelerad}, {general, newUser});
-    incoming.activePacsProfileId = intelerad.id;
-    incoming.activeUserProfileId = newUser.id;
+    current.pacsProfiles.append(makePacs("Old PACS"));
+    current.userProfiles.append(makeUser("Gone User", synthesis.id));
+    synthesis.defaultLightingHex = "#7800D1";
+    general.mappings = {makeMapping("tartarus_v2", "K02", zoom.id), makeMapping("tartarus_v2", "K01", pan.id)};
+    LoadResult incoming{{synthesis, intelerad}, {general, newUser}, intelerad.id, newUser.id, false};
     EXPECT_EQ(body(current, incoming),
               "PACS profiles added: Intelerad; PACS profiles updated: Synthesis; PACS profiles removed: Old PACS; "
               "User profiles added: New User; User profiles updated: General; User profiles removed: Gone User; "
               "Button 01 remapped to \"Pan\"; Button 02 mapped to \"Zoom\"; "
               "Active PACS profile: Intelerad; Active user profile: New User");
 
-    // Active lines only for active ids the payload carries; names stand as the
-    // payload has them, untrimmed; an id it lacks reads "Unknown".
-    EXPECT_EQ(body(incoming, incoming), "<none>");
+    // Active lines only for the active ids a payload carries, with the names as it
+    // has them; an id it lacks reads "Unknown".
     current = incoming;
     current.activeUserProfileId = QUuid::createUuid();
     incoming.activePacsProfileId.reset();
@@ -155,8 +127,7 @@ TEST_F(SyncChangeSummaryTest, MappingLinesAreSortedCutAndPrefixedOnlyForSeveralP
               "User profiles updated: General; Button 01 unmapped; Button B7 mapped to \"Zoom\"; "
               "Button Fwd mapped to \"Pan\"; +2 more mapping changes");
 
-    // Two profiles with different names: each line starts with its profile's name;
-    // two that share one name count as one name.
+    // Two profiles of different names prefix each line with the name; of one name, not.
     current.userProfiles.append(makeUser("Other", synthesis.id, {makeMapping("tartarus_v2", "K02", zoom.id)}));
     incoming = current;
     incoming.userProfiles[0].mappings[0].toolId = pan.id;
@@ -170,7 +141,7 @@ TEST_F(SyncChangeSummaryTest, MappingLinesAreSortedCutAndPrefixedOnlyForSeveralP
 
 TEST_F(SyncChangeSummaryTest, ToolNamesComeFromTheNewPacsProfileThenTheStoredOneElseUnknownTool)
 {
-    RadiologyTool cine = makeTool("Cine");
+    const RadiologyTool cine = makeTool("Cine");
     current.pacsProfiles.append(makePacs("eUnity", {cine}));
     LoadResult incoming = current;
     incoming.pacsProfiles[1].tools[0].name = "Cine Loop";
@@ -193,7 +164,7 @@ TEST_F(SyncChangeSummaryTest, ToolNamesComeFromTheNewPacsProfileThenTheStoredOne
     EXPECT_EQ(body(current, incoming), "User profiles updated: General");
 }
 
-TEST_F(SyncChangeSummaryTest, ButtonLabelsOfOtherDevicesAreTheirIds)
+TEST_F(SyncChangeSummaryTest, ButtonLabelsOfOtherButtonsAreTheirIds)
 {
     // Labels that already say "button " (any case) stay; a blank one falls back to the id as passed.
     const QList<std::pair<QString, QString>> cases{{" K99 ", "Button K99"}, {"BUTTON 3", "BUTTON 3"},
