@@ -43,14 +43,16 @@ TEST_F(EditOperationsTest, ToolEditsFindTheToolByIdAndDeletingOneUnmapsItOnlyFor
     renamed.name = "Pan Hand";
     store->upsertTool(renamed, synthesis.id);
     store->upsertTool(makeTool("Flicker"), synthesis.id);
+    store->setShortcut(KeyboardShortcut{}, magnify.id, synthesis.id);
     // A tool the profile lacks, or a PACS id that matches nothing: no change, no save.
     store->updateTool(makeTool("Stranger"), synthesis.id);
     store->upsertTool(pan, QUuid::createUuid());
     store->deleteTool(pan.id, QUuid::createUuid());
-    EXPECT_EQ(savesSinceLastCheck(), 2);
+    EXPECT_EQ(savesSinceLastCheck(), 3);
 
     store->deleteTool(zoom.id, synthesis.id);
     EXPECT_EQ(namesOf(store->pacsProfiles().get().at(0).tools), (QStringList{"Pan Hand", "Magnify", "Flicker"}));
+    EXPECT_EQ(store->pacsProfiles().get().at(0).tools.at(1).shortcut, KeyboardShortcut{});
     EXPECT_EQ(user(0).mappings, general.mappings.mid(1));
     EXPECT_EQ(user(1), other);
 }
@@ -93,7 +95,6 @@ TEST_F(EditOperationsTest, MappingEditsKeepOneMappingPerButtonAndResetUsesTheBou
 TEST_F(EditOperationsTest, RebindingAndDeletingAPacsProfileRepointMappingsByToolName)
 {
     store->setPacsProfile(intelerad.id, general.id);
-    EXPECT_EQ(user(0).pacsProfileId, intelerad.id);
     // Zoom goes to the first of "zoom" and "Zoom", Pan to "PAN", Magnify is dropped.
     EXPECT_EQ(toolIdsOf(user(0)), (QList<QUuid>{intelerad.tools[1].id, intelerad.tools[0].id}));
     EXPECT_EQ(activePacs(), intelerad.id);
