@@ -100,26 +100,31 @@ TEST_F(ProfilesFileTest, FailedSaveLeavesTheLastGoodFileAndNoTemporaries)
     const QStringList both{"profiles.json", "profiles.json.backup"};
     const struct {
         QByteArray file, backup;
-        int failures; // of the write of profiles.json.tmp; none: it stores other bytes
+        QString step; // fails `times` times; none: the temporary file stores other bytes
+        int times;
         QList<Notice> notices;
         QStringList files;
     } rows[] = {
-        {"v6:A", {}, 0, {saveFailed("The saved profiles could not be read back.")}, both},
-        {"v6:A", {}, 1, {failed}, both},
-        {{}, "v6:A", 1, {failed, restored}, both},
-        {{}, "v6:A", 2, {failed, critical}, {"profiles.json.backup"}},
-        {{}, "garbage", 1, {failed}, {"profiles.json.backup"}},
-        {{}, {}, 1, {failed}, {}},
+        {"v6:A", {}, {}, 1, {saveFailed("The saved profiles could not be read back.")}, both},
+        {"v6:A", {}, "write profiles.json.backup.tmp", 1, {failed}, {"profiles.json"}},
+        {"v6:A", {}, "rename profiles.json.backup.tmp", 1, {failed}, {"profiles.json"}},
+        {"v6:A", {}, "write profiles.json.tmp", 1, {failed}, both},
+        {"v6:A", {}, "read profiles.json.tmp", 1, {failed}, both},
+        {"v6:A", {}, "rename profiles.json.tmp", 1, {failed}, both},
+        {{}, "v6:A", "write profiles.json.tmp", 1, {failed, restored}, both},
+        {{}, "v6:A", "write profiles.json.tmp", 2, {failed, critical}, {"profiles.json.backup"}},
+        {{}, "garbage", "write profiles.json.tmp", 1, {failed}, {"profiles.json.backup"}},
+        {{}, {}, "write profiles.json.tmp", 1, {failed}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
         reset(row.file, row.backup);
         ProfilesFile file = makeFile();
         file.load();
-        if (row.failures == 0)
+        if (row.step.isEmpty())
             disk->garbleNextWrite("profiles.json.tmp");
         else
-            disk->failNext("write profiles.json.tmp", "Disk full", row.failures);
+            disk->failNext(row.step, "Disk full", row.times);
         const ProfilesFile::SaveResult result = file.save("v6:B");
         EXPECT_EQ(result.outcome, Outcome::failed);
         EXPECT_EQ(result.notices, row.notices);
