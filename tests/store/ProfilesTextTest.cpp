@@ -13,34 +13,23 @@ using namespace velmor::test;
 
 namespace {
 
-// Every optional part present and absent, texts that need escapes, every
-// kind of number the documents hold.
+// Texts that need escapes, numbers at the edges of their forms, empty and
+// absent optional parts; the recorded file below holds every member.
 PersistedProfiles representativeDocument()
 {
-    const QString awkward = QStringLiteral("Größe → \"quoted\" \\ / \b\f\r\t\n\x01 ") + QString::fromUcs4(U"\U0001D11E")
-        + QChar(0xD800);
-    RadiologyTool full = makeTool(awkward);
-    full.iconSource = ToolIconSource::custom;
-    full.customIcon = "my icon.svg";
-    full.enabled = false;
-    full.repeatOnHoldEnabled = true;
-    full.repeatSpeed = 0.123456789;
-    full.shortcut = KeyboardShortcut{65535, "→", KeyboardShortcut::Modifiers((qint64(1) << 40) | 9)};
-    full.toggleShortcuts = QList<KeyboardShortcut>{*full.shortcut, {0, "", {}}};
-    full.isFavorite = true;
-    full.category = ToolCategory::mammo;
-    RadiologyTool bare = makeTool("Pan");
-    bare.customIcon = "";
-    bare.toggleShortcuts = QList<KeyboardShortcut>{};
-    bare.repeatSpeed = 1e-7;
-
-    const PacsProfile lit{QUuid::createUuid(), "Synthesis", {full, bare}, ""};
-    const PacsProfile plain{QUuid::createUuid(), "Reading Room", {}, std::nullopt};
-    const UserProfile mapped{QUuid::createUuid(), awkward, lit.id,
-                             {makeMapping("tartarus_v2", "K01", full.id), makeMapping("mouse", "é", bare.id)},
-                             "tartarus_v2", "#FF0000"};
+    const QString awkward = QStringLiteral("Größe → \"quoted\" \\ / \b\f\r\t\n\x01 \U0001D11E") + QChar(0xD800);
+    RadiologyTool tool = makeTool(awkward);
+    tool.customIcon = "";
+    tool.repeatSpeed = 0.123456789;
+    tool.shortcut = KeyboardShortcut{65535, "→", KeyboardShortcut::Modifiers((qint64(1) << 40) | 9)};
+    tool.toggleShortcuts = QList<KeyboardShortcut>{};
+    RadiologyTool tiny = makeTool("Pan");
+    tiny.repeatSpeed = 1e-7;
+    const PacsProfile lit{QUuid::createUuid(), awkward, {tool, tiny}, ""};
+    const PacsProfile plain{QUuid::createUuid(), "", {}, std::nullopt};
+    const UserProfile user{QUuid::createUuid(), awkward, lit.id, {makeMapping("é", awkward, tool.id)}, "", "#F00"};
     const UserProfile empty{QUuid::createUuid(), "", plain.id, {}, std::nullopt, std::nullopt};
-    return PersistedProfiles{6, lit.id, empty.id, {lit, plain}, {mapped, empty}};
+    return PersistedProfiles{6, lit.id, empty.id, {lit, plain}, {user, empty}};
 }
 
 // Read in parts, a text gives what the whole document gives (when `whole`, a
@@ -97,13 +86,10 @@ TEST(ProfilesText, ReadInPartsAgreesWithTheWholeDocument)
         {edited("{\"active", "{\"x\":[{]},\"active"), false},
         // Broken structure at any level, or another format.
         {pretty.chopped(3), false},
-        {pretty + "x", false},
         {edited("}]", "},]"), false},
         {edited("\"version\":6", "\"version\":\xEF\xBB\xBF" "6"), false},
         {edited(",\"name\"", "\"name\""), false},
         {R"({"version": 2, "profiles": []})", false},
-        {"[]", false},
-        {"", false},
     };
     for (const auto& [bytes, whole] : texts)
         expectAgreement(bytes, whole);
