@@ -36,24 +36,15 @@ protected:
     }
 };
 
-TEST_F(ProfileStoreTest, OlderFormatsAreWrittenBackAndMissingActiveIdsTakeTheFirstProfiles)
+TEST_F(ProfileStoreTest, OlderFormatsAreWrittenBackInTheCurrentOne)
 {
     PersistedProfiles document = accepted("A");
-    UserProfile second = document.userProfiles.first();
-    second.id = QUuid::createUuid();
-    second.pacsProfileId = document.pacsProfiles.at(2).id;
-    document.userProfiles.prepend(second);
     document.version = 5;
-    document.activePacsProfileId.reset();
-    document.activeUserProfileId.reset();
     writeProfiles(document);
-
     auto store = start();
     EXPECT_FALSE(store->isFreshInstall());
-    EXPECT_EQ(store->activeUserProfileId().get(), second.id);
-    EXPECT_EQ(store->activePacsProfileId().get(), second.pacsProfileId);
-    EXPECT_EQ(profilesOnDisk().version, 6);
-    EXPECT_EQ(profilesOnDisk().userProfiles, document.userProfiles);
+    document.version = 6;
+    EXPECT_EQ(profilesOnDisk(), document);
 
     // The legacy format: migrated, and the original kept beside it.
     const QByteArray legacy = readFile(dataPath("profiles-legacy.json"));
