@@ -67,6 +67,7 @@ TEST_F(ProfileStoreTest, DamagedFileGivesWayToTheBackupThenTheSeed)
     queue->runUntilIdle();
     EXPECT_EQ(notices.size(), 1);
 
+    // Without a usable backup the seed comes next.
     writeFile(supportPath("profiles.json.backup"), "[]");
     writeProfiles(QByteArray("not json"));
     store = start();
