@@ -30,6 +30,7 @@ TEST_F(ProfileNormalizationTest, BuiltInProfilesAreMergedIntoTheFirstOfTheirName
     // Legacy names upgraded, repeated ids dropped, built-in tools missing by name and
     // by id appended; only the first profile of the name is merged.
     EXPECT_EQ(namesOf(pacs.at(0).tools.mid(0, 3)), (QStringList{"Invert Grayscale", "My Window", "PAN"}));
+    EXPECT_EQ(pacs.at(0).tools.at(0).id, invert.id);
     EXPECT_EQ(pacs.at(0).tools.size(), 3 + catalogue.size() - 3);
     EXPECT_EQ(namesOf(pacs.at(1).tools), QStringList{"invert"});
     // Users of a kept profile stay bound to it; orphans, and the active id, go to the first profile.
