@@ -8,7 +8,6 @@
 #include "app/ScenePhase.h"
 #include "app/VelmorApp.h"
 #include "app/WindowConfigurator.h"
-#include "ui/admin/widgets/AdminView.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/shared/ScriptedPrompter.h"
@@ -26,16 +25,6 @@ using namespace velmor;
 using namespace velmor::test;
 
 namespace {
-
-// The first descendant of that class (the views have no meta-object of their own).
-template <typename View>
-View* descendant(const QWidget* window)
-{
-    for (QWidget* child : window->findChildren<QWidget*>())
-        if (auto* view = dynamic_cast<View*>(child))
-            return view;
-    return nullptr;
-}
 
 class VelmorAppTest : public AppModelFixture {
 protected:
@@ -93,11 +82,17 @@ TEST_F(VelmorAppTest, LaunchOpensTheMappingWindowOnceAndClosingItSavesInTheBackg
     ASSERT_TRUE(window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), "Velmor");
-    EXPECT_EQ(app->trayIcon(), nullptr);
     // Without a tray the mapping window's menu bar carries the menu.
     const QList<QAction*> bar = qobject_cast<QMainWindow*>(window)->menuBar()->actions();
     ASSERT_EQ(bar.size(), 1);
     EXPECT_EQ(bar.first()->menu(), &app->menu());
+
+    // Becoming active reads the permissions again, without asking.
+    permissions.accessibility = false;
+    permissions.calls.clear();
+    app->delegate().applicationDidBecomeActive();
+    EXPECT_FALSE(app->model().shortcutExecutor().hasAccessibilityPermission().get());
+    EXPECT_EQ(permissions.calls, (QStringList{"isAccessibilityTrusted", "preflightInputMonitoring"}));
 
     menuAction("Open App")->trigger();
     app->reopen();
@@ -108,7 +103,6 @@ TEST_F(VelmorAppTest, LaunchOpensTheMappingWindowOnceAndClosingItSavesInTheBackg
     window->close();
     settle();
     EXPECT_FALSE(mapping());
-    EXPECT_EQ(app->phase().phase(), ScenePhase::Phase::background);
     EXPECT_TRUE(QFileInfo::exists(profilesFile())) << "saved on going to the background";
     app->model().openMappingsWindowOnLaunch();
     settle();
@@ -127,9 +121,7 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     keys(mapping(), Qt::Key_Comma);
     QWidget* admin = app->windows().adminWindow();
     ASSERT_TRUE(admin);
-    EXPECT_TRUE(admin->isVisible());
-    EXPECT_EQ(admin->windowTitle(), "Admin / Tools");
-    EXPECT_TRUE(descendant<AdminView>(admin));
+    EXPECT_EQ(admin->windowTitle(), "Admin / Tools") << "the admin view's own title";
     EXPECT_EQ(admin->minimumSize(), admin->maximumSize());
 
     keys(mapping(), Qt::Key_I);
@@ -137,10 +129,10 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     ASSERT_TRUE(inspector);
     EXPECT_TRUE(inspector->isVisible());
     EXPECT_EQ(inspector->parentWidget(), mapping()) << "presented by the mapping window";
-    EXPECT_TRUE(controller().state().get().showInspector);
-    auto* view = descendant<HIDInspectorView>(inspector);
-    ASSERT_TRUE(view && view->onClose);
-    view->onClose(); // its "Close"
+    // Its view's "Close" (the views have no meta-object of their own).
+    for (QWidget* child : inspector->findChildren<QWidget*>())
+        if (auto* view = dynamic_cast<HIDInspectorView*>(child); view && view->onClose)
+            view->onClose();
     settle();
     EXPECT_FALSE(app->windows().hidInspector());
     EXPECT_FALSE(controller().state().get().showInspector) << "the controller heard that it closed";
@@ -235,17 +227,6 @@ TEST(ScenePhaseRules, OnlyChangesAfterTheFirstValueAreReported)
     phase.update(false, true);
     phase.update(false, false); // still the background
     EXPECT_EQ(changes, (QList<Phase>{Phase::inactive, Phase::active, Phase::background}));
-}
-
-TEST_F(VelmorAppTest, BecomingActiveReadsThePermissionsWithoutAsking)
-{
-    launch();
-    permissions.accessibility = false;
-    permissions.calls.clear();
-    app->delegate().applicationDidBecomeActive();
-    EXPECT_FALSE(app->model().shortcutExecutor().hasAccessibilityPermission().get());
-    EXPECT_FALSE(permissions.calls.contains("promptAccessibilityTrust"));
-    EXPECT_FALSE(permissions.calls.contains("requestInputMonitoring"));
 }
 
 TEST_F(VelmorAppTest, TheMenuShowsCaptionsAsTextAndAToggleAsTheSourceSaysAndTheApplicationGoingReleasesTheKeypad)
