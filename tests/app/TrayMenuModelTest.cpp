@@ -1,9 +1,11 @@
-// The tray menu's items, their order, checkmarks and actions, on the model.
+// The tray menu's items, their order, checkmarks and actions, on the model; its import
+// and export flows on a scripted file dialog.
 
 #include "support/AppModelFixture.h"
 
 #include "app/TrayMenuModel.h"
 #include "input/ConnectedDeviceInfo.h"
+#include "support/ProfileStoreSeed.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 using namespace velmor;
@@ -12,6 +14,23 @@ using namespace velmor::test;
 namespace {
 
 using Kind = TrayMenuItem::Kind;
+using Ask = ScriptedPrompter::Kind;
+
+// A scripted prompter that runs `onAsk` while a question is open.
+class HookedPrompter final : public Prompter {
+public:
+    std::optional<QString> openFile(const FileRequest& request) override { return script.openFile(request); }
+    std::optional<QString> saveFile(const FileRequest& request) override { return script.saveFile(request); }
+    Answer ask(const Question& question) override
+    {
+        if (onAsk)
+            onAsk();
+        return script.ask(question);
+    }
+
+    ScriptedPrompter script;
+    std::function<void()> onAsk;
+};
 
 class TrayMenuModelTest : public AppModelFixture {
 protected:
@@ -61,7 +80,16 @@ protected:
         queue->runUntilIdle();
     }
 
-    ScriptedPrompter prompter;
+    QList<ScriptedPrompter::Request> requestsOf(Ask kind) const
+    {
+        QList<ScriptedPrompter::Request> found;
+        for (const auto& request : prompter.script.requests())
+            if (request.kind == kind)
+                found.append(request);
+        return found;
+    }
+
+    HookedPrompter prompter;
     QStringList requested;
     std::unique_ptr<TrayMenuModel> menu;
 };
@@ -95,6 +123,7 @@ TEST_F(TrayMenuModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice
     ASSERT_GE(pacs.size(), 2);
     const UserProfile first = activeUser();
     const QUuid bound = first.pacsProfileId;
+    const PacsProfile mine = pacs.at(0).id == bound ? pacs.at(0) : pacs.at(1);
     const PacsProfile other = pacs.at(0).id == bound ? pacs.at(1) : pacs.at(0);
     store().createUserProfile("Second", bound);
     click(first.name, Kind::row);
@@ -105,6 +134,8 @@ TEST_F(TrayMenuModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice
     store().renameUserProfile(first.id, "Renamed"); // the menu is drawn again
     ASSERT_EQ(store().activePacsProfileId().get(), other.id);
     EXPECT_FALSE(checked().contains("row ✓ " + other.name)) << checked().join(", ").toStdString();
+    click("Export Active PACS Profile…"); // and it is the one exported
+    EXPECT_EQ(requestsOf(Ask::save).value(0).file.proposedName, mine.name + ".json");
 
     // Choosing a PACS row rebinds the active user profile only.
     click(other.name, Kind::row);
@@ -157,6 +188,77 @@ TEST_F(TrayMenuModelTest, CommandsReachTheSyncAndTheApplication)
     click("Admin / Tools");
     click("Quit");
     EXPECT_EQ(requested, (QStringList{"open", "admin", "quit"}));
+}
+
+TEST_F(TrayMenuModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelledDialogOrNoStoredUserEndIt)
+{
+    const QString broken = supportPath("broken.json");
+    writeFile(broken, "{ not json");
+    const qsizetype users = store().userProfiles().get().size();
+    prompter.script.queueFile(broken);
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(dataPath("user-profile-export.json"));
+    click("Import User Profile…");
+
+    const Prompter::Question question = requestsOf(Ask::question).value(0).question;
+    EXPECT_EQ(question.title, "Import Failed");
+    EXPECT_TRUE(question.message.startsWith("Invalid user profile.\n\nDetails: ")) << question.message.toStdString();
+    EXPECT_GT(question.message.size(), QString("Invalid user profile.\n\nDetails: ").size()) << "the error's description";
+    ASSERT_EQ(question.buttons.size(), 2);
+    EXPECT_EQ(question.buttons.at(0).text, "Try Again");
+    EXPECT_EQ(question.buttons.at(1).text, "Dismiss");
+    EXPECT_EQ(requestsOf(Ask::open).size(), 2);
+    EXPECT_EQ(requestsOf(Ask::open).first().file.suffix, "json");
+    EXPECT_EQ(store().userProfiles().get().size(), users + 1);
+    EXPECT_EQ(prompter.script.pendingCount(), 0);
+
+    // Escape is "Dismiss": the flow ends; so does a cancelled dialog, without a question.
+    const qsizetype pacs = store().pacsProfiles().get().size();
+    prompter.script.queueFile(broken);
+    click("Import PACS Profile…");
+    EXPECT_TRUE(prompter.script.requests().last().question.message.startsWith("Invalid PACS profile.\n\nDetails: "));
+    click("Import PACS Profile…");
+    click("Export Active PACS Profile…");
+    click("Export Active User Profile…");
+    // An active id that names no stored profile: the store's stand-in is not exported.
+    ProfileStoreSeed::activeUserProfileId(store()).set(QUuid::createUuid());
+    click("Export Active User Profile…");
+    EXPECT_EQ(requestsOf(Ask::open).size(), 4);
+    EXPECT_EQ(requestsOf(Ask::save).size(), 2);
+    EXPECT_EQ(prompter.script.questionTitles(), (QStringList{"Import Failed", "Import Failed"}));
+    EXPECT_EQ(store().pacsProfiles().get().size(), pacs);
+}
+
+TEST_F(TrayMenuModelTest, TryAgainAfterAFailedExportOffersTheProfileActiveAtThatMoment)
+{
+    store().createUserProfile("Night / Shift");
+    const UserProfile first = store().userProfiles().get().first();
+    prompter.onAsk = [&] { store().selectUserProfile(first); };
+    const QString written = supportPath("exported.json");
+    prompter.script.queueFile(supportPath("no-such-folder/x.json"));
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(written);
+    click("Export Active User Profile…");
+
+    const auto saves = requestsOf(Ask::save);
+    ASSERT_EQ(saves.size(), 2);
+    EXPECT_EQ(saves.at(0).file.proposedName, "Night - Shift.json") << "a plain file name";
+    EXPECT_EQ(saves.at(1).file.proposedName, first.name + ".json");
+    EXPECT_EQ(prompter.script.questionTitles(), QStringList{"Export Failed"});
+    EXPECT_TRUE(prompter.script.requests().at(1).question.message.startsWith("Could not export user profile.\n\nDetails: "));
+    EXPECT_TRUE(readFile(written).contains(first.name.toUtf8()));
+    EXPECT_FALSE(readFile(written).contains("Night / Shift"));
+}
+
+TEST_F(TrayMenuModelTest, ProposedNamesArePlainFileNames)
+{
+    EXPECT_EQ(ProfileFileFlows::proposedFileName("Radiologist - General"), "Radiologist - General.json");
+    EXPECT_EQ(ProfileFileFlows::proposedFileName("a/b\\c"), "a-b-c.json");
+    EXPECT_EQ(ProfileFileFlows::proposedFileName("..hidden"), "hidden.json");
+    EXPECT_EQ(ProfileFileFlows::proposedFileName(QString("tab\there")), "tab-here.json");
+    EXPECT_EQ(ProfileFileFlows::proposedFileName(""), "Profile.json");
+    EXPECT_EQ(ProfileFileFlows::proposedFileName(".."), "Profile.json");
+    EXPECT_EQ(ProfileFileFlows::proposedFileName("   "), "Profile.json");
 }
 
 } // namespace
