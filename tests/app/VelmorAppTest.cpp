@@ -34,14 +34,11 @@ protected:
         options.trayAvailable = false;
         options.prompter = &prompter;
         app = std::make_unique<VelmorApp>(options);
-    }
-    ~VelmorAppTest() override { app.reset(); }
-
-    void launch()
-    {
         app->launch();
         settle();
     }
+    ~VelmorAppTest() override { app.reset(); }
+
     // Runs the main queue and Qt's events until both have nothing left.
     void settle()
     {
@@ -77,7 +74,6 @@ protected:
 
 TEST_F(VelmorAppTest, LaunchOpensTheMappingWindowOnceAndClosingItSavesInTheBackground)
 {
-    launch();
     QWidget* window = mapping();
     ASSERT_TRUE(window);
     EXPECT_TRUE(window->isVisible());
@@ -117,7 +113,6 @@ TEST_F(VelmorAppTest, LaunchOpensTheMappingWindowOnceAndClosingItSavesInTheBackg
 
 TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWindow)
 {
-    launch();
     keys(mapping(), Qt::Key_Comma);
     QWidget* admin = app->windows().adminWindow();
     ASSERT_TRUE(admin);
@@ -151,7 +146,6 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
 
 TEST_F(VelmorAppTest, TheMappingWindowsRequestsReachTheAdminWindowAndTheLayoutEditor)
 {
-    launch();
     controller().openAdmin();
     settle();
     ASSERT_TRUE(app->windows().adminWindow());
@@ -178,7 +172,6 @@ TEST_F(VelmorAppTest, TheMappingWindowsRequestsReachTheAdminWindowAndTheLayoutEd
 
 TEST_F(VelmorAppTest, TheMappingWindowIsPinnedToItsSizeWithinTheScreen)
 {
-    launch();
     QWidget* window = mapping();
     EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "not resizable";
     const QSize available = window->screen()->availableGeometry().size();
@@ -232,7 +225,7 @@ TEST(ScenePhaseRules, OnlyChangesAfterTheFirstValueAreReported)
 TEST_F(VelmorAppTest, TheMenuShowsCaptionsAsTextAndAToggleAsTheSourceSaysAndTheApplicationGoingReleasesTheKeypad)
 {
     auto device = plugKeypad();
-    launch();
+    settle();
     QStringList disabled;
     for (const QAction* action : app->menu().actions())
         if (!action->isEnabled())
