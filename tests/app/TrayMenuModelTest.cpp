@@ -131,26 +131,21 @@ TEST_F(TrayMenuModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice
     const PacsProfile other = pacs.at(0).id == bound ? pacs.at(1) : pacs.at(0);
     store().createUserProfile("Second", bound);
     click(first.name, Kind::row);
-    ASSERT_EQ(activeUser().id, first.id);
+    ASSERT_EQ(activeUser().id, first.id) << "a user row chooses the user";
 
     // The PACS check follows the active user's binding, not the store's own active PACS id.
     store().selectPacsProfile(other.id);
     store().renameUserProfile(first.id, "Renamed"); // the menu is drawn again
-    ASSERT_EQ(store().activePacsProfileId().get(), other.id);
     EXPECT_FALSE(checked().contains("row ✓ " + other.name)) << checked().join(", ").toStdString();
     click("Export Active PACS Profile…"); // and it is the one exported
     EXPECT_EQ(requestsOf(Ask::save).value(0).file.proposedName, mine.name + ".json");
 
     // Choosing a PACS row rebinds the active user profile only.
     click(other.name, Kind::row);
-    EXPECT_EQ(activeUser().id, first.id);
     EXPECT_EQ(activeUser().pacsProfileId, other.id);
     EXPECT_EQ(store().userProfiles().get().last().pacsProfileId, bound);
     EXPECT_TRUE(checked().contains("row ✓ " + other.name));
 
-    click("Second", Kind::row);
-    EXPECT_EQ(activeUser().name, "Second");
-    EXPECT_TRUE(checked().contains("row ✓ Second"));
 
     // Without hardware the mock input stands for one template, with no control block.
     EXPECT_FALSE(lines().contains("caption Velmor Control (uncheck to let another app use it)"));
@@ -204,9 +199,7 @@ TEST_F(TrayMenuModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelle
     EXPECT_EQ(question.buttons.at(0).text, "Try Again");
     EXPECT_EQ(question.buttons.at(1).text, "Dismiss");
     EXPECT_EQ(requestsOf(Ask::open).size(), 2);
-    EXPECT_EQ(requestsOf(Ask::open).first().file.suffix, "json");
     EXPECT_EQ(store().userProfiles().get().size(), users + 1);
-    EXPECT_EQ(prompter.script.pendingCount(), 0);
 
     // Escape is "Dismiss": the flow ends; so does a cancelled dialog, without a question.
     const qsizetype pacs = store().pacsProfiles().get().size();
@@ -243,7 +236,6 @@ TEST_F(TrayMenuModelTest, TryAgainAfterAFailedExportOffersTheProfileActiveAtThat
     EXPECT_EQ(prompter.script.questionTitles(), QStringList{"Export Failed"});
     EXPECT_TRUE(prompter.script.requests().at(1).question.message.startsWith("Could not export user profile.\n\nDetails: "));
     EXPECT_TRUE(readFile(written).contains(first.name.toUtf8()));
-    EXPECT_FALSE(readFile(written).contains("Night / Shift"));
 }
 
 TEST_F(TrayMenuModelTest, ProposedNamesArePlainFileNames)
