@@ -10,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <future>
 
 using namespace velmor;
 using Role = SingleInstance::Role;
@@ -36,15 +35,10 @@ TEST_F(SingleInstanceTest, ASecondStartAsksTheRunningOneToReopenAndEndsAndFailsW
     first->onReopen = [&] { ++reopened; };
 
     // The second start blocks on the socket, so it runs beside this thread's event loop.
-    std::atomic<int> role{-1};
-    std::thread second([&] {
-        const auto other = instance();
-        role = static_cast<int>(other->start(std::chrono::seconds(20)));
-    });
-    const bool answered = QTest::qWaitFor([&] { return role.load() >= 0; }, 20'000);
-    second.join();
-    ASSERT_TRUE(answered);
-    EXPECT_EQ(role.load(), static_cast<int>(Role::handedOver));
+    auto second = std::async(std::launch::async, [this] { return instance()->start(std::chrono::seconds(20)); });
+    const auto done = [&] { return second.wait_for(std::chrono::seconds::zero()) == std::future_status::ready; };
+    ASSERT_TRUE(QTest::qWaitFor(done, 20'000));
+    EXPECT_EQ(second.get(), Role::handedOver);
     EXPECT_TRUE(QTest::qWaitFor([&] { return reopened == 1; }, 5'000));
 
     first->stopListening();
