@@ -1,7 +1,5 @@
-// The real `velmor` executable, offscreen, in a data folder of its own: it starts,
-// says when it is ready, hands a second start over, quits on SIGTERM through its
-// own quit path with the profiles written and exit status 0, and leaves nothing
-// in the way of the next start.
+// The real `velmor` executable, offscreen, in folders of its own; SIGTERM takes
+// the same quit path as the menu's "Quit".
 
 #include <QDir>
 #include <QFile>
