@@ -50,8 +50,8 @@ protected:
         queue->runUntilIdle();
         for (const TrayMenuItem& item : menu->items().get()) {
             const bool choice = item.kind == Kind::row || item.kind == Kind::toggle;
-            if (item.kind == Kind::row)
-                EXPECT_EQ(item.symbol, item.checked ? "checkmark.circle.fill" : "circle") << item.title.toStdString();
+            const QString symbol = item.checked ? "checkmark.circle.fill" : "circle"; // rows only
+            EXPECT_EQ(item.symbol, item.kind == Kind::row ? symbol : QString()) << item.title.toStdString();
             const QString mark = choice ? (item.checked ? "✓" : "○") : "";
             lines << QStringList{kinds.at(int(item.kind)), mark, item.title, item.actionTitle}.join(' ').simplified();
         }
