@@ -1,4 +1,5 @@
 #include "model/CustomIconLibrary.h"
+#include "model/FileNames.h"
 #include "platform/Bundle.h"
 #include "support/TestSupport.h"
 
@@ -98,8 +99,8 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
 
     test::writeFile(icon("ct.svg"), square("lime")); // the user's version wins
     EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::green));
-    library.imageCache().removeAll();
     QFile::remove(icon("ct.svg"));
+    library.imageCache().removeAll();
     EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::blue));
     EXPECT_FALSE(library.customIconImage("CT.svg"));
 
@@ -118,11 +119,16 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
     customIconImageCache().removeAll();
 
     // A load that started before the cache was emptied may hold the old picture.
-    CustomIconImageCache& cache = library.imageCache();
+    CustomIconImageCache cache(2 * 64 * 64 * 4); // room for two 64×64 pictures
     const quint64 before = cache.generation();
     cache.removeAll();
     cache.insert("x.svg", QImage(2, 2, QImage::Format_ARGB32), before);
     EXPECT_EQ(cache.count(), 0);
+    // Beyond its byte budget the cache lets the least recently used go.
+    for (const char* name : {"a.svg", "b.svg", "c.svg"})
+        cache.insert(name, QImage(64, 64, QImage::Format_ARGB32), cache.generation());
+    EXPECT_EQ(cache.count(), 2);
+    EXPECT_FALSE(cache.image("a.svg"));
 }
 
 TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
@@ -141,4 +147,16 @@ TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(wrong, 0);
+}
+
+TEST(FileNames, OnlyNamesOfOneVisibleEntryOfAFolderArePlain)
+{
+    for (const char* name : {"ct.svg", "Beta 2.SVG", "x..svg", "Röntgen-Ω.svg"})
+        EXPECT_TRUE(isPlainFileName(QString::fromUtf8(name))) << name;
+    const QString rejected[] = {
+        QString(), ".", "..", ".hidden.svg", "../x.svg", "a/b.svg", "a\\b.svg", QString("a") + QChar(u'\0'),
+        "line\nbreak.svg", "del\x7f.svg", QStringLiteral("c1\u0085.svg"), QString("half") + QChar(0xD800),
+    };
+    for (const QString& name : rejected)
+        EXPECT_FALSE(isPlainFileName(name)) << name.toStdString();
 }

@@ -51,18 +51,17 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmptyListsAndColoursGoByName)
+TEST_F(ProfileTemplatesTest, BuiltInsTakeToolsFromDecodableResourcesElseTheCatalogueOrNoneAndColoursGoByName)
 {
-    const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
     ASSERT_EQ(builtIns.size(), 4);
     const char* const names[] = {"Synthesis", "Intelerad", "eUnity", "Change Healthcare"};
     const std::optional<QString> colours[] = {"#7800D1", std::nullopt, "#00B050", std::nullopt};
-    const QList<PacsProfile> again = ProfileTemplates::builtInPacsProfiles();
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(builtIns[i].name, names[i]);
         EXPECT_EQ(builtIns[i].defaultLightingHex, colours[i]) << i;
         EXPECT_EQ(builtIns[i].tools, i == 0 ? RadiologyTool::defaultTools() : QList<RadiologyTool>{}) << i;
-        EXPECT_NE(again[i].id, builtIns[i].id);
+        EXPECT_NE(ProfileTemplates::builtInPacsProfiles()[i].id, builtIns[i].id);
     }
     // Colours by lower-cased, untrimmed name.
     const std::pair<const char*, std::optional<QString>> lighting[] = {
@@ -70,21 +69,14 @@ TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmpty
         {"eUnity ", std::nullopt},  {"Intelerad", std::nullopt}, {"", std::nullopt}};
     for (const auto& [name, hex] : lighting)
         EXPECT_EQ(ProfileTemplates::defaultLightingHex(name), hex) << name;
-}
 
-TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
-{
-    const QList<RadiologyTool> intelerad{tool("Series Sync"), tool("Key Image")};
+    const QList<RadiologyTool> intelerad{tool("Series Sync"), tool("Key Image")}, synthesis{tool("Stack")};
     tools("InteleradDefaults", intelerad);
-    tools("eUnityDefaults", {});
-    resource("ChangeHealthcareDefaults", "[{\"name\": \"no id\"}]");
-    const QList<RadiologyTool> synthesis{tool("Stack"), tool("Pan")};
     tools("SynthesisDefaults", synthesis);
-
-    QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    resource("ChangeHealthcareDefaults", "[{\"name\": \"no id\"}]");
+    builtIns = ProfileTemplates::builtInPacsProfiles();
     EXPECT_EQ(builtIns[0].tools, synthesis);
     EXPECT_EQ(builtIns[1].tools, intelerad);
-    EXPECT_TRUE(builtIns[2].tools.isEmpty());
     EXPECT_TRUE(builtIns[3].tools.isEmpty());
 
     // Synthesis falls back to the catalogue for every kind of unusable resource.
@@ -96,20 +88,30 @@ TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
     }
 }
 
-TEST_F(ProfileTemplatesTest, WithoutMappingResourceOnlyTheSpeechMikeGetsItsFallbackTable)
+TEST_F(ProfileTemplatesTest, WithoutAUsableMappingResourceOnlyTheSpeechMikeGetsItsFallbackTable)
 {
-    // Every row of the table names a catalogue tool and a SpeechMike button.
     const QList<RadiologyTool> catalogue = RadiologyTool::defaultTools();
+    // No resource, or one that a single malformed entry spoils as a whole.
+    for (const QByteArray& bad :
+         {QByteArray(),
+          QByteArray(R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02"}]}})"),
+          QByteArray(R"({"Synthesis": {"tartarus_v2": {"buttonId": "K01", "toolName": "Pan"}}})"),
+          QByteArray(R"({"Synthesis": [], "eUnity": {}})"), QByteArray(R"([])"), QByteArray("{")}) {
+        if (!bad.isNull())
+            resource("DefaultMappings", bad);
+        EXPECT_EQ(ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike).size(), 11) << bad.data();
+        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty()) << bad.data();
+        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty()) << bad.data();
+    }
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "SPEECHMIKE_SMP3700").isEmpty());
+
+    // Every row of the table names a catalogue tool and a SpeechMike button.
     const QList<ButtonMapping> table = ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike);
-    ASSERT_EQ(table.size(), 11);
     EXPECT_EQ(describe(table, catalogue).first(), "speechmike_smp3700/REC→Mic On/Off");
     const QList<DeviceButton>& buttons = Device::speechMikeTemplate().buttons;
     for (const ButtonMapping& m : table)
         EXPECT_TRUE(std::any_of(buttons.begin(), buttons.end(), [&](const auto& b) { return b.id == m.buttonId; }))
             << m.buttonId.toStdString();
-    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty());
-    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty());
-    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "SPEECHMIKE_SMP3700").isEmpty());
 
     // The fallback needs exact names; rows without a tool are skipped.
     const QList<RadiologyTool> some{tool("mic on/off"), tool("Skip Exam"), tool("Exam List"), tool("Exam List")};
@@ -118,10 +120,9 @@ TEST_F(ProfileTemplatesTest, WithoutMappingResourceOnlyTheSpeechMikeGetsItsFallb
               (QStringList{"speechmike_smp3700/EOL→Exam List", "speechmike_smp3700/F4→Skip Exam"}));
     EXPECT_EQ(fallback[0].toolId, some[2].id);
     EXPECT_NE(fallback[0].id, ProfileTemplates::speechMikeFallbackMappings(some)[0].id);
-    EXPECT_TRUE(ProfileTemplates::speechMikeFallbackMappings({}).isEmpty());
 }
 
-TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthesisThenAny)
+TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthesisThenAnyAndBindsTheDefaultUser)
 {
     resource("DefaultMappings", R"({
         "Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}]},
@@ -137,6 +138,22 @@ TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthe
     EXPECT_EQ(buttonFor("intelerad"), "K02");
     EXPECT_EQ(buttonFor("SYNTHESIS"), "K01");
     EXPECT_EQ(buttonFor("Change Healthcare"), "K01");
+
+    // The default user binds to Synthesis in any case, else to the first, with that profile's tools.
+    EXPECT_TRUE(ProfileTemplates::defaultUserProfiles({}).isEmpty());
+    const PacsProfile intelerad{QUuid::createUuid(), "Intelerad", {tool("Pan")}, std::nullopt};
+    const PacsProfile synthesis{QUuid::createUuid(), "synthesis", {tool("Pan")}, std::nullopt};
+    const PacsProfile eunity{QUuid::createUuid(), "eUnity", {}, std::nullopt};
+    const QList<UserProfile> bound = ProfileTemplates::defaultUserProfiles({intelerad, synthesis});
+    ASSERT_EQ(bound.size(), 1);
+    EXPECT_EQ(bound[0].name, "Radiologist - General");
+    EXPECT_EQ(bound[0].pacsProfileId, synthesis.id);
+    EXPECT_EQ(describe(bound[0].mappings, synthesis.tools), QStringList{"tartarus_v2/K01→Pan"});
+    EXPECT_EQ(bound[0].selectedDeviceId, Device::tartarusTemplate().id);
+    const QList<UserProfile> first = ProfileTemplates::defaultUserProfiles({intelerad, eunity});
+    EXPECT_EQ(first[0].pacsProfileId, intelerad.id);
+    EXPECT_EQ(describe(first[0].mappings, intelerad.tools), QStringList{"tartarus_v2/K03→Pan"});
+    EXPECT_NE(first[0].id, ProfileTemplates::defaultUserProfiles({intelerad, eunity})[0].id);
 
     resource("DefaultMappings", R"({"eUnity": {"tartarus_v2": [{"buttonId": "K04", "toolName": "Pan"}]}})");
     EXPECT_EQ(buttonFor("Change Healthcare"), "K04");
@@ -166,41 +183,4 @@ TEST_F(ProfileTemplatesTest, DeviceListsDecideBeforeTheSpeechMikeFallback)
     EXPECT_EQ(all.size(), 3);
     EXPECT_TRUE(all.contains("mouse_5_button/LEFT_CLICK→Pan"));
     EXPECT_LT(all.indexOf("tartarus_v2/K01→Zoom"), all.indexOf("tartarus_v2/NOT_A_BUTTON→Mic On/Off"));
-}
-
-TEST_F(ProfileTemplatesTest, OneMalformedMappingEntryDiscardsTheWholeResource)
-{
-    const QList<RadiologyTool> catalogue = RadiologyTool::defaultTools();
-    for (const QByteArray& bad :
-         {QByteArray(R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02"}]}})"),
-          QByteArray(R"({"Synthesis": {"tartarus_v2": {"buttonId": "K01", "toolName": "Pan"}}})"),
-          QByteArray(R"({"Synthesis": [], "eUnity": {}})"), QByteArray(R"([])"), QByteArray("{")}) {
-        resource("DefaultMappings", bad);
-        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty()) << bad.data();
-        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty()) << bad.data();
-        EXPECT_EQ(ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike).size(), 11) << bad.data();
-    }
-}
-
-TEST_F(ProfileTemplatesTest, DefaultUserProfileBindsToSynthesisElseTheFirst)
-{
-    EXPECT_TRUE(ProfileTemplates::defaultUserProfiles({}).isEmpty());
-
-    resource("DefaultMappings", R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "pan"}]},
-                                    "Intelerad": {"tartarus_v2": [{"buttonId": "K09", "toolName": "pan"}]}})");
-    const PacsProfile intelerad{QUuid::createUuid(), "Intelerad", {tool("Pan")}, std::nullopt};
-    const PacsProfile synthesis{QUuid::createUuid(), "synthesis", {tool("Pan")}, std::nullopt};
-    const PacsProfile eunity{QUuid::createUuid(), "eUnity", {}, std::nullopt};
-
-    const QList<UserProfile> bound = ProfileTemplates::defaultUserProfiles({intelerad, synthesis});
-    ASSERT_EQ(bound.size(), 1);
-    EXPECT_EQ(bound[0].name, "Radiologist - General");
-    EXPECT_EQ(bound[0].pacsProfileId, synthesis.id);
-    EXPECT_EQ(describe(bound[0].mappings, synthesis.tools), QStringList{"tartarus_v2/K01→Pan"});
-    EXPECT_EQ(bound[0].selectedDeviceId, Device::tartarusTemplate().id);
-
-    const QList<UserProfile> first = ProfileTemplates::defaultUserProfiles({intelerad, eunity});
-    EXPECT_EQ(first[0].pacsProfileId, intelerad.id);
-    EXPECT_EQ(describe(first[0].mappings, intelerad.tools), QStringList{"tartarus_v2/K09→Pan"});
-    EXPECT_NE(first[0].id, ProfileTemplates::defaultUserProfiles({intelerad, eunity})[0].id);
 }
