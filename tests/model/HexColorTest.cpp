@@ -4,15 +4,12 @@
 
 using namespace velmor;
 
-TEST(HexColor, WritesTruncatedUpperCaseComponents)
+TEST(HexColor, WritesTruncatedUpperCaseAndReadsSixDigitsWithOptionalHashAndSpaceElseFallsBack)
 {
     EXPECT_EQ(hexString(QColor::fromRgbF(0.5f, 0.0f, 1.0f)), QStringLiteral("#7F00FF")); // 127.5 truncates
     EXPECT_EQ(hexString(QColor::fromHsv(120, 255, 255)), QStringLiteral("#00FF00"));
     EXPECT_EQ(hexString(QColor()), std::nullopt);
-}
 
-TEST(HexColor, ParsesSixHexDigitsWithOptionalHashAndSpaceAndFallsBackToSecondTextThenWhite)
-{
     EXPECT_EQ(parseHexColor(QStringLiteral(" #aF12Bc\n")), (RgbBytes{0xAF, 0x12, 0xBC}));
     EXPECT_EQ(parseHexColor(QStringLiteral("ffffff")), (RgbBytes{255, 255, 255}));
     for (const char* bad : {"", "   ", "#", "#12345", "#1234567", "##12345", "#GG0000", "+12345", "-12345",

@@ -35,7 +35,7 @@ TEST(KeyboardShortcutModifiers, SetOperationsEventFlagsAndGlyphsInControlOptionS
     EXPECT_EQ((KeyboardShortcut{48, "⇥", Mods::command}).displayText(), QStringLiteral("⌘⇥"));
 }
 
-TEST(KeyboardShortcut, JsonKeepsUnknownModifierBitsIgnoresUnknownKeysAndRejectsBadFields)
+TEST(KeyboardShortcut, JsonKeepsUnknownBitsRejectsBadFieldsAndEqualityFollowsCanonicalKeyText)
 {
     const KeyboardShortcut s = decode(R"({"keyCode": 13, "key": "W", "modifiers": 19, "extra": [1]})");
     EXPECT_EQ(s, (KeyboardShortcut{13, "W", Mods(19)}));
@@ -52,10 +52,8 @@ TEST(KeyboardShortcut, JsonKeepsUnknownModifierBitsIgnoresUnknownKeysAndRejectsB
                             R"({"keyCode": "13", "key": "W", "modifiers": 0})",
                             R"({"keyCode": 13, "key": "W", "modifiers": 1e19})"})
         EXPECT_THROW(decode(bad), json::DecodeError) << bad;
-}
 
-TEST(KeyboardShortcut, EqualityAndHashingFollowCanonicalKeyText)
-{
+    // Equality and hashing follow canonical key text.
     const KeyboardShortcut upper{13, "W", {}};
     const KeyboardShortcut composed{1, QString(QChar(0x00E9)), Mods::shift};
     const KeyboardShortcut decomposed{1, QString("e") + QChar(0x0301), Mods::shift};

@@ -31,7 +31,7 @@ TEST(SvgIconImage, RendersAtFixedLongestSideWhateverTheDeclaredSize)
     EXPECT_EQ(renderSvgIcon(svg(R"(width="100000" height="1")"))->size(), QSize(128, 1));
 }
 
-TEST(SvgIconImage, BrokenOrHostileDocumentsGiveNoImage)
+TEST(SvgIconImage, BrokenHostileOversizedOrIrregularInputGivesNoImage)
 {
     const QByteArray sized = R"(width="4" height="4")";
     QByteArray entities = "<!ENTITY a0 \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
@@ -58,14 +58,10 @@ TEST(SvgIconImage, BrokenOrHostileDocumentsGiveNoImage)
 
     EXPECT_TRUE(renderSvgIcon(nested(SvgIconLimits::maxDepth)));
     EXPECT_TRUE(renderSvgIcon(elements(SvgIconLimits::maxElements)));
-}
 
-TEST(SvgIconImage, ReadsOnlyRegularFilesWithinTheSizeLimit)
-{
-    QTemporaryDir dir;
-    const QByteArray document = svg(R"(width="4" height="4")");
-    test::writeFile(dir.filePath("limit.svg"), document.leftJustified(SvgIconLimits::maxFileBytes, ' '));
-    test::writeFile(dir.filePath("over.svg"), document.leftJustified(SvgIconLimits::maxFileBytes + 1, ' '));
+    // Files: only regular ones within the size limit.
+    test::writeFile(dir.filePath("limit.svg"), svg(sized).leftJustified(SvgIconLimits::maxFileBytes, ' '));
+    test::writeFile(dir.filePath("over.svg"), svg(sized).leftJustified(SvgIconLimits::maxFileBytes + 1, ' '));
     EXPECT_TRUE(loadSvgIconFile(dir.filePath("limit.svg")));
     EXPECT_FALSE(loadSvgIconFile(dir.filePath("over.svg")));
 
