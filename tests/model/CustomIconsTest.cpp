@@ -168,7 +168,7 @@ TEST(FileNames, OnlyNamesOfOneVisibleEntryOfAFolderArePlain)
         EXPECT_FALSE(isPlainFileName(name)) << name.toStdString();
 }
 
-TEST(SvgIconImage, RendersAtFixedLongestSideWhateverTheDeclaredSize)
+TEST(SvgIconImage, RendersAtFixedLongestSideAndRefusesBrokenHostileOversizedOrIrregularInput)
 {
     const auto wide = renderSvgIcon(svg(R"(width="200" height="100")"));
     ASSERT_TRUE(wide);
@@ -177,10 +177,8 @@ TEST(SvgIconImage, RendersAtFixedLongestSideWhateverTheDeclaredSize)
     EXPECT_EQ(renderSvgIcon(svg(R"(viewBox="0 0 10 40")"))->size(), QSize(32, 128));
     EXPECT_EQ(renderSvgIcon(svg(R"(width="1e9" height="1e9")"))->size(), QSize(128, 128));
     EXPECT_EQ(renderSvgIcon(svg(R"(width="100000" height="1")"))->size(), QSize(128, 1));
-}
 
-TEST(SvgIconImage, BrokenHostileOversizedOrIrregularInputGivesNoImage)
-{
+    // Broken, hostile, oversized or irregular input gives no image.
     const QByteArray sized = R"(width="4" height="4")";
     QByteArray entities = "<!ENTITY a0 \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
     for (int i = 1; i < 9; ++i)

@@ -94,7 +94,6 @@ TEST(DeviceTemplates, SurviveAWriteAndReadBackAndCarryTheLabelsAliasesAndKindsMa
     for (const Device& device : Device::allTemplates())
         EXPECT_EQ(Device::fromJson(json::parse(json::encode(device.toJson()))), device);
     EXPECT_EQ(Device::builtInTemplates(), (QList<Device>{Device::tartarusTemplate(), Device::speechMikeTemplate()}));
-    EXPECT_EQ(Device::tartarusTemplate().name, "Razer Tartarus V2 / Pro");
 
     const std::tuple<const char*, const char*, DeviceButtonKind, QStringList> rows[] = {
         {"tartarus_v2", "K07", DeviceButtonKind::key, {"K7", "7", "Key7"}},
@@ -160,16 +159,15 @@ TEST(LayoutImport, ReadsAnyKeyOrderRangeAndIdsUncheckedWritesTheKeysItReadsAndRe
 // The shipped layout files restate the templates' own rectangles, button for button.
 TEST(LayoutImport, BundledLayoutsMatchTheirTemplates)
 {
-    for (const Device* device : {&Device::tartarusTemplate(), &Device::speechMikeTemplate()}) {
-        SCOPED_TRACE(device->id.toStdString());
-        const auto bytes = Bundle::main().data(device->id + "_layout", "json");
-        ASSERT_TRUE(bytes.has_value());
-        const LayoutImport layout = LayoutImport::fromJson(json::parse(*bytes));
-        EXPECT_EQ(layout.deviceId, device->id);
-        ASSERT_EQ(layout.buttons.size(), device->buttons.size());
+    for (const Device& device : Device::builtInTemplates()) {
+        SCOPED_TRACE(device.id.toStdString());
+        const auto bytes = Bundle::main().data(device.id + "_layout", "json");
+        const LayoutImport layout = LayoutImport::fromJson(json::parse(bytes.value()));
+        EXPECT_EQ(layout.deviceId, device.id);
+        ASSERT_EQ(layout.buttons.size(), device.buttons.size());
         for (qsizetype i = 0; i < layout.buttons.size(); ++i) {
-            EXPECT_EQ(layout.buttons.at(i).id, device->buttons.at(i).id);
-            EXPECT_EQ(rectOf(layout.buttons.at(i)), device->buttons.at(i).overlayFrame) << i;
+            EXPECT_EQ(layout.buttons.at(i).id, device.buttons.at(i).id);
+            EXPECT_EQ(rectOf(layout.buttons.at(i)), device.buttons.at(i).overlayFrame) << i;
         }
     }
     EXPECT_FALSE(Bundle::main().data("mouse_5_button_layout", "json").has_value());

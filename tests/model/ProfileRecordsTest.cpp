@@ -36,22 +36,20 @@ RadiologyTool read(const QJsonObject& extra = {}, const char* without = nullptr,
 const RadiologyTool full{QUuid::fromString(QString::fromLatin1(kId)), "Sign & Close", "checkmark.seal",
                          ToolIconSource::custom, "ct.svg", false, true, 0.75, KeyboardShortcut{36, "⏎", Mods(19)},
                          QList<KeyboardShortcut>{{35, "P", {}}, {12, "Q", Mods::command}}, true, ToolCategory::mammo};
+
 QJsonValue parse(const QString& text) { return json::parse(text.toUtf8()); }
 
 const QString mappingJson = R"({"id": "9c1b7f2e-3d4a-4b5c-8d6e-7f8091a2b3c4", "deviceId": "tartarus_v2",
                                 "buttonId": "K01", "toolId": "0F8E2C6A-55B1-4C7E-9A53-2E1D7B0C4F11"})";
 
 // Colour texts are kept as stored, valid or not.
-const UserProfile user{QUuid::createUuid(),
-                       "Night Shift",
-                       QUuid::createUuid(),
+const UserProfile user{QUuid::createUuid(), "Night Shift", QUuid::createUuid(),
                        {ButtonMapping{QUuid::createUuid(), "tartarus_v2", "K01", QUuid::createUuid()},
                         ButtonMapping{QUuid::createUuid(), "speechmike_smp3700", "REC", QUuid::createUuid()}},
-                       "speechmike_smp3700",
-                       "not a colour"};
+                       "speechmike_smp3700", "not a colour"};
 } // namespace
 
-TEST(RadiologyToolJson, ReadingDefaultsEmptiesIconSourceInferenceRoundTripAndSpeedClamp)
+TEST(RadiologyToolJson, ReadingDefaultsInferenceRoundTripSpeedClampAndDecodingFailures)
 {
     const RadiologyTool t = read();
     EXPECT_EQ(t.toJson(), (QJsonObject{{"category", "Viewer"}, {"enabled", true}, {"iconSource", "system"},
@@ -89,10 +87,8 @@ TEST(RadiologyToolJson, ReadingDefaultsEmptiesIconSourceInferenceRoundTripAndSpe
     RadiologyTool wild = read();
     wild.repeatSpeed = 1.5;
     EXPECT_EQ(wild.toJson().value("repeatSpeed"), QJsonValue(1.5));
-}
 
-TEST(RadiologyToolJson, DecodingFailsOnMissingMistypedOrUnknownValues)
-{
+    // Decoding fails on missing, mistyped or unknown values; unknown keys are ignored.
     for (const char* key : {"id", "name", "systemIcon", "enabled"})
         EXPECT_THROW(read({}, key), json::DecodeError) << key;
 

@@ -15,11 +15,7 @@ namespace {
 
 RadiologyTool tool(const QString& name)
 {
-    RadiologyTool t;
-    t.id = QUuid::createUuid();
-    t.name = name;
-    t.systemIcon = "circle";
-    return t;
+    return {QUuid::createUuid(), name, "circle", ToolIconSource::system, {}, true, false, 0.5, {}, {}};
 }
 
 // "device/button→tool name" for each mapping, resolved against `tools`.
