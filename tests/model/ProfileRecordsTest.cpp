@@ -170,7 +170,7 @@ TEST(ToolCatalogue, EveryToolHasAShortcutAndSurvivesAWriteAndReadBackWithIdsFres
     EXPECT_FALSE(ids.intersects(QSet<QString>(theirs.begin(), theirs.end())));
 }
 
-TEST(ProfileRecords, UuidsWriteUpperCaseAbsentOptionalsAreNotWrittenAndAnyBadPartFailsTheWhole)
+TEST(ProfileRecords, UuidsWriteUpperCaseOptionalsStayAbsentBadPartsFailTheWholeAndEqualityIsFieldByField)
 {
     const ButtonMapping mapping = ButtonMapping::fromJson(parse(mappingJson));
     EXPECT_EQ(mapping.toJson().value("id").toString(), "9C1B7F2E-3D4A-4B5C-8D6E-7F8091A2B3C4");
@@ -200,10 +200,8 @@ TEST(ProfileRecords, UuidsWriteUpperCaseAbsentOptionalsAreNotWrittenAndAnyBadPar
     pacsJson.insert("tools", QJsonArray{QJsonObject{{"id", "C0000000-0000-4000-8000-000000000004"},
                                                 {"name", "Pan"}, {"systemIcon", "hand.draw"}}});
     EXPECT_THROW(PacsProfile::fromJson(pacsJson), json::DecodeError); // the tool lacks "enabled"
-}
 
-TEST(ProfileRecords, EqualityIsFieldByFieldWithOrderPresenceAndCanonicalText)
-{
+    // Profiles compare field by field, with order, presence and canonical text.
     UserProfile reordered = user, noLighting = user, emptyLighting = user, caseDiffers = user;
     std::swap(reordered.mappings[0], reordered.mappings[1]);
     noLighting.lightingHex.reset();
@@ -219,7 +217,6 @@ TEST(ProfileRecords, EqualityIsFieldByFieldWithOrderPresenceAndCanonicalText)
     decomposed.name = QString::fromUtf8("Rene\u0301");
     EXPECT_EQ(QSet<UserProfile>({composed, decomposed}).size(), 1);
 
-    const PacsProfile pacs{QUuid::createUuid(), "eUnity", {}, std::nullopt};
     PacsProfile lit = pacs;
     lit.defaultLightingHex = "#00B050";
     EXPECT_NE(lit, pacs);
