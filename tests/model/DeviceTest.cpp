@@ -33,7 +33,6 @@ const DeviceButton& buttonOf(const QString& deviceId, const QString& id)
 
 TEST(DeviceJson, RectanglesButtonsAndDevicesWriteWhatTheyReadAndRefuseAnyBadPart)
 {
-    // A rectangle: -0.0 hashes as 0.0, non-finite values are not written, every component is required.
     EXPECT_EQ(qHash(NormalizedRect{0.0, 0.5, 0.0, 0.25}, 7), qHash(NormalizedRect{-0.0, 0.5, -0.0, 0.25}, 7));
 
     // JSON has no form for these; writing null would leave an unreadable file.
