@@ -75,7 +75,7 @@ TEST_F(CustomIconLibraryTest, InstallCopiesOnlyMissingIconsAndOnlyOncePerProcess
     EXPECT_EQ(test::readFile(icon("ct.svg")), square("lime"));
 }
 
-TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAndAnEmptyBundleStillCountsAsInstalled)
+TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAnEmptyBundleCountsAsInstalledAndListingIsByName)
 {
     library.installBundledCustomIcons();
     ship("CustomIcons/readme.txt", "not an icon");
@@ -85,15 +85,13 @@ TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAndAnEmptyBundleStil
     EXPECT_EQ(listed(), QStringList{});
     CustomIconLibrary().installBundledCustomIcons();
     EXPECT_TRUE(QFile::exists(icon("top.svg")));
-}
 
-TEST_F(CustomIconLibraryTest, ListingKeepsVisibleSvgFilesOrderedByNameWithoutExtension)
-{
+    // The listing keeps visible SVG files, ordered by name without the extension.
     for (const char* name : {"Zeta.svg", "alpha.svg", "Beta.SVG", "Beta 2.svg", "notes.txt", ".hidden.svg", "svg"})
         test::writeFile(icon(name), square("red"));
     QDir(customIconsDirectory()).mkdir("folder.svg");
     // By full file name "Beta 2.svg" would come before "Beta.SVG".
-    EXPECT_EQ(listed(), (QStringList{"alpha.svg", "Beta.SVG", "Beta 2.svg", "Zeta.svg"}));
+    EXPECT_EQ(listed(), (QStringList{"alpha.svg", "Beta.SVG", "Beta 2.svg", "top.svg", "Zeta.svg"}));
     EXPECT_EQ(library.loadCustomIcons().first(), CustomIcon("alpha.svg", icon("alpha.svg")));
 }
 

@@ -18,15 +18,12 @@ LayoutImport read(const char* text) { return LayoutImport::fromJson(parse(text))
 NormalizedRect rectOf(const LayoutImport::LayoutButton& b) { return {b.x, b.y, b.width, b.height}; }
 
 // A button of one of the built-in device templates.
-const DeviceButton& buttonOf(const QString& deviceId, const QString& id)
+DeviceButton buttonOf(const QString& deviceId, const QString& id)
 {
-    static const QList<Device> templates = Device::allTemplates();
-    for (const Device& device : templates) {
-        const auto it = std::find_if(device.buttons.begin(), device.buttons.end(),
-                                     [&](const DeviceButton& b) { return device.id == deviceId && b.id == id; });
-        if (it != device.buttons.end())
-            return *it;
-    }
+    for (const Device& device : Device::allTemplates())
+        for (const DeviceButton& button : device.buttons)
+            if (device.id == deviceId && button.id == id)
+                return button;
     throw std::out_of_range("no button " + id.toStdString());
 }
 } // namespace

@@ -93,13 +93,8 @@ TEST(RadiologyToolJson, ReadingDefaultsInferenceRoundTripSpeedClampAndDecodingFa
         EXPECT_THROW(read({}, key), json::DecodeError) << key;
 
     const QJsonObject bad[] = {
-        {{"enabled", {}}},
-        {{"id", "{5B0C4F0E-8D3A-4C55-9E61-2F7A1B3C4D5E}"}},
-        {{"name", 7}},
-        {{"category", "mammo"}},
-        {{"iconSource", "Custom"}},
-        {{"customIcon", false}},
-        {{"repeatSpeed", "fast"}},
+        {{"enabled", {}}}, {{"id", "{5B0C4F0E-8D3A-4C55-9E61-2F7A1B3C4D5E}"}}, {{"name", 7}}, {{"category", "mammo"}},
+        {{"iconSource", "Custom"}}, {{"customIcon", false}}, {{"repeatSpeed", "fast"}},
         {{"shortcut", QJsonObject{{"keyCode", 70000}, {"key", "W"}, {"modifiers", 0}}}},
         {{"toggleShortcuts", QJsonArray{QJsonObject{{"keyCode", 13}, {"modifiers", 0}}}}},
     };

@@ -22,10 +22,10 @@ RadiologyTool tool(const QString& name)
 QStringList describe(const QList<ButtonMapping>& mappings, const QList<RadiologyTool>& tools)
 {
     QStringList lines;
-    for (const ButtonMapping& m : mappings) {
-        const auto t = std::find_if(tools.begin(), tools.end(), [&](const RadiologyTool& t) { return t.id == m.toolId; });
-        lines << m.deviceId + '/' + m.buttonId + "→" + (t == tools.end() ? QString("?") : t->name);
-    }
+    for (const ButtonMapping& m : mappings)
+        for (const RadiologyTool& t : tools)
+            if (t.id == m.toolId)
+                lines << m.deviceId + '/' + m.buttonId + "→" + t.name;
     return lines;
 }
 
