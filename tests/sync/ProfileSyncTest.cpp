@@ -4,12 +4,16 @@
 #include "platform/notifications/RecordingNotifier.h"
 #include "store/ProfileStore.h"
 #include "support/TestSupport.h"
+#include "sync/CloudKitCalls.h"
 #include "sync/CloudKitProfileSync.h"
 
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* out) { *out << '"' << list.join("\", \"").toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* out)
+{
+    *out << '"' << list.join("\", \"").toStdString() << '"';
+}
 
 using namespace velmor;
 using namespace velmor::test;
@@ -305,8 +309,9 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
 }
 
 using Subscription = cloud::Subscription;
+using Info = cloud::NotificationInfo;
 
-Subscription withInfo(Subscription subscription, std::optional<cloud::NotificationInfo> info)
+Subscription withInfo(Subscription subscription, std::optional<Info> info)
 {
     subscription.notificationInfo = std::move(info);
     return subscription;
@@ -314,7 +319,7 @@ Subscription withInfo(Subscription subscription, std::optional<cloud::Notificati
 
 const QString databaseID = "VelmorProfiles.database.subscription";
 const QString queryID = "VelmorProfiles.query.subscription";
-const cloud::NotificationInfo ours{true, "Velmor updated"};
+const Info ours{true, "Velmor updated"};
 QList<Subscription> required()
 {
     return {CloudKitProfileSync::makeDatabaseSubscription(), CloudKitProfileSync::makeQuerySubscription()};
@@ -329,6 +334,11 @@ TEST_F(ProfileSync, AnEmptyServerGetsBothSubscriptionsAndASecondStartSavesNothin
     EXPECT_EQ(stored.value(1).subscriptionID, queryID);
     EXPECT_EQ(stored.value(1).recordType, "VelmorProfiles");
     EXPECT_EQ(int(stored.value(1).options), 3);
+    // The diagnostics' description.
+    EXPECT_EQ(cloudkit::subscriptionDescription(stored.value(1)),
+              "type=query, contentAvailable=true, alertBody=Velmor updated");
+    EXPECT_EQ(cloudkit::subscriptionDescription(Subscription::recordZone("z")),
+              "type=zone, contentAvailable=false, alertBody=nil");
 
     EXPECT_EQ(checks(), created("is active.", "is active."));
     EXPECT_EQ(cloud.callCount(Call::saveSubscription), 2);
@@ -336,7 +346,7 @@ TEST_F(ProfileSync, AnEmptyServerGetsBothSubscriptionsAndASecondStartSavesNothin
 
 TEST_F(ProfileSync, ForeignAndMalformedSubscriptionsAreReplacedOthersKept)
 {
-    cloud.putSubscription(withInfo(Subscription::database(databaseID), cloud::NotificationInfo{true, "velmor updated"}));
+    cloud.putSubscription(withInfo(Subscription::database(databaseID), Info{true, "velmor updated"}));
     cloud.putSubscription(withInfo(Subscription::database(queryID), ours)); // the wrong kind
     cloud.putSubscription(Subscription::recordZone("Elsewhere"));
     EXPECT_EQ(checks(), created("updated.", "created."));
@@ -346,7 +356,7 @@ TEST_F(ProfileSync, ForeignAndMalformedSubscriptionsAreReplacedOthersKept)
     const Subscription query =
         withInfo(Subscription::query(queryID, "Other", "x == 1", Subscription::Option::firesOnRecordDeletion), ours);
     cloud.putSubscription(query);
-    cloud.putSubscription(withInfo(Subscription::database(databaseID), cloud::NotificationInfo{false, "Velmor updated"}));
+    cloud.putSubscription(withInfo(Subscription::database(databaseID), Info{false, "Velmor updated"}));
     EXPECT_EQ(checks(), created("updated.", "is active."));
     EXPECT_EQ(cloud.storedSubscriptions(), (QList<Subscription>{required()[0], query}));
 }
@@ -383,6 +393,23 @@ TEST_F(ProfileSync, ASubscriptionResetRecreatesBothAndStopsAtTheFirstFailedSave)
     queue->runUntilIdle();
     EXPECT_EQ(messages, QStringList{"Cloud Sync Error: The cloud database rejected the request."});
     EXPECT_TRUE(cloud.storedSubscriptions().isEmpty());
+}
+
+// A user record call answered with neither an id nor an error fails.
+TEST_F(ProfileSync, AUserRecordAnsweredWithNothingIsAnInternalError)
+{
+    cloud.answerNothingNext(Call::fetchUserRecordID);
+    std::optional<cloud::Error> error;
+    const auto catchError = [](QCoro::Task<QString> task, std::optional<cloud::Error>* caught) -> QCoro::Task<> {
+        try {
+            co_await task;
+        } catch (const cloud::Error& thrown) {
+            *caught = thrown;
+        }
+    };
+    catchError(cloudkit::fetchUserRecordID(cloud.localClient()), &error);
+    queue->runUntilIdle();
+    EXPECT_EQ(error.value_or(cloud::Error(Code::unknownItem)).code(), Code::internalError);
 }
 
 } // namespace
