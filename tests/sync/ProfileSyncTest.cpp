@@ -10,10 +10,6 @@
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* out)
-{
-    *out << '"' << list.join("\", \"").toStdString() << '"';
-}
 
 using namespace velmor;
 using namespace velmor::test;
