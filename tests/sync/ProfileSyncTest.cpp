@@ -280,8 +280,10 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
     icon.setValue("pngAsset", cloud::Asset{supportPath("scan.svg")});
     cloud.putRecord(icon);
 
-    // A local save whose callback is still queued when the remote payload arrives, and
-    // an upload asked for while it is applied.
+    // A save whose upload waits out the debounce, a later save whose callback is still
+    // queued when the remote payload arrives, and an upload asked for while it is applied.
+    store->renameUserProfile(store->activeUserProfile().id, "Waiting");
+    queue->runUntilIdle();
     store->renameUserProfile(store->activeUserProfile().id, "Local");
     auto asking = store->userProfiles().subscribe([this](const auto&) {
         if (userName() == "Night Shift")
