@@ -5,41 +5,22 @@
 using namespace velmor;
 using hid::Result;
 using hid::ScriptedCall;
-using Type = EventTap::EventType;
 using Verdict = EventTap::Verdict;
 
 namespace {
 
-constexpr std::uint16_t keyCodeK01 = 18;
 constexpr std::uint16_t capsLock = 57;
 const QString connectedV2 =
     QStringLiteral("Connected hardware Razer Tartarus vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro");
 
-class HIDDeviceInputSourceTest : public test::ScriptedSourceFixture {
-protected:
-    void unplug(const std::shared_ptr<hid::ScriptedDevice>& device)
-    {
-        hid.unplug(device);
-        settle();
-    }
-    Verdict key(std::uint16_t code) { return taps.post(scripted::key(Type::keyDown, code)); }
-    void expectNoDeviceInControl()
-    {
-        EXPECT_TRUE(source->connectedDevices().get().isEmpty());
-        EXPECT_FALSE(source->connectedTemplateId().has_value());
-        EXPECT_FALSE(source->connectedKey().has_value());
-        EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
-        EXPECT_FALSE(source->hasSuppressionTap());
-    }
-};
+using HIDDeviceInputSourceTest = test::ScriptedSourceFixture;
 
 } // namespace
 
-TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedAndMadeActive)
+TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedMadeActiveAndGivenBackWithTheSource)
 {
     startSource();
     auto keypad = plugKeypad();
-    EXPECT_EQ(keypad->calls(), QStringList{"open seize"});
     EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.", connectedV2,
                                        "Event tap enabled to suppress Tartarus factory defaults."}));
     const ConnectedDeviceInfo expected{razer, keypadV2, QStringLiteral("Razer Tartarus"), QStringLiteral("tartarus_v2"),
@@ -47,6 +28,10 @@ TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedAndMadeActive)
     EXPECT_EQ(source->connectedDevices().get(), QList<ConnectedDeviceInfo>{expected});
     EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("tartarus_v2"));
     EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
+
+    // Seized devices go back to the system when the source goes, not later.
+    source.reset();
+    EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
 }
 
 TEST_F(HIDDeviceInputSourceTest, DropsZeroPairsVirtualDevicesAndPairsWithoutTemplate)
@@ -65,49 +50,59 @@ TEST_F(HIDDeviceInputSourceTest, DropsZeroPairsVirtualDevicesAndPairsWithoutTemp
                                        "Connected device vid 0x0000 pid 0x022B not in template map; ignoring."}));
     for (const auto& device : {blank, virtualKeypad, vendorZero})
         EXPECT_TRUE(device->calls().isEmpty());
+    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
     expectNoDeviceInControl();
 }
 
-TEST_F(HIDDeviceInputSourceTest, TwoKeypadsOfOnePairAreOneConnectedEntryUntilTheLastLeaves)
-{
-    startSource();
-    auto first = plugKeypad();
-    auto second = plugKeypad();
-    EXPECT_TRUE(second->isSeized());
-    EXPECT_EQ(source->connectedDevices().get().size(), 1);
-    takeLogs();
-
-    unplug(first);
-    EXPECT_TRUE(takeLogs().isEmpty());
-    EXPECT_EQ(source->connectedDevices().get().size(), 1);
-    EXPECT_TRUE(source->hasSuppressionTap());
-
-    unplug(second);
-    EXPECT_EQ(takeLogs(), QStringList{"Hardware disconnected vendor 0x1532 product 0x022B"});
-    expectNoDeviceInControl();
-}
-
-TEST_F(HIDDeviceInputSourceTest, UnplugReleasesHeldButtonsOfThatTemplateOnly)
+TEST_F(HIDDeviceInputSourceTest, UnplugReleasesItsOwnButtonsAndHandsControlOn)
 {
     startSource();
     auto keypad = plugKeypad();
+    auto second = plugKeypad();
     auto mike = plugSpeechMike();
+    EXPECT_TRUE(second->isSeized());
+    EXPECT_EQ(source->connectedDevices().get().size(), 2) << "one entry per pair";
+    EXPECT_EQ(source->activeDevice().get(), Device::speechMikeTemplate()) << "the newest device takes control";
     const PressedUsageKey k01{"tartarus_v2", 0x7001E, std::nullopt};
-    const PressedUsageKey rec{"speechmike_smp3700", 0xFFA10003, std::nullopt};
     source->recordPressedButton(k01, "K01");
     source->recordPressedButton({"tartarus_v2", 0x70052, std::nullopt}, "DPAD_UP");
-    source->recordPressedButton(rec, "REC");
+    source->recordPressedButton({"speechmike_smp3700", 0xFFA10003, std::nullopt}, "REC");
     takeTrace();
+    takeLogs();
 
+    // One of two keypads leaves: the buttons of its template go up, its pair stays.
     unplug(keypad);
     QStringList released = takeTrace();
     released.sort();
     EXPECT_EQ(released, (QStringList{"release DPAD_UP", "release K01"}));
     EXPECT_EQ(events[0].deviceId, QStringLiteral("tartarus_v2"));
     EXPECT_NE(events[0].id, events[1].id);
-    EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
     EXPECT_FALSE(source->removePressedButton(k01).has_value()) << "nothing of the keypad stays pressed";
-    EXPECT_EQ(source->removePressedButton(rec), QStringLiteral("REC"));
+    EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
+    EXPECT_TRUE(takeLogs().isEmpty());
+    EXPECT_EQ(source->connectedDevices().get().size(), 2);
+    EXPECT_EQ(key(capsLock), Verdict::drop) << "a keypad is still registered";
+
+    // The device in control leaves: control falls back to another attached one.
+    unplug(mike);
+    EXPECT_EQ(takeTrace(), QStringList{"release REC"});
+    EXPECT_EQ(takeLogs(), QStringList{"Hardware disconnected vendor 0x0911 product 0x0C1C"});
+    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
+
+    // Leaving while not in control changes nothing about who is in control.
+    auto pro = plugKeypad(keypadPro);
+    auto mike2 = plugSpeechMike();
+    unplug(pro);
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{philips, speechMike}));
+
+    // With only the SpeechMike left the tap stays, but keys are the keyboard's again.
+    unplug(second);
+    EXPECT_TRUE(source->hasSuppressionTap());
+    EXPECT_EQ(key(capsLock), Verdict::pass);
+    unplug(mike2);
+    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
+    expectNoDeviceInControl();
 }
 
 TEST_F(HIDDeviceInputSourceTest, FailedOpensAreLoggedAndTheDeviceStillTakesPart)
@@ -148,35 +143,6 @@ TEST_F(HIDDeviceInputSourceTest, ControlFallsBackToAnotherAttachedDevice)
     hid.unplug(pro);
     unplug(keypad);
     expectNoDeviceInControl();
-}
-
-TEST_F(HIDDeviceInputSourceTest, TheTapLivesWhileAKeypadOrSpeechMikeIsRegistered)
-{
-    startSource();
-    auto pro = plugKeypad(keypadPro);
-    EXPECT_EQ(key(keyCodeK01), Verdict::pass); // the Pro sets no prime
-    auto mike = plugSpeechMike();
-    EXPECT_EQ(taps.createCount(), 1);
-
-    // An older keypad primes the tap; forgetting it drops every key deadline.
-    auto v2 = plugKeypad();
-    EXPECT_EQ(key(keyCodeK01), Verdict::drop);
-    source->armKeySuppression(0x1E);
-    unplug(v2);
-    EXPECT_EQ(key(keyCodeK01), Verdict::pass);
-    EXPECT_EQ(logs.count("Suppressed initial Tartarus default key event."), 1);
-    EXPECT_EQ(key(capsLock), Verdict::drop); // the Pro is still there
-
-    // With only the SpeechMike left the tap stays, but keys are the keyboard's again.
-    unplug(pro);
-    EXPECT_TRUE(source->hasSuppressionTap());
-    EXPECT_EQ(key(capsLock), Verdict::pass);
-    source->armSpeechMikeMouseSuppression(false);
-    EXPECT_EQ(taps.post(scripted::mouse(Type::leftMouseDown)), Verdict::drop);
-
-    unplug(mike);
-    EXPECT_FALSE(source->hasSuppressionTap());
-    EXPECT_EQ(taps.liveCount(), 0u);
 }
 
 TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithoutATap)

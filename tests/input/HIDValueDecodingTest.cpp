@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 using namespace velmor;
+using Type = EventTap::EventType;
+using Verdict = EventTap::Verdict;
 
 namespace {
 
 constexpr std::uint32_t statusUsage = 0xFFA1;
+constexpr std::uint16_t keyCodeK01 = 18;
+constexpr std::uint16_t keyCodeK02 = 19;
 constexpr std::int64_t bit(int n) { return static_cast<std::int64_t>(std::uint64_t{1} << n); }
 const QString hint = QStringLiteral(" for tartarus_v2. Update usage map to match template buttons.");
 
+// Values of a keypad V2 (and of other devices plugged on the way), read into
+// samples and events; on the way they open the suppression tap's windows.
 class HIDValueDecodingTest : public test::ScriptedSourceFixture {
 protected:
     void SetUp() override
@@ -18,6 +24,8 @@ protected:
         keypad = plugKeypad();
         takeLogs();
     }
+
+    Verdict mouse(Type type, std::int64_t button = 0) { return taps.post(scripted::mouse(type, button)); }
 
     std::shared_ptr<hid::ScriptedDevice> keypad;
 };
@@ -41,6 +49,7 @@ TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirst)
     }
     EXPECT_NE(events[0].id, events[1].id);
     EXPECT_TRUE(logs.isEmpty());
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass) << "an unmapped wheel press opens no window";
 }
 
 TEST_F(HIDValueDecodingTest, SamplesDescribeTheDeviceAndTheRawValue)
@@ -120,6 +129,15 @@ TEST_F(HIDValueDecodingTest, WheelNotchesArePressesWithoutReleaseOrRepeat)
     for (const std::uint32_t usage : {0x30u, 0x31u, 0x32u, 0x33u, 0x34u, 0x35u})
         send(keypad, button(1, usage), {4});
     EXPECT_EQ(events.size(), 3);
+
+    // Only mapped wheel input opens a window for the keypad's own wheel output.
+    source->setMappedButtons({{"tartarus_v2", {"WHEEL_UP", "WHEEL_PRESS"}}});
+    send(keypad, button(1, 0x38), {-1});
+    EXPECT_EQ(taps.post(scripted::scroll(-1)), Verdict::pass);
+    send(keypad, button(1, 0x38), {2});
+    EXPECT_EQ(taps.post(scripted::scroll(3)), Verdict::drop);
+    send(keypad, button(9, 3), {1});
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
 }
 
 TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
@@ -138,11 +156,21 @@ TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
     send(speechMike, button(statusUsage, 4), {bit(56), bit(58), 0});
     EXPECT_EQ(takeTrace(), (QStringList{sample(4, bit(56)), "press REC", sample(4, bit(58)), "release REC",
                                         "press PLAY_PAUSE", sample(4, 0), "release PLAY_PAUSE"}));
-    // The triggers are buttons of their own.
+    // The triggers are buttons of their own; their presses, not releases,
+    // open the window for the click the SpeechMike also sends.
+    send(speechMike, button(9, 1), {0});
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
+    send(speechMike, button(9, 1), {1});
     send(speechMike, button(9, 2), {1});
-    EXPECT_EQ(takeTrace(), (QStringList{"sample 9:2=1", "press TOP_TRIGGER"}));
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 9:1=0", "sample 9:1=1", "press BOTTOM_TRIGGER", "sample 9:2=1",
+                                        "press TOP_TRIGGER"}));
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::drop);
+    EXPECT_EQ(mouse(Type::rightMouseDown, 1), Verdict::drop);
     EXPECT_TRUE(takeLogs().isEmpty());
     EXPECT_EQ(events[0].deviceId, "speechmike_smp3700");
+    // The keypad's button 1 is no SpeechMike click.
+    send(keypad, button(9, 1), {1});
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
 }
 
 TEST_F(HIDValueDecodingTest, CustomNamesOfTheDeviceComeFirst)
@@ -159,12 +187,16 @@ TEST_F(HIDValueDecodingTest, CustomNamesOfTheDeviceComeFirst)
     EXPECT_TRUE(logs.isEmpty());
 }
 
-TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasRead)
+TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasReadAndEveryKeyValueOpensAKeyWindow)
 {
-    auto pro = plugKeypad(keypadPro);
+    auto pro = plugKeypad(keypadPro); // its arrival clears the V2's pending first-key drop
     takeLogs();
+    // Mapped or not, press and release alike, per-key element or key array.
     send(pro, keyArraySlot(40), {0x1E});
-    send(pro, button(7, 0x1E, 12), {1, 0});
+    send(pro, button(7, 0x1E, 12), {1});
+    EXPECT_EQ(key(keyCodeK01), Verdict::drop);
+    send(pro, button(7, 0x1E, 12), {0});
+    EXPECT_EQ(key(keyCodeK01, Type::keyUp), Verdict::drop);
     send(pro, button(7, 0x70, 13), {1});
     EXPECT_EQ(takeLogs(), (QStringList{
                               "Tartarus Pro keyboard HID array usage 0xFFFFFFFF resolved 0x001E value 30 cookie 40 -> K01",
@@ -173,6 +205,15 @@ TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasRead)
                               "Tartarus Pro keyboard HID scalar usage 0x0070 resolved 0x0070 value 1 cookie 13 -> USAGE_70070",
                           }));
     // The keypad V2 reads the same values without a word.
-    send(keypad, keyArraySlot(40), {0x1E});
+    send(keypad, keyArraySlot(40), {0x1F});
     EXPECT_TRUE(takeLogs().isEmpty());
+    EXPECT_EQ(key(keyCodeK01), Verdict::pass);
+    EXPECT_EQ(key(keyCodeK02), Verdict::drop);
+
+    // Released for other applications: no sample, no window.
+    source->disableControl(razer, keypadPro);
+    samples.clear();
+    send(pro, button(7, 0x1E), {1});
+    EXPECT_EQ(key(keyCodeK01), Verdict::pass);
+    EXPECT_TRUE(samples.isEmpty());
 }

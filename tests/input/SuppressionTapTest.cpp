@@ -2,6 +2,7 @@
 #include "platform/tap/ScriptedEventTap.h"
 #include "support/TestSupport.h"
 
+#include <functional>
 #include <limits>
 #include <thread>
 
@@ -18,7 +19,6 @@ constexpr std::uint32_t usageK01 = 0x1E;
 constexpr std::uint16_t keyK01 = 18;
 constexpr std::uint16_t capsLock = 57;
 
-// Every window is fed events at its deadline (inside) and one nanosecond later (outside).
 class SuppressionTapTest : public test::PlatformFixture {
 protected:
     SuppressionTapTest()
@@ -89,25 +89,32 @@ TEST_F(SuppressionTapTest, CallsFromOtherThreadsRunOnTheMainQueue)
     EXPECT_EQ(taps.liveCount(), 0u);
 }
 
-TEST_F(SuppressionTapTest, KeyDeadlinesDropOneEventOfTheirCodeUpToTheDeadline)
+TEST_F(SuppressionTapTest, EveryWindowDropsUpToItsDeadlineAndALateEventClosesIt)
 {
     install();
-    suppression->armKeySuppression(usageK01);
-    clock->advance(100 * ms);
-    EXPECT_EQ(key(19), Verdict::pass); // another code
-    EXPECT_EQ(key(keyK01), Verdict::drop);
-    EXPECT_EQ(key(keyK01), Verdict::pass); // one-shot
-
-    suppression->armKeySuppression(usageK01);
-    clock->advance(120 * ms); // at the deadline
-    EXPECT_EQ(key(keyK01, Type::keyUp), Verdict::drop);
-
-    const std::uint64_t armedAt = Clock::now();
-    suppression->armKeySuppression(usageK01);
-    clock->advance(120 * ms + 1);
-    EXPECT_EQ(key(keyK01), Verdict::pass);
-    clock->set(armedAt);
-    EXPECT_EQ(key(keyK01), Verdict::pass); // the late event used the deadline up
+    suppression->speechMikeRegistered();
+    const struct {
+        const char* name;
+        std::function<void()> arm;
+        std::uint64_t length;
+        EventTap::Event event;
+    } windows[] = {
+        {"key", [&] { suppression->armKeySuppression(usageK01); }, 120 * ms, scripted::key(Type::keyUp, keyK01)},
+        {"wheel", [&] { suppression->armWheelSuppression(-1); }, 20 * ms, scripted::scroll(-1)},
+        {"wheel press", [&] { suppression->armWheelClickSuppression(); }, 20 * ms, scripted::mouse(Type::otherMouseUp, 2)},
+        {"click", [&] { suppression->armSpeechMikeMouseSuppression(true); }, 50 * ms, scripted::mouse(Type::rightMouseUp)},
+    };
+    for (const auto& window : windows) {
+        window.arm();
+        clock->advance(window.length);
+        EXPECT_EQ(taps.post(window.event), Verdict::drop) << window.name << " at its deadline";
+        const std::uint64_t armedAt = Clock::now();
+        window.arm();
+        clock->advance(window.length + 1);
+        EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << " after its deadline";
+        clock->set(armedAt);
+        EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << ": the late event closed it";
+    }
 
     // Near the end of time a deadline saturates rather than wrapping into the past.
     clock->set(std::numeric_limits<std::uint64_t>::max() - 5);
@@ -116,7 +123,7 @@ TEST_F(SuppressionTapTest, KeyDeadlinesDropOneEventOfTheirCodeUpToTheDeadline)
     EXPECT_EQ(key(keyK01), Verdict::drop);
 }
 
-TEST_F(SuppressionTapTest, WithASpeechMikeAloneOnlyItsClicksAreTouched)
+TEST_F(SuppressionTapTest, KeyWindowsAndCapsLockActOnlyWhileAKeypadIsRegistered)
 {
     install(0);
     suppression->speechMikeRegistered();
@@ -126,11 +133,19 @@ TEST_F(SuppressionTapTest, WithASpeechMikeAloneOnlyItsClicksAreTouched)
     EXPECT_EQ(key(capsLock), Verdict::pass);
     EXPECT_EQ(scroll(-1), Verdict::pass);
 
-    // Caps Lock from any keyboard goes while keypads are registered.
+    // Caps Lock from any keyboard goes while keypads are registered; a key
+    // window takes one event of its own code.
     suppression->tartarusRegistered(tartarusPro);
     suppression->tartarusRegistered(tartarusPro);
+    suppression->armKeySuppression(usageK01);
+    EXPECT_EQ(key(19), Verdict::pass);
+    EXPECT_EQ(key(keyK01), Verdict::drop);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
+    // Forgetting a keypad closes every key window.
+    suppression->armKeySuppression(usageK01);
     suppression->tartarusForgotten(true);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(key(capsLock, Type::keyUp), Verdict::drop);
     suppression->tartarusForgotten(false);
     EXPECT_EQ(key(capsLock), Verdict::pass);
@@ -155,58 +170,32 @@ TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArriv
     EXPECT_EQ(logs.size(), 1);
 }
 
-TEST_F(SuppressionTapTest, AWheelWindowDropsOneNotchInItsDirection)
-{
-    install();
-    suppression->armWheelSuppression(-1);
-    EXPECT_EQ(scroll(+3), Verdict::pass); // the user scrolling the other way keeps the window
-    clock->advance(20 * ms);
-    EXPECT_EQ(scroll(-1), Verdict::drop);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-
-    suppression->armWheelSuppression(+1);
-    EXPECT_EQ(scroll(0, -12), Verdict::pass); // the point delta gives the direction
-    EXPECT_EQ(scroll(0, +12), Verdict::drop);
-
-    suppression->armWheelSuppression(+1);
-    EXPECT_EQ(scroll(0), Verdict::drop); // no direction matches any window
-
-    const std::uint64_t armedAt = Clock::now();
-    suppression->armWheelSuppression(-1);
-    clock->advance(20 * ms + 1);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-    clock->set(armedAt);
-    EXPECT_EQ(scroll(-1), Verdict::pass); // the late event closed the window
-}
-
-TEST_F(SuppressionTapTest, ClickWindowsDropTheirButtonUpToTheDeadline)
+TEST_F(SuppressionTapTest, WheelAndClickWindowsDropOnlyTheirOwnEvents)
 {
     install();
     suppression->speechMikeRegistered();
+    suppression->armWheelSuppression(-1);
+    EXPECT_EQ(scroll(+3), Verdict::pass); // the user scrolling the other way keeps the window
+    EXPECT_EQ(scroll(-1), Verdict::drop);
+    EXPECT_EQ(scroll(-1), Verdict::pass);
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0, -12), Verdict::pass); // the point delta gives the direction
+    EXPECT_EQ(scroll(0, +12), Verdict::drop);
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0), Verdict::drop); // no direction matches any window
+
     // The wheel press: the middle button's press and release, nothing else.
     suppression->armWheelClickSuppression();
     EXPECT_EQ(mouse(Type::otherMouseDown, 3), Verdict::pass);
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
-    clock->advance(20 * ms);
     EXPECT_EQ(mouse(Type::otherMouseUp, 2), Verdict::drop);
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
-    suppression->armWheelClickSuppression();
-    clock->advance(20 * ms + 1);
-    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
 
-    // A SpeechMike click: the first event of its button, press or release.
+    // A SpeechMike click: the first event of its own button, press or release.
     suppression->armSpeechMikeMouseSuppression(false);
     EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
-    clock->advance(50 * ms);
     EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::drop);
     EXPECT_EQ(mouse(Type::leftMouseUp), Verdict::pass);
-    const std::uint64_t armedAt = Clock::now();
-    suppression->armSpeechMikeMouseSuppression(true);
-    clock->advance(50 * ms + 1);
-    EXPECT_EQ(mouse(Type::rightMouseUp), Verdict::pass);
-    clock->set(armedAt);
-    EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
-
     // Forgetting the SpeechMike takes its deadlines along.
     suppression->armSpeechMikeMouseSuppression(false);
     suppression->speechMikeForgotten(false);
