@@ -89,25 +89,38 @@ TEST_F(SuppressionTapTest, CallsFromOtherThreadsRunOnTheMainQueue)
     EXPECT_EQ(taps.liveCount(), 0u);
 }
 
-TEST_F(SuppressionTapTest, EveryWindowDropsUpToItsDeadlineAndALateEventClosesIt)
+TEST_F(SuppressionTapTest, EveryWindowDropsItsOwnEventsUpToItsDeadline)
 {
     install();
     suppression->speechMikeRegistered();
+    // Each window: what arms it, how long it stays open, the event it drops
+    // (how many of them) and an event it lets pass without closing.
     const struct {
         const char* name;
         std::function<void()> arm;
         std::uint64_t length;
         EventTap::Event event;
+        int drops;
+        EventTap::Event other;
     } windows[] = {
-        {"key", [&] { suppression->armKeySuppression(usageK01); }, 120 * ms, scripted::key(Type::keyUp, keyK01)},
-        {"wheel", [&] { suppression->armWheelSuppression(-1); }, 20 * ms, scripted::scroll(-1)},
-        {"wheel press", [&] { suppression->armWheelClickSuppression(); }, 20 * ms, scripted::mouse(Type::otherMouseUp, 2)},
-        {"click", [&] { suppression->armSpeechMikeMouseSuppression(true); }, 50 * ms, scripted::mouse(Type::rightMouseUp)},
+        {"key", [&] { suppression->armKeySuppression(usageK01); }, 120 * ms, scripted::key(Type::keyUp, keyK01), 1,
+         scripted::key(Type::keyDown, 19)},
+        // The user scrolling the other way keeps the wheel window.
+        {"wheel", [&] { suppression->armWheelSuppression(-1); }, 20 * ms, scripted::scroll(-1), 1, scripted::scroll(+3)},
+        // The wheel press: the middle button's press and release.
+        {"wheel press", [&] { suppression->armWheelClickSuppression(); }, 20 * ms,
+         scripted::mouse(Type::otherMouseUp, 2), 2, scripted::mouse(Type::otherMouseDown, 3)},
+        // A SpeechMike click: the first event of its own button.
+        {"click", [&] { suppression->armSpeechMikeMouseSuppression(false); }, 50 * ms,
+         scripted::mouse(Type::leftMouseUp), 1, scripted::mouse(Type::rightMouseDown)},
     };
     for (const auto& window : windows) {
         window.arm();
+        EXPECT_EQ(taps.post(window.other), Verdict::pass) << window.name;
         clock->advance(window.length);
-        EXPECT_EQ(taps.post(window.event), Verdict::drop) << window.name << " at its deadline";
+        for (int i = 0; i < window.drops; ++i)
+            EXPECT_EQ(taps.post(window.event), Verdict::drop) << window.name << " at its deadline";
+        EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << " used up";
         const std::uint64_t armedAt = Clock::now();
         window.arm();
         clock->advance(window.length + 1);
@@ -116,6 +129,12 @@ TEST_F(SuppressionTapTest, EveryWindowDropsUpToItsDeadlineAndALateEventClosesIt)
         EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << ": the late event closed it";
     }
 
+    // The point delta gives a scroll its direction; without one it matches any window.
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0, -12), Verdict::pass);
+    EXPECT_EQ(scroll(0, +12), Verdict::drop);
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0), Verdict::drop);
     // Near the end of time a deadline saturates rather than wrapping into the past.
     clock->set(std::numeric_limits<std::uint64_t>::max() - 5);
     suppression->armKeySuppression(usageK01);
@@ -123,32 +142,29 @@ TEST_F(SuppressionTapTest, EveryWindowDropsUpToItsDeadlineAndALateEventClosesIt)
     EXPECT_EQ(key(keyK01), Verdict::drop);
 }
 
-TEST_F(SuppressionTapTest, KeyWindowsAndCapsLockActOnlyWhileAKeypadIsRegistered)
+TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
 {
     install(0);
     suppression->speechMikeRegistered();
     suppression->armKeySuppression(usageK01);
     suppression->armWheelSuppression(-1);
+    suppression->armWheelClickSuppression();
     EXPECT_EQ(key(keyK01), Verdict::pass);
-    EXPECT_EQ(key(capsLock), Verdict::pass);
     EXPECT_EQ(scroll(-1), Verdict::pass);
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
 
-    // Caps Lock from any keyboard goes while keypads are registered; a key
-    // window takes one event of its own code.
+    // Caps Lock from any keyboard goes while keypads are registered.
     suppression->tartarusRegistered(tartarusPro);
     suppression->tartarusRegistered(tartarusPro);
-    suppression->armKeySuppression(usageK01);
-    EXPECT_EQ(key(19), Verdict::pass);
-    EXPECT_EQ(key(keyK01), Verdict::drop);
-    EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
-    // Forgetting a keypad closes every key window.
+    // Forgetting a device closes its windows.
     suppression->armKeySuppression(usageK01);
     suppression->tartarusForgotten(true);
     EXPECT_EQ(key(keyK01), Verdict::pass);
-    EXPECT_EQ(key(capsLock, Type::keyUp), Verdict::drop);
-    suppression->tartarusForgotten(false);
-    EXPECT_EQ(key(capsLock), Verdict::pass);
+    suppression->armSpeechMikeMouseSuppression(false);
+    suppression->speechMikeForgotten(false);
+    suppression->speechMikeRegistered();
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
 }
 
 TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArrives)
@@ -168,39 +184,6 @@ TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArriv
     suppression->tartarusRegistered(tartarusPro);
     EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(logs.size(), 1);
-}
-
-TEST_F(SuppressionTapTest, WheelAndClickWindowsDropOnlyTheirOwnEvents)
-{
-    install();
-    suppression->speechMikeRegistered();
-    suppression->armWheelSuppression(-1);
-    EXPECT_EQ(scroll(+3), Verdict::pass); // the user scrolling the other way keeps the window
-    EXPECT_EQ(scroll(-1), Verdict::drop);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-    suppression->armWheelSuppression(+1);
-    EXPECT_EQ(scroll(0, -12), Verdict::pass); // the point delta gives the direction
-    EXPECT_EQ(scroll(0, +12), Verdict::drop);
-    suppression->armWheelSuppression(+1);
-    EXPECT_EQ(scroll(0), Verdict::drop); // no direction matches any window
-
-    // The wheel press: the middle button's press and release, nothing else.
-    suppression->armWheelClickSuppression();
-    EXPECT_EQ(mouse(Type::otherMouseDown, 3), Verdict::pass);
-    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
-    EXPECT_EQ(mouse(Type::otherMouseUp, 2), Verdict::drop);
-    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
-
-    // A SpeechMike click: the first event of its own button, press or release.
-    suppression->armSpeechMikeMouseSuppression(false);
-    EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
-    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::drop);
-    EXPECT_EQ(mouse(Type::leftMouseUp), Verdict::pass);
-    // Forgetting the SpeechMike takes its deadlines along.
-    suppression->armSpeechMikeMouseSuppression(false);
-    suppression->speechMikeForgotten(false);
-    suppression->speechMikeRegistered();
-    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
 }
 
 TEST_F(SuppressionTapTest, ATimedOutTapIsEnabledAgainAndRemovalClosesEveryWindow)
