@@ -124,27 +124,6 @@ TEST_F(HIDDeviceInputSourceTest, FailedOpensAreLoggedAndTheDeviceStillTakesPart)
     EXPECT_FALSE(source->hasSuppressionTap());
 }
 
-TEST_F(HIDDeviceInputSourceTest, ControlFallsBackToAnotherAttachedDevice)
-{
-    startSource();
-    auto keypad = plugKeypad();
-    auto mike = plugSpeechMike();
-    EXPECT_EQ(source->activeDevice().get(), Device::speechMikeTemplate()) << "the newest device takes control";
-    unplug(mike);
-    EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
-
-    // Leaving while not in control changes nothing about who is in control.
-    auto mike2 = plugSpeechMike();
-    auto pro = plugKeypad(keypadPro);
-    unplug(mike2);
-    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadPro}));
-
-    hid.unplug(pro);
-    unplug(keypad);
-    expectNoDeviceInControl();
-}
-
 TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithoutATap)
 {
     permissions->inputMonitoring = false;
