@@ -34,8 +34,10 @@ TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedMadeActiveAndGivenBackWi
     EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
 }
 
-TEST_F(HIDDeviceInputSourceTest, DropsZeroPairsVirtualDevicesAndPairsWithoutTemplate)
+
+TEST_F(HIDDeviceInputSourceTest, OddDevicesAreDroppedAndFailedOpensOnlyLogged)
 {
+    hid.managerFailures().failNext(ScriptedCall::managerOpen, Result::notPermitted());
     startSource();
     // Properties that cannot be read by the time the device is reported read as 0.
     auto blank = hid.plug(razer, keypadV2, std::nullopt);
@@ -45,11 +47,24 @@ TEST_F(HIDDeviceInputSourceTest, DropsZeroPairsVirtualDevicesAndPairsWithoutTemp
     auto vendorZero = hid.plug(razer, keypadV2, std::nullopt);
     vendorZero->setProperty(hid::property::vendorId, 0); // only one id zero: not dropped as a zero pair
     settle();
-    EXPECT_EQ(takeLogs(), (QStringList{"Ignoring HID device with zero VID/PID (Unknown)",
-                                       "Ignoring virtual HID device: Acme VirtualHid Keys",
-                                       "Connected device vid 0x0000 pid 0x022B not in template map; ignoring."}));
     for (const auto& device : {blank, virtualKeypad, vendorZero})
         EXPECT_TRUE(device->calls().isEmpty());
+    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
+
+    // A keypad that cannot be seized still takes part.
+    auto keypad = hid.plug(razer, 0x0240, std::nullopt);
+    keypad->failures().failNext(ScriptedCall::open, Result::exclusiveAccess());
+    settle();
+    EXPECT_EQ(takeLogs(),
+              (QStringList{"HID manager open failed: 0xE00002E2", "Ignoring HID device with zero VID/PID (Unknown)",
+                           "Ignoring virtual HID device: Acme VirtualHid Keys",
+                           "Connected device vid 0x0000 pid 0x022B not in template map; ignoring.",
+                           "Failed to seize HID device Unknown (0xE00002C5). Factory defaults may still fire.",
+                           "Connected hardware Unknown vendor 0x1532 product 0x0240 → device Razer Tartarus V2 / Pro",
+                           "Event tap enabled to suppress Tartarus factory defaults."}));
+    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
+    unplug(keypad);
+    EXPECT_EQ(keypad->calls(), QStringList{"open seize"}) << "a device never seized is not closed";
     EXPECT_TRUE(source->connectedDevices().get().isEmpty());
     expectNoDeviceInControl();
 }
@@ -105,24 +120,6 @@ TEST_F(HIDDeviceInputSourceTest, UnplugReleasesItsOwnButtonsAndHandsControlOn)
     expectNoDeviceInControl();
 }
 
-TEST_F(HIDDeviceInputSourceTest, FailedOpensAreLoggedAndTheDeviceStillTakesPart)
-{
-    hid.managerFailures().failNext(ScriptedCall::managerOpen, Result::notPermitted());
-    startSource();
-    auto keypad = hid.plug(razer, 0x0240, std::nullopt);
-    keypad->failures().failNext(ScriptedCall::open, Result::exclusiveAccess());
-    settle();
-    EXPECT_EQ(takeLogs(),
-              (QStringList{"HID manager open failed: 0xE00002E2",
-                           "Failed to seize HID device Unknown (0xE00002C5). Factory defaults may still fire.",
-                           "Connected hardware Unknown vendor 0x1532 product 0x0240 → device Razer Tartarus V2 / Pro",
-                           "Event tap enabled to suppress Tartarus factory defaults."}));
-    EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
-
-    unplug(keypad);
-    EXPECT_EQ(keypad->calls(), QStringList{"open seize"}) << "a device never seized is not closed";
-    EXPECT_FALSE(source->hasSuppressionTap());
-}
 
 TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithoutATap)
 {
@@ -142,13 +139,16 @@ TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithou
     EXPECT_FALSE(keypad->hasInputValueCallback());
 }
 
-TEST_F(HIDDeviceInputSourceTest, DeviceThatLeavesBeforeItsQueuedWorkRunsLeavesNothingBehind)
+
+
+TEST_F(HIDDeviceInputSourceTest, QueuedWorkOutlivesNeitherItsDeviceNorTheSource)
 {
     serialQueues.makeStepwise(QStringLiteral("com.velmor.devicequeue"));
     startSource();
     auto deviceQueue = serialQueues.find(QStringLiteral("com.velmor.devicequeue"));
     ASSERT_NE(deviceQueue, nullptr);
 
+    // A device that leaves before its queued work runs must not stay in control.
     auto keypad = plugKeypad();
     EXPECT_EQ(deviceQueue->pendingCount(), 1u);
     unplug(keypad);
@@ -158,15 +158,11 @@ TEST_F(HIDDeviceInputSourceTest, DeviceThatLeavesBeforeItsQueuedWorkRunsLeavesNo
               (QStringList{"Failed to seize HID device Razer Tartarus (0xE00002C0). Factory defaults may still fire.",
                            connectedV2, "Hardware disconnected vendor 0x1532 product 0x022B",
                            "Event tap enabled to suppress Tartarus factory defaults."}));
-    expectNoDeviceInControl(); // the departed device must not stay in control
-}
+    expectNoDeviceInControl();
 
-TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePublishing)
-{
-    serialQueues.makeStepwise(QStringLiteral("com.velmor.devicequeue"));
-    startSource();
-    auto keypad = plugKeypad();
-    serialQueues.find(QStringLiteral("com.velmor.devicequeue"))->runAll();
+    // Work left on the main queue holds the source only while publishing.
+    auto second = plugKeypad();
+    deviceQueue->runAll();
     const std::weak_ptr<HIDDeviceInputSource> weak = source;
     source.reset();
     EXPECT_FALSE(weak.expired()) << "publishing holds the source until it has run";
@@ -174,8 +170,7 @@ TEST_F(HIDDeviceInputSourceTest, WorkLeftOnTheMainQueueHoldsTheSourceOnlyWhilePu
     EXPECT_TRUE(weak.expired());
     // The line posted before publishing still found the source; the one after did not.
     EXPECT_EQ(logs, QStringList{"Seized HID device Razer Tartarus to suppress factory defaults."});
-
-    unplug(keypad);
+    unplug(second);
     plugKeypad();
     EXPECT_EQ(hid.managerCalls(), (QStringList{"open", "schedule", "unschedule", "close"}));
     EXPECT_TRUE(events.isEmpty());

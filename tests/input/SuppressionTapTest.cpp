@@ -21,11 +21,6 @@ constexpr std::uint16_t capsLock = 57;
 
 class SuppressionTapTest : public test::PlatformFixture {
 protected:
-    SuppressionTapTest()
-    {
-        suppression = SuppressionTap::create([this](const QString& line) { logs << line; },
-                                             [this] { return inputMonitoring; });
-    }
     void install(int keypadProduct = tartarusPro)
     {
         if (keypadProduct)
@@ -39,7 +34,8 @@ protected:
     ScopedScriptedEventTaps taps;
     bool inputMonitoring = true;
     QStringList logs;
-    std::shared_ptr<SuppressionTap> suppression;
+    std::shared_ptr<SuppressionTap> suppression = SuppressionTap::create(
+        [this](const QString& line) { logs << line; }, [this] { return inputMonitoring; });
 };
 
 } // namespace
@@ -49,7 +45,6 @@ TEST_F(SuppressionTapTest, InstallsOneEnabledTapOrSaysWhyNot)
     inputMonitoring = false;
     suppression->installSuppressionTap();
     EXPECT_EQ(taps.createCount(), 0);
-    ASSERT_EQ(logs.size(), 1);
     EXPECT_TRUE(logs[0].startsWith("Input Monitoring permission not granted. Keyboard-style device reports may be "
                                    "blocked, and factory defaults cannot be suppressed."));
 
@@ -142,31 +137,6 @@ TEST_F(SuppressionTapTest, EveryWindowDropsItsOwnEventsUpToItsDeadline)
     EXPECT_EQ(key(keyK01), Verdict::drop);
 }
 
-TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
-{
-    install(0);
-    suppression->speechMikeRegistered();
-    suppression->armKeySuppression(usageK01);
-    suppression->armWheelSuppression(-1);
-    suppression->armWheelClickSuppression();
-    EXPECT_EQ(key(keyK01), Verdict::pass);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
-
-    // Caps Lock from any keyboard goes while keypads are registered.
-    suppression->tartarusRegistered(tartarusPro);
-    suppression->tartarusRegistered(tartarusPro);
-    EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
-    // Forgetting a device closes its windows.
-    suppression->armKeySuppression(usageK01);
-    suppression->tartarusForgotten(true);
-    EXPECT_EQ(key(keyK01), Verdict::pass);
-    suppression->armSpeechMikeMouseSuppression(false);
-    suppression->speechMikeForgotten(false);
-    suppression->speechMikeRegistered();
-    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
-}
-
 TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArrives)
 {
     install(tartarusV2);
@@ -186,14 +156,30 @@ TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArriv
     EXPECT_EQ(logs.size(), 1);
 }
 
-TEST_F(SuppressionTapTest, ATimedOutTapIsEnabledAgainAndRemovalClosesEveryWindow)
+TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
 {
-    install(tartarusV2);
-    taps.timeOut();
-    EXPECT_EQ(taps.current()->enableCount(), 2);
-    suppression->armWheelSuppression(1);
-    EXPECT_EQ(scroll(1), Verdict::drop);
+    install(0);
+    suppression->speechMikeRegistered();
+    suppression->armKeySuppression(usageK01);
+    suppression->armWheelSuppression(-1);
+    suppression->armWheelClickSuppression();
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+    EXPECT_EQ(scroll(-1), Verdict::pass);
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
 
+    // Caps Lock from any keyboard goes while keypads are registered.
+    suppression->tartarusRegistered(tartarusV2);
+    suppression->tartarusRegistered(tartarusPro);
+    EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
+    // Forgetting a device closes its windows, and so does removing the tap.
+    suppression->armKeySuppression(usageK01);
+    suppression->tartarusForgotten(true);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+    suppression->armSpeechMikeMouseSuppression(false);
+    suppression->speechMikeForgotten(false);
+    suppression->speechMikeRegistered();
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
+    suppression->tartarusRegistered(tartarusV2);
     suppression->setMappedButtons({{"tartarus_v2", {"WHEEL_PRESS"}}});
     suppression->armKeySuppression(usageK01);
     suppression->armWheelClickSuppression();
@@ -203,4 +189,10 @@ TEST_F(SuppressionTapTest, ATimedOutTapIsEnabledAgainAndRemovalClosesEveryWindow
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
     EXPECT_EQ(key(capsLock), Verdict::drop); // the keypad is still registered
     EXPECT_TRUE(suppression->isButtonMapped("tartarus_v2", "WHEEL_PRESS")); // mappings outlive the tap
+
+    // A tap the system timed out is enabled again.
+    taps.timeOut();
+    EXPECT_EQ(taps.current()->enableCount(), 2);
+    suppression->armWheelSuppression(1);
+    EXPECT_EQ(scroll(1), Verdict::drop);
 }
