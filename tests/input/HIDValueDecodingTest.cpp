@@ -124,7 +124,7 @@ TEST_F(HIDValueDecodingTest, WheelNotchesArePressesWithoutReleaseOrRepeat)
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
 }
 
-TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
+TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsTriggersAndKeySlots)
 {
     auto speechMike = plugSpeechMike();
     takeLogs();
