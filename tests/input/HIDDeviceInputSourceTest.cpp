@@ -17,23 +17,6 @@ using HIDDeviceInputSourceTest = test::ScriptedSourceFixture;
 
 } // namespace
 
-TEST_F(HIDDeviceInputSourceTest, KeypadIsSeizedPublishedMadeActiveAndGivenBackWithTheSource)
-{
-    startSource();
-    auto keypad = plugKeypad();
-    EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.", connectedV2,
-                                       "Event tap enabled to suppress Tartarus factory defaults."}));
-    const ConnectedDeviceInfo expected{razer, keypadV2, QStringLiteral("Razer Tartarus"), QStringLiteral("tartarus_v2"),
-                                       false};
-    EXPECT_EQ(source->connectedDevices().get(), QList<ConnectedDeviceInfo>{expected});
-    EXPECT_EQ(source->activeDevice().get().id, QStringLiteral("tartarus_v2"));
-    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
-
-    // Seized devices go back to the system when the source goes, not later.
-    source.reset();
-    EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
-}
-
 
 TEST_F(HIDDeviceInputSourceTest, OddDevicesAreDroppedAndFailedOpensOnlyLogged)
 {
@@ -69,10 +52,16 @@ TEST_F(HIDDeviceInputSourceTest, OddDevicesAreDroppedAndFailedOpensOnlyLogged)
     expectNoDeviceInControl();
 }
 
-TEST_F(HIDDeviceInputSourceTest, UnplugReleasesItsOwnButtonsAndHandsControlOn)
+TEST_F(HIDDeviceInputSourceTest, KeypadsAreSeizedAndPublishedAndUnplugHandsControlOn)
 {
     startSource();
     auto keypad = plugKeypad();
+    EXPECT_EQ(takeLogs(), (QStringList{"Seized HID device Razer Tartarus to suppress factory defaults.", connectedV2,
+                                       "Event tap enabled to suppress Tartarus factory defaults."}));
+    const ConnectedDeviceInfo expected{razer, keypadV2, QStringLiteral("Razer Tartarus"), QStringLiteral("tartarus_v2"),
+                                       false};
+    EXPECT_EQ(source->connectedDevices().get(), QList<ConnectedDeviceInfo>{expected});
+    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
     auto second = plugKeypad();
     auto mike = plugSpeechMike();
     EXPECT_TRUE(second->isSeized());
@@ -168,6 +157,7 @@ TEST_F(HIDDeviceInputSourceTest, QueuedWorkOutlivesNeitherItsDeviceNorTheSource)
     EXPECT_FALSE(weak.expired()) << "publishing holds the source until it has run";
     settle();
     EXPECT_TRUE(weak.expired());
+    EXPECT_EQ(second->calls(), (QStringList{"open seize", "close seize"})) << "given back with the source, not later";
     // The line posted before publishing still found the source; the one after did not.
     EXPECT_EQ(logs, QStringList{"Seized HID device Razer Tartarus to suppress factory defaults."});
     unplug(second);

@@ -32,7 +32,7 @@ protected:
 
 } // namespace
 
-TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirst)
+TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirstUnderTheirOwnNames)
 {
     // A letter, a modifier, the thumb key, a direction pad key and the wheel press.
     const std::tuple<std::uint32_t, std::uint32_t, const char*> keys[] = {
@@ -45,38 +45,41 @@ TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirst)
     }
     EXPECT_EQ(events.last().deviceId, "tartarus_v2");
     EXPECT_NE(events[0].id, events[1].id);
-    EXPECT_TRUE(logs.isEmpty());
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass) << "an unmapped wheel press opens no window";
+
+    // The device's own names come first.
+    source->setCustomUsageMap({
+        {VendorProduct{razer, keypadV2}, {{0x7001E, "FOOT"}, {0x90001, "SIDE"}}},
+        {VendorProduct{razer, keypadPro}, {{0x7001F, "OTHER"}}},
+    });
+    send(keypad, button(7, 0x1E), {1});
+    send(keypad, button(9, 1), {1});
+    send(keypad, button(7, 0x1F), {1});
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press FOOT", "sample 9:1=1", "press SIDE", "sample 7:1f=1",
+                                        "press K02"}));
+    EXPECT_TRUE(logs.isEmpty());
 }
 
-TEST_F(HIDValueDecodingTest, SamplesDescribeTheDeviceAndTheRawValue)
-{
-    send(keypad, keyArraySlot(40), {0x2C});
-    keypad->setProperty(hid::property::product, {});
-    send(keypad, keyArraySlot(40), {0});
-    ASSERT_EQ(samples.size(), 2);
-    const RawHIDSample& sample = samples[0];
-    EXPECT_EQ(std::tuple(sample.vendorId, sample.productId, sample.usagePage, sample.usage, sample.value),
-              std::tuple(razer, keypadV2, 7, 0x2C, 0x2C)); // the usage is the key the slot carries
-    EXPECT_EQ(sample.productName, QStringLiteral("Razer Tartarus"));
-    EXPECT_EQ(sample.deviceId, QStringLiteral("tartarus_v2"));
-    EXPECT_EQ(samples[1].productName, std::nullopt);
-    EXPECT_EQ(samples[1].usage, 0xFFFFFFFF); // an empty slot names no key
-    EXPECT_NE(samples[0].id, samples[1].id);
-}
-
-TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButton)
+TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButtonAndSamplesSayWhatCame)
 {
     // The same key through the key array and through its own element: one press.
     send(keypad, keyArraySlot(40), {0x1E});
     send(keypad, button(7, 0x1E), {1});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=30", "press K01", "sample 7:1e=1"}));
+    const RawHIDSample& sample = samples[0];
+    EXPECT_EQ(std::tuple(sample.vendorId, sample.productId, sample.usagePage, sample.usage, sample.value),
+              std::tuple(razer, keypadV2, 7, 0x1E, 0x1E)); // the usage is the key the slot carries
+    EXPECT_EQ(sample.productName, QStringLiteral("Razer Tartarus"));
+    EXPECT_EQ(sample.deviceId, QStringLiteral("tartarus_v2"));
+    EXPECT_NE(samples[0].id, samples[1].id);
+    keypad->setProperty(hid::property::product, {});
 
     // The slot emptying carries no key: it releases nothing. The key's own
     // release does, once.
     send(keypad, keyArraySlot(40), {0});
     send(keypad, button(7, 0x1E), {0, 0});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:ffffffff=0", "sample 7:1e=0", "release K01", "sample 7:1e=0"}));
+    EXPECT_EQ(samples[2].productName, std::nullopt);
 
     // Both spellings of the slot usage; a key in another slot is another press.
     send(keypad, keyArraySlot(41, 0xFFFF), {0x1F});
@@ -162,20 +165,6 @@ TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsTriggersAndKeySlots)
     // The keypad's button 1 is no SpeechMike click.
     send(keypad, button(9, 1), {1});
     EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
-}
-
-TEST_F(HIDValueDecodingTest, CustomNamesOfTheDeviceComeFirst)
-{
-    source->setCustomUsageMap({
-        {VendorProduct{razer, keypadV2}, {{0x7001E, "FOOT"}, {0x90001, "SIDE"}}},
-        {VendorProduct{razer, keypadPro}, {{0x7001F, "OTHER"}}},
-    });
-    send(keypad, button(7, 0x1E), {1});
-    send(keypad, button(9, 1), {1});
-    send(keypad, button(7, 0x1F), {1});
-    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press FOOT", "sample 9:1=1", "press SIDE", "sample 7:1f=1",
-                                        "press K02"}));
-    EXPECT_TRUE(logs.isEmpty());
 }
 
 TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasReadAndEveryKeyValueOpensAKeyWindow)

@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST_F(SuppressionTapTest, InstallsOneEnabledTapOrSaysWhyNot)
+TEST_F(SuppressionTapTest, InstallsOneEnabledTapOnTheMainThreadOrSaysWhyNot)
 {
     inputMonitoring = false;
     suppression->installSuppressionTap();
@@ -68,10 +68,10 @@ TEST_F(SuppressionTapTest, InstallsOneEnabledTapOrSaysWhyNot)
     EXPECT_EQ(taps.createCount(), 3);
     EXPECT_FALSE(taps.current()->isEnabled());
     EXPECT_EQ(logs.size(), 3);
-}
 
-TEST_F(SuppressionTapTest, CallsFromOtherThreadsRunOnTheMainQueue)
-{
+    // Calls from other threads run on the main queue.
+    suppression->removeSuppressionTap();
+    taps.setAttachFails(false);
     std::thread([&] { suppression->installSuppressionTap(); }).join();
     EXPECT_FALSE(suppression->isInstalled());
     queue->runUntilIdle();
