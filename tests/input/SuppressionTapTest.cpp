@@ -101,7 +101,8 @@ TEST_F(SuppressionTapTest, EveryWindowDropsItsOwnEventsUpToItsDeadline)
         {"key", [&] { suppression->armKeySuppression(usageK01); }, 120 * ms, scripted::key(Type::keyUp, keyK01), 1,
          scripted::key(Type::keyDown, 19)},
         // The user scrolling the other way keeps the wheel window.
-        {"wheel", [&] { suppression->armWheelSuppression(-1); }, 20 * ms, scripted::scroll(-1), 1, scripted::scroll(+3)},
+        {"wheel", [&] { suppression->armWheelSuppression(-1); }, 20 * ms, scripted::scroll(-1), 1,
+         scripted::scroll(+3)},
         // The wheel press: the middle button's press and release.
         {"wheel press", [&] { suppression->armWheelClickSuppression(); }, 20 * ms,
          scripted::mouse(Type::otherMouseUp, 2), 2, scripted::mouse(Type::otherMouseDown, 3)},

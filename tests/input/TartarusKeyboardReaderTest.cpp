@@ -19,23 +19,14 @@ const Element keyArray{.cookie = 11, .type = ElementType::inputMisc, .usagePage 
 const Element ledOutput{.cookie = 12, .type = ElementType::output, .usagePage = 7, .usage = 0x39};
 const Element wheel{.cookie = 13, .type = ElementType::inputMisc, .usagePage = 1, .usage = 0x38};
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (const int value : values)
-        result.append(static_cast<char>(value));
-    return result;
-}
-
 class TartarusKeyboardReaderTest : public test::PlatformFixture {
 protected:
-    std::shared_ptr<ScriptedDevice> plugKeyboard(std::int64_t product = tartarusPro, QVariantMap more = {},
-                                                 QList<Element> elements = {keyA, keyArray, ledOutput, wheel})
+    // A keyboard interface (generic desktop page, keyboard usage).
+    std::shared_ptr<ScriptedDevice> plugKeyboard(std::int64_t product = tartarusPro, QVariantMap more = {})
     {
         more.insert(property::primaryUsagePage, 1);
-        if (!more.contains(property::primaryUsage))
-            more.insert(property::primaryUsage, 6);
-        return hid.plug(razer, product, QStringLiteral("Razer Tartarus Pro"), more, elements);
+        more.insert(property::primaryUsage, 6);
+        return hid.plug(razer, product, QStringLiteral("Razer Tartarus Pro"), more, {keyA, keyArray, ledOutput, wheel});
     }
     QStringList takeLogs() { return std::exchange(logs, {}); }
     void sendReports(const std::shared_ptr<ScriptedDevice>& device, int count)
@@ -134,35 +125,32 @@ TEST_F(TartarusKeyboardReaderTest, OnlyTheFirstTwelveReportsOfEachDeviceAreLogge
 TEST(KeyboardReport, TheBestScoringReadingThatFitsWinsAndIsLoggedWithItsBytes)
 {
     // Boot layout with left shift and 'a': A scores 22, nothing beats it.
-    EXPECT_EQ(decodeKeyboardReport(bytes({0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00})), (Usages{0x04, 0xE1}));
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("0200040000000000")), (Usages{0x04, 0xE1}));
     // Bitmap from byte 1 (14) beats the boot reading {0x1E} (11); bitmap from byte 2 (11) does not.
-    EXPECT_EQ(decodeKeyboardReport(bytes({0x00, 0x00, 0x1E, 0x00, 0x00, 0x00, 0x00, 0x00})),
-              (Usages{0x09, 0x0A, 0x0B, 0x0C}));
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("00001E0000000000")), (Usages{0x09, 0x0A, 0x0B, 0x0C}));
     // Bitmap from byte 2 wins when only it lands on a keypad key.
-    EXPECT_EQ(decodeKeyboardReport(bytes({0x00, 0x00, 0x10, 0x00})), (Usages{0x04}));
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("00001000")), (Usages{0x04}));
     // A ({0x2C}) and B ({0xE1}) both score 11: the boot reading without report id stays.
-    EXPECT_EQ(decodeKeyboardReport(bytes({0x00, 0x02, 0x2C, 0x00})), (Usages{0x2C}));
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("00022C00")), (Usages{0x2C}));
     EXPECT_TRUE(decodeKeyboardReport(QByteArray(8, '\0')).isEmpty());
     EXPECT_TRUE(decodeKeyboardReport({}).isEmpty());
 
     // Short reports have only the readings that fit.
-    const QByteArray two = bytes({0xFF, 0x01});
+    const QByteArray two = QByteArray::fromHex("FF01");
     EXPECT_TRUE(bootReportUsages(two, 0, 2).isEmpty());
     EXPECT_TRUE(bootReportUsages(two, 1, 3).isEmpty());
     EXPECT_EQ(bitmapReportUsages(two, 1), (Usages{0}));
     EXPECT_TRUE(bitmapReportUsages(two, 2).isEmpty());
-    EXPECT_TRUE(decodeKeyboardReport(bytes({0xFF})).isEmpty());
+    EXPECT_TRUE(decodeKeyboardReport(QByteArray::fromHex("FF")).isEmpty());
 
     // Key codes 0 to 3 are "no key" and error codes; every modifier bit counts.
-    EXPECT_EQ(bootReportUsages(bytes({0x81, 0x00, 0x01, 0x02, 0x03, 0x04}), 0, 2), (Usages{0xE0, 0xE7, 0x04}));
-    EXPECT_EQ(bitmapReportUsages(bytes({0x00, 0x80, 0x01}), 1), (Usages{7, 8}));
+    EXPECT_EQ(bootReportUsages(QByteArray::fromHex("810001020304"), 0, 2), (Usages{0xE0, 0xE7, 0x04}));
+    EXPECT_EQ(bitmapReportUsages(QByteArray::fromHex("008001"), 1), (Usages{7, 8}));
 
     // Log lines show the first 16 bytes and the usages in order.
-    const QByteArray report = bytes({0x02, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00});
+    const QByteArray report = QByteArray::fromHex("0200040000000000");
     EXPECT_EQ(keyboardReportLogLine(0, report, decodeKeyboardReport(report)),
               "Tartarus Pro keyboard report id 0 len 8 bytes [02 00 04 00 00 00 00 00] usages [0x0004, 0x00E1]");
-    EXPECT_EQ(keyboardReportLogLine(3, QByteArray(2, '\0'), {}),
-              "Tartarus Pro keyboard report id 3 len 2 bytes [00 00] usages []");
 
     QByteArray longReport;
     for (int i = 0; i < 20; ++i)
