@@ -130,7 +130,7 @@ TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsTriggersAndKeySlots)
         return QStringLiteral("sample ffa1:%1=%2").arg(usage).arg(value);
     };
 
-    // State bits 26, 29 and 34 do not count; two button bits name nothing.
+    // State bits 26, 29 and 34 do not count; two button bits name no button (and no unmapped usage).
     send(speechMike, button(statusUsage, 3), {bit(63) | bit(26) | bit(34), bit(63) | bit(49), bit(29)});
     EXPECT_EQ(takeTrace(), (QStringList{sample(3, bit(63) | bit(26) | bit(34)), "press INFO",
                                         sample(3, bit(63) | bit(49)), sample(3, bit(29)), "release INFO"}));
