@@ -85,7 +85,7 @@ TEST_F(DeviceControlTest, TheListIsSeededOnceAndTheSeedLeavesTheSpeechMikeAlone)
     restart(true);
     EXPECT_EQ(stored(), speechMikeOnly);
     auto mike = plugSpeechMike();
-    auto keypad = plugKeypad();
+    plugKeypad();
     EXPECT_TRUE(mike->calls().isEmpty()); // never opened
     EXPECT_EQ(ignoredFlags(), (QList<bool>{true, false}));
     EXPECT_EQ(source->connectedTemplateId(), QStringLiteral("tartarus_v2"));
@@ -137,7 +137,7 @@ TEST_F(DeviceControlTest, EnablingSeizesAgainTakesControlAndResendsTheColour)
     settle();
     source->setLighting(violet);
     send(keypad, button(7, 0x1E), {1});
-    auto mike = plugSpeechMike();
+    plugSpeechMike();
     EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "setFeatureReport 0", "open", "setFeatureReport 0"}));
 
     // Released for other applications: the plain open does not linger.
@@ -176,7 +176,7 @@ TEST_F(DeviceControlTest, TheColourGoesToEveryKeypadThatTakesNinetyByteReports)
     settle();
     EXPECT_TRUE(logs.isEmpty());
     auto keypad = plugLitKeypad();
-    auto pro = plugLitKeypad(90, keypadPro);
+    plugLitKeypad(90, keypadPro);
     EXPECT_EQ(keypad->sentFeatureReports(), QList{report(violet)});
     auto small = plugLitKeypad(89);
     auto text = plugLitKeypad(QStringLiteral("90"));
