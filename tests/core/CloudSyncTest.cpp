@@ -48,12 +48,9 @@ TEST_F(CloudSync, TheModelRunsTheSyncAndTakesPushesFromAnotherMachine)
 {
     start();
     ASSERT_NE(model->cloudSync(), nullptr);
-    EXPECT_TRUE(newLines().contains("Cloud Sync: CloudKit query subscription created."));
     model->registerForRemoteNotifications();
     queue->advance(2s);
-    const QStringList registered = newLines();
-    ASSERT_EQ(registered.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^APNs token registered: [0-9a-f]{32}$").match(registered[0]).hasMatch());
+    EXPECT_EQ(newLines().filter(QRegularExpression("^APNs token registered: [0-9a-f]{32}$")).size(), 1);
 
     // Another machine renames the active user profile, with a later date.
     cloud::Record record = cloud.storedRecord("profiles").value();
