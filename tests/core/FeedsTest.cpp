@@ -26,9 +26,6 @@ TEST_F(FeedsTest, TheLogAndTheSampleFeedKeepTheirNewestEntries)
     ASSERT_EQ(model->hidEvents().get().size(), 400);
     EXPECT_EQ(model->hidEvents().get().first().usage, 2);
     EXPECT_EQ(model->hidEvents().get().last().usage, 401);
-    model->clearHIDEvents();
-    EXPECT_TRUE(model->hidEvents().get().isEmpty());
-    EXPECT_EQ(AppModel::hexByteStrings(QByteArray::fromHex("0aff00")), (QStringList{"0a", "ff", "00"}));
 }
 
 TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)
