@@ -129,7 +129,6 @@ TEST_F(CloudSync, DiagnosticsTokenAuthorizationAndEntitlementLines)
     cloud::Record record("VelmorProfiles", "profiles");
     record.setServerMetadata({}, QDateTime(QDate(2024, 3, 5), QTime(6, 7, 8, 999), Qt::UTC));
     cloud.putRecord(record);
-    cloud.putSubscription(cloud::Subscription::recordZone("Zone"));
     newLines();
     model->startCloudDiagnostics();
     queue->runUntilIdle();
@@ -140,12 +139,11 @@ TEST_F(CloudSync, DiagnosticsTokenAuthorizationAndEntitlementLines)
                                   "Entitlements iCloud containers: [\"iCloud.Velmor\"]",
                                   "Entitlements iCloud services: [\"CloudKit\"]",
                                   "CloudKit account status: available", "CloudKit user record ID: _user",
-                                  "CloudKit subscriptions: 3 found.",
+                                  "CloudKit subscriptions: 2 found.",
                                   "Subscription VelmorProfiles.database.subscription: type=database, "
                                   "contentAvailable=true, alertBody=Velmor updated",
                                   "Subscription VelmorProfiles.query.subscription: type=query, "
                                   "contentAvailable=true, alertBody=Velmor updated",
-                                  "Subscription Zone: type=zone, contentAvailable=false, alertBody=nil",
                                   "CloudKit profiles record updatedAt=nil, modified=2024-03-05 06:07:08 +0000"}));
     record.setValue("updatedAt", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC));
     cloud.putRecord(record);
