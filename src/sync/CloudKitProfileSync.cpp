@@ -295,6 +295,9 @@ void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload)
         report(errorTitle, describe(error));
         return;
     }
+    // Uploads asked for before the payload would send it straight back.
+    pendingUpload_.cancel();
+    pendingUploadAfterInitialSync_ = false;
     syncCustomIcons();
     if (summary)
         postChangeNotification(summary->title, summary->body);

@@ -1,11 +1,12 @@
 #include "model/Device.h"
+#include "model/LayoutImport.h"
+#include "platform/Bundle.h"
 #include "platform/Json.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 
-#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -13,31 +14,27 @@ using namespace velmor;
 
 namespace {
 QJsonValue parse(const char* text) { return json::parse(QByteArray(text)); }
+LayoutImport read(const char* text) { return LayoutImport::fromJson(parse(text)); }
+NormalizedRect rectOf(const LayoutImport::LayoutButton& b) { return {b.x, b.y, b.width, b.height}; }
 
-const DeviceButton kButton{"B1", "One", DeviceButtonKind::dpad, NormalizedRect{0.1, 0.2, 0.3, 0.4}, {"a", "b"}};
-const DeviceButton& buttonOf(const Device& device, const QString& id)
+// A button of one of the built-in device templates.
+DeviceButton buttonOf(const QString& deviceId, const QString& id)
 {
-    const auto it = std::find_if(device.buttons.begin(), device.buttons.end(),
-                                 [&](const DeviceButton& b) { return b.id == id; });
-    if (it == device.buttons.end())
-        throw std::out_of_range("no button " + id.toStdString());
-    return *it;
+    for (const Device& device : Device::allTemplates())
+        for (const DeviceButton& button : device.buttons)
+            if (device.id == deviceId && button.id == id)
+                return button;
+    throw std::out_of_range("no button " + id.toStdString());
 }
 } // namespace
 
-TEST(NormalizedRect, EqualityHashingNonFiniteWritesAndRequiredComponents)
+TEST(DeviceJson, RectanglesButtonsAndDevicesWriteWhatTheyReadAndRefuseAnyBadPart)
 {
-    const NormalizedRect a{0.0, 0.5, 0.0, 0.25};
-    const NormalizedRect b{-0.0, 0.5, -0.0, 0.25};
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(qHash(a, 7), qHash(b, 7));
-    EXPECT_NE(a, (NormalizedRect{0.0, 0.25, 0.0, 0.5}));
+    EXPECT_EQ(qHash(NormalizedRect{0.0, 0.5, 0.0, 0.25}, 7), qHash(NormalizedRect{-0.0, 0.5, -0.0, 0.25}, 7));
 
     // JSON has no form for these; writing null would leave an unreadable file.
     EXPECT_THROW((NormalizedRect{std::numeric_limits<double>::quiet_NaN(), 0, 0, 0}.toJson()), std::invalid_argument);
-    DeviceButton button = kButton;
-    button.overlayFrame->height = -std::numeric_limits<double>::infinity();
-    EXPECT_THROW(button.toJson(), std::invalid_argument);
+    EXPECT_THROW((NormalizedRect{0, 0, 0, -std::numeric_limits<double>::infinity()}.toJson()), std::invalid_argument);
     // Out-of-range but finite values are written and read unchanged.
     const NormalizedRect wide{-2.5, 3, 1e300, 0};
     EXPECT_EQ(NormalizedRect::fromJson(json::parse(json::encode(wide.toJson()))), wide);
@@ -48,23 +45,17 @@ TEST(NormalizedRect, EqualityHashingNonFiniteWritesAndRequiredComponents)
     for (const char* bad : {R"({"x":1,"y":2,"width":3})", R"({"x":1,"y":2,"width":3,"height":null})",
                             R"({"x":"1","y":2,"width":3,"height":4})", "[1,2,3,4]"})
         EXPECT_THROW(NormalizedRect::fromJson(parse(bad)), json::DecodeError) << bad;
-}
 
-TEST(DeviceButton, KindsAreExactTextsAbsentFrameStaysAbsentAndAliasesAreRequired)
-{
+    // A button: kinds are exact texts, the frame is optional, aliases are required.
     for (const char* text : {"key", "button", "dpad", "wheel", "jog"})
         EXPECT_EQ(toJson(deviceButtonKindFromJson(QJsonValue(text))), QJsonValue(text));
     for (const char* bad : {"Key", "slider", "", " key"})
         EXPECT_THROW(deviceButtonKindFromJson(QJsonValue(bad)), json::DecodeError) << bad;
 
-    const auto plain = DeviceButton::fromJson(parse(R"({"id":"X","displayLabel":"x","kind":"jog","aliases":[]})"));
-    EXPECT_FALSE(plain.overlayFrame.has_value());
-    const QJsonObject written = plain.toJson();
-    EXPECT_FALSE(written.contains("overlayFrame"));
-    EXPECT_EQ(written.value("aliases"), QJsonValue(QJsonArray{}));
-    EXPECT_EQ(DeviceButton::fromJson(
-                  parse(R"({"id":"X","displayLabel":"x","kind":"jog","aliases":[],"overlayFrame":null,"extra":1})")),
-              plain);
+    const auto plain = DeviceButton::fromJson(
+        parse(R"({"id":"X","displayLabel":"x","kind":"jog","aliases":[],"overlayFrame":null,"extra":1})"));
+    EXPECT_EQ(plain.toJson(),
+              (QJsonObject{{"id", "X"}, {"displayLabel", "x"}, {"kind", "jog"}, {"aliases", QJsonArray{}}}));
 
     for (const char* bad : {
              R"({"id":"X","displayLabel":"x","kind":"key"})",
@@ -74,35 +65,15 @@ TEST(DeviceButton, KindsAreExactTextsAbsentFrameStaysAbsentAndAliasesAreRequired
              R"({"id":"X","displayLabel":"x","kind":"key","aliases":[],"overlayFrame":{"x":1}})",
          })
         EXPECT_THROW(DeviceButton::fromJson(parse(bad)), json::DecodeError) << bad;
-}
 
-TEST(Device, EqualityIsExactAndOrderSensitiveAndOneBadButtonFailsTheWhole)
-{
-    const std::function<void(DeviceButton&)> changes[] = {
-        [](DeviceButton& b) { b.aliases = {"b", "a"}; },
-        [](DeviceButton& b) { b.id = "b1"; },
-        [](DeviceButton& b) { b.overlayFrame.reset(); },
-    };
-    for (const auto& change : changes) {
-        DeviceButton b = kButton;
-        change(b);
-        EXPECT_NE(kButton, b);
-    }
-    const Device a{"d", "D", "t", std::nullopt, {kButton, DeviceButton{"B2", "Two", DeviceButtonKind::key, {}, {}}}};
-    Device swapped = a;
-    std::swap(swapped.buttons[0], swapped.buttons[1]);
-    EXPECT_NE(a, swapped);
-
+    // A device: the image name is optional, and one bad button spoils the whole.
     const auto device = Device::fromJson(parse(R"({"id":"d","name":"D","type":"t","imageFilename":null,
         "buttons":[{"id":"A","displayLabel":"a","kind":"key","aliases":[]}]})"));
-    EXPECT_FALSE(device.imageFilename.has_value());
     EXPECT_FALSE(device.toJson().contains("imageFilename"));
-    ASSERT_EQ(device.buttons.size(), 1);
     Device named = device;
     named.imageFilename = "pad.png";
     EXPECT_EQ(named.toJson().value("imageFilename"), QJsonValue("pad.png"));
 
-    // One bad button spoils the device.
     EXPECT_THROW(Device::fromJson(parse(R"({"id":"d","name":"D","type":"t","buttons":[
             {"id":"A","displayLabel":"a","kind":"key","aliases":[]},
             {"id":"B","displayLabel":"b","kind":"slider","aliases":[]}]})")),
@@ -110,44 +81,88 @@ TEST(Device, EqualityIsExactAndOrderSensitiveAndOneBadButtonFailsTheWhole)
     EXPECT_THROW(Device::fromJson(parse(R"({"id":"d","name":"D","type":"t"})")), json::DecodeError);
 }
 
-TEST(Device, TemplatesSurviveAWriteAndReadBack)
+// Ids and rectangles of the keypad and the SpeechMike are pinned button for button
+// against the bundled layout files (LayoutImport below); these cover what those files lack.
+TEST(DeviceTemplates, SurviveAWriteAndReadBackAndCarryTheLabelsAliasesAndKindsMatchingRelyOn)
 {
-    for (const Device* device : {&Device::tartarusTemplate(), &Device::mouseTemplate(), &Device::speechMikeTemplate()}) {
-        const Device back = Device::fromJson(json::parse(json::encode(device->toJson())));
-        EXPECT_EQ(back, *device) << device->id.toStdString();
-        EXPECT_EQ(qHash(back, 1), qHash(*device, 1));
+    for (const Device& device : Device::allTemplates())
+        EXPECT_EQ(Device::fromJson(json::parse(json::encode(device.toJson()))), device);
+    EXPECT_EQ(Device::builtInTemplates(), (QList<Device>{Device::tartarusTemplate(), Device::speechMikeTemplate()}));
+
+    const std::tuple<const char*, const char*, DeviceButtonKind, QStringList> rows[] = {
+        {"tartarus_v2", "K07", DeviceButtonKind::key, {"K7", "7", "Key7"}},
+        {"tartarus_v2", "K20", DeviceButtonKind::key, {"K20", "20", "Key20"}},
+        {"tartarus_v2", "DPAD_UP", DeviceButtonKind::dpad, {"DPadUp", "Up"}},
+        {"tartarus_v2", "THUMB_KEY", DeviceButtonKind::button, {"Space", "ThumbKey"}},
+        {"mouse_5_button", "MIDDLE_CLICK", DeviceButtonKind::button, {"Middle", "Button3", "WheelPress"}},
+        {"mouse_5_button", "SCROLL_DOWN", DeviceButtonKind::wheel, {"WheelDown"}},
+        {"speechmike_smp3700", "INS_OVR", DeviceButtonKind::button, {"Insert", "Overwrite"}},
+        {"speechmike_smp3700", "F1", DeviceButtonKind::button, {}},
+    };
+    for (const auto& [device, id, kind, aliases] : rows) {
+        EXPECT_EQ(buttonOf(device, id).kind, kind) << id;
+        EXPECT_EQ(buttonOf(device, id).aliases, aliases) << id;
     }
+    EXPECT_EQ(buttonOf("tartarus_v2", "K07").displayLabel, "07");
+    EXPECT_EQ(buttonOf("tartarus_v2", "WHEEL_PRESS").displayLabel, "Wheel " + QString(QChar(0x29BF)));
+    EXPECT_EQ(Device::mouseTemplate().buttons.size(), 7);
+    for (const auto& button : Device::mouseTemplate().buttons)
+        EXPECT_FALSE(button.overlayFrame.has_value()) << button.id.toStdString();
 }
 
-// Ids and rectangles of the keypad and the SpeechMike are pinned button for button
-// against the bundled layout files (LayoutImportTest); these cover what those files lack.
-TEST(DeviceTemplates, OfferedListLabelsAliasesAndKindsThatMatchingAndDrawingRelyOn)
+TEST(LayoutImport, ReadsAnyKeyOrderRangeAndIdsUncheckedWritesTheKeysItReadsAndRefusesAnyFault)
 {
-    QStringList ids;
-    for (const auto& device : Device::builtInTemplates())
-        ids << device.id;
-    EXPECT_EQ(ids, (QStringList{"tartarus_v2", "speechmike_smp3700"}));
-    EXPECT_EQ(Device::mouseTemplate().id, "mouse_5_button");
+    const LayoutImport layout = read(R"({
+        "buttons": [
+            {"height": 0.5, "width": 2, "y": -1, "x": 0.25, "id": "NOT_A_BUTTON", "note": "ignored"},
+            {"id": "K01", "x": 0, "y": 0, "width": 1, "height": 1}
+        ],
+        "deviceId": "no_such_device",
+        "version": 3
+    })");
+    EXPECT_EQ(layout.deviceId, "no_such_device");
+    ASSERT_EQ(layout.buttons.size(), 2);
+    EXPECT_EQ(layout.buttons.at(0).id, "NOT_A_BUTTON");
+    EXPECT_EQ(rectOf(layout.buttons.at(0)), (NormalizedRect{0.25, -1, 2, 0.5}));
+    EXPECT_EQ(layout.buttons.at(1).id, "K01");
 
-    const Device& pad = Device::tartarusTemplate();
-    EXPECT_EQ(pad.name, "Razer Tartarus V2 / Pro");
-    EXPECT_EQ(buttonOf(pad, "K07").displayLabel, "07");
-    EXPECT_EQ(buttonOf(pad, "K07").aliases, (QStringList{"K7", "7", "Key7"}));
-    EXPECT_EQ(buttonOf(pad, "K20").aliases, (QStringList{"K20", "20", "Key20"}));
-    EXPECT_EQ(buttonOf(pad, "K20").kind, DeviceButtonKind::key);
-    EXPECT_EQ(buttonOf(pad, "DPAD_UP").kind, DeviceButtonKind::dpad);
-    EXPECT_EQ(buttonOf(pad, "THUMB_KEY").kind, DeviceButtonKind::button);
-    EXPECT_EQ(buttonOf(pad, "WHEEL_PRESS").displayLabel, "Wheel " + QString(QChar(0x29BF)));
+    const QJsonObject object = layout.toJson();
+    EXPECT_EQ(object.keys(), (QStringList{"buttons", "deviceId"}));
+    EXPECT_EQ(object.value("buttons").toArray().at(0).toObject(),
+              (QJsonObject{{"height", 0.5}, {"id", "NOT_A_BUTTON"}, {"width", 2}, {"x", 0.25}, {"y", -1}}));
+    LayoutImport broken = layout;
+    broken.buttons[0].height = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(broken.toJson(), std::invalid_argument);
 
-    const Device& mouse = Device::mouseTemplate();
-    EXPECT_EQ(mouse.buttons.size(), 7);
-    for (const auto& button : mouse.buttons)
-        EXPECT_FALSE(button.overlayFrame.has_value()) << button.id.toStdString();
-    EXPECT_EQ(buttonOf(mouse, "MIDDLE_CLICK").aliases, (QStringList{"Middle", "Button3", "WheelPress"}));
-    EXPECT_EQ(buttonOf(mouse, "SCROLL_DOWN").kind, DeviceButtonKind::wheel);
+    // Any fault refuses the whole file.
+    const char* refused[] = {
+        R"({"deviceId":"d","buttons":[{"id":"A","x":0,"y":0,"width":1,"height":1},
+                                      {"id":"B","x":0,"y":0,"width":1}]})",     // one button lacks height
+        R"({"deviceId":"d","buttons":[{"id":"A","x":"0.5","y":0,"width":1,"height":1}]})",
+        R"({"deviceId":"d","buttons":[{"id":7,"x":0,"y":0,"width":1,"height":1}]})",
+        R"({"deviceId":"d","buttons":[null]})",
+        R"({"deviceId":"d","buttons":{"id":"A","x":0,"y":0,"width":1,"height":1}})",
+        R"({"deviceId":"d"})",
+        R"({"deviceId":null,"buttons":[]})",
+        R"([{"deviceId":"d","buttons":[]}])",
+    };
+    for (const char* text : refused)
+        EXPECT_THROW(read(text), json::DecodeError) << text;
+}
 
-    const Device& mike = Device::speechMikeTemplate();
-    EXPECT_EQ(buttonOf(mike, "INS_OVR").aliases, (QStringList{"Insert", "Overwrite"}));
-    for (const char* id : {"F1", "F2", "F3", "F4"})
-        EXPECT_EQ(buttonOf(mike, id).toJson().value("aliases"), QJsonValue(QJsonArray{})) << id;
+// The shipped layout files restate the templates' own rectangles, button for button.
+TEST(LayoutImport, BundledLayoutsMatchTheirTemplates)
+{
+    for (const Device& device : Device::builtInTemplates()) {
+        SCOPED_TRACE(device.id.toStdString());
+        const auto bytes = Bundle::main().data(device.id + "_layout", "json");
+        const LayoutImport layout = LayoutImport::fromJson(json::parse(bytes.value()));
+        EXPECT_EQ(layout.deviceId, device.id);
+        ASSERT_EQ(layout.buttons.size(), device.buttons.size());
+        for (qsizetype i = 0; i < layout.buttons.size(); ++i) {
+            EXPECT_EQ(layout.buttons.at(i).id, device.buttons.at(i).id);
+            EXPECT_EQ(rectOf(layout.buttons.at(i)), device.buttons.at(i).overlayFrame) << i;
+        }
+    }
+    EXPECT_FALSE(Bundle::main().data("mouse_5_button_layout", "json").has_value());
 }

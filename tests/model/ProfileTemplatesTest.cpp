@@ -1,4 +1,5 @@
 #include "model/Device.h"
+#include "model/HexColor.h"
 #include "model/ProfileTemplates.h"
 #include "platform/Bundle.h"
 #include "platform/Json.h"
@@ -14,21 +15,17 @@ namespace {
 
 RadiologyTool tool(const QString& name)
 {
-    RadiologyTool t;
-    t.id = QUuid::createUuid();
-    t.name = name;
-    t.systemIcon = "circle";
-    return t;
+    return {QUuid::createUuid(), name, "circle", ToolIconSource::system, {}, true, false, 0.5, {}, {}};
 }
 
 // "device/button→tool name" for each mapping, resolved against `tools`.
 QStringList describe(const QList<ButtonMapping>& mappings, const QList<RadiologyTool>& tools)
 {
     QStringList lines;
-    for (const ButtonMapping& m : mappings) {
-        const auto t = std::find_if(tools.begin(), tools.end(), [&](const RadiologyTool& t) { return t.id == m.toolId; });
-        lines << m.deviceId + '/' + m.buttonId + "→" + (t == tools.end() ? QString("?") : t->name);
-    }
+    for (const ButtonMapping& m : mappings)
+        for (const RadiologyTool& t : tools)
+            if (t.id == m.toolId)
+                lines << m.deviceId + '/' + m.buttonId + "→" + t.name;
     return lines;
 }
 
@@ -51,18 +48,17 @@ protected:
 
 } // namespace
 
-TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmptyListsAndColoursGoByName)
+TEST_F(ProfileTemplatesTest, BuiltInsTakeToolsFromDecodableResourcesElseTheCatalogueOrNoneAndColoursGoByName)
 {
-    const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
     ASSERT_EQ(builtIns.size(), 4);
     const char* const names[] = {"Synthesis", "Intelerad", "eUnity", "Change Healthcare"};
     const std::optional<QString> colours[] = {"#7800D1", std::nullopt, "#00B050", std::nullopt};
-    const QList<PacsProfile> again = ProfileTemplates::builtInPacsProfiles();
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(builtIns[i].name, names[i]);
         EXPECT_EQ(builtIns[i].defaultLightingHex, colours[i]) << i;
         EXPECT_EQ(builtIns[i].tools, i == 0 ? RadiologyTool::defaultTools() : QList<RadiologyTool>{}) << i;
-        EXPECT_NE(again[i].id, builtIns[i].id);
+        EXPECT_NE(ProfileTemplates::builtInPacsProfiles()[i].id, builtIns[i].id);
     }
     // Colours by lower-cased, untrimmed name.
     const std::pair<const char*, std::optional<QString>> lighting[] = {
@@ -70,21 +66,14 @@ TEST_F(ProfileTemplatesTest, WithoutResourcesBuiltInsFallBackToCatalogueAndEmpty
         {"eUnity ", std::nullopt},  {"Intelerad", std::nullopt}, {"", std::nullopt}};
     for (const auto& [name, hex] : lighting)
         EXPECT_EQ(ProfileTemplates::defaultLightingHex(name), hex) << name;
-}
 
-TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
-{
-    const QList<RadiologyTool> intelerad{tool("Series Sync"), tool("Key Image")};
+    const QList<RadiologyTool> intelerad{tool("Series Sync"), tool("Key Image")}, synthesis{tool("Stack")};
     tools("InteleradDefaults", intelerad);
-    tools("eUnityDefaults", {});
-    resource("ChangeHealthcareDefaults", "[{\"name\": \"no id\"}]");
-    const QList<RadiologyTool> synthesis{tool("Stack"), tool("Pan")};
     tools("SynthesisDefaults", synthesis);
-
-    QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    resource("ChangeHealthcareDefaults", "[{\"name\": \"no id\"}]");
+    builtIns = ProfileTemplates::builtInPacsProfiles();
     EXPECT_EQ(builtIns[0].tools, synthesis);
     EXPECT_EQ(builtIns[1].tools, intelerad);
-    EXPECT_TRUE(builtIns[2].tools.isEmpty());
     EXPECT_TRUE(builtIns[3].tools.isEmpty());
 
     // Synthesis falls back to the catalogue for every kind of unusable resource.
@@ -96,20 +85,30 @@ TEST_F(ProfileTemplatesTest, ResourcesReplaceFallbacksOnlyWhenTheyDecodeToTools)
     }
 }
 
-TEST_F(ProfileTemplatesTest, WithoutMappingResourceOnlyTheSpeechMikeGetsItsFallbackTable)
+TEST_F(ProfileTemplatesTest, WithoutAUsableMappingResourceOnlyTheSpeechMikeGetsItsFallbackTable)
 {
-    // Every row of the table names a catalogue tool and a SpeechMike button.
     const QList<RadiologyTool> catalogue = RadiologyTool::defaultTools();
+    // No resource, or one that a single malformed entry spoils as a whole.
+    for (const QByteArray& bad :
+         {QByteArray(),
+          QByteArray(R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02"}]}})"),
+          QByteArray(R"({"Synthesis": {"tartarus_v2": {"buttonId": "K01", "toolName": "Pan"}}})"),
+          QByteArray(R"({"Synthesis": [], "eUnity": {}})"), QByteArray(R"([])"), QByteArray("{")}) {
+        if (!bad.isNull())
+            resource("DefaultMappings", bad);
+        EXPECT_EQ(ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike).size(), 11) << bad.data();
+        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty()) << bad.data();
+        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty()) << bad.data();
+    }
+    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "SPEECHMIKE_SMP3700").isEmpty());
+
+    // Every row of the table names a catalogue tool and a SpeechMike button.
     const QList<ButtonMapping> table = ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike);
-    ASSERT_EQ(table.size(), 11);
     EXPECT_EQ(describe(table, catalogue).first(), "speechmike_smp3700/REC→Mic On/Off");
     const QList<DeviceButton>& buttons = Device::speechMikeTemplate().buttons;
     for (const ButtonMapping& m : table)
         EXPECT_TRUE(std::any_of(buttons.begin(), buttons.end(), [&](const auto& b) { return b.id == m.buttonId; }))
             << m.buttonId.toStdString();
-    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty());
-    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty());
-    EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "SPEECHMIKE_SMP3700").isEmpty());
 
     // The fallback needs exact names; rows without a tool are skipped.
     const QList<RadiologyTool> some{tool("mic on/off"), tool("Skip Exam"), tool("Exam List"), tool("Exam List")};
@@ -118,10 +117,9 @@ TEST_F(ProfileTemplatesTest, WithoutMappingResourceOnlyTheSpeechMikeGetsItsFallb
               (QStringList{"speechmike_smp3700/EOL→Exam List", "speechmike_smp3700/F4→Skip Exam"}));
     EXPECT_EQ(fallback[0].toolId, some[2].id);
     EXPECT_NE(fallback[0].id, ProfileTemplates::speechMikeFallbackMappings(some)[0].id);
-    EXPECT_TRUE(ProfileTemplates::speechMikeFallbackMappings({}).isEmpty());
 }
 
-TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthesisThenAny)
+TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthesisThenAnyAndBindsTheDefaultUser)
 {
     resource("DefaultMappings", R"({
         "Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}]},
@@ -138,6 +136,22 @@ TEST_F(ProfileTemplatesTest, PacsEntryIsChosenExactThenCaseInsensitiveThenSynthe
     EXPECT_EQ(buttonFor("SYNTHESIS"), "K01");
     EXPECT_EQ(buttonFor("Change Healthcare"), "K01");
 
+    // The default user binds to Synthesis in any case, else to the first, with that profile's tools.
+    EXPECT_TRUE(ProfileTemplates::defaultUserProfiles({}).isEmpty());
+    const PacsProfile intelerad{QUuid::createUuid(), "Intelerad", {tool("Pan")}, std::nullopt};
+    const PacsProfile synthesis{QUuid::createUuid(), "synthesis", {tool("Pan")}, std::nullopt};
+    const PacsProfile eunity{QUuid::createUuid(), "eUnity", {}, std::nullopt};
+    const QList<UserProfile> bound = ProfileTemplates::defaultUserProfiles({intelerad, synthesis});
+    ASSERT_EQ(bound.size(), 1);
+    EXPECT_EQ(bound[0].name, "Radiologist - General");
+    EXPECT_EQ(bound[0].pacsProfileId, synthesis.id);
+    EXPECT_EQ(describe(bound[0].mappings, synthesis.tools), QStringList{"tartarus_v2/K01→Pan"});
+    EXPECT_EQ(bound[0].selectedDeviceId, Device::tartarusTemplate().id);
+    const QList<UserProfile> first = ProfileTemplates::defaultUserProfiles({intelerad, eunity});
+    EXPECT_EQ(first[0].pacsProfileId, intelerad.id);
+    EXPECT_EQ(describe(first[0].mappings, intelerad.tools), QStringList{"tartarus_v2/K03→Pan"});
+    EXPECT_NE(first[0].id, ProfileTemplates::defaultUserProfiles({intelerad, eunity})[0].id);
+
     resource("DefaultMappings", R"({"eUnity": {"tartarus_v2": [{"buttonId": "K04", "toolName": "Pan"}]}})");
     EXPECT_EQ(buttonFor("Change Healthcare"), "K04");
 }
@@ -152,55 +166,35 @@ TEST_F(ProfileTemplatesTest, DeviceListsDecideBeforeTheSpeechMikeFallback)
     }})");
     const QList<RadiologyTool> tools{tool("Pan"), tool("Zoom"), tool("zoom"), tool("Mic On/Off")};
 
-    const QList<ButtonMapping> keypad = ProfileTemplates::defaultMappings("Synthesis", tools, "tartarus_v2");
-    EXPECT_EQ(describe(keypad, tools),
+    EXPECT_EQ(describe(ProfileTemplates::defaultMappings("Synthesis", tools, "tartarus_v2"), tools),
               (QStringList{"tartarus_v2/K01→Zoom", "tartarus_v2/NOT_A_BUTTON→Mic On/Off"}));
-    EXPECT_EQ(keypad[0].toolId, tools[1].id);
 
     // Listed with no entries: nothing, not the fallback table.
     EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", tools, speechMike).isEmpty());
     EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", tools, "other").isEmpty());
 
-    // Every device of the entry, each block in its own order.
-    const QStringList all = describe(ProfileTemplates::defaultMappings("Synthesis", tools, std::nullopt), tools);
-    EXPECT_EQ(all.size(), 3);
-    EXPECT_TRUE(all.contains("mouse_5_button/LEFT_CLICK→Pan"));
-    EXPECT_LT(all.indexOf("tartarus_v2/K01→Zoom"), all.indexOf("tartarus_v2/NOT_A_BUTTON→Mic On/Off"));
+    // Every device of the entry, devices in name order, each block in its own order.
+    EXPECT_EQ(describe(ProfileTemplates::defaultMappings("Synthesis", tools, std::nullopt), tools),
+              (QStringList{"mouse_5_button/LEFT_CLICK→Pan", "tartarus_v2/K01→Zoom",
+                           "tartarus_v2/NOT_A_BUTTON→Mic On/Off"}));
 }
 
-TEST_F(ProfileTemplatesTest, OneMalformedMappingEntryDiscardsTheWholeResource)
+TEST(HexColor, WritesTruncatedUpperCaseAndReadsSixDigitsWithOptionalHashAndSpaceElseFallsBack)
 {
-    const QList<RadiologyTool> catalogue = RadiologyTool::defaultTools();
-    for (const QByteArray& bad :
-         {QByteArray(R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "Pan"}, {"buttonId": "K02"}]}})"),
-          QByteArray(R"({"Synthesis": {"tartarus_v2": {"buttonId": "K01", "toolName": "Pan"}}})"),
-          QByteArray(R"({"Synthesis": [], "eUnity": {}})"), QByteArray(R"([])"), QByteArray("{")}) {
-        resource("DefaultMappings", bad);
-        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, "tartarus_v2").isEmpty()) << bad.data();
-        EXPECT_TRUE(ProfileTemplates::defaultMappings("Synthesis", catalogue, std::nullopt).isEmpty()) << bad.data();
-        EXPECT_EQ(ProfileTemplates::defaultMappings("Synthesis", catalogue, speechMike).size(), 11) << bad.data();
-    }
-}
+    EXPECT_EQ(hexString(QColor::fromRgbF(0.5f, 0.0f, 1.0f)), QStringLiteral("#7F00FF")); // 127.5 truncates
+    EXPECT_EQ(hexString(QColor::fromHsv(120, 255, 255)), QStringLiteral("#00FF00"));
+    EXPECT_EQ(hexString(QColor()), std::nullopt);
 
-TEST_F(ProfileTemplatesTest, DefaultUserProfileBindsToSynthesisElseTheFirst)
-{
-    EXPECT_TRUE(ProfileTemplates::defaultUserProfiles({}).isEmpty());
+    EXPECT_EQ(parseHexColor(QStringLiteral(" #aF12Bc\n")), (RgbBytes{0xAF, 0x12, 0xBC}));
+    EXPECT_EQ(parseHexColor(QStringLiteral("ffffff")), (RgbBytes{255, 255, 255}));
+    for (const char* bad : {"", "   ", "#", "#12345", "#1234567", "##12345", "#GG0000", "+12345", "-12345",
+                            "0x1234", "12 345", "#12345\xC3\xA9"})
+        EXPECT_EQ(parseHexColor(QString::fromUtf8(bad)), std::nullopt) << bad;
+    EXPECT_EQ(parseHexColor(std::nullopt), std::nullopt);
+    // Full-width digits are digits to Unicode but not hexadecimal text.
+    EXPECT_EQ(parseHexColor(QStringLiteral("１２３４５６")), std::nullopt);
 
-    resource("DefaultMappings", R"({"Synthesis": {"tartarus_v2": [{"buttonId": "K01", "toolName": "pan"}]},
-                                    "Intelerad": {"tartarus_v2": [{"buttonId": "K09", "toolName": "pan"}]}})");
-    const PacsProfile intelerad{QUuid::createUuid(), "Intelerad", {tool("Pan")}, std::nullopt};
-    const PacsProfile synthesis{QUuid::createUuid(), "synthesis", {tool("Pan")}, std::nullopt};
-    const PacsProfile eunity{QUuid::createUuid(), "eUnity", {}, std::nullopt};
-
-    const QList<UserProfile> bound = ProfileTemplates::defaultUserProfiles({intelerad, synthesis});
-    ASSERT_EQ(bound.size(), 1);
-    EXPECT_EQ(bound[0].name, "Radiologist - General");
-    EXPECT_EQ(bound[0].pacsProfileId, synthesis.id);
-    EXPECT_EQ(describe(bound[0].mappings, synthesis.tools), QStringList{"tartarus_v2/K01→Pan"});
-    EXPECT_EQ(bound[0].selectedDeviceId, Device::tartarusTemplate().id);
-
-    const QList<UserProfile> first = ProfileTemplates::defaultUserProfiles({intelerad, eunity});
-    EXPECT_EQ(first[0].pacsProfileId, intelerad.id);
-    EXPECT_EQ(describe(first[0].mappings, intelerad.tools), QStringList{"tartarus_v2/K09→Pan"});
-    EXPECT_NE(first[0].id, ProfileTemplates::defaultUserProfiles({intelerad, eunity})[0].id);
+    EXPECT_EQ(colorFromHex(QStringLiteral("#102030"), QStringLiteral("#00B050")), QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(colorFromHex(QStringLiteral("nope"), QStringLiteral("#00B050")), QColor(0x00, 0xB0, 0x50));
+    EXPECT_EQ(colorFromHex(std::nullopt, QStringLiteral("bad")), QColor(Qt::white));
 }

@@ -100,8 +100,8 @@ TEST(LinuxKeyCodes, EveryCatalogueKeyTypesTheKeyAtItsPlace)
         // further keys a recorded shortcut can hold
         {"forward delete", 117, KEY_DELETE}, {"home", 115, KEY_HOME}, {"end", 119, KEY_END},
         {"F13", 105, KEY_F13}, {"F16", 106, KEY_F16}, {"F17", 64, KEY_F17}, {"F20", 90, KEY_F20},
-        {"keypad 0", 0x52, KEY_KP0}, {"keypad 7", 0x59, KEY_KP7}, {"keypad 8", 0x5B, KEY_KP8},
-        {"keypad enter", 0x4C, KEY_KPENTER}, {"keypad clear", 0x47, KEY_NUMLOCK},
+        {"keypad 0", 0x52, KEY_KP0}, {"keypad 1", 0x53, KEY_KP1}, {"keypad 7", 0x59, KEY_KP7},
+        {"keypad 8", 0x5B, KEY_KP8}, {"keypad enter", 0x4C, KEY_KPENTER}, {"keypad clear", 0x47, KEY_NUMLOCK},
     };
     for (const Row& row : rows)
         EXPECT_EQ(linuxKeyCode(row.mac), std::optional<std::uint16_t>(row.evdev)) << row.name;

@@ -172,8 +172,9 @@ TEST(HidResult, PrintsEightUpperCaseDigitsAndMapsSystemErrors)
 {
     EXPECT_EQ(Result::exclusiveAccess().hex(), QStringLiteral("E00002C5"));
     EXPECT_EQ(Result(0x2A).hex(), QStringLiteral("0000002A"));
-    EXPECT_EQ(Result::fromErrno(EBUSY), Result::exclusiveAccess());
-    EXPECT_EQ(Result::fromErrno(ENODEV), Result::noDevice());
-    EXPECT_TRUE(Result::fromErrno(0).isSuccess());
-    EXPECT_FALSE(Result::fromErrno(EIO).isSuccess());
+    const std::pair<int, Result> errors[] = {{0, Result::success()},          {EBUSY, Result::exclusiveAccess()},
+                                             {EACCES, Result::notPermitted()}, {EPERM, Result::notPrivileged()},
+                                             {ENODEV, Result::noDevice()},     {EIO, Result::error()}};
+    for (const auto& [error, result] : errors)
+        EXPECT_EQ(Result::fromErrno(error), result) << error;
 }

@@ -4,7 +4,6 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,7 +14,7 @@ using namespace velmor;
 using test::ScriptedFileSystem;
 using Format = ProfilesFile::Format;
 using Notice = ProfilesFile::Notice;
-using Op = ScriptedFileSystem::Op;
+using Outcome = ProfilesFile::SaveOutcome;
 
 namespace {
 
@@ -24,166 +23,178 @@ Format classify(const QByteArray& bytes)
 {
     if (bytes.startsWith("v6:"))
         return Format::current;
-    if (bytes.startsWith("old:"))
-        return Format::legacy;
-    return Format::unreadable;
+    return bytes.startsWith("old:") ? Format::legacy : Format::unreadable;
 }
 
 Notice saveFailed(const QString& error) { return {"Save Failed", "Failed to save profiles: " + error}; }
 const Notice restored{"Restored from Backup", "Your previous profile data has been restored."};
+QList<Notice> damaged(const QString& loaded = {})
+{
+    const QString kept = "The profiles file could not be read and was kept as profiles.json.damaged.";
+    return {{"Profile Data Warning", kept + loaded}};
+}
 
 class ProfilesFileTest : public ::testing::Test {
 protected:
-    ProfilesFile makeFile() { return ProfilesFile(dir.path(), disk, classify); }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    QByteArray content(const QString& name) const { return test::readFile(path(name)); }
-    void put(const QString& name, const QByteArray& bytes) { test::writeFile(path(name), bytes); }
-    // Another program saving the file its own way: a new file renamed over it.
-    void replace(const QString& name, const QByteArray& bytes)
+    ProfilesFile makeFile() { return ProfilesFile(dir->path(), disk, classify); }
+    QByteArray content(const QString& name) const { return test::readFile(dir->filePath(name)); }
+    // Writes the files whose content is given, in a new empty folder.
+    void reset(const QByteArray& file, const QByteArray& backup = {})
     {
-        put("other", bytes);
-        ASSERT_EQ(std::rename(qPrintable(path("other")), qPrintable(path(name))), 0);
+        dir.emplace();
+        disk = std::make_shared<ScriptedFileSystem>();
+        for (const auto& [name, bytes] : {std::pair("profiles.json", file), {"profiles.json.backup", backup}}) {
+            if (!bytes.isEmpty())
+                test::writeFile(dir->filePath(name), bytes);
+        }
     }
-    bool has(const QString& name) const { return QFile::exists(path(name)); }
-    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+    QStringList files() const { return QDir(dir->path()).entryList(QDir::Files, QDir::Name); }
 
-    QTemporaryDir dir;
+    std::optional<QTemporaryDir> dir{std::in_place};
     std::shared_ptr<ScriptedFileSystem> disk = std::make_shared<ScriptedFileSystem>();
 };
 
-TEST_F(ProfilesFileTest, SaveRefreshesBackupAndReplacesFileOnlyByRenames)
+TEST_F(ProfilesFileTest, SaveKeepsTheFileItReplacesMovesFilesByRenamesAndSkipsWhatIsOnDisk)
 {
-    put("profiles.json", "v6:A");
-    ProfilesFile file = makeFile();
-    EXPECT_EQ(file.load().bytes, QByteArray("v6:A"));
-
-    const auto result = file.save("v6:B");
-    EXPECT_EQ(result.outcome, ProfilesFile::SaveOutcome::written);
-    EXPECT_TRUE(result.notices.isEmpty());
-    EXPECT_EQ(disk->changes(), (QStringList{"write profiles.json.backup.tmp",
-                                            "rename profiles.json.backup.tmp profiles.json.backup",
-                                            "write profiles.json.tmp", "rename profiles.json.tmp profiles.json"}));
-    EXPECT_EQ(content("profiles.json"), "v6:B");
-    EXPECT_EQ(content("profiles.json.backup"), "v6:A");
-    EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
-
-    // Equal to what is on disk: not written.
-    disk->clearChanges();
-    EXPECT_EQ(file.save("v6:B").outcome, ProfilesFile::SaveOutcome::unchanged);
-    EXPECT_TRUE(disk->changes().isEmpty());
-
-    // First save of all: no backup to refresh.
-    QFile::remove(path("profiles.json"));
-    QFile::remove(path("profiles.json.backup"));
-    disk->clearChanges();
-    EXPECT_EQ(makeFile().save("v6:C").outcome, ProfilesFile::SaveOutcome::written);
-    EXPECT_EQ(disk->changes(), (QStringList{"write profiles.json.tmp", "rename profiles.json.tmp profiles.json"}));
-    EXPECT_EQ(files(), QStringList{"profiles.json"});
-}
-
-TEST_F(ProfilesFileTest, EachDocumentIsJudgedOnceAndTheFileLastWrittenIsKnownWithoutReading)
-{
-    put("profiles.json", "v6:A");
-    int judged = 0;
-    const auto counting = [&judged](const QByteArray& bytes) {
-        ++judged;
-        return classify(bytes);
+    const auto replaced = [](const QString& name) {
+        return QStringList{"write " + name + ".tmp", "rename " + name + ".tmp " + name};
     };
-    ProfilesFile file(dir.path(), disk, counting);
-    int decoded = 0;
-    EXPECT_EQ(file.load([&](const QByteArray& bytes) { return ++decoded, classify(bytes); }).bytes, "v6:A");
-    EXPECT_EQ(decoded, 1);
+    for (const QByteArray before : {"v6:A", "old:A"}) {
+        reset(before);
+        int judged = 0;
+        ProfilesFile file(dir->path(), disk, [&judged](const QByteArray& bytes) { return ++judged, classify(bytes); });
+        // Loaded with the caller's decoder, saved without judging or reading profiles.json again.
+        EXPECT_EQ(file.load(classify).bytes, before);
+        disk->clearChanges();
+        EXPECT_EQ(file.save("v6:B").notices, QList<Notice>{});
+        // The legacy format is kept once, before the first save over it.
+        const bool isLegacy = classify(before) == Format::legacy;
+        EXPECT_EQ(disk->changes(), (isLegacy ? replaced("profiles.json.legacy") : QStringList())
+                                       + replaced("profiles.json.backup") + replaced("profiles.json"));
+        EXPECT_EQ(disk->reads(), QStringList{"profiles.json.tmp"});
+        EXPECT_EQ(content("profiles.json.backup"), before);
+        EXPECT_EQ(judged, 0);
 
-    // The file loaded is backed up from memory; the new one is checked by its bytes.
-    disk->clearChanges();
-    EXPECT_EQ(file.save("v6:B").outcome, ProfilesFile::SaveOutcome::written);
-    EXPECT_EQ(disk->reads(), QStringList{"profiles.json.tmp"});
+        // What is on disk is not written again: its stamp tells, else its bytes.
+        disk->clearChanges();
+        EXPECT_EQ(file.save("v6:B").outcome, Outcome::unchanged);
+        EXPECT_TRUE(disk->reads().isEmpty());
+        for (const QByteArray theirs : {"v6:B", "v6:X"}) {
+            // Another program saving it: a new file of the same size renamed over it.
+            test::writeFile(dir->filePath("other"), theirs);
+            ASSERT_EQ(std::rename(qPrintable(dir->filePath("other")), qPrintable(dir->filePath("profiles.json"))), 0);
+            EXPECT_EQ(file.saveAgain().outcome, theirs == "v6:B" ? Outcome::unchanged : Outcome::written);
+        }
+        EXPECT_EQ(content("profiles.json.backup"), "v6:X");
+        EXPECT_EQ(judged, 1);
+    }
+}
+
+// A failed save restores the backup only when profiles.json is then missing.
+TEST_F(ProfilesFileTest, FailedSaveLeavesTheLastGoodFileAndNoTemporaries)
+{
+    const Notice failed = saveFailed("Disk full");
+    const Notice critical{"Critical Error", "Failed to restore from backup: Disk full"};
+    const QStringList both{"profiles.json", "profiles.json.backup"};
+    const struct {
+        QByteArray file, backup;
+        QString step; // fails `times` times; none: the temporary file stores other bytes
+        int times;
+        QList<Notice> notices;
+        QStringList files;
+    } rows[] = {
+        {"v6:A", {}, {}, 1, {saveFailed("The saved profiles could not be read back.")}, both},
+        {"v6:A", {}, "write profiles.json.backup.tmp", 1, {failed}, {"profiles.json"}},
+        {"v6:A", {}, "rename profiles.json.backup.tmp", 1, {failed}, {"profiles.json"}},
+        {"v6:A", {}, "write profiles.json.tmp", 1, {failed}, both},
+        {"v6:A", {}, "read profiles.json.tmp", 1, {failed}, both},
+        {"v6:A", {}, "rename profiles.json.tmp", 1, {failed}, both},
+        {{}, "v6:A", "write profiles.json.tmp", 1, {failed, restored}, both},
+        {{}, "v6:A", "write profiles.json.tmp", 2, {failed, critical}, {"profiles.json.backup"}},
+        {{}, "garbage", "write profiles.json.tmp", 1, {failed}, {"profiles.json.backup"}},
+        {{}, {}, "write profiles.json.tmp", 1, {failed}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        reset(row.file, row.backup);
+        ProfilesFile file = makeFile();
+        file.load();
+        if (row.step.isEmpty())
+            disk->garbleNextWrite("profiles.json.tmp");
+        else
+            disk->failNext(row.step, "Disk full", row.times);
+        const ProfilesFile::SaveResult result = file.save("v6:B");
+        EXPECT_EQ(result.outcome, Outcome::failed);
+        EXPECT_EQ(result.notices, row.notices);
+        EXPECT_EQ(files(), row.files);
+        if (row.files.contains("profiles.json")) {
+            EXPECT_EQ(content("profiles.json"), "v6:A");
+        }
+    }
+}
+
+TEST_F(ProfilesFileTest, DamagedFileIsKeptAsideAndNeverWrittenOver)
+{
+    // Found at load: kept, reported once, the backup offered in its place.
+    reset("garbage", "v6:A");
+    ProfilesFile file = makeFile();
+    ProfilesFile::Loaded loaded = file.load();
+    EXPECT_EQ(loaded.bytes, "v6:A");
+    EXPECT_TRUE(loaded.fromBackup && loaded.wasDamaged);
+    EXPECT_EQ(loaded.notices, damaged(" Your profiles were loaded from the backup."));
+    EXPECT_TRUE(file.save("v6:A").notices.isEmpty());
+
+    // Damaged while running: kept before the save, the backup left as it is.
+    test::writeFile(dir->filePath("profiles.json"), "garbage 2");
+    EXPECT_EQ(file.save("v6:B").notices, damaged());
+    EXPECT_EQ(content("profiles.json.damaged"), "garbage 2");
     EXPECT_EQ(content("profiles.json.backup"), "v6:A");
-    EXPECT_EQ(judged, 0);
 
-    // Nothing new: the file's stamp answers.
-    disk->clearChanges();
-    EXPECT_EQ(file.saveAgain().outcome, ProfilesFile::SaveOutcome::unchanged);
-    EXPECT_TRUE(disk->reads().isEmpty());
-    EXPECT_TRUE(disk->changes().isEmpty());
-
-    // Saved again by someone else with the same bytes: read, found equal, left alone.
-    replace("profiles.json", "v6:B");
-    EXPECT_EQ(file.saveAgain().outcome, ProfilesFile::SaveOutcome::unchanged);
-    EXPECT_EQ(disk->reads(), QStringList{"profiles.json"});
-    EXPECT_TRUE(disk->changes().isEmpty());
-
-    // With other bytes of the same size: written again, theirs kept as the backup.
-    replace("profiles.json", "v6:X");
-    EXPECT_EQ(file.saveAgain().outcome, ProfilesFile::SaveOutcome::written);
-    EXPECT_EQ(content("profiles.json"), "v6:B");
-    EXPECT_EQ(content("profiles.json.backup"), "v6:X");
-    EXPECT_EQ(judged, 1);
-}
-
-TEST_F(ProfilesFileTest, ATemporaryFileThatReadsBackOtherBytesFailsTheSave)
-{
-    put("profiles.json", "v6:A");
-    ProfilesFile file = makeFile();
-    file.load();
-    disk->garbleNextWrite("profiles.json.tmp");
-    const auto result = file.save("v6:B");
-    EXPECT_EQ(result.outcome, ProfilesFile::SaveOutcome::failed);
-    EXPECT_EQ(result.notices, QList<Notice>{saveFailed("The saved profiles could not be read back.")});
+    // Keeping it fails: the save stops, and the backup is restored once it is kept.
+    test::writeFile(dir->filePath("profiles.json"), "garbage 3");
+    disk->failNext("rename profiles.json.damaged.tmp", "Input/output error");
+    EXPECT_EQ(file.save("v6:C").notices,
+              (QList<Notice>{saveFailed("The unreadable profiles file could not be kept aside."), restored}));
     EXPECT_EQ(content("profiles.json"), "v6:A");
-    EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
+    EXPECT_EQ(content("profiles.json.damaged"), "garbage 3");
+
+    // Not even readable, and no usable backup: moved aside whole.
+    reset("unreadable", "garbage");
+    disk->failNext("read profiles.json", "Permission denied");
+    loaded = makeFile().load();
+    EXPECT_FALSE(loaded.bytes);
+    EXPECT_EQ(loaded.notices, damaged(" The default profiles were loaded."));
+    EXPECT_EQ(content("profiles.json.damaged"), "unreadable");
 }
 
-TEST_F(ProfilesFileTest, BackupIsRestoredOnlyWhenTheFileIsMissingAfterAFailure)
+// Stops the program before each change a load and save make to the disk; the
+// next load must find the old or the new document, never none.
+TEST_F(ProfilesFileTest, CrashAtAnyStepLosesNothing)
 {
-    // profiles.json gone (kept aside earlier), a good backup beside it.
-    put("profiles.json.backup", "v6:A");
-    disk->failNext(Op::write, "profiles.json.tmp", "Disk full");
-    auto result = makeFile().save("v6:B");
-    EXPECT_EQ(result.notices, (QList<Notice>{saveFailed("Disk full"), restored}));
-    EXPECT_EQ(content("profiles.json"), "v6:A");
-    EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
-
-    // The restore fails as well.
-    QFile::remove(path("profiles.json"));
-    disk->failNext(Op::write, "profiles.json.tmp", "Disk full", 2);
-    result = makeFile().save("v6:B");
-    EXPECT_EQ(result.notices, (QList<Notice>{saveFailed("Disk full"),
-                                             {"Critical Error", "Failed to restore from backup: Disk full"}}));
-    EXPECT_FALSE(has("profiles.json"));
-    EXPECT_FALSE(has("profiles.json.tmp"));
-
-    // No backup, or one that cannot be used: only the failure.
-    put("profiles.json.backup", "garbage");
-    disk->failNext(Op::write, "profiles.json.tmp", "Disk full");
-    EXPECT_EQ(makeFile().save("v6:B").notices, QList<Notice>{saveFailed("Disk full")});
-    QFile::remove(path("profiles.json.backup"));
-    disk->failNext(Op::write, "profiles.json.tmp", "Disk full");
-    EXPECT_EQ(makeFile().save("v6:B").notices, QList<Notice>{saveFailed("Disk full")});
-    EXPECT_TRUE(files().isEmpty());
-}
-
-TEST_F(ProfilesFileTest, FileDamagedWhileRunningIsKeptBeforeTheSave)
-{
-    put("profiles.json", "v6:A");
-    ProfilesFile file = makeFile();
-    file.load();
-    put("profiles.json", "garbage");
-    auto result = file.save("v6:B");
-    const Notice warning{"Profile Data Warning",
-                         "The profiles file could not be read and was kept as profiles.json.damaged."};
-    EXPECT_EQ(result.notices, QList<Notice>{warning});
-    EXPECT_EQ(content("profiles.json.damaged"), "garbage");
-    EXPECT_FALSE(has("profiles.json.backup"));
-
-    // Keeping it fails: the file is not written over.
-    put("profiles.json", "garbage 2");
-    disk->failNext(Op::rename, "profiles.json.damaged.tmp", "Input/output error");
-    result = file.save("v6:C");
-    EXPECT_EQ(result.notices,
-              QList<Notice>{saveFailed("The unreadable profiles file could not be kept aside.")});
-    EXPECT_EQ(content("profiles.json"), "garbage 2");
-    EXPECT_EQ(content("profiles.json.damaged"), "garbage");
+    // A damaged file is replaced by the backup it was loaded from.
+    for (const QByteArray old : {"v6:Old", "garbage"}) {
+        const QByteArray saved = old == "garbage" ? "v6:Older" : "v6:New";
+        for (int changes = 0;; ++changes) {
+            SCOPED_TRACE(changes);
+            reset(old, "v6:Older");
+            disk->crashAfter(changes);
+            bool crashed = false;
+            try {
+                ProfilesFile file = makeFile();
+                const QByteArray loaded = file.load().bytes.value_or("none");
+                file.save(loaded == "v6:Old" ? "v6:New" : loaded);
+            } catch (const test::SimulatedCrash&) {
+                crashed = true;
+            }
+            const std::optional<QByteArray> found =
+                ProfilesFile(dir->path(), std::make_shared<LocalFileSystem>(), classify).load().bytes;
+            EXPECT_TRUE(found == old || found == saved) << found.value_or("none").constData();
+            if (!crashed) {
+                EXPECT_EQ(found, saved);
+                break;
+            }
+        }
+    }
 }
 
 } // namespace

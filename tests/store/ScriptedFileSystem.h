@@ -2,8 +2,7 @@
 
 #include "store/FileSystem.h"
 
-#include <QList>
-#include <QString>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <optional>
@@ -13,50 +12,85 @@ namespace velmor::test {
 // Thrown when a scripted crash stops the program in the middle of a save.
 struct SimulatedCrash {};
 
-// The local disk with scripted failures: an operation on a file (matched by file
-// name) can fail with a given text, and the whole program can "crash" before the
-// n-th change to the disk. Every change is logged.
+// The local disk with scripted faults. Each step is named by what it does and
+// the file names: "read profiles.json", "write profiles.json.tmp", "rename
+// profiles.json.tmp profiles.json", "remove profiles.json.tmp". A scripted step
+// fails, and the program can "crash" before the n-th change to the disk.
 class ScriptedFileSystem final : public FileSystem {
 public:
-    enum class Op { read, write, rename, remove };
-
-    // The next `times` calls of `op` on `fileName` fail with `error`
-    // (for rename, `fileName` is the source).
-    void failNext(Op op, const QString& fileName, const QString& error, int times = 1);
+    // The next `times` steps named `step` (a rename by its source alone) fail with `error`.
+    void failNext(const QString& step, const QString& error, int times = 1) { failures_.append({step, error, times}); }
     // Changes to the disk after the first `changes` ones throw SimulatedCrash.
     void crashAfter(int changes) { crashAfter_ = changes; }
     // The next write of `fileName` succeeds but stores other bytes (the last one changed).
     void garbleNextWrite(const QString& fileName) { garbled_.append(fileName); }
 
-    // Changes made so far, e.g. "write profiles.json.tmp", "rename profiles.json.tmp profiles.json".
+    // The changes made so far, and the names of the files read.
     const QStringList& changes() const { return changes_; }
-    // Names of the files read so far, in order.
     const QStringList& reads() const { return reads_; }
-    // Forgets the changes and reads so far.
     void clearChanges()
     {
         changes_.clear();
         reads_.clear();
     }
 
-    bool exists(const QString& path) const override;
-    QByteArray read(const QString& path) const override;
-    void write(const QString& path, const QByteArray& bytes) override;
-    void rename(const QString& from, const QString& to) override;
-    void remove(const QString& path) override;
-    void makeFolder(const QString& path) override;
-    std::optional<QDateTime> modificationTime(const QString& path) const override;
-    std::optional<FileStamp> stamp(const QString& path) const override;
+    bool exists(const QString& path) const override { return disk_.exists(path); }
+    QByteArray read(const QString& path) const override
+    {
+        reads_.append(nameOf(path));
+        check("read " + nameOf(path));
+        return disk_.read(path);
+    }
+    void write(const QString& path, const QByteArray& bytes) override
+    {
+        change("write " + nameOf(path));
+        QByteArray stored = bytes;
+        if (garbled_.removeOne(nameOf(path)) && !stored.isEmpty())
+            stored.back() = char(stored.back() ^ 1);
+        disk_.write(path, stored);
+    }
+    void rename(const QString& from, const QString& to) override
+    {
+        change("rename " + nameOf(from) + ' ' + nameOf(to));
+        disk_.rename(from, to);
+    }
+    void remove(const QString& path) override
+    {
+        if (!disk_.exists(path))
+            return;
+        change("remove " + nameOf(path));
+        disk_.remove(path);
+    }
+    void makeFolder(const QString& path) override { disk_.makeFolder(path); }
+    std::optional<QDateTime> modificationTime(const QString& path) const override
+    {
+        return disk_.modificationTime(path);
+    }
+    std::optional<FileStamp> stamp(const QString& path) const override { return disk_.stamp(path); }
 
 private:
     struct Failure {
-        Op op;
-        QString fileName;
+        QString step;
         QString error;
         int times;
     };
-    void check(Op op, const QString& path) const;
-    void change(const QString& entry);
+    static QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
+    void check(const QString& step) const
+    {
+        for (Failure& failure : failures_) {
+            if (failure.times > 0 && (step == failure.step || step.startsWith(failure.step + ' '))) {
+                --failure.times;
+                throw FileError(failure.error);
+            }
+        }
+    }
+    void change(const QString& step)
+    {
+        if (crashAfter_ && changes_.size() >= *crashAfter_)
+            throw SimulatedCrash{};
+        changes_.append(step);
+        check(step);
+    }
 
     LocalFileSystem disk_;
     mutable QList<Failure> failures_;

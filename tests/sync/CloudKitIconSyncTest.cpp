@@ -5,10 +5,8 @@
 #include "sync/CloudKitIconSync.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QTemporaryDir>
 
 #include <sys/stat.h>
 
@@ -28,197 +26,173 @@ QByteArray svg(const char* colour, const QByteArray& size = R"(width="16" height
 
 QDateTime at(int minute) { return QDateTime(QDate(2024, 3, 1), QTime(10, minute), Qt::UTC); }
 
-void writeDated(const QString& path, const QByteArray& bytes, const QDateTime& modified)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-    file.flush();
-    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
-}
-
 QByteArray assetBytes(const std::optional<Record>& record, const QString& key)
 {
     return record && record->asset(key) ? test::readFile(record->asset(key)->filePath) : QByteArray();
 }
 
-QCoro::Task<> finish(QCoro::Task<> task, bool* finished)
-{
-    co_await task;
-    *finished = true;
-}
-
-// One of the user's machines: its own client, icons folder and temporary folder.
-struct Machine {
-    explicit Machine(std::shared_ptr<Container> client)
-        : container(std::move(client)), sync(*container->privateCloudDatabase(), icons.path(), temporary.path())
-    {
-    }
-    QString icon(const QString& name) const { return icons.filePath(name + ".svg"); }
-    QByteArray bytes(const QString& name) const
-    {
-        return QFileInfo::exists(icon(name)) ? test::readFile(icon(name)) : QByteArray();
-    }
-    QDateTime modified(const QString& name) const { return *CloudKitIconSync::fileModificationDate(icon(name)); }
-    QStringList temporaryFiles() const { return QDir(temporary.path()).entryList(QDir::Files); }
-
-    std::shared_ptr<Container> container;
-    QTemporaryDir icons;
-    QTemporaryDir temporary;
-    CloudKitIconSync sync;
-};
-
+// One machine's icons folder, its temporary folder and its icon sync, on a cloud in memory.
 class CloudKitIconSyncTest : public test::PlatformFixture {
 protected:
-    void sync(Machine& machine, const QStringList& names)
+    void sync(const QStringList& names)
     {
-        bool finished = false;
-        finish(machine.sync.syncIcons(names), &finished);
+        const QCoro::Task<> task = iconSync.syncIcons(names);
         queue->runUntilIdle();
-        EXPECT_TRUE(finished);
+        EXPECT_TRUE(task.isReady());
     }
-
+    QString icon(const QString& name) const { return icons.filePath(name + ".svg"); }
+    void writeIcon(const QString& name, const QByteArray& bytes, const QDateTime& modified)
+    {
+        test::writeFile(icon(name), bytes);
+        QFile file(icon(name));
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    QByteArray bytes(const QString& name) const
+    {
+        return QFileInfo::exists(icon(name)) ? test::readFile(icon(name)) : "";
+    }
+    QDateTime modified(const QString& name) const { return *CloudKitIconSync::fileModificationDate(icon(name)); }
     // A record as another machine left it.
     Record putIcon(const QString& name, const QByteArray& document, std::optional<QDateTime> updatedAt,
-                   bool preview = true)
+                   bool preview = true, const QString& type = "VelmorIcon")
     {
-        Record record(CloudKitIconSync::recordType, name);
+        Record record(type, name);
         test::writeFile(remoteFiles.filePath(name), document);
-        record.setValue(CloudKitIconSync::svgAssetKey, Asset{remoteFiles.filePath(name)});
+        record.setValue("svgAsset", Asset{remoteFiles.filePath(name)});
         if (preview)
-            record.setValue(CloudKitIconSync::pngAssetKey, Asset{remoteFiles.filePath(name)});
+            record.setValue("pngAsset", Asset{remoteFiles.filePath(name)});
         if (updatedAt)
-            record.setValue(CloudKitIconSync::updatedAtKey, *updatedAt);
+            record.setValue("updatedAt", *updatedAt);
         record.setServerMetadata("tag", at(30));
         return cloud.putRecord(record);
     }
 
     MemoryCloud cloud;
     QTemporaryDir remoteFiles;
-    Machine local{cloud.localClient()};
+    QTemporaryDir icons;
+    QTemporaryDir temporary;
+    CloudKitIconSync iconSync{*cloud.localClient()->privateCloudDatabase(), icons.path(), temporary.path()};
 };
 
-TEST_F(CloudKitIconSyncTest, UploadsWhatIsNewerLocallyWithTheFileDateAndNothingWhenEqual)
+// The minute of the local file and of the record's "updatedAt" (none: no file or no
+// record; -1: no "updatedAt", so the server's minute 30 counts), whether the record
+// has its preview, whether the sync uploads ('u'), downloads ('d') or does nothing,
+// the record's file and its type.
+struct Row {
+    std::optional<int> local;
+    std::optional<int> remote;
+    bool preview;
+    char outcome;
+    QByteArray document = svg("blue");
+    QString type = "VelmorIcon";
+};
+
+class IconSyncRow : public CloudKitIconSyncTest, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(IconSyncRow, TheLaterFileWinsAndASecondRoundChangesNothing)
 {
-    cloud.setServerTime(at(50));
-    writeDated(local.icon("ct"), svg("red"), at(1));
-    sync(local, {"ct.svg"});
-    const auto stored = cloud.storedRecord("ct");
-    EXPECT_EQ(stored->recordType(), "VelmorIcon");
-    EXPECT_EQ(assetBytes(stored, "svgAsset"), svg("red"));
-    EXPECT_EQ(stored->date("updatedAt"), at(1)); // the file's date, not the upload's
-
-    // Edited later: saved over the fetched record, so its change tag lets it through.
-    writeDated(local.icon("ct"), svg("blue"), at(2));
-    sync(local, {"ct"});
-    EXPECT_EQ(assetBytes(cloud.storedRecord("ct"), "svgAsset"), svg("blue"));
-    EXPECT_EQ(cloud.storedRecord("ct")->date("updatedAt"), at(2));
-
-    sync(local, {"ct", "missing"}); // equal dates; neither file nor record
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 2);
-    EXPECT_FALSE(cloud.storedRecord("missing"));
-
-    // A record that lacks its preview is made whole from the local file, whatever the dates.
-    putIcon("ct", svg("green"), at(9), /*preview*/ false);
-    sync(local, {"ct"});
-    EXPECT_EQ(assetBytes(cloud.storedRecord("ct"), "svgAsset"), svg("blue"));
-    EXPECT_TRUE(cloud.storedRecord("ct")->asset("pngAsset"));
-    EXPECT_EQ(local.temporaryFiles(), QStringList());
-}
-
-TEST_F(CloudKitIconSyncTest, DownloadsWhatIsNewerRemotelyDatedAsTheRecord)
-{
-    putIcon("ct", svg("red"), at(5));
+    const Row row = GetParam();
+    if (row.local)
+        writeIcon("ct", svg("red"), at(*row.local));
+    std::optional<QDateTime> updatedAt = row.remote > 0 ? std::optional(at(*row.remote)) : std::nullopt;
+    const std::optional<Record> record =
+        row.remote ? std::optional(putIcon("ct", row.document, updatedAt, row.preview, row.type)) : std::nullopt;
     auto& cache = customIconImageCache();
     cache.insert("ct.svg", QImage(4, 4, QImage::Format_ARGB32), cache.generation());
-
-    sync(local, {"ct"});
-    EXPECT_EQ(local.bytes("ct"), svg("red"));
-    EXPECT_EQ(local.modified("ct"), at(5));
-    EXPECT_EQ(cache.count(), 0);
-    EXPECT_EQ(QDir(local.icons.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ct.svg"});
-
-    // Dated as the record, the file is not sent straight back.
-    sync(local, {"ct"});
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 0);
-
-    // An older local file is replaced; a record without "updatedAt" counts by its server date.
-    writeDated(local.icon("ct"), svg("blue"), at(29));
-    Record undated = putIcon("ct", svg("green"), std::nullopt);
-    sync(local, {"ct"});
-    EXPECT_EQ(local.bytes("ct"), svg("green"));
-    EXPECT_EQ(local.modified("ct"), at(30));
-    EXPECT_EQ(cloud.storedRecord("ct"), undated);
+    sync({"ct.svg"});
+    const int saves = cloud.callCount(Call::saveRecord);
+    EXPECT_EQ(saves, row.outcome == 'u' ? 1 : 0);
+    EXPECT_EQ(bytes("ct"), row.outcome == 'd' ? row.document : row.local ? svg("red") : "");
+    EXPECT_EQ(cache.count(), row.outcome == 'd' ? 0 : 1);
+    if (row.outcome == 'u') { // saved over the fetched record, dated as the file
+        EXPECT_EQ(assetBytes(cloud.storedRecord("ct"), "svgAsset"), svg("red"));
+        EXPECT_TRUE(cloud.storedRecord("ct")->asset("pngAsset"));
+        EXPECT_EQ(cloud.storedRecord("ct")->date("updatedAt"), at(*row.local));
+    } else if (row.outcome == 'd') {
+        EXPECT_EQ(modified("ct"), updatedAt.value_or(at(30)));
+    } else {
+        EXPECT_EQ(cloud.storedRecord("ct"), record);
+    }
+    EXPECT_TRUE(QDir(temporary.path()).isEmpty());
+    EXPECT_EQ(QDir(icons.path()).entryList(QDir::Files | QDir::Hidden).size(), row.outcome == 'd' || row.local);
+    sync({"ct"});
+    EXPECT_EQ(cloud.callCount(Call::saveRecord), saves);
+    cache.removeAll();
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Dates, IconSyncRow,
+    ::testing::Values(Row{1, {}, true, 'u'}, Row{{}, {}, true, '-'}, Row{{}, 5, true, 'd'}, Row{5, 5, true, '-'},
+                      Row{6, 5, true, 'u'}, Row{5, 6, true, 'd'}, Row{29, -1, true, 'd'}, Row{9, 5, false, 'u'},
+                      // Another machine's file that would not pass as a local icon.
+                      Row{1, 9, true, '-', "<html/>"},
+                      Row{{}, 9, true, '-', svg("blue").leftJustified(SvgIconLimits::maxFileBytes + 1, ' ')},
+                      // The profiles record is not an icon's to overwrite.
+                      Row{9, 5, true, '-', svg("blue"), "VelmorProfiles"}));
+
+// Names are handled in plain order, one at a time; an object that is gone ends its
+// sync at the next step.
 TEST_F(CloudKitIconSyncTest, OneIconPerBaseNameInPlainOrderOneAfterAnother)
 {
     for (const char* name : {"ct", "CT", "b"})
-        writeDated(local.icon(name), svg("red"), at(1));
+        writeIcon(name, svg("red"), at(1));
+    auto doomed = std::make_unique<CloudKitIconSync>(*cloud.localClient()->privateCloudDatabase(), icons.path());
     cloud.setHolding(true);
-    local.sync.syncIcons({"b", "icons/ct.svg", "ct", "CT.svg", "ct.svg"});
-    for (const char* expected : {"fetchRecord CT", "saveRecord CT", "fetchRecord b", "saveRecord b",
-                                 "fetchRecord ct", "saveRecord ct"}) {
+    doomed->syncIcons({"b", "icons/ct.svg", "ct", "CT.svg", "ct.svg"});
+    for (const char* expected : {"fetchRecord CT", "saveRecord CT", "fetchRecord b", "saveRecord b"}) {
         queue->runUntilIdle();
         ASSERT_EQ(cloud.heldCalls(), QStringList{expected});
         cloud.releaseAll();
     }
     queue->runUntilIdle();
+    doomed.reset();
+    cloud.releaseAll();
+    queue->runUntilIdle();
     EXPECT_EQ(cloud.callCount(Call::fetchRecord), 3);
-    EXPECT_FALSE(cloud.storedRecord("ct.svg"));
+    EXPECT_EQ(cloud.callCount(Call::saveRecord), 2);
 }
 
-TEST_F(CloudKitIconSyncTest, NamesAndEntriesThatCannotBeIconsAreSkipped)
+TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped)
 {
-    sync(local, {"", ".svg", "..svg", ".hidden.svg", "a\\b.svg", QString("tab\tname.svg")});
+    sync({"", ".svg", "..svg", ".hidden.svg", "a\\b.svg", QString("tab\tname.svg")});
     EXPECT_EQ(cloud.callCount(Call::fetchRecord), 0);
+    EXPECT_FALSE(iconSync.downloadIcon(putIcon("x", svg("red"), at(1)), "../x"));
 
-    // A pipe would stall the upload; a folder or an oversized file no machine would take.
-    ASSERT_EQ(::mkfifo(QFile::encodeName(local.icon("pipe")).constData(), 0600), 0);
-    QDir(local.icons.path()).mkdir("folder.svg");
-    writeDated(local.icon("big"), svg("red").leftJustified(SvgIconLimits::maxFileBytes + 1, ' '), at(1));
-    sync(local, {"pipe", "folder", "big"});
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 0);
+    // A pipe would stall the upload; a folder or a file over 1 MiB no machine would take.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(icon("pipe")).constData(), 0600), 0);
+    QDir(icons.path()).mkdir("folder.svg");
+    writeIcon("big", svg("red").leftJustified(SvgIconLimits::maxFileBytes + 1, ' '), at(1));
+    writeIcon("max", svg("red").leftJustified(SvgIconLimits::maxFileBytes, ' '), at(1));
+    sync({"pipe", "folder", "big", "max"});
+    EXPECT_EQ(cloud.callCount(Call::saveRecord), 1);
+    EXPECT_TRUE(cloud.storedRecord("max"));
 
-    Record record = putIcon("x", svg("red"), at(1));
-    EXPECT_FALSE(local.sync.downloadIcon(record, "../x"));
-    EXPECT_FALSE(QFileInfo::exists(QDir(local.icons.path()).filePath("../x.svg")));
-}
-
-TEST_F(CloudKitIconSyncTest, FailuresAreSilentLeaveFilesAloneAndTheListGoesOn)
-{
-    writeDated(local.icon("a"), svg("red"), at(1));
-    writeDated(local.icon("b"), svg("red"), at(1));
+    // Failures are silent, leave the files alone, and the list goes on.
+    writeIcon("a", svg("red"), at(1));
+    writeIcon("b", svg("red"), at(1));
     cloud.failNext(Call::fetchRecord, Error(Error::Code::serviceUnavailable));
-    sync(local, {"a", "b"});
-    EXPECT_FALSE(cloud.storedRecord("a"));
-    EXPECT_TRUE(cloud.storedRecord("b"));
-
     cloud.failNext(Call::saveRecord, Error(Error::Code::serverRecordChanged));
-    sync(local, {"a"});
-    EXPECT_FALSE(cloud.storedRecord("a"));
-    EXPECT_EQ(local.temporaryFiles(), QStringList()); // the preview goes even when the save fails
-    EXPECT_EQ(local.bytes("a"), svg("red"));
+    sync({"a", "b"});
+    EXPECT_FALSE(cloud.storedRecord("a") || cloud.storedRecord("b"));
+    EXPECT_EQ(cloud.callCount(Call::saveRecord), 2);
+    EXPECT_TRUE(QDir(temporary.path()).isEmpty()); // the preview goes even when the save fails
 
-    // Newer remote files that would not pass as local icons are not written.
-    auto& cache = customIconImageCache();
-    cache.insert("c.svg", QImage(4, 4, QImage::Format_ARGB32), cache.generation());
-    writeDated(local.icon("c"), svg("blue"), at(1));
-    putIcon("c", "<html/>", at(9));
-    putIcon("d", svg("red").leftJustified(SvgIconLimits::maxFileBytes + 1, ' '), at(9));
-    sync(local, {"c", "d"});
-    EXPECT_EQ(local.bytes("c"), svg("blue"));
-    EXPECT_EQ(local.modified("c"), at(1));
-    EXPECT_FALSE(QFileInfo::exists(local.icon("d")));
-    EXPECT_TRUE(cache.image("c.svg"));
+    // A newer file the user saves while the record is on its way is kept.
+    putIcon("e", svg("red"), at(40));
+    cloud.setHolding(true);
+    iconSync.syncIcons({"e"});
+    writeIcon("e", svg("blue"), at(41));
+    cloud.setHolding(false);
+    cloud.releaseAll();
+    queue->runUntilIdle();
+    EXPECT_EQ(bytes("e"), svg("blue"));
 }
 
 TEST_F(CloudKitIconSyncTest, PreviewIsASquareRgbaPngWithTheDrawingFittedAndCentred)
 {
-    writeDated(local.icon("wide"), svg("red", R"(width="200" height="100")"), at(1));
-    sync(local, {"wide"});
+    writeIcon("wide", svg("red", R"(width="200" height="100")"), at(1));
+    sync({"wide"});
     const QByteArray png = assetBytes(cloud.storedRecord("wide"), "pngAsset");
-    ASSERT_GE(png.size(), 26);
     EXPECT_EQ(png.left(16), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
     EXPECT_EQ(png.mid(16, 10), QByteArray("\0\0\0\x80\0\0\0\x80\x08\x06", 10)); // 128 × 128, 8-bit RGBA
     const QImage image = QImage::fromData(png);
@@ -228,77 +202,11 @@ TEST_F(CloudKitIconSyncTest, PreviewIsASquareRgbaPngWithTheDrawingFittedAndCentr
         EXPECT_EQ(image.pixelColor(x, 95), QColor(Qt::red));
         EXPECT_EQ(image.pixelColor(x, 96).alpha(), 0);
     }
-    EXPECT_FALSE(CloudKitIconSync::renderPNG(QImage(), 128));
-
     // A file that cannot be drawn goes up without a preview, keeping the one the record has.
-    writeDated(local.icon("wide"), "not an svg", at(2));
-    sync(local, {"wide"});
+    writeIcon("wide", "not an svg", at(2));
+    sync({"wide"});
     EXPECT_EQ(assetBytes(cloud.storedRecord("wide"), "svgAsset"), "not an svg");
     EXPECT_EQ(assetBytes(cloud.storedRecord("wide"), "pngAsset"), png);
-    writeDated(local.icon("new"), "not an svg", at(2));
-    sync(local, {"new"});
-    sync(local, {"new"});
-    EXPECT_FALSE(cloud.storedRecord("new")->asset("pngAsset"));
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 4); // without a preview it goes up every time
-    EXPECT_EQ(local.temporaryFiles(), QStringList());
-}
-
-TEST_F(CloudKitIconSyncTest, TwoMachinesConvergeOnTheNewerIcon)
-{
-    for (const bool newerFirst : {false, true}) {
-        MemoryCloud shared;
-        Machine older(shared.localClient());
-        Machine newer(shared.makeClient());
-        writeDated(older.icon("ct"), svg("red"), at(1));
-        writeDated(newer.icon("ct"), svg("blue"), at(2));
-        for (Machine* machine : newerFirst ? QList{&newer, &older, &newer} : QList{&older, &newer, &older, &newer})
-            sync(*machine, {"ct"});
-        EXPECT_EQ(older.bytes("ct"), svg("blue"));
-        EXPECT_EQ(older.modified("ct"), at(2));
-        EXPECT_EQ(assetBytes(shared.storedRecord("ct"), "svgAsset"), svg("blue"));
-
-        const int saves = shared.callCount(Call::saveRecord);
-        Machine fresh(shared.makeClient());
-        for (Machine* machine : {&older, &newer, &fresh})
-            sync(*machine, {"ct"});
-        EXPECT_EQ(shared.callCount(Call::saveRecord), saves);
-        EXPECT_EQ(fresh.bytes("ct"), svg("blue"));
-    }
-}
-
-TEST_F(CloudKitIconSyncTest, LeavesRecordsOfOtherKindsAndFilesWrittenMeanwhileAlone)
-{
-    Record profiles("VelmorProfiles", "profiles");
-    profiles.setValue("updatedAt", at(9));
-    profiles = cloud.putRecord(profiles);
-    writeDated(local.icon("profiles"), svg("red"), at(1));
-    sync(local, {"profiles"});
-    EXPECT_EQ(cloud.storedRecord("profiles"), profiles);
-
-    // The user saves a newer file while the record is on its way.
-    putIcon("ct", svg("red"), at(5));
-    cloud.setHolding(true);
-    local.sync.syncIcons({"ct"});
-    writeDated(local.icon("ct"), svg("blue"), at(6));
-    cloud.releaseAll();
-    queue->runUntilIdle();
-    EXPECT_EQ(local.bytes("ct"), svg("blue"));
-}
-
-TEST_F(CloudKitIconSyncTest, ASyncWhoseObjectIsGoneStopsAtItsNextStep)
-{
-    writeDated(local.icon("a"), svg("red"), at(1));
-    writeDated(local.icon("b"), svg("red"), at(1));
-    auto doomed = std::make_unique<CloudKitIconSync>(*cloud.localClient()->privateCloudDatabase(), local.icons.path());
-    cloud.setHolding(true);
-    doomed->syncIcons({"a", "b"});
-    queue->runUntilIdle();
-    doomed.reset();
-    cloud.releaseAll();
-    queue->runUntilIdle();
-    EXPECT_TRUE(cloud.heldCalls().isEmpty());
-    EXPECT_EQ(cloud.callCount(Call::fetchRecord), 1);
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 0);
 }
 
 } // namespace

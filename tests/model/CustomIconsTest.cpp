@@ -1,9 +1,13 @@
 #include "model/CustomIconLibrary.h"
+#include "model/FileNames.h"
+#include "model/SvgIconImage.h"
 #include "platform/Bundle.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <thread>
 #include <vector>
@@ -14,10 +18,17 @@ using namespace velmor;
 
 namespace {
 
+const QByteArray filled = R"(<rect x="-1e5" y="-1e5" width="2e5" height="2e5" fill="red"/>)";
+
+QByteArray svg(const QByteArray& size, const QByteArray& body = filled)
+{
+    return R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink" )" + size + ">" + body
+        + "</svg>";
+}
+
 QByteArray square(const char* colour)
 {
-    return QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="8">)")
-        + R"(<rect width="8" height="8" fill=")" + colour + R"("/></svg>)";
+    return svg(R"(width="8" height="8")", R"(<rect width="8" height="8" fill=")" + QByteArray(colour) + R"("/>)");
 }
 
 QColor colourOf(const std::optional<QImage>& image) { return image ? image->pixelColor(4, 4) : QColor(); }
@@ -56,8 +67,6 @@ TEST_F(CustomIconLibraryTest, InstallCopiesOnlyMissingIconsAndOnlyOncePerProcess
     test::writeFile(icon("ct.svg"), square("lime"));
 
     EXPECT_EQ(listed(), (QStringList{"ct.svg", "mr.svg"}));
-    EXPECT_EQ(test::readFile(icon("ct.svg")), square("lime"));
-    EXPECT_EQ(test::readFile(icon("mr.svg")), square("blue"));
 
     QFile::remove(icon("mr.svg")); // deleted by the user: stays deleted in this process
     EXPECT_EQ(listed(), QStringList{"ct.svg"});
@@ -66,7 +75,7 @@ TEST_F(CustomIconLibraryTest, InstallCopiesOnlyMissingIconsAndOnlyOncePerProcess
     EXPECT_EQ(test::readFile(icon("ct.svg")), square("lime"));
 }
 
-TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAndAnEmptyBundleStillCountsAsInstalled)
+TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAnEmptyBundleCountsAsInstalledAndListingIsByName)
 {
     library.installBundledCustomIcons();
     ship("CustomIcons/readme.txt", "not an icon");
@@ -76,15 +85,13 @@ TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAndAnEmptyBundleStil
     EXPECT_EQ(listed(), QStringList{});
     CustomIconLibrary().installBundledCustomIcons();
     EXPECT_TRUE(QFile::exists(icon("top.svg")));
-}
 
-TEST_F(CustomIconLibraryTest, ListingKeepsVisibleSvgFilesOrderedByNameWithoutExtension)
-{
+    // The listing keeps visible SVG files, ordered by name without the extension.
     for (const char* name : {"Zeta.svg", "alpha.svg", "Beta.SVG", "Beta 2.svg", "notes.txt", ".hidden.svg", "svg"})
         test::writeFile(icon(name), square("red"));
     QDir(customIconsDirectory()).mkdir("folder.svg");
     // By full file name "Beta 2.svg" would come before "Beta.SVG".
-    EXPECT_EQ(listed(), (QStringList{"alpha.svg", "Beta.SVG", "Beta 2.svg", "Zeta.svg"}));
+    EXPECT_EQ(listed(), (QStringList{"alpha.svg", "Beta.SVG", "Beta 2.svg", "top.svg", "Zeta.svg"}));
     EXPECT_EQ(library.loadCustomIcons().first(), CustomIcon("alpha.svg", icon("alpha.svg")));
 }
 
@@ -98,16 +105,13 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
 
     test::writeFile(icon("ct.svg"), square("lime")); // the user's version wins
     EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::green));
-    library.imageCache().removeAll();
     QFile::remove(icon("ct.svg"));
+    library.imageCache().removeAll();
     EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::blue));
     EXPECT_FALSE(library.customIconImage("CT.svg"));
 
     test::writeFile(supportPath("outside.svg"), square("red"));
-    test::writeFile(icon(".hidden.svg"), square("red"));
-    const QString refused[] = {"../outside.svg", supportPath("outside.svg"), ".hidden.svg", QString()};
-    for (const QString& name : refused)
-        EXPECT_FALSE(library.customIconImage(name)) << name.toStdString();
+    EXPECT_FALSE(library.customIconImage("../outside.svg")); // only plain names, see FileNames below
 
     // The process-wide cache outlives file changes until it is emptied.
     EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));
@@ -118,11 +122,16 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
     customIconImageCache().removeAll();
 
     // A load that started before the cache was emptied may hold the old picture.
-    CustomIconImageCache& cache = library.imageCache();
+    CustomIconImageCache cache(2 * 64 * 64 * 4); // room for two 64×64 pictures
     const quint64 before = cache.generation();
     cache.removeAll();
     cache.insert("x.svg", QImage(2, 2, QImage::Format_ARGB32), before);
     EXPECT_EQ(cache.count(), 0);
+    // Beyond its byte budget the cache lets the least recently used go.
+    for (const char* name : {"a.svg", "b.svg", "c.svg"})
+        cache.insert(name, QImage(64, 64, QImage::Format_ARGB32), cache.generation());
+    EXPECT_EQ(cache.count(), 2);
+    EXPECT_FALSE(cache.image("a.svg"));
 }
 
 TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
@@ -141,4 +150,65 @@ TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(wrong, 0);
+}
+
+TEST(FileNames, OnlyNamesOfOneVisibleEntryOfAFolderArePlain)
+{
+    for (const char* name : {"ct.svg", "Beta 2.SVG", "x..svg", "Röntgen-Ω.svg"})
+        EXPECT_TRUE(isPlainFileName(QString::fromUtf8(name))) << name;
+    const QString rejected[] = {
+        QString(), ".", "..", ".hidden.svg", "../x.svg", "a/b.svg", "a\\b.svg", QString("a") + QChar(u'\0'),
+        "line\nbreak.svg", "del\x7f.svg", QStringLiteral("c1\u0085.svg"), QString("half") + QChar(0xD800),
+    };
+    for (const QString& name : rejected)
+        EXPECT_FALSE(isPlainFileName(name)) << name.toStdString();
+}
+
+TEST(SvgIconImage, RendersAtFixedLongestSideAndRefusesBrokenHostileOversizedOrIrregularInput)
+{
+    const auto wide = renderSvgIcon(svg(R"(width="200" height="100")"));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->size(), QSize(128, 64));
+    EXPECT_EQ(wide->pixelColor(64, 32), QColor(Qt::red));
+    EXPECT_EQ(renderSvgIcon(svg(R"(viewBox="0 0 10 40")"))->size(), QSize(32, 128));
+    EXPECT_EQ(renderSvgIcon(svg(R"(width="1e9" height="1e9")"))->size(), QSize(128, 128));
+    EXPECT_EQ(renderSvgIcon(svg(R"(width="100000" height="1")"))->size(), QSize(128, 1));
+
+    // Broken, hostile, oversized or irregular input gives no image.
+    const QByteArray sized = R"(width="4" height="4")";
+    QByteArray entities = "<!ENTITY a0 \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">";
+    for (int i = 1; i < 9; ++i)
+        entities += QString("<!ENTITY a%1 \"%2\">").arg(i).arg(QString("&a%1;").arg(i - 1).repeated(10)).toUtf8();
+    const QByteArray laughs = "<!DOCTYPE svg [" + entities + "]>" + svg(sized, "<text>&a8;</text>");
+    const auto nested = [&](int depth) {
+        return svg(sized, QByteArray("<g>").repeated(depth - 1) + QByteArray("</g>").repeated(depth - 1));
+    };
+    const auto elements = [&](int count) { return svg(sized, QByteArray("<rect/>").repeated(count - 1)); };
+
+    QTemporaryDir dir;
+    QImage png(4, 4, QImage::Format_ARGB32);
+    png.fill(Qt::red);
+    png.save(dir.filePath("secret.png"));
+
+    for (const QByteArray& document :
+         {QByteArray(), QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 16), QByteArray("<html/>"),
+          svg(sized).chopped(7), laughs,
+          nested(SvgIconLimits::maxDepth + 1), elements(SvgIconLimits::maxElements + 1),
+          // The renderer would open a local file, which might be a pipe that never ends.
+          svg(sized, R"(<image width="9" height="9" xlink:href=")" + dir.filePath("secret.png").toUtf8() + R"("/>)")})
+        EXPECT_FALSE(renderSvgIcon(document)) << document.left(80).toStdString();
+
+    EXPECT_TRUE(renderSvgIcon(nested(SvgIconLimits::maxDepth)));
+    EXPECT_TRUE(renderSvgIcon(elements(SvgIconLimits::maxElements)));
+
+    // Files: only regular ones within the size limit.
+    test::writeFile(dir.filePath("limit.svg"), svg(sized).leftJustified(SvgIconLimits::maxFileBytes, ' '));
+    test::writeFile(dir.filePath("over.svg"), svg(sized).leftJustified(SvgIconLimits::maxFileBytes + 1, ' '));
+    EXPECT_TRUE(loadSvgIconFile(dir.filePath("limit.svg")));
+    EXPECT_FALSE(loadSvgIconFile(dir.filePath("over.svg")));
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.svg")).constData(), 0600), 0);
+    EXPECT_FALSE(loadSvgIconFile(dir.filePath("pipe.svg"))); // would block forever if opened
+    QDir(dir.path()).mkdir("folder.svg");
+    EXPECT_FALSE(loadSvgIconFile(dir.filePath("folder.svg")));
 }
