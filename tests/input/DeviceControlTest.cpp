@@ -39,10 +39,7 @@ protected:
         takeLogs();
         return keypad;
     }
-    static hid::ScriptedDevice::SentReport report(const RazerRGB& colour, std::uint32_t id = 0)
-    {
-        return {id, colour.featureReport()};
-    }
+    static hid::ScriptedDevice::SentReport report(const RazerRGB& colour, std::uint32_t id = 0) { return {id, colour.featureReport()}; }
 };
 
 } // namespace

@@ -5,11 +5,9 @@
 using namespace velmor;
 using hid::Result;
 using hid::ScriptedCall;
-using Verdict = EventTap::Verdict;
 
 namespace {
 
-constexpr std::uint16_t capsLock = 57;
 const QString connectedV2 =
     QStringLiteral("Connected hardware Razer Tartarus vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro");
 
@@ -163,7 +161,6 @@ TEST_F(HIDDeviceInputSourceTest, MappedButtonsAreReplacedInOrderOnTheSuppression
     startSource();
     source->setMappedButtons({{"tartarus_v2", {"WHEEL_UP", "K01"}}});
     source->setMappedButtons({{"tartarus_v2", {"WHEEL_UP"}}, {"speechmike_smp3700", {"REC"}}});
-    EXPECT_EQ(serialQueues.find(QStringLiteral("com.velmor.tartarus.suppression"))->pendingCount(), 2u);
     // The lookup waits for the replacements handed over before it.
     EXPECT_TRUE(source->isButtonMapped("tartarus_v2", "WHEEL_UP"));
     EXPECT_FALSE(source->isButtonMapped("tartarus_v2", "K01"));

@@ -1,39 +1,29 @@
+#include "ScriptedSourceFixture.h"
+
 #include "input/SuppressionTap.h"
-#include "platform/tap/ScriptedEventTap.h"
-#include "support/TestSupport.h"
 
 #include <functional>
 #include <limits>
 #include <thread>
 
 using namespace velmor;
-using Type = EventTap::EventType;
-using Verdict = EventTap::Verdict;
 
 namespace {
 
 constexpr std::uint64_t ms = 1'000'000;
-constexpr int tartarusV2 = 0x022B;
-constexpr int tartarusPro = 0x0244;
 constexpr std::uint32_t usageK01 = 0x1E;
-constexpr std::uint16_t keyK01 = 18;
-constexpr std::uint16_t capsLock = 57;
 
-class SuppressionTapTest : public test::PlatformFixture {
+// The tap on its own, without a HID source.
+class SuppressionTapTest : public test::ScriptedSourceFixture {
 protected:
-    void install(int keypadProduct = tartarusPro)
+    void install(int keypadProduct = keypadPro)
     {
         if (keypadProduct)
             suppression->tartarusRegistered(keypadProduct);
         suppression->installSuppressionTap();
     }
-    Verdict key(std::uint16_t code, Type type = Type::keyDown) { return taps.post(scripted::key(type, code)); }
-    Verdict scroll(std::int64_t lines, std::int64_t points = 0) { return taps.post(scripted::scroll(lines, points)); }
-    Verdict mouse(Type type, std::int64_t button = 0) { return taps.post(scripted::mouse(type, button)); }
 
-    ScopedScriptedEventTaps taps;
     bool inputMonitoring = true;
-    QStringList logs;
     std::shared_ptr<SuppressionTap> suppression = SuppressionTap::create(
         [this](const QString& line) { logs << line; }, [this] { return inputMonitoring; });
 };
@@ -140,7 +130,7 @@ TEST_F(SuppressionTapTest, EveryWindowDropsItsOwnEventsUpToItsDeadline)
 
 TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArrives)
 {
-    install(tartarusV2);
+    install(keypadV2);
     logs.clear();
     EXPECT_EQ(key(capsLock), Verdict::drop);
     EXPECT_EQ(key(17), Verdict::pass); // not a keypad code: the prime waits
@@ -151,8 +141,8 @@ TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArriv
     EXPECT_EQ(key(keyK01), Verdict::pass);
 
     // A Pro arriving clears a pending prime.
-    suppression->tartarusRegistered(tartarusV2);
-    suppression->tartarusRegistered(tartarusPro);
+    suppression->tartarusRegistered(keypadV2);
+    suppression->tartarusRegistered(keypadPro);
     EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(logs.size(), 1);
 }
@@ -169,8 +159,8 @@ TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
 
     // Caps Lock from any keyboard goes while keypads are registered.
-    suppression->tartarusRegistered(tartarusV2);
-    suppression->tartarusRegistered(tartarusPro);
+    suppression->tartarusRegistered(keypadV2);
+    suppression->tartarusRegistered(keypadPro);
     EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
     // Forgetting a device closes its windows, and so does removing the tap.
     suppression->armKeySuppression(usageK01);
@@ -180,7 +170,7 @@ TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
     suppression->speechMikeForgotten(false);
     suppression->speechMikeRegistered();
     EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
-    suppression->tartarusRegistered(tartarusV2);
+    suppression->tartarusRegistered(keypadV2);
     suppression->setMappedButtons({{"tartarus_v2", {"WHEEL_PRESS"}}});
     suppression->armKeySuppression(usageK01);
     suppression->armWheelClickSuppression();
