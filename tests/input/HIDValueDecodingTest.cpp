@@ -37,7 +37,6 @@ TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirstUnderT
         EXPECT_EQ(takeTrace(), (QStringList{s + "1", QStringLiteral("press ") + id, s + "1", s + "2", s + "0",
                                             QStringLiteral("release ") + id, s + "0"}));
     }
-    EXPECT_EQ(events.last().deviceId, "tartarus_v2");
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass) << "an unmapped wheel press opens no window";
 
     // The device's own names come first.
@@ -54,12 +53,10 @@ TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButtonAndSa
     // The same key through the key array and through its own element: one press.
     send(keypad, keyArraySlot(40), {0x1E});
     send(keypad, button(7, 0x1E), {1});
+    // The slot's sample carries the key as its usage.
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=30", "press K01", "sample 7:1e=1"}));
-    const RawHIDSample& sample = samples[0];
-    EXPECT_EQ(std::tuple(sample.vendorId, sample.productId, sample.usagePage, sample.usage, sample.value),
-              std::tuple(razer, keypadV2, 7, 0x1E, 0x1E)); // the usage is the key the slot carries
-    EXPECT_EQ(sample.productName, QStringLiteral("Razer Tartarus"));
-    EXPECT_EQ(sample.deviceId, QStringLiteral("tartarus_v2"));
+    EXPECT_EQ(samples[0].productName, QStringLiteral("Razer Tartarus"));
+    EXPECT_EQ(samples[0].deviceId, QStringLiteral("tartarus_v2"));
     keypad->setProperty(hid::property::product, {});
 
     // The slot emptying carries no key: it releases nothing. The key's own
@@ -174,11 +171,4 @@ TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasReadAndEveryKeyValue
     EXPECT_TRUE(takeLogs().isEmpty());
     EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(key(keyK02), Verdict::drop);
-
-    // Released for other applications: no sample, no window.
-    source->disableControl(razer, keypadPro);
-    samples.clear();
-    send(pro, button(7, 0x1E), {1});
-    EXPECT_EQ(key(keyK01), Verdict::pass);
-    EXPECT_TRUE(samples.isEmpty());
 }

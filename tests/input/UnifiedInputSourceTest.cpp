@@ -7,19 +7,14 @@
 
 using namespace velmor;
 
-namespace {
-
 using UnifiedInputSourceTest = test::PlatformFixture;
-
-const ConnectedDeviceInfo mockInput{0, 0, QStringLiteral("Mock Input"), QStringLiteral("tartarus_v2"), false};
-
-} // namespace
 
 TEST_F(UnifiedInputSourceTest, WithoutHardwareTheMockStandsInUntilHardwareWinsForGood)
 {
     hid::ScriptedHid hid;
     UnifiedInputSource source{false};
     queue->runUntilIdle();
+    const ConnectedDeviceInfo mockInput{0, 0, QStringLiteral("Mock Input"), QStringLiteral("tartarus_v2"), false};
     EXPECT_EQ(source.connectedDevices().get(), QList<ConnectedDeviceInfo>{mockInput});
     source.selectDevice(QStringLiteral("speechmike_smp3700"));
     queue->runUntilIdle();
