@@ -37,14 +37,17 @@ TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirstUnderT
         EXPECT_EQ(takeTrace(), (QStringList{s + "1", QStringLiteral("press ") + id, s + "1", s + "2", s + "0",
                                             QStringLiteral("release ") + id, s + "0"}));
     }
+    EXPECT_EQ(events.last().deviceId, "tartarus_v2");
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass) << "an unmapped wheel press opens no window";
 
     // The device's own names come first.
-    source->setCustomUsageMap({{VendorProduct{razer, keypadV2}, {{0x7001E, "FOOT"}}},
+    source->setCustomUsageMap({{VendorProduct{razer, keypadV2}, {{0x7001E, "FOOT"}, {0x90001, "SIDE"}}},
                                {VendorProduct{razer, keypadPro}, {{0x7001F, "OTHER"}}}});
     send(keypad, button(7, 0x1E), {1});
+    send(keypad, button(9, 1), {1});
     send(keypad, button(7, 0x1F), {1});
-    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press FOOT", "sample 7:1f=1", "press K02"}));
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press FOOT", "sample 9:1=1", "press SIDE", "sample 7:1f=1",
+                                        "press K02"}));
     EXPECT_TRUE(logs.isEmpty());
 }
 
