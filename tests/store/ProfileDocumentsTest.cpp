@@ -2,6 +2,8 @@
 
 #include "store/LegacyMigration.h"
 #include "store/LoadResult.h"
+#include "store/ToolIdMap.h"
+#include "store/UserProfileExport.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +68,25 @@ TEST(DecodePayload, CurrentFormatOfAnyVersionFirstThenLegacyElseNothing)
         EXPECT_FALSE(decodePayload(bytes)) << bytes.constData();
 }
 
+// The files under tests/data are what this application writes; later layers
+// reuse them, so they must stay byte-for-byte what the encoders produce.
+TEST(UserProfileExport, RecordedFilesReencodeAndAbsentPartsStayAbsent)
+{
+    const QByteArray userBytes = readFile(dataPath("user-profile-export.json"));
+    const UserProfileExport exported = UserProfileExport::fromJson(json::parse(userBytes));
+    EXPECT_EQ(json::encode(exported.toJson()), userBytes);
+    const QByteArray pacsBytes = readFile(dataPath("pacs-profile-export.json"));
+    const PacsProfile pacs = PacsProfile::fromJson(json::parse(pacsBytes));
+    EXPECT_EQ(json::encode(pacs.toJson()), pacsBytes);
+    EXPECT_FALSE(decodePayload(userBytes) || decodePayload(pacsBytes));
+
+    const QJsonObject profile{{"profile", exported.profile.toJson()}};
+    const UserProfileExport bare = UserProfileExport::fromJson(with(profile, "pacsProfileName", QJsonValue::Null));
+    EXPECT_EQ(bare.toJson(), profile);
+    const UserProfileExport noTools = UserProfileExport::fromJson(with(profile, "pacsTools", QJsonArray{}));
+    EXPECT_EQ(UserProfileExport::fromJson(noTools.toJson()).pacsTools, QList<RadiologyTool>{});
+}
+
 // Old tool names are renamed in any letter case, repeated ids keep the first
 // tool, and the catalogue tools missing by name are appended.
 TEST(LegacyMigration, TheActiveProfileIsMigratedElseTheFirstElseTheCatalogue)
@@ -99,4 +120,33 @@ TEST(LegacyMigration, TheActiveProfileIsMigratedElseTheFirstElseTheCatalogue)
     EXPECT_EQ(result.activeUserProfileId, user.id);
     // The mapping of the dropped duplicate lands on the kept tool of that id.
     EXPECT_EQ(active.tools[6].id, pacs.tools[4].id);
+
+    // An empty file gives the catalogue; a missing or unknown active id takes the first profile.
+    const PersistedProfiles empty = migrateLegacy(LegacyPersistedProfiles{2, std::nullopt, {}});
+    EXPECT_EQ(empty.pacsProfiles.value(0).tools, RadiologyTool::defaultTools());
+
+    const LegacyProfile first = legacyProfile("Alpha");
+    for (const std::optional<QUuid>& active : {std::optional<QUuid>(), std::optional<QUuid>(QUuid::createUuid())}) {
+        const PersistedProfiles picked = migrateLegacy(LegacyPersistedProfiles{1, active, {first, legacyProfile("B")}});
+        EXPECT_EQ(picked.userProfiles[0].mappings, first.mappings);
+    }
+}
+
+TEST(ToolIdMap, RepointsThroughLowerCasedNamesFirstOccurrenceWinning)
+{
+    const QUuid shared = QUuid::createUuid();
+    // The source repeats an id (the first name counts); the target holds that same
+    // id under another name, and repeats a name in other letter cases.
+    const QList<RadiologyTool> from{makeTool("ZOOM", shared), makeTool("Pan", shared), makeTool("ÄRGER"),
+                                    makeTool("Only Here")};
+    const QList<RadiologyTool> to{makeTool("Pan", shared), makeTool("zoom"), makeTool("Zoom"), makeTool("ärger")};
+    const QList<ButtonMapping> mappings{makeMapping("tartarus_v2", "K01", shared),
+                                        makeMapping("tartarus_v2", "K02", QUuid::createUuid()),
+                                        makeMapping("tartarus_v2", "K03", from[3].id),
+                                        makeMapping("mouse_5_button", "LEFT_CLICK", from[2].id)};
+    // Unknown tool id (K02) and a name the target lacks (K03) are dropped; order,
+    // mapping ids, devices and buttons stay; ids are never matched directly.
+    EXPECT_EQ(toolIdMap(mappings, from, to),
+              (QList<ButtonMapping>{{mappings[0].id, "tartarus_v2", "K01", to[1].id},
+                                    {mappings[3].id, "mouse_5_button", "LEFT_CLICK", to[3].id}}));
 }

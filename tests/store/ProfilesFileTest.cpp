@@ -60,7 +60,7 @@ TEST_F(ProfilesFileTest, SaveKeepsTheFileItReplacesMovesFilesByRenamesAndSkipsWh
         return QStringList{"write " + name + ".tmp", "rename " + name + ".tmp " + name};
     };
     for (const QByteArray before : {"v6:A", "old:A"}) {
-        reset(before);
+        reset(before, "v6:0");
         int judged = 0;
         ProfilesFile file(dir->path(), disk, [&judged](const QByteArray& bytes) { return ++judged, classify(bytes); });
         // Loaded with the caller's decoder, saved without judging or reading profiles.json again.
