@@ -102,7 +102,6 @@ TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothin
     EXPECT_LE(*savedTimes[1], *savedTimes[2]);
     EXPECT_EQ(saveCalls, 2);
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Two"});
-
 }
 
 TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothing)
