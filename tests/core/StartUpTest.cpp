@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QWindow>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -91,24 +90,9 @@ TEST_F(AppModelFixture, TheActivePacsProfileFollowsTheActiveUserProfileAtStartAn
     EXPECT_EQ(model->activePacsProfile().id, elsewhere);
 }
 
-TEST_F(AppModelFixture, TheMappingWindowOpensOnceAtLaunchAndLeavingTheForegroundOrQuittingSaves)
+TEST_F(AppModelFixture, LeavingTheForegroundOrQuittingSaves)
 {
     start();
-    int opened = 0;
-    model->openMappingsWindowOnLaunch(); // no opener installed yet
-    model->openMappingsWindow = [&] { ++opened; };
-    {
-        QWindow visible;
-        visible.show();
-        model->openMappingsWindowOnLaunch();
-        EXPECT_EQ(opened, 0);
-    }
-    model->openMappingsWindowOnLaunch();
-    model->openMappingsWindowOnLaunch();
-    EXPECT_EQ(opened, 1);
-    EXPECT_TRUE(model->didOpenMappingsOnLaunch());
-
-    // Quitting saves, and so does leaving the foreground, once.
     int saves = -1; // the subscription's first delivery
     const auto counting = store().lastSaved().subscribe([&](const auto&) { ++saves; });
     QMetaObject::invokeMethod(qApp, "aboutToQuit");
