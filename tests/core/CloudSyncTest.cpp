@@ -4,9 +4,11 @@
 #include "sync/CloudKitProfileSync.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 
 using namespace velmor;
 using namespace velmor::test;
+using namespace std::chrono_literals;
 using Call = cloud::MemoryCloud::Call;
 using Type = cloud::Notification::Type;
 using Status = NotificationSettings::AuthorizationStatus;
@@ -41,6 +43,19 @@ protected:
 
     qsizetype seen = 0;
 };
+
+TEST_F(CloudSync, RegisteringLogsTheTokenAndTakesThePushesOfAnotherMachine)
+{
+    start();
+    model->registerForRemoteNotifications();
+    queue->advance(2s);
+    EXPECT_EQ(newLines().filter(QRegularExpression("^APNs token registered: [0-9a-f]{32}$")).size(), 1);
+
+    // Another machine saves the profiles record; its pushes reach the model through the container.
+    cloud.makeClient()->privateCloudDatabase()->saveRecord(cloud.storedRecord("profiles").value(), [](auto, auto) {});
+    queue->advance(5s);
+    EXPECT_EQ(newLines().filter("CloudKit push received: type=").size(), 2);
+}
 
 TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChanges)
 {

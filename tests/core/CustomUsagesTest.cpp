@@ -13,11 +13,11 @@ namespace {
 class CustomUsagesTest : public AppModelFixture {
 protected:
     QString usagesPath() const { return supportPath("custom_usages.json"); }
-    static RawHIDSample sample(std::int64_t page, std::int64_t usage, std::int64_t vendor = 2321, std::int64_t product = 3100)
+    static RawHIDSample sample(std::int64_t page, std::int64_t usage)
     {
         RawHIDSample s;
-        s.vendorId = vendor;
-        s.productId = product;
+        s.vendorId = 2321;
+        s.productId = 3100;
         s.usagePage = page;
         s.usage = usage;
         return s;
@@ -30,7 +30,10 @@ TEST_F(CustomUsagesTest, NamedUsagesGoToTheHIDSourceAndAreSavedAndReadBack)
     writeFile(usagesPath(),
               "\xEF\xBB\xBF" R"({"+2321-3100": {"c00e9": "Mute", "zz": "x", "": "y"}, "abc-1": {"1": "y"}})");
     start();
-    model->setCustomUsageName(sample(9, 1, 0x1532, 0x022B), "SIDE");
+    // A side button the keypad's template does not know, named from the HID inspector's feed.
+    plugKeypad()->sendValue({10, hid::ElementType::inputButton, 9, 1, false}, 1);
+    queue->runUntilIdle();
+    model->setCustomUsageName(model->hidEvents().get().last(), "SIDE");
 
     // The last name stands; keys beyond 32 bits are refused, a page's high bits fall off.
     model->setCustomUsageName(sample(0x09, 0x01), "First");

@@ -37,7 +37,7 @@ TEST_F(LayoutOverridesTest, TheSavedFileReplacesBundleLayoutsDeviceByDevice)
     EXPECT_EQ(model->overlayFrame(button, keypad), std::nullopt);
 }
 
-TEST_F(LayoutOverridesTest, ImportsAndResetsReplaceOneDeviceAndOnlyEditsSave)
+TEST_F(LayoutOverridesTest, ImportsReplaceOneDeviceAndOnlyEditsSave)
 {
     start();
     const QHash<QString, NormalizedRect> bundleKeypad = of(keypad);

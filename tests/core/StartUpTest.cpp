@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QWindow>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -90,9 +91,19 @@ TEST_F(AppModelFixture, TheActivePacsProfileFollowsTheActiveUserProfileAtStartAn
     EXPECT_EQ(model->activePacsProfile().id, elsewhere);
 }
 
-TEST_F(AppModelFixture, LeavingTheForegroundOrQuittingSaves)
+TEST_F(AppModelFixture, TheMappingWindowOpensOnlyWhenNoneIsUpAndLeavingTheForegroundOrQuittingSaves)
 {
     start();
+    int opened = 0;
+    model->openMappingsWindow = [&] { ++opened; };
+    {
+        QWindow visible;
+        visible.show();
+        model->openMappingsWindowOnLaunch();
+    }
+    EXPECT_EQ(opened, 0) << "a window is up already";
+
+    // Quitting saves, and so does leaving the foreground, once.
     int saves = -1; // the subscription's first delivery
     const auto counting = store().lastSaved().subscribe([&](const auto&) { ++saves; });
     QMetaObject::invokeMethod(qApp, "aboutToQuit");
