@@ -11,14 +11,20 @@ protected:
     FeedsTest() { start(); }
 };
 
-TEST_F(FeedsTest, TheLogKeepsItsNewestEntries)
+TEST_F(FeedsTest, TheLogAndTheSampleFeedKeepTheirNewestEntries)
 {
-    for (int i = 1; i <= 401; ++i)
+    for (int i = 1; i <= 401; ++i) {
         model->appendLog(QString::number(i));
+        RawHIDSample sample;
+        sample.usage = i;
+        model->appendHIDSample(sample);
+    }
     const QStringList log = logMessages();
     ASSERT_EQ(log.size(), 200);
     EXPECT_EQ(log.first(), "202");
     EXPECT_EQ(log.last(), "401");
+    ASSERT_EQ(model->hidEvents().get().size(), 400);
+    EXPECT_EQ(model->hidEvents().get().first().usage, 2);
 }
 
 TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)
