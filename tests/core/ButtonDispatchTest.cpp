@@ -175,16 +175,4 @@ TEST_F(RepeatOnHoldTest, ARepeatEndsAtOnceWhenItsButtonWouldSendSomethingElse)
     EXPECT_EQ(sentKeys(), QList<int>{50});
 }
 
-TEST_F(RepeatOnHoldTest, UnpluggingTheKeypadEndsTheRepeatOfItsHeldKey)
-{
-    map("K01", repeating(1.0).id);
-    const auto device = plugKeypad();
-    device->sendValue({20, hid::ElementType::inputButton, 7, 0x1E, false}, 1);
-    queue->runUntilIdle();
-    EXPECT_TRUE(model->isRepeating(keypad, "K01"));
-    hid.unplug(device);
-    queue->runUntilIdle();
-    EXPECT_FALSE(model->isRepeating(keypad, "K01"));
-}
-
 } // namespace

@@ -23,11 +23,18 @@ protected:
 
     QStringList availableIds()
     {
+        queue->runUntilIdle();
         QStringList ids;
         for (const Device& device : model->availableDevices())
             ids.append(device.id);
         return ids;
     }
+    void select(const QString& deviceId)
+    {
+        model->selectDevice(deviceId);
+        queue->runUntilIdle();
+    }
+    QString activeId() { return model->inputSource().activeDevice().get().id; }
 
     QTemporaryDir bundleDir;
 };
@@ -66,65 +73,57 @@ TEST_F(DevicesTest, AnArrivingDeviceGetsOnlyItsMissingDefaultButtonsInOneSave)
 TEST_F(DevicesTest, ProfileSwitchesRelightTheKeypad)
 {
     auto device = plugKeypad();
-    const auto lastColour = [&] { return device->sentFeatureReports().last().report; };
-    ASSERT_FALSE(device->sentFeatureReports().isEmpty());
-    EXPECT_EQ(lastColour(), (RazerRGB{0x78, 0x00, 0xD1}.featureReport()));
+    const auto sent = [&] {
+        queue->runUntilIdle();
+        return device->sentFeatureReports();
+    };
+    const auto synthesis = RazerRGB{0x78, 0x00, 0xD1}.featureReport();
+    EXPECT_EQ(sent().last().report, synthesis);
     const UserProfile first = activeUser();
     const QList<PacsProfile> pacs = store().pacsProfiles().get();
     const auto eunity = std::find_if(pacs.begin(), pacs.end(), [](const PacsProfile& p) { return p.name == "eUnity"; });
     ASSERT_NE(eunity, pacs.end());
     store().createUserProfile("Second", eunity->id);
-    queue->runUntilIdle();
-    EXPECT_EQ(lastColour(), (RazerRGB{0x00, 0xB0, 0x50}.featureReport()));
+    EXPECT_EQ(sent().last().report, (RazerRGB{0x00, 0xB0, 0x50}.featureReport()));
 
     // An empty colour of the user's own sends none, even over the PACS colour.
-    const qsizetype sent = device->sentFeatureReports().size();
+    const qsizetype count = sent().size();
     store().setLightingHex(QString(), activeUser().id);
     store().setDefaultLightingHex(std::nullopt, first.pacsProfileId);
-    queue->runUntilIdle();
-    EXPECT_EQ(device->sentFeatureReports().size(), sent);
+    EXPECT_EQ(sent().size(), count);
 
-    // Back to the first user: a PACS profile without its own colour lights by its name.
-    // The switch sets both active ids; the keypad is lit once for it.
+    // Back to the first user: a PACS profile without its own colour lights by its name, once for
+    // the switch that sets both active ids. Choosing another PACS profile than the user's own
+    // changes nothing the keypad shows.
     store().selectUserProfile(first);
-    queue->runUntilIdle();
-    EXPECT_EQ(lastColour(), (RazerRGB{0x78, 0x00, 0xD1}.featureReport()));
-    EXPECT_EQ(device->sentFeatureReports().size(), sent + 1);
-    // Choosing another PACS profile than the user's own changes nothing the keypad shows.
+    EXPECT_EQ(sent().last().report, synthesis);
     store().selectPacsProfile(eunity->id);
-    queue->runUntilIdle();
-    EXPECT_EQ(device->sentFeatureReports().size(), sent + 1);
+    EXPECT_EQ(sent().size(), count + 1);
 }
 
 TEST_F(DevicesTest, OnlyConnectedDevicesThatAreNotIgnoredCanBeSelected)
 {
     // Without hardware the mock input stands for the connected device, here with the mouse template.
     model->inputSource().mockSource().selectDevice("mouse_5_button");
-    queue->runUntilIdle();
     EXPECT_EQ(availableIds(), QStringList{"mouse_5_button"});
-    model->selectDevice("mouse_5_button");
-    queue->runUntilIdle();
-    EXPECT_EQ(model->inputSource().activeDevice().get().id, "mouse_5_button");
+    select("mouse_5_button");
+    EXPECT_EQ(activeId(), "mouse_5_button");
 
     // A keypad takes over from the mock input; a fresh install leaves the SpeechMike to other applications.
     constexpr std::int64_t philips = 0x0911, speechMike = 0x0C1C;
     plugKeypad();
     hid.plug(philips, speechMike, QStringLiteral("SpeechMike"));
-    queue->runUntilIdle();
     EXPECT_EQ(availableIds(), QStringList{keypad});
-    model->selectDevice("speechmike_smp3700");
-    model->selectDevice("mouse_5_button");
-    queue->runUntilIdle();
+    select("speechmike_smp3700");
+    select("mouse_5_button");
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("mouse_5_button")) << "refused, nothing changes";
-    EXPECT_EQ(model->inputSource().activeDevice().get().id, keypad);
+    EXPECT_EQ(activeId(), keypad);
 
     model->inputSource().hidSource().enableControl(philips, speechMike);
-    queue->runUntilIdle();
     EXPECT_EQ(availableIds(), (QStringList{keypad, "speechmike_smp3700"}));
-    model->selectDevice("speechmike_smp3700");
-    queue->runUntilIdle();
+    select("speechmike_smp3700");
     EXPECT_EQ(activeUser().selectedDeviceId, std::optional<QString>("speechmike_smp3700"));
-    EXPECT_EQ(model->inputSource().activeDevice().get().id, "speechmike_smp3700");
+    EXPECT_EQ(activeId(), "speechmike_smp3700");
 }
 
 } // namespace
