@@ -245,8 +245,7 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
 
     // A save whose upload waits out the debounce, a later save whose callback is still
     // queued when the remote payload arrives, and an upload asked for while it is applied.
-    store->renameUserProfile(store->activeUserProfile().id, "Waiting");
-    queue->runUntilIdle();
+    edit("Waiting", 0ms);
     store->renameUserProfile(store->activeUserProfile().id, "Local");
     auto asking = store->userProfiles().subscribe([this](const auto&) {
         if (userName() == "Night Shift")
