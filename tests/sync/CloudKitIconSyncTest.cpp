@@ -150,6 +150,7 @@ TEST_F(CloudKitIconSyncTest, OneIconPerBaseNameInPlainOrderOneAfterAnother)
     doomed.reset();
     cloud.releaseAll();
     queue->runUntilIdle();
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord), 3);
     EXPECT_EQ(cloud.callCount(Call::saveRecord), 1);
 }
 
