@@ -12,84 +12,55 @@ namespace {
 
 using Status = NotificationSettings::AuthorizationStatus;
 
-// A desktop whose user has not decided yet and answers the prompt with `answer`.
-class PromptingNotifier final : public Notifier {
-public:
-    void getNotificationSettings(SettingsCompletion done) override
-    {
-        postToMain([done = std::move(done), settings = settings] { done(settings); });
-    }
-    void requestAuthorization(AuthorizationCompletion done) override
-    {
-        ++prompts;
-        settings.authorizationStatus = answer ? Status::authorized : Status::denied;
-        postToMain([done = std::move(done), answer = answer, error = error] { done(answer, error); });
-    }
-    void add(const NotificationRequest&) override {}
-
-    NotificationSettings settings;
-    bool answer = true;
-    std::optional<QString> error;
-    int prompts = 0;
-};
-
 class AppDelegateTest : public AppModelFixture {
 protected:
     AppDelegateTest() { start(); }
-    ~AppDelegateTest() override { Notifier::setInstance(&notifier); }
 
-    // Launches a delegate of the model and returns the notification lines logged.
-    QStringList launch()
+    // Launches a delegate of the model; an undecided user grants when asked.
+    void launch()
     {
-        AppDelegate delegate({[this] { ++activations; }, [this] { ++arrangements; }});
+        int activations = 0;
+        int arrangements = 0;
+        AppDelegate delegate({[&] { ++activations; }, [&] { ++arrangements; }});
         delegate.appModel = model.get();
         delegate.applicationDidFinishLaunching();
         EXPECT_EQ(activations, 1) << "brought forward at once";
         EXPECT_EQ(arrangements, 0) << "the windows are arranged once launch has returned";
+        if (notifier.settings.authorizationStatus == Status::notDetermined)
+            notifier.settings.authorizationStatus = Status::authorized;
         queue->runUntilIdle();
         EXPECT_EQ(arrangements, 1);
-        return logMessages().filter("Notification auth");
     }
     int registrations() const { return cloud.callCount(cloud::MemoryCloud::Call::registerForRemoteNotifications); }
-
-    PromptingNotifier prompting;
-    int activations = 0;
-    int arrangements = 0;
 };
 
-TEST_F(AppDelegateTest, AnUndecidedUserIsAskedOnceAndTheOutcomeIsLoggedBeforeRegistering)
+TEST_F(AppDelegateTest, OnlyAnUndecidedUserIsAskedAndTheOutcomeIsLoggedBeforeRegisteringInEveryCase)
 {
-    Notifier::setInstance(&prompting);
-    const int before = registrations();
-    EXPECT_EQ(launch(), QStringList{"Notification auth status: authorized, granted: true"});
-    EXPECT_EQ(prompting.prompts, 1);
-    EXPECT_EQ(registrations(), before + 1);
-    EXPECT_FALSE(logMessages().filter("APNs token registered: ").isEmpty()) << "pushes now reach the model";
-}
-
-TEST_F(AppDelegateTest, ADecidedUserIsNotAskedAndOnlyAuthorizedCountsAsGranted)
-{
-    for (const auto& [status, line] : {std::pair{Status::denied, "denied, granted: false"},
-                                       std::pair{Status::provisional, "provisional, granted: false"},
-                                       std::pair{Status::authorized, "authorized, granted: true"}}) {
+    struct Case {
+        Status status;
+        std::optional<QString> error;
+        QString line;
+    };
+    const QString status = "Notification auth status: ";
+    for (const Case& c : {Case{Status::notDetermined, {}, status + "authorized, granted: true"},
+                          Case{Status::notDetermined, "The desktop refused",
+                               "Notification auth error: The desktop refused"},
+                          Case{Status::denied, {}, status + "denied, granted: false"},
+                          Case{Status::provisional, {}, status + "provisional, granted: false"},
+                          Case{Status::authorized, {}, status + "authorized, granted: true"}}) {
         model->clearLogs();
-        notifier.settings.authorizationStatus = status;
+        notifier.settings.authorizationStatus = c.status;
+        notifier.authorizationError = c.error;
+        notifier.authorizationRequests = 0;
         const int before = registrations();
-        EXPECT_EQ(launch(), QStringList{QStringLiteral("Notification auth status: ") + line});
-        EXPECT_EQ(notifier.authorizationRequests, 0);
+        launch();
+        EXPECT_EQ(logMessages().filter("Notification auth"), QStringList{c.line});
+        EXPECT_EQ(notifier.authorizationRequests, c.status == Status::notDetermined ? 1 : 0) << c.line.toStdString();
         EXPECT_EQ(registrations(), before + 1) << "registered, granted or not";
-        activations = arrangements = 0;
     }
-}
 
-TEST_F(AppDelegateTest, AFailedRequestLogsOnlyTheErrorAndADelegateGoneInBetweenDoesNothing)
-{
-    Notifier::setInstance(&prompting);
-    prompting.error = "The desktop refused";
-    EXPECT_EQ(launch(), QStringList{"Notification auth error: The desktop refused"});
-
+    // A delegate gone before the answer does nothing.
     model->clearLogs();
-    prompting.settings.authorizationStatus = Status::notDetermined;
     const int before = registrations();
     {
         AppDelegate gone({[] {}, [] {}});

@@ -1,12 +1,12 @@
-// The tray menu's items, their order, checkmarks and actions, on the model.
+// The tray menu's items, their order, checkmarks and actions, on the model; its import
+// and export flows on a scripted file dialog.
 
 #include "support/AppModelFixture.h"
 
 #include "app/TrayMenuModel.h"
 #include "input/ConnectedDeviceInfo.h"
+#include "support/ProfileStoreSeed.h"
 #include "ui/shared/ScriptedPrompter.h"
-
-#include <QJsonObject>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -14,48 +14,58 @@ using namespace velmor::test;
 namespace {
 
 using Kind = TrayMenuItem::Kind;
+using Ask = ScriptedPrompter::Kind;
+
+// A scripted prompter that runs `onAsk` while a question is open.
+class HookedPrompter final : public Prompter {
+public:
+    std::optional<QString> openFile(const FileRequest& request) override { return script.openFile(request); }
+    std::optional<QString> saveFile(const FileRequest& request) override { return script.saveFile(request); }
+    Answer ask(const Question& question) override
+    {
+        if (onAsk)
+            onAsk();
+        return script.ask(question);
+    }
+
+    ScriptedPrompter script;
+    std::function<void()> onAsk;
+};
 
 class TrayMenuModelTest : public AppModelFixture {
 protected:
     TrayMenuModelTest()
     {
         start();
-        menu = std::make_unique<TrayMenuModel>(*model, prompter, TrayMenuModel::Requests{[] {}, [] {}, [] {}});
+        const auto request = [this](const QString& what) { return [this, what] { requested << what; }; };
+        menu = std::make_unique<TrayMenuModel>(
+            *model, prompter, TrayMenuModel::Requests{request("open"), request("admin"), request("quit")});
     }
-    ~TrayMenuModelTest() override { menu.reset(); }
 
-    const QList<TrayMenuItem>& items()
-    {
-        queue->runUntilIdle();
-        return menu->items().get();
-    }
-    // One line per item: "row ✓ Name", "toggle off Name", "caption PACS", …
+    // One line per item: "row ✓ Name", "toggle ○ Name", "caption PACS", "header Velmor Open App", …
     QStringList lines()
     {
+        static const QStringList kinds{"header", "button", "divider", "caption", "row", "toggle"};
         QStringList lines;
-        for (const TrayMenuItem& item : items()) {
-            switch (item.kind) {
-            case Kind::header: lines << "header " + item.title + " | " + item.actionTitle; break;
-            case Kind::button: lines << "button " + item.title; break;
-            case Kind::divider: lines << "divider"; break;
-            case Kind::caption: lines << "caption " + item.title; break;
-            case Kind::row:
-                EXPECT_EQ(item.symbol, item.checked ? "checkmark.circle.fill" : "circle") << item.title.toStdString();
-                lines << QString("row %1 %2").arg(item.checked ? "✓" : "○", item.title);
-                break;
-            case Kind::toggle: lines << QString("toggle %1 %2").arg(item.checked ? "on" : "off", item.title); break;
-            }
+        queue->runUntilIdle();
+        for (const TrayMenuItem& item : menu->items().get()) {
+            const bool choice = item.kind == Kind::row || item.kind == Kind::toggle;
+            const QString symbol = item.checked ? "checkmark.circle.fill" : "circle"; // rows only
+            EXPECT_EQ(item.symbol, item.kind == Kind::row ? symbol : QString()) << item.title.toStdString();
+            const QString mark = choice ? (item.checked ? "✓" : "○") : "";
+            lines << QStringList{kinds.at(int(item.kind)), mark, item.title, item.actionTitle}.join(' ').simplified();
         }
         return lines;
     }
-    const TrayMenuItem& item(Kind kind, const QString& title)
+    QStringList checked() { return lines().filter("✓"); }
+    TrayMenuItem item(Kind kind, const QString& title)
     {
-        for (const TrayMenuItem& item : items())
+        queue->runUntilIdle();
+        for (const TrayMenuItem& item : menu->items().get())
             if (item.kind == kind && (item.title == title || item.actionTitle == title))
                 return item;
         ADD_FAILURE() << "no item " << title.toStdString();
-        static const TrayMenuItem none;
-        return none;
+        return {};
     }
     void click(const QString& title, Kind kind = Kind::button)
     {
@@ -64,170 +74,169 @@ protected:
         chosen.activate();
         queue->runUntilIdle();
     }
-    // The rows of the group under `caption`, in order.
-    QStringList group(const QString& caption)
+
+    QList<ScriptedPrompter::Request> requestsOf(Ask kind) const
     {
-        const QStringList all = lines();
-        const qsizetype start = all.indexOf("caption " + caption);
-        EXPECT_GE(start, 0) << caption.toStdString();
-        QStringList rows;
-        for (qsizetype i = start + 1; i < all.size() && all[i].startsWith("row "); ++i)
-            rows << all[i];
-        return rows;
-    }
-    UserProfile userNamed(const QString& name)
-    {
-        for (const UserProfile& profile : store().userProfiles().get())
-            if (profile.name == name)
-                return profile;
-        ADD_FAILURE() << "no user profile " << name.toStdString();
-        return {};
+        QList<ScriptedPrompter::Request> found;
+        for (const auto& request : prompter.script.requests())
+            if (request.kind == kind)
+                found.append(request);
+        return found;
     }
 
-    ScriptedPrompter prompter;
+    HookedPrompter prompter;
+    QStringList requested;
     std::unique_ptr<TrayMenuModel> menu;
 };
 
-TEST_F(TrayMenuModelTest, AllItemsInOrderWithOneCheckPerGroup)
+TEST_F(TrayMenuModelTest, AllItemsInOrderWithOneCheckPerGroupAndAToggleShowsTheSource)
 {
     const QList<PacsProfile> pacs = store().pacsProfiles().get();
     ASSERT_GE(pacs.size(), 2);
-    store().createUserProfile("Night Shift", pacs.at(1).id);
     store().createUserProfile("Mammo", pacs.at(0).id);
-    store().selectUserProfile(userNamed("Night Shift"));
+    store().createUserProfile("Night Shift", pacs.at(1).id); // the new profile is the active one
     plugKeypad();
 
-    QStringList expected{"header Velmor | Open App", "button Sync Now", "button Cloud Sync Diagnostics",
+    QStringList expected{"header Velmor Open App", "button Sync Now", "button Cloud Sync Diagnostics",
                          "button Reset CloudKit Subscriptions", "divider", "caption User Profiles"};
     for (const UserProfile& user : store().userProfiles().get())
         expected << QString("row %1 %2").arg(user.name == "Night Shift" ? "✓" : "○", user.name);
-    expected << "button Import User Profile…"
-             << "button Export Active User Profile…"
-             << "divider"
-             << "caption PACS";
+    expected << "button Import User Profile…" << "button Export Active User Profile…" << "divider" << "caption PACS";
     for (const PacsProfile& profile : pacs)
         expected << QString("row %1 %2").arg(profile.id == pacs.at(1).id ? "✓" : "○", profile.name);
-    expected << "button Import PACS Profile…"
-             << "button Export Active PACS Profile…"
-             << "divider"
-             << "caption Device"
-             << "row ✓ " + Device::tartarusTemplate().name << "divider"
-             << "caption Velmor Control (uncheck to let another app use it)"
-             << "toggle on Razer Tartarus"
-             << "divider"
-             << "button Admin / Tools"
-             << "button Quit";
+    expected += QStringList{"button Import PACS Profile…", "button Export Active PACS Profile…", "divider",
+                            "caption Device", "row ✓ " + Device::tartarusTemplate().name, "divider",
+                            "caption Velmor Control (uncheck to let another app use it)", "toggle ✓ Razer Tartarus",
+                            "divider", "button Admin / Tools", "button Quit"};
     EXPECT_EQ(lines(), expected);
-    EXPECT_EQ(store().userProfiles().get().size(), 3);
+
+    // A toggle releases and takes back the device, and shows what the source publishes.
+    item(Kind::toggle, "Razer Tartarus").toggle(false);
+    EXPECT_TRUE(lines().contains("toggle ○ Razer Tartarus"));
+    EXPECT_FALSE(checked().contains("row ✓ " + Device::tartarusTemplate().name)) << "a released device is not offered";
+    item(Kind::toggle, "Razer Tartarus").toggle(true);
+    EXPECT_TRUE(lines().contains("toggle ✓ Razer Tartarus"));
 }
 
-TEST_F(TrayMenuModelTest, ThePacsCheckFollowsTheActiveUsersBindingNotTheStoresActivePacsId)
+TEST_F(TrayMenuModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice)
 {
     const QList<PacsProfile> pacs = store().pacsProfiles().get();
     ASSERT_GE(pacs.size(), 2);
-    const QUuid bound = store().activeUserProfile().pacsProfileId;
-    const PacsProfile other = pacs.at(0).id == bound ? pacs.at(1) : pacs.at(0);
+    const UserProfile first = activeUser();
+    const PacsProfile mine = pacs.at(0).id == first.pacsProfileId ? pacs.at(0) : pacs.at(1);
+    const PacsProfile other = pacs.at(0).id == first.pacsProfileId ? pacs.at(1) : pacs.at(0);
+    store().createUserProfile("Second", mine.id);
+    click(first.name, Kind::row);
+    ASSERT_EQ(activeUser().id, first.id) << "a user row chooses the user";
 
+    // The PACS check follows the active user's binding, not the store's own active PACS id.
     store().selectPacsProfile(other.id);
-    store().renameUserProfile(activeUser().id, "Renamed"); // the menu is drawn again
-    ASSERT_EQ(store().activePacsProfileId().get(), other.id);
-    const QStringList rows = group("PACS");
-    ASSERT_EQ(store().activePacsProfileId().get(), other.id) << "still apart after the turn";
-    EXPECT_EQ(rows.filter("✓").size(), 1);
-    EXPECT_TRUE(rows.contains("row ○ " + other.name)) << rows.join(", ").toStdString();
+    store().renameUserProfile(first.id, "Renamed"); // the menu is drawn again
+    EXPECT_FALSE(checked().contains("row ✓ " + other.name)) << checked().join(", ").toStdString();
+    click("Export Active PACS Profile…"); // and it is the one exported
+    EXPECT_EQ(requestsOf(Ask::save).value(0).file.proposedName, mine.name + ".json");
 
     // Choosing a PACS row rebinds the active user profile only.
-    store().createUserProfile("Second", bound);
-    const UserProfile second = store().activeUserProfile();
-    store().selectUserProfile(store().userProfiles().get().first());
-    const UserProfile first = store().activeUserProfile();
-    ASSERT_NE(first.id, second.id);
     click(other.name, Kind::row);
-    EXPECT_EQ(store().activeUserProfile().id, first.id);
-    EXPECT_EQ(store().activeUserProfile().pacsProfileId, other.id);
-    EXPECT_EQ(userNamed("Second").pacsProfileId, bound);
-    EXPECT_EQ(group("PACS").filter("✓"), QStringList{"row ✓ " + other.name});
-}
+    EXPECT_EQ(activeUser().pacsProfileId, other.id);
+    EXPECT_EQ(store().userProfiles().get().last().pacsProfileId, mine.id);
+    EXPECT_TRUE(checked().contains("row ✓ " + other.name));
 
-TEST_F(TrayMenuModelTest, UserAndDeviceRowsChooseThroughTheStoreAndTheModel)
-{
-    store().createUserProfile("Night Shift");
-    const UserProfile night = store().activeUserProfile();
-    click(store().userProfiles().get().first().name, Kind::row);
-    EXPECT_NE(store().activeUserProfileId().get(), night.id);
-    click("Night Shift", Kind::row);
-    EXPECT_EQ(store().activeUserProfileId().get(), night.id);
-    EXPECT_EQ(group("User Profiles").filter("✓"), QStringList{"row ✓ Night Shift"});
-
-    // Without hardware the mock input stands for one template; its row is the active device.
-    const QStringList devices = group("Device");
-    ASSERT_EQ(devices.size(), 1);
-    EXPECT_TRUE(devices.first().startsWith("row ✓ "));
-    EXPECT_FALSE(lines().contains("caption Velmor Control (uncheck to let another app use it)"))
-        << "the mock input has no vendor id, so there is nothing to release";
-
+    // Without hardware the mock input stands for one template, with no control block.
+    EXPECT_FALSE(lines().contains("caption Velmor Control (uncheck to let another app use it)"));
     plugKeypad();
-    ASSERT_EQ(group("Device"), QStringList{"row ✓ " + Device::tartarusTemplate().name});
     click(Device::tartarusTemplate().name, Kind::row);
     EXPECT_EQ(activeUser().selectedDeviceId, Device::tartarusTemplate().id);
 }
 
-TEST_F(TrayMenuModelTest, AControlToggleReleasesAndTakesBackTheDeviceAndShowsWhatTheSourcePublishes)
-{
-    plugKeypad();
-    const TrayMenuItem toggle = item(Kind::toggle, "Razer Tartarus");
-    ASSERT_TRUE(toggle.checked);
-
-    toggle.toggle(false);
-    queue->runUntilIdle();
-    EXPECT_TRUE(model->connectedDevices().get().first().ignored);
-    EXPECT_TRUE(lines().contains("toggle off Razer Tartarus"));
-    EXPECT_FALSE(group("Device").contains("row ✓ " + Device::tartarusTemplate().name))
-        << "a released device is not offered";
-
-    item(Kind::toggle, "Razer Tartarus").toggle(true);
-    queue->runUntilIdle();
-    EXPECT_TRUE(lines().contains("toggle on Razer Tartarus"));
-}
-
-TEST_F(TrayMenuModelTest, ControlTogglesAreTitledByNameThenTemplateThenUnknown)
+// A control toggle is titled by product name, else template id, else "Unknown Device".
+TEST(TrayMenuControlTitle, NameThenTemplateThenUnknown)
 {
     EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, "Pad", "tartarus_v2", false}), "Pad");
     EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, std::nullopt, "tartarus_v2", false}), "tartarus_v2");
     EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, std::nullopt, std::nullopt, false}), "Unknown Device");
 }
 
-TEST_F(TrayMenuModelTest, CloudCommandsRunTheSyncAndWarnInABuildWithoutOne)
+// The warnings without a sync are the model's (core tests); here, which command runs.
+TEST_F(TrayMenuModelTest, CommandsReachTheSyncAndTheApplication)
 {
     using Call = cloud::MemoryCloud::Call;
-    ASSERT_TRUE(model->cloudSync());
     const int fetches = cloud.callCount(Call::fetchRecord);
-    click("Sync Now");
-    EXPECT_EQ(cloud.callCount(Call::fetchRecord), fetches + 1);
     const int deletions = cloud.callCount(Call::deleteSubscription);
+    click("Sync Now");
     click("Reset CloudKit Subscriptions");
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord), fetches + 1);
     EXPECT_EQ(cloud.callCount(Call::deleteSubscription), deletions + 2);
-    EXPECT_FALSE(model->alertMessage().get());
-
-    // A build whose entitlements name no cloud container.
-    menu.reset();
-    model.reset();
-    Entitlements::setCurrent(Entitlements(QJsonObject{}));
-    start();
-    menu = std::make_unique<TrayMenuModel>(*model, prompter, TrayMenuModel::Requests{[] {}, [] {}, [] {}});
-    ASSERT_FALSE(model->cloudSync());
-    for (const QString command : {"Sync Now", "Reset CloudKit Subscriptions"}) {
-        click(command);
-        const std::optional<AlertMessage> alert = model->alertMessage().get();
-        ASSERT_TRUE(alert) << command.toStdString();
-        EXPECT_EQ(alert->title, "Cloud Sync Unavailable");
-        EXPECT_EQ(alert->message, "CloudKit is not enabled for this build.");
-        EXPECT_EQ(alert->severity, AlertMessage::Severity::warning);
-        model->dismissAlert(alert->id);
-    }
     click("Cloud Sync Diagnostics");
-    EXPECT_FALSE(model->alertMessage().get());
     EXPECT_TRUE(logMessages().contains("Cloud Sync Diagnostics: starting."));
+
+    click("Open App", Kind::header);
+    click("Admin / Tools");
+    click("Quit");
+    EXPECT_EQ(requested, (QStringList{"open", "admin", "quit"}));
+}
+
+TEST_F(TrayMenuModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelledDialogOrNoStoredUserEndIt)
+{
+    const QString broken = supportPath("broken.json");
+    writeFile(broken, "{ not json");
+    const qsizetype users = store().userProfiles().get().size();
+    prompter.script.queueFile(broken);
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(dataPath("user-profile-export.json"));
+    click("Import User Profile…");
+
+    const Prompter::Question question = requestsOf(Ask::question).value(0).question;
+    EXPECT_EQ(question.title, "Import Failed");
+    EXPECT_TRUE(question.message.startsWith("Invalid user profile.\n\nDetails: ")) << question.message.toStdString();
+    EXPECT_GT(question.message.size(), QString("Invalid user profile.\n\nDetails: ").size()) << "with the error";
+    ASSERT_EQ(question.buttons.size(), 2);
+    EXPECT_EQ(question.buttons.at(0).text, "Try Again");
+    EXPECT_EQ(question.buttons.at(1).text, "Dismiss");
+    EXPECT_EQ(requestsOf(Ask::open).size(), 2);
+    EXPECT_EQ(store().userProfiles().get().size(), users + 1);
+
+    // Escape is "Dismiss": the flow ends; so does a cancelled dialog, without a question.
+    prompter.script.queueFile(broken);
+    click("Import PACS Profile…");
+    EXPECT_TRUE(prompter.script.requests().last().question.message.startsWith("Invalid PACS profile.\n\nDetails: "));
+    click("Import PACS Profile…");
+    click("Export Active PACS Profile…");
+    click("Export Active User Profile…");
+    // An active id that names no stored profile: the store's stand-in is not exported.
+    ProfileStoreSeed::activeUserProfileId(store()).set(QUuid::createUuid());
+    click("Export Active User Profile…");
+    EXPECT_EQ(requestsOf(Ask::open).size(), 4);
+    EXPECT_EQ(requestsOf(Ask::save).size(), 2);
+    EXPECT_EQ(prompter.script.questionTitles(), (QStringList{"Import Failed", "Import Failed"}));
+}
+
+TEST_F(TrayMenuModelTest, TryAgainAfterAFailedExportOffersTheProfileActiveAtThatMoment)
+{
+    store().createUserProfile("Night / Shift");
+    const UserProfile first = store().userProfiles().get().first();
+    prompter.onAsk = [&] { store().selectUserProfile(first); };
+    const QString written = supportPath("exported.json");
+    prompter.script.queueFile(supportPath("no-such-folder/x.json"));
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(written);
+    click("Export Active User Profile…");
+
+    const auto saves = requestsOf(Ask::save);
+    ASSERT_EQ(saves.size(), 2);
+    EXPECT_EQ(saves.at(0).file.proposedName, "Night - Shift.json") << "a plain file name";
+    EXPECT_EQ(saves.at(1).file.proposedName, first.name + ".json");
+    EXPECT_EQ(prompter.script.questionTitles(), QStringList{"Export Failed"});
+    EXPECT_TRUE(requestsOf(Ask::question).value(0).question.message.startsWith("Could not export user profile."));
+    EXPECT_TRUE(readFile(written).contains(first.name.toUtf8()));
+}
+
+TEST_F(TrayMenuModelTest, ProposedNamesArePlainFileNames)
+{
+    for (const auto& [name, file] : {std::pair{"a/b\\c", "a-b-c.json"}, {"..hidden", "hidden.json"},
+                                     {"tab\there", "tab-here.json"}, {"", "Profile.json"}, {"..", "Profile.json"},
+                                     {"   ", "Profile.json"}})
+        EXPECT_EQ(ProfileFileFlows::proposedFileName(name), file) << name;
 }
 
 } // namespace

@@ -22,25 +22,23 @@ protected:
     QStringList newLines()
     {
         const QStringList all = logMessages();
-        const QStringList lines = all.mid(seen);
-        seen = all.size();
-        return lines;
+        return all.mid(std::exchange(seen, all.size()));
     }
     // An empty id: none.
-    static QVariantMap push(Type type, const QString& subscriptionID = {})
+    void push(Type type, const QString& subscriptionID = {})
     {
         cloud::Notification notification;
         notification.type = type;
         if (!subscriptionID.isEmpty())
             notification.subscriptionID = subscriptionID;
-        return notification.toRemoteNotificationDictionary();
+        model->handleRemoteNotification(notification.toRemoteNotificationDictionary());
+        queue->runUntilIdle();
     }
-    void startWithoutEntitlements()
+    QStringList diagnose()
     {
-        Entitlements::setCurrent(Entitlements(QJsonObject{}));
-        start();
-        ASSERT_EQ(model->cloudSync(), nullptr);
-        newLines();
+        model->runCloudDiagnostics();
+        queue->runUntilIdle();
+        return newLines();
     }
 
     qsizetype seen = 0;
@@ -49,14 +47,9 @@ protected:
 TEST_F(CloudSync, TheModelRunsTheSyncAndTakesPushesFromAnotherMachine)
 {
     start();
-    ASSERT_NE(model->cloudSync(), nullptr);
-    EXPECT_TRUE(newLines().contains("Cloud Sync: CloudKit query subscription created."));
     model->registerForRemoteNotifications();
     queue->advance(2s);
-    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), store().makeSyncPayload());
-    const QStringList registered = newLines();
-    ASSERT_EQ(registered.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^APNs token registered: [0-9a-f]{32}$").match(registered[0]).hasMatch());
+    EXPECT_EQ(newLines().filter(QRegularExpression("^APNs token registered: [0-9a-f]{32}$")).size(), 1);
 
     // Another machine renames the active user profile, with a later date.
     cloud::Record record = cloud.storedRecord("profiles").value();
@@ -69,9 +62,7 @@ TEST_F(CloudSync, TheModelRunsTheSyncAndTakesPushesFromAnotherMachine)
     EXPECT_EQ(activeUser().name, "Reading Room");
     EXPECT_EQ(newLines().filter(QRegularExpression("^CloudKit push received: type=(query|database), "
                                                    "subscriptionID=VelmorProfiles\\.")).size(), 2);
-    ASSERT_EQ(notifier.requests.size(), 1);
-    EXPECT_EQ(notifier.requests[0].title, "Velmor profiles updated");
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 2) << "nothing went back up";
+    EXPECT_EQ(notifier.requests.size(), 1);
 }
 
 TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChangesAndSubscriptionResetsAreLogged)
@@ -79,13 +70,12 @@ TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChangesAndSubscriptionReset
     start();
     newLines();
     const int fetches = cloud.callCount(Call::fetchRecord);
-    model->handleRemoteNotification(push(Type::query));
-    model->handleRemoteNotification(push(Type::recordZone, "zone-sub"));
-    model->handleRemoteNotification(push(Type::readNotification, "r"));
-    model->handleRemoteNotification(push(Type::database, "db"));
-    model->handleRemoteNotification(push(static_cast<Type>(7), "x"));
+    push(Type::query);
+    push(Type::recordZone, "zone-sub");
+    push(Type::readNotification, "r");
+    push(Type::database, "db");
+    push(static_cast<Type>(7), "x");
     model->handleRemoteNotification({{"aps", QVariantMap{{"alert", "Velmor updated"}}}});
-    queue->runUntilIdle();
     EXPECT_EQ(newLines(), (QStringList{"CloudKit push received: type=query, subscriptionID=nil",
                                        "CloudKit push received: type=zone, subscriptionID=zone-sub",
                                        "CloudKit push received: type=read, subscriptionID=r",
@@ -106,43 +96,60 @@ TEST_F(CloudSync, PushesAreLoggedAndSyncOnlyForRecordChangesAndSubscriptionReset
 
 TEST_F(CloudSync, WithoutTheSyncCommandsWarnPushesAreOnlyLoggedAndDiagnosticsStillReport)
 {
-    startWithoutEntitlements();
+    Entitlements::setCurrent(Entitlements(QJsonObject{}));
+    start();
+    ASSERT_EQ(model->cloudSync(), nullptr);
     for (const auto& command : {&AppModel::syncNow, &AppModel::resetCloudSubscriptions}) {
-        (model.get()->*command)();
-        const auto alert = model->alertMessage().get();
-        ASSERT_TRUE(alert);
-        EXPECT_EQ(alert->severity, AppModel::AlertMessage::Severity::warning);
+        (model.get()->*command)(); // a warning alert, logged with its severity
         EXPECT_EQ(logMessages().last(), "[warning] Cloud Sync Unavailable: CloudKit is not enabled for this build.");
     }
     newLines();
-    model->handleRemoteNotification(push(Type::query));
-    queue->runUntilIdle();
+    push(Type::query);
     EXPECT_EQ(newLines(), QStringList{"CloudKit push received: type=query, subscriptionID=nil"});
     EXPECT_EQ(cloud.callCount(Call::fetchRecord), 0);
 
-    // Diagnostics on an unavailable account: every step reports what the cloud answered.
+    // Every step of the report says what the cloud answered.
     cloud.setAccountStatus(cloud::AccountStatus::noAccount);
-    model->runCloudDiagnostics();
-    queue->runUntilIdle();
     const QString noAccount = "No cloud account is available.";
-    EXPECT_EQ(newLines(), (QStringList{"CloudKit account status: noAccount", "CloudKit user record ID error: " + noAccount,
+    EXPECT_EQ(diagnose(), (QStringList{"CloudKit account status: noAccount", "CloudKit user record ID error: " + noAccount,
                                        "CloudKit subscriptions error: " + noAccount,
                                        "CloudKit profiles record error: " + noAccount}));
-
     cloud.setAccountStatus(cloud::AccountStatus::available);
     cloud.failNext(Call::accountStatus, cloud::Error(cloud::Error::Code::serviceUnavailable));
     cloud.answerNothingNext(Call::fetchUserRecordID);
-    model->runCloudDiagnostics();
-    queue->runUntilIdle();
-    EXPECT_EQ(newLines(), (QStringList{"CloudKit account status error: The cloud database is busy. Try again later.",
+    EXPECT_EQ(diagnose(), (QStringList{"CloudKit account status error: The cloud database is busy. Try again later.",
                                        "CloudKit user record ID error: An internal error occurred in the cloud database.",
                                        "CloudKit subscriptions: none found.", "CloudKit profiles record: not found."}));
 }
 
-TEST_F(CloudSync, TokenAuthorizationSettingsAndEntitlementLines)
+TEST_F(CloudSync, DiagnosticsTokenAuthorizationAndEntitlementLines)
 {
     start();
+    cloud.setUserRecordName("_user");
+    cloud::Record record("VelmorProfiles", "profiles");
+    record.setServerMetadata({}, QDateTime(QDate(2024, 3, 5), QTime(6, 7, 8, 999), Qt::UTC));
+    cloud.putRecord(record);
     newLines();
+    model->startCloudDiagnostics();
+    queue->runUntilIdle();
+    QStringList lines = newLines();
+    // The settings line comes on the main queue, whenever the desktop answers.
+    EXPECT_TRUE(lines.removeOne("Notification settings: status=authorized, alert=2, sound=2, badge=0"));
+    EXPECT_EQ(lines, (QStringList{"Cloud Sync Diagnostics: starting.", "Entitlements aps-environment: production",
+                                  "Entitlements iCloud containers: [\"iCloud.Velmor\"]",
+                                  "Entitlements iCloud services: [\"CloudKit\"]",
+                                  "CloudKit account status: available", "CloudKit user record ID: _user",
+                                  "CloudKit subscriptions: 2 found.",
+                                  "Subscription VelmorProfiles.database.subscription: type=database, "
+                                  "contentAvailable=true, alertBody=Velmor updated",
+                                  "Subscription VelmorProfiles.query.subscription: type=query, "
+                                  "contentAvailable=true, alertBody=Velmor updated",
+                                  "CloudKit profiles record updatedAt=nil, modified=2024-03-05 06:07:08 +0000"}));
+    record.setValue("updatedAt", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC));
+    cloud.putRecord(record);
+    EXPECT_EQ(diagnose().last(),
+              "CloudKit profiles record updatedAt=1999-12-31 23:59:59 +0000, modified=2024-03-05 06:07:08 +0000");
+
     model->didRegisterForRemoteNotifications(QByteArray::fromHex("0aff0001"));
     const NotificationSettings authorized{Status::authorized, Setting::enabled, Setting::enabled, Setting::notSupported};
     model->logNotificationAuthorization(true, std::nullopt, authorized);
@@ -150,58 +157,19 @@ TEST_F(CloudSync, TokenAuthorizationSettingsAndEntitlementLines)
     model->logNotificationAuthorization(true, QString("The service is gone."), authorized);
     model->logNotificationAuthorization(false, std::nullopt, {static_cast<Status>(9)});
     model->logNotificationSettings({Status::denied, Setting::disabled, Setting::disabled, Setting::notSupported});
-    model->logEntitlements();
     Entitlements::setCurrent(Entitlements(QJsonObject{{"com.apple.developer.icloud-services", QJsonArray{"CloudKit", 1}}}));
     model->logEntitlements();
     Entitlements::setCurrent(std::nullopt);
     model->logEntitlements();
+    queue->runUntilIdle();
     EXPECT_EQ(newLines(), (QStringList{"APNs token registered: 0aff0001",
                                        "Notification auth status: authorized, granted: true",
                                        "Notification auth status: provisional, granted: false",
                                        "Notification auth error: The service is gone.",
                                        "Notification auth status: unknown, granted: false",
-                                       "Entitlements aps-environment: production",
-                                       "Entitlements iCloud containers: [\"iCloud.Velmor\"]",
-                                       "Entitlements iCloud services: [\"CloudKit\"]", "Entitlements aps-environment: nil",
-                                       "Entitlements iCloud containers: nil",
-                                       "Entitlements iCloud services: [\"CloudKit\",1]"}));
-    // The settings line comes on the main queue.
-    queue->runUntilIdle();
-    EXPECT_EQ(newLines(), QStringList{"Notification settings: status=denied, alert=1, sound=1, badge=0"});
-}
-
-TEST_F(CloudSync, DiagnosticsReportOnAnAvailableAccount)
-{
-    start();
-    cloud.setUserRecordName("_user");
-    cloud::Record record("VelmorProfiles", "profiles");
-    record.setServerMetadata({}, QDateTime(QDate(2024, 3, 5), QTime(6, 7, 8, 999), Qt::UTC));
-    cloud.putRecord(record);
-    cloud.putSubscription(cloud::Subscription::recordZone("Zone"));
-    newLines();
-    model->startCloudDiagnostics();
-    queue->runUntilIdle();
-    QStringList lines = newLines();
-    // The settings line comes whenever the desktop answers.
-    EXPECT_TRUE(lines.removeOne("Notification settings: status=authorized, alert=2, sound=2, badge=0"));
-    EXPECT_EQ(lines.mid(0, 4), (QStringList{"Cloud Sync Diagnostics: starting.", "Entitlements aps-environment: production",
-                                            "Entitlements iCloud containers: [\"iCloud.Velmor\"]",
-                                            "Entitlements iCloud services: [\"CloudKit\"]"}));
-    EXPECT_EQ(lines.mid(4), (QStringList{"CloudKit account status: available", "CloudKit user record ID: _user",
-                                         "CloudKit subscriptions: 3 found.",
-                                         "Subscription VelmorProfiles.database.subscription: type=database, "
-                                         "contentAvailable=true, alertBody=Velmor updated",
-                                         "Subscription VelmorProfiles.query.subscription: type=query, "
-                                         "contentAvailable=true, alertBody=Velmor updated",
-                                         "Subscription Zone: type=zone, contentAvailable=false, alertBody=nil",
-                                         "CloudKit profiles record updatedAt=nil, modified=2024-03-05 06:07:08 +0000"}));
-
-    record.setValue("updatedAt", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC));
-    cloud.putRecord(record);
-    model->runCloudDiagnostics();
-    queue->runUntilIdle();
-    EXPECT_EQ(newLines().last(),
-              "CloudKit profiles record updatedAt=1999-12-31 23:59:59 +0000, modified=2024-03-05 06:07:08 +0000");
+                                       "Entitlements aps-environment: nil", "Entitlements iCloud containers: nil",
+                                       "Entitlements iCloud services: [\"CloudKit\",1]",
+                                       "Notification settings: status=denied, alert=1, sound=1, badge=0"}));
 }
 
 } // namespace

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 using namespace velmor;
+using Type = EventTap::EventType;
+using Verdict = EventTap::Verdict;
 
 namespace {
 
 constexpr std::uint32_t statusUsage = 0xFFA1;
+constexpr std::uint16_t keyCodeK01 = 18;
+constexpr std::uint16_t keyCodeK02 = 19;
 constexpr std::int64_t bit(int n) { return static_cast<std::int64_t>(std::uint64_t{1} << n); }
 const QString hint = QStringLiteral(" for tartarus_v2. Update usage map to match template buttons.");
 
+// Values of a keypad V2 (and of other devices plugged on the way), read into
+// samples and events; on the way they open the suppression tap's windows.
 class HIDValueDecodingTest : public test::ScriptedSourceFixture {
 protected:
     void SetUp() override
@@ -19,12 +25,14 @@ protected:
         takeLogs();
     }
 
+    Verdict mouse(Type type, std::int64_t button = 0) { return taps.post(scripted::mouse(type, button)); }
+
     std::shared_ptr<hid::ScriptedDevice> keypad;
 };
 
 } // namespace
 
-TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirst)
+TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirstUnderTheirOwnNames)
 {
     // A letter, a modifier, the thumb key, a direction pad key and the wheel press.
     const std::tuple<std::uint32_t, std::uint32_t, const char*> keys[] = {
@@ -35,61 +43,47 @@ TEST_F(HIDValueDecodingTest, KeysPressAndReleaseOnceEachWithTheSampleFirst)
         EXPECT_EQ(takeTrace(), (QStringList{s + "1", QStringLiteral("press ") + id, s + "1", s + "2", s + "0",
                                             QStringLiteral("release ") + id, s + "0"}));
     }
-    for (const DeviceButtonEvent& event : events) {
-        EXPECT_EQ(event.deviceId, "tartarus_v2");
-        EXPECT_TRUE(event.supportsHoldRepeat);
-    }
-    EXPECT_NE(events[0].id, events[1].id);
+    EXPECT_EQ(events.last().deviceId, "tartarus_v2");
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass) << "an unmapped wheel press opens no window";
+
+    // The device's own names come first.
+    source->setCustomUsageMap({
+        {VendorProduct{razer, keypadV2}, {{0x7001E, "FOOT"}, {0x90001, "SIDE"}}},
+        {VendorProduct{razer, keypadPro}, {{0x7001F, "OTHER"}}},
+    });
+    send(keypad, button(7, 0x1E), {1});
+    send(keypad, button(9, 1), {1});
+    send(keypad, button(7, 0x1F), {1});
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press FOOT", "sample 9:1=1", "press SIDE", "sample 7:1f=1",
+                                        "press K02"}));
     EXPECT_TRUE(logs.isEmpty());
 }
 
-TEST_F(HIDValueDecodingTest, SamplesDescribeTheDeviceAndTheRawValue)
-{
-    send(keypad, keyArraySlot(40), {0x2C});
-    keypad->setProperty(hid::property::product, {});
-    send(keypad, keyArraySlot(40), {0});
-    ASSERT_EQ(samples.size(), 2);
-    const RawHIDSample& sample = samples[0];
-    EXPECT_EQ(std::tuple(sample.vendorId, sample.productId, sample.usagePage, sample.usage, sample.value),
-              std::tuple(razer, keypadV2, 7, 0x2C, 0x2C)); // the usage is the key the slot carries
-    EXPECT_EQ(sample.productName, QStringLiteral("Razer Tartarus"));
-    EXPECT_EQ(sample.deviceId, QStringLiteral("tartarus_v2"));
-    EXPECT_TRUE(sample.timestamp.isValid());
-    EXPECT_EQ(samples[1].productName, std::nullopt);
-    EXPECT_EQ(samples[1].usage, 0xFFFFFFFF); // an empty slot names no key
-    EXPECT_NE(samples[0].id, samples[1].id);
-}
-
-TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButton)
+TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButtonAndSamplesSayWhatCame)
 {
     // The same key through the key array and through its own element: one press.
     send(keypad, keyArraySlot(40), {0x1E});
     send(keypad, button(7, 0x1E), {1});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=30", "press K01", "sample 7:1e=1"}));
+    const RawHIDSample& sample = samples[0];
+    EXPECT_EQ(std::tuple(sample.vendorId, sample.productId, sample.usagePage, sample.usage, sample.value),
+              std::tuple(razer, keypadV2, 7, 0x1E, 0x1E)); // the usage is the key the slot carries
+    EXPECT_EQ(sample.productName, QStringLiteral("Razer Tartarus"));
+    EXPECT_EQ(sample.deviceId, QStringLiteral("tartarus_v2"));
+    keypad->setProperty(hid::property::product, {});
 
     // The slot emptying carries no key: it releases nothing. The key's own
     // release does, once.
     send(keypad, keyArraySlot(40), {0});
     send(keypad, button(7, 0x1E), {0, 0});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:ffffffff=0", "sample 7:1e=0", "release K01", "sample 7:1e=0"}));
+    EXPECT_EQ(samples[2].productName, std::nullopt);
 
     // Both spellings of the slot usage; a key in another slot is another press.
     send(keypad, keyArraySlot(41, 0xFFFF), {0x1F});
     send(keypad, keyArraySlot(42), {0x1F, 0x20});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1f=31", "press K02", "sample 7:1f=31", "sample 7:20=32",
                                         "press K03"}));
-}
-
-TEST_F(HIDValueDecodingTest, KeyArraySlotsOfOtherDevicesAreToldApartByCookie)
-{
-    auto speechMike = plugSpeechMike();
-    send(speechMike, keyArraySlot(5), {0x1E});
-    send(speechMike, keyArraySlot(6), {0x1E});
-    send(speechMike, keyArraySlot(5), {0});
-    send(speechMike, keyArraySlot(6), {0});
-    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=30", "press K01", "sample 7:1e=30", "press K01",
-                                        "sample 7:ffffffff=0", "release K01", "sample 7:ffffffff=0", "release K01"}));
-    EXPECT_EQ(events[0].deviceId, "speechmike_smp3700");
 }
 
 TEST_F(HIDValueDecodingTest, UnnamedUsagesAndOutOfRangeSlotValuesAreLoggedOnEveryPress)
@@ -101,9 +95,6 @@ TEST_F(HIDValueDecodingTest, UnnamedUsagesAndOutOfRangeSlotValuesAreLoggedOnEver
         send(keypad, keyArraySlot(40), {value});
     send(keypad, keyArraySlot(41, 0xFFFF), {-5});
     EXPECT_TRUE(events.isEmpty());
-    EXPECT_EQ(samples.size(), 8);
-    EXPECT_EQ(samples[5].usage, 0xFFFFFFFF);
-    EXPECT_EQ(samples[5].value, 0x10000);
     const QString slot = "Unmapped HID usage 0xFFFFFFFF" + hint;
     EXPECT_EQ(takeLogs(), (QStringList{"Unmapped HID usage 0x90001" + hint, "Unmapped HID usage 0x90001" + hint,
                                        "Unmapped HID usage 0xFF00000A" + hint, slot, slot, slot,
@@ -120,9 +111,18 @@ TEST_F(HIDValueDecodingTest, WheelNotchesArePressesWithoutReleaseOrRepeat)
     for (const std::uint32_t usage : {0x30u, 0x31u, 0x32u, 0x33u, 0x34u, 0x35u})
         send(keypad, button(1, usage), {4});
     EXPECT_EQ(events.size(), 3);
+
+    // Only mapped wheel input opens a window for the keypad's own wheel output.
+    source->setMappedButtons({{"tartarus_v2", {"WHEEL_UP", "WHEEL_PRESS"}}});
+    send(keypad, button(1, 0x38), {-1});
+    EXPECT_EQ(taps.post(scripted::scroll(-1)), Verdict::pass);
+    send(keypad, button(1, 0x38), {2});
+    EXPECT_EQ(taps.post(scripted::scroll(3)), Verdict::drop);
+    send(keypad, button(9, 3), {1});
+    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
 }
 
-TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
+TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsTriggersAndKeySlots)
 {
     auto speechMike = plugSpeechMike();
     takeLogs();
@@ -130,7 +130,7 @@ TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
         return QStringLiteral("sample ffa1:%1=%2").arg(usage).arg(value);
     };
 
-    // State bits 26, 29 and 34 do not count; two button bits name nothing.
+    // State bits 26, 29 and 34 do not count; two button bits name no button (and no unmapped usage).
     send(speechMike, button(statusUsage, 3), {bit(63) | bit(26) | bit(34), bit(63) | bit(49), bit(29)});
     EXPECT_EQ(takeTrace(), (QStringList{sample(3, bit(63) | bit(26) | bit(34)), "press INFO",
                                         sample(3, bit(63) | bit(49)), sample(3, bit(29)), "release INFO"}));
@@ -138,33 +138,40 @@ TEST_F(HIDValueDecodingTest, SpeechMikeStatusWordsNameOneButtonAtATime)
     send(speechMike, button(statusUsage, 4), {bit(56), bit(58), 0});
     EXPECT_EQ(takeTrace(), (QStringList{sample(4, bit(56)), "press REC", sample(4, bit(58)), "release REC",
                                         "press PLAY_PAUSE", sample(4, 0), "release PLAY_PAUSE"}));
-    // The triggers are buttons of their own.
+    // The triggers are buttons of their own; their presses, not releases,
+    // open the window for the click the SpeechMike also sends.
+    send(speechMike, button(9, 1), {0});
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
+    send(speechMike, button(9, 1), {1});
     send(speechMike, button(9, 2), {1});
-    EXPECT_EQ(takeTrace(), (QStringList{"sample 9:2=1", "press TOP_TRIGGER"}));
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 9:1=0", "sample 9:1=1", "press BOTTOM_TRIGGER", "sample 9:2=1",
+                                        "press TOP_TRIGGER"}));
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::drop);
+    EXPECT_EQ(mouse(Type::rightMouseDown, 1), Verdict::drop);
     EXPECT_TRUE(takeLogs().isEmpty());
     EXPECT_EQ(events[0].deviceId, "speechmike_smp3700");
-}
-
-TEST_F(HIDValueDecodingTest, CustomNamesOfTheDeviceComeFirst)
-{
-    source->setCustomUsageMap({
-        {VendorProduct{razer, keypadV2}, {{0x7001E, "FOOT"}, {0x90001, "SIDE"}}},
-        {VendorProduct{razer, keypadPro}, {{0x7001F, "OTHER"}}},
-    });
-    send(keypad, button(7, 0x1E), {1});
+    // Key-array slots of devices other than the keypad are told apart by cookie.
+    send(speechMike, keyArraySlot(5), {0x1E});
+    send(speechMike, keyArraySlot(6), {0x1E});
+    send(speechMike, keyArraySlot(5), {0});
+    send(speechMike, keyArraySlot(6), {0});
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=30", "press K01", "sample 7:1e=30", "press K01",
+                                        "sample 7:ffffffff=0", "release K01", "sample 7:ffffffff=0", "release K01"}));
+    // The keypad's button 1 is no SpeechMike click.
     send(keypad, button(9, 1), {1});
-    send(keypad, button(7, 0x1F), {1});
-    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press FOOT", "sample 9:1=1", "press SIDE", "sample 7:1f=1",
-                                        "press K02"}));
-    EXPECT_TRUE(logs.isEmpty());
+    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
 }
 
-TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasRead)
+TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasReadAndEveryKeyValueOpensAKeyWindow)
 {
-    auto pro = plugKeypad(keypadPro);
+    auto pro = plugKeypad(keypadPro); // its arrival clears the V2's pending first-key drop
     takeLogs();
+    // Mapped or not, press and release alike, per-key element or key array.
     send(pro, keyArraySlot(40), {0x1E});
-    send(pro, button(7, 0x1E, 12), {1, 0});
+    send(pro, button(7, 0x1E, 12), {1});
+    EXPECT_EQ(key(keyCodeK01), Verdict::drop);
+    send(pro, button(7, 0x1E, 12), {0});
+    EXPECT_EQ(key(keyCodeK01, Type::keyUp), Verdict::drop);
     send(pro, button(7, 0x70, 13), {1});
     EXPECT_EQ(takeLogs(), (QStringList{
                               "Tartarus Pro keyboard HID array usage 0xFFFFFFFF resolved 0x001E value 30 cookie 40 -> K01",
@@ -173,6 +180,15 @@ TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasRead)
                               "Tartarus Pro keyboard HID scalar usage 0x0070 resolved 0x0070 value 1 cookie 13 -> USAGE_70070",
                           }));
     // The keypad V2 reads the same values without a word.
-    send(keypad, keyArraySlot(40), {0x1E});
+    send(keypad, keyArraySlot(40), {0x1F});
     EXPECT_TRUE(takeLogs().isEmpty());
+    EXPECT_EQ(key(keyCodeK01), Verdict::pass);
+    EXPECT_EQ(key(keyCodeK02), Verdict::drop);
+
+    // Released for other applications: no sample, no window.
+    source->disableControl(razer, keypadPro);
+    samples.clear();
+    send(pro, button(7, 0x1E), {1});
+    EXPECT_EQ(key(keyCodeK01), Verdict::pass);
+    EXPECT_TRUE(samples.isEmpty());
 }

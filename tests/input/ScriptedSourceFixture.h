@@ -77,6 +77,25 @@ protected:
         settle();
     }
 
+    void unplug(const std::shared_ptr<hid::ScriptedDevice>& device)
+    {
+        hid.unplug(device);
+        settle();
+    }
+    // A key event of any keyboard, as the suppression tap sees it.
+    EventTap::Verdict key(std::uint16_t code, EventTap::EventType type = EventTap::EventType::keyDown)
+    {
+        return taps.post(scripted::key(type, code));
+    }
+    // No device left in control: the keypad's template stands in.
+    void expectNoDeviceInControl()
+    {
+        EXPECT_FALSE(source->connectedTemplateId().has_value());
+        EXPECT_FALSE(source->connectedKey().has_value());
+        EXPECT_EQ(source->activeDevice().get(), Device::tartarusTemplate());
+        EXPECT_FALSE(source->hasSuppressionTap());
+    }
+
     void settle() { queue->runUntilIdle(); }
     QStringList takeTrace() { return std::exchange(trace, {}); }
     QStringList takeLogs() { return std::exchange(logs, {}); }

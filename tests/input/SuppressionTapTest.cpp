@@ -2,6 +2,7 @@
 #include "platform/tap/ScriptedEventTap.h"
 #include "support/TestSupport.h"
 
+#include <functional>
 #include <limits>
 #include <thread>
 
@@ -18,14 +19,8 @@ constexpr std::uint32_t usageK01 = 0x1E;
 constexpr std::uint16_t keyK01 = 18;
 constexpr std::uint16_t capsLock = 57;
 
-// Every window is fed events at its deadline (inside) and one nanosecond later (outside).
 class SuppressionTapTest : public test::PlatformFixture {
 protected:
-    SuppressionTapTest()
-    {
-        suppression = SuppressionTap::create([this](const QString& line) { logs << line; },
-                                             [this] { return inputMonitoring; });
-    }
     void install(int keypadProduct = tartarusPro)
     {
         if (keypadProduct)
@@ -39,17 +34,17 @@ protected:
     ScopedScriptedEventTaps taps;
     bool inputMonitoring = true;
     QStringList logs;
-    std::shared_ptr<SuppressionTap> suppression;
+    std::shared_ptr<SuppressionTap> suppression = SuppressionTap::create(
+        [this](const QString& line) { logs << line; }, [this] { return inputMonitoring; });
 };
 
 } // namespace
 
-TEST_F(SuppressionTapTest, InstallsOneEnabledTapOrSaysWhyNot)
+TEST_F(SuppressionTapTest, InstallsOneEnabledTapOnTheMainThreadOrSaysWhyNot)
 {
     inputMonitoring = false;
     suppression->installSuppressionTap();
     EXPECT_EQ(taps.createCount(), 0);
-    ASSERT_EQ(logs.size(), 1);
     EXPECT_TRUE(logs[0].startsWith("Input Monitoring permission not granted. Keyboard-style device reports may be "
                                    "blocked, and factory defaults cannot be suppressed."));
 
@@ -73,10 +68,10 @@ TEST_F(SuppressionTapTest, InstallsOneEnabledTapOrSaysWhyNot)
     EXPECT_EQ(taps.createCount(), 3);
     EXPECT_FALSE(taps.current()->isEnabled());
     EXPECT_EQ(logs.size(), 3);
-}
 
-TEST_F(SuppressionTapTest, CallsFromOtherThreadsRunOnTheMainQueue)
-{
+    // Calls from other threads run on the main queue.
+    suppression->removeSuppressionTap();
+    taps.setAttachFails(false);
     std::thread([&] { suppression->installSuppressionTap(); }).join();
     EXPECT_FALSE(suppression->isInstalled());
     queue->runUntilIdle();
@@ -89,51 +84,58 @@ TEST_F(SuppressionTapTest, CallsFromOtherThreadsRunOnTheMainQueue)
     EXPECT_EQ(taps.liveCount(), 0u);
 }
 
-TEST_F(SuppressionTapTest, KeyDeadlinesDropOneEventOfTheirCodeUpToTheDeadline)
+TEST_F(SuppressionTapTest, EveryWindowDropsItsOwnEventsUpToItsDeadline)
 {
     install();
-    suppression->armKeySuppression(usageK01);
-    clock->advance(100 * ms);
-    EXPECT_EQ(key(19), Verdict::pass); // another code
-    EXPECT_EQ(key(keyK01), Verdict::drop);
-    EXPECT_EQ(key(keyK01), Verdict::pass); // one-shot
+    suppression->speechMikeRegistered();
+    // Each window: what arms it, how long it stays open, the event it drops
+    // (how many of them) and an event it lets pass without closing.
+    const struct {
+        const char* name;
+        std::function<void()> arm;
+        std::uint64_t length;
+        EventTap::Event event;
+        int drops;
+        EventTap::Event other;
+    } windows[] = {
+        {"key", [&] { suppression->armKeySuppression(usageK01); }, 120 * ms, scripted::key(Type::keyUp, keyK01), 1,
+         scripted::key(Type::keyDown, 19)},
+        // The user scrolling the other way keeps the wheel window.
+        {"wheel", [&] { suppression->armWheelSuppression(-1); }, 20 * ms, scripted::scroll(-1), 1,
+         scripted::scroll(+3)},
+        // The wheel press: the middle button's press and release.
+        {"wheel press", [&] { suppression->armWheelClickSuppression(); }, 20 * ms,
+         scripted::mouse(Type::otherMouseUp, 2), 2, scripted::mouse(Type::otherMouseDown, 3)},
+        // A SpeechMike click: the first event of its own button.
+        {"click", [&] { suppression->armSpeechMikeMouseSuppression(false); }, 50 * ms,
+         scripted::mouse(Type::leftMouseUp), 1, scripted::mouse(Type::rightMouseDown)},
+    };
+    for (const auto& window : windows) {
+        window.arm();
+        EXPECT_EQ(taps.post(window.other), Verdict::pass) << window.name;
+        clock->advance(window.length);
+        for (int i = 0; i < window.drops; ++i)
+            EXPECT_EQ(taps.post(window.event), Verdict::drop) << window.name << " at its deadline";
+        EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << " used up";
+        const std::uint64_t armedAt = Clock::now();
+        window.arm();
+        clock->advance(window.length + 1);
+        EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << " after its deadline";
+        clock->set(armedAt);
+        EXPECT_EQ(taps.post(window.event), Verdict::pass) << window.name << ": the late event closed it";
+    }
 
-    suppression->armKeySuppression(usageK01);
-    clock->advance(120 * ms); // at the deadline
-    EXPECT_EQ(key(keyK01, Type::keyUp), Verdict::drop);
-
-    const std::uint64_t armedAt = Clock::now();
-    suppression->armKeySuppression(usageK01);
-    clock->advance(120 * ms + 1);
-    EXPECT_EQ(key(keyK01), Verdict::pass);
-    clock->set(armedAt);
-    EXPECT_EQ(key(keyK01), Verdict::pass); // the late event used the deadline up
-
+    // The point delta gives a scroll its direction; without one it matches any window.
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0, -12), Verdict::pass);
+    EXPECT_EQ(scroll(0, +12), Verdict::drop);
+    suppression->armWheelSuppression(+1);
+    EXPECT_EQ(scroll(0), Verdict::drop);
     // Near the end of time a deadline saturates rather than wrapping into the past.
     clock->set(std::numeric_limits<std::uint64_t>::max() - 5);
     suppression->armKeySuppression(usageK01);
     clock->advance(5);
     EXPECT_EQ(key(keyK01), Verdict::drop);
-}
-
-TEST_F(SuppressionTapTest, WithASpeechMikeAloneOnlyItsClicksAreTouched)
-{
-    install(0);
-    suppression->speechMikeRegistered();
-    suppression->armKeySuppression(usageK01);
-    suppression->armWheelSuppression(-1);
-    EXPECT_EQ(key(keyK01), Verdict::pass);
-    EXPECT_EQ(key(capsLock), Verdict::pass);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-
-    // Caps Lock from any keyboard goes while keypads are registered.
-    suppression->tartarusRegistered(tartarusPro);
-    suppression->tartarusRegistered(tartarusPro);
-    EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
-    suppression->tartarusForgotten(true);
-    EXPECT_EQ(key(capsLock, Type::keyUp), Verdict::drop);
-    suppression->tartarusForgotten(false);
-    EXPECT_EQ(key(capsLock), Verdict::pass);
 }
 
 TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArrives)
@@ -155,73 +157,30 @@ TEST_F(SuppressionTapTest, ThePrimeDropsTheFirstKeypadCodeAfterAnOlderModelArriv
     EXPECT_EQ(logs.size(), 1);
 }
 
-TEST_F(SuppressionTapTest, AWheelWindowDropsOneNotchInItsDirection)
+TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
 {
-    install();
-    suppression->armWheelSuppression(-1);
-    EXPECT_EQ(scroll(+3), Verdict::pass); // the user scrolling the other way keeps the window
-    clock->advance(20 * ms);
-    EXPECT_EQ(scroll(-1), Verdict::drop);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-
-    suppression->armWheelSuppression(+1);
-    EXPECT_EQ(scroll(0, -12), Verdict::pass); // the point delta gives the direction
-    EXPECT_EQ(scroll(0, +12), Verdict::drop);
-
-    suppression->armWheelSuppression(+1);
-    EXPECT_EQ(scroll(0), Verdict::drop); // no direction matches any window
-
-    const std::uint64_t armedAt = Clock::now();
-    suppression->armWheelSuppression(-1);
-    clock->advance(20 * ms + 1);
-    EXPECT_EQ(scroll(-1), Verdict::pass);
-    clock->set(armedAt);
-    EXPECT_EQ(scroll(-1), Verdict::pass); // the late event closed the window
-}
-
-TEST_F(SuppressionTapTest, ClickWindowsDropTheirButtonUpToTheDeadline)
-{
-    install();
+    install(0);
     suppression->speechMikeRegistered();
-    // The wheel press: the middle button's press and release, nothing else.
+    suppression->armKeySuppression(usageK01);
+    suppression->armWheelSuppression(-1);
     suppression->armWheelClickSuppression();
-    EXPECT_EQ(mouse(Type::otherMouseDown, 3), Verdict::pass);
-    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::drop);
-    clock->advance(20 * ms);
-    EXPECT_EQ(mouse(Type::otherMouseUp, 2), Verdict::drop);
-    EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
-    suppression->armWheelClickSuppression();
-    clock->advance(20 * ms + 1);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
+    EXPECT_EQ(scroll(-1), Verdict::pass);
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
 
-    // A SpeechMike click: the first event of its button, press or release.
-    suppression->armSpeechMikeMouseSuppression(false);
-    EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
-    clock->advance(50 * ms);
-    EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::drop);
-    EXPECT_EQ(mouse(Type::leftMouseUp), Verdict::pass);
-    const std::uint64_t armedAt = Clock::now();
-    suppression->armSpeechMikeMouseSuppression(true);
-    clock->advance(50 * ms + 1);
-    EXPECT_EQ(mouse(Type::rightMouseUp), Verdict::pass);
-    clock->set(armedAt);
-    EXPECT_EQ(mouse(Type::rightMouseDown), Verdict::pass);
-
-    // Forgetting the SpeechMike takes its deadlines along.
+    // Caps Lock from any keyboard goes while keypads are registered.
+    suppression->tartarusRegistered(tartarusV2);
+    suppression->tartarusRegistered(tartarusPro);
+    EXPECT_EQ(key(capsLock, Type::flagsChanged), Verdict::drop);
+    // Forgetting a device closes its windows, and so does removing the tap.
+    suppression->armKeySuppression(usageK01);
+    suppression->tartarusForgotten(true);
+    EXPECT_EQ(key(keyK01), Verdict::pass);
     suppression->armSpeechMikeMouseSuppression(false);
     suppression->speechMikeForgotten(false);
     suppression->speechMikeRegistered();
     EXPECT_EQ(mouse(Type::leftMouseDown), Verdict::pass);
-}
-
-TEST_F(SuppressionTapTest, ATimedOutTapIsEnabledAgainAndRemovalClosesEveryWindow)
-{
-    install(tartarusV2);
-    taps.timeOut();
-    EXPECT_EQ(taps.current()->enableCount(), 2);
-    suppression->armWheelSuppression(1);
-    EXPECT_EQ(scroll(1), Verdict::drop);
-
+    suppression->tartarusRegistered(tartarusV2);
     suppression->setMappedButtons({{"tartarus_v2", {"WHEEL_PRESS"}}});
     suppression->armKeySuppression(usageK01);
     suppression->armWheelClickSuppression();
@@ -231,4 +190,10 @@ TEST_F(SuppressionTapTest, ATimedOutTapIsEnabledAgainAndRemovalClosesEveryWindow
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
     EXPECT_EQ(key(capsLock), Verdict::drop); // the keypad is still registered
     EXPECT_TRUE(suppression->isButtonMapped("tartarus_v2", "WHEEL_PRESS")); // mappings outlive the tap
+
+    // A tap the system timed out is enabled again.
+    taps.timeOut();
+    EXPECT_EQ(taps.current()->enableCount(), 2);
+    suppression->armWheelSuppression(1);
+    EXPECT_EQ(scroll(1), Verdict::drop);
 }

@@ -1,9 +1,12 @@
+#include "input/KeyboardReport.h"
 #include "input/TartarusKeyboardReader.h"
+#include "input/TartarusTables.h"
 #include "platform/hid/ScriptedHid.h"
 #include "support/TestSupport.h"
 
 using namespace velmor;
 using namespace velmor::hid;
+using Usages = QSet<std::uint32_t>;
 
 namespace {
 
@@ -18,14 +21,14 @@ const Element wheel{.cookie = 13, .type = ElementType::inputMisc, .usagePage = 1
 
 class TartarusKeyboardReaderTest : public test::PlatformFixture {
 protected:
-    std::shared_ptr<ScriptedDevice> plugKeyboard(std::int64_t product = tartarusPro, QVariantMap more = {},
-                                                 QList<Element> elements = {keyA, keyArray, ledOutput, wheel})
+    // A keyboard interface (generic desktop page, keyboard usage).
+    std::shared_ptr<ScriptedDevice> plugKeyboard(std::int64_t product = tartarusPro, QVariantMap more = {})
     {
         more.insert(property::primaryUsagePage, 1);
-        if (!more.contains(property::primaryUsage))
-            more.insert(property::primaryUsage, 6);
-        return hid.plug(razer, product, QStringLiteral("Razer Tartarus Pro"), more, elements);
+        more.insert(property::primaryUsage, 6);
+        return hid.plug(razer, product, QStringLiteral("Razer Tartarus Pro"), more, {keyA, keyArray, ledOutput, wheel});
     }
+    QStringList takeLogs() { return std::exchange(logs, {}); }
     void sendReports(const std::shared_ptr<ScriptedDevice>& device, int count)
     {
         for (int i = 0; i < count; ++i)
@@ -42,14 +45,32 @@ protected:
 
 } // namespace
 
-TEST_F(TartarusKeyboardReaderTest, AProKeyboardInterfaceGetsAQueueOverItsKeyElements)
+TEST_F(TartarusKeyboardReaderTest, OnlyAProKeyboardInterfaceGetsAQueueOverItsKeyElements)
 {
+    auto v2 = plugKeyboard(tartarusV2);
+    reader->registerTartarusKeyboardReader(v2, tartarusV2);
+    EXPECT_TRUE(v2->calls().isEmpty());
+
+    // Failed steps leave no reader.
     auto device = plugKeyboard(tartarusPro, {{property::maxInputReportSize, 90}});
+    device->failures().failNext(ScriptedCall::copyElements, Result::error());
+    reader->registerTartarusKeyboardReader(device, tartarusPro);
+    EXPECT_TRUE(logs.isEmpty());
+    device->failures().failNext(ScriptedCall::createQueue, Result::noMemory());
+    reader->registerTartarusKeyboardReader(device, tartarusPro);
+    device->setElements({ledOutput, wheel});
+    reader->registerTartarusKeyboardReader(device, tartarusPro);
+    EXPECT_EQ(takeLogs(), (QStringList{"Failed to create Tartarus Pro keyboard queue.",
+                                       "No Tartarus Pro keyboard elements were available for queue registration."}));
+    EXPECT_FALSE(reader->hasReader(device->handleId()));
+    EXPECT_FALSE(device->hasInputReportCallback());
+
+    device->setElements({keyA, keyArray, ledOutput, wheel});
     reader->registerTartarusKeyboardReader(device, tartarusPro);
     reader->registerTartarusKeyboardReader(device, tartarusPro); // once is enough
     EXPECT_EQ(logs, QStringList{"Registered Tartarus Pro keyboard direct reader with 2 queued elements and "
                                 "90-byte report buffer."});
-    EXPECT_EQ(device->calls().count("createQueue 32"), 1);
+    EXPECT_EQ(device->calls().count("createQueue 32"), 3); // two failed attempts, then one for good
     EXPECT_EQ(device->reportBufferLength(), 90);
 
     // A key value arrives twice, through the device's callback and the queue;
@@ -67,26 +88,6 @@ TEST_F(TartarusKeyboardReaderTest, AProKeyboardInterfaceGetsAQueueOverItsKeyElem
     device->sendValue(keyA, 0);
     queue->runUntilIdle();
     EXPECT_EQ(values.size(), 3);
-}
-
-TEST_F(TartarusKeyboardReaderTest, OtherDevicesAndFailedStepsLeaveNoReader)
-{
-    auto v2 = plugKeyboard(tartarusV2);
-    reader->registerTartarusKeyboardReader(v2, tartarusV2);
-    EXPECT_TRUE(v2->calls().isEmpty());
-
-    auto device = plugKeyboard();
-    device->failures().failNext(ScriptedCall::copyElements, Result::error());
-    reader->registerTartarusKeyboardReader(device, tartarusPro);
-    EXPECT_TRUE(logs.isEmpty());
-    device->failures().failNext(ScriptedCall::createQueue, Result::noMemory());
-    reader->registerTartarusKeyboardReader(device, tartarusPro);
-    device->setElements({ledOutput, wheel});
-    reader->registerTartarusKeyboardReader(device, tartarusPro);
-    EXPECT_EQ(logs, (QStringList{"Failed to create Tartarus Pro keyboard queue.",
-                                 "No Tartarus Pro keyboard elements were available for queue registration."}));
-    EXPECT_FALSE(reader->hasReader(device->handleId()));
-    EXPECT_FALSE(device->hasInputReportCallback());
 }
 
 TEST_F(TartarusKeyboardReaderTest, OnlyTheFirstTwelveReportsOfEachDeviceAreLogged)
@@ -111,8 +112,7 @@ TEST_F(TartarusKeyboardReaderTest, OnlyTheFirstTwelveReportsOfEachDeviceAreLogge
     second->sendReport(7, QByteArray(100, '\x01'));
     queue->runUntilIdle();
     ASSERT_EQ(logs.size(), 1);
-    EXPECT_TRUE(logs[0].startsWith("Tartarus Pro keyboard report id 7 len 64 bytes [01 01 01 01 01 01 01 01 01 01 01 "
-                                   "01 01 01 01 01] usages ["));
+    EXPECT_TRUE(logs[0].startsWith("Tartarus Pro keyboard report id 7 len 64 bytes [01 01 01"));
 
     // A reader set up again logs afresh.
     reader->unregisterTartarusKeyboardReader(first->handleId());
@@ -120,4 +120,59 @@ TEST_F(TartarusKeyboardReaderTest, OnlyTheFirstTwelveReportsOfEachDeviceAreLogge
     logs.clear();
     sendReports(first, 1);
     EXPECT_EQ(logs.size(), 1);
+}
+
+TEST(KeyboardReport, TheBestScoringReadingThatFitsWinsAndIsLoggedWithItsBytes)
+{
+    // Boot layout with left shift and 'a': A scores 22, nothing beats it.
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("0200040000000000")), (Usages{0x04, 0xE1}));
+    // Bitmap from byte 1 (14) beats the boot reading {0x1E} (11); bitmap from byte 2 (11) does not.
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("00001E0000000000")), (Usages{0x09, 0x0A, 0x0B, 0x0C}));
+    // Bitmap from byte 2 wins when only it lands on a keypad key.
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("00001000")), (Usages{0x04}));
+    // A ({0x2C}) and B ({0xE1}) both score 11: the boot reading without report id stays.
+    EXPECT_EQ(decodeKeyboardReport(QByteArray::fromHex("00022C00")), (Usages{0x2C}));
+    EXPECT_TRUE(decodeKeyboardReport(QByteArray(8, '\0')).isEmpty());
+    EXPECT_TRUE(decodeKeyboardReport({}).isEmpty());
+
+    // Short reports have only the readings that fit.
+    const QByteArray two = QByteArray::fromHex("FF01");
+    EXPECT_TRUE(bootReportUsages(two, 0, 2).isEmpty());
+    EXPECT_TRUE(bootReportUsages(two, 1, 3).isEmpty());
+    EXPECT_EQ(bitmapReportUsages(two, 1), (Usages{0}));
+    EXPECT_TRUE(bitmapReportUsages(two, 2).isEmpty());
+    EXPECT_TRUE(decodeKeyboardReport(QByteArray::fromHex("FF")).isEmpty());
+
+    // Key codes 0 to 3 are "no key" and error codes; every modifier bit counts.
+    EXPECT_EQ(bootReportUsages(QByteArray::fromHex("810001020304"), 0, 2), (Usages{0xE0, 0xE7, 0x04}));
+    EXPECT_EQ(bitmapReportUsages(QByteArray::fromHex("008001"), 1), (Usages{7, 8}));
+
+    // Log lines show the first 16 bytes and the usages in order.
+    const QByteArray report = QByteArray::fromHex("0200040000000000");
+    EXPECT_EQ(keyboardReportLogLine(0, report, decodeKeyboardReport(report)),
+              "Tartarus Pro keyboard report id 0 len 8 bytes [02 00 04 00 00 00 00 00] usages [0x0004, 0x00E1]");
+
+    QByteArray longReport;
+    for (int i = 0; i < 20; ++i)
+        longReport.append(static_cast<char>(0xA0 + i));
+    EXPECT_EQ(keyboardReportLogLine(4294967295u, longReport, {0x1234, 0x05}),
+              "Tartarus Pro keyboard report id 4294967295 len 20 bytes "
+              "[A0 A1 A2 A3 A4 A5 A6 A7 A8 A9 AA AB AC AD AE AF] usages [0x0005, 0x1234]");
+
+    // Keyboard interfaces and their report buffers.
+    EXPECT_TRUE(isKeyboardInterface(1, 6.0));
+    EXPECT_FALSE(isKeyboardInterface(1, 2)); // mouse
+    EXPECT_FALSE(isKeyboardInterface(QStringLiteral("1"), QStringLiteral("6")));
+    EXPECT_EQ(keyboardReportBufferLength(90), 90);
+    EXPECT_EQ(keyboardReportBufferLength(63), 64);
+    EXPECT_EQ(keyboardReportBufferLength(QStringLiteral("128")), 64);
+    EXPECT_EQ(keyboardReportBufferLength(QVariant(1LL << 40)), 65536);
+}
+
+TEST(TartarusTables, EveryFactoryKeyCodeBelongsToAKeypadButton)
+{
+    for (auto it = tartarusUsageToKeycode().cbegin(); it != tartarusUsageToKeycode().cend(); ++it) {
+        EXPECT_TRUE(tartarusUsageMap().contains(0x70000 | it.key())) << it.key();
+        EXPECT_TRUE(tartarusKeycodes().contains(it.value())) << it.key();
+    }
 }

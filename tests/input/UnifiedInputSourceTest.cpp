@@ -35,13 +35,12 @@ TEST_F(UnifiedInputSourceTest, WithoutHardwareTheMockStandsInUntilHardwareWinsFo
     auto keypad = hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus"));
     settle();
     EXPECT_EQ(source.activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_EQ(source.connectedDevices().get(), source.hidSource().connectedDevices().get());
 
     // While a template device is connected, the mock's own changes stay out.
     source.mockSource().selectDevice(QStringLiteral("mouse_5_button"));
     settle();
     EXPECT_EQ(source.activeDevice().get(), Device::tartarusTemplate());
-    EXPECT_EQ(source.connectedDevices().get().size(), 1);
+    EXPECT_EQ(source.connectedDevices().get(), source.hidSource().connectedDevices().get());
 
     // An id no template has falls back to the mock's active device.
     source.selectDevice(QStringLiteral("no_such_device"));

@@ -18,8 +18,7 @@ protected:
         watches.push_back(store->activePacsProfileId().subscribe([this](const QUuid&) { activeChanges << "pacs"; }));
         activeChanges.clear();
     }
-    UserProfile user(qsizetype index) const { return store->userProfiles().get().at(index); }
-    PacsProfile pacs(qsizetype index) const { return store->pacsProfiles().get().at(index); }
+    QUuid activePacs() const { return store->activePacsProfileId().get(); }
 
     RadiologyTool zoom = makeTool("Zoom");
     RadiologyTool pan = makeTool("Pan");
@@ -38,139 +37,94 @@ protected:
 
 } // namespace
 
-TEST_F(EditOperationsTest, ToolEditsFindTheToolByIdAndSaveOnlyWhenTheyChangeSomething)
+TEST_F(EditOperationsTest, ToolEditsFindTheToolByIdAndDeletingOneUnmapsItOnlyForItsProfile)
 {
     RadiologyTool renamed = pan;
     renamed.name = "Pan Hand";
     store->upsertTool(renamed, synthesis.id);
-    const RadiologyTool added = makeTool("Flicker");
-    store->upsertTool(added, synthesis.id);
-    store->setShortcut(std::nullopt, magnify.id, synthesis.id);
-    EXPECT_EQ(namesOf(pacs(0).tools), (QStringList{"Zoom", "Pan Hand", "Magnify", "Flicker"}));
-    EXPECT_FALSE(pacs(0).tools.at(2).shortcut);
-    EXPECT_EQ(savesSinceLastCheck(), 3);
-    EXPECT_EQ(profilesOnDisk().pacsProfiles, store->pacsProfiles().get());
-
+    store->upsertTool(makeTool("Flicker"), synthesis.id);
+    store->setShortcut(KeyboardShortcut{}, magnify.id, synthesis.id);
     // A tool the profile lacks, or a PACS id that matches nothing: no change, no save.
-    const QList<PacsProfile> before = store->pacsProfiles().get();
     store->updateTool(makeTool("Stranger"), synthesis.id);
-    store->setShortcut(KeyboardShortcut{}, QUuid::createUuid(), synthesis.id);
-    store->upsertTool(added, QUuid::createUuid());
+    store->upsertTool(pan, QUuid::createUuid());
     store->deleteTool(pan.id, QUuid::createUuid());
-    EXPECT_EQ(store->pacsProfiles().get(), before);
-    EXPECT_EQ(savesSinceLastCheck(), 0);
+    EXPECT_EQ(savesSinceLastCheck(), 3);
 
-    // Deleting a tool takes its mappings only from users of that PACS profile.
     store->deleteTool(zoom.id, synthesis.id);
-    EXPECT_EQ(namesOf(pacs(0).tools), (QStringList{"Pan Hand", "Magnify", "Flicker"}));
+    EXPECT_EQ(namesOf(store->pacsProfiles().get().at(0).tools), (QStringList{"Pan Hand", "Magnify", "Flicker"}));
+    EXPECT_EQ(store->pacsProfiles().get().at(0).tools.at(1).shortcut, KeyboardShortcut{});
     EXPECT_EQ(user(0).mappings, general.mappings.mid(1));
     EXPECT_EQ(user(1), other);
-    EXPECT_EQ(savesSinceLastCheck(), 1);
 }
 
-TEST_F(EditOperationsTest, SetMappingLeavesOneMappingPerButtonAtTheEnd)
+TEST_F(EditOperationsTest, MappingEditsKeepOneMappingPerButtonAndResetUsesTheBoundProfilesTools)
 {
     store->setMapping("tartarus_v2", "K01", magnify.id, general.id);
     store->setMapping("tartarus_v2", "K01", pan.id, general.id);
-    const QList<ButtonMapping> mappings = user(0).mappings;
-    ASSERT_EQ(mappings.size(), 3);
-    EXPECT_EQ(mappings.mid(0, 2), general.mappings.mid(1));
-    EXPECT_EQ(mappings[2].toolId, pan.id);
-    EXPECT_NE(mappings[2].id, general.mappings[0].id);
-
-    // Ids compare with their letter case; a user id that matches nothing saves nothing.
-    store->removeMapping("tartarus_v2", "k05", general.id);
-    EXPECT_EQ(user(0).mappings.size(), 3);
+    ASSERT_EQ(user(0).mappings.size(), 3);
+    EXPECT_EQ(user(0).mappings.mid(0, 2), general.mappings.mid(1));
+    EXPECT_NE(user(0).mappings[2].id, general.mappings[0].id);
+    EXPECT_EQ(toolIdsOf(user(0)).last(), pan.id);
+    // Ids compare with their letter case.
+    store->removeMapping("mouse_5_button", "left_click", general.id);
+    store->removeMapping("tartarus_v2", "K01", general.id);
     store->clearMappings("tartarus_v2", general.id);
     EXPECT_EQ(user(0).mappings, general.mappings.mid(1, 1));
-    EXPECT_EQ(savesSinceLastCheck(), 4);
-    store->clearMappings(std::nullopt, QUuid::createUuid());
-    EXPECT_EQ(savesSinceLastCheck(), 0);
-}
 
-TEST_F(EditOperationsTest, ResetUsesTheBoundPacsProfileAndTheArgumentOnlyWhenThatIsGone)
-{
+    // Another profile named Synthesis, with other tool ids, as a window might pass:
+    // the keypad gets the defaults on the bound profile's tools, the mouse stays.
     addDefaultMappings();
-    // Another profile named Synthesis, with other tool ids, as a window might pass.
     const PacsProfile shownCopy = makePacs("Synthesis", {makeTool("Pan"), makeTool("Magnify")});
     store->resetMappingsToDefaults(general.id, shownCopy, "tartarus_v2");
-    QList<ButtonMapping> mappings = user(0).mappings;
-    // The mouse mapping stays; the keypad gets the defaults on the bound profile's tools.
-    ASSERT_EQ(mappings.size(), 3);
-    EXPECT_EQ(mappings[0], general.mappings[1]);
-    EXPECT_EQ(mappings[1].toolId, pan.id);
-    EXPECT_EQ(mappings[2].toolId, magnify.id);
+    EXPECT_EQ(toolIdsOf(user(0)), (QList<QUuid>{pan.id, pan.id, magnify.id}));
+    // Bound to a PACS profile that is gone, the argument's tools serve; without a
+    // device every device's mappings give way.
+    store->setPacsProfile(intelerad.id, general.id);
+    ProfileStoreSeed::pacsProfiles(*store).mutate([](auto& profiles) { profiles.removeLast(); });
+    store->resetMappingsToDefaults(general.id, shownCopy, std::nullopt);
+    EXPECT_EQ(toolIdsOf(user(0)), (QList<QUuid>{shownCopy.tools[0].id, shownCopy.tools[1].id}));
+    EXPECT_EQ(savesSinceLastCheck(), 8);
 
-    // Bound to a PACS profile that no longer exists: the argument's tools serve.
-    // Without a device every device's mappings give way.
-    const UserProfile lost =
-        makeUser("Lost", QUuid::createUuid(), {makeMapping("mouse_5_button", "LEFT_CLICK", pan.id)});
-    ProfileStoreSeed::userProfiles(*store).mutate([&](auto& users) { users.append(lost); });
-    store->resetMappingsToDefaults(lost.id, shownCopy, std::nullopt);
-    mappings = store->userProfiles().get().last().mappings;
-    ASSERT_EQ(mappings.size(), 2);
-    EXPECT_EQ(mappings[0].toolId, shownCopy.tools[0].id);
-    EXPECT_EQ(savesSinceLastCheck(), 2);
-
-    // No defaults for that device: everything stays and nothing is saved.
+    // No defaults for that device, or no such user: nothing changes, nothing is saved.
     store->resetMappingsToDefaults(general.id, synthesis, "speechmike_smp3700");
-    EXPECT_EQ(user(0).mappings.size(), 3);
+    store->clearMappings(std::nullopt, QUuid::createUuid());
+    EXPECT_EQ(user(0).mappings.size(), 2);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 }
 
-TEST_F(EditOperationsTest, RebindingRepointsMappingsByToolName)
+TEST_F(EditOperationsTest, RebindingAndDeletingAPacsProfileRepointMappingsByToolName)
 {
     store->setPacsProfile(intelerad.id, general.id);
-    const UserProfile moved = user(0);
-    EXPECT_EQ(moved.pacsProfileId, intelerad.id);
     // Zoom goes to the first of "zoom" and "Zoom", Pan to "PAN", Magnify is dropped.
-    EXPECT_EQ(moved.mappings, (QList<ButtonMapping>{{general.mappings[0].id, "tartarus_v2", "K01", intelerad.tools[1].id},
-                                                    {general.mappings[1].id, "mouse_5_button", "LEFT_CLICK",
-                                                     intelerad.tools[0].id}}));
-    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id);
+    EXPECT_EQ(toolIdsOf(user(0)), (QList<QUuid>{intelerad.tools[1].id, intelerad.tools[0].id}));
+    EXPECT_EQ(activePacs(), intelerad.id);
     EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
-
     store->setPacsProfile(QUuid::createUuid(), general.id);
-    EXPECT_EQ(user(0), moved);
+    EXPECT_EQ(user(0).pacsProfileId, intelerad.id);
     // From a PACS profile that is gone, the mappings keep their old tool ids.
     const UserProfile lost = makeUser("Lost", QUuid::createUuid(), {makeMapping("tartarus_v2", "K01", pan.id)});
     ProfileStoreSeed::userProfiles(*store).mutate([&](auto& users) { users.append(lost); });
     store->setPacsProfile(synthesis.id, lost.id);
-    EXPECT_EQ(store->userProfiles().get().last().mappings, lost.mappings);
-}
+    EXPECT_EQ(user(2).mappings, lost.mappings);
 
-TEST_F(EditOperationsTest, DeletingAPacsProfileRebindsItsUsersAndKeepsTheLastOne)
-{
+    // Deleting reads the stored tools: the value passed in predates a tool mapped since.
+    const RadiologyTool added = makeTool("MAGNIFY");
+    store->upsertTool(added, intelerad.id);
+    store->setMapping("tartarus_v2", "K09", added.id, general.id);
     store->selectPacsProfile(intelerad.id);
     savesSinceLastCheck();
-    store->deletePacsProfile(synthesis);
-    EXPECT_EQ(namesOf(store->pacsProfiles().get()), QStringList{"Intelerad"});
-    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id); // it was not the active one
-    EXPECT_EQ(user(0).pacsProfileId, intelerad.id);
-    EXPECT_EQ(user(0).mappings.size(), 2);
-    EXPECT_EQ(user(1), other);
-    EXPECT_EQ(savesSinceLastCheck(), 1);
-
     store->deletePacsProfile(intelerad);
+    EXPECT_EQ(namesOf(store->pacsProfiles().get()), QStringList{"Synthesis"});
+    EXPECT_EQ(activePacs(), synthesis.id);
+    EXPECT_EQ(user(0).pacsProfileId, synthesis.id);
+    EXPECT_EQ(toolIdsOf(user(0)), (QList<QUuid>{zoom.id, pan.id, magnify.id}));
+    EXPECT_TRUE(user(1).mappings.isEmpty()); // ids are never matched directly
+    EXPECT_EQ(user(2).mappings, lost.mappings);
+    EXPECT_EQ(savesSinceLastCheck(), 1);
+    // The last one stays.
+    store->deletePacsProfile(synthesis);
     EXPECT_EQ(store->pacsProfiles().get().size(), 1);
     EXPECT_EQ(savesSinceLastCheck(), 0);
-}
-
-TEST_F(EditOperationsTest, DeletingReadsTheStoredToolsNotTheCopyPassedIn)
-{
-    // The value passed in predates a tool that was added and mapped since.
-    const PacsProfile older = synthesis;
-    const RadiologyTool added = makeTool("zoom");
-    store->upsertTool(added, synthesis.id);
-    store->setMapping("tartarus_v2", "K09", added.id, general.id);
-    store->selectPacsProfile(synthesis.id);
-
-    store->deletePacsProfile(older);
-    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id);
-    const QList<ButtonMapping> moved = user(0).mappings;
-    ASSERT_EQ(moved.size(), 3);
-    EXPECT_EQ(moved.last().buttonId, "K09");
-    EXPECT_EQ(moved.last().toolId, intelerad.tools[1].id);
 }
 
 TEST_F(EditOperationsTest, SelectingReadsTheStoredBindingAndDeletingMovesTheActivePair)
@@ -181,23 +135,21 @@ TEST_F(EditOperationsTest, SelectingReadsTheStoredBindingAndDeletingMovesTheActi
     store->selectPacsProfile(intelerad.id);
     activeChanges.clear();
     store->selectUserProfile(staleCopy);
-    EXPECT_EQ(store->activeUserProfileId().get(), other.id);
-    EXPECT_EQ(store->activePacsProfileId().get(), synthesis.id);
+    EXPECT_EQ(activePacs(), synthesis.id);
     EXPECT_EQ(activeChanges, (QStringList{"user", "pacs"}));
     savesSinceLastCheck();
     store->selectUserProfile(makeUser("Nobody", synthesis.id));
     store->deleteUserProfile(QUuid::createUuid());
-    EXPECT_EQ(store->userProfiles().get().size(), 2);
     EXPECT_EQ(savesSinceLastCheck(), 0);
 
     // Deleting an inactive profile leaves both ids alone; deleting the active one
     // makes the first remaining one active, with its PACS profile.
     store->createUserProfile("Third", intelerad.id);
     store->deleteUserProfile(general.id);
-    EXPECT_EQ(store->activePacsProfileId().get(), intelerad.id);
+    EXPECT_EQ(activePacs(), intelerad.id);
     store->deleteUserProfile(store->activeUserProfileId().get());
     EXPECT_EQ(store->activeUserProfileId().get(), other.id);
-    EXPECT_EQ(store->activePacsProfileId().get(), synthesis.id);
+    EXPECT_EQ(activePacs(), synthesis.id);
     store->deleteUserProfile(other.id);
     EXPECT_EQ(store->userProfiles().get().size(), 1);
 }

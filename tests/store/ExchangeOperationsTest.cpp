@@ -1,7 +1,6 @@
 #include "StoreOperationsFixture.h"
 
 #include "platform/Json.h"
-#include "platform/Paths.h"
 #include "store/ProfileExchange.h"
 
 #include <QFile>
@@ -9,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+
 using namespace velmor;
 using namespace velmor::test;
-using Notice = std::pair<QString, QString>;
 
 namespace {
 
@@ -21,158 +22,201 @@ protected:
     {
         StoreOperationsFixture::SetUp();
         general.lightingHex = "#00FF00";
-        synthesis.defaultLightingHex = "#7800D1";
         install({synthesis, eunity}, {general});
+        ASSERT_TRUE(store->exportUserProfile(general, file("user.json")));
+        store->exportPacsProfile(synthesis, file("pacs.json"));
     }
     QString file(const QString& name) const { return exchangeDir.filePath(name); }
-    QList<Notice> takeNotices()
-    {
-        queue->runUntilIdle();
-        return std::exchange(notices, {});
-    }
 
     RadiologyTool zoom = makeTool("Zoom");
     RadiologyTool pan = makeTool("Pan");
-    RadiologyTool cine = makeTool("Cine");
-    PacsProfile synthesis = makePacs("Synthesis", {zoom, pan, cine});
+    PacsProfile synthesis = makePacs("Synthesis", {zoom, pan, makeTool("Cine")});
     PacsProfile eunity = makePacs("eUnity", {makeTool("PAN")});
     UserProfile general = makeUser("General", synthesis.id,
                                    {makeMapping("tartarus_v2", "K01", zoom.id),
                                     makeMapping("tartarus_v2", "K02", pan.id),
-                                    makeMapping("speechmike_smp3700", "REC", cine.id)});
+                                    makeMapping("speechmike_smp3700", "REC", synthesis.tools[2].id)});
     QTemporaryDir exchangeDir;
-    QTemporaryDir otherSupport;
 };
 
 } // namespace
 
-TEST_F(ExchangeOperationsTest, FilesRoundTripBetweenTwoStores)
+TEST_F(ExchangeOperationsTest, ImportedProfilesAreNewAndFindTheirPacsProfileByIdThenByName)
 {
-    ASSERT_TRUE(store->exportUserProfile(general, file("user.json")));
-    store->exportPacsProfile(synthesis, file("pacs.json"));
-    EXPECT_EQ(takeNotices(), (QList<Notice>{{"Export Successful", "User profile 'General' has been exported."},
-                                            {"Export Successful", "PACS profile 'Synthesis' has been exported."}}));
+    store->importUserProfile(file("user.json"));
+    EXPECT_NE(user(1).id, general.id);
+    EXPECT_EQ(user(1).mappings, general.mappings);
 
-    // Another machine knows "SYNTHESIS" under another id, with tools of other ids.
-    paths::setApplicationSupportOverride(otherSupport.path());
-    ProfileStore other(std::make_shared<LocalFileSystem>());
-    record(other);
+    // Elsewhere "SYNTHESIS" has tools of other ids: each mapping moves to the tool of
+    // the same name; Cine has none and is dropped.
     const PacsProfile theirs = makePacs("SYNTHESIS", {makeTool("pan"), makeTool("ZOOM")});
-    ProfileStoreSeed::pacsProfiles(other).set({theirs});
-
-    other.importUserProfile(file("user.json"));
-    const UserProfile imported = other.userProfiles().get().last();
-    EXPECT_NE(imported.id, general.id);
-    EXPECT_EQ(imported.name, "General");
+    install({eunity, theirs}, {general});
+    store->importUserProfile(file("user.json"));
+    const UserProfile imported = user(1);
     EXPECT_EQ(imported.lightingHex, "#00FF00");
     EXPECT_EQ(imported.pacsProfileId, theirs.id);
-    // Each mapping moves to their tool of the same name; Cine has none and is dropped.
-    ASSERT_EQ(imported.mappings.size(), 2);
-    EXPECT_EQ(imported.mappings[0], (ButtonMapping{general.mappings[0].id, "tartarus_v2", "K01", theirs.tools[1].id}));
-    EXPECT_EQ(imported.mappings[1], (ButtonMapping{general.mappings[1].id, "tartarus_v2", "K02", theirs.tools[0].id}));
-    EXPECT_EQ(other.activeUserProfileId().get(), imported.id);
+    EXPECT_EQ(toolIdsOf(imported), (QList<QUuid>{theirs.tools[1].id, theirs.tools[0].id}));
+    EXPECT_EQ(store->activeUserProfileId().get(), imported.id);
 
-    other.importPacsProfile(file("pacs.json"));
-    const PacsProfile importedPacs = other.pacsProfiles().get().last();
-    EXPECT_EQ(other.activePacsProfileId().get(), importedPacs.id);
-    EXPECT_EQ(takeNotices(), (QList<Notice>{{"Import Successful", "User profile 'General' has been imported."},
+    store->importPacsProfile(file("pacs.json"));
+    PacsProfile importedPacs = store->pacsProfiles().get().last();
+    EXPECT_EQ(store->activePacsProfileId().get(), importedPacs.id);
+    EXPECT_EQ(profilesOnDisk().pacsProfiles.last(), importedPacs);
+    // The same document but for its new id.
+    EXPECT_NE(importedPacs.id, synthesis.id);
+    importedPacs.id = synthesis.id;
+    EXPECT_EQ(ProfileExchange::encodePacsProfile(importedPacs), readFile(file("pacs.json")));
+    EXPECT_EQ(takeNotices(), (QList<Notice>{{"Export Successful", "User profile 'General' has been exported."},
+                                            {"Export Successful", "PACS profile 'Synthesis' has been exported."},
+                                            {"Import Successful", "User profile 'General' has been imported."},
+                                            {"Import Successful", "User profile 'General' has been imported."},
                                             {"Import Successful", "PACS profile 'Synthesis' has been imported."}}));
-    const PersistedProfiles saved = PersistedProfiles::fromJson(json::parse(readFile(other.fileURL())));
-    EXPECT_EQ(saved.userProfiles.last(), imported);
-    EXPECT_EQ(saved.pacsProfiles.last(), importedPacs);
-
-    // Exported again, the PACS profile is the same document but for its new id.
-    other.exportPacsProfile(importedPacs, file("again.json"));
-    PacsProfile again = ProfileExchange::decodePacsProfile(readFile(file("again.json")));
-    EXPECT_NE(again.id, synthesis.id);
-    again.id = synthesis.id;
-    EXPECT_EQ(ProfileExchange::encodePacsProfile(again), readFile(file("pacs.json")));
 }
 
-TEST_F(ExchangeOperationsTest, ImportedProfileIsBoundByIdThenByNameThenToTheFirstProfile)
+TEST_F(ExchangeOperationsTest, ImportedProfileOfAnUnknownPacsProfileGoesToTheFirstOne)
 {
-    // Same store: a second "General", bound by id, with the same mappings.
-    ASSERT_TRUE(store->exportUserProfile(general, file("user.json")));
-    store->importUserProfile(file("user.json"));
-    EXPECT_EQ(store->userProfiles().get().last().mappings, general.mappings);
-
-    // The fixture's "Reading Station" is unknown here: the first PACS profile takes
-    // it, with the mappings moved by the exported tool names.
+    // The fixture's "Reading Station": mappings moved by the exported tool names.
     const RadiologyTool stack = makeTool("STACK SCROLL");
     store->upsertTool(stack, synthesis.id);
     store->importUserProfile(dataPath("user-profile-export.json"));
-    UserProfile imported = store->userProfiles().get().last();
-    EXPECT_EQ(imported.pacsProfileId, synthesis.id);
-    ASSERT_FALSE(imported.mappings.isEmpty());
-    for (const ButtonMapping& mapping : imported.mappings)
-        EXPECT_EQ(mapping.toolId, stack.id);
+    EXPECT_EQ(user(1).pacsProfileId, synthesis.id);
+    ASSERT_FALSE(user(1).mappings.isEmpty());
+    EXPECT_EQ(toolIdsOf(user(1)), QList<QUuid>(user(1).mappings.size(), stack.id));
 
-    // A bare profile whose PACS id matches nothing (saved by an editor that adds a
-    // byte-order mark): the first profile, no mappings.
+    // A bare profile (saved by an editor that adds a byte-order mark): no mappings.
     UserProfile bare = general;
     bare.pacsProfileId = QUuid::createUuid();
     writeFile(file("bare.json"), "\xEF\xBB\xBF" + json::encode(bare.toJson()));
     store->importUserProfile(file("bare.json"));
-    EXPECT_EQ(store->userProfiles().get().last().pacsProfileId, synthesis.id);
-    EXPECT_TRUE(store->userProfiles().get().last().mappings.isEmpty());
+    EXPECT_EQ(user(2).pacsProfileId, synthesis.id);
+    EXPECT_TRUE(user(2).mappings.isEmpty());
 
     // A store without PACS profiles takes the built-in ones first, and saves them.
     ProfileStoreSeed::pacsProfiles(*store).set({});
     store->importUserProfile(file("user.json"));
     const QList<PacsProfile> builtIn = store->pacsProfiles().get();
     EXPECT_EQ(namesOf(builtIn), (QStringList{"Synthesis", "Intelerad", "eUnity", "Change Healthcare"}));
-    EXPECT_EQ(store->userProfiles().get().last().pacsProfileId, builtIn.first().id);
+    EXPECT_EQ(user(3).pacsProfileId, builtIn.first().id);
     EXPECT_EQ(profilesOnDisk().pacsProfiles, builtIn);
 }
 
-TEST_F(ExchangeOperationsTest, ExportFailuresReachTheCallerAsWellAsTheNotices)
+TEST_F(ExchangeOperationsTest, FailuresChangeNothingAndSayWhy)
 {
+    takeNotices();
     // The user profile's PACS profile is gone: a result the caller can check, no file.
     UserProfile unbound = general;
     unbound.pacsProfileId = QUuid::createUuid();
-    EXPECT_FALSE(store->exportUserProfile(unbound, file("user.json")));
-    EXPECT_FALSE(QFile::exists(file("user.json")));
-    EXPECT_EQ(takeNotices(), (QList<Notice>{{"Export Failed", "Could not find associated PACS profile."}}));
-
+    EXPECT_FALSE(store->exportUserProfile(unbound, file("unbound.json")));
+    EXPECT_FALSE(QFile::exists(file("unbound.json")));
     EXPECT_THROW((void)store->exportUserProfile(general, file("missing/user.json")), FileError);
     EXPECT_THROW(store->exportPacsProfile(synthesis, file("missing/pacs.json")), FileError);
     const QList<Notice> failed = takeNotices();
-    ASSERT_EQ(failed.size(), 2);
-    EXPECT_EQ(failed[0].first, "Export Failed");
+    ASSERT_EQ(failed.size(), 3);
+    EXPECT_EQ(failed[0], (Notice{"Export Failed", "Could not find associated PACS profile."}));
+    EXPECT_EQ(failed[1].first, "Export Failed");
+    EXPECT_TRUE(failed[1].second.startsWith("Failed to export user profile: The file “user.json”"));
     EXPECT_TRUE(
-        failed[0].second.startsWith("Failed to export user profile: The file “user.json” could not be written"));
-    EXPECT_TRUE(failed[1].second.startsWith("Failed to export PACS profile: The file “pacs.json”"));
-}
+        failed[2].second.startsWith("Failed to export PACS profile: The file “pacs.json” could not be written"));
 
-TEST_F(ExchangeOperationsTest, ImportFailuresChangeNothingAndSayWhy)
-{
     QJsonObject brokenExport = UserProfileExport{general, "Synthesis", {}}.toJson();
     brokenExport.insert("profile", QJsonObject{{"name", "x"}});
-    const QString tooLarge = "The file “in.json” is too large to be a profile (more than 4 MB).";
-    const QList<std::tuple<QByteArray, QString, QString>> cases{
-        {"{\"name\": \"x\"}", "id: required key is missing", "id: required key is missing"},
-        {"{\"id\": ", "the data is not valid JSON", "the data is not valid JSON"},
-        // Neither form: the bare profile's fault is the one reported.
-        {json::encode(brokenExport), "id: required key is missing", "id: required key is missing"},
-        {QByteArray(ProfileExchange::maxFileSize + 1, ' '), tooLarge, tooLarge},
+    // Neither form: the bare profile's fault is the one reported. The cap is 4 MB exactly.
+    const QList<std::pair<QByteArray, QString>> cases{
+        {"{\"name\": \"x\"}", "id: required key is missing"},
+        {json::encode(brokenExport), "id: required key is missing"},
+        {QByteArray(ProfileExchange::maxFileSize, ' '), "the data is not valid JSON"},
+        {QByteArray(ProfileExchange::maxFileSize + 1, ' '),
+         "The file “in.json” is too large to be a profile (more than 4 MB)."},
     };
-    const QList<PacsProfile> pacs = store->pacsProfiles().get();
-    const QList<UserProfile> users = store->userProfiles().get();
-    for (const auto& [bytes, userText, pacsText] : cases) {
+    for (const auto& [bytes, text] : cases) {
         writeFile(file("in.json"), bytes);
         EXPECT_THROW(store->importUserProfile(file("in.json")), std::exception);
         EXPECT_THROW(store->importPacsProfile(file("in.json")), std::exception);
-        EXPECT_EQ(takeNotices(), (QList<Notice>{{"Import Failed", "Failed to import user profile: " + userText},
-                                                {"Import Failed", "Failed to import PACS profile: " + pacsText}}));
+        EXPECT_EQ(takeNotices(), (QList<Notice>{{"Import Failed", "Failed to import user profile: " + text},
+                                                {"Import Failed", "Failed to import PACS profile: " + text}}));
     }
     EXPECT_THROW(store->importUserProfile(file("none.json")), FileError);
     EXPECT_EQ(takeNotices().value(0).second,
               "Failed to import user profile: The file “none.json” could not be read: No such file or directory.");
     // Devices, pipes and folders are not read at all.
-    for (const QString& special : {QStringLiteral("/dev/zero"), exchangeDir.path()})
+    for (const QString& special : {QStringLiteral("/dev/zero"), exchangeDir.path()}) {
         EXPECT_THROW(store->importPacsProfile(special), FileError);
-    EXPECT_TRUE(takeNotices().value(1).second.endsWith("could not be read: it is not a regular file."));
-    EXPECT_EQ(store->pacsProfiles().get(), pacs);
-    EXPECT_EQ(store->userProfiles().get(), users);
+        EXPECT_TRUE(takeNotices().value(0).second.endsWith("could not be read: it is not a regular file."));
+    }
     EXPECT_EQ(savesSinceLastCheck(), 0);
+}
+
+namespace {
+
+// Seeded damage to a pretty-printed file: a cut, flipped bytes, or one member's
+// value swapped for another type, deep nesting, a huge string or invalid text.
+QByteArray damaged(const QByteArray& bytes, std::mt19937& random)
+{
+    const auto pick = [&](qsizetype bound) { return qsizetype(random() % std::uint32_t(bound)); };
+    QByteArray result = bytes;
+    if (pick(4) == 0)
+        return result.left(pick(result.size()));
+    if (pick(3) == 0) {
+        for (qsizetype n = 1 + pick(8); n > 0; --n)
+            result[pick(result.size())] = char(pick(256));
+        return result;
+    }
+    QList<QByteArray> lines = result.split('\n');
+    QByteArray& line = lines[pick(lines.size())];
+    const qsizetype colon = line.indexOf("\": ");
+    if (colon < 0)
+        return damaged(bytes, random);
+    const std::array<QByteArray, 9> values{
+        "null", "0", "-1.5e308", "\"x\"", "[]", "{}", "\"00000000-0000-0000-0000-00000000000G\"",
+        QByteArray(std::array{64, 5000, 200000}[pick(3)], '[') + QByteArray(64, ']'),
+        '"' + QByteArray(std::array<qsizetype, 3>{4096, 1 << 20, ProfileExchange::maxFileSize}[pick(3)], 'a') + '"'};
+    const QByteArray value = pick(5) == 0 ? line.mid(colon + 3) + "\xC3\x28\xFF" : values[pick(values.size())];
+    line = line.left(colon + 3) + value + (line.endsWith(',') ? "," : "");
+    return lines.join('\n');
+}
+
+// Takes the profile an import added: it must survive its own JSON form.
+template <typename Profile>
+void takeAdded(QList<Profile>& profiles)
+{
+    const Profile added = profiles.takeLast();
+    EXPECT_EQ(Profile::fromJson(json::parse(json::encode(added.toJson()))), added);
+}
+
+} // namespace
+
+// Each damaged file is refused with a decoding or file error and nothing changed,
+// or adds one profile that survives its own JSON form, and nothing else.
+TEST_F(ExchangeOperationsTest, DamagedFilesAreRefusedOrAddExactlyOneProfile)
+{
+    const QByteArray seeds[] = {readFile(dataPath("user-profile-export.json")),
+                                readFile(dataPath("pacs-profile-export.json"))};
+    const QString path = file("damaged.json");
+    const QByteArray before = store->makeSyncPayload();
+    std::mt19937 random(20261206);
+    int accepted = 0;
+    takeNotices();
+    for (int i = 0; i < 500; ++i) {
+        SCOPED_TRACE(i);
+        writeFile(path, damaged(seeds[i % 2], random));
+        try {
+            i % 2 == 0 ? store->importUserProfile(path) : store->importPacsProfile(path);
+        } catch (const json::DecodeError&) {
+        } catch (const FileError&) {
+        }
+        const QList<Notice> notices = takeNotices();
+        ASSERT_EQ(notices.size(), 1);
+        QList<PacsProfile> pacs = store->pacsProfiles().get();
+        QList<UserProfile> users = store->userProfiles().get();
+        if (notices[0].first == "Import Successful") {
+            ++accepted;
+            i % 2 == 0 ? takeAdded(users) : takeAdded(pacs);
+            install({synthesis, eunity}, {general});
+        }
+        ASSERT_EQ(pacs, (QList<PacsProfile>{synthesis, eunity}));
+        ASSERT_EQ(users, QList<UserProfile>{general});
+        ASSERT_EQ(store->makeSyncPayload(), before);
+    }
+    // Some damage leaves a readable file, or the test proves little.
+    EXPECT_GT(accepted, 10);
 }

@@ -7,6 +7,8 @@
 
 namespace velmor::test {
 
+using Notice = std::pair<QString, QString>;
+
 // A started store whose start-up outcome has arrived, and a count of the saves
 // that follow (every save sets lastSaved on a later turn, written or not).
 class StoreOperationsFixture : public StoreFixture {
@@ -14,11 +16,6 @@ protected:
     void SetUp() override
     {
         store = start();
-        watchSaves();
-    }
-
-    void watchSaves()
-    {
         queue->runUntilIdle();
         savesWatch = store->lastSaved().subscribe([this](const auto&) { ++saves; });
         saves = 0;
@@ -33,16 +30,22 @@ protected:
         return std::exchange(saves, 0);
     }
 
+    QList<Notice> takeNotices()
+    {
+        queue->runUntilIdle();
+        return std::exchange(notices, {});
+    }
+
     // Puts a state in place the way a view binding would: assigned, not saved.
     void install(const QList<PacsProfile>& pacs, const QList<UserProfile>& users)
     {
         ProfileStoreSeed::pacsProfiles(*store).set(pacs);
         ProfileStoreSeed::userProfiles(*store).set(users);
-        if (!pacs.isEmpty())
-            ProfileStoreSeed::activePacsProfileId(*store).set(pacs.first().id);
-        if (!users.isEmpty())
-            ProfileStoreSeed::activeUserProfileId(*store).set(users.first().id);
+        ProfileStoreSeed::activePacsProfileId(*store).set(pacs.first().id);
+        ProfileStoreSeed::activeUserProfileId(*store).set(users.first().id);
     }
+
+    UserProfile user(qsizetype index) const { return store->userProfiles().get().at(index); }
 
     std::unique_ptr<ProfileStore> store;
     Subscription savesWatch;
@@ -57,6 +60,14 @@ inline PacsProfile makePacs(const QString& name, QList<RadiologyTool> tools = {}
 inline UserProfile makeUser(const QString& name, const QUuid& pacsId, QList<ButtonMapping> mappings = {})
 {
     return UserProfile{QUuid::createUuid(), name, pacsId, std::move(mappings), std::nullopt, std::nullopt};
+}
+
+inline QList<QUuid> toolIdsOf(const UserProfile& profile)
+{
+    QList<QUuid> ids;
+    for (const ButtonMapping& mapping : profile.mappings)
+        ids << mapping.toolId;
+    return ids;
 }
 
 } // namespace velmor::test

@@ -1,11 +1,7 @@
 #include "StoreOperationsFixture.h"
 
-#include "platform/Json.h"
-#include "platform/Paths.h"
-#include "store/PersistedProfiles.h"
 #include "store/ProfileStoreError.h"
-
-#include <QTemporaryDir>
+#include "store/SyncChangeSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -14,104 +10,167 @@ using namespace velmor::test;
 
 namespace {
 
-class SyncOperationsTest : public StoreOperationsFixture {
-protected:
-    // The payload of another machine's store, changed by `edit`.
-    QByteArray remotePayload(const std::function<void(ProfileStore&)>& edit = {})
-    {
-        paths::setApplicationSupportOverride(remoteSupport.path());
-        ProfileStore remote(std::make_shared<LocalFileSystem>());
-        paths::setApplicationSupportOverride(supportDir.path());
-        if (edit)
-            edit(remote);
-        return remote.makeSyncPayload();
-    }
-    static PersistedProfiles decoded(const QByteArray& payload)
-    {
-        return PersistedProfiles::fromJson(json::parse(payload));
-    }
-    QTemporaryDir remoteSupport;
-};
+using SyncOperationsTest = StoreOperationsFixture;
 
-} // namespace
-
-TEST_F(SyncOperationsTest, ApplyingReplacesTheDataAndSavesItWithoutAnyUpload)
+TEST_F(SyncOperationsTest, ApplyingReplacesTheDataWithoutAnyUploadAndRefusesWhatItCannotRead)
 {
-    const QByteArray payload = remotePayload([](ProfileStore& remote) {
-        remote.createUserProfile("Remote Reader");
-        remote.setMapping("tartarus_v2", "K07", remote.activePacsProfile().tools.first().id,
-                          remote.activeUserProfileId().get());
-    });
-    const PersistedProfiles remote = decoded(payload);
-
+    PersistedProfiles remote = profilesOnDisk();
+    remote.userProfiles.append(makeUser("Remote Reader", remote.pacsProfiles.last().id));
+    remote.activeUserProfileId = remote.userProfiles.last().id;
+    remote.activePacsProfileId = remote.pacsProfiles.last().id;
     // A local edit whose upload is still pending when the download arrives.
-    store->setLightingHex("#ABCDEF", store->activeUserProfileId().get());
-    store->applySyncPayload(payload);
-    queue->runUntilIdle();
-
-    EXPECT_EQ(store->pacsProfiles().get(), remote.pacsProfiles);
-    EXPECT_EQ(store->userProfiles().get(), remote.userProfiles);
-    EXPECT_EQ(store->activeUserProfileId().get(), remote.activeUserProfileId);
-    EXPECT_EQ(profilesOnDisk().userProfiles, remote.userProfiles);
-    EXPECT_TRUE(store->lastSaved().get());
+    store->setLightingHex("#ABCDEF", user(0).id);
+    store->applySyncPayload(remote.encode());
+    EXPECT_EQ(store->makeSyncPayload(), remote.encode());
+    EXPECT_EQ(readFile(profilesPath()), remote.encode());
+    EXPECT_FALSE(store->syncChangeSummary(remote.encode()));
     // Neither the apply nor the edit it replaced asks for an upload.
+    EXPECT_EQ(savesSinceLastCheck(), 2);
     EXPECT_EQ(saveCalls, 0);
 
-    // The next local edit uploads again.
-    store->setLightingHex("#123456", store->activeUserProfileId().get());
-    queue->runUntilIdle();
-    EXPECT_EQ(saveCalls, 1);
-}
-
-TEST_F(SyncOperationsTest, PayloadIsTheProfilesDocumentAndApplyingItAgainChangesNothing)
-{
-    store->setLightingHex("#101010", store->activeUserProfileId().get());
-    queue->runUntilIdle();
-    const QByteArray own = store->makeSyncPayload();
-    EXPECT_EQ(own, readFile(profilesPath()));
-    EXPECT_FALSE(store->syncChangeSummary(own));
-    store->applySyncPayload(own);
-    EXPECT_EQ(store->makeSyncPayload(), own);
-    EXPECT_EQ(savesSinceLastCheck(), 2);
-    EXPECT_EQ(saveCalls, 1); // the edit's, not the apply's
-}
-
-TEST_F(SyncOperationsTest, AnUnreadablePayloadIsRefusedWithNothingChanged)
-{
-    int published = 0;
-    const auto count = [&](const auto&) { ++published; };
-    const Subscription watches[] = {store->pacsProfiles().subscribe(count), store->userProfiles().subscribe(count),
-                                    store->activePacsProfileId().subscribe(count),
-                                    store->activeUserProfileId().subscribe(count)};
-    published = 0;
     disk->clearChanges();
-    for (const char* bytes : {"not json", "", "[]", R"({"version": 6})",
-                              R"({"version": 6, "pacsProfiles": [], "userProfiles": {}})"}) {
+    for (const char* bytes : {"not json", "", "[]", R"({"version": 6, "pacsProfiles": [], "userProfiles": {}})"}) {
         EXPECT_THROW(store->applySyncPayload(bytes), ProfileStoreError) << bytes;
         EXPECT_FALSE(store->syncChangeSummary(bytes));
     }
-    EXPECT_EQ(published, 0);
+    EXPECT_EQ(store->makeSyncPayload(), remote.encode());
     EXPECT_TRUE(disk->changes().isEmpty());
-    EXPECT_EQ(savesSinceLastCheck(), 0);
+    // The next local edit uploads again.
+    store->setLightingHex("#123456", user(0).id);
+    EXPECT_EQ(savesSinceLastCheck(), 1);
+    EXPECT_EQ(saveCalls, 1);
 }
 
 TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
 {
-    const QUuid first = store->pacsProfiles().get().at(0).id;
-    const QUuid second = store->pacsProfiles().get().at(1).id;
-    EXPECT_TRUE(store->referencedCustomIconNames().isEmpty());
-
-    const auto addTool = [&](const QString& icon, const QUuid& pacsId, ToolIconSource source) {
+    const auto addTool = [&](const QString& icon, qsizetype pacs, ToolIconSource source) {
         RadiologyTool tool = makeTool("Custom");
         tool.iconSource = source;
         tool.customIcon = icon;
-        store->upsertTool(tool, pacsId);
+        store->upsertTool(tool, store->pacsProfiles().get().at(pacs).id);
     };
     for (const char* icon : {"zeta.svg", "Alpha.svg", "beta.svg", " ", "../escape.svg", ".hidden.svg", "a/b.svg",
-                             "a\\b.svg", "bell\u0007.svg", ".."})
-        addTool(icon, first, ToolIconSource::custom);
-    addTool("beta.svg", second, ToolIconSource::custom);
-    addTool("", second, ToolIconSource::custom);
-    addTool("stale.svg", second, ToolIconSource::system);
+                             "a\\b.svg", "bell\u0007.svg", "..", ""})
+        addTool(icon, 0, ToolIconSource::custom);
+    addTool("beta.svg", 1, ToolIconSource::custom);
+    addTool("stale.svg", 1, ToolIconSource::system);
     EXPECT_EQ(store->referencedCustomIconNames(), (QStringList{" ", "Alpha.svg", "beta.svg", "zeta.svg"}));
 }
+
+// The change notice's text, between the store's state and a payload's.
+std::string body(const LoadResult& current, const LoadResult& incoming)
+{
+    const auto notice = SyncChangeSummary::summarize(current, incoming);
+    if (!notice)
+        return "<none>";
+    EXPECT_EQ(notice->title, "Velmor profiles updated");
+    return notice->body.toStdString();
+}
+
+// Synthesis with two tools, one user mapped on the keypad.
+struct SyncChangeSummaryTest : ::testing::Test {
+    RadiologyTool zoom = makeTool("Zoom");
+    RadiologyTool pan = makeTool("Pan");
+    PacsProfile synthesis = makePacs("Synthesis", {zoom, pan});
+    UserProfile general = makeUser("General", synthesis.id, {makeMapping("tartarus_v2", "K01", zoom.id)});
+    LoadResult current{{synthesis}, {general}, synthesis.id, general.id, false};
+};
+
+TEST_F(SyncChangeSummaryTest, ListsEveryKindOfChangeInItsFixedOrder)
+{
+    const PacsProfile intelerad = makePacs("Intelerad");
+    const UserProfile newUser = makeUser("New User", intelerad.id);
+    current.pacsProfiles.append(makePacs("Old PACS"));
+    current.userProfiles.append(makeUser("Gone User", synthesis.id));
+    synthesis.defaultLightingHex = "#7800D1";
+    general.mappings = {makeMapping("tartarus_v2", "K02", zoom.id), makeMapping("tartarus_v2", "K01", pan.id)};
+    LoadResult incoming{{synthesis, intelerad}, {general, newUser}, intelerad.id, newUser.id, false};
+    EXPECT_EQ(body(current, incoming),
+              "PACS profiles added: Intelerad; PACS profiles updated: Synthesis; PACS profiles removed: Old PACS; "
+              "User profiles added: New User; User profiles updated: General; User profiles removed: Gone User; "
+              "Button 01 remapped to \"Pan\"; Button 02 mapped to \"Zoom\"; "
+              "Active PACS profile: Intelerad; Active user profile: New User");
+
+    // Active lines only for the active ids a payload carries, with the names as it
+    // has them; an id it lacks reads "Unknown".
+    current = incoming;
+    current.activeUserProfileId = QUuid::createUuid();
+    incoming.activePacsProfileId.reset();
+    incoming.activeUserProfileId.reset();
+    EXPECT_EQ(body(current, incoming), "<none>");
+    incoming.userProfiles[1].name = current.userProfiles[1].name = "  Second  ";
+    incoming.activeUserProfileId = newUser.id;
+    incoming.activePacsProfileId = QUuid::createUuid();
+    EXPECT_EQ(body(current, incoming), "Active PACS profile: Unknown; Active user profile:   Second  ");
+}
+
+TEST_F(SyncChangeSummaryTest, NameListsAreTrimmedSortedAndCut)
+{
+    EXPECT_EQ(SyncChangeSummary::formatNameList({" ", "\n\t", ""}), "Unknown");
+    EXPECT_EQ(SyncChangeSummary::formatNameList({"charlie\n", " bravo", "Alpha"}), "Alpha, bravo, charlie");
+    EXPECT_EQ(SyncChangeSummary::formatNameList({"delta", "Alpha", "charlie", "bravo", "echo"}),
+              "Alpha, bravo, charlie +2 more");
+    // Names equal but for letter case keep their plain order.
+    LoadResult incoming = current;
+    incoming.userProfiles += {makeUser("zed", synthesis.id), makeUser("Zed", synthesis.id)};
+    EXPECT_EQ(body(current, incoming), "User profiles added: Zed, zed");
+}
+
+TEST_F(SyncChangeSummaryTest, MappingLinesAreSortedCutAndPrefixedOnlyForSeveralProfileNames)
+{
+    LoadResult incoming = current;
+    incoming.userProfiles[0].mappings = {
+        makeMapping("speechmike_smp3700", "REC", pan.id), makeMapping("speechmike_smp3700", "FWD", pan.id),
+        makeMapping("mouse_5_button", "LEFT_CLICK", zoom.id), makeMapping("hid_1234", "B7", zoom.id)};
+    // Five changes: four new mappings and the keypad key that lost its mapping.
+    EXPECT_EQ(body(current, incoming),
+              "User profiles updated: General; Button 01 unmapped; Button B7 mapped to \"Zoom\"; "
+              "Button Fwd mapped to \"Pan\"; +2 more mapping changes");
+
+    // Two profiles of different names prefix each line with the name; of one name, not.
+    current.userProfiles.append(makeUser("Other", synthesis.id, {makeMapping("tartarus_v2", "K02", zoom.id)}));
+    incoming = current;
+    incoming.userProfiles[0].mappings[0].toolId = pan.id;
+    incoming.userProfiles[1].mappings.clear();
+    EXPECT_EQ(body(current, incoming), "User profiles updated: General, Other; General: Button 01 remapped to \"Pan\"; "
+                                       "Other: Button 02 unmapped");
+    incoming.userProfiles[1].name = current.userProfiles[1].name = "General";
+    EXPECT_EQ(body(current, incoming),
+              "User profiles updated: General, General; Button 01 remapped to \"Pan\"; Button 02 unmapped");
+}
+
+TEST_F(SyncChangeSummaryTest, ToolNamesComeFromTheNewPacsProfileThenTheStoredOneElseUnknownTool)
+{
+    const RadiologyTool cine = makeTool("Cine");
+    current.pacsProfiles.append(makePacs("eUnity", {cine}));
+    LoadResult incoming = current;
+    incoming.pacsProfiles[1].tools[0].name = "Cine Loop";
+    incoming.userProfiles[0].pacsProfileId = current.pacsProfiles[1].id;
+    incoming.userProfiles[0].mappings[0].toolId = cine.id;
+    EXPECT_EQ(body(current, incoming),
+              "PACS profiles updated: eUnity; User profiles updated: General; Button 01 remapped to \"Cine Loop\"");
+    incoming.pacsProfiles.removeLast();
+    EXPECT_EQ(body(current, incoming),
+              "PACS profiles removed: eUnity; User profiles updated: General; Button 01 remapped to \"Cine\"");
+    incoming.userProfiles[0].mappings[0].toolId = QUuid::createUuid();
+    EXPECT_EQ(body(current, incoming),
+              "PACS profiles removed: eUnity; User profiles updated: General; Button 01 remapped to \"Unknown Tool\"");
+
+    // Mappings only reordered, or re-created with new ids, give no mapping line.
+    current.userProfiles[0].mappings.append(makeMapping("tartarus_v2", "K02", pan.id));
+    incoming = current;
+    std::swap(incoming.userProfiles[0].mappings[0], incoming.userProfiles[0].mappings[1]);
+    incoming.userProfiles[0].mappings[0].id = QUuid::createUuid();
+    EXPECT_EQ(body(current, incoming), "User profiles updated: General");
+}
+
+TEST_F(SyncChangeSummaryTest, ButtonLabelsOfOtherButtonsAreTheirIds)
+{
+    // Labels that already say "button " (any case) stay; a blank one falls back to the id as passed.
+    const QList<std::pair<QString, QString>> cases{{" K99 ", "Button K99"}, {"BUTTON 3", "BUTTON 3"},
+                                                   {"Buttons", "Button Buttons"}, {" \n", "Button  \n"}};
+    for (const auto& [id, label] : cases)
+        EXPECT_EQ(SyncChangeSummary::buttonDisplayName("tartarus_v2", id), label);
+}
+
+} // namespace

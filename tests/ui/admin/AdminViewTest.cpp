@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace velmor {
@@ -258,6 +259,18 @@ TEST(ToolListModel, AnyNewListIsReachedRowByRow)
             EXPECT_TRUE(model.data(model.index(int(next.size()) - 1), ToolListModel::SelectedRole).toBool());
         }
     }
+
+    // A tool changed in place, and the selection moving, repaint the rows they touch.
+    QList<RadiologyTool> tools = pool.mid(0, 3);
+    model.setTools(tools, tools[0].id);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    tools[1].name = QStringLiteral("renamed");
+    model.setTools(tools, tools[2].id);
+    QList<int> rows;
+    for (const QList<QVariant>& signal : changed)
+        rows << signal.at(0).toModelIndex().row();
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (QList<int>{0, 1, 2}));
 }
 
 } // namespace

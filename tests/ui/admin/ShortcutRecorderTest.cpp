@@ -80,6 +80,10 @@ TEST(ShortcutRecorder, ModifiersAloneKeepListeningAndTheNextKeyIsTakenWithThem)
     recorder.model.startRecording();
     recorder.model.keyPressed(press(Qt::Key_F5, {}, {}, KEY_F5));
     EXPECT_EQ(recorder.value, (KeyboardShortcut{96, "F5", M{}}));
+    EXPECT_EQ(recordKeyPress(press(Qt::Key_A, Qt::AltModifier, "å", KEY_A)).shortcut,
+              (KeyboardShortcut{0, "a", M::option}));
+    EXPECT_EQ(recordKeyPress(press(Qt::Key_A, Qt::MetaModifier, "a", KEY_A)).shortcut,
+              (KeyboardShortcut{0, "a", M::command}));
     recorder.model.startRecording();
     recorder.model.keyPressed(press(Qt::Key_Exclam,
                                     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier, "!",

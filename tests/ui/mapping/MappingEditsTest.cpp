@@ -139,6 +139,20 @@ TEST_F(MappingEditsTest, SwapExchangesTwoMappedButtonsInTwoClicks)
     EXPECT_EQ(toolsOn("K02"), QList<QUuid>{zoom.id});
     EXPECT_EQ(toast()->toUtf8(), QByteArray("Swapped K01 \xE2\x86\x94 K02"));
     EXPECT_EQ(state().lastMappingBackup, undo);
+
+    // A candidate armed on the keypad goes back there when the other side is on the SpeechMike.
+    plugKeypad();
+    plugSpeechMike();
+    controller->selectDevice(keypad);
+    select("K01");
+    controller->swapMappings();
+    controller->selectDevice(speechMike);
+    const QString mike = Device::speechMikeTemplate().buttons.first().id;
+    store().setMapping(speechMike, mike, zoom.id, activeUser().id);
+    select(mike);
+    controller->swapMappings();
+    EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id});
+    EXPECT_EQ(toolsOn(mike, speechMike), QList<QUuid>{pan.id});
 }
 
 TEST_F(MappingEditsTest, CopyAppliesToTheSelectedButtonOfTheActiveDeviceAndSurvivesADeviceChange)

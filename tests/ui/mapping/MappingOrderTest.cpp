@@ -41,6 +41,7 @@ TEST(MappingOrderTest, ButtonIdsSortByTheValueOfTheirDigitRuns)
     EXPECT_EQ(buttons(mappingOrder::sorted(mixed)),
               (QStringList{"FWD", "K03", "K20", "K100", "REC", "thumb_down", "THUMB_UP"}));
     EXPECT_LT(mappingOrder::compareButtonIds("k2", "K10"), 0) << "case decides nothing while the digits differ";
+    EXPECT_LT(mappingOrder::compareButtonIds("K1", "K1A"), 0) << "a prefix comes first";
     EXPECT_TRUE(mappingOrder::sorted({}).isEmpty());
 }
 

@@ -99,7 +99,7 @@ TEST_F(ProfileExchangeTest, TheExportedUserIsTheOneChosenAsTheDialogOpenedUnderA
     EXPECT_TRUE(readFile(supportPath("export.json")).contains("Dr/Smith"));
     EXPECT_FALSE(QDir(supportPath("Dr")).exists());
 
-    EXPECT_EQ(ProfileExchangeFlow::exportFileName(".hidden"), "hidden.json");
+    EXPECT_EQ(ProfileExchangeFlow::exportFileName("..hidden"), "hidden.json");
     EXPECT_EQ(ProfileExchangeFlow::exportFileName(".."), "Profile.json");
     EXPECT_EQ(ProfileExchangeFlow::exportFileName("  "), "Profile.json");
     EXPECT_EQ(ProfileExchangeFlow::exportFileName(QString("a\\b") + QChar(0) + "c\n"), "a-b-c-.json");

@@ -23,6 +23,7 @@ namespace {
 
 using Alert = AppModel::AlertMessage;
 using M = KeyboardShortcut::Modifiers;
+using S = Alert::Severity;
 
 struct AdminScene {
     ProfileStore& store;
@@ -31,25 +32,33 @@ struct AdminScene {
 };
 
 // The window over a store seeded with the built-in profiles, the keypad active.
-std::unique_ptr<AdminView> adminWindow(Scene& scene, const std::function<void(AdminScene&, AdminView&)>& setUp)
+Render adminWindow(std::function<void(AdminScene&, AdminView&)> setUp)
 {
-    auto& store = scene.make<ProfileStore>();
-    auto& device = scene.make<Published<Device>>(Device::tartarusTemplate());
-    auto& alert = scene.make<Published<std::optional<Alert>>>();
-    auto& prompter = scene.make<ScriptedPrompter>();
-    auto view = std::make_unique<AdminView>(
-        AdminController::Sources{store, device, alert, [&alert](const QUuid&) { alert.set(std::nullopt); }}, prompter);
-    view->setFixedSize(AdminView::windowSize);
-    scene.settle();
-    AdminScene parts{store, device, alert};
-    setUp(parts, *view);
-    scene.settle();
-    return view;
+    return [setUp](Scene& scene) -> std::unique_ptr<QWidget> {
+        auto& store = scene.make<ProfileStore>();
+        auto& device = scene.make<Published<Device>>(Device::tartarusTemplate());
+        auto& alert = scene.make<Published<std::optional<Alert>>>();
+        auto& prompter = scene.make<ScriptedPrompter>();
+        auto view = std::make_unique<AdminView>(
+            AdminController::Sources{store, device, alert, [&alert](const QUuid&) { alert.set(std::nullopt); }},
+            prompter);
+        view->setFixedSize(AdminView::windowSize);
+        scene.settle();
+        AdminScene parts{store, device, alert};
+        setUp(parts, *view);
+        scene.settle();
+        return view;
+    };
 }
 
-std::unique_ptr<QWidget> withAlert(Scene& scene, const char* title, const char* message, Alert::Severity severity)
+Render searching(const QString& text)
 {
-    return adminWindow(scene, [&](AdminScene& parts, AdminView&) {
+    return adminWindow([text](AdminScene&, AdminView& view) { view.controller().setSearchText(text); });
+}
+
+Render withAlert(const char* title, const char* message, S severity)
+{
+    return adminWindow([=](AdminScene& parts, AdminView&) {
         parts.alert.set(Alert{QUuid::createUuid(), QString::fromUtf8(title), QString::fromUtf8(message), severity});
     });
 }
@@ -82,17 +91,19 @@ std::unique_ptr<QWidget> picker(IconPickerScope scope)
     return backdrop;
 }
 
-std::unique_ptr<QWidget> recorder(Scene& scene, std::optional<KeyboardShortcut> value, bool listening)
+Render recorder(std::optional<KeyboardShortcut> value, bool listening)
 {
-    auto& shortcut = scene.make<std::optional<KeyboardShortcut>>(std::move(value));
-    auto* control = new ShortcutRecorder(Binding<std::optional<KeyboardShortcut>>::of(shortcut));
-    control->setFixedWidth(260);
-    if (listening) {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QCoreApplication::sendEvent(control->field(), &press);
-    }
-    return Scene::onBackdrop(control, 16);
+    return [value, listening](Scene& scene) {
+        auto& shortcut = scene.make<std::optional<KeyboardShortcut>>(value);
+        auto* control = new ShortcutRecorder(Binding<std::optional<KeyboardShortcut>>::of(shortcut));
+        control->setFixedWidth(260);
+        if (listening) {
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(control->field(), &press);
+        }
+        return Scene::onBackdrop(control, 16);
+    };
 }
 
 RadiologyTool layoutToggle()
@@ -109,53 +120,34 @@ RadiologyTool layoutToggle()
     return tool;
 }
 
-const Shot selected("admin-selected-tool", [](Scene& scene) -> std::unique_ptr<QWidget> {
-    return adminWindow(scene, [](AdminScene& parts, AdminView& view) {
-        const QList<RadiologyTool> tools = parts.store.activePacsProfile().tools;
-        view.controller().selectTool(tools.value(2).id);
-        view.controller().setAdvancedExpanded(true);
-    });
-});
+const Shot selected("admin-selected-tool", adminWindow([](AdminScene& parts, AdminView& view) {
+    view.controller().selectTool(parts.store.activePacsProfile().tools.value(2).id);
+    view.controller().setAdvancedExpanded(true);
+}));
+const Shot search("admin-search-results", searching(QStringLiteral("page")));
+const Shot noMatch("admin-search-no-match", searching(QStringLiteral("xyz")));
+const Shot toggleSelected("admin-toggle-tool", adminWindow([](AdminScene& parts, AdminView& view) {
+    const RadiologyTool tool = layoutToggle();
+    parts.store.upsertTool(tool, parts.store.activePacsProfile().id);
+    view.controller().selectTool(tool.id);
+}));
 
-const Shot search("admin-search-results", [](Scene& scene) -> std::unique_ptr<QWidget> {
-    return adminWindow(scene, [](AdminScene&, AdminView& view) { view.controller().setSearchText(QStringLiteral("page")); });
-});
-
-const Shot noMatch("admin-search-no-match", [](Scene& scene) -> std::unique_ptr<QWidget> {
-    return adminWindow(scene, [](AdminScene&, AdminView& view) { view.controller().setSearchText(QStringLiteral("xyz")); });
-});
-
-const Shot toggleSelected("admin-toggle-tool", [](Scene& scene) -> std::unique_ptr<QWidget> {
-    return adminWindow(scene, [](AdminScene& parts, AdminView& view) {
-        const RadiologyTool tool = layoutToggle();
-        parts.store.upsertTool(tool, parts.store.activePacsProfile().id);
-        view.controller().selectTool(tool.id);
-    });
-});
-
-const Shot alertError("admin-alert-error", [](Scene& scene) {
-    return withAlert(scene, "Save Failed", "The profiles could not be written: the disk is full.", Alert::Severity::error);
-});
-const Shot alertWarning("admin-alert-warning", [](Scene& scene) {
-    return withAlert(scene, "Import Warning", "Two tools had no shortcut and were skipped.", Alert::Severity::warning);
-});
-const Shot alertInfo("admin-alert-info", [](Scene& scene) {
-    return withAlert(scene, "Restored from Backup", "profiles.json was unreadable; the backup was loaded.",
-                     Alert::Severity::info);
-});
-const Shot alertSuccess("admin-alert-success", [](Scene& scene) {
-    return withAlert(scene, "Export Success", "Saved Radiologist - General.json.", Alert::Severity::success);
-});
+const Shot alertError("admin-alert-error",
+                      withAlert("Save Failed", "The profiles could not be written: the disk is full.", S::error));
+const Shot alertWarning("admin-alert-warning",
+                        withAlert("Import Warning", "Two tools had no shortcut and were skipped.", S::warning));
+const Shot alertInfo("admin-alert-info",
+                     withAlert("Restored from Backup", "profiles.json was unreadable; the backup was loaded.", S::info));
+const Shot alertSuccess("admin-alert-success",
+                        withAlert("Export Success", "Saved Radiologist - General.json.", S::success));
 
 const Shot pickerSystem("icon-picker-symbols", [](Scene&) { return picker(IconPickerScope::system); });
 const Shot pickerCustom("icon-picker-custom", [](Scene&) { return picker(IconPickerScope::custom); });
 
-const Shot recorderListening("shortcut-recorder-listening",
-                             [](Scene& scene) { return recorder(scene, KeyboardShortcut{0, "a", M::control}, true); });
-const Shot recorderShortcut("shortcut-recorder-shortcut", [](Scene& scene) {
-    return recorder(scene, KeyboardShortcut{0, "a", M{M::control, M::shift}}, false);
-});
-const Shot recorderEmpty("shortcut-recorder-empty", [](Scene& scene) { return recorder(scene, std::nullopt, false); });
+const Shot recorderListening("shortcut-recorder-listening", recorder(KeyboardShortcut{0, "a", M::control}, true));
+const Shot recorderShortcut("shortcut-recorder-shortcut",
+                            recorder(KeyboardShortcut{0, "a", M{M::control, M::shift}}, false));
+const Shot recorderEmpty("shortcut-recorder-empty", recorder(std::nullopt, false));
 
 const Shot toggleEditor("toggle-editor", [](Scene&) {
     auto controller = std::make_shared<ToggleEditorController>(layoutToggle(), QStringLiteral("Edit Toggle"));

@@ -5,10 +5,6 @@
 #include "Screenshots.h"
 
 #include "core/AppModel.h"
-#include "platform/LoginItem.h"
-#include "platform/hid/ScriptedHid.h"
-#include "platform/keys/RecordingKeyOutput.h"
-#include "platform/permissions/ScriptedPermissions.h"
 #include "ui/devices/widgets/DeviceLayoutEditorView.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 
@@ -16,41 +12,27 @@ namespace velmor::screenshots {
 
 namespace {
 
-// The application model on scripted hardware, for one shot.
-struct DeviceScene {
+// The application model on scripted hardware with both devices plugged in.
+struct DeviceScene : ScriptedPlatform {
     explicit DeviceScene(Scene& scene)
     {
-        permissions.accessibility = permissions.inputMonitoring = true;
-        keys::KeyOutput::setInstance(&output);
-        Permissions::setInstance(&permissions);
-        LoginItem::setInstance(&loginItem);
-        model = std::make_unique<AppModel>();
         hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus V2"));
         hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike Premium Air"));
         scene.settle();
     }
-    ~DeviceScene()
-    {
-        model.reset();
-        LoginItem::setInstance(nullptr);
-        Permissions::setInstance(nullptr);
-        keys::KeyOutput::setInstance(nullptr);
-    }
-
-    hid::ScriptedHid hid;
-    keys::RecordingKeyOutput output;
-    ScriptedPermissions permissions;
-    InMemoryLoginItem loginItem;
-    std::unique_ptr<AppModel> model;
+    AppModel model;
 };
 
-std::unique_ptr<QWidget> editor(Scene& scene, const Device& device, const QString& selected)
+// The device's template is read when the shot is taken, not while shots register.
+Render editor(const Device& (*device)(), const QString& selected)
 {
-    auto& devices = scene.make<DeviceScene>(scene);
-    auto view = std::make_unique<DeviceLayoutEditorView>(device, *devices.model);
-    view->controller().select(selected);
-    view->resize(1200, 700);
-    return view;
+    return [device, selected](Scene& scene) -> std::unique_ptr<QWidget> {
+        auto& devices = scene.make<DeviceScene>(scene);
+        auto view = std::make_unique<DeviceLayoutEditorView>(device(), devices.model);
+        view->controller().select(selected);
+        view->resize(1200, 700);
+        return view;
+    };
 }
 
 // A keypad press and release now and then, between SpeechMike button values.
@@ -72,31 +54,27 @@ void feedSamples(AppModel& model)
     }
 }
 
-std::unique_ptr<QWidget> inspector(Scene& scene, bool selected)
+Render inspector(bool selected)
 {
-    auto& devices = scene.make<DeviceScene>(scene);
-    feedSamples(*devices.model);
-    scene.settle();
-    auto view = std::make_unique<HIDInspectorView>(*devices.model);
-    if (selected) {
-        view->controller().selectEvent(devices.model->hidEvents().get()[17].id);
-        view->controller().setCustomLabel(QStringLiteral("REC"));
-    }
-    view->resize(900, 640);
-    return view;
+    return [selected](Scene& scene) -> std::unique_ptr<QWidget> {
+        auto& devices = scene.make<DeviceScene>(scene);
+        feedSamples(devices.model);
+        scene.settle();
+        auto view = std::make_unique<HIDInspectorView>(devices.model);
+        if (selected) {
+            view->controller().selectEvent(devices.model.hidEvents().get()[17].id);
+            view->controller().setCustomLabel(QStringLiteral("REC"));
+        }
+        view->resize(900, 640);
+        return view;
+    };
 }
 
-const Shot keypadEditor("layout-editor-keypad", [](Scene& scene) {
-    return editor(scene, Device::tartarusTemplate(), QStringLiteral("K06"));
-});
-const Shot speechMikeEditor("layout-editor-speechmike", [](Scene& scene) {
-    return editor(scene, Device::speechMikeTemplate(), QStringLiteral("PLAY_PAUSE"));
-});
-const Shot mouseEditor("layout-editor-default-grid", [](Scene& scene) {
-    return editor(scene, Device::mouseTemplate(), QStringLiteral("BUTTON_4"));
-});
-const Shot inspectorSamples("hid-inspector-samples", [](Scene& scene) { return inspector(scene, false); });
-const Shot inspectorSelected("hid-inspector-selected", [](Scene& scene) { return inspector(scene, true); });
+const Shot keypadEditor("layout-editor-keypad", editor(&Device::tartarusTemplate, QStringLiteral("K06")));
+const Shot mikeEditor("layout-editor-speechmike", editor(&Device::speechMikeTemplate, QStringLiteral("PLAY_PAUSE")));
+const Shot mouseEditor("layout-editor-default-grid", editor(&Device::mouseTemplate, QStringLiteral("BUTTON_4")));
+const Shot inspectorSamples("hid-inspector-samples", inspector(false));
+const Shot inspectorSelected("hid-inspector-selected", inspector(true));
 
 } // namespace
 

@@ -6,11 +6,6 @@
 
 #include "core/AppModel.h"
 #include "input/UnifiedInputSource.h"
-#include "output/ShortcutExecutor.h"
-#include "platform/LoginItem.h"
-#include "platform/hid/ScriptedHid.h"
-#include "platform/keys/RecordingKeyOutput.h"
-#include "platform/permissions/ScriptedPermissions.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/mapping/MappingEditor.h"
@@ -28,40 +23,15 @@ namespace {
 const QString keypad = QStringLiteral("tartarus_v2");
 
 // The application model on scripted hardware with a mapping window's controller.
-struct MappingScene {
-    MappingScene(bool accessibility = true, bool inputMonitoring = true)
-    {
-        permissions.accessibility = accessibility;
-        permissions.inputMonitoring = inputMonitoring;
-        keys::KeyOutput::setInstance(&output);
-        Permissions::setInstance(&permissions);
-        LoginItem::setInstance(&loginItem);
-        model = std::make_unique<AppModel>();
-        controller = std::make_unique<MappingController>(*model, prompter);
-    }
-    ~MappingScene()
-    {
-        controller.reset();
-        model.reset();
-        LoginItem::setInstance(nullptr);
-        Permissions::setInstance(nullptr);
-        keys::KeyOutput::setInstance(nullptr);
-    }
+struct MappingScene : ScriptedPlatform {
+    using ScriptedPlatform::ScriptedPlatform;
 
-    ProfileStore& store() { return model->profileStore(); }
+    ProfileStore& store() { return model.profileStore(); }
 
-    // The tool of the active PACS profile with that name.
-    RadiologyTool tool(const QString& name) const
-    {
-        for (const RadiologyTool& t : model->activePacsProfile().tools)
-            if (t.name == name)
-                return t;
-        return model->activePacsProfile().tools.value(0);
-    }
     // The first tools of the active PACS profile on the keypad's first keys.
     void mapKeypad(int count)
     {
-        const QList<RadiologyTool> tools = model->activePacsProfile().tools;
+        const QList<RadiologyTool> tools = model.activePacsProfile().tools;
         const QUuid user = store().activeUserProfile().id;
         for (int i = 0; i < count && i < tools.size(); ++i)
             store().setMapping(keypad, QStringLiteral("K%1").arg(i + 1, 2, 10, QChar('0')), tools[i].id, user);
@@ -70,23 +40,19 @@ struct MappingScene {
     void plugSpeechMike()
     {
         hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike"));
-        model->inputSource().hidSource().enableControl(0x0911, 0x0C1C);
+        model.inputSource().hidSource().enableControl(0x0911, 0x0C1C);
     }
 
-    hid::ScriptedHid hid;
-    keys::RecordingKeyOutput output;
-    ScriptedPermissions permissions;
-    InMemoryLoginItem loginItem;
     ScriptedPrompter prompter;
-    std::unique_ptr<AppModel> model;
-    std::unique_ptr<MappingController> controller;
+    AppModel model;
+    MappingController controller{model, prompter};
     std::shared_ptr<hid::ScriptedDevice> keypadDevice;
 };
 
 std::unique_ptr<MappingView> window(Scene& scene, MappingScene& mapping)
 {
     scene.settle();
-    auto view = std::make_unique<MappingView>(*mapping.controller);
+    auto view = std::make_unique<MappingView>(mapping.controller);
     view->resize(1600, 940);
     return view;
 }
@@ -98,6 +64,16 @@ MappingScene& keypadScene(Scene& scene, int mapped = 9)
     scene.settle();
     mapping.mapKeypad(mapped);
     return mapping;
+}
+
+// The window over the keypad with its first `mapped` keys mapped, after `setUp`.
+Render keypadWindow(std::function<void(MappingScene&)> setUp, int mapped = 9)
+{
+    return [setUp, mapped](Scene& scene) -> std::unique_ptr<QWidget> {
+        auto& mapping = keypadScene(scene, mapped);
+        setUp(mapping);
+        return window(scene, mapping);
+    };
 }
 
 // A question drawn as the application draws it, over the window.
@@ -125,10 +101,8 @@ void showQuestion(QWidget& over, const Prompter::Question& question)
     box->show();
 }
 
-const Shot withKeypad("mapping-window-keypad", [](Scene& scene) {
-    auto& mapping = keypadScene(scene);
-    return window(scene, mapping);
-});
+const Shot withKeypad("mapping-window-keypad", keypadWindow([](MappingScene&) {}));
+const Shot emptyMappings("mapping-window-no-mappings", keypadWindow([](MappingScene&) {}, 0));
 
 const Shot selectedButton("mapping-window-selected-button", [](Scene& scene) {
     auto& mapping = keypadScene(scene);
@@ -136,7 +110,7 @@ const Shot selectedButton("mapping-window-selected-button", [](Scene& scene) {
     scene.settle();
     mapping.keypadDevice->sendValue({25, hid::ElementType::inputButton, 7, 0x22, false}, 1); // K05, held
     scene.settle();
-    mapping.controller->selectButton(QStringLiteral("K12"));
+    mapping.controller.selectButton(QStringLiteral("K12"));
     return view;
 });
 
@@ -144,11 +118,11 @@ const Shot withSpeechMike("mapping-window-speechmike", [](Scene& scene) {
     auto& mapping = scene.make<MappingScene>();
     mapping.plugSpeechMike();
     scene.settle();
-    mapping.controller->selectDevice(QStringLiteral("speechmike_smp3700"));
+    mapping.controller.selectDevice(QStringLiteral("speechmike_smp3700"));
     scene.settle();
     const QUuid user = mapping.store().activeUserProfile().id;
-    const QList<RadiologyTool> tools = mapping.model->activePacsProfile().tools;
-    const Device device = mapping.model->inputSource().activeDevice().get();
+    const QList<RadiologyTool> tools = mapping.model.activePacsProfile().tools;
+    const Device device = mapping.model.inputSource().activeDevice().get();
     for (int i = 0; i < 4 && i < device.buttons.size(); ++i)
         mapping.store().setMapping(device.id, device.buttons[i].id, tools.value(i + 3).id, user);
     return window(scene, mapping);
@@ -159,55 +133,47 @@ const Shot conflict("mapping-window-conflict", [](Scene& scene) {
     auto view = window(scene, mapping);
     view->show();
     scene.settle();
-    const QList<RadiologyTool> tools = mapping.model->activePacsProfile().tools;
+    const QList<RadiologyTool> tools = mapping.model.activePacsProfile().tools;
     ConflictPrompt prompt{{QUuid::createUuid(), keypad, QStringLiteral("K01"), true, true}, tools.value(0), tools.value(12)};
-    mapping.controller->selectButton(QStringLiteral("K01"));
+    mapping.controller.selectButton(QStringLiteral("K01"));
     scene.settle();
     showQuestion(*view, MappingEditor::replaceQuestion(prompt));
     return view;
 });
 
-const Shot alert("mapping-window-alert", [](Scene& scene) {
-    auto& mapping = keypadScene(scene);
-    mapping.model->presentAlert(QStringLiteral("Import Failed"),
-                                QStringLiteral("The file is not a user profile: a \"mappings\" list is missing."),
-                                AlertMessage::Severity::error);
-    mapping.controller->showToast(QStringLiteral("Mapped K03 → Zoom"));
-    return window(scene, mapping);
-});
+const Shot alert("mapping-window-alert", keypadWindow([](MappingScene& mapping) {
+    mapping.model.presentAlert(QStringLiteral("Import Failed"),
+                               QStringLiteral("The file is not a user profile: a \"mappings\" list is missing."),
+                               AlertMessage::Severity::error);
+    mapping.controller.showToast(QStringLiteral("Mapped K03 → Zoom"));
+}));
 
-const Shot filtered("mapping-window-tools-filtered", [](Scene& scene) {
-    auto& mapping = keypadScene(scene);
-    mapping.controller->setToolFilter(ToolFilter::viewer);
-    mapping.controller->setSearchText(QStringLiteral("an"));
-    mapping.controller->setMappingSearchText(QStringLiteral("pa"));
-    return window(scene, mapping);
-});
+const Shot filtered("mapping-window-tools-filtered", keypadWindow([](MappingScene& mapping) {
+    mapping.controller.setToolFilter(ToolFilter::viewer);
+    mapping.controller.setSearchText(QStringLiteral("an"));
+    mapping.controller.setMappingSearchText(QStringLiteral("pa"));
+}));
 
-const Shot eventLog("mapping-window-event-log", [](Scene& scene) {
-    auto& mapping = keypadScene(scene);
+const Shot eventLog("mapping-window-event-log", keypadWindow([](MappingScene& mapping) {
     for (const char* line : {"HID: Razer Tartarus attached (1532:022B)", "Dispatch Zoom → ⌘Z",
                              "[warning] Cloud Sync Unavailable: CloudKit is not enabled for this build.",
                              "Control disabled for 2321:3100; device released for other apps"})
-        mapping.model->appendLog(QString::fromUtf8(line));
-    mapping.controller->toggleEventLog();
-    mapping.controller->showToast(QStringLiteral("Reverted mapping for K03"));
-    return window(scene, mapping);
-});
+        mapping.model.appendLog(QString::fromUtf8(line));
+    mapping.controller.toggleEventLog();
+    mapping.controller.showToast(QStringLiteral("Reverted mapping for K03"));
+}));
 
-const Shot profilesPanel("mapping-panel-profiles", [](Scene& scene) {
-    auto& mapping = keypadScene(scene);
+const Shot profilesPanel("mapping-panel-profiles", keypadWindow([](MappingScene& mapping) {
     mapping.store().setLightingHex(QStringLiteral("#33B8ED"), mapping.store().activeUserProfile().id);
-    mapping.controller->setSelectedMode(MappingMode::profiles);
-    return window(scene, mapping);
-});
+    mapping.controller.setSelectedMode(MappingMode::profiles);
+}));
 
 const Shot devicesPanel("mapping-panel-devices", [](Scene& scene) {
     auto& mapping = keypadScene(scene);
     mapping.plugSpeechMike();
     scene.settle();
-    mapping.model->inputSource().hidSource().disableControl(0x0911, 0x0C1C);
-    mapping.controller->setSelectedMode(MappingMode::devices);
+    mapping.model.inputSource().hidSource().disableControl(0x0911, 0x0C1C);
+    mapping.controller.setSelectedMode(MappingMode::devices);
     return window(scene, mapping);
 });
 
@@ -216,12 +182,7 @@ const Shot systemPanel("mapping-panel-system", [](Scene& scene) {
     mapping.plugKeypad();
     scene.settle();
     mapping.mapKeypad(4);
-    mapping.controller->setSelectedMode(MappingMode::system);
-    return window(scene, mapping);
-});
-
-const Shot emptyMappings("mapping-window-no-mappings", [](Scene& scene) {
-    auto& mapping = keypadScene(scene, 0);
+    mapping.controller.setSelectedMode(MappingMode::system);
     return window(scene, mapping);
 });
 

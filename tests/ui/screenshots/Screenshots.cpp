@@ -47,6 +47,22 @@ std::unique_ptr<QWidget> Scene::onBackdrop(QWidget* content, int margin)
     return backdrop;
 }
 
+ScriptedPlatform::ScriptedPlatform(bool accessibility, bool inputMonitoring)
+{
+    permissions.accessibility = accessibility;
+    permissions.inputMonitoring = inputMonitoring;
+    keys::KeyOutput::setInstance(&output);
+    Permissions::setInstance(&permissions);
+    LoginItem::setInstance(&loginItem);
+}
+
+ScriptedPlatform::~ScriptedPlatform()
+{
+    LoginItem::setInstance(nullptr);
+    Permissions::setInstance(nullptr);
+    keys::KeyOutput::setInstance(nullptr);
+}
+
 Shot::Shot(QString name, Render render) { registry().push_back({std::move(name), std::move(render)}); }
 
 std::vector<Registered> registeredShots()

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/LoginItem.h"
 #include "platform/SerialQueue.h"
 #include "platform/Settings.h"
 #include "platform/VirtualMainQueue.h"
+#include "platform/hid/ScriptedHid.h"
+#include "platform/keys/RecordingKeyOutput.h"
+#include "platform/permissions/ScriptedPermissions.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -15,14 +19,10 @@
 
 // Pictures of the windows for people to look at: `scripts/screenshots` renders
 // every registered shot offscreen to "<name>.png". Each window's file registers
-// its own shots, so adding a window touches no shared list:
+// its own shots, so adding a window touches no shared list; shots of one window
+// share a builder that returns the Render:
 //
-//   namespace velmor::screenshots {
-//   static const Shot editorEmpty("layout-editor-empty", [](Scene& scene) {
-//       auto& model = scene.make<AppModel>(...);
-//       return std::make_unique<LayoutEditorView>(model);
-//   });
-//   }
+//   const Shot editorKeypad("layout-editor-keypad", editor(&Device::tartarusTemplate, "K06"));
 namespace velmor::screenshots {
 
 // What one shot is made in: virtual time, in-memory settings, manual serial
@@ -62,6 +62,20 @@ private:
     ScopedInMemorySettings settings_;
     ScopedManualSerialQueues serialQueues_;
     std::vector<std::shared_ptr<void>> kept_;
+};
+
+// Scripted hardware, key output, permissions and login item, installed as the
+// process-wide defaults for as long as it lives: what the application model runs on.
+struct ScriptedPlatform {
+    explicit ScriptedPlatform(bool accessibility = true, bool inputMonitoring = true);
+    ~ScriptedPlatform();
+    ScriptedPlatform(const ScriptedPlatform&) = delete;
+    ScriptedPlatform& operator=(const ScriptedPlatform&) = delete;
+
+    hid::ScriptedHid hid;
+    keys::RecordingKeyOutput output;
+    ScriptedPermissions permissions;
+    InMemoryLoginItem loginItem;
 };
 
 // Makes the widget to photograph. A widget that the render did not resize is

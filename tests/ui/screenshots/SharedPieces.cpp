@@ -6,8 +6,6 @@
 #include "model/Device.h"
 #include "model/PacsProfile.h"
 #include "output/ShortcutExecutor.h"
-#include "platform/keys/RecordingKeyOutput.h"
-#include "platform/permissions/ScriptedPermissions.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/GlassCard.h"
@@ -118,11 +116,8 @@ std::unique_ptr<QWidget> toast(const QString& message)
 
 std::unique_ptr<QWidget> permissionHelp(Scene& scene, bool accessibility, bool inputMonitoring)
 {
-    auto& permissions = scene.make<ScriptedPermissions>();
-    permissions.accessibility = accessibility;
-    permissions.inputMonitoring = inputMonitoring;
-    auto& output = scene.make<keys::RecordingKeyOutput>();
-    auto& executor = scene.make<ShortcutExecutor>(output, permissions);
+    auto& platform = scene.make<ScriptedPlatform>(accessibility, inputMonitoring);
+    auto& executor = scene.make<ShortcutExecutor>(platform.output, platform.permissions);
     auto view = std::make_unique<PermissionHelpView>(executor, [] {});
     view->resize(600, 460);
     return view;

@@ -78,6 +78,7 @@ TEST(ButtonFramesTest, CompactLabelOnlyBelowSeventyByTwentyEight)
     EXPECT_EQ(compactButtonLabel(thumb, QRectF(5, 5, 69.9, 28)), "Th");
     EXPECT_EQ(compactButtonLabel(thumb, QRectF(5, 5, 70, 27.9)), "Th");
     EXPECT_EQ(compactButtonLabel(button("X", "Abc"), QRectF(0, 0, 1, 1)), "Abc") << "three characters stay whole";
+    EXPECT_EQ(compactButtonLabel(button("K05", "Dial"), QRectF(0, 0, 1, 1)), "05") << "four are shortened";
     EXPECT_EQ(compactButtonLabel(button("X", "中文字"), QRectF(0, 0, 1, 1)), "中文字");
 }
 
