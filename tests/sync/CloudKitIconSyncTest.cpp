@@ -70,10 +70,9 @@ protected:
     CloudKitIconSync iconSync{*cloud.localClient()->privateCloudDatabase(), icons.path(), temporary.path()};
 };
 
-// The minute of the local file and of the record's "updatedAt" (none: no file or no
-// record; -1: no "updatedAt", so the server's minute 30 counts), whether the record
-// has its preview, whether the sync uploads ('u'), downloads ('d') or does nothing,
-// the record's file and its type.
+// The minute of the local file and of the record's "updatedAt" (none: no file or no record; -1: no
+// "updatedAt", so the server's minute 30 counts), whether the record has its preview, whether the sync
+// uploads ('u'), downloads ('d') or does nothing, the record's file and its type.
 struct Row {
     std::optional<int> local;
     std::optional<int> remote;
