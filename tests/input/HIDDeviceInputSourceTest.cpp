@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace velmor;
 using hid::Result;
 using hid::ScriptedCall;
-using Verdict = EventTap::Verdict;
 
 namespace {
 
-constexpr std::uint16_t capsLock = 57;
 const QString connectedV2 =
     QStringLiteral("Connected hardware Razer Tartarus vendor 0x1532 product 0x022B → device Razer Tartarus V2 / Pro");
 
@@ -59,7 +59,6 @@ TEST_F(HIDDeviceInputSourceTest, KeypadsAreSeizedAndPublishedAndUnplugHandsContr
     const ConnectedDeviceInfo expected{razer, keypadV2, QStringLiteral("Razer Tartarus"), QStringLiteral("tartarus_v2"),
                                        false};
     EXPECT_EQ(source->connectedDevices().get(), QList<ConnectedDeviceInfo>{expected});
-    EXPECT_EQ(source->connectedKey(), (VendorProduct{razer, keypadV2}));
     auto second = plugKeypad();
     auto mike = plugSpeechMike();
     EXPECT_TRUE(second->isSeized());
@@ -74,9 +73,7 @@ TEST_F(HIDDeviceInputSourceTest, KeypadsAreSeizedAndPublishedAndUnplugHandsContr
 
     // One of two keypads leaves: the buttons of its template go up, its pair stays.
     unplug(keypad);
-    QStringList released = takeTrace();
-    released.sort();
-    EXPECT_EQ(released, (QStringList{"release DPAD_UP", "release K01"}));
+    EXPECT_TRUE(std::ranges::is_permutation(takeTrace(), QStringList{"release DPAD_UP", "release K01"})) << "in any order";
     EXPECT_EQ(events[0].deviceId, QStringLiteral("tartarus_v2"));
     EXPECT_FALSE(source->removePressedButton(k01).has_value()) << "nothing of the keypad stays pressed";
     EXPECT_EQ(keypad->calls(), (QStringList{"open seize", "close seize"}));
@@ -101,7 +98,6 @@ TEST_F(HIDDeviceInputSourceTest, KeypadsAreSeizedAndPublishedAndUnplugHandsContr
     EXPECT_TRUE(source->hasSuppressionTap());
     EXPECT_EQ(key(capsLock), Verdict::pass);
     unplug(mike2);
-    EXPECT_TRUE(source->connectedDevices().get().isEmpty());
     expectNoDeviceInControl();
 }
 
@@ -109,14 +105,12 @@ TEST_F(HIDDeviceInputSourceTest, TheProKeyboardInterfaceIsReadDirectlyEvenWithou
 {
     permissions->inputMonitoring = false;
     startSource();
-    const hid::Element keyA = button(7, 0x04, 1);
     auto keypad = hid.plug(razer, keypadPro, QStringLiteral("Razer Tartarus"),
-                           {{hid::property::primaryUsagePage, 1}, {hid::property::primaryUsage, 6}}, {keyA});
+                           {{hid::property::primaryUsagePage, 1}, {hid::property::primaryUsage, 6}}, {button(7, 0x04, 1)});
     settle();
     EXPECT_FALSE(source->hasSuppressionTap());
     EXPECT_EQ(logs.filter("Input Monitoring permission not granted.").size(), 1);
-    EXPECT_TRUE(logs.contains("Registered Tartarus Pro keyboard direct reader with 1 queued elements and 64-byte "
-                              "report buffer."));
+    EXPECT_TRUE(keypad->hasInputReportCallback());
 
     unplug(keypad);
     EXPECT_FALSE(keypad->hasInputReportCallback());
@@ -163,7 +157,6 @@ TEST_F(HIDDeviceInputSourceTest, MappedButtonsAreReplacedInOrderOnTheSuppression
     startSource();
     source->setMappedButtons({{"tartarus_v2", {"WHEEL_UP", "K01"}}});
     source->setMappedButtons({{"tartarus_v2", {"WHEEL_UP"}}, {"speechmike_smp3700", {"REC"}}});
-    EXPECT_EQ(serialQueues.find(QStringLiteral("com.velmor.tartarus.suppression"))->pendingCount(), 2u);
     // The lookup waits for the replacements handed over before it.
     EXPECT_TRUE(source->isButtonMapped("tartarus_v2", "WHEEL_UP"));
     EXPECT_FALSE(source->isButtonMapped("tartarus_v2", "K01"));

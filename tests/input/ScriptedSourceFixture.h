@@ -24,6 +24,9 @@ namespace velmor::test {
 // suppression tap is a scripted one that system events can be posted to.
 class ScriptedSourceFixture : public PlatformFixture {
 protected:
+    using Type = EventTap::EventType;
+    using Verdict = EventTap::Verdict;
+
     ScriptedSourceFixture() { permissions->inputMonitoring = true; }
     ~ScriptedSourceFixture() override
     {
@@ -36,6 +39,10 @@ protected:
     static constexpr std::int64_t keypadPro = 0x0244;
     static constexpr std::int64_t philips = 0x0911;
     static constexpr std::int64_t speechMike = 0x0C1C;
+    // Virtual key codes: the keypad's K01 and K02 keys, and Caps Lock.
+    static constexpr std::uint16_t keyK01 = 18;
+    static constexpr std::uint16_t keyK02 = 19;
+    static constexpr std::uint16_t capsLock = 57;
 
     void startSource(bool isFreshInstall = false)
     {
@@ -82,11 +89,10 @@ protected:
         hid.unplug(device);
         settle();
     }
-    // A key event of any keyboard, as the suppression tap sees it.
-    EventTap::Verdict key(std::uint16_t code, EventTap::EventType type = EventTap::EventType::keyDown)
-    {
-        return taps.post(scripted::key(type, code));
-    }
+    // Events of any keyboard or mouse, as the suppression tap sees them.
+    Verdict key(std::uint16_t code, Type type = Type::keyDown) { return taps.post(scripted::key(type, code)); }
+    Verdict mouse(Type type, std::int64_t button = 0) { return taps.post(scripted::mouse(type, button)); }
+    Verdict scroll(std::int64_t lines, std::int64_t points = 0) { return taps.post(scripted::scroll(lines, points)); }
     // No device left in control: the keypad's template stands in.
     void expectNoDeviceInControl()
     {

@@ -41,17 +41,10 @@ TEST_F(ProfileStoreTest, OlderFormatsAreWrittenBackInTheCurrentOne)
     PersistedProfiles document = accepted("A");
     document.version = 5;
     writeProfiles(document);
-    auto store = start();
+    const auto store = start();
     EXPECT_FALSE(store->isFreshInstall());
     document.version = 6;
     EXPECT_EQ(profilesOnDisk(), document);
-
-    // The legacy format: migrated, and the original kept beside it.
-    const QByteArray legacy = readFile(dataPath("profiles-legacy.json"));
-    writeProfiles(legacy);
-    store = start();
-    EXPECT_EQ(profilesOnDisk().userProfiles, store->userProfiles().get());
-    EXPECT_EQ(readFile(supportPath("profiles.json.legacy")), legacy);
 }
 
 // The backup starts with a byte-order mark, which is read but never written.
@@ -109,20 +102,6 @@ TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothin
     EXPECT_LE(*savedTimes[1], *savedTimes[2]);
     EXPECT_EQ(saveCalls, 2);
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Two"});
-
-    // Handlers are read when the outcome arrives; a store gone by then tells nothing.
-    renameUser(*store, "Three");
-    disk->failNext("write profiles.json.tmp", "Disk full");
-    store->save();
-    store->onError = nullptr;
-    queue->runUntilIdle();
-    record(*store);
-    renameUser(*store, "Four");
-    disk->failNext("write profiles.json.tmp", "Disk full");
-    store->save();
-    store.reset();
-    queue->runUntilIdle();
-    EXPECT_EQ(notices.size(), 1);
 }
 
 TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothing)

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using namespace velmor;
 using namespace velmor::test;
 
@@ -17,7 +15,7 @@ namespace {
 // absent optional parts; the recorded file below holds every member.
 PersistedProfiles representativeDocument()
 {
-    const QString awkward = QStringLiteral("Größe → \"quoted\" \\ / \b\f\r\t\n\x01 \U0001D11E") + QChar(0xD800);
+    const QString awkward = QStringLiteral("Größe → \"quoted\" \\\" / \b\f\r\t\n\x01 \U0001D11E") + QChar(0xD800);
     RadiologyTool tool = makeTool(awkward);
     tool.customIcon = "";
     tool.repeatSpeed = 0.123456789;
@@ -30,24 +28,6 @@ PersistedProfiles representativeDocument()
     const UserProfile user{QUuid::createUuid(), awkward, lit.id, {makeMapping("é", awkward, tool.id)}, "", "#F00"};
     const UserProfile empty{QUuid::createUuid(), "", plain.id, {}, std::nullopt, std::nullopt};
     return PersistedProfiles{6, lit.id, empty.id, {lit, plain}, {user, empty}};
-}
-
-// Read in parts, a text gives what the whole document gives (when `whole`, a
-// document), or nothing (when `whole` is false, the whole document fails too).
-void expectAgreement(const QByteArray& bytes, std::optional<bool> whole = std::nullopt)
-{
-    std::optional<PersistedProfiles> decoded;
-    try {
-        decoded = PersistedProfiles::fromJson(json::parse(bytes));
-    } catch (const json::DecodeError&) {
-    }
-    const std::optional<PersistedProfiles> parts = PersistedProfiles::decodeInParts(bytes);
-    if (parts || whole) {
-        EXPECT_EQ(parts, decoded) << bytes.left(300).constData();
-    }
-    if (whole) {
-        EXPECT_EQ(parts.has_value(), *whole) << bytes.left(300).constData();
-    }
 }
 
 } // namespace
@@ -86,33 +66,21 @@ TEST(ProfilesText, ReadInPartsAgreesWithTheWholeDocument)
         {edited("{\"active", "{\"x\":[{]},\"active"), false},
         // Broken structure at any level, or another format.
         {pretty.chopped(3), false},
+        {compact + "{}", false},
         {edited("}]", "},]"), false},
         {edited("\"version\":6", "\"version\":\xEF\xBB\xBF" "6"), false},
         {edited(",\"name\"", "\"name\""), false},
         {R"({"version": 2, "profiles": []})", false},
     };
-    for (const auto& [bytes, whole] : texts)
-        expectAgreement(bytes, whole);
-
-    // Seeded damage: whatever reading in parts accepts, the whole document gives too.
-    std::mt19937 random(33);
-    const auto pick = [&random](qsizetype bound) { return qsizetype(random() % std::uint32_t(bound)); };
-    const QByteArray pieces[] = {"{", "}", "[", "]", "\"", "\\", ",", ":", " ", "null", "0", "\xEF\xBB\xBF", "\xC3"};
-    int readInParts = 0;
-    for (int i = 0; i < 1500; ++i) {
-        QByteArray damaged = pretty;
-        for (int n = 1 + pick(3); n > 0; --n) {
-            const qsizetype at = pick(damaged.size());
-            switch (pick(3)) {
-            case 0: damaged.remove(at, 1 + pick(4)); break;
-            case 1: damaged.insert(at, pieces[pick(std::size(pieces))]); break;
-            default: damaged[at] = pieces[pick(std::size(pieces))].front();
-            }
+    // Read in parts, each text gives what the whole document gives: a document, or nothing.
+    for (const auto& [bytes, whole] : texts) {
+        std::optional<PersistedProfiles> decoded;
+        try {
+            decoded = PersistedProfiles::fromJson(json::parse(bytes));
+        } catch (const json::DecodeError&) {
         }
-        SCOPED_TRACE(i);
-        expectAgreement(damaged);
-        readInParts += PersistedProfiles::decodeInParts(damaged).has_value();
+        const std::optional<PersistedProfiles> parts = PersistedProfiles::decodeInParts(bytes);
+        EXPECT_EQ(parts, decoded) << bytes.left(300).constData();
+        EXPECT_EQ(parts.has_value(), whole) << bytes.left(300).constData();
     }
-    // Damage inside strings and ignored whitespace leaves readable texts, or this proves little.
-    EXPECT_GT(readInParts, 50);
 }

@@ -9,19 +9,13 @@
 
 namespace velmor::test {
 
-// Thrown when a scripted crash stops the program in the middle of a save.
-struct SimulatedCrash {};
-
-// The local disk with scripted faults. Each step is named by what it does and
-// the file names: "read profiles.json", "write profiles.json.tmp", "rename
-// profiles.json.tmp profiles.json", "remove profiles.json.tmp". A scripted step
-// fails, and the program can "crash" before the n-th change to the disk.
+// The local disk with scripted faults and a log of its steps, each named by what
+// it does and the file names: "read profiles.json", "write profiles.json.tmp",
+// "rename profiles.json.tmp profiles.json", "remove profiles.json.tmp".
 class ScriptedFileSystem final : public FileSystem {
 public:
     // The next `times` steps named `step` (a rename by its source alone) fail with `error`.
     void failNext(const QString& step, const QString& error, int times = 1) { failures_.append({step, error, times}); }
-    // Changes to the disk after the first `changes` ones throw SimulatedCrash.
-    void crashAfter(int changes) { crashAfter_ = changes; }
     // The next write of `fileName` succeeds but stores other bytes (the last one changed).
     void garbleNextWrite(const QString& fileName) { garbled_.append(fileName); }
 
@@ -86,15 +80,12 @@ private:
     }
     void change(const QString& step)
     {
-        if (crashAfter_ && changes_.size() >= *crashAfter_)
-            throw SimulatedCrash{};
         changes_.append(step);
         check(step);
     }
 
     LocalFileSystem disk_;
     mutable QList<Failure> failures_;
-    std::optional<int> crashAfter_;
     QStringList garbled_;
     QStringList changes_;
     mutable QStringList reads_;

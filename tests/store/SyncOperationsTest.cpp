@@ -1,6 +1,5 @@
 #include "StoreOperationsFixture.h"
 
-#include "store/ProfileStoreError.h"
 #include "store/SyncChangeSummary.h"
 
 #include <gtest/gtest.h>
@@ -11,35 +10,6 @@ using namespace velmor::test;
 namespace {
 
 using SyncOperationsTest = StoreOperationsFixture;
-
-TEST_F(SyncOperationsTest, ApplyingReplacesTheDataWithoutAnyUploadAndRefusesWhatItCannotRead)
-{
-    PersistedProfiles remote = profilesOnDisk();
-    remote.userProfiles.append(makeUser("Remote Reader", remote.pacsProfiles.last().id));
-    remote.activeUserProfileId = remote.userProfiles.last().id;
-    remote.activePacsProfileId = remote.pacsProfiles.last().id;
-    // A local edit whose upload is still pending when the download arrives.
-    store->setLightingHex("#ABCDEF", user(0).id);
-    store->applySyncPayload(remote.encode());
-    EXPECT_EQ(store->makeSyncPayload(), remote.encode());
-    EXPECT_EQ(readFile(profilesPath()), remote.encode());
-    EXPECT_FALSE(store->syncChangeSummary(remote.encode()));
-    // Neither the apply nor the edit it replaced asks for an upload.
-    EXPECT_EQ(savesSinceLastCheck(), 2);
-    EXPECT_EQ(saveCalls, 0);
-
-    disk->clearChanges();
-    for (const char* bytes : {"not json", "", "[]", R"({"version": 6, "pacsProfiles": [], "userProfiles": {}})"}) {
-        EXPECT_THROW(store->applySyncPayload(bytes), ProfileStoreError) << bytes;
-        EXPECT_FALSE(store->syncChangeSummary(bytes));
-    }
-    EXPECT_EQ(store->makeSyncPayload(), remote.encode());
-    EXPECT_TRUE(disk->changes().isEmpty());
-    // The next local edit uploads again.
-    store->setLightingHex("#123456", user(0).id);
-    EXPECT_EQ(savesSinceLastCheck(), 1);
-    EXPECT_EQ(saveCalls, 1);
-}
 
 TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
 {
@@ -61,10 +31,7 @@ TEST_F(SyncOperationsTest, CustomIconNamesAreUniqueSortedAndPlainFileNamesOnly)
 std::string body(const LoadResult& current, const LoadResult& incoming)
 {
     const auto notice = SyncChangeSummary::summarize(current, incoming);
-    if (!notice)
-        return "<none>";
-    EXPECT_EQ(notice->title, "Velmor profiles updated");
-    return notice->body.toStdString();
+    return notice ? notice->body.toStdString() : "<none>";
 }
 
 // Synthesis with two tools, one user mapped on the keypad.
@@ -104,7 +71,7 @@ TEST_F(SyncChangeSummaryTest, ListsEveryKindOfChangeInItsFixedOrder)
     EXPECT_EQ(body(current, incoming), "Active PACS profile: Unknown; Active user profile:   Second  ");
 }
 
-TEST_F(SyncChangeSummaryTest, NameListsAreTrimmedSortedAndCut)
+TEST_F(SyncChangeSummaryTest, NameListsAndButtonLabelsAreTrimmedSortedAndCut)
 {
     EXPECT_EQ(SyncChangeSummary::formatNameList({" ", "\n\t", ""}), "Unknown");
     EXPECT_EQ(SyncChangeSummary::formatNameList({"charlie\n", " bravo", "Alpha"}), "Alpha, bravo, charlie");
@@ -114,6 +81,12 @@ TEST_F(SyncChangeSummaryTest, NameListsAreTrimmedSortedAndCut)
     LoadResult incoming = current;
     incoming.userProfiles += {makeUser("zed", synthesis.id), makeUser("Zed", synthesis.id)};
     EXPECT_EQ(body(current, incoming), "User profiles added: Zed, zed");
+
+    // Labels that already say "button " (any case) stay; a blank one falls back to the id as passed.
+    const QList<std::pair<QString, QString>> labels{{" K99 ", "Button K99"}, {"BUTTON 3", "BUTTON 3"},
+                                                    {"Buttons", "Button Buttons"}, {" \n", "Button  \n"}};
+    for (const auto& [id, label] : labels)
+        EXPECT_EQ(SyncChangeSummary::buttonDisplayName("tartarus_v2", id), label);
 }
 
 TEST_F(SyncChangeSummaryTest, MappingLinesAreSortedCutAndPrefixedOnlyForSeveralProfileNames)
@@ -162,15 +135,6 @@ TEST_F(SyncChangeSummaryTest, ToolNamesComeFromTheNewPacsProfileThenTheStoredOne
     std::swap(incoming.userProfiles[0].mappings[0], incoming.userProfiles[0].mappings[1]);
     incoming.userProfiles[0].mappings[0].id = QUuid::createUuid();
     EXPECT_EQ(body(current, incoming), "User profiles updated: General");
-}
-
-TEST_F(SyncChangeSummaryTest, ButtonLabelsOfOtherButtonsAreTheirIds)
-{
-    // Labels that already say "button " (any case) stay; a blank one falls back to the id as passed.
-    const QList<std::pair<QString, QString>> cases{{" K99 ", "Button K99"}, {"BUTTON 3", "BUTTON 3"},
-                                                   {"Buttons", "Button Buttons"}, {" \n", "Button  \n"}};
-    for (const auto& [id, label] : cases)
-        EXPECT_EQ(SyncChangeSummary::buttonDisplayName("tartarus_v2", id), label);
 }
 
 } // namespace
