@@ -289,6 +289,18 @@ TEST_F(ProfileSync, ForeignAndMalformedSubscriptionsAreReplacedOthersKept)
     queue->runUntilIdle();
     EXPECT_EQ(messages, QStringList{"Cloud Sync: CloudKit query subscription is active."});
     EXPECT_EQ(cloud.storedSubscriptions(), (QList<Subscription>{required[0], query}));
+
+    // A reset stops at its first failed save; done, both are made afresh.
+    messages.clear();
+    cloud.failNext(Call::saveSubscription, cloud::Error(Code::permissionFailure));
+    sync->requestSubscriptionReset();
+    queue->runUntilIdle();
+    EXPECT_EQ(cloud.storedSubscriptions(), QList<Subscription>{});
+    sync->requestSubscriptionReset();
+    queue->runUntilIdle();
+    EXPECT_EQ(messages, (QStringList{"Cloud Sync Error: The cloud database could not be written.",
+                                     "Cloud Sync: CloudKit subscriptions reset."}));
+    EXPECT_EQ(cloud.storedSubscriptions(), required);
 }
 
 } // namespace
