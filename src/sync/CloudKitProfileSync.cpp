@@ -149,6 +149,21 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
     syncCustomIcons();
 }
 
+// The profiles record as it is in the cloud now, kept as the base of the next save;
+// none when it is missing or could not be fetched (reported).
+QCoro::Task<std::optional<cloud::Record>> CloudKitProfileSync::fetchProfilesRecord()
+{
+    try {
+        std::optional<cloud::Record> record = co_await cloudkit::fetchRecord(database_, cloudkit::profilesRecordName);
+        if (record)
+            cachedRecord_ = record;
+        co_return record;
+    } catch (const cloud::Error& error) {
+        report(errorTitle, error.localizedDescription());
+    }
+    co_return std::nullopt;
+}
+
 QCoro::Task<> CloudKitProfileSync::resolveSaveConflict() { co_await resolveConflict(1); }
 
 QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
@@ -159,16 +174,9 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
                                           "upload was stopped. The next change or Sync Now tries again."));
         co_return;
     }
-    std::optional<cloud::Record> record;
-    try {
-        record = co_await cloudkit::fetchRecord(database_, cloudkit::profilesRecordName);
-    } catch (const cloud::Error& error) {
-        report(errorTitle, error.localizedDescription());
-        co_return;
-    }
+    const std::optional<cloud::Record> record = co_await fetchProfilesRecord();
     if (!record)
         co_return;
-    cachedRecord_ = record;
     const std::optional<QDateTime> remote = remoteDate(*record);
     const std::optional<QDateTime> local = profileStore_->lastModifiedDate();
     if (remote && local && *remote > *local)
@@ -247,16 +255,9 @@ QCoro::Task<> CloudKitProfileSync::syncNow()
     const bool available = co_await ensureAccountAvailable();
     if (!available)
         co_return;
-    std::optional<cloud::Record> record;
-    try {
-        record = co_await cloudkit::fetchRecord(database_, cloudkit::profilesRecordName);
-    } catch (const cloud::Error& error) {
-        report(errorTitle, error.localizedDescription());
-        co_return;
-    }
+    const std::optional<cloud::Record> record = co_await fetchProfilesRecord();
     if (!record)
         co_return;
-    cachedRecord_ = record;
     applyRemoteRecord(*record, false);
 }
 

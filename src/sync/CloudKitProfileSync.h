@@ -113,6 +113,7 @@ private:
     // One upload attempt after `conflicts` refused saves in a row.
     QCoro::Task<> upload(int conflicts);
     QCoro::Task<> resolveConflict(int conflicts);
+    QCoro::Task<std::optional<cloud::Record>> fetchProfilesRecord();
     // Runs `task` to its end, keeping the sync alive until then.
     void launch(QCoro::Task<> task);
     void report(const QString& title, const QString& message) const;
