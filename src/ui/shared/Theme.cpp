@@ -67,6 +67,14 @@ QFont Theme::boldFont(TextStyle style)
     return bold;
 }
 
+QFont Theme::monospacedFont(TextStyle style)
+{
+    QFont mono = font(style);
+    mono.setFamily(QStringLiteral("monospace"));
+    mono.setStyleHint(QFont::Monospace);
+    return mono;
+}
+
 QPalette Theme::palette()
 {
     const QColor text = textPrimary();

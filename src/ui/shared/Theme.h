@@ -37,6 +37,8 @@ struct Theme {
     enum class TextStyle { title, title2, title3, headline, body, callout, subheadline, footnote, caption, caption2 };
     static QFont font(TextStyle style);
     static QFont boldFont(TextStyle style);
+    // The monospaced face at a text style's size.
+    static QFont monospacedFont(TextStyle style);
 
     // The palette for standard controls (fields, pickers, dialogs) on the dark windows.
     static QPalette palette();

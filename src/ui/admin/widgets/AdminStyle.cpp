@@ -31,14 +31,6 @@ QPushButton* segment(const QString& text, const QString& objectName, QWidget* pa
     return button;
 }
 
-QFont monospaced(Theme::TextStyle style)
-{
-    QFont mono = Theme::font(style);
-    mono.setFamily(QStringLiteral("monospace"));
-    mono.setStyleHint(QFont::Monospace);
-    return mono;
-}
-
 CompactToolbarButton::CompactToolbarButton(const QString& symbol, const QString& text, QColor tint, QWidget* parent)
     : QPushButton(text, parent), symbol_(symbol), tint_(std::move(tint))
 {

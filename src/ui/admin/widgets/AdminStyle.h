@@ -16,8 +16,6 @@ QLabel* label(const QString& text, Theme::TextStyle style, const QColor& colour,
               QWidget* parent = nullptr);
 // One segment of a segmented control: checkable, the checked one tinted.
 QPushButton* segment(const QString& text, const QString& objectName, QWidget* parent);
-// The monospaced face at a text style's size.
-QFont monospaced(Theme::TextStyle style);
 
 // The toolbar's compact button: caption text and a symbol in white on a gradient
 // of `tint`, radius 10, dimmed and shrunk a little while pressed.

@@ -90,7 +90,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     current->addWidget(currentIcon_);
     currentName_ = new QLabel(this);
     currentName_->setObjectName(QStringLiteral("currentIconName"));
-    currentName_->setFont(admin::monospaced(Theme::TextStyle::caption));
+    currentName_->setFont(Theme::monospacedFont(Theme::TextStyle::caption));
     currentName_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
     current->addWidget(currentName_);
     current->addStretch(1);
@@ -130,7 +130,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     emptyColumn->addWidget(admin::label(tr("No custom icons found."), Theme::TextStyle::subheadline, Qt::white, false, empty));
     emptyColumn->addWidget(admin::label(tr("Drop SVG files into:"), Theme::TextStyle::caption, Theme::secondaryText(), false, empty));
     folderPath_ = new QLabel(empty);
-    folderPath_->setFont(admin::monospaced(Theme::TextStyle::caption2));
+    folderPath_->setFont(Theme::monospacedFont(Theme::TextStyle::caption2));
     folderPath_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
     folderPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     emptyColumn->addWidget(folderPath_);

@@ -74,7 +74,7 @@ protected:
                                                                                        : Theme::withOpacity(Theme::gray(), 0.35),
                                        1));
         QColor colour = Qt::white;
-        QFont font = admin::monospaced(Theme::TextStyle::caption);
+        QFont font = Theme::monospacedFont(Theme::TextStyle::caption);
         if (look == ShortcutRecorderModel::Look::listening)
             colour = QColor(64, 200, 224); // teal
         else if (look == ShortcutRecorderModel::Look::placeholder) {

@@ -60,7 +60,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     iconRow->addWidget(symbol_, 1);
     customLabel_ = new QLabel(this);
     customLabel_->setObjectName(QStringLiteral("toggleCustomIcon"));
-    customLabel_->setFont(admin::monospaced(Theme::TextStyle::caption));
+    customLabel_->setFont(Theme::monospacedFont(Theme::TextStyle::caption));
     customLabel_->setStyleSheet(QStringLiteral(
         "QLabel { color: rgba(255,255,255,140); background: rgba(152,152,157,31); border-radius: 8px; padding: 6px 8px; }"));
     iconRow->addWidget(customLabel_, 1);

@@ -23,14 +23,6 @@ constexpr int gap = 12;     // between rows
 constexpr int padding = 8;
 constexpr int trailing = 8; // clear of the scroll bar
 
-QFont monospacedCaption()
-{
-    QFont font = Theme::font(Style::caption);
-    font.setFamily(QStringLiteral("monospace"));
-    font.setStyleHint(QFont::Monospace);
-    return font;
-}
-
 QRectF cardOf(const QRect& rowRect)
 {
     return QRectF(rowRect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -46,7 +38,7 @@ MappingRowDelegate::MappingRowDelegate(const MappingListModel& model, std::funct
 
 QSize MappingRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    const int text = QFontMetrics(Theme::font(Style::body)).height() + 2 + QFontMetrics(monospacedCaption()).height();
+    const int text = QFontMetrics(Theme::font(Style::body)).height() + 2 + QFontMetrics(Theme::monospacedFont(Style::caption)).height();
     return {option.rect.width() > 0 ? option.rect.width() : 260, padding * 2 + std::max(30, text) + gap};
 }
 
@@ -93,7 +85,7 @@ void MappingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const qreal left = icon.right() + 1 + 12;
     const qreal width = std::max<qreal>(0, badge.left() - 12 - left);
     const QFont nameFont = Theme::font(Style::body);
-    const QFont shortcutFont = monospacedCaption();
+    const QFont shortcutFont = Theme::monospacedFont(Style::caption);
     const qreal textHeight = QFontMetricsF(nameFont).height() +
                              (row->shortcut.isEmpty() ? 0 : 2 + QFontMetricsF(shortcutFont).height());
     qreal y = card.center().y() - textHeight / 2;

@@ -23,19 +23,11 @@ constexpr int headerHeight = 22;
 constexpr int iconSize = 32;
 constexpr int trailing = 12;  // the list keeps clear of the scroll bar
 
-QFont monospacedCaption()
-{
-    QFont font = Theme::font(Style::caption);
-    font.setFamily(QStringLiteral("monospace"));
-    font.setStyleHint(QFont::Monospace);
-    return font;
-}
-
 int toolRowHeight(const ToolListRow& row)
 {
     int text = QFontMetrics(Theme::font(Style::body)).height() + 2 + QFontMetrics(Theme::font(Style::caption2)).height();
     if (!row.shortcut.isEmpty())
-        text += 2 + QFontMetrics(monospacedCaption()).height();
+        text += 2 + QFontMetrics(Theme::monospacedFont(Style::caption)).height();
     return padding * 2 + std::max(iconSize, text);
 }
 
@@ -116,7 +108,7 @@ void ToolListDelegate::paintTool(QPainter& painter, const QRect& rect, const Too
     const qreal width = std::max<qreal>(0, right - left);
     const QFont nameFont = Theme::font(Style::body);
     const QFont categoryFont = Theme::font(Style::caption2);
-    const QFont shortcutFont = monospacedCaption();
+    const QFont shortcutFont = Theme::monospacedFont(Style::caption);
     qreal textHeight = QFontMetricsF(nameFont).height() + 2 + QFontMetricsF(categoryFont).height();
     if (!row.shortcut.isEmpty())
         textHeight += 2 + QFontMetricsF(shortcutFont).height();
