@@ -203,13 +203,15 @@ private:
         if (!m_usageMinimum || !m_usageMaximum)
             return;
         FullUsage first = *m_usageMinimum;
-        const FullUsage last = *m_usageMaximum;
+        FullUsage last = *m_usageMaximum;
         m_usageMinimum.reset();
         m_usageMaximum.reset();
-        // Two short ends share the page the main item settles, even when a
-        // Usage Page item stands between them.
-        if (!first.extended && !last.extended)
+        // A short end takes the page of an extended one; two short ends share
+        // the page the main item settles, even across a Usage Page item.
+        if (!first.extended)
             first.page = last.page;
+        if (!last.extended)
+            last.page = first.page;
         if (first.page != last.page || first.id > last.id)
             fail(QStringLiteral("usage range from %1:%2 to %3:%4").arg(first.page).arg(first.id).arg(last.page).arg(last.id));
         addUsages(first, last);
@@ -219,7 +221,7 @@ private:
     {
         if (quint64(last.id - first.id) + 1 + quint64(m_usages.size()) > quint64(ReportDescriptor::maxUsages))
             fail(QStringLiteral("more than %1 usages").arg(ReportDescriptor::maxUsages));
-        const bool extended = first.extended && last.extended;
+        const bool extended = first.extended || last.extended; // an extended end pins the page
         for (quint64 id = first.id; id <= last.id; ++id)
             m_usages.append(FullUsage{first.page, quint32(id), extended});
     }
