@@ -139,3 +139,40 @@ TEST(ReportDecoder, NeighbouringArraysKeepTheirOwnUsages)
     EXPECT_EQ(describe(decoder.decode(bytes({0x00, 0x02}))), "7:slot#4=2 7:20=1");
     EXPECT_EQ(describe(decoder.decode(bytes({0x00, 0x00}))), "7:slot#4=0 7:1e=1 7:20=0");
 }
+
+TEST(ReportDecoder, UsagesGivenBeforeTheirPageTakeThePageOfTheMainItem)
+{
+    // Keys listed while the LED page is in force, then the keyboard page: the
+    // keys are keyboard usages, and the collection's usage the desktop page's.
+    const ReportDescriptor descriptor = ReportDescriptor::parse(bytes({
+        0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x08, 0x19, 0x00, 0x29, 0x65, 0x05, 0x07,
+        0x15, 0x00, 0x25, 0x65, 0x75, 0x08, 0x95, 0x01, 0x81, 0x00, 0xC0,
+    }));
+    EXPECT_EQ(descriptor.primaryUsagePage(), 0x01u);
+    EXPECT_EQ(descriptor.primaryUsage(), 0x06u);
+    ReportDecoder decoder(descriptor);
+    EXPECT_EQ(describe(decoder.decode(bytes({0x08}))), "7:slot#1=8 7:8=1");
+
+    // A collection's usage given before any page takes the page that follows.
+    const ReportDescriptor late = ReportDescriptor::parse(bytes({0x09, 0x02, 0x05, 0x01, 0xA1, 0x01, 0xC0}));
+    EXPECT_EQ(late.primaryUsagePage(), 0x01u);
+    EXPECT_EQ(late.primaryUsage(), 0x02u);
+}
+
+TEST(ReportDecoder, ArraySlotsNoReportHeldSelectNothing)
+{
+    // Two slots of one vendor usage at selector 0.
+    const QByteArray descriptor = bytes({
+        0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x09, 0x01, 0x15, 0x00, 0x25, 0x01,
+        0x75, 0x08, 0x95, 0x02, 0x81, 0x00, 0xC0,
+    });
+    ReportDecoder decoder = decoderFor(descriptor);
+    // A one-byte report holds only slot 1; slot 2 was never read.
+    EXPECT_EQ(describe(decoder.decode(bytes({0x05}))), "ff00:slot#1=5");
+    EXPECT_EQ(describe(decoder.decode(bytes({0x01}))), "ff00:slot#1=1");
+
+    // Once a full report filled slot 2, a short report keeps what it held.
+    EXPECT_EQ(describe(decoder.decode(bytes({0x01, 0x00}))), "ff00:1=1");
+    EXPECT_EQ(describe(decoder.decode(bytes({0x01}))), "");
+    EXPECT_EQ(describe(decoder.decode(bytes({0x01, 0x01}))), "ff00:slot#2=1 ff00:1=0");
+}

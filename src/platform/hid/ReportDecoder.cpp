@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 namespace velmor::hid {
 
@@ -63,6 +64,7 @@ ReportDecoder::ReportDecoder(ReportDescriptor descriptor)
         Array& array = m_arrays[size_t(steps.back().array)];
         if (element.role == ReportElement::Role::ArraySlot) {
             array.slotElements.push_back(index);
+            array.filled.push_back(false);
             array.isKeyboard = element.usagePage == keyboardPage;
         } else {
             array.usageBySelector.insert(element.selector, index);
@@ -123,15 +125,24 @@ void ReportDecoder::decodeVariable(int index, const QByteArray& report, QList<Va
 void ReportDecoder::decodeArray(Array& array, const QByteArray& report, QList<Value>& values)
 {
     const QList<ReportElement>& elements = m_descriptor.elements();
-    std::vector<qint64> slotValues;
+    // Empty for a slot no report has held: its kept 0 is no selector.
+    std::vector<std::optional<qint64>> slotValues;
     slotValues.reserve(array.slotElements.size());
-    for (const int slot : array.slotElements) {
+    for (size_t i = 0; i < array.slotElements.size(); ++i) {
+        const int slot = array.slotElements[i];
         const ReportElement& element = elements[slot];
-        slotValues.push_back(fits(element, report) ? fieldValue(element, report) : m_values[size_t(slot)]);
+        if (fits(element, report))
+            slotValues.emplace_back(fieldValue(element, report));
+        else if (array.filled[i])
+            slotValues.emplace_back(m_values[size_t(slot)]);
+        else
+            slotValues.emplace_back();
     }
     if (array.isKeyboard) {
-        for (const qint64 selector : slotValues) {
-            const auto usage = array.usageBySelector.constFind(selector);
+        for (const std::optional<qint64>& selector : slotValues) {
+            if (!selector)
+                continue;
+            const auto usage = array.usageBySelector.constFind(*selector);
             if (usage != array.usageBySelector.constEnd() && elements[*usage].usagePage == keyboardPage
                 && elements[*usage].usage >= firstKeyboardError && elements[*usage].usage <= lastKeyboardError)
                 return;
@@ -140,9 +151,12 @@ void ReportDecoder::decodeArray(Array& array, const QByteArray& report, QList<Va
 
     std::vector<int> selected;
     for (size_t i = 0; i < array.slotElements.size(); ++i) {
-        if (slotValues[i] != m_values[size_t(array.slotElements[i])])
-            deliver(array.slotElements[i], slotValues[i], values);
-        const auto usage = array.usageBySelector.constFind(slotValues[i]);
+        if (!slotValues[i])
+            continue;
+        array.filled[i] = true;
+        if (*slotValues[i] != m_values[size_t(array.slotElements[i])])
+            deliver(array.slotElements[i], *slotValues[i], values);
+        const auto usage = array.usageBySelector.constFind(*slotValues[i]);
         if (usage != array.usageBySelector.constEnd())
             selected.push_back(*usage);
     }

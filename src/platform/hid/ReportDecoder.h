@@ -20,7 +20,8 @@ namespace velmor::hid {
 //   previous state, as the state of its keys is unknown;
 // - values are sign-extended to 64 bits when the logical minimum is negative;
 //   elements wider than 64 bits deliver their lowest 64 bits;
-// - fields the report is too short to hold keep their value.
+// - fields the report is too short to hold keep their value; an array slot
+//   that no report has held yet selects nothing.
 // Values of one report come in element (cookie) order.
 class ReportDecoder {
 public:
@@ -44,7 +45,8 @@ public:
 
 private:
     struct Array {
-        std::vector<int> slotElements;             // element indexes
+        std::vector<int> slotElements;      // element indexes
+        std::vector<bool> filled;           // by slot: some report has held it
         QHash<qint64, int> usageBySelector; // slot value -> ArrayUsage element index
         std::vector<int> selected;          // ArrayUsage element indexes now at 1, ascending
         bool isKeyboard = false;

@@ -75,10 +75,12 @@ struct Globals {
     }
 };
 
-// A usage with its page in the high 16 bits.
+// A usage and its page. A short usage item holds the page in force where it
+// stood until the main item settles it; an extended one brought its own page.
 struct FullUsage {
     quint32 page = 0;
     quint32 id = 0;
+    bool extended = false;
 };
 
 } // namespace
@@ -176,8 +178,8 @@ private:
     FullUsage usageOf(const Item& item) const
     {
         if (item.size == 4)
-            return {item.data >> 16, item.data & 0xFFFF};
-        return {m_globals.usagePage, item.data};
+            return {item.data >> 16, item.data & 0xFFFF, true};
+        return {m_globals.usagePage, item.data, false};
     }
 
     void localItem(const Item& item)
@@ -200,10 +202,16 @@ private:
     {
         if (!m_usageMinimum || !m_usageMaximum)
             return;
-        const FullUsage first = *m_usageMinimum;
-        const FullUsage last = *m_usageMaximum;
+        FullUsage first = *m_usageMinimum;
+        FullUsage last = *m_usageMaximum;
         m_usageMinimum.reset();
         m_usageMaximum.reset();
+        // A short end takes the page of an extended one; two short ends share
+        // the page the main item settles, even across a Usage Page item.
+        if (!first.extended)
+            first.page = last.page;
+        if (!last.extended)
+            last.page = first.page;
         if (first.page != last.page || first.id > last.id)
             fail(QStringLiteral("usage range from %1:%2 to %3:%4").arg(first.page).arg(first.id).arg(last.page).arg(last.id));
         addUsages(first, last);
@@ -213,8 +221,26 @@ private:
     {
         if (quint64(last.id - first.id) + 1 + quint64(m_usages.size()) > quint64(ReportDescriptor::maxUsages))
             fail(QStringLiteral("more than %1 usages").arg(ReportDescriptor::maxUsages));
+        const bool extended = first.extended || last.extended; // an extended end pins the page
         for (quint64 id = first.id; id <= last.id; ++id)
-            m_usages.append(FullUsage{first.page, quint32(id)});
+            m_usages.append(FullUsage{first.page, quint32(id), extended});
+    }
+
+    // Short usages take the usage page in force at the main item, so a page may
+    // follow its usages. When some short usage already stood under that page,
+    // the ones before it keep their own: one main item may mix pages (X, Y and
+    // a wheel, then a consumer pan).
+    void settleUsagePages()
+    {
+        const quint32 page = m_globals.usagePage;
+        for (qsizetype i = m_usages.size() - 1; i >= 0; --i) {
+            FullUsage& usage = m_usages[i];
+            if (usage.extended)
+                continue;
+            if (usage.page == page)
+                break;
+            usage.page = page;
+        }
     }
 
     void clearLocals()
@@ -226,6 +252,7 @@ private:
 
     void mainItem(const Item& item)
     {
+        settleUsagePages();
         switch (item.tag) {
         case Input: field(ReportElement::Kind::Input, item.data); break;
         case Output: field(ReportElement::Kind::Output, item.data); break;

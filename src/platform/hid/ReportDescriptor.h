@@ -25,10 +25,12 @@ private:
 // A parsed HID report descriptor: the elements of every report, the size of the
 // reports and the usage of the first top-level application collection.
 //
-// Usages of one or two bytes take the usage page in effect where they stand;
-// four-byte usages carry their own page. Constant fields are padding: they take
-// their bits but make no elements. Elements with usage 0 are not made for arrays
-// ("no usage" is what an empty slot selects).
+// Usages of one or two bytes take the usage page in effect at their main item
+// (unless a later usage of the same item already stood under that page; then
+// they keep the page where they stand); four-byte usages carry their own page.
+// Constant fields are padding: they take their bits but make no elements.
+// Elements with usage 0 are not made for arrays ("no usage" is what an empty
+// slot selects).
 class ReportDescriptor {
 public:
     ReportDescriptor() = default;
