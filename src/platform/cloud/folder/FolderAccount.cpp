@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace velmor::cloud::folder {
@@ -345,20 +344,20 @@ QString FolderAccount::deleteSubscription(const QString& subscriptionID)
 QList<Subscription> FolderAccount::allSubscriptions() const
 {
     const Folder account = requireAvailable();
-    QList<Subscription> result;
     const auto subscriptions = account.child(subscriptionsName, false);
-    if (!subscriptions)
-        return result;
-    for (const QString& name : subscriptions->entries()) {
-        if (!name.endsWith(jsonSuffix) || !isPlainFileName(name))
-            continue;
+    QStringList ids;
+    for (const QString& name : subscriptions ? subscriptions->entries() : QStringList())
+        if (name.endsWith(jsonSuffix) && isPlainFileName(name))
+            ids.append(name.chopped(jsonSuffix.size()));
+    ids.sort(); // the ids are the file names: read in order, nothing to sort after
+
+    QList<Subscription> result;
+    for (const QString& id : std::as_const(ids)) {
         try {
-            result.append(fetchSubscription(name.chopped(jsonSuffix.size())));
+            result.append(fetchSubscription(id));
         } catch (const Error&) {
         }
     }
-    std::sort(result.begin(), result.end(),
-              [](const Subscription& a, const Subscription& b) { return a.subscriptionID < b.subscriptionID; });
     return result;
 }
 
