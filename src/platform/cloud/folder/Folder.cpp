@@ -96,9 +96,7 @@ files::FileRead Folder::read(const QString& name, qint64 maxBytes) const
 
 void Folder::checkChange(const QString& name) const
 {
-    if (!fault_)
-        return;
-    if (const int error = fault_(pathOf(name)))
+    if (const int error = changeFault(name))
         throw writeError(pathOf(name), error);
 }
 

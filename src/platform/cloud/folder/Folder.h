@@ -44,6 +44,8 @@ public:
     bool removeFile(const QString& name) const;
     // The names of the entries, "." and ".." left out.
     QStringList entries() const;
+    // The errno the test seam gives a change at `name`, else 0.
+    int changeFault(const QString& name) const { return fault_ ? fault_(pathOf(name)) : 0; }
     // Throws when the test seam makes a change at `name` fail.
     void checkChange(const QString& name) const;
 

@@ -81,18 +81,25 @@ public:
                         QStringLiteral("“%1” is %2, not a lock file. Nothing can be saved to the cloud folder "
                                        "until it is removed.")
                             .arg(account.pathOf(lockName), files::kindText(kind)));
-        account.checkChange(lockName);
         lock_.setStaleLockTime(staleLockMs);
+        if (const int fault = account.changeFault(lockName))
+            throw cannotWrite(account, files::systemErrorText(fault));
         if (lock_.tryLock(lockWaitMs))
             return;
         if (lock_.error() == QLockFile::LockFailedError)
             throw Error(Error::Code::serviceUnavailable,
                         QStringLiteral("The cloud folder “%1” is locked by another client.").arg(account.path()));
-        throw Error(Error::Code::permissionFailure, QStringLiteral("The cloud folder “%1” cannot be written: %2")
-                                                        .arg(account.path(), whyNotWritable(account)));
+        throw cannotWrite(account, whyNotWritable(account));
     }
 
 private:
+    static Error cannotWrite(const Folder& account, const QString& reason)
+    {
+        return Error(Error::Code::permissionFailure,
+                     QStringLiteral("The cloud folder “%1” cannot be written: %2").arg(account.path(), reason));
+    }
+
+    // Qt says only that the lock file could not be made; the system says why.
     static QString whyNotWritable(const Folder& account)
     {
         const UniqueFd fd(::open(QFile::encodeName(account.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
