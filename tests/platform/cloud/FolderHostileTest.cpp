@@ -200,8 +200,8 @@ TEST_F(FolderHostile, RecordsOverTheLimitAreRefusedUnreadAndFiftyUsersFit)
     big.close();
     EXPECT_TRUE(text(fetch(*c, "big")).contains("is too large (64.0 MiB; the limit is 64.0 MiB)"));
 
-    // 50 users with 1,000 mappings each make a profiles document of about 14.4 MB.
-    const QByteArray payload(15'000'000, 'm');
+    // 50 users with 1,000 mappings each make a profiles document of about 14.4 MiB.
+    const QByteArray payload(16'000'000, 'm');
     ASSERT_TRUE(save(*c, profiles(payload)).value);
     EXPECT_EQ(fetch(*c, "profiles").value->bytes("payload")->size(), payload.size());
 }
