@@ -5,13 +5,16 @@
 #include "platform/cloud/Rules.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLockFile>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QUuid>
 
-#include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace velmor::cloud::folder {
 
@@ -20,6 +23,8 @@ namespace {
 const QString recordsName = QStringLiteral("records");
 const QString assetsName = QStringLiteral("assets");
 const QString subscriptionsName = QStringLiteral("subscriptions");
+const QString accountName = QStringLiteral("account.json");
+const QString lockName = QStringLiteral(".lock");
 const QString jsonSuffix = QStringLiteral(".json");
 
 // A lock is held for the few milliseconds of one save; an older one was left by
@@ -27,29 +32,27 @@ const QString jsonSuffix = QStringLiteral(".json");
 constexpr int staleLockMs = 10'000;
 constexpr int lockWaitMs = 15'000;
 
-std::optional<QByteArray> readIfPresent(const QString& path)
-{
-    QFile file(path);
-    if (!file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(Error::Code::permissionFailure,
-                    QStringLiteral("Could not read “%1”: %2").arg(path, file.errorString()));
-    return file.readAll();
-}
-
-void writeAtomically(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(Error::Code::permissionFailure,
-                    QStringLiteral("Could not write “%1”: %2").arg(path, file.errorString()));
-}
-
 Error damaged(const QString& what, const QString& reason)
 {
     return Error(Error::Code::internalError, QStringLiteral("The %1 in the cloud folder is damaged (%2).").arg(what, reason));
+}
+
+// A file that is there but cannot be taken: of the wrong kind or size, it is
+// damaged; if the system refuses it, the folder cannot be used as it stands.
+Error unreadable(const QString& what, const files::FileRead& read)
+{
+    const auto code = read.failure == files::ReadFailure::failed ? Error::Code::permissionFailure
+                                                                 : Error::Code::internalError;
+    return Error(code, QStringLiteral("The %1 in the cloud folder cannot be read: %2").arg(what, read.error));
+}
+
+std::optional<QByteArray> bytesIfPresent(const files::FileRead& read, const QString& what)
+{
+    if (read.failure == files::ReadFailure::missing)
+        return std::nullopt;
+    if (!read.bytes)
+        throw unreadable(what, read);
+    return read.bytes;
 }
 
 void throwIf(const std::optional<Error>& error)
@@ -58,101 +61,127 @@ void throwIf(const std::optional<Error>& error)
         throw *error;
 }
 
+// The files a save writes for its assets: "<change tag>.<field>".
+bool isAssetFileName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{16}\\.(.+)$"));
+    const auto match = pattern.match(name);
+    return match.hasMatch() && isPlainFileName(match.captured(1));
+}
+
 // Held while a save compares the stored record and writes its own.
 class FolderLock {
 public:
-    explicit FolderLock(const QString& folder) : lock_(QDir(folder).filePath(QStringLiteral(".lock")))
+    explicit FolderLock(const Folder& account) : lock_(account.pathOf(lockName))
     {
-        lock_.setStaleLockTime(staleLockMs);
-        if (!lock_.tryLock(lockWaitMs))
+        // Anything but a lock file in its place would make every save wait and fail.
+        if (const files::FileKind kind = account.stamp(lockName).kind;
+            kind != files::FileKind::missing && kind != files::FileKind::regular)
             throw Error(Error::Code::serviceUnavailable,
-                        QStringLiteral("The cloud folder “%1” is locked by another client.").arg(folder));
+                        QStringLiteral("“%1” is %2, not a lock file. Nothing can be saved to the cloud folder "
+                                       "until it is removed.")
+                            .arg(account.pathOf(lockName), files::kindText(kind)));
+        lock_.setStaleLockTime(staleLockMs);
+        if (const int fault = account.changeFault(lockName))
+            throw cannotWrite(account, files::systemErrorText(fault));
+        if (lock_.tryLock(lockWaitMs))
+            return;
+        if (lock_.error() == QLockFile::LockFailedError)
+            throw Error(Error::Code::serviceUnavailable,
+                        QStringLiteral("The cloud folder “%1” is locked by another client.").arg(account.path()));
+        throw cannotWrite(account, whyNotWritable(account));
     }
 
 private:
+    static Error cannotWrite(const Folder& account, const QString& reason)
+    {
+        return Error(Error::Code::permissionFailure,
+                     QStringLiteral("The cloud folder “%1” cannot be written: %2").arg(account.path(), reason));
+    }
+
+    // Qt says only that the lock file could not be made; the system says why.
+    static QString whyNotWritable(const Folder& account)
+    {
+        const UniqueFd fd(::open(QFile::encodeName(account.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd && ::faccessat(fd.get(), ".", W_OK, AT_EACCESS) != 0)
+            return files::systemErrorText(errno);
+        return QStringLiteral("its lock file “%1” could not be made.").arg(account.pathOf(lockName));
+    }
+
     QLockFile lock_;
 };
 
+// assets/<record name>; none while missing, unless `create` makes it.
+std::optional<Folder> assetFolder(const Folder& account, const QString& recordName, bool create)
+{
+    const auto all = account.child(assetsName, create);
+    return all ? all->child(recordName, create) : std::nullopt;
+}
+
 } // namespace
 
-FolderAccount::FolderAccount(FolderLocation location, QString clientId)
-    : location_(std::move(location)), clientId_(std::move(clientId))
+FolderAccount::FolderAccount(FolderLocation location, QString clientId, ChangeFault fault)
+    : location_(std::move(location)), clientId_(std::move(clientId)), fault_(std::move(fault))
 {
 }
 
-AccountStatus FolderAccount::status() const
+std::optional<Folder> FolderAccount::openAccount() const
 {
     if (location_.path.isEmpty())
-        return AccountStatus::noAccount;
+        return std::nullopt;
     if (!location_.configured)
         QDir().mkpath(location_.path);
-    const QFileInfo folder(location_.path);
-    if (!folder.isDir())
-        return AccountStatus::noAccount;
-    if (!folder.isWritable())
-        return AccountStatus::temporarilyUnavailable;
-    return AccountStatus::available;
+    return Folder::openAccount(location_.path, fault_);
 }
 
-void FolderAccount::requireAvailable() const
+// A folder that is there counts as available even when it cannot be written: it
+// can still be read, and a save says why it failed.
+AccountStatus FolderAccount::status() const
 {
-    switch (status()) {
-    case AccountStatus::available:
-        return;
-    case AccountStatus::temporarilyUnavailable:
-        throw Error(Error::Code::permissionFailure,
-                    QStringLiteral("The cloud folder “%1” cannot be written.").arg(location_.path));
-    default:
-        throw Error(Error::Code::notAuthenticated,
-                    QStringLiteral("The cloud folder “%1” is not available.").arg(location_.path));
-    }
+    return openAccount() ? AccountStatus::available : AccountStatus::noAccount;
 }
 
-QString FolderAccount::recordFile(const QString& recordName) const
+Folder FolderAccount::requireAvailable() const
 {
-    return location_.path + u'/' + recordsName + u'/' + recordName + jsonSuffix;
-}
-
-QString FolderAccount::assetFolder(const QString& recordName) const
-{
-    return location_.path + u'/' + assetsName + u'/' + recordName;
-}
-
-QString FolderAccount::subscriptionFile(const QString& subscriptionID) const
-{
-    return location_.path + u'/' + subscriptionsName + u'/' + subscriptionID + jsonSuffix;
+    if (auto account = openAccount())
+        return std::move(*account);
+    throw Error(Error::Code::notAuthenticated,
+                QStringLiteral("The cloud folder “%1” is not available.").arg(location_.path));
 }
 
 QString FolderAccount::userRecordName()
 {
-    requireAvailable();
-    const QString file = QDir(location_.path).filePath(QStringLiteral("account.json"));
+    const Folder account = requireAvailable();
     const auto read = [&]() -> std::optional<QString> {
-        const auto bytes = readIfPresent(file);
+        const QString what = QStringLiteral("account file");
+        const auto bytes = bytesIfPresent(account.read(accountName, maxSmallFileBytes), what);
         if (!bytes)
             return std::nullopt;
         try {
             return decodeAccount(*bytes);
         } catch (const json::DecodeError& e) {
-            throw damaged(QStringLiteral("account file"), e.message());
+            throw damaged(what, e.message());
         }
     };
     if (auto name = read())
         return *name;
-    const FolderLock lock(location_.path);
+    const FolderLock lock(account);
     if (auto name = read()) // another client made it while this one waited
         return *name;
     const QString name = u'_' + QUuid::createUuid().toString(QUuid::Id128);
-    writeAtomically(file, encodeAccount(name));
+    account.write(accountName, encodeAccount(name));
     return name;
 }
 
-std::optional<Record> FolderAccount::readRecord(const QString& recordName) const
+std::optional<Record> FolderAccount::readRecord(const Folder& account, const QString& recordName) const
 {
-    const auto bytes = readIfPresent(recordFile(recordName));
-    if (!bytes)
+    const auto records = account.child(recordsName, false);
+    if (!records)
         return std::nullopt;
     const QString what = QStringLiteral("record “%1”").arg(recordName);
+    const auto bytes = bytesIfPresent(records->read(recordName + jsonSuffix, maxRecordBytes), what);
+    if (!bytes)
+        return std::nullopt;
     Record record;
     try {
         record = decodeRecord(*bytes);
@@ -161,12 +190,24 @@ std::optional<Record> FolderAccount::readRecord(const QString& recordName) const
     }
     if (record.recordName() != recordName)
         throw damaged(what, QStringLiteral("it names another record"));
+
+    std::optional<Folder> assets;
     for (const QString& key : record.keys()) {
-        if (const auto asset = record.asset(key)) {
-            if (!isPlainFileName(asset->filePath))
-                throw damaged(what, QStringLiteral("bad file name in “%1”").arg(key));
-            record.setValue(key, Asset{assetFolder(recordName) + u'/' + asset->filePath});
-        }
+        const auto asset = record.asset(key);
+        if (!asset)
+            continue;
+        if (!isPlainFileName(asset->filePath))
+            throw damaged(what, QStringLiteral("bad file name in “%1”").arg(key));
+        if (!assets)
+            assets = assetFolder(account, recordName, false);
+        const QString path = account.pathOf(assetsName + u'/' + recordName + u'/' + asset->filePath);
+        // A file not there yet (the share is still bringing it) is the reader's to find missing.
+        const files::FileStamp file = assets ? assets->stamp(asset->filePath) : files::FileStamp{};
+        if (file.kind != files::FileKind::missing && file.kind != files::FileKind::regular)
+            throw damaged(what, QStringLiteral("“%1” is %2, not a regular file").arg(path, files::kindText(file.kind)));
+        if (file.size > maxAssetBytes)
+            throw damaged(what, QStringLiteral("“%1” is too large").arg(path));
+        record.setValue(key, Asset{path});
     }
     return record;
 }
@@ -174,85 +215,110 @@ std::optional<Record> FolderAccount::readRecord(const QString& recordName) const
 Record FolderAccount::fetchRecord(const QString& recordName) const
 {
     throwIf(rules::checkName(recordName, QStringLiteral("record name")));
-    requireAvailable();
-    if (auto record = readRecord(recordName))
+    const Folder account = requireAvailable();
+    if (auto record = readRecord(account, recordName))
         return *record;
     throw rules::unknownRecord(recordName);
+}
+
+QMap<QString, QByteArray> FolderAccount::readAssetsToUpload(const Record& record) const
+{
+    QMap<QString, QByteArray> assetBytes;
+    for (const QString& key : record.keys()) {
+        if (const auto asset = record.asset(key)) {
+            files::FileRead read = files::readRegular(asset->filePath, maxAssetBytes);
+            if (!read.bytes)
+                throw Error(Error::Code::assetFileNotFound,
+                            QStringLiteral("The file for “%1” cannot be uploaded: %2").arg(key, read.error));
+            assetBytes.insert(key, std::move(*read.bytes));
+        }
+    }
+    return assetBytes;
 }
 
 Record FolderAccount::saveRecord(const Record& record)
 {
     throwIf(rules::checkSavable(record));
-    requireAvailable();
-
+    const Folder account = requireAvailable();
+    const QString recordName = record.recordName();
     // Read what is to be uploaded before taking the lock.
-    QMap<QString, QByteArray> assetBytes;
-    for (const QString& key : record.keys()) {
-        if (const auto asset = record.asset(key)) {
-            QFile file(asset->filePath);
-            if (!file.open(QIODevice::ReadOnly))
-                throw Error(Error::Code::assetFileNotFound,
-                            QStringLiteral("The file “%1” for “%2” cannot be read.").arg(asset->filePath, key));
-            assetBytes.insert(key, file.readAll());
-        }
-    }
+    const QMap<QString, QByteArray> assetBytes = readAssetsToUpload(record);
 
-    const FolderLock lock(location_.path);
-    const QString file = recordFile(record.recordName());
+    const FolderLock lock(account);
     std::optional<Record> stored;
     bool storedIsDamaged = false;
     try {
-        stored = readRecord(record.recordName());
+        stored = readRecord(account, recordName);
     } catch (const Error& e) {
         if (e.code() != Error::Code::internalError)
             throw;
         storedIsDamaged = true;
     }
     throwIf(rules::checkChangeTag(stored ? std::optional(stored->recordChangeTag()) : std::nullopt, record));
-    if (storedIsDamaged) {
-        // Kept for whoever wants to look; the new record takes its place.
-        const QString aside = file + QStringLiteral(".damaged");
-        QFile::remove(aside);
-        if (!QFile::rename(file, aside))
-            throw Error(Error::Code::permissionFailure, QStringLiteral("Could not move “%1” aside.").arg(file));
-    }
 
     Record saved = record;
     saved.setServerMetadata(rules::newChangeTag(), QDateTime::currentDateTimeUtc());
     Record onDisk = saved;
-    QStringList keep;
-    for (auto it = assetBytes.cbegin(); it != assetBytes.cend(); ++it) {
-        const QString name = saved.recordChangeTag() + u'.' + it.key();
-        writeAtomically(assetFolder(record.recordName()) + u'/' + name, *it);
-        onDisk.setValue(it.key(), Asset{name});
-        saved.setValue(it.key(), Asset{assetFolder(record.recordName()) + u'/' + name});
-        keep.append(name);
-    }
-    writeAtomically(file, encodeRecord(onDisk, clientId_));
+    for (auto it = assetBytes.cbegin(); it != assetBytes.cend(); ++it)
+        onDisk.setValue(it.key(), Asset{saved.recordChangeTag() + u'.' + it.key()});
+    const QByteArray encoded = encodeRecord(onDisk, clientId_);
+    if (encoded.size() > maxRecordBytes)
+        throw Error(Error::Code::serverRejectedRequest,
+                    QStringLiteral("The record “%1” is too large for the cloud folder (%2; the limit is %3).")
+                        .arg(recordName, QLocale::c().formattedDataSize(encoded.size(), 1),
+                             QLocale::c().formattedDataSize(maxRecordBytes, 1)));
 
-    // A reader may still hold the previous version: its files stay one more save.
-    if (stored) {
+    // Every folder is opened before anything is written, so a refused one stops the save whole.
+    QStringList keep;
+    if (stored) // a reader may still hold the previous version: its files stay one more save
         for (const auto& value : stored->fields())
             if (const auto* asset = std::get_if<Asset>(&value))
                 keep.append(QFileInfo(asset->filePath).fileName());
+    const Folder records = *account.child(recordsName, true);
+    const std::optional<Folder> assets =
+        assetBytes.isEmpty() && keep.isEmpty() ? std::nullopt : assetFolder(account, recordName, !assetBytes.isEmpty());
+
+    const QString file = recordName + jsonSuffix;
+    if (storedIsDamaged) // kept for whoever wants to look; the new record takes its place
+        records.rename(file, file + QStringLiteral(".damaged"));
+    for (auto it = assetBytes.cbegin(); it != assetBytes.cend(); ++it) {
+        const QString name = onDisk.asset(it.key())->filePath;
+        assets->write(name, *it);
+        saved.setValue(it.key(), Asset{assets->pathOf(name)});
+        keep.append(name);
     }
-    removeUnusedAssets(record.recordName(), keep);
+    records.write(file, encoded);
+    if (assets)
+        removeUnusedAssets(*assets, keep);
     return saved;
 }
 
-void FolderAccount::removeUnusedAssets(const QString& recordName, const QStringList& keep) const
+// Only regular files named like the assets saves write go; anything else someone
+// put there stays.
+void FolderAccount::removeUnusedAssets(const Folder& assets, const QStringList& keep) const
 {
-    QDir folder(assetFolder(recordName));
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden))
-        if (!keep.contains(name))
-            folder.remove(name);
+    try {
+        for (const QString& name : assets.entries())
+            if (!keep.contains(name) && isAssetFileName(name) && assets.stamp(name).kind == files::FileKind::regular)
+                assets.removeFile(name);
+    } catch (const Error&) {
+        // The record is saved; a file left over does no harm and goes at a later save.
+    }
+}
+
+std::optional<QByteArray> FolderAccount::readSubscription(const Folder& account, const QString& subscriptionID) const
+{
+    const auto subscriptions = account.child(subscriptionsName, false);
+    if (!subscriptions)
+        return std::nullopt;
+    return subscriptions->read(subscriptionID + jsonSuffix, maxSmallFileBytes).bytes;
 }
 
 Subscription FolderAccount::fetchSubscription(const QString& subscriptionID) const
 {
     throwIf(rules::checkName(subscriptionID, QStringLiteral("subscription id")));
-    requireAvailable();
-    if (const auto bytes = readIfPresent(subscriptionFile(subscriptionID))) {
+    const Folder account = requireAvailable();
+    if (const auto bytes = readSubscription(account, subscriptionID)) {
         try {
             Subscription subscription = decodeSubscription(*bytes);
             if (subscription.subscriptionID == subscriptionID)
@@ -266,61 +332,78 @@ Subscription FolderAccount::fetchSubscription(const QString& subscriptionID) con
 Subscription FolderAccount::saveSubscription(const Subscription& subscription)
 {
     throwIf(rules::checkSavable(subscription));
-    requireAvailable();
-    writeAtomically(subscriptionFile(subscription.subscriptionID), encodeSubscription(subscription));
+    const Folder account = requireAvailable();
+    account.child(subscriptionsName, true)->write(subscription.subscriptionID + jsonSuffix,
+                                                   encodeSubscription(subscription));
     return subscription;
 }
 
 QString FolderAccount::deleteSubscription(const QString& subscriptionID)
 {
     throwIf(rules::checkName(subscriptionID, QStringLiteral("subscription id")));
-    requireAvailable();
-    QFile file(subscriptionFile(subscriptionID));
-    if (!file.exists())
+    const Folder account = requireAvailable();
+    const auto subscriptions = account.child(subscriptionsName, false);
+    if (!subscriptions || !subscriptions->removeFile(subscriptionID + jsonSuffix))
         throw rules::unknownSubscription(subscriptionID);
-    if (!file.remove() && file.exists())
-        throw Error(Error::Code::permissionFailure,
-                    QStringLiteral("Could not delete “%1”: %2").arg(file.fileName(), file.errorString()));
     return subscriptionID;
 }
 
 QList<Subscription> FolderAccount::allSubscriptions() const
 {
-    requireAvailable();
-    const QDir folder(location_.path + u'/' + subscriptionsName);
+    const Folder account = requireAvailable();
+    const auto subscriptions = account.child(subscriptionsName, false);
+    QStringList ids;
+    for (const QString& name : subscriptions ? subscriptions->entries() : QStringList())
+        if (name.endsWith(jsonSuffix) && isPlainFileName(name))
+            ids.append(name.chopped(jsonSuffix.size()));
+    ids.sort(); // the ids are the file names: read in order, nothing to sort after
+
     QList<Subscription> result;
-    for (const QString& name : folder.entryList({u'*' + jsonSuffix}, QDir::Files, QDir::Name)) {
+    for (const QString& id : std::as_const(ids)) {
         try {
-            result.append(fetchSubscription(name.chopped(jsonSuffix.size())));
+            result.append(fetchSubscription(id));
         } catch (const Error&) {
         }
     }
-    std::sort(result.begin(), result.end(),
-              [](const Subscription& a, const Subscription& b) { return a.subscriptionID < b.subscriptionID; });
     return result;
 }
 
-std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps() const
+std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
 {
-    if (status() != AccountStatus::available)
+    const auto account = openAccount();
+    if (!account)
         return std::nullopt;
-    const QDir folder(location_.path + u'/' + recordsName);
+    std::optional<Folder> records;
+    try {
+        records = account->child(recordsName, false);
+    } catch (const Error&) {
+        return std::nullopt; // a records folder that is not a real one is never looked into
+    }
+    QMap<QString, SeenRecord> seen;
     QMap<QString, RecordStamp> result;
-    for (const QString& fileName : folder.entryList({u'*' + jsonSuffix}, QDir::Files)) {
+    const QStringList names = records ? records->entries() : QStringList();
+    for (const QString& fileName : names) {
+        if (!fileName.endsWith(jsonSuffix))
+            continue;
         const QString name = fileName.chopped(jsonSuffix.size());
         if (!isPlainFileName(name))
             continue;
-        try {
-            const auto bytes = readIfPresent(folder.filePath(fileName));
-            if (!bytes)
-                continue;
-            const RecordStamp stamp = decodeStamp(*bytes);
-            if (stamp.recordName == name)
-                result.insert(name, stamp);
-        } catch (const Error&) {
-        } catch (const json::DecodeError&) {
+        SeenRecord record{records->stamp(fileName), std::nullopt};
+        if (const auto last = seen_.constFind(name); last != seen_.cend() && last->file == record.file) {
+            record.stamp = last->stamp;
+        } else if (record.file.kind == files::FileKind::regular) {
+            try {
+                if (const auto bytes = records->read(fileName, maxRecordBytes).bytes)
+                    if (RecordStamp stamp = decodeStamp(*bytes); stamp.recordName == name)
+                        record.stamp = std::move(stamp);
+            } catch (const json::DecodeError&) {
+            }
         }
+        if (record.stamp)
+            result.insert(name, *record.stamp);
+        seen.insert(name, std::move(record));
     }
+    seen_ = std::move(seen);
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/cloud/Error.h"
 #include "platform/cloud/Record.h"
 #include "platform/cloud/Subscription.h"
+#include "platform/cloud/folder/Folder.h"
 #include "platform/cloud/folder/FolderCodec.h"
 #include "platform/cloud/folder/FolderLocation.h"
 
@@ -23,10 +24,19 @@ namespace velmor::cloud::folder {
 //   .lock                             held while a save compares and writes
 //
 // Every file is replaced whole by a rename, so a reader never sees half a file
-// and a writer that dies leaves the previous version in place.
+// and a writer that dies leaves the previous version in place. Nothing in the
+// folder is trusted (see Folder): entries of the wrong kind or size are refused.
 class FolderAccount {
 public:
-    FolderAccount(FolderLocation location, QString clientId);
+    // A profiles record of 50 users with 1,000 mappings each is about 20 MiB; the
+    // limit leaves room for three times that.
+    static constexpr qint64 maxRecordBytes = qint64{64} << 20;
+    // Assets are icons, whose files Velmor takes up to 1 MiB, and their previews.
+    static constexpr qint64 maxAssetBytes = qint64{4} << 20;
+    // account.json and subscriptions hold a few names.
+    static constexpr qint64 maxSmallFileBytes = qint64{1} << 20;
+
+    FolderAccount(FolderLocation location, QString clientId, ChangeFault fault = {});
 
     const QString& path() const { return location_.path; }
 
@@ -45,18 +55,26 @@ public:
     QList<Subscription> allSubscriptions() const;
 
     // The stamps of every readable record, by name; none while the folder is unavailable.
-    std::optional<QMap<QString, RecordStamp>> stamps() const;
+    // A record file is read again only when its file stamp changed.
+    std::optional<QMap<QString, RecordStamp>> stamps();
 
 private:
-    void requireAvailable() const;
-    QString recordFile(const QString& recordName) const;
-    QString assetFolder(const QString& recordName) const;
-    QString subscriptionFile(const QString& subscriptionID) const;
-    std::optional<Record> readRecord(const QString& recordName) const;
-    void removeUnusedAssets(const QString& recordName, const QStringList& keep) const;
+    struct SeenRecord {
+        files::FileStamp file;
+        std::optional<RecordStamp> stamp; // none: not a readable record
+    };
+
+    std::optional<Folder> openAccount() const;
+    Folder requireAvailable() const;
+    std::optional<Record> readRecord(const Folder& account, const QString& recordName) const;
+    std::optional<QByteArray> readSubscription(const Folder& account, const QString& subscriptionID) const;
+    QMap<QString, QByteArray> readAssetsToUpload(const Record& record) const;
+    void removeUnusedAssets(const Folder& assets, const QStringList& keep) const;
 
     FolderLocation location_;
     QString clientId_;
+    ChangeFault fault_;
+    QMap<QString, SeenRecord> seen_;
 };
 
 } // namespace velmor::cloud::folder

@@ -1,5 +1,6 @@
 #include "platform/cloud/folder/FolderContainer.h"
 
+#include "platform/RegularFile.h"
 #include "platform/SerialQueue.h"
 #include "platform/Settings.h"
 #include "platform/cloud/Notification.h"
@@ -13,9 +14,9 @@
 namespace velmor::cloud {
 
 struct FolderContainer::Backend {
-    Backend(QString identifier, FolderLocation location, const QUuid& clientId)
+    Backend(QString identifier, FolderLocation location, const QUuid& clientId, folder::ChangeFault fault)
         : identifier(std::move(identifier)),
-          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper()),
+          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper(), std::move(fault)),
           queue(SerialQueue::create(QStringLiteral("com.velmor.cloud")))
     {
     }
@@ -105,7 +106,8 @@ private:
 FolderContainer::FolderContainer(QString identifier, FolderLocation location, Options options)
     : clientId_(options.clientId.isNull() ? machineClientId() : options.clientId),
       pollInterval_(options.pollInterval),
-      backend_(std::make_shared<Backend>(std::move(identifier), std::move(location), clientId_)),
+      backend_(std::make_shared<Backend>(std::move(identifier), std::move(location), clientId_,
+                                         std::move(options.changeFault))),
       database_(std::make_shared<FolderDatabase>(backend_))
 {
 }
@@ -195,8 +197,11 @@ void FolderContainer::startWatching()
 void FolderContainer::watchFolders()
 {
     const QString root = folderPath();
-    for (const QString& path : {root, root + QStringLiteral("/records")})
-        if (QFileInfo(path).isDir() && !watcher_->directories().contains(path))
+    const QString records = root + QStringLiteral("/records");
+    // The records folder is watched only while it is a real folder, never through a link.
+    for (const QString& path : {root, records})
+        if (QFileInfo(path).isDir() && (path == root || files::fileKind(path) == files::FileKind::folder) &&
+            !watcher_->directories().contains(path))
             watcher_->addPath(path);
 }
 

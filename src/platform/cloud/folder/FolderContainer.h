@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
+#include "platform/cloud/folder/Folder.h"
 #include "platform/cloud/folder/FolderLocation.h"
 
 #include <QUuid>
@@ -28,6 +29,8 @@ public:
         // Empty: this machine's id (machineClientId()).
         QUuid clientId;
         std::chrono::milliseconds pollInterval{30'000};
+        // For tests: makes changes to the folder fail as a full or read-only disk would.
+        folder::ChangeFault changeFault = {};
     };
 
     static std::shared_ptr<FolderContainer> create(QString identifier, FolderLocation location, Options options);
