@@ -10,6 +10,18 @@
 
 namespace velmor {
 
+// The service's signals, as a receiver QtDBus can connect.
+class DBusNotifier::Signals final : public QObject {
+    Q_OBJECT
+public:
+    std::function<void(uint id, const QString& actionKey)> onAction;
+    std::function<void(uint id)> onClosed;
+
+public slots:
+    void actionInvoked(uint id, const QString& actionKey) { onAction(id, actionKey); }
+    void notificationClosed(uint id, uint /*reason*/) { onClosed(id); }
+};
+
 namespace {
 
 // A notification service that does not answer within this time counts as absent.
@@ -41,6 +53,8 @@ QDBusMessage serviceCall(const QString& method)
 } // namespace
 
 DBusNotifier::DBusNotifier(QString connectionName) : connectionName_(std::move(connectionName)) {}
+
+DBusNotifier::~DBusNotifier() = default;
 
 QDBusConnection DBusNotifier::connection() const
 {
@@ -74,16 +88,54 @@ void DBusNotifier::requestAuthorization(AuthorizationCompletion done)
     });
 }
 
-void DBusNotifier::add(const NotificationRequest& request)
+void DBusNotifier::present(const NotificationRequest& request, PresentationOptions options)
 {
-    const QDBusConnection bus = connection();
+    QDBusConnection bus = connection();
     if (!bus.isConnected())
         return;
+    listen(bus);
+    QVariantMap hints;
+    if (!options.testFlag(PresentationOption::list))
+        hints.insert(QStringLiteral("transient"), true);
+    if (!options.testFlag(PresentationOption::sound))
+        hints.insert(QStringLiteral("suppress-sound"), true);
     QDBusMessage call = serviceCall(QStringLiteral("Notify"));
     // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (server default)
-    call << QStringLiteral("Velmor") << 0u << QString() << request.title << request.body << QStringList()
-         << QVariantMap() << -1;
-    bus.call(call, QDBus::NoBlock);
+    call << QStringLiteral("Velmor") << 0u << QString() << request.title << request.body
+         << QStringList{NotificationResponse::defaultActionIdentifier, QString()} << hints << -1;
+    // Goes with the notifier if the answer never comes.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, replyTimeoutMs), signals_.get());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, signals_.get(),
+                     [this, request](QDBusPendingCallWatcher* finished) {
+                         const QDBusPendingReply<uint> reply = *finished;
+                         finished->deleteLater();
+                         if (!reply.isError())
+                             shown_.insert(reply.value(), request);
+                     });
+}
+
+void DBusNotifier::listen(QDBusConnection& bus)
+{
+    if (signals_)
+        return;
+    signals_ = std::make_unique<Signals>();
+    signals_->onAction = [this](uint id, const QString& actionKey) { actionInvoked(id, actionKey); };
+    signals_->onClosed = [this](uint id) { shown_.remove(id); };
+    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("ActionInvoked"), signals_.get(),
+                SLOT(actionInvoked(uint, QString)));
+    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("NotificationClosed"), signals_.get(),
+                SLOT(notificationClosed(uint, uint)));
+}
+
+void DBusNotifier::actionInvoked(uint id, const QString& actionKey)
+{
+    // Other applications' notifications share the signal.
+    const auto found = shown_.constFind(id);
+    if (found == shown_.cend())
+        return;
+    respond({*found, actionKey});
 }
 
 } // namespace velmor
+
+#include "DBusNotifier.moc"
