@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -54,7 +55,7 @@ QDBusMessage serviceCall(const QString& method)
 
 DBusNotifier::DBusNotifier(QString connectionName) : connectionName_(std::move(connectionName)) {}
 
-DBusNotifier::~DBusNotifier() = default;
+DBusNotifier::~DBusNotifier() { delete signals_.data(); }
 
 QDBusConnection DBusNotifier::connection() const
 {
@@ -104,8 +105,8 @@ void DBusNotifier::present(const NotificationRequest& request, PresentationOptio
     call << QStringLiteral("Velmor") << 0u << QString() << request.title << request.body
          << QStringList{NotificationResponse::defaultActionIdentifier, QString()} << hints << -1;
     // Goes with the notifier if the answer never comes.
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, replyTimeoutMs), signals_.get());
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, signals_.get(),
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, replyTimeoutMs), signals_.data());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, signals_.data(),
                      [this, request](QDBusPendingCallWatcher* finished) {
                          const QDBusPendingReply<uint> reply = *finished;
                          finished->deleteLater();
@@ -118,12 +119,13 @@ void DBusNotifier::listen(QDBusConnection& bus)
 {
     if (signals_)
         return;
-    signals_ = std::make_unique<Signals>();
+    signals_ = new Signals;
+    signals_->setParent(QCoreApplication::instance());
     signals_->onAction = [this](uint id, const QString& actionKey) { actionInvoked(id, actionKey); };
     signals_->onClosed = [this](uint id) { shown_.remove(id); };
-    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("ActionInvoked"), signals_.get(),
+    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("ActionInvoked"), signals_.data(),
                 SLOT(actionInvoked(uint, QString)));
-    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("NotificationClosed"), signals_.get(),
+    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("NotificationClosed"), signals_.data(),
                 SLOT(notificationClosed(uint, uint)));
 }
 

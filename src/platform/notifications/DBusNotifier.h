@@ -3,8 +3,7 @@
 #include "platform/notifications/Notifier.h"
 
 #include <QHash>
-
-#include <memory>
+#include <QPointer>
 
 class QDBusConnection;
 
@@ -43,7 +42,9 @@ private:
     void actionInvoked(uint id, const QString& actionKey);
 
     QString connectionName_;
-    std::unique_ptr<Signals> signals_;
+    // A child of the application, so the process-wide notifier does not outlive
+    // QtDBus with connections of its own; gone with the notifier otherwise.
+    QPointer<Signals> signals_;
     // The notifications on screen, by the service's id, until the service closes them.
     QHash<uint, NotificationRequest> shown_;
 };
