@@ -3,16 +3,31 @@
 #include "core/AppModel.h"
 #include "output/ShortcutExecutor.h"
 #include "platform/MainQueue.h"
-#include "platform/notifications/Notifier.h"
+#include "platform/cloud/Notification.h"
 
 namespace velmor {
 
 AppDelegate::AppDelegate(Windows windows) : windows_(std::move(windows)) {}
 
-AppDelegate::~AppDelegate() { *alive_ = false; }
+namespace {
+
+bool isCloudNotification(const QVariantMap& userInfo)
+{
+    return cloud::Notification::fromRemoteNotificationDictionary(userInfo).has_value();
+}
+
+} // namespace
+
+AppDelegate::~AppDelegate()
+{
+    *alive_ = false;
+    if (Notifier::instance().delegate() == this)
+        Notifier::instance().setDelegate(nullptr);
+}
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    Notifier::instance().setDelegate(this);
     windows_.activate();
     // After launch has finished.
     postToMain([this, alive = alive_] {
@@ -69,6 +84,24 @@ bool AppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows)
     windows_.activate();
     windows_.arrangeInFront();
     return true;
+}
+
+void AppDelegate::willPresent(const NotificationRequest& request, std::function<void(PresentationOptions)> completion)
+{
+    if (isCloudNotification(request.userInfo)) {
+        if (appModel)
+            appModel->handleRemoteNotification(request.userInfo);
+        completion({});
+        return;
+    }
+    completion(PresentationOption::sound | PresentationOption::list | PresentationOption::banner);
+}
+
+void AppDelegate::didReceive(const NotificationResponse& response, std::function<void()> completion)
+{
+    if (appModel && isCloudNotification(response.request.userInfo))
+        appModel->handleRemoteNotification(response.request.userInfo);
+    completion();
 }
 
 } // namespace velmor

@@ -7,12 +7,9 @@
 #include "ui/shared/widgets/DialogPrompter.h"
 
 #include <QCoreApplication>
-#include <QCursor>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QIcon>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -47,6 +44,7 @@ VelmorApp::VelmorApp(Options options)
     , menu_(menuModel_)
     , commands_([this] { windows_.openAdmin(); }, [this] { windows_.showHIDInspector(); })
     , phase_([this](ScenePhase::Phase phase) { phaseChanged(phase); })
+    , label_(*model_, [this] { windows_.openMappings(); })
 {
     delegate_.appModel = model_.get();
     windows_.setCommands(commands_.actions());
@@ -70,29 +68,20 @@ VelmorApp::~VelmorApp()
 {
     *alive_ = false;
     connections_.reset();
-    tray_.reset();
     windows_.onWindowsChanged = nullptr;
     delegate_.appModel = nullptr;
-    model_->openMappingsWindow = nullptr;
+    label_.detach();
 }
 
 void VelmorApp::launch()
 {
     if (options_.trayAvailable) {
-        tray_ = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/app/VelmorMenuIcon.svg")));
-        tray_->setToolTip(QStringLiteral("Velmor"));
-        tray_->setContextMenu(&menu_.menu());
-        QObject::connect(tray_.get(), &QSystemTrayIcon::activated, connections_.get(),
-                         [this](QSystemTrayIcon::ActivationReason reason) {
-                             if (reason == QSystemTrayIcon::Trigger)
-                                 menu_.menu().popup(QCursor::pos());
-                         });
-        tray_->show();
+        label_.show(&menu_.menu());
     } else {
         // No tray to come back to: the mapping window carries the menu.
         windows_.setWindowMenu(&menu_.menu());
+        label_.show(nullptr);
     }
-    labelAppeared();
     delegate_.applicationDidFinishLaunching();
     updatePhase();
     if (options_.report)
@@ -100,12 +89,6 @@ void VelmorApp::launch()
             if (alive.lock())
                 reportReady();
         });
-}
-
-void VelmorApp::labelAppeared()
-{
-    model_->openMappingsWindow = [this] { windows_.openMappings(); };
-    model_->openMappingsWindowOnLaunch();
 }
 
 void VelmorApp::quit() { QCoreApplication::quit(); }

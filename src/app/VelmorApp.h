@@ -2,10 +2,11 @@
 
 #include "app/AppCommands.h"
 #include "app/AppDelegate.h"
+#include "app/MenuBarLabel.h"
 #include "app/ScenePhase.h"
 #include "app/StartupReport.h"
-#include "app/TrayMenu.h"
-#include "app/TrayMenuModel.h"
+#include "app/MenuBarView.h"
+#include "app/MenuBarModel.h"
 #include "app/WindowManager.h"
 
 #include <QObject>
@@ -13,8 +14,6 @@
 #include <chrono>
 #include <memory>
 #include <optional>
-
-class QSystemTrayIcon;
 
 namespace velmor {
 
@@ -58,16 +57,14 @@ public:
     AppModel& model() { return *model_; }
     AppDelegate& delegate() { return delegate_; }
     WindowManager& windows() { return windows_; }
-    const TrayMenuModel& menuModel() const { return menuModel_; }
+    const MenuBarModel& menuModel() const { return menuModel_; }
     QMenu& menu() { return menu_.menu(); }
     AppCommands& commands() { return commands_; }
     // None where the desktop has no tray.
-    QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    QSystemTrayIcon* trayIcon() const { return label_.trayIcon(); }
     const ScenePhase& phase() const { return phase_; }
 
 private:
-    // The tray's label is up: the model may open the mapping window, once per run.
-    void labelAppeared();
     void updatePhase();
     void phaseChanged(ScenePhase::Phase phase);
     void reportReady();
@@ -77,12 +74,12 @@ private:
     std::unique_ptr<Prompter> ownPrompter_;
     AppDelegate delegate_;
     WindowManager windows_;
-    TrayMenuModel menuModel_;
-    TrayMenu menu_;
+    MenuBarModel menuModel_;
+    MenuBarView menu_;
     AppCommands commands_;
     ScenePhase phase_;
-    std::unique_ptr<QSystemTrayIcon> tray_;
-    // Context of the connections to the application object and the tray icon.
+    MenuBarLabel label_;
+    // Context of the connections to the application object.
     std::unique_ptr<QObject> connections_ = std::make_unique<QObject>();
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -17,4 +17,24 @@ bool isPlainFileName(const QString& name)
     });
 }
 
+QString plainFileNameFrom(const QString& name)
+{
+    QString plain;
+    plain.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        const bool pairedHigh = c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        if (pairedHigh) {
+            plain.append(c).append(name.at(++i));
+            continue;
+        }
+        const bool unusable = c == u'/' || c == u'\\' || c.category() == QChar::Other_Control || c.isSurrogate();
+        plain.append(unusable ? QChar(u'-') : c);
+    }
+    // A leading dot would hide the file; "." and ".." are no file names at all.
+    while (plain.startsWith(u'.'))
+        plain.remove(0, 1);
+    return isPlainFileName(plain) ? plain : QString();
+}
+
 } // namespace velmor

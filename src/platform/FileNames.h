@@ -10,4 +10,9 @@ namespace velmor {
 // become paths.
 bool isPlainFileName(const QString& name);
 
+// `name` made into a plain file name: "/", "\", control characters and unpaired
+// surrogates become "-", leading dots go. Empty when nothing is left, or when
+// only "." or ".." would be.
+QString plainFileNameFrom(const QString& name);
+
 } // namespace velmor

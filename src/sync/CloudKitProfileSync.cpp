@@ -306,7 +306,7 @@ void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload)
 
 void CloudKitProfileSync::postChangeNotification(const QString& title, const QString& body)
 {
-    Notifier::instance().add({QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), title, body});
+    Notifier::instance().add({QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), title, body, {}});
 }
 
 // --- Commands and pushes

@@ -1,6 +1,7 @@
 #include "platform/notifications/DBusNotifier.h"
 #include "support/TestSupport.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
@@ -29,7 +30,7 @@ public:
             connection.send(message.createReply(QVariant(capabilities)));
         } else if (message.member() == "Notify") {
             notifications.append(message);
-            connection.send(message.createReply(QVariant(1u)));
+            connection.send(message.createReply(QVariant(uint(notifications.size()))));
         } else {
             return false;
         }
@@ -109,7 +110,7 @@ TEST_F(NotifierOverDBus, DeniedWhileNoServiceIsOnTheBus)
     EXPECT_FALSE(granted(notifier));
     DBusNotifier unconnected("no-such-connection");
     EXPECT_EQ(settings(unconnected), denied);
-    unconnected.add({"id", "Title", "Body"});
+    unconnected.add({"id", "Title", "Body", {}});
 }
 
 TEST_F(NotifierOverDBus, AuthorizedWhileTheServiceAnswersAndNotificationsReachIt)
@@ -122,7 +123,7 @@ TEST_F(NotifierOverDBus, AuthorizedWhileTheServiceAnswersAndNotificationsReachIt
     EXPECT_EQ(settings(notifier).soundSetting, Setting::enabled);
     EXPECT_TRUE(granted(notifier));
 
-    notifier.add({"0A5D0C2E-0000-4000-8000-000000000000", "Velmor profiles updated", "User profiles updated: Night"});
+    notifier.add({"0A5D0C2E-0000-4000-8000-000000000000", "Velmor profiles updated", "User profiles updated: Night", {}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fake.notifications.isEmpty(); }));
     const QDBusMessage notify = fake.notifications[0];
     EXPECT_EQ(notify.interface(), DBusNotifier::serviceName);
@@ -132,7 +133,66 @@ TEST_F(NotifierOverDBus, AuthorizedWhileTheServiceAnswersAndNotificationsReachIt
     EXPECT_EQ(arguments[1].toUInt(), 0u);
     EXPECT_EQ(arguments[3].toString(), "Velmor profiles updated");
     EXPECT_EQ(arguments[4].toString(), "User profiles updated: Night");
+    EXPECT_EQ(arguments[5].toStringList(), (QStringList{"default", ""})) << "a click is the default action";
+    EXPECT_EQ(qdbus_cast<QVariantMap>(arguments[6]), QVariantMap()) << "shown every way without a delegate";
     EXPECT_EQ(arguments[7].toInt(), -1);
+}
+
+// Answers with the options the test sets and records what it hears.
+struct ScriptedDelegate final : NotificationCenterDelegate {
+    PresentationOptions options;
+    QList<NotificationResponse> responses;
+    void willPresent(const NotificationRequest&, std::function<void(PresentationOptions)> completion) override
+    {
+        completion(options);
+    }
+    void didReceive(const NotificationResponse& response, std::function<void()> completion) override
+    {
+        responses.append(response);
+        completion();
+    }
+};
+
+TEST_F(NotifierOverDBus, TheDelegateChoosesHowItIsShownAndHearsClicksOnOursUntilTheyClose)
+{
+    offerService();
+    ScriptedDelegate delegate;
+    notifier.setDelegate(&delegate);
+    const auto signal = [&](const QString& name, uint id, const QVariant& second) {
+        QDBusMessage message = QDBusMessage::createSignal(DBusNotifier::objectPath, DBusNotifier::serviceName, name);
+        message << id << second;
+        ASSERT_TRUE(service.send(message));
+    };
+
+    delegate.options = {};
+    notifier.add({"hidden", "T", "B", {}});
+    delegate.options = PresentationOption::banner;
+    const NotificationRequest pushed{"shown", "Velmor updated", "", {{"cloud", QVariantMap{{"type", 4}}}}};
+    notifier.add(pushed);
+    delegate.options = PresentationOption::sound | PresentationOption::list;
+    notifier.add({"listed", "T", "B", {}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake.notifications.size() == 2; }));
+    EXPECT_EQ(fake.notifications[0].arguments()[3].toString(), "Velmor updated") << "none: not shown at all";
+    EXPECT_EQ(qdbus_cast<QVariantMap>(fake.notifications[0].arguments()[6]),
+              (QVariantMap{{"transient", true}, {"suppress-sound", true}}));
+    EXPECT_EQ(qdbus_cast<QVariantMap>(fake.notifications[1].arguments()[6]), QVariantMap());
+
+    // Ids 1 and 2 are ours (the service answered before it sends these); 9 is another application's.
+    signal("ActionInvoked", 9, "default");
+    signal("ActionInvoked", 1, "default");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.responses.isEmpty(); }));
+    ASSERT_EQ(delegate.responses.size(), 1);
+    EXPECT_EQ(delegate.responses.first().request, pushed);
+    EXPECT_EQ(delegate.responses.first().actionIdentifier, "default");
+
+    // Closed: a late click on it is not ours any more; the other still is.
+    signal("NotificationClosed", 1, 2u);
+    signal("ActionInvoked", 1, "default");
+    signal("ActionInvoked", 2, "default");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.responses.size() > 1; }));
+    ASSERT_EQ(delegate.responses.size(), 2);
+    EXPECT_EQ(delegate.responses.last().request.identifier, "listed");
+    notifier.setDelegate(nullptr);
 }
 
 } // namespace

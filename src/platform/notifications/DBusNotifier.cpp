@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -9,6 +10,18 @@
 #include <QVariantMap>
 
 namespace velmor {
+
+// The service's signals, as a receiver QtDBus can connect.
+class DBusNotifier::Signals final : public QObject {
+    Q_OBJECT
+public:
+    std::function<void(uint id, const QString& actionKey)> onAction;
+    std::function<void(uint id)> onClosed;
+
+public slots:
+    void actionInvoked(uint id, const QString& actionKey) { onAction(id, actionKey); }
+    void notificationClosed(uint id, uint /*reason*/) { onClosed(id); }
+};
 
 namespace {
 
@@ -42,6 +55,8 @@ QDBusMessage serviceCall(const QString& method)
 
 DBusNotifier::DBusNotifier(QString connectionName) : connectionName_(std::move(connectionName)) {}
 
+DBusNotifier::~DBusNotifier() { delete signals_.data(); }
+
 QDBusConnection DBusNotifier::connection() const
 {
     return connectionName_.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(connectionName_);
@@ -74,16 +89,55 @@ void DBusNotifier::requestAuthorization(AuthorizationCompletion done)
     });
 }
 
-void DBusNotifier::add(const NotificationRequest& request)
+void DBusNotifier::present(const NotificationRequest& request, PresentationOptions options)
 {
-    const QDBusConnection bus = connection();
+    QDBusConnection bus = connection();
     if (!bus.isConnected())
         return;
+    listen(bus);
+    QVariantMap hints;
+    if (!options.testFlag(PresentationOption::list))
+        hints.insert(QStringLiteral("transient"), true);
+    if (!options.testFlag(PresentationOption::sound))
+        hints.insert(QStringLiteral("suppress-sound"), true);
     QDBusMessage call = serviceCall(QStringLiteral("Notify"));
     // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (server default)
-    call << QStringLiteral("Velmor") << 0u << QString() << request.title << request.body << QStringList()
-         << QVariantMap() << -1;
-    bus.call(call, QDBus::NoBlock);
+    call << QStringLiteral("Velmor") << 0u << QString() << request.title << request.body
+         << QStringList{NotificationResponse::defaultActionIdentifier, QString()} << hints << -1;
+    // Goes with the notifier if the answer never comes.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, replyTimeoutMs), signals_.data());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, signals_.data(),
+                     [this, request](QDBusPendingCallWatcher* finished) {
+                         const QDBusPendingReply<uint> reply = *finished;
+                         finished->deleteLater();
+                         if (!reply.isError())
+                             shown_.insert(reply.value(), request);
+                     });
+}
+
+void DBusNotifier::listen(QDBusConnection& bus)
+{
+    if (signals_)
+        return;
+    signals_ = new Signals;
+    signals_->setParent(QCoreApplication::instance());
+    signals_->onAction = [this](uint id, const QString& actionKey) { actionInvoked(id, actionKey); };
+    signals_->onClosed = [this](uint id) { shown_.remove(id); };
+    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("ActionInvoked"), signals_.data(),
+                SLOT(actionInvoked(uint, QString)));
+    bus.connect(serviceName, objectPath, serviceName, QStringLiteral("NotificationClosed"), signals_.data(),
+                SLOT(notificationClosed(uint, uint)));
+}
+
+void DBusNotifier::actionInvoked(uint id, const QString& actionKey)
+{
+    // Other applications' notifications share the signal.
+    const auto found = shown_.constFind(id);
+    if (found == shown_.cend())
+        return;
+    respond({*found, actionKey});
 }
 
 } // namespace velmor
+
+#include "DBusNotifier.moc"

@@ -2,13 +2,17 @@
 
 #include "platform/notifications/Notifier.h"
 
+#include <QHash>
+#include <QPointer>
+
 class QDBusConnection;
 
 namespace velmor {
 
 // Notifications through the freedesktop notification service on the session bus.
 // The user allows them while the service answers there: there is no per-application
-// permission to ask for.
+// permission to ask for. Each notification offers the "default" action, so a click
+// on it comes back as ActionInvoked and reaches the delegate.
 class DBusNotifier final : public Notifier {
 public:
     static inline const QString serviceName = QStringLiteral("org.freedesktop.Notifications");
@@ -17,18 +21,32 @@ public:
     // An empty name uses the session bus; another names a connection made with
     // QDBusConnection::connectToBus.
     explicit DBusNotifier(QString connectionName = {});
+    ~DBusNotifier() override;
 
     // Authorized with alerts enabled while the service answers, sound as the service
     // says; denied with both disabled otherwise. Badges are not supported.
     void getNotificationSettings(SettingsCompletion done) override;
     // Nothing to ask: granted while the service answers.
     void requestAuthorization(AuthorizationCompletion done) override;
-    void add(const NotificationRequest& request) override;
+
+protected:
+    // Without the list the notification is transient; without sound, silent.
+    void present(const NotificationRequest& request, PresentationOptions options) override;
 
 private:
+    class Signals;
+
     QDBusConnection connection() const;
+    // Listens for ActionInvoked and NotificationClosed once the bus is there.
+    void listen(QDBusConnection& bus);
+    void actionInvoked(uint id, const QString& actionKey);
 
     QString connectionName_;
+    // A child of the application, so the process-wide notifier does not outlive
+    // QtDBus with connections of its own; gone with the notifier otherwise.
+    QPointer<Signals> signals_;
+    // The notifications on screen, by the service's id, until the service closes them.
+    QHash<uint, NotificationRequest> shown_;
 };
 
 } // namespace velmor

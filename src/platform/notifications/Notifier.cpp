@@ -3,6 +3,9 @@
 #include "platform/ProcessWide.h"
 #include "platform/notifications/DBusNotifier.h"
 
+#include <memory>
+#include <utility>
+
 namespace velmor {
 
 QString authorizationStatusName(NotificationSettings::AuthorizationStatus status)
@@ -21,6 +24,33 @@ QString authorizationStatusName(NotificationSettings::AuthorizationStatus status
         return QStringLiteral("ephemeral");
     }
     return QStringLiteral("unknown");
+}
+
+void Notifier::add(const NotificationRequest& request)
+{
+    const PresentationOptions everyWay = PresentationOption::sound | PresentationOption::banner | PresentationOption::list;
+    if (!delegate_) {
+        present(request, everyWay);
+        return;
+    }
+    // A delegate that answers twice still shows the notification once.
+    delegate_->willPresent(request, [this, request, answered = std::make_shared<bool>(false)](PresentationOptions options) {
+        if (std::exchange(*answered, true))
+            return;
+        if (options.testAnyFlags(PresentationOption::banner | PresentationOption::list))
+            present(request, options);
+    });
+}
+
+void Notifier::respond(const NotificationResponse& response, std::function<void()> done)
+{
+    if (!done)
+        done = [] {};
+    if (!delegate_) {
+        done();
+        return;
+    }
+    delegate_->didReceive(response, std::move(done));
 }
 
 Notifier& Notifier::instance() { return ProcessWide<Notifier>::get<DBusNotifier>(); }

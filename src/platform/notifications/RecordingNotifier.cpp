@@ -24,6 +24,15 @@ void RecordingNotifier::requestAuthorization(AuthorizationCompletion done)
     postToMain([done = std::move(done), granted, error = authorizationError] { done(granted, error); });
 }
 
-void RecordingNotifier::add(const NotificationRequest& request) { requests.append(request); }
+void RecordingNotifier::present(const NotificationRequest& request, PresentationOptions options)
+{
+    requests.append(request);
+    presentations.append(options);
+}
+
+void RecordingNotifier::click(const NotificationRequest& request)
+{
+    respond({request, NotificationResponse::defaultActionIdentifier}, [this] { ++completedResponses; });
+}
 
 } // namespace velmor

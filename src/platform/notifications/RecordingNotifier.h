@@ -7,7 +7,8 @@
 namespace velmor {
 
 // Notifications for tests: settings and an authorisation answer the test sets,
-// and every request shown, in order. Completions come on the main queue.
+// every request shown, in order, with how it was shown, and clicks the test
+// makes. Completions come on the main queue.
 class RecordingNotifier final : public Notifier {
 public:
     RecordingNotifier();
@@ -15,13 +16,20 @@ public:
     void getNotificationSettings(SettingsCompletion done) override;
     // Grants when the settings say authorized, unless `authorizationError` is set.
     void requestAuthorization(AuthorizationCompletion done) override;
-    void add(const NotificationRequest& request) override;
+    // The user clicks the notification: the delegate hears of it, and
+    // `completedResponses` counts the completions it runs.
+    void click(const NotificationRequest& request);
 
     NotificationSettings settings;
     std::optional<QString> authorizationError;
 
     int authorizationRequests = 0;
     QList<NotificationRequest> requests;
+    QList<PresentationOptions> presentations; // one per request shown
+    int completedResponses = 0;
+
+protected:
+    void present(const NotificationRequest& request, PresentationOptions options) override;
 };
 
 } // namespace velmor

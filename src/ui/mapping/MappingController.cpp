@@ -48,7 +48,7 @@ MappingController::MappingController(AppModel& model, Prompter& prompter)
     , followedDeviceId_(model.inputSource().activeDevice().get().id)
     , editor_(
           model, prompter, [this](const QString& message) { showToast(message); }, [this] { changed(); })
-    , exchange_(model, prompter, [this] { changed(); })
+    , exchange_(model.profileStore(), prompter, ProfileExchangeFlow::mappingWindow(model), [this] { changed(); })
     , state_([this] { return compute(); })
 {
     watchSources();

@@ -11,7 +11,7 @@
 #include "platform/Published.h"
 #include "ui/mapping/MappingEditor.h"
 #include "ui/mapping/MappingTypes.h"
-#include "ui/mapping/ProfileExchangeFlow.h"
+#include "ui/shared/ProfileExchangeFlow.h"
 #include "ui/shared/DerivedState.h"
 #include "ui/shared/Prompter.h"
 

@@ -3,6 +3,7 @@
 #include "input/DeviceButtonEvent.h"
 #include "model/ButtonMapping.h"
 #include "model/RadiologyTool.h"
+#include "ui/shared/ActionError.h"
 
 #include <QList>
 #include <QString>
@@ -51,17 +52,6 @@ struct LastMapping {
     std::optional<ButtonMapping> previous;
 
     bool operator==(const LastMapping&) const = default;
-};
-
-// A failed import or export, asked as "Try Again" / "Dismiss".
-struct ActionError {
-    QUuid id = QUuid::createUuid();
-    QString title;
-    QString message;
-    // The failure's own description.
-    QString details;
-    // What "Try Again" runs; none: it only closes.
-    std::function<void()> retry;
 };
 
 // One row of the current-mappings list: a mapping of the active device and the

@@ -26,38 +26,51 @@ QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWid
     return label;
 }
 
-// A section's title.
-QLabel* sectionHeader(const QString& title, QWidget* parent)
-{
-    return label(title, Theme::font(Style::headline), Theme::textPrimary(), parent);
-}
-
-// A section's status and its numbered steps.
-QWidget* stepList(const QStringList& steps, SymbolLabel*& status, const QString& statusName, QWidget* parent)
-{
-    auto* list = new QWidget(parent);
-    auto* layout = new QVBoxLayout(list);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    status = new SymbolLabel({}, {}, {}, list);
-    status->setObjectName(statusName);
-    layout->addWidget(status, 0, Qt::AlignLeft);
-    for (qsizetype index = 0; index < steps.size(); ++index) {
-        auto* row = new QHBoxLayout;
-        row->setSpacing(8);
-        auto* number = label(QStringLiteral("%1.").arg(index + 1), Theme::boldFont(Style::caption),
-                             Theme::secondaryText(), list);
-        number->setFixedWidth(18);
-        number->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        auto* text = label(steps[index], Theme::font(Style::callout), Theme::textPrimary(), list);
-        text->setWordWrap(true);
-        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        row->addWidget(number, 0, Qt::AlignTop);
-        row->addWidget(text, 1, Qt::AlignTop);
-        layout->addLayout(row);
+// A section's title, in the headline font.
+class SectionHeader final : public QLabel {
+public:
+    SectionHeader(const QString& title, QWidget* parent) : QLabel(title, parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setFont(Theme::font(Style::headline));
+        QPalette colours = palette();
+        colours.setColor(QPalette::WindowText, Theme::textPrimary());
+        setPalette(colours);
     }
-    return list;
-}
+};
+
+// A section's status, then its steps numbered from 1 in a right-aligned box 18 wide.
+class StepList final : public QWidget {
+public:
+    StepList(const QStringList& steps, const QString& statusName, QWidget* parent) : QWidget(parent)
+    {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(6);
+        status_ = new SymbolLabel({}, {}, {}, this);
+        status_->setObjectName(statusName);
+        layout->addWidget(status_, 0, Qt::AlignLeft);
+        for (qsizetype index = 0; index < steps.size(); ++index) {
+            auto* row = new QHBoxLayout;
+            row->setSpacing(8);
+            auto* number = label(QStringLiteral("%1.").arg(index + 1), Theme::boldFont(Style::caption),
+                                 Theme::secondaryText(), this);
+            number->setFixedWidth(18);
+            number->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            auto* text = label(steps[index], Theme::font(Style::callout), Theme::textPrimary(), this);
+            text->setWordWrap(true);
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            row->addWidget(number, 0, Qt::AlignTop);
+            row->addWidget(text, 1, Qt::AlignTop);
+            layout->addLayout(row);
+        }
+    }
+
+    SymbolLabel* status() const { return status_; }
+
+private:
+    SymbolLabel* status_ = nullptr;
+};
 
 } // namespace
 
@@ -82,12 +95,16 @@ PermissionHelpView::PermissionHelpView(ShortcutExecutor& executor, std::function
     layout->addLayout(header);
     layout->addSpacing(4);
 
-    layout->addWidget(sectionHeader(QStringLiteral("Accessibility (Allow to control your computer)"), this));
-    layout->addWidget(stepList(PermissionHelpController::accessibilitySteps(), accessibilityStatus_,
-                               QStringLiteral("accessibilityStatus"), this));
-    layout->addWidget(sectionHeader(QStringLiteral("Input Monitoring"), this));
-    layout->addWidget(stepList(PermissionHelpController::inputMonitoringSteps(), inputMonitoringStatus_,
-                               QStringLiteral("inputMonitoringStatus"), this));
+    layout->addWidget(new SectionHeader(QStringLiteral("Accessibility (Allow to control your computer)"), this));
+    auto* accessibility =
+        new StepList(PermissionHelpController::accessibilitySteps(), QStringLiteral("accessibilityStatus"), this);
+    accessibilityStatus_ = accessibility->status();
+    layout->addWidget(accessibility);
+    layout->addWidget(new SectionHeader(QStringLiteral("Input Monitoring"), this));
+    auto* inputMonitoring =
+        new StepList(PermissionHelpController::inputMonitoringSteps(), QStringLiteral("inputMonitoringStatus"), this);
+    inputMonitoringStatus_ = inputMonitoring->status();
+    layout->addWidget(inputMonitoring);
     auto* tip = label(QStringLiteral("Tip: If Velmor still cannot receive button events after enabling both, quit "
                                      "and relaunch Velmor."),
                       Theme::font(Style::caption), Theme::secondaryText(), this);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ProfileFileFlows.h"
 #include "ui/shared/DerivedState.h"
+#include "ui/shared/ProfileExchangeFlow.h"
 
 #include <QList>
 #include <QString>
@@ -15,7 +15,7 @@ class Prompter;
 struct ConnectedDeviceInfo;
 
 // One entry of the tray menu.
-struct TrayMenuItem {
+struct MenuBarItem {
     enum class Kind {
         header,  // the application's name; its action is "Open App"
         button,
@@ -42,7 +42,7 @@ struct TrayMenuItem {
 // the active ids, the connected devices or the active device change. Every
 // action is an operation of the model, its store, its input source or the
 // cloud commands; windows and quitting are the application's (`Requests`).
-class TrayMenuModel {
+class MenuBarModel {
 public:
     struct Requests {
         std::function<void()> openMappings; // "Open App": the mapping window, in front
@@ -53,24 +53,24 @@ public:
     static inline const QString checkedSymbol = QStringLiteral("checkmark.circle.fill");
     static inline const QString uncheckedSymbol = QStringLiteral("circle");
 
-    TrayMenuModel(AppModel& model, Prompter& prompter, Requests requests);
-    TrayMenuModel(const TrayMenuModel&) = delete;
-    TrayMenuModel& operator=(const TrayMenuModel&) = delete;
+    MenuBarModel(AppModel& model, Prompter& prompter, Requests requests);
+    MenuBarModel(const MenuBarModel&) = delete;
+    MenuBarModel& operator=(const MenuBarModel&) = delete;
 
-    const Published<QList<TrayMenuItem>>& items() const { return items_.published(); }
+    const Published<QList<MenuBarItem>>& items() const { return items_.published(); }
 
     // A control toggle's title: the product name, else the template id, else "Unknown Device".
     static QString controlTitle(const ConnectedDeviceInfo& info);
 
 private:
-    QList<TrayMenuItem> compute();
-    void addProfileGroups(QList<TrayMenuItem>& items);
-    void addDeviceGroup(QList<TrayMenuItem>& items);
+    QList<MenuBarItem> compute();
+    void addProfileGroups(QList<MenuBarItem>& items);
+    void addDeviceGroup(QList<MenuBarItem>& items);
 
     AppModel& model_;
-    ProfileFileFlows files_;
+    ProfileExchangeFlow files_;
     Requests requests_;
-    DerivedState<QList<TrayMenuItem>> items_;
+    DerivedState<QList<MenuBarItem>> items_;
 };
 
 } // namespace velmor

@@ -3,8 +3,8 @@
 
 #include "Screenshots.h"
 
-#include "app/TrayMenu.h"
-#include "app/TrayMenuModel.h"
+#include "app/MenuBarView.h"
+#include "app/MenuBarModel.h"
 #include "core/AppModel.h"
 #include "input/UnifiedInputSource.h"
 #include "store/ProfileStore.h"
@@ -21,8 +21,8 @@ struct TrayScene {
     ScriptedPlatform platform;
     AppModel model;
     ScriptedPrompter prompter;
-    TrayMenuModel menuModel{model, prompter, {[] {}, [] {}, [] {}}};
-    TrayMenu menu{menuModel};
+    MenuBarModel menuModel{model, prompter, {[] {}, [] {}, [] {}}};
+    MenuBarView menu{menuModel};
 };
 
 // The menu at its full height (the offscreen screen is only 600 pixels high,

@@ -1,4 +1,4 @@
-#include "app/TrayMenuModel.h"
+#include "app/MenuBarModel.h"
 
 #include "core/AppModel.h"
 #include "input/UnifiedInputSource.h"
@@ -8,37 +8,37 @@ namespace velmor {
 
 namespace {
 
-using Kind = TrayMenuItem::Kind;
+using Kind = MenuBarItem::Kind;
 
-TrayMenuItem entry(Kind kind, const QString& title = {}, std::function<void()> activate = {})
+MenuBarItem entry(Kind kind, const QString& title = {}, std::function<void()> activate = {})
 {
-    TrayMenuItem item;
+    MenuBarItem item;
     item.kind = kind;
     item.title = title;
     item.activate = std::move(activate);
     return item;
 }
 
-TrayMenuItem button(const QString& title, std::function<void()> activate)
+MenuBarItem button(const QString& title, std::function<void()> activate)
 {
     return entry(Kind::button, title, std::move(activate));
 }
 
-TrayMenuItem divider() { return entry(Kind::divider); }
+MenuBarItem divider() { return entry(Kind::divider); }
 
-TrayMenuItem caption(const QString& title) { return entry(Kind::caption, title); }
+MenuBarItem caption(const QString& title) { return entry(Kind::caption, title); }
 
-TrayMenuItem row(const QString& title, bool current, std::function<void()> activate)
+MenuBarItem row(const QString& title, bool current, std::function<void()> activate)
 {
-    TrayMenuItem item = entry(Kind::row, title, std::move(activate));
-    item.symbol = current ? TrayMenuModel::checkedSymbol : TrayMenuModel::uncheckedSymbol;
+    MenuBarItem item = entry(Kind::row, title, std::move(activate));
+    item.symbol = current ? MenuBarModel::checkedSymbol : MenuBarModel::uncheckedSymbol;
     item.checked = current;
     return item;
 }
 
 } // namespace
 
-QString TrayMenuModel::controlTitle(const ConnectedDeviceInfo& info)
+QString MenuBarModel::controlTitle(const ConnectedDeviceInfo& info)
 {
     if (info.productName)
         return *info.productName;
@@ -47,9 +47,9 @@ QString TrayMenuModel::controlTitle(const ConnectedDeviceInfo& info)
     return QStringLiteral("Unknown Device");
 }
 
-TrayMenuModel::TrayMenuModel(AppModel& model, Prompter& prompter, Requests requests)
+MenuBarModel::MenuBarModel(AppModel& model, Prompter& prompter, Requests requests)
     : model_(model)
-    , files_(model.profileStore(), prompter)
+    , files_(model.profileStore(), prompter, ProfileExchangeFlow::menuBar(model.profileStore()))
     , requests_(std::move(requests))
     , items_([this] { return compute(); })
 {
@@ -61,10 +61,10 @@ TrayMenuModel::TrayMenuModel(AppModel& model, Prompter& prompter, Requests reque
     items_.watch(model_.inputSource().activeDevice());
 }
 
-QList<TrayMenuItem> TrayMenuModel::compute()
+QList<MenuBarItem> MenuBarModel::compute()
 {
-    QList<TrayMenuItem> items;
-    TrayMenuItem header = entry(Kind::header, QStringLiteral("Velmor"), [this] { requests_.openMappings(); });
+    QList<MenuBarItem> items;
+    MenuBarItem header = entry(Kind::header, QStringLiteral("Velmor"), [this] { requests_.openMappings(); });
     header.actionTitle = QStringLiteral("Open App");
     items.append(std::move(header));
     // Without a profile sync the model raises "Cloud Sync Unavailable" for the first and the last.
@@ -81,7 +81,7 @@ QList<TrayMenuItem> TrayMenuModel::compute()
     return items;
 }
 
-void TrayMenuModel::addProfileGroups(QList<TrayMenuItem>& items)
+void MenuBarModel::addProfileGroups(QList<MenuBarItem>& items)
 {
     ProfileStore& store = model_.profileStore();
 
@@ -91,7 +91,7 @@ void TrayMenuModel::addProfileGroups(QList<TrayMenuItem>& items)
         items.append(row(profile.name, profile.id == activeUserId,
                          [&store, profile] { store.selectUserProfile(profile); }));
     items.append(button(QStringLiteral("Import User Profile…"), [this] { files_.importUserProfile(); }));
-    items.append(button(QStringLiteral("Export Active User Profile…"), [this] { files_.exportActiveUserProfile(); }));
+    items.append(button(QStringLiteral("Export Active User Profile…"), [this] { files_.exportUserProfile(); }));
     items.append(divider());
 
     items.append(caption(QStringLiteral("PACS")));
@@ -102,10 +102,10 @@ void TrayMenuModel::addProfileGroups(QList<TrayMenuItem>& items)
             store.setPacsProfile(id, store.activeUserProfile().id);
         }));
     items.append(button(QStringLiteral("Import PACS Profile…"), [this] { files_.importPacsProfile(); }));
-    items.append(button(QStringLiteral("Export Active PACS Profile…"), [this] { files_.exportActivePacsProfile(); }));
+    items.append(button(QStringLiteral("Export Active PACS Profile…"), [this] { files_.exportPacsProfile(); }));
 }
 
-void TrayMenuModel::addDeviceGroup(QList<TrayMenuItem>& items)
+void MenuBarModel::addDeviceGroup(QList<MenuBarItem>& items)
 {
     items.append(caption(QStringLiteral("Device")));
     const QString activeDeviceId = model_.inputSource().activeDevice().get().id;
@@ -119,7 +119,7 @@ void TrayMenuModel::addDeviceGroup(QList<TrayMenuItem>& items)
     items.append(divider());
     items.append(caption(QStringLiteral("Velmor Control (uncheck to let another app use it)")));
     for (const ConnectedDeviceInfo& info : controllable) {
-        TrayMenuItem toggle = entry(Kind::toggle, controlTitle(info));
+        MenuBarItem toggle = entry(Kind::toggle, controlTitle(info));
         toggle.checked = !info.ignored;
         toggle.toggle = [this, vendor = info.vendorId, product = info.productId](bool on) {
             HIDDeviceInputSource& source = model_.inputSource().hidSource();

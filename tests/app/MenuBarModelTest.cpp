@@ -1,9 +1,10 @@
-// The tray menu's items, their order, checkmarks and actions, on the model; its import
-// and export flows on a scripted file dialog.
+// The tray menu's items, their order, checkmarks and actions, on the model; that its
+// import and export items reach the shared flow with the tray's wording (the flow's
+// own cases are in ui/shared).
 
 #include "support/AppModelFixture.h"
 
-#include "app/TrayMenuModel.h"
+#include "app/MenuBarModel.h"
 #include "input/ConnectedDeviceInfo.h"
 #include "support/ProfileStoreSeed.h"
 #include "ui/shared/ScriptedPrompter.h"
@@ -13,7 +14,7 @@ using namespace velmor::test;
 
 namespace {
 
-using Kind = TrayMenuItem::Kind;
+using Kind = MenuBarItem::Kind;
 using Ask = ScriptedPrompter::Kind;
 
 // A scripted prompter that runs `onAsk` while a question is open.
@@ -32,14 +33,14 @@ public:
     std::function<void()> onAsk;
 };
 
-class TrayMenuModelTest : public AppModelFixture {
+class MenuBarModelTest : public AppModelFixture {
 protected:
-    TrayMenuModelTest()
+    MenuBarModelTest()
     {
         start();
         const auto request = [this](const QString& what) { return [this, what] { requested << what; }; };
-        menu = std::make_unique<TrayMenuModel>(
-            *model, prompter, TrayMenuModel::Requests{request("open"), request("admin"), request("quit")});
+        menu = std::make_unique<MenuBarModel>(
+            *model, prompter, MenuBarModel::Requests{request("open"), request("admin"), request("quit")});
     }
 
     // One line per item: "row ✓ Name", "toggle ○ Name", "caption PACS", "header Velmor Open App", …
@@ -48,7 +49,7 @@ protected:
         static const QStringList kinds{"header", "button", "divider", "caption", "row", "toggle"};
         QStringList lines;
         queue->runUntilIdle();
-        for (const TrayMenuItem& item : menu->items().get()) {
+        for (const MenuBarItem& item : menu->items().get()) {
             const bool choice = item.kind == Kind::row || item.kind == Kind::toggle;
             const QString symbol = item.checked ? "checkmark.circle.fill" : "circle"; // rows only
             EXPECT_EQ(item.symbol, item.kind == Kind::row ? symbol : QString()) << item.title.toStdString();
@@ -58,10 +59,10 @@ protected:
         return lines;
     }
     QStringList checked() { return lines().filter("✓"); }
-    TrayMenuItem item(Kind kind, const QString& title)
+    MenuBarItem item(Kind kind, const QString& title)
     {
         queue->runUntilIdle();
-        for (const TrayMenuItem& item : menu->items().get())
+        for (const MenuBarItem& item : menu->items().get())
             if (item.kind == kind && (item.title == title || item.actionTitle == title))
                 return item;
         ADD_FAILURE() << "no item " << title.toStdString();
@@ -69,7 +70,7 @@ protected:
     }
     void click(const QString& title, Kind kind = Kind::button)
     {
-        const TrayMenuItem chosen = item(kind, title);
+        const MenuBarItem chosen = item(kind, title);
         ASSERT_TRUE(chosen.activate) << title.toStdString();
         chosen.activate();
         queue->runUntilIdle();
@@ -86,10 +87,10 @@ protected:
 
     HookedPrompter prompter;
     QStringList requested;
-    std::unique_ptr<TrayMenuModel> menu;
+    std::unique_ptr<MenuBarModel> menu;
 };
 
-TEST_F(TrayMenuModelTest, AllItemsInOrderWithOneCheckPerGroupAndAToggleShowsTheSource)
+TEST_F(MenuBarModelTest, AllItemsInOrderWithOneCheckPerGroupAndAToggleShowsTheSource)
 {
     const QList<PacsProfile> pacs = store().pacsProfiles().get();
     ASSERT_GE(pacs.size(), 2);
@@ -118,7 +119,7 @@ TEST_F(TrayMenuModelTest, AllItemsInOrderWithOneCheckPerGroupAndAToggleShowsTheS
     EXPECT_TRUE(lines().contains("toggle ✓ Razer Tartarus"));
 }
 
-TEST_F(TrayMenuModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice)
+TEST_F(MenuBarModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice)
 {
     const QList<PacsProfile> pacs = store().pacsProfiles().get();
     ASSERT_GE(pacs.size(), 2);
@@ -150,15 +151,15 @@ TEST_F(TrayMenuModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice
 }
 
 // A control toggle is titled by product name, else template id, else "Unknown Device".
-TEST(TrayMenuControlTitle, NameThenTemplateThenUnknown)
+TEST(MenuBarControlTitle, NameThenTemplateThenUnknown)
 {
-    EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, "Pad", "tartarus_v2", false}), "Pad");
-    EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, std::nullopt, "tartarus_v2", false}), "tartarus_v2");
-    EXPECT_EQ(TrayMenuModel::controlTitle({0x1532, 0x022B, std::nullopt, std::nullopt, false}), "Unknown Device");
+    EXPECT_EQ(MenuBarModel::controlTitle({0x1532, 0x022B, "Pad", "tartarus_v2", false}), "Pad");
+    EXPECT_EQ(MenuBarModel::controlTitle({0x1532, 0x022B, std::nullopt, "tartarus_v2", false}), "tartarus_v2");
+    EXPECT_EQ(MenuBarModel::controlTitle({0x1532, 0x022B, std::nullopt, std::nullopt, false}), "Unknown Device");
 }
 
 // The warnings without a sync are the model's (core tests); here, which command runs.
-TEST_F(TrayMenuModelTest, CommandsReachTheSyncAndTheApplication)
+TEST_F(MenuBarModelTest, CommandsReachTheSyncAndTheApplication)
 {
     using Call = cloud::MemoryCloud::Call;
     const int fetches = cloud.callCount(Call::fetchRecord);
@@ -176,7 +177,7 @@ TEST_F(TrayMenuModelTest, CommandsReachTheSyncAndTheApplication)
     EXPECT_EQ(requested, (QStringList{"open", "admin", "quit"}));
 }
 
-TEST_F(TrayMenuModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelledDialogOrNoStoredUserEndIt)
+TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelledDialogOrNoStoredUserEndIt)
 {
     const QString broken = supportPath("broken.json");
     writeFile(broken, "{ not json");
@@ -209,34 +210,6 @@ TEST_F(TrayMenuModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelle
     EXPECT_EQ(requestsOf(Ask::open).size(), 4);
     EXPECT_EQ(requestsOf(Ask::save).size(), 2);
     EXPECT_EQ(prompter.script.questionTitles(), (QStringList{"Import Failed", "Import Failed"}));
-}
-
-TEST_F(TrayMenuModelTest, TryAgainAfterAFailedExportOffersTheProfileActiveAtThatMoment)
-{
-    store().createUserProfile("Night / Shift");
-    const UserProfile first = store().userProfiles().get().first();
-    prompter.onAsk = [&] { store().selectUserProfile(first); };
-    const QString written = supportPath("exported.json");
-    prompter.script.queueFile(supportPath("no-such-folder/x.json"));
-    prompter.script.queueAnswer("Try Again");
-    prompter.script.queueFile(written);
-    click("Export Active User Profile…");
-
-    const auto saves = requestsOf(Ask::save);
-    ASSERT_EQ(saves.size(), 2);
-    EXPECT_EQ(saves.at(0).file.proposedName, "Night - Shift.json") << "a plain file name";
-    EXPECT_EQ(saves.at(1).file.proposedName, first.name + ".json");
-    EXPECT_EQ(prompter.script.questionTitles(), QStringList{"Export Failed"});
-    EXPECT_TRUE(requestsOf(Ask::question).value(0).question.message.startsWith("Could not export user profile."));
-    EXPECT_TRUE(readFile(written).contains(first.name.toUtf8()));
-}
-
-TEST_F(TrayMenuModelTest, ProposedNamesArePlainFileNames)
-{
-    for (const auto& [name, file] : {std::pair{"a/b\\c", "a-b-c.json"}, {"..hidden", "hidden.json"},
-                                     {"tab\there", "tab-here.json"}, {"", "Profile.json"}, {"..", "Profile.json"},
-                                     {"   ", "Profile.json"}})
-        EXPECT_EQ(ProfileFileFlows::proposedFileName(name), file) << name;
 }
 
 } // namespace

@@ -1,0 +1,133 @@
+#include "app/MenuBarView.h"
+
+#include "platform/MainQueue.h"
+#include "ui/shared/Contrast.h"
+#include "ui/shared/SymbolIcons.h"
+#include "ui/shared/Theme.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <QWidgetAction>
+
+namespace velmor {
+
+namespace {
+
+using Kind = MenuBarItem::Kind;
+
+// Runs later, while the menu still exists.
+void later(QMenu* menu, std::function<void()> work)
+{
+    postToMain([menu = QPointer(menu), work = std::move(work)] {
+        if (menu && work)
+            work();
+    });
+}
+
+// Text the menu shows but that is no command: a label, so the style does not
+// grey it out as it greys a disabled action.
+void addText(QMenu& menu, const QString& text, const QFont& font, const QColor& colour, const QString& name)
+{
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->setContentsMargins(12, 4, 12, 2);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    auto* action = new QWidgetAction(&menu);
+    action->setDefaultWidget(label);
+    menu.addAction(action);
+}
+
+// A one-pixel line with room above and below.
+void addDivider(QMenu& menu, const QColor& colour)
+{
+    auto* holder = new QWidget;
+    holder->setObjectName(QStringLiteral("menuBarDivider"));
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(8, 4, 8, 4);
+    auto* line = new QFrame(holder);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, colour);
+    line->setPalette(palette);
+    layout->addWidget(line);
+    auto* action = new QWidgetAction(&menu);
+    action->setDefaultWidget(holder);
+    menu.addAction(action);
+}
+
+} // namespace
+
+MenuBarView::Colours MenuBarView::colours(const QPalette& palette)
+{
+    const QColor background = palette.color(QPalette::Active, QPalette::Window);
+    const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
+    return {contrast::legible(text, background, 1.0, 7.0), contrast::legible(text, background, 0.6, 4.5),
+            contrast::legible(text, background, 0.3, 3.0)};
+}
+
+MenuBarView::MenuBarView(const MenuBarModel& model) : menu_(std::make_unique<QMenu>())
+{
+    menu_->setTitle(QStringLiteral("Velmor"));
+    menu_->setObjectName(QStringLiteral("trayMenu"));
+    subscription_ = model.items().subscribe([this](const QList<MenuBarItem>& items) { render(items); });
+}
+
+MenuBarView::~MenuBarView() = default;
+
+void MenuBarView::render(const QList<MenuBarItem>& items)
+{
+    menu_->clear();
+    const Colours colours = MenuBarView::colours(menu_->palette());
+    for (const MenuBarItem& item : items)
+        add(item, colours);
+}
+
+void MenuBarView::add(const MenuBarItem& item, const Colours& colours)
+{
+    QMenu* menu = menu_.get();
+    switch (item.kind) {
+    case Kind::header: {
+        addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,
+                QStringLiteral("menuBarHeader"));
+        QAction* open = menu->addAction(item.actionTitle);
+        QObject::connect(open, &QAction::triggered, menu, [menu, run = item.activate] { later(menu, run); });
+        return;
+    }
+    case Kind::divider:
+        addDivider(*menu, colours.divider);
+        return;
+    case Kind::caption:
+        addText(*menu, item.title, Theme::font(Theme::TextStyle::caption), colours.secondary,
+                QStringLiteral("menuBarCaption"));
+        return;
+    case Kind::button:
+    case Kind::row: {
+        QAction* action = menu->addAction(item.title);
+        if (!item.symbol.isEmpty())
+            action->setIcon(SymbolIcons::instance().icon(item.symbol, Theme::textPrimary()));
+        QObject::connect(action, &QAction::triggered, menu, [menu, run = item.activate] { later(menu, run); });
+        return;
+    }
+    case Kind::toggle: {
+        QAction* action = menu->addAction(item.title);
+        action->setCheckable(true);
+        action->setChecked(item.checked);
+        QObject::connect(action, &QAction::triggered, menu, [menu, action, item](bool on) {
+            // Back to what the source says; its next list moves the check.
+            action->setChecked(item.checked);
+            later(menu, [toggle = item.toggle, on] { toggle(on); });
+        });
+        return;
+    }
+    }
+}
+
+} // namespace velmor

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/MenuBarModel.h"
+#include "platform/Published.h"
+
+#include <QMenu>
+
+#include <memory>
+
+namespace velmor {
+
+// The tray menu as a QMenu, rendered from the model's items each time they
+// change. An action runs on the next turn of the main queue, once the menu has
+// closed, so a dialog it opens never sits under an open menu. A toggle shows
+// the state the model publishes, not the click, until the source changes it.
+// The header and the captions are labels in the headline and secondary
+// colours, and the dividers lines, each legible on the menu's own palette.
+class MenuBarView {
+public:
+    explicit MenuBarView(const MenuBarModel& model);
+    ~MenuBarView();
+    MenuBarView(const MenuBarView&) = delete;
+    MenuBarView& operator=(const MenuBarView&) = delete;
+
+    QMenu& menu() { return *menu_; }
+
+    // The header's, the captions' and the dividers' colours on `palette`'s window:
+    // contrast of at least 7:1, 4.5:1 and 3:1.
+    struct Colours {
+        QColor headline;
+        QColor secondary;
+        QColor divider;
+    };
+    static Colours colours(const QPalette& palette);
+
+private:
+    void render(const QList<MenuBarItem>& items);
+    void add(const MenuBarItem& item, const Colours& colours);
+
+    std::unique_ptr<QMenu> menu_;
+    Subscription subscription_;
+};
+
+} // namespace velmor

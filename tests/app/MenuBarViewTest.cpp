@@ -1,0 +1,94 @@
+// The tray menu's look: the header and the captions are legible labels, not
+// greyed-out commands, and the dividers are lines one can see, on a dark and on
+// a light menu.
+
+#include "support/AppModelFixture.h"
+
+#include "app/MenuBarModel.h"
+#include "app/MenuBarView.h"
+#include "ui/shared/Contrast.h"
+#include "ui/shared/ScriptedPrompter.h"
+#include "ui/shared/Theme.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QWidgetAction>
+
+using namespace velmor;
+using namespace velmor::test;
+
+namespace {
+
+class MenuBarViewTest : public AppModelFixture {
+protected:
+    MenuBarViewTest()
+    {
+        start();
+        menuModel = std::make_unique<MenuBarModel>(*model, prompter, MenuBarModel::Requests{[] {}, [] {}, [] {}});
+    }
+    ~MenuBarViewTest() override { QApplication::setPalette(QPalette()); }
+
+    static QPalette light()
+    {
+        QPalette palette;
+        palette.setColor(QPalette::Window, QColor(0xEC, 0xEC, 0xEC));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xA8, 0xA8, 0xA8));
+        return palette;
+    }
+
+    ScriptedPrompter prompter;
+    std::unique_ptr<MenuBarModel> menuModel;
+};
+
+TEST_F(MenuBarViewTest, HeaderCaptionsAndDividersStandOutOnDarkAndLightMenus)
+{
+    for (const QPalette& palette : {Theme::palette(), light()}) {
+        QApplication::setPalette(palette);
+        MenuBarView view(*menuModel);
+        queue->runUntilIdle();
+        const QColor background = view.menu().palette().color(QPalette::Window);
+        const MenuBarView::Colours colours = MenuBarView::colours(view.menu().palette());
+        EXPECT_GE(contrast::ratio(colours.headline, background), 7.0);
+        EXPECT_GE(contrast::ratio(colours.secondary, background), 4.5);
+        EXPECT_LT(contrast::ratio(colours.secondary, background), contrast::ratio(colours.headline, background))
+            << "captions are secondary to the header";
+        EXPECT_GE(contrast::ratio(colours.divider, background), 3.0);
+
+        QStringList texts;
+        int dividers = 0;
+        for (QAction* action : view.menu().actions()) {
+            EXPECT_TRUE(action->isEnabled()) << "nothing is greyed out: " << action->text().toStdString();
+            auto* widgetAction = qobject_cast<QWidgetAction*>(action);
+            if (!widgetAction)
+                continue;
+            QWidget* widget = widgetAction->defaultWidget();
+            if (widget->objectName() == "menuBarDivider") {
+                ++dividers;
+                continue;
+            }
+            auto* label = qobject_cast<QLabel*>(widget);
+            ASSERT_TRUE(label);
+            const bool header = label->objectName() == "menuBarHeader";
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), header ? colours.headline : colours.secondary);
+            EXPECT_EQ(label->font().bold(), header);
+            texts << label->text();
+        }
+        EXPECT_EQ(texts, (QStringList{"Velmor", "User Profiles", "PACS", "Device"}));
+        EXPECT_EQ(dividers, 4);
+    }
+}
+
+TEST(Contrast, RatiosOfTheGuidelinesAndTranslucentTextOverItsBackground)
+{
+    EXPECT_NEAR(contrast::ratio(Qt::black, Qt::white), 21.0, 0.01);
+    EXPECT_NEAR(contrast::ratio(Qt::white, Qt::white), 1.0, 0.01);
+    EXPECT_NEAR(contrast::ratio(QColor(0x76, 0x76, 0x76), Qt::white), 4.54, 0.02);
+    // White at 0.3 over black is a dark grey, not white.
+    EXPECT_LT(contrast::ratio(Theme::withOpacity(Qt::white, 0.3), Qt::black), 3.0);
+    // Pushed towards the text until it reads; a text too faint to ever reach the ratio ends as itself.
+    EXPECT_GE(contrast::ratio(contrast::legible(Qt::white, Qt::black, 0.1, 4.5), Qt::black), 4.5);
+    EXPECT_EQ(contrast::legible(QColor(0x20, 0x20, 0x20), Qt::black, 0.1, 4.5), QColor(0x20, 0x20, 0x20));
+}
+
+} // namespace

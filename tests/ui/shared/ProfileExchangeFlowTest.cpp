@@ -1,0 +1,212 @@
+// Import and export of profile files, as the tray menu and the mapping window
+// word and choose them, on scripted file dialogs and questions.
+#include "support/AppModelFixture.h"
+
+#include "support/ProfileStoreSeed.h"
+#include "ui/shared/ProfileExchangeFlow.h"
+#include "ui/shared/ScriptedPrompter.h"
+
+#include <QDir>
+
+using namespace velmor;
+using namespace velmor::test;
+
+namespace {
+
+using Kind = ScriptedPrompter::Kind;
+
+// Scripted answers; `whileSaving` and `whileAsking` run while a save dialog or a question is open.
+class HookedPrompter final : public Prompter {
+public:
+    std::optional<QString> openFile(const FileRequest& request) override { return script.openFile(request); }
+    std::optional<QString> saveFile(const FileRequest& request) override
+    {
+        if (whileSaving)
+            whileSaving();
+        return script.saveFile(request);
+    }
+    Answer ask(const Question& question) override
+    {
+        if (whileAsking)
+            whileAsking();
+        return script.ask(question);
+    }
+
+    ScriptedPrompter script;
+    std::function<void()> whileSaving;
+    std::function<void()> whileAsking;
+};
+
+class ProfileExchangeFlowTest : public AppModelFixture {
+protected:
+    ProfileExchangeFlowTest() { start(); }
+
+    ProfileExchangeFlow& flow(bool menuBar)
+    {
+        auto choices = menuBar ? ProfileExchangeFlow::menuBar(store()) : ProfileExchangeFlow::mappingWindow(*model);
+        flow_ = std::make_unique<ProfileExchangeFlow>(store(), prompter, std::move(choices), [this] { ++changes; });
+        return *flow_;
+    }
+    QList<Kind> kinds() const
+    {
+        QList<Kind> list;
+        for (const ScriptedPrompter::Request& request : prompter.script.requests())
+            list.append(request.kind);
+        return list;
+    }
+    QString lastMessage() const { return prompter.script.requests().last().question.message; }
+
+    HookedPrompter prompter;
+    int changes = 0;
+    std::unique_ptr<ProfileExchangeFlow> flow_;
+};
+
+TEST_F(ProfileExchangeFlowTest, CancelledDialogsDoNothingInEitherWindow)
+{
+    const QList<UserProfile> users = store().userProfiles().get();
+    for (const bool menuBar : {true, false}) {
+        ProfileExchangeFlow& exchange = flow(menuBar);
+        exchange.importUserProfile();
+        exchange.exportUserProfile();
+        exchange.importPacsProfile();
+        exchange.exportPacsProfile();
+    }
+    const QList<Kind> once{Kind::open, Kind::save, Kind::open, Kind::save};
+    EXPECT_EQ(kinds(), once + once);
+    EXPECT_EQ(store().userProfiles().get(), users);
+    EXPECT_EQ(changes, 0);
+}
+
+// Each window keeps its own wording; the question is open while errorAlert is
+// set, "Dismiss" only closes it, and "Try Again" opens the dialog again.
+TEST_F(ProfileExchangeFlowTest, AFailedImportAsksInTheWindowsWordsAndTryAgainImportsTheNextFile)
+{
+    const QString broken = supportPath("broken.json");
+    writeFile(broken, "{ not json");
+    for (const auto& [menuBar, user, pacs] :
+         {std::tuple{true, "Invalid user profile.", "Invalid PACS profile."},
+          std::tuple{false, "Invalid user profile format.", "Invalid PACS profile format."}}) {
+        ProfileExchangeFlow& exchange = flow(menuBar);
+        std::optional<ActionError> shown;
+        prompter.whileAsking = [&] { shown = exchange.errorAlert(); };
+        prompter.script.queueFile(broken);
+        exchange.importUserProfile();
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->title, "Import Failed");
+        EXPECT_TRUE(lastMessage().startsWith(QString(user) + "\n\nDetails: ")) << lastMessage().toStdString();
+        EXPECT_GT(lastMessage().size(), QString(user).size() + 11) << "with the error";
+        EXPECT_EQ(prompter.script.requests().last().question.buttons,
+                  (QList<Prompter::Button>{{"Try Again", Prompter::Role::normal}, {"Dismiss", Prompter::Role::cancel}}));
+        EXPECT_FALSE(exchange.errorAlert()) << "Escape is Dismiss: closed";
+        EXPECT_EQ(changes, 2);
+
+        prompter.script.queueFile(broken);
+        exchange.importPacsProfile();
+        EXPECT_TRUE(lastMessage().startsWith(QString(pacs) + "\n\nDetails: "));
+        changes = 0;
+    }
+    prompter.whileAsking = nullptr;
+
+    const qsizetype users = store().userProfiles().get().size();
+    prompter.script.queueFile(broken);
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(dataPath("user-profile-export.json"));
+    flow(true).importUserProfile();
+    EXPECT_EQ(store().userProfiles().get().size(), users + 1);
+    EXPECT_EQ(prompter.script.pendingCount(), 0);
+}
+
+TEST_F(ProfileExchangeFlowTest, AFailedPacsExportAsksAndTryAgainOffersTheSameProfileUnderItsName)
+{
+    const PacsProfile pacs = model->activePacsProfile();
+    prompter.script.queueFile(supportPath("missing/pacs.json"));
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(supportPath("pacs.json"));
+    flow(false).exportPacsProfile();
+
+    ASSERT_EQ(kinds(), (QList<Kind>{Kind::save, Kind::question, Kind::save}));
+    EXPECT_EQ(prompter.script.questionTitles(), QStringList{"Export Failed"});
+    EXPECT_TRUE(prompter.script.requests().at(1).question.message.startsWith(
+        "Could not export PACS profile.\n\nDetails: "));
+    EXPECT_EQ(prompter.script.requests().at(2).file.proposedName, pacs.name + ".json");
+    EXPECT_TRUE(readFile(supportPath("pacs.json")).contains(pacs.name.toUtf8()));
+    EXPECT_FALSE(flow_->errorAlert());
+}
+
+TEST_F(ProfileExchangeFlowTest, TryAgainAfterAFailedExportOffersTheProfileActiveAtThatMoment)
+{
+    store().createUserProfile("Night / Shift");
+    const UserProfile first = store().userProfiles().get().first();
+    prompter.whileAsking = [&] { store().selectUserProfile(first); };
+    const QString written = supportPath("exported.json");
+    prompter.script.queueFile(supportPath("no-such-folder/x.json"));
+    prompter.script.queueAnswer("Try Again");
+    prompter.script.queueFile(written);
+    flow(true).exportUserProfile();
+
+    ASSERT_EQ(kinds(), (QList<Kind>{Kind::save, Kind::question, Kind::save}));
+    EXPECT_EQ(prompter.script.requests().at(0).file.proposedName, "Night - Shift.json") << "a plain file name";
+    EXPECT_EQ(prompter.script.requests().at(2).file.proposedName, first.name + ".json");
+    EXPECT_TRUE(prompter.script.requests().at(1).question.message.startsWith("Could not export user profile."));
+    EXPECT_TRUE(readFile(written).contains(first.name.toUtf8()));
+}
+
+// The profile chosen as the dialog opens is written; one deleted meanwhile fails
+// with a question; one whose PACS profile is gone is reported by the store alone.
+TEST_F(ProfileExchangeFlowTest, TheExportedUserIsTheOneChosenAsTheDialogOpened)
+{
+    store().renameUserProfile(activeUser().id, "Dr/Smith");
+    const UserProfile chosen = activeUser();
+    store().createUserProfile("Other");
+    store().selectUserProfile(chosen);
+    prompter.whileSaving = [&] { store().selectUserProfile(store().userProfiles().get().last()); };
+    prompter.script.queueFile(supportPath("export.json"));
+    flow(false).exportUserProfile();
+    EXPECT_EQ(prompter.script.requests().first().file.proposedName, "Dr-Smith.json");
+    EXPECT_EQ(activeUser().name, "Other");
+    EXPECT_TRUE(readFile(supportPath("export.json")).contains("Dr/Smith"));
+    EXPECT_FALSE(QDir(supportPath("Dr")).exists());
+
+    const UserProfile other = activeUser();
+    prompter.whileSaving = [&] { store().deleteUserProfile(other.id); };
+    prompter.script.queueFile(supportPath("gone.json"));
+    flow(true).exportUserProfile();
+    EXPECT_EQ(lastMessage(), "Could not export user profile.\n\nDetails: The user profile no longer exists.");
+    EXPECT_FALSE(QFile::exists(supportPath("gone.json")));
+
+    prompter.whileSaving = nullptr;
+    UserProfile unbound = activeUser();
+    unbound.pacsProfileId = QUuid::createUuid();
+    ProfileStoreSeed::userProfiles(store()).set({unbound});
+    const qsizetype asked = prompter.script.requests().size();
+    prompter.script.queueFile(supportPath("unbound.json"));
+    flow(false).exportUserProfile();
+    queue->runUntilIdle();
+    EXPECT_EQ(prompter.script.requests().size(), asked + 1) << "no question: the store reports it";
+    EXPECT_FALSE(QFile::exists(supportPath("unbound.json")));
+}
+
+// The tray exports only a stored active profile; the mapping window exports the
+// store's active profile, which falls back to the first.
+TEST_F(ProfileExchangeFlowTest, AnActiveIdNamingNoStoredProfileExportsNothingFromTheTrayAndTheFirstFromTheWindow)
+{
+    ProfileStoreSeed::activeUserProfileId(store()).set(QUuid::createUuid());
+    flow(true).exportUserProfile();
+    EXPECT_TRUE(kinds().isEmpty());
+    flow(false).exportUserProfile();
+    ASSERT_EQ(kinds(), QList<Kind>{Kind::save});
+    EXPECT_EQ(prompter.script.requests().first().file.proposedName,
+              store().userProfiles().get().first().name + ".json");
+}
+
+TEST(ProfileExchangeFileName, APlainFileNameOrProfileJson)
+{
+    for (const auto& [name, file] :
+         {std::pair{QString("a/b\\c"), "a-b-c.json"}, {"..hidden", "hidden.json"}, {"tab\there", "tab-here.json"},
+          {QString("a\\b") + QChar(0) + "c\n", "a-b-c-.json"}, {QString("x") + QChar(0xD800) + "y", "x-y.json"},
+          {"Radiologist - General", "Radiologist - General.json"}, {"Ré 😀", "Ré 😀.json"}, {"", "Profile.json"},
+          {"..", "Profile.json"}, {"   ", "Profile.json"}})
+        EXPECT_EQ(ProfileExchangeFlow::exportFileName(name), file) << name.toStdString();
+}
+
+} // namespace
