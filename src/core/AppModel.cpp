@@ -66,10 +66,9 @@ AppModel::AppModel()
     });
 
     // 10–11
-    layouts_->importLayoutsFromBundle();
+    importLayoutsFromBundle();
     layouts_->load();
-    customUsages_->load();
-    inputSource_->hidSource().setCustomUsageMap(customUsages_->map());
+    loadCustomUsages();
 
     // 12–13
     {
@@ -366,6 +365,18 @@ void AppModel::handleButtonEvent(const DeviceButtonEvent& event)
     dispatch_->handle(event);
 }
 
+bool AppModel::dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging)
+{
+    return dispatch_->dispatchTool(tool, mapping, logging);
+}
+
+void AppModel::startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping)
+{
+    dispatch_->startRepeat(tool, event, mapping);
+}
+
+void AppModel::stopRepeat(const QString& deviceId, const QString& buttonId) { dispatch_->stopRepeat(deviceId, buttonId); }
+
 double AppModel::repeatPeriod(double repeatSpeed) { return ButtonDispatch::repeatPeriod(repeatSpeed); }
 
 bool AppModel::isRepeating(const QString& deviceId, const QString& buttonId) const
@@ -438,7 +449,7 @@ void AppModel::applyKeypadLighting()
 
     std::optional<RazerRGB> colour;
     if (const std::optional<RgbBytes> rgb = parseHexColor(hex))
-        colour = RazerRGB{*rgb};
+        colour = RazerRGB::from(*rgb);
     inputSource_->hidSource().setLighting(colour);
 }
 
@@ -483,6 +494,10 @@ void AppModel::resetLayout(const QString& deviceId) { layouts_->resetLayout(devi
 
 void AppModel::importLayout(const QString& path) { layouts_->importLayout(path); }
 
+void AppModel::importLayoutsFromBundle() { layouts_->importLayoutsFromBundle(); }
+
+void AppModel::saveLayoutOverrides() { layouts_->save(); }
+
 const AppModel::CustomUsageMap& AppModel::customUsageMap() const { return customUsages_->map(); }
 
 QString AppModel::customUsagesURL() const { return customUsages_->path(); }
@@ -492,5 +507,13 @@ void AppModel::setCustomUsageName(const RawHIDSample& sample, const QString& nam
     if (customUsages_->setName(sample, name))
         inputSource_->hidSource().setCustomUsageMap(customUsages_->map());
 }
+
+void AppModel::loadCustomUsages()
+{
+    customUsages_->load();
+    inputSource_->hidSource().setCustomUsageMap(customUsages_->map());
+}
+
+void AppModel::saveCustomUsages() { customUsages_->save(); }
 
 } // namespace velmor

@@ -102,6 +102,11 @@ public:
 
     // Button-press road
     void handleButtonEvent(const DeviceButtonEvent& event);
+    // True when the tool had a shortcut to send; a toggle tool steps on for `mapping`.
+    bool dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging);
+    // Resends the tool while the button is held, when both allow it; one repeat per button.
+    void startRepeat(const RadiologyTool& tool, const DeviceButtonEvent& event, const ButtonMapping& mapping);
+    void stopRepeat(const QString& deviceId, const QString& buttonId);
     // Seconds between resends of a held button: 0.4 at speed 0 down to 0.06 at speed 1.
     static double repeatPeriod(double repeatSpeed);
     bool isRepeating(const QString& deviceId, const QString& buttonId) const;
@@ -132,6 +137,9 @@ public:
     void setOverlayFrame(const NormalizedRect& rect, const QString& buttonId, const QString& deviceId);
     void resetLayout(const QString& deviceId);
     void importLayout(const QString& path);
+    // The bundle's layouts of the keypad and the SpeechMike; not saved.
+    void importLayoutsFromBundle();
+    void saveLayoutOverrides();
 
     // Cloud sync commands of the tray menu and the mapping window.
     // "Sync Now": looks for changes at once; without a sync, the warning "Cloud Sync Unavailable".
@@ -162,6 +170,9 @@ public:
     const CustomUsageMap& customUsageMap() const;
     QString customUsagesURL() const;
     void setCustomUsageName(const RawHIDSample& sample, const QString& name);
+    // The file's names replace the map, and the HID source takes them.
+    void loadCustomUsages();
+    void saveCustomUsages();
 
 private:
     void installCallbacks();

@@ -180,6 +180,14 @@ void HIDDeviceInputSource::setLighting(std::optional<RazerRGB> colour)
     post(*deviceQueue_, [colour](HIDDeviceInputSource& self) { self.lighting_.setColour(colour); });
 }
 
+void HIDDeviceInputSource::applyLighting(const RazerRGB& colour, std::shared_ptr<hid::Device> device,
+                                         std::optional<QString> name)
+{
+    post(*deviceQueue_, [colour, device = std::move(device), name = std::move(name)](HIDDeviceInputSource& self) {
+        self.lighting_.applyLighting(colour, device, name);
+    });
+}
+
 void HIDDeviceInputSource::log(const QString& line)
 {
     postToMain([weak = weak_from_this(), line] {

@@ -111,6 +111,10 @@ public:
     // The keypads' backlight colour: sent to every keypad that takes it now and
     // to each that arrives later. None keeps what the keypads show.
     void setLighting(std::optional<RazerRGB> colour);
+    // Sends the colour to this one keypad and logs the outcome under `name`, else its
+    // product name. Returns at once; runs in order with setLighting.
+    void applyLighting(const RazerRGB& colour, std::shared_ptr<hid::Device> device,
+                       std::optional<QString> name = std::nullopt);
 
     // The held-button table, for the value path: both run synchronously on the
     // pressed-buttons queue.

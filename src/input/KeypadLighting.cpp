@@ -8,7 +8,7 @@ void KeypadLighting::setColour(std::optional<RazerRGB> colour)
     if (!colour)
         return;
     for (const std::shared_ptr<hid::Device>& device : std::as_const(targets_))
-        apply(*colour, *device, device->stringProperty(hid::property::product));
+        applyLighting(*colour, device, device->stringProperty(hid::property::product));
 }
 
 void KeypadLighting::addTarget(const std::shared_ptr<hid::Device>& device, const std::optional<QString>& name)
@@ -18,20 +18,21 @@ void KeypadLighting::addTarget(const std::shared_ptr<hid::Device>& device, const
         return;
     targets_.insert(device->handleId(), device);
     if (colour_)
-        apply(*colour_, *device, name);
+        applyLighting(*colour_, device, name);
 }
 
 void KeypadLighting::forgetTarget(hid::HandleId id)
 {
-    const std::shared_ptr<hid::Device> device = targets_.take(id);
-    if (openedForLighting_.remove(id) && device)
+    targets_.remove(id);
+    if (const std::shared_ptr<hid::Device> device = openedForLighting_.take(id))
         device->close(hid::OpenOptions::none);
 }
 
-void KeypadLighting::apply(const RazerRGB& colour, hid::Device& device, const std::optional<QString>& name)
+void KeypadLighting::applyLighting(const RazerRGB& colour, const std::shared_ptr<hid::Device>& device,
+                                   const std::optional<QString>& name)
 {
     const QString label =
-        name ? *name : device.stringProperty(hid::property::product).value_or(QStringLiteral("Tartarus"));
+        name ? *name : device->stringProperty(hid::property::product).value_or(QStringLiteral("Tartarus"));
     const QString hex = colour.hex();
     // Keypads differ in the report id they expect for the command.
     if (!sendFeatureReport(colour, device, 0).isSuccess()) {
@@ -45,17 +46,18 @@ void KeypadLighting::apply(const RazerRGB& colour, hid::Device& device, const st
     log_(QStringLiteral("Tartarus lighting set to ") + hex + QStringLiteral("."));
 }
 
-hid::Result KeypadLighting::sendFeatureReport(const RazerRGB& colour, hid::Device& device, std::uint32_t reportId)
+hid::Result KeypadLighting::sendFeatureReport(const RazerRGB& colour, const std::shared_ptr<hid::Device>& device,
+                                              std::uint32_t reportId)
 {
-    const hid::Result result = device.setFeatureReport(reportId, colour.featureReport());
+    const hid::Result result = device->setFeatureReport(reportId, colour.featureReport());
     if (result != hid::Result::notOpen())
         return result;
     // A keypad that could not be seized is not open yet: open it plainly, just
     // for the report.
-    if (const hid::Result opened = device.open(hid::OpenOptions::none); !opened.isSuccess())
+    if (const hid::Result opened = device->open(hid::OpenOptions::none); !opened.isSuccess())
         return opened;
-    openedForLighting_.insert(device.handleId());
-    return device.setFeatureReport(reportId, colour.featureReport());
+    openedForLighting_.insert(device->handleId(), device);
+    return device->setFeatureReport(reportId, colour.featureReport());
 }
 
 } // namespace velmor

@@ -4,7 +4,6 @@
 #include "platform/hid/Device.h"
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -29,15 +28,19 @@ public:
     // A keypad opened only for the report is closed again, so that a released
     // keypad is left alone.
     void forgetTarget(hid::HandleId id);
+    // Sends the colour to one keypad, opening it plainly when it is not open, and
+    // logs the outcome under `name`, else its product name.
+    void applyLighting(const RazerRGB& colour, const std::shared_ptr<hid::Device>& device,
+                       const std::optional<QString>& name);
 
 private:
-    void apply(const RazerRGB& colour, hid::Device& device, const std::optional<QString>& name);
-    hid::Result sendFeatureReport(const RazerRGB& colour, hid::Device& device, std::uint32_t reportId);
+    hid::Result sendFeatureReport(const RazerRGB& colour, const std::shared_ptr<hid::Device>& device,
+                                  std::uint32_t reportId);
 
     Log log_;
     std::optional<RazerRGB> colour_;
     QHash<hid::HandleId, std::shared_ptr<hid::Device>> targets_;
-    QSet<hid::HandleId> openedForLighting_;
+    QHash<hid::HandleId, std::shared_ptr<hid::Device>> openedForLighting_;
 };
 
 } // namespace velmor

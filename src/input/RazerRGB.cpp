@@ -18,9 +18,9 @@ QByteArray RazerRGB::featureReport() const
     bytes[9] = 0x05;
     bytes[10] = 0x01;
     bytes[13] = 0x01;
-    bytes[14] = red;
-    bytes[15] = green;
-    bytes[16] = blue;
+    bytes[14] = r;
+    bytes[15] = g;
+    bytes[16] = b;
     std::uint8_t check = 0;
     for (qsizetype i = 3; i < checkByteIndex; ++i)
         check ^= bytes[i];
@@ -28,6 +28,6 @@ QByteArray RazerRGB::featureReport() const
     return report;
 }
 
-QString RazerRGB::hex() const { return QString::asprintf("#%02X%02X%02X", red, green, blue); }
+QString RazerRGB::hex() const { return QString::asprintf("#%02X%02X%02X", r, g, b); }
 
 } // namespace velmor

@@ -5,11 +5,19 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+
 namespace velmor {
 
-// A keypad backlight colour, as the keypad takes it: the colour of a "#RRGGBB"
-// text (RazerRGB{rgb}) with the keypad's report.
-struct RazerRGB : RgbBytes {
+// A keypad backlight colour, as the keypad takes it, with the keypad's report.
+struct RazerRGB {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+
+    // The colour of a parsed "#RRGGBB" text.
+    static constexpr RazerRGB from(const RgbBytes& rgb) { return {rgb.red, rgb.green, rgb.blue}; }
+
     bool operator==(const RazerRGB&) const = default;
 
     static constexpr qsizetype featureReportLength = 90;

@@ -45,6 +45,15 @@ std::optional<KeyboardShortcut::Modifiers> KeyboardShortcut::Modifiers::remove(M
     return removed;
 }
 
+std::optional<KeyboardShortcut::Modifiers> KeyboardShortcut::Modifiers::update(Modifiers m)
+{
+    const Modifiers present = *this & m;
+    rawValue_ |= m.rawValue_;
+    if (present.isEmpty())
+        return std::nullopt;
+    return present;
+}
+
 QString KeyboardShortcut::Modifiers::symbols() const
 {
     QString glyphs;

@@ -56,6 +56,8 @@ struct KeyboardShortcut {
         bool insert(Modifiers m);
         // The members of `m` that were in the set, or none.
         std::optional<Modifiers> remove(Modifiers m);
+        // Adds `m` in any case; returns the members of `m` that were already in the set, or none.
+        std::optional<Modifiers> update(Modifiers m);
 
         // "⌃⌥⇧⌘" for the members set, always in that order.
         QString symbols() const;

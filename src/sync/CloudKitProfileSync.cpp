@@ -68,7 +68,7 @@ void CloudKitProfileSync::start()
         if (const auto self = weak.lock())
             self->scheduleUpload();
     };
-    launch(runStart());
+    launchLater([](CloudKitProfileSync& self) { return self.runStart(); });
 }
 
 QCoro::Task<> CloudKitProfileSync::runStart()
@@ -84,6 +84,15 @@ QCoro::Task<> CloudKitProfileSync::runStart()
 }
 
 void CloudKitProfileSync::launch(QCoro::Task<> task) { keepAlive(shared_from_this(), std::move(task)); }
+
+void CloudKitProfileSync::launchLater(std::function<QCoro::Task<>(CloudKitProfileSync&)> makeTask)
+{
+    // A task runs up to its first wait when made, so it is made on the later turn.
+    postToMain([weak = weak_from_this(), makeTask = std::move(makeTask)] {
+        if (const auto self = weak.lock())
+            self->launch(makeTask(*self));
+    });
+}
 
 void CloudKitProfileSync::report(const QString& title, const QString& message) const
 {
@@ -313,8 +322,10 @@ void CloudKitProfileSync::postChangeNotification(const QString& title, const QSt
 
 void CloudKitProfileSync::requestSyncNow()
 {
-    container_->checkForChanges();
-    launch(syncNow());
+    launchLater([](CloudKitProfileSync& self) {
+        self.container_->checkForChanges();
+        return self.syncNow();
+    });
 }
 
 void CloudKitProfileSync::handleRemoteNotification(const QVariantMap& dictionary)
@@ -327,7 +338,7 @@ void CloudKitProfileSync::handleRemoteNotification(const QVariantMap& dictionary
     case Type::query:
     case Type::recordZone:
     case Type::database:
-        launch(syncNow());
+        launchLater([](CloudKitProfileSync& self) { return self.syncNow(); });
         return;
     case Type::readNotification:
         return;

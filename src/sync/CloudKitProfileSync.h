@@ -56,8 +56,8 @@ public:
     CloudKitProfileSync(const CloudKitProfileSync&) = delete;
     CloudKitProfileSync& operator=(const CloudKitProfileSync&) = delete;
 
-    // Once: takes over the store's save callback, then runs the initial sync and,
-    // with the account available, the subscription checks.
+    // Once: takes over the store's save callback, then, from the next turn of the main
+    // queue, runs the initial sync and, with the account available, the subscription checks.
     void start();
 
     // --- Upload.
@@ -86,7 +86,8 @@ public:
     void applyRemotePayload(const QByteArray& payload);
     void postChangeNotification(const QString& title, const QString& body);
 
-    // --- Commands and pushes; each starts a task and returns at once.
+    // --- Commands and pushes; each returns before any cloud call, its task starting
+    // on a later turn of the main queue.
     // "Sync Now": looks for other machines' changes at once, then syncNow().
     void requestSyncNow();
     // A push: syncNow() for query, zone and database notifications.
@@ -116,6 +117,8 @@ private:
     QCoro::Task<std::optional<cloud::Record>> fetchProfilesRecord();
     // Runs `task` to its end, keeping the sync alive until then.
     void launch(QCoro::Task<> task);
+    // Makes and runs the task on a later turn of the main queue, if the sync still exists.
+    void launchLater(std::function<QCoro::Task<>(CloudKitProfileSync&)> makeTask);
     void report(const QString& title, const QString& message) const;
     // "updatedAt" when it holds a date, else the server's modification date.
     static std::optional<QDateTime> remoteDate(const cloud::Record& record);

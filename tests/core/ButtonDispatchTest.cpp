@@ -95,6 +95,30 @@ TEST_F(ButtonDispatchTest, WhenNothingWasPostedTheLogSaysSo)
     EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Tool (K) not sent: the key output refused it");
 }
 
+TEST_F(ButtonDispatchTest, TheRoadsStepsTakenOneByOne)
+{
+    const RadiologyTool toggle = addTool(std::nullopt, QList<KeyboardShortcut>{shortcut(18, "1"), shortcut(19, "2")}, true, 1.0);
+    const RadiologyTool nothingToSend = addTool(std::nullopt);
+    const ButtonMapping loose{QUuid::createUuid(), keypad, "K07", toggle.id};
+    EXPECT_TRUE(model->dispatchTool(toggle, loose, false));
+    EXPECT_TRUE(model->dispatchTool(toggle, loose, true));
+    EXPECT_FALSE(model->dispatchTool(nothingToSend, loose, true));
+    EXPECT_EQ(sentKeys(), (QList<int>{18, 19}));
+    EXPECT_EQ(dispatchLines(), QStringList{"Dispatch K07 → Tool [step 2] (2)"});
+
+    map("K07", toggle.id);
+    const ButtonMapping mapped = activeUser().mappings.last();
+    ASSERT_EQ(mapped.buttonId, "K07");
+    const DeviceButtonEvent held{.deviceId = keypad, .buttonId = "K07", .isPressed = true, .supportsHoldRepeat = true};
+    model->startRepeat(toggle, held, mapped);
+    queue->advance(60ms);
+    EXPECT_EQ(sentKeys(), QList<int>{18}); // the mapping's own counter
+    model->stopRepeat(keypad, "K07");
+    EXPECT_FALSE(model->isRepeating(keypad, "K07"));
+    queue->advance(1s);
+    EXPECT_TRUE(sentKeys().isEmpty());
+}
+
 TEST_F(RepeatOnHoldTest, ThePeriodFollowsTheSpeedAndTheFirstResendComesOnePeriodAfterThePress)
 {
     EXPECT_DOUBLE_EQ(AppModel::repeatPeriod(2.0), AppModel::repeatPeriod(1.0));

@@ -4,6 +4,7 @@
 #include "platform/Json.h"
 
 #include <QDir>
+#include <QFile>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -51,6 +52,19 @@ TEST_F(CustomUsagesTest, NamedUsagesGoToTheHIDSourceAndAreSavedAndReadBack)
     model.reset();
     start();
     EXPECT_EQ(model->inputSource().hidSource().customUsageMap(), expected);
+}
+
+TEST_F(CustomUsagesTest, LoadingAgainTakesTheFileAsItIsNowAndSavingWritesTheMap)
+{
+    start();
+    model->setCustomUsageName(sample(9, 1), "One");
+    writeFile(usagesPath(), R"({"2321-3100": {"90002": "Two"}})");
+    model->loadCustomUsages();
+    const AppModel::CustomUsageMap expected{{{2321, 3100}, {{0x00090002, "Two"}}}};
+    EXPECT_EQ(model->inputSource().hidSource().customUsageMap(), expected);
+    ASSERT_TRUE(QFile::remove(usagesPath()));
+    model->saveCustomUsages();
+    EXPECT_EQ(readFile(usagesPath()), R"({"2321-3100":{"90002":"Two"}})");
 }
 
 TEST_F(CustomUsagesTest, ADamagedFileIsNeverWrittenOverBeforeItIsKeptAside)

@@ -65,6 +65,21 @@ TEST_F(LayoutOverridesTest, ImportsReplaceOneDeviceAndOnlyEditsSave)
     EXPECT_EQ(of(keypad).value("K02"), bundleKeypad.value("K02"));
 }
 
+TEST_F(LayoutOverridesTest, TheBundleImportRestoresItsDevicesAndSavingWritesWhatIsShown)
+{
+    start();
+    const QHash<QString, NormalizedRect> bundleKeypad = of(keypad);
+    const QString path = supportDir.filePath("pad.json");
+    writeFile(path, R"({"deviceId": "tartarus_v2", "buttons": [{"id": "K01", "x": 0, "y": 0, "width": 1, "height": 1}]})");
+    model->importLayout(path);
+    ASSERT_EQ(of(keypad).size(), 1);
+    model->importLayoutsFromBundle();
+    EXPECT_EQ(of(keypad), bundleKeypad);
+    EXPECT_FALSE(QFile::exists(overridesPath()));
+    model->saveLayoutOverrides();
+    EXPECT_EQ(saved(), model->overlayOverrides().get());
+}
+
 TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
 {
     writeFile(overridesPath(), R"({"tartarus_v2": {"K01": {"x": 1}}})");

@@ -196,6 +196,23 @@ TEST_F(DeviceControlTest, TheColourGoesToEveryKeypadThatTakesNinetyByteReports)
     EXPECT_TRUE(logs.isEmpty());
 }
 
+TEST_F(DeviceControlTest, LightingOneKeypadSendsToItAloneAndNamesItAsTold)
+{
+    startSource();
+    auto keypad = plugLitKeypad();
+    auto other = plugLitKeypad(90, keypadPro);
+    source->applyLighting(violet, keypad, QStringLiteral("Left pad"));
+    settle();
+    EXPECT_EQ(keypad->sentFeatureReports(), QList{report(violet)});
+    EXPECT_TRUE(other->sentFeatureReports().isEmpty());
+    EXPECT_EQ(takeLogs(), QStringList{"Tartarus lighting set to #7800D1."});
+
+    keypad->failures().fail(ScriptedCall::setFeatureReport, Result::error());
+    source->applyLighting(green, keypad, QStringLiteral("Left pad"));
+    settle();
+    EXPECT_EQ(takeLogs(), QStringList{"Failed to set Tartarus lighting #00B050 (Left pad) 0xE00002BC."});
+}
+
 TEST_F(DeviceControlTest, TheSecondReportIdIsTriedAndOnlyItsFailureIsReported)
 {
     startSource();

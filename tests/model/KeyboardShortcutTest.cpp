@@ -23,6 +23,11 @@ TEST(KeyboardShortcutModifiers, SetOperationsEventFlagsAndGlyphsInControlOptionS
     EXPECT_EQ(mods.remove(Mods::control), std::nullopt);
     EXPECT_EQ(mods.remove(Mods{Mods::option, Mods::control}), Mods::option); // only what was there
     EXPECT_EQ(mods.rawValue(), 9);
+    // Update-with adds in any case and hands back what was already there.
+    EXPECT_EQ(mods.update(Mods::control), std::nullopt);
+    EXPECT_EQ(mods.update(Mods{Mods::shift, Mods::option}), Mods::shift);
+    EXPECT_EQ(mods.update(Mods(1 << 16)), std::nullopt);
+    EXPECT_EQ(mods.rawValue(), (1 << 16) | 15);
 
     // Event flags: only the four modifier bits count (0x10000 is caps lock).
     EXPECT_EQ(Mods::fromEventFlags(0x20000 | 0x80000 | 0x100000).rawValue(), 13);
