@@ -82,9 +82,12 @@ Prompter::Answer DialogPrompter::ask(const Question& question)
     box.setText(question.title);
     box.setInformativeText(question.message);
     const QString escape = escapeButton(question);
+    const QString preferred = defaultButton(question);
     for (const Button& button : question.buttons) {
         QPushButton* added = box.addButton(button.text, messageBoxRole(button.role));
-        if (button == question.buttons.constFirst())
+        // Buttons take Return while they have the focus: only the default one may.
+        added->setAutoDefault(false);
+        if (button.text == preferred)
             box.setDefaultButton(added);
         if (button.text == escape)
             box.setEscapeButton(added);
@@ -111,12 +114,14 @@ Prompter::Answer DialogPrompter::askWithText(const Question& question)
     layout->addWidget(field);
 
     QString chosen = escapeButton(question);
+    const QString preferred = defaultButton(question);
     auto* buttons = new QDialogButtonBox(&dialog);
     for (const Button& button : question.buttons) {
         QPushButton* added = buttons->addButton(button.text, button.role == Role::cancel
                                                                  ? QDialogButtonBox::RejectRole
                                                                  : QDialogButtonBox::AcceptRole);
-        added->setDefault(button == question.buttons.constFirst());
+        added->setAutoDefault(false);
+        added->setDefault(button.text == preferred);
         QObject::connect(added, &QPushButton::clicked, &dialog, [&chosen, &dialog, text = button.text] {
             chosen = text;
             dialog.done(QDialog::Accepted);
