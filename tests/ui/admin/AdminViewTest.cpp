@@ -3,7 +3,7 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
-#include "ui/admin/widgets/ToolRowDelegate.h"
+#include "ui/admin/widgets/ToolsListRow.h"
 
 #include "support/AppModelFixture.h"
 #include "model/CustomIconLibrary.h"
@@ -140,7 +140,7 @@ TEST_F(AdminViewTest, SearchRowsAndSwitchesDriveTheStore)
     const RadiologyTool tool = view->toolListModel().tool(1);
     EXPECT_EQ(selected().id, tool.id);
 
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, ToolRowDelegate::switchRect(second).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, ToolsListRow::switchRect(second).center());
     settle();
     EXPECT_EQ(stored(tool.id).enabled, !tool.enabled);
     RadiologyTool expected = tool;

@@ -5,7 +5,7 @@
 #include "Screenshots.h"
 
 #include "core/AppModel.h"
-#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/DeviceLayoutEditor.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 
 namespace velmor::screenshots {
@@ -28,7 +28,7 @@ Render editor(const Device& (*device)(), const QString& selected)
 {
     return [device, selected](Scene& scene) -> std::unique_ptr<QWidget> {
         auto& devices = scene.make<DeviceScene>(scene);
-        auto view = std::make_unique<DeviceLayoutEditorView>(device(), devices.model);
+        auto view = std::make_unique<DeviceLayoutEditor>(device(), devices.model);
         view->controller().select(selected);
         view->resize(1200, 700);
         return view;

@@ -9,7 +9,7 @@
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
-#include "ui/admin/widgets/ToolRowDelegate.h"
+#include "ui/admin/widgets/ToolsListRow.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -82,7 +82,7 @@ void AdminView::build()
     leftColumn->setSpacing(12);
     leftColumn->addWidget(new AdminPanelHeader(tr("Tools"), tr("PACS tool list"), leftContent));
     pacsSection_ = new AdminPacsProfileSection({[&controller](const QUuid& id) { controller.selectPacs(id); },
-                                                [&controller] { controller.renameActivePacs(); },
+                                                [&controller] { controller.beginRenamePacs(); },
                                                 [&controller](const QColor& colour) { controller.setLighting(colour); },
                                                 [&controller] { controller.duplicateActivePacs(); },
                                                 [&controller] { controller.deleteActivePacs(); }},
@@ -96,7 +96,7 @@ void AdminView::build()
     list_ = new QListView(leftContent);
     list_->setObjectName(QStringLiteral("toolList"));
     list_->setModel(&toolList_);
-    delegate_ = new ToolRowDelegate(list_);
+    delegate_ = new ToolsListRow(list_);
     delegate_->onSelect = [&controller](const QUuid& id) { controller.selectTool(id); };
     delegate_->onSetEnabled = [&controller](const QUuid& id, bool enabled) { controller.setToolEnabled(id, enabled); };
     list_->setItemDelegate(delegate_);
@@ -125,7 +125,7 @@ void AdminView::build()
 
 void AdminView::render(const AdminController::State& state)
 {
-    toolbar_->setCanEditTool(state.selectedTool.has_value());
+    toolbar_->setCanEditTool(state.canEditTool);
     pacsSection_->render({state.pacsProfiles, state.activePacs.id, state.isRazerDevice, state.lightingHex,
                           state.fallbackLightingHex});
     if (search_->text() != state.searchText) {

@@ -20,7 +20,7 @@ class Prompter;
 class ToggleEditorSheet;
 class ToolInspector;
 class SheetHost;
-class ToolRowDelegate;
+class ToolsListRow;
 
 // The "Admin / Tools" window: the toolbar, the tool panel (PACS profile, search,
 // tool list) and the inspector of the selected tool, with the application's
@@ -55,7 +55,7 @@ private:
     AdminPacsProfileSection* pacsSection_ = nullptr;
     QLineEdit* search_ = nullptr;
     QListView* list_ = nullptr;
-    ToolRowDelegate* delegate_ = nullptr;
+    ToolsListRow* delegate_ = nullptr;
     ToolInspector* inspector_ = nullptr;
     AlertToast* toast_ = nullptr;
     SheetHost* toggleDialog_ = nullptr;

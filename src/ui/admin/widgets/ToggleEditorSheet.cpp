@@ -4,6 +4,7 @@
 #include "ui/shared/Theme.h"
 #include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
@@ -93,7 +94,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     repeatBox->setSpacing(8);
     repeatBox->addWidget(admin::label(tr("Repeat"), Theme::TextStyle::caption, Theme::secondaryText(), true, this));
     auto* repeatRow = new QHBoxLayout;
-    repeat_ = new admin::Switch(this);
+    repeat_ = new Switch(this);
     repeat_->setObjectName(QStringLiteral("toggleRepeatOnHold"));
     repeatRow->addWidget(admin::label(tr("Repeat on hold"), Theme::TextStyle::body, Qt::white, false, this));
     repeatRow->addStretch(1);

@@ -19,9 +19,7 @@ namespace velmor {
 class ShortcutRecorder;
 class ToolIconView;
 class SheetHost;
-namespace admin {
 class Switch;
-}
 
 // The toggle editor sheet: name, icon, the steps with a recorder each, and the
 // repeat settings. "Save" and "Cancel" report through the controller.
@@ -49,7 +47,7 @@ private:
     QWidget* stepsBox_;
     QVBoxLayout* stepsLayout_;
     QList<ShortcutRecorder*> recorders_;
-    admin::Switch* repeat_;
+    Switch* repeat_;
     QWidget* speedRow_;
     QSlider* speed_;
     SheetHost* picker_ = nullptr;

@@ -5,6 +5,7 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/Switch.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -125,7 +126,7 @@ QWidget* ToolInspector::buildEditor()
     auto* enabledRow = new QHBoxLayout;
     enabledRow->addWidget(admin::label(tr("Enabled"), Theme::TextStyle::body, Qt::white, false, editor));
     enabledRow->addStretch(1);
-    enabled_ = new admin::Switch(editor);
+    enabled_ = new Switch(editor);
     enabled_->setObjectName(QStringLiteral("toolEnabled"));
     enabledRow->addWidget(enabled_);
     enabledBox->addLayout(enabledRow);
@@ -189,7 +190,7 @@ QWidget* ToolInspector::buildEditor()
     auto* repeatRow = new QHBoxLayout;
     repeatRow->addWidget(admin::label(tr("Repeat on hold"), Theme::TextStyle::body, Qt::white, false, advancedBox_));
     repeatRow->addStretch(1);
-    repeat_ = new admin::Switch(advancedBox_);
+    repeat_ = new Switch(advancedBox_);
     repeat_->setObjectName(QStringLiteral("repeatOnHold"));
     repeatRow->addWidget(repeat_);
     advancedColumn->addLayout(repeatRow);
@@ -229,7 +230,7 @@ QWidget* ToolInspector::buildEditor()
     connect(enabled_, &QAbstractButton::toggled, this, [this](bool on) { controller_.setEnabled(on); });
     connect(categories_, &QButtonGroup::idClicked, this,
             [this](int id) { controller_.setCategory(static_cast<ToolCategory>(id)); });
-    connect(editToggle, &QPushButton::clicked, this, [this] { controller_.editSelectedToggle(); });
+    connect(editToggle, &QPushButton::clicked, this, [this] { controller_.editToggle(); });
     connect(clearShortcut, &QPushButton::clicked, this, [this] { controller_.setShortcut(std::nullopt); });
     connect(advanced, &QToolButton::toggled, this, [this](bool open) { controller_.setAdvancedExpanded(open); });
     connect(repeat_, &QAbstractButton::toggled, this, [this](bool on) { controller_.setRepeatOnHold(on); });

@@ -17,9 +17,7 @@ namespace velmor {
 class ShortcutRecorder;
 class ToolIconView;
 class SheetHost;
-namespace admin {
 class Switch;
-}
 
 // The editor of the selected tool, or a placeholder without one. Every control
 // shows the stored tool and writes each change through the controller at once.
@@ -41,7 +39,7 @@ private:
     QStackedWidget* pages_;
     ToolIconView* icon_ = nullptr;
     QLineEdit* name_ = nullptr;
-    admin::Switch* enabled_ = nullptr;
+    Switch* enabled_ = nullptr;
     QButtonGroup* categories_ = nullptr;
     QWidget* toggleForm_ = nullptr;
     QLabel* steps_ = nullptr;
@@ -49,7 +47,7 @@ private:
     ShortcutRecorder* recorder_ = nullptr;
     QAbstractButton* advanced_ = nullptr;
     QWidget* advancedBox_ = nullptr;
-    admin::Switch* repeat_ = nullptr;
+    Switch* repeat_ = nullptr;
     QWidget* speedRow_ = nullptr;
     QSlider* speed_ = nullptr;
     QLabel* note_ = nullptr;
