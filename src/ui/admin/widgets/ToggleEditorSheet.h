@@ -2,23 +2,22 @@
 
 #include "platform/Published.h"
 #include "ui/admin/ToggleEditorController.h"
+#include "ui/admin/widgets/IconPickerHost.h"
 
 #include <QWidget>
 
 #include <memory>
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSlider;
 class QVBoxLayout;
 
 namespace velmor {
 
+class RepeatSpeedSlider;
 class ShortcutRecorder;
 class ToolIconView;
-class SheetHost;
 class Switch;
 
 // The toggle editor sheet: name, icon, the steps with a recorder each, and the
@@ -36,7 +35,6 @@ private:
     void render(const ToggleEditorController::State& state);
     void rebuildSteps(qsizetype count);
     void openIconPicker();
-    void closeIconPicker();
 
     std::shared_ptr<ToggleEditorController> controller_;
     QLabel* title_;
@@ -48,9 +46,8 @@ private:
     QVBoxLayout* stepsLayout_;
     QList<ShortcutRecorder*> recorders_;
     Switch* repeat_;
-    QWidget* speedRow_;
-    QSlider* speed_;
-    SheetHost* picker_ = nullptr;
+    RepeatSpeedSlider* speedRow_;
+    IconPickerHost picker_;
     Subscription subscription_;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/admin/AdminController.h"
+#include "ui/admin/widgets/IconPickerHost.h"
 
 #include <QWidget>
 
@@ -9,14 +10,13 @@ class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSlider;
 class QStackedWidget;
 
 namespace velmor {
 
+class RepeatSpeedSlider;
 class ShortcutRecorder;
 class ToolIconView;
-class SheetHost;
 class Switch;
 
 // The editor of the selected tool, or a placeholder without one. Every control
@@ -33,7 +33,6 @@ public:
 private:
     QWidget* buildEditor();
     void openIconPicker();
-    void closeIconPicker();
 
     AdminController& controller_;
     QStackedWidget* pages_;
@@ -48,10 +47,9 @@ private:
     QAbstractButton* advanced_ = nullptr;
     QWidget* advancedBox_ = nullptr;
     Switch* repeat_ = nullptr;
-    QWidget* speedRow_ = nullptr;
-    QSlider* speed_ = nullptr;
+    RepeatSpeedSlider* speedRow_ = nullptr;
     QLabel* note_ = nullptr;
-    SheetHost* picker_ = nullptr;
+    IconPickerHost picker_;
 };
 
 } // namespace velmor
