@@ -219,11 +219,11 @@ TEST_F(AdminViewTest, TheAlertShowsOnTopUntilClosed)
     open();
     model->presentAlert("Save Failed", "The disk is full.", AppModel::AlertMessage::Severity::error);
     settle();
-    EXPECT_TRUE(find("alertToast")->isVisible());
+    EXPECT_TRUE(find("alertBanner")->isVisible());
     EXPECT_EQ(find<QLabel>("alertTitle")->text(), "Save Failed");
-    click("closeAlert");
+    click("dismissAlert");
     EXPECT_FALSE(model->alertMessage().get());
-    EXPECT_FALSE(find("alertToast")->isVisible());
+    EXPECT_FALSE(find("alertBanner")->isVisible());
 }
 
 TEST_F(AdminViewTest, ThePacsMenuAndPickerReachTheStore)

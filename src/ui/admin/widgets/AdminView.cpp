@@ -3,7 +3,7 @@
 #include "ui/admin/widgets/AdminPacsProfileSection.h"
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/admin/widgets/AdminToolbar.h"
-#include "ui/admin/widgets/AlertToast.h"
+#include "ui/shared/widgets/AlertBanner.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ThemeStyle.h"
@@ -116,7 +116,7 @@ void AdminView::build()
     right->setContent(inspector_);
     panels->addWidget(right, 1);
 
-    toast_ = new AlertToast([&controller] { controller.dismissAlert(); }, this);
+    toast_ = new AlertBanner([&controller] { controller.dismissAlert(); }, this);
     toast_->hide();
 
     connect(search_, &QLineEdit::textEdited, this, [&controller](const QString& text) { controller.setSearchText(text); });
@@ -141,7 +141,8 @@ void AdminView::render(const AdminController::State& state)
     }
     inspector_->render(state);
     if (state.alert) {
-        toast_->show(*state.alert);
+        toast_->setAlert(*state.alert);
+        toast_->show();
         placeToast();
         toast_->raise();
     } else {

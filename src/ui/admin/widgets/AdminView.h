@@ -14,7 +14,7 @@ namespace velmor {
 
 class AdminPacsProfileSection;
 class AdminToolbar;
-class AlertToast;
+class AlertBanner;
 class AppModel;
 class Prompter;
 class ToggleEditorSheet;
@@ -57,7 +57,7 @@ private:
     QListView* list_ = nullptr;
     ToolsListRow* delegate_ = nullptr;
     ToolInspector* inspector_ = nullptr;
-    AlertToast* toast_ = nullptr;
+    AlertBanner* toast_ = nullptr;
     SheetHost* toggleDialog_ = nullptr;
     ToggleEditorSheet* toggleSheet_ = nullptr;
     quint64 shownToggleSerial_ = 0;
