@@ -72,29 +72,35 @@ std::optional<QString> DialogPrompter::openFile(const FileRequest& request) { re
 
 std::optional<QString> DialogPrompter::saveFile(const FileRequest& request) { return runFileDialog(request, true); }
 
+std::unique_ptr<QMessageBox> DialogPrompter::messageBox(const Question& question, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setIcon(QMessageBox::Warning);
+    box->setText(question.title);
+    box->setInformativeText(question.message);
+    const QString escape = escapeButton(question);
+    const QString preferred = defaultButton(question);
+    for (const Button& button : question.buttons) {
+        QPushButton* added = box->addButton(button.text, messageBoxRole(button.role));
+        // Buttons take Return while they have the focus: only the default one may.
+        added->setAutoDefault(false);
+        if (button.text == preferred)
+            box->setDefaultButton(added);
+        if (button.text == escape)
+            box->setEscapeButton(added);
+    }
+    return box;
+}
+
 Prompter::Answer DialogPrompter::ask(const Question& question)
 {
     if (question.textPlaceholder)
         return askWithText(question);
 
-    QMessageBox box(parent_);
-    box.setIcon(QMessageBox::Warning);
-    box.setText(question.title);
-    box.setInformativeText(question.message);
-    const QString escape = escapeButton(question);
-    const QString preferred = defaultButton(question);
-    for (const Button& button : question.buttons) {
-        QPushButton* added = box.addButton(button.text, messageBoxRole(button.role));
-        // Buttons take Return while they have the focus: only the default one may.
-        added->setAutoDefault(false);
-        if (button.text == preferred)
-            box.setDefaultButton(added);
-        if (button.text == escape)
-            box.setEscapeButton(added);
-    }
-    box.exec();
-    const QAbstractButton* clicked = box.clickedButton();
-    return {clicked ? clicked->text() : escape, {}};
+    const std::unique_ptr<QMessageBox> box = messageBox(question, parent_);
+    box->exec();
+    const QAbstractButton* clicked = box->clickedButton();
+    return {clicked ? clicked->text() : escapeButton(question), {}};
 }
 
 Prompter::Answer DialogPrompter::askWithText(const Question& question)
