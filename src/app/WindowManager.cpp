@@ -8,7 +8,7 @@
 #include "platform/MainQueue.h"
 #include "ui/admin/widgets/AdminView.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
-#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/DeviceLayoutEditor.h"
 #include "ui/devices/widgets/LayoutEditorWindowController.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/shared/widgets/SheetHost.h"

@@ -81,8 +81,8 @@ TEST(DeviceJson, RectanglesButtonsAndDevicesWriteWhatTheyReadAndRefuseAnyBadPart
     EXPECT_THROW(Device::fromJson(parse(R"({"id":"d","name":"D","type":"t"})")), json::DecodeError);
 }
 
-// Ids and rectangles of the keypad and the SpeechMike are pinned button for button
-// against the bundled layout files (LayoutImport below); these cover what those files lack.
+// Ids of the keypad and the SpeechMike are pinned button for button against the
+// bundled layout files (LayoutImport below); these cover what those files lack.
 TEST(DeviceTemplates, SurviveAWriteAndReadBackAndCarryTheLabelsAliasesAndKindsMatchingRelyOn)
 {
     for (const Device& device : Device::allTemplates())
@@ -150,8 +150,10 @@ TEST(LayoutImport, ReadsAnyKeyOrderRangeAndIdsUncheckedWritesTheKeysItReadsAndRe
         EXPECT_THROW(read(text), json::DecodeError) << text;
 }
 
-// The shipped layout files restate the templates' own rectangles, button for button.
-TEST(LayoutImport, BundledLayoutsMatchTheirTemplates)
+// The shipped layout files name every button of their template, in its order,
+// and place each apart from the others inside the canvas, so a fresh install
+// shows every button clickable (the templates' own frames overlap).
+TEST(LayoutImport, BundledLayoutsPlaceEveryTemplateButtonApartInsideTheCanvas)
 {
     for (const Device& device : Device::builtInTemplates()) {
         SCOPED_TRACE(device.id.toStdString());
@@ -160,9 +162,22 @@ TEST(LayoutImport, BundledLayoutsMatchTheirTemplates)
         EXPECT_EQ(layout.deviceId, device.id);
         ASSERT_EQ(layout.buttons.size(), device.buttons.size());
         for (qsizetype i = 0; i < layout.buttons.size(); ++i) {
-            EXPECT_EQ(layout.buttons.at(i).id, device.buttons.at(i).id);
-            EXPECT_EQ(rectOf(layout.buttons.at(i)), device.buttons.at(i).overlayFrame) << i;
+            const LayoutImport::LayoutButton& button = layout.buttons.at(i);
+            EXPECT_EQ(button.id, device.buttons.at(i).id);
+            EXPECT_TRUE(button.width > 0 && button.height > 0 && button.x >= 0 && button.y >= 0 &&
+                        button.x + button.width <= 1 && button.y + button.height <= 1)
+                << button.id.toStdString() << " lies outside the unit square";
+            for (qsizetype j = 0; j < i; ++j) {
+                const LayoutImport::LayoutButton& other = layout.buttons.at(j);
+                const bool apart = button.x + button.width <= other.x || other.x + other.width <= button.x ||
+                                   button.y + button.height <= other.y || other.y + other.height <= button.y;
+                EXPECT_TRUE(apart) << button.id.toStdString() << " overlaps " << other.id.toStdString();
+            }
         }
     }
+    // The templates keep their own frames; the layouts only place them for the picture.
+    EXPECT_EQ(buttonOf("tartarus_v2", "K01").overlayFrame, (NormalizedRect{0.06, 0.05, 0.2, 0.15}));
+    EXPECT_EQ(buttonOf("tartarus_v2", "DPAD_UP").overlayFrame, (NormalizedRect{0.74, 0.5, 0.12, 0.12}));
+    EXPECT_EQ(buttonOf("speechmike_smp3700", "TOP_TRIGGER").overlayFrame, (NormalizedRect{0.52, 0.2, 0.1, 0.1}));
     EXPECT_FALSE(Bundle::main().data("mouse_5_button_layout", "json").has_value());
 }

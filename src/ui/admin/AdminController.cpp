@@ -58,7 +58,7 @@ AdminController::AdminController(Sources sources, Prompter& prompter)
             refreshForActivePacs();
     }));
     subscriptions_.push_back(alertMessage_.subscribe(
-        [this](const std::optional<AlertMessage>& alert) { scheduleAlertDismissal(alert); }));
+        [this](const std::optional<AlertMessage>& alert) { scheduleToastDismiss(alert); }));
     state_.refreshNow();
 }
 
@@ -79,6 +79,7 @@ AdminController::State AdminController::compute() const
     if (selectedToolId_)
         if (const RadiologyTool* tool = findById(state.activePacs.tools, *selectedToolId_))
             state.selectedTool = *tool;
+    state.canEditTool = state.selectedTool.has_value();
     state.advancedExpanded = advancedExpanded_;
     state.toggleEditorOpen = toggleEditor_ != nullptr;
     state.toggleEditorSerial = toggleEditorSerial_;
@@ -183,8 +184,12 @@ void AdminController::requestDeleteTool()
     question.message = QStringLiteral("This will remove %1 and clear any mappings that use it.").arg(selected->name);
     question.buttons = {{QStringLiteral("Delete"), Prompter::Role::destructive},
                         {QStringLiteral("Cancel"), Prompter::Role::cancel}};
-    if (prompter_.ask(question).button != QLatin1String("Delete"))
-        return;
+    if (prompter_.ask(question).button == QLatin1String("Delete"))
+        deleteSelectedTool(toolId, pacsId);
+}
+
+void AdminController::deleteSelectedTool(const QUuid& toolId, const QUuid& pacsId)
+{
     store_.deleteTool(toolId, pacsId);
     ensureValidSelection();
     changed();
@@ -300,7 +305,7 @@ void AdminController::openToggleEditor(const RadiologyTool& tool, bool isNew)
     changed();
 }
 
-void AdminController::editSelectedToggle()
+void AdminController::editToggle()
 {
     const auto pacs = shownPacs();
     const RadiologyTool* selected = pacs && selectedToolId_ ? findById(pacs->tools, *selectedToolId_) : nullptr;
@@ -358,12 +363,13 @@ void AdminController::selectPacs(const QUuid& id)
     renamePacsName_ = name;
 }
 
-void AdminController::renameActivePacs()
+void AdminController::beginRenamePacs()
 {
     const auto pacs = shownPacs();
     if (!pacs)
         return;
     renamePacsName_ = pacs->name;
+    renamePacsId_ = pacs->id;
     Prompter::Question question;
     question.title = QStringLiteral("Rename PACS");
     question.buttons = {{QStringLiteral("Save"), Prompter::Role::normal},
@@ -374,9 +380,15 @@ void AdminController::renameActivePacs()
     if (answer.button != QLatin1String("Save"))
         return;
     renamePacsName_ = answer.text;
+    saveRenamedPacs();
+}
+
+void AdminController::saveRenamedPacs()
+{
+    // The profile the prompt was opened for, even when another became active meanwhile.
     const QString name = renamePacsName_.trimmed();
     if (!name.isEmpty())
-        store_.renamePacsProfile(pacs->id, name);
+        store_.renamePacsProfile(renamePacsId_, name);
 }
 
 void AdminController::duplicateActivePacs()
@@ -409,7 +421,7 @@ void AdminController::dismissAlert()
         dismissAlert_(shown->id);
 }
 
-void AdminController::scheduleAlertDismissal(const std::optional<AlertMessage>& alert)
+void AdminController::scheduleToastDismiss(const std::optional<AlertMessage>& alert)
 {
     if (!alert) {
         timedAlertId_.reset();

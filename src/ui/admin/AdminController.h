@@ -50,6 +50,7 @@ public:
         QList<RadiologyTool> filteredTools;
         std::optional<QUuid> selectedToolId;
         std::optional<RadiologyTool> selectedTool; // from the whole list, not the filtered one
+        bool canEditTool = false; // a tool is selected: "Duplicate" and "Delete" work
         bool advancedExpanded = false;
 
         bool toggleEditorOpen = false;
@@ -100,7 +101,8 @@ public:
     std::optional<ToolIconSelection> selectedIconSelection() const;
 
     // Toggle editor
-    void editSelectedToggle();
+    // Opens the selected toggle tool in the editor.
+    void editToggle();
     // The open editor (shared with the view that shows it), or none.
     std::shared_ptr<ToggleEditorController> toggleEditor() const { return toggleEditor_; }
     void saveToggle(const RadiologyTool& tool, const QList<KeyboardShortcut>& steps);
@@ -109,8 +111,10 @@ public:
     // PACS profiles
     void createPacsProfile();
     void selectPacs(const QUuid& id);
-    // Asks for the new name in the "Rename PACS" prompt.
-    void renameActivePacs();
+    // Asks for the new name in the "Rename PACS" prompt; "Save" runs saveRenamedPacs().
+    void beginRenamePacs();
+    // Renames the profile the prompt was opened for to the trimmed name; a blank name changes nothing.
+    void saveRenamedPacs();
     void duplicateActivePacs();
     void deleteActivePacs();
     void setLighting(const QColor& color);
@@ -130,7 +134,9 @@ private:
     void editSelected(const std::function<void(RadiologyTool&)>& change);
     void editTool(const QUuid& pacsId, const QUuid& toolId, const std::function<void(RadiologyTool&)>& change);
     void openToggleEditor(const RadiologyTool& tool, bool isNew);
-    void scheduleAlertDismissal(const std::optional<AlertMessage>& alert);
+    void scheduleToastDismiss(const std::optional<AlertMessage>& alert);
+    // "Delete" in "Delete tool?": the tool that was selected when it was asked.
+    void deleteSelectedTool(const QUuid& toolId, const QUuid& pacsId);
     void changed() { state_.invalidate(); }
 
     ProfileStore& store_;
@@ -143,6 +149,7 @@ private:
     std::optional<QUuid> selectedToolId_;
     bool advancedExpanded_ = false;
     QString renamePacsName_;
+    QUuid renamePacsId_;
     std::shared_ptr<ToggleEditorController> toggleEditor_;
     QUuid toggleEditorPacsId_;
     bool isNewToggle_ = false;

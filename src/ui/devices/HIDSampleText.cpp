@@ -1,7 +1,6 @@
 #include "ui/devices/HIDSampleText.h"
 
-#include <QLocale>
-#include <QRegularExpression>
+#include "ui/shared/TimeText.h"
 
 namespace velmor::hidtext {
 
@@ -27,18 +26,9 @@ QString sampleUsage(const RawHIDSample& sample)
 
 QString sampleValue(const RawHIDSample& sample) { return QStringLiteral("Value ") + QString::number(sample.value); }
 
-QString shortTime(const QDateTime& timestamp)
-{
-    return QLocale().toString(timestamp.toLocalTime().time(), QLocale::ShortFormat);
-}
+QString shortTime(const QDateTime& timestamp) { return timeText::hoursMinutes(timestamp); }
 
-QString mediumTime(const QDateTime& timestamp)
-{
-    // The locale's long time format without its time-zone part.
-    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b\\s*"));
-    const QString format = QLocale().timeFormat(QLocale::LongFormat).replace(zone, QStringLiteral(" ")).trimmed();
-    return QLocale().toString(timestamp.toLocalTime().time(), format);
-}
+QString mediumTime(const QDateTime& timestamp) { return timeText::withSeconds(timestamp); }
 
 std::uint32_t usageKey(std::int64_t usagePage, std::int64_t usage)
 {

@@ -1,6 +1,7 @@
 #include "ui/mapping/MappingTexts.h"
 
-#include <QRegularExpression>
+#include "ui/shared/TimeText.h"
+
 #include <QStringList>
 
 namespace velmor::mappingText {
@@ -20,29 +21,11 @@ QString canvasButtonHelp(const DeviceButton& button, const std::optional<Radiolo
            (tool ? tool->name : QStringLiteral("Unmapped"));
 }
 
-namespace {
-
-// The locale's short time format, with or without seconds whatever the locale's own has.
-QString timeFormat(const QLocale& locale, bool seconds)
-{
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    static const QRegularExpression secondsField(QStringLiteral("[:.]?s+"));
-    format.remove(secondsField);
-    if (seconds) {
-        const qsizetype minutes = format.indexOf(QLatin1String("mm"));
-        if (minutes >= 0)
-            format.insert(minutes + 2, QStringLiteral(":ss"));
-    }
-    return format;
-}
-
-} // namespace
-
 QString savedText(const std::optional<QDateTime>& lastSaved, const QLocale& locale)
 {
     if (!lastSaved)
         return QStringLiteral("Not saved yet");
-    return QStringLiteral("Saved ") + locale.toString(lastSaved->toLocalTime().time(), timeFormat(locale, false));
+    return QStringLiteral("Saved ") + timeText::hoursMinutes(*lastSaved, locale);
 }
 
 QString capitalized(const QString& text)
@@ -67,13 +50,12 @@ QString connectedDeviceName(const ConnectedDeviceInfo& device)
 
 QString logRowTime(const QDateTime& timestamp, const QLocale& locale)
 {
-    return locale.toString(timestamp.toLocalTime().time(), timeFormat(locale, false));
+    return timeText::hoursMinutes(timestamp, locale);
 }
 
 QString mediumTime(const QDateTime& timestamp, const QLocale& locale)
 {
-    // The short form with seconds after the minutes; the long form would add the zone.
-    return locale.toString(timestamp.toLocalTime().time(), timeFormat(locale, true));
+    return timeText::withSeconds(timestamp, locale);
 }
 
 QString eventLogText(const QList<LogEntry>& logs, const QLocale& locale)

@@ -6,11 +6,26 @@ namespace velmor {
 
 QString Prompter::escapeButton(const Question& question)
 {
-    const auto cancel = std::find_if(question.buttons.begin(), question.buttons.end(),
+    const auto& buttons = question.buttons;
+    const auto cancel = std::find_if(buttons.begin(), buttons.end(),
                                      [](const Button& button) { return button.role == Role::cancel; });
-    if (cancel != question.buttons.end())
+    if (cancel != buttons.end())
         return cancel->text;
-    return question.buttons.isEmpty() ? QString() : question.buttons.last().text;
+    const auto safe = std::find_if(buttons.rbegin(), buttons.rend(),
+                                   [](const Button& button) { return button.role != Role::destructive; });
+    if (safe != buttons.rend())
+        return safe->text;
+    return buttons.isEmpty() ? QString() : buttons.last().text;
+}
+
+QString Prompter::defaultButton(const Question& question)
+{
+    const auto& buttons = question.buttons;
+    const bool destructive = std::any_of(buttons.begin(), buttons.end(),
+                                         [](const Button& button) { return button.role == Role::destructive; });
+    if (destructive)
+        return escapeButton(question);
+    return buttons.isEmpty() ? QString() : buttons.first().text;
 }
 
 } // namespace velmor

@@ -32,7 +32,7 @@ public:
     struct Question {
         QString title;        // the bold first line
         QString message;      // the text below it; may be empty
-        QList<Button> buttons; // in order; the first is the default button
+        QList<Button> buttons; // in order; see defaultButton() for the one Return chooses
         // When set, the question carries one text field with this placeholder.
         std::optional<QString> textPlaceholder;
         QString text;         // the text field's initial text
@@ -54,8 +54,12 @@ public:
     // pressing Escape chooses its escape button (see escapeButton()).
     virtual Answer ask(const Question& question) = 0;
 
-    // The button Escape chooses: the first with the cancel role, else the last.
+    // The button Escape chooses: the first with the cancel role, else the last
+    // button that is not destructive, else the last.
     static QString escapeButton(const Question& question);
+    // The button Return chooses: the first button, unless the question has a
+    // destructive one; then the escape button, so no key runs the destructive action.
+    static QString defaultButton(const Question& question);
 };
 
 } // namespace velmor

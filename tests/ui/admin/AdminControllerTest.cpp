@@ -175,7 +175,7 @@ TEST_F(AdminControllerTest, ToggleEditorStoresOnlyOnSaveIntoTheProfileItWasOpene
 
     // Editing: the steps and a change of the tool made meanwhile both survive; it is enabled again.
     admin->setEnabled(false);
-    admin->editSelectedToggle();
+    admin->editToggle();
     editor = admin->toggleEditor();
     EXPECT_EQ(editor->state().get().title, "Edit Toggle");
     editor->addStep();
@@ -342,13 +342,13 @@ TEST_F(AdminControllerTest, PacsProfilesAreCreatedRenamedDuplicatedAndDeleted)
     EXPECT_TRUE(prompter.requests().isEmpty()) << "no rename prompt";
 
     prompter.queueAnswer("Save", "  Reading Room  ");
-    admin->renameActivePacs();
+    admin->beginRenamePacs();
     EXPECT_EQ(active().name, "Reading Room");
     EXPECT_EQ(prompter.requests().last().question.text, QStringLiteral("PACS %1").arg(count + 2));
     prompter.queueAnswer("Save", "   ");
-    admin->renameActivePacs();
+    admin->beginRenamePacs();
     prompter.queueAnswer("Cancel", "Other");
-    admin->renameActivePacs();
+    admin->beginRenamePacs();
     EXPECT_EQ(active().name, "Reading Room");
 
     settle();

@@ -3,12 +3,13 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
-#include "ui/admin/widgets/ToolRowDelegate.h"
+#include "ui/admin/widgets/ToolsListRow.h"
 
 #include "support/AppModelFixture.h"
 #include "model/CustomIconLibrary.h"
 #include "ui/shared/ScriptedPrompter.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -21,8 +22,11 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QSlider>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 namespace velmor {
 namespace {
@@ -140,7 +144,7 @@ TEST_F(AdminViewTest, SearchRowsAndSwitchesDriveTheStore)
     const RadiologyTool tool = view->toolListModel().tool(1);
     EXPECT_EQ(selected().id, tool.id);
 
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, ToolRowDelegate::switchRect(second).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, ToolsListRow::switchRect(second).center());
     settle();
     EXPECT_EQ(stored(tool.id).enabled, !tool.enabled);
     RadiologyTool expected = tool;
@@ -169,16 +173,57 @@ TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)
     EXPECT_EQ(find<QLabel>("toggleSteps")->text(), "1 steps");
 }
 
+// The texts of a row, left to right, as the user reads them.
+QStringList textsLeftToRight(QWidget* row)
+{
+    QList<QLabel*> labels = row->findChildren<QLabel*>();
+    std::sort(labels.begin(), labels.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+    QStringList texts;
+    for (QLabel* label : labels)
+        texts.append(label->text());
+    return texts;
+}
+
+// "Repeat speed" names the slider between "Slow" and "Fast", in the inspector
+// and in the toggle editor; the row shows only while the tool repeats on hold.
+TEST_F(AdminViewTest, TheRepeatSpeedSliderIsLabelledInBothEditors)
+{
+    open();
+    click("newTool");
+    auto* speed = find<QSlider>("repeatSpeed");
+    click("advancedToggle");
+    EXPECT_FALSE(speed->isVisibleTo(view.get()));
+    find<QAbstractButton>("repeatOnHold")->click();
+    settle();
+    ASSERT_TRUE(speed->isVisibleTo(view.get()));
+    EXPECT_EQ(textsLeftToRight(speed->parentWidget()), QStringList({"Repeat speed", "Slow", "Fast"}));
+    const auto labels = speed->parentWidget()->findChildren<QLabel*>();
+    const auto slow = std::find_if(labels.begin(), labels.end(), [](QLabel* l) { return l->text() == "Slow"; });
+    EXPECT_LT((*slow)->geometry().right(), speed->geometry().left());
+    speed->setValue(80);
+    settle();
+    EXPECT_DOUBLE_EQ(selected().repeatSpeed, 0.8);
+
+    click("newToggle");
+    ToggleEditorSheet* sheet = view->toggleEditor();
+    ASSERT_TRUE(sheet);
+    auto* toggleSpeed = find<QSlider>("toggleRepeatSpeed", sheet);
+    find<QAbstractButton>("toggleRepeatOnHold", sheet)->click();
+    settle();
+    EXPECT_TRUE(toggleSpeed->isVisibleTo(sheet));
+    EXPECT_EQ(textsLeftToRight(toggleSpeed->parentWidget()), QStringList({"Repeat speed", "Slow", "Fast"}));
+}
+
 TEST_F(AdminViewTest, TheAlertShowsOnTopUntilClosed)
 {
     open();
     model->presentAlert("Save Failed", "The disk is full.", AppModel::AlertMessage::Severity::error);
     settle();
-    EXPECT_TRUE(find("alertToast")->isVisible());
+    EXPECT_TRUE(find("alertBanner")->isVisible());
     EXPECT_EQ(find<QLabel>("alertTitle")->text(), "Save Failed");
-    click("closeAlert");
+    click("dismissAlert");
     EXPECT_FALSE(model->alertMessage().get());
-    EXPECT_FALSE(find("alertToast")->isVisible());
+    EXPECT_FALSE(find("alertBanner")->isVisible());
 }
 
 TEST_F(AdminViewTest, ThePacsMenuAndPickerReachTheStore)

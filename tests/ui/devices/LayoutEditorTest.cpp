@@ -2,8 +2,8 @@
 // through its widgets.
 
 #include "ui/devices/LayoutEditorController.h"
-#include "ui/devices/widgets/DeviceLayoutEditorView.h"
-#include "ui/devices/widgets/LayoutButtonView.h"
+#include "ui/devices/widgets/DeviceLayoutEditor.h"
+#include "ui/devices/widgets/LayoutButton.h"
 #include "ui/devices/widgets/LayoutCanvasView.h"
 #include "ui/devices/widgets/LayoutEditorWindowController.h"
 #include "ui/devices/widgets/LayoutPresetCard.h"
@@ -308,7 +308,7 @@ class LayoutEditorWindowTest : public AppModelFixture {
 protected:
     LayoutEditorWindowTest() { start(); }
 
-    DeviceLayoutEditorView& editor() { return *windows.editor(); }
+    DeviceLayoutEditor& editor() { return *windows.editor(); }
     template <typename T>
     T* find(const char* name)
     {
@@ -365,7 +365,7 @@ TEST_F(LayoutEditorWindowTest, OneWindowKeptAcrossShowsAndCloseActionRunsOncePer
     EXPECT_EQ(window->geometry(), placed);
 
     // Another device while open: its editor replaces the old one, whose close action no longer runs.
-    QPointer<DeviceLayoutEditorView> first = windows.editor();
+    QPointer<DeviceLayoutEditor> first = windows.editor();
     windows.show(Device::mouseTemplate(), *model, [&] { closes += 100; });
     ASSERT_NE(windows.editor(), first.data());
     EXPECT_EQ(editor().controller().device().id, "mouse_5_button");
@@ -387,7 +387,7 @@ TEST_F(LayoutEditorWindowTest, DraggingAButtonMovesItAndStoresItOnRelease)
     editor().controller().setSnapEnabled(false);
     LayoutCanvasView* canvas = editor().canvas();
     canvas->resize(1000, 500);
-    LayoutButtonView* side = canvas->buttonView("BUTTON_4");
+    LayoutButton* side = canvas->buttonView("BUTTON_4");
     ASSERT_NE(side, nullptr);
     const QRect before = side->geometry();
 

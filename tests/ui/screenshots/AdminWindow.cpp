@@ -143,6 +143,19 @@ const Shot alertSuccess("admin-alert-success",
 
 const Shot pickerSystem("icon-picker-symbols", [](Scene&) { return picker(IconPickerScope::system); });
 const Shot pickerCustom("icon-picker-custom", [](Scene&) { return picker(IconPickerScope::custom); });
+const Shot pickerEmpty("icon-picker-custom-empty", [](Scene&) {
+    auto* sheet = new SFSymbolPicker({ToolIconSource::custom, QStringLiteral("ct-scan.svg")});
+    auto backdrop = Scene::onBackdrop(sheet, 0);
+    backdrop->resize(620, 560);
+    return backdrop;
+});
+const Shot disabledRow("admin-disabled-tool", adminWindow([](AdminScene& parts, AdminView& view) {
+    const PacsProfile pacs = parts.store.activePacsProfile();
+    RadiologyTool tool = pacs.tools.at(1);
+    tool.enabled = false;
+    parts.store.updateTool(tool, pacs.id);
+    view.controller().selectTool(tool.id);
+}));
 
 const Shot recorderListening("shortcut-recorder-listening", recorder(KeyboardShortcut{0, "a", M::control}, true));
 const Shot recorderShortcut("shortcut-recorder-shortcut",

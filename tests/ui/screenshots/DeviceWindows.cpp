@@ -1,11 +1,11 @@
 // Shots of the device windows: the layout editor of the keypad and of the
-// SpeechMike with the snap grid and a selected button, and the HID inspector
-// with samples of both devices and one selected.
+// SpeechMike with the snap grid and a selected button (and without either), and
+// the HID inspector with samples of both devices, one selected, and filtered.
 
 #include "Screenshots.h"
 
 #include "core/AppModel.h"
-#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/DeviceLayoutEditor.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 
 namespace velmor::screenshots {
@@ -28,7 +28,7 @@ Render editor(const Device& (*device)(), const QString& selected)
 {
     return [device, selected](Scene& scene) -> std::unique_ptr<QWidget> {
         auto& devices = scene.make<DeviceScene>(scene);
-        auto view = std::make_unique<DeviceLayoutEditorView>(device(), devices.model);
+        auto view = std::make_unique<DeviceLayoutEditor>(device(), devices.model);
         view->controller().select(selected);
         view->resize(1200, 700);
         return view;
@@ -73,6 +73,27 @@ Render inspector(bool selected)
 const Shot keypadEditor("layout-editor-keypad", editor(&Device::tartarusTemplate, QStringLiteral("K06")));
 const Shot mikeEditor("layout-editor-speechmike", editor(&Device::speechMikeTemplate, QStringLiteral("PLAY_PAUSE")));
 const Shot mouseEditor("layout-editor-default-grid", editor(&Device::mouseTemplate, QStringLiteral("BUTTON_4")));
+const Shot bareEditor("layout-editor-no-selection-snap-off", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    auto& devices = scene.make<DeviceScene>(scene);
+    auto view = std::make_unique<DeviceLayoutEditor>(Device::tartarusTemplate(), devices.model);
+    view->controller().select(QStringLiteral("NO_SUCH_BUTTON"));
+    view->controller().setSnapEnabled(false);
+    view->resize(1200, 700);
+    return view;
+});
+const Shot inspectorFiltered("hid-inspector-device-filter", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    auto& devices = scene.make<DeviceScene>(scene);
+    feedSamples(devices.model);
+    scene.settle();
+    auto view = std::make_unique<HIDInspectorView>(devices.model);
+    const QList<ConnectedDeviceInfo> connected = devices.model.connectedDevices().get();
+    for (const ConnectedDeviceInfo& device : connected)
+        if (device.productName == QStringLiteral("SpeechMike Premium Air"))
+            view->controller().selectDevice(device.id());
+    view->controller().setCaptureOnlySelected(true);
+    view->resize(900, 640);
+    return view;
+});
 const Shot inspectorSamples("hid-inspector-samples", inspector(false));
 const Shot inspectorSelected("hid-inspector-selected", inspector(true));
 

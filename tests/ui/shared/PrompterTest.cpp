@@ -121,6 +121,64 @@ TEST(DialogPrompter, QuestionsReturnTheClickedButtonAndEscapeChoosesTheCancelRol
     EXPECT_EQ(prompter.ask(rename), (Prompter::Answer{"Save", "eUnity West"}));
 }
 
+TEST(Prompter, DestructiveQuestionsDefaultToTheSafeButton)
+{
+    const auto question = [](QList<Prompter::Button> buttons) {
+        return Prompter::Question{QStringLiteral("Q"), {}, std::move(buttons), std::nullopt, {}};
+    };
+    const Prompter::Question clearAll = question({{"Clear", Role::destructive}, {"Cancel", Role::cancel}});
+    EXPECT_EQ(Prompter::defaultButton(clearAll), "Cancel");
+    EXPECT_EQ(Prompter::escapeButton(clearAll), "Cancel");
+    // No cancel role: the last button that destroys nothing takes both keys.
+    const Prompter::Question noCancel = question({{"Keep"}, {"Delete", Role::destructive}});
+    EXPECT_EQ(Prompter::defaultButton(noCancel), "Keep");
+    EXPECT_EQ(Prompter::escapeButton(noCancel), "Keep");
+    // Without a destructive button the first is the default, as before.
+    EXPECT_EQ(Prompter::defaultButton(importFailed()), "Try Again");
+    EXPECT_EQ(Prompter::escapeButton(importFailed()), "Dismiss");
+}
+
+// Return and Escape, pressed on the real dialog, never choose the destructive
+// button, whatever holds the focus: every shape of confirmation the prompter builds.
+TEST(DialogPrompter, ReturnAndEscapeNeverRunADestructiveAction)
+{
+    DialogPrompter prompter;
+    const QList<Prompter::Question> confirmations{
+        {QStringLiteral("Clear all mappings?"), QStringLiteral("This will remove all mappings for Keypad."),
+         {{QStringLiteral("Clear"), Role::destructive}, {QStringLiteral("Cancel"), Role::cancel}}, std::nullopt, {}},
+        {QStringLiteral("Delete tool?"), QStringLiteral("This will remove Zoom and clear any mappings that use it."),
+         {{QStringLiteral("Delete"), Role::destructive}, {QStringLiteral("Cancel"), Role::cancel}}, std::nullopt, {}},
+        replaceMapping(),
+        {QStringLiteral("Discard?"), {}, {{QStringLiteral("Discard"), Role::destructive}, {QStringLiteral("Keep")}},
+         std::nullopt, {}},
+        {QStringLiteral("Delete PACS"), {},
+         {{QStringLiteral("Delete"), Role::destructive}, {QStringLiteral("Cancel"), Role::cancel}},
+         QStringLiteral("Type the name"), {}},
+    };
+    const auto destructiveButton = [](const Prompter::Question& question) {
+        return question.buttons.constFirst().text;
+    };
+    for (const Prompter::Question& question : confirmations) {
+        SCOPED_TRACE(question.title.toStdString());
+        const QString safe = Prompter::escapeButton(question);
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            whenModal<QDialog>([key](QDialog& dialog) { QTest::keyClick(&dialog, key); });
+            EXPECT_EQ(prompter.ask(question).button, safe) << "key " << key;
+        }
+        // Even with the focus moved onto the destructive button, Return stays safe.
+        whenModal<QDialog>([&](QDialog& dialog) {
+            QPushButton* danger = buttonNamed(dialog, destructiveButton(question));
+            ASSERT_NE(danger, nullptr);
+            danger->setFocus();
+            QTest::keyClick(danger, Qt::Key_Return);
+        });
+        EXPECT_EQ(prompter.ask(question).button, safe);
+        // A click still chooses it.
+        whenModal<QDialog>([&](QDialog& dialog) { buttonNamed(dialog, destructiveButton(question))->click(); });
+        EXPECT_EQ(prompter.ask(question).button, destructiveButton(question));
+    }
+}
+
 TEST(DialogPrompter, SaveDialogProposesTheNameAndKeepsTheJsonSuffix)
 {
     QTemporaryDir folder;

@@ -31,8 +31,9 @@ QPushButton* segment(const QString& text, const QString& objectName, QWidget* pa
     return button;
 }
 
-CompactToolbarButton::CompactToolbarButton(const QString& symbol, const QString& text, QColor tint, QWidget* parent)
-    : QPushButton(text, parent), symbol_(symbol), tint_(std::move(tint))
+CompactToolbarButton::CompactToolbarButton(const QString& symbol, const QString& text,
+                                           CompactToolbarButtonStyle style, QWidget* parent)
+    : QPushButton(text, parent), symbol_(symbol), style_(std::move(style))
 {
     setFont(Theme::font(Theme::TextStyle::caption));
     setCursor(Qt::PointingHandCursor);
@@ -62,8 +63,8 @@ void CompactToolbarButton::paintEvent(QPaintEvent*)
     painter.fillPath(shape, Theme::withOpacity(Theme::surface(), 0.4));
     QLinearGradient gradient(0, 0, 1, 1);
     gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
-    gradient.setColorAt(0, Theme::withOpacity(tint_, pressed ? 0.9 : 1.0));
-    gradient.setColorAt(1, Theme::withOpacity(tint_, pressed ? 0.7 : 0.85));
+    gradient.setColorAt(0, Theme::withOpacity(style_.tint, pressed ? 0.9 : 1.0));
+    gradient.setColorAt(1, Theme::withOpacity(style_.tint, pressed ? 0.7 : 0.85));
     painter.fillPath(shape, gradient);
     painter.strokePath(shape, QPen(Theme::withOpacity(Qt::white, 0.12), 1));
 
@@ -73,35 +74,12 @@ void CompactToolbarButton::paintEvent(QPaintEvent*)
     qreal x = area.center().x() - contentWidth / 2.0;
     if (symbolSize) {
         SymbolIcons::instance().paint(painter, QRectF(x, area.center().y() - symbolSize / 2.0, symbolSize, symbolSize),
-                                      symbol_, Qt::white);
+                                      symbol_, style_.textColor);
         x += symbolSize + 6;
     }
-    painter.setPen(Qt::white);
+    painter.setPen(style_.textColor);
     painter.setFont(font());
     painter.drawText(QRectF(x, area.top(), area.right() - x, area.height()), Qt::AlignVCenter | Qt::AlignLeft, text());
-}
-
-Switch::Switch(QWidget* parent) : QAbstractButton(parent)
-{
-    setCheckable(true);
-    setCursor(Qt::PointingHandCursor);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-}
-
-void Switch::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
-    const qreal radius = track.height() / 2;
-    painter.setPen(Qt::NoPen);
-    painter.setOpacity(isEnabled() ? 1.0 : 0.5);
-    painter.setBrush(isChecked() ? Theme::green() : Theme::withOpacity(Qt::white, 0.18));
-    painter.drawRoundedRect(track, radius, radius);
-    const qreal knob = track.height() - 4;
-    const qreal x = isChecked() ? track.right() - knob - 2 : track.left() + 2;
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
 }
 
 } // namespace velmor::admin

@@ -2,7 +2,6 @@
 
 #include "ui/shared/Theme.h"
 
-#include <QAbstractButton>
 #include <QColor>
 #include <QFont>
 #include <QPushButton>
@@ -17,11 +16,18 @@ QLabel* label(const QString& text, Theme::TextStyle style, const QColor& colour,
 // One segment of a segmented control: checkable, the checked one tinted.
 QPushButton* segment(const QString& text, const QString& objectName, QWidget* parent);
 
-// The toolbar's compact button: caption text and a symbol in white on a gradient
-// of `tint`, radius 10, dimmed and shrunk a little while pressed.
+// The look of the toolbar's buttons: a gradient of `tint` with the label in
+// `textColor`, radius 10, dimmed and shrunk a little while pressed.
+struct CompactToolbarButtonStyle {
+    QColor tint;
+    QColor textColor = Qt::white;
+};
+
+// A toolbar button drawn in a CompactToolbarButtonStyle: caption text and a symbol.
 class CompactToolbarButton : public QPushButton {
 public:
-    CompactToolbarButton(const QString& symbol, const QString& text, QColor tint, QWidget* parent = nullptr);
+    CompactToolbarButton(const QString& symbol, const QString& text, CompactToolbarButtonStyle style,
+                         QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -31,17 +37,7 @@ protected:
 
 private:
     QString symbol_;
-    QColor tint_;
-};
-
-// A two-state switch drawn as a pill; a checkable button.
-class Switch : public QAbstractButton {
-public:
-    explicit Switch(QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {38, 22}; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
+    CompactToolbarButtonStyle style_;
 };
 
 } // namespace velmor::admin

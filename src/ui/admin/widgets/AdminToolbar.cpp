@@ -26,7 +26,7 @@ AdminToolbar::AdminToolbar(Actions actions, QWidget* parent) : QWidget(parent)
     row->addStretch(1);
     auto add = [&](const char* name, const QString& symbol, const QString& text, const QColor& tint,
                    std::function<void()> action) {
-        auto* button = new admin::CompactToolbarButton(symbol, text, tint, strip);
+        auto* button = new admin::CompactToolbarButton(symbol, text, admin::CompactToolbarButtonStyle{tint}, strip);
         button->setObjectName(QLatin1String(name));
         connect(button, &QPushButton::clicked, this, [action = std::move(action)] {
             if (action)

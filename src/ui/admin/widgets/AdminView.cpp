@@ -3,13 +3,13 @@
 #include "ui/admin/widgets/AdminPacsProfileSection.h"
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/admin/widgets/AdminToolbar.h"
-#include "ui/admin/widgets/AlertToast.h"
+#include "ui/shared/widgets/AlertBanner.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
-#include "ui/admin/widgets/ToolRowDelegate.h"
+#include "ui/admin/widgets/ToolsListRow.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -82,7 +82,7 @@ void AdminView::build()
     leftColumn->setSpacing(12);
     leftColumn->addWidget(new AdminPanelHeader(tr("Tools"), tr("PACS tool list"), leftContent));
     pacsSection_ = new AdminPacsProfileSection({[&controller](const QUuid& id) { controller.selectPacs(id); },
-                                                [&controller] { controller.renameActivePacs(); },
+                                                [&controller] { controller.beginRenamePacs(); },
                                                 [&controller](const QColor& colour) { controller.setLighting(colour); },
                                                 [&controller] { controller.duplicateActivePacs(); },
                                                 [&controller] { controller.deleteActivePacs(); }},
@@ -96,7 +96,7 @@ void AdminView::build()
     list_ = new QListView(leftContent);
     list_->setObjectName(QStringLiteral("toolList"));
     list_->setModel(&toolList_);
-    delegate_ = new ToolRowDelegate(list_);
+    delegate_ = new ToolsListRow(list_);
     delegate_->onSelect = [&controller](const QUuid& id) { controller.selectTool(id); };
     delegate_->onSetEnabled = [&controller](const QUuid& id, bool enabled) { controller.setToolEnabled(id, enabled); };
     list_->setItemDelegate(delegate_);
@@ -116,7 +116,7 @@ void AdminView::build()
     right->setContent(inspector_);
     panels->addWidget(right, 1);
 
-    toast_ = new AlertToast([&controller] { controller.dismissAlert(); }, this);
+    toast_ = new AlertBanner([&controller] { controller.dismissAlert(); }, this);
     toast_->hide();
 
     connect(search_, &QLineEdit::textEdited, this, [&controller](const QString& text) { controller.setSearchText(text); });
@@ -125,7 +125,7 @@ void AdminView::build()
 
 void AdminView::render(const AdminController::State& state)
 {
-    toolbar_->setCanEditTool(state.selectedTool.has_value());
+    toolbar_->setCanEditTool(state.canEditTool);
     pacsSection_->render({state.pacsProfiles, state.activePacs.id, state.isRazerDevice, state.lightingHex,
                           state.fallbackLightingHex});
     if (search_->text() != state.searchText) {
@@ -141,7 +141,8 @@ void AdminView::render(const AdminController::State& state)
     }
     inspector_->render(state);
     if (state.alert) {
-        toast_->show(*state.alert);
+        toast_->setAlert(*state.alert);
+        toast_->show();
         placeToast();
         toast_->raise();
     } else {

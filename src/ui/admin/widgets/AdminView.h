@@ -14,13 +14,13 @@ namespace velmor {
 
 class AdminPacsProfileSection;
 class AdminToolbar;
-class AlertToast;
+class AlertBanner;
 class AppModel;
 class Prompter;
 class ToggleEditorSheet;
 class ToolInspector;
 class SheetHost;
-class ToolRowDelegate;
+class ToolsListRow;
 
 // The "Admin / Tools" window: the toolbar, the tool panel (PACS profile, search,
 // tool list) and the inspector of the selected tool, with the application's
@@ -55,9 +55,9 @@ private:
     AdminPacsProfileSection* pacsSection_ = nullptr;
     QLineEdit* search_ = nullptr;
     QListView* list_ = nullptr;
-    ToolRowDelegate* delegate_ = nullptr;
+    ToolsListRow* delegate_ = nullptr;
     ToolInspector* inspector_ = nullptr;
-    AlertToast* toast_ = nullptr;
+    AlertBanner* toast_ = nullptr;
     SheetHost* toggleDialog_ = nullptr;
     ToggleEditorSheet* toggleSheet_ = nullptr;
     quint64 shownToggleSerial_ = 0;

@@ -12,11 +12,11 @@
 namespace velmor {
 
 
-// The field: shows the shortcut, "Listening…" or "Record", and while listening
+// The capture view (the field): shows the shortcut, "Listening…" or "Record", and while listening
 // takes every key before shortcuts and focus changes see it.
-class ShortcutRecorder::Field : public QWidget {
+class ShortcutRecorder::ShortcutCaptureView : public QWidget {
 public:
-    Field(ShortcutRecorderModel& model, QWidget* parent) : QWidget(parent), model_(model)
+    ShortcutCaptureView(ShortcutRecorderModel& model, QWidget* parent) : QWidget(parent), model_(model)
     {
         setObjectName(QStringLiteral("shortcutField"));
         setFocusPolicy(Qt::ClickFocus);
@@ -91,7 +91,7 @@ private:
 };
 
 ShortcutRecorder::ShortcutRecorder(Binding<std::optional<KeyboardShortcut>> shortcut, QWidget* parent)
-    : QWidget(parent), model_(std::move(shortcut)), field_(new Field(model_, this)), clear_(new QPushButton(tr("Clear"), this))
+    : QWidget(parent), model_(std::move(shortcut)), field_(new ShortcutCaptureView(model_, this)), clear_(new QPushButton(tr("Clear"), this))
 {
     clear_->setObjectName(QStringLiteral("clearRecordedShortcut"));
     clear_->setFocusPolicy(Qt::NoFocus);

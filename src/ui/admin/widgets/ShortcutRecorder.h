@@ -26,10 +26,10 @@ public:
     QWidget* field() const;
 
 private:
-    class Field;
+    class ShortcutCaptureView; // shows the shortcut and takes the keys while listening
 
     ShortcutRecorderModel model_;
-    Field* field_;
+    ShortcutCaptureView* field_;
     QPushButton* clear_;
 };
 

@@ -1,9 +1,9 @@
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/admin/widgets/RepeatSpeedSlider.h"
 #include "ui/shared/Theme.h"
-#include "ui/admin/widgets/SFSymbolPicker.h"
-#include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
@@ -15,16 +15,14 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
-#include <QSlider>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 namespace velmor {
 
 
 ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> controller, QWidget* parent)
-    : QWidget(parent), controller_(std::move(controller))
+    : QWidget(parent), controller_(std::move(controller)), picker_(*this)
 {
     setMinimumSize(420, 440);
     auto* column = new QVBoxLayout(this);
@@ -93,22 +91,13 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     repeatBox->setSpacing(8);
     repeatBox->addWidget(admin::label(tr("Repeat"), Theme::TextStyle::caption, Theme::secondaryText(), true, this));
     auto* repeatRow = new QHBoxLayout;
-    repeat_ = new admin::Switch(this);
+    repeat_ = new Switch(this);
     repeat_->setObjectName(QStringLiteral("toggleRepeatOnHold"));
     repeatRow->addWidget(admin::label(tr("Repeat on hold"), Theme::TextStyle::body, Qt::white, false, this));
     repeatRow->addStretch(1);
     repeatRow->addWidget(repeat_);
     repeatBox->addLayout(repeatRow);
-    speedRow_ = new QWidget(this);
-    auto* speedLayout = new QHBoxLayout(speedRow_);
-    speedLayout->setContentsMargins(0, 0, 0, 0);
-    speedLayout->addWidget(admin::label(tr("Slow"), Theme::TextStyle::caption, Theme::secondaryText(), false, speedRow_));
-    speed_ = new QSlider(Qt::Horizontal, speedRow_);
-    speed_->setObjectName(QStringLiteral("toggleRepeatSpeed"));
-    speed_->setRange(0, 100);
-    speed_->setAccessibleName(tr("Repeat speed"));
-    speedLayout->addWidget(speed_, 1);
-    speedLayout->addWidget(admin::label(tr("Fast"), Theme::TextStyle::caption, Theme::secondaryText(), false, speedRow_));
+    speedRow_ = new RepeatSpeedSlider(QStringLiteral("toggleRepeatSpeed"), Theme::secondaryText(), this);
     repeatBox->addWidget(speedRow_);
     column->addLayout(repeatBox);
 
@@ -119,14 +108,14 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     connect(browse, &QPushButton::clicked, this, [this] { openIconPicker(); });
     connect(addStep, &QPushButton::clicked, this, [this] { controller_->addStep(); });
     connect(repeat_, &QAbstractButton::toggled, this, [this](bool on) { controller_->setRepeatOnHoldEnabled(on); });
-    connect(speed_, &QSlider::valueChanged, this, [this](int value) { controller_->setRepeatSpeed(value / 100.0); });
+    speedRow_->onChanged = [this](double speed) { controller_->setRepeatSpeed(speed); };
 
     subscription_ = controller_->state().subscribe([this](const ToggleEditorController::State& state) { render(state); });
 }
 
-ToggleEditorSheet::~ToggleEditorSheet() { delete picker_; }
+ToggleEditorSheet::~ToggleEditorSheet() = default;
 
-QWidget* ToggleEditorSheet::iconPicker() const { return picker_ ? picker_->sheet() : nullptr; }
+QWidget* ToggleEditorSheet::iconPicker() const { return picker_.picker(); }
 
 void ToggleEditorSheet::render(const ToggleEditorController::State& state)
 {
@@ -153,11 +142,7 @@ void ToggleEditorSheet::render(const ToggleEditorController::State& state)
         repeat_->setChecked(state.repeatOnHoldEnabled);
     }
     speedRow_->setVisible(state.repeatOnHoldEnabled);
-    const int speed = std::isnan(state.repeatSpeed) ? 0 : int(std::lround(state.repeatSpeed * 100));
-    if (speed_->value() != speed) {
-        const QSignalBlocker blocker(speed_);
-        speed_->setValue(speed);
-    }
+    speedRow_->setSpeed(state.repeatSpeed);
 }
 
 void ToggleEditorSheet::rebuildSteps(qsizetype count)
@@ -192,23 +177,8 @@ void ToggleEditorSheet::rebuildSteps(qsizetype count)
 
 void ToggleEditorSheet::openIconPicker()
 {
-    if (picker_)
-        return;
-    auto* picker = new SFSymbolPicker(controller_->state().get().currentSelection);
-    picker->controller().onSelect = [this](const ToolIconSelection& selection) {
-        controller_->applyIconSelection(selection);
-        closeIconPicker();
-    };
-    picker->controller().onCancel = [this] { closeIconPicker(); };
-    picker_ = new SheetHost(picker, [this] { closeIconPicker(); }, this);
-    picker_->setWindowTitle(tr("Icons"));
-    picker_->show();
-}
-
-void ToggleEditorSheet::closeIconPicker()
-{
-    if (picker_)
-        std::exchange(picker_, nullptr)->deleteLater();
+    picker_.open(controller_->state().get().currentSelection,
+                 [this](const ToolIconSelection& selection) { controller_->applyIconSelection(selection); });
 }
 
 } // namespace velmor

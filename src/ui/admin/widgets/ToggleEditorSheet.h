@@ -2,26 +2,23 @@
 
 #include "platform/Published.h"
 #include "ui/admin/ToggleEditorController.h"
+#include "ui/admin/widgets/IconPickerHost.h"
 
 #include <QWidget>
 
 #include <memory>
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSlider;
 class QVBoxLayout;
 
 namespace velmor {
 
+class RepeatSpeedSlider;
 class ShortcutRecorder;
 class ToolIconView;
-class SheetHost;
-namespace admin {
 class Switch;
-}
 
 // The toggle editor sheet: name, icon, the steps with a recorder each, and the
 // repeat settings. "Save" and "Cancel" report through the controller.
@@ -38,7 +35,6 @@ private:
     void render(const ToggleEditorController::State& state);
     void rebuildSteps(qsizetype count);
     void openIconPicker();
-    void closeIconPicker();
 
     std::shared_ptr<ToggleEditorController> controller_;
     QLabel* title_;
@@ -49,10 +45,9 @@ private:
     QWidget* stepsBox_;
     QVBoxLayout* stepsLayout_;
     QList<ShortcutRecorder*> recorders_;
-    admin::Switch* repeat_;
-    QWidget* speedRow_;
-    QSlider* speed_;
-    SheetHost* picker_ = nullptr;
+    Switch* repeat_;
+    RepeatSpeedSlider* speedRow_;
+    IconPickerHost picker_;
     Subscription subscription_;
 };
 

@@ -1,10 +1,10 @@
 #include "ui/admin/widgets/ToolInspector.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
+#include "ui/admin/widgets/RepeatSpeedSlider.h"
 #include "ui/shared/Theme.h"
-#include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/shared/widgets/NiceButton.h"
-#include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/Switch.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -17,12 +17,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalBlocker>
-#include <QSlider>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 namespace velmor {
 
@@ -53,7 +51,8 @@ QPushButton* bordered(const QString& symbol, const QString& text, const char* na
 
 } // namespace
 
-ToolInspector::ToolInspector(AdminController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
+ToolInspector::ToolInspector(AdminController& controller, QWidget* parent)
+    : QWidget(parent), controller_(controller), picker_(*this)
 {
     pages_ = new QStackedWidget(this);
     auto* layout = new QVBoxLayout(this);
@@ -83,7 +82,7 @@ ToolInspector::ToolInspector(AdminController& controller, QWidget* parent) : QWi
     pages_->addWidget(scroll);
 }
 
-ToolInspector::~ToolInspector() { delete picker_; }
+ToolInspector::~ToolInspector() = default;
 
 QWidget* ToolInspector::buildEditor()
 {
@@ -125,7 +124,7 @@ QWidget* ToolInspector::buildEditor()
     auto* enabledRow = new QHBoxLayout;
     enabledRow->addWidget(admin::label(tr("Enabled"), Theme::TextStyle::body, Qt::white, false, editor));
     enabledRow->addStretch(1);
-    enabled_ = new admin::Switch(editor);
+    enabled_ = new Switch(editor);
     enabled_->setObjectName(QStringLiteral("toolEnabled"));
     enabledRow->addWidget(enabled_);
     enabledBox->addLayout(enabledRow);
@@ -189,20 +188,11 @@ QWidget* ToolInspector::buildEditor()
     auto* repeatRow = new QHBoxLayout;
     repeatRow->addWidget(admin::label(tr("Repeat on hold"), Theme::TextStyle::body, Qt::white, false, advancedBox_));
     repeatRow->addStretch(1);
-    repeat_ = new admin::Switch(advancedBox_);
+    repeat_ = new Switch(advancedBox_);
     repeat_->setObjectName(QStringLiteral("repeatOnHold"));
     repeatRow->addWidget(repeat_);
     advancedColumn->addLayout(repeatRow);
-    speedRow_ = new QWidget(advancedBox_);
-    auto* speedLayout = new QHBoxLayout(speedRow_);
-    speedLayout->setContentsMargins(0, 0, 0, 0);
-    speedLayout->addWidget(admin::label(tr("Slow"), Theme::TextStyle::caption, Theme::gray(), false, speedRow_));
-    speed_ = new QSlider(Qt::Horizontal, speedRow_);
-    speed_->setObjectName(QStringLiteral("repeatSpeed"));
-    speed_->setAccessibleName(tr("Repeat speed"));
-    speed_->setRange(0, 100);
-    speedLayout->addWidget(speed_, 1);
-    speedLayout->addWidget(admin::label(tr("Fast"), Theme::TextStyle::caption, Theme::gray(), false, speedRow_));
+    speedRow_ = new RepeatSpeedSlider(QStringLiteral("repeatSpeed"), Theme::gray(), advancedBox_);
     advancedColumn->addWidget(speedRow_);
     advancedBox->addWidget(advancedBox_);
 
@@ -229,11 +219,11 @@ QWidget* ToolInspector::buildEditor()
     connect(enabled_, &QAbstractButton::toggled, this, [this](bool on) { controller_.setEnabled(on); });
     connect(categories_, &QButtonGroup::idClicked, this,
             [this](int id) { controller_.setCategory(static_cast<ToolCategory>(id)); });
-    connect(editToggle, &QPushButton::clicked, this, [this] { controller_.editSelectedToggle(); });
+    connect(editToggle, &QPushButton::clicked, this, [this] { controller_.editToggle(); });
     connect(clearShortcut, &QPushButton::clicked, this, [this] { controller_.setShortcut(std::nullopt); });
     connect(advanced, &QToolButton::toggled, this, [this](bool open) { controller_.setAdvancedExpanded(open); });
     connect(repeat_, &QAbstractButton::toggled, this, [this](bool on) { controller_.setRepeatOnHold(on); });
-    connect(speed_, &QSlider::valueChanged, this, [this](int value) { controller_.setRepeatSpeed(value / 100.0); });
+    speedRow_->onChanged = [this](double speed) { controller_.setRepeatSpeed(speed); };
     connect(duplicate, &QPushButton::clicked, this, [this] { controller_.duplicateSelectedTool(); });
     connect(remove, &QPushButton::clicked, this, [this] { controller_.requestDeleteTool(); });
     return editor;
@@ -243,7 +233,7 @@ void ToolInspector::render(const AdminController::State& state)
 {
     if (!state.selectedTool) {
         pages_->setCurrentIndex(0);
-        closeIconPicker();
+        picker_.close();
         return;
     }
     pages_->setCurrentIndex(1);
@@ -278,37 +268,17 @@ void ToolInspector::render(const AdminController::State& state)
         repeat_->setChecked(tool.repeatOnHoldEnabled);
     }
     speedRow_->setVisible(tool.repeatOnHoldEnabled);
-    const int speed = std::isnan(tool.repeatSpeed) ? 0 : int(std::lround(tool.repeatSpeed * 100));
-    if (speed_->value() != speed && !speed_->isSliderDown()) {
-        const QSignalBlocker blocker(speed_);
-        speed_->setValue(speed);
-    }
+    speedRow_->setSpeed(tool.repeatSpeed);
     note_->setText(isToggle ? tr("Toggle tools cycle through shortcuts on each press.")
                             : tr("Use the shortcut field to assign a hotkey."));
 }
 
-QWidget* ToolInspector::iconPicker() const { return picker_ ? picker_->sheet() : nullptr; }
+QWidget* ToolInspector::iconPicker() const { return picker_.picker(); }
 
 void ToolInspector::openIconPicker()
 {
-    const auto selection = controller_.selectedIconSelection();
-    if (picker_ || !selection)
-        return;
-    auto* picker = new SFSymbolPicker(*selection);
-    picker->controller().onSelect = [this](const ToolIconSelection& chosen) {
-        controller_.applyIconSelection(chosen);
-        closeIconPicker();
-    };
-    picker->controller().onCancel = [this] { closeIconPicker(); };
-    picker_ = new SheetHost(picker, [this] { closeIconPicker(); }, this);
-    picker_->setWindowTitle(tr("Icons"));
-    picker_->show();
-}
-
-void ToolInspector::closeIconPicker()
-{
-    if (picker_)
-        std::exchange(picker_, nullptr)->deleteLater();
+    if (const auto selection = controller_.selectedIconSelection())
+        picker_.open(*selection, [this](const ToolIconSelection& chosen) { controller_.applyIconSelection(chosen); });
 }
 
 } // namespace velmor

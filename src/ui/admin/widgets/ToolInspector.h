@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/admin/AdminController.h"
+#include "ui/admin/widgets/IconPickerHost.h"
 
 #include <QWidget>
 
@@ -9,17 +10,14 @@ class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSlider;
 class QStackedWidget;
 
 namespace velmor {
 
+class RepeatSpeedSlider;
 class ShortcutRecorder;
 class ToolIconView;
-class SheetHost;
-namespace admin {
 class Switch;
-}
 
 // The editor of the selected tool, or a placeholder without one. Every control
 // shows the stored tool and writes each change through the controller at once.
@@ -35,13 +33,12 @@ public:
 private:
     QWidget* buildEditor();
     void openIconPicker();
-    void closeIconPicker();
 
     AdminController& controller_;
     QStackedWidget* pages_;
     ToolIconView* icon_ = nullptr;
     QLineEdit* name_ = nullptr;
-    admin::Switch* enabled_ = nullptr;
+    Switch* enabled_ = nullptr;
     QButtonGroup* categories_ = nullptr;
     QWidget* toggleForm_ = nullptr;
     QLabel* steps_ = nullptr;
@@ -49,11 +46,10 @@ private:
     ShortcutRecorder* recorder_ = nullptr;
     QAbstractButton* advanced_ = nullptr;
     QWidget* advancedBox_ = nullptr;
-    admin::Switch* repeat_ = nullptr;
-    QWidget* speedRow_ = nullptr;
-    QSlider* speed_ = nullptr;
+    Switch* repeat_ = nullptr;
+    RepeatSpeedSlider* speedRow_ = nullptr;
     QLabel* note_ = nullptr;
-    SheetHost* picker_ = nullptr;
+    IconPickerHost picker_;
 };
 
 } // namespace velmor

@@ -1,8 +1,8 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/Switch.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -169,10 +169,10 @@ QWidget* HIDInspectorView::makeEventsColumn()
     layout->setSpacing(8);
     layout->addWidget(label(tr("Recent HID Events"), headline(), Theme::textPrimary(), column));
 
-    onlySelected_ = new QCheckBox(tr("Only show selected device"), column);
+    onlySelected_ = new Switch(tr("Only show selected device"), column);
     onlySelected_->setObjectName(QStringLiteral("onlySelectedToggle"));
     onlySelected_->setToolTip(tr("Hide events from other devices to reduce noise."));
-    connect(onlySelected_, &QCheckBox::toggled, this, [this](bool on) { controller_.setCaptureOnlySelected(on); });
+    connect(onlySelected_, &QAbstractButton::toggled, this, [this](bool on) { controller_.setCaptureOnlySelected(on); });
     layout->addWidget(onlySelected_);
 
     auto* tools = new QHBoxLayout;

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 
-class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -18,6 +17,8 @@ class QListWidget;
 class QPushButton;
 
 namespace velmor {
+
+class Switch;
 
 class AppModel;
 
@@ -52,7 +53,7 @@ private:
     QList<ConnectedDeviceInfo> shownDevices_;
     std::optional<QUuid> shownSelectedEvent_;
     QListWidget* deviceList_ = nullptr;
-    QCheckBox* onlySelected_ = nullptr;
+    Switch* onlySelected_ = nullptr;
     QComboBox* picker_ = nullptr;
     QPushButton* ignoreButton_ = nullptr;
     QListView* eventList_ = nullptr;

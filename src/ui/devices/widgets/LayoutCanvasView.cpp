@@ -1,7 +1,7 @@
 #include "ui/devices/widgets/LayoutCanvasView.h"
 
 #include "ui/shared/Theme.h"
-#include "ui/devices/widgets/LayoutButtonView.h"
+#include "ui/devices/widgets/LayoutButton.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -18,7 +18,7 @@ LayoutCanvasView::LayoutCanvasView(LayoutEditorController& controller, QWidget* 
         const DeviceButton& button = device.buttons[index];
         if (buttons_.contains(button.id))
             continue; // a repeated id: the first button answers to it
-        auto* view = new LayoutButtonView(button, this);
+        auto* view = new LayoutButton(button, this);
         const QString id = button.id;
         view->onSelect = [this, id] { controller_.select(id); };
         view->onDrag = [this, id](QSizeF translation) {
@@ -55,7 +55,7 @@ void LayoutCanvasView::placeButtons()
     const double h = height();
     QSet<QString> placed;
     for (const auto& button : state_.buttons) {
-        LayoutButtonView* view = buttons_.value(button.id);
+        LayoutButton* view = buttons_.value(button.id);
         if (!view || placed.contains(button.id))
             continue;
         placed.insert(button.id);

@@ -7,7 +7,7 @@
 
 namespace velmor {
 
-class LayoutButtonView;
+class LayoutButton;
 
 // The layout editor's canvas: a rounded panel, the snap grid while snapping is
 // on, and one draggable view per device button at its rectangle × canvas size.
@@ -18,7 +18,7 @@ public:
     LayoutCanvasView(LayoutEditorController& controller, QWidget* parent);
 
     void render(const LayoutEditorController::State& state);
-    LayoutButtonView* buttonView(const QString& id) const { return buttons_.value(id); }
+    LayoutButton* buttonView(const QString& id) const { return buttons_.value(id); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -29,7 +29,7 @@ private:
 
     LayoutEditorController& controller_;
     LayoutEditorController::State state_;
-    QHash<QString, LayoutButtonView*> buttons_;
+    QHash<QString, LayoutButton*> buttons_;
 };
 
 } // namespace velmor

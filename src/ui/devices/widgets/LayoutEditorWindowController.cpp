@@ -1,7 +1,7 @@
 #include "ui/devices/widgets/LayoutEditorWindowController.h"
 
 #include "model/Device.h"
-#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/DeviceLayoutEditor.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -27,7 +27,7 @@ public:
         layout->addWidget(scroll_);
     }
 
-    void setContent(DeviceLayoutEditorView* editor)
+    void setContent(DeviceLayoutEditor* editor)
     {
         if (QWidget* old = scroll_->takeWidget()) {
             old->hide();
@@ -55,7 +55,7 @@ LayoutEditorWindowController::~LayoutEditorWindowController() = default;
 void LayoutEditorWindowController::show(const Device& device, AppModel& model, std::function<void()> onClose)
 {
     onClose_ = std::move(onClose);
-    auto* editor = new DeviceLayoutEditorView(device, model);
+    auto* editor = new DeviceLayoutEditor(device, model);
     editor->controller().onDone = [this] { runOnClose(); };
     editor_ = editor;
 

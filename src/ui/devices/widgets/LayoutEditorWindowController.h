@@ -9,7 +9,7 @@
 namespace velmor {
 
 class AppModel;
-class DeviceLayoutEditorView;
+class DeviceLayoutEditor;
 struct Device;
 
 // Owns the "Layout Editor" window. show() puts a fresh editor for the device into
@@ -33,7 +33,7 @@ public:
 
     // None before the first show.
     QWidget* window() const;
-    DeviceLayoutEditorView* editor() const { return editor_; }
+    DeviceLayoutEditor* editor() const { return editor_; }
 
 private:
     class Window;
@@ -41,7 +41,7 @@ private:
     void runOnClose();
 
     std::unique_ptr<Window> window_;
-    QPointer<DeviceLayoutEditorView> editor_;
+    QPointer<DeviceLayoutEditor> editor_;
     std::function<void()> onClose_;
 };
 

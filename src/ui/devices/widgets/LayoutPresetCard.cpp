@@ -13,6 +13,22 @@ constexpr int spacing = 6;
 QFont nameFont() { return Theme::font(Theme::TextStyle::caption2); }
 } // namespace
 
+void LayoutPresetPreview::paint(QPainter& painter, const QRectF& space) const
+{
+    painter.save();
+    painter.setClipRect(space);
+    QPainterPath frame;
+    frame.addRoundedRect(space.adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    painter.setPen(QPen(Theme::withOpacity(Theme::border(), 0.5), 1));
+    painter.drawPath(frame);
+    QRectF shape(QPointF(), presetPreviewSize(preset, space.size()));
+    shape.moveCenter(space.center());
+    QPainterPath preview;
+    preview.addRoundedRect(shape, 6, 6);
+    painter.fillPath(preview, Theme::withOpacity(Theme::accentCyan(), 0.5));
+    painter.restore();
+}
+
 LayoutPresetCard::LayoutPresetCard(LayoutSizePreset preset, QWidget* parent)
     : QAbstractButton(parent), preset_(std::move(preset))
 {
@@ -49,19 +65,7 @@ void LayoutPresetCard::paintEvent(QPaintEvent*)
 
     const QRectF inner = QRectF(rect()).adjusted(padding, padding, -padding, -padding);
     const QRectF space(inner.left(), inner.top(), inner.width(), previewHeight);
-    painter.save();
-    painter.setClipRect(space);
-    QPainterPath frame;
-    frame.addRoundedRect(space.adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
-    painter.setPen(QPen(Theme::withOpacity(Theme::border(), 0.5), 1));
-    painter.drawPath(frame);
-    const QSizeF shapeSize = presetPreviewSize(preset_, space.size());
-    QRectF shape(QPointF(), shapeSize);
-    shape.moveCenter(space.center());
-    QPainterPath preview;
-    preview.addRoundedRect(shape, 6, 6);
-    painter.fillPath(preview, Theme::withOpacity(Theme::accentCyan(), 0.5));
-    painter.restore();
+    LayoutPresetPreview{preset_}.paint(painter, space);
 
     const QFont font = nameFont();
     const int line = QFontMetrics(font).height();

@@ -4,7 +4,17 @@
 
 #include <QAbstractButton>
 
+class QPainter;
+
 namespace velmor {
+
+// The picture inside a preset card: the preset's proportions fitted into the
+// space (touching two opposite sides), on a faint frame, clipped to the space.
+struct LayoutPresetPreview {
+    LayoutSizePreset preset;
+
+    void paint(QPainter& painter, const QRectF& space) const;
+};
 
 // A size-preset button of the layout editor: the preset's shape, name and size
 // on a rounded card, outlined in purple while the selected button has that size.

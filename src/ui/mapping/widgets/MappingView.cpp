@@ -1,6 +1,6 @@
 #include "ui/mapping/widgets/MappingView.h"
 
-#include "ui/mapping/widgets/AlertBanner.h"
+#include "ui/shared/widgets/AlertBanner.h"
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/DevicesPanel.h"
 #include "ui/mapping/widgets/MappingsPanel.h"

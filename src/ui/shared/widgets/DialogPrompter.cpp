@@ -72,26 +72,35 @@ std::optional<QString> DialogPrompter::openFile(const FileRequest& request) { re
 
 std::optional<QString> DialogPrompter::saveFile(const FileRequest& request) { return runFileDialog(request, true); }
 
+std::unique_ptr<QMessageBox> DialogPrompter::messageBox(const Question& question, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setIcon(QMessageBox::Warning);
+    box->setText(question.title);
+    box->setInformativeText(question.message);
+    const QString escape = escapeButton(question);
+    const QString preferred = defaultButton(question);
+    for (const Button& button : question.buttons) {
+        QPushButton* added = box->addButton(button.text, messageBoxRole(button.role));
+        // Buttons take Return while they have the focus: only the default one may.
+        added->setAutoDefault(false);
+        if (button.text == preferred)
+            box->setDefaultButton(added);
+        if (button.text == escape)
+            box->setEscapeButton(added);
+    }
+    return box;
+}
+
 Prompter::Answer DialogPrompter::ask(const Question& question)
 {
     if (question.textPlaceholder)
         return askWithText(question);
 
-    QMessageBox box(parent_);
-    box.setIcon(QMessageBox::Warning);
-    box.setText(question.title);
-    box.setInformativeText(question.message);
-    const QString escape = escapeButton(question);
-    for (const Button& button : question.buttons) {
-        QPushButton* added = box.addButton(button.text, messageBoxRole(button.role));
-        if (button == question.buttons.constFirst())
-            box.setDefaultButton(added);
-        if (button.text == escape)
-            box.setEscapeButton(added);
-    }
-    box.exec();
-    const QAbstractButton* clicked = box.clickedButton();
-    return {clicked ? clicked->text() : escape, {}};
+    const std::unique_ptr<QMessageBox> box = messageBox(question, parent_);
+    box->exec();
+    const QAbstractButton* clicked = box->clickedButton();
+    return {clicked ? clicked->text() : escapeButton(question), {}};
 }
 
 Prompter::Answer DialogPrompter::askWithText(const Question& question)
@@ -111,12 +120,14 @@ Prompter::Answer DialogPrompter::askWithText(const Question& question)
     layout->addWidget(field);
 
     QString chosen = escapeButton(question);
+    const QString preferred = defaultButton(question);
     auto* buttons = new QDialogButtonBox(&dialog);
     for (const Button& button : question.buttons) {
         QPushButton* added = buttons->addButton(button.text, button.role == Role::cancel
                                                                  ? QDialogButtonBox::RejectRole
                                                                  : QDialogButtonBox::AcceptRole);
-        added->setDefault(button == question.buttons.constFirst());
+        added->setAutoDefault(false);
+        added->setDefault(button.text == preferred);
         QObject::connect(added, &QPushButton::clicked, &dialog, [&chosen, &dialog, text = button.text] {
             chosen = text;
             dialog.done(QDialog::Accepted);

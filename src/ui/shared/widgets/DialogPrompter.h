@@ -5,6 +5,10 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
+class QMessageBox;
+
 namespace velmor {
 
 // The application's Prompter: QFileDialog for files, QMessageBox for questions
@@ -17,6 +21,9 @@ public:
     std::optional<QString> openFile(const FileRequest& request) override;
     std::optional<QString> saveFile(const FileRequest& request) override;
     Answer ask(const Question& question) override;
+
+    // The dialog a question without a text field is asked in, not yet shown.
+    static std::unique_ptr<QMessageBox> messageBox(const Question& question, QWidget* parent = nullptr);
 
     // The path a save dialog returns for what the user typed: the suffix added
     // unless the name already ends with it (in any case).

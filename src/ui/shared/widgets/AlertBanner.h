@@ -10,16 +10,14 @@ class QLabel;
 
 namespace velmor {
 
-namespace mappingViews {
-class SymbolButton;
-}
-
-// The banner of the application's alert: the severity's symbol in its colour,
-// the title over the message, and a close button ("dismissAlert").
+// The application's current alert as the admin and mapping windows show it at
+// their top edge: the severity's symbol in its colour, the title over the
+// message, and a close button ("dismissAlert"), on a rounded dark card with a shadow.
 class AlertBanner : public QWidget {
 public:
     explicit AlertBanner(std::function<void()> onDismiss, QWidget* parent = nullptr);
 
+    // Shows `alert`'s texts; an empty message takes no line.
     void setAlert(const AlertMessage& alert);
 
     // The symbol and colour of a severity.

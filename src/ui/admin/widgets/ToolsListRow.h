@@ -1,21 +1,34 @@
 #pragma once
 
+#include <QRect>
 #include <QStyledItemDelegate>
 #include <QUuid>
 
 #include <functional>
 
+class QPainter;
+
 namespace velmor {
+
+// The small capsule that shows a tool's category in its row: cyan text on a
+// faint cyan capsule.
+struct AdminCategoryChip {
+    QString text;
+
+    QSize sizeHint() const;
+    // Draws the chip with its top-left corner at `topLeft`; returns where it lies.
+    QRect paint(QPainter& painter, const QPoint& topLeft) const;
+};
 
 // Draws a row of the tool list (a ToolListModel): the tool's icon, name, kind,
 // category chip, shortcut badge and enabled switch, highlighted when selected.
 // A click on the switch flips the tool's enabled flag; anywhere else selects it.
-class ToolRowDelegate : public QStyledItemDelegate {
+class ToolsListRow : public QStyledItemDelegate {
 public:
     static constexpr int rowHeight = 56;
     static constexpr int gap = 8;
 
-    explicit ToolRowDelegate(QObject* parent = nullptr) : QStyledItemDelegate(parent) {}
+    explicit ToolsListRow(QObject* parent = nullptr) : QStyledItemDelegate(parent) {}
 
     std::function<void(const QUuid&)> onSelect;
     std::function<void(const QUuid&, bool enabled)> onSetEnabled;

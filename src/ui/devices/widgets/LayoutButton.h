@@ -13,11 +13,11 @@ namespace velmor {
 // One device button on the layout editor's canvas, covering its rectangle. A click
 // selects it; a drag of at least 10 points selects it and reports, on every move,
 // the total movement since the drag began; the release ends the drag.
-class LayoutButtonView : public QWidget {
+class LayoutButton : public QWidget {
 public:
     static constexpr int dragThreshold = 10;
 
-    LayoutButtonView(DeviceButton button, QWidget* parent);
+    LayoutButton(DeviceButton button, QWidget* parent);
 
     void setSelected(bool selected);
     bool isSelected() const { return selected_; }

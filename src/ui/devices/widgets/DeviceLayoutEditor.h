@@ -7,7 +7,6 @@
 
 #include <memory>
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,6 +15,8 @@ class QSpinBox;
 
 namespace velmor {
 
+class Switch;
+
 class AppModel;
 class LayoutCanvasView;
 class LayoutPresetCard;
@@ -23,10 +24,13 @@ class LayoutPresetCard;
 // The content of the "Layout Editor" window for one device: header with snap
 // controls, the canvas, and the inspector of the selected button (size sliders
 // and fields, presets). It shows the controller's state and calls its commands.
-class DeviceLayoutEditorView : public QWidget {
+class DeviceLayoutEditor : public QWidget {
 public:
-    DeviceLayoutEditorView(const Device& device, AppModel& model, QWidget* parent = nullptr);
-    ~DeviceLayoutEditorView() override;
+    DeviceLayoutEditor(const Device& device, AppModel& model, QWidget* parent = nullptr);
+    ~DeviceLayoutEditor() override;
+
+    // The size fields' number format.
+    static SizeFormatter makeSizeFormatter() { return SizeFormatter(); }
 
     LayoutEditorController& controller() { return *controller_; }
     LayoutCanvasView* canvas() const { return canvas_; }
@@ -38,8 +42,8 @@ private:
     void commitField(QLineEdit* field, bool width);
 
     std::unique_ptr<LayoutEditorController> controller_;
-    SizeFormatter formatter_;
-    QCheckBox* snap_ = nullptr;
+    SizeFormatter formatter_ = makeSizeFormatter();
+    Switch* snap_ = nullptr;
     QSpinBox* stepper_ = nullptr;
     QPushButton* reset_ = nullptr; // NiceButtons
     QPushButton* done_ = nullptr;

@@ -1,9 +1,10 @@
-#include "ui/admin/widgets/ToolRowDelegate.h"
+#include "ui/admin/widgets/ToolsListRow.h"
 
 #include "ui/admin/ToolListModel.h"
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
+#include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
 #include <QMouseEvent>
@@ -15,7 +16,7 @@ namespace velmor {
 
 namespace {
 
-QRect rowArea(const QRect& rect) { return rect.adjusted(0, 0, -8, -ToolRowDelegate::gap); }
+QRect rowArea(const QRect& rect) { return rect.adjusted(0, 0, -8, -ToolsListRow::gap); }
 
 void roundedFill(QPainter& painter, const QRectF& rect, qreal radius, const QColor& fill)
 {
@@ -26,18 +27,38 @@ void roundedFill(QPainter& painter, const QRectF& rect, qreal radius, const QCol
 
 } // namespace
 
-QRect ToolRowDelegate::switchRect(const QRect& rowRect)
+QSize AdminCategoryChip::sizeHint() const
 {
-    const QRect row = rowArea(rowRect);
-    return QRect(row.right() - 10 - 38, row.center().y() - 11, 38, 22);
+    const QFontMetrics metrics(Theme::boldFont(Theme::TextStyle::caption2));
+    return {metrics.horizontalAdvance(text) + 12, metrics.height() + 4};
 }
 
-QSize ToolRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+QRect AdminCategoryChip::paint(QPainter& painter, const QPoint& topLeft) const
+{
+    const QRect chip(topLeft, sizeHint());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    roundedFill(painter, chip, chip.height() / 2.0, Theme::withOpacity(Theme::accentCyan(), 0.18));
+    painter.setFont(Theme::boldFont(Theme::TextStyle::caption2));
+    painter.setPen(Theme::accentCyan());
+    painter.drawText(chip, Qt::AlignCenter, text);
+    painter.restore();
+    return chip;
+}
+
+QRect ToolsListRow::switchRect(const QRect& rowRect)
+{
+    const QRect row = rowArea(rowRect);
+    const QSize pill = Switch::pillSize;
+    return QRect(QPoint(row.right() - 10 - pill.width(), row.center().y() - pill.height() / 2), pill);
+}
+
+QSize ToolsListRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
     return {option.rect.width() > 0 ? option.rect.width() : 300, rowHeight + gap};
 }
 
-void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void ToolsListRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const auto* model = dynamic_cast<const ToolListModel*>(index.model());
     if (!model)
@@ -64,12 +85,7 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 
     // Switch, then the badge left of it.
     const QRect toggle = switchRect(option.rect);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(tool.enabled ? Theme::green() : Theme::withOpacity(Qt::white, 0.18));
-    painter->drawRoundedRect(QRectF(toggle).adjusted(1, 1, -1, -1), 10, 10);
-    painter->setBrush(Qt::white);
-    const qreal knobX = tool.enabled ? toggle.right() - 19 : toggle.left() + 3;
-    painter->drawEllipse(QRectF(knobX, toggle.top() + 3, 16, 16));
+    Switch::paintPill(*painter, toggle, tool.enabled);
 
     int textRight = toggle.left() - 12;
     if (const QString badge = ToolListModel::shortcutText(tool); !badge.isEmpty()) {
@@ -105,16 +121,11 @@ void ToolRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setPen(Theme::gray());
     const int kindWidth = QFontMetrics(smallFont).horizontalAdvance(kind);
     painter->drawText(QRect(textLeft, y, kindWidth, smallMetrics.height() + 4), Qt::AlignLeft | Qt::AlignVCenter, kind);
-    const QString category = toText(tool.category);
-    const QRect chip(textLeft + kindWidth + 6, y, smallMetrics.horizontalAdvance(category) + 12, smallMetrics.height() + 4);
-    roundedFill(*painter, chip, chip.height() / 2.0, Theme::withOpacity(Theme::accentCyan(), 0.18));
-    painter->setFont(chipFont);
-    painter->setPen(Theme::accentCyan());
-    painter->drawText(chip, Qt::AlignCenter, category);
+    AdminCategoryChip{toText(tool.category)}.paint(*painter, QPoint(textLeft + kindWidth + 6, y));
     painter->restore();
 }
 
-bool ToolRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+bool ToolsListRow::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                   const QModelIndex& index)
 {
     if (event->type() != QEvent::MouseButtonRelease)

@@ -1,12 +1,12 @@
-#include "ui/devices/widgets/DeviceLayoutEditorView.h"
+#include "ui/devices/widgets/DeviceLayoutEditor.h"
 
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/devices/widgets/LayoutCanvasView.h"
 #include "ui/devices/widgets/LayoutPresetCard.h"
 
-#include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -68,7 +68,7 @@ void showValue(QSlider* slider, QLineEdit* field, const SizeFormatter& formatter
 
 } // namespace
 
-DeviceLayoutEditorView::DeviceLayoutEditorView(const Device& device, AppModel& model, QWidget* parent)
+DeviceLayoutEditor::DeviceLayoutEditor(const Device& device, AppModel& model, QWidget* parent)
     : QWidget(parent), controller_(std::make_unique<LayoutEditorController>(device, model))
 {
     setObjectName(QStringLiteral("deviceLayoutEditor"));
@@ -87,9 +87,9 @@ DeviceLayoutEditorView::DeviceLayoutEditorView(const Device& device, AppModel& m
     subscription_ = controller_->state().subscribe([this](const LayoutEditorController::State& state) { render(state); });
 }
 
-DeviceLayoutEditorView::~DeviceLayoutEditorView() = default;
+DeviceLayoutEditor::~DeviceLayoutEditor() = default;
 
-QWidget* DeviceLayoutEditorView::makeHeader()
+QWidget* DeviceLayoutEditor::makeHeader()
 {
     auto* header = new QWidget(this);
     auto* row = new QHBoxLayout(header);
@@ -101,9 +101,9 @@ QWidget* DeviceLayoutEditorView::makeHeader()
     row->addLayout(titles);
     row->addStretch(1);
 
-    snap_ = new QCheckBox(tr("Snap"), header);
+    snap_ = new Switch(tr("Snap"), header);
     snap_->setObjectName(QStringLiteral("snapToggle"));
-    connect(snap_, &QCheckBox::toggled, this, [this](bool on) { controller_->setSnapEnabled(on); });
+    connect(snap_, &QAbstractButton::toggled, this, [this](bool on) { controller_->setSnapEnabled(on); });
     row->addWidget(snap_);
 
     // The stepper shows its own label: "Grid 4%".
@@ -128,7 +128,7 @@ QWidget* DeviceLayoutEditorView::makeHeader()
     return header;
 }
 
-QWidget* DeviceLayoutEditorView::makeInspector()
+QWidget* DeviceLayoutEditor::makeInspector()
 {
     auto* glass = new GlassCard(14, this);
     glass->setFixedWidth(280);
@@ -212,7 +212,7 @@ QWidget* DeviceLayoutEditorView::makeInspector()
     return glass;
 }
 
-void DeviceLayoutEditorView::commitField(QLineEdit* field, bool width)
+void DeviceLayoutEditor::commitField(QLineEdit* field, bool width)
 {
     const auto& id = controller_->selectedButtonId();
     const std::optional<double> value = formatter_.parse(field->text());
@@ -223,7 +223,7 @@ void DeviceLayoutEditorView::commitField(QLineEdit* field, bool width)
         render(controller_->state().get()); // a rejected entry shows the current size again
 }
 
-void DeviceLayoutEditorView::render(const LayoutEditorController::State& state)
+void DeviceLayoutEditor::render(const LayoutEditorController::State& state)
 {
     {
         const QSignalBlocker blockSnap(snap_);

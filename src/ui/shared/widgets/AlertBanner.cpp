@@ -1,40 +1,65 @@
-#include "ui/mapping/widgets/AlertBanner.h"
+#include "ui/shared/widgets/AlertBanner.h"
 
-#include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/SymbolIcons.h"
+#include "ui/shared/Theme.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
+#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace velmor {
 
-using namespace mappingViews;
+namespace {
+
+QLabel* text(Theme::TextStyle style, const QColor& colour, bool bold, const char* name, QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setFont(bold ? Theme::boldFont(style) : Theme::font(style));
+    label->setTextFormat(Qt::PlainText);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+} // namespace
 
 AlertBanner::AlertBanner(std::function<void()> onDismiss, QWidget* parent) : QWidget(parent)
 {
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 12, 16, 12);
-    layout->setSpacing(12);
-    icon_ = new QLabel;
+    setObjectName(QStringLiteral("alertBanner"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(16, 12, 16, 12);
+    row->setSpacing(12);
+    icon_ = new QLabel(this);
     icon_->setFixedSize(22, 22);
-    layout->addWidget(icon_);
-    auto* texts = column(4);
-    title_ = textLabel({}, Style::headline, Qt::white);
-    title_->setObjectName(QStringLiteral("alertTitle"));
-    message_ = textLabel({}, Style::caption, Theme::gray());
-    message_->setObjectName(QStringLiteral("alertMessage"));
+    row->addWidget(icon_);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(4);
+    title_ = text(Theme::TextStyle::headline, Qt::white, true, "alertTitle", this);
+    message_ = text(Theme::TextStyle::caption, Theme::gray(), false, "alertMessage", this);
     message_->setWordWrap(true);
     texts->addWidget(title_);
     texts->addWidget(message_);
-    layout->addLayout(texts, 1);
-    auto* close = new SymbolButton(QStringLiteral("xmark.circle.fill"), Theme::gray(), 20);
+    row->addLayout(texts, 1);
+    auto* close = new QToolButton(this);
     close->setObjectName(QStringLiteral("dismissAlert"));
-    QObject::connect(close, &QAbstractButton::clicked, this, [onDismiss = std::move(onDismiss)] { onDismiss(); });
-    layout->addWidget(close);
+    close->setAutoRaise(true);
+    close->setCursor(Qt::PointingHandCursor);
+    close->setIcon(SymbolIcons::instance().icon(QStringLiteral("xmark.circle.fill"), Theme::gray()));
+    close->setIconSize(QSize(20, 20));
+    close->setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; }"));
+    row->addWidget(close);
+    connect(close, &QToolButton::clicked, this, [onDismiss = std::move(onDismiss)] {
+        if (onDismiss)
+            onDismiss();
+    });
 
     auto* shadow = new QGraphicsDropShadowEffect(this);
-    shadow->setColor(QColor(0, 0, 0, 77));
+    shadow->setColor(Theme::withOpacity(Qt::black, 0.3));
     shadow->setBlurRadius(20);
     shadow->setOffset(0, 5);
     setGraphicsEffect(shadow);
@@ -76,6 +101,7 @@ void AlertBanner::setAlert(const AlertMessage& alert)
                                                     devicePixelRatioF()));
     title_->setText(alert.title);
     message_->setText(alert.message);
+    message_->setVisible(!alert.message.isEmpty());
 }
 
 void AlertBanner::paintEvent(QPaintEvent*)

@@ -1,4 +1,4 @@
-#include "ui/devices/widgets/LayoutButtonView.h"
+#include "ui/devices/widgets/LayoutButton.h"
 
 #include "ui/shared/Theme.h"
 #include "ui/shared/ButtonFrames.h"
@@ -11,14 +11,14 @@
 
 namespace velmor {
 
-LayoutButtonView::LayoutButtonView(DeviceButton button, QWidget* parent) : QWidget(parent), button_(std::move(button))
+LayoutButton::LayoutButton(DeviceButton button, QWidget* parent) : QWidget(parent), button_(std::move(button))
 {
     setObjectName(QStringLiteral("layoutButton_") + button_.id);
     setToolTip(button_.displayLabel);
     setCursor(Qt::OpenHandCursor);
 }
 
-void LayoutButtonView::setSelected(bool selected)
+void LayoutButton::setSelected(bool selected)
 {
     if (selected_ == selected)
         return;
@@ -26,9 +26,9 @@ void LayoutButtonView::setSelected(bool selected)
     update();
 }
 
-QString LayoutButtonView::label() const { return compactButtonLabel(button_, QRectF(QPointF(0, 0), size())); }
+QString LayoutButton::label() const { return compactButtonLabel(button_, QRectF(QPointF(0, 0), size())); }
 
-void LayoutButtonView::paintEvent(QPaintEvent*)
+void LayoutButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -56,7 +56,7 @@ void LayoutButtonView::paintEvent(QPaintEvent*)
                      QFontMetricsF(font).elidedText(text, Qt::ElideRight, room.width()));
 }
 
-void LayoutButtonView::mousePressEvent(QMouseEvent* event)
+void LayoutButton::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
@@ -65,7 +65,7 @@ void LayoutButtonView::mousePressEvent(QMouseEvent* event)
     pressGlobal_ = event->globalPosition();
 }
 
-void LayoutButtonView::mouseMoveEvent(QMouseEvent* event)
+void LayoutButton::mouseMoveEvent(QMouseEvent* event)
 {
     if (!pressed_)
         return;
@@ -80,7 +80,7 @@ void LayoutButtonView::mouseMoveEvent(QMouseEvent* event)
         onDrag(QSizeF(translation.x(), translation.y()));
 }
 
-void LayoutButtonView::mouseReleaseEvent(QMouseEvent* event)
+void LayoutButton::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !pressed_)
         return QWidget::mouseReleaseEvent(event);

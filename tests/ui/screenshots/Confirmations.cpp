@@ -1,0 +1,60 @@
+// Shots of the destructive confirmations as the application asks them (the
+// dialog DialogPrompter builds): the cancel button is the default one.
+
+#include "Screenshots.h"
+
+#include "model/Device.h"
+#include "store/ProfileStore.h"
+#include "ui/admin/AdminController.h"
+#include "ui/mapping/MappingController.h"
+#include "ui/mapping/MappingEditor.h"
+#include "ui/shared/ScriptedPrompter.h"
+#include "ui/shared/widgets/DialogPrompter.h"
+
+#include <QMessageBox>
+
+namespace velmor::screenshots {
+
+namespace {
+
+Render dialog(std::function<Prompter::Question(Scene&)> question)
+{
+    return [question](Scene& scene) -> std::unique_ptr<QWidget> {
+        std::unique_ptr<QMessageBox> box = DialogPrompter::messageBox(question(scene));
+        box->adjustSize();
+        return Scene::onBackdrop(box.release(), 16);
+    };
+}
+
+// The question the admin window asks, as it asks it.
+Prompter::Question deleteTool(Scene& scene)
+{
+    auto& store = scene.make<ProfileStore>();
+    auto& device = scene.make<Published<Device>>(Device::tartarusTemplate());
+    auto& alert = scene.make<Published<std::optional<AppModel::AlertMessage>>>();
+    auto& prompter = scene.make<ScriptedPrompter>();
+    AdminController admin(AdminController::Sources{store, device, alert, [](const QUuid&) {}}, prompter);
+    scene.settle();
+    admin.requestDeleteTool();
+    return prompter.requests().constLast().question;
+}
+
+Prompter::Question replaceMapping(Scene&)
+{
+    ConflictPrompt prompt;
+    prompt.event.buttonId = QStringLiteral("K07");
+    prompt.existingTool.name = QStringLiteral("Zoom");
+    prompt.newTool.name = QStringLiteral("Window/Level");
+    return MappingEditor::replaceQuestion(prompt);
+}
+
+const Shot toolShot("confirm-delete-tool", dialog(&deleteTool));
+const Shot clearShot("confirm-clear-mappings",
+                     dialog([](Scene&) { return MappingEditor::clearQuestion(Device::tartarusTemplate()); }));
+const Shot profileShot("confirm-delete-profile",
+                       dialog([](Scene&) { return MappingController::deleteQuestion(QStringLiteral("Dr. Lee")); }));
+const Shot replaceShot("confirm-replace-mapping", dialog(&replaceMapping));
+
+} // namespace
+
+} // namespace velmor::screenshots
