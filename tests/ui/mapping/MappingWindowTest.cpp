@@ -7,8 +7,8 @@
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/DeviceCanvas.h"
-#include "ui/mapping/widgets/MappingsPanel.h"
-#include "ui/mapping/widgets/ToolListDelegate.h"
+#include "ui/mapping/widgets/ContextPanelMappings.h"
+#include "ui/mapping/widgets/ToolListItem.h"
 
 #include <QDropEvent>
 #include <QLabel>
@@ -44,7 +44,7 @@ protected:
     // Clicks a tool row of the mappings panel, away from its star.
     void clickToolRow(const RadiologyTool& tool)
     {
-        auto* panel = static_cast<MappingsPanel*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel")));
+        auto* panel = static_cast<ContextPanelMappings*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel")));
         ASSERT_TRUE(panel);
         QListView* list = panel->toolList();
         const QList<ToolListRow>& rows = panel->toolModel().rows();

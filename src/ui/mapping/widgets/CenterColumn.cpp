@@ -77,7 +77,14 @@ CenterColumn::CenterColumn(MappingController& controller, QWidget* parent) : QWi
     auto* layout = column(this, 12);
     banner_ = permissionBanner(controller_);
     layout->addWidget(banner_);
-    layout->addWidget(new TopToolbar(controller_));
+    MappingController& c = controller_;
+    layout->addWidget(new TopToolbar(c, {.onEditLayout = [&c] { c.setShowLayoutEditor(true); },
+                                         .onSyncNow = [&c] { c.syncNow(); },
+                                         .onSelectDevice = [&c](const QString& id) { c.selectDevice(id); },
+                                         .onSave = [&c] { c.save(); },
+                                         .onUndo = [&c] { c.undoLastMapping(); },
+                                         .onReset = [&c] { c.restoreLastSaved(); },
+                                         .onClear = [&c] { c.confirmClearAllMappings(); }}));
 
     auto* panel = new CanvasPanel;
     auto* panelLayout = column(panel, 0);

@@ -15,7 +15,8 @@ namespace velmor {
 
 using namespace mappingViews;
 
-TopToolbar::TopToolbar(MappingController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
+TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* parent)
+    : QWidget(parent), controller_(controller), actions_(std::move(actions))
 {
     auto* outer = column(this, 0);
     auto* card = new GlassCard(10);
@@ -57,19 +58,19 @@ TopToolbar::TopToolbar(MappingController& controller, QWidget* parent) : QWidget
         return button;
     };
     command("editLayout", "square.and.pencil", "Edit Layout", Theme::surface(),
-            [this] { controller_.setShowLayoutEditor(true); });
+            [this] { actions_.onEditLayout(); });
     command("syncNow", "arrow.triangle.2.circlepath", "Sync Now", Theme::withOpacity(Theme::accentGreen(), 0.9),
-            [this] { controller_.syncNow(); });
+            [this] { actions_.onSyncNow(); });
     layout->addStretch(1);
     savedState_ = textLabel({}, Style::caption2, Theme::gray());
     savedState_->setObjectName(QStringLiteral("savedState"));
     layout->addWidget(savedState_);
-    undo_ = command("undo", "arrow.uturn.backward", "Undo", Theme::surface(), [this] { controller_.undoLastMapping(); });
+    undo_ = command("undo", "arrow.uturn.backward", "Undo", Theme::surface(), [this] { actions_.onUndo(); });
     reset_ = command("reset", "arrow.counterclockwise", "Reset", Theme::surface(),
-                     [this] { controller_.restoreLastSaved(); });
+                     [this] { actions_.onReset(); });
     clear_ = command("clear", "trash", "Clear", Theme::withOpacity(Theme::accentRed(), 0.8),
-                     [this] { controller_.confirmClearAllMappings(); });
-    save_ = command("save", "square.and.arrow.down", "Save", Theme::accentCyan(), [this] { controller_.save(); });
+                     [this] { actions_.onClear(); });
+    save_ = command("save", "square.and.arrow.down", "Save", Theme::accentCyan(), [this] { actions_.onSave(); });
     card->setContent(content);
     card->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
@@ -88,7 +89,7 @@ void TopToolbar::render(const MappingController::State& state)
         for (const Device& device : state.devices) {
             QAction* item = deviceMenu_->addAction(device.name);
             item->setObjectName(QStringLiteral("device-") + device.id);
-            QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { controller_.selectDevice(id); });
+            QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { actions_.onSelectDevice(id); });
         }
     }
     const bool connected = state.isActiveDeviceConnected();

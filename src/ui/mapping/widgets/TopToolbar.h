@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -20,12 +22,24 @@ class Dot;
 // "undo", "reset", "clear" and "save".
 class TopToolbar : public QWidget {
 public:
-    explicit TopToolbar(MappingController& controller, QWidget* parent = nullptr);
+    // What the window runs for the toolbar's commands.
+    struct Actions {
+        std::function<void()> onEditLayout;
+        std::function<void()> onSyncNow;
+        std::function<void(const QString& deviceId)> onSelectDevice;
+        std::function<void()> onSave;
+        std::function<void()> onUndo;
+        std::function<void()> onReset;
+        std::function<void()> onClear;
+    };
+
+    TopToolbar(MappingController& controller, Actions actions, QWidget* parent = nullptr);
 
 private:
     void render(const MappingController::State& state);
 
     MappingController& controller_;
+    Actions actions_;
     QToolButton* devicePicker_;
     QMenu* deviceMenu_;
     QList<QString> menuDeviceIds_;
