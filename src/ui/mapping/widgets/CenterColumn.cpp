@@ -46,9 +46,11 @@ QWidget* permissionBanner(MappingController& controller)
     layout->addWidget(lock);
     auto* texts = column(4);
     texts->addWidget(textLabel(QStringLiteral("Permissions required"), Style::headline, Theme::textPrimary()));
-    texts->addWidget(textLabel(
+    auto* detail = textLabel(
         QStringLiteral("Enable Accessibility and Input Monitoring to capture device buttons and send shortcuts."),
-        Style::caption, Theme::withOpacity(Theme::textPrimary(), 0.75)));
+        Style::caption, Theme::withOpacity(Theme::textPrimary(), 0.75));
+    detail->setWordWrap(true); // a narrow centre wraps it rather than widening the window
+    texts->addWidget(detail);
     layout->addLayout(texts, 1);
     auto* help = new NiceButton(QStringLiteral("Permissions Help"), {Theme::accentCyan()});
     help->setObjectName(QStringLiteral("permissionsHelp"));

@@ -49,6 +49,13 @@ void fillPicker(QComboBox& picker, const QList<std::pair<QUuid, QString>>& entri
     picker.setCurrentIndex(index);
 }
 
+// A long profile name is cut with "…" rather than widening the panel.
+void elideEntries(QComboBox& picker)
+{
+    picker.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    picker.setMinimumContentsLength(8);
+}
+
 void paintSwatch(QPushButton& button, const QColor& colour)
 {
     button.setStyleSheet(QStringLiteral("QPushButton { background: %1; border: 1px solid rgba(255,255,255,0.35);"
@@ -70,6 +77,7 @@ public:
         users_->setObjectName(QStringLiteral("userPicker"));
         users_->setAccessibleName(QStringLiteral("User"));
         users_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        elideEntries(*users_);
         QObject::connect(users_, &QComboBox::activated, this,
                          [this, select = actions.onSelectUser](int index) { select(users_->itemData(index).toUuid()); });
         auto* rename = iconButton("renameUser", "pencil", "Rename profile");
@@ -109,6 +117,7 @@ public:
         pacs_ = new QComboBox;
         pacs_->setObjectName(QStringLiteral("pacsPicker"));
         pacs_->setAccessibleName(QStringLiteral("PACS"));
+        elideEntries(*pacs_);
         QObject::connect(pacs_, &QComboBox::activated, this,
                          [this, select = actions.onSelectPacs](int index) { select(pacs_->itemData(index).toUuid()); });
         layout->addWidget(pacs_);

@@ -4,10 +4,11 @@
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/ContextPanelDevices.h"
 #include "ui/mapping/widgets/ContextPanelMappings.h"
-#include "ui/mapping/widgets/ModeRail.h"
 #include "ui/mapping/widgets/ContextPanelProfiles.h"
-#include "ui/mapping/widgets/RightColumn.h"
 #include "ui/mapping/widgets/ContextPanelSystem.h"
+#include "ui/mapping/widgets/MappingColumns.h"
+#include "ui/mapping/widgets/ModeRail.h"
+#include "ui/mapping/widgets/RightColumn.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NewUserProfileSheet.h"
 #include "ui/shared/widgets/PermissionHelpView.h"
@@ -16,7 +17,6 @@
 #include "ui/shared/widgets/ToastView.h"
 #include "ui/shared/Theme.h"
 
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
@@ -83,15 +83,10 @@ ContextPanelSystem::Actions systemActions(MappingController& c)
 MappingView::MappingView(MappingController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
 {
     setObjectName(QStringLiteral("mappingView"));
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->setSpacing(14);
-    layout->addWidget(new ModeRail(controller_));
+    auto* rail = new ModeRail(controller_);
 
     auto* panelCard = new GlassCard(14);
-    panelCard->setMinimumWidth(280);
-    panelCard->setMaximumWidth(360);
-    panelCard->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    panelCard->setObjectName(QStringLiteral("contextPanelCard"));
     panels_ = new QStackedWidget;
     panels_->setObjectName(QStringLiteral("contextPanels"));
     // In the order of the modes.
@@ -100,15 +95,10 @@ MappingView::MappingView(MappingController& controller, QWidget* parent) : QWidg
     panels_->addWidget(new ContextPanelMappings(controller_, mappingsActions(controller_)));
     panels_->addWidget(new ContextPanelSystem(controller_, systemActions(controller_)));
     panelCard->setContent(panels_);
-    layout->addWidget(panelCard, 0);
 
     center_ = new CenterColumn(controller_);
-    layout->addWidget(center_, 1);
-
     auto* right = new RightColumn(controller_);
-    right->setMinimumWidth(260);
-    right->setMaximumWidth(420);
-    layout->addWidget(right, 0);
+    new MappingColumnsLayout(rail, panelCard, center_, right, this);
 
     toast_ = new ToastView({}, this);
     toast_->setObjectName(QStringLiteral("toast"));
