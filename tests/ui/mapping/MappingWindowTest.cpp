@@ -214,5 +214,37 @@ TEST_F(MappingWindowTest, ToolbarFollowsTheEditsAndOffersTheTemplates)
     EXPECT_EQ(find<QLabel>(QStringLiteral("connectionState"))->text(), "Keypad");
 }
 
+TEST_F(MappingWindowTest, UndoLeavesTheKeyboardFocusWhereItWasNotInAFilterField)
+{
+    const RadiologyTool pan = tool("Pan");
+    settle();
+    QApplication::setActiveWindow(view.get());
+    clickCanvasButton("K05");
+    clickToolRow(pan);
+    QWidget* list = find(QStringLiteral("toolList"));
+    list->setFocus();
+    settle();
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    click(QStringLiteral("undo"));
+    EXPECT_TRUE(toolsOn("K05").isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), list) << "a click on Undo takes no focus";
+
+    // Reached with the keyboard, Undo turns disabled under the focus: the focus stays in the toolbar.
+    clickToolRow(pan);
+    auto* undo = find(QStringLiteral("undo"));
+    undo->setFocus();
+    settle();
+    QTest::keyClick(undo, Qt::Key_Space);
+    settle();
+    EXPECT_TRUE(toolsOn("K05").isEmpty());
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_TRUE(focused);
+    EXPECT_NE(focused->objectName(), "mappingFilter");
+    EXPECT_NE(focused->objectName(), "toolSearch");
+    EXPECT_TRUE(find(QStringLiteral("topToolbar"))->isAncestorOf(focused)) << focused->objectName().toStdString();
+    EXPECT_FALSE(state().mappingSearchFocused);
+    EXPECT_FALSE(state().searchFocused);
+}
+
 } // namespace
 } // namespace velmor::test

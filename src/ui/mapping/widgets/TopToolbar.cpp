@@ -94,6 +94,8 @@ TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* 
     auto command = [&](const char* name, const char* symbol, const char* title, const QColor& tint, auto action) {
         auto* button = new NiceButton(QString::fromLatin1(symbol), QString::fromLatin1(title), {tint});
         button->setObjectName(QString::fromLatin1(name));
+        // A click leaves the keyboard focus where it was (a list, the canvas).
+        button->setFocusPolicy(Qt::TabFocus);
         QObject::connect(button, &QAbstractButton::clicked, this, action);
         layout->addWidget(button);
         return button;
@@ -170,10 +172,19 @@ void TopToolbar::render(const MappingController::State& state)
     connectionText_->setText(connected ? mappingText::capitalized(state.activeDevice.type)
                                        : QStringLiteral("Not connected"));
     savedState_->setText(mappingText::savedText(state.lastSaved));
-    undo_->setEnabled(state.canUndo());
-    reset_->setEnabled(state.hasUnsavedChanges);
-    clear_->setEnabled(state.canClear());
-    save_->setEnabled(state.hasUnsavedChanges);
+    setEnabledKeepingFocus(*undo_, state.canUndo());
+    setEnabledKeepingFocus(*reset_, state.hasUnsavedChanges);
+    setEnabledKeepingFocus(*clear_, state.canClear());
+    setEnabledKeepingFocus(*save_, state.hasUnsavedChanges);
+}
+
+void TopToolbar::setEnabledKeepingFocus(QWidget& button, bool enabled)
+{
+    // Qt hands the focus of a widget that turns disabled to the next in the tab
+    // chain, a filter field of the next column; keep it in the toolbar instead.
+    if (!enabled && button.hasFocus())
+        devicePicker_->setFocus(Qt::OtherFocusReason);
+    button.setEnabled(enabled);
 }
 
 } // namespace velmor

@@ -47,6 +47,7 @@ protected:
 private:
     void render(const MappingController::State& state);
     int oneLineMinimumWidth() const;
+    void setEnabledKeepingFocus(QWidget& button, bool enabled);
 
     MappingController& controller_;
     Actions actions_;
