@@ -89,7 +89,7 @@ TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* 
     connection->addWidget(connectionText_);
     connection->addStretch();
     device->addLayout(connection);
-    layout->addLayout(device, 1);
+    layout->addLayout(device);
 
     auto command = [&](const char* name, const char* symbol, const char* title, const QColor& tint, auto action) {
         auto* button = new NiceButton(QString::fromLatin1(symbol), QString::fromLatin1(title), {tint});
@@ -104,7 +104,7 @@ TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* 
             [this] { actions_.onEditLayout(); });
     command("syncNow", "arrow.triangle.2.circlepath", "Sync Now", Theme::withOpacity(Theme::accentGreen(), 0.9),
             [this] { actions_.onSyncNow(); });
-    layout->addStretch(0);
+    layout->addStretch(1); // on its own line the device column stays at the leading edge
     lines_->addWidget(leading_);
     lines_->addStretch(1);
     trailing_ = new QWidget;
