@@ -10,10 +10,10 @@
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
-#include "ui/mapping/widgets/MappingRowDelegate.h"
-#include "ui/mapping/widgets/MappingsPanel.h"
+#include "ui/mapping/widgets/MappingRow.h"
+#include "ui/mapping/widgets/ContextPanelMappings.h"
 #include "ui/mapping/widgets/RightColumn.h"
-#include "ui/mapping/widgets/ToolListDelegate.h"
+#include "ui/mapping/widgets/ToolListItem.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
@@ -31,7 +31,7 @@ namespace {
 
 class MappingPanelsTest : public MappingViewFixture {
 protected:
-    MappingsPanel& panel() { return *static_cast<MappingsPanel*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel"))); }
+    ContextPanelMappings& panel() { return *static_cast<ContextPanelMappings*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel"))); }
     RightColumn& right() { return *static_cast<RightColumn*>(view->findChild<QWidget*>(QStringLiteral("rightColumn"))); }
 
     QStringList toolRowNames()
@@ -103,7 +103,7 @@ TEST_F(MappingPanelsTest, SearchAndCategoryNarrowTheToolListAndTheStarOnlyFlagsA
     const int panRow = static_cast<int>(toolRowNames().indexOf("Pan"));
     QListView& list = *panel().toolList();
     const QRect rowRect = list.visualRect(list.model()->index(panRow, 0));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, ToolListDelegate::starRect(rowRect).center());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, ToolListItem::starRect(rowRect).center());
     settle();
     EXPECT_TRUE(model->activePacsProfile().tools.at(1).isFavorite);
     EXPECT_EQ(state().selectedToolId, selectedBefore);
@@ -153,7 +153,7 @@ TEST_F(MappingPanelsTest, CurrentMappingsFilterEmptyStateAndRemoval)
     const int k2 = rows.rowOf(activeUser().mappings.at(1).id);
     ASSERT_GE(k2, 0);
     const QRect rowRect = list.visualRect(list.model()->index(k2, 0));
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, MappingRowDelegate::trashRect(rowRect).center());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, MappingRow::trashRect(rowRect).center());
     settle();
     EXPECT_TRUE(toolsOn("K2").isEmpty());
     EXPECT_EQ(toolsOn("K3"), QList<QUuid>{zoom.id});

@@ -7,8 +7,8 @@
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/DeviceCanvas.h"
-#include "ui/mapping/widgets/MappingsPanel.h"
-#include "ui/mapping/widgets/ToolListDelegate.h"
+#include "ui/mapping/widgets/ContextPanelMappings.h"
+#include "ui/mapping/widgets/ToolListItem.h"
 
 #include <QDropEvent>
 #include <QLabel>
@@ -44,7 +44,7 @@ protected:
     // Clicks a tool row of the mappings panel, away from its star.
     void clickToolRow(const RadiologyTool& tool)
     {
-        auto* panel = static_cast<MappingsPanel*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel")));
+        auto* panel = static_cast<ContextPanelMappings*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel")));
         ASSERT_TRUE(panel);
         QListView* list = panel->toolList();
         const QList<ToolListRow>& rows = panel->toolModel().rows();
@@ -212,6 +212,38 @@ TEST_F(MappingWindowTest, ToolbarFollowsTheEditsAndOffersTheTemplates)
     plugKeypad();
     settle();
     EXPECT_EQ(find<QLabel>(QStringLiteral("connectionState"))->text(), "Keypad");
+}
+
+TEST_F(MappingWindowTest, UndoLeavesTheKeyboardFocusWhereItWasNotInAFilterField)
+{
+    const RadiologyTool pan = tool("Pan");
+    settle();
+    QApplication::setActiveWindow(view.get());
+    clickCanvasButton("K05");
+    clickToolRow(pan);
+    QWidget* list = find(QStringLiteral("toolList"));
+    list->setFocus();
+    settle();
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    click(QStringLiteral("undo"));
+    EXPECT_TRUE(toolsOn("K05").isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), list) << "a click on Undo takes no focus";
+
+    // Reached with the keyboard, Undo turns disabled under the focus: the focus stays in the toolbar.
+    clickToolRow(pan);
+    auto* undo = find(QStringLiteral("undo"));
+    undo->setFocus();
+    settle();
+    QTest::keyClick(undo, Qt::Key_Space);
+    settle();
+    EXPECT_TRUE(toolsOn("K05").isEmpty());
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_TRUE(focused);
+    EXPECT_NE(focused->objectName(), "mappingFilter");
+    EXPECT_NE(focused->objectName(), "toolSearch");
+    EXPECT_TRUE(find(QStringLiteral("topToolbar"))->isAncestorOf(focused)) << focused->objectName().toStdString();
+    EXPECT_FALSE(state().mappingSearchFocused);
+    EXPECT_FALSE(state().searchFocused);
 }
 
 } // namespace

@@ -1,6 +1,10 @@
 // Shots of the mapping window: the keypad and the SpeechMike, a selected button,
-// the conflict question, an alert, the filtered tool list, the event log and
-// each context panel.
+// the conflict question, an alert of each severity, the filtered tool list, "No
+// matches", the favourites group, the event log, "Not connected" and each context
+// panel with and without the keypad. Sizes checked: most shots at 1600 × 940;
+// "mapping-window-1366x768" at the content size a window gets on a 1366 × 768
+// screen (less a 28-point panel, the window's frame and its menu bar) with the
+// permission banner showing, and "mapping-window-1920x1080" at the default size.
 
 #include "Screenshots.h"
 
@@ -183,6 +187,81 @@ const Shot systemPanel("mapping-panel-system", [](Scene& scene) {
     scene.settle();
     mapping.mapKeypad(4);
     mapping.controller.setSelectedMode(MappingMode::system);
+    return window(scene, mapping);
+});
+
+// The whole window at a content size, with `mapped` keys mapped.
+Render sizedWindow(QSize size, bool permissionsGranted)
+{
+    return [size, permissionsGranted](Scene& scene) -> std::unique_ptr<QWidget> {
+        auto& mapping = scene.make<MappingScene>(true, permissionsGranted);
+        mapping.plugKeypad();
+        scene.settle();
+        mapping.mapKeypad(9);
+        auto view = window(scene, mapping);
+        view->resize(size);
+        return view;
+    };
+}
+
+const Shot smallScreen("mapping-window-1366x768", sizedWindow({1366 - 16, 768 - 28 - 48 - 25}, false));
+const Shot largeScreen("mapping-window-1920x1080", sizedWindow({1920, 1080}, true));
+
+Render banner(AlertMessage::Severity severity, const char* title, const char* message)
+{
+    return keypadWindow([=](MappingScene& mapping) {
+        mapping.model.presentAlert(QString::fromUtf8(title), QString::fromUtf8(message), severity);
+    });
+}
+
+const Shot warningBanner("mapping-window-alert-warning",
+                         banner(AlertMessage::Severity::warning, "Cloud Sync Unavailable",
+                                "CloudKit is not enabled for this build."));
+const Shot infoBanner("mapping-window-alert-info",
+                      banner(AlertMessage::Severity::info, "iCloud", "iCloud is not signed in. Sync is paused."));
+const Shot successBanner("mapping-window-alert-success",
+                         banner(AlertMessage::Severity::success, "Profiles synced", "Your profiles are up to date."));
+
+// The SpeechMike chosen, then unplugged.
+const Shot notConnected("mapping-window-not-connected", [](Scene& scene) {
+    auto& mapping = scene.make<MappingScene>();
+    const auto speechMike = mapping.hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike"));
+    scene.settle();
+    mapping.controller.selectDevice(QStringLiteral("speechmike_smp3700"));
+    scene.settle();
+    mapping.hid.unplug(speechMike);
+    scene.settle();
+    return window(scene, mapping);
+});
+
+const Shot noMatches("mapping-window-no-matches", keypadWindow([](MappingScene& mapping) {
+    mapping.controller.setMappingSearchText(QStringLiteral("xyz"));
+}));
+
+const Shot favorites("mapping-window-favorites", keypadWindow([](MappingScene& mapping) {
+    const PacsProfile pacs = mapping.model.activePacsProfile();
+    for (int i : {1, 4, 6}) {
+        RadiologyTool tool = pacs.tools.value(i);
+        tool.isFavorite = true;
+        mapping.store().updateTool(tool, pacs.id);
+    }
+}));
+
+// The panels while the active device is the SpeechMike: no lighting, no keypad.
+const Shot profilesWithoutKeypad("mapping-panel-profiles-no-keypad", [](Scene& scene) {
+    auto& mapping = scene.make<MappingScene>();
+    mapping.plugSpeechMike();
+    scene.settle();
+    mapping.controller.selectDevice(QStringLiteral("speechmike_smp3700"));
+    mapping.controller.setSelectedMode(MappingMode::profiles);
+    return window(scene, mapping);
+});
+
+const Shot devicesWithoutDevices("mapping-panel-devices-none-connected", [](Scene& scene) {
+    auto& mapping = scene.make<MappingScene>();
+    scene.settle();
+    mapping.controller.selectDevice(QStringLiteral("speechmike_smp3700"));
+    mapping.controller.setSelectedMode(MappingMode::devices);
     return window(scene, mapping);
 });
 

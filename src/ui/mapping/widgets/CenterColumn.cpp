@@ -46,9 +46,11 @@ QWidget* permissionBanner(MappingController& controller)
     layout->addWidget(lock);
     auto* texts = column(4);
     texts->addWidget(textLabel(QStringLiteral("Permissions required"), Style::headline, Theme::textPrimary()));
-    texts->addWidget(textLabel(
+    auto* detail = textLabel(
         QStringLiteral("Enable Accessibility and Input Monitoring to capture device buttons and send shortcuts."),
-        Style::caption, Theme::withOpacity(Theme::textPrimary(), 0.75)));
+        Style::caption, Theme::withOpacity(Theme::textPrimary(), 0.75));
+    detail->setWordWrap(true); // a narrow centre wraps it rather than widening the window
+    texts->addWidget(detail);
     layout->addLayout(texts, 1);
     auto* help = new NiceButton(QStringLiteral("Permissions Help"), {Theme::accentCyan()});
     help->setObjectName(QStringLiteral("permissionsHelp"));
@@ -77,7 +79,14 @@ CenterColumn::CenterColumn(MappingController& controller, QWidget* parent) : QWi
     auto* layout = column(this, 12);
     banner_ = permissionBanner(controller_);
     layout->addWidget(banner_);
-    layout->addWidget(new TopToolbar(controller_));
+    MappingController& c = controller_;
+    layout->addWidget(new TopToolbar(c, {.onEditLayout = [&c] { c.setShowLayoutEditor(true); },
+                                         .onSyncNow = [&c] { c.syncNow(); },
+                                         .onSelectDevice = [&c](const QString& id) { c.selectDevice(id); },
+                                         .onSave = [&c] { c.save(); },
+                                         .onUndo = [&c] { c.undoLastMapping(); },
+                                         .onReset = [&c] { c.restoreLastSaved(); },
+                                         .onClear = [&c] { c.confirmClearAllMappings(); }}));
 
     auto* panel = new CanvasPanel;
     auto* panelLayout = column(panel, 0);

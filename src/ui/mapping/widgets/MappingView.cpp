@@ -2,12 +2,13 @@
 
 #include "ui/shared/widgets/AlertBanner.h"
 #include "ui/mapping/widgets/CenterColumn.h"
-#include "ui/mapping/widgets/DevicesPanel.h"
-#include "ui/mapping/widgets/MappingsPanel.h"
+#include "ui/mapping/widgets/ContextPanelDevices.h"
+#include "ui/mapping/widgets/ContextPanelMappings.h"
+#include "ui/mapping/widgets/ContextPanelProfiles.h"
+#include "ui/mapping/widgets/ContextPanelSystem.h"
+#include "ui/mapping/widgets/MappingColumns.h"
 #include "ui/mapping/widgets/ModeRail.h"
-#include "ui/mapping/widgets/ProfilesPanel.h"
 #include "ui/mapping/widgets/RightColumn.h"
-#include "ui/mapping/widgets/SystemPanel.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NewUserProfileSheet.h"
 #include "ui/shared/widgets/PermissionHelpView.h"
@@ -16,7 +17,6 @@
 #include "ui/shared/widgets/ToastView.h"
 #include "ui/shared/Theme.h"
 
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
@@ -37,37 +37,68 @@ void closeSheet(QPointer<SheetHost>& host)
     host = nullptr;
 }
 
+// The window's actions behind each context panel's controls.
+ContextPanelProfiles::Actions profilesActions(MappingController& c)
+{
+    return {.onSelectUser = [&c](const QUuid& id) { c.selectUserProfile(id); },
+            .onNewUser = [&c] { c.beginNewUserProfile(); },
+            .onRenameUser = [&c] { c.beginRenameUserProfile(); },
+            .onDeleteUser = [&c] { c.confirmDeleteUserProfile(); },
+            .onSelectPacs = [&c](const QUuid& id) { c.selectPacsProfile(id); },
+            .onLightingChange = [&c](const QColor& colour) { c.setLightingColor(colour); },
+            .onUsePacsDefault = [&c] { c.usePacsDefaultLighting(); },
+            .importUser = [&c] { c.importUserProfile(); },
+            .exportUser = [&c] { c.exportUserProfile(); },
+            .importPacs = [&c] { c.importPacsProfile(); },
+            .exportPacs = [&c] { c.exportPacsProfile(); }};
+}
+
+ContextPanelDevices::Actions devicesActions(MappingController& c)
+{
+    return {.onSelectDevice = [&c](const QString& id) { c.selectDevice(id); },
+            .onSetControlEnabled = [&c](const ConnectedDeviceInfo& device, bool enabled) {
+                c.setControlEnabled(device, enabled);
+            },
+            .onEditLayout = [&c] { c.setShowLayoutEditor(true); },
+            .onResetMappings = [&c] { c.resetMappingsToDefaults(); }};
+}
+
+ContextPanelMappings::Actions mappingsActions(MappingController& c)
+{
+    return {.onSelectTool = [&c](const RadiologyTool& tool) { c.selectTool(tool); },
+            .onToggleFavorite = [&c](const RadiologyTool& tool) { c.toggleFavorite(tool); },
+            .onSwap = [&c] { c.swapMappings(); },
+            .onCopy = [&c] { c.copyMapping(); }};
+}
+
+ContextPanelSystem::Actions systemActions(MappingController& c)
+{
+    return {.onRequestPermissions = [&c] { c.requestPermissions(); },
+            .onShowHelp = [&c] { c.setShowPermissionHelp(true); },
+            .onShowDiagnostics = [&c] { c.showHIDInspector(); }};
+}
+
 } // namespace
 
 MappingView::MappingView(MappingController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
 {
     setObjectName(QStringLiteral("mappingView"));
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(16, 16, 16, 16);
-    layout->setSpacing(14);
-    layout->addWidget(new ModeRail(controller_));
+    auto* rail = new ModeRail(controller_);
 
     auto* panelCard = new GlassCard(14);
-    panelCard->setMinimumWidth(280);
-    panelCard->setMaximumWidth(360);
-    panelCard->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    panelCard->setObjectName(QStringLiteral("contextPanelCard"));
     panels_ = new QStackedWidget;
     panels_->setObjectName(QStringLiteral("contextPanels"));
     // In the order of the modes.
-    panels_->addWidget(new ProfilesPanel(controller_));
-    panels_->addWidget(new DevicesPanel(controller_));
-    panels_->addWidget(new MappingsPanel(controller_));
-    panels_->addWidget(new SystemPanel(controller_));
+    panels_->addWidget(new ContextPanelProfiles(controller_, profilesActions(controller_)));
+    panels_->addWidget(new ContextPanelDevices(controller_, devicesActions(controller_)));
+    panels_->addWidget(new ContextPanelMappings(controller_, mappingsActions(controller_)));
+    panels_->addWidget(new ContextPanelSystem(controller_, systemActions(controller_)));
     panelCard->setContent(panels_);
-    layout->addWidget(panelCard, 0);
 
     center_ = new CenterColumn(controller_);
-    layout->addWidget(center_, 1);
-
     auto* right = new RightColumn(controller_);
-    right->setMinimumWidth(260);
-    right->setMaximumWidth(420);
-    layout->addWidget(right, 0);
+    new MappingColumnsLayout(rail, panelCard, center_, right, this);
 
     toast_ = new ToastView({}, this);
     toast_->setObjectName(QStringLiteral("toast"));

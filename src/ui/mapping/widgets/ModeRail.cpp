@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace velmor {
 
 namespace {
@@ -31,47 +33,76 @@ ModeLook lookOf(MappingMode mode)
     return {"System", "gearshape.fill"};
 }
 
+// The 40 × 40 plate both rail buttons draw: a symbol on a rounded rectangle,
+// purple while selected.
+void paintRailPlate(QAbstractButton& button, const QString& symbol, bool selected)
+{
+    QPainter painter(&button);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(button.isDown() ? 0.75 : 1.0);
+    const qreal line = selected ? 2 : 1;
+    const QRectF plate = QRectF(button.rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2);
+    painter.setBrush(selected ? Theme::withOpacity(Theme::accentPurple(), 0.2) : Theme::withOpacity(Theme::surface(), 0.7));
+    painter.setPen(QPen(selected ? Theme::accentPurple() : Theme::border(), line));
+    painter.drawRoundedRect(plate, 12, 12);
+    SymbolIcons::instance().paint(painter, QRectF(11, 11, 18, 18), symbol, selected ? Theme::accentPurple() : QColor(Qt::white));
+}
+
+void setUpRailButton(QAbstractButton& button, const QString& help)
+{
+    button.setToolTip(help);
+    button.setFixedSize(40, 40);
+    button.setCursor(Qt::PointingHandCursor);
+}
+
 } // namespace
 
-// A 40 × 40 rail button: a symbol on a rounded plate, purple while selected.
-class RailButton : public QAbstractButton {
+// One mode's button: the mode's symbol, its title as the tooltip; a click
+// calls onSelect.
+class ModeRailButton : public QAbstractButton {
 public:
-    RailButton(QString symbol, const QString& help, QWidget* parent = nullptr)
-        : QAbstractButton(parent), symbol_(std::move(symbol))
+    ModeRailButton(MappingMode mode, std::function<void()> onSelect, QWidget* parent = nullptr)
+        : QAbstractButton(parent), mode_(mode)
     {
-        setToolTip(help);
-        setFixedSize(40, 40);
-        setCursor(Qt::PointingHandCursor);
+        setUpRailButton(*this, QString::fromLatin1(lookOf(mode).title));
+        setObjectName(QStringLiteral("mode-") + toText(mode));
+        QObject::connect(this, &QAbstractButton::clicked, this, std::move(onSelect));
     }
 
-    void setSelected(bool selected)
+    MappingMode mode() const { return mode_; }
+    void setSelected(bool isSelected)
     {
-        if (selected_ == selected)
+        if (isSelected_ == isSelected)
             return;
-        selected_ = selected;
+        isSelected_ = isSelected;
         update();
     }
-    bool selected() const { return selected_; }
 
 protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setOpacity(isDown() ? 0.75 : 1.0);
-        const qreal line = selected_ ? 2 : 1;
-        const QRectF plate = QRectF(rect()).adjusted(line / 2, line / 2, -line / 2, -line / 2);
-        painter.setBrush(selected_ ? Theme::withOpacity(Theme::accentPurple(), 0.2)
-                                   : Theme::withOpacity(Theme::surface(), 0.7));
-        painter.setPen(QPen(selected_ ? Theme::accentPurple() : Theme::border(), line));
-        painter.drawRoundedRect(plate, 12, 12);
-        SymbolIcons::instance().paint(painter, QRectF(11, 11, 18, 18), symbol_,
-                                      selected_ ? Theme::accentPurple() : QColor(Qt::white));
-    }
+    void paintEvent(QPaintEvent*) override { paintRailPlate(*this, QString::fromLatin1(lookOf(mode_).symbol), isSelected_); }
 
 private:
-    QString symbol_;
-    bool selected_ = false;
+    MappingMode mode_;
+    bool isSelected_ = false;
+};
+
+// A button of the rail that runs an action instead of choosing a mode; it
+// never looks selected.
+class ModeRailActionButton : public QAbstractButton {
+public:
+    ModeRailActionButton(QString iconName, const QString& helpText, std::function<void()> action,
+                         QWidget* parent = nullptr)
+        : QAbstractButton(parent), iconName_(std::move(iconName))
+    {
+        setUpRailButton(*this, helpText);
+        QObject::connect(this, &QAbstractButton::clicked, this, std::move(action));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { paintRailPlate(*this, iconName_, false); }
+
+private:
+    QString iconName_;
 };
 
 ModeRail::ModeRail(MappingController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
@@ -81,19 +112,16 @@ ModeRail::ModeRail(MappingController& controller, QWidget* parent) : QWidget(par
     layout->setContentsMargins(8, 12, 8, 12);
     layout->setSpacing(12);
     auto addMode = [&](MappingMode mode) {
-        const ModeLook look = lookOf(mode);
-        auto* button = new RailButton(QString::fromLatin1(look.symbol), QString::fromLatin1(look.title));
-        button->setObjectName(QStringLiteral("mode-") + toText(mode));
-        QObject::connect(button, &QAbstractButton::clicked, this, [this, mode] { controller_.setSelectedMode(mode); });
+        auto* button = new ModeRailButton(mode, [this, mode] { controller_.setSelectedMode(mode); });
         layout->addWidget(button, 0, Qt::AlignHCenter);
         modeButtons_.append(button);
     };
     addMode(MappingMode::profiles);
     addMode(MappingMode::devices);
     addMode(MappingMode::mappings);
-    auto* tools = new RailButton(QStringLiteral("wrench.and.screwdriver.fill"), QStringLiteral("Tools"));
+    auto* tools = new ModeRailActionButton(QStringLiteral("wrench.and.screwdriver.fill"), QStringLiteral("Tools"),
+                                           [this] { controller_.openAdmin(); });
     tools->setObjectName(QStringLiteral("tools"));
-    QObject::connect(tools, &QAbstractButton::clicked, this, [this] { controller_.openAdmin(); });
     layout->addWidget(tools, 0, Qt::AlignHCenter);
     layout->addStretch(1);
     addMode(MappingMode::system);
@@ -103,8 +131,8 @@ ModeRail::ModeRail(MappingController& controller, QWidget* parent) : QWidget(par
 
 void ModeRail::render(const MappingController::State& state)
 {
-    for (RailButton* button : modeButtons_)
-        button->setSelected(button->objectName() == QStringLiteral("mode-") + toText(state.selectedMode));
+    for (ModeRailButton* button : modeButtons_)
+        button->setSelected(button->mode() == state.selectedMode);
 }
 
 void ModeRail::paintEvent(QPaintEvent*)

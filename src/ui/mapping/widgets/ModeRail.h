@@ -6,7 +6,7 @@
 
 namespace velmor {
 
-class RailButton;
+class ModeRailButton;
 
 // The strip at the window's left edge: the profiles, devices and mappings mode
 // buttons, the Tools button (the admin window), and the system mode button at
@@ -23,7 +23,7 @@ private:
     void render(const MappingController::State& state);
 
     MappingController& controller_;
-    QList<RailButton*> modeButtons_;
+    QList<ModeRailButton*> modeButtons_;
     Subscription subscription_;
 };
 

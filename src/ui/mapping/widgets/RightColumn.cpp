@@ -2,7 +2,7 @@
 
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/widgets/FocusReporter.h"
-#include "ui/mapping/widgets/MappingRowDelegate.h"
+#include "ui/mapping/widgets/MappingRow.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/GlassCard.h"
@@ -85,7 +85,7 @@ QWidget* RightColumn::mappingsCard()
     listOrEmpty_ = new QStackedWidget;
     mappings_ = plainList("mappingList");
     mappings_->setModel(mappingModel_.get());
-    mappings_->setItemDelegate(new MappingRowDelegate(
+    mappings_->setItemDelegate(new MappingRow(
         *mappingModel_, [this](const ButtonMapping& mapping) { controller_.removeMapping(mapping); }, mappings_));
     listOrEmpty_->addWidget(mappings_);
 

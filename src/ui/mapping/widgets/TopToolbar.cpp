@@ -9,22 +9,64 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QResizeEvent>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace velmor {
 
 using namespace mappingViews;
 
-TopToolbar::TopToolbar(MappingController& controller, QWidget* parent) : QWidget(parent), controller_(controller)
+namespace {
+
+constexpr int cardPadding = 10;
+constexpr int itemSpacing = 12;
+
+// The device picker: the device's name, cut at the end with "…" where the
+// toolbar has no room for all of it, then the chevron.
+class DevicePicker : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+    QSize minimumSizeHint() const override
+    {
+        const QSize full = sizeHint();
+        const int textWidth = fontMetrics().horizontalAdvance(text());
+        const int shortest = fontMetrics().horizontalAdvance(QStringLiteral("Razer…"));
+        return {full.width() - textWidth + std::min(textWidth, shortest), full.height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        const int chrome = sizeHint().width() - fontMetrics().horizontalAdvance(text());
+        option.text = fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, width() - chrome));
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    }
+};
+
+} // namespace
+
+TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* parent)
+    : QWidget(parent), controller_(controller), actions_(std::move(actions))
 {
+    setObjectName(QStringLiteral("topToolbar"));
     auto* outer = column(this, 0);
-    auto* card = new GlassCard(10);
+    auto* card = new GlassCard(cardPadding);
     outer->addWidget(card);
     auto* content = new QWidget;
-    auto* layout = row(content, 12);
+    lines_ = row(content, itemSpacing);
+    leading_ = new QWidget;
+    auto* layout = row(leading_, itemSpacing);
 
     auto* device = column(2);
-    devicePicker_ = new QToolButton;
+    devicePicker_ = new DevicePicker;
     devicePicker_->setObjectName(QStringLiteral("devicePicker"));
     devicePicker_->setToolTip(QStringLiteral("Select device"));
     devicePicker_->setAutoRaise(true);
@@ -52,28 +94,62 @@ TopToolbar::TopToolbar(MappingController& controller, QWidget* parent) : QWidget
     auto command = [&](const char* name, const char* symbol, const char* title, const QColor& tint, auto action) {
         auto* button = new NiceButton(QString::fromLatin1(symbol), QString::fromLatin1(title), {tint});
         button->setObjectName(QString::fromLatin1(name));
+        // A click leaves the keyboard focus where it was (a list, the canvas).
+        button->setFocusPolicy(Qt::TabFocus);
         QObject::connect(button, &QAbstractButton::clicked, this, action);
         layout->addWidget(button);
         return button;
     };
     command("editLayout", "square.and.pencil", "Edit Layout", Theme::surface(),
-            [this] { controller_.setShowLayoutEditor(true); });
+            [this] { actions_.onEditLayout(); });
     command("syncNow", "arrow.triangle.2.circlepath", "Sync Now", Theme::withOpacity(Theme::accentGreen(), 0.9),
-            [this] { controller_.syncNow(); });
+            [this] { actions_.onSyncNow(); });
+    layout->addStretch(1); // on its own line the device column stays at the leading edge
+    lines_->addWidget(leading_);
+    lines_->addStretch(1);
+    trailing_ = new QWidget;
+    trailing_->setObjectName(QStringLiteral("toolbarTrailing"));
+    layout = row(trailing_, itemSpacing);
     layout->addStretch(1);
     savedState_ = textLabel({}, Style::caption2, Theme::gray());
     savedState_->setObjectName(QStringLiteral("savedState"));
     layout->addWidget(savedState_);
-    undo_ = command("undo", "arrow.uturn.backward", "Undo", Theme::surface(), [this] { controller_.undoLastMapping(); });
+    undo_ = command("undo", "arrow.uturn.backward", "Undo", Theme::surface(), [this] { actions_.onUndo(); });
     reset_ = command("reset", "arrow.counterclockwise", "Reset", Theme::surface(),
-                     [this] { controller_.restoreLastSaved(); });
+                     [this] { actions_.onReset(); });
     clear_ = command("clear", "trash", "Clear", Theme::withOpacity(Theme::accentRed(), 0.8),
-                     [this] { controller_.confirmClearAllMappings(); });
-    save_ = command("save", "square.and.arrow.down", "Save", Theme::accentCyan(), [this] { controller_.save(); });
+                     [this] { actions_.onClear(); });
+    save_ = command("save", "square.and.arrow.down", "Save", Theme::accentCyan(), [this] { actions_.onSave(); });
+    lines_->addWidget(trailing_);
     card->setContent(content);
     card->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     subscription_ = controller_.state().subscribe([this](const MappingController::State& state) { render(state); });
+}
+
+int TopToolbar::oneLineMinimumWidth() const
+{
+    return leading_->minimumSizeHint().width() + itemSpacing + trailing_->minimumSizeHint().width() + 2 * cardPadding;
+}
+
+QSize TopToolbar::minimumSizeHint() const
+{
+    // Two lines need only the wider of the two; the height is the current one's.
+    const int wrappedWidth =
+        std::max(leading_->minimumSizeHint().width(), trailing_->minimumSizeHint().width()) + 2 * cardPadding;
+    return {wrappedWidth, QWidget::minimumSizeHint().height()};
+}
+
+void TopToolbar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const bool wrap = width() < oneLineMinimumWidth();
+    if (wrap == wrapped_)
+        return;
+    wrapped_ = wrap;
+    lines_->setDirection(wrap ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    lines_->setSpacing(wrap ? 8 : itemSpacing);
+    updateGeometry();
 }
 
 void TopToolbar::render(const MappingController::State& state)
@@ -88,7 +164,7 @@ void TopToolbar::render(const MappingController::State& state)
         for (const Device& device : state.devices) {
             QAction* item = deviceMenu_->addAction(device.name);
             item->setObjectName(QStringLiteral("device-") + device.id);
-            QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { controller_.selectDevice(id); });
+            QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { actions_.onSelectDevice(id); });
         }
     }
     const bool connected = state.isActiveDeviceConnected();
@@ -96,10 +172,19 @@ void TopToolbar::render(const MappingController::State& state)
     connectionText_->setText(connected ? mappingText::capitalized(state.activeDevice.type)
                                        : QStringLiteral("Not connected"));
     savedState_->setText(mappingText::savedText(state.lastSaved));
-    undo_->setEnabled(state.canUndo());
-    reset_->setEnabled(state.hasUnsavedChanges);
-    clear_->setEnabled(state.canClear());
-    save_->setEnabled(state.hasUnsavedChanges);
+    setEnabledKeepingFocus(*undo_, state.canUndo());
+    setEnabledKeepingFocus(*reset_, state.hasUnsavedChanges);
+    setEnabledKeepingFocus(*clear_, state.canClear());
+    setEnabledKeepingFocus(*save_, state.hasUnsavedChanges);
+}
+
+void TopToolbar::setEnabledKeepingFocus(QWidget& button, bool enabled)
+{
+    // Qt hands the focus of a widget that turns disabled to the next in the tab
+    // chain, a filter field of the next column; keep it in the toolbar instead.
+    if (!enabled && button.hasFocus())
+        devicePicker_->setFocus(Qt::OtherFocusReason);
+    button.setEnabled(enabled);
 }
 
 } // namespace velmor

@@ -4,6 +4,9 @@
 
 #include <QWidget>
 
+#include <functional>
+
+class QBoxLayout;
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -17,15 +20,41 @@ class Dot;
 
 // The toolbar over the canvas: the device picker ("devicePicker") with the
 // connection state, "editLayout", "syncNow", the save state ("savedState"),
-// "undo", "reset", "clear" and "save".
+// "undo", "reset", "clear" and "save". Where the row is short, the device name
+// is cut with "…" first; shorter still, the save state and the four commands
+// after it move to a second line ("toolbarTrailing").
 class TopToolbar : public QWidget {
 public:
-    explicit TopToolbar(MappingController& controller, QWidget* parent = nullptr);
+    // What the window runs for the toolbar's commands.
+    struct Actions {
+        std::function<void()> onEditLayout;
+        std::function<void()> onSyncNow;
+        std::function<void(const QString& deviceId)> onSelectDevice;
+        std::function<void()> onSave;
+        std::function<void()> onUndo;
+        std::function<void()> onReset;
+        std::function<void()> onClear;
+    };
+
+    TopToolbar(MappingController& controller, Actions actions, QWidget* parent = nullptr);
+
+    QSize minimumSizeHint() const override;
+    bool isWrapped() const { return wrapped_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void render(const MappingController::State& state);
+    int oneLineMinimumWidth() const;
+    void setEnabledKeepingFocus(QWidget& button, bool enabled);
 
     MappingController& controller_;
+    Actions actions_;
+    QBoxLayout* lines_;
+    QWidget* leading_;
+    QWidget* trailing_;
+    bool wrapped_ = false;
     QToolButton* devicePicker_;
     QMenu* deviceMenu_;
     QList<QString> menuDeviceIds_;

@@ -11,12 +11,20 @@ namespace velmor {
 class MappingToolListModel;
 struct ToolListRow;
 
-// Draws the tool list's rows: a group title, or a tool row with its favourite
-// star, icon, name, shortcut, category and mapped-button badge. A click on the
-// star toggles the favourite; a click elsewhere on a tool row picks the tool.
-class ToolListDelegate : public QStyledItemDelegate {
+// A group of the tool list: its title row (bold subheadline, gray) above the
+// group's tools, each drawn by ToolListItem.
+struct MappingsToolGroupSection {
+    static int titleHeight(bool firstGroup);
+    static void paintTitle(QPainter& painter, const QRect& rowRect, const QString& title);
+};
+
+// Draws the tool list's rows: a tool row with its favourite star, icon, name,
+// shortcut, category and mapped-button badge (a group's title row is the
+// section's). A click on the star toggles the favourite; a click elsewhere on
+// a tool row picks the tool.
+class ToolListItem : public QStyledItemDelegate {
 public:
-    ToolListDelegate(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
+    ToolListItem(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
                      std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

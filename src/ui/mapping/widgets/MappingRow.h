@@ -12,9 +12,9 @@ class MappingListModel;
 
 // Draws a current-mappings row: the tool's icon, name and shortcut, the button
 // id badge and the trash button, which calls onRemove with the row's mapping.
-class MappingRowDelegate : public QStyledItemDelegate {
+class MappingRow : public QStyledItemDelegate {
 public:
-    MappingRowDelegate(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
+    MappingRow(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
                        QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -1,4 +1,4 @@
-#include "ui/mapping/widgets/SystemPanel.h"
+#include "ui/mapping/widgets/ContextPanelSystem.h"
 
 #include "ui/mapping/widgets/PanelHeader.h"
 #include "ui/mapping/widgets/ViewParts.h"
@@ -10,19 +10,20 @@ namespace velmor {
 
 using namespace mappingViews;
 
-SystemPanel::SystemPanel(MappingController& controller, QWidget* parent) : ScrollPanel(parent), controller_(controller)
+ContextPanelSystem::ContextPanelSystem(MappingController& controller, Actions actions, QWidget* parent)
+    : ScrollPanel(parent), controller_(controller), actions_(std::move(actions))
 {
     body()->addWidget(new PanelHeader(QStringLiteral("System"), QStringLiteral("Permissions + Diagnostics")));
     auto* buttons = column(10);
     permissions_ = new NiceButton(QStringLiteral("lock.slash"), QStringLiteral("Permissions"), {Theme::accentCyan()});
     permissions_->setObjectName(QStringLiteral("permissions"));
-    QObject::connect(permissions_, &QAbstractButton::clicked, this, [this] { controller_.requestPermissions(); });
+    QObject::connect(permissions_, &QAbstractButton::clicked, this, [this] { actions_.onRequestPermissions(); });
     auto* help = new NiceButton(QStringLiteral("questionmark.circle"), QStringLiteral("Help"), {Theme::surface()});
     help->setObjectName(QStringLiteral("help"));
-    QObject::connect(help, &QAbstractButton::clicked, this, [this] { controller_.setShowPermissionHelp(true); });
+    QObject::connect(help, &QAbstractButton::clicked, this, [this] { actions_.onShowHelp(); });
     auto* diagnostics = new NiceButton(QStringLiteral("waveform.path.ecg"), QStringLiteral("Diagnostics"), {Theme::surface()});
     diagnostics->setObjectName(QStringLiteral("diagnostics"));
-    QObject::connect(diagnostics, &QAbstractButton::clicked, this, [this] { controller_.showHIDInspector(); });
+    QObject::connect(diagnostics, &QAbstractButton::clicked, this, [this] { actions_.onShowDiagnostics(); });
     for (QWidget* button : {static_cast<QWidget*>(permissions_), static_cast<QWidget*>(help), static_cast<QWidget*>(diagnostics)})
         buttons->addWidget(button, 0, Qt::AlignLeft);
     body()->addLayout(buttons);
@@ -31,7 +32,7 @@ SystemPanel::SystemPanel(MappingController& controller, QWidget* parent) : Scrol
     subscription_ = controller_.state().subscribe([this](const MappingController::State& state) { render(state); });
 }
 
-void SystemPanel::render(const MappingController::State& state)
+void ContextPanelSystem::render(const MappingController::State& state)
 {
     const bool granted = state.permissionsGranted();
     permissions_->setSymbol(granted ? QStringLiteral("lock.open") : QStringLiteral("lock.slash"));

@@ -1,4 +1,4 @@
-#include "ui/mapping/widgets/ToolListDelegate.h"
+#include "ui/mapping/widgets/ToolListItem.h"
 
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/shared/SymbolIcons.h"
@@ -33,49 +33,58 @@ int toolRowHeight(const ToolListRow& row)
 
 } // namespace
 
-ToolListDelegate::ToolListDelegate(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
+int MappingsToolGroupSection::titleHeight(bool firstGroup)
+{
+    // Groups after the first get the section spacing above their title.
+    return headerHeight + (firstGroup ? 0 : 4);
+}
+
+void MappingsToolGroupSection::paintTitle(QPainter& painter, const QRect& rowRect, const QString& title)
+{
+    painter.setFont(Theme::boldFont(Style::subheadline));
+    painter.setPen(Theme::gray());
+    painter.drawText(rowRect.adjusted(0, 0, -trailing, 0), Qt::AlignLeft | Qt::AlignBottom, title);
+}
+
+ToolListItem::ToolListItem(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
                                    std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent)
     : QStyledItemDelegate(parent), model_(model), onSelect_(std::move(onSelect)),
       onToggleFavorite_(std::move(onToggleFavorite))
 {
 }
 
-QSize ToolListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+QSize ToolListItem::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const ToolListRow* row = model_.rowAt(index);
     if (!row)
         return {};
     const int width = option.rect.width() > 0 ? option.rect.width() : 280;
-    // Headers after the first get the section spacing above them.
     if (row->isHeader)
-        return {width, headerHeight + (index.row() > 0 ? 4 : 0)};
+        return {width, MappingsToolGroupSection::titleHeight(index.row() == 0)};
     return {width, toolRowHeight(*row) + gap};
 }
 
-QRect ToolListDelegate::starRect(const QRect& rowRect)
+QRect ToolListItem::starRect(const QRect& rowRect)
 {
     const QRect card = rowRect.adjusted(0, 0, -trailing, -gap);
     return {card.left() + padding, card.center().y() - 10, 20, 20};
 }
 
-void ToolListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void ToolListItem::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const ToolListRow* row = model_.rowAt(index);
     if (!row)
         return;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    if (row->isHeader) {
-        painter->setFont(Theme::boldFont(Style::subheadline));
-        painter->setPen(Theme::gray());
-        painter->drawText(option.rect.adjusted(0, 0, -trailing, 0), Qt::AlignLeft | Qt::AlignBottom, row->title);
-    } else {
+    if (row->isHeader)
+        MappingsToolGroupSection::paintTitle(*painter, option.rect, row->title);
+    else
         paintTool(*painter, option.rect, *row);
-    }
     painter->restore();
 }
 
-void ToolListDelegate::paintTool(QPainter& painter, const QRect& rect, const ToolListRow& row) const
+void ToolListItem::paintTool(QPainter& painter, const QRect& rect, const ToolListRow& row) const
 {
     const QRectF card = QRectF(rect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
     painter.setBrush(row.selected ? Theme::withOpacity(Theme::accentPurple(), 0.15) : Theme::surface());
@@ -127,7 +136,7 @@ void ToolListDelegate::paintTool(QPainter& painter, const QRect& rect, const Too
     line(toText(row.tool.category), categoryFont, Theme::gray());
 }
 
-bool ToolListDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+bool ToolListItem::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                    const QModelIndex& index)
 {
     if (event->type() != QEvent::MouseButtonRelease)
@@ -147,7 +156,7 @@ bool ToolListDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QSt
     return true;
 }
 
-bool ToolListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+bool ToolListItem::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                                  const QModelIndex& index)
 {
     const ToolListRow* row = model_.rowAt(index);

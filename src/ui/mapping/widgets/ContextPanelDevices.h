@@ -3,6 +3,8 @@
 #include "ui/mapping/MappingController.h"
 #include "ui/mapping/widgets/ScrollPanel.h"
 
+#include <functional>
+
 class QVBoxLayout;
 
 namespace velmor {
@@ -11,9 +13,17 @@ namespace velmor {
 // ("connected-<row id>") with a control switch ("control-<row id>") unless it is
 // the mock device; "Select Device": one row per template ("template-<id>");
 // "editLayout" and "resetMappings".
-class DevicesPanel : public ScrollPanel {
+class ContextPanelDevices : public ScrollPanel {
 public:
-    explicit DevicesPanel(MappingController& controller, QWidget* parent = nullptr);
+    // What the window runs for the panel's controls.
+    struct Actions {
+        std::function<void(const QString& deviceId)> onSelectDevice;                     // a template row
+        std::function<void(const ConnectedDeviceInfo& device, bool enabled)> onSetControlEnabled; // a row's switch
+        std::function<void()> onEditLayout;                                              // "Edit Layout"
+        std::function<void()> onResetMappings;                                           // "Reset to Defaults"
+    };
+
+    ContextPanelDevices(MappingController& controller, Actions actions, QWidget* parent = nullptr);
 
 private:
     void render(const MappingController::State& state);
@@ -22,6 +32,7 @@ private:
                          const QList<ConnectedDeviceInfo>& connected);
 
     MappingController& controller_;
+    Actions actions_;
     QVBoxLayout* connected_;
     QVBoxLayout* templates_;
     QList<ConnectedDeviceInfo> shownConnected_;

@@ -1,4 +1,4 @@
-#include "ui/mapping/widgets/DevicesPanel.h"
+#include "ui/mapping/widgets/ContextPanelDevices.h"
 
 #include "ui/mapping/MappingTexts.h"
 #include "ui/mapping/widgets/PanelHeader.h"
@@ -67,7 +67,8 @@ private:
 
 } // namespace
 
-DevicesPanel::DevicesPanel(MappingController& controller, QWidget* parent) : ScrollPanel(parent), controller_(controller)
+ContextPanelDevices::ContextPanelDevices(MappingController& controller, Actions actions, QWidget* parent)
+    : ScrollPanel(parent), controller_(controller), actions_(std::move(actions))
 {
     body()->addWidget(new PanelHeader(QStringLiteral("Devices"), QStringLiteral("Connected + Layout")));
     connected_ = column(10);
@@ -80,11 +81,11 @@ DevicesPanel::DevicesPanel(MappingController& controller, QWidget* parent) : Scr
     body()->addWidget(divider());
     auto* edit = new NiceButton(QStringLiteral("square.and.pencil"), QStringLiteral("Edit Layout"), {Theme::accentCyan()});
     edit->setObjectName(QStringLiteral("editLayout"));
-    QObject::connect(edit, &QAbstractButton::clicked, this, [this] { controller_.setShowLayoutEditor(true); });
+    QObject::connect(edit, &QAbstractButton::clicked, this, [this] { actions_.onEditLayout(); });
     auto* reset = new NiceButton(QStringLiteral("arrow.counterclockwise"), QStringLiteral("Reset to Defaults"),
                                  {Theme::surface()});
     reset->setObjectName(QStringLiteral("resetMappings"));
-    QObject::connect(reset, &QAbstractButton::clicked, this, [this] { controller_.resetMappingsToDefaults(); });
+    QObject::connect(reset, &QAbstractButton::clicked, this, [this] { actions_.onResetMappings(); });
     body()->addWidget(edit, 0, Qt::AlignLeft);
     body()->addWidget(reset, 0, Qt::AlignLeft);
     body()->addStretch();
@@ -92,7 +93,7 @@ DevicesPanel::DevicesPanel(MappingController& controller, QWidget* parent) : Scr
     subscription_ = controller_.state().subscribe([this](const MappingController::State& state) { render(state); });
 }
 
-void DevicesPanel::render(const MappingController::State& state)
+void ContextPanelDevices::render(const MappingController::State& state)
 {
     if (!rendered_ || state.connectedDevices != shownConnected_)
         renderConnected(state.connectedDevices);
@@ -100,7 +101,7 @@ void DevicesPanel::render(const MappingController::State& state)
     rendered_ = true;
 }
 
-void DevicesPanel::renderConnected(const QList<ConnectedDeviceInfo>& devices)
+void ContextPanelDevices::renderConnected(const QList<ConnectedDeviceInfo>& devices)
 {
     shownConnected_ = devices;
     clearLayout(*connected_, 1);
@@ -131,7 +132,7 @@ void DevicesPanel::renderConnected(const QList<ConnectedDeviceInfo>& devices)
             QObject::connect(control, &QAbstractButton::clicked, this, [this, device, control](bool on) {
                 // The switch shows the device's published state, not the click.
                 control->setChecked(!device.ignored);
-                controller_.setControlEnabled(device, on);
+                actions_.onSetControlEnabled(device, on);
             });
             layout->addWidget(control);
         } else {
@@ -141,7 +142,7 @@ void DevicesPanel::renderConnected(const QList<ConnectedDeviceInfo>& devices)
     }
 }
 
-void DevicesPanel::renderTemplates(const QList<Device>& devices, const QString& activeId,
+void ContextPanelDevices::renderTemplates(const QList<Device>& devices, const QString& activeId,
                                    const QList<ConnectedDeviceInfo>& connected)
 {
     QStringList shown;
@@ -161,7 +162,7 @@ void DevicesPanel::renderTemplates(const QList<Device>& devices, const QString& 
             return info.templateId == device.id;
         });
         templates_->addWidget(new TemplateRow(device, device.id == activeId, isConnected,
-                                              [this, id = device.id] { controller_.selectDevice(id); }));
+                                              [this, id = device.id] { actions_.onSelectDevice(id); }));
     }
 }
 

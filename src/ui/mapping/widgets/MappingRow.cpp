@@ -1,4 +1,4 @@
-#include "ui/mapping/widgets/MappingRowDelegate.h"
+#include "ui/mapping/widgets/MappingRow.h"
 
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/MappingTexts.h"
@@ -30,25 +30,25 @@ QRectF cardOf(const QRect& rowRect)
 
 } // namespace
 
-MappingRowDelegate::MappingRowDelegate(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
+MappingRow::MappingRow(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
                                        QObject* parent)
     : QStyledItemDelegate(parent), model_(model), onRemove_(std::move(onRemove))
 {
 }
 
-QSize MappingRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+QSize MappingRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
     const int text = QFontMetrics(Theme::font(Style::body)).height() + 2 + QFontMetrics(Theme::monospacedFont(Style::caption)).height();
     return {option.rect.width() > 0 ? option.rect.width() : 260, padding * 2 + std::max(30, text) + gap};
 }
 
-QRect MappingRowDelegate::trashRect(const QRect& rowRect)
+QRect MappingRow::trashRect(const QRect& rowRect)
 {
     const QRectF card = cardOf(rowRect);
     return QRect(qRound(card.right() - padding - 28), qRound(card.center().y() - 14), 28, 28);
 }
 
-void MappingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void MappingRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const MappingListRow* row = model_.rowAt(index);
     if (!row)
@@ -103,7 +103,7 @@ void MappingRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     p.restore();
 }
 
-bool MappingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+bool MappingRow::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                      const QModelIndex& index)
 {
     if (event->type() != QEvent::MouseButtonRelease)
@@ -117,7 +117,7 @@ bool MappingRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const Q
     return true;
 }
 
-bool MappingRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+bool MappingRow::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                                    const QModelIndex&)
 {
     if (event->type() == QEvent::ToolTip && trashRect(option.rect).contains(event->pos())) {
