@@ -1,0 +1,146 @@
+#include "platform/RegularFile.h"
+
+#include "platform/UniqueFd.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace velmor::files {
+
+namespace {
+
+FileKind kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return FileKind::regular;
+    if (S_ISDIR(mode))
+        return FileKind::folder;
+    if (S_ISLNK(mode))
+        return FileKind::link;
+    return FileKind::other;
+}
+
+FileStamp stampOf(const struct stat& info)
+{
+    return {kindOf(info.st_mode), static_cast<qint64>(info.st_size),
+            static_cast<qint64>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+            static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+}
+
+QString sizeText(qint64 bytes) { return QLocale::c().formattedDataSize(bytes, 1); }
+
+FileRead failed(ReadFailure failure, QString error) { return {std::nullopt, failure, std::move(error)}; }
+
+FileRead missing(const QString& path)
+{
+    return failed(ReadFailure::missing, QStringLiteral("“%1” does not exist.").arg(path));
+}
+
+FileRead notRegular(const QString& path, FileKind kind)
+{
+    return failed(ReadFailure::notRegular, QStringLiteral("“%1” is %2, not a regular file.").arg(path, kindText(kind)));
+}
+
+FileRead tooLarge(const QString& path, qint64 size, qint64 maxBytes)
+{
+    return failed(ReadFailure::tooLarge, QStringLiteral("“%1” is too large (%2; the limit is %3).")
+                                             .arg(path, sizeText(size), sizeText(maxBytes)));
+}
+
+FileRead unreadable(const QString& path, int error)
+{
+    if (error == ENOENT)
+        return missing(path);
+    return failed(ReadFailure::failed, QStringLiteral("Could not read “%1”: %2").arg(path, systemErrorText(error)));
+}
+
+} // namespace
+
+QString kindText(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::missing:
+        return QStringLiteral("missing");
+    case FileKind::regular:
+        return QStringLiteral("a regular file");
+    case FileKind::folder:
+        return QStringLiteral("a folder");
+    case FileKind::link:
+        return QStringLiteral("a symbolic link");
+    case FileKind::other:
+        return QStringLiteral("a FIFO, socket or device");
+    }
+    return QString();
+}
+
+FileStamp fileStampAt(int folder, const QString& name)
+{
+    struct stat info {};
+    if (::fstatat(folder, QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    return stampOf(info);
+}
+
+QString systemErrorText(int error)
+{
+    char buffer[256] = {};
+    // GNU strerror_r: the text may be a static string rather than the buffer.
+    return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+}
+
+FileRead readRegularAt(int folder, const QString& name, const QString& shownPath, qint64 maxBytes)
+{
+    const QByteArray native = QFile::encodeName(name);
+    // Looked at before opening: opening a FIFO or a device can block or act on it.
+    struct stat info {};
+    if (::fstatat(folder, native.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return unreadable(shownPath, errno);
+    if (!S_ISREG(info.st_mode))
+        return notRegular(shownPath, kindOf(info.st_mode));
+    if (info.st_size > maxBytes)
+        return tooLarge(shownPath, info.st_size, maxBytes);
+
+    // Looked at again once open: the entry may have been swapped in between.
+    const UniqueFd fd(::openat(folder, native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        return errno == ELOOP ? notRegular(shownPath, FileKind::link) : unreadable(shownPath, errno);
+    if (::fstat(fd.get(), &info) != 0)
+        return unreadable(shownPath, errno);
+    if (!S_ISREG(info.st_mode))
+        return notRegular(shownPath, kindOf(info.st_mode));
+    if (info.st_size > maxBytes)
+        return tooLarge(shownPath, info.st_size, maxBytes);
+
+    // The file may grow while it is read: never more than the limit is taken in.
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(info.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return unreadable(shownPath, errno);
+        if (count == 0)
+            break;
+        if (bytes.size() + count > maxBytes)
+            return tooLarge(shownPath, bytes.size() + count, maxBytes);
+        bytes.append(buffer, count);
+    }
+    return {std::move(bytes), ReadFailure::none, QString()};
+}
+
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error)
+{
+    FileRead read = readRegular(path, maxBytes);
+    if (error)
+        *error = read.error;
+    return std::move(read.bytes);
+}
+
+} // namespace velmor::files

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <fcntl.h>
+
+#include <optional>
+
+// Reading files that someone else may have put in place: only regular files are
+// opened, never through a link in the last component, never blocking (a FIFO or a
+// device is refused before it is opened), and never beyond a size limit.
+namespace velmor::files {
+
+// What an entry is, seen without following a link. `other`: a FIFO, socket or device.
+enum class FileKind { missing, regular, folder, link, other };
+
+// "a symbolic link", "a folder", …: for texts like "“x” is a folder, not a regular file."
+QString kindText(FileKind kind);
+
+// The entry's size, modification time and identity, seen without following a link:
+// a rewrite in place or by rename changes it.
+struct FileStamp {
+    FileKind kind = FileKind::missing;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// `name` relative to the open folder `folder`; AT_FDCWD takes a path as it stands.
+// A missing entry (or one whose folder is missing) has kind `missing`.
+FileStamp fileStampAt(int folder, const QString& name);
+inline FileStamp fileStamp(const QString& path) { return fileStampAt(AT_FDCWD, path); }
+inline FileKind fileKind(const QString& path) { return fileStamp(path).kind; }
+
+// The system's text for an errno value ("No space left on device").
+QString systemErrorText(int error);
+
+enum class ReadFailure { none, missing, notRegular, tooLarge, failed };
+
+struct FileRead {
+    std::optional<QByteArray> bytes;
+    ReadFailure failure = ReadFailure::none;
+    // Names the path and the reason; empty on success.
+    QString error;
+};
+
+// Reads `name` in the open folder `folder` (AT_FDCWD: a path); `shownPath` names it in
+// errors. Links in the folders above the last component are followed.
+FileRead readRegularAt(int folder, const QString& name, const QString& shownPath, qint64 maxBytes);
+inline FileRead readRegular(const QString& path, qint64 maxBytes)
+{
+    return readRegularAt(AT_FDCWD, path, path, maxBytes);
+}
+
+// The bytes of a regular file of at most maxBytes; none otherwise, with the reason in *error.
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error = nullptr);
+
+} // namespace velmor::files
