@@ -1,5 +1,7 @@
 #include "store/FileSystem.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +17,7 @@
 namespace velmor {
 
 namespace {
-QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString systemError(int code) { return files::systemErrorText(code); }
 
 // Writes all of `bytes`, going on after short writes; the errno of a failure, else 0.
 int writeAll(int fd, const QByteArray& bytes)
@@ -42,13 +43,10 @@ bool LocalFileSystem::exists(const QString& path) const { return QFileInfo::exis
 
 QByteArray LocalFileSystem::read(const QString& path) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError(file.errorString());
-    return bytes;
+    files::FileRead read = files::readRegular(path, maxReadBytes);
+    if (!read.bytes)
+        throw FileError(read.error);
+    return std::move(*read.bytes);
 }
 
 void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
