@@ -34,7 +34,7 @@ protected:
         Notifier::setInstance(nullptr);
     }
 
-    QDateTime now() const { return epoch.addMSecs(queue->now().count()); }
+    QDateTime now() { return epoch.addMSecs(queue->now().count()); }
     std::unique_ptr<Machine> makeMachine()
     {
         auto machine = std::make_unique<Machine>();
@@ -83,15 +83,16 @@ TEST_F(TwoMachines, TheLaterEditWinsOnBothInEitherOrder)
     struct Round {
         Machine& first;
         Machine& second;
+        QString name;
     };
-    for (const Round round : {Round{*a, *b}, Round{*b, *a}}) {
+    for (const Round& round : {Round{*a, *b, "B"}, Round{*b, *a, "A"}}) {
         const int before = uploads();
-        rename(round.first, "Earlier");
+        rename(round.first, "Earlier " + round.name);
         queue->advance(500ms);
-        rename(round.second, "Later");
+        rename(round.second, "Later " + round.name);
         queue->advance(10s);
-        EXPECT_EQ(userName(*a), "Later");
-        EXPECT_EQ(userName(*b), "Later");
+        EXPECT_EQ(userName(*a), "Later " + round.name);
+        EXPECT_EQ(userName(*b), "Later " + round.name);
         EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), round.second.store->lastModifiedDate());
         EXPECT_EQ(a->store->lastModifiedDate(), b->store->lastModifiedDate());
         EXPECT_EQ(uploads() - before, 2);
