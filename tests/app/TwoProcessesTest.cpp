@@ -111,9 +111,10 @@ protected:
 
 TEST_F(TwoProcesses, AChangeReachesTheOtherMachineAndTheLaterOfTwoEditsWins)
 {
-    // Both machines begin with the same profiles, made by a first start on a folder of
-    // their own.
-    const auto a = makeMachine("a", QDir(root.path()).filePath("unused-cloud"));
+    // Both machines begin with the same profiles, made by a first start without a cloud
+    // folder (a configured folder that is missing pauses the sync).
+    ASSERT_TRUE(QDir().mkpath(cloudFolder()));
+    const auto a = makeMachine("a", QDir(root.path()).filePath("missing-cloud"));
     a->environment.insert("VELMOR_READY", "quit");
     start(*a);
     ASSERT_TRUE(a->process.waitForFinished(patienceMs));
