@@ -132,6 +132,7 @@ void ProfileStore::reloadFromDisk()
     }
     // The file as read is the state now: its time is the time of the data.
     lastWritten_.reset();
+    hasUnsavedChanges_ = false;
     if (const auto modified = file_.modificationTime())
         lastSaved_.set(*modified);
 }
