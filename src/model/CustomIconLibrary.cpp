@@ -64,7 +64,8 @@ QList<CustomIcon> CustomIconLibrary::loadCustomIcons()
     QList<CustomIcon> icons;
     // Hidden files are left out unless QDir::Hidden is asked for.
     for (const QFileInfo& entry : folder.entryInfoList(QDir::Files, QDir::Name)) {
-        if (entry.suffix().toLower() != u"svg" || !isPlainFileName(entry.fileName()))
+        // A link in the icons folder is not read (it may lead anywhere): not listed either.
+        if (entry.suffix().toLower() != u"svg" || !isPlainFileName(entry.fileName()) || entry.isSymLink())
             continue;
         icons.append(CustomIcon(entry.fileName(), entry.filePath()));
     }

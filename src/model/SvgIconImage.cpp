@@ -1,7 +1,8 @@
 #include "model/SvgIconImage.h"
 
+#include "platform/RegularFile.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
@@ -96,17 +97,18 @@ std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide)
 
 std::optional<QByteArray> readSvgIconFile(const QString& path)
 {
-    // Only regular files: opening a pipe or a device could block or never end.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > SvgIconLimits::maxFileBytes)
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray document = file.read(SvgIconLimits::maxFileBytes + 1);
-    if (document.size() > SvgIconLimits::maxFileBytes)
-        return std::nullopt;
-    return document;
+    // The application's own resources live in memory and cannot block.
+    if (path.startsWith(u':')) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        QByteArray document = file.read(SvgIconLimits::maxFileBytes + 1);
+        if (document.size() > SvgIconLimits::maxFileBytes)
+            return std::nullopt;
+        return document;
+    }
+    // Anything else may have been put there by anyone: a pipe or a device would block.
+    return files::readRegularFile(path, SvgIconLimits::maxFileBytes);
 }
 
 std::optional<QImage> loadSvgIconFile(const QString& path, int longestSide)

@@ -26,7 +26,7 @@ struct SvgIconLimits {
 std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide = SvgIconLimits::imageSide);
 
 // The bytes of a regular file of at most maxFileBytes; none for anything else (missing
-// file, folder, pipe, device, oversized file).
+// file, link, folder, pipe, device, oversized file). Never blocks.
 std::optional<QByteArray> readSvgIconFile(const QString& path);
 
 // Reads the file as readSvgIconFile does and renders it.

@@ -1,47 +1,89 @@
 #include "store/FileSystem.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace velmor {
 
 namespace {
-QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+QString systemError(int code) { return files::systemErrorText(code); }
+
+// Writes all of `bytes`, going on after short writes; the errno of a failure, else 0.
+int writeAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t count = ::write(fd, data, static_cast<size_t>(left));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return errno;
+        if (count == 0)
+            return EIO;
+        data += count;
+        left -= count;
+    }
+    return 0;
+}
 } // namespace
 
 bool LocalFileSystem::exists(const QString& path) const { return QFileInfo::exists(path); }
 
 QByteArray LocalFileSystem::read(const QString& path) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError(file.errorString());
-    return bytes;
+    files::FileRead read = files::readRegular(path, maxReadBytes);
+    if (!read.bytes)
+        throw FileError(read.error);
+    return std::move(*read.bytes);
 }
 
 void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        throw FileError(error);
+    // Written by hand rather than with QSaveFile: a short write there (a full disk)
+    // ends as "Unknown error", and its temporary file follows a link in its place.
+    const QByteArray target = QFile::encodeName(path);
+    struct stat existing {};
+    const bool keepMode = ::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
+
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0; ++attempt) {
+        temporary = target + ".velmor-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt == 9))
+            throw FileError(systemError(errno));
     }
-    if (!file.commit())
-        throw FileError(file.errorString());
+    const auto fail = [&](int code) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temporary.constData());
+        throw FileError(systemError(code));
+    };
+    if (keepMode && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        fail(errno);
+    if (const int code = writeAll(fd, bytes))
+        fail(code);
+    if (::fsync(fd) != 0)
+        fail(errno);
+    // Some file systems report a full disk only when the file is closed.
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        fail(errno);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        fail(errno);
 }
 
 void LocalFileSystem::rename(const QString& from, const QString& to)

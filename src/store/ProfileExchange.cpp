@@ -1,10 +1,12 @@
 #include "store/ProfileExchange.h"
 
 #include "platform/Json.h"
+#include "platform/RegularFile.h"
 #include "store/FileSystem.h"
 
-#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 namespace velmor {
 
@@ -14,29 +16,31 @@ QString displayName(const QString& path) { return QFileInfo(path).fileName(); }
 
 QByteArray ProfileExchange::readFile(const QString& path)
 {
-    // Folders, devices and pipes are refused before opening: a pipe would block here.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        throw FileError(
-            QStringLiteral("The file “%1” could not be read: it is not a regular file.").arg(displayName(path)));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw FileError(
-            QStringLiteral("The file “%1” could not be read: %2.").arg(displayName(path), file.errorString()));
-    }
-    // One byte past the limit tells a file that is too large.
-    const QByteArray bytes = file.read(maxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        throw FileError(
-            QStringLiteral("The file “%1” could not be read: %2.").arg(displayName(path), file.errorString()));
-    }
-    if (bytes.size() > maxFileSize) {
+    // The user may have picked a link of their own: it is resolved first, and what it
+    // leads to is read like any other file, never blocking on a pipe or a device.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QString name = displayName(path);
+    const auto unreadable = [&](const QString& reason) {
+        return FileError(QStringLiteral("The file “%1” could not be read: %2.").arg(name, reason));
+    };
+    if (target.isEmpty())
+        throw unreadable(files::systemErrorText(ENOENT));
+    files::FileRead read = files::readRegularAt(AT_FDCWD, target, name, maxFileSize);
+    switch (read.failure) {
+    case files::ReadFailure::none:
+        return std::move(*read.bytes);
+    case files::ReadFailure::missing:
+        throw unreadable(files::systemErrorText(ENOENT));
+    case files::ReadFailure::notRegular:
+        throw unreadable(QStringLiteral("it is not a regular file"));
+    case files::ReadFailure::tooLarge:
         throw FileError(QStringLiteral("The file “%1” is too large to be a profile (more than %2 MB).")
-                            .arg(displayName(path))
+                            .arg(name)
                             .arg(maxFileSize / (1024 * 1024)));
+    case files::ReadFailure::failed:
+        break;
     }
-    return bytes;
+    throw FileError(read.error);
 }
 
 void ProfileExchange::writeFile(const QString& path, const QByteArray& bytes)

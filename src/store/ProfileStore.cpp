@@ -53,23 +53,32 @@ std::optional<QDateTime> ProfileStore::lastModifiedDate() const
     return file_.modificationTime();
 }
 
-void ProfileStore::save(bool suppressOnSave)
+void ProfileStore::save(bool suppressOnSave) { save(suppressOnSave, std::nullopt); }
+
+void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& changedAt)
 {
     const std::optional<QDateTime> previousDate = lastModifiedDate();
     const Contents now = contents();
     const bool unchanged = written_ && now.isUnchanged(*written_);
     const ProfilesFile::SaveResult result = unchanged ? file_.saveAgain() : file_.save(encodedDocument(now));
     postNotices(result.notices);
-    if (result.outcome == ProfilesFile::SaveOutcome::failed)
+    hasUnsavedChanges_ = result.outcome == ProfilesFile::SaveOutcome::failed;
+    if (hasUnsavedChanges_)
         return;
     written_ = now;
     const bool wrote = result.outcome == ProfilesFile::SaveOutcome::written;
     // Until the outcome arrives, the date stays what it was before the write.
     if (wrote && !lastWritten_)
         lastWritten_ = previousDate;
-    later([wrote, suppressOnSave, applies = remoteApplies_](ProfileStore& store) {
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        if (wrote)
+    // Data taken from elsewhere is as recent as its change, written or already on disk;
+    // outcomes of earlier saves that arrive later do not date it again.
+    if (changedAt) {
+        lastWritten_ = changedAt;
+        ++datedSaves_;
+    }
+    later([wrote, suppressOnSave, changedAt, applies = remoteApplies_, dated = datedSaves_](ProfileStore& store) {
+        const QDateTime now = store.clock();
+        if (wrote && !changedAt && dated == store.datedSaves_)
             store.lastWritten_ = now;
         store.lastSaved_.set(now);
         // Nothing new on disk means nothing new to upload; nor does data that a
@@ -123,6 +132,7 @@ void ProfileStore::reloadFromDisk()
     }
     // The file as read is the state now: its time is the time of the data.
     lastWritten_.reset();
+    hasUnsavedChanges_ = false;
     if (const auto modified = file_.modificationTime())
         lastSaved_.set(*modified);
 }

@@ -37,6 +37,8 @@ public:
     using ErrorHandler = std::function<void(const QString& title, const QString& message)>;
     // Called after a save that wrote the profiles file, unless that save suppressed it.
     using SaveHandler = std::function<void()>;
+    // The wall clock that dates the store's writes.
+    using Clock = std::function<QDateTime()>;
 
     // Loads profiles.json from the data folder (else the bundle's seed, else the
     // built-in profiles), normalises, and saves when needed.
@@ -57,13 +59,18 @@ public:
 
     ErrorHandler onError;
     SaveHandler onSave;
+    // The system's UTC time unless a test puts another in place.
+    Clock clock = [] { return QDateTime::currentDateTimeUtc(); };
 
     const QString& fileURL() const { return file_.path(); }
     // No profiles file existed when this run started.
     bool isFreshInstall() const { return isFreshInstall_; }
-    // How recent the data on disk is: the last write of this run, else the file's
+    // When the data on disk was last changed: the last write of this run (for data
+    // taken from the cloud, the time of the change it holds), else the file's
     // modification time. A save that had nothing new to write leaves it alone.
     std::optional<QDateTime> lastModifiedDate() const;
+    // The latest save failed: the profiles in memory are not the ones on disk.
+    bool hasUnsavedChanges() const { return hasUnsavedChanges_; }
 
     // Writes every profile to profiles.json; never throws. The outcome arrives later.
     void save(bool suppressOnSave = false);
@@ -151,8 +158,10 @@ public:
     QByteArray makeSyncPayload() const;
     // Takes a downloaded document in place of the local data, repairs and saves it
     // without asking for an upload, and cancels the uploads that earlier saves still
-    // had pending. Throws ProfileStoreError (invalidPayload) and then changes nothing.
-    void applySyncPayload(const QByteArray& payload);
+    // had pending. `changedAt`, the time of the change the document holds, becomes
+    // lastModifiedDate() (else the time of the save). Throws ProfileStoreError
+    // (invalidPayload) and then changes nothing.
+    void applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
     // Custom icon file names the PACS profiles use, in plain order; names that are
     // no plain file name are left out.
     QStringList referencedCustomIconNames() const;
@@ -180,6 +189,8 @@ private:
     };
 
     DiskState readDisk();
+    // save(), dating a write `changedAt` instead of the time its outcome arrives.
+    void save(bool suppressOnSave, const std::optional<QDateTime>& changedAt);
     // The repair chain run whenever a whole set of profiles comes in: profiles,
     // then the active pair, then mappings. True when the profiles changed.
     bool normalizeAll(bool suppressOnSave);
@@ -214,6 +225,9 @@ private:
     std::optional<QDateTime> lastWritten_;
     // What profiles.json holds, when the store knows it without encoding.
     std::optional<Contents> written_;
+    bool hasUnsavedChanges_ = false;
+    // Saves dated by the change they hold (remote applies).
+    quint64 datedSaves_ = 0;
 
     // Editing, exchange and sync helpers.
     void editTool(const QUuid& toolId, const QUuid& pacsProfileId, const std::function<void(RadiologyTool&)>& change);

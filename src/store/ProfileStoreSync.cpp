@@ -8,7 +8,7 @@ namespace velmor {
 
 QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(contents()); }
 
-void ProfileStore::applySyncPayload(const QByteArray& payload)
+void ProfileStore::applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt)
 {
     const std::optional<LoadResult> decoded = decodePayload(payload);
     if (!decoded)
@@ -19,7 +19,7 @@ void ProfileStore::applySyncPayload(const QByteArray& payload)
     replaceAll(decoded->pacsProfiles, decoded->userProfiles, decoded->activePacsProfileId,
                decoded->activeUserProfileId);
     normalizeAll(true);
-    save(true);
+    save(true, changedAt);
 }
 
 QStringList ProfileStore::referencedCustomIconNames() const

@@ -3,6 +3,7 @@
 #include "model/CustomIconLibrary.h"
 #include "model/SvgIconImage.h"
 #include "platform/FileNames.h"
+#include "platform/RegularFile.h"
 #include "sync/CloudKitCalls.h"
 
 #include <QBuffer>
@@ -46,8 +47,9 @@ IconAction decide(const std::optional<cloud::Record>& record, bool localPresent,
 // the icon's name would also stall or fail the upload.
 bool isUploadable(const QString& path)
 {
-    const QFileInfo info(path);
-    return info.isFile() && info.size() <= SvgIconLimits::maxFileBytes;
+    // A link in the icons folder could lead to any file of the user's: never sent.
+    const files::FileStamp stamp = files::fileStamp(path);
+    return stamp.kind == files::FileKind::regular && stamp.size <= SvgIconLimits::maxFileBytes;
 }
 
 } // namespace

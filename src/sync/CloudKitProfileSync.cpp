@@ -138,7 +138,8 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         const QByteArray payload = profileStore_->makeSyncPayload();
         cloud::Record record = cachedRecord_.value_or(cloud::Record(cloudkit::profilesRecordType, cloudkit::profilesRecordName));
         record.setValue(payloadKey, payload);
-        record.setValue(updatedAtKey, clock_());
+        // The time of the change the payload holds, so that between machines the later change wins.
+        record.setValue(updatedAtKey, profileStore_->lastModifiedDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
         cachedRecord_ = co_await cloudkit::saveRecord(database_, std::move(record));
     } catch (const cloud::Error& error) {
@@ -279,7 +280,7 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     const std::optional<QDateTime> local = profileStore_->lastModifiedDate();
     if (remote && local) {
         if (*remote > *local)
-            applyRemotePayload(*payload);
+            applyRemotePayload(*payload, remote);
         else if (isInitialSync)
             scheduleUpload();
         return;
@@ -287,20 +288,27 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     if (isInitialSync)
         scheduleUpload();
     else
-        applyRemotePayload(*payload);
+        applyRemotePayload(*payload, remote);
 }
 
-void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload)
+void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt)
 {
     if (payload.isEmpty())
         return;
+    // Edits that only live in memory would be lost without a trace; the next save
+    // that works uploads them, and the dates decide then.
+    if (profileStore_->hasUnsavedChanges()) {
+        report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "
+                                         "not be saved on this computer. Sync resumes after the next successful save."));
+        return;
+    }
     isApplyingRemote_ = true;
     const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
 
     // Against the profiles as they are before the store takes the payload.
     const std::optional<SyncChangeSummary::Notice> summary = profileStore_->syncChangeSummary(payload);
     try {
-        profileStore_->applySyncPayload(payload);
+        profileStore_->applySyncPayload(payload, changedAt);
     } catch (const std::exception& error) {
         report(errorTitle, describe(error));
         return;

@@ -46,7 +46,8 @@ public:
     static constexpr int maxConflictRetries = 3;
 
     // `container`: the one named containerIdentifier when none is given. `clock`: the
-    // time written as "updatedAt"; the system's when none is given.
+    // time written as "updatedAt" while the store knows no date of its data; the
+    // system's when none is given.
     static std::shared_ptr<CloudKitProfileSync> create(std::shared_ptr<ProfileStore> store,
                                                        std::shared_ptr<cloud::Container> container = {},
                                                        Clock clock = {});
@@ -82,8 +83,10 @@ public:
     // Otherwise the initial sync uploads, and a later sync does nothing. Without both
     // dates the initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
-    // Replaces the store's profiles by the payload, in one step, asking for no upload.
-    void applyRemotePayload(const QByteArray& payload);
+    // Replaces the store's profiles by the payload, in one step, asking for no upload;
+    // `changedAt` (the record's date) dates the store's data. Nothing is replaced
+    // while the store holds edits it could not save: the user is told instead.
+    void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
     void postChangeNotification(const QString& title, const QString& body);
 
     // --- Commands and pushes; each returns before any cloud call, its task starting

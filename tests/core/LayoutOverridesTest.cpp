@@ -5,8 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <limits>
+
+#include <sys/stat.h>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -93,6 +97,28 @@ TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
     model->setOverlayFrame({0.2, 0.2, 0.2, 0.2}, "K01", keypad);
     EXPECT_TRUE(logMessages().last().startsWith("Failed to save layout_overrides.json: "));
     EXPECT_EQ(of(keypad).value("K01"), (NormalizedRect{0.2, 0.2, 0.2, 0.2}));
+}
+
+// Both small files of the data folder: a FIFO or a link in a file's place is not
+// opened (it would block start-up) but kept aside like a damaged file.
+TEST_F(LayoutOverridesTest, AFifoOrALinkInAFilesPlaceIsKeptAsideAndStartUpGoesOn)
+{
+    QTemporaryDir outside;
+    writeFile(outside.filePath("theirs.json"), R"({"tartarus_v2": {}})");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(overridesPath()).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(outside.filePath("theirs.json"), supportPath("custom_usages.json")));
+    start();
+    EXPECT_TRUE(logMessages().contains("layout_overrides.json could not be read and was kept as "
+                                       "layout_overrides.json.damaged"));
+    EXPECT_TRUE(logMessages().contains("custom_usages.json could not be read and was kept as "
+                                       "custom_usages.json.damaged"));
+    EXPECT_EQ(of(keypad).size(), 28);
+    EXPECT_TRUE(QFileInfo(supportPath("custom_usages.json.damaged")).isSymLink());
+
+    model->setOverlayFrame({0.1, 0.2, 0.3, 0.4}, "K01", keypad);
+    EXPECT_TRUE(QFileInfo(overridesPath()).isFile());
+    EXPECT_EQ(saved().value(keypad).value("K01"), (NormalizedRect{0.1, 0.2, 0.3, 0.4}));
+    EXPECT_EQ(readFile(outside.filePath("theirs.json")), R"({"tartarus_v2": {}})");
 }
 
 // The encoding is the shared JSON writer's over each rectangle's own fields; reading is all or nothing.

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 
@@ -129,12 +131,18 @@ TEST_F(ExchangeOperationsTest, FailuresChangeNothingAndSayWhy)
     EXPECT_THROW(store->importUserProfile(file("none.json")), FileError);
     EXPECT_EQ(takeNotices().value(1).second,
               "Failed to import user profile: The file “none.json” could not be read: No such file or directory.");
-    // Devices, pipes and folders are not read at all.
-    for (const QString& special : {QStringLiteral("/dev/zero"), exchangeDir.path()}) {
+    // Devices, pipes and folders are not read at all, also not through a link.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file("pipe.json")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(file("pipe.json"), file("to-pipe.json")));
+    for (const QString& special : {QStringLiteral("/dev/zero"), exchangeDir.path(), file("pipe.json"), file("to-pipe.json")}) {
         EXPECT_THROW(store->importPacsProfile(special), FileError);
         EXPECT_TRUE(takeNotices().value(0).second.endsWith("could not be read: it is not a regular file."));
     }
     EXPECT_EQ(savesSinceLastCheck(), 0);
+    // A link the user made to a regular file is followed.
+    ASSERT_TRUE(QFile::link(file("pacs.json"), file("to-pacs.json")));
+    store->importPacsProfile(file("to-pacs.json"));
+    EXPECT_EQ(savesSinceLastCheck(), 1);
 }
 
 namespace {

@@ -2,6 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +68,51 @@ TEST_F(ProfileStoreTest, DamagedFileGivesWayToTheBackupThenTheSeed)
     writeProfiles(QByteArray("not json"));
     store = start();
     EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Seed"});
+}
+
+// Nothing in place of profiles.json or its backup is opened unless it is a regular
+// file of its own: a FIFO would block start-up for good, a link leads elsewhere.
+TEST_F(ProfileStoreTest, AFifoLinkOrFolderInPlaceOfTheProfilesFileIsKeptAsideLikeDamage)
+{
+    const auto mkfifo = [](const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; };
+    const QString damaged = supportPath("profiles.json.damaged");
+    const QString kept = "The profiles file could not be read and was kept as profiles.json.damaged. ";
+    const PersistedProfiles backup = accepted("Dr. Backup");
+    writeFile(supportPath("profiles.json.backup"), json::encode(backup.toJson()));
+    ASSERT_TRUE(mkfifo(profilesPath()));
+    auto store = start();
+    EXPECT_EQ(profilesOnDisk(), backup);
+    EXPECT_EQ(QFileInfo(damaged).isFile(), false);
+    EXPECT_TRUE(QFileInfo(damaged).exists());
+    queue->runUntilIdle();
+    EXPECT_EQ(notices, (NoticeList{{"Profile Data Warning", kept + "Your profiles were loaded from the backup."}}));
+
+    // A link to good profiles elsewhere, with a FIFO for a backup: defaults, and the
+    // linked file is left as it was.
+    QTemporaryDir outside;
+    writeFile(outside.filePath("theirs.json"), json::encode(accepted("Dr. Elsewhere").toJson()));
+    QFile::remove(damaged);
+    QFile::remove(profilesPath());
+    QFile::remove(supportPath("profiles.json.backup"));
+    ASSERT_TRUE(mkfifo(supportPath("profiles.json.backup")));
+    ASSERT_TRUE(QFile::link(outside.filePath("theirs.json"), profilesPath()));
+    notices.clear();
+    store = start();
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Radiologist - General"});
+    EXPECT_TRUE(QFileInfo(damaged).isSymLink());
+    EXPECT_TRUE(QFileInfo(profilesPath()).isFile() && !QFileInfo(profilesPath()).isSymLink());
+    EXPECT_EQ(namesOf(PersistedProfiles::fromJson(json::parse(readFile(outside.filePath("theirs.json")))).userProfiles),
+              QStringList{"Dr. Elsewhere"});
+    queue->runUntilIdle();
+    EXPECT_EQ(notices.value(0).second, kept + "The default profiles were loaded.");
+
+    // A folder: moved aside whole.
+    QFile::remove(damaged);
+    QFile::remove(profilesPath());
+    ASSERT_TRUE(QDir(supportDir.path()).mkpath("profiles.json/inner"));
+    store = start();
+    EXPECT_TRUE(QFileInfo(supportPath("profiles.json.damaged/inner")).isDir());
+    EXPECT_TRUE(QFileInfo(profilesPath()).isFile());
 }
 
 TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothing)

@@ -159,12 +159,15 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
     EXPECT_EQ(cloud.callCount(Call::fetchRecord), 0);
     EXPECT_FALSE(iconSync.downloadIcon(putIcon("x", svg("red"), at(1)), "../x"));
 
-    // A pipe would stall the upload; a folder or a file over 1 MiB no machine would take.
+    // A pipe would stall the upload; a folder or a file over 1 MiB no machine would take;
+    // a link could send any file of the user's.
     ASSERT_EQ(::mkfifo(QFile::encodeName(icon("pipe")).constData(), 0600), 0);
     QDir(icons.path()).mkdir("folder.svg");
     writeIcon("big", svg("red").leftJustified(SvgIconLimits::maxFileBytes + 1, ' '), at(1));
     writeIcon("max", svg("red").leftJustified(SvgIconLimits::maxFileBytes, ' '), at(1));
-    sync({"pipe", "folder", "big", "max"});
+    test::writeFile(remoteFiles.filePath("private"), svg("red"));
+    ASSERT_TRUE(QFile::link(remoteFiles.filePath("private"), icon("link")));
+    sync({"pipe", "folder", "big", "max", "link"});
     EXPECT_EQ(cloud.callCount(Call::saveRecord), 1);
 
     // A newer file the user saves while the record is on its way is kept.

@@ -6,6 +6,8 @@
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitProfileSync.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using namespace velmor;
@@ -16,14 +18,15 @@ using Code = cloud::Error::Code;
 
 namespace {
 
-// A machine on a cloud account in memory, with recorded notifications, on virtual time.
-// Its uploads are dated `clockTime`: a day ago unless a test says so, so that they
-// never look newer than the local data.
+// A machine on a cloud account in memory, with recorded notifications, on virtual
+// time; its store dates its writes by the virtual clock. `clockTime`, the sync's
+// date for data the store cannot date, is a day ago unless a test says so.
 class ProfileSync : public PlatformFixture {
 protected:
     ProfileSync()
     {
         Notifier::setInstance(&notifier);
+        store->clock = [this, start = QDateTime::currentDateTimeUtc()] { return start.addMSecs(queue->now().count()); };
         store->onError = [this](const QString& title, const QString& text) { messages.append(title + ": " + text); };
         queue->runUntilIdle(); // the store's first save, before the sync starts
     }
@@ -92,7 +95,7 @@ TEST_F(ProfileSync, UploadsWaitForTheInitialSyncAndAreDebounced)
     queue->advance(CloudKitProfileSync::uploadDelay - 1ms);
     EXPECT_EQ(uploads(), 0);
     queue->advance(1ms);
-    EXPECT_EQ(cloud.storedRecord("profiles").value().date("updatedAt"), clockTime);
+    EXPECT_EQ(cloud.storedRecord("profiles").value().date("updatedAt"), localDate());
     EXPECT_EQ(cloud.storedRecord("profiles").value().integer("schemaVersion"), 6);
 
     // Ten saves within half a second: one upload, a second after the last.
@@ -172,6 +175,58 @@ TEST_F(ProfileSync, ARefusedSaveIsResolvedAgainstTheRecordAtMostThreeTimesInARow
     queue->advance(5s);
     EXPECT_EQ(userName(), "Later");
     EXPECT_EQ(uploads() - saves, 5);
+}
+
+// A record carries the time of the change it holds, not of its upload: two real
+// saves that end where they began still make a newer record.
+TEST_F(ProfileSync, RecordsCarryTheTimeOfTheChangeTheyHold)
+{
+    synced();
+    edit("X", 0ms);
+    const QDateTime changed = localDate();
+    queue->advance(5s);
+    const QByteArray payload = storedPayload();
+    EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), changed);
+    edit("Y", 100ms);
+    edit("X", 5s);
+    EXPECT_EQ(storedPayload(), payload);
+    EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), changed.addMSecs(5100));
+
+    // A record taken dates the local data as its change, so it is not sent back
+    // when this machine starts again and compares.
+    const QDateTime remote = localDate().addSecs(30);
+    cloud.putRecord(profiles(payloadRenaming("Remote"), remote));
+    sync->requestSyncNow();
+    queue->advance(2s);
+    EXPECT_EQ(userName(), "Remote");
+    EXPECT_EQ(localDate(), remote);
+}
+
+// A save that failed leaves edits only in memory: the cloud copy does not replace
+// them without a word, and the next save that works uploads them.
+TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
+{
+    synced();
+    // A folder where the save's temporary file goes makes every save fail.
+    ASSERT_TRUE(QDir(supportDir.path()).mkpath("profiles.json.tmp/x"));
+    edit("Unsaved");
+    const int saves = uploads();
+    // Later than the data on disk, earlier than the save that works.
+    cloud.putRecord(profiles(payloadRenaming("Remote"), localDate().addSecs(1)));
+    sync->requestSyncNow();
+    queue->advance(2s);
+    EXPECT_EQ(userName(), "Unsaved");
+    EXPECT_EQ(messages, (QStringList{"Save Failed: Failed to save profiles: Is a directory",
+                                     "Cloud Sync: The profiles from iCloud were not applied because your latest "
+                                     "changes could not be saved on this computer. Sync resumes after the next "
+                                     "successful save."}));
+    EXPECT_TRUE(notifier.requests.isEmpty());
+
+    ASSERT_TRUE(QDir(supportPath("profiles.json.tmp")).removeRecursively());
+    edit("Saved");
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
+    EXPECT_EQ(uploads() - saves, 1);
+    EXPECT_FALSE(store->hasUnsavedChanges());
 }
 
 // Seconds from the local date to the record's; whether the date is the server's
