@@ -22,6 +22,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -168,6 +169,17 @@ QString kernelRelease()
     return ::uname(&name) == 0 ? QString::fromLocal8Bit(name.release) : QString();
 }
 
+// How the VM runs: "KVM" or "emulated", and the guest's clock source.
+QString vmKind()
+{
+    QFile cmdline(QStringLiteral("/proc/cmdline"));
+    const bool kvm = cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("velmor.accel=kvm");
+    QFile clock(QStringLiteral("/sys/devices/system/clocksource/clocksource0/current_clocksource"));
+    const QString source = clock.open(QIODevice::ReadOnly) ? QString::fromLatin1(clock.readAll().trimmed()) : QString();
+    return (kvm ? QStringLiteral("KVM") : QStringLiteral("emulated"))
+           + (source.isEmpty() ? QString() : QStringLiteral(", clock ") + source);
+}
+
 QJsonObject runInVm(const Options& options)
 {
     // Sending reports on time and reading the outputs must not wait behind the
@@ -238,9 +250,10 @@ QJsonObject runInVm(const Options& options)
     for (const QJsonValue& startupRow : startupRows(startup, QStringLiteral(" (VM)"), false))
         rows.append(startupRow);
     return {{QStringLiteral("section"), QStringLiteral("kernel-vm")},
-            {QStringLiteral("title"), QStringLiteral("Keypad to keystroke in a kernel VM (kernel %1, %2 CPUs, emulated)")
+            {QStringLiteral("title"), QStringLiteral("Keypad to keystroke in a kernel VM (kernel %1, %2 CPUs, %3)")
                                           .arg(kernelRelease())
-                                          .arg(::sysconf(_SC_NPROCESSORS_ONLN))},
+                                          .arg(::sysconf(_SC_NPROCESSORS_ONLN))
+                                          .arg(vmKind())},
             {QStringLiteral("rows"), rows}};
 }
 
