@@ -32,10 +32,10 @@ protected:
     // Boot keyboard report: modifiers, reserved, six key slots.
     void report(std::initializer_list<int> keys)
     {
-        QList<int> slots(keys);
-        slots.resize(6, 0);
+        QList<int> slotValues(keys);
+        slotValues.resize(6, 0);
         QByteArray bytesOfReport = bytes({0, 0});
-        for (const int key : slots)
+        for (const int key : slotValues)
             bytesOfReport.append(char(key));
         keypad->deliverReport(bytesOfReport);
         settle();
@@ -75,7 +75,7 @@ TEST_F(KeyboardReportGaps, TheNextReportReleasesWhatAMissingReleaseLeftHeld)
     // gone device release nothing more.
     report({});
     EXPECT_TRUE(takeEvents().isEmpty());
-    EXPECT_TRUE(source->removePressedButton({.deviceId = "tartarus_v2", .usageKey = 0x7001E}) == std::nullopt);
+    EXPECT_TRUE(source->removePressedButton({.deviceId = "tartarus_v2", .usageKey = 0x7001E, .elementCookie = std::nullopt}) == std::nullopt);
 }
 
 TEST_F(KeyboardReportGaps, SlotsThatTradePlacesOrAreRepeatedChangeNothingHeld)

@@ -134,6 +134,10 @@ QJsonArray vmRows(const Side& velmor, const Side& floor, const FloodFigures& vel
     const Summary v = summarize(velmor.latenciesMs);
     const Summary f = summarize(floor.latenciesMs);
     const double ratio = f.median > 0 ? v.median / f.median : -1;
+    const double p99Ratio = f.p99 > 0 ? v.p99 / f.p99 : -1;
+    const double cpuRatio = floorFlood.cpuPercent > 0 && velmorFlood.cpuPercent >= 0
+                                ? velmorFlood.cpuPercent / floorFlood.cpuPercent
+                                : -1;
     const QString ms = QStringLiteral("ms");
     return {
         row(QStringLiteral("presses measured (each side)"), double(v.count), double(f.count), QString(),
@@ -145,11 +149,15 @@ QJsonArray vmRows(const Side& velmor, const Side& floor, const FloodFigures& vel
         row(QStringLiteral("press → key, max"), v.max, f.max, ms),
         row(QStringLiteral("median, Velmor ÷ floor"), number(ratio), {}, QStringLiteral("×"), QStringLiteral("≤ 1.5"),
             ratio >= 0 && ratio <= 1.5),
+        row(QStringLiteral("p99, Velmor ÷ floor"), number(p99Ratio), {}, QStringLiteral("×"), QStringLiteral("≤ 1.5"),
+            p99Ratio >= 0 && p99Ratio <= 1.5),
         row(QStringLiteral("flood: reports sent per second"), velmorFlood.reportsPerSecond,
             floorFlood.reportsPerSecond, QStringLiteral("/s")),
         row(QStringLiteral("flood: CPU time over the window"), number(velmorFlood.cpuPercent),
             number(floorFlood.cpuPercent), QStringLiteral("% of a core"), QStringLiteral("< 3"),
             velmorFlood.cpuPercent >= 0 && velmorFlood.cpuPercent < 3),
+        row(QStringLiteral("flood: CPU time, Velmor ÷ floor"), number(cpuRatio), {}, QStringLiteral("×"),
+            QStringLiteral("≤ 2"), cpuRatio >= 0 && cpuRatio <= 2),
         row(QStringLiteral("flood: presses typed"), velmorFlood.typed, floorFlood.typed, QString(),
             QStringLiteral("= %1 sent").arg(velmorFlood.presses), velmorFlood.typed == velmorFlood.presses),
         row(QStringLiteral("flood: keys lost + repeated + stuck"),
