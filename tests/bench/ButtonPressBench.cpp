@@ -20,24 +20,35 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
-#include <new>
 
-// Every heap allocation of the program is counted, so that a benchmark can say
-// how many one press and release make.
+// Every heap allocation of the program is counted (Qt's containers call malloc
+// directly, operator new does too), so that a benchmark can say how many one
+// press and release make.
 namespace {
 std::atomic<std::int64_t> allocations{0};
 } // namespace
 
-void* operator new(std::size_t size)
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* memory, std::size_t size);
+
+void* malloc(std::size_t size)
 {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
-        return memory;
-    throw std::bad_alloc();
+    return __libc_malloc(size);
 }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void* calloc(std::size_t count, std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_calloc(count, size);
+}
+void* realloc(void* memory, std::size_t size)
+{
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    return __libc_realloc(memory, size);
+}
+}
 
 using namespace velmor;
 
