@@ -118,14 +118,29 @@ void ButtonDispatch::startRepeat(const RadiologyTool& tool, const DeviceButtonEv
     if (repeatTasks_.contains(key))
         return;
     const auto period = std::chrono::milliseconds(std::llround(repeatPeriod(tool.repeatSpeed) * 1000));
-    repeatTasks_.emplace(key, RepeatTask{tool.id, mapping, period, {}});
+    std::unique_ptr<MainTimer> timer;
+    if (spareTimers_.empty()) {
+        timer = MainTimer::create();
+    } else {
+        timer = std::move(spareTimers_.back());
+        spareTimers_.pop_back();
+    }
+    repeatTasks_.emplace(key, RepeatTask{tool.id, mapping, period, std::move(timer)});
     scheduleRepeat(key);
 }
 
 void ButtonDispatch::stopRepeat(const QString& deviceId, const QString& buttonId)
 {
-    // Dropping the task cancels its next resend.
-    repeatTasks_.erase(RepeatKey{deviceId, buttonId});
+    if (const auto it = repeatTasks_.find(RepeatKey{deviceId, buttonId}); it != repeatTasks_.end())
+        endRepeat(it);
+}
+
+void ButtonDispatch::endRepeat(std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash>::iterator task)
+{
+    // Kept, not destroyed: this may run inside the timer's own resend.
+    task->second.timer->stop();
+    spareTimers_.push_back(std::move(task->second.timer));
+    repeatTasks_.erase(task);
 }
 
 bool ButtonDispatch::isRepeating(const QString& deviceId, const QString& buttonId) const
@@ -138,7 +153,7 @@ void ButtonDispatch::scheduleRepeat(const RepeatKey& key)
     const auto it = repeatTasks_.find(key);
     if (it == repeatTasks_.end())
         return;
-    it->second.next = afterOnMain(it->second.period, [weak = std::weak_ptr(self_), key] {
+    it->second.timer->start(it->second.period, [weak = std::weak_ptr(self_), key] {
         if (const auto self = weak.lock())
             (*self)->repeatTick(key);
     });

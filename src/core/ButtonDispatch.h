@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/ButtonMapping.h"
-#include "platform/MainQueue.h"
+#include "platform/MainTimer.h"
 
 #include <QHash>
 #include <QString>
@@ -14,6 +14,7 @@
 #include <optional>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace velmor {
 
@@ -60,12 +61,13 @@ private:
     struct RepeatKeyHash {
         std::size_t operator()(const RepeatKey& key) const noexcept;
     };
-    // One held button's resends: what it was started for, and the next resend.
+    // One held button's resends: what it was started for, and the timer of the
+    // next resend.
     struct RepeatTask {
         QUuid toolId;
         ButtonMapping mapping;
         std::chrono::milliseconds period{};
-        Cancellable next;
+        std::unique_ptr<MainTimer> timer;
     };
 
     // The first mapping of the active user profile for this device button.
@@ -75,6 +77,8 @@ private:
     std::optional<std::pair<ButtonMapping, RadiologyTool>> currentBinding(const RepeatTask& task) const;
     void scheduleRepeat(const RepeatKey& key);
     void repeatTick(const RepeatKey& key);
+    // Ends a task and keeps its timer for the next one.
+    void endRepeat(std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash>::iterator task);
 
     const ProfileStore& store_;
     ShortcutExecutor& executor_;
@@ -82,6 +86,8 @@ private:
     Log log_;
     QHash<QUuid, int> toggleState_;
     std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;
+    // Timers of ended repeats: a press reuses one instead of making its own.
+    std::vector<std::unique_ptr<MainTimer>> spareTimers_;
     // Resends hold this weakly: once the dispatch is gone they do nothing.
     std::shared_ptr<ButtonDispatch*> self_ = std::make_shared<ButtonDispatch*>(this);
 };

@@ -199,20 +199,20 @@ void HIDDeviceInputSource::log(const QString& line)
 
 void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event)
 {
-    postToMain([weak = weak_from_this(), event] {
-        auto self = weak.lock();
-        if (self && self->onEvent)
-            self->onEvent(event);
-    });
+    if (onEvent)
+        onEvent(event);
 }
 
 void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
 {
-    postToMain([weak = weak_from_this(), sample] {
-        auto self = weak.lock();
-        if (self && self->onRawHIDEvent)
-            self->onRawHIDEvent(sample);
-    });
+    if (onRawHIDEvent)
+        onRawHIDEvent(sample);
+}
+
+void HIDDeviceInputSource::deliverLog(const QString& line)
+{
+    if (onLog)
+        onLog(line);
 }
 
 // ---------------------------------------------------------------- main thread

@@ -150,11 +150,11 @@ private:
     void post(SerialQueue& queue, F work);
 
     // Hands one line to onLog on the main queue. Any thread.
-    void log(const QString& line) override;
-    // Hand an event or sample to its callback on the main queue, if the source
-    // and the callback are still there by then.
+    void log(const QString& line);
+    // The value path's: straight to the callback, on the main thread.
     void deliver(const DeviceButtonEvent& event) override;
     void deliver(const RawHIDSample& sample) override;
+    void deliverLog(const QString& line) override;
 
     // Main thread: the manager's callbacks and publishing.
     void deviceMatched(const std::shared_ptr<hid::Device>& device);

@@ -156,13 +156,13 @@ void HIDValuePath::handle(const hid::Value& value)
     const ResolvedButtonId resolved = resolveButtonId(custom != customUsageMap_.constEnd() ? &*custom : nullptr,
                                                       effectiveUsageKey, working, isSpeechMike);
     if (resolved.unknownUsage)
-        host_.log(QStringLiteral("Unmapped HID usage 0x") + QString::asprintf("%04X", effectiveUsageKey)
+        host_.deliverLog(QStringLiteral("Unmapped HID usage 0x") + QString::asprintf("%04X", effectiveUsageKey)
             + QStringLiteral(" for ") + *templateId + QStringLiteral(". Update usage map to match template buttons."));
     const QString& buttonId = resolved.buttonId;
 
     if (pair == VendorProduct{HIDDeviceTable::razerVendorId, HIDDeviceTable::tartarusProProductId}
         && element.usagePage == keyboardPage)
-        host_.log(QStringLiteral("Tartarus Pro keyboard HID ")
+        host_.deliverLog(QStringLiteral("Tartarus Pro keyboard HID ")
             + (element.isArray ? QStringLiteral("array") : QStringLiteral("scalar"))
             + QString::asprintf(" usage 0x%04X resolved 0x%04X value %lld cookie %u -> ", element.usage,
                                 effectiveUsage, static_cast<long long>(working), element.cookie)

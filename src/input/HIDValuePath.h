@@ -25,14 +25,17 @@ struct RawHIDSample;
 // free of work that a plain press does not need.
 class HIDValuePath {
 public:
-    // What the path hands on and asks of its source.
+    // What the path hands on and asks of its source. The path runs on the main
+    // thread, where samples, log lines and events go to their callbacks at
+    // once, in the order the values came: a turn of the main queue for each
+    // would only add to every key's way.
     class Host {
     public:
         // The template of the device in control, for pairs the table lacks.
         virtual std::optional<QString> connectedTemplateId() const = 0;
         virtual void deliver(const DeviceButtonEvent& event) = 0;
         virtual void deliver(const RawHIDSample& sample) = 0;
-        virtual void log(const QString& line) = 0;
+        virtual void deliverLog(const QString& line) = 0;
 
     protected:
         ~Host() = default;

@@ -31,16 +31,23 @@ void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_pt
     if (!elements)
         return;
 
-    std::shared_ptr<hid::Queue> queue = device->createQueue(queueDepth);
-    if (!queue) {
-        log_(QStringLiteral("Failed to create Tartarus Pro keyboard queue."));
-        return;
+    // Where the manager's callback already gets every value once, a queue and
+    // the device's own callback would hand each key to the value path again.
+    const bool ownRoutes = !device->ownValueRoutesRepeatManager();
+    std::shared_ptr<hid::Queue> queue;
+    if (ownRoutes) {
+        queue = device->createQueue(queueDepth);
+        if (!queue) {
+            log_(QStringLiteral("Failed to create Tartarus Pro keyboard queue."));
+            return;
+        }
     }
     int count = 0;
     for (const hid::Element& element : *elements) {
         const bool input = element.type == hid::ElementType::inputMisc || element.type == hid::ElementType::inputButton;
         if (input && element.usagePage == keyboardUsagePage) {
-            queue->addElement(element);
+            if (queue)
+                queue->addElement(element);
             ++count;
         }
     }
@@ -50,10 +57,11 @@ void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_pt
     }
 
     const std::weak_ptr<TartarusKeyboardReader> weakSelf = weak_from_this();
-    device->setInputValueCallback([weakSelf](hid::Result result, const hid::Value& value) {
-        if (auto self = weakSelf.lock(); self && result.isSuccess())
-            self->handleInputValue_(value);
-    });
+    if (ownRoutes)
+        device->setInputValueCallback([weakSelf](hid::Result result, const hid::Value& value) {
+            if (auto self = weakSelf.lock(); self && result.isSuccess())
+                self->handleInputValue_(value);
+        });
 
     const qsizetype length = keyboardReportBufferLength(device->property(hid::property::maxInputReportSize));
     auto context = std::make_shared<ReportContext>(ReportContext{weakSelf, id});
@@ -67,15 +75,17 @@ void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_pt
         });
     device->scheduleWithMainLoop();
 
-    const std::weak_ptr<hid::Queue> weakQueue = queue;
-    queue->setValueAvailableCallback([weakSelf, weakQueue](hid::Result result) {
-        auto self = weakSelf.lock();
-        auto queue = weakQueue.lock();
-        if (self && queue && result.isSuccess())
-            self->drain(*queue);
-    });
-    queue->scheduleWithMainLoop();
-    queue->start();
+    if (queue) {
+        const std::weak_ptr<hid::Queue> weakQueue = queue;
+        queue->setValueAvailableCallback([weakSelf, weakQueue](hid::Result result) {
+            auto self = weakSelf.lock();
+            auto queue = weakQueue.lock();
+            if (self && queue && result.isSuccess())
+                self->drain(*queue);
+        });
+        queue->scheduleWithMainLoop();
+        queue->start();
+    }
 
     queues_.insert(id, std::move(queue));
     callbackDevices_.insert(id);
@@ -86,7 +96,7 @@ void TartarusKeyboardReader::registerTartarusKeyboardReader(const std::shared_pt
 
 void TartarusKeyboardReader::unregisterTartarusKeyboardReader(hid::HandleId id)
 {
-    if (const std::shared_ptr<hid::Queue> queue = queues_.take(id)) {
+    if (const std::shared_ptr<hid::Queue> queue = queues_.take(id)) { // none where the manager suffices
         queue->stop();
         queue->unscheduleFromMainLoop();
     }
@@ -109,7 +119,6 @@ void TartarusKeyboardReader::drain(hid::Queue& queue) const
 void TartarusKeyboardReader::handleTartarusKeyboardReport(hid::HandleId deviceId, std::uint32_t reportId,
                                                           const QByteArray& report)
 {
-    const QSet<std::uint32_t> usages = decodeKeyboardReport(report);
     {
         const std::lock_guard lock(logCountsMutex_);
         int& count = reportLogCounts_[deviceId];
@@ -117,7 +126,8 @@ void TartarusKeyboardReader::handleTartarusKeyboardReport(hid::HandleId deviceId
             return;
         ++count;
     }
-    log_(keyboardReportLogLine(reportId, report, usages));
+    // Decoded only for the line: past the twelfth report nothing reads it.
+    log_(keyboardReportLogLine(reportId, report, decodeKeyboardReport(report)));
 }
 
 } // namespace velmor

@@ -16,8 +16,9 @@ namespace velmor {
 
 // A direct reader on the Tartarus Pro's keyboard interface. Besides the HID
 // manager's own value callback, the keypad's keys are read through a value
-// queue and the device's own value callback, both feeding the same value path;
-// and the first raw reports of each device are decoded into the log, which is
+// queue and the device's own value callback, both feeding the same value path
+// (left out where the backend hands every value to the manager once, as Linux
+// does: they would only repeat it); and the first raw reports of each device are decoded into the log, which is
 // how a new firmware's report layout shows itself.
 //
 // Registration and teardown run on the device queue; the callbacks run on the
@@ -59,7 +60,7 @@ private:
     ValueHandler handleInputValue_;
     Log log_;
 
-    // Device queue only.
+    // Device queue only. A reader without a queue of its own holds null.
     QHash<hid::HandleId, std::shared_ptr<hid::Queue>> queues_;
     QSet<hid::HandleId> callbackDevices_;
     QHash<hid::HandleId, ReportRegistration> reportRegistrations_;

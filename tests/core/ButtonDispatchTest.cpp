@@ -200,3 +200,37 @@ TEST_F(RepeatOnHoldTest, ARepeatEndsAtOnceWhenItsButtonWouldSendSomethingElse)
 }
 
 } // namespace
+
+TEST_F(RepeatOnHoldTest, ResendTimersOfEndedRepeatsServeLaterPressesOnTime)
+{
+    RadiologyTool tool = repeating(1.0);
+    map("K01", tool.id);
+    map("K03", repeating(0.0, 50).id);
+    // Overlapping holds, each on its own period.
+    press("K01");
+    queue->advance(30ms);
+    press("K03");
+    queue->advance(30ms);
+    EXPECT_EQ(sentKeys(), (QList<int>{40, 50, 40}));
+    release("K01");
+    queue->advance(370ms);
+    EXPECT_EQ(sentKeys(), QList<int>{50});
+    release("K03");
+
+    // A repeat ended because its tool was switched off leaves its timer to the
+    // next press, which resends one period later.
+    press("K01");
+    editTool(tool, [](RadiologyTool& t) { t.enabled = false; });
+    queue->advance(60ms);
+    EXPECT_EQ(model->repeatTaskCount(), 0u);
+    editTool(tool, [](RadiologyTool& t) { t.enabled = true; });
+    sentKeys();
+    press("K01");
+    queue->advance(59ms);
+    EXPECT_EQ(sentKeys(), QList<int>{40});
+    queue->advance(1ms);
+    EXPECT_EQ(sentKeys(), QList<int>{40});
+    release("K01");
+    queue->advance(1s);
+    EXPECT_TRUE(sentKeys().isEmpty());
+}

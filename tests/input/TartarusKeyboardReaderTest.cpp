@@ -82,6 +82,32 @@ TEST_F(TartarusKeyboardReaderTest, OnlyAProKeyboardInterfaceGetsAQueueOverItsKey
     EXPECT_EQ(values.size(), 3);
 }
 
+TEST_F(TartarusKeyboardReaderTest, WhereTheManagerGetsEveryValueOnceTheReaderAddsNoRouteOfItsOwn)
+{
+    auto device = plugKeyboard();
+    device->setOwnValueRoutesRepeatManager(true);
+    reader->registerTartarusKeyboardReader(device, keypadPro);
+    EXPECT_TRUE(reader->hasReader(device->handleId()));
+    EXPECT_FALSE(device->calls().contains("createQueue 32"));
+    EXPECT_FALSE(device->hasInputValueCallback());
+    // The line and the report log stay as they are.
+    EXPECT_EQ(takeLogs(), QStringList{"Registered Tartarus Pro keyboard direct reader with 2 queued elements and "
+                                      "64-byte report buffer."});
+    sendReports(device, 1);
+    EXPECT_EQ(takeLogs().size(), 1);
+
+    device->sendValue(keyA, 1);
+    queue->runUntilIdle();
+    EXPECT_TRUE(values.isEmpty());
+
+    // Once only, and gone without a trace.
+    reader->registerTartarusKeyboardReader(device, keypadPro);
+    EXPECT_TRUE(logs.isEmpty());
+    reader->unregisterTartarusKeyboardReader(device->handleId());
+    EXPECT_FALSE(reader->hasReader(device->handleId()));
+    EXPECT_FALSE(device->hasInputReportCallback());
+}
+
 TEST_F(TartarusKeyboardReaderTest, OnlyTheFirstTwelveReportsOfEachDeviceAreLogged)
 {
     auto first = plugKeyboard();

@@ -90,6 +90,12 @@ public:
     // A value queue of `depth` entries over elements of this device; null on failure.
     virtual std::unique_ptr<Queue> createQueue(int depth) = 0;
 
+    // True when the device's own value callback and queues would only get
+    // copies of the values the manager's value callback already gets (a
+    // backend that reads each report once): whoever wants every value once then
+    // listens to the manager alone.
+    virtual bool ownValueRoutesRepeatManager() const { return false; }
+
     // An empty callback unregisters.
     virtual void setInputValueCallback(ValueCallback callback) = 0;
     virtual void setInputReportCallback(qsizetype bufferLength, ReportCallback callback) = 0;

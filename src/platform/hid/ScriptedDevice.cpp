@@ -190,6 +190,18 @@ void ScriptedDevice::setProperty(const QString& key, const QVariant& value)
         properties_.remove(key);
 }
 
+bool ScriptedDevice::ownValueRoutesRepeatManager() const
+{
+    const std::lock_guard lock(mutex_);
+    return ownRoutesRepeatManager_;
+}
+
+void ScriptedDevice::setOwnValueRoutesRepeatManager(bool repeats)
+{
+    const std::lock_guard lock(mutex_);
+    ownRoutesRepeatManager_ = repeats;
+}
+
 void ScriptedDevice::setElements(QList<Element> elements)
 {
     const std::lock_guard lock(mutex_);

@@ -37,6 +37,7 @@ public:
     std::optional<QList<Element>> copyElements() const override;
     Result setFeatureReport(std::uint32_t reportId, const QByteArray& report) override;
     std::unique_ptr<Queue> createQueue(int depth) override;
+    bool ownValueRoutesRepeatManager() const override;
     void setInputValueCallback(ValueCallback callback) override;
     void setInputReportCallback(qsizetype bufferLength, ReportCallback callback) override;
     void scheduleWithMainLoop() override;
@@ -46,6 +47,9 @@ public:
     // and only if the device is still attached then.
     void setProperty(const QString& key, const QVariant& value); // an invalid value removes the key
     void setElements(QList<Element> elements);
+    // Whether it answers ownValueRoutesRepeatManager as the Linux backend does
+    // (false, the default: like a platform whose routes each see every value).
+    void setOwnValueRoutesRepeatManager(bool repeats);
     ScriptedFailures& failures() { return failures_; }
     void sendValue(const Element& element, std::int64_t value);
     void sendReport(std::uint32_t reportId, const QByteArray& report, ReportType type = ReportType::input,
@@ -85,6 +89,7 @@ private:
     bool open_ = false;
     bool seized_ = false;
     bool scheduled_ = false;
+    bool ownRoutesRepeatManager_ = false;
     ValueCallback valueCallback_;
     ReportCallback reportCallback_;
     qsizetype reportBufferLength_ = 0;

@@ -199,14 +199,14 @@ std::unique_ptr<Queue> HidrawDevice::createQueue(int depth)
 void HidrawDevice::setInputValueCallback(ValueCallback callback)
 {
     const std::lock_guard lock(mutex_);
-    valueCallback_ = std::move(callback);
+    valueCallback_ = callback ? std::make_shared<const ValueCallback>(std::move(callback)) : nullptr;
 }
 
 void HidrawDevice::setInputReportCallback(qsizetype bufferLength, ReportCallback callback)
 {
     const std::lock_guard lock(mutex_);
     reportBufferLength_ = bufferLength;
-    reportCallback_ = std::move(callback);
+    reportCallback_ = callback ? std::make_shared<const ReportCallback>(std::move(callback)) : nullptr;
 }
 
 void HidrawDevice::scheduleWithMainLoop()
@@ -224,15 +224,15 @@ void HidrawDevice::unscheduleFromMainLoop()
 void HidrawDevice::setValueRoute(ValueRoute route)
 {
     const std::lock_guard lock(mutex_);
-    route_ = std::move(route);
+    route_ = route ? std::make_shared<const ValueRoute>(std::move(route)) : nullptr;
 }
 
 void HidrawDevice::deliverReport(const QByteArray& report)
 {
     QList<ReportDecoder::Value> decoded;
-    ValueRoute route;
-    ValueCallback valueCallback;
-    ReportCallback reportCallback;
+    std::shared_ptr<const ValueRoute> route;
+    std::shared_ptr<const ValueCallback> valueCallback;
+    std::shared_ptr<const ReportCallback> reportCallback;
     qsizetype bufferLength = 0;
     QList<std::shared_ptr<HidrawQueue::Inbox>> queues;
     {
@@ -254,7 +254,7 @@ void HidrawDevice::deliverReport(const QByteArray& report)
 
     if (reportCallback && !report.isEmpty()) {
         const std::uint32_t reportId = usesReportIds_ ? quint8(report.at(0)) : 0;
-        reportCallback(Result::success(), ReportType::input, reportId, report.left(bufferLength));
+        (*reportCallback)(Result::success(), ReportType::input, reportId, report.left(bufferLength));
     }
     if (decoded.isEmpty())
         return;
@@ -262,9 +262,9 @@ void HidrawDevice::deliverReport(const QByteArray& report)
     for (const ReportDecoder::Value& item : std::as_const(decoded)) {
         const Value value{self, element(item.element), item.value};
         if (route)
-            route(value);
+            (*route)(value);
         if (valueCallback)
-            valueCallback(Result::success(), value);
+            (*valueCallback)(Result::success(), value);
         for (const auto& inbox : std::as_const(queues))
             if (const auto available = inbox->offer(value))
                 available(Result::success());

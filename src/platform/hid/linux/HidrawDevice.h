@@ -45,6 +45,8 @@ public:
     std::optional<QList<Element>> copyElements() const override;
     Result setFeatureReport(std::uint32_t reportId, const QByteArray& report) override;
     std::unique_ptr<Queue> createQueue(int depth) override;
+    // Each report is read once and every value of it reaches the manager.
+    bool ownValueRoutesRepeatManager() const override { return true; }
     void setInputValueCallback(ValueCallback callback) override;
     void setInputReportCallback(qsizetype bufferLength, ReportCallback callback) override;
     void scheduleWithMainLoop() override;
@@ -80,9 +82,10 @@ private:
     std::shared_ptr<keys::UniqueFd> nodeFd_; // shared so a feature report can outlive a close
     EvdevGrab grab_;
     bool scheduled_ = false;
-    ValueRoute route_;
-    ValueCallback valueCallback_;
-    ReportCallback reportCallback_;
+    // Shared, so that a report takes them out from under the lock without a copy.
+    std::shared_ptr<const ValueRoute> route_;
+    std::shared_ptr<const ValueCallback> valueCallback_;
+    std::shared_ptr<const ReportCallback> reportCallback_;
     qsizetype reportBufferLength_ = 0;
     QList<std::weak_ptr<HidrawQueue::Inbox>> queues_;
 };

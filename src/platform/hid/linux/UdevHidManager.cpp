@@ -45,7 +45,8 @@ struct UdevHidManager::State : std::enable_shared_from_this<State> {
     QList<Match> matches;
     DeviceCallback matched;
     DeviceCallback removed;
-    ValueCallback values;
+    // Shared, so that each value takes it out from under the lock without a copy.
+    std::shared_ptr<const ValueCallback> values;
     bool open = false;
     bool scheduled = false;
 
@@ -185,14 +186,14 @@ void UdevHidManager::State::nodeRemoved(const QString& syspath, const std::share
 
 void UdevHidManager::State::routeValue(const Value& value)
 {
-    ValueCallback callback;
+    std::shared_ptr<const ValueCallback> callback;
     {
         const std::lock_guard lock(mutex);
         if (open && scheduled)
             callback = values;
     }
     if (callback)
-        callback(Result::success(), value);
+        (*callback)(Result::success(), value);
 }
 
 // Matched and removed callbacks run on a later turn, and only while the
@@ -246,7 +247,7 @@ void UdevHidManager::setDeviceRemovedCallback(DeviceCallback callback)
 void UdevHidManager::setInputValueCallback(ValueCallback callback)
 {
     const std::lock_guard lock(state_->mutex);
-    state_->values = std::move(callback);
+    state_->values = callback ? std::make_shared<const ValueCallback>(std::move(callback)) : nullptr;
 }
 
 Result UdevHidManager::open()
