@@ -89,6 +89,9 @@ QCoro::Task<> CloudKitIconSync::syncIcon(QString baseName)
     std::optional<cloud::Record> record;
     try {
         record = co_await fetchRecord(baseName);
+    } catch (const cloud::Error& error) {
+        reportRefusal(error);
+        co_return;
     } catch (...) {
         co_return;
     }
@@ -105,6 +108,12 @@ QCoro::Task<> CloudKitIconSync::syncIcon(QString baseName)
     case IconAction::nothing:
         break;
     }
+}
+
+void CloudKitIconSync::reportRefusal(const cloud::Error& error) const
+{
+    if (onRefusal_ && error.code() == cloud::Error::Code::permissionFailure)
+        onRefusal_(error.localizedDescription());
 }
 
 QString CloudKitIconSync::iconBaseName(const QString& name)
@@ -171,8 +180,10 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateT
 
     try {
         co_await saveRecord(std::move(record));
-    } catch (...) {
+    } catch (const cloud::Error& error) {
         // A conflict or an outage: the next sync compares again.
+        reportRefusal(error);
+    } catch (...) {
     }
     if (preview)
         QFile::remove(*preview);

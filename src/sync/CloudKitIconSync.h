@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,8 +19,10 @@ namespace velmor {
 // Carries the custom SVG icons that tools use between the user's machines: one
 // "VelmorIcon" record per icon, named by the icon's base name, holding the SVG, a PNG
 // preview and the date of the file it was made from. For each icon the side with the
-// later file date wins. Icons are handled one after another; every failure is silent,
-// affects only the icon at hand and leaves the local files as they are.
+// later file date wins. Icons are handled one after another; every failure affects
+// only the icon at hand and leaves the local files as they are. Failures are silent,
+// except a cloud folder entry that is refused or cannot be written: the user has to
+// act on it, so it goes to the refusal handler.
 //
 // Lives on the main thread. An object destroyed while a sync runs ends that sync at its
 // next step; the database must outlive the object.
@@ -32,9 +35,13 @@ public:
     // Side of the square PNG preview, in pixels.
     static constexpr int previewSide = 128;
 
+    // Receives the description of a refused or unwritable cloud folder entry.
+    using RefusalHandler = std::function<void(const QString& description)>;
+
     // `temporaryDirectory` holds the PNG previews while they upload.
     CloudKitIconSync(cloud::Database& database, QString iconsDirectory,
                      QString temporaryDirectory = QDir::tempPath());
+    void setRefusalHandler(RefusalHandler handler) { onRefusal_ = std::move(handler); }
     CloudKitIconSync(const CloudKitIconSync&) = delete;
     CloudKitIconSync& operator=(const CloudKitIconSync&) = delete;
 
@@ -75,7 +82,10 @@ public:
     bool downloadIcon(const cloud::Record& record, const QString& name);
 
 private:
+    void reportRefusal(const cloud::Error& error) const;
+
     cloud::Database& database_;
+    RefusalHandler onRefusal_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
     // Running syncs hold it weakly and stop once it is gone.

@@ -55,6 +55,7 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
       clock_(std::move(clock))
 {
+    iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
 }
 
 CloudKitProfileSync::~CloudKitProfileSync() = default;

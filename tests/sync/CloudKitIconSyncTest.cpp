@@ -181,4 +181,24 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
     EXPECT_EQ(test::readFile(icon("e")), svg("blue"));
 }
 
+// A cloud folder entry that is refused or cannot be written needs the user: it is
+// handed on. Conflicts and outages stay silent; the next sync compares again.
+TEST_F(CloudKitIconSyncTest, OnlyRefusedFolderEntriesAreReported)
+{
+    QStringList reported;
+    iconSync.setRefusalHandler([&](const QString& description) { reported << description; });
+    writeIcon("a", svg("red"), at(1));
+    cloud.failNext(Call::fetchRecord, Error(Error::Code::serviceUnavailable, "outage"));
+    cloud.failNext(Call::saveRecord, Error(Error::Code::serverRecordChanged, "conflict"));
+    sync({"a"});
+    sync({"a"});
+    EXPECT_TRUE(reported.isEmpty());
+
+    cloud.failNext(Call::fetchRecord, Error(Error::Code::permissionFailure, "“assets/a” is a symbolic link"));
+    sync({"a"});
+    cloud.failNext(Call::saveRecord, Error(Error::Code::permissionFailure, "No space left on device"));
+    sync({"a"});
+    EXPECT_EQ(reported, QStringList({"“assets/a” is a symbolic link", "No space left on device"}));
+}
+
 } // namespace

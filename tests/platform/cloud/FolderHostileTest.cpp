@@ -22,6 +22,10 @@ using namespace std::chrono_literals;
 using Code = Error::Code;
 
 namespace {
+files::FileKind fileKindOf(const QString& path) { return files::fileKind(path); }
+} // namespace
+
+namespace {
 
 class FolderHostile : public PlatformFixture {
 protected:
@@ -302,6 +306,44 @@ TEST_F(FolderHostile, ALockThatCannotBeTakenFailsAtOnce)
     EXPECT_EQ(save(*c, profiles("x")).code(), Code::serviceUnavailable);
     QFile::remove(file(".lock"));
     EXPECT_TRUE(save(*c, profiles("x")).value);
+}
+
+TEST_F(FolderHostile, ALockFileSwappedWhileWaitingIsRefusedNotOpened)
+{
+    // Another client's lock, fresh, from another machine: the save waits for it.
+    writeFile(file(".lock"), "1\nvelmor\nother-machine\n");
+    int looks = 0;
+    const auto c = client([&](const QString& path) {
+        // While the save waits, the holder's file becomes a FIFO.
+        if (path == file(".lock") && ++looks == 2) {
+            QFile::remove(path);
+            fifo(".lock");
+        }
+        return 0;
+    });
+    const Outcome<Record> saved = save(*c, profiles("x"));
+    EXPECT_EQ(saved.code(), Code::serviceUnavailable);
+    EXPECT_EQ(text(saved), QString("“%1” is a FIFO, socket or device, not a lock file. Nothing can be saved to the "
+                                   "cloud folder until it is removed.")
+                               .arg(file(".lock")));
+    EXPECT_EQ(fileKindOf(file(".lock")), files::FileKind::other) << "left in place";
+}
+
+TEST_F(FolderHostile, AStaleLockIsBrokenAndOnlyTheOwnLockIsRemoved)
+{
+    writeFile(file(".lock"), "1\nvelmor\nother-machine\n");
+    struct timespec old[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file(".lock")).constData(), old, AT_SYMLINK_NOFOLLOW), 0);
+    // While this save holds the lock, another client breaks it and takes its own.
+    const auto c = client([&](const QString& path) {
+        if (path.endsWith("/records/profiles.json")) {
+            QFile::remove(file(".lock"));
+            writeFile(file(".lock"), "2\nvelmor\nother-machine\n");
+        }
+        return 0;
+    });
+    EXPECT_TRUE(save(*c, profiles("x")).value);
+    EXPECT_EQ(readFile(file(".lock")), "2\nvelmor\nother-machine\n") << "the rival's lock stays";
 }
 
 } // namespace

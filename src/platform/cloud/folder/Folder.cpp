@@ -128,6 +128,23 @@ void Folder::write(const QString& name, const QByteArray& bytes) const
     }
 }
 
+UniqueFd Folder::createNew(const QString& name, const QByteArray& bytes, int* error) const
+{
+    const QByteArray file = native(name);
+    // O_EXCL never follows a link: a link in the place counts as taken.
+    UniqueFd fd(::openat(fd_.get(), file.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd) {
+        *error = errno;
+        return fd;
+    }
+    if (!writeAll(fd.get(), bytes)) {
+        *error = errno;
+        ::unlinkat(fd_.get(), file.constData(), 0);
+        return {};
+    }
+    return fd;
+}
+
 void Folder::rename(const QString& from, const QString& to) const
 {
     checkChange(to);

@@ -38,6 +38,10 @@ public:
     files::FileStamp stamp(const QString& name) const { return files::fileStampAt(fd_.get(), name); }
     // Replaces `name` whole: a new file renamed over it.
     void write(const QString& name, const QByteArray& bytes) const;
+    // Makes `name` as a new file holding `bytes` and keeps it open; an empty descriptor,
+    // with the errno in *error, when anything (a link included) is in its place or it
+    // cannot be made whole.
+    UniqueFd createNew(const QString& name, const QByteArray& bytes, int* error) const;
     // Renames `from` over `to`, whatever `from` is (a damaged entry is only moved aside).
     void rename(const QString& from, const QString& to) const;
     // Removes `name` when it is a regular file; false when it is missing.

@@ -1,5 +1,7 @@
 #include "platform/cloud/folder/FolderAccount.h"
 
+#include "platform/cloud/folder/FolderLock.h"
+
 #include "platform/FileNames.h"
 #include "platform/Json.h"
 #include "platform/cloud/Rules.h"
@@ -7,14 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QLockFile>
 #include <QRegularExpression>
 #include <QUuid>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 namespace velmor::cloud::folder {
 
@@ -24,13 +20,7 @@ const QString recordsName = QStringLiteral("records");
 const QString assetsName = QStringLiteral("assets");
 const QString subscriptionsName = QStringLiteral("subscriptions");
 const QString accountName = QStringLiteral("account.json");
-const QString lockName = QStringLiteral(".lock");
 const QString jsonSuffix = QStringLiteral(".json");
-
-// A lock is held for the few milliseconds of one save; an older one was left by
-// a client that died (Qt also breaks a lock whose process is gone at once).
-constexpr int staleLockMs = 10'000;
-constexpr int lockWaitMs = 15'000;
 
 Error damaged(const QString& what, const QString& reason)
 {
@@ -68,48 +58,6 @@ bool isAssetFileName(const QString& name)
     const auto match = pattern.match(name);
     return match.hasMatch() && isPlainFileName(match.captured(1));
 }
-
-// Held while a save compares the stored record and writes its own.
-class FolderLock {
-public:
-    explicit FolderLock(const Folder& account) : lock_(account.pathOf(lockName))
-    {
-        // Anything but a lock file in its place would make every save wait and fail.
-        if (const files::FileKind kind = account.stamp(lockName).kind;
-            kind != files::FileKind::missing && kind != files::FileKind::regular)
-            throw Error(Error::Code::serviceUnavailable,
-                        QStringLiteral("“%1” is %2, not a lock file. Nothing can be saved to the cloud folder "
-                                       "until it is removed.")
-                            .arg(account.pathOf(lockName), files::kindText(kind)));
-        lock_.setStaleLockTime(staleLockMs);
-        if (const int fault = account.changeFault(lockName))
-            throw cannotWrite(account, files::systemErrorText(fault));
-        if (lock_.tryLock(lockWaitMs))
-            return;
-        if (lock_.error() == QLockFile::LockFailedError)
-            throw Error(Error::Code::serviceUnavailable,
-                        QStringLiteral("The cloud folder “%1” is locked by another client.").arg(account.path()));
-        throw cannotWrite(account, whyNotWritable(account));
-    }
-
-private:
-    static Error cannotWrite(const Folder& account, const QString& reason)
-    {
-        return Error(Error::Code::permissionFailure,
-                     QStringLiteral("The cloud folder “%1” cannot be written: %2").arg(account.path(), reason));
-    }
-
-    // Qt says only that the lock file could not be made; the system says why.
-    static QString whyNotWritable(const Folder& account)
-    {
-        const UniqueFd fd(::open(QFile::encodeName(account.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (fd && ::faccessat(fd.get(), ".", W_OK, AT_EACCESS) != 0)
-            return files::systemErrorText(errno);
-        return QStringLiteral("its lock file “%1” could not be made.").arg(account.pathOf(lockName));
-    }
-
-    QLockFile lock_;
-};
 
 // assets/<record name>; none while missing, unless `create` makes it.
 std::optional<Folder> assetFolder(const Folder& account, const QString& recordName, bool create)
