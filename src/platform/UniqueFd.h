@@ -23,15 +23,17 @@ public:
     ~UniqueFd() { reset(); }
 
     int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Gives the descriptor up without closing it.
-    int release() { return std::exchange(fd_, -1); }
+    bool isValid() const { return fd_ >= 0; }
+    explicit operator bool() const { return isValid(); }
+
     void reset(int fd = -1)
     {
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = fd;
     }
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_ = -1;

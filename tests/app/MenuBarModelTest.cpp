@@ -17,22 +17,6 @@ namespace {
 using Kind = MenuBarItem::Kind;
 using Ask = ScriptedPrompter::Kind;
 
-// A scripted prompter that runs `onAsk` while a question is open.
-class HookedPrompter final : public Prompter {
-public:
-    std::optional<QString> openFile(const FileRequest& request) override { return script.openFile(request); }
-    std::optional<QString> saveFile(const FileRequest& request) override { return script.saveFile(request); }
-    Answer ask(const Question& question) override
-    {
-        if (onAsk)
-            onAsk();
-        return script.ask(question);
-    }
-
-    ScriptedPrompter script;
-    std::function<void()> onAsk;
-};
-
 class MenuBarModelTest : public AppModelFixture {
 protected:
     MenuBarModelTest()
@@ -79,13 +63,13 @@ protected:
     QList<ScriptedPrompter::Request> requestsOf(Ask kind) const
     {
         QList<ScriptedPrompter::Request> found;
-        for (const auto& request : prompter.script.requests())
+        for (const auto& request : prompter.requests())
             if (request.kind == kind)
                 found.append(request);
         return found;
     }
 
-    HookedPrompter prompter;
+    ScriptedPrompter prompter;
     QStringList requested;
     std::unique_ptr<MenuBarModel> menu;
 };
@@ -182,9 +166,9 @@ TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelled
     const QString broken = supportPath("broken.json");
     writeFile(broken, "{ not json");
     const qsizetype users = store().userProfiles().get().size();
-    prompter.script.queueFile(broken);
-    prompter.script.queueAnswer("Try Again");
-    prompter.script.queueFile(dataPath("user-profile-export.json"));
+    prompter.queueFile(broken);
+    prompter.queueAnswer("Try Again");
+    prompter.queueFile(dataPath("user-profile-export.json"));
     click("Import User Profile…");
 
     const Prompter::Question question = requestsOf(Ask::question).value(0).question;
@@ -198,9 +182,9 @@ TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelled
     EXPECT_EQ(store().userProfiles().get().size(), users + 1);
 
     // Escape is "Dismiss": the flow ends; so does a cancelled dialog, without a question.
-    prompter.script.queueFile(broken);
+    prompter.queueFile(broken);
     click("Import PACS Profile…");
-    EXPECT_TRUE(prompter.script.requests().last().question.message.startsWith("Invalid PACS profile.\n\nDetails: "));
+    EXPECT_TRUE(prompter.requests().last().question.message.startsWith("Invalid PACS profile.\n\nDetails: "));
     click("Import PACS Profile…");
     click("Export Active PACS Profile…");
     click("Export Active User Profile…");
@@ -209,7 +193,7 @@ TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelled
     click("Export Active User Profile…");
     EXPECT_EQ(requestsOf(Ask::open).size(), 4);
     EXPECT_EQ(requestsOf(Ask::save).size(), 2);
-    EXPECT_EQ(prompter.script.questionTitles(), (QStringList{"Import Failed", "Import Failed"}));
+    EXPECT_EQ(prompter.questionTitles(), (QStringList{"Import Failed", "Import Failed"}));
 }
 
 } // namespace

@@ -79,16 +79,4 @@ TEST_F(MenuBarViewTest, HeaderCaptionsAndDividersStandOutOnDarkAndLightMenus)
     }
 }
 
-TEST(Contrast, RatiosOfTheGuidelinesAndTranslucentTextOverItsBackground)
-{
-    EXPECT_NEAR(contrast::ratio(Qt::black, Qt::white), 21.0, 0.01);
-    EXPECT_NEAR(contrast::ratio(Qt::white, Qt::white), 1.0, 0.01);
-    EXPECT_NEAR(contrast::ratio(QColor(0x76, 0x76, 0x76), Qt::white), 4.54, 0.02);
-    // White at 0.3 over black is a dark grey, not white.
-    EXPECT_LT(contrast::ratio(Theme::withOpacity(Qt::white, 0.3), Qt::black), 3.0);
-    // Pushed towards the text until it reads; a text too faint to ever reach the ratio ends as itself.
-    EXPECT_GE(contrast::ratio(contrast::legible(Qt::white, Qt::black, 0.1, 4.5), Qt::black), 4.5);
-    EXPECT_EQ(contrast::legible(QColor(0x20, 0x20, 0x20), Qt::black, 0.1, 4.5), QColor(0x20, 0x20, 0x20));
-}
-
 } // namespace

@@ -336,10 +336,10 @@ TEST(HidrawReader, ReadsEachReportWholeAndStopsAtTheEnd)
 {
     int ends[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends), 0);
-    velmor::keys::UniqueFd peer(ends[1]);
+    velmor::UniqueFd peer(ends[1]);
     QList<QByteArray> reports;
     int gone = 0;
-    HidrawReader reader(velmor::keys::UniqueFd{ends[0]}, [&](const QByteArray& report) { reports.append(report); },
+    HidrawReader reader(velmor::UniqueFd{ends[0]}, [&](const QByteArray& report) { reports.append(report); },
                         [&] { ++gone; });
     ASSERT_EQ(::write(peer.get(), shiftA.constData(), size_t(shiftA.size())), shiftA.size());
     ASSERT_EQ(::write(peer.get(), "\x01\x02", 2), 2);

@@ -18,6 +18,7 @@
 #include <vector>
 
 using namespace velmor::keys;
+using velmor::UniqueFd;
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/keys/KeyOutput.h"
-#include "platform/keys/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include <QSet>
 

@@ -27,24 +27,43 @@ QColor mix(const QColor& from, const QColor& to, double amount)
                             channel(from.blueF(), to.blueF()));
 }
 
+QColor composite(const QColor& over, const QColor& under)
+{
+    return mix(under, over, over.alphaF());
+}
+
 double ratio(const QColor& foreground, const QColor& background)
 {
     const QColor opaqueBackground = mix(background, background, 0);
-    const QColor drawn = mix(opaqueBackground, foreground, foreground.alphaF());
-    const double lighter = std::max(luminance(drawn), luminance(opaqueBackground));
-    const double darker = std::min(luminance(drawn), luminance(opaqueBackground));
-    return (lighter + 0.05) / (darker + 0.05);
+    const double a = luminance(composite(foreground, opaqueBackground));
+    const double b = luminance(opaqueBackground);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 QColor legible(const QColor& text, const QColor& background, double fraction, double minimumRatio)
 {
-    const QColor opaqueText = mix(background, text, text.alphaF());
+    const QColor opaqueText = composite(text, background);
     for (double amount = fraction; amount < 1.0; amount += 0.05) {
         const QColor candidate = mix(background, opaqueText, amount);
         if (ratio(candidate, background) >= minimumRatio)
             return candidate;
     }
     return opaqueText;
+}
+
+QColor legibleText(const QColor& preferred, const QColor& background)
+{
+    if (ratio(preferred, background) >= legibleRatio)
+        return preferred;
+    const QColor end = ratio(Qt::white, background) >= ratio(Qt::black, background) ? QColor(Qt::white) : QColor(Qt::black);
+    // The least step (to 1 %) towards the end that is legible.
+    double low = 0, high = 1;
+    for (int step = 0; step < 7; ++step) {
+        const double middle = (low + high) / 2;
+        (ratio(mix(preferred, end, middle), background) >= legibleRatio ? high : low) = middle;
+    }
+    const QColor moved = mix(preferred, end, high);
+    return ratio(moved, background) >= legibleRatio ? moved : end;
 }
 
 } // namespace velmor::contrast

@@ -21,12 +21,16 @@ std::optional<QString> ScriptedPrompter::openFile(const FileRequest& request)
 std::optional<QString> ScriptedPrompter::saveFile(const FileRequest& request)
 {
     requests_.append({Kind::save, request, {}});
+    if (whileSaving)
+        whileSaving();
     return nextFile();
 }
 
 Prompter::Answer ScriptedPrompter::ask(const Question& question)
 {
     requests_.append({Kind::question, {}, question});
+    if (whileAsking)
+        whileAsking();
     const QString initialText = question.textPlaceholder ? question.text : QString();
     if (answers_.isEmpty())
         return {escapeButton(question), initialText};

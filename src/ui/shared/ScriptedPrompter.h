@@ -4,6 +4,8 @@
 
 #include <QQueue>
 
+#include <functional>
+
 namespace velmor {
 
 // A Prompter for tests: answers come from queues the test fills, and every
@@ -38,6 +40,10 @@ public:
     QStringList questionTitles() const;
     // Answers and files queued but not used yet.
     qsizetype pendingCount() const { return files_.size() + answers_.size(); }
+
+    // Run while a save dialog or a question is open, before it is answered.
+    std::function<void()> whileSaving;
+    std::function<void()> whileAsking;
 
 private:
     std::optional<QString> nextFile();

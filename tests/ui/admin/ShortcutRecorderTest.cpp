@@ -170,7 +170,7 @@ TEST(KeyPressShortcut, ARecordedKeyIsPostedAsTheSameEvdevKey)
         EXPECT_EQ(recorded.shortcut.keyCode, mac);
 
         const int device = ::memfd_create("uinput", MFD_CLOEXEC);
-        keys::UinputKeyOutput output([device] { return keys::UniqueFd(::dup(device)); });
+        keys::UinputKeyOutput output([device] { return UniqueFd(::dup(device)); });
         ShortcutExecutor executor(output, permissions);
         EXPECT_TRUE(executor.post(recorded.shortcut.keyCode, recorded.shortcut.modifiers));
         input_event events[16]{};

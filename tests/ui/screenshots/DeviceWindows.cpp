@@ -5,6 +5,7 @@
 #include "Screenshots.h"
 
 #include "core/AppModel.h"
+#include "input/IgnoreListStorage.h"
 #include "ui/devices/widgets/DeviceLayoutEditor.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 
@@ -12,8 +13,14 @@ namespace velmor::screenshots {
 
 namespace {
 
+// A user past the first start who ignores no device (a fresh install would leave
+// the SpeechMike to its own software and list it as ignored).
+struct NothingIgnored {
+    NothingIgnored() { IgnoreListStorage::save({}); }
+};
+
 // The application model on scripted hardware with both devices plugged in.
-struct DeviceScene : ScriptedPlatform {
+struct DeviceScene : ScriptedPlatform, NothingIgnored {
     explicit DeviceScene(Scene& scene)
     {
         hid.plug(0x1532, 0x022B, QStringLiteral("Razer Tartarus V2"));

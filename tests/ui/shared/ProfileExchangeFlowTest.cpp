@@ -15,28 +15,6 @@ namespace {
 
 using Kind = ScriptedPrompter::Kind;
 
-// Scripted answers; `whileSaving` and `whileAsking` run while a save dialog or a question is open.
-class HookedPrompter final : public Prompter {
-public:
-    std::optional<QString> openFile(const FileRequest& request) override { return script.openFile(request); }
-    std::optional<QString> saveFile(const FileRequest& request) override
-    {
-        if (whileSaving)
-            whileSaving();
-        return script.saveFile(request);
-    }
-    Answer ask(const Question& question) override
-    {
-        if (whileAsking)
-            whileAsking();
-        return script.ask(question);
-    }
-
-    ScriptedPrompter script;
-    std::function<void()> whileSaving;
-    std::function<void()> whileAsking;
-};
-
 class ProfileExchangeFlowTest : public AppModelFixture {
 protected:
     ProfileExchangeFlowTest() { start(); }
@@ -50,13 +28,13 @@ protected:
     QList<Kind> kinds() const
     {
         QList<Kind> list;
-        for (const ScriptedPrompter::Request& request : prompter.script.requests())
+        for (const ScriptedPrompter::Request& request : prompter.requests())
             list.append(request.kind);
         return list;
     }
-    QString lastMessage() const { return prompter.script.requests().last().question.message; }
+    QString lastMessage() const { return prompter.requests().last().question.message; }
 
-    HookedPrompter prompter;
+    ScriptedPrompter prompter;
     int changes = 0;
     std::unique_ptr<ProfileExchangeFlow> flow_;
 };
@@ -89,18 +67,18 @@ TEST_F(ProfileExchangeFlowTest, AFailedImportAsksInTheWindowsWordsAndTryAgainImp
         ProfileExchangeFlow& exchange = flow(menuBar);
         std::optional<ActionError> shown;
         prompter.whileAsking = [&] { shown = exchange.errorAlert(); };
-        prompter.script.queueFile(broken);
+        prompter.queueFile(broken);
         exchange.importUserProfile();
         ASSERT_TRUE(shown);
         EXPECT_EQ(shown->title, "Import Failed");
         EXPECT_TRUE(lastMessage().startsWith(QString(user) + "\n\nDetails: ")) << lastMessage().toStdString();
         EXPECT_GT(lastMessage().size(), QString(user).size() + 11) << "with the error";
-        EXPECT_EQ(prompter.script.requests().last().question.buttons,
+        EXPECT_EQ(prompter.requests().last().question.buttons,
                   (QList<Prompter::Button>{{"Try Again", Prompter::Role::normal}, {"Dismiss", Prompter::Role::cancel}}));
         EXPECT_FALSE(exchange.errorAlert()) << "Escape is Dismiss: closed";
         EXPECT_EQ(changes, 2);
 
-        prompter.script.queueFile(broken);
+        prompter.queueFile(broken);
         exchange.importPacsProfile();
         EXPECT_TRUE(lastMessage().startsWith(QString(pacs) + "\n\nDetails: "));
         changes = 0;
@@ -108,27 +86,27 @@ TEST_F(ProfileExchangeFlowTest, AFailedImportAsksInTheWindowsWordsAndTryAgainImp
     prompter.whileAsking = nullptr;
 
     const qsizetype users = store().userProfiles().get().size();
-    prompter.script.queueFile(broken);
-    prompter.script.queueAnswer("Try Again");
-    prompter.script.queueFile(dataPath("user-profile-export.json"));
+    prompter.queueFile(broken);
+    prompter.queueAnswer("Try Again");
+    prompter.queueFile(dataPath("user-profile-export.json"));
     flow(true).importUserProfile();
     EXPECT_EQ(store().userProfiles().get().size(), users + 1);
-    EXPECT_EQ(prompter.script.pendingCount(), 0);
+    EXPECT_EQ(prompter.pendingCount(), 0);
 }
 
 TEST_F(ProfileExchangeFlowTest, AFailedPacsExportAsksAndTryAgainOffersTheSameProfileUnderItsName)
 {
     const PacsProfile pacs = model->activePacsProfile();
-    prompter.script.queueFile(supportPath("missing/pacs.json"));
-    prompter.script.queueAnswer("Try Again");
-    prompter.script.queueFile(supportPath("pacs.json"));
+    prompter.queueFile(supportPath("missing/pacs.json"));
+    prompter.queueAnswer("Try Again");
+    prompter.queueFile(supportPath("pacs.json"));
     flow(false).exportPacsProfile();
 
     ASSERT_EQ(kinds(), (QList<Kind>{Kind::save, Kind::question, Kind::save}));
-    EXPECT_EQ(prompter.script.questionTitles(), QStringList{"Export Failed"});
-    EXPECT_TRUE(prompter.script.requests().at(1).question.message.startsWith(
+    EXPECT_EQ(prompter.questionTitles(), QStringList{"Export Failed"});
+    EXPECT_TRUE(prompter.requests().at(1).question.message.startsWith(
         "Could not export PACS profile.\n\nDetails: "));
-    EXPECT_EQ(prompter.script.requests().at(2).file.proposedName, pacs.name + ".json");
+    EXPECT_EQ(prompter.requests().at(2).file.proposedName, pacs.name + ".json");
     EXPECT_TRUE(readFile(supportPath("pacs.json")).contains(pacs.name.toUtf8()));
     EXPECT_FALSE(flow_->errorAlert());
 }
@@ -139,15 +117,15 @@ TEST_F(ProfileExchangeFlowTest, TryAgainAfterAFailedExportOffersTheProfileActive
     const UserProfile first = store().userProfiles().get().first();
     prompter.whileAsking = [&] { store().selectUserProfile(first); };
     const QString written = supportPath("exported.json");
-    prompter.script.queueFile(supportPath("no-such-folder/x.json"));
-    prompter.script.queueAnswer("Try Again");
-    prompter.script.queueFile(written);
+    prompter.queueFile(supportPath("no-such-folder/x.json"));
+    prompter.queueAnswer("Try Again");
+    prompter.queueFile(written);
     flow(true).exportUserProfile();
 
     ASSERT_EQ(kinds(), (QList<Kind>{Kind::save, Kind::question, Kind::save}));
-    EXPECT_EQ(prompter.script.requests().at(0).file.proposedName, "Night - Shift.json") << "a plain file name";
-    EXPECT_EQ(prompter.script.requests().at(2).file.proposedName, first.name + ".json");
-    EXPECT_TRUE(prompter.script.requests().at(1).question.message.startsWith("Could not export user profile."));
+    EXPECT_EQ(prompter.requests().at(0).file.proposedName, "Night - Shift.json") << "a plain file name";
+    EXPECT_EQ(prompter.requests().at(2).file.proposedName, first.name + ".json");
+    EXPECT_TRUE(prompter.requests().at(1).question.message.startsWith("Could not export user profile."));
     EXPECT_TRUE(readFile(written).contains(first.name.toUtf8()));
 }
 
@@ -160,16 +138,16 @@ TEST_F(ProfileExchangeFlowTest, TheExportedUserIsTheOneChosenAsTheDialogOpened)
     store().createUserProfile("Other");
     store().selectUserProfile(chosen);
     prompter.whileSaving = [&] { store().selectUserProfile(store().userProfiles().get().last()); };
-    prompter.script.queueFile(supportPath("export.json"));
+    prompter.queueFile(supportPath("export.json"));
     flow(false).exportUserProfile();
-    EXPECT_EQ(prompter.script.requests().first().file.proposedName, "Dr-Smith.json");
+    EXPECT_EQ(prompter.requests().first().file.proposedName, "Dr-Smith.json");
     EXPECT_EQ(activeUser().name, "Other");
     EXPECT_TRUE(readFile(supportPath("export.json")).contains("Dr/Smith"));
     EXPECT_FALSE(QDir(supportPath("Dr")).exists());
 
     const UserProfile other = activeUser();
     prompter.whileSaving = [&] { store().deleteUserProfile(other.id); };
-    prompter.script.queueFile(supportPath("gone.json"));
+    prompter.queueFile(supportPath("gone.json"));
     flow(true).exportUserProfile();
     EXPECT_EQ(lastMessage(), "Could not export user profile.\n\nDetails: The user profile no longer exists.");
     EXPECT_FALSE(QFile::exists(supportPath("gone.json")));
@@ -178,11 +156,11 @@ TEST_F(ProfileExchangeFlowTest, TheExportedUserIsTheOneChosenAsTheDialogOpened)
     UserProfile unbound = activeUser();
     unbound.pacsProfileId = QUuid::createUuid();
     ProfileStoreSeed::userProfiles(store()).set({unbound});
-    const qsizetype asked = prompter.script.requests().size();
-    prompter.script.queueFile(supportPath("unbound.json"));
+    const qsizetype asked = prompter.requests().size();
+    prompter.queueFile(supportPath("unbound.json"));
     flow(false).exportUserProfile();
     queue->runUntilIdle();
-    EXPECT_EQ(prompter.script.requests().size(), asked + 1) << "no question: the store reports it";
+    EXPECT_EQ(prompter.requests().size(), asked + 1) << "no question: the store reports it";
     EXPECT_FALSE(QFile::exists(supportPath("unbound.json")));
 }
 
@@ -195,7 +173,7 @@ TEST_F(ProfileExchangeFlowTest, AnActiveIdNamingNoStoredProfileExportsNothingFro
     EXPECT_TRUE(kinds().isEmpty());
     flow(false).exportUserProfile();
     ASSERT_EQ(kinds(), QList<Kind>{Kind::save});
-    EXPECT_EQ(prompter.script.requests().first().file.proposedName,
+    EXPECT_EQ(prompter.requests().first().file.proposedName,
               store().userProfiles().get().first().name + ".json");
 }
 

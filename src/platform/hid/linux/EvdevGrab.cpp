@@ -26,9 +26,9 @@ KeyBits heldKeys(int fd)
     return bits;
 }
 
-bool anyHeld(const std::vector<keys::UniqueFd>& fds)
+bool anyHeld(const std::vector<UniqueFd>& fds)
 {
-    for (const keys::UniqueFd& fd : fds) {
+    for (const UniqueFd& fd : fds) {
         const KeyBits bits = heldKeys(fd.get());
         for (const unsigned char byte : bits)
             if (byte != 0)
@@ -56,28 +56,28 @@ void releaseHeldKeys(int fd)
 }
 
 // Waits for input on any node until the deadline, then discards what came.
-void awaitEvents(const std::vector<keys::UniqueFd>& fds, Clock::time_point deadline)
+void awaitEvents(const std::vector<UniqueFd>& fds, Clock::time_point deadline)
 {
     std::vector<pollfd> polled;
-    for (const keys::UniqueFd& fd : fds)
+    for (const UniqueFd& fd : fds)
         polled.push_back(pollfd{fd.get(), POLLIN, 0});
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (::poll(polled.data(), polled.size(), int(std::max<qint64>(left, 0))) <= 0)
         return;
     input_event discard[64];
-    for (const keys::UniqueFd& fd : fds)
+    for (const UniqueFd& fd : fds)
         while (::read(fd.get(), discard, sizeof discard) > 0) {
         }
 }
 
-void ungrabAll(const std::vector<keys::UniqueFd>& fds)
+void ungrabAll(const std::vector<UniqueFd>& fds)
 {
-    for (const keys::UniqueFd& fd : fds)
+    for (const UniqueFd& fd : fds)
         ::ioctl(fd.get(), EVIOCGRAB, 0);
 }
 
 // Grabs every node, or none: the result of the first failure.
-Result grabAll(const std::vector<keys::UniqueFd>& fds)
+Result grabAll(const std::vector<UniqueFd>& fds)
 {
     for (size_t i = 0; i < fds.size(); ++i) {
         if (::ioctl(fds[i].get(), EVIOCGRAB, 1) == 0)
@@ -104,7 +104,7 @@ EvdevGrab& EvdevGrab::operator=(EvdevGrab&& other) noexcept
 Result EvdevGrab::grab(const QStringList& nodes, std::chrono::milliseconds keyReleaseWait)
 {
     release();
-    std::vector<keys::UniqueFd> fds;
+    std::vector<UniqueFd> fds;
     for (const QString& node : nodes) {
         const QByteArray path = QFile::encodeName(node);
         int fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
@@ -119,7 +119,7 @@ Result EvdevGrab::grab(const QStringList& nodes, std::chrono::milliseconds keyRe
     for (;;) {
         const bool waitedEnough = Clock::now() >= deadline;
         if (waitedEnough)
-            for (const keys::UniqueFd& fd : fds)
+            for (const UniqueFd& fd : fds)
                 releaseHeldKeys(fd.get());
         if (waitedEnough || !anyHeld(fds)) {
             if (const Result result = grabAll(fds); !result.isSuccess())

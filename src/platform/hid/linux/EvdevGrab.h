@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/hid/Result.h"
-#include "platform/keys/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include <QStringList>
 
@@ -34,7 +34,7 @@ public:
     bool isHeld() const { return !fds_.empty(); }
 
 private:
-    std::vector<keys::UniqueFd> fds_;
+    std::vector<UniqueFd> fds_;
 };
 
 } // namespace velmor::hid

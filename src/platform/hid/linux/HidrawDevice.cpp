@@ -20,7 +20,7 @@ constexpr qsizetype maxFeatureBuffer = (1 << 14) - 1;
 
 QByteArray readReportDescriptor(const HidrawNode& node)
 {
-    const keys::UniqueFd fd(::open(QFile::encodeName(node.devnode).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::open(QFile::encodeName(node.devnode).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     int size = 0;
     if (fd && ::ioctl(fd.get(), HIDIOCGRDESCSIZE, &size) == 0 && size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
         hidraw_report_descriptor descriptor{};
@@ -113,7 +113,7 @@ Result HidrawDevice::open(OpenOptions options)
             const int fd = ::open(QFile::encodeName(node_.devnode).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0)
                 return Result::fromErrno(errno);
-            nodeFd_ = std::make_shared<keys::UniqueFd>(fd);
+            nodeFd_ = std::make_shared<UniqueFd>(fd);
         }
         ++openCount_;
         if (options != OpenOptions::seize || grab_.isHeld())
@@ -162,7 +162,7 @@ Result HidrawDevice::setFeatureReport(std::uint32_t reportId, const QByteArray& 
 {
     if (reportId > 0xFF || report.size() + 1 > maxFeatureBuffer)
         return Result::badArgument();
-    std::shared_ptr<keys::UniqueFd> fd;
+    std::shared_ptr<UniqueFd> fd;
     {
         const std::lock_guard lock(mutex_);
         if (!attached_)

@@ -5,7 +5,7 @@
 #include "platform/hid/linux/EvdevGrab.h"
 #include "platform/hid/linux/HidrawNode.h"
 #include "platform/hid/linux/HidrawQueue.h"
-#include "platform/keys/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include <QVariantMap>
 
@@ -79,7 +79,7 @@ private:
     std::optional<ReportDecoder> decoder_;
     bool attached_ = true;
     int openCount_ = 0;
-    std::shared_ptr<keys::UniqueFd> nodeFd_; // shared so a feature report can outlive a close
+    std::shared_ptr<UniqueFd> nodeFd_; // shared so a feature report can outlive a close
     EvdevGrab grab_;
     bool scheduled_ = false;
     // Shared, so that a report takes them out from under the lock without a copy.

@@ -16,14 +16,14 @@ constexpr qsizetype maxReport = 16384;
 } // namespace
 
 HidrawReader::HidrawReader(const QString& devnode, ReportHandler onReport, GoneHandler onGone)
-    : HidrawReader(keys::UniqueFd(::open(QFile::encodeName(devnode).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)),
+    : HidrawReader(UniqueFd(::open(QFile::encodeName(devnode).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)),
                    std::move(onReport), std::move(onGone))
 {
     if (!fd_)
         openError_ = errno;
 }
 
-HidrawReader::HidrawReader(keys::UniqueFd fd, ReportHandler onReport, GoneHandler onGone)
+HidrawReader::HidrawReader(UniqueFd fd, ReportHandler onReport, GoneHandler onGone)
     : fd_(std::move(fd))
     , onReport_(std::move(onReport))
     , onGone_(std::move(onGone))

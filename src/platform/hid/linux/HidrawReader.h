@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/keys/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 #include <QString>
@@ -23,7 +23,7 @@ public:
     // Opens the node for reading; isOpen() tells whether that worked.
     HidrawReader(const QString& devnode, ReportHandler onReport, GoneHandler onGone);
     // Reads from `fd` (non-blocking) instead.
-    HidrawReader(keys::UniqueFd fd, ReportHandler onReport, GoneHandler onGone);
+    HidrawReader(UniqueFd fd, ReportHandler onReport, GoneHandler onGone);
     ~HidrawReader();
     HidrawReader(const HidrawReader&) = delete;
     HidrawReader& operator=(const HidrawReader&) = delete;
@@ -40,7 +40,7 @@ public:
 private:
     void stop();
 
-    keys::UniqueFd fd_;
+    UniqueFd fd_;
     int openError_ = 0;
     bool stopped_ = false;
     ReportHandler onReport_;

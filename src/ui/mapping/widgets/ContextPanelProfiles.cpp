@@ -29,18 +29,19 @@ QToolButton* iconButton(const char* name, const char* symbol, const char* help)
     return button;
 }
 
-// Puts `entries` (id, name) into a picker when they changed, and selects `current`
-// (nothing when no entry has it).
-void fillPicker(QComboBox& picker, const QList<std::pair<QUuid, QString>>& entries, const QUuid& current)
+// Puts `profiles` (user or PACS: name shown, id held) into a picker when they
+// changed, and selects `current` (nothing when no profile has it).
+template <typename Profile>
+void fillPicker(QComboBox& picker, const QList<Profile>& profiles, const QUuid& current)
 {
     const QSignalBlocker blocker(&picker);
-    bool same = picker.count() == entries.size();
+    bool same = picker.count() == profiles.size();
     for (int i = 0; same && i < picker.count(); ++i)
-        same = picker.itemData(i).toUuid() == entries[i].first && picker.itemText(i) == entries[i].second;
+        same = picker.itemData(i).toUuid() == profiles[i].id && picker.itemText(i) == profiles[i].name;
     if (!same) {
         picker.clear();
-        for (const auto& [id, name] : entries)
-            picker.addItem(name, id);
+        for (const Profile& profile : profiles)
+            picker.addItem(profile.name, profile.id);
     }
     int index = -1;
     for (int i = 0; i < picker.count() && index < 0; ++i)
@@ -97,10 +98,7 @@ public:
 
     void setProfiles(const QList<UserProfile>& userProfiles, const QUuid& activeUserId)
     {
-        QList<std::pair<QUuid, QString>> entries;
-        for (const UserProfile& profile : userProfiles)
-            entries.append({profile.id, profile.name});
-        fillPicker(*users_, entries, activeUserId);
+        fillPicker(*users_, userProfiles, activeUserId);
     }
 
 private:
@@ -125,10 +123,7 @@ public:
 
     void setProfiles(const QList<PacsProfile>& pacsProfiles, const QUuid& activePacsId)
     {
-        QList<std::pair<QUuid, QString>> entries;
-        for (const PacsProfile& profile : pacsProfiles)
-            entries.append({profile.id, profile.name});
-        fillPicker(*pacs_, entries, activePacsId);
+        fillPicker(*pacs_, pacsProfiles, activePacsId);
     }
 
 private:

@@ -1,9 +1,9 @@
 #include "ui/mapping/widgets/DeviceCanvas.h"
 
 #include "ui/mapping/MappingTexts.h"
-#include "ui/mapping/TextContrast.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/ButtonFrames.h"
+#include "ui/shared/Contrast.h"
 
 #include <QDragEnterEvent>
 #include <QHelpEvent>
@@ -117,14 +117,14 @@ void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& bu
     }
     const qreal top = inner.center().y() - (labelMetrics.height() + toolHeight) / 2;
     // The fills are the Parts'; the texts keep their colours where those are legible on them.
-    const QColor background = textContrast::composite(fill, Theme::surface());
+    const QColor background = contrast::composite(fill, Theme::surface());
     painter.setFont(labelFont);
-    painter.setPen(textContrast::legibleText(Qt::white, background));
+    painter.setPen(contrast::legibleText(Qt::white, background));
     painter.drawText(QRectF(inner.left(), top, inner.width(), labelMetrics.height()), Qt::AlignCenter,
                      labelMetrics.elidedText(label, Qt::ElideRight, inner.width()));
     if (showTool) {
         painter.setFont(toolFont);
-        painter.setPen(textContrast::legibleText(Theme::accentCyan(), background));
+        painter.setPen(contrast::legibleText(Theme::accentCyan(), background));
         painter.drawText(QRectF(inner.left(), top + labelMetrics.height() + 2, inner.width(), toolHeight - 2),
                          Qt::AlignCenter,
                          QFontMetricsF(toolFont).elidedText(button.tool->name, Qt::ElideRight, inner.width()));

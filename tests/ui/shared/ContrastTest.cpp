@@ -1,6 +1,7 @@
-// Text colours on the device canvas's fills: legible, and the given colour where it already is.
+// Text colours on their backgrounds: the tray menu's minimum-ratio colours and
+// the device canvas's texts, legible and unchanged where they already were.
 
-#include "ui/mapping/TextContrast.h"
+#include "ui/shared/Contrast.h"
 #include "ui/shared/Theme.h"
 
 #include <gtest/gtest.h>
@@ -8,22 +9,34 @@
 namespace velmor::test {
 namespace {
 
-using namespace textContrast;
+using namespace contrast;
 
-TEST(TextContrastTest, RatiosAndCompositesFollowTheLuminanceFormula)
+TEST(ContrastTest, RatiosAndCompositesFollowTheLuminanceFormula)
 {
     EXPECT_NEAR(ratio(Qt::white, Qt::black), 21.0, 1e-6);
     EXPECT_NEAR(ratio(Qt::black, Qt::white), 21.0, 1e-6) << "order does not matter";
     EXPECT_NEAR(ratio(Theme::surface(), Theme::surface()), 1.0, 1e-9);
-    EXPECT_NEAR(ratio(QColor(0x77, 0x77, 0x77), Qt::white), 4.48, 0.01) << "the usual reference grey";
+    // The usual reference greys, either side of the small-text ratio.
+    EXPECT_NEAR(ratio(QColor(0x76, 0x76, 0x76), Qt::white), 4.54, 0.02);
+    EXPECT_NEAR(ratio(QColor(0x77, 0x77, 0x77), Qt::white), 4.48, 0.01);
+    // White at 0.3 over black is a dark grey, not white.
+    EXPECT_LT(ratio(Theme::withOpacity(Qt::white, 0.3), Qt::black), 3.0);
 
     EXPECT_EQ(composite(Theme::accentPurple(), Theme::surface()).rgb(), Theme::accentPurple().rgb());
     EXPECT_EQ(composite(QColor(255, 0, 0, 0), Theme::surface()).rgb(), Theme::surface().rgb());
     const QColor half = composite(QColor(255, 255, 255, 128), Qt::black);
     EXPECT_NEAR(half.redF(), 0.5, 0.01);
+    EXPECT_EQ(half.alpha(), 255);
 }
 
-TEST(TextContrastTest, CanvasTextsAreLegibleOnEveryFillAndKeepTheirColourWhereTheyWere)
+TEST(ContrastTest, MinimumRatioColoursMoveTowardsTheTextUntilTheyRead)
+{
+    EXPECT_GE(ratio(legible(Qt::white, Qt::black, 0.1, 4.5), Qt::black), 4.5);
+    // A text too faint to ever reach the ratio ends as itself.
+    EXPECT_EQ(legible(QColor(0x20, 0x20, 0x20), Qt::black, 0.1, 4.5), QColor(0x20, 0x20, 0x20));
+}
+
+TEST(ContrastTest, CanvasTextsAreLegibleOnEveryFillAndKeepTheirColourWhereTheyWere)
 {
     const QColor mapped = composite(Theme::withOpacity(Theme::accentGreen(), 0.6), Theme::surface());
     const QColor selected = Theme::accentPurple();
