@@ -1,4 +1,5 @@
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/RenameUserProfileSheet.h"
@@ -122,4 +123,23 @@ TEST(SheetHost, EscapeAndTheCloseButtonDismissThroughTheSheetAndReturnConfirmsNo
     QTest::mouseClick(sheet->findChild<QPushButton*>(QStringLiteral("save")), Qt::LeftButton);
     EXPECT_EQ(log, QStringList({"dismiss", "save", "cancel"}));
     EXPECT_FALSE(host->isVisible());
+}
+
+TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
+{
+    ElidingComboBox box;
+    box.addItem(QStringLiteral("SpeechMike Premium Air with a long name"));
+    box.addItem(QStringLiteral("Mouse"));
+    box.setFixedWidth(180);
+    box.show();
+
+    const QString shown = box.shownText();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LT(box.fontMetrics().horizontalAdvance(shown), 180);
+
+    box.setCurrentIndex(1);
+    EXPECT_EQ(box.shownText(), QStringLiteral("Mouse"));
+    box.setFixedWidth(600);
+    box.setCurrentIndex(0);
+    EXPECT_EQ(box.shownText(), box.currentText());
 }

@@ -1,6 +1,7 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/Switch.h"
 
 #include <QComboBox>
@@ -187,7 +188,7 @@ QWidget* HIDInspectorView::makeEventsColumn()
     tools->addWidget(copy);
     tools->addStretch(1);
     tools->addWidget(label(tr("Filter by device"), caption(), Theme::secondaryText(), column));
-    picker_ = new QComboBox(column);
+    picker_ = new ElidingComboBox(column);
     picker_->setObjectName(QStringLiteral("deviceFilter"));
     picker_->setAccessibleName(tr("Device filter"));
     picker_->setFixedWidth(180);

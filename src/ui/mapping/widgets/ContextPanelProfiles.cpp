@@ -4,6 +4,7 @@
 #include "ui/mapping/widgets/PanelHeader.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/SymbolIcons.h"
+#include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/NiceButton.h"
 
 #include <QColorDialog>
@@ -50,7 +51,7 @@ void fillPicker(QComboBox& picker, const QList<Profile>& profiles, const QUuid& 
     picker.setCurrentIndex(index);
 }
 
-// A long profile name is cut with "…" rather than widening the panel.
+// A long profile name is cut with "…" (the picker elides) rather than widening the panel.
 void elideEntries(QComboBox& picker)
 {
     picker.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -74,7 +75,7 @@ public:
         auto* layout = column(this, 10);
         layout->addWidget(sectionTitle(QStringLiteral("User Profile")));
         auto* pickerRow = row(8);
-        users_ = new QComboBox;
+        users_ = new ElidingComboBox;
         users_->setObjectName(QStringLiteral("userPicker"));
         users_->setAccessibleName(QStringLiteral("User"));
         users_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -112,7 +113,7 @@ public:
     {
         auto* layout = column(this, 10);
         layout->addWidget(sectionTitle(QStringLiteral("PACS")));
-        pacs_ = new QComboBox;
+        pacs_ = new ElidingComboBox;
         pacs_->setObjectName(QStringLiteral("pacsPicker"));
         pacs_->setAccessibleName(QStringLiteral("PACS"));
         elideEntries(*pacs_);
