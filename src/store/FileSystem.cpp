@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTimeZone>
 
 #include <cerrno>
 #include <cstdio>
@@ -110,13 +111,24 @@ void LocalFileSystem::makeFolder(const QString& path)
 
 std::optional<QDateTime> LocalFileSystem::modificationTime(const QString& path) const
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    // Read whole: QFileInfo takes a time of exactly 1970 for none.
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
-    const QDateTime time = info.lastModified();
-    if (!time.isValid())
-        return std::nullopt;
-    return time.toUTC();
+    const qint64 ms = static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000;
+    return QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+}
+
+void LocalFileSystem::setModificationTime(const QString& path, const QDateTime& time)
+{
+    const qint64 ms = time.toMSecsSinceEpoch();
+    const qint64 seconds = ms >= 0 ? ms / 1000 : -((999 - ms) / 1000);
+    timespec times[2]{};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>((ms - seconds * 1000) * 1'000'000);
+    if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        throw FileError(systemError(errno));
 }
 
 std::optional<FileStamp> LocalFileSystem::stamp(const QString& path) const

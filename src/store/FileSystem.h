@@ -46,6 +46,8 @@ public:
     virtual void makeFolder(const QString& path) = 0;
     // None when the file is missing or its attributes cannot be read.
     virtual std::optional<QDateTime> modificationTime(const QString& path) const = 0;
+    // Dates the file itself (never a link's target) as last changed at `time`.
+    virtual void setModificationTime(const QString& path, const QDateTime& time) = 0;
     // None when the file is missing or its attributes cannot be read.
     virtual std::optional<FileStamp> stamp(const QString& path) const = 0;
 };
@@ -64,6 +66,7 @@ public:
     void remove(const QString& path) override;
     void makeFolder(const QString& path) override;
     std::optional<QDateTime> modificationTime(const QString& path) const override;
+    void setModificationTime(const QString& path, const QDateTime& time) override;
     std::optional<FileStamp> stamp(const QString& path) const override;
 };
 

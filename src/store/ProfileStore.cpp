@@ -40,8 +40,9 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
                loaded ? loaded->activeUserProfileId : std::nullopt);
 
     const bool changed = normalizeAll(false);
+    // Repairing what was loaded is no change of the user's: the data keeps its date.
     if (!file_.exists() || changed || needsSave)
-        save();
+        save(false, disk.result ? disk.date : std::nullopt);
 }
 
 ProfileStore::~ProfileStore() = default;
@@ -60,7 +61,8 @@ void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& cha
     const std::optional<QDateTime> previousDate = lastModifiedDate();
     const Contents now = contents();
     const bool unchanged = written_ && now.isUnchanged(*written_);
-    const ProfilesFile::SaveResult result = unchanged ? file_.saveAgain() : file_.save(encodedDocument(now));
+    const ProfilesFile::SaveResult result
+        = unchanged ? file_.saveAgain(changedAt) : file_.save(encodedDocument(now), changedAt);
     postNotices(result.notices);
     hasUnsavedChanges_ = result.outcome == ProfilesFile::SaveOutcome::failed;
     if (hasUnsavedChanges_)
@@ -108,6 +110,7 @@ ProfileStore::DiskState ProfileStore::readDisk()
     });
     postNotices(loaded.notices);
     state.wasDamaged = loaded.wasDamaged;
+    state.date = loaded.modified;
     if (!loaded.bytes)
         state.result.reset();
     return state;
@@ -127,7 +130,7 @@ void ProfileStore::reloadFromDisk()
 
     const bool changed = normalizeAll(false);
     if (changed || disk.wasDamaged) {
-        save();
+        save(false, disk.result ? disk.date : std::nullopt);
         return;
     }
     // The file as read is the state now: its time is the time of the data.

@@ -66,8 +66,10 @@ public:
     // No profiles file existed when this run started.
     bool isFreshInstall() const { return isFreshInstall_; }
     // When the data on disk was last changed: the last write of this run (for data
-    // taken from the cloud, the time of the change it holds), else the file's
-    // modification time. A save that had nothing new to write leaves it alone.
+    // taken from the cloud, the time of the change it holds; for data only repaired
+    // on load, the date it was loaded with), else the file's modification time, which
+    // carries the same date into the next run. A save that had nothing new to write
+    // leaves it alone.
     std::optional<QDateTime> lastModifiedDate() const;
     // The latest save failed: the profiles in memory are not the ones on disk.
     bool hasUnsavedChanges() const { return hasUnsavedChanges_; }
@@ -159,7 +161,7 @@ public:
     // Takes a downloaded document in place of the local data, repairs and saves it
     // without asking for an upload, and cancels the uploads that earlier saves still
     // had pending. `changedAt`, the time of the change the document holds, becomes
-    // lastModifiedDate() (else the time of the save). Throws ProfileStoreError
+    // lastModifiedDate() and profiles.json's modification time (else the time of the save). Throws ProfileStoreError
     // (invalidPayload) and then changes nothing.
     void applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
     // Custom icon file names the PACS profiles use, in plain order; names that are
@@ -175,6 +177,8 @@ private:
     struct DiskState {
         std::optional<LoadResult> result;
         bool wasDamaged = false;
+        // When the file the result came from was last changed.
+        std::optional<QDateTime> date;
     };
 
     // The published values a document is encoded from. While the published lists
@@ -189,7 +193,8 @@ private:
     };
 
     DiskState readDisk();
-    // save(), dating a write `changedAt` instead of the time its outcome arrives.
+    // save(), dating the data (in memory and on disk) `changedAt` instead of the
+    // time the outcome of its write arrives.
     void save(bool suppressOnSave, const std::optional<QDateTime>& changedAt);
     // The repair chain run whenever a whole set of profiles comes in: profiles,
     // then the active pair, then mappings. True when the profiles changed.

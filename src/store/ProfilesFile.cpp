@@ -54,6 +54,7 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
     if (format != Format::unreadable) {
         last_ = Document{*bytes, format, stamp};
         loaded.bytes = bytes;
+        loaded.modified = fileSystem_->modificationTime(path_);
         return loaded;
     }
 
@@ -63,6 +64,7 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
     if (backup && judge(*backup) != Format::unreadable) {
         loaded.bytes = backup;
         loaded.fromBackup = true;
+        loaded.modified = fileSystem_->modificationTime(backupPath());
     }
     loaded.notices.append({warningTitle,
                            damagedText(kept) + ' '
@@ -128,28 +130,43 @@ bool ProfilesFile::keepDamaged(const std::optional<QByteArray>& bytes)
     }
 }
 
-ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document)
+ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, const std::optional<QDateTime>& changedAt)
 {
-    return save(document, last_ && last_->bytes == document);
+    return save(document, last_ && last_->bytes == document, changedAt);
 }
 
-ProfilesFile::SaveResult ProfilesFile::saveAgain()
+ProfilesFile::SaveResult ProfilesFile::saveAgain(const std::optional<QDateTime>& changedAt)
 {
     Q_ASSERT(last_);
-    return save(last_->bytes, true);
+    return save(last_->bytes, true, changedAt);
 }
 
-ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isLast)
+bool ProfilesFile::date(const QString& path, const std::optional<QDateTime>& time)
+{
+    if (!time || fileSystem_->modificationTime(path) == time)
+        return false;
+    try {
+        fileSystem_->setModificationTime(path, *time);
+        return true;
+    } catch (const FileError&) {
+        return false;
+    }
+}
+
+ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isLast,
+                                            const std::optional<QDateTime>& changedAt)
 {
     SaveResult result;
     try {
         if (isLast && holdsLastDocument()) {
+            if (date(path_, changedAt))
+                last_->stamp = fileSystem_->stamp(path_);
             result.outcome = SaveOutcome::unchanged;
             return result;
         }
         // A copy: `document` may be the last document itself, which the write replaces.
         const QByteArray bytes = document;
-        writeDocument(bytes, result.notices);
+        writeDocument(bytes, changedAt, result.notices);
         last_ = Document{bytes, Format::current, fileSystem_->stamp(path_)};
         result.outcome = SaveOutcome::written;
     } catch (const FileError& error) {
@@ -172,7 +189,8 @@ std::pair<std::optional<QByteArray>, ProfilesFile::Format> ProfilesFile::current
     return {current, current ? classify_(*current) : Format::unreadable};
 }
 
-void ProfilesFile::writeDocument(const QByteArray& document, QList<Notice>& notices)
+void ProfilesFile::writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt,
+                                 QList<Notice>& notices)
 {
     if (fileSystem_->exists(path_)) {
         const auto [current, format] = currentFile();
@@ -194,6 +212,8 @@ void ProfilesFile::writeDocument(const QByteArray& document, QList<Notice>& noti
     // The bytes on disk are checked, not decoded again: they are the document or the save fails.
     if (fileSystem_->read(temporaryPath()) != document)
         throw FileError(QStringLiteral("The saved profiles could not be read back."));
+    // Dated before it is published, so that profiles.json never shows the time of the write.
+    date(temporaryPath(), changedAt);
     fileSystem_->rename(temporaryPath(), path_);
 }
 

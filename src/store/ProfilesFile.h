@@ -37,6 +37,8 @@ public:
         // The document to use: profiles.json, or the backup when profiles.json was damaged.
         std::optional<QByteArray> bytes;
         bool fromBackup = false;
+        // When the file the document came from was last changed.
+        std::optional<QDateTime> modified;
         // profiles.json existed but could not be read or decoded.
         bool wasDamaged = false;
         QList<Notice> notices;
@@ -69,11 +71,13 @@ public:
     // Writes `document` as the new profiles.json: backup refreshed, legacy or
     // damaged file kept, temporary file written and read back, then renamed into
     // place. A document equal to the one last written or loaded, still on disk
-    // (told by the file's stamp, else by its bytes), is not written again. A failure restores the backup when profiles.json is
-    // then missing or unreadable; no temporary file outlives the call.
-    SaveResult save(const QByteArray& document);
+    // (told by the file's stamp, else by its bytes), is not written again. A failure
+    // restores the backup when profiles.json is then missing or unreadable; no
+    // temporary file outlives the call. With `changedAt`, profiles.json (written or
+    // not) is dated then instead of the time of the write.
+    SaveResult save(const QByteArray& document, const std::optional<QDateTime>& changedAt = std::nullopt);
     // save(lastDocument()), for a caller that knows its document is still that one.
-    SaveResult saveAgain();
+    SaveResult saveAgain(const std::optional<QDateTime>& changedAt = std::nullopt);
     // The document last written or loaded; none after a load found none.
     std::optional<QByteArray> lastDocument() const;
 
@@ -86,7 +90,10 @@ private:
         std::optional<FileStamp> stamp;
     };
 
-    SaveResult save(const QByteArray& document, bool isLast);
+    SaveResult save(const QByteArray& document, bool isLast, const std::optional<QDateTime>& changedAt);
+    // Dates `path` at `time` when given and it differs; true when the date changed.
+    // A file that cannot be dated keeps its write time: later than its change, never lost.
+    bool date(const QString& path, const std::optional<QDateTime>& time);
     bool hasStampOfLastDocument() const;
     // Whether profiles.json still holds the last document; reads it only when
     // its stamp changed.
@@ -102,7 +109,7 @@ private:
     bool keepDamaged(const std::optional<QByteArray>& bytes);
     // The current profiles.json and its format, for the backup.
     std::pair<std::optional<QByteArray>, Format> currentFile();
-    void writeDocument(const QByteArray& document, QList<Notice>& notices);
+    void writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt, QList<Notice>& notices);
     void restoreBackup(QList<Notice>& notices);
     void removeTemporaries();
 

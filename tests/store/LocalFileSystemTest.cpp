@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,28 @@ TEST_F(LocalFiles, AShortWriteReportsTheSystemsReasonAndKeepsTheOldFile)
     files.write(path("layout_overrides.json"), "mine");
     EXPECT_FALSE(QFileInfo(path("layout_overrides.json")).isSymLink());
     EXPECT_EQ(readFile(outside.filePath("elsewhere")), "theirs");
+}
+
+// Dates round-trip to the millisecond, before 1970 too; a link is dated itself and
+// its target left alone; a missing file names the system's reason.
+TEST_F(LocalFiles, DatesAFileToTheMillisecondWithoutFollowingALink)
+{
+    writeFile(path("profiles.json"), "data");
+    for (const qint64 ms : {qint64(1'704'164'645'678), qint64(-750), qint64(0)}) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+        files.setModificationTime(path("profiles.json"), time);
+        EXPECT_EQ(files.modificationTime(path("profiles.json")), time) << ms;
+    }
+
+    QTemporaryDir outside;
+    writeFile(outside.filePath("elsewhere"), "theirs");
+    const QDateTime theirs = QFileInfo(outside.filePath("elsewhere")).lastModified();
+    QFile::link(outside.filePath("elsewhere"), path("link"));
+    files.setModificationTime(path("link"), QDateTime::fromMSecsSinceEpoch(1000, QTimeZone::utc()));
+    EXPECT_EQ(QFileInfo(outside.filePath("elsewhere")).lastModified(), theirs);
+
+    EXPECT_EQ(failureOf([&] { files.setModificationTime(path("missing"), QDateTime::currentDateTimeUtc()); }),
+              QString::fromLocal8Bit(std::strerror(ENOENT)));
 }
 
 } // namespace

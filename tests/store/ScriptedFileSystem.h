@@ -11,7 +11,7 @@ namespace velmor::test {
 
 // The local disk with scripted faults and a log of its steps, each named by what
 // it does and the file names: "read profiles.json", "write profiles.json.tmp",
-// "rename profiles.json.tmp profiles.json", "remove profiles.json.tmp".
+// "rename profiles.json.tmp profiles.json", "remove profiles.json.tmp", "date profiles.json.tmp".
 class ScriptedFileSystem final : public FileSystem {
 public:
     // The next `times` steps named `step` (a rename by its source alone) fail with `error`.
@@ -59,6 +59,11 @@ public:
     std::optional<QDateTime> modificationTime(const QString& path) const override
     {
         return disk_.modificationTime(path);
+    }
+    void setModificationTime(const QString& path, const QDateTime& time) override
+    {
+        change("date " + nameOf(path));
+        disk_.setModificationTime(path, time);
     }
     std::optional<FileStamp> stamp(const QString& path) const override { return disk_.stamp(path); }
 
