@@ -8,6 +8,8 @@
 #include "store/LegacyPersistedProfiles.h"
 #include "store/PersistedProfiles.h"
 
+#include <QTimeZone>
+
 namespace velmor {
 
 ProfileStore::ProfileStore() : ProfileStore(std::make_shared<LocalFileSystem>()) {}
@@ -42,10 +44,12 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     const bool changed = normalizeAll(false);
     // Repairing what was loaded is no change of the user's: the data keeps its date.
     if (!file_.exists() || changed || needsSave)
-        save(false, disk.result ? disk.date : std::nullopt);
+        save(false, disk.result ? disk.date : untouchedDate());
 }
 
 ProfileStore::~ProfileStore() = default;
+
+QDateTime ProfileStore::untouchedDate() { return QDateTime::fromMSecsSinceEpoch(0, QTimeZone::utc()); }
 
 std::optional<QDateTime> ProfileStore::lastModifiedDate() const
 {
@@ -130,13 +134,14 @@ void ProfileStore::reloadFromDisk()
 
     const bool changed = normalizeAll(false);
     if (changed || disk.wasDamaged) {
-        save(false, disk.result ? disk.date : std::nullopt);
+        save(false, disk.result ? disk.date : untouchedDate());
         return;
     }
     // The file as read is the state now: its time is the time of the data.
     lastWritten_.reset();
     hasUnsavedChanges_ = false;
-    if (const auto modified = file_.modificationTime())
+    // Profiles nobody changed were saved at no time the user would recognise.
+    if (const auto modified = file_.modificationTime(); modified && *modified != untouchedDate())
         lastSaved_.set(*modified);
 }
 

@@ -67,10 +67,17 @@ public:
     bool isFreshInstall() const { return isFreshInstall_; }
     // When the data on disk was last changed: the last write of this run (for data
     // taken from the cloud, the time of the change it holds; for data only repaired
-    // on load, the date it was loaded with), else the file's modification time, which
+    // on load, the date it was loaded with; for profiles nobody changed, untouchedDate()),
+    // else the file's modification time, which
     // carries the same date into the next run. A save that had nothing new to write
     // leaves it alone.
     std::optional<QDateTime> lastModifiedDate() const;
+    // The date of profiles that nobody changed (the built-in or bundled ones a fresh
+    // install or an unusable file without a backup starts with): earlier than any
+    // real change, so that any profiles of the user's win over them.
+    static QDateTime untouchedDate();
+    // The profiles are still the ones nobody changed.
+    bool holdsUntouchedProfiles() const { return lastModifiedDate() == untouchedDate(); }
     // The latest save failed: the profiles in memory are not the ones on disk.
     bool hasUnsavedChanges() const { return hasUnsavedChanges_; }
 

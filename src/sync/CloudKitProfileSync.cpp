@@ -190,10 +190,18 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         co_return;
     const std::optional<QDateTime> remote = remoteDate(*record);
     const std::optional<QDateTime> local = profileStore_->lastModifiedDate();
-    if (remote && local && *remote > *local)
+    if ((remote && local && *remote > *local) || replacesUntouchedProfiles(*record))
         applyRemoteRecord(*record, false);
     else
         co_await upload(conflicts);
+}
+
+bool CloudKitProfileSync::replacesUntouchedProfiles(const cloud::Record& record) const
+{
+    if (!profileStore_->holdsUntouchedProfiles())
+        return false;
+    const std::optional<QByteArray> payload = record.bytes(payloadKey);
+    return payload && !payload->isEmpty() && *payload != profileStore_->makeSyncPayload();
 }
 
 void CloudKitProfileSync::syncCustomIcons()
@@ -279,6 +287,12 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         return;
     const std::optional<QDateTime> remote = remoteDate(record);
     const std::optional<QDateTime> local = profileStore_->lastModifiedDate();
+    // Profiles nobody changed here never go over profiles from elsewhere, whatever the
+    // record's date: another machine's built-in ones at the same date, or none at all.
+    if (replacesUntouchedProfiles(record)) {
+        applyRemotePayload(*payload, remote);
+        return;
+    }
     if (remote && local) {
         if (*remote > *local)
             applyRemotePayload(*payload, remote);

@@ -79,7 +79,8 @@ public:
     // Fetches the record and takes it when newer. While the initial sync has not ended
     // (the account was unavailable at start) this runs the whole start sequence instead.
     QCoro::Task<> syncNow();
-    // Takes the record's payload when its date is strictly later than the local data's.
+    // Takes the record's payload when its date is strictly later than the local data's,
+    // or when the local profiles are untouched ones and the payload differs.
     // Otherwise the initial sync uploads, and a later sync does nothing. Without both
     // dates the initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
@@ -117,6 +118,8 @@ private:
     // One upload attempt after `conflicts` refused saves in a row.
     QCoro::Task<> upload(int conflicts);
     QCoro::Task<> resolveConflict(int conflicts);
+    // The store holds profiles nobody changed and the record holds other profiles.
+    bool replacesUntouchedProfiles(const cloud::Record& record) const;
     QCoro::Task<std::optional<cloud::Record>> fetchProfilesRecord();
     // Runs `task` to its end, keeping the sync alive until then.
     void launch(QCoro::Task<> task);

@@ -143,4 +143,34 @@ TEST_F(TwoProcesses, AChangeReachesTheOtherMachineAndTheLaterOfTwoEditsWins)
     stop(*b);
 }
 
+// A machine installed later starts with built-in profiles that nobody changed: it
+// takes the user's profiles from the cloud instead of sending its own there.
+TEST_F(TwoProcesses, AFreshInstallTakesTheProfilesInTheCloud)
+{
+    ASSERT_TRUE(QDir().mkpath(cloudFolder()));
+    const auto a = makeMachine("a", QDir(root.path()).filePath("missing-cloud"));
+    a->environment.insert("VELMOR_READY", "quit");
+    start(*a);
+    ASSERT_TRUE(a->process.waitForFinished(patienceMs));
+    a->environment.insert("VELMOR_READY", "print");
+    a->environment.insert("VELMOR_CLOUD_FOLDER", cloudFolder());
+    rename(*a, "From A", 60);
+    start(*a);
+    const QString record = cloudFolder() + "/records/profiles.json";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(record); }, patienceMs));
+    const auto recordBytes = [&record] {
+        QFile file(record);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray uploaded = recordBytes();
+
+    const auto b = makeMachine("b", cloudFolder());
+    start(*b);
+    EXPECT_TRUE(reaches(*b, "From A")) << userName(*b).toStdString();
+    stop(*b);
+    stop(*a);
+    EXPECT_EQ(userName(*a).toStdString(), "From A");
+    EXPECT_TRUE(recordBytes() == uploaded) << "the profiles record in the cloud was written again";
+}
+
 } // namespace

@@ -140,4 +140,55 @@ TEST_F(ProfileDatesTest, RemoteDataKeepsTheDateOfItsChangeAcrossRestarts)
     EXPECT_EQ(store->lastModifiedDate(), later);
 }
 
+// Profiles nobody changed (a fresh install's, the bundle's seed, the defaults put in
+// place of a damaged file without a backup) are dated as untouched, across restarts and
+// reloads, so that any real profiles win over them; the first real edit dates itself.
+TEST_F(ProfileDatesTest, ProfilesNobodyChangedAreDatedAsUntouched)
+{
+    const QDateTime untouched = ProfileStore::untouchedDate();
+    const auto diskTime = [this] { return LocalFileSystem().modificationTime(profilesPath()); };
+    auto store = start();
+    queue->runUntilIdle();
+    EXPECT_TRUE(store->holdsUntouchedProfiles());
+    EXPECT_EQ(diskTime(), untouched);
+    EXPECT_EQ(dateAtNextStart(), untouched);
+    // A reload shows no save time of 1970.
+    const auto lastSaved = store->lastSaved().get();
+    ASSERT_TRUE(lastSaved);
+    store->reloadFromDisk();
+    EXPECT_EQ(store->lastSaved().get(), lastSaved);
+    EXPECT_TRUE(store->holdsUntouchedProfiles());
+
+    const QDateTime now = utc(2030, 5, 6);
+    store->clock = [now] { return now; };
+    store->renameUserProfile(store->activeUserProfile().id, "Dr. Mine");
+    queue->runUntilIdle();
+    EXPECT_EQ(store->lastModifiedDate(), now);
+    EXPECT_FALSE(store->holdsUntouchedProfiles());
+
+    // Damaged, no backup: the defaults in its place, at start-up and on reload.
+    store.reset();
+    QFile::remove(supportPath("profiles.json.backup"));
+    writeProfiles(QByteArray("not json"));
+    store = start();
+    queue->runUntilIdle();
+    EXPECT_EQ(store->lastModifiedDate(), untouched);
+    EXPECT_EQ(dateAtNextStart(), untouched);
+    writeProfiles(QByteArray("[1,"));
+    QFile::remove(supportPath("profiles.json.backup"));
+    store->reloadFromDisk();
+    queue->runUntilIdle();
+    EXPECT_EQ(store->lastModifiedDate(), untouched);
+    EXPECT_EQ(diskTime(), untouched);
+
+    // The bundle's seed.
+    store.reset();
+    const QByteArray seed = json::encode(accepted("Dr. Seed").toJson());
+    addResource("SeedProfiles.json", seed);
+    store = start();
+    queue->runUntilIdle();
+    EXPECT_EQ(store->activeUserProfile().name, "Dr. Seed");
+    EXPECT_EQ(store->lastModifiedDate(), untouched);
+}
+
 } // namespace

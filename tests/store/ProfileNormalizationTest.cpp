@@ -121,6 +121,8 @@ TEST_F(ProfileNormalizationTest, DefaultMappingsFillOnlyButtonsWithoutAMapping)
 
 TEST_F(ProfileNormalizationTest, ReloadInstallsTheFileOrTheBuiltInsWithoutNeedlessWrites)
 {
+    store->renameUserProfile(user(0).id, "Saved");
+    queue->runUntilIdle();
     const QList<UserProfile> saved = store->userProfiles().get();
     // An unchanged file: nothing written, lastSaved shows the file's time.
     ProfileStoreSeed::userProfiles(*store).mutate([](QList<UserProfile>& users) { users.first().name = "Unsaved"; });

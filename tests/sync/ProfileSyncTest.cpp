@@ -238,6 +238,7 @@ class RemoteRecord : public ProfileSync, public ::testing::WithParamInterface<st
 TEST_P(RemoteRecord, WinsOnlyWhenStrictlyLater)
 {
     const auto [offset, asModificationDate, initial] = GetParam();
+    edit("Local");
     if (!initial)
         synced();
     const QDateTime remote = localDate().addSecs(offset);
@@ -253,8 +254,43 @@ TEST_P(RemoteRecord, WinsOnlyWhenStrictlyLater)
 INSTANTIATE_TEST_SUITE_P(Dates, RemoteRecord,
                          ::testing::Combine(::testing::Values(-1, 0, 1), ::testing::Bool(), ::testing::Bool()));
 
+// Profiles nobody changed reach an empty cloud, dated as untouched, and give way to
+// any other profiles there, whatever the record's date.
+TEST_F(ProfileSync, UntouchedProfilesReachAnEmptyCloudAndGiveWayToAnyOther)
+{
+    const QDateTime untouched = ProfileStore::untouchedDate();
+    synced();
+    EXPECT_EQ(uploads(), 1);
+    EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), untouched);
+    // Their own record coming back changes nothing.
+    sync->requestSyncNow();
+    queue->advance(5s);
+    EXPECT_EQ(uploads(), 1);
+    EXPECT_TRUE(notifier.requests.isEmpty());
+
+    struct Case {
+        std::optional<QDateTime> updatedAt;
+        bool initial;
+    };
+    for (const Case& c : {Case{untouched, true}, Case{std::nullopt, true}, Case{untouched, false},
+                          Case{untouched.addSecs(-1), false}}) {
+        store->applySyncPayload(store->makeSyncPayload(), untouched);
+        ASSERT_TRUE(store->holdsUntouchedProfiles());
+        const QString name = QString("Remote %1").arg(notifier.requests.size());
+        sync->applyRemoteRecord(profiles(payloadRenaming(name), c.updatedAt), c.initial);
+        queue->advance(5s);
+        EXPECT_EQ(userName(), name);
+        EXPECT_EQ(uploads(), 1);
+    }
+    // A real edit is dated as usual and goes up once.
+    edit("Mine");
+    EXPECT_FALSE(store->holdsUntouchedProfiles());
+    EXPECT_EQ(uploads(), 2);
+}
+
 TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
 {
+    edit("Local");
     synced();
     // Without a date the initial sync uploads, a later sync takes the payload.
     const cloud::Record undated = profiles(payloadRenaming("Undated"), {});

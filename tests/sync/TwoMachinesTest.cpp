@@ -104,4 +104,26 @@ TEST_F(TwoMachines, TheLaterEditWinsOnBothInEitherOrder)
         EXPECT_EQ(machine->messages.filter("subscription").size(), machine->messages.size()) << machine->messages.join('\n').toStdString();
 }
 
+// A machine installed later starts with built-in profiles that nobody changed: they
+// never win over the user's real profiles in the cloud, and are not sent there.
+TEST_F(TwoMachines, AFreshInstallTakesTheRealProfilesAndNeverUploadsItsSeed)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    queue->advance(3s);
+    rename(*a, "Dr. Real");
+    queue->advance(3s);
+    queue->advance(1h);
+    const auto b = makeMachine();
+    const int before = uploads();
+    b->sync->start();
+    queue->advance(3s);
+    EXPECT_EQ(userName(*b).toStdString(), "Dr. Real");
+    EXPECT_EQ(b->store->lastModifiedDate(), a->store->lastModifiedDate());
+    queue->advance(60s);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(userName(*a).toStdString(), "Dr. Real");
+    EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), a->store->lastModifiedDate());
+}
+
 } // namespace
