@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Section "inspector" of scripts/bench (see there for BENCH_*): the HID inspector under 1,000 raw samples
-# a second (velmor_bench_HIDInspectorBench, on the real Qt event loop): CPU time
+# Section "inspector" of scripts/bench (see there for BENCH_*): the HID inspector under the keypad's flood,
+# 1,000 reports a second of two raw samples each (velmor_bench_HIDInspectorBench, on the real Qt event loop): CPU time
 # of the feed alone and with the inspector's parts added.
 set -euo pipefail
 
@@ -16,7 +16,7 @@ awk '
     printf "%s{\"measure\": \"%s\", \"velmor\": %s, \"unit\": \"%% of a core\"%s}", sep, measure, value, goal
     sep = ", "
   }
-  /^model alone:/      { row("1,000 samples/s into the model", $3, "") }
+  /^model alone:/      { row("2,000 samples/s (1,000 reports/s) into the model", $3, "") }
   /^controller only:/  { row("… with the inspector controller", $3, "") }
   /^inspector hidden:/ { row("… with the inspector built, hidden", $3, "") }
   /^inspector open:/   { row("… with the inspector open", $3, "") }

@@ -24,7 +24,28 @@ std::optional<RadiologyTool> toolWithId(const PacsProfile& profile, const QUuid&
     return *it;
 }
 
-QString shortcutText(const KeyboardShortcut& shortcut) { return shortcut.modifiers.symbols() + shortcut.key.toUpper(); }
+// The line every dispatched press writes, built in one reserved string.
+QString dispatchLine(const QString& buttonId, const QString& toolName, const QString& stepText,
+                     const KeyboardShortcut& shortcut)
+{
+    QString line;
+    line.reserve(48 + buttonId.size() + toolName.size() + stepText.size() + shortcut.key.size());
+    line += QLatin1String("Dispatch ");
+    line += buttonId;
+    line += QStringView(u" \u2192 ");
+    line += toolName;
+    line += stepText;
+    line += QLatin1String(" (");
+    shortcut.modifiers.appendSymbols(line);
+    const bool ascii = std::all_of(shortcut.key.begin(), shortcut.key.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        for (const QChar c : shortcut.key)
+            line += c.toUpper();
+    else
+        line += shortcut.key.toUpper(); // whole-string rules, e.g. ß to SS
+    line += QLatin1Char(')');
+    return line;
+}
 
 } // namespace
 
@@ -92,8 +113,7 @@ bool ButtonDispatch::dispatchTool(const RadiologyTool& tool, const ButtonMapping
 
     const bool posted = executor_.post(shortcut.keyCode, shortcut.modifiers);
     if (logging) {
-        QString line = QStringLiteral("Dispatch ") + mapping.buttonId + QStringLiteral(" → ") + tool.name + stepText
-                       + QStringLiteral(" (") + shortcutText(shortcut) + ')';
+        QString line = dispatchLine(mapping.buttonId, tool.name, stepText, shortcut);
         if (!posted)
             line += executor_.hasAccessibilityPermission().get()
                         ? QStringLiteral(" not sent: the key output refused it")

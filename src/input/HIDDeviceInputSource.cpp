@@ -197,22 +197,38 @@ void HIDDeviceInputSource::log(const QString& line)
     });
 }
 
-void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event)
+void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event) { send(event); }
+
+void HIDDeviceInputSource::deliver(const RawHIDSample& sample) { send(sample); }
+
+void HIDDeviceInputSource::deliverLog(const QString& line) { send(line); }
+
+void HIDDeviceInputSource::send(ValueOutbox::Item item)
 {
-    if (onEvent)
-        onEvent(event);
+    // The first item of a batch posts its delivery; the rest ride along. The
+    // post holds the source weakly: a source gone by then delivers nothing.
+    if (outbox_.add(std::move(item)))
+        postToMain([weak = weak_from_this()] {
+            if (const auto self = weak.lock())
+                self->deliverOutbox();
+        });
 }
 
-void HIDDeviceInputSource::deliver(const RawHIDSample& sample)
+void HIDDeviceInputSource::deliverOutbox()
 {
-    if (onRawHIDEvent)
-        onRawHIDEvent(sample);
-}
-
-void HIDDeviceInputSource::deliverLog(const QString& line)
-{
-    if (onLog)
-        onLog(line);
+    std::vector<ValueOutbox::Item> items = outbox_.take();
+    for (const ValueOutbox::Item& item : items) {
+        if (const auto* event = std::get_if<DeviceButtonEvent>(&item)) {
+            if (onEvent)
+                onEvent(*event);
+        } else if (const auto* sample = std::get_if<RawHIDSample>(&item)) {
+            if (onRawHIDEvent)
+                onRawHIDEvent(*sample);
+        } else if (onLog) {
+            onLog(std::get<QString>(item));
+        }
+    }
+    outbox_.recycle(std::move(items));
 }
 
 // ---------------------------------------------------------------- main thread

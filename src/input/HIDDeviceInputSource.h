@@ -8,6 +8,7 @@
 #include "input/KeypadLighting.h"
 #include "input/PressedButtonTable.h"
 #include "input/RawHIDSample.h"
+#include "input/ValueOutbox.h"
 #include "input/VendorProduct.h"
 #include "platform/SerialQueue.h"
 #include "platform/hid/Device.h"
@@ -151,10 +152,13 @@ private:
 
     // Hands one line to onLog on the main queue. Any thread.
     void log(const QString& line);
-    // The value path's: straight to the callback, on the main thread.
+    // The value path's: into the outbox, for onEvent, onRawHIDEvent and onLog.
     void deliver(const DeviceButtonEvent& event) override;
     void deliver(const RawHIDSample& sample) override;
     void deliverLog(const QString& line) override;
+    void send(ValueOutbox::Item item);
+    // Main queue: hands what the outbox holds to the callbacks, in order.
+    void deliverOutbox();
 
     // Main thread: the manager's callbacks and publishing.
     void deviceMatched(const std::shared_ptr<hid::Device>& device);
@@ -212,6 +216,7 @@ private:
     std::shared_ptr<TartarusKeyboardReader> keyboardReader_;
     // Main thread, with the held buttons on its own queue.
     std::unique_ptr<HIDValuePath> values_;
+    ValueOutbox outbox_;
 
     // Declared last, so destroyed first: what is still pending finds the source gone.
     const std::unique_ptr<SerialQueue> deviceQueue_;

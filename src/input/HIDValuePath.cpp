@@ -4,6 +4,7 @@
 #include "input/DeviceButtonEvent.h"
 #include "input/DeviceIgnoreList.h"
 #include "input/HIDDeviceTable.h"
+#include "input/LogFormat.h"
 #include "input/RawHIDSample.h"
 #include "input/SpeechMikeTables.h"
 #include "input/SuppressionTap.h"
@@ -35,6 +36,39 @@ DeviceButtonEvent buttonEvent(const QString& deviceId, QString buttonId, bool is
 {
     return {.id = randomUuid(), .deviceId = deviceId, .buttonId = std::move(buttonId), .isPressed = isPressed,
             .supportsHoldRepeat = supportsHoldRepeat};
+}
+
+// The lines below run for key presses: each is built in one reserved string.
+QString unmappedUsageLine(std::uint32_t usageKey, const QString& templateId)
+{
+    QString line;
+    line.reserve(96 + templateId.size());
+    line += QLatin1String("Unmapped HID usage 0x");
+    logformat::appendHex(line, usageKey);
+    line += QLatin1String(" for ");
+    line += templateId;
+    line += QLatin1String(". Update usage map to match template buttons.");
+    return line;
+}
+
+QString keypadValueLine(const hid::Element& element, std::uint32_t effectiveUsage, std::int64_t value,
+                        const QString& buttonId)
+{
+    QString line;
+    line.reserve(112 + buttonId.size());
+    line += QLatin1String("Tartarus Pro keyboard HID ");
+    line += element.isArray ? QLatin1String("array") : QLatin1String("scalar");
+    line += QLatin1String(" usage 0x");
+    logformat::appendHex(line, element.usage);
+    line += QLatin1String(" resolved 0x");
+    logformat::appendHex(line, effectiveUsage);
+    line += QLatin1String(" value ");
+    logformat::appendDecimal(line, value);
+    line += QLatin1String(" cookie ");
+    logformat::appendDecimal(line, element.cookie);
+    line += QLatin1String(" -> ");
+    line += buttonId;
+    return line;
 }
 
 const QString& tartarusId()
@@ -156,17 +190,12 @@ void HIDValuePath::handle(const hid::Value& value)
     const ResolvedButtonId resolved = resolveButtonId(custom != customUsageMap_.constEnd() ? &*custom : nullptr,
                                                       effectiveUsageKey, working, isSpeechMike);
     if (resolved.unknownUsage)
-        host_.deliverLog(QStringLiteral("Unmapped HID usage 0x") + QString::asprintf("%04X", effectiveUsageKey)
-            + QStringLiteral(" for ") + *templateId + QStringLiteral(". Update usage map to match template buttons."));
+        host_.deliverLog(unmappedUsageLine(effectiveUsageKey, *templateId));
     const QString& buttonId = resolved.buttonId;
 
     if (pair == VendorProduct{HIDDeviceTable::razerVendorId, HIDDeviceTable::tartarusProProductId}
         && element.usagePage == keyboardPage)
-        host_.deliverLog(QStringLiteral("Tartarus Pro keyboard HID ")
-            + (element.isArray ? QStringLiteral("array") : QStringLiteral("scalar"))
-            + QString::asprintf(" usage 0x%04X resolved 0x%04X value %lld cookie %u -> ", element.usage,
-                                effectiveUsage, static_cast<long long>(working), element.cookie)
-            + buttonId);
+        host_.deliverLog(keypadValueLine(element, effectiveUsage, working, buttonId));
 
     if (isUnnamedButtonId(buttonId) && !acceptsUnnamedButtonIds(*templateId))
         return;

@@ -25,10 +25,8 @@ struct RawHIDSample;
 // free of work that a plain press does not need.
 class HIDValuePath {
 public:
-    // What the path hands on and asks of its source. The path runs on the main
-    // thread, where samples, log lines and events go to their callbacks at
-    // once, in the order the values came: a turn of the main queue for each
-    // would only add to every key's way.
+    // What the path hands on and asks of its source. The source delivers
+    // samples, log lines and events on the main queue, in the order handed on.
     class Host {
     public:
         // The template of the device in control, for pairs the table lacks.

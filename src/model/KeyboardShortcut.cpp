@@ -57,15 +57,20 @@ std::optional<KeyboardShortcut::Modifiers> KeyboardShortcut::Modifiers::update(M
 QString KeyboardShortcut::Modifiers::symbols() const
 {
     QString glyphs;
-    if (contains(control))
-        glyphs += QChar(0x2303);
-    if (contains(option))
-        glyphs += QChar(0x2325);
-    if (contains(shift))
-        glyphs += QChar(0x21E7);
-    if (contains(command))
-        glyphs += QChar(0x2318);
+    appendSymbols(glyphs);
     return glyphs;
+}
+
+void KeyboardShortcut::Modifiers::appendSymbols(QString& text) const
+{
+    if (contains(control))
+        text += QChar(0x2303);
+    if (contains(option))
+        text += QChar(0x2325);
+    if (contains(shift))
+        text += QChar(0x21E7);
+    if (contains(command))
+        text += QChar(0x2318);
 }
 
 KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::fromJson(const QJsonValue& value, const QString& path)

@@ -61,6 +61,8 @@ struct KeyboardShortcut {
 
         // "⌃⌥⇧⌘" for the members set, always in that order.
         QString symbols() const;
+        // Appends the same glyphs to `text`.
+        void appendSymbols(QString& text) const;
 
         constexpr bool operator==(const Modifiers&) const = default;
 

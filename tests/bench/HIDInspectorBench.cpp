@@ -1,6 +1,7 @@
-// The HID inspector under a busy device: 1,000 raw samples per second for 10 s
-// (each delivered on its own main-loop turn, as the HID source does) into an open
-// inspector, offscreen, on the real Qt event loop. Prints the process's CPU time
+// The HID inspector under a busy device: the keypad's flood, 1,000 reports per
+// second for 10 s, each report's two samples (its key-array slot and the key the
+// slot selects or lets go) delivered in one main-loop turn, as the HID source
+// does, into an open inspector, offscreen, on the real Qt event loop. Prints the process's CPU time
 // over each run as a share of one core: the feed into the model alone (what any
 // window pays for a busy device), with the inspector's controller, with the view
 // built but hidden, and with the inspector open; then the list sizes at the end.
@@ -23,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <array>
 #include <cstdio>
 #include <ctime>
 
@@ -42,8 +44,11 @@ struct Result {
     qint64 samples = 0;
 };
 
-// Feeds `rate` samples per second for `seconds`, each through its own main-queue post.
-Result run(AppModel& model, int seconds, int rate)
+constexpr int reportsPerSecond = 1000;
+constexpr int samplesPerReport = 2;
+
+// Feeds `rate` reports per second for `seconds`, each report's samples through one main-queue post.
+Result run(AppModel& model, int seconds, int rate = reportsPerSecond)
 {
     QEventLoop loop;
     QElapsedTimer clock;
@@ -55,16 +60,22 @@ Result run(AppModel& model, int seconds, int rate)
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 due = std::min(total, clock.nsecsElapsed() * rate / 1'000'000'000);
         for (; sent < due; ++sent) {
-            RawHIDSample sample;
-            sample.timestamp = QDateTime::currentDateTimeUtc();
-            sample.vendorId = sent % 3 == 0 ? 0x0911 : 0x1532;
-            sample.productId = sent % 3 == 0 ? 0x0C1C : 0x022B;
-            sample.productName = QStringLiteral("Device");
-            sample.usagePage = 9;
-            sample.usage = sent % 24;
-            sample.value = sent % 2;
-            sample.deviceId = QStringLiteral("tartarus_v2");
-            postToMain([&model, sample] { model.appendHIDSample(sample); });
+            std::array<RawHIDSample, samplesPerReport> report;
+            for (int i = 0; i < samplesPerReport; ++i) {
+                RawHIDSample& sample = report[i];
+                sample.timestamp = QDateTime::currentDateTimeUtc();
+                sample.vendorId = sent % 3 == 0 ? 0x0911 : 0x1532;
+                sample.productId = sent % 3 == 0 ? 0x0C1C : 0x022B;
+                sample.productName = QStringLiteral("Device");
+                sample.usagePage = 7;
+                sample.usage = i == 0 ? 0xFFFFFFFF : 0x1E + sent % 24;
+                sample.value = sent % 2;
+                sample.deviceId = QStringLiteral("tartarus_v2");
+            }
+            postToMain([&model, report] {
+                for (const RawHIDSample& sample : report)
+                    model.appendHIDSample(sample);
+            });
         }
         if (sent == total) {
             ticker.stop();
@@ -76,7 +87,7 @@ Result run(AppModel& model, int seconds, int rate)
     ticker.start();
     loop.exec();
     const double wall = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    return {(cpuSeconds() - cpuStart) / wall, sent};
+    return {(cpuSeconds() - cpuStart) / wall, sent * samplesPerReport};
 }
 
 } // namespace
@@ -101,18 +112,18 @@ int main(int argc, char** argv)
         AppModel model;
         QCoreApplication::processEvents();
 
-        const Result alone = run(model, seconds, 1000);
+        const Result alone = run(model, seconds);
         Result controllerOnly;
         {
             HIDInspectorController controller(model);
-            controllerOnly = run(model, seconds, 1000);
+            controllerOnly = run(model, seconds);
         }
         HIDInspectorView inspector(model);
         inspector.resize(900, 640);
-        const Result hidden = run(model, seconds, 1000);
+        const Result hidden = run(model, seconds);
         inspector.show();
         QCoreApplication::processEvents();
-        const Result open = run(model, seconds, 1000);
+        const Result open = run(model, seconds);
 
         const auto* list = inspector.findChild<QListView*>(QStringLiteral("eventList"));
         std::printf("samples per run: %lld over %d s\n", static_cast<long long>(open.samples), seconds);

@@ -41,6 +41,16 @@ TEST_F(ButtonDispatchTest, APressSendsTheFirstMappedToolAndOnlyEnabledToolsWithA
     EXPECT_EQ(model->lastEvent().get()->id, pressId) << "a release is no last event";
 }
 
+TEST_F(ButtonDispatchTest, TheDispatchLineShowsEveryModifierInOrderAndTheKeyInCapitals)
+{
+    map("K01", addTool(shortcut(14, "\u00e9", Mods{Mods::command, Mods::shift, Mods::option, Mods::control})).id);
+    map("K02", addTool(shortcut(15, "\u00df")).id);
+    press("K01");
+    press("K02");
+    EXPECT_EQ(dispatchLines(), (QStringList{"Dispatch K01 \u2192 Tool (\u2303\u2325\u21e7\u2318\u00c9)",
+                                            "Dispatch K02 \u2192 Tool (" + QStringLiteral("\u00df").toUpper() + ")"}));
+}
+
 TEST_F(ButtonDispatchTest, ToggleToolsStepPerMappingAndLogTheStepSent)
 {
     RadiologyTool toggle =

@@ -175,3 +175,31 @@ TEST_F(HIDValueDecodingTest, KeypadProLogsHowEachKeyPressWasReadAndEveryKeyValue
     EXPECT_EQ(key(keyK01), Verdict::pass);
     EXPECT_EQ(key(keyK02), Verdict::drop);
 }
+
+TEST_F(HIDValueDecodingTest, WhatOneGoDecodesReachesTheCallbacksOnOneLaterTurnInDecodeOrder)
+{
+    source->onLog = [this](const QString& line) { trace.append(QStringLiteral("log ") + line); };
+    const auto decode = [this](const hid::Element& element, std::int64_t value) {
+        source->handleInputValue(hid::Value{keypad, element, value});
+    };
+    decode(button(7, 0x1E), 1);
+    decode(button(7, 0x70), 1);
+    decode(button(7, 0x1E), 0);
+    EXPECT_TRUE(trace.isEmpty()) << "nothing is handed on before the main queue runs";
+    EXPECT_EQ(queue->pendingCount(), 1u) << "one delivery for the whole batch";
+    settle();
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=1", "press K01", "sample 7:70=1",
+                                        "log Unmapped HID usage 0x70070" + hint, "sample 7:1e=0", "release K01"}));
+
+    // A later batch posts again.
+    decode(button(7, 0x1F), 1);
+    EXPECT_EQ(queue->pendingCount(), 1u);
+    settle();
+    EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1f=1", "press K02"}));
+
+    // A source released before its turn delivers nothing.
+    decode(button(7, 0x1F), 0);
+    source.reset();
+    settle();
+    EXPECT_TRUE(trace.isEmpty());
+}

@@ -1,5 +1,8 @@
 #include "input/ButtonIdResolver.h"
 #include "input/ConnectedDeviceInfo.h"
+#include "input/LogFormat.h"
+
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -31,4 +34,23 @@ TEST(ButtonIdResolver, UsageKeysWrapAndStatusWordBitsNameButtonsOnTheSpeechMikeO
 
     EXPECT_TRUE(acceptsUnnamedButtonIds("hid_1234_5678"));
     EXPECT_FALSE(acceptsUnnamedButtonIds("HID_1234_5678"));
+}
+
+TEST(LogFormat, NumbersAppendAsPrintfWouldPrintThem)
+{
+    const auto hex = [](std::uint64_t value) {
+        QString line = QStringLiteral("0x");
+        logformat::appendHex(line, value);
+        return line;
+    };
+    for (const std::uint64_t value : {0x0ull, 0x1Eull, 0xABCDull, 0x7001Eull, 0xFFFFFFFFull, ~0ull})
+        EXPECT_EQ(hex(value), QStringLiteral("0x") + QString::asprintf("%04llX", static_cast<unsigned long long>(value)));
+    const auto decimal = [](std::int64_t value) {
+        QString line;
+        logformat::appendDecimal(line, value);
+        return line;
+    };
+    for (const std::int64_t value : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{4294967295},
+                                     std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()})
+        EXPECT_EQ(decimal(value), QString::asprintf("%lld", static_cast<long long>(value)));
 }

@@ -11,6 +11,7 @@
 #include "support/HidDescriptors.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -343,9 +344,15 @@ TEST(HidrawReader, ReadsEachReportWholeAndStopsAtTheEnd)
                         [&] { ++gone; });
     ASSERT_EQ(::write(peer.get(), shiftA.constData(), size_t(shiftA.size())), shiftA.size());
     ASSERT_EQ(::write(peer.get(), "\x01\x02", 2), 2);
+    // One report a turn; the notifier brings the reader back while more wait.
     reader.readAvailable();
+    EXPECT_EQ(reports, QList<QByteArray>{shiftA});
+    for (int turn = 0; turn < 8 && reports.size() < 2; ++turn)
+        QCoreApplication::processEvents();
     EXPECT_EQ(reports, (QList<QByteArray>{shiftA, bytes({1, 2})}));
     reader.readAvailable(); // nothing waiting
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reports.size(), 2);
     EXPECT_FALSE(reader.isStopped());
     // An end of file is no removal, but reading stops (it would repeat forever).
     peer.reset();

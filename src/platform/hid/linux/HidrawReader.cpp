@@ -35,21 +35,18 @@ HidrawReader::HidrawReader(UniqueFd fd, ReportHandler onReport, GoneHandler onGo
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readAvailable(); });
 }
 
-HidrawReader::~HidrawReader()
-{
-    *alive_ = false;
-}
+HidrawReader::~HidrawReader() = default;
 
 void HidrawReader::readAvailable()
 {
-    const std::weak_ptr<bool> alive = alive_;
+    // One report per turn: hidraw hands out one report per read, and the
+    // notifier fires again while more wait, so no read is spent to learn that
+    // none is left.
     while (fd_ && !stopped_) {
         const ssize_t count = ::read(fd_.get(), buffer_.data(), size_t(buffer_.size()));
         if (count > 0) {
             onReport_(QByteArray(buffer_.constData(), count));
-            if (alive.expired())
-                return;
-            continue;
+            return;
         }
         if (count < 0 && errno == EINTR)
             continue;

@@ -34,7 +34,8 @@ public:
     // The errno of a failed open, else 0.
     int openError() const { return openError_; }
 
-    // Reads every report waiting; the notifier calls it when the node is readable.
+    // Reads the next waiting report, if any. The notifier calls it whenever
+    // the node is readable, so every waiting report is read, one per turn.
     void readAvailable();
 
 private:
@@ -47,8 +48,6 @@ private:
     GoneHandler onGone_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QByteArray buffer_;
-    // Lets readAvailable notice that a handler destroyed the reader.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace velmor::hid
