@@ -48,6 +48,20 @@ protected:
     }
     QString cloudFolder() const { return QDir(root.path()).filePath("cloud"); }
 
+    // A machine whose profiles a first start made without a cloud folder (a configured
+    // folder that is missing pauses the sync); its next start uses the shared one.
+    std::unique_ptr<Machine> firstStartedWithoutCloud(const QString& name)
+    {
+        EXPECT_TRUE(QDir().mkpath(cloudFolder()));
+        auto machine = makeMachine(name, QDir(root.path()).filePath("missing-cloud"));
+        machine->environment.insert("VELMOR_READY", "quit");
+        start(*machine);
+        EXPECT_TRUE(machine->process.waitForFinished(patienceMs));
+        machine->environment.insert("VELMOR_READY", "print");
+        machine->environment.insert("VELMOR_CLOUD_FOLDER", cloudFolder());
+        return machine;
+    }
+
     // Started and through its start-up.
     static void start(Machine& machine)
     {
@@ -111,15 +125,8 @@ protected:
 
 TEST_F(TwoProcesses, AChangeReachesTheOtherMachineAndTheLaterOfTwoEditsWins)
 {
-    // Both machines begin with the same profiles, made by a first start without a cloud
-    // folder (a configured folder that is missing pauses the sync).
-    ASSERT_TRUE(QDir().mkpath(cloudFolder()));
-    const auto a = makeMachine("a", QDir(root.path()).filePath("missing-cloud"));
-    a->environment.insert("VELMOR_READY", "quit");
-    start(*a);
-    ASSERT_TRUE(a->process.waitForFinished(patienceMs));
-    a->environment.insert("VELMOR_READY", "print");
-    a->environment.insert("VELMOR_CLOUD_FOLDER", cloudFolder());
+    // Both machines begin with the same profiles, made by A's first start.
+    const auto a = firstStartedWithoutCloud("a");
     const auto b = makeMachine("b", cloudFolder());
     QDir().mkpath(b->root + "/data/Velmor");
     ASSERT_TRUE(QFile::copy(a->profilesPath(), b->profilesPath()));
@@ -147,13 +154,7 @@ TEST_F(TwoProcesses, AChangeReachesTheOtherMachineAndTheLaterOfTwoEditsWins)
 // takes the user's profiles from the cloud instead of sending its own there.
 TEST_F(TwoProcesses, AFreshInstallTakesTheProfilesInTheCloud)
 {
-    ASSERT_TRUE(QDir().mkpath(cloudFolder()));
-    const auto a = makeMachine("a", QDir(root.path()).filePath("missing-cloud"));
-    a->environment.insert("VELMOR_READY", "quit");
-    start(*a);
-    ASSERT_TRUE(a->process.waitForFinished(patienceMs));
-    a->environment.insert("VELMOR_READY", "print");
-    a->environment.insert("VELMOR_CLOUD_FOLDER", cloudFolder());
+    const auto a = firstStartedWithoutCloud("a");
     rename(*a, "From A", 60);
     start(*a);
     const QString record = cloudFolder() + "/records/profiles.json";
