@@ -8,36 +8,6 @@
 
 namespace velmor::test {
 
-// Scripted answers, with `whileAsking` run while each dialog or question is open.
-class HookedPrompter final : public Prompter {
-public:
-    std::function<void()> whileAsking;
-    ScriptedPrompter scripted;
-
-    std::optional<QString> openFile(const FileRequest& request) override
-    {
-        hook();
-        return scripted.openFile(request);
-    }
-    std::optional<QString> saveFile(const FileRequest& request) override
-    {
-        hook();
-        return scripted.saveFile(request);
-    }
-    Answer ask(const Question& question) override
-    {
-        hook();
-        return scripted.ask(question);
-    }
-
-private:
-    void hook() const
-    {
-        if (whileAsking)
-            whileAsking();
-    }
-};
-
 // A mapping window's controller over the test application model: scripted
 // keypad, virtual time, scripted dialogs.
 class MappingControllerFixture : public AppModelFixture {

@@ -60,14 +60,14 @@ TEST_F(MappingWindowEventsTest, AProfileSwitchEmptiesTheBuffersTheSelectionAndAn
     EXPECT_EQ(store().userProfiles().get(), before) << "an undo of the old profile must not land in the new one";
 
     // The same for a "Replace mapping?" answered after the switch.
-    HookedPrompter hooked;
+    ScriptedPrompter hooked;
     MappingController window(*model, hooked);
     controller->selectUserProfile(first.id);
     window.selectButton("K01");
     hooked.whileAsking = [&] { store().selectUserProfile(store().userProfiles().get().last()); };
-    hooked.scripted.queueAnswer("Replace");
+    hooked.queueAnswer("Replace");
     window.selectTool(pan);
-    EXPECT_EQ(hooked.scripted.questionTitles(), QStringList{"Replace mapping?"});
+    EXPECT_EQ(hooked.questionTitles(), QStringList{"Replace mapping?"});
     EXPECT_TRUE(toolsOn("K01").isEmpty());
     controller->selectUserProfile(first.id);
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id});
