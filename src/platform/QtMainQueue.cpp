@@ -9,8 +9,16 @@
 
 #include <deque>
 #include <mutex>
+#include <utility>
 
 namespace velmor {
+
+namespace {
+
+// Drains running at a loop turn on this thread, of any queue.
+thread_local int turnsRunning = 0;
+
+} // namespace
 
 struct QtMainQueue::State : std::enable_shared_from_this<State> {
     std::mutex mutex;
@@ -23,6 +31,9 @@ struct QtMainQueue::State : std::enable_shared_from_this<State> {
     QPointer<QAbstractEventDispatcher> watched;
     // Drains running now, one inside the other when work ran a nested loop. Main thread only.
     int draining = 0;
+    // Work the main thread posted outside a drain waits for the loop's next
+    // turn (see onLoopTurn) instead of an event of its own. Main thread only.
+    bool drainOnNextTurn = false;
 
     // With the mutex held.
     void scheduleDrain(QCoreApplication* app)
@@ -37,29 +48,48 @@ struct QtMainQueue::State : std::enable_shared_from_this<State> {
                     self->drain();
             },
             Qt::QueuedConnection);
-        watchForNestedLoops(app);
+        watchLoopTurns(app);
     }
 
+    // Work posted from the main thread outside a drain needs no event: the
+    // loop announces each turn (awake, about to block) before it waits, and the
+    // work runs there, saving the wake-up and the extra poll an event costs.
     // Work that runs a nested event loop (a modal dialog) keeps the rest of its
     // drain waiting; the nested loop gets a drain event for it on its first
-    // turn, as the rest would have had their own events. With the mutex held.
-    void watchForNestedLoops(QCoreApplication* app)
+    // turn, as the rest would have had their own events. With the mutex held;
+    // false when the loop has no dispatcher to watch.
+    bool watchLoopTurns(QCoreApplication* app)
     {
         QAbstractEventDispatcher* const dispatcher = QAbstractEventDispatcher::instance(app->thread());
-        if (!dispatcher || watched == dispatcher)
-            return;
+        if (!dispatcher)
+            return false;
+        if (watched == dispatcher)
+            return true;
         watched = dispatcher;
-        QObject::connect(
-            dispatcher, &QAbstractEventDispatcher::awake, dispatcher,
-            [weak = weak_from_this(), app = QPointer<QCoreApplication>(app)] {
-                const auto self = weak.lock();
-                if (!self || self->draining == 0 || !app)
-                    return;
-                const std::lock_guard lock(self->mutex);
-                if (!self->pending.empty())
-                    self->scheduleDrain(app);
-            },
-            Qt::DirectConnection);
+        const auto onTurn = [weak = weak_from_this(), app = QPointer<QCoreApplication>(app)] {
+            if (const auto self = weak.lock(); self && app)
+                self->onLoopTurn(app);
+        };
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, dispatcher, onTurn, Qt::DirectConnection);
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, onTurn,
+                         Qt::DirectConnection);
+        return true;
+    }
+
+    // On the main thread, at each turn of its event loop.
+    void onLoopTurn(QCoreApplication* app)
+    {
+        if (std::exchange(drainOnNextTurn, false)) {
+            ++turnsRunning;
+            drain();
+            --turnsRunning;
+            return;
+        }
+        if (draining == 0)
+            return;
+        const std::lock_guard lock(mutex);
+        if (!pending.empty())
+            scheduleDrain(app);
     }
 
     // Runs the work there when the event was handled; work posted meanwhile
@@ -103,6 +133,13 @@ void QtMainQueue::post(Task task)
         state_->owner = app;
     }
     state_->pending.push_back(std::move(task));
+    // Work posted by work takes an event, as before: a drain at a turn may be
+    // the last thing before the loop waits.
+    if (QThread::currentThread() == app->thread() && state_->draining == 0 && turnsRunning == 0
+        && state_->watchLoopTurns(app)) {
+        state_->drainOnNextTurn = true;
+        return;
+    }
     state_->scheduleDrain(app);
 }
 

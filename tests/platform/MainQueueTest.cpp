@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -161,6 +162,80 @@ TEST(QtMainQueue, WorkRunningANestedLoopDoesNotHoldUpTheWorkBehindIt)
     queue.post([&] { behindRan = true; });
     EXPECT_TRUE(runLoopUntil([&] { return behindRan; }));
     EXPECT_TRUE(runLoopUntil([&] { return nestedSawIt; }));
+}
+
+namespace {
+
+// Counts the queued calls the application receives.
+class QueuedCallCounter final : public QObject {
+public:
+    QueuedCallCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    ~QueuedCallCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
+// Runs `loop` until it quits; 1 when only the safety timer ended it.
+int execWithSafety(QEventLoop& loop)
+{
+    QTimer safety;
+    safety.setSingleShot(true);
+    QObject::connect(&safety, &QTimer::timeout, &loop, [&] { loop.exit(1); });
+    safety.start(5s);
+    return loop.exec();
+}
+
+} // namespace
+
+TEST(QtMainQueue, WorkPostedOnTheMainThreadRunsAtTheLoopsNextTurnWithoutAnEvent)
+{
+    QtMainQueue queue;
+    QueuedCallCounter calls;
+    std::string order;
+    queue.post([&] { order += 'a'; });
+    std::thread worker([&] { queue.post([&] { order += 'b'; }); }); // from elsewhere: an event
+    worker.join();
+    queue.post([&] { order += 'c'; });
+    EXPECT_EQ(order, "");
+    QCoreApplication::processEvents(); // one turn, without waiting
+    EXPECT_EQ(order, "abc");
+    EXPECT_LE(calls.count, 1);
+
+    queue.post([&] { order += 'd'; });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(order, "abcd");
+    EXPECT_LE(calls.count, 1);
+}
+
+TEST(QtMainQueue, WorkPostedByWorkOnTheMainThreadNeverWaitsForAWakeUp)
+{
+    QtMainQueue queue;
+    QEventLoop loop;
+    // The first post runs just before the loop would wait; what it posts must not
+    // be left for a wake-up that never comes.
+    queue.post([&] { queue.post([&] { queue.post([&] { loop.quit(); }); }); });
+    EXPECT_EQ(execWithSafety(loop), 0);
+
+    // A nested loop opened by such work runs what was posted behind it.
+    bool behindRan = false;
+    queue.post([&] {
+        QEventLoop nested;
+        queue.post([&] {
+            behindRan = true;
+            nested.quit();
+        });
+        EXPECT_EQ(execWithSafety(nested), 0);
+        loop.quit();
+    });
+    EXPECT_EQ(execWithSafety(loop), 0);
+    EXPECT_TRUE(behindRan);
 }
 
 TEST(QtMainQueue, CancelledDelayedWorkLeavesNoTimerBehind)

@@ -198,16 +198,33 @@ std::int64_t ChildProcess::peakResidentKb() const { return statusField("VmHWM");
 std::int64_t ChildProcess::contextSwitches() const
 {
     std::int64_t switches = 0;
+    for (const auto& [thread, counts] : switchesByThread())
+        switches += counts.voluntary + counts.involuntary;
+    return switches;
+}
+
+std::map<QString, ChildProcess::Switches> ChildProcess::switchesByThread() const
+{
+    std::map<QString, Switches> threads;
     const QString tasks = QStringLiteral("/proc/%1/task").arg(pid_);
     for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile status(tasks + QLatin1Char('/') + task + QStringLiteral("/status"));
         if (!status.open(QIODevice::ReadOnly))
             continue;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("voluntary_ctxt_switches:") || line.startsWith("nonvoluntary_ctxt_switches:"))
-                switches += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        QString name;
+        Switches counts;
+        const auto number = [](const QByteArray& line) { return line.mid(line.indexOf(':') + 1).trimmed().toLongLong(); };
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = QString::fromUtf8(line.mid(5).trimmed());
+            else if (line.startsWith("voluntary_ctxt_switches:"))
+                counts.voluntary = number(line);
+            else if (line.startsWith("nonvoluntary_ctxt_switches:"))
+                counts.involuntary = number(line);
+        }
+        threads[name + QLatin1Char('/') + task] = counts;
     }
-    return switches;
+    return threads;
 }
 
 int ChildProcess::finish(std::chrono::milliseconds timeout)

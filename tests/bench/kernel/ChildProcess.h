@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 namespace velmor::bench {
@@ -45,6 +46,12 @@ public:
     std::int64_t peakResidentKb() const;
     // Thread switches of all its threads so far, voluntary or not.
     std::int64_t contextSwitches() const;
+    // The same by thread ("name/tid"): voluntary (it slept) and not (preempted).
+    struct Switches {
+        std::int64_t voluntary = 0;
+        std::int64_t involuntary = 0;
+    };
+    std::map<QString, Switches> switchesByThread() const;
 
     // Closes its input and waits for it to end; kills it after `timeout`.
     // Its exit status, or -1 when it had to be killed or died of a signal.

@@ -82,15 +82,34 @@ std::optional<double> pressOnce(Side& side)
     return latency;
 }
 
+// Where a side's thread switches went during the presses, thread by thread.
+void reportSwitches(const char* name, const ChildProcess& process,
+                    const std::map<QString, ChildProcess::Switches>& before, double presses)
+{
+    for (const auto& [thread, counts] : process.switchesByThread()) {
+        const auto was = before.find(thread);
+        const ChildProcess::Switches start = was == before.end() ? ChildProcess::Switches{} : was->second;
+        const std::int64_t voluntary = counts.voluntary - start.voluntary;
+        const std::int64_t involuntary = counts.involuntary - start.involuntary;
+        if (voluntary || involuntary)
+            std::fprintf(stderr, "latency: %s thread %s: %.2f slept, %.2f preempted per press and release\n", name,
+                         qPrintable(thread), double(voluntary) / presses, double(involuntary) / presses);
+    }
+}
+
 void measureLatency(Side& velmor, Side& floor, const Options& options)
 {
     const std::int64_t velmorSwitches = velmor.process.contextSwitches();
     const std::int64_t floorSwitches = floor.process.contextSwitches();
+    const auto velmorThreads = velmor.process.switchesByThread();
+    const auto floorThreads = floor.process.switchesByThread();
     const auto report = [&] {
         const double presses = options.warmup + options.presses;
         std::fprintf(stderr, "latency: thread switches per press and release: Velmor %.1f, floor %.1f\n",
                      double(velmor.process.contextSwitches() - velmorSwitches) / presses,
                      double(floor.process.contextSwitches() - floorSwitches) / presses);
+        reportSwitches("Velmor", velmor.process, velmorThreads, presses);
+        reportSwitches("floor", floor.process, floorThreads, presses);
     };
     for (int i = 0; i < options.warmup + options.presses; ++i) {
         for (Side* side : i % 2 ? std::array{&velmor, &floor} : std::array{&floor, &velmor}) {
