@@ -13,6 +13,7 @@
 # has no display libraries, the start-up rows measure velmor_bench_pipeline,
 # which builds the application's model the way the application does.
 #
+# VELMOR_BENCH_SYSCALLS=1 counts system calls by kind instead of timing fairly.
 # VELMOR_BENCH_PERF=1 also profiles the pipeline in the VM with perf and prints
 # the report.
 set -euo pipefail
@@ -39,6 +40,12 @@ args=("${counts[@]}")
 if [[ "${VELMOR_BENCH_PERF:-}" == 1 ]]; then
   vm+=(--with "$(command -v perf)")
   args+=(--perf /test/perf)
+fi
+# VELMOR_BENCH_SYSCALLS=1 counts both sides' system calls by kind through the
+# latency presses (under strace: that run's figures are not comparable).
+if [[ "${VELMOR_BENCH_SYSCALLS:-}" == 1 ]]; then
+  vm+=(--with "$(command -v strace)")
+  args+=(--strace /test/strace)
 fi
 # Two processors: the programs measured get one to themselves, the benchmark
 # (the devices' side) takes the other.

@@ -57,6 +57,7 @@ struct Options {
     int startups = 5;
     bool startupOnly = false;
     QString perf; // profiles the pipeline through the latency run and the flood
+    QString strace; // counts both sides' system calls through the latency run
 };
 
 // ------------------------------------------------------------------ the two sides
@@ -266,7 +267,11 @@ QJsonObject runInVm(const Options& options)
         return figures;
     };
     std::optional<PerfProfile> profile(std::in_place, options.perf, pipeline.pid());
-    measureLatency(velmor, floor, options);
+    {
+        const SyscallCount velmorCalls(options.strace, velmor.name, pipeline.pid());
+        const SyscallCount floorCalls(options.strace, floor.name, forwarder.pid());
+        measureLatency(velmor, floor, options);
+    }
     const FloodFigures velmorFlood = floodOf(velmor);
     profile.reset();
     const FloodFigures floorFlood = floodOf(floor);
@@ -311,7 +316,8 @@ Options parseOptions(const QCoreApplication& app)
     const QCommandLineOption startups(QStringLiteral("startups"), QStringLiteral("Start-ups measured."), QStringLiteral("n"));
     const QCommandLineOption startupOnly(QStringLiteral("startup-only"), QStringLiteral("Measure the start-up alone (no VM needed)."));
     const QCommandLineOption perf(QStringLiteral("perf"), QStringLiteral("Profile the pipeline with this perf."), QStringLiteral("path"));
-    parser.addOptions({pipeline, forwarder, startupCommand, presses, warmup, floodSeconds, floodRate, startups, startupOnly, perf});
+    const QCommandLineOption strace(QStringLiteral("strace"), QStringLiteral("Count both sides' system calls with this strace."), QStringLiteral("path"));
+    parser.addOptions({pipeline, forwarder, startupCommand, presses, warmup, floodSeconds, floodRate, startups, startupOnly, perf, strace});
     parser.process(app);
 
     const QString here = QCoreApplication::applicationDirPath() + QLatin1Char('/');
@@ -329,6 +335,7 @@ Options parseOptions(const QCoreApplication& app)
     options.startups = count(startups, options.startups, 2);
     options.startupOnly = parser.isSet(startupOnly);
     options.perf = parser.value(perf);
+    options.strace = parser.value(strace);
     return options;
 }
 

@@ -4,6 +4,8 @@
 
 #include <signal.h>
 
+#include <QFile>
+
 #include <cstdio>
 
 namespace velmor::bench {
@@ -39,6 +41,29 @@ PerfProfile::~PerfProfile()
         while (const std::optional<QString> line = report.readLine(60s))
             std::fprintf(stderr, "perf: %s\n", qPrintable(*line));
     }
+}
+
+SyscallCount::SyscallCount(const QString& strace, const QString& side, pid_t pid)
+    : side_(side), file_(QStringLiteral("/tmp/velmor-syscalls-%1").arg(side))
+{
+    if (strace.isEmpty())
+        return;
+    tracer_.emplace(strace, QStringList{QStringLiteral("-c"), QStringLiteral("-f"), QStringLiteral("-o"), file_,
+                                        QStringLiteral("-p"), QString::number(pid)});
+    sleepNs(1000 * msNs); // strace attaches
+}
+
+SyscallCount::~SyscallCount()
+{
+    if (!tracer_)
+        return;
+    ::kill(tracer_->pid(), SIGINT);
+    tracer_->finish(std::chrono::seconds(60));
+    QFile table(file_);
+    if (!table.open(QIODevice::ReadOnly))
+        return;
+    for (const QByteArray& line : table.readAll().split('\n'))
+        std::fprintf(stderr, "syscalls %s: %s\n", qPrintable(side_), line.constData());
 }
 
 } // namespace velmor::bench

@@ -23,4 +23,20 @@ private:
     std::optional<ChildProcess> recorder_;
 };
 
+// strace counting one process's system calls, by kind, for as long as this
+// object lives; the table then goes to standard error, each line prefixed with
+// the side's name. Slows the process down: its latency figures mean nothing.
+class SyscallCount {
+public:
+    SyscallCount(const QString& strace, const QString& side, pid_t pid);
+    ~SyscallCount();
+    SyscallCount(const SyscallCount&) = delete;
+    SyscallCount& operator=(const SyscallCount&) = delete;
+
+private:
+    QString side_;
+    QString file_;
+    std::optional<ChildProcess> tracer_;
+};
+
 } // namespace velmor::bench
