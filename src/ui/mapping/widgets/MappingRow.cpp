@@ -31,7 +31,7 @@ QRectF cardOf(const QRect& rowRect)
 } // namespace
 
 MappingRow::MappingRow(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
-                                       QObject* parent)
+                       QObject* parent)
     : QStyledItemDelegate(parent), model_(model), onRemove_(std::move(onRemove))
 {
 }

@@ -15,7 +15,7 @@ class MappingListModel;
 class MappingRow : public QStyledItemDelegate {
 public:
     MappingRow(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
-                       QObject* parent = nullptr);
+               QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

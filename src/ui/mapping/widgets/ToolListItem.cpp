@@ -47,7 +47,7 @@ void MappingsToolGroupSection::paintTitle(QPainter& painter, const QRect& rowRec
 }
 
 ToolListItem::ToolListItem(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
-                                   std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent)
+                           std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent)
     : QStyledItemDelegate(parent), model_(model), onSelect_(std::move(onSelect)),
       onToggleFavorite_(std::move(onToggleFavorite))
 {

@@ -25,7 +25,7 @@ struct MappingsToolGroupSection {
 class ToolListItem : public QStyledItemDelegate {
 public:
     ToolListItem(const MappingToolListModel& model, std::function<void(const RadiologyTool&)> onSelect,
-                     std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent = nullptr);
+                 std::function<void(const RadiologyTool&)> onToggleFavorite, QObject* parent = nullptr);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
