@@ -197,11 +197,11 @@ void HIDDeviceInputSource::log(const QString& line)
     });
 }
 
-void HIDDeviceInputSource::deliver(const DeviceButtonEvent& event) { send(event); }
+void HIDDeviceInputSource::deliver(DeviceButtonEvent event) { send(std::move(event)); }
 
-void HIDDeviceInputSource::deliver(const RawHIDSample& sample) { send(sample); }
+void HIDDeviceInputSource::deliver(RawHIDSample sample) { send(std::move(sample)); }
 
-void HIDDeviceInputSource::deliverLog(const QString& line) { send(line); }
+void HIDDeviceInputSource::deliverLog(QString line) { send(std::move(line)); }
 
 void HIDDeviceInputSource::send(ValueOutbox::Item item)
 {

@@ -153,9 +153,9 @@ private:
     // Hands one line to onLog on the main queue. Any thread.
     void log(const QString& line);
     // The value path's: into the outbox, for onEvent, onRawHIDEvent and onLog.
-    void deliver(const DeviceButtonEvent& event) override;
-    void deliver(const RawHIDSample& sample) override;
-    void deliverLog(const QString& line) override;
+    void deliver(DeviceButtonEvent event) override;
+    void deliver(RawHIDSample sample) override;
+    void deliverLog(QString line) override;
     void send(ValueOutbox::Item item);
     // Main queue: hands what the outbox holds to the callbacks, in order.
     void deliverOutbox();

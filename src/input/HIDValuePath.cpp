@@ -38,37 +38,28 @@ DeviceButtonEvent buttonEvent(const QString& deviceId, QString buttonId, bool is
             .supportsHoldRepeat = supportsHoldRepeat};
 }
 
-// The lines below run for key presses: each is built in one reserved string.
+// The lines below run for key presses.
 QString unmappedUsageLine(std::uint32_t usageKey, const QString& templateId)
 {
-    QString line;
-    line.reserve(96 + templateId.size());
-    line += QLatin1String("Unmapped HID usage 0x");
-    logformat::appendHex(line, usageKey);
-    line += QLatin1String(" for ");
-    line += templateId;
-    line += QLatin1String(". Update usage map to match template buttons.");
-    return line;
+    logformat::AsciiLine line;
+    line << QLatin1String("Unmapped HID usage 0x");
+    line.hex(usageKey) << QLatin1String(" for ");
+    QString text = line.toString(templateId);
+    text += QLatin1String(". Update usage map to match template buttons.");
+    return text;
 }
 
 QString keypadValueLine(const hid::Element& element, std::uint32_t effectiveUsage, std::int64_t value,
                         const QString& buttonId)
 {
-    QString line;
-    line.reserve(112 + buttonId.size());
-    line += QLatin1String("Tartarus Pro keyboard HID ");
-    line += element.isArray ? QLatin1String("array") : QLatin1String("scalar");
-    line += QLatin1String(" usage 0x");
-    logformat::appendHex(line, element.usage);
-    line += QLatin1String(" resolved 0x");
-    logformat::appendHex(line, effectiveUsage);
-    line += QLatin1String(" value ");
-    logformat::appendDecimal(line, value);
-    line += QLatin1String(" cookie ");
-    logformat::appendDecimal(line, element.cookie);
-    line += QLatin1String(" -> ");
-    line += buttonId;
-    return line;
+    logformat::AsciiLine line;
+    line << QLatin1String("Tartarus Pro keyboard HID ")
+         << (element.isArray ? QLatin1String("array") : QLatin1String("scalar")) << QLatin1String(" usage 0x");
+    line.hex(element.usage) << QLatin1String(" resolved 0x");
+    line.hex(effectiveUsage) << QLatin1String(" value ");
+    line.decimal(value) << QLatin1String(" cookie ");
+    line.decimal(element.cookie) << QLatin1String(" -> ");
+    return line.toString(buttonId);
 }
 
 const QString& tartarusId()
@@ -106,15 +97,35 @@ QStringList HIDValuePath::releaseDevice(const QString& deviceId)
 
 bool HIDValuePath::isOnQueue() const { return pressedQueue_->isCurrent(); }
 
+const HIDValuePath::DeviceFacts& HIDValuePath::factsOf(const std::shared_ptr<hid::Device>& device)
+{
+    // A live handle at the same address is the same device; an expired one may
+    // have left its address to a new device.
+    for (const KnownDevice& known : knownDevices_)
+        if (known.address == device.get() && !known.handle.expired())
+            return known.facts;
+    std::erase_if(knownDevices_, [](const KnownDevice& known) { return known.handle.expired(); });
+
+    DeviceFacts facts;
+    facts.pair = {device->integerProperty(hid::property::vendorId).value_or(0),
+                  device->integerProperty(hid::property::productId).value_or(0)};
+    facts.productName = device->stringProperty(hid::property::product);
+    facts.tableTemplateId = HIDDeviceTable::templateIdFor(facts.pair);
+    facts.isSpeechMike = facts.pair == HIDDeviceTable::speechMikePair;
+    facts.isTartarusPair = HIDDeviceTable::isTartarusPair(facts.pair);
+    facts.isTartarusPro = facts.pair == VendorProduct{HIDDeviceTable::razerVendorId, HIDDeviceTable::tartarusProProductId};
+    knownDevices_.push_back({device, device.get(), std::move(facts)});
+    return knownDevices_.back().facts;
+}
+
 void HIDValuePath::handle(const hid::Value& value)
 {
     if (!value.device)
         return;
-    const hid::Device& device = *value.device;
+    const DeviceFacts& facts = factsOf(value.device);
     const hid::Element& element = value.element;
-    const VendorProduct pair{device.integerProperty(hid::property::vendorId).value_or(0),
-                             device.integerProperty(hid::property::productId).value_or(0)};
-    const bool isSpeechMike = pair == HIDDeviceTable::speechMikePair;
+    const VendorProduct pair = facts.pair;
+    const bool isSpeechMike = facts.isSpeechMike;
     const std::int64_t raw = value.integerValue;
     const std::uint32_t usageKey = usageKeyOf(element.usagePage, element.usage);
 
@@ -132,7 +143,7 @@ void HIDValuePath::handle(const hid::Value& value)
     if (ignoreList_.contains(pair))
         return;
 
-    std::optional<QString> templateId = HIDDeviceTable::templateIdFor(pair);
+    std::optional<QString> templateId = facts.tableTemplateId;
     if (!templateId)
         templateId = host_.connectedTemplateId();
     const bool isTartarusTemplate = templateId && *templateId == tartarusId();
@@ -148,7 +159,7 @@ void HIDValuePath::handle(const hid::Value& value)
                          .timestamp = QDateTime::currentDateTimeUtc(),
                          .vendorId = pair.vendor,
                          .productId = pair.product,
-                         .productName = device.stringProperty(hid::property::product),
+                         .productName = facts.productName,
                          .usagePage = element.usagePage,
                          .usage = effectiveUsage,
                          .value = raw,
@@ -175,7 +186,7 @@ void HIDValuePath::handle(const hid::Value& value)
     // A keypad key is one button whichever route reported it (key array or
     // per-key element); key-array slots of other devices are told apart by cookie.
     PressedUsageKey key{.deviceId = *templateId, .usageKey = usageKey, .elementCookie = std::nullopt};
-    if (HIDDeviceTable::isTartarusPair(pair) && element.usagePage == keyboardPage)
+    if (facts.isTartarusPair && element.usagePage == keyboardPage)
         key.usageKey = effectiveUsageKey;
     else if (arraySlot)
         key.elementCookie = element.cookie;
@@ -193,8 +204,7 @@ void HIDValuePath::handle(const hid::Value& value)
         host_.deliverLog(unmappedUsageLine(effectiveUsageKey, *templateId));
     const QString& buttonId = resolved.buttonId;
 
-    if (pair == VendorProduct{HIDDeviceTable::razerVendorId, HIDDeviceTable::tartarusProProductId}
-        && element.usagePage == keyboardPage)
+    if (facts.isTartarusPro && element.usagePage == keyboardPage)
         host_.deliverLog(keypadValueLine(element, effectiveUsage, working, buttonId));
 
     if (isUnnamedButtonId(buttonId) && !acceptsUnnamedButtonIds(*templateId))

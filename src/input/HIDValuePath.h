@@ -2,6 +2,7 @@
 
 #include "input/CustomUsageMap.h"
 #include "input/PressedButtonTable.h"
+#include "input/VendorProduct.h"
 #include "platform/hid/Device.h"
 
 #include <QString>
@@ -9,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace velmor {
 
@@ -31,9 +33,9 @@ public:
     public:
         // The template of the device in control, for pairs the table lacks.
         virtual std::optional<QString> connectedTemplateId() const = 0;
-        virtual void deliver(const DeviceButtonEvent& event) = 0;
-        virtual void deliver(const RawHIDSample& sample) = 0;
-        virtual void deliverLog(const QString& line) = 0;
+        virtual void deliver(DeviceButtonEvent event) = 0;
+        virtual void deliver(RawHIDSample sample) = 0;
+        virtual void deliverLog(QString line) = 0;
 
     protected:
         ~Host() = default;
@@ -58,12 +60,30 @@ public:
     bool isOnQueue() const;
 
 private:
+    // What a device's fixed properties tell the path, worked out at its first
+    // value instead of at every one.
+    struct DeviceFacts {
+        VendorProduct pair;
+        std::optional<QString> productName;
+        std::optional<QString> tableTemplateId;
+        bool isSpeechMike = false;
+        bool isTartarusPair = false;
+        bool isTartarusPro = false;
+    };
+    struct KnownDevice {
+        std::weak_ptr<const hid::Device> handle;
+        const hid::Device* address = nullptr;
+        DeviceFacts facts;
+    };
+    const DeviceFacts& factsOf(const std::shared_ptr<hid::Device>& device);
+
     Host& host_;
     const DeviceIgnoreList& ignoreList_;
     const std::shared_ptr<SuppressionTap> suppression_;
     CustomUsageMap customUsageMap_;
     PressedButtonTable pressedButtons_; // pressed-buttons queue
     const std::unique_ptr<SerialQueue> pressedQueue_;
+    std::vector<KnownDevice> knownDevices_; // main thread
 };
 
 } // namespace velmor

@@ -60,20 +60,35 @@ TEST_F(HIDValueDecodingTest, KeyArraySlotAndPerKeyElementAreOneKeypadButtonAndSa
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1e=30", "press K01", "sample 7:1e=1"}));
     EXPECT_EQ(samples[0].productName, QStringLiteral("Razer Tartarus"));
     EXPECT_EQ(samples[0].deviceId, QStringLiteral("tartarus_v2"));
-    keypad->setProperty(hid::property::product, {});
 
     // The slot emptying carries no key: it releases nothing. The key's own
     // release does, once.
     send(keypad, keyArraySlot(40), {0});
     send(keypad, button(7, 0x1E), {0, 0});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:ffffffff=0", "sample 7:1e=0", "release K01", "sample 7:1e=0"}));
-    EXPECT_EQ(samples[2].productName, std::nullopt);
 
     // Both spellings of the slot usage; a key in another slot is another press.
     send(keypad, keyArraySlot(41, 0xFFFF), {0x1F});
     send(keypad, keyArraySlot(42), {0x1F, 0x20});
     EXPECT_EQ(takeTrace(), (QStringList{"sample 7:1f=31", "press K02", "sample 7:1f=31", "sample 7:20=32",
                                         "press K03"}));
+}
+
+TEST_F(HIDValueDecodingTest, SamplesNameTheDeviceThatSentThemEvenAtAReusedAddress)
+{
+    // Devices come and go; each sample carries the name of its own device,
+    // including a device that has none.
+    unplug(keypad);
+    keypad.reset();
+    for (const std::optional<QString>& name : {std::optional<QString>{}, std::optional(QStringLiteral("Keys A")),
+                                               std::optional(QStringLiteral("Keys B"))}) {
+        auto device = hid.plug(razer, keypadV2, name);
+        settle();
+        send(device, button(7, 0x1E), {1, 0});
+        ASSERT_FALSE(samples.isEmpty());
+        EXPECT_EQ(samples.last().productName, name);
+        unplug(device);
+    }
 }
 
 TEST_F(HIDValueDecodingTest, UnnamedUsagesAndOutOfRangeSlotValuesAreLoggedOnEveryPress)

@@ -39,18 +39,36 @@ TEST(ButtonIdResolver, UsageKeysWrapAndStatusWordBitsNameButtonsOnTheSpeechMikeO
 TEST(LogFormat, NumbersAppendAsPrintfWouldPrintThem)
 {
     const auto hex = [](std::uint64_t value) {
-        QString line = QStringLiteral("0x");
-        logformat::appendHex(line, value);
-        return line;
+        logformat::AsciiLine line;
+        line << QLatin1String("0x");
+        line.hex(value);
+        return line.toString();
     };
     for (const std::uint64_t value : {0x0ull, 0x1Eull, 0xABCDull, 0x7001Eull, 0xFFFFFFFFull, ~0ull})
         EXPECT_EQ(hex(value), QStringLiteral("0x") + QString::asprintf("%04llX", static_cast<unsigned long long>(value)));
     const auto decimal = [](std::int64_t value) {
-        QString line;
-        logformat::appendDecimal(line, value);
-        return line;
+        logformat::AsciiLine line;
+        line.decimal(value);
+        return line.toString();
     };
     for (const std::int64_t value : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{4294967295},
                                      std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()})
         EXPECT_EQ(decimal(value), QString::asprintf("%lld", static_cast<long long>(value)));
+}
+
+TEST(LogFormat, ALineKeepsItsTailWhole)
+{
+    logformat::AsciiLine line;
+    line << QLatin1String("usage 0x");
+    line.hex(0x1E) << QLatin1String(" -> ");
+    EXPECT_EQ(line.toString(QStringLiteral("Zoom ⌘Z")), QStringLiteral("usage 0x001E -> Zoom ⌘Z"));
+
+    // Past its room the ASCII part stops short instead of overrunning; the tail is whole.
+    logformat::AsciiLine full;
+    const QByteArray long_(300, 'a');
+    full << QLatin1String(long_);
+    full.hex(0xABCD).decimal(12);
+    const QString text = full.toString(QStringLiteral("→K01"));
+    EXPECT_EQ(text.size(), 192 + 4);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("a→K01")));
 }
