@@ -24,10 +24,10 @@ QString caseName(AlertMessage::Severity severity)
 
 // Appends and drops the oldest entries beyond `limit`.
 template <typename T>
-void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
+void appendCapped(Published<QList<T>>& feed, T item, qsizetype limit)
 {
     feed.mutateInPlace([&](QList<T>& list) {
-        list.append(item);
+        list.append(std::move(item));
         if (list.size() > limit)
             list.remove(0, list.size() - limit);
     });

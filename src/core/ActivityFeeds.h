@@ -19,6 +19,13 @@ struct LogEntry {
     QString message;
 };
 
+} // namespace velmor
+
+// Moved as bytes when the capped log shifts.
+Q_DECLARE_TYPEINFO(velmor::LogEntry, Q_RELOCATABLE_TYPE);
+
+namespace velmor {
+
 // The alert the windows show as a banner.
 struct AlertMessage {
     enum class Severity { error, warning, info, success };

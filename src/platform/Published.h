@@ -2,6 +2,8 @@
 
 #include "platform/MainQueue.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cstdint>
 #include <deque>
@@ -62,6 +64,11 @@ public:
     void set(T value)
     {
         value_ = std::move(value);
+        // Nobody to tell and no delivery running: nothing to queue.
+        if (state_->subscribers.empty() && !state_->delivering) {
+            ++state_->lastSerial;
+            return;
+        }
         // Held here: a handler may destroy the publisher while we deliver.
         const std::shared_ptr<State> state = state_;
         state->pending.push_back(Pending{++state->lastSerial, value_});
@@ -79,7 +86,9 @@ public:
         while (!state->pending.empty()) {
             const Pending next = std::move(state->pending.front());
             state->pending.pop_front();
-            const auto subscribers = state->subscribers; // handlers may change the list while we deliver
+            // Handlers may change the list while we deliver.
+            const QVarLengthArray<std::shared_ptr<Slot>, 8> subscribers(state->subscribers.begin(),
+                                                                        state->subscribers.end());
             for (const auto& slot : subscribers) {
                 // A subscriber that came later already got this value or a newer one.
                 if (slot->since < next.serial)
