@@ -62,9 +62,14 @@ public:
     void clearHIDEvents();
 
 private:
+    // The current UTC time.
+    QDateTime now();
+
     Published<QList<LogEntry>> logs_;
     Published<std::optional<AlertMessage>> alertMessage_;
     Published<QList<RawHIDSample>> hidEvents_;
+    QDateTime now_;
+    qint64 nowMSecs_ = 0;
 };
 
 } // namespace velmor

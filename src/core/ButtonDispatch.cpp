@@ -20,7 +20,10 @@ namespace {
 struct LineWriter {
     QChar* at;
     void put(QStringView text) { at = std::copy(text.begin(), text.end(), at); }
-    void put(QLatin1StringView text) { at = std::transform(text.begin(), text.end(), at, [](char c) { return QChar::fromLatin1(c); }); }
+    void put(QLatin1StringView text)
+    {
+        at = std::transform(text.begin(), text.end(), at, [](char c) { return QChar::fromLatin1(c); });
+    }
 };
 
 // The line every dispatched press writes, "[step n]" when `step` is above 0,
@@ -37,9 +40,10 @@ QString dispatchLine(const QString& buttonId, const QString& toolName, qsizetype
         *end++ = ']';
         stepText = QLatin1StringView(stepBuffer, end);
     }
+    QChar modifiers[4];
+    const QStringView modifierText(modifiers, shortcut.modifiers.writeSymbols(modifiers));
     constexpr qsizetype fixed = 9 + 3 + 2 + 1; // "Dispatch ", " → ", " (", ")"
-    constexpr qsizetype maxModifiers = 4;
-    QString line(fixed + maxModifiers + buttonId.size() + toolName.size() + stepText.size() + key.size(),
+    QString line(fixed + buttonId.size() + toolName.size() + stepText.size() + modifierText.size() + key.size(),
                  Qt::Uninitialized);
     LineWriter out{line.data()};
     out.put(QLatin1StringView("Dispatch "));
@@ -48,13 +52,14 @@ QString dispatchLine(const QString& buttonId, const QString& toolName, qsizetype
     out.put(toolName);
     out.put(stepText);
     out.put(QLatin1StringView(" ("));
-    out.at = shortcut.modifiers.writeSymbols(out.at);
+    out.put(modifierText);
     if (ascii)
-        out.at = std::transform(key.begin(), key.end(), out.at, [](QChar c) { return c.toUpper(); });
+        out.at = std::transform(key.begin(), key.end(), out.at, [](QChar c) {
+            return c >= u'a' && c <= u'z' ? QChar(c.unicode() - (u'a' - u'A')) : c;
+        });
     else
         out.put(key);
-    *out.at++ = QLatin1Char(')');
-    line.truncate(out.at - line.constData());
+    *out.at = QLatin1Char(')');
     return line;
 }
 

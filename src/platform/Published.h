@@ -92,7 +92,7 @@ public:
             for (const auto& slot : subscribers) {
                 // A subscriber that came later already got this value or a newer one.
                 if (slot->since < next.serial)
-                    slot->deliver(next.value);
+                    Slot::deliver(slot, next.value);
             }
         }
     }
@@ -135,17 +135,18 @@ private:
         std::uint64_t since = 0;
         std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
-        void deliver(const T& value) const
+        static void deliver(const std::shared_ptr<Slot>& slot, const T& value)
         {
-            if (!*alive)
+            if (!*slot->alive)
                 return;
-            if (!onMain) {
-                handler(value);
+            if (!slot->onMain) {
+                slot->handler(value);
                 return;
             }
-            postToMain([alive = alive, handler = handler, value] {
-                if (*alive)
-                    handler(value);
+            // The slot, not a copy of its handler, rides along: nothing to allocate for it.
+            postToMain([slot, value] {
+                if (*slot->alive)
+                    slot->handler(value);
             });
         }
     };
@@ -174,7 +175,7 @@ private:
             if (auto state = weakState.lock())
                 std::erase(state->subscribers, slot);
         });
-        slot->deliver(value_);
+        Slot::deliver(slot, value_);
         return subscription;
     }
 
