@@ -45,7 +45,7 @@ QDateTime ActivityFeeds::now()
 {
     // Lines of one batch share their millisecond: the date is made once for it.
     const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
-    if (msecs != nowMSecs_ || !now_.isValid()) {
+    if (msecs != nowMSecs_) {
         now_ = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
         nowMSecs_ = msecs;
     }

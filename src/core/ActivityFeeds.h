@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <limits>
 #include <optional>
 
 namespace velmor {
@@ -69,7 +70,7 @@ private:
     Published<std::optional<AlertMessage>> alertMessage_;
     Published<QList<RawHIDSample>> hidEvents_;
     QDateTime now_;
-    qint64 nowMSecs_ = 0;
+    qint64 nowMSecs_ = std::numeric_limits<qint64>::min(); // no date made yet
 };
 
 } // namespace velmor
