@@ -37,7 +37,7 @@ void appendCapped(Published<QList<T>>& feed, Item&& item, qsizetype limit)
 
 void ActivityFeeds::appendLog(const QString& message)
 {
-    // Every key press logs: ids come from the process's generator, not a system call each.
+    // Every key press logs: ids come from the thread's generator, not a system call each.
     appendCapped(logs_, LogEntry{randomUuid(), now(), message}, logLimit);
 }
 

@@ -9,8 +9,8 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 namespace velmor {
 
