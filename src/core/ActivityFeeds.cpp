@@ -23,11 +23,11 @@ QString caseName(AlertMessage::Severity severity)
 }
 
 // Appends and drops the oldest entries beyond `limit`.
-template <typename T>
-void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
+template <typename T, typename Item>
+void appendCapped(Published<QList<T>>& feed, Item&& item, qsizetype limit)
 {
     feed.mutateInPlace([&](QList<T>& list) {
-        list.append(item);
+        list.emplaceBack(std::forward<Item>(item));
         if (list.size() > limit)
             list.remove(0, list.size() - limit);
     });
@@ -37,8 +37,19 @@ void appendCapped(Published<QList<T>>& feed, const T& item, qsizetype limit)
 
 void ActivityFeeds::appendLog(const QString& message)
 {
-    // Every key press logs: ids come from the process's generator, not a system call each.
-    appendCapped(logs_, LogEntry{randomUuid(), QDateTime::currentDateTimeUtc(), message}, logLimit);
+    // Every key press logs: ids come from the thread's generator, not a system call each.
+    appendCapped(logs_, LogEntry{randomUuid(), now(), message}, logLimit);
+}
+
+QDateTime ActivityFeeds::now()
+{
+    // Lines of one batch share their millisecond: the date is made once for it.
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    if (msecs != nowMSecs_) {
+        now_ = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+        nowMSecs_ = msecs;
+    }
+    return now_;
 }
 
 void ActivityFeeds::presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <limits>
 #include <optional>
 
 namespace velmor {
@@ -18,6 +19,13 @@ struct LogEntry {
     QDateTime timestamp;
     QString message;
 };
+
+} // namespace velmor
+
+// Moved as bytes when the capped log shifts.
+Q_DECLARE_TYPEINFO(velmor::LogEntry, Q_RELOCATABLE_TYPE);
+
+namespace velmor {
 
 // The alert the windows show as a banner.
 struct AlertMessage {
@@ -55,9 +63,14 @@ public:
     void clearHIDEvents();
 
 private:
+    // The current UTC time.
+    QDateTime now();
+
     Published<QList<LogEntry>> logs_;
     Published<std::optional<AlertMessage>> alertMessage_;
     Published<QList<RawHIDSample>> hidEvents_;
+    QDateTime now_;
+    qint64 nowMSecs_ = std::numeric_limits<qint64>::min(); // no date made yet
 };
 
 } // namespace velmor

@@ -13,6 +13,7 @@
 #include "platform/LoginItem.h"
 #include "platform/cloud/Container.h"
 #include "platform/notifications/Notifier.h"
+#include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
 
@@ -35,7 +36,7 @@ AppModel::AppModel()
     // 3
     shortcutExecutor_ = std::make_unique<ShortcutExecutor>();
     dispatch_ = std::make_unique<ButtonDispatch>(
-        *profileStore_, *shortcutExecutor_, [this] { return activePacsProfile(); },
+        *profileStore_, *shortcutExecutor_, [this](const QUuid& toolId) { return activeTool(toolId); },
         [this](const QString& line) { appendLog(line); });
 
     // 4
@@ -313,11 +314,37 @@ void AppModel::observeApplicationState()
 
 PacsProfile AppModel::activePacsProfile() const
 {
+    if (const PacsProfile* stored = storedActivePacsProfile())
+        return *stored;
     const QUuid pacsProfileId = profileStore_->activeUserProfile().pacsProfileId;
     for (const PacsProfile& profile : profileStore_->pacsProfiles().get())
         if (profile.id == pacsProfileId)
             return profile;
     return profileStore_->activePacsProfile();
+}
+
+std::optional<RadiologyTool> AppModel::activeTool(const QUuid& toolId) const
+{
+    if (const PacsProfile* stored = storedActivePacsProfile()) {
+        if (const RadiologyTool* tool = findById(stored->tools, toolId))
+            return *tool;
+        return std::nullopt;
+    }
+    const PacsProfile made = activePacsProfile();
+    if (const RadiologyTool* tool = findById(made.tools, toolId))
+        return *tool;
+    return std::nullopt;
+}
+
+const PacsProfile* AppModel::storedActivePacsProfile() const
+{
+    // Without a stored user profile the fallback is a profile made afresh: the caller copies.
+    const UserProfile* user = profileStore_->storedActiveUserProfile();
+    if (!user)
+        return nullptr;
+    if (const PacsProfile* bound = findById(profileStore_->pacsProfiles().get(), user->pacsProfileId))
+        return bound;
+    return profileStore_->storedActivePacsProfile();
 }
 
 void AppModel::openMappingsWindowOnLaunch()

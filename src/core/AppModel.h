@@ -94,6 +94,8 @@ public:
 
     // The PACS profile of the active user profile, else the store's active one.
     PacsProfile activePacsProfile() const;
+    // The tool of that id in the active PACS profile, copied without the rest of the profile.
+    std::optional<RadiologyTool> activeTool(const QUuid& toolId) const;
 
     // Launch
     void openMappingsWindowOnLaunch();
@@ -175,6 +177,8 @@ public:
     void saveCustomUsages();
 
 private:
+    // The active PACS profile in place, or null when the fallback must make one.
+    const PacsProfile* storedActivePacsProfile() const;
     void installCallbacks();
     // Makes and starts the profile sync (the build's entitlements allow a cloud container).
     void startCloudSync();

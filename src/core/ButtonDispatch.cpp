@@ -1,57 +1,73 @@
 #include "core/ButtonDispatch.h"
 
 #include "input/DeviceButtonEvent.h"
-#include "model/PacsProfile.h"
 #include "model/RadiologyTool.h"
+#include "model/UserProfile.h"
 #include "output/ShortcutExecutor.h"
 #include "store/ProfileStore.h"
 
 #include <QSet>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace velmor {
 
 namespace {
 
-std::optional<RadiologyTool> toolWithId(const PacsProfile& profile, const QUuid& id)
-{
-    const auto it = std::find_if(profile.tools.begin(), profile.tools.end(),
-                                 [&](const RadiologyTool& tool) { return tool.id == id; });
-    if (it == profile.tools.end())
-        return std::nullopt;
-    return *it;
-}
+// Writes text at a cursor inside a string sized for it beforehand.
+struct LineWriter {
+    QChar* at;
+    void put(QStringView text) { at = std::copy(text.begin(), text.end(), at); }
+    void put(QLatin1StringView text)
+    {
+        at = std::transform(text.begin(), text.end(), at, [](char c) { return QChar::fromLatin1(c); });
+    }
+};
 
-// The line every dispatched press writes, built in one reserved string.
-QString dispatchLine(const QString& buttonId, const QString& toolName, const QString& stepText,
-                     const KeyboardShortcut& shortcut)
+// The line every dispatched press writes, "[step n]" when `step` is above 0,
+// built in one allocation.
+QString dispatchLine(const QString& buttonId, const QString& toolName, qsizetype step, const KeyboardShortcut& shortcut)
 {
-    QString line;
-    line.reserve(48 + buttonId.size() + toolName.size() + stepText.size() + shortcut.key.size());
-    line += QLatin1String("Dispatch ");
-    line += buttonId;
-    line += QStringView(u" \u2192 ");
-    line += toolName;
-    line += stepText;
-    line += QLatin1String(" (");
-    shortcut.modifiers.appendSymbols(line);
     const bool ascii = std::all_of(shortcut.key.begin(), shortcut.key.end(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString nonAsciiKey = ascii ? QString() : shortcut.key.toUpper(); // whole-string rules, e.g. ß to SS
+    const QStringView key = ascii ? QStringView(shortcut.key) : QStringView(nonAsciiKey);
+    char stepBuffer[32] = " [step ";
+    QLatin1StringView stepText;
+    if (step > 0) {
+        char* end = std::to_chars(stepBuffer + 7, stepBuffer + sizeof stepBuffer - 1, step).ptr;
+        *end++ = ']';
+        stepText = QLatin1StringView(stepBuffer, end);
+    }
+    QChar modifiers[4];
+    const QStringView modifierText(modifiers, shortcut.modifiers.writeSymbols(modifiers));
+    constexpr qsizetype fixed = 9 + 3 + 2 + 1; // "Dispatch ", " → ", " (", ")"
+    QString line(fixed + buttonId.size() + toolName.size() + stepText.size() + modifierText.size() + key.size(),
+                 Qt::Uninitialized);
+    LineWriter out{line.data()};
+    out.put(QLatin1StringView("Dispatch "));
+    out.put(buttonId);
+    out.put(QStringView(u" \u2192 "));
+    out.put(toolName);
+    out.put(stepText);
+    out.put(QLatin1StringView(" ("));
+    out.put(modifierText);
     if (ascii)
-        for (const QChar c : shortcut.key)
-            line += c.toUpper();
+        out.at = std::transform(key.begin(), key.end(), out.at, [](QChar c) {
+            return c >= u'a' && c <= u'z' ? QChar(c.unicode() - (u'a' - u'A')) : c;
+        });
     else
-        line += shortcut.key.toUpper(); // whole-string rules, e.g. ß to SS
-    line += QLatin1Char(')');
+        out.put(key);
+    *out.at = QLatin1Char(')');
     return line;
 }
 
 } // namespace
 
 ButtonDispatch::ButtonDispatch(const ProfileStore& store, ShortcutExecutor& executor,
-                               ActivePacsProfile activePacsProfile, Log log)
-    : store_(store), executor_(executor), activePacsProfile_(std::move(activePacsProfile)), log_(std::move(log))
+                               ActiveTool activeTool, Log log)
+    : store_(store), executor_(executor), activeTool_(std::move(activeTool)), log_(std::move(log))
 {
 }
 
@@ -64,11 +80,16 @@ std::size_t ButtonDispatch::RepeatKeyHash::operator()(const RepeatKey& key) cons
 
 std::optional<ButtonMapping> ButtonDispatch::mappingFor(const QString& deviceId, const QString& buttonId) const
 {
-    const UserProfile profile = store_.activeUserProfile();
-    const auto it = std::find_if(profile.mappings.begin(), profile.mappings.end(), [&](const ButtonMapping& mapping) {
-        return mapping.deviceId == deviceId && mapping.buttonId == buttonId;
+    // Read in place: the common case copies one mapping, not the profile.
+    const UserProfile* stored = store_.storedActiveUserProfile();
+    std::optional<UserProfile> madeAfresh;
+    if (!stored)
+        madeAfresh = store_.activeUserProfile();
+    const QList<ButtonMapping>& mappings = stored ? stored->mappings : madeAfresh->mappings;
+    const auto it = std::find_if(mappings.begin(), mappings.end(), [&](const ButtonMapping& mapping) {
+        return mapping.buttonId == buttonId && mapping.deviceId == deviceId;
     });
-    if (it == profile.mappings.end())
+    if (it == mappings.end())
         return std::nullopt;
     return *it;
 }
@@ -82,7 +103,7 @@ void ButtonDispatch::handle(const DeviceButtonEvent& event)
     const std::optional<ButtonMapping> mapping = mappingFor(event.deviceId, event.buttonId);
     if (!mapping)
         return;
-    const std::optional<RadiologyTool> tool = toolWithId(activePacsProfile_(), mapping->toolId);
+    const std::optional<RadiologyTool> tool = activeTool_(mapping->toolId);
     if (!tool || !tool->enabled)
         return;
     if (dispatchTool(*tool, *mapping, true))
@@ -91,29 +112,33 @@ void ButtonDispatch::handle(const DeviceButtonEvent& event)
 
 bool ButtonDispatch::dispatchTool(const RadiologyTool& tool, const ButtonMapping& mapping, bool logging)
 {
-    QList<KeyboardShortcut> steps;
-    if (tool.toggleShortcuts)
-        std::copy_if(tool.toggleShortcuts->begin(), tool.toggleShortcuts->end(), std::back_inserter(steps),
-                     [](const KeyboardShortcut& step) { return !step.key.isEmpty(); });
+    // Steps without key text are skipped.
+    const auto hasKey = [](const KeyboardShortcut& step) { return !step.key.isEmpty(); };
+    const qsizetype count =
+        tool.toggleShortcuts ? std::count_if(tool.toggleShortcuts->begin(), tool.toggleShortcuts->end(), hasKey) : 0;
 
-    KeyboardShortcut shortcut;
-    QString stepText;
-    if (!steps.isEmpty()) {
-        const qsizetype count = steps.size();
+    const KeyboardShortcut* shortcut = nullptr;
+    qsizetype step = 0;
+    if (count > 0) {
         // A stored counter is below the step count it was written for; the list may have shrunk since.
         const qsizetype index = static_cast<qsizetype>(std::max(0, toggleState_.value(mapping.id, 0))) % count;
-        shortcut = steps[index];
+        qsizetype seen = 0;
+        for (const KeyboardShortcut& candidate : *tool.toggleShortcuts)
+            if (hasKey(candidate) && seen++ == index) {
+                shortcut = &candidate;
+                break;
+            }
         toggleState_.insert(mapping.id, static_cast<int>((index + 1) % count));
-        stepText = QStringLiteral(" [step %1]").arg(index + 1);
+        step = index + 1;
     } else if (tool.shortcut) {
-        shortcut = *tool.shortcut;
+        shortcut = &*tool.shortcut;
     } else {
         return false;
     }
 
-    const bool posted = executor_.post(shortcut.keyCode, shortcut.modifiers);
+    const bool posted = executor_.post(shortcut->keyCode, shortcut->modifiers);
     if (logging) {
-        QString line = dispatchLine(mapping.buttonId, tool.name, stepText, shortcut);
+        QString line = dispatchLine(mapping.buttonId, tool.name, step, *shortcut);
         if (!posted)
             line += executor_.hasAccessibilityPermission().get()
                         ? QStringLiteral(" not sent: the key output refused it")
@@ -151,6 +176,8 @@ void ButtonDispatch::startRepeat(const RadiologyTool& tool, const DeviceButtonEv
 
 void ButtonDispatch::stopRepeat(const QString& deviceId, const QString& buttonId)
 {
+    if (repeatTasks_.empty()) // every release asks
+        return;
     if (const auto it = repeatTasks_.find(RepeatKey{deviceId, buttonId}); it != repeatTasks_.end())
         endRepeat(it);
 }
@@ -198,7 +225,7 @@ std::optional<std::pair<ButtonMapping, RadiologyTool>> ButtonDispatch::currentBi
     const std::optional<ButtonMapping> mapping = mappingFor(task.mapping.deviceId, task.mapping.buttonId);
     if (!mapping || mapping->toolId != task.toolId)
         return std::nullopt;
-    const std::optional<RadiologyTool> tool = toolWithId(activePacsProfile_(), task.toolId);
+    const std::optional<RadiologyTool> tool = activeTool_(task.toolId);
     if (!tool || !tool->enabled)
         return std::nullopt;
     return std::pair{*mapping, *tool};

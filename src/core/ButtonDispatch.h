@@ -21,7 +21,6 @@ namespace velmor {
 class ProfileStore;
 class ShortcutExecutor;
 struct DeviceButtonEvent;
-struct PacsProfile;
 struct RadiologyTool;
 
 // The road from a device button to a shortcut: the active user profile's
@@ -30,10 +29,10 @@ struct RadiologyTool;
 class ButtonDispatch {
 public:
     using Log = std::function<void(const QString& line)>;
-    // The PACS profile whose tools the mappings name.
-    using ActivePacsProfile = std::function<PacsProfile()>;
+    // The tool of that id in the PACS profile whose tools the mappings name.
+    using ActiveTool = std::function<std::optional<RadiologyTool>(const QUuid& toolId)>;
 
-    ButtonDispatch(const ProfileStore& store, ShortcutExecutor& executor, ActivePacsProfile activePacsProfile, Log log);
+    ButtonDispatch(const ProfileStore& store, ShortcutExecutor& executor, ActiveTool activeTool, Log log);
     ~ButtonDispatch();
     ButtonDispatch(const ButtonDispatch&) = delete;
     ButtonDispatch& operator=(const ButtonDispatch&) = delete;
@@ -82,7 +81,7 @@ private:
 
     const ProfileStore& store_;
     ShortcutExecutor& executor_;
-    ActivePacsProfile activePacsProfile_;
+    ActiveTool activeTool_;
     Log log_;
     QHash<QUuid, int> toggleState_;
     std::unordered_map<RepeatKey, RepeatTask, RepeatKeyHash> repeatTasks_;

@@ -29,3 +29,6 @@ struct RawHIDSample {
 size_t qHash(const RawHIDSample& sample, size_t seed = 0) noexcept;
 
 } // namespace velmor
+
+// Moved as bytes when the inspector's capped list shifts.
+Q_DECLARE_TYPEINFO(velmor::RawHIDSample, Q_RELOCATABLE_TYPE);

@@ -56,21 +56,21 @@ std::optional<KeyboardShortcut::Modifiers> KeyboardShortcut::Modifiers::update(M
 
 QString KeyboardShortcut::Modifiers::symbols() const
 {
-    QString glyphs;
-    appendSymbols(glyphs);
-    return glyphs;
+    QChar glyphs[4];
+    return QString(glyphs, writeSymbols(glyphs) - glyphs);
 }
 
-void KeyboardShortcut::Modifiers::appendSymbols(QString& text) const
+QChar* KeyboardShortcut::Modifiers::writeSymbols(QChar* out) const
 {
     if (contains(control))
-        text += QChar(0x2303);
+        *out++ = QChar(0x2303);
     if (contains(option))
-        text += QChar(0x2325);
+        *out++ = QChar(0x2325);
     if (contains(shift))
-        text += QChar(0x21E7);
+        *out++ = QChar(0x21E7);
     if (contains(command))
-        text += QChar(0x2318);
+        *out++ = QChar(0x2318);
+    return out;
 }
 
 KeyboardShortcut::Modifiers KeyboardShortcut::Modifiers::fromJson(const QJsonValue& value, const QString& path)

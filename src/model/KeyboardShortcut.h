@@ -61,8 +61,8 @@ struct KeyboardShortcut {
 
         // "⌃⌥⇧⌘" for the members set, always in that order.
         QString symbols() const;
-        // Appends the same glyphs to `text`.
-        void appendSymbols(QString& text) const;
+        // Writes the same glyphs (at most four) at `out` and returns the end.
+        QChar* writeSymbols(QChar* out) const;
 
         constexpr bool operator==(const Modifiers&) const = default;
 

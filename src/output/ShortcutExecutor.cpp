@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 
+#include <array>
 #include <chrono>
 
 namespace velmor {
@@ -17,10 +18,29 @@ ShortcutExecutor::ShortcutExecutor(keys::KeyOutput& output, Permissions& permiss
     readPermissions();
 }
 
+namespace {
+
+constexpr std::array<std::uint16_t, 18> keypadCodes{0x41, 0x43, 0x45, 0x47, 0x4B, 0x4C, 0x4E, 0x51, 0x52,
+                                                    0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5B, 0x5C};
+
+// The same codes as bits, tested on every post.
+constexpr std::array<std::uint64_t, 2> keypadMask = [] {
+    std::array<std::uint64_t, 2> mask{};
+    for (const std::uint16_t code : keypadCodes)
+        mask[code / 64] |= std::uint64_t{1} << (code % 64);
+    return mask;
+}();
+
+constexpr bool isKeypadKey(std::uint16_t keyCode)
+{
+    return keyCode < 128 && (keypadMask[keyCode / 64] >> (keyCode % 64) & 1) != 0;
+}
+
+} // namespace
+
 const QSet<std::uint16_t>& ShortcutExecutor::keypadKeyCodes()
 {
-    static const QSet<std::uint16_t> codes{0x41, 0x43, 0x45, 0x47, 0x4B, 0x4C, 0x4E, 0x51, 0x52,
-                                           0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5B, 0x5C};
+    static const QSet<std::uint16_t> codes(keypadCodes.begin(), keypadCodes.end());
     return codes;
 }
 
@@ -35,7 +55,7 @@ keys::EventFlags ShortcutExecutor::eventFlags(std::uint16_t keyCode, Modifiers m
         flags |= keys::optionFlag;
     if (modifiers.contains(Modifiers::command))
         flags |= keys::commandFlag;
-    if (keypadKeyCodes().contains(keyCode))
+    if (isKeypadKey(keyCode))
         flags |= keys::numericPadFlag;
     return flags;
 }

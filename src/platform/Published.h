@@ -2,6 +2,8 @@
 
 #include "platform/MainQueue.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cstdint>
 #include <deque>
@@ -62,6 +64,11 @@ public:
     void set(T value)
     {
         value_ = std::move(value);
+        // Nobody to tell and no delivery running: nothing to queue.
+        if (state_->subscribers.empty() && !state_->delivering) {
+            ++state_->lastSerial;
+            return;
+        }
         // Held here: a handler may destroy the publisher while we deliver.
         const std::shared_ptr<State> state = state_;
         state->pending.push_back(Pending{++state->lastSerial, value_});
@@ -79,11 +86,13 @@ public:
         while (!state->pending.empty()) {
             const Pending next = std::move(state->pending.front());
             state->pending.pop_front();
-            const auto subscribers = state->subscribers; // handlers may change the list while we deliver
+            // Handlers may change the list while we deliver.
+            const QVarLengthArray<std::shared_ptr<Slot>, 8> subscribers(state->subscribers.begin(),
+                                                                        state->subscribers.end());
             for (const auto& slot : subscribers) {
                 // A subscriber that came later already got this value or a newer one.
                 if (slot->since < next.serial)
-                    slot->deliver(next.value);
+                    Slot::deliver(slot, next.value);
             }
         }
     }
@@ -126,17 +135,18 @@ private:
         std::uint64_t since = 0;
         std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
-        void deliver(const T& value) const
+        static void deliver(const std::shared_ptr<Slot>& slot, const T& value)
         {
-            if (!*alive)
+            if (!*slot->alive)
                 return;
-            if (!onMain) {
-                handler(value);
+            if (!slot->onMain) {
+                slot->handler(value);
                 return;
             }
-            postToMain([alive = alive, handler = handler, value] {
-                if (*alive)
-                    handler(value);
+            // The slot, not a copy of its handler, rides along: nothing to allocate for it.
+            postToMain([slot, value] {
+                if (*slot->alive)
+                    slot->handler(value);
             });
         }
     };
@@ -165,7 +175,7 @@ private:
             if (auto state = weakState.lock())
                 std::erase(state->subscribers, slot);
         });
-        slot->deliver(value_);
+        Slot::deliver(slot, value_);
         return subscription;
     }
 

@@ -99,6 +99,8 @@ public:
     // PACS profiles and their tools (ProfileStorePacsOperations.cpp).
     // The active one, else the first, else a built-in profile made afresh (not stored).
     PacsProfile activePacsProfile() const;
+    // The same in place, or null when no PACS profile is stored. Valid until the list changes.
+    const PacsProfile* storedActivePacsProfile() const;
     // Replaces the tool of the same id, else appends it.
     void upsertTool(const RadiologyTool& tool, const QUuid& pacsProfileId);
     // Only replaces; a tool the profile lacks changes nothing.
@@ -120,6 +122,8 @@ public:
     // User profiles and their mappings (ProfileStoreUserOperations.cpp).
     // The active one, else the first, else a default profile made afresh (not stored).
     UserProfile activeUserProfile() const;
+    // The same in place, or null when no user profile is stored. Valid until the list changes.
+    const UserProfile* storedActiveUserProfile() const;
     // With the default mappings of its PACS profile (the active one when none is
     // given); becomes active together with that PACS profile.
     void createUserProfile(const QString& name, const std::optional<QUuid>& pacsProfileId = std::nullopt);

@@ -7,12 +7,17 @@ namespace velmor {
 
 PacsProfile ProfileStore::activePacsProfile() const
 {
+    if (const PacsProfile* stored = storedActivePacsProfile())
+        return *stored;
+    return ProfileTemplates::builtInPacsProfiles().first();
+}
+
+const PacsProfile* ProfileStore::storedActivePacsProfile() const
+{
     const QList<PacsProfile>& profiles = pacsProfiles_.get();
     if (const PacsProfile* active = findById(profiles, activePacsProfileId_.get()))
-        return *active;
-    if (!profiles.isEmpty())
-        return profiles.first();
-    return ProfileTemplates::builtInPacsProfiles().first();
+        return active;
+    return profiles.isEmpty() ? nullptr : &profiles.first();
 }
 
 void ProfileStore::upsertTool(const RadiologyTool& tool, const QUuid& pacsProfileId)

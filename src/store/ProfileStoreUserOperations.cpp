@@ -17,16 +17,21 @@ bool isButton(const ButtonMapping& mapping, const QString& deviceId, const QStri
 
 UserProfile ProfileStore::activeUserProfile() const
 {
-    const QList<UserProfile>& profiles = userProfiles_.get();
-    if (const UserProfile* active = findById(profiles, activeUserProfileId_.get()))
-        return *active;
-    if (!profiles.isEmpty())
-        return profiles.first();
+    if (const UserProfile* stored = storedActiveUserProfile())
+        return *stored;
     if (const QList<UserProfile> defaults = ProfileTemplates::defaultUserProfiles(pacsProfiles_.get());
         !defaults.isEmpty())
         return defaults.first();
     return UserProfile{QUuid::createUuid(), QStringLiteral("Default"), activePacsProfileId_.get(), {}, std::nullopt,
                        std::nullopt};
+}
+
+const UserProfile* ProfileStore::storedActiveUserProfile() const
+{
+    const QList<UserProfile>& profiles = userProfiles_.get();
+    if (const UserProfile* active = findById(profiles, activeUserProfileId_.get()))
+        return active;
+    return profiles.isEmpty() ? nullptr : &profiles.first();
 }
 
 void ProfileStore::createUserProfile(const QString& name, const std::optional<QUuid>& pacsProfileId)

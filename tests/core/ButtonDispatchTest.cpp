@@ -105,6 +105,53 @@ TEST_F(ButtonDispatchTest, WhenNothingWasPostedTheLogSaysSo)
     EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Tool (K) not sent: the key output refused it");
 }
 
+TEST_F(ButtonDispatchTest, APressReadsTheProfilesAsTheyAreAtThatMoment)
+{
+    RadiologyTool first = addTool(shortcut(1, "a"));
+    const RadiologyTool second = addTool(shortcut(2, "b"));
+    map("K01", first.id);
+    press("K01");
+    map("K01", second.id);
+    press("K01");
+    editTool(first, [](RadiologyTool& t) { t.shortcut = shortcut(3, "c"); });
+    map("K01", first.id);
+    press("K01");
+    EXPECT_EQ(sentKeys(), (QList<int>{1, 2, 3}));
+
+    // The user profile's PACS profile is gone: the store's active one lends its tools.
+    const QUuid userId = activeUser().id;
+    ProfileStoreSeed::userProfiles(store()).mutate([&](QList<UserProfile>& profiles) {
+        for (UserProfile& profile : profiles)
+            if (profile.id == userId)
+                profile.pacsProfileId = QUuid::createUuid();
+    });
+    ASSERT_EQ(model->activePacsProfile().id, store().activePacsProfile().id);
+    press("K01");
+    EXPECT_EQ(sentKeys(), QList<int>{3});
+
+    // An active id that names no stored user profile: the first stored one's mappings apply.
+    const QUuid firstUser = store().userProfiles().get().first().id;
+    store().setMapping(keypad, "K05", second.id, firstUser);
+    ProfileStoreSeed::activeUserProfileId(store()).set(QUuid::createUuid());
+    ASSERT_EQ(activeUser().id, firstUser);
+    press("K05");
+    EXPECT_EQ(sentKeys(), QList<int>{2});
+
+    // With no user profile stored, the one made afresh (without mappings) decides, and its PACS profile lends the tools.
+    ProfileStoreSeed::userProfiles(store()).set({});
+    press("K01");
+    press("K05");
+    EXPECT_TRUE(sentKeys().isEmpty());
+    const PacsProfile pacs = model->activePacsProfile();
+    for (const QUuid& toolId : {first.id, second.id, pacs.tools.first().id, QUuid::createUuid()}) {
+        const auto it = std::find_if(pacs.tools.begin(), pacs.tools.end(), [&](const auto& t) { return t.id == toolId; });
+        EXPECT_EQ(model->activeTool(toolId).has_value(), it != pacs.tools.end());
+        if (it != pacs.tools.end()) {
+            EXPECT_EQ(model->activeTool(toolId)->shortcut, it->shortcut);
+        }
+    }
+}
+
 TEST_F(ButtonDispatchTest, TheRoadsStepsTakenOneByOne)
 {
     const RadiologyTool toggle = addTool(std::nullopt, QList<KeyboardShortcut>{shortcut(18, "1"), shortcut(19, "2")}, true, 1.0);

@@ -1,5 +1,7 @@
 #include "support/AppModelFixture.h"
 
+#include <QSet>
+
 using namespace velmor;
 using namespace velmor::test;
 using Severity = AppModel::AlertMessage::Severity;
@@ -25,6 +27,58 @@ TEST_F(FeedsTest, TheLogAndTheSampleFeedKeepTheirNewestEntries)
     EXPECT_EQ(log.last(), "401");
     ASSERT_EQ(model->hidEvents().get().size(), 400);
     EXPECT_EQ(model->hidEvents().get().first().usage, 2);
+}
+
+TEST_F(FeedsTest, LongRunsKeepEveryNewestEntryInOrderStampedAndAnnounced)
+{
+    QList<qsizetype> logSizes;
+    QList<std::int64_t> newestUsages;
+    const Subscription logs = model->logs().subscribe([&](const auto& list) { logSizes.append(list.size()); });
+    const Subscription samples = model->hidEvents().subscribe([&](const auto& list) {
+        newestUsages.append(list.isEmpty() ? 0 : list.last().usage);
+    });
+    model->clearLogs();
+    model->clearHIDEvents();
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    for (int i = 1; i <= 1500; ++i) { // the capped lists shift and grow many times over
+        model->appendLog(QString::number(i));
+        RawHIDSample sample;
+        sample.usage = i;
+        sample.productName = QString::number(i);
+        model->appendHIDSample(sample);
+    }
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+
+    QStringList expectedLog;
+    for (int i = 1301; i <= 1500; ++i)
+        expectedLog.append(QString::number(i));
+    EXPECT_EQ(logMessages(), expectedLog);
+    const QList<RawHIDSample>& kept = model->hidEvents().get();
+    ASSERT_EQ(kept.size(), 400);
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_EQ(kept[i].usage, 1101 + i);
+        ASSERT_EQ(kept[i].productName, QString::number(1101 + i));
+    }
+
+    // Each change reaches a subscriber once, in order.
+    ASSERT_EQ(logSizes.size(), 1 + 1 + 1500);
+    EXPECT_EQ(logSizes[2], 1);
+    EXPECT_EQ(logSizes.last(), 200);
+    ASSERT_EQ(newestUsages.size(), 1 + 1 + 1500);
+    EXPECT_EQ(newestUsages[2], 1);
+    EXPECT_EQ(newestUsages.last(), 1500);
+
+    // Lines are stamped in UTC with the time they were added, never out of order, each with its own id.
+    QSet<QUuid> ids;
+    QDateTime previous = before;
+    for (const AppModel::LogEntry& entry : model->logs().get()) {
+        EXPECT_EQ(entry.timestamp.timeSpec(), Qt::UTC);
+        EXPECT_GE(entry.timestamp, previous);
+        previous = entry.timestamp;
+        ids.insert(entry.id);
+    }
+    EXPECT_LE(previous, after);
+    EXPECT_EQ(ids.size(), 200);
 }
 
 TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)

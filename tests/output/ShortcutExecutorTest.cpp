@@ -33,6 +33,11 @@ TEST_F(ShortcutExecutorTest, PostsDownThenUpWithItsFlagsOnlyWithAccessibilityAnd
                                        0x57, 0x58, 0x59, 0x5B, 0x5C})
         EXPECT_EQ(ShortcutExecutor::eventFlags(keypad, Mods{}), keys::numericPadFlag) << keypad;
     EXPECT_EQ(ShortcutExecutor::keypadKeyCodes().size(), 18);
+    for (int code = 0; code <= 0xFFFF; ++code) { // no other code carries the flag, e.g. 0x81 = 0x41 + 64
+        if (!ShortcutExecutor::keypadKeyCodes().contains(std::uint16_t(code))) {
+            ASSERT_EQ(ShortcutExecutor::eventFlags(std::uint16_t(code), Mods{}), 0u) << code;
+        }
+    }
 
     // A request reads again 0.2 s later and opens the help of what is still missing, Accessibility first.
     executor->requestPermissions();

@@ -155,6 +155,17 @@ TEST(UinputKeyOutput, AKeystrokeIsOneWriteOfTheDownThenTheUp)
     EXPECT_EQ(events, concat({press(KEY_LEFTCTRL, 1), press(KEY_LEFTSHIFT, 1), press(KEY_C, 1), press(KEY_C, 0),
                               press(KEY_LEFTSHIFT, 0), press(KEY_LEFTCTRL, 0)}));
     EXPECT_LT(::recv(reader.get(), raw.data(), raw.size() * sizeof(input_event), MSG_DONTWAIT), 0);
+
+    // The longest stroke: all four modifiers around the key, twenty events in one write.
+    ASSERT_TRUE(output.postKeyStroke(0x24, shiftFlag | controlFlag | optionFlag | commandFlag | numericPadFlag));
+    const ssize_t longest = ::recv(reader.get(), raw.data(), raw.size() * sizeof(input_event), MSG_DONTWAIT);
+    ASSERT_EQ(longest, ssize_t(20 * sizeof(input_event)));
+    events.clear();
+    for (int i = 0; i < 20; ++i)
+        events.push_back({raw[i].type, raw[i].code, raw[i].value});
+    EXPECT_EQ(events, concat({press(KEY_LEFTCTRL, 1), press(KEY_LEFTALT, 1), press(KEY_LEFTSHIFT, 1),
+                              press(KEY_LEFTMETA, 1), press(KEY_ENTER, 1), press(KEY_ENTER, 0), press(KEY_LEFTMETA, 0),
+                              press(KEY_LEFTSHIFT, 0), press(KEY_LEFTALT, 0), press(KEY_LEFTCTRL, 0)}));
 }
 
 TEST(UinputKeyOutput, KeepsOneDeviceAndPostsNothingForAnUnmappedKey)

@@ -201,3 +201,20 @@ TEST(Published, MutateInPlacePublishesWithoutCopyingAndKeepsTheValueWhenTheChang
     EXPECT_EQ(list.get(), (QList<int>{1, 2, 3, 4}));
     EXPECT_TRUE(seen.empty()) << "nothing is published for a change that failed";
 }
+
+TEST(Published, ValuesSetWithNobodyListeningReachALaterSubscriberOnlyAsTheCurrentOne)
+{
+    Published<int> value(0);
+    value.set(1);
+    value.set(2);
+    std::vector<int> seen;
+    auto subscription = value.subscribe([&](int v) { seen.push_back(v); });
+    value.set(3);
+    subscription.reset();
+    value.set(4);
+    EXPECT_EQ(seen, (std::vector<int>{2, 3}));
+    std::vector<int> later;
+    const auto again = value.subscribe([&](int v) { later.push_back(v); });
+    value.set(5);
+    EXPECT_EQ(later, (std::vector<int>{4, 5}));
+}

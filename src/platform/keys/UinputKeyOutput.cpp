@@ -11,7 +11,6 @@
 #include <linux/input.h>
 #include <linux/uinput.h>
 #include <sys/ioctl.h>
-#include <vector>
 
 namespace velmor::keys {
 
@@ -30,23 +29,31 @@ constexpr std::array<ModifierKey, 4> modifierKeys{{
     {commandFlag, KEY_LEFTMETA},
 }};
 
-void append(std::vector<input_event>& events, std::uint16_t key, bool down)
-{
-    input_event event{};
-    event.type = EV_KEY;
-    event.code = key;
-    event.value = down ? 1 : 0;
-    events.push_back(event);
-    input_event sync{};
-    sync.type = EV_SYN;
-    sync.code = SYN_REPORT;
-    events.push_back(sync);
-}
+// The events of one keystroke: every modifier and the key, down and up, each
+// with its sync report. Kept on the stack: a post allocates nothing.
+struct EventList {
+    std::array<input_event, 2 * 2 * (modifierKeys.size() + 1)> events;
+    std::size_t size = 0;
 
-bool writeAll(int fd, const std::vector<input_event>& events)
+    void append(std::uint16_t key, bool down)
+    {
+        input_event& event = events[size++];
+        event = input_event{};
+        event.type = EV_KEY;
+        event.code = key;
+        event.value = down ? 1 : 0;
+        input_event& sync = events[size++];
+        sync = input_event{};
+        sync.type = EV_SYN;
+        sync.code = SYN_REPORT;
+    }
+    std::span<const input_event> view() const { return {events.data(), size}; }
+};
+
+bool writeAll(int fd, std::span<const input_event> events)
 {
     const auto* bytes = reinterpret_cast<const char*>(events.data());
-    std::size_t left = events.size() * sizeof(input_event);
+    std::size_t left = events.size_bytes();
     while (left > 0) {
         const ssize_t written = ::write(fd, bytes, left);
         if (written < 0 && errno == EINTR)
@@ -59,25 +66,24 @@ bool writeAll(int fd, const std::vector<input_event>& events)
     return true;
 }
 
-// The events one post writes, time stamps left to the kernel; none for a key without a Linux code.
-std::vector<input_event> eventsFor(std::uint16_t keyCode, bool down, EventFlags flags)
+// Appends the events one post writes, time stamps left to the kernel; none for
+// a key without a Linux code.
+void appendEvents(EventList& events, std::uint16_t keyCode, bool down, EventFlags flags)
 {
-    std::vector<input_event> events;
     const auto key = linuxKeyCode(keyCode);
     if (!key)
-        return events;
+        return;
     if (down) {
         for (const ModifierKey& modifier : modifierKeys)
             if (flags & modifier.flag)
-                append(events, modifier.key, true);
-        append(events, *key, true);
+                events.append(modifier.key, true);
+        events.append(*key, true);
     } else {
-        append(events, *key, false);
+        events.append(*key, false);
         for (auto it = modifierKeys.rbegin(); it != modifierKeys.rend(); ++it)
             if (flags & it->flag)
-                append(events, it->key, false);
+                events.append(it->key, false);
     }
-    return events;
 }
 
 } // namespace
@@ -107,18 +113,20 @@ UinputKeyOutput::UinputKeyOutput(Opener opener) : opener_(std::move(opener)) { e
 
 bool UinputKeyOutput::postKey(std::uint16_t keyCode, bool down, EventFlags flags)
 {
-    return write(keyCode, eventsFor(keyCode, down, flags));
+    EventList events;
+    appendEvents(events, keyCode, down, flags);
+    return write(keyCode, events.view());
 }
 
 bool UinputKeyOutput::postKeyStroke(std::uint16_t keyCode, EventFlags flags)
 {
-    std::vector<input_event> events = eventsFor(keyCode, true, flags);
-    const std::vector<input_event> up = eventsFor(keyCode, false, flags);
-    events.insert(events.end(), up.begin(), up.end());
-    return write(keyCode, events);
+    EventList events;
+    appendEvents(events, keyCode, true, flags);
+    appendEvents(events, keyCode, false, flags);
+    return write(keyCode, events.view());
 }
 
-bool UinputKeyOutput::write(std::uint16_t keyCode, const std::vector<input_event>& events)
+bool UinputKeyOutput::write(std::uint16_t keyCode, std::span<const input_event> events)
 {
     if (events.empty()) {
         reportUnmapped(keyCode);

@@ -6,7 +6,7 @@
 #include <QSet>
 
 #include <functional>
-#include <vector>
+#include <span>
 
 struct input_event;
 
@@ -42,7 +42,7 @@ public:
 
 private:
     bool ensureOpen();
-    bool write(std::uint16_t keyCode, const std::vector<input_event>& events);
+    bool write(std::uint16_t keyCode, std::span<const input_event> events);
     void reportUnmapped(std::uint16_t keyCode);
 
     Opener opener_;
