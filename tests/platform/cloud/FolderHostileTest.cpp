@@ -154,6 +154,36 @@ TEST_F(FolderHostile, OnlyVelmorsOwnOldAssetFilesAreRemoved)
     expectOutsideUntouched();
 }
 
+TEST_F(FolderHostile, AFetchedFileStaysWhatTheFetchReadWhenItsFolderIsSwappedForALink)
+{
+    const auto c = client();
+    const std::optional<Record> saved = save(*c, icon("<svg>1</svg>")).value;
+    ASSERT_TRUE(saved);
+    const std::optional<Record> fetched = fetch(*c, "gear").value;
+    ASSERT_TRUE(fetched);
+    const QString path = fetched->asset("svgAsset")->filePath;
+    EXPECT_FALSE(path.startsWith(folder())) << "handed out as a copy, not as a path into the shared folder";
+
+    // Someone swaps the asset folder for a link to a folder holding a file of the same name.
+    const QString name = QFileInfo(path).fileName();
+    const QString elsewhere = supportPath("elsewhere");
+    QDir().mkpath(elsewhere);
+    writeFile(elsewhere + '/' + name, "<svg>someone else's</svg>");
+    ASSERT_TRUE(QDir(file("assets")).rename("gear", "gear.moved"));
+    link(elsewhere, "assets/gear");
+    EXPECT_EQ(readFile(path), "<svg>1</svg>");
+    EXPECT_EQ(fetch(*c, "gear").code(), Code::permissionFailure);
+    EXPECT_EQ(readFile(path), "<svg>1</svg>") << "a refused fetch leaves the earlier copy alone";
+
+    // A file the share has not brought yet is missing for the reader, as before.
+    QFile::remove(file("assets/gear"));
+    ASSERT_TRUE(QDir(file("assets")).rename("gear.moved", "gear"));
+    QFile::remove(file("assets/gear/" + name));
+    const std::optional<Record> missing = fetch(*c, "gear").value;
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(QFile::exists(missing->asset("svgAsset")->filePath));
+}
+
 TEST_F(FolderHostile, FilesOfTheWrongKindAreRefusedAtOnceAndNamed)
 {
     const auto c = client();

@@ -165,8 +165,29 @@ Record FolderAccount::fetchRecord(const QString& recordName) const
     throwIf(rules::checkName(recordName, QStringLiteral("record name")));
     const Folder account = requireAvailable();
     if (auto record = readRecord(account, recordName))
-        return *record;
+        return withKeptAssets(account, std::move(*record));
     throw rules::unknownRecord(recordName);
+}
+
+// The assets as this fetch reads them, through the open asset folder, so that a
+// later reader cannot be sent outside the cloud folder by a link put in place of
+// a folder meanwhile.
+Record FolderAccount::withKeptAssets(const Folder& account, Record record) const
+{
+    std::optional<Folder> assets;
+    for (const QString& key : record.keys()) {
+        const auto asset = record.asset(key);
+        if (!asset)
+            continue;
+        if (!assets)
+            assets = assetFolder(account, record.recordName(), false);
+        const QString name = QFileInfo(asset->filePath).fileName();
+        const std::optional<QByteArray> bytes =
+            assets ? bytesIfPresent(assets->read(name, maxAssetBytes), QStringLiteral("file “%1”").arg(asset->filePath))
+                   : std::nullopt;
+        record.setValue(key, Asset{assetCache_.keep(record.recordName(), name, bytes)});
+    }
+    return record;
 }
 
 QMap<QString, QByteArray> FolderAccount::readAssetsToUpload(const Record& record) const

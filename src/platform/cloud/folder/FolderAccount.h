@@ -3,6 +3,7 @@
 #include "platform/cloud/Error.h"
 #include "platform/cloud/Record.h"
 #include "platform/cloud/Subscription.h"
+#include "platform/cloud/folder/AssetCache.h"
 #include "platform/cloud/folder/Folder.h"
 #include "platform/cloud/folder/FolderCodec.h"
 #include "platform/cloud/folder/FolderLocation.h"
@@ -67,6 +68,7 @@ private:
     std::optional<Folder> openAccount() const;
     Folder requireAvailable() const;
     std::optional<Record> readRecord(const Folder& account, const QString& recordName) const;
+    Record withKeptAssets(const Folder& account, Record record) const;
     std::optional<QByteArray> readSubscription(const Folder& account, const QString& subscriptionID) const;
     QMap<QString, QByteArray> readAssetsToUpload(const Record& record) const;
     void removeUnusedAssets(const Folder& assets, const QStringList& keep) const;
@@ -75,6 +77,7 @@ private:
     QString clientId_;
     ChangeFault fault_;
     QMap<QString, SeenRecord> seen_;
+    AssetCache assetCache_;
 };
 
 } // namespace velmor::cloud::folder
