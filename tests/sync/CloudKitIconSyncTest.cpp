@@ -1,5 +1,6 @@
 #include "model/CustomIconLibrary.h"
 #include "model/SvgIconImage.h"
+#include "platform/cloud/folder/FolderContainer.h"
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "support/TestSupport.h"
 #include "sync/CloudKitIconSync.h"
@@ -199,6 +200,38 @@ TEST_F(CloudKitIconSyncTest, OnlyRefusedFolderEntriesAreReported)
     cloud.failNext(Call::saveRecord, Error(Error::Code::permissionFailure, "No space left on device"));
     sync({"a"});
     EXPECT_EQ(reported, QStringList({"“assets/a” is a symbolic link", "No space left on device"}));
+}
+
+// Two machines' icon syncs on one shared cloud folder: an icon made on one arrives
+// whole on the other, read from the copy its fetch made.
+TEST_F(CloudKitIconSyncTest, AnIconCrossesTwoMachinesThroughASharedFolder)
+{
+    const QTemporaryDir share;
+    const QTemporaryDir otherIcons;
+    const auto client = [&] {
+        return FolderContainer::create("iCloud.Velmor", {share.path(), true}, {QUuid::createUuid()});
+    };
+    const auto first = client();
+    const auto second = client();
+    CloudKitIconSync made{*first->privateCloudDatabase(), icons.path(), temporary.path()};
+    CloudKitIconSync taken{*second->privateCloudDatabase(), otherIcons.path(), temporary.path()};
+    writeIcon("gear", svg("green"), at(5));
+    made.syncIcons({"gear"});
+    queue->runUntilIdle();
+    taken.syncIcons({"gear"});
+    queue->runUntilIdle();
+    EXPECT_EQ(test::readFile(otherIcons.filePath("gear.svg")), svg("green"));
+
+    // A newer version made on the second machine goes back the other way.
+    test::writeFile(otherIcons.filePath("gear.svg"), svg("blue"));
+    QFile file(otherIcons.filePath("gear.svg"));
+    ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(at(50), QFileDevice::FileModificationTime));
+    file.close();
+    taken.syncIcons({"gear"});
+    queue->runUntilIdle();
+    made.syncIcons({"gear"});
+    queue->runUntilIdle();
+    EXPECT_EQ(test::readFile(icon("gear")), svg("blue"));
 }
 
 } // namespace
