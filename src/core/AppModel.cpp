@@ -325,13 +325,11 @@ PacsProfile AppModel::activePacsProfile() const
 
 std::optional<RadiologyTool> AppModel::activeTool(const QUuid& toolId) const
 {
-    if (const PacsProfile* stored = storedActivePacsProfile()) {
-        if (const RadiologyTool* tool = findById(stored->tools, toolId))
-            return *tool;
-        return std::nullopt;
-    }
-    const PacsProfile made = activePacsProfile();
-    if (const RadiologyTool* tool = findById(made.tools, toolId))
+    std::optional<PacsProfile> madeAfresh;
+    const PacsProfile* profile = storedActivePacsProfile();
+    if (!profile)
+        profile = &madeAfresh.emplace(activePacsProfile());
+    if (const RadiologyTool* tool = findById(profile->tools, toolId))
         return *tool;
     return std::nullopt;
 }

@@ -81,11 +81,11 @@ std::size_t ButtonDispatch::RepeatKeyHash::operator()(const RepeatKey& key) cons
 std::optional<ButtonMapping> ButtonDispatch::mappingFor(const QString& deviceId, const QString& buttonId) const
 {
     // Read in place: the common case copies one mapping, not the profile.
-    const UserProfile* stored = store_.storedActiveUserProfile();
     std::optional<UserProfile> madeAfresh;
-    if (!stored)
-        madeAfresh = store_.activeUserProfile();
-    const QList<ButtonMapping>& mappings = stored ? stored->mappings : madeAfresh->mappings;
+    const UserProfile* profile = store_.storedActiveUserProfile();
+    if (!profile)
+        profile = &madeAfresh.emplace(store_.activeUserProfile());
+    const QList<ButtonMapping>& mappings = profile->mappings;
     const auto it = std::find_if(mappings.begin(), mappings.end(), [&](const ButtonMapping& mapping) {
         return mapping.buttonId == buttonId && mapping.deviceId == deviceId;
     });
