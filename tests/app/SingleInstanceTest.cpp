@@ -78,9 +78,12 @@ TEST(SingleInstanceNames, OneNamePerDataFolder)
 {
     QTemporaryDir a;
     QTemporaryDir b;
-    const auto first = SingleInstance::forDataFolder(a.path());
-    EXPECT_EQ(first->socketPath(), SingleInstance::forDataFolder(a.path() + "/.")->socketPath());
-    EXPECT_NE(first->socketPath(), SingleInstance::forDataFolder(b.path())->socketPath());
+    QTemporaryDir runtime; // private, as QTemporaryDir makes it
+    const runtimeFolder::Candidates candidates{runtime.path(), {}};
+    const auto first = SingleInstance::forDataFolder(a.path(), candidates);
+    EXPECT_EQ(first->socketPath(), SingleInstance::forDataFolder(a.path() + "/.", candidates)->socketPath());
+    EXPECT_NE(first->socketPath(), SingleInstance::forDataFolder(b.path(), candidates)->socketPath());
+    EXPECT_TRUE(first->socketPath().startsWith(runtime.path() + '/'));
     EXPECT_NE(first->socketPath(), first->lockPath());
 }
 
