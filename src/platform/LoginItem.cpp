@@ -56,7 +56,7 @@ bool switchedOff(const QByteArray& entry)
         if (key == "Hidden")
             hidden = value.value_or(false);
         else if (key == "X-GNOME-Autostart-enabled")
-            enabled = value.value_or(true);
+            enabled = value.value_or(false); // as GNOME reads it: present and not true is off
     }
     return hidden || !enabled;
 }

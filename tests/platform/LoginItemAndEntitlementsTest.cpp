@@ -39,6 +39,7 @@ TEST(XdgAutostartLoginItem, AnEntryTheUserSwitchedOffStaysOffAndUntouched)
         // What a desktop's start-up settings write, spaces and line ends as they come.
         "[Desktop Entry]\r\nType=Application\r\nExec=/usr/bin/velmor\r\nX-GNOME-Autostart-enabled = false\r\n",
         "[Desktop Entry]\nHidden=false\nHidden=1\n[Desktop Action x]\nHidden=false\n",
+        registered + "X-GNOME-Autostart-enabled=no\n",
     };
     for (const QByteArray& entry : off) {
         test::writeFile(item.entryPath(), entry);
