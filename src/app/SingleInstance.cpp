@@ -3,7 +3,6 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -53,14 +52,32 @@ void SingleInstance::stopListening()
 
 std::unique_ptr<SingleInstance> SingleInstance::forDataFolder(const QString& dataFolder)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString folder = !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
+    return forDataFolder(dataFolder, runtimeFolder::candidates());
+}
+
+std::unique_ptr<SingleInstance> SingleInstance::forDataFolder(const QString& dataFolder,
+                                                              const runtimeFolder::Candidates& candidates)
+{
     QString canonical = QDir(dataFolder).canonicalPath();
     if (canonical.isEmpty())
         canonical = QDir(dataFolder).absolutePath();
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return std::make_unique<SingleInstance>(
-        folder, QStringLiteral("velmor-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash)));
+    const QString name = QStringLiteral("velmor-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+    const std::optional<QString> folder = runtimeFolder::choose(candidates);
+    if (folder && !candidates.runtimeDir.isEmpty() && *folder != candidates.runtimeDir)
+        qWarning("XDG_RUNTIME_DIR %s is not a folder of this user with mode 0700; using %s",
+                 qUtf8Printable(candidates.runtimeDir), qUtf8Printable(*folder));
+    auto instance = std::make_unique<SingleInstance>(folder.value_or(QString()), name);
+    if (!folder) {
+        QStringList tried = candidates.fallbacks;
+        if (!candidates.runtimeDir.isEmpty())
+            tried.prepend(candidates.runtimeDir);
+        instance->failure_ =
+            QStringLiteral("no private folder for the lock and socket (%1): each must be a folder of this user "
+                           "with mode 0700")
+                .arg(tried.join(QStringLiteral(", ")));
+    }
+    return instance;
 }
 
 QString SingleInstance::socketPath() const { return QDir(folder_).filePath(name_ + QStringLiteral(".socket")); }
@@ -69,6 +86,8 @@ QString SingleInstance::lockPath() const { return QDir(folder_).filePath(name_ +
 
 SingleInstance::Role SingleInstance::start(std::chrono::milliseconds patience)
 {
+    if (folder_.isEmpty())
+        return Role::failed; // no private folder; failure_ says which were tried
     const QDeadlineTimer deadline(patience);
     for (;;) {
         if (lock_.tryLock(std::chrono::milliseconds::zero()))

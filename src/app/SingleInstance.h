@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/RuntimeFolder.h"
+
 #include <QLockFile>
 #include <QString>
 
@@ -30,9 +32,12 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // For this user and data folder: the runtime folder (else the temporary
-    // folder) and a name made of the user id and a hash of the data folder.
+    // For this user and data folder: a private runtime folder (see
+    // RuntimeFolder.h) and a name made of the user id and a hash of the data
+    // folder. With no private folder, start() fails and says why.
     static std::unique_ptr<SingleInstance> forDataFolder(const QString& dataFolder);
+    static std::unique_ptr<SingleInstance> forDataFolder(const QString& dataFolder,
+                                                         const runtimeFolder::Candidates& candidates);
 
     // Becomes the primary, or hands over to the one running. Blocks at most
     // `patience` while a running instance is still starting to listen.

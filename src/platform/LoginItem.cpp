@@ -6,17 +6,59 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <optional>
+
 #include "platform/ProcessWide.h"
 
 namespace velmor {
 
 namespace {
-// Desktop entry values escape backslashes; the Exec key also needs quoting for spaces.
+// An Exec argument: quoted, with the quoting's and the string value's escapes
+// applied in that order, and '%' doubled so it is no field code.
 QString quotedExec(const QString& path)
 {
-    QString escaped = path;
-    escaped.replace('\\', "\\\\\\\\").replace('"', "\\\\\"").replace('`', "\\\\`").replace('$', "\\\\$");
-    return '"' + escaped + '"';
+    QString argument = path;
+    argument.replace('\\', "\\\\").replace('"', "\\\"").replace('`', "\\`").replace('$', "\\$");
+    argument = '"' + argument + '"';
+    return argument.replace('\\', "\\\\").replace('\n', "\\n").replace('\t', "\\t").replace('\r', "\\r")
+        .replace('%', "%%");
+}
+
+// A desktop entry boolean as the desktops read it; nullopt for anything else.
+std::optional<bool> boolean(const QByteArray& value)
+{
+    if (value == "true" || value == "1")
+        return true;
+    if (value == "false" || value == "0")
+        return false;
+    return std::nullopt;
+}
+
+// The user switched the entry off in the desktop's start-up settings: Hidden
+// true or X-GNOME-Autostart-enabled false in its [Desktop Entry] group (the
+// last line of a key counts).
+bool switchedOff(const QByteArray& entry)
+{
+    bool inEntry = false;
+    bool hidden = false;
+    bool enabled = true;
+    for (const QByteArray& raw : entry.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[')) {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inEntry || line.startsWith('#') || equals < 0)
+            continue;
+        const QByteArray key = line.left(equals).trimmed();
+        const std::optional<bool> value = boolean(line.mid(equals + 1).trimmed());
+        if (key == "Hidden")
+            hidden = value.value_or(false);
+        else if (key == "X-GNOME-Autostart-enabled")
+            enabled = value.value_or(false); // as GNOME reads it: present and not true is off
+    }
+    return hidden || !enabled;
 }
 } // namespace
 
@@ -42,15 +84,14 @@ LoginItem::Status XdgAutostartLoginItem::status() const
     QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly))
         return Status::NotRegistered;
-    // A desktop that hides or disables the entry has the user's say.
-    const QByteArray content = file.readAll();
-    if (content.contains("\nHidden=true") || content.contains("\nX-GNOME-Autostart-enabled=false"))
-        return Status::RequiresApproval;
-    return Status::Enabled;
+    return switchedOff(file.readAll()) ? Status::RequiresApproval : Status::Enabled;
 }
 
 bool XdgAutostartLoginItem::registerItem()
 {
+    // An entry the user switched off waits for them to switch it on again.
+    if (status() == Status::RequiresApproval)
+        return false;
     const QString path = entryPath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
@@ -77,7 +118,7 @@ bool InMemoryLoginItem::registerItem()
 {
     const std::lock_guard lock(mutex_);
     ++registerCalls_;
-    if (registerFails_)
+    if (registerFails_ || status_ == Status::RequiresApproval)
         return false;
     status_ = Status::Enabled;
     return true;

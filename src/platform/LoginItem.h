@@ -12,8 +12,11 @@ public:
     enum class Status { NotRegistered, Enabled, RequiresApproval, NotFound };
 
     virtual ~LoginItem() = default;
+    // RequiresApproval: the user switched the item off; it stays off until they
+    // switch it on again.
     virtual Status status() const = 0;
-    // Returns false when the entry could not be registered.
+    // Returns false when the entry could not be registered, or waits for the
+    // user's approval (then nothing changes).
     virtual bool registerItem() = 0;
 
     // The process-wide login item: the XDG autostart entry unless a test installed another.
@@ -21,7 +24,8 @@ public:
     static void setInstance(LoginItem* item);
 };
 
-// ~/.config/autostart/velmor.desktop (or $XDG_CONFIG_HOME/autostart).
+// ~/.config/autostart/velmor.desktop (or $XDG_CONFIG_HOME/autostart). Hidden=true
+// or X-GNOME-Autostart-enabled=false there is the desktop's switch: off.
 class XdgAutostartLoginItem final : public LoginItem {
 public:
     // `configHome` empty: the user's XDG config folder. `executable` empty: this program.

@@ -1,11 +1,18 @@
 // The udev rule scripts/install puts in place covers exactly the devices Velmor
-// reads, both of their node kinds, and the virtual keyboard.
+// reads, both of their node kinds, and the virtual keyboard; the desktop entry
+// it writes starts the installed program wherever the home folder is.
 
 #include "platform/permissions/LinuxPermissions.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 using namespace velmor;
 
@@ -28,4 +35,90 @@ TEST(InstallRule, GivesTheSeatUserUinputAndBothNodesOfEveryKnownDevice)
     rules.sort();
     expected.sort();
     EXPECT_EQ(rules, expected);
+}
+
+namespace {
+
+// An Exec value as a desktop reads it: the string's escapes, then the words
+// (double quotes group, and inside them \ escapes " ` $ \), then %% as %.
+QStringList execArguments(const QString& value)
+{
+    QString unescaped;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            unescaped += value[i];
+            continue;
+        }
+        const QChar next = value[++i];
+        unescaped += next == 's' ? QChar(' ') : next == 'n' ? QChar('\n') : next == 't' ? QChar('\t') : next;
+    }
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    bool inWord = false;
+    for (qsizetype i = 0; i < unescaped.size(); ++i) {
+        const QChar c = unescaped[i];
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (quoted && c == '\\' && i + 1 < unescaped.size() && QString("\"`$\\").contains(unescaped[i + 1])) {
+            word += unescaped[++i];
+        } else if (!quoted && c == ' ') {
+            if (inWord)
+                words << std::exchange(word, {});
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words << word;
+    EXPECT_FALSE(quoted) << value.toStdString();
+    return words.replaceInStrings("%%", "%");
+}
+
+} // namespace
+
+TEST(InstallScript, AHomeWithSpacesAndShellOrSedCharactersGetsOneExecArgument)
+{
+    // The script runs from a copy of the checkout's few files it installs.
+    QTemporaryDir root;
+    const QString checkout = root.filePath("checkout");
+    for (const QString file : {"scripts/install", "src/app/resources/VelmorMenuIcon.svg", "resources/linux/velmor.desktop"}) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(checkout + '/' + file).path()));
+        ASSERT_TRUE(QFile::copy(VELMOR_SOURCE_DIR "/" + file, checkout + '/' + file)) << file.toStdString();
+    }
+    const QString program = checkout + "/build/release/src/app/velmor";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(program).path()));
+    ASSERT_TRUE(QFile::copy("/bin/true", program));
+
+    const QString home = root.filePath(R"(a b|c&d\e$f"g`h%i'j #k)");
+    ASSERT_TRUE(QDir().mkpath(home));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home);
+    environment.remove("XDG_DATA_HOME");
+    QProcess install;
+    install.setProcessEnvironment(environment);
+    install.start("bash", {checkout + "/scripts/install", "--no-rule"});
+    ASSERT_TRUE(install.waitForFinished(60'000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+
+    QFile entry(home + "/.local/share/applications/velmor.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    QFile shipped(VELMOR_SOURCE_DIR "/resources/linux/velmor.desktop");
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+    const QStringList expected = QString::fromUtf8(shipped.readAll()).split('\n');
+    ASSERT_EQ(lines.size(), expected.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (expected[i] != "Exec=velmor") {
+            EXPECT_EQ(lines[i], expected[i]);
+            continue;
+        }
+        ASSERT_TRUE(lines[i].startsWith("Exec=")) << lines[i].toStdString();
+        const QStringList arguments = execArguments(lines[i].mid(5));
+        EXPECT_EQ(arguments, QStringList{home + "/.local/bin/velmor"}) << lines[i].toStdString();
+        EXPECT_TRUE(QFileInfo(arguments.value(0)).isExecutable());
+    }
 }

@@ -47,6 +47,22 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
     EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
 }
 
+TEST_F(AppModelFixture, AnAutostartEntryTheUserSwitchedOffIsNotSwitchedOnAgainAtStart)
+{
+    QTemporaryDir config;
+    XdgAutostartLoginItem entry(config.path(), QStringLiteral("/usr/bin/velmor"));
+    ASSERT_TRUE(entry.registerItem());
+    const QByteArray off = readFile(entry.entryPath()) + "Hidden=true\n";
+    writeFile(entry.entryPath(), off);
+    LoginItem::setInstance(&entry);
+    start();
+    EXPECT_FALSE(model->startAtLoginEnabled().get());
+    EXPECT_EQ(readFile(entry.entryPath()), off);
+    EXPECT_TRUE(logMessages().contains(
+        "Failed to enable launch at login. User may need to add Velmor manually to the desktop's autostart applications."));
+    LoginItem::setInstance(&loginItem);
+}
+
 TEST(CloudKitEntitlements, AContainerListOrACloudKitServiceOpensTheGate)
 {
     const QString containers = "\"com.apple.developer.icloud-container-identifiers\"";

@@ -176,3 +176,28 @@ TEST(ReportDecoder, ArraySlotsNoReportHeldSelectNothing)
     EXPECT_EQ(describe(decoder.decode(bytes({0x01}))), "");
     EXPECT_EQ(describe(decoder.decode(bytes({0x01, 0x01}))), "ff00:slot#2=1 ff00:1=0");
 }
+
+TEST(ReportDecoder, AnOversizedUsageRangeIsCutAtTheKernelsBoundNotRefused)
+{
+    // Two 16-bit consumer slots selecting Usage Minimum 1 ... Usage Maximum
+    // 0xFFFF, as a real keyboard's fixed descriptor has them.
+    const QByteArray array = bytes({0x15, 0x01, 0x27, 0xFF, 0xFF, 0x00, 0x00, 0x75, 0x10, 0x95, 0x02,
+                                    0x19, 0x01, 0x2A, 0xFF, 0xFF, 0x81, 0x00});
+    const QByteArray descriptor = bytes({0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01}) + array + bytes({0xC0});
+    const ReportDescriptor parsed = ReportDescriptor::parse(descriptor);
+    ASSERT_EQ(parsed.elements().size(), 2 + ReportDescriptor::maxUsages);
+    EXPECT_EQ(parsed.elements().last().usage, quint32(ReportDescriptor::maxUsages));
+
+    ReportDecoder decoder(parsed);
+    EXPECT_EQ(describe(decoder.decode(bytes({0xE9, 0x00, 0xCD, 0x00}))), "c:slot#1=233 c:slot#2=205 c:cd=1 c:e9=1");
+    // A selector past the cut selects nothing.
+    EXPECT_EQ(describe(decoder.decode(bytes({0x00, 0x40, 0xCD, 0x00}))), "c:slot#1=16384 c:e9=0");
+
+    // Two such arrays (the keyboard has them in two reports) stay within the
+    // descriptor's element bound; with no room left in one main item, a usage
+    // is still refused.
+    const QByteArray twice = bytes({0x05, 0x0C, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01}) + array +
+                             bytes({0x85, 0x02}) + array + bytes({0xC0});
+    EXPECT_EQ(ReportDescriptor::parse(twice).elements().size(), 2 * (2 + ReportDescriptor::maxUsages));
+    EXPECT_THROW(ReportDescriptor::parse(bytes({0x19, 0x01, 0x2A, 0xFF, 0xFF, 0x09, 0x01})), ReportDescriptorError);
+}

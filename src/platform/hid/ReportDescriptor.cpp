@@ -217,10 +217,14 @@ private:
         addUsages(first, last);
     }
 
+    // A range that would pass the bound is cut at it (a real keyboard's
+    // consumer arrays list 1...0xFFFF); a usage with no room left is refused.
     void addUsages(FullUsage first, FullUsage last)
     {
-        if (quint64(last.id - first.id) + 1 + quint64(m_usages.size()) > quint64(ReportDescriptor::maxUsages))
+        const quint64 room = quint64(ReportDescriptor::maxUsages) - quint64(m_usages.size());
+        if (room == 0)
             fail(QStringLiteral("more than %1 usages").arg(ReportDescriptor::maxUsages));
+        last.id = quint32(std::min<quint64>(last.id, first.id + room - 1));
         const bool extended = first.extended || last.extended; // an extended end pins the page
         for (quint64 id = first.id; id <= last.id; ++id)
             m_usages.append(FullUsage{first.page, quint32(id), extended});

@@ -37,7 +37,8 @@ public:
 
     // Throws ReportDescriptorError when the bytes are empty, truncated or
     // inconsistent (unbalanced collections or push/pop, report id 0 or above
-    // 255, unknown main or global items, reports or usage lists beyond bounds).
+    // 255, unknown main or global items, reports, usage lists or elements
+    // beyond bounds).
     static ReportDescriptor parse(const QByteArray& bytes);
 
     const QByteArray& bytes() const { return m_bytes; }
@@ -58,8 +59,10 @@ public:
 
     // Largest report the parser accepts, in bytes (the kernel's own bound).
     static constexpr int maxReportBytes = 16384;
-    // Most usages one main item may list, and most elements in all.
-    static constexpr int maxUsages = 65536;
+    // Most usages one main item may list (the kernel's bound): a longer usage
+    // range is cut there, as the kernel does; a single usage beyond it is refused.
+    static constexpr int maxUsages = 12288;
+    // Most elements in all, which bounds a descriptor's memory.
     static constexpr int maxElements = 65536;
 
 private:

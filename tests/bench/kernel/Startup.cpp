@@ -4,6 +4,7 @@
 #include "ChildProcess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -47,7 +48,12 @@ std::optional<Ready> waitForReady(ChildProcess& process, std::chrono::millisecon
 
 } // namespace
 
-Home::Home() { QDir(dir_.path()).mkdir(QStringLiteral("runtime")); }
+Home::Home()
+{
+    // Private, as a runtime folder must be for Velmor to use it.
+    QDir(dir_.path()).mkdir(QStringLiteral("runtime"));
+    QFile::setPermissions(dir_.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
 
 QStringList Home::environment() const
 {
