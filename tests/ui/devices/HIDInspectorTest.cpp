@@ -390,6 +390,33 @@ TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
     EXPECT_EQ(closes, 2);
 }
 
+// At the smallest size, with a device selected, the tool row's controls keep
+// their size and spacing: the picker its arrow, nothing overlapping.
+TEST_F(HIDInspectorViewTest, AtItsMinimumSizeTheToolRowKeepsItsControlsApart)
+{
+    EXPECT_GE(view->minimumWidth(), HIDInspectorView::smallestSize.width());
+    EXPECT_GE(view->sizeHint().width(), view->minimumWidth());
+    view->resize(view->minimumSize());
+    auto* picker = find<QComboBox>("deviceFilter");
+    auto* ignore = find<QPushButton>("ignoreButton");
+    view->controller().selectDevice(model->connectedDevices().get().first().id());
+    ignore->setText("Unignore");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(ignore->isVisible());
+    EXPECT_EQ(picker->width(), 180);
+    EXPECT_GE(ignore->width(), ignore->sizeHint().width());
+    QLabel* caption = nullptr;
+    for (QLabel* label : view->findChildren<QLabel*>())
+        if (label->text() == "Filter by device")
+            caption = label;
+    ASSERT_TRUE(caption);
+    EXPECT_GE(caption->width(), caption->sizeHint().width());
+    QList<QWidget*> row{find<QPushButton>("clearButton"), find<QPushButton>("copyButton"), caption, picker, ignore};
+    for (qsizetype i = 1; i < row.size(); ++i)
+        EXPECT_GE(row[i]->geometry().left() - row[i - 1]->geometry().right() - 1, 8) << i;
+    EXPECT_LE(ignore->mapTo(view.get(), ignore->rect().bottomRight()).x(), view->width() - 16);
+}
+
 TEST_F(HIDInspectorViewTest, InASheetReturnPressesNothingAndEscapeDismisses)
 {
     int dismissed = 0;

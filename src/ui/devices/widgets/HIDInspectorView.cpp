@@ -136,7 +136,8 @@ HIDInspectorView::HIDInspectorView(AppModel& model, QWidget* parent) : QWidget(p
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
 
-    // Never smaller than what the rows need, so no control overlaps another.
+    // Never smaller than what the rows need (the Ignore button shown), so no
+    // control overlaps another.
     setMinimumSize(smallestSize.expandedTo(root->totalMinimumSize()));
 
     subscription_ = controller_.state().subscribe([this](const HIDInspectorController::State& state) { render(state); });
@@ -209,12 +210,8 @@ QWidget* HIDInspectorView::makeEventsColumn()
     tools->addWidget(picker_);
     ignoreButton_ = new QPushButton(tr("Unignore"), column);
     ignoreButton_->setObjectName(QStringLiteral("ignoreButton"));
-    // Room for the longer title, kept while hidden: the row does not shift as
-    // the selection changes, and the window's minimum width includes it.
+    // Room for the longer title, so the window's minimum width holds either.
     ignoreButton_->setMinimumWidth(ignoreButton_->sizeHint().width());
-    QSizePolicy keepRoom = ignoreButton_->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);
-    ignoreButton_->setSizePolicy(keepRoom);
     connect(ignoreButton_, &QPushButton::clicked, this, [this] { controller_.toggleSelectedDeviceIgnore(); });
     tools->addWidget(ignoreButton_);
     layout->addLayout(tools);
