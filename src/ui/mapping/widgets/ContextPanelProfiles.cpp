@@ -3,6 +3,7 @@
 #include "model/HexColor.h"
 #include "ui/mapping/widgets/PanelHeader.h"
 #include "ui/mapping/widgets/ViewParts.h"
+#include "ui/shared/MenuColours.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/NiceButton.h"
@@ -228,6 +229,9 @@ public:
                                           {Theme::surface()});
         menuButton->setObjectName(QStringLiteral("importExport"));
         auto* menu = new QMenu(menuButton);
+        // The style draws its divider in a shade of the menu itself: one that shows.
+        menu->setStyleSheet(QStringLiteral("QMenu::separator { height: 1px; margin: 4px 8px; background: %1; }")
+                                .arg(MenuColours::of(menu->palette()).divider.name()));
         auto item = [&](const char* name, const QString& title, const std::function<void()>& action) {
             QAction* added = menu->addAction(title);
             added->setObjectName(QString::fromLatin1(name));
