@@ -18,6 +18,7 @@
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -215,6 +216,10 @@ TEST_F(MappingPanelsTest, ProfilesPanelEditsTheActiveProfileAndLightsTheKeypad)
 
     ASSERT_TRUE(find(QStringLiteral("lighting"))->isVisible());
     EXPECT_FALSE(find(QStringLiteral("usePacsDefault"))->isEnabled()) << "no colour of the user's own yet";
+    const QWidget* usePacsDefault = find(QStringLiteral("usePacsDefault"));
+    EXPECT_GE(usePacsDefault->width() - usePacsDefault->fontMetrics().horizontalAdvance("Use PACS Default"),
+              2 * PaddedButton::textPadding)
+        << "the text keeps off the button's edges";
     typeInto(QStringLiteral("lightingHex"), QStringLiteral("#123456"));
     QTest::keyClick(find(QStringLiteral("lightingHex")), Qt::Key_Return);
     settle();

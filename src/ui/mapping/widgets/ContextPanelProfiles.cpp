@@ -7,6 +7,7 @@
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -179,7 +180,7 @@ public:
         presets->addStretch();
         layout->addLayout(presets);
 
-        usePacsDefault_ = new QPushButton(QStringLiteral("Use PACS Default"));
+        usePacsDefault_ = new PaddedButton(QStringLiteral("Use PACS Default"));
         usePacsDefault_->setObjectName(QStringLiteral("usePacsDefault"));
         QObject::connect(usePacsDefault_, &QAbstractButton::clicked, this, actions.onUsePacsDefault);
         layout->addWidget(usePacsDefault_, 0, Qt::AlignLeft);
