@@ -6,6 +6,7 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/widgets/SheetHost.h"
 
+#include "input/IgnoreListStorage.h"
 #include "support/AppModelFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -272,6 +273,30 @@ TEST_F(HIDInspectorControllerTest, SelectedEventIsKeptByIdWhileSamplesStreamAndA
     const VendorProduct pair{razer, tartarus};
     EXPECT_EQ(model->customUsageMap().value(pair).value(0x00090003), "K07") << "trimmed, line breaks too";
     EXPECT_EQ(state().selectedEvent, first[4]) << "the event stays selected";
+}
+
+// The mock device stands in for hardware: nothing to release, so nothing of it
+// reaches the ignore list, and it stays listed and selected.
+TEST_F(HIDInspectorControllerTest, TheMockDeviceCannotBeIgnored)
+{
+    queue->runUntilIdle();
+    ASSERT_EQ(state().devices.size(), 1);
+    const ConnectedDeviceInfo mock = state().devices.first();
+    ASSERT_EQ(mock.productName, "Mock Input");
+    inspector->selectDevice(mock.id());
+    EXPECT_FALSE(state().canIgnoreSelected);
+    inspector->toggleIgnore(mock.id());
+    inspector->toggleSelectedDeviceIgnore();
+    queue->runUntilIdle();
+    EXPECT_EQ(state().devices, QList<ConnectedDeviceInfo>{mock});
+    EXPECT_EQ(state().selectedDevice, mock);
+    EXPECT_FALSE(IgnoreListStorage::load().value_or(QSet<VendorProduct>{}).contains(VendorProduct{0, 0}));
+    EXPECT_TRUE(logMessages().filter("control disabled").isEmpty());
+
+    hid.plug(razer, tartarus, QStringLiteral("Razer Tartarus"));
+    queue->runUntilIdle();
+    inspector->selectDevice(listed(tartarus)->id());
+    EXPECT_TRUE(state().canIgnoreSelected) << "hardware can be";
 }
 
 TEST_F(HIDInspectorControllerTest, IgnoreAndTakeBackUseTheDevicesCurrentEntry)
