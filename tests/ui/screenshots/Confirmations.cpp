@@ -49,6 +49,10 @@ Prompter::Question deletePacs(Scene& scene)
     AdminController admin(AdminController::Sources{store, device, alert, [](const QUuid&) {}}, prompter);
     const QUuid bound = store.activeUserProfile().pacsProfileId;
     store.createUserProfile(QStringLiteral("Dr. Lee"), bound);
+    const QList<RadiologyTool> tools = store.activePacsProfile().tools;
+    for (int key = 1; key <= 5 && key <= tools.size(); ++key)
+        store.setMapping(Device::tartarusTemplate().id, QStringLiteral("K%1").arg(key, 2, 10, QLatin1Char('0')),
+                         tools[key - 1].id, store.activeUserProfile().id);
     admin.selectPacs(bound);
     scene.settle();
     admin.deleteActivePacs();
