@@ -5,7 +5,7 @@
 #include "model/ProfileTemplates.h"
 #include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
-#include "ui/admin/PacsDeletionQuestion.h"
+#include "ui/admin/PacsDeletion.h"
 #include "ui/shared/Prompter.h"
 #include "ui/shared/ToolIcon.h"
 

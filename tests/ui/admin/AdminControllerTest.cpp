@@ -1,5 +1,5 @@
 #include "ui/admin/AdminController.h"
-#include "ui/admin/PacsDeletionQuestion.h"
+#include "ui/admin/PacsDeletion.h"
 
 #include "support/AppModelFixture.h"
 #include "store/ProfileLookup.h"
@@ -446,7 +446,7 @@ TEST_F(AdminControllerTest, DeletePacsAsksFirstNamingWhatGoesWithIt)
 
 // One sentence without bound users; singular where there is one of a kind; a
 // long list of users is cut.
-TEST(PacsDeletionQuestion, CountsAndListsWhatGoesWithTheProfile)
+TEST(PacsDeletion, CountsAndListsWhatGoesWithTheProfile)
 {
     const auto tool = [](const QString& name) {
         RadiologyTool made;

@@ -1,4 +1,4 @@
-#include "ui/admin/PacsDeletionQuestion.h"
+#include "ui/admin/PacsDeletion.h"
 
 #include "store/ProfileLookup.h"
 #include "store/ToolIdMap.h"
