@@ -1,7 +1,7 @@
 #include "app/MenuBarView.h"
 
 #include "platform/MainQueue.h"
-#include "ui/shared/Contrast.h"
+#include "ui/shared/MenuColours.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 
@@ -65,13 +65,7 @@ void addDivider(QMenu& menu, const QColor& colour)
 
 } // namespace
 
-MenuBarView::Colours MenuBarView::colours(const QPalette& palette)
-{
-    const QColor background = palette.color(QPalette::Active, QPalette::Window);
-    const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
-    return {contrast::legible(text, background, 1.0, 7.0), contrast::legible(text, background, 0.6, 4.5),
-            contrast::legible(text, background, 0.3, 3.0)};
-}
+MenuBarView::Colours MenuBarView::colours(const QPalette& palette) { return MenuColours::of(palette); }
 
 MenuBarView::MenuBarView(const MenuBarModel& model) : menu_(std::make_unique<QMenu>())
 {

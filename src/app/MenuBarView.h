@@ -2,6 +2,7 @@
 
 #include "app/MenuBarModel.h"
 #include "platform/Published.h"
+#include "ui/shared/MenuColours.h"
 
 #include <QMenu>
 
@@ -24,13 +25,8 @@ public:
 
     QMenu& menu() { return *menu_; }
 
-    // The header's, the captions' and the dividers' colours on `palette`'s window:
-    // contrast of at least 7:1, 4.5:1 and 3:1.
-    struct Colours {
-        QColor headline;
-        QColor secondary;
-        QColor divider;
-    };
+    // The header's, the captions' and the dividers' colours on a menu of `palette`.
+    using Colours = MenuColours;
     static Colours colours(const QPalette& palette);
 
 private:

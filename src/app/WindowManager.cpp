@@ -138,6 +138,8 @@ void WindowManager::presentHIDInspector()
         };
         auto* host = new SheetHost(makeHIDInspector(close), close, mapping_);
         host->setWindowTitle(inspectorTitle);
+        // At the sheet's own size (within the screen), not cut to a share of the screen.
+        host->resize(host->sizeHint());
         // Gone: the mapping window's controller hears of it, if it is still there.
         QObject::connect(host, &QObject::destroyed, tracker_.get(), [controller = mappingHost_->weakController()] {
             if (const auto alive = controller.lock())

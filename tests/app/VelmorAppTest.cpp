@@ -8,11 +8,19 @@
 #include "app/ScenePhase.h"
 #include "app/VelmorApp.h"
 #include "app/WindowConfigurator.h"
+#include "input/IgnoreListStorage.h"
+#include "input/MockDeviceInputSource.h"
+#include "store/ProfileLookup.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -144,6 +152,98 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
     settle();
     keys(admin, Qt::Key_I);
     EXPECT_FALSE(app->windows().hidInspector());
+}
+
+// "Delete PACS" in the admin window asks in a real dialog, whose Return and
+// Escape keep the profile; only "Delete" deletes it.
+TEST_F(VelmorAppTest, DeletePacsInTheAdminWindowAsksFirstAndOnlyDeleteDeletes)
+{
+    ProfileStore& store = app->model().profileStore();
+    const QUuid bound = store.activeUserProfile().pacsProfileId;
+    const QString name = findById(store.pacsProfiles().get(), bound)->name;
+    const qsizetype count = store.pacsProfiles().get().size();
+    ASSERT_GE(count, 2);
+    keys(mapping(), Qt::Key_Comma);
+    QWidget* admin = app->windows().adminWindow();
+    ASSERT_TRUE(admin);
+    auto* picker = admin->findChild<QComboBox*>("pacsPicker");
+    ASSERT_TRUE(picker);
+    const int index = picker->findData(bound);
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
+    settle();
+    auto* deletePacs = admin->findChild<QAction*>("deletePacs");
+    ASSERT_TRUE(deletePacs && deletePacs->isEnabled());
+
+    QStringList asked;
+    const auto answer = [&](const std::function<void(QMessageBox&)>& act) {
+        QTimer::singleShot(0, [&asked, act] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            asked << box->text() + "|" + box->informativeText();
+            act(*box);
+        });
+        deletePacs->trigger();
+        settle();
+    };
+    answer([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); });
+    answer([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    EXPECT_EQ(store.pacsProfiles().get().size(), count);
+    EXPECT_EQ(store.activeUserProfile().pacsProfileId, bound);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked.first().startsWith("Delete PACS?|This will remove the PACS profile " + name + " and its "))
+        << asked.first().toStdString();
+    EXPECT_TRUE(asked.first().contains("• " + store.activeUserProfile().name + ": ")) << "names the bound user";
+
+    answer([](QMessageBox& box) {
+        for (QAbstractButton* button : box.buttons())
+            if (button->text() == "Delete")
+                button->click();
+    });
+    EXPECT_EQ(store.pacsProfiles().get().size(), count - 1);
+    EXPECT_FALSE(findById(store.pacsProfiles().get(), bound));
+    EXPECT_NE(store.activeUserProfile().pacsProfileId, bound);
+}
+
+// The mock device stands in for hardware: there is nothing to release, so the
+// inspector offers no Ignore for it, and it stays listed and connected.
+TEST_F(VelmorAppTest, TheInspectorOpensAtItsSizeAndOffersNoIgnoreForTheMockDevice)
+{
+    keys(mapping(), Qt::Key_I);
+    QWidget* inspector = app->windows().hidInspector();
+    ASSERT_TRUE(inspector);
+    const QSize available = inspector->screen()->availableSize();
+    EXPECT_EQ(inspector->size(), HIDInspectorView::openingSize.boundedTo(available).expandedTo(inspector->minimumSize()));
+
+    auto* devices = inspector->findChild<QListWidget*>("deviceList");
+    auto* picker = inspector->findChild<QComboBox*>("deviceFilter");
+    auto* ignore = inspector->findChild<QPushButton*>("ignoreButton");
+    auto* only = inspector->findChild<QAbstractButton*>("onlySelectedToggle");
+    ASSERT_TRUE(devices && picker && ignore && only);
+    ASSERT_EQ(devices->count(), 1);
+    EXPECT_EQ(picker->itemText(1), "Mock Input");
+    QTest::mouseClick(only, Qt::LeftButton);
+    QTest::mouseClick(devices->viewport(), Qt::LeftButton, {}, devices->visualItemRect(devices->item(0)).center());
+    settle();
+    EXPECT_EQ(picker->currentText(), "Mock Input");
+    EXPECT_FALSE(ignore->isVisible());
+
+    bool menuShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            menuShown = true;
+            popup->close();
+        }
+    });
+    emit devices->customContextMenuRequested(devices->visualItemRect(devices->item(0)).center());
+    settle();
+    EXPECT_FALSE(menuShown) << "no Ignore in the row's menu either";
+
+    EXPECT_EQ(app->model().connectedDevices().get(),
+              (QList<ConnectedDeviceInfo>{MockDeviceInputSource::pseudoDevice(app->model().inputSource().activeDevice().get().id)}));
+    EXPECT_FALSE(IgnoreListStorage::load().value_or(QSet<VendorProduct>{}).contains(VendorProduct{0, 0}));
+    EXPECT_EQ(mapping()->findChild<QLabel*>("connectionState")->text(), "Keypad");
+    EXPECT_FALSE(mapping()->findChild<QWidget*>("noDevices"));
 }
 
 TEST_F(VelmorAppTest, TheMappingWindowsRequestsReachTheAdminWindowAndTheLayoutEditor)

@@ -5,6 +5,7 @@
 #include "model/ProfileTemplates.h"
 #include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
+#include "ui/admin/PacsDeletion.h"
 #include "ui/shared/Prompter.h"
 #include "ui/shared/ToolIcon.h"
 
@@ -401,8 +402,17 @@ void AdminController::duplicateActivePacs()
 
 void AdminController::deleteActivePacs()
 {
-    if (const auto pacs = shownPacs()) {
-        store_.deletePacsProfile(*pacs);
+    const auto pacs = shownPacs();
+    const std::optional<PacsDeletion> deletion =
+        pacs ? PacsDeletion::of(pacs->id, store_.pacsProfiles().get(), store_.userProfiles().get()) : std::nullopt;
+    if (!deletion)
+        return;
+    // It takes the tools and the bound users' mappings with it: only on "Delete",
+    // and only the profile that was asked about, as stored when the answer came.
+    if (prompter_.ask(deletion->question()).button != QLatin1String("Delete"))
+        return;
+    if (const PacsProfile* stored = findById(store_.pacsProfiles().get(), deletion->pacsId)) {
+        store_.deletePacsProfile(PacsProfile(*stored));
         renamePacsName_ = store_.activePacsProfile().name;
     }
 }

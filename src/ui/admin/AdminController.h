@@ -116,6 +116,8 @@ public:
     // Renames the profile the prompt was opened for to the trimmed name; a blank name changes nothing.
     void saveRenamedPacs();
     void duplicateActivePacs();
+    // Asks "Delete PACS?", naming its tools and the user profiles bound to it;
+    // deletes the profile on "Delete".
     void deleteActivePacs();
     void setLighting(const QColor& color);
 

@@ -102,7 +102,7 @@ void HIDInspectorController::toggleIgnore(const QString& deviceId)
     std::optional<ConnectedDeviceInfo> device = currentEntry(deviceId);
     if (!device && selectedDevice_ && selectedDevice_->id() == deviceId)
         device = selectedDevice_; // unplugged: its last known entry is all there is
-    if (!device)
+    if (!device || !canIgnore(*device))
         return;
     HIDDeviceInputSource& source = model_.inputSource().hidSource();
     if (device->ignored)
@@ -169,6 +169,7 @@ HIDInspectorController::State HIDInspectorController::compute() const
     State state;
     state.devices = model_.connectedDevices().get();
     state.selectedDevice = selectedDevice();
+    state.canIgnoreSelected = state.selectedDevice && canIgnore(*state.selectedDevice);
     state.captureOnlySelected = captureOnlySelected_;
     state.events = filteredEvents(model_.hidEvents().get(),
                                   captureOnlySelected_ ? state.selectedDevice : std::optional<ConnectedDeviceInfo>());

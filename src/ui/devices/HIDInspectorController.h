@@ -37,6 +37,9 @@ public:
     struct State {
         QList<ConnectedDeviceInfo> devices;
         std::optional<ConnectedDeviceInfo> selectedDevice;
+        // The selected device is hardware that can be released: the button offers
+        // "Ignore" or "Unignore".
+        bool canIgnoreSelected = false;
         bool captureOnlySelected = false;
         // Oldest first.
         QList<RawHIDSample> events;
@@ -59,11 +62,16 @@ public:
     static QList<RawHIDSample> filteredEvents(const QList<RawHIDSample>& feed,
                                               const std::optional<ConnectedDeviceInfo>& device);
 
+    // Hardware can be left to other applications; the mock source's stand-in
+    // (no vendor id) has nothing to release and never reaches the ignore list.
+    static bool canIgnore(const ConnectedDeviceInfo& device) { return device.vendorId != 0; }
+
     // From the device list or the picker; none is "All".
     void selectDevice(const std::optional<QString>& deviceId);
     void setCaptureOnlySelected(bool on);
     // Releases the device for other applications, or takes it back, by its
-    // current ignore state (looked up by id, never from an older copy).
+    // current ignore state (looked up by id, never from an older copy). A device
+    // that cannot be ignored is left alone.
     void toggleIgnore(const QString& deviceId);
     void toggleSelectedDeviceIgnore();
 

@@ -1,4 +1,5 @@
 #include "ui/admin/AdminController.h"
+#include "ui/admin/PacsDeletion.h"
 
 #include "support/AppModelFixture.h"
 #include "store/ProfileLookup.h"
@@ -355,6 +356,7 @@ TEST_F(AdminControllerTest, PacsProfilesAreCreatedRenamedDuplicatedAndDeleted)
     admin->duplicateActivePacs();
     settle();
     EXPECT_EQ(active().name, "Reading Room Copy");
+    prompter.queueAnswer("Delete");
     admin->deleteActivePacs();
     settle();
     EXPECT_EQ(store().pacsProfiles().get().size(), count + 2);
@@ -370,6 +372,122 @@ TEST_F(AdminControllerTest, PacsProfilesAreCreatedRenamedDuplicatedAndDeleted)
     admin->setLighting(QColor(255, 0, 16));
     EXPECT_EQ(active().defaultLightingHex, QString("#FF0010"));
     EXPECT_TRUE(state().canDeletePacs);
+}
+
+// Deleting a PACS profile takes its tools and the bound users' mappings along:
+// it asks first, naming all of that, and Return or Escape keep everything.
+TEST_F(AdminControllerTest, DeletePacsAsksFirstNamingWhatGoesWithIt)
+{
+    open();
+    const PacsProfile fallback = store().pacsProfiles().get().first();
+    ASSERT_FALSE(fallback.tools.isEmpty());
+    const QString shared = fallback.tools.first().name;
+    store().createPacsProfile("Night");
+    const QUuid night = active().id;
+    useTools({shared, "Only Here"});
+    store().createUserProfile("Resident", night);
+    store().clearMappings(std::nullopt, activeUser().id);
+    store().createUserProfile("Reader", night);
+    store().clearMappings(std::nullopt, activeUser().id);
+    map("k01", idOf(shared));
+    map("k02", idOf("Only Here"));
+    map("k03", idOf("Only Here"));
+    settle();
+    const QList<UserProfile> usersBefore = store().userProfiles().get();
+    const qsizetype pacsBefore = store().pacsProfiles().get().size();
+
+    admin->duplicateActivePacs();
+    settle();
+    EXPECT_TRUE(prompter.requests().isEmpty()) << "duplicating asks nothing";
+    admin->selectPacs(night);
+    settle();
+
+    prompter.queueAnswer("Cancel");
+    admin->deleteActivePacs();
+    settle();
+    ASSERT_EQ(prompter.questionTitles(), QStringList({"Delete PACS?"}));
+    const Prompter::Question question = prompter.requests().last().question;
+    EXPECT_EQ(question.message,
+              "This will remove the PACS profile Night and its 2 tools.\n\n"
+              "The user profiles bound to it move to " + fallback.name +
+                  " and keep only the mappings whose tool has the same name there:\n"
+                  "• Resident: no mappings\n"
+                  "• Reader: 1 of 3 mappings kept");
+    EXPECT_EQ(question.buttons, (QList<Prompter::Button>{{"Delete", Prompter::Role::destructive},
+                                                         {"Cancel", Prompter::Role::cancel}}));
+    EXPECT_EQ(Prompter::defaultButton(question), "Cancel") << "Return cancels";
+    EXPECT_EQ(Prompter::escapeButton(question), "Cancel");
+    EXPECT_EQ(store().pacsProfiles().get().size(), pacsBefore + 1);
+    EXPECT_EQ(store().userProfiles().get(), usersBefore) << "cancel keeps every binding and mapping";
+
+    // The profile asked about is deleted, even when another became active meanwhile.
+    prompter.whileAsking = [&] { store().selectPacsProfile(fallback.id); };
+    prompter.queueAnswer("Delete");
+    admin->deleteActivePacs();
+    settle();
+    EXPECT_FALSE(findById(store().pacsProfiles().get(), night));
+    EXPECT_EQ(store().pacsProfiles().get().size(), pacsBefore);
+    const UserProfile reader = activeUser();
+    EXPECT_EQ(reader.name, "Reader");
+    EXPECT_EQ(reader.pacsProfileId, fallback.id);
+    ASSERT_EQ(reader.mappings.size(), 1);
+    EXPECT_EQ(reader.mappings.first().toolId, fallback.tools.first().id);
+
+    // One profile left: nothing to ask, nothing deleted.
+    prompter.whileAsking = nullptr;
+    while (store().pacsProfiles().get().size() > 1)
+        store().deletePacsProfile(store().pacsProfiles().get().last());
+    settle();
+    const qsizetype asked = prompter.requests().size();
+    admin->deleteActivePacs();
+    EXPECT_EQ(prompter.requests().size(), asked);
+    EXPECT_EQ(store().pacsProfiles().get().size(), 1);
+}
+
+// One sentence without bound users; singular where there is one of a kind; a
+// long list of users is cut.
+TEST(PacsDeletion, CountsAndListsWhatGoesWithTheProfile)
+{
+    const auto tool = [](const QString& name) {
+        RadiologyTool made;
+        made.id = QUuid::createUuid();
+        made.name = name;
+        return made;
+    };
+    const auto pacs = [](const QString& name, const RadiologyTool& only) {
+        PacsProfile made;
+        made.id = QUuid::createUuid();
+        made.name = name;
+        made.tools = {only};
+        return made;
+    };
+    const PacsProfile first = pacs("Main", tool("Zoom"));
+    const PacsProfile gone = pacs("Old %1", tool("zoom"));
+    EXPECT_FALSE(PacsDeletion::of(gone.id, {gone}, {})) << "the only profile is never deleted";
+    EXPECT_FALSE(PacsDeletion::of(QUuid::createUuid(), {first, gone}, {}));
+
+    auto deletion = PacsDeletion::of(gone.id, {first, gone}, {});
+    ASSERT_TRUE(deletion);
+    EXPECT_EQ(deletion->question().message, "This will remove the PACS profile Old %1 and its 1 tool.");
+
+    // The first profile itself goes: the fallback is the next one.
+    UserProfile user;
+    user.id = QUuid::createUuid();
+    user.name = "Dr %2";
+    user.pacsProfileId = first.id;
+    user.mappings = {ButtonMapping{QUuid::createUuid(), "d", "k01", first.tools.first().id}};
+    deletion = PacsDeletion::of(first.id, {first, gone}, {user});
+    ASSERT_TRUE(deletion);
+    EXPECT_EQ(deletion->question().message,
+              "This will remove the PACS profile Main and its 1 tool.\n\n"
+              "The user profile bound to it moves to Old %1 and keeps only the mappings whose tool has the same "
+              "name there:\n• Dr %2: 1 of 1 mapping kept");
+
+    QList<UserProfile> many(10, user);
+    deletion = PacsDeletion::of(first.id, {first, gone}, many);
+    const QStringList lines = deletion->question().message.split('\n');
+    EXPECT_EQ(lines.size(), 3 + 8 + 1);
+    EXPECT_EQ(lines.last(), "• and 2 more");
 }
 
 TEST_F(AdminControllerTest, EachAlertGetsItsFullTimeAndCloseClearsOnlyTheOneShown)

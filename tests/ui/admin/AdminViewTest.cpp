@@ -8,6 +8,7 @@
 #include "support/AppModelFixture.h"
 #include "model/CustomIconLibrary.h"
 #include "ui/shared/ScriptedPrompter.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
@@ -111,6 +112,10 @@ TEST_F(AdminViewTest, ANewToolIsEditedThroughTheInspectorAndDeletedAfterConfirmi
     QTest::keyClick(field, Qt::Key_Escape);
     settle();
     EXPECT_EQ(stored(id).shortcut, (KeyboardShortcut{40, "k", M::control}));
+    QWidget* clearShortcut = find("clearToolShortcut");
+    EXPECT_GE(clearShortcut->width() - clearShortcut->fontMetrics().horizontalAdvance("Clear Shortcut"),
+              2 * PaddedButton::textPadding)
+        << "the text keeps off the button's edges";
     click("clearToolShortcut");
     EXPECT_FALSE(stored(id).shortcut);
 

@@ -6,6 +6,7 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/widgets/SheetHost.h"
 
+#include "input/IgnoreListStorage.h"
 #include "support/AppModelFixture.h"
 
 #include <QAbstractItemModelTester>
@@ -274,6 +275,30 @@ TEST_F(HIDInspectorControllerTest, SelectedEventIsKeptByIdWhileSamplesStreamAndA
     EXPECT_EQ(state().selectedEvent, first[4]) << "the event stays selected";
 }
 
+// The mock device stands in for hardware: nothing to release, so nothing of it
+// reaches the ignore list, and it stays listed and selected.
+TEST_F(HIDInspectorControllerTest, TheMockDeviceCannotBeIgnored)
+{
+    queue->runUntilIdle();
+    ASSERT_EQ(state().devices.size(), 1);
+    const ConnectedDeviceInfo mock = state().devices.first();
+    ASSERT_EQ(mock.productName, "Mock Input");
+    inspector->selectDevice(mock.id());
+    EXPECT_FALSE(state().canIgnoreSelected);
+    inspector->toggleIgnore(mock.id());
+    inspector->toggleSelectedDeviceIgnore();
+    queue->runUntilIdle();
+    EXPECT_EQ(state().devices, QList<ConnectedDeviceInfo>{mock});
+    EXPECT_EQ(state().selectedDevice, mock);
+    EXPECT_FALSE(IgnoreListStorage::load().value_or(QSet<VendorProduct>{}).contains(VendorProduct{0, 0}));
+    EXPECT_TRUE(logMessages().filter("control disabled").isEmpty());
+
+    hid.plug(razer, tartarus, QStringLiteral("Razer Tartarus"));
+    queue->runUntilIdle();
+    inspector->selectDevice(listed(tartarus)->id());
+    EXPECT_TRUE(state().canIgnoreSelected) << "hardware can be";
+}
+
 TEST_F(HIDInspectorControllerTest, IgnoreAndTakeBackUseTheDevicesCurrentEntry)
 {
     hid.plug(razer, tartarus, QStringLiteral("Razer Tartarus"));
@@ -388,6 +413,33 @@ TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
     QTest::mouseClick(find<QPushButton>("closeButton"), Qt::LeftButton);
     QTest::keyClick(find<QLineEdit>("customLabelField"), Qt::Key_Escape);
     EXPECT_EQ(closes, 2);
+}
+
+// At the smallest size, with a device selected, the tool row's controls keep
+// their size and spacing: the picker its arrow, nothing overlapping.
+TEST_F(HIDInspectorViewTest, AtItsMinimumSizeTheToolRowKeepsItsControlsApart)
+{
+    EXPECT_GE(view->minimumWidth(), HIDInspectorView::smallestSize.width());
+    EXPECT_GE(view->sizeHint().width(), view->minimumWidth());
+    view->resize(view->minimumSize());
+    auto* picker = find<QComboBox>("deviceFilter");
+    auto* ignore = find<QPushButton>("ignoreButton");
+    view->controller().selectDevice(model->connectedDevices().get().first().id());
+    ignore->setText("Unignore");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(ignore->isVisible());
+    EXPECT_EQ(picker->width(), 180);
+    EXPECT_GE(ignore->width(), ignore->sizeHint().width());
+    QLabel* caption = nullptr;
+    for (QLabel* label : view->findChildren<QLabel*>())
+        if (label->text() == "Filter by device")
+            caption = label;
+    ASSERT_TRUE(caption);
+    EXPECT_GE(caption->width(), caption->sizeHint().width());
+    QList<QWidget*> row{find<QPushButton>("clearButton"), find<QPushButton>("copyButton"), caption, picker, ignore};
+    for (qsizetype i = 1; i < row.size(); ++i)
+        EXPECT_GE(row[i]->geometry().left() - row[i - 1]->geometry().right() - 1, 8) << i;
+    EXPECT_LE(ignore->mapTo(view.get(), ignore->rect().bottomRight()).x(), view->width() - 16);
 }
 
 TEST_F(HIDInspectorViewTest, InASheetReturnPressesNothingAndEscapeDismisses)

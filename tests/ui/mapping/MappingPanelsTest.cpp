@@ -14,9 +14,11 @@
 #include "ui/mapping/widgets/ContextPanelMappings.h"
 #include "ui/mapping/widgets/RightColumn.h"
 #include "ui/mapping/widgets/ToolListItem.h"
+#include "ui/shared/Contrast.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -24,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QRegularExpression>
 
 namespace velmor::test {
@@ -213,6 +216,10 @@ TEST_F(MappingPanelsTest, ProfilesPanelEditsTheActiveProfileAndLightsTheKeypad)
 
     ASSERT_TRUE(find(QStringLiteral("lighting"))->isVisible());
     EXPECT_FALSE(find(QStringLiteral("usePacsDefault"))->isEnabled()) << "no colour of the user's own yet";
+    const QWidget* usePacsDefault = find(QStringLiteral("usePacsDefault"));
+    EXPECT_GE(usePacsDefault->width() - usePacsDefault->fontMetrics().horizontalAdvance("Use PACS Default"),
+              2 * PaddedButton::textPadding)
+        << "the text keeps off the button's edges";
     typeInto(QStringLiteral("lightingHex"), QStringLiteral("#123456"));
     QTest::keyClick(find(QStringLiteral("lightingHex")), Qt::Key_Return);
     settle();
@@ -244,6 +251,31 @@ TEST_F(MappingPanelsTest, ProfilesPanelEditsTheActiveProfileAndLightsTheKeypad)
     controller->selectDevice(speechMike);
     settle();
     EXPECT_FALSE(find(QStringLiteral("lighting"))->isVisible()) << "only the keypad has lighting";
+}
+
+// The Import/Export menu's divider is a line one can see on the dark menu, as drawn.
+TEST_F(MappingPanelsTest, TheImportExportMenusDividerShowsOnTheMenu)
+{
+    struct DarkPalette {
+        DarkPalette() { QApplication::setPalette(Theme::palette()); }
+        ~DarkPalette() { QApplication::setPalette(QPalette()); }
+    } dark;
+    view = std::make_unique<MappingView>(*controller);
+    view->show();
+    settle();
+    click(QStringLiteral("mode-profiles"));
+    auto* menu = find(QStringLiteral("importExport"))->findChild<QMenu*>();
+    ASSERT_TRUE(menu);
+    const QImage drawn = menu->grab().toImage();
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), 5);
+    ASSERT_TRUE(actions[2]->isSeparator());
+    const QColor background = drawn.pixelColor(drawn.width() - 4, menu->actionGeometry(actions[0]).center().y());
+    const QRect line = menu->actionGeometry(actions[2]);
+    double strongest = 1;
+    for (int y = line.top(); y <= line.bottom(); ++y)
+        strongest = std::max(strongest, contrast::ratio(drawn.pixelColor(line.center().x(), y), background));
+    EXPECT_GE(strongest, 3.0);
 }
 
 TEST_F(MappingPanelsTest, ReleasingADeviceStopsItsButtonsAndTakingItBackRestoresThem)

@@ -97,5 +97,39 @@ TEST_F(MappingWindowFitTest, ASmallScreenShowsTheWholeRightColumnAndEveryToolbar
     EXPECT_FALSE(toolbar().isWrapped()) << "one line where there is room";
 }
 
+// A name is cut only where the toolbar gives it less room than it takes, and
+// then to that room.
+TEST_F(MappingWindowFitTest, TheDeviceNameIsCutOnlyWhereItsRoomIsShort)
+{
+    plugKeypad();
+    plugSpeechMike();
+    auto* picker = toolbar().findChild<QWidget*>(QStringLiteral("devicePicker"));
+    ASSERT_TRUE(picker);
+    int cut = 0;
+    for (const QSize size : {smallScreenRoom, view->minimumSizeHint(), QSize(1920, 1080)}) {
+        view->resize(size);
+        for (const Device& device : {Device::speechMikeTemplate(), Device::tartarusTemplate()}) {
+            controller->selectDevice(device.id);
+            settle();
+            const QString shown = toolbar().shownDeviceName();
+            const int missing = picker->sizeHint().width() - picker->width();
+            if (missing <= 0) {
+                EXPECT_EQ(shown, device.name) << size.width();
+                continue;
+            }
+            ++cut;
+            EXPECT_TRUE(shown.endsWith(QStringLiteral("…"))) << shown.toStdString();
+            EXPECT_LE(picker->fontMetrics().horizontalAdvance(shown),
+                      picker->fontMetrics().horizontalAdvance(device.name) - missing);
+        }
+        if (size == smallScreenRoom) {
+            controller->selectDevice(Device::speechMikeTemplate().id);
+            settle();
+            EXPECT_EQ(toolbar().shownDeviceName(), Device::speechMikeTemplate().name) << "it fits on a small screen";
+        }
+    }
+    EXPECT_GT(cut, 0) << "some width made the toolbar cut a name";
+}
+
 } // namespace
 } // namespace velmor::test

@@ -39,6 +39,26 @@ Prompter::Question deleteTool(Scene& scene)
     return prompter.requests().constLast().question;
 }
 
+// Deleting the PACS profile the user profiles are bound to, as the admin window asks it.
+Prompter::Question deletePacs(Scene& scene)
+{
+    auto& store = scene.make<ProfileStore>();
+    auto& device = scene.make<Published<Device>>(Device::tartarusTemplate());
+    auto& alert = scene.make<Published<std::optional<AppModel::AlertMessage>>>();
+    auto& prompter = scene.make<ScriptedPrompter>();
+    AdminController admin(AdminController::Sources{store, device, alert, [](const QUuid&) {}}, prompter);
+    const QUuid bound = store.activeUserProfile().pacsProfileId;
+    store.createUserProfile(QStringLiteral("Dr. Lee"), bound);
+    const QList<RadiologyTool> tools = store.activePacsProfile().tools;
+    for (int key = 1; key <= 5 && key <= tools.size(); ++key)
+        store.setMapping(Device::tartarusTemplate().id, QStringLiteral("K%1").arg(key, 2, 10, QLatin1Char('0')),
+                         tools[key - 1].id, store.activeUserProfile().id);
+    admin.selectPacs(bound);
+    scene.settle();
+    admin.deleteActivePacs();
+    return prompter.requests().constLast().question;
+}
+
 Prompter::Question replaceMapping(Scene&)
 {
     ConflictPrompt prompt;
@@ -49,6 +69,7 @@ Prompter::Question replaceMapping(Scene&)
 }
 
 const Shot toolShot("confirm-delete-tool", dialog(&deleteTool));
+const Shot pacsShot("confirm-delete-pacs", dialog(&deletePacs));
 const Shot clearShot("confirm-clear-mappings",
                      dialog([](Scene&) { return MappingEditor::clearQuestion(Device::tartarusTemplate()); }));
 const Shot profileShot("confirm-delete-profile",

@@ -30,6 +30,12 @@ struct DeviceScene : ScriptedPlatform, NothingIgnored {
     AppModel model;
 };
 
+// The application model with no hardware: the mock device stands in.
+struct MockScene : ScriptedPlatform, NothingIgnored {
+    explicit MockScene(Scene& scene) { scene.settle(); }
+    AppModel model;
+};
+
 // The device's template is read when the shot is taken, not while shots register.
 Render editor(const Device& (*device)(), const QString& selected)
 {
@@ -101,6 +107,33 @@ const Shot inspectorFiltered("hid-inspector-device-filter", [](Scene& scene) -> 
     view->resize(900, 640);
     return view;
 });
+// With a device selected, so the filter picker and "Ignore" share the row: at
+// the size the sheet opens at where the screen has room, and at its smallest.
+Render inspectorSized(bool smallest)
+{
+    return [smallest](Scene& scene) -> std::unique_ptr<QWidget> {
+        auto& devices = scene.make<DeviceScene>(scene);
+        feedSamples(devices.model);
+        scene.settle();
+        auto view = std::make_unique<HIDInspectorView>(devices.model);
+        view->controller().selectDevice(devices.model.connectedDevices().get().first().id());
+        view->resize(smallest ? view->minimumSize() : HIDInspectorView::openingSize.expandedTo(view->minimumSize()));
+        return view;
+    };
+}
+
+// No hardware: the mock device stands in, selected and filtering. It has
+// nothing to release, so the row offers no "Ignore".
+const Shot inspectorMock("hid-inspector-mock-device", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    auto& mock = scene.make<MockScene>(scene);
+    auto view = std::make_unique<HIDInspectorView>(mock.model);
+    view->controller().selectDevice(mock.model.connectedDevices().get().first().id());
+    view->controller().setCaptureOnlySelected(true);
+    view->resize(HIDInspectorView::openingSize);
+    return view;
+});
+const Shot inspectorOpening("hid-inspector-opening-size", inspectorSized(false));
+const Shot inspectorSmallest("hid-inspector-minimum-size", inspectorSized(true));
 const Shot inspectorSamples("hid-inspector-samples", inspector(false));
 const Shot inspectorSelected("hid-inspector-selected", inspector(true));
 

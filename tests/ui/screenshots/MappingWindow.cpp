@@ -17,6 +17,8 @@
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QGridLayout>
+#include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -171,6 +173,19 @@ const Shot profilesPanel("mapping-panel-profiles", keypadWindow([](MappingScene&
     mapping.store().setLightingHex(QStringLiteral("#33B8ED"), mapping.store().activeUserProfile().id);
     mapping.controller.setSelectedMode(MappingMode::profiles);
 }));
+
+// The profiles panel's Import/Export menu, open: its divider shows.
+const Shot importExportMenu("mapping-panel-import-export-menu", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    auto& mapping = keypadScene(scene);
+    mapping.controller.setSelectedMode(MappingMode::profiles);
+    auto view = window(scene, mapping);
+    auto* menu = view->findChild<QWidget*>(QStringLiteral("importExport"))->findChild<QMenu*>();
+    menu->ensurePolished();
+    menu->adjustSize();
+    auto* label = new QLabel;
+    label->setPixmap(menu->grab());
+    return Scene::onBackdrop(label, 24);
+});
 
 const Shot devicesPanel("mapping-panel-devices", [](Scene& scene) {
     auto& mapping = keypadScene(scene);

@@ -5,6 +5,7 @@
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/Switch.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -165,7 +166,7 @@ QWidget* ToolInspector::buildEditor()
                                      shortcutForm_);
     recorder_->setMaximumWidth(220);
     shortcutColumn->addWidget(recorder_);
-    auto* clearShortcut = new QPushButton(tr("Clear Shortcut"), shortcutForm_);
+    auto* clearShortcut = new PaddedButton(tr("Clear Shortcut"), shortcutForm_);
     clearShortcut->setObjectName(QStringLiteral("clearToolShortcut"));
     shortcutColumn->addWidget(clearShortcut, 0, Qt::AlignLeft);
     shortcutBox->addWidget(shortcutForm_);

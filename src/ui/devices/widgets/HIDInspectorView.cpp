@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -102,7 +103,6 @@ QString ignoreTitle(const ConnectedDeviceInfo& device)
 HIDInspectorView::HIDInspectorView(AppModel& model, QWidget* parent) : QWidget(parent), controller_(model)
 {
     setObjectName(QStringLiteral("hidInspector"));
-    setMinimumSize(720, 520);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(16, 16, 16, 16);
@@ -136,10 +136,22 @@ HIDInspectorView::HIDInspectorView(AppModel& model, QWidget* parent) : QWidget(p
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
 
+    // Never smaller than what the rows need (the Ignore button shown), so no
+    // control overlaps another.
+    setMinimumSize(smallestSize.expandedTo(root->totalMinimumSize()));
+
     subscription_ = controller_.state().subscribe([this](const HIDInspectorController::State& state) { render(state); });
 }
 
 HIDInspectorView::~HIDInspectorView() = default;
+
+QSize HIDInspectorView::sizeHint() const
+{
+    QSize size = openingSize;
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableSize());
+    return size.expandedTo(minimumSize());
+}
 
 QWidget* HIDInspectorView::makeDevicesColumn()
 {
@@ -196,8 +208,10 @@ QWidget* HIDInspectorView::makeEventsColumn()
         controller_.selectDevice(index <= 0 ? std::nullopt : std::optional(shownDevices_.value(index - 1).id()));
     });
     tools->addWidget(picker_);
-    ignoreButton_ = new QPushButton(column);
+    ignoreButton_ = new QPushButton(tr("Unignore"), column);
     ignoreButton_->setObjectName(QStringLiteral("ignoreButton"));
+    // Room for the longer title, so the window's minimum width holds either.
+    ignoreButton_->setMinimumWidth(ignoreButton_->sizeHint().width());
     connect(ignoreButton_, &QPushButton::clicked, this, [this] { controller_.toggleSelectedDeviceIgnore(); });
     tools->addWidget(ignoreButton_);
     layout->addLayout(tools);
@@ -257,7 +271,7 @@ void HIDInspectorView::keyPressEvent(QKeyEvent* event)
 void HIDInspectorView::showDeviceMenu(const QPoint& at)
 {
     const int row = deviceList_->indexAt(at).row();
-    if (row < 0 || row >= shownDevices_.size())
+    if (row < 0 || row >= shownDevices_.size() || !HIDInspectorController::canIgnore(shownDevices_[row]))
         return;
     const QString id = shownDevices_[row].id();
     QMenu menu(this);
@@ -300,8 +314,8 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
         deviceList_->clearSelection();
     // A selected device that is gone leaves the picker blank; it still filters.
     picker_->setCurrentIndex(state.selectedDevice && selectedRow < 0 ? -1 : selectedRow + 1);
-    ignoreButton_->setVisible(state.selectedDevice.has_value());
-    if (state.selectedDevice)
+    ignoreButton_->setVisible(state.canIgnoreSelected);
+    if (state.canIgnoreSelected)
         ignoreButton_->setText(ignoreTitle(*state.selectedDevice));
 }
 

@@ -28,8 +28,15 @@ class AppModel;
 // "Close" and the Escape key run.
 class HIDInspectorView : public QWidget {
 public:
+    // The smallest the sheet gets (more where its rows need it), and the size it
+    // opens at where the screen has room.
+    static constexpr QSize smallestSize{720, 520};
+    static constexpr QSize openingSize{900, 640};
+
     explicit HIDInspectorView(AppModel& model, QWidget* parent = nullptr);
     ~HIDInspectorView() override;
+
+    QSize sizeHint() const override;
 
     HIDInspectorController& controller() { return controller_; }
     HIDSampleListModel& eventModel() { return events_; }

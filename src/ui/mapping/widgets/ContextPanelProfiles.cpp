@@ -3,9 +3,11 @@
 #include "model/HexColor.h"
 #include "ui/mapping/widgets/PanelHeader.h"
 #include "ui/mapping/widgets/ViewParts.h"
+#include "ui/shared/MenuColours.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -178,7 +180,7 @@ public:
         presets->addStretch();
         layout->addLayout(presets);
 
-        usePacsDefault_ = new QPushButton(QStringLiteral("Use PACS Default"));
+        usePacsDefault_ = new PaddedButton(QStringLiteral("Use PACS Default"));
         usePacsDefault_->setObjectName(QStringLiteral("usePacsDefault"));
         QObject::connect(usePacsDefault_, &QAbstractButton::clicked, this, actions.onUsePacsDefault);
         layout->addWidget(usePacsDefault_, 0, Qt::AlignLeft);
@@ -228,6 +230,9 @@ public:
                                           {Theme::surface()});
         menuButton->setObjectName(QStringLiteral("importExport"));
         auto* menu = new QMenu(menuButton);
+        // The style draws its divider in a shade of the menu itself: one that shows.
+        menu->setStyleSheet(QStringLiteral("QMenu::separator { height: 1px; margin: 4px 8px; background: %1; }")
+                                .arg(MenuColours::of(menu->palette()).divider.name()));
         auto item = [&](const char* name, const QString& title, const std::function<void()>& action) {
             QAction* added = menu->addAction(title);
             added->setObjectName(QString::fromLatin1(name));

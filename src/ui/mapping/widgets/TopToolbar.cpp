@@ -25,8 +25,10 @@ namespace {
 constexpr int cardPadding = 10;
 constexpr int itemSpacing = 12;
 
-// The device picker: the device's name, cut at the end with "…" where the
-// toolbar has no room for all of it, then the chevron.
+} // namespace
+
+// The device picker: the device's name, cut at the end with "…" only where the
+// toolbar gives it less room than the whole name takes, then the chevron.
 class DevicePicker : public QToolButton {
 public:
     using QToolButton::QToolButton;
@@ -39,19 +41,27 @@ public:
         return {full.width() - textWidth + std::min(textWidth, shortest), full.height()};
     }
 
+    QString shownText() const
+    {
+        // Measured against the size hint, not against a rounded text width: a name
+        // a fraction of a pixel wider than its rounded width is not cut.
+        const int missing = sizeHint().width() - width();
+        if (missing <= 0)
+            return text();
+        const int room = fontMetrics().horizontalAdvance(text()) - missing;
+        return fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, room));
+    }
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QStylePainter painter(this);
         QStyleOptionToolButton option;
         initStyleOption(&option);
-        const int chrome = sizeHint().width() - fontMetrics().horizontalAdvance(text());
-        option.text = fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, width() - chrome));
+        option.text = shownText();
         painter.drawComplexControl(QStyle::CC_ToolButton, option);
     }
 };
-
-} // namespace
 
 TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* parent)
     : QWidget(parent), controller_(controller), actions_(std::move(actions))
@@ -126,6 +136,8 @@ TopToolbar::TopToolbar(MappingController& controller, Actions actions, QWidget* 
 
     subscription_ = controller_.state().subscribe([this](const MappingController::State& state) { render(state); });
 }
+
+QString TopToolbar::shownDeviceName() const { return devicePicker_->shownText(); }
 
 int TopToolbar::oneLineMinimumWidth() const
 {

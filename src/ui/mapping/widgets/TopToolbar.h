@@ -9,10 +9,10 @@
 class QBoxLayout;
 class QLabel;
 class QMenu;
-class QToolButton;
 
 namespace velmor {
 
+class DevicePicker;
 class NiceButton;
 namespace mappingViews {
 class Dot;
@@ -21,7 +21,7 @@ class Dot;
 // The toolbar over the canvas: the device picker ("devicePicker") with the
 // connection state, "editLayout", "syncNow", the save state ("savedState"),
 // "undo", "reset", "clear" and "save". Where the row is short, the device name
-// is cut with "…" first; shorter still, the save state and the four commands
+// is cut with "…" first (only then); shorter still, the save state and the four commands
 // after it move to a second line ("toolbarTrailing").
 class TopToolbar : public QWidget {
 public:
@@ -40,6 +40,8 @@ public:
 
     QSize minimumSizeHint() const override;
     bool isWrapped() const { return wrapped_; }
+    // The device's name as the picker draws it at its present width.
+    QString shownDeviceName() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -55,7 +57,7 @@ private:
     QWidget* leading_;
     QWidget* trailing_;
     bool wrapped_ = false;
-    QToolButton* devicePicker_;
+    DevicePicker* devicePicker_;
     QMenu* deviceMenu_;
     QList<QString> menuDeviceIds_;
     mappingViews::Dot* connectionDot_;

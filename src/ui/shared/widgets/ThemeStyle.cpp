@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyleFactory>
 
+#include <algorithm>
+
 namespace velmor {
 
 void installTheme(QApplication& application)
@@ -27,6 +29,14 @@ void makeProminent(QAbstractButton& button)
                                         " QPushButton:pressed { background: %2; }"
                                         " QPushButton:disabled { background: %3; color: rgba(255,255,255,120); }")
                              .arg(accent.name(), accent.darker(130).name(), Theme::border().name()));
+}
+
+PaddedButton::PaddedButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+
+QSize PaddedButton::sizeHint() const
+{
+    const QSize styled = QPushButton::sizeHint();
+    return {std::max(styled.width(), fontMetrics().horizontalAdvance(text()) + 2 * textPadding), styled.height()};
 }
 
 Backdrop::Backdrop(QWidget* parent) : QWidget(parent) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPushButton>
 #include <QWidget>
 
 class QApplication;
@@ -14,6 +15,18 @@ void installTheme(QApplication& application);
 // The prominent (default-action) look of a standard button: filled with the
 // accent blue, white text.
 void makeProminent(QAbstractButton& button);
+
+// A standard button with room either side of its text, whatever its length:
+// the style keeps a long title only a few pixels from the button's edges.
+class PaddedButton : public QPushButton {
+public:
+    static constexpr int textPadding = 12;
+
+    explicit PaddedButton(const QString& text, QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+};
 
 // Paints Theme::backgroundGradient behind its children: the windows' background.
 class Backdrop : public QWidget {
