@@ -1,3 +1,4 @@
+#include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/GlassCard.h"
@@ -6,9 +7,11 @@
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ToastView.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -142,4 +145,22 @@ TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
     box.setFixedWidth(600);
     box.setCurrentIndex(0);
     EXPECT_EQ(box.shownText(), box.currentText());
+}
+
+// A name in a tooltip or a menu item is shown as the text it is: markup is
+// escaped only where Qt would read it, an '&' marks no shortcut key.
+TEST(PlainText, TooltipsAndMenuItemsShowNamesAsTheyAre)
+{
+    for (const QString name : {"Button K07: <b>Zoom</b> <a href=\"https://example.org/\">x</a>", "&lt;b&gt; & <br>"}) {
+        const QString tip = plainText::toolTip(name);
+        ASSERT_TRUE(Qt::mightBeRichText(tip));
+        QTextDocument shown;
+        shown.setHtml(tip);
+        EXPECT_EQ(shown.toPlainText(), name);
+    }
+    EXPECT_EQ(plainText::toolTip("Zoom & Pan <3"), "Zoom & Pan <3") << "read as text already: unchanged";
+
+    QAction action(plainText::actionText("R&D Keypad && Co"));
+    EXPECT_EQ(action.iconText(), "R&D Keypad && Co");
+    EXPECT_EQ(QKeySequence::mnemonic(action.text()), QKeySequence()) << "no Alt shortcut";
 }
