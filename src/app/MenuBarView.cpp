@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "ui/shared/MenuColours.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 
@@ -104,14 +105,14 @@ void MenuBarView::add(const MenuBarItem& item, const Colours& colours)
         return;
     case Kind::button:
     case Kind::row: {
-        QAction* action = menu->addAction(item.title);
+        QAction* action = menu->addAction(plainText::actionText(item.title));
         if (!item.symbol.isEmpty())
             action->setIcon(SymbolIcons::instance().icon(item.symbol, Theme::textPrimary()));
         QObject::connect(action, &QAction::triggered, menu, [menu, run = item.activate] { later(menu, run); });
         return;
     }
     case Kind::toggle: {
-        QAction* action = menu->addAction(item.title);
+        QAction* action = menu->addAction(plainText::actionText(item.title));
         action->setCheckable(true);
         action->setChecked(item.checked);
         QObject::connect(action, &QAction::triggered, menu, [menu, action, item](bool on) {

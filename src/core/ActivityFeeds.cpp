@@ -1,6 +1,7 @@
 #include "core/ActivityFeeds.h"
 
 #include "platform/RandomUuid.h"
+#include "platform/Text.h"
 
 namespace velmor {
 
@@ -38,7 +39,9 @@ void appendCapped(Published<QList<T>>& feed, Item&& item, qsizetype limit)
 void ActivityFeeds::appendLog(const QString& message)
 {
     // Every key press logs: ids come from the thread's generator, not a system call each.
-    appendCapped(logs_, LogEntry{randomUuid(), now(), message}, logLimit);
+    // A line is one line: names and details from outside cannot start another or
+    // reorder this one, on screen or in the copied log.
+    appendCapped(logs_, LogEntry{randomUuid(), now(), text::visibleControls(message)}, logLimit);
 }
 
 QDateTime ActivityFeeds::now()

@@ -50,6 +50,7 @@ public:
     // Oldest first, the newest hidSampleLimit.
     const Published<QList<RawHIDSample>>& hidEvents() const { return hidEvents_; }
 
+    // Control and bidi characters of the message are written visibly (text::visibleControls).
     void appendLog(const QString& message);
     void clearLogs();
     // Also writes "[<severity>] <title>: <message>" to the log.

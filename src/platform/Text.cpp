@@ -5,6 +5,39 @@
 
 namespace velmor::text {
 
+namespace {
+
+bool needsEscape(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F
+        || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+QString visibleControls(const QString& s)
+{
+    // Most lines hold none: the text is handed back without a copy.
+    if (std::none_of(s.cbegin(), s.cend(), [](QChar c) { return needsEscape(c.unicode()); }))
+        return s;
+    QString result;
+    result.reserve(s.size() + 8);
+    for (const QChar c : s) {
+        const char16_t code = c.unicode();
+        if (!needsEscape(code))
+            result.append(c);
+        else if (code == u'\n')
+            result.append(QLatin1String("\\n"));
+        else if (code == u'\r')
+            result.append(QLatin1String("\\r"));
+        else if (code == u'\t')
+            result.append(QLatin1String("\\t"));
+        else
+            result.append(QLatin1String("\\u{") + QString::number(code, 16).toUpper() + QLatin1Char('}'));
+    }
+    return result;
+}
+
 QString lowercased(const QString& s) { return s.toLower().normalized(QString::NormalizationForm_C); }
 
 QString canonicalForm(const QString& s) { return s.normalized(QString::NormalizationForm_D); }

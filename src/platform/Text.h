@@ -6,8 +6,16 @@
 #include <algorithm>
 #include <functional>
 
-// String rules of the stored data: how names are compared and lists ordered.
+// String rules of the stored data: how names are compared and lists ordered,
+// and how text from outside is written into a line.
 namespace velmor::text {
+
+// The text with every character that could break or reorder a line shown
+// visibly: C0 and C1 controls and DEL, line and paragraph separators, and the
+// bidi marks, embeddings, overrides and isolates. A newline, return and tab are
+// written "\n", "\r", "\t", any other as its code, "\u{1B}". The rest is kept.
+// For lines written from names (log lines, notifications), never for stored data.
+QString visibleControls(const QString& s);
 
 // Full Unicode lower-casing, without trimming: the key by which profile and tool
 // names compare. Canonically equivalent names give the same key.

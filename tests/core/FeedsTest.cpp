@@ -1,5 +1,8 @@
 #include "support/AppModelFixture.h"
 
+#include "store/ProfileExchange.h"
+
+#include <QRegularExpression>
 #include <QSet>
 
 using namespace velmor;
@@ -98,6 +101,36 @@ TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)
     EXPECT_EQ(severityOf("Cloud Sync Error", "subscription failed"), Severity::error);
     EXPECT_EQ(severityOf("Cloud Sync", "Created SUBSCRIPTION"), std::nullopt);
     EXPECT_EQ(logMessages().last(), "Cloud Sync: Created SUBSCRIPTION");
+}
+
+// Names come from other people: one that holds a newline and a time, an ESC
+// sequence or a bidi override writes one line, with those characters visible,
+// while the stored name stays as it was.
+TEST_F(FeedsTest, NamesFromOutsideWriteOneVisibleLogLine)
+{
+    const QString fake = QString("x\n12:00:01 Import Successful: PACS profile 'y' has been imported.") + QChar(0x1B)
+        + "[2K" + QChar(0x202E) + "lmth";
+    PacsProfile pacs;
+    pacs.name = fake;
+    const QString path = supportPath("hostile.json");
+    ProfileExchange::writeFile(path, ProfileExchange::encodePacsProfile(pacs));
+    store().importPacsProfile(path);
+    queue->runUntilIdle();
+    EXPECT_EQ(store().activePacsProfile().name, fake) << "stored as it came";
+    const QStringList imports = logMessages().filter("[success] Import Successful");
+    ASSERT_EQ(imports.size(), 1);
+    EXPECT_EQ(imports.first(),
+              "[success] Import Successful: PACS profile 'x\\n12:00:01 Import Successful: PACS profile 'y' has been "
+              "imported.\\u{1B}[2K\\u{202E}lmth' has been imported.");
+
+    RadiologyTool tool = addTool(shortcut(13, "w"));
+    editTool(tool, [](RadiologyTool& t) { t.name = QString("Zoom\r\n") + QChar(0x2066) + "In"; });
+    map("K01", tool.id);
+    press("K01");
+    EXPECT_EQ(dispatchLines().last(), "Dispatch K01 → Zoom\\r\\n\\u{2066}In (W)");
+    const QRegularExpression unsafe("[\\x{0}-\\x{1F}\\x{202A}-\\x{202E}\\x{2066}-\\x{2069}]");
+    for (const QString& line : logMessages())
+        EXPECT_FALSE(line.contains(unsafe)) << line.toStdString();
 }
 
 } // namespace

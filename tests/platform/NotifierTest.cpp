@@ -138,6 +138,31 @@ TEST_F(NotifierOverDBus, AuthorizedWhileTheServiceAnswersAndNotificationsReachIt
     EXPECT_EQ(arguments[7].toInt(), -1);
 }
 
+// A synced profile's name reaches the service as text: escaped for a service
+// that reads markup, as it is for one that does not, control characters visible
+// for both; the request the delegate hears of keeps the name.
+TEST_F(NotifierOverDBus, NamesInTheBodyAreNeverMarkupOrExtraLines)
+{
+    offerService();
+    const QString names = "User profiles updated: <b>Night</b>, <a href=\"https://example.org/\">Day</a> & Co\n"
+                          "Active PACS profile: x";
+    fake.capabilities = {"body", "body-markup", "body-hyperlinks"};
+    notifier.add({"markup", "Velmor profiles updated", names, {}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake.notifications.size() == 1; }));
+    EXPECT_EQ(fake.notifications[0].arguments()[4].toString(),
+              "User profiles updated: &lt;b&gt;Night&lt;/b&gt;, &lt;a href=\"https://example.org/\"&gt;Day&lt;/a&gt; "
+              "&amp; Co\\nActive PACS profile: x");
+
+    fake.capabilities = {"body", "body-hyperlinks"};
+    notifier.add({"plain", QString("Velmor\n") + QChar(0x202E) + "updated", names, {}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake.notifications.size() == 2; }));
+    const QVariantList plain = fake.notifications[1].arguments();
+    EXPECT_EQ(plain[3].toString(), "Velmor\\n\\u{202E}updated");
+    EXPECT_EQ(plain[4].toString(), "User profiles updated: <b>Night</b>, <a href=\"https://example.org/\">Day</a> & Co"
+                                   "\\nActive PACS profile: x");
+    EXPECT_EQ(DBusNotifier::bodyText("a \"b\" 'c'", true), "a \"b\" 'c'") << "quotes are text in the markup";
+}
+
 // Answers with the options the test sets and records what it hears.
 struct ScriptedDelegate final : NotificationCenterDelegate {
     PresentationOptions options;

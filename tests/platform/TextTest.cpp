@@ -32,3 +32,21 @@ TEST(Text, LocalizedSortIsCaseInsensitiveAndStable)
     EXPECT_EQ(names.mid(0, 3), (QList<QString>{"Alpha", "alpha", "ALPHA"}));
     EXPECT_EQ(names.mid(3), (QList<QString>{"beta", "Gamma"}));
 }
+
+TEST(Text, ControlAndBidiCharactersOfANameAreWrittenVisibly)
+{
+    // A name that would fake a second log line, colour the terminal and reverse the rest.
+    const QString name = QString("Dr. Lee\n12:00:01 Import Successful: x\r\t") + QChar(0x1B) + "[31m"
+        + QChar(0x202E) + "txt.exe" + QChar(0x2069) + QChar(0x7F) + QChar(0x85) + QChar(0x2028);
+    EXPECT_EQ(text::visibleControls(name),
+              "Dr. Lee\\n12:00:01 Import Successful: x\\r\\t\\u{1B}[31m\\u{202E}txt.exe\\u{2069}\\u{7F}\\u{85}\\u{2028}");
+    // Boundaries of the ranges: kept just outside them.
+    for (const int kept : {0x20, 0x7E, 0xA0, 0x200D, 0x2027, 0x202F, 0x2065, 0x206A})
+        EXPECT_EQ(text::visibleControls(QString(QChar(kept))), QString(QChar(kept))) << kept;
+    for (const int escaped : {0x00, 0x1F, 0x9F, 0x200E, 0x200F, 0x2066, 0x061C})
+        EXPECT_TRUE(text::visibleControls(QString(QChar(escaped))).startsWith("\\u{")) << escaped;
+    // Ordinary text, backslashes and other scripts included, is handed back as it is.
+    const QString plain = QString::fromUtf8("C:\\n Zoom – Fenêtre/Niveau 窗口");
+    EXPECT_EQ(text::visibleControls(plain), plain);
+    EXPECT_EQ(text::visibleControls(plain).constData(), plain.constData()) << "not copied";
+}

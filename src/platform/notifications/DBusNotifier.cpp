@@ -1,6 +1,7 @@
 #include "platform/notifications/DBusNotifier.h"
 
 #include "platform/MainQueue.h"
+#include "platform/Text.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -95,14 +96,46 @@ void DBusNotifier::present(const NotificationRequest& request, PresentationOptio
     if (!bus.isConnected())
         return;
     listen(bus);
+    // Whether the service reads the body as markup is its own to say, and another
+    // service may take the name while we run: asked before each notification.
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(serviceCall(QStringLiteral("GetCapabilities")), replyTimeoutMs), signals_.data());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, signals_.data(),
+                     [this, request, options](QDBusPendingCallWatcher* finished) {
+                         const QDBusPendingReply<QStringList> reply = *finished;
+                         finished->deleteLater();
+                         // Unknown counts as markup: escaped text is at worst shown escaped.
+                         notify(request, options,
+                                reply.isError() || reply.value().contains(QStringLiteral("body-markup")));
+                     });
+}
+
+QString DBusNotifier::bodyText(const QString& body, bool markup)
+{
+    QString text = text::visibleControls(body);
+    if (!markup)
+        return text;
+    // The three the service's markup gives a meaning; quotes are plain text there.
+    text.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    text.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    return text;
+}
+
+void DBusNotifier::notify(const NotificationRequest& request, PresentationOptions options, bool bodyIsMarkup)
+{
+    QDBusConnection bus = connection();
+    if (!bus.isConnected())
+        return;
     QVariantMap hints;
     if (!options.testFlag(PresentationOption::list))
         hints.insert(QStringLiteral("transient"), true);
     if (!options.testFlag(PresentationOption::sound))
         hints.insert(QStringLiteral("suppress-sound"), true);
     QDBusMessage call = serviceCall(QStringLiteral("Notify"));
-    // app_name, replaces_id, app_icon, summary, body, actions, hints, expire_timeout (server default)
-    call << QStringLiteral("Velmor") << 0u << QString() << request.title << request.body
+    // app_name, replaces_id, app_icon, summary (never markup), body, actions, hints, expire_timeout (server default)
+    call << QStringLiteral("Velmor") << 0u << QString() << text::visibleControls(request.title)
+         << bodyText(request.body, bodyIsMarkup)
          << QStringList{NotificationResponse::defaultActionIdentifier, QString()} << hints << -1;
     // Goes with the notifier if the answer never comes.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, replyTimeoutMs), signals_.data());

@@ -23,6 +23,11 @@ public:
     explicit DBusNotifier(QString connectionName = {});
     ~DBusNotifier() override;
 
+    // The body as sent: control and bidi characters written visibly (names in it
+    // come from other machines), and `<`, `>` and `&` escaped for a service that
+    // reads markup ("body-markup" among its capabilities).
+    static QString bodyText(const QString& body, bool markup);
+
     // Authorized with alerts enabled while the service answers, sound as the service
     // says; denied with both disabled otherwise. Badges are not supported.
     void getNotificationSettings(SettingsCompletion done) override;
@@ -37,6 +42,8 @@ private:
     class Signals;
 
     QDBusConnection connection() const;
+    // Sends the notification once the service said how it reads the body.
+    void notify(const NotificationRequest& request, PresentationOptions options, bool bodyIsMarkup);
     // Listens for ActionInvoked and NotificationClosed once the bus is there.
     void listen(QDBusConnection& bus);
     void actionInvoked(uint id, const QString& actionKey);

@@ -183,6 +183,7 @@ void AdminController::requestDeleteTool()
     Prompter::Question question;
     question.title = QStringLiteral("Delete tool?");
     question.message = QStringLiteral("This will remove %1 and clear any mappings that use it.").arg(selected->name);
+    question.names = {selected->name};
     question.buttons = {{QStringLiteral("Delete"), Prompter::Role::destructive},
                         {QStringLiteral("Cancel"), Prompter::Role::cancel}};
     if (prompter_.ask(question).button == QLatin1String("Delete"))

@@ -407,7 +407,8 @@ Prompter::Question MappingController::deleteQuestion(const QString& profileName)
                 QStringLiteral(". Mappings for that profile will be lost."),
             {{QStringLiteral("Delete"), Prompter::Role::destructive}, {QStringLiteral("Cancel"), Prompter::Role::cancel}},
             std::nullopt,
-            {}};
+            {},
+            {profileName}};
 }
 
 } // namespace velmor

@@ -287,7 +287,8 @@ Prompter::Question MappingEditor::replaceQuestion(const ConflictPrompt& prompt)
                 QStringLiteral(". Replace with ") + prompt.newTool.name + QStringLiteral("?"),
             {{replaceButton, Prompter::Role::destructive}, {cancelButton, Prompter::Role::cancel}},
             std::nullopt,
-            {}};
+            {},
+            {prompt.existingTool.name, prompt.newTool.name}};
 }
 
 Prompter::Question MappingEditor::clearQuestion(const Device& device)
@@ -296,7 +297,8 @@ Prompter::Question MappingEditor::clearQuestion(const Device& device)
             QStringLiteral("This will remove all mappings for ") + device.name + QStringLiteral("."),
             {{clearButton, Prompter::Role::destructive}, {cancelButton, Prompter::Role::cancel}},
             std::nullopt,
-            {}};
+            {},
+            {device.name}};
 }
 
 } // namespace velmor

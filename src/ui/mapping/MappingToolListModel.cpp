@@ -1,6 +1,7 @@
 #include "ui/mapping/MappingToolListModel.h"
 
 #include "ui/mapping/MappingTexts.h"
+#include "ui/shared/PlainText.h"
 
 #include <QHash>
 #include <QMimeData>
@@ -54,7 +55,7 @@ QVariant MappingToolListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return row->isHeader ? row->title : row->tool.name;
     case Qt::ToolTipRole:
-        return row->isHeader ? QVariant() : QVariant(row->help);
+        return row->isHeader ? QVariant() : QVariant(plainText::toolTip(row->help));
     default:
         return {};
     }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -36,6 +37,9 @@ public:
         // When set, the question carries one text field with this placeholder.
         std::optional<QString> textPlaceholder;
         QString text;         // the text field's initial text
+        // The names the message shows (a tool's, a profile's): the dialog keeps
+        // each on one line, not broken at a space or a slash, when it fits one.
+        QStringList names = {};
     };
 
     struct Answer {

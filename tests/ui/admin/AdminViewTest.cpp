@@ -26,6 +26,7 @@
 #include <QSlider>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -277,6 +278,38 @@ TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)
     picker.controller().setSearchText("");
     emit grid->itemClicked(grid->item(0));
     EXPECT_EQ(chosen, (ToolIconSelection{ToolIconSource::custom, "ct.svg"}));
+}
+
+// Icon names come from whoever made or synced the icon: the picker, its
+// tooltip and the toggle editor show one that looks like markup as it is.
+TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
+{
+    const QString name = "<b>CT <img src=\"zero\"><a href=\"https:x\">x"; // no slash: a file name
+    QDir().mkpath(customIconsDirectory());
+    test::writeFile(QDir(customIconsDirectory()).filePath(name + ".svg"),
+                    R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width="4" height="4"/></svg>)");
+    SFSymbolPicker picker({ToolIconSource::custom, name + ".svg"});
+    auto* current = picker.findChild<QLabel*>("currentIconName");
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->text(), name);
+    EXPECT_EQ(current->textFormat(), Qt::PlainText);
+    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    ASSERT_EQ(grid->count(), 1);
+    QTextDocument tip;
+    tip.setHtml(grid->item(0)->toolTip());
+    EXPECT_EQ(tip.toPlainText(), name) << "the tooltip is read as markup: escaped";
+    EXPECT_FALSE(picker.grab().isNull());
+
+    RadiologyTool tool;
+    tool.name = "Layout";
+    auto controller = std::make_shared<ToggleEditorController>(tool, "Edit Toggle");
+    controller->applyIconSelection({ToolIconSource::custom, name + ".svg"});
+    ToggleEditorSheet sheet(controller);
+    auto* label = sheet.findChild<QLabel*>("toggleCustomIcon");
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), name);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_FALSE(sheet.grab().isNull());
 }
 
 // Whatever lists follow one another, the rows end up as the list, through

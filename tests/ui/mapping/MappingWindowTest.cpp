@@ -11,12 +11,15 @@
 #include "ui/mapping/widgets/ToolListItem.h"
 
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QToolButton>
 #include <QMimeData>
 #include <QStackedWidget>
+#include <QTextDocument>
+#include <QToolTip>
 
 namespace velmor::test {
 namespace {
@@ -91,6 +94,37 @@ TEST_F(MappingWindowTest, ClickingACanvasButtonThenAToolMapsIt)
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{pan.id});
     EXPECT_EQ(canvasToolName("K01"), "Pan");
     EXPECT_EQ(find<QLabel>(QStringLiteral("buttonStatus"))->text(), "Button selected");
+}
+
+// A tool's name from another machine, with markup in it: the canvas tooltip and
+// the tool list's tooltip show it as the text it is.
+TEST_F(MappingWindowTest, TooltipsShowANameWithMarkupAsText)
+{
+    const QString name = QStringLiteral("<b>Zoom</b> <a href=\"https://example.org/\">In</a>");
+    const RadiologyTool zoom = tool(name);
+    map("K01", zoom.id);
+    settle();
+    // What a tooltip label shows of a text Qt reads as markup.
+    const auto shown = [](const QString& tip) {
+        QTextDocument document;
+        document.setHtml(tip);
+        return Qt::mightBeRichText(tip) ? document.toPlainText() : tip;
+    };
+
+    QHelpEvent help(QEvent::ToolTip, canvas().buttonRect("K01").center().toPoint(), QCursor::pos());
+    QApplication::sendEvent(&canvas(), &help);
+    EXPECT_TRUE(shown(QToolTip::text()).endsWith(": " + name)) << QToolTip::text().toStdString();
+    QToolTip::hideText();
+
+    auto* panel = static_cast<ContextPanelMappings*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel")));
+    ASSERT_TRUE(panel);
+    const MappingToolListModel& rows = panel->toolModel();
+    QString listTip;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (rows.index(row).data().toString() == name)
+            listTip = rows.index(row).data(Qt::ToolTipRole).toString();
+    }
+    EXPECT_TRUE(shown(listTip).startsWith(name + ": ")) << listTip.toStdString();
 }
 
 TEST_F(MappingWindowTest, DroppingAToolPayloadOnAButtonMapsIt)

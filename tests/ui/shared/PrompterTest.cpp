@@ -1,8 +1,12 @@
+#include "ui/mapping/MappingController.h"
+#include "ui/mapping/MappingEditor.h"
 #include "ui/shared/ScriptedPrompter.h"
 #include "ui/shared/widgets/DialogPrompter.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
+#include <QTextLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -203,4 +207,132 @@ TEST(DialogPrompter, SaveDialogProposesTheNameAndKeepsTheJsonSuffix)
     EXPECT_EQ(DialogPrompter::withSuffix(QStringLiteral("/x/a.JSON"), QStringLiteral("json")), "/x/a.JSON");
     EXPECT_EQ(DialogPrompter::withSuffix(QStringLiteral("/x/a.txt"), QStringLiteral("json")), "/x/a.txt.json");
     EXPECT_EQ(DialogPrompter::withSuffix(QStringLiteral("/x/a"), QString()), "/x/a");
+}
+
+namespace {
+
+QLabel* messageLabel(QMessageBox& box) { return box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")); }
+
+// The lines `text` takes at `width` in `font`, as a label wraps it.
+QStringList wrappedLines(const QString& text, const QFont& font, int width)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.append(text.mid(line.textStart(), line.textLength()));
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The lines of text a label draws: bands of rows with ink in them.
+int drawnLines(QLabel& label)
+{
+    const QImage image = label.grab().toImage();
+    const QRgb background = image.pixel(0, 0);
+    int lines = 0;
+    bool inLine = false;
+    for (int y = 0; y < image.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x)
+            ink = image.pixel(x, y) != background;
+        lines += ink && !inLine;
+        inLine = ink;
+    }
+    return lines;
+}
+
+QString withoutJoiners(QString text) { return text.remove(QChar(0x2060)).replace(QChar::Nbsp, QLatin1Char(' ')); }
+
+} // namespace
+
+// A profile name from another machine that would load /dev/zero as an image,
+// and one with formatting and a link: the real dialog shows both as text.
+TEST(DialogPrompter, NamesAreTextNeverMarkupImagesOrLinks)
+{
+    DialogPrompter prompter;
+    const QString image = QStringLiteral("x<img src=\"/dev/zero\">");
+    const QString formatted =
+        QStringLiteral("<font color=red>Dr</font><br><a href=\"https://example.org/\">Lee</a> &amp; <b>Co</b>");
+    for (const QString& name : {image, formatted}) {
+        const Prompter::Question question = MappingController::deleteQuestion(name);
+        whenModal<QMessageBox>([&](QMessageBox& box) {
+            EXPECT_EQ(box.textFormat(), Qt::PlainText);
+            for (const QLabel* label : box.findChildren<QLabel*>()) {
+                EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+                EXPECT_FALSE(label->openExternalLinks()) << label->objectName().toStdString();
+            }
+            ASSERT_NE(messageLabel(box), nullptr);
+            EXPECT_EQ(withoutJoiners(messageLabel(box)->text()), question.message);
+            EXPECT_FALSE(box.grab().isNull());
+            buttonNamed(box, QStringLiteral("Cancel"))->click();
+        });
+        EXPECT_EQ(prompter.ask(question).button, QStringLiteral("Cancel"));
+    }
+    // The dialog with a text field shows its title and message as text too.
+    const Prompter::Question rename{image, formatted, {{QStringLiteral("Save")}, {QStringLiteral("Cancel"), Role::cancel}},
+                                    QStringLiteral("PACS Name"), image};
+    whenModal<QDialog>([&](QDialog& dialog) {
+        const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
+        ASSERT_EQ(labels.size(), 2);
+        for (const QLabel* label : labels)
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        dialog.reject();
+    });
+    EXPECT_EQ(prompter.ask(rename).button, QStringLiteral("Cancel"));
+}
+
+// A one-sentence confirmation takes one or two lines, not four, and a name in
+// it is never broken, at its slash or its space, whatever the width.
+TEST(DialogPrompter, ConfirmationsHoldASentenceInTwoLinesAndNeverBreakAName)
+{
+    ConflictPrompt prompt;
+    prompt.event.buttonId = QStringLiteral("K07");
+    prompt.existingTool.name = QStringLiteral("Zoom In");
+    prompt.newTool.name = QStringLiteral("Window/Level");
+    const QList<Prompter::Question> questions{MappingEditor::replaceQuestion(prompt),
+                                              MappingController::deleteQuestion(QStringLiteral("Window/Level Reading Room")),
+                                              MappingEditor::clearQuestion(Device::tartarusTemplate())};
+    DialogPrompter prompter;
+    for (const Prompter::Question& question : questions) {
+        SCOPED_TRACE(question.message.toStdString());
+        whenModal<QMessageBox>([&](QMessageBox& box) {
+            QLabel* message = messageLabel(box);
+            ASSERT_NE(message, nullptr);
+            const QStringList lines = wrappedLines(message->text(), message->font(), message->contentsRect().width());
+            EXPECT_LE(lines.size(), 2) << withoutJoiners(lines.join('|')).toStdString();
+            EXPECT_LE(drawnLines(*message), 2);
+            EXPECT_LT(box.width(), 720);
+            buttonNamed(box, QStringLiteral("Cancel"))->click();
+        });
+        prompter.ask(question);
+
+        // At any width a name fits, it stays on one line.
+        const std::unique_ptr<QMessageBox> box = DialogPrompter::messageBox(question);
+        const QString shown = messageLabel(*box)->text();
+        const QFont font = messageLabel(*box)->font();
+        for (int width = 60; width <= 600; width += 7) {
+            // Where each line starts in the message as asked (joiners are not in it).
+            QList<qsizetype> starts;
+            qsizetype asked = 0;
+            for (const QString& line : wrappedLines(shown, font, width)) {
+                starts.append(asked);
+                asked += withoutJoiners(line).size();
+            }
+            for (const QString& name : question.names) {
+                if (QFontMetrics(font).horizontalAdvance(name) + 8 >= width)
+                    continue;
+                const qsizetype at = question.message.indexOf(name);
+                ASSERT_GE(at, 0);
+                for (const qsizetype start : starts)
+                    EXPECT_FALSE(start > at && start < at + name.size())
+                        << width << " px breaks " << name.toStdString() << " at " << (start - at);
+            }
+        }
+    }
 }

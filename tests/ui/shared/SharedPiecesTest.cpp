@@ -1,3 +1,4 @@
+#include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/GlassCard.h"
@@ -6,6 +7,7 @@
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ToastView.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -142,4 +144,14 @@ TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
     box.setFixedWidth(600);
     box.setCurrentIndex(0);
     EXPECT_EQ(box.shownText(), box.currentText());
+}
+
+// A name in a menu item or on a button is shown as the text it is: an '&'
+// marks no shortcut key. (Tooltips: the mapping window's tests.)
+TEST(PlainText, MenuItemsShowNamesAsTheyAre)
+{
+    QAction action(plainText::actionText("R&D Keypad && Co"));
+    EXPECT_EQ(action.iconText(), "R&D Keypad && Co");
+    EXPECT_EQ(QKeySequence::mnemonic(action.text()), QKeySequence()) << "no Alt shortcut";
+    EXPECT_EQ(plainText::toolTip("Zoom & Pan <3"), "Zoom & Pan <3") << "read as text already: unchanged";
 }

@@ -1,8 +1,9 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 
 #include "ui/admin/widgets/AdminStyle.h"
-#include "ui/shared/Theme.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
+#include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
@@ -89,6 +90,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     currentIcon_->setColor(Qt::white);
     current->addWidget(currentIcon_);
     currentName_ = new QLabel(this);
+    currentName_->setTextFormat(Qt::PlainText); // an icon's name, from whoever made it
     currentName_->setObjectName(QStringLiteral("currentIconName"));
     currentName_->setFont(Theme::monospacedFont(Theme::TextStyle::caption));
     currentName_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
@@ -130,6 +132,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     emptyColumn->addWidget(admin::label(tr("No custom icons found."), Theme::TextStyle::subheadline, Qt::white, false, empty));
     emptyColumn->addWidget(admin::label(tr("Drop SVG files into:"), Theme::TextStyle::caption, Theme::secondaryText(), false, empty));
     folderPath_ = new QLabel(empty);
+    folderPath_->setTextFormat(Qt::PlainText);
     folderPath_->setFont(Theme::monospacedFont(Theme::TextStyle::caption2));
     folderPath_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));
     folderPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -216,7 +219,7 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
         auto* item = new QListWidgetItem(icon, text, grid_);
         item->setData(Qt::UserRole, name);
         item->setData(selectionRole, velmor::toText(source));
-        item->setToolTip(text);
+        item->setToolTip(plainText::toolTip(text));
         item->setSizeHint(QSize(cellWidth - 6, 60));
         item->setFont(Theme::font(Theme::TextStyle::caption2));
     };

@@ -57,6 +57,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     symbol_->setPlaceholderText(tr("SF Symbol"));
     iconRow->addWidget(symbol_, 1);
     customLabel_ = new QLabel(this);
+    customLabel_->setTextFormat(Qt::PlainText); // an icon's name, from whoever made it
     customLabel_->setObjectName(QStringLiteral("toggleCustomIcon"));
     customLabel_->setFont(Theme::monospacedFont(Theme::TextStyle::caption));
     customLabel_->setStyleSheet(QStringLiteral(

@@ -30,6 +30,7 @@ constexpr int sliderScale = 1000;
 QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent)
 {
     auto* result = new QLabel(text, parent);
+    result->setTextFormat(Qt::PlainText); // device and button names come from the device or a file
     result->setFont(font);
     QPalette palette = result->palette();
     palette.setColor(QPalette::WindowText, colour);

@@ -27,6 +27,7 @@ namespace {
 QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent)
 {
     auto* result = new QLabel(text, parent);
+    result->setTextFormat(Qt::PlainText); // device and button names come from the device or a file
     result->setFont(font);
     result->setForegroundRole(QPalette::WindowText); // in an item view it would take the view's Text role
     QPalette palette = result->palette();

@@ -1,7 +1,8 @@
 #include "ui/devices/widgets/LayoutButton.h"
 
-#include "ui/shared/Theme.h"
 #include "ui/shared/ButtonFrames.h"
+#include "ui/shared/PlainText.h"
+#include "ui/shared/Theme.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,7 +15,7 @@ namespace velmor {
 LayoutButton::LayoutButton(DeviceButton button, QWidget* parent) : QWidget(parent), button_(std::move(button))
 {
     setObjectName(QStringLiteral("layoutButton_") + button_.id);
-    setToolTip(button_.displayLabel);
+    setToolTip(plainText::toolTip(button_.displayLabel));
     setCursor(Qt::OpenHandCursor);
 }
 

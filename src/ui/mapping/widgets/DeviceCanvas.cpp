@@ -4,6 +4,7 @@
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/ButtonFrames.h"
 #include "ui/shared/Contrast.h"
+#include "ui/shared/PlainText.h"
 
 #include <QDragEnterEvent>
 #include <QHelpEvent>
@@ -147,7 +148,9 @@ bool DeviceCanvas::event(QEvent* event)
         const qsizetype index = buttonAt(help->pos());
         if (index >= 0)
             QToolTip::showText(help->globalPos(),
-                               mappingText::canvasButtonHelp(buttons_[index].button, buttons_[index].tool), this);
+                               plainText::toolTip(mappingText::canvasButtonHelp(buttons_[index].button,
+                                                                                buttons_[index].tool)),
+                               this);
         else
             QToolTip::hideText();
         return true;

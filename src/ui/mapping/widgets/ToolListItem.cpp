@@ -1,6 +1,7 @@
 #include "ui/mapping/widgets/ToolListItem.h"
 
 #include "ui/mapping/MappingToolListModel.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -163,7 +164,8 @@ bool ToolListItem::helpEvent(QHelpEvent* event, QAbstractItemView* view, const Q
     if (!row || row->isHeader || event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     QToolTip::showText(event->globalPos(),
-                       starRect(option.rect).contains(event->pos()) ? QStringLiteral("Mark as favorite") : row->help,
+                       starRect(option.rect).contains(event->pos()) ? QStringLiteral("Mark as favorite")
+                                                                    : plainText::toolTip(row->help),
                        view);
     return true;
 }

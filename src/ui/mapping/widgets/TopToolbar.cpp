@@ -2,6 +2,7 @@
 
 #include "ui/mapping/MappingTexts.h"
 #include "ui/mapping/widgets/ViewParts.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
@@ -166,7 +167,7 @@ void TopToolbar::resizeEvent(QResizeEvent* event)
 
 void TopToolbar::render(const MappingController::State& state)
 {
-    devicePicker_->setText(state.activeDevice.name);
+    devicePicker_->setText(plainText::actionText(state.activeDevice.name));
     QList<QString> ids;
     for (const Device& device : state.devices)
         ids.append(device.id + QLatin1Char('\n') + device.name);
@@ -174,7 +175,7 @@ void TopToolbar::render(const MappingController::State& state)
         menuDeviceIds_ = ids;
         deviceMenu_->clear();
         for (const Device& device : state.devices) {
-            QAction* item = deviceMenu_->addAction(device.name);
+            QAction* item = deviceMenu_->addAction(plainText::actionText(device.name));
             item->setObjectName(QStringLiteral("device-") + device.id);
             QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { actions_.onSelectDevice(id); });
         }

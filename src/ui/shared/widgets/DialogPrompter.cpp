@@ -10,7 +10,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmor {
 
@@ -34,6 +37,65 @@ QMessageBox::ButtonRole messageBoxRole(Prompter::Role role)
         break;
     }
     return QMessageBox::AcceptRole;
+}
+
+// The name with no line break inside it: every space made non-breaking (a
+// line may break at any space) and a word joiner at each other place a line
+// could break.
+QString unbreakable(const QString& name)
+{
+    QString result;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, name);
+    qsizetype from = 0;
+    for (qsizetype at = breaks.toNextBoundary(); at > 0 && at < name.size(); at = breaks.toNextBoundary()) {
+        result += name.mid(from, at - from);
+        if (name.at(at - 1) != QLatin1Char(' '))
+            result += QChar(0x2060); // WORD JOINER
+        from = at;
+    }
+    result += name.mid(from);
+    return result.replace(QLatin1Char(' '), QChar::Nbsp);
+}
+
+// The message as shown: each name that fits on a line kept on one.
+QString shownMessage(const Prompter::Question& question, const QFontMetrics& metrics, int lineWidth)
+{
+    QStringList names = question.names;
+    // A longer name first, so a shorter one inside it does not split it.
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    QString message = question.message;
+    for (const QString& name : std::as_const(names)) {
+        if (!name.isEmpty() && metrics.horizontalAdvance(name) < lineWidth)
+            message.replace(name, unbreakable(name));
+    }
+    return message;
+}
+
+// The width for the message's lines: a short paragraph takes one line, a
+// sentence two, anything longer the widest line.
+int messageWidth(const QString& message, const QFontMetrics& metrics, int oneLine, int widest)
+{
+    int width = 0;
+    for (const QString& paragraph : message.split(QLatin1Char('\n'))) {
+        const int whole = metrics.horizontalAdvance(paragraph);
+        int longestWord = 0;
+        for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            longestWord = std::max(longestWord, metrics.horizontalAdvance(word));
+        // Wrapping fills a line to within its next word: half the paragraph and
+        // one word leave the rest for a second line.
+        const int needed =
+            whole <= oneLine ? whole : (whole + longestWord) / 2 + metrics.horizontalAdvance(QLatin1Char(' '));
+        width = std::max(width, needed);
+    }
+    // Rounding between measured words and the laid-out line.
+    return std::min(width + 4, widest);
+}
+
+QLabel* plainLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
 }
 
 } // namespace
@@ -77,7 +139,22 @@ std::unique_ptr<QMessageBox> DialogPrompter::messageBox(const Question& question
     auto box = std::make_unique<QMessageBox>(parent);
     box->setIcon(QMessageBox::Warning);
     box->setText(question.title);
-    box->setInformativeText(question.message);
+    const QFontMetrics metrics = box->fontMetrics();
+    const int oneLine = metrics.averageCharWidth() * 60;
+    const int widest = metrics.averageCharWidth() * 84;
+    const QString message = shownMessage(question, metrics, widest);
+    box->setInformativeText(message);
+    // Titles and messages carry names from other people: text, never markup,
+    // images or links.
+    box->setTextFormat(Qt::PlainText);
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+        label->setOpenExternalLinks(false);
+    }
+    // Wide enough for a sentence in one or two lines (the box itself sizes the
+    // message by its longest word).
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setMinimumWidth(messageWidth(message, metrics, oneLine, widest));
     const QString escape = escapeButton(question);
     const QString preferred = defaultButton(question);
     for (const Button& button : question.buttons) {
@@ -108,13 +185,13 @@ Prompter::Answer DialogPrompter::askWithText(const Question& question)
     QDialog dialog(parent_);
     dialog.setWindowTitle(question.title);
     auto* layout = new QVBoxLayout(&dialog);
-    auto* title = new QLabel(question.title, &dialog);
+    auto* title = plainLabel(question.title, &dialog);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
     layout->addWidget(title);
     if (!question.message.isEmpty())
-        layout->addWidget(new QLabel(question.message, &dialog));
+        layout->addWidget(plainLabel(question.message, &dialog));
     auto* field = new QLineEdit(question.text, &dialog);
     field->setPlaceholderText(*question.textPlaceholder);
     layout->addWidget(field);

@@ -13,6 +13,8 @@ namespace velmor {
 
 // The application's Prompter: QFileDialog for files, QMessageBox for questions
 // (a small dialog when the question has a text field), each modal over `parent`.
+// Questions show their texts as plain text (names in them come from other
+// people), open no links, and are wide enough for a sentence in one or two lines.
 // Remembers the last folder used for the next file dialog.
 class DialogPrompter final : public Prompter {
 public:

@@ -12,6 +12,7 @@ namespace velmor::sheet {
 QLabel* title(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(Theme::boldFont(Theme::TextStyle::title2));
     return label;
 }
