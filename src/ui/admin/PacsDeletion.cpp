@@ -65,11 +65,15 @@ Prompter::Question PacsDeletion::question() const
             lines << QStringLiteral("• and %1 more").arg(users.size() - listedUsers);
         message += QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
     }
+    QStringList names{name, fallbackName};
+    for (const BoundUser& user : users)
+        names << user.name;
     return {QStringLiteral("Delete PACS?"),
             message,
             {{QStringLiteral("Delete"), Prompter::Role::destructive}, {QStringLiteral("Cancel"), Prompter::Role::cancel}},
             std::nullopt,
-            {}};
+            {},
+            names};
 }
 
 } // namespace velmor

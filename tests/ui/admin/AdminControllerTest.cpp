@@ -417,6 +417,8 @@ TEST_F(AdminControllerTest, DeletePacsAsksFirstNamingWhatGoesWithIt)
                                                          {"Cancel", Prompter::Role::cancel}}));
     EXPECT_EQ(Prompter::defaultButton(question), "Cancel") << "Return cancels";
     EXPECT_EQ(Prompter::escapeButton(question), "Cancel");
+    EXPECT_EQ(question.names, QStringList({"Night", fallback.name, "Resident", "Reader"}))
+        << "the dialog keeps each name whole";
     EXPECT_EQ(store().pacsProfiles().get().size(), pacsBefore + 1);
     EXPECT_EQ(store().userProfiles().get(), usersBefore) << "cancel keeps every binding and mapping";
 
