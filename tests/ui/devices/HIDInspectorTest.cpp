@@ -5,6 +5,7 @@
 #include "ui/devices/HIDSampleListModel.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/widgets/SheetHost.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include "input/IgnoreListStorage.h"
 #include "support/AppModelFixture.h"
@@ -440,6 +441,9 @@ TEST_F(HIDInspectorViewTest, AtItsMinimumSizeTheToolRowKeepsItsControlsApart)
     for (qsizetype i = 1; i < row.size(); ++i)
         EXPECT_GE(row[i]->geometry().left() - row[i - 1]->geometry().right() - 1, 8) << i;
     EXPECT_LE(ignore->mapTo(view.get(), ignore->rect().bottomRight()).x(), view->width() - 16);
+    auto* save = find<QPushButton>("saveMappingButton");
+    EXPECT_GE(save->width() - save->fontMetrics().horizontalAdvance(save->text()), 2 * PaddedButton::textPadding)
+        << "the text keeps clear of the button's edges";
 }
 
 TEST_F(HIDInspectorViewTest, InASheetReturnPressesNothingAndEscapeDismisses)

@@ -3,6 +3,7 @@
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/Switch.h"
+#include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -246,7 +247,7 @@ QWidget* HIDInspectorView::makeMappingSection()
     labelField_->setObjectName(QStringLiteral("customLabelField"));
     labelField_->setPlaceholderText(tr("Button ID (e.g., REC, K01)"));
     connect(labelField_, &QLineEdit::textEdited, this, [this](const QString& text) { controller_.setCustomLabel(text); });
-    saveButton_ = new QPushButton(tr("Save Mapping"), section);
+    saveButton_ = new PaddedButton(tr("Save Mapping"), section);
     saveButton_->setObjectName(QStringLiteral("saveMappingButton"));
     connect(saveButton_, &QPushButton::clicked, this, [this] { controller_.saveMapping(); });
     row->addWidget(labelField_, 1);
