@@ -21,12 +21,19 @@ bool hasLocalName(QStringView qualifiedName, QLatin1StringView localName)
             && qualifiedName.at(qualifiedName.size() - localName.size() - 1) == u':');
 }
 
+// A dashed stroke costs a dash for every few device pixels of its length, however short
+// the document, and the property is inherited and can be set from a style sheet: a document
+// that dashes anything is refused.
+const QLatin1StringView dashes("dasharray");
+
 // Attribute values and style sheets may name other resources only inside the document
 // ("url(#id)"). In style sheets escapes are refused outright, so that no spelling of
 // "url(" or "@import" gets past the plain search.
 bool namesOnlyInside(QStringView text, bool isStyle)
 {
     if (isStyle && (text.contains(u'\\') || text.contains(QLatin1StringView("@import"), Qt::CaseInsensitive)))
+        return false;
+    if (text.contains(dashes, Qt::CaseInsensitive))
         return false;
     const QLatin1StringView url("url(");
     for (qsizetype at = text.indexOf(url, 0, Qt::CaseInsensitive); at >= 0;
@@ -135,9 +142,10 @@ bool Screening::startElement(const QXmlStreamReader& xml)
         return false;
     if (nodes_.size() >= SvgIconLimits::maxElements || open_.size() >= SvgIconLimits::maxDepth)
         return false;
-    // SVG fonts draw a glyph's path for every character: another multiplier.
-    for (const char* font : {"font", "glyph", "missing-glyph"})
-        if (hasLocalName(name, QLatin1StringView(font)))
+    // SVG fonts draw a glyph's path for every character, and a text area lays out its
+    // text once per line: more multipliers that icons do without.
+    for (const char* multiplier : {"font", "glyph", "missing-glyph", "textArea"})
+        if (hasLocalName(name, QLatin1StringView(multiplier)))
             return false;
     if (hasLocalName(name, QLatin1StringView("style")))
         ++styleDepth_;
@@ -151,6 +159,8 @@ bool Screening::startElement(const QXmlStreamReader& xml)
         const QStringView key = attribute.qualifiedName();
         const QStringView value = attribute.value();
         node.ownCost += key.size() + value.size();
+        if (key.contains(dashes, Qt::CaseInsensitive))
+            return false;
         if (hasLocalName(key, QLatin1StringView("href"))) {
             if (isImage) {
                 const qint64 pixels = embeddedImagePixels(value);

@@ -9,7 +9,8 @@ namespace velmor {
 // expanded costs no more than a plain document at those limits would, and when nothing in it
 // can make the renderer read outside the document: references point into it, embedded
 // images are PNG or JPEG data of bounded size, and no style sheet import, processing
-// instruction, external entity or SVG font is let in.
+// instruction, external entity or SVG font is let in. Text areas and dashed strokes, whose
+// cost does not follow from the document's size, are refused too.
 bool passesSvgIconScreening(const QByteArray& document);
 
 } // namespace velmor

@@ -71,7 +71,7 @@ std::optional<QImage> renderWithin(const QByteArray& document, const QString& pi
 
 // Each <use> draws what it names again: a few kilobytes of nested uses would be hours of
 // drawing. The expanded cost is bounded, and counting it takes no drawing at all.
-TEST(SvgIconScreening, UseExpansionIsBoundedCyclesAreRefusedAndCheckingIsQuick)
+TEST(SvgIconScreening, DrawingWorkIsBoundedThroughUsesCyclesDashesAndTextAreasAndCheckingIsQuick)
 {
     for (const int levels : {3, 4}) {
         QElapsedTimer timer;
@@ -97,6 +97,16 @@ TEST(SvgIconScreening, UseExpansionIsBoundedCyclesAreRefusedAndCheckingIsQuick)
              svg(R"(<g id="a"><use xlink:href="#b"/></g><g id="b"><use xlink:href="#a"/></g>)"),
              QByteArray(R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink")"
                         R"( id="root"><use xlink:href="#root"/></svg>)"),
+         })
+        EXPECT_FALSE(renderSvgIcon(document)) << document.toStdString();
+
+    // Dashes cost by the stroke's drawn length and text areas by their lines, not by the
+    // document's size; neither is inherited into an icon unseen.
+    for (const QByteArray& document : {
+             svg(R"(<path d="M-1e6 0L1e6 9" stroke="red" stroke-dasharray="0.01"/>)"),
+             svg(R"(<g stroke="red" style="stroke-DashArray: 0.01"><path d="M-1e6 0L1e6 9"/></g>)"),
+             svg(R"(<style>path { stroke-dasharray: 0.01 }</style><path d="M-1e6 0L1e6 9" stroke="red"/>)"),
+             svg(R"(<textArea width="1">)" + QByteArray("W ").repeated(100) + "</textArea>"),
          })
         EXPECT_FALSE(renderSvgIcon(document)) << document.toStdString();
 
