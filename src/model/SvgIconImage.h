@@ -16,12 +16,14 @@ struct SvgIconLimits {
     static constexpr int maxDepth = 256;
     // What drawing costs, with every <use> expanded: an element costs 1 and 1 more for
     // every costBytes characters of its name, attributes and text. The limit is what a plain
-    // document at the limits above costs, so <use> can shorten a document but never make
-    // it more work than that.
+    // document of markup at the limits above costs, so <use> can shorten a document but
+    // never make it more work than that.
     static constexpr int costBytes = 64;
     static constexpr qint64 maxExpandedCost = maxElements + maxFileBytes / costBytes;
+    // A character of text costs as many characters of markup: it draws a glyph.
+    static constexpr int glyphCost = 16;
     // Embedded PNG and JPEG images, all together, and the scans of one progressive JPEG.
-    static constexpr qint64 maxImagePixels = 2048 * 2048;
+    static constexpr qint64 maxImagePixels = 4096 * 4096;
     static constexpr int maxJpegScans = 32;
     // Longest side of the decoded image, in pixels; enough for the largest icon view on a
     // high-density screen and for the cloud's preview image.

@@ -118,8 +118,9 @@ bool Screening::read(const QByteArray& document)
         case QXmlStreamReader::Characters:
             if (styleDepth_ > 0 && !namesOnlyInside(xml.text(), true))
                 return false;
-            if (!open_.isEmpty())
-                nodes_[open_.last()].ownCost += xml.text().size();
+            // Every character of text draws a glyph, at any size the document asks for.
+            if (!open_.isEmpty() && !xml.isWhitespace())
+                nodes_[open_.last()].ownCost += xml.text().size() * SvgIconLimits::glyphCost;
             break;
         case QXmlStreamReader::DTD:
             if (!acceptsDtd(xml))

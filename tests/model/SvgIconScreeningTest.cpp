@@ -107,8 +107,13 @@ TEST(SvgIconScreening, DrawingWorkIsBoundedThroughUsesCyclesDashesAndTextAreasAn
              svg(R"(<g stroke="red" style="stroke-DashArray: 0.01"><path d="M-1e6 0L1e6 9"/></g>)"),
              svg(R"(<style>path { stroke-dasharray: 0.01 }</style><path d="M-1e6 0L1e6 9" stroke="red"/>)"),
              svg(R"(<textArea width="1">)" + QByteArray("W ").repeated(100) + "</textArea>"),
+             // Each character draws a glyph at whatever size the text asks for.
+             svg((R"(<text font-size="1e4">)" + QByteArray("W").repeated(200) + "</text>").repeated(1000)),
          })
         EXPECT_FALSE(renderSvgIcon(document)) << document.toStdString();
+
+    // A label is an icon's worth of text.
+    EXPECT_TRUE(renderSvgIcon(svg(R"(<text y="9" font-size="4">CT Window</text>)")));
 
     // References to ids that are not there and uses of a plain shape still draw.
     const auto used = renderSvgIcon(svg(R"(<defs><rect id="r" width="10" height="10" fill="red"/></defs>)"
@@ -155,7 +160,7 @@ TEST(SvgIconScreening, NothingInADocumentMakesTheRendererOpenAFile)
     const auto drawn = renderWithin(embedded("image/png", png(red)), pipe);
     ASSERT_TRUE(drawn);
     EXPECT_EQ(drawn->pixelColor(64, 64), QColor(Qt::red));
-    QImage huge(2049, 2048, QImage::Format_Mono);
+    QImage huge(4097, 4096, QImage::Format_Mono);
     huge.fill(0);
     EXPECT_FALSE(renderWithin(embedded("image/png", png(huge)), pipe));
     EXPECT_TRUE(renderWithin(svg(R"x(<rect width="10" height="10" fill="url(#g)"/>)x"
