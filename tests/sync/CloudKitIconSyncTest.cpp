@@ -216,7 +216,7 @@ TEST_F(CloudKitIconSyncTest, AnIconThatDrawsTooLongIsLeftOutWhileTheMainQueueGoe
     EXPECT_EQ(cloud.callCount(Call::saveRecord), 1);
     EXPECT_FALSE(assetBytes(cloud.storedRecord("up"), "pngAsset").isEmpty());
 
-    stuck->runNext();
+    ASSERT_TRUE(stuck->runNext());
     queue->runUntilIdle();
     EXPECT_FALSE(QFileInfo::exists(icon("slow")));
     EXPECT_EQ(reported.size(), 1);
