@@ -27,9 +27,9 @@ bool hasLocalName(QStringView qualifiedName, QLatin1StringView localName)
 const QLatin1StringView dashes("dasharray");
 
 // Attribute values and style sheets may name other resources only inside the document
-// ("url(#id)"). In style sheets escapes are refused outright, so that no spelling of
-// "url(" or "@import" gets past the plain search.
-bool namesOnlyInside(QStringView text, bool isStyle)
+// ("url(#id)"), and dash nothing. In style sheets escapes are refused outright, so that no
+// spelling of "url(" or "@import" gets past the plain search.
+bool acceptsValue(QStringView text, bool isStyle)
 {
     if (isStyle && (text.contains(u'\\') || text.contains(QLatin1StringView("@import"), Qt::CaseInsensitive)))
         return false;
@@ -116,7 +116,7 @@ bool Screening::read(const QByteArray& document)
             open_.removeLast();
             break;
         case QXmlStreamReader::Characters:
-            if (styleDepth_ > 0 && !namesOnlyInside(xml.text(), true))
+            if (styleDepth_ > 0 && !acceptsValue(xml.text(), true))
                 return false;
             // Every character of text draws a glyph, at any size the document asks for.
             if (!open_.isEmpty() && !xml.isWhitespace())
@@ -172,7 +172,7 @@ bool Screening::startElement(const QXmlStreamReader& xml)
             if (!value.startsWith(u'#'))
                 return false;
             node.references << value.mid(1).toString();
-        } else if (!namesOnlyInside(value, hasLocalName(key, QLatin1StringView("style")))) {
+        } else if (!acceptsValue(value, hasLocalName(key, QLatin1StringView("style")))) {
             return false;
         }
         if (hasLocalName(key, QLatin1StringView("id")))
