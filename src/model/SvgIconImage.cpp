@@ -1,73 +1,21 @@
 #include "model/SvgIconImage.h"
 
+#include "model/SvgIconScreening.h"
+
 #include "platform/RegularFile.h"
 
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
 
 namespace velmor {
 
-namespace {
-
-bool endsWithName(QStringView qualifiedName, QLatin1StringView localName)
-{
-    return qualifiedName == localName
-        || (qualifiedName.endsWith(localName) && qualifiedName.size() > localName.size()
-            && qualifiedName.at(qualifiedName.size() - localName.size() - 1) == u':');
-}
-
-// An <image> that names anything but inline data would make the renderer open a local
-// file, which may be a pipe that never ends or something the user never meant to share.
-bool refersOutside(const QXmlStreamReader& xml)
-{
-    if (!endsWithName(xml.qualifiedName(), QLatin1StringView("image")))
-        return false;
-    const auto attributes = xml.attributes();
-    return std::any_of(attributes.begin(), attributes.end(), [](const QXmlStreamAttribute& attribute) {
-        return endsWithName(attribute.qualifiedName(), QLatin1StringView("href"))
-            && !attribute.value().startsWith(QLatin1StringView("data:"));
-    });
-}
-
-// One streaming pass before the renderer sees the document: well-formed XML (entity
-// expansion is bounded by the reader), an <svg> root, bounded size and nesting, and no
-// references to outside files.
-bool passesScreening(const QByteArray& document)
-{
-    QXmlStreamReader xml(document);
-    xml.setNamespaceProcessing(false);
-    int elements = 0;
-    int depth = 0;
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (elements == 0 && !endsWithName(xml.qualifiedName(), QLatin1StringView("svg")))
-                return false;
-            if (++elements > SvgIconLimits::maxElements || ++depth > SvgIconLimits::maxDepth)
-                return false;
-            if (refersOutside(xml))
-                return false;
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    return !xml.hasError() && elements > 0;
-}
-
-} // namespace
-
 std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide)
 {
-    if (longestSide <= 0 || document.size() > SvgIconLimits::maxFileBytes || !passesScreening(document))
+    if (longestSide <= 0 || document.size() > SvgIconLimits::maxFileBytes || !passesSvgIconScreening(document))
         return std::nullopt;
     QSvgRenderer renderer(document);
     if (!renderer.isValid())

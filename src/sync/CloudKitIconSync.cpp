@@ -103,7 +103,7 @@ QCoro::Task<> CloudKitIconSync::syncIcon(QString baseName)
         co_await uploadIcon(baseName, *localFile, localDate.value_or(QDateTime::currentDateTimeUtc()), record);
         break;
     case IconAction::download:
-        downloadIcon(*record, baseName);
+        co_await downloadIcon(std::move(*record), baseName);
         break;
     case IconAction::nothing:
         break;
@@ -114,6 +114,14 @@ void CloudKitIconSync::reportRefusal(const cloud::Error& error) const
 {
     if (onRefusal_ && error.code() == cloud::Error::Code::permissionFailure)
         onRefusal_(error.localizedDescription());
+}
+
+void CloudKitIconSync::reportOverrun(const QString& name) const
+{
+    if (onRefusal_)
+        onRefusal_(QStringLiteral("The icon “%1” took longer than %2 seconds to draw and was left out of the sync.")
+                       .arg(name)
+                       .arg(renderWorker_.limit().count() / 1000.0));
 }
 
 QString CloudKitIconSync::iconBaseName(const QString& name)
@@ -170,10 +178,22 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateT
 {
     if (!isUploadable(fileURL))
         co_return;
+    const std::weak_ptr<const int> alive = alive_;
+    std::optional<QString> preview;
+    if (const std::optional<QByteArray> document = readSvgIconFile(fileURL)) {
+        const IconRenderWorker::Result drawn = co_await renderWorker_.render(*document, previewSide);
+        if (alive.expired())
+            co_return;
+        if (drawn.outcome == IconRenderWorker::Outcome::overran) {
+            reportOverrun(name);
+            co_return;
+        }
+        if (drawn.image)
+            preview = makePNGFile(name, *drawn.image);
+    }
     cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, name);
     record.setValue(svgAssetKey, cloud::Asset{fileURL});
     // Without a new preview the record keeps the one it has, if any.
-    const std::optional<QString> preview = makePNGFile(name, fileURL);
     if (preview)
         record.setValue(pngAssetKey, cloud::Asset{*preview});
     record.setValue(updatedAtKey, updatedAt);
@@ -189,12 +209,9 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateT
         QFile::remove(*preview);
 }
 
-std::optional<QString> CloudKitIconSync::makePNGFile(const QString& name, const QString& svgURL) const
+std::optional<QString> CloudKitIconSync::makePNGFile(const QString& name, const QImage& image) const
 {
-    const std::optional<QImage> image = loadSvgIconFile(svgURL, previewSide);
-    if (!image)
-        return std::nullopt;
-    const std::optional<QByteArray> png = renderPNG(*image, previewSide);
+    const std::optional<QByteArray> png = renderPNG(image, previewSide);
     if (!png)
         return std::nullopt;
     // A name of its own, so two syncs of one icon never share (and remove) one file.
@@ -235,15 +252,30 @@ std::optional<QByteArray> CloudKitIconSync::renderPNG(const QImage& image, int s
     return png;
 }
 
-bool CloudKitIconSync::downloadIcon(const cloud::Record& record, const QString& name)
+QCoro::Task<bool> CloudKitIconSync::downloadIcon(cloud::Record record, QString name)
 {
     const std::optional<cloud::Asset> asset = record.asset(svgAssetKey);
     if (!isPlainFileName(name) || !asset || asset->filePath.isEmpty())
-        return false;
-    // Another machine's file gets the same checks as a local custom icon.
+        co_return false;
+    // Another machine's file gets the same checks as a local custom icon, which the
+    // windows then draw on the main thread.
     const std::optional<QByteArray> document = readSvgIconFile(asset->filePath);
-    if (!document || !renderSvgIcon(*document))
-        return false;
+    if (!document)
+        co_return false;
+    const std::weak_ptr<const int> alive = alive_;
+    const IconRenderWorker::Result drawn = co_await renderWorker_.render(*document, SvgIconLimits::imageSide);
+    if (alive.expired())
+        co_return false;
+    if (drawn.outcome == IconRenderWorker::Outcome::overran)
+        reportOverrun(name);
+    if (!drawn.image)
+        co_return false;
+    co_return writeDownloadedIcon(record, name, *document);
+}
+
+bool CloudKitIconSync::writeDownloadedIcon(const cloud::Record& record, const QString& name,
+                                           const QByteArray& document)
+{
     // A local file written while the record was on its way is kept unless it is older.
     const std::optional<QDateTime> date = remoteDate(record);
     if (const std::optional<QString> local = localIconURL(name)) {
@@ -254,7 +286,7 @@ bool CloudKitIconSync::downloadIcon(const cloud::Record& record, const QString& 
 
     QDir().mkpath(iconsDirectory_);
     QSaveFile file(QDir(iconsDirectory_).filePath(name + QStringLiteral(".svg")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(*document) != document->size() || !file.flush())
+    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.flush())
         return false;
     // Dated as the record, so the next comparison finds both sides equal instead of
     // sending the file straight back.

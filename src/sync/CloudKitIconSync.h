@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/cloud/Container.h"
+#include "sync/IconRenderWorker.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -21,8 +22,9 @@ namespace velmor {
 // preview and the date of the file it was made from. For each icon the side with the
 // later file date wins. Icons are handled one after another; every failure affects
 // only the icon at hand and leaves the local files as they are. Failures are silent,
-// except a cloud folder entry that is refused or cannot be written: the user has to
-// act on it, so it goes to the refusal handler.
+// except a cloud folder entry that is refused or cannot be written, or an icon that takes
+// longer than its time limit to draw: the user has to act on it, so it goes to the
+// refusal handler. Icons are drawn on workers: the main thread never waits for one.
 //
 // Lives on the main thread. An object destroyed while a sync runs ends that sync at its
 // next step; the database must outlive the object.
@@ -71,23 +73,29 @@ public:
     // save carries the server's change tag. A file that could not be a custom icon (not
     // a regular file, or too large) is not uploaded. Never throws.
     QCoro::Task<> uploadIcon(QString name, QString fileURL, QDateTime updatedAt, std::optional<cloud::Record> fetched);
-    // A temporary PNG preview of the SVG file, which the caller removes; none when the
-    // SVG cannot be drawn or the file cannot be written.
-    std::optional<QString> makePNGFile(const QString& name, const QString& svgURL) const;
+    // A temporary PNG preview of the drawn icon, which the caller removes; none when the
+    // file cannot be written.
+    std::optional<QString> makePNGFile(const QString& name, const QImage& image) const;
     // The image fitted and centred in a transparent square of `side` pixels, as RGBA PNG.
     static std::optional<QByteArray> renderPNG(const QImage& image, int side);
     // Writes the record's SVG as the icon's file, atomically and dated as the record,
-    // when it passes the checks of a local custom icon and no local file has become at
-    // least as new meanwhile; then empties the custom icon image cache. Whether it wrote.
-    bool downloadIcon(const cloud::Record& record, const QString& name);
+    // when it passes the checks of a local custom icon (drawn on a worker within the
+    // time limit) and no local file has become at least as new meanwhile; then empties
+    // the custom icon image cache. Whether it wrote. Never throws.
+    QCoro::Task<bool> downloadIcon(cloud::Record record, QString name);
+
+    IconRenderWorker& renderWorker() { return renderWorker_; }
 
 private:
     void reportRefusal(const cloud::Error& error) const;
+    void reportOverrun(const QString& name) const;
+    bool writeDownloadedIcon(const cloud::Record& record, const QString& name, const QByteArray& document);
 
     cloud::Database& database_;
     RefusalHandler onRefusal_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
+    IconRenderWorker renderWorker_;
     // Running syncs hold it weakly and stop once it is gone.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

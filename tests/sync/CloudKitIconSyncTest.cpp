@@ -158,7 +158,9 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
 {
     sync({"", ".svg", "..svg", ".hidden.svg", "a\\b.svg", QString("tab\tname.svg")});
     EXPECT_EQ(cloud.callCount(Call::fetchRecord), 0);
-    EXPECT_FALSE(iconSync.downloadIcon(putIcon("x", svg("red"), at(1)), "../x"));
+    iconSync.downloadIcon(putIcon("x", svg("red"), at(1)), "../x");
+    queue->runUntilIdle();
+    EXPECT_FALSE(QFileInfo::exists(icons.filePath("../x.svg")));
 
     // A pipe would stall the upload; a folder or a file over 1 MiB no machine would take;
     // a link could send any file of the user's.
@@ -180,6 +182,44 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
     cloud.releaseAll();
     queue->runUntilIdle();
     EXPECT_EQ(test::readFile(icon("e")), svg("blue"));
+}
+
+// Icons are drawn on workers under a time limit: the main queue goes on meanwhile, an icon
+// that draws too long is left out and reported, and its late result changes nothing.
+TEST_F(CloudKitIconSyncTest, AnIconThatDrawsTooLongIsLeftOutWhileTheMainQueueGoesOn)
+{
+    QStringList reported;
+    iconSync.setRefusalHandler([&](const QString& description) { reported << description; });
+    serialQueues.makeStepwise(IconRenderWorker::queueLabel);
+    putIcon("slow", svg("red"), at(5));
+    writeIcon("up", svg("blue"), at(5));
+    iconSync.syncIcons({"slow", "up"});
+    queue->runUntilIdle();
+    ManualSerialQueue* stuck = serialQueues.find(IconRenderWorker::queueLabel);
+    ASSERT_NE(stuck, nullptr);
+    ASSERT_EQ(stuck->pendingCount(), 1u);
+
+    bool ran = false;
+    postToMain([&] { ran = true; });
+    queue->advance(IconRenderWorker::defaultLimit - std::chrono::milliseconds(1));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(reported.isEmpty());
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord), 1);
+    queue->advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(reported, QStringList{"The icon “slow” took longer than 5 seconds to draw and was left out of the sync."});
+
+    // The next icon goes on, drawn by a worker of its own.
+    ManualSerialQueue* next = serialQueues.find(IconRenderWorker::queueLabel);
+    ASSERT_NE(next, stuck);
+    next->runAll();
+    queue->runUntilIdle();
+    EXPECT_EQ(cloud.callCount(Call::saveRecord), 1);
+    EXPECT_FALSE(assetBytes(cloud.storedRecord("up"), "pngAsset").isEmpty());
+
+    ASSERT_TRUE(stuck->runNext());
+    queue->runUntilIdle();
+    EXPECT_FALSE(QFileInfo::exists(icon("slow")));
+    EXPECT_EQ(reported.size(), 1);
 }
 
 // A cloud folder entry that is refused or cannot be written needs the user: it is
