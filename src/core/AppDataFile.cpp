@@ -37,7 +37,7 @@ bool AppDataFile::keepDamaged(const QString& cause, const std::optional<QByteArr
         damagedPending_ = true;
         damagedCause_ = cause;
         if (log)
-            log(name + QStringLiteral(" could not be used (") + cause + QStringLiteral(") or kept aside: ")
+            log(name + QStringLiteral(" could not be used: ") + cause + QStringLiteral("; keeping it aside failed: ")
                 + error.description());
         return false;
     }
