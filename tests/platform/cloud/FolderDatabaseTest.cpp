@@ -187,6 +187,47 @@ TEST_F(FolderDatabase, OthersChangesArriveAtTheNextLookAndOnlyThose)
     EXPECT_EQ(pushes.received.size(), 2);
 }
 
+// Every look reads the whole folder: a burst of reports from the folder watch (a
+// share bringing thousands of files at once) costs one look, not one per report.
+TEST_F(FolderDatabase, ABurstOfFolderReportsCostsOneLook)
+{
+    const auto writer = client();
+    const auto reader = client();
+    subscribeToEverything(*reader);
+    PushLog pushes(*reader);
+    const int before = reader->scanCount();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(save(*writer, Record("VelmorIcon", QString("icon%1").arg(i))).value);
+        reader->folderChanged();
+    }
+    queue->advance(299ms);
+    EXPECT_EQ(reader->scanCount(), before);
+    queue->advance(1ms);
+    EXPECT_EQ(reader->scanCount(), before + 1);
+    EXPECT_EQ(pushes.received.size(), 200) << "each change pushed once";
+
+    // Reports that keep coming: one look per interval at most, and the last ones seen.
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(save(*writer, Record("VelmorIcon", QString("late%1").arg(i))).value);
+        reader->folderChanged();
+        queue->advance(100ms);
+    }
+    queue->advance(300ms);
+    EXPECT_EQ(reader->scanCount(), before + 11);
+    EXPECT_EQ(pushes.received.size(), 230);
+
+    // Sync Now and the poll while a look waits on the file queue: that look serves them.
+    ManualSerialQueue* files = serialQueues.find("com.velmor.cloud");
+    ASSERT_NE(files, nullptr);
+    files->setStepwise(true);
+    reader->checkForChanges();
+    reader->checkForChanges();
+    queue->advance(30s);
+    EXPECT_EQ(files->pendingCount(), 1u);
+    files->setStepwise(false);
+    EXPECT_EQ(reader->scanCount(), before + 12);
+}
+
 TEST_F(FolderDatabase, AShareThatAppearsLaterPushesWhatItHolds)
 {
     const QString later = supportPath("later");

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
+#include <atomic>
+
 namespace velmor::cloud {
 
 struct FolderContainer::Backend {
@@ -25,6 +27,9 @@ struct FolderContainer::Backend {
     folder::FolderAccount account;
     folder::ChangeTracker tracker;
     std::unique_ptr<SerialQueue> queue;
+    // A look through the folder waits on the queue: another one would find nothing more.
+    std::atomic<bool> scanWaiting = false;
+    std::atomic<int> scans = 0;
 };
 
 namespace {
@@ -106,6 +111,7 @@ private:
 FolderContainer::FolderContainer(QString identifier, FolderLocation location, Options options)
     : clientId_(options.clientId.isNull() ? machineClientId() : options.clientId),
       pollInterval_(options.pollInterval),
+      burstInterval_(options.burstInterval),
       backend_(std::make_shared<Backend>(std::move(identifier), std::move(location), clientId_,
                                          std::move(options.changeFault))),
       database_(std::make_shared<FolderDatabase>(backend_))
@@ -125,6 +131,8 @@ FolderContainer::~FolderContainer() = default;
 QString FolderContainer::containerIdentifier() const { return backend_->identifier; }
 
 const QString& FolderContainer::folderPath() const { return backend_->account.path(); }
+
+int FolderContainer::scanCount() const { return backend_->scans; }
 
 void FolderContainer::accountStatus(Completion<AccountStatus> done)
 {
@@ -155,9 +163,12 @@ void FolderContainer::registerForRemoteNotifications(Completion<QByteArray> done
 
 void FolderContainer::checkForChanges()
 {
-    if (!registered_)
+    if (!registered_ || backend_->scanWaiting.exchange(true))
         return;
     backend_->queue->async([backend = backend_, weak = self_] {
+        // Changes from now on need a look of their own.
+        backend->scanWaiting = false;
+        ++backend->scans;
         const auto stamps = backend->account.stamps();
         if (!stamps)
             return; // an unmounted share changes nothing; its changes show once it is back
@@ -186,12 +197,22 @@ void FolderContainer::checkForChanges()
 void FolderContainer::startWatching()
 {
     watcher_ = std::make_unique<QFileSystemWatcher>();
-    QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(), [this] {
+    QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(), [this] { folderChanged(); });
+    watchFolders();
+    schedulePoll();
+}
+
+void FolderContainer::folderChanged()
+{
+    // Every look reads the whole folder: a burst of reports gets one.
+    if (burstPending_)
+        return;
+    burstPending_ = true;
+    burst_ = afterOnMain(burstInterval_, [this] {
+        burstPending_ = false;
         watchFolders(); // the records folder may just have been made
         checkForChanges();
     });
-    watchFolders();
-    schedulePoll();
 }
 
 void FolderContainer::watchFolders()
