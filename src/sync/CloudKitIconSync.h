@@ -6,6 +6,7 @@
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -20,9 +21,10 @@ namespace velmor {
 // "VelmorIcon" record per icon, named by the icon's base name, holding the SVG, a PNG
 // preview and the date of the file it was made from. For each icon the side with the
 // later file date wins. Icons are handled one after another; every failure affects
-// only the icon at hand and leaves the local files as they are. Failures are silent,
-// except a cloud folder entry that is refused or cannot be written: the user has to
-// act on it, so it goes to the refusal handler.
+// only the icon at hand and leaves the local files as they are. Conflicts and outages
+// are silent; a record that is damaged or refused (a FIFO, a bad file name, too large)
+// and a cloud folder entry that cannot be written need the user: each goes to the
+// refusal handler once, until that icon syncs again or its problem changes.
 //
 // Lives on the main thread. An object destroyed while a sync runs ends that sync at its
 // next step; the database must outlive the object.
@@ -35,7 +37,7 @@ public:
     // Side of the square PNG preview, in pixels.
     static constexpr int previewSide = 128;
 
-    // Receives the description of a refused or unwritable cloud folder entry.
+    // Receives the description of a damaged, refused or unwritable cloud folder entry.
     using RefusalHandler = std::function<void(const QString& description)>;
 
     // `temporaryDirectory` holds the PNG previews while they upload.
@@ -82,12 +84,15 @@ public:
     bool downloadIcon(const cloud::Record& record, const QString& name);
 
 private:
-    void reportRefusal(const cloud::Error& error) const;
+    // Hands a problem the user has to mend to the refusal handler, once per icon and problem.
+    void reportRefusal(const QString& name, const cloud::Error& error);
 
     cloud::Database& database_;
     RefusalHandler onRefusal_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
+    // The problem last reported for each icon, by base name.
+    QHash<QString, QString> reported_;
     // Running syncs hold it weakly and stop once it is gone.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

@@ -182,9 +182,10 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
     EXPECT_EQ(test::readFile(icon("e")), svg("blue"));
 }
 
-// A cloud folder entry that is refused or cannot be written needs the user: it is
-// handed on. Conflicts and outages stay silent; the next sync compares again.
-TEST_F(CloudKitIconSyncTest, OnlyRefusedFolderEntriesAreReported)
+// A cloud folder entry that is damaged, refused or cannot be written needs the user:
+// it is handed on, once per icon and problem. Conflicts and outages stay silent; the
+// next sync compares again.
+TEST_F(CloudKitIconSyncTest, DamagedAndRefusedEntriesAreReportedOnce)
 {
     QStringList reported;
     iconSync.setRefusalHandler([&](const QString& description) { reported << description; });
@@ -200,6 +201,20 @@ TEST_F(CloudKitIconSyncTest, OnlyRefusedFolderEntriesAreReported)
     cloud.failNext(Call::saveRecord, Error(Error::Code::permissionFailure, "No space left on device"));
     sync({"a"});
     EXPECT_EQ(reported, QStringList({"“assets/a” is a symbolic link", "No space left on device"}));
+
+    // The same problem at every sync is told once; once the icon syncs, it may be told again.
+    const QString damaged = "The record “a” in the cloud folder is damaged (bad file name in “svgAsset”).";
+    reported.clear();
+    for (int i = 0; i < 3; ++i) {
+        cloud.failNext(Call::fetchRecord, Error(Error::Code::internalError, damaged));
+        sync({"a"});
+    }
+    cloud.failNext(Call::fetchRecord, Error(Error::Code::serverRejectedRequest, "too large"));
+    sync({"a"});
+    sync({"a"});
+    cloud.failNext(Call::fetchRecord, Error(Error::Code::internalError, damaged));
+    sync({"a"});
+    EXPECT_EQ(reported, QStringList({damaged, "too large", damaged}));
 }
 
 // Two machines' icon syncs on one shared cloud folder: an icon made on one arrives

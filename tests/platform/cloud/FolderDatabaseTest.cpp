@@ -141,6 +141,16 @@ TEST_F(FolderDatabase, OnlyTheDefaultFolderIsCreatedWhenMissing)
     EXPECT_EQ(local->folderPath(), supportPath("CloudKit/iCloud.Velmor"));
     EXPECT_EQ(status(*local), AccountStatus::available);
     EXPECT_TRUE(QFileInfo(local->folderPath()).isDir());
+
+    // A file where the folder should be is no missing account: every call says what is wrong.
+    writeFile(supportPath("share/file"), "not a folder");
+    const auto misplaced = FolderContainer::create("iCloud.Velmor", {supportPath("share/file"), true});
+    const QString notAFolder = "The cloud folder “" + supportPath("share/file") + "” is not a folder. Sync is paused.";
+    const auto misplacedStatus =
+        complete<AccountStatus>(*queue, [&](auto done) { misplaced->accountStatus(std::move(done)); });
+    ASSERT_TRUE(misplacedStatus.error);
+    EXPECT_EQ(misplacedStatus.error->localizedDescription(), notAFolder);
+    EXPECT_EQ(fetch(*misplaced, "profiles").error->localizedDescription(), notAFolder);
 }
 
 TEST_F(FolderDatabase, TheEnvironmentVariableWinsOverTheSetting)
