@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QTimeZone>
 
+#include <algorithm>
+
 using namespace velmor;
 using namespace velmor::cloud;
 using namespace velmor::test;
@@ -199,12 +201,28 @@ TEST_F(FolderDatabase, OthersChangesArriveAtTheNextLookAndOnlyThose)
 
 // Every look reads the whole folder: a burst of reports from the folder watch (a
 // share bringing thousands of files at once) costs one look, not one per report.
+// A look pushes each changed record to a query subscription, and a database
+// subscription once, whatever the number of changes.
 TEST_F(FolderDatabase, ABurstOfFolderReportsCostsOneLook)
 {
     const auto writer = client();
     const auto reader = client();
+    complete<Subscription>(*queue, [&](auto done) {
+        reader->privateCloudDatabase()->saveSubscription(
+            Subscription::query("icons", "VelmorIcon", Subscription::truePredicate,
+                                Subscription::Option::firesOnRecordCreation),
+            std::move(done));
+    });
     subscribeToEverything(*reader);
-    PushLog pushes(*reader);
+    PushLog log(*reader);
+    struct {
+        const PushLog& log;
+        qsizetype size(const char* subscription = "icons") const
+        {
+            return std::count_if(log.received.cbegin(), log.received.cend(),
+                                 [&](const Notification& n) { return n.subscriptionID == subscription; });
+        }
+    } pushes{log};
     const int before = reader->scanCount();
     for (int i = 0; i < 200; ++i) {
         ASSERT_TRUE(save(*writer, Record("VelmorIcon", QString("icon%1").arg(i))).value);
@@ -214,7 +232,8 @@ TEST_F(FolderDatabase, ABurstOfFolderReportsCostsOneLook)
     EXPECT_EQ(reader->scanCount(), before);
     queue->advance(1ms);
     EXPECT_EQ(reader->scanCount(), before + 1);
-    EXPECT_EQ(pushes.received.size(), 200) << "each change pushed once";
+    EXPECT_EQ(pushes.size(), 200) << "each change pushed once";
+    EXPECT_EQ(pushes.size("everything"), 1);
 
     // Reports that keep coming: one look per interval at most, and the last ones seen.
     for (int i = 0; i < 30; ++i) {
@@ -224,7 +243,8 @@ TEST_F(FolderDatabase, ABurstOfFolderReportsCostsOneLook)
     }
     queue->advance(300ms);
     EXPECT_EQ(reader->scanCount(), before + 11);
-    EXPECT_EQ(pushes.received.size(), 230);
+    EXPECT_EQ(pushes.size(), 230);
+    EXPECT_EQ(pushes.size("everything"), 11);
 
     // Sync Now and the poll while a look waits on the file queue: that look serves them.
     ManualSerialQueue* files = serialQueues.find("com.velmor.cloud");

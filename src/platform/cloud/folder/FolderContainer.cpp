@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QSet>
 
 #include <atomic>
 
@@ -179,11 +180,18 @@ void FolderContainer::checkForChanges()
             return;
         }
         QList<QVariantMap> pushes;
-        for (const RecordChange& change : backend->tracker.update(*stamps))
-            for (const Subscription& subscription : subscriptions)
-                if (fires(subscription, change))
-                    pushes.append(Notification::forChange(subscription, change, backend->identifier)
-                                      .toRemoteNotificationDictionary());
+        // A database or zone push names no record: one per look says all that many would.
+        QSet<QString> firedWhole;
+        for (const RecordChange& change : backend->tracker.update(*stamps)) {
+            for (const Subscription& subscription : subscriptions) {
+                const bool perRecord = subscription.kind == Subscription::Kind::query;
+                if (!fires(subscription, change) || (!perRecord && firedWhole.contains(subscription.subscriptionID)))
+                    continue;
+                firedWhole.insert(subscription.subscriptionID);
+                pushes.append(Notification::forChange(subscription, change, backend->identifier)
+                                  .toRemoteNotificationDictionary());
+            }
+        }
         if (pushes.isEmpty())
             return;
         postToMain([weak, pushes] {
