@@ -217,6 +217,36 @@ TEST_F(CloudKitIconSyncTest, DamagedAndRefusedEntriesAreReportedOnce)
     EXPECT_EQ(reported, QStringList({damaged, "too large", damaged}));
 }
 
+// On a real shared folder: a record whose file name leads out of the folder is told
+// once, and the local icon is left as it is.
+TEST_F(CloudKitIconSyncTest, AHostileRecordInASharedFolderIsReportedOnce)
+{
+    const QTemporaryDir share;
+    const auto container = FolderContainer::create("iCloud.Velmor", {share.path(), true}, {QUuid::createUuid()});
+    CloudKitIconSync folderSync{*container->privateCloudDatabase(), icons.path(), temporary.path()};
+    QStringList reported;
+    folderSync.setRefusalHandler([&](const QString& description) { reported << description; });
+    writeIcon("gear", svg("green"), at(5));
+    folderSync.syncIcons({"gear"});
+    queue->runUntilIdle();
+    ASSERT_TRUE(reported.isEmpty()) << reported.join('\n').toStdString();
+
+    const QString record = share.filePath("records/gear.json");
+    QByteArray bytes = test::readFile(record);
+    const qsizetype at = bytes.indexOf("\"asset\"");
+    ASSERT_GE(at, 0);
+    const qsizetype open = bytes.indexOf('"', bytes.indexOf(':', at) + 1);
+    bytes.replace(open + 1, bytes.indexOf('"', open + 1) - open - 1, "../../outside.svg");
+    test::writeFile(record, bytes);
+    for (int i = 0; i < 2; ++i) {
+        folderSync.syncIcons({"gear"});
+        queue->runUntilIdle();
+    }
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported.at(0).contains("“gear”") && reported.at(0).contains("is damaged")) << reported.at(0).toStdString();
+    EXPECT_EQ(test::readFile(icon("gear")), svg("green"));
+}
+
 // Two machines' icon syncs on one shared cloud folder: an icon made on one arrives
 // whole on the other, read from the copy its fetch made.
 TEST_F(CloudKitIconSyncTest, AnIconCrossesTwoMachinesThroughASharedFolder)
