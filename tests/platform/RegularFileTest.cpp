@@ -81,11 +81,9 @@ TEST_F(RegularFile, EntriesOfEveryOtherKindAreRefusedWithoutBeingOpened)
     ASSERT_EQ(::symlink("fifo", QFile::encodeName(path("fifolink")).constData()), 0);
     EXPECT_EQ(readUserFile(path("fifolink"), 10).error,
               QString("“%1” is a link to “%2”, which is a FIFO, not a regular file.").arg(path("fifolink"), path("fifo")));
-    EXPECT_EQ(readUserFile(path("fifo"), 10).failure, ReadFailure::notRegular);
     ASSERT_EQ(::symlink("loop", QFile::encodeName(path("loop")).constData()), 0);
     EXPECT_EQ(readUserFile(path("loop"), 10).error,
               QString("“%1” is a link that cannot be followed: Too many levels of symbolic links").arg(path("loop")));
-    EXPECT_EQ(readUserFile(path("none"), 10).failure, ReadFailure::missing);
 }
 
 TEST_F(RegularFile, MissingAndUnreadableFilesSayWhy)
