@@ -1,6 +1,7 @@
 #include "core/AppDataFile.h"
 
 #include "platform/Paths.h"
+#include "platform/RegularFile.h"
 
 #include <QDir>
 
@@ -11,26 +12,40 @@ AppDataFile AppDataFile::inDataFolder(const QString& fileName)
     return AppDataFile(QDir(paths::applicationSupport()).filePath(fileName));
 }
 
-bool AppDataFile::keepDamaged(const Log& log)
+bool AppDataFile::keepDamaged(const QString& cause, const std::optional<QByteArray>& bytes, const Log& log)
 {
     const QString name = fileName();
     try {
-        files_.rename(path_, damagedPath());
+        if (bytes && files::fileKind(path_) == files::FileKind::link) {
+            // The user's link stays, and the next save writes to its target: a copy
+            // of what it held is kept. Through a temporary file, never through a
+            // link that may stand in the copy's place.
+            const QString temporary = damagedPath() + QStringLiteral(".tmp");
+            files_.remove(temporary);
+            files_.write(temporary, *bytes);
+            files_.rename(temporary, damagedPath());
+        } else {
+            files_.rename(path_, damagedPath());
+        }
         damagedPending_ = false;
+        damagedCause_.clear();
         if (log)
-            log(name + QStringLiteral(" could not be read and was kept as ") + QFileInfo(damagedPath()).fileName());
+            log(name + QStringLiteral(" could not be used and was kept as ") + QFileInfo(damagedPath()).fileName()
+                + QStringLiteral(": ") + cause);
         return true;
     } catch (const FileError& error) {
         damagedPending_ = true;
+        damagedCause_ = cause;
         if (log)
-            log(name + QStringLiteral(" could not be read or kept aside: ") + error.description());
+            log(name + QStringLiteral(" could not be used: ") + cause + QStringLiteral("; keeping it aside failed: ")
+                + error.description());
         return false;
     }
 }
 
 bool AppDataFile::save(const QByteArray& bytes, const Log& log)
 {
-    if (damagedPending_ && files_.exists(path_) && !keepDamaged(log))
+    if (damagedPending_ && files_.exists(path_) && !keepDamaged(damagedCause_, std::nullopt, log))
         return false;
     damagedPending_ = false;
     try {

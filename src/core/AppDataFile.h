@@ -13,8 +13,10 @@
 namespace velmor {
 
 // One of the application's own small files beside the profiles. It is always
-// replaced whole and atomically. A file that exists but cannot be read or
-// decoded is kept as "<name>.damaged" before anything is written over it.
+// replaced whole and atomically; a link the user made in its place to a regular file
+// is read through and its target replaced. A file that exists but cannot be read or
+// decoded is kept as "<name>.damaged" before anything is written over it, and the
+// log line says why.
 class AppDataFile {
 public:
     using Log = std::function<void(const QString& line)>;
@@ -34,12 +36,17 @@ public:
     {
         if (!files_.exists(path_))
             return std::nullopt;
+        std::optional<QByteArray> bytes;
         try {
-            return decode(files_.read(path_));
-        } catch (const std::exception&) {
-            keepDamaged(log);
-            return std::nullopt;
+            bytes = files_.read(path_);
+            return decode(*bytes);
+        } catch (const FileError& error) {
+            keepDamaged(error.description(), std::nullopt, log);
+        } catch (const std::exception& error) {
+            keepDamaged(QStringLiteral("its content is not valid (") + QString::fromStdString(error.what()) + u')', bytes,
+                        log);
         }
+        return std::nullopt;
     }
 
     // Replaces the file with `bytes`; a failure is told to `log` and returns false.
@@ -47,12 +54,14 @@ public:
     bool save(const QByteArray& bytes, const Log& log);
 
 private:
-    bool keepDamaged(const Log& log);
+    // `bytes`: the content read, when the file could be read; `cause`: what is wrong.
+    bool keepDamaged(const QString& cause, const std::optional<QByteArray>& bytes, const Log& log);
 
     QString path_;
     LocalFileSystem files_;
-    // The file on disk is damaged and still waits to be kept aside.
+    // The file on disk is damaged and still waits to be kept aside, and why.
     bool damagedPending_ = false;
+    QString damagedCause_;
 };
 
 } // namespace velmor

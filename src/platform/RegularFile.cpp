@@ -3,12 +3,15 @@
 #include "platform/UniqueFd.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace velmor::files {
 
@@ -32,6 +35,18 @@ FileStamp stampOf(const struct stat& info)
             static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
 }
 
+// What an entry is, as precisely as the cause of a refusal should say.
+QString entryText(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    return kindText(kindOf(mode));
+}
+
 QString sizeText(qint64 bytes) { return QLocale::c().formattedDataSize(bytes, 1); }
 
 FileRead failed(ReadFailure failure, QString error) { return {std::nullopt, failure, std::move(error)}; }
@@ -41,9 +56,9 @@ FileRead missing(const QString& path)
     return failed(ReadFailure::missing, QStringLiteral("“%1” does not exist.").arg(path));
 }
 
-FileRead notRegular(const QString& path, FileKind kind)
+FileRead notRegular(const QString& path, const QString& what)
 {
-    return failed(ReadFailure::notRegular, QStringLiteral("“%1” is %2, not a regular file.").arg(path, kindText(kind)));
+    return failed(ReadFailure::notRegular, QStringLiteral("“%1” is %2, not a regular file.").arg(path, what));
 }
 
 FileRead tooLarge(const QString& path, qint64 size, qint64 maxBytes)
@@ -101,18 +116,18 @@ FileRead readRegularAt(int folder, const QString& name, const QString& shownPath
     if (::fstatat(folder, native.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return unreadable(shownPath, errno);
     if (!S_ISREG(info.st_mode))
-        return notRegular(shownPath, kindOf(info.st_mode));
+        return notRegular(shownPath, entryText(info.st_mode));
     if (info.st_size > maxBytes)
         return tooLarge(shownPath, info.st_size, maxBytes);
 
     // Looked at again once open: the entry may have been swapped in between.
     const UniqueFd fd(::openat(folder, native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
     if (!fd)
-        return errno == ELOOP ? notRegular(shownPath, FileKind::link) : unreadable(shownPath, errno);
+        return errno == ELOOP ? notRegular(shownPath, kindText(FileKind::link)) : unreadable(shownPath, errno);
     if (::fstat(fd.get(), &info) != 0)
         return unreadable(shownPath, errno);
     if (!S_ISREG(info.st_mode))
-        return notRegular(shownPath, kindOf(info.st_mode));
+        return notRegular(shownPath, entryText(info.st_mode));
     if (info.st_size > maxBytes)
         return tooLarge(shownPath, info.st_size, maxBytes);
 
@@ -141,6 +156,41 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, 
     if (error)
         *error = read.error;
     return std::move(read.bytes);
+}
+
+LinkTarget followUserLink(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return {path, QString()};
+    // Named as the link says (one step), so that the user recognises it.
+    const QString named = QFileInfo(path).symLinkTarget();
+    // realpath() only looks the names up: nothing is opened, so nothing can block.
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(native.constData(), nullptr), &std::free);
+    if (!resolved) {
+        const int error = errno;
+        if (error == ENOENT)
+            return {std::nullopt, QStringLiteral("“%1” is a link to “%2”, which does not exist.").arg(path, named)};
+        return {std::nullopt, QStringLiteral("“%1” is a link that cannot be followed: %2").arg(path, systemErrorText(error))};
+    }
+    const QString target = QFile::decodeName(resolved.get());
+    if (::lstat(resolved.get(), &info) != 0)
+        return {std::nullopt, QStringLiteral("“%1” is a link to “%2”, which cannot be looked at: %3")
+                                  .arg(path, target, systemErrorText(errno))};
+    if (!S_ISREG(info.st_mode))
+        return {std::nullopt, QStringLiteral("“%1” is a link to “%2”, which is %3, not a regular file.")
+                                  .arg(path, target, entryText(info.st_mode))};
+    return {target, QString()};
+}
+
+FileRead readUserFile(const QString& path, qint64 maxBytes)
+{
+    const LinkTarget target = followUserLink(path);
+    if (!target.path)
+        return failed(ReadFailure::notRegular, target.error);
+    // The target has no link left in its path; one swapped in meanwhile is refused.
+    return readRegular(*target.path, maxBytes);
 }
 
 } // namespace velmor::files

@@ -8,8 +8,10 @@
 #include <optional>
 
 // Reading files that someone else may have put in place: only regular files are
-// opened, never through a link in the last component, never blocking (a FIFO or a
-// device is refused before it is opened), and never beyond a size limit.
+// opened, never blocking (a FIFO or a device is refused before it is opened), and
+// never beyond a size limit. The strict readers never go through a link in the last
+// component (the cloud folder's files); the user's own files may be links the user
+// made to a regular file elsewhere, which are followed (readUserFile).
 namespace velmor::files {
 
 // What an entry is, seen without following a link. `other`: a FIFO, socket or device.
@@ -57,5 +59,18 @@ inline FileRead readRegular(const QString& path, qint64 maxBytes)
 
 // The bytes of a regular file of at most maxBytes; none otherwise, with the reason in *error.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error = nullptr);
+
+// Where a file of the user's own folder leads: `path` itself when it is no link; the
+// canonical path of the link's final target when that is a regular file; none for a
+// dangling link, one that cannot be followed or one that leads to anything else, with
+// the cause in `error` ("“…” is a link to “…”, which does not exist.").
+struct LinkTarget {
+    std::optional<QString> path;
+    QString error;
+};
+LinkTarget followUserLink(const QString& path);
+
+// readRegular, except that a link the user made to a regular file is followed.
+FileRead readUserFile(const QString& path, qint64 maxBytes);
 
 } // namespace velmor::files

@@ -40,21 +40,27 @@ int writeAll(int fd, const QByteArray& bytes)
 }
 } // namespace
 
-bool LocalFileSystem::exists(const QString& path) const { return QFileInfo::exists(path); }
+bool LocalFileSystem::exists(const QString& path) const { return files::fileKind(path) != files::FileKind::missing; }
 
 QByteArray LocalFileSystem::read(const QString& path) const
 {
-    files::FileRead read = files::readRegular(path, maxReadBytes);
+    files::FileRead read = files::readUserFile(path, maxReadBytes);
     if (!read.bytes)
         throw FileError(read.error);
     return std::move(*read.bytes);
 }
 
+QString LocalFileSystem::resolve(const QString& path) const { return files::followUserLink(path).path.value_or(path); }
+
 void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
 {
+    // The user's link stays: its target is replaced, by a file written beside it.
+    const files::LinkTarget resolved = files::followUserLink(path);
+    if (!resolved.path)
+        throw FileError(resolved.error);
     // Written by hand rather than with QSaveFile: a short write there (a full disk)
     // ends as "Unknown error", and its temporary file follows a link in its place.
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = QFile::encodeName(*resolved.path);
     struct stat existing {};
     const bool keepMode = ::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
 
@@ -96,8 +102,9 @@ void LocalFileSystem::rename(const QString& from, const QString& to)
 
 void LocalFileSystem::remove(const QString& path)
 {
+    // A link is removed itself, a dangling one too; its target stays.
     QFile file(path);
-    if (!file.exists())
+    if (!exists(path))
         return;
     if (!file.remove())
         throw FileError(file.errorString());

@@ -27,16 +27,24 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
-// The file operations the profile store relies on. Every operation that changes
+// The file operations the profile store relies on, on files of the user's own data
+// folder: a link the user made there to a regular file elsewhere stands for that file
+// (read through, written to its target, the link kept). Every operation that changes
 // something throws FileError when it fails; the store decides what a failure means.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
+    // Whether anything is there, a dangling link included.
     virtual bool exists(const QString& path) const = 0;
-    // Only a regular file is read; a link, folder, FIFO or device in its place fails.
+    // Only a regular file, or a link to one, is read; a folder, FIFO or device in its
+    // place, or a link to one, fails, and so does a dangling link.
     virtual QByteArray read(const QString& path) const = 0;
-    // Afterwards `path` holds either its old content or all of `bytes`, never a part.
+    // Where the content of `path` lives: the final target of a link to a regular file,
+    // else `path` itself. A file written there by a rename keeps the user's link.
+    virtual QString resolve(const QString& path) const = 0;
+    // Afterwards `path` (its link's target, for a link) holds either its old content
+    // or all of `bytes`, never a part. A link to anything but a regular file fails.
     virtual void write(const QString& path, const QByteArray& bytes) = 0;
     // Moves `from` to `to`, replacing `to` in one step.
     virtual void rename(const QString& from, const QString& to) = 0;
@@ -61,6 +69,7 @@ public:
 
     bool exists(const QString& path) const override;
     QByteArray read(const QString& path) const override;
+    QString resolve(const QString& path) const override;
     void write(const QString& path, const QByteArray& bytes) override;
     void rename(const QString& from, const QString& to) override;
     void remove(const QString& path) override;

@@ -1,14 +1,18 @@
 #include "store/ProfilesFile.h"
 
+#include "platform/Json.h"
+
 namespace velmor {
 
 namespace {
 const QString warningTitle = QStringLiteral("Profile Data Warning");
 
-QString damagedText(bool kept)
+// `cause` says what is wrong with the file, in a sentence of its own.
+QString damagedText(bool kept, const QString& cause)
 {
-    return kept ? QStringLiteral("The profiles file could not be read and was kept as profiles.json.damaged.")
-                : QStringLiteral("The profiles file could not be read.");
+    return (kept ? QStringLiteral("The profiles file could not be used and was kept as profiles.json.damaged. ")
+                 : QStringLiteral("The profiles file could not be used. "))
+        + cause;
 }
 } // namespace
 
@@ -19,13 +23,25 @@ ProfilesFile::ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fi
 
 std::optional<QDateTime> ProfilesFile::modificationTime() const { return fileSystem_->modificationTime(path_); }
 
-std::optional<QByteArray> ProfilesFile::tryRead(const QString& path) const
+std::optional<QByteArray> ProfilesFile::tryRead(const QString& path, QString* error) const
 {
     try {
         return fileSystem_->read(path);
-    } catch (const FileError&) {
+    } catch (const FileError& failure) {
+        if (error)
+            *error = failure.description();
         return std::nullopt;
     }
+}
+
+QString ProfilesFile::decodeProblem(const QByteArray& bytes) const
+{
+    try {
+        json::parse(bytes);
+    } catch (const json::DecodeError&) {
+        return QStringLiteral("“%1” is not valid JSON.").arg(path_);
+    }
+    return QStringLiteral("“%1” holds no profiles in a form Velmor can read.").arg(path_);
 }
 
 bool ProfilesFile::isUsable(const std::optional<QByteArray>& bytes) const
@@ -49,7 +65,8 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
     if (!fileSystem_->exists(path_))
         return loaded;
     std::optional<QByteArray> bytes;
-    const std::optional<FileStamp> stamp = stampAround([&] { bytes = tryRead(path_); });
+    QString cause;
+    const std::optional<FileStamp> stamp = stampAround([&] { bytes = tryRead(path_, &cause); });
     const Format format = bytes ? judge(*bytes) : Format::unreadable;
     if (format != Format::unreadable) {
         last_ = Document{*bytes, format, stamp};
@@ -59,6 +76,8 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
     }
 
     loaded.wasDamaged = true;
+    if (bytes)
+        cause = decodeProblem(*bytes);
     const bool kept = keepDamaged(bytes);
     const std::optional<QByteArray> backup = fileSystem_->exists(backupPath()) ? tryRead(backupPath()) : std::nullopt;
     if (backup && judge(*backup) != Format::unreadable) {
@@ -67,7 +86,7 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
         loaded.modified = fileSystem_->modificationTime(backupPath());
     }
     loaded.notices.append({warningTitle,
-                           damagedText(kept) + ' '
+                           damagedText(kept, cause) + ' '
                                + (loaded.fromBackup ? QStringLiteral("Your profiles were loaded from the backup.")
                                                     : QStringLiteral("The default profiles were loaded."))});
     return loaded;
@@ -159,7 +178,7 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isL
     SaveResult result;
     try {
         if (isLast && holdsLastDocument()) {
-            if (date(path_, changedAt))
+            if (date(fileSystem_->resolve(path_), changedAt))
                 last_->stamp = fileSystem_->stamp(path_);
             result.outcome = SaveOutcome::unchanged;
             return result;
@@ -179,42 +198,49 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isL
     return result;
 }
 
-std::pair<std::optional<QByteArray>, ProfilesFile::Format> ProfilesFile::currentFile()
+ProfilesFile::CurrentFile ProfilesFile::currentFile()
 {
     if (hasStampOfLastDocument())
-        return {last_->bytes, last_->format};
-    const std::optional<QByteArray> current = tryRead(path_);
+        return {last_->bytes, last_->format, QString()};
+    QString cause;
+    const std::optional<QByteArray> current = tryRead(path_, &cause);
     if (last_ && current == last_->bytes)
-        return {current, last_->format};
-    return {current, current ? classify_(*current) : Format::unreadable};
+        return {current, last_->format, cause};
+    const Format format = current ? classify_(*current) : Format::unreadable;
+    if (current && format == Format::unreadable)
+        cause = decodeProblem(*current);
+    return {current, format, cause};
 }
 
 void ProfilesFile::writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt,
                                  QList<Notice>& notices)
 {
     if (fileSystem_->exists(path_)) {
-        const auto [current, format] = currentFile();
+        const auto [current, format, cause] = currentFile();
         if (format == Format::unreadable) {
             // The backup stays as it is: it may be the last good copy.
             const bool reported = current && keptDamaged_ == current;
             if (!keepDamaged(current))
                 throw FileError(QStringLiteral("The unreadable profiles file could not be kept aside."));
             if (!reported)
-                notices.append({warningTitle, damagedText(true)});
+                notices.append({warningTitle, damagedText(true, cause)});
         } else {
             if (format == Format::legacy)
                 replaceWith(legacyPath(), *current);
-            replaceWith(backupPath(), *current);
+            replaceWith(fileSystem_->resolve(backupPath()), *current);
         }
     }
 
-    fileSystem_->write(temporaryPath(), document);
+    // Beside the file the content lives in: a link the user made to it stays.
+    const QString target = fileSystem_->resolve(path_);
+    const QString temporary = target + QStringLiteral(".tmp");
+    fileSystem_->write(temporary, document);
     // The bytes on disk are checked, not decoded again: they are the document or the save fails.
-    if (fileSystem_->read(temporaryPath()) != document)
+    if (fileSystem_->read(temporary) != document)
         throw FileError(QStringLiteral("The saved profiles could not be read back."));
     // Dated before it is published, so that profiles.json never shows the time of the write.
-    date(temporaryPath(), changedAt);
-    fileSystem_->rename(temporaryPath(), path_);
+    date(temporary, changedAt);
+    fileSystem_->rename(temporary, target);
 }
 
 void ProfilesFile::restoreBackup(QList<Notice>& notices)
@@ -230,7 +256,7 @@ void ProfilesFile::restoreBackup(QList<Notice>& notices)
             return;
         if (fileSystem_->exists(path_))
             keepDamaged(tryRead(path_));
-        replaceWith(path_, backup);
+        replaceWith(fileSystem_->resolve(path_), backup);
         notices.append({QStringLiteral("Restored from Backup"),
                         QStringLiteral("Your previous profile data has been restored.")});
     } catch (const FileError& error) {
@@ -241,8 +267,9 @@ void ProfilesFile::restoreBackup(QList<Notice>& notices)
 
 void ProfilesFile::removeTemporaries()
 {
-    for (const QString& path : {temporaryPath(), backupPath() + QStringLiteral(".tmp"),
-                                legacyPath() + QStringLiteral(".tmp"), damagedPath() + QStringLiteral(".tmp")}) {
+    for (const QString& path :
+         {temporaryPath(), fileSystem_->resolve(backupPath()) + QStringLiteral(".tmp"),
+          legacyPath() + QStringLiteral(".tmp"), damagedPath() + QStringLiteral(".tmp")}) {
         try {
             fileSystem_->remove(path);
         } catch (const FileError&) {

@@ -16,7 +16,9 @@ namespace velmor {
 
 // profiles.json and the files kept beside it, on raw bytes:
 //   profiles.json.backup   the file as it was before the latest save that wrote it;
-//   profiles.json.tmp      the new document while a save runs;
+//   profiles.json.tmp      the new document while a save runs (beside the target of
+//                          a link the user made in place of profiles.json, so that
+//                          the save replaces the target and keeps the link);
 //   profiles.json.damaged  a profiles file that could not be read, kept for the user;
 //   profiles.json.legacy   the old-format file, kept before the first save over it.
 // profiles.json is only ever replaced by a rename, so it is never missing or half
@@ -55,7 +57,7 @@ public:
 
     const QString& path() const { return path_; }
     QString backupPath() const { return path_ + QStringLiteral(".backup"); }
-    QString temporaryPath() const { return path_ + QStringLiteral(".tmp"); }
+    QString temporaryPath() const { return fileSystem_->resolve(path_) + QStringLiteral(".tmp"); }
     QString damagedPath() const { return path_ + QStringLiteral(".damaged"); }
     QString legacyPath() const { return path_ + QStringLiteral(".legacy"); }
 
@@ -101,14 +103,23 @@ private:
     // The stamp of profiles.json, when it did not change while `work` ran.
     template <typename Work>
     std::optional<FileStamp> stampAround(Work work);
-    std::optional<QByteArray> tryRead(const QString& path) const;
+    // None when `path` cannot be read, with the reason in *error.
+    std::optional<QByteArray> tryRead(const QString& path, QString* error = nullptr) const;
+    // Why a document read whole cannot be used, in a sentence naming profiles.json.
+    QString decodeProblem(const QByteArray& bytes) const;
     bool isUsable(const std::optional<QByteArray>& bytes) const;
     // Copies `bytes` to `target` through a temporary file and a rename.
     void replaceWith(const QString& target, const QByteArray& bytes);
     // Keeps the unusable profiles.json as profiles.json.damaged; false when that failed.
     bool keepDamaged(const std::optional<QByteArray>& bytes);
-    // The current profiles.json and its format, for the backup.
-    std::pair<std::optional<QByteArray>, Format> currentFile();
+    // The current profiles.json and its format, for the backup; for an unreadable
+    // one, why.
+    struct CurrentFile {
+        std::optional<QByteArray> bytes;
+        Format format = Format::unreadable;
+        QString cause;
+    };
+    CurrentFile currentFile();
     void writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt, QList<Notice>& notices);
     void restoreBackup(QList<Notice>& notices);
     void removeTemporaries();

@@ -90,7 +90,8 @@ QCoro::Task<> CloudKitIconSync::syncIcon(QString baseName)
     try {
         record = co_await fetchRecord(baseName);
     } catch (const cloud::Error& error) {
-        reportRefusal(error);
+        if (!alive.expired())
+            reportRefusal(baseName, error);
         co_return;
     } catch (...) {
         co_return;
@@ -104,24 +105,46 @@ QCoro::Task<> CloudKitIconSync::syncIcon(QString baseName)
         break;
     case IconAction::download:
         co_await downloadIcon(std::move(*record), baseName);
+        if (!alive.expired())
+            reported_.remove(baseName);
         break;
     case IconAction::nothing:
+        reported_.remove(baseName);
         break;
     }
 }
 
-void CloudKitIconSync::reportRefusal(const cloud::Error& error) const
+void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& error)
 {
-    if (onRefusal_ && error.code() == cloud::Error::Code::permissionFailure)
-        onRefusal_(error.localizedDescription());
+    using Code = cloud::Error::Code;
+    // Conflicts, outages and a missing account pass; the next sync compares again.
+    switch (error.code()) {
+    case Code::internalError:
+    case Code::permissionFailure:
+    case Code::serverRejectedRequest:
+    case Code::assetFileNotFound:
+    case Code::invalidArguments:
+        break;
+    default:
+        return;
+    }
+    report(name, error.localizedDescription());
 }
 
-void CloudKitIconSync::reportOverrun(const QString& name) const
+void CloudKitIconSync::reportOverrun(const QString& name)
 {
+    report(name, QStringLiteral("The icon “%1” took longer than %2 seconds to draw and was left out of the sync.")
+                     .arg(name)
+                     .arg(renderWorker_.limit().count() / 1000.0));
+}
+
+void CloudKitIconSync::report(const QString& name, const QString& description)
+{
+    if (reported_.value(name) == description)
+        return;
+    reported_.insert(name, description);
     if (onRefusal_)
-        onRefusal_(QStringLiteral("The icon “%1” took longer than %2 seconds to draw and was left out of the sync.")
-                       .arg(name)
-                       .arg(renderWorker_.limit().count() / 1000.0));
+        onRefusal_(description);
 }
 
 QString CloudKitIconSync::iconBaseName(const QString& name)
@@ -200,9 +223,11 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateT
 
     try {
         co_await saveRecord(std::move(record));
+        if (!alive.expired())
+            reported_.remove(name);
     } catch (const cloud::Error& error) {
-        // A conflict or an outage: the next sync compares again.
-        reportRefusal(error);
+        if (!alive.expired())
+            reportRefusal(name, error);
     } catch (...) {
     }
     if (preview)

@@ -7,6 +7,7 @@
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -21,10 +22,12 @@ namespace velmor {
 // "VelmorIcon" record per icon, named by the icon's base name, holding the SVG, a PNG
 // preview and the date of the file it was made from. For each icon the side with the
 // later file date wins. Icons are handled one after another; every failure affects
-// only the icon at hand and leaves the local files as they are. Failures are silent,
-// except a cloud folder entry that is refused or cannot be written, or an icon that takes
-// longer than its time limit to draw: the user has to act on it, so it goes to the
-// refusal handler. Icons are drawn on workers: the main thread never waits for one.
+// only the icon at hand and leaves the local files as they are. Conflicts and outages
+// are silent; a record that is damaged or refused (a FIFO, a bad file name, too large),
+// a cloud folder entry that cannot be written and an icon that takes longer than its
+// time limit to draw need the user: each goes to the refusal handler once, until that
+// icon syncs again or its problem changes. Icons are drawn on workers: the main thread
+// never waits for one.
 //
 // Lives on the main thread. An object destroyed while a sync runs ends that sync at its
 // next step; the database must outlive the object.
@@ -37,7 +40,7 @@ public:
     // Side of the square PNG preview, in pixels.
     static constexpr int previewSide = 128;
 
-    // Receives the description of a refused or unwritable cloud folder entry.
+    // Receives the description of a damaged, refused or unwritable cloud folder entry.
     using RefusalHandler = std::function<void(const QString& description)>;
 
     // `temporaryDirectory` holds the PNG previews while they upload.
@@ -87,8 +90,10 @@ public:
     IconRenderWorker& renderWorker() { return renderWorker_; }
 
 private:
-    void reportRefusal(const cloud::Error& error) const;
-    void reportOverrun(const QString& name) const;
+    // Hands a problem the user has to mend to the refusal handler, once per icon and problem.
+    void reportRefusal(const QString& name, const cloud::Error& error);
+    void reportOverrun(const QString& name);
+    void report(const QString& name, const QString& description);
     bool writeDownloadedIcon(const cloud::Record& record, const QString& name, const QByteArray& document);
 
     cloud::Database& database_;
@@ -96,6 +101,8 @@ private:
     QString iconsDirectory_;
     QString temporaryDirectory_;
     IconRenderWorker renderWorker_;
+    // The problem last reported for each icon, by base name.
+    QHash<QString, QString> reported_;
     // Running syncs hold it weakly and stop once it is gone.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

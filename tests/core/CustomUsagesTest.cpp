@@ -77,7 +77,9 @@ TEST_F(CustomUsagesTest, ADamagedFileIsNeverWrittenOverBeforeItIsKeptAside)
     EXPECT_TRUE(model->customUsageMap().isEmpty());
     model->setCustomUsageName(sample(9, 2), "Two");
     EXPECT_EQ(readFile(usagesPath()), damaged);
-    EXPECT_TRUE(logMessages().last().startsWith("custom_usages.json could not be read or kept aside: "));
+    EXPECT_TRUE(logMessages().last().startsWith("custom_usages.json could not be used: its content is not valid ("))
+        << logMessages().last().toStdString();
+    EXPECT_TRUE(logMessages().last().contains("; keeping it aside failed: "));
     EXPECT_EQ(model->inputSource().hidSource().customUsageMap().value({2321, 3100}).value(0x00090002), "Two");
 
     ASSERT_TRUE(QDir(supportPath("custom_usages.json.damaged")).removeRecursively());

@@ -88,8 +88,10 @@ TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
 {
     writeFile(overridesPath(), R"({"tartarus_v2": {"K01": {"x": 1}}})");
     start();
-    EXPECT_TRUE(logMessages().contains("layout_overrides.json could not be read and was kept as "
-                                       "layout_overrides.json.damaged"));
+    EXPECT_TRUE(logMessages().contains("layout_overrides.json could not be used and was kept as "
+                                       "layout_overrides.json.damaged: its content is not valid "
+                                       "(tartarus_v2.K01.y: required key is missing)"))
+        << logMessages().join('\n').toStdString();
     EXPECT_EQ(of(keypad).size(), 28) << "the bundle layout stands";
 
     // A folder in the file's place cannot be replaced; the change stays in memory.
@@ -99,26 +101,47 @@ TEST_F(LayoutOverridesTest, ADamagedFileIsKeptAsideAndWriteFailuresAreLogged)
     EXPECT_EQ(of(keypad).value("K01"), (NormalizedRect{0.2, 0.2, 0.2, 0.2}));
 }
 
-// Both small files of the data folder: a FIFO or a link in a file's place is not
-// opened (it would block start-up) but kept aside like a damaged file.
-TEST_F(LayoutOverridesTest, AFifoOrALinkInAFilesPlaceIsKeptAsideAndStartUpGoesOn)
+// Both small files of the data folder: a FIFO in a file's place is not opened (it
+// would block start-up) but kept aside like a damaged file, with its cause; a link the
+// user made to a regular file is read through and saved to, the link kept.
+TEST_F(LayoutOverridesTest, AFifoIsKeptAsideAndALinkToAFileIsFollowed)
 {
+    const auto usage = [](std::int64_t value) {
+        RawHIDSample sample;
+        sample.vendorId = 2321;
+        sample.productId = 3100;
+        sample.usagePage = 9;
+        sample.usage = value;
+        return sample;
+    };
     QTemporaryDir outside;
-    writeFile(outside.filePath("theirs.json"), R"({"tartarus_v2": {}})");
+    writeFile(outside.filePath("usages.json"), R"({"2321-3100": {"90002": "Two"}})");
     ASSERT_EQ(::mkfifo(QFile::encodeName(overridesPath()).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(outside.filePath("theirs.json"), supportPath("custom_usages.json")));
+    ASSERT_TRUE(QFile::link(outside.filePath("usages.json"), supportPath("custom_usages.json")));
     start();
-    EXPECT_TRUE(logMessages().contains("layout_overrides.json could not be read and was kept as "
-                                       "layout_overrides.json.damaged"));
-    EXPECT_TRUE(logMessages().contains("custom_usages.json could not be read and was kept as "
-                                       "custom_usages.json.damaged"));
+    EXPECT_TRUE(logMessages().contains("layout_overrides.json could not be used and was kept as "
+                                       "layout_overrides.json.damaged: “"
+                                       + overridesPath() + "” is a FIFO, not a regular file."));
     EXPECT_EQ(of(keypad).size(), 28);
-    EXPECT_TRUE(QFileInfo(supportPath("custom_usages.json.damaged")).isSymLink());
+    EXPECT_EQ(model->customUsageMap().value({2321, 3100}).value(0x00090002), "Two");
 
     model->setOverlayFrame({0.1, 0.2, 0.3, 0.4}, "K01", keypad);
     EXPECT_TRUE(QFileInfo(overridesPath()).isFile());
     EXPECT_EQ(saved().value(keypad).value("K01"), (NormalizedRect{0.1, 0.2, 0.3, 0.4}));
-    EXPECT_EQ(readFile(outside.filePath("theirs.json")), R"({"tartarus_v2": {}})");
+    model->setCustomUsageName(usage(3), "Three");
+    EXPECT_TRUE(QFileInfo(supportPath("custom_usages.json")).isSymLink());
+    EXPECT_EQ(readFile(outside.filePath("usages.json")), R"({"2321-3100":{"90002":"Two","90003":"Three"}})");
+
+    // Damaged content behind the link: a copy is kept, the link stays, and the next
+    // save writes to its target.
+    writeFile(outside.filePath("usages.json"), "{");
+    model->loadCustomUsages();
+    EXPECT_TRUE(logMessages().last().startsWith("custom_usages.json could not be used and was kept as "
+                                                "custom_usages.json.damaged: its content is not valid ("));
+    EXPECT_EQ(readFile(supportPath("custom_usages.json.damaged")), "{");
+    model->setCustomUsageName(usage(4), "Four");
+    EXPECT_TRUE(QFileInfo(supportPath("custom_usages.json")).isSymLink());
+    EXPECT_TRUE(readFile(outside.filePath("usages.json")).contains(R"("90004":"Four")"));
 }
 
 // The encoding is the shared JSON writer's over each rectangle's own fields; reading is all or nothing.

@@ -57,18 +57,33 @@ TEST_F(RegularFile, EntriesOfEveryOtherKindAreRefusedWithoutBeingOpened)
     const struct {
         QString path;
         FileKind kind;
-    } cases[] = {{path("link"), FileKind::link},
-                 {path("devlink"), FileKind::link},
-                 {path("fifo"), FileKind::other}, // would block an open for reading forever
-                 {"/dev/null", FileKind::other},
-                 {path("folder"), FileKind::folder}};
+        QString what;
+    } cases[] = {{path("link"), FileKind::link, "a symbolic link"},
+                 {path("devlink"), FileKind::link, "a symbolic link"},
+                 {path("fifo"), FileKind::other, "a FIFO"}, // would block an open for reading forever
+                 {"/dev/null", FileKind::other, "a device"},
+                 {path("folder"), FileKind::folder, "a folder"}};
     for (const auto& c : cases) {
         const FileRead read = readRegular(c.path, 1 << 20);
         EXPECT_EQ(read.failure, ReadFailure::notRegular) << c.path.toStdString();
-        EXPECT_EQ(read.error, QString("“%1” is %2, not a regular file.").arg(c.path, kindText(c.kind)));
+        EXPECT_EQ(read.error, QString("“%1” is %2, not a regular file.").arg(c.path, c.what));
         EXPECT_EQ(fileKind(c.path), c.kind);
     }
     EXPECT_EQ(readFile(path("target")), "outside");
+
+    // The user's own files: a link to a regular file is followed, to the end of a
+    // chain, and only then.
+    ASSERT_EQ(::symlink("link", QFile::encodeName(path("chain")).constData()), 0);
+    EXPECT_EQ(readUserFile(path("chain"), 10).bytes, QByteArray("outside"));
+    EXPECT_EQ(followUserLink(path("chain")).path, path("target"));
+    EXPECT_EQ(readUserFile(path("target"), 10).bytes, QByteArray("outside"));
+    EXPECT_EQ(readUserFile(path("chain"), 3).failure, ReadFailure::tooLarge);
+    ASSERT_EQ(::symlink("fifo", QFile::encodeName(path("fifolink")).constData()), 0);
+    EXPECT_EQ(readUserFile(path("fifolink"), 10).error,
+              QString("“%1” is a link to “%2”, which is a FIFO, not a regular file.").arg(path("fifolink"), path("fifo")));
+    ASSERT_EQ(::symlink("loop", QFile::encodeName(path("loop")).constData()), 0);
+    EXPECT_EQ(readUserFile(path("loop"), 10).error,
+              QString("“%1” is a link that cannot be followed: Too many levels of symbolic links").arg(path("loop")));
 }
 
 TEST_F(RegularFile, MissingAndUnreadableFilesSayWhy)

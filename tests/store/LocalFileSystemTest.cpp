@@ -64,19 +64,48 @@ TEST_F(LocalFiles, AShortWriteReportsTheSystemsReasonAndKeepsTheOldFile)
     EXPECT_EQ(readFile(path("profiles.json")), "old");
     EXPECT_EQ(entries(), QStringList{"profiles.json"});
 
-    // A write that works keeps the file's permissions; a link in the file's place is
-    // replaced, and what it points at stays as it was.
+    // A write that works keeps the file's permissions.
     files.write(path("profiles.json"), "new");
     EXPECT_EQ(readFile(path("profiles.json")), "new");
     struct stat info {};
     ::stat(QFile::encodeName(path("profiles.json")).constData(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// A link the user made to a regular file stands for that file: read through, its
+// target replaced (by a file written beside it), the link kept. A link to anything
+// else, or to nothing, is neither read nor written, and says what it leads to.
+TEST_F(LocalFiles, ALinkToARegularFileIsReadAndWrittenThroughAndOthersAreRefused)
+{
     QTemporaryDir outside;
     writeFile(outside.filePath("elsewhere"), "theirs");
     QFile::link(outside.filePath("elsewhere"), path("layout_overrides.json"));
+    EXPECT_TRUE(files.exists(path("layout_overrides.json")));
+    EXPECT_EQ(files.read(path("layout_overrides.json")), "theirs");
+    EXPECT_EQ(files.resolve(path("layout_overrides.json")), outside.filePath("elsewhere"));
+    EXPECT_EQ(files.resolve(path("plain")), path("plain"));
     files.write(path("layout_overrides.json"), "mine");
-    EXPECT_FALSE(QFileInfo(path("layout_overrides.json")).isSymLink());
-    EXPECT_EQ(readFile(outside.filePath("elsewhere")), "theirs");
+    EXPECT_EQ(QFileInfo(path("layout_overrides.json")).symLinkTarget(), outside.filePath("elsewhere"));
+    EXPECT_EQ(readFile(outside.filePath("elsewhere")), "mine");
+    EXPECT_EQ(QDir(outside.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"elsewhere"});
+
+    const struct {
+        QString target, cause;
+    } refused[] = {
+        {outside.filePath("gone"), "“%1” is a link to “%2”, which does not exist."},
+        {"/dev/null", "“%1” is a link to “%2”, which is a device, not a regular file."},
+    };
+    for (const auto& r : refused) {
+        QFile::remove(path("link"));
+        QFile::link(r.target, path("link"));
+        const QString cause = r.cause.arg(path("link"), r.target);
+        EXPECT_TRUE(files.exists(path("link"))) << "a dangling link is there too";
+        EXPECT_EQ(failureOf([&] { files.read(path("link")); }), cause);
+        EXPECT_EQ(failureOf([&] { files.write(path("link"), "x"); }), cause);
+        EXPECT_EQ(files.resolve(path("link")), path("link"));
+    }
+    files.remove(path("link"));
+    EXPECT_FALSE(QFileInfo(path("link")).isSymLink());
 }
 
 // Dates round-trip to the millisecond, before 1970 too; a link is dated itself and

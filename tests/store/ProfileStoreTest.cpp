@@ -71,12 +71,13 @@ TEST_F(ProfileStoreTest, DamagedFileGivesWayToTheBackupThenTheSeed)
 }
 
 // Nothing in place of profiles.json or its backup is opened unless it is a regular
-// file of its own: a FIFO would block start-up for good, a link leads elsewhere.
-TEST_F(ProfileStoreTest, AFifoLinkOrFolderInPlaceOfTheProfilesFileIsKeptAsideLikeDamage)
+// file or a link to one: a FIFO would block start-up for good. What is refused is
+// kept aside like damage, and the warning says why.
+TEST_F(ProfileStoreTest, AFifoFolderOrBrokenLinkInPlaceOfTheProfilesFileIsKeptAsideWithItsCause)
 {
     const auto mkfifo = [](const QString& path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; };
     const QString damaged = supportPath("profiles.json.damaged");
-    const QString kept = "The profiles file could not be read and was kept as profiles.json.damaged. ";
+    const QString kept = "The profiles file could not be used and was kept as profiles.json.damaged. ";
     const PersistedProfiles backup = accepted("Dr. Backup");
     writeFile(supportPath("profiles.json.backup"), json::encode(backup.toJson()));
     ASSERT_TRUE(mkfifo(profilesPath()));
@@ -85,34 +86,75 @@ TEST_F(ProfileStoreTest, AFifoLinkOrFolderInPlaceOfTheProfilesFileIsKeptAsideLik
     EXPECT_EQ(QFileInfo(damaged).isFile(), false);
     EXPECT_TRUE(QFileInfo(damaged).exists());
     queue->runUntilIdle();
-    EXPECT_EQ(notices, (NoticeList{{"Profile Data Warning", kept + "Your profiles were loaded from the backup."}}));
+    EXPECT_EQ(notices, (NoticeList{{"Profile Data Warning", kept + "“" + profilesPath()
+                                                               + "” is a FIFO, not a regular file. Your profiles "
+                                                                 "were loaded from the backup."}}));
 
-    // A link to good profiles elsewhere, with a FIFO for a backup: defaults, and the
-    // linked file is left as it was.
+    // A link to nothing, and a link to a FIFO for a backup: defaults; the links are
+    // moved aside, what they name is left alone.
     QTemporaryDir outside;
-    writeFile(outside.filePath("theirs.json"), json::encode(accepted("Dr. Elsewhere").toJson()));
+    ASSERT_TRUE(mkfifo(outside.filePath("pipe")));
     QFile::remove(damaged);
     QFile::remove(profilesPath());
     QFile::remove(supportPath("profiles.json.backup"));
-    ASSERT_TRUE(mkfifo(supportPath("profiles.json.backup")));
-    ASSERT_TRUE(QFile::link(outside.filePath("theirs.json"), profilesPath()));
+    ASSERT_TRUE(QFile::link(outside.filePath("pipe"), supportPath("profiles.json.backup")));
+    ASSERT_TRUE(QFile::link(outside.filePath("gone.json"), profilesPath()));
     notices.clear();
     store = start();
     EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Radiologist - General"});
-    EXPECT_TRUE(QFileInfo(damaged).isSymLink());
+    EXPECT_EQ(QFileInfo(damaged).symLinkTarget(), outside.filePath("gone.json"));
     EXPECT_TRUE(QFileInfo(profilesPath()).isFile() && !QFileInfo(profilesPath()).isSymLink());
-    EXPECT_EQ(namesOf(PersistedProfiles::fromJson(json::parse(readFile(outside.filePath("theirs.json")))).userProfiles),
-              QStringList{"Dr. Elsewhere"});
+    EXPECT_FALSE(QFileInfo::exists(outside.filePath("gone.json")));
     queue->runUntilIdle();
-    EXPECT_EQ(notices.value(0).second, kept + "The default profiles were loaded.");
+    EXPECT_EQ(notices.value(0).second, kept + "“" + profilesPath() + "” is a link to “" + outside.filePath("gone.json")
+                                           + "”, which does not exist. The default profiles were loaded.");
 
     // A folder: moved aside whole.
     QFile::remove(damaged);
     QFile::remove(profilesPath());
     ASSERT_TRUE(QDir(supportDir.path()).mkpath("profiles.json/inner"));
+    notices.clear();
     store = start();
     EXPECT_TRUE(QFileInfo(supportPath("profiles.json.damaged/inner")).isDir());
     EXPECT_TRUE(QFileInfo(profilesPath()).isFile());
+    queue->runUntilIdle();
+    EXPECT_TRUE(notices.value(0).second.startsWith(kept + "“" + profilesPath() + "” is a folder, not a regular file."));
+}
+
+// The user keeps profiles.json in a folder of their own (dotfiles) and links it
+// into the data folder, the backup too: both are read through their links, and a
+// save replaces the targets, so the links stay and the linked copies stay current.
+TEST_F(ProfileStoreTest, ALinkedProfilesFileIsReadThroughAndSavedToItsTarget)
+{
+    QTemporaryDir dotfiles;
+    const QString mine = dotfiles.filePath("velmor/profiles.json");
+    QDir().mkpath(dotfiles.filePath("velmor"));
+    writeFile(mine, json::encode(accepted("Dr. Linked").toJson()));
+    writeFile(dotfiles.filePath("backup.json"), "{}");
+    // Through a link of the user's own in between, and a relative one.
+    ASSERT_TRUE(QFile::link("velmor/profiles.json", dotfiles.filePath("current")));
+    ASSERT_TRUE(QFile::link(dotfiles.filePath("current"), profilesPath()));
+    ASSERT_TRUE(QFile::link(dotfiles.filePath("backup.json"), supportPath("profiles.json.backup")));
+
+    auto store = start();
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Linked"});
+    queue->runUntilIdle();
+    EXPECT_TRUE(notices.isEmpty());
+
+    renameUser(*store, "Dr. Edited");
+    store->save();
+    queue->runUntilIdle();
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_EQ(QFileInfo(profilesPath()).symLinkTarget(), dotfiles.filePath("current"));
+    EXPECT_EQ(QFileInfo(dotfiles.filePath("current")).symLinkTarget(), mine);
+    EXPECT_EQ(QFileInfo(supportPath("profiles.json.backup")).symLinkTarget(), dotfiles.filePath("backup.json"));
+    EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Dr. Edited"});
+    EXPECT_EQ(namesOf(profilesOnDisk("profiles.json.backup").userProfiles), QStringList{"Dr. Linked"});
+    // Every temporary file went; the temporary of the target was beside it.
+    EXPECT_EQ(QDir(dotfiles.filePath("velmor")).entryList(QDir::Files | QDir::Hidden), QStringList{"profiles.json"});
+    EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
+    EXPECT_TRUE(disk->changes().contains("rename profiles.json.tmp profiles.json"));
+    EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Edited"});
 }
 
 TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothing)

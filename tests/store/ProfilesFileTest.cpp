@@ -28,10 +28,11 @@ Format classify(const QByteArray& bytes)
 
 Notice saveFailed(const QString& error) { return {"Save Failed", "Failed to save profiles: " + error}; }
 const Notice restored{"Restored from Backup", "Your previous profile data has been restored."};
-QList<Notice> damaged(const QString& loaded = {})
+// The warning names the cause in a sentence of its own.
+QList<Notice> damaged(const QString& cause, const QString& loaded = {})
 {
-    const QString kept = "The profiles file could not be read and was kept as profiles.json.damaged.";
-    return {{"Profile Data Warning", kept + loaded}};
+    const QString kept = "The profiles file could not be used and was kept as profiles.json.damaged. ";
+    return {{"Profile Data Warning", kept + cause + loaded}};
 }
 
 class ProfilesFileTest : public ::testing::Test {
@@ -139,12 +140,18 @@ TEST_F(ProfilesFileTest, DamagedFileIsKeptAsideAndNeverWrittenOver)
     ProfilesFile::Loaded loaded = file.load();
     EXPECT_EQ(loaded.bytes, "v6:A");
     EXPECT_TRUE(loaded.fromBackup && loaded.wasDamaged);
-    EXPECT_EQ(loaded.notices, damaged(" Your profiles were loaded from the backup."));
+    const QString notJson = QString("“%1” is not valid JSON.").arg(dir->filePath("profiles.json"));
+    EXPECT_EQ(loaded.notices, damaged(notJson, " Your profiles were loaded from the backup."));
     EXPECT_TRUE(file.save("v6:A").notices.isEmpty());
 
     // Damaged while running: kept before the save, the backup left as it is.
     test::writeFile(dir->filePath("profiles.json"), "garbage 2");
-    EXPECT_EQ(file.save("v6:B").notices, damaged());
+    test::writeFile(dir->filePath("profiles.json"), "{}");
+    EXPECT_EQ(file.save("v6:B").notices,
+              damaged(QString("“%1” holds no profiles in a form Velmor can read.").arg(dir->filePath("profiles.json"))));
+    EXPECT_EQ(content("profiles.json.damaged"), "{}");
+    test::writeFile(dir->filePath("profiles.json"), "garbage 2");
+    EXPECT_EQ(file.save("v6:B").notices, damaged(notJson));
     EXPECT_EQ(content("profiles.json.damaged"), "garbage 2");
     EXPECT_EQ(content("profiles.json.backup"), "v6:A");
 
@@ -161,7 +168,7 @@ TEST_F(ProfilesFileTest, DamagedFileIsKeptAsideAndNeverWrittenOver)
     disk->failNext("read profiles.json", "Permission denied");
     loaded = makeFile().load();
     EXPECT_FALSE(loaded.bytes);
-    EXPECT_EQ(loaded.notices, damaged(" The default profiles were loaded."));
+    EXPECT_EQ(loaded.notices, damaged("Permission denied", " The default profiles were loaded."));
     EXPECT_EQ(content("profiles.json.damaged"), "unreadable");
 }
 

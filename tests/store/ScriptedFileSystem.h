@@ -35,6 +35,7 @@ public:
         check("read " + nameOf(path));
         return disk_.read(path);
     }
+    QString resolve(const QString& path) const override { return disk_.resolve(path); }
     void write(const QString& path, const QByteArray& bytes) override
     {
         change("write " + nameOf(path));

@@ -222,9 +222,10 @@ TEST_F(CloudKitIconSyncTest, AnIconThatDrawsTooLongIsLeftOutWhileTheMainQueueGoe
     EXPECT_EQ(reported.size(), 1);
 }
 
-// A cloud folder entry that is refused or cannot be written needs the user: it is
-// handed on. Conflicts and outages stay silent; the next sync compares again.
-TEST_F(CloudKitIconSyncTest, OnlyRefusedFolderEntriesAreReported)
+// A cloud folder entry that is damaged, refused or cannot be written needs the user:
+// it is handed on, once per icon and problem. Conflicts and outages stay silent; the
+// next sync compares again.
+TEST_F(CloudKitIconSyncTest, DamagedAndRefusedEntriesAreReportedOnce)
 {
     QStringList reported;
     iconSync.setRefusalHandler([&](const QString& description) { reported << description; });
@@ -240,6 +241,50 @@ TEST_F(CloudKitIconSyncTest, OnlyRefusedFolderEntriesAreReported)
     cloud.failNext(Call::saveRecord, Error(Error::Code::permissionFailure, "No space left on device"));
     sync({"a"});
     EXPECT_EQ(reported, QStringList({"“assets/a” is a symbolic link", "No space left on device"}));
+
+    // The same problem at every sync is told once; once the icon syncs, it may be told again.
+    const QString damaged = "The record “a” in the cloud folder is damaged (bad file name in “svgAsset”).";
+    reported.clear();
+    for (int i = 0; i < 3; ++i) {
+        cloud.failNext(Call::fetchRecord, Error(Error::Code::internalError, damaged));
+        sync({"a"});
+    }
+    cloud.failNext(Call::fetchRecord, Error(Error::Code::serverRejectedRequest, "too large"));
+    sync({"a"});
+    sync({"a"});
+    cloud.failNext(Call::fetchRecord, Error(Error::Code::internalError, damaged));
+    sync({"a"});
+    EXPECT_EQ(reported, QStringList({damaged, "too large", damaged}));
+}
+
+// On a real shared folder: a record whose file name leads out of the folder is told
+// once, and the local icon is left as it is.
+TEST_F(CloudKitIconSyncTest, AHostileRecordInASharedFolderIsReportedOnce)
+{
+    const QTemporaryDir share;
+    const auto container = FolderContainer::create("iCloud.Velmor", {share.path(), true}, {QUuid::createUuid()});
+    CloudKitIconSync folderSync{*container->privateCloudDatabase(), icons.path(), temporary.path()};
+    QStringList reported;
+    folderSync.setRefusalHandler([&](const QString& description) { reported << description; });
+    writeIcon("gear", svg("green"), at(5));
+    folderSync.syncIcons({"gear"});
+    queue->runUntilIdle();
+    ASSERT_TRUE(reported.isEmpty()) << reported.join('\n').toStdString();
+
+    const QString record = share.filePath("records/gear.json");
+    QByteArray bytes = test::readFile(record);
+    const qsizetype at = bytes.indexOf("\"asset\"");
+    ASSERT_GE(at, 0);
+    const qsizetype open = bytes.indexOf('"', bytes.indexOf(':', at) + 1);
+    bytes.replace(open + 1, bytes.indexOf('"', open + 1) - open - 1, "../../outside.svg");
+    test::writeFile(record, bytes);
+    for (int i = 0; i < 2; ++i) {
+        folderSync.syncIcons({"gear"});
+        queue->runUntilIdle();
+    }
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported.at(0).contains("“gear”") && reported.at(0).contains("is damaged")) << reported.at(0).toStdString();
+    EXPECT_EQ(test::readFile(icon("gear")), svg("green"));
 }
 
 // Two machines' icon syncs on one shared cloud folder: an icon made on one arrives

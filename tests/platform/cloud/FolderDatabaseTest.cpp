@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QTimeZone>
 
+#include <algorithm>
+
 using namespace velmor;
 using namespace velmor::cloud;
 using namespace velmor::test;
@@ -141,6 +143,16 @@ TEST_F(FolderDatabase, OnlyTheDefaultFolderIsCreatedWhenMissing)
     EXPECT_EQ(local->folderPath(), supportPath("CloudKit/iCloud.Velmor"));
     EXPECT_EQ(status(*local), AccountStatus::available);
     EXPECT_TRUE(QFileInfo(local->folderPath()).isDir());
+
+    // A file where the folder should be is no missing account: every call says what is wrong.
+    writeFile(supportPath("share/file"), "not a folder");
+    const auto misplaced = FolderContainer::create("iCloud.Velmor", {supportPath("share/file"), true});
+    const QString notAFolder = "The cloud folder “" + supportPath("share/file") + "” is not a folder. Sync is paused.";
+    const auto misplacedStatus =
+        complete<AccountStatus>(*queue, [&](auto done) { misplaced->accountStatus(std::move(done)); });
+    ASSERT_TRUE(misplacedStatus.error);
+    EXPECT_EQ(misplacedStatus.error->localizedDescription(), notAFolder);
+    EXPECT_EQ(fetch(*misplaced, "profiles").error->localizedDescription(), notAFolder);
 }
 
 TEST_F(FolderDatabase, TheEnvironmentVariableWinsOverTheSetting)
@@ -185,6 +197,65 @@ TEST_F(FolderDatabase, OthersChangesArriveAtTheNextLookAndOnlyThose)
     reader->checkForChanges();
     queue->runUntilIdle();
     EXPECT_EQ(pushes.received.size(), 2);
+}
+
+// Every look reads the whole folder: a burst of reports from the folder watch (a
+// share bringing thousands of files at once) costs one look, not one per report.
+// A look pushes each changed record to a query subscription, and a database
+// subscription once, whatever the number of changes.
+TEST_F(FolderDatabase, ABurstOfFolderReportsCostsOneLook)
+{
+    const auto writer = client();
+    const auto reader = client();
+    complete<Subscription>(*queue, [&](auto done) {
+        reader->privateCloudDatabase()->saveSubscription(
+            Subscription::query("icons", "VelmorIcon", Subscription::truePredicate,
+                                Subscription::Option::firesOnRecordCreation),
+            std::move(done));
+    });
+    subscribeToEverything(*reader);
+    PushLog log(*reader);
+    struct {
+        const PushLog& log;
+        qsizetype size(const char* subscription = "icons") const
+        {
+            return std::count_if(log.received.cbegin(), log.received.cend(),
+                                 [&](const Notification& n) { return n.subscriptionID == subscription; });
+        }
+    } pushes{log};
+    const int before = reader->scanCount();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(save(*writer, Record("VelmorIcon", QString("icon%1").arg(i))).value);
+        reader->folderChanged();
+    }
+    queue->advance(299ms);
+    EXPECT_EQ(reader->scanCount(), before);
+    queue->advance(1ms);
+    EXPECT_EQ(reader->scanCount(), before + 1);
+    EXPECT_EQ(pushes.size(), 200) << "each change pushed once";
+    EXPECT_EQ(pushes.size("everything"), 1);
+
+    // Reports that keep coming: one look per interval at most, and the last ones seen.
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(save(*writer, Record("VelmorIcon", QString("late%1").arg(i))).value);
+        reader->folderChanged();
+        queue->advance(100ms);
+    }
+    queue->advance(300ms);
+    EXPECT_EQ(reader->scanCount(), before + 11);
+    EXPECT_EQ(pushes.size(), 230);
+    EXPECT_EQ(pushes.size("everything"), 11);
+
+    // Sync Now and the poll while a look waits on the file queue: that look serves them.
+    ManualSerialQueue* files = serialQueues.find("com.velmor.cloud");
+    ASSERT_NE(files, nullptr);
+    files->setStepwise(true);
+    reader->checkForChanges();
+    reader->checkForChanges();
+    queue->advance(30s);
+    EXPECT_EQ(files->pendingCount(), 1u);
+    files->setStepwise(false);
+    EXPECT_EQ(reader->scanCount(), before + 12);
 }
 
 TEST_F(FolderDatabase, AShareThatAppearsLaterPushesWhatItHolds)

@@ -83,18 +83,31 @@ std::optional<Folder> FolderAccount::openAccount() const
 }
 
 // A folder that is there counts as available even when it cannot be written: it
-// can still be read, and a save says why it failed.
+// can still be read, and a save says why it failed. A missing one is no account (a
+// share not mounted yet); a file in its place is a mistake the user has to mend.
 AccountStatus FolderAccount::status() const
 {
-    return openAccount() ? AccountStatus::available : AccountStatus::noAccount;
+    if (openAccount())
+        return AccountStatus::available;
+    throwIfNotAFolder();
+    return AccountStatus::noAccount;
 }
 
 Folder FolderAccount::requireAvailable() const
 {
     if (auto account = openAccount())
         return std::move(*account);
+    throwIfNotAFolder();
     throw Error(Error::Code::notAuthenticated,
                 QStringLiteral("The cloud folder “%1” is not available.").arg(location_.path));
+}
+
+void FolderAccount::throwIfNotAFolder() const
+{
+    const QFileInfo info(location_.path);
+    if (!location_.path.isEmpty() && info.exists() && !info.isDir())
+        throw Error(Error::Code::permissionFailure,
+                    QStringLiteral("The cloud folder “%1” is not a folder. Sync is paused.").arg(location_.path));
 }
 
 QString FolderAccount::userRecordName()

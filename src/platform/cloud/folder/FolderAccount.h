@@ -66,6 +66,8 @@ private:
     };
 
     std::optional<Folder> openAccount() const;
+    // Throws when something other than a folder stands at the account's path.
+    void throwIfNotAFolder() const;
     Folder requireAvailable() const;
     std::optional<Record> readRecord(const Folder& account, const QString& recordName) const;
     Record withKeptAssets(const Folder& account, Record record) const;

@@ -10,6 +10,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QSet>
+
+#include <atomic>
 
 namespace velmor::cloud {
 
@@ -25,6 +28,9 @@ struct FolderContainer::Backend {
     folder::FolderAccount account;
     folder::ChangeTracker tracker;
     std::unique_ptr<SerialQueue> queue;
+    // A look through the folder waits on the queue: another one would find nothing more.
+    std::atomic<bool> scanWaiting = false;
+    std::atomic<int> scans = 0;
 };
 
 namespace {
@@ -106,6 +112,7 @@ private:
 FolderContainer::FolderContainer(QString identifier, FolderLocation location, Options options)
     : clientId_(options.clientId.isNull() ? machineClientId() : options.clientId),
       pollInterval_(options.pollInterval),
+      burstInterval_(options.burstInterval),
       backend_(std::make_shared<Backend>(std::move(identifier), std::move(location), clientId_,
                                          std::move(options.changeFault))),
       database_(std::make_shared<FolderDatabase>(backend_))
@@ -125,6 +132,8 @@ FolderContainer::~FolderContainer() = default;
 QString FolderContainer::containerIdentifier() const { return backend_->identifier; }
 
 const QString& FolderContainer::folderPath() const { return backend_->account.path(); }
+
+int FolderContainer::scanCount() const { return backend_->scans; }
 
 void FolderContainer::accountStatus(Completion<AccountStatus> done)
 {
@@ -155,9 +164,12 @@ void FolderContainer::registerForRemoteNotifications(Completion<QByteArray> done
 
 void FolderContainer::checkForChanges()
 {
-    if (!registered_)
+    if (!registered_ || backend_->scanWaiting.exchange(true))
         return;
     backend_->queue->async([backend = backend_, weak = self_] {
+        // Changes from now on need a look of their own.
+        backend->scanWaiting = false;
+        ++backend->scans;
         const auto stamps = backend->account.stamps();
         if (!stamps)
             return; // an unmounted share changes nothing; its changes show once it is back
@@ -168,11 +180,18 @@ void FolderContainer::checkForChanges()
             return;
         }
         QList<QVariantMap> pushes;
-        for (const RecordChange& change : backend->tracker.update(*stamps))
-            for (const Subscription& subscription : subscriptions)
-                if (fires(subscription, change))
-                    pushes.append(Notification::forChange(subscription, change, backend->identifier)
-                                      .toRemoteNotificationDictionary());
+        // A database or zone push names no record: one per look says all that many would.
+        QSet<QString> firedWhole;
+        for (const RecordChange& change : backend->tracker.update(*stamps)) {
+            for (const Subscription& subscription : subscriptions) {
+                const bool perRecord = subscription.kind == Subscription::Kind::query;
+                if (!fires(subscription, change) || (!perRecord && firedWhole.contains(subscription.subscriptionID)))
+                    continue;
+                firedWhole.insert(subscription.subscriptionID);
+                pushes.append(Notification::forChange(subscription, change, backend->identifier)
+                                  .toRemoteNotificationDictionary());
+            }
+        }
         if (pushes.isEmpty())
             return;
         postToMain([weak, pushes] {
@@ -186,12 +205,22 @@ void FolderContainer::checkForChanges()
 void FolderContainer::startWatching()
 {
     watcher_ = std::make_unique<QFileSystemWatcher>();
-    QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(), [this] {
+    QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(), [this] { folderChanged(); });
+    watchFolders();
+    schedulePoll();
+}
+
+void FolderContainer::folderChanged()
+{
+    // Every look reads the whole folder: a burst of reports gets one.
+    if (burstPending_)
+        return;
+    burstPending_ = true;
+    burst_ = afterOnMain(burstInterval_, [this] {
+        burstPending_ = false;
         watchFolders(); // the records folder may just have been made
         checkForChanges();
     });
-    watchFolders();
-    schedulePoll();
 }
 
 void FolderContainer::watchFolders()

@@ -22,7 +22,9 @@ namespace velmor::cloud {
 // watching the folder and, since a network file system does not report what
 // other machines write, by comparing the records' change tags every
 // `pollInterval` and on checkForChanges(). Each change becomes one push per
-// stored subscription that it sets off.
+// stored subscription that it sets off. The folder is looked through once per
+// burst of reports from the watch (a share bringing thousands of files at once),
+// `burstInterval` after the first report, and never twice while a look waits.
 class FolderContainer final : public Container {
 public:
     struct Options {
@@ -31,6 +33,7 @@ public:
         std::chrono::milliseconds pollInterval{30'000};
         // For tests: makes changes to the folder fail as a full or read-only disk would.
         folder::ChangeFault changeFault = {};
+        std::chrono::milliseconds burstInterval{300};
     };
 
     static std::shared_ptr<FolderContainer> create(QString identifier, FolderLocation location, Options options);
@@ -47,8 +50,12 @@ public:
     // The device token is the client id's 16 bytes.
     void registerForRemoteNotifications(Completion<QByteArray> done) override;
     void checkForChanges() override;
+    // What the folder watch calls when a watched folder changed.
+    void folderChanged();
 
     const QString& folderPath() const;
+    // How often the folder has been looked through for changes so far.
+    int scanCount() const;
 
     // This machine's client id: random, made once and kept in the settings.
     static QUuid machineClientId();
@@ -64,10 +71,14 @@ private:
     std::weak_ptr<FolderContainer> self_;
     QUuid clientId_;
     std::chrono::milliseconds pollInterval_;
+    std::chrono::milliseconds burstInterval_;
     std::shared_ptr<Backend> backend_;
     std::shared_ptr<Database> database_;
     std::unique_ptr<QFileSystemWatcher> watcher_;
     Cancellable poll_;
+    // The look that ends the current burst of folder reports.
+    Cancellable burst_;
+    bool burstPending_ = false;
     bool registered_ = false;
 };
 
