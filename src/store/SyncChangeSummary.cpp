@@ -31,23 +31,59 @@ QHash<QUuid, Profile> indexById(const QList<Profile>& profiles)
     return index;
 }
 
+// The same profile in all but ids (which each machine makes for its built-in profiles).
+bool sameContent(const PacsProfile& a, PacsProfile b)
+{
+    b.id = a.id;
+    return a == b;
+}
+
+bool sameContent(const UserProfile& a, const UserProfile& b)
+{
+    const auto toolsByButton = [](const UserProfile& profile) {
+        QHash<std::pair<QString, QString>, QUuid> tools;
+        for (const ButtonMapping& mapping : profile.mappings)
+            tools.insert({mapping.deviceId, mapping.buttonId}, mapping.toolId);
+        return tools;
+    };
+    return a.name == b.name && a.lightingHex == b.lightingHex && toolsByButton(a) == toolsByButton(b);
+}
+
 template <typename Profile>
 SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, const QList<Profile>& incoming)
 {
     const QHash<QUuid, Profile> before = indexById(current);
     const QHash<QUuid, Profile> after = indexById(incoming);
     SyncChangeSummary::NameChanges changes;
+    QList<Profile> added;
+    QList<Profile> removed;
     for (auto it = after.cbegin(); it != after.cend(); ++it) {
         const auto old = before.constFind(it.key());
         if (old == before.cend())
-            changes.added.append(it->name);
+            added.append(*it);
         else if (!(*old == *it))
             changes.updated.append(it->name);
     }
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         if (!after.contains(it.key()))
-            changes.removed.append(it->name);
+            removed.append(*it);
     }
+    // A profile added under the name of one removed takes its place for the user:
+    // the same built-in profile from another machine, or one the store made again.
+    for (const Profile& profile : std::as_const(added)) {
+        const QString name = text::lowercased(profile.name);
+        const auto namesake = std::find_if(removed.begin(), removed.end(),
+                                           [&](const Profile& old) { return text::lowercased(old.name) == name; });
+        if (namesake == removed.end()) {
+            changes.added.append(profile.name);
+            continue;
+        }
+        if (!sameContent(*namesake, profile))
+            changes.updated.append(profile.name);
+        removed.erase(namesake);
+    }
+    for (const Profile& profile : std::as_const(removed))
+        changes.removed.append(profile.name);
     // Hash order is arbitrary; plain order settles ties of the localized sort later.
     changes.added.sort();
     changes.updated.sort();

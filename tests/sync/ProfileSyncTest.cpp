@@ -196,6 +196,7 @@ TEST_F(ProfileSync, RecordsCarryTheTimeOfTheChangeTheyHold)
     // when this machine starts again and compares.
     const QDateTime remote = localDate().addSecs(30);
     cloud.putRecord(profiles(payloadRenaming("Remote"), remote));
+    queue->advance(60s);
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(userName(), "Remote");
@@ -305,7 +306,8 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
     cloud.failNext(Call::fetchRecord, cloud::Error(Code::notAuthenticated));
     sync->requestSyncNow();
     queue->runUntilIdle();
-    cloud.putRecord(profiles("{\"not\": \"profiles\"}", localDate().addSecs(60)));
+    cloud.putRecord(profiles("{\"not\": \"profiles\"}", localDate().addSecs(1)));
+    queue->advance(2s);
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(messages, (QStringList{"Cloud Sync Error: No cloud account is available.",

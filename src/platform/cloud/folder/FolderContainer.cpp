@@ -8,8 +8,11 @@
 #include "platform/cloud/folder/FolderAccount.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+
+#include <unistd.h>
 
 namespace velmor::cloud {
 
@@ -25,6 +28,18 @@ struct FolderContainer::Backend {
     folder::FolderAccount account;
     folder::ChangeTracker tracker;
     std::unique_ptr<SerialQueue> queue;
+    // A save failed while the folder could not be written, or the folder was away.
+    bool writeBlocked = false;
+
+    // The folder is there and this user may write into it and its records folder.
+    bool isWritable() const
+    {
+        const QString root = account.path();
+        const QString records = root + QStringLiteral("/records");
+        const auto writable = [](const QString& path) { return ::access(QFile::encodeName(path).constData(), W_OK) == 0; };
+        return account.status() == AccountStatus::available && writable(root) &&
+               (files::fileKind(records) == files::FileKind::missing || writable(records));
+    }
 };
 
 namespace {
@@ -64,7 +79,14 @@ public:
         run<Record>(
             backend_,
             [record](Backend& b) {
-                Record saved = b.account.saveRecord(record);
+                Record saved;
+                try {
+                    saved = b.account.saveRecord(record);
+                } catch (const Error&) {
+                    // A full disk stays writable: only a change of access is watched for.
+                    b.writeBlocked = b.writeBlocked || !b.isWritable();
+                    throw;
+                }
                 b.tracker.noteOwnSave({saved.recordName(), saved.recordChangeTag(), saved.recordType()});
                 return saved;
             },
@@ -128,7 +150,14 @@ const QString& FolderContainer::folderPath() const { return backend_->account.pa
 
 void FolderContainer::accountStatus(Completion<AccountStatus> done)
 {
-    run<AccountStatus>(backend_, [](Backend& b) { return b.account.status(); }, std::move(done));
+    run<AccountStatus>(
+        backend_,
+        [](Backend& b) {
+            const AccountStatus status = b.account.status();
+            b.writeBlocked = b.writeBlocked || status != AccountStatus::available;
+            return status;
+        },
+        std::move(done));
 }
 
 void FolderContainer::fetchUserRecordID(Completion<QString> done)
@@ -210,7 +239,21 @@ void FolderContainer::schedulePoll()
     poll_ = afterOnMain(pollInterval_, [this] {
         watchFolders();
         checkForChanges();
+        checkWritableAgain();
         schedulePoll();
+    });
+}
+
+void FolderContainer::checkWritableAgain()
+{
+    backend_->queue->async([backend = backend_, weak = self_] {
+        if (!backend->writeBlocked || !backend->isWritable())
+            return;
+        backend->writeBlocked = false;
+        postToMain([weak] {
+            if (const auto self = weak.lock())
+                self->deliverWritableAgain();
+        });
     });
 }
 
