@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace velmor::cloud {
@@ -19,24 +20,31 @@ namespace velmor::cloud {
 struct FolderContainer::Backend {
     Backend(QString identifier, FolderLocation location, const QUuid& clientId, folder::ChangeFault fault)
         : identifier(std::move(identifier)),
-          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper(), std::move(fault)),
+          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper(), fault),
+          fault(std::move(fault)),
           queue(SerialQueue::create(QStringLiteral("com.velmor.cloud")))
     {
     }
 
     const QString identifier;
     folder::FolderAccount account;
+    const folder::ChangeFault fault;
     folder::ChangeTracker tracker;
     std::unique_ptr<SerialQueue> queue;
     // A save failed while the folder could not be written, or the folder was away.
     bool writeBlocked = false;
 
-    // The folder is there and this user may write into it and its records folder.
+    // The folder is there, has room, and this user may write into it and its records folder.
     bool isWritable() const
     {
         const QString root = account.path();
         const QString records = root + QStringLiteral("/records");
-        const auto writable = [](const QString& path) { return ::access(QFile::encodeName(path).constData(), W_OK) == 0; };
+        const auto writable = [this](const QString& path) {
+            const QByteArray name = QFile::encodeName(path);
+            struct statvfs space {};
+            return ::access(name.constData(), W_OK) == 0 && ::statvfs(name.constData(), &space) == 0 &&
+                   space.f_bavail > 0 && (!fault || fault(path) == 0);
+        };
         return account.status() == AccountStatus::available && writable(root) &&
                (files::fileKind(records) == files::FileKind::missing || writable(records));
     }
