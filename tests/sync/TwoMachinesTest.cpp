@@ -286,3 +286,48 @@ TEST_F(TwoMachines, ALocalFileDatedInTheFutureCountsAsChangedNow)
 }
 
 } // namespace
+
+namespace {
+
+// What a machine remembers is per cloud account: the account it synced with keeps
+// the date rule across restarts, even for a record of other profiles; another
+// account's record is a first contact.
+TEST_F(TwoMachines, TheMemoryOfASyncIsPerCloudAccountAndOutlivesARestart)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    rename(*a, "A's own");
+    queue->advance(3s);
+    const auto c = makeMachine();
+    rename(*c, "Restored elsewhere");
+    cloud::Record foreign("VelmorProfiles", "profiles");
+    foreign.setValue("payload", c->store->makeSyncPayload());
+    foreign.setValue("updatedAt", a->store->lastModifiedDate()->addSecs(-60));
+
+    cloud::Record stored = *cloud.storedRecord("profiles");
+    stored.setValue("payload", foreign.bytes("payload").value());
+    stored.setValue("updatedAt", foreign.date("updatedAt").value());
+    cloud.putRecord(stored);
+    a->sync.reset();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "A's own");
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), a->store->makeSyncPayload());
+
+    cloud.setUserRecordName("_another_folder");
+    stored = *cloud.storedRecord("profiles");
+    stored.setValue("payload", foreign.bytes("payload").value());
+    stored.setValue("updatedAt", foreign.date("updatedAt").value());
+    cloud.putRecord(stored);
+    const int before = uploads();
+    a->sync.reset();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "Restored elsewhere");
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(keptFiles(*a), QStringList{"A's own (user profile).json"});
+}
+
+} // namespace
