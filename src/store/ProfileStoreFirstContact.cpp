@@ -31,12 +31,21 @@ QSet<QUuid> idsOf(const QList<Profile>& profiles)
     return ids;
 }
 
-// Some profile of `profiles` has this name (in any case) and these very tools.
+QList<RadiologyTool> withoutIds(QList<RadiologyTool> tools)
+{
+    for (RadiologyTool& tool : tools)
+        tool.id = QUuid();
+    return tools;
+}
+
+// Some profile of `profiles` has this name (in any case) and the same tools, their
+// ids aside: each machine makes the built-in tools with ids of its own.
 bool hasNamesakeWithTools(const QList<PacsProfile>& profiles, const PacsProfile& profile)
 {
     const QString name = text::lowercased(profile.name);
+    const QList<RadiologyTool> tools = withoutIds(profile.tools);
     return std::any_of(profiles.cbegin(), profiles.cend(), [&](const PacsProfile& other) {
-        return text::lowercased(other.name) == name && other.tools == profile.tools;
+        return text::lowercased(other.name) == name && withoutIds(other.tools) == tools;
     });
 }
 

@@ -31,26 +31,36 @@ QHash<QUuid, Profile> indexById(const QList<Profile>& profiles)
     return index;
 }
 
-// The same profile in all but ids (which each machine makes for its built-in profiles).
-bool sameContent(const PacsProfile& a, PacsProfile b)
+// Each machine makes its built-in profiles, and their tools, with ids of its own.
+QList<RadiologyTool> withoutIds(QList<RadiologyTool> tools)
 {
-    b.id = a.id;
-    return a == b;
+    for (RadiologyTool& tool : tools)
+        tool.id = QUuid();
+    return tools;
 }
 
-bool sameContent(const UserProfile& a, const UserProfile& b)
+// The same PACS profile in all but ids.
+bool sameContent(const PacsProfile& a, const PacsProfile& b)
 {
-    const auto toolsByButton = [](const UserProfile& profile) {
-        QHash<std::pair<QString, QString>, QUuid> tools;
-        for (const ButtonMapping& mapping : profile.mappings)
-            tools.insert({mapping.deviceId, mapping.buttonId}, mapping.toolId);
-        return tools;
-    };
-    return a.name == b.name && a.lightingHex == b.lightingHex && toolsByButton(a) == toolsByButton(b);
+    return a.name == b.name && a.defaultLightingHex == b.defaultLightingHex && withoutIds(a.tools) == withoutIds(b.tools);
 }
 
-template <typename Profile>
-SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, const QList<Profile>& incoming)
+// The button mappings of a user profile by button, each to its tool's name where
+// `pacs` knows the tool, else to the tool's id.
+QHash<std::pair<QString, QString>, QString> toolsByButton(const UserProfile& profile,
+                                                         const QHash<QUuid, PacsProfile>& pacs)
+{
+    QHash<std::pair<QString, QString>, QString> tools;
+    for (const ButtonMapping& mapping : profile.mappings) {
+        const std::optional<QString> name = SyncChangeSummary::toolName(mapping.toolId, profile.pacsProfileId, pacs, {});
+        tools.insert({mapping.deviceId, mapping.buttonId}, name.value_or(mapping.toolId.toString()));
+    }
+    return tools;
+}
+
+template <typename Profile, typename SameContent>
+SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, const QList<Profile>& incoming,
+                                              SameContent sameContent)
 {
     const QHash<QUuid, Profile> before = indexById(current);
     const QHash<QUuid, Profile> after = indexById(incoming);
@@ -134,7 +144,8 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
     appendNameLines(lines, QStringLiteral("PACS profiles"),
                     pacsProfileChanges(current.pacsProfiles, incoming.pacsProfiles));
     appendNameLines(lines, QStringLiteral("User profiles"),
-                    userProfileChanges(current.userProfiles, incoming.userProfiles));
+                    userProfileChanges(current.userProfiles, incoming.userProfiles, current.pacsProfiles,
+                                       incoming.pacsProfiles));
 
     const QStringList mappingLines = mappingChangeLines(current, incoming);
     lines.append(mappingLines.mid(0, kShownMappingLines));
@@ -143,14 +154,19 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
                      QStringLiteral(" more mapping changes"));
     }
 
-    if (incoming.activePacsProfileId && incoming.activePacsProfileId != current.activePacsProfileId) {
-        lines.append(QStringLiteral("Active PACS profile: ") +
-                     nameOf(incoming.pacsProfiles, *incoming.activePacsProfileId));
-    }
-    if (incoming.activeUserProfileId && incoming.activeUserProfileId != current.activeUserProfileId) {
-        lines.append(QStringLiteral("Active user profile: ") +
-                     nameOf(incoming.userProfiles, *incoming.activeUserProfileId));
-    }
+    // A profile that only changed its id (see profileChanges) is still the active one.
+    const auto activeLine = [&](const QString& label, const auto& before, const auto& after,
+                                const std::optional<QUuid>& beforeId, const std::optional<QUuid>& afterId) {
+        if (!afterId || afterId == beforeId)
+            return;
+        const QString name = nameOf(after, *afterId);
+        if (!beforeId || name != nameOf(before, *beforeId))
+            lines.append(label + name);
+    };
+    activeLine(QStringLiteral("Active PACS profile: "), current.pacsProfiles, incoming.pacsProfiles,
+               current.activePacsProfileId, incoming.activePacsProfileId);
+    activeLine(QStringLiteral("Active user profile: "), current.userProfiles, incoming.userProfiles,
+               current.activeUserProfileId, incoming.activeUserProfileId);
 
     if (lines.isEmpty())
         return std::nullopt;
@@ -160,13 +176,20 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
 SyncChangeSummary::NameChanges SyncChangeSummary::pacsProfileChanges(const QList<PacsProfile>& current,
                                                                      const QList<PacsProfile>& incoming)
 {
-    return profileChanges(current, incoming);
+    return profileChanges(current, incoming, [](const PacsProfile& a, const PacsProfile& b) { return sameContent(a, b); });
 }
 
 SyncChangeSummary::NameChanges SyncChangeSummary::userProfileChanges(const QList<UserProfile>& current,
-                                                                     const QList<UserProfile>& incoming)
+                                                                     const QList<UserProfile>& incoming,
+                                                                     const QList<PacsProfile>& currentPacs,
+                                                                     const QList<PacsProfile>& incomingPacs)
 {
-    return profileChanges(current, incoming);
+    const QHash<QUuid, PacsProfile> pacsBefore = indexById(currentPacs);
+    const QHash<QUuid, PacsProfile> pacsAfter = indexById(incomingPacs);
+    return profileChanges(current, incoming, [&](const UserProfile& a, const UserProfile& b) {
+        return a.name == b.name && a.lightingHex == b.lightingHex &&
+               toolsByButton(a, pacsBefore) == toolsByButton(b, pacsAfter);
+    });
 }
 
 QString SyncChangeSummary::formatNameList(const QStringList& names)

@@ -138,3 +138,30 @@ TEST_F(SyncChangeSummaryTest, ToolNamesComeFromTheNewPacsProfileThenTheStoredOne
 }
 
 } // namespace
+
+namespace {
+
+// Profiles made on each machine with ids of their own (the built-in ones) are the
+// ones the user had when their names match: updated only when more than ids differ.
+TEST_F(SyncChangeSummaryTest, AProfileUnderTheNameOfOneRemovedTakesItsPlace)
+{
+    const auto remade = [](PacsProfile pacs) {
+        pacs.id = QUuid::createUuid();
+        for (RadiologyTool& tool : pacs.tools)
+            tool.id = QUuid::createUuid();
+        return pacs;
+    };
+    PacsProfile elsewhere = remade(synthesis);
+    UserProfile sameUser = makeUser("General", elsewhere.id, {makeMapping("tartarus_v2", "K01", elsewhere.tools[0].id)});
+    LoadResult incoming{{elsewhere}, {sameUser}, elsewhere.id, sameUser.id, false};
+    EXPECT_EQ(body(current, incoming), "<none>");
+
+    // Other tools, another mapped tool: updated, never added and removed.
+    elsewhere.tools[1].name = "Pan 2";
+    sameUser.mappings[0].toolId = elsewhere.tools[1].id;
+    incoming = {{elsewhere, makePacs("SYNTHESIS")}, {sameUser}, synthesis.id, general.id, false};
+    EXPECT_EQ(body(current, incoming), "PACS profiles added: SYNTHESIS; PACS profiles updated: Synthesis; "
+                                       "User profiles updated: General");
+}
+
+} // namespace

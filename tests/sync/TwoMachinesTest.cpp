@@ -331,3 +331,39 @@ TEST_F(TwoMachines, TheMemoryOfASyncIsPerCloudAccountAndOutlivesARestart)
 }
 
 } // namespace
+
+namespace {
+
+// A notice tells what the user has afterwards: the built-in Synthesis that the store
+// makes again is neither removed nor added and removed.
+TEST_F(TwoMachines, ANoticeTellsWhatTheUserThenHas)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    queue->advance(3s);
+    const auto b = makeMachine();
+    b->sync->start();
+    queue->advance(3s);
+    const auto synthesis = [](const Machine& machine) {
+        for (const PacsProfile& profile : machine.store->pacsProfiles().get())
+            if (profile.name == "Synthesis")
+                return profile;
+        return PacsProfile{};
+    };
+    notifier.requests.clear();
+    a->store->deletePacsProfile(synthesis(*a));
+    queue->advance(3s);
+    EXPECT_FALSE(synthesis(*b).id.isNull());
+    for (const auto& request : notifier.requests)
+        EXPECT_FALSE(request.body.contains("Synthesis")) << request.body.toStdString();
+
+    a->sync.reset();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_FALSE(synthesis(*a).id.isNull());
+    for (const auto& request : notifier.requests)
+        EXPECT_FALSE(request.body.contains("Synthesis")) << request.body.toStdString();
+}
+
+} // namespace
