@@ -65,36 +65,52 @@ SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, con
     const QHash<QUuid, Profile> before = indexById(current);
     const QHash<QUuid, Profile> after = indexById(incoming);
     SyncChangeSummary::NameChanges changes;
+    // In list order, the first profile of a repeated id, so that pairing by name is stable.
     QList<Profile> added;
     QList<Profile> removed;
-    for (auto it = after.cbegin(); it != after.cend(); ++it) {
-        const auto old = before.constFind(it.key());
+    QSet<QUuid> seen;
+    for (const Profile& profile : incoming) {
+        if (seen.contains(profile.id))
+            continue;
+        seen.insert(profile.id);
+        const auto old = before.constFind(profile.id);
         if (old == before.cend())
-            added.append(*it);
-        else if (!(*old == *it))
-            changes.updated.append(it->name);
+            added.append(profile);
+        else if (!(*old == profile))
+            changes.updated.append(profile.name);
     }
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (!after.contains(it.key()))
-            removed.append(*it);
+    seen.clear();
+    for (const Profile& profile : current) {
+        if (seen.contains(profile.id))
+            continue;
+        seen.insert(profile.id);
+        if (!after.contains(profile.id))
+            removed.append(profile);
     }
     // A profile added under the name of one removed takes its place for the user:
     // the same built-in profile from another machine, or one the store made again.
-    for (const Profile& profile : std::as_const(added)) {
-        const QString name = text::lowercased(profile.name);
-        const auto namesake = std::find_if(removed.begin(), removed.end(),
-                                           [&](const Profile& old) { return text::lowercased(old.name) == name; });
-        if (namesake == removed.end()) {
-            changes.added.append(profile.name);
-            continue;
+    // Exact names pair first, then names in any case.
+    for (const bool anyCase : {false, true}) {
+        for (auto profile = added.begin(); profile != added.end();) {
+            const auto key = [anyCase](const QString& name) { return anyCase ? text::lowercased(name) : name; };
+            const auto namesake = std::find_if(removed.begin(), removed.end(), [&](const Profile& old) {
+                return key(old.name) == key(profile->name);
+            });
+            if (namesake == removed.end()) {
+                ++profile;
+                continue;
+            }
+            if (!sameContent(*namesake, *profile))
+                changes.updated.append(profile->name);
+            removed.erase(namesake);
+            profile = added.erase(profile);
         }
-        if (!sameContent(*namesake, profile))
-            changes.updated.append(profile.name);
-        removed.erase(namesake);
     }
+    for (const Profile& profile : std::as_const(added))
+        changes.added.append(profile.name);
     for (const Profile& profile : std::as_const(removed))
         changes.removed.append(profile.name);
-    // Hash order is arbitrary; plain order settles ties of the localized sort later.
+    // Plain order settles ties of the localized sort later.
     changes.added.sort();
     changes.updated.sort();
     changes.removed.sort();

@@ -443,17 +443,17 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         applyRemotePayload(*payload, remote);
 }
 
-bool CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
+void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
                                              const QStringList& keptFiles)
 {
     if (payload.isEmpty())
-        return false;
+        return;
     // Edits that only live in memory would be lost without a trace; the next save
     // that works uploads them, and the dates decide then.
     if (profileStore_->hasUnsavedChanges()) {
         report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "
                                          "not be saved on this computer. Sync resumes after the next successful save."));
-        return false;
+        return;
     }
     isApplyingRemote_ = true;
     const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
@@ -465,7 +465,7 @@ bool CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const st
         profileStore_->applySyncPayload(payload, changedAt);
     } catch (const std::exception& error) {
         report(errorTitle, describe(error));
-        return false;
+        return;
     }
     // Uploads asked for before the payload would send it straight back.
     pendingUpload_.cancel();
@@ -482,7 +482,6 @@ bool CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const st
     }
     if (summary)
         postChangeNotification(summary->title, summary->body);
-    return true;
 }
 
 void CloudKitProfileSync::postChangeNotification(const QString& title, const QString& body)

@@ -98,8 +98,7 @@ public:
     // `changedAt` (the record's date) dates the store's data. Nothing is replaced
     // while the store holds edits it could not save: the user is told instead. The
     // notice names `keptFiles`, the exchange files that hold what was replaced.
-    // True when the payload was taken.
-    bool applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
+    void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
                             const QStringList& keptFiles = {});
     void postChangeNotification(const QString& title, const QString& body);
 
