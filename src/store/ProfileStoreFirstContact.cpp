@@ -72,7 +72,7 @@ QString stemFor(const QString& name, const QString& kind)
     QString plain = plainFileNameFrom(name.trimmed()).left(maxStemLength);
     if (!plain.isEmpty() && plain.back().isHighSurrogate())
         plain.chop(1);
-    if (plain.trimmed().isEmpty())
+    if (plain.trimmed().isEmpty() || !isPlainFileName(plain))
         plain = QStringLiteral("Unnamed");
     return plain + QStringLiteral(" (") + kind + u')';
 }
@@ -101,7 +101,8 @@ bool ProfileStore::sharesProfilesWith(const QByteArray& payload) const
 QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) const
 {
     const std::optional<LoadResult> incoming = decodePayload(payload);
-    if (!incoming || holdsUntouchedProfiles())
+    // Not holdsUntouchedProfiles(): the date of an edit just made arrives later.
+    if (!incoming)
         return {};
     const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
     const QSet<QUuid> incomingPacs = idsOf(incoming->pacsProfiles);
