@@ -91,7 +91,8 @@ public:
                 try {
                     saved = b.account.saveRecord(record);
                 } catch (const Error&) {
-                    // A full disk stays writable: only a change of access is watched for.
+                    // Watched only while the folder cannot take writes (no access, no room),
+                    // so that a failure of another kind never turns into a loop of retries.
                     b.writeBlocked = b.writeBlocked || !b.isWritable();
                     throw;
                 }
