@@ -180,6 +180,23 @@ public:
     QStringList referencedCustomIconNames() const;
     // What applying `payload` would change, in words; none when nothing or unreadable.
     std::optional<SyncChangeSummary::Notice> syncChangeSummary(const QByteArray& payload) const;
+    // The profiles as they are now, for comparing with what they become.
+    LoadResult snapshot() const;
+    // Data dated later than `time` (a clock that was ahead, a file dated in the
+    // future) counts as changed at `time`: it is dated so, in memory and on disk.
+    void dateNoLaterThan(const QDateTime& time);
+
+    // --- First contact with a cloud folder (ProfileStoreFirstContact.cpp).
+
+    // Some PACS or user profile of `payload` is one of these (same id): the two
+    // sets share their history.
+    bool sharesProfilesWith(const QByteArray& payload) const;
+    // Writes each profile made or changed on this computer that `payload` lacks
+    // as an exchange file beside profiles.json, never over an existing file:
+    // user profiles for "Import User Profile…", PACS profiles for "Import PACS
+    // Profile…". Built-in profiles nobody changed are left out. Returns the file
+    // names written; throws FileError when one could not be written.
+    QStringList keepProfilesMissingFrom(const QByteArray& payload) const;
 
 private:
     // Tests put states in place that no operation would leave, to check the repairs.

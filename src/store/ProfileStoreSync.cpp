@@ -47,4 +47,16 @@ std::optional<SyncChangeSummary::Notice> ProfileStore::syncChangeSummary(const Q
     return SyncChangeSummary::summarize(current, *incoming);
 }
 
+LoadResult ProfileStore::snapshot() const
+{
+    return LoadResult{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(), activeUserProfileId_.get(),
+                      false};
+}
+
+void ProfileStore::dateNoLaterThan(const QDateTime& time)
+{
+    if (const std::optional<QDateTime> date = lastModifiedDate(); date && *date > time)
+        save(true, time);
+}
+
 } // namespace velmor

@@ -31,24 +31,86 @@ QHash<QUuid, Profile> indexById(const QList<Profile>& profiles)
     return index;
 }
 
-template <typename Profile>
-SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, const QList<Profile>& incoming)
+// Each machine makes its built-in profiles, and their tools, with ids of its own.
+QList<RadiologyTool> withoutIds(QList<RadiologyTool> tools)
+{
+    for (RadiologyTool& tool : tools)
+        tool.id = QUuid();
+    return tools;
+}
+
+// The same PACS profile in all but ids.
+bool sameContent(const PacsProfile& a, const PacsProfile& b)
+{
+    return a.name == b.name && a.defaultLightingHex == b.defaultLightingHex && withoutIds(a.tools) == withoutIds(b.tools);
+}
+
+// The button mappings of a user profile by button, each to its tool's name where
+// `pacs` knows the tool, else to the tool's id.
+QHash<std::pair<QString, QString>, QString> toolsByButton(const UserProfile& profile,
+                                                         const QHash<QUuid, PacsProfile>& pacs)
+{
+    QHash<std::pair<QString, QString>, QString> tools;
+    for (const ButtonMapping& mapping : profile.mappings) {
+        const std::optional<QString> name = SyncChangeSummary::toolName(mapping.toolId, profile.pacsProfileId, pacs, {});
+        tools.insert({mapping.deviceId, mapping.buttonId}, name.value_or(mapping.toolId.toString()));
+    }
+    return tools;
+}
+
+template <typename Profile, typename SameContent>
+SyncChangeSummary::NameChanges profileChanges(const QList<Profile>& current, const QList<Profile>& incoming,
+                                              SameContent sameContent)
 {
     const QHash<QUuid, Profile> before = indexById(current);
     const QHash<QUuid, Profile> after = indexById(incoming);
     SyncChangeSummary::NameChanges changes;
-    for (auto it = after.cbegin(); it != after.cend(); ++it) {
-        const auto old = before.constFind(it.key());
+    // In list order, the first profile of a repeated id, so that pairing by name is stable.
+    QList<Profile> added;
+    QList<Profile> removed;
+    QSet<QUuid> seen;
+    for (const Profile& profile : incoming) {
+        if (seen.contains(profile.id))
+            continue;
+        seen.insert(profile.id);
+        const auto old = before.constFind(profile.id);
         if (old == before.cend())
-            changes.added.append(it->name);
-        else if (!(*old == *it))
-            changes.updated.append(it->name);
+            added.append(profile);
+        else if (!(*old == profile))
+            changes.updated.append(profile.name);
     }
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (!after.contains(it.key()))
-            changes.removed.append(it->name);
+    seen.clear();
+    for (const Profile& profile : current) {
+        if (seen.contains(profile.id))
+            continue;
+        seen.insert(profile.id);
+        if (!after.contains(profile.id))
+            removed.append(profile);
     }
-    // Hash order is arbitrary; plain order settles ties of the localized sort later.
+    // A profile added under the name of one removed takes its place for the user:
+    // the same built-in profile from another machine, or one the store made again.
+    // Exact names pair first, then names in any case.
+    for (const bool anyCase : {false, true}) {
+        for (auto profile = added.begin(); profile != added.end();) {
+            const auto key = [anyCase](const QString& name) { return anyCase ? text::lowercased(name) : name; };
+            const auto namesake = std::find_if(removed.begin(), removed.end(), [&](const Profile& old) {
+                return key(old.name) == key(profile->name);
+            });
+            if (namesake == removed.end()) {
+                ++profile;
+                continue;
+            }
+            if (!sameContent(*namesake, *profile))
+                changes.updated.append(profile->name);
+            removed.erase(namesake);
+            profile = added.erase(profile);
+        }
+    }
+    for (const Profile& profile : std::as_const(added))
+        changes.added.append(profile.name);
+    for (const Profile& profile : std::as_const(removed))
+        changes.removed.append(profile.name);
+    // Plain order settles ties of the localized sort later.
     changes.added.sort();
     changes.updated.sort();
     changes.removed.sort();
@@ -98,7 +160,8 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
     appendNameLines(lines, QStringLiteral("PACS profiles"),
                     pacsProfileChanges(current.pacsProfiles, incoming.pacsProfiles));
     appendNameLines(lines, QStringLiteral("User profiles"),
-                    userProfileChanges(current.userProfiles, incoming.userProfiles));
+                    userProfileChanges(current.userProfiles, incoming.userProfiles, current.pacsProfiles,
+                                       incoming.pacsProfiles));
 
     const QStringList mappingLines = mappingChangeLines(current, incoming);
     lines.append(mappingLines.mid(0, kShownMappingLines));
@@ -107,14 +170,19 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
                      QStringLiteral(" more mapping changes"));
     }
 
-    if (incoming.activePacsProfileId && incoming.activePacsProfileId != current.activePacsProfileId) {
-        lines.append(QStringLiteral("Active PACS profile: ") +
-                     nameOf(incoming.pacsProfiles, *incoming.activePacsProfileId));
-    }
-    if (incoming.activeUserProfileId && incoming.activeUserProfileId != current.activeUserProfileId) {
-        lines.append(QStringLiteral("Active user profile: ") +
-                     nameOf(incoming.userProfiles, *incoming.activeUserProfileId));
-    }
+    // A profile that only changed its id (see profileChanges) is still the active one.
+    const auto activeLine = [&](const QString& label, const auto& before, const auto& after,
+                                const std::optional<QUuid>& beforeId, const std::optional<QUuid>& afterId) {
+        if (!afterId || afterId == beforeId)
+            return;
+        const QString name = nameOf(after, *afterId);
+        if (!beforeId || name != nameOf(before, *beforeId))
+            lines.append(label + name);
+    };
+    activeLine(QStringLiteral("Active PACS profile: "), current.pacsProfiles, incoming.pacsProfiles,
+               current.activePacsProfileId, incoming.activePacsProfileId);
+    activeLine(QStringLiteral("Active user profile: "), current.userProfiles, incoming.userProfiles,
+               current.activeUserProfileId, incoming.activeUserProfileId);
 
     if (lines.isEmpty())
         return std::nullopt;
@@ -124,13 +192,20 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
 SyncChangeSummary::NameChanges SyncChangeSummary::pacsProfileChanges(const QList<PacsProfile>& current,
                                                                      const QList<PacsProfile>& incoming)
 {
-    return profileChanges(current, incoming);
+    return profileChanges(current, incoming, [](const PacsProfile& a, const PacsProfile& b) { return sameContent(a, b); });
 }
 
 SyncChangeSummary::NameChanges SyncChangeSummary::userProfileChanges(const QList<UserProfile>& current,
-                                                                     const QList<UserProfile>& incoming)
+                                                                     const QList<UserProfile>& incoming,
+                                                                     const QList<PacsProfile>& currentPacs,
+                                                                     const QList<PacsProfile>& incomingPacs)
 {
-    return profileChanges(current, incoming);
+    const QHash<QUuid, PacsProfile> pacsBefore = indexById(currentPacs);
+    const QHash<QUuid, PacsProfile> pacsAfter = indexById(incomingPacs);
+    return profileChanges(current, incoming, [&](const UserProfile& a, const UserProfile& b) {
+        return a.name == b.name && a.lightingHex == b.lightingHex &&
+               toolsByButton(a, pacsBefore) == toolsByButton(b, pacsAfter);
+    });
 }
 
 QString SyncChangeSummary::formatNameList(const QStringList& names)

@@ -53,7 +53,11 @@ public:
     static std::optional<Notice> summarize(const LoadResult& current, const LoadResult& incoming);
 
     static NameChanges pacsProfileChanges(const QList<PacsProfile>& current, const QList<PacsProfile>& incoming);
-    static NameChanges userProfileChanges(const QList<UserProfile>& current, const QList<UserProfile>& incoming);
+    // A profile added under the name of one removed counts as that one, updated
+    // unless equal in all but ids; the PACS lists name the tools of the mappings.
+    static NameChanges userProfileChanges(const QList<UserProfile>& current, const QList<UserProfile>& incoming,
+                                          const QList<PacsProfile>& currentPacs = {},
+                                          const QList<PacsProfile>& incomingPacs = {});
     // Trimmed, blanks dropped, localized order, at most three names then " +N more".
     static QString formatNameList(const QStringList& names);
     static QStringList mappingChangeLines(const LoadResult& from, const LoadResult& to);

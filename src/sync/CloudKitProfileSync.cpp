@@ -7,6 +7,8 @@
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QUuid>
 
@@ -16,6 +18,7 @@ namespace {
 
 const QString syncTitle = QStringLiteral("Cloud Sync");
 const QString errorTitle = QStringLiteral("Cloud Sync Error");
+const QString warningTitle = QStringLiteral("Cloud Sync Warning");
 const QString payloadKey = QStringLiteral("payload");
 const QString updatedAtKey = QStringLiteral("updatedAt");
 const QString schemaVersionKey = QStringLiteral("schemaVersion");
@@ -25,6 +28,21 @@ QString describe(const std::exception& error)
     if (const auto* cloudError = dynamic_cast<const cloud::Error*>(&error))
         return cloudError->localizedDescription();
     return QString::fromUtf8(error.what());
+}
+
+// Where the profiles made before the first sync went, and how to get them back.
+QString keptText(const QString& folder, const QStringList& files)
+{
+    QStringList quoted;
+    bool pacs = false;
+    for (const QString& file : files) {
+        quoted.append(u'“' + file + u'”');
+        pacs = pacs || file.contains(QStringLiteral("(PACS profile)"));
+    }
+    return QStringLiteral("This computer took the profiles in iCloud at its first sync. The profiles made here "
+                          "before are kept in “%1”: %2. Import them with “Import User Profile…”%3.")
+        .arg(QDir::toNativeSeparators(folder), quoted.join(QStringLiteral(", ")),
+             pacs ? QStringLiteral(" and “Import PACS Profile…”") : QString());
 }
 
 QCoro::Task<> keepAlive(std::shared_ptr<CloudKitProfileSync> self, QCoro::Task<> task)
@@ -53,7 +71,8 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       database_(container_->privateCloudDatabase()),
       iconSync_(std::make_unique<CloudKitIconSync>(*database_, customIconsDirectory())),
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
-      clock_(std::move(clock))
+      clock_(std::move(clock)),
+      memory_(QFileInfo(profileStore_->fileURL()).absolutePath())
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
 }
@@ -69,6 +88,12 @@ void CloudKitProfileSync::start()
         if (const auto self = weak.lock())
             self->scheduleUpload();
     };
+    // A folder that takes writes again: what waits for it goes up now, not at the next edit.
+    container_->setWritableAgainHandler([weak = weak_from_this()] {
+        const auto self = weak.lock();
+        if (self && (self->uploadOwed_ || !self->hasCompletedInitialSync_))
+            self->launchLater([](CloudKitProfileSync& sync) { return sync.syncNow(); });
+    });
     launchLater([](CloudKitProfileSync& self) { return self.runStart(); });
 }
 
@@ -108,6 +133,82 @@ std::optional<QDateTime> CloudKitProfileSync::remoteDate(const cloud::Record& re
     return record.modificationDate();
 }
 
+QDateTime CloudKitProfileSync::now() const { return profileStore_->clock(); }
+
+std::optional<QDateTime> CloudKitProfileSync::countedRemoteDate(const cloud::Record& record)
+{
+    const std::optional<QDateTime> date = remoteDate(record);
+    const QDateTime current = now();
+    if (!date || *date <= current)
+        return date;
+    // A clock ahead, or anyone who can write the folder: counted as now, and as that
+    // same time later on, so that edits made after it, here or elsewhere, win.
+    if (const std::optional<QDateTime> counted = memory_.countedDate(*date))
+        return std::min(*counted, current);
+    memory_.rememberCountedDate(*date, current);
+    return current;
+}
+
+std::optional<QDateTime> CloudKitProfileSync::localDate()
+{
+    profileStore_->dateNoLaterThan(now());
+    return profileStore_->lastModifiedDate();
+}
+
+QCoro::Task<> CloudKitProfileSync::learnAccount()
+{
+    if (account_)
+        co_return;
+    try {
+        account_ = co_await cloudkit::fetchUserRecordID(container_);
+    } catch (const cloud::Error&) {
+        // Unknown for now: the sync goes on as with an account never synced with.
+        co_return;
+    }
+    if (memory_.hasSyncedWith(*account_))
+        hasSynced_ = true;
+    else if (hasSynced_)
+        memory_.rememberSyncWith(*account_);
+}
+
+void CloudKitProfileSync::rememberSync()
+{
+    hasSynced_ = true;
+    if (account_)
+        memory_.rememberSyncWith(*account_);
+}
+
+bool CloudKitProfileSync::isFirstContact(const QByteArray& payload)
+{
+    if (hasSynced_)
+        return false;
+    // Profiles in common came from that record or went into it: this data synced
+    // with the account before the memory of it was kept.
+    if (profileStore_->sharesProfilesWith(payload)) {
+        rememberSync();
+        return false;
+    }
+    return true;
+}
+
+void CloudKitProfileSync::takeAtFirstContact(const QByteArray& payload, const std::optional<QDateTime>& remote)
+{
+    if (profileStore_->hasUnsavedChanges()) {
+        applyRemotePayload(payload, remote); // tells the user why nothing was taken
+        return;
+    }
+    QStringList kept;
+    try {
+        kept = profileStore_->keepProfilesMissingFrom(payload);
+    } catch (const std::exception& error) {
+        report(errorTitle, QStringLiteral("The profiles in iCloud were not taken, and nothing is uploaded over them, "
+                                          "because the profiles made on this computer could not be kept: ") +
+                               describe(error));
+        return;
+    }
+    applyRemotePayload(payload, remote, kept);
+}
+
 // --- Upload
 
 void CloudKitProfileSync::scheduleUpload()
@@ -131,8 +232,27 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
     if (isApplyingRemote_)
         co_return;
     const bool available = co_await ensureAccountAvailable();
-    if (!available)
+    if (!available) {
+        uploadOwed_ = true;
         co_return;
+    }
+    if (!hasSynced_)
+        co_await learnAccount();
+    if (!hasSynced_) {
+        // Never over a record this data has not met yet: that one is taken instead.
+        const Fetched fetched = co_await fetchProfilesRecord();
+        if (fetched.failed) {
+            uploadOwed_ = true;
+            co_return;
+        }
+        const std::optional<QByteArray> payload = fetched.record ? fetched.record->bytes(payloadKey) : std::nullopt;
+        if (payload && isFirstContact(*payload)) {
+            takeAtFirstContact(*payload, countedRemoteDate(*fetched.record));
+            co_return;
+        }
+        if (!fetched.record)
+            cachedRecord_.reset();
+    }
 
     bool conflicted = false;
     try {
@@ -140,16 +260,20 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         cloud::Record record = cachedRecord_.value_or(cloud::Record(cloudkit::profilesRecordType, cloudkit::profilesRecordName));
         record.setValue(payloadKey, payload);
         // The time of the change the payload holds, so that between machines the later change wins.
-        record.setValue(updatedAtKey, profileStore_->lastModifiedDate().value_or(clock_()));
+        record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
         cachedRecord_ = co_await cloudkit::saveRecord(database_, std::move(record));
+        uploadOwed_ = false;
+        rememberSync();
     } catch (const cloud::Error& error) {
         if (error.code() != cloud::Error::Code::serverRecordChanged) {
+            uploadOwed_ = true;
             report(errorTitle, error.localizedDescription());
             co_return;
         }
         conflicted = true;
     } catch (const std::exception& error) {
+        uploadOwed_ = true;
         report(errorTitle, describe(error));
         co_return;
     }
@@ -162,17 +286,17 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
 
 // The profiles record as it is in the cloud now, kept as the base of the next save;
 // none when it is missing or could not be fetched (reported).
-QCoro::Task<std::optional<cloud::Record>> CloudKitProfileSync::fetchProfilesRecord()
+QCoro::Task<CloudKitProfileSync::Fetched> CloudKitProfileSync::fetchProfilesRecord()
 {
     try {
         std::optional<cloud::Record> record = co_await cloudkit::fetchRecord(database_, cloudkit::profilesRecordName);
         if (record)
             cachedRecord_ = record;
-        co_return record;
+        co_return Fetched{std::move(record), false};
     } catch (const cloud::Error& error) {
         report(errorTitle, error.localizedDescription());
     }
-    co_return std::nullopt;
+    co_return Fetched{std::nullopt, true};
 }
 
 QCoro::Task<> CloudKitProfileSync::resolveSaveConflict() { co_await resolveConflict(1); }
@@ -181,17 +305,23 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
 {
     // Another machine keeps writing: leave it to the next save or "Sync Now".
     if (conflicts > maxConflictRetries) {
+        uploadOwed_ = true;
         report(errorTitle, QStringLiteral("The profiles record in iCloud kept changing during the upload, so the "
                                           "upload was stopped. The next change or Sync Now tries again."));
         co_return;
     }
-    const std::optional<cloud::Record> record = co_await fetchProfilesRecord();
-    if (!record)
+    const Fetched fetched = co_await fetchProfilesRecord();
+    if (!fetched.record) {
+        uploadOwed_ = uploadOwed_ || fetched.failed;
         co_return;
-    const std::optional<QDateTime> remote = remoteDate(*record);
-    const std::optional<QDateTime> local = profileStore_->lastModifiedDate();
-    if ((remote && local && *remote > *local) || replacesUntouchedProfiles(*record))
-        applyRemoteRecord(*record, false);
+    }
+    const cloud::Record& record = *fetched.record;
+    const std::optional<QByteArray> payload = record.bytes(payloadKey);
+    const std::optional<QDateTime> remote = countedRemoteDate(record);
+    const std::optional<QDateTime> local = localDate();
+    if ((payload && isFirstContact(*payload)) || (remote && local && *remote > *local) ||
+        replacesUntouchedProfiles(record))
+        applyRemoteRecord(record, false);
     else
         co_await upload(conflicts);
 }
@@ -242,6 +372,7 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     const bool available = co_await ensureAccountAvailable();
     if (!available)
         co_return;
+    co_await learnAccount();
     bool fetched = true;
     std::optional<cloud::Record> record;
     try {
@@ -274,10 +405,12 @@ QCoro::Task<> CloudKitProfileSync::syncNow()
     const bool available = co_await ensureAccountAvailable();
     if (!available)
         co_return;
-    const std::optional<cloud::Record> record = co_await fetchProfilesRecord();
-    if (!record)
-        co_return;
-    applyRemoteRecord(*record, false);
+    co_await learnAccount();
+    const Fetched fetched = co_await fetchProfilesRecord();
+    if (fetched.record)
+        applyRemoteRecord(*fetched.record, false);
+    else if (!fetched.failed && uploadOwed_)
+        scheduleUpload(); // an empty cloud still gets the upload that failed
 }
 
 void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool isInitialSync)
@@ -285,8 +418,12 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     const std::optional<QByteArray> payload = record.bytes(payloadKey);
     if (!payload)
         return;
-    const std::optional<QDateTime> remote = remoteDate(record);
-    const std::optional<QDateTime> local = profileStore_->lastModifiedDate();
+    const std::optional<QDateTime> remote = countedRemoteDate(record);
+    if (isFirstContact(*payload)) {
+        takeAtFirstContact(*payload, remote);
+        return;
+    }
+    const std::optional<QDateTime> local = localDate();
     // Profiles nobody changed here never go over profiles from elsewhere, whatever the
     // record's date: another machine's built-in ones at the same date, or none at all.
     if (replacesUntouchedProfiles(record)) {
@@ -296,7 +433,7 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     if (remote && local) {
         if (*remote > *local)
             applyRemotePayload(*payload, remote);
-        else if (isInitialSync)
+        else if (isInitialSync || (uploadOwed_ && *local > *remote))
             scheduleUpload();
         return;
     }
@@ -306,7 +443,8 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         applyRemotePayload(*payload, remote);
 }
 
-void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt)
+void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
+                                             const QStringList& keptFiles)
 {
     if (payload.isEmpty())
         return;
@@ -320,8 +458,9 @@ void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const st
     isApplyingRemote_ = true;
     const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
 
-    // Against the profiles as they are before the store takes the payload.
-    const std::optional<SyncChangeSummary::Notice> summary = profileStore_->syncChangeSummary(payload);
+    // The profiles as they are before the store takes the payload; the notice tells
+    // what the user has afterwards, the store's repairs included.
+    const LoadResult before = profileStore_->snapshot();
     try {
         profileStore_->applySyncPayload(payload, changedAt);
     } catch (const std::exception& error) {
@@ -331,7 +470,16 @@ void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const st
     // Uploads asked for before the payload would send it straight back.
     pendingUpload_.cancel();
     pendingUploadAfterInitialSync_ = false;
+    uploadOwed_ = false;
+    rememberSync();
     syncCustomIcons();
+    std::optional<SyncChangeSummary::Notice> summary = SyncChangeSummary::summarize(before, profileStore_->snapshot());
+    if (!keptFiles.isEmpty()) {
+        const QString kept = keptText(QFileInfo(profileStore_->fileURL()).absolutePath(), keptFiles);
+        report(warningTitle, kept);
+        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + kept}
+                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), kept};
+    }
     if (summary)
         postChangeNotification(summary->title, summary->body);
 }

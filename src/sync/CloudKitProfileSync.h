@@ -3,6 +3,7 @@
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
 #include "sync/ProfileSubscriptions.h"
+#include "sync/SyncMemory.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -28,6 +29,13 @@ class ProfileStore;
 // and only once the initial sync has decided between the local and the remote
 // profiles. Pushes and "Sync Now" fetch the record and take its payload when it is
 // newer than the local data. Every outcome is reported through the store's onError.
+//
+// Data that never synced with the cloud account (remembered in SyncMemory) takes
+// the record it finds there, keeping the profiles made here as exchange files,
+// and never uploads over it. A record dated later than this machine's clock
+// counts as changed when this machine first saw it. After an upload that failed,
+// the next "Sync Now", push or "writable again" from the container uploads the
+// local data when it is newer than the record.
 //
 // Main thread only. Made with create(); each task it starts keeps it alive until the
 // task ends, while the store's save callback and the debounce hold it weakly.
@@ -79,15 +87,19 @@ public:
     // Fetches the record and takes it when newer. While the initial sync has not ended
     // (the account was unavailable at start) this runs the whole start sequence instead.
     QCoro::Task<> syncNow();
-    // Takes the record's payload when its date is strictly later than the local data's,
+    // At the first contact with the account, takes the record's payload (see above).
+    // Otherwise takes it when its date is strictly later than the local data's,
     // or when the local profiles are untouched ones and the payload differs.
-    // Otherwise the initial sync uploads, and a later sync does nothing. Without both
-    // dates the initial sync uploads and a later sync takes the payload.
+    // Otherwise the initial sync uploads, a later sync uploads when an upload failed
+    // and the local data is newer, and does nothing else. Without both dates the
+    // initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
     // Replaces the store's profiles by the payload, in one step, asking for no upload;
     // `changedAt` (the record's date) dates the store's data. Nothing is replaced
-    // while the store holds edits it could not save: the user is told instead.
-    void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
+    // while the store holds edits it could not save: the user is told instead. The
+    // notice names `keptFiles`, the exchange files that hold what was replaced.
+    void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
+                            const QStringList& keptFiles = {});
     void postChangeNotification(const QString& title, const QString& body);
 
     // --- Commands and pushes; each returns before any cloud call, its task starting
@@ -109,6 +121,10 @@ public:
 
     bool hasStarted() const { return hasStarted_; }
     bool hasCompletedInitialSync() const { return hasCompletedInitialSync_; }
+    // The local data has synced with this cloud account (now or in an earlier run).
+    bool hasSyncedWithAccount() const { return hasSynced_; }
+    // The latest upload failed, or could not start, and nothing has replaced its data since.
+    bool isUploadOwed() const { return uploadOwed_; }
     const std::optional<cloud::Record>& cachedRecord() const { return cachedRecord_; }
     const std::shared_ptr<cloud::Container>& container() const { return container_; }
 
@@ -120,7 +136,23 @@ private:
     QCoro::Task<> resolveConflict(int conflicts);
     // The store holds profiles nobody changed and the record holds other profiles.
     bool replacesUntouchedProfiles(const cloud::Record& record) const;
-    QCoro::Task<std::optional<cloud::Record>> fetchProfilesRecord();
+    struct Fetched {
+        std::optional<cloud::Record> record;
+        bool failed = false;
+    };
+    QCoro::Task<Fetched> fetchProfilesRecord();
+    // The account's user record name, once; unknown while it cannot be had.
+    QCoro::Task<> learnAccount();
+    void rememberSync();
+    // True when the local data never synced with the account and shares no profile
+    // with `payload`: the record is to be taken, never uploaded over.
+    bool isFirstContact(const QByteArray& payload);
+    void takeAtFirstContact(const QByteArray& payload, const std::optional<QDateTime>& remote);
+    // remoteDate(), a date after this machine's clock counting as when it was first seen.
+    std::optional<QDateTime> countedRemoteDate(const cloud::Record& record);
+    // The store's date, no later than now.
+    std::optional<QDateTime> localDate();
+    QDateTime now() const;
     // Runs `task` to its end, keeping the sync alive until then.
     void launch(QCoro::Task<> task);
     // Makes and runs the task on a later turn of the main queue, if the sync still exists.
@@ -143,6 +175,10 @@ private:
     bool isRunningInitialSync_ = false;
     bool pendingUploadAfterInitialSync_ = false;
     bool hasLoggedNoAccount_ = false;
+    SyncMemory memory_;
+    std::optional<QString> account_;
+    bool hasSynced_ = false;
+    bool uploadOwed_ = false;
 };
 
 } // namespace velmor

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,32 @@ protected:
         ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo),
                                      QFileDevice::FileModificationTime));
     }
+    // The machine's profiles file with one more user profile, a copy of the active one.
+    static void addUser(const Machine& machine, const QString& name)
+    {
+        QJsonObject document = profiles(machine);
+        QJsonArray users = document.value("userProfiles").toArray();
+        for (const QJsonValue user : document.value("userProfiles").toArray()) {
+            if (user["id"] == document.value("activeUserProfileId")) {
+                QJsonObject copy = user.toObject();
+                copy["id"] = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+                copy["name"] = name;
+                users.append(copy);
+            }
+        }
+        document["userProfiles"] = users;
+        QFile file(machine.profilesPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(document).toJson());
+    }
+    static QStringList userNames(const Machine& machine)
+    {
+        QStringList names;
+        for (const QJsonValue user : profiles(machine).value("userProfiles").toArray())
+            names.append(user["name"].toString());
+        names.sort();
+        return names;
+    }
     // Waits, handling events, until the machine's active user has that name.
     static bool reaches(const Machine& machine, const QString& name)
     {
@@ -172,6 +199,48 @@ TEST_F(TwoProcesses, AFreshInstallTakesTheProfilesInTheCloud)
     stop(*a);
     EXPECT_EQ(userName(*a).toStdString(), "From A");
     EXPECT_TRUE(recordBytes() == uploaded) << "the profiles record in the cloud was written again";
+}
+
+} // namespace
+
+namespace {
+
+// A machine whose first start found no cloud folder (a share mounted after login),
+// and whose user then made a profile, meets the shared folder: it takes the profiles
+// there, writes nothing over them, and keeps its own profile as an importable file.
+TEST_F(TwoProcesses, AMachineEditedOfflineTakesTheCloudAndKeepsItsOwnProfileAsAFile)
+{
+    const auto a = firstStartedWithoutCloud("a");
+    rename(*a, "From A", 60);
+    start(*a);
+    const QString record = cloudFolder() + "/records/profiles.json";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(record); }, patienceMs));
+    const auto recordBytes = [&record] {
+        QFile file(record);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray uploaded = recordBytes();
+    const QStringList namesOnA = userNames(*a);
+
+    const auto b = firstStartedWithoutCloud("b");
+    addUser(*b, "BEdit");
+    start(*b);
+    EXPECT_TRUE(reaches(*b, "From A")) << userName(*b).toStdString();
+    const QString kept = b->root + "/data/Velmor/BEdit (user profile).json";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(kept); }, patienceMs));
+    QFile file(kept);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QJsonDocument::fromJson(file.readAll())["profile"]["name"].toString().toStdString(), "BEdit");
+    EXPECT_EQ(userNames(*b), namesOnA);
+
+    // Started again, B changes nothing and keeps nothing twice.
+    stop(*b);
+    start(*b);
+    stop(*b);
+    stop(*a);
+    EXPECT_EQ(userNames(*a), namesOnA);
+    EXPECT_TRUE(recordBytes() == uploaded) << "the profiles record in the cloud was written again";
+    EXPECT_EQ(QDir(b->root + "/data/Velmor").entryList({"*(user profile)*"}), QStringList{"BEdit (user profile).json"});
 }
 
 } // namespace

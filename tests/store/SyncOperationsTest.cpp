@@ -1,6 +1,10 @@
 #include "StoreOperationsFixture.h"
 
+#include "store/ProfileExchange.h"
 #include "store/SyncChangeSummary.h"
+
+#include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +139,80 @@ TEST_F(SyncChangeSummaryTest, ToolNamesComeFromTheNewPacsProfileThenTheStoredOne
     std::swap(incoming.userProfiles[0].mappings[0], incoming.userProfiles[0].mappings[1]);
     incoming.userProfiles[0].mappings[0].id = QUuid::createUuid();
     EXPECT_EQ(body(current, incoming), "User profiles updated: General");
+}
+
+} // namespace
+
+namespace {
+
+// Profiles made on each machine with ids of their own (the built-in ones) are the
+// ones the user had when their names match: updated only when more than ids differ.
+TEST_F(SyncChangeSummaryTest, AProfileUnderTheNameOfOneRemovedTakesItsPlace)
+{
+    const auto remade = [](PacsProfile pacs) {
+        pacs.id = QUuid::createUuid();
+        for (RadiologyTool& tool : pacs.tools)
+            tool.id = QUuid::createUuid();
+        return pacs;
+    };
+    PacsProfile elsewhere = remade(synthesis);
+    UserProfile sameUser = makeUser("General", elsewhere.id, {makeMapping("tartarus_v2", "K01", elsewhere.tools[0].id)});
+    LoadResult incoming{{elsewhere}, {sameUser}, elsewhere.id, sameUser.id, false};
+    EXPECT_EQ(body(current, incoming), "<none>");
+
+    // Other tools, another mapped tool: updated, never added and removed.
+    elsewhere.tools[1].name = "Pan 2";
+    sameUser.mappings[0].toolId = elsewhere.tools[1].id;
+    incoming = {{elsewhere, makePacs("SYNTHESIS")}, {sameUser}, synthesis.id, general.id, false};
+    EXPECT_EQ(body(current, incoming), "PACS profiles added: SYNTHESIS; PACS profiles updated: Synthesis; "
+                                       "User profiles updated: General");
+}
+
+} // namespace
+
+namespace {
+
+// Profiles the cloud's payload lacks go to exchange files beside profiles.json that
+// the import reads back; names from data become plain file names, no file is
+// written over, and the built-in profiles nobody changed stay out.
+TEST_F(SyncOperationsTest, ProfilesMissingFromThePayloadAreKeptAsPlainNamedFilesBesideTheProfiles)
+{
+    const QByteArray untouched = store->makeSyncPayload();
+    EXPECT_EQ(store->keepProfilesMissingFrom("{}"), QStringList());
+    store->createPacsProfile("../Night");
+    for (const QString& name : {QString("profiles"), QString("Same"), QString("Same"), QString(".hidden\n"),
+                                QString(120, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80")})
+        store->createUserProfile(name);
+    writeFile(supportPath("Same (user profile).json"), "mine");
+    const QByteArray mine = store->makeSyncPayload();
+    // The same profiles made on another machine: every id its own.
+    QString elsewhere = QString::fromUtf8(untouched);
+    const QRegularExpression uuid("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
+    for (const QString& id : [&] {
+             QStringList ids;
+             for (const QRegularExpressionMatch& match : uuid.globalMatch(elsewhere))
+                 ids.append(match.captured());
+             ids.removeDuplicates();
+             return ids;
+         }())
+        elsewhere.replace(id, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_TRUE(store->sharesProfilesWith(mine));
+    EXPECT_TRUE(store->sharesProfilesWith(untouched));
+    EXPECT_FALSE(store->sharesProfilesWith(elsewhere.toUtf8()));
+
+    // Against it, each profile made here goes to a file; the built-in ones do not.
+    const QStringList kept = store->keepProfilesMissingFrom(elsewhere.toUtf8());
+    const QString longName = QString(100, u'x') + " (user profile).json";
+    EXPECT_EQ(kept, (QStringList{"-Night (PACS profile).json", "profiles (user profile).json",
+                                 "Same (user profile) 2.json", "Same (user profile) 3.json",
+                                 "hidden (user profile).json", longName}));
+    EXPECT_EQ(readFile(supportPath("Same (user profile).json")), "mine");
+    EXPECT_EQ(ProfileExchange::decodeUserProfile(readFile(supportPath("profiles (user profile).json"))).pacsProfileName,
+              "../Night");
+    EXPECT_EQ(ProfileExchange::decodePacsProfile(readFile(supportPath("-Night (PACS profile).json"))).name, "../Night");
+    EXPECT_TRUE(QFile::exists(store->fileURL()));
+    // Against its own payload, nothing.
+    EXPECT_EQ(store->keepProfilesMissingFrom(mine), QStringList());
 }
 
 } // namespace

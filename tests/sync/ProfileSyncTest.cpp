@@ -196,6 +196,7 @@ TEST_F(ProfileSync, RecordsCarryTheTimeOfTheChangeTheyHold)
     // when this machine starts again and compares.
     const QDateTime remote = localDate().addSecs(30);
     cloud.putRecord(profiles(payloadRenaming("Remote"), remote));
+    queue->advance(60s);
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(userName(), "Remote");
@@ -227,6 +228,50 @@ TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
     EXPECT_EQ(storedPayload(), store->makeSyncPayload());
     EXPECT_EQ(uploads() - saves, 1);
     EXPECT_FALSE(store->hasUnsavedChanges());
+}
+
+// An upload that failed goes up at the next "Sync Now", or once the cloud takes writes
+// again, when the local data is still newer than the record; nothing retries by itself.
+TEST_F(ProfileSync, AFailedUploadGoesUpAtTheNextSyncNowOrWhenTheCloudTakesWritesAgain)
+{
+    // The first upload to an empty cloud, with the first edit, then two more: each refused.
+    for (int i = 0; i < 3; ++i)
+        cloud.failNext(Call::saveRecord, cloud::Error(Code::permissionFailure));
+    start();
+    for (const char* name : {"One", "Two", "Three"})
+        edit(name);
+    EXPECT_EQ(messages.filter("Cloud Sync Error").size(), 3);
+    EXPECT_FALSE(cloud.storedRecord("profiles"));
+    queue->advance(10min);
+    EXPECT_EQ(uploads(), 3);
+    sync->requestSyncNow();
+    queue->advance(2s);
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
+    EXPECT_EQ(uploads(), 4);
+
+    cloud.failNext(Call::saveRecord, cloud::Error(Code::serviceUnavailable));
+    edit("Four");
+    cloud.announceWritableAgain();
+    queue->advance(2s);
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
+    // Nothing owed: neither a fetch nor an upload.
+    const int fetches = cloud.callCount(Call::fetchRecord);
+    cloud.announceWritableAgain();
+    sync->requestSyncNow();
+    queue->advance(2s);
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord), fetches + 1);
+    EXPECT_EQ(uploads(), 6);
+
+    // A later edit elsewhere meanwhile wins, as the dates say.
+    cloud.failNext(Call::saveRecord, cloud::Error(Code::permissionFailure));
+    edit("Five");
+    cloud.putRecord(profiles(payloadRenaming("Elsewhere"), localDate().addSecs(1)));
+    queue->advance(2s);
+    sync->requestSyncNow();
+    queue->advance(2s);
+    EXPECT_EQ(userName(), "Elsewhere");
+    EXPECT_EQ(uploads(), 7);
+    EXPECT_FALSE(sync->isUploadOwed());
 }
 
 // Seconds from the local date to the record's; whether the date is the server's
@@ -305,7 +350,8 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
     cloud.failNext(Call::fetchRecord, cloud::Error(Code::notAuthenticated));
     sync->requestSyncNow();
     queue->runUntilIdle();
-    cloud.putRecord(profiles("{\"not\": \"profiles\"}", localDate().addSecs(60)));
+    cloud.putRecord(profiles("{\"not\": \"profiles\"}", localDate().addSecs(1)));
+    queue->advance(2s);
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(messages, (QStringList{"Cloud Sync Error: No cloud account is available.",

@@ -5,6 +5,11 @@
 #include "support/TestSupport.h"
 #include "sync/CloudKitProfileSync.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -38,20 +43,38 @@ protected:
     std::unique_ptr<Machine> makeMachine()
     {
         auto machine = std::make_unique<Machine>();
-        paths::setApplicationSupportOverride(machine->folder.path());
-        machine->store = std::make_shared<ProfileStore>();
-        machine->store->clock = [this] { return now(); };
-        Machine* raw = machine.get();
-        machine->store->onError = [raw](const QString& title, const QString& text) {
+        open(*machine);
+        return machine;
+    }
+    // The machine's store and sync made afresh from its folder, as a new start makes them.
+    void open(Machine& machine)
+    {
+        paths::setApplicationSupportOverride(machine.folder.path());
+        machine.store = std::make_shared<ProfileStore>();
+        machine.store->clock = [this] { return now(); };
+        Machine* raw = &machine;
+        machine.store->onError = [raw](const QString& title, const QString& text) {
             raw->messages.append(title + ": " + text);
         };
         const std::shared_ptr<cloud::Container> client = cloud.makeClient();
-        machine->sync = CloudKitProfileSync::create(machine->store, client, [this] { return now(); });
+        machine.sync = CloudKitProfileSync::create(machine.store, client, [this] { return now(); });
         client->setRemoteNotificationHandler([raw](const QVariantMap& push) { raw->sync->handleRemoteNotification(push); });
         client->registerForRemoteNotifications([](auto, auto) {});
         paths::setApplicationSupportOverride(supportDir.path());
         queue->runUntilIdle();
-        return machine;
+    }
+    static QStringList userNames(const Machine& machine)
+    {
+        QStringList names;
+        for (const UserProfile& profile : machine.store->userProfiles().get())
+            names.append(profile.name);
+        names.sort();
+        return names;
+    }
+    // Files beside profiles.json that hold kept profiles.
+    static QStringList keptFiles(const Machine& machine)
+    {
+        return QDir(machine.folder.path()).entryList({"* profile).json", "* profile) *.json"}, QDir::Files, QDir::Name);
     }
     static QString userName(const Machine& machine) { return machine.store->activeUserProfile().name; }
     static void rename(Machine& machine, const QString& name)
@@ -124,6 +147,223 @@ TEST_F(TwoMachines, AFreshInstallTakesTheRealProfilesAndNeverUploadsItsSeed)
     EXPECT_EQ(uploads(), before);
     EXPECT_EQ(userName(*a).toStdString(), "Dr. Real");
     EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), a->store->lastModifiedDate());
+}
+
+} // namespace
+
+namespace {
+
+// A machine whose user made profiles before it ever reached the cloud takes the
+// profiles there at its first contact and sends nothing over them; what its user
+// made stays within reach as exchange files, named in the notice.
+TEST_F(TwoMachines, AMachineEditedBeforeItsFirstSyncTakesTheCloudAndKeepsItsOwnAsFiles)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    queue->advance(3s);
+    a->store->createUserProfile("TplUser1");
+    rename(*a, "Dr. Real");
+    queue->advance(3s);
+    const QByteArray record = a->store->makeSyncPayload();
+
+    // B's folder was away: a PACS profile and a user profile on it, an hour later.
+    const auto b = makeMachine();
+    queue->advance(1h);
+    b->store->createPacsProfile("Night PACS");
+    b->store->createUserProfile("BEdit");
+    b->store->setMapping("tartarus", "01", b->store->activePacsProfile().tools.first().id, b->store->activeUserProfile().id);
+    queue->advance(3s);
+    const int before = uploads();
+    notifier.requests.clear();
+    b->sync->start();
+    queue->advance(3s);
+
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(a->store->makeSyncPayload(), record);
+    EXPECT_EQ(userNames(*b), userNames(*a));
+    EXPECT_EQ(keptFiles(*b), (QStringList{"BEdit (user profile).json", "Night PACS (PACS profile).json"}));
+    const QString told = QString("This computer took the profiles in iCloud at its first sync. The profiles made here "
+                                 "before are kept in “%1”: “Night PACS (PACS profile).json”, “BEdit (user "
+                                 "profile).json”. Import them with “Import User Profile…” and “Import PACS Profile…”.")
+                             .arg(b->folder.path());
+    EXPECT_TRUE(b->messages.contains("Cloud Sync Warning: " + told)) << b->messages.join('\n').toStdString();
+    ASSERT_EQ(notifier.requests.size(), 1);
+    // The built-in profiles and the default user profile are the ones B had, by name.
+    EXPECT_EQ(notifier.requests.first().body.toStdString(),
+              ("PACS profiles removed: Night PACS; User profiles added: Dr. Real; User profiles removed: BEdit; "
+               "Active PACS profile: Synthesis; Active user profile: Dr. Real; " + told).toStdString());
+
+    // Imported, B's profiles are back with their mapping, and now they travel.
+    b->store->importPacsProfile(b->folder.filePath("Night PACS (PACS profile).json"));
+    b->store->importUserProfile(b->folder.filePath("BEdit (user profile).json"));
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "BEdit");
+    EXPECT_EQ(a->store->activeUserProfile().mappings.size(), 1);
+    EXPECT_EQ(a->store->activePacsProfile().name, "Night PACS");
+
+    // Started again, B remembers the cloud: its later edits win as before, nothing is kept twice.
+    b->sync.reset();
+    open(*b);
+    b->sync->start();
+    queue->advance(3s);
+    rename(*b, "BEdit again");
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "BEdit again");
+    EXPECT_EQ(keptFiles(*b).size(), 2);
+}
+
+// A record dated in the future counts as changed when each machine first saw it:
+// the data is never dated later than the clock, and a later edit on either side wins,
+// also after a restart.
+TEST_F(TwoMachines, ARecordDatedInTheFutureBlocksNoLaterEdit)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    queue->advance(3s);
+    const auto b = makeMachine();
+    b->sync->start();
+    queue->advance(3s);
+
+    for (const QDateTime& future : {now().addDays(1), QDateTime(QDate(2036, 1, 1), QTime(0, 0), Qt::UTC)}) {
+        cloud::Record record = *cloud.storedRecord("profiles");
+        const QByteArray payload = a->store->makeSyncPayload();
+        record.setValue("payload", QByteArray(payload).replace(userName(*a).toUtf8(), "From the future"));
+        record.setValue("updatedAt", future);
+        cloud.putRecord(record);
+        a->sync->requestSyncNow();
+        b->sync->requestSyncNow();
+        queue->advance(3s);
+        EXPECT_EQ(userName(*a), "From the future");
+        EXPECT_EQ(userName(*b), "From the future");
+        EXPECT_LE(a->store->lastModifiedDate(), now());
+        EXPECT_LE(QFileInfo(a->store->fileURL()).lastModified().toUTC(), now());
+
+        // An edit right after, with the record seen again before it goes up: it wins.
+        rename(*a, "A later");
+        a->sync->requestSyncNow();
+        queue->advance(3s);
+        EXPECT_EQ(userName(*a), "A later");
+        EXPECT_EQ(userName(*b), "A later");
+
+        rename(*b, "B later");
+        queue->advance(3s);
+        EXPECT_EQ(userName(*a), "B later");
+        // A restart sends nothing dated in the future.
+        a->sync.reset();
+        open(*a);
+        a->sync->start();
+        queue->advance(3s);
+        EXPECT_LE(cloud.storedRecord("profiles")->date("updatedAt"), now());
+        EXPECT_EQ(userName(*a), "B later");
+        EXPECT_EQ(userName(*b), "B later");
+    }
+}
+
+// A profiles file dated in the future (left by a clock that was ahead) counts as
+// changed now: another machine's later edit still reaches it.
+TEST_F(TwoMachines, ALocalFileDatedInTheFutureCountsAsChangedNow)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    queue->advance(3s);
+    const auto b = makeMachine();
+    b->sync->start();
+    queue->advance(3s);
+    rename(*a, "A");
+    queue->advance(3s);
+    a->sync.reset();
+    QFile file(a->store->fileURL());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(now().addYears(10), QFileDevice::FileModificationTime));
+    file.close();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_LE(a->store->lastModifiedDate(), now());
+    rename(*b, "B after");
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "B after");
+}
+
+} // namespace
+
+namespace {
+
+// What a machine remembers is per cloud account: the account it synced with keeps
+// the date rule across restarts, even for a record of other profiles; another
+// account's record is a first contact.
+TEST_F(TwoMachines, TheMemoryOfASyncIsPerCloudAccountAndOutlivesARestart)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    rename(*a, "A's own");
+    queue->advance(3s);
+    const auto c = makeMachine();
+    rename(*c, "Restored elsewhere");
+    cloud::Record foreign("VelmorProfiles", "profiles");
+    foreign.setValue("payload", c->store->makeSyncPayload());
+    foreign.setValue("updatedAt", a->store->lastModifiedDate()->addSecs(-60));
+
+    cloud::Record stored = *cloud.storedRecord("profiles");
+    stored.setValue("payload", foreign.bytes("payload").value());
+    stored.setValue("updatedAt", foreign.date("updatedAt").value());
+    cloud.putRecord(stored);
+    a->sync.reset();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "A's own");
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), a->store->makeSyncPayload());
+
+    cloud.setUserRecordName("_another_folder");
+    stored = *cloud.storedRecord("profiles");
+    stored.setValue("payload", foreign.bytes("payload").value());
+    stored.setValue("updatedAt", foreign.date("updatedAt").value());
+    cloud.putRecord(stored);
+    const int before = uploads();
+    a->sync.reset();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_EQ(userName(*a), "Restored elsewhere");
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(keptFiles(*a), QStringList{"A's own (user profile).json"});
+}
+
+} // namespace
+
+namespace {
+
+// A notice tells what the user has afterwards: the built-in Synthesis that the store
+// makes again is neither removed nor added and removed.
+TEST_F(TwoMachines, ANoticeTellsWhatTheUserThenHas)
+{
+    const auto a = makeMachine();
+    a->sync->start();
+    queue->advance(3s);
+    const auto b = makeMachine();
+    b->sync->start();
+    queue->advance(3s);
+    const auto synthesis = [](const Machine& machine) {
+        for (const PacsProfile& profile : machine.store->pacsProfiles().get())
+            if (profile.name == "Synthesis")
+                return profile;
+        return PacsProfile{};
+    };
+    notifier.requests.clear();
+    a->store->deletePacsProfile(synthesis(*a));
+    queue->advance(3s);
+    EXPECT_FALSE(synthesis(*b).id.isNull());
+    for (const auto& request : notifier.requests)
+        EXPECT_FALSE(request.body.contains("Synthesis")) << request.body.toStdString();
+
+    a->sync.reset();
+    open(*a);
+    a->sync->start();
+    queue->advance(3s);
+    EXPECT_FALSE(synthesis(*a).id.isNull());
+    for (const auto& request : notifier.requests)
+        EXPECT_FALSE(request.body.contains("Synthesis")) << request.body.toStdString();
 }
 
 } // namespace

@@ -63,6 +63,10 @@ public:
     // Looks for changes by other clients now instead of at the next regular check
     // ("Sync Now"); databases that learn of changes at once do nothing.
     virtual void checkForChanges() {}
+    // Called on the main queue when saves that failed for want of access may work
+    // again: a regular check found the database writable after a save failed while
+    // it was not (or while it was away). Once per such failure; one handler.
+    void setWritableAgainHandler(std::function<void()> handler) { writableAgainHandler_ = std::move(handler); }
 
     // The container with this identifier, shared by everyone in the process who asks
     // while it is in use: a folder database unless a test installed another factory.
@@ -76,9 +80,15 @@ protected:
         if (pushHandler_)
             pushHandler_(dictionary);
     }
+    void deliverWritableAgain() const
+    {
+        if (writableAgainHandler_)
+            writableAgainHandler_();
+    }
 
 private:
     PushHandler pushHandler_;
+    std::function<void()> writableAgainHandler_;
 };
 
 // Installs a container factory for its own lifetime (tests).

@@ -307,6 +307,37 @@ TEST_F(FolderHostile, AReadOnlyFolderIsThereButSaysItCannotBeWritten)
               QString("The cloud folder “%1” cannot be written: Read-only file system").arg(folder()));
 }
 
+// After a save that failed for want of access, the first regular look that finds the
+// folder writable (and with room) says so, once; nothing is said without a failure.
+TEST_F(FolderHostile, AFolderThatTakesWritesAgainIsAnnouncedOnceAtTheNextLook)
+{
+    int fault = EROFS;
+    const auto c = client([&fault](const QString&) { return fault; });
+    int announced = 0;
+    c->setWritableAgainHandler([&announced] { ++announced; });
+    complete<QByteArray>(*queue, [&](auto done) { c->registerForRemoteNotifications(std::move(done)); });
+    queue->advance(31s);
+    EXPECT_EQ(announced, 0);
+    EXPECT_EQ(save(*c, profiles("x")).code(), Code::permissionFailure);
+    queue->advance(31s);
+    fault = ENOSPC;
+    queue->advance(31s);
+    EXPECT_EQ(announced, 0);
+    fault = 0;
+    queue->advance(31s);
+    EXPECT_EQ(announced, 1);
+    queue->advance(300s);
+    EXPECT_EQ(announced, 1);
+    // A share that was away counts as a failure too.
+    QDir(folder()).removeRecursively();
+    EXPECT_EQ(*complete<AccountStatus>(*queue, [&](auto done) { c->accountStatus(std::move(done)); }).value,
+              AccountStatus::noAccount);
+    queue->advance(31s);
+    QDir().mkpath(folder());
+    queue->advance(31s);
+    EXPECT_EQ(announced, 2);
+}
+
 TEST_F(FolderHostile, AFolderWithoutWritePermissionSaysSo)
 {
     if (::geteuid() == 0)

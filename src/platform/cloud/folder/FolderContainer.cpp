@@ -8,29 +8,52 @@
 #include "platform/cloud/folder/FolderAccount.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSet>
 
 #include <atomic>
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 namespace velmor::cloud {
 
 struct FolderContainer::Backend {
     Backend(QString identifier, FolderLocation location, const QUuid& clientId, folder::ChangeFault fault)
         : identifier(std::move(identifier)),
-          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper(), std::move(fault)),
+          account(std::move(location), clientId.toString(QUuid::WithoutBraces).toUpper(), fault),
+          fault(std::move(fault)),
           queue(SerialQueue::create(QStringLiteral("com.velmor.cloud")))
     {
     }
 
     const QString identifier;
     folder::FolderAccount account;
+    const folder::ChangeFault fault;
     folder::ChangeTracker tracker;
     std::unique_ptr<SerialQueue> queue;
     // A look through the folder waits on the queue: another one would find nothing more.
     std::atomic<bool> scanWaiting = false;
     std::atomic<int> scans = 0;
+    // A save failed while the folder could not be written, or the folder was away.
+    bool writeBlocked = false;
+
+    // The folder is there, has room, and this user may write into it and its records folder.
+    bool isWritable() const
+    {
+        const QString root = account.path();
+        const QString records = root + QStringLiteral("/records");
+        const auto writable = [this](const QString& path) {
+            const QByteArray name = QFile::encodeName(path);
+            struct statvfs space {};
+            return ::access(name.constData(), W_OK) == 0 && ::statvfs(name.constData(), &space) == 0 &&
+                   space.f_bavail > 0 && (!fault || fault(path) == 0);
+        };
+        return account.status() == AccountStatus::available && writable(root) &&
+               (files::fileKind(records) == files::FileKind::missing || writable(records));
+    }
 };
 
 namespace {
@@ -70,7 +93,15 @@ public:
         run<Record>(
             backend_,
             [record](Backend& b) {
-                Record saved = b.account.saveRecord(record);
+                Record saved;
+                try {
+                    saved = b.account.saveRecord(record);
+                } catch (const Error&) {
+                    // Watched only while the folder cannot take writes (no access, no room),
+                    // so that a failure of another kind never turns into a loop of retries.
+                    b.writeBlocked = b.writeBlocked || !b.isWritable();
+                    throw;
+                }
                 b.tracker.noteOwnSave({saved.recordName(), saved.recordChangeTag(), saved.recordType()});
                 return saved;
             },
@@ -137,7 +168,14 @@ int FolderContainer::scanCount() const { return backend_->scans; }
 
 void FolderContainer::accountStatus(Completion<AccountStatus> done)
 {
-    run<AccountStatus>(backend_, [](Backend& b) { return b.account.status(); }, std::move(done));
+    run<AccountStatus>(
+        backend_,
+        [](Backend& b) {
+            const AccountStatus status = b.account.status();
+            b.writeBlocked = b.writeBlocked || status != AccountStatus::available;
+            return status;
+        },
+        std::move(done));
 }
 
 void FolderContainer::fetchUserRecordID(Completion<QString> done)
@@ -239,7 +277,21 @@ void FolderContainer::schedulePoll()
     poll_ = afterOnMain(pollInterval_, [this] {
         watchFolders();
         checkForChanges();
+        checkWritableAgain();
         schedulePoll();
+    });
+}
+
+void FolderContainer::checkWritableAgain()
+{
+    backend_->queue->async([backend = backend_, weak = self_] {
+        if (!backend->writeBlocked || !backend->isWritable())
+            return;
+        backend->writeBlocked = false;
+        postToMain([weak] {
+            if (const auto self = weak.lock())
+                self->deliverWritableAgain();
+        });
     });
 }
 

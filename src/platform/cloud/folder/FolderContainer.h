@@ -67,6 +67,8 @@ private:
     void startWatching();
     void watchFolders();
     void schedulePoll();
+    // Tells the handler once the folder takes writes again after it did not.
+    void checkWritableAgain();
 
     std::weak_ptr<FolderContainer> self_;
     QUuid clientId_;

@@ -84,6 +84,7 @@ public:
     bool isRegistered() const { return registered_; }
     const QUuid& id() const { return id_; }
     void push(const QVariantMap& dictionary) const { deliverPush(dictionary); }
+    void writableAgain() const { deliverWritableAgain(); }
 
 private:
     std::shared_ptr<Server> server_;
@@ -315,6 +316,16 @@ Container::Factory MemoryCloud::factory()
 }
 
 void MemoryCloud::setAccountStatus(AccountStatus status) { server_->status = status; }
+
+void MemoryCloud::announceWritableAgain()
+{
+    for (const auto& weak : std::as_const(server_->clients)) {
+        postToMain([weak] {
+            if (const auto client = weak.lock())
+                client->writableAgain();
+        });
+    }
+}
 
 void MemoryCloud::setUserRecordName(QString name) { server_->userRecordName = std::move(name); }
 

@@ -42,6 +42,8 @@ public:
 
     // --- What the database stores.
     void setAccountStatus(AccountStatus status);
+    // Every client's writable-again handler runs, as after a folder became writable.
+    void announceWritableAgain();
     void setUserRecordName(QString name);
     // The modification date that saves get; the wall clock when none.
     void setServerTime(std::optional<QDateTime> time);

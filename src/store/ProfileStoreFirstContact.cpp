@@ -1,0 +1,135 @@
+// What a computer made before its first sync with a cloud folder that already holds
+// profiles: it takes those, and keeps its own where the user can import them again.
+#include "model/FileNames.h"
+#include "model/ProfileTemplates.h"
+#include "platform/RegularFile.h"
+#include "platform/Text.h"
+#include "store/ProfileExchange.h"
+#include "store/ProfileLookup.h"
+#include "store/ProfileStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace velmor {
+
+namespace {
+
+// Long enough to recognise a profile, short enough for any file system.
+constexpr qsizetype maxStemLength = 100;
+
+template <typename Profile>
+QSet<QUuid> idsOf(const QList<Profile>& profiles)
+{
+    QSet<QUuid> ids;
+    for (const Profile& profile : profiles)
+        ids.insert(profile.id);
+    return ids;
+}
+
+QList<RadiologyTool> withoutIds(QList<RadiologyTool> tools)
+{
+    for (RadiologyTool& tool : tools)
+        tool.id = QUuid();
+    return tools;
+}
+
+// Some profile of `profiles` has this name (in any case) and the same tools, their
+// ids aside: each machine makes the built-in tools with ids of its own.
+bool hasNamesakeWithTools(const QList<PacsProfile>& profiles, const PacsProfile& profile)
+{
+    const QString name = text::lowercased(profile.name);
+    const QList<RadiologyTool> tools = withoutIds(profile.tools);
+    return std::any_of(profiles.cbegin(), profiles.cend(), [&](const PacsProfile& other) {
+        return text::lowercased(other.name) == name && withoutIds(other.tools) == tools;
+    });
+}
+
+QHash<std::pair<QString, QString>, QUuid> toolsByButton(const QList<ButtonMapping>& mappings)
+{
+    QHash<std::pair<QString, QString>, QUuid> byButton;
+    for (const ButtonMapping& mapping : mappings)
+        byButton.insert({mapping.deviceId, mapping.buttonId}, mapping.toolId);
+    return byButton;
+}
+
+// The default user profile as a fresh install makes it, its mapping ids aside.
+bool isUntouchedDefault(const UserProfile& profile, const QList<PacsProfile>& pacsProfiles)
+{
+    const PacsProfile* pacs = findById(pacsProfiles, profile.pacsProfileId);
+    if (!pacs || profile.name != ProfileTemplates::defaultUserProfileName() || profile.lightingHex)
+        return false;
+    return toolsByButton(profile.mappings) ==
+           toolsByButton(ProfileTemplates::defaultMappings(pacs->name, pacs->tools, std::nullopt));
+}
+
+QString stemFor(const QString& name, const QString& kind)
+{
+    QString plain = plainFileNameFrom(name.trimmed()).left(maxStemLength);
+    if (!plain.isEmpty() && plain.back().isHighSurrogate())
+        plain.chop(1);
+    if (plain.trimmed().isEmpty() || !isPlainFileName(plain))
+        plain = QStringLiteral("Unnamed");
+    return plain + QStringLiteral(" (") + kind + u')';
+}
+
+// "<stem>.json", else "<stem> 2.json", … : a name no entry of the folder has.
+QString freeFileName(const QDir& folder, const QString& stem)
+{
+    for (int n = 1;; ++n) {
+        const QString name = stem + (n == 1 ? QString() : u' ' + QString::number(n)) + QStringLiteral(".json");
+        if (files::fileKind(folder.filePath(name)) == files::FileKind::missing)
+            return name;
+    }
+}
+
+} // namespace
+
+bool ProfileStore::sharesProfilesWith(const QByteArray& payload) const
+{
+    const std::optional<LoadResult> incoming = decodePayload(payload);
+    if (!incoming)
+        return false;
+    return idsOf(pacsProfiles_.get()).intersects(idsOf(incoming->pacsProfiles)) ||
+           idsOf(userProfiles_.get()).intersects(idsOf(incoming->userProfiles));
+}
+
+QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) const
+{
+    const std::optional<LoadResult> incoming = decodePayload(payload);
+    // Not holdsUntouchedProfiles(): the date of an edit just made arrives later.
+    if (!incoming)
+        return {};
+    const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    const QSet<QUuid> incomingPacs = idsOf(incoming->pacsProfiles);
+    const QSet<QUuid> incomingUsers = idsOf(incoming->userProfiles);
+    const QDir folder = QFileInfo(fileURL()).dir();
+
+    QStringList written;
+    const auto keep = [&](const QString& name, const QString& kind, const QByteArray& bytes) {
+        const QString fileName = freeFileName(folder, stemFor(name, kind));
+        ProfileExchange::writeFile(folder.filePath(fileName), bytes);
+        written.append(fileName);
+    };
+    for (const PacsProfile& profile : pacsProfiles_.get()) {
+        if (incomingPacs.contains(profile.id) || hasNamesakeWithTools(incoming->pacsProfiles, profile) ||
+            hasNamesakeWithTools(builtIns, profile))
+            continue;
+        keep(profile.name, QStringLiteral("PACS profile"), ProfileExchange::encodePacsProfile(profile));
+    }
+    for (const UserProfile& profile : userProfiles_.get()) {
+        if (incomingUsers.contains(profile.id) || isUntouchedDefault(profile, pacsProfiles_.get()))
+            continue;
+        const PacsProfile* pacs = findById(pacsProfiles_.get(), profile.pacsProfileId);
+        keep(profile.name, QStringLiteral("user profile"),
+             ProfileExchange::encodeUserProfile({profile, pacs ? std::optional(pacs->name) : std::nullopt,
+                                                 pacs ? std::optional(pacs->tools) : std::nullopt}));
+    }
+    return written;
+}
+
+} // namespace velmor

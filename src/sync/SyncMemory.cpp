@@ -1,0 +1,84 @@
+#include "sync/SyncMemory.h"
+
+#include "platform/RegularFile.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace velmor {
+
+namespace {
+
+constexpr qint64 maxFileBytes = 64 * 1024;
+const QString accountsKey = QStringLiteral("syncedAccounts");
+const QString datesKey = QStringLiteral("futureRecordDates");
+const QString recordKey = QStringLiteral("recordDate");
+const QString countsAsKey = QStringLiteral("countsAs");
+
+QString text(const QDateTime& date) { return date.toUTC().toString(Qt::ISODateWithMs); }
+QDateTime dateFrom(const QJsonValue& value) { return QDateTime::fromString(value.toString(), Qt::ISODateWithMs); }
+
+} // namespace
+
+SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(fileName))
+{
+    // Never blocks on a FIFO and never reads a huge file: the memory is only a help.
+    const std::optional<QByteArray> bytes = files::readRegularFile(path_, maxFileBytes);
+    if (!bytes)
+        return;
+    const QJsonObject root = QJsonDocument::fromJson(*bytes).object();
+    for (const QJsonValue account : root.value(accountsKey).toArray()) {
+        if (account.isString() && !account.toString().isEmpty())
+            accounts_.append(account.toString());
+    }
+    for (const QJsonValue entry : root.value(datesKey).toArray()) {
+        const QDateTime record = dateFrom(entry[recordKey]);
+        const QDateTime countsAs = dateFrom(entry[countsAsKey]);
+        if (record.isValid() && countsAs.isValid())
+            countedDates_.append({record, countsAs});
+    }
+}
+
+void SyncMemory::rememberSyncWith(const QString& account)
+{
+    if (account.isEmpty() || accounts_.contains(account))
+        return;
+    accounts_.append(account);
+    write();
+}
+
+std::optional<QDateTime> SyncMemory::countedDate(const QDateTime& recordDate) const
+{
+    for (const auto& [record, countsAs] : countedDates_) {
+        if (record == recordDate)
+            return countsAs;
+    }
+    return std::nullopt;
+}
+
+void SyncMemory::rememberCountedDate(const QDateTime& recordDate, const QDateTime& countsAs)
+{
+    if (countedDate(recordDate))
+        return;
+    countedDates_.append({recordDate, countsAs});
+    if (countedDates_.size() > maxFutureDates)
+        countedDates_.removeFirst();
+    write();
+}
+
+void SyncMemory::write() const
+{
+    QJsonArray dates;
+    for (const auto& [record, countsAs] : countedDates_)
+        dates.append(QJsonObject{{recordKey, text(record)}, {countsAsKey, text(countsAs)}});
+    const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)}, {datesKey, dates}};
+    QSaveFile file(path_);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QJsonDocument(root).toJson());
+    (void)file.commit();
+}
+
+} // namespace velmor

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+
+namespace velmor {
+
+// What the profile sync remembers across restarts, in a small file beside
+// profiles.json: the cloud accounts (by user record name) this data has synced
+// with, and what the latest records dated in the future counted as when first
+// seen. A file that is missing or cannot be read is an empty memory; a write that
+// fails is remembered for this run only.
+class SyncMemory {
+public:
+    static inline const QString fileName = QStringLiteral("cloud_sync.json");
+    // Records dated in the future are rare; the latest few are enough.
+    static constexpr qsizetype maxFutureDates = 8;
+
+    // `folder`: where profiles.json is.
+    explicit SyncMemory(const QString& folder);
+
+    bool hasSyncedWith(const QString& account) const { return accounts_.contains(account); }
+    void rememberSyncWith(const QString& account);
+
+    // The date a record dated `recordDate` counts as, once remembered.
+    std::optional<QDateTime> countedDate(const QDateTime& recordDate) const;
+    void rememberCountedDate(const QDateTime& recordDate, const QDateTime& countsAs);
+
+private:
+    void write() const;
+
+    QString path_;
+    QStringList accounts_;
+    // Record date → what it counts as, oldest first.
+    QList<std::pair<QDateTime, QDateTime>> countedDates_;
+};
+
+} // namespace velmor
