@@ -48,6 +48,12 @@ protected:
         return machine;
     }
     QString cloudFolder() const { return QDir(root.path()).filePath("cloud"); }
+    QString profilesRecord() const { return cloudFolder() + "/records/profiles.json"; }
+    QByteArray profilesRecordBytes() const
+    {
+        QFile file(profilesRecord());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     // A machine whose profiles a first start made without a cloud folder (a configured
     // folder that is missing pauses the sync); its next start uses the shared one.
@@ -162,7 +168,7 @@ TEST_F(TwoProcesses, AChangeReachesTheOtherMachineAndTheLaterOfTwoEditsWins)
     rename(*a, "From A", 20);
     rename(*b, "From B", 10);
     start(*a);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(cloudFolder() + "/records/profiles.json"); }, patienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(profilesRecord()); }, patienceMs));
     start(*b);
     EXPECT_TRUE(reaches(*a, "From B")) << userName(*a).toStdString();
     EXPECT_EQ(userName(*b).toStdString(), "From B");
@@ -184,13 +190,8 @@ TEST_F(TwoProcesses, AFreshInstallTakesTheProfilesInTheCloud)
     const auto a = firstStartedWithoutCloud("a");
     rename(*a, "From A", 60);
     start(*a);
-    const QString record = cloudFolder() + "/records/profiles.json";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(record); }, patienceMs));
-    const auto recordBytes = [&record] {
-        QFile file(record);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    const QByteArray uploaded = recordBytes();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(profilesRecord()); }, patienceMs));
+    const QByteArray uploaded = profilesRecordBytes();
 
     const auto b = makeMachine("b", cloudFolder());
     start(*b);
@@ -198,7 +199,7 @@ TEST_F(TwoProcesses, AFreshInstallTakesTheProfilesInTheCloud)
     stop(*b);
     stop(*a);
     EXPECT_EQ(userName(*a).toStdString(), "From A");
-    EXPECT_TRUE(recordBytes() == uploaded) << "the profiles record in the cloud was written again";
+    EXPECT_TRUE(profilesRecordBytes() == uploaded) << "the profiles record in the cloud was written again";
 }
 
 } // namespace
@@ -213,13 +214,8 @@ TEST_F(TwoProcesses, AMachineEditedOfflineTakesTheCloudAndKeepsItsOwnProfileAsAF
     const auto a = firstStartedWithoutCloud("a");
     rename(*a, "From A", 60);
     start(*a);
-    const QString record = cloudFolder() + "/records/profiles.json";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(record); }, patienceMs));
-    const auto recordBytes = [&record] {
-        QFile file(record);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    const QByteArray uploaded = recordBytes();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(profilesRecord()); }, patienceMs));
+    const QByteArray uploaded = profilesRecordBytes();
     const QStringList namesOnA = userNames(*a);
 
     const auto b = firstStartedWithoutCloud("b");
@@ -239,7 +235,7 @@ TEST_F(TwoProcesses, AMachineEditedOfflineTakesTheCloudAndKeepsItsOwnProfileAsAF
     stop(*b);
     stop(*a);
     EXPECT_EQ(userNames(*a), namesOnA);
-    EXPECT_TRUE(recordBytes() == uploaded) << "the profiles record in the cloud was written again";
+    EXPECT_TRUE(profilesRecordBytes() == uploaded) << "the profiles record in the cloud was written again";
     EXPECT_EQ(QDir(b->root + "/data/Velmor").entryList({"*(user profile)*"}), QStringList{"BEdit (user profile).json"});
 }
 
