@@ -6,7 +6,14 @@
 
 namespace velmor {
 
-QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(contents()); }
+QByteArray ProfileStore::makeSyncPayload() const
+{
+    const ProfileSnapshot now = contents();
+    // Uploads follow saves: the document the writer made is usually the one to send.
+    if (document_ && document_->first == now)
+        return document_->second;
+    return now.encode(document_ ? document_->second.size() : 0);
+}
 
 void ProfileStore::applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt)
 {
