@@ -181,6 +181,8 @@ public:
     // lastModifiedDate() and profiles.json's modification time (else the time of the save). Throws ProfileStoreError
     // (invalidPayload) and then changes nothing.
     void applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
+    // The same with a payload decoded already (never throws).
+    void applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt = std::nullopt);
     // Custom icon file names the PACS profiles use, in plain order; names that are
     // no plain file name are left out.
     QStringList referencedCustomIconNames() const;

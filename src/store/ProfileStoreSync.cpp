@@ -20,11 +20,14 @@ void ProfileStore::applySyncPayload(const QByteArray& payload, const std::option
     const std::optional<LoadResult> decoded = decodePayload(payload);
     if (!decoded)
         throw ProfileStoreError::invalidPayload();
+    applySyncPayload(*decoded, changedAt);
+}
 
+void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt)
+{
     // Saves queued before this one would otherwise upload what the download just replaced.
     ++remoteApplies_;
-    replaceAll(decoded->pacsProfiles, decoded->userProfiles, decoded->activePacsProfileId,
-               decoded->activeUserProfileId);
+    replaceAll(decoded.pacsProfiles, decoded.userProfiles, decoded.activePacsProfileId, decoded.activeUserProfileId);
     normalizeAll(true);
     save(true, changedAt);
 }

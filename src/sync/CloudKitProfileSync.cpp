@@ -4,6 +4,7 @@
 #include "platform/cloud/Notification.h"
 #include "platform/notifications/Notifier.h"
 #include "store/ProfileStore.h"
+#include "store/ProfileStoreError.h"
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 
@@ -308,32 +309,48 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
 
 void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt)
 {
-    if (payload.isEmpty())
+    if (payload.isEmpty() || keepsUnsavedEdits())
         return;
+    launch(applyDecodedPayload(payload, changedAt));
+}
+
+bool CloudKitProfileSync::keepsUnsavedEdits() const
+{
     // Edits that only live in memory would be lost without a trace; the next save
     // that works uploads them, and the dates decide then.
-    if (profileStore_->hasUnsavedChanges()) {
-        report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "
-                                         "not be saved on this computer. Sync resumes after the next successful save."));
-        return;
+    if (!profileStore_->hasUnsavedChanges())
+        return false;
+    report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "
+                                     "not be saved on this computer. Sync resumes after the next successful save."));
+    return true;
+}
+
+QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt)
+{
+    // Summarised against the profiles as they are before the store takes the payload.
+    const ProfileStore& store = *profileStore_;
+    const auto now = [&store] {
+        return LoadResult{store.pacsProfiles().get(), store.userProfiles().get(), store.activePacsProfileId().get(),
+                          store.activeUserProfileId().get(), false};
+    };
+    const LoadResult before = now();
+    const std::optional<RemotePayloadDecoder::Decoded> decoded = co_await decoder_.decode(payload, before);
+    if (!decoded) {
+        report(errorTitle, describe(ProfileStoreError::invalidPayload()));
+        co_return;
     }
+    // Edited meanwhile: the edit is newer than what the dates were compared with.
+    if (!(now() == before) || keepsUnsavedEdits())
+        co_return;
     isApplyingRemote_ = true;
     const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
-
-    // Against the profiles as they are before the store takes the payload.
-    const std::optional<SyncChangeSummary::Notice> summary = profileStore_->syncChangeSummary(payload);
-    try {
-        profileStore_->applySyncPayload(payload, changedAt);
-    } catch (const std::exception& error) {
-        report(errorTitle, describe(error));
-        return;
-    }
+    profileStore_->applySyncPayload(decoded->result, changedAt);
     // Uploads asked for before the payload would send it straight back.
     pendingUpload_.cancel();
     pendingUploadAfterInitialSync_ = false;
     syncCustomIcons();
-    if (summary)
-        postChangeNotification(summary->title, summary->body);
+    if (decoded->summary)
+        postChangeNotification(decoded->summary->title, decoded->summary->body);
 }
 
 void CloudKitProfileSync::postChangeNotification(const QString& title, const QString& body)

@@ -3,6 +3,7 @@
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
 #include "sync/ProfileSubscriptions.h"
+#include "sync/RemotePayloadDecoder.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -85,8 +86,10 @@ public:
     // dates the initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
     // Replaces the store's profiles by the payload, in one step, asking for no upload;
-    // `changedAt` (the record's date) dates the store's data. Nothing is replaced
-    // while the store holds edits it could not save: the user is told instead.
+    // `changedAt` (the record's date) dates the store's data. The payload is decoded
+    // on a later turn, away from the window's thread; an edit made meanwhile keeps
+    // the profiles as they are (its own upload follows). Nothing is replaced while
+    // the store holds edits it could not save: the user is told instead.
     void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
     void postChangeNotification(const QString& title, const QString& body);
 
@@ -115,6 +118,9 @@ public:
 private:
     // The start sequence: initial sync, account check, subscriptions.
     QCoro::Task<> runStart();
+    QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt);
+    // True, with the user told, while the store holds edits it could not save.
+    bool keepsUnsavedEdits() const;
     // One upload attempt after `conflicts` refused saves in a row.
     QCoro::Task<> upload(int conflicts);
     QCoro::Task<> resolveConflict(int conflicts);
@@ -133,6 +139,7 @@ private:
     std::shared_ptr<cloud::Container> container_;
     std::shared_ptr<cloud::Database> database_;
     std::unique_ptr<CloudKitIconSync> iconSync_;
+    RemotePayloadDecoder decoder_;
     ProfileSubscriptions subscriptions_;
     Clock clock_;
     std::optional<cloud::Record> cachedRecord_;
