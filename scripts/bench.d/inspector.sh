@@ -4,7 +4,7 @@
 # of the feed alone and with the inspector's parts added.
 set -euo pipefail
 
-cmake --build "$BENCH_BUILD" --parallel "$(nproc)" --target velmor_bench_HIDInspectorBench >/dev/null
+cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" --target velmor_bench_HIDInspectorBench >/dev/null
 seconds=10
 ((BENCH_QUICK)) && seconds=1
 output=$("$BENCH_BUILD/tests/bench/velmor_bench_HIDInspectorBench" "$seconds")

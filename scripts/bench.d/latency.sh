@@ -18,7 +18,7 @@
 # the report.
 set -euo pipefail
 
-cmake --build "$BENCH_BUILD" --parallel "$(nproc)" \
+cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" \
   --target velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder velmor >/dev/null
 bin="$BENCH_BUILD/tests/bench/kernel"
 

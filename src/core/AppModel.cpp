@@ -100,6 +100,8 @@ AppModel::~AppModel()
 {
     // Callbacks that hold the model weakly find it gone while its parts wind down.
     self_.reset();
+    // The cloud sync may keep the store a little longer: the last edit is on disk now.
+    profileStore_->flush();
 }
 
 void AppModel::installCallbacks()

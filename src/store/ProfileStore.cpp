@@ -18,7 +18,8 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     : activePacsProfileId_(QUuid::createUuid()),
       activeUserProfileId_(QUuid::createUuid()),
       self_(std::make_shared<ProfileStore*>(this)),
-      file_(paths::applicationSupport(), fileSystem, &ProfileStore::formatOf)
+      file_(paths::applicationSupport(), fileSystem, &ProfileStore::formatOf),
+      writer_(std::make_unique<ProfileWriter>(file_))
 {
     try {
         fileSystem->makeFolder(paths::applicationSupport());
@@ -49,6 +50,8 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
 
 ProfileStore::~ProfileStore() = default;
 
+void ProfileStore::flush() { writer_->flush(); }
+
 QDateTime ProfileStore::untouchedDate() { return QDateTime::fromMSecsSinceEpoch(0, QTimeZone::utc()); }
 
 std::optional<QDateTime> ProfileStore::lastModifiedDate() const
@@ -62,48 +65,70 @@ void ProfileStore::save(bool suppressOnSave) { save(suppressOnSave, std::nullopt
 
 void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& changedAt)
 {
-    const std::optional<QDateTime> previousDate = lastModifiedDate();
-    const Contents now = contents();
-    const bool unchanged = written_ && now.isUnchanged(*written_);
-    const ProfilesFile::SaveResult result
-        = unchanged ? file_.saveAgain(changedAt) : file_.save(encodedDocument(now), changedAt);
-    postNotices(result.notices);
-    hasUnsavedChanges_ = result.outcome == ProfilesFile::SaveOutcome::failed;
-    if (hasUnsavedChanges_)
-        return;
-    written_ = now;
-    const bool wrote = result.outcome == ProfilesFile::SaveOutcome::written;
+    SaveTicket ticket{++handedSaves_, suppressOnSave, changedAt, lastWritten_, remoteApplies_, 0};
     // Until the outcome arrives, the date stays what it was before the write.
-    if (wrote && !lastWritten_)
-        lastWritten_ = previousDate;
+    if (!lastWritten_) {
+        lastWritten_ = lastModifiedDate();
+        dateHeld_ = true;
+    }
     // Data taken from elsewhere is as recent as its change, written or already on disk;
     // outcomes of earlier saves that arrive later do not date it again.
     if (changedAt) {
         lastWritten_ = changedAt;
+        dateHeld_ = false;
         ++datedSaves_;
     }
-    later([wrote, suppressOnSave, changedAt, applies = remoteApplies_, dated = datedSaves_](ProfileStore& store) {
-        const QDateTime now = store.clock();
-        if (wrote && !changedAt && dated == store.datedSaves_)
-            store.lastWritten_ = now;
-        store.lastSaved_.set(now);
-        // Nothing new on disk means nothing new to upload; nor does data that a
-        // remote apply has replaced since.
-        if (wrote && !suppressOnSave && applies == store.remoteApplies_) {
-            if (const SaveHandler handler = store.onSave)
-                handler();
-        }
-    });
+    ticket.dated = datedSaves_;
+    writer_->write(contents(), changedAt,
+                   [weak = std::weak_ptr<ProfileStore*>(self_), ticket](const ProfileWriter::Outcome& outcome) {
+                       if (const auto self = weak.lock())
+                           (*self)->saved(ticket, outcome);
+                   });
+}
+
+void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome)
+{
+    for (const ProfilesFile::Notice& notice : outcome.notices) {
+        if (const ErrorHandler handler = onError)
+            handler(notice.title, notice.message);
+    }
+    const bool failed = outcome.outcome == ProfilesFile::SaveOutcome::failed;
+    const bool wrote = outcome.outcome == ProfilesFile::SaveOutcome::written;
+    hasUnsavedChanges_ = failed;
+    // Nothing written and nothing saved since: the date is the file's again, as
+    // it was before the save; a failed dated save does not date the data.
+    const bool latest = ticket.number == handedSaves_ && ticket.dated == datedSaves_;
+    if (latest && !wrote && dateHeld_ && !ticket.changedAt) {
+        lastWritten_.reset();
+        dateHeld_ = false;
+    } else if (latest && failed && ticket.changedAt) {
+        lastWritten_ = ticket.dateBefore;
+    }
+    if (failed)
+        return;
+    document_.emplace(outcome.snapshot, outcome.document);
+    const QDateTime now = clock();
+    if (wrote && !ticket.changedAt && ticket.dated == datedSaves_) {
+        lastWritten_ = now;
+        dateHeld_ = false;
+    }
+    lastSaved_.set(now);
+    // Nothing new on disk means nothing new to upload; nor does data that a
+    // remote apply has replaced since.
+    if (wrote && !ticket.suppressOnSave && ticket.applies == remoteApplies_) {
+        if (const SaveHandler handler = onSave)
+            handler();
+    }
 }
 
 std::optional<LoadResult> ProfileStore::loadFromDisk() { return readDisk().result; }
 
 ProfileStore::DiskState ProfileStore::readDisk()
 {
-    written_.reset();
+    document_.reset();
     DiskState state;
     // Each document read is decoded once; the one kept is the one loaded.
-    const ProfilesFile::Loaded loaded = file_.load([&state](const QByteArray& bytes) {
+    const ProfilesFile::Loaded loaded = writer_->load([&state](const QByteArray& bytes) {
         std::optional<DecodedPayload> decoded = decodeDocument(bytes);
         if (!decoded) {
             state.result.reset();
@@ -139,6 +164,7 @@ void ProfileStore::reloadFromDisk()
     }
     // The file as read is the state now: its time is the time of the data.
     lastWritten_.reset();
+    dateHeld_ = false;
     hasUnsavedChanges_ = false;
     // Profiles nobody changed were saved at no time the user would recognise.
     if (const auto modified = file_.modificationTime(); modified && *modified != untouchedDate())
@@ -160,33 +186,10 @@ void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users,
         activeUserProfileId_.set(*activeUser);
 }
 
-ProfileStore::Contents ProfileStore::contents() const
+ProfileSnapshot ProfileStore::contents() const
 {
-    return Contents{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(), activeUserProfileId_.get()};
-}
-
-bool ProfileStore::Contents::isUnchanged(const Contents& written) const
-{
-    // Same data and size: the same list, which no one changed in place.
-    const auto same = [](const auto& a, const auto& b) { return a.constData() == b.constData() && a.size() == b.size(); };
-    return same(pacs, written.pacs) && same(users, written.users) && activePacs == written.activePacs
-        && activeUser == written.activeUser;
-}
-
-QByteArray ProfileStore::encodedDocument(const Contents& contents) const
-{
-    if (written_ && contents.isUnchanged(*written_)) {
-        if (auto last = file_.lastDocument())
-            return *last;
-    }
-    PersistedProfiles document;
-    document.version = 6;
-    document.activePacsProfileId = contents.activePacs;
-    document.activeUserProfileId = contents.activeUser;
-    document.pacsProfiles = contents.pacs;
-    document.userProfiles = contents.users;
-    const std::optional<QByteArray> last = file_.lastDocument();
-    return document.encode(last ? last->size() : 0);
+    return ProfileSnapshot{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(),
+                           activeUserProfileId_.get()};
 }
 
 ProfilesFile::Format ProfileStore::formatOf(const QByteArray& bytes)

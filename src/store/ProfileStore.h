@@ -7,6 +7,7 @@
 #include "store/FileSystem.h"
 #include "store/LoadResult.h"
 #include "store/ProfilesFile.h"
+#include "store/ProfileWriter.h"
 #include "store/SyncChangeSummary.h"
 
 #include <QByteArray>
@@ -29,8 +30,10 @@ struct ProfileStoreSeed;
 
 // The one persistent store of PACS profiles, user profiles and the active ids.
 // Lives on the main thread. Every change to a published property reaches its
-// observers at once; the outcome of a save (lastSaved, onSave, onError) arrives
-// on a later turn of the main queue and is dropped once the store is gone.
+// observers at once; saves are written in the background, in order, and the
+// outcome of a save (lastSaved, onSave, onError) arrives on a later turn of the
+// main queue and is dropped once the store is gone. Destroying the store waits
+// for the writes handed over.
 class ProfileStore {
 public:
     // Receives every user-facing notice: failures, restores, import and export results.
@@ -83,6 +86,9 @@ public:
 
     // Writes every profile to profiles.json; never throws. The outcome arrives later.
     void save(bool suppressOnSave = false);
+    // Returns once every save so far is on disk or failed (their outcomes still
+    // arrive on the main queue).
+    void flush();
 
     // The profiles file decoded (the backup when the file is damaged), or none.
     std::optional<LoadResult> loadFromDisk();
@@ -175,6 +181,8 @@ public:
     // lastModifiedDate() and profiles.json's modification time (else the time of the save). Throws ProfileStoreError
     // (invalidPayload) and then changes nothing.
     void applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
+    // The same with a payload decoded already (never throws).
+    void applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt = std::nullopt);
     // Custom icon file names the PACS profiles use, in plain order; names that are
     // no plain file name are left out.
     QStringList referencedCustomIconNames() const;
@@ -209,17 +217,6 @@ private:
         std::optional<QDateTime> date;
     };
 
-    // The published values a document is encoded from. While the published lists
-    // still share their data with the ones last written (or found written),
-    // nothing changed: any change to a shared list copies it first.
-    struct Contents {
-        QList<PacsProfile> pacs;
-        QList<UserProfile> users;
-        QUuid activePacs;
-        QUuid activeUser;
-        bool isUnchanged(const Contents& written) const;
-    };
-
     DiskState readDisk();
     // save(), dating the data (in memory and on disk) `changedAt` instead of the
     // time the outcome of its write arrives.
@@ -232,8 +229,18 @@ private:
     // profile's, else left as it is).
     void replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
                     std::optional<QUuid> activeUser);
-    Contents contents() const;
-    QByteArray encodedDocument(const Contents& contents) const;
+    ProfileSnapshot contents() const;
+    // The outcome of the save handed over as `ticket`.
+    struct SaveTicket {
+        quint64 number = 0;
+        bool suppressOnSave = false;
+        std::optional<QDateTime> changedAt;
+        // lastWritten_ before the save.
+        std::optional<QDateTime> dateBefore;
+        quint64 applies = 0;
+        quint64 dated = 0;
+    };
+    void saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome);
     std::pair<UserProfile, bool> normalizedMappings(const UserProfile& profile) const;
     static PacsProfile mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn);
     static ProfilesFile::Format formatOf(const QByteArray& bytes);
@@ -252,12 +259,18 @@ private:
 
     std::shared_ptr<ProfileStore*> self_;
     ProfilesFile file_;
+    // The only user of file_ once constructed; goes first, waiting for its writes.
+    std::unique_ptr<ProfileWriter> writer_;
     bool isFreshInstall_ = false;
     // Time of the last write of profiles.json in this run; until that write's
     // outcome arrives, the date the data had before it.
     std::optional<QDateTime> lastWritten_;
-    // What profiles.json holds, when the store knows it without encoding.
-    std::optional<Contents> written_;
+    // lastWritten_ only holds the file's date while saves are under way.
+    bool dateHeld_ = false;
+    // The document last written or found written, and the profiles it holds.
+    std::optional<std::pair<ProfileSnapshot, QByteArray>> document_;
+    // Saves handed to the writer so far.
+    quint64 handedSaves_ = 0;
     bool hasUnsavedChanges_ = false;
     // Saves dated by the change they hold (remote applies).
     quint64 datedSaves_ = 0;

@@ -212,9 +212,11 @@ void ProfileStore::normalizeAllMappings(bool suppressOnSave)
             changed = true;
         }
     }
+    // Nothing to repair: the subscribers have seen these profiles already.
+    if (!changed)
+        return;
     userProfiles_.set(std::move(users));
-    if (changed)
-        save(suppressOnSave);
+    save(suppressOnSave);
 }
 
 std::pair<UserProfile, bool> ProfileStore::normalizedMappings(const UserProfile& profile) const

@@ -6,18 +6,28 @@
 
 namespace velmor {
 
-QByteArray ProfileStore::makeSyncPayload() const { return encodedDocument(contents()); }
+QByteArray ProfileStore::makeSyncPayload() const
+{
+    const ProfileSnapshot now = contents();
+    // Uploads follow saves: the document the writer made is usually the one to send.
+    if (document_ && document_->first == now)
+        return document_->second;
+    return now.encode(document_ ? document_->second.size() : 0);
+}
 
 void ProfileStore::applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt)
 {
     const std::optional<LoadResult> decoded = decodePayload(payload);
     if (!decoded)
         throw ProfileStoreError::invalidPayload();
+    applySyncPayload(*decoded, changedAt);
+}
 
+void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt)
+{
     // Saves queued before this one would otherwise upload what the download just replaced.
     ++remoteApplies_;
-    replaceAll(decoded->pacsProfiles, decoded->userProfiles, decoded->activePacsProfileId,
-               decoded->activeUserProfileId);
+    replaceAll(decoded.pacsProfiles, decoded.userProfiles, decoded.activePacsProfileId, decoded.activeUserProfileId);
     normalizeAll(true);
     save(true, changedAt);
 }

@@ -4,6 +4,7 @@
 #include "platform/cloud/Notification.h"
 #include "platform/notifications/Notifier.h"
 #include "store/ProfileStore.h"
+#include "store/ProfileStoreError.h"
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 
@@ -446,40 +447,57 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
 void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
                                              const QStringList& keptFiles)
 {
-    if (payload.isEmpty())
+    if (payload.isEmpty() || keepsUnsavedEdits())
         return;
+    launch(applyDecodedPayload(payload, changedAt, keptFiles));
+}
+
+bool CloudKitProfileSync::keepsUnsavedEdits() const
+{
     // Edits that only live in memory would be lost without a trace; the next save
     // that works uploads them, and the dates decide then.
-    if (profileStore_->hasUnsavedChanges()) {
-        report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "
-                                         "not be saved on this computer. Sync resumes after the next successful save."));
-        return;
-    }
-    isApplyingRemote_ = true;
-    const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
+    if (!profileStore_->hasUnsavedChanges())
+        return false;
+    report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "
+                                     "not be saved on this computer. Sync resumes after the next successful save."));
+    return true;
+}
 
-    // The profiles as they are before the store takes the payload; the notice tells
-    // what the user has afterwards, the store's repairs included.
+QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
+                                                       QStringList keptFiles)
+{
     const LoadResult before = profileStore_->snapshot();
-    try {
-        profileStore_->applySyncPayload(payload, changedAt);
-    } catch (const std::exception& error) {
-        report(errorTitle, describe(error));
-        return;
+    const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
+    if (!decoded) {
+        report(errorTitle, describe(ProfileStoreError::invalidPayload()));
+        co_return;
     }
-    // Uploads asked for before the payload would send it straight back.
-    pendingUpload_.cancel();
-    pendingUploadAfterInitialSync_ = false;
-    uploadOwed_ = false;
-    rememberSync();
-    syncCustomIcons();
-    std::optional<SyncChangeSummary::Notice> summary = SyncChangeSummary::summarize(before, profileStore_->snapshot());
+    // Edited meanwhile: the edit is newer than what the dates were compared with.
+    if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
+        co_return;
+    {
+        isApplyingRemote_ = true;
+        const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
+        profileStore_->applySyncPayload(*decoded, changedAt);
+        // Uploads asked for before the payload would send it straight back.
+        pendingUpload_.cancel();
+        pendingUploadAfterInitialSync_ = false;
+        uploadOwed_ = false;
+        rememberSync();
+        syncCustomIcons();
+    }
+    QString kept;
     if (!keptFiles.isEmpty()) {
-        const QString kept = keptText(QFileInfo(profileStore_->fileURL()).absolutePath(), keptFiles);
+        kept = keptText(QFileInfo(profileStore_->fileURL()).absolutePath(), keptFiles);
         report(warningTitle, kept);
+    }
+    // The notice tells what the user has afterwards, the store's repairs included.
+    // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
+    LoadResult after = profileStore_->snapshot();
+    std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
+    if (!kept.isEmpty())
         summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + kept}
                           : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), kept};
-    }
     if (summary)
         postChangeNotification(summary->title, summary->body);
 }

@@ -3,6 +3,7 @@
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
 #include "sync/ProfileSubscriptions.h"
+#include "sync/RemotePayloadDecoder.h"
 #include "sync/SyncMemory.h"
 
 #include <QByteArray>
@@ -95,9 +96,11 @@ public:
     // initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
     // Replaces the store's profiles by the payload, in one step, asking for no upload;
-    // `changedAt` (the record's date) dates the store's data. Nothing is replaced
-    // while the store holds edits it could not save: the user is told instead. The
-    // notice names `keptFiles`, the exchange files that hold what was replaced.
+    // `changedAt` (the record's date) dates the store's data. The payload is decoded
+    // on a later turn, away from the window's thread; an edit made meanwhile keeps
+    // the profiles as they are (its own upload follows). Nothing is replaced while
+    // the store holds edits it could not save: the user is told instead. The notice
+    // names `keptFiles`, the exchange files that hold what was replaced.
     void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
                             const QStringList& keptFiles = {});
     void postChangeNotification(const QString& title, const QString& body);
@@ -131,6 +134,9 @@ public:
 private:
     // The start sequence: initial sync, account check, subscriptions.
     QCoro::Task<> runStart();
+    QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt, QStringList keptFiles);
+    // True, with the user told, while the store holds edits it could not save.
+    bool keepsUnsavedEdits() const;
     // One upload attempt after `conflicts` refused saves in a row.
     QCoro::Task<> upload(int conflicts);
     QCoro::Task<> resolveConflict(int conflicts);
@@ -165,6 +171,7 @@ private:
     std::shared_ptr<cloud::Container> container_;
     std::shared_ptr<cloud::Database> database_;
     std::unique_ptr<CloudKitIconSync> iconSync_;
+    RemotePayloadDecoder decoder_;
     ProfileSubscriptions subscriptions_;
     Clock clock_;
     std::optional<cloud::Record> cachedRecord_;

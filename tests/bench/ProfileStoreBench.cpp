@@ -4,7 +4,7 @@
 // one edit, one save with nothing new) measured in a child process. Sizes are PACS profiles × user profiles × mappings each; the
 // PACS profiles beyond the built-in ones carry 60 tools each. Files live on the
 // local disk in a temporary folder, so writes pay for fsync as they do for users.
-#include "model/ProfileTemplates.h"
+#include "LargeProfiles.h"
 #include "platform/Json.h"
 #include "platform/Paths.h"
 #include "platform/SerialQueue.h"
@@ -30,58 +30,14 @@
 extern char** environ;
 
 using namespace velmor;
+using velmor::bench::makeDocument;
+using velmor::bench::Size;
+using velmor::bench::devices;
 
 namespace {
 
-struct Size {
-    int pacs;
-    int users;
-    int mappings;
-};
-
 // 10× smaller, the size of the report, 10× larger.
 constexpr Size sizes[] = {{5, 5, 1000}, {50, 50, 1000}, {500, 500, 1000}};
-
-const QStringList devices{"tartarus_v2", "speechmike_smp3700", "mouse_g600"};
-
-PersistedProfiles makeDocument(Size size)
-{
-    PersistedProfiles document;
-    document.pacsProfiles = ProfileTemplates::builtInPacsProfiles();
-    for (int p = document.pacsProfiles.size(); p < size.pacs; ++p) {
-        PacsProfile pacs{QUuid::createUuid(), QStringLiteral("Reading Room %1").arg(p), {}, std::nullopt};
-        for (int t = 0; t < 60; ++t) {
-            RadiologyTool tool;
-            tool.id = QUuid::createUuid();
-            tool.name = QStringLiteral("Hanging protocol “%1” → step %2").arg(p).arg(t);
-            tool.systemIcon = QStringLiteral("rectangle.split.2x2");
-            tool.repeatSpeed = 0.25 + t / 240.0;
-            tool.shortcut = KeyboardShortcut{static_cast<std::uint16_t>(t % 50), QString(QChar('a' + t % 26)),
-                                             KeyboardShortcut::Modifiers::command};
-            if (t % 10 == 0)
-                tool.toggleShortcuts = QList<KeyboardShortcut>{*tool.shortcut, {7, "x", {}}};
-            pacs.tools.append(tool);
-        }
-        document.pacsProfiles.append(pacs);
-    }
-    QList<PacsProfile> withTools;
-    for (const PacsProfile& pacs : document.pacsProfiles) {
-        if (!pacs.tools.isEmpty())
-            withTools.append(pacs);
-    }
-    for (int u = 0; u < size.users; ++u) {
-        const PacsProfile& pacs = withTools.at(u % withTools.size());
-        UserProfile user{QUuid::createUuid(), QStringLiteral("Dr. Reader %1").arg(u), pacs.id, {}, devices[0],
-                         std::nullopt};
-        for (int m = 0; m < size.mappings; ++m) {
-            user.mappings.append(ButtonMapping{QUuid::createUuid(), devices[m % devices.size()],
-                                               QStringLiteral("B%1").arg(m, 4, 10, QChar('0')),
-                                               pacs.tools.at(m % pacs.tools.size()).id});
-        }
-        document.userProfiles.append(user);
-    }
-    return document;
-}
 
 Size sizeOf(const benchmark::State& state)
 {

@@ -343,6 +343,7 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
     queue->advance(2s);
     EXPECT_EQ(uploads(), 2);
     sync->applyRemoteRecord(undated, false);
+    queue->runUntilIdle();
     EXPECT_EQ(userName(), "Undated");
 
     sync->applyRemoteRecord(cloud::Record("VelmorProfiles", "profiles"), false);
@@ -386,6 +387,7 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
             sync->scheduleUpload();
     });
     sync->applyRemotePayload(payloadRenaming("Night Shift"));
+    queue->runUntilIdle();
     asking.reset();
     queue->advance(5s);
     EXPECT_EQ(userName(), "Night Shift");
@@ -441,3 +443,42 @@ TEST_F(ProfileSync, ForeignAndMalformedSubscriptionsAreReplacedOthersKept)
 }
 
 } // namespace
+
+// A remote change is decoded once, on the decoder's queue (stepped here by hand):
+// the window's thread only applies it, and an edit made meanwhile is kept.
+TEST_F(ProfileSync, ARemoteChangeIsDecodedOnceAwayFromTheWindowAndYieldsToANewerEdit)
+{
+    synced();
+    ManualSerialQueue* decoder = serialQueues.find("com.velmor.payloads");
+    ASSERT_NE(decoder, nullptr);
+    decoder->setStepwise(true);
+
+    cloud.putRecord(profiles(payloadRenaming("Remote"), localDate().addSecs(60)));
+    sync->requestSyncNow();
+    queue->runUntilIdle();
+    EXPECT_EQ(decoder->pendingCount(), 1u);
+    EXPECT_NE(userName(), "Remote");
+    EXPECT_TRUE(decoder->runNext());
+    EXPECT_EQ(decoder->pendingCount(), 0u);
+    queue->runUntilIdle();
+    EXPECT_EQ(userName(), "Remote");
+    // The notice is worked out there too, from the profiles the user then has.
+    EXPECT_TRUE(notifier.requests.isEmpty());
+    EXPECT_EQ(decoder->pendingCount(), 1u);
+    EXPECT_TRUE(decoder->runNext());
+    queue->runUntilIdle();
+    ASSERT_EQ(notifier.requests.size(), 1);
+    EXPECT_EQ(notifier.requests.first().body, "User profiles updated: Remote");
+
+    cloud.putRecord(profiles(payloadRenaming("Remote again"), localDate().addSecs(60)));
+    sync->requestSyncNow();
+    queue->runUntilIdle();
+    const int uploadsBefore = uploads();
+    store->renameUserProfile(store->activeUserProfile().id, "Mine, typed meanwhile");
+    decoder->runAll();
+    queue->advance(2s);
+    EXPECT_EQ(userName(), "Mine, typed meanwhile");
+    EXPECT_EQ(notifier.requests.size(), 1);
+    EXPECT_EQ(uploads(), uploadsBefore + 1);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}

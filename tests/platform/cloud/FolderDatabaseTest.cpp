@@ -94,6 +94,42 @@ TEST_F(FolderDatabase, RecordFilesKeepTheirFormat)
     EXPECT_EQ(other.date("d")->toMSecsSinceEpoch(), 1'704'164'645'006);
 }
 
+// A client does not read the record it last wrote again to save over it, yet a
+// file another client (or a hand) put there since is read and its tag decides.
+TEST_F(FolderDatabase, SavesKnowTheirOwnRecordButSeeEveryOtherVersion)
+{
+    const auto a = client();
+    const auto b = client();
+    Record record("VelmorProfiles", "profiles");
+    record.setValue("payload", QByteArray(100'000, 'x'));
+    Record mine = *save(*a, record).value;
+    for (int i = 0; i < 3; ++i) {
+        mine.setValue("payload", QByteArray(100'000, char('a' + i)));
+        mine = *save(*a, mine).value;
+    }
+    EXPECT_EQ(fetch(*b, "profiles").value->bytes("payload"), QByteArray(100'000, 'c'));
+
+    // The other client's save replaces the file: the first one's tag is stale now.
+    Record theirs = *fetch(*b, "profiles").value;
+    theirs.setValue("payload", QByteArray("theirs"));
+    ASSERT_TRUE(save(*b, theirs).value);
+    mine.setValue("payload", QByteArray("mine"));
+    const Outcome<Record> refused = save(*a, mine);
+    ASSERT_TRUE(refused.error);
+    EXPECT_EQ(refused.error->code(), Error::Code::serverRecordChanged);
+
+    // The same by hand, in place, with the same size and the first client's tag.
+    Record again = *fetch(*a, "profiles").value;
+    again = *save(*a, again).value;
+    QByteArray text = readFile(file("records/profiles.json"));
+    text.replace(again.recordChangeTag().toLatin1(), QByteArray(again.recordChangeTag().size(), '0'));
+    QFile edited(file("records/profiles.json"));
+    ASSERT_TRUE(edited.open(QIODevice::ReadWrite));
+    edited.write(text);
+    edited.close();
+    ASSERT_TRUE(save(*a, again).error);
+}
+
 TEST_F(FolderDatabase, DamagedFilesAreReportedAndNeverOverwrittenUnseen)
 {
     const auto c = client();

@@ -8,7 +8,9 @@
 #include "ui/shared/widgets/ToastView.h"
 
 #include <QAction>
+#include <QGraphicsDropShadowEffect>
 #include <QLineEdit>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -51,6 +53,65 @@ TEST(GlassCard, FillsWhatItIsGivenAndLeavesItsContentUnclipped)
     const QImage image = grab(padded);
     EXPECT_EQ(image.pixelColor(150, 100).alpha(), 255);
     EXPECT_LT(image.pixelColor(150, 100).lightness(), 60);
+}
+
+// The shadow is a picture under the card, the one Qt's drop shadow made on it, and
+// it follows the card: a repaint inside the card never renders it again.
+TEST(GlassCard, ShadowLooksAsTheDropShadowEffectAndFollowsTheCard)
+{
+    QWidget window;
+    window.resize(400, 300);
+    QPalette palette;
+    palette.setColor(QPalette::Window, Qt::white);
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+    auto* card = new GlassCard(8, &window);
+    card->setGeometry(50, 40, 200, 120);
+    window.show();
+
+    // What the effect draws on white, against what the card and its shadow draw.
+    QWidget reference;
+    reference.resize(400, 300);
+    reference.setPalette(palette);
+    reference.setAutoFillBackground(true);
+    auto* effected = new QWidget(&reference);
+    effected->setGeometry(50, 40, 200, 120);
+    struct Face : QWidget {
+        using QWidget::QWidget;
+        void paintEvent(QPaintEvent*) override
+        {
+            QPainter painter(this);
+            GlassCard::paintCard(painter, QRectF(rect()));
+        }
+    };
+    auto* face = new Face(effected);
+    face->setGeometry(0, 0, 200, 120);
+    auto* effect = new QGraphicsDropShadowEffect(effected);
+    GlassCard::styleShadow(*effect);
+    effected->setGraphicsEffect(effect);
+    reference.show();
+    const QImage expected = grab(reference);
+    const QImage actual = grab(window);
+    int worst = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            const QColor a = expected.pixelColor(x, y), b = actual.pixelColor(x, y);
+            worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                              std::abs(a.blue() - b.blue())});
+        }
+    }
+    EXPECT_LE(worst, 2);
+    // Below the card it is dark, and it went with the card when that moved.
+    EXPECT_LT(actual.pixelColor(100, 164).lightness(), 230);
+    card->move(150, 140);
+    EXPECT_GT(grab(window).pixelColor(100, 164).lightness(), 250);
+    EXPECT_LT(grab(window).pixelColor(250, 264).lightness(), 230);
+    card->hide();
+    EXPECT_GT(grab(window).pixelColor(250, 264).lightness(), 250);
+    card->show();
+    delete card;
+    EXPECT_GT(grab(window).pixelColor(250, 264).lightness(), 250);
+    EXPECT_TRUE(window.findChildren<QWidget*>().isEmpty());
 }
 
 TEST(NiceButton, PressedLookChangesThePictureButNotTheSize)

@@ -140,6 +140,7 @@ std::optional<Record> FolderAccount::readRecord(const Folder& account, const QSt
     if (!records)
         return std::nullopt;
     const QString what = QStringLiteral("record “%1”").arg(recordName);
+    const files::FileStamp before = records->stamp(recordName + jsonSuffix);
     const auto bytes = bytesIfPresent(records->read(recordName + jsonSuffix, maxRecordBytes), what);
     if (!bytes)
         return std::nullopt;
@@ -170,7 +171,28 @@ std::optional<Record> FolderAccount::readRecord(const Folder& account, const QSt
             throw damaged(what, QStringLiteral("“%1” is too large").arg(path));
         record.setValue(key, Asset{path});
     }
+    remember(*records, recordName, before, record);
     return record;
+}
+
+void FolderAccount::remember(const Folder& records, const QString& recordName, const files::FileStamp& file,
+                             const Record& record) const
+{
+    // Changed while it was read: not known.
+    if (file.kind != files::FileKind::regular || records.stamp(recordName + jsonSuffix) != file) {
+        known_.remove(recordName);
+        return;
+    }
+    known_.insert(recordName, knownAs(file, record));
+}
+
+FolderAccount::KnownRecord FolderAccount::knownAs(const files::FileStamp& file, const Record& record)
+{
+    KnownRecord known{file, record.recordChangeTag(), {}};
+    for (const auto& value : record.fields())
+        if (const auto* asset = std::get_if<Asset>(&value))
+            known.assetFiles.append(QFileInfo(asset->filePath).fileName());
+    return known;
 }
 
 Record FolderAccount::fetchRecord(const QString& recordName) const
@@ -227,16 +249,25 @@ Record FolderAccount::saveRecord(const Record& record)
     const QMap<QString, QByteArray> assetBytes = readAssetsToUpload(record);
 
     const FolderLock lock(account);
-    std::optional<Record> stored;
+    // The record as stored: its change tag and files, read again only when the
+    // file is not the one this client last read or wrote.
+    std::optional<KnownRecord> stored;
     bool storedIsDamaged = false;
-    try {
-        stored = readRecord(account, recordName);
-    } catch (const Error& e) {
-        if (e.code() != Error::Code::internalError)
-            throw;
-        storedIsDamaged = true;
+    const std::optional<Folder> storedRecords = account.child(recordsName, false);
+    const auto known = known_.constFind(recordName);
+    if (storedRecords && known != known_.cend() && storedRecords->stamp(recordName + jsonSuffix) == known->file) {
+        stored = *known;
+    } else {
+        try {
+            if (const std::optional<Record> read = readRecord(account, recordName))
+                stored = knownAs({}, *read);
+        } catch (const Error& e) {
+            if (e.code() != Error::Code::internalError)
+                throw;
+            storedIsDamaged = true;
+        }
     }
-    throwIf(rules::checkChangeTag(stored ? std::optional(stored->recordChangeTag()) : std::nullopt, record));
+    throwIf(rules::checkChangeTag(stored ? std::optional(stored->changeTag) : std::nullopt, record));
 
     Record saved = record;
     saved.setServerMetadata(rules::newChangeTag(), QDateTime::currentDateTimeUtc());
@@ -253,9 +284,7 @@ Record FolderAccount::saveRecord(const Record& record)
     // Every folder is opened before anything is written, so a refused one stops the save whole.
     QStringList keep;
     if (stored) // a reader may still hold the previous version: its files stay one more save
-        for (const auto& value : stored->fields())
-            if (const auto* asset = std::get_if<Asset>(&value))
-                keep.append(QFileInfo(asset->filePath).fileName());
+        keep = stored->assetFiles;
     const Folder records = *account.child(recordsName, true);
     const std::optional<Folder> assets =
         assetBytes.isEmpty() && keep.isEmpty() ? std::nullopt : assetFolder(account, recordName, !assetBytes.isEmpty());
@@ -270,6 +299,7 @@ Record FolderAccount::saveRecord(const Record& record)
         keep.append(name);
     }
     records.write(file, encoded);
+    remember(records, recordName, records.stamp(file), onDisk);
     if (assets)
         removeUnusedAssets(*assets, keep);
     return saved;

@@ -65,6 +65,17 @@ private:
         std::optional<RecordStamp> stamp; // none: not a readable record
     };
 
+    // A record file as this client last read or wrote it: while the file's stamp
+    // is the same, a save needs not read and decode it again.
+    struct KnownRecord {
+        files::FileStamp file;
+        QString changeTag;
+        QStringList assetFiles;
+    };
+    static KnownRecord knownAs(const files::FileStamp& file, const Record& record);
+    void remember(const Folder& records, const QString& recordName, const files::FileStamp& file,
+                  const Record& record) const;
+
     std::optional<Folder> openAccount() const;
     // Throws when something other than a folder stands at the account's path.
     void throwIfNotAFolder() const;
@@ -79,6 +90,7 @@ private:
     QString clientId_;
     ChangeFault fault_;
     QMap<QString, SeenRecord> seen_;
+    mutable QMap<QString, KnownRecord> known_;
     AssetCache assetCache_;
 };
 

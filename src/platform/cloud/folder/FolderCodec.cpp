@@ -2,6 +2,8 @@
 
 #include "platform/Json.h"
 
+#include <QUuid>
+
 namespace velmor::cloud::folder {
 
 namespace {
@@ -74,9 +76,19 @@ const char* kindName(Subscription::Kind kind)
 
 QByteArray encodeRecord(const Record& record, const QString& modifiedBy)
 {
+    // Byte fields go into the text as their base64 stands: as JSON strings they
+    // would take twice their size again (a profiles payload is many megabytes).
+    const QString mark = QUuid::createUuid().toString(QUuid::Id128);
+    QList<QByteArray> spliced;
     QJsonObject fields;
-    for (auto it = record.fields().cbegin(); it != record.fields().cend(); ++it)
-        fields.insert(it.key(), encodeField(*it));
+    for (auto it = record.fields().cbegin(); it != record.fields().cend(); ++it) {
+        if (const auto* bytes = std::get_if<QByteArray>(&*it)) {
+            fields.insert(it.key(), QJsonObject{{"bytes", mark + QString::number(spliced.size())}});
+            spliced.append(bytes->toBase64());
+        } else {
+            fields.insert(it.key(), encodeField(*it));
+        }
+    }
     json::ObjectWriter writer;
     writer.set("recordType", record.recordType())
         .set("recordName", record.recordName())
@@ -85,7 +97,12 @@ QByteArray encodeRecord(const Record& record, const QString& modifiedBy)
         .set("fields", fields);
     if (record.modificationDate())
         writer.set("modificationDate", dateText(*record.modificationDate()));
-    return json::encode(writer.take());
+    QByteArray text = json::encode(writer.take());
+    for (qsizetype i = 0; i < spliced.size(); ++i) {
+        const QByteArray placeholder = '"' + mark.toLatin1() + QByteArray::number(i) + '"';
+        text.replace(text.indexOf(placeholder) + 1, placeholder.size() - 2, spliced.at(i));
+    }
+    return text;
 }
 
 Record decodeRecord(const QByteArray& bytes)

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Section "windows" of scripts/bench (see there for BENCH_*): the windows on the
+# 50 × 1,000 profiles document (a 15 MB profiles.json). velmor_bench_WindowsBench
+# runs the whole application in its process, offscreen, and gives the medians of
+# its runs: the window thread's CPU time per edit (the input, the repaint, the
+# save's outcome and the upload it asks for), per change another machine put into
+# the cloud folder, and the process's CPU time idle with a text field focused and
+# with nothing focused. Start-up memory is the real velmor's, in fresh folders on
+# the same document and on a cloud folder that already holds its record (the first
+# sync then fetches it): the peak (VmHWM) against the settled size (VmRSS) 8 s after
+# its "velmor ready" line.
+set -euo pipefail
+
+jobs=${VELMOR_JOBS:-$(nproc)}
+cmake --build "$BENCH_BUILD" --parallel "$jobs" --target velmor_bench_WindowsBench velmor >/dev/null
+bench="$BENCH_BUILD/tests/bench/velmor_bench_WindowsBench"
+app="$BENCH_BUILD/src/app/velmor"
+runs=5 idle=30 settle=8
+((BENCH_QUICK)) && runs=5 idle=2 settle=3
+
+output=$(QT_QPA_PLATFORM=offscreen "$bench" "$runs" "$idle" 2>/dev/null)
+echo "$output" >&2
+
+# Start-up memory: a first run leaves the record in the cloud folder; each
+# measured run starts from a copy of the data and that cloud folder.
+work=$(mktemp -d "${TMPDIR:-/tmp}/velmor-windows.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+"$bench" --write-data "$work/seed/data"
+mkdir -p "$work/seed/cloud"
+start_app() { # folder → prints "peak settled" in MB
+  local folder=$1
+  XDG_DATA_HOME="$folder/data" XDG_CONFIG_HOME="$folder/config" XDG_CACHE_HOME="$folder/cache" \
+    XDG_RUNTIME_DIR="$folder/runtime" VELMOR_CLOUD_FOLDER="$folder/cloud" VELMOR_READY=print \
+    QT_QPA_PLATFORM=offscreen "$app" >"$folder/out" 2>/dev/null &
+  local pid=$!
+  for _ in $(seq 600); do grep -q ready "$folder/out" 2>/dev/null && break; sleep 0.05; done
+  sleep "$settle"
+  awk '/^VmHWM:/ { peak = $2 } /^VmRSS:/ { rss = $2 } END { printf "%.1f %.1f\n", peak / 1024, rss / 1024 }' \
+    "/proc/$pid/status"
+  kill -TERM "$pid"
+  wait "$pid" || true
+}
+mkdir -p "$work/seed/runtime" && chmod 700 "$work/seed/runtime"
+start_app "$work/seed" >/dev/null
+peaks=() settled=()
+for run in $(seq "$runs"); do
+  folder="$work/run$run"
+  mkdir -p "$folder/runtime" && chmod 700 "$folder/runtime"
+  cp -r "$work/seed/cloud" "$folder/cloud"
+  mkdir -p "$folder/data/Velmor" && cp "$work/seed/data/Velmor/profiles.json" "$folder/data/Velmor/"
+  read -r peak rss < <(start_app "$folder")
+  echo "start-up run $run: peak $peak MB, settled $rss MB" >&2
+  peaks+=("$peak") settled+=("$rss")
+done
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+peak=$(median "${peaks[@]}")
+rss=$(median "${settled[@]}")
+
+{
+  echo "$output"
+  echo "peak: $peak"
+  echo "settled: $rss"
+} | awk '
+  function row(measure, value, unit, goal, met) {
+    printf "%s{\"measure\": \"%s\", \"velmor\": %s, \"unit\": \"%s\", \"goal\": \"%s\", \"met\": %s}", \
+      sep, measure, value, unit, goal, met ? "true" : "false"
+    sep = ", "
+  }
+  BEGIN { printf "{\"section\": \"windows\", \"title\": \"Windows on 50 × 1,000 profiles (offscreen, this machine; medians)\", \"rows\": [" }
+  /^switch user:/         { row("edit: window thread, switch user (ms)", $3, "ms", "≤ 30", $3 <= 30) }
+  /^map a button:/        { row("edit: window thread, map a button (ms)", $4, "ms", "≤ 30", $4 <= 30) }
+  /^tool name keystroke:/ { row("edit: window thread, tool name keystroke (ms)", $4, "ms", "≤ 30", $4 <= 30) }
+  /^remote change:/       { row("remote change: window thread (ms)", $3, "ms", "≤ 50", $3 <= 50) }
+  /^idle focused:/        { row("idle CPU, text field focused (% of a core)", $3, "% of a core", "≤ 0.3", $3 <= 0.3) }
+  /^idle unfocused:/      { row("idle CPU, nothing focused (% of a core)", $3, "% of a core", "0", $3 < 0.05) }
+  /^settled:/             { settled = $2 }
+  /^peak:/                { peak = $2 }
+  END {
+    row("start-up settled RSS (MB)", settled, "MB", "", 1)
+    row("start-up peak RSS (MB)", peak, "MB", "≤ 1.5 × settled", peak <= 1.5 * settled)
+    print "]}"
+  }
+' >"$BENCH_SECTION/windows.json"

@@ -1,0 +1,41 @@
+#include "sync/RemotePayloadDecoder.h"
+
+#include "platform/MainQueue.h"
+#include "sync/CloudReply.h"
+
+namespace velmor {
+
+namespace {
+
+// Runs `work` on `queue` and resumes on the main queue with what it made.
+template <typename T, typename Work>
+QCoro::Task<std::optional<T>> onQueue(std::shared_ptr<SerialQueue> queue, Work work)
+{
+    const auto start = [queue = std::move(queue), work = std::move(work)](cloud::Completion<T> done) {
+        queue->async([work, done = std::move(done)] {
+            std::optional<T> made = work();
+            postToMain([made = std::move(made), done] { done(made, std::nullopt); });
+        });
+    };
+    cloudkit::Reply<T> reply = co_await cloudkit::ReplyAwaiter<T>(start);
+    co_return std::move(reply.value);
+}
+
+} // namespace
+
+RemotePayloadDecoder::RemotePayloadDecoder() : queue_(SerialQueue::create(QStringLiteral("com.velmor.payloads"))) {}
+
+QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray payload)
+{
+    return onQueue<LoadResult>(queue_, [payload = std::move(payload)] { return decodePayload(payload); });
+}
+
+QCoro::Task<std::optional<SyncChangeSummary::Notice>> RemotePayloadDecoder::summarize(LoadResult before,
+                                                                                       LoadResult after)
+{
+    return onQueue<SyncChangeSummary::Notice>(queue_, [before = std::move(before), after = std::move(after)] {
+        return SyncChangeSummary::summarize(before, after);
+    });
+}
+
+} // namespace velmor

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/SerialQueue.h"
+#include "store/LoadResult.h"
+#include "store/SyncChangeSummary.h"
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+
+#include <memory>
+#include <optional>
+
+namespace velmor {
+
+// The heavy halves of taking a downloaded profiles payload, away from the window's
+// thread: decoding it, once, and saying in words what taking it changed.
+class RemotePayloadDecoder {
+public:
+    RemotePayloadDecoder();
+
+    // Resumes on the main queue; none when the payload is no profiles document.
+    QCoro::Task<std::optional<LoadResult>> decode(QByteArray payload);
+    // Resumes on the main queue; none when nothing changed. The lists are shared
+    // copies, so the window's thread may go on editing its own meanwhile.
+    QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
+
+private:
+    std::shared_ptr<SerialQueue> queue_;
+};
+
+} // namespace velmor
