@@ -100,6 +100,18 @@ void LocalFileSystem::rename(const QString& from, const QString& to)
         throw FileError(systemError(errno));
 }
 
+void LocalFileSystem::copyPermissions(const QString& from, const QString& to)
+{
+    struct stat source {};
+    if (::stat(QFile::encodeName(from).constData(), &source) != 0 || !S_ISREG(source.st_mode))
+        return;
+    const int fd = ::open(QFile::encodeName(to).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    [[maybe_unused]] const int changed = ::fchmod(fd, source.st_mode & 07777);
+    ::close(fd);
+}
+
 void LocalFileSystem::remove(const QString& path)
 {
     // A link is removed itself, a dangling one too; its target stays.

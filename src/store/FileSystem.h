@@ -48,6 +48,9 @@ public:
     virtual void write(const QString& path, const QByteArray& bytes) = 0;
     // Moves `from` to `to`, replacing `to` in one step.
     virtual void rename(const QString& from, const QString& to) = 0;
+    // Gives the file `to` the permission bits of the regular file `from`, so that a
+    // file replaced by a rename stays as private as the user made it. Best effort.
+    virtual void copyPermissions(const QString& from, const QString& to) = 0;
     // A missing file counts as removed.
     virtual void remove(const QString& path) = 0;
     // Creates the folder and its parents; an existing folder is fine.
@@ -72,6 +75,7 @@ public:
     QString resolve(const QString& path) const override;
     void write(const QString& path, const QByteArray& bytes) override;
     void rename(const QString& from, const QString& to) override;
+    void copyPermissions(const QString& from, const QString& to) override;
     void remove(const QString& path) override;
     void makeFolder(const QString& path) override;
     std::optional<QDateTime> modificationTime(const QString& path) const override;

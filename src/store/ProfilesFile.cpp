@@ -122,6 +122,8 @@ void ProfilesFile::replaceWith(const QString& target, const QByteArray& bytes)
     const QString temporary = target + QStringLiteral(".tmp");
     try {
         fileSystem_->write(temporary, bytes);
+        // A copy of the profiles is no more open than the profiles file itself.
+        fileSystem_->copyPermissions(fileSystem_->resolve(path_), temporary);
         fileSystem_->rename(temporary, target);
     } catch (const FileError&) {
         try {
@@ -240,6 +242,7 @@ void ProfilesFile::writeDocument(const QByteArray& document, const std::optional
         throw FileError(QStringLiteral("The saved profiles could not be read back."));
     // Dated before it is published, so that profiles.json never shows the time of the write.
     date(temporary, changedAt);
+    fileSystem_->copyPermissions(target, temporary);
     fileSystem_->rename(temporary, target);
 }
 

@@ -157,6 +157,22 @@ TEST_F(ProfileStoreTest, ALinkedProfilesFileIsReadThroughAndSavedToItsTarget)
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Edited"});
 }
 
+// A user who made the profiles private keeps them so: the file replaced by a save,
+// and the backup beside it, take the profiles file's permission bits.
+TEST_F(ProfileStoreTest, ASaveKeepsTheProfilesFilePermissions)
+{
+    writeFile(profilesPath(), json::encode(accepted("Dr. Private").toJson()));
+    ASSERT_TRUE(QFile::setPermissions(profilesPath(), QFile::ReadOwner | QFile::WriteOwner));
+    auto store = start();
+    renameUser(*store, "Dr. Edited");
+    store->save();
+    queue->runUntilIdle();
+    ASSERT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Dr. Edited"});
+    for (const QString& name : {QStringLiteral("profiles.json"), QStringLiteral("profiles.json.backup")})
+        EXPECT_EQ(QFile::permissions(supportPath(name)) & 0x0FFF, QFile::ReadUser | QFile::WriteUser)
+            << name.toStdString();
+}
+
 TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothing)
 {
     // A fresh install without a seed saves the built-in profiles.

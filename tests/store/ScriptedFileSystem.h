@@ -56,6 +56,7 @@ public:
         change("remove " + nameOf(path));
         disk_.remove(path);
     }
+    void copyPermissions(const QString& from, const QString& to) override { disk_.copyPermissions(from, to); }
     void makeFolder(const QString& path) override { disk_.makeFolder(path); }
     std::optional<QDateTime> modificationTime(const QString& path) const override
     {
