@@ -243,11 +243,20 @@ void ButtonDispatch::revalidate()
         stopRepeat(key.deviceId, key.buttonId);
 
     // Toggle steps belong to a mapping; once no profile has it, its counter goes.
-    QSet<QUuid> mappingIds;
-    for (const UserProfile& profile : store_.userProfiles().get())
+    // Only the few counters are looked for, not every mapping collected: this runs
+    // on each edit of profiles that may hold tens of thousands of mappings.
+    if (toggleState_.isEmpty())
+        return;
+    QSet<QUuid> gone;
+    for (auto entry = toggleState_.cbegin(); entry != toggleState_.cend(); ++entry)
+        gone.insert(entry.key());
+    for (const UserProfile& profile : store_.userProfiles().get()) {
         for (const ButtonMapping& mapping : profile.mappings)
-            mappingIds.insert(mapping.id);
-    toggleState_.removeIf([&](const auto& entry) { return !mappingIds.contains(entry.key()); });
+            if (gone.remove(mapping.id) && gone.isEmpty())
+                return;
+    }
+    for (const QUuid& id : std::as_const(gone))
+        toggleState_.remove(id);
 }
 
 } // namespace velmor

@@ -252,7 +252,7 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
             co_return;
         }
         if (!fetched.record)
-            cachedRecord_.reset();
+            cacheRecord(std::nullopt);
     }
 
     bool conflicted = false;
@@ -263,7 +263,8 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         // The time of the change the payload holds, so that between machines the later change wins.
         record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
-        cachedRecord_ = co_await cloudkit::saveRecord(database_, std::move(record));
+        cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
+        cacheRecord(std::move(saved));
         uploadOwed_ = false;
         rememberSync();
     } catch (const cloud::Error& error) {
@@ -287,12 +288,17 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
 
 // The profiles record as it is in the cloud now, kept as the base of the next save;
 // none when it is missing or could not be fetched (reported).
+void CloudKitProfileSync::cacheRecord(std::optional<cloud::Record> record)
+{
+    decoder_.release(std::exchange(cachedRecord_, std::move(record)));
+}
+
 QCoro::Task<CloudKitProfileSync::Fetched> CloudKitProfileSync::fetchProfilesRecord()
 {
     try {
         std::optional<cloud::Record> record = co_await cloudkit::fetchRecord(database_, cloudkit::profilesRecordName);
         if (record)
-            cachedRecord_ = record;
+            cacheRecord(record);
         co_return Fetched{std::move(record), false};
     } catch (const cloud::Error& error) {
         report(errorTitle, error.localizedDescription());
@@ -383,7 +389,7 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
         fetched = false;
     }
     if (fetched && record) {
-        cachedRecord_ = record;
+        cacheRecord(record);
         applyRemoteRecord(*record, true);
     } else if (fetched) {
         pendingUploadAfterInitialSync_ = true;

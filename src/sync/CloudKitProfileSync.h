@@ -147,6 +147,8 @@ private:
         bool failed = false;
     };
     QCoro::Task<Fetched> fetchProfilesRecord();
+    // Keeps `record` as the last one seen; the one before goes away from the window's thread.
+    void cacheRecord(std::optional<cloud::Record> record);
     // The account's user record name, once; unknown while it cannot be had.
     QCoro::Task<> learnAccount();
     void rememberSync();

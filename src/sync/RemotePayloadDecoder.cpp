@@ -23,7 +23,20 @@ QCoro::Task<std::optional<T>> onQueue(std::shared_ptr<SerialQueue> queue, Work w
 
 } // namespace
 
-RemotePayloadDecoder::RemotePayloadDecoder() : queue_(SerialQueue::create(QStringLiteral("com.velmor.payloads"))) {}
+RemotePayloadDecoder::RemotePayloadDecoder()
+    : queue_(SerialQueue::create(QStringLiteral("com.velmor.payloads"))),
+      releaser_(SerialQueue::create(QStringLiteral("com.velmor.payloads.release")))
+{
+}
+
+void RemotePayloadDecoder::release(std::optional<cloud::Record> record)
+{
+    if (!record)
+        return;
+    auto held = std::make_shared<std::optional<cloud::Record>>(std::move(record));
+    // The queue ends the last hold: whichever copy of the job goes last, the record goes there.
+    releaser_->async([held = std::move(held)]() mutable { held->reset(); });
+}
 
 QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray payload)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SerialQueue.h"
+#include "platform/cloud/Record.h"
 #include "store/LoadResult.h"
 #include "store/SyncChangeSummary.h"
 
@@ -23,9 +24,13 @@ public:
     // Resumes on the main queue; none when nothing changed. The lists are shared
     // copies, so the window's thread may go on editing its own meanwhile.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
+    // Lets go of a record away from the window's thread: giving back the pages of a
+    // payload of many megabytes costs the thread that frees it milliseconds.
+    void release(std::optional<cloud::Record> record);
 
 private:
     std::shared_ptr<SerialQueue> queue_;
+    std::unique_ptr<SerialQueue> releaser_;
 };
 
 } // namespace velmor
