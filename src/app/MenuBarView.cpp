@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 #include <QWidgetAction>
 
+#include <algorithm>
+
 namespace velmor {
 
 namespace {
@@ -79,21 +81,39 @@ MenuBarView::~MenuBarView() = default;
 
 void MenuBarView::render(const QList<MenuBarItem>& items)
 {
+    // Most edits (a mapping, a tool's name) leave the menu as it looks: its actions
+    // then only take the new commands, which they read when triggered.
+    const bool looksSame = std::equal(items.cbegin(), items.cend(), shown_.cbegin(), shown_.cend(),
+                                      [](const MenuBarItem& a, const MenuBarItem& b) {
+                                          return a.kind == b.kind && a.title == b.title &&
+                                                 a.actionTitle == b.actionTitle && a.symbol == b.symbol &&
+                                                 a.checked == b.checked;
+                                      });
+    shown_ = items;
+    if (looksSame && !menu_->actions().isEmpty())
+        return;
     menu_->clear();
     const Colours colours = MenuBarView::colours(menu_->palette());
-    for (const MenuBarItem& item : items)
-        add(item, colours);
+    for (qsizetype index = 0; index < shown_.size(); ++index)
+        add(index, colours);
 }
 
-void MenuBarView::add(const MenuBarItem& item, const Colours& colours)
+void MenuBarView::run(qsizetype index) const
+{
+    if (index < shown_.size())
+        later(menu_.get(), shown_[index].activate);
+}
+
+void MenuBarView::add(qsizetype index, const Colours& colours)
 {
     QMenu* menu = menu_.get();
+    const MenuBarItem& item = shown_[index];
     switch (item.kind) {
     case Kind::header: {
         addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,
                 QStringLiteral("menuBarHeader"));
         QAction* open = menu->addAction(item.actionTitle);
-        QObject::connect(open, &QAction::triggered, menu, [menu, run = item.activate] { later(menu, run); });
+        QObject::connect(open, &QAction::triggered, menu, [this, index] { run(index); });
         return;
     }
     case Kind::divider:
@@ -108,17 +128,19 @@ void MenuBarView::add(const MenuBarItem& item, const Colours& colours)
         QAction* action = menu->addAction(plainText::actionText(item.title));
         if (!item.symbol.isEmpty())
             action->setIcon(SymbolIcons::instance().icon(item.symbol, Theme::textPrimary()));
-        QObject::connect(action, &QAction::triggered, menu, [menu, run = item.activate] { later(menu, run); });
+        QObject::connect(action, &QAction::triggered, menu, [this, index] { run(index); });
         return;
     }
     case Kind::toggle: {
         QAction* action = menu->addAction(plainText::actionText(item.title));
         action->setCheckable(true);
         action->setChecked(item.checked);
-        QObject::connect(action, &QAction::triggered, menu, [menu, action, item](bool on) {
+        QObject::connect(action, &QAction::triggered, menu, [this, menu, action, index](bool on) {
+            if (index >= shown_.size())
+                return;
             // Back to what the source says; its next list moves the check.
-            action->setChecked(item.checked);
-            later(menu, [toggle = item.toggle, on] { toggle(on); });
+            action->setChecked(shown_[index].checked);
+            later(menu, [toggle = shown_[index].toggle, on] { toggle(on); });
         });
         return;
     }

@@ -31,9 +31,13 @@ public:
 
 private:
     void render(const QList<MenuBarItem>& items);
-    void add(const MenuBarItem& item, const Colours& colours);
+    void add(qsizetype index, const Colours& colours);
+    // Runs the command of the item shown at `index`, as the menu's actions do.
+    void run(qsizetype index) const;
 
     std::unique_ptr<QMenu> menu_;
+    // The items the menu shows; their commands are read when an action fires.
+    QList<MenuBarItem> shown_;
     Subscription subscription_;
 };
 

@@ -84,3 +84,47 @@ TEST_F(MenuBarViewTest, HeaderCaptionsAndDividersStandOutOnDarkAndLightMenus)
 }
 
 } // namespace
+
+namespace {
+
+// An edit that leaves the menu as it looks keeps its actions (no rebuild per edit of a
+// large setup), and each action still runs the command of what it shows now: a user
+// profile made again under the same name is the one its row selects.
+TEST_F(MenuBarViewTest, AnEditThatLooksTheSameKeepsTheActionsAndTheirCurrentCommands)
+{
+    const UserProfile active = activeUser();
+    store().createUserProfile("Reader");
+    store().selectUserProfile(active);
+    MenuBarView view(*menuModel);
+    queue->runUntilIdle();
+    const auto row = [&view](const QString& text) -> QAction* {
+        for (QAction* action : view.menu().actions())
+            if (action->text() == text)
+                return action;
+        return nullptr;
+    };
+    QAction* reader = row("Reader");
+    ASSERT_TRUE(reader);
+    const QList<QAction*> before = view.menu().actions();
+
+    const QUuid oldReader = store().userProfiles().get().last().id;
+    store().deleteUserProfile(oldReader);
+    store().createUserProfile("Reader");
+    store().selectUserProfile(active);
+    map("K01", model->activePacsProfile().tools.first().id);
+    queue->runUntilIdle();
+    ASSERT_EQ(activeUser().id, active.id);
+    ASSERT_EQ(view.menu().actions(), before) << "nothing the menu shows changed";
+    const QUuid newReader = store().userProfiles().get().last().id;
+    ASSERT_NE(newReader, oldReader);
+    reader->trigger();
+    queue->runUntilIdle();
+    EXPECT_EQ(activeUser().id, newReader);
+
+    store().renameUserProfile(newReader, "Reader 2");
+    queue->runUntilIdle();
+    EXPECT_TRUE(row("Reader 2")) << "a change it shows rebuilds the menu";
+    EXPECT_FALSE(row("Reader"));
+}
+
+} // namespace
