@@ -46,6 +46,14 @@ protected:
         open(*machine);
         return machine;
     }
+    // A machine through its start-up sync.
+    std::unique_ptr<Machine> startedMachine()
+    {
+        auto machine = makeMachine();
+        machine->sync->start();
+        queue->advance(std::chrono::seconds(3));
+        return machine;
+    }
     // The machine's store and sync made afresh from its folder, as a new start makes them.
     void open(Machine& machine)
     {
@@ -95,9 +103,7 @@ TEST_F(TwoMachines, TheLaterEditWinsOnBothInEitherOrder)
     // B's data is older, so B takes A's profiles at start, dated as A's change.
     const auto b = makeMachine();
     queue->advance(1s);
-    const auto a = makeMachine();
-    a->sync->start();
-    queue->advance(3s);
+    const auto a = startedMachine();
     b->sync->start();
     queue->advance(3s);
     ASSERT_EQ(b->store->makeSyncPayload(), a->store->makeSyncPayload());
@@ -131,9 +137,7 @@ TEST_F(TwoMachines, TheLaterEditWinsOnBothInEitherOrder)
 // never win over the user's real profiles in the cloud, and are not sent there.
 TEST_F(TwoMachines, AFreshInstallTakesTheRealProfilesAndNeverUploadsItsSeed)
 {
-    const auto a = makeMachine();
-    a->sync->start();
-    queue->advance(3s);
+    const auto a = startedMachine();
     rename(*a, "Dr. Real");
     queue->advance(3s);
     queue->advance(1h);
@@ -158,9 +162,7 @@ namespace {
 // made stays within reach as exchange files, named in the notice.
 TEST_F(TwoMachines, AMachineEditedBeforeItsFirstSyncTakesTheCloudAndKeepsItsOwnAsFiles)
 {
-    const auto a = makeMachine();
-    a->sync->start();
-    queue->advance(3s);
+    const auto a = startedMachine();
     a->store->createUserProfile("TplUser1");
     rename(*a, "Dr. Real");
     queue->advance(3s);
@@ -217,12 +219,8 @@ TEST_F(TwoMachines, AMachineEditedBeforeItsFirstSyncTakesTheCloudAndKeepsItsOwnA
 // also after a restart.
 TEST_F(TwoMachines, ARecordDatedInTheFutureBlocksNoLaterEdit)
 {
-    const auto a = makeMachine();
-    a->sync->start();
-    queue->advance(3s);
-    const auto b = makeMachine();
-    b->sync->start();
-    queue->advance(3s);
+    const auto a = startedMachine();
+    const auto b = startedMachine();
 
     for (const QDateTime& future : {now().addDays(1), QDateTime(QDate(2036, 1, 1), QTime(0, 0), Qt::UTC)}) {
         cloud::Record record = *cloud.storedRecord("profiles");
@@ -263,12 +261,8 @@ TEST_F(TwoMachines, ARecordDatedInTheFutureBlocksNoLaterEdit)
 // changed now: another machine's later edit still reaches it.
 TEST_F(TwoMachines, ALocalFileDatedInTheFutureCountsAsChangedNow)
 {
-    const auto a = makeMachine();
-    a->sync->start();
-    queue->advance(3s);
-    const auto b = makeMachine();
-    b->sync->start();
-    queue->advance(3s);
+    const auto a = startedMachine();
+    const auto b = startedMachine();
     rename(*a, "A");
     queue->advance(3s);
     a->sync.reset();
@@ -338,12 +332,8 @@ namespace {
 // makes again is neither removed nor added and removed.
 TEST_F(TwoMachines, ANoticeTellsWhatTheUserThenHas)
 {
-    const auto a = makeMachine();
-    a->sync->start();
-    queue->advance(3s);
-    const auto b = makeMachine();
-    b->sync->start();
-    queue->advance(3s);
+    const auto a = startedMachine();
+    const auto b = startedMachine();
     const auto synthesis = [](const Machine& machine) {
         for (const PacsProfile& profile : machine.store->pacsProfiles().get())
             if (profile.name == "Synthesis")
