@@ -101,6 +101,16 @@ TEST(GlassCard, ShadowLooksAsTheDropShadowEffectAndFollowsTheCard)
         }
     }
     EXPECT_LE(worst, 2);
+    // A repaint of a few pixels (a cursor's blink) draws them as the whole picture does.
+    const QRect part(236, 148, 30, 24); // across the card's corner and its shadow
+    QImage partial(window.size(), QImage::Format_ARGB32_Premultiplied);
+    partial.fill(Qt::magenta);
+    window.render(&partial, part.topLeft(), QRegion(part));
+    int differing = 0;
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+            differing += partial.pixelColor(x, y).rgb() != actual.pixelColor(x, y).rgb();
+    EXPECT_EQ(differing, 0);
     // Below the card it is dark, and it went with the card when that moved.
     EXPECT_LT(actual.pixelColor(100, 164).lightness(), 230);
     card->move(150, 140);

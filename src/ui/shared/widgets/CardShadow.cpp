@@ -6,6 +6,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -81,10 +82,12 @@ QImage CardShadow::render(QSize cardSize, QPoint& origin)
     return both;
 }
 
-void CardShadow::paintEvent(QPaintEvent*)
+void CardShadow::paintEvent(QPaintEvent* event)
 {
+    // Only what is exposed: a blinking cursor in the card repaints a few pixels of it.
+    const QRect exposed = event->rect() & picture_.rect();
     QPainter painter(this);
-    painter.drawImage(0, 0, picture_);
+    painter.drawImage(exposed.topLeft(), picture_, exposed);
 }
 
 } // namespace velmor
