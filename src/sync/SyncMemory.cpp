@@ -1,12 +1,12 @@
 #include "sync/SyncMemory.h"
 
 #include "platform/RegularFile.h"
+#include "store/FileSystem.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace velmor {
 
@@ -26,9 +26,11 @@ QDateTime dateFrom(const QJsonValue& value) { return QDateTime::fromString(value
 SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(fileName))
 {
     // Never blocks on a FIFO and never reads a huge file: the memory is only a help.
-    const std::optional<QByteArray> bytes = files::readRegularFile(path_, maxFileBytes);
-    if (!bytes)
+    // A link the user made to it is followed, as for the other data files.
+    const files::FileRead read = files::readUserFile(path_, maxFileBytes);
+    if (!read.bytes)
         return;
+    const std::optional<QByteArray>& bytes = read.bytes;
     const QJsonObject root = QJsonDocument::fromJson(*bytes).object();
     for (const QJsonValue account : root.value(accountsKey).toArray()) {
         if (account.isString() && !account.toString().isEmpty())
@@ -75,10 +77,11 @@ void SyncMemory::write() const
     for (const auto& [record, countsAs] : countedDates_)
         dates.append(QJsonObject{{recordKey, text(record)}, {countsAsKey, text(countsAs)}});
     const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)}, {datesKey, dates}};
-    QSaveFile file(path_);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(QJsonDocument(root).toJson());
-    (void)file.commit();
+    // Atomic, and through the user's link like the other data files.
+    try {
+        LocalFileSystem().write(path_, QJsonDocument(root).toJson());
+    } catch (const FileError&) {
+    }
 }
 
 } // namespace velmor
