@@ -7,6 +7,7 @@
 #include "app/VelmorApp.h"
 #include "platform/Paths.h"
 #include "platform/hid/linux/UdevHidManager.h"
+#include "ui/shared/CaretBlink.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
     }
 
     installTheme(application);
+    const CaretBlink caretBlink;
     hid::UdevHidManager::installAsDefault();
     VelmorApp::Options options;
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
