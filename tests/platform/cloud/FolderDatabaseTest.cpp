@@ -235,6 +235,28 @@ TEST_F(FolderDatabase, OthersChangesArriveAtTheNextLookAndOnlyThose)
     EXPECT_EQ(pushes.received.size(), 2);
 }
 
+// A look reads the subscriptions only when a record changed; one that cannot
+// read them keeps the change for a later look instead of losing it.
+TEST_F(FolderDatabase, AChangeSeenWhileTheSubscriptionsCannotBeReadIsPushedLater)
+{
+    const auto writer = client();
+    const auto reader = client();
+    subscribeToEverything(*reader);
+    PushLog pushes(*reader);
+    ASSERT_TRUE(save(*writer, Record("VelmorProfiles", "profiles")).value);
+    ASSERT_TRUE(QDir().rename(file("subscriptions"), file("subscriptions.away")));
+    put("subscriptions", "not a folder");
+    reader->checkForChanges();
+    queue->runUntilIdle();
+    EXPECT_TRUE(pushes.received.isEmpty());
+
+    ASSERT_TRUE(QFile::remove(file("subscriptions")));
+    ASSERT_TRUE(QDir().rename(file("subscriptions.away"), file("subscriptions")));
+    reader->checkForChanges();
+    queue->runUntilIdle();
+    EXPECT_EQ(pushes.received.size(), 1);
+}
+
 // Every look reads the whole folder: a burst of reports from the folder watch (a
 // share bringing thousands of files at once) costs one look, not one per report.
 // A look pushes each changed record to a query subscription, and a database

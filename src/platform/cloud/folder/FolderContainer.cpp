@@ -211,16 +211,21 @@ void FolderContainer::checkForChanges()
         const auto stamps = backend->account.stamps();
         if (!stamps)
             return; // an unmounted share changes nothing; its changes show once it is back
+        const folder::ChangeTracker lastLook = backend->tracker;
+        const QList<RecordChange> changes = backend->tracker.update(*stamps);
+        if (changes.isEmpty())
+            return; // most looks: the subscriptions are read only when something changed
         QList<Subscription> subscriptions;
         try {
             subscriptions = backend->account.allSubscriptions();
         } catch (const Error&) {
+            backend->tracker = lastLook; // the changes go out at a look that can read them
             return;
         }
         QList<QVariantMap> pushes;
         // A database or zone push names no record: one per look says all that many would.
         QSet<QString> firedWhole;
-        for (const RecordChange& change : backend->tracker.update(*stamps)) {
+        for (const RecordChange& change : changes) {
             for (const Subscription& subscription : subscriptions) {
                 const bool perRecord = subscription.kind == Subscription::Kind::query;
                 if (!fires(subscription, change) || (!perRecord && firedWhole.contains(subscription.subscriptionID)))
