@@ -12,7 +12,9 @@ namespace velmor::cloud::folder {
 // Asset values are written and read as they stand: the caller turns them into
 // file names in the record's asset folder and back.
 QByteArray encodeRecord(const Record& record, const QString& modifiedBy);
-Record decodeRecord(const QByteArray& bytes);
+// A text handed over whole (moved, not shared) becomes the memory of its largest
+// byte field: a record of many megabytes is never held twice.
+Record decodeRecord(QByteArray bytes);
 
 // The name, change tag and type of a record file, read without decoding its fields.
 struct RecordStamp {
