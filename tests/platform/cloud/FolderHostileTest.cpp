@@ -279,6 +279,45 @@ TEST_F(FolderHostile, ThePollReadsARecordOnlyWhenItsFileChanged)
     EXPECT_EQ(pushes.received.size(), 1);
 }
 
+// The record a client last read or wrote is known while its file is unchanged:
+// its own save is no change to the next look, which does not read it again (a
+// file garbled in place, its stamp kept, would otherwise look like a removal);
+// another client's save is read and pushed.
+TEST_F(FolderHostile, TheLookKnowsTheRecordItsClientLastReadOrWrote)
+{
+    const auto writer = client();
+    const auto reader = client();
+    ASSERT_TRUE(saveSubscription(*reader, "all").value);
+    ASSERT_TRUE(save(*writer, profiles("1")).value);
+    complete<QByteArray>(*queue, [&](auto done) { reader->registerForRemoteNotifications(std::move(done)); });
+    PushLog pushes(*reader);
+
+    const auto garbleInPlace = [&] {
+        const QString path = file("records/profiles.json");
+        const QByteArray nativePath = QFile::encodeName(path);
+        struct stat before {};
+        ASSERT_EQ(::stat(nativePath.constData(), &before), 0);
+        QFile record(path);
+        ASSERT_TRUE(record.open(QIODevice::ReadWrite));
+        record.write(QByteArray(record.size(), ' '));
+        record.close();
+        const timespec times[] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, nativePath.constData(), times, 0), 0);
+    };
+    Record mine = *fetch(*reader, "profiles").value;
+    mine.setValue("payload", QByteArray("2"));
+    ASSERT_TRUE(save(*reader, mine).value);
+    garbleInPlace();
+    reader->checkForChanges();
+    queue->runUntilIdle();
+    EXPECT_TRUE(pushes.received.isEmpty());
+
+    ASSERT_TRUE(save(*writer, profiles("3")).value); // in place of the garbled file
+    reader->checkForChanges();
+    queue->runUntilIdle();
+    EXPECT_EQ(pushes.received.size(), 1);
+}
+
 TEST_F(FolderHostile, WriteErrorsCarryTheSystemsReason)
 {
     ASSERT_TRUE(save(*client(), profiles("old")).value);

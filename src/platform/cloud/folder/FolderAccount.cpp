@@ -141,12 +141,12 @@ std::optional<Record> FolderAccount::readRecord(const Folder& account, const QSt
         return std::nullopt;
     const QString what = QStringLiteral("record “%1”").arg(recordName);
     const files::FileStamp before = records->stamp(recordName + jsonSuffix);
-    const auto bytes = bytesIfPresent(records->read(recordName + jsonSuffix, maxRecordBytes), what);
+    std::optional<QByteArray> bytes = bytesIfPresent(records->read(recordName + jsonSuffix, maxRecordBytes), what);
     if (!bytes)
         return std::nullopt;
     Record record;
     try {
-        record = decodeRecord(*bytes);
+        record = decodeRecord(std::move(*bytes));
     } catch (const json::DecodeError& e) {
         throw damaged(what, e.message());
     }
@@ -188,7 +188,7 @@ void FolderAccount::remember(const Folder& records, const QString& recordName, c
 
 FolderAccount::KnownRecord FolderAccount::knownAs(const files::FileStamp& file, const Record& record)
 {
-    KnownRecord known{file, record.recordChangeTag(), {}};
+    KnownRecord known{file, record.recordChangeTag(), record.recordType(), {}};
     for (const auto& value : record.fields())
         if (const auto* asset = std::get_if<Asset>(&value))
             known.assetFiles.append(QFileInfo(asset->filePath).fileName());
@@ -401,8 +401,12 @@ std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
         if (!isPlainFileName(name))
             continue;
         SeenRecord record{records->stamp(fileName), std::nullopt};
+        const auto known = known_.constFind(name);
         if (const auto last = seen_.constFind(name); last != seen_.cend() && last->file == record.file) {
             record.stamp = last->stamp;
+        } else if (record.file.kind == files::FileKind::regular && known != known_.cend() && known->file == record.file) {
+            // Its own save or fetch: a profiles record is many megabytes to read again.
+            record.stamp = RecordStamp{name, known->changeTag, known->recordType};
         } else if (record.file.kind == files::FileKind::regular) {
             try {
                 if (const auto bytes = records->read(fileName, maxRecordBytes).bytes)

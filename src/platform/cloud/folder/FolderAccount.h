@@ -56,7 +56,8 @@ public:
     QList<Subscription> allSubscriptions() const;
 
     // The stamps of every readable record, by name; none while the folder is unavailable.
-    // A record file is read again only when its file stamp changed.
+    // A record file is read again only when its file stamp changed, and not at all
+    // when it is the file this client last read or wrote.
     std::optional<QMap<QString, RecordStamp>> stamps();
 
 private:
@@ -70,6 +71,7 @@ private:
     struct KnownRecord {
         files::FileStamp file;
         QString changeTag;
+        QString recordType;
         QStringList assetFiles;
     };
     static KnownRecord knownAs(const files::FileStamp& file, const Record& record);
