@@ -46,6 +46,8 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     // Repairing what was loaded is no change of the user's: the data keeps its date.
     if (!file_.exists() || changed || needsSave)
         save(false, disk.result ? disk.date : untouchedDate());
+    else
+        keepLoadedDocument(disk);
 }
 
 ProfileStore::~ProfileStore() = default;
@@ -140,9 +142,24 @@ ProfileStore::DiskState ProfileStore::readDisk()
     postNotices(loaded.notices);
     state.wasDamaged = loaded.wasDamaged;
     state.date = loaded.modified;
+    state.bytes = loaded.bytes;
     if (!loaded.bytes)
         state.result.reset();
     return state;
+}
+
+void ProfileStore::keepLoadedDocument(const DiskState& disk)
+{
+    // Without this, the first upload or comparison would encode the whole document
+    // again, holding a second copy of bytes profiles.json already holds.
+    if (!disk.result || !disk.bytes || disk.wasDamaged || disk.result->didMigrate ||
+        !disk.result->activePacsProfileId || !disk.result->activeUserProfileId)
+        return;
+    const LoadResult& loaded = *disk.result;
+    const ProfileSnapshot now = contents();
+    if (now == ProfileSnapshot{loaded.pacsProfiles, loaded.userProfiles, *loaded.activePacsProfileId,
+                               *loaded.activeUserProfileId})
+        document_.emplace(now, *disk.bytes);
 }
 
 void ProfileStore::reloadFromDisk()
@@ -162,6 +179,7 @@ void ProfileStore::reloadFromDisk()
         save(false, disk.result ? disk.date : untouchedDate());
         return;
     }
+    keepLoadedDocument(disk);
     // The file as read is the state now: its time is the time of the data.
     lastWritten_.reset();
     dateHeld_ = false;

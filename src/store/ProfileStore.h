@@ -215,9 +215,14 @@ private:
         bool wasDamaged = false;
         // When the file the result came from was last changed.
         std::optional<QDateTime> date;
+        // The bytes the result was decoded from.
+        std::optional<QByteArray> bytes;
     };
 
     DiskState readDisk();
+    // After a load that wrote nothing: the file's bytes are the document of the
+    // profiles now when they decode to exactly these profiles and active ids.
+    void keepLoadedDocument(const DiskState& disk);
     // save(), dating the data (in memory and on disk) `changedAt` instead of the
     // time the outcome of its write arrives.
     void save(bool suppressOnSave, const std::optional<QDateTime>& changedAt);

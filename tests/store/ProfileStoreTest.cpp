@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -243,6 +244,36 @@ TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothi
     EXPECT_TRUE(disk->reads().isEmpty());
     EXPECT_EQ(saveCalls, 1);
     EXPECT_EQ(store->lastModifiedDate(), written);
+}
+
+// A start or Reset that writes nothing keeps the file's own bytes as the document
+// to upload, so that nothing encodes again what profiles.json already holds; a
+// file that does not say all the store holds (no active ids) never stands for it.
+TEST_F(ProfileStoreTest, ALoadThatWritesNothingKeepsTheFilesBytesAsTheDocument)
+{
+    PersistedProfiles document = accepted("Dr. A");
+    const QByteArray compact = QJsonDocument(document.toJson()).toJson(QJsonDocument::Compact);
+    writeProfiles(compact);
+    {
+        const auto store = start();
+        queue->runUntilIdle();
+        EXPECT_TRUE(disk->changes().isEmpty());
+        EXPECT_EQ(store->makeSyncPayload(), compact);
+        store->reloadFromDisk();
+        EXPECT_EQ(store->makeSyncPayload(), compact);
+        store->renameUserProfile(store->activeUserProfile().id, "Dr. B");
+        EXPECT_EQ(PersistedProfiles::fromJson(json::parse(store->makeSyncPayload())).userProfiles.first().name, "Dr. B");
+        queue->runUntilIdle();
+    }
+
+    document.activeUserProfileId.reset();
+    const QByteArray withoutActiveUser = QJsonDocument(document.toJson()).toJson(QJsonDocument::Compact);
+    writeProfiles(withoutActiveUser);
+    const auto store = start();
+    queue->runUntilIdle();
+    EXPECT_NE(store->makeSyncPayload(), withoutActiveUser);
+    EXPECT_EQ(PersistedProfiles::fromJson(json::parse(store->makeSyncPayload())).activeUserProfileId,
+              store->activeUserProfileId().get());
 }
 
 } // namespace
