@@ -241,17 +241,17 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         co_await learnAccount();
     if (!hasSynced_) {
         // Never over a record this data has not met yet: that one is taken instead.
-        const Fetched fetched = co_await fetchProfilesRecord();
+        Fetched fetched = co_await fetchProfilesRecord();
         if (fetched.failed) {
             uploadOwed_ = true;
             co_return;
         }
-        const std::optional<QByteArray> payload = fetched.record ? fetched.record->bytes(payloadKey) : std::nullopt;
-        if (payload && isFirstContact(*payload)) {
-            takeAtFirstContact(*payload, countedRemoteDate(*fetched.record));
+        const bool found = fetched.record.has_value();
+        const bool taken = found && takeIfFirstContact(*fetched.record);
+        letGo(fetched.record);
+        if (taken)
             co_return;
-        }
-        if (!fetched.record)
+        if (!found)
             cacheRecord(std::nullopt);
     }
 
@@ -287,10 +287,27 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
 }
 
 // The profiles record as it is in the cloud now, kept as the base of the next save;
-// none when it is missing or could not be fetched (reported).
+// none when it is missing or could not be fetched (reported). Its payload is not
+// kept: the next save replaces it, and it is many megabytes.
 void CloudKitProfileSync::cacheRecord(std::optional<cloud::Record> record)
 {
-    decoder_.release(std::exchange(cachedRecord_, std::move(record)));
+    if (record)
+        record->removeValue(payloadKey);
+    cachedRecord_ = std::move(record);
+}
+
+void CloudKitProfileSync::letGo(std::optional<cloud::Record>& record)
+{
+    decoder_.release(std::exchange(record, std::nullopt));
+}
+
+bool CloudKitProfileSync::takeIfFirstContact(const cloud::Record& record)
+{
+    const std::optional<QByteArray> payload = record.bytes(payloadKey);
+    if (!payload || !isFirstContact(*payload))
+        return false;
+    takeAtFirstContact(*payload, countedRemoteDate(record));
+    return true;
 }
 
 QCoro::Task<CloudKitProfileSync::Fetched> CloudKitProfileSync::fetchProfilesRecord()
@@ -317,19 +334,25 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
                                           "upload was stopped. The next change or Sync Now tries again."));
         co_return;
     }
-    const Fetched fetched = co_await fetchProfilesRecord();
+    Fetched fetched = co_await fetchProfilesRecord();
     if (!fetched.record) {
         uploadOwed_ = uploadOwed_ || fetched.failed;
         co_return;
     }
-    const cloud::Record& record = *fetched.record;
-    const std::optional<QByteArray> payload = record.bytes(payloadKey);
-    const std::optional<QDateTime> remote = countedRemoteDate(record);
-    const std::optional<QDateTime> local = localDate();
-    if ((payload && isFirstContact(*payload)) || (remote && local && *remote > *local) ||
-        replacesUntouchedProfiles(record))
-        applyRemoteRecord(record, false);
-    else
+    bool takesRecord = false;
+    {
+        const cloud::Record& record = *fetched.record;
+        const std::optional<QByteArray> payload = record.bytes(payloadKey);
+        const std::optional<QDateTime> remote = countedRemoteDate(record);
+        const std::optional<QDateTime> local = localDate();
+        takesRecord = (payload && isFirstContact(*payload)) || (remote && local && *remote > *local) ||
+                      replacesUntouchedProfiles(record);
+        if (takesRecord)
+            applyRemoteRecord(record, false);
+    }
+    // Not held through the upload that follows.
+    letGo(fetched.record);
+    if (!takesRecord)
         co_await upload(conflicts);
 }
 
@@ -391,6 +414,7 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     if (fetched && record) {
         cacheRecord(record);
         applyRemoteRecord(*record, true);
+        letGo(record);
     } else if (fetched) {
         pendingUploadAfterInitialSync_ = true;
     }
@@ -413,11 +437,12 @@ QCoro::Task<> CloudKitProfileSync::syncNow()
     if (!available)
         co_return;
     co_await learnAccount();
-    const Fetched fetched = co_await fetchProfilesRecord();
+    Fetched fetched = co_await fetchProfilesRecord();
     if (fetched.record)
         applyRemoteRecord(*fetched.record, false);
     else if (!fetched.failed && uploadOwed_)
         scheduleUpload(); // an empty cloud still gets the upload that failed
+    letGo(fetched.record);
 }
 
 void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool isInitialSync)

@@ -128,6 +128,7 @@ public:
     bool hasSyncedWithAccount() const { return hasSynced_; }
     // The latest upload failed, or could not start, and nothing has replaced its data since.
     bool isUploadOwed() const { return uploadOwed_; }
+    // The profiles record last seen, without its payload: the base of the next upload.
     const std::optional<cloud::Record>& cachedRecord() const { return cachedRecord_; }
     const std::shared_ptr<cloud::Container>& container() const { return container_; }
 
@@ -147,8 +148,12 @@ private:
         bool failed = false;
     };
     QCoro::Task<Fetched> fetchProfilesRecord();
-    // Keeps `record` as the last one seen; the one before goes away from the window's thread.
+    // Keeps `record`, without its payload, as the last one seen.
     void cacheRecord(std::optional<cloud::Record> record);
+    // A fetched record, once used, goes away from the window's thread.
+    void letGo(std::optional<cloud::Record>& record);
+    // At a first contact with the account, takes the record (takeAtFirstContact) and says so.
+    bool takeIfFirstContact(const cloud::Record& record);
     // The account's user record name, once; unknown while it cannot be had.
     QCoro::Task<> learnAccount();
     void rememberSync();

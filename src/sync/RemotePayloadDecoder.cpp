@@ -34,13 +34,20 @@ void RemotePayloadDecoder::release(std::optional<cloud::Record> record)
     if (!record)
         return;
     auto held = std::make_shared<std::optional<cloud::Record>>(std::move(record));
-    // The queue ends the last hold: whichever copy of the job goes last, the record goes there.
-    releaser_->async([held = std::move(held)]() mutable { held->reset(); });
+    // Handed over on the next turn: copies that the current turn of the main queue
+    // still holds (a completion's arguments) are gone by then. The queue ends the
+    // last hold: whichever copy of the job goes last, the record goes there.
+    postToMain([releaser = releaser_, held = std::move(held)]() mutable {
+        releaser->async([held = std::move(held)]() mutable { held->reset(); });
+    });
 }
 
 QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray payload)
 {
-    return onQueue<LoadResult>(queue_, [payload = std::move(payload)] { return decodePayload(payload); });
+    // The job takes the payload out, so that its pages go back on the queue, not
+    // wherever the last copy of the job happens to end.
+    auto held = std::make_shared<QByteArray>(std::move(payload));
+    return onQueue<LoadResult>(queue_, [held] { return decodePayload(std::exchange(*held, QByteArray())); });
 }
 
 QCoro::Task<std::optional<SyncChangeSummary::Notice>> RemotePayloadDecoder::summarize(LoadResult before,

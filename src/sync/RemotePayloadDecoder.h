@@ -30,7 +30,7 @@ public:
 
 private:
     std::shared_ptr<SerialQueue> queue_;
-    std::unique_ptr<SerialQueue> releaser_;
+    std::shared_ptr<SerialQueue> releaser_;
 };
 
 } // namespace velmor
