@@ -356,6 +356,13 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         co_await upload(conflicts);
 }
 
+bool CloudKitProfileSync::holdsThisData(const cloud::Record& record, const QDateTime& local) const
+{
+    // The store's document is at hand after a load or save, so this costs a comparison, not an encoding.
+    return record.date(updatedAtKey) == local && record.integer(schemaVersionKey) == schemaVersion &&
+           record.bytes(payloadKey) == profileStore_->makeSyncPayload();
+}
+
 bool CloudKitProfileSync::replacesUntouchedProfiles(const cloud::Record& record) const
 {
     if (!profileStore_->holdsUntouchedProfiles())
@@ -465,6 +472,8 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     if (remote && local) {
         if (*remote > *local)
             applyRemotePayload(*payload, remote);
+        else if (isInitialSync && holdsThisData(record, *local))
+            syncCustomIcons(); // sending it again would only wake the other machines
         else if (isInitialSync || (uploadOwed_ && *local > *remote))
             scheduleUpload();
         return;

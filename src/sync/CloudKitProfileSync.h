@@ -91,8 +91,9 @@ public:
     // At the first contact with the account, takes the record's payload (see above).
     // Otherwise takes it when its date is strictly later than the local data's,
     // or when the local profiles are untouched ones and the payload differs.
-    // Otherwise the initial sync uploads, a later sync uploads when an upload failed
-    // and the local data is newer, and does nothing else. Without both dates the
+    // Otherwise the initial sync uploads (unless the record already holds the local
+    // data, dated as it is), a later sync uploads when an upload failed and the
+    // local data is newer, and does nothing else. Without both dates the
     // initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
     // Replaces the store's profiles by the payload, in one step, asking for no upload;
@@ -143,6 +144,8 @@ private:
     QCoro::Task<> resolveConflict(int conflicts);
     // The store holds profiles nobody changed and the record holds other profiles.
     bool replacesUntouchedProfiles(const cloud::Record& record) const;
+    // The record is what an upload of the local data, dated `local`, would make of it.
+    bool holdsThisData(const cloud::Record& record, const QDateTime& local) const;
     struct Fetched {
         std::optional<cloud::Record> record;
         bool failed = false;

@@ -396,6 +396,52 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
     EXPECT_EQ(uploads(), 1);
 }
 
+// At the initial sync, a record that already holds the local data (the same bytes,
+// date and schema) is not sent back, and the icons it uses are still synced; one
+// that differs in any of these is uploaded over as before. The record kept as the
+// base of the next upload holds no payload.
+TEST_F(ProfileSync, TheInitialSyncDoesNotSendBackWhatTheRecordAlreadyHolds)
+{
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.iconSource = ToolIconSource::custom;
+    tool.customIcon = "scan.svg";
+    store->upsertTool(tool, store->activePacsProfile().id);
+    edit("Local");
+    const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8"/></svg>)";
+    writeFile(supportPath("scan.svg"), svg);
+    cloud::Record icon("VelmorIcon", "scan");
+    icon.setValue("svgAsset", cloud::Asset{supportPath("scan.svg")});
+    icon.setValue("pngAsset", cloud::Asset{supportPath("scan.svg")});
+    cloud.putRecord(icon);
+
+    cloud::Record same = profiles(store->makeSyncPayload(), localDate());
+    same.setValue("schemaVersion", qint64{6});
+    cloud::Record older = same;
+    older.setValue("updatedAt", localDate().addSecs(-1));
+    cloud::Record otherSchema = same;
+    otherSchema.setValue("schemaVersion", qint64{5});
+    cloud::Record undated = same;
+    undated.removeValue("updatedAt");
+    undated.setServerMetadata({}, localDate());
+    for (const auto& [record, expected] : {std::pair{same, 0}, {older, 1}, {otherSchema, 1}, {undated, 1}}) {
+        cloud.putRecord(record);
+        const int before = uploads();
+        const auto fresh = CloudKitProfileSync::create(store, cloud.localClient(), [this] { return clockTime; });
+        fresh->start();
+        queue->advance(2s);
+        EXPECT_EQ(uploads() - before, expected) << record.value("schemaVersion").has_value();
+        ASSERT_TRUE(fresh->cachedRecord());
+        EXPECT_FALSE(fresh->cachedRecord()->bytes("payload"));
+        if (expected == 0) {
+            EXPECT_EQ(readFile(QDir(customIconsDirectory()).filePath("scan.svg")), svg);
+        }
+    }
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
+    EXPECT_EQ(userName(), "Local");
+    EXPECT_TRUE(messages.filter("Error").isEmpty()) << messages.join('\n').toStdString();
+}
+
 using Subscription = cloud::Subscription;
 
 Subscription withInfo(Subscription subscription, const QString& alert = "Velmor updated")
