@@ -193,6 +193,13 @@ public:
     // Data dated later than `time` (a clock that was ahead, a file dated in the
     // future) counts as changed at `time`: it is dated so, in memory and on disk.
     void dateNoLaterThan(const QDateTime& time);
+    // `payload` is the document of the profiles as they are now, byte for byte.
+    // Never encodes: false while the document written or loaded is not the state now.
+    bool holdsDocument(const QByteArray& payload) const;
+    // The profiles, unchanged, count as changed at `changedAt` (another copy of
+    // the very same document carries that date): dated so, in memory and on disk,
+    // with no upload asked for.
+    void dateAs(const QDateTime& changedAt);
 
     // --- First contact with a cloud folder (ProfileStoreFirstContact.cpp).
 

@@ -69,4 +69,15 @@ void ProfileStore::dateNoLaterThan(const QDateTime& time)
         save(true, time);
 }
 
+bool ProfileStore::holdsDocument(const QByteArray& payload) const
+{
+    return document_ && document_->first == contents() && document_->second == payload;
+}
+
+void ProfileStore::dateAs(const QDateTime& changedAt)
+{
+    if (lastModifiedDate() != changedAt)
+        save(true, changedAt);
+}
+
 } // namespace velmor

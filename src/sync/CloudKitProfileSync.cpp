@@ -356,13 +356,6 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         co_await upload(conflicts);
 }
 
-bool CloudKitProfileSync::holdsThisData(const cloud::Record& record, const QDateTime& local) const
-{
-    // The store's document is at hand after a load or save, so this costs a comparison, not an encoding.
-    return record.date(updatedAtKey) == local && record.integer(schemaVersionKey) == schemaVersion &&
-           record.bytes(payloadKey) == profileStore_->makeSyncPayload();
-}
-
 bool CloudKitProfileSync::replacesUntouchedProfiles(const cloud::Record& record) const
 {
     if (!profileStore_->holdsUntouchedProfiles())
@@ -470,9 +463,14 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         return;
     }
     if (remote && local) {
-        if (*remote > *local)
+        // The record may hold this very document: nothing to decode, nor to send back.
+        const bool sameDocument = *remote >= *local && profileStore_->holdsDocument(*payload);
+        if (*remote > *local && sameDocument)
+            takeDateOf(*remote);
+        else if (*remote > *local)
             applyRemotePayload(*payload, remote);
-        else if (isInitialSync && holdsThisData(record, *local))
+        else if (isInitialSync && sameDocument && record.date(updatedAtKey) == *local &&
+                 record.integer(schemaVersionKey) == schemaVersion)
             syncCustomIcons(); // sending it again would only wake the other machines
         else if (isInitialSync || (uploadOwed_ && *local > *remote))
             scheduleUpload();
@@ -490,6 +488,21 @@ void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const st
     if (payload.isEmpty() || keepsUnsavedEdits())
         return;
     launch(applyDecodedPayload(payload, changedAt, keptFiles));
+}
+
+void CloudKitProfileSync::takeDateOf(const QDateTime& changedAt)
+{
+    if (keepsUnsavedEdits())
+        return;
+    isApplyingRemote_ = true;
+    const auto taken = qScopeGuard([this] { isApplyingRemote_ = false; });
+    profileStore_->dateAs(changedAt);
+    // As after a payload taken: nothing of this data is owed to the cloud.
+    pendingUpload_.cancel();
+    pendingUploadAfterInitialSync_ = false;
+    uploadOwed_ = false;
+    rememberSync();
+    syncCustomIcons();
 }
 
 bool CloudKitProfileSync::keepsUnsavedEdits() const

@@ -92,8 +92,9 @@ public:
     // Otherwise takes it when its date is strictly later than the local data's,
     // or when the local profiles are untouched ones and the payload differs.
     // Otherwise the initial sync uploads (unless the record already holds the local
-    // data, dated as it is), a later sync uploads when an upload failed and the
-    // local data is newer, and does nothing else. Without both dates the
+    // document, dated as it is), a later sync uploads when an upload failed and the
+    // local data is newer, and does nothing else. A later record that holds the
+    // local document only dates the local data. Without both dates the
     // initial sync uploads and a later sync takes the payload.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
     // Replaces the store's profiles by the payload, in one step, asking for no upload;
@@ -137,6 +138,8 @@ private:
     // The start sequence: initial sync, account check, subscriptions.
     QCoro::Task<> runStart();
     QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt, QStringList keptFiles);
+    // What taking a payload that is the local document does: only its date changes.
+    void takeDateOf(const QDateTime& changedAt);
     // True, with the user told, while the store holds edits it could not save.
     bool keepsUnsavedEdits() const;
     // One upload attempt after `conflicts` refused saves in a row.
@@ -144,8 +147,6 @@ private:
     QCoro::Task<> resolveConflict(int conflicts);
     // The store holds profiles nobody changed and the record holds other profiles.
     bool replacesUntouchedProfiles(const cloud::Record& record) const;
-    // The record is what an upload of the local data, dated `local`, would make of it.
-    bool holdsThisData(const cloud::Record& record, const QDateTime& local) const;
     struct Fetched {
         std::optional<cloud::Record> record;
         bool failed = false;

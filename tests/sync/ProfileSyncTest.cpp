@@ -7,6 +7,7 @@
 #include "sync/CloudKitProfileSync.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -396,10 +397,10 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
     EXPECT_EQ(uploads(), 1);
 }
 
-// At the initial sync, a record that already holds the local data (the same bytes,
-// date and schema) is not sent back, and the icons it uses are still synced; one
-// that differs in any of these is uploaded over as before. The record kept as the
-// base of the next upload holds no payload.
+// At the initial sync, a record that already holds the local document (the same
+// bytes, date and schema) is not sent back, and the icons it uses are still synced;
+// one that differs in any of these is uploaded over as before. The record kept as
+// the base of the next upload holds no payload.
 TEST_F(ProfileSync, TheInitialSyncDoesNotSendBackWhatTheRecordAlreadyHolds)
 {
     RadiologyTool tool;
@@ -440,6 +441,24 @@ TEST_F(ProfileSync, TheInitialSyncDoesNotSendBackWhatTheRecordAlreadyHolds)
     EXPECT_EQ(storedPayload(), store->makeSyncPayload());
     EXPECT_EQ(userName(), "Local");
     EXPECT_TRUE(messages.filter("Error").isEmpty()) << messages.join('\n').toStdString();
+
+    // The same document dated later (its own upload, dated when the save's outcome
+    // came): its date is taken, and nothing is decoded, announced or sent back.
+    const QDateTime later = localDate().addMSecs(120);
+    cloud.putRecord(profiles(store->makeSyncPayload(), later));
+    const int before = uploads();
+    const auto fresh = CloudKitProfileSync::create(store, cloud.localClient(), [this] { return clockTime; });
+    ManualSerialQueue* decoder = serialQueues.find("com.velmor.payloads");
+    ASSERT_NE(decoder, nullptr);
+    decoder->setStepwise(true);
+    fresh->start();
+    queue->advance(2s);
+    EXPECT_EQ(decoder->pendingCount(), 0u);
+    EXPECT_EQ(localDate(), later);
+    EXPECT_EQ(QFileInfo(store->fileURL()).lastModified().toUTC(), later);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_TRUE(notifier.requests.isEmpty());
+    decoder->setStepwise(false);
 }
 
 using Subscription = cloud::Subscription;
