@@ -150,16 +150,18 @@ ProfileStore::DiskState ProfileStore::readDisk()
 
 void ProfileStore::keepLoadedDocument(const DiskState& disk)
 {
-    // Without this, the first upload or comparison would encode the whole document
-    // again, holding a second copy of bytes profiles.json already holds.
+    // Without this, the first save, upload or comparison would encode the whole
+    // document again to find what profiles.json already holds.
     if (!disk.result || !disk.bytes || disk.wasDamaged || disk.result->didMigrate ||
         !disk.result->activePacsProfileId || !disk.result->activeUserProfileId)
         return;
     const LoadResult& loaded = *disk.result;
     const ProfileSnapshot now = contents();
     if (now == ProfileSnapshot{loaded.pacsProfiles, loaded.userProfiles, *loaded.activePacsProfileId,
-                               *loaded.activeUserProfileId})
+                               *loaded.activeUserProfileId}) {
         document_.emplace(now, *disk.bytes);
+        writer_->noteLoaded(now);
+    }
 }
 
 void ProfileStore::reloadFromDisk()

@@ -54,6 +54,11 @@ ProfilesFile::Loaded ProfileWriter::load(const ProfilesFile::Classifier& decode)
     });
 }
 
+void ProfileWriter::noteLoaded(ProfileSnapshot snapshot)
+{
+    queue_->async([this, snapshot = std::move(snapshot)] { written_ = snapshot; });
+}
+
 void ProfileWriter::flush()
 {
     queue_->sync([] {});

@@ -59,6 +59,9 @@ public:
 
     // Reads profiles.json (ProfilesFile::load) after every write handed over.
     ProfilesFile::Loaded load(const ProfilesFile::Classifier& decode);
+    // The document just loaded is the encoding of `snapshot`: saving that snapshot
+    // needs no encoding to find it written already.
+    void noteLoaded(ProfileSnapshot snapshot);
     // Returns once every write handed over is on disk (or failed).
     void flush();
 

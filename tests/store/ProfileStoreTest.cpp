@@ -247,8 +247,9 @@ TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothi
 }
 
 // A start or Reset that writes nothing keeps the file's own bytes as the document
-// to upload, so that nothing encodes again what profiles.json already holds; a
-// file that does not say all the store holds (no active ids) never stands for it.
+// to upload and save, so that nothing encodes again what profiles.json already
+// holds; a file that does not say all the store holds (no active ids) never
+// stands for it, and the next save writes it whole.
 TEST_F(ProfileStoreTest, ALoadThatWritesNothingKeepsTheFilesBytesAsTheDocument)
 {
     PersistedProfiles document = accepted("Dr. A");
@@ -264,6 +265,7 @@ TEST_F(ProfileStoreTest, ALoadThatWritesNothingKeepsTheFilesBytesAsTheDocument)
         store->renameUserProfile(store->activeUserProfile().id, "Dr. B");
         EXPECT_EQ(PersistedProfiles::fromJson(json::parse(store->makeSyncPayload())).userProfiles.first().name, "Dr. B");
         queue->runUntilIdle();
+        EXPECT_EQ(profilesOnDisk().userProfiles.first().name, "Dr. B");
     }
 
     document.activeUserProfileId.reset();
@@ -274,6 +276,9 @@ TEST_F(ProfileStoreTest, ALoadThatWritesNothingKeepsTheFilesBytesAsTheDocument)
     EXPECT_NE(store->makeSyncPayload(), withoutActiveUser);
     EXPECT_EQ(PersistedProfiles::fromJson(json::parse(store->makeSyncPayload())).activeUserProfileId,
               store->activeUserProfileId().get());
+    store->save();
+    queue->runUntilIdle();
+    EXPECT_EQ(profilesOnDisk().activeUserProfileId, store->activeUserProfileId().get());
 }
 
 } // namespace
