@@ -5,10 +5,10 @@
 # its runs: the window thread's CPU time per edit (the input, the repaint, the
 # save's outcome and the upload it asks for), per change another machine put into
 # the cloud folder, and the process's CPU time idle with a text field focused and
-# with nothing focused. Start-up memory is the real velmor's, in fresh folders on
-# the same document and on a cloud folder that already holds its record (the first
-# sync then fetches it): the peak (VmHWM) against the settled size (VmRSS) 8 s after
-# its "velmor ready" line.
+# with nothing focused. Start-up memory is the real velmor's, restarted on the same
+# document and on a cloud folder that already holds its record (the first sync then
+# fetches it): the peak (VmHWM) against the settled size (VmRSS) 8 s after its
+# "velmor ready" line.
 set -euo pipefail
 
 jobs=${VELMOR_JOBS:-$(nproc)}
@@ -22,7 +22,11 @@ output=$(QT_QPA_PLATFORM=offscreen "$bench" "$runs" "$idle" 2>/dev/null)
 echo "$output" >&2
 
 # Start-up memory: a first run leaves the record in the cloud folder; each
-# measured run starts from a copy of the data and that cloud folder.
+# measured run is a restart of that install, on a copy of its whole data folder
+# (dates kept: profiles.json as its last save dated it, the memory of the cloud
+# folders it synced with) and of that cloud folder. A start after profiles.json
+# changed behind the sync's back (an offline edit, a data folder without that
+# memory) fetches, compares and uploads: it is measured beside, on stderr.
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmor-windows.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 "$bench" --write-data "$work/seed/data"
@@ -42,16 +46,26 @@ start_app() { # folder → prints "peak settled" in MB
 }
 mkdir -p "$work/seed/runtime" && chmod 700 "$work/seed/runtime"
 start_app "$work/seed" >/dev/null
-peaks=() settled=()
-for run in $(seq "$runs"); do
-  folder="$work/run$run"
+start_copy() { # folder restart|changed → prints "peak settled" in MB
+  local folder=$1 kind=$2
   mkdir -p "$folder/runtime" && chmod 700 "$folder/runtime"
   cp -r "$work/seed/cloud" "$folder/cloud"
-  mkdir -p "$folder/data/Velmor" && cp "$work/seed/data/Velmor/profiles.json" "$folder/data/Velmor/"
-  read -r peak rss < <(start_app "$folder")
+  if [[ $kind == restart ]]; then
+    cp -a "$work/seed/data" "$folder/data"
+  else # only profiles.json, dated now
+    mkdir -p "$folder/data/Velmor" && cp "$work/seed/data/Velmor/profiles.json" "$folder/data/Velmor/"
+  fi
+  start_app "$folder"
+  rm -rf "$folder"
+}
+peaks=() settled=()
+for run in $(seq "$runs"); do
+  read -r peak rss < <(start_copy "$work/run$run" restart)
   echo "start-up run $run: peak $peak MB, settled $rss MB" >&2
   peaks+=("$peak") settled+=("$rss")
 done
+read -r peak rss < <(start_copy "$work/changed" changed)
+echo "start-up with profiles.json changed since its upload: peak $peak MB, settled $rss MB" >&2
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 peak=$(median "${peaks[@]}")
 rss=$(median "${settled[@]}")
