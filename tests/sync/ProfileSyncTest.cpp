@@ -55,6 +55,26 @@ protected:
         queue->advance(wait);
     }
     QString userName() const { return store->activeUserProfile().name; }
+    // A tool of the active PACS profile drawn with the custom icon "scan.svg".
+    void addToolWithCustomIcon()
+    {
+        RadiologyTool tool;
+        tool.id = QUuid::createUuid();
+        tool.iconSource = ToolIconSource::custom;
+        tool.customIcon = "scan.svg";
+        store->upsertTool(tool, store->activePacsProfile().id);
+    }
+    // The cloud's record of that icon; returns its SVG.
+    QByteArray putIconRecord()
+    {
+        const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8"/></svg>)";
+        writeFile(supportPath("scan.svg"), svg);
+        cloud::Record icon("VelmorIcon", "scan");
+        icon.setValue("svgAsset", cloud::Asset{supportPath("scan.svg")});
+        icon.setValue("pngAsset", cloud::Asset{supportPath("scan.svg")});
+        cloud.putRecord(icon);
+        return svg;
+    }
     QDateTime localDate() const { return store->lastModifiedDate().value(); }
     // The local document with the active user profile renamed.
     QByteArray payloadRenaming(const QString& name) const
@@ -366,18 +386,9 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
 // uploaded back, whenever the store reports its save.
 TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
 {
-    RadiologyTool tool;
-    tool.id = QUuid::createUuid();
-    tool.iconSource = ToolIconSource::custom;
-    tool.customIcon = "scan.svg";
-    store->upsertTool(tool, store->activePacsProfile().id);
+    addToolWithCustomIcon();
     synced();
-    const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8"/></svg>)";
-    writeFile(supportPath("scan.svg"), svg);
-    cloud::Record icon("VelmorIcon", "scan");
-    icon.setValue("svgAsset", cloud::Asset{supportPath("scan.svg")});
-    icon.setValue("pngAsset", cloud::Asset{supportPath("scan.svg")});
-    cloud.putRecord(icon);
+    const QByteArray svg = putIconRecord();
 
     // A save whose upload waits out the debounce, a later save whose callback is still
     // queued when the remote payload arrives, and an upload asked for while it is applied.
@@ -403,18 +414,9 @@ TEST_F(ProfileSync, ATakenPayloadIsAnnouncedBringsItsIconsAndIsNotUploadedBack)
 // the base of the next upload holds no payload.
 TEST_F(ProfileSync, TheInitialSyncDoesNotSendBackWhatTheRecordAlreadyHolds)
 {
-    RadiologyTool tool;
-    tool.id = QUuid::createUuid();
-    tool.iconSource = ToolIconSource::custom;
-    tool.customIcon = "scan.svg";
-    store->upsertTool(tool, store->activePacsProfile().id);
+    addToolWithCustomIcon();
     edit("Local");
-    const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8"/></svg>)";
-    writeFile(supportPath("scan.svg"), svg);
-    cloud::Record icon("VelmorIcon", "scan");
-    icon.setValue("svgAsset", cloud::Asset{supportPath("scan.svg")});
-    icon.setValue("pngAsset", cloud::Asset{supportPath("scan.svg")});
-    cloud.putRecord(icon);
+    const QByteArray svg = putIconRecord();
 
     cloud::Record same = profiles(store->makeSyncPayload(), localDate());
     same.setValue("schemaVersion", qint64{6});
