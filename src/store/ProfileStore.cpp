@@ -108,6 +108,7 @@ void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome&
     }
     if (failed)
         return;
+    forgetDocument();
     document_.emplace(outcome.snapshot, outcome.document);
     const QDateTime now = clock();
     if (wrote && !ticket.changedAt && ticket.dated == datedSaves_) {
@@ -125,9 +126,16 @@ void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome&
 
 std::optional<LoadResult> ProfileStore::loadFromDisk() { return readDisk().result; }
 
+void ProfileStore::forgetDocument()
+{
+    if (document_)
+        writer_->letGo(std::move(document_->first), std::move(document_->second));
+    document_.reset();
+}
+
 ProfileStore::DiskState ProfileStore::readDisk()
 {
-    document_.reset();
+    forgetDocument();
     DiskState state;
     // Each document read is decoded once; the one kept is the one loaded.
     const ProfilesFile::Loaded loaded = writer_->load([&state](const QByteArray& bytes) {

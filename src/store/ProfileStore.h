@@ -227,6 +227,8 @@ private:
     };
 
     DiskState readDisk();
+    // Lets go of the document last written or loaded away from the window's thread.
+    void forgetDocument();
     // After a load that wrote nothing: the file's bytes are the document of the
     // profiles now when they decode to exactly these profiles and active ids.
     void keepLoadedDocument(const DiskState& disk);

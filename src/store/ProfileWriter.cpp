@@ -3,6 +3,8 @@
 #include "platform/MainQueue.h"
 #include "store/PersistedProfiles.h"
 
+#include <utility>
+
 namespace velmor {
 
 bool ProfileSnapshot::operator==(const ProfileSnapshot& other) const
@@ -57,6 +59,13 @@ ProfilesFile::Loaded ProfileWriter::load(const ProfilesFile::Classifier& decode)
 void ProfileWriter::noteLoaded(ProfileSnapshot snapshot)
 {
     queue_->async([this, snapshot = std::move(snapshot)] { written_ = snapshot; });
+}
+
+void ProfileWriter::letGo(ProfileSnapshot snapshot, QByteArray document)
+{
+    auto held = std::make_shared<std::pair<ProfileSnapshot, QByteArray>>(std::move(snapshot), std::move(document));
+    // Emptied by the job, whichever copy of it goes last.
+    queue_->async([held] { *held = {}; });
 }
 
 void ProfileWriter::flush()

@@ -64,6 +64,9 @@ public:
     void noteLoaded(ProfileSnapshot snapshot);
     // Returns once every write handed over is on disk (or failed).
     void flush();
+    // Lets go of a document and its profiles on the writer's queue: the pages of
+    // many megabytes go back there, not on the window's thread.
+    void letGo(ProfileSnapshot snapshot, QByteArray document);
 
 private:
     struct Pending {
