@@ -291,9 +291,12 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
 // kept: the next save replaces it, and it is many megabytes.
 void CloudKitProfileSync::cacheRecord(std::optional<cloud::Record> record)
 {
-    if (record)
-        record->removeValue(payloadKey);
-    cachedRecord_ = std::move(record);
+    std::optional<cloud::Record> base = record;
+    if (base)
+        base->removeValue(payloadKey);
+    cachedRecord_ = std::move(base);
+    // Should this be the payload's last hold (the store moved on meanwhile), it goes there too.
+    letGo(record);
 }
 
 void CloudKitProfileSync::letGo(std::optional<cloud::Record>& record)
