@@ -1,5 +1,7 @@
 #include "platform/FileNames.h"
 
+#include <QTextBoundaryFinder>
+
 #include <algorithm>
 
 namespace velmor {
@@ -35,6 +37,22 @@ QString plainFileNameFrom(const QString& name)
     while (plain.startsWith(u'.'))
         plain.remove(0, 1);
     return isPlainFileName(plain) ? plain : QString();
+}
+
+QString leftUtf8Bytes(const QString& name, qsizetype maxBytes)
+{
+    if (name.toUtf8().size() <= maxBytes)
+        return name;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    qsizetype fits = 0;
+    qsizetype bytes = 0;
+    for (qsizetype start = 0, end = characters.toNextBoundary(); end > 0; start = end, end = characters.toNextBoundary()) {
+        bytes += QStringView(name).mid(start, end - start).toUtf8().size();
+        if (bytes > maxBytes)
+            break;
+        fits = end;
+    }
+    return name.left(fits);
 }
 
 } // namespace velmor

@@ -15,4 +15,11 @@ bool isPlainFileName(const QString& name);
 // only "." or ".." would be.
 QString plainFileNameFrom(const QString& name);
 
+// Most file systems take names of at most this many bytes.
+constexpr qsizetype maxFileNameBytes = 255;
+
+// The longest start of `name` whose UTF-8 form has at most `maxBytes` bytes, cut
+// only between characters (a character with its combining marks, an emoji sequence).
+QString leftUtf8Bytes(const QString& name, qsizetype maxBytes);
+
 } // namespace velmor

@@ -69,6 +69,9 @@ class LocalFileSystem final : public FileSystem {
 public:
     // Far above the profiles of 50 users with 1,000 mappings each.
     static constexpr qint64 maxReadBytes = 64 * 1024 * 1024;
+    // What write() adds to a file's name for its temporary file, at most:
+    // ".velmor-" and a 64-bit number in base 36.
+    static constexpr qsizetype maxTemporarySuffixBytes = 8 + 13;
 
     bool exists(const QString& path) const override;
     QByteArray read(const QString& path) const override;

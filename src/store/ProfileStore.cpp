@@ -65,9 +65,9 @@ std::optional<QDateTime> ProfileStore::lastModifiedDate() const
 
 void ProfileStore::save(bool suppressOnSave) { save(suppressOnSave, std::nullopt); }
 
-void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& changedAt)
+void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& changedAt, SaveOutcomeHandler whenSaved)
 {
-    SaveTicket ticket{++handedSaves_, suppressOnSave, changedAt, lastWritten_, remoteApplies_, 0};
+    SaveTicket ticket{++handedSaves_, suppressOnSave, changedAt, lastWritten_, remoteApplies_, 0, std::move(whenSaved)};
     // Until the outcome arrives, the date stays what it was before the write.
     if (!lastWritten_) {
         lastWritten_ = lastModifiedDate();
@@ -90,11 +90,11 @@ void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& cha
 
 void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome)
 {
-    for (const ProfilesFile::Notice& notice : outcome.notices) {
-        if (const ErrorHandler handler = onError)
-            handler(notice.title, notice.message);
-    }
+    // A handler may release the store: each notice goes on its own turn, none once it is gone.
+    postNotices(outcome.notices);
     const bool failed = outcome.outcome == ProfilesFile::SaveOutcome::failed;
+    if (ticket.whenSaved)
+        later([done = ticket.whenSaved, failed](ProfileStore&) { done(!failed); });
     const bool wrote = outcome.outcome == ProfilesFile::SaveOutcome::written;
     hasUnsavedChanges_ = failed;
     // Nothing written and nothing saved since: the date is the file's again, as
@@ -115,10 +115,11 @@ void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome&
         lastWritten_ = now;
         dateHeld_ = false;
     }
+    const std::weak_ptr<ProfileStore*> alive = self_;
     lastSaved_.set(now);
     // Nothing new on disk means nothing new to upload; nor does data that a
-    // remote apply has replaced since.
-    if (wrote && !ticket.suppressOnSave && ticket.applies == remoteApplies_) {
+    // remote apply has replaced since. An observer of lastSaved may have let the store go.
+    if (!alive.expired() && wrote && !ticket.suppressOnSave && ticket.applies == remoteApplies_) {
         if (const SaveHandler handler = onSave)
             handler();
     }

@@ -42,6 +42,8 @@ public:
     using SaveHandler = std::function<void()>;
     // The wall clock that dates the store's writes.
     using Clock = std::function<QDateTime()>;
+    // Told whether the save it was given to is on disk (written, or there already).
+    using SaveOutcomeHandler = std::function<void(bool saved)>;
 
     // Loads profiles.json from the data folder (else the bundle's seed, else the
     // built-in profiles), normalises, and saves when needed.
@@ -183,6 +185,10 @@ public:
     void applySyncPayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt);
     // The same with a payload decoded already (never throws).
     void applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt = std::nullopt);
+    // The same; `whenSaved` learns the outcome of its save on a later turn of the
+    // main queue, after that save's notices, unless the store is gone by then.
+    void applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt,
+                          SaveOutcomeHandler whenSaved);
     // Custom icon file names the PACS profiles use, in plain order; names that are
     // no plain file name are left out.
     QStringList referencedCustomIconNames() const;
@@ -209,8 +215,10 @@ public:
     // Writes each profile made or changed on this computer that `payload` lacks
     // as an exchange file beside profiles.json, never over an existing file:
     // user profiles for "Import User Profile…", PACS profiles for "Import PACS
-    // Profile…". Built-in profiles nobody changed are left out. Returns the file
-    // names written; throws FileError when one could not be written.
+    // Profile…". Built-in profiles nobody changed are left out, and so is a profile
+    // whose file is there already (an earlier attempt kept it). Names are cut to fit
+    // the file system. Returns the file names that hold them; throws FileError when
+    // one could not be written.
     QStringList keepProfilesMissingFrom(const QByteArray& payload) const;
 
 private:
@@ -234,7 +242,7 @@ private:
     void keepLoadedDocument(const DiskState& disk);
     // save(), dating the data (in memory and on disk) `changedAt` instead of the
     // time the outcome of its write arrives.
-    void save(bool suppressOnSave, const std::optional<QDateTime>& changedAt);
+    void save(bool suppressOnSave, const std::optional<QDateTime>& changedAt, SaveOutcomeHandler whenSaved = {});
     // The repair chain run whenever a whole set of profiles comes in: profiles,
     // then the active pair, then mappings. True when the profiles changed.
     bool normalizeAll(bool suppressOnSave);
@@ -253,6 +261,7 @@ private:
         std::optional<QDateTime> dateBefore;
         quint64 applies = 0;
         quint64 dated = 0;
+        SaveOutcomeHandler whenSaved;
     };
     void saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome);
     std::pair<UserProfile, bool> normalizedMappings(const UserProfile& profile) const;

@@ -19,9 +19,6 @@ namespace velmor {
 
 namespace {
 
-// Long enough to recognise a profile, short enough for any file system.
-constexpr qsizetype maxStemLength = 100;
-
 template <typename Profile>
 QSet<QUuid> idsOf(const QList<Profile>& profiles)
 {
@@ -67,23 +64,34 @@ bool isUntouchedDefault(const UserProfile& profile, const QList<PacsProfile>& pa
            toolsByButton(ProfileTemplates::defaultMappings(pacs->name, pacs->tools, std::nullopt));
 }
 
-QString stemFor(const QString& name, const QString& kind)
+// "<name> (<kind>).json", else "<name> (<kind>) <n>.json": with the temporary name
+// the write makes beside it, within the longest file name most file systems take.
+// Room for a number up to 9999 is always left, so that namesakes share the cut.
+QString keptFileName(const QString& name, const QString& kind, int n)
 {
-    QString plain = plainFileNameFrom(name.trimmed()).left(maxStemLength);
-    if (!plain.isEmpty() && plain.back().isHighSurrogate())
-        plain.chop(1);
-    if (plain.trimmed().isEmpty() || !isPlainFileName(plain))
+    const QString number = n == 1 ? QString() : u' ' + QString::number(n);
+    const QString tail = QStringLiteral(" (") + kind + u')' + number + QStringLiteral(".json");
+    const qsizetype room = maxFileNameBytes - LocalFileSystem::maxTemporarySuffixBytes - tail.toUtf8().size() -
+                           std::max<qsizetype>(0, 5 - number.size());
+    QString plain = leftUtf8Bytes(plainFileNameFrom(name.trimmed()), room).trimmed();
+    if (plain.isEmpty() || !isPlainFileName(plain))
         plain = QStringLiteral("Unnamed");
-    return plain + QStringLiteral(" (") + kind + u')';
+    return plain + tail;
 }
 
-// "<stem>.json", else "<stem> 2.json", … : a name no entry of the folder has.
-QString freeFileName(const QDir& folder, const QString& stem)
+// The first of those names that is free, or that holds `bytes` already (kept at an
+// earlier first contact that did not complete): nothing is kept twice or written over.
+std::pair<QString, bool> keptFileFor(const QDir& folder, const QString& name, const QString& kind,
+                                     const QByteArray& bytes)
 {
     for (int n = 1;; ++n) {
-        const QString name = stem + (n == 1 ? QString() : u' ' + QString::number(n)) + QStringLiteral(".json");
-        if (files::fileKind(folder.filePath(name)) == files::FileKind::missing)
-            return name;
+        const QString fileName = keptFileName(name, kind, n);
+        const QString path = folder.filePath(fileName);
+        const files::FileKind entry = files::fileKind(path);
+        if (entry == files::FileKind::missing)
+            return {fileName, true};
+        if (entry == files::FileKind::regular && files::readRegular(path, bytes.size()).bytes == bytes)
+            return {fileName, false};
     }
 }
 
@@ -111,8 +119,9 @@ QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) con
 
     QStringList written;
     const auto keep = [&](const QString& name, const QString& kind, const QByteArray& bytes) {
-        const QString fileName = freeFileName(folder, stemFor(name, kind));
-        ProfileExchange::writeFile(folder.filePath(fileName), bytes);
+        const auto [fileName, isNew] = keptFileFor(folder, name, kind, bytes);
+        if (isNew)
+            ProfileExchange::writeFile(folder.filePath(fileName), bytes);
         written.append(fileName);
     };
     for (const PacsProfile& profile : pacsProfiles_.get()) {

@@ -25,11 +25,17 @@ void ProfileStore::applySyncPayload(const QByteArray& payload, const std::option
 
 void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt)
 {
+    applySyncPayload(decoded, changedAt, {});
+}
+
+void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt,
+                                    SaveOutcomeHandler whenSaved)
+{
     // Saves queued before this one would otherwise upload what the download just replaced.
     ++remoteApplies_;
     replaceAll(decoded.pacsProfiles, decoded.userProfiles, decoded.activePacsProfileId, decoded.activeUserProfileId);
     normalizeAll(true);
-    save(true, changedAt);
+    save(true, changedAt, std::move(whenSaved));
 }
 
 QStringList ProfileStore::referencedCustomIconNames() const

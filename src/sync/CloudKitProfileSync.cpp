@@ -7,11 +7,14 @@
 #include "store/ProfileStoreError.h"
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
+#include "sync/IconsAtFirstContact.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QUuid>
+
+#include <coroutine>
 
 namespace velmor {
 
@@ -31,19 +34,60 @@ QString describe(const std::exception& error)
     return QString::fromUtf8(error.what());
 }
 
-// Where the profiles made before the first sync went, and how to get them back.
-QString keptText(const QString& folder, const QStringList& files)
+QString quotedList(const QStringList& names)
 {
     QStringList quoted;
-    bool pacs = false;
-    for (const QString& file : files) {
-        quoted.append(u'“' + file + u'”');
-        pacs = pacs || file.contains(QStringLiteral("(PACS profile)"));
-    }
-    return QStringLiteral("This computer took the profiles in iCloud at its first sync. The profiles made here "
-                          "before are kept in “%1”: %2. Import them with “Import User Profile…”%3.")
-        .arg(QDir::toNativeSeparators(folder), quoted.join(QStringLiteral(", ")),
+    for (const QString& name : names)
+        quoted.append(u'“' + name + u'”');
+    return quoted.join(QStringLiteral(", "));
+}
+
+// Where the profiles made before the first sync went, and how to get them back.
+QString keptProfilesText(const QString& folder, const QStringList& files)
+{
+    const bool pacs = !files.filter(QStringLiteral("(PACS profile)")).isEmpty();
+    return QStringLiteral("The profiles made here before are kept in “%1”: %2. Import them with “Import User "
+                          "Profile…”%3.")
+        .arg(QDir::toNativeSeparators(folder), quotedList(files),
              pacs ? QStringLiteral(" and “Import PACS Profile…”") : QString());
+}
+
+QString keptIconsText(const QStringList& icons)
+{
+    return QStringLiteral("This computer's own drawings of icons that iCloud has too are kept in “%1”: %2.")
+        .arg(QDir::toNativeSeparators(customIconsDirectory()), quotedList(icons));
+}
+
+// The outcome of one save of the store, awaited on the main queue.
+class SaveOutcome {
+public:
+    ProfileStore::SaveOutcomeHandler handler() const
+    {
+        return [state = state_](bool saved) {
+            state->saved = saved;
+            if (const std::coroutine_handle<> waiting = std::exchange(state->waiting, {}))
+                waiting.resume();
+        };
+    }
+    bool await_ready() const noexcept { return state_->saved.has_value(); }
+    void await_suspend(std::coroutine_handle<> waiting) { state_->waiting = waiting; }
+    bool await_resume() const { return *state_->saved; }
+
+private:
+    struct State {
+        std::optional<bool> saved;
+        std::coroutine_handle<> waiting;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// "payload" when it holds bytes; an empty one is met like a missing one.
+std::optional<QByteArray> payloadOf(const cloud::Record& record)
+{
+    std::optional<QByteArray> payload = record.bytes(payloadKey);
+    if (payload && payload->isEmpty())
+        return std::nullopt;
+    return payload;
 }
 
 QCoro::Task<> keepAlive(std::shared_ptr<CloudKitProfileSync> self, QCoro::Task<> task)
@@ -93,7 +137,7 @@ void CloudKitProfileSync::start()
     container_->setWritableAgainHandler([weak = weak_from_this()] {
         const auto self = weak.lock();
         if (self && (self->uploadOwed_ || !self->hasCompletedInitialSync_))
-            self->launchLater([](CloudKitProfileSync& sync) { return sync.syncNow(); });
+            self->queueSync();
     });
     launchLater([](CloudKitProfileSync& self) { return self.runStart(); });
 }
@@ -156,20 +200,30 @@ std::optional<QDateTime> CloudKitProfileSync::localDate()
     return profileStore_->lastModifiedDate();
 }
 
-QCoro::Task<> CloudKitProfileSync::learnAccount()
+QCoro::Task<bool> CloudKitProfileSync::checkAccount()
 {
-    if (account_)
-        co_return;
+    QString account;
     try {
-        account_ = co_await cloudkit::fetchUserRecordID(container_);
+        account = co_await cloudkit::fetchUserRecordID(container_);
     } catch (const cloud::Error&) {
-        // Unknown for now: the sync goes on as with an account never synced with.
-        co_return;
+        // Unknown for now: the sync goes on with the account it knows, if any.
+        co_return false;
     }
-    if (memory_.hasSyncedWith(*account_))
+    if (account_ == account)
+        co_return false;
+    const bool changed = account_.has_value();
+    account_ = account;
+    if (changed) {
+        // The folder was replaced under this run: what was known of the old one goes.
+        hasSynced_ = memory_.hasSyncedWith(account);
+        cachedRecord_.reset();
+        uploadOwed_ = false;
+    } else if (memory_.hasSyncedWith(account)) {
         hasSynced_ = true;
-    else if (hasSynced_)
-        memory_.rememberSyncWith(*account_);
+    } else if (hasSynced_) {
+        memory_.rememberSyncWith(account);
+    }
+    co_return changed;
 }
 
 void CloudKitProfileSync::rememberSync()
@@ -184,8 +238,9 @@ bool CloudKitProfileSync::isFirstContact(const QByteArray& payload)
     if (hasSynced_)
         return false;
     // Profiles in common came from that record or went into it: this data synced
-    // with the account before the memory of it was kept.
-    if (profileStore_->sharesProfilesWith(payload)) {
+    // with the account before the memory of it was kept. Only data on disk counts:
+    // a take whose save failed is still to come.
+    if (!profileStore_->hasUnsavedChanges() && profileStore_->sharesProfilesWith(payload)) {
         rememberSync();
         return false;
     }
@@ -198,16 +253,16 @@ void CloudKitProfileSync::takeAtFirstContact(const QByteArray& payload, const st
         applyRemotePayload(payload, remote); // tells the user why nothing was taken
         return;
     }
-    QStringList kept;
+    FirstContact firstContact{{}, profileStore_->referencedCustomIconNames()};
     try {
-        kept = profileStore_->keepProfilesMissingFrom(payload);
+        firstContact.keptFiles = profileStore_->keepProfilesMissingFrom(payload);
     } catch (const std::exception& error) {
         report(errorTitle, QStringLiteral("The profiles in iCloud were not taken, and nothing is uploaded over them, "
                                           "because the profiles made on this computer could not be kept: ") +
                                describe(error));
         return;
     }
-    applyRemotePayload(payload, remote, kept);
+    launchApply(payload, remote, std::move(firstContact));
 }
 
 // --- Upload
@@ -232,13 +287,25 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
 {
     if (isApplyingRemote_)
         co_return;
+    // The take decides what goes up.
+    if (isTaking_) {
+        uploadAfterTake_ = true;
+        co_return;
+    }
     const bool available = co_await ensureAccountAvailable();
     if (!available) {
         uploadOwed_ = true;
         co_return;
     }
-    if (!hasSynced_)
-        co_await learnAccount();
+    const bool otherAccount = co_await checkAccount();
+    if (otherAccount) {
+        co_await runStart();
+        co_return;
+    }
+    if (isTaking_) {
+        uploadAfterTake_ = true;
+        co_return;
+    }
     if (!hasSynced_) {
         // Never over a record this data has not met yet: that one is taken instead.
         Fetched fetched = co_await fetchProfilesRecord();
@@ -306,7 +373,7 @@ void CloudKitProfileSync::letGo(std::optional<cloud::Record>& record)
 
 bool CloudKitProfileSync::takeIfFirstContact(const cloud::Record& record)
 {
-    const std::optional<QByteArray> payload = record.bytes(payloadKey);
+    const std::optional<QByteArray> payload = payloadOf(record);
     if (!payload || !isFirstContact(*payload))
         return false;
     takeAtFirstContact(*payload, countedRemoteDate(record));
@@ -345,7 +412,7 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
     bool takesRecord = false;
     {
         const cloud::Record& record = *fetched.record;
-        const std::optional<QByteArray> payload = record.bytes(payloadKey);
+        const std::optional<QByteArray> payload = payloadOf(record);
         const std::optional<QDateTime> remote = countedRemoteDate(record);
         const std::optional<QDateTime> local = localDate();
         takesRecord = (payload && isFirstContact(*payload)) || (remote && local && *remote > *local) ||
@@ -363,8 +430,8 @@ bool CloudKitProfileSync::replacesUntouchedProfiles(const cloud::Record& record)
 {
     if (!profileStore_->holdsUntouchedProfiles())
         return false;
-    const std::optional<QByteArray> payload = record.bytes(payloadKey);
-    return payload && !payload->isEmpty() && *payload != profileStore_->makeSyncPayload();
+    const std::optional<QByteArray> payload = payloadOf(record);
+    return payload && *payload != profileStore_->makeSyncPayload();
 }
 
 void CloudKitProfileSync::syncCustomIcons()
@@ -405,7 +472,7 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     const bool available = co_await ensureAccountAvailable();
     if (!available)
         co_return;
-    co_await learnAccount();
+    co_await checkAccount();
     bool fetched = true;
     std::optional<cloud::Record> record;
     try {
@@ -439,7 +506,11 @@ QCoro::Task<> CloudKitProfileSync::syncNow()
     const bool available = co_await ensureAccountAvailable();
     if (!available)
         co_return;
-    co_await learnAccount();
+    const bool otherAccount = co_await checkAccount();
+    if (otherAccount) {
+        co_await runStart();
+        co_return;
+    }
     Fetched fetched = co_await fetchProfilesRecord();
     if (fetched.record)
         applyRemoteRecord(*fetched.record, false);
@@ -450,8 +521,9 @@ QCoro::Task<> CloudKitProfileSync::syncNow()
 
 void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool isInitialSync)
 {
-    const std::optional<QByteArray> payload = record.bytes(payloadKey);
-    if (!payload)
+    const std::optional<QByteArray> payload = payloadOf(record);
+    // A first contact's take under way decides; the record is seen again after it.
+    if (!payload || isTaking_)
         return;
     const std::optional<QDateTime> remote = countedRemoteDate(record);
     if (isFirstContact(*payload)) {
@@ -488,9 +560,25 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
 void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
                                              const QStringList& keptFiles)
 {
+    launchApply(payload, changedAt,
+                keptFiles.isEmpty() ? std::nullopt : std::optional(FirstContact{keptFiles, {}}));
+}
+
+void CloudKitProfileSync::launchApply(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
+                                      std::optional<FirstContact> firstContact)
+{
     if (payload.isEmpty() || keepsUnsavedEdits())
         return;
-    launch(applyDecodedPayload(payload, changedAt, keptFiles));
+    if (firstContact)
+        isTaking_ = true;
+    launch(applyDecodedPayload(payload, changedAt, std::move(firstContact)));
+}
+
+void CloudKitProfileSync::endTake(bool saveFailed)
+{
+    isTaking_ = false;
+    if (std::exchange(uploadAfterTake_, false) && !saveFailed)
+        scheduleUpload();
 }
 
 void CloudKitProfileSync::takeDateOf(const QDateTime& changedAt)
@@ -520,8 +608,13 @@ bool CloudKitProfileSync::keepsUnsavedEdits() const
 }
 
 QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
-                                                       QStringList keptFiles)
+                                                       std::optional<FirstContact> firstContact)
 {
+    bool saveFailed = false;
+    const auto ended = qScopeGuard([this, &firstContact, &saveFailed] {
+        if (firstContact)
+            endTake(saveFailed);
+    });
     const LoadResult before = profileStore_->snapshot();
     const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
     if (!decoded) {
@@ -531,25 +624,63 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     // Edited meanwhile: the edit is newer than what the dates were compared with.
     if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
         co_return;
+    SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
         const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
-        profileStore_->applySyncPayload(*decoded, changedAt);
+        profileStore_->applySyncPayload(*decoded, changedAt, outcome.handler());
         // Uploads asked for before the payload would send it straight back.
         pendingUpload_.cancel();
         pendingUploadAfterInitialSync_ = false;
         uploadOwed_ = false;
-        rememberSync();
-        syncCustomIcons();
-    }
-    QString kept;
-    if (!keptFiles.isEmpty()) {
-        kept = keptText(QFileInfo(profileStore_->fileURL()).absolutePath(), keptFiles);
-        report(warningTitle, kept);
+        if (!firstContact) {
+            rememberSync();
+            syncCustomIcons();
+        }
     }
     // The notice tells what the user has afterwards, the store's repairs included.
-    // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
     LoadResult after = profileStore_->snapshot();
+    if (firstContact) {
+        // Behind this machine only once the taken profiles are on disk.
+        const bool saved = co_await outcome;
+        if (!saved) {
+            saveFailed = true;
+            QString text = QStringLiteral("The profiles in iCloud were not taken: they could not be saved on this "
+                                          "computer, and nothing is sent to iCloud until they are. The next save "
+                                          "that works, or the next start, takes them.");
+            if (!firstContact->keptFiles.isEmpty())
+                text += u' ' + keptProfilesText(QFileInfo(profileStore_->fileURL()).absolutePath(),
+                                                firstContact->keptFiles);
+            report(errorTitle, text);
+            co_return;
+        }
+        co_await completeFirstContact(std::move(*firstContact), before, std::move(after));
+        co_return;
+    }
+    // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
+    const std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
+    if (summary)
+        postChangeNotification(summary->title, summary->body);
+}
+
+QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after)
+{
+    rememberSync();
+    QStringList icons = firstContact.localIcons + profileStore_->referencedCustomIconNames();
+    const QStringList keptIcons = co_await takeIconsAtFirstContact(*iconSync_, customIconsDirectory(), std::move(icons));
+    syncCustomIcons();
+
+    QStringList parts;
+    if (!firstContact.keptFiles.isEmpty())
+        parts << keptProfilesText(QFileInfo(profileStore_->fileURL()).absolutePath(), firstContact.keptFiles);
+    if (!keptIcons.isEmpty())
+        parts << keptIconsText(keptIcons);
+    QString kept;
+    if (!parts.isEmpty()) {
+        parts.prepend(QStringLiteral("This computer took the profiles in iCloud at its first sync."));
+        kept = parts.join(u' ');
+        report(warningTitle, kept);
+    }
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
     if (!kept.isEmpty())
         summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + kept}
@@ -567,10 +698,34 @@ void CloudKitProfileSync::postChangeNotification(const QString& title, const QSt
 
 void CloudKitProfileSync::requestSyncNow()
 {
-    launchLater([](CloudKitProfileSync& self) {
-        self.container_->checkForChanges();
-        return self.syncNow();
+    postToMain([weak = weak_from_this()] {
+        if (const auto self = weak.lock()) {
+            self->container_->checkForChanges();
+            self->queueSync();
+        }
     });
+}
+
+void CloudKitProfileSync::queueSync()
+{
+    // One that has not begun yet will see whatever this request is about.
+    if (isSyncQueued_) {
+        isSyncWaiting_ = isSyncWaiting_ || hasSyncBegun_;
+        return;
+    }
+    isSyncQueued_ = true;
+    hasSyncBegun_ = false;
+    launchLater([](CloudKitProfileSync& self) { return self.runQueuedSyncs(); });
+}
+
+QCoro::Task<> CloudKitProfileSync::runQueuedSyncs()
+{
+    do {
+        isSyncWaiting_ = false;
+        hasSyncBegun_ = true;
+        co_await syncNow();
+    } while (isSyncWaiting_);
+    isSyncQueued_ = false;
 }
 
 void CloudKitProfileSync::handleRemoteNotification(const QVariantMap& dictionary)
@@ -583,7 +738,7 @@ void CloudKitProfileSync::handleRemoteNotification(const QVariantMap& dictionary
     case Type::query:
     case Type::recordZone:
     case Type::database:
-        launchLater([](CloudKitProfileSync& self) { return self.syncNow(); });
+        queueSync();
         return;
     case Type::readNotification:
         return;

@@ -32,8 +32,11 @@ class ProfileStore;
 // newer than the local data. Every outcome is reported through the store's onError.
 //
 // Data that never synced with the cloud account (remembered in SyncMemory) takes
-// the record it finds there, keeping the profiles made here as exchange files,
-// and never uploads over it. A record dated later than this machine's clock
+// the record it finds there, keeping the profiles made here as exchange files and
+// its own differing drawings of the account's icons beside them, and never uploads
+// over it; the account is remembered once the taken profiles are saved. The account
+// is checked at every sync and upload: another one met while running is met as at
+// a restart. A record with an empty payload counts as one without. A record dated later than this machine's clock
 // counts as changed when this machine first saw it. After an upload that failed,
 // the next "Sync Now", push or "writable again" from the container uploads the
 // local data when it is newer than the record.
@@ -111,7 +114,8 @@ public:
     // on a later turn of the main queue.
     // "Sync Now": looks for other machines' changes at once, then syncNow().
     void requestSyncNow();
-    // A push: syncNow() for query, zone and database notifications.
+    // A push: syncNow() for query, zone and database notifications. Requests that come
+    // while a sync runs or waits are merged: at most one runs and one waits.
     void handleRemoteNotification(const QVariantMap& dictionary);
     // "Reset CloudKit Subscriptions".
     void requestSubscriptionReset();
@@ -137,7 +141,24 @@ public:
 private:
     // The start sequence: initial sync, account check, subscriptions.
     QCoro::Task<> runStart();
-    QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt, QStringList keptFiles);
+    // What a first contact keeps of this machine's own.
+    struct FirstContact {
+        QStringList keptFiles;
+        // The custom icons the local profiles used before the take.
+        QStringList localIcons;
+    };
+    void launchApply(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
+                     std::optional<FirstContact> firstContact);
+    QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
+                                      std::optional<FirstContact> firstContact);
+    // After the take's save: the account's icons, the notice, the icon sync.
+    QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
+    // Ends a take that is no longer under way; an upload asked for meanwhile follows
+    // unless its save failed.
+    void endTake(bool saveFailed);
+    // syncNow() through the merging gate.
+    void queueSync();
+    QCoro::Task<> runQueuedSyncs();
     // What taking a payload that is the local document does: only its date changes.
     void takeDateOf(const QDateTime& changedAt);
     // True, with the user told, while the store holds edits it could not save.
@@ -158,8 +179,9 @@ private:
     void letGo(std::optional<cloud::Record>& record);
     // At a first contact with the account, takes the record (takeAtFirstContact) and says so.
     bool takeIfFirstContact(const cloud::Record& record);
-    // The account's user record name, once; unknown while it cannot be had.
-    QCoro::Task<> learnAccount();
+    // Asks the account's user record name; true when it is another account than the
+    // one met before in this run. Unknown while it cannot be had.
+    QCoro::Task<bool> checkAccount();
     void rememberSync();
     // True when the local data never synced with the account and shares no profile
     // with `payload`: the record is to be taken, never uploaded over.
@@ -197,6 +219,13 @@ private:
     std::optional<QString> account_;
     bool hasSynced_ = false;
     bool uploadOwed_ = false;
+    // A first contact's take is being applied and saved; uploads wait for its outcome.
+    bool isTaking_ = false;
+    bool uploadAfterTake_ = false;
+    // The merged sync: one scheduled or running, and whether another waits.
+    bool isSyncQueued_ = false;
+    bool hasSyncBegun_ = false;
+    bool isSyncWaiting_ = false;
 };
 
 } // namespace velmor

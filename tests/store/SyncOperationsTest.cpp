@@ -202,7 +202,7 @@ TEST_F(SyncOperationsTest, ProfilesMissingFromThePayloadAreKeptAsPlainNamedFiles
 
     // Against it, each profile made here goes to a file; the built-in ones do not.
     const QStringList kept = store->keepProfilesMissingFrom(elsewhere.toUtf8());
-    const QString longName = QString(100, u'x') + " (user profile).json";
+    const QString longName = QString(120, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80") + " (user profile).json";
     EXPECT_EQ(kept, (QStringList{"-Night (PACS profile).json", "profiles (user profile).json",
                                  "Same (user profile) 2.json", "Same (user profile) 3.json",
                                  "hidden (user profile).json", longName}));
@@ -213,6 +213,71 @@ TEST_F(SyncOperationsTest, ProfilesMissingFromThePayloadAreKeptAsPlainNamedFiles
     EXPECT_TRUE(QFile::exists(store->fileURL()));
     // Against its own payload, nothing.
     EXPECT_EQ(store->keepProfilesMissingFrom(mine), QStringList());
+}
+
+} // namespace
+
+namespace {
+
+// Kept files' names are cut by UTF-8 bytes, between characters, so that the name, its
+// number and the temporary name of the atomic write fit the file system; a profile
+// kept at an earlier attempt is found again, not written twice.
+TEST_F(SyncOperationsTest, KeptFileNamesFitTheFileSystemAndAreNotKeptTwice)
+{
+    const QString cjk = QString(80, QChar(0x6F22));
+    const QString accented = QString("e\u0301").repeated(120);
+    for (const QString& name : {cjk, cjk, accented, QString(300, u'x')})
+        store->createUserProfile(name);
+    QString elsewhere = QString::fromUtf8(store->makeSyncPayload());
+    for (const UserProfile& profile : store->userProfiles().get())
+        elsewhere.replace(profile.id.toString(QUuid::WithoutBraces).toUpper(), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    for (const PacsProfile& profile : store->pacsProfiles().get())
+        elsewhere.replace(profile.id.toString(QUuid::WithoutBraces).toUpper(), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+
+    const QStringList kept = store->keepProfilesMissingFrom(elsewhere.toUtf8());
+    ASSERT_EQ(kept.size(), 4);
+    for (const QString& file : kept) {
+        EXPECT_LE(file.toUtf8().size() + LocalFileSystem::maxTemporarySuffixBytes, 255) << file.toStdString();
+        EXPECT_TRUE(file.isValidUtf16());
+        EXPECT_TRUE(QFile::exists(supportPath(file)));
+    }
+    const QString cjkStem = kept.at(0).section(" (user profile)", 0, 0);
+    EXPECT_TRUE(cjk.startsWith(cjkStem));
+    // Whole characters up to the room left beside " (user profile) 9999.json" and the suffix.
+    EXPECT_EQ(cjkStem.size(), (255 - LocalFileSystem::maxTemporarySuffixBytes - 25) / 3);
+    EXPECT_EQ(kept.at(1), cjkStem + " (user profile) 2.json");
+    // The accent stays with its letter.
+    EXPECT_TRUE(kept.at(2).section(" (user profile)", 0, 0).endsWith(QChar(0x0301)));
+
+    // A second attempt finds each file as it left it; a profile changed since is kept anew.
+    store->renameUserProfile(store->userProfiles().get().back().id, QString(300, u'y'));
+    const QStringList again = store->keepProfilesMissingFrom(elsewhere.toUtf8());
+    EXPECT_EQ(again.mid(0, 3), kept.mid(0, 3));
+    EXPECT_NE(again.at(3), kept.at(3));
+    EXPECT_EQ(QDir(supportDir.path()).entryList({"* profile)*.json"}, QDir::Files).size(), 5);
+}
+
+// A handler that lets the store go while a save's notices arrive: nothing more is
+// delivered, and nothing reads the store afterwards.
+TEST_F(SyncOperationsTest, ASaveNoticeWhoseHandlerReleasesTheStoreEndsTheNotices)
+{
+    auto owned = std::make_unique<ProfileStore>(disk);
+    queue->runUntilIdle();
+    int delivered = 0;
+    owned->onError = [&](const QString&, const QString&) {
+        ++delivered;
+        owned.reset();
+    };
+    bool outcomeSeen = false;
+    disk->failNext("write profiles.json.tmp", "No space left on device", 5);
+    owned->createUserProfile("Lost");
+    owned->applySyncPayload(LoadResult{owned->pacsProfiles().get(), owned->userProfiles().get(), std::nullopt,
+                                       std::nullopt, false},
+                            std::nullopt, [&](bool) { outcomeSeen = true; });
+    queue->runUntilIdle();
+    EXPECT_EQ(owned, nullptr);
+    EXPECT_EQ(delivered, 1);
+    EXPECT_FALSE(outcomeSeen);
 }
 
 } // namespace
