@@ -52,10 +52,10 @@ QString keptProfilesText(const QString& folder, const QStringList& files)
              pacs ? QStringLiteral(" and “Import PACS Profile…”") : QString());
 }
 
-QString keptIconsText(const QStringList& icons)
+QString keptIconsText(const QString& folder, const QStringList& icons)
 {
     return QStringLiteral("This computer's own drawings of icons that iCloud has too are kept in “%1”: %2.")
-        .arg(QDir::toNativeSeparators(customIconsDirectory()), quotedList(icons));
+        .arg(QDir::toNativeSeparators(folder), quotedList(icons));
 }
 
 // The outcome of one save of the store, awaited on the main queue.
@@ -114,7 +114,8 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
     : profileStore_(std::move(store)),
       container_(std::move(container)),
       database_(container_->privateCloudDatabase()),
-      iconSync_(std::make_unique<CloudKitIconSync>(*database_, customIconsDirectory())),
+      iconsDirectory_(customIconsDirectory()),
+      iconSync_(std::make_unique<CloudKitIconSync>(*database_, iconsDirectory_)),
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
       clock_(std::move(clock)),
       memory_(QFileInfo(profileStore_->fileURL()).absolutePath())
@@ -667,14 +668,14 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
 {
     rememberSync();
     QStringList icons = firstContact.localIcons + profileStore_->referencedCustomIconNames();
-    const QStringList keptIcons = co_await takeIconsAtFirstContact(*iconSync_, customIconsDirectory(), std::move(icons));
+    const QStringList keptIcons = co_await takeIconsAtFirstContact(*iconSync_, iconsDirectory_, std::move(icons));
     syncCustomIcons();
 
     QStringList parts;
     if (!firstContact.keptFiles.isEmpty())
         parts << keptProfilesText(QFileInfo(profileStore_->fileURL()).absolutePath(), firstContact.keptFiles);
     if (!keptIcons.isEmpty())
-        parts << keptIconsText(keptIcons);
+        parts << keptIconsText(iconsDirectory_, keptIcons);
     QString kept;
     if (!parts.isEmpty()) {
         parts.prepend(QStringLiteral("This computer took the profiles in iCloud at its first sync."));

@@ -203,6 +203,8 @@ private:
     std::shared_ptr<ProfileStore> profileStore_;
     std::shared_ptr<cloud::Container> container_;
     std::shared_ptr<cloud::Database> database_;
+    // The custom icons folder when the sync was made.
+    QString iconsDirectory_;
     std::unique_ptr<CloudKitIconSync> iconSync_;
     RemotePayloadDecoder decoder_;
     ProfileSubscriptions subscriptions_;

@@ -1,4 +1,5 @@
 #include "model/CustomIconLibrary.h"
+#include "platform/Paths.h"
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "platform/notifications/RecordingNotifier.h"
 #include "store/ProfileStore.h"
@@ -380,6 +381,36 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
                                      "Cloud Sync Error: the sync payload is not a profiles document"}));
     EXPECT_EQ(notifier.requests.size(), 1); // the undated one only
     EXPECT_EQ(uploads(), 2);
+}
+
+// A new machine meets a record whose payload is present but empty, or missing: it
+// changes nothing, ends the initial sync, and the next edit goes up over it.
+TEST_F(ProfileSync, AnEmptyOrMissingPayloadEndsTheInitialSyncAndTheNextEditGoesUp)
+{
+    for (const bool empty : {true, false}) {
+        SCOPED_TRACE(empty);
+        cloud::Record record("VelmorProfiles", "profiles");
+        if (empty)
+            record.setValue("payload", QByteArray());
+        record.setValue("updatedAt", QDateTime::currentDateTimeUtc().addDays(-2));
+        cloud.putRecord(record);
+        QTemporaryDir folder;
+        paths::setApplicationSupportOverride(folder.path());
+        const auto machine = std::make_shared<ProfileStore>();
+        queue->runUntilIdle(); // its first save, before the sync starts
+        const auto machineSync = CloudKitProfileSync::create(machine, cloud.localClient());
+        paths::setApplicationSupportOverride(supportDir.path());
+        const int before = uploads();
+        machineSync->start();
+        queue->advance(5s);
+        EXPECT_TRUE(machineSync->hasCompletedInitialSync());
+        EXPECT_EQ(uploads(), before);
+        machine->renameUserProfile(machine->activeUserProfile().id, "Edited");
+        queue->advance(3s);
+        EXPECT_EQ(uploads(), before + 1);
+        EXPECT_EQ(storedPayload(), machine->makeSyncPayload());
+        EXPECT_TRUE(machineSync->hasSyncedWithAccount());
+    }
 }
 
 // A taken payload is announced, brings the custom icons it uses, and is never

@@ -86,3 +86,45 @@ TEST_F(SyncLaunch, ASyncGoneBeforeItsTurnCallsNothing)
 }
 
 } // namespace
+
+namespace {
+
+// A burst of pushes, each asking for the record: while one fetch runs the others are
+// merged into one that waits, so the burst costs two fetches at most; a burst within
+// one turn costs one.
+TEST_F(SyncLaunch, PushesWhileAFetchRunsOrWaitsAreMerged)
+{
+    sync->start();
+    queue->runUntilIdle();
+    int fetches = cloud.callCount(Call::fetchRecord);
+    for (int i = 0; i < 1000; ++i)
+        sync->handleRemoteNotification(push(Type::query));
+    queue->runUntilIdle();
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord) - fetches, 1);
+
+    fetches = cloud.callCount(Call::fetchRecord);
+    cloud.setHolding(true);
+    sync->handleRemoteNotification(push(Type::database));
+    queue->runUntilIdle();
+    cloud.releaseAll(); // the account checks, up to the fetch
+    queue->runUntilIdle();
+    cloud.releaseAll();
+    queue->runUntilIdle();
+    ASSERT_EQ(cloud.heldCalls(), QStringList{"fetchRecord profiles"});
+    for (int i = 0; i < 1000; ++i) {
+        sync->handleRemoteNotification(push(Type::query));
+        sync->requestSyncNow();
+    }
+    queue->runUntilIdle();
+    cloud.setHolding(false);
+    cloud.releaseAll();
+    queue->runUntilIdle();
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord) - fetches, 2);
+
+    // Quiet again: the next push fetches at once.
+    sync->handleRemoteNotification(push(Type::query));
+    queue->runUntilIdle();
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord) - fetches, 3);
+}
+
+} // namespace

@@ -1,3 +1,4 @@
+#include "../store/ScriptedFileSystem.h"
 #include "platform/Paths.h"
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "platform/notifications/RecordingNotifier.h"
@@ -55,10 +56,10 @@ protected:
         return machine;
     }
     // The machine's store and sync made afresh from its folder, as a new start makes them.
-    void open(Machine& machine)
+    void open(Machine& machine, std::shared_ptr<FileSystem> disk = std::make_shared<LocalFileSystem>())
     {
         paths::setApplicationSupportOverride(machine.folder.path());
-        machine.store = std::make_shared<ProfileStore>();
+        machine.store = std::make_shared<ProfileStore>(std::move(disk));
         machine.store->clock = [this] { return now(); };
         Machine* raw = &machine;
         machine.store->onError = [raw](const QString& title, const QString& text) {
@@ -354,6 +355,165 @@ TEST_F(TwoMachines, ANoticeTellsWhatTheUserThenHas)
     EXPECT_FALSE(synthesis(*a).id.isNull());
     for (const auto& request : notifier.requests)
         EXPECT_FALSE(request.body.contains("Synthesis")) << request.body.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// cloud_sync.json names an account this data synced with.
+bool remembersAnAccount(const QTemporaryDir& folder)
+{
+    QFile file(QDir(folder.path()).filePath("cloud_sync.json"));
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains("\"syncedAccounts\": [\n        \"");
+}
+
+// A first contact whose taken profiles could not be saved (a full disk) is not behind
+// the machine: it says what went wrong, sends nothing, and the next start is a first
+// contact again that keeps nothing twice and leaves the cloud's profiles in place.
+TEST_F(TwoMachines, AFirstContactIsBehindAMachineOnlyOnceTheTakenProfilesAreSaved)
+{
+    const auto a = startedMachine();
+    rename(*a, "Dr. Real");
+    queue->advance(3s);
+    const QByteArray record = a->store->makeSyncPayload();
+
+    const auto disk = std::make_shared<ScriptedFileSystem>();
+    auto b = std::make_unique<Machine>();
+    open(*b, disk);
+    queue->advance(1h);
+    b->store->createUserProfile("BEdit");
+    queue->advance(3s);
+    disk->failNext("write profiles.json.tmp", "No space left on device", 1000);
+    notifier.requests.clear();
+    const int before = uploads();
+    b->sync->start();
+    queue->advance(5s);
+    EXPECT_EQ(keptFiles(*b), QStringList{"BEdit (user profile).json"});
+    EXPECT_FALSE(remembersAnAccount(b->folder));
+    EXPECT_TRUE(notifier.requests.isEmpty());
+    EXPECT_TRUE(b->messages.filter("Cloud Sync Warning").isEmpty()) << b->messages.join('\n').toStdString();
+    EXPECT_EQ(b->messages.filter("Cloud Sync Error: The profiles in iCloud were not taken").size(), 1)
+        << b->messages.join('\n').toStdString();
+    // Asked again while the disk is still full: still nothing goes up.
+    b->sync->requestSyncNow();
+    queue->advance(5s);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(a->store->makeSyncPayload(), record);
+
+    // Room made, B starts again: a first contact again.
+    b->sync.reset();
+    b->store.reset();
+    b->messages.clear();
+    open(*b);
+    b->sync->start();
+    queue->advance(5s);
+    EXPECT_EQ(userNames(*b), userNames(*a));
+    EXPECT_EQ(keptFiles(*b), QStringList{"BEdit (user profile).json"});
+    EXPECT_TRUE(remembersAnAccount(b->folder));
+    EXPECT_EQ(b->messages.filter("Cloud Sync Warning: This computer took the profiles in iCloud").size(), 1);
+    EXPECT_EQ(notifier.requests.size(), 1);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), record);
+}
+
+// The cloud folder replaced by another account's while Velmor runs: the next upload
+// and the next "Sync Now" meet it as a restart would, a first contact that keeps
+// this machine's profiles and sends nothing over the other account's.
+TEST_F(TwoMachines, AnotherAccountMetWhileRunningIsAFirstContact)
+{
+    const auto b = startedMachine();
+    rename(*b, "B's own");
+    queue->advance(3s);
+    const auto replaceAccount = [&](const QString& account, const QString& owner) {
+        const auto other = makeMachine();
+        rename(*other, owner);
+        cloud.setUserRecordName(account);
+        cloud::Record stored = *cloud.storedRecord("profiles");
+        stored.setValue("payload", other->store->makeSyncPayload());
+        stored.setValue("updatedAt", now().addDays(-1));
+        cloud.putRecord(stored);
+        return other->store->makeSyncPayload();
+    };
+
+    // An edit's upload finds the other account.
+    const QByteArray first = replaceAccount("_second", "Second owner");
+    const int before = uploads();
+    rename(*b, "B edited");
+    queue->advance(5s);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), first);
+    EXPECT_EQ(userName(*b), "Second owner");
+    EXPECT_EQ(keptFiles(*b), QStringList{"B edited (user profile).json"});
+
+    // "Sync Now" finds a third.
+    const QByteArray second = replaceAccount("_third", "Third owner");
+    rename(*b, "B again");
+    b->sync->requestSyncNow();
+    queue->advance(500ms);
+    queue->advance(5s);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), second);
+    EXPECT_EQ(userName(*b), "Third owner");
+    EXPECT_EQ(keptFiles(*b), (QStringList{"B again (user profile).json", "B edited (user profile).json"}));
+
+    // From now on B's edits go to the account it met.
+    rename(*b, "B's edit on the third");
+    queue->advance(3s);
+    EXPECT_EQ(uploads(), before + 1);
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), b->store->makeSyncPayload());
+}
+
+// Both machines drew their own "scan.svg": at B's first contact A's drawing wins like
+// A's profiles, B's is kept beside it under a free name named in the notice, and
+// nothing is uploaded over A's.
+TEST_F(TwoMachines, AtAFirstContactTheCloudsIconsWinAndTheLocalDrawingIsKept)
+{
+    const QByteArray red = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8" fill="red"/></svg>)";
+    const QByteArray blue = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8" fill="blue"/></svg>)";
+    const auto drawScan = [&](Machine& machine, const QByteArray& svg) {
+        writeFile(QDir(machine.folder.path()).filePath("Icons/scan.svg"), svg);
+        RadiologyTool tool;
+        tool.id = QUuid::createUuid();
+        tool.name = "Scan";
+        tool.iconSource = ToolIconSource::custom;
+        tool.customIcon = "scan.svg";
+        machine.store->upsertTool(tool, machine.store->activePacsProfile().id);
+        queue->advance(3s);
+    };
+    const auto a = startedMachine();
+    drawScan(*a, red);
+    const auto iconInCloud = [&] { return readFile(cloud.storedRecord("scan")->asset("svgAsset")->filePath); };
+    ASSERT_EQ(iconInCloud(), red);
+
+    const auto b = makeMachine();
+    queue->advance(1h);
+    drawScan(*b, blue); // later than A's
+    // An icon of the same drawing is no conflict.
+    writeFile(QDir(b->folder.path()).filePath("Icons/same.svg"), red);
+    const int before = uploads();
+    notifier.requests.clear();
+    b->sync->start();
+    queue->advance(10s);
+
+    const QDir icons(QDir(b->folder.path()).filePath("Icons"));
+    EXPECT_EQ(readFile(icons.filePath("scan.svg")), red);
+    EXPECT_EQ(readFile(icons.filePath("scan 2.svg")), blue);
+    EXPECT_EQ(iconInCloud(), red);
+    EXPECT_EQ(uploads(), before);
+    const QString told = QString("This computer's own drawings of icons that iCloud has too are kept in “%1”: "
+                                 "“scan 2.svg”.").arg(icons.path());
+    EXPECT_EQ(b->messages.filter(told).size(), 1) << b->messages.join('\n').toStdString();
+    ASSERT_EQ(notifier.requests.size(), 1);
+    EXPECT_TRUE(notifier.requests.first().body.endsWith(told)) << notifier.requests.first().body.toStdString();
+
+    // Later edits sync icons by date again: B's kept drawing, once used, goes up as its own icon.
+    RadiologyTool tool = b->store->activePacsProfile().tools.last();
+    tool.customIcon = "scan 2.svg";
+    b->store->updateTool(tool, b->store->activePacsProfile().id);
+    queue->advance(5s);
+    EXPECT_EQ(readFile(cloud.storedRecord("scan 2")->asset("svgAsset")->filePath), blue);
+    EXPECT_EQ(iconInCloud(), red);
 }
 
 } // namespace
