@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -365,7 +367,8 @@ namespace {
 bool remembersAnAccount(const QTemporaryDir& folder)
 {
     QFile file(QDir(folder.path()).filePath("cloud_sync.json"));
-    return file.open(QIODevice::ReadOnly) && file.readAll().contains("\"syncedAccounts\": [\n        \"");
+    return file.open(QIODevice::ReadOnly) &&
+           !QJsonDocument::fromJson(file.readAll())["syncedAccounts"].toArray().isEmpty();
 }
 
 // A first contact whose taken profiles could not be saved (a full disk) is not behind
@@ -506,14 +509,6 @@ TEST_F(TwoMachines, AtAFirstContactTheCloudsIconsWinAndTheLocalDrawingIsKept)
     EXPECT_EQ(b->messages.filter(told).size(), 1) << b->messages.join('\n').toStdString();
     ASSERT_EQ(notifier.requests.size(), 1);
     EXPECT_TRUE(notifier.requests.first().body.endsWith(told)) << notifier.requests.first().body.toStdString();
-
-    // Later edits sync icons by date again: B's kept drawing, once used, goes up as its own icon.
-    RadiologyTool tool = b->store->activePacsProfile().tools.last();
-    tool.customIcon = "scan 2.svg";
-    b->store->updateTool(tool, b->store->activePacsProfile().id);
-    queue->advance(5s);
-    EXPECT_EQ(readFile(cloud.storedRecord("scan 2")->asset("svgAsset")->filePath), blue);
-    EXPECT_EQ(iconInCloud(), red);
 }
 
 } // namespace
