@@ -1,4 +1,5 @@
 #include "ui/admin/widgets/AdminView.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include "ui/admin/widgets/AdminPacsProfileSection.h"
 #include "ui/admin/widgets/AdminStyle.h"
@@ -100,6 +101,7 @@ void AdminView::build()
     delegate_->onSelect = [&controller](const QUuid& id) { controller.selectTool(id); };
     delegate_->onSetEnabled = [&controller](const QUuid& id, bool enabled) { controller.setToolEnabled(id, enabled); };
     list_->setItemDelegate(delegate_);
+    ToolIconView::repaintWhenImagesArrive(list_->viewport());
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -1,4 +1,5 @@
 #include "ui/mapping/widgets/ContextPanelMappings.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/FocusReporter.h"
@@ -165,6 +166,7 @@ MappingsToolList::MappingsToolList(std::function<void(const RadiologyTool&)> onS
     setObjectName(QStringLiteral("toolList"));
     setModel(model_.get());
     setItemDelegate(new ToolListItem(*model_, std::move(onSelectTool), std::move(onToggleFavorite), this));
+    ToolIconView::repaintWhenImagesArrive(viewport());
     setSelectionMode(QAbstractItemView::NoSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);

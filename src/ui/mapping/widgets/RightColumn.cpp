@@ -1,4 +1,5 @@
 #include "ui/mapping/widgets/RightColumn.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/widgets/FocusReporter.h"
@@ -87,6 +88,7 @@ QWidget* RightColumn::mappingsCard()
     mappings_->setModel(mappingModel_.get());
     mappings_->setItemDelegate(new MappingRow(
         *mappingModel_, [this](const ButtonMapping& mapping) { controller_.removeMapping(mapping); }, mappings_));
+    ToolIconView::repaintWhenImagesArrive(mappings_->viewport());
     listOrEmpty_->addWidget(mappings_);
 
     auto* empty = new QWidget;
