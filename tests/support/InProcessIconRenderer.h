@@ -32,8 +32,12 @@ public:
     // Draws at once, but the outcome is known (and told) only once it is answered.
     void render(const QByteArray& document, int side, const QString& name, Done done) override
     {
-        if (std::optional<IconRenderResult> result = known(document, side))
-            return postToMain([done = std::move(done), result = *result] { done(result); });
+        const QString key = IconRenderCache::key(document, side);
+        std::optional<IconRenderResult> answer = known(document, side);
+        if (!answer && drawing.contains(key))
+            answer = drawing.value(key); // under way: drawn and told once
+        if (answer)
+            return postToMain([done = std::move(done), result = *answer] { done(result); });
         ++drawings;
         IconRenderResult result{IconRenderOutcome::refused, {}};
         if (const auto ending = endings.constFind(document); ending != endings.cend())
@@ -42,7 +46,8 @@ public:
             result = IconRenderResult{IconRenderOutcome::drawn, *image};
         if (result.isFailureOfTheDocument())
             reportFailure(name, result.outcome);
-        postToMain([outcomes = outcomes, key = IconRenderCache::key(document, side), done = std::move(done), result] {
+        drawing.insert(key, result);
+        postToMain([outcomes = outcomes, key, done = std::move(done), result] {
             if (result.outcome != IconRenderOutcome::cancelled)
                 outcomes->insert(key, result);
             done(result);
@@ -52,6 +57,7 @@ public:
     // Documents that end so (overran, say) instead of being drawn.
     QHash<QByteArray, IconRenderOutcome> endings;
     int drawings = 0;
+    QHash<QString, IconRenderResult> drawing;
     std::shared_ptr<QHash<QString, IconRenderResult>> outcomes =
         std::make_shared<QHash<QString, IconRenderResult>>();
 };
