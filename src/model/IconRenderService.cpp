@@ -156,9 +156,9 @@ void IconRenderService::start(Job job)
                              result.outcome = IconRenderOutcome::crashed;
                          else if (status == iconpixels::refusedStatus)
                              result.outcome = IconRenderOutcome::refused;
-                         else if (status == iconpixels::drawnStatus)
-                             if (std::optional<QImage> image = iconpixels::decode(child->output, side))
-                                 result = {IconRenderOutcome::drawn, std::move(*image)};
+                         else if (std::optional<QImage> image = iconpixels::decode(child->output, side);
+                                  image && status == iconpixels::drawnStatus)
+                             result = {IconRenderOutcome::drawn, std::move(*image)};
                          childEnded(child, std::move(result));
                      });
     child->deadline.setSingleShot(true);

@@ -203,12 +203,12 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateT
         const IconRenderResult drawn = co_await renderIcon(IconRenderer::shared(), *document, previewSide, fileName);
         if (alive.expired())
             co_return;
-        // What overran or crashed its drawing stays here (the renderer has told the user).
-        using Outcome = IconRenderOutcome;
-        if (drawn.outcome == Outcome::overran || drawn.outcome == Outcome::crashed || drawn.outcome == Outcome::cancelled)
-            co_return;
-        if (drawn.outcome == Outcome::drawn)
+        // What no machine could draw stays here (the renderer has told the user); without
+        // the drawing program the icon still goes, keeping the record's preview.
+        if (drawn.outcome == IconRenderOutcome::drawn)
             preview = makePNGFile(name, drawn.image);
+        else if (drawn.outcome != IconRenderOutcome::unavailable)
+            co_return;
     }
     cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, name);
     record.setValue(svgAssetKey, cloud::Asset{fileURL});

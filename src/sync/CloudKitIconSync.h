@@ -73,7 +73,8 @@ public:
 
     // Saves the file as the icon's record: over `fetched` when there was one, so the
     // save carries the server's change tag. A file that could not be a custom icon (not
-    // a regular file, or too large) is not uploaded. Never throws.
+    // a regular file, too large, or refused, overrun or crashed when drawn) is not
+    // uploaded. Never throws.
     QCoro::Task<> uploadIcon(QString name, QString fileURL, QDateTime updatedAt, std::optional<cloud::Record> fetched);
     // A temporary PNG preview of the drawn icon, which the caller removes; none when the
     // file cannot be written.

@@ -186,9 +186,9 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
     EXPECT_EQ(test::readFile(icon("e")), svg("blue"));
 }
 
-// Icons are drawn by the icon renderer: what overruns or crashes is neither uploaded nor
-// downloaded, what the check refuses is not downloaded, and the renderer tells each
-// document once; a later sync neither draws nor tells it again.
+// Icons are drawn by the icon renderer: what is refused, overruns or crashes is neither
+// uploaded nor downloaded, and the renderer tells each document once; a later sync
+// neither draws nor tells it again.
 TEST_F(CloudKitIconSyncTest, IconsThatCannotBeDrawnAreLeftOutAndToldOnceByTheRenderer)
 {
     QStringList reported;
@@ -200,19 +200,22 @@ TEST_F(CloudKitIconSyncTest, IconsThatCannotBeDrawnAreLeftOutAndToldOnceByTheRen
     putIcon("slow", svg("red"), at(5));
     putIcon("page", "<html/>", at(5));
     writeIcon("bad", svg("green"), at(5));
+    writeIcon("text", "not an icon", at(5));
     writeIcon("up", svg("blue"), at(5));
     for (int round = 0; round < 2; ++round)
-        sync({"bad", "page", "slow", "up"});
+        sync({"bad", "page", "slow", "text", "up"});
 
     EXPECT_FALSE(QFileInfo::exists(icon("slow")));
     EXPECT_FALSE(QFileInfo::exists(icon("page")));
     EXPECT_FALSE(cloud.storedRecord("bad"));
+    EXPECT_FALSE(cloud.storedRecord("text"));
     EXPECT_FALSE(assetBytes(cloud.storedRecord("up"), "pngAsset").isEmpty());
-    EXPECT_EQ(renderer.drawings, 4);
-    ASSERT_EQ(told.size(), 3);
+    EXPECT_EQ(renderer.drawings, 5);
+    ASSERT_EQ(told.size(), 4);
     EXPECT_TRUE(told[0].contains("“bad.svg”"));
     EXPECT_TRUE(told[1].contains("“page.svg”"));
     EXPECT_TRUE(told[2].contains("“slow.svg”"));
+    EXPECT_TRUE(told[3].contains("“text.svg”"));
     EXPECT_TRUE(reported.isEmpty());
 }
 

@@ -1,5 +1,4 @@
 #include "ui/admin/widgets/AdminView.h"
-#include "ui/shared/widgets/ToolIconView.h"
 
 #include "ui/admin/widgets/AdminPacsProfileSection.h"
 #include "ui/admin/widgets/AdminStyle.h"
@@ -8,6 +7,7 @@
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ThemeStyle.h"
+#include "ui/shared/widgets/ToolIconView.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
 #include "ui/admin/widgets/ToolsListRow.h"

@@ -1,5 +1,4 @@
 #include "ui/mapping/widgets/ContextPanelMappings.h"
-#include "ui/shared/widgets/ToolIconView.h"
 
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/FocusReporter.h"
@@ -7,6 +6,7 @@
 #include "ui/mapping/widgets/ToolListItem.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>

@@ -1,5 +1,4 @@
 #include "ui/mapping/widgets/RightColumn.h"
-#include "ui/shared/widgets/ToolIconView.h"
 
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/widgets/FocusReporter.h"
@@ -8,6 +7,7 @@
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include <QBoxLayout>
 #include <QLineEdit>
