@@ -5,6 +5,8 @@
 #include "app/SingleInstance.h"
 #include "app/StartupReport.h"
 #include "app/VelmorApp.h"
+#include "model/IconRenderService.h"
+#include "model/SvgIconImage.h"
 #include "platform/Paths.h"
 #include "platform/hid/linux/UdevHidManager.h"
 #include "ui/shared/CaretBlink.h"
@@ -41,6 +43,10 @@ int main(int argc, char** argv)
     }
 
     installTheme(application);
+    // Icons that others made are drawn in child processes, never on this thread.
+    setSvgWindowThread(application.thread());
+    IconRenderService iconRenderer{IconRenderService::Options{}};
+    IconRenderer::setShared(&iconRenderer);
     const CaretBlink caretBlink;
     hid::UdevHidManager::installAsDefault();
     VelmorApp::Options options;
@@ -55,8 +61,11 @@ int main(int argc, char** argv)
     }
     // From here a signal ends the process at once, and a start waits for the lock.
     instance->stopListening();
+    iconRenderer.shutdown(); // children killed; the sync's waits end
+
     const std::weak_ptr<const void> cloudWork = velmor->cloudWork();
     velmor.reset(); // windows closed, devices handed back
     VelmorApp::finishCloudWork(cloudWork, std::chrono::seconds(3));
+    IconRenderer::setShared(nullptr);
     return 0;
 }

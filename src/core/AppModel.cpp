@@ -8,6 +8,7 @@
 #include "input/RazerRGB.h"
 #include "input/UnifiedInputSource.h"
 #include "model/HexColor.h"
+#include "model/IconRenderer.h"
 #include "model/ProfileTemplates.h"
 #include "output/ShortcutExecutor.h"
 #include "platform/LoginItem.h"
@@ -100,6 +101,7 @@ AppModel::~AppModel()
 {
     // Callbacks that hold the model weakly find it gone while its parts wind down.
     self_.reset();
+    IconRenderer::shared().setFailureHandler({});
     // The cloud sync may keep the store a little longer: the last edit is on disk now.
     profileStore_->flush();
 }
@@ -134,6 +136,11 @@ void AppModel::installCallbacks()
         if (const auto self = weak.lock())
             (*self)->handleStoreMessage(title, message);
     };
+    // An icon that cannot be drawn is told as the icon sync tells what it refuses.
+    IconRenderer::shared().setFailureHandler([weak](const QString& description) {
+        if (const auto self = weak.lock())
+            (*self)->handleStoreMessage(QStringLiteral("Cloud Sync Error"), description);
+    });
 }
 
 void AppModel::applySelectedDevice()

@@ -5,10 +5,12 @@
 #include "platform/Bundle.h"
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QThread>
 
 #include <algorithm>
 
@@ -81,12 +83,42 @@ std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName
     if (auto cached = cache_.image(fileName))
         return cached;
     const quint64 generation = cache_.generation();
-    auto image = loadSvgIconFile(QDir(customIconsDirectory()).filePath(fileName));
-    if (!image)
-        image = bundleCustomIconImage(fileName);
-    if (image)
-        cache_.insert(fileName, *image, generation);
-    return image;
+    IconRenderer& drawer = renderer();
+    // The folder's file first; the shipped icon when the file is missing or draws nothing.
+    for (const bool shipped : {false, true}) {
+        const std::optional<QByteArray> document =
+            shipped ? bundleCustomIconDocument(fileName)
+                    : readSvgIconFile(QDir(customIconsDirectory()).filePath(fileName));
+        if (!document)
+            continue;
+        const std::optional<IconRenderResult> known = drawer.known(*document, SvgIconLimits::imageSide);
+        if (!known) {
+            request(*document, fileName);
+            return std::nullopt;
+        }
+        if (known->outcome == IconRenderOutcome::drawn) {
+            cache_.insert(fileName, known->image, generation);
+            return known->image;
+        }
+    }
+    return std::nullopt;
+}
+
+void CustomIconLibrary::request(const QByteArray& document, const QString& fileName)
+{
+    // The renderer and the views' notice live on the main thread.
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread() || pending_.contains(fileName))
+        return;
+    pending_.insert(fileName);
+    renderer().render(document, SvgIconLimits::imageSide, fileName,
+                      [this, alive = std::weak_ptr(alive_), fileName](const IconRenderResult& result) {
+                          if (alive.expired())
+                              return;
+                          pending_.remove(fileName);
+                          if (result.outcome == IconRenderOutcome::drawn)
+                              arrivals_.set(arrivals_.get() + 1);
+                      });
 }
 
 CustomIconLibrary& CustomIconLibrary::shared()
@@ -111,14 +143,14 @@ QStringList bundledCustomIconURLs()
     return urls;
 }
 
-std::optional<QImage> bundleCustomIconImage(const QString& fileName)
+std::optional<QByteArray> bundleCustomIconDocument(const QString& fileName)
 {
     const QStringList urls = bundledCustomIconURLs();
     const auto match = std::find_if(urls.begin(), urls.end(),
                                     [&](const QString& url) { return QFileInfo(url).fileName() == fileName; });
     if (match == urls.end())
         return std::nullopt;
-    return loadSvgIconFile(*match);
+    return readSvgIconFile(*match);
 }
 
 void installBundledCustomIcons() { CustomIconLibrary::shared().installBundledCustomIcons(); }

@@ -2,24 +2,31 @@
 
 #include "model/CustomIcon.h"
 #include "model/CustomIconImageCache.h"
+#include "model/IconRenderer.h"
+#include "platform/Published.h"
 
 #include <QImage>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace velmor {
 
 // The user's custom SVG icons: the one-time copy of the icons the application ships into
-// the icons folder, the listing for the icon picker, and cached loading. The application
-// uses the process-wide library behind the free functions below; a fresh library behaves
-// like a fresh process.
+// the icons folder, the listing for the icon picker, and cached loading. Icons are drawn by
+// the icon renderer (never on the caller's thread): a lookup answers with an image already
+// made, or with none while the image is being made, and `arrivals` changes once it is
+// there. The application uses the process-wide library behind the free functions below; a
+// fresh library behaves like a fresh process.
 class CustomIconLibrary {
 public:
-    CustomIconLibrary() = default;
+    // nullptr: the process-wide renderer, IconRenderer::shared().
+    explicit CustomIconLibrary(IconRenderer* renderer = nullptr) : renderer_(renderer) {}
     CustomIconLibrary(const CustomIconLibrary&) = delete;
     CustomIconLibrary& operator=(const CustomIconLibrary&) = delete;
 
@@ -31,18 +38,31 @@ public:
     // files and names no other part would accept left out), in customIconSortOrder.
     QList<CustomIcon> loadCustomIcons();
 
-    // The icon of that file name: from the cache, else the icons folder, else the shipped
-    // icons. Only plain file names are looked up; misses are not remembered.
+    // The icon of that file name: from the cache, else the image drawn from the icons
+    // folder's file, else from the shipped icon. Only plain file names are looked up; misses
+    // are not remembered. A document not drawn yet is handed to the renderer (on the main
+    // thread) and the answer is none until it arrives.
     std::optional<QImage> customIconImage(const QString& fileName);
 
     CustomIconImageCache& imageCache() { return cache_; }
+    // Counts the images that arrived from the renderer; views repaint when it changes.
+    // Main thread.
+    const Published<quint64>& arrivals() const { return arrivals_; }
 
     static CustomIconLibrary& shared();
 
 private:
+    IconRenderer& renderer() const { return renderer_ ? *renderer_ : IconRenderer::shared(); }
+    void request(const QByteArray& document, const QString& fileName);
+
+    IconRenderer* renderer_;
     QMutex installMutex_;
     bool installed_ = false;
     CustomIconImageCache cache_;
+    // File names handed to the renderer and not answered yet (main thread).
+    QSet<QString> pending_;
+    Published<quint64> arrivals_{0};
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
 
 // "Velmor/Icons" under the user's data folder, created (with missing parents) on every
@@ -53,8 +73,8 @@ QString customIconsDirectory();
 // at the top of the bundle, else none.
 QStringList bundledCustomIconURLs();
 
-// The first shipped icon whose file name is exactly `fileName`, decoded.
-std::optional<QImage> bundleCustomIconImage(const QString& fileName);
+// The document of the first shipped icon whose file name is exactly `fileName`.
+std::optional<QByteArray> bundleCustomIconDocument(const QString& fileName);
 
 // The process-wide library.
 void installBundledCustomIcons();

@@ -7,14 +7,31 @@
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QThread>
+#include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace velmor {
 
+namespace {
+std::atomic<const QThread*> windowThread{nullptr};
+std::atomic<int> windowThreadRenders{0};
+} // namespace
+
+void setSvgWindowThread(const QThread* thread) { windowThread.store(thread); }
+
+int svgRendersOnWindowThread() { return windowThreadRenders.load(); }
+
 std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide)
 {
+    if (const QThread* marked = windowThread.load(); marked && marked == QThread::currentThread()) {
+        ++windowThreadRenders;
+        qCritical("velmor: an SVG icon was about to be drawn on the window's thread; refused");
+        return std::nullopt;
+    }
     if (longestSide <= 0 || document.size() > SvgIconLimits::maxFileBytes || !passesSvgIconScreening(document))
         return std::nullopt;
     QSvgRenderer renderer(document);

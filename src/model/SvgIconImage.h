@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class QThread;
+
 namespace velmor {
 
 // Icon files come from the user and from other machines, so decoding is bounded:
@@ -32,8 +34,15 @@ struct SvgIconLimits {
 
 // Renders an SVG document into a transparent image whose longest side is `longestSide`,
 // keeping the document's aspect ratio. No image for anything that does not pass
-// passesSvgIconScreening or that draws nothing at a positive size. Safe on any thread.
+// passesSvgIconScreening or that draws nothing at a positive size. Drawing time has no
+// bound, so only the icon drawing process calls it for documents Velmor did not make; on
+// the thread marked as the window's it refuses (and counts the call).
 std::optional<QImage> renderSvgIcon(const QByteArray& document, int longestSide = SvgIconLimits::imageSide);
+
+// Marks the thread that paints the windows (nullptr: none).
+void setSvgWindowThread(const QThread* thread);
+// How many times renderSvgIcon was called on the window's thread.
+int svgRendersOnWindowThread();
 
 // The bytes of a regular file of at most maxFileBytes; none for anything else (missing
 // file, link, folder, pipe, device, oversized file). Never blocks.

@@ -5,6 +5,7 @@
 #include "platform/FileNames.h"
 #include "platform/RegularFile.h"
 #include "sync/CloudKitCalls.h"
+#include "sync/IconRenderCall.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -131,13 +132,6 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
     report(name, error.localizedDescription());
 }
 
-void CloudKitIconSync::reportOverrun(const QString& name)
-{
-    report(name, QStringLiteral("The icon “%1” took longer than %2 seconds to draw and was left out of the sync.")
-                     .arg(name)
-                     .arg(renderWorker_.limit().count() / 1000.0));
-}
-
 void CloudKitIconSync::report(const QString& name, const QString& description)
 {
     if (reported_.value(name) == description)
@@ -204,15 +198,17 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateT
     const std::weak_ptr<const int> alive = alive_;
     std::optional<QString> preview;
     if (const std::optional<QByteArray> document = readSvgIconFile(fileURL)) {
-        const IconRenderWorker::Result drawn = co_await renderWorker_.render(*document, previewSide);
+        // g++ 12: no temporaries in the awaited call.
+        const QString fileName = QFileInfo(fileURL).fileName();
+        const IconRenderResult drawn = co_await renderIcon(IconRenderer::shared(), *document, previewSide, fileName);
         if (alive.expired())
             co_return;
-        if (drawn.outcome == IconRenderWorker::Outcome::overran) {
-            reportOverrun(name);
+        // What no machine could draw stays here (the renderer has told the user); without
+        // the drawing program the icon still goes, keeping the record's preview.
+        if (drawn.outcome == IconRenderOutcome::drawn)
+            preview = makePNGFile(name, drawn.image);
+        else if (drawn.outcome != IconRenderOutcome::unavailable)
             co_return;
-        }
-        if (drawn.image)
-            preview = makePNGFile(name, *drawn.image);
     }
     cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, name);
     record.setValue(svgAssetKey, cloud::Asset{fileURL});
@@ -282,18 +278,16 @@ QCoro::Task<bool> CloudKitIconSync::downloadIcon(cloud::Record record, QString n
     const std::optional<cloud::Asset> asset = record.asset(svgAssetKey);
     if (!isPlainFileName(name) || !asset || asset->filePath.isEmpty())
         co_return false;
-    // Another machine's file gets the same checks as a local custom icon, which the
-    // windows then draw on the main thread.
+    // Another machine's file gets the same checks as a local custom icon; the windows
+    // then find its image already drawn.
     const std::optional<QByteArray> document = readSvgIconFile(asset->filePath);
     if (!document)
         co_return false;
     const std::weak_ptr<const int> alive = alive_;
-    const IconRenderWorker::Result drawn = co_await renderWorker_.render(*document, SvgIconLimits::imageSide);
-    if (alive.expired())
-        co_return false;
-    if (drawn.outcome == IconRenderWorker::Outcome::overran)
-        reportOverrun(name);
-    if (!drawn.image)
+    const QString fileName = name + QStringLiteral(".svg");
+    const IconRenderResult drawn =
+        co_await renderIcon(IconRenderer::shared(), *document, SvgIconLimits::imageSide, fileName);
+    if (alive.expired() || drawn.outcome != IconRenderOutcome::drawn)
         co_return false;
     co_return writeDownloadedIcon(record, name, *document);
 }

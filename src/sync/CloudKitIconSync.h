@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/cloud/Container.h"
-#include "sync/IconRenderWorker.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -23,11 +22,11 @@ namespace velmor {
 // preview and the date of the file it was made from. For each icon the side with the
 // later file date wins. Icons are handled one after another; every failure affects
 // only the icon at hand and leaves the local files as they are. Conflicts and outages
-// are silent; a record that is damaged or refused (a FIFO, a bad file name, too large),
-// a cloud folder entry that cannot be written and an icon that takes longer than its
-// time limit to draw need the user: each goes to the refusal handler once, until that
-// icon syncs again or its problem changes. Icons are drawn on workers: the main thread
-// never waits for one.
+// are silent; a record that is damaged or refused (a FIFO, a bad file name, too large)
+// and a cloud folder entry that cannot be written need the user: each goes to the
+// refusal handler once, until that icon syncs again or its problem changes. Icons are
+// drawn by the process-wide IconRenderer in child processes, which tells each document
+// that cannot be drawn once; the main thread never waits for one.
 //
 // Lives on the main thread. An object destroyed while a sync runs ends that sync at its
 // next step; the database must outlive the object.
@@ -74,7 +73,8 @@ public:
 
     // Saves the file as the icon's record: over `fetched` when there was one, so the
     // save carries the server's change tag. A file that could not be a custom icon (not
-    // a regular file, or too large) is not uploaded. Never throws.
+    // a regular file, too large, or refused, overrun or crashed when drawn) is not
+    // uploaded. Never throws.
     QCoro::Task<> uploadIcon(QString name, QString fileURL, QDateTime updatedAt, std::optional<cloud::Record> fetched);
     // A temporary PNG preview of the drawn icon, which the caller removes; none when the
     // file cannot be written.
@@ -82,17 +82,14 @@ public:
     // The image fitted and centred in a transparent square of `side` pixels, as RGBA PNG.
     static std::optional<QByteArray> renderPNG(const QImage& image, int side);
     // Writes the record's SVG as the icon's file, atomically and dated as the record,
-    // when it passes the checks of a local custom icon (drawn on a worker within the
-    // time limit) and no local file has become at least as new meanwhile; then empties
-    // the custom icon image cache. Whether it wrote. Never throws.
+    // when it passes the checks of a local custom icon (drawn by the icon renderer) and
+    // no local file has become at least as new meanwhile; then empties the custom icon
+    // image cache. Whether it wrote. Never throws.
     QCoro::Task<bool> downloadIcon(cloud::Record record, QString name);
-
-    IconRenderWorker& renderWorker() { return renderWorker_; }
 
 private:
     // Hands a problem the user has to mend to the refusal handler, once per icon and problem.
     void reportRefusal(const QString& name, const cloud::Error& error);
-    void reportOverrun(const QString& name);
     void report(const QString& name, const QString& description);
     bool writeDownloadedIcon(const cloud::Record& record, const QString& name, const QByteArray& document);
 
@@ -100,7 +97,6 @@ private:
     RefusalHandler onRefusal_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
-    IconRenderWorker renderWorker_;
     // The problem last reported for each icon, by base name.
     QHash<QString, QString> reported_;
     // Running syncs hold it weakly and stop once it is gone.

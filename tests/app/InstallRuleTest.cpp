@@ -92,6 +92,7 @@ TEST(InstallScript, AHomeWithSpacesAndShellOrSedCharactersGetsOneExecArgument)
     const QString program = checkout + "/build/release/src/app/velmor";
     ASSERT_TRUE(QDir().mkpath(QFileInfo(program).path()));
     ASSERT_TRUE(QFile::copy("/bin/true", program));
+    ASSERT_TRUE(QFile::copy("/bin/true", program + "-icon-render"));
 
     const QString home = root.filePath(R"(a b|c&d\e$f"g`h%i'j #k)");
     ASSERT_TRUE(QDir().mkpath(home));
@@ -103,6 +104,9 @@ TEST(InstallScript, AHomeWithSpacesAndShellOrSedCharactersGetsOneExecArgument)
     install.start("bash", {checkout + "/scripts/install", "--no-rule"});
     ASSERT_TRUE(install.waitForFinished(60'000));
     ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+
+    // The icon drawing process goes beside the program, where the program looks for it.
+    EXPECT_TRUE(QFileInfo(home + "/.local/bin/velmor-icon-render").isExecutable());
 
     QFile entry(home + "/.local/share/applications/velmor.desktop");
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));

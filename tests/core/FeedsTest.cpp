@@ -1,6 +1,7 @@
 #include "support/AppModelFixture.h"
 
 #include "store/ProfileExchange.h"
+#include "support/InProcessIconRenderer.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -101,6 +102,26 @@ TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)
     EXPECT_EQ(severityOf("Cloud Sync Error", "subscription failed"), Severity::error);
     EXPECT_EQ(severityOf("Cloud Sync", "Created SUBSCRIPTION"), std::nullopt);
     EXPECT_EQ(logMessages().last(), "Cloud Sync: Created SUBSCRIPTION");
+}
+
+// An icon that cannot be drawn, wherever it was asked for (a view, the icon sync), is told
+// as the icon sync tells what it refuses: an alert and its log line, once.
+TEST_F(AppModelFixture, IconsThatCannotBeDrawnAreToldInAnAlertAndTheLog)
+{
+    InProcessIconRenderer renderer;
+    start();
+    renderer.endings.insert("<svg>slow</svg>", IconRenderOutcome::overran);
+    for (const char* name : {"slow.svg", "copy.svg"})
+        renderer.render("<svg>slow</svg>", 128, name, [](const IconRenderResult&) {});
+    queue->runUntilIdle();
+    ASSERT_TRUE(model->alertMessage().get());
+    EXPECT_EQ(model->alertMessage().get()->title, "Cloud Sync Error");
+    EXPECT_EQ(model->alertMessage().get()->message,
+              "The icon “slow.svg” took too long to draw and was stopped; its tool shows its symbol instead.");
+    EXPECT_EQ(logMessages().filter("slow.svg").size(), 1);
+    model.reset(); // the model stops listening as it goes
+    renderer.endings.insert("<svg>late</svg>", IconRenderOutcome::crashed);
+    renderer.render("<svg>late</svg>", 128, "late.svg", [](const IconRenderResult&) {});
 }
 
 // Names come from other people: one that holds a newline and a time, an ESC

@@ -2,6 +2,7 @@
 #include "model/FileNames.h"
 #include "model/SvgIconImage.h"
 #include "platform/Bundle.h"
+#include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -52,7 +53,18 @@ protected:
         return names;
     }
 
+    // The image once the renderer has answered (its answer comes on the main queue).
+    std::optional<QImage> drawn(const QString& fileName, CustomIconLibrary* from = nullptr)
+    {
+        CustomIconLibrary& lookup = from ? *from : library;
+        if (std::optional<QImage> image = lookup.customIconImage(fileName))
+            return image;
+        queue->runUntilIdle();
+        return lookup.customIconImage(fileName);
+    }
+
     QTemporaryDir bundleDir;
+    test::InProcessIconRenderer renderer;
     CustomIconLibrary library; // a fresh library stands for a fresh process
 };
 
@@ -98,27 +110,39 @@ TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAnEmptyBundleCountsA
 TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreCachedUntilEmptied)
 {
     ship("CustomIcons/ct.svg", square("blue"));
-    EXPECT_FALSE(library.customIconImage("x.svg"));
+    EXPECT_FALSE(drawn("x.svg"));
     EXPECT_EQ(library.imageCache().count(), 0);
     test::writeFile(icon("x.svg"), square("red"));
+    // Drawn by the renderer: none until it answers, and the views hear of its arrival.
+    const quint64 arrivals = library.arrivals().get();
+    EXPECT_FALSE(library.customIconImage("x.svg"));
+    EXPECT_FALSE(library.customIconImage("x.svg")); // asked for once
+    EXPECT_EQ(renderer.drawings, 1);
+    queue->runUntilIdle();
+    EXPECT_EQ(library.arrivals().get(), arrivals + 1);
     EXPECT_EQ(colourOf(library.customIconImage("x.svg")), QColor(Qt::red));
 
     test::writeFile(icon("ct.svg"), square("lime")); // the user's version wins
-    EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::green));
+    EXPECT_EQ(colourOf(drawn("ct.svg")), QColor(Qt::green));
     QFile::remove(icon("ct.svg"));
     library.imageCache().removeAll();
-    EXPECT_EQ(colourOf(library.customIconImage("ct.svg")), QColor(Qt::blue));
-    EXPECT_FALSE(library.customIconImage("CT.svg"));
+    EXPECT_EQ(colourOf(drawn("ct.svg")), QColor(Qt::blue));
+    EXPECT_FALSE(drawn("CT.svg"));
+    // A file of the user's that draws nothing leaves the shipped icon to stand in.
+    test::writeFile(icon("ct.svg"), "<html/>");
+    library.imageCache().removeAll();
+    EXPECT_EQ(colourOf(drawn("ct.svg")), QColor(Qt::blue));
+    QFile::remove(icon("ct.svg"));
 
     test::writeFile(supportPath("outside.svg"), square("red"));
-    EXPECT_FALSE(library.customIconImage("../outside.svg")); // only plain names, see FileNames below
+    EXPECT_FALSE(drawn("../outside.svg")); // only plain names, see FileNames below
 
     // The process-wide cache outlives file changes until it is emptied.
-    EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));
+    EXPECT_EQ(colourOf(drawn("x.svg", &CustomIconLibrary::shared())), QColor(Qt::red));
     test::writeFile(icon("x.svg"), square("blue"));
     EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::red));
     customIconImageCache().removeAll();
-    EXPECT_EQ(colourOf(customIconImage("x.svg")), QColor(Qt::blue));
+    EXPECT_EQ(colourOf(drawn("x.svg", &CustomIconLibrary::shared())), QColor(Qt::blue));
     customIconImageCache().removeAll();
 
     // A load that started before the cache was emptied may hold the old picture.
@@ -137,6 +161,7 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
 TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
 {
     test::writeFile(icon("x.svg"), square("red"));
+    ASSERT_TRUE(drawn("x.svg")); // off the main thread only images already drawn are found
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)

@@ -2,6 +2,7 @@
 #include "model/SvgIconImage.h"
 #include "platform/cloud/folder/FolderContainer.h"
 #include "platform/cloud/memory/MemoryCloud.h"
+#include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 #include "sync/CloudKitIconSync.h"
 
@@ -64,6 +65,7 @@ protected:
         return cloud.putRecord(record);
     }
 
+    test::InProcessIconRenderer renderer;
     MemoryCloud cloud;
     QTemporaryDir remoteFiles;
     QTemporaryDir icons;
@@ -184,42 +186,37 @@ TEST_F(CloudKitIconSyncTest, NamesEntriesAndFailuresThatCannotBeSyncedAreSkipped
     EXPECT_EQ(test::readFile(icon("e")), svg("blue"));
 }
 
-// Icons are drawn on workers under a time limit: the main queue goes on meanwhile, an icon
-// that draws too long is left out and reported, and its late result changes nothing.
-TEST_F(CloudKitIconSyncTest, AnIconThatDrawsTooLongIsLeftOutWhileTheMainQueueGoesOn)
+// Icons are drawn by the icon renderer: what is refused, overruns or crashes is neither
+// uploaded nor downloaded, and the renderer tells each document once; a later sync
+// neither draws nor tells it again.
+TEST_F(CloudKitIconSyncTest, IconsThatCannotBeDrawnAreLeftOutAndToldOnceByTheRenderer)
 {
     QStringList reported;
     iconSync.setRefusalHandler([&](const QString& description) { reported << description; });
-    serialQueues.makeStepwise(IconRenderWorker::queueLabel);
+    QStringList told;
+    renderer.setFailureHandler([&](const QString& description) { told << description; });
+    renderer.endings.insert(svg("red"), IconRenderOutcome::overran);
+    renderer.endings.insert(svg("green"), IconRenderOutcome::crashed);
     putIcon("slow", svg("red"), at(5));
+    putIcon("page", "<html/>", at(5));
+    writeIcon("bad", svg("green"), at(5));
+    writeIcon("text", "not an icon", at(5));
     writeIcon("up", svg("blue"), at(5));
-    iconSync.syncIcons({"slow", "up"});
-    queue->runUntilIdle();
-    ManualSerialQueue* stuck = serialQueues.find(IconRenderWorker::queueLabel);
-    ASSERT_NE(stuck, nullptr);
-    ASSERT_EQ(stuck->pendingCount(), 1u);
+    for (int round = 0; round < 2; ++round)
+        sync({"bad", "page", "slow", "text", "up"});
 
-    bool ran = false;
-    postToMain([&] { ran = true; });
-    queue->advance(IconRenderWorker::defaultLimit - std::chrono::milliseconds(1));
-    EXPECT_TRUE(ran);
-    EXPECT_TRUE(reported.isEmpty());
-    EXPECT_EQ(cloud.callCount(Call::fetchRecord), 1);
-    queue->advance(std::chrono::milliseconds(1));
-    EXPECT_EQ(reported, QStringList{"The icon “slow” took longer than 5 seconds to draw and was left out of the sync."});
-
-    // The next icon goes on, drawn by a worker of its own.
-    ManualSerialQueue* next = serialQueues.find(IconRenderWorker::queueLabel);
-    ASSERT_NE(next, stuck);
-    next->runAll();
-    queue->runUntilIdle();
-    EXPECT_EQ(cloud.callCount(Call::saveRecord), 1);
-    EXPECT_FALSE(assetBytes(cloud.storedRecord("up"), "pngAsset").isEmpty());
-
-    ASSERT_TRUE(stuck->runNext());
-    queue->runUntilIdle();
     EXPECT_FALSE(QFileInfo::exists(icon("slow")));
-    EXPECT_EQ(reported.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(icon("page")));
+    EXPECT_FALSE(cloud.storedRecord("bad"));
+    EXPECT_FALSE(cloud.storedRecord("text"));
+    EXPECT_FALSE(assetBytes(cloud.storedRecord("up"), "pngAsset").isEmpty());
+    EXPECT_EQ(renderer.drawings, 5);
+    ASSERT_EQ(told.size(), 4);
+    EXPECT_TRUE(told[0].contains("“bad.svg”"));
+    EXPECT_TRUE(told[1].contains("“page.svg”"));
+    EXPECT_TRUE(told[2].contains("“slow.svg”"));
+    EXPECT_TRUE(told[3].contains("“text.svg”"));
+    EXPECT_TRUE(reported.isEmpty());
 }
 
 // A cloud folder entry that is damaged, refused or cannot be written needs the user:

@@ -3,6 +3,7 @@
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "platform/notifications/RecordingNotifier.h"
 #include "store/ProfileStore.h"
+#include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitProfileSync.h"
@@ -98,6 +99,7 @@ protected:
     int uploads() const { return cloud.callCount(Call::saveRecord); }
 
     RecordingNotifier notifier;
+    InProcessIconRenderer iconRenderer;
     cloud::MemoryCloud cloud;
     std::shared_ptr<ProfileStore> store = std::make_shared<ProfileStore>();
     QDateTime clockTime = QDateTime::currentDateTimeUtc().addDays(-1);

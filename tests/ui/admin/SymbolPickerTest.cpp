@@ -1,6 +1,7 @@
 #include "ui/admin/SFSymbolPickerController.h"
 
 #include "model/CustomIconLibrary.h"
+#include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 #include "ui/shared/SymbolIcons.h"
 
@@ -24,6 +25,7 @@ protected:
         return names;
     }
 
+    test::InProcessIconRenderer renderer;
     CustomIconLibrary library;
 };
 
@@ -98,6 +100,8 @@ TEST_F(SymbolPickerTest, FilesAddedWhileOpenAppearOnReloadWithTheImageCacheEmpti
 {
     addIcon("a.svg");
     SFSymbolPickerController picker({ToolIconSource::system, "trash"}, {}, library);
+    library.customIconImage("a.svg");
+    queue->runUntilIdle();
     ASSERT_TRUE(library.customIconImage("a.svg"));
     ASSERT_EQ(library.imageCache().count(), 1);
 

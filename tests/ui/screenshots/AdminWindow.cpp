@@ -149,6 +149,20 @@ const Shot pickerEmpty("icon-picker-custom-empty", [](Scene&) {
     backdrop->resize(620, 560);
     return backdrop;
 });
+// Two tools with custom icons: one drawn, one that the icon check refuses (it reaches for
+// a file), which shows its tool's symbol instead.
+const Shot customIcons("admin-custom-icons", adminWindow([](AdminScene& parts, AdminView&) {
+    addCustomIcons();
+    writeIcon(QStringLiteral("refused.svg"), R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">
+<image href="file:///etc/hostname" width="24" height="24"/></svg>)");
+    const PacsProfile pacs = parts.store.activePacsProfile();
+    for (const auto& [index, icon] : {std::pair{0, "ct-scan.svg"}, std::pair{1, "refused.svg"}}) {
+        RadiologyTool tool = pacs.tools.at(index);
+        tool.iconSource = ToolIconSource::custom;
+        tool.customIcon = QString::fromLatin1(icon);
+        parts.store.updateTool(tool, pacs.id);
+    }
+}));
 const Shot disabledRow("admin-disabled-tool", adminWindow([](AdminScene& parts, AdminView& view) {
     const PacsProfile pacs = parts.store.activePacsProfile();
     RadiologyTool tool = pacs.tools.at(1);

@@ -1,9 +1,11 @@
 #include "Screenshots.h"
 
+#include "model/IconRenderService.h"
 #include "platform/Paths.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -30,10 +32,16 @@ Scene::~Scene()
 
 void Scene::settle()
 {
+    // Custom icons arrive from their drawing processes on the real event loop.
+    auto* icons = dynamic_cast<IconRenderService*>(&IconRenderer::shared());
+    const auto drawing = [icons] { return icons && icons->childrenRunning() > 0; };
     for (int round = 0; round < 10; ++round) {
         const int ran = queue_->runUntilIdle();
         QCoreApplication::processEvents();
-        if (ran == 0 && queue_->runUntilIdle() == 0)
+        const bool waited = drawing();
+        for (const QDeadlineTimer patience(60'000); drawing() && !patience.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (!waited && ran == 0 && queue_->runUntilIdle() == 0)
             return;
     }
 }

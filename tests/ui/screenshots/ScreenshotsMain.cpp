@@ -4,11 +4,14 @@
 
 #include "Screenshots.h"
 
+#include "model/IconRenderService.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <exception>
@@ -81,6 +84,17 @@ int main(int argc, char** argv)
         err << "cannot create " << folder.path() << '\n';
         return 1;
     }
+
+    // Custom icons are drawn as Velmor draws them: by the drawing process, with a cache of
+    // this run's own (and patience for a sanitized build).
+    const QTemporaryDir iconCache;
+    IconRenderService::Options iconOptions;
+    iconOptions.program = QStringLiteral(VELMOR_ICON_RENDER);
+    iconOptions.cacheDirectory = iconCache.path();
+    iconOptions.deadline = std::chrono::seconds(30);
+    IconRenderService iconRenderer(iconOptions);
+    IconRenderer::setShared(&iconRenderer);
+    const auto restore = qScopeGuard([] { IconRenderer::setShared(nullptr); });
 
     int failed = 0;
     int taken = 0;

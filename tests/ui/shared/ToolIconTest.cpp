@@ -2,6 +2,7 @@
 #include "ui/shared/widgets/ToolIconView.h"
 
 #include "model/CustomIconLibrary.h"
+#include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -29,6 +30,15 @@ protected:
         return tool;
     }
 
+    // Drawn once the renderer has answered on the main queue.
+    ToolIconImage resolved(const ToolIconSelection& selection, const std::optional<QString>& fallback)
+    {
+        resolveToolIcon(selection, fallback, library);
+        queue->runUntilIdle();
+        return resolveToolIcon(selection, fallback, library);
+    }
+
+    test::InProcessIconRenderer renderer;
     CustomIconLibrary library; // fresh: its cache starts empty
 };
 
@@ -56,14 +66,16 @@ TEST_F(ToolIconTest, AnUnloadableCustomIconDrawsItsFallbackEvenAnEmptyOne)
     EXPECT_EQ(resolveToolIcon({ToolIconSource::system, "ruler"}, std::nullopt, library),
               (ToolIconImage{std::nullopt, "ruler"}));
 
+    // Until its image is drawn, a custom icon shows its fallback.
     writeIcon("ct.svg", wideSvg);
-    EXPECT_TRUE(resolveToolIcon({ToolIconSource::custom, "ct.svg"}, std::nullopt, library).customImage);
+    EXPECT_EQ(resolveToolIcon({ToolIconSource::custom, "ct.svg"}, QString("ruler"), library).symbol, "ruler");
+    EXPECT_TRUE(resolved({ToolIconSource::custom, "ct.svg"}, std::nullopt).customImage);
 }
 
 TEST_F(ToolIconTest, ACustomImageIsFittedCentredAndDrawnInTheIconColour)
 {
     writeIcon("wide.svg", wideSvg);
-    const ToolIconImage icon = resolveToolIcon({ToolIconSource::custom, "wide.svg"}, std::nullopt, library);
+    const ToolIconImage icon = resolved({ToolIconSource::custom, "wide.svg"}, std::nullopt);
     ASSERT_TRUE(icon.customImage);
 
     QImage canvas(40, 40, QImage::Format_ARGB32);

@@ -7,6 +7,7 @@
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ThemeStyle.h"
+#include "ui/shared/widgets/ToolIconView.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/admin/widgets/ToolInspector.h"
 #include "ui/admin/widgets/ToolsListRow.h"
@@ -100,6 +101,7 @@ void AdminView::build()
     delegate_->onSelect = [&controller](const QUuid& id) { controller.selectTool(id); };
     delegate_->onSetEnabled = [&controller](const QUuid& id, bool enabled) { controller.setToolEnabled(id, enabled); };
     list_->setItemDelegate(delegate_);
+    ToolIconView::repaintWhenImagesArrive(list_->viewport());
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

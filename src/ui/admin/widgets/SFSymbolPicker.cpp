@@ -153,6 +153,8 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     });
 
     subscription_ = controller_->state().subscribe([this](const SFSymbolPickerController::State& state) { render(state); });
+    // The grid holds pictures of the custom icons: they are made again as images arrive.
+    ToolIconView::repaintWhenImagesArrive(grid_, [this] { refreshCustomIcons(); });
 }
 
 SFSymbolPicker::~SFSymbolPicker() = default;
@@ -229,6 +231,17 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     } else {
         for (const QString& name : state.filteredSymbols)
             add(SymbolIcons::instance().icon(name, colour), name, ToolIconSource::system, name);
+    }
+}
+
+void SFSymbolPicker::refreshCustomIcons()
+{
+    for (int row = 0; row < grid_->count(); ++row) {
+        QListWidgetItem* item = grid_->item(row);
+        if (item->data(selectionRole).toString() == velmor::toText(ToolIconSource::custom)) {
+            const QString fileName = item->data(Qt::UserRole).toString();
+            item->setIcon(customIcon(CustomIcon(fileName, fileName), Qt::white));
+        }
     }
 }
 

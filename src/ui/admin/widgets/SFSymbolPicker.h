@@ -36,6 +36,7 @@ private:
     void updateGridSize();
     void render(const SFSymbolPickerController::State& state);
     void fillGrid(const SFSymbolPickerController::State& state);
+    void refreshCustomIcons();
 
     std::unique_ptr<SFSymbolPickerController> controller_;
     QPushButton* openFolder_;

@@ -6,6 +6,7 @@
 #include "ui/mapping/widgets/ToolListItem.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -165,6 +166,7 @@ MappingsToolList::MappingsToolList(std::function<void(const RadiologyTool&)> onS
     setObjectName(QStringLiteral("toolList"));
     setModel(model_.get());
     setItemDelegate(new ToolListItem(*model_, std::move(onSelectTool), std::move(onToggleFavorite), this));
+    ToolIconView::repaintWhenImagesArrive(viewport());
     setSelectionMode(QAbstractItemView::NoSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);

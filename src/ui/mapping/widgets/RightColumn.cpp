@@ -7,6 +7,7 @@
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ToolIconView.h"
 
 #include <QBoxLayout>
 #include <QLineEdit>
@@ -87,6 +88,7 @@ QWidget* RightColumn::mappingsCard()
     mappings_->setModel(mappingModel_.get());
     mappings_->setItemDelegate(new MappingRow(
         *mappingModel_, [this](const ButtonMapping& mapping) { controller_.removeMapping(mapping); }, mappings_));
+    ToolIconView::repaintWhenImagesArrive(mappings_->viewport());
     listOrEmpty_->addWidget(mappings_);
 
     auto* empty = new QWidget;

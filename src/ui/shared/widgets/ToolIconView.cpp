@@ -1,5 +1,6 @@
 #include "ui/shared/widgets/ToolIconView.h"
 
+#include "model/CustomIconLibrary.h"
 #include "ui/shared/SymbolIcons.h"
 
 #include <QPainter>
@@ -20,7 +21,27 @@ QImage tinted(const QImage& image, const QColor& color)
     return shape;
 }
 
+// Repaints its widget whenever a custom icon's image arrives; lives as long as the widget.
+class ArrivalWatch : public QObject {
+public:
+    ArrivalWatch(QWidget* target, std::function<void()> onArrival) : QObject(target)
+    {
+        subscription_ = CustomIconLibrary::shared().arrivals().subscribe(
+            [onArrival = std::move(onArrival)](quint64) { onArrival(); });
+    }
+
+private:
+    Subscription subscription_;
+};
+
 } // namespace
+
+void ToolIconView::repaintWhenImagesArrive(QWidget* target, std::function<void()> onArrival)
+{
+    if (!onArrival)
+        onArrival = [target] { target->update(); };
+    new ArrivalWatch(target, std::move(onArrival)); // owned by `target`
+}
 
 ToolIconView::ToolIconView(const RadiologyTool& tool, int size, QWidget* parent)
     : ToolIconView(toolIconSelection(tool), tool.systemIcon, size, parent)
@@ -33,6 +54,7 @@ ToolIconView::ToolIconView(ToolIconSelection selection, std::optional<QString> f
 {
     setFixedSize(size_, size_);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    repaintWhenImagesArrive(this);
 }
 
 void ToolIconView::setTool(const RadiologyTool& tool) { setSelection(toolIconSelection(tool), tool.systemIcon); }

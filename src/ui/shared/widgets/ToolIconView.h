@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 namespace velmor {
@@ -41,6 +42,9 @@ public:
 
     // Draws `image` fitted into the square centred in `rect`, in `color`.
     static void paint(QPainter& painter, const QRectF& rect, const ToolIconImage& image, const QColor& color);
+    // Custom icons show their fallback until their image is drawn: `target` (a list's
+    // viewport, say) is repainted, or `onArrival` runs, whenever an image arrives.
+    static void repaintWhenImagesArrive(QWidget* target, std::function<void()> onArrival = {});
 
 protected:
     void paintEvent(QPaintEvent* event) override;

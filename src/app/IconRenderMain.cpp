@@ -1,0 +1,84 @@
+// velmor-icon-render: draws one icon document for Velmor, in a process of its own so that
+// no document can hold up or bring down Velmor. Usage: velmor-icon-render SIDE, with the
+// SVG document on standard input; the image (IconPixels.h) on standard output. Opens no
+// file for the document; Velmor limits its time and memory.
+
+#include "model/IconPixels.h"
+#include "model/SvgIconImage.h"
+
+#include <QGuiApplication>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+using namespace velmor;
+
+namespace {
+
+constexpr int usageStatus = 2;
+
+// At most maxFileBytes + 1 bytes: one more says the document is too large.
+bool readDocument(QByteArray& document)
+{
+    const qsizetype limit = SvgIconLimits::maxFileBytes + 1;
+    document.resize(limit);
+    qsizetype filled = 0;
+    while (filled < limit) {
+        const ssize_t count = ::read(STDIN_FILENO, document.data() + filled, size_t(limit - filled));
+        if (count == 0)
+            break;
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        filled += count;
+    }
+    document.resize(filled);
+    return true;
+}
+
+bool writeAll(const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(STDOUT_FILENO, bytes.constData() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        written += count;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+        return usageStatus;
+    char* end = nullptr;
+    const long side = std::strtol(argv[1], &end, 10);
+    if (*end != '\0' || side < 1 || side > 1024)
+        return usageStatus;
+
+    // No window and no desktop: fonts for text come from the font files alone. What the
+    // renderer says about a document is of no use to anyone.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QGuiApplication application(argc, argv);
+
+    QByteArray document;
+    int status = usageStatus;
+    if (readDocument(document)) {
+        const std::optional<QImage> image = renderSvgIcon(document, int(side));
+        status = !image                                 ? iconpixels::refusedStatus
+                 : writeAll(iconpixels::encode(*image)) ? iconpixels::drawnStatus
+                                                        : usageStatus;
+    }
+    // Nothing is left to tidy up that the system does not take back itself.
+    ::_exit(status);
+}
