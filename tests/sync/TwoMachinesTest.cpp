@@ -3,6 +3,7 @@
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "platform/notifications/RecordingNotifier.h"
 #include "store/ProfileStore.h"
+#include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 #include "sync/CloudKitProfileSync.h"
 
@@ -95,6 +96,7 @@ protected:
     int uploads() const { return cloud.callCount(Call::saveRecord); }
 
     RecordingNotifier notifier;
+    InProcessIconRenderer iconRenderer;
     cloud::MemoryCloud cloud;
     const QDateTime epoch{QDate(2026, 3, 2), QTime(8, 0), Qt::UTC};
 };
