@@ -1,5 +1,6 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 
+#include "platform/Text.h"
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
@@ -225,7 +226,7 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     };
     if (custom) {
         for (const CustomIcon& icon : state.filteredCustomIcons)
-            add(customIcon(icon, colour), icon.displayName(), ToolIconSource::custom, icon.fileName());
+            add(customIcon(icon, colour), text::displayName(icon.displayName()), ToolIconSource::custom, icon.fileName());
     } else {
         for (const QString& name : state.filteredSymbols)
             add(SymbolIcons::instance().icon(name, colour), name, ToolIconSource::system, name);
