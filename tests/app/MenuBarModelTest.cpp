@@ -92,7 +92,8 @@ TEST_F(MenuBarModelTest, AllItemsInOrderWithOneCheckPerGroupAndAToggleShowsTheSo
         expected << QString("row %1 %2").arg(user.name == "Night Shift" ? "✓" : "○", text::displayName(user.name));
     expected << "button Import User Profile…" << "button Export Active User Profile…" << "divider" << "caption PACS";
     for (const PacsProfile& profile : pacs)
-        expected << QString("row %1 %2").arg(profile.id == pacs.at(1).id ? "✓" : "○", text::displayName(profile.name));
+        expected << QString("row %1 %2").arg(profile.id == pacs.at(1).id ? "✓" : "○",
+                                             text::displayName(profile.name));
     expected += QStringList{"button Import PACS Profile…", "button Export Active PACS Profile…", "divider",
                             "caption Device", "row ✓ " + tartarus, "divider",
                             "caption Velmor Control (uncheck to let another app use it)", "toggle ✓ " + pad,

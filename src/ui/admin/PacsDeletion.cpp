@@ -51,8 +51,9 @@ std::optional<PacsDeletion> PacsDeletion::of(const QUuid& pacsId, const QList<Pa
 
 Prompter::Question PacsDeletion::question() const
 {
-    QString message = QStringLiteral("This will remove the PACS profile %1 and its %2.")
-                          .arg(text::displayName(name), counted(toolCount, QStringLiteral("tool"), QStringLiteral("tools")));
+    QString message =
+        QStringLiteral("This will remove the PACS profile %1 and its %2.")
+            .arg(text::displayName(name), counted(toolCount, QStringLiteral("tool"), QStringLiteral("tools")));
     if (!users.isEmpty()) {
         const bool one = users.size() == 1;
         QStringList lines;

@@ -311,7 +311,7 @@ TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
     SFSymbolPicker picker({ToolIconSource::custom, name + ".svg"});
     auto* current = picker.findChild<QLabel*>("currentIconName");
     ASSERT_TRUE(current);
-    EXPECT_EQ(current->text(), name);
+    EXPECT_EQ(current->text(), text::displayName(name));
     EXPECT_EQ(current->textFormat(), Qt::PlainText);
     auto* grid = picker.findChild<QListWidget*>("iconGrid");
     ASSERT_EQ(grid->count(), 1);
@@ -327,7 +327,7 @@ TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
     ToggleEditorSheet sheet(controller);
     auto* label = sheet.findChild<QLabel*>("toggleCustomIcon");
     ASSERT_TRUE(label);
-    EXPECT_EQ(label->text(), name);
+    EXPECT_EQ(label->text(), text::displayName(name));
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_FALSE(sheet.grab().isNull());
 }

@@ -242,7 +242,8 @@ TEST_F(MappingWindowTest, ToolbarFollowsTheEditsAndOffersTheTemplates)
     QStringList names;
     for (const QAction* action : picker->menu()->actions())
         names.append(action->text());
-    EXPECT_EQ(names, (QStringList{text::displayName("Razer Tartarus V2 / Pro"), text::displayName("Philips SpeechMike")}));
+    EXPECT_EQ(names,
+              (QStringList{text::displayName("Razer Tartarus V2 / Pro"), text::displayName("Philips SpeechMike")}));
     EXPECT_EQ(picker->text(), text::displayName("Razer Tartarus V2 / Pro"));
     plugKeypad();
     settle();

@@ -168,7 +168,7 @@ void SFSymbolPicker::render(const SFSymbolPickerController::State& state)
         scopes_->button(int(state.scope))->setChecked(true);
     }
     currentIcon_->setSelection(state.selected, std::nullopt);
-    currentName_->setText(state.currentName);
+    currentName_->setText(text::displayName(state.currentName));
     if (search_->text() != state.searchText) {
         const QSignalBlocker blocker(search_);
         search_->setText(state.searchText);
@@ -226,7 +226,8 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     };
     if (custom) {
         for (const CustomIcon& icon : state.filteredCustomIcons)
-            add(customIcon(icon, colour), text::displayName(icon.displayName()), ToolIconSource::custom, icon.fileName());
+            add(customIcon(icon, colour), text::displayName(icon.displayName()), ToolIconSource::custom,
+                icon.fileName());
     } else {
         for (const QString& name : state.filteredSymbols)
             add(SymbolIcons::instance().icon(name, colour), name, ToolIconSource::system, name);

@@ -87,7 +87,8 @@ QWidget* deviceRow(const ConnectedDeviceInfo& device, QWidget* parent)
     column->setSpacing(1);
     auto* line = new QHBoxLayout;
     line->setSpacing(6);
-    line->addWidget(label(text::displayName(hidtext::deviceName(device)), Theme::font(Theme::TextStyle::body), Theme::textPrimary(), row));
+    line->addWidget(label(text::displayName(hidtext::deviceName(device)), Theme::font(Theme::TextStyle::body),
+                          Theme::textPrimary(), row));
     if (device.ignored)
         line->addWidget(label(QObject::tr("ignored"), caption2(), Theme::red(), row));
     line->addStretch(1);
