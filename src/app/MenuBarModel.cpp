@@ -2,6 +2,7 @@
 
 #include "core/AppModel.h"
 #include "input/UnifiedInputSource.h"
+#include "platform/Text.h"
 #include "store/ProfileStore.h"
 
 namespace velmor {
@@ -88,7 +89,7 @@ void MenuBarModel::addProfileGroups(QList<MenuBarItem>& items)
     items.append(caption(QStringLiteral("User Profiles")));
     const QUuid activeUserId = store.activeUserProfileId().get();
     for (const UserProfile& profile : store.userProfiles().get())
-        items.append(row(profile.name, profile.id == activeUserId,
+        items.append(row(text::displayName(profile.name), profile.id == activeUserId,
                          [&store, profile] { store.selectUserProfile(profile); }));
     items.append(button(QStringLiteral("Import User Profile…"), [this] { files_.importUserProfile(); }));
     items.append(button(QStringLiteral("Export Active User Profile…"), [this] { files_.exportUserProfile(); }));
@@ -98,7 +99,7 @@ void MenuBarModel::addProfileGroups(QList<MenuBarItem>& items)
     // Checked by the active user profile's binding, not by the store's own active PACS id.
     const QUuid boundPacsId = store.activeUserProfile().pacsProfileId;
     for (const PacsProfile& profile : store.pacsProfiles().get())
-        items.append(row(profile.name, profile.id == boundPacsId, [&store, id = profile.id] {
+        items.append(row(text::displayName(profile.name), profile.id == boundPacsId, [&store, id = profile.id] {
             store.setPacsProfile(id, store.activeUserProfile().id);
         }));
     items.append(button(QStringLiteral("Import PACS Profile…"), [this] { files_.importPacsProfile(); }));
@@ -110,7 +111,8 @@ void MenuBarModel::addDeviceGroup(QList<MenuBarItem>& items)
     items.append(caption(QStringLiteral("Device")));
     const QString activeDeviceId = model_.inputSource().activeDevice().get().id;
     for (const Device& device : model_.availableDevices())
-        items.append(row(device.name, device.id == activeDeviceId, [this, id = device.id] { model_.selectDevice(id); }));
+        items.append(row(text::displayName(device.name), device.id == activeDeviceId,
+                         [this, id = device.id] { model_.selectDevice(id); }));
 
     QList<ConnectedDeviceInfo> controllable = model_.connectedDevices().get();
     controllable.removeIf([](const ConnectedDeviceInfo& info) { return info.vendorId == 0; });
@@ -119,7 +121,7 @@ void MenuBarModel::addDeviceGroup(QList<MenuBarItem>& items)
     items.append(divider());
     items.append(caption(QStringLiteral("Velmor Control (uncheck to let another app use it)")));
     for (const ConnectedDeviceInfo& info : controllable) {
-        MenuBarItem toggle = entry(Kind::toggle, controlTitle(info));
+        MenuBarItem toggle = entry(Kind::toggle, text::displayName(controlTitle(info)));
         toggle.checked = !info.ignored;
         toggle.toggle = [this, vendor = info.vendorId, product = info.productId](bool on) {
             HIDDeviceInputSource& source = model_.inputSource().hidSource();

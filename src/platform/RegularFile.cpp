@@ -184,6 +184,16 @@ LinkTarget followUserLink(const QString& path)
     return {target, QString()};
 }
 
+LinkTarget writableUserFile(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {path, QString()};
+    if (S_ISLNK(info.st_mode))
+        return followUserLink(path);
+    return {std::nullopt, QStringLiteral("“%1” is %2, not a regular file.").arg(path, entryText(info.st_mode))};
+}
+
 FileRead readUserFile(const QString& path, qint64 maxBytes)
 {
     const LinkTarget target = followUserLink(path);

@@ -70,6 +70,11 @@ struct LinkTarget {
 };
 LinkTarget followUserLink(const QString& path);
 
+// Where a write to the user's file `path` may put its content: `path` itself when
+// nothing is there or a regular file is, else as followUserLink. A folder, FIFO,
+// socket or device in its place is never replaced; `error` says what is there.
+LinkTarget writableUserFile(const QString& path);
+
 // readRegular, except that a link the user made to a regular file is followed.
 FileRead readUserFile(const QString& path, qint64 maxBytes);
 

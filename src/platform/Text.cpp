@@ -2,6 +2,7 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <QTextBoundaryFinder>
 
 namespace velmor::text {
 
@@ -36,6 +37,26 @@ QString visibleControls(const QString& s)
             result.append(QLatin1String("\\u{") + QString::number(code, 16).toUpper() + QLatin1Char('}'));
     }
     return result;
+}
+
+QString displayName(const QString& name)
+{
+    QString shown = visibleControls(name);
+    if (shown.size() > longestShownName) {
+        // Whole characters as a reader sees them, each written as the escaper writes it.
+        QString cut;
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+        qsizetype from = 0;
+        for (qsizetype to = characters.toNextBoundary(); to > 0; to = characters.toNextBoundary()) {
+            const QString piece = visibleControls(name.mid(from, to - from));
+            if (cut.size() + piece.size() >= longestShownName)
+                break;
+            cut += piece;
+            from = to;
+        }
+        shown = cut + QChar(0x2026);
+    }
+    return QChar(0x2068) + shown + QChar(0x2069);
 }
 
 QString lowercased(const QString& s) { return s.toLower().normalized(QString::NormalizationForm_C); }

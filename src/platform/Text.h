@@ -17,6 +17,16 @@ namespace velmor::text {
 // For lines written from names (log lines, notifications), never for stored data.
 QString visibleControls(const QString& s);
 
+// The most characters a name takes where Velmor shows it (before the isolating marks).
+inline constexpr qsizetype longestShownName = 200;
+
+// A name from data as Velmor's own texts show it (questions, menus, pickers,
+// tooltips, toasts): its controls written visibly (visibleControls), cut to
+// longestShownName characters with "…" at a character boundary, and isolated
+// (U+2068 … U+2069) so that its direction cannot reorder the text around it.
+// For showing only: stored names and fields that edit a name keep it as typed.
+QString displayName(const QString& name);
+
 // Full Unicode lower-casing, without trimming: the key by which profile and tool
 // names compare. Canonically equivalent names give the same key.
 QString lowercased(const QString& s);

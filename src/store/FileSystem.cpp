@@ -55,7 +55,8 @@ QString LocalFileSystem::resolve(const QString& path) const { return files::foll
 void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
 {
     // The user's link stays: its target is replaced, by a file written beside it.
-    const files::LinkTarget resolved = files::followUserLink(path);
+    // Only a regular file is replaced: never a device, FIFO or folder in its place.
+    const files::LinkTarget resolved = files::writableUserFile(path);
     if (!resolved.path)
         throw FileError(resolved.error);
     // Written by hand rather than with QSaveFile: a short write there (a full disk)

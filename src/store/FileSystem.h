@@ -44,7 +44,8 @@ public:
     // else `path` itself. A file written there by a rename keeps the user's link.
     virtual QString resolve(const QString& path) const = 0;
     // Afterwards `path` (its link's target, for a link) holds either its old content
-    // or all of `bytes`, never a part. A link to anything but a regular file fails.
+    // or all of `bytes`, never a part. Only a missing file or a regular file is
+    // written: a folder, FIFO, socket or device there, or a link to one, fails.
     virtual void write(const QString& path, const QByteArray& bytes) = 0;
     // Moves `from` to `to`, replacing `to` in one step.
     virtual void rename(const QString& from, const QString& to) = 0;

@@ -48,8 +48,10 @@ void ProfileExchange::writeFile(const QString& path, const QByteArray& bytes)
     try {
         LocalFileSystem().write(path, bytes);
     } catch (const FileError& error) {
-        throw FileError(
-            QStringLiteral("The file “%1” could not be written: %2.").arg(displayName(path), error.description()));
+        QString reason = error.description();
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        throw FileError(QStringLiteral("The file “%1” could not be written: %2.").arg(displayName(path), reason));
     }
 }
 

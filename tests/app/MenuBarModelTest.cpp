@@ -6,6 +6,7 @@
 
 #include "app/MenuBarModel.h"
 #include "input/ConnectedDeviceInfo.h"
+#include "platform/Text.h"
 #include "support/ProfileStoreSeed.h"
 #include "ui/shared/ScriptedPrompter.h"
 
@@ -47,7 +48,8 @@ protected:
     {
         queue->runUntilIdle();
         for (const MenuBarItem& item : menu->items().get())
-            if (item.kind == kind && (item.title == title || item.actionTitle == title))
+            if (item.kind == kind && (item.title == title || item.title == text::displayName(title) ||
+                                      item.actionTitle == title))
                 return item;
         ADD_FAILURE() << "no item " << title.toStdString();
         return {};
@@ -82,25 +84,28 @@ TEST_F(MenuBarModelTest, AllItemsInOrderWithOneCheckPerGroupAndAToggleShowsTheSo
     store().createUserProfile("Night Shift", pacs.at(1).id); // the new profile is the active one
     plugKeypad();
 
+    const QString tartarus = text::displayName(Device::tartarusTemplate().name);
+    const QString pad = text::displayName("Razer Tartarus");
     QStringList expected{"header Velmor Open App", "button Sync Now", "button Cloud Sync Diagnostics",
                          "button Reset CloudKit Subscriptions", "divider", "caption User Profiles"};
     for (const UserProfile& user : store().userProfiles().get())
-        expected << QString("row %1 %2").arg(user.name == "Night Shift" ? "✓" : "○", user.name);
+        expected << QString("row %1 %2").arg(user.name == "Night Shift" ? "✓" : "○", text::displayName(user.name));
     expected << "button Import User Profile…" << "button Export Active User Profile…" << "divider" << "caption PACS";
     for (const PacsProfile& profile : pacs)
-        expected << QString("row %1 %2").arg(profile.id == pacs.at(1).id ? "✓" : "○", profile.name);
+        expected << QString("row %1 %2").arg(profile.id == pacs.at(1).id ? "✓" : "○",
+                                             text::displayName(profile.name));
     expected += QStringList{"button Import PACS Profile…", "button Export Active PACS Profile…", "divider",
-                            "caption Device", "row ✓ " + Device::tartarusTemplate().name, "divider",
-                            "caption Velmor Control (uncheck to let another app use it)", "toggle ✓ Razer Tartarus",
+                            "caption Device", "row ✓ " + tartarus, "divider",
+                            "caption Velmor Control (uncheck to let another app use it)", "toggle ✓ " + pad,
                             "divider", "button Admin / Tools", "button Quit"};
     EXPECT_EQ(lines(), expected);
 
     // A toggle releases and takes back the device, and shows what the source publishes.
     item(Kind::toggle, "Razer Tartarus").toggle(false);
-    EXPECT_TRUE(lines().contains("toggle ○ Razer Tartarus"));
-    EXPECT_FALSE(checked().contains("row ✓ " + Device::tartarusTemplate().name)) << "a released device is not offered";
+    EXPECT_TRUE(lines().contains("toggle ○ " + pad));
+    EXPECT_FALSE(checked().contains("row ✓ " + tartarus)) << "a released device is not offered";
     item(Kind::toggle, "Razer Tartarus").toggle(true);
-    EXPECT_TRUE(lines().contains("toggle ✓ Razer Tartarus"));
+    EXPECT_TRUE(lines().contains("toggle ✓ " + pad));
 }
 
 TEST_F(MenuBarModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice)
@@ -117,7 +122,7 @@ TEST_F(MenuBarModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice)
     // The PACS check follows the active user's binding, not the store's own active PACS id.
     store().selectPacsProfile(other.id);
     store().renameUserProfile(first.id, "Renamed"); // the menu is drawn again
-    EXPECT_FALSE(checked().contains("row ✓ " + other.name)) << checked().join(", ").toStdString();
+    EXPECT_FALSE(checked().contains("row ✓ " + text::displayName(other.name))) << checked().join(", ").toStdString();
     click("Export Active PACS Profile…"); // and it is the one exported
     EXPECT_EQ(requestsOf(Ask::save).value(0).file.proposedName, mine.name + ".json");
 
@@ -125,7 +130,7 @@ TEST_F(MenuBarModelTest, RowsChooseTheUserTheActiveUsersPacsBindingAndTheDevice)
     click(other.name, Kind::row);
     EXPECT_EQ(activeUser().pacsProfileId, other.id);
     EXPECT_EQ(store().userProfiles().get().last().pacsProfileId, mine.id);
-    EXPECT_TRUE(checked().contains("row ✓ " + other.name));
+    EXPECT_TRUE(checked().contains("row ✓ " + text::displayName(other.name)));
 
     // Without hardware the mock input stands for one template, with no control block.
     EXPECT_FALSE(lines().contains("caption Velmor Control (uncheck to let another app use it)"));

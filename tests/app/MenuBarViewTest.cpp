@@ -6,6 +6,7 @@
 
 #include "app/MenuBarModel.h"
 #include "app/MenuBarView.h"
+#include "platform/Text.h"
 #include "ui/shared/Contrast.h"
 #include "ui/shared/ScriptedPrompter.h"
 #include "ui/shared/Theme.h"
@@ -97,9 +98,9 @@ TEST_F(MenuBarViewTest, AnEditThatLooksTheSameKeepsTheActionsAndTheirCurrentComm
     store().selectUserProfile(active);
     MenuBarView view(*menuModel);
     queue->runUntilIdle();
-    const auto row = [&view](const QString& text) -> QAction* {
+    const auto row = [&view](const QString& name) -> QAction* {
         for (QAction* action : view.menu().actions())
-            if (action->text() == text)
+            if (action->text() == text::displayName(name))
                 return action;
         return nullptr;
     };
@@ -125,6 +126,25 @@ TEST_F(MenuBarViewTest, AnEditThatLooksTheSameKeepsTheActionsAndTheirCurrentComm
     queue->runUntilIdle();
     EXPECT_TRUE(row("Reader 2")) << "a change it shows rebuilds the menu";
     EXPECT_FALSE(row("Reader"));
+}
+
+// A profile's name is one menu item's whole text: a tab cannot put part of it in
+// the shortcut column, an '&' marks no key, an override turns nothing after it.
+TEST_F(MenuBarViewTest, ANameIsAMenuItemsTextAndNothingElse)
+{
+    const QString name = QStringLiteral("R&D") + QChar(0x202E) + QStringLiteral("\tCtrl+Q");
+    store().createUserProfile(name);
+    MenuBarView view(*menuModel);
+    queue->runUntilIdle();
+    QAction* found = nullptr;
+    for (QAction* action : view.menu().actions())
+        if (action->text().contains(QStringLiteral("Ctrl+Q")))
+            found = action;
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->text(), QChar(0x2068) + QStringLiteral("R&&D\\u{202E}\\tCtrl+Q") + QChar(0x2069));
+    EXPECT_FALSE(found->text().contains(QLatin1Char('\t')));
+    EXPECT_EQ(QKeySequence::mnemonic(found->text()), QKeySequence());
+    EXPECT_EQ(activeUser().name, name) << "the stored name stays as typed";
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "app/WindowConfigurator.h"
 #include "input/IgnoreListStorage.h"
 #include "input/MockDeviceInputSource.h"
+#include "platform/Text.h"
 #include "store/ProfileLookup.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/mapping/MappingController.h"
@@ -66,12 +67,12 @@ protected:
         QTest::keyClick(target, key, Qt::ControlModifier | Qt::ShiftModifier);
         settle();
     }
-    QAction* menuAction(const QString& text)
+    QAction* menuAction(const QString& title)
     {
         for (QAction* action : app->menu().actions())
-            if (action->text() == text)
+            if (action->text() == title || action->text() == text::displayName(title))
                 return action;
-        ADD_FAILURE() << "no menu entry " << text.toStdString();
+        ADD_FAILURE() << "no menu entry " << title.toStdString();
         return nullptr;
     }
     MappingController& controller() { return app->windows().mappingHost()->controller(); }
@@ -194,9 +195,11 @@ TEST_F(VelmorAppTest, DeletePacsInTheAdminWindowAsksFirstAndOnlyDeleteDeletes)
     EXPECT_EQ(store.pacsProfiles().get().size(), count);
     EXPECT_EQ(store.activeUserProfile().pacsProfileId, bound);
     ASSERT_EQ(asked.size(), 2);
-    EXPECT_TRUE(asked.first().startsWith("Delete PACS?|This will remove the PACS profile " + name + " and its "))
+    EXPECT_TRUE(asked.first().startsWith("Delete PACS?|This will remove the PACS profile " + text::displayName(name) +
+                                         " and its "))
         << asked.first().toStdString();
-    EXPECT_TRUE(asked.first().contains("• " + store.activeUserProfile().name + ": ")) << "names the bound user";
+    EXPECT_TRUE(asked.first().contains("• " + text::displayName(store.activeUserProfile().name) + ": "))
+        << "names the bound user";
 
     answer([](QMessageBox& box) {
         for (QAbstractButton* button : box.buttons())
@@ -224,11 +227,11 @@ TEST_F(VelmorAppTest, TheInspectorOpensAtItsSizeAndOffersNoIgnoreForTheMockDevic
     auto* only = inspector->findChild<QAbstractButton*>("onlySelectedToggle");
     ASSERT_TRUE(devices && picker && ignore && only);
     ASSERT_EQ(devices->count(), 1);
-    EXPECT_EQ(picker->itemText(1), "Mock Input");
+    EXPECT_EQ(picker->itemText(1), text::displayName("Mock Input"));
     QTest::mouseClick(only, Qt::LeftButton);
     QTest::mouseClick(devices->viewport(), Qt::LeftButton, {}, devices->visualItemRect(devices->item(0)).center());
     settle();
-    EXPECT_EQ(picker->currentText(), "Mock Input");
+    EXPECT_EQ(picker->currentText(), text::displayName("Mock Input"));
     EXPECT_FALSE(ignore->isVisible());
 
     bool menuShown = false;

@@ -50,3 +50,33 @@ TEST(Text, ControlAndBidiCharactersOfANameAreWrittenVisibly)
     EXPECT_EQ(text::visibleControls(plain), plain);
     EXPECT_EQ(text::visibleControls(plain).constData(), plain.constData()) << "not copied";
 }
+
+namespace {
+QString isolated(const QString& s) { return QChar(0x2068) + s + QChar(0x2069); }
+} // namespace
+
+TEST(Text, ANameShownInVelmorsTextIsIsolatedEscapedAndCut)
+{
+    // An override or a line break in a name can no longer turn the sentence around it.
+    const QString name = QString("Dr. Lee") + QChar(0x202E) + "\nX" + QChar(0x2069);
+    EXPECT_EQ(text::displayName(name), isolated("Dr. Lee\\u{202E}\\nX\\u{2069}"));
+    EXPECT_EQ(text::displayName("R&D\tCtrl+Q"), isolated("R&D\\tCtrl+Q")) << "no tab to split a menu item";
+    EXPECT_EQ(text::displayName(QString()), isolated(QString()));
+
+    // 200 characters stay whole; one more is cut to 199 and "…".
+    const QString longest(text::longestShownName, 'a');
+    EXPECT_EQ(text::displayName(longest), isolated(longest));
+    EXPECT_EQ(text::displayName(longest + "b"), isolated(longest.left(199) + QChar(0x2026)));
+    EXPECT_EQ(text::displayName(QString(10'000, 'w')).size(), 202);
+
+    // The cut falls between whole characters: not inside a surrogate pair, a letter
+    // with its combining mark, or an escape.
+    const QString emoji = QString::fromUtf8("🎮");
+    const QString accented = QString("e") + QChar(0x0301);
+    for (const QString& piece : {emoji, accented, QString(QChar(0x202E))}) {
+        const QString shown = text::displayName(QString(198, 'a') + piece + QString(50, 'z'));
+        EXPECT_EQ(shown, isolated(QString(198, 'a') + QChar(0x2026))) << piece.toStdString();
+    }
+    const QString fits = text::displayName(QString(197, 'a') + emoji + QString(5, 'z'));
+    EXPECT_EQ(fits, isolated(QString(197, 'a') + emoji + QChar(0x2026)));
+}

@@ -1,12 +1,16 @@
 #include "StoreOperationsFixture.h"
 
 #include "platform/Json.h"
+#include "platform/RegularFile.h"
 #include "store/ProfileExchange.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +147,46 @@ TEST_F(ExchangeOperationsTest, FailuresChangeNothingAndSayWhy)
     ASSERT_TRUE(QFile::link(file("pacs.json"), file("to-pacs.json")));
     store->importPacsProfile(file("to-pacs.json"));
     EXPECT_EQ(savesSinceLastCheck(), 1);
+}
+
+// An export writes a new file or replaces a regular one (a link's target for a link
+// to one), and never puts a file in place of a FIFO, a device or a folder.
+TEST_F(ExchangeOperationsTest, ExportReplacesOnlyARegularFile)
+{
+    const QByteArray exported = readFile(file("pacs.json"));
+    writeFile(file("old.json"), "old");
+    ASSERT_TRUE(QFile::link(file("old.json"), file("to-old.json")));
+    store->exportPacsProfile(synthesis, file("to-old.json"));
+    EXPECT_EQ(readFile(file("old.json")), exported) << "the link's target is written";
+    EXPECT_EQ(QFileInfo(file("to-old.json")).symLinkTarget(), file("old.json")) << "the link stays";
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(exchangeDir.path()).mkdir("folder.json"));
+    ASSERT_TRUE(QFile::link(file("pipe"), file("to-pipe.json")));
+    // A device node of our own, where the system lets us make one (as root): the
+    // real ones are never the target of a test.
+    const bool device = ::mknod(QFile::encodeName(file("null")).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    QList<std::pair<QString, QString>> refused{
+        {file("pipe"), "“" + file("pipe") + "” is a FIFO, not a regular file."},
+        {file("folder.json"), "“" + file("folder.json") + "” is a folder, not a regular file."},
+        {file("to-pipe.json"), "“" + file("to-pipe.json") + "” is a link to “" + file("pipe") +
+                                   "”, which is a FIFO, not a regular file."}};
+    if (device)
+        refused.append({file("null"), "“" + file("null") + "” is a device, not a regular file."});
+    takeNotices();
+    for (const auto& [path, why] : refused) {
+        EXPECT_THROW((void)store->exportUserProfile(general, path), FileError);
+        EXPECT_THROW(store->exportPacsProfile(synthesis, path), FileError);
+        const QString shown = "The file “" + QFileInfo(path).fileName() + "” could not be written: " + why;
+        EXPECT_EQ(takeNotices(), (QList<Notice>{{"Export Failed", "Failed to export user profile: " + shown},
+                                                {"Export Failed", "Failed to export PACS profile: " + shown}}));
+    }
+    EXPECT_EQ(files::fileKind(file("pipe")), files::FileKind::other);
+    EXPECT_EQ(files::fileKind(file("folder.json")), files::FileKind::folder);
+    EXPECT_EQ(files::fileKind(file("to-pipe.json")), files::FileKind::link);
+    EXPECT_TRUE(!device || files::fileKind(file("null")) == files::FileKind::other);
+    EXPECT_TRUE(QDir(exchangeDir.path()).entryList({"*.velmor-*"}, QDir::AllEntries | QDir::Hidden).isEmpty())
+        << "no temporary file left";
 }
 
 namespace {

@@ -241,7 +241,8 @@ TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(userName(), "Unsaved");
-    EXPECT_EQ(messages, (QStringList{"Save Failed: Failed to save profiles: Is a directory",
+    EXPECT_EQ(messages, (QStringList{"Save Failed: Failed to save profiles: “" + supportPath("profiles.json.tmp") +
+                                         "” is a folder, not a regular file.",
                                      "Cloud Sync: The profiles from iCloud were not applied because your latest "
                                      "changes could not be saved on this computer. Sync resumes after the next "
                                      "successful save."}));

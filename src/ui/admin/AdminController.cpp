@@ -3,6 +3,7 @@
 #include "input/UnifiedInputSource.h"
 #include "model/HexColor.h"
 #include "model/ProfileTemplates.h"
+#include "platform/Text.h"
 #include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "ui/admin/PacsDeletion.h"
@@ -182,8 +183,9 @@ void AdminController::requestDeleteTool()
     const QUuid pacsId = pacs->id;
     Prompter::Question question;
     question.title = QStringLiteral("Delete tool?");
-    question.message = QStringLiteral("This will remove %1 and clear any mappings that use it.").arg(selected->name);
-    question.names = {selected->name};
+    const QString name = text::displayName(selected->name);
+    question.message = QStringLiteral("This will remove %1 and clear any mappings that use it.").arg(name);
+    question.names = {name};
     question.buttons = {{QStringLiteral("Delete"), Prompter::Role::destructive},
                         {QStringLiteral("Cancel"), Prompter::Role::cancel}};
     if (prompter_.ask(question).button == QLatin1String("Delete"))

@@ -1,5 +1,6 @@
 #include "ui/admin/PacsDeletion.h"
 
+#include "platform/Text.h"
 #include "store/ProfileLookup.h"
 #include "store/ToolIdMap.h"
 
@@ -22,9 +23,9 @@ QString counted(qsizetype count, const QString& one, const QString& many)
 QString keptLine(const PacsDeletion::BoundUser& user)
 {
     if (user.mappings == 0)
-        return QStringLiteral("• %1: no mappings").arg(user.name);
+        return QStringLiteral("• %1: no mappings").arg(text::displayName(user.name));
     return QStringLiteral("• %1: %2 of %3 kept")
-        .arg(user.name, QString::number(user.kept),
+        .arg(text::displayName(user.name), QString::number(user.kept),
              counted(user.mappings, QStringLiteral("mapping"), QStringLiteral("mappings")));
 }
 
@@ -50,14 +51,15 @@ std::optional<PacsDeletion> PacsDeletion::of(const QUuid& pacsId, const QList<Pa
 
 Prompter::Question PacsDeletion::question() const
 {
-    QString message = QStringLiteral("This will remove the PACS profile %1 and its %2.")
-                          .arg(name, counted(toolCount, QStringLiteral("tool"), QStringLiteral("tools")));
+    QString message =
+        QStringLiteral("This will remove the PACS profile %1 and its %2.")
+            .arg(text::displayName(name), counted(toolCount, QStringLiteral("tool"), QStringLiteral("tools")));
     if (!users.isEmpty()) {
         const bool one = users.size() == 1;
         QStringList lines;
         lines << QStringLiteral("%1 bound to it %2 to %3 and %4 only the mappings whose tool has the same name there:")
                      .arg(one ? QStringLiteral("The user profile") : QStringLiteral("The user profiles"),
-                          one ? QStringLiteral("moves") : QStringLiteral("move"), fallbackName,
+                          one ? QStringLiteral("moves") : QStringLiteral("move"), text::displayName(fallbackName),
                           one ? QStringLiteral("keeps") : QStringLiteral("keep"));
         for (qsizetype index = 0; index < std::min(users.size(), listedUsers); ++index)
             lines << keptLine(users[index]);
@@ -65,9 +67,9 @@ Prompter::Question PacsDeletion::question() const
             lines << QStringLiteral("• and %1 more").arg(users.size() - listedUsers);
         message += QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
     }
-    QStringList names{name, fallbackName};
+    QStringList names{text::displayName(name), text::displayName(fallbackName)};
     for (const BoundUser& user : users)
-        names << user.name;
+        names << text::displayName(user.name);
     return {QStringLiteral("Delete PACS?"),
             message,
             {{QStringLiteral("Delete"), Prompter::Role::destructive}, {QStringLiteral("Cancel"), Prompter::Role::cancel}},

@@ -1,4 +1,5 @@
 #include "ui/admin/ToggleEditorController.h"
+#include "platform/Text.h"
 
 #include <QFileInfo>
 
@@ -44,7 +45,7 @@ ToggleEditorController::State ToggleEditorController::compute() const
         state.currentSelection = {ToolIconSource::custom, *customIcon_};
     else
         state.currentSelection = {ToolIconSource::system, systemIcon_.isEmpty() ? defaultSymbol : systemIcon_};
-    state.customIconLabel = hasCustomIcon(customIcon_) ? QFileInfo(*customIcon_).completeBaseName()
+    state.customIconLabel = hasCustomIcon(customIcon_) ? text::displayName(QFileInfo(*customIcon_).completeBaseName())
                                                         : QStringLiteral("No custom icon selected");
     return state;
 }

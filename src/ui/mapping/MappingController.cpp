@@ -3,6 +3,7 @@
 #include "input/UnifiedInputSource.h"
 #include "model/HexColor.h"
 #include "output/ShortcutExecutor.h"
+#include "platform/Text.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingTexts.h"
@@ -351,7 +352,8 @@ void MappingController::setControlEnabled(const ConnectedDeviceInfo& device, boo
         hid.enableControl(device.vendorId, device.productId);
     else
         hid.disableControl(device.vendorId, device.productId);
-    const QString name = device.productName.value_or(device.templateId.value_or(QStringLiteral("device")));
+    const QString name =
+        text::displayName(device.productName.value_or(device.templateId.value_or(QStringLiteral("device"))));
     showToast(enabled ? QStringLiteral("Velmor now controls ") + name
                       : QStringLiteral("Released ") + name + QStringLiteral(" for other apps"));
 }
@@ -360,7 +362,7 @@ void MappingController::resetMappingsToDefaults()
 {
     const Device device = model_.inputSource().activeDevice().get();
     store().resetMappingsToDefaults(store().activeUserProfile().id, model_.activePacsProfile(), device.id);
-    showToast(QStringLiteral("Reset mappings for ") + device.name);
+    showToast(QStringLiteral("Reset mappings for ") + text::displayName(device.name));
 }
 
 void MappingController::setShowLayoutEditor(bool show)
@@ -402,13 +404,14 @@ void MappingController::openAdmin()
 
 Prompter::Question MappingController::deleteQuestion(const QString& profileName)
 {
+    const QString name = text::displayName(profileName);
     return {QStringLiteral("Delete profile?"),
-            QStringLiteral("This will remove the user profile ") + profileName +
+            QStringLiteral("This will remove the user profile ") + name +
                 QStringLiteral(". Mappings for that profile will be lost."),
             {{QStringLiteral("Delete"), Prompter::Role::destructive}, {QStringLiteral("Cancel"), Prompter::Role::cancel}},
             std::nullopt,
             {},
-            {profileName}};
+            {name}};
 }
 
 } // namespace velmor

@@ -3,6 +3,7 @@
 #include "core/AppModel.h"
 #include "input/UnifiedInputSource.h"
 #include "platform/MainQueue.h"
+#include "platform/Text.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingDerivedData.h"
 
@@ -98,7 +99,7 @@ void MappingEditor::assignTool(const RadiologyTool& tool, const DeviceButtonEven
         }
     }
     applyMapping(event, tool.id);
-    toast_(QStringLiteral("Mapped ") + event.buttonId + mappedArrow + tool.name);
+    toast_(QStringLiteral("Mapped ") + text::displayName(event.buttonId) + mappedArrow + text::displayName(tool.name));
 }
 
 void MappingEditor::confirmReplace()
@@ -198,7 +199,7 @@ void MappingEditor::clearAllMappings()
 {
     const Device device = activeDevice();
     model_.profileStore().clearMappings(device.id, activeUserId());
-    toast_(QStringLiteral("Cleared all mappings for ") + device.name);
+    toast_(QStringLiteral("Cleared all mappings for ") + text::displayName(device.name));
     forgetEdits();
 }
 
@@ -227,7 +228,8 @@ void MappingEditor::loadExampleMappings()
     }
     const Device device = activeDevice();
     if (device.buttons.isEmpty()) {
-        toast_(QStringLiteral("No buttons on ") + device.name + QStringLiteral(" to load example mappings onto"));
+        toast_(QStringLiteral("No buttons on ") + text::displayName(device.name) +
+               QStringLiteral(" to load example mappings onto"));
         return;
     }
     std::shuffle(tools.begin(), tools.end(), *QRandomGenerator::global());
@@ -282,23 +284,26 @@ void MappingEditor::followDeviceChange(const Device& device)
 
 Prompter::Question MappingEditor::replaceQuestion(const ConflictPrompt& prompt)
 {
+    const QString existing = text::displayName(prompt.existingTool.name);
+    const QString replacement = text::displayName(prompt.newTool.name);
     return {QStringLiteral("Replace mapping?"),
-            prompt.event.buttonId + QStringLiteral(" is currently mapped to ") + prompt.existingTool.name +
-                QStringLiteral(". Replace with ") + prompt.newTool.name + QStringLiteral("?"),
+            text::displayName(prompt.event.buttonId) + QStringLiteral(" is currently mapped to ") + existing +
+                QStringLiteral(". Replace with ") + replacement + QStringLiteral("?"),
             {{replaceButton, Prompter::Role::destructive}, {cancelButton, Prompter::Role::cancel}},
             std::nullopt,
             {},
-            {prompt.existingTool.name, prompt.newTool.name}};
+            {existing, replacement}};
 }
 
 Prompter::Question MappingEditor::clearQuestion(const Device& device)
 {
+    const QString name = text::displayName(device.name);
     return {QStringLiteral("Clear all mappings?"),
-            QStringLiteral("This will remove all mappings for ") + device.name + QStringLiteral("."),
+            QStringLiteral("This will remove all mappings for ") + name + QStringLiteral("."),
             {{clearButton, Prompter::Role::destructive}, {cancelButton, Prompter::Role::cancel}},
             std::nullopt,
             {},
-            {device.name}};
+            {name}};
 }
 
 } // namespace velmor

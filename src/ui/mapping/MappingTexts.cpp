@@ -1,5 +1,6 @@
 #include "ui/mapping/MappingTexts.h"
 
+#include "platform/Text.h"
 #include "ui/shared/TimeText.h"
 
 #include <QStringList>
@@ -12,13 +13,13 @@ QString toolHelp(const RadiologyTool& tool, const std::optional<ButtonMapping>& 
 {
     const QString shortcut = tool.shortcut ? shortcutText(tool) : QStringLiteral("No shortcut");
     const QString where = mapping ? QStringLiteral(" • Mapped to ") + mapping->buttonId : QStringLiteral(" • Unmapped");
-    return tool.name + QStringLiteral(": ") + shortcut + where;
+    return text::displayName(tool.name) + QStringLiteral(": ") + shortcut + where;
 }
 
 QString canvasButtonHelp(const DeviceButton& button, const std::optional<RadiologyTool>& tool)
 {
-    return QStringLiteral("Button ") + button.displayLabel + QStringLiteral(": ") +
-           (tool ? tool->name : QStringLiteral("Unmapped"));
+    return QStringLiteral("Button ") + text::displayName(button.displayLabel) + QStringLiteral(": ") +
+           (tool ? text::displayName(tool->name) : QStringLiteral("Unmapped"));
 }
 
 QString savedText(const std::optional<QDateTime>& lastSaved, const QLocale& locale)

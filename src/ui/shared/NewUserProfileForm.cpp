@@ -1,5 +1,7 @@
 #include "ui/shared/NewUserProfileForm.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 
 namespace velmor {
@@ -20,7 +22,7 @@ QStringList namesOf(const QList<Entry>& entries)
 {
     QStringList names;
     for (const Entry& entry : entries)
-        names << entry.name;
+        names << text::displayName(entry.name);
     return names;
 }
 

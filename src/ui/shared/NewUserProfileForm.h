@@ -27,7 +27,7 @@ public:
     QString name() const { return name_.get(); }
     void setName(const QString& name) { name_.set(name); }
 
-    // The pickers' entries, in the order given.
+    // The pickers' entries as shown (text::displayName), in the order given.
     QStringList pacsNames() const;
     QStringList deviceNames() const;
     // The entry each picker shows: the bound one, else the first; -1 shows none

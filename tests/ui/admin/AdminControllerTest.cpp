@@ -1,4 +1,5 @@
 #include "ui/admin/AdminController.h"
+#include "platform/Text.h"
 #include "ui/admin/PacsDeletion.h"
 
 #include "support/AppModelFixture.h"
@@ -131,7 +132,7 @@ TEST_F(AdminControllerTest, DuplicateAndDeleteKeepTheSelectionSensible)
     admin->requestDeleteTool();
     settle();
     EXPECT_EQ(prompter.requests().last().question.message,
-              "This will remove Zoom Copy Copy and clear any mappings that use it.");
+              "This will remove " + text::displayName("Zoom Copy Copy") + " and clear any mappings that use it.");
     EXPECT_EQ(names(active().tools), QStringList({"Zoom", "Pan", "Zoom Copy"}));
     EXPECT_TRUE(activeUser().mappings.isEmpty() || activeUser().mappings.last().buttonId != "k01");
     EXPECT_EQ(state().selectedToolId, idOf("Zoom")) << "the first tool of the list";
@@ -408,16 +409,17 @@ TEST_F(AdminControllerTest, DeletePacsAsksFirstNamingWhatGoesWithIt)
     ASSERT_EQ(prompter.questionTitles(), QStringList({"Delete PACS?"}));
     const Prompter::Question question = prompter.requests().last().question;
     EXPECT_EQ(question.message,
-              "This will remove the PACS profile Night and its 2 tools.\n\n"
-              "The user profiles bound to it move to " + fallback.name +
+              "This will remove the PACS profile " + text::displayName("Night") + " and its 2 tools.\n\n" +
+                  "The user profiles bound to it move to " + text::displayName(fallback.name) +
                   " and keep only the mappings whose tool has the same name there:\n"
-                  "• Resident: no mappings\n"
-                  "• Reader: 1 of 3 mappings kept");
+                  "• " + text::displayName("Resident") + ": no mappings\n" +
+                  "• " + text::displayName("Reader") + ": 1 of 3 mappings kept");
     EXPECT_EQ(question.buttons, (QList<Prompter::Button>{{"Delete", Prompter::Role::destructive},
                                                          {"Cancel", Prompter::Role::cancel}}));
     EXPECT_EQ(Prompter::defaultButton(question), "Cancel") << "Return cancels";
     EXPECT_EQ(Prompter::escapeButton(question), "Cancel");
-    EXPECT_EQ(question.names, QStringList({"Night", fallback.name, "Resident", "Reader"}))
+    EXPECT_EQ(question.names, QStringList({text::displayName("Night"), text::displayName(fallback.name),
+                                           text::displayName("Resident"), text::displayName("Reader")}))
         << "the dialog keeps each name whole";
     EXPECT_EQ(store().pacsProfiles().get().size(), pacsBefore + 1);
     EXPECT_EQ(store().userProfiles().get(), usersBefore) << "cancel keeps every binding and mapping";
@@ -470,7 +472,8 @@ TEST(PacsDeletion, CountsAndListsWhatGoesWithTheProfile)
 
     auto deletion = PacsDeletion::of(gone.id, {first, gone}, {});
     ASSERT_TRUE(deletion);
-    EXPECT_EQ(deletion->question().message, "This will remove the PACS profile Old %1 and its 1 tool.");
+    EXPECT_EQ(deletion->question().message,
+              "This will remove the PACS profile " + text::displayName("Old %1") + " and its 1 tool.");
 
     // The first profile itself goes: the fallback is the next one.
     UserProfile user;
@@ -481,9 +484,10 @@ TEST(PacsDeletion, CountsAndListsWhatGoesWithTheProfile)
     deletion = PacsDeletion::of(first.id, {first, gone}, {user});
     ASSERT_TRUE(deletion);
     EXPECT_EQ(deletion->question().message,
-              "This will remove the PACS profile Main and its 1 tool.\n\n"
-              "The user profile bound to it moves to Old %1 and keeps only the mappings whose tool has the same "
-              "name there:\n• Dr %2: 1 of 1 mapping kept");
+              "This will remove the PACS profile " + text::displayName("Main") + " and its 1 tool.\n\n" +
+                  "The user profile bound to it moves to " + text::displayName("Old %1") +
+                  " and keeps only the mappings whose tool has the same name there:\n• " +
+                  text::displayName("Dr %2") + ": 1 of 1 mapping kept");
 
     QList<UserProfile> many(10, user);
     deletion = PacsDeletion::of(first.id, {first, gone}, many);

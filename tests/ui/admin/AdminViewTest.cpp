@@ -1,4 +1,5 @@
 #include "ui/admin/widgets/AdminPacsProfileSection.h"
+#include "platform/Text.h"
 #include "ui/admin/widgets/AdminView.h"
 #include "ui/admin/widgets/SFSymbolPicker.h"
 #include "ui/admin/widgets/ToggleEditorSheet.h"
@@ -8,6 +9,7 @@
 #include "support/AppModelFixture.h"
 #include "model/CustomIconLibrary.h"
 #include "ui/shared/ScriptedPrompter.h"
+#include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QAbstractButton>
@@ -244,7 +246,7 @@ TEST_F(AdminViewTest, ThePacsMenuAndPickerReachTheStore)
     find<QAction>("renamePacs", section)->trigger();
     settle();
     EXPECT_EQ(store().activePacsProfile().name, "Night Shift");
-    EXPECT_EQ(picker->currentText(), "Night Shift");
+    EXPECT_EQ(picker->currentText(), text::displayName("Night Shift"));
 
     const int other = picker->currentIndex() == 0 ? 1 : 0;
     picker->setCurrentIndex(other);
@@ -254,6 +256,24 @@ TEST_F(AdminViewTest, ThePacsMenuAndPickerReachTheStore)
 
     section->chooseLighting(QColor(0x12, 0x34, 0x56));
     EXPECT_EQ(store().activePacsProfile().defaultLightingHex, QString("#123456"));
+}
+
+// A long PACS name is cut with "…" as in the other pickers, and never widens the panel.
+TEST_F(AdminViewTest, ALongPacsNameIsCutWithAnEllipsis)
+{
+    open();
+    auto* picker = dynamic_cast<ElidingComboBox*>(find<QComboBox>("pacsPicker"));
+    ASSERT_TRUE(picker);
+    const int room = picker->minimumSizeHint().width();
+    store().renamePacsProfile(store().activePacsProfile().id,
+                              "Synapse Reading Room (Visage Reader 7) West Wing Night Shift " + QString(300, 'x'));
+    settle();
+    EXPECT_EQ(picker->minimumSizeHint().width(), room);
+    const QString shown = picker->shownText();
+    EXPECT_TRUE(shown.startsWith(QChar(0x2068) + QStringLiteral("Synapse"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(picker->fontMetrics().horizontalAdvance(shown), picker->width());
+    EXPECT_EQ(picker->currentText().size(), text::longestShownName + 2) << "the item holds the cut name";
 }
 
 TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)
@@ -291,13 +311,13 @@ TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
     SFSymbolPicker picker({ToolIconSource::custom, name + ".svg"});
     auto* current = picker.findChild<QLabel*>("currentIconName");
     ASSERT_TRUE(current);
-    EXPECT_EQ(current->text(), name);
+    EXPECT_EQ(current->text(), text::displayName(name));
     EXPECT_EQ(current->textFormat(), Qt::PlainText);
     auto* grid = picker.findChild<QListWidget*>("iconGrid");
     ASSERT_EQ(grid->count(), 1);
     QTextDocument tip;
     tip.setHtml(grid->item(0)->toolTip());
-    EXPECT_EQ(tip.toPlainText(), name) << "the tooltip is read as markup: escaped";
+    EXPECT_EQ(tip.toPlainText(), text::displayName(name)) << "the tooltip is read as markup: escaped";
     EXPECT_FALSE(picker.grab().isNull());
 
     RadiologyTool tool;
@@ -307,7 +327,7 @@ TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
     ToggleEditorSheet sheet(controller);
     auto* label = sheet.findChild<QLabel*>("toggleCustomIcon");
     ASSERT_TRUE(label);
-    EXPECT_EQ(label->text(), name);
+    EXPECT_EQ(label->text(), text::displayName(name));
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_FALSE(sheet.grab().isNull());
 }

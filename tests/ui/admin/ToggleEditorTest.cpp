@@ -1,5 +1,7 @@
 #include "ui/admin/ToggleEditorController.h"
 
+#include "platform/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -99,7 +101,7 @@ TEST(ToggleEditor, IconChoicesKeepTheSymbolAsTheCustomIconsFallback)
     Editor editor(toggleTool());
     editor.controller.applyIconSelection({ToolIconSource::custom, "icons/ct.svg"});
     EXPECT_EQ(editor.state().currentSelection, (ToolIconSelection{ToolIconSource::custom, "icons/ct.svg"}));
-    EXPECT_EQ(editor.state().customIconLabel, "ct");
+    EXPECT_EQ(editor.state().customIconLabel, text::displayName("ct"));
     EXPECT_EQ(editor.state().systemIcon, "square.grid.2x2");
     editor.controller.save();
     EXPECT_EQ(editor.saved->tool.iconSource, ToolIconSource::custom);

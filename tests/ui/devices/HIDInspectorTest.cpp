@@ -2,6 +2,7 @@
 // application model, and the window driven through its widgets.
 
 #include "ui/devices/HIDInspectorController.h"
+#include "platform/Text.h"
 #include "ui/devices/HIDSampleListModel.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 #include "ui/shared/widgets/SheetHost.h"
@@ -388,7 +389,7 @@ TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
     auto* picker = find<QComboBox>("deviceFilter");
     auto* ignore = find<QPushButton>("ignoreButton");
     ASSERT_EQ(devices->count(), 2);
-    EXPECT_EQ(picker->itemText(2), "SpeechMike (ignored)");
+    EXPECT_EQ(picker->itemText(2), text::displayName("SpeechMike") + " (ignored)");
     EXPECT_FALSE(ignore->isVisible());
 
     QTest::mouseClick(devices->viewport(), Qt::LeftButton, {}, devices->visualItemRect(devices->item(1)).center());
@@ -399,7 +400,7 @@ TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
     queue->runUntilIdle();
     EXPECT_FALSE(model->connectedDevices().get()[1].ignored);
     EXPECT_EQ(ignore->text(), "Ignore");
-    EXPECT_EQ(picker->itemText(2), "SpeechMike");
+    EXPECT_EQ(picker->itemText(2), text::displayName("SpeechMike"));
 
     picker->activated(0); // "All"
     EXPECT_FALSE(ignore->isVisible());

@@ -1,6 +1,7 @@
 // Mapping edits on the controller: selection by press and click, assignment
 // with the "Replace mapping?" question, undo, swap, copy, clear, examples, toasts.
 #include "MappingControllerFixture.h"
+#include "platform/Text.h"
 
 #include <QSet>
 
@@ -42,7 +43,7 @@ TEST_F(MappingEditsTest, AHardwarePressSelectsItsButtonAndThePickedToolIsMappedA
     controller->selectTool(pan);
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{pan.id});
     EXPECT_TRUE(readFile(store().fileURL()).contains(pan.id.toString(QUuid::WithoutBraces).toUpper().toUtf8()));
-    EXPECT_EQ(toast()->toUtf8(), QByteArray("Mapped K01 \xE2\x86\x92 Pan"));
+    EXPECT_EQ(toast(), "Mapped " + text::displayName("K01") + " → " + text::displayName("Pan"));
     EXPECT_EQ(state().lastMappingBackup, (LastMapping{keypad, "K01", std::nullopt}));
     controller->toggleFavorite(pan);
     EXPECT_EQ(state().groupedTools.first().tools.first().id, pan.id);
@@ -83,7 +84,8 @@ TEST_F(MappingEditsTest, AConflictAsksAndUndoRestoresExactlyWhatWasThere)
     controller->selectTool(pan);
     ASSERT_EQ(questionTitles(), QStringList{"Replace mapping?"});
     const Prompter::Question asked = prompter.requests().last().question;
-    EXPECT_EQ(asked.message, "K01 is currently mapped to Zoom. Replace with Pan?");
+    EXPECT_EQ(asked.message, text::displayName("K01") + " is currently mapped to " + text::displayName("Zoom") +
+                                 ". Replace with " + text::displayName("Pan") + "?");
     EXPECT_EQ(asked.buttons, (QList<Prompter::Button>{{"Replace", Prompter::Role::destructive},
                                                       {"Cancel", Prompter::Role::cancel}}));
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id});
@@ -104,7 +106,7 @@ TEST_F(MappingEditsTest, AConflictAsksAndUndoRestoresExactlyWhatWasThere)
     // Re-picking the tool on the button asks nothing and writes it again.
     controller->selectTool(zoom);
     EXPECT_EQ(prompter.requests().size(), 2);
-    EXPECT_EQ(toast()->toUtf8(), QByteArray("Mapped K01 \xE2\x86\x92 Zoom"));
+    EXPECT_EQ(toast(), "Mapped " + text::displayName("K01") + " → " + text::displayName("Zoom"));
     // A tool the PACS profile no longer has leaves the button free.
     store().deleteTool(pan.id, model->activePacsProfile().id);
     store().setMapping(keypad, "K01", pan.id, activeUser().id);
@@ -195,7 +197,8 @@ TEST_F(MappingEditsTest, ClearAllAsksAndRemovesOnlyTheActiveDevicesMappings)
     controller->swapMappings();
 
     controller->confirmClearAllMappings();
-    EXPECT_EQ(prompter.requests().last().question.message, "This will remove all mappings for Razer Tartarus V2 / Pro.");
+    EXPECT_EQ(prompter.requests().last().question.message,
+              "This will remove all mappings for " + text::displayName("Razer Tartarus V2 / Pro") + ".");
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id}) << "Escape cancels";
 
     prompter.queueAnswer("Clear");
@@ -203,7 +206,7 @@ TEST_F(MappingEditsTest, ClearAllAsksAndRemovesOnlyTheActiveDevicesMappings)
     EXPECT_EQ(questionTitles(), (QStringList{"Clear all mappings?", "Clear all mappings?"}));
     EXPECT_TRUE(state().activeMappings.isEmpty());
     EXPECT_EQ(toolsOn("REWIND", speechMike), QList<QUuid>{zoom.id});
-    EXPECT_EQ(toast(), "Cleared all mappings for Razer Tartarus V2 / Pro");
+    EXPECT_EQ(toast(), "Cleared all mappings for " + text::displayName("Razer Tartarus V2 / Pro"));
     EXPECT_FALSE(state().lastMappingBackup || state().copyBuffer || state().swapCandidate);
     EXPECT_EQ(state().selectedButtonId, "K01");
 }
@@ -239,7 +242,7 @@ TEST_F(MappingEditsTest, ExampleMappingsUseEveryToolWithAShortcutInTurnAndSayWhe
     const QList<UserProfile> before = store().userProfiles().get();
     controller->loadExampleMappings();
     EXPECT_EQ(store().userProfiles().get(), before);
-    EXPECT_EQ(toast(), "No buttons on Empty Pad to load example mappings onto");
+    EXPECT_EQ(toast(), "No buttons on " + text::displayName("Empty Pad") + " to load example mappings onto");
 }
 
 TEST_F(MappingEditsTest, EveryToastGetsItsFullTime)

@@ -5,6 +5,7 @@
 #include "input/RazerRGB.h"
 #include "input/UnifiedInputSource.h"
 #include "output/ShortcutExecutor.h"
+#include "platform/Text.h"
 #include "store/ProfileStore.h"
 #include "support/ProfileStoreSeed.h"
 #include "ui/mapping/MappingListModel.h"
@@ -201,7 +202,7 @@ TEST_F(MappingPanelsTest, ProfilesPanelEditsTheActiveProfileAndLightsTheKeypad)
     settle();
     auto* users = find<QComboBox>(QStringLiteral("userPicker"));
     ASSERT_EQ(users->count(), 2);
-    EXPECT_EQ(users->currentText(), "Second");
+    EXPECT_EQ(users->currentText(), text::displayName("Second"));
     emit users->activated(0);
     settle();
     EXPECT_EQ(activeUser().id, first.id);
@@ -245,7 +246,7 @@ TEST_F(MappingPanelsTest, ProfilesPanelEditsTheActiveProfileAndLightsTheKeypad)
     settle();
     ASSERT_FALSE(prompter.requests().isEmpty());
     EXPECT_EQ(prompter.requests().last().kind, ScriptedPrompter::Kind::save);
-    EXPECT_EQ(prompter.requests().last().file.proposedName, pacs->itemText(other) + QStringLiteral(".json"));
+    EXPECT_EQ(prompter.requests().last().file.proposedName, store().activePacsProfile().name + QStringLiteral(".json"));
 
     plugSpeechMike();
     controller->selectDevice(speechMike);
@@ -287,7 +288,7 @@ TEST_F(MappingPanelsTest, ReleasingADeviceStopsItsButtonsAndTakingItBackRestores
 
     click(QStringLiteral("control-") + info.id());
     EXPECT_TRUE(model->connectedDevices().get().first().ignored);
-    EXPECT_EQ(state().toastMessage, "Released Razer Tartarus for other apps");
+    EXPECT_EQ(state().toastMessage, "Released " + text::displayName("Razer Tartarus") + " for other apps");
     auto* control = find<QAbstractButton>(QStringLiteral("control-") + info.id());
     EXPECT_FALSE(control->isChecked());
     EXPECT_EQ(control->toolTip(), "Let Velmor control this device");

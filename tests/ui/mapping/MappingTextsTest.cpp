@@ -2,6 +2,7 @@
 // the event log's copied lines.
 
 #include "ui/mapping/MappingTexts.h"
+#include "platform/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -41,15 +42,15 @@ TEST(MappingTextsTest, TooltipsNameTheShortcutAndTheButton)
 {
     const RadiologyTool zoom = toolWith(KeyboardShortcut{6, QStringLiteral("z"), Modifiers::command});
     const ButtonMapping mapping{QUuid::createUuid(), QStringLiteral("tartarus_v2"), QStringLiteral("K07"), zoom.id};
-    EXPECT_EQ(mappingText::toolHelp(zoom, mapping).toUtf8(), QByteArray("Zoom: \xE2\x8C\x98Z \xE2\x80\xA2 Mapped to K07"));
-    EXPECT_EQ(mappingText::toolHelp(toolWith(std::nullopt), std::nullopt).toUtf8(),
-              QByteArray("Zoom: No shortcut \xE2\x80\xA2 Unmapped"));
+    const QString shownZoom = text::displayName("Zoom");
+    EXPECT_EQ(mappingText::toolHelp(zoom, mapping), shownZoom + ": ⌘Z • Mapped to K07");
+    EXPECT_EQ(mappingText::toolHelp(toolWith(std::nullopt), std::nullopt), shownZoom + ": No shortcut • Unmapped");
 
     DeviceButton button;
     button.id = QStringLiteral("K07");
     button.displayLabel = QStringLiteral("07");
-    EXPECT_EQ(mappingText::canvasButtonHelp(button, zoom), "Button 07: Zoom");
-    EXPECT_EQ(mappingText::canvasButtonHelp(button, std::nullopt), "Button 07: Unmapped");
+    EXPECT_EQ(mappingText::canvasButtonHelp(button, zoom), "Button " + text::displayName("07") + ": " + shownZoom);
+    EXPECT_EQ(mappingText::canvasButtonHelp(button, std::nullopt), "Button " + text::displayName("07") + ": Unmapped");
 }
 
 TEST(MappingTextsTest, SaveStateAndDeviceRowTexts)

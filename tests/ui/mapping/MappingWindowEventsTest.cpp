@@ -1,6 +1,7 @@
 // Window events, profile and device actions on the controller.
 #include "MappingControllerFixture.h"
 
+#include "platform/Text.h"
 #include "ui/mapping/MappingDerivedData.h"
 
 using namespace velmor;
@@ -135,7 +136,8 @@ TEST_F(MappingWindowEventsTest, NewRenameAndDeleteUserProfile)
 
     controller->confirmDeleteUserProfile();
     EXPECT_EQ(prompter.requests().last().question.message,
-              "This will remove the user profile Night Shift. Mappings for that profile will be lost.");
+              "This will remove the user profile " + text::displayName("Night Shift") +
+                  ". Mappings for that profile will be lost.");
     EXPECT_EQ(store().userProfiles().get().size(), 4) << "Escape cancels";
     prompter.queueAnswer("Delete");
     controller->confirmDeleteUserProfile();
@@ -151,7 +153,7 @@ TEST_F(MappingWindowEventsTest, ResetLightingAndDeviceControlActions)
     store().clearMappings(speechMike, activeUser().id);
     store().setMapping(keypad, "K01", zoom.id, activeUser().id);
     controller->resetMappingsToDefaults();
-    EXPECT_EQ(state().toastMessage, "Reset mappings for Philips SpeechMike");
+    EXPECT_EQ(state().toastMessage, "Reset mappings for " + text::displayName("Philips SpeechMike"));
     EXPECT_FALSE(state().activeMappings.isEmpty());
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{zoom.id}) << "other devices keep their mappings";
     controller->selectDevice(keypad);
@@ -166,13 +168,13 @@ TEST_F(MappingWindowEventsTest, ResetLightingAndDeviceControlActions)
     const ConnectedDeviceInfo keypadInfo = model->connectedDevices().get().first();
     ASSERT_EQ(keypadInfo.templateId, keypad);
     controller->setControlEnabled(keypadInfo, false);
-    EXPECT_EQ(state().toastMessage, "Released Razer Tartarus for other apps");
+    EXPECT_EQ(state().toastMessage, "Released " + text::displayName("Razer Tartarus") + " for other apps");
     EXPECT_TRUE(state().connectedDevices.first().ignored);
     EXPECT_TRUE(state().isActiveDeviceConnected()) << "a released device still counts as connected";
     controller->setControlEnabled(ConnectedDeviceInfo{7, 8, std::nullopt, std::nullopt, true}, false);
-    EXPECT_EQ(state().toastMessage, "Released device for other apps");
+    EXPECT_EQ(state().toastMessage, "Released " + text::displayName("device") + " for other apps");
     controller->setControlEnabled(keypadInfo, true);
-    EXPECT_EQ(state().toastMessage, "Velmor now controls Razer Tartarus");
+    EXPECT_EQ(state().toastMessage, "Velmor now controls " + text::displayName("Razer Tartarus"));
     EXPECT_FALSE(state().connectedDevices.first().ignored);
 }
 

@@ -3,6 +3,7 @@
 
 #include "MappingViewFixture.h"
 
+#include "platform/Text.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
@@ -113,7 +114,7 @@ TEST_F(MappingWindowTest, TooltipsShowANameWithMarkupAsText)
 
     QHelpEvent help(QEvent::ToolTip, canvas().buttonRect("K01").center().toPoint(), QCursor::pos());
     QApplication::sendEvent(&canvas(), &help);
-    EXPECT_TRUE(shown(QToolTip::text()).endsWith(": " + name)) << QToolTip::text().toStdString();
+    EXPECT_TRUE(shown(QToolTip::text()).endsWith(": " + text::displayName(name))) << QToolTip::text().toStdString();
     QToolTip::hideText();
 
     auto* panel = static_cast<ContextPanelMappings*>(view->findChild<QWidget*>(QStringLiteral("mappingsPanel")));
@@ -124,7 +125,7 @@ TEST_F(MappingWindowTest, TooltipsShowANameWithMarkupAsText)
         if (rows.index(row).data().toString() == name)
             listTip = rows.index(row).data(Qt::ToolTipRole).toString();
     }
-    EXPECT_TRUE(shown(listTip).startsWith(name + ": ")) << listTip.toStdString();
+    EXPECT_TRUE(shown(listTip).startsWith(text::displayName(name) + ": ")) << listTip.toStdString();
 }
 
 TEST_F(MappingWindowTest, DroppingAToolPayloadOnAButtonMapsIt)
@@ -241,8 +242,9 @@ TEST_F(MappingWindowTest, ToolbarFollowsTheEditsAndOffersTheTemplates)
     QStringList names;
     for (const QAction* action : picker->menu()->actions())
         names.append(action->text());
-    EXPECT_EQ(names, (QStringList{"Razer Tartarus V2 / Pro", "Philips SpeechMike"}));
-    EXPECT_EQ(picker->text(), "Razer Tartarus V2 / Pro");
+    EXPECT_EQ(names,
+              (QStringList{text::displayName("Razer Tartarus V2 / Pro"), text::displayName("Philips SpeechMike")}));
+    EXPECT_EQ(picker->text(), text::displayName("Razer Tartarus V2 / Pro"));
     plugKeypad();
     settle();
     EXPECT_EQ(find<QLabel>(QStringLiteral("connectionState"))->text(), "Keypad");

@@ -132,6 +132,12 @@ const Shot toggleSelected("admin-toggle-tool", adminWindow([](AdminScene& parts,
     view.controller().selectTool(tool.id);
 }));
 
+// A PACS name longer than its picker: cut at the end with "…", as the other pickers cut.
+const Shot longPacsName("admin-long-pacs-name", adminWindow([](AdminScene& parts, AdminView&) {
+    parts.store.renamePacsProfile(parts.store.activePacsProfile().id,
+                                  QStringLiteral("Synapse Reading Room West (Visage Reader 7, night shift)"));
+}));
+
 const Shot alertError("admin-alert-error",
                       withAlert("Save Failed", "The profiles could not be written: the disk is full.", S::error));
 const Shot alertWarning("admin-alert-warning",

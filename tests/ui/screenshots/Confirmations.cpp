@@ -74,6 +74,12 @@ const Shot clearShot("confirm-clear-mappings",
                      dialog([](Scene&) { return MappingEditor::clearQuestion(Device::tartarusTemplate()); }));
 const Shot profileShot("confirm-delete-profile",
                        dialog([](Scene&) { return MappingController::deleteQuestion(QStringLiteral("Dr. Lee")); }));
+// A name that holds a right-to-left override and a line break: the sentence around it
+// still reads the right way round, on one line.
+const Shot hostileNameShot("confirm-delete-profile-override-in-name", dialog([](Scene&) {
+    return MappingController::deleteQuestion(QStringLiteral("Dr. Lee") + QChar(0x202E) + QStringLiteral("\nNight ") +
+                                             QString::fromUtf8("שלום"));
+}));
 const Shot replaceShot("confirm-replace-mapping", dialog(&replaceMapping));
 
 } // namespace

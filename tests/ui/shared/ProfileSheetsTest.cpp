@@ -1,4 +1,5 @@
 #include "ui/shared/NewUserProfileForm.h"
+#include "platform/Text.h"
 #include "ui/shared/widgets/NewUserProfileSheet.h"
 #include "ui/shared/widgets/RenameUserProfileSheet.h"
 
@@ -112,7 +113,7 @@ TEST(NewUserProfileSheet, WritesThroughItsBindingsAndReturnConfirmsNothing)
     auto* pacsPicker = sheet.findChild<QComboBox*>(QStringLiteral("pacs"));
     ASSERT_TRUE(name && pacsPicker);
     EXPECT_EQ(name->text(), QStringLiteral("Dr"));
-    EXPECT_EQ(pacsPicker->currentText(), QStringLiteral("Intelerad"));
+    EXPECT_EQ(pacsPicker->currentText(), text::displayName("Intelerad"));
 
     QTest::keyClicks(name, QStringLiteral(" A"));
     QTest::keyClick(name, Qt::Key_Return);

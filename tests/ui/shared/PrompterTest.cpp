@@ -336,3 +336,24 @@ TEST(DialogPrompter, ConfirmationsHoldASentenceInTwoLinesAndNeverBreakAName)
         }
     }
 }
+
+// A name cannot turn the sentence around it, start a line of its own or stretch
+// the dialog: it is shown isolated, its controls written visibly, cut when long.
+TEST(DialogPrompter, ANameCannotReverseBreakOrStretchTheConfirmation)
+{
+    const QString hostile = QStringLiteral("Dr. Lee") + QChar(0x202E) + QStringLiteral("\nNight");
+    const QString endless = QStringLiteral("Reading Room ").repeated(770); // 10,010 characters
+    for (const QString& name : {hostile, endless}) {
+        const Prompter::Question question = MappingController::deleteQuestion(name);
+        const std::unique_ptr<QMessageBox> box = DialogPrompter::messageBox(question);
+        box->adjustSize();
+        const QString shown = withoutJoiners(messageLabel(*box)->text()).replace(QChar::Nbsp, QLatin1Char(' '));
+        EXPECT_EQ(shown, question.message);
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("This will remove the user profile ") + QChar(0x2068)));
+        EXPECT_TRUE(shown.endsWith(QChar(0x2069) + QStringLiteral(". Mappings for that profile will be lost.")));
+        EXPECT_FALSE(shown.contains(QLatin1Char('\n')) || shown.contains(QChar(0x202E)));
+        EXPECT_LT(box->width(), 720);
+        EXPECT_LT(box->height(), 400) << "a dialog, not a page";
+    }
+    EXPECT_TRUE(MappingController::deleteQuestion(hostile).message.contains(QStringLiteral("Lee\\u{202E}\\nNight")));
+}

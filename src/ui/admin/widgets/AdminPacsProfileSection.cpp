@@ -4,18 +4,16 @@
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/SymbolIcons.h"
+#include "ui/shared/widgets/ElidingComboBox.h"
 
 #include <QColorDialog>
-#include <QComboBox>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace velmor {
-
 
 AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* parent)
     : QWidget(parent), actions_(std::move(actions))
@@ -28,7 +26,7 @@ AdminPacsProfileSection::AdminPacsProfileSection(Actions actions, QWidget* paren
 
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
-    picker_ = new QComboBox(this);
+    picker_ = new ElidingComboBox(this);
     picker_->setObjectName(QStringLiteral("pacsPicker"));
     picker_->setAccessibleName(tr("PACS Profile"));
     row->addWidget(picker_, 1);
@@ -91,19 +89,7 @@ void AdminPacsProfileSection::chooseLighting(const QColor& color)
 
 void AdminPacsProfileSection::render(const Values& values)
 {
-    {
-        const QSignalBlocker blocker(picker_);
-        bool same = picker_->count() == values.pacsProfiles.size();
-        for (int i = 0; same && i < picker_->count(); ++i)
-            same = picker_->itemData(i).toUuid() == values.pacsProfiles[i].id
-                   && picker_->itemText(i) == values.pacsProfiles[i].name;
-        if (!same) {
-            picker_->clear();
-            for (const PacsProfile& profile : values.pacsProfiles)
-                picker_->addItem(profile.name, profile.id);
-        }
-        picker_->setCurrentIndex(picker_->findData(values.activePacsId));
-    }
+    showProfiles(*picker_, values.pacsProfiles, values.activePacsId);
     delete_->setEnabled(values.pacsProfiles.size() >= 2);
     lightingRow_->setVisible(values.isRazerDevice);
     lighting_ = colorFromHex(values.lightingHex, values.fallbackLightingHex);

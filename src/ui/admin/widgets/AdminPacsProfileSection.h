@@ -9,11 +9,12 @@
 #include <optional>
 
 class QAction;
-class QComboBox;
 class QPushButton;
 class QToolButton;
 
 namespace velmor {
+
+class ElidingComboBox;
 
 // The PACS block of the tool panel: the profile picker, the menu of PACS actions
 // and, for the Razer keypad, the profile's default lighting colour.
@@ -45,7 +46,7 @@ public:
 
 private:
     Actions actions_;
-    QComboBox* picker_;
+    ElidingComboBox* picker_;
     QToolButton* menuButton_;
     QAction* delete_;
     QWidget* lightingRow_;

@@ -1,5 +1,6 @@
 #include "ui/admin/widgets/SFSymbolPicker.h"
 
+#include "platform/Text.h"
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
@@ -169,7 +170,7 @@ void SFSymbolPicker::render(const SFSymbolPickerController::State& state)
         scopes_->button(int(state.scope))->setChecked(true);
     }
     currentIcon_->setSelection(state.selected, std::nullopt);
-    currentName_->setText(state.currentName);
+    currentName_->setText(text::displayName(state.currentName));
     if (search_->text() != state.searchText) {
         const QSignalBlocker blocker(search_);
         search_->setText(state.searchText);
@@ -227,7 +228,8 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     };
     if (custom) {
         for (const CustomIcon& icon : state.filteredCustomIcons)
-            add(customIcon(icon, colour), icon.displayName(), ToolIconSource::custom, icon.fileName());
+            add(customIcon(icon, colour), text::displayName(icon.displayName()), ToolIconSource::custom,
+                icon.fileName());
     } else {
         for (const QString& name : state.filteredSymbols)
             add(SymbolIcons::instance().icon(name, colour), name, ToolIconSource::system, name);

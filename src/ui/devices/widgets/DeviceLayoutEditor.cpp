@@ -1,5 +1,6 @@
 #include "ui/devices/widgets/DeviceLayoutEditor.h"
 
+#include "platform/Text.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/GlassCard.h"
@@ -98,7 +99,8 @@ QWidget* DeviceLayoutEditor::makeHeader()
     auto* titles = new QVBoxLayout;
     titles->setSpacing(2);
     titles->addWidget(label(tr("Layout Editor"), Theme::boldFont(Theme::TextStyle::title2), Qt::white, header));
-    titles->addWidget(label(controller_->device().name, Theme::font(Theme::TextStyle::caption), Theme::secondaryText(), header));
+    titles->addWidget(label(text::displayName(controller_->device().name), Theme::font(Theme::TextStyle::caption),
+                            Theme::secondaryText(), header));
     row->addLayout(titles);
     row->addStretch(1);
 
@@ -243,7 +245,7 @@ void DeviceLayoutEditor::render(const LayoutEditorController::State& state)
     const LayoutEditorController::Selection& selection = *state.selection;
     const bool newSelection = shownSelection_ != selection.id;
     shownSelection_ = selection.id;
-    selectedLabel_->setText(selection.displayLabel);
+    selectedLabel_->setText(text::displayName(selection.displayLabel));
     selectedId_->setText(selection.id);
     showValue(widthSlider_, widthField_, formatter_, selection.rect.width, newSelection);
     showValue(heightSlider_, heightField_, formatter_, selection.rect.height, newSelection);

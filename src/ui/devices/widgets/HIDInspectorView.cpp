@@ -1,5 +1,6 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 
+#include "platform/Text.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/Switch.h"
@@ -86,7 +87,8 @@ QWidget* deviceRow(const ConnectedDeviceInfo& device, QWidget* parent)
     column->setSpacing(1);
     auto* line = new QHBoxLayout;
     line->setSpacing(6);
-    line->addWidget(label(hidtext::deviceName(device), Theme::font(Theme::TextStyle::body), Theme::textPrimary(), row));
+    line->addWidget(label(text::displayName(hidtext::deviceName(device)), Theme::font(Theme::TextStyle::body),
+                          Theme::textPrimary(), row));
     if (device.ignored)
         line->addWidget(label(QObject::tr("ignored"), caption2(), Theme::red(), row));
     line->addStretch(1);
@@ -296,7 +298,7 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
             QWidget* row = deviceRow(device, deviceList_->viewport());
             item->setSizeHint(row->sizeHint());
             deviceList_->setItemWidget(item, row);
-            QString entry = hidtext::deviceName(device);
+            QString entry = text::displayName(hidtext::deviceName(device));
             if (device.ignored)
                 entry += QStringLiteral(" ") + tr("(ignored)");
             picker_->addItem(entry);

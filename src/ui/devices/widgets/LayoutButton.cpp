@@ -1,5 +1,6 @@
 #include "ui/devices/widgets/LayoutButton.h"
 
+#include "platform/Text.h"
 #include "ui/shared/ButtonFrames.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
@@ -15,7 +16,7 @@ namespace velmor {
 LayoutButton::LayoutButton(DeviceButton button, QWidget* parent) : QWidget(parent), button_(std::move(button))
 {
     setObjectName(QStringLiteral("layoutButton_") + button_.id);
-    setToolTip(plainText::toolTip(button_.displayLabel));
+    setToolTip(plainText::toolTip(text::displayName(button_.displayLabel)));
     setCursor(Qt::OpenHandCursor);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/mapping/widgets/ContextPanelDevices.h"
 
+#include "platform/Text.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/mapping/widgets/PanelHeader.h"
 #include "ui/mapping/widgets/ViewParts.h"
@@ -40,7 +41,7 @@ public:
                 active ? Theme::accentPurple() : Theme::border(), active ? 1.5 : 1);
         auto* layout = row(this, 6);
         layout->setContentsMargins(10, 8, 10, 8);
-        auto* name = textLabel(device.name, Style::subheadline, Qt::white, active);
+        auto* name = textLabel(text::displayName(device.name), Style::subheadline, Qt::white, active);
         name->setObjectName(QStringLiteral("templateName"));
         layout->addWidget(name);
         layout->addStretch();
@@ -117,7 +118,8 @@ void ContextPanelDevices::renderConnected(const QList<ConnectedDeviceInfo>& devi
         auto* layout = row(line, 8);
         layout->addWidget(new Dot(8, device.ignored ? Theme::accentAmber() : Theme::accentGreen()));
         auto* texts = column(2);
-        texts->addWidget(textLabel(mappingText::connectedDeviceName(device), Style::caption, Qt::white));
+        texts->addWidget(
+            textLabel(text::displayName(mappingText::connectedDeviceName(device)), Style::caption, Qt::white));
         if (device.ignored)
             texts->addWidget(textLabel(QStringLiteral("Released for other apps"), Style::caption2, Theme::gray()));
         layout->addLayout(texts);

@@ -32,34 +32,6 @@ QToolButton* iconButton(const char* name, const char* symbol, const char* help)
     return button;
 }
 
-// Puts `profiles` (user or PACS: name shown, id held) into a picker when they
-// changed, and selects `current` (nothing when no profile has it).
-template <typename Profile>
-void fillPicker(QComboBox& picker, const QList<Profile>& profiles, const QUuid& current)
-{
-    const QSignalBlocker blocker(&picker);
-    bool same = picker.count() == profiles.size();
-    for (int i = 0; same && i < picker.count(); ++i)
-        same = picker.itemData(i).toUuid() == profiles[i].id && picker.itemText(i) == profiles[i].name;
-    if (!same) {
-        picker.clear();
-        for (const Profile& profile : profiles)
-            picker.addItem(profile.name, profile.id);
-    }
-    int index = -1;
-    for (int i = 0; i < picker.count() && index < 0; ++i)
-        if (picker.itemData(i).toUuid() == current)
-            index = i;
-    picker.setCurrentIndex(index);
-}
-
-// A long profile name is cut with "…" (the picker elides) rather than widening the panel.
-void elideEntries(QComboBox& picker)
-{
-    picker.setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    picker.setMinimumContentsLength(8);
-}
-
 void paintSwatch(QPushButton& button, const QColor& colour)
 {
     button.setStyleSheet(QStringLiteral("QPushButton { background: %1; border: 1px solid rgba(255,255,255,0.35);"
@@ -81,7 +53,6 @@ public:
         users_->setObjectName(QStringLiteral("userPicker"));
         users_->setAccessibleName(QStringLiteral("User"));
         users_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        elideEntries(*users_);
         QObject::connect(users_, &QComboBox::activated, this,
                          [this, select = actions.onSelectUser](int index) { select(users_->itemData(index).toUuid()); });
         auto* rename = iconButton("renameUser", "pencil", "Rename profile");
@@ -101,11 +72,11 @@ public:
 
     void setProfiles(const QList<UserProfile>& userProfiles, const QUuid& activeUserId)
     {
-        fillPicker(*users_, userProfiles, activeUserId);
+        showProfiles(*users_, userProfiles, activeUserId);
     }
 
 private:
-    QComboBox* users_;
+    ElidingComboBox* users_;
 };
 
 // "PACS": the picker of the PACS profile the active user profile is bound to.
@@ -118,7 +89,6 @@ public:
         pacs_ = new ElidingComboBox;
         pacs_->setObjectName(QStringLiteral("pacsPicker"));
         pacs_->setAccessibleName(QStringLiteral("PACS"));
-        elideEntries(*pacs_);
         QObject::connect(pacs_, &QComboBox::activated, this,
                          [this, select = actions.onSelectPacs](int index) { select(pacs_->itemData(index).toUuid()); });
         layout->addWidget(pacs_);
@@ -126,11 +96,11 @@ public:
 
     void setProfiles(const QList<PacsProfile>& pacsProfiles, const QUuid& activePacsId)
     {
-        fillPicker(*pacs_, pacsProfiles, activePacsId);
+        showProfiles(*pacs_, pacsProfiles, activePacsId);
     }
 
 private:
-    QComboBox* pacs_;
+    ElidingComboBox* pacs_;
 };
 
 // "Lighting": the keypad's colour, as a colour button, preset swatches and a

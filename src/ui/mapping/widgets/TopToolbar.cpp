@@ -1,5 +1,6 @@
 #include "ui/mapping/widgets/TopToolbar.h"
 
+#include "platform/Text.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/PlainText.h"
@@ -167,7 +168,7 @@ void TopToolbar::resizeEvent(QResizeEvent* event)
 
 void TopToolbar::render(const MappingController::State& state)
 {
-    devicePicker_->setText(plainText::actionText(state.activeDevice.name));
+    devicePicker_->setText(plainText::actionText(text::displayName(state.activeDevice.name)));
     QList<QString> ids;
     for (const Device& device : state.devices)
         ids.append(device.id + QLatin1Char('\n') + device.name);
@@ -175,7 +176,7 @@ void TopToolbar::render(const MappingController::State& state)
         menuDeviceIds_ = ids;
         deviceMenu_->clear();
         for (const Device& device : state.devices) {
-            QAction* item = deviceMenu_->addAction(plainText::actionText(device.name));
+            QAction* item = deviceMenu_->addAction(plainText::actionText(text::displayName(device.name)));
             item->setObjectName(QStringLiteral("device-") + device.id);
             QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { actions_.onSelectDevice(id); });
         }

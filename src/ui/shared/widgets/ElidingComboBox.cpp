@@ -1,11 +1,32 @@
 #include "ui/shared/widgets/ElidingComboBox.h"
 
+#include <QSignalBlocker>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
 #include <algorithm>
 
 namespace velmor {
+
+ElidingComboBox::ElidingComboBox(QWidget* parent) : QComboBox(parent)
+{
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(8);
+}
+
+void ElidingComboBox::showEntries(const QList<Entry>& entries, const QVariant& current)
+{
+    const QSignalBlocker blocker(this);
+    bool same = count() == entries.size();
+    for (int i = 0; same && i < count(); ++i)
+        same = itemData(i) == entries[i].value && itemText(i) == entries[i].text;
+    if (!same) {
+        clear();
+        for (const Entry& entry : entries)
+            addItem(entry.text, entry.value);
+    }
+    setCurrentIndex(findData(current));
+}
 
 int ElidingComboBox::textWidth() const
 {

@@ -1,14 +1,30 @@
 #pragma once
 
+#include "platform/Text.h"
+
 #include <QComboBox>
+#include <QList>
+#include <QUuid>
+#include <QVariant>
 
 namespace velmor {
 
 // A combo box that cuts a long current entry with "…" instead of clipping it,
-// so a narrow picker still says which entry is chosen.
+// so a narrow picker still says which entry is chosen. It asks its layout for
+// room for a few characters only: a long entry never widens the window.
 class ElidingComboBox : public QComboBox {
 public:
-    using QComboBox::QComboBox;
+    explicit ElidingComboBox(QWidget* parent = nullptr);
+
+    // One entry: the text shown and the value it stands for.
+    struct Entry {
+        QString text;
+        QVariant value;
+    };
+
+    // Shows `entries` (refilled only when they changed) and selects the one whose
+    // value is `current`; none when no entry has it.
+    void showEntries(const QList<Entry>& entries, const QVariant& current);
 
     // The current entry as drawn at the present width.
     QString shownText() const;
@@ -19,5 +35,16 @@ protected:
 private:
     int textWidth() const;
 };
+
+// Shows profiles (user or PACS) by name, each holding its id, and selects `current`.
+template <typename Profile>
+void showProfiles(ElidingComboBox& picker, const QList<Profile>& profiles, const QUuid& current)
+{
+    QList<ElidingComboBox::Entry> entries;
+    entries.reserve(profiles.size());
+    for (const Profile& profile : profiles)
+        entries.append({text::displayName(profile.name), profile.id});
+    picker.showEntries(entries, current);
+}
 
 } // namespace velmor
