@@ -259,3 +259,28 @@ TEST_F(LinuxHidBackend, UnpluggedDeviceIsRemovedAndLetsItsNodesGo)
     ASSERT_TRUE(runMainLoopUntil([&] { return matched.size() == 2; }));
     EXPECT_EQ(removed.size(), 1);
 }
+
+TEST_F(LinuxHidBackend, DescriptorsTheKernelAcceptsReadAsTheKernelReadsThem)
+{
+    // Button 1 and padding in an input report without id; one device adds a
+    // stray trailing 0x00, the other a feature report with id 1.
+    const QByteArray button = bytes({0x05, 0x09, 0x09, 0x01, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02,
+                                     0x75, 0x07, 0x81, 0x03});
+    UhidDevice trailingZero(UhidDevice::Options{button + bytes({0x00}), 0x1234, 0x0001});
+    UhidDevice numberedFeature(
+        UhidDevice::Options{button + bytes({0x85, 0x01, 0x09, 0x02, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02}), 0x1234, 0x0002});
+    startManager({Match{0x1234, 0x0001}, Match{0x1234, 0x0002}});
+    for (const std::int64_t product : {0x0001, 0x0002}) {
+        const auto device = waitForMatched(product);
+        ASSERT_TRUE(device) << product;
+        EXPECT_EQ(device->integerProperty(property::maxInputReportSize), 1);
+    }
+    trailingZero.sendInput(bytes({0x01}));
+    numberedFeature.sendInput(bytes({0x01}));
+    ASSERT_TRUE(waitForValues(2));
+    for (const Value& value : std::as_const(values)) {
+        EXPECT_EQ(value.element.usagePage, 0x09u);
+        EXPECT_EQ(value.element.usage, 0x01u);
+        EXPECT_EQ(value.integerValue, 1);
+    }
+}

@@ -272,6 +272,25 @@ TEST(HidrawDevice, NumberedReportsKeepTheirIdAndWideFieldsTheirTopBit)
     dictation->deliverReport(bytes({0x07, 1, 2, 3})); // no such report
     EXPECT_EQ(values.size(), 1);
 
+    // Ids only on the feature report: input reports carry none and are one byte.
+    const auto featureNumbered = HidrawDevice::create(nodeWith(1, 2), bytes({
+        0x05, 0x09, 0x09, 0x01, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x75, 0x07, 0x81, 0x03,
+        0x85, 0x01, 0x09, 0x02, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02,
+    }));
+    EXPECT_EQ(featureNumbered->integerProperty(property::maxInputReportSize), 1);
+    EXPECT_EQ(featureNumbered->integerProperty(property::maxFeatureReportSize), 2);
+    values.clear();
+    reportId = 9;
+    featureNumbered->setValueRoute([&](const Value& value) { values.append(value); });
+    featureNumbered->setInputReportCallback(64, [&](Result, ReportType, std::uint32_t id, const QByteArray&) { reportId = id; });
+    featureNumbered->scheduleWithMainLoop();
+    featureNumbered->deliverReport(bytes({0x01}));
+    ASSERT_EQ(values.size(), 1);
+    EXPECT_EQ(values[0].element.usagePage, 0x09u);
+    EXPECT_EQ(values[0].element.usage, 0x01u);
+    EXPECT_EQ(values[0].integerValue, 1);
+    EXPECT_EQ(reportId, 0u);
+
 }
 
 TEST(HidrawDevice, QueueKeepsItsElementsValuesWhileStartedUpToItsDepth)

@@ -212,7 +212,6 @@ TEST(ReportDescriptor, MalformedDescriptorsAreRejected)
         {"report id 0", bytes({0x85, 0x00})},
         {"report id above 255", bytes({0x86, 0x00, 0x01})},
         {"unknown global item", bytes({0xF4})},
-        {"unknown main item", bytes({0xD0})},
         {"reversed usage range", bytes({0x19, 0x05, 0x29, 0x01})},
         {"usage range across pages", bytes({0x1B, 0x01, 0x00, 0x07, 0x00, 0x2B, 0x01, 0x00, 0x09, 0x00})},
         {"too many usages",
@@ -233,6 +232,63 @@ TEST(ReportDescriptor, MalformedDescriptorsAreRejected)
     } catch (const ReportDescriptorError& error) {
         EXPECT_EQ(error.offset(), 5);
     }
+}
+
+TEST(ReportDescriptor, UnknownMainItemsAreSkippedAndToldOfOnce)
+{
+    const QByteArray button = bytes({0x05, 0x09, 0x09, 0x01, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02,
+                                     0x75, 0x07, 0x81, 0x03});
+    EXPECT_TRUE(ReportDescriptor::parse(button).warning().isEmpty());
+
+    const ReportDescriptor trailing = ReportDescriptor::parse(button + bytes({0x00}));
+    EXPECT_EQ(trailing.maxInputReportSize(), 1);
+    ASSERT_EQ(trailing.elements().size(), 1);
+    EXPECT_EQ(trailing.elements()[0].usage, 0x01u);
+    EXPECT_EQ(trailing.warning(), "report descriptor, byte 18: unknown main item tag 0 skipped (1 in all)");
+
+    // The first one is named, all are counted; the usage before a skipped item
+    // is dropped with it, as after any main item.
+    const ReportDescriptor two = ReportDescriptor::parse(bytes({0x05, 0x09, 0x09, 0x05, 0xD1, 0x7F, 0x75, 0x08, 0x95,
+                                                                0x01, 0x81, 0x02, 0xF0}));
+    EXPECT_EQ(two.warning(), "report descriptor, byte 4: unknown main item tag 13 skipped (2 in all)");
+    ASSERT_EQ(two.elements().size(), 1);
+    EXPECT_NE(two.elements()[0].usage, 0x05u);
+    EXPECT_EQ(two.elements()[0].bitOffset, 0u); // a skipped item takes no bits
+}
+
+TEST(ReportDescriptor, EachKindOfReportHasIdsOrNotApart)
+{
+    // Input without an id, feature report 1.
+    const ReportDescriptor featureNumbered = ReportDescriptor::parse(bytes({
+        0x05, 0x09, 0x09, 0x01, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x75, 0x07, 0x81, 0x03,
+        0x85, 0x01, 0x09, 0x02, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02,
+    }));
+    EXPECT_FALSE(featureNumbered.usesReportIds(Kind::Input));
+    EXPECT_TRUE(featureNumbered.usesReportIds(Kind::Feature));
+    EXPECT_FALSE(featureNumbered.usesReportIds(Kind::Output));
+    EXPECT_TRUE(featureNumbered.usesReportIds());
+    EXPECT_EQ(featureNumbered.maxInputReportSize(), 1);
+    EXPECT_EQ(featureNumbered.reportSize(Kind::Input, 0), 1);
+    EXPECT_EQ(featureNumbered.maxFeatureReportSize(), 2);
+    EXPECT_EQ(featureNumbered.reportSize(Kind::Feature, 1), 2);
+    ASSERT_EQ(featureNumbered.elements().size(), 2);
+    EXPECT_EQ(featureNumbered.elements()[0].bitOffset, 0u);
+    EXPECT_EQ(featureNumbered.elements()[0].reportId, 0);
+    EXPECT_EQ(featureNumbered.elements()[1].bitOffset, 8u);
+
+    // Input report 2, an output report (LEDs) and a feature report without ids.
+    const ReportDescriptor inputNumbered = ReportDescriptor::parse(bytes({
+        0x05, 0x08, 0x09, 0x01, 0x75, 0x08, 0x95, 0x01, 0x91, 0x02, 0x09, 0x02, 0xB1, 0x02,
+        0x85, 0x02, 0x05, 0x09, 0x09, 0x01, 0x96, 0x03, 0x00, 0x81, 0x02,
+    }));
+    EXPECT_TRUE(inputNumbered.usesReportIds(Kind::Input));
+    EXPECT_FALSE(inputNumbered.usesReportIds(Kind::Output));
+    EXPECT_FALSE(inputNumbered.usesReportIds(Kind::Feature));
+    EXPECT_EQ(inputNumbered.maxInputReportSize(), 4);
+    EXPECT_EQ(inputNumbered.maxOutputReportSize(), 1);
+    EXPECT_EQ(inputNumbered.maxFeatureReportSize(), 1);
+    EXPECT_EQ(elementsWhere(inputNumbered, Kind::Output, Role::Variable).value(0).bitOffset, 0u);
+    EXPECT_EQ(elementsWhere(inputNumbered, Kind::Input, Role::Variable).value(0).bitOffset, 8u);
 }
 
 TEST(ReportDescriptor, CutOrCorruptedDescriptorsFailCleanly)

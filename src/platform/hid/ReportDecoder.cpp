@@ -83,7 +83,7 @@ QList<ReportDecoder::Value> ReportDecoder::decode(const QByteArray& report)
 {
     QList<Value> values;
     quint8 reportId = 0;
-    if (m_descriptor.usesReportIds()) {
+    if (m_descriptor.usesReportIds(ReportElement::Kind::Input)) {
         if (report.isEmpty())
             return values;
         reportId = quint8(report.at(0));

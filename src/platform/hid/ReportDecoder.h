@@ -37,7 +37,7 @@ public:
     const ReportDescriptor& descriptor() const { return m_descriptor; }
 
     // One input report as read from the device: its id byte first when the
-    // descriptor uses report ids. Reports of unknown ids yield nothing.
+    // descriptor's input reports use ids. Reports of unknown ids yield nothing.
     QList<Value> decode(const QByteArray& report);
 
     // The last value of an element (0 before any report, or for no such element).

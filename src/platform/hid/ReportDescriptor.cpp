@@ -107,6 +107,11 @@ public:
         if (m_collectionDepth != 0)
             fail(QStringLiteral("%1 collection(s) not ended").arg(m_collectionDepth));
         finish();
+        if (m_skippedMainItems > 0)
+            m_result.m_warning = QStringLiteral("report descriptor, byte %1: unknown main item tag %2 skipped (%3 in all)")
+                                     .arg(m_firstSkippedOffset)
+                                     .arg(m_firstSkippedTag)
+                                     .arg(m_skippedMainItems);
         return std::move(m_result);
     }
 
@@ -159,7 +164,6 @@ private:
             if (item.data == 0 || item.data > 255)
                 fail(QStringLiteral("report id %1 out of range").arg(item.data));
             m_globals.reportId = quint8(item.data);
-            m_result.m_usesReportIds = true;
             break;
         case Push:
             if (m_globalStack.size() >= maxGlobalStackDepth)
@@ -276,7 +280,12 @@ private:
                 fail(QStringLiteral("end of a collection that was not begun"));
             --m_collectionDepth;
             break;
-        default: fail(QStringLiteral("unknown main item tag %1").arg(item.tag));
+        default: // the kernel warns and goes on; its locals are dropped all the same
+            if (m_skippedMainItems++ == 0) {
+                m_firstSkippedOffset = m_itemStart;
+                m_firstSkippedTag = item.tag;
+            }
+            break;
         }
         clearLocals();
     }
@@ -285,6 +294,8 @@ private:
     {
         const quint32 mainItem = m_mainItems++;
         const quint64 bits = quint64(m_globals.reportSize) * m_globals.reportCount;
+        if (m_globals.reportId != 0)
+            m_result.m_numberedKinds |= ReportDescriptor::kindBit(kind);
         quint64& reportBits = m_result.m_reportBits[{kind, m_globals.reportId}];
         const quint64 start = reportBits;
         constexpr quint64 maxBits = quint64(ReportDescriptor::maxReportBytes - 1) * 8; // room for the id byte
@@ -364,13 +375,13 @@ private:
         m_result.m_elements.append(element);
     }
 
-    // With report ids every report starts with its id byte.
+    // Where a kind of report uses ids, each of its reports starts with its id byte.
     void finish()
     {
-        if (!m_result.m_usesReportIds)
-            return;
-        for (ReportElement& element : m_result.m_elements)
-            element.bitOffset += 8;
+        for (ReportElement& element : m_result.m_elements) {
+            if (m_result.usesReportIds(element.kind))
+                element.bitOffset += 8;
+        }
     }
 
     const QByteArray& m_bytes;
@@ -382,6 +393,9 @@ private:
     std::optional<FullUsage> m_usageMinimum;
     std::optional<FullUsage> m_usageMaximum;
     quint32 m_mainItems = 0;
+    int m_skippedMainItems = 0;
+    qsizetype m_firstSkippedOffset = 0;
+    quint8 m_firstSkippedTag = 0;
     int m_collectionDepth = 0;
     bool m_primaryFound = false;
     ReportDescriptor m_result;
@@ -404,7 +418,7 @@ int ReportDescriptor::reportSize(ReportElement::Kind kind, quint8 reportId) cons
     const auto it = m_reportBits.constFind({kind, reportId});
     if (it == m_reportBits.constEnd())
         return 0;
-    return int((*it + 7) / 8) + (m_usesReportIds ? 1 : 0);
+    return int((*it + 7) / 8) + (usesReportIds(kind) ? 1 : 0);
 }
 
 int ReportDescriptor::maxReportSize(ReportElement::Kind kind) const

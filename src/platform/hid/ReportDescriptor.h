@@ -30,28 +30,38 @@ private:
 // they keep the page where they stand); four-byte usages carry their own page.
 // Constant fields are padding: they take their bits but make no elements.
 // Elements with usage 0 are not made for arrays ("no usage" is what an empty
-// slot selects).
+// slot selects). Main items of unknown tags are skipped, as the kernel skips
+// them (a stray trailing 0x00 is common); warning() tells of them.
+// Report ids are decided for each kind of report apart, as the kernel decides:
+// input reports without ids may sit beside feature reports with ids.
 class ReportDescriptor {
 public:
     ReportDescriptor() = default;
 
     // Throws ReportDescriptorError when the bytes are empty, truncated or
     // inconsistent (unbalanced collections or push/pop, report id 0 or above
-    // 255, unknown main or global items, reports, usage lists or elements
-    // beyond bounds).
+    // 255, unknown global items, reports, usage lists or elements beyond
+    // bounds).
     static ReportDescriptor parse(const QByteArray& bytes);
 
     const QByteArray& bytes() const { return m_bytes; }
     const QList<ReportElement>& elements() const { return m_elements; }
     const ReportElement* element(quint32 cookie) const;
 
-    bool usesReportIds() const { return m_usesReportIds; }
+    // Reports of this kind start with their id byte.
+    bool usesReportIds(ReportElement::Kind kind) const { return (m_numberedKinds & kindBit(kind)) != 0; }
+    // Some kind of report uses ids.
+    bool usesReportIds() const { return m_numberedKinds != 0; }
     // Bytes of one report as read or written through the device, id byte
-    // included when ids are used; 0 when the descriptor has no such report.
+    // included when its kind uses ids; 0 when the descriptor has no such report.
     int reportSize(ReportElement::Kind kind, quint8 reportId) const;
     int maxInputReportSize() const { return maxReportSize(ReportElement::Kind::Input); }
     int maxOutputReportSize() const { return maxReportSize(ReportElement::Kind::Output); }
     int maxFeatureReportSize() const { return maxReportSize(ReportElement::Kind::Feature); }
+
+    // What parsing passed over (unknown main items), where the first one stood
+    // and how many; empty when nothing was skipped.
+    const QString& warning() const { return m_warning; }
 
     // Usage of the first top-level application collection; 0 when there is none.
     quint32 primaryUsagePage() const { return m_primaryUsagePage; }
@@ -68,11 +78,13 @@ public:
 private:
     friend class ReportDescriptorParser;
     int maxReportSize(ReportElement::Kind kind) const;
+    static quint8 kindBit(ReportElement::Kind kind) { return quint8(1u << unsigned(kind)); }
 
     QByteArray m_bytes;
     QList<ReportElement> m_elements;
     QMap<std::pair<ReportElement::Kind, quint8>, quint64> m_reportBits;
-    bool m_usesReportIds = false;
+    quint8 m_numberedKinds = 0; // kindBit() of each kind that uses ids
+    QString m_warning;
     quint32 m_primaryUsagePage = 0;
     quint32 m_primaryUsage = 0;
 };

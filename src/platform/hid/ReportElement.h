@@ -27,7 +27,7 @@ struct ReportElement {
     Role role = Role::Variable;
     quint32 usagePage = 0;
     quint32 usage = 0;
-    quint8 reportId = 0; // 0 when the descriptor uses no report ids
+    quint8 reportId = 0; // 0 when its kind of report uses no ids
     // Bit position in the report as read from the device, its id byte included.
     // For an ArrayUsage element: the position of its array's first slot.
     quint32 bitOffset = 0;

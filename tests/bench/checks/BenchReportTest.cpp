@@ -52,6 +52,12 @@ TEST(BenchReport, CountersGoBesideTheirBenchmarkWithTheUnitTheirNameEndsIn)
     EXPECT_EQ(rows[0][QStringLiteral("measure")].toString(), QStringLiteral("PeakMemory/pacs:50/users:50 (checks 3, peak 61.5 MB)"));
     EXPECT_EQ(rows[0][QStringLiteral("velmor")].toDouble(), 690);
     EXPECT_EQ(rows[0][QStringLiteral("unit")].toString(), QStringLiteral("ms"));
+
+    // A fixed iteration count is how it runs, not what it measures.
+    const QJsonObject fixed = parse(R"({"benchmarks": [{"name": "BM_Save/pacs:5/iterations:10/real_time",
+        "run_type": "iteration", "iterations": 10, "real_time": 1, "time_unit": "ms"}]})");
+    EXPECT_EQ(sectionFromJson(fixed, QStringLiteral("store"))[QStringLiteral("rows")][0][QStringLiteral("measure")].toString(),
+              QStringLiteral("Save/pacs:5"));
 }
 
 TEST(BenchReport, OwnSectionsPassThroughAndGetATitleAndRows)

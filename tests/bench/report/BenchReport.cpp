@@ -9,12 +9,12 @@ namespace velmor::bench {
 
 namespace {
 
-// What a benchmark's name says: "BM_StartUp/pacs:50/real_time" reads "StartUp/pacs:50".
+// What a benchmark's name says: "BM_StartUp/pacs:50/iterations:10/real_time" reads "StartUp/pacs:50".
 QString benchmarkLabel(const QJsonValue& benchmark)
 {
     QString name = benchmark[QStringLiteral("run_name")].toString(benchmark[QStringLiteral("name")].toString());
     name.remove(QRegularExpression(QStringLiteral("^BM_")));
-    name.remove(QStringLiteral("/real_time")).remove(QStringLiteral("/iterations:1"));
+    name.remove(QStringLiteral("/real_time")).remove(QRegularExpression(QStringLiteral("/iterations:[0-9]+")));
     return name;
 }
 

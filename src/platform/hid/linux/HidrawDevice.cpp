@@ -53,6 +53,8 @@ HidrawDevice::HidrawDevice(const HidrawNode& node, const QByteArray& descriptor)
         properties_.insert(property::product, *node.product);
     try {
         ReportDescriptor parsed = ReportDescriptor::parse(descriptor);
+        if (!parsed.warning().isEmpty())
+            qWarning("%s: %s", qPrintable(node.devnode), qPrintable(parsed.warning()));
         properties_.insert(property::maxInputReportSize, QVariant::fromValue<qint64>(parsed.maxInputReportSize()));
         properties_.insert(property::maxFeatureReportSize, QVariant::fromValue<qint64>(parsed.maxFeatureReportSize()));
         properties_.insert(property::primaryUsagePage, QVariant::fromValue<qint64>(parsed.primaryUsagePage()));
@@ -61,7 +63,7 @@ HidrawDevice::HidrawDevice(const HidrawNode& node, const QByteArray& descriptor)
         for (const ReportElement& reportElement : parsed.elements())
             elements.append(element(reportElement));
         elements_ = std::move(elements);
-        usesReportIds_ = parsed.usesReportIds();
+        usesReportIds_ = parsed.usesReportIds(ReportElement::Kind::Input);
         decoder_.emplace(std::move(parsed));
     } catch (const ReportDescriptorError&) {
         // Matched and seizable all the same, but nothing it sends can be read.

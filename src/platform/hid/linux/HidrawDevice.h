@@ -33,7 +33,8 @@ public:
     // when the node cannot be opened.
     static std::shared_ptr<HidrawDevice> create(const HidrawNode& node);
     // A device with the given descriptor; one that does not parse leaves the
-    // device without elements and report sizes.
+    // device without elements and report sizes. What the parser skipped is
+    // logged once, here.
     static std::shared_ptr<HidrawDevice> create(const HidrawNode& node, const QByteArray& descriptor);
 
     const HidrawNode& node() const { return node_; }
@@ -73,7 +74,7 @@ private:
     const HidrawNode node_;
     QVariantMap properties_;
     std::optional<QList<Element>> elements_;
-    bool usesReportIds_ = false;
+    bool usesReportIds_ = false; // of its input reports
 
     mutable std::mutex mutex_;
     std::optional<ReportDecoder> decoder_;
