@@ -9,6 +9,7 @@
 #include "ui/shared/widgets/ToastView.h"
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QLineEdit>
@@ -256,4 +257,21 @@ TEST(AlertBanner, ANameInTheMessageCannotReorderBreakOrStretchIt)
     banner.setAlert({QUuid::createUuid(), "Import Successful", "User profile '" + words + "' has been imported.",
                      AlertMessage::Severity::success});
     EXPECT_LT(banner.heightForWidth(600), oneLine + 10 * line);
+}
+
+// A painted row draws a name alone: one line, no override left in it to turn
+// what the row draws after it, cut to the row's width.
+TEST(PlainText, APaintedNameTakesOneLineAndTurnsNothing)
+{
+    const QFontMetricsF metrics(Theme::font(Theme::TextStyle::body));
+    EXPECT_EQ(plainText::paintedName("Zoom & Pan", metrics, 400), "Zoom & Pan");
+    const QString name = QString("Zoom") + QChar(0x202E) + "\nPan\t" + QChar(0x2029) + "x";
+    EXPECT_EQ(plainText::paintedName(name, metrics, 400), "Zoom\\u{202E}\\nPan\\t\\u{2029}x");
+
+    const QString shown = plainText::paintedName(name + QString(10'000, 'w'), metrics, 300);
+    EXPECT_TRUE(shown.startsWith("Zoom\\u{202E}")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_LE(metrics.horizontalAdvance(shown), 300);
+    for (const QChar c : shown)
+        EXPECT_FALSE(c == '\n' || c == '\t' || c == QChar(0x202E) || c == QChar(0x2029)) << int(c.unicode());
 }
