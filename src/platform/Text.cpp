@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTextBoundaryFinder>
 
+#include <numeric>
+
 namespace velmor::text {
 
 namespace {
@@ -12,6 +14,40 @@ bool needsEscape(char16_t c)
 {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F
         || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The text's characters as a reader sees them, each written as visibleControls writes it.
+QStringList shownCharacters(const QString& s)
+{
+    QStringList pieces;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, s);
+    qsizetype from = 0;
+    for (qsizetype to = characters.toNextBoundary(); to > 0; to = characters.toNextBoundary()) {
+        pieces.append(visibleControls(s.mid(from, to - from)));
+        from = to;
+    }
+    return pieces;
+}
+
+qsizetype lengthOf(const QStringList& pieces)
+{
+    return std::accumulate(pieces.cbegin(), pieces.cend(), qsizetype{0},
+                           [](qsizetype sum, const QString& piece) { return sum + piece.size(); });
+}
+
+// Whole pieces from both ends, with "…" between, in at most `longest` characters.
+QStringList cutInMiddle(const QStringList& pieces, qsizetype longest)
+{
+    if (lengthOf(pieces) <= longest)
+        return pieces;
+    const qsizetype half = (longest - 1) / 2;
+    qsizetype front = 0;
+    for (qsizetype used = 0; front < pieces.size() && used + pieces[front].size() <= half; ++front)
+        used += pieces[front].size();
+    qsizetype back = pieces.size();
+    for (qsizetype used = 0; back > front && used + pieces[back - 1].size() <= half; --back)
+        used += pieces[back - 1].size();
+    return pieces.mid(0, front) + QStringList{QString(QChar(0x2026))} + pieces.mid(back);
 }
 
 } // namespace
@@ -45,18 +81,31 @@ QString displayName(const QString& name)
     if (shown.size() > longestShownName) {
         // Whole characters as a reader sees them, each written as the escaper writes it.
         QString cut;
-        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
-        qsizetype from = 0;
-        for (qsizetype to = characters.toNextBoundary(); to > 0; to = characters.toNextBoundary()) {
-            const QString piece = visibleControls(name.mid(from, to - from));
+        for (const QString& piece : shownCharacters(name)) {
             if (cut.size() + piece.size() >= longestShownName)
                 break;
             cut += piece;
-            from = to;
         }
         shown = cut + QChar(0x2026);
     }
     return QChar(0x2068) + shown + QChar(0x2069);
+}
+
+QString displayMessage(const QString& message)
+{
+    QStringList shown;
+    QStringList run;
+    for (const QString& character : shownCharacters(message)) {
+        if (character.size() == 1 && character.front().isSpace()) {
+            shown += cutInMiddle(run, longestShownName);
+            run.clear();
+            shown.append(character);
+        } else {
+            run.append(character);
+        }
+    }
+    shown += cutInMiddle(run, longestShownName);
+    return cutInMiddle(shown, longestShownMessage).join(QString());
 }
 
 QString lowercased(const QString& s) { return s.toLower().normalized(QString::NormalizationForm_C); }

@@ -27,6 +27,16 @@ inline constexpr qsizetype longestShownName = 200;
 // For showing only: stored names and fields that edit a name keep it as typed.
 QString displayName(const QString& name);
 
+// The most characters a message of Velmor's takes where it is shown (an alert).
+inline constexpr qsizetype longestShownMessage = 600;
+
+// A message of Velmor's that may hold names from data, as an alert shows it: its
+// controls written visibly (visibleControls), each run without spaces over
+// longestShownName characters and the whole over longestShownMessage cut in the
+// middle with "…", so that the sentence's own start and end stay. The message
+// itself is not changed: the log and notifications get it as it was made.
+QString displayMessage(const QString& message);
+
 // Full Unicode lower-casing, without trimming: the key by which profile and tool
 // names compare. Canonically equivalent names give the same key.
 QString lowercased(const QString& s);

@@ -80,3 +80,34 @@ TEST(Text, ANameShownInVelmorsTextIsIsolatedEscapedAndCut)
     const QString fits = text::displayName(QString(197, 'a') + emoji + QString(5, 'z'));
     EXPECT_EQ(fits, isolated(QString(197, 'a') + emoji + QChar(0x2026)));
 }
+
+TEST(Text, AMessageShownInAnAlertKeepsItsSentenceOnOneLineAndBounded)
+{
+    const QChar ellipsis(0x2026);
+    const QString name = QString("Dr. Lee") + QChar(0x202E) + "\nX";
+    EXPECT_EQ(text::displayMessage("User profile '" + name + "' has been imported."),
+              "User profile 'Dr. Lee\\u{202E}\\nX' has been imported.");
+    const QString plain = QStringLiteral("Could not find associated PACS profile.");
+    EXPECT_EQ(text::displayMessage(plain), plain);
+    EXPECT_EQ(text::displayMessage(QString()), QString());
+
+    // A run of 200 stays; a longer one keeps both ends, so its closing quote with it.
+    const QString run = "'" + QString(198, 'a') + "'";
+    EXPECT_EQ(text::displayMessage("Tool " + run + " deleted."), "Tool " + run + " deleted.");
+    const QString cut = text::displayMessage("Tool '" + QString(10'000, 'a') + "' deleted.");
+    EXPECT_EQ(cut, "Tool '" + QString(98, 'a') + ellipsis + QString(98, 'a') + "' deleted.");
+
+    // Many short words: the whole is cut in the middle, the sentence's start and end kept.
+    QString words;
+    for (int i = 0; i < 2'000; ++i)
+        words += "ab ";
+    const QString shown = text::displayMessage("User profile '" + words + "' has been imported.");
+    EXPECT_LE(shown.size(), text::longestShownMessage);
+    EXPECT_TRUE(shown.startsWith("User profile 'ab ab ")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("ab ' has been imported.")) << shown.toStdString();
+    EXPECT_EQ(shown.count(ellipsis), 1);
+
+    // Escapes count as they are shown and are never split: 100 overrides are 800 characters.
+    const QString overrides = text::displayMessage("x " + QString(100, QChar(0x202E)) + " y");
+    EXPECT_EQ(overrides, "x " + QString("\\u{202E}").repeated(12) + ellipsis + QString("\\u{202E}").repeated(12) + " y");
+}

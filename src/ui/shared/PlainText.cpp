@@ -1,5 +1,8 @@
 #include "ui/shared/PlainText.h"
 
+#include "platform/Text.h"
+
+#include <QFontMetricsF>
 #include <QTextDocument>
 
 namespace velmor::plainText {
@@ -13,6 +16,11 @@ QString actionText(const QString& text)
 {
     QString escaped = text;
     return escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+QString paintedName(const QString& name, const QFontMetricsF& metrics, qreal width)
+{
+    return metrics.elidedText(text::visibleControls(name), Qt::ElideRight, width);
 }
 
 } // namespace velmor::plainText

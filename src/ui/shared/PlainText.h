@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFontMetricsF;
+
 // Names come from other people and other machines: these keep a widget from
 // reading one as anything but text.
 namespace velmor::plainText {
@@ -13,5 +15,10 @@ QString toolTip(const QString& text);
 // A menu item's or button's text that shows `text` as it is: an '&' marks no
 // shortcut key.
 QString actionText(const QString& text);
+
+// A name drawn alone in a row `width` wide: one line whatever it holds, its
+// controls written visibly (text::visibleControls) so that no override in it
+// turns what the row draws after it, and cut with "…" where it is wider.
+QString paintedName(const QString& name, const QFontMetricsF& metrics, qreal width);
 
 } // namespace velmor::plainText

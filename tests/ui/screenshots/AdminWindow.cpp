@@ -146,6 +146,10 @@ const Shot alertInfo("admin-alert-info",
                      withAlert("Restored from Backup", "profiles.json was unreadable; the backup was loaded.", S::info));
 const Shot alertSuccess("admin-alert-success",
                         withAlert("Export Success", "Saved Radiologist - General.json.", S::success));
+// A name with a right-to-left override and a line break: the sentence still reads in order.
+const Shot alertHostileName("admin-alert-hostile-name",
+                            withAlert("Import Successful",
+                                      "User profile 'Dr. Lee \u202Enight\nshift' has been imported.", S::success));
 
 const Shot pickerSystem("icon-picker-symbols", [](Scene&) { return picker(IconPickerScope::system); });
 const Shot pickerCustom("icon-picker-custom", [](Scene&) { return picker(IconPickerScope::custom); });

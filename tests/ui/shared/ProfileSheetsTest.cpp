@@ -1,5 +1,6 @@
 #include "ui/shared/NewUserProfileForm.h"
 #include "platform/Text.h"
+#include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/NewUserProfileSheet.h"
 #include "ui/shared/widgets/RenameUserProfileSheet.h"
 
@@ -126,6 +127,23 @@ TEST(NewUserProfileSheet, WritesThroughItsBindingsAndReturnConfirmsNothing)
     presenter.log.clear();
     QTest::mouseClick(sheet.findChild<QPushButton*>(QStringLiteral("cancel")), Qt::LeftButton);
     EXPECT_EQ(presenter.log, QStringList{"cancel"});
+}
+
+// A long name is cut with "…" in its picker; the sheet keeps its width.
+TEST(NewUserProfileSheet, ALongNameDoesNotWidenTheSheet)
+{
+    Presenter presenter;
+    const QList<PacsProfile> shortNames{pacs("eUnity")};
+    const int usual = NewUserProfileSheet(presenter.form(shortNames, twoDevices)).sizeHint().width();
+    const QByteArray longName(300, 'W');
+    NewUserProfileSheet sheet(presenter.form({pacs(longName.constData())}, {device("d", longName.constData())}));
+    EXPECT_EQ(sheet.sizeHint().width(), usual);
+    sheet.show();
+    const auto* picker = dynamic_cast<ElidingComboBox*>(sheet.findChild<QComboBox*>(QStringLiteral("pacs")));
+    ASSERT_NE(picker, nullptr);
+    EXPECT_TRUE(picker->shownText().contains(QChar(0x2026)));
+    EXPECT_LT(picker->shownText().size(), 100);
+    EXPECT_EQ(picker->currentText(), text::displayName(QString::fromLatin1(longName)));
 }
 
 TEST(RenameUserProfileSheet, SaveThenCancelCancelAloneAndTypingWritesTheBinding)

@@ -1,5 +1,6 @@
 #include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/AlertBanner.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
@@ -8,7 +9,9 @@
 #include "ui/shared/widgets/ToastView.h"
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
@@ -225,4 +228,50 @@ TEST(PlainText, MenuItemsShowNamesAsTheyAre)
     EXPECT_EQ(action.iconText(), "R&D Keypad && Co");
     EXPECT_EQ(QKeySequence::mnemonic(action.text()), QKeySequence()) << "no Alt shortcut";
     EXPECT_EQ(plainText::toolTip("Zoom & Pan <3"), "Zoom & Pan <3") << "read as text already: unchanged";
+}
+
+// A store notice holds names as typed: the banner shows the sentence in its own
+// order on one line per text, and a huge name does not grow the banner.
+TEST(AlertBanner, ANameInTheMessageCannotReorderBreakOrStretchIt)
+{
+    AlertBanner banner({});
+    banner.setFixedWidth(600);
+    const auto* message = banner.findChild<QLabel*>(QStringLiteral("alertMessage"));
+    ASSERT_NE(message, nullptr);
+    const QString name = QString("Dr. Lee") + QChar(0x202E) + "\nNight";
+    banner.setAlert({QUuid::createUuid(), "Import Successful", "User profile '" + name + "' has been imported.",
+                     AlertMessage::Severity::success});
+    EXPECT_EQ(message->text(), "User profile 'Dr. Lee\\u{202E}\\nNight' has been imported.");
+    const int oneLine = banner.heightForWidth(600);
+
+    banner.setAlert({QUuid::createUuid(), "Import Successful",
+                     "User profile '" + QString(10'000, 'w') + "' has been imported.", AlertMessage::Severity::success});
+    EXPECT_TRUE(message->text().endsWith("' has been imported."));
+    const int line = message->fontMetrics().height();
+    EXPECT_LE(banner.heightForWidth(600), oneLine + 3 * line) << "the cut name takes a line of its own at most";
+    EXPECT_LE(banner.sizeHint().width(), 600 * 3);
+
+    QString words;
+    for (int i = 0; i < 5'000; ++i)
+        words += "ab ";
+    banner.setAlert({QUuid::createUuid(), "Import Successful", "User profile '" + words + "' has been imported.",
+                     AlertMessage::Severity::success});
+    EXPECT_LT(banner.heightForWidth(600), oneLine + 10 * line);
+}
+
+// A painted row draws a name alone: one line, no override left in it to turn
+// what the row draws after it, cut to the row's width.
+TEST(PlainText, APaintedNameTakesOneLineAndTurnsNothing)
+{
+    const QFontMetricsF metrics(Theme::font(Theme::TextStyle::body));
+    EXPECT_EQ(plainText::paintedName("Zoom & Pan", metrics, 400), "Zoom & Pan");
+    const QString name = QString("Zoom") + QChar(0x202E) + "\nPan\t" + QChar(0x2029) + "x";
+    EXPECT_EQ(plainText::paintedName(name, metrics, 400), "Zoom\\u{202E}\\nPan\\t\\u{2029}x");
+
+    const QString shown = plainText::paintedName(name + QString(10'000, 'w'), metrics, 300);
+    EXPECT_TRUE(shown.startsWith("Zoom\\u{202E}")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_LE(metrics.horizontalAdvance(shown), 300);
+    for (const QChar c : shown)
+        EXPECT_FALSE(c == '\n' || c == '\t' || c == QChar(0x202E) || c == QChar(0x2029)) << int(c.unicode());
 }

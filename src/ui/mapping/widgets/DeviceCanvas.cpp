@@ -1,5 +1,6 @@
 #include "ui/mapping/widgets/DeviceCanvas.h"
 
+#include "platform/Text.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/ButtonFrames.h"
@@ -105,15 +106,18 @@ void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& bu
     painter.setPen(QPen(border, line));
     painter.drawRoundedRect(rect.adjusted(line / 2, line / 2, -line / 2, -line / 2), 10, 10);
 
-    const QString label = compactButtonLabel(button.button, rect);
+    // Names from data drawn each on one line, that turn nothing drawn after them.
+    const QString label = text::visibleControls(compactButtonLabel(button.button, rect));
     const bool showTool = canvasLayout::showsToolName(rect) && button.tool;
     const QRectF inner = rect.adjusted(3, 2, -3, -2);
     const QFont labelFont = mappingViews::fittedFont(Theme::boldFont(Theme::TextStyle::caption), label, inner.width(), 0.6);
     const QFontMetricsF labelMetrics(labelFont);
     QFont toolFont;
     qreal toolHeight = 0;
+    QString toolName;
     if (showTool) {
-        toolFont = mappingViews::fittedFont(Theme::font(Theme::TextStyle::caption2), button.tool->name, inner.width(), 0.6);
+        toolName = text::visibleControls(button.tool->name);
+        toolFont = mappingViews::fittedFont(Theme::font(Theme::TextStyle::caption2), toolName, inner.width(), 0.6);
         toolHeight = QFontMetricsF(toolFont).height() + 2;
     }
     const qreal top = inner.center().y() - (labelMetrics.height() + toolHeight) / 2;
@@ -128,7 +132,7 @@ void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& bu
         painter.setPen(contrast::legibleText(Theme::accentCyan(), background));
         painter.drawText(QRectF(inner.left(), top + labelMetrics.height() + 2, inner.width(), toolHeight - 2),
                          Qt::AlignCenter,
-                         QFontMetricsF(toolFont).elidedText(button.tool->name, Qt::ElideRight, inner.width()));
+                         QFontMetricsF(toolFont).elidedText(toolName, Qt::ElideRight, inner.width()));
     }
 }
 

@@ -128,7 +128,7 @@ void ToolListItem::paintTool(QPainter& painter, const QRect& rect, const ToolLis
         painter.setFont(font);
         painter.setPen(colour);
         painter.drawText(QRectF(left, y, width, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text, Qt::ElideRight, width));
+                         plainText::paintedName(text, metrics, width));
         y += metrics.height() + 2;
     };
     line(row.tool.name, nameFont, Qt::white);

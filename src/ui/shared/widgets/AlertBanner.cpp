@@ -1,5 +1,6 @@
 #include "ui/shared/widgets/AlertBanner.h"
 
+#include "platform/Text.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 
@@ -14,7 +15,7 @@ namespace velmor {
 
 namespace {
 
-QLabel* text(Theme::TextStyle style, const QColor& colour, bool bold, const char* name, QWidget* parent)
+QLabel* textLabel(Theme::TextStyle style, const QColor& colour, bool bold, const char* name, QWidget* parent)
 {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
@@ -39,8 +40,8 @@ AlertBanner::AlertBanner(std::function<void()> onDismiss, QWidget* parent) : QWi
     row->addWidget(icon_);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(4);
-    title_ = text(Theme::TextStyle::headline, Qt::white, true, "alertTitle", this);
-    message_ = text(Theme::TextStyle::caption, Theme::gray(), false, "alertMessage", this);
+    title_ = textLabel(Theme::TextStyle::headline, Qt::white, true, "alertTitle", this);
+    message_ = textLabel(Theme::TextStyle::caption, Theme::gray(), false, "alertMessage", this);
     message_->setWordWrap(true);
     texts->addWidget(title_);
     texts->addWidget(message_);
@@ -99,8 +100,10 @@ void AlertBanner::setAlert(const AlertMessage& alert)
 {
     icon_->setPixmap(SymbolIcons::instance().pixmap(symbolOf(alert.severity), 22, colourOf(alert.severity),
                                                     devicePixelRatioF()));
-    title_->setText(alert.title);
-    message_->setText(alert.message);
+    // The texts may hold names from data, as typed: shown so that none can reorder
+    // the sentence, break its line or stretch the banner.
+    title_->setText(text::displayMessage(alert.title));
+    message_->setText(text::displayMessage(alert.message));
     message_->setVisible(!alert.message.isEmpty());
 }
 

@@ -17,7 +17,7 @@ class AlertBanner : public QWidget {
 public:
     explicit AlertBanner(std::function<void()> onDismiss, QWidget* parent = nullptr);
 
-    // Shows `alert`'s texts; an empty message takes no line.
+    // Shows `alert`'s texts as text::displayMessage shows them; an empty message takes no line.
     void setAlert(const AlertMessage& alert);
 
     // The symbol and colour of a severity.

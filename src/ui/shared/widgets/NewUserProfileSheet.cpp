@@ -1,8 +1,8 @@
 #include "ui/shared/widgets/NewUserProfileSheet.h"
 
+#include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/SheetParts.h"
 
-#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,10 +17,10 @@ namespace {
 
 QComboBox* picker(const QString& objectName, const QStringList& entries, QWidget* parent)
 {
-    auto* combo = new QComboBox(parent);
+    // A long name is cut in the picker rather than widening the sheet.
+    auto* combo = new ElidingComboBox(parent);
     combo->setObjectName(objectName);
     combo->addItems(entries);
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return combo;
 }
 
