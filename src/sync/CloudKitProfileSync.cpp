@@ -709,24 +709,27 @@ void CloudKitProfileSync::requestSyncNow()
 
 void CloudKitProfileSync::queueSync()
 {
-    // One that has not begun yet will see whatever this request is about.
-    if (isSyncQueued_) {
-        isSyncWaiting_ = isSyncWaiting_ || hasSyncBegun_;
+    switch (queuedSync_) {
+    case QueuedSync::none:
+        queuedSync_ = QueuedSync::scheduled;
+        launchLater([](CloudKitProfileSync& self) { return self.runQueuedSyncs(); });
+        return;
+    case QueuedSync::running:
+        queuedSync_ = QueuedSync::runningWithOneWaiting;
+        return;
+    case QueuedSync::scheduled: // it will see whatever this request is about
+    case QueuedSync::runningWithOneWaiting:
         return;
     }
-    isSyncQueued_ = true;
-    hasSyncBegun_ = false;
-    launchLater([](CloudKitProfileSync& self) { return self.runQueuedSyncs(); });
 }
 
 QCoro::Task<> CloudKitProfileSync::runQueuedSyncs()
 {
     do {
-        isSyncWaiting_ = false;
-        hasSyncBegun_ = true;
+        queuedSync_ = QueuedSync::running;
         co_await syncNow();
-    } while (isSyncWaiting_);
-    isSyncQueued_ = false;
+    } while (queuedSync_ == QueuedSync::runningWithOneWaiting);
+    queuedSync_ = QueuedSync::none;
 }
 
 void CloudKitProfileSync::handleRemoteNotification(const QVariantMap& dictionary)

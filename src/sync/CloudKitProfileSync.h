@@ -224,10 +224,10 @@ private:
     // A first contact's take is being applied and saved; uploads wait for its outcome.
     bool isTaking_ = false;
     bool uploadAfterTake_ = false;
-    // The merged sync: one scheduled or running, and whether another waits.
-    bool isSyncQueued_ = false;
-    bool hasSyncBegun_ = false;
-    bool isSyncWaiting_ = false;
+    // The merged sync: a scheduled one sees every request made before it begins; a
+    // request made while one runs leaves one more to follow it.
+    enum class QueuedSync { none, scheduled, running, runningWithOneWaiting };
+    QueuedSync queuedSync_ = QueuedSync::none;
 };
 
 } // namespace velmor
