@@ -68,7 +68,11 @@ QString IconRenderService::defaultProgram()
 
 std::optional<IconRenderResult> IconRenderService::known(const QByteArray& document, int side)
 {
-    const QString key = IconRenderCache::key(document, side);
+    return knownByKey(IconRenderCache::key(document, side));
+}
+
+std::optional<IconRenderResult> IconRenderService::knownByKey(const QString& key)
+{
     {
         const QMutexLocker lock(&memoryMutex_);
         if (const IconRenderResult* found = memory_.object(key))
@@ -93,10 +97,11 @@ void IconRenderService::render(const QByteArray& document, int side, const QStri
     };
     if (shutDown_)
         return later(std::move(done), {IconRenderOutcome::cancelled, {}});
-    if (std::optional<IconRenderResult> result = known(document, side))
+    // Hashed once: the document may be a megabyte.
+    const QString key = IconRenderCache::key(document, side);
+    if (std::optional<IconRenderResult> result = knownByKey(key))
         return later(std::move(done), std::move(*result));
 
-    const QString key = IconRenderCache::key(document, side);
     for (const std::unique_ptr<Child>& child : running_)
         if (child->job.key == key)
             return child->job.waiting.push_back(std::move(done));

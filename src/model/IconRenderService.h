@@ -68,6 +68,7 @@ private:
     void startWaitingJobs();
     void start(Job job);
     void childEnded(Child* child, IconRenderResult result);
+    std::optional<IconRenderResult> knownByKey(const QString& key);
     void remember(const QString& key, const IconRenderResult& result);
 
     Options options_;
