@@ -94,7 +94,9 @@ void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome&
     postNotices(outcome.notices);
     const bool failed = outcome.outcome == ProfilesFile::SaveOutcome::failed;
     if (ticket.whenSaved)
-        later([done = ticket.whenSaved, failed](ProfileStore&) { done(!failed); });
+        later([done = ticket.whenSaved, failed, document = failed ? QByteArray() : outcome.document](ProfileStore&) {
+            done(!failed, document);
+        });
     const bool wrote = outcome.outcome == ProfilesFile::SaveOutcome::written;
     hasUnsavedChanges_ = failed;
     // Nothing written and nothing saved since: the date is the file's again, as

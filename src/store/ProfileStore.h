@@ -6,6 +6,7 @@
 #include "platform/Published.h"
 #include "store/FileSystem.h"
 #include "store/LoadResult.h"
+#include "store/ProfileMerge.h"
 #include "store/ProfilesFile.h"
 #include "store/ProfileWriter.h"
 #include "store/SyncChangeSummary.h"
@@ -42,8 +43,9 @@ public:
     using SaveHandler = std::function<void()>;
     // The wall clock that dates the store's writes.
     using Clock = std::function<QDateTime()>;
-    // Told whether the save it was given to is on disk (written, or there already).
-    using SaveOutcomeHandler = std::function<void(bool saved)>;
+    // Told whether the save it was given to is on disk (written, or there already),
+    // and then the document profiles.json holds.
+    using SaveOutcomeHandler = std::function<void(bool saved, const QByteArray& document)>;
 
     // Loads profiles.json from the data folder (else the bundle's seed, else the
     // built-in profiles), normalises, and saves when needed.
@@ -220,6 +222,9 @@ public:
     // the file system. Returns the file names that hold them; throws FileError when
     // one could not be written.
     QStringList keepProfilesMissingFrom(const QByteArray& payload) const;
+    // Writes the versions that lost in `merge` as exchange files beside
+    // profiles.json, named and written as above. Throws FileError.
+    QStringList keepLostVersions(const ProfileMerge::Result& merge) const;
 
 private:
     // Tests put states in place that no operation would leave, to check the repairs.

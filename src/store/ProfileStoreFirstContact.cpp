@@ -95,6 +95,25 @@ std::pair<QString, bool> keptFileFor(const QDir& folder, const QString& name, co
     }
 }
 
+// Writes `bytes` under the first of those names that is free (unless one holds them
+// already) and returns that name. Throws FileError.
+QString keepFile(const QDir& folder, const QString& name, const QString& kind, const QByteArray& bytes)
+{
+    const auto [fileName, isNew] = keptFileFor(folder, name, kind, bytes);
+    if (isNew)
+        ProfileExchange::writeFile(folder.filePath(fileName), bytes);
+    return fileName;
+}
+
+const QString pacsKind = QStringLiteral("PACS profile");
+const QString userKind = QStringLiteral("user profile");
+
+QByteArray userProfileFile(const UserProfile& profile, const PacsProfile* pacs)
+{
+    return ProfileExchange::encodeUserProfile({profile, pacs ? std::optional(pacs->name) : std::nullopt,
+                                               pacs ? std::optional(pacs->tools) : std::nullopt});
+}
+
 } // namespace
 
 bool ProfileStore::sharesProfilesWith(const QByteArray& payload) const
@@ -119,24 +138,32 @@ QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) con
 
     QStringList written;
     const auto keep = [&](const QString& name, const QString& kind, const QByteArray& bytes) {
-        const auto [fileName, isNew] = keptFileFor(folder, name, kind, bytes);
-        if (isNew)
-            ProfileExchange::writeFile(folder.filePath(fileName), bytes);
-        written.append(fileName);
+        written.append(keepFile(folder, name, kind, bytes));
     };
     for (const PacsProfile& profile : pacsProfiles_.get()) {
         if (incomingPacs.contains(profile.id) || hasNamesakeWithTools(incoming->pacsProfiles, profile) ||
             hasNamesakeWithTools(builtIns, profile))
             continue;
-        keep(profile.name, QStringLiteral("PACS profile"), ProfileExchange::encodePacsProfile(profile));
+        keep(profile.name, pacsKind, ProfileExchange::encodePacsProfile(profile));
     }
     for (const UserProfile& profile : userProfiles_.get()) {
         if (incomingUsers.contains(profile.id) || isUntouchedDefault(profile, pacsProfiles_.get()))
             continue;
         const PacsProfile* pacs = findById(pacsProfiles_.get(), profile.pacsProfileId);
-        keep(profile.name, QStringLiteral("user profile"),
-             ProfileExchange::encodeUserProfile({profile, pacs ? std::optional(pacs->name) : std::nullopt,
-                                                 pacs ? std::optional(pacs->tools) : std::nullopt}));
+        keep(profile.name, userKind, userProfileFile(profile, pacs));
+    }
+    return written;
+}
+
+QStringList ProfileStore::keepLostVersions(const ProfileMerge::Result& merge) const
+{
+    const QDir folder = QFileInfo(fileURL()).dir();
+    QStringList written;
+    for (const PacsProfile& profile : merge.lostPacsProfiles)
+        written.append(keepFile(folder, profile.name, pacsKind, ProfileExchange::encodePacsProfile(profile)));
+    for (const ProfileMerge::LostUserProfile& lost : merge.lostUserProfiles) {
+        const PacsProfile* pacs = lost.pacsProfile ? &*lost.pacsProfile : nullptr;
+        written.append(keepFile(folder, lost.profile.name, userKind, userProfileFile(lost.profile, pacs)));
     }
     return written;
 }

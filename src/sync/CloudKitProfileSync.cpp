@@ -8,13 +8,12 @@
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 #include "sync/IconsAtFirstContact.h"
+#include "sync/SaveOutcome.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QUuid>
-
-#include <coroutine>
 
 namespace velmor {
 
@@ -58,29 +57,6 @@ QString keptIconsText(const QString& folder, const QStringList& icons)
         .arg(QDir::toNativeSeparators(folder), quotedList(icons));
 }
 
-// The outcome of one save of the store, awaited on the main queue.
-class SaveOutcome {
-public:
-    ProfileStore::SaveOutcomeHandler handler() const
-    {
-        return [state = state_](bool saved) {
-            state->saved = saved;
-            if (const std::coroutine_handle<> waiting = std::exchange(state->waiting, {}))
-                waiting.resume();
-        };
-    }
-    bool await_ready() const noexcept { return state_->saved.has_value(); }
-    void await_suspend(std::coroutine_handle<> waiting) { state_->waiting = waiting; }
-    bool await_resume() const { return *state_->saved; }
-
-private:
-    struct State {
-        std::optional<bool> saved;
-        std::coroutine_handle<> waiting;
-    };
-    std::shared_ptr<State> state_ = std::make_shared<State>();
-};
-
 // "payload" when it holds bytes; an empty one is met like a missing one.
 std::optional<QByteArray> payloadOf(const cloud::Record& record)
 {
@@ -118,7 +94,8 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       iconSync_(std::make_unique<CloudKitIconSync>(*database_, iconsDirectory_)),
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
       clock_(std::move(clock)),
-      memory_(QFileInfo(profileStore_->fileURL()).absolutePath())
+      memory_(QFileInfo(profileStore_->fileURL()).absolutePath()),
+      base_(QFileInfo(profileStore_->fileURL()).absolutePath())
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
 }
@@ -248,7 +225,8 @@ bool CloudKitProfileSync::isFirstContact(const QByteArray& payload)
     return true;
 }
 
-void CloudKitProfileSync::takeAtFirstContact(const QByteArray& payload, const std::optional<QDateTime>& remote)
+void CloudKitProfileSync::takeAtFirstContact(const QByteArray& payload, const std::optional<QDateTime>& remote,
+                                             const cloud::Record& record)
 {
     if (profileStore_->hasUnsavedChanges()) {
         applyRemotePayload(payload, remote); // tells the user why nothing was taken
@@ -263,7 +241,7 @@ void CloudKitProfileSync::takeAtFirstContact(const QByteArray& payload, const st
                                describe(error));
         return;
     }
-    launchApply(payload, remote, std::move(firstContact));
+    launchApply(payload, remote, std::move(firstContact), record);
 }
 
 // --- Upload
@@ -327,11 +305,15 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
     try {
         const QByteArray payload = profileStore_->makeSyncPayload();
         cloud::Record record = cachedRecord_.value_or(cloud::Record(cloudkit::profilesRecordType, cloudkit::profilesRecordName));
+        // Only over the record this data last synced with: one changed since is merged first.
+        if (base_.isFor(account_))
+            record.setServerMetadata(base_.stamp()->changeTag, record.modificationDate());
         record.setValue(payloadKey, payload);
         // The time of the change the payload holds, so that between machines the later change wins.
         record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
+        rememberBase(saved, payload);
         cacheRecord(std::move(saved));
         uploadOwed_ = false;
         rememberSync();
@@ -377,7 +359,7 @@ bool CloudKitProfileSync::takeIfFirstContact(const cloud::Record& record)
     const std::optional<QByteArray> payload = payloadOf(record);
     if (!payload || !isFirstContact(*payload))
         return false;
-    takeAtFirstContact(*payload, countedRemoteDate(record));
+    takeAtFirstContact(*payload, countedRemoteDate(record), record);
     return true;
 }
 
@@ -408,6 +390,12 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
     Fetched fetched = co_await fetchProfilesRecord();
     if (!fetched.record) {
         uploadOwed_ = uploadOwed_ || fetched.failed;
+        co_return;
+    }
+    if (base_.isFor(account_)) {
+        // The base decides: what changed elsewhere is merged, and what is left goes up then.
+        applyRemoteRecord(*fetched.record, false);
+        letGo(fetched.record);
         co_return;
     }
     bool takesRecord = false;
@@ -528,34 +516,57 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         return;
     const std::optional<QDateTime> remote = countedRemoteDate(record);
     if (isFirstContact(*payload)) {
-        takeAtFirstContact(*payload, remote);
+        takeAtFirstContact(*payload, remote, record);
         return;
     }
-    const std::optional<QDateTime> local = localDate();
     // Profiles nobody changed here never go over profiles from elsewhere, whatever the
     // record's date: another machine's built-in ones at the same date, or none at all.
     if (replacesUntouchedProfiles(record)) {
-        applyRemotePayload(*payload, remote);
+        launchApply(*payload, remote, std::nullopt, record);
         return;
     }
+    if (base_.isFor(account_)) {
+        cloud::Record held = record;
+        held.removeValue(payloadKey);
+        launch(reconcile(std::move(held), *payload, remote, isInitialSync));
+        return;
+    }
+    applyByDates(record, *payload, remote, isInitialSync);
+}
+
+void CloudKitProfileSync::applyByDates(const cloud::Record& record, const QByteArray& payload,
+                                       const std::optional<QDateTime>& remote, bool isInitialSync)
+{
+    const std::optional<QDateTime> local = localDate();
+    // The record holds this very document: the base from now on.
+    if (profileStore_->holdsDocument(payload))
+        rememberBase(record, payload);
     if (remote && local) {
         // The record may hold this very document: nothing to decode, nor to send back.
-        const bool sameDocument = *remote >= *local && profileStore_->holdsDocument(*payload);
+        const bool sameDocument = *remote >= *local && profileStore_->holdsDocument(payload);
         if (*remote > *local && sameDocument)
             takeDateOf(*remote);
         else if (*remote > *local)
-            applyRemotePayload(*payload, remote);
+            launchApply(payload, remote, std::nullopt, record);
         else if (isInitialSync && sameDocument && record.date(updatedAtKey) == *local &&
                  record.integer(schemaVersionKey) == schemaVersion)
             syncCustomIcons(); // sending it again would only wake the other machines
         else if (isInitialSync || (uploadOwed_ && *local > *remote))
-            scheduleUpload();
+            uploadOver(record);
         return;
     }
     if (isInitialSync)
-        scheduleUpload();
+        uploadOver(record);
     else
-        applyRemotePayload(*payload, remote);
+        launchApply(payload, remote, std::nullopt, record);
+}
+
+void CloudKitProfileSync::uploadOver(const cloud::Record& record)
+{
+    // The dates let this data go over that record, seen and weighed.
+    if (base_.isFor(account_))
+        base_.restamp(record.recordChangeTag());
+    scheduleUpload();
 }
 
 void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
@@ -566,13 +577,15 @@ void CloudKitProfileSync::applyRemotePayload(const QByteArray& payload, const st
 }
 
 void CloudKitProfileSync::launchApply(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
-                                      std::optional<FirstContact> firstContact)
+                                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record)
 {
     if (payload.isEmpty() || keepsUnsavedEdits())
         return;
     if (firstContact)
         isTaking_ = true;
-    launch(applyDecodedPayload(payload, changedAt, std::move(firstContact)));
+    if (record)
+        record->removeValue(payloadKey);
+    launch(applyDecodedPayload(payload, changedAt, std::move(firstContact), std::move(record)));
 }
 
 void CloudKitProfileSync::endTake(bool saveFailed)
@@ -609,7 +622,8 @@ bool CloudKitProfileSync::keepsUnsavedEdits() const
 }
 
 QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
-                                                       std::optional<FirstContact> firstContact)
+                                                       std::optional<FirstContact> firstContact,
+                                                       std::optional<cloud::Record> record)
 {
     bool saveFailed = false;
     const auto ended = qScopeGuard([this, &firstContact, &saveFailed] {
@@ -641,10 +655,12 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     }
     // The notice tells what the user has afterwards, the store's repairs included.
     LoadResult after = profileStore_->snapshot();
+    // Behind this machine, and its base, only once the taken profiles are on disk.
+    const SaveOutcome::Saved saved = co_await outcome;
+    if (saved.saved && record)
+        rememberBase(*record, saved.document);
     if (firstContact) {
-        // Behind this machine only once the taken profiles are on disk.
-        const bool saved = co_await outcome;
-        if (!saved) {
+        if (!saved.saved) {
             saveFailed = true;
             QString text = QStringLiteral("The profiles in iCloud were not taken: they could not be saved on this "
                                           "computer, and nothing is sent to iCloud until they are. The next save "

@@ -4,6 +4,7 @@
 #include "platform/cloud/Container.h"
 #include "sync/ProfileSubscriptions.h"
 #include "sync/RemotePayloadDecoder.h"
+#include "sync/SyncBase.h"
 #include "sync/SyncMemory.h"
 
 #include <QByteArray>
@@ -40,6 +41,13 @@ class ProfileStore;
 // counts as changed when this machine first saw it. After an upload that failed,
 // the next "Sync Now", push or "writable again" from the container uploads the
 // local data when it is newer than the record.
+//
+// Once the data has synced with the account, the document as last synced is kept
+// (SyncBase). A record is then compared with it instead of by date: changes made
+// only here go up, changes made only elsewhere are taken, and changes made on both
+// sides while apart are merged profile by profile (CloudKitProfileSyncMerge.cpp),
+// saved, then uploaded. Uploads go over the record the base came from only, so a
+// record changed meanwhile is merged first.
 //
 // Main thread only. Made with create(); each task it starts keeps it alive until the
 // task ends, while the store's save callback and the debounce hold it weakly.
@@ -147,10 +155,29 @@ private:
         // The custom icons the local profiles used before the take.
         QStringList localIcons;
     };
+    // `record`: the record the payload is in, which becomes the base once the take is saved.
     void launchApply(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
-                     std::optional<FirstContact> firstContact);
+                     std::optional<FirstContact> firstContact, std::optional<cloud::Record> record = std::nullopt);
     QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
-                                      std::optional<FirstContact> firstContact);
+                                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record);
+    // The date rule, for data without a base.
+    void applyByDates(const cloud::Record& record, const QByteArray& payload, const std::optional<QDateTime>& remote,
+                      bool isInitialSync);
+
+    // An upload that may replace `record`.
+    void uploadOver(const cloud::Record& record);
+
+    // --- Against the base (CloudKitProfileSyncMerge.cpp).
+    // The document of `record` (its change tag) is the one last synced from now on.
+    void rememberBase(const cloud::Record& record, QByteArray document);
+    // Compares the record with the base and the local data, away from the window's
+    // thread, and takes, uploads or merges. One at a time; a record met meanwhile is
+    // fetched again after it.
+    QCoro::Task<> reconcile(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
+                            bool isInitialSync);
+    // Keeps the versions that lost as files, saves the merged profiles dated now,
+    // tells the user, then uploads them.
+    QCoro::Task<> applyMerge(cloud::Record record, QByteArray payload, ProfileMerge::Result merge);
     // After the take's save: the account's icons, the notice, the icon sync.
     QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
     // Ends a take that is no longer under way; an upload asked for meanwhile follows
@@ -186,7 +213,8 @@ private:
     // True when the local data never synced with the account and shares no profile
     // with `payload`: the record is to be taken, never uploaded over.
     bool isFirstContact(const QByteArray& payload);
-    void takeAtFirstContact(const QByteArray& payload, const std::optional<QDateTime>& remote);
+    void takeAtFirstContact(const QByteArray& payload, const std::optional<QDateTime>& remote,
+                            const cloud::Record& record);
     // remoteDate(), a date after this machine's clock counting as when it was first seen.
     std::optional<QDateTime> countedRemoteDate(const cloud::Record& record);
     // The store's date, no later than now.
@@ -218,6 +246,9 @@ private:
     bool pendingUploadAfterInitialSync_ = false;
     bool hasLoggedNoAccount_ = false;
     SyncMemory memory_;
+    SyncBase base_;
+    bool isReconciling_ = false;
+    bool reconcileAgain_ = false;
     std::optional<QString> account_;
     bool hasSynced_ = false;
     bool uploadOwed_ = false;

@@ -1,27 +1,8 @@
 #include "sync/RemotePayloadDecoder.h"
 
-#include "platform/MainQueue.h"
-#include "sync/CloudReply.h"
+#include "sync/QueueTask.h"
 
 namespace velmor {
-
-namespace {
-
-// Runs `work` on `queue` and resumes on the main queue with what it made.
-template <typename T, typename Work>
-QCoro::Task<std::optional<T>> onQueue(std::shared_ptr<SerialQueue> queue, Work work)
-{
-    const auto start = [queue = std::move(queue), work = std::move(work)](cloud::Completion<T> done) {
-        queue->async([work, done = std::move(done)] {
-            std::optional<T> made = work();
-            postToMain([made = std::move(made), done] { done(made, std::nullopt); });
-        });
-    };
-    cloudkit::Reply<T> reply = co_await cloudkit::ReplyAwaiter<T>(start);
-    co_return std::move(reply.value);
-}
-
-} // namespace
 
 RemotePayloadDecoder::RemotePayloadDecoder()
     : queue_(SerialQueue::create(QStringLiteral("com.velmor.payloads"))),
@@ -48,6 +29,16 @@ QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray p
     // wherever the last copy of the job happens to end.
     auto held = std::make_shared<QByteArray>(std::move(payload));
     return onQueue<LoadResult>(queue_, [held] { return decodePayload(std::exchange(*held, QByteArray())); });
+}
+
+QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(QByteArray base, QByteArray local,
+                                                                       QByteArray remote, bool recordUnchanged,
+                                                                       ProfileMerge::Later later)
+{
+    return onQueue<ChangesApart>(queue_, [base = std::move(base), local = std::move(local), remote = std::move(remote),
+                                          recordUnchanged, later] {
+        return ChangesApart::compare(base, local, remote, recordUnchanged, later);
+    });
 }
 
 QCoro::Task<std::optional<SyncChangeSummary::Notice>> RemotePayloadDecoder::summarize(LoadResult before,

@@ -4,6 +4,7 @@
 #include "platform/cloud/Record.h"
 #include "store/LoadResult.h"
 #include "store/SyncChangeSummary.h"
+#include "sync/ChangesApart.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -14,7 +15,8 @@
 namespace velmor {
 
 // The heavy halves of taking a downloaded profiles payload, away from the window's
-// thread: decoding it, once, and saying in words what taking it changed.
+// thread: decoding it, once, merging it with changes made here, and saying in words
+// what taking it changed.
 class RemotePayloadDecoder {
 public:
     RemotePayloadDecoder();
@@ -24,6 +26,9 @@ public:
     // Resumes on the main queue; none when nothing changed. The lists are shared
     // copies, so the window's thread may go on editing its own meanwhile.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
+    // ChangesApart::compare(), resuming on the main queue.
+    QCoro::Task<std::optional<ChangesApart>> compare(QByteArray base, QByteArray local, QByteArray remote,
+                                                     bool recordUnchanged, ProfileMerge::Later later);
     // Lets go of a record away from the window's thread: giving back the pages of a
     // payload of many megabytes costs the thread that frees it milliseconds.
     void release(std::optional<cloud::Record> record);

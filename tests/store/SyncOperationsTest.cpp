@@ -273,7 +273,7 @@ TEST_F(SyncOperationsTest, ASaveNoticeWhoseHandlerReleasesTheStoreEndsTheNotices
     owned->createUserProfile("Lost");
     owned->applySyncPayload(LoadResult{owned->pacsProfiles().get(), owned->userProfiles().get(), std::nullopt,
                                        std::nullopt, false},
-                            std::nullopt, [&](bool) { outcomeSeen = true; });
+                            std::nullopt, [&](bool, const QByteArray&) { outcomeSeen = true; });
     queue->runUntilIdle();
     EXPECT_EQ(owned, nullptr);
     EXPECT_EQ(delivered, 1);

@@ -1,0 +1,156 @@
+// The profile sync against the document this computer last synced: what changed on
+// one side travels, and what changed on both while apart is merged.
+#include "store/ProfileStore.h"
+#include "sync/CloudKitProfileSync.h"
+#include "sync/SaveOutcome.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+namespace velmor {
+
+namespace {
+
+const QString errorTitle = QStringLiteral("Cloud Sync Error");
+const QString warningTitle = QStringLiteral("Cloud Sync Warning");
+
+QString quoted(const QStringList& names)
+{
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted.append(u'“' + name + u'”');
+    return quoted.join(QStringLiteral(", "));
+}
+
+QString keptVersionsText(const QString& folder, const QStringList& files)
+{
+    return QStringLiteral("Profiles changed both here and elsewhere keep the later change; the other version is "
+                          "kept in “%1”: %2.")
+        .arg(QDir::toNativeSeparators(folder), quoted(files));
+}
+
+QString mergeText(const ProfileMerge::Result& merge)
+{
+    QStringList parts{QStringLiteral("Changes made on this computer and elsewhere were merged.")};
+    if (!merge.fromRemote.isEmpty())
+        parts << QStringLiteral("From iCloud: %1.").arg(SyncChangeSummary::formatNameList(merge.fromRemote));
+    if (!merge.fromLocal.isEmpty())
+        parts << QStringLiteral("From this computer: %1.").arg(SyncChangeSummary::formatNameList(merge.fromLocal));
+    return parts.join(u' ');
+}
+
+} // namespace
+
+void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray document)
+{
+    if (account_ && !record.recordChangeTag().isEmpty())
+        base_.remember({*account_, record.recordChangeTag()}, std::move(document));
+}
+
+QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray payload,
+                                             std::optional<QDateTime> remote, bool isInitialSync)
+{
+    if (isReconciling_) {
+        reconcileAgain_ = true;
+        co_return;
+    }
+    isReconciling_ = true;
+    const auto ended = qScopeGuard([this] {
+        isReconciling_ = false;
+        if (std::exchange(reconcileAgain_, false))
+            queueSync();
+    });
+    const LoadResult before = profileStore_->snapshot();
+    const QByteArray local = profileStore_->makeSyncPayload();
+    const SyncBase::Stamp stamp = *base_.stamp();
+    std::optional<QByteArray> base = co_await base_.document();
+    if (!base) {
+        // Lost or damaged: the dates decide, as before there was a base.
+        applyByDates(record, payload, remote, isInitialSync);
+        co_return;
+    }
+    const std::optional<QDateTime> localAt = localDate();
+    const ProfileMerge::Later later =
+        remote && localAt && *remote > *localAt ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
+    const bool recordUnchanged = record.recordChangeTag() == stamp.changeTag;
+    // Named, not temporaries in the await: g++ 12 destroys those twice.
+    QCoro::Task<std::optional<ChangesApart>> comparing =
+        decoder_.compare(std::exchange(*base, QByteArray()), local, payload, recordUnchanged, later);
+    std::optional<ChangesApart> changes = co_await std::move(comparing);
+    // Edited or taken meanwhile: compared again with what the data is now.
+    if (!changes || !(profileStore_->snapshot() == before) || !(base_.stamp() == stamp) || isTaking_) {
+        reconcileAgain_ = true;
+        co_return;
+    }
+    switch (changes->kind) {
+    case ChangesApart::Kind::inSync:
+        uploadOwed_ = false;
+        if (record.recordChangeTag() != stamp.changeTag)
+            rememberBase(record, local);
+        if (remote && localAt && *remote > *localAt)
+            takeDateOf(*remote);
+        else if (isInitialSync)
+            syncCustomIcons();
+        co_return;
+    case ChangesApart::Kind::localOnly:
+        uploadOwed_ = true;
+        uploadOver(record);
+        co_return;
+    case ChangesApart::Kind::remoteOnly:
+    case ChangesApart::Kind::unreadable:
+        // Nothing of this computer's own is at stake: the dates decide, as they always have.
+        applyByDates(record, payload, remote, isInitialSync);
+        co_return;
+    case ChangesApart::Kind::both:
+        co_await applyMerge(std::move(record), std::move(payload), std::move(*changes->merge));
+        co_return;
+    }
+}
+
+QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray payload, ProfileMerge::Result merge)
+{
+    if (keepsUnsavedEdits())
+        co_return;
+    const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
+    QStringList kept;
+    try {
+        kept = profileStore_->keepLostVersions(merge);
+    } catch (const std::exception& error) {
+        report(errorTitle, QStringLiteral("The profiles in iCloud were not merged with this computer's, and nothing "
+                                          "is uploaded over them, because a version that lost could not be kept: ") +
+                               QString::fromUtf8(error.what()));
+        co_return;
+    }
+    SaveOutcome outcome;
+    {
+        isApplyingRemote_ = true;
+        const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
+        // A new change of both sides' own: later than either.
+        profileStore_->applySyncPayload(merge.merged, now(), outcome.handler());
+        pendingUpload_.cancel();
+        pendingUploadAfterInitialSync_ = false;
+        uploadOwed_ = true;
+    }
+    const SaveOutcome::Saved saved = co_await outcome;
+    if (!saved.saved) {
+        QString text = QStringLiteral("The profiles in iCloud were merged with this computer's, but the merge could "
+                                      "not be saved, and nothing is sent to iCloud until it is.");
+        if (!kept.isEmpty())
+            text += u' ' + keptVersionsText(folder, kept);
+        report(errorTitle, text);
+        co_return;
+    }
+    // The record is in; what this computer adds to it is a change of its own, uploaded now.
+    rememberBase(record, std::move(payload));
+    QString body = mergeText(merge);
+    if (!kept.isEmpty()) {
+        body += u' ' + keptVersionsText(folder, kept);
+        report(warningTitle, body);
+    }
+    syncCustomIcons();
+    postChangeNotification(QStringLiteral("Velmor profiles merged"), body);
+    scheduleUpload();
+}
+
+} // namespace velmor

@@ -1,0 +1,113 @@
+#include "sync/SyncBase.h"
+
+#include "platform/RegularFile.h"
+#include "store/FileSystem.h"
+#include "sync/QueueTask.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace velmor {
+
+namespace {
+
+const QString accountKey = QStringLiteral("account");
+const QString changeTagKey = QStringLiteral("recordChangeTag");
+// The stamp line holds two names.
+constexpr qint64 maxStampBytes = 16 * 1024;
+constexpr qint64 maxFileBytes = LocalFileSystem::maxReadBytes + maxStampBytes;
+
+std::optional<SyncBase::Stamp> stampFrom(const QByteArray& line)
+{
+    const QJsonObject object = QJsonDocument::fromJson(line).object();
+    const QJsonValue account = object.value(accountKey);
+    const QJsonValue changeTag = object.value(changeTagKey);
+    if (!account.isString() || account.toString().isEmpty() || !changeTag.isString())
+        return std::nullopt;
+    return SyncBase::Stamp{account.toString(), changeTag.toString()};
+}
+
+} // namespace
+
+SyncBase::SyncBase(const QString& folder)
+    : path_(QDir(folder).filePath(fileName)), queue_(SerialQueue::create(QStringLiteral("com.velmor.syncbase")))
+{
+    // Our own file, never a link, FIFO or folder someone put there.
+    if (files::fileKind(path_) != files::FileKind::regular)
+        return;
+    QFile file(path_);
+    if (file.open(QIODevice::ReadOnly))
+        stamp_ = stampFrom(file.readLine(maxStampBytes));
+}
+
+QByteArray SyncBase::encode(const Stamp& stamp, const QByteArray& document)
+{
+    QByteArray bytes = QJsonDocument(QJsonObject{{accountKey, stamp.account}, {changeTagKey, stamp.changeTag}})
+                           .toJson(QJsonDocument::Compact);
+    bytes.reserve(bytes.size() + 1 + document.size());
+    bytes.append('\n');
+    bytes.append(document);
+    return bytes;
+}
+
+std::optional<std::pair<SyncBase::Stamp, QByteArray>> SyncBase::decode(const QByteArray& bytes)
+{
+    const qsizetype end = bytes.indexOf('\n');
+    if (end < 0 || end > maxStampBytes)
+        return std::nullopt;
+    const std::optional<Stamp> stamp = stampFrom(bytes.first(end));
+    if (!stamp)
+        return std::nullopt;
+    return std::pair{*stamp, bytes.sliced(end + 1)};
+}
+
+void SyncBase::remember(Stamp stamp, QByteArray document)
+{
+    stamp_ = stamp;
+    queue_->async([path = path_, stamp = std::move(stamp), document = std::move(document)] {
+        // A write that fails leaves the earlier base, which then no longer matches the stamp: no base.
+        try {
+            LocalFileSystem().write(path, encode(stamp, document));
+        } catch (const FileError&) {
+        }
+    });
+}
+
+void SyncBase::restamp(const QString& changeTag)
+{
+    if (!stamp_ || stamp_->changeTag == changeTag)
+        return;
+    const Stamp was = *stamp_;
+    stamp_->changeTag = changeTag;
+    queue_->async([path = path_, was, stamp = *stamp_] {
+        const files::FileRead read = files::readRegular(path, maxFileBytes);
+        const auto base = read.bytes ? decode(*read.bytes) : std::nullopt;
+        if (!base || base->first != was)
+            return;
+        try {
+            LocalFileSystem().write(path, encode(stamp, base->second));
+        } catch (const FileError&) {
+        }
+    });
+}
+
+QCoro::Task<std::optional<QByteArray>> SyncBase::document() const
+{
+    if (!stamp_)
+        co_return std::nullopt;
+    const auto read = [path = path_, stamp = *stamp_]() -> std::optional<QByteArray> {
+        const files::FileRead file = files::readRegular(path, maxFileBytes);
+        auto base = file.bytes ? decode(*file.bytes) : std::nullopt;
+        if (!base || base->first != stamp)
+            return std::nullopt;
+        return std::move(base->second);
+    };
+    // Named, not temporaries in the await: g++ 12 destroys those twice.
+    QCoro::Task<std::optional<QByteArray>> task = onQueue<QByteArray>(queue_, read);
+    std::optional<QByteArray> document = co_await std::move(task);
+    co_return document;
+}
+
+} // namespace velmor

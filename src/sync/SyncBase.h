@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/SerialQueue.h"
+
+#include <QByteArray>
+#include <QCoro/QCoroTask>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace velmor {
+
+// The profiles document as this computer last synced it with a cloud account
+// (taken from the record, or uploaded into it), kept beside profiles.json so that
+// a restart or a kill does not forget it. Profiles that differ from it are changes
+// the cloud has not seen; a record that differs from it holds changes made elsewhere.
+//
+// The file is one line of JSON naming the account and the record's change tag,
+// then the document's bytes. It is written atomically on a queue of its own, and
+// only after the save or upload it stands for has worked; a file that is missing,
+// damaged or of another stamp is no base.
+class SyncBase {
+public:
+    static inline const QString fileName = QStringLiteral("cloud_sync.base");
+
+    struct Stamp {
+        // The account's user record name, and the change tag of the record the document is in.
+        QString account;
+        QString changeTag;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    // `folder`: where profiles.json is. Reads the stamp line only.
+    explicit SyncBase(const QString& folder);
+
+    const std::optional<Stamp>& stamp() const { return stamp_; }
+    bool isFor(const std::optional<QString>& account) const { return stamp_ && account && stamp_->account == *account; }
+
+    // The base from now on; written after the writes handed over before.
+    void remember(Stamp stamp, QByteArray document);
+    // The same document, now in the record of that change tag.
+    void restamp(const QString& changeTag);
+    // The document of the current stamp, read on the base's queue after its writes;
+    // resumes on the main queue. None without one.
+    QCoro::Task<std::optional<QByteArray>> document() const;
+
+    // The file's bytes for a base, and the base in such bytes (none when they are not one).
+    static QByteArray encode(const Stamp& stamp, const QByteArray& document);
+    static std::optional<std::pair<Stamp, QByteArray>> decode(const QByteArray& bytes);
+
+private:
+    QString path_;
+    std::optional<Stamp> stamp_;
+    std::shared_ptr<SerialQueue> queue_;
+};
+
+} // namespace velmor
