@@ -26,6 +26,8 @@ struct ChangesApart {
 
     Kind kind = Kind::inSync;
     std::optional<ProfileMerge::Result> merge;
+    // The merge is the record's profiles as they stand: nothing to send back.
+    bool mergeIsRemote = false;
 
     // `recordUnchanged`: the record is still the one the base came from (its change
     // tag), whatever its bytes. Decodes only when both sides changed.

@@ -392,10 +392,14 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         uploadOwed_ = uploadOwed_ || fetched.failed;
         co_return;
     }
-    if (base_.isFor(account_)) {
+    if (base_.isFor(account_) && payloadOf(*fetched.record) && !replacesUntouchedProfiles(*fetched.record)) {
         // The base decides: what changed elsewhere is merged, and what is left goes up then.
-        applyRemoteRecord(*fetched.record, false);
+        const QByteArray payload = *payloadOf(*fetched.record);
+        const std::optional<QDateTime> remote = countedRemoteDate(*fetched.record);
+        cloud::Record held = *fetched.record;
+        held.removeValue(payloadKey);
         letGo(fetched.record);
+        co_await reconcile(std::move(held), payload, remote, false, conflicts);
         co_return;
     }
     bool takesRecord = false;
@@ -525,7 +529,8 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         launchApply(*payload, remote, std::nullopt, record);
         return;
     }
-    if (base_.isFor(account_)) {
+    // The record holding this very document needs no base to tell; the dates say the rest.
+    if (base_.isFor(account_) && !profileStore_->holdsDocument(*payload)) {
         cloud::Record held = record;
         held.removeValue(payloadKey);
         launch(reconcile(std::move(held), *payload, remote, isInitialSync));

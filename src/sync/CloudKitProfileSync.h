@@ -173,11 +173,15 @@ private:
     // Compares the record with the base and the local data, away from the window's
     // thread, and takes, uploads or merges. One at a time; a record met meanwhile is
     // fetched again after it.
+    // After `conflicts` refused saves in a row, what is left goes up at once, counted.
     QCoro::Task<> reconcile(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
-                            bool isInitialSync);
+                            bool isInitialSync, int conflicts = 0);
+    void endReconcile();
     // Keeps the versions that lost as files, saves the merged profiles dated now,
-    // tells the user, then uploads them.
-    QCoro::Task<> applyMerge(cloud::Record record, QByteArray payload, ProfileMerge::Result merge);
+    // tells the user, then uploads them (unless they are the record's).
+    // `remote`: the record's date, which a merge that is the record's profiles keeps.
+    QCoro::Task<> applyMerge(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
+                             ChangesApart changes);
     // After the take's save: the account's icons, the notice, the icon sync.
     QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
     // Ends a take that is no longer under way; an upload asked for meanwhile follows

@@ -49,18 +49,14 @@ void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray d
 }
 
 QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray payload,
-                                             std::optional<QDateTime> remote, bool isInitialSync)
+                                             std::optional<QDateTime> remote, bool isInitialSync, int conflicts)
 {
     if (isReconciling_) {
         reconcileAgain_ = true;
         co_return;
     }
     isReconciling_ = true;
-    const auto ended = qScopeGuard([this] {
-        isReconciling_ = false;
-        if (std::exchange(reconcileAgain_, false))
-            queueSync();
-    });
+    auto ended = qScopeGuard([this] { endReconcile(); });
     const LoadResult before = profileStore_->snapshot();
     const QByteArray local = profileStore_->makeSyncPayload();
     const SyncBase::Stamp stamp = *base_.stamp();
@@ -71,8 +67,8 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         co_return;
     }
     const std::optional<QDateTime> localAt = localDate();
-    const ProfileMerge::Later later =
-        remote && localAt && *remote > *localAt ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
+    const bool remoteIsLater = remote && localAt && *remote > *localAt;
+    const ProfileMerge::Later later = remoteIsLater ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
     const bool recordUnchanged = record.recordChangeTag() == stamp.changeTag;
     // Named, not temporaries in the await: g++ 12 destroys those twice.
     QCoro::Task<std::optional<ChangesApart>> comparing =
@@ -85,31 +81,47 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     }
     switch (changes->kind) {
     case ChangesApart::Kind::inSync:
-        uploadOwed_ = false;
         if (record.recordChangeTag() != stamp.changeTag)
             rememberBase(record, local);
-        if (remote && localAt && *remote > *localAt)
-            takeDateOf(*remote);
-        else if (isInitialSync)
-            syncCustomIcons();
-        co_return;
+        break;
     case ChangesApart::Kind::localOnly:
-        uploadOwed_ = true;
-        uploadOver(record);
-        co_return;
     case ChangesApart::Kind::remoteOnly:
     case ChangesApart::Kind::unreadable:
-        // Nothing of this computer's own is at stake: the dates decide, as they always have.
-        applyByDates(record, payload, remote, isInitialSync);
-        co_return;
+        break;
     case ChangesApart::Kind::both:
-        co_await applyMerge(std::move(record), std::move(payload), std::move(*changes->merge));
+        co_await applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
         co_return;
+    }
+    const bool uploads = changes->kind == ChangesApart::Kind::localOnly ||
+                         (changes->kind != ChangesApart::Kind::inSync && !remoteIsLater);
+    if (conflicts > 0 && uploads) {
+        // A refused save goes again over the record it was weighed against, within its count.
+        base_.restamp(record.recordChangeTag());
+        // Its own conflicts are weighed by a reconcile of their own.
+        ended.dismiss();
+        endReconcile();
+        co_await upload(conflicts);
+    } else if (changes->kind == ChangesApart::Kind::localOnly) {
+        uploadOwed_ = true;
+        uploadOver(record);
+    } else {
+        // Nothing of this computer's own is at stake, or the record holds it already: the
+        // dates decide, as they always have.
+        applyByDates(record, payload, remote, isInitialSync);
     }
 }
 
-QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray payload, ProfileMerge::Result merge)
+void CloudKitProfileSync::endReconcile()
 {
+    isReconciling_ = false;
+    if (std::exchange(reconcileAgain_, false))
+        queueSync();
+}
+
+QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray payload,
+                                              std::optional<QDateTime> remote, ChangesApart changes)
+{
+    const ProfileMerge::Result& merge = *changes.merge;
     if (keepsUnsavedEdits())
         co_return;
     const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
@@ -126,11 +138,12 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     {
         isApplyingRemote_ = true;
         const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
-        // A new change of both sides' own: later than either.
-        profileStore_->applySyncPayload(merge.merged, now(), outcome.handler());
+        // A new change of both sides' own, later than either; the record's own when it is that.
+        const QDateTime changedAt = changes.mergeIsRemote && remote ? *remote : now();
+        profileStore_->applySyncPayload(merge.merged, changedAt, outcome.handler());
         pendingUpload_.cancel();
         pendingUploadAfterInitialSync_ = false;
-        uploadOwed_ = true;
+        uploadOwed_ = !changes.mergeIsRemote;
     }
     const SaveOutcome::Saved saved = co_await outcome;
     if (!saved.saved) {
@@ -142,7 +155,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
         co_return;
     }
     // The record is in; what this computer adds to it is a change of its own, uploaded now.
-    rememberBase(record, std::move(payload));
+    rememberBase(record, changes.mergeIsRemote ? saved.document : std::move(payload));
     QString body = mergeText(merge);
     if (!kept.isEmpty()) {
         body += u' ' + keptVersionsText(folder, kept);
@@ -150,7 +163,8 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     }
     syncCustomIcons();
     postChangeNotification(QStringLiteral("Velmor profiles merged"), body);
-    scheduleUpload();
+    if (!changes.mergeIsRemote)
+        scheduleUpload();
 }
 
 } // namespace velmor

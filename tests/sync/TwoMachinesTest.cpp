@@ -15,7 +15,7 @@ using Call = cloud::MemoryCloud::Call;
 namespace {
 
 // Whichever machine changed the profiles last, both end with that change, after one
-// upload from each and nothing sent back and forth.
+// upload from each and nothing sent back and forth; the other change is kept as a file.
 TEST_F(TwoMachines, TheLaterEditWinsOnBothInEitherOrder)
 {
     // B's data is older, so B takes A's profiles at start, dated as A's change.
@@ -45,10 +45,17 @@ TEST_F(TwoMachines, TheLaterEditWinsOnBothInEitherOrder)
         EXPECT_EQ(uploads() - before, 2);
         queue->advance(60s);
         EXPECT_EQ(uploads() - before, 2);
+        // Both changed the one profile while apart: the earlier change is kept as a file
+        // where the later one was made.
+        EXPECT_EQ(keptFiles(round.second), QStringList{"Earlier " + round.name + " (user profile).json"});
     }
-    // Nothing but the subscription housekeeping to tell.
-    for (const Machine* machine : {a.get(), b.get()})
-        EXPECT_EQ(machine->messages.filter("subscription").size(), machine->messages.size()) << machine->messages.join('\n').toStdString();
+    // Besides the subscription housekeeping, each tells of its one merge.
+    for (const Machine* machine : {a.get(), b.get()}) {
+        QStringList told = machine->messages;
+        told.removeIf([](const QString& message) { return message.contains("subscription"); });
+        ASSERT_EQ(told.size(), 1) << machine->messages.join('\n').toStdString();
+        EXPECT_TRUE(told.first().startsWith("Cloud Sync Warning: Changes made on this computer and elsewhere were merged."));
+    }
 }
 
 // A machine installed later starts with built-in profiles that nobody changed: they
