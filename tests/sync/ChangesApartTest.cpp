@@ -171,4 +171,32 @@ TEST_F(ChangesApart, AnEditAloneBeforeARestartGoesUpAtTheNextStart)
     EXPECT_TRUE(keptFiles(*b).isEmpty());
 }
 
+TEST_F(ChangesApart, AMergeWhoseSaveFailedKeepsTheBaseAndSendsNothing)
+{
+    const auto disk = std::make_shared<ScriptedFileSystem>();
+    b->sync.reset();
+    b->store.reset();
+    open(*b, disk);
+    b->sync->start();
+    queue->advance(3s);
+    takeBOffline();
+    b->store->createUserProfile("BOffline");
+    queue->advance(3s);
+    const auto baseBefore = baseOf(*b);
+    ASSERT_TRUE(baseBefore);
+
+    disk->failNext("write profiles.json.tmp", "No space left on device", 1000);
+    a->store->createUserProfile("ALater");
+    queue->advance(10s);
+    EXPECT_EQ(baseOf(*b), baseBefore);
+    EXPECT_FALSE(recordUsers().contains("BOffline"));
+    EXPECT_EQ(b->messages.filter("Cloud Sync Error: The profiles in iCloud were merged with this computer's, but the "
+                                 "merge could not be saved")
+                  .size(),
+              1)
+        << b->messages.join('\n').toStdString();
+    // Nothing went up over A's profiles meanwhile.
+    EXPECT_TRUE(recordUsers().contains("ALater"));
+}
+
 } // namespace
