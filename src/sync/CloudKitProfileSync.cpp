@@ -9,6 +9,7 @@
 #include "sync/CloudKitIconSync.h"
 #include "sync/IconsAtFirstContact.h"
 #include "sync/SaveOutcome.h"
+#include "sync/SyncTexts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,9 +20,11 @@ namespace velmor {
 
 namespace {
 
-const QString syncTitle = QStringLiteral("Cloud Sync");
-const QString errorTitle = QStringLiteral("Cloud Sync Error");
-const QString warningTitle = QStringLiteral("Cloud Sync Warning");
+using synctext::errorTitle;
+using synctext::quotedList;
+using synctext::syncTitle;
+using synctext::warningTitle;
+
 const QString payloadKey = QStringLiteral("payload");
 const QString updatedAtKey = QStringLiteral("updatedAt");
 const QString schemaVersionKey = QStringLiteral("schemaVersion");
@@ -31,14 +34,6 @@ QString describe(const std::exception& error)
     if (const auto* cloudError = dynamic_cast<const cloud::Error*>(&error))
         return cloudError->localizedDescription();
     return QString::fromUtf8(error.what());
-}
-
-QString quotedList(const QStringList& names)
-{
-    QStringList quoted;
-    for (const QString& name : names)
-        quoted.append(u'“' + name + u'”');
-    return quoted.join(QStringLiteral(", "));
 }
 
 // Where the profiles made before the first sync went, and how to get them back.

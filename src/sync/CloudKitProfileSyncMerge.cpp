@@ -3,6 +3,7 @@
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
 #include "sync/SaveOutcome.h"
+#include "sync/SyncTexts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,22 +13,14 @@ namespace velmor {
 
 namespace {
 
-const QString errorTitle = QStringLiteral("Cloud Sync Error");
-const QString warningTitle = QStringLiteral("Cloud Sync Warning");
-
-QString quoted(const QStringList& names)
-{
-    QStringList quoted;
-    for (const QString& name : names)
-        quoted.append(u'“' + name + u'”');
-    return quoted.join(QStringLiteral(", "));
-}
+using synctext::errorTitle;
+using synctext::warningTitle;
 
 QString keptVersionsText(const QString& folder, const QStringList& files)
 {
     return QStringLiteral("Profiles changed both here and elsewhere keep the later change; the other version is "
                           "kept in “%1”: %2.")
-        .arg(QDir::toNativeSeparators(folder), quoted(files));
+        .arg(QDir::toNativeSeparators(folder), synctext::quotedList(files));
 }
 
 QString mergeText(const ProfileMerge::Result& merge)
