@@ -2,9 +2,9 @@
 
 #include "platform/MainQueue.h"
 #include "ui/shared/MenuColours.h"
-#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/MenuRoom.h"
 
 #include <QAction>
 #include <QFrame>
@@ -94,8 +94,9 @@ void MenuBarView::render(const QList<MenuBarItem>& items)
         return;
     menu_->clear();
     const Colours colours = MenuBarView::colours(menu_->palette());
+    const MenuRoom room(*menu_);
     for (qsizetype index = 0; index < shown_.size(); ++index)
-        add(index, colours);
+        add(index, colours, room);
 }
 
 void MenuBarView::run(qsizetype index) const
@@ -104,10 +105,12 @@ void MenuBarView::run(qsizetype index) const
         later(menu_.get(), shown_[index].activate);
 }
 
-void MenuBarView::add(qsizetype index, const Colours& colours)
+void MenuBarView::add(qsizetype index, const Colours& colours, const MenuRoom& room)
 {
     QMenu* menu = menu_.get();
     const MenuBarItem& item = shown_[index];
+    // A name as long as it may be still leaves the menu the width of a menu.
+    const QString title = room.entryText(item.title);
     switch (item.kind) {
     case Kind::header: {
         addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,
@@ -125,14 +128,14 @@ void MenuBarView::add(qsizetype index, const Colours& colours)
         return;
     case Kind::button:
     case Kind::row: {
-        QAction* action = menu->addAction(plainText::actionText(item.title));
+        QAction* action = menu->addAction(title);
         if (!item.symbol.isEmpty())
             action->setIcon(SymbolIcons::instance().icon(item.symbol, Theme::textPrimary()));
         QObject::connect(action, &QAction::triggered, menu, [this, index] { run(index); });
         return;
     }
     case Kind::toggle: {
-        QAction* action = menu->addAction(plainText::actionText(item.title));
+        QAction* action = menu->addAction(title);
         action->setCheckable(true);
         action->setChecked(item.checked);
         QObject::connect(action, &QAction::triggered, menu, [this, menu, action, index](bool on) {

@@ -383,6 +383,22 @@ TEST_F(HIDInspectorViewTest, PickingAnEventKeepsItSelectedWhileSamplesStreamAndN
     EXPECT_FALSE(save->isEnabled());
 }
 
+// A long device name is cut in the picker's entry so that its list stays the
+// width of a menu; the mark after the name stays whole.
+TEST_F(HIDInspectorViewTest, ALongDeviceNameIsCutInThePickerAndItsMarkKept)
+{
+    hid.plug(razer, 0x0240, QString(126, u'D'));
+    queue->runUntilIdle();
+    model->inputSource().hidSource().disableControl(razer, 0x0240);
+    queue->runUntilIdle();
+    auto* picker = find<QComboBox>("deviceFilter");
+    const int index = picker->findText(QChar(0x2068) + QStringLiteral("DDDD"), Qt::MatchStartsWith);
+    ASSERT_GE(index, 0);
+    const QString entry = picker->itemText(index);
+    EXPECT_TRUE(entry.endsWith(QStringLiteral("\u2026\u2069 (ignored)"))) << entry.toStdString();
+    EXPECT_LE(picker->fontMetrics().horizontalAdvance(entry), 40 * picker->fontMetrics().averageCharWidth());
+}
+
 TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
 {
     auto* devices = find<QListWidget>("deviceList");

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
+#include "ui/shared/widgets/MenuRoom.h"
 #include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
@@ -293,15 +294,15 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
         deviceList_->clear();
         picker_->clear();
         picker_->addItem(tr("All"));
+        const MenuRoom room(*picker_);
         for (const ConnectedDeviceInfo& device : shownDevices_) {
             auto* item = new QListWidgetItem(deviceList_);
             QWidget* row = deviceRow(device, deviceList_->viewport());
             item->setSizeHint(row->sizeHint());
             deviceList_->setItemWidget(item, row);
-            QString entry = text::displayName(hidtext::deviceName(device));
-            if (device.ignored)
-                entry += QStringLiteral(" ") + tr("(ignored)");
-            picker_->addItem(entry);
+            // The name is cut, never the mark after it.
+            const QString mark = device.ignored ? QStringLiteral(" ") + tr("(ignored)") : QString();
+            picker_->addItem(room.fitted(text::displayName(hidtext::deviceName(device)), mark) + mark);
             if (device.ignored)
                 picker_->setItemData(picker_->count() - 1, Theme::red(), Qt::ForegroundRole);
         }
