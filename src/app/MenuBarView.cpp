@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "ui/shared/MenuColours.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/MenuRoom.h"
@@ -109,8 +110,9 @@ void MenuBarView::add(qsizetype index, const Colours& colours, const MenuRoom& r
 {
     QMenu* menu = menu_.get();
     const MenuBarItem& item = shown_[index];
-    // A name as long as it may be still leaves the menu the width of a menu.
-    const QString title = room.entryText(item.title);
+    // A name as long as it may be still leaves the menu the width of a menu;
+    // Velmor's own texts fit as they are.
+    const QString title = item.kind == Kind::button ? plainText::actionText(item.title) : room.entryText(item.title);
     switch (item.kind) {
     case Kind::header: {
         addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,

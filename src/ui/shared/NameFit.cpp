@@ -4,8 +4,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextBoundaryFinder>
-
-#include <cmath>
+#include <QtMath>
 
 namespace velmor::nameFit {
 
@@ -40,8 +39,8 @@ QStringList characters(const QString& text)
 
 qreal menuWidth(const QFontMetricsF& metrics)
 {
-    // Whole pixels per character: at most what the font's integer metrics say.
-    return 40 * std::floor(metrics.averageCharWidth());
+    // Whole pixels per character, as the font's integer metrics give them.
+    return 40 * qRound(metrics.averageCharWidth());
 }
 
 QString fitted(const QString& shown, const QFontMetricsF& metrics, qreal width)

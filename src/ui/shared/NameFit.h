@@ -14,7 +14,8 @@ qreal menuWidth(const QFontMetricsF& metrics);
 // `shown`, a name as text::displayName shows it (or any text of one line), cut
 // with "…" so that it takes at most `width` pixels of `metrics`: between whole
 // characters, an escape that text::visibleControls wrote kept or left out whole,
-// and the isolating marks around it kept. Handed back as it is when it fits.
+// and the isolating marks around it kept; at the least the "…". Handed back as
+// it is when it fits.
 QString fitted(const QString& shown, const QFontMetricsF& metrics, qreal width);
 
 } // namespace velmor::nameFit

@@ -73,11 +73,12 @@ bool hasUnbreakablePartWiderThan(const QString& name, const QFontMetricsF& metri
     return false;
 }
 
-// The widest text that sticks to `name` where the message shows it (a "." after
-// it, a "• " before it does not): a line cannot break between them.
-qreal attachedWidth(const QString& message, const QString& name, const QFontMetricsF& metrics)
+// The room a name gets on a line of the message: the line less the text that
+// sticks to it (a "." after it; a line cannot break between them), and less a
+// short start of its line before it (a "• "), which then stays on the name's line.
+qreal roomForName(const QString& message, const QString& name, const QFontMetricsF& metrics, qreal lineWidth)
 {
-    qreal widest = 0;
+    qreal taken = 0;
     for (qsizetype at = message.indexOf(name); at >= 0; at = message.indexOf(name, at + name.size())) {
         qsizetype start = at;
         while (start > 0 && !message.at(start - 1).isSpace())
@@ -85,11 +86,13 @@ qreal attachedWidth(const QString& message, const QString& name, const QFontMetr
         qsizetype end = at + name.size();
         while (end < message.size() && !message.at(end).isSpace())
             ++end;
-        const QString before = message.mid(start, at - start);
-        const QString after = message.mid(at + name.size(), end - at - name.size());
-        widest = std::max(widest, metrics.horizontalAdvance(before) + metrics.horizontalAdvance(after));
+        const qsizetype lineStart = at > 0 ? message.lastIndexOf(u'\n', at - 1) + 1 : 0;
+        const qreal lead = metrics.horizontalAdvance(message.mid(lineStart, at - lineStart));
+        const qreal before = lead <= lineWidth / 4 ? lead : metrics.horizontalAdvance(message.mid(start, at - start));
+        const qreal after = metrics.horizontalAdvance(message.mid(at + name.size(), end - at - name.size()));
+        taken = std::max(taken, before + after);
     }
-    return widest;
+    return lineWidth - taken;
 }
 
 // The message as shown: each name that fits on a line kept on one; a name with
@@ -105,7 +108,7 @@ QString shownMessage(const Prompter::Question& question, const QFont& font, int 
         if (name.isEmpty() || !message.contains(name))
             continue;
         // Less a little for rounding between the measured text and the laid-out line.
-        const qreal room = lineWidth - attachedWidth(message, name, metrics) - 4;
+        const qreal room = roomForName(message, name, metrics, lineWidth) - 4;
         if (metrics.horizontalAdvance(name) <= room)
             message.replace(name, unbreakable(name));
         else if (hasUnbreakablePartWiderThan(name, metrics, room))
