@@ -20,6 +20,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -384,7 +385,7 @@ TEST_F(HIDInspectorViewTest, PickingAnEventKeepsItSelectedWhileSamplesStreamAndN
 }
 
 // A long device name is cut in the picker's entry so that its list stays the
-// width of a menu; the mark after the name stays whole.
+// width of a menu, and in the list's row; the mark after the name stays whole.
 TEST_F(HIDInspectorViewTest, ALongDeviceNameIsCutInThePickerAndItsMarkKept)
 {
     hid.plug(razer, 0x0240, QString(126, u'D'));
@@ -397,6 +398,10 @@ TEST_F(HIDInspectorViewTest, ALongDeviceNameIsCutInThePickerAndItsMarkKept)
     const QString entry = picker->itemText(index);
     EXPECT_TRUE(entry.endsWith(QStringLiteral("\u2026\u2069 (ignored)"))) << entry.toStdString();
     EXPECT_LE(picker->fontMetrics().horizontalAdvance(entry), 40 * picker->fontMetrics().averageCharWidth());
+    // The list of devices cuts the name in its row rather than scrolling sideways.
+    auto* devices = find<QListWidget>("deviceList");
+    QGuiApplication::processEvents();
+    EXPECT_EQ(devices->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)
