@@ -9,7 +9,6 @@
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ToastView.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>
@@ -223,35 +222,6 @@ TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
     box.setFixedWidth(600);
     box.setCurrentIndex(0);
     EXPECT_EQ(box.shownText(), box.currentText());
-}
-
-// A picker's drop-down list with a long entry is the width of a menu, under the
-// picker and on its screen, and narrower than the entry; a picker wider than
-// that keeps its list as wide as itself.
-TEST(ElidingComboBox, TheListOfALongEntryIsTheWidthOfAMenuUnderThePicker)
-{
-    ElidingComboBox box;
-    box.addItem(QChar(0x2068) + QString(200, u'W') + QChar(0x2069));
-    box.addItem(QStringLiteral("Mouse"));
-    box.move(200, 100);
-    box.show();
-    const int menuWidth = 40 * QFontMetrics(box.font()).averageCharWidth();
-    ASSERT_LT(box.width(), menuWidth);
-
-    box.showPopup();
-    QWidget* list = box.view()->window();
-    ASSERT_TRUE(list->isVisible());
-    EXPECT_EQ(list->width(), menuWidth);
-    EXPECT_EQ(list->x(), box.mapToGlobal(QPoint(0, 0)).x());
-    EXPECT_TRUE(box.screen()->availableGeometry().contains(list->geometry()));
-    EXPECT_LT(box.view()->visualRect(box.model()->index(0, 0)).width(),
-              box.fontMetrics().horizontalAdvance(box.itemText(0)));
-    box.hidePopup();
-
-    box.setFixedWidth(menuWidth + 60);
-    box.showPopup();
-    EXPECT_EQ(list->width(), box.width());
-    box.hidePopup();
 }
 
 // A name label beside a button in a narrow row: the name is cut to the room
