@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "ui/shared/MenuColours.h"
+#include "ui/shared/NameFit.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWidgetAction>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -40,6 +42,12 @@ void addText(QMenu& menu, const QString& text, const QFont& font, const QColor& 
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
     label->setContentsMargins(12, 4, 12, 2);
+    // A caption longer than a menu is wide takes two lines rather than widening the menu.
+    const int widest = qFloor(nameFit::menuWidth(QFontMetricsF(menu.font())));
+    if (label->sizeHint().width() > widest) {
+        label->setWordWrap(true);
+        label->setFixedSize(widest, label->heightForWidth(widest));
+    }
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
