@@ -2,9 +2,11 @@
 
 #include "platform/MainQueue.h"
 #include "ui/shared/MenuColours.h"
+#include "ui/shared/NameFit.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/MenuRoom.h"
 
 #include <QAction>
 #include <QFrame>
@@ -12,6 +14,7 @@
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QWidgetAction>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -39,6 +42,12 @@ void addText(QMenu& menu, const QString& text, const QFont& font, const QColor& 
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
     label->setContentsMargins(12, 4, 12, 2);
+    // A caption longer than a menu is wide takes two lines rather than widening the menu.
+    const int widest = qFloor(nameFit::menuWidth(QFontMetricsF(menu.font())));
+    if (label->sizeHint().width() > widest) {
+        label->setWordWrap(true);
+        label->setFixedSize(widest, label->heightForWidth(widest));
+    }
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
@@ -94,8 +103,9 @@ void MenuBarView::render(const QList<MenuBarItem>& items)
         return;
     menu_->clear();
     const Colours colours = MenuBarView::colours(menu_->palette());
+    const MenuRoom room(*menu_);
     for (qsizetype index = 0; index < shown_.size(); ++index)
-        add(index, colours);
+        add(index, colours, room);
 }
 
 void MenuBarView::run(qsizetype index) const
@@ -104,10 +114,13 @@ void MenuBarView::run(qsizetype index) const
         later(menu_.get(), shown_[index].activate);
 }
 
-void MenuBarView::add(qsizetype index, const Colours& colours)
+void MenuBarView::add(qsizetype index, const Colours& colours, const MenuRoom& room)
 {
     QMenu* menu = menu_.get();
     const MenuBarItem& item = shown_[index];
+    // A name as long as it may be still leaves the menu the width of a menu;
+    // Velmor's own texts fit as they are.
+    const QString title = item.kind == Kind::button ? plainText::actionText(item.title) : room.entryText(item.title);
     switch (item.kind) {
     case Kind::header: {
         addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,
@@ -125,14 +138,14 @@ void MenuBarView::add(qsizetype index, const Colours& colours)
         return;
     case Kind::button:
     case Kind::row: {
-        QAction* action = menu->addAction(plainText::actionText(item.title));
+        QAction* action = menu->addAction(title);
         if (!item.symbol.isEmpty())
             action->setIcon(SymbolIcons::instance().icon(item.symbol, Theme::textPrimary()));
         QObject::connect(action, &QAction::triggered, menu, [this, index] { run(index); });
         return;
     }
     case Kind::toggle: {
-        QAction* action = menu->addAction(plainText::actionText(item.title));
+        QAction* action = menu->addAction(title);
         action->setCheckable(true);
         action->setChecked(item.checked);
         QObject::connect(action, &QAction::triggered, menu, [this, menu, action, index](bool on) {

@@ -3,6 +3,7 @@
 #include "app/MenuBarModel.h"
 #include "platform/Published.h"
 #include "ui/shared/MenuColours.h"
+#include "ui/shared/widgets/MenuRoom.h"
 
 #include <QMenu>
 
@@ -15,7 +16,8 @@ namespace velmor {
 // closed, so a dialog it opens never sits under an open menu. A toggle shows
 // the state the model publishes, not the click, until the source changes it.
 // The header and the captions are labels in the headline and secondary
-// colours, and the dividers lines, each legible on the menu's own palette.
+// colours, and the dividers lines, each legible on the menu's own palette. A
+// long name is cut with "…" so that the menu stays the width of a menu.
 class MenuBarView {
 public:
     explicit MenuBarView(const MenuBarModel& model);
@@ -31,7 +33,7 @@ public:
 
 private:
     void render(const QList<MenuBarItem>& items);
-    void add(qsizetype index, const Colours& colours);
+    void add(qsizetype index, const Colours& colours, const MenuRoom& room);
     // Runs the command of the item shown at `index`, as the menu's actions do.
     void run(qsizetype index) const;
 

@@ -6,6 +6,32 @@
 
 namespace velmor {
 
+namespace {
+
+// Characters that would make a file name read other than it is written: controls,
+// line and paragraph separators, the marks that set or turn the direction of text
+// and the other invisible format characters, and unpaired surrogates. The two
+// joiners stay: they shape the letters of some scripts and hold emoji together.
+bool unusableInFileName(char32_t c)
+{
+    if (c == u'/' || c == u'\\')
+        return true;
+    if (c == 0x200C || c == 0x200D)
+        return false;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool isPlainFileName(const QString& name)
 {
     // A leading "." covers ".", ".." and hidden files alike.
@@ -23,19 +49,21 @@ QString plainFileNameFrom(const QString& name)
 {
     QString plain;
     plain.reserve(name.size());
-    for (qsizetype i = 0; i < name.size(); ++i) {
+    for (qsizetype i = 0; i < name.size();) {
         const QChar c = name.at(i);
-        const bool pairedHigh = c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
-        if (pairedHigh) {
-            plain.append(c).append(name.at(++i));
-            continue;
-        }
-        const bool unusable = c == u'/' || c == u'\\' || c.category() == QChar::Other_Control || c.isSurrogate();
-        plain.append(unusable ? QChar(u'-') : c);
+        const bool pair = c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        const qsizetype length = pair ? 2 : 1;
+        const char32_t code = pair ? QChar::surrogateToUcs4(c, name.at(i + 1)) : c.unicode();
+        if (unusableInFileName(code))
+            plain.append(u'-');
+        else
+            plain.append(QStringView(name).mid(i, length));
+        i += length;
     }
     // A leading dot would hide the file; "." and ".." are no file names at all.
     while (plain.startsWith(u'.'))
         plain.remove(0, 1);
+    plain = leftUtf8Bytes(plain, maxFileNameBytes);
     return isPlainFileName(plain) ? plain : QString();
 }
 

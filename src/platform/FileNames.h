@@ -10,13 +10,16 @@ namespace velmor {
 // become paths.
 bool isPlainFileName(const QString& name);
 
-// `name` made into a plain file name: "/", "\", control characters and unpaired
-// surrogates become "-", leading dots go. Empty when nothing is left, or when
-// only "." or ".." would be.
-QString plainFileNameFrom(const QString& name);
-
 // Most file systems take names of at most this many bytes.
 constexpr qsizetype maxFileNameBytes = 255;
+
+// `name` made into a plain file name that reads as it is written: "/", "\",
+// control characters, line and paragraph separators, direction marks and other
+// format characters (the joiners U+200C and U+200D aside) and unpaired surrogates
+// become "-", leading dots go, and the rest is cut between characters to
+// maxFileNameBytes. Empty when nothing is left, or when only "." or ".." would be.
+// A caller that adds a suffix cuts the result to leave room for it (leftUtf8Bytes).
+QString plainFileNameFrom(const QString& name);
 
 // The longest start of `name` whose UTF-8 form has at most `maxBytes` bytes, cut
 // only between characters (a character with its combining marks, an emoji sequence).

@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QWidgetAction>
 
+#include <algorithm>
+
 using namespace velmor;
 using namespace velmor::test;
 
@@ -145,6 +147,47 @@ TEST_F(MenuBarViewTest, ANameIsAMenuItemsTextAndNothingElse)
     EXPECT_FALSE(found->text().contains(QLatin1Char('\t')));
     EXPECT_EQ(QKeySequence::mnemonic(found->text()), QKeySequence());
     EXPECT_EQ(activeUser().name, name) << "the stored name stays as typed";
+}
+
+} // namespace
+
+namespace {
+
+// A user and a PACS profile named with one word of 300 characters: the menu stays
+// the width of a menu, and each name shows its start and the cut. The caption of
+// a controlled keypad takes two lines rather than widening it.
+TEST_F(MenuBarViewTest, LongNamesAreCutSoTheMenuStaysTheWidthOfAMenu)
+{
+    plugKeypad();
+    MenuBarView view(*menuModel);
+    queue->runUntilIdle();
+    const QFontMetrics metrics(view.menu().font());
+    const int menuWidth = 40 * metrics.averageCharWidth();
+    ASSERT_LE(view.menu().sizeHint().width(), menuWidth);
+
+    const QString user(300, u'U');
+    const QString pacs = QStringLiteral("Synapse ") + QString(292, u'p');
+    store().renameUserProfile(activeUser().id, user);
+    store().renamePacsProfile(activeUser().pacsProfileId, pacs);
+    queue->runUntilIdle();
+    EXPECT_LE(view.menu().sizeHint().width(), menuWidth);
+    for (const QString& name : {user, pacs}) {
+        QAction* row = nullptr;
+        for (QAction* action : view.menu().actions())
+            if (action->text().startsWith(QChar(0x2068) + name.left(4)))
+                row = action;
+        ASSERT_TRUE(row) << name.left(8).toStdString();
+        const QString shown = row->text();
+        EXPECT_TRUE(shown.endsWith(QStringLiteral("\u2026\u2069"))) << shown.toStdString();
+        EXPECT_TRUE(name.startsWith(shown.mid(1, shown.size() - 3)));
+        EXPECT_LT(metrics.horizontalAdvance(shown), menuWidth);
+        EXPECT_GT(metrics.horizontalAdvance(shown), menuWidth / 2) << "the name takes the room there is";
+    }
+    // Short texts are left whole.
+    const QList<QAction*> actions = view.menu().actions();
+    EXPECT_TRUE(std::any_of(actions.cbegin(), actions.cend(), [](const QAction* action) {
+        return action->text() == QStringLiteral("Export Active User Profile…");
+    }));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "core/AppModel.h"
 #include "model/FileNames.h"
+#include "store/FileSystem.h"
 #include "store/ProfileStore.h"
 
 #include <algorithm>
@@ -132,8 +133,11 @@ void ProfileExchangeFlow::fail(ActionError error)
 
 QString ProfileExchangeFlow::exportFileName(const QString& profileName)
 {
-    const QString name = plainFileNameFrom(profileName);
-    return name.trimmed().isEmpty() ? QStringLiteral("Profile.json") : name + QStringLiteral(".json");
+    const QString suffix = QStringLiteral(".json");
+    // Room for the suffix and for the temporary file the export writes beside it.
+    const qsizetype room = maxFileNameBytes - LocalFileSystem::maxTemporarySuffixBytes - suffix.size();
+    const QString name = leftUtf8Bytes(plainFileNameFrom(profileName), room);
+    return name.trimmed().isEmpty() ? QStringLiteral("Profile.json") : name + suffix;
 }
 
 Prompter::Question ProfileExchangeFlow::errorQuestion(const ActionError& error)

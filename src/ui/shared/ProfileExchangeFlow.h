@@ -51,8 +51,9 @@ public:
     void importPacsProfile();
     void exportPacsProfile();
 
-    // The file name offered for a profile: its name made a plain file name plus
-    // ".json"; "Profile.json" when nothing of the name is left.
+    // The file name offered for a profile: its name made a plain file name, cut
+    // between characters so that it fits the file system with ".json" and the
+    // export's temporary name, plus ".json"; "Profile.json" when nothing is left.
     static QString exportFileName(const QString& profileName);
     // Title, the message with "\n\nDetails: " and the details, "Try Again" and "Dismiss".
     static Prompter::Question errorQuestion(const ActionError& error);

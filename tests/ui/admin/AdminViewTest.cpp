@@ -276,6 +276,25 @@ TEST_F(AdminViewTest, ALongPacsNameIsCutWithAnEllipsis)
     EXPECT_EQ(picker->currentText().size(), text::longestShownName + 2) << "the item holds the cut name";
 }
 
+// Its drop-down list is the width of a menu, not of the screen, under the picker;
+// the entry it cannot hold whole is cut there.
+TEST_F(AdminViewTest, ThePacsPickersListWithALongNameIsTheWidthOfAMenu)
+{
+    open();
+    auto* picker = find<QComboBox>("pacsPicker");
+    store().renamePacsProfile(store().activePacsProfile().id, QString(300, 'x'));
+    settle();
+    picker->showPopup();
+    QWidget* list = picker->view()->window();
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_LE(list->width(), std::max(picker->width(), 40 * QFontMetrics(picker->font()).averageCharWidth()));
+    EXPECT_LT(list->width(), picker->screen()->availableGeometry().width() / 2);
+    EXPECT_EQ(list->x(), picker->mapToGlobal(QPoint(0, 0)).x());
+    EXPECT_LT(picker->view()->visualRect(picker->model()->index(picker->currentIndex(), 0)).width(),
+              picker->fontMetrics().horizontalAdvance(picker->currentText()));
+    picker->hidePopup();
+}
+
 TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)
 {
     QDir().mkpath(customIconsDirectory());

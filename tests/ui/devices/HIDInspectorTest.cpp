@@ -20,6 +20,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -381,6 +382,26 @@ TEST_F(HIDInspectorViewTest, PickingAnEventKeepsItSelectedWhileSamplesStreamAndN
     EXPECT_EQ(model->customUsageMap().value(VendorProduct{razer, tartarus}).value(0x0009000C), "K07");
     EXPECT_EQ(find<QLineEdit>("customLabelField")->text(), "");
     EXPECT_FALSE(save->isEnabled());
+}
+
+// A long device name is cut in the picker's entry so that its list stays the
+// width of a menu, and in the list's row; the mark after the name stays whole.
+TEST_F(HIDInspectorViewTest, ALongDeviceNameIsCutInThePickerAndItsMarkKept)
+{
+    hid.plug(razer, 0x0240, QString(126, u'D'));
+    queue->runUntilIdle();
+    model->inputSource().hidSource().disableControl(razer, 0x0240);
+    queue->runUntilIdle();
+    auto* picker = find<QComboBox>("deviceFilter");
+    const int index = picker->findText(QChar(0x2068) + QStringLiteral("DDDD"), Qt::MatchStartsWith);
+    ASSERT_GE(index, 0);
+    const QString entry = picker->itemText(index);
+    EXPECT_TRUE(entry.endsWith(QStringLiteral("\u2026\u2069 (ignored)"))) << entry.toStdString();
+    EXPECT_LE(picker->fontMetrics().horizontalAdvance(entry), 40 * picker->fontMetrics().averageCharWidth());
+    // The list of devices cuts the name in its row rather than scrolling sideways.
+    auto* devices = find<QListWidget>("deviceList");
+    QGuiApplication::processEvents();
+    EXPECT_EQ(devices->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(HIDInspectorViewTest, DeviceListPickerIgnoreCopyAndClose)

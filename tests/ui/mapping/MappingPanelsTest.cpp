@@ -9,6 +9,7 @@
 #include "store/ProfileStore.h"
 #include "support/ProfileStoreSeed.h"
 #include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingTexts.h"
 #include "ui/mapping/MappingToolListModel.h"
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/MappingRow.h"
@@ -18,9 +19,11 @@
 #include "ui/shared/Contrast.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
@@ -306,6 +309,30 @@ TEST_F(MappingPanelsTest, ReleasingADeviceStopsItsButtonsAndTakingItBackRestores
     controller->requests.showLayoutEditor = [&](const Device&) { ++editorShown; };
     click(QStringLiteral("editLayout"));
     EXPECT_EQ(editorShown, 1);
+}
+
+// A device whose own name is one long word: the devices panel cuts it, and the
+// switch beside it stays in sight.
+TEST_F(MappingPanelsTest, ALongDeviceNameIsCutAndItsControlSwitchStaysInTheRow)
+{
+    hid.plug(0x1532, 0x022B, QStringLiteral("Razer") + QString(121, u'R'));
+    settle();
+    click(QStringLiteral("mode-devices"));
+    const ConnectedDeviceInfo info = model->connectedDevices().get().first();
+    QWidget* row = find(QStringLiteral("connected-") + info.id());
+    auto* control = find<QAbstractButton>(QStringLiteral("control-") + info.id());
+    ASSERT_TRUE(row && control);
+    QWidget* area = control;
+    while (area && !qobject_cast<QAbstractScrollArea*>(area))
+        area = area->parentWidget();
+    ASSERT_TRUE(area);
+    QWidget* viewport = static_cast<QAbstractScrollArea*>(area)->viewport();
+    EXPECT_TRUE(viewport->rect().contains(QRect(control->mapTo(viewport, QPoint(0, 0)), control->size())))
+        << "the switch is in sight";
+    auto* name = dynamic_cast<NameLabel*>(row->findChild<QLabel*>());
+    ASSERT_TRUE(name);
+    EXPECT_TRUE(name->shownText().endsWith(QStringLiteral("\u2026\u2069"))) << name->shownText().toStdString();
+    EXPECT_EQ(name->text(), text::displayName(mappingText::connectedDeviceName(info))) << "the label holds the name";
 }
 
 TEST_F(MappingPanelsTest, SystemPanelFollowsThePermissionFlags)

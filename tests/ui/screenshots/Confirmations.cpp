@@ -6,6 +6,7 @@
 #include "model/Device.h"
 #include "store/ProfileStore.h"
 #include "ui/admin/AdminController.h"
+#include "ui/admin/PacsDeletion.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/mapping/MappingEditor.h"
 #include "ui/shared/ScriptedPrompter.h"
@@ -81,6 +82,16 @@ const Shot hostileNameShot("confirm-delete-profile-override-in-name", dialog([](
                                              QString::fromUtf8("שלום"));
 }));
 const Shot replaceShot("confirm-replace-mapping", dialog(&replaceMapping));
+// A name of one word too wide for the message: cut to its width, the sentence whole.
+const Shot longNameShot("confirm-delete-profile-long-name", dialog([](Scene&) {
+    return MappingController::deleteQuestion(QStringLiteral("Dr.Okafor") + QString(291, u'O'));
+}));
+const Shot longPacsNamesShot("confirm-delete-pacs-long-names", dialog([](Scene&) {
+    const PacsDeletion deletion{QUuid::createUuid(), QStringLiteral("Synapse") + QString(293, u'S'), 12,
+                                QStringLiteral("Visage") + QString(294, u'V'),
+                                {{QStringLiteral("Dr.Okafor") + QString(291, u'O'), 5, 3}, {QStringLiteral("Dr. Lee"), 0, 0}}};
+    return deletion.question();
+}));
 
 } // namespace
 

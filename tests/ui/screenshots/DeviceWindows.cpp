@@ -1,11 +1,13 @@
 // Shots of the device windows: the layout editor of the keypad and of the
 // SpeechMike with the snap grid and a selected button (and without either), and
-// the HID inspector with samples of both devices, one selected, and filtered.
+// the HID inspector with samples of both devices, one selected, and filtered,
+// and with devices of long names.
 
 #include "Screenshots.h"
 
 #include "core/AppModel.h"
 #include "input/IgnoreListStorage.h"
+#include "input/UnifiedInputSource.h"
 #include "ui/devices/widgets/DeviceLayoutEditor.h"
 #include "ui/devices/widgets/HIDInspectorView.h"
 
@@ -92,6 +94,24 @@ const Shot bareEditor("layout-editor-no-selection-snap-off", [](Scene& scene) ->
     view->controller().select(QStringLiteral("NO_SUCH_BUTTON"));
     view->controller().setSnapEnabled(false);
     view->resize(1200, 700);
+    return view;
+});
+// Devices whose own names are one long word, one of them left to other
+// applications: each row cuts its name and keeps its "ignored" mark.
+struct LongNamesScene : ScriptedPlatform, NothingIgnored {
+    explicit LongNamesScene(Scene& scene)
+    {
+        hid.plug(0x1532, 0x022B, QStringLiteral("Razer") + QString(121, u'R'));
+        hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike") + QString(116, u'M'));
+        scene.settle();
+        model.inputSource().hidSource().disableControl(0x0911, 0x0C1C);
+        scene.settle();
+    }
+    AppModel model;
+};
+const Shot inspectorLongNames("hid-inspector-long-device-names", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    auto view = std::make_unique<HIDInspectorView>(scene.make<LongNamesScene>(scene).model);
+    view->resize(900, 640);
     return view;
 });
 const Shot inspectorFiltered("hid-inspector-device-filter", [](Scene& scene) -> std::unique_ptr<QWidget> {

@@ -196,6 +196,19 @@ const Shot devicesPanel("mapping-panel-devices", [](Scene& scene) {
     return window(scene, mapping);
 });
 
+// A connected device whose own name is one long word, at the content size of a
+// 1366 × 768 screen: the name is cut, its switch stays in sight.
+const Shot devicesLongName("mapping-panel-devices-long-name", [](Scene& scene) {
+    auto& mapping = scene.make<MappingScene>(true, true);
+    mapping.hid.plug(0x0911, 0x0C1C, QStringLiteral("SpeechMike") + QString(116, u'M'));
+    mapping.model.inputSource().hidSource().enableControl(0x0911, 0x0C1C);
+    scene.settle();
+    mapping.controller.setSelectedMode(MappingMode::devices);
+    auto view = window(scene, mapping);
+    view->resize(1366 - 16, 768 - 28 - 48 - 25);
+    return view;
+});
+
 const Shot systemPanel("mapping-panel-system", [](Scene& scene) {
     auto& mapping = scene.make<MappingScene>(true, false);
     mapping.plugKeypad();

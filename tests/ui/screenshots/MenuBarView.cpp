@@ -28,10 +28,17 @@ struct TrayScene {
 // The menu at its full height (the offscreen screen is only 600 pixels high,
 // and a menu taller than its screen scrolls). `busy`: two users (the second
 // active, bound to another PACS) and a keypad plugged in, `released` or not.
-Render picture(bool busy, bool released = false)
+// `longNames`: the active user and its PACS named with one word of 300 characters.
+Render picture(bool busy, bool released = false, bool longNames = false)
 {
-    return [busy, released](Scene& scene) -> std::unique_ptr<QWidget> {
+    return [busy, released, longNames](Scene& scene) -> std::unique_ptr<QWidget> {
         TrayScene& tray = scene.make<TrayScene>();
+        if (longNames) {
+            ProfileStore& store = tray.model.profileStore();
+            store.renameUserProfile(store.activeUserProfile().id, QStringLiteral("Dr.Okafor") + QString(291, u'O'));
+            store.renamePacsProfile(store.activeUserProfile().pacsProfileId,
+                                    QStringLiteral("Synapse") + QString(293, u'S'));
+        }
         if (busy) {
             ProfileStore& store = tray.model.profileStore();
             const QList<PacsProfile> pacs = store.pacsProfiles().get();
@@ -55,6 +62,7 @@ Render picture(bool busy, bool released = false)
 const Shot firstStart("tray-menu-first-start", picture(false));
 const Shot withKeypad("tray-menu-keypad-controlled", picture(true));
 const Shot keypadReleased("tray-menu-keypad-released", picture(true, true));
+const Shot longNames("tray-menu-long-names", picture(false, false, true));
 
 } // namespace
 

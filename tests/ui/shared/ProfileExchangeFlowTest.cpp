@@ -3,10 +3,13 @@
 #include "support/AppModelFixture.h"
 
 #include "support/ProfileStoreSeed.h"
+#include "model/FileNames.h"
+#include "store/FileSystem.h"
 #include "ui/shared/ProfileExchangeFlow.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QDir>
+#include <QFile>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -185,6 +188,36 @@ TEST(ProfileExchangeFileName, APlainFileNameOrProfileJson)
           {"Radiologist - General", "Radiologist - General.json"}, {"Ré 😀", "Ré 😀.json"}, {"", "Profile.json"},
           {"..", "Profile.json"}, {"   ", "Profile.json"}})
         EXPECT_EQ(ProfileExchangeFlow::exportFileName(name), file) << name.toStdString();
+}
+
+// The name offered for a profile that reads backwards or is too long for the file
+// system: no direction mark, whole characters, and room for ".json" and the
+// temporary file of the write, so that accepting it exports.
+TEST_F(ProfileExchangeFlowTest, TheOfferedNameReadsAsWrittenFitsTheFileSystemAndExports)
+{
+    EXPECT_EQ(ProfileExchangeFlow::exportFileName(QChar(0x202E) + QStringLiteral("abc RLO user")),
+              QStringLiteral("-abc RLO user.json"));
+    EXPECT_EQ(ProfileExchangeFlow::exportFileName(QChar(0x2067) + QStringLiteral("Lee") + QChar(0x2069)),
+              QStringLiteral("-Lee-.json"));
+    const QString accents = QStringLiteral("e\u0301").repeated(150);
+    const QString names[] = {QString(300, u'x'), QString(120, QChar(0x6F22)), accents + QString(150, QChar(0x6F22))};
+    for (const QString& name : names) {
+        store().renameUserProfile(activeUser().id, name);
+        prompter.queueFile(std::nullopt);
+        flow(true).exportUserProfile();
+        const QString offered = prompter.requests().last().file.proposedName;
+        SCOPED_TRACE(offered.toStdString());
+        EXPECT_TRUE(offered.endsWith(".json"));
+        EXPECT_TRUE(name.startsWith(offered.chopped(5)));
+        EXPECT_LE(offered.toUtf8().size() + LocalFileSystem::maxTemporarySuffixBytes, maxFileNameBytes);
+        EXPECT_GT(offered.toUtf8().size() + LocalFileSystem::maxTemporarySuffixBytes, maxFileNameBytes - 4)
+            << "cut no shorter than it must";
+        EXPECT_FALSE(offered.chopped(5).endsWith(QChar(0x0065))) << "an accent stays with its letter";
+
+        prompter.queueFile(supportPath(offered));
+        flow(true).exportUserProfile();
+        EXPECT_TRUE(QFile::exists(supportPath(offered)));
+    }
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "ui/admin/PacsDeletion.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/mapping/MappingEditor.h"
 #include "ui/shared/ScriptedPrompter.h"
@@ -356,4 +357,73 @@ TEST(DialogPrompter, ANameCannotReverseBreakOrStretchTheConfirmation)
         EXPECT_LT(box->height(), 400) << "a dialog, not a page";
     }
     EXPECT_TRUE(MappingController::deleteQuestion(hostile).message.contains(QStringLiteral("Lee\\u{202E}\\nNight")));
+}
+
+namespace {
+
+// The message as the shown dialog lays it out: every word (what a line cannot
+// break inside) fits the label's width. Hands back the message as shown.
+QString expectEveryWordFits(QMessageBox& box)
+{
+    box.show();
+    QLabel* label = messageLabel(box);
+    EXPECT_NE(label, nullptr);
+    if (!label)
+        return {};
+    const int width = label->contentsRect().width();
+    const QFontMetrics metrics(label->font());
+    const QString shown = label->text();
+    for (const QString& line : shown.split(QLatin1Char('\n')))
+        for (const QString& word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            EXPECT_LE(metrics.horizontalAdvance(word), width) << withoutJoiners(word).left(40).toStdString() << "…";
+    for (const QString& line : wrappedLines(shown, label->font(), width))
+        EXPECT_LE(metrics.horizontalAdvance(line.trimmed()), width) << withoutJoiners(line).toStdString();
+    return withoutJoiners(shown);
+}
+
+} // namespace
+
+// A name with a word wider than the dialog is cut to one line of the message
+// with "…": the rest of the sentence stays whole and the cut keeps the name's start.
+TEST(DialogPrompter, ANameWithAWordWiderThanTheMessageIsCutToItsWidth)
+{
+    const QString names[] = {QString(300, u'W'), QStringLiteral("Ré").repeated(150),
+                             QStringLiteral("Night ") + QString(300, u'm')};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.left(12).toStdString());
+        const std::unique_ptr<QMessageBox> box = DialogPrompter::messageBox(MappingController::deleteQuestion(name));
+        const QString shown = expectEveryWordFits(*box);
+        const QString start = QStringLiteral("This will remove the user profile ") + QChar(0x2068);
+        const QString end = QStringLiteral("\u2026\u2069") + QStringLiteral(". Mappings for that profile will be lost.");
+        ASSERT_TRUE(shown.startsWith(start)) << shown.toStdString();
+        ASSERT_TRUE(shown.endsWith(end)) << shown.toStdString();
+        const QString kept = shown.mid(start.size(), shown.size() - start.size() - end.size());
+        EXPECT_TRUE(name.startsWith(kept)) << kept.toStdString();
+        EXPECT_GT(QFontMetrics(messageLabel(*box)->font()).horizontalAdvance(kept), messageLabel(*box)->width() * 3 / 4)
+            << "the cut takes the room there is";
+        EXPECT_LE(drawnLines(*messageLabel(*box)), 3);
+        EXPECT_LT(box->width(), 720);
+    }
+}
+
+// Deleting a PACS profile names it, its fallback and its users: each long name is
+// cut on its own line, and the counts around it stay.
+TEST(DialogPrompter, TheDeletePacsQuestionCutsEachLongNameAndKeepsItsCounts)
+{
+    const PacsDeletion deletion{QUuid::createUuid(), QString(300, u'P'), 2, QString(300, u'F'),
+                                {{QString(300, u'U'), 3, 1}, {QStringLiteral("Dr Lee"), 0, 0}}};
+    const std::unique_ptr<QMessageBox> box = DialogPrompter::messageBox(deletion.question());
+    const QString shown = expectEveryWordFits(*box);
+    EXPECT_EQ(shown.count(QChar(0x2026)), 3) << shown.toStdString();
+    const QString pieces[] = {QStringLiteral("This will remove the PACS profile ") + QChar(0x2068) + u'P',
+                             QStringLiteral("\u2026\u2069") + QStringLiteral(" and its 2 tools."),
+                             QStringLiteral("move to ") + QChar(0x2068) + u'F',
+                             QStringLiteral("\u2026\u2069") + QStringLiteral(" and keep only the mappings"),
+                             QStringLiteral("• ") + QChar(0x2068) + u'U',
+                             QStringLiteral("\u2026\u2069") + QStringLiteral(": 1 of 3 mappings kept"),
+                             QStringLiteral("• ") + QChar(0x2068) + QStringLiteral("Dr Lee") + QChar(0x2069) +
+                                 QStringLiteral(": no mappings")};
+    for (const QString& piece : pieces)
+        EXPECT_TRUE(shown.contains(piece)) << piece.toStdString() << "\n" << shown.toStdString();
+    EXPECT_LT(box->width(), 720);
 }

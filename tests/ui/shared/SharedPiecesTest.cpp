@@ -3,6 +3,7 @@
 #include "ui/shared/widgets/AlertBanner.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/RenameUserProfileSheet.h"
 #include "ui/shared/widgets/SheetHost.h"
@@ -11,9 +12,12 @@
 #include <QAction>
 #include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -218,6 +222,31 @@ TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
     box.setFixedWidth(600);
     box.setCurrentIndex(0);
     EXPECT_EQ(box.shownText(), box.currentText());
+}
+
+// A name label beside a button in a narrow row: the name is cut to the room
+// left, the button keeps its size, and a short name is shown whole.
+TEST(NameLabel, ALongNameIsCutToTheRoomItGetsAndNeverWidensItsRow)
+{
+    QWidget row;
+    auto* layout = new QHBoxLayout(&row);
+    auto* name = new NameLabel(QChar(0x2068) + QString(200, u'W') + QChar(0x2069));
+    auto* button = new QPushButton(QStringLiteral("Edit"));
+    layout->addWidget(name);
+    layout->addWidget(button);
+    row.resize(300, 40);
+    row.show();
+    EXPECT_LE(row.minimumSizeHint().width(), 300);
+    EXPECT_GE(button->width(), button->sizeHint().width());
+    EXPECT_LE(name->geometry().right(), button->geometry().left());
+    const QString shown = name->shownText();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\u2026\u2069"))) << shown.toStdString();
+    EXPECT_LE(QFontMetricsF(name->font()).horizontalAdvance(shown), name->contentsRect().width());
+    EXPECT_EQ(name->text().size(), 202) << "the label holds the name";
+    EXPECT_FALSE(name->grab().isNull());
+
+    name->setText(QStringLiteral("Dr. Lee"));
+    EXPECT_EQ(name->shownText(), QStringLiteral("Dr. Lee"));
 }
 
 // A name in a menu item or on a button is shown as the text it is: an '&'

@@ -6,6 +6,7 @@
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
+#include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
 #include <QButtonGroup>
@@ -90,8 +91,7 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     currentIcon_ = new ToolIconView(controller_->state().get().selected, std::nullopt, 20, this);
     currentIcon_->setColor(Qt::white);
     current->addWidget(currentIcon_);
-    currentName_ = new QLabel(this);
-    currentName_->setTextFormat(Qt::PlainText); // an icon's name, from whoever made it
+    currentName_ = new NameLabel({}, this); // an icon's name, from whoever made it
     currentName_->setObjectName(QStringLiteral("currentIconName"));
     currentName_->setFont(Theme::monospacedFont(Theme::TextStyle::caption));
     currentName_->setStyleSheet(QStringLiteral("color: rgba(255,255,255,140)"));

@@ -3,6 +3,7 @@
 #include "ui/admin/widgets/AdminStyle.h"
 #include "ui/admin/widgets/RepeatSpeedSlider.h"
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
@@ -56,8 +57,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     symbol_->setObjectName(QStringLiteral("toggleSymbol"));
     symbol_->setPlaceholderText(tr("SF Symbol"));
     iconRow->addWidget(symbol_, 1);
-    customLabel_ = new QLabel(this);
-    customLabel_->setTextFormat(Qt::PlainText); // an icon's name, from whoever made it
+    customLabel_ = new NameLabel({}, this); // an icon's name, from whoever made it
     customLabel_->setObjectName(QStringLiteral("toggleCustomIcon"));
     customLabel_->setFont(Theme::monospacedFont(Theme::TextStyle::caption));
     customLabel_->setStyleSheet(QStringLiteral(

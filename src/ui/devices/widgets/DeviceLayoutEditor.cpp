@@ -1,12 +1,13 @@
 #include "ui/devices/widgets/DeviceLayoutEditor.h"
 
 #include "platform/Text.h"
+#include "ui/devices/widgets/LayoutCanvasView.h"
+#include "ui/devices/widgets/LayoutPresetCard.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/NiceButton.h"
-#include "ui/devices/widgets/LayoutCanvasView.h"
-#include "ui/devices/widgets/LayoutPresetCard.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -28,9 +29,10 @@ namespace {
 // Sliders run in thousandths of the canvas.
 constexpr int sliderScale = 1000;
 
-QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent)
+// `name`: the text is a name, cut with "…" to the room the label gets (NameLabel).
+QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent, bool name = false)
 {
-    auto* result = new QLabel(text, parent);
+    QLabel* result = name ? new NameLabel(text, parent) : new QLabel(text, parent);
     result->setTextFormat(Qt::PlainText); // device and button names come from the device or a file
     result->setFont(font);
     QPalette palette = result->palette();
@@ -100,7 +102,7 @@ QWidget* DeviceLayoutEditor::makeHeader()
     titles->setSpacing(2);
     titles->addWidget(label(tr("Layout Editor"), Theme::boldFont(Theme::TextStyle::title2), Qt::white, header));
     titles->addWidget(label(text::displayName(controller_->device().name), Theme::font(Theme::TextStyle::caption),
-                            Theme::secondaryText(), header));
+                            Theme::secondaryText(), header, true));
     row->addLayout(titles);
     row->addStretch(1);
 
@@ -150,7 +152,7 @@ QWidget* DeviceLayoutEditor::makeInspector()
     auto* panel = new QVBoxLayout(selectionPanel_);
     panel->setContentsMargins(0, 0, 0, 0);
     panel->setSpacing(12);
-    selectedLabel_ = label({}, Theme::boldFont(Theme::TextStyle::title3), Qt::white, selectionPanel_);
+    selectedLabel_ = label({}, Theme::boldFont(Theme::TextStyle::title3), Qt::white, selectionPanel_, true);
     selectedLabel_->setObjectName(QStringLiteral("selectedLabel"));
     selectedId_ = label({}, Theme::font(Theme::TextStyle::caption), gray, selectionPanel_);
     panel->addWidget(selectedLabel_);

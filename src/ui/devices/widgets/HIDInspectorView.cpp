@@ -3,6 +3,8 @@
 #include "platform/Text.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
+#include "ui/shared/widgets/MenuRoom.h"
+#include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
@@ -26,9 +28,10 @@ namespace velmor {
 
 namespace {
 
-QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent)
+// `name`: the text is a name, cut with "…" to the room the label gets (NameLabel).
+QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent, bool name = false)
 {
-    auto* result = new QLabel(text, parent);
+    QLabel* result = name ? new NameLabel(text, parent) : new QLabel(text, parent);
     result->setTextFormat(Qt::PlainText); // device and button names come from the device or a file
     result->setFont(font);
     result->setForegroundRole(QPalette::WindowText); // in an item view it would take the view's Text role
@@ -88,7 +91,7 @@ QWidget* deviceRow(const ConnectedDeviceInfo& device, QWidget* parent)
     auto* line = new QHBoxLayout;
     line->setSpacing(6);
     line->addWidget(label(text::displayName(hidtext::deviceName(device)), Theme::font(Theme::TextStyle::body),
-                          Theme::textPrimary(), row));
+                          Theme::textPrimary(), row, true));
     if (device.ignored)
         line->addWidget(label(QObject::tr("ignored"), caption2(), Theme::red(), row));
     line->addStretch(1);
@@ -293,15 +296,17 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
         deviceList_->clear();
         picker_->clear();
         picker_->addItem(tr("All"));
+        const MenuRoom room(*picker_);
         for (const ConnectedDeviceInfo& device : shownDevices_) {
             auto* item = new QListWidgetItem(deviceList_);
             QWidget* row = deviceRow(device, deviceList_->viewport());
-            item->setSizeHint(row->sizeHint());
+            // As narrow as the row can be: the list stretches it to its width, and a
+            // long name is cut rather than scrolled.
+            item->setSizeHint({row->minimumSizeHint().width(), row->sizeHint().height()});
             deviceList_->setItemWidget(item, row);
-            QString entry = text::displayName(hidtext::deviceName(device));
-            if (device.ignored)
-                entry += QStringLiteral(" ") + tr("(ignored)");
-            picker_->addItem(entry);
+            // The name is cut, never the mark after it.
+            const QString mark = device.ignored ? QStringLiteral(" ") + tr("(ignored)") : QString();
+            picker_->addItem(room.fitted(text::displayName(hidtext::deviceName(device)), mark) + mark);
             if (device.ignored)
                 picker_->setItemData(picker_->count() - 1, Theme::red(), Qt::ForegroundRole);
         }

@@ -6,6 +6,7 @@
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/MenuRoom.h"
 #include "ui/shared/widgets/NiceButton.h"
 
 #include <QHBoxLayout>
@@ -175,8 +176,9 @@ void TopToolbar::render(const MappingController::State& state)
     if (ids != menuDeviceIds_) {
         menuDeviceIds_ = ids;
         deviceMenu_->clear();
+        const MenuRoom room(*deviceMenu_);
         for (const Device& device : state.devices) {
-            QAction* item = deviceMenu_->addAction(plainText::actionText(text::displayName(device.name)));
+            QAction* item = deviceMenu_->addAction(room.entryText(text::displayName(device.name)));
             item->setObjectName(QStringLiteral("device-") + device.id);
             QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { actions_.onSelectDevice(id); });
         }

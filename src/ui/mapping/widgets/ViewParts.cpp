@@ -1,6 +1,7 @@
 #include "ui/mapping/widgets/ViewParts.h"
 
 #include "ui/shared/SymbolIcons.h"
+#include "ui/shared/widgets/NameLabel.h"
 
 #include <QBoxLayout>
 #include <QPainter>
@@ -8,13 +9,26 @@
 
 namespace velmor::mappingViews {
 
-QLabel* textLabel(const QString& text, Style style, const QColor& colour, bool bold, QWidget* parent)
+namespace {
+
+QLabel* styled(QLabel* label, Style style, const QColor& colour, bool bold)
 {
-    auto* label = new QLabel(text, parent);
     label->setFont(bold ? Theme::boldFont(style) : Theme::font(style));
     label->setTextFormat(Qt::PlainText);
     setTextColour(label, colour);
     return label;
+}
+
+} // namespace
+
+QLabel* textLabel(const QString& text, Style style, const QColor& colour, bool bold, QWidget* parent)
+{
+    return styled(new QLabel(text, parent), style, colour, bold);
+}
+
+QLabel* nameLabel(const QString& shown, Style style, const QColor& colour, bool bold, QWidget* parent)
+{
+    return styled(new NameLabel(shown, parent), style, colour, bold);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour)

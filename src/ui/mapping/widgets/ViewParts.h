@@ -18,6 +18,8 @@ using Style = Theme::TextStyle;
 
 // A label in a text style and colour.
 QLabel* textLabel(const QString& text, Style style, const QColor& colour, bool bold = false, QWidget* parent = nullptr);
+// The same for a name (text::displayName): one line, cut with "…" to the room it gets (NameLabel).
+QLabel* nameLabel(const QString& shown, Style style, const QColor& colour, bool bold = false, QWidget* parent = nullptr);
 void setTextColour(QWidget* widget, const QColor& colour);
 
 // A section title of the context panels: caption, bold, gray.

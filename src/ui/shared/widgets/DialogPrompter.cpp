@@ -1,5 +1,7 @@
 #include "ui/shared/widgets/DialogPrompter.h"
 
+#include "ui/shared/NameFit.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -57,16 +59,60 @@ QString unbreakable(const QString& name)
     return result.replace(QLatin1Char(' '), QChar::Nbsp);
 }
 
-// The message as shown: each name that fits on a line kept on one.
-QString shownMessage(const Prompter::Question& question, const QFontMetrics& metrics, int lineWidth)
+// True when some part of `name` between two places a line may break is wider
+// than `width`: wrapping cannot help, the name has to be cut.
+bool hasUnbreakablePartWiderThan(const QString& name, const QFontMetricsF& metrics, qreal width)
+{
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, name);
+    qsizetype from = 0;
+    for (qsizetype at = breaks.toNextBoundary(); at > 0; at = breaks.toNextBoundary()) {
+        if (metrics.horizontalAdvance(QStringView(name).mid(from, at - from).trimmed().toString()) > width)
+            return true;
+        from = at;
+    }
+    return false;
+}
+
+// The room a name gets on a line of the message: the line less the text that
+// sticks to it (a "." after it; a line cannot break between them), and less a
+// short start of its line before it (a "• "), which then stays on the name's line.
+qreal roomForName(const QString& message, const QString& name, const QFontMetricsF& metrics, qreal lineWidth)
+{
+    qreal taken = 0;
+    for (qsizetype at = message.indexOf(name); at >= 0; at = message.indexOf(name, at + name.size())) {
+        qsizetype start = at;
+        while (start > 0 && !message.at(start - 1).isSpace())
+            --start;
+        qsizetype end = at + name.size();
+        while (end < message.size() && !message.at(end).isSpace())
+            ++end;
+        const qsizetype lineStart = at > 0 ? message.lastIndexOf(u'\n', at - 1) + 1 : 0;
+        const qreal lead = metrics.horizontalAdvance(message.mid(lineStart, at - lineStart));
+        const qreal before = lead <= lineWidth / 4 ? lead : metrics.horizontalAdvance(message.mid(start, at - start));
+        const qreal after = metrics.horizontalAdvance(message.mid(at + name.size(), end - at - name.size()));
+        taken = std::max(taken, before + after);
+    }
+    return lineWidth - taken;
+}
+
+// The message as shown: each name that fits on a line kept on one; a name with
+// a part too wide for a line cut to one line with "…", the text around it whole.
+QString shownMessage(const Prompter::Question& question, const QFont& font, int lineWidth)
 {
     QStringList names = question.names;
     // A longer name first, so a shorter one inside it does not split it.
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return a.size() > b.size(); });
+    const QFontMetricsF metrics(font);
     QString message = question.message;
     for (const QString& name : std::as_const(names)) {
-        if (!name.isEmpty() && metrics.horizontalAdvance(name) < lineWidth)
+        if (name.isEmpty() || !message.contains(name))
+            continue;
+        // Less a little for rounding between the measured text and the laid-out line.
+        const qreal room = roomForName(message, name, metrics, lineWidth) - 4;
+        if (metrics.horizontalAdvance(name) <= room)
             message.replace(name, unbreakable(name));
+        else if (hasUnbreakablePartWiderThan(name, metrics, room))
+            message.replace(name, unbreakable(nameFit::fitted(name, metrics, room)));
     }
     return message;
 }
@@ -142,7 +188,7 @@ std::unique_ptr<QMessageBox> DialogPrompter::messageBox(const Question& question
     const QFontMetrics metrics = box->fontMetrics();
     const int oneLine = metrics.averageCharWidth() * 60;
     const int widest = metrics.averageCharWidth() * 84;
-    const QString message = shownMessage(question, metrics, widest);
+    const QString message = shownMessage(question, box->font(), widest);
     box->setInformativeText(message);
     // Titles and messages carry names from other people: text, never markup,
     // images or links.

@@ -1,8 +1,15 @@
 #include "ui/shared/widgets/ElidingComboBox.h"
 
+#include "ui/shared/NameFit.h"
+
+#include <QAbstractItemView>
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -12,6 +19,7 @@ ElidingComboBox::ElidingComboBox(QWidget* parent) : QComboBox(parent)
 {
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(8);
+    view()->setTextElideMode(Qt::ElideRight);
 }
 
 void ElidingComboBox::showEntries(const QList<Entry>& entries, const QVariant& current)
@@ -51,6 +59,38 @@ void ElidingComboBox::paintEvent(QPaintEvent*)
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
     option.currentText = shownText();
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+}
+
+void ElidingComboBox::showPopup()
+{
+    // The list is narrowed as it is shown, before the window system sees it wide.
+    view()->window()->installEventFilter(this);
+    QComboBox::showPopup();
+}
+
+bool ElidingComboBox::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Show && watched == view()->window())
+        fitList(*view()->window());
+    return QComboBox::eventFilter(watched, event);
+}
+
+void ElidingComboBox::fitList(QWidget& list) const
+{
+    const int widest = std::max(width(), qCeil(nameFit::menuWidth(QFontMetricsF(view()->font()))));
+    if (list.width() <= widest)
+        return;
+    QRect area = list.geometry();
+    area.setWidth(widest);
+    area.moveLeft(mapToGlobal(QPoint(0, 0)).x());
+    if (const QScreen* shown = screen()) {
+        const QRect room = shown->availableGeometry();
+        if (area.right() > room.right())
+            area.moveRight(room.right());
+        if (area.left() < room.left())
+            area.moveLeft(room.left());
+    }
+    list.setGeometry(area);
 }
 
 } // namespace velmor

@@ -11,7 +11,9 @@ namespace velmor {
 
 // A combo box that cuts a long current entry with "…" instead of clipping it,
 // so a narrow picker still says which entry is chosen. It asks its layout for
-// room for a few characters only: a long entry never widens the window.
+// room for a few characters only: a long entry never widens the window. Its
+// drop-down list is at most the width of a menu (or of the picker, when that is
+// wider), and cuts longer entries with "…" at their end.
 class ElidingComboBox : public QComboBox {
 public:
     explicit ElidingComboBox(QWidget* parent = nullptr);
@@ -29,11 +31,16 @@ public:
     // The current entry as drawn at the present width.
     QString shownText() const;
 
+    void showPopup() override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int textWidth() const;
+    // Narrows the list about to be shown, under the picker and on its screen.
+    void fitList(QWidget& list) const;
 };
 
 // Shows profiles (user or PACS) by name, each holding its id, and selects `current`.
