@@ -100,6 +100,7 @@ public:
     // (the account was unavailable at start) this runs the whole start sequence instead.
     QCoro::Task<> syncNow();
     // At the first contact with the account, takes the record's payload (see above).
+    // With a base, and a record that is not the local document, reconciles with it.
     // Otherwise takes it when its date is strictly later than the local data's,
     // or when the local profiles are untouched ones and the payload differs.
     // Otherwise the initial sync uploads (unless the record already holds the local
