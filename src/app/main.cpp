@@ -8,11 +8,13 @@
 #include "model/IconRenderService.h"
 #include "model/SvgIconImage.h"
 #include "platform/Paths.h"
+#include "platform/TemporaryFolders.h"
 #include "platform/hid/linux/UdevHidManager.h"
 #include "ui/shared/CaretBlink.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSystemTrayIcon>
 
 #include <chrono>
@@ -41,6 +43,8 @@ int main(int argc, char** argv)
     case SingleInstance::Role::primary:
         break;
     }
+    // What earlier runs that were killed outright left in the temporary folder.
+    temporaryFolders::removeLeftovers(QDir::tempPath());
 
     installTheme(application);
     // Icons that others made are drawn in child processes, never on this thread.

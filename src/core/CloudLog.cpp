@@ -120,8 +120,14 @@ QCoro::Task<> diagnostics(std::shared_ptr<cloud::Container> container, Log log)
     }
 
     try {
-        const QString userRecordID = co_await cloudkit::fetchUserRecordID(container);
-        log(QStringLiteral("CloudKit user record ID: ") + userRecordID);
+        // Asked first: asking for the id would set up a database, in an unmounted share's empty folder too.
+        const bool exists = co_await cloudkit::fetchAccountExists(container);
+        if (exists) {
+            const QString userRecordID = co_await cloudkit::fetchUserRecordID(container);
+            log(QStringLiteral("CloudKit user record ID: ") + userRecordID);
+        } else {
+            log(QStringLiteral("CloudKit user record ID: none, “%1” holds no database.").arg(container->location()));
+        }
     } catch (const cloud::Error& error) {
         log(QStringLiteral("CloudKit user record ID error: ") + error.localizedDescription());
     }

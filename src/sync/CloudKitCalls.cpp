@@ -12,6 +12,19 @@ bool isUnknownItem(const std::optional<Error>& error)
 {
     return error && error->code() == Error::Code::unknownItem;
 }
+
+// A container call that must answer with a value: neither value nor error is an internal error.
+template <typename T>
+QCoro::Task<T> askForValue(std::shared_ptr<cloud::Container> container, void (cloud::Container::*ask)(Completion<T>))
+{
+    ReplyAwaiter<T> call([container, ask](Completion<T> done) { (container.get()->*ask)(std::move(done)); });
+    Reply<T> reply = co_await call;
+    if (reply.error)
+        throw *reply.error;
+    if (!reply.value)
+        throw Error(Error::Code::internalError);
+    co_return std::move(*reply.value);
+}
 } // namespace
 
 QCoro::Task<cloud::AccountStatus> fetchAccountStatus(std::shared_ptr<cloud::Container> container)
@@ -26,13 +39,12 @@ QCoro::Task<cloud::AccountStatus> fetchAccountStatus(std::shared_ptr<cloud::Cont
 
 QCoro::Task<QString> fetchUserRecordID(std::shared_ptr<cloud::Container> container)
 {
-    ReplyAwaiter<QString> call([container](Completion<QString> done) { container->fetchUserRecordID(std::move(done)); });
-    Reply<QString> reply = co_await call;
-    if (reply.error)
-        throw *reply.error;
-    if (!reply.value)
-        throw Error(Error::Code::internalError);
-    co_return *reply.value;
+    co_return co_await askForValue(std::move(container), &cloud::Container::fetchUserRecordID);
+}
+
+QCoro::Task<bool> fetchAccountExists(std::shared_ptr<cloud::Container> container)
+{
+    co_return co_await askForValue(std::move(container), &cloud::Container::accountExists);
 }
 
 QCoro::Task<std::optional<cloud::Record>> fetchRecord(std::shared_ptr<cloud::Database> database, QString recordName)

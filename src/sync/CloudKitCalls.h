@@ -19,6 +19,9 @@ inline const QString profilesRecordType = QStringLiteral("VelmorProfiles");
 QCoro::Task<cloud::AccountStatus> fetchAccountStatus(std::shared_ptr<cloud::Container> container);
 // Throws internalError when the database answers with neither an id nor an error.
 QCoro::Task<QString> fetchUserRecordID(std::shared_ptr<cloud::Container> container);
+// Whether the account holds a database yet (see Container::accountExists); throws
+// internalError, as above, when the answer is neither.
+QCoro::Task<bool> fetchAccountExists(std::shared_ptr<cloud::Container> container);
 
 // None when the record does not exist (unknown item, or neither record nor error).
 QCoro::Task<std::optional<cloud::Record>> fetchRecord(std::shared_ptr<cloud::Database> database, QString recordName);

@@ -90,7 +90,9 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
       clock_(std::move(clock)),
       memory_(QFileInfo(profileStore_->fileURL()).absolutePath()),
-      base_(QFileInfo(profileStore_->fileURL()).absolutePath())
+      base_(QFileInfo(profileStore_->fileURL()).absolutePath()),
+      emptyFolderGuard_(container_, memory_,
+                        [this](const QString& title, const QString& message) { report(title, message); })
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
 }
@@ -204,6 +206,7 @@ void CloudKitProfileSync::rememberSync()
     hasSynced_ = true;
     if (account_)
         memory_.rememberSyncWith(*account_);
+    emptyFolderGuard_.rememberPlace();
 }
 
 bool CloudKitProfileSync::isFirstContact(const QByteArray& payload)
@@ -443,7 +446,8 @@ QCoro::Task<bool> CloudKitProfileSync::ensureAccountAvailable()
     }
     if (status == cloud::AccountStatus::available) {
         hasLoggedNoAccount_ = false;
-        co_return true;
+        const bool holdsDatabase = co_await emptyFolderGuard_.allowsSync(hasSynced_);
+        co_return holdsDatabase;
     }
     if (!hasLoggedNoAccount_) {
         hasLoggedNoAccount_ = true;
@@ -776,6 +780,12 @@ QCoro::Task<> CloudKitProfileSync::ensureDatabaseSubscription() { co_await subsc
 
 QCoro::Task<> CloudKitProfileSync::ensureQuerySubscription() { co_await subscriptions_.ensureQuerySubscription(); }
 
-QCoro::Task<> CloudKitProfileSync::resetSubscriptions() { co_await subscriptions_.reset(); }
+QCoro::Task<> CloudKitProfileSync::resetSubscriptions()
+{
+    // Never into an empty folder where the database was; a missing account is the saves' to report.
+    const bool allowed = co_await emptyFolderGuard_.allowsSync(hasSynced_);
+    if (allowed)
+        co_await subscriptions_.reset();
+}
 
 } // namespace velmor

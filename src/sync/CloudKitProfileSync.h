@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
+#include "sync/EmptyFolderGuard.h"
 #include "sync/ProfileSubscriptions.h"
 #include "sync/RemotePayloadDecoder.h"
 #include "sync/SyncBase.h"
@@ -93,7 +94,9 @@ public:
 
     // --- Download.
     // Whether the account lets the sync go on; reports the first unavailable status
-    // after each time the account was seen available.
+    // after each time the account was seen available. An available account whose
+    // folder this data synced with but that now holds no database (an unmounted
+    // share's empty mount point) pauses it too, reported the same way (EmptyFolderGuard).
     QCoro::Task<bool> ensureAccountAvailable();
     QCoro::Task<> performInitialSync();
     // Fetches the record and takes it when newer. While the initial sync has not ended
@@ -254,6 +257,7 @@ private:
     SyncBase base_;
     bool isReconciling_ = false;
     bool reconcileAgain_ = false;
+    EmptyFolderGuard emptyFolderGuard_;
     std::optional<QString> account_;
     bool hasSynced_ = false;
     bool uploadOwed_ = false;

@@ -14,12 +14,33 @@ namespace {
 
 constexpr qint64 maxFileBytes = 64 * 1024;
 const QString accountsKey = QStringLiteral("syncedAccounts");
+// Added later: files without it read as no places, and builds that know only the
+// accounts read the file as ever.
+const QString locationsKey = QStringLiteral("syncedLocations");
 const QString datesKey = QStringLiteral("futureRecordDates");
 const QString recordKey = QStringLiteral("recordDate");
 const QString countsAsKey = QStringLiteral("countsAs");
 
 QString text(const QDateTime& date) { return date.toUTC().toString(Qt::ISODateWithMs); }
 QDateTime dateFrom(const QJsonValue& value) { return QDateTime::fromString(value.toString(), Qt::ISODateWithMs); }
+
+QStringList namesFrom(const QJsonValue& value)
+{
+    QStringList names;
+    for (const QJsonValue name : value.toArray())
+        if (name.isString() && !name.toString().isEmpty())
+            names.append(name.toString());
+    return names;
+}
+
+// Adds `name` unless it is empty or known; true when it was added.
+bool add(QStringList& names, const QString& name)
+{
+    if (name.isEmpty() || names.contains(name))
+        return false;
+    names.append(name);
+    return true;
+}
 
 } // namespace
 
@@ -32,10 +53,8 @@ SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(file
         return;
     const std::optional<QByteArray>& bytes = read.bytes;
     const QJsonObject root = QJsonDocument::fromJson(*bytes).object();
-    for (const QJsonValue account : root.value(accountsKey).toArray()) {
-        if (account.isString() && !account.toString().isEmpty())
-            accounts_.append(account.toString());
-    }
+    accounts_ = namesFrom(root.value(accountsKey));
+    locations_ = namesFrom(root.value(locationsKey));
     for (const QJsonValue entry : root.value(datesKey).toArray()) {
         const QDateTime record = dateFrom(entry[recordKey]);
         const QDateTime countsAs = dateFrom(entry[countsAsKey]);
@@ -46,10 +65,14 @@ SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(file
 
 void SyncMemory::rememberSyncWith(const QString& account)
 {
-    if (account.isEmpty() || accounts_.contains(account))
-        return;
-    accounts_.append(account);
-    write();
+    if (add(accounts_, account))
+        write();
+}
+
+void SyncMemory::rememberSyncAt(const QString& location)
+{
+    if (add(locations_, location))
+        write();
 }
 
 std::optional<QDateTime> SyncMemory::countedDate(const QDateTime& recordDate) const
@@ -76,7 +99,9 @@ void SyncMemory::write() const
     QJsonArray dates;
     for (const auto& [record, countsAs] : countedDates_)
         dates.append(QJsonObject{{recordKey, text(record)}, {countsAsKey, text(countsAs)}});
-    const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)}, {datesKey, dates}};
+    const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)},
+                           {locationsKey, QJsonArray::fromStringList(locations_)},
+                           {datesKey, dates}};
     // Atomic, and through the user's link like the other data files.
     try {
         LocalFileSystem().write(path_, QJsonDocument(root).toJson());

@@ -12,9 +12,10 @@ namespace velmor {
 
 // What the profile sync remembers across restarts, in a small file beside
 // profiles.json: the cloud accounts (by user record name) this data has synced
-// with, and what the latest records dated in the future counted as when first
-// seen. A file that is missing or cannot be read is an empty memory; a write that
-// fails is remembered for this run only.
+// with and the places of their databases (a shared folder's path), and what the
+// latest records dated in the future counted as when first seen. A file that is
+// missing or cannot be read is an empty memory; a write that fails is remembered
+// for this run only.
 class SyncMemory {
 public:
     static inline const QString fileName = QStringLiteral("cloud_sync.json");
@@ -26,6 +27,8 @@ public:
 
     bool hasSyncedWith(const QString& account) const { return accounts_.contains(account); }
     void rememberSyncWith(const QString& account);
+    bool hasSyncedAt(const QString& location) const { return locations_.contains(location); }
+    void rememberSyncAt(const QString& location);
 
     // The date a record dated `recordDate` counts as, once remembered.
     std::optional<QDateTime> countedDate(const QDateTime& recordDate) const;
@@ -36,6 +39,7 @@ private:
 
     QString path_;
     QStringList accounts_;
+    QStringList locations_;
     // Record date → what it counts as, oldest first.
     QList<std::pair<QDateTime, QDateTime>> countedDates_;
 };

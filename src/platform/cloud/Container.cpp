@@ -1,5 +1,6 @@
 #include "platform/cloud/Container.h"
 
+#include "platform/MainQueue.h"
 #include "platform/cloud/folder/FolderContainer.h"
 
 #include <QHash>
@@ -28,6 +29,11 @@ std::shared_ptr<Container> Container::named(const QString& identifier)
     std::shared_ptr<Container> container = FolderContainer::create(identifier, FolderLocation::forContainer(identifier));
     inUse.insert(identifier, container);
     return container;
+}
+
+void Container::accountExists(Completion<bool> done)
+{
+    postToMain([done = std::move(done)] { done(true, std::nullopt); });
 }
 
 void Container::setFactory(Factory newFactory)

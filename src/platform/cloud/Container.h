@@ -54,6 +54,13 @@ public:
     virtual void accountStatus(Completion<AccountStatus> done) = 0;
     // The name of the user's record: the same for every client of the account.
     virtual void fetchUserRecordID(Completion<QString> done) = 0;
+    // Where the account's database lives, as the user names it (a folder's path);
+    // empty for a database that has no place of its own.
+    virtual QString location() const { return {}; }
+    // Whether the account holds a database yet, asked without making one: the first
+    // user record id or save sets one up. A share that is not mounted leaves an
+    // empty folder where its database was. Databases that always exist say true.
+    virtual void accountExists(Completion<bool> done);
 
     // Starts push delivery to the handler and yields this client's device token.
     // The client never receives pushes for its own changes.

@@ -1,5 +1,6 @@
 #include "platform/cloud/folder/AssetCache.h"
 
+#include "platform/TemporaryFolders.h"
 #include "platform/cloud/Error.h"
 
 #include <QDir>
@@ -7,7 +8,8 @@
 
 namespace velmor::cloud::folder {
 
-AssetCache::AssetCache() : folder_(std::make_shared<QTemporaryDir>()) {}
+// Named after this process, so that a start after it was killed removes what it left.
+AssetCache::AssetCache() : folder_(std::make_shared<QTemporaryDir>(temporaryFolders::ownTemplate())) {}
 
 QString AssetCache::keep(const QString& recordName, const QString& name, const std::optional<QByteArray>& bytes) const
 {

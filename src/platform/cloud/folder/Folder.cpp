@@ -64,6 +64,12 @@ std::optional<Folder> Folder::openAccount(const QString& path, ChangeFault fault
     return Folder(std::move(fd), path, std::move(fault));
 }
 
+bool Folder::contains(const QString& name) const
+{
+    struct stat info {};
+    return ::fstatat(fd_.get(), native(name).constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
 std::optional<Folder> Folder::child(const QString& name, bool create) const
 {
     const QString path = pathOf(name);

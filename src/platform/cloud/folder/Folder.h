@@ -36,6 +36,8 @@ public:
 
     files::FileRead read(const QString& name, qint64 maxBytes) const;
     files::FileStamp stamp(const QString& name) const { return files::fileStampAt(fd_.get(), name); }
+    // Something of any kind is at `name`, or it cannot be told that nothing is.
+    bool contains(const QString& name) const;
     // Replaces `name` whole: a new file renamed over it.
     void write(const QString& name, const QByteArray& bytes) const;
     // Makes `name` as a new file holding `bytes` and keeps it open; an empty descriptor,

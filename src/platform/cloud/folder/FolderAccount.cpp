@@ -134,6 +134,14 @@ QString FolderAccount::userRecordName()
     return name;
 }
 
+bool FolderAccount::holdsDatabase() const
+{
+    if (!location_.configured)
+        return true;
+    const std::optional<Folder> account = Folder::openAccount(location_.path, fault_);
+    return account && (account->contains(accountName) || account->contains(recordsName));
+}
+
 std::optional<Record> FolderAccount::readRecord(const Folder& account, const QString& recordName) const
 {
     const auto records = account.child(recordsName, false);

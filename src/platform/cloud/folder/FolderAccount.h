@@ -45,6 +45,9 @@ public:
     AccountStatus status() const;
     // Made by the first client that asks.
     QString userRecordName();
+    // The folder holds an account file or records, looked at without writing; the
+    // default folder, which Velmor makes itself, always counts as holding one.
+    bool holdsDatabase() const;
 
     Record fetchRecord(const QString& recordName) const;
     Record saveRecord(const Record& record);

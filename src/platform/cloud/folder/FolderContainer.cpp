@@ -183,6 +183,11 @@ void FolderContainer::fetchUserRecordID(Completion<QString> done)
     run<QString>(backend_, [](Backend& b) { return b.account.userRecordName(); }, std::move(done));
 }
 
+void FolderContainer::accountExists(Completion<bool> done)
+{
+    run<bool>(backend_, [](Backend& b) { return b.account.holdsDatabase(); }, std::move(done));
+}
+
 void FolderContainer::registerForRemoteNotifications(Completion<QByteArray> done)
 {
     const bool first = !registered_;

@@ -47,6 +47,8 @@ public:
     std::shared_ptr<Database> privateCloudDatabase() override { return database_; }
     void accountStatus(Completion<AccountStatus> done) override;
     void fetchUserRecordID(Completion<QString> done) override;
+    QString location() const override { return folderPath(); }
+    void accountExists(Completion<bool> done) override;
     // The device token is the client id's 16 bytes.
     void registerForRemoteNotifications(Completion<QByteArray> done) override;
     void checkForChanges() override;

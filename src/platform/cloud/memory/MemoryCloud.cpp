@@ -32,6 +32,14 @@ struct MemoryCloud::Server {
     QList<std::pair<QString, std::function<void()>>> held;
     QList<std::weak_ptr<MemoryClient>> clients;
     std::shared_ptr<Container> local;
+    // While the database is gone: what it held, and whether its place is still empty.
+    struct Contents {
+        QString userRecordName;
+        QMap<QString, Record> records;
+        QMap<QString, Subscription> subscriptions;
+    };
+    std::optional<Contents> aside;
+    bool empty = false;
 
     void requireAvailable() const
     {
@@ -60,6 +68,7 @@ struct MemoryCloud::Server {
                                                   : serverTime.value_or(QDateTime::currentDateTimeUtc());
         record.setServerMetadata(rules::newChangeTag(), date);
         records.insert(record.recordName(), record);
+        empty = false;
         return record;
     }
 
@@ -79,6 +88,8 @@ public:
     std::shared_ptr<Database> privateCloudDatabase() override { return database_; }
     void accountStatus(Completion<AccountStatus> done) override;
     void fetchUserRecordID(Completion<QString> done) override;
+    QString location() const override { return MemoryCloud::location; }
+    void accountExists(Completion<bool> done) override;
     void registerForRemoteNotifications(Completion<QByteArray> done) override;
 
     bool isRegistered() const { return registered_; }
@@ -194,6 +205,7 @@ public:
                 throwIf(rules::checkSavable(subscription));
                 s->requireAvailable();
                 s->subscriptions.insert(subscription.subscriptionID, subscription);
+                s->empty = false;
                 return subscription;
             },
             std::move(done));
@@ -241,12 +253,20 @@ void MemoryClient::accountStatus(Completion<AccountStatus> done)
         std::move(done));
 }
 
+void MemoryClient::accountExists(Completion<bool> done)
+{
+    perform<bool>(
+        server_, Call::accountExists, QStringLiteral("accountExists"), [s = server_.get()] { return !s->empty; },
+        std::move(done));
+}
+
 void MemoryClient::fetchUserRecordID(Completion<QString> done)
 {
     perform<QString>(
         server_, Call::fetchUserRecordID, QStringLiteral("fetchUserRecordID"),
         [s = server_.get()] {
             s->requireAvailable();
+            s->empty = false; // the account is made by the first client that asks
             return s->userRecordName;
         },
         std::move(done));
@@ -329,6 +349,24 @@ void MemoryCloud::announceWritableAgain()
 
 void MemoryCloud::setUserRecordName(QString name) { server_->userRecordName = std::move(name); }
 
+void MemoryCloud::setDatabaseGone(bool gone)
+{
+    Server& s = *server_;
+    if (gone && !s.aside) {
+        s.aside = Server::Contents{std::exchange(s.userRecordName, u'_' + QUuid::createUuid().toString(QUuid::Id128)),
+                                   std::exchange(s.records, {}), std::exchange(s.subscriptions, {})};
+        s.empty = true;
+    } else if (!gone && s.aside) {
+        s.userRecordName = std::move(s.aside->userRecordName);
+        s.records = std::move(s.aside->records);
+        s.subscriptions = std::move(s.aside->subscriptions);
+        s.aside.reset();
+        s.empty = false;
+    }
+}
+
+bool MemoryCloud::hasDatabase() const { return !server_->empty; }
+
 void MemoryCloud::setServerTime(std::optional<QDateTime> time) { server_->serverTime = std::move(time); }
 
 std::optional<Record> MemoryCloud::storedRecord(const QString& recordName) const
@@ -344,6 +382,7 @@ QList<Subscription> MemoryCloud::storedSubscriptions() const { return server_->s
 void MemoryCloud::putSubscription(const Subscription& subscription)
 {
     server_->subscriptions.insert(subscription.subscriptionID, subscription);
+    server_->empty = false;
 }
 
 void MemoryCloud::failNext(Call call, Error error) { server_->scripts[call].append(std::move(error)); }

@@ -18,6 +18,7 @@ class MemoryCloud {
 public:
     enum class Call {
         accountStatus,
+        accountExists,
         fetchUserRecordID,
         registerForRemoteNotifications,
         fetchRecord,
@@ -45,6 +46,13 @@ public:
     // Every client's writable-again handler runs, as after a folder became writable.
     void announceWritableAgain();
     void setUserRecordName(QString name);
+    // As an unmounted share leaves it: the database is set aside and its place is
+    // empty, until a client's first write (a user record id, a save) sets up a new
+    // one there. Back again, the set-aside database returns over whatever was written.
+    void setDatabaseGone(bool gone);
+    bool hasDatabase() const;
+    // What every client gives as its location.
+    static inline const QString location = QStringLiteral("memory:/cloud");
     // The modification date that saves get; the wall clock when none.
     void setServerTime(std::optional<QDateTime> time);
     std::optional<Record> storedRecord(const QString& recordName) const;
