@@ -100,6 +100,13 @@ TEST_F(CloudSync, WithoutTheSyncCommandsWarnPushesAreOnlyLoggedAndDiagnosticsSti
     EXPECT_EQ(diagnose(), (QStringList{"CloudKit account status error: The cloud database is busy. Try again later.",
                                        "CloudKit user record ID error: An internal error occurred in the cloud database.",
                                        "CloudKit subscriptions: none found.", "CloudKit profiles record: not found."}));
+
+    // An empty folder where the database was gets no database from the diagnostics.
+    cloud.setDatabaseGone(true);
+    EXPECT_EQ(diagnose(), (QStringList{"CloudKit account status: available",
+                                       "CloudKit user record ID: none, “memory:/cloud” holds no database.",
+                                       "CloudKit subscriptions: none found.", "CloudKit profiles record: not found."}));
+    EXPECT_FALSE(cloud.hasDatabase());
 }
 
 TEST_F(CloudSync, DiagnosticsTokenAuthorizationAndEntitlementLines)

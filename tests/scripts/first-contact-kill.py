@@ -6,7 +6,8 @@ profiles of its own, later than A's (users BUser1, BUser2), before it ever met t
 folder. Each round B starts on the folder with those profiles, is killed with SIGKILL
 after a random delay, and is started again until its first contact completes. After
 every round the folder's record must still hold A's profiles, B must hold them too,
-and B's own profiles must be kept once, as exchange files.
+and B's own profiles must be kept once, as exchange files. Each process's standard
+error is kept in a file of its own; a sanitizer report in any of them is a failure.
 
 Usage: first-contact-kill.py path/to/velmor [rounds]   (offscreen, temporary folders)
 """
@@ -17,6 +18,10 @@ rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 50
 root = tempfile.mkdtemp(prefix="velmor-kill-")
 shared = os.path.join(root, "cloud")
 os.mkdir(shared)
+# Kept after the run: one file per process started.
+logs = tempfile.mkdtemp(prefix="velmor-kill-stderr-")
+SANITIZER_REPORTS = ("ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSanitizer")
+SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
 
 
 def env_for(name):
@@ -27,11 +32,32 @@ def env_for(name):
         os.makedirs(os.path.join(home, sub), mode=0o700, exist_ok=True)
         env[var] = os.path.join(home, sub)
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    # The system libraries' own leaks, as the test suite suppresses them.
+    env.setdefault("LSAN_OPTIONS", "suppressions=" + os.path.normpath(SUPPRESSIONS))
     return env, os.path.join(home, "data", "Velmor")
 
 
-def start(env):
-    return subprocess.Popen([velmor], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+runs = 0
+
+
+def start(env, label):
+    global runs
+    runs += 1
+    path = os.path.join(logs, f"{runs:03}-{label}.stderr")
+    with open(path, "w") as stderr:
+        proc = subprocess.Popen([velmor], env=env, stdout=subprocess.PIPE, stderr=stderr, text=True)
+    proc.stderr_path = path
+    return proc
+
+
+def sanitizer_reports(*procs):
+    """The ended processes whose standard error holds a sanitizer's report, as problems."""
+    found = []
+    for proc in procs:
+        with open(proc.stderr_path, errors="replace") as f:
+            text = f.read()
+        found += [f"{mark!r} in {proc.stderr_path}" for mark in SANITIZER_REPORTS if mark in text]
+    return found
 
 
 def wait_ready(proc, timeout=30):
@@ -116,9 +142,10 @@ def with_users(document, names):
 seed_env, seed_folder = env_for("seed")
 seed_env["VELMOR_CLOUD_FOLDER"] = os.path.join(root, "seed-cloud")
 os.mkdir(seed_env["VELMOR_CLOUD_FOLDER"])
-seed = start(seed_env)
+seed = start(seed_env, "seed")
 assert wait_ready(seed), "the seed run never became ready"
 stop(seed)
+assert not sanitizer_reports(seed), sanitizer_reports(seed)
 defaults = profiles_of(seed_folder)
 a_document = with_users(json.loads(new_ids(json.dumps(defaults))), ["TplUser1", "TplUser2"])
 b_document = with_users(json.loads(new_ids(json.dumps(defaults))), ["BUser1", "BUser2"])
@@ -130,7 +157,7 @@ with open(os.path.join(a_folder, "profiles.json"), "w") as f:
     json.dump(a_document, f)
 hour_ago = time.time() - 3600
 os.utime(os.path.join(a_folder, "profiles.json"), (hour_ago, hour_ago))
-a = start(a_env)
+a = start(a_env, "a")
 assert wait_ready(a), "A never became ready"
 assert wait_until(lambda: record_users() == ["TplUser1", "TplUser2"], 20), "A's profiles never reached the folder"
 expected = ["TplUser1", "TplUser2"]
@@ -160,12 +187,13 @@ starts, ends = [], []
 for _ in range(5):
     b_env, b_folder = fresh_b()
     began = time.time()
-    b = start(b_env)
+    b = start(b_env, "b-calibration")
     wait_until(lambda: kept_files(b_folder), 30)
     starts.append(time.time() - began)
     assert wait_until(lambda: first_contact_done(b_folder), 30), "B's first contact never completed"
     ends.append(time.time() - began)
     stop(b)
+    assert not sanitizer_reports(b), sanitizer_reports(b)
 starts.sort()
 ends.sort()
 low, high = starts[2] * 0.7, ends[2] * 1.2
@@ -177,7 +205,7 @@ stages = {}
 for round_number in range(1, rounds + 1):
     b_env, b_folder = fresh_b()
     delay = random.uniform(low, high)
-    b = start(b_env)
+    b = start(b_env, f"b-round{round_number}-killed")
     time.sleep(delay)
     kept = kept_files(b_folder)
     stage = ("done" if first_contact_done(b_folder) else
@@ -185,8 +213,9 @@ for round_number in range(1, rounds + 1):
              "kept, not taken" if kept else "before keeping")
     b.kill()
     b.wait()
+    killed = b
     stages[stage] = stages.get(stage, 0) + 1
-    b = start(b_env)
+    b = start(b_env, f"b-round{round_number}-again")
     completed = wait_until(lambda: first_contact_done(b_folder), 30)
     time.sleep(1.5)  # an upload would follow a second after the initial sync
     stop(b)
@@ -196,17 +225,23 @@ for round_number in range(1, rounds + 1):
         problems.append(f"folder holds {record_users()}")
     if not completed:
         problems.append(f"B holds {users(profiles_of(b_folder))}")
-    if kept not in ([], ["BUser1 (user profile).json", "BUser2 (user profile).json"]):
+    # Whenever B was killed, its own profiles are kept, once.
+    if kept != ["BUser1 (user profile).json", "BUser2 (user profile).json"]:
         problems.append(f"kept {kept}")
     if users(profiles_of(a_folder)) != expected:
         problems.append(f"A holds {users(profiles_of(a_folder))}")
+    problems += sanitizer_reports(killed, b)
     print(f"round {round_number:2}: killed after {delay * 1000:4.0f} ms ({stage}): "
           + ("; ".join(problems) if problems else "folder and B hold A's profiles"))
     if problems:
         failures.append(round_number)
 
 stop(a)
+a_reports = sanitizer_reports(a)
+if a_reports:
+    print("A: " + "; ".join(a_reports))
 print("kills by stage:", stages)
+print(f"standard error of every run: {logs}")
 print(f"{rounds - len(failures)} passed, {len(failures)} failed")
 shutil.rmtree(root, ignore_errors=True)
-sys.exit(1 if failures else 0)
+sys.exit(1 if failures or a_reports else 0)

@@ -2,6 +2,9 @@
 #include "sync/SyncMemory.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +46,29 @@ TEST_F(SyncMemoryTest, OutlivesItsObjectKeepsTheLatestDatesAndFallsBackToEmpty)
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QDir().mkpath(path));
     EXPECT_TRUE(empty());
+}
+
+// The places were added later: a file without them reads as before, and the file
+// still holds the accounts where builds that know nothing of places read them.
+TEST_F(SyncMemoryTest, PlacesAreKeptBesideWhatOlderBuildsRead)
+{
+    const QString path = supportPath(SyncMemory::fileName);
+    writeFile(path, R"({"syncedAccounts": ["_one"], "futureRecordDates": []})");
+    {
+        SyncMemory memory(supportDir.path());
+        EXPECT_TRUE(memory.hasSyncedWith("_one"));
+        EXPECT_FALSE(memory.hasSyncedAt("/mnt/share"));
+        memory.rememberSyncAt("/mnt/share");
+        memory.rememberSyncAt("");
+        memory.rememberSyncAt("/mnt/share");
+    }
+    const QJsonObject root = QJsonDocument::fromJson(readFile(path)).object();
+    EXPECT_EQ(root.value("syncedAccounts"), QJsonArray{"_one"});
+    EXPECT_EQ(root.value("syncedLocations"), QJsonArray{"/mnt/share"});
+    const SyncMemory memory(supportDir.path());
+    EXPECT_TRUE(memory.hasSyncedAt("/mnt/share"));
+    EXPECT_FALSE(memory.hasSyncedAt("/mnt"));
+    EXPECT_FALSE(memory.hasSyncedAt(""));
 }
 
 } // namespace

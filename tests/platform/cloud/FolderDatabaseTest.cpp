@@ -191,6 +191,32 @@ TEST_F(FolderDatabase, OnlyTheDefaultFolderIsCreatedWhenMissing)
     EXPECT_EQ(fetch(*misplaced, "profiles").error->localizedDescription(), notAFolder);
 }
 
+// Whether the folder holds a database is looked at without writing: an empty folder
+// holds none until a client asks for the user record id; records alone count; the
+// default folder, which Velmor makes itself, always holds one.
+TEST_F(FolderDatabase, AnEmptyFolderHoldsNoDatabaseUntilOneIsSetUp)
+{
+    const auto exists = [this](Container& container) {
+        return complete<bool>(*queue, [&](auto done) { container.accountExists(std::move(done)); }).value;
+    };
+    const auto c = client();
+    EXPECT_EQ(c->location(), folder());
+    EXPECT_EQ(exists(*c), false);
+    EXPECT_EQ(QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{});
+    complete<QString>(*queue, [&](auto done) { c->fetchUserRecordID(std::move(done)); });
+    EXPECT_EQ(exists(*c), true);
+    ASSERT_TRUE(QFile::remove(file("account.json")));
+    EXPECT_EQ(exists(*c), false);
+    put("records/other.json", "{}");
+    EXPECT_EQ(exists(*c), true);
+    ASSERT_TRUE(QDir(folder()).removeRecursively());
+    EXPECT_EQ(exists(*c), false);
+
+    const auto ownFolder = FolderContainer::create("iCloud.Velmor", {supportPath("own"), false}, {QUuid::createUuid()});
+    EXPECT_EQ(exists(*ownFolder), true);
+}
+
 TEST_F(FolderDatabase, TheEnvironmentVariableWinsOverTheSetting)
 {
     const QByteArray saved = qgetenv("VELMOR_CLOUD_FOLDER");
