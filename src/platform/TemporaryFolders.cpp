@@ -66,22 +66,23 @@ bool removeTree(int parent, const QByteArray& name, int depth)
     return emptied && ::unlinkat(parent, name.constData(), AT_REMOVEDIR) == 0;
 }
 
-bool isRunning(qint64 pid)
+bool processRuns(qint64 pid)
 {
     if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
         return true; // names no process that could be asked about: kept
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
-bool anotherVelmorRuns()
+bool anotherVelmorOfTheUserRuns()
 {
     const QString self = QString::number(::getpid());
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         struct stat info {};
-        if (pid == self || pid.toLongLong() <= 0 || ::stat(QFile::encodeName(u"/proc/" + pid).constData(), &info) != 0 ||
+        const QString folder = QStringLiteral("/proc/") + pid;
+        if (pid == self || pid.toLongLong() <= 0 || ::stat(QFile::encodeName(folder).constData(), &info) != 0 ||
             info.st_uid != ::getuid())
             continue;
-        QFile name(u"/proc/" + pid + u"/comm");
+        QFile name(folder + QStringLiteral("/comm"));
         if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "velmor")
             return true;
     }
@@ -97,7 +98,7 @@ QString ownTemplate(const QString& root)
 
 QString ownTemplate() { return ownTemplate(QDir::tempPath()); }
 
-Processes Processes::system() { return {&isRunning, &anotherVelmorRuns}; }
+Processes Processes::system() { return {&processRuns, &anotherVelmorOfTheUserRuns}; }
 
 QStringList removeLeftovers(const QString& root, const Processes& processes)
 {
