@@ -30,9 +30,11 @@ constexpr int maxDepth = 8;
 QByteArrayList entries(int fd)
 {
     QByteArrayList names;
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(::dup(fd)), &::closedir);
+    UniqueFd copy(::dup(fd)); // the listing owns and closes its own descriptor
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(copy ? ::fdopendir(copy.get()) : nullptr, &::closedir);
     if (!dir)
         return names;
+    copy.release();
     while (const dirent* entry = ::readdir(dir.get())) {
         const QByteArray name(entry->d_name);
         if (name != "." && name != "..")
@@ -47,7 +49,8 @@ bool isOwnFolder(const struct stat& info) { return S_ISDIR(info.st_mode) && info
 // a link; true when it is gone.
 bool removeTree(int parent, const QByteArray& name, int depth)
 {
-    const UniqueFd folder(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    const UniqueFd folder(::openat(parent, name.constData(), flags));
     struct stat info {};
     // Looked at again through the open folder: whatever was checked by name may have been swapped.
     if (!folder || ::fstat(folder.get(), &info) != 0 || !isOwnFolder(info))
