@@ -2,6 +2,7 @@
 
 #include "sync/CloudKitCalls.h"
 #include "sync/SyncMemory.h"
+#include "sync/SyncTexts.h"
 
 #include <QDir>
 
@@ -21,7 +22,7 @@ QCoro::Task<bool> EmptyFolderGuard::allowsSync(bool synced)
     try {
         exists = co_await cloudkit::fetchAccountExists(container_);
     } catch (const cloud::Error& error) {
-        report_(QStringLiteral("Cloud Sync Error"), error.localizedDescription());
+        report_(synctext::errorTitle, error.localizedDescription());
         co_return false;
     }
     if (exists) {
@@ -30,7 +31,7 @@ QCoro::Task<bool> EmptyFolderGuard::allowsSync(bool synced)
         co_return true;
     }
     if (!std::exchange(hasReported_, true))
-        report_(QStringLiteral("Cloud Sync"),
+        report_(synctext::syncTitle,
                 QStringLiteral("The shared folder “%1” looks empty or unmounted: it holds none of the profiles this "
                                "computer synced with it. Sync is paused, and nothing is written into it, until it is "
                                "back.")
