@@ -18,6 +18,9 @@ Usage: apart-kill.py path/to/velmor [kill rounds]   (offscreen, temporary folder
 """
 import json, os, random, signal, subprocess, sys, tempfile, time, uuid
 
+import velmor_machines as machines
+from velmor_machines import machine_env, read_json, sanitizer_reports, users, wait_ready, wait_until
+
 velmor = os.path.abspath(sys.argv[1])
 rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 root = tempfile.mkdtemp(prefix="velmor-apart-")
@@ -29,21 +32,10 @@ runs = 0
 problems = []
 
 
-def env_for(name, folder):
-    home = os.path.join(root, name)
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VELMOR_CLOUD_FOLDER=folder, VELMOR_READY="print")
-    for var, sub in (("XDG_DATA_HOME", "data"), ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
-                     ("XDG_RUNTIME_DIR", "runtime")):
-        os.makedirs(os.path.join(home, sub), mode=0o700, exist_ok=True)
-        env[var] = os.path.join(home, sub)
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    return env, os.path.join(home, "data", "Velmor")
-
-
 class Machine:
     def __init__(self, name, folder):
         self.name = name
-        self.env, self.folder = env_for(name, folder)
+        self.env, self.folder = machine_env(root, name, folder)
         self.proc = None
 
     def start(self):
@@ -52,14 +44,8 @@ class Machine:
         self.log = os.path.join(root, f"{self.name}-{runs}.stderr")
         self.proc = subprocess.Popen([velmor], env=self.env, stdout=subprocess.PIPE,
                                      stderr=open(self.log, "w"), text=True)
-        deadline = time.time() + 60
-        while time.time() < deadline:
-            line = self.proc.stdout.readline()
-            if not line:
-                break
-            if "ready" in line.lower():
-                return
-        raise SystemExit(f"{self.name} never became ready (see {self.log})")
+        if not wait_ready(self.proc, 60):
+            raise SystemExit(f"{self.name} never became ready (see {self.log})")
 
     def stop(self, sig=signal.SIGTERM):
         if not self.proc:
@@ -71,11 +57,7 @@ class Machine:
             self.proc.kill()
             self.proc.wait()
         self.proc = None
-        with open(self.log, errors="replace") as f:
-            text = f.read()
-        for mark in ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"):
-            if mark in text:
-                problems.append(f"{self.name}: sanitizer report in {self.log}")
+        problems.extend(sanitizer_reports(self.log))
 
     def document(self):
         return read_json(os.path.join(self.folder, "profiles.json")) or {}
@@ -94,39 +76,8 @@ class Machine:
         os.replace(path + ".edit", path)
 
 
-def users(document):
-    return sorted(profile["name"] for profile in document.get("userProfiles", []))
-
-
-def read_json(path):
-    try:
-        with open(path, "rb") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return None
-
-
 def record_users():
-    import base64
-    record = read_json(os.path.join(shared, "records", "profiles.json"))
-    if not record:
-        return None
-    for value in json.dumps(record).split('"'):
-        if len(value) > 200:
-            try:
-                return users(json.loads(base64.b64decode(value)))
-            except ValueError:
-                continue
-    return None
-
-
-def wait_until(check, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if check():
-            return True
-        time.sleep(0.05)
-    return False
+    return machines.record_users(shared)
 
 
 def add_user(name):
@@ -147,19 +98,19 @@ def rename_user(old, new):
     return change
 
 
-def settled(machines, expected):
+def settled(group, expected):
     def check():
-        names = [m.users() for m in machines] + [record_users()]
+        names = [m.users() for m in group] + [record_users()]
         return all(n is not None and set(expected) <= set(n) for n in names) and \
             all(n == names[0] for n in names)
     return check
 
 
-def check_case(label, machines, expected, timeout=60):
-    if wait_until(settled(machines, expected), timeout):
+def check_case(label, group, expected, timeout=60):
+    if wait_until(settled(group, expected), timeout, step=0.05):
         print(f"{label}: ok, {len(expected)} edits everywhere")
         return
-    found = {m.name: m.users() for m in machines}
+    found = {m.name: m.users() for m in group}
     found["record"] = record_users()
     missing = {k: sorted(set(expected) - set(v or [])) for k, v in found.items()}
     problems.append(f"{label}: missing {missing}")

@@ -11,7 +11,10 @@ error is kept in a file of its own; a sanitizer report in any of them is a failu
 
 Usage: first-contact-kill.py path/to/velmor [rounds]   (offscreen, temporary folders)
 """
-import base64, json, os, random, re, shutil, signal, subprocess, sys, tempfile, time, uuid
+import json, os, random, re, shutil, signal, subprocess, sys, tempfile, time, uuid
+
+import velmor_machines as machines
+from velmor_machines import machine_env, read_json, users, wait_ready, wait_until
 
 velmor = os.path.abspath(sys.argv[1])
 rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 50
@@ -20,21 +23,10 @@ shared = os.path.join(root, "cloud")
 os.mkdir(shared)
 # Kept after the run: one file per process started.
 logs = tempfile.mkdtemp(prefix="velmor-kill-stderr-")
-SANITIZER_REPORTS = ("ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSanitizer")
-SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
 
 
 def env_for(name):
-    home = os.path.join(root, name)
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VELMOR_CLOUD_FOLDER=shared, VELMOR_READY="print")
-    for var, sub in (("XDG_DATA_HOME", "data"), ("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"),
-                     ("XDG_RUNTIME_DIR", "runtime")):
-        os.makedirs(os.path.join(home, sub), mode=0o700, exist_ok=True)
-        env[var] = os.path.join(home, sub)
-    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    # The system libraries' own leaks, as the test suite suppresses them.
-    env.setdefault("LSAN_OPTIONS", "suppressions=" + os.path.normpath(SUPPRESSIONS))
-    return env, os.path.join(home, "data", "Velmor")
+    return machine_env(root, name, shared)
 
 
 runs = 0
@@ -52,23 +44,7 @@ def start(env, label):
 
 def sanitizer_reports(*procs):
     """The ended processes whose standard error holds a sanitizer's report, as problems."""
-    found = []
-    for proc in procs:
-        with open(proc.stderr_path, errors="replace") as f:
-            text = f.read()
-        found += [f"{mark!r} in {proc.stderr_path}" for mark in SANITIZER_REPORTS if mark in text]
-    return found
-
-
-def wait_ready(proc, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        line = proc.stdout.readline()
-        if not line:
-            break
-        if "ready" in line.lower():
-            return True
-    return False
+    return [problem for proc in procs for problem in machines.sanitizer_reports(proc.stderr_path)]
 
 
 def stop(proc):
@@ -80,39 +56,8 @@ def stop(proc):
         proc.wait()
 
 
-def users(document):
-    return sorted(profile["name"] for profile in document.get("userProfiles", []))
-
-
-def read_json(path):
-    try:
-        with open(path, "rb") as f:
-            return json.load(f)
-    except (OSError, ValueError):
-        return None
-
-
 def record_users():
-    record = read_json(os.path.join(shared, "records", "profiles.json"))
-    if not record:
-        return None
-    text = json.dumps(record)
-    # The payload is stored as base64 bytes somewhere in the record's fields.
-    for candidate in re.findall(r'"([A-Za-z0-9+/=]{200,})"', text):
-        try:
-            return users(json.loads(base64.b64decode(candidate)))
-        except ValueError:
-            continue
-    return None
-
-
-def wait_until(check, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if check():
-            return True
-        time.sleep(0.002)
-    return False
+    return machines.record_users(shared)
 
 
 def profiles_of(folder):
