@@ -1,7 +1,9 @@
 // velmor-icon-render: draws one icon document for Velmor, in a process of its own so that
 // no document can hold up or bring down Velmor. Usage: velmor-icon-render SIDE, with the
 // SVG document on standard input; the image (IconPixels.h) on standard output. Opens no
-// file for the document; Velmor limits its time and memory.
+// file for the document; Velmor limits its time and memory. When its CPU budget runs out
+// it ends with iconpixels::outOfTimeStatus, so Velmor tells a document too costly to draw
+// from a program that failed.
 
 #include "model/IconPixels.h"
 #include "model/SvgIconImage.h"
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 using namespace velmor;
@@ -58,6 +61,11 @@ bool writeAll(const QByteArray& bytes)
 
 int main(int argc, char** argv)
 {
+    // First of all: starting up counts against the budget too.
+    struct sigaction outOfTime {};
+    outOfTime.sa_handler = [](int) { ::_exit(iconpixels::outOfTimeStatus); };
+    ::sigaction(SIGXCPU, &outOfTime, nullptr);
+
     if (argc != 2)
         return usageStatus;
     char* end = nullptr;

@@ -55,7 +55,7 @@ TEST(ToolListIcons, CustomIconsArePaintedWithoutDrawingAnSvgOnTheWindowsThread)
     IconRenderService::Options options;
     options.program = VELMOR_ICON_RENDER;
     options.cacheDirectory = cache.path();
-    options.deadline = 60s; // the sanitized program on a busy machine
+    options.limits.backstop = 60s; // the sanitized program on a busy machine
     IconRenderService service(options);
     IconRenderer::setShared(&service);
     setSvgWindowThread(QThread::currentThread());
@@ -72,9 +72,9 @@ TEST(ToolListIcons, CustomIconsArePaintedWithoutDrawingAnSvgOnTheWindowsThread)
         list.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
         const QImage before = list.grab().toImage();
+        // Read and hashed away from this thread, then drawn by the children.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return CustomIconLibrary::shared().lookupsUnderWay() == 0; }, 120'000));
         EXPECT_EQ(service.childrenStarted(), 2);
-
-        ASSERT_TRUE(QTest::qWaitFor([&] { return service.childrenRunning() == 0; }, 120'000));
         EXPECT_EQ(CustomIconLibrary::shared().arrivals().get(), arrivalsBefore + 1);
         const int paintsAtArrival = counter.paints;
         EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > paintsAtArrival; }, 10'000));
