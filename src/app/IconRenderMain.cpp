@@ -7,6 +7,7 @@
 
 #include "model/IconPixels.h"
 #include "model/SvgIconImage.h"
+#include "platform/RegularFile.h"
 
 #include <QGuiApplication>
 
@@ -43,20 +44,6 @@ bool readDocument(QByteArray& document)
     return true;
 }
 
-bool writeAll(const QByteArray& bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(STDOUT_FILENO, bytes.constData() + written, size_t(bytes.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        written += count;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -83,9 +70,10 @@ int main(int argc, char** argv)
     int status = usageStatus;
     if (readDocument(document)) {
         const std::optional<QImage> image = renderSvgIcon(document, int(side));
-        status = !image                                 ? iconpixels::refusedStatus
-                 : writeAll(iconpixels::encode(*image)) ? iconpixels::drawnStatus
-                                                        : usageStatus;
+        if (!image)
+            status = iconpixels::refusedStatus;
+        else if (files::writeAll(STDOUT_FILENO, iconpixels::encode(*image)))
+            status = iconpixels::drawnStatus;
     }
     // Nothing is left to tidy up that the system does not take back itself.
     ::_exit(status);

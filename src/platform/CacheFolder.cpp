@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <memory>
 
 namespace velmor {
@@ -21,20 +20,6 @@ namespace {
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        written += count;
-    }
-    return true;
-}
 
 // A name of its own per write: two writes of one entry never share a temporary file.
 QByteArray temporaryName(const QString& name)
@@ -99,7 +84,7 @@ bool CacheFolder::write(const QString& name, const QByteArray& bytes) const
                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file)
             return false;
-        written = writeAll(file.get(), bytes);
+        written = files::writeAll(file.get(), bytes);
     }
     // A rename replaces a link in the entry's place, not what it leads to.
     if (written && ::renameat(fd_.get(), temporary.constData(), fd_.get(), QFile::encodeName(name).constData()) == 0)
