@@ -116,12 +116,14 @@ std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName
 
 void CustomIconLibrary::startLookup(const QString& fileName, const files::FileStamp& stamp, quint64 generation)
 {
-    if (!outcomes_.start(fileName, stamp))
+    const std::optional<quint64> lookup = outcomes_.start(fileName, stamp);
+    if (!lookup)
         return;
-    readers_->async([this, alive = std::weak_ptr(alive_), fileName, stamp, generation] {
+    auto ticket = std::make_shared<const Ticket>(outcomes_, alive_, fileName, *lookup);
+    readers_->async([this, alive = std::weak_ptr(alive_), ticket = std::move(ticket), generation]() mutable {
         if (alive.expired())
             return;
-        auto lookup = std::make_shared<const Lookup>(read(fileName, stamp, generation));
+        auto lookup = std::make_shared<const Lookup>(read(std::move(ticket), generation));
         if (alive.expired())
             return;
         postToMain([this, alive, lookup] {
@@ -131,10 +133,16 @@ void CustomIconLibrary::startLookup(const QString& fileName, const files::FileSt
     });
 }
 
-CustomIconLibrary::Lookup CustomIconLibrary::read(const QString& fileName, const files::FileStamp& stamp,
-                                                  quint64 generation)
+CustomIconLibrary::Ticket::~Ticket()
 {
-    Lookup lookup{fileName, stamp, generation, {}};
+    if (!alive.expired())
+        outcomes.abandon(fileName, lookup);
+}
+
+CustomIconLibrary::Lookup CustomIconLibrary::read(std::shared_ptr<const Ticket> ticket, quint64 generation)
+{
+    const QString fileName = ticket->fileName;
+    Lookup lookup{std::move(ticket), generation, {}};
     // The folder's file first; the shipped icon when the file is missing or draws nothing.
     for (const bool shipped : {false, true}) {
         std::optional<QByteArray> document = shipped
@@ -159,10 +167,11 @@ void CustomIconLibrary::resolve(const std::shared_ptr<const Lookup>& lookup, qsi
         std::optional<IconRenderResult> result =
             index == from && answer ? std::move(answer) : renderer().knownByKey(candidate.key);
         if (!result) {
-            renderer().render(candidate, [this, alive = std::weak_ptr(alive_), lookup, index](const IconRenderResult& drawn) {
+            auto answered = [this, alive = std::weak_ptr(alive_), lookup, index](const IconRenderResult& drawn) {
                 if (!alive.expired())
                     resolve(lookup, index, drawn);
-            });
+            };
+            renderer().render(candidate, std::move(answered));
             return;
         }
         if (result->outcome == IconRenderOutcome::drawn)
@@ -173,10 +182,11 @@ void CustomIconLibrary::resolve(const std::shared_ptr<const Lookup>& lookup, qsi
 
 void CustomIconLibrary::settle(const Lookup& lookup, const IconRenderRequest* drawn, const QImage& image)
 {
-    outcomes_.settle(lookup.fileName, lookup.stamp, drawn ? std::optional(drawn->key) : std::nullopt);
+    const QString& fileName = lookup.ticket->fileName;
+    outcomes_.settle(fileName, lookup.ticket->lookup, drawn ? std::optional(drawn->key) : std::nullopt);
     if (!drawn)
         return;
-    cache_.insert(lookup.fileName, image, lookup.generation);
+    cache_.insert(fileName, image, lookup.generation);
     arrivals_.set(arrivals_.get() + 1);
 }
 

@@ -62,17 +62,32 @@ public:
     static CustomIconLibrary& shared();
 
 private:
+    // Held by all of a lookup's work: a lookup whose work was dropped unfinished (the
+    // queue it waited in went away) is under way no longer.
+    struct Ticket {
+        Ticket(CustomIconOutcomes& outcomes, std::weak_ptr<const int> alive, QString fileName, quint64 lookup)
+            : outcomes(outcomes), alive(std::move(alive)), fileName(std::move(fileName)), lookup(lookup)
+        {
+        }
+        Ticket(const Ticket&) = delete;
+        Ticket& operator=(const Ticket&) = delete;
+        ~Ticket();
+
+        CustomIconOutcomes& outcomes;
+        const std::weak_ptr<const int> alive;
+        const QString fileName;
+        const quint64 lookup;
+    };
     // One file's documents, the folder's and the shipped one, read and hashed.
     struct Lookup {
-        QString fileName;
-        files::FileStamp stamp;
+        std::shared_ptr<const Ticket> ticket;
         quint64 generation = 0;
         QList<IconRenderRequest> candidates;
     };
 
     IconRenderer& renderer() const { return renderer_ ? *renderer_ : IconRenderer::shared(); }
     void startLookup(const QString& fileName, const files::FileStamp& stamp, quint64 generation);
-    Lookup read(const QString& fileName, const files::FileStamp& stamp, quint64 generation);
+    Lookup read(std::shared_ptr<const Ticket> ticket, quint64 generation);
     void resolve(const std::shared_ptr<const Lookup>& lookup, qsizetype from, std::optional<IconRenderResult> answer);
     void settle(const Lookup& lookup, const IconRenderRequest* drawn, const QImage& image);
 

@@ -16,24 +16,31 @@ std::optional<CustomIconOutcomes::Known> CustomIconOutcomes::find(const QString&
     return found->known;
 }
 
-bool CustomIconOutcomes::start(const QString& fileName, const files::FileStamp& stamp)
+std::optional<quint64> CustomIconOutcomes::start(const QString& fileName, const files::FileStamp& stamp)
 {
     const QMutexLocker lock(&mutex_);
     const auto found = entries_.constFind(fileName);
     if (found != entries_.cend() && found->stamp == stamp && found->known.state == State::underway)
-        return false;
-    entries_.insert(fileName, {stamp, {State::underway, {}}});
-    return true;
+        return std::nullopt;
+    entries_.insert(fileName, {stamp, {State::underway, {}}, ++lookups_});
+    return lookups_;
 }
 
-void CustomIconOutcomes::settle(const QString& fileName, const files::FileStamp& stamp,
-                                const std::optional<QString>& drawnKey)
+void CustomIconOutcomes::settle(const QString& fileName, quint64 lookup, const std::optional<QString>& drawnKey)
 {
     const QMutexLocker lock(&mutex_);
     const auto found = entries_.find(fileName);
-    if (found == entries_.end() || found->stamp != stamp || found->known.state != State::underway)
+    if (found == entries_.end() || found->lookup != lookup || found->known.state != State::underway)
         return;
     found->known = drawnKey ? Known{State::drawn, *drawnKey} : Known{State::failed, {}};
+}
+
+void CustomIconOutcomes::abandon(const QString& fileName, quint64 lookup)
+{
+    const QMutexLocker lock(&mutex_);
+    const auto found = entries_.constFind(fileName);
+    if (found != entries_.cend() && found->lookup == lookup && found->known.state == State::underway)
+        entries_.erase(found);
 }
 
 int CustomIconOutcomes::underway() const

@@ -24,11 +24,14 @@ public:
 
     // What is known about the file as it is now, if anything.
     std::optional<Known> find(const QString& fileName, const files::FileStamp& stamp) const;
-    // Marks the file's outcome as being found out; false when it already is, for that stamp.
-    bool start(const QString& fileName, const files::FileStamp& stamp);
-    // The outcome found (drawnKey: the key of the document drawn; none: nothing drawn).
-    // Dropped when the file changed again meanwhile.
-    void settle(const QString& fileName, const files::FileStamp& stamp, const std::optional<QString>& drawnKey);
+    // Marks the file's outcome as being found out: the lookup's number, or none when one
+    // is under way already for that stamp.
+    std::optional<quint64> start(const QString& fileName, const files::FileStamp& stamp);
+    // The outcome the lookup found (drawnKey: the key of the document drawn; none: nothing
+    // drawn). Dropped when another lookup of the file (it changed) has started since.
+    void settle(const QString& fileName, quint64 lookup, const std::optional<QString>& drawnKey);
+    // Forgets a lookup that ended without an outcome, if it is still the file's.
+    void abandon(const QString& fileName, quint64 lookup);
     // Files whose outcome is being found out.
     int underway() const;
 
@@ -36,9 +39,11 @@ private:
     struct Entry {
         files::FileStamp stamp;
         Known known;
+        quint64 lookup = 0;
     };
     mutable QMutex mutex_;
     QHash<QString, Entry> entries_;
+    quint64 lookups_ = 0;
 };
 
 } // namespace velmor

@@ -55,7 +55,7 @@ IconRenderChild::IconRenderChild(const QString& program, const QByteArray& docum
         if (error == QProcess::FailedToStart)
             QMetaObject::invokeMethod(process, [this] { end(Ending::notStarted); }, Qt::QueuedConnection);
     });
-    QObject::connect(process, &QProcess::finished, process, [this, process, side](int status, QProcess::ExitStatus exit) {
+    const auto ended = [this, process, side](int status, QProcess::ExitStatus exit) {
         output_ += process->readAllStandardOutput();
         if (backstopped_)
             return end(Ending::backstop);
@@ -69,7 +69,8 @@ IconRenderChild::IconRenderChild(const QString& program, const QByteArray& docum
         if (status != iconpixels::drawnStatus || !image || std::max(image->width(), image->height()) != side)
             return end(Ending::failed);
         end(Ending::drawn, *image);
-    });
+    };
+    QObject::connect(process, &QProcess::finished, process, ended);
     backstop_.setSingleShot(true);
     QObject::connect(&backstop_, &QTimer::timeout, process, [this, process] {
         backstopped_ = true;

@@ -229,7 +229,8 @@ void IconRenderService::settle(Job job, const IconRenderResult& result)
 
 QString IconRenderService::programFailureText(ProgramFailure failure) const
 {
-    const QString broken = QStringLiteral("; custom icons not drawn yet show their tools' symbols until Velmor starts again.");
+    const QString broken =
+        QStringLiteral("; custom icons not drawn yet show their tools' symbols until Velmor starts again.");
     switch (failure) {
     case ProgramFailure::notStarted:
         return QStringLiteral("The icon drawing program “%1” could not be started").arg(options_.program) + broken;

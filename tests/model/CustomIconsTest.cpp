@@ -204,6 +204,27 @@ TEST_F(CustomIconLibraryTest, FilesAreReadAwayFromTheCallerAndOnlyUntilTheirOutc
     EXPECT_EQ(colourOf(fresh.customIconImage("good.svg")), QColor(Qt::red));
 }
 
+// A lookup whose work is dropped unfinished (a renderer that never answers, a queue that
+// went away) is not left under way: the file is looked up again when next asked for.
+TEST_F(CustomIconLibraryTest, ALookupDroppedUnfinishedIsNotLeftUnderWay)
+{
+    struct Dropping final : IconRenderer {
+        std::optional<IconRenderResult> knownByKey(const QString&) override { return std::nullopt; }
+        void render(IconRenderRequest, Done) override { ++dropped; }
+        int dropped = 0;
+    } dropping;
+    CustomIconLibrary fresh(&dropping);
+    test::writeFile(icon("x.svg"), square("red"));
+    EXPECT_FALSE(fresh.customIconImage("x.svg"));
+    queue->runUntilIdle();
+    EXPECT_EQ(dropping.dropped, 1);
+    EXPECT_EQ(fresh.lookupsUnderWay(), 0);
+    EXPECT_FALSE(fresh.customIconImage("x.svg"));
+    queue->runUntilIdle();
+    EXPECT_EQ(dropping.dropped, 2);
+    EXPECT_EQ(fresh.documentsRead(), 2u);
+}
+
 TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)
 {
     test::writeFile(icon("x.svg"), square("red"));

@@ -89,9 +89,10 @@ protected:
         for (qsizetype i = 0; i < documents.size(); ++i)
             renderer.render({documents[i], 128, "x.svg", IconOrigin::local, {}},
                             [&outcomes, i](const IconRenderResult& result) { outcomes[i] = result.outcome; });
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return std::all_of(outcomes.cbegin(), outcomes.cend(), [](const auto& o) { return o.has_value(); }); },
-            120'000));
+        const auto allEnded = [&] {
+            return std::all_of(outcomes.cbegin(), outcomes.cend(), [](const auto& o) { return o.has_value(); });
+        };
+        EXPECT_TRUE(QTest::qWaitFor(allEnded, 120'000));
         QList<Outcome> ended;
         for (const std::optional<Outcome>& outcome : outcomes)
             ended << outcome.value_or(Outcome::cancelled);
