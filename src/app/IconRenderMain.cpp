@@ -1,16 +1,20 @@
 // velmor-icon-render: draws one icon document for Velmor, in a process of its own so that
 // no document can hold up or bring down Velmor. Usage: velmor-icon-render SIDE, with the
 // SVG document on standard input; the image (IconPixels.h) on standard output. Opens no
-// file for the document; Velmor limits its time and memory.
+// file for the document; Velmor limits its time and memory. When its CPU budget runs out
+// it ends with iconpixels::outOfTimeStatus, so Velmor tells a document too costly to draw
+// from a program that failed.
 
 #include "model/IconPixels.h"
 #include "model/SvgIconImage.h"
+#include "platform/RegularFile.h"
 
 #include <QGuiApplication>
 
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 using namespace velmor;
@@ -40,24 +44,15 @@ bool readDocument(QByteArray& document)
     return true;
 }
 
-bool writeAll(const QByteArray& bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(STDOUT_FILENO, bytes.constData() + written, size_t(bytes.size() - written));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        written += count;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // First of all: starting up counts against the budget too.
+    struct sigaction outOfTime {};
+    outOfTime.sa_handler = [](int) { ::_exit(iconpixels::outOfTimeStatus); };
+    ::sigaction(SIGXCPU, &outOfTime, nullptr);
+
     if (argc != 2)
         return usageStatus;
     char* end = nullptr;
@@ -75,9 +70,10 @@ int main(int argc, char** argv)
     int status = usageStatus;
     if (readDocument(document)) {
         const std::optional<QImage> image = renderSvgIcon(document, int(side));
-        status = !image                                 ? iconpixels::refusedStatus
-                 : writeAll(iconpixels::encode(*image)) ? iconpixels::drawnStatus
-                                                        : usageStatus;
+        if (!image)
+            status = iconpixels::refusedStatus;
+        else if (files::writeAll(STDOUT_FILENO, iconpixels::encode(*image)))
+            status = iconpixels::drawnStatus;
     }
     // Nothing is left to tidy up that the system does not take back itself.
     ::_exit(status);

@@ -136,10 +136,13 @@ void AppModel::installCallbacks()
         if (const auto self = weak.lock())
             (*self)->handleStoreMessage(title, message);
     };
-    // An icon that cannot be drawn is told as the icon sync tells what it refuses.
-    IconRenderer::shared().setFailureHandler([weak](const QString& description) {
+    // An icon that cannot be drawn is told under the title of where it came from: the
+    // icon sync tells it as it tells what it refuses.
+    IconRenderer::shared().setFailureHandler([weak](IconOrigin origin, const QString& description) {
         if (const auto self = weak.lock())
-            (*self)->handleStoreMessage(QStringLiteral("Cloud Sync Error"), description);
+            (*self)->handleStoreMessage(origin == IconOrigin::sync ? QStringLiteral("Cloud Sync Error")
+                                                                   : QStringLiteral("Custom Icon"),
+                                        description);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "model/FileNames.h"
 #include "model/SvgIconImage.h"
 #include "platform/Bundle.h"
+#include "platform/MainQueue.h"
 #include "platform/Paths.h"
 
 #include <QCoreApplication>
@@ -75,6 +76,17 @@ QList<CustomIcon> CustomIconLibrary::loadCustomIcons()
     return icons;
 }
 
+CustomIconLibrary::CustomIconLibrary(IconRenderer* renderer)
+    : renderer_(renderer), readers_(SerialQueue::create(QStringLiteral("com.velmor.icon-lookup")))
+{
+}
+
+CustomIconLibrary::~CustomIconLibrary()
+{
+    // Work still queued finds the library gone; the readers' queue then lets it finish.
+    alive_.reset();
+}
+
 std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName)
 {
     installBundledCustomIcons();
@@ -83,42 +95,99 @@ std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName
     if (auto cached = cache_.image(fileName))
         return cached;
     const quint64 generation = cache_.generation();
-    IconRenderer& drawer = renderer();
-    // The folder's file first; the shipped icon when the file is missing or draws nothing.
-    for (const bool shipped : {false, true}) {
-        const std::optional<QByteArray> document =
-            shipped ? bundleCustomIconDocument(fileName)
-                    : readSvgIconFile(QDir(customIconsDirectory()).filePath(fileName));
-        if (!document)
-            continue;
-        const std::optional<IconRenderResult> known = drawer.known(*document, SvgIconLimits::imageSide);
-        if (!known) {
-            request(*document, fileName);
+    // What the file is now, without reading it: its outcome may be known for it.
+    const files::FileStamp stamp = files::fileStamp(QDir(customIconsDirectory()).filePath(fileName));
+    if (const std::optional<CustomIconOutcomes::Known> known = outcomes_.find(fileName, stamp)) {
+        if (known->state != CustomIconOutcomes::State::drawn)
             return std::nullopt;
-        }
-        if (known->outcome == IconRenderOutcome::drawn) {
-            cache_.insert(fileName, known->image, generation);
-            return known->image;
+        // The renderer keeps what it drew; the image cache may have let it go.
+        if (std::optional<IconRenderResult> drawn = renderer().knownByKey(known->key);
+            drawn && drawn->outcome == IconRenderOutcome::drawn) {
+            cache_.insert(fileName, drawn->image, generation);
+            return drawn->image;
         }
     }
+    // The renderer and the views' notice live on the main thread.
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (application && QThread::currentThread() == application->thread())
+        startLookup(fileName, stamp, generation);
     return std::nullopt;
 }
 
-void CustomIconLibrary::request(const QByteArray& document, const QString& fileName)
+void CustomIconLibrary::startLookup(const QString& fileName, const files::FileStamp& stamp, quint64 generation)
 {
-    // The renderer and the views' notice live on the main thread.
-    const QCoreApplication* application = QCoreApplication::instance();
-    if (!application || QThread::currentThread() != application->thread() || pending_.contains(fileName))
+    const std::optional<quint64> lookup = outcomes_.start(fileName, stamp);
+    if (!lookup)
         return;
-    pending_.insert(fileName);
-    renderer().render(document, SvgIconLimits::imageSide, fileName,
-                      [this, alive = std::weak_ptr(alive_), fileName](const IconRenderResult& result) {
-                          if (alive.expired())
-                              return;
-                          pending_.remove(fileName);
-                          if (result.outcome == IconRenderOutcome::drawn)
-                              arrivals_.set(arrivals_.get() + 1);
-                      });
+    auto ticket = std::make_shared<const Ticket>(outcomes_, alive_, fileName, *lookup);
+    readers_->async([this, alive = std::weak_ptr(alive_), ticket = std::move(ticket), generation]() mutable {
+        if (alive.expired())
+            return;
+        auto lookup = std::make_shared<const Lookup>(read(std::move(ticket), generation));
+        if (alive.expired())
+            return;
+        postToMain([this, alive, lookup] {
+            if (!alive.expired())
+                resolve(lookup, 0, std::nullopt);
+        });
+    });
+}
+
+CustomIconLibrary::Ticket::~Ticket()
+{
+    if (!alive.expired())
+        outcomes.abandon(fileName, lookup);
+}
+
+CustomIconLibrary::Lookup CustomIconLibrary::read(std::shared_ptr<const Ticket> ticket, quint64 generation)
+{
+    const QString fileName = ticket->fileName;
+    Lookup lookup{std::move(ticket), generation, {}};
+    // The folder's file first; the shipped icon when the file is missing or draws nothing.
+    for (const bool shipped : {false, true}) {
+        std::optional<QByteArray> document = shipped
+            ? bundleCustomIconDocument(fileName)
+            : readSvgIconFile(QDir(customIconsDirectory()).filePath(fileName));
+        if (!document)
+            continue;
+        ++documentsRead_;
+        const QString key = iconRenderKey(*document, SvgIconLimits::imageSide);
+        lookup.candidates.append({std::move(*document), SvgIconLimits::imageSide, fileName, IconOrigin::local, key});
+    }
+    return lookup;
+}
+
+// On the main thread: the first candidate that is drawn, each drawn when its outcome is
+// not known yet; `answer` is the renderer's for the candidate `from`.
+void CustomIconLibrary::resolve(const std::shared_ptr<const Lookup>& lookup, qsizetype from,
+                                std::optional<IconRenderResult> answer)
+{
+    for (qsizetype index = from; index < lookup->candidates.size(); ++index) {
+        const IconRenderRequest& candidate = lookup->candidates[index];
+        std::optional<IconRenderResult> result =
+            index == from && answer ? std::move(answer) : renderer().knownByKey(candidate.key);
+        if (!result) {
+            auto answered = [this, alive = std::weak_ptr(alive_), lookup, index](const IconRenderResult& drawn) {
+                if (!alive.expired())
+                    resolve(lookup, index, drawn);
+            };
+            renderer().render(candidate, std::move(answered));
+            return;
+        }
+        if (result->outcome == IconRenderOutcome::drawn)
+            return settle(*lookup, &candidate, result->image);
+    }
+    settle(*lookup, nullptr, {});
+}
+
+void CustomIconLibrary::settle(const Lookup& lookup, const IconRenderRequest* drawn, const QImage& image)
+{
+    const QString& fileName = lookup.ticket->fileName;
+    outcomes_.settle(fileName, lookup.ticket->lookup, drawn ? std::optional(drawn->key) : std::nullopt);
+    if (!drawn)
+        return;
+    cache_.insert(fileName, image, lookup.generation);
+    arrivals_.set(arrivals_.get() + 1);
 }
 
 CustomIconLibrary& CustomIconLibrary::shared()

@@ -13,8 +13,10 @@ namespace velmor {
 namespace iconpixels {
 
 // Exit statuses of the drawing process; anything else (a signal included) is a crash.
+// The process turns the end of its CPU budget (SIGXCPU) into outOfTimeStatus.
 constexpr int drawnStatus = 0;
 constexpr int refusedStatus = 3;
+constexpr int outOfTimeStatus = 4;
 
 QByteArray encode(const QImage& image);
 // None unless the bytes are exactly one image of sides from 1 to maxSide.

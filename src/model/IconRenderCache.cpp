@@ -1,14 +1,10 @@
 #include "model/IconRenderCache.h"
 
-#include "platform/RegularFile.h"
-
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
+#include <QImageReader>
 #include <QMutexLocker>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -37,31 +33,61 @@ QByteArray outcomeWord(IconRenderOutcome outcome)
 // An entry is small: a PNG of at most the largest icon side, or a word.
 constexpr qint64 maxEntryBytes = 4 * 1024 * 1024;
 
+// Entries are named as keys are; nothing else in the folder is the cache's.
+bool isEntryName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{64}-[1-9][0-9]{0,3}$"));
+    return pattern.match(name).hasMatch();
+}
+
+int sideOf(const QString& key) { return key.section(u'-', 1).toInt(); }
+
+// The image only when its header says it has the side asked for: decoding a large one
+// would cost far more than drawing the icon again.
+std::optional<QImage> decodeImage(const QByteArray& bytes, int side)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer, "PNG");
+    const QSize size = reader.size();
+    if (size.isEmpty() || std::max(size.width(), size.height()) != side)
+        return std::nullopt;
+    QImage image = reader.read();
+    if (image.size() != size)
+        return std::nullopt;
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 } // namespace
 
-IconRenderCache::IconRenderCache(QString directory, Limits limits) : directory_(std::move(directory)), limits_(limits) {}
-
-QString IconRenderCache::key(const QByteArray& document, int side)
+IconRenderCache::IconRenderCache(QString directory, Limits limits, QByteArray program)
+    : directory_(std::move(directory)),
+      limits_(limits),
+      program_(std::move(program)),
+      folder_(CacheFolder::open(directory_))
 {
-    const QByteArray hash = QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
-    return QString::fromLatin1(hash) + u'-' + QString::number(side);
 }
 
 std::optional<IconRenderResult> IconRenderCache::find(const QString& key) const
 {
-    const std::optional<QByteArray> bytes = files::readRegularFile(QDir(directory_).filePath(key), maxEntryBytes);
+    if (!isEntryName(key))
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = folder_.read(key, maxEntryBytes);
     if (!bytes)
         return std::nullopt;
     if (bytes->startsWith(pngMagic)) {
-        QImage image = QImage::fromData(*bytes, "PNG");
-        if (image.isNull())
+        std::optional<QImage> image = decodeImage(*bytes, sideOf(key));
+        if (!image)
             return std::nullopt;
-        return IconRenderResult{IconRenderOutcome::drawn,
-                                image.convertToFormat(QImage::Format_ARGB32_Premultiplied)};
+        return IconRenderResult{IconRenderOutcome::drawn, std::move(*image)};
     }
+    // "‹word› ‹program›": a failure counts only for the program that met it.
+    const qsizetype space = bytes->indexOf(' ');
+    if (space < 0 || program_.isEmpty() || bytes->mid(space + 1) != program_)
+        return std::nullopt;
     for (const IconRenderOutcome outcome :
          {IconRenderOutcome::refused, IconRenderOutcome::overran, IconRenderOutcome::crashed})
-        if (*bytes == outcomeWord(outcome))
+        if (bytes->left(space) == outcomeWord(outcome))
             return IconRenderResult{outcome, {}};
     return std::nullopt;
 }
@@ -74,17 +100,17 @@ void IconRenderCache::store(const QString& key, const IconRenderResult& result)
         if (!buffer.open(QIODevice::WriteOnly) || !result.image.save(&buffer, "PNG"))
             return;
     } else {
-        bytes = outcomeWord(result.outcome);
-        if (bytes.isEmpty())
+        const QByteArray word = outcomeWord(result.outcome);
+        if (word.isEmpty() || program_.isEmpty())
             return;
+        bytes = word + ' ' + program_;
     }
+    if (!isEntryName(key))
+        return;
 
     const QMutexLocker lock(&mutex_);
     loadIndex();
-    if (!QDir().mkpath(directory_))
-        return;
-    QSaveFile file(QDir(directory_).filePath(key));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!folder_.write(key, bytes))
         return;
     bytes_ -= index_.value(key).bytes;
     latestMs_ = std::max(QDateTime::currentMSecsSinceEpoch(), latestMs_ + 1);
@@ -95,15 +121,14 @@ void IconRenderCache::store(const QString& key, const IconRenderResult& result)
 
 void IconRenderCache::loadIndex()
 {
-    if (indexed_)
+    if (std::exchange(indexed_, true))
         return;
-    indexed_ = true;
-    const QDir dir(directory_);
-    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::NoSymLinks)) {
-        const qint64 writtenMs = entry.lastModified().toMSecsSinceEpoch();
-        index_.insert(entry.fileName(), {entry.size(), writtenMs});
-        bytes_ += entry.size();
-        latestMs_ = std::max(latestMs_, writtenMs);
+    for (const CacheFolder::Entry& entry : folder_.regularFiles()) {
+        if (!isEntryName(entry.name))
+            continue;
+        index_.insert(entry.name, {entry.bytes, entry.modifiedMs});
+        bytes_ += entry.bytes;
+        latestMs_ = std::max(latestMs_, entry.modifiedMs);
     }
 }
 
@@ -119,7 +144,7 @@ void IconRenderCache::trim()
     for (const auto& [writtenMs, name] : byAge) {
         if (index_.size() <= limits_.maxEntries && bytes_ <= limits_.maxBytes)
             break;
-        QFile::remove(QDir(directory_).filePath(name));
+        folder_.removeFile(name);
         bytes_ -= index_.take(name).bytes;
     }
 }

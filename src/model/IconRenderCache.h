@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/IconRenderer.h"
+#include "platform/CacheFolder.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -12,8 +13,11 @@
 namespace velmor {
 
 // The outcomes of drawn icon documents on disk, one file per document and size, named by
-// the document's SHA-256: a PNG for an image, the outcome's word for a failure. Capped
-// in entries and bytes; the oldest entries are dropped first. Safe on any thread.
+// its key (iconRenderKey): a PNG for an image, the outcome's word and the drawing
+// program's identity for a failure, so that another program draws it again. Capped in
+// entries and bytes; the oldest entries are dropped first. It touches nothing in its
+// folder but files named as its entries, and uses the folder only as CacheFolder allows
+// (else it keeps nothing). Safe on any thread.
 class IconRenderCache {
 public:
     struct Limits {
@@ -21,13 +25,17 @@ public:
         qint64 maxBytes = 32 * 1024 * 1024;
     };
 
-    IconRenderCache(QString directory, Limits limits);
+    // Opens (or creates) the folder. `program`: what identifies the drawing program (see
+    // IconRenderService), kept with each failure.
+    IconRenderCache(QString directory, Limits limits, QByteArray program = {});
     IconRenderCache(const IconRenderCache&) = delete;
     IconRenderCache& operator=(const IconRenderCache&) = delete;
 
-    // "‹sha-256 in hex›-‹side›".
-    static QString key(const QByteArray& document, int side);
+    // iconRenderKey.
+    static QString key(const QByteArray& document, int side) { return iconRenderKey(document, side); }
 
+    // None for an entry that is missing, damaged, not a regular file, an image whose size
+    // is not the key's side, or a failure of another drawing program.
     std::optional<IconRenderResult> find(const QString& key) const;
     // Keeps what is remembered about a document (drawn, refused, overran, crashed).
     void store(const QString& key, const IconRenderResult& result);
@@ -39,12 +47,15 @@ private:
         qint64 bytes = 0;
         qint64 writtenMs = 0;
     };
+    // With the mutex held.
     void loadIndex();
     void trim();
 
-    QString directory_;
-    Limits limits_;
-    mutable QMutex mutex_;
+    const QString directory_;
+    const Limits limits_;
+    const QByteArray program_;
+    const CacheFolder folder_;
+    QMutex mutex_;
     bool indexed_ = false;
     QHash<QString, Entry> index_;
     qint64 bytes_ = 0;

@@ -1,60 +1,46 @@
 #include "model/IconRenderService.h"
 
-#include "model/IconPixels.h"
 #include "platform/MainQueue.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMutexLocker>
-#include <QProcess>
-#include <QTimer>
 
-#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace velmor {
 
 namespace {
 
-// Address space for a child; the sanitizers reserve far more than this for their own
-// bookkeeping, so a sanitized build leaves it unlimited.
-constexpr rlim_t childAddressSpace = rlim_t(512) * 1024 * 1024;
+using Ending = IconRenderChild::Ending;
 
-void limitChild(rlim_t cpuSeconds)
-{
-    const rlimit cpu{cpuSeconds, cpuSeconds + 1};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__)
-    const rlimit memory{childAddressSpace, childAddressSpace};
-    ::setrlimit(RLIMIT_AS, &memory);
-#endif
-    // A crash is an outcome, not a core file.
-    const rlimit core{0, 0};
-    ::setrlimit(RLIMIT_CORE, &core);
-}
+// What any working drawing program draws: the check that tells a document's failure
+// from the program's.
+const QByteArray probeDocument =
+    R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24"><circle cx="12" cy="12" r="8"/></svg>)";
+constexpr int probeSide = 16;
 
-void deliver(std::vector<IconRenderer::Done> waiting, const IconRenderResult& result)
+void deliver(const std::vector<IconRenderer::Done>& waiting, const IconRenderResult& result)
 {
     for (const IconRenderer::Done& done : waiting)
         if (done)
             done(result);
 }
 
-} // namespace
+void later(IconRenderer::Done done, IconRenderResult result)
+{
+    postToMain([done = std::move(done), result = std::move(result)] { done(result); });
+}
 
-struct IconRenderService::Child {
-    Job job;
-    std::unique_ptr<QProcess> process;
-    QTimer deadline;
-    QByteArray output;
-    bool overran = false;
-    bool malformed = false;
-};
+} // namespace
 
 IconRenderService::IconRenderService(Options options)
     : options_(std::move(options)),
-      cache_(options_.cacheDirectory, options_.cacheLimits),
+      cache_(options_.cacheDirectory, options_.cacheLimits, programIdentity(options_.program)),
       memory_(16 * 1024 * 1024)
 {
 }
@@ -66,9 +52,14 @@ QString IconRenderService::defaultProgram()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("velmor-icon-render"));
 }
 
-std::optional<IconRenderResult> IconRenderService::known(const QByteArray& document, int side)
+QByteArray IconRenderService::programIdentity(const QString& program)
 {
-    return knownByKey(IconRenderCache::key(document, side));
+    struct stat info {};
+    if (::stat(QFile::encodeName(program).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    const qint64 modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return QByteArray::number(qint64(info.st_size)) + '-' + QByteArray::number(modifiedNs) + '-'
+        + QByteArray::number(quint64(info.st_ino));
 }
 
 std::optional<IconRenderResult> IconRenderService::knownByKey(const QString& key)
@@ -90,27 +81,36 @@ void IconRenderService::remember(const QString& key, const IconRenderResult& res
     memory_.insert(key, new IconRenderResult(result), std::max<qsizetype>(result.image.sizeInBytes(), 1));
 }
 
-void IconRenderService::render(const QByteArray& document, int side, const QString& name, Done done)
+void IconRenderService::render(IconRenderRequest request, Done done)
 {
-    const auto later = [](Done done, IconRenderResult result) {
-        postToMain([done = std::move(done), result = std::move(result)] { done(result); });
-    };
     if (shutDown_)
         return later(std::move(done), {IconRenderOutcome::cancelled, {}});
     // Hashed once: the document may be a megabyte.
-    const QString key = IconRenderCache::key(document, side);
-    if (std::optional<IconRenderResult> result = knownByKey(key))
+    if (request.key.isEmpty())
+        request.key = iconRenderKey(request.document, request.side);
+    if (std::optional<IconRenderResult> result = knownByKey(request.key))
         return later(std::move(done), std::move(*result));
-
-    for (const std::unique_ptr<Child>& child : running_)
-        if (child->job.key == key)
-            return child->job.waiting.push_back(std::move(done));
-    for (Job& job : waiting_)
-        if (job.key == key)
-            return job.waiting.push_back(std::move(done));
-    waiting_.push_back(Job{key, document, side, name, {}});
+    if (programBroken_)
+        return later(std::move(done), {IconRenderOutcome::unavailable, {}});
+    if (Job* job = findJob(request.key))
+        return job->waiting.push_back(std::move(done));
+    waiting_.push_back(Job{std::move(request), {}});
     waiting_.back().waiting.push_back(std::move(done));
     startWaitingJobs();
+}
+
+IconRenderService::Job* IconRenderService::findJob(const QString& key)
+{
+    for (const std::unique_ptr<Running>& running : running_)
+        if (!running->job.probe && running->job.request.key == key)
+            return &running->job;
+    for (Job& job : waiting_)
+        if (!job.probe && job.request.key == key)
+            return &job;
+    for (Job& job : suspects_)
+        if (job.request.key == key)
+            return &job;
+    return nullptr;
 }
 
 void IconRenderService::startWaitingJobs()
@@ -124,103 +124,146 @@ void IconRenderService::startWaitingJobs()
 
 void IconRenderService::start(Job job)
 {
-    auto owned = std::make_unique<Child>();
-    Child* child = owned.get();
-    child->job = std::move(job);
-    child->process = std::make_unique<QProcess>();
-    QProcess* process = child->process.get();
+    auto owned = std::make_unique<Running>();
+    Running* running = owned.get();
+    running->job = std::move(job);
     running_.push_back(std::move(owned));
     ++started_;
-
-    const auto cpuSeconds = static_cast<rlim_t>(options_.deadline.count() / 1000 + 1);
-    process->setChildProcessModifier([cpuSeconds] { limitChild(cpuSeconds); });
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->setProgram(options_.program);
-    process->setArguments({QString::number(child->job.side)});
-
-    const qint64 maxOutput = iconpixels::maxBytes(child->job.side);
-    QObject::connect(process, &QProcess::readyReadStandardOutput, process, [child, process, maxOutput] {
-        child->output += process->readAllStandardOutput();
-        if (child->output.size() > maxOutput && !child->malformed) {
-            child->malformed = true;
-            process->kill();
-        }
-    });
-    QObject::connect(process, &QProcess::errorOccurred, process, [this, child](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            childEnded(child, {IconRenderOutcome::unavailable, {}});
-    });
-    QObject::connect(process, &QProcess::finished, process,
-                     [this, child, process](int status, QProcess::ExitStatus exit) {
-                         child->output += process->readAllStandardOutput();
-                         const int side = child->job.side;
-                         IconRenderResult result{IconRenderOutcome::crashed, {}};
-                         if (child->overran)
-                             result.outcome = IconRenderOutcome::overran;
-                         else if (exit != QProcess::NormalExit || child->malformed)
-                             result.outcome = IconRenderOutcome::crashed;
-                         else if (status == iconpixels::refusedStatus)
-                             result.outcome = IconRenderOutcome::refused;
-                         else if (std::optional<QImage> image = iconpixels::decode(child->output, side);
-                                  image && status == iconpixels::drawnStatus)
-                             result = {IconRenderOutcome::drawn, std::move(*image)};
-                         childEnded(child, std::move(result));
-                     });
-    child->deadline.setSingleShot(true);
-    QObject::connect(&child->deadline, &QTimer::timeout, process, [child, process] {
-        child->overran = true;
-        process->kill();
-    });
-    child->deadline.start(options_.deadline);
-
-    process->start();
-    if (process->state() == QProcess::NotRunning)
-        return; // errorOccurred has ended it
-    process->write(child->job.document);
-    process->closeWriteChannel();
+    const IconRenderRequest& request = running->job.request;
+    running->child = std::make_unique<IconRenderChild>(
+        options_.program, request.document, request.side, options_.limits,
+        [this, running](Ending ending, const QImage& image) { childEnded(running, ending, image); });
 }
 
-void IconRenderService::childEnded(Child* child, IconRenderResult result)
+void IconRenderService::childEnded(Running* running, Ending ending, const QImage& image)
 {
     const auto found = std::find_if(running_.begin(), running_.end(),
-                                    [child](const std::unique_ptr<Child>& running) { return running.get() == child; });
+                                    [running](const std::unique_ptr<Running>& item) { return item.get() == running; });
     if (found == running_.end())
         return;
-    std::unique_ptr<Child> ended = std::move(*found);
+    const std::unique_ptr<Running> ended = std::move(*found);
     running_.erase(found);
-    // The process is inside its own signal: let go of it on a later turn.
-    QProcess* process = ended->process.release();
-    process->disconnect();
-    process->deleteLater();
-
-    ended->deadline.stop();
-
-    // A program that could not start is remembered for this run only (the next start
-    // tries again) and told once.
-    remember(ended->job.key, result);
-    if (result.isFailureOfTheDocument() || result.outcome == IconRenderOutcome::drawn)
-        cache_.store(ended->job.key, result);
-    if (result.isFailureOfTheDocument()
-        || (result.outcome == IconRenderOutcome::unavailable && !std::exchange(unavailableTold_, true)))
-        reportFailure(ended->job.name, result.outcome);
-    deliver(std::move(ended->job.waiting), result);
+    if (ended->job.probe)
+        probeEnded(ending);
+    else
+        jobEnded(std::move(ended->job), ending, image);
     startWaitingJobs();
+}
+
+void IconRenderService::jobEnded(Job job, Ending ending, const QImage& image)
+{
+    switch (ending) {
+    case Ending::drawn:
+        return settle(std::move(job), {IconRenderOutcome::drawn, image});
+    case Ending::refused:
+        return settle(std::move(job), {IconRenderOutcome::refused, {}});
+    case Ending::outOfCpu:
+        return suspect(std::move(job), IconRenderOutcome::overran);
+    case Ending::failed:
+        return suspect(std::move(job), IconRenderOutcome::crashed);
+    case Ending::backstop:
+        // The machine or the program: this document is not drawn in this run.
+        programFailed(ProgramFailure::backstop, job.request.origin);
+        return settle(std::move(job), {IconRenderOutcome::unavailable, {}});
+    case Ending::notStarted:
+        programFailed(ProgramFailure::notStarted, job.request.origin);
+        return settle(std::move(job), {IconRenderOutcome::unavailable, {}});
+    }
+}
+
+void IconRenderService::suspect(Job job, IconRenderOutcome outcome)
+{
+    if (programBroken_)
+        return settle(std::move(job), {IconRenderOutcome::unavailable, {}});
+    job.suspected = outcome;
+    suspects_.push_back(std::move(job));
+    if (std::exchange(probing_, true))
+        return;
+    Job probe{{probeDocument, probeSide, {}, IconOrigin::local, iconRenderKey(probeDocument, probeSide)}, {}, true};
+    waiting_.push_front(std::move(probe));
+}
+
+void IconRenderService::probeEnded(Ending ending)
+{
+    probing_ = false;
+    std::vector<Job> suspects = std::exchange(suspects_, {});
+    if (ending == Ending::drawn) {
+        for (Job& job : suspects) {
+            const IconRenderOutcome outcome = job.suspected;
+            settle(std::move(job), {outcome, {}});
+        }
+        return;
+    }
+    const IconOrigin origin = suspects.empty() ? IconOrigin::local : suspects.front().request.origin;
+    programFailed(ending == Ending::backstop ? ProgramFailure::backstop : ProgramFailure::broken, origin);
+    for (Job& job : suspects)
+        settle(std::move(job), {IconRenderOutcome::unavailable, {}});
+}
+
+void IconRenderService::programFailed(ProgramFailure failure, IconOrigin origin)
+{
+    if (!std::exchange(programFailureTold_, true))
+        reportProgramFailure(origin, programFailureText(failure));
+    if (failure == ProgramFailure::backstop || std::exchange(programBroken_, true))
+        return;
+    // Nothing more is started in this run: what waits, or waits for the check, ends now.
+    std::deque<Job> waiting = std::exchange(waiting_, {});
+    std::move(suspects_.begin(), suspects_.end(), std::back_inserter(waiting));
+    suspects_.clear();
+    probing_ = false;
+    for (Job& job : waiting)
+        if (!job.probe)
+            settle(std::move(job), {IconRenderOutcome::unavailable, {}});
+}
+
+void IconRenderService::settle(Job job, const IconRenderResult& result)
+{
+    // Every outcome holds for this run; only the document's own outlive it.
+    remember(job.request.key, result);
+    if (result.isFailureOfTheDocument() || result.outcome == IconRenderOutcome::drawn)
+        cache_.store(job.request.key, result);
+    if (result.isFailureOfTheDocument())
+        reportFailure(job.request.name, job.request.origin, result.outcome);
+    deliver(job.waiting, result);
+}
+
+QString IconRenderService::programFailureText(ProgramFailure failure) const
+{
+    const QString broken =
+        QStringLiteral("; custom icons not drawn yet show their tools' symbols until Velmor starts again.");
+    switch (failure) {
+    case ProgramFailure::notStarted:
+        return QStringLiteral("The icon drawing program “%1” could not be started").arg(options_.program) + broken;
+    case ProgramFailure::broken:
+        return QStringLiteral("The icon drawing program “%1” fails on a built-in test icon too, so it cannot draw "
+                              "icons")
+                   .arg(options_.program)
+            + broken;
+    case ProgramFailure::backstop:
+        return QStringLiteral("The icon drawing program did not finish within %1 s (the computer may be busy); the "
+                              "icons it did not draw show their tools' symbols until Velmor starts again.")
+            .arg(options_.limits.backstop.count() / 1000.0);
+    }
+    return {};
 }
 
 void IconRenderService::shutdown()
 {
     shutDown_ = true;
     std::vector<Done> waiting;
-    for (const std::unique_ptr<Child>& child : running_) {
-        child->process->disconnect();
-        child->process->kill();
-        child->process->waitForFinished(1000);
-        std::move(child->job.waiting.begin(), child->job.waiting.end(), std::back_inserter(waiting));
-    }
-    running_.clear();
-    for (Job& job : waiting_)
+    const auto collect = [&waiting](Job& job) {
         std::move(job.waiting.begin(), job.waiting.end(), std::back_inserter(waiting));
+    };
+    for (const std::unique_ptr<Running>& running : running_)
+        collect(running->job);
+    running_.clear(); // kills the children
+    for (Job& job : waiting_)
+        collect(job);
     waiting_.clear();
+    for (Job& job : suspects_)
+        collect(job);
+    suspects_.clear();
+    probing_ = false;
     if (!waiting.empty())
         postToMain([waiting = std::move(waiting)] { deliver(waiting, {IconRenderOutcome::cancelled, {}}); });
 }

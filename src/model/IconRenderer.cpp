@@ -2,6 +2,8 @@
 
 #include "platform/MainQueue.h"
 
+#include <QCryptographicHash>
+
 #include <atomic>
 
 namespace velmor {
@@ -10,8 +12,8 @@ namespace {
 
 class NoRenderer final : public IconRenderer {
 public:
-    std::optional<IconRenderResult> known(const QByteArray&, int) override { return std::nullopt; }
-    void render(const QByteArray&, int, const QString&, Done done) override
+    std::optional<IconRenderResult> knownByKey(const QString&) override { return std::nullopt; }
+    void render(IconRenderRequest, Done done) override
     {
         postToMain([done = std::move(done)] { done({IconRenderOutcome::unavailable, {}}); });
     }
@@ -20,6 +22,12 @@ public:
 std::atomic<IconRenderer*> installed{nullptr};
 
 } // namespace
+
+QString iconRenderKey(const QByteArray& document, int side)
+{
+    const QByteArray hash = QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
+    return QString::fromLatin1(hash) + u'-' + QString::number(side);
+}
 
 IconRenderer& IconRenderer::shared()
 {
@@ -31,10 +39,16 @@ IconRenderer& IconRenderer::shared()
 
 void IconRenderer::setShared(IconRenderer* renderer) { installed.store(renderer); }
 
-void IconRenderer::reportFailure(const QString& name, IconRenderOutcome outcome) const
+void IconRenderer::reportFailure(const QString& name, IconOrigin origin, IconRenderOutcome outcome) const
 {
     if (onFailure_)
-        onFailure_(iconRenderFailureText(name, outcome));
+        onFailure_(origin, iconRenderFailureText(name, outcome));
+}
+
+void IconRenderer::reportProgramFailure(IconOrigin origin, const QString& description) const
+{
+    if (onFailure_)
+        onFailure_(origin, description);
 }
 
 QString iconRenderFailureText(const QString& name, IconRenderOutcome outcome)
@@ -51,7 +65,7 @@ QString iconRenderFailureText(const QString& name, IconRenderOutcome outcome)
         what = QStringLiteral("made its drawing process fail");
         break;
     case IconRenderOutcome::unavailable:
-        what = QStringLiteral("could not be drawn: the icon drawing program did not start");
+        what = QStringLiteral("could not be drawn: the icon drawing program failed");
         break;
     case IconRenderOutcome::drawn:
     case IconRenderOutcome::cancelled:

@@ -11,7 +11,7 @@ namespace velmor {
 
 // How drawing one icon document at one size ended. Only drawn, refused, overran and
 // crashed belong to the document and are remembered; cancelled (Velmor is quitting) and
-// unavailable (the drawing program could not run) say nothing about it.
+// unavailable (the drawing program or the machine failed) say nothing about it.
 enum class IconRenderOutcome { drawn, refused, overran, crashed, cancelled, unavailable };
 
 struct IconRenderResult {
@@ -25,22 +25,43 @@ struct IconRenderResult {
     }
 };
 
+// Where an icon came from, which decides the title its failure is told under.
+enum class IconOrigin { local, sync };
+
+// "‹sha-256 of the document in hex›-‹side›": what an outcome is known by.
+QString iconRenderKey(const QByteArray& document, int side);
+
+struct IconRenderRequest {
+    QByteArray document;
+    int side = 0;
+    // The icon's file name and origin, for telling its failure.
+    QString name;
+    IconOrigin origin = IconOrigin::local;
+    // iconRenderKey(document, side) when the caller has it already, else empty.
+    QString key;
+};
+
 // Draws icon documents that Velmor did not make, away from the window's thread. Views ask
 // for what is known and show their fallback until the image arrives; the icon sync waits.
-// Each failure of a document is told once, to the failure handler, with the name it was
-// first asked for under.
+// Each failure of a document is told once, to the failure handler, with the name and
+// origin it was first asked for under; a failure of the drawing program once per run.
 class IconRenderer {
 public:
     using Done = std::function<void(const IconRenderResult&)>;
-    using FailureHandler = std::function<void(const QString& description)>;
+    using FailureHandler = std::function<void(IconOrigin origin, const QString& description)>;
 
     virtual ~IconRenderer() = default;
 
-    // The outcome already known for the document at that size; draws nothing. Any thread.
-    virtual std::optional<IconRenderResult> known(const QByteArray& document, int side) = 0;
+    // The outcome already known under that key; draws nothing and reads no document.
+    // Any thread.
+    virtual std::optional<IconRenderResult> knownByKey(const QString& key) = 0;
+    std::optional<IconRenderResult> known(const QByteArray& document, int side)
+    {
+        return knownByKey(iconRenderKey(document, side));
+    }
     // Draws the document unless its outcome is known or it is being drawn already; `done`
     // runs once, on a later turn of the main queue, with the outcome. Main thread.
-    virtual void render(const QByteArray& document, int side, const QString& name, Done done) = 0;
+    virtual void render(IconRenderRequest request, Done done) = 0;
 
     void setFailureHandler(FailureHandler handler) { onFailure_ = std::move(handler); }
 
@@ -52,7 +73,8 @@ public:
 
 protected:
     // Tells the failure handler, with the icon's file name and what went wrong.
-    void reportFailure(const QString& name, IconRenderOutcome outcome) const;
+    void reportFailure(const QString& name, IconOrigin origin, IconRenderOutcome outcome) const;
+    void reportProgramFailure(IconOrigin origin, const QString& description) const;
 
 private:
     FailureHandler onFailure_;

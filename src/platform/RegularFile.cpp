@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -106,6 +107,20 @@ QString systemErrorText(int error)
     char buffer[256] = {};
     // GNU strerror_r: the text may be a static string rather than the buffer.
     return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        written += count;
+    }
+    return true;
 }
 
 FileRead readRegularAt(int folder, const QString& name, const QString& shownPath, qint64 maxBytes)

@@ -57,6 +57,9 @@ inline FileRead readRegular(const QString& path, qint64 maxBytes)
     return readRegularAt(AT_FDCWD, path, path, maxBytes);
 }
 
+// Writes all of `bytes` to the open descriptor, across short writes and interruptions.
+bool writeAll(int fd, const QByteArray& bytes);
+
 // The bytes of a regular file of at most maxBytes; none otherwise, with the reason in *error.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error = nullptr);
 

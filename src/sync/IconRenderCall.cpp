@@ -35,7 +35,9 @@ QCoro::Task<IconRenderResult> awaitResult(std::shared_ptr<Wait> wait)
 QCoro::Task<IconRenderResult> renderIcon(IconRenderer& renderer, QByteArray document, int side, QString name)
 {
     auto wait = std::make_shared<Wait>();
-    renderer.render(document, side, name, [wait](const IconRenderResult& result) {
+    // Told under the sync's title when it cannot be drawn.
+    IconRenderRequest request{std::move(document), side, std::move(name), IconOrigin::sync, {}};
+    renderer.render(std::move(request), [wait](const IconRenderResult& result) {
         if (wait->result)
             return;
         wait->result = result;

@@ -9,6 +9,7 @@
 //   velmor_bench_WindowsBench --write-data FOLDER   only writes the document as
 //                                                   FOLDER/Velmor/profiles.json
 #include "LargeProfiles.h"
+#include "ThreadTime.h"
 
 #include "app/VelmorApp.h"
 #include "app/WindowManager.h"
@@ -51,13 +52,6 @@ void writeData(const QString& dataHome)
     file.write(bench::makeDocument({50, 50, 1000}).encode());
 }
 
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
 double processCpuMs()
 {
     rusage usage{};
@@ -82,24 +76,15 @@ void runUntil(const std::function<bool()>& done, std::chrono::milliseconds after
     runFor(after);
 }
 
-double median(QList<double> values)
-{
-    for (const double value : values)
-        std::fprintf(stderr, "%.2f ", value);
-    std::fprintf(stderr, "\n");
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values.at(values.size() / 2);
-}
-
 // The main thread's CPU time for `input` and everything it sets off: the save's
 // outcome arriving (lastSaved moves), then the upload debounce and the upload.
 double busyFor(ProfileStore& store, const std::function<void()>& input)
 {
     const std::optional<QDateTime> saved = store.lastSaved().get();
-    const double start = threadCpuMs();
+    const double start = bench::threadCpuMs();
     input();
     runUntil([&] { return store.lastSaved().get() != saved; }, 1500ms);
-    return threadCpuMs() - start;
+    return bench::threadCpuMs() - start;
 }
 
 } // namespace
@@ -192,10 +177,10 @@ int main(int argc, char** argv)
             savedRecord = true;
         });
         runUntil([&] { return savedRecord; }, 0ms);
-        const double start = threadCpuMs();
+        const double start = bench::threadCpuMs();
         app->model().cloudSync()->requestSyncNow();
         runUntil([&] { return store.activeUserProfile().name == newName; }, 1500ms);
-        remote.append(threadCpuMs() - start);
+        remote.append(bench::threadCpuMs() - start);
         if (store.activeUserProfile().name != newName)
             qFatal("the remote change did not arrive");
     }
@@ -223,12 +208,12 @@ int main(int argc, char** argv)
         unfocused.append(idleCpu());
     }
 
-    std::printf("switch user: %.1f\n", median(switchUser));
-    std::printf("map a button: %.1f\n", median(mapButton));
-    std::printf("tool name keystroke: %.1f\n", median(keystroke));
-    std::printf("remote change: %.1f\n", median(remote));
-    std::printf("idle focused: %.2f\n", median(focused));
-    std::printf("idle unfocused: %.2f\n", median(unfocused));
+    std::printf("switch user: %.1f\n", bench::median(switchUser));
+    std::printf("map a button: %.1f\n", bench::median(mapButton));
+    std::printf("tool name keystroke: %.1f\n", bench::median(keystroke));
+    std::printf("remote change: %.1f\n", bench::median(remote));
+    std::printf("idle focused: %.2f\n", bench::median(focused));
+    std::printf("idle unfocused: %.2f\n", bench::median(unfocused));
     std::fflush(stdout);
     app.reset();
     return 0;

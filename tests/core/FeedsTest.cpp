@@ -105,23 +105,31 @@ TEST_F(FeedsTest, StoreMessagesBecomeAlertsByTheWordsOfTheirTitle)
 }
 
 // An icon that cannot be drawn, wherever it was asked for (a view, the icon sync), is told
-// as the icon sync tells what it refuses: an alert and its log line, once.
+// in an alert and its log line, once, under the title of where the icon came from: a local
+// icon as a custom icon's failure, the sync's as the sync tells what it refuses.
 TEST_F(AppModelFixture, IconsThatCannotBeDrawnAreToldInAnAlertAndTheLog)
 {
     InProcessIconRenderer renderer;
     start();
     renderer.endings.insert("<svg>slow</svg>", IconRenderOutcome::overran);
     for (const char* name : {"slow.svg", "copy.svg"})
-        renderer.render("<svg>slow</svg>", 128, name, [](const IconRenderResult&) {});
+        renderer.render({"<svg>slow</svg>", 128, name, IconOrigin::local, {}}, [](const IconRenderResult&) {});
     queue->runUntilIdle();
     ASSERT_TRUE(model->alertMessage().get());
-    EXPECT_EQ(model->alertMessage().get()->title, "Cloud Sync Error");
+    EXPECT_EQ(model->alertMessage().get()->title, "Custom Icon");
     EXPECT_EQ(model->alertMessage().get()->message,
               "The icon “slow.svg” took too long to draw and was stopped; its tool shows its symbol instead.");
     EXPECT_EQ(logMessages().filter("slow.svg").size(), 1);
+
+    renderer.endings.insert("<svg>synced</svg>", IconRenderOutcome::crashed);
+    renderer.render({"<svg>synced</svg>", 128, "synced.svg", IconOrigin::sync, {}}, [](const IconRenderResult&) {});
+    queue->runUntilIdle();
+    EXPECT_EQ(model->alertMessage().get()->title, "Cloud Sync Error");
+    EXPECT_EQ(logMessages().filter("synced.svg").size(), 1);
+
     model.reset(); // the model stops listening as it goes
     renderer.endings.insert("<svg>late</svg>", IconRenderOutcome::crashed);
-    renderer.render("<svg>late</svg>", 128, "late.svg", [](const IconRenderResult&) {});
+    renderer.render({"<svg>late</svg>", 128, "late.svg", IconOrigin::local, {}}, [](const IconRenderResult&) {});
 }
 
 // Names come from other people: one that holds a newline and a time, an ESC

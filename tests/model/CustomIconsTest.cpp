@@ -117,8 +117,8 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
     const quint64 arrivals = library.arrivals().get();
     EXPECT_FALSE(library.customIconImage("x.svg"));
     EXPECT_FALSE(library.customIconImage("x.svg")); // asked for once
-    EXPECT_EQ(renderer.drawings, 1);
     queue->runUntilIdle();
+    EXPECT_EQ(renderer.drawings, 1);
     EXPECT_EQ(library.arrivals().get(), arrivals + 1);
     EXPECT_EQ(colourOf(library.customIconImage("x.svg")), QColor(Qt::red));
 
@@ -156,6 +156,73 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
         cache.insert(name, QImage(64, 64, QImage::Format_ARGB32), cache.generation());
     EXPECT_EQ(cache.count(), 2);
     EXPECT_FALSE(cache.image("a.svg"));
+}
+
+// The caller's thread (the window's) never reads a document: one whose outcome is unknown
+// is read and hashed on the lookup queue, and once the outcome is known the file is not
+// read again until what identifies its content on disk changes.
+TEST_F(CustomIconLibraryTest, FilesAreReadAwayFromTheCallerAndOnlyUntilTheirOutcomeIsKnown)
+{
+    serialQueues.makeStepwise("com.velmor.icon-lookup");
+    CustomIconLibrary fresh;
+    ManualSerialQueue* readers = serialQueues.find("com.velmor.icon-lookup");
+    ASSERT_TRUE(readers);
+    test::writeFile(icon("bad.svg"), "<html>1</html>");
+    test::writeFile(icon("good.svg"), square("red"));
+    EXPECT_FALSE(fresh.customIconImage("bad.svg"));
+    EXPECT_FALSE(fresh.customIconImage("good.svg"));
+    EXPECT_FALSE(fresh.customIconImage("good.svg"));
+    EXPECT_EQ(fresh.documentsRead(), 0u);
+    EXPECT_EQ(fresh.lookupsUnderWay(), 2);
+    readers->runAll();
+    EXPECT_EQ(fresh.documentsRead(), 2u);
+    queue->runUntilIdle();
+    EXPECT_EQ(fresh.lookupsUnderWay(), 0);
+    EXPECT_EQ(renderer.drawings, 2);
+
+    // Known: asked for again, with the image cache emptied in between, nothing is read.
+    for (int round = 0; round < 3; ++round) {
+        fresh.imageCache().removeAll();
+        EXPECT_FALSE(fresh.customIconImage("bad.svg"));
+        EXPECT_EQ(colourOf(fresh.customIconImage("good.svg")), QColor(Qt::red));
+    }
+    EXPECT_EQ(readers->pendingCount(), 0u);
+    EXPECT_EQ(fresh.documentsRead(), 2u);
+
+    // A file that changes is read again, once; so is one whose image the renderer lost.
+    test::writeFile(icon("bad.svg"), square("blue"));
+    renderer.outcomes->remove(iconRenderKey(square("red"), SvgIconLimits::imageSide));
+    fresh.imageCache().removeAll();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_FALSE(fresh.customIconImage("bad.svg"));
+        EXPECT_FALSE(fresh.customIconImage("good.svg"));
+    }
+    readers->runAll();
+    queue->runUntilIdle();
+    EXPECT_EQ(fresh.documentsRead(), 4u);
+    EXPECT_EQ(colourOf(fresh.customIconImage("bad.svg")), QColor(Qt::blue));
+    EXPECT_EQ(colourOf(fresh.customIconImage("good.svg")), QColor(Qt::red));
+}
+
+// A lookup whose work is dropped unfinished (a renderer that never answers, a queue that
+// went away) is not left under way: the file is looked up again when next asked for.
+TEST_F(CustomIconLibraryTest, ALookupDroppedUnfinishedIsNotLeftUnderWay)
+{
+    struct Dropping final : IconRenderer {
+        std::optional<IconRenderResult> knownByKey(const QString&) override { return std::nullopt; }
+        void render(IconRenderRequest, Done) override { ++dropped; }
+        int dropped = 0;
+    } dropping;
+    CustomIconLibrary fresh(&dropping);
+    test::writeFile(icon("x.svg"), square("red"));
+    EXPECT_FALSE(fresh.customIconImage("x.svg"));
+    queue->runUntilIdle();
+    EXPECT_EQ(dropping.dropped, 1);
+    EXPECT_EQ(fresh.lookupsUnderWay(), 0);
+    EXPECT_FALSE(fresh.customIconImage("x.svg"));
+    queue->runUntilIdle();
+    EXPECT_EQ(dropping.dropped, 2);
+    EXPECT_EQ(fresh.documentsRead(), 2u);
 }
 
 TEST_F(CustomIconLibraryTest, LookupsAndEmptyingFromSeveralThreadsAgree)

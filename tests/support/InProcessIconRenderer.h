@@ -2,7 +2,6 @@
 
 // Header-only: for test executables that link the model layer.
 
-#include "model/IconRenderCache.h"
 #include "model/IconRenderer.h"
 #include "model/SvgIconImage.h"
 #include "platform/MainQueue.h"
@@ -23,17 +22,18 @@ public:
     InProcessIconRenderer() { IconRenderer::setShared(this); }
     ~InProcessIconRenderer() override { IconRenderer::setShared(nullptr); }
 
-    std::optional<IconRenderResult> known(const QByteArray& document, int side) override
+    std::optional<IconRenderResult> knownByKey(const QString& key) override
     {
-        const auto found = outcomes->constFind(IconRenderCache::key(document, side));
+        const auto found = outcomes->constFind(key);
         return found == outcomes->cend() ? std::nullopt : std::optional(*found);
     }
 
     // Draws at once, but the outcome is known (and told) only once it is answered.
-    void render(const QByteArray& document, int side, const QString& name, Done done) override
+    void render(IconRenderRequest request, Done done) override
     {
-        const QString key = IconRenderCache::key(document, side);
-        std::optional<IconRenderResult> answer = known(document, side);
+        const QByteArray& document = request.document;
+        const QString key = request.key.isEmpty() ? iconRenderKey(document, request.side) : request.key;
+        std::optional<IconRenderResult> answer = knownByKey(key);
         if (!answer && drawing.contains(key))
             answer = drawing.value(key); // under way: drawn and told once
         if (answer)
@@ -42,10 +42,10 @@ public:
         IconRenderResult result{IconRenderOutcome::refused, {}};
         if (const auto ending = endings.constFind(document); ending != endings.cend())
             result.outcome = *ending;
-        else if (std::optional<QImage> image = renderSvgIcon(document, side))
+        else if (std::optional<QImage> image = renderSvgIcon(document, request.side))
             result = IconRenderResult{IconRenderOutcome::drawn, *image};
         if (result.isFailureOfTheDocument())
-            reportFailure(name, result.outcome);
+            reportFailure(request.name, request.origin, result.outcome);
         drawing.insert(key, result);
         postToMain([outcomes = outcomes, key, done = std::move(done), result] {
             if (result.outcome != IconRenderOutcome::cancelled)

@@ -194,7 +194,11 @@ TEST_F(CloudKitIconSyncTest, IconsThatCannotBeDrawnAreLeftOutAndToldOnceByTheRen
     QStringList reported;
     iconSync.setRefusalHandler([&](const QString& description) { reported << description; });
     QStringList told;
-    renderer.setFailureHandler([&](const QString& description) { told << description; });
+    QList<IconOrigin> origins;
+    renderer.setFailureHandler([&](IconOrigin origin, const QString& description) {
+        told << description;
+        origins << origin;
+    });
     renderer.endings.insert(svg("red"), IconRenderOutcome::overran);
     renderer.endings.insert(svg("green"), IconRenderOutcome::crashed);
     putIcon("slow", svg("red"), at(5));
@@ -212,6 +216,7 @@ TEST_F(CloudKitIconSyncTest, IconsThatCannotBeDrawnAreLeftOutAndToldOnceByTheRen
     EXPECT_FALSE(assetBytes(cloud.storedRecord("up"), "pngAsset").isEmpty());
     EXPECT_EQ(renderer.drawings, 5);
     ASSERT_EQ(told.size(), 4);
+    EXPECT_EQ(origins, QList<IconOrigin>(4, IconOrigin::sync)) << "told under the sync's title";
     EXPECT_TRUE(told[0].contains("“bad.svg”"));
     EXPECT_TRUE(told[1].contains("“page.svg”"));
     EXPECT_TRUE(told[2].contains("“slow.svg”"));

@@ -8,6 +8,7 @@
 
 #include "support/AppModelFixture.h"
 #include "model/CustomIconLibrary.h"
+#include "support/InProcessIconRenderer.h"
 #include "ui/shared/ScriptedPrompter.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/ThemeStyle.h"
@@ -317,6 +318,45 @@ TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)
     picker.controller().setSearchText("");
     emit grid->itemClicked(grid->item(0));
     EXPECT_EQ(chosen, (ToolIconSelection{ToolIconSource::custom, "ct.svg"}));
+}
+
+// Icons that cannot be drawn cost the picker nothing after their first look: filling it
+// again (opening, searching, reloading) reads no file and draws nothing.
+TEST_F(AdminViewTest, ThePickerFilledAgainOverFailedIconsReadsNoFile)
+{
+    test::InProcessIconRenderer renderer;
+    QDir().mkpath(customIconsDirectory());
+    for (int i = 0; i < 6; ++i)
+        test::writeFile(QDir(customIconsDirectory()).filePath(QString("bad %1.svg").arg(i)),
+                        "<html>" + QByteArray::number(i) + "</html>");
+    CustomIconLibrary& library = CustomIconLibrary::shared();
+    const quint64 readBefore = library.documentsRead();
+    // The library's reads may run on a worker thread of its own.
+    const auto settled = [&] {
+        return QTest::qWaitFor([&] {
+            settle();
+            return library.lookupsUnderWay() == 0;
+        }, 60'000);
+    };
+    const auto fill = [&] {
+        auto picker = std::make_unique<SFSymbolPicker>(ToolIconSelection{ToolIconSource::custom, "bad 0.svg"});
+        EXPECT_TRUE(settled());
+        return picker;
+    };
+    const auto picker = fill();
+    auto* grid = picker->findChild<QListWidget*>("iconGrid");
+    ASSERT_TRUE(grid);
+    ASSERT_GE(grid->count(), 6);
+    const quint64 firstFill = library.documentsRead() - readBefore;
+    EXPECT_EQ(firstFill, 6u);
+    const int drawings = renderer.drawings;
+
+    fill();
+    QTest::keyClicks(picker->findChild<QLineEdit*>("iconSearch"), "bad");
+    QTest::mouseClick(picker->findChild<QWidget*>("reloadIcons"), Qt::LeftButton);
+    EXPECT_TRUE(settled());
+    EXPECT_EQ(library.documentsRead() - readBefore, firstFill);
+    EXPECT_EQ(renderer.drawings, drawings);
 }
 
 // Icon names come from whoever made or synced the icon: the picker, its

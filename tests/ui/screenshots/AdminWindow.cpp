@@ -150,6 +150,13 @@ const Shot alertSuccess("admin-alert-success",
 const Shot alertHostileName("admin-alert-hostile-name",
                             withAlert("Import Successful",
                                       "User profile 'Dr. Lee \u202Enight\nshift' has been imported.", S::success));
+// The drawing program fails on every icon: told once, as the program's failure.
+const Shot alertIconProgram("admin-alert-icon-program",
+                            withAlert("Custom Icon",
+                                      "The icon drawing program “/usr/local/bin/velmor-icon-render” fails on a "
+                                      "built-in test icon too, so it cannot draw icons; custom icons not drawn yet "
+                                      "show their tools' symbols until Velmor starts again.",
+                                      S::error));
 
 const Shot pickerSystem("icon-picker-symbols", [](Scene&) { return picker(IconPickerScope::system); });
 const Shot pickerCustom("icon-picker-custom", [](Scene&) { return picker(IconPickerScope::custom); });

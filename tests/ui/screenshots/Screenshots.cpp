@@ -1,5 +1,6 @@
 #include "Screenshots.h"
 
+#include "model/CustomIconLibrary.h"
 #include "model/IconRenderService.h"
 #include "platform/Paths.h"
 #include "ui/shared/widgets/ThemeStyle.h"
@@ -32,15 +33,20 @@ Scene::~Scene()
 
 void Scene::settle()
 {
-    // Custom icons arrive from their drawing processes on the real event loop.
+    // Custom icons are read on a worker and arrive from their drawing processes on the
+    // real event loop.
     auto* icons = dynamic_cast<IconRenderService*>(&IconRenderer::shared());
-    const auto drawing = [icons] { return icons && icons->childrenRunning() > 0; };
+    const auto drawing = [icons] {
+        return CustomIconLibrary::shared().lookupsUnderWay() > 0 || (icons && icons->childrenRunning() > 0);
+    };
     for (int round = 0; round < 10; ++round) {
         const int ran = queue_->runUntilIdle();
         QCoreApplication::processEvents();
         const bool waited = drawing();
-        for (const QDeadlineTimer patience(60'000); drawing() && !patience.hasExpired();)
+        for (const QDeadlineTimer patience(60'000); drawing() && !patience.hasExpired();) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            queue_->runUntilIdle();
+        }
         if (!waited && ran == 0 && queue_->runUntilIdle() == 0)
             return;
     }

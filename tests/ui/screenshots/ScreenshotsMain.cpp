@@ -91,7 +91,7 @@ int main(int argc, char** argv)
     IconRenderService::Options iconOptions;
     iconOptions.program = QStringLiteral(VELMOR_ICON_RENDER);
     iconOptions.cacheDirectory = iconCache.path();
-    iconOptions.deadline = std::chrono::seconds(30);
+    iconOptions.limits.backstop = std::chrono::seconds(30);
     IconRenderService iconRenderer(iconOptions);
     IconRenderer::setShared(&iconRenderer);
     const auto restore = qScopeGuard([] { IconRenderer::setShared(nullptr); });

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QProcess;
+
+namespace velmor {
+
+// One run of the icon drawing program on one document: `program SIDE` with the document
+// on standard input, under CPU and memory limits, stopped at a wall-clock backstop. It
+// tells how the run ended and nothing more; whose fault that is, the document's, the
+// program's or the machine's, is for its owner to judge. Main thread.
+class IconRenderChild {
+public:
+    enum class Ending {
+        drawn,      // an image of the size asked for
+        refused,    // the program's check refused the document
+        outOfCpu,   // the CPU budget ran out
+        failed,     // a signal, another status, or output that is no image
+        backstop,   // still running at the backstop: it did not get to run, or hung
+        notStarted, // the program is missing or cannot be run
+    };
+    struct Limits {
+        int cpuSeconds = 2;
+        std::chrono::milliseconds backstop{10'000};
+    };
+    using Finished = std::function<void(Ending ending, const QImage& image)>;
+
+    // Starts at once; `finished` runs once, from the main loop (never from here), unless
+    // the child is destroyed before it ends.
+    IconRenderChild(const QString& program, const QByteArray& document, int side, Limits limits, Finished finished);
+    // Kills the process if it still runs; safe from within `finished`.
+    ~IconRenderChild();
+    IconRenderChild(const IconRenderChild&) = delete;
+    IconRenderChild& operator=(const IconRenderChild&) = delete;
+
+private:
+    void end(Ending ending, const QImage& image = {});
+
+    std::unique_ptr<QProcess> process_;
+    QTimer backstop_;
+    QByteArray output_;
+    bool backstopped_ = false;
+    bool flooded_ = false;
+    bool ended_ = false;
+    Finished finished_;
+};
+
+} // namespace velmor

@@ -1,0 +1,104 @@
+#include "platform/CacheFolder.h"
+
+#include "platform/RegularFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+
+namespace velmor {
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// A name of its own per write: two writes of one entry never share a temporary file.
+QByteArray temporaryName(const QString& name)
+{
+    static std::atomic<quint64> writes{0};
+    return '.' + QFile::encodeName(name) + '.' + QByteArray::number(::getpid()) + '-'
+        + QByteArray::number(++writes);
+}
+
+} // namespace
+
+CacheFolder CacheFolder::open(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    QDir().mkpath(QDir::cleanPath(path + QStringLiteral("/..")));
+    ::mkdir(native.constData(), 0700);
+    UniqueFd fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+        return CacheFolder(UniqueFd());
+    return CacheFolder(std::move(fd));
+}
+
+QList<CacheFolder::Entry> CacheFolder::regularFiles() const
+{
+    QList<Entry> entries;
+    if (!isValid())
+        return entries;
+    // The listing owns a descriptor of its own.
+    UniqueFd listed(::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!listed)
+        return entries;
+    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listed.get()));
+    if (!dir)
+        return entries;
+    listed.release();
+    while (const dirent* item = ::readdir(dir.get())) {
+        struct stat info {};
+        if (::fstatat(fd_.get(), item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        entries.append({QFile::decodeName(item->d_name), static_cast<qint64>(info.st_size),
+                        static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000});
+    }
+    return entries;
+}
+
+std::optional<QByteArray> CacheFolder::read(const QString& name, qint64 maxBytes) const
+{
+    if (!isValid())
+        return std::nullopt;
+    return files::readRegularAt(fd_.get(), name, name, maxBytes).bytes;
+}
+
+bool CacheFolder::write(const QString& name, const QByteArray& bytes) const
+{
+    if (!isValid())
+        return false;
+    const QByteArray temporary = temporaryName(name);
+    bool written = false;
+    {
+        const UniqueFd file(::openat(fd_.get(), temporary.constData(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!file)
+            return false;
+        written = files::writeAll(file.get(), bytes);
+    }
+    // A rename replaces a link in the entry's place, not what it leads to.
+    if (written && ::renameat(fd_.get(), temporary.constData(), fd_.get(), QFile::encodeName(name).constData()) == 0)
+        return true;
+    ::unlinkat(fd_.get(), temporary.constData(), 0);
+    return false;
+}
+
+bool CacheFolder::removeFile(const QString& name) const
+{
+    const QByteArray native = QFile::encodeName(name);
+    struct stat info {};
+    return isValid() && ::fstatat(fd_.get(), native.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(info.st_mode) && ::unlinkat(fd_.get(), native.constData(), 0) == 0;
+}
+
+} // namespace velmor
