@@ -40,6 +40,7 @@ SyncBase::SyncBase(const QString& folder)
     QFile file(path_);
     if (file.open(QIODevice::ReadOnly))
         stamp_ = stampFrom(file.readLine(maxStampBytes));
+    written_ = stamp_;
 }
 
 QByteArray SyncBase::encode(const Stamp& stamp, const QByteArray& document)
@@ -65,7 +66,10 @@ std::optional<std::pair<SyncBase::Stamp, QByteArray>> SyncBase::decode(const QBy
 
 void SyncBase::remember(Stamp stamp, QByteArray document)
 {
+    if (stamp_ == stamp && written_ == stamp)
+        return;
     stamp_ = stamp;
+    written_ = stamp;
     queue_->async([path = path_, stamp = std::move(stamp), document = std::move(document)] {
         // A write that fails leaves the earlier base, which then no longer matches the stamp: no base.
         try {
@@ -77,27 +81,15 @@ void SyncBase::remember(Stamp stamp, QByteArray document)
 
 void SyncBase::restamp(const QString& changeTag)
 {
-    if (!stamp_ || stamp_->changeTag == changeTag)
-        return;
-    const Stamp was = *stamp_;
-    stamp_->changeTag = changeTag;
-    queue_->async([path = path_, was, stamp = *stamp_] {
-        const files::FileRead read = files::readRegular(path, maxFileBytes);
-        const auto base = read.bytes ? decode(*read.bytes) : std::nullopt;
-        if (!base || base->first != was)
-            return;
-        try {
-            LocalFileSystem().write(path, encode(stamp, base->second));
-        } catch (const FileError&) {
-        }
-    });
+    if (stamp_)
+        stamp_->changeTag = changeTag;
 }
 
 QCoro::Task<std::optional<QByteArray>> SyncBase::document() const
 {
-    if (!stamp_)
+    if (!written_)
         co_return std::nullopt;
-    const auto read = [path = path_, stamp = *stamp_]() -> std::optional<QByteArray> {
+    const auto read = [path = path_, stamp = *written_]() -> std::optional<QByteArray> {
         const files::FileRead file = files::readRegular(path, maxFileBytes);
         auto base = file.bytes ? decode(*file.bytes) : std::nullopt;
         if (!base || base->first != stamp)

@@ -37,9 +37,11 @@ public:
     const std::optional<Stamp>& stamp() const { return stamp_; }
     bool isFor(const std::optional<QString>& account) const { return stamp_ && account && stamp_->account == *account; }
 
-    // The base from now on; written after the writes handed over before.
+    // The base from now on; written after the writes handed over before. A base of
+    // that stamp on disk already stays as it is.
     void remember(Stamp stamp, QByteArray document);
-    // The same document, now in the record of that change tag.
+    // The same document, now in the record of that change tag. Only for this run: a
+    // restart compares the record's bytes with the base instead.
     void restamp(const QString& changeTag);
     // The document of the current stamp, read on the base's queue after its writes;
     // resumes on the main queue. None without one.
@@ -52,6 +54,8 @@ public:
 private:
     QString path_;
     std::optional<Stamp> stamp_;
+    // The stamp of the file on disk (once its write is done).
+    std::optional<Stamp> written_;
     std::shared_ptr<SerialQueue> queue_;
 };
 
