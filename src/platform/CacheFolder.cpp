@@ -5,21 +5,15 @@
 #include <QDir>
 #include <QFile>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <memory>
 
 namespace velmor {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 // A name of its own per write: two writes of one entry never share a temporary file.
 QByteArray temporaryName(const QString& name)
@@ -48,19 +42,11 @@ QList<CacheFolder::Entry> CacheFolder::regularFiles() const
     QList<Entry> entries;
     if (!isValid())
         return entries;
-    // The listing owns a descriptor of its own.
-    UniqueFd listed(::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!listed)
-        return entries;
-    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listed.get()));
-    if (!dir)
-        return entries;
-    listed.release();
-    while (const dirent* item = ::readdir(dir.get())) {
+    for (const QByteArray& name : files::entryNamesAt(fd_.get()).value_or(QByteArrayList())) {
         struct stat info {};
-        if (::fstatat(fd_.get(), item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+        if (::fstatat(fd_.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
             continue;
-        entries.append({QFile::decodeName(item->d_name), static_cast<qint64>(info.st_size),
+        entries.append({QFile::decodeName(name), static_cast<qint64>(info.st_size),
                         static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000});
     }
     return entries;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,11 +117,29 @@ bool writeAll(int fd, const QByteArray& bytes)
         const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
         if (count < 0 && errno == EINTR)
             continue;
+        if (count == 0)
+            errno = EIO;
         if (count <= 0)
             return false;
         written += count;
     }
     return true;
+}
+
+std::optional<QByteArrayList> entryNamesAt(int folder)
+{
+    UniqueFd listed(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(listed ? ::fdopendir(listed.get()) : nullptr, &::closedir);
+    if (!dir)
+        return std::nullopt;
+    listed.release(); // closedir() closes it
+    QByteArrayList names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    return names;
 }
 
 FileRead readRegularAt(int folder, const QString& name, const QString& shownPath, qint64 maxBytes)

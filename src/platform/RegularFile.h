@@ -57,8 +57,13 @@ inline FileRead readRegular(const QString& path, qint64 maxBytes)
     return readRegularAt(AT_FDCWD, path, path, maxBytes);
 }
 
-// Writes all of `bytes` to the open descriptor, across short writes and interruptions.
+// Writes all of `bytes` to the open descriptor, across short writes and interruptions;
+// false with errno set when it could not.
 bool writeAll(int fd, const QByteArray& bytes);
+
+// The names in the open folder `folder`, "." and ".." left out; none, with errno set,
+// when it cannot be listed. The listing has a descriptor of its own.
+std::optional<QByteArrayList> entryNamesAt(int folder);
 
 // The bytes of a regular file of at most maxBytes; none otherwise, with the reason in *error.
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxBytes, QString* error = nullptr);

@@ -1,5 +1,6 @@
 #include "platform/TemporaryFolders.h"
 
+#include "platform/RegularFile.h"
 #include "platform/UniqueFd.h"
 
 #include <QByteArrayList>
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,7 +15,6 @@
 
 #include <cerrno>
 #include <limits>
-#include <memory>
 #include <optional>
 
 namespace velmor::temporaryFolders {
@@ -26,22 +25,8 @@ const QString prefix = QStringLiteral("Velmor-");
 // Deeper than anything the cloud folder's copies make (a folder per record).
 constexpr int maxDepth = 8;
 
-// The names in the open folder `fd`, "." and ".." left out; empty when it cannot be read.
-QByteArrayList entries(int fd)
-{
-    QByteArrayList names;
-    UniqueFd copy(::dup(fd)); // the listing owns and closes its own descriptor
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(copy ? ::fdopendir(copy.get()) : nullptr, &::closedir);
-    if (!dir)
-        return names;
-    copy.release();
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names.append(name);
-    }
-    return names;
-}
+// The names in the open folder `fd`; empty when it cannot be read.
+QByteArrayList entries(int fd) { return files::entryNamesAt(fd).value_or(QByteArrayList()); }
 
 bool isOwnFolder(const struct stat& info) { return S_ISDIR(info.st_mode) && info.st_uid == ::getuid(); }
 

@@ -20,24 +20,6 @@ namespace velmor {
 namespace {
 QString systemError(int code) { return files::systemErrorText(code); }
 
-// Writes all of `bytes`, going on after short writes; the errno of a failure, else 0.
-int writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t count = ::write(fd, data, static_cast<size_t>(left));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return errno;
-        if (count == 0)
-            return EIO;
-        data += count;
-        left -= count;
-    }
-    return 0;
-}
 } // namespace
 
 bool LocalFileSystem::exists(const QString& path) const { return files::fileKind(path) != files::FileKind::missing; }
@@ -81,8 +63,8 @@ void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
     };
     if (keepMode && ::fchmod(fd, existing.st_mode & 07777) != 0)
         fail(errno);
-    if (const int code = writeAll(fd, bytes))
-        fail(code);
+    if (!files::writeAll(fd, bytes))
+        fail(errno);
     if (::fsync(fd) != 0)
         fail(errno);
     // Some file systems report a full disk only when the file is closed.

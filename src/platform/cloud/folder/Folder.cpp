@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QRandomGenerator>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,20 +27,6 @@ Error notAFolder(const QString& path, files::FileKind kind)
     return Error(Error::Code::permissionFailure,
                  QStringLiteral("“%1” is %2, not a folder. Velmor uses only real folders inside the cloud folder.")
                      .arg(path, files::kindText(kind)));
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return false;
-        done += count;
-    }
-    return true;
 }
 
 } // namespace
@@ -120,7 +105,7 @@ void Folder::write(const QString& name, const QByteArray& bytes) const
             throw writeError(pathOf(name), error);
     }
     // A full disk may only show when the data goes out: at fsync() or close().
-    int error = writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 ? 0 : errno;
+    int error = files::writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 ? 0 : errno;
     if (::close(fd.release()) != 0 && error == 0)
         error = errno;
     if (error != 0) {
@@ -143,7 +128,7 @@ UniqueFd Folder::createNew(const QString& name, const QByteArray& bytes, int* er
         *error = errno;
         return fd;
     }
-    if (!writeAll(fd.get(), bytes)) {
+    if (!files::writeAll(fd.get(), bytes)) {
         *error = errno;
         ::unlinkat(fd_.get(), file.constData(), 0);
         return {};
@@ -177,23 +162,13 @@ bool Folder::removeFile(const QString& name) const
 
 QStringList Folder::entries() const
 {
-    // The listing gets a descriptor of its own: closedir() closes it.
-    const int listed = ::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* const dir = listed < 0 ? nullptr : ::fdopendir(listed);
-    if (!dir) {
-        const int error = errno;
-        if (listed >= 0)
-            ::close(listed);
+    const std::optional<QByteArrayList> listed = files::entryNamesAt(fd_.get());
+    if (!listed)
         throw Error(Error::Code::permissionFailure,
-                    QStringLiteral("Could not list “%1”: %2").arg(path_, files::systemErrorText(error)));
-    }
+                    QStringLiteral("Could not list “%1”: %2").arg(path_, files::systemErrorText(errno)));
     QStringList names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (name != QLatin1String(".") && name != QLatin1String(".."))
-            names.append(name);
-    }
-    ::closedir(dir);
+    for (const QByteArray& name : *listed)
+        names.append(QFile::decodeName(name));
     return names;
 }
 
