@@ -542,12 +542,12 @@ void CloudKitProfileSync::applyByDates(const cloud::Record& record, const QByteA
                                        const std::optional<QDateTime>& remote, bool isInitialSync)
 {
     const std::optional<QDateTime> local = localDate();
-    // The record holds this very document: the base from now on.
-    if (profileStore_->holdsDocument(payload))
+    // The record may hold this very document: the base from now on, nothing to decode, nor to send back.
+    const bool holdsDocument = profileStore_->holdsDocument(payload);
+    if (holdsDocument)
         rememberBase(record, payload);
     if (remote && local) {
-        // The record may hold this very document: nothing to decode, nor to send back.
-        const bool sameDocument = *remote >= *local && profileStore_->holdsDocument(payload);
+        const bool sameDocument = *remote >= *local && holdsDocument;
         if (*remote > *local && sameDocument)
             takeDateOf(*remote);
         else if (*remote > *local)
