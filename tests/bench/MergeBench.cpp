@@ -193,6 +193,7 @@ int main(int argc, char** argv)
     const QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(QDir(home.path()).filePath(QStringLiteral("config"))));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(QDir(home.path()).filePath(QStringLiteral("cache"))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     bench::HoldMeterApplication application(argc, argv);
     RecordingNotifier notifier;
