@@ -27,6 +27,8 @@ protected:
         std::shared_ptr<ProfileStore> store;
         std::shared_ptr<CloudKitProfileSync> sync;
         QStringList messages;
+        // How far this machine's clock runs ahead of the others (behind when negative).
+        std::chrono::seconds clockAhead{0};
     };
 
     TwoMachines() { Notifier::setInstance(&notifier); }
@@ -56,13 +58,14 @@ protected:
     {
         paths::setApplicationSupportOverride(machine.folder.path());
         machine.store = std::make_shared<ProfileStore>(std::move(disk));
-        machine.store->clock = [this] { return now(); };
         Machine* raw = &machine;
+        const auto clock = [this, raw] { return now().addSecs(raw->clockAhead.count()); };
+        machine.store->clock = clock;
         machine.store->onError = [raw](const QString& title, const QString& text) {
             raw->messages.append(title + ": " + text);
         };
         const std::shared_ptr<cloud::Container> client = cloud.makeClient();
-        machine.sync = CloudKitProfileSync::create(machine.store, client, [this] { return now(); });
+        machine.sync = CloudKitProfileSync::create(machine.store, client, clock);
         client->setRemoteNotificationHandler([raw](const QVariantMap& push) { raw->sync->handleRemoteNotification(push); });
         client->registerForRemoteNotifications([](auto, auto) {});
         paths::setApplicationSupportOverride(supportDir.path());
