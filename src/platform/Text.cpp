@@ -75,6 +75,8 @@ QString visibleControls(const QString& s)
     return result;
 }
 
+QString shownName(const QString& name) { return QChar(0x2068) + visibleControls(name) + QChar(0x2069); }
+
 QString displayName(const QString& name)
 {
     QString shown = visibleControls(name);

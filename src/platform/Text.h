@@ -17,11 +17,16 @@ namespace velmor::text {
 // For lines written from names (log lines, notifications), never for stored data.
 QString visibleControls(const QString& s);
 
+// A name from data as a widget shows it before cutting it to its room in pixels:
+// its controls written visibly (visibleControls) and isolated (U+2068 … U+2069)
+// so that its direction cannot reorder the text around it. Never cut.
+QString shownName(const QString& name);
+
 // The most characters a name takes where Velmor shows it (before the isolating marks).
 inline constexpr qsizetype longestShownName = 200;
 
-// A name from data as Velmor's own texts show it (questions, menus, pickers,
-// tooltips, toasts): its controls written visibly (visibleControls), cut to
+// A name from data as Velmor's own texts show it where nothing measures its room
+// (toasts, alerts, log lines): its controls written visibly (visibleControls), cut to
 // longestShownName characters with "…" at a character boundary, and isolated
 // (U+2068 … U+2069) so that its direction cannot reorder the text around it.
 // For showing only: stored names and fields that edit a name keep it as typed.

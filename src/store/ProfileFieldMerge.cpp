@@ -36,14 +36,6 @@ const Field* fieldOf(const Profile* profile, Field Profile::*field)
     return profile ? &(profile->*field) : nullptr;
 }
 
-template <typename Item, typename Same>
-auto leaf(bool localIsLater, Same same)
-{
-    return [localIsLater, same](const Item* base, const Item& local, const Item& remote) {
-        return threeWay::pick(base, local, remote, localIsLater, same);
-    };
-}
-
 } // namespace
 
 threeWay::Merged<PacsProfile> merge(const PacsProfile* base, const PacsProfile& local, const PacsProfile& remote,
@@ -55,9 +47,13 @@ threeWay::Merged<PacsProfile> merge(const PacsProfile* base, const PacsProfile& 
     merged.defaultLightingHex = fields.pick(fieldOf(base, &PacsProfile::defaultLightingHex), local.defaultLightingHex,
                                             remote.defaultLightingHex);
     const auto same = std::equal_to<RadiologyTool>();
-    merged.tools = fields.take(threeWay::mergeKeyed(
-        base ? base->tools : QList<RadiologyTool>{}, local.tools, remote.tools,
-        [](const RadiologyTool& tool) { return tool.id; }, same, leaf<RadiologyTool>(localIsLater, same)));
+    const auto mergeTool = [localIsLater, same](const RadiologyTool* was, const RadiologyTool& ours,
+                                                const RadiologyTool& theirs) {
+        return threeWay::pick(was, ours, theirs, localIsLater, same);
+    };
+    merged.tools = fields.take(threeWay::mergeKeyed(base ? base->tools : QList<RadiologyTool>{}, local.tools,
+                                                    remote.tools, [](const RadiologyTool& tool) { return tool.id; },
+                                                    same, mergeTool));
     return {std::move(merged), fields.conflict()};
 }
 
@@ -73,10 +69,19 @@ threeWay::Merged<UserProfile> merge(const UserProfile* base, const UserProfile& 
                                           remote.selectedDeviceId);
     merged.lightingHex = fields.pick(fieldOf(base, &UserProfile::lightingHex), local.lightingHex, remote.lightingHex);
     const auto sameTool = [](const ButtonMapping& a, const ButtonMapping& b) { return a.toolId == b.toolId; };
+    const auto mergeMapping = [localIsLater, sameTool](const ButtonMapping* was, const ButtonMapping& ours,
+                                                       const ButtonMapping& theirs) {
+        if (!sameTool(ours, theirs))
+            return threeWay::pick(was, ours, theirs, localIsLater, sameTool);
+        // One button mapped to one tool on both sides: one mapping, whichever side merges.
+        if (was && sameTool(*was, ours))
+            return threeWay::Merged<ButtonMapping>{*was, false};
+        return threeWay::Merged<ButtonMapping>{ours.id < theirs.id ? ours : theirs, false};
+    };
     merged.mappings = fields.take(threeWay::mergeKeyed(
         base ? base->mappings : QList<ButtonMapping>{}, local.mappings, remote.mappings,
         [](const ButtonMapping& mapping) { return std::pair(mapping.deviceId, mapping.buttonId); }, sameTool,
-        leaf<ButtonMapping>(localIsLater, sameTool)));
+        mergeMapping));
     return {std::move(merged), fields.conflict()};
 }
 

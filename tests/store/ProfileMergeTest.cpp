@@ -184,8 +184,11 @@ TEST_F(ProfileMergeTest, MappingsCompareByTheirTool)
     local.userProfiles.first().lightingHex = "#FF0000";
     ProfileMerge::Result result = merge(Later::remote);
     EXPECT_TRUE(isClean(result));
-    EXPECT_EQ(result.merged.userProfiles.first().mappings, remote.userProfiles.first().mappings);
+    EXPECT_EQ(toolIdsOf(result.merged.userProfiles.first()), QList<QUuid>{zoom});
     EXPECT_EQ(result.merged.userProfiles.first().lightingHex, "#FF0000");
+    // Whichever side merges, the same mapping stays.
+    EXPECT_EQ(result.merged.userProfiles.first().mappings,
+              ProfileMerge::merge(base, remote, local, Later::local).merged.userProfiles.first().mappings);
 
     const RadiologyTool pan = makeTool("Pan");
     local.pacsProfiles.first().tools.append(pan);

@@ -332,4 +332,85 @@ TEST_F(ChangesApartWhileOff, ABaseThatCannotBeWrittenIsToldOnce)
     EXPECT_TRUE(told.first().contains(QDir::toNativeSeparators(basePath())));
 }
 
+// Every button of every user profile runs a tool of the PACS profile it is bound to.
+void expectWholeReferences(const ProfileStore& store)
+{
+    for (const UserProfile& user : store.userProfiles().get()) {
+        const PacsProfile* pacs = nullptr;
+        for (const PacsProfile& candidate : store.pacsProfiles().get())
+            pacs = candidate.id == user.pacsProfileId ? &candidate : pacs;
+        ASSERT_TRUE(pacs) << user.name.toStdString();
+        for (const ButtonMapping& mapping : user.mappings) {
+            EXPECT_TRUE(std::any_of(pacs->tools.cbegin(), pacs->tools.cend(),
+                                    [&](const RadiologyTool& tool) { return tool.id == mapping.toolId; }))
+                << user.name.toStdString() << " " << mapping.buttonId.toStdString();
+        }
+    }
+}
+
+RadiologyTool toolNamed(const QString& name)
+{
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.name = name;
+    tool.systemIcon = "circle";
+    return tool;
+}
+
+// Tools added apart to one PACS profile and buttons mapped apart on one user profile
+// all stay, with no kept file and no warning.
+TEST_F(ChangesApart, ToolsAndButtonsAddedApartAllStayWithoutAWarning)
+{
+    const QUuid pacs = b->store->activePacsProfile().id;
+    const QUuid user = userNamed(*b, "Shared").id;
+    takeBOffline();
+    const RadiologyTool onB = toolNamed("Added on B");
+    b->store->upsertTool(onB, pacs);
+    b->store->setMapping("keypad", "K01", onB.id, user);
+    queue->advance(3s);
+    const RadiologyTool onA = toolNamed("Added on A");
+    a->store->upsertTool(onA, pacs);
+    a->store->setMapping("keypad", "K02", onA.id, user);
+    queue->advance(10s);
+    expectEverywhere(userNames(*a));
+    for (const Machine* machine : {a.get(), b.get()}) {
+        const UserProfile& shared = userNamed(*machine, "Shared");
+        QStringList buttons;
+        for (const ButtonMapping& mapping : shared.mappings)
+            buttons << mapping.buttonId + "→" + (mapping.toolId == onA.id ? "A" : mapping.toolId == onB.id ? "B" : "?");
+        EXPECT_TRUE(buttons.contains("K01→B")) << buttons.join(' ').toStdString();
+        EXPECT_TRUE(buttons.contains("K02→A")) << buttons.join(' ').toStdString();
+        expectWholeReferences(*machine->store);
+        EXPECT_TRUE(keptFiles(*machine).isEmpty());
+        EXPECT_TRUE(machine->messages.filter("Warning").isEmpty()) << machine->messages.join('\n').toStdString();
+    }
+}
+
+// A PACS profile deleted on A while B, offline, makes a user profile on it and maps its
+// buttons: the PACS profile stays, and the new user profile's buttons run its own tools.
+TEST_F(ChangesApart, AUserMadeElsewhereOnAPacsProfileDeletedHereKeepsItsButtons)
+{
+    a->store->createPacsProfile("Doomed");
+    queue->advance(10s);
+    const PacsProfile doomed = *std::find_if(b->store->pacsProfiles().get().cbegin(),
+                                             b->store->pacsProfiles().get().cend(),
+                                             [](const PacsProfile& p) { return p.name == "Doomed"; });
+    ASSERT_FALSE(doomed.tools.isEmpty());
+    takeBOffline();
+    b->store->createUserProfile("On doomed", doomed.id);
+    const QUuid made = userNamed(*b, "On doomed").id;
+    b->store->setMapping("keypad", "K07", doomed.tools.first().id, made);
+    queue->advance(3s);
+    a->store->deletePacsProfile(doomed);
+    queue->advance(10s);
+    expectEverywhere(userNames(*a));
+    for (const Machine* machine : {a.get(), b.get()}) {
+        const UserProfile& user = userNamed(*machine, "On doomed");
+        EXPECT_EQ(user.pacsProfileId, doomed.id);
+        ASSERT_FALSE(user.mappings.isEmpty());
+        expectWholeReferences(*machine->store);
+    }
+    EXPECT_TRUE(notifier.requests.last().body.contains("Doomed")) << notifier.requests.last().body.toStdString();
+}
+
 } // namespace

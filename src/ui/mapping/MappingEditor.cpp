@@ -158,7 +158,7 @@ void MappingEditor::swapMappings()
     // Each side keeps its own device: a candidate armed on another device goes back there.
     setMapping(candidate.deviceId, candidate.buttonId, current->toolId);
     setMapping(current->deviceId, current->buttonId, candidate.toolId);
-    toast_(QStringLiteral("Swapped ") + candidate.buttonId + swappedArrow + current->buttonId);
+    toast_(QStringLiteral("Swapped ") + text::displayName(candidate.buttonId) + swappedArrow + text::displayName(current->buttonId));
 }
 
 void MappingEditor::copyMapping()
@@ -167,7 +167,7 @@ void MappingEditor::copyMapping()
         if (const std::optional<ButtonMapping> source = mappingForButton(values_.selectedButtonId)) {
             values_.copyBuffer = source;
             changed_();
-            toast_(QStringLiteral("Copied mapping from ") + source->buttonId);
+            toast_(QStringLiteral("Copied mapping from ") + text::displayName(source->buttonId));
         } else {
             toast_(QStringLiteral("Select a mapped button to copy"));
         }
@@ -179,7 +179,7 @@ void MappingEditor::copyMapping()
     }
     const QString target = *values_.selectedButtonId;
     setMapping(activeDevice().id, target, values_.copyBuffer->toolId);
-    toast_(QStringLiteral("Applied mapping to ") + target);
+    toast_(QStringLiteral("Applied mapping to ") + text::displayName(target));
     values_.copyBuffer.reset();
     changed_();
 }
@@ -213,7 +213,7 @@ void MappingEditor::undoLastMapping()
     else
         setMapping(record.previous->deviceId, record.previous->buttonId, record.previous->toolId);
     changed_();
-    toast_(QStringLiteral("Reverted mapping for ") + record.buttonId);
+    toast_(QStringLiteral("Reverted mapping for ") + text::displayName(record.buttonId));
 }
 
 void MappingEditor::loadExampleMappings()

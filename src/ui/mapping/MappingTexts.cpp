@@ -1,7 +1,7 @@
 #include "ui/mapping/MappingTexts.h"
 
-#include "platform/Text.h"
 #include "ui/shared/TimeText.h"
+#include "ui/shared/ToolTipRoom.h"
 
 #include <QStringList>
 
@@ -12,14 +12,21 @@ QString shortcutText(const RadiologyTool& tool) { return tool.shortcut ? tool.sh
 QString toolHelp(const RadiologyTool& tool, const std::optional<ButtonMapping>& mapping)
 {
     const QString shortcut = tool.shortcut ? shortcutText(tool) : QStringLiteral("No shortcut");
-    const QString where = mapping ? QStringLiteral(" • Mapped to ") + mapping->buttonId : QStringLiteral(" • Unmapped");
-    return text::displayName(tool.name) + QStringLiteral(": ") + shortcut + where;
+    using Piece = ToolTipRoom::Piece;
+    QList<Piece> line{ToolTipRoom::name(tool.name), Piece{QStringLiteral(": ") + shortcut}};
+    if (mapping)
+        line << Piece{QStringLiteral(" • Mapped to ")} << ToolTipRoom::name(mapping->buttonId);
+    else
+        line << Piece{QStringLiteral(" • Unmapped")};
+    return ToolTipRoom().line(line);
 }
 
 QString canvasButtonHelp(const DeviceButton& button, const std::optional<RadiologyTool>& tool)
 {
-    return QStringLiteral("Button ") + text::displayName(button.displayLabel) + QStringLiteral(": ") +
-           (tool ? text::displayName(tool->name) : QStringLiteral("Unmapped"));
+    using Piece = ToolTipRoom::Piece;
+    QList<Piece> line{Piece{QStringLiteral("Button ")}, ToolTipRoom::name(button.displayLabel), Piece{QStringLiteral(": ")}};
+    line << (tool ? ToolTipRoom::name(tool->name) : Piece{QStringLiteral("Unmapped")});
+    return ToolTipRoom().line(line);
 }
 
 QString savedText(const std::optional<QDateTime>& lastSaved, const QLocale& locale)

@@ -21,11 +21,12 @@ namespace velmor::mappingText {
 // without a shortcut. Toggle steps are never shown.
 QString shortcutText(const RadiologyTool& tool);
 
-// A tool row's tooltip: "Name: ⌘K • Mapped to K01" or "Name: No shortcut • Unmapped".
+// A tool row's tooltip: "Name: ⌘K • Mapped to K01" or "Name: No shortcut • Unmapped",
+// its names cut to a tooltip's room (ToolTipRoom).
 QString toolHelp(const RadiologyTool& tool, const std::optional<ButtonMapping>& mapping);
 
 // A canvas button's tooltip: "Button <label>: <tool>" or "Button <label>: Unmapped"
-// (also for a mapping whose tool is gone).
+// (also for a mapping whose tool is gone), its names cut to a tooltip's room.
 QString canvasButtonHelp(const DeviceButton& button, const std::optional<RadiologyTool>& tool);
 
 // "Saved " and the time of day in the locale's short form, or "Not saved yet".

@@ -43,7 +43,11 @@ qreal menuWidth(const QFontMetricsF& metrics)
     return 40 * qRound(metrics.averageCharWidth());
 }
 
-QString fitted(const QString& shown, const QFontMetricsF& metrics, qreal width)
+qreal toolTipNameWidth(const QFontMetricsF& metrics) { return 60 * qRound(metrics.averageCharWidth()); }
+
+qreal toolTipLineWidth(const QFontMetricsF& metrics) { return 100 * qRound(metrics.averageCharWidth()); }
+
+QString fitted(const QString& shown, const QFontMetricsF& metrics, qreal width, Cut cut)
 {
     if (metrics.horizontalAdvance(shown) <= width)
         return shown;
@@ -52,26 +56,48 @@ QString fitted(const QString& shown, const QFontMetricsF& metrics, qreal width)
     const QString open = isolated ? QString(isolateStart) : QString();
     const QString close = isolated ? QString(isolateEnd) : QString();
     const QStringList pieces = characters(inner);
-    const auto cutAfter = [&](qsizetype count) {
-        QString start;
-        for (qsizetype i = 0; i < count; ++i)
-            start += pieces[i];
-        // No space left hanging before the "…".
+    const auto joined = [&](qsizetype from, qsizetype to) {
+        QString text;
+        for (qsizetype i = from; i < to; ++i)
+            text += pieces[i];
+        return text;
+    };
+    const auto keeping = [&](qsizetype count) {
+        // A middle cut keeps the odd character at the front.
+        const qsizetype back = cut == Cut::middle ? count / 2 : 0;
+        QString start = joined(0, count - back);
+        // No space left hanging beside the "…".
         while (!start.isEmpty() && start.back().isSpace())
             start.chop(1);
-        return open + start + ellipsis + close;
+        QString end = joined(pieces.size() - back, pieces.size());
+        while (!end.isEmpty() && end.front().isSpace())
+            end.remove(0, 1);
+        return open + start + ellipsis + end + close;
     };
     // The most characters whose cut fits; widths grow with the count.
     qsizetype fits = 0;
     qsizetype tooMany = pieces.size();
     while (tooMany - fits > 1) {
         const qsizetype middle = fits + (tooMany - fits) / 2;
-        if (metrics.horizontalAdvance(cutAfter(middle)) <= width)
+        if (metrics.horizontalAdvance(keeping(middle)) <= width)
             fits = middle;
         else
             tooMany = middle;
     }
-    return cutAfter(fits);
+    return keeping(fits);
+}
+
+QString fittedWords(const QString& text, const QFontMetricsF& metrics, qreal width)
+{
+    static const QRegularExpression word(QStringLiteral(R"([^ \n]+)"));
+    QString result;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& match : word.globalMatch(text)) {
+        result += QStringView(text).mid(from, match.capturedStart() - from);
+        result += fitted(match.captured(), metrics, width, Cut::middle);
+        from = match.capturedEnd();
+    }
+    return result + text.mid(from);
 }
 
 } // namespace velmor::nameFit

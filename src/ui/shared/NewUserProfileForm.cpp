@@ -22,7 +22,7 @@ QStringList namesOf(const QList<Entry>& entries)
 {
     QStringList names;
     for (const Entry& entry : entries)
-        names << text::displayName(entry.name);
+        names << text::shownName(entry.name);
     return names;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/shared/PlainText.h"
 
 #include "platform/Text.h"
+#include "ui/shared/NameFit.h"
 
 #include <QFontMetricsF>
 #include <QTextDocument>
@@ -20,7 +21,7 @@ QString actionText(const QString& text)
 
 QString paintedName(const QString& name, const QFontMetricsF& metrics, qreal width)
 {
-    return metrics.elidedText(text::visibleControls(name), Qt::ElideRight, width);
+    return nameFit::fitted(text::shownName(name), metrics, width);
 }
 
 } // namespace velmor::plainText

@@ -109,7 +109,7 @@ TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDra
     EXPECT_TRUE(rows[0].isHeader);
     EXPECT_EQ(rows[2].title, "Viewer");
     EXPECT_EQ(rows[1].mapping->buttonId, "K05") << "the earlier mapping in stored order";
-    EXPECT_TRUE(rows[1].help.endsWith(QStringLiteral(" • Mapped to K05")));
+    EXPECT_TRUE(rows[1].help.endsWith(QStringLiteral(" • Mapped to \u2068K05\u2069")));
     EXPECT_FALSE(rows[1].selected);
     EXPECT_TRUE(rows[3].selected);
     EXPECT_FALSE(rows[3].mapping.has_value());

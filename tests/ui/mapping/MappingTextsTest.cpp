@@ -4,6 +4,9 @@
 #include "ui/mapping/MappingTexts.h"
 #include "platform/Text.h"
 
+#include <QFontMetricsF>
+#include <QGuiApplication>
+
 #include <gtest/gtest.h>
 
 namespace velmor {
@@ -43,7 +46,7 @@ TEST(MappingTextsTest, TooltipsNameTheShortcutAndTheButton)
     const RadiologyTool zoom = toolWith(KeyboardShortcut{6, QStringLiteral("z"), Modifiers::command});
     const ButtonMapping mapping{QUuid::createUuid(), QStringLiteral("tartarus_v2"), QStringLiteral("K07"), zoom.id};
     const QString shownZoom = text::displayName("Zoom");
-    EXPECT_EQ(mappingText::toolHelp(zoom, mapping), shownZoom + ": ⌘Z • Mapped to K07");
+    EXPECT_EQ(mappingText::toolHelp(zoom, mapping), shownZoom + ": ⌘Z • Mapped to " + text::displayName("K07"));
     EXPECT_EQ(mappingText::toolHelp(toolWith(std::nullopt), std::nullopt), shownZoom + ": No shortcut • Unmapped");
 
     DeviceButton button;
@@ -51,6 +54,42 @@ TEST(MappingTextsTest, TooltipsNameTheShortcutAndTheButton)
     button.displayLabel = QStringLiteral("07");
     EXPECT_EQ(mappingText::canvasButtonHelp(button, zoom), "Button " + text::displayName("07") + ": " + shownZoom);
     EXPECT_EQ(mappingText::canvasButtonHelp(button, std::nullopt), "Button " + text::displayName("07") + ": Unmapped");
+}
+
+// A button's name in a tooltip is a name like the tool's: escaped, isolated and
+// cut to a tooltip's room, and no line is wider than a tooltip's line.
+TEST(MappingTextsTest, TooltipsEscapeIsolateAndCutTheNamesTheyShow)
+{
+    const QFontMetricsF metrics(QGuiApplication::font());
+    const qreal average = qRound(metrics.averageCharWidth());
+    const QChar ellipsis(0x2026);
+    const RadiologyTool zoom = toolWith(KeyboardShortcut{6, QStringLiteral("z"), Modifiers::command});
+    ButtonMapping mapping{QUuid::createUuid(), QStringLiteral("tartarus_v2"), QStringLiteral("K\u202E0\t7\nB"), zoom.id};
+    const QString reversed = mappingText::toolHelp(zoom, mapping);
+    EXPECT_TRUE(reversed.endsWith(QStringLiteral(" • Mapped to \u2068K\\u{202E}0\\t7\\nB\u2069"))) << reversed.toStdString();
+    EXPECT_FALSE(reversed.contains(QChar(0x202E)) || reversed.contains(u'\n') || reversed.contains(u'\t'));
+
+    const QString word = QStringLiteral("Supercalifragilistic").repeated(15);
+    mapping.buttonId = word;
+    RadiologyTool longTool = zoom;
+    longTool.name = QStringLiteral("Window level ").repeated(20);
+    DeviceButton button;
+    button.displayLabel = word;
+    for (const auto& [help, names] : {std::pair{mappingText::toolHelp(zoom, mapping), 1},
+                                      std::pair{mappingText::toolHelp(longTool, mapping), 2},
+                                      std::pair{mappingText::canvasButtonHelp(button, longTool), 2}}) {
+        SCOPED_TRACE(help.toStdString());
+        EXPECT_LE(metrics.horizontalAdvance(help), 100 * average);
+        EXPECT_FALSE(help.contains(word));
+        EXPECT_EQ(help.count(QString(ellipsis) + QChar(0x2069)), names) << "each long name cut at its end, inside its marks";
+        EXPECT_EQ(help.count(QChar(0x2068)), help.count(QChar(0x2069)));
+        // Each name within a tooltip's room for one.
+        for (const QString& part : help.split(QChar(0x2068)).mid(1))
+            EXPECT_LE(metrics.horizontalAdvance(part.section(QChar(0x2069), 0, 0)), 60 * average);
+    }
+    // One long name beside a short one takes the room a single name has.
+    const QString alone = mappingText::toolHelp(zoom, mapping);
+    EXPECT_GT(metrics.horizontalAdvance(alone.section(QStringLiteral("Mapped to "), 1)), 55 * average);
 }
 
 TEST(MappingTextsTest, SaveStateAndDeviceRowTexts)

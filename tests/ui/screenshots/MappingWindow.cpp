@@ -5,6 +5,7 @@
 // "mapping-window-1366x768" at the content size a window gets on a 1366 × 768
 // screen (less a 28-point panel, the window's frame and its menu bar) with the
 // permission banner showing, and "mapping-window-1920x1080" at the default size.
+// "mapping-window-button-names" shows long, CJK and direction-changing button names.
 
 #include "Screenshots.h"
 
@@ -168,6 +169,31 @@ const Shot eventLog("mapping-window-event-log", keypadWindow([](MappingScene& ma
     mapping.controller.toggleEventLog();
     mapping.controller.showToast(QStringLiteral("Reverted mapping for K03"));
 }));
+
+// Buttons named by the user or an imported profile: a 300-character word, a CJK
+// name and one holding a right-to-left override, in both lists' badges; the
+// event log shows a long file name, and the small screen's rows are narrower.
+void mapStrangeButtons(MappingScene& mapping)
+{
+    const QList<RadiologyTool> tools = mapping.model.activePacsProfile().tools;
+    const QUuid user = mapping.store().activeUserProfile().id;
+    const QStringList buttons{QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis").repeated(7).left(300),
+                              QStringLiteral("左側ボタン長押し").repeated(15),
+                              QStringLiteral("Pedal \u202Eleft\u202C\tforward")};
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        mapping.store().setMapping(keypad, buttons[i], tools[i].id, user);
+    mapping.model.appendLog(QStringLiteral("Exported to /home/lee/") + QString(220, u'x') + QStringLiteral("/Lee.json"));
+    mapping.controller.toggleEventLog();
+}
+
+const Shot strangeButtons("mapping-window-button-names", keypadWindow(mapStrangeButtons, 0));
+const Shot strangeButtonsSmall("mapping-window-button-names-1366x768", [](Scene& scene) -> std::unique_ptr<QWidget> {
+    auto& mapping = keypadScene(scene, 0);
+    mapStrangeButtons(mapping);
+    auto view = window(scene, mapping);
+    view->resize(1366 - 16, 768 - 28 - 48 - 25);
+    return view;
+});
 
 const Shot profilesPanel("mapping-panel-profiles", keypadWindow([](MappingScene& mapping) {
     mapping.store().setLightingHex(QStringLiteral("#33B8ED"), mapping.store().activeUserProfile().id);

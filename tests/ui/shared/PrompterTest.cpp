@@ -1,6 +1,7 @@
 #include "ui/admin/PacsDeletion.h"
 #include "ui/mapping/MappingController.h"
 #include "ui/mapping/MappingEditor.h"
+#include "ui/shared/ProfileExchangeFlow.h"
 #include "ui/shared/ScriptedPrompter.h"
 #include "ui/shared/widgets/DialogPrompter.h"
 
@@ -404,6 +405,22 @@ TEST(DialogPrompter, ANameWithAWordWiderThanTheMessageIsCutToItsWidth)
         EXPECT_LE(drawnLines(*messageLabel(*box)), 3);
         EXPECT_LT(box->width(), 720);
     }
+}
+
+// A failure's details name a path: one too wide for the dialog is cut in its
+// middle, so its start and its file name stay and nothing runs out of the box.
+TEST(DialogPrompter, ALongPathInAFailuresDetailsIsCutInItsMiddle)
+{
+    const QString path = QStringLiteral("/home/lee/Radiology exports/") + QString(240, u'x') + QStringLiteral("/Lee.json");
+    const ActionError error{QUuid::createUuid(), QStringLiteral("Export Failed"),
+                            QStringLiteral("Could not export user profile."),
+                            QStringLiteral("Cannot write ") + path + QStringLiteral(": a folder is there."), {}};
+    const std::unique_ptr<QMessageBox> box = DialogPrompter::messageBox(ProfileExchangeFlow::errorQuestion(error));
+    const QString shown = expectEveryWordFits(*box);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Could not export user profile.\n\nDetails: Cannot write /home/lee/Radiology exports/xxx")))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("xxx/Lee.json: a folder is there."))) << shown.toStdString();
+    EXPECT_EQ(shown.count(QChar(0x2026)), 1);
 }
 
 // Deleting a PACS profile names it, its fallback and its users: each long name is

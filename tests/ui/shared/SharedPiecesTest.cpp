@@ -1,3 +1,4 @@
+#include "platform/Text.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/AlertBanner.h"
@@ -20,6 +21,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QtMath>
 
 #include <gtest/gtest.h>
 
@@ -224,6 +226,39 @@ TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
     EXPECT_EQ(box.shownText(), box.currentText());
 }
 
+// A picker cuts a name once, by the room each of its places gives it: a closed
+// picker wide enough shows a name longer than any count whole, its list cuts the
+// name once, and a narrow picker cuts between whole characters with the name's
+// pieces in order and an escape whole or left out.
+TEST(ElidingComboBox, ANameIsCutOnceByItsRoomWithItsPiecesInOrder)
+{
+    const QChar ellipsis(0x2026);
+    const QString longName = QStringLiteral("Pneumonoultramicroscopic").repeated(10);
+    const QString mixed = QStringLiteral("CT Chest \u202E\u05E6\u05D9\u05DC\u05D5\u05DD \u05D7\u05D6\u05D4 Leeds");
+    ElidingComboBox box;
+    box.showEntries({{text::shownName(longName), 1}, {text::shownName(mixed), 2}}, 1);
+    box.setFixedWidth(qCeil(box.fontMetrics().horizontalAdvance(longName)) + 120);
+    EXPECT_EQ(box.shownText(), text::shownName(longName));
+    const QString entry = box.itemText(0);
+    EXPECT_EQ(entry.count(ellipsis), 1);
+    EXPECT_TRUE(entry.endsWith(QString(ellipsis) + QChar(0x2069)));
+    EXPECT_TRUE(text::shownName(longName).startsWith(entry.chopped(2))) << entry.toStdString();
+
+    box.setCurrentIndex(1);
+    const QString whole = text::shownName(mixed);
+    for (int width = 90; width <= 320; width += 11) {
+        SCOPED_TRACE(width);
+        box.setFixedWidth(width);
+        const QString shown = box.shownText();
+        if (shown == whole)
+            continue;
+        ASSERT_TRUE(shown.endsWith(QString(ellipsis) + QChar(0x2069))) << shown.toStdString();
+        const QString kept = shown.chopped(2);
+        EXPECT_TRUE(whole.startsWith(kept)) << shown.toStdString();
+        EXPECT_EQ(kept.count(u'\\'), kept.count(QStringLiteral("\\u{202E}"))) << shown.toStdString();
+    }
+}
+
 // A name label beside a button in a narrow row: the name is cut to the room
 // left, the button keeps its size, and a short name is shown whole.
 TEST(NameLabel, ALongNameIsCutToTheRoomItGetsAndNeverWidensItsRow)
@@ -293,13 +328,13 @@ TEST(AlertBanner, ANameInTheMessageCannotReorderBreakOrStretchIt)
 TEST(PlainText, APaintedNameTakesOneLineAndTurnsNothing)
 {
     const QFontMetricsF metrics(Theme::font(Theme::TextStyle::body));
-    EXPECT_EQ(plainText::paintedName("Zoom & Pan", metrics, 400), "Zoom & Pan");
+    EXPECT_EQ(plainText::paintedName("Zoom & Pan", metrics, 400), text::shownName("Zoom & Pan"));
     const QString name = QString("Zoom") + QChar(0x202E) + "\nPan\t" + QChar(0x2029) + "x";
-    EXPECT_EQ(plainText::paintedName(name, metrics, 400), "Zoom\\u{202E}\\nPan\\t\\u{2029}x");
+    EXPECT_EQ(plainText::paintedName(name, metrics, 400), QChar(0x2068) + QStringLiteral("Zoom\\u{202E}\\nPan\\t\\u{2029}x") + QChar(0x2069));
 
     const QString shown = plainText::paintedName(name + QString(10'000, 'w'), metrics, 300);
-    EXPECT_TRUE(shown.startsWith("Zoom\\u{202E}")) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith(QChar(0x2026)));
+    EXPECT_TRUE(shown.startsWith(QChar(0x2068) + QStringLiteral("Zoom\\u{202E}"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QString(QChar(0x2026)) + QChar(0x2069)));
     EXPECT_LE(metrics.horizontalAdvance(shown), 300);
     for (const QChar c : shown)
         EXPECT_FALSE(c == '\n' || c == '\t' || c == QChar(0x202E) || c == QChar(0x2029)) << int(c.unicode());

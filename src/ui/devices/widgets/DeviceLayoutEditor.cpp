@@ -247,7 +247,7 @@ void DeviceLayoutEditor::render(const LayoutEditorController::State& state)
     const LayoutEditorController::Selection& selection = *state.selection;
     const bool newSelection = shownSelection_ != selection.id;
     shownSelection_ = selection.id;
-    selectedLabel_->setText(text::displayName(selection.displayLabel));
+    selectedLabel_->setText(text::shownName(selection.displayLabel));
     selectedId_->setText(selection.id);
     showValue(widthSlider_, widthField_, formatter_, selection.rect.width, newSelection);
     showValue(heightSlider_, heightField_, formatter_, selection.rect.height, newSelection);

@@ -1,6 +1,7 @@
 #include "ui/devices/widgets/HIDInspectorView.h"
 
 #include "platform/Text.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/MenuRoom.h"
@@ -9,6 +10,7 @@
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -69,13 +71,18 @@ public:
         painter->save();
         painter->setFont(caption());
         painter->setPen(selected ? QColor(Qt::white) : option.palette.color(QPalette::Text));
-        painter->drawText(QRect(area.left(), area.top(), area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                          index.data(HIDSampleListModel::UsageRole).toString());
+        // A usage's name (the user's, or the device's) is cut short of the time.
+        const QString time = index.data(HIDSampleListModel::TimeRole).toString();
+        const int room = std::max(0, area.width() - QFontMetrics(caption2()).horizontalAdvance(time) - 8);
+        painter->drawText(QRect(area.left(), area.top(), room, line), Qt::AlignLeft | Qt::AlignVCenter,
+                          plainText::paintedName(index.data(HIDSampleListModel::UsageRole).toString(),
+                                                 QFontMetricsF(caption()), room));
         painter->setPen(secondary);
         painter->setFont(caption2());
-        painter->drawText(QRect(area.left(), area.top() + line + 2, area.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                          index.data(HIDSampleListModel::ValueRole).toString());
-        painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, index.data(HIDSampleListModel::TimeRole).toString());
+        painter->drawText(QRect(area.left(), area.top() + line + 2, room, line), Qt::AlignLeft | Qt::AlignVCenter,
+                          plainText::paintedName(index.data(HIDSampleListModel::ValueRole).toString(),
+                                                 QFontMetricsF(caption2()), room));
+        painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, time);
         painter->restore();
     }
 };
@@ -90,7 +97,7 @@ QWidget* deviceRow(const ConnectedDeviceInfo& device, QWidget* parent)
     column->setSpacing(1);
     auto* line = new QHBoxLayout;
     line->setSpacing(6);
-    line->addWidget(label(text::displayName(hidtext::deviceName(device)), Theme::font(Theme::TextStyle::body),
+    line->addWidget(label(text::shownName(hidtext::deviceName(device)), Theme::font(Theme::TextStyle::body),
                           Theme::textPrimary(), row, true));
     if (device.ignored)
         line->addWidget(label(QObject::tr("ignored"), caption2(), Theme::red(), row));
@@ -306,7 +313,7 @@ void HIDInspectorView::renderDevices(const HIDInspectorController::State& state)
             deviceList_->setItemWidget(item, row);
             // The name is cut, never the mark after it.
             const QString mark = device.ignored ? QStringLiteral(" ") + tr("(ignored)") : QString();
-            picker_->addItem(room.fitted(text::displayName(hidtext::deviceName(device)), mark) + mark);
+            picker_->addItem(room.fitted(text::shownName(hidtext::deviceName(device)), mark) + mark);
             if (device.ignored)
                 picker_->setItemData(picker_->count() - 1, Theme::red(), Qt::ForegroundRole);
         }

@@ -4,6 +4,7 @@
 #include "ui/shared/ButtonFrames.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
+#include "ui/shared/ToolTipRoom.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,7 +17,7 @@ namespace velmor {
 LayoutButton::LayoutButton(DeviceButton button, QWidget* parent) : QWidget(parent), button_(std::move(button))
 {
     setObjectName(QStringLiteral("layoutButton_") + button_.id);
-    setToolTip(plainText::toolTip(text::displayName(button_.displayLabel)));
+    setToolTip(plainText::toolTip(ToolTipRoom().line({ToolTipRoom::name(button_.displayLabel)})));
     setCursor(Qt::OpenHandCursor);
 }
 
@@ -55,7 +56,7 @@ void LayoutButton::paintEvent(QPaintEvent*)
     painter.setFont(font);
     painter.setPen(Qt::white);
     painter.drawText(room, Qt::AlignCenter | Qt::TextSingleLine,
-                     QFontMetricsF(font).elidedText(text, Qt::ElideRight, room.width()));
+                     plainText::paintedName(text, QFontMetricsF(font), room.width()));
 }
 
 void LayoutButton::mousePressEvent(QMouseEvent* event)

@@ -41,7 +41,7 @@ public:
                 active ? Theme::accentPurple() : Theme::border(), active ? 1.5 : 1);
         auto* layout = row(this, 6);
         layout->setContentsMargins(10, 8, 10, 8);
-        auto* name = nameLabel(text::displayName(device.name), Style::subheadline, Qt::white, active);
+        auto* name = nameLabel(text::shownName(device.name), Style::subheadline, Qt::white, active);
         name->setObjectName(QStringLiteral("templateName"));
         layout->addWidget(name);
         layout->addStretch();
@@ -119,7 +119,7 @@ void ContextPanelDevices::renderConnected(const QList<ConnectedDeviceInfo>& devi
         layout->addWidget(new Dot(8, device.ignored ? Theme::accentAmber() : Theme::accentGreen()));
         auto* texts = column(2);
         texts->addWidget(
-            nameLabel(text::displayName(mappingText::connectedDeviceName(device)), Style::caption, Qt::white));
+            nameLabel(text::shownName(mappingText::connectedDeviceName(device)), Style::caption, Qt::white));
         if (device.ignored)
             texts->addWidget(textLabel(QStringLiteral("Released for other apps"), Style::caption2, Theme::gray()));
         layout->addLayout(texts);

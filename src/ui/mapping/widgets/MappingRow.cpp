@@ -2,6 +2,7 @@
 
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/MappingTexts.h"
+#include "ui/shared/NameFit.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
@@ -29,6 +30,8 @@ QRectF cardOf(const QRect& rowRect)
     return QRectF(rowRect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
 }
 
+QRectF iconRect(const QRectF& card) { return {card.left() + padding + 1, card.center().y() - 13, 26, 26}; }
+
 } // namespace
 
 MappingRow::MappingRow(const MappingListModel& model, std::function<void(const ButtonMapping&)> onRemove,
@@ -49,6 +52,15 @@ QRect MappingRow::trashRect(const QRect& rowRect)
     return QRect(qRound(card.right() - padding - 28), qRound(card.center().y() - 14), 28, 28);
 }
 
+MappingRow::Layout MappingRow::layout(const QRect& rowRect, const QString& buttonId)
+{
+    const QRectF card = cardOf(rowRect);
+    const ButtonBadge badge =
+        ButtonBadge::placed(buttonId, trashRect(rowRect).left() - 12, card.center().y(), rowRect.width());
+    const qreal left = iconRect(card).right() + 1 + 12;
+    return {badge, QRectF(left, card.top(), std::max<qreal>(0, badge.rect.left() - 12 - left), card.height())};
+}
+
 void MappingRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const MappingListRow* row = model_.rowAt(index);
@@ -62,7 +74,7 @@ void MappingRow::paint(QPainter* painter, const QStyleOptionViewItem& option, co
     p.setPen(QPen(row->highlighted ? Theme::accentCyan() : Theme::border(), 1));
     p.drawRoundedRect(card, 12, 12);
 
-    const QRectF icon(card.left() + padding + 1, card.center().y() - 13, 26, 26);
+    const QRectF icon = iconRect(card);
     const RadiologyTool& tool = row->entry.tool;
     ToolIconView::paint(p, icon, resolveToolIcon(toolIconSelection(tool), tool.systemIcon), Qt::white);
 
@@ -72,19 +84,11 @@ void MappingRow::paint(QPainter* painter, const QStyleOptionViewItem& option, co
     p.drawRoundedRect(QRectF(trash), 8, 8);
     SymbolIcons::instance().paint(p, QRectF(trash).adjusted(6, 6, -6, -6), QStringLiteral("trash"), Qt::white);
 
-    const QFont badgeFont = Theme::boldFont(Style::caption);
-    const QFontMetricsF badgeMetrics(badgeFont);
-    const QSizeF badgeSize(badgeMetrics.horizontalAdvance(row->entry.mapping.buttonId) + 16, badgeMetrics.height() + 8);
-    const QRectF badge(trash.left() - 12 - badgeSize.width(), card.center().y() - badgeSize.height() / 2,
-                       badgeSize.width(), badgeSize.height());
-    p.setBrush(Theme::surface().lighter(140));
-    p.drawRoundedRect(badge, 8, 8);
-    p.setFont(badgeFont);
-    p.setPen(Qt::white);
-    p.drawText(badge, Qt::AlignCenter, row->entry.mapping.buttonId);
+    const Layout where = layout(option.rect, row->entry.mapping.buttonId);
+    where.badge.paint(p, Theme::surface().lighter(140), Qt::white, 8);
 
-    const qreal left = icon.right() + 1 + 12;
-    const qreal width = std::max<qreal>(0, badge.left() - 12 - left);
+    const qreal left = where.text.left();
+    const qreal width = where.text.width();
     const QFont nameFont = Theme::font(Style::body);
     const QFont shortcutFont = Theme::monospacedFont(Style::caption);
     const qreal textHeight = QFontMetricsF(nameFont).height() +
@@ -134,6 +138,13 @@ namespace {
 constexpr int logPadding = 6;
 constexpr int logGap = 6;
 
+// A line wraps between words; a word wider than the row (a path, a file name)
+// is cut in its middle instead of running out of it.
+QString shownMessage(const QString& message, int width)
+{
+    return nameFit::fittedWords(message, QFontMetricsF(Theme::font(Style::caption)), std::max(1, width - 1));
+}
+
 int messageHeight(const QString& message, int width)
 {
     const QFontMetrics metrics(Theme::font(Style::caption));
@@ -147,7 +158,7 @@ QSize EventLogDelegate::sizeHint(const QStyleOptionViewItem& option, const QMode
     const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
     const int rowWidth = view ? view->viewport()->width() : option.rect.width() > 0 ? option.rect.width() : 260;
     const int width = rowWidth - trailing - 2 * logPadding;
-    const int height = messageHeight(index.data(Qt::DisplayRole).toString(), width) + 2 +
+    const int height = messageHeight(shownMessage(index.data(Qt::DisplayRole).toString(), width), width) + 2 +
                        QFontMetrics(Theme::font(Style::caption2)).height();
     return {rowWidth, height + 2 * logPadding + logGap};
 }
@@ -166,10 +177,11 @@ void EventLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     p.setBrush(Theme::surface());
     p.drawRoundedRect(plate, 8, 8);
     const QRect inner = plate.toRect().adjusted(logPadding, logPadding, -logPadding, -logPadding);
-    const int height = messageHeight(row->entry.message, inner.width());
+    const QString message = shownMessage(row->entry.message, inner.width());
+    const int height = messageHeight(message, inner.width());
     p.setFont(Theme::font(Style::caption));
     p.setPen(Theme::textPrimary());
-    p.drawText(QRect(inner.left(), inner.top(), inner.width(), height), Qt::TextWordWrap, row->entry.message);
+    p.drawText(QRect(inner.left(), inner.top(), inner.width(), height), Qt::TextWordWrap, message);
     p.setFont(Theme::font(Style::caption2));
     p.setPen(Theme::gray());
     p.drawText(QRect(inner.left(), inner.top() + height + 2, inner.width(), inner.height() - height - 2),

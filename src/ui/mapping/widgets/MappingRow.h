@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ButtonMapping.h"
+#include "ui/mapping/widgets/ButtonBadge.h"
 
 #include <QStyledItemDelegate>
 
@@ -26,6 +27,14 @@ public:
 
     // The trash button of a row drawn in `rowRect`.
     static QRect trashRect(const QRect& rowRect);
+
+    // Where a row drawn in `rowRect` draws the badge of `buttonId` and its
+    // texts (the tool's name and shortcut, each cut to that width).
+    struct Layout {
+        ButtonBadge badge;
+        QRectF text;
+    };
+    static Layout layout(const QRect& rowRect, const QString& buttonId);
 
 private:
     const MappingListModel& model_;

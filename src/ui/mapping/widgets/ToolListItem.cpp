@@ -1,6 +1,7 @@
 #include "ui/mapping/widgets/ToolListItem.h"
 
 #include "ui/mapping/MappingToolListModel.h"
+#include "ui/mapping/widgets/ButtonBadge.h"
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
@@ -85,6 +86,22 @@ void ToolListItem::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     painter->restore();
 }
 
+ToolListItem::Layout ToolListItem::layout(const QRect& rowRect, const ToolListRow& row)
+{
+    const QRectF card = QRectF(rowRect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRect star = starRect(rowRect);
+    Layout layout;
+    layout.icon = QRectF(star.right() + 12, card.center().y() - iconSize / 2.0, iconSize, iconSize);
+    qreal right = card.right() - padding;
+    if (row.mapping) {
+        layout.badge = ButtonBadge::placed(row.mapping->buttonId, right, card.center().y(), rowRect.width());
+        right = layout.badge->rect.left() - 12;
+    }
+    const qreal left = layout.icon.right() + 12;
+    layout.text = QRectF(left, card.top(), std::max<qreal>(0, right - left), card.height());
+    return layout;
+}
+
 void ToolListItem::paintTool(QPainter& painter, const QRect& rect, const ToolListRow& row) const
 {
     const QRectF card = QRectF(rect.adjusted(0, 0, -trailing, -gap)).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -96,26 +113,13 @@ void ToolListItem::paintTool(QPainter& painter, const QRect& rect, const ToolLis
     SymbolIcons::instance().paint(painter, QRectF(star).adjusted(2, 2, -2, -2),
                                   row.tool.isFavorite ? QStringLiteral("star.fill") : QStringLiteral("star"),
                                   Theme::yellow());
-    const QRectF icon(star.right() + 12, card.center().y() - iconSize / 2.0, iconSize, iconSize);
-    ToolIconView::paint(painter, icon, resolveToolIcon(toolIconSelection(row.tool), row.tool.systemIcon), Qt::white);
+    const Layout where = layout(rect, row);
+    ToolIconView::paint(painter, where.icon, resolveToolIcon(toolIconSelection(row.tool), row.tool.systemIcon), Qt::white);
+    if (where.badge)
+        where.badge->paint(painter, Theme::surface().lighter(140), Theme::textPrimary(), 10);
 
-    qreal right = card.right() - padding;
-    if (row.mapping) {
-        const QFont badgeFont = Theme::boldFont(Style::caption);
-        const QFontMetricsF metrics(badgeFont);
-        const QSizeF size(metrics.horizontalAdvance(row.mapping->buttonId) + 16, metrics.height() + 8);
-        const QRectF badge(right - size.width(), card.center().y() - size.height() / 2, size.width(), size.height());
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::surface().lighter(140));
-        painter.drawRoundedRect(badge, 10, 10);
-        painter.setFont(badgeFont);
-        painter.setPen(Theme::textPrimary());
-        painter.drawText(badge, Qt::AlignCenter, row.mapping->buttonId);
-        right = badge.left() - 12;
-    }
-
-    const qreal left = icon.right() + 12;
-    const qreal width = std::max<qreal>(0, right - left);
+    const qreal left = where.text.left();
+    const qreal width = where.text.width();
     const QFont nameFont = Theme::font(Style::body);
     const QFont categoryFont = Theme::font(Style::caption2);
     const QFont shortcutFont = Theme::monospacedFont(Style::caption);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "model/RadiologyTool.h"
+#include "ui/mapping/widgets/ButtonBadge.h"
 
 #include <QStyledItemDelegate>
 
 #include <functional>
+#include <optional>
 
 namespace velmor {
 
@@ -36,6 +38,15 @@ public:
 
     // Where a tool row draws its star, for a row drawn in `rowRect`.
     static QRect starRect(const QRect& rowRect);
+
+    // Where a tool row drawn in `rowRect` draws its icon, its mapped button's
+    // badge and its texts (name, shortcut, category: each cut to that width).
+    struct Layout {
+        QRectF icon;
+        std::optional<ButtonBadge> badge;
+        QRectF text;
+    };
+    static Layout layout(const QRect& rowRect, const ToolListRow& row);
 
 private:
     void paintTool(QPainter& painter, const QRect& rect, const ToolListRow& row) const;

@@ -178,7 +178,7 @@ void TopToolbar::render(const MappingController::State& state)
         deviceMenu_->clear();
         const MenuRoom room(*deviceMenu_);
         for (const Device& device : state.devices) {
-            QAction* item = deviceMenu_->addAction(room.entryText(text::displayName(device.name)));
+            QAction* item = deviceMenu_->addAction(room.entryText(text::shownName(device.name)));
             item->setObjectName(QStringLiteral("device-") + device.id);
             QObject::connect(item, &QAction::triggered, this, [this, id = device.id] { actions_.onSelectDevice(id); });
         }

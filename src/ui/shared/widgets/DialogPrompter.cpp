@@ -96,7 +96,8 @@ qreal roomForName(const QString& message, const QString& name, const QFontMetric
 }
 
 // The message as shown: each name that fits on a line kept on one; a name with
-// a part too wide for a line cut to one line with "…", the text around it whole.
+// a part too wide for a line cut to one line with "…", the text around it whole;
+// any other word too wide for a line (a path in a failure's details) cut in its middle.
 QString shownMessage(const Prompter::Question& question, const QFont& font, int lineWidth)
 {
     QStringList names = question.names;
@@ -114,7 +115,7 @@ QString shownMessage(const Prompter::Question& question, const QFont& font, int 
         else if (hasUnbreakablePartWiderThan(name, metrics, room))
             message.replace(name, unbreakable(nameFit::fitted(name, metrics, room)));
     }
-    return message;
+    return nameFit::fittedWords(message, metrics, lineWidth - 4);
 }
 
 // The width for the message's lines: a short paragraph takes one line, a

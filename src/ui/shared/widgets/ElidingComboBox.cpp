@@ -1,6 +1,7 @@
 #include "ui/shared/widgets/ElidingComboBox.h"
 
 #include "ui/shared/NameFit.h"
+#include "ui/shared/widgets/MenuRoom.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -22,18 +23,32 @@ ElidingComboBox::ElidingComboBox(QWidget* parent) : QComboBox(parent)
     view()->setTextElideMode(Qt::ElideRight);
 }
 
+namespace {
+// An entry's whole text; the list shows it cut to the list's room.
+constexpr int wholeTextRole = Qt::UserRole + 1;
+} // namespace
+
 void ElidingComboBox::showEntries(const QList<Entry>& entries, const QVariant& current)
 {
     const QSignalBlocker blocker(this);
     bool same = count() == entries.size();
     for (int i = 0; same && i < count(); ++i)
-        same = itemData(i) == entries[i].value && itemText(i) == entries[i].text;
+        same = itemData(i) == entries[i].value && wholeText(i) == entries[i].text;
     if (!same) {
         clear();
-        for (const Entry& entry : entries)
-            addItem(entry.text, entry.value);
+        const MenuRoom room(*this);
+        for (const Entry& entry : entries) {
+            addItem(room.fitted(entry.text), entry.value);
+            setItemData(count() - 1, entry.text, wholeTextRole);
+        }
     }
     setCurrentIndex(findData(current));
+}
+
+QString ElidingComboBox::wholeText(int index) const
+{
+    const QVariant whole = itemData(index, wholeTextRole);
+    return whole.isValid() ? whole.toString() : itemText(index);
 }
 
 int ElidingComboBox::textWidth() const
@@ -48,7 +63,8 @@ int ElidingComboBox::textWidth() const
 
 QString ElidingComboBox::shownText() const
 {
-    return fontMetrics().elidedText(currentText(), Qt::ElideRight, textWidth());
+    return currentIndex() < 0 ? QString()
+                              : nameFit::fitted(wholeText(currentIndex()), QFontMetricsF(font()), textWidth());
 }
 
 void ElidingComboBox::paintEvent(QPaintEvent*)

@@ -13,12 +13,14 @@ namespace velmor {
 // so a narrow picker still says which entry is chosen. It asks its layout for
 // room for a few characters only: a long entry never widens the window. Its
 // drop-down list is at most the width of a menu (or of the picker, when that is
-// wider), and cuts longer entries with "…" at their end.
+// wider), and cuts longer entries with "…" at their end. Each place cuts the
+// entry's whole text once, to its own room (nameFit::fitted).
 class ElidingComboBox : public QComboBox {
 public:
     explicit ElidingComboBox(QWidget* parent = nullptr);
 
-    // One entry: the text shown and the value it stands for.
+    // One entry: the text shown (a name as text::shownName shows it) and the
+    // value it stands for.
     struct Entry {
         QString text;
         QVariant value;
@@ -39,6 +41,8 @@ protected:
 
 private:
     int textWidth() const;
+    // The entry's text before the list cut it.
+    QString wholeText(int index) const;
     // Narrows the list about to be shown, under the picker and on its screen.
     void fitList(QWidget& list) const;
 };
@@ -50,7 +54,7 @@ void showProfiles(ElidingComboBox& picker, const QList<Profile>& profiles, const
     QList<ElidingComboBox::Entry> entries;
     entries.reserve(profiles.size());
     for (const Profile& profile : profiles)
-        entries.append({text::displayName(profile.name), profile.id});
+        entries.append({text::shownName(profile.name), profile.id});
     picker.showEntries(entries, current);
 }
 

@@ -20,7 +20,10 @@ QComboBox* picker(const QString& objectName, const QStringList& entries, QWidget
     // A long name is cut in the picker rather than widening the sheet.
     auto* combo = new ElidingComboBox(parent);
     combo->setObjectName(objectName);
-    combo->addItems(entries);
+    QList<ElidingComboBox::Entry> shown;
+    for (const QString& entry : entries)
+        shown.append({entry, static_cast<int>(shown.size())});
+    combo->showEntries(shown, 0);
     return combo;
 }
 

@@ -1,0 +1,46 @@
+#include "ui/shared/ToolTipRoom.h"
+
+#include "platform/Text.h"
+#include "ui/shared/NameFit.h"
+
+#include <QGuiApplication>
+
+#include <algorithm>
+
+namespace velmor {
+
+ToolTipRoom::ToolTipRoom() : ToolTipRoom(QGuiApplication::font()) {}
+
+ToolTipRoom::ToolTipRoom(const QFont& font) : metrics_(font) {}
+
+QString ToolTipRoom::line(const QList<Piece>& pieces) const
+{
+    QStringList shown;
+    QList<qsizetype> names;
+    qreal fixed = 0;
+    for (const Piece& piece : pieces) {
+        if (piece.isName) {
+            names.append(shown.size());
+            shown.append(text::shownName(piece.text));
+        } else {
+            shown.append(text::visibleControls(piece.text));
+            fixed += metrics_.horizontalAdvance(shown.back());
+        }
+    }
+    // The narrowest names first: each takes what it needs of an equal share of
+    // what is left, and leaves the rest to the wider ones.
+    const qreal eachName = nameFit::toolTipNameWidth(metrics_);
+    std::sort(names.begin(), names.end(), [&](qsizetype a, qsizetype b) {
+        return metrics_.horizontalAdvance(shown[a]) < metrics_.horizontalAdvance(shown[b]);
+    });
+    qreal left = nameFit::toolTipLineWidth(metrics_) - fixed;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QString& name = shown[names[i]];
+        const qreal share = std::max<qreal>(0, left / qreal(names.size() - i));
+        name = nameFit::fitted(name, metrics_, std::min(eachName, share));
+        left -= metrics_.horizontalAdvance(name);
+    }
+    return shown.join(QString());
+}
+
+} // namespace velmor
