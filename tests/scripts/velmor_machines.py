@@ -49,18 +49,40 @@ def read_json(path):
         return None
 
 
-def record_users(shared):
-    """The user profiles' names in the shared folder's profiles record; none without one."""
+def record_document(shared):
+    """The profiles document in the shared folder's profiles record; none without one."""
     record = read_json(os.path.join(shared, "records", "profiles.json"))
     if not record:
         return None
     # The payload is stored as base64 bytes somewhere in the record's fields.
     for candidate in re.findall(r'"([A-Za-z0-9+/=]{200,})"', json.dumps(record)):
         try:
-            return users(json.loads(base64.b64decode(candidate)))
+            return json.loads(base64.b64decode(candidate))
         except ValueError:
             continue
     return None
+
+
+def record_users(shared):
+    """The user profiles' names in the shared folder's profiles record; none without one."""
+    document = record_document(shared)
+    return users(document) if document is not None else None
+
+
+def kept_documents(folder):
+    """The profiles kept as files beside profiles.json, each as a small profiles document."""
+    kept = []
+    for name in sorted(os.listdir(folder)) if os.path.isdir(folder) else []:
+        data = read_json(os.path.join(folder, name)) if " profile)" in name and name.endswith(".json") else None
+        if not isinstance(data, dict):
+            continue
+        if "profile" in data:  # a user profile, with the tools of its PACS profile
+            pacs = {"id": data["profile"].get("pacsProfileId"), "name": data.get("pacsProfileName"),
+                    "tools": data.get("pacsTools") or []}
+            kept.append({"userProfiles": [data["profile"]], "pacsProfiles": [pacs]})
+        elif "tools" in data:
+            kept.append({"userProfiles": [], "pacsProfiles": [data]})
+    return kept
 
 
 def wait_until(check, timeout, step=0.002):
