@@ -27,6 +27,8 @@ protected:
         std::shared_ptr<ProfileStore> store;
         std::shared_ptr<CloudKitProfileSync> sync;
         QStringList messages;
+        // How far this machine's clock is from the virtual time, for its store and sync.
+        qint64 clockOffsetSeconds = 0;
     };
 
     TwoMachines() { Notifier::setInstance(&notifier); }
@@ -56,18 +58,21 @@ protected:
     {
         paths::setApplicationSupportOverride(machine.folder.path());
         machine.store = std::make_shared<ProfileStore>(std::move(disk));
-        machine.store->clock = [this] { return now(); };
         Machine* raw = &machine;
+        machine.store->clock = [this, raw] { return now().addSecs(raw->clockOffsetSeconds); };
         machine.store->onError = [raw](const QString& title, const QString& text) {
             raw->messages.append(title + ": " + text);
         };
-        const std::shared_ptr<cloud::Container> client = cloud.makeClient();
-        machine.sync = CloudKitProfileSync::create(machine.store, client, [this] { return now(); });
+        const std::shared_ptr<cloud::Container> client = makeClient(machine);
+        machine.sync = CloudKitProfileSync::create(machine.store, client,
+                                                   [this, raw] { return now().addSecs(raw->clockOffsetSeconds); });
         client->setRemoteNotificationHandler([raw](const QVariantMap& push) { raw->sync->handleRemoteNotification(push); });
         client->registerForRemoteNotifications([](auto, auto) {});
         paths::setApplicationSupportOverride(supportDir.path());
         queue->runUntilIdle();
     }
+    // The machine's way to the cloud; a test may put something between the two.
+    virtual std::shared_ptr<cloud::Container> makeClient(Machine&) { return cloud.makeClient(); }
     static QStringList userNames(const Machine& machine)
     {
         QStringList names;
