@@ -1,88 +1,52 @@
 #include "store/ProfileMerge.h"
 
+#include "store/MergeReferences.h"
+#include "store/ProfileFieldMerge.h"
 #include "store/ProfileLookup.h"
-
-#include <QHash>
-#include <QUuid>
 
 namespace velmor {
 
 namespace {
 
-template <typename Profile>
-struct ListMerge {
-    QList<Profile> merged;
-    QList<Profile> lost;
-    QStringList fromRemote;
-    QStringList fromLocal;
-};
-
-template <typename Profile>
-QHash<QUuid, const Profile*> byId(const QList<Profile>& profiles)
+// Profiles by id, each changed on both sides merged field by field; `lose` hears of
+// the losing side's version of each that conflicted.
+template <typename Profile, typename Lose>
+QList<Profile> mergeProfiles(const QList<Profile>& base, const QList<Profile>& local, const QList<Profile>& remote,
+                             bool localIsLater, Lose lose)
 {
-    QHash<QUuid, const Profile*> index;
-    for (const Profile& profile : profiles)
-        index.insert(profile.id, &profile);
-    return index;
-}
-
-template <typename Profile>
-ListMerge<Profile> mergeLists(const QList<Profile>& base, const QList<Profile>& local, const QList<Profile>& remote,
-                              ProfileMerge::Later later)
-{
-    const QHash<QUuid, const Profile*> baseById = byId(base);
-    const QHash<QUuid, const Profile*> localById = byId(local);
-    const QHash<QUuid, const Profile*> remoteById = byId(remote);
-    ListMerge<Profile> out;
-    const auto takeRemote = [&out](const Profile& profile) {
-        out.merged.append(profile);
-        out.fromRemote.append(profile.name);
+    const auto same = std::equal_to<Profile>();
+    const auto mergeBoth = [&](const Profile* was, const Profile& ours, const Profile& theirs) {
+        if (ours == theirs || (was && ours == *was))
+            return threeWay::Merged<Profile>{theirs, false};
+        if (was && theirs == *was)
+            return threeWay::Merged<Profile>{ours, false};
+        threeWay::Merged<Profile> merged = profileFieldMerge::merge(was, ours, theirs, localIsLater);
+        if (merged.conflict)
+            lose(localIsLater ? theirs : ours);
+        return merged;
     };
-    const auto takeLocal = [&out](const Profile& profile) {
-        out.merged.append(profile);
-        out.fromLocal.append(profile.name);
-    };
-
-    for (const Profile& theirs : remote) {
-        const Profile* was = baseById.value(theirs.id);
-        const Profile* ours = localById.value(theirs.id);
-        if (!ours) {
-            // Added elsewhere, or deleted here: a deletion never takes an edit made elsewhere with it.
-            if (!was || !(*was == theirs))
-                takeRemote(theirs);
-        } else if (*ours == theirs) {
-            out.merged.append(theirs);
-        } else if (was && *ours == *was) {
-            takeRemote(theirs);
-        } else if (was && theirs == *was) {
-            takeLocal(*ours);
-        } else if (later == ProfileMerge::Later::local) {
-            takeLocal(*ours);
-            out.lost.append(theirs);
-        } else {
-            takeRemote(theirs);
-            out.lost.append(*ours);
-        }
-    }
-    for (const Profile& ours : local) {
-        if (remoteById.contains(ours.id))
-            continue;
-        // Added here, or deleted elsewhere: kept unless it is as it was then.
-        const Profile* was = baseById.value(ours.id);
-        if (!was || !(*was == ours))
-            takeLocal(ours);
-    }
-    return out;
+    return threeWay::mergeKeyed(base, local, remote, [](const Profile& profile) { return profile.id; }, same,
+                                mergeBoth)
+        .value;
 }
 
 std::optional<QUuid> mergedId(const std::optional<QUuid>& base, const std::optional<QUuid>& local,
-                              const std::optional<QUuid>& remote, ProfileMerge::Later later)
+                              const std::optional<QUuid>& remote, bool localIsLater)
 {
-    if (local == remote || local == base)
-        return remote;
-    if (remote == base)
-        return local;
-    return later == ProfileMerge::Later::local ? local : remote;
+    return threeWay::pick(&base, local, remote, localIsLater, std::equal_to<std::optional<QUuid>>()).value;
+}
+
+// Names of the merged profiles that differ from `side`'s version and that `other` holds.
+template <typename Profile>
+QStringList changedFrom(const QList<Profile>& merged, const QList<Profile>& side, const QList<Profile>& other)
+{
+    QStringList names;
+    for (const Profile& profile : merged) {
+        const Profile* version = findById(side, profile.id);
+        if ((!version || !(*version == profile)) && findById(other, profile.id))
+            names.append(profile.name);
+    }
+    return names;
 }
 
 } // namespace
@@ -90,25 +54,28 @@ std::optional<QUuid> mergedId(const std::optional<QUuid>& base, const std::optio
 ProfileMerge::Result ProfileMerge::merge(const LoadResult& base, const LoadResult& local, const LoadResult& remote,
                                          Later later)
 {
-    ListMerge<PacsProfile> pacs = mergeLists(base.pacsProfiles, local.pacsProfiles, remote.pacsProfiles, later);
-    ListMerge<UserProfile> users = mergeLists(base.userProfiles, local.userProfiles, remote.userProfiles, later);
-
+    const bool localIsLater = later == Later::local;
+    const LoadResult& losing = localIsLater ? remote : local;
     Result result;
-    // A lost user profile is from the losing side: its PACS profile is that side's.
-    const QList<PacsProfile>& losingPacs = later == Later::local ? remote.pacsProfiles : local.pacsProfiles;
-    for (const UserProfile& profile : users.lost) {
-        const PacsProfile* pacs = findById(losingPacs, profile.pacsProfileId);
-        result.lostUserProfiles.append({profile, pacs ? std::optional(*pacs) : std::nullopt});
-    }
-    result.lostPacsProfiles = std::move(pacs.lost);
-    result.fromRemote = pacs.fromRemote + users.fromRemote;
-    result.fromLocal = pacs.fromLocal + users.fromLocal;
-    result.merged.pacsProfiles = std::move(pacs.merged);
-    result.merged.userProfiles = std::move(users.merged);
+    result.merged.pacsProfiles =
+        mergeProfiles(base.pacsProfiles, local.pacsProfiles, remote.pacsProfiles, localIsLater,
+                      [&result](const PacsProfile& lost) { result.lostPacsProfiles.append(lost); });
+    result.merged.userProfiles = mergeProfiles(
+        base.userProfiles, local.userProfiles, remote.userProfiles, localIsLater, [&](const UserProfile& lost) {
+            const PacsProfile* pacs = findById(losing.pacsProfiles, lost.pacsProfileId);
+            result.lostUserProfiles.append({lost, pacs ? std::optional(*pacs) : std::nullopt});
+        });
     result.merged.activePacsProfileId =
-        mergedId(base.activePacsProfileId, local.activePacsProfileId, remote.activePacsProfileId, later);
+        mergedId(base.activePacsProfileId, local.activePacsProfileId, remote.activePacsProfileId, localIsLater);
     result.merged.activeUserProfileId =
-        mergedId(base.activeUserProfileId, local.activeUserProfileId, remote.activeUserProfileId, later);
+        mergedId(base.activeUserProfileId, local.activeUserProfileId, remote.activeUserProfileId, localIsLater);
+    MergeReferences(base, local, remote, result).restore();
+
+    const LoadResult& merged = result.merged;
+    result.fromRemote = changedFrom(merged.pacsProfiles, local.pacsProfiles, remote.pacsProfiles) +
+                        changedFrom(merged.userProfiles, local.userProfiles, remote.userProfiles);
+    result.fromLocal = changedFrom(merged.pacsProfiles, remote.pacsProfiles, local.pacsProfiles) +
+                       changedFrom(merged.userProfiles, remote.userProfiles, local.userProfiles);
     return result;
 }
 

@@ -225,6 +225,8 @@ public:
     // Writes the versions that lost in `merge` as exchange files beside
     // profiles.json, named and written as above. Throws FileError.
     QStringList keepLostVersions(const ProfileMerge::Result& merge) const;
+    // The same into `folder`; touches nothing but files there, so any thread may run it.
+    static QStringList keepLostVersions(const QString& folder, const ProfileMerge::Result& merge);
 
 private:
     // Tests put states in place that no operation would leave, to check the repairs.

@@ -157,7 +157,12 @@ QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) con
 
 QStringList ProfileStore::keepLostVersions(const ProfileMerge::Result& merge) const
 {
-    const QDir folder = QFileInfo(fileURL()).dir();
+    return keepLostVersions(QFileInfo(fileURL()).absolutePath(), merge);
+}
+
+QStringList ProfileStore::keepLostVersions(const QString& path, const ProfileMerge::Result& merge)
+{
+    const QDir folder(path);
     QStringList written;
     for (const PacsProfile& profile : merge.lostPacsProfiles)
         written.append(keepFile(folder, profile.name, pacsKind, ProfileExchange::encodePacsProfile(profile)));

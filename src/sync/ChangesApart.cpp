@@ -4,26 +4,58 @@
 
 namespace velmor {
 
-ChangesApart ChangesApart::compare(const QByteArray& base, const QByteArray& local, const QByteArray& remote,
-                                   bool recordUnchanged, ProfileMerge::Later later)
+namespace {
+
+// The profiles a document holds, whatever format they came in.
+std::optional<LoadResult> profilesIn(const QByteArray& document)
+{
+    std::optional<LoadResult> profiles = decodePayload(document);
+    if (profiles)
+        profiles->didMigrate = false;
+    return profiles;
+}
+
+ChangesApart merged(const LoadResult& was, const LoadResult& ours, const LoadResult& theirs,
+                    ProfileMerge::Later later)
+{
+    ProfileMerge::Result merge = ProfileMerge::merge(was, ours, theirs, later);
+    const bool nothingLost = merge.lostPacsProfiles.isEmpty() && merge.lostUserProfiles.isEmpty();
+    if (nothingLost && merge.merged == ours)
+        return {ChangesApart::Kind::localOnly, std::nullopt, false};
+    const bool mergeIsRemote = merge.merged == theirs;
+    return {ChangesApart::Kind::both, std::move(merge), mergeIsRemote};
+}
+
+} // namespace
+
+ChangesApart ChangesApart::compare(const std::optional<QByteArray>& base, const QByteArray& local,
+                                   const QByteArray& remote, bool recordUnchanged, ProfileMerge::Later later)
 {
     if (local == remote)
         return {Kind::inSync, std::nullopt, false};
-    const bool localChanged = local != base;
-    if (recordUnchanged || remote == base)
-        return {localChanged ? Kind::localOnly : Kind::inSync, std::nullopt, false};
-    if (!localChanged)
-        return {Kind::remoteOnly, std::nullopt, false};
-    const std::optional<LoadResult> was = decodePayload(base);
-    const std::optional<LoadResult> ours = decodePayload(local);
-    const std::optional<LoadResult> theirs = decodePayload(remote);
-    if (!was || !ours || !theirs)
+    if (base) {
+        const bool localChanged = local != *base;
+        if (recordUnchanged || remote == *base)
+            return {localChanged ? Kind::localOnly : Kind::inSync, std::nullopt, false};
+        if (!localChanged)
+            return {Kind::remoteOnly, std::nullopt, false};
+    }
+    const std::optional<LoadResult> ours = profilesIn(local);
+    const std::optional<LoadResult> theirs = profilesIn(remote);
+    if (!ours || !theirs)
         return {Kind::unreadable, std::nullopt, false};
-    ProfileMerge::Result merge = ProfileMerge::merge(*was, *ours, *theirs, later);
-    LoadResult asRecord = *theirs;
-    asRecord.didMigrate = false;
-    const bool mergeIsRemote = merge.merged == asRecord;
-    return {Kind::both, std::move(merge), mergeIsRemote};
+    if (*ours == *theirs)
+        return {Kind::inSync, std::nullopt, false};
+    // A base that cannot be read is no base: nothing either side holds is dropped.
+    const std::optional<LoadResult> was = base ? profilesIn(*base) : std::nullopt;
+    if (!was)
+        return merged(LoadResult{}, *ours, *theirs, later);
+    // Bytes apart, content alike: an edit undone, or the same profiles written anew.
+    if (*ours == *was)
+        return {Kind::remoteOnly, std::nullopt, false};
+    if (*theirs == *was)
+        return {Kind::localOnly, std::nullopt, false};
+    return merged(*was, *ours, *theirs, later);
 }
 
 } // namespace velmor

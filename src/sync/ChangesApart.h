@@ -8,19 +8,20 @@
 
 namespace velmor {
 
-// What a profiles record means for a computer that knows the document it last
-// synced (the base): which side changed since, and when both did, the two merged.
+// What a profiles record means for this computer, against the document it last
+// synced (the base): which side changed since, by content, never by date; and when
+// both did, the two merged. Without a usable base the two sides merge two ways.
 struct ChangesApart {
     enum class Kind {
         // Both sides hold one document: nothing to take or send.
         inSync,
-        // Only this computer changed: its document goes up.
+        // Only this computer changed, or the merge is its profiles: its document goes up.
         localOnly,
-        // Only the record changed: it is taken whole.
+        // Only the record changed: it is taken whole, whatever the dates.
         remoteOnly,
         // Both changed: `merge` holds what becomes of them.
         both,
-        // Some document could not be read as profiles: nothing is merged.
+        // This computer's or the record's document could not be read as profiles.
         unreadable,
     };
 
@@ -29,10 +30,11 @@ struct ChangesApart {
     // The merge is the record's profiles as they stand: nothing to send back.
     bool mergeIsRemote = false;
 
-    // `recordUnchanged`: the record is still the one the base came from (its change
-    // tag), whatever its bytes. Decodes only when both sides changed.
-    static ChangesApart compare(const QByteArray& base, const QByteArray& local, const QByteArray& remote,
-                                bool recordUnchanged, ProfileMerge::Later later);
+    // `base`: none when there is no usable one. `recordUnchanged`: the record is still
+    // the one the base came from (its change tag), whatever its bytes. Decodes only
+    // what the bytes cannot tell.
+    static ChangesApart compare(const std::optional<QByteArray>& base, const QByteArray& local,
+                                const QByteArray& remote, bool recordUnchanged, ProfileMerge::Later later);
 };
 
 } // namespace velmor

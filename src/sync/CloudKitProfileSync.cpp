@@ -90,7 +90,8 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
       clock_(std::move(clock)),
       memory_(QFileInfo(profileStore_->fileURL()).absolutePath()),
-      base_(QFileInfo(profileStore_->fileURL()).absolutePath()),
+      base_(QFileInfo(profileStore_->fileURL()).absolutePath(),
+            [this](const QString& message) { report(warningTitle, message); }),
       emptyFolderGuard_(container_, memory_,
                         [this](const QString& title, const QString& message) { report(title, message); })
 {
@@ -390,30 +391,22 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         uploadOwed_ = uploadOwed_ || fetched.failed;
         co_return;
     }
-    if (base_.isFor(account_) && payloadOf(*fetched.record) && !replacesUntouchedProfiles(*fetched.record)) {
-        // The base decides: what changed elsewhere is merged, and what is left goes up then.
-        const QByteArray payload = *payloadOf(*fetched.record);
+    const std::optional<QByteArray> payload = payloadOf(*fetched.record);
+    if (payload && !isFirstContact(*payload) && !replacesUntouchedProfiles(*fetched.record)) {
+        // What changed elsewhere is merged, and what is left goes up then.
         const std::optional<QDateTime> remote = countedRemoteDate(*fetched.record);
         cloud::Record held = *fetched.record;
         held.removeValue(payloadKey);
         letGo(fetched.record);
-        co_await reconcile(std::move(held), payload, remote, false, conflicts);
+        co_await reconcile(std::move(held), *payload, remote, false, conflicts);
         co_return;
     }
-    bool takesRecord = false;
-    {
-        const cloud::Record& record = *fetched.record;
-        const std::optional<QByteArray> payload = payloadOf(record);
-        const std::optional<QDateTime> remote = countedRemoteDate(record);
-        const std::optional<QDateTime> local = localDate();
-        takesRecord = (payload && isFirstContact(*payload)) || (remote && local && *remote > *local) ||
-                      replacesUntouchedProfiles(record);
-        if (takesRecord)
-            applyRemoteRecord(record, false);
-    }
+    // A first contact, or profiles nobody changed here, take the record; an empty one is uploaded over.
+    if (payload)
+        applyRemoteRecord(*fetched.record, false);
     // Not held through the upload that follows.
     letGo(fetched.record);
-    if (!takesRecord)
+    if (!payload)
         co_await upload(conflicts);
 }
 
@@ -528,8 +521,9 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         launchApply(*payload, remote, std::nullopt, record);
         return;
     }
-    // The record holding this very document needs no base to tell; the dates say the rest.
-    if (base_.isFor(account_) && !profileStore_->holdsDocument(*payload)) {
+    // The record holding this very document needs no comparing; the dates say the rest.
+    // Any other is weighed against the base, or merged two ways without one.
+    if (!profileStore_->holdsDocument(*payload)) {
         cloud::Record held = record;
         held.removeValue(payloadKey);
         launch(reconcile(std::move(held), *payload, remote, isInitialSync));

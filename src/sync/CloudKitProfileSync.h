@@ -44,11 +44,12 @@ class ProfileStore;
 // local data when it is newer than the record.
 //
 // Once the data has synced with the account, the document as last synced is kept
-// (SyncBase). A record is then compared with it instead of by date: changes made
-// only here go up, changes made only elsewhere are taken, and changes made on both
-// sides while apart are merged profile by profile (CloudKitProfileSyncMerge.cpp),
-// saved, then uploaded. Uploads go over the record the base came from only, so a
-// record changed meanwhile is merged first.
+// (SyncBase). A record is then compared with it by content, never by date: changes
+// made only here go up, changes made only elsewhere are taken, and changes made on
+// both sides while apart are merged at the grain they were made (ProfileMerge,
+// CloudKitProfileSyncMerge.cpp), saved, then uploaded. Without a usable base the two
+// merge two ways, so nothing either holds is dropped. Uploads go over the record the
+// base came from only, so a record changed meanwhile is merged first.
 //
 // Main thread only. Made with create(); each task it starts keeps it alive until the
 // task ends, while the store's save callback and the debounce hold it weakly.
@@ -103,14 +104,12 @@ public:
     // (the account was unavailable at start) this runs the whole start sequence instead.
     QCoro::Task<> syncNow();
     // At the first contact with the account, takes the record's payload (see above).
-    // With a base, and a record that is not the local document, reconciles with it.
-    // Otherwise takes it when its date is strictly later than the local data's,
-    // or when the local profiles are untouched ones and the payload differs.
-    // Otherwise the initial sync uploads (unless the record already holds the local
-    // document, dated as it is), a later sync uploads when an upload failed and the
-    // local data is newer, and does nothing else. A later record that holds the
-    // local document only dates the local data. Without both dates the
-    // initial sync uploads and a later sync takes the payload.
+    // Takes it when the local profiles are untouched ones and the payload differs.
+    // A record that is not the local document is reconciled with it (against the
+    // base, or two ways without one). A record that holds the local document only
+    // dates the local data when it is later; the initial sync uploads it again when the
+    // record is dated otherwise, and a later sync when an upload failed and the local
+    // data is newer.
     void applyRemoteRecord(const cloud::Record& record, bool isInitialSync);
     // Replaces the store's profiles by the payload, in one step, asking for no upload;
     // `changedAt` (the record's date) dates the store's data. The payload is decoded
@@ -181,11 +180,13 @@ private:
     QCoro::Task<> reconcile(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
                             bool isInitialSync, int conflicts = 0);
     void endReconcile();
-    // Keeps the versions that lost as files, saves the merged profiles dated now,
-    // tells the user, then uploads them (unless they are the record's).
-    // `remote`: the record's date, which a merge that is the record's profiles keeps.
+    // Keeps the versions that lost as files (away from the window's thread), saves the
+    // merged profiles dated by mergeDate(), tells the user, then uploads them (unless
+    // they are the record's).
     QCoro::Task<> applyMerge(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
                              ChangesApart changes);
+    // `remote`: the record's date, which a merge that is the record's profiles keeps.
+    QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
     // After the take's save: the account's icons, the notice, the icon sync.
     QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
     // Ends a take that is no longer under way; an upload asked for meanwhile follows

@@ -30,6 +30,9 @@ QString mergeText(const ProfileMerge::Result& merge)
         parts << QStringLiteral("From iCloud: %1.").arg(SyncChangeSummary::formatNameList(merge.fromRemote));
     if (!merge.fromLocal.isEmpty())
         parts << QStringLiteral("From this computer: %1.").arg(SyncChangeSummary::formatNameList(merge.fromLocal));
+    if (!merge.restored.isEmpty())
+        parts << QStringLiteral("Deleted on one side but kept for work made on the other: %1.")
+                     .arg(SyncChangeSummary::formatNameList(merge.restored));
     return parts.join(u' ');
 }
 
@@ -52,41 +55,48 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     auto ended = qScopeGuard([this] { endReconcile(); });
     const LoadResult before = profileStore_->snapshot();
     const QByteArray local = profileStore_->makeSyncPayload();
-    const SyncBase::Stamp stamp = *base_.stamp();
-    std::optional<QByteArray> base = co_await base_.document();
-    if (!base) {
-        // Lost or damaged: the dates decide, as before there was a base.
-        applyByDates(record, payload, remote, isInitialSync);
-        co_return;
-    }
+    const std::optional<SyncBase::Stamp> stampBefore = base_.stamp();
+    // Lost, damaged or of another account: no base, and the two sides merge two ways.
+    const std::optional<SyncBase::Stamp> stamp = base_.isFor(account_) ? stampBefore : std::nullopt;
+    std::optional<QByteArray> base;
+    if (stamp)
+        base = co_await base_.document();
     const std::optional<QDateTime> localAt = localDate();
     const bool remoteIsLater = remote && localAt && *remote > *localAt;
     const ProfileMerge::Later later = remoteIsLater ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
-    const bool recordUnchanged = record.recordChangeTag() == stamp.changeTag;
+    const bool recordUnchanged = base && record.recordChangeTag() == stamp->changeTag;
     // Named, not temporaries in the await: g++ 12 destroys those twice.
     QCoro::Task<std::optional<ChangesApart>> comparing =
-        decoder_.compare(std::exchange(*base, QByteArray()), local, payload, recordUnchanged, later);
+        decoder_.compare(std::move(base), local, payload, recordUnchanged, later);
     std::optional<ChangesApart> changes = co_await std::move(comparing);
     // Edited or taken meanwhile: compared again with what the data is now.
-    if (!changes || !(profileStore_->snapshot() == before) || !(base_.stamp() == stamp) || isTaking_) {
+    if (!changes || !(profileStore_->snapshot() == before) || !(base_.stamp() == stampBefore) || isTaking_) {
         reconcileAgain_ = true;
         co_return;
     }
     switch (changes->kind) {
     case ChangesApart::Kind::inSync:
-        if (record.recordChangeTag() != stamp.changeTag)
+        if (!stamp || record.recordChangeTag() != stamp->changeTag)
             rememberBase(record, local);
         break;
-    case ChangesApart::Kind::localOnly:
-    case ChangesApart::Kind::remoteOnly:
-    case ChangesApart::Kind::unreadable:
-        break;
-    case ChangesApart::Kind::both:
-        co_await applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
+    case ChangesApart::Kind::remoteOnly: {
+        // Nothing changed here: the record is taken as it is, whatever either side's date.
+        if (keepsUnsavedEdits())
+            co_return;
+        QCoro::Task<> taking = applyDecodedPayload(std::move(payload), remote, std::nullopt, std::move(record));
+        co_await std::move(taking);
         co_return;
     }
-    const bool uploads = changes->kind == ChangesApart::Kind::localOnly ||
-                         (changes->kind != ChangesApart::Kind::inSync && !remoteIsLater);
+    case ChangesApart::Kind::localOnly:
+    case ChangesApart::Kind::unreadable:
+        break;
+    case ChangesApart::Kind::both: {
+        QCoro::Task<> merging = applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
+        co_await std::move(merging);
+        co_return;
+    }
+    }
+    const bool uploads = changes->kind == ChangesApart::Kind::localOnly;
     if (conflicts > 0 && uploads) {
         // A refused save goes again over the record it was weighed against, within its count.
         base_.restamp(record.recordChangeTag());
@@ -94,12 +104,11 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         ended.dismiss();
         endReconcile();
         co_await upload(conflicts);
-    } else if (changes->kind == ChangesApart::Kind::localOnly) {
+    } else if (uploads) {
         uploadOwed_ = true;
         uploadOver(record);
     } else {
-        // Nothing of this computer's own is at stake, or the record holds it already: the
-        // dates decide, as they always have.
+        // In sync, or a document that is no profiles: the dates decide, as they always have.
         applyByDates(record, payload, remote, isInitialSync);
     }
 }
@@ -119,21 +128,29 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
         co_return;
     const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
     QStringList kept;
-    try {
-        kept = profileStore_->keepLostVersions(merge);
-    } catch (const std::exception& error) {
-        report(errorTitle, QStringLiteral("The profiles in iCloud were not merged with this computer's, and nothing "
-                                          "is uploaded over them, because a version that lost could not be kept: ") +
-                               QString::fromUtf8(error.what()));
-        co_return;
+    if (!merge.lostPacsProfiles.isEmpty() || !merge.lostUserProfiles.isEmpty()) {
+        const LoadResult before = profileStore_->snapshot();
+        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping = decoder_.keepLost(folder, merge);
+        const std::optional<RemotePayloadDecoder::Kept> outcome = co_await std::move(keeping);
+        if (!outcome || outcome->error) {
+            report(errorTitle, QStringLiteral("The profiles in iCloud were not merged with this computer's, and "
+                                              "nothing is uploaded over them, because a version that lost could "
+                                              "not be kept: ") +
+                                   outcome.value_or(RemotePayloadDecoder::Kept{}).error.value_or(QString()));
+            co_return;
+        }
+        kept = outcome->files;
+        // Edited meanwhile: the merge is of the profiles as they were; weighed again (the files stay).
+        if (!(profileStore_->snapshot() == before) || isTaking_ || keepsUnsavedEdits()) {
+            reconcileAgain_ = true;
+            co_return;
+        }
     }
     SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
         const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
-        // A new change of both sides' own, later than either; the record's own when it is that.
-        const QDateTime changedAt = changes.mergeIsRemote && remote ? *remote : now();
-        profileStore_->applySyncPayload(merge.merged, changedAt, outcome.handler());
+        profileStore_->applySyncPayload(merge.merged, mergeDate(changes, remote), outcome.handler());
         pendingUpload_.cancel();
         pendingUploadAfterInitialSync_ = false;
         uploadOwed_ = !changes.mergeIsRemote;
@@ -158,6 +175,18 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     postChangeNotification(QStringLiteral("Velmor profiles merged"), body);
     if (!changes.mergeIsRemote)
         scheduleUpload();
+}
+
+QDateTime CloudKitProfileSync::mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote)
+{
+    // The record's own when the merge is its profiles; else the later of the two sides'
+    // changes, never the time the merge ran, so a change made elsewhere meanwhile is later.
+    if (changes.mergeIsRemote && remote)
+        return *remote;
+    const std::optional<QDateTime> local = localDate();
+    if (local && remote)
+        return std::max(*local, *remote);
+    return local ? *local : remote.value_or(now());
 }
 
 } // namespace velmor

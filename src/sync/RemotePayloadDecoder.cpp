@@ -1,5 +1,6 @@
 #include "sync/RemotePayloadDecoder.h"
 
+#include "store/ProfileStore.h"
 #include "sync/QueueTask.h"
 
 namespace velmor {
@@ -31,13 +32,25 @@ QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray p
     return onQueue<LoadResult>(queue_, [held] { return decodePayload(std::exchange(*held, QByteArray())); });
 }
 
-QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(QByteArray base, QByteArray local,
+QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(std::optional<QByteArray> base, QByteArray local,
                                                                        QByteArray remote, bool recordUnchanged,
                                                                        ProfileMerge::Later later)
 {
     return onQueue<ChangesApart>(queue_, [base = std::move(base), local = std::move(local), remote = std::move(remote),
                                           recordUnchanged, later] {
         return ChangesApart::compare(base, local, remote, recordUnchanged, later);
+    });
+}
+
+QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::keepLost(QString folder,
+                                                                                    ProfileMerge::Result merge)
+{
+    return onQueue<Kept>(queue_, [folder = std::move(folder), merge = std::move(merge)] {
+        try {
+            return Kept{ProfileStore::keepLostVersions(folder, merge), std::nullopt};
+        } catch (const std::exception& error) {
+            return Kept{{}, QString::fromUtf8(error.what())};
+        }
     });
 }
 

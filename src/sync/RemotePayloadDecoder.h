@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -15,8 +16,8 @@
 namespace velmor {
 
 // The heavy halves of taking a downloaded profiles payload, away from the window's
-// thread: decoding it, once, merging it with changes made here, and saying in words
-// what taking it changed.
+// thread: decoding it, once, merging it with changes made here, keeping what the merge
+// lost as files, and saying in words what taking it changed.
 class RemotePayloadDecoder {
 public:
     RemotePayloadDecoder();
@@ -27,8 +28,15 @@ public:
     // copies, so the window's thread may go on editing its own meanwhile.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
     // ChangesApart::compare(), resuming on the main queue.
-    QCoro::Task<std::optional<ChangesApart>> compare(QByteArray base, QByteArray local, QByteArray remote,
+    QCoro::Task<std::optional<ChangesApart>> compare(std::optional<QByteArray> base, QByteArray local, QByteArray remote,
                                                      bool recordUnchanged, ProfileMerge::Later later);
+    // The versions a merge lost, written as files into `folder` (ProfileStore::keepLostVersions):
+    // the file names, or why one could not be written.
+    struct Kept {
+        QStringList files;
+        std::optional<QString> error;
+    };
+    QCoro::Task<std::optional<Kept>> keepLost(QString folder, ProfileMerge::Result merge);
     // Lets go of a record away from the window's thread: giving back the pages of a
     // payload of many megabytes costs the thread that frees it milliseconds.
     void release(std::optional<cloud::Record> record);

@@ -1,5 +1,6 @@
 #include "sync/SyncBase.h"
 
+#include "platform/MainQueue.h"
 #include "platform/RegularFile.h"
 #include "store/FileSystem.h"
 #include "sync/QueueTask.h"
@@ -29,11 +30,22 @@ std::optional<SyncBase::Stamp> stampFrom(const QByteArray& line)
     return SyncBase::Stamp{account.toString(), changeTag.toString()};
 }
 
+QString writeFailureText(const QString& path, const QString& cause)
+{
+    return QStringLiteral("The profiles as last synced could not be kept in “%1”: %2. Until they are, changes made "
+                          "here and elsewhere are merged without them: nothing is lost, but a profile deleted "
+                          "meanwhile may come back.")
+        .arg(QDir::toNativeSeparators(path), cause);
+}
+
 } // namespace
 
-SyncBase::SyncBase(const QString& folder)
-    : path_(QDir(folder).filePath(fileName)), queue_(SerialQueue::create(QStringLiteral("com.velmor.syncbase")))
+SyncBase::SyncBase(const QString& folder, std::function<void(const QString&)> onWriteFailure)
+    : path_(QDir(folder).filePath(fileName)),
+      queue_(SerialQueue::create(QStringLiteral("com.velmor.syncbase"))),
+      failures_(std::make_shared<Failures>())
 {
+    failures_->tell = std::move(onWriteFailure);
     // Our own file, never a link, FIFO or folder someone put there.
     if (files::fileKind(path_) != files::FileKind::regular)
         return;
@@ -70,12 +82,22 @@ void SyncBase::remember(Stamp stamp, QByteArray document)
         return;
     stamp_ = stamp;
     written_ = stamp;
-    queue_->async([path = path_, stamp = std::move(stamp), document = std::move(document)] {
+    queue_->async([path = path_, stamp = std::move(stamp), document = std::move(document),
+                   failures = std::weak_ptr(failures_)] {
         // A write that fails leaves the earlier base, which then no longer matches the stamp: no base.
+        QString failure;
         try {
             LocalFileSystem().write(path, encode(stamp, document));
-        } catch (const FileError&) {
+        } catch (const FileError& error) {
+            failure = error.description();
         }
+        const std::shared_ptr<Failures> told = failures.lock();
+        if (!told || told->failing.exchange(!failure.isEmpty()) || failure.isEmpty())
+            return;
+        postToMain([failures, path, failure] {
+            if (const std::shared_ptr<Failures> alive = failures.lock(); alive && alive->tell)
+                alive->tell(writeFailureText(path, failure));
+        });
     });
 }
 

@@ -6,6 +6,8 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,8 +33,9 @@ public:
         bool operator==(const Stamp&) const = default;
     };
 
-    // `folder`: where profiles.json is. Reads the stamp line only.
-    explicit SyncBase(const QString& folder);
+    // `folder`: where profiles.json is. Reads the stamp line only. `onWriteFailure` hears,
+    // on the main queue, why a base could not be written: once, until one is written again.
+    explicit SyncBase(const QString& folder, std::function<void(const QString&)> onWriteFailure = {});
 
     const std::optional<Stamp>& stamp() const { return stamp_; }
     bool isFor(const std::optional<QString>& account) const { return stamp_ && account && stamp_->account == *account; }
@@ -57,6 +60,11 @@ private:
     // The stamp of the file on disk (once its write is done).
     std::optional<Stamp> written_;
     std::shared_ptr<SerialQueue> queue_;
+    struct Failures {
+        std::function<void(const QString&)> tell;
+        std::atomic<bool> failing = false;
+    };
+    std::shared_ptr<Failures> failures_;
 };
 
 } // namespace velmor

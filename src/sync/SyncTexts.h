@@ -10,7 +10,8 @@ inline const QString syncTitle = QStringLiteral("Cloud Sync");
 inline const QString errorTitle = QStringLiteral("Cloud Sync Error");
 inline const QString warningTitle = QStringLiteral("Cloud Sync Warning");
 
-// “a”, “b”, “c”
+// “a”, “b”, “c”; past ten names, the first ten and “and N more”, so that a notice
+// about thousands of files stays readable (the folder it names holds them all).
 QString quotedList(const QStringList& names);
 
 } // namespace velmor::synctext

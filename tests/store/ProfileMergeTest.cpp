@@ -126,6 +126,180 @@ TEST_F(ProfileMergeTest, TheActiveIdsMergeLikeProfiles)
     EXPECT_EQ(merge(Later::local).merged.activeUserProfileId, u3.id);
 }
 
+ButtonMapping mapping(const QString& button, const QUuid& toolId)
+{
+    return ButtonMapping{QUuid::createUuid(), "keypad", button, toolId};
+}
+
+bool isClean(const ProfileMerge::Result& result)
+{
+    return result.lostPacsProfiles.isEmpty() && result.lostUserProfiles.isEmpty();
+}
+
+// Every mapping names a tool of the PACS profile its user profile is bound to.
+bool referencesAreWhole(const LoadResult& profiles)
+{
+    for (const UserProfile& user : profiles.userProfiles) {
+        const auto pacs = std::find_if(profiles.pacsProfiles.cbegin(), profiles.pacsProfiles.cend(),
+                                       [&](const PacsProfile& p) { return p.id == user.pacsProfileId; });
+        if (pacs == profiles.pacsProfiles.cend())
+            return false;
+        for (const ButtonMapping& m : user.mappings) {
+            if (std::none_of(pacs->tools.cbegin(), pacs->tools.cend(), [&](const RadiologyTool& t) { return t.id == m.toolId; }))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Tools added apart to one PACS profile, and buttons mapped to them apart on one user
+// profile, all stay: no conflict, nothing lost, every button on its own tool.
+TEST_F(ProfileMergeTest, ToolsAndButtonsAddedApartAllStay)
+{
+    const RadiologyTool here = makeTool("Pan");
+    const RadiologyTool there = makeTool("Cine");
+    local.pacsProfiles.first().tools.append(here);
+    remote.pacsProfiles.first().tools.append(there);
+    local.userProfiles.first().mappings = {mapping("K01", here.id)};
+    remote.userProfiles.first().mappings = {mapping("K02", there.id)};
+    for (const Later later : {Later::local, Later::remote}) {
+        const ProfileMerge::Result result = merge(later);
+        EXPECT_TRUE(isClean(result));
+        ASSERT_EQ(result.merged.pacsProfiles.first().tools.size(), 3);
+        EXPECT_EQ(result.merged.pacsProfiles.first().tools.at(1), there);
+        EXPECT_EQ(result.merged.pacsProfiles.first().tools.at(2), here);
+        EXPECT_EQ(toolIdsOf(result.merged.userProfiles.first()), (QList<QUuid>{there.id, here.id}));
+        EXPECT_TRUE(referencesAreWhole(result.merged));
+    }
+}
+
+// The same button mapped to the same tool on both sides is one change, whatever the
+// mappings' own ids; the same button to different tools is a conflict the later wins,
+// and only then is the losing side's whole profile handed back.
+TEST_F(ProfileMergeTest, MappingsCompareByTheirTool)
+{
+    const QUuid zoom = pacs.tools.first().id;
+    local.userProfiles.first().mappings = {mapping("K01", zoom)};
+    remote.userProfiles.first().mappings = {mapping("K01", zoom)};
+    local.userProfiles.first().lightingHex = "#FF0000";
+    ProfileMerge::Result result = merge(Later::remote);
+    EXPECT_TRUE(isClean(result));
+    EXPECT_EQ(result.merged.userProfiles.first().mappings, remote.userProfiles.first().mappings);
+    EXPECT_EQ(result.merged.userProfiles.first().lightingHex, "#FF0000");
+
+    const RadiologyTool pan = makeTool("Pan");
+    local.pacsProfiles.first().tools.append(pan);
+    local.userProfiles.first().mappings = {mapping("K01", pan.id)};
+    for (const Later later : {Later::local, Later::remote}) {
+        result = merge(later);
+        const UserProfile& merged = result.merged.userProfiles.first();
+        EXPECT_EQ(toolIdsOf(merged), QList<QUuid>{later == Later::local ? pan.id : zoom});
+        // What did not conflict is merged all the same.
+        EXPECT_EQ(merged.lightingHex, "#FF0000");
+        ASSERT_EQ(result.lostUserProfiles.size(), 1);
+        EXPECT_EQ(result.lostUserProfiles.first().profile,
+                  (later == Later::local ? remote : local).userProfiles.first());
+        EXPECT_TRUE(referencesAreWhole(result.merged));
+    }
+}
+
+// Fields merge apart: a rename here and a new binding elsewhere both stay; the same
+// field changed differently on both is the later side's.
+TEST_F(ProfileMergeTest, FieldsChangedOnOneSideStayAndTheSameFieldConflicts)
+{
+    PacsProfile other = makePacs("Other", {makeTool("Zoom", pacs.tools.first().id)});
+    base.pacsProfiles.append(other);
+    local.pacsProfiles.append(other);
+    remote.pacsProfiles.append(other);
+    local.userProfiles.first().name = "Renamed";
+    remote.userProfiles.first().pacsProfileId = other.id;
+    local.pacsProfiles.first().defaultLightingHex = "#00FF00";
+    remote.pacsProfiles.first().name = "Synthesis 2";
+    ProfileMerge::Result result = merge(Later::local);
+    EXPECT_TRUE(isClean(result));
+    EXPECT_EQ(result.merged.userProfiles.first().name, "Renamed");
+    EXPECT_EQ(result.merged.userProfiles.first().pacsProfileId, other.id);
+    EXPECT_EQ(result.merged.pacsProfiles.first().name, "Synthesis 2");
+    EXPECT_EQ(result.merged.pacsProfiles.first().defaultLightingHex, "#00FF00");
+
+    remote.pacsProfiles.first().defaultLightingHex = "#0000FF";
+    result = merge(Later::remote);
+    EXPECT_EQ(result.merged.pacsProfiles.first().defaultLightingHex, "#0000FF");
+    EXPECT_EQ(result.lostPacsProfiles, QList<PacsProfile>{local.pacsProfiles.first()});
+}
+
+// A PACS profile deleted here (its users rebound, as the store does) while elsewhere a
+// user profile is made on it: the profile comes back and the new user keeps its
+// buttons on that profile's own tools. A tool deleted here and mapped elsewhere too.
+TEST_F(ProfileMergeTest, ADeletionNeverBreaksWorkMadeElsewhere)
+{
+    const RadiologyTool scroll = makeTool("Scroll");
+    PacsProfile doomed = makePacs("eUnity", {scroll});
+    base.pacsProfiles.append(doomed);
+    remote.pacsProfiles.append(doomed);
+    const UserProfile made = makeUser("Made there", doomed.id, {mapping("K05", scroll.id)});
+    remote.userProfiles.append(made);
+    // Here: a tool deleted too, while elsewhere a button is mapped to it.
+    const RadiologyTool zoom = pacs.tools.first();
+    local.pacsProfiles.first().tools.clear();
+    remote.userProfiles[1].mappings = {mapping("K09", zoom.id)};
+    for (const Later later : {Later::local, Later::remote}) {
+        const ProfileMerge::Result result = merge(later);
+        EXPECT_TRUE(isClean(result));
+        EXPECT_TRUE(referencesAreWhole(result.merged));
+        ASSERT_EQ(result.merged.pacsProfiles.size(), 2);
+        EXPECT_EQ(result.merged.pacsProfiles.at(1), doomed);
+        EXPECT_EQ(result.merged.pacsProfiles.first().tools, QList<RadiologyTool>{zoom});
+        EXPECT_EQ(result.merged.userProfiles.at(3), made);
+        EXPECT_EQ(result.restored, (QStringList{"eUnity", "Zoom (Synthesis)"}));
+    }
+    // Deleted here and untouched elsewhere, nothing using it: it goes.
+    remote = base;
+    EXPECT_EQ(merge().merged.pacsProfiles.first().tools, QList<RadiologyTool>{});
+    EXPECT_EQ(merge().merged.pacsProfiles.size(), 1);
+}
+
+// A user profile changed elsewhere while here its PACS profile was deleted and the
+// store rebound it: the other side's binding and buttons stay, and the rebound version
+// is kept as a file.
+TEST_F(ProfileMergeTest, AUserChangedElsewhereKeepsItsDeletedPacsProfile)
+{
+    const RadiologyTool scroll = makeTool("Scroll");
+    const PacsProfile doomed = makePacs("eUnity", {scroll});
+    const UserProfile bound = makeUser("Bound", doomed.id);
+    for (LoadResult* side : {&base, &local, &remote}) {
+        side->pacsProfiles.append(doomed);
+        side->userProfiles.append(bound);
+    }
+    local.pacsProfiles.removeLast();
+    local.userProfiles.last().pacsProfileId = pacs.id;
+    remote.userProfiles.last().mappings = {mapping("K03", scroll.id)};
+    const ProfileMerge::Result result = merge(Later::local);
+    EXPECT_TRUE(referencesAreWhole(result.merged));
+    EXPECT_EQ(result.merged.userProfiles.last(), remote.userProfiles.last());
+    EXPECT_EQ(result.merged.pacsProfiles.last(), doomed);
+    ASSERT_EQ(result.lostUserProfiles.size(), 1);
+    EXPECT_EQ(result.lostUserProfiles.first().profile, local.userProfiles.last());
+}
+
+// Without a base nothing either side holds is dropped: a profile made on each side
+// stays, and one changed differently is a conflict the later side wins.
+TEST_F(ProfileMergeTest, WithoutABaseNothingIsDropped)
+{
+    const UserProfile l1 = makeUser("L1", pacs.id);
+    const UserProfile r1 = makeUser("R1", pacs.id);
+    local.userProfiles = {renamed(u1, "U1 here"), u2, l1};
+    remote.userProfiles = {u1, u3, r1};
+    for (const Later later : {Later::local, Later::remote}) {
+        const ProfileMerge::Result result = ProfileMerge::merge(LoadResult{}, local, remote, later);
+        EXPECT_EQ(names(result.merged.userProfiles),
+                  (QStringList{later == Later::local ? "U1 here" : "U1", "U3", "R1", "U2", "L1"}));
+        ASSERT_EQ(result.lostUserProfiles.size(), 1);
+        EXPECT_EQ(result.lostUserProfiles.first().profile.name, later == Later::local ? "U1" : "U1 here");
+        EXPECT_TRUE(result.lostPacsProfiles.isEmpty());
+    }
+}
+
 using KeepLostVersionsTest = StoreOperationsFixture;
 
 // The versions that lost become exchange files that an import reads back, never

@@ -199,4 +199,137 @@ TEST_F(ChangesApart, AMergeWhoseSaveFailedKeepsTheBaseAndSendsNothing)
     EXPECT_TRUE(recordUsers().contains("ALater"));
 }
 
+
+// B stopped, as a machine that is off or away; its store opened again, not yet syncing.
+class ChangesApartWhileOff : public ChangesApart {
+protected:
+    void stopB()
+    {
+        b->sync.reset();
+        b->store.reset();
+        queue->runUntilIdle();
+    }
+    QString basePath() const { return QDir(b->folder.path()).filePath(SyncBase::fileName); }
+};
+
+// A machine that changed nothing takes a changed record, whatever either side's date:
+// an edit undone while away, and a clock two minutes ahead, at a sync and at a restart.
+TEST_F(ChangesApartWhileOff, NothingChangedHereTakesTheRecordWhateverTheDates)
+{
+    stopB();
+    a->store->renameUserProfile(userNamed(*a, "Shared").id, "From A");
+    queue->advance(10s);
+    open(*b);
+    // Added and deleted again: the same profiles, dated after A's change.
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.name = "Undone";
+    const QUuid pacs = b->store->activePacsProfile().id;
+    b->store->upsertTool(tool, pacs);
+    queue->advance(1s);
+    b->store->deleteTool(tool.id, pacs);
+    queue->advance(1s);
+    ASSERT_GT(b->store->lastModifiedDate(), a->store->lastModifiedDate());
+    int before = uploads();
+    b->sync->start();
+    queue->advance(10s);
+    EXPECT_TRUE(userNames(*b).contains("From A"));
+    expectEverywhere(userNames(*a));
+    EXPECT_EQ(uploads(), before);
+
+    // B's clock two minutes ahead: its own change is dated after A's next one.
+    b->clockAhead = 120s;
+    b->store->renameUserProfile(userNamed(*b, "From A").id, "B ahead");
+    queue->advance(10s);
+    a->store->renameUserProfile(userNamed(*a, "B ahead").id, "A after");
+    queue->advance(10s);
+    expectEverywhere(userNames(*a));
+    EXPECT_TRUE(userNames(*a).contains("A after"));
+
+    b->store->renameUserProfile(userNamed(*b, "A after").id, "B ahead again");
+    queue->advance(10s);
+    stopB();
+    a->store->renameUserProfile(userNamed(*a, "B ahead again").id, "A while B is off");
+    queue->advance(10s);
+    before = uploads();
+    open(*b);
+    b->sync->start();
+    queue->advance(10s);
+    EXPECT_TRUE(userNames(*b).contains("A while B is off"));
+    expectEverywhere(userNames(*a));
+    EXPECT_EQ(uploads(), before);
+    EXPECT_TRUE(keptFiles(*a).isEmpty());
+    EXPECT_TRUE(keptFiles(*b).isEmpty());
+}
+
+// Without a usable base (missing, cut short, garbage), a profile made on each side
+// stays, whichever side changed last.
+TEST_F(ChangesApartWhileOff, WithoutABaseAProfileMadeOnEachSideStays)
+{
+    const QList<QByteArray> damages{QByteArray(), QByteArray("{\"account\":\"x"), QByteArray("\x01garbage\n\xff", 11)};
+    int round = 0;
+    for (const QByteArray& damage : damages) {
+        for (const bool bLater : {false, true}) {
+            SCOPED_TRACE(round);
+            const QString madeOnA = QStringLiteral("A %1").arg(round);
+            const QString madeOnB = QStringLiteral("B %1").arg(round++);
+            stopB();
+            QFile::remove(basePath());
+            if (!damage.isNull())
+                writeFile(basePath(), damage);
+            if (bLater)
+                a->store->createUserProfile(madeOnA);
+            queue->advance(5s);
+            open(*b);
+            b->store->createUserProfile(madeOnB);
+            queue->advance(5s);
+            if (!bLater)
+                a->store->createUserProfile(madeOnA);
+            queue->advance(5s);
+            b->sync->start();
+            queue->advance(10s);
+            EXPECT_TRUE(userNames(*b).contains(madeOnA));
+            EXPECT_TRUE(userNames(*b).contains(madeOnB));
+            expectEverywhere(userNames(*b));
+            EXPECT_TRUE(keptFiles(*a).isEmpty());
+        }
+    }
+}
+
+// A merge carries the later of its sides' dates, not the time it ran, so that a third
+// change made meanwhile stays later than it.
+TEST_F(ChangesApart, AMergeIsDatedByTheLaterOfItsSides)
+{
+    takeBOffline();
+    b->store->createUserProfile("B offline");
+    queue->advance(3s);
+    const QDateTime aChanged = now();
+    a->store->createUserProfile("A later");
+    queue->advance(30s);
+    expectEverywhere(userNames(*a));
+    EXPECT_EQ(b->store->lastModifiedDate(), aChanged);
+    EXPECT_EQ(cloud.storedRecord("profiles")->date("updatedAt"), aChanged);
+}
+
+// A base that cannot be written (a folder in its place) is told once, naming the file
+// and why; syncing goes on.
+TEST_F(ChangesApartWhileOff, ABaseThatCannotBeWrittenIsToldOnce)
+{
+    stopB();
+    QFile::remove(basePath());
+    ASSERT_TRUE(QDir().mkpath(basePath()));
+    open(*b);
+    b->sync->start();
+    queue->advance(5s);
+    for (const char* name : {"First", "Second"}) {
+        a->store->createUserProfile(name);
+        queue->advance(10s);
+        expectEverywhere(userNames(*a));
+    }
+    const QStringList told = b->messages.filter("could not be kept in");
+    ASSERT_EQ(told.size(), 1) << b->messages.join('\n').toStdString();
+    EXPECT_TRUE(told.first().startsWith("Cloud Sync Warning: "));
+    EXPECT_TRUE(told.first().contains(QDir::toNativeSeparators(basePath())));
+}
+
 } // namespace

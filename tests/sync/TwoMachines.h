@@ -27,8 +27,8 @@ protected:
         std::shared_ptr<ProfileStore> store;
         std::shared_ptr<CloudKitProfileSync> sync;
         QStringList messages;
-        // How far this machine's clock is from the virtual time, for its store and sync.
-        qint64 clockOffsetSeconds = 0;
+        // How far this machine's clock runs ahead of the others (behind when negative).
+        std::chrono::seconds clockAhead{0};
     };
 
     TwoMachines() { Notifier::setInstance(&notifier); }
@@ -59,13 +59,13 @@ protected:
         paths::setApplicationSupportOverride(machine.folder.path());
         machine.store = std::make_shared<ProfileStore>(std::move(disk));
         Machine* raw = &machine;
-        machine.store->clock = [this, raw] { return now().addSecs(raw->clockOffsetSeconds); };
+        const auto clock = [this, raw] { return now().addSecs(raw->clockAhead.count()); };
+        machine.store->clock = clock;
         machine.store->onError = [raw](const QString& title, const QString& text) {
             raw->messages.append(title + ": " + text);
         };
         const std::shared_ptr<cloud::Container> client = makeClient(machine);
-        machine.sync = CloudKitProfileSync::create(machine.store, client,
-                                                   [this, raw] { return now().addSecs(raw->clockOffsetSeconds); });
+        machine.sync = CloudKitProfileSync::create(machine.store, client, clock);
         client->setRemoteNotificationHandler([raw](const QVariantMap& push) { raw->sync->handleRemoteNotification(push); });
         client->registerForRemoteNotifications([](auto, auto) {});
         paths::setApplicationSupportOverride(supportDir.path());

@@ -208,9 +208,9 @@ TEST_F(TwoMachines, ALocalFileDatedInTheFutureCountsAsChangedNow)
 
 namespace {
 
-// What a machine remembers is per cloud account: the account it synced with keeps
-// the date rule across restarts, even for a record of other profiles; another
-// account's record is a first contact.
+// What a machine remembers is per cloud account: for the account it synced with, a
+// record of other profiles is a change made elsewhere, taken across a restart when
+// nothing changed here, whatever its date; another account's record is a first contact.
 TEST_F(TwoMachines, TheMemoryOfASyncIsPerCloudAccountAndOutlivesARestart)
 {
     const auto a = makeMachine();
@@ -229,22 +229,29 @@ TEST_F(TwoMachines, TheMemoryOfASyncIsPerCloudAccountAndOutlivesARestart)
     cloud.putRecord(stored);
     a->sync.reset();
     open(*a);
+    int before = uploads();
     a->sync->start();
     queue->advance(3s);
-    EXPECT_EQ(userName(*a), "A's own");
+    EXPECT_EQ(userName(*a), "Restored elsewhere");
+    EXPECT_EQ(uploads(), before);
+    EXPECT_TRUE(keptFiles(*a).isEmpty());
+    rename(*a, "A's own");
+    queue->advance(3s);
     EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), a->store->makeSyncPayload());
 
+    const auto d = makeMachine();
+    rename(*d, "Another account's");
     cloud.setUserRecordName("_another_folder");
     stored = *cloud.storedRecord("profiles");
-    stored.setValue("payload", foreign.bytes("payload").value());
+    stored.setValue("payload", d->store->makeSyncPayload());
     stored.setValue("updatedAt", foreign.date("updatedAt").value());
     cloud.putRecord(stored);
-    const int before = uploads();
+    before = uploads();
     a->sync.reset();
     open(*a);
     a->sync->start();
     queue->advance(3s);
-    EXPECT_EQ(userName(*a), "Restored elsewhere");
+    EXPECT_EQ(userName(*a), "Another account's");
     EXPECT_EQ(uploads(), before);
     EXPECT_EQ(keptFiles(*a), QStringList{"A's own (user profile).json"});
 }
