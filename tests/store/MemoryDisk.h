@@ -4,6 +4,9 @@
 
 #include <QHash>
 
+#include <functional>
+#include <utility>
+
 namespace velmor::test {
 
 // Files in memory, for tests that save thousands of times and care only about
@@ -11,6 +14,12 @@ namespace velmor::test {
 // the test's thread only (the manual serial queues run there).
 class MemoryDisk final : public FileSystem {
 public:
+    // `clock` dates every write, as the machine's wall clock dates a file.
+    explicit MemoryDisk(std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); })
+        : clock_(std::move(clock))
+    {
+    }
+
     bool exists(const QString& path) const override { return files_.contains(path); }
     QByteArray read(const QString& path) const override
     {
@@ -22,7 +31,7 @@ public:
     QString resolve(const QString& path) const override { return path; }
     void write(const QString& path, const QByteArray& bytes) override
     {
-        files_.insert(path, File{bytes, QDateTime::fromMSecsSinceEpoch(0), ++writes_});
+        files_.insert(path, File{bytes, clock_(), ++writes_});
     }
     void rename(const QString& from, const QString& to) override
     {
@@ -58,6 +67,7 @@ private:
         QDateTime modified;
         quint64 version = 0;
     };
+    std::function<QDateTime()> clock_;
     QHash<QString, File> files_;
     quint64 writes_ = 0;
 };
