@@ -64,13 +64,15 @@ protected:
         machine.store->onError = [raw](const QString& title, const QString& text) {
             raw->messages.append(title + ": " + text);
         };
-        const std::shared_ptr<cloud::Container> client = cloud.makeClient();
+        const std::shared_ptr<cloud::Container> client = makeClient(machine);
         machine.sync = CloudKitProfileSync::create(machine.store, client, clock);
         client->setRemoteNotificationHandler([raw](const QVariantMap& push) { raw->sync->handleRemoteNotification(push); });
         client->registerForRemoteNotifications([](auto, auto) {});
         paths::setApplicationSupportOverride(supportDir.path());
         queue->runUntilIdle();
     }
+    // The machine's way to the cloud; a test may put something between the two.
+    virtual std::shared_ptr<cloud::Container> makeClient(Machine&) { return cloud.makeClient(); }
     static QStringList userNames(const Machine& machine)
     {
         QStringList names;
