@@ -34,7 +34,7 @@ CacheFolder CacheFolder::open(const QString& path)
     UniqueFd fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return CacheFolder(UniqueFd(), path + QStringLiteral(" is not a folder (or a link to one)"));
+        return CacheFolder(UniqueFd(), path + QStringLiteral(" is a link or not a folder"));
     if (info.st_uid != ::geteuid())
         return CacheFolder(UniqueFd(), path + QStringLiteral(" belongs to another user (uid %1)").arg(info.st_uid));
     // Anyone who can write there can plant entries or take them away.

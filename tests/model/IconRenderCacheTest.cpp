@@ -3,7 +3,6 @@
 #include "support/PngBomb.h"
 #include "support/TestSupport.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -17,14 +16,7 @@ using namespace velmor;
 
 namespace {
 
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
+using test::pngOf;
 
 void setAge(const QString& path, int seconds)
 {
@@ -37,11 +29,11 @@ TEST(IconEntryImage, TakesTheCachesOwnPngsAndNothingThatUnpacksBeyondThem)
 {
     QImage icon(128, 64, QImage::Format_ARGB32_Premultiplied);
     icon.fill(QColor(0, 128, 255, 200));
-    const QByteArray honest = png(icon);
+    const QByteArray honest = pngOf(icon);
     EXPECT_EQ(iconentryimage::decode(honest, 128), icon);
     EXPECT_FALSE(iconentryimage::decode(honest, 64)); // another side
-    EXPECT_TRUE(iconentryimage::decode(png(icon.convertToFormat(QImage::Format_RGB32)), 128));
-    EXPECT_FALSE(iconentryimage::decode(png(icon.convertToFormat(QImage::Format_Indexed8)), 128));
+    EXPECT_TRUE(iconentryimage::decode(pngOf(icon.convertToFormat(QImage::Format_RGB32)), 128));
+    EXPECT_FALSE(iconentryimage::decode(pngOf(icon.convertToFormat(QImage::Format_Indexed8)), 128));
     EXPECT_FALSE(iconentryimage::decode(honest.chopped(13), 128)); // no IEND
 
     // Pixel data that inflates past its rows, or stops short of them, however it is framed.
@@ -57,12 +49,7 @@ TEST(IconEntryImage, TakesTheCachesOwnPngsAndNothingThatUnpacksBeyondThem)
     for (int y = 0; y < noise.height(); ++y)
         for (int x = 0; x < noise.width(); ++x)
             noise.setPixel(x, y, qPremultiply(qRgba(x * 7 ^ y * 13, y * 31, x * y, 255)));
-    QByteArray stored;
-    {
-        QBuffer buffer(&stored);
-        buffer.open(QIODevice::WriteOnly);
-        noise.save(&buffer, "PNG", 100); // quality 100: no compression
-    }
+    const QByteArray stored = pngOf(noise, 100);
     EXPECT_LE(stored.size(), iconentryimage::maxFileBytes(1024));
     EXPECT_EQ(iconentryimage::decode(stored, 1024), noise);
 }

@@ -5,7 +5,6 @@
 #include "support/PngBomb.h"
 #include "support/TestSupport.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -256,12 +255,7 @@ TEST_F(IconRenderServiceTest, AnUntrustedEntryIsAMissAndIsReplaced)
     }
     const QByteArray honest = test::readFile(cache.filePath(key));
     ASSERT_TRUE(honest.endsWith(test::pngChunk("IEND", {})));
-    QByteArray otherSide;
-    {
-        QBuffer buffer(&otherSide);
-        buffer.open(QIODevice::WriteOnly);
-        drawn.scaled(64, 64).save(&buffer, "PNG");
-    }
+    const QByteArray otherSide = test::pngOf(drawn.scaled(64, 64));
     const QList<std::pair<const char*, QByteArray>> entries{
         {"a bomb", test::pngBomb(128, 64)},
         {"too large", honest.chopped(12) + test::pngChunk("tEXt", "Comment" + QByteArray(1, '\0') + QByteArray(200'000, 'x'))

@@ -1,13 +1,26 @@
 #pragma once
 
-// PNG files that lie about themselves, as someone who can write the icon cache might make.
+// PNG files, honest and lying about themselves (as someone who can write the icon cache
+// might make them).
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImage>
 #include <QtEndian>
 
 #include <zlib.h>
 
 namespace velmor::test {
+
+// `image` as Qt writes it; quality 100 stores the rows uncompressed.
+inline QByteArray pngOf(const QImage& image, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG", quality);
+    return bytes;
+}
 
 inline QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
 {
