@@ -4,13 +4,25 @@
 # the picker offscreen on the real Qt event loop, the real velmor-icon-render drawing, a
 # cache of its own). Medians of the window thread's CPU time, once every icon's outcome is
 # known: opening the picker on its custom icons, one keystroke in its search, and Reload.
+# Then a first start over an icon cache (velmor_bench_IconCacheStartBench, a process per
+# start): the longest hold of the window thread while seven icons are looked up and drawn,
+# with an empty cache and with seven planted bomb entries; the median of five starts each
+# (--quick: one).
 set -euo pipefail
 
 cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" \
-  --target velmor_bench_IconPickerBench velmor-icon-render >/dev/null
+  --target velmor_bench_IconPickerBench velmor_bench_IconCacheStartBench velmor-icon-render >/dev/null
 runs=9
-((BENCH_QUICK)) && runs=2
+starts=5
+((BENCH_QUICK)) && runs=2 && starts=1
 output=$(QT_QPA_PLATFORM=offscreen "$BENCH_BUILD/tests/bench/velmor_bench_IconPickerBench" "$runs")
+for cache in empty bombs; do
+  holds=$(for ((i = 0; i < starts; i++)); do
+    QT_QPA_PLATFORM=offscreen "$BENCH_BUILD/tests/bench/velmor_bench_IconCacheStartBench" "$cache" | sed -n 's/^hold: //p'
+  done | sort -g)
+  echo "cache $cache holds (ms): $(echo $holds)" >&2
+  output+=$'\n'"start $cache: $(sed -n "$(((starts + 1) / 2))p" <<<"$holds")"
+done
 echo "$output" >&2
 
 awk '
@@ -19,9 +31,11 @@ awk '
       goal == "" ? "" : ", \"goal\": \"" goal "\", \"met\": " (met ? "true" : "false")
     sep = ", "
   }
-  BEGIN { printf "{\"section\": \"icons\", \"title\": \"Icon picker over failed icons (offscreen, this machine; medians)\", \"rows\": [" }
+  BEGIN { printf "{\"section\": \"icons\", \"title\": \"Icon picker over failed icons, icon cache at start (offscreen, this machine; medians)\", \"rows\": [" }
   /^open:/      { row("icon picker over 100 failed 1 MB icons: open", $2, "≤ 100", $2 <= 100) }
   /^keystroke:/ { row("icon picker over 100 failed 1 MB icons: keystroke", $2, "≤ 30", $2 <= 30) }
   /^reload:/    { row("icon picker over 100 failed 1 MB icons: Reload", $2, "", 0) }
+  /^start empty:/ { row("icon cache, empty: window thread held at start", $3, "≤ 50", $3 <= 50) }
+  /^start bombs:/ { row("icon cache with 7 bomb entries: window thread held at start", $3, "≤ 50", $3 <= 50) }
   END { print "]}" }
 ' <<<"$output" >"$BENCH_SECTION/icons.json"

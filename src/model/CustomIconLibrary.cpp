@@ -101,7 +101,7 @@ std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName
         if (known->state != CustomIconOutcomes::State::drawn)
             return std::nullopt;
         // The renderer keeps what it drew; the image cache may have let it go.
-        if (std::optional<IconRenderResult> drawn = renderer().knownByKey(known->key);
+        if (std::optional<IconRenderResult> drawn = renderer().remembered(known->key);
             drawn && drawn->outcome == IconRenderOutcome::drawn) {
             cache_.insert(fileName, drawn->image, generation);
             return drawn->image;
@@ -165,7 +165,7 @@ void CustomIconLibrary::resolve(const std::shared_ptr<const Lookup>& lookup, qsi
     for (qsizetype index = from; index < lookup->candidates.size(); ++index) {
         const IconRenderRequest& candidate = lookup->candidates[index];
         std::optional<IconRenderResult> result =
-            index == from && answer ? std::move(answer) : renderer().knownByKey(candidate.key);
+            index == from && answer ? std::move(answer) : renderer().remembered(candidate.key);
         if (!result) {
             auto answered = [this, alive = std::weak_ptr(alive_), lookup, index](const IconRenderResult& drawn) {
                 if (!alive.expired())

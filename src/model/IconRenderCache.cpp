@@ -1,8 +1,10 @@
 #include "model/IconRenderCache.h"
 
+#include "model/IconEntryImage.h"
+#include "platform/TemporaryFolders.h"
+
 #include <QBuffer>
 #include <QDateTime>
-#include <QImageReader>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -30,8 +32,8 @@ QByteArray outcomeWord(IconRenderOutcome outcome)
     }
 }
 
-// An entry is small: a PNG of at most the largest icon side, or a word.
-constexpr qint64 maxEntryBytes = 4 * 1024 * 1024;
+// A failure is a word and the program's identity.
+constexpr qint64 maxWordBytes = 256;
 
 // Entries are named as keys are; nothing else in the folder is the cache's.
 bool isEntryName(const QString& name)
@@ -41,22 +43,6 @@ bool isEntryName(const QString& name)
 }
 
 int sideOf(const QString& key) { return key.section(u'-', 1).toInt(); }
-
-// The image only when its header says it has the side asked for: decoding a large one
-// would cost far more than drawing the icon again.
-std::optional<QImage> decodeImage(const QByteArray& bytes, int side)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer, "PNG");
-    const QSize size = reader.size();
-    if (size.isEmpty() || std::max(size.width(), size.height()) != side)
-        return std::nullopt;
-    QImage image = reader.read();
-    if (image.size() != size)
-        return std::nullopt;
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
 
 } // namespace
 
@@ -68,15 +54,21 @@ IconRenderCache::IconRenderCache(QString directory, Limits limits, QByteArray pr
 {
 }
 
-std::optional<IconRenderResult> IconRenderCache::find(const QString& key) const
+std::optional<IconRenderResult> IconRenderCache::find(const QString& key)
 {
     if (!isEntryName(key))
         return std::nullopt;
-    const std::optional<QByteArray> bytes = folder_.read(key, maxEntryBytes);
+    const QMutexLocker lock(&mutex_);
+    const CacheFolder* const entries = folder();
+    if (!entries)
+        return std::nullopt;
+    const int side = sideOf(key);
+    const std::optional<QByteArray> bytes =
+        entries->read(key, std::max(iconentryimage::maxFileBytes(side), maxWordBytes));
     if (!bytes)
         return std::nullopt;
     if (bytes->startsWith(pngMagic)) {
-        std::optional<QImage> image = decodeImage(*bytes, sideOf(key));
+        std::optional<QImage> image = iconentryimage::decode(*bytes, side);
         if (!image)
             return std::nullopt;
         return IconRenderResult{IconRenderOutcome::drawn, std::move(*image)};
@@ -109,8 +101,8 @@ void IconRenderCache::store(const QString& key, const IconRenderResult& result)
         return;
 
     const QMutexLocker lock(&mutex_);
-    loadIndex();
-    if (!folder_.write(key, bytes))
+    const CacheFolder* const entries = folder();
+    if (!entries || !entries->write(key, bytes))
         return;
     bytes_ -= index_.value(key).bytes;
     latestMs_ = std::max(QDateTime::currentMSecsSinceEpoch(), latestMs_ + 1);
@@ -119,17 +111,33 @@ void IconRenderCache::store(const QString& key, const IconRenderResult& result)
     trim();
 }
 
-void IconRenderCache::loadIndex()
+const CacheFolder* IconRenderCache::folder()
 {
-    if (std::exchange(indexed_, true))
-        return;
-    for (const CacheFolder::Entry& entry : folder_.regularFiles()) {
+    if (usable_)
+        return *usable_ ? &folder_ : nullptr;
+    usable_ = false;
+    QString refusal = folder_.refusal();
+    const QList<CacheFolder::Entry> files = folder_.regularFiles();
+    for (const CacheFolder::Entry& entry : files)
+        if (!entry.mine && isEntryName(entry.name) && refusal.isEmpty())
+            refusal = directory_ + QStringLiteral(" holds an entry of another user (%1)").arg(entry.name);
+    if (!refusal.isEmpty()) {
+        qWarning("The icon cache is not used in this run: %s", qPrintable(refusal));
+        return nullptr;
+    }
+    usable_ = true;
+    // What a process killed during a write left; then the cap holds from the start, also
+    // over what another Velmor sharing the folder stored.
+    folder_.removeLeftoverTemporaries(isEntryName, temporaryFolders::Processes::system().isRunning);
+    for (const CacheFolder::Entry& entry : files) {
         if (!isEntryName(entry.name))
             continue;
         index_.insert(entry.name, {entry.bytes, entry.modifiedMs});
         bytes_ += entry.bytes;
         latestMs_ = std::max(latestMs_, entry.modifiedMs);
     }
+    trim();
+    return &folder_;
 }
 
 void IconRenderCache::trim()

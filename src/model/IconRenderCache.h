@@ -16,8 +16,12 @@ namespace velmor {
 // its key (iconRenderKey): a PNG for an image, the outcome's word and the drawing
 // program's identity for a failure, so that another program draws it again. Capped in
 // entries and bytes; the oldest entries are dropped first. It touches nothing in its
-// folder but files named as its entries, and uses the folder only as CacheFolder allows
-// (else it keeps nothing). Safe on any thread.
+// folder but files named as its entries (and their temporary files), and uses the folder
+// only as CacheFolder allows and while every entry there is the user's (else it keeps
+// nothing for the run, and logs why once). An entry is untrusted: it is taken only as
+// iconentryimage allows. The folder is opened (or made) at once, but looked through,
+// swept and trimmed on first use, so the owner decides the thread of everything that
+// reads or writes files. Safe on any thread.
 class IconRenderCache {
 public:
     struct Limits {
@@ -36,7 +40,7 @@ public:
 
     // None for an entry that is missing, damaged, not a regular file, an image whose size
     // is not the key's side, or a failure of another drawing program.
-    std::optional<IconRenderResult> find(const QString& key) const;
+    std::optional<IconRenderResult> find(const QString& key);
     // Keeps what is remembered about a document (drawn, refused, overran, crashed).
     void store(const QString& key, const IconRenderResult& result);
 
@@ -47,8 +51,9 @@ private:
         qint64 bytes = 0;
         qint64 writtenMs = 0;
     };
-    // With the mutex held.
-    void loadIndex();
+    // With the mutex held: the folder, once looked through, swept and trimmed; none when
+    // it is not used.
+    const CacheFolder* folder();
     void trim();
 
     const QString directory_;
@@ -56,7 +61,7 @@ private:
     const QByteArray program_;
     const CacheFolder folder_;
     QMutex mutex_;
-    bool indexed_ = false;
+    std::optional<bool> usable_;
     QHash<QString, Entry> index_;
     qint64 bytes_ = 0;
     // The latest write's stamp: entries written within one millisecond still keep their order.

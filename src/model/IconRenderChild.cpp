@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <csignal>
 #include <utility>
 
 namespace velmor {
@@ -19,8 +20,12 @@ constexpr rlim_t childAddressSpace = rlim_t(512) * 1024 * 1024;
 
 void limitChild(rlim_t cpuSeconds)
 {
-    // SIGXCPU at the budget, which the program turns into its status; SIGKILL a second on.
-    const rlimit cpu{cpuSeconds, cpuSeconds + 1};
+    // SIGXCPU at the budget, which the program turns into its status. No hard limit of
+    // our own: its SIGKILL would look like a kill from outside; the backstop stops a
+    // program that ignores the budget.
+    rlimit cpu{};
+    ::getrlimit(RLIMIT_CPU, &cpu);
+    cpu.rlim_cur = cpu.rlim_max == RLIM_INFINITY ? cpuSeconds : std::min(cpuSeconds, cpu.rlim_max);
     ::setrlimit(RLIMIT_CPU, &cpu);
 #if !defined(__SANITIZE_ADDRESS__)
     const rlimit memory{childAddressSpace, childAddressSpace};
@@ -29,6 +34,25 @@ void limitChild(rlim_t cpuSeconds)
     // A crash is an outcome, not a core file.
     const rlimit core{0, 0};
     ::setrlimit(RLIMIT_CORE, &core);
+}
+
+// How a child ended by `signal` ended: the signals a document can bring about by what the
+// drawing does (running out of memory within its limit aborts) are its crash; the budget's
+// signal is its overrun; anything else came from outside.
+IconRenderChild::Ending endingBySignal(int signal)
+{
+    switch (signal) {
+    case SIGSEGV:
+    case SIGBUS:
+    case SIGILL:
+    case SIGFPE:
+    case SIGABRT:
+        return IconRenderChild::Ending::failed;
+    case SIGXCPU:
+        return IconRenderChild::Ending::outOfCpu;
+    default:
+        return IconRenderChild::Ending::killed;
+    }
 }
 
 } // namespace
@@ -59,8 +83,12 @@ IconRenderChild::IconRenderChild(const QString& program, const QByteArray& docum
         output_ += process->readAllStandardOutput();
         if (backstopped_)
             return end(Ending::backstop);
-        if (exit != QProcess::NormalExit || flooded_)
+        // Velmor's own kill of a flooding child: the program broke its word.
+        if (flooded_)
             return end(Ending::failed);
+        // Ended by a signal, the status is its number.
+        if (exit != QProcess::NormalExit)
+            return end(endingBySignal(status));
         if (status == iconpixels::refusedStatus)
             return end(Ending::refused);
         if (status == iconpixels::outOfTimeStatus)

@@ -23,7 +23,8 @@ public:
         drawn,      // an image of the size asked for
         refused,    // the program's check refused the document
         outOfCpu,   // the CPU budget ran out
-        failed,     // a signal, another status, or output that is no image
+        failed,     // a crash a document can cause, another status, or output that is no image
+        killed,     // a signal no document causes and Velmor did not send (a kill from outside)
         backstop,   // still running at the backstop: it did not get to run, or hung
         notStarted, // the program is missing or cannot be run
     };

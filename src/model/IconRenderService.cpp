@@ -41,11 +41,16 @@ void later(IconRenderer::Done done, IconRenderResult result)
 IconRenderService::IconRenderService(Options options)
     : options_(std::move(options)),
       cache_(options_.cacheDirectory, options_.cacheLimits, programIdentity(options_.program)),
-      memory_(16 * 1024 * 1024)
+      memory_(16 * 1024 * 1024),
+      cacheQueue_(SerialQueue::create(QStringLiteral("com.velmor.icon-cache")))
 {
 }
 
-IconRenderService::~IconRenderService() { shutdown(); }
+IconRenderService::~IconRenderService()
+{
+    shutdown();
+    alive_.reset();
+}
 
 QString IconRenderService::defaultProgram()
 {
@@ -62,13 +67,18 @@ QByteArray IconRenderService::programIdentity(const QString& program)
         + QByteArray::number(quint64(info.st_ino));
 }
 
+std::optional<IconRenderResult> IconRenderService::remembered(const QString& key)
+{
+    const QMutexLocker lock(&memoryMutex_);
+    if (const IconRenderResult* found = memory_.object(key))
+        return *found;
+    return std::nullopt;
+}
+
 std::optional<IconRenderResult> IconRenderService::knownByKey(const QString& key)
 {
-    {
-        const QMutexLocker lock(&memoryMutex_);
-        if (const IconRenderResult* found = memory_.object(key))
-            return *found;
-    }
+    if (std::optional<IconRenderResult> found = remembered(key))
+        return found;
     std::optional<IconRenderResult> stored = cache_.find(key);
     if (stored)
         remember(key, *stored);
@@ -88,14 +98,40 @@ void IconRenderService::render(IconRenderRequest request, Done done)
     // Hashed once: the document may be a megabyte.
     if (request.key.isEmpty())
         request.key = iconRenderKey(request.document, request.side);
-    if (std::optional<IconRenderResult> result = knownByKey(request.key))
+    if (std::optional<IconRenderResult> result = remembered(request.key))
         return later(std::move(done), std::move(*result));
-    if (programBroken_)
-        return later(std::move(done), {IconRenderOutcome::unavailable, {}});
     if (Job* job = findJob(request.key))
         return job->waiting.push_back(std::move(done));
-    waiting_.push_back(Job{std::move(request), {}});
-    waiting_.back().waiting.push_back(std::move(done));
+    // The cache's entry first, read and decoded on its worker.
+    const QString key = request.key;
+    lookingUp_.push_back(Job{std::move(request), {}});
+    lookingUp_.back().waiting.push_back(std::move(done));
+    cacheQueue_->async([this, alive = std::weak_ptr(alive_), key] {
+        if (alive.expired())
+            return;
+        std::optional<IconRenderResult> stored = cache_.find(key);
+        postToMain([this, alive, key, stored = std::move(stored)]() mutable {
+            if (!alive.expired())
+                lookedUp(key, std::move(stored));
+        });
+    });
+}
+
+void IconRenderService::lookedUp(const QString& key, std::optional<IconRenderResult> stored)
+{
+    const auto found =
+        std::find_if(lookingUp_.begin(), lookingUp_.end(), [&key](const Job& job) { return job.request.key == key; });
+    if (found == lookingUp_.end())
+        return; // shut down meanwhile
+    Job job = std::move(*found);
+    lookingUp_.erase(found);
+    if (stored) {
+        remember(key, *stored);
+        return deliver(job.waiting, *stored);
+    }
+    if (programBroken_)
+        return deliver(job.waiting, {IconRenderOutcome::unavailable, {}});
+    waiting_.push_back(std::move(job));
     startWaitingJobs();
 }
 
@@ -108,6 +144,9 @@ IconRenderService::Job* IconRenderService::findJob(const QString& key)
         if (!job.probe && job.request.key == key)
             return &job;
     for (Job& job : suspects_)
+        if (job.request.key == key)
+            return &job;
+    for (Job& job : lookingUp_)
         if (job.request.key == key)
             return &job;
     return nullptr;
@@ -165,6 +204,10 @@ void IconRenderService::jobEnded(Job job, Ending ending, const QImage& image)
         // The machine or the program: this document is not drawn in this run.
         programFailed(ProgramFailure::backstop, job.request.origin);
         return settle(std::move(job), {IconRenderOutcome::unavailable, {}});
+    case Ending::killed:
+        // Someone else's doing (a user, a watchdog, the system): drawn again next start.
+        programFailed(ProgramFailure::killed, job.request.origin);
+        return settle(std::move(job), {IconRenderOutcome::unavailable, {}});
     case Ending::notStarted:
         programFailed(ProgramFailure::notStarted, job.request.origin);
         return settle(std::move(job), {IconRenderOutcome::unavailable, {}});
@@ -195,7 +238,11 @@ void IconRenderService::probeEnded(Ending ending)
         return;
     }
     const IconOrigin origin = suspects.empty() ? IconOrigin::local : suspects.front().request.origin;
-    programFailed(ending == Ending::backstop ? ProgramFailure::backstop : ProgramFailure::broken, origin);
+    // A check stopped from outside says nothing about the program either.
+    programFailed(ending == Ending::backstop ? ProgramFailure::backstop
+                      : ending == Ending::killed ? ProgramFailure::killed
+                                                 : ProgramFailure::broken,
+                  origin);
     for (Job& job : suspects)
         settle(std::move(job), {IconRenderOutcome::unavailable, {}});
 }
@@ -204,7 +251,8 @@ void IconRenderService::programFailed(ProgramFailure failure, IconOrigin origin)
 {
     if (!std::exchange(programFailureTold_, true))
         reportProgramFailure(origin, programFailureText(failure));
-    if (failure == ProgramFailure::backstop || std::exchange(programBroken_, true))
+    if (failure == ProgramFailure::backstop || failure == ProgramFailure::killed
+        || std::exchange(programBroken_, true))
         return;
     // Nothing more is started in this run: what waits, or waits for the check, ends now.
     std::deque<Job> waiting = std::exchange(waiting_, {});
@@ -221,7 +269,7 @@ void IconRenderService::settle(Job job, const IconRenderResult& result)
     // Every outcome holds for this run; only the document's own outlive it.
     remember(job.request.key, result);
     if (result.isFailureOfTheDocument() || result.outcome == IconRenderOutcome::drawn)
-        cache_.store(job.request.key, result);
+        cacheQueue_->async([this, key = job.request.key, result] { cache_.store(key, result); });
     if (result.isFailureOfTheDocument())
         reportFailure(job.request.name, job.request.origin, result.outcome);
     deliver(job.waiting, result);
@@ -243,6 +291,9 @@ QString IconRenderService::programFailureText(ProgramFailure failure) const
         return QStringLiteral("The icon drawing program did not finish within %1 s (the computer may be busy); the "
                               "icons it did not draw show their tools' symbols until Velmor starts again.")
             .arg(options_.limits.backstop.count() / 1000.0);
+    case ProgramFailure::killed:
+        return QStringLiteral("The icon drawing program was stopped from outside Velmor (a signal it did not send); "
+                              "the icons it did not draw show their tools' symbols until Velmor starts again.");
     }
     return {};
 }
@@ -263,6 +314,9 @@ void IconRenderService::shutdown()
     for (Job& job : suspects_)
         collect(job);
     suspects_.clear();
+    for (Job& job : lookingUp_)
+        collect(job);
+    lookingUp_.clear();
     probing_ = false;
     if (!waiting.empty())
         postToMain([waiting = std::move(waiting)] { deliver(waiting, {IconRenderOutcome::cancelled, {}}); });

@@ -3,6 +3,7 @@
 #include "model/IconRenderCache.h"
 #include "model/IconRenderChild.h"
 #include "model/IconRenderer.h"
+#include "platform/SerialQueue.h"
 
 #include <QCache>
 #include <QMutex>
@@ -26,8 +27,11 @@ namespace velmor {
 // per size. A crash or an out-of-budget run is the document's only when the program then
 // draws a small built-in document; otherwise, and when the program cannot start, the
 // program is at fault: nothing is kept, every icon not drawn yet ends unavailable for the
-// rest of the run, and that is told once. Lives on the main thread; knownByKey() is safe
-// on any.
+// rest of the run, and that is told once. A child ended by a signal that no document can
+// cause (a kill from outside) is the machine's or the program's: nothing is kept, and it is
+// told as the program's failure. The on-disk cache is read and written on a worker of its
+// own, never on the window's thread. Lives on the main thread; knownByKey() and
+// remembered() are safe on any.
 class IconRenderService final : public IconRenderer {
 public:
     struct Options {
@@ -45,6 +49,7 @@ public:
     IconRenderService& operator=(const IconRenderService&) = delete;
 
     std::optional<IconRenderResult> knownByKey(const QString& key) override;
+    std::optional<IconRenderResult> remembered(const QString& key) override;
     void render(IconRenderRequest request, Done done) override;
 
     // Kills the children still running; what waits for them, and every later render,
@@ -63,7 +68,7 @@ public:
 
 private:
     // Why the program, not a document, failed; told once per run.
-    enum class ProgramFailure { notStarted, broken, backstop };
+    enum class ProgramFailure { notStarted, broken, backstop, killed };
     struct Job {
         IconRenderRequest request;
         std::vector<Done> waiting;
@@ -77,6 +82,7 @@ private:
     };
 
     Job* findJob(const QString& key);
+    void lookedUp(const QString& key, std::optional<IconRenderResult> stored);
     void startWaitingJobs();
     void start(Job job);
     void childEnded(Running* running, IconRenderChild::Ending ending, const QImage& image);
@@ -92,6 +98,8 @@ private:
     IconRenderCache cache_;
     mutable QMutex memoryMutex_;
     QCache<QString, IconRenderResult> memory_;
+    // Jobs whose outcome is looked for in the cache first.
+    std::vector<Job> lookingUp_;
     std::deque<Job> waiting_;
     std::vector<std::unique_ptr<Running>> running_;
     // Jobs whose child crashed or ran out of budget, until the program has been checked.
@@ -101,6 +109,10 @@ private:
     bool programFailureTold_ = false;
     bool shutDown_ = false;
     int started_ = 0;
+    // Work posted back from the cache's worker finds the service gone without it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
+    // Declared last: gone first, after the reads and writes handed to it.
+    std::unique_ptr<SerialQueue> cacheQueue_;
 };
 
 } // namespace velmor

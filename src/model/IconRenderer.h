@@ -52,9 +52,11 @@ public:
 
     virtual ~IconRenderer() = default;
 
-    // The outcome already known under that key; draws nothing and reads no document.
-    // Any thread.
+    // The outcome already known under that key; draws nothing and reads no document, but
+    // may read what is kept on disk: not on the window's thread. Any other thread.
     virtual std::optional<IconRenderResult> knownByKey(const QString& key) = 0;
+    // The outcome known in memory only: what the window's thread asks. Any thread.
+    virtual std::optional<IconRenderResult> remembered(const QString& key) { return knownByKey(key); }
     std::optional<IconRenderResult> known(const QByteArray& document, int side)
     {
         return knownByKey(iconRenderKey(document, side));

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,9 +33,16 @@ CacheFolder CacheFolder::open(const QString& path)
     ::mkdir(native.constData(), 0700);
     UniqueFd fd(::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
-    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-        return CacheFolder(UniqueFd());
-    return CacheFolder(std::move(fd));
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return CacheFolder(UniqueFd(), path + QStringLiteral(" is a link or not a folder"));
+    if (info.st_uid != ::geteuid())
+        return CacheFolder(UniqueFd(), path + QStringLiteral(" belongs to another user (uid %1)").arg(info.st_uid));
+    // Anyone who can write there can plant entries or take them away.
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return CacheFolder(UniqueFd(), path
+                               + QStringLiteral(" can be written by other users (mode %1)")
+                                     .arg(info.st_mode & 07777, 4, 8, QChar(u'0')));
+    return CacheFolder(std::move(fd), {});
 }
 
 QList<CacheFolder::Entry> CacheFolder::regularFiles() const
@@ -47,14 +55,17 @@ QList<CacheFolder::Entry> CacheFolder::regularFiles() const
         if (::fstatat(fd_.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
             continue;
         entries.append({QFile::decodeName(name), static_cast<qint64>(info.st_size),
-                        static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000});
+                        static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1'000'000,
+                        info.st_uid == ::geteuid()});
     }
     return entries;
 }
 
 std::optional<QByteArray> CacheFolder::read(const QString& name, qint64 maxBytes) const
 {
-    if (!isValid())
+    struct stat info {};
+    if (!isValid() || ::fstatat(fd_.get(), QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0
+        || info.st_uid != ::geteuid())
         return std::nullopt;
     return files::readRegularAt(fd_.get(), name, name, maxBytes).bytes;
 }
@@ -85,6 +96,23 @@ bool CacheFolder::removeFile(const QString& name) const
     struct stat info {};
     return isValid() && ::fstatat(fd_.get(), native.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
         && S_ISREG(info.st_mode) && ::unlinkat(fd_.get(), native.constData(), 0) == 0;
+}
+
+int CacheFolder::removeLeftoverTemporaries(const std::function<bool(const QString& name)>& isEntry,
+                                           const std::function<bool(qint64 pid)>& isRunning) const
+{
+    // What temporaryName() makes: ".‹name›.‹pid›-‹count›".
+    static const QRegularExpression temporary(QStringLiteral("^\\.(.+)\\.([0-9]{1,18})-[0-9]{1,20}$"));
+    int removed = 0;
+    for (const Entry& entry : regularFiles()) {
+        const QRegularExpressionMatch match = temporary.match(entry.name);
+        if (!match.hasMatch() || !entry.mine || !isEntry(match.captured(1)))
+            continue;
+        const qint64 pid = match.captured(2).toLongLong();
+        if (pid != ::getpid() && !isRunning(pid) && removeFile(entry.name))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace velmor

@@ -1,6 +1,8 @@
 #include "model/IconPixels.h"
 #include "model/IconRenderCache.h"
 #include "model/IconRenderService.h"
+#include "platform/SerialQueue.h"
+#include "support/PngBomb.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -12,6 +14,9 @@
 #include <QTest>
 
 #include <algorithm>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -40,11 +45,11 @@ const QByteArray babbles = "#!/bin/sh\ncat >/dev/null\necho nonsense\n";
 const QByteArray floods = "#!/bin/sh\ncat >/dev/null\nexec cat /dev/zero\n";
 const QByteArray refusesAll = "#!/bin/sh\ncat >/dev/null\nexit 3\n";
 
-// The real program, except that it crashes on a document holding "crash".
-QByteArray crashesOnSome()
+// The real program, except that it ends by `signal` on a document holding "crash".
+QByteArray crashesOnSome(const QByteArray& signal = "SEGV")
 {
-    return "#!/bin/sh\ndoc=$(cat)\ncase \"$doc\" in *crash*) kill -SEGV $$ ;; esac\nprintf '%s' \"$doc\" | exec "
-        + QByteArray(VELMOR_ICON_RENDER) + " \"$@\"\n";
+    return "#!/bin/sh\ndoc=$(cat)\ncase \"$doc\" in *crash*) kill -" + signal
+        + " $$ ;; esac\nprintf '%s' \"$doc\" | exec " + QByteArray(VELMOR_ICON_RENDER) + " \"$@\"\n";
 }
 
 class IconRenderServiceTest : public ::testing::Test {
@@ -181,10 +186,135 @@ TEST_F(IconRenderServiceTest, ACrashOfOneDocumentIsKeptAsItsOwn)
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("“a.svg” made its drawing process fail"));
 
+    renderer.reset(); // its cache writes done
     auto restarted = service(program);
     EXPECT_EQ(render(*restarted, "<svg>crash</svg>", "a.svg").outcome, Outcome::crashed);
     EXPECT_EQ(restarted->childrenStarted(), 0);
     EXPECT_EQ(reports.size(), 1);
+}
+
+// A child ended by a signal no document causes was stopped from outside: the run does
+// without the icon, nothing is kept, no check is run, and the next start draws it. An
+// abort, which a document can bring about (memory runs out within the child's limit), is
+// the document's once the check draws.
+TEST_F(IconRenderServiceTest, WhatEndedTheChildDecidesWhoIsBlamed)
+{
+    const QByteArray killedOne = materialIcon + "<!-- crash -->";
+    for (const QByteArray signal : {"KILL", "TERM"}) {
+        reports.clear();
+        {
+            auto renderer = service(fakeChild("killed-" + signal, crashesOnSome(signal)));
+            EXPECT_EQ(render(*renderer, killedOne, "a.svg").outcome, Outcome::unavailable) << signal.data();
+            EXPECT_EQ(renderer->childrenStarted(), 1) << signal.data();
+            // The program is not judged broken: other icons are still drawn.
+            EXPECT_EQ(render(*renderer, materialIcon, "b.svg").outcome, Outcome::drawn) << signal.data();
+            ASSERT_EQ(reports.size(), 1);
+            EXPECT_TRUE(reports[0].startsWith("The icon drawing program was stopped from outside Velmor"))
+                << reports[0].toStdString();
+        }
+        auto restarted = service(VELMOR_ICON_RENDER);
+        EXPECT_EQ(render(*restarted, killedOne, "a.svg").outcome, Outcome::drawn) << signal.data();
+        EXPECT_EQ(restarted->childrenStarted(), 1);
+        QDir(cache.path()).removeRecursively();
+    }
+
+    const QString aborts = fakeChild("aborts-on-some", crashesOnSome("ABRT"));
+    {
+        auto renderer = service(aborts);
+        EXPECT_EQ(render(*renderer, killedOne, "a.svg").outcome, Outcome::crashed);
+        EXPECT_EQ(renderer->childrenStarted(), 2) << "the document, then the check";
+    }
+    EXPECT_EQ(service(aborts)->knownByKey(IconRenderCache::key(killedOne, 128))->outcome, Outcome::crashed);
+}
+
+// An entry anyone may have written is taken only when it is an image of its side that
+// needs no more than such an image: a bomb, a file too large and an image of another side
+// are drawn again and replaced. The window's thread asks memory only; the cache is read
+// on the cache's queue.
+TEST_F(IconRenderServiceTest, AnUntrustedEntryIsAMissAndIsReplaced)
+{
+    const QString key = IconRenderCache::key(materialIcon, 128);
+    QImage drawn;
+    {
+        ScopedManualSerialQueues queues;
+        auto renderer = service(VELMOR_ICON_RENDER);
+        drawn = render(*renderer, materialIcon).image;
+        queues.makeStepwise("com.velmor.icon-cache");
+        auto restarted = service(VELMOR_ICON_RENDER);
+        EXPECT_FALSE(restarted->remembered(key));
+        std::optional<IconRenderResult> found;
+        restarted->render({materialIcon, 128, "x.svg", IconOrigin::local, {}},
+                          [&](const IconRenderResult& result) { found = result; });
+        QTest::qWait(20);
+        EXPECT_FALSE(found) << "read before the queue ran";
+        queues.find("com.velmor.icon-cache")->runAll();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return found.has_value(); }, 10'000));
+        EXPECT_EQ(found->image, drawn);
+        EXPECT_EQ(restarted->childrenStarted(), 0);
+        EXPECT_TRUE(restarted->remembered(key));
+    }
+    const QByteArray honest = test::readFile(cache.filePath(key));
+    ASSERT_TRUE(honest.endsWith(test::pngChunk("IEND", {})));
+    const QByteArray otherSide = test::pngOf(drawn.scaled(64, 64));
+    const QList<std::pair<const char*, QByteArray>> entries{
+        {"a bomb", test::pngBomb(128, 64)},
+        {"too large", honest.chopped(12) + test::pngChunk("tEXt", "Comment" + QByteArray(1, '\0') + QByteArray(200'000, 'x'))
+                          + honest.right(12)},
+        {"another side", otherSide},
+    };
+    for (const auto& [what, bytes] : entries) {
+        test::writeFile(cache.filePath(key), bytes);
+        {
+            auto restarted = service(VELMOR_ICON_RENDER);
+            EXPECT_EQ(render(*restarted, materialIcon).image, drawn) << what;
+            EXPECT_EQ(restarted->childrenStarted(), 1) << what;
+        }
+        EXPECT_EQ(IconRenderCache(cache.path(), {}).find(key)->image, drawn) << what << ": replaced";
+    }
+}
+
+// Only the user's own private folder: one others can write, or holding another user's
+// entry, or another user's, is not used at all for the run.
+TEST_F(IconRenderServiceTest, ACacheFolderOthersCouldWriteIsNotUsed)
+{
+    const QString key = IconRenderCache::key(materialIcon, 128);
+    QImage planted(128, 128, QImage::Format_ARGB32_Premultiplied);
+    planted.fill(Qt::red);
+    const QString failure = IconRenderCache::key(materialIcon + " ", 128);
+    const auto plant = [&] {
+        ASSERT_TRUE(planted.save(cache.filePath(key), "PNG"));
+        test::writeFile(cache.filePath(failure),
+                        "refused " + IconRenderService::programIdentity(VELMOR_ICON_RENDER));
+    };
+    const auto notUsed = [&](const char* what) {
+        const QStringList before = QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        {
+            auto renderer = service(VELMOR_ICON_RENDER);
+            EXPECT_EQ(renderAll(*renderer, {materialIcon, materialIcon + " "}),
+                      QList<Outcome>(2, Outcome::drawn))
+                << what;
+            EXPECT_EQ(renderer->childrenStarted(), 2) << what;
+        }
+        EXPECT_EQ(QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before) << what;
+        QImage kept;
+        EXPECT_TRUE(kept.load(cache.filePath(key), "PNG"));
+        EXPECT_EQ(kept.pixelColor(64, 64), QColor(Qt::red)) << what << ": nothing written";
+    };
+    plant();
+    ASSERT_EQ(::chmod(QFile::encodeName(cache.path()).constData(), 0777), 0);
+    notUsed("mode 0777");
+    ASSERT_EQ(::chmod(QFile::encodeName(cache.path()).constData(), 0770), 0);
+    notUsed("mode 0770");
+    ASSERT_EQ(::chmod(QFile::encodeName(cache.path()).constData(), 0700), 0);
+    EXPECT_EQ(QFileInfo(cache.path()).permissions() & QFile::WriteOther, 0) << "never chmodded back by Velmor";
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "files of another user need root";
+    ASSERT_EQ(::chown(QFile::encodeName(cache.filePath(failure)).constData(), 4242, 4242), 0);
+    notUsed("another user's entry");
+    ASSERT_EQ(::chown(QFile::encodeName(cache.filePath(failure)).constData(), 0, 0), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(cache.path()).constData(), 4242, 4242), 0);
+    notUsed("another user's folder");
 }
 
 // A program that aborts (say its Qt platform plugin is missing), answers nonsense or floods
@@ -241,6 +371,7 @@ TEST_F(IconRenderServiceTest, AFailureKeptUnderAnotherProgramIsDrawnAgainOnce)
     ASSERT_EQ(reports.size(), 3);
     EXPECT_TRUE(reports[2].contains("“page.svg”"));
 
+    newer.reset();
     auto again = service(VELMOR_ICON_RENDER);
     EXPECT_EQ(render(*again, "<html/>", "page.svg").outcome, Outcome::refused);
     EXPECT_EQ(again->childrenStarted(), 0);
@@ -257,7 +388,8 @@ TEST_F(IconRenderServiceTest, TwoChildrenAtOnceTheRestWaitAndQuittingKillsThemAl
             outcomes << result.outcome;
             ++ended;
         });
-    EXPECT_EQ(renderer->childrenRunning(), 2);
+    // Each is looked for in the cache first, on the cache's queue.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return renderer->childrenRunning() == 2; }, 10'000));
     EXPECT_EQ(renderer->childrenStarted(), 2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 3; }, 120'000));
     EXPECT_EQ(outcomes, QList<Outcome>(3, Outcome::unavailable));

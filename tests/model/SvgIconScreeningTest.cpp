@@ -1,6 +1,6 @@
 #include "model/SvgIconImage.h"
+#include "support/PngBomb.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -41,15 +41,6 @@ QByteArray embedded(const QByteArray& mediaType, const QByteArray& bytes)
 {
     return svg(R"(<image width="10" height="10" xlink:href="data:)" + mediaType + ";base64," + bytes.toBase64()
                + R"("/>)");
-}
-
-QByteArray png(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 // Runs the renderer under a time limit; a render stuck opening the pipe is let go by
@@ -157,12 +148,12 @@ TEST(SvgIconScreening, NothingInADocumentMakesTheRendererOpenAFile)
     // PNG data draws; images beyond the pixel budget do not.
     QImage red(2, 2, QImage::Format_ARGB32);
     red.fill(Qt::red);
-    const auto drawn = renderWithin(embedded("image/png", png(red)), pipe);
+    const auto drawn = renderWithin(embedded("image/png", test::pngOf(red)), pipe);
     ASSERT_TRUE(drawn);
     EXPECT_EQ(drawn->pixelColor(64, 64), QColor(Qt::red));
     QImage huge(4097, 4096, QImage::Format_Mono);
     huge.fill(0);
-    EXPECT_FALSE(renderWithin(embedded("image/png", png(huge)), pipe));
+    EXPECT_FALSE(renderWithin(embedded("image/png", test::pngOf(huge)), pipe));
     EXPECT_TRUE(renderWithin(svg(R"x(<rect width="10" height="10" fill="url(#g)"/>)x"
                                  R"(<linearGradient id="g"><stop offset="0" stop-color="red"/></linearGradient>)"),
                              pipe));
