@@ -24,15 +24,14 @@ bool holds(const UserProfile& user, const ButtonMapping& mapping)
 } // namespace
 
 MergeReferences::MergeReferences(const LoadResult& base, const LoadResult& local, const LoadResult& remote,
-                                 ProfileMerge::Result& result)
-    : base_(base), local_(local), remote_(remote), result_(result)
+                                 ProfileMerge::Later later, ProfileMerge::Result& result)
+    : base_(base), local_(local), remote_(remote), localIsLater_(later == ProfileMerge::Later::local), result_(result)
 {
 }
 
 void MergeReferences::restore()
 {
-    keepBindingsOfDeletedProfiles(local_, remote_);
-    keepBindingsOfDeletedProfiles(remote_, local_);
+    keepBindingsOfDeletedProfiles();
     restoreBoundProfiles();
     restoreMappedTools();
     // A version that lost a conflict but ended whole in the merge is not lost.
@@ -43,23 +42,36 @@ void MergeReferences::restore()
     });
 }
 
-void MergeReferences::keepBindingsOfDeletedProfiles(const LoadResult& side, const LoadResult& other)
+void MergeReferences::keepBindingsOfDeletedProfiles()
 {
+    const QSet<QUuid> keptHere = reboundByDeletion(local_, remote_);
+    const QSet<QUuid> keptThere = reboundByDeletion(remote_, local_);
+    for (UserProfile& merged : result_.merged.userProfiles) {
+        const bool here = keptHere.contains(merged.id);
+        const bool there = keptThere.contains(merged.id);
+        if (!here && !there)
+            continue;
+        // Each side deleted the PACS profile of the other's: the later side's work stays.
+        const bool takeLocal = here && (!there || localIsLater_);
+        const LoadResult& kept = takeLocal ? local_ : remote_;
+        merged = *findById(kept.userProfiles, merged.id);
+        keepAsLost(takeLocal ? remote_ : local_, merged.id);
+    }
+}
+
+QSet<QUuid> MergeReferences::reboundByDeletion(const LoadResult& side, const LoadResult& other) const
+{
+    QSet<QUuid> ids;
     for (const UserProfile& theirs : side.userProfiles) {
         const QUuid& pacsId = theirs.pacsProfileId;
         const bool deletedOnOther = findById(base_.pacsProfiles, pacsId) && findById(side.pacsProfiles, pacsId) &&
                                     !findById(other.pacsProfiles, pacsId);
         const UserProfile* was = findById(base_.userProfiles, theirs.id);
-        const qsizetype index = indexOfId(result_.merged.userProfiles, theirs.id);
-        if (!deletedOnOther || (was && *was == theirs) || index < 0)
-            continue;
-        UserProfile& merged = result_.merged.userProfiles[index];
-        if (merged.pacsProfileId == pacsId)
-            continue;
-        // Rebound by the deletion on the other side: this side's work on that profile stays whole.
-        merged = theirs;
-        keepAsLost(other, theirs.id);
+        const UserProfile* merged = findById(result_.merged.userProfiles, theirs.id);
+        if (deletedOnOther && !(was && *was == theirs) && merged && merged->pacsProfileId != pacsId)
+            ids.insert(theirs.id);
     }
+    return ids;
 }
 
 void MergeReferences::restoreBoundProfiles()

@@ -2,6 +2,8 @@
 
 #include "store/ProfileMerge.h"
 
+#include <QSet>
+
 namespace velmor {
 
 // Keeps what a merge made whole: a deletion made on one side never breaks work made
@@ -17,12 +19,15 @@ namespace velmor {
 class MergeReferences {
 public:
     MergeReferences(const LoadResult& base, const LoadResult& local, const LoadResult& remote,
-                    ProfileMerge::Result& result);
+                    ProfileMerge::Later later, ProfileMerge::Result& result);
 
     void restore();
 
 private:
-    void keepBindingsOfDeletedProfiles(const LoadResult& side, const LoadResult& other);
+    void keepBindingsOfDeletedProfiles();
+    // Ids of the user profiles that `side` changed while bound to a PACS profile that
+    // `other` deleted, and that the merge binds elsewhere.
+    QSet<QUuid> reboundByDeletion(const LoadResult& side, const LoadResult& other) const;
     void restoreBoundProfiles();
     void restoreMappedTools();
     // The version of a PACS profile, or of one of its tools, on the first side that has it.
@@ -35,6 +40,7 @@ private:
     const LoadResult& base_;
     const LoadResult& local_;
     const LoadResult& remote_;
+    const bool localIsLater_;
     ProfileMerge::Result& result_;
 };
 

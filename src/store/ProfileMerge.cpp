@@ -69,7 +69,7 @@ ProfileMerge::Result ProfileMerge::merge(const LoadResult& base, const LoadResul
         mergedId(base.activePacsProfileId, local.activePacsProfileId, remote.activePacsProfileId, localIsLater);
     result.merged.activeUserProfileId =
         mergedId(base.activeUserProfileId, local.activeUserProfileId, remote.activeUserProfileId, localIsLater);
-    MergeReferences(base, local, remote, result).restore();
+    MergeReferences(base, local, remote, later, result).restore();
 
     const LoadResult& merged = result.merged;
     result.fromRemote = changedFrom(merged.pacsProfiles, local.pacsProfiles, remote.pacsProfiles) +
