@@ -15,6 +15,13 @@ std::optional<LoadResult> profilesIn(const QByteArray& document)
     return profiles;
 }
 
+// Two documents that hold the same profiles, however they were written.
+bool sameProfiles(const QByteArray& one, const QByteArray& other)
+{
+    const std::optional<LoadResult> first = profilesIn(one);
+    return first && first == profilesIn(other);
+}
+
 ChangesApart merged(const LoadResult& was, const LoadResult& ours, const LoadResult& theirs,
                     ProfileMerge::Later later)
 {
@@ -36,7 +43,7 @@ ChangesApart ChangesApart::compare(const std::optional<QByteArray>& base, const 
     if (base) {
         const bool localChanged = local != *base;
         if (recordUnchanged || remote == *base)
-            return {localChanged ? Kind::localOnly : Kind::inSync, std::nullopt, false};
+            return {localChanged && !sameProfiles(local, *base) ? Kind::localOnly : Kind::inSync, std::nullopt, false};
         if (!localChanged)
             return {Kind::remoteOnly, std::nullopt, false};
     }

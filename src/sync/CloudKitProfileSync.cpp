@@ -629,6 +629,8 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
             endTake(saveFailed);
     });
     const LoadResult before = profileStore_->snapshot();
+    // The record's document, the base once taken; its pages go with the base's write.
+    QByteArray document = record ? payload : QByteArray();
     const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
     if (!decoded) {
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
@@ -655,8 +657,14 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     LoadResult after = profileStore_->snapshot();
     // Behind this machine, and its base, only once the taken profiles are on disk.
     const SaveOutcome::Saved saved = co_await outcome;
-    if (saved.saved && record)
-        rememberBase(*record, saved.document);
+    if (saved.saved && record) {
+        // What the store's repairs added to the record's profiles is this computer's own
+        // change: weighed against the record's document, and uploaded.
+        const bool repaired = saved.document != document;
+        rememberBase(*record, std::move(document));
+        if (repaired && !firstContact)
+            queueSync();
+    }
     if (firstContact) {
         if (!saved.saved) {
             saveFailed = true;

@@ -78,6 +78,9 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     case ChangesApart::Kind::inSync:
         if (!stamp || record.recordChangeTag() != stamp->changeTag)
             rememberBase(record, local);
+        // The same profiles written otherwise: nothing to take, send or date.
+        if (local != payload)
+            co_return;
         break;
     case ChangesApart::Kind::remoteOnly: {
         // Nothing changed here: the record is taken as it is, whatever either side's date.
@@ -164,8 +167,12 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
         report(errorTitle, text);
         co_return;
     }
-    // The record is in; what this computer adds to it is a change of its own, uploaded now.
-    rememberBase(record, changes.mergeIsRemote ? saved.document : std::move(payload));
+    // The record is in; what this computer adds to it (the merge, or the store's repairs
+    // of the record's profiles) is a change of its own, uploaded now.
+    const bool repaired = changes.mergeIsRemote && saved.document != payload;
+    rememberBase(record, std::move(payload));
+    if (repaired)
+        queueSync();
     QString body = mergeText(merge);
     if (!kept.isEmpty()) {
         body += u' ' + keptVersionsText(folder, kept);
