@@ -95,17 +95,22 @@ ProfileTemplates::DefaultMappingEntry ProfileTemplates::DefaultMappingEntry::fro
     return {reader.string("buttonId"), reader.string("toolName")};
 }
 
+QStringList ProfileTemplates::builtInPacsProfileNames()
+{
+    return {QStringLiteral("Synthesis"), QStringLiteral("Intelerad"), QStringLiteral("eUnity"),
+            QStringLiteral("Change Healthcare")};
+}
+
 QList<PacsProfile> ProfileTemplates::builtInPacsProfiles()
 {
-    const std::array<std::pair<QString, QList<RadiologyTool>>, 4> builtIns{{
-        {QStringLiteral("Synthesis"), synthesisTools()},
-        {QStringLiteral("Intelerad"), resourceTools(QStringLiteral("InteleradDefaults"))},
-        {QStringLiteral("eUnity"), resourceTools(QStringLiteral("eUnityDefaults"))},
-        {QStringLiteral("Change Healthcare"), resourceTools(QStringLiteral("ChangeHealthcareDefaults"))},
-    }};
     QList<PacsProfile> profiles;
-    for (const auto& [name, tools] : builtIns)
+    for (const QString& name : builtInPacsProfileNames()) {
+        // "Change Healthcare" reads "ChangeHealthcareDefaults".
+        const QList<RadiologyTool> tools = name == QLatin1String("Synthesis")
+                                               ? synthesisTools()
+                                               : resourceTools(QString(name).remove(' ') + QStringLiteral("Defaults"));
         profiles.append(PacsProfile{QUuid::createUuid(), name, tools, defaultLightingHex(name)});
+    }
     return profiles;
 }
 

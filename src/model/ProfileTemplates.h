@@ -10,6 +10,7 @@
 #include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <optional>
@@ -37,7 +38,9 @@ public:
 
     static QString defaultUserProfileName() { return QStringLiteral("Radiologist - General"); }
 
-    // "Synthesis", "Intelerad", "eUnity", "Change Healthcare", each with a new id.
+    // "Synthesis", "Intelerad", "eUnity", "Change Healthcare", in this order.
+    static QStringList builtInPacsProfileNames();
+    // The built-in profiles by those names, each with a new id (a fresh seed's).
     static QList<PacsProfile> builtInPacsProfiles();
     // "SynthesisDefaults", else the built-in catalogue.
     static QList<RadiologyTool> synthesisTools();

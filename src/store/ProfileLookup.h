@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QUuid>
 
 #include <algorithm>
@@ -21,6 +22,16 @@ const T* findById(const QList<T>& items, const QUuid& id)
 {
     const qsizetype index = indexOfId(items, id);
     return index < 0 ? nullptr : &items.at(index);
+}
+
+// The ids of all `items`.
+template <typename T>
+QSet<QUuid> idsOf(const QList<T>& items)
+{
+    QSet<QUuid> ids;
+    for (const T& item : items)
+        ids.insert(item.id);
+    return ids;
 }
 
 } // namespace velmor

@@ -1,5 +1,6 @@
 // What a computer made before its first sync with a cloud folder that already holds
 // profiles: it takes those, and keeps its own where the user can import them again.
+#include "model/AddedBackIds.h"
 #include "model/FileNames.h"
 #include "model/ProfileTemplates.h"
 #include "platform/RegularFile.h"
@@ -18,15 +19,6 @@
 namespace velmor {
 
 namespace {
-
-template <typename Profile>
-QSet<QUuid> idsOf(const QList<Profile>& profiles)
-{
-    QSet<QUuid> ids;
-    for (const Profile& profile : profiles)
-        ids.insert(profile.id);
-    return ids;
-}
 
 QList<RadiologyTool> withoutIds(QList<RadiologyTool> tools)
 {
@@ -121,8 +113,14 @@ bool ProfileStore::sharesProfilesWith(const QByteArray& payload) const
     const std::optional<LoadResult> incoming = decodePayload(payload);
     if (!incoming)
         return false;
-    return idsOf(pacsProfiles_.get()).intersects(idsOf(incoming->pacsProfiles)) ||
-           idsOf(userProfiles_.get()).intersects(idsOf(incoming->userProfiles));
+    if (idsOf(userProfiles_.get()).intersects(idsOf(incoming->userProfiles)))
+        return true;
+    // A built-in added back has the same id on every machine: it was not shared.
+    // Its copy number is at most one past the profiles stored when it was added.
+    const int copies = int(pacsProfiles_.get().size() + incoming->pacsProfiles.size()) + 1;
+    const QSet<QUuid> shared = idsOf(pacsProfiles_.get()) & idsOf(incoming->pacsProfiles);
+    return std::any_of(shared.cbegin(), shared.cend(),
+                       [&](const QUuid& id) { return !AddedBackIds::isProfileId(id, copies); });
 }
 
 QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) const

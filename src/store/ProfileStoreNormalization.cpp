@@ -3,8 +3,10 @@
 // active ids repaired, and default mappings filled in where a button has none.
 #include "store/ProfileStore.h"
 
+#include "model/AddedBackIds.h"
 #include "model/ProfileTemplates.h"
 #include "platform/Text.h"
+#include "store/ProfileLookup.h"
 #include "store/LegacyToolNames.h"
 
 #include <QHash>
@@ -96,10 +98,19 @@ PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const Pac
         names.insert(text::lowercased(tool.name));
         ids.insert(tool.id);
     }
-    // A built-in tool the user renamed is known by its id, one with another id by its name.
-    for (const RadiologyTool& tool : builtIn.tools) {
-        if (!names.contains(text::lowercased(tool.name)) && !ids.contains(tool.id))
-            merged.tools.append(tool);
+    // A built-in tool the user renamed is known by its id (the built-in's own, or the
+    // one it was added back with), one with another id by its name. One added back
+    // takes the id every machine derives for it, so two machines that deleted it
+    // add back one tool.
+    const QList<QUuid> addedBackIds = AddedBackIds::toolIds(stored.id, builtIn.tools);
+    for (qsizetype i = 0; i < builtIn.tools.size(); ++i) {
+        const RadiologyTool& tool = builtIn.tools.at(i);
+        const QUuid& addedBackId = addedBackIds.at(i);
+        if (names.contains(text::lowercased(tool.name)) || ids.contains(tool.id) || ids.contains(addedBackId))
+            continue;
+        RadiologyTool added = tool;
+        added.id = addedBackId;
+        merged.tools.append(std::move(added));
     }
     return merged;
 }
@@ -109,14 +120,15 @@ bool ProfileStore::normalizeProfiles()
     bool changed = false;
     QList<PacsProfile> pacs = pacsProfiles_.get();
 
-    // Built-in profiles merged into the first stored profile of their name, or added.
-    // Profiles of other names are the user's own and stay.
+    // Built-in profiles merged into the first stored profile of their name, or added
+    // back under the ids every machine derives for them. Profiles of other names are
+    // the user's own and stay.
     for (const PacsProfile& builtIn : ProfileTemplates::builtInPacsProfiles()) {
         const QString name = text::lowercased(builtIn.name);
         const auto stored = std::find_if(pacs.begin(), pacs.end(),
                                          [&](const PacsProfile& p) { return text::lowercased(p.name) == name; });
         if (stored == pacs.end()) {
-            pacs.append(builtIn);
+            pacs.append(AddedBackIds::addedBack(builtIn, idsOf(pacs)));
             changed = true;
             continue;
         }

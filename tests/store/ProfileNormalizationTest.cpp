@@ -1,7 +1,12 @@
 #include "StoreOperationsFixture.h"
 
+#include "model/AddedBackIds.h"
+#include "store/ProfileLookup.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +146,148 @@ TEST_F(ProfileNormalizationTest, ReloadInstallsTheFileOrTheBuiltInsWithoutNeedle
     EXPECT_NE(user(0).id, saved.first().id);
     EXPECT_FALSE(QFile::exists(profilesPath()));
     EXPECT_EQ(store->lastSaved().get(), lastSaved);
+}
+
+// What one machine holds after it normalised `pacs` with no user profile left.
+class BuiltInsAddedBack : public ProfileNormalizationTest {
+protected:
+    void SetUp() override
+    {
+        // eUnity's tools, one name twice, with the same ids on every machine.
+        QJsonArray tools;
+        for (const char* name : {"Zoom", "Cine", "zoom"})
+            tools.append(makeTool(name).toJson());
+        addResource("eUnityDefaults.json", QJsonDocument(tools).toJson());
+        addDefaultMappings();
+        ProfileNormalizationTest::SetUp();
+        synced = store->pacsProfiles().get();
+    }
+
+    std::pair<QList<PacsProfile>, QList<UserProfile>> normalised(const QList<PacsProfile>& pacs)
+    {
+        ProfileStoreSeed::pacsProfiles(*store).set(pacs);
+        ProfileStoreSeed::userProfiles(*store).set({});
+        ProfileStoreSeed::normalizeProfiles(*store);
+        return {store->pacsProfiles().get(), store->userProfiles().get()};
+    }
+    QList<PacsProfile> without(const QString& name) const
+    {
+        QList<PacsProfile> pacs = synced;
+        pacs.removeIf([&](const PacsProfile& p) { return p.name == name; });
+        return pacs;
+    }
+    QList<PacsProfile> renamed(const QString& name, const QString& to) const
+    {
+        QList<PacsProfile> pacs = synced;
+        for (PacsProfile& profile : pacs) {
+            if (profile.name == name)
+                profile.name = to;
+        }
+        return pacs;
+    }
+    static QSet<QUuid> toolIds(const QList<PacsProfile>& pacs)
+    {
+        QSet<QUuid> ids;
+        for (const PacsProfile& profile : pacs)
+            ids.unite(idsOf(profile.tools));
+        return ids;
+    }
+
+    QList<PacsProfile> synced;
+};
+
+TEST_F(BuiltInsAddedBack, MachinesThatDeleteOrRenameABuiltInAddBackTheSameProfile)
+{
+    // Both delete "Synthesis": the same profile comes back, with tools of its own
+    // (not this process's catalogue), and the default user's buttons name them.
+    const auto [pacsA, usersA] = normalised(without("Synthesis"));
+    const auto [pacsB, usersB] = normalised(without("Synthesis"));
+    ASSERT_EQ(namesOf(pacsA), (QStringList{"Intelerad", "eUnity", "Change Healthcare", "Synthesis"}));
+    EXPECT_EQ(pacsA, pacsB);
+    EXPECT_NE(pacsA.last().id, synced.first().id);
+    EXPECT_EQ(idsOf(pacsA.last().tools).size(), RadiologyTool::defaultTools().size());
+    EXPECT_FALSE(idsOf(pacsA.last().tools).intersects(idsOf(RadiologyTool::defaultTools())));
+    ASSERT_EQ(usersA.size(), 1);
+    EXPECT_EQ(usersA.first().pacsProfileId, pacsA.last().id);
+    EXPECT_EQ(toolIdsOf(usersA.first()).size(), 2);
+    EXPECT_EQ(toolIdsOf(usersA.first()), toolIdsOf(usersB.first()));
+
+    // Each renames "eUnity" differently: the renamed ones stay, and one eUnity comes
+    // back, its repeated tool name under two ids, none of them the resource's.
+    const QList<PacsProfile> renamedA = normalised(renamed("eUnity", "eUnity (old)")).first;
+    const QList<PacsProfile> renamedB = normalised(renamed("eUnity", "Mine")).first;
+    ASSERT_EQ(renamedA.size(), 5);
+    EXPECT_EQ(renamedA.at(2).name, "eUnity (old)");
+    EXPECT_EQ(renamedA.last(), renamedB.last());
+    EXPECT_EQ(namesOf(renamedA.last().tools), (QStringList{"Zoom", "Cine", "zoom"}));
+    EXPECT_EQ(toolIds(renamedA).size(), toolIds(synced).size() + 3);
+    EXPECT_EQ(renamedA.last().defaultLightingHex, QString("#00B050"));
+}
+
+TEST_F(BuiltInsAddedBack, AnIdInUseMakesTheNextCopyAndStoredDuplicatesStay)
+{
+    // The copy added back before, renamed since, holds the first id: the next copy
+    // takes the second, and no two profiles or tools share an id.
+    const PacsProfile first = normalised(without("eUnity")).first.last();
+    QList<PacsProfile> pacs = synced;
+    pacs.removeIf([](const PacsProfile& p) { return p.name == "eUnity"; });
+    PacsProfile renamedFirst = first;
+    renamedFirst.name = "eUnity 1";
+    pacs.insert(0, renamedFirst);
+    const QList<PacsProfile> twice = normalised(pacs).first;
+    ASSERT_EQ(namesOf(twice).count("eUnity"), 1);
+    EXPECT_NE(twice.last().id, first.id);
+    EXPECT_EQ(idsOf(twice).size(), twice.size());
+    EXPECT_EQ(toolIds(twice).size(), toolIds(synced).size() + 3);
+    EXPECT_EQ(normalised(pacs).first, twice);
+
+    // Two profiles of a built-in's name already stored are the user's: both stay.
+    PacsProfile again = synced.at(2);
+    again.id = QUuid::createUuid();
+    pacs = QList<PacsProfile>(synced) << again;
+    EXPECT_EQ(normalised(pacs).first, pacs);
+}
+
+TEST_F(BuiltInsAddedBack, ADeletedBuiltInToolComesBackWithOneIdAndARenamedOneStaysRenamed)
+{
+    QList<PacsProfile> deleted = synced;
+    const qsizetype pan = namesOf(deleted.first().tools).indexOf("Pan");
+    const QUuid panId = deleted.first().tools.takeAt(pan).id;
+    const QList<RadiologyTool> toolsA = normalised(deleted).first.first().tools;
+    const QList<RadiologyTool> toolsB = normalised(deleted).first.first().tools;
+    EXPECT_EQ(toolsA, toolsB);
+    ASSERT_EQ(toolsA.last().name, "Pan");
+    EXPECT_NE(toolsA.last().id, panId);
+    EXPECT_EQ(toolsA.last().id, AddedBackIds::toolId(synced.first().id, "PAN", 1));
+
+    // Renamed after it came back, it is known by its id: no second "Pan".
+    QList<PacsProfile> pacs = store->pacsProfiles().get();
+    pacs.first().tools.last().name = "Hand";
+    ProfileStoreSeed::pacsProfiles(*store).set(pacs);
+    EXPECT_FALSE(ProfileStoreSeed::normalizeProfiles(*store));
+    EXPECT_EQ(store->pacsProfiles().get(), pacs);
+}
+
+TEST_F(BuiltInsAddedBack, FreshSeedsShareNoIdAndABuiltInAddedBackOnBothIsNoSignOfASync)
+{
+    const PersistedProfiles seeded = profilesOnDisk();
+    QFile::remove(profilesPath());
+    store->reloadFromDisk();
+    EXPECT_FALSE(idsOf(store->pacsProfiles().get()).intersects(idsOf(seeded.pacsProfiles)));
+    EXPECT_FALSE(store->sharesProfilesWith(json::encode(seeded.toJson())));
+
+    // Both deleted eUnity before they met: the one id they then share says nothing.
+    PersistedProfiles elsewhere = seeded;
+    elsewhere.pacsProfiles.removeIf([](const PacsProfile& p) { return p.name == "eUnity"; });
+    QList<PacsProfile> here = store->pacsProfiles().get();
+    here.removeIf([](const PacsProfile& p) { return p.name == "eUnity"; });
+    ProfileStoreSeed::pacsProfiles(*store).set(here);
+    ProfileStoreSeed::normalizeProfiles(*store);
+    elsewhere.pacsProfiles.append(store->pacsProfiles().get().last());
+    EXPECT_FALSE(store->sharesProfilesWith(json::encode(elsewhere.toJson())));
+    // A profile of the store's own does.
+    elsewhere.pacsProfiles.append(store->pacsProfiles().get().first());
+    EXPECT_TRUE(store->sharesProfilesWith(json::encode(elsewhere.toJson())));
 }
 
 } // namespace

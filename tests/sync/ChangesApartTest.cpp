@@ -413,4 +413,33 @@ TEST_F(ChangesApart, AUserMadeElsewhereOnAPacsProfileDeletedHereKeepsItsButtons)
     EXPECT_TRUE(notifier.requests.last().body.contains("Doomed")) << notifier.requests.last().body.toStdString();
 }
 
+TEST_F(ChangesApart, ABuiltInDeletedOnBothWhileApartComesBackOnce)
+{
+    // Each deletes eUnity and stops before its upload; each start adds it back.
+    for (Machine* machine : {a.get(), b.get()}) {
+        const QList<PacsProfile> pacs = machine->store->pacsProfiles().get();
+        machine->store->deletePacsProfile(*std::find_if(pacs.begin(), pacs.end(),
+                                                        [](const PacsProfile& p) { return p.name == "eUnity"; }));
+        queue->advance(500ms);
+        machine->store->flush();
+        machine->sync.reset();
+        machine->store.reset();
+        queue->runUntilIdle();
+    }
+    for (Machine* machine : {a.get(), b.get()}) {
+        open(*machine);
+        machine->sync->start();
+        queue->advance(10s);
+    }
+    queue->advance(60s);
+    QStringList names;
+    for (const PacsProfile& profile : a->store->pacsProfiles().get())
+        names.append(profile.name);
+    EXPECT_EQ(names.count("eUnity"), 1);
+    EXPECT_EQ(names.size(), 4);
+    expectEverywhere(userNames(*a));
+    EXPECT_TRUE(keptFiles(*a).isEmpty());
+    EXPECT_TRUE(keptFiles(*b).isEmpty());
+}
+
 } // namespace
