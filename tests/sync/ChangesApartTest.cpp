@@ -442,4 +442,27 @@ TEST_F(ChangesApart, ABuiltInDeletedOnBothWhileApartComesBackOnce)
     EXPECT_TRUE(keptFiles(*b).isEmpty());
 }
 
+// A merge that keeps many versions names the first ten files and counts the rest.
+TEST_F(ChangesApart, AWarningNamesTenKeptFilesAndCountsTheRest)
+{
+    for (int i = 0; i < 12; ++i)
+        a->store->createUserProfile(QStringLiteral("Shared %1").arg(i));
+    queue->advance(10s);
+    const QList<UserProfile> users = b->store->userProfiles().get();
+    ASSERT_GE(users.size(), 13);
+    takeBOffline();
+    for (const UserProfile& user : users)
+        b->store->renameUserProfile(user.id, "B " + user.name);
+    queue->advance(3s);
+    for (const UserProfile& user : users)
+        a->store->renameUserProfile(user.id, "A " + user.name);
+    queue->advance(10s);
+    expectEverywhere(userNames(*a));
+    ASSERT_EQ(keptFiles(*b).size(), users.size());
+    const QStringList warnings = b->messages.filter("Cloud Sync Warning: Changes made on this computer");
+    ASSERT_EQ(warnings.size(), 1) << b->messages.join('\n').toStdString();
+    EXPECT_EQ(warnings.first().count("(user profile)"), 10);
+    EXPECT_TRUE(warnings.first().contains(QStringLiteral(" and %1 more").arg(users.size() - 10)));
+}
+
 } // namespace
