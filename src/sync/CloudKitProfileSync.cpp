@@ -611,7 +611,7 @@ void CloudKitProfileSync::takeDateOf(const QDateTime& changedAt)
 bool CloudKitProfileSync::keepsUnsavedEdits() const
 {
     // Edits that only live in memory would be lost without a trace; the next save
-    // that works uploads them, and the dates decide then.
+    // that works uploads them, and the record is weighed against them then.
     if (!profileStore_->hasUnsavedChanges())
         return false;
     report(syncTitle, QStringLiteral("The profiles from iCloud were not applied because your latest changes could "

@@ -163,7 +163,8 @@ private:
                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record = std::nullopt);
     QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
                                       std::optional<FirstContact> firstContact, std::optional<cloud::Record> record);
-    // The date rule, for data without a base.
+    // The date rule, for a record that holds this very document (its date only) or no
+    // profiles at all.
     void applyByDates(const cloud::Record& record, const QByteArray& payload, const std::optional<QDateTime>& remote,
                       bool isInitialSync);
 
