@@ -10,6 +10,8 @@
 #include "platform/RegularFile.h"
 
 #include <QGuiApplication>
+#include <QSemaphore>
+#include <QThreadPool>
 
 #include <unistd.h>
 
@@ -65,6 +67,16 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QGuiApplication application(argc, argv);
+    // Qt spreads large fills and image conversions over its global pool and waits for every
+    // part; a pool thread it fails to make under the address-space limit (its stack, its
+    // malloc arena) leaves that wait hanging until Velmor's backstop, which blames no one.
+    // One pool thread, made now while the limit is far off and kept, does all such work.
+    QThreadPool* const pool = QThreadPool::globalInstance();
+    pool->setMaxThreadCount(1);
+    pool->setExpiryTimeout(-1);
+    QSemaphore started;
+    pool->start([&started] { started.release(); });
+    started.acquire();
 
     QByteArray document;
     int status = usageStatus;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -411,6 +412,34 @@ TEST_F(IconRenderServiceTest, TwoChildrenAtOnceTheRestWaitAndQuittingKillsThemAl
     EXPECT_EQ(outcomes, QList<Outcome>(3, Outcome::cancelled));
     EXPECT_FALSE(service(VELMOR_ICON_RENDER)->known("<svg>5</svg>", 128));
     EXPECT_EQ(reports.size(), 1);
+}
+
+// Qt blends a large fill on helper threads and waits for them all, and every thread's
+// stack counts against the child's address space. With threads that each reserve 200 MB,
+// a program that made helpers as the drawing went would fail to make one within its
+// 512 MB and hang until the backstop; the drawing program makes its one helper at start.
+TEST_F(IconRenderServiceTest, TheDrawingProgramsHelperThreadsFitItsMemoryLimit)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "under the sanitizers the child runs without an address-space limit";
+#endif
+    constexpr rlim_t wideStack = rlim_t(200) * 1024 * 1024;
+    rlimit stack{};
+    if (::getrlimit(RLIMIT_STACK, &stack) != 0 || (stack.rlim_max != RLIM_INFINITY && stack.rlim_max < wideStack))
+        GTEST_SKIP() << "the stack limit cannot be raised here";
+    const QString program = fakeChild("wide-stacks", "#!/bin/sh\nulimit -S -s " + QByteArray::number(wideStack / 1024)
+                                                         + "\nexec " + QByteArray(VELMOR_ICON_RENDER) + " \"$@\"\n");
+    const QByteArray veil = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">)"
+                            R"(<rect width="24" height="24" fill="#f00" fill-opacity="0.5"/></svg>)";
+    std::optional<IconRenderChild::Ending> ending;
+    QImage image;
+    const IconRenderChild child(program, veil, 1024, {2, 60s}, [&](IconRenderChild::Ending how, const QImage& drawn) {
+        ending = how;
+        image = drawn;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ending.has_value(); }, 120'000));
+    EXPECT_EQ(*ending, IconRenderChild::Ending::drawn);
+    EXPECT_EQ(image.size(), QSize(1024, 1024));
 }
 
 TEST(IconRenderCache, KeepsImagesAndFailuresByHashAndDropsTheOldestBeyondItsCap)
