@@ -25,12 +25,7 @@ for cache in empty bombs; do
 done
 echo "$output" >&2
 
-awk '
-  function row(measure, value, goal, met) {
-    printf "%s{\"measure\": \"%s\", \"velmor\": %s, \"unit\": \"ms\"%s}", sep, measure, value, \
-      goal == "" ? "" : ", \"goal\": \"" goal "\", \"met\": " (met ? "true" : "false")
-    sep = ", "
-  }
+awk -f scripts/bench.d/ms-rows.awk -f <(cat <<'AWK'
   BEGIN { printf "{\"section\": \"icons\", \"title\": \"Icon picker over failed icons, icon cache at start (offscreen, this machine; medians)\", \"rows\": [" }
   /^open:/      { row("icon picker over 100 failed 1 MB icons: open", $2, "≤ 100", $2 <= 100) }
   /^keystroke:/ { row("icon picker over 100 failed 1 MB icons: keystroke", $2, "≤ 30", $2 <= 30) }
@@ -38,4 +33,5 @@ awk '
   /^start empty:/ { row("icon cache, empty: window thread held at start", $3, "≤ 50", $3 <= 50) }
   /^start bombs:/ { row("icon cache with 7 bomb entries: window thread held at start", $3, "≤ 50", $3 <= 50) }
   END { print "]}" }
-' <<<"$output" >"$BENCH_SECTION/icons.json"
+AWK
+) <<<"$output" >"$BENCH_SECTION/icons.json"

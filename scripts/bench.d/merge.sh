@@ -15,14 +15,10 @@ runs=5
 output=$(QT_QPA_PLATFORM=offscreen "$BENCH_BUILD/tests/bench/velmor_bench_MergeBench" "$runs")
 echo "$output" >&2
 
-awk '
-  function row(measure, value, goal, met) {
-    printf "%s{\"measure\": \"%s\", \"velmor\": %s, \"unit\": \"ms\"%s}", sep, measure, value, \
-      goal == "" ? "" : ", \"goal\": \"" goal "\", \"met\": " (met ? "true" : "false")
-    sep = ", "
-  }
+awk -f scripts/bench.d/ms-rows.awk -f <(cat <<'AWK'
   BEGIN { printf "{\"section\": \"merge\", \"title\": \"Merge of changes made apart (real event loop, folder database, this machine; medians)\", \"rows\": [" }
   /^held:/     { row("merge of 1,000 user profiles changed on both sides: window thread held", $2, "≤ 50", $2 <= 50) }
   /^uploaded:/ { row("merge of 1,000 user profiles changed on both sides: until uploaded", $2, "", 0) }
   END { print "]}" }
-' <<<"$output" >"$BENCH_SECTION/merge.json"
+AWK
+) <<<"$output" >"$BENCH_SECTION/merge.json"
