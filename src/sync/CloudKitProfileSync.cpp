@@ -657,14 +657,8 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     LoadResult after = profileStore_->snapshot();
     // Behind this machine, and its base, only once the taken profiles are on disk.
     const SaveOutcome::Saved saved = co_await outcome;
-    if (saved.saved && record) {
-        // What the store's repairs added to the record's profiles is this computer's own
-        // change: weighed against the record's document, and uploaded.
-        const bool repaired = saved.document != document;
-        rememberBase(*record, std::move(document));
-        if (repaired && !firstContact)
-            queueSync();
-    }
+    if (saved.saved && record)
+        rememberTaken(*record, std::move(document), saved.document, !firstContact);
     if (firstContact) {
         if (!saved.saved) {
             saveFailed = true;

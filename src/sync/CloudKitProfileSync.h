@@ -174,6 +174,10 @@ private:
     // --- Against the base (CloudKitProfileSyncMerge.cpp).
     // The document of `record` (its change tag) is the one last synced from now on.
     void rememberBase(const cloud::Record& record, QByteArray document);
+    // After the record's profiles (`document`) were taken and saved as `saved`: the record's
+    // document is the base, and with `sendsRepairs`, what the store added goes up.
+    void rememberTaken(const cloud::Record& record, QByteArray document, const QByteArray& saved,
+                       bool sendsRepairs);
     // Compares the record with the base and the local data, away from the window's
     // thread, and takes, uploads or merges. One at a time; a record met meanwhile is
     // fetched again after it.

@@ -44,6 +44,17 @@ void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray d
         base_.remember({*account_, record.recordChangeTag()}, std::move(document));
 }
 
+void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray document, const QByteArray& saved,
+                                       bool sendsRepairs)
+{
+    // What the store's repairs added to the record's profiles is this computer's own
+    // change: weighed against the record's document, and uploaded.
+    const bool repaired = saved != document;
+    rememberBase(record, std::move(document));
+    if (repaired && sendsRepairs)
+        queueSync();
+}
+
 QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray payload,
                                              std::optional<QDateTime> remote, bool isInitialSync, int conflicts)
 {
@@ -169,10 +180,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     }
     // The record is in; what this computer adds to it (the merge, or the store's repairs
     // of the record's profiles) is a change of its own, uploaded now.
-    const bool repaired = changes.mergeIsRemote && saved.document != payload;
-    rememberBase(record, std::move(payload));
-    if (repaired)
-        queueSync();
+    rememberTaken(record, std::move(payload), saved.document, changes.mergeIsRemote);
     QString body = mergeText(merge);
     if (!kept.isEmpty()) {
         body += u' ' + keptVersionsText(folder, kept);
