@@ -222,10 +222,9 @@ public:
     // the file system. Returns the file names that hold them; throws FileError when
     // one could not be written.
     QStringList keepProfilesMissingFrom(const QByteArray& payload) const;
-    // Writes the versions that lost in `merge` as exchange files beside
-    // profiles.json, named and written as above. Throws FileError.
-    QStringList keepLostVersions(const ProfileMerge::Result& merge) const;
-    // The same into `folder`; touches nothing but files there, so any thread may run it.
+    // Writes the versions that lost in `merge` as exchange files into `folder` (the one
+    // profiles.json is in), named and written as above. Throws FileError. Touches nothing
+    // but files there, so any thread may run it.
     static QStringList keepLostVersions(const QString& folder, const ProfileMerge::Result& merge);
 
 private:

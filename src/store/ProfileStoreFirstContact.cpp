@@ -153,11 +153,6 @@ QStringList ProfileStore::keepProfilesMissingFrom(const QByteArray& payload) con
     return written;
 }
 
-QStringList ProfileStore::keepLostVersions(const ProfileMerge::Result& merge) const
-{
-    return keepLostVersions(QFileInfo(fileURL()).absolutePath(), merge);
-}
-
 QStringList ProfileStore::keepLostVersions(const QString& path, const ProfileMerge::Result& merge)
 {
     const QDir folder(path);

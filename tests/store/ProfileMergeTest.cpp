@@ -318,13 +318,13 @@ TEST_F(KeepLostVersionsTest, WritesImportableFilesBesideTheProfiles)
     const QDir folder = QFileInfo(store->fileURL()).dir();
     ASSERT_TRUE(QFile(folder.filePath("Dr. Lost (user profile).json")).open(QIODevice::WriteOnly));
 
-    const QStringList kept = store->keepLostVersions(merge);
+    const QStringList kept = ProfileStore::keepLostVersions(QFileInfo(store->fileURL()).absolutePath(), merge);
     EXPECT_EQ(kept, (QStringList{pacs.name + " (PACS profile).json", "Dr. Lost (user profile) 2.json"}));
     const UserProfileExport imported = ProfileExchange::decodeUserProfile(readFile(folder.filePath(kept.last())));
     EXPECT_EQ(imported.profile.name, "Dr. Lost");
     EXPECT_EQ(imported.pacsProfileName, pacs.name);
     // The same versions again: found, not written twice.
-    EXPECT_EQ(store->keepLostVersions(merge), kept);
+    EXPECT_EQ(ProfileStore::keepLostVersions(QFileInfo(store->fileURL()).absolutePath(), merge), kept);
 }
 
 } // namespace
