@@ -190,6 +190,12 @@ void CustomIconLibrary::settle(const Lookup& lookup, const IconRenderRequest* dr
     arrivals_.set(arrivals_.get() + 1);
 }
 
+void CustomIconLibrary::iconFilesChanged()
+{
+    cache_.removeAll();
+    arrivals_.set(arrivals_.get() + 1);
+}
+
 CustomIconLibrary& CustomIconLibrary::shared()
 {
     static CustomIconLibrary library;

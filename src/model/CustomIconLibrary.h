@@ -51,6 +51,9 @@ public:
     std::optional<QImage> customIconImage(const QString& fileName);
 
     CustomIconImageCache& imageCache() { return cache_; }
+    // Icon files were replaced (a download): the images go, and views look again, so
+    // that a window shows the new drawing without waiting for a repaint. Main thread.
+    void iconFilesChanged();
     // Counts the images that arrived from the renderer; views repaint when it changes.
     // Main thread.
     const Published<quint64>& arrivals() const { return arrivals_; }

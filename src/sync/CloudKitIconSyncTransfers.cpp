@@ -128,7 +128,7 @@ QCoro::Task<> CloudKitIconSync::download(Icon icon, Local local, cloud::Record r
     if (!keepAs.isEmpty())
         notices_.kept(keepAs);
     settled(icon, {icon.file, *remote.hash, record.recordChangeTag(), written.stamp});
-    customIconImageCache().removeAll();
+    CustomIconLibrary::shared().iconFilesChanged();
 }
 
 QCoro::Task<bool> CloudKitIconSync::draws(QByteArray document, QString fileName)

@@ -99,7 +99,10 @@ TEST_P(IconSyncRow, WithoutABaseTheLaterFileWinsTheOtherIsKeptAndASecondRoundCha
         putIcon("ct", row.document, updatedAt, row.preview, row.type);
     auto& cache = customIconImageCache();
     cache.insert("ct.svg", QImage(4, 4, QImage::Format_ARGB32), cache.generation());
+    const quint64 arrivals = CustomIconLibrary::shared().arrivals().get();
     sync({"ct.svg"});
+    // A download has the windows look again at once.
+    EXPECT_EQ(CustomIconLibrary::shared().arrivals().get() != arrivals, row.outcome == 'd');
     const int saves = cloud.callCount(Call::saveRecord);
     EXPECT_EQ(saves, row.outcome == 'u' ? 1 : 0);
     const QByteArray local = QFileInfo::exists(icon("ct")) ? test::readFile(icon("ct")) : "";
