@@ -1,8 +1,6 @@
 #include "sync/IconSyncBase.h"
 
 #include "platform/FileNames.h"
-#include "platform/MainQueue.h"
-#include "store/FileSystem.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -65,10 +63,8 @@ QString writeFailureText(const QString& path, const QString& cause)
 
 IconSyncBase::IconSyncBase(const QString& folder, std::function<void(const QString&)> onWriteFailure)
     : path_(folder.isEmpty() ? QString() : QDir(folder).filePath(fileName)),
-      queue_(SerialQueue::create(QStringLiteral("com.velmor.iconbase"))),
-      failures_(std::make_shared<Failures>())
+      writer_(QStringLiteral("com.velmor.iconbase"), writeFailureText, std::move(onWriteFailure))
 {
-    failures_->tell = std::move(onWriteFailure);
     if (path_.isEmpty())
         return;
     // Our own file, never a link, FIFO or folder someone put there.
@@ -114,21 +110,7 @@ void IconSyncBase::write()
 {
     if (!std::exchange(dirty_, false) || path_.isEmpty())
         return;
-    queue_->async([path = path_, bytes = encode(account_, entries_), failures = std::weak_ptr(failures_)] {
-        QString failure;
-        try {
-            LocalFileSystem().write(path, bytes);
-        } catch (const FileError& error) {
-            failure = error.description();
-        }
-        const std::shared_ptr<Failures> told = failures.lock();
-        if (!told || told->failing.exchange(!failure.isEmpty()) || failure.isEmpty())
-            return;
-        postToMain([failures, path, failure] {
-            if (const std::shared_ptr<Failures> alive = failures.lock(); alive && alive->tell)
-                alive->tell(writeFailureText(path, failure));
-        });
-    });
+    writer_.write(path_, [bytes = encode(account_, entries_)] { return bytes; });
 }
 
 QByteArray IconSyncBase::hashOf(const QByteArray& drawing)

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "platform/RegularFile.h"
-#include "platform/SerialQueue.h"
+#include "sync/QueuedFileWriter.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -60,12 +59,7 @@ private:
     QString account_;
     QHash<QString, Entry> entries_;
     bool dirty_ = false;
-    std::shared_ptr<SerialQueue> queue_;
-    struct Failures {
-        std::function<void(const QString&)> tell;
-        std::atomic<bool> failing = false;
-    };
-    std::shared_ptr<Failures> failures_;
+    QueuedFileWriter writer_;
 };
 
 } // namespace velmor

@@ -148,6 +148,30 @@ TEST_F(IconChanges, AChangeOnOneSideTravelsWhateverTheDates)
     }
 }
 
+// Requests of one turn, and requests made while a pass runs, make one pass each; an icon
+// synced before goes on syncing when no tool uses it any more.
+TEST_F(IconChanges, RequestsCloseTogetherMakeOnePassAndKnownIconsGoOnSyncing)
+{
+    const auto m = machine();
+    draw(*m, svg("red"), year(2024));
+    cloud.setHolding(true);
+    m->sync->requestSync({"scan.svg"});
+    m->sync->requestSync({"scan"});
+    queue->runUntilIdle();
+    m->sync->requestSync({"scan.svg"});
+    m->sync->requestSync({});
+    cloud.setHolding(false);
+    cloud.releaseAll();
+    queue->runUntilIdle();
+    EXPECT_EQ(cloud.callCount(Call::fetchRecord), 2);
+    EXPECT_EQ(saves(), 1);
+
+    putIcon("scan", svg("blue"), year(2025));
+    m->sync->requestSync({});
+    queue->runUntilIdle();
+    EXPECT_EQ(m->drawing("scan.svg"), svg("blue"));
+}
+
 // Both sides changed the drawing: the later stays under the icon's name everywhere, the
 // other is kept beside it where the two met, and the user hears of it once.
 TEST_F(IconChanges, ADrawingChangedOnBothSidesKeepsBothAndTellsOnce)
