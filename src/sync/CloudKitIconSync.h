@@ -31,7 +31,7 @@ namespace velmor {
 // ("scan 2.svg"). Downloads are written by IconFolder: never through a link, never out
 // of the icons folder, never over a file saved meanwhile. Names follow the custom icon
 // rule of the picker (isCustomIconFileName). Icons are handled one after another; every
-// failure affects only the icon at hand. Conflicts and outages are silent; what needs
+// failure affects only the icon at hand. Refused saves and outages are silent; what needs
 // the user (a damaged or refused record or file, a folder that cannot be written) is
 // told once per icon and cause, a pass's problems in one message. Icons are drawn by
 // the process-wide IconRenderer in child processes; the main thread never waits for one.
