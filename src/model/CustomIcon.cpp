@@ -1,5 +1,6 @@
 #include "model/CustomIcon.h"
 
+#include "platform/FileNames.h"
 #include "platform/Text.h"
 
 #include <QFileInfo>
@@ -17,6 +18,13 @@ size_t qHash(const CustomIcon& icon, size_t seed) noexcept
 bool customIconSortOrder(const CustomIcon& a, const CustomIcon& b)
 {
     return text::localizedCaseInsensitiveCompare(a.displayName(), b.displayName()) < 0;
+}
+
+bool isCustomIconFileName(const QString& fileName)
+{
+    // What plainFileNameFrom leaves as it is reads as it is written, on every machine alike.
+    return fileName.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive) && isPlainFileName(fileName) &&
+           plainFileNameFrom(fileName) == fileName;
 }
 
 } // namespace velmor

@@ -31,4 +31,10 @@ size_t qHash(const CustomIcon& icon, size_t seed = 0) noexcept;
 // Picker order: display names ascending, localized and case-insensitive.
 bool customIconSortOrder(const CustomIcon& a, const CustomIcon& b);
 
+// The one rule for the names of custom icon files, which the picker lists, the windows
+// look up and the icon sync carries: a plain file name that reads as it is written (no
+// direction marks or other format or control characters, at most 255 bytes) ending in
+// ".svg" in any letter case.
+bool isCustomIconFileName(const QString& fileName);
+
 } // namespace velmor

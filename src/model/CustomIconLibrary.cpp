@@ -68,7 +68,7 @@ QList<CustomIcon> CustomIconLibrary::loadCustomIcons()
     // Hidden files are left out unless QDir::Hidden is asked for.
     for (const QFileInfo& entry : folder.entryInfoList(QDir::Files, QDir::Name)) {
         // A link in the icons folder is not read (it may lead anywhere): not listed either.
-        if (entry.suffix().toLower() != u"svg" || !isPlainFileName(entry.fileName()) || entry.isSymLink())
+        if (!isCustomIconFileName(entry.fileName()) || entry.isSymLink())
             continue;
         icons.append(CustomIcon(entry.fileName(), entry.filePath()));
     }
@@ -90,7 +90,7 @@ CustomIconLibrary::~CustomIconLibrary()
 std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName)
 {
     installBundledCustomIcons();
-    if (!isPlainFileName(fileName))
+    if (!isCustomIconFileName(fileName))
         return std::nullopt;
     if (auto cached = cache_.image(fileName))
         return cached;
@@ -187,6 +187,12 @@ void CustomIconLibrary::settle(const Lookup& lookup, const IconRenderRequest* dr
     if (!drawn)
         return;
     cache_.insert(fileName, image, lookup.generation);
+    arrivals_.set(arrivals_.get() + 1);
+}
+
+void CustomIconLibrary::iconFilesChanged()
+{
+    cache_.removeAll();
     arrivals_.set(arrivals_.get() + 1);
 }
 

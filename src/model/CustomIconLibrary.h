@@ -39,18 +39,21 @@ public:
     // library. Existing files, the user's own or changed ones, are never overwritten.
     void installBundledCustomIcons();
 
-    // The "*.svg" files directly in the icons folder (extension in any letter case, hidden
-    // files and names no other part would accept left out), in customIconSortOrder.
+    // The files directly in the icons folder whose names pass isCustomIconFileName (the
+    // extension in any letter case; links left out), in customIconSortOrder.
     QList<CustomIcon> loadCustomIcons();
 
     // The icon of that file name: from the cache, else the image drawn from the icons
-    // folder's file, else from the shipped icon. Only plain file names are looked up. A
-    // file not drawn yet is read, hashed and handed to the renderer (called on the main
-    // thread; elsewhere only what is known is answered) and the answer is none until the
-    // image arrives.
+    // folder's file, else from the shipped icon. Only names that pass isCustomIconFileName
+    // are looked up. A file not drawn yet is read, hashed and handed to the renderer (called
+    // on the main thread; elsewhere only what is known is answered) and the answer is none
+    // until the image arrives.
     std::optional<QImage> customIconImage(const QString& fileName);
 
     CustomIconImageCache& imageCache() { return cache_; }
+    // Icon files were replaced (a download): the images go, and views look again, so
+    // that a window shows the new drawing without waiting for a repaint. Main thread.
+    void iconFilesChanged();
     // Counts the images that arrived from the renderer; views repaint when it changes.
     // Main thread.
     const Published<quint64>& arrivals() const { return arrivals_; }

@@ -1,17 +1,16 @@
 #include "sync/CloudKitIconSync.h"
 
-#include "model/CustomIconLibrary.h"
+#include "model/CustomIcon.h"
 #include "model/SvgIconImage.h"
 #include "platform/FileNames.h"
-#include "platform/RegularFile.h"
+#include "platform/MainQueue.h"
+#include "platform/Text.h"
 #include "sync/CloudKitCalls.h"
-#include "sync/IconRenderCall.h"
+#include "sync/CloudKitIconSyncParts.h"
+#include "sync/CloudReply.h"
+#include "sync/IconFolder.h"
 
-#include <QBuffer>
-#include <QFileInfo>
-#include <QPainter>
-#include <QSaveFile>
-#include <QTemporaryFile>
+#include <QMap>
 
 #include <algorithm>
 #include <utility>
@@ -20,98 +19,236 @@ namespace velmor {
 
 namespace {
 
-enum class IconAction { nothing, upload, download };
-
-// The later file date wins; a record that lacks either file is made whole from the
-// local one; an unknown date counts as older than a known local file.
-IconAction decide(const std::optional<cloud::Record>& record, bool localPresent,
-                  const std::optional<QDateTime>& localDate)
+// Resumes on the next turn of the main queue, after what was posted before.
+QCoro::Task<> nextTurn()
 {
-    if (!record)
-        return localPresent ? IconAction::upload : IconAction::nothing;
-    // Another kind of record under the icon's name (the profiles record, say) is
-    // never the icon's to read or to overwrite.
-    if (record->recordType() != CloudKitIconSync::recordType)
-        return IconAction::nothing;
-    const bool hasSvg = record->asset(CloudKitIconSync::svgAssetKey).has_value();
-    if (!localPresent)
-        return hasSvg ? IconAction::download : IconAction::nothing;
-    if (!hasSvg || !record->asset(CloudKitIconSync::pngAssetKey))
-        return IconAction::upload;
-    const std::optional<QDateTime> remote = CloudKitIconSync::remoteDate(*record);
-    if (!localDate || !remote || *localDate > *remote)
-        return IconAction::upload;
-    return *remote > *localDate ? IconAction::download : IconAction::nothing;
-}
-
-// What other machines would accept as an icon file at all; a pipe or a folder under
-// the icon's name would also stall or fail the upload.
-bool isUploadable(const QString& path)
-{
-    // A link in the icons folder could lead to any file of the user's: never sent.
-    const files::FileStamp stamp = files::fileStamp(path);
-    return stamp.kind == files::FileKind::regular && stamp.size <= SvgIconLimits::maxFileBytes;
+    cloudkit::ReplyAwaiter<bool> turn(
+        [](cloud::Completion<bool> done) { postToMain([done] { done(true, std::nullopt); }); });
+    co_await turn;
 }
 
 } // namespace
 
-CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirectory, QString temporaryDirectory)
+CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirectory, QString temporaryDirectory,
+                                   QString baseFolder, std::unique_ptr<IconFolder> folder)
     : database_(database),
       iconsDirectory_(std::move(iconsDirectory)),
-      temporaryDirectory_(std::move(temporaryDirectory))
+      temporaryDirectory_(std::move(temporaryDirectory)),
+      folder_(folder ? std::move(folder) : std::make_unique<IconFolder>(iconsDirectory_)),
+      base_(baseFolder, [this](const QString& message) {
+          if (onRefusal_)
+              onRefusal_(message);
+      })
 {
+    folder_->sweepTemporaries();
+}
+
+CloudKitIconSync::~CloudKitIconSync() = default;
+
+QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
+{
+    requested_ += names;
+    if (passing_)
+        co_return;
+    passing_ = true;
+    const std::weak_ptr<const int> alive = alive_;
+    do {
+        co_await nextTurn();
+        if (alive.expired())
+            co_return;
+        QStringList batch = std::exchange(requested_, {});
+        // The icons this computer synced before go on syncing, used by a tool or not.
+        for (const QString& record : base_.recordNames())
+            batch.append(base_.entry(record)->file);
+        co_await syncIcons(std::move(batch));
+        if (alive.expired())
+            co_return;
+    } while (!requested_.isEmpty());
+    passing_ = false;
 }
 
 QCoro::Task<> CloudKitIconSync::syncIcons(QStringList names)
 {
-    QStringList baseNames;
-    for (const QString& name : std::as_const(names))
-        baseNames << iconBaseName(name);
-    baseNames.removeDuplicates();
-    std::sort(baseNames.begin(), baseNames.end());
-
+    const QList<Icon> icons = iconsNamed(names);
     const std::weak_ptr<const int> alive = alive_;
-    for (const QString& baseName : std::as_const(baseNames)) {
-        if (alive.expired())
-            co_return;
-        co_await syncIcon(baseName);
-    }
+    co_await runPass(icons, Mode::sync);
+    if (!alive.expired())
+        tell();
 }
 
-QCoro::Task<> CloudKitIconSync::syncIcon(QString baseName)
+QCoro::Task<QStringList> CloudKitIconSync::takeIcons(QStringList names)
 {
-    // The name becomes a file name in the icons folder and a record name.
-    if (!isPlainFileName(baseName))
-        co_return;
+    const QList<Icon> icons = iconsNamed(names);
     const std::weak_ptr<const int> alive = alive_;
-    const std::optional<QString> localFile = localIconURL(baseName);
-    const std::optional<QDateTime> localDate = localFile ? fileModificationDate(*localFile) : std::nullopt;
+    co_await runPass(icons, Mode::take);
+    if (alive.expired())
+        co_return QStringList();
+    QStringList kept = notices_.takeKept();
+    tell();
+    co_return kept;
+}
 
+QList<CloudKitIconSync::Icon> CloudKitIconSync::iconsNamed(const QStringList& names)
+{
+    QMap<QString, Icon> icons;
+    for (const QString& name : names) {
+        if (name.isEmpty())
+            continue;
+        const Icon icon{iconBaseName(name), iconFileName(name)};
+        // The name becomes a file name in the icons folder and a record name.
+        if (!isCustomIconFileName(icon.file) || !isPlainFileName(icon.record)) {
+            notices_.problem(name, iconNameRefusedText(name));
+            continue;
+        }
+        // Two spellings of one icon's extension: the one that is a file here.
+        const auto known = icons.constFind(icon.record);
+        if (known == icons.cend() || folder_->stamp(known->file).kind == files::FileKind::missing)
+            icons.insert(icon.record, icon);
+    }
+    return icons.values();
+}
+
+QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
+{
+    const std::weak_ptr<const int> alive = alive_;
+    for (const Icon& icon : std::as_const(icons)) {
+        if (alive.expired())
+            co_return;
+        co_await syncIcon(icon, mode);
+    }
+    if (!alive.expired())
+        base_.write();
+}
+
+QCoro::Task<> CloudKitIconSync::syncIcon(Icon icon, Mode mode)
+{
+    const std::weak_ptr<const int> alive = alive_;
+    std::optional<Local> local = inspectLocal(icon);
+    if (!local)
+        co_return;
     std::optional<cloud::Record> record;
     try {
-        record = co_await fetchRecord(baseName);
+        record = co_await fetchRecord(icon.record);
     } catch (const cloud::Error& error) {
         if (!alive.expired())
-            reportRefusal(baseName, error);
+            reportRefusal(icon.record, error);
         co_return;
     } catch (...) {
         co_return;
     }
     if (alive.expired())
         co_return;
+    // Another kind of record under the icon's name (the profiles record, say) is never
+    // the icon's to read or to overwrite.
+    if (record && record->recordType() != recordType)
+        co_return;
+    Remote remote = inspectRemote(icon, record);
 
-    switch (decide(record, localFile.has_value(), localDate)) {
-    case IconAction::upload:
-        co_await uploadIcon(baseName, *localFile, localDate.value_or(QDateTime::currentDateTimeUtc()), record);
+    switch (decideIconStep(sidesOf(icon, *local, remote, mode))) {
+    case IconStep::nothing:
         break;
-    case IconAction::download:
-        co_await downloadIcon(std::move(*record), baseName);
-        if (!alive.expired())
-            reported_.remove(baseName);
+    case IconStep::settle:
+        settled(icon, {icon.file, *local->hash, record->recordChangeTag(), local->stamp});
         break;
-    case IconAction::nothing:
-        reported_.remove(baseName);
+    case IconStep::upload:
+        co_await upload(std::move(icon), std::move(*local), std::move(record), std::nullopt);
         break;
+    case IconStep::uploadKeepingRemote:
+        co_await upload(std::move(icon), std::move(*local), std::move(record), std::move(remote));
+        break;
+    case IconStep::download:
+        co_await download(std::move(icon), std::move(*local), std::move(*record), std::move(remote), false);
+        break;
+    case IconStep::downloadKeepingLocal:
+        co_await download(std::move(icon), std::move(*local), std::move(*record), std::move(remote), true);
+        break;
+    }
+}
+
+std::optional<CloudKitIconSync::Local> CloudKitIconSync::inspectLocal(const Icon& icon)
+{
+    Local local;
+    local.stamp = folder_->stamp(icon.file);
+    if (local.stamp.kind == files::FileKind::missing)
+        return local;
+    if (const std::optional<QString> refused = localRefusalText(icon.file, iconsDirectory_, local.stamp)) {
+        notices_.problem(icon.record, *refused);
+        return std::nullopt;
+    }
+    local.date = std::min(dateOfNs(local.stamp.modifiedNs), QDateTime::currentDateTimeUtc());
+    // A file as it last synced is not read again.
+    const std::optional<IconSyncBase::Entry> base = base_.entry(icon.record);
+    if (base && base->file == icon.file && base->stamp == local.stamp) {
+        local.hash = base->hash;
+        return local;
+    }
+    files::FileRead read = folder_->read(icon.file, SvgIconLimits::maxFileBytes);
+    if (read.failure == files::ReadFailure::missing)
+        return Local{};
+    if (!read.bytes) {
+        notices_.problem(icon.record, read.error);
+        return std::nullopt;
+    }
+    // Being written now: the next sync finds it whole.
+    if (folder_->stamp(icon.file) != local.stamp)
+        return std::nullopt;
+    local.hash = IconSyncBase::hashOf(*read.bytes);
+    local.bytes = std::move(read.bytes);
+    return local;
+}
+
+CloudKitIconSync::Remote CloudKitIconSync::inspectRemote(const Icon& icon, const std::optional<cloud::Record>& record)
+{
+    Remote remote;
+    if (!record)
+        return remote;
+    // A date later than this machine's clock counts as now.
+    remote.date = std::min(remoteDate(*record).value_or(QDateTime()), QDateTime::currentDateTimeUtc());
+    remote.hasPreview = record->asset(pngAssetKey).has_value();
+    const std::optional<cloud::Asset> asset = record->asset(svgAssetKey);
+    if (!asset || asset->filePath.isEmpty())
+        return remote;
+    remote.present = true;
+    // The record as it last synced holds the drawing the base knows.
+    const std::optional<IconSyncBase::Entry> base = base_.entry(icon.record);
+    if (base && !record->recordChangeTag().isEmpty() && base->changeTag == record->recordChangeTag()) {
+        remote.usable = true;
+        remote.hash = base->hash;
+        return remote;
+    }
+    files::FileRead read = files::readRegular(asset->filePath, SvgIconLimits::maxFileBytes);
+    if (!read.bytes) {
+        notices_.problem(icon.record, remoteRefusalText(icon.file, read.error));
+        return remote;
+    }
+    remote.usable = true;
+    remote.hash = IconSyncBase::hashOf(*read.bytes);
+    remote.document = std::move(read.bytes);
+    return remote;
+}
+
+IconSides CloudKitIconSync::sidesOf(const Icon& icon, const Local& local, const Remote& remote, Mode mode) const
+{
+    const std::optional<IconSyncBase::Entry> base = base_.entry(icon.record);
+    return IconSides{local.hash,
+                     local.date,
+                     remote.present,
+                     remote.usable,
+                     remote.hash,
+                     remote.date,
+                     remote.hasPreview,
+                     base ? std::optional(base->hash) : std::nullopt,
+                     mode == Mode::take};
+}
+
+void CloudKitIconSync::settled(const Icon& icon, IconSyncBase::Entry entry)
+{
+    base_.remember(icon.record, std::move(entry));
+    notices_.settled(icon.record);
+    // A kill loses the syncs since the last write only; they then compare as drawings.
+    if (++settledSinceWrite_ >= baseWriteInterval) {
+        settledSinceWrite_ = 0;
+        base_.write();
     }
 }
 
@@ -125,20 +262,20 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
     case Code::serverRejectedRequest:
     case Code::assetFileNotFound:
     case Code::invalidArguments:
-        break;
+        notices_.problem(name, error.localizedDescription());
+        return;
     default:
         return;
     }
-    report(name, error.localizedDescription());
 }
 
-void CloudKitIconSync::report(const QString& name, const QString& description)
+void CloudKitIconSync::tell()
 {
-    if (reported_.value(name) == description)
-        return;
-    reported_.insert(name, description);
-    if (onRefusal_)
-        onRefusal_(description);
+    const IconNotices::Messages messages = notices_.take(iconsDirectory_);
+    if (messages.problems && onRefusal_)
+        onRefusal_(*messages.problems);
+    if (messages.kept && onKept_)
+        onKept_(*messages.kept);
 }
 
 QString CloudKitIconSync::iconBaseName(const QString& name)
@@ -153,20 +290,15 @@ QString CloudKitIconSync::iconBaseName(const QString& name)
     return last.toString();
 }
 
-std::optional<QString> CloudKitIconSync::localIconURL(const QString& baseName) const
+QString CloudKitIconSync::iconFileName(const QString& name)
 {
-    const QString path = QDir(iconsDirectory_).filePath(baseName + QStringLiteral(".svg"));
-    if (!QFileInfo::exists(path))
-        return std::nullopt;
-    return path;
-}
-
-std::optional<QDateTime> CloudKitIconSync::fileModificationDate(const QString& path)
-{
-    const QDateTime date = QFileInfo(path).lastModified();
-    if (!date.isValid())
-        return std::nullopt;
-    return date.toUTC();
+    QStringView path(name);
+    while (path.endsWith(u'/'))
+        path.chop(1);
+    const QStringView last = path.mid(path.lastIndexOf(u'/') + 1);
+    if (last.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive))
+        return last.toString();
+    return iconBaseName(name) + QStringLiteral(".svg");
 }
 
 std::optional<QDateTime> CloudKitIconSync::remoteDate(const cloud::Record& record)
@@ -188,133 +320,6 @@ QCoro::Task<cloud::Record> CloudKitIconSync::saveRecord(cloud::Record record)
 {
     std::shared_ptr<cloud::Database> database(std::shared_ptr<cloud::Database>(), &database_);
     co_return co_await cloudkit::saveRecord(std::move(database), std::move(record));
-}
-
-QCoro::Task<> CloudKitIconSync::uploadIcon(QString name, QString fileURL, QDateTime updatedAt,
-                                           std::optional<cloud::Record> fetched)
-{
-    if (!isUploadable(fileURL))
-        co_return;
-    const std::weak_ptr<const int> alive = alive_;
-    std::optional<QString> preview;
-    if (const std::optional<QByteArray> document = readSvgIconFile(fileURL)) {
-        // g++ 12: no temporaries in the awaited call.
-        const QString fileName = QFileInfo(fileURL).fileName();
-        const IconRenderResult drawn = co_await renderIcon(IconRenderer::shared(), *document, previewSide, fileName);
-        if (alive.expired())
-            co_return;
-        // What no machine could draw stays here (the renderer has told the user); without
-        // the drawing program the icon still goes, keeping the record's preview.
-        if (drawn.outcome == IconRenderOutcome::drawn)
-            preview = makePNGFile(name, drawn.image);
-        else if (drawn.outcome != IconRenderOutcome::unavailable)
-            co_return;
-    }
-    cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, name);
-    record.setValue(svgAssetKey, cloud::Asset{fileURL});
-    // Without a new preview the record keeps the one it has, if any.
-    if (preview)
-        record.setValue(pngAssetKey, cloud::Asset{*preview});
-    record.setValue(updatedAtKey, updatedAt);
-
-    try {
-        co_await saveRecord(std::move(record));
-        if (!alive.expired())
-            reported_.remove(name);
-    } catch (const cloud::Error& error) {
-        if (!alive.expired())
-            reportRefusal(name, error);
-    } catch (...) {
-    }
-    if (preview)
-        QFile::remove(*preview);
-}
-
-std::optional<QString> CloudKitIconSync::makePNGFile(const QString& name, const QImage& image) const
-{
-    const std::optional<QByteArray> png = renderPNG(image, previewSide);
-    if (!png)
-        return std::nullopt;
-    // A name of its own, so two syncs of one icon never share (and remove) one file.
-    QTemporaryFile file(QDir(temporaryDirectory_).filePath(name + QStringLiteral("-velmor-XXXXXX.png")));
-    file.setAutoRemove(false);
-    if (!file.open())
-        return std::nullopt;
-    if (file.write(*png) != png->size() || !file.flush()) {
-        file.remove();
-        return std::nullopt;
-    }
-    return file.fileName();
-}
-
-std::optional<QByteArray> CloudKitIconSync::renderPNG(const QImage& image, int side)
-{
-    const double width = image.width();
-    const double height = image.height();
-    if (side <= 0 || width <= 0 || height <= 0)
-        return std::nullopt;
-    const double scale = std::min(side / width, side / height);
-    const QSizeF drawn(width * scale, height * scale);
-    const QRectF target(QPointF((side - drawn.width()) / 2, (side - drawn.height()) / 2), drawn);
-
-    QImage square(side, side, QImage::Format_ARGB32);
-    if (square.isNull())
-        return std::nullopt;
-    square.fill(Qt::transparent);
-    QPainter painter(&square);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, image);
-    painter.end();
-
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !square.save(&buffer, "PNG"))
-        return std::nullopt;
-    return png;
-}
-
-QCoro::Task<bool> CloudKitIconSync::downloadIcon(cloud::Record record, QString name)
-{
-    const std::optional<cloud::Asset> asset = record.asset(svgAssetKey);
-    if (!isPlainFileName(name) || !asset || asset->filePath.isEmpty())
-        co_return false;
-    // Another machine's file gets the same checks as a local custom icon; the windows
-    // then find its image already drawn.
-    const std::optional<QByteArray> document = readSvgIconFile(asset->filePath);
-    if (!document)
-        co_return false;
-    const std::weak_ptr<const int> alive = alive_;
-    const QString fileName = name + QStringLiteral(".svg");
-    const IconRenderResult drawn =
-        co_await renderIcon(IconRenderer::shared(), *document, SvgIconLimits::imageSide, fileName);
-    if (alive.expired() || drawn.outcome != IconRenderOutcome::drawn)
-        co_return false;
-    co_return writeDownloadedIcon(record, name, *document);
-}
-
-bool CloudKitIconSync::writeDownloadedIcon(const cloud::Record& record, const QString& name,
-                                           const QByteArray& document)
-{
-    // A local file written while the record was on its way is kept unless it is older.
-    const std::optional<QDateTime> date = remoteDate(record);
-    if (const std::optional<QString> local = localIconURL(name)) {
-        const std::optional<QDateTime> localDate = fileModificationDate(*local);
-        if (!date || !localDate || *localDate >= *date)
-            return false;
-    }
-
-    QDir().mkpath(iconsDirectory_);
-    QSaveFile file(QDir(iconsDirectory_).filePath(name + QStringLiteral(".svg")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(document) != document.size() || !file.flush())
-        return false;
-    // Dated as the record, so the next comparison finds both sides equal instead of
-    // sending the file straight back.
-    if (date)
-        file.setFileTime(*date, QFileDevice::FileModificationTime);
-    if (!file.commit())
-        return false;
-    customIconImageCache().removeAll();
-    return true;
 }
 
 } // namespace velmor

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "platform/cloud/Container.h"
+#include "sync/IconFolder.h"
+#include "sync/IconNotices.h"
+#include "sync/IconSyncBase.h"
+#include "sync/IconSyncDecision.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QDir>
-#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -19,14 +22,19 @@ namespace velmor {
 
 // Carries the custom SVG icons that tools use between the user's machines: one
 // "VelmorIcon" record per icon, named by the icon's base name, holding the SVG, a PNG
-// preview and the date of the file it was made from. For each icon the side with the
-// later file date wins. Icons are handled one after another; every failure affects
-// only the icon at hand and leaves the local files as they are. Conflicts and outages
-// are silent; a record that is damaged or refused (a FIFO, a bad file name, too large)
-// and a cloud folder entry that cannot be written need the user: each goes to the
-// refusal handler once, until that icon syncs again or its problem changes. Icons are
-// drawn by the process-wide IconRenderer in child processes, which tells each document
-// that cannot be drawn once; the main thread never waits for one.
+// preview and the date of the file it was made from.
+//
+// What changed since the last sync decides, never the file dates: each icon's drawing
+// and record as last synced are kept (IconSyncBase), a drawing changed on one side goes
+// to the other, and when both sides changed it, or no base tells, the later drawing
+// stays under the icon's name and the other is kept beside it under a numbered name
+// ("scan 2.svg"). Downloads are written by IconFolder: never through a link, never out
+// of the icons folder, never over a file saved meanwhile. Names follow the custom icon
+// rule of the picker (isCustomIconFileName). Icons are handled one after another; every
+// failure affects only the icon at hand. Refused saves and outages are silent; what needs
+// the user (a damaged or refused record or file, a folder that cannot be written) is
+// told once per icon and cause, a pass's problems in one message. Icons are drawn by
+// the process-wide IconRenderer in child processes; the main thread never waits for one.
 //
 // Lives on the main thread. An object destroyed while a sync runs ends that sync at its
 // next step; the database must outlive the object.
@@ -38,31 +46,42 @@ public:
     static inline const QString updatedAtKey = QStringLiteral("updatedAt");
     // Side of the square PNG preview, in pixels.
     static constexpr int previewSide = 128;
+    // Icons synced between two writes of the base.
+    static constexpr int baseWriteInterval = 100;
 
-    // Receives the description of a damaged, refused or unwritable cloud folder entry.
-    using RefusalHandler = std::function<void(const QString& description)>;
+    // Receives a message for the user: problems, and drawings kept beside their icons.
+    using Handler = std::function<void(const QString& message)>;
 
-    // `temporaryDirectory` holds the PNG previews while they upload.
-    CloudKitIconSync(cloud::Database& database, QString iconsDirectory,
-                     QString temporaryDirectory = QDir::tempPath());
-    void setRefusalHandler(RefusalHandler handler) { onRefusal_ = std::move(handler); }
+    // `temporaryDirectory` holds the files while they upload. `baseFolder` keeps the
+    // base (beside profiles.json); without one it lives in memory. `folder`: the icons
+    // folder's writer, one over `iconsDirectory` when none is given.
+    CloudKitIconSync(cloud::Database& database, QString iconsDirectory, QString temporaryDirectory = QDir::tempPath(),
+                     QString baseFolder = {}, std::unique_ptr<IconFolder> folder = {});
+    ~CloudKitIconSync();
     CloudKitIconSync(const CloudKitIconSync&) = delete;
     CloudKitIconSync& operator=(const CloudKitIconSync&) = delete;
 
-    // Syncs the icons of these names (with or without ".svg", with or without folders
-    // in front: one icon per base name) in ascending base-name order. Names that are not
-    // plain file names are skipped. Never throws.
-    QCoro::Task<> syncIcons(QStringList names);
-    // Compares one icon's local file with its record and uploads, downloads or does
-    // nothing. Never throws.
-    QCoro::Task<> syncIcon(QString baseName);
+    void setRefusalHandler(Handler handler) { onRefusal_ = std::move(handler); }
+    void setKeptHandler(Handler handler) { onKept_ = std::move(handler); }
+    // The cloud account (its user record name) the base is for.
+    void setAccount(const QString& account) { base_.setAccount(account); }
 
-    // The icon's name without folders in front and without its extension.
+    // Syncs these icons and every icon synced before, one pass at a time: requests made
+    // while a pass runs, or in the same turn of the main queue, make one pass after it.
+    QCoro::Task<> requestSync(QStringList names);
+    // One pass over these icons (with or without ".svg", with or without folders in
+    // front: one icon per base name) in ascending base-name order. Never throws.
+    QCoro::Task<> syncIcons(QStringList names);
+    // A first contact with the account: each record's drawing takes the place of a
+    // different local one, which is kept beside it; nothing is uploaded. Returns the
+    // file names of the kept drawings. Never throws.
+    QCoro::Task<QStringList> takeIcons(QStringList names);
+
+    // The icon's name without folders in front and without its extension: its record name.
     static QString iconBaseName(const QString& name);
-    // The icon's file in the icons folder, or none when nothing is there.
-    std::optional<QString> localIconURL(const QString& baseName) const;
-    // In UTC; none when it cannot be read.
-    static std::optional<QDateTime> fileModificationDate(const QString& path);
+    // The icon's file in the icons folder: the name's last component when it ends in
+    // ".svg" in any letter case, else its base name and ".svg".
+    static QString iconFileName(const QString& name);
     // The "updatedAt" date, else the date the database gave the record.
     static std::optional<QDateTime> remoteDate(const cloud::Record& record);
 
@@ -71,34 +90,56 @@ public:
     // The stored record; throws cloud::Error.
     QCoro::Task<cloud::Record> saveRecord(cloud::Record record);
 
-    // Saves the file as the icon's record: over `fetched` when there was one, so the
-    // save carries the server's change tag. A file that could not be a custom icon (not
-    // a regular file, too large, or refused, overrun or crashed when drawn) is not
-    // uploaded. Never throws.
-    QCoro::Task<> uploadIcon(QString name, QString fileURL, QDateTime updatedAt, std::optional<cloud::Record> fetched);
-    // A temporary PNG preview of the drawn icon, which the caller removes; none when the
-    // file cannot be written.
-    std::optional<QString> makePNGFile(const QString& name, const QImage& image) const;
     // The image fitted and centred in a transparent square of `side` pixels, as RGBA PNG.
     static std::optional<QByteArray> renderPNG(const QImage& image, int side);
-    // Writes the record's SVG as the icon's file, atomically and dated as the record,
-    // when it passes the checks of a local custom icon (drawn by the icon renderer) and
-    // no local file has become at least as new meanwhile; then empties the custom icon
-    // image cache. Whether it wrote. Never throws.
-    QCoro::Task<bool> downloadIcon(cloud::Record record, QString name);
 
 private:
-    // Hands a problem the user has to mend to the refusal handler, once per icon and problem.
+    struct Icon {
+        QString record;
+        QString file;
+    };
+    enum class Mode { sync, take };
+    struct Local;
+    struct Remote;
+
+    QList<Icon> iconsNamed(const QStringList& names);
+    QCoro::Task<> runPass(QList<Icon> icons, Mode mode);
+    QCoro::Task<> syncIcon(Icon icon, Mode mode);
+    // What is under the icon's name here; none when it cannot be synced (told).
+    std::optional<Local> inspectLocal(const Icon& icon);
+    Remote inspectRemote(const Icon& icon, const std::optional<cloud::Record>& record);
+    IconSides sidesOf(const Icon& icon, const Local& local, const Remote& remote, Mode mode) const;
+    QCoro::Task<> upload(Icon icon, Local local, std::optional<cloud::Record> record, std::optional<Remote> keep);
+    QCoro::Task<> download(Icon icon, Local local, cloud::Record record, Remote remote, bool keepLocal);
+    // A drawing that draws: the renderer tells the user of one that does not.
+    QCoro::Task<bool> draws(QByteArray document, QString fileName);
+    // A name beside the icon for a kept drawing: a free one, or one already holding it.
+    struct KeptName {
+        QString fileName;
+        bool alreadyKept = false;
+    };
+    QCoro::Task<std::optional<KeptName>> keptName(QString recordName, QByteArray document);
+    // Writes `document` beside the icon; whether it is kept there now.
+    QCoro::Task<bool> keepBeside(Icon icon, QByteArray document, QDateTime date);
+    std::optional<QString> temporaryFile(const QString& name, const QString& suffix, const QByteArray& bytes) const;
+    void settled(const Icon& icon, IconSyncBase::Entry entry);
     void reportRefusal(const QString& name, const cloud::Error& error);
-    void report(const QString& name, const QString& description);
-    bool writeDownloadedIcon(const cloud::Record& record, const QString& name, const QByteArray& document);
+    void tell();
 
     cloud::Database& database_;
-    RefusalHandler onRefusal_;
+    Handler onRefusal_;
+    Handler onKept_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
-    // The problem last reported for each icon, by base name.
-    QHash<QString, QString> reported_;
+    std::unique_ptr<IconFolder> folder_;
+    IconSyncBase base_;
+    IconNotices notices_;
+    // The pass under way: its kept drawings, and how many icons settled since the base was written.
+    QStringList kept_;
+    int settledSinceWrite_ = 0;
+    // Names asked for while a pass runs or is about to.
+    QStringList requested_;
+    bool passing_ = false;
     // Running syncs hold it weakly and stop once it is gone.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

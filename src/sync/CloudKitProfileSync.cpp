@@ -7,7 +7,6 @@
 #include "store/ProfileStoreError.h"
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
-#include "sync/IconsAtFirstContact.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -86,7 +85,8 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       container_(std::move(container)),
       database_(container_->privateCloudDatabase()),
       iconsDirectory_(customIconsDirectory()),
-      iconSync_(std::make_unique<CloudKitIconSync>(*database_, iconsDirectory_)),
+      iconSync_(std::make_unique<CloudKitIconSync>(*database_, iconsDirectory_, QDir::tempPath(),
+                                                   QFileInfo(profileStore_->fileURL()).absolutePath())),
       subscriptions_(database_, [this](const QString& title, const QString& message) { report(title, message); }),
       clock_(std::move(clock)),
       memory_(QFileInfo(profileStore_->fileURL()).absolutePath()),
@@ -96,6 +96,7 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
                         [this](const QString& title, const QString& message) { report(title, message); })
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
+    iconSync_->setKeptHandler([this](const QString& description) { report(warningTitle, description); });
 }
 
 CloudKitProfileSync::~CloudKitProfileSync() = default;
@@ -121,6 +122,7 @@ void CloudKitProfileSync::start()
 QCoro::Task<> CloudKitProfileSync::runStart()
 {
     co_await performInitialSync();
+    syncIconsOnce();
     // g++ 12 miscompiles co_await inside a condition: await into a local first.
     const bool available = co_await ensureAccountAvailable();
     if (!available)
@@ -420,10 +422,16 @@ bool CloudKitProfileSync::replacesUntouchedProfiles(const cloud::Record& record)
 
 void CloudKitProfileSync::syncCustomIcons()
 {
-    const QStringList names = profileStore_->referencedCustomIconNames();
-    if (names.isEmpty())
-        return;
-    launch(iconSync_->syncIcons(names));
+    if (account_)
+        iconSync_->setAccount(*account_);
+    launch(iconSync_->requestSync(profileStore_->referencedCustomIconNames()));
+}
+
+void CloudKitProfileSync::syncIconsOnce()
+{
+    // Whatever the profiles did; a first contact's take brings the account's icons first.
+    if (hasCompletedInitialSync_ && hasSynced_ && !isTaking_)
+        syncCustomIcons();
 }
 
 // --- Download
@@ -502,6 +510,7 @@ QCoro::Task<> CloudKitProfileSync::syncNow()
     else if (!fetched.failed && uploadOwed_)
         scheduleUpload(); // an empty cloud still gets the upload that failed
     letGo(fetched.record);
+    syncIconsOnce();
 }
 
 void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool isInitialSync)
@@ -684,7 +693,9 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
 {
     rememberSync();
     QStringList icons = firstContact.localIcons + profileStore_->referencedCustomIconNames();
-    const QStringList keptIcons = co_await takeIconsAtFirstContact(*iconSync_, iconsDirectory_, std::move(icons));
+    if (account_)
+        iconSync_->setAccount(*account_);
+    const QStringList keptIcons = co_await iconSync_->takeIcons(std::move(icons));
     syncCustomIcons();
 
     QStringList parts;

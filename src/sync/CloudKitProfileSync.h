@@ -90,8 +90,11 @@ public:
     QCoro::Task<> uploadProfiles();
     // After a save refused because the record changed on the server.
     QCoro::Task<> resolveSaveConflict();
-    // Starts the icon sync for the custom icons the profiles use, without waiting for it.
+    // Starts the icon sync for the custom icons the profiles use and those synced before,
+    // without waiting for it; requests close together make one pass.
     void syncCustomIcons();
+    // At every start, "Sync Now" and push: syncCustomIcons() once the data synced with the account.
+    void syncIconsOnce();
 
     // --- Download.
     // Whether the account lets the sync go on; reports the first unavailable status

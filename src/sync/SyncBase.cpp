@@ -1,6 +1,5 @@
 #include "sync/SyncBase.h"
 
-#include "platform/MainQueue.h"
 #include "platform/RegularFile.h"
 #include "store/FileSystem.h"
 #include "sync/QueueTask.h"
@@ -42,10 +41,8 @@ QString writeFailureText(const QString& path, const QString& cause)
 
 SyncBase::SyncBase(const QString& folder, std::function<void(const QString&)> onWriteFailure)
     : path_(QDir(folder).filePath(fileName)),
-      queue_(SerialQueue::create(QStringLiteral("com.velmor.syncbase"))),
-      failures_(std::make_shared<Failures>())
+      writer_(QStringLiteral("com.velmor.syncbase"), writeFailureText, std::move(onWriteFailure))
 {
-    failures_->tell = std::move(onWriteFailure);
     // Our own file, never a link, FIFO or folder someone put there.
     if (files::fileKind(path_) != files::FileKind::regular)
         return;
@@ -82,23 +79,8 @@ void SyncBase::remember(Stamp stamp, QByteArray document)
         return;
     stamp_ = stamp;
     written_ = stamp;
-    queue_->async([path = path_, stamp = std::move(stamp), document = std::move(document),
-                   failures = std::weak_ptr(failures_)] {
-        // A write that fails leaves the earlier base, which then no longer matches the stamp: no base.
-        QString failure;
-        try {
-            LocalFileSystem().write(path, encode(stamp, document));
-        } catch (const FileError& error) {
-            failure = error.description();
-        }
-        const std::shared_ptr<Failures> told = failures.lock();
-        if (!told || told->failing.exchange(!failure.isEmpty()) || failure.isEmpty())
-            return;
-        postToMain([failures, path, failure] {
-            if (const std::shared_ptr<Failures> alive = failures.lock(); alive && alive->tell)
-                alive->tell(writeFailureText(path, failure));
-        });
-    });
+    // A write that fails leaves the earlier base, which then no longer matches the stamp: no base.
+    writer_.write(path_, [stamp = std::move(stamp), document = std::move(document)] { return encode(stamp, document); });
 }
 
 void SyncBase::restamp(const QString& changeTag)
@@ -119,7 +101,7 @@ QCoro::Task<std::optional<QByteArray>> SyncBase::document() const
         return std::move(base->second);
     };
     // Named, not temporaries in the await: g++ 12 destroys those twice.
-    QCoro::Task<std::optional<QByteArray>> task = onQueue<QByteArray>(queue_, read);
+    QCoro::Task<std::optional<QByteArray>> task = onQueue<QByteArray>(writer_.queue(), read);
     std::optional<QByteArray> document = co_await std::move(task);
     co_return document;
 }

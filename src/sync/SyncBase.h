@@ -1,12 +1,11 @@
 #pragma once
 
-#include "platform/SerialQueue.h"
+#include "sync/QueuedFileWriter.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -59,12 +58,7 @@ private:
     std::optional<Stamp> stamp_;
     // The stamp of the file on disk (once its write is done).
     std::optional<Stamp> written_;
-    std::shared_ptr<SerialQueue> queue_;
-    struct Failures {
-        std::function<void(const QString&)> tell;
-        std::atomic<bool> failing = false;
-    };
-    std::shared_ptr<Failures> failures_;
+    QueuedFileWriter writer_;
 };
 
 } // namespace velmor

@@ -101,6 +101,8 @@ TEST_F(CustomIconLibraryTest, ShippedIconsFallBackToTopLevelAnEmptyBundleCountsA
     // The listing keeps visible SVG files, ordered by name without the extension.
     for (const char* name : {"Zeta.svg", "alpha.svg", "Beta.SVG", "Beta 2.svg", "notes.txt", ".hidden.svg", "svg"})
         test::writeFile(icon(name), square("red"));
+    // A name that would read other than it is written is no icon's, as for the sync.
+    test::writeFile(icon(QString("scan") + QChar(0x202E) + "gvs.exe.svg"), square("red"));
     QDir(customIconsDirectory()).mkdir("folder.svg");
     // By full file name "Beta 2.svg" would come before "Beta.SVG".
     EXPECT_EQ(listed(), (QStringList{"alpha.svg", "Beta.SVG", "Beta 2.svg", "top.svg", "Zeta.svg"}));

@@ -1,0 +1,237 @@
+// The transfers of CloudKitIconSync: uploads, downloads and the drawings kept beside an icon.
+
+#include "model/CustomIconLibrary.h"
+#include "model/SvgIconImage.h"
+#include "platform/FileNames.h"
+#include "store/FileSystem.h"
+#include "sync/CloudKitIconSync.h"
+#include "sync/CloudKitIconSyncParts.h"
+#include "sync/IconFolder.h"
+#include "sync/IconRenderCall.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryFile>
+
+#include <algorithm>
+
+namespace velmor {
+
+namespace {
+
+// "<name> <n>.svg", cut to leave room for a temporary name beside it.
+QString numberedName(const QString& baseName, int n)
+{
+    const QString tail = u' ' + QString::number(n) + QStringLiteral(".svg");
+    const qsizetype room = maxFileNameBytes - LocalFileSystem::maxTemporarySuffixBytes - tail.toUtf8().size();
+    return leftUtf8Bytes(baseName, room) + tail;
+}
+
+// Numbered names tried for a kept drawing before giving up.
+constexpr int maxKeptNumber = 1000;
+
+} // namespace
+
+QCoro::Task<> CloudKitIconSync::upload(Icon icon, Local local, std::optional<cloud::Record> fetched,
+                                       std::optional<Remote> keep)
+{
+    const std::weak_ptr<const int> alive = alive_;
+    if (!local.bytes) {
+        files::FileRead read = folder_->read(icon.file, SvgIconLimits::maxFileBytes);
+        // Changed since it was looked at: the next sync compares it again.
+        if (!read.bytes || folder_->stamp(icon.file) != local.stamp)
+            co_return;
+        local.bytes = std::move(read.bytes);
+    }
+    // g++ 12: no temporaries in the awaited call.
+    const QByteArray document = *local.bytes;
+    const QString fileName = icon.file;
+    const IconRenderResult drawn = co_await renderIcon(IconRenderer::shared(), document, previewSide, fileName);
+    if (alive.expired())
+        co_return;
+    // What no machine could draw stays here (the renderer has told the user); without the
+    // drawing program the icon still goes, keeping the record's preview.
+    if (drawn.outcome != IconRenderOutcome::drawn && drawn.outcome != IconRenderOutcome::unavailable)
+        co_return;
+    // The record's drawing is kept here before the save replaces it.
+    if (keep && keep->document) {
+        const QByteArray theirs = *keep->document;
+        const QDateTime date = keep->date;
+        const bool kept = co_await keepBeside(icon, theirs, date);
+        if (alive.expired() || !kept)
+            co_return;
+    }
+    std::optional<QString> preview;
+    if (drawn.outcome == IconRenderOutcome::drawn)
+        if (const std::optional<QByteArray> png = renderPNG(drawn.image, previewSide))
+            preview = temporaryFile(icon.record, QStringLiteral(".png"), *png);
+    // The bytes compared go up, whatever the file holds by the time the database copies it.
+    const std::optional<QString> svg = temporaryFile(icon.record, QStringLiteral(".svg"), document);
+    if (svg) {
+        cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, icon.record);
+        record.setValue(svgAssetKey, cloud::Asset{*svg});
+        // Without a new preview the record keeps the one it has, if any.
+        if (preview)
+            record.setValue(pngAssetKey, cloud::Asset{*preview});
+        record.setValue(updatedAtKey, local.date.isValid() ? local.date : QDateTime::currentDateTimeUtc());
+        try {
+            const cloud::Record saved = co_await saveRecord(std::move(record));
+            if (!alive.expired())
+                settled(icon, {icon.file, *local.hash, saved.recordChangeTag(), local.stamp});
+        } catch (const cloud::Error& error) {
+            if (!alive.expired())
+                reportRefusal(icon.record, error);
+        } catch (...) {
+        }
+        QFile::remove(*svg);
+    }
+    if (preview)
+        QFile::remove(*preview);
+}
+
+QCoro::Task<> CloudKitIconSync::download(Icon icon, Local local, cloud::Record record, Remote remote, bool keepLocal)
+{
+    const std::weak_ptr<const int> alive = alive_;
+    if (!remote.document) {
+        const std::optional<cloud::Asset> asset = record.asset(svgAssetKey);
+        remote.document = files::readRegular(asset->filePath, SvgIconLimits::maxFileBytes).bytes;
+        if (!remote.document || IconSyncBase::hashOf(*remote.document) != remote.hash)
+            co_return;
+    }
+    // Another machine's file gets the same checks as a local custom icon; the windows
+    // then find its image already drawn.
+    const QByteArray document = *remote.document;
+    const QString fileName = icon.file;
+    const bool drawable = co_await draws(document, fileName);
+    if (alive.expired() || !drawable)
+        co_return;
+    std::optional<KeptName> kept;
+    if (keepLocal) {
+        if (!local.bytes)
+            local.bytes = folder_->read(icon.file, SvgIconLimits::maxFileBytes).bytes;
+        if (!local.bytes)
+            co_return;
+        const QString recordName = icon.record;
+        const QByteArray mine = *local.bytes;
+        kept = co_await keptName(recordName, mine);
+        if (alive.expired() || !kept)
+            co_return;
+    }
+    const QString keepAs = kept && !kept->alreadyKept ? kept->fileName : QString();
+    const IconFolder::Written written = folder_->replace(icon.file, document, remote.date, local.stamp, keepAs);
+    if (!written.written) {
+        if (!written.error.isEmpty())
+            notices_.problem(icon.record, iconWriteFailureText(icon.file, iconsDirectory_, written.error));
+        co_return;
+    }
+    if (!keepAs.isEmpty())
+        notices_.kept(keepAs);
+    settled(icon, {icon.file, *remote.hash, record.recordChangeTag(), written.stamp});
+    CustomIconLibrary::shared().iconFilesChanged();
+}
+
+QCoro::Task<bool> CloudKitIconSync::draws(QByteArray document, QString fileName)
+{
+    const IconRenderResult drawn =
+        co_await renderIcon(IconRenderer::shared(), document, SvgIconLimits::imageSide, fileName);
+    co_return drawn.outcome == IconRenderOutcome::drawn;
+}
+
+QCoro::Task<std::optional<CloudKitIconSync::KeptName>> CloudKitIconSync::keptName(QString recordName,
+                                                                                   QByteArray document)
+{
+    const std::weak_ptr<const int> alive = alive_;
+    for (int n = 2; n < maxKeptNumber; ++n) {
+        const QString name = numberedName(recordName, n);
+        const files::FileStamp stamp = folder_->stamp(name);
+        if (stamp.kind == files::FileKind::regular &&
+            folder_->read(name, SvgIconLimits::maxFileBytes).bytes == document)
+            co_return KeptName{name, true};
+        if (stamp.kind != files::FileKind::missing)
+            continue;
+        // Nor the name of an icon in the cloud, which a tool may use.
+        const QString numbered = iconBaseName(name);
+        bool inCloud = false;
+        try {
+            const std::optional<cloud::Record> found = co_await fetchRecord(numbered);
+            inCloud = found.has_value();
+        } catch (const std::exception&) {
+            // Free here is what matters.
+        }
+        if (alive.expired())
+            co_return std::nullopt;
+        if (!inCloud && folder_->stamp(name).kind == files::FileKind::missing)
+            co_return KeptName{name, false};
+    }
+    co_return std::nullopt;
+}
+
+QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, QDateTime date)
+{
+    const std::weak_ptr<const int> alive = alive_;
+    // A drawing that no machine could draw is no icon to keep.
+    const QString fileName = icon.file;
+    const bool drawable = co_await draws(document, fileName);
+    if (alive.expired())
+        co_return false;
+    if (!drawable)
+        co_return true;
+    const QString recordName = icon.record;
+    const std::optional<KeptName> kept = co_await keptName(recordName, document);
+    if (alive.expired() || !kept)
+        co_return false;
+    if (kept->alreadyKept)
+        co_return true;
+    const IconFolder::Written written = folder_->replace(kept->fileName, document, date, files::FileStamp{});
+    if (!written.written) {
+        if (!written.error.isEmpty())
+            notices_.problem(icon.record, iconWriteFailureText(kept->fileName, iconsDirectory_, written.error));
+        co_return false;
+    }
+    notices_.kept(kept->fileName);
+    co_return true;
+}
+
+std::optional<QString> CloudKitIconSync::temporaryFile(const QString& name, const QString& suffix,
+                                                       const QByteArray& bytes) const
+{
+    // A name of its own, so two syncs of one icon never share (and remove) one file.
+    QTemporaryFile file(QDir(temporaryDirectory_).filePath(name + QStringLiteral("-velmor-XXXXXX") + suffix));
+    file.setAutoRemove(false);
+    if (!file.open())
+        return std::nullopt;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.remove();
+        return std::nullopt;
+    }
+    return file.fileName();
+}
+
+std::optional<QByteArray> CloudKitIconSync::renderPNG(const QImage& image, int side)
+{
+    const double width = image.width();
+    const double height = image.height();
+    if (side <= 0 || width <= 0 || height <= 0)
+        return std::nullopt;
+    const double scale = std::min(side / width, side / height);
+    const QSizeF drawn(width * scale, height * scale);
+    const QRectF target(QPointF((side - drawn.width()) / 2, (side - drawn.height()) / 2), drawn);
+
+    QImage square(side, side, QImage::Format_ARGB32);
+    if (square.isNull())
+        return std::nullopt;
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+    painter.end();
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !square.save(&buffer, "PNG"))
+        return std::nullopt;
+    return png;
+}
+
+} // namespace velmor
