@@ -99,9 +99,11 @@ template void ProfileStore::renameProfile(const QUuid&, const QString&, Publishe
 
 void ProfileStore::editPacsProfiles(const std::function<void(QList<PacsProfile>&)>& edit)
 {
-    const QList<PacsProfile> before = pacsProfiles_.get();
-    pacsProfiles_.mutate(edit);
-    removedBuiltIns_ = removedBuiltIns_.noted(before, pacsProfiles_.get());
+    QList<PacsProfile> after = pacsProfiles_.get();
+    edit(after);
+    // Noted before the change is published: an observer may save or upload at once.
+    removedBuiltIns_ = removedBuiltIns_.noted(pacsProfiles_.get(), after);
+    pacsProfiles_.set(std::move(after));
 }
 
 void ProfileStore::setDefaultLightingHex(const std::optional<QString>& hex, const QUuid& pacsProfileId)
