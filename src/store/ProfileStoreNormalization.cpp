@@ -99,12 +99,14 @@ bool ProfileStore::normalizeProfiles()
             }
         }
     }
-    if (changed)
-        pacsProfiles_.set(pacs);
+    const bool pacsChanged = changed;
+    // Settled before the profiles are published, as an edit's are.
     if (BuiltInRemovals kept = removed.pruned(pacs); !(kept == removed)) {
         removedBuiltIns_ = std::move(kept);
         changed = true;
     }
+    if (pacsChanged)
+        pacsProfiles_.set(pacs);
 
     if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId_.get())) {
         activePacsProfileId_.set(pacs.first().id);
