@@ -1,5 +1,6 @@
 #include "model/RadiologyTool.h"
 
+#include "model/ToolCategoryNames.h"
 #include "platform/Json.h"
 #include "platform/Text.h"
 
@@ -113,7 +114,10 @@ RadiologyTool RadiologyTool::fromJson(const QJsonValue& value, const QString& pa
             tool.toggleShortcuts = std::move(list);
     }
     tool.isFavorite = reader.optionalBool("isFavorite").value_or(false);
-    tool.category = enumFromJson(reader, "category", &toolCategoryFromText, ToolCategory::viewer);
+    // A category stored is the user's; data without one (older or hand-written) gets the one its name implies.
+    tool.category = reader.has("category")
+                        ? enumFromJson(reader, "category", &toolCategoryFromText, ToolCategory::viewer)
+                        : categoryForToolName(tool.name);
 
     // Older data named a custom icon without saying which icon to show. An
     // explicit null "iconSource" still counts as said.

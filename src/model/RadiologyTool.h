@@ -62,7 +62,8 @@ struct RadiologyTool {
     QJsonObject toJson() const;
     // Applies the reading defaults, clamps `repeatSpeed` into 0…1, stores empty
     // toggle steps as absent, and takes a custom icon without any "iconSource"
-    // key as a custom-icon tool (data written before the key existed).
+    // key as a custom-icon tool (data written before the key existed). A tool
+    // without a category takes the one its name implies.
     static RadiologyTool fromJson(const QJsonValue& value, const QString& path = {});
 
     // The built-in catalogue of 67 tools, built once per process with fresh ids

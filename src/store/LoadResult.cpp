@@ -10,8 +10,8 @@ namespace velmor {
 namespace {
 LoadResult loadResult(const PersistedProfiles& root, bool didMigrate)
 {
-    return LoadResult{root.pacsProfiles, root.userProfiles, root.activePacsProfileId, root.activeUserProfileId,
-                      didMigrate};
+    return LoadResult{root.pacsProfiles, root.userProfiles, root.activePacsProfileId,
+                      root.activeUserProfileId, didMigrate, root.removedBuiltIns};
 }
 } // namespace
 

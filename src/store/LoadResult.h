@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/BuiltInRemovals.h"
 #include "model/PacsProfile.h"
 #include "model/UserProfile.h"
 
@@ -20,6 +21,7 @@ struct LoadResult {
     // The data came from any other format than the current version, so the
     // store writes it again.
     bool didMigrate = false;
+    BuiltInRemovals removedBuiltIns = {};
 
     bool operator==(const LoadResult&) const = default;
 };

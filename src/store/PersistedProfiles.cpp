@@ -5,6 +5,7 @@
 #include "platform/JsonWriter.h"
 
 #include <QHash>
+#include <algorithm>
 #include <QJsonArray>
 
 namespace velmor {
@@ -100,6 +101,31 @@ void writeUserProfile(json::TextWriter& out, const UserProfile& profile)
     out.endObject();
 }
 
+void writeRemovals(json::TextWriter& out, const BuiltInRemovals& removals)
+{
+    using Entry = BuiltInRemovals::Entry;
+    const QList<Entry>& entries = removals.entries();
+    const auto isProfile = [](const Entry& e) { return e.pacsProfileId.isNull(); };
+    const auto firstTool = std::find_if_not(entries.cbegin(), entries.cend(), isProfile);
+    out.beginObject();
+    if (firstTool != entries.cbegin()) {
+        out.key("pacsProfiles"_L1).beginArray();
+        std::for_each(entries.cbegin(), firstTool, [&](const Entry& e) { out.value(e.name); });
+        out.endArray();
+    }
+    if (firstTool != entries.cend()) {
+        out.key("tools"_L1).beginArray();
+        std::for_each(firstTool, entries.cend(), [&](const Entry& e) {
+            out.beginObject();
+            out.key("name"_L1).value(e.name);
+            out.key("pacsProfileId"_L1).value(e.pacsProfileId);
+            out.endObject();
+        });
+        out.endArray();
+    }
+    out.endObject();
+}
+
 } // namespace
 
 QByteArray PersistedProfiles::encode(qsizetype expectedSize) const
@@ -110,6 +136,10 @@ QByteArray PersistedProfiles::encode(qsizetype expectedSize) const
     writeOptional(out, "activeUserProfileId"_L1, activeUserProfileId);
     out.key("pacsProfiles"_L1);
     writeList(out, pacsProfiles, &writePacsProfile);
+    if (!removedBuiltIns.isEmpty()) {
+        out.key("removedBuiltIns"_L1);
+        writeRemovals(out, removedBuiltIns);
+    }
     out.key("userProfiles"_L1);
     writeList(out, userProfiles, &writeUserProfile);
     out.key("version"_L1).value(version);
@@ -119,13 +149,15 @@ QByteArray PersistedProfiles::encode(qsizetype expectedSize) const
 
 QJsonObject PersistedProfiles::toJson() const
 {
-    return json::ObjectWriter()
-        .set("version", version)
+    json::ObjectWriter writer;
+    writer.set("version", version)
         .setOptional("activePacsProfileId", activePacsProfileId)
         .setOptional("activeUserProfileId", activeUserProfileId)
         .set("pacsProfiles", json::encodeList(pacsProfiles))
-        .set("userProfiles", json::encodeList(userProfiles))
-        .take();
+        .set("userProfiles", json::encodeList(userProfiles));
+    if (!removedBuiltIns.isEmpty())
+        writer.set("removedBuiltIns", removedBuiltIns.toJson());
+    return writer.take();
 }
 
 std::optional<PersistedProfiles> PersistedProfiles::decodeInParts(const QByteArray& text)
@@ -176,6 +208,7 @@ PersistedProfiles PersistedProfiles::fromJson(const QJsonValue& value, const QSt
     root.activeUserProfileId = reader.optionalUuid("activeUserProfileId");
     root.pacsProfiles = reader.decodeList<PacsProfile>("pacsProfiles");
     root.userProfiles = reader.decodeList<UserProfile>("userProfiles");
+    root.removedBuiltIns = reader.decodeOptional<BuiltInRemovals>("removedBuiltIns").value_or(BuiltInRemovals());
     return root;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/BuiltInRemovals.h"
 #include "model/PacsProfile.h"
 #include "model/UserProfile.h"
 
@@ -24,6 +25,8 @@ struct PersistedProfiles {
     std::optional<QUuid> activeUserProfileId;
     QList<PacsProfile> pacsProfiles;
     QList<UserProfile> userProfiles;
+    // Written as "removedBuiltIns" only when it holds any.
+    BuiltInRemovals removedBuiltIns = {};
 
     bool operator==(const PersistedProfiles&) const = default;
 

@@ -70,6 +70,10 @@ ProfileMerge::Result ProfileMerge::merge(const LoadResult& base, const LoadResul
     result.merged.activeUserProfileId =
         mergedId(base.activeUserProfileId, local.activeUserProfileId, remote.activeUserProfileId, localIsLater);
     MergeReferences(base, local, remote, later, result).restore();
+    // A built-in taken away on one side and kept for work on the other is there again.
+    result.merged.removedBuiltIns =
+        BuiltInRemovals::merged(base.removedBuiltIns, local.removedBuiltIns, remote.removedBuiltIns)
+            .pruned(result.merged.pacsProfiles);
 
     const LoadResult& merged = result.merged;
     result.fromRemote = changedFrom(merged.pacsProfiles, local.pacsProfiles, remote.pacsProfiles) +

@@ -22,7 +22,8 @@ namespace velmor {
 //   the profile is handed back as lost, so that it can be kept as a file;
 // - a deletion never breaks work made on the other side (MergeReferences).
 // Without a base (an empty one) the merge is two-way: nothing either side holds is
-// dropped, and every difference is a conflict. The active ids merge like fields.
+// dropped, and every difference is a conflict. The active ids merge like fields, and
+// the built-ins taken away like a set.
 // Lists keep the cloud's order, with this computer's own additions after it.
 class ProfileMerge {
 public:

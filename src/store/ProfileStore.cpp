@@ -40,7 +40,8 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     QList<PacsProfile> pacs = loaded ? loaded->pacsProfiles : ProfileTemplates::builtInPacsProfiles();
     QList<UserProfile> users = loaded ? loaded->userProfiles : ProfileTemplates::defaultUserProfiles(pacs);
     replaceAll(std::move(pacs), std::move(users), loaded ? loaded->activePacsProfileId : std::nullopt,
-               loaded ? loaded->activeUserProfileId : std::nullopt);
+               loaded ? loaded->activeUserProfileId : std::nullopt,
+               loaded ? loaded->removedBuiltIns : BuiltInRemovals());
 
     const bool changed = normalizeAll(false);
     // Repairing what was loaded is no change of the user's: the data keeps its date.
@@ -169,7 +170,7 @@ void ProfileStore::keepLoadedDocument(const DiskState& disk)
     const LoadResult& loaded = *disk.result;
     const ProfileSnapshot now = contents();
     if (now == ProfileSnapshot{loaded.pacsProfiles, loaded.userProfiles, *loaded.activePacsProfileId,
-                               *loaded.activeUserProfileId}) {
+                               *loaded.activeUserProfileId, loaded.removedBuiltIns}) {
         document_.emplace(now, *disk.bytes);
         writer_->noteLoaded(now);
     }
@@ -180,11 +181,11 @@ void ProfileStore::reloadFromDisk()
     const DiskState disk = readDisk();
     if (disk.result) {
         replaceAll(disk.result->pacsProfiles, disk.result->userProfiles, disk.result->activePacsProfileId,
-                   disk.result->activeUserProfileId);
+                   disk.result->activeUserProfileId, disk.result->removedBuiltIns);
     } else {
         QList<PacsProfile> pacs = ProfileTemplates::builtInPacsProfiles();
         QList<UserProfile> users = ProfileTemplates::defaultUserProfiles(pacs);
-        replaceAll(std::move(pacs), std::move(users), std::nullopt, std::nullopt);
+        replaceAll(std::move(pacs), std::move(users), std::nullopt, std::nullopt, {});
     }
 
     const bool changed = normalizeAll(false);
@@ -203,8 +204,9 @@ void ProfileStore::reloadFromDisk()
 }
 
 void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
-                              std::optional<QUuid> activeUser)
+                              std::optional<QUuid> activeUser, BuiltInRemovals removedBuiltIns)
 {
+    removedBuiltIns_ = std::move(removedBuiltIns);
     if (!activePacs && !pacs.isEmpty())
         activePacs = pacs.first().id;
     if (!activeUser && !users.isEmpty())
@@ -220,7 +222,7 @@ void ProfileStore::replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users,
 ProfileSnapshot ProfileStore::contents() const
 {
     return ProfileSnapshot{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(),
-                           activeUserProfileId_.get()};
+                           activeUserProfileId_.get(), removedBuiltIns_};
 }
 
 ProfilesFile::Format ProfileStore::formatOf(const QByteArray& bytes)

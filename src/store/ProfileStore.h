@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/BuiltInRemovals.h"
 #include "model/PacsProfile.h"
 #include "model/RadiologyTool.h"
 #include "model/UserProfile.h"
@@ -253,10 +254,10 @@ private:
     // then the active pair, then mappings. True when the profiles changed.
     bool normalizeAll(bool suppressOnSave);
     bool normalizeProfiles();
-    // Assigns the lists, then the active ids (each the given one, else the first
-    // profile's, else left as it is).
+    // Assigns the lists and removals, then the active ids (each the given one, else
+    // the first profile's, else left as it is).
     void replaceAll(QList<PacsProfile> pacs, QList<UserProfile> users, std::optional<QUuid> activePacs,
-                    std::optional<QUuid> activeUser);
+                    std::optional<QUuid> activeUser, BuiltInRemovals removedBuiltIns);
     ProfileSnapshot contents() const;
     // The outcome of the save handed over as `ticket`.
     struct SaveTicket {
@@ -271,7 +272,8 @@ private:
     };
     void saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome);
     std::pair<UserProfile, bool> normalizedMappings(const UserProfile& profile) const;
-    static PacsProfile mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn);
+    static PacsProfile mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn,
+                                         const BuiltInRemovals& removed);
     static ProfilesFile::Format formatOf(const QByteArray& bytes);
 
     // Runs `work` on a later turn of the main queue, unless the store is gone by then.
@@ -285,6 +287,8 @@ private:
     Published<QUuid> activePacsProfileId_;
     Published<QUuid> activeUserProfileId_;
     Published<std::optional<QDateTime>> lastSaved_;
+    // The built-ins the user renamed or deleted; saved with the profiles.
+    BuiltInRemovals removedBuiltIns_;
 
     std::shared_ptr<ProfileStore*> self_;
     ProfilesFile file_;
@@ -305,6 +309,8 @@ private:
     quint64 datedSaves_ = 0;
 
     // Editing, exchange and sync helpers.
+    // Every edit of the PACS profiles goes through here, to note the built-ins it took away.
+    void editPacsProfiles(const std::function<void(QList<PacsProfile>&)>& edit);
     void editTool(const QUuid& toolId, const QUuid& pacsProfileId, const std::function<void(RadiologyTool&)>& change);
     void editUserProfile(const QUuid& userProfileId, const std::function<void(UserProfile&)>& change);
     // Runs `work`; a failure is told to onError as "<title>" / "<prefix><error>" and rethrown.

@@ -65,7 +65,7 @@ void ProfileStore::importPacsProfile(const QString& path)
         reportingFailure(QStringLiteral("Import Failed"), QStringLiteral("Failed to import PACS profile: "),
                          [&] { return ProfileExchange::decodePacsProfile(ProfileExchange::readFile(path)); });
     profile.id = QUuid::createUuid();
-    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    editPacsProfiles([&](QList<PacsProfile>& list) { list.append(profile); });
     activePacsProfileId_.set(profile.id);
     save();
     notify(QStringLiteral("Import Successful"),

@@ -1,5 +1,5 @@
 // The repair chain of ProfileStore: built-in PACS profiles merged and completed,
-// tool names and categories brought up to date, user profiles bound and named,
+// tool names brought up to date, user profiles bound and named,
 // active ids repaired, and default mappings filled in where a button has none.
 #include "store/ProfileStore.h"
 
@@ -15,61 +15,6 @@
 namespace velmor {
 
 namespace {
-
-const QSet<QString>& reportingToolNames()
-{
-    static const QSet<QString> names{
-        "mic on/off",
-        "speech organization",
-        "submit speech organization",
-        "auto impression",
-        "sign & next",
-        "sign & close",
-        "exam list",
-        "skip exam",
-        "custom template",
-        "apply custom template",
-        "default template",
-        "apply default template",
-        "paste findings from comparison report (speech organization)",
-        "paste findings from comparison report (current report)",
-        "report field down",
-        "report field up",
-        "first highlighted field",
-        "first impression line",
-    };
-    return names;
-}
-
-const QSet<QString>& mammoToolNames()
-{
-    static const QSet<QString> names{
-        "tomo vs. standard views",
-        "current / comparison",
-        "current rcc / lcc",
-        "current rmlo / lmlo",
-        "current rcc, rmlo / lcc, lmlo",
-        "current rcc (comparison) / rcc",
-        "current rmlo (comparison) / rmlo",
-        "comparison lcc / current lcc",
-        "comparison lmlo / current lmlo",
-        "current rcc / rcc tomo",
-        "current lcc tomo / lcc",
-        "current rmlo / rmlo tomo",
-        "current rmlo tomo / rmlo",
-    };
-    return names;
-}
-
-ToolCategory categoryForName(const QString& name)
-{
-    const QString key = text::lowercased(name);
-    if (reportingToolNames().contains(key))
-        return ToolCategory::reporting;
-    if (mammoToolNames().contains(key))
-        return ToolCategory::mammo;
-    return ToolCategory::viewer;
-}
 
 template <typename T>
 bool containsId(const QList<T>& items, const QUuid& id)
@@ -87,7 +32,8 @@ bool ProfileStore::normalizeAll(bool suppressOnSave)
     return changed;
 }
 
-PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn)
+PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn,
+                                            const BuiltInRemovals& removed)
 {
     PacsProfile merged = stored;
     renameLegacyTools(merged.tools);
@@ -101,12 +47,13 @@ PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const Pac
     // A built-in tool the user renamed is known by its id (the built-in's own, or the
     // one it was added back with), one with another id by its name. One added back
     // takes the id every machine derives for it, so two machines that deleted it
-    // add back one tool.
+    // add back one tool. One the user renamed or deleted stays so.
     const QList<QUuid> addedBackIds = AddedBackIds::toolIds(stored.id, builtIn.tools);
     for (qsizetype i = 0; i < builtIn.tools.size(); ++i) {
         const RadiologyTool& tool = builtIn.tools.at(i);
         const QUuid& addedBackId = addedBackIds.at(i);
-        if (names.contains(text::lowercased(tool.name)) || ids.contains(tool.id) || ids.contains(addedBackId))
+        if (names.contains(text::lowercased(tool.name)) || ids.contains(tool.id) || ids.contains(addedBackId)
+            || removed.removesTool(stored.id, tool.name))
             continue;
         RadiologyTool added = tool;
         added.id = addedBackId;
@@ -121,18 +68,23 @@ bool ProfileStore::normalizeProfiles()
     QList<PacsProfile> pacs = pacsProfiles_.get();
 
     // Built-in profiles merged into the first stored profile of their name, or added
-    // back under the ids every machine derives for them. Profiles of other names are
-    // the user's own and stay.
+    // back under the ids every machine derives for them, unless the user renamed or
+    // deleted them. Profiles of other names are the user's own and stay.
+    const BuiltInRemovals& removed = removedBuiltIns_;
     for (const PacsProfile& builtIn : ProfileTemplates::builtInPacsProfiles()) {
         const QString name = text::lowercased(builtIn.name);
         const auto stored = std::find_if(pacs.begin(), pacs.end(),
                                          [&](const PacsProfile& p) { return text::lowercased(p.name) == name; });
         if (stored == pacs.end()) {
-            pacs.append(AddedBackIds::addedBack(builtIn, idsOf(pacs)));
+            if (removed.removesPacsProfile(builtIn.name))
+                continue;
+            PacsProfile added = AddedBackIds::addedBack(builtIn, idsOf(pacs));
+            added.tools.removeIf([&](const RadiologyTool& t) { return removed.removesTool(added.id, t.name); });
+            pacs.append(std::move(added));
             changed = true;
             continue;
         }
-        PacsProfile merged = mergedPacsProfile(*stored, builtIn);
+        PacsProfile merged = mergedPacsProfile(*stored, builtIn, removed);
         if (merged.tools != stored->tools) {
             *stored = std::move(merged);
             changed = true;
@@ -146,15 +98,14 @@ bool ProfileStore::normalizeProfiles()
                 changed = true;
             }
         }
-        for (RadiologyTool& tool : profile.tools) {
-            const ToolCategory category = categoryForName(tool.name);
-            if (tool.category != category) {
-                tool.category = category;
-                changed = true;
-            }
-        }
     }
-    if (changed)
+    const bool pacsChanged = changed;
+    // Settled before the profiles are published, as an edit's are.
+    if (BuiltInRemovals kept = removed.pruned(pacs); !(kept == removed)) {
+        removedBuiltIns_ = std::move(kept);
+        changed = true;
+    }
+    if (pacsChanged)
         pacsProfiles_.set(pacs);
 
     if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId_.get())) {

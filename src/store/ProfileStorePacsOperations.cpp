@@ -3,6 +3,8 @@
 #include "store/ProfileStore.h"
 #include "store/ToolIdMap.h"
 
+#include <type_traits>
+
 namespace velmor {
 
 PacsProfile ProfileStore::activePacsProfile() const
@@ -25,7 +27,7 @@ void ProfileStore::upsertTool(const RadiologyTool& tool, const QUuid& pacsProfil
     const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    pacsProfiles_.mutate([&](QList<PacsProfile>& profiles) {
+    editPacsProfiles([&](QList<PacsProfile>& profiles) {
         QList<RadiologyTool>& tools = profiles[p].tools;
         if (const qsizetype t = indexOfId(tools, tool.id); t >= 0)
             tools[t] = tool;
@@ -55,7 +57,7 @@ void ProfileStore::editTool(const QUuid& toolId, const QUuid& pacsProfileId,
     const qsizetype t = indexOfId(pacsProfiles_.get().at(p).tools, toolId);
     if (t < 0)
         return;
-    pacsProfiles_.mutate([&](QList<PacsProfile>& profiles) { change(profiles[p].tools[t]); });
+    editPacsProfiles([&](QList<PacsProfile>& profiles) { change(profiles[p].tools[t]); });
     save();
 }
 
@@ -64,7 +66,7 @@ void ProfileStore::deleteTool(const QUuid& id, const QUuid& pacsProfileId)
     const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    pacsProfiles_.mutate(
+    editPacsProfiles(
         [&](QList<PacsProfile>& profiles) { profiles[p].tools.removeIf([&](const auto& t) { return t.id == id; }); });
     // Other PACS profiles may hold a tool of the same id (copies share them): their users keep their mappings.
     userProfiles_.mutate([&](QList<UserProfile>& users) {
@@ -84,19 +86,32 @@ void ProfileStore::renameProfile(const QUuid& id, const QString& name, Published
     const qsizetype index = indexOfId(profiles.get(), id);
     if (index < 0)
         return;
-    profiles.mutate([&](QList<Profile>& list) { list[index].name = name; });
+    const auto rename = [&](QList<Profile>& list) { list[index].name = name; };
+    if constexpr (std::is_same_v<Profile, PacsProfile>)
+        editPacsProfiles(rename);
+    else
+        profiles.mutate(rename);
     save();
 }
 
 template void ProfileStore::renameProfile(const QUuid&, const QString&, Published<QList<PacsProfile>>&);
 template void ProfileStore::renameProfile(const QUuid&, const QString&, Published<QList<UserProfile>>&);
 
+void ProfileStore::editPacsProfiles(const std::function<void(QList<PacsProfile>&)>& edit)
+{
+    QList<PacsProfile> after = pacsProfiles_.get();
+    edit(after);
+    // Noted before the change is published: an observer may save or upload at once.
+    removedBuiltIns_ = removedBuiltIns_.noted(pacsProfiles_.get(), after);
+    pacsProfiles_.set(std::move(after));
+}
+
 void ProfileStore::setDefaultLightingHex(const std::optional<QString>& hex, const QUuid& pacsProfileId)
 {
     const qsizetype p = indexOfId(pacsProfiles_.get(), pacsProfileId);
     if (p < 0)
         return;
-    pacsProfiles_.mutate([&](QList<PacsProfile>& profiles) { profiles[p].defaultLightingHex = hex; });
+    editPacsProfiles([&](QList<PacsProfile>& profiles) { profiles[p].defaultLightingHex = hex; });
     save();
 }
 
@@ -114,7 +129,7 @@ void ProfileStore::createPacsProfile(const QString& name)
     const PacsProfile profile{QUuid::createUuid(), name,
                               profiles.isEmpty() ? RadiologyTool::defaultTools() : profiles.first().tools,
                               ProfileTemplates::defaultLightingHex(name)};
-    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(profile); });
+    editPacsProfiles([&](QList<PacsProfile>& list) { list.append(profile); });
     activePacsProfileId_.set(profile.id);
     save();
 }
@@ -127,7 +142,7 @@ void ProfileStore::duplicatePacsProfile(const PacsProfile& profile)
     PacsProfile copy = *stored;
     copy.id = QUuid::createUuid();
     copy.name = profile.name + QStringLiteral(" Copy");
-    pacsProfiles_.mutate([&](QList<PacsProfile>& list) { list.append(copy); });
+    editPacsProfiles([&](QList<PacsProfile>& list) { list.append(copy); });
     activePacsProfileId_.set(copy.id);
     save();
 }
@@ -140,7 +155,7 @@ void ProfileStore::deletePacsProfile(const PacsProfile& profile)
     const PacsProfile* stored = findById(pacsProfiles_.get(), profile.id);
     const QList<RadiologyTool> deletedTools = stored ? stored->tools : profile.tools;
 
-    pacsProfiles_.mutate(
+    editPacsProfiles(
         [&](QList<PacsProfile>& list) { list.removeIf([&](const auto& p) { return p.id == profile.id; }); });
     const QList<PacsProfile>& remaining = pacsProfiles_.get();
     if (activePacsProfileId_.get() == profile.id && !remaining.isEmpty())

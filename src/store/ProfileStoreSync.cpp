@@ -33,7 +33,8 @@ void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::option
 {
     // Saves queued before this one would otherwise upload what the download just replaced.
     ++remoteApplies_;
-    replaceAll(decoded.pacsProfiles, decoded.userProfiles, decoded.activePacsProfileId, decoded.activeUserProfileId);
+    replaceAll(decoded.pacsProfiles, decoded.userProfiles, decoded.activePacsProfileId, decoded.activeUserProfileId,
+               decoded.removedBuiltIns);
     normalizeAll(true);
     save(true, changedAt, std::move(whenSaved));
 }
@@ -58,15 +59,13 @@ std::optional<SyncChangeSummary::Notice> ProfileStore::syncChangeSummary(const Q
     const std::optional<LoadResult> incoming = decodePayload(payload);
     if (!incoming)
         return std::nullopt;
-    const LoadResult current{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(),
-                             activeUserProfileId_.get(), false};
-    return SyncChangeSummary::summarize(current, *incoming);
+    return SyncChangeSummary::summarize(snapshot(), *incoming);
 }
 
 LoadResult ProfileStore::snapshot() const
 {
-    return LoadResult{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(), activeUserProfileId_.get(),
-                      false};
+    return LoadResult{pacsProfiles_.get(), userProfiles_.get(), activePacsProfileId_.get(),
+                      activeUserProfileId_.get(), false, removedBuiltIns_};
 }
 
 void ProfileStore::dateNoLaterThan(const QDateTime& time)

@@ -11,7 +11,7 @@ bool ProfileSnapshot::operator==(const ProfileSnapshot& other) const
 {
     // QList compares shared data first, so lists nobody changed cost nothing.
     return activePacs == other.activePacs && activeUser == other.activeUser && pacs == other.pacs
-        && users == other.users;
+        && users == other.users && removedBuiltIns == other.removedBuiltIns;
 }
 
 QByteArray ProfileSnapshot::encode(qsizetype expectedSize) const
@@ -22,6 +22,7 @@ QByteArray ProfileSnapshot::encode(qsizetype expectedSize) const
     document.activeUserProfileId = activeUser;
     document.pacsProfiles = pacs;
     document.userProfiles = users;
+    document.removedBuiltIns = removedBuiltIns;
     return document.encode(expectedSize);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/BuiltInRemovals.h"
 #include "model/PacsProfile.h"
 #include "model/UserProfile.h"
 #include "platform/SerialQueue.h"
@@ -24,6 +25,7 @@ struct ProfileSnapshot {
     QList<UserProfile> users;
     QUuid activePacs;
     QUuid activeUser;
+    BuiltInRemovals removedBuiltIns = {};
 
     // Same lists (shared, or equal value by value) and the same active ids.
     bool operator==(const ProfileSnapshot& other) const;

@@ -137,6 +137,7 @@ private:
         ProfileStoreSeed::userProfiles(store).set(base.userProfiles);
         ProfileStoreSeed::activePacsProfileId(store).set(*base.activePacsProfileId);
         ProfileStoreSeed::activeUserProfileId(store).set(*base.activeUserProfileId);
+        ProfileStoreSeed::removedBuiltIns(store) = base.removedBuiltIns;
         RandomStoreEdits random(store, rng);
         for (int count = int(rng() % (maxEditsPerSide + 1)); count > 0; --count)
             edits << random.apply();

@@ -45,7 +45,7 @@ TEST_F(ProfileNormalizationTest, BuiltInProfilesAreMergedIntoTheFirstOfTheirName
     EXPECT_FALSE(ProfileStoreSeed::normalizeProfiles(*store));
 }
 
-TEST_F(ProfileNormalizationTest, LightingCategoriesAndUserNamesFollowTheNames)
+TEST_F(ProfileNormalizationTest, LightingAndUserNamesFollowTheNamesAndCategoriesStay)
 {
     // A lighting the user set stays; a missing one is filled where the name has one.
     QList<PacsProfile> pacs = store->pacsProfiles().get();
@@ -61,9 +61,10 @@ TEST_F(ProfileNormalizationTest, LightingCategoriesAndUserNamesFollowTheNames)
     EXPECT_EQ(pacs[0].defaultLightingHex, QString("#7800D1"));
     EXPECT_EQ(pacs[1].defaultLightingHex, QString("#123456"));
     EXPECT_EQ(pacs[3].defaultLightingHex, std::nullopt);
-    EXPECT_EQ(pacs[1].tools[0].category, ToolCategory::reporting);
-    EXPECT_EQ(pacs[1].tools[1].category, ToolCategory::viewer);
-    EXPECT_EQ(pacs[1].tools[2].category, ToolCategory::mammo);
+    // A category stored is the user's, whatever the name implies.
+    EXPECT_EQ(pacs[1].tools[0].category, ToolCategory::viewer);
+    EXPECT_EQ(pacs[1].tools[1].category, ToolCategory::mammo);
+    EXPECT_EQ(pacs[1].tools[2].category, ToolCategory::viewer);
 
     // A lone "Synthesis" user, and any "Default", take the current default name.
     EXPECT_EQ(user(0).name, "Radiologist - General");

@@ -2,6 +2,7 @@
 // always agreeing with the JSON documents of the same values.
 #include "StoreFixture.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
@@ -29,7 +30,12 @@ PersistedProfiles representativeDocument()
     const PacsProfile plain{QUuid::createUuid(), "", {}, std::nullopt};
     const UserProfile user{QUuid::createUuid(), awkward, lit.id, {makeMapping("é", awkward, tool.id)}, "", "#F00"};
     const UserProfile empty{QUuid::createUuid(), "", plain.id, {}, std::nullopt, std::nullopt};
-    return PersistedProfiles{6, lit.id, empty.id, {lit, plain}, {user, empty}};
+    PersistedProfiles document{6, lit.id, empty.id, {lit, plain}, {user, empty}};
+    document.removedBuiltIns = BuiltInRemovals::fromJson(QJsonObject{
+        {"pacsProfiles", QJsonArray{"Intelerad", awkward}},
+        {"tools", QJsonArray{QJsonObject{{"name", awkward}, {"pacsProfileId", json::uuidText(lit.id)}},
+                             QJsonObject{{"name", "Pan"}, {"pacsProfileId", json::uuidText(plain.id)}}}}});
+    return document;
 }
 
 } // namespace

@@ -13,6 +13,7 @@ struct ProfileStoreSeed {
     static Published<QUuid>& activePacsProfileId(ProfileStore& store) { return store.activePacsProfileId_; }
     static Published<QUuid>& activeUserProfileId(ProfileStore& store) { return store.activeUserProfileId_; }
     static Published<std::optional<QDateTime>>& lastSaved(ProfileStore& store) { return store.lastSaved_; }
+    static BuiltInRemovals& removedBuiltIns(ProfileStore& store) { return store.removedBuiltIns_; }
     // The repair chain's first step on its own: built-in profiles merged, users bound and named.
     static bool normalizeProfiles(ProfileStore& store) { return store.normalizeProfiles(); }
 };

@@ -4,8 +4,9 @@
 //
 // What is checked: every mark any machine made (MarkedEdits) is in the final
 // profiles or in a file kept beside some machine's profiles.json; the machines
-// and the record end with the same profiles; nothing the sanitizers see goes
-// wrong. Marks are never undone on purpose, so a mark that is nowhere was
+// and the record end with the same profiles; no built-in PACS profile, and no
+// built-in tool of one, is there twice (the edits rename and delete built-ins);
+// nothing the sanitizers see goes wrong. Marks are never undone on purpose, so a mark that is nowhere was
 // dropped by the sync. Each schedule has a seed of its own: the run's seed
 // (VELMOR_SCHEDULE_SEED replays a run) plus its index. Ids are new on every
 // run; the schedule and its edits are not.
@@ -14,6 +15,8 @@
 #include "MarkedEdits.h"
 #include "OfflineSwitch.h"
 #include "TwoMachines.h"
+#include "model/ProfileTemplates.h"
+#include "platform/Text.h"
 #include "store/ProfileExchange.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +84,34 @@ struct Found {
     }
 };
 
+// Built-in PACS profiles, and built-in tools of the profile that holds them, that
+// are there more than once.
+QStringList builtInTwins(const LoadResult& profiles)
+{
+    const QList<PacsProfile> builtIns = ProfileTemplates::builtInPacsProfiles();
+    QStringList twins;
+    for (const PacsProfile& builtIn : builtIns) {
+        const QString name = text::lowercased(builtIn.name);
+        QList<const PacsProfile*> namesakes;
+        for (const PacsProfile& pacs : profiles.pacsProfiles) {
+            if (text::lowercased(pacs.name) == name)
+                namesakes << &pacs;
+        }
+        if (namesakes.size() > 1)
+            twins << builtIn.name;
+        if (namesakes.isEmpty())
+            continue;
+        for (const RadiologyTool& tool : builtIn.tools) {
+            const QString toolName = text::lowercased(tool.name);
+            const auto& tools = namesakes.first()->tools;
+            if (std::count_if(tools.cbegin(), tools.cend(),
+                              [&](const RadiologyTool& t) { return text::lowercased(t.name) == toolName; }) > 1)
+                twins << builtIn.name + " / " + tool.name;
+        }
+    }
+    return twins;
+}
+
 // Names of the profiles, for a failure message.
 QString summary(const LoadResult& profiles)
 {
@@ -122,6 +153,7 @@ protected:
     struct Outcome {
         QStringList missingMarks;
         QStringList disagreements;
+        QStringList twins;
     };
     // One schedule, and what went wrong in it.
     Outcome run(quint32 seed);
@@ -152,11 +184,13 @@ RandomSchedules::Outcome RandomSchedules::run(quint32 seed)
     const std::optional<QByteArray> payload = record ? record->bytes("payload") : std::nullopt;
     const std::optional<LoadResult> final = payload ? decodePayload(*payload) : std::nullopt;
     if (!final)
-        return {{"no readable record"}, {}};
+        return {{"no readable record"}, {}, {}};
     Found found;
     collect(*final, found);
+    outcome.twins = builtInTwins(*final);
     for (const auto& machine : machines) {
         const LoadResult own = machine->store->snapshot();
+        outcome.twins << builtInTwins(own);
         if (own.pacsProfiles != final->pacsProfiles || own.userProfiles != final->userProfiles)
             outcome.disagreements << "a machine's profiles differ from the record's: " + summary(own) + " against " +
                     summary(*final);
@@ -248,6 +282,7 @@ TEST_P(RandomSchedules, EveryMarkEndsInTheFinalProfilesOrAKeptFileAndAllMachines
         << where << "marks lost: " << outcome.missingMarks.join(", ").toStdString();
     EXPECT_TRUE(outcome.disagreements.isEmpty())
         << "machines and record end with the same profiles: " << where << outcome.disagreements.join("; ").toStdString();
+    EXPECT_TRUE(outcome.twins.isEmpty()) << where << "built-ins there twice: " << outcome.twins.join(", ").toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeded, RandomSchedules, ::testing::Range(0, scheduleCount));
