@@ -5,6 +5,7 @@
 #include "platform/Json.h"
 #include "platform/MainQueue.h"
 #include "platform/Paths.h"
+#include "store/DataFolderSweep.h"
 #include "store/LegacyPersistedProfiles.h"
 #include "store/PersistedProfiles.h"
 
@@ -26,6 +27,7 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     } catch (const FileError&) {
         // The first save reports it.
     }
+    sweepDataFolder(paths::applicationSupport());
     isFreshInstall_ = !file_.exists();
 
     const DiskState disk = readDisk();

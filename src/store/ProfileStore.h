@@ -47,8 +47,9 @@ public:
     // and then the document profiles.json holds.
     using SaveOutcomeHandler = std::function<void(bool saved, const QByteArray& document)>;
 
-    // Loads profiles.json from the data folder (else the bundle's seed, else the
-    // built-in profiles), normalises, and saves when needed.
+    // Sweeps what killed writes left in the data folder (sweepDataFolder), loads
+    // profiles.json from it (else the bundle's seed, else the built-in profiles),
+    // normalises, and saves when needed.
     ProfileStore();
     // The same, with other file access (tests inject failures through it).
     explicit ProfileStore(std::shared_ptr<FileSystem> fileSystem);

@@ -3,16 +3,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
+#include <limits>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -128,6 +132,48 @@ TEST_F(LocalFiles, DatesAFileToTheMillisecondWithoutFollowingALink)
 
     EXPECT_EQ(failureOf([&] { files.setModificationTime(path("missing"), QDateTime::currentDateTimeUtc()); }),
               QString::fromLocal8Bit(std::strerror(ENOENT)));
+}
+
+// Temporary files of writers that no longer run go; those of a running process (this
+// one, its parent), other names, links and folders stay. Names of earlier versions,
+// which name no process, go only while no other velmor runs.
+TEST_F(LocalFiles, LeftoverTemporariesOfEndedWritersGoAndLiveOnesStay)
+{
+    const QString dead = QString::number(endedProcess());
+    const QString self = QString::number(::getpid());
+    const QString parent = QString::number(::getppid());
+    const QStringList gone{"profiles.json.tmp.velmor-" + dead + "-1k2j3h", "cloud_sync.base.velmor-" + dead + "-0",
+                           "Dr A (user profile).json.velmor-" + dead + "-zz9"};
+    const QStringList kept{"profiles.json.velmor-" + self + "-abc", "cloud_sync.json.velmor-" + parent + "-abc",
+                           "profiles.json.velmor-" + dead + "-", "notes.velmor-" + dead + "-ABC", "profiles.json"};
+    for (const QString& name : gone + kept)
+        writeFile(path(name), "x");
+    const QString earlier = "profiles.json.tmp.velmor-3k2j4h5g6f";
+    writeFile(path(earlier), "x");
+    QDir().mkpath(path("folder.velmor-" + dead + "-1"));
+    QTemporaryDir outside;
+    writeFile(outside.filePath("target"), "t");
+    QFile::link(outside.filePath("target"), path("link.velmor-" + dead + "-1"));
+
+    const temporaryFolders::Processes othersRun{[](qint64 pid) { return pid == ::getppid(); }, [] { return true; }};
+    QStringList removed = LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), {}, othersRun);
+    removed.sort();
+    QStringList expected = gone;
+    expected.sort();
+    EXPECT_EQ(removed, expected);
+    EXPECT_TRUE(QFileInfo::exists(path(earlier))) << "another velmor may still write it";
+    for (const QString& name : kept + QStringList{"folder.velmor-" + dead + "-1", "link.velmor-" + dead + "-1"})
+        EXPECT_TRUE(QFileInfo(path(name)).exists() || QFileInfo(path(name)).isSymLink()) << name.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(outside.filePath("target")));
+
+    const temporaryFolders::Processes alone{[](qint64 pid) { return pid == ::getppid(); }, [] { return false; }};
+    EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "cloud", alone), QStringList{});
+    EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "profiles.json", alone),
+              QStringList{earlier});
+
+    // What write() makes names this process, so a later start can tell.
+    EXPECT_LE(QString(".velmor-%1-%2").arg(std::numeric_limits<pid_t>::max()).arg(QString(13, 'z')).size(),
+              LocalFileSystem::maxTemporarySuffixBytes);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,33 @@ TEST_F(ProfileStoreTest, ALinkedProfilesFileIsReadThroughAndSavedToItsTarget)
     EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
     EXPECT_TRUE(disk->changes().contains("rename profiles.json.tmp profiles.json"));
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Edited"});
+}
+
+// What writers killed mid-write left beside profiles.json and beside the file it links
+// to goes at start; a running writer's file, and other files in the linked folder, stay.
+TEST_F(ProfileStoreTest, AtStartLeftoversOfEndedWritersGoAndARunningOnesStay)
+{
+    QTemporaryDir dotfiles;
+    writeFile(dotfiles.filePath("mine.json"), json::encode(accepted("Dr. Linked").toJson()));
+    ASSERT_TRUE(QFile::link(dotfiles.filePath("mine.json"), profilesPath()));
+    const QString dead = QString::number(endedProcess());
+    const QString running = QString::number(::getppid());
+    const QStringList gone{"profiles.json.backup.tmp.velmor-" + dead + "-7x", "cloud_sync.base.velmor-" + dead + "-1",
+                           "Dr A (user profile).json.velmor-" + dead + "-2"};
+    for (const QString& name : gone)
+        writeFile(supportPath(name), QByteArray(1 << 20, 'x'));
+    writeFile(supportPath("cloud_sync.json.velmor-" + running + "-3"), "x");
+    writeFile(dotfiles.filePath("mine.json.tmp.velmor-" + dead + "-4"), "x");
+    writeFile(dotfiles.filePath("other.json.velmor-" + dead + "-5"), "x");
+
+    auto store = start();
+    queue->runUntilIdle();
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Linked"});
+    for (const QString& name : gone)
+        EXPECT_FALSE(QFileInfo::exists(supportPath(name))) << name.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(supportPath("cloud_sync.json.velmor-" + running + "-3")));
+    EXPECT_EQ(QDir(dotfiles.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"mine.json", "other.json.velmor-" + dead + "-5"}));
 }
 
 // A user who made the profiles private keeps them so: the file replaced by a save,
