@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -237,6 +238,49 @@ TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothin
     EXPECT_LE(*savedTimes[1], *savedTimes[2]);
     EXPECT_EQ(saveCalls, 2);
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Two"});
+}
+
+// A save that failed is tried again as it was asked for: a taken payload keeps the
+// date of its change and asks for no upload; an edit asks for its upload.
+TEST_F(ProfileStoreTest, AFailedSaveIsRetriedWithItsDateAndItsUpload)
+{
+    auto store = start();
+    queue->runUntilIdle();
+    saveCalls = 0;
+    std::optional<bool> outcome;
+    const auto retry = [&] {
+        outcome.reset();
+        store->retryFailedSave([&outcome](bool saved, const QByteArray&) { outcome = saved; });
+        queue->runUntilIdle();
+    };
+    retry();
+    EXPECT_EQ(outcome, true) << "nothing unsaved: saved at once";
+
+    LoadResult taken = store->snapshot();
+    taken.userProfiles.first().name = "Taken";
+    const QDateTime changedAt = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, QTimeZone::utc());
+    disk->failNext("write profiles.json.tmp", "No space left on device", 2);
+    store->applySyncPayload(taken, changedAt);
+    queue->runUntilIdle();
+    ASSERT_TRUE(store->hasUnsavedChanges());
+    retry();
+    EXPECT_EQ(outcome, false);
+    retry();
+    EXPECT_EQ(outcome, true);
+    EXPECT_FALSE(store->hasUnsavedChanges());
+    EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Taken"});
+    EXPECT_EQ(store->lastModifiedDate(), changedAt);
+    EXPECT_EQ(QFileInfo(profilesPath()).lastModified().toUTC(), changedAt);
+    EXPECT_EQ(saveCalls, 0);
+
+    renameUser(*store, "Edited");
+    disk->failNext("write profiles.json.tmp", "No space left on device");
+    store->save();
+    queue->runUntilIdle();
+    retry();
+    EXPECT_EQ(outcome, true);
+    EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Edited"});
+    EXPECT_EQ(saveCalls, 1);
 }
 
 TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothing)

@@ -16,6 +16,8 @@ class ScriptedFileSystem final : public FileSystem {
 public:
     // The next `times` steps named `step` (a rename by its source alone) fail with `error`.
     void failNext(const QString& step, const QString& error, int times = 1) { failures_.append({step, error, times}); }
+    // The faults still scripted are gone (the disk has room again).
+    void clearFailures() { failures_.clear(); }
     // The next write of `fileName` succeeds but stores other bytes (the last one changed).
     void garbleNextWrite(const QString& fileName) { garbled_.append(fileName); }
 
