@@ -187,6 +187,48 @@ TEST_F(ProfileStoreTest, AtStartLeftoversOfEndedWritersGoAndARunningOnesStay)
               (QStringList{"mine.json", "other.json.velmor-" + dead + "-5"}));
 }
 
+// An admin's script replaces profiles.json (or the file it links to) while Velmor runs;
+// two edits and the save at quit follow: the replaced version is kept, and named.
+TEST_F(ProfileStoreTest, AProfilesFileReplacedWhileRunningIsKeptThroughTwoSavesAndAQuit)
+{
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "linked" : "plain");
+        QTemporaryDir dotfiles;
+        const QString target = linked ? dotfiles.filePath("profiles.json") : profilesPath();
+        writeFile(target, json::encode(accepted("Dr. Mine").toJson()));
+        if (linked) {
+            ASSERT_TRUE(QFile::link(target, profilesPath()));
+        }
+        auto store = std::make_unique<ProfileStore>(std::make_shared<LocalFileSystem>());
+        record(*store);
+        queue->runUntilIdle();
+
+        PersistedProfiles theirs = profilesOnDisk();
+        theirs.userProfiles.first().name = "Added by IT";
+        writeFile(target + ".new", json::encode(theirs.toJson()));
+        ASSERT_TRUE(QFile::rename(target, target + ".old") && QFile::rename(target + ".new", target));
+
+        renameUser(*store, "Edit 1");
+        store->save();
+        queue->runUntilIdle();
+        renameUser(*store, "Edit 2");
+        store->save();
+        queue->runUntilIdle();
+        store->save(); // at quit
+        store.reset();
+        queue->runUntilIdle();
+
+        EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Edit 2"});
+        EXPECT_EQ(namesOf(profilesOnDisk("profiles.json.external").userProfiles), QStringList{"Added by IT"});
+        EXPECT_EQ(notices.size(), 1);
+        EXPECT_TRUE(!notices.isEmpty() && notices.first().second.contains(supportPath("profiles.json.external")));
+        EXPECT_EQ(QFileInfo(profilesPath()).isSymLink(), linked);
+        notices.clear();
+        for (const QString& name : QDir(supportDir.path()).entryList(QDir::Files | QDir::System))
+            QFile::remove(supportPath(name));
+    }
+}
+
 // A user who made the profiles private keeps them so: the file replaced by a save,
 // and the backup beside it, take the profiles file's permission bits.
 TEST_F(ProfileStoreTest, ASaveKeepsTheProfilesFilePermissions)
