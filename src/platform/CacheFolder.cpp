@@ -1,6 +1,7 @@
 #include "platform/CacheFolder.h"
 
 #include "platform/RegularFile.h"
+#include "platform/TemporaryFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,16 +104,17 @@ int CacheFolder::removeLeftoverTemporaries(const std::function<bool(const QStrin
 {
     // What temporaryName() makes: ".‹name›.‹pid›-‹count›".
     static const QRegularExpression temporary(QStringLiteral("^\\.(.+)\\.([0-9]{1,18})-[0-9]{1,20}$"));
-    int removed = 0;
-    for (const Entry& entry : regularFiles()) {
-        const QRegularExpressionMatch match = temporary.match(entry.name);
-        if (!match.hasMatch() || !entry.mine || !isEntry(match.captured(1)))
-            continue;
-        const qint64 pid = match.captured(2).toLongLong();
-        if (pid != ::getpid() && !isRunning(pid) && removeFile(entry.name))
-            ++removed;
-    }
-    return removed;
+    if (!isValid())
+        return 0;
+    const auto writerOf = [&isEntry](const QString& name) -> std::optional<temporaryFolders::Writer> {
+        const QRegularExpressionMatch match = temporary.match(name);
+        if (!match.hasMatch() || !isEntry(match.captured(1)))
+            return std::nullopt;
+        return temporaryFolders::Writer{match.captured(2).toLongLong()};
+    };
+    // Every name here names its process: no other velmor needs to be looked for.
+    const temporaryFolders::Processes processes{isRunning, [] { return true; }};
+    return int(temporaryFolders::removeLeftoverFiles(fd_.get(), writerOf, processes).size());
 }
 
 } // namespace velmor

@@ -120,4 +120,29 @@ QStringList removeLeftovers(const QString& root, const Processes& processes)
     return removed;
 }
 
+QStringList removeLeftoverFiles(int folder, const WriterOf& writerOf, const Processes& processes)
+{
+    QStringList removed;
+    std::optional<bool> othersRun;
+    for (const QByteArray& entry : entries(folder)) {
+        const QString name = QFile::decodeName(entry);
+        const std::optional<Writer> writer = writerOf(name);
+        struct stat info {};
+        if (!writer || ::fstatat(folder, entry.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+            continue;
+        bool abandoned = false;
+        if (writer->pid) {
+            abandoned = *writer->pid != ::getpid() && !processes.isRunning(*writer->pid);
+        } else {
+            if (!othersRun)
+                othersRun = processes.anotherVelmorRuns();
+            abandoned = !*othersRun;
+        }
+        if (abandoned && ::unlinkat(folder, entry.constData(), 0) == 0)
+            removed.append(name);
+    }
+    return removed;
+}
+
 } // namespace velmor::temporaryFolders

@@ -4,10 +4,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // The private temporary folders that Velmor processes make (the cloud folder's
-// copies of fetched files), and the sweep that removes those a process killed
-// outright left behind.
+// copies of fetched files), and the sweeps that remove those folders and the
+// temporary files of writes that a process killed outright left behind.
 namespace velmor::temporaryFolders {
 
 // A QTemporaryDir template in `root` that names this process as the folder's
@@ -34,5 +35,20 @@ struct Processes {
 // is never followed (inside a removed folder it goes as a link), another user's
 // entry and anything but a folder are left alone. Returns the names removed.
 QStringList removeLeftovers(const QString& root, const Processes& processes = Processes::system());
+
+// What a temporary file's name tells of the process that writes it.
+struct Writer {
+    // None for a name of an older kind that names no process.
+    std::optional<qint64> pid;
+};
+// The writer of the file `name`; none when `name` is no temporary file of the caller's.
+using WriterOf = std::function<std::optional<Writer>(const QString& name)>;
+
+// Removes this user's regular files in the open folder `folder` that `writerOf`
+// reads as temporary files no process writes any more: one whose process is not
+// this one and no longer runs, or one naming no process while no other velmor of
+// the user runs. Links, folders, anything else and other users' files stay.
+// Returns the names removed.
+QStringList removeLeftoverFiles(int folder, const WriterOf& writerOf, const Processes& processes = Processes::system());
 
 } // namespace velmor::temporaryFolders

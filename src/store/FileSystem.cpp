@@ -1,11 +1,13 @@
 #include "store/FileSystem.h"
 
 #include "platform/RegularFile.h"
+#include "platform/UniqueFd.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <cerrno>
@@ -19,6 +21,18 @@ namespace velmor {
 
 namespace {
 QString systemError(int code) { return files::systemErrorText(code); }
+
+// "‹file›.velmor-‹pid›-‹n›", or "‹file›.velmor-‹n›" as earlier versions named them.
+std::optional<temporaryFolders::Writer> writerOfTemporary(const QString& name, const QString& prefix)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(.+)\\.velmor-(?:([0-9]{1,10})-)?[0-9a-z]{1,13}$"));
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch() || !match.captured(1).startsWith(prefix))
+        return std::nullopt;
+    if (match.hasCaptured(2))
+        return temporaryFolders::Writer{match.captured(2).toLongLong()};
+    return temporaryFolders::Writer{};
+}
 
 } // namespace
 
@@ -50,7 +64,9 @@ void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        temporary = target + ".velmor-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        // The process's id tells a later start whether anyone still writes it.
+        temporary = target + ".velmor-" + QByteArray::number(::getpid()) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && (errno != EEXIST || attempt == 9))
             throw FileError(systemError(errno));
@@ -131,6 +147,16 @@ void LocalFileSystem::setModificationTime(const QString& path, const QDateTime& 
     times[1].tv_nsec = static_cast<long>((ms - seconds * 1000) * 1'000'000);
     if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
         throw FileError(systemError(errno));
+}
+
+QStringList LocalFileSystem::removeLeftoverTemporaries(const QString& folder, const QString& prefix,
+                                                       const temporaryFolders::Processes& processes)
+{
+    const UniqueFd open(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+    if (!open)
+        return {};
+    return temporaryFolders::removeLeftoverFiles(
+        open.get(), [&prefix](const QString& name) { return writerOfTemporary(name, prefix); }, processes);
 }
 
 std::optional<FileStamp> LocalFileSystem::stamp(const QString& path) const

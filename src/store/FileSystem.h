@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/TemporaryFolders.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <stdexcept>
@@ -71,8 +74,16 @@ public:
     // Far above the profiles of 50 users with 1,000 mappings each.
     static constexpr qint64 maxReadBytes = 64 * 1024 * 1024;
     // What write() adds to a file's name for its temporary file, at most:
-    // ".velmor-" and a 64-bit number in base 36.
-    static constexpr qsizetype maxTemporarySuffixBytes = 8 + 13;
+    // ".velmor-", the writing process's id, "-" and a 64-bit number in base 36.
+    static constexpr qsizetype maxTemporarySuffixBytes = 8 + 10 + 1 + 13;
+
+    // Removes the temporary files that write() left in `folder` in processes that no
+    // longer run (a kill while writing), and those of earlier versions, which name no
+    // process, while no other velmor of the user runs: every one there, or with
+    // `prefix`, those of files whose names start with it. Returns the names removed.
+    static QStringList removeLeftoverTemporaries(
+        const QString& folder, const QString& prefix = {},
+        const temporaryFolders::Processes& processes = temporaryFolders::Processes::system());
 
     bool exists(const QString& path) const override;
     QByteArray read(const QString& path) const override;

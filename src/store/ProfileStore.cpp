@@ -5,6 +5,7 @@
 #include "platform/Json.h"
 #include "platform/MainQueue.h"
 #include "platform/Paths.h"
+#include "store/DataFolderSweep.h"
 #include "store/LegacyPersistedProfiles.h"
 #include "store/PersistedProfiles.h"
 
@@ -26,6 +27,7 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     } catch (const FileError&) {
         // The first save reports it.
     }
+    sweepDataFolder(paths::applicationSupport());
     isFreshInstall_ = !file_.exists();
 
     const DiskState disk = readDisk();
@@ -89,6 +91,17 @@ void ProfileStore::save(bool suppressOnSave, const std::optional<QDateTime>& cha
                    });
 }
 
+void ProfileStore::retryFailedSave(SaveOutcomeHandler whenSaved)
+{
+    if (!hasUnsavedChanges_) {
+        later([done = std::move(whenSaved), document = document_ ? document_->second : QByteArray()](ProfileStore&) {
+            done(true, document);
+        });
+        return;
+    }
+    save(failedSave_.suppressOnSave, failedSave_.changedAt, std::move(whenSaved));
+}
+
 void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome)
 {
     // A handler may release the store: each notice goes on its own turn, none once it is gone.
@@ -100,6 +113,8 @@ void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome&
         });
     const bool wrote = outcome.outcome == ProfilesFile::SaveOutcome::written;
     hasUnsavedChanges_ = failed;
+    if (failed)
+        failedSave_ = {ticket.suppressOnSave, ticket.changedAt};
     // Nothing written and nothing saved since: the date is the file's again, as
     // it was before the save; a failed dated save does not date the data.
     const bool latest = ticket.number == handedSaves_ && ticket.dated == datedSaves_;

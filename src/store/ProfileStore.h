@@ -48,8 +48,9 @@ public:
     // and then the document profiles.json holds.
     using SaveOutcomeHandler = std::function<void(bool saved, const QByteArray& document)>;
 
-    // Loads profiles.json from the data folder (else the bundle's seed, else the
-    // built-in profiles), normalises, and saves when needed.
+    // Sweeps what killed writes left in the data folder (sweepDataFolder), loads
+    // profiles.json from it (else the bundle's seed, else the built-in profiles),
+    // normalises, and saves when needed.
     ProfileStore();
     // The same, with other file access (tests inject failures through it).
     explicit ProfileStore(std::shared_ptr<FileSystem> fileSystem);
@@ -91,6 +92,10 @@ public:
 
     // Writes every profile to profiles.json; never throws. The outcome arrives later.
     void save(bool suppressOnSave = false);
+    // Saves again, as the save that failed last would have (its date, its upload or
+    // none), the profiles whose latest save failed: a disk that was full may have room
+    // now. `whenSaved` learns the outcome on a later turn; with nothing unsaved, at once.
+    void retryFailedSave(SaveOutcomeHandler whenSaved);
     // Returns once every save so far is on disk or failed (their outcomes still
     // arrive on the main queue).
     void flush();
@@ -305,6 +310,12 @@ private:
     // Saves handed to the writer so far.
     quint64 handedSaves_ = 0;
     bool hasUnsavedChanges_ = false;
+    // How the latest save that failed was asked for, for retryFailedSave().
+    struct FailedSave {
+        bool suppressOnSave = false;
+        std::optional<QDateTime> changedAt;
+    };
+    FailedSave failedSave_;
     // Saves dated by the change they hold (remote applies).
     quint64 datedSaves_ = 0;
 

@@ -21,6 +21,11 @@ ProfilesFile::ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fi
 {
 }
 
+QString ProfilesFile::externalPath(int n) const
+{
+    return path_ + QStringLiteral(".external") + (n > 1 ? u'-' + QString::number(n) : QString());
+}
+
 std::optional<QDateTime> ProfilesFile::modificationTime() const { return fileSystem_->modificationTime(path_); }
 
 std::optional<QByteArray> ProfilesFile::tryRead(const QString& path, QString* error) const
@@ -62,12 +67,15 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
     const Classifier& judge = decode ? decode : classify_;
     Loaded loaded;
     last_.reset();
-    if (!fileSystem_->exists(path_))
+    if (!fileSystem_->exists(path_)) {
+        saw(std::nullopt);
         return loaded;
+    }
     std::optional<QByteArray> bytes;
     QString cause;
     const std::optional<FileStamp> stamp = stampAround([&] { bytes = tryRead(path_, &cause); });
     const Format format = bytes ? judge(*bytes) : Format::unreadable;
+    saw(bytes);
     if (format != Format::unreadable) {
         last_ = Document{*bytes, format, stamp};
         loaded.bytes = bytes;
@@ -180,6 +188,7 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isL
     SaveResult result;
     try {
         if (isLast && holdsLastDocument()) {
+            saw(last_->bytes);
             if (date(fileSystem_->resolve(path_), changedAt))
                 last_->stamp = fileSystem_->stamp(path_);
             result.outcome = SaveOutcome::unchanged;
@@ -214,11 +223,35 @@ ProfilesFile::CurrentFile ProfilesFile::currentFile()
     return {current, format, cause};
 }
 
+void ProfilesFile::keepExternal(const CurrentFile& current, QList<Notice>& notices)
+{
+    const bool ours = !seen_ || *seen_ == current.bytes || (last_ && current.bytes == last_->bytes);
+    if (ours || !current.bytes || current.format == Format::unreadable || keptExternal_ == current.bytes)
+        return;
+    int n = 1;
+    while (fileSystem_->exists(externalPath(n)))
+        ++n;
+    const QString kept = externalPath(n);
+    try {
+        replaceWith(kept, *current.bytes);
+    } catch (const FileError& error) {
+        throw FileError(QStringLiteral("“%1” was changed outside Velmor and could not be kept aside: %2")
+                            .arg(path_, error.description()));
+    }
+    keptExternal_ = current.bytes;
+    notices.append({warningTitle, QStringLiteral("“%1” was changed outside Velmor while Velmor ran. That version is "
+                                                 "kept as “%2”, and Velmor's profiles are saved in its place.")
+                                      .arg(path_, kept)});
+}
+
 void ProfilesFile::writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt,
                                  QList<Notice>& notices)
 {
+    const std::optional<FileStamp> judged = fileSystem_->stamp(path_);
     if (fileSystem_->exists(path_)) {
-        const auto [current, format, cause] = currentFile();
+        const CurrentFile currentNow = currentFile();
+        keepExternal(currentNow, notices);
+        const auto& [current, format, cause] = currentNow;
         if (format == Format::unreadable) {
             // The backup stays as it is: it may be the last good copy.
             const bool reported = current && keptDamaged_ == current;
@@ -243,7 +276,11 @@ void ProfilesFile::writeDocument(const QByteArray& document, const std::optional
     // Dated before it is published, so that profiles.json never shows the time of the write.
     date(temporary, changedAt);
     fileSystem_->copyPermissions(target, temporary);
+    // Written by someone else while this save ran: that version is kept too.
+    if (fileSystem_->stamp(path_) != judged)
+        keepExternal(currentFile(), notices);
     fileSystem_->rename(temporary, target);
+    saw(document);
 }
 
 void ProfilesFile::restoreBackup(QList<Notice>& notices)
@@ -260,6 +297,7 @@ void ProfilesFile::restoreBackup(QList<Notice>& notices)
         if (fileSystem_->exists(path_))
             keepDamaged(tryRead(path_));
         replaceWith(fileSystem_->resolve(path_), backup);
+        saw(backup);
         notices.append({QStringLiteral("Restored from Backup"),
                         QStringLiteral("Your previous profile data has been restored.")});
     } catch (const FileError& error) {

@@ -20,7 +20,9 @@ namespace velmor {
 //                          a link the user made in place of profiles.json, so that
 //                          the save replaces the target and keeps the link);
 //   profiles.json.damaged  a profiles file that could not be read, kept for the user;
-//   profiles.json.legacy   the old-format file, kept before the first save over it.
+//   profiles.json.legacy   the old-format file, kept before the first save over it;
+//   profiles.json.external a profiles file someone else wrote while Velmor ran, kept
+//                          before a save replaces it ("….external-2", … for later ones).
 // profiles.json is only ever replaced by a rename, so it is never missing or half
 // written, and no file the user might still need is written over.
 class ProfilesFile {
@@ -60,6 +62,8 @@ public:
     QString temporaryPath() const { return fileSystem_->resolve(path_) + QStringLiteral(".tmp"); }
     QString damagedPath() const { return path_ + QStringLiteral(".damaged"); }
     QString legacyPath() const { return path_ + QStringLiteral(".legacy"); }
+    // Where the n-th version someone else wrote is kept (n from 1).
+    QString externalPath(int n) const;
 
     bool exists() const { return fileSystem_->exists(path_); }
     std::optional<QDateTime> modificationTime() const;
@@ -70,8 +74,10 @@ public:
     // store's keeps what it decoded, so that nothing is decoded twice.
     Loaded load(const Classifier& decode = {});
 
-    // Writes `document` as the new profiles.json: backup refreshed, legacy or
-    // damaged file kept, temporary file written and read back, then renamed into
+    // Writes `document` as the new profiles.json: a version someone else wrote
+    // since the last load or save kept aside (with a warning that names where),
+    // backup refreshed, legacy or damaged file kept, temporary file written and read
+    // back, then renamed into
     // place. A document equal to the one last written or loaded, still on disk
     // (told by the file's stamp, else by its bytes), is not written again. A failure
     // restores the backup when profiles.json is then missing or unreadable; no
@@ -122,6 +128,11 @@ private:
     CurrentFile currentFile();
     void writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt, QList<Notice>& notices);
     void restoreBackup(QList<Notice>& notices);
+    // Keeps `current` (what profiles.json holds now) aside when Velmor did not put it
+    // there and has not kept it already; throws FileError when it cannot be kept.
+    void keepExternal(const CurrentFile& current, QList<Notice>& notices);
+    // profiles.json now holds `bytes` (none: nothing) by Velmor's own doing.
+    void saw(const std::optional<QByteArray>& bytes) { seen_ = bytes; }
     void removeTemporaries();
 
     QString path_;
@@ -130,6 +141,12 @@ private:
     std::optional<Document> last_;
     // The damaged content already kept and reported, so that it is not reported twice.
     std::optional<QByteArray> keptDamaged_;
+    // What profiles.json held when Velmor last read, wrote or restored it (an empty
+    // optional inside: no file); unknown before the first load. Anything else found
+    // there before a save was written by someone else.
+    std::optional<std::optional<QByteArray>> seen_;
+    // The external version kept last, so that a save tried again keeps it once.
+    std::optional<QByteArray> keptExternal_;
 };
 
 } // namespace velmor

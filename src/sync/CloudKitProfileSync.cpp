@@ -490,6 +490,13 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
 
 QCoro::Task<> CloudKitProfileSync::syncNow()
 {
+    // The profiles waiting in memory are this machine's, weighed once they are on disk;
+    // a save that fails again is told by the store, and what follows keeps them.
+    if (std::exchange(retrySave_, false) && profileStore_->hasUnsavedChanges()) {
+        SaveOutcome retried;
+        profileStore_->retryFailedSave(retried.handler());
+        co_await retried;
+    }
     // The account was unavailable when the sync started: decide between local and
     // remote now, so that uploads resume.
     if (!hasCompletedInitialSync_ && !isRunningInitialSync_) {
@@ -728,6 +735,7 @@ void CloudKitProfileSync::requestSyncNow()
 {
     postToMain([weak = weak_from_this()] {
         if (const auto self = weak.lock()) {
+            self->retrySave_ = true;
             self->container_->checkForChanges();
             self->queueSync();
         }

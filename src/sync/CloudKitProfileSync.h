@@ -126,7 +126,8 @@ public:
 
     // --- Commands and pushes; each returns before any cloud call, its task starting
     // on a later turn of the main queue.
-    // "Sync Now": looks for other machines' changes at once, then syncNow().
+    // "Sync Now": looks for other machines' changes at once, then syncNow(), which
+    // first saves again profiles whose save failed (a disk that was full may have room).
     void requestSyncNow();
     // A push: syncNow() for query, zone and database notifications. Requests that come
     // while a sync runs or waits are merged: at most one runs and one waits.
@@ -277,6 +278,8 @@ private:
     // request made while one runs leaves one more to follow it.
     enum class QueuedSync { none, scheduled, running, runningWithOneWaiting };
     QueuedSync queuedSync_ = QueuedSync::none;
+    // "Sync Now" asked for a failed save to be tried again before the next syncNow().
+    bool retrySave_ = false;
 };
 
 } // namespace velmor

@@ -16,17 +16,6 @@ using temporaryFolders::Processes;
 
 namespace {
 
-// An id that no process has any more: a child that ended and was waited for.
-qint64 endedProcess()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
-
 class TemporaryFolders : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return root.filePath(name); }

@@ -3,16 +3,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
+#include <limits>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -128,6 +132,36 @@ TEST_F(LocalFiles, DatesAFileToTheMillisecondWithoutFollowingALink)
 
     EXPECT_EQ(failureOf([&] { files.setModificationTime(path("missing"), QDateTime::currentDateTimeUtc()); }),
               QString::fromLocal8Bit(std::strerror(ENOENT)));
+}
+
+// Temporary files of writers that no longer run go; those of a running process (this
+// one, its parent), other names, links and folders stay. Names of earlier versions,
+// which name no process, go only while no other velmor runs.
+TEST_F(LocalFiles, LeftoverTemporariesOfEndedWritersGoAndLiveOnesStay)
+{
+    const QString dead = QString::number(endedProcess());
+    const QString earlier = "profiles.json.tmp.velmor-3k2j4h5g6f";
+    const QStringList kept{"profiles.json.velmor-" + QString::number(::getpid()) + "-abc",
+                           "cloud_sync.json.velmor-" + QString::number(::getppid()) + "-abc",
+                           "notes.velmor-" + dead + "-ABC", earlier};
+    for (const QString& name : kept + QStringList{"cloud_sync.base.velmor-" + dead + "-0"})
+        writeFile(path(name), "x");
+    QDir().mkpath(path("folder.velmor-" + dead + "-1"));
+    QFile::link(path(earlier), path("link.velmor-" + dead + "-1"));
+
+    const auto processes = [](bool othersRun) {
+        return temporaryFolders::Processes{[](qint64 pid) { return pid == ::getppid(); },
+                                           [othersRun] { return othersRun; }};
+    };
+    EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), {}, processes(true)),
+              QStringList{"cloud_sync.base.velmor-" + dead + "-0"});
+    EXPECT_EQ(entries().size(), kept.size() + 2) << "the others, the folder and the link stay";
+    EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "cloud", processes(false)), QStringList{});
+    EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "profiles.json", processes(false)),
+              QStringList{earlier});
+    // Any process's id fits the room write() leaves for it in a name.
+    EXPECT_LE(QString(".velmor-%1-%2").arg(std::numeric_limits<pid_t>::max()).arg(QString(13, 'z')).size(),
+              LocalFileSystem::maxTemporarySuffixBytes);
 }
 
 } // namespace

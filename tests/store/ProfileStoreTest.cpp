@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +160,75 @@ TEST_F(ProfileStoreTest, ALinkedProfilesFileIsReadThroughAndSavedToItsTarget)
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Edited"});
 }
 
+// What writers killed mid-write left beside profiles.json and beside the file it links
+// to goes at start; a running writer's file, and other files in the linked folder, stay.
+TEST_F(ProfileStoreTest, AtStartLeftoversOfEndedWritersGoAndARunningOnesStay)
+{
+    QTemporaryDir dotfiles;
+    writeFile(dotfiles.filePath("mine.json"), json::encode(accepted("Dr. Linked").toJson()));
+    ASSERT_TRUE(QFile::link(dotfiles.filePath("mine.json"), profilesPath()));
+    const QString dead = QString::number(endedProcess());
+    const QString running = QString::number(::getppid());
+    const QStringList gone{"profiles.json.backup.tmp.velmor-" + dead + "-7x", "cloud_sync.base.velmor-" + dead + "-1",
+                           "Dr A (user profile).json.velmor-" + dead + "-2"};
+    for (const QString& name : gone)
+        writeFile(supportPath(name), QByteArray(1 << 20, 'x'));
+    writeFile(supportPath("cloud_sync.json.velmor-" + running + "-3"), "x");
+    writeFile(dotfiles.filePath("mine.json.tmp.velmor-" + dead + "-4"), "x");
+    writeFile(dotfiles.filePath("other.json.velmor-" + dead + "-5"), "x");
+
+    auto store = start();
+    queue->runUntilIdle();
+    EXPECT_EQ(namesOf(store->userProfiles().get()), QStringList{"Dr. Linked"});
+    for (const QString& name : gone)
+        EXPECT_FALSE(QFileInfo::exists(supportPath(name))) << name.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(supportPath("cloud_sync.json.velmor-" + running + "-3")));
+    EXPECT_EQ(QDir(dotfiles.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"mine.json", "other.json.velmor-" + dead + "-5"}));
+}
+
+// An admin's script replaces profiles.json (or the file it links to) while Velmor runs;
+// two edits and the save at quit follow: the replaced version is kept, and named.
+TEST_F(ProfileStoreTest, AProfilesFileReplacedWhileRunningIsKeptThroughTwoSavesAndAQuit)
+{
+    for (const bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "linked" : "plain");
+        QTemporaryDir dotfiles;
+        const QString target = linked ? dotfiles.filePath("profiles.json") : profilesPath();
+        writeFile(target, json::encode(accepted("Dr. Mine").toJson()));
+        if (linked) {
+            ASSERT_TRUE(QFile::link(target, profilesPath()));
+        }
+        auto store = std::make_unique<ProfileStore>(std::make_shared<LocalFileSystem>());
+        record(*store);
+        queue->runUntilIdle();
+
+        PersistedProfiles theirs = profilesOnDisk();
+        theirs.userProfiles.first().name = "Added by IT";
+        writeFile(target + ".new", json::encode(theirs.toJson()));
+        ASSERT_TRUE(QFile::rename(target, target + ".old") && QFile::rename(target + ".new", target));
+
+        renameUser(*store, "Edit 1");
+        store->save();
+        queue->runUntilIdle();
+        renameUser(*store, "Edit 2");
+        store->save();
+        queue->runUntilIdle();
+        store->save(); // at quit
+        store.reset();
+        queue->runUntilIdle();
+
+        EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Edit 2"});
+        EXPECT_EQ(namesOf(profilesOnDisk("profiles.json.external").userProfiles), QStringList{"Added by IT"});
+        EXPECT_EQ(notices.size(), 1);
+        EXPECT_TRUE(!notices.isEmpty() && notices.first().second.contains(supportPath("profiles.json.external")));
+        EXPECT_EQ(QFileInfo(profilesPath()).isSymLink(), linked);
+        notices.clear();
+        for (const QString& name : QDir(supportDir.path()).entryList(QDir::Files | QDir::System))
+            QFile::remove(supportPath(name));
+    }
+}
+
 // A user who made the profiles private keeps them so: the file replaced by a save,
 // and the backup beside it, take the profiles file's permission bits.
 TEST_F(ProfileStoreTest, ASaveKeepsTheProfilesFilePermissions)
@@ -209,6 +280,38 @@ TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothin
     EXPECT_LE(*savedTimes[1], *savedTimes[2]);
     EXPECT_EQ(saveCalls, 2);
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Two"});
+}
+
+// A save that failed is tried again as it was asked for: a taken payload keeps the
+// date of its change and asks for no upload; an edit asks for its upload.
+TEST_F(ProfileStoreTest, AFailedSaveIsRetriedWithItsDateAndItsUpload)
+{
+    auto store = start();
+    queue->runUntilIdle();
+    saveCalls = 0;
+    std::optional<bool> outcome;
+    const auto failThenRetry = [&](const std::function<void()>& save) {
+        disk->failNext("write profiles.json.tmp", "No space left on device");
+        save();
+        queue->runUntilIdle();
+        EXPECT_TRUE(store->hasUnsavedChanges());
+        store->retryFailedSave([&outcome](bool saved, const QByteArray&) { outcome = saved; });
+        queue->runUntilIdle();
+        EXPECT_EQ(outcome, true);
+    };
+    LoadResult taken = store->snapshot();
+    taken.userProfiles.first().name = "Taken";
+    const QDateTime changedAt = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, QTimeZone::utc());
+    failThenRetry([&] { store->applySyncPayload(taken, changedAt); });
+    EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Taken"});
+    EXPECT_EQ(store->lastModifiedDate(), changedAt);
+    EXPECT_EQ(QFileInfo(profilesPath()).lastModified().toUTC(), changedAt);
+    EXPECT_EQ(saveCalls, 0);
+
+    renameUser(*store, "Edited");
+    failThenRetry([&] { store->save(); });
+    EXPECT_EQ(namesOf(profilesOnDisk().userProfiles), QStringList{"Edited"});
+    EXPECT_EQ(saveCalls, 1);
 }
 
 TEST_F(ProfileStoreTest, SaveWithNothingNewCountsAsSavedButWritesAndUploadsNothing)

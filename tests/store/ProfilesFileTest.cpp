@@ -91,6 +91,65 @@ TEST_F(ProfilesFileTest, SaveKeepsTheFileItReplacesMovesFilesByRenamesAndSkipsWh
     }
 }
 
+// A profiles file someone else wrote (replaced, written in place, made where there was
+// none, or written while a save ran) is kept aside once, under a name of its own, before
+// a save replaces it; one that cannot be kept is not written over.
+TEST_F(ProfilesFileTest, AVersionSomeoneElseWroteIsKeptAsideOnceBeforeASave)
+{
+    const auto external = [this](int n) {
+        return Notice{"Profile Data Warning",
+                      "“" + dir->filePath("profiles.json") + "” was changed outside Velmor while Velmor ran. That "
+                      "version is kept as “" + dir->filePath(n > 1 ? QString("profiles.json.external-%1").arg(n)
+                                                                    : QString("profiles.json.external")) +
+                          "”, and Velmor's profiles are saved in its place."};
+    };
+    const auto replaceBy = [this](const QByteArray& theirs) {
+        test::writeFile(dir->filePath("other"), theirs);
+        ASSERT_EQ(std::rename(qPrintable(dir->filePath("other")), qPrintable(dir->filePath("profiles.json"))), 0);
+    };
+    reset("v6:A");
+    ProfilesFile file = makeFile();
+    file.load();
+    EXPECT_TRUE(file.save("v6:B").notices.isEmpty());
+    replaceBy("v6:X");
+    EXPECT_EQ(file.save("v6:C").notices, QList<Notice>{external(1)});
+    EXPECT_EQ(content("profiles.json.external"), "v6:X");
+    EXPECT_EQ(content("profiles.json"), "v6:C");
+    EXPECT_TRUE(file.save("v6:D").notices.isEmpty()) << "its own saves are no one else's";
+    EXPECT_TRUE(file.saveAgain().notices.isEmpty());
+
+    // Written in place, same size; then a save that cannot keep it writes nothing over it.
+    test::writeFile(dir->filePath("profiles.json"), "v6:Y");
+    disk->failNext("write profiles.json.external-2.tmp", "Disk full");
+    const ProfilesFile::SaveResult refused = file.save("v6:E");
+    EXPECT_EQ(refused.outcome, Outcome::failed);
+    EXPECT_EQ(refused.notices, QList<Notice>{saveFailed("“" + dir->filePath("profiles.json") +
+                                                        "” was changed outside Velmor and could not be kept aside: "
+                                                        "Disk full")});
+    EXPECT_EQ(content("profiles.json"), "v6:Y");
+    EXPECT_EQ(file.save("v6:E").notices, QList<Notice>{external(2)});
+    EXPECT_EQ(content("profiles.json.external-2"), "v6:Y");
+    EXPECT_EQ(content("profiles.json.external"), "v6:X");
+
+    // Written while a save runs: kept too, the save going on over it.
+    disk->beforeNext("read profiles.json.tmp", [&] { replaceBy("v6:Z"); });
+    EXPECT_EQ(file.save("v6:F").notices, QList<Notice>{external(3)});
+    EXPECT_EQ(content("profiles.json.external-3"), "v6:Z");
+    EXPECT_EQ(content("profiles.json"), "v6:F");
+
+    // A file made where the load found none; an unreadable one takes the damaged path.
+    reset({});
+    ProfilesFile fresh = makeFile();
+    fresh.load();
+    test::writeFile(dir->filePath("profiles.json"), "v6:N");
+    EXPECT_EQ(fresh.save("v6:1").notices, QList<Notice>{external(1)});
+    EXPECT_EQ(content("profiles.json.external"), "v6:N");
+    test::writeFile(dir->filePath("profiles.json"), "garbage");
+    fresh.save("v6:2");
+    EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup", "profiles.json.damaged",
+                                    "profiles.json.external"}));
+}
+
 // A failed save restores the backup only when profiles.json is then missing.
 TEST_F(ProfilesFileTest, FailedSaveLeavesTheLastGoodFileAndNoTemporaries)
 {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace velmor::test {
@@ -16,6 +17,10 @@ class ScriptedFileSystem final : public FileSystem {
 public:
     // The next `times` steps named `step` (a rename by its source alone) fail with `error`.
     void failNext(const QString& step, const QString& error, int times = 1) { failures_.append({step, error, times}); }
+    // Runs `action` (another program at work) just before the next step named `step`.
+    void beforeNext(const QString& step, std::function<void()> action) { actions_.append({step, std::move(action)}); }
+    // The faults still scripted are gone (the disk has room again).
+    void clearFailures() { failures_.clear(); }
     // The next write of `fileName` succeeds but stores other bytes (the last one changed).
     void garbleNextWrite(const QString& fileName) { garbled_.append(fileName); }
 
@@ -78,6 +83,13 @@ private:
     static QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
     void check(const QString& step) const
     {
+        for (qsizetype i = 0; i < actions_.size(); ++i) {
+            if (step == actions_[i].first || step.startsWith(actions_[i].first + ' ')) {
+                const std::function<void()> action = actions_.takeAt(i).second;
+                action();
+                break;
+            }
+        }
         for (Failure& failure : failures_) {
             if (failure.times > 0 && (step == failure.step || step.startsWith(failure.step + ' '))) {
                 --failure.times;
@@ -93,6 +105,7 @@ private:
 
     LocalFileSystem disk_;
     mutable QList<Failure> failures_;
+    mutable QList<std::pair<QString, std::function<void()>>> actions_;
     QStringList garbled_;
     QStringList changes_;
     mutable QStringList reads_;

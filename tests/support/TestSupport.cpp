@@ -4,6 +4,9 @@
 
 #include <QFile>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace velmor::test {
 
 QString dataPath(const QString& relative)
@@ -27,6 +30,16 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         ADD_FAILURE() << "cannot write " << path.toStdString();
+}
+
+qint64 endedProcess()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
 }
 
 PlatformFixture::PlatformFixture() { paths::setApplicationSupportOverride(supportDir.path()); }

@@ -17,6 +17,8 @@ namespace velmor::test {
 QString dataPath(const QString& relative);
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+// An id that no process has any more: a child that ended and was waited for.
+qint64 endedProcess();
 
 // A test's whole platform: virtual-time main queue, manual clock, in-memory
 // settings, serial queues that run on the test's thread, and a temporary

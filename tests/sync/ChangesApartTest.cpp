@@ -1,5 +1,7 @@
 #include "TwoMachines.h"
 
+#include "platform/Json.h"
+#include "store/PersistedProfiles.h"
 #include "store/ProfileExchange.h"
 #include "sync/SyncBase.h"
 
@@ -197,6 +199,22 @@ TEST_F(ChangesApart, AMergeWhoseSaveFailedKeepsTheBaseAndSendsNothing)
         << b->messages.join('\n').toStdString();
     // Nothing went up over A's profiles meanwhile.
     EXPECT_TRUE(recordUsers().contains("ALater"));
+    ASSERT_TRUE(b->store->hasUnsavedChanges());
+
+    // Room again, then "Sync Now": the merge waiting in memory is saved, and goes up.
+    disk->clearFailures();
+    b->sync->requestSyncNow();
+    queue->advance(10s);
+    EXPECT_FALSE(b->store->hasUnsavedChanges());
+    const PersistedProfiles onDisk =
+        PersistedProfiles::fromJson(json::parse(readFile(QDir(b->folder.path()).filePath("profiles.json"))));
+    QStringList saved;
+    for (const UserProfile& profile : onDisk.userProfiles)
+        saved.append(profile.name);
+    EXPECT_TRUE(saved.contains("BOffline") && saved.contains("ALater")) << saved.join(", ").toStdString();
+    EXPECT_NE(baseOf(*b), baseBefore);
+    EXPECT_TRUE(recordUsers().contains("BOffline"));
+    expectEverywhere(recordUsers());
 }
 
 

@@ -242,8 +242,10 @@ TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(userName(), "Unsaved");
-    EXPECT_EQ(messages, (QStringList{"Save Failed: Failed to save profiles: “" + supportPath("profiles.json.tmp") +
-                                         "” is a folder, not a regular file.",
+    const QString saveFailed = "Save Failed: Failed to save profiles: “" + supportPath("profiles.json.tmp") +
+                               "” is a folder, not a regular file.";
+    // "Sync Now" tried the save again first.
+    EXPECT_EQ(messages, (QStringList{saveFailed, saveFailed,
                                      "Cloud Sync: The profiles from iCloud were not applied because your latest "
                                      "changes could not be saved on this computer. Sync resumes after the next "
                                      "successful save."}));

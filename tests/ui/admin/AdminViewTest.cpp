@@ -182,6 +182,52 @@ TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)
     EXPECT_EQ(find<QLabel>("toggleSteps")->text(), "1 steps");
 }
 
+// Return in the name field saves the sheet with all it holds; Return in the icon
+// search field opens no folder and closes nothing.
+TEST_F(AdminViewTest, ReturnSavesTheNewToggleAndDoesNothingInTheIconSearch)
+{
+    open();
+    click("newToggle");
+    ToggleEditorSheet* sheet = view->toggleEditor();
+    ASSERT_TRUE(sheet);
+    auto* name = find<QLineEdit>("toggleName", sheet);
+    name->selectAll();
+    QTest::keyClicks(name, "Phase");
+    click("addStep", sheet);
+    QWidget* field = find("step_0", sheet)->findChild<QWidget*>("shortcutField");
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+
+    click("browseToggleIcons", sheet);
+    auto* picker = dynamic_cast<SFSymbolPicker*>(sheet->iconPicker());
+    ASSERT_TRUE(picker);
+    int opened = 0;
+    picker->controller().openUrl = [&opened](const QUrl&) { return ++opened > 0; };
+    click("iconScope_custom", picker);
+    auto* search = find<QLineEdit>("iconSearch", picker);
+    search->setFocus();
+    QTest::keyClicks(search, "ct");
+    QTest::keyClick(search, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(opened, 0) << "Return is no way to the icons folder";
+    EXPECT_EQ(sheet->iconPicker(), picker) << "nor does it close the picker";
+    ASSERT_EQ(view->toggleEditor(), sheet);
+    click("cancelIconPicker", picker);
+
+    const qsizetype before = store().activePacsProfile().tools.size();
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(view->toggleEditor());
+    ASSERT_EQ(store().activePacsProfile().tools.size(), before + 1);
+    const RadiologyTool toggle = store().activePacsProfile().tools.last();
+    EXPECT_EQ(toggle.name, "Phase");
+    ASSERT_EQ(toggle.toggleShortcuts.value_or(QList<KeyboardShortcut>()).size(), 1);
+    EXPECT_EQ(toggle.toggleShortcuts->first().keyCode, 40);
+    EXPECT_EQ(toggle.toggleShortcuts->first().modifiers, M::control | M::shift);
+}
+
 // The texts of a row, left to right, as the user reads them.
 QStringList textsLeftToRight(QWidget* row)
 {
@@ -392,6 +438,25 @@ TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
     EXPECT_EQ(label->text(), text::displayName(name));
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_FALSE(sheet.grab().isNull());
+}
+
+// A custom icon's file name is cut to a tooltip's room, as every other name is.
+TEST_F(AdminViewTest, ALongIconNameGivesATooltipWithinTheScreen)
+{
+    const QString name = QString(240, u'W');
+    QDir().mkpath(customIconsDirectory());
+    test::writeFile(QDir(customIconsDirectory()).filePath(name + ".svg"),
+                    R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width="4" height="4"/></svg>)");
+    SFSymbolPicker picker({ToolIconSource::custom, name + ".svg"});
+    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    ASSERT_EQ(grid->count(), 1);
+    QTextDocument tip;
+    tip.setHtml(grid->item(0)->toolTip());
+    const QString shown = tip.toPlainText();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << "cut with an ellipsis";
+    const QFontMetricsF metrics(QApplication::font());
+    EXPECT_LE(metrics.horizontalAdvance(shown), 100 * qRound(metrics.averageCharWidth()));
+    EXPECT_LT(metrics.horizontalAdvance(shown), QGuiApplication::primaryScreen()->availableSize().width());
 }
 
 // Whatever lists follow one another, the rows end up as the list, through

@@ -6,6 +6,7 @@
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
+#include "ui/shared/ToolTipRoom.h"
 #include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
@@ -218,21 +219,24 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     updateGridSize();
     const int cellWidth = grid_->gridSize().width();
     const QColor colour = Qt::white;
-    auto add = [&](const QIcon& icon, const QString& text, ToolIconSource source, const QString& name) {
-        auto* item = new QListWidgetItem(icon, text, grid_);
+    const ToolTipRoom room;
+    // `label`: the cell's text; `named`: the name its tooltip shows, cut to the tooltip's room.
+    auto add = [&](const QIcon& icon, const QString& label, const QString& named, ToolIconSource source,
+                   const QString& name) {
+        auto* item = new QListWidgetItem(icon, label, grid_);
         item->setData(Qt::UserRole, name);
         item->setData(selectionRole, velmor::toText(source));
-        item->setToolTip(plainText::toolTip(text));
+        item->setToolTip(plainText::toolTip(room.line({ToolTipRoom::name(named)})));
         item->setSizeHint(QSize(cellWidth - 6, 60));
         item->setFont(Theme::font(Theme::TextStyle::caption2));
     };
     if (custom) {
         for (const CustomIcon& icon : state.filteredCustomIcons)
-            add(customIcon(icon, colour), text::displayName(icon.displayName()), ToolIconSource::custom,
-                icon.fileName());
+            add(customIcon(icon, colour), text::displayName(icon.displayName()), icon.displayName(),
+                ToolIconSource::custom, icon.fileName());
     } else {
         for (const QString& name : state.filteredSymbols)
-            add(SymbolIcons::instance().icon(name, colour), name, ToolIconSource::system, name);
+            add(SymbolIcons::instance().icon(name, colour), name, name, ToolIconSource::system, name);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ui/admin/widgets/RepeatSpeedSlider.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/NameLabel.h"
+#include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/Switch.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/admin/widgets/ShortcutRecorder.h"
@@ -39,6 +40,7 @@ ToggleEditorSheet::ToggleEditorSheet(std::shared_ptr<ToggleEditorController> con
     auto* save = new QPushButton(tr("Save"), this);
     save->setObjectName(QStringLiteral("saveToggle"));
     makeProminent(*save);
+    SheetHost::markConfirm(*save);
     header->addWidget(cancel);
     header->addWidget(save);
     column->addLayout(header);
