@@ -4,14 +4,19 @@
 #include "store/LegacyMigration.h"
 #include "store/LegacyPersistedProfiles.h"
 #include "store/PersistedProfiles.h"
+#include "store/UniqueIds.h"
 
 namespace velmor {
 
 namespace {
+// Ids held twice are made unique, and the document is then written again.
 LoadResult loadResult(const PersistedProfiles& root, bool didMigrate)
 {
-    return LoadResult{root.pacsProfiles, root.userProfiles, root.activePacsProfileId, root.activeUserProfileId,
+    LoadResult result{root.pacsProfiles, root.userProfiles, root.activePacsProfileId, root.activeUserProfileId,
                       didMigrate};
+    if (makeIdsUnique(result))
+        result.didMigrate = true;
+    return result;
 }
 } // namespace
 
