@@ -356,7 +356,7 @@ void CloudKitProfileSync::letGo(std::optional<cloud::Record>& record)
 bool CloudKitProfileSync::takeIfFirstContact(const cloud::Record& record)
 {
     const std::optional<QByteArray> payload = payloadOf(record);
-    if (!payload || !isFirstContact(*payload))
+    if (!payload || wasRefused(record) || !isFirstContact(*payload))
         return false;
     takeAtFirstContact(*payload, countedRemoteDate(record), record);
     return true;
@@ -510,6 +510,12 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     // A first contact's take under way decides; the record is seen again after it.
     if (!payload || isTaking_)
         return;
+    // Refused and told already: this computer's profiles still go over it.
+    if (wasRefused(record)) {
+        uploadOwed_ = true;
+        uploadOver(record);
+        return;
+    }
     const std::optional<QDateTime> remote = countedRemoteDate(record);
     if (isFirstContact(*payload)) {
         takeAtFirstContact(*payload, remote, record);
@@ -631,11 +637,24 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     const LoadResult before = profileStore_->snapshot();
     // The record's document, the base once taken; its pages go with the base's write.
     QByteArray document = record ? payload : QByteArray();
-    const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
-    if (!decoded) {
+    QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> decoding =
+        decoder_.decode(std::move(payload), maxDocumentBytes());
+    std::optional<RemotePayloadDecoder::Decoded> taking = co_await std::move(decoding);
+    const bool readable = taking && taking->profiles;
+    // A record that cannot be read, or not written back, never stops this computer's uploads.
+    if (record && (!readable || taking->writtenBytes > maxDocumentBytes())) {
+        QCoro::Task<> refusing = refuse(std::move(*record), std::move(document),
+                                        readable ? Refusal::tooLarge : Refusal::unreadable,
+                                        readable ? taking->writtenBytes : 0);
+        co_await std::move(refusing);
+        co_return;
+    }
+    if (!readable) {
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
         co_return;
     }
+    const std::optional<LoadResult> decoded = std::move(taking->profiles);
+    taking.reset();
     // Edited meanwhile: the edit is newer than what the dates were compared with.
     if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
         co_return;

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -192,6 +193,20 @@ private:
                              ChangesApart changes);
     // `remote`: the record's date, which a merge that is the record's profiles keeps.
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
+    // --- Records not taken (CloudKitProfileSyncRefusals.cpp).
+    enum class Refusal {
+        // The payload is no profiles document this computer can read.
+        unreadable,
+        // Taken, the profiles would make a document too large to upload again.
+        tooLarge,
+    };
+    // Keeps the record's payload as a file beside profiles.json and tells the user, once
+    // per record, then uploads this computer's profiles over it, so that every machine
+    // reads a good record again. `writtenBytes`: the document the take would have made.
+    QCoro::Task<> refuse(cloud::Record record, QByteArray payload, Refusal why, qint64 writtenBytes = 0);
+    bool wasRefused(const cloud::Record& record) const { return refused_.contains(record.recordChangeTag()); }
+    // The largest profiles document, as this computer writes it, that fits in a record.
+    qint64 maxDocumentBytes() const;
     // After the take's save: the account's icons, the notice, the icon sync.
     QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
     // Ends a take that is no longer under way; an upload asked for meanwhile follows
@@ -265,6 +280,8 @@ private:
     bool reconcileAgain_ = false;
     EmptyFolderGuard emptyFolderGuard_;
     std::optional<QString> account_;
+    // Change tags of the records refused in this run: each is told once.
+    QSet<QString> refused_;
     bool hasSynced_ = false;
     bool uploadOwed_ = false;
     // A first contact's take is being applied and saved; uploads wait for its outcome.

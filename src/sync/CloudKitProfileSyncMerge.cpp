@@ -78,7 +78,7 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     const bool recordUnchanged = base && record.recordChangeTag() == stamp->changeTag;
     // Named, not temporaries in the await: g++ 12 destroys those twice.
     QCoro::Task<std::optional<ChangesApart>> comparing =
-        decoder_.compare(std::move(base), local, payload, recordUnchanged, later);
+        decoder_.compare(std::move(base), local, payload, recordUnchanged, later, maxDocumentBytes());
     std::optional<ChangesApart> changes = co_await std::move(comparing);
     // Edited or taken meanwhile: compared again with what the data is now.
     if (!changes || !(profileStore_->snapshot() == before) || !(base_.stamp() == stampBefore) || isTaking_) {
@@ -102,10 +102,18 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         co_return;
     }
     case ChangesApart::Kind::localOnly:
-    case ChangesApart::Kind::unreadable:
         break;
+    case ChangesApart::Kind::unreadable: {
+        // This computer's own document is always readable: the record's is not.
+        QCoro::Task<> refusing = refuse(std::move(record), std::move(payload), Refusal::unreadable);
+        co_await std::move(refusing);
+        co_return;
+    }
     case ChangesApart::Kind::both: {
-        QCoro::Task<> merging = applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
+        QCoro::Task<> merging =
+            changes->mergedBytes > maxDocumentBytes()
+                ? refuse(std::move(record), std::move(payload), Refusal::tooLarge, changes->mergedBytes)
+                : applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
         co_await std::move(merging);
         co_return;
     }
@@ -122,7 +130,7 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         uploadOwed_ = true;
         uploadOver(record);
     } else {
-        // In sync, or a document that is no profiles: the dates decide, as they always have.
+        // In sync: the dates decide, as they always have.
         applyByDates(record, payload, remote, isInitialSync);
     }
 }
