@@ -1,5 +1,6 @@
 // The profile sync against the document this computer last synced: what changed on
 // one side travels, and what changed on both while apart is merged.
+#include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
 #include "sync/SaveOutcome.h"
@@ -34,6 +35,24 @@ QString mergeText(const ProfileMerge::Result& merge)
         parts << QStringLiteral("Deleted on one side but kept for work made on the other: %1.")
                      .arg(SyncChangeSummary::formatNameList(merge.restored));
     return parts.join(u' ');
+}
+
+// What the user then runs, where the merge switched it, as a taken record's notice says it.
+QStringList switchedActive(const LoadResult& before, const LoadResult& after)
+{
+    QStringList lines;
+    const auto line = [&lines](const QString& label, const auto& profiles, const std::optional<QUuid>& was,
+                               const std::optional<QUuid>& now) {
+        if (!now || now == was)
+            return;
+        if (const auto* profile = findById(profiles, *now))
+            lines << label + profile->name + u'.';
+    };
+    line(QStringLiteral("Active PACS profile: "), after.pacsProfiles, before.activePacsProfileId,
+         after.activePacsProfileId);
+    line(QStringLiteral("Active user profile: "), after.userProfiles, before.activeUserProfileId,
+         after.activeUserProfileId);
+    return lines;
 }
 
 } // namespace
@@ -168,6 +187,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
             co_return;
         }
     }
+    const LoadResult beforeMerge = profileStore_->snapshot();
     SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
@@ -189,7 +209,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     // The record is in; what this computer adds to it (the merge, or the store's repairs
     // of the record's profiles) is a change of its own, uploaded now.
     rememberTaken(record, std::move(payload), saved.document, changes.mergeIsRemote);
-    QString body = mergeText(merge);
+    QString body = (QStringList{mergeText(merge)} + switchedActive(beforeMerge, profileStore_->snapshot())).join(u' ');
     if (!kept.isEmpty()) {
         body += u' ' + keptVersionsText(folder, kept);
         report(warningTitle, body);

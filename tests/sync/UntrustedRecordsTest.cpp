@@ -293,3 +293,29 @@ TEST_F(UntrustedRecords, AButtonMappedAgainToItsToolUndoesNoDeletionMadeElsewher
 }
 
 } // namespace
+
+namespace {
+
+// B made and chose a profile of its own while its uploads failed, A chose another later:
+// the merge runs A's, and its notice says which user and PACS profile B now has.
+TEST_F(UntrustedRecords, AMergeThatSwitchesTheActiveProfilesSaysSo)
+{
+    cloud.failNext(Call::saveRecord, cloud::Error(cloud::Error::Code::serviceUnavailable));
+    b->store->createPacsProfile("B PACS");
+    b->store->createUserProfile("B only profile");
+    queue->advance(10s);
+    a->store->createUserProfile("A later profile");
+    queue->advance(10s);
+    ASSERT_EQ(userName(*b), "A later profile");
+    const QString pacs = b->store->activePacsProfile().name;
+    ASSERT_NE(pacs, "B PACS");
+    QStringList merged;
+    for (const auto& request : notifier.requests)
+        if (request.title == "Velmor profiles merged")
+            merged << request.body;
+    ASSERT_EQ(merged.size(), 1);
+    EXPECT_TRUE(merged.first().endsWith(" Active PACS profile: " + pacs + ". Active user profile: A later profile."))
+        << merged.first().toStdString();
+}
+
+} // namespace
