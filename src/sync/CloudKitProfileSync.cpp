@@ -8,6 +8,7 @@
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 #include "sync/IconsAtFirstContact.h"
+#include "sync/OlderRecords.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -311,6 +312,11 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         // The time of the change the payload holds, so that between machines the later change wins.
         record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
+        // One past the record it replaces: a copy of an earlier record put back is told by it.
+        const bool hasBase = base_.isFor(account_);
+        record.setValue(olderRecords::generationKey,
+                        olderRecords::next(hasBase ? base_.stamp()->generation : std::nullopt,
+                                           cachedRecord_ ? olderRecords::generationOf(*cachedRecord_) : std::nullopt));
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
         rememberBase(saved, payload);
         cacheRecord(std::move(saved));
@@ -627,7 +633,8 @@ bool CloudKitProfileSync::keepsUnsavedEdits() const
 
 QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
                                                        std::optional<FirstContact> firstContact,
-                                                       std::optional<cloud::Record> record)
+                                                       std::optional<cloud::Record> record,
+                                                       std::optional<SyncBase::Stamp> olderThan)
 {
     bool saveFailed = false;
     const auto ended = qScopeGuard([this, &firstContact, &saveFailed] {
@@ -658,6 +665,24 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     // Edited meanwhile: the edit is newer than what the dates were compared with.
     if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
         co_return;
+    // A record older than the last synced state takes nothing unseen: what it replaces is kept first.
+    QString olderText;
+    if (olderThan) {
+        const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
+        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
+            decoder_.keepLost(folder, ProfileMerge::Result{*decoded, {}, {}, {}, {}, {}}, before);
+        const std::optional<RemotePayloadDecoder::Kept> kept = co_await std::move(keeping);
+        if (!kept || kept->error) {
+            report(errorTitle, QStringLiteral("The profiles in iCloud were not taken, because this computer's "
+                                              "versions of the profiles they change could not be kept: ") +
+                                   (kept ? kept->error.value_or(QString()) : QString()));
+            co_return;
+        }
+        if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
+            co_return;
+        if (!kept->files.isEmpty())
+            olderText = olderRecords::takenText(changedAt, *olderThan, folder, kept->files);
+    }
     SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
@@ -694,7 +719,12 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
         co_return;
     }
     // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
-    const std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
+    std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
+    if (!olderText.isEmpty()) {
+        report(warningTitle, olderText);
+        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + olderText}
+                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), olderText};
+    }
     if (summary)
         postChangeNotification(summary->title, summary->body);
 }

@@ -162,8 +162,10 @@ private:
     // `record`: the record the payload is in, which becomes the base once the take is saved.
     void launchApply(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record = std::nullopt);
+    // `olderThan`: the base the record is older than; what the take replaces is kept first.
     QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
-                                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record);
+                                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record,
+                                      std::optional<SyncBase::Stamp> olderThan = std::nullopt);
     // The date rule, for a record that holds this very document (its date only) or no
     // profiles at all.
     void applyByDates(const cloud::Record& record, const QByteArray& payload, const std::optional<QDateTime>& remote,
@@ -189,8 +191,9 @@ private:
     // Keeps the versions that lost as files (away from the window's thread), saves the
     // merged profiles dated by mergeDate(), tells the user, then uploads them (unless
     // they are the record's).
+    // `olderThan`: as for applyDecodedPayload.
     QCoro::Task<> applyMerge(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
-                             ChangesApart changes);
+                             ChangesApart changes, std::optional<SyncBase::Stamp> olderThan);
     // `remote`: the record's date, which a merge that is the record's profiles keeps.
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
     // --- Records not taken (CloudKitProfileSyncRefusals.cpp).

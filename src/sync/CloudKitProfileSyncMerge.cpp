@@ -3,6 +3,7 @@
 #include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
+#include "sync/OlderRecords.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -60,7 +61,8 @@ QStringList switchedActive(const LoadResult& before, const LoadResult& after)
 void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray document)
 {
     if (account_ && !record.recordChangeTag().isEmpty())
-        base_.remember({*account_, record.recordChangeTag()}, std::move(document));
+        base_.remember({*account_, record.recordChangeTag(), olderRecords::generationOf(record), remoteDate(record)},
+                       std::move(document));
 }
 
 void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray document, const QByteArray& saved,
@@ -104,6 +106,9 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         reconcileAgain_ = true;
         co_return;
     }
+    // A copy of a record from before the one last synced, put back: whatever it replaces here is kept.
+    const std::optional<SyncBase::Stamp> olderThan =
+        stamp && olderRecords::isOlder(record, remoteDate(record), *stamp) ? stamp : std::nullopt;
     switch (changes->kind) {
     case ChangesApart::Kind::inSync:
         if (!stamp || record.recordChangeTag() != stamp->changeTag)
@@ -116,7 +121,8 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         // Nothing changed here: the record is taken as it is, whatever either side's date.
         if (keepsUnsavedEdits())
             co_return;
-        QCoro::Task<> taking = applyDecodedPayload(std::move(payload), remote, std::nullopt, std::move(record));
+        QCoro::Task<> taking =
+            applyDecodedPayload(std::move(payload), remote, std::nullopt, std::move(record), olderThan);
         co_await std::move(taking);
         co_return;
     }
@@ -132,7 +138,7 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         QCoro::Task<> merging =
             changes->mergedBytes > maxDocumentBytes()
                 ? refuse(std::move(record), std::move(payload), Refusal::tooLarge, changes->mergedBytes)
-                : applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
+                : applyMerge(std::move(record), std::move(payload), remote, std::move(*changes), olderThan);
         co_await std::move(merging);
         co_return;
     }
@@ -162,16 +168,18 @@ void CloudKitProfileSync::endReconcile()
 }
 
 QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray payload,
-                                              std::optional<QDateTime> remote, ChangesApart changes)
+                                              std::optional<QDateTime> remote, ChangesApart changes,
+                                              std::optional<SyncBase::Stamp> olderThan)
 {
     const ProfileMerge::Result& merge = *changes.merge;
     if (keepsUnsavedEdits())
         co_return;
     const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
     QStringList kept;
-    if (!merge.lostPacsProfiles.isEmpty() || !merge.lostUserProfiles.isEmpty()) {
+    if (!merge.lostPacsProfiles.isEmpty() || !merge.lostUserProfiles.isEmpty() || olderThan) {
         const LoadResult before = profileStore_->snapshot();
-        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping = decoder_.keepLost(folder, merge);
+        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
+            decoder_.keepLost(folder, merge, olderThan ? std::optional(before) : std::nullopt);
         const std::optional<RemotePayloadDecoder::Kept> outcome = co_await std::move(keeping);
         if (!outcome || outcome->error) {
             report(errorTitle, QStringLiteral("The profiles in iCloud were not merged with this computer's, and "
@@ -211,7 +219,8 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     rememberTaken(record, std::move(payload), saved.document, changes.mergeIsRemote);
     QString body = (QStringList{mergeText(merge)} + switchedActive(beforeMerge, profileStore_->snapshot())).join(u' ');
     if (!kept.isEmpty()) {
-        body += u' ' + keptVersionsText(folder, kept);
+        body += u' ' + (olderThan ? olderRecords::takenText(remoteDate(record), *olderThan, folder, kept)
+                                  : keptVersionsText(folder, kept));
         report(warningTitle, body);
     }
     syncCustomIcons();

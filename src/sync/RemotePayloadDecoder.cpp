@@ -1,6 +1,8 @@
 #include "sync/RemotePayloadDecoder.h"
 
+#include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
+#include "store/SameAtGrain.h"
 #include "sync/QueueTask.h"
 
 namespace velmor {
@@ -20,6 +22,26 @@ qint64 writtenBytes(const LoadResult& profiles, qint64 mostBytes, qint64 maxByte
                                    profiles.activePacsProfileId.value_or(QUuid()),
                                    profiles.activeUserProfileId.value_or(QUuid())};
     return snapshot.encode().size();
+}
+
+// Each profile of `before` that the merge's profiles lack or hold otherwise, among its lost ones.
+void addReplaced(ProfileMerge::Result& merge, const LoadResult& before)
+{
+    const LoadResult& after = merge.merged;
+    for (const PacsProfile& profile : before.pacsProfiles) {
+        const PacsProfile* now = findById(after.pacsProfiles, profile.id);
+        if ((!now || !sameAtGrain(*now, profile)) && !merge.lostPacsProfiles.contains(profile))
+            merge.lostPacsProfiles.append(profile);
+    }
+    for (const UserProfile& profile : before.userProfiles) {
+        const UserProfile* now = findById(after.userProfiles, profile.id);
+        const auto known = [&](const ProfileMerge::LostUserProfile& lost) { return lost.profile == profile; };
+        if ((now && sameAtGrain(*now, profile)) || std::any_of(merge.lostUserProfiles.cbegin(),
+                                                                merge.lostUserProfiles.cend(), known))
+            continue;
+        const PacsProfile* pacs = findById(before.pacsProfiles, profile.pacsProfileId);
+        merge.lostUserProfiles.append({profile, pacs ? std::optional(*pacs) : std::nullopt});
+    }
 }
 
 } // namespace
@@ -75,11 +97,16 @@ QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(std::opti
 }
 
 QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::keepLost(QString folder,
-                                                                                    ProfileMerge::Result merge)
+                                                                                    ProfileMerge::Result merge,
+                                                                                    std::optional<LoadResult> replaced)
 {
-    return onQueue<Kept>(queue_, [folder = std::move(folder), merge = std::move(merge)] {
+    return onQueue<Kept>(queue_, [folder = std::move(folder), merge = std::move(merge),
+                                  replaced = std::move(replaced)] {
+        ProfileMerge::Result lost = merge;
+        if (replaced)
+            addReplaced(lost, *replaced);
         try {
-            return Kept{ProfileStore::keepLostVersions(folder, merge), std::nullopt};
+            return Kept{ProfileStore::keepLostVersions(folder, lost), std::nullopt};
         } catch (const std::exception& error) {
             return Kept{{}, QString::fromUtf8(error.what())};
         }

@@ -39,12 +39,14 @@ public:
                                                      bool recordUnchanged, ProfileMerge::Later later,
                                                      qint64 maxDocumentBytes);
     // The versions a merge lost, written as files into `folder` (ProfileStore::keepLostVersions):
-    // the file names, or why one could not be written.
+    // the file names, or why one could not be written. With `replaced`, also each of its
+    // profiles that the merge's profiles lack or hold otherwise.
     struct Kept {
         QStringList files;
         std::optional<QString> error;
     };
-    QCoro::Task<std::optional<Kept>> keepLost(QString folder, ProfileMerge::Result merge);
+    QCoro::Task<std::optional<Kept>> keepLost(QString folder, ProfileMerge::Result merge,
+                                              std::optional<LoadResult> replaced = std::nullopt);
     // A record's payload that is not taken, written as a file into `folder`
     // (ProfileStore::keepDocument) under "‹name› (‹kind›).json".
     QCoro::Task<std::optional<Kept>> keepPayload(QString folder, QString name, QString kind, QByteArray payload);

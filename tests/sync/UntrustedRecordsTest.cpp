@@ -4,6 +4,7 @@
 #include "TwoMachines.h"
 
 #include "store/PersistedProfiles.h"
+#include "store/ProfileExchange.h"
 #include "store/ProfileLookup.h"
 #include "sync/CloudKitCalls.h"
 
@@ -316,6 +317,55 @@ TEST_F(UntrustedRecords, AMergeThatSwitchesTheActiveProfilesSaysSo)
     ASSERT_EQ(merged.size(), 1);
     EXPECT_TRUE(merged.first().endsWith(" Active PACS profile: " + pacs + ". Active user profile: A later profile."))
         << merged.first().toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// An older copy of the record put back (a restored backup), dated before the state both
+// machines last synced, while neither changed anything since: both take it as a restore,
+// each keeps its newer versions of what it changes as importable files and says so, and
+// an edit afterwards travels as usual.
+TEST_F(UntrustedRecords, ARecordPutBackFromBeforeTheLastSyncTakesNothingUnseen)
+{
+    const cloud::Record old = *cloud.storedRecord("profiles");
+    const QString oldName = userName(*a);
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.name = "Made this hour";
+    a->store->upsertTool(tool, a->store->activePacsProfile().id);
+    rename(*a, "Renamed this hour");
+    queue->advance(1h);
+    ASSERT_EQ(userName(*b), "Renamed this hour");
+
+    cloud.putRecord(old);
+    syncBoth();
+    for (const Machine* machine : {a.get(), b.get()}) {
+        EXPECT_EQ(userName(*machine), oldName);
+        const QStringList files = keptFiles(*machine);
+        ASSERT_EQ(files.size(), 2) << files.join(", ").toStdString();
+        const QDir folder(machine->folder.path());
+        const QString pacsFile = files.filter("(PACS profile)").value(0);
+        const QString userFile = files.filter("(user profile)").value(0);
+        EXPECT_EQ(ProfileExchange::decodeUserProfile(readFile(folder.filePath(userFile))).profile.name,
+                  "Renamed this hour");
+        const QList<RadiologyTool> keptTools = ProfileExchange::decodePacsProfile(readFile(folder.filePath(pacsFile))).tools;
+        EXPECT_TRUE(findById(keptTools, tool.id));
+        const QStringList told = machine->messages.filter("older than the ones this computer last synced");
+        ASSERT_EQ(told.size(), 1) << machine->messages.join('\n').toStdString();
+        EXPECT_TRUE(told.first().startsWith("Cloud Sync Warning: The profiles in iCloud (dated "));
+        EXPECT_TRUE(told.first().contains("they are taken as a restore"));
+        EXPECT_TRUE(told.first().contains("“" + userFile + "”")) << told.first().toStdString();
+    }
+    EXPECT_EQ(a->store->makeSyncPayload(), b->store->makeSyncPayload());
+
+    // From the restore on, edits travel as before, and nothing more is kept or told.
+    rename(*b, "After the restore");
+    queue->advance(10s);
+    EXPECT_EQ(userName(*a), "After the restore");
+    EXPECT_EQ(keptFiles(*a).size(), 2);
+    EXPECT_EQ(a->messages.filter("older than").size(), 1);
 }
 
 } // namespace
