@@ -94,7 +94,9 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       base_(QFileInfo(profileStore_->fileURL()).absolutePath(),
             [this](const QString& message) { report(warningTitle, message); }),
       emptyFolderGuard_(container_, memory_,
-                        [this](const QString& title, const QString& message) { report(title, message); })
+                        [this](const QString& title, const QString& message) { report(title, message); }),
+      notices_([this](const QString& title, const QString& body) { postChangeNotification(title, body); },
+               [this](ChangeNotices::Gathered gathered) { launch(tellGathered(std::move(gathered))); })
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
 }
@@ -720,13 +722,9 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     }
     // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
-    if (!olderText.isEmpty()) {
+    if (!olderText.isEmpty())
         report(warningTitle, olderText);
-        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + olderText}
-                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), olderText};
-    }
-    if (summary)
-        postChangeNotification(summary->title, summary->body);
+    tellChange(std::move(summary), before, olderText);
 }
 
 QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after)
@@ -748,11 +746,34 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
         report(warningTitle, kept);
     }
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
-    if (!kept.isEmpty())
-        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + kept}
-                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), kept};
+    tellChange(std::move(summary), std::move(before), kept);
+}
+
+void CloudKitProfileSync::tellChange(std::optional<SyncChangeSummary::Notice> summary, LoadResult before,
+                                     const QString& extra)
+{
+    if (!extra.isEmpty())
+        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + extra}
+                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), extra};
     if (summary)
-        postChangeNotification(summary->title, summary->body);
+        notices_.post({summary->title, summary->body, std::move(before), extra});
+}
+
+QCoro::Task<> CloudKitProfileSync::tellGathered(ChangeNotices::Gathered gathered)
+{
+    QStringList parts;
+    if (gathered.before) {
+        // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
+        QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarizing =
+            decoder_.summarize(std::move(*gathered.before), profileStore_->snapshot());
+        const std::optional<SyncChangeSummary::Notice> summary = co_await std::move(summarizing);
+        if (summary)
+            parts << summary->body;
+    }
+    parts += gathered.extras;
+    if (parts.isEmpty())
+        parts << gathered.lastBody;
+    postChangeNotification(gathered.title, parts.join(QStringLiteral("; ")));
 }
 
 void CloudKitProfileSync::postChangeNotification(const QString& title, const QString& body)

@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
+#include "sync/ChangeNotices.h"
 #include "sync/EmptyFolderGuard.h"
 #include "sync/ProfileSubscriptions.h"
 #include "sync/RemotePayloadDecoder.h"
@@ -120,6 +121,7 @@ public:
     // names `keptFiles`, the exchange files that hold what was replaced.
     void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
                             const QStringList& keptFiles = {});
+    // Shows a notification now; the sync's own notices go through ChangeNotices.
     void postChangeNotification(const QString& title, const QString& body);
 
     // --- Commands and pushes; each returns before any cloud call, its task starting
@@ -210,6 +212,10 @@ private:
     bool wasRefused(const cloud::Record& record) const { return refused_.contains(record.recordChangeTag()); }
     // The largest profiles document, as this computer writes it, that fits in a record.
     qint64 maxDocumentBytes() const;
+    // Tells what a take changed (`summary`, from `before`), with `extra` words added.
+    void tellChange(std::optional<SyncChangeSummary::Notice> summary, LoadResult before, const QString& extra);
+    // Several notices told as one: the change from the first one's profiles to now.
+    QCoro::Task<> tellGathered(ChangeNotices::Gathered gathered);
     // After the take's save: the account's icons, the notice, the icon sync.
     QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
     // Ends a take that is no longer under way; an upload asked for meanwhile follows
@@ -282,6 +288,7 @@ private:
     bool isReconciling_ = false;
     bool reconcileAgain_ = false;
     EmptyFolderGuard emptyFolderGuard_;
+    ChangeNotices notices_;
     std::optional<QString> account_;
     // Change tags of the records refused in this run: each is told once.
     QSet<QString> refused_;

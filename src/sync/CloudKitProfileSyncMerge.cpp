@@ -224,7 +224,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
         report(warningTitle, body);
     }
     syncCustomIcons();
-    postChangeNotification(QStringLiteral("Velmor profiles merged"), body);
+    notices_.post({QStringLiteral("Velmor profiles merged"), body, beforeMerge, body});
     if (!changes.mergeIsRemote)
         scheduleUpload();
 }

@@ -369,3 +369,37 @@ TEST_F(UntrustedRecords, ARecordPutBackFromBeforeTheLastSyncTakesNothingUnseen)
 }
 
 } // namespace
+
+namespace {
+
+// A record that another writer changes every 100 ms for 10 s: its notifications are
+// gathered, at most one every few seconds, and the last one names what B then has.
+TEST_F(UntrustedRecords, NotificationsOfARecordChangingTenTimesASecondAreGatheredNeverLost)
+{
+    a->sync.reset(); // B's notifications alone
+    const std::shared_ptr<cloud::Container> writer = cloud.makeClient();
+    const QByteArray payload = b->store->makeSyncPayload();
+    const QByteArray name = "\"name\": \"" + userName(*b).toUtf8() + "\"";
+    notifier.requests.clear();
+    int saved = 0;
+    for (int i = 0; i < 100; ++i) {
+        cloud::Record record = *cloud.storedRecord("profiles");
+        record.setValue("payload", QByteArray(payload).replace(name, "\"name\": \"Name " + QByteArray::number(i) + "\""));
+        record.setValue("updatedAt", now());
+        writer->privateCloudDatabase()->saveRecord(record, [&saved](auto value, auto) { saved += value ? 1 : 0; });
+        queue->advance(100ms);
+    }
+    const int during = int(notifier.requests.size());
+    queue->advance(30s);
+    ASSERT_GE(saved, 90);
+    EXPECT_EQ(userName(*b), "Name 99");
+    // The first at once, then one at the end of each interval in which more came.
+    EXPECT_LE(during, 3);
+    ASSERT_LE(notifier.requests.size(), 4);
+    ASSERT_GE(notifier.requests.size(), 2);
+    EXPECT_TRUE(notifier.requests.last().body.contains("Name 99")) << notifier.requests.last().body.toStdString();
+    // What was told first and last covers the whole change.
+    EXPECT_TRUE(notifier.requests.first().body.contains("User profiles")) << notifier.requests.first().body.toStdString();
+}
+
+} // namespace
