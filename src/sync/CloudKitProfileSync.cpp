@@ -520,8 +520,10 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
         return;
     // Refused and told already: this computer's profiles still go over it.
     if (wasRefused(record)) {
-        uploadOwed_ = true;
-        uploadOver(record);
+        if (uploadsOverRefused()) {
+            uploadOwed_ = true;
+            uploadOver(record);
+        }
         return;
     }
     const std::optional<QDateTime> remote = countedRemoteDate(record);

@@ -207,9 +207,12 @@ private:
     };
     // Keeps the record's payload as a file beside profiles.json and tells the user, once
     // per record, then uploads this computer's profiles over it, so that every machine
-    // reads a good record again. `writtenBytes`: the document the take would have made.
+    // reads a good record again (profiles that never synced here wait for a change made
+    // here). `writtenBytes`: the document the take would have made.
     QCoro::Task<> refuse(cloud::Record record, QByteArray payload, Refusal why, qint64 writtenBytes = 0);
     bool wasRefused(const cloud::Record& record) const { return refused_.contains(record.recordChangeTag()); }
+    // This computer's profiles are a synced state: they go over a refused record at once.
+    bool uploadsOverRefused() const;
     // The largest profiles document, as this computer writes it, that fits in a record.
     qint64 maxDocumentBytes() const;
     // Tells what a take changed (`summary`, from `before`), with `extra` words added.

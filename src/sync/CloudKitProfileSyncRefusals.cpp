@@ -53,13 +53,25 @@ QCoro::Task<> CloudKitProfileSync::refuse(cloud::Record record, QByteArray paylo
                                         "would make a record of %1, and iCloud takes records of at most %2.")
                              .arg(sizeText(base64Bytes(writtenBytes) + recordFrameBytes),
                                   sizeText(database_->maxRecordBytes()));
-        report(synctext::errorTitle,
-               reason + QStringLiteral(" This computer's profiles are uploaded in their place. What iCloud held is "
-                                       "kept in “%1”: %2.")
-                            .arg(QDir::toNativeSeparators(folder), synctext::quotedList(kept->files)));
+        const QString instead = uploadsOverRefused()
+                                    ? QStringLiteral("This computer's profiles are uploaded in their place.")
+                                    : QStringLiteral("This computer has not synced its profiles yet: they are "
+                                                     "uploaded in their place with its next change.");
+        report(synctext::errorTitle, reason + u' ' + instead +
+                                         QStringLiteral(" What iCloud held is kept in “%1”: %2.")
+                                             .arg(QDir::toNativeSeparators(folder), synctext::quotedList(kept->files)));
     }
-    uploadOwed_ = true;
-    uploadOver(record);
+    if (uploadsOverRefused()) {
+        uploadOwed_ = true;
+        uploadOver(record);
+    }
+}
+
+bool CloudKitProfileSync::uploadsOverRefused() const
+{
+    // Profiles that never synced with the account would replace every machine's: they
+    // go up only with a change made here, as into a folder without profiles.
+    return hasSynced_;
 }
 
 } // namespace velmor

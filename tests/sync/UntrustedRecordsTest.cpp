@@ -148,6 +148,29 @@ TEST_F(UntrustedRecords, AnUnreadableRecordMetAgainIsNotToldAgainAndStillGetsThe
     EXPECT_EQ(told(*a, "cannot be read"), 0);
 }
 
+// A machine that never synced meets an unreadable record: its untouched profiles do not
+// go over it (they would replace every machine's); a synced machine's do, and the new
+// machine then takes those.
+TEST_F(UntrustedRecords, AMachineThatNeverSyncedSendsNothingOverAnUnreadableRecord)
+{
+    rename(*a, "Real work");
+    queue->advance(10s);
+    putPayload(randomBytes(64));
+    const int before = uploads();
+    const auto c = startedMachine();
+    queue->advance(10s);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(told(*c, "This computer has not synced its profiles yet"), 1) << c->messages.join('\n').toStdString();
+    EXPECT_TRUE(keeps(*c, "unreadable", randomBytes(64)));
+    a->sync->requestSyncNow();
+    queue->advance(10s);
+    EXPECT_EQ(told(*a, "This computer's profiles are uploaded in their place."), 1);
+    c->sync->requestSyncNow();
+    queue->advance(10s);
+    EXPECT_EQ(userName(*c), "Real work");
+    EXPECT_EQ(recordPayload(), a->store->makeSyncPayload());
+}
+
 // A record whose profiles, written as Velmor writes them, would not fit in a record is
 // refused before it is taken, told with its size and the limit, kept as a file; this
 // machine's own work goes up in its place, whether it changed meanwhile or not.
