@@ -9,7 +9,6 @@
 #include "sync/CloudKitCalls.h"
 
 #include <QJsonDocument>
-#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
