@@ -34,6 +34,8 @@ std::optional<LoadResult> decodePayload(const QByteArray& bytes);
 struct DecodedPayload {
     LoadResult result;
     bool isLegacy = false;
+    // Ids held twice were made unique: the document is not what its profiles write.
+    bool repairedIds = false;
 };
 std::optional<DecodedPayload> decodeDocument(const QByteArray& bytes);
 

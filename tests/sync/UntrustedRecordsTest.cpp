@@ -8,6 +8,7 @@
 #include "store/ProfileLookup.h"
 #include "sync/CloudKitCalls.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
@@ -271,6 +272,20 @@ TEST_F(UntrustedRecords, ProfilesHeldTwiceInARecordStayUniqueAndAreNamedAsTheRec
     EXPECT_FALSE(body.mid(fromHere).contains("Alice")) << body.toStdString();
     EXPECT_FALSE(body.mid(fromHere).contains("Night")) << body.toStdString();
     EXPECT_TRUE(body.mid(fromHere).contains("B's own")) << body.toStdString();
+
+    // Taken where nothing changed meanwhile, the repair goes up as the taker's own change.
+    twice.userProfiles = b->store->userProfiles().get();
+    twice.userProfiles.last().id = twice.userProfiles.at(twice.userProfiles.size() - 2).id;
+    putPayload(twice.encode());
+    syncBoth();
+    EXPECT_EQ(userNames(*a), userNames(*b));
+    EXPECT_EQ(recordPayload(), a->store->makeSyncPayload());
+    const QJsonArray users = QJsonDocument::fromJson(recordPayload())["userProfiles"].toArray();
+    QSet<QString> ids;
+    for (const QJsonValue user : users)
+        ids.insert(user["id"].toString());
+    EXPECT_EQ(ids.size(), users.size());
+    EXPECT_EQ(users.size(), twice.userProfiles.size());
 }
 
 // A user profile, and a PACS profile, deleted on A while B mapped a button of theirs again
