@@ -672,20 +672,11 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     // A record older than the last synced state takes nothing unseen: what it replaces is kept first.
     QString olderText;
     if (olderThan) {
-        const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
-        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
-            decoder_.keepLost(folder, ProfileMerge::Result{*decoded, {}, {}, {}, {}, {}}, before);
-        const std::optional<RemotePayloadDecoder::Kept> kept = co_await std::move(keeping);
-        if (!kept || kept->error) {
-            report(errorTitle, QStringLiteral("The profiles in iCloud were not taken, because this computer's "
-                                              "versions of the profiles they change could not be kept: ") +
-                                   (kept ? kept->error.value_or(QString()) : QString()));
+        QCoro::Task<std::optional<QString>> keeping = keepReplacedByOlder(before, *decoded, *olderThan, changedAt);
+        const std::optional<QString> kept = co_await std::move(keeping);
+        if (!kept || !(profileStore_->snapshot() == before) || keepsUnsavedEdits())
             co_return;
-        }
-        if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
-            co_return;
-        if (!kept->files.isEmpty())
-            olderText = olderRecords::takenText(changedAt, *olderThan, folder, kept->files);
+        olderText = *kept;
     }
     SaveOutcome outcome;
     {
@@ -749,33 +740,6 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
     }
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
     tellChange(std::move(summary), std::move(before), kept);
-}
-
-void CloudKitProfileSync::tellChange(std::optional<SyncChangeSummary::Notice> summary, LoadResult before,
-                                     const QString& extra)
-{
-    if (!extra.isEmpty())
-        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + extra}
-                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), extra};
-    if (summary)
-        notices_.post({summary->title, summary->body, std::move(before), extra});
-}
-
-QCoro::Task<> CloudKitProfileSync::tellGathered(ChangeNotices::Gathered gathered)
-{
-    QStringList parts;
-    if (gathered.before) {
-        // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
-        QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarizing =
-            decoder_.summarize(std::move(*gathered.before), profileStore_->snapshot());
-        const std::optional<SyncChangeSummary::Notice> summary = co_await std::move(summarizing);
-        if (summary)
-            parts << summary->body;
-    }
-    parts += gathered.extras;
-    if (parts.isEmpty())
-        parts << gathered.lastBody;
-    postChangeNotification(gathered.title, parts.join(QStringLiteral("; ")));
 }
 
 void CloudKitProfileSync::postChangeNotification(const QString& title, const QString& body)

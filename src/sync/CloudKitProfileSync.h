@@ -215,6 +215,13 @@ private:
     bool uploadsOverRefused() const;
     // The largest profiles document, as this computer writes it, that fits in a record.
     qint64 maxDocumentBytes() const;
+    // Before a take of a record older than the base: this computer's versions of what it
+    // replaces, kept as files. The words that tell it (empty when nothing is kept), or none,
+    // told, when they could not be kept.
+    QCoro::Task<std::optional<QString>> keepReplacedByOlder(LoadResult before, LoadResult taken,
+                                                            SyncBase::Stamp olderThan,
+                                                            std::optional<QDateTime> changedAt);
+    // --- Notices (CloudKitProfileSyncNotices.cpp).
     // Tells what a take changed (`summary`, from `before`), with `extra` words added.
     void tellChange(std::optional<SyncChangeSummary::Notice> summary, LoadResult before, const QString& extra);
     // Several notices told as one: the change from the first one's profiles to now.

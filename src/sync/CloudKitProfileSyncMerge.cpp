@@ -241,4 +241,22 @@ QDateTime CloudKitProfileSync::mergeDate(const ChangesApart& changes, const std:
     return local ? *local : remote.value_or(now());
 }
 
+QCoro::Task<std::optional<QString>> CloudKitProfileSync::keepReplacedByOlder(LoadResult before, LoadResult taken,
+                                                                          SyncBase::Stamp olderThan,
+                                                                          std::optional<QDateTime> changedAt)
+{
+    const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
+    QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
+        decoder_.keepLost(folder, ProfileMerge::Result{std::move(taken), {}, {}, {}, {}, {}}, std::move(before));
+    const std::optional<RemotePayloadDecoder::Kept> kept = co_await std::move(keeping);
+    if (!kept || kept->error) {
+        report(errorTitle, QStringLiteral("The profiles in iCloud were not taken, because this computer's versions "
+                                          "of the profiles they change could not be kept: ") +
+                               (kept ? kept->error.value_or(QString()) : QString()));
+        co_return std::nullopt;
+    }
+    co_return kept->files.isEmpty() ? QString()
+                                    : olderRecords::takenText(changedAt, olderThan, folder, kept->files);
+}
+
 } // namespace velmor
