@@ -1,6 +1,7 @@
 #include "store/MergeReferences.h"
 
 #include "store/ProfileLookup.h"
+#include "store/SameAtGrain.h"
 
 #include <QSet>
 
@@ -38,7 +39,7 @@ void MergeReferences::restore()
     const QList<UserProfile>& users = result_.merged.userProfiles;
     result_.lostUserProfiles.removeIf([&users](const ProfileMerge::LostUserProfile& lost) {
         const UserProfile* merged = findById(users, lost.profile.id);
-        return merged && *merged == lost.profile;
+        return merged && sameAtGrain(*merged, lost.profile);
     });
 }
 
@@ -68,7 +69,7 @@ QSet<QUuid> MergeReferences::reboundByDeletion(const LoadResult& side, const Loa
                                     !findById(other.pacsProfiles, pacsId);
         const UserProfile* was = findById(base_.userProfiles, theirs.id);
         const UserProfile* merged = findById(result_.merged.userProfiles, theirs.id);
-        if (deletedOnOther && !(was && *was == theirs) && merged && merged->pacsProfileId != pacsId)
+        if (deletedOnOther && !(was && sameAtGrain(*was, theirs)) && merged && merged->pacsProfileId != pacsId)
             ids.insert(theirs.id);
     }
     return ids;

@@ -3,6 +3,7 @@
 #include "store/MergeReferences.h"
 #include "store/ProfileFieldMerge.h"
 #include "store/ProfileLookup.h"
+#include "store/SameAtGrain.h"
 
 namespace velmor {
 
@@ -14,11 +15,17 @@ template <typename Profile, typename Lose>
 QList<Profile> mergeProfiles(const QList<Profile>& base, const QList<Profile>& local, const QList<Profile>& remote,
                              bool localIsLater, Lose lose)
 {
-    const auto same = std::equal_to<Profile>();
+    // Changed means changed at the merge's grain, in the rule that keeps a deleted profile too.
+    const SameAtGrain same;
     const auto mergeBoth = [&](const Profile* was, const Profile& ours, const Profile& theirs) {
+        // A side whose version is the base's, byte for byte, takes the other's as it is.
         if (ours == theirs || (was && ours == *was))
             return threeWay::Merged<Profile>{theirs, false};
         if (was && theirs == *was)
+            return threeWay::Merged<Profile>{ours, false};
+        if (same(ours, theirs) || (was && same(ours, *was)))
+            return threeWay::Merged<Profile>{theirs, false};
+        if (was && same(theirs, *was))
             return threeWay::Merged<Profile>{ours, false};
         threeWay::Merged<Profile> merged = profileFieldMerge::merge(was, ours, theirs, localIsLater);
         if (merged.conflict)
@@ -43,7 +50,7 @@ QStringList changedFrom(const QList<Profile>& merged, const QList<Profile>& side
     QStringList names;
     for (const Profile& profile : merged) {
         const Profile* version = findById(side, profile.id);
-        if ((!version || !(*version == profile)) && findById(other, profile.id))
+        if ((!version || !sameAtGrain(*version, profile)) && findById(other, profile.id))
             names.append(profile.name);
     }
     return names;

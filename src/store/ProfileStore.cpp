@@ -204,7 +204,7 @@ void ProfileStore::reloadFromDisk()
     }
 
     const bool changed = normalizeAll(false);
-    if (changed || disk.wasDamaged) {
+    if (changed || disk.wasDamaged || (disk.result && disk.result->didMigrate)) {
         save(false, disk.result ? disk.date : untouchedDate());
         return;
     }

@@ -232,6 +232,10 @@ public:
     // profiles.json is in), named and written as above. Throws FileError. Touches nothing
     // but files there, so any thread may run it.
     static QStringList keepLostVersions(const QString& folder, const ProfileMerge::Result& merge);
+    // Writes `bytes` into `folder` as "‹name› (‹kind›).json", numbered when that is taken
+    // (a file that holds these bytes already is the one): the file name. Throws FileError.
+    static QString keepDocument(const QString& folder, const QString& name, const QString& kind,
+                                const QByteArray& bytes);
 
 private:
     // Tests put states in place that no operation would leave, to check the repairs.

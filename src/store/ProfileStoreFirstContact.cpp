@@ -166,4 +166,10 @@ QStringList ProfileStore::keepLostVersions(const QString& path, const ProfileMer
     return written;
 }
 
+QString ProfileStore::keepDocument(const QString& folder, const QString& name, const QString& kind,
+                                  const QByteArray& bytes)
+{
+    return keepFile(QDir(folder), name, kind, bytes);
+}
+
 } // namespace velmor

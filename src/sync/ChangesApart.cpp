@@ -15,11 +15,16 @@ std::optional<LoadResult> profilesIn(const QByteArray& document)
     return profiles;
 }
 
-// Two documents that hold the same profiles, however they were written.
+// Two documents that hold the same profiles, however they were written. One whose ids
+// the reader made unique holds other profiles than the document of its repair.
 bool sameProfiles(const QByteArray& one, const QByteArray& other)
 {
-    const std::optional<LoadResult> first = profilesIn(one);
-    return first && first == profilesIn(other);
+    std::optional<DecodedPayload> first = decodeDocument(one);
+    std::optional<DecodedPayload> second = decodeDocument(other);
+    if (!first || !second || first->repairedIds || second->repairedIds)
+        return false;
+    first->result.didMigrate = second->result.didMigrate = false;
+    return first->result == second->result;
 }
 
 ChangesApart merged(const LoadResult& was, const LoadResult& ours, const LoadResult& theirs,

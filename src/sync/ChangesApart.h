@@ -29,6 +29,8 @@ struct ChangesApart {
     std::optional<ProfileMerge::Result> merge;
     // The merge is the record's profiles as they stand: nothing to send back.
     bool mergeIsRemote = false;
+    // The merge as this computer writes it, in bytes, where it was measured (else 0).
+    qint64 mergedBytes = 0;
 
     // `base`: none when there is no usable one. `recordUnchanged`: the record is still
     // the one the base came from (its change tag), whatever its bytes. Decodes only

@@ -7,6 +7,7 @@
 #include "store/ProfileStoreError.h"
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
+#include "sync/OlderRecords.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -93,7 +94,9 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
       base_(QFileInfo(profileStore_->fileURL()).absolutePath(),
             [this](const QString& message) { report(warningTitle, message); }),
       emptyFolderGuard_(container_, memory_,
-                        [this](const QString& title, const QString& message) { report(title, message); })
+                        [this](const QString& title, const QString& message) { report(title, message); }),
+      notices_([this](const QString& title, const QString& body) { postChangeNotification(title, body); },
+               [this](ChangeNotices::Gathered gathered) { launch(tellGathered(std::move(gathered))); })
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
     iconSync_->setKeptHandler([this](const QString& description) { report(warningTitle, description); });
@@ -313,6 +316,11 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         // The time of the change the payload holds, so that between machines the later change wins.
         record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
+        // One past the record it replaces: a copy of an earlier record put back is told by it.
+        const bool hasBase = base_.isFor(account_);
+        record.setValue(olderRecords::generationKey,
+                        olderRecords::next(hasBase ? base_.stamp()->generation : std::nullopt,
+                                           cachedRecord_ ? olderRecords::generationOf(*cachedRecord_) : std::nullopt));
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
         rememberBase(saved, payload);
         cacheRecord(std::move(saved));
@@ -358,7 +366,7 @@ void CloudKitProfileSync::letGo(std::optional<cloud::Record>& record)
 bool CloudKitProfileSync::takeIfFirstContact(const cloud::Record& record)
 {
     const std::optional<QByteArray> payload = payloadOf(record);
-    if (!payload || !isFirstContact(*payload))
+    if (!payload || wasRefused(record) || !isFirstContact(*payload))
         return false;
     takeAtFirstContact(*payload, countedRemoteDate(record), record);
     return true;
@@ -526,6 +534,14 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
     // A first contact's take under way decides; the record is seen again after it.
     if (!payload || isTaking_)
         return;
+    // Refused and told already: this computer's profiles still go over it.
+    if (wasRefused(record)) {
+        if (uploadsOverRefused()) {
+            uploadOwed_ = true;
+            uploadOver(record);
+        }
+        return;
+    }
     const std::optional<QDateTime> remote = countedRemoteDate(record);
     if (isFirstContact(*payload)) {
         takeAtFirstContact(*payload, remote, record);
@@ -637,7 +653,8 @@ bool CloudKitProfileSync::keepsUnsavedEdits() const
 
 QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
                                                        std::optional<FirstContact> firstContact,
-                                                       std::optional<cloud::Record> record)
+                                                       std::optional<cloud::Record> record,
+                                                       std::optional<SyncBase::Stamp> olderThan)
 {
     bool saveFailed = false;
     const auto ended = qScopeGuard([this, &firstContact, &saveFailed] {
@@ -647,14 +664,36 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     const LoadResult before = profileStore_->snapshot();
     // The record's document, the base once taken; its pages go with the base's write.
     QByteArray document = record ? payload : QByteArray();
-    const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
-    if (!decoded) {
+    QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> decoding =
+        decoder_.decode(std::move(payload), maxDocumentBytes());
+    std::optional<RemotePayloadDecoder::Decoded> taking = co_await std::move(decoding);
+    const bool readable = taking && taking->profiles;
+    // A record that cannot be read, or not written back, never stops this computer's uploads.
+    if (record && (!readable || taking->writtenBytes > maxDocumentBytes())) {
+        QCoro::Task<> refusing = refuse(std::move(*record), std::move(document),
+                                        readable ? Refusal::tooLarge : Refusal::unreadable,
+                                        readable ? taking->writtenBytes : 0);
+        co_await std::move(refusing);
+        co_return;
+    }
+    if (!readable) {
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
         co_return;
     }
+    const std::optional<LoadResult> decoded = std::move(taking->profiles);
+    taking.reset();
     // Edited meanwhile: the edit is newer than what the dates were compared with.
     if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
         co_return;
+    // A record older than the last synced state takes nothing unseen: what it replaces is kept first.
+    QString olderText;
+    if (olderThan) {
+        QCoro::Task<std::optional<QString>> keeping = keepReplacedByOlder(before, *decoded, *olderThan, changedAt);
+        const std::optional<QString> kept = co_await std::move(keeping);
+        if (!kept || !(profileStore_->snapshot() == before) || keepsUnsavedEdits())
+            co_return;
+        olderText = *kept;
+    }
     SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
@@ -691,9 +730,10 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
         co_return;
     }
     // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
-    const std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
-    if (summary)
-        postChangeNotification(summary->title, summary->body);
+    std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
+    if (!olderText.isEmpty())
+        report(warningTitle, olderText);
+    tellChange(std::move(summary), before, olderText);
 }
 
 QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after)
@@ -717,11 +757,7 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
         report(warningTitle, kept);
     }
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
-    if (!kept.isEmpty())
-        summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + kept}
-                          : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), kept};
-    if (summary)
-        postChangeNotification(summary->title, summary->body);
+    tellChange(std::move(summary), std::move(before), kept);
 }
 
 void CloudKitProfileSync::postChangeNotification(const QString& title, const QString& body)

@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
+#include "sync/ChangeNotices.h"
 #include "sync/EmptyFolderGuard.h"
 #include "sync/ProfileSubscriptions.h"
 #include "sync/RemotePayloadDecoder.h"
@@ -11,6 +12,7 @@
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -122,6 +124,7 @@ public:
     // names `keptFiles`, the exchange files that hold what was replaced.
     void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
                             const QStringList& keptFiles = {});
+    // Shows a notification now; the sync's own notices go through ChangeNotices.
     void postChangeNotification(const QString& title, const QString& body);
 
     // --- Commands and pushes; each returns before any cloud call, its task starting
@@ -165,8 +168,10 @@ private:
     // `record`: the record the payload is in, which becomes the base once the take is saved.
     void launchApply(const QByteArray& payload, const std::optional<QDateTime>& changedAt,
                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record = std::nullopt);
+    // `olderThan`: the base the record is older than; what the take replaces is kept first.
     QCoro::Task<> applyDecodedPayload(QByteArray payload, std::optional<QDateTime> changedAt,
-                                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record);
+                                      std::optional<FirstContact> firstContact, std::optional<cloud::Record> record,
+                                      std::optional<SyncBase::Stamp> olderThan = std::nullopt);
     // The date rule, for a record that holds this very document (its date only) or no
     // profiles at all.
     void applyByDates(const cloud::Record& record, const QByteArray& payload, const std::optional<QDateTime>& remote,
@@ -192,10 +197,39 @@ private:
     // Keeps the versions that lost as files (away from the window's thread), saves the
     // merged profiles dated by mergeDate(), tells the user, then uploads them (unless
     // they are the record's).
+    // `olderThan`: as for applyDecodedPayload.
     QCoro::Task<> applyMerge(cloud::Record record, QByteArray payload, std::optional<QDateTime> remote,
-                             ChangesApart changes);
+                             ChangesApart changes, std::optional<SyncBase::Stamp> olderThan);
     // `remote`: the record's date, which a merge that is the record's profiles keeps.
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
+    // --- Records not taken (CloudKitProfileSyncRefusals.cpp).
+    enum class Refusal {
+        // The payload is no profiles document this computer can read.
+        unreadable,
+        // Taken, the profiles would make a document too large to upload again.
+        tooLarge,
+    };
+    // Keeps the record's payload as a file beside profiles.json and tells the user, once
+    // per record, then uploads this computer's profiles over it, so that every machine
+    // reads a good record again (profiles that never synced here wait for a change made
+    // here). `writtenBytes`: the document the take would have made.
+    QCoro::Task<> refuse(cloud::Record record, QByteArray payload, Refusal why, qint64 writtenBytes = 0);
+    bool wasRefused(const cloud::Record& record) const { return refused_.contains(record.recordChangeTag()); }
+    // This computer's profiles are a synced state: they go over a refused record at once.
+    bool uploadsOverRefused() const;
+    // The largest profiles document, as this computer writes it, that fits in a record.
+    qint64 maxDocumentBytes() const;
+    // Before a take of a record older than the base: this computer's versions of what it
+    // replaces, kept as files. The words that tell it (empty when nothing is kept), or none,
+    // told, when they could not be kept.
+    QCoro::Task<std::optional<QString>> keepReplacedByOlder(LoadResult before, LoadResult taken,
+                                                            SyncBase::Stamp olderThan,
+                                                            std::optional<QDateTime> changedAt);
+    // --- Notices (CloudKitProfileSyncNotices.cpp).
+    // Tells what a take changed (`summary`, from `before`), with `extra` words added.
+    void tellChange(std::optional<SyncChangeSummary::Notice> summary, LoadResult before, const QString& extra);
+    // Several notices told as one: the change from the first one's profiles to now.
+    QCoro::Task<> tellGathered(ChangeNotices::Gathered gathered);
     // After the take's save: the account's icons, the notice, the icon sync.
     QCoro::Task<> completeFirstContact(FirstContact firstContact, LoadResult before, LoadResult after);
     // Ends a take that is no longer under way; an upload asked for meanwhile follows
@@ -268,7 +302,10 @@ private:
     bool isReconciling_ = false;
     bool reconcileAgain_ = false;
     EmptyFolderGuard emptyFolderGuard_;
+    ChangeNotices notices_;
     std::optional<QString> account_;
+    // Change tags of the records refused in this run: each is told once.
+    QSet<QString> refused_;
     bool hasSynced_ = false;
     bool uploadOwed_ = false;
     // A first contact's take is being applied and saved; uploads wait for its outcome.

@@ -1,7 +1,9 @@
 // The profile sync against the document this computer last synced: what changed on
 // one side travels, and what changed on both while apart is merged.
+#include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
+#include "sync/OlderRecords.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -36,12 +38,31 @@ QString mergeText(const ProfileMerge::Result& merge)
     return parts.join(u' ');
 }
 
+// What the user then runs, where the merge switched it, as a taken record's notice says it.
+QStringList switchedActive(const LoadResult& before, const LoadResult& after)
+{
+    QStringList lines;
+    const auto line = [&lines](const QString& label, const auto& profiles, const std::optional<QUuid>& was,
+                               const std::optional<QUuid>& now) {
+        if (!now || now == was)
+            return;
+        if (const auto* profile = findById(profiles, *now))
+            lines << label + profile->name + u'.';
+    };
+    line(QStringLiteral("Active PACS profile: "), after.pacsProfiles, before.activePacsProfileId,
+         after.activePacsProfileId);
+    line(QStringLiteral("Active user profile: "), after.userProfiles, before.activeUserProfileId,
+         after.activeUserProfileId);
+    return lines;
+}
+
 } // namespace
 
 void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray document)
 {
     if (account_ && !record.recordChangeTag().isEmpty())
-        base_.remember({*account_, record.recordChangeTag()}, std::move(document));
+        base_.remember({*account_, record.recordChangeTag(), olderRecords::generationOf(record), remoteDate(record)},
+                       std::move(document));
 }
 
 void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray document, const QByteArray& saved,
@@ -78,13 +99,16 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     const bool recordUnchanged = base && record.recordChangeTag() == stamp->changeTag;
     // Named, not temporaries in the await: g++ 12 destroys those twice.
     QCoro::Task<std::optional<ChangesApart>> comparing =
-        decoder_.compare(std::move(base), local, payload, recordUnchanged, later);
+        decoder_.compare(std::move(base), local, payload, recordUnchanged, later, maxDocumentBytes());
     std::optional<ChangesApart> changes = co_await std::move(comparing);
     // Edited or taken meanwhile: compared again with what the data is now.
     if (!changes || !(profileStore_->snapshot() == before) || !(base_.stamp() == stampBefore) || isTaking_) {
         reconcileAgain_ = true;
         co_return;
     }
+    // A copy of a record from before the one last synced, put back: whatever it replaces here is kept.
+    const std::optional<SyncBase::Stamp> olderThan =
+        stamp && olderRecords::isOlder(record, remoteDate(record), *stamp) ? stamp : std::nullopt;
     switch (changes->kind) {
     case ChangesApart::Kind::inSync:
         if (!stamp || record.recordChangeTag() != stamp->changeTag)
@@ -97,15 +121,24 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         // Nothing changed here: the record is taken as it is, whatever either side's date.
         if (keepsUnsavedEdits())
             co_return;
-        QCoro::Task<> taking = applyDecodedPayload(std::move(payload), remote, std::nullopt, std::move(record));
+        QCoro::Task<> taking =
+            applyDecodedPayload(std::move(payload), remote, std::nullopt, std::move(record), olderThan);
         co_await std::move(taking);
         co_return;
     }
     case ChangesApart::Kind::localOnly:
-    case ChangesApart::Kind::unreadable:
         break;
+    case ChangesApart::Kind::unreadable: {
+        // This computer's own document is always readable: the record's is not.
+        QCoro::Task<> refusing = refuse(std::move(record), std::move(payload), Refusal::unreadable);
+        co_await std::move(refusing);
+        co_return;
+    }
     case ChangesApart::Kind::both: {
-        QCoro::Task<> merging = applyMerge(std::move(record), std::move(payload), remote, std::move(*changes));
+        QCoro::Task<> merging =
+            changes->mergedBytes > maxDocumentBytes()
+                ? refuse(std::move(record), std::move(payload), Refusal::tooLarge, changes->mergedBytes)
+                : applyMerge(std::move(record), std::move(payload), remote, std::move(*changes), olderThan);
         co_await std::move(merging);
         co_return;
     }
@@ -122,7 +155,7 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         uploadOwed_ = true;
         uploadOver(record);
     } else {
-        // In sync, or a document that is no profiles: the dates decide, as they always have.
+        // In sync: the dates decide, as they always have.
         applyByDates(record, payload, remote, isInitialSync);
     }
 }
@@ -135,16 +168,18 @@ void CloudKitProfileSync::endReconcile()
 }
 
 QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray payload,
-                                              std::optional<QDateTime> remote, ChangesApart changes)
+                                              std::optional<QDateTime> remote, ChangesApart changes,
+                                              std::optional<SyncBase::Stamp> olderThan)
 {
     const ProfileMerge::Result& merge = *changes.merge;
     if (keepsUnsavedEdits())
         co_return;
     const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
     QStringList kept;
-    if (!merge.lostPacsProfiles.isEmpty() || !merge.lostUserProfiles.isEmpty()) {
+    if (!merge.lostPacsProfiles.isEmpty() || !merge.lostUserProfiles.isEmpty() || olderThan) {
         const LoadResult before = profileStore_->snapshot();
-        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping = decoder_.keepLost(folder, merge);
+        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
+            decoder_.keepLost(folder, merge, olderThan ? std::optional(before) : std::nullopt);
         const std::optional<RemotePayloadDecoder::Kept> outcome = co_await std::move(keeping);
         if (!outcome || outcome->error) {
             report(errorTitle, QStringLiteral("The profiles in iCloud were not merged with this computer's, and "
@@ -160,6 +195,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
             co_return;
         }
     }
+    const LoadResult beforeMerge = profileStore_->snapshot();
     SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
@@ -181,13 +217,14 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     // The record is in; what this computer adds to it (the merge, or the store's repairs
     // of the record's profiles) is a change of its own, uploaded now.
     rememberTaken(record, std::move(payload), saved.document, changes.mergeIsRemote);
-    QString body = mergeText(merge);
+    QString body = (QStringList{mergeText(merge)} + switchedActive(beforeMerge, profileStore_->snapshot())).join(u' ');
     if (!kept.isEmpty()) {
-        body += u' ' + keptVersionsText(folder, kept);
+        body += u' ' + (olderThan ? olderRecords::takenText(remoteDate(record), *olderThan, folder, kept)
+                                  : keptVersionsText(folder, kept));
         report(warningTitle, body);
     }
     syncCustomIcons();
-    postChangeNotification(QStringLiteral("Velmor profiles merged"), body);
+    notices_.post({QStringLiteral("Velmor profiles merged"), body, beforeMerge, body});
     if (!changes.mergeIsRemote)
         scheduleUpload();
 }
@@ -202,6 +239,24 @@ QDateTime CloudKitProfileSync::mergeDate(const ChangesApart& changes, const std:
     if (local && remote)
         return std::max(*local, *remote);
     return local ? *local : remote.value_or(now());
+}
+
+QCoro::Task<std::optional<QString>> CloudKitProfileSync::keepReplacedByOlder(LoadResult before, LoadResult taken,
+                                                                          SyncBase::Stamp olderThan,
+                                                                          std::optional<QDateTime> changedAt)
+{
+    const QString folder = QFileInfo(profileStore_->fileURL()).absolutePath();
+    QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
+        decoder_.keepLost(folder, ProfileMerge::Result{std::move(taken), {}, {}, {}, {}, {}}, std::move(before));
+    const std::optional<RemotePayloadDecoder::Kept> kept = co_await std::move(keeping);
+    if (!kept || kept->error) {
+        report(errorTitle, QStringLiteral("The profiles in iCloud were not taken, because this computer's versions "
+                                          "of the profiles they change could not be kept: ") +
+                               (kept ? kept->error.value_or(QString()) : QString()));
+        co_return std::nullopt;
+    }
+    co_return kept->files.isEmpty() ? QString()
+                                    : olderRecords::takenText(changedAt, olderThan, folder, kept->files);
 }
 
 } // namespace velmor

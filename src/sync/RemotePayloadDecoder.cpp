@@ -1,9 +1,50 @@
 #include "sync/RemotePayloadDecoder.h"
 
+#include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
+#include "store/SameAtGrain.h"
 #include "sync/QueueTask.h"
 
 namespace velmor {
+
+namespace {
+
+// Written whole, the smallest profiles a document can hold take less than ten times its bytes.
+constexpr qint64 maxGrowth = 10;
+
+// The size of `profiles` as this computer writes them, measured only where the most they
+// can take (`mostBytes`) exceeds `maxBytes`; else 0.
+qint64 writtenBytes(const LoadResult& profiles, qint64 mostBytes, qint64 maxBytes)
+{
+    if (mostBytes <= maxBytes)
+        return 0;
+    const ProfileSnapshot snapshot{profiles.pacsProfiles, profiles.userProfiles,
+                                   profiles.activePacsProfileId.value_or(QUuid()),
+                                   profiles.activeUserProfileId.value_or(QUuid())};
+    return snapshot.encode().size();
+}
+
+// Each profile of `before` that the merge's profiles lack or hold otherwise, among its lost ones.
+void addReplaced(ProfileMerge::Result& merge, const LoadResult& before)
+{
+    const LoadResult& after = merge.merged;
+    for (const PacsProfile& profile : before.pacsProfiles) {
+        const PacsProfile* now = findById(after.pacsProfiles, profile.id);
+        if ((!now || !sameAtGrain(*now, profile)) && !merge.lostPacsProfiles.contains(profile))
+            merge.lostPacsProfiles.append(profile);
+    }
+    for (const UserProfile& profile : before.userProfiles) {
+        const UserProfile* now = findById(after.userProfiles, profile.id);
+        const auto known = [&](const ProfileMerge::LostUserProfile& lost) { return lost.profile == profile; };
+        if ((now && sameAtGrain(*now, profile)) || std::any_of(merge.lostUserProfiles.cbegin(),
+                                                                merge.lostUserProfiles.cend(), known))
+            continue;
+        const PacsProfile* pacs = findById(before.pacsProfiles, profile.pacsProfileId);
+        merge.lostUserProfiles.append({profile, pacs ? std::optional(*pacs) : std::nullopt});
+    }
+}
+
+} // namespace
 
 RemotePayloadDecoder::RemotePayloadDecoder()
     : queue_(SerialQueue::create(QStringLiteral("com.velmor.payloads"))),
@@ -24,30 +65,62 @@ void RemotePayloadDecoder::release(std::optional<cloud::Record> record)
     });
 }
 
-QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray payload)
+QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> RemotePayloadDecoder::decode(QByteArray payload,
+                                                                                      qint64 maxDocumentBytes)
 {
     // The job takes the payload out, so that its pages go back on the queue, not
     // wherever the last copy of the job happens to end.
     auto held = std::make_shared<QByteArray>(std::move(payload));
-    return onQueue<LoadResult>(queue_, [held] { return decodePayload(std::exchange(*held, QByteArray())); });
+    return onQueue<Decoded>(queue_, [held, maxDocumentBytes] {
+        const QByteArray bytes = std::exchange(*held, QByteArray());
+        Decoded decoded{decodePayload(bytes), 0};
+        if (decoded.profiles)
+            decoded.writtenBytes = writtenBytes(*decoded.profiles, maxGrowth * bytes.size(), maxDocumentBytes);
+        return decoded;
+    });
 }
 
 QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(std::optional<QByteArray> base, QByteArray local,
                                                                        QByteArray remote, bool recordUnchanged,
-                                                                       ProfileMerge::Later later)
+                                                                       ProfileMerge::Later later,
+                                                                       qint64 maxDocumentBytes)
 {
     return onQueue<ChangesApart>(queue_, [base = std::move(base), local = std::move(local), remote = std::move(remote),
-                                          recordUnchanged, later] {
-        return ChangesApart::compare(base, local, remote, recordUnchanged, later);
+                                          recordUnchanged, later, maxDocumentBytes] {
+        ChangesApart changes = ChangesApart::compare(base, local, remote, recordUnchanged, later);
+        // This computer's documents are written as it writes them; what the record adds may grow.
+        const qint64 most = local.size() + (base ? base->size() : 0) + maxGrowth * remote.size();
+        if (changes.merge)
+            changes.mergedBytes = writtenBytes(changes.merge->merged, most, maxDocumentBytes);
+        return changes;
     });
 }
 
 QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::keepLost(QString folder,
-                                                                                    ProfileMerge::Result merge)
+                                                                                    ProfileMerge::Result merge,
+                                                                                    std::optional<LoadResult> replaced)
 {
-    return onQueue<Kept>(queue_, [folder = std::move(folder), merge = std::move(merge)] {
+    return onQueue<Kept>(queue_, [folder = std::move(folder), merge = std::move(merge),
+                                  replaced = std::move(replaced)] {
+        ProfileMerge::Result lost = merge;
+        if (replaced)
+            addReplaced(lost, *replaced);
         try {
-            return Kept{ProfileStore::keepLostVersions(folder, merge), std::nullopt};
+            return Kept{ProfileStore::keepLostVersions(folder, lost), std::nullopt};
+        } catch (const std::exception& error) {
+            return Kept{{}, QString::fromUtf8(error.what())};
+        }
+    });
+}
+
+QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::keepPayload(QString folder, QString name,
+                                                                                       QString kind, QByteArray payload)
+{
+    auto held = std::make_shared<QByteArray>(std::move(payload));
+    return onQueue<Kept>(queue_, [folder = std::move(folder), name = std::move(name), kind = std::move(kind), held] {
+        const QByteArray bytes = std::exchange(*held, QByteArray());
+        try {
+            return Kept{{ProfileStore::keepDocument(folder, name, kind, bytes)}, std::nullopt};
         } catch (const std::exception& error) {
             return Kept{{}, QString::fromUtf8(error.what())};
         }

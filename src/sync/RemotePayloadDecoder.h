@@ -22,21 +22,34 @@ class RemotePayloadDecoder {
 public:
     RemotePayloadDecoder();
 
-    // Resumes on the main queue; none when the payload is no profiles document.
-    QCoro::Task<std::optional<LoadResult>> decode(QByteArray payload);
+    // A payload decoded to be taken: its profiles (none when it is no profiles document)
+    // and, where they might not fit in `maxDocumentBytes`, the size of the document they
+    // make as this computer writes it (else 0). Resumes on the main queue.
+    struct Decoded {
+        std::optional<LoadResult> profiles;
+        qint64 writtenBytes = 0;
+    };
+    QCoro::Task<std::optional<Decoded>> decode(QByteArray payload, qint64 maxDocumentBytes);
     // Resumes on the main queue; none when nothing changed. The lists are shared
     // copies, so the window's thread may go on editing its own meanwhile.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
-    // ChangesApart::compare(), resuming on the main queue.
+    // ChangesApart::compare(), resuming on the main queue; a merge that might not fit in
+    // `maxDocumentBytes` is measured (ChangesApart::mergedBytes).
     QCoro::Task<std::optional<ChangesApart>> compare(std::optional<QByteArray> base, QByteArray local, QByteArray remote,
-                                                     bool recordUnchanged, ProfileMerge::Later later);
+                                                     bool recordUnchanged, ProfileMerge::Later later,
+                                                     qint64 maxDocumentBytes);
     // The versions a merge lost, written as files into `folder` (ProfileStore::keepLostVersions):
-    // the file names, or why one could not be written.
+    // the file names, or why one could not be written. With `replaced`, also each of its
+    // profiles that the merge's profiles lack or hold otherwise.
     struct Kept {
         QStringList files;
         std::optional<QString> error;
     };
-    QCoro::Task<std::optional<Kept>> keepLost(QString folder, ProfileMerge::Result merge);
+    QCoro::Task<std::optional<Kept>> keepLost(QString folder, ProfileMerge::Result merge,
+                                              std::optional<LoadResult> replaced = std::nullopt);
+    // A record's payload that is not taken, written as a file into `folder`
+    // (ProfileStore::keepDocument) under "‹name› (‹kind›).json".
+    QCoro::Task<std::optional<Kept>> keepPayload(QString folder, QString name, QString kind, QByteArray payload);
     // Lets go of a record away from the window's thread: giving back the pages of a
     // payload of many megabytes costs the thread that frees it milliseconds.
     void release(std::optional<cloud::Record> record);

@@ -15,6 +15,8 @@ namespace {
 
 const QString accountKey = QStringLiteral("account");
 const QString changeTagKey = QStringLiteral("recordChangeTag");
+const QString generationKey = QStringLiteral("generation");
+const QString dateKey = QStringLiteral("updatedAt");
 // The stamp line holds two names.
 constexpr qint64 maxStampBytes = 16 * 1024;
 constexpr qint64 maxFileBytes = LocalFileSystem::maxReadBytes + maxStampBytes;
@@ -26,7 +28,14 @@ std::optional<SyncBase::Stamp> stampFrom(const QByteArray& line)
     const QJsonValue changeTag = object.value(changeTagKey);
     if (!account.isString() || account.toString().isEmpty() || !changeTag.isString())
         return std::nullopt;
-    return SyncBase::Stamp{account.toString(), changeTag.toString()};
+    SyncBase::Stamp stamp{account.toString(), changeTag.toString(), std::nullopt, std::nullopt};
+    // Written as text: a JSON number loses 64-bit precision.
+    bool isNumber = false;
+    if (const qint64 generation = object.value(generationKey).toString().toLongLong(&isNumber); isNumber)
+        stamp.generation = generation;
+    if (const QDateTime date = QDateTime::fromString(object.value(dateKey).toString(), Qt::ISODateWithMs); date.isValid())
+        stamp.date = date.toUTC();
+    return stamp;
 }
 
 QString writeFailureText(const QString& path, const QString& cause)
@@ -54,8 +63,12 @@ SyncBase::SyncBase(const QString& folder, std::function<void(const QString&)> on
 
 QByteArray SyncBase::encode(const Stamp& stamp, const QByteArray& document)
 {
-    QByteArray bytes = QJsonDocument(QJsonObject{{accountKey, stamp.account}, {changeTagKey, stamp.changeTag}})
-                           .toJson(QJsonDocument::Compact);
+    QJsonObject line{{accountKey, stamp.account}, {changeTagKey, stamp.changeTag}};
+    if (stamp.generation)
+        line.insert(generationKey, QString::number(*stamp.generation));
+    if (stamp.date)
+        line.insert(dateKey, stamp.date->toUTC().toString(Qt::ISODateWithMs));
+    QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact);
     bytes.reserve(bytes.size() + 1 + document.size());
     bytes.append('\n');
     bytes.append(document);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -17,8 +18,8 @@ namespace velmor {
 // a restart or a kill does not forget it. Profiles that differ from it are changes
 // the cloud has not seen; a record that differs from it holds changes made elsewhere.
 //
-// The file is one line of JSON naming the account and the record's change tag,
-// then the document's bytes. It is written atomically on a queue of its own, and
+// The file is one line of JSON naming the account and the record's change tag (and
+// the record's generation and date where it had them), then the document's bytes. It is written atomically on a queue of its own, and
 // only after the save or upload it stands for has worked; a file that is missing,
 // damaged or of another stamp is no base.
 class SyncBase {
@@ -29,6 +30,10 @@ public:
         // The account's user record name, and the change tag of the record the document is in.
         QString account;
         QString changeTag;
+        // That record's generation and date, where it had them: what a record put back
+        // from before it is told by.
+        std::optional<qint64> generation;
+        std::optional<QDateTime> date;
         bool operator==(const Stamp&) const = default;
     };
 

@@ -89,6 +89,9 @@ QStringList missingFrom(const UserProfile& ours, const UserProfile* was, const U
     return missing;
 }
 
+QJsonObject canonical(PacsProfile profile);
+QJsonObject canonical(UserProfile profile);
+
 template <typename Profile>
 QStringList keptProfiles(const QList<Profile>& base, const QList<Profile>& side, const QList<Profile>& merged,
                          const ProfileMerge::Result& result, const QString& sideName, const QString& kind)
@@ -96,7 +99,8 @@ QStringList keptProfiles(const QList<Profile>& base, const QList<Profile>& side,
     QStringList problems;
     for (const Profile& ours : side) {
         const Profile* was = findById(base, ours.id);
-        if ((was && *was == ours) || lostHas(result, ours))
+        // Changed means changed at the merge's grain: mapping ids and list order aside.
+        if ((was && canonical(*was) == canonical(ours)) || lostHas(result, ours))
             continue;
         const Profile* now = findById(merged, ours.id);
         if (!now) {

@@ -285,6 +285,49 @@ TEST_F(ProfileMergeTest, AUserChangedElsewhereKeepsItsDeletedPacsProfile)
     EXPECT_EQ(result.lostUserProfiles.first().profile, local.userProfiles.last());
 }
 
+// A button mapped again to the tool it ran (a new mapping id), or a list only
+// reordered, is no change: it keeps no profile that the other side deleted.
+TEST_F(ProfileMergeTest, ARemapToTheSameToolOrAReorderIsNoChangeThatUndoesADeletion)
+{
+    const RadiologyTool scroll = makeTool("Scroll");
+    const RadiologyTool pan = makeTool("Pan");
+    const PacsProfile doomed = makePacs("eUnity", {scroll, pan});
+    const UserProfile bound = makeUser("Bound", doomed.id, {mapping("K01", scroll.id), mapping("K02", pan.id)});
+    QList<UserProfile> users = base.userProfiles;
+    users.last().mappings = {mapping("K03", pacs.tools.first().id), mapping("K04", pacs.tools.first().id)};
+    users.append(bound);
+    for (LoadResult* side : {&base, &local, &remote}) {
+        side->pacsProfiles.append(doomed);
+        side->userProfiles = users;
+    }
+    // Here: U3 deleted, and eUnity deleted with Bound rebound to Synthesis, as the store does.
+    local.userProfiles.removeAt(2);
+    local.pacsProfiles.removeLast();
+    local.userProfiles.last().pacsProfileId = pacs.id;
+    local.userProfiles.last().mappings.clear();
+    // Elsewhere: U3's K04 mapped again to its tool and its buttons reordered; Bound's K01
+    // mapped again to Scroll, and eUnity's tools reordered.
+    UserProfile& u3There = remote.userProfiles[2];
+    u3There.mappings = {u3There.mappings.at(1), u3There.mappings.at(0)};
+    u3There.mappings[0].id = QUuid::createUuid();
+    remote.userProfiles.last().mappings = {mapping("K02", pan.id), mapping("K01", scroll.id)};
+    remote.pacsProfiles.last().tools = {pan, scroll};
+    for (const Later later : {Later::local, Later::remote}) {
+        const ProfileMerge::Result result = merge(later);
+        EXPECT_EQ(names(result.merged.userProfiles), (QStringList{"U1", "U2", "Bound"}));
+        EXPECT_EQ(result.merged.pacsProfiles, QList<PacsProfile>{pacs});
+        EXPECT_EQ(result.merged.userProfiles.last(), local.userProfiles.last());
+        EXPECT_TRUE(result.restored.isEmpty());
+        EXPECT_TRUE(isClean(result));
+        EXPECT_TRUE(result.fromRemote.isEmpty()) << result.fromRemote.join(", ").toStdString();
+    }
+    // A real change elsewhere (K01 to Pan) still keeps both.
+    remote.userProfiles.last().mappings = {mapping("K01", pan.id)};
+    const ProfileMerge::Result result = merge(Later::local);
+    EXPECT_EQ(result.merged.pacsProfiles.size(), 2);
+    EXPECT_TRUE(referencesAreWhole(result.merged));
+}
+
 // Without a base nothing either side holds is dropped: a profile made on each side
 // stays, and one changed differently is a conflict the later side wins.
 TEST_F(ProfileMergeTest, WithoutABaseNothingIsDropped)

@@ -93,6 +93,7 @@ private:
         {
             OfflineSwitch::pass(*offline_, done, [&] { inner_->fetchAllSubscriptions(done); });
         }
+        qint64 maxRecordBytes() const override { return inner_->maxRecordBytes(); }
 
     private:
         std::shared_ptr<bool> offline_;

@@ -387,10 +387,17 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
     queue->advance(2s);
     sync->requestSyncNow();
     queue->advance(2s);
+    // A payload that is no profiles is kept as a file, told, and this computer's profiles go up over it.
+    const QString kept = QFileInfo(store->fileURL()).dir().filePath("Profiles from iCloud (unreadable).json");
     EXPECT_EQ(messages, (QStringList{"Cloud Sync Error: No cloud account is available.",
-                                     "Cloud Sync Error: the sync payload is not a profiles document"}));
+                                     "Cloud Sync Error: The profiles in iCloud cannot be read. This computer's "
+                                     "profiles are uploaded in their place. What iCloud held is kept in “" +
+                                         QDir::toNativeSeparators(QFileInfo(kept).path()) +
+                                         "”: “Profiles from iCloud (unreadable).json”."}));
+    EXPECT_EQ(readFile(kept), "{\"not\": \"profiles\"}");
     EXPECT_EQ(notifier.requests.size(), 1); // the undated one only
-    EXPECT_EQ(uploads(), 1);
+    EXPECT_EQ(uploads(), 2);
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
 }
 
 // A new machine meets a record whose payload is present but empty, or missing: it

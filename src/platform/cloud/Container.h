@@ -39,6 +39,10 @@ public:
     virtual void deleteSubscription(const QString& subscriptionID, Completion<QString> done) = 0;
     // Ordered by id.
     virtual void fetchAllSubscriptions(Completion<QList<Subscription>> done) = 0;
+
+    // The largest record a save takes, as stored: its fields with byte fields in base64.
+    virtual qint64 maxRecordBytes() const { return defaultMaxRecordBytes; }
+    static constexpr qint64 defaultMaxRecordBytes = qint64{64} << 20;
 };
 
 // One application's space in the user's cloud account.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/cloud/Container.h"
 #include "platform/cloud/Error.h"
 #include "platform/cloud/Record.h"
 #include "platform/cloud/Subscription.h"
@@ -31,7 +32,7 @@ class FolderAccount {
 public:
     // A profiles record of 50 users with 1,000 mappings each is about 20 MiB; the
     // limit leaves room for three times that.
-    static constexpr qint64 maxRecordBytes = qint64{64} << 20;
+    static constexpr qint64 maxRecordBytes = Database::defaultMaxRecordBytes;
     // Assets are icons, whose files Velmor takes up to 1 MiB, and their previews.
     static constexpr qint64 maxAssetBytes = qint64{4} << 20;
     // account.json and subscriptions hold a few names.

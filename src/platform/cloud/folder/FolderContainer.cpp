@@ -129,6 +129,8 @@ public:
             std::move(done));
     }
 
+    qint64 maxRecordBytes() const override { return folder::FolderAccount::maxRecordBytes; }
+
     void fetchAllSubscriptions(Completion<QList<Subscription>> done) override
     {
         run<QList<Subscription>>(backend_, [](Backend& b) { return b.account.allSubscriptions(); }, std::move(done));

@@ -22,6 +22,7 @@ struct MemoryCloud::Server {
     AccountStatus status = AccountStatus::available;
     QString userRecordName = u'_' + QUuid::createUuid().toString(QUuid::Id128);
     std::optional<QDateTime> serverTime;
+    qint64 maxRecordBytes = Database::defaultMaxRecordBytes;
     QMap<QString, Record> records;
     QMap<QString, Subscription> subscriptions;
     QTemporaryDir assetFolder;
@@ -182,6 +183,8 @@ public:
             },
             std::move(done));
     }
+
+    qint64 maxRecordBytes() const override { return server_->maxRecordBytes; }
 
     void fetchSubscription(const QString& subscriptionID, Completion<Subscription> done) override
     {
@@ -368,6 +371,8 @@ void MemoryCloud::setDatabaseGone(bool gone)
 bool MemoryCloud::hasDatabase() const { return !server_->empty; }
 
 void MemoryCloud::setServerTime(std::optional<QDateTime> time) { server_->serverTime = std::move(time); }
+
+void MemoryCloud::setMaxRecordBytes(qint64 bytes) { server_->maxRecordBytes = bytes; }
 
 std::optional<Record> MemoryCloud::storedRecord(const QString& recordName) const
 {

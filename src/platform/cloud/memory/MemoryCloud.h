@@ -53,6 +53,8 @@ public:
     bool hasDatabase() const;
     // What every client gives as its location.
     static inline const QString location = QStringLiteral("memory:/cloud");
+    // What every client's database gives as its largest record (saves are not held to it).
+    void setMaxRecordBytes(qint64 bytes);
     // The modification date that saves get; the wall clock when none.
     void setServerTime(std::optional<QDateTime> time);
     std::optional<Record> storedRecord(const QString& recordName) const;
