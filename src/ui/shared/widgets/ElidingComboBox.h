@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "platform/TextEnds.h"
 
 #include <QComboBox>
 #include <QList>
@@ -54,7 +55,7 @@ void showProfiles(ElidingComboBox& picker, const QList<Profile>& profiles, const
     QList<ElidingComboBox::Entry> entries;
     entries.reserve(profiles.size());
     for (const Profile& profile : profiles)
-        entries.append({text::shownName(profile.name), profile.id});
+        entries.append({text::shownEnds(profile.name), profile.id});
     picker.showEntries(entries, current);
 }
 
