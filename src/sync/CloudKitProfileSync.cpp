@@ -631,7 +631,7 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     const LoadResult before = profileStore_->snapshot();
     // The record's document, the base once taken; its pages go with the base's write.
     QByteArray document = record ? payload : QByteArray();
-    const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
+    const std::optional<RepairedDocument> decoded = co_await decoder_.decode(std::move(payload));
     if (!decoded) {
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
         co_return;

@@ -24,12 +24,22 @@ void RemotePayloadDecoder::release(std::optional<cloud::Record> record)
     });
 }
 
-QCoro::Task<std::optional<LoadResult>> RemotePayloadDecoder::decode(QByteArray payload)
+QCoro::Task<std::optional<RepairedDocument>> RemotePayloadDecoder::decode(QByteArray payload)
 {
     // The job takes the payload out, so that its pages go back on the queue, not
     // wherever the last copy of the job happens to end.
     auto held = std::make_shared<QByteArray>(std::move(payload));
-    return onQueue<LoadResult>(queue_, [held] { return decodePayload(std::exchange(*held, QByteArray())); });
+    return onQueue<RepairedDocument>(queue_, [held]() -> std::optional<RepairedDocument> {
+        std::optional<LoadResult> decoded = decodePayload(std::exchange(*held, QByteArray()));
+        if (!decoded)
+            return std::nullopt;
+        return ProfileStore::repaired(std::move(*decoded));
+    });
+}
+
+QCoro::Task<std::optional<RepairedDocument>> RemotePayloadDecoder::repair(LoadResult document)
+{
+    return onQueue<RepairedDocument>(queue_, [document = std::move(document)] { return ProfileStore::repaired(document); });
 }
 
 QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(std::optional<QByteArray> base, QByteArray local,

@@ -3,6 +3,7 @@
 #include "platform/SerialQueue.h"
 #include "platform/cloud/Record.h"
 #include "store/LoadResult.h"
+#include "store/RepairedDocument.h"
 #include "store/SyncChangeSummary.h"
 #include "sync/ChangesApart.h"
 
@@ -16,14 +17,17 @@
 namespace velmor {
 
 // The heavy halves of taking a downloaded profiles payload, away from the window's
-// thread: decoding it, once, merging it with changes made here, keeping what the merge
-// lost as files, and saying in words what taking it changed.
+// thread: decoding and repairing it, once, merging it with changes made here, keeping
+// what the merge lost as files, and saying in words what taking it changed.
 class RemotePayloadDecoder {
 public:
     RemotePayloadDecoder();
 
-    // Resumes on the main queue; none when the payload is no profiles document.
-    QCoro::Task<std::optional<LoadResult>> decode(QByteArray payload);
+    // Resumes on the main queue with the document repaired as the store repairs what
+    // it takes (ProfileStore::repaired); none when the payload is no profiles document.
+    QCoro::Task<std::optional<RepairedDocument>> decode(QByteArray payload);
+    // ProfileStore::repaired(), resuming on the main queue.
+    QCoro::Task<std::optional<RepairedDocument>> repair(LoadResult document);
     // Resumes on the main queue; none when nothing changed. The lists are shared
     // copies, so the window's thread may go on editing its own meanwhile.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
