@@ -62,6 +62,7 @@ struct MappingEntry {
     RadiologyTool tool;
 
     QUuid id() const { return mapping.id; }
+    bool operator==(const MappingEntry&) const = default;
 };
 
 // One titled group of the tool list ("⭐ Favorites", "Viewer", "Reporting", "Mammo"):
