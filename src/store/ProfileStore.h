@@ -285,6 +285,8 @@ private:
         bool users = false;
         bool activeUser = false;
     };
+    // Sets what `repairs` names to its value in `profiles`, in that order.
+    void publish(const ProfileSnapshot& profiles, const Repairs& repairs);
     static Repairs repairProfiles(ProfileSnapshot& profiles);
     static Repairs repairActive(ProfileSnapshot& profiles);
     static bool repairMappings(ProfileSnapshot& profiles);

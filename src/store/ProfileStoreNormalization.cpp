@@ -138,10 +138,8 @@ PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const Pac
     return merged;
 }
 
-bool ProfileStore::normalizeProfiles()
+void ProfileStore::publish(const ProfileSnapshot& profiles, const Repairs& repairs)
 {
-    ProfileSnapshot profiles = contents();
-    const Repairs repairs = repairProfiles(profiles);
     if (repairs.pacs)
         pacsProfiles_.set(profiles.pacs);
     if (repairs.activePacs)
@@ -150,6 +148,13 @@ bool ProfileStore::normalizeProfiles()
         userProfiles_.set(profiles.users);
     if (repairs.activeUser)
         activeUserProfileId_.set(profiles.activeUser);
+}
+
+bool ProfileStore::normalizeProfiles()
+{
+    ProfileSnapshot profiles = contents();
+    const Repairs repairs = repairProfiles(profiles);
+    publish(profiles, repairs);
     return repairs.pacs || repairs.activePacs || repairs.users;
 }
 
@@ -230,11 +235,7 @@ ProfileStore::Repairs ProfileStore::repairProfiles(ProfileSnapshot& profiles)
 void ProfileStore::repairActiveSelection()
 {
     ProfileSnapshot profiles = contents();
-    const Repairs repairs = repairActive(profiles);
-    if (repairs.activePacs)
-        activePacsProfileId_.set(profiles.activePacs);
-    if (repairs.activeUser)
-        activeUserProfileId_.set(profiles.activeUser);
+    publish(profiles, repairActive(profiles));
 }
 
 ProfileStore::Repairs ProfileStore::repairActive(ProfileSnapshot& profiles)

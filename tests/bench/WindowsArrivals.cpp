@@ -1,5 +1,6 @@
 #include "WindowsArrivals.h"
 
+#include "EventLoop.h"
 #include "HoldMeter.h"
 #include "ThreadTime.h"
 
@@ -16,12 +17,9 @@
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <functional>
@@ -33,23 +31,6 @@ namespace velmor::bench {
 namespace {
 
 using Application = HoldMeter<QApplication>;
-
-void runFor(std::chrono::milliseconds time)
-{
-    QEventLoop loop;
-    QTimer::singleShot(time, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void runUntil(const std::function<bool()>& done, const char* what, std::chrono::milliseconds patience = 300s)
-{
-    const QDeadlineTimer deadline(patience);
-    while (!done()) {
-        if (deadline.hasExpired())
-            qFatal("waited in vain: %s", what);
-        runFor(5ms);
-    }
-}
 
 // The other machine: a second client of the same cloud folder.
 class OtherMachine {
