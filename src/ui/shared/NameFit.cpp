@@ -21,7 +21,7 @@ constexpr QChar ellipsis(0x2026);
 // is read of a name follows its room, however long the name.
 qsizetype roomCharacters(qreal width)
 {
-    return width > 0 ? qsizetype(std::min<qreal>(width, 1 << 20)) + 2 : 2;
+    return width > 0 ? qsizetype(std::min<qreal>(width, text::mostShownCharacters)) + 2 : 2;
 }
 
 } // namespace
