@@ -20,8 +20,8 @@ class ElidingComboBox : public QComboBox {
 public:
     explicit ElidingComboBox(QWidget* parent = nullptr);
 
-    // One entry: the text shown (a name as text::shownName shows it) and the
-    // value it stands for.
+    // One entry: the text shown (a name as text::shownName or, for a name of any
+    // length, text::shownEnds shows it) and the value it stands for.
     struct Entry {
         QString text;
         QVariant value;
