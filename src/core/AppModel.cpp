@@ -102,6 +102,7 @@ AppModel::~AppModel()
     // Callbacks that hold the model weakly find it gone while its parts wind down.
     self_.reset();
     IconRenderer::shared().setFailureHandler({});
+    IconRenderer::shared().setLogHandler({});
     // The cloud sync may keep the store a little longer: the last edit is on disk now.
     profileStore_->flush();
 }
@@ -144,6 +145,7 @@ void AppModel::installCallbacks()
                                                                    : QStringLiteral("Custom Icon"),
                                         description);
     });
+    IconRenderer::shared().setLogHandler(onLog);
 }
 
 void AppModel::applySelectedDevice()

@@ -42,21 +42,31 @@ std::optional<Header> header(const QByteArray& bytes, int side)
     return found;
 }
 
-// The IDAT chunks' data, joined; none when a chunk runs past the end or IEND is missing.
+// The IDAT chunks' data, joined; none when a chunk runs past the end, IEND is missing
+// or anything follows it, or the file holds a chunk the cache does not write (the
+// writer puts only pHYs before the pixels): text, colour profiles and anything else,
+// compressed or not, never reach the image reader.
 std::optional<QByteArray> pixelData(const QByteArray& bytes)
 {
     QByteArray joined;
-    qsizetype at = pngMagic.size();
+    bool physical = false;
+    qsizetype at = pngMagic.size() + chunkOverhead + 13; // after IHDR
     while (at + chunkOverhead <= bytes.size()) {
         const quint32 length = qFromBigEndian<quint32>(bytes.constData() + at);
         if (length > quint32(bytes.size() - at - chunkOverhead))
             return std::nullopt;
-        const QByteArray type = bytes.mid(at + 4, 4);
+        const QByteArrayView type(bytes.constData() + at + 4, 4);
+        const qsizetype next = at + chunkOverhead + length;
         if (type == "IEND")
-            return joined;
-        if (type == "IDAT")
+            return length == 0 && next == bytes.size() && !joined.isEmpty() ? std::optional(joined) : std::nullopt;
+        if (type == "IDAT") {
             joined.append(bytes.constData() + at + 8, length);
-        at += chunkOverhead + length;
+        } else if (type == "pHYs" && length == 9 && !physical && joined.isEmpty()) {
+            physical = true;
+        } else {
+            return std::nullopt;
+        }
+        at = next;
     }
     return std::nullopt;
 }

@@ -46,10 +46,11 @@ int sideOf(const QString& key) { return key.section(u'-', 1).toInt(); }
 
 } // namespace
 
-IconRenderCache::IconRenderCache(QString directory, Limits limits, QByteArray program)
+IconRenderCache::IconRenderCache(QString directory, Limits limits, QByteArray program, Unused unused)
     : directory_(std::move(directory)),
       limits_(limits),
       program_(std::move(program)),
+      unused_(std::move(unused)),
       folder_(CacheFolder::open(directory_))
 {
 }
@@ -88,8 +89,13 @@ void IconRenderCache::store(const QString& key, const IconRenderResult& result)
 {
     QByteArray bytes;
     if (result.outcome == IconRenderOutcome::drawn) {
+        // The pixels alone: no text or colour space of the image becomes a chunk the
+        // reader would refuse.
+        const QImage& image = result.image;
+        QImage pixels(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
+        pixels.setColorTable(image.colorTable());
         QBuffer buffer(&bytes);
-        if (!buffer.open(QIODevice::WriteOnly) || !result.image.save(&buffer, "PNG"))
+        if (!buffer.open(QIODevice::WriteOnly) || !pixels.save(&buffer, "PNG"))
             return;
     } else {
         const QByteArray word = outcomeWord(result.outcome);
@@ -122,7 +128,10 @@ const CacheFolder* IconRenderCache::folder()
         if (!entry.mine && isEntryName(entry.name) && refusal.isEmpty())
             refusal = directory_ + QStringLiteral(" holds an entry of another user (%1)").arg(entry.name);
     if (!refusal.isEmpty()) {
-        qWarning("The icon cache is not used in this run: %s", qPrintable(refusal));
+        const QString why = QStringLiteral("The icon cache is not used in this run: ") + refusal;
+        qWarning("%s", qPrintable(why));
+        if (unused_)
+            unused_(why);
         return nullptr;
     }
     usable_ = true;

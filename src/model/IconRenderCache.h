@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace velmor {
@@ -18,7 +19,7 @@ namespace velmor {
 // entries and bytes; the oldest entries are dropped first. It touches nothing in its
 // folder but files named as its entries (and their temporary files), and uses the folder
 // only as CacheFolder allows and while every entry there is the user's (else it keeps
-// nothing for the run, and logs why once). An entry is untrusted: it is taken only as
+// nothing for the run, and tells why once). An entry is untrusted: it is taken only as
 // iconentryimage allows. The folder is opened (or made) at once, but looked through,
 // swept and trimmed on first use, so the owner decides the thread of everything that
 // reads or writes files. Safe on any thread.
@@ -29,9 +30,13 @@ public:
         qint64 maxBytes = 32 * 1024 * 1024;
     };
 
+    // Why the folder is not used, on the thread that first used the cache.
+    using Unused = std::function<void(const QString& why)>;
+
     // Opens (or creates) the folder. `program`: what identifies the drawing program (see
-    // IconRenderService), kept with each failure.
-    IconRenderCache(QString directory, Limits limits, QByteArray program = {});
+    // IconRenderService), kept with each failure. `unused` learns once why the folder is
+    // not used, when it is not.
+    IconRenderCache(QString directory, Limits limits, QByteArray program = {}, Unused unused = {});
     IconRenderCache(const IconRenderCache&) = delete;
     IconRenderCache& operator=(const IconRenderCache&) = delete;
 
@@ -59,6 +64,7 @@ private:
     const QString directory_;
     const Limits limits_;
     const QByteArray program_;
+    const Unused unused_;
     const CacheFolder folder_;
     QMutex mutex_;
     std::optional<bool> usable_;

@@ -40,7 +40,14 @@ void later(IconRenderer::Done done, IconRenderResult result)
 
 IconRenderService::IconRenderService(Options options)
     : options_(std::move(options)),
-      cache_(options_.cacheDirectory, options_.cacheLimits, programIdentity(options_.program)),
+      cache_(options_.cacheDirectory, options_.cacheLimits, programIdentity(options_.program),
+             // Told on the main queue, whichever thread first used the cache.
+             [this, alive = std::weak_ptr(alive_)](const QString& why) {
+                 postToMain([this, alive, why] {
+                     if (!alive.expired())
+                         reportLog(why);
+                 });
+             }),
       memory_(16 * 1024 * 1024),
       cacheQueue_(SerialQueue::create(QStringLiteral("com.velmor.icon-cache")))
 {

@@ -95,6 +95,8 @@ private:
     QString programFailureText(ProgramFailure failure) const;
 
     Options options_;
+    // Work posted back from the cache's worker finds the service gone without it.
+    std::shared_ptr<int> alive_ = std::make_shared<int>();
     IconRenderCache cache_;
     mutable QMutex memoryMutex_;
     QCache<QString, IconRenderResult> memory_;
@@ -109,8 +111,6 @@ private:
     bool programFailureTold_ = false;
     bool shutDown_ = false;
     int started_ = 0;
-    // Work posted back from the cache's worker finds the service gone without it.
-    std::shared_ptr<int> alive_ = std::make_shared<int>();
     // Declared last: gone first, after the reads and writes handed to it.
     std::unique_ptr<SerialQueue> cacheQueue_;
 };

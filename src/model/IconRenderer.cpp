@@ -51,6 +51,12 @@ void IconRenderer::reportProgramFailure(IconOrigin origin, const QString& descri
         onFailure_(origin, description);
 }
 
+void IconRenderer::reportLog(const QString& line) const
+{
+    if (onLog_)
+        onLog_(line);
+}
+
 QString iconRenderFailureText(const QString& name, IconRenderOutcome outcome)
 {
     QString what;

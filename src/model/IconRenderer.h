@@ -66,6 +66,9 @@ public:
     virtual void render(IconRenderRequest request, Done done) = 0;
 
     void setFailureHandler(FailureHandler handler) { onFailure_ = std::move(handler); }
+    // Where a line for Velmor's log goes (why the on-disk cache is not used), on the main queue.
+    using LogHandler = std::function<void(const QString& line)>;
+    void setLogHandler(LogHandler handler) { onLog_ = std::move(handler); }
 
     // The process-wide renderer: the one installed, else one that never draws (every
     // render ends unavailable, nothing is reported).
@@ -77,9 +80,11 @@ protected:
     // Tells the failure handler, with the icon's file name and what went wrong.
     void reportFailure(const QString& name, IconOrigin origin, IconRenderOutcome outcome) const;
     void reportProgramFailure(IconOrigin origin, const QString& description) const;
+    void reportLog(const QString& line) const;
 
 private:
     FailureHandler onFailure_;
+    LogHandler onLog_;
 };
 
 // "The icon “x.svg” …": what went wrong, for the log and the alert.

@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include "platform/TextEnds.h"
+
 #include <QCollator>
 #include <QLocale>
 #include <QTextBoundaryFinder>
@@ -79,18 +81,35 @@ QString shownName(const QString& name) { return QChar(0x2068) + visibleControls(
 
 QString displayName(const QString& name)
 {
-    QString shown = visibleControls(name);
-    if (shown.size() > longestShownName) {
-        // Whole characters as a reader sees them, each written as the escaper writes it.
-        QString cut;
-        for (const QString& piece : shownCharacters(name)) {
-            if (cut.size() + piece.size() >= longestShownName)
-                break;
-            cut += piece;
-        }
-        shown = cut + QChar(0x2026);
+    // Each unit of the name shows as one or more: what lies past this cannot be shown.
+    constexpr qsizetype reach = longestShownName + 1;
+    const bool longer = name.size() > reach;
+    const QString shown = visibleControls(longer ? name.left(reach) : name);
+    if (!longer && shown.size() <= longestShownName)
+        return QChar(0x2068) + shown + QChar(0x2069);
+    QStringList pieces = textEnds(shown, reach).front;
+    if (longer && !pieces.isEmpty())
+        pieces.removeLast(); // it may go on past what was read
+    QString cut;
+    for (const QString& piece : pieces) {
+        if (cut.size() + piece.size() >= longestShownName)
+            break;
+        cut += piece;
     }
-    return QChar(0x2068) + shown + QChar(0x2069);
+    return QChar(0x2068) + cut + QChar(0x2026) + QChar(0x2069);
+}
+
+QString shortenedName(const QString& name)
+{
+    if (name.size() <= longestShownName)
+        return name;
+    QString cut;
+    for (const QString& piece : textEnds(name, longestShownName).front) {
+        if (cut.size() + piece.size() >= longestShownName)
+            break;
+        cut += piece;
+    }
+    return cut + QChar(0x2026);
 }
 
 QString displayMessage(const QString& message)

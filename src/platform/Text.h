@@ -32,6 +32,11 @@ inline constexpr qsizetype longestShownName = 200;
 // For showing only: stored names and fields that edit a name keep it as typed.
 QString displayName(const QString& name);
 
+// A name from data cut as displayName cuts it, but neither escaped nor isolated: for
+// texts that are escaped where they are shown (notices, log lines), so that no cut
+// falls inside an escape. Reads no more of the name than it keeps.
+QString shortenedName(const QString& name);
+
 // The most characters a message of Velmor's takes where it is shown (an alert).
 inline constexpr qsizetype longestShownMessage = 600;
 

@@ -10,6 +10,7 @@
 #include "store/ProfileMerge.h"
 #include "store/ProfilesFile.h"
 #include "store/ProfileWriter.h"
+#include "store/RepairedDocument.h"
 #include "store/SyncChangeSummary.h"
 
 #include <QByteArray>
@@ -197,6 +198,12 @@ public:
     // main queue, after that save's notices, unless the store is gone by then.
     void applySyncPayload(const LoadResult& decoded, const std::optional<QDateTime>& changedAt,
                           SaveOutcomeHandler whenSaved);
+    // The same with a document repaired already, so that nothing is repaired here.
+    void applySyncPayload(const RepairedDocument& taken, const std::optional<QDateTime>& changedAt,
+                          SaveOutcomeHandler whenSaved);
+    // `document` as applySyncPayload() leaves the profiles, repaired as the store
+    // repairs what comes in; any thread may run it.
+    static RepairedDocument repaired(LoadResult document);
     // Custom icon file names the PACS profiles use, in plain order; names that are
     // no plain file name are left out.
     QStringList referencedCustomIconNames() const;
@@ -280,7 +287,21 @@ private:
         SaveOutcomeHandler whenSaved;
     };
     void saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome);
-    std::pair<UserProfile, bool> normalizedMappings(const UserProfile& profile) const;
+    // The repair chain's steps on plain values, so that any thread may run them; each
+    // says what it changed, which the store then publishes (and nothing else).
+    struct Repairs {
+        bool pacs = false;
+        bool activePacs = false;
+        bool users = false;
+        bool activeUser = false;
+        bool removals = false;
+    };
+    // Sets what `repairs` names to its value in `profiles`, in that order.
+    void publish(const ProfileSnapshot& profiles, const Repairs& repairs);
+    static Repairs repairProfiles(ProfileSnapshot& profiles);
+    static Repairs repairActive(ProfileSnapshot& profiles);
+    static bool repairMappings(ProfileSnapshot& profiles);
+    static std::pair<UserProfile, bool> normalizedMappings(const QList<PacsProfile>& pacs, const UserProfile& profile);
     static PacsProfile mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn,
                                          const BuiltInRemovals& removed);
     static ProfilesFile::Format formatOf(const QByteArray& bytes);

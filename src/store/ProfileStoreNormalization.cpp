@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "store/ProfileLookup.h"
 #include "store/LegacyToolNames.h"
+#include "store/RepairedDocument.h"
 
 #include <QHash>
 #include <QSet>
@@ -30,6 +31,29 @@ bool ProfileStore::normalizeAll(bool suppressOnSave)
     repairActiveSelection();
     normalizeAllMappings(suppressOnSave);
     return changed;
+}
+
+RepairedDocument ProfileStore::repaired(LoadResult document)
+{
+    RepairedDocument taken;
+    // Without profiles of both kinds, taking keeps the store's own active ids: only
+    // the store can repair that.
+    if (document.pacsProfiles.isEmpty() || document.userProfiles.isEmpty()) {
+        taken.document_ = std::move(document);
+        return taken;
+    }
+    // As replaceAll takes the document.
+    const QUuid activePacs = document.activePacsProfileId.value_or(document.pacsProfiles.first().id);
+    const QUuid activeUser = document.activeUserProfileId.value_or(document.userProfiles.first().id);
+    ProfileSnapshot profiles{std::move(document.pacsProfiles), std::move(document.userProfiles), activePacs, activeUser,
+                             std::move(document.removedBuiltIns)};
+    repairProfiles(profiles);
+    repairActive(profiles);
+    repairMappings(profiles);
+    taken.document_ = LoadResult{std::move(profiles.pacs), std::move(profiles.users), profiles.activePacs,
+                                 profiles.activeUser, document.didMigrate, std::move(profiles.removedBuiltIns)};
+    taken.repaired_ = true;
+    return taken;
 }
 
 PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const PacsProfile& builtIn,
@@ -62,15 +86,37 @@ PacsProfile ProfileStore::mergedPacsProfile(const PacsProfile& stored, const Pac
     return merged;
 }
 
+void ProfileStore::publish(const ProfileSnapshot& profiles, const Repairs& repairs)
+{
+    if (repairs.pacs)
+        pacsProfiles_.set(profiles.pacs);
+    if (repairs.activePacs)
+        activePacsProfileId_.set(profiles.activePacs);
+    if (repairs.users)
+        userProfiles_.set(profiles.users);
+    if (repairs.activeUser)
+        activeUserProfileId_.set(profiles.activeUser);
+    if (repairs.removals)
+        removedBuiltIns_ = profiles.removedBuiltIns;
+}
+
 bool ProfileStore::normalizeProfiles()
 {
-    bool changed = false;
-    QList<PacsProfile> pacs = pacsProfiles_.get();
+    ProfileSnapshot profiles = contents();
+    const Repairs repairs = repairProfiles(profiles);
+    publish(profiles, repairs);
+    return repairs.pacs || repairs.activePacs || repairs.users || repairs.removals;
+}
+
+ProfileStore::Repairs ProfileStore::repairProfiles(ProfileSnapshot& profiles)
+{
+    Repairs repairs;
+    QList<PacsProfile>& pacs = profiles.pacs;
 
     // Built-in profiles merged into the first stored profile of their name, or added
     // back under the ids every machine derives for them, unless the user renamed or
     // deleted them. Profiles of other names are the user's own and stay.
-    const BuiltInRemovals& removed = removedBuiltIns_;
+    const BuiltInRemovals removed = profiles.removedBuiltIns;
     for (const PacsProfile& builtIn : ProfileTemplates::builtInPacsProfiles()) {
         const QString name = text::lowercased(builtIn.name);
         const auto stored = std::find_if(pacs.begin(), pacs.end(),
@@ -81,13 +127,13 @@ bool ProfileStore::normalizeProfiles()
             PacsProfile added = AddedBackIds::addedBack(builtIn, idsOf(pacs));
             added.tools.removeIf([&](const RadiologyTool& t) { return removed.removesTool(added.id, t.name); });
             pacs.append(std::move(added));
-            changed = true;
+            repairs.pacs = true;
             continue;
         }
         PacsProfile merged = mergedPacsProfile(*stored, builtIn, removed);
         if (merged.tools != stored->tools) {
             *stored = std::move(merged);
-            changed = true;
+            repairs.pacs = true;
         }
     }
 
@@ -95,68 +141,77 @@ bool ProfileStore::normalizeProfiles()
         if (!profile.defaultLightingHex) {
             if (auto hex = ProfileTemplates::defaultLightingHex(profile.name)) {
                 profile.defaultLightingHex = std::move(hex);
-                changed = true;
+                repairs.pacs = true;
             }
         }
     }
-    const bool pacsChanged = changed;
     // Settled before the profiles are published, as an edit's are.
     if (BuiltInRemovals kept = removed.pruned(pacs); !(kept == removed)) {
-        removedBuiltIns_ = std::move(kept);
-        changed = true;
-    }
-    if (pacsChanged)
-        pacsProfiles_.set(pacs);
-
-    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId_.get())) {
-        activePacsProfileId_.set(pacs.first().id);
-        changed = true;
+        profiles.removedBuiltIns = std::move(kept);
+        repairs.removals = true;
     }
 
-    QList<UserProfile> users = userProfiles_.get();
-    bool usersChanged = false;
+    if (!pacs.isEmpty() && !containsId(pacs, profiles.activePacs)) {
+        profiles.activePacs = pacs.first().id;
+        repairs.activePacs = true;
+    }
+
+    QList<UserProfile>& users = profiles.users;
+    const bool created = users.isEmpty();
     for (UserProfile& user : users) {
         if (!pacs.isEmpty() && !containsId(pacs, user.pacsProfileId)) {
             user.pacsProfileId = pacs.first().id;
-            usersChanged = true;
+            repairs.users = true;
         }
     }
     if (users.isEmpty()) {
         users = ProfileTemplates::defaultUserProfiles(pacs);
-        usersChanged = true;
+        repairs.users = true;
     }
     if (users.size() == 1 && text::lowercased(users.first().name) == QStringLiteral("synthesis")) {
         users.first().name = ProfileTemplates::defaultUserProfileName();
-        usersChanged = true;
+        repairs.users = true;
     }
     for (UserProfile& user : users) {
         if (text::lowercased(user.name) == QStringLiteral("default")) {
             user.name = ProfileTemplates::defaultUserProfileName();
-            usersChanged = true;
+            repairs.users = true;
         }
     }
-    if (usersChanged) {
-        const bool created = userProfiles_.get().isEmpty();
-        userProfiles_.set(users);
-        if (created && !users.isEmpty())
-            activeUserProfileId_.set(users.first().id);
-        changed = true;
+    if (repairs.users && created && !users.isEmpty()) {
+        profiles.activeUser = users.first().id;
+        repairs.activeUser = true;
     }
-    return changed;
+    return repairs;
 }
 
 void ProfileStore::repairActiveSelection()
 {
-    const QList<PacsProfile>& pacs = pacsProfiles_.get();
-    const QList<UserProfile>& users = userProfiles_.get();
-    if (!pacs.isEmpty() && !containsId(pacs, activePacsProfileId_.get()))
-        activePacsProfileId_.set(pacs.first().id);
-    if (!users.isEmpty() && !containsId(users, activeUserProfileId_.get()))
-        activeUserProfileId_.set(users.first().id);
+    ProfileSnapshot profiles = contents();
+    publish(profiles, repairActive(profiles));
+}
+
+ProfileStore::Repairs ProfileStore::repairActive(ProfileSnapshot& profiles)
+{
+    Repairs repairs;
+    const QList<PacsProfile>& pacs = profiles.pacs;
+    const QList<UserProfile>& users = profiles.users;
+    if (!pacs.isEmpty() && !containsId(pacs, profiles.activePacs)) {
+        profiles.activePacs = pacs.first().id;
+        repairs.activePacs = true;
+    }
+    if (!users.isEmpty() && !containsId(users, profiles.activeUser)) {
+        profiles.activeUser = users.first().id;
+        repairs.activeUser = true;
+    }
     const auto active = std::find_if(users.begin(), users.end(),
-                                     [&](const UserProfile& u) { return u.id == activeUserProfileId_.get(); });
-    if (active != users.end())
-        activePacsProfileId_.set(active->pacsProfileId);
+                                     [&](const UserProfile& u) { return u.id == profiles.activeUser; });
+    if (active != users.end()) {
+        // Told again even when it stays: its subscribers have always heard it here.
+        profiles.activePacs = active->pacsProfileId;
+        repairs.activePacs = true;
+    }
+    return repairs;
 }
 
 void ProfileStore::normalizeAllMappings(bool suppressOnSave)
@@ -165,26 +220,32 @@ void ProfileStore::normalizeAllMappings(bool suppressOnSave)
         userProfiles_.set({});
         return;
     }
+    ProfileSnapshot profiles = contents();
+    // Nothing to repair: the subscribers have seen these profiles already.
+    if (!repairMappings(profiles))
+        return;
+    userProfiles_.set(std::move(profiles.users));
+    save(suppressOnSave);
+}
+
+bool ProfileStore::repairMappings(ProfileSnapshot& profiles)
+{
     bool changed = false;
     // Read through const access, so that the list is copied only when a profile changes.
-    QList<UserProfile> users = userProfiles_.get();
+    QList<UserProfile>& users = profiles.users;
     for (qsizetype i = 0; i < users.size(); ++i) {
-        auto [normalized, userChanged] = normalizedMappings(std::as_const(users).at(i));
+        auto [normalized, userChanged] = normalizedMappings(profiles.pacs, std::as_const(users).at(i));
         if (userChanged) {
             users[i] = std::move(normalized);
             changed = true;
         }
     }
-    // Nothing to repair: the subscribers have seen these profiles already.
-    if (!changed)
-        return;
-    userProfiles_.set(std::move(users));
-    save(suppressOnSave);
+    return changed;
 }
 
-std::pair<UserProfile, bool> ProfileStore::normalizedMappings(const UserProfile& profile) const
+std::pair<UserProfile, bool> ProfileStore::normalizedMappings(const QList<PacsProfile>& pacs,
+                                                              const UserProfile& profile)
 {
-    const QList<PacsProfile>& pacs = pacsProfiles_.get();
     const auto boundTo = std::find_if(pacs.begin(), pacs.end(),
                                       [&](const PacsProfile& p) { return p.id == profile.pacsProfileId; });
     if (boundTo == pacs.end())

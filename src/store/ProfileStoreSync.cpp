@@ -39,6 +39,18 @@ void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::option
     save(true, changedAt, std::move(whenSaved));
 }
 
+void ProfileStore::applySyncPayload(const RepairedDocument& taken, const std::optional<QDateTime>& changedAt,
+                                    SaveOutcomeHandler whenSaved)
+{
+    if (!taken.repaired_)
+        return applySyncPayload(taken.document_, changedAt, std::move(whenSaved));
+    ++remoteApplies_;
+    const LoadResult& document = taken.document_;
+    replaceAll(document.pacsProfiles, document.userProfiles, document.activePacsProfileId, document.activeUserProfileId,
+               document.removedBuiltIns);
+    save(true, changedAt, std::move(whenSaved));
+}
+
 QStringList ProfileStore::referencedCustomIconNames() const
 {
     QStringList names;

@@ -144,7 +144,7 @@ QList<SyncChangeSummary::MappingKey> sortedKeys(const QHash<SyncChangeSummary::M
     return keys;
 }
 
-QString quoted(const QString& name) { return u'"' + name + u'"'; }
+QString quoted(const QString& name) { return u'"' + text::shortenedName(name) + u'"'; }
 
 } // namespace
 
@@ -177,7 +177,7 @@ std::optional<SyncChangeSummary::Notice> SyncChangeSummary::summarize(const Load
             return;
         const QString name = nameOf(after, *afterId);
         if (!beforeId || name != nameOf(before, *beforeId))
-            lines.append(label + name);
+            lines.append(label + text::shortenedName(name));
     };
     activeLine(QStringLiteral("Active PACS profile: "), current.pacsProfiles, incoming.pacsProfiles,
                current.activePacsProfileId, incoming.activePacsProfileId);
@@ -212,7 +212,7 @@ QString SyncChangeSummary::formatNameList(const QStringList& names)
 {
     QStringList kept;
     for (const QString& name : names) {
-        const QString trimmed = name.trimmed();
+        const QString trimmed = text::shortenedName(name).trimmed();
         if (!trimmed.isEmpty())
             kept.append(trimmed);
     }
@@ -273,7 +273,8 @@ QStringList SyncChangeSummary::mappingChangeLines(const LoadResult& from, const 
     const bool prefixed = profileNames.size() >= 2;
     QStringList lines;
     for (const MappingChange& change : changes)
-        lines.append(prefixed ? change.profileName + QStringLiteral(": ") + change.detail : change.detail);
+        lines.append(prefixed ? text::shortenedName(change.profileName) + QStringLiteral(": ") + change.detail
+                              : change.detail);
     return lines;
 }
 
@@ -315,9 +316,9 @@ QString SyncChangeSummary::buttonDisplayName(const QString& deviceId, const QStr
             label = button->displayLabel;
         break;
     }
-    label = label.trimmed();
+    label = text::shortenedName(label).trimmed();
     if (label.isEmpty())
-        return QStringLiteral("Button ") + buttonId;
+        return QStringLiteral("Button ") + text::shortenedName(buttonId);
     if (text::lowercased(label).startsWith(QStringLiteral("button ")))
         return label;
     return QStringLiteral("Button ") + label;

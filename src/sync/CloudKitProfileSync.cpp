@@ -680,7 +680,7 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
         co_return;
     }
-    const std::optional<LoadResult> decoded = std::move(taking->profiles);
+    const std::optional<RepairedDocument> decoded = std::move(taking->profiles);
     taking.reset();
     // Edited meanwhile: the edit is newer than what the dates were compared with.
     if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())
@@ -688,7 +688,7 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     // A record older than the last synced state takes nothing unseen: what it replaces is kept first.
     QString olderText;
     if (olderThan) {
-        QCoro::Task<std::optional<QString>> keeping = keepReplacedByOlder(before, *decoded, *olderThan, changedAt);
+        QCoro::Task<std::optional<QString>> keeping = keepReplacedByOlder(before, decoded->document(), *olderThan, changedAt);
         const std::optional<QString> kept = co_await std::move(keeping);
         if (!kept || !(profileStore_->snapshot() == before) || keepsUnsavedEdits())
             co_return;

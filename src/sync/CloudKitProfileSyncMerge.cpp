@@ -195,12 +195,19 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
             co_return;
         }
     }
+    // Repaired away from the window's thread; edited meanwhile, it is weighed again.
     const LoadResult beforeMerge = profileStore_->snapshot();
+    QCoro::Task<std::optional<RepairedDocument>> repairing = decoder_.repair(merge.merged);
+    const std::optional<RepairedDocument> merged = co_await std::move(repairing);
+    if (!merged || !(profileStore_->snapshot() == beforeMerge) || isTaking_ || keepsUnsavedEdits()) {
+        reconcileAgain_ = true;
+        co_return;
+    }
     SaveOutcome outcome;
     {
         isApplyingRemote_ = true;
         const auto applied = qScopeGuard([this] { isApplyingRemote_ = false; });
-        profileStore_->applySyncPayload(merge.merged, mergeDate(changes, remote), outcome.handler());
+        profileStore_->applySyncPayload(*merged, mergeDate(changes, remote), outcome.handler());
         pendingUpload_.cancel();
         pendingUploadAfterInitialSync_ = false;
         uploadOwed_ = !changes.mergeIsRemote;

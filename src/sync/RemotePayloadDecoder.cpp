@@ -20,7 +20,7 @@ qint64 writtenBytes(const LoadResult& profiles, qint64 mostBytes, qint64 maxByte
         return 0;
     const ProfileSnapshot snapshot{profiles.pacsProfiles, profiles.userProfiles,
                                    profiles.activePacsProfileId.value_or(QUuid()),
-                                   profiles.activeUserProfileId.value_or(QUuid())};
+                                   profiles.activeUserProfileId.value_or(QUuid()), profiles.removedBuiltIns};
     return snapshot.encode().size();
 }
 
@@ -73,11 +73,18 @@ QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> RemotePayloadDecoder::
     auto held = std::make_shared<QByteArray>(std::move(payload));
     return onQueue<Decoded>(queue_, [held, maxDocumentBytes] {
         const QByteArray bytes = std::exchange(*held, QByteArray());
-        Decoded decoded{decodePayload(bytes), 0};
-        if (decoded.profiles)
-            decoded.writtenBytes = writtenBytes(*decoded.profiles, maxGrowth * bytes.size(), maxDocumentBytes);
+        std::optional<LoadResult> profiles = decodePayload(bytes);
+        if (!profiles)
+            return Decoded{};
+        Decoded decoded{ProfileStore::repaired(std::move(*profiles)), 0};
+        decoded.writtenBytes = writtenBytes(decoded.profiles->document(), maxGrowth * bytes.size(), maxDocumentBytes);
         return decoded;
     });
+}
+
+QCoro::Task<std::optional<RepairedDocument>> RemotePayloadDecoder::repair(LoadResult document)
+{
+    return onQueue<RepairedDocument>(queue_, [document = std::move(document)] { return ProfileStore::repaired(document); });
 }
 
 QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(std::optional<QByteArray> base, QByteArray local,

@@ -3,6 +3,7 @@
 #include "platform/SerialQueue.h"
 #include "platform/cloud/Record.h"
 #include "store/LoadResult.h"
+#include "store/RepairedDocument.h"
 #include "store/SyncChangeSummary.h"
 #include "sync/ChangesApart.h"
 
@@ -16,20 +17,23 @@
 namespace velmor {
 
 // The heavy halves of taking a downloaded profiles payload, away from the window's
-// thread: decoding it, once, merging it with changes made here, keeping what the merge
-// lost as files, and saying in words what taking it changed.
+// thread: decoding and repairing it, once, merging it with changes made here, keeping
+// what the merge lost as files, and saying in words what taking it changed.
 class RemotePayloadDecoder {
 public:
     RemotePayloadDecoder();
 
-    // A payload decoded to be taken: its profiles (none when it is no profiles document)
-    // and, where they might not fit in `maxDocumentBytes`, the size of the document they
-    // make as this computer writes it (else 0). Resumes on the main queue.
+    // A payload decoded to be taken, repaired as the store repairs what it takes
+    // (ProfileStore::repaired): its profiles (none when it is no profiles document) and,
+    // where they might not fit in `maxDocumentBytes`, the size of the document they make
+    // as this computer writes it (else 0). Resumes on the main queue.
     struct Decoded {
-        std::optional<LoadResult> profiles;
+        std::optional<RepairedDocument> profiles;
         qint64 writtenBytes = 0;
     };
     QCoro::Task<std::optional<Decoded>> decode(QByteArray payload, qint64 maxDocumentBytes);
+    // ProfileStore::repaired(), resuming on the main queue.
+    QCoro::Task<std::optional<RepairedDocument>> repair(LoadResult document);
     // Resumes on the main queue; none when nothing changed. The lists are shared
     // copies, so the window's thread may go on editing its own meanwhile.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);

@@ -14,9 +14,11 @@
 
 namespace velmor::bench {
 
-class HoldMeterApplication : public QGuiApplication {
+// `Base`: the application class the benchmark needs (QApplication for widgets).
+template <typename Base>
+class HoldMeter : public Base {
 public:
-    using QGuiApplication::QGuiApplication;
+    using Base::Base;
 
     bool notify(QObject* receiver, QEvent* event) override
     {
@@ -52,12 +54,14 @@ private:
             explicit Depth(int& d) : depth(++d) {}
             ~Depth() { --depth; }
         } nested(depth_);
-        return QGuiApplication::notify(receiver, event);
+        return Base::notify(receiver, event);
     }
 
     int depth_ = 0;
     double longestMs_ = 0;
     QByteArray longestWhat_;
 };
+
+using HoldMeterApplication = HoldMeter<QGuiApplication>;
 
 } // namespace velmor::bench

@@ -10,6 +10,7 @@
 // so that the thread's holds are B's alone.
 //
 //   velmor_bench_MergeBench RUNS     prints "name: value" lines (ms)
+#include "EventLoop.h"
 #include "HoldMeter.h"
 #include "LargeProfiles.h"
 #include "ThreadTime.h"
@@ -20,13 +21,10 @@
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,27 +33,12 @@
 
 using namespace velmor;
 using namespace std::chrono_literals;
+using bench::runFor;
+using bench::runUntil;
 
 namespace {
 
 constexpr int userCount = 1000;
-
-void runFor(std::chrono::milliseconds time)
-{
-    QEventLoop loop;
-    QTimer::singleShot(time, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-void runUntil(const std::function<bool()>& done, const char* what, std::chrono::milliseconds patience = 300s)
-{
-    const QDeadlineTimer deadline(patience);
-    while (!done()) {
-        if (deadline.hasExpired())
-            qFatal("waited in vain: %s", what);
-        runFor(5ms);
-    }
-}
 
 void writeProfiles(const QString& folder, const PersistedProfiles& document, const QDateTime& changedAt)
 {

@@ -8,8 +8,10 @@
 //   velmor_bench_WindowsBench RUNS IDLE_SECONDS     prints "name: value" lines
 //   velmor_bench_WindowsBench --write-data FOLDER   only writes the document as
 //                                                   FOLDER/Velmor/profiles.json
+//   velmor_bench_WindowsBench --arrivals RUNS       see WindowsArrivals.h
 #include "LargeProfiles.h"
 #include "ThreadTime.h"
+#include "WindowsArrivals.h"
 
 #include "app/VelmorApp.h"
 #include "app/WindowManager.h"
@@ -95,6 +97,8 @@ int main(int argc, char** argv)
         writeData(QString::fromLocal8Bit(argv[2]));
         return 0;
     }
+    if (argc == 3 && QByteArray(argv[1]) == "--arrivals")
+        return bench::runArrivals(std::max(1, atoi(argv[2])), argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     const int idleSeconds = argc > 2 ? std::max(1, atoi(argv[2])) : 30;
 

@@ -127,7 +127,15 @@ TEST_F(AppModelFixture, IconsThatCannotBeDrawnAreToldInAnAlertAndTheLog)
     EXPECT_EQ(model->alertMessage().get()->title, "Cloud Sync Error");
     EXPECT_EQ(logMessages().filter("synced.svg").size(), 1);
 
+    // Why the icon cache is not used goes to the log, with no alert.
+    const std::optional<AppModel::AlertMessage> alert = model->alertMessage().get();
+    renderer.tellLog("The icon cache is not used in this run: /x can be written by other users (mode 0777)");
+    queue->runUntilIdle();
+    EXPECT_EQ(logMessages().filter("The icon cache is not used in this run: /x").size(), 1);
+    EXPECT_EQ(model->alertMessage().get()->id, alert->id);
+
     model.reset(); // the model stops listening as it goes
+    renderer.tellLog("gone");
     renderer.endings.insert("<svg>late</svg>", IconRenderOutcome::crashed);
     renderer.render({"<svg>late</svg>", 128, "late.svg", IconOrigin::local, {}}, [](const IconRenderResult&) {});
 }

@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <optional>
+
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -52,6 +55,58 @@ TEST(IconEntryImage, TakesTheCachesOwnPngsAndNothingThatUnpacksBeyondThem)
     const QByteArray stored = pngOf(noise, 100);
     EXPECT_LE(stored.size(), iconentryimage::maxFileBytes(1024));
     EXPECT_EQ(iconentryimage::decode(stored, 1024), noise);
+}
+
+// Bytes of the process's status line `field` ("VmRSS", "VmHWM").
+qint64 statusBytes(const QByteArray& field)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong() * 1024;
+    return -1;
+}
+
+// What `work` adds to the process's peak resident memory; none where the peak cannot be reset.
+std::optional<qint64> peakGrowth(const std::function<void()>& work)
+{
+    QFile reset("/proc/self/clear_refs");
+    if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1 || !reset.flush())
+        return std::nullopt;
+    const qint64 before = statusBytes("VmRSS");
+    work();
+    return statusBytes("VmHWM") - before;
+}
+
+// Text, colour profiles and any other chunk beside the pixels: the cache writes none, and
+// one that unpacks to megabytes costs nothing, for it never reaches the image reader.
+TEST(IconEntryImage, RefusesChunksTheCacheDoesNotWriteBeforeAnyUnpacks)
+{
+    QImage icon(128, 128, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(QColor(40, 200, 90, 255));
+    const QByteArray honest = pngOf(icon);
+    ASSERT_TRUE(iconentryimage::decode(honest, 128));
+    const QByteArray bomb = test::withTextBombs(honest);
+    EXPECT_LT(bomb.size(), iconentryimage::maxFileBytes(128)) << "within the size an entry may have";
+    const QByteArray physical = test::pngChunk("pHYs", QByteArray(9, '\1'));
+    const QList<std::pair<const char*, QByteArray>> refused{
+        {"compressed text and a colour profile", bomb},
+        {"plain text", test::withChunks(honest, test::pngChunk("tEXt", QByteArray("Title\0Night", 11)))},
+        {"a chunk of no known kind", test::withChunks(honest, test::pngChunk("vpAg", QByteArray(9, '\0')))},
+        {"a second pHYs", test::withChunks(honest, physical + physical)},
+        {"anything after the end", honest + test::pngChunk("tEXt", QByteArray("Title\0Night", 11))},
+    };
+    for (const auto& [what, bytes] : refused)
+        EXPECT_FALSE(iconentryimage::decode(bytes, 128)) << what;
+
+    const std::optional<qint64> honestCost = peakGrowth([&] { EXPECT_TRUE(iconentryimage::decode(honest, 128)); });
+    const std::optional<qint64> bombCost = peakGrowth([&] { EXPECT_FALSE(iconentryimage::decode(bomb, 128)); });
+    if (!honestCost || !bombCost)
+        GTEST_SKIP() << "this system cannot reset the peak of resident memory";
+    // The bomb's chunks unpack to some 63 MB; a few MB of slack are the allocator's.
+    EXPECT_LE(*bombCost, *honestCost + 4 * 1024 * 1024) << *bombCost << " against " << *honestCost;
 }
 
 // What processes killed during a write left, and more entries than the cap (two Velmors

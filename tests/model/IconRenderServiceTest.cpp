@@ -77,6 +77,7 @@ protected:
             reports << description;
             origins << origin;
         });
+        made->setLogHandler([this](const QString& line) { logs << line; });
         return made;
     }
     // Renders and waits on the real event loop for the outcome.
@@ -109,6 +110,7 @@ protected:
     QTemporaryDir cache;
     QStringList reports;
     QList<IconOrigin> origins;
+    QStringList logs;
 };
 
 TEST_F(IconRenderServiceTest, AnOrdinaryIconIsDrawnOnceAndARestartTakesItFromTheCacheWithoutAChild)
@@ -263,6 +265,7 @@ TEST_F(IconRenderServiceTest, AnUntrustedEntryIsAMissAndIsReplaced)
         {"too large", honest.chopped(12) + test::pngChunk("tEXt", "Comment" + QByteArray(1, '\0') + QByteArray(200'000, 'x'))
                           + honest.right(12)},
         {"another side", otherSide},
+        {"text and a colour profile beside the pixels", test::withTextBombs(honest)},
     };
     for (const auto& [what, bytes] : entries) {
         test::writeFile(cache.filePath(key), bytes);
@@ -290,13 +293,19 @@ TEST_F(IconRenderServiceTest, ACacheFolderOthersCouldWriteIsNotUsed)
     };
     const auto notUsed = [&](const char* what) {
         const QStringList before = QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        logs.clear();
         {
             auto renderer = service(VELMOR_ICON_RENDER);
             EXPECT_EQ(renderAll(*renderer, {materialIcon, materialIcon + " "}),
                       QList<Outcome>(2, Outcome::drawn))
                 << what;
             EXPECT_EQ(renderer->childrenStarted(), 2) << what;
+            EXPECT_EQ(render(*renderer, materialIcon + "  ").outcome, Outcome::drawn);
         }
+        // Why, in Velmor's log: once for the run, however often the cache is asked.
+        ASSERT_EQ(logs.size(), 1) << what;
+        EXPECT_TRUE(logs[0].startsWith("The icon cache is not used in this run: ")) << logs[0].toStdString();
+        EXPECT_TRUE(logs[0].contains(cache.path())) << logs[0].toStdString();
         EXPECT_EQ(QDir(cache.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before) << what;
         QImage kept;
         EXPECT_TRUE(kept.load(cache.filePath(key), "PNG"));

@@ -125,6 +125,64 @@ TEST_F(ProfileNormalizationTest, DefaultMappingsFillOnlyButtonsWithoutAMapping)
     EXPECT_TRUE(disk->changes().isEmpty());
 }
 
+// The profiles with every mapping's id blanked: default mappings get fresh ids each time.
+LoadResult withoutMappingIds(LoadResult profiles)
+{
+    for (UserProfile& user : profiles.userProfiles)
+        for (ButtonMapping& mapping : user.mappings)
+            mapping.id = QUuid();
+    return profiles;
+}
+
+// A taken document repaired away from the store (on the decoder's thread) leaves the
+// store as repairing it in the store does: built-ins merged and added back, categories,
+// bindings, names, the active pair and default mappings; one without profiles of a
+// kind is repaired by the store, which alone knows what it keeps then.
+TEST_F(ProfileNormalizationTest, ADocumentRepairedElsewhereIsTakenAsTheStoreWouldRepairIt)
+{
+    addDefaultMappings();
+    store = start();
+    queue->runUntilIdle();
+    RadiologyTool examList = makeTool("Exam List");
+    examList.category = ToolCategory::mammo;
+    const PacsProfile synthesis = makePacs("synthesis", {makeTool("Invert"), examList, makeTool("Invert")});
+    const PacsProfile room = makePacs("Reading Room", {makeTool("Zoom")});
+    LoadResult document;
+    document.pacsProfiles = {room, synthesis};
+    document.userProfiles = {makeUser("Default", QUuid::createUuid()), makeUser("Lee", synthesis.id),
+                             makeUser("Kim", room.id, {makeMapping("tartarus_v2", "K01", room.tools.at(0).id)})};
+    document.activeUserProfileId = document.userProfiles.at(1).id;
+
+    const auto taken = [&](const auto& what) {
+        store->applySyncPayload(what, std::nullopt, {});
+        queue->runUntilIdle();
+        return store->snapshot();
+    };
+    const LoadResult here = taken(document);
+    const RepairedDocument repaired = ProfileStore::repaired(document);
+    EXPECT_EQ(withoutMappingIds(repaired.document()), withoutMappingIds(here)) << "repaired as the store repairs";
+    store = start();
+    queue->runUntilIdle();
+    const LoadResult there = taken(repaired);
+    EXPECT_EQ(withoutMappingIds(there), withoutMappingIds(here));
+    EXPECT_EQ(there.userProfiles, repaired.document().userProfiles) << "taken as it was repaired";
+    EXPECT_EQ(user(1).mappings.size(), 2) << "default mappings filled";
+    EXPECT_EQ(store->activePacsProfileId().get(), synthesis.id) << "the active user's PACS profile";
+    EXPECT_EQ(profilesOnDisk().userProfiles, there.userProfiles);
+
+    LoadResult noUsers = document;
+    noUsers.userProfiles.clear();
+    store = start();
+    queue->runUntilIdle();
+    const LoadResult byStore = taken(noUsers);
+    EXPECT_EQ(ProfileStore::repaired(noUsers).document(), noUsers) << "left to the store";
+    store = start();
+    queue->runUntilIdle();
+    const LoadResult viaRepaired = taken(ProfileStore::repaired(noUsers));
+    EXPECT_EQ(viaRepaired.pacsProfiles, byStore.pacsProfiles);
+    EXPECT_EQ(namesOf(viaRepaired.userProfiles), namesOf(byStore.userProfiles));
+}
+
 TEST_F(ProfileNormalizationTest, ReloadInstallsTheFileOrTheBuiltInsWithoutNeedlessWrites)
 {
     store->renameUserProfile(user(0).id, "Saved");

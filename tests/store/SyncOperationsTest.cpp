@@ -1,5 +1,6 @@
 #include "StoreOperationsFixture.h"
 
+#include "platform/Text.h"
 #include "store/ProfileExchange.h"
 #include "store/SyncChangeSummary.h"
 
@@ -91,6 +92,30 @@ TEST_F(SyncChangeSummaryTest, NameListsAndButtonLabelsAreTrimmedSortedAndCut)
                                                     {"Buttons", "Button Buttons"}, {" \n", "Button  \n"}};
     for (const auto& [id, label] : labels)
         EXPECT_EQ(SyncChangeSummary::buttonDisplayName("tartarus_v2", id), label);
+}
+
+// Another machine's names of a million characters: the notice carries each cut once, to
+// the length Velmor shows a name, at a character's end; the notifier escapes it later.
+TEST_F(SyncChangeSummaryTest, NamesOfAMillionCharactersAreCutWhereTheNoticeIsComposed)
+{
+    const QString huge = QString("Night\u202Eshift e\u0301 ").repeated(62'500);
+    LoadResult incoming = current;
+    incoming.pacsProfiles[0].tools[0].name = huge + "Zoom";
+    incoming.userProfiles[0].name = huge + "General";
+    incoming.userProfiles[0].mappings.append(makeMapping("hid_1234", huge, zoom.id));
+    const UserProfile added = makeUser(huge + "Added", synthesis.id, {makeMapping("tartarus_v2", "K02", pan.id)});
+    incoming.userProfiles.append(added);
+    incoming.activeUserProfileId = added.id;
+    const QString notice = QString::fromStdString(body(current, incoming));
+    EXPECT_LT(notice.size(), 3000);
+    const QString cut = text::shortenedName(huge);
+    EXPECT_LE(cut.size(), text::longestShownName);
+    EXPECT_TRUE(huge.startsWith(cut.chopped(1)) && cut.endsWith(QChar(0x2026)));
+    EXPECT_NE(huge.at(cut.size() - 1), QChar(0x0301)) << "no accent parted from its letter";
+    EXPECT_TRUE(notice.contains("User profiles added: " + cut)) << notice.left(300).toStdString();
+    EXPECT_TRUE(notice.contains("Active user profile: " + cut)) << notice.right(300).toStdString();
+    EXPECT_TRUE(notice.contains("; Button " + cut + " mapped to \"" + cut + "\";")) << notice.toStdString();
+    EXPECT_EQ(SyncChangeSummary::formatNameList({huge, huge}), cut + ", " + cut);
 }
 
 TEST_F(SyncChangeSummaryTest, MappingLinesAreSortedCutAndPrefixedOnlyForSeveralProfileNames)

@@ -54,6 +54,9 @@ public:
         });
     }
 
+    // A line for Velmor's log, as the on-disk cache tells why it is not used.
+    void tellLog(const QString& line) const { reportLog(line); }
+
     // Documents that end so (overran, say) instead of being drawn.
     QHash<QByteArray, IconRenderOutcome> endings;
     int drawings = 0;

@@ -72,4 +72,25 @@ inline QByteArray pngBomb(int side, qint64 inflatedMb)
         + pngChunk("IEND", {});
 }
 
+// zlib's stream of `bytes`, as PNG chunks hold compressed data.
+inline QByteArray zlibOf(const QByteArray& bytes) { return qCompress(bytes, 9).mid(4); }
+
+// `png` with `chunks` put in after its header chunk.
+inline QByteArray withChunks(const QByteArray& png, const QByteArray& chunks)
+{
+    constexpr qsizetype afterHeader = 8 + 12 + 13;
+    return png.left(afterHeader) + chunks + png.mid(afterHeader);
+}
+
+// `png` with six zTXt chunks, an iTXt and an iCCP beside its pixels, each unpacking to
+// 7.9 MB (as much as a PNG reader takes of one chunk): some 60 kB more on disk.
+inline QByteArray withTextBombs(const QByteArray& png)
+{
+    const QByteArray unpacks = zlibOf(QByteArray(7'900'000, 'x'));
+    const QByteArray text = pngChunk("zTXt", QByteArray("Comment\0\0", 9) + unpacks);
+    const QByteArray international = pngChunk("iTXt", QByteArray("Comment\0\1\0\0\0", 12) + unpacks);
+    const QByteArray profile = pngChunk("iCCP", QByteArray("icc\0\0", 5) + unpacks);
+    return withChunks(png, text.repeated(6) + international + profile);
+}
+
 } // namespace velmor::test

@@ -1,6 +1,9 @@
 #include "ui/admin/ToolListModel.h"
 
+#include <QScopedValueRollback>
 #include <QSet>
+
+#include <algorithm>
 
 namespace velmor {
 
@@ -12,24 +15,56 @@ int ToolListModel::rowOf(const QUuid& id) const
     return -1;
 }
 
-void ToolListModel::setTools(const QList<RadiologyTool>& tools, const std::optional<QUuid>& selectedId)
+void ToolListModel::setTools(const QList<RadiologyTool>& all, const std::optional<QUuid>& selectedId)
 {
     const std::optional<QUuid> previousSelection = std::exchange(selectedId_, selectedId);
+    all_ = all;
+    qsizetype shown = std::min(all.size(), std::clamp(tools_.size(), rowsPerFetch, rowsKept));
+    if (selectedId) {
+        const auto selected = std::find_if(all.cbegin(), all.cend(),
+                                           [&](const RadiologyTool& tool) { return tool.id == *selectedId; });
+        if (selected != all.cend())
+            shown = std::max(shown, qsizetype(selected - all.cbegin()) + 1);
+    }
+    const QList<RadiologyTool> tools = shown == all.size() ? all : all.first(shown);
+    // Views and testers that look in while the rows change fetch nothing meanwhile.
+    const QScopedValueRollback updating(updating_, true);
 
     // Rows whose tool is gone, from the bottom up.
     QSet<QUuid> wanted;
     for (const RadiologyTool& tool : tools)
         wanted.insert(tool.id);
-    for (int row = int(tools_.size()) - 1; row >= 0; --row) {
-        if (wanted.contains(tools_[row].id))
+    // Runs at once: a long list shrinking to the rows kept is one change, not one per row.
+    for (int row = int(tools_.size()) - 1; row >= 0;) {
+        if (wanted.contains(tools_[row].id)) {
+            --row;
             continue;
-        beginRemoveRows({}, row, row);
-        tools_.removeAt(row);
+        }
+        const int last = row;
+        while (row >= 0 && !wanted.contains(tools_[row].id))
+            --row;
+        beginRemoveRows({}, row + 1, last);
+        tools_.remove(row + 1, last - row);
         endRemoveRows();
     }
-    // Then each position in turn: keep, move up from below, or insert.
+    // Then each position in turn: keep, move up from below, or insert (a run of new
+    // tools at once).
+    QSet<QUuid> present;
+    for (const RadiologyTool& tool : std::as_const(tools_))
+        present.insert(tool.id);
     for (int row = 0; row < tools.size(); ++row) {
         const RadiologyTool& tool = tools[row];
+        if (!present.contains(tool.id)) {
+            int end = row;
+            while (end < tools.size() && !present.contains(tools[end].id))
+                ++end;
+            beginInsertRows({}, row, end - 1);
+            tools_.insert(row, end - row, RadiologyTool{});
+            std::copy(tools.cbegin() + row, tools.cbegin() + end, tools_.begin() + row);
+            endInsertRows();
+            row = end - 1;
+            continue;
+        }
         if (row < tools_.size() && tools_[row].id == tool.id) {
             if (!(tools_[row] == tool)) {
                 tools_[row] = tool;
@@ -37,22 +72,21 @@ void ToolListModel::setTools(const QList<RadiologyTool>& tools, const std::optio
             }
             continue;
         }
-        int from = -1;
-        for (int later = row + 1; later < tools_.size(); ++later)
-            if (tools_[later].id == tool.id)
-                from = later;
-        if (from >= 0) {
-            beginMoveRows({}, from, from, {}, row);
-            tools_.move(from, row);
-            endMoveRows();
-            if (!(tools_[row] == tool)) {
-                tools_[row] = tool;
-                emit dataChanged(index(row), index(row));
-            }
-        } else {
+        int from = row + 1;
+        while (from < tools_.size() && tools_[from].id != tool.id)
+            ++from;
+        if (from == tools_.size()) { // an id given twice: the second is a row of its own
             beginInsertRows({}, row, row);
             tools_.insert(row, tool);
             endInsertRows();
+            continue;
+        }
+        beginMoveRows({}, from, from, {}, row);
+        tools_.move(from, row);
+        endMoveRows();
+        if (!(tools_[row] == tool)) {
+            tools_[row] = tool;
+            emit dataChanged(index(row), index(row));
         }
     }
     if (previousSelection != selectedId_) {
@@ -61,6 +95,23 @@ void ToolListModel::setTools(const QList<RadiologyTool>& tools, const std::optio
                 emit dataChanged(index(row), index(row), {SelectedRole});
         }
     }
+}
+
+bool ToolListModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && !updating_ && tools_.size() < all_.size();
+}
+
+void ToolListModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const qsizetype from = tools_.size();
+    const qsizetype count = std::min(rowsPerFetch, all_.size() - from);
+    const QScopedValueRollback updating(updating_, true);
+    beginInsertRows({}, int(from), int(from + count - 1));
+    tools_ += all_.sliced(from, count);
+    endInsertRows();
 }
 
 int ToolListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(tools_.size()); }

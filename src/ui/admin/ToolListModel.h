@@ -12,14 +12,23 @@ namespace velmor {
 
 // The tool list's rows: one per tool, kept in the given order. A new list is
 // applied row by row by tool id (removed, moved, inserted, changed), so a view
-// keeps its scrolling and the rows that did not change.
+// keeps its scrolling and the rows that did not change. Only the first rows are
+// made at once, the rest as a view scrolls to them (fetchMore), so that a list of
+// any length costs what is shown.
 class ToolListModel : public QAbstractListModel {
 public:
     enum Role { IdRole = Qt::UserRole + 1, SelectedRole, EnabledRole, KindRole, CategoryRole, ShortcutRole };
 
+    // Rows made at once and per fetch; the rows a view has fetched stay across
+    // setTools() up to rowsKept, and always down to the selected tool.
+    static constexpr qsizetype rowsPerFetch = 200;
+    static constexpr qsizetype rowsKept = 1000;
+
     using QAbstractListModel::QAbstractListModel;
 
     void setTools(const QList<RadiologyTool>& tools, const std::optional<QUuid>& selectedId);
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
     const RadiologyTool& tool(int row) const { return tools_.at(row); }
     int rowOf(const QUuid& id) const;
 
@@ -33,8 +42,11 @@ public:
     static QString shortcutText(const RadiologyTool& tool);
 
 private:
+    // Every tool; tools_ holds the first of them, the rows shown.
+    QList<RadiologyTool> all_;
     QList<RadiologyTool> tools_;
     std::optional<QUuid> selectedId_;
+    bool updating_ = false;
 };
 
 } // namespace velmor

@@ -86,6 +86,16 @@ public:
         }
     }
 
+    // Adds `more` after the last row (a view fetching further rows).
+    void appendRows(QList<Row> more)
+    {
+        if (more.isEmpty())
+            return;
+        beginInsertRows({}, static_cast<int>(rows_.size()), static_cast<int>(rows_.size() + more.size() - 1));
+        rows_ += std::move(more);
+        endInsertRows();
+    }
+
 private:
     template <typename Keys>
     void removeMissing(const Keys& keep)

@@ -83,11 +83,13 @@ MappingController::State MappingController::compute() const
     s.hasInputMonitoringPermission = model_.shortcutExecutor().hasInputMonitoringPermission().get();
 
     s.activePacsProfile = model_.activePacsProfile();
-    s.activeTools = mappingData::activeTools(s.activePacsProfile);
-    s.filteredTools = mappingData::filteredTools(s.activeTools, s.toolFilter, s.searchText);
-    s.groupedTools = mappingData::groupedTools(s.filteredTools);
     s.activeMappings = mappingData::activeMappings(s.activeUserProfile, s.activeDevice.id);
-    s.mappingEntries = mappingData::mappingEntries(s.activeMappings, s.activePacsProfile);
+    const mappingData::ToolLists::Lists& lists =
+        toolLists_.of(s.activePacsProfile, s.toolFilter, s.searchText, s.activeMappings);
+    s.activeTools = lists.activeTools;
+    s.filteredTools = lists.filteredTools;
+    s.groupedTools = lists.groupedTools;
+    s.mappingEntries = lists.mappingEntries;
     return s;
 }
 

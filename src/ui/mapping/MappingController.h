@@ -10,6 +10,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Published.h"
 #include "ui/mapping/MappingEditor.h"
+#include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingTypes.h"
 #include "ui/shared/ProfileExchangeFlow.h"
 #include "ui/shared/DerivedState.h"
@@ -217,6 +218,8 @@ private:
     QString followedDeviceId_;
     MappingEditor editor_;
     ProfileExchangeFlow exchange_;
+    // Before state_, whose first computation uses it.
+    mutable mappingData::ToolLists toolLists_;
     DerivedState<State> state_;
     // Declared last: ended first, so no delivery reaches a half-destroyed controller.
     std::vector<Subscription> subscriptions_;

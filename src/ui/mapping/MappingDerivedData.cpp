@@ -2,12 +2,19 @@
 
 #include "platform/Text.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace velmor::mappingData {
 
+// The lists below share their input when they keep all of it: a profile of many
+// tools is then not copied for each list the window derives from it.
+
 QList<RadiologyTool> activeTools(const PacsProfile& pacs)
 {
+    if (std::all_of(pacs.tools.cbegin(), pacs.tools.cend(), [](const RadiologyTool& tool) { return tool.enabled; }))
+        return pacs.tools;
     QList<RadiologyTool> tools;
     std::copy_if(pacs.tools.cbegin(), pacs.tools.cend(), std::back_inserter(tools),
                  [](const RadiologyTool& tool) { return tool.enabled; });
@@ -24,6 +31,8 @@ std::optional<QUuid> firstEnabledToolId(const PacsProfile& pacs)
 
 QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, ToolFilter filter, const QString& searchText)
 {
+    if (filter == ToolFilter::all && searchText.isEmpty())
+        return tools;
     const QString needle = text::lowercased(searchText);
     QList<RadiologyTool> kept;
     for (const RadiologyTool& tool : tools) {
@@ -54,9 +63,17 @@ std::optional<RadiologyTool> toolById(const PacsProfile& pacs, const QUuid& tool
 
 QList<MappingEntry> mappingEntries(const QList<ButtonMapping>& mappings, const PacsProfile& pacs)
 {
+    // The tools the mappings name, found in one pass: many mappings of many tools
+    // cost their sum, not their product.
+    QHash<QUuid, const RadiologyTool*> named;
+    for (const ButtonMapping& mapping : mappings)
+        named.insert(mapping.toolId, nullptr);
+    for (const RadiologyTool& tool : pacs.tools)
+        if (const auto found = named.find(tool.id); found != named.end() && !*found)
+            *found = &tool; // the first of an id, as toolById finds it
     QList<MappingEntry> entries;
     for (const ButtonMapping& mapping : mappings)
-        if (const std::optional<RadiologyTool> tool = toolById(pacs, mapping.toolId))
+        if (const RadiologyTool* tool = named.value(mapping.toolId))
             entries.append({mapping, *tool});
     return entries;
 }
@@ -65,16 +82,32 @@ QList<ToolGroup> groupedTools(const QList<RadiologyTool>& tools)
 {
     QList<ToolGroup> groups;
     const auto addGroup = [&](const QString& title, const auto& belongs) {
-        ToolGroup group{title, {}};
-        std::copy_if(tools.cbegin(), tools.cend(), std::back_inserter(group.tools), belongs);
-        if (!group.tools.isEmpty())
-            groups.append(std::move(group));
+        QList<qsizetype> places;
+        for (qsizetype i = 0; i < tools.size(); ++i)
+            if (belongs(tools.at(i)))
+                places.append(i);
+        if (!places.isEmpty())
+            groups.append(ToolGroup{title, tools, std::move(places)});
     };
     addGroup(QStringLiteral("⭐ Favorites"), [](const RadiologyTool& tool) { return tool.isFavorite; });
     for (const ToolCategory category : allToolCategories)
         addGroup(toText(category),
                  [category](const RadiologyTool& tool) { return !tool.isFavorite && tool.category == category; });
     return groups;
+}
+
+const ToolLists::Lists& ToolLists::of(const PacsProfile& pacs, ToolFilter filter, const QString& searchText,
+                                      const QList<ButtonMapping>& activeMappings)
+{
+    Sources sources{pacs, filter, searchText, activeMappings};
+    if (sources_ == sources)
+        return lists_;
+    lists_.activeTools = activeTools(pacs);
+    lists_.filteredTools = filteredTools(lists_.activeTools, filter, searchText);
+    lists_.groupedTools = groupedTools(lists_.filteredTools);
+    lists_.mappingEntries = mappingEntries(activeMappings, pacs);
+    sources_ = std::move(sources);
+    return lists_;
 }
 
 std::optional<ButtonMapping> mappingForButton(const QList<ButtonMapping>& mappings,

@@ -39,6 +39,34 @@ QList<MappingEntry> mappingEntries(const QList<ButtonMapping>& mappings, const P
 // their order; empty groups are left out.
 QList<ToolGroup> groupedTools(const QList<RadiologyTool>& tools);
 
+// The tool lists of the window's state (activeTools, filteredTools, groupedTools,
+// mappingEntries), made again only when what they come from changed, so that a
+// refresh for anything else (a save's outcome, a log line) costs a profile of many
+// tools nothing.
+class ToolLists {
+public:
+    struct Lists {
+        QList<RadiologyTool> activeTools;
+        QList<RadiologyTool> filteredTools;
+        QList<ToolGroup> groupedTools;
+        QList<MappingEntry> mappingEntries;
+    };
+
+    const Lists& of(const PacsProfile& pacs, ToolFilter filter, const QString& searchText,
+                    const QList<ButtonMapping>& activeMappings);
+
+private:
+    struct Sources {
+        PacsProfile pacs;
+        ToolFilter filter;
+        QString searchText;
+        QList<ButtonMapping> activeMappings;
+        bool operator==(const Sources&) const = default;
+    };
+    std::optional<Sources> sources_;
+    Lists lists_;
+};
+
 // The first of the mappings on that button; none for no or an empty button id.
 std::optional<ButtonMapping> mappingForButton(const QList<ButtonMapping>& mappings,
                                               const std::optional<QString>& buttonId);

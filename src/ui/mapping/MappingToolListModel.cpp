@@ -5,6 +5,9 @@
 
 #include <QHash>
 #include <QMimeData>
+#include <QScopedValueRollback>
+
+#include <algorithm>
 
 namespace velmor {
 
@@ -13,37 +16,104 @@ QString ToolListRow::key() const
     return isHeader ? QStringLiteral("group:") + title : toolDragText(tool.id);
 }
 
+QString ToolListRow::help() const { return isHeader ? QString() : mappingText::toolHelp(tool, mapping); }
+
 QString toolDragText(const QUuid& toolId)
 {
     return QStringLiteral("tool:") + toolId.toString(QUuid::WithoutBraces).toUpper();
 }
 
+namespace {
+
+// Each tool's first mapping in stored order.
+QHash<QUuid, ButtonMapping> firstMappings(const QList<ButtonMapping>& activeMappings)
+{
+    QHash<QUuid, ButtonMapping> first;
+    for (const ButtonMapping& mapping : activeMappings)
+        if (!first.contains(mapping.toolId))
+            first.insert(mapping.toolId, mapping);
+    return first;
+}
+
+qsizetype rowCountOf(const QList<ToolGroup>& groups)
+{
+    qsizetype count = 0;
+    for (const ToolGroup& group : groups)
+        count += 1 + group.size();
+    return count;
+}
+
+// Rows `from` to `from` + `count` of the groups' rows, each group its title and then its tools.
+QList<ToolListRow> rowsOf(const QList<ToolGroup>& groups, const std::optional<QUuid>& selectedToolId,
+                          const QHash<QUuid, ButtonMapping>& firstMapping, qsizetype from, qsizetype count)
+{
+    QList<ToolListRow> rows;
+    rows.reserve(count);
+    qsizetype at = 0; // the first row of the group
+    for (const ToolGroup& group : groups) {
+        const qsizetype groupRows = 1 + group.size();
+        if (at + groupRows <= from) {
+            at += groupRows;
+            continue;
+        }
+        for (qsizetype i = std::max(from - at, qsizetype(0)); i < groupRows && rows.size() < count; ++i) {
+            ToolListRow row;
+            if (i == 0) {
+                row.isHeader = true;
+                row.title = group.title;
+            } else {
+                const RadiologyTool& tool = group.at(i - 1);
+                row.tool = tool;
+                row.selected = selectedToolId == tool.id;
+                if (const auto found = firstMapping.constFind(tool.id); found != firstMapping.constEnd())
+                    row.mapping = *found;
+                row.shortcut = mappingText::shortcutText(tool);
+            }
+            rows.append(std::move(row));
+        }
+        at += groupRows;
+        if (rows.size() >= count)
+            break;
+    }
+    return rows;
+}
+
+} // namespace
+
 QList<ToolListRow> toolListRows(const QList<ToolGroup>& groups, const std::optional<QUuid>& selectedToolId,
                                 const QList<ButtonMapping>& activeMappings)
 {
-    QHash<QUuid, ButtonMapping> firstMapping;
-    for (const ButtonMapping& mapping : activeMappings)
-        if (!firstMapping.contains(mapping.toolId))
-            firstMapping.insert(mapping.toolId, mapping);
+    return rowsOf(groups, selectedToolId, firstMappings(activeMappings), 0, rowCountOf(groups));
+}
 
-    QList<ToolListRow> rows;
-    for (const ToolGroup& group : groups) {
-        ToolListRow header;
-        header.isHeader = true;
-        header.title = group.title;
-        rows.append(std::move(header));
-        for (const RadiologyTool& tool : group.tools) {
-            ToolListRow row;
-            row.tool = tool;
-            row.selected = selectedToolId == tool.id;
-            if (const auto found = firstMapping.constFind(tool.id); found != firstMapping.constEnd())
-                row.mapping = *found;
-            row.shortcut = mappingText::shortcutText(tool);
-            row.help = mappingText::toolHelp(tool, row.mapping);
-            rows.append(std::move(row));
-        }
-    }
-    return rows;
+void MappingToolListModel::setTools(QList<ToolGroup> groups, std::optional<QUuid> selectedToolId,
+                                    const QList<ButtonMapping>& activeMappings)
+{
+    // The same tools again (a save's outcome, another panel's change): nothing to do.
+    if (groups == groups_ && selectedToolId == selectedToolId_ && activeMappings == activeMappings_)
+        return;
+    groups_ = std::move(groups);
+    selectedToolId_ = selectedToolId;
+    activeMappings_ = activeMappings;
+    firstMappings_ = firstMappings(activeMappings);
+    allRows_ = rowCountOf(groups_);
+    const qsizetype shown = std::min(allRows_, std::clamp<qsizetype>(rowCount(), rowsPerFetch, rowsKept));
+    // Views and testers that look in while the rows change fetch nothing meanwhile.
+    const QScopedValueRollback updating(updating_, true);
+    setRows(rowsOf(groups_, selectedToolId_, firstMappings_, 0, shown));
+}
+
+bool MappingToolListModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && !updating_ && rowCount() < allRows_;
+}
+
+void MappingToolListModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const QScopedValueRollback updating(updating_, true);
+    appendRows(rowsOf(groups_, selectedToolId_, firstMappings_, rowCount(), rowsPerFetch));
 }
 
 QVariant MappingToolListModel::data(const QModelIndex& index, int role) const
@@ -55,7 +125,7 @@ QVariant MappingToolListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return row->isHeader ? row->title : row->tool.name;
     case Qt::ToolTipRole:
-        return row->isHeader ? QVariant() : QVariant(plainText::toolTip(row->help));
+        return row->isHeader ? QVariant() : QVariant(plainText::toolTip(row->help()));
     default:
         return {};
     }

@@ -5,6 +5,7 @@
 #include "ui/mapping/KeyedListModel.h"
 #include "ui/mapping/MappingTypes.h"
 
+#include <QHash>
 #include <QString>
 #include <QUuid>
 
@@ -20,9 +21,10 @@ struct ToolListRow {
     bool selected = false;                 // the window's selected tool
     std::optional<ButtonMapping> mapping;  // the first mapping of the tool on the active device
     QString shortcut;                      // shortcut text, empty for none
-    QString help;                          // the row's tooltip
 
     QString key() const;
+    // The row's tooltip, made when asked: a list of many tools pays only for those hovered.
+    QString help() const;
     bool operator==(const ToolListRow&) const = default;
 };
 
@@ -39,11 +41,33 @@ class MappingToolListModel : public KeyedListModel<ToolListRow> {
 public:
     using KeyedListModel::KeyedListModel;
 
+    // Rows made at once and per fetch; the rows a view has fetched stay across
+    // setTools() up to rowsKept, so that it keeps its place.
+    static constexpr qsizetype rowsPerFetch = 200;
+    static constexpr qsizetype rowsKept = 1000;
+
+    // Shows toolListRows() of these: the first rows at once and the rest as a view
+    // scrolls to them (fetchMore), so that a list of any length costs what is shown.
+    void setTools(QList<ToolGroup> groups, std::optional<QUuid> selectedToolId,
+                  const QList<ButtonMapping>& activeMappings);
+    // The rows of every tool, fetched or not.
+    qsizetype allRows() const { return allRows_; }
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
     QVariant data(const QModelIndex& index, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+
+private:
+    QList<ToolGroup> groups_;
+    std::optional<QUuid> selectedToolId_;
+    QList<ButtonMapping> activeMappings_;
+    QHash<QUuid, ButtonMapping> firstMappings_;
+    qsizetype allRows_ = 0;
+    bool updating_ = false;
 };
 
 } // namespace velmor

@@ -25,6 +25,15 @@ std::optional<MappingMode> mappingModeFromText(const QString& text)
     return std::nullopt;
 }
 
+QList<RadiologyTool> ToolGroup::tools() const
+{
+    QList<RadiologyTool> copied;
+    copied.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i)
+        copied.append(at(i));
+    return copied;
+}
+
 bool keeps(ToolFilter filter, ToolCategory category)
 {
     switch (filter) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <utility>
 
 // The small value types of the mapping window.
 namespace velmor {
@@ -61,12 +62,34 @@ struct MappingEntry {
     RadiologyTool tool;
 
     QUuid id() const { return mapping.id; }
+    bool operator==(const MappingEntry&) const = default;
 };
 
-// One titled group of the tool list ("⭐ Favorites", "Viewer", "Reporting", "Mammo").
-struct ToolGroup {
+// One titled group of the tool list ("⭐ Favorites", "Viewer", "Reporting", "Mammo"):
+// tools of a list, kept as their places in that list (shared, not copied), so that
+// grouping many tools costs little.
+class ToolGroup {
+public:
+    // All of `tools`.
+    ToolGroup(QString title, QList<RadiologyTool> tools) : title(std::move(title)), list_(std::move(tools)) {}
+    // The tools of `list` at `places`, in that order.
+    ToolGroup(QString title, QList<RadiologyTool> list, QList<qsizetype> places)
+        : title(std::move(title)), list_(std::move(list)), places_(std::move(places))
+    {
+    }
+
+    qsizetype size() const { return places_ ? places_->size() : list_.size(); }
+    const RadiologyTool& at(qsizetype i) const { return list_.at(places_ ? places_->at(i) : i); }
+    // The group's tools, copied.
+    QList<RadiologyTool> tools() const;
+
+    bool operator==(const ToolGroup&) const = default;
+
     QString title;
-    QList<RadiologyTool> tools;
+
+private:
+    QList<RadiologyTool> list_;
+    std::optional<QList<qsizetype>> places_;
 };
 
 } // namespace velmor

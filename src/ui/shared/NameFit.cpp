@@ -1,10 +1,13 @@
 #include "ui/shared/NameFit.h"
 
+#include "platform/TextEnds.h"
+
 #include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTextBoundaryFinder>
 #include <QtMath>
+
+#include <algorithm>
 
 namespace velmor::nameFit {
 
@@ -14,25 +17,11 @@ constexpr QChar isolateStart(0x2068);
 constexpr QChar isolateEnd(0x2069);
 constexpr QChar ellipsis(0x2026);
 
-// The text's characters as a reader sees them; "\u{202E}", "\n", "\t" and "\r",
-// as text::visibleControls writes a control, each count as one.
-QStringList characters(const QString& text)
+// The most characters a room of `width` pixels shows: one a pixel, so that what
+// is read of a name follows its room, however long the name.
+qsizetype roomCharacters(qreal width)
 {
-    static const QRegularExpression escape(QStringLiteral(R"(\\(u\{[0-9A-F]+\}|[nrt]))"));
-    QStringList pieces;
-    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, text);
-    for (qsizetype from = 0, to = 0; from < text.size(); from = to) {
-        const QRegularExpressionMatch match =
-            escape.match(text, from, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
-        if (match.hasMatch()) {
-            to = from + match.capturedLength();
-        } else {
-            boundaries.setPosition(from);
-            to = boundaries.toNextBoundary();
-        }
-        pieces.append(text.mid(from, to - from));
-    }
-    return pieces;
+    return width > 0 ? qsizetype(std::min<qreal>(width, text::mostShownCharacters)) + 2 : 2;
 }
 
 } // namespace
@@ -49,34 +38,41 @@ qreal toolTipLineWidth(const QFontMetricsF& metrics) { return 100 * qRound(metri
 
 QString fitted(const QString& shown, const QFontMetricsF& metrics, qreal width, Cut cut)
 {
-    if (metrics.horizontalAdvance(shown) <= width)
-        return shown;
     const bool isolated = shown.size() >= 2 && shown.front() == isolateStart && shown.back() == isolateEnd;
-    const QString inner = isolated ? shown.mid(1, shown.size() - 2) : shown;
+    const QStringView inner = isolated ? QStringView(shown).sliced(1, shown.size() - 2) : QStringView(shown);
+    const qsizetype room = roomCharacters(width);
+    const text::TextEnds ends = text::textEnds(inner, room);
+    if (ends.whole && metrics.horizontalAdvance(shown) <= width)
+        return shown;
+    const QStringList& front = ends.front;
+    const QStringList& back = ends.whole ? ends.front : ends.back;
+    // Without a last character to trust, a middle cut keeps the start only.
+    if (!ends.whole && back.isEmpty())
+        cut = Cut::end;
     const QString open = isolated ? QString(isolateStart) : QString();
     const QString close = isolated ? QString(isolateEnd) : QString();
-    const QStringList pieces = characters(inner);
-    const auto joined = [&](qsizetype from, qsizetype to) {
-        QString text;
-        for (qsizetype i = from; i < to; ++i)
-            text += pieces[i];
-        return text;
-    };
+    const auto backCount = [&](qsizetype count) { return cut == Cut::middle ? count / 2 : 0; };
     const auto keeping = [&](qsizetype count) {
         // A middle cut keeps the odd character at the front.
-        const qsizetype back = cut == Cut::middle ? count / 2 : 0;
-        QString start = joined(0, count - back);
+        const qsizetype fromBack = backCount(count);
+        QString start;
+        for (qsizetype i = 0; i < count - fromBack; ++i)
+            start += front[i];
         // No space left hanging beside the "…".
         while (!start.isEmpty() && start.back().isSpace())
             start.chop(1);
-        QString end = joined(pieces.size() - back, pieces.size());
+        QString end;
+        for (qsizetype i = back.size() - fromBack; i < back.size(); ++i)
+            end += back[i];
         while (!end.isEmpty() && end.front().isSpace())
             end.remove(0, 1);
         return open + start + ellipsis + end + close;
     };
-    // The most characters whose cut fits; widths grow with the count.
+    // The most characters whose cut fits; widths grow with the count. A whole text
+    // does not fit, so its cut keeps fewer than all; a longer one keeps what was read.
+    const qsizetype mostRead = cut == Cut::middle ? std::min(2 * front.size(), 2 * back.size() + 1) : front.size();
     qsizetype fits = 0;
-    qsizetype tooMany = pieces.size();
+    qsizetype tooMany = ends.whole ? front.size() : std::min(room, mostRead) + 1;
     while (tooMany - fits > 1) {
         const qsizetype middle = fits + (tooMany - fits) / 2;
         if (metrics.horizontalAdvance(keeping(middle)) <= width)

@@ -1,6 +1,7 @@
 #include "ui/shared/NewUserProfileForm.h"
 
 #include "platform/Text.h"
+#include "platform/TextEnds.h"
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ QStringList namesOf(const QList<Entry>& entries)
 {
     QStringList names;
     for (const Entry& entry : entries)
-        names << text::shownName(entry.name);
+        names << text::shownEnds(entry.name);
     return names;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/shared/PlainText.h"
 
 #include "platform/Text.h"
+#include "platform/TextEnds.h"
 #include "ui/shared/NameFit.h"
 
 #include <QFontMetricsF>
@@ -21,7 +22,7 @@ QString actionText(const QString& text)
 
 QString paintedName(const QString& name, const QFontMetricsF& metrics, qreal width)
 {
-    return nameFit::fitted(text::shownName(name), metrics, width);
+    return nameFit::fitted(text::shownEnds(name), metrics, width);
 }
 
 } // namespace velmor::plainText

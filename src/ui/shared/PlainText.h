@@ -17,7 +17,7 @@ QString toolTip(const QString& text);
 QString actionText(const QString& text);
 
 // A name drawn alone in a row `width` wide: one line whatever it holds, its
-// controls written visibly and isolated (text::shownName) so that no override in
+// controls written visibly and isolated (text::shownEnds) so that no override in
 // it turns what the row draws after it, and cut with "…" where it is wider
 // (nameFit::fitted).
 QString paintedName(const QString& name, const QFontMetricsF& metrics, qreal width);

@@ -459,6 +459,37 @@ TEST_F(AdminViewTest, ALongIconNameGivesATooltipWithinTheScreen)
     EXPECT_LT(metrics.horizontalAdvance(shown), QGuiApplication::primaryScreen()->availableSize().width());
 }
 
+// A list of any length makes its first rows at once and the rest as a view fetches
+// them; a new list keeps what was fetched (up to a bound) and always the selected tool.
+TEST(ToolListModel, ALongListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
+{
+    ToolListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QList<RadiologyTool> tools;
+    for (int i = 0; i < 5'000; ++i) {
+        RadiologyTool tool;
+        tool.id = QUuid::createUuid();
+        tool.name = QString::number(i);
+        tools.append(tool);
+    }
+    model.setTools(tools, std::nullopt);
+    EXPECT_EQ(model.rowCount(), ToolListModel::rowsPerFetch);
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    ASSERT_EQ(model.rowCount(), tools.size());
+    for (const int row : {0, 199, 200, 3'210, 4'999})
+        EXPECT_EQ(model.tool(row), tools.at(row)) << row;
+
+    model.setTools(tools, std::nullopt);
+    EXPECT_EQ(model.rowCount(), ToolListModel::rowsKept);
+    model.setTools(tools, tools.at(3'210).id);
+    EXPECT_EQ(model.rowOf(tools.at(3'210).id), 3'210) << "the selected tool is shown";
+    EXPECT_TRUE(model.data(model.index(3'210), ToolListModel::SelectedRole).toBool());
+    model.setTools(tools.mid(0, 3), std::nullopt);
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_FALSE(model.canFetchMore({}));
+}
+
 // Whatever lists follow one another, the rows end up as the list, through
 // incremental changes the model tester accepts.
 TEST(ToolListModel, AnyNewListIsReachedRowByRow)

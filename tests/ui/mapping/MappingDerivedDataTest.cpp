@@ -50,10 +50,10 @@ TEST_F(MappingDerivedDataTest, ToolListKeepsEnabledToolsFilteredAndGroupedWithFa
     const QList<ToolGroup> groups = groupedTools(active);
     QStringList titles;
     for (const ToolGroup& group : groups)
-        titles.append(group.title + ": " + names(group.tools).join(","));
+        titles.append(group.title + ": " + names(group.tools()).join(","));
     EXPECT_EQ(titles, (QStringList{"⭐ Favorites: Zoom", "Viewer: Pan", "Reporting: Start Dictation,SignReport",
                                    "Mammo: Spot Compression"}));
-    EXPECT_EQ(names(groupedTools(filteredTools(active, ToolFilter::viewer, "zoom")).first().tools), QStringList{"Zoom"});
+    EXPECT_EQ(names(groupedTools(filteredTools(active, ToolFilter::viewer, "zoom")).first().tools()), QStringList{"Zoom"});
     EXPECT_TRUE(groupedTools({}).isEmpty());
     EXPECT_EQ(firstEnabledToolId(PacsProfile{QUuid::createUuid(), "Off", {hidden}, std::nullopt}), std::nullopt);
 }

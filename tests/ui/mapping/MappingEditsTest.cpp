@@ -46,7 +46,7 @@ TEST_F(MappingEditsTest, AHardwarePressSelectsItsButtonAndThePickedToolIsMappedA
     EXPECT_EQ(toast(), "Mapped " + text::displayName("K01") + " → " + text::displayName("Pan"));
     EXPECT_EQ(state().lastMappingBackup, (LastMapping{keypad, "K01", std::nullopt}));
     controller->toggleFavorite(pan);
-    EXPECT_EQ(state().groupedTools.first().tools.first().id, pan.id);
+    EXPECT_EQ(state().groupedTools.first().at(0).id, pan.id);
 }
 
 TEST_F(MappingEditsTest, EachPressEndsOnlyItsOwnHighlight)

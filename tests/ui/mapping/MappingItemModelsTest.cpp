@@ -1,6 +1,7 @@
 // The mapping window's item models: rows follow the data one change at a time.
 
 #include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingToolListModel.h"
 
 #include <QAbstractItemModelTester>
@@ -109,7 +110,7 @@ TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDra
     EXPECT_TRUE(rows[0].isHeader);
     EXPECT_EQ(rows[2].title, "Viewer");
     EXPECT_EQ(rows[1].mapping->buttonId, "K05") << "the earlier mapping in stored order";
-    EXPECT_TRUE(rows[1].help.endsWith(QStringLiteral(" • Mapped to \u2068K05\u2069")));
+    EXPECT_TRUE(rows[1].help().endsWith(QStringLiteral(" • Mapped to \u2068K05\u2069")));
     EXPECT_FALSE(rows[1].selected);
     EXPECT_TRUE(rows[3].selected);
     EXPECT_FALSE(rows[3].mapping.has_value());
@@ -125,7 +126,36 @@ TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDra
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^tool:[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
                     .match(text)
                     .hasMatch());
-    EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole).toString(), rows[1].help);
+    EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole).toString(), rows[1].help());
+}
+
+// A tool list of any length makes its first rows at once and the rest as the view
+// fetches them, group titles in their places; the same tools again change nothing.
+TEST(MappingItemModelsTest, ALongToolListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
+{
+    QList<RadiologyTool> tools;
+    for (int i = 0; i < 5'000; ++i)
+        tools.append(tool(QString::number(i), i % 50 == 0));
+    const QList<ToolGroup> groups = mappingData::groupedTools(tools);
+    ASSERT_EQ(groups.size(), 2);
+    MappingToolListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setTools(groups, tools.at(500).id, {});
+    EXPECT_EQ(model.rowCount(), MappingToolListModel::rowsPerFetch);
+    EXPECT_EQ(model.allRows(), 2 + tools.size());
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    model.setTools(groups, tools.at(500).id, {});
+    EXPECT_EQ(resets.size() + changes.size(), 0);
+    while (model.canFetchMore({}))
+        model.fetchMore({});
+    const QList<ToolListRow> all = toolListRows(groups, tools.at(500).id, {});
+    ASSERT_EQ(model.rowCount(), all.size());
+    for (const int row : {0, 100, 101, 102, 199, 200, 2'500, 5'001})
+        EXPECT_EQ(model.row(row), all.at(row)) << row;
+    EXPECT_TRUE(model.row(101).isHeader) << "the second group's title after the 100 favourites";
+    model.setTools(groups, std::nullopt, {});
+    EXPECT_EQ(model.rowCount(), MappingToolListModel::rowsKept);
 }
 
 TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogRowsAreNewestFirst)

@@ -185,7 +185,7 @@ MappingsToolList::~MappingsToolList() { setModel(nullptr); }
 void MappingsToolList::setTools(const QList<ToolGroup>& groupedTools, const std::optional<QUuid>& selectedToolId,
                                 const QList<ButtonMapping>& activeMappings)
 {
-    model_->setRows(toolListRows(groupedTools, selectedToolId, activeMappings));
+    model_->setTools(groupedTools, selectedToolId, activeMappings);
 }
 
 ContextPanelMappings::ContextPanelMappings(MappingController& controller, Actions actions, QWidget* parent)

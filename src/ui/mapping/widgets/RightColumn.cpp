@@ -170,8 +170,11 @@ void RightColumn::render(const MappingController::State& state)
     }
     filterFocus_->follow(state.mappingSearchFocused);
 
-    mappingModel_->setRows(mappingListRows(state.mappingEntries, state.mappingSearchText, state.lastPressedButtonId,
-                                           state.selectedButtonId));
+    ListSources sources{state.mappingEntries, state.mappingSearchText, state.lastPressedButtonId, state.selectedButtonId};
+    if (listSources_ != sources) {
+        mappingModel_->setRows(mappingListRows(sources.entries, sources.search, sources.lastPressed, sources.selected));
+        listSources_ = std::move(sources);
+    }
     const bool filtering = !state.mappingSearchText.isEmpty();
     listOrEmpty_->setCurrentIndex(mappingModel_->rowCount() > 0 ? 0 : 1);
     emptyTitle_->setText(filtering ? QStringLiteral("No matches") : QStringLiteral("🎮 No Mappings Yet"));

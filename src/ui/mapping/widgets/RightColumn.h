@@ -64,6 +64,15 @@ private:
     bool rendered_ = false;
     std::optional<QString> lastPressed_;
     std::optional<QString> selected_;
+    // What the mapping list's rows were made from: the same again makes none.
+    struct ListSources {
+        QList<MappingEntry> entries;
+        QString search;
+        std::optional<QString> lastPressed;
+        std::optional<QString> selected;
+        bool operator==(const ListSources&) const = default;
+    };
+    std::optional<ListSources> listSources_;
     Subscription subscription_;
 };
 

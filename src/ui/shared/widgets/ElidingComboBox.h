@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "platform/TextEnds.h"
 
 #include <QComboBox>
 #include <QList>
@@ -19,8 +20,8 @@ class ElidingComboBox : public QComboBox {
 public:
     explicit ElidingComboBox(QWidget* parent = nullptr);
 
-    // One entry: the text shown (a name as text::shownName shows it) and the
-    // value it stands for.
+    // One entry: the text shown (a name as text::shownName or, for a name of any
+    // length, text::shownEnds shows it) and the value it stands for.
     struct Entry {
         QString text;
         QVariant value;
@@ -54,7 +55,7 @@ void showProfiles(ElidingComboBox& picker, const QList<Profile>& profiles, const
     QList<ElidingComboBox::Entry> entries;
     entries.reserve(profiles.size());
     for (const Profile& profile : profiles)
-        entries.append({text::shownName(profile.name), profile.id});
+        entries.append({text::shownEnds(profile.name), profile.id});
     picker.showEntries(entries, current);
 }
 

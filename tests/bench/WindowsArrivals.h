@@ -1,0 +1,17 @@
+#pragma once
+
+// What another machine's oversized profiles do to the windows: the whole application
+// in this process with its mapping and admin windows open, offscreen, while a second
+// client of its cloud folder saves a record whose active user profile has a name of
+// 1,000,000 characters, then one whose active PACS profile holds 100,000 tools. For each,
+// the longest single hold of the window's thread from the look at the folder that finds
+// it until the windows have settled (HoldMeter). Then the same for a record whose active
+// user profile maps 100,000 buttons of the device shown.
+//
+//   velmor_bench_WindowsBench --arrivals RUNS   prints "name: value" lines (ms)
+
+namespace velmor::bench {
+
+int runArrivals(int runs, int argc, char** argv);
+
+} // namespace velmor::bench
