@@ -17,9 +17,9 @@
 # VELMOR_BENCH_PERF=1 also profiles the pipeline in the VM with perf and prints
 # the report.
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" \
-  --target velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder velmor >/dev/null
+bench_build velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder velmor
 bin="$BENCH_BUILD/tests/bench/kernel"
 
 counts=()

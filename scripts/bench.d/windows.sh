@@ -10,9 +10,9 @@
 # fetches it): the peak (VmHWM) against the settled size (VmRSS) 8 s after its
 # "velmor ready" line.
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-jobs=${VELMOR_JOBS:-$(nproc)}
-cmake --build "$BENCH_BUILD" --parallel "$jobs" --target velmor_bench_WindowsBench velmor >/dev/null
+bench_build velmor_bench_WindowsBench velmor
 bench="$BENCH_BUILD/tests/bench/velmor_bench_WindowsBench"
 app="$BENCH_BUILD/src/app/velmor"
 runs=5 idle=30 settle=8

@@ -58,6 +58,7 @@ std::int64_t monotonicNs()
 }
 
 ChildProcess::ChildProcess(const QString& program, const QStringList& arguments, const QStringList& environment)
+    : programName_(program.section(QLatin1Char('/'), -1))
 {
     int toChild[2];
     int fromChild[2];
@@ -222,6 +223,8 @@ std::map<QString, ChildProcess::Switches> ChildProcess::switchesByThread() const
             else if (line.startsWith("nonvoluntary_ctxt_switches:"))
                 counts.involuntary = number(line);
         }
+        if (task.toLongLong() == pid_)
+            name = programName_;
         threads[name + QLatin1Char('/') + task] = counts;
     }
     return threads;

@@ -46,7 +46,8 @@ public:
     std::int64_t peakResidentKb() const;
     // Thread switches of all its threads so far, voluntary or not.
     std::int64_t contextSwitches() const;
-    // The same by thread ("name/tid"): voluntary (it slept) and not (preempted).
+    // The same by thread ("name/tid"): voluntary (it slept) and not (preempted). The main
+    // thread goes by the program's file name, which the kernel's name of it cuts at 15 bytes.
     struct Switches {
         std::int64_t voluntary = 0;
         std::int64_t involuntary = 0;
@@ -60,6 +61,7 @@ public:
 private:
     std::int64_t statusField(const char* name) const;
 
+    QString programName_;
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
