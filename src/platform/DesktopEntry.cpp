@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringList>
 
 namespace velmor::desktopentry {
 
@@ -43,8 +42,7 @@ QString unescaped(const QString& value)
     return text;
 }
 
-// The arguments of an unescaped Exec value, quoting undone and field codes read: "%%" is
-// "%", any other code stands for nothing here. Nullopt for an unclosed quote.
+// The arguments of an unescaped Exec value.
 std::optional<QStringList> arguments(const QString& line)
 {
     QStringList list;
@@ -97,9 +95,11 @@ QString execValue(const QString& program)
     return program.contains(u'%') ? QStringLiteral("env ") + argument : argument;
 }
 
+std::optional<QStringList> execArguments(const QString& value) { return arguments(unescaped(value)); }
+
 std::optional<QString> execProgram(const QString& value)
 {
-    const std::optional<QStringList> list = arguments(unescaped(value));
+    const std::optional<QStringList> list = execArguments(value);
     if (!list)
         return std::nullopt;
     qsizetype first = 0;

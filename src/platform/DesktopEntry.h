@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -12,6 +13,10 @@ namespace velmor::desktopentry {
 // no field code. GLib looks for the program under the text before "%%" is read back, so a
 // path holding "%" is handed to `env`, which GLib finds.
 QString execValue(const QString& program);
+
+// The arguments of an Exec value, read as a launcher reads them (string escapes,
+// quoting, "%%"; other field codes stand for nothing). Nullopt for an unclosed quote.
+std::optional<QStringList> execArguments(const QString& value);
 
 // The program an Exec value runs, read back as a launcher reads it (string escapes,
 // quoting, "%%"); a leading `env` and its NAME=VALUE arguments are passed over. Nullopt
