@@ -20,7 +20,7 @@ check() { # description, then a command that must succeed
 
 export HOME="$tmp/home 100% \"Dr\" O'Neil"
 mkdir -p "$HOME"
-unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_CACHE_HOME DISPLAY WAYLAND_DISPLAY
+unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_CACHE_HOME DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
 export XDG_RUNTIME_DIR="$tmp/runtime" VELMOR_CLOUD_FOLDER="$tmp/cloud" QT_QPA_PLATFORM=offscreen
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 bin="$HOME/.local/bin"
