@@ -27,9 +27,9 @@ bench_build() {
   return "$status"
 }
 
-# bench_run COMMAND...: runs it offscreen, without the lines Qt's offscreen
-# platform writes for what it cannot do for a window (raise it, pass on its size
-# hints), which say nothing about the run.
+# bench_run COMMAND...: runs it offscreen, without the lines Qt writes for what
+# its offscreen platform cannot do for a window (raise it, pass on its size hints)
+# and for a session without XDG_RUNTIME_DIR, which say nothing about the run.
 bench_run() {
-  QT_QPA_PLATFORM=offscreen "$@" 2> >(grep -v -E '^This plugin does not support [a-zA-Z]+\(\)$' >&2)
+  QT_QPA_PLATFORM=offscreen "$@" 2> >(grep -v -E '^(This plugin does not support [a-zA-Z]+\(\)|QStandardPaths: XDG_RUNTIME_DIR not set, .*)$' >&2)
 }

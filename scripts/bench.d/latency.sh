@@ -31,7 +31,7 @@ result() { sed -n 's/^velmor-bench-result: //p'; }
 
 # Start-up on this machine, no VM: the application meets this machine's devices
 # as it always does (a keypad attached is seized for a moment).
-"$bin/velmor_bench_latency" --startup-only --startup-command "${VELMOR_BENCH_APP:-$BENCH_BUILD/src/app/velmor}" \
+bench_run "$bin/velmor_bench_latency" --startup-only --startup-command "${VELMOR_BENCH_APP:-$BENCH_BUILD/src/app/velmor}" \
   "${counts[@]}" | result >"$BENCH_SECTION/1-startup.json"
 
 # The kernel VM.

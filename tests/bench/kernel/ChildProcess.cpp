@@ -225,6 +225,8 @@ std::map<QString, ChildProcess::Switches> ChildProcess::switchesByThread() const
         }
         if (task.toLongLong() == pid_)
             name = programName_;
+        else if (name.toUtf8().size() == 15) // the kernel keeps 15 bytes of a name: this one may be cut
+            name.prepend(QStringLiteral("…"));
         threads[name + QLatin1Char('/') + task] = counts;
     }
     return threads;

@@ -47,7 +47,8 @@ public:
     // Thread switches of all its threads so far, voluntary or not.
     std::int64_t contextSwitches() const;
     // The same by thread ("name/tid"): voluntary (it slept) and not (preempted). The main
-    // thread goes by the program's file name, which the kernel's name of it cuts at 15 bytes.
+    // thread goes by the program's file name; the kernel keeps 15 bytes of a thread's
+    // name, so another thread's name of that length starts with "…".
     struct Switches {
         std::int64_t voluntary = 0;
         std::int64_t involuntary = 0;

@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     for (const QJsonObject& section : sections)
         for (const QJsonValue& row : section.value(QStringLiteral("rows")).toArray())
             if (row[QStringLiteral("failed")].toBool()) {
-                std::fprintf(stderr, "bench table: %s: %s failed\n",
+                std::fprintf(stderr, "bench table: %s failed: %s\n",
                              qPrintable(section.value(QStringLiteral("section")).toString()),
                              qPrintable(row[QStringLiteral("measure")].toString()));
                 status = 1;
