@@ -39,7 +39,10 @@ QString thisMachine()
     return id.isEmpty() ? QStringLiteral("this machine") : QString::fromLatin1(id);
 }
 
-bool remembered() { return Settings::instance().value(XdgAutostartLoginItem::rememberedKey).toString() == thisMachine(); }
+bool remembered()
+{
+    return Settings::instance().value(XdgAutostartLoginItem::rememberedKey).toString() == thisMachine();
+}
 
 void remember()
 {
