@@ -9,16 +9,16 @@
 # with an empty cache and with seven planted bomb entries; the median of five starts each
 # (--quick: one).
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" \
-  --target velmor_bench_IconPickerBench velmor_bench_IconCacheStartBench velmor-icon-render >/dev/null
+bench_build velmor_bench_IconPickerBench velmor_bench_IconCacheStartBench velmor-icon-render
 runs=9
 starts=5
 ((BENCH_QUICK)) && runs=2 && starts=1
-output=$(QT_QPA_PLATFORM=offscreen "$BENCH_BUILD/tests/bench/velmor_bench_IconPickerBench" "$runs")
+output=$(bench_run "$BENCH_BUILD/tests/bench/velmor_bench_IconPickerBench" "$runs")
 for cache in empty bombs; do
   holds=$(for ((i = 0; i < starts; i++)); do
-    QT_QPA_PLATFORM=offscreen "$BENCH_BUILD/tests/bench/velmor_bench_IconCacheStartBench" "$cache" | sed -n 's/^hold: //p'
+    bench_run "$BENCH_BUILD/tests/bench/velmor_bench_IconCacheStartBench" "$cache" | sed -n 's/^hold: //p'
   done | sort -g)
   echo "cache $cache holds (ms): $(echo $holds)" >&2
   output+=$'\n'"start $cache: $(sed -n "$(((starts + 1) / 2))p" <<<"$holds")"

@@ -3,11 +3,12 @@
 # 1,000 reports a second of two raw samples each (velmor_bench_HIDInspectorBench, on the real Qt event loop): CPU time
 # of the feed alone and with the inspector's parts added.
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" --target velmor_bench_HIDInspectorBench >/dev/null
+bench_build velmor_bench_HIDInspectorBench
 seconds=10
 ((BENCH_QUICK)) && seconds=1
-output=$("$BENCH_BUILD/tests/bench/velmor_bench_HIDInspectorBench" "$seconds")
+output=$(bench_run "$BENCH_BUILD/tests/bench/velmor_bench_HIDInspectorBench" "$seconds")
 echo "$output" >&2
 
 # "model alone:      1.23 % of one core" and the like become rows.

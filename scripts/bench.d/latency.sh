@@ -17,9 +17,9 @@
 # VELMOR_BENCH_PERF=1 also profiles the pipeline in the VM with perf and prints
 # the report.
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" \
-  --target velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder velmor >/dev/null
+bench_build velmor_bench_latency velmor_bench_pipeline velmor_bench_forwarder velmor
 bin="$BENCH_BUILD/tests/bench/kernel"
 
 counts=()
@@ -31,7 +31,7 @@ result() { sed -n 's/^velmor-bench-result: //p'; }
 
 # Start-up on this machine, no VM: the application meets this machine's devices
 # as it always does (a keypad attached is seized for a moment).
-"$bin/velmor_bench_latency" --startup-only --startup-command "${VELMOR_BENCH_APP:-$BENCH_BUILD/src/app/velmor}" \
+bench_run "$bin/velmor_bench_latency" --startup-only --startup-command "${VELMOR_BENCH_APP:-$BENCH_BUILD/src/app/velmor}" \
   "${counts[@]}" | result >"$BENCH_SECTION/1-startup.json"
 
 # The kernel VM.

@@ -8,11 +8,12 @@
 # the time until the record holds the merge (its upload waits out the sync's
 # one-second debounce).
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-cmake --build "$BENCH_BUILD" --parallel "${VELMOR_JOBS:-$(nproc)}" --target velmor_bench_MergeBench >/dev/null
+bench_build velmor_bench_MergeBench
 runs=5
 ((BENCH_QUICK)) && runs=1
-output=$(QT_QPA_PLATFORM=offscreen "$BENCH_BUILD/tests/bench/velmor_bench_MergeBench" "$runs")
+output=$(bench_run "$BENCH_BUILD/tests/bench/velmor_bench_MergeBench" "$runs")
 echo "$output" >&2
 
 awk -f scripts/bench.d/ms-rows.awk -f <(cat <<'AWK'

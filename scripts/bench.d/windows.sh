@@ -12,9 +12,9 @@
 # record whose active user profile has a name of 1,000,000 characters, and one
 # whose active PACS profile holds 100,000 tools, arrive (WindowsArrivals.h).
 set -euo pipefail
+source scripts/bench.d/common.bash
 
-jobs=${VELMOR_JOBS:-$(nproc)}
-cmake --build "$BENCH_BUILD" --parallel "$jobs" --target velmor_bench_WindowsBench velmor >/dev/null
+bench_build velmor_bench_WindowsBench velmor
 bench="$BENCH_BUILD/tests/bench/velmor_bench_WindowsBench"
 app="$BENCH_BUILD/src/app/velmor"
 runs=5 idle=30 settle=8

@@ -14,11 +14,7 @@ namespace velmor {
 
 namespace {
 
-// Address space for a child; the sanitizers reserve far more than this for their own
-// bookkeeping, so a sanitized build leaves it unlimited.
-constexpr rlim_t childAddressSpace = rlim_t(512) * 1024 * 1024;
-
-void limitChild(rlim_t cpuSeconds)
+void limitChild(rlim_t cpuSeconds, rlim_t addressSpace)
 {
     // SIGXCPU at the budget, which the program turns into its status. No hard limit of
     // our own: its SIGKILL would look like a kill from outside; the backstop stops a
@@ -27,10 +23,10 @@ void limitChild(rlim_t cpuSeconds)
     ::getrlimit(RLIMIT_CPU, &cpu);
     cpu.rlim_cur = cpu.rlim_max == RLIM_INFINITY ? cpuSeconds : std::min(cpuSeconds, cpu.rlim_max);
     ::setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__)
-    const rlimit memory{childAddressSpace, childAddressSpace};
-    ::setrlimit(RLIMIT_AS, &memory);
-#endif
+    if (addressSpace > 0) {
+        const rlimit memory{addressSpace, addressSpace};
+        ::setrlimit(RLIMIT_AS, &memory);
+    }
     // A crash is an outcome, not a core file.
     const rlimit core{0, 0};
     ::setrlimit(RLIMIT_CORE, &core);
@@ -63,7 +59,8 @@ IconRenderChild::IconRenderChild(const QString& program, const QByteArray& docum
 {
     QProcess* process = process_.get();
     const auto cpuSeconds = static_cast<rlim_t>(std::max(1, limits.cpuSeconds));
-    process->setChildProcessModifier([cpuSeconds] { limitChild(cpuSeconds); });
+    const auto addressSpace = static_cast<rlim_t>(limits.addressSpace);
+    process->setChildProcessModifier([cpuSeconds, addressSpace] { limitChild(cpuSeconds, addressSpace); });
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setProgram(program);
     process->setArguments({QString::number(side)});

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -28,9 +29,18 @@ public:
         backstop,   // still running at the backstop: it did not get to run, or hung
         notStarted, // the program is missing or cannot be run
     };
+    // The drawing program's address space. A sanitized program reserves far more than
+    // this for its own bookkeeping, so a sanitized build, whose program is sanitized too,
+    // sets none by default.
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr std::uint64_t defaultAddressSpace = 0;
+#else
+    static constexpr std::uint64_t defaultAddressSpace = std::uint64_t(512) * 1024 * 1024;
+#endif
     struct Limits {
         int cpuSeconds = 2;
         std::chrono::milliseconds backstop{10'000};
+        std::uint64_t addressSpace = defaultAddressSpace; // bytes; 0: no limit
     };
     using Finished = std::function<void(Ending ending, const QImage& image)>;
 

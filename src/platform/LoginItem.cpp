@@ -5,69 +5,61 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include <optional>
 
+#include "platform/DesktopEntry.h"
 #include "platform/ProcessWide.h"
+#include "platform/Settings.h"
 
 namespace velmor {
 
 namespace {
-// An Exec argument: quoted, with the quoting's and the string value's escapes
-// applied in that order, and '%' doubled so it is no field code.
-QString quotedExec(const QString& path)
+
+QByteArray entryText(const QString& program)
 {
-    QString argument = path;
-    argument.replace('\\', "\\\\").replace('"', "\\\"").replace('`', "\\`").replace('$', "\\$");
-    argument = '"' + argument + '"';
-    return argument.replace('\\', "\\\\").replace('\n', "\\n").replace('\t', "\\t").replace('\r', "\\r")
-        .replace('%', "%%");
+    return QStringLiteral("[Desktop Entry]\nType=Application\nName=Velmor\nExec=%1\n"
+                          "Terminal=false\nX-GNOME-Autostart-enabled=true\n")
+        .arg(desktopentry::execValue(program))
+        .toUtf8();
 }
 
-// A desktop entry boolean as the desktops read it; nullopt for anything else.
-std::optional<bool> boolean(const QByteArray& value)
+std::optional<QString> namedProgram(const QByteArray& entry)
 {
-    if (value == "true" || value == "1")
-        return true;
-    if (value == "false" || value == "0")
-        return false;
-    return std::nullopt;
+    const std::optional<QByteArray> exec = desktopentry::value(entry, "Exec");
+    return exec ? desktopentry::execProgram(QString::fromUtf8(*exec)) : std::nullopt;
 }
 
-// The user switched the entry off in the desktop's start-up settings: Hidden
-// true or X-GNOME-Autostart-enabled false in its [Desktop Entry] group (the
-// last line of a key counts).
-bool switchedOff(const QByteArray& entry)
+// The settings remember the machine, so a user whose settings moved to a new machine
+// gets an entry there.
+QString thisMachine()
 {
-    bool inEntry = false;
-    bool hidden = false;
-    bool enabled = true;
-    for (const QByteArray& raw : entry.split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (line.startsWith('[')) {
-            inEntry = line == "[Desktop Entry]";
-            continue;
-        }
-        const qsizetype equals = line.indexOf('=');
-        if (!inEntry || line.startsWith('#') || equals < 0)
-            continue;
-        const QByteArray key = line.left(equals).trimmed();
-        const std::optional<bool> value = boolean(line.mid(equals + 1).trimmed());
-        if (key == "Hidden")
-            hidden = value.value_or(false);
-        else if (key == "X-GNOME-Autostart-enabled")
-            enabled = value.value_or(false); // as GNOME reads it: present and not true is off
-    }
-    return hidden || !enabled;
+    const QByteArray id = QSysInfo::machineUniqueId();
+    return id.isEmpty() ? QStringLiteral("this machine") : QString::fromLatin1(id);
 }
+
+bool remembered()
+{
+    return Settings::instance().value(XdgAutostartLoginItem::rememberedKey).toString() == thisMachine();
+}
+
+void remember()
+{
+    if (!remembered())
+        Settings::instance().setValue(XdgAutostartLoginItem::rememberedKey, thisMachine());
+}
+
 } // namespace
 
 LoginItem& LoginItem::instance() { return ProcessWide<LoginItem>::get<XdgAutostartLoginItem>(); }
 
 void LoginItem::setInstance(LoginItem* item) { ProcessWide<LoginItem>::install(item); }
 
-XdgAutostartLoginItem::XdgAutostartLoginItem(QString configHome, QString executable)
-    : configHome_(std::move(configHome)), executable_(std::move(executable))
+const QString XdgAutostartLoginItem::rememberedKey = QStringLiteral("Velmor.autostartRegistered");
+
+XdgAutostartLoginItem::XdgAutostartLoginItem(QString configHome, QString executable, QString dataHome)
+    : configHome_(std::move(configHome)), executable_(std::move(executable)), dataHome_(std::move(dataHome))
 {
 }
 
@@ -79,33 +71,66 @@ QString XdgAutostartLoginItem::entryPath() const
     return home + QStringLiteral("/autostart/velmor.desktop");
 }
 
+std::optional<QString> XdgAutostartLoginItem::installedProgram() const
+{
+    const QString home =
+        dataHome_.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) : dataHome_;
+    QFile menuEntry(home + QStringLiteral("/applications/velmor.desktop"));
+    if (!menuEntry.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const std::optional<QString> named = namedProgram(menuEntry.read(64 * 1024));
+    if (!named || !named->startsWith(u'/') || !desktopentry::runnable(*named))
+        return std::nullopt;
+    return named;
+}
+
+QString XdgAutostartLoginItem::program() const
+{
+    if (std::optional<QString> installed = installedProgram())
+        return *installed;
+    return executable_.isEmpty() ? QCoreApplication::applicationFilePath() : executable_;
+}
+
 LoginItem::Status XdgAutostartLoginItem::status() const
 {
     QFile file(entryPath());
+    if (!file.exists())
+        return remembered() ? Status::RequiresApproval : Status::NotRegistered;
     if (!file.open(QIODevice::ReadOnly))
-        return Status::NotRegistered;
-    return switchedOff(file.readAll()) ? Status::RequiresApproval : Status::Enabled;
+        return Status::RequiresApproval; // not ours to replace
+    const QByteArray entry = file.read(64 * 1024);
+    if (!desktopentry::switchedOff(entry)) {
+        const std::optional<QString> named = namedProgram(entry);
+        if (named && !desktopentry::runnable(*named))
+            return Status::NotRegistered;
+        const std::optional<QString> installed = installedProgram();
+        if (named && installed && *named != *installed && entry == entryText(*named))
+            return Status::NotRegistered;
+    }
+    // Seen here: once the user removes it, it stays removed.
+    remember();
+    return desktopentry::switchedOff(entry) ? Status::RequiresApproval : Status::Enabled;
 }
 
 bool XdgAutostartLoginItem::registerItem()
 {
-    // An entry the user switched off waits for them to switch it on again.
-    if (status() == Status::RequiresApproval)
-        return false;
+    const Status current = status();
+    if (current != Status::NotRegistered)
+        return current == Status::Enabled;
     const QString path = entryPath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    const QString executable = executable_.isEmpty() ? QCoreApplication::applicationFilePath() : executable_;
-    if (executable.isEmpty())
+    const QString named = program();
+    if (named.isEmpty())
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Velmor\nExec=%1\n"
-                                         "Terminal=false\nX-GNOME-Autostart-enabled=true\n")
-                              .arg(quotedExec(executable));
-    file.write(entry.toUtf8());
-    return file.commit();
+    file.write(entryText(named));
+    if (!file.commit())
+        return false;
+    remember();
+    return true;
 }
 
 LoginItem::Status InMemoryLoginItem::status() const

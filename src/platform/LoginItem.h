@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <mutex>
+#include <optional>
 
 namespace velmor {
 
@@ -24,20 +25,32 @@ public:
     static void setInstance(LoginItem* item);
 };
 
-// ~/.config/autostart/velmor.desktop (or $XDG_CONFIG_HOME/autostart). Hidden=true
-// or X-GNOME-Autostart-enabled=false there is the desktop's switch: off.
+// ~/.config/autostart/velmor.desktop (or $XDG_CONFIG_HOME/autostart). Off
+// (RequiresApproval) while Hidden=true or X-GNOME-Autostart-enabled=false is set there,
+// the desktop's switch, and once the user removed the entry: the settings remember the
+// machine on which an entry was written or seen. NotRegistered also while the entry
+// names a program that is gone, or is Velmor's own entry for another program than the
+// installed one (the one the menu's entry in $XDG_DATA_HOME/applications runs):
+// registering then writes it again, for the installed program, else this one.
 class XdgAutostartLoginItem final : public LoginItem {
 public:
-    // `configHome` empty: the user's XDG config folder. `executable` empty: this program.
-    explicit XdgAutostartLoginItem(QString configHome = {}, QString executable = {});
+    static const QString rememberedKey; // "Velmor.autostartRegistered"
+
+    // Empty arguments: the user's XDG config and data folders, this program.
+    explicit XdgAutostartLoginItem(QString configHome = {}, QString executable = {}, QString dataHome = {});
     Status status() const override;
     bool registerItem() override;
 
     QString entryPath() const;
+    // The program a new entry names.
+    QString program() const;
 
 private:
+    std::optional<QString> installedProgram() const;
+
     QString configHome_;
     QString executable_;
+    QString dataHome_;
 };
 
 class InMemoryLoginItem final : public LoginItem {

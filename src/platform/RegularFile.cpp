@@ -1,10 +1,10 @@
 #include "platform/RegularFile.h"
 
+#include "platform/Text.h"
 #include "platform/UniqueFd.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -49,8 +49,6 @@ QString entryText(mode_t mode)
     return kindText(kindOf(mode));
 }
 
-QString sizeText(qint64 bytes) { return QLocale::c().formattedDataSize(bytes, 1); }
-
 FileRead failed(ReadFailure failure, QString error) { return {std::nullopt, failure, std::move(error)}; }
 
 FileRead missing(const QString& path)
@@ -65,8 +63,8 @@ FileRead notRegular(const QString& path, const QString& what)
 
 FileRead tooLarge(const QString& path, qint64 size, qint64 maxBytes)
 {
-    return failed(ReadFailure::tooLarge, QStringLiteral("“%1” is too large (%2; the limit is %3).")
-                                             .arg(path, sizeText(size), sizeText(maxBytes)));
+    return failed(ReadFailure::tooLarge,
+                  QStringLiteral("“%1” is too large (%2).").arg(path, text::sizeOverLimit(size, maxBytes)));
 }
 
 FileRead unreadable(const QString& path, int error)

@@ -149,4 +149,17 @@ int localizedCaseInsensitiveCompare(const QString& a, const QString& b)
     return collator.compare(a, b);
 }
 
+QString sizeOverLimit(qint64 size, qint64 limit)
+{
+    const QLocale c = QLocale::c();
+    QString sizeText = c.formattedDataSize(size, 1);
+    QString limitText = c.formattedDataSize(limit, 1);
+    if (sizeText == limitText) {
+        const QLocale grouped(QLocale::English);
+        sizeText = grouped.toString(size) + QStringLiteral(" bytes");
+        limitText = grouped.toString(limit) + QStringLiteral(" bytes");
+    }
+    return QStringLiteral("%1; the limit is %2").arg(sizeText, limitText);
+}
+
 } // namespace velmor::text

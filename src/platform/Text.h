@@ -47,6 +47,10 @@ inline constexpr qsizetype longestShownMessage = 600;
 // itself is not changed: the log and notifications get it as it was made.
 QString displayMessage(const QString& message);
 
+// "‹size›; the limit is ‹limit›" for a refusal by size: in KiB, MiB, GiB to one
+// decimal, or in bytes where those would read alike.
+QString sizeOverLimit(qint64 size, qint64 limit);
+
 // Full Unicode lower-casing, without trimming: the key by which profile and tool
 // names compare. Canonically equivalent names give the same key.
 QString lowercased(const QString& s);

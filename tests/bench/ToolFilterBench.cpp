@@ -17,6 +17,7 @@
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 
@@ -121,4 +122,14 @@ BENCHMARK(BM_ToolSearchKeystroke)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    // The tool list fits names to their room in pixels of a font: a GUI application's work.
+    QGuiApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

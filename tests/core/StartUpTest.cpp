@@ -47,19 +47,43 @@ TEST_F(AppModelFixture, StartUpWithoutEntitlementsLoginItemOrDevice)
     EXPECT_TRUE(logMessages().last().startsWith("Failed to enable launch at login."));
 }
 
-TEST_F(AppModelFixture, AnAutostartEntryTheUserSwitchedOffIsNotSwitchedOnAgainAtStart)
+// Removed, disabled or switched off in the desktop's start-up settings: two starts later
+// the entry is as the user left it, and the model shows it off.
+TEST_F(AppModelFixture, AnAutostartEntryTheUserRemovedOrSwitchedOffStaysSoAcrossStarts)
 {
-    QTemporaryDir config;
-    XdgAutostartLoginItem entry(config.path(), QStringLiteral("/usr/bin/velmor"));
-    ASSERT_TRUE(entry.registerItem());
-    const QByteArray off = readFile(entry.entryPath()) + "Hidden=true\n";
-    writeFile(entry.entryPath(), off);
+    QTemporaryDir home;
+    const QString program = home.filePath("velmor");
+    writeFile(program, "#!/bin/sh\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    XdgAutostartLoginItem entry(home.filePath("config"), program, home.filePath("data"));
     LoginItem::setInstance(&entry);
     start();
-    EXPECT_FALSE(model->startAtLoginEnabled().get());
-    EXPECT_EQ(readFile(entry.entryPath()), off);
+    ASSERT_TRUE(model->startAtLoginEnabled().get());
+    const QByteArray written = readFile(entry.entryPath());
+
+    const QList<std::optional<QByteArray>> switchedOff{
+        std::nullopt, // removed
+        written + "Hidden=true\n",
+        QByteArray(written).replace("X-GNOME-Autostart-enabled=true", "X-GNOME-Autostart-enabled=false"),
+    };
+    for (const std::optional<QByteArray>& left : switchedOff) {
+        if (left)
+            writeFile(entry.entryPath(), *left);
+        else
+            QFile::remove(entry.entryPath());
+        for (int run = 0; run < 2; ++run) {
+            model.reset();
+            start();
+            EXPECT_FALSE(model->startAtLoginEnabled().get());
+            EXPECT_EQ(QFile::exists(entry.entryPath()), left.has_value());
+            if (left) {
+                EXPECT_EQ(readFile(entry.entryPath()), *left);
+            }
+        }
+    }
     EXPECT_TRUE(logMessages().contains(
         "Failed to enable launch at login. User may need to add Velmor manually to the desktop's autostart applications."));
+    model.reset();
     LoginItem::setInstance(&loginItem);
 }
 

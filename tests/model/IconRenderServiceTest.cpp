@@ -428,25 +428,34 @@ TEST_F(IconRenderServiceTest, TwoChildrenAtOnceTheRestWaitAndQuittingKillsThemAl
 // stack counts against the child's address space. With threads that each reserve 200 MB,
 // a program that made helpers as the drawing went would fail to make one within its
 // 512 MB and hang until the backstop; the drawing program makes its one helper at start.
+// A sanitized build runs the program's plain copy here, the shipped program's limit set.
 TEST_F(IconRenderServiceTest, TheDrawingProgramsHelperThreadsFitItsMemoryLimit)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "under the sanitizers the child runs without an address-space limit";
-#endif
+    constexpr std::uint64_t shippedLimit = std::uint64_t(512) * 1024 * 1024;
     constexpr rlim_t wideStack = rlim_t(200) * 1024 * 1024;
     rlimit stack{};
     if (::getrlimit(RLIMIT_STACK, &stack) != 0 || (stack.rlim_max != RLIM_INFINITY && stack.rlim_max < wideStack))
         GTEST_SKIP() << "the stack limit cannot be raised here";
+    // The limit reaches the child: it reports its own.
+    const QString seen = programs.filePath("address-space");
+    std::optional<IconRenderChild::Ending> ending;
+    const IconRenderChild reporter(
+        fakeChild("reports", "#!/bin/sh\ncat >/dev/null\nulimit -v >'" + seen.toUtf8() + "'\n"), "<svg/>", 16,
+        {2, 60s, shippedLimit}, [&](IconRenderChild::Ending how, const QImage&) { ending = how; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ending.has_value(); }, 120'000));
+    EXPECT_EQ(test::readFile(seen).trimmed(), QByteArray::number(shippedLimit / 1024));
+
     const QString program = fakeChild("wide-stacks", "#!/bin/sh\nulimit -S -s " + QByteArray::number(wideStack / 1024)
-                                                         + "\nexec " + QByteArray(VELMOR_ICON_RENDER) + " \"$@\"\n");
+                                                         + "\nexec " + QByteArray(VELMOR_ICON_RENDER_PLAIN) + " \"$@\"\n");
     const QByteArray veil = R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24">)"
                             R"(<rect width="24" height="24" fill="#f00" fill-opacity="0.5"/></svg>)";
-    std::optional<IconRenderChild::Ending> ending;
+    ending.reset();
     QImage image;
-    const IconRenderChild child(program, veil, 1024, {2, 60s}, [&](IconRenderChild::Ending how, const QImage& drawn) {
-        ending = how;
-        image = drawn;
-    });
+    const IconRenderChild child(program, veil, 1024, {2, 60s, shippedLimit},
+                                [&](IconRenderChild::Ending how, const QImage& drawn) {
+                                    ending = how;
+                                    image = drawn;
+                                });
     ASSERT_TRUE(QTest::qWaitFor([&] { return ending.has_value(); }, 120'000));
     EXPECT_EQ(*ending, IconRenderChild::Ending::drawn);
     EXPECT_EQ(image.size(), QSize(1024, 1024));

@@ -111,3 +111,13 @@ TEST(Text, AMessageShownInAnAlertKeepsItsSentenceOnOneLineAndBounded)
     const QString overrides = text::displayMessage("x " + QString(100, QChar(0x202E)) + " y");
     EXPECT_EQ(overrides, "x " + QString("\\u{202E}").repeated(12) + ellipsis + QString("\\u{202E}").repeated(12) + " y");
 }
+
+TEST(Text, ASizeOverItsLimitReadsApartFromIt)
+{
+    EXPECT_EQ(text::sizeOverLimit(5, 4), "5 bytes; the limit is 4 bytes");
+    EXPECT_EQ(text::sizeOverLimit(qint64(1) << 30, qint64(64) << 20), "1.0 GiB; the limit is 64.0 MiB");
+    // One byte over 64 MiB rounds to 64.0 MiB as well: then both in bytes.
+    EXPECT_EQ(text::sizeOverLimit((qint64(64) << 20) + 1, qint64(64) << 20),
+              "67,108,865 bytes; the limit is 67,108,864 bytes");
+    EXPECT_EQ(text::sizeOverLimit(1025, 1024), "1,025 bytes; the limit is 1,024 bytes");
+}

@@ -1,5 +1,6 @@
 #include "ui/mapping/MappingController.h"
 
+#include "input/MockDeviceInputSource.h"
 #include "input/UnifiedInputSource.h"
 #include "model/HexColor.h"
 #include "output/ShortcutExecutor.h"
@@ -41,6 +42,11 @@ bool MappingController::State::isActiveDeviceConnected() const
 {
     return std::any_of(connectedDevices.cbegin(), connectedDevices.cend(),
                        [&](const ConnectedDeviceInfo& info) { return info.templateId == activeDevice.id; });
+}
+
+bool MappingController::State::isActiveDeviceMock() const
+{
+    return connectedDevices.contains(MockDeviceInputSource::pseudoDevice(activeDevice.id));
 }
 
 MappingController::MappingController(AppModel& model, Prompter& prompter)

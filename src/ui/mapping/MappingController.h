@@ -95,6 +95,8 @@ public:
         bool isRazerDevice() const;
         // A connected device (released ones too) matched the active device's template.
         bool isActiveDeviceConnected() const;
+        // What stands for it is the mock source's pseudo-device: no hardware is attached.
+        bool isActiveDeviceMock() const;
         bool canUndo() const { return lastMappingBackup.has_value(); }
         bool canClear() const { return !activeMappings.isEmpty(); }
     };

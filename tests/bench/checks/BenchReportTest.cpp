@@ -30,7 +30,7 @@ TEST(BenchReport, GoogleBenchmarkFilesKeepOnlyTheMediansOfRepeatedRuns)
     EXPECT_EQ(rows[0][QStringLiteral("velmor")].toDouble(), 5.5);
     EXPECT_EQ(rows[0][QStringLiteral("unit")].toString(), QStringLiteral("ms"));
 
-    // Single runs are all kept; a benchmark that failed is a missed row with its message.
+    // Single runs are all kept; a benchmark that failed is a failed row with its message.
     const QJsonObject single = parse(R"({"benchmarks": [
         {"name": "BM_A", "run_type": "iteration", "real_time": 1, "time_unit": "ns"},
         {"name": "BM_B", "run_name": "BM_B", "run_type": "iteration", "error_occurred": true, "error_message": "lost a key"}]})");
@@ -38,7 +38,7 @@ TEST(BenchReport, GoogleBenchmarkFilesKeepOnlyTheMediansOfRepeatedRuns)
     ASSERT_EQ(singleRows.size(), 2);
     EXPECT_EQ(singleRows[0][QStringLiteral("measure")].toString(), QStringLiteral("A"));
     EXPECT_EQ(singleRows[1][QStringLiteral("goal")].toString(), QStringLiteral("lost a key"));
-    EXPECT_FALSE(singleRows[1][QStringLiteral("met")].toBool(true));
+    EXPECT_TRUE(singleRows[1][QStringLiteral("failed")].toBool());
 }
 
 TEST(BenchReport, CountersGoBesideTheirBenchmarkWithTheUnitTheirNameEndsIn)
@@ -95,4 +95,21 @@ TEST(BenchReport, TableHasOneHeaderSectionRowsAndEscapedCells)
     EXPECT_EQ(lines[3], QStringLiteral("| ratio a\\|b | 1.25 | — | × | ≤ 1.5 | yes |"));
     EXPECT_EQ(lines[4], QStringLiteral("| cpu | 4 | — | % | < 3 | **no** |"));
     EXPECT_EQ(lines[5], QStringLiteral("| max | 0.500 | 0.250 | ms |  |  |"));
+}
+
+TEST(BenchReport, FailuresShowAsSuchAndAQuickRunJudgesNoGoal)
+{
+    const QJsonObject section = parse(R"json({"title": "S", "rows": [
+        {"measure": "cpu", "velmor": 4, "unit": "%", "goal": "< 3", "met": false},
+        {"measure": "ok", "velmor": 1, "unit": "%", "goal": "< 3", "met": true},
+        {"measure": "the section failed (exit status 134)", "failed": true}]})json");
+    const QStringList judged = renderTable({section}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(judged.size(), 6);
+    EXPECT_TRUE(judged[3].endsWith(QStringLiteral("| **no** |")));
+    EXPECT_EQ(judged[5], QStringLiteral("| the section failed (exit status 134) | — | — |  |  | **failed** |"));
+    const QStringList quick = renderTable({section}, false).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(quick.size(), 6);
+    EXPECT_EQ(quick[3], QStringLiteral("| cpu | 4 | — | % | < 3 |  |"));
+    EXPECT_EQ(quick[4], QStringLiteral("| ok | 1 | — | % | < 3 |  |"));
+    EXPECT_TRUE(quick[5].endsWith(QStringLiteral("| **failed** |")));
 }

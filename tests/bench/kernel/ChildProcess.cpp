@@ -58,6 +58,7 @@ std::int64_t monotonicNs()
 }
 
 ChildProcess::ChildProcess(const QString& program, const QStringList& arguments, const QStringList& environment)
+    : programName_(program.section(QLatin1Char('/'), -1))
 {
     int toChild[2];
     int fromChild[2];
@@ -222,6 +223,10 @@ std::map<QString, ChildProcess::Switches> ChildProcess::switchesByThread() const
             else if (line.startsWith("nonvoluntary_ctxt_switches:"))
                 counts.involuntary = number(line);
         }
+        if (task.toLongLong() == pid_)
+            name = programName_;
+        else if (name.toUtf8().size() == 15) // the kernel keeps 15 bytes of a name: this one may be cut
+            name.prepend(QStringLiteral("…"));
         threads[name + QLatin1Char('/') + task] = counts;
     }
     return threads;

@@ -46,7 +46,9 @@ public:
     std::int64_t peakResidentKb() const;
     // Thread switches of all its threads so far, voluntary or not.
     std::int64_t contextSwitches() const;
-    // The same by thread ("name/tid"): voluntary (it slept) and not (preempted).
+    // The same by thread ("name/tid"): voluntary (it slept) and not (preempted). The main
+    // thread goes by the program's file name; the kernel keeps 15 bytes of a thread's
+    // name, so another thread's name of that length starts with "…".
     struct Switches {
         std::int64_t voluntary = 0;
         std::int64_t involuntary = 0;
@@ -60,6 +62,7 @@ public:
 private:
     std::int64_t statusField(const char* name) const;
 
+    QString programName_;
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;

@@ -52,7 +52,7 @@ QJsonObject sectionFromGoogleBenchmark(const QJsonObject& file, const QString& n
         if (benchmark[QStringLiteral("error_occurred")].toBool()) {
             rows.append(QJsonObject{{QStringLiteral("measure"), label},
                                     {QStringLiteral("goal"), benchmark[QStringLiteral("error_message")].toString()},
-                                    {QStringLiteral("met"), false}});
+                                    {QStringLiteral("failed"), true}});
             continue;
         }
         const QString counters = counterText(benchmark.toObject());
@@ -103,7 +103,7 @@ QString formatFigure(const QJsonValue& value)
     return QString::number(number, 'f', decimals);
 }
 
-QString renderTable(const QList<QJsonObject>& sections)
+QString renderTable(const QList<QJsonObject>& sections, bool judged)
 {
     QString table = QStringLiteral("| Measure | Velmor | Floor | Unit | Goal | Met |\n|---|---:|---:|---|---|---|\n");
     for (const QJsonObject& section : sections) {
@@ -112,7 +112,11 @@ QString renderTable(const QList<QJsonObject>& sections)
         for (const QJsonValue& value : section.value(QStringLiteral("rows")).toArray()) {
             const QJsonObject row = value.toObject();
             const QJsonValue met = row.value(QStringLiteral("met"));
-            const QString verdict = met.isBool() ? (met.toBool() ? QStringLiteral("yes") : QStringLiteral("**no**")) : QString();
+            QString verdict;
+            if (row.value(QStringLiteral("failed")).toBool())
+                verdict = QStringLiteral("**failed**");
+            else if (judged && met.isBool())
+                verdict = met.toBool() ? QStringLiteral("yes") : QStringLiteral("**no**");
             table += QStringLiteral("| ") + cell(row.value(QStringLiteral("measure")).toString()) + QStringLiteral(" | ")
                      + formatFigure(row.value(QStringLiteral("velmor"))) + QStringLiteral(" | ")
                      + formatFigure(row.value(QStringLiteral("floor"))) + QStringLiteral(" | ")

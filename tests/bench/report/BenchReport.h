@@ -24,7 +24,9 @@ QJsonObject sectionFromJson(const QJsonObject& file, const QString& fileName);
 // "—" for none.
 QString formatFigure(const QJsonValue& value);
 
-// The sections as one Markdown table.
-QString renderTable(const QList<QJsonObject>& sections);
+// The sections as one Markdown table. A row with "failed": true says so where the
+// verdict goes. `judged` false (a --quick run, whose counts are too small to
+// mean anything) leaves every other verdict out.
+QString renderTable(const QList<QJsonObject>& sections, bool judged = true);
 
 } // namespace velmor::bench

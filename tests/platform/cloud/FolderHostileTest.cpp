@@ -232,7 +232,7 @@ TEST_F(FolderHostile, RecordsOverTheLimitAreRefusedUnreadAndFiftyUsersFit)
     QFile big(file("records/big.json")); // sparse: nothing of it is ever read
     ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(folder::FolderAccount::maxRecordBytes + 1));
     big.close();
-    EXPECT_TRUE(text(fetch(*c, "big")).contains("is too large (64.0 MiB; the limit is 64.0 MiB)"));
+    EXPECT_TRUE(text(fetch(*c, "big")).contains("is too large (67,108,865 bytes; the limit is 67,108,864 bytes)"));
 
     // 50 users with 1,000 mappings each make a profiles document of about 14.4 MiB.
     const QByteArray payload(16'000'000, 'm');

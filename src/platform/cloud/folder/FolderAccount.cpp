@@ -4,11 +4,11 @@
 
 #include "platform/FileNames.h"
 #include "platform/Json.h"
+#include "platform/Text.h"
 #include "platform/cloud/Rules.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 #include <QRegularExpression>
 #include <QUuid>
 
@@ -285,9 +285,8 @@ Record FolderAccount::saveRecord(const Record& record)
     const QByteArray encoded = encodeRecord(onDisk, clientId_);
     if (encoded.size() > maxRecordBytes)
         throw Error(Error::Code::serverRejectedRequest,
-                    QStringLiteral("The record “%1” is too large for the cloud folder (%2; the limit is %3).")
-                        .arg(recordName, QLocale::c().formattedDataSize(encoded.size(), 1),
-                             QLocale::c().formattedDataSize(maxRecordBytes, 1)));
+                    QStringLiteral("The record “%1” is too large for the cloud folder (%2).")
+                        .arg(recordName, text::sizeOverLimit(encoded.size(), maxRecordBytes)));
 
     // Every folder is opened before anything is written, so a refused one stops the save whole.
     QStringList keep;

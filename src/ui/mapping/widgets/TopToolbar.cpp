@@ -185,8 +185,10 @@ void TopToolbar::render(const MappingController::State& state)
     }
     const bool connected = state.isActiveDeviceConnected();
     connectionDot_->setColour(connected ? Theme::accentGreen() : Theme::accentAmber());
-    connectionText_->setText(connected ? mappingText::capitalized(state.activeDevice.type)
-                                       : QStringLiteral("Not connected"));
+    // Without hardware the mock device stands in: it says so rather than name a device type.
+    connectionText_->setText(!connected                  ? QStringLiteral("Not connected")
+                             : state.isActiveDeviceMock() ? QStringLiteral("Mock Input")
+                                                          : mappingText::capitalized(state.activeDevice.type));
     savedState_->setText(mappingText::savedText(state.lastSaved));
     setEnabledKeepingFocus(*undo_, state.canUndo());
     setEnabledKeepingFocus(*reset_, state.hasUnsavedChanges);
