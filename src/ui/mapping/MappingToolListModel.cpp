@@ -13,6 +13,8 @@ QString ToolListRow::key() const
     return isHeader ? QStringLiteral("group:") + title : toolDragText(tool.id);
 }
 
+QString ToolListRow::help() const { return isHeader ? QString() : mappingText::toolHelp(tool, mapping); }
+
 QString toolDragText(const QUuid& toolId)
 {
     return QStringLiteral("tool:") + toolId.toString(QUuid::WithoutBraces).toUpper();
@@ -39,7 +41,6 @@ QList<ToolListRow> toolListRows(const QList<ToolGroup>& groups, const std::optio
             if (const auto found = firstMapping.constFind(tool.id); found != firstMapping.constEnd())
                 row.mapping = *found;
             row.shortcut = mappingText::shortcutText(tool);
-            row.help = mappingText::toolHelp(tool, row.mapping);
             rows.append(std::move(row));
         }
     }
@@ -55,7 +56,7 @@ QVariant MappingToolListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return row->isHeader ? row->title : row->tool.name;
     case Qt::ToolTipRole:
-        return row->isHeader ? QVariant() : QVariant(plainText::toolTip(row->help));
+        return row->isHeader ? QVariant() : QVariant(plainText::toolTip(row->help()));
     default:
         return {};
     }

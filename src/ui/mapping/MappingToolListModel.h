@@ -20,9 +20,11 @@ struct ToolListRow {
     bool selected = false;                 // the window's selected tool
     std::optional<ButtonMapping> mapping;  // the first mapping of the tool on the active device
     QString shortcut;                      // shortcut text, empty for none
-    QString help;                          // the row's tooltip
 
     QString key() const;
+    // A tool row's tooltip, made when it is shown: fitting its names measures
+    // text, which a list rebuilt on every edit cannot afford for every row.
+    QString help() const;
     bool operator==(const ToolListRow&) const = default;
 };
 

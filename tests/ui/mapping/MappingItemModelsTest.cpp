@@ -109,7 +109,7 @@ TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDra
     EXPECT_TRUE(rows[0].isHeader);
     EXPECT_EQ(rows[2].title, "Viewer");
     EXPECT_EQ(rows[1].mapping->buttonId, "K05") << "the earlier mapping in stored order";
-    EXPECT_TRUE(rows[1].help.endsWith(QStringLiteral(" • Mapped to \u2068K05\u2069")));
+    EXPECT_TRUE(rows[1].help().endsWith(QStringLiteral(" • Mapped to \u2068K05\u2069")));
     EXPECT_FALSE(rows[1].selected);
     EXPECT_TRUE(rows[3].selected);
     EXPECT_FALSE(rows[3].mapping.has_value());
@@ -125,7 +125,7 @@ TEST(MappingItemModelsTest, ToolRowsCarryGroupsSelectionTheFirstMappingAndTheDra
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^tool:[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
                     .match(text)
                     .hasMatch());
-    EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole).toString(), rows[1].help);
+    EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole).toString(), rows[1].help());
 }
 
 TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogRowsAreNewestFirst)

@@ -169,7 +169,7 @@ bool ToolListItem::helpEvent(QHelpEvent* event, QAbstractItemView* view, const Q
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     QToolTip::showText(event->globalPos(),
                        starRect(option.rect).contains(event->pos()) ? QStringLiteral("Mark as favorite")
-                                                                    : plainText::toolTip(row->help),
+                                                                    : plainText::toolTip(row->help()),
                        view);
     return true;
 }
