@@ -126,13 +126,13 @@ void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& bu
     painter.setFont(labelFont);
     painter.setPen(contrast::legibleText(Qt::white, background));
     painter.drawText(QRectF(inner.left(), top, inner.width(), labelMetrics.height()), Qt::AlignCenter,
-                     plainText::paintedName(label, labelMetrics, inner.width()));
+                     names_(label, labelFont, inner.width()));
     if (showTool) {
         painter.setFont(toolFont);
         painter.setPen(contrast::legibleText(Theme::accentCyan(), background));
         painter.drawText(QRectF(inner.left(), top + labelMetrics.height() + 2, inner.width(), toolHeight - 2),
                          Qt::AlignCenter,
-                         plainText::paintedName(toolName, QFontMetricsF(toolFont), inner.width()));
+                         names_(toolName, toolFont, inner.width()));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "ui/mapping/CanvasLayout.h"
 #include "ui/mapping/MappingController.h"
+#include "ui/shared/PaintedNames.h"
 
 #include <QWidget>
 
@@ -39,6 +40,7 @@ private:
     QList<canvasLayout::Button> buttons_;
     double ratio_ = 1.0;
     QList<RadiologyTool> tools_; // the active PACS profile's, for drops
+    mutable PaintedNames names_;
     Subscription subscription_;
 };
 
