@@ -51,7 +51,7 @@ int compareButtonIds(const QString& a, const QString& b)
             order = compareNumbers(x, y);
         else if (xDigits != yDigits)
             order = xDigits ? -1 : 1; // digits before letters, as file browsers sort
-        else
+        else if (x != y) // the same letters (most ids share theirs) need no collation
             order = sign(QString::localeAwareCompare(x.toString().toCaseFolded(), y.toString().toCaseFolded()));
         if (order != 0)
             return order;

@@ -6,11 +6,6 @@
 
 namespace velmor {
 
-namespace {
-// Far more characters than the widest row of any window shows.
-constexpr qsizetype longestRemembered = 1000;
-} // namespace
-
 size_t qHash(const PaintedNames::Key& key, size_t seed) noexcept
 {
     return qHashMulti(seed, key.name, key.font, key.width);

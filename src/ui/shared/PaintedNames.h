@@ -16,6 +16,9 @@ class PaintedNames {
 public:
     explicit PaintedNames(qsizetype capacity = 1024) : capacity_(capacity) {}
 
+    // Far more characters than the widest room of any window shows.
+    static constexpr qsizetype longestRemembered = 1000;
+
     QString operator()(const QString& name, const QFont& font, qreal width);
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "ui/shared/widgets/MenuEntryTexts.h"
 
 #include <QComboBox>
 #include <QList>
@@ -45,6 +46,8 @@ private:
     QString wholeText(int index) const;
     // Narrows the list about to be shown, under the picker and on its screen.
     void fitList(QWidget& list) const;
+
+    MenuEntryTexts entryTexts_;
 };
 
 // Shows profiles (user or PACS) by name, each holding its id, and selects `current`.
