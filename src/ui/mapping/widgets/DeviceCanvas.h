@@ -34,6 +34,8 @@ protected:
 private:
     void render(const MappingController::State& state);
     qsizetype buttonAt(const QPointF& position) const;
+    // What a button's painting covers, its glow included.
+    QRect paintedRect(const canvasLayout::Button& button, const QRectF& canvas) const;
     void paintButton(QPainter& painter, const canvasLayout::Button& button, const QRectF& rect) const;
 
     MappingController& controller_;
