@@ -628,10 +628,16 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
         if (firstContact)
             endTake(saveFailed);
     });
-    const LoadResult before = profileStore_->snapshot();
+    LoadResult before = profileStore_->snapshot();
     // The record's document, the base once taken; its pages go with the base's write.
     QByteArray document = record ? payload : QByteArray();
-    const std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
+    std::optional<LoadResult> decoded = co_await decoder_.decode(std::move(payload));
+    // Either may be the last hold of a whole document once the store took the payload.
+    const auto released = qScopeGuard([this, &before, &decoded] {
+        decoder_.release(std::move(before));
+        if (decoded)
+            decoder_.release(std::move(*decoded));
+    });
     if (!decoded) {
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
         co_return;
