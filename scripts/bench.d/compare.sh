@@ -51,7 +51,8 @@ done
 awk -F'\t' -v short="$short" '
   function median(list,    n, v, i, j, t) {
     n = split(list, v, " ")
-    for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] + 0 > v[j] + 0; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+    for (i = 2; i <= n; i++)
+      for (j = i; j > 1 && v[j - 1] + 0 > v[j] + 0; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
     return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
   }
   {
@@ -63,7 +64,8 @@ awk -F'\t' -v short="$short" '
     pairsOf[row, $2] = 1
   }
   END {
-    printf "| window thread (ms) | this checkout | %s | this ÷ %s | this slower |\n|---|---:|---:|---:|---|\n", short, short
+    printf "| window thread (ms) | this checkout | %s | this ÷ %s | this slower |\n", short, short
+    print "|---|---:|---:|---:|---|"
     for (r = 1; r <= rows; r++) {
       row = order[r]
       if (!(("here" SUBSEP row) in values) || !(("there" SUBSEP row) in values)) continue
@@ -71,11 +73,13 @@ awk -F'\t' -v short="$short" '
       slower = 0; total = 0
       for (key in pairsOf) {
         split(key, part, SUBSEP)
-        if (part[1] != row || !(("here" SUBSEP row SUBSEP part[2]) in pair) || !(("there" SUBSEP row SUBSEP part[2]) in pair)) continue
+        if (part[1] != row) continue
+        if (!(("here" SUBSEP row SUBSEP part[2]) in pair) || !(("there" SUBSEP row SUBSEP part[2]) in pair)) continue
         total++
         if (pair["here", row, part[2]] + 0 > pair["there", row, part[2]] + 0) slower++
       }
-      printf "| %s | %.1f | %.1f | %.2f | %d of %d pairs |\n", row, here, there, (there > 0 ? here / there : 0), slower, total
+      ratio = there > 0 ? here / there : 0
+      printf "| %s | %.1f | %.1f | %.2f | %d of %d pairs |\n", row, here, there, ratio, slower, total
     }
   }
 ' "$results"

@@ -119,7 +119,8 @@ void MenuBarView::add(qsizetype index, const Colours& colours)
     const MenuBarItem& item = shown_[index];
     // A name as long as it may be still leaves the menu the width of a menu;
     // Velmor's own texts fit as they are.
-    const QString title = item.kind == Kind::button ? plainText::actionText(item.title) : entryTexts_.entryText(item.title);
+    const QString title =
+        item.kind == Kind::button ? plainText::actionText(item.title) : entryTexts_.entryText(item.title);
     switch (item.kind) {
     case Kind::header: {
         addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,

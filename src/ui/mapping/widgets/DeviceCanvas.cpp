@@ -100,9 +100,11 @@ void DeviceCanvas::paintEvent(QPaintEvent* event)
     painter.setBrush(Theme::surface());
     painter.setPen(QPen(Theme::withOpacity(Theme::border(), 0.6), 1));
     painter.drawRoundedRect(canvas.adjusted(0.5, 0.5, -0.5, -0.5), 16, 16);
-    for (const canvasLayout::Button& button : buttons_)
+    for (const canvasLayout::Button& button : buttons_) {
         if (event->region().intersects(paintedRect(button, canvas)))
-            paintButton(painter, button, canvasLayout::pointRect(button.frame, canvas.size()).translated(canvas.topLeft()));
+            paintButton(painter, button,
+                        canvasLayout::pointRect(button.frame, canvas.size()).translated(canvas.topLeft()));
+    }
 }
 
 void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& button, const QRectF& rect) const
