@@ -6,7 +6,6 @@
 #include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
-#include "ui/shared/widgets/MenuRoom.h"
 
 #include <QAction>
 #include <QFrame>
@@ -103,9 +102,9 @@ void MenuBarView::render(const QList<MenuBarItem>& items)
         return;
     menu_->clear();
     const Colours colours = MenuBarView::colours(menu_->palette());
-    const MenuRoom room(*menu_);
+    entryTexts_.beginFill(*menu_);
     for (qsizetype index = 0; index < shown_.size(); ++index)
-        add(index, colours, room);
+        add(index, colours);
 }
 
 void MenuBarView::run(qsizetype index) const
@@ -114,13 +113,14 @@ void MenuBarView::run(qsizetype index) const
         later(menu_.get(), shown_[index].activate);
 }
 
-void MenuBarView::add(qsizetype index, const Colours& colours, const MenuRoom& room)
+void MenuBarView::add(qsizetype index, const Colours& colours)
 {
     QMenu* menu = menu_.get();
     const MenuBarItem& item = shown_[index];
     // A name as long as it may be still leaves the menu the width of a menu;
     // Velmor's own texts fit as they are.
-    const QString title = item.kind == Kind::button ? plainText::actionText(item.title) : room.entryText(item.title);
+    const QString title =
+        item.kind == Kind::button ? plainText::actionText(item.title) : entryTexts_.entryText(item.title);
     switch (item.kind) {
     case Kind::header: {
         addText(*menu, item.title, Theme::boldFont(Theme::TextStyle::headline), colours.headline,

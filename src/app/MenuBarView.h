@@ -3,7 +3,7 @@
 #include "app/MenuBarModel.h"
 #include "platform/Published.h"
 #include "ui/shared/MenuColours.h"
-#include "ui/shared/widgets/MenuRoom.h"
+#include "ui/shared/widgets/MenuEntryTexts.h"
 
 #include <QMenu>
 
@@ -33,13 +33,14 @@ public:
 
 private:
     void render(const QList<MenuBarItem>& items);
-    void add(qsizetype index, const Colours& colours, const MenuRoom& room);
+    void add(qsizetype index, const Colours& colours);
     // Runs the command of the item shown at `index`, as the menu's actions do.
     void run(qsizetype index) const;
 
     std::unique_ptr<QMenu> menu_;
     // The items the menu shows; their commands are read when an action fires.
     QList<MenuBarItem> shown_;
+    MenuEntryTexts entryTexts_;
     Subscription subscription_;
 };
 

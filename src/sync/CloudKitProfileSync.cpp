@@ -661,12 +661,21 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
         if (firstContact)
             endTake(saveFailed);
     });
-    const LoadResult before = profileStore_->snapshot();
+    LoadResult before = profileStore_->snapshot();
     // The record's document, the base once taken; its pages go with the base's write.
     QByteArray document = record ? payload : QByteArray();
     QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> decoding =
         decoder_.decode(std::move(payload), maxDocumentBytes());
     std::optional<RemotePayloadDecoder::Decoded> taking = co_await std::move(decoding);
+    std::optional<RepairedDocument> decoded;
+    // Either may be the last hold of a whole document once the store took the payload.
+    const auto released = qScopeGuard([this, &before, &decoded] {
+        decoder_.release(std::move(before));
+        if (decoded) {
+            decoder_.release(LoadResult(decoded->document()));
+            decoded.reset();
+        }
+    });
     const bool readable = taking && taking->profiles;
     // A record that cannot be read, or not written back, never stops this computer's uploads.
     if (record && (!readable || taking->writtenBytes > maxDocumentBytes())) {
@@ -680,7 +689,7 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
         report(errorTitle, describe(ProfileStoreError::invalidPayload()));
         co_return;
     }
-    const std::optional<RepairedDocument> decoded = std::move(taking->profiles);
+    decoded = std::move(taking->profiles);
     taking.reset();
     // Edited meanwhile: the edit is newer than what the dates were compared with.
     if (!(profileStore_->snapshot() == before) || keepsUnsavedEdits())

@@ -85,8 +85,13 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     }
     isReconciling_ = true;
     auto ended = qScopeGuard([this] { endReconcile(); });
-    const LoadResult before = profileStore_->snapshot();
-    const QByteArray local = profileStore_->makeSyncPayload();
+    LoadResult before = profileStore_->snapshot();
+    QByteArray local = profileStore_->makeSyncPayload();
+    // Once the store took a payload or a merge, these may be the last hold of the old document.
+    const auto released = qScopeGuard([this, &before, &local] {
+        decoder_.release(std::move(before));
+        decoder_.release(std::move(local));
+    });
     const std::optional<SyncBase::Stamp> stampBefore = base_.stamp();
     // Lost, damaged or of another account: no base, and the two sides merge two ways.
     const std::optional<SyncBase::Stamp> stamp = base_.isFor(account_) ? stampBefore : std::nullopt;

@@ -52,18 +52,31 @@ RemotePayloadDecoder::RemotePayloadDecoder()
 {
 }
 
-void RemotePayloadDecoder::release(std::optional<cloud::Record> record)
+template <typename T>
+void RemotePayloadDecoder::releaseLater(T value)
 {
-    if (!record)
-        return;
-    auto held = std::make_shared<std::optional<cloud::Record>>(std::move(record));
+    auto held = std::make_shared<T>(std::move(value));
     // Handed over on the next turn: copies that the current turn of the main queue
     // still holds (a completion's arguments) are gone by then. The queue ends the
-    // last hold: whichever copy of the job goes last, the record goes there.
+    // last hold: whichever copy of the job goes last, the value goes there.
     postToMain([releaser = releaser_, held = std::move(held)]() mutable {
-        releaser->async([held = std::move(held)]() mutable { held->reset(); });
+        releaser->async([held = std::move(held)]() mutable { *held = T(); });
     });
 }
+
+void RemotePayloadDecoder::release(std::optional<cloud::Record> record)
+{
+    if (record)
+        releaseLater(std::move(record));
+}
+
+void RemotePayloadDecoder::release(QByteArray document)
+{
+    if (!document.isEmpty())
+        releaseLater(std::move(document));
+}
+
+void RemotePayloadDecoder::release(LoadResult profiles) { releaseLater(std::move(profiles)); }
 
 QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> RemotePayloadDecoder::decode(QByteArray payload,
                                                                                       qint64 maxDocumentBytes)
@@ -137,8 +150,11 @@ QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::kee
 QCoro::Task<std::optional<SyncChangeSummary::Notice>> RemotePayloadDecoder::summarize(LoadResult before,
                                                                                        LoadResult after)
 {
-    return onQueue<SyncChangeSummary::Notice>(queue_, [before = std::move(before), after = std::move(after)] {
-        return SyncChangeSummary::summarize(before, after);
+    // As in decode(): the job takes the documents out, so that their last hold here ends on the queue.
+    auto held = std::make_shared<std::pair<LoadResult, LoadResult>>(std::move(before), std::move(after));
+    return onQueue<SyncChangeSummary::Notice>(queue_, [held] {
+        const std::pair<LoadResult, LoadResult> documents = std::exchange(*held, {});
+        return SyncChangeSummary::summarize(documents.first, documents.second);
     });
 }
 

@@ -35,7 +35,8 @@ public:
     // ProfileStore::repaired(), resuming on the main queue.
     QCoro::Task<std::optional<RepairedDocument>> repair(LoadResult document);
     // Resumes on the main queue; none when nothing changed. The lists are shared
-    // copies, so the window's thread may go on editing its own meanwhile.
+    // copies, so the window's thread may go on editing its own meanwhile; the
+    // queue lets go of its copies itself.
     QCoro::Task<std::optional<SyncChangeSummary::Notice>> summarize(LoadResult before, LoadResult after);
     // ChangesApart::compare(), resuming on the main queue; a merge that might not fit in
     // `maxDocumentBytes` is measured (ChangesApart::mergedBytes).
@@ -57,8 +58,15 @@ public:
     // Lets go of a record away from the window's thread: giving back the pages of a
     // payload of many megabytes costs the thread that frees it milliseconds.
     void release(std::optional<cloud::Record> record);
+    // The same for a document's bytes, and for a document's profiles (a store's
+    // snapshot, a decoded payload), whose many small parts cost still more to free.
+    void release(QByteArray document);
+    void release(LoadResult profiles);
 
 private:
+    template <typename T>
+    void releaseLater(T held);
+
     std::shared_ptr<SerialQueue> queue_;
     std::shared_ptr<SerialQueue> releaser_;
 };

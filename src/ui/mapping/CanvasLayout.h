@@ -43,6 +43,7 @@ struct Button {
     bool pressed = false;                 // glows for a moment after a hardware press
 
     Look look() const { return selected ? Look::selected : mapping ? Look::mapped : Look::unmapped; }
+    bool operator==(const Button&) const = default;
 };
 
 struct Inputs {

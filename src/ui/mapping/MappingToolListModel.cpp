@@ -1,5 +1,6 @@
 #include "ui/mapping/MappingToolListModel.h"
 
+#include "platform/Json.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/shared/PlainText.h"
 
@@ -20,7 +21,7 @@ QString ToolListRow::help() const { return isHeader ? QString() : mappingText::t
 
 QString toolDragText(const QUuid& toolId)
 {
-    return QStringLiteral("tool:") + toolId.toString(QUuid::WithoutBraces).toUpper();
+    return QStringLiteral("tool:") + json::uuidText(toolId);
 }
 
 namespace {

@@ -18,6 +18,8 @@
 #include <QMenu>
 #include <QToolButton>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTextDocument>
 #include <QToolTip>
@@ -61,6 +63,24 @@ protected:
         settle();
     }
 
+    // The largest difference of a colour channel between two pictures of one size.
+    static int largestDifference(const QImage& a, const QImage& b)
+    {
+        if (a.size() != b.size())
+            return 255;
+        const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+        const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+        int largest = 0;
+        for (int row = 0; row < x.height(); ++row)
+            for (int column = 0; column < x.width(); ++column) {
+                const QRgb p = x.pixel(column, row);
+                const QRgb q = y.pixel(column, row);
+                largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                    std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+            }
+        return largest;
+    }
+
     bool sendDrop(const QString& text, const QString& buttonId)
     {
         QMimeData data;
@@ -95,6 +115,57 @@ TEST_F(MappingWindowTest, ClickingACanvasButtonThenAToolMapsIt)
     EXPECT_EQ(toolsOn("K01"), QList<QUuid>{pan.id});
     EXPECT_EQ(canvasToolName("K01"), "Pan");
     EXPECT_EQ(find<QLabel>(QStringLiteral("buttonStatus"))->text(), "Button selected");
+}
+
+// A change of the window's state repaints only the canvas buttons it changes,
+// and the window then shows what a full repaint shows: no part of a button is
+// left as it was drawn before. A change that leaves every button as it is
+// repaints nothing.
+TEST_F(MappingWindowTest, TheCanvasRepaintsOnlyTheButtonsAChangeChanges)
+{
+    auto device = plugKeypad();
+    settle();
+    QRegion painted;
+    struct PaintSpy : QObject {
+        QRegion& region;
+        explicit PaintSpy(QRegion& r) : region(r) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                region += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } spy(painted);
+    canvas().installEventFilter(&spy);
+    const auto shownCanvas = [&] {
+        settle();
+        const QRect where(canvas().mapTo(view.get(), QPoint(0, 0)), canvas().size());
+        return view->screen()->grabWindow(view->winId()).toImage().copy(where);
+    };
+    const QImage before = shownCanvas();
+    painted = {};
+
+    map("K01", tool("Pan").id);
+    const QImage incremental = shownCanvas();
+    const QRect k01 = canvas().buttonRect("K01").toAlignedRect();
+    EXPECT_TRUE(painted.contains(k01));
+    EXPECT_FALSE(painted.contains(canvas().buttonRect("K10").toAlignedRect())) << "a button far from K01";
+    EXPECT_NE(incremental, before);
+    canvas().update();
+    EXPECT_LE(largestDifference(shownCanvas(), incremental), 2) << "beyond the background's dithering";
+
+    // A press glows beyond the button's edge.
+    device->sendValue(keypadKey(2), 1);
+    const QImage glowing = shownCanvas();
+    ASSERT_EQ(state().pressedButtonId, "K02");
+    canvas().update();
+    EXPECT_LE(largestDifference(shownCanvas(), glowing), 2);
+
+    painted = {};
+    controller->setMappingSearchText(QStringLiteral("Pan"));
+    settle();
+    EXPECT_TRUE(painted.isEmpty());
+    canvas().removeEventFilter(&spy);
 }
 
 // A tool's name from another machine, with markup in it: the canvas tooltip and

@@ -4,6 +4,7 @@
 #include "ui/shared/widgets/AlertBanner.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
 #include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/MenuRoom.h"
 #include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/NiceButton.h"
 #include "ui/shared/widgets/RenameUserProfileSheet.h"
@@ -224,6 +225,36 @@ TEST(ElidingComboBox, ALongEntryIsCutWithAnEllipsisAndAShortOneKeptWhole)
     box.setFixedWidth(600);
     box.setCurrentIndex(0);
     EXPECT_EQ(box.shownText(), box.currentText());
+}
+
+// A refill cuts each entry as a fresh room would: a name kept from the last fill
+// keeps its cut only while the room is the same, and a renamed entry is cut anew.
+TEST(ElidingComboBox, ARefillCutsEachEntryToTheRoomItHasNow)
+{
+    const auto entries = [](const QString& second) {
+        return QList<ElidingComboBox::Entry>{{text::shownName(QString(90, u'M')), 1}, {text::shownName(second), 2},
+                                             {text::shownName(QStringLiteral("Short")), 3}};
+    };
+    const auto expectCutToItsRoom = [](const ElidingComboBox& box, const QList<ElidingComboBox::Entry>& shown) {
+        const MenuRoom room(box);
+        ASSERT_EQ(box.count(), shown.size());
+        for (int i = 0; i < box.count(); ++i)
+            EXPECT_EQ(box.itemText(i), room.fitted(shown[i].text)) << i;
+    };
+    ElidingComboBox box;
+    box.showEntries(entries(QString(80, u'W')), 1);
+    expectCutToItsRoom(box, entries(QString(80, u'W')));
+    box.showEntries(entries(QString(85, u'i')), 2);
+    expectCutToItsRoom(box, entries(QString(85, u'i')));
+    EXPECT_EQ(box.currentIndex(), 1);
+
+    QFont larger = box.font();
+    larger.setPointSizeF(larger.pointSizeF() * 1.5);
+    box.setFont(larger);
+    box.showEntries(entries(QString(80, u'W')), 3);
+    expectCutToItsRoom(box, entries(QString(80, u'W')));
+    EXPECT_NE(box.itemText(0), MenuRoom(ElidingComboBox()).fitted(text::shownName(QString(90, u'M'))))
+        << "a larger font leaves the name less room";
 }
 
 // A picker cuts a name once, by the room each of its places gives it: a closed

@@ -2,7 +2,6 @@
 
 #include "ui/admin/ToolListModel.h"
 #include "ui/admin/widgets/AdminStyle.h"
-#include "ui/shared/PlainText.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
 #include "ui/shared/widgets/Switch.h"
@@ -115,7 +114,7 @@ void ToolsListRow::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     painter->setPen(Qt::white);
     painter->drawText(QRect(textLeft, y, std::max(0, textRight - textLeft), nameMetrics.height()),
                       Qt::AlignLeft | Qt::AlignVCenter,
-                      plainText::paintedName(tool.name, QFontMetricsF(nameFont), std::max(0, textRight - textLeft)));
+                      names_(tool.name, nameFont, std::max(0, textRight - textLeft)));
     y += nameMetrics.height() + 4;
     const QString kind = ToolListModel::kindText(tool);
     painter->setFont(smallFont);

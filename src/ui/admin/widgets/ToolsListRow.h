@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/shared/PaintedNames.h"
+
 #include <QRect>
 #include <QStyledItemDelegate>
 #include <QUuid>
@@ -40,6 +42,9 @@ public:
 
     // Where the enabled switch of a row lies.
     static QRect switchRect(const QRect& rowRect);
+
+private:
+    mutable PaintedNames names_;
 };
 
 } // namespace velmor

@@ -11,6 +11,7 @@
 #include <QHelpEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -44,11 +45,34 @@ DeviceCanvas::DeviceCanvas(MappingController& controller, QWidget* parent) : QWi
 
 void DeviceCanvas::render(const MappingController::State& state)
 {
-    buttons_ = canvasLayout::buttons({state.activeDevice, state.overlayOverrides, state.activeMappings,
-                                      state.activePacsProfile, state.selectedButtonId, state.pressedButtonId});
-    ratio_ = canvasLayout::aspectRatio(state.activeDevice, state.overlayOverrides);
+    QList<canvasLayout::Button> buttons =
+        canvasLayout::buttons({state.activeDevice, state.overlayOverrides, state.activeMappings,
+                               state.activePacsProfile, state.selectedButtonId, state.pressedButtonId});
+    const double ratio = canvasLayout::aspectRatio(state.activeDevice, state.overlayOverrides);
     tools_ = state.activePacsProfile.tools;
-    update();
+    // Most changes of the window's state (a save, a log line, another button's
+    // tool) leave most buttons as they are drawn: only the changed ones repaint.
+    if (ratio != ratio_ || buttons.size() != buttons_.size()) {
+        ratio_ = ratio;
+        buttons_ = std::move(buttons);
+        update();
+        return;
+    }
+    const QRectF canvas = canvasRect();
+    QRegion changed;
+    for (qsizetype i = 0; i < buttons.size(); ++i)
+        if (!(buttons[i] == buttons_[i]))
+            changed += paintedRect(buttons_[i], canvas).united(paintedRect(buttons[i], canvas));
+    buttons_ = std::move(buttons);
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+QRect DeviceCanvas::paintedRect(const canvasLayout::Button& button, const QRectF& canvas) const
+{
+    // The glow of a held button reaches 8 pixels out, its edge one more.
+    const QRectF rect = canvasLayout::pointRect(button.frame, canvas.size()).translated(canvas.topLeft());
+    return rect.adjusted(-10, -10, 10, 10).toAlignedRect();
 }
 
 QRectF DeviceCanvas::canvasRect() const { return canvasLayout::canvasRect(QSizeF(size()), ratio_); }
@@ -68,7 +92,7 @@ qsizetype DeviceCanvas::buttonAt(const QPointF& position) const
     return canvasLayout::buttonAt(buttons_, canvas.size(), position - canvas.topLeft());
 }
 
-void DeviceCanvas::paintEvent(QPaintEvent*)
+void DeviceCanvas::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -76,8 +100,11 @@ void DeviceCanvas::paintEvent(QPaintEvent*)
     painter.setBrush(Theme::surface());
     painter.setPen(QPen(Theme::withOpacity(Theme::border(), 0.6), 1));
     painter.drawRoundedRect(canvas.adjusted(0.5, 0.5, -0.5, -0.5), 16, 16);
-    for (const canvasLayout::Button& button : buttons_)
-        paintButton(painter, button, canvasLayout::pointRect(button.frame, canvas.size()).translated(canvas.topLeft()));
+    for (const canvasLayout::Button& button : buttons_) {
+        if (event->region().intersects(paintedRect(button, canvas)))
+            paintButton(painter, button,
+                        canvasLayout::pointRect(button.frame, canvas.size()).translated(canvas.topLeft()));
+    }
 }
 
 void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& button, const QRectF& rect) const
@@ -126,13 +153,13 @@ void DeviceCanvas::paintButton(QPainter& painter, const canvasLayout::Button& bu
     painter.setFont(labelFont);
     painter.setPen(contrast::legibleText(Qt::white, background));
     painter.drawText(QRectF(inner.left(), top, inner.width(), labelMetrics.height()), Qt::AlignCenter,
-                     plainText::paintedName(label, labelMetrics, inner.width()));
+                     names_(label, labelFont, inner.width()));
     if (showTool) {
         painter.setFont(toolFont);
         painter.setPen(contrast::legibleText(Theme::accentCyan(), background));
         painter.drawText(QRectF(inner.left(), top + labelMetrics.height() + 2, inner.width(), toolHeight - 2),
                          Qt::AlignCenter,
-                         plainText::paintedName(toolName, QFontMetricsF(toolFont), inner.width()));
+                         names_(toolName, toolFont, inner.width()));
     }
 }
 

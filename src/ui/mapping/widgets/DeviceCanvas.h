@@ -2,6 +2,7 @@
 
 #include "ui/mapping/CanvasLayout.h"
 #include "ui/mapping/MappingController.h"
+#include "ui/shared/PaintedNames.h"
 
 #include <QWidget>
 
@@ -33,12 +34,15 @@ protected:
 private:
     void render(const MappingController::State& state);
     qsizetype buttonAt(const QPointF& position) const;
+    // What a button's painting covers, its glow included.
+    QRect paintedRect(const canvasLayout::Button& button, const QRectF& canvas) const;
     void paintButton(QPainter& painter, const canvasLayout::Button& button, const QRectF& rect) const;
 
     MappingController& controller_;
     QList<canvasLayout::Button> buttons_;
     double ratio_ = 1.0;
     QList<RadiologyTool> tools_; // the active PACS profile's, for drops
+    mutable PaintedNames names_;
     Subscription subscription_;
 };
 

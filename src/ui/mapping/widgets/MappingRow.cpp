@@ -3,7 +3,6 @@
 #include "ui/mapping/MappingListModel.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/shared/NameFit.h"
-#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -97,7 +96,7 @@ void MappingRow::paint(QPainter* painter, const QStyleOptionViewItem& option, co
     p.setFont(nameFont);
     p.setPen(Qt::white);
     p.drawText(QRectF(left, y, width, QFontMetricsF(nameFont).height()), Qt::AlignLeft | Qt::AlignVCenter,
-               plainText::paintedName(tool.name, QFontMetricsF(nameFont), width));
+               names_(tool.name, nameFont, width));
     if (!row->shortcut.isEmpty()) {
         y += QFontMetricsF(nameFont).height() + 2;
         p.setFont(shortcutFont);

@@ -2,6 +2,7 @@
 
 #include "model/ButtonMapping.h"
 #include "ui/mapping/widgets/ButtonBadge.h"
+#include "ui/shared/PaintedNames.h"
 
 #include <QStyledItemDelegate>
 
@@ -39,6 +40,7 @@ public:
 private:
     const MappingListModel& model_;
     std::function<void(const ButtonMapping&)> onRemove_;
+    mutable PaintedNames names_;
 };
 
 // Draws an event log row: the message over its time on a rounded plate.

@@ -132,7 +132,7 @@ void ToolListItem::paintTool(QPainter& painter, const QRect& rect, const ToolLis
         painter.setFont(font);
         painter.setPen(colour);
         painter.drawText(QRectF(left, y, width, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         plainText::paintedName(text, metrics, width));
+                         names_(text, font, width));
         y += metrics.height() + 2;
     };
     line(row.tool.name, nameFont, Qt::white);

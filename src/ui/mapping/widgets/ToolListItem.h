@@ -2,6 +2,7 @@
 
 #include "model/RadiologyTool.h"
 #include "ui/mapping/widgets/ButtonBadge.h"
+#include "ui/shared/PaintedNames.h"
 
 #include <QStyledItemDelegate>
 
@@ -54,6 +55,7 @@ private:
     const MappingToolListModel& model_;
     std::function<void(const RadiologyTool&)> onSelect_;
     std::function<void(const RadiologyTool&)> onToggleFavorite_;
+    mutable PaintedNames names_;
 };
 
 } // namespace velmor

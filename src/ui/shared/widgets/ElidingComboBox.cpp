@@ -1,7 +1,6 @@
 #include "ui/shared/widgets/ElidingComboBox.h"
 
 #include "ui/shared/NameFit.h"
-#include "ui/shared/widgets/MenuRoom.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -36,9 +35,9 @@ void ElidingComboBox::showEntries(const QList<Entry>& entries, const QVariant& c
         same = itemData(i) == entries[i].value && wholeText(i) == entries[i].text;
     if (!same) {
         clear();
-        const MenuRoom room(*this);
+        entryTexts_.beginFill(*this);
         for (const Entry& entry : entries) {
-            addItem(room.fitted(entry.text), entry.value);
+            addItem(entryTexts_.fitted(entry.text), entry.value);
             setItemData(count() - 1, entry.text, wholeTextRole);
         }
     }

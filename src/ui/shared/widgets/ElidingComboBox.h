@@ -2,6 +2,7 @@
 
 #include "platform/Text.h"
 #include "platform/TextEnds.h"
+#include "ui/shared/widgets/MenuEntryTexts.h"
 
 #include <QComboBox>
 #include <QList>
@@ -46,6 +47,8 @@ private:
     QString wholeText(int index) const;
     // Narrows the list about to be shown, under the picker and on its screen.
     void fitList(QWidget& list) const;
+
+    MenuEntryTexts entryTexts_;
 };
 
 // Shows profiles (user or PACS) by name, each holding its id, and selects `current`.
