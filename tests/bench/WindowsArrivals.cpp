@@ -89,15 +89,20 @@ QList<RadiologyTool> manyTools(int run)
 
 } // namespace
 
-int runArrivals(int runs, int argc, char** argv)
+void useTemporaryHome(const QTemporaryDir& home)
 {
-    QTemporaryDir home;
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
     qputenv("VELMOR_CLOUD_FOLDER", QFile::encodeName(home.filePath("cloud")));
     QDir().mkpath(home.filePath("cloud"));
     qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+int runArrivals(int runs, int argc, char** argv)
+{
+    QTemporaryDir home;
+    useTemporaryHome(home);
 
     Application application(argc, argv);
     installTheme(application);

@@ -10,7 +10,12 @@
 //
 //   velmor_bench_WindowsBench --arrivals RUNS   prints "name: value" lines (ms)
 
+class QTemporaryDir;
+
 namespace velmor::bench {
+
+// Points the data, settings, cache and cloud folders into `home`, offscreen.
+void useTemporaryHome(const QTemporaryDir& home);
 
 int runArrivals(int runs, int argc, char** argv);
 

@@ -104,12 +104,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir home;
     writeData(home.filePath("data"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath("cache")));
-    qputenv("VELMOR_CLOUD_FOLDER", QFile::encodeName(home.filePath("cloud")));
-    QDir().mkpath(home.filePath("cloud"));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::useTemporaryHome(home);
 
     QApplication application(argc, argv);
     installTheme(application);
