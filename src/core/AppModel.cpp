@@ -137,6 +137,7 @@ void AppModel::installCallbacks()
         if (const auto self = weak.lock())
             (*self)->handleStoreMessage(title, message);
     };
+    profileStore_->onLog = onLog;
     // An icon that cannot be drawn is told under the title of where it came from: the
     // icon sync tells it as it tells what it refuses.
     IconRenderer::shared().setFailureHandler([weak](IconOrigin origin, const QString& description) {

@@ -41,6 +41,8 @@ class ProfileStore {
 public:
     // Receives every user-facing notice: failures, restores, import and export results.
     using ErrorHandler = std::function<void(const QString& title, const QString& message)>;
+    // Receives a line for the log only (the details behind a notice that counts them).
+    using LogHandler = std::function<void(const QString& line)>;
     // Called after a save that wrote the profiles file, unless that save suppressed it.
     using SaveHandler = std::function<void()>;
     // The wall clock that dates the store's writes.
@@ -68,6 +70,7 @@ public:
     const Published<std::optional<QDateTime>>& lastSaved() const { return lastSaved_; }
 
     ErrorHandler onError;
+    LogHandler onLog;
     SaveHandler onSave;
     // The system's UTC time unless a test puts another in place.
     Clock clock = [] { return QDateTime::currentDateTimeUtc(); };

@@ -38,9 +38,14 @@ CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirec
       base_(baseFolder, [this](const QString& message) {
           if (onRefusal_)
               onRefusal_(message);
+      }),
+      keptCopies_(baseFolder, [this](const QString& message) {
+          if (onRefusal_)
+              onRefusal_(message);
       })
 {
     folder_->sweepTemporaries();
+    recallUntoldCopies();
 }
 
 CloudKitIconSync::~CloudKitIconSync() = default;
@@ -84,6 +89,8 @@ QCoro::Task<QStringList> CloudKitIconSync::takeIcons(QStringList names)
     if (alive.expired())
         co_return QStringList();
     QStringList kept = notices_.takeKept();
+    // The caller tells them.
+    keptCopies_.told(kept);
     tell();
     co_return kept;
 }
@@ -97,7 +104,7 @@ QList<CloudKitIconSync::Icon> CloudKitIconSync::iconsNamed(const QStringList& na
         const Icon icon{iconBaseName(name), iconFileName(name)};
         // The name becomes a file name in the icons folder and a record name.
         if (!isCustomIconFileName(icon.file) || !isPlainFileName(icon.record)) {
-            notices_.problem(name, iconNameRefusedText(name));
+            notices_.problem(name, iconNameRefusedText(name), IconProblem::name);
             continue;
         }
         // Two spellings of one icon's extension: the one that is a file here.
@@ -151,16 +158,16 @@ QCoro::Task<> CloudKitIconSync::syncIcon(Icon icon, Mode mode)
         settled(icon, {icon.file, *local->hash, record->recordChangeTag(), local->stamp});
         break;
     case IconStep::upload:
-        co_await upload(std::move(icon), std::move(*local), std::move(record), std::nullopt);
+        co_await uploadIcon(std::move(icon), std::move(*local), std::move(record), std::nullopt);
         break;
     case IconStep::uploadKeepingRemote:
-        co_await upload(std::move(icon), std::move(*local), std::move(record), std::move(remote));
+        co_await uploadIcon(std::move(icon), std::move(*local), std::move(record), std::move(remote));
         break;
     case IconStep::download:
-        co_await download(std::move(icon), std::move(*local), std::move(*record), std::move(remote), false);
+        co_await downloadIcon(std::move(icon), std::move(*local), std::move(*record), std::move(remote), false);
         break;
     case IconStep::downloadKeepingLocal:
-        co_await download(std::move(icon), std::move(*local), std::move(*record), std::move(remote), true);
+        co_await downloadIcon(std::move(icon), std::move(*local), std::move(*record), std::move(remote), true);
         break;
     }
 }
@@ -172,7 +179,7 @@ std::optional<CloudKitIconSync::Local> CloudKitIconSync::inspectLocal(const Icon
     if (local.stamp.kind == files::FileKind::missing)
         return local;
     if (const std::optional<QString> refused = localRefusalText(icon.file, iconsDirectory_, local.stamp)) {
-        notices_.problem(icon.record, *refused);
+        notices_.problem(icon.record, *refused, localRefusalKind(local.stamp));
         return std::nullopt;
     }
     local.date = std::min(dateOfNs(local.stamp.modifiedNs), QDateTime::currentDateTimeUtc());
@@ -186,7 +193,7 @@ std::optional<CloudKitIconSync::Local> CloudKitIconSync::inspectLocal(const Icon
     if (read.failure == files::ReadFailure::missing)
         return Local{};
     if (!read.bytes) {
-        notices_.problem(icon.record, read.error);
+        notices_.problem(icon.record, read.error, IconProblem::unreadable);
         return std::nullopt;
     }
     // Being written now: the next sync finds it whole.
@@ -218,7 +225,7 @@ CloudKitIconSync::Remote CloudKitIconSync::inspectRemote(const Icon& icon, const
     }
     files::FileRead read = files::readRegular(asset->filePath, SvgIconLimits::maxFileBytes);
     if (!read.bytes) {
-        notices_.problem(icon.record, remoteRefusalText(icon.file, read.error));
+        notices_.problem(icon.record, remoteRefusalText(icon.file, read.error), IconProblem::refusedInCloud);
         return remote;
     }
     remote.usable = true;
@@ -238,12 +245,15 @@ IconSides CloudKitIconSync::sidesOf(const Icon& icon, const Local& local, const 
                      remote.date,
                      remote.hasPreview,
                      base ? std::optional(base->hash) : std::nullopt,
-                     mode == Mode::take};
+                     // A kept copy that has not synced as an icon gives way to any record of its name.
+                     mode == Mode::take || (!base && keptCopies_.contains(icon.file))};
 }
 
 void CloudKitIconSync::settled(const Icon& icon, IconSyncBase::Entry entry)
 {
     base_.remember(icon.record, std::move(entry));
+    // An icon from now on, synced as any other.
+    keptCopies_.remove(icon.file);
     notices_.settled(icon.record);
     // A kill loses the syncs since the last write only; they then compare as drawings.
     if (++settledSinceWrite_ >= baseWriteInterval) {
@@ -262,7 +272,7 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
     case Code::serverRejectedRequest:
     case Code::assetFileNotFound:
     case Code::invalidArguments:
-        notices_.problem(name, error.localizedDescription());
+        notices_.problem(name, error.localizedDescription(), IconProblem::cloud);
         return;
     default:
         return;
@@ -272,10 +282,26 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
 void CloudKitIconSync::tell()
 {
     const IconNotices::Messages messages = notices_.take(iconsDirectory_);
+    if (onLog_)
+        for (const QString& line : messages.logLines)
+            onLog_(line);
     if (messages.problems && onRefusal_)
         onRefusal_(*messages.problems);
-    if (messages.kept && onKept_)
+    if (messages.kept && onKept_) {
         onKept_(*messages.kept);
+        keptCopies_.told(messages.keptFiles);
+    }
+}
+
+void CloudKitIconSync::recallUntoldCopies()
+{
+    const QStringList untold = keptCopies_.untold();
+    for (const QString& file : keptCopies_.files()) {
+        if (folder_->stamp(file).kind != files::FileKind::regular)
+            keptCopies_.remove(file);
+        else if (untold.contains(file))
+            notices_.kept(file);
+    }
 }
 
 QString CloudKitIconSync::iconBaseName(const QString& name)

@@ -2,6 +2,7 @@
 
 #include "platform/cloud/Container.h"
 #include "sync/IconFolder.h"
+#include "sync/IconKeptCopies.h"
 #include "sync/IconNotices.h"
 #include "sync/IconSyncBase.h"
 #include "sync/IconSyncDecision.h"
@@ -63,6 +64,8 @@ public:
 
     void setRefusalHandler(Handler handler) { onRefusal_ = std::move(handler); }
     void setKeptHandler(Handler handler) { onKept_ = std::move(handler); }
+    // Receives a line for the log: each problem of a pass whose message only counts them.
+    void setLogHandler(Handler handler) { onLog_ = std::move(handler); }
     // The cloud account (its user record name) the base is for.
     void setAccount(const QString& account) { base_.setAccount(account); }
 
@@ -109,8 +112,10 @@ private:
     std::optional<Local> inspectLocal(const Icon& icon);
     Remote inspectRemote(const Icon& icon, const std::optional<cloud::Record>& record);
     IconSides sidesOf(const Icon& icon, const Local& local, const Remote& remote, Mode mode) const;
-    QCoro::Task<> upload(Icon icon, Local local, std::optional<cloud::Record> record, std::optional<Remote> keep);
-    QCoro::Task<> download(Icon icon, Local local, cloud::Record record, Remote remote, bool keepLocal);
+    QCoro::Task<> uploadIcon(Icon icon, Local local, std::optional<cloud::Record> record, std::optional<Remote> keep);
+    // The preview of a drawn icon as a temporary PNG file.
+    std::optional<QString> makePNGFile(const Icon& icon, const QImage& image) const;
+    QCoro::Task<> downloadIcon(Icon icon, Local local, cloud::Record record, Remote remote, bool keepLocal);
     // A drawing that draws: the renderer tells the user of one that does not.
     QCoro::Task<bool> draws(QByteArray document, QString fileName);
     // A name beside the icon for a kept drawing: a free one, or one already holding it.
@@ -121,6 +126,16 @@ private:
     QCoro::Task<std::optional<KeptName>> keptName(QString recordName, QByteArray document);
     // Writes `document` beside the icon; whether it is kept there now.
     QCoro::Task<bool> keepBeside(Icon icon, QByteArray document, QDateTime date);
+    // Whether a name beside the icon is free here: no icon file of that base name in any
+    // spelling of ".svg".
+    bool freeHere(const QString& fileName) const;
+    // Whether the record of a kept copy's name is free in the cloud; none when that is
+    // not known now.
+    QCoro::Task<std::optional<bool>> freeInCloud(QString recordName);
+    // Notes a kept copy before it is made, tells it once it is; false when it was not made.
+    bool keepCopy(const QString& fileName, const std::function<IconFolder::Written()>& make);
+    // What the last run kept but did not tell, told with this run's first message.
+    void recallUntoldCopies();
     std::optional<QString> temporaryFile(const QString& name, const QString& suffix, const QByteArray& bytes) const;
     void settled(const Icon& icon, IconSyncBase::Entry entry);
     void reportRefusal(const QString& name, const cloud::Error& error);
@@ -129,10 +144,12 @@ private:
     cloud::Database& database_;
     Handler onRefusal_;
     Handler onKept_;
+    Handler onLog_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
     std::unique_ptr<IconFolder> folder_;
     IconSyncBase base_;
+    IconKeptCopies keptCopies_;
     IconNotices notices_;
     // The pass under way: its kept drawings, and how many icons settled since the base was written.
     QStringList kept_;

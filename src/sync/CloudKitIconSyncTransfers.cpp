@@ -31,10 +31,31 @@ QString numberedName(const QString& baseName, int n)
 // Numbered names tried for a kept drawing before giving up.
 constexpr int maxKeptNumber = 1000;
 
+enum class Keeping { keep, nothingToKeep, wait };
+
+// Only the check's refusal says that the other side's drawing is no drawing: one that
+// was not checked (no drawing program, a check killed from outside, one stopped by a
+// time limit or failing) is still someone's drawing, kept like any other.
+Keeping keepingAfterCheck(IconRenderOutcome outcome)
+{
+    switch (outcome) {
+    case IconRenderOutcome::refused:
+        return Keeping::nothingToKeep;
+    case IconRenderOutcome::cancelled:
+        return Keeping::wait;
+    case IconRenderOutcome::drawn:
+    case IconRenderOutcome::overran:
+    case IconRenderOutcome::crashed:
+    case IconRenderOutcome::unavailable:
+        break;
+    }
+    return Keeping::keep;
+}
+
 } // namespace
 
-QCoro::Task<> CloudKitIconSync::upload(Icon icon, Local local, std::optional<cloud::Record> fetched,
-                                       std::optional<Remote> keep)
+QCoro::Task<> CloudKitIconSync::uploadIcon(Icon icon, Local local, std::optional<cloud::Record> fetched,
+                                           std::optional<Remote> keep)
 {
     const std::weak_ptr<const int> alive = alive_;
     if (!local.bytes) {
@@ -62,10 +83,8 @@ QCoro::Task<> CloudKitIconSync::upload(Icon icon, Local local, std::optional<clo
         if (alive.expired() || !kept)
             co_return;
     }
-    std::optional<QString> preview;
-    if (drawn.outcome == IconRenderOutcome::drawn)
-        if (const std::optional<QByteArray> png = renderPNG(drawn.image, previewSide))
-            preview = temporaryFile(icon.record, QStringLiteral(".png"), *png);
+    const std::optional<QString> preview =
+        drawn.outcome == IconRenderOutcome::drawn ? makePNGFile(icon, drawn.image) : std::nullopt;
     // The bytes compared go up, whatever the file holds by the time the database copies it.
     const std::optional<QString> svg = temporaryFile(icon.record, QStringLiteral(".svg"), document);
     if (svg) {
@@ -90,7 +109,8 @@ QCoro::Task<> CloudKitIconSync::upload(Icon icon, Local local, std::optional<clo
         QFile::remove(*preview);
 }
 
-QCoro::Task<> CloudKitIconSync::download(Icon icon, Local local, cloud::Record record, Remote remote, bool keepLocal)
+QCoro::Task<> CloudKitIconSync::downloadIcon(Icon icon, Local local, cloud::Record record, Remote remote,
+                                             bool keepLocal)
 {
     const std::weak_ptr<const int> alive = alive_;
     if (!remote.document) {
@@ -119,14 +139,18 @@ QCoro::Task<> CloudKitIconSync::download(Icon icon, Local local, cloud::Record r
             co_return;
     }
     const QString keepAs = kept && !kept->alreadyKept ? kept->fileName : QString();
-    const IconFolder::Written written = folder_->replace(icon.file, document, remote.date, local.stamp, keepAs);
-    if (!written.written) {
+    IconFolder::Written written;
+    const auto write = [&] {
+        written = folder_->replace(icon.file, document, remote.date, local.stamp, keepAs);
+        return written;
+    };
+    const bool placed = keepAs.isEmpty() ? write().written : keepCopy(keepAs, write);
+    if (!placed) {
         if (!written.error.isEmpty())
-            notices_.problem(icon.record, iconWriteFailureText(icon.file, iconsDirectory_, written.error));
+            notices_.problem(icon.record, iconWriteFailureText(icon.file, iconsDirectory_, written.error),
+                             IconProblem::notWritten);
         co_return;
     }
-    if (!keepAs.isEmpty())
-        notices_.kept(keepAs);
     settled(icon, {icon.file, *remote.hash, record.recordChangeTag(), written.stamp});
     CustomIconLibrary::shared().iconFilesChanged();
 }
@@ -148,49 +172,104 @@ QCoro::Task<std::optional<CloudKitIconSync::KeptName>> CloudKitIconSync::keptNam
         if (stamp.kind == files::FileKind::regular &&
             folder_->read(name, SvgIconLimits::maxFileBytes).bytes == document)
             co_return KeptName{name, true};
-        if (stamp.kind != files::FileKind::missing)
+        if (!freeHere(name))
             continue;
         // Nor the name of an icon in the cloud, which a tool may use.
-        const QString numbered = iconBaseName(name);
-        bool inCloud = false;
-        try {
-            const std::optional<cloud::Record> found = co_await fetchRecord(numbered);
-            inCloud = found.has_value();
-        } catch (const std::exception&) {
-            // Free here is what matters.
-        }
-        if (alive.expired())
+        const std::optional<bool> free = co_await freeInCloud(iconBaseName(name));
+        if (alive.expired() || !free)
             co_return std::nullopt;
-        if (!inCloud && folder_->stamp(name).kind == files::FileKind::missing)
+        if (*free && freeHere(name))
             co_return KeptName{name, false};
     }
     co_return std::nullopt;
 }
 
+bool CloudKitIconSync::freeHere(const QString& fileName) const
+{
+    const QString base = iconBaseName(fileName);
+    // Every spelling of ".svg": one record, whichever a tool names.
+    for (int spelling = 0; spelling < 8; ++spelling) {
+        QString extension = QStringLiteral(".svg");
+        for (int letter = 0; letter < 3; ++letter)
+            if (spelling & (1 << letter))
+                extension[letter + 1] = extension[letter + 1].toUpper();
+        if (folder_->stamp(base + extension).kind != files::FileKind::missing)
+            return false;
+    }
+    return !base_.entry(base) && !keptCopies_.contains(fileName);
+}
+
+QCoro::Task<std::optional<bool>> CloudKitIconSync::freeInCloud(QString recordName)
+{
+    using Code = cloud::Error::Code;
+    try {
+        const std::optional<cloud::Record> found = co_await fetchRecord(recordName);
+        co_return !found.has_value();
+    } catch (const cloud::Error& error) {
+        // A record there that cannot be read takes the name; an outage leaves it unknown.
+        switch (error.code()) {
+        case Code::internalError:
+        case Code::permissionFailure:
+        case Code::serverRejectedRequest:
+        case Code::assetFileNotFound:
+        case Code::invalidArguments:
+            co_return false;
+        default:
+            co_return std::nullopt;
+        }
+    } catch (...) {
+        co_return std::nullopt;
+    }
+}
+
 QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, QDateTime date)
 {
     const std::weak_ptr<const int> alive = alive_;
-    // A drawing that no machine could draw is no icon to keep.
     const QString fileName = icon.file;
-    const bool drawable = co_await draws(document, fileName);
+    const IconRenderResult checked =
+        co_await renderIcon(IconRenderer::shared(), document, SvgIconLimits::imageSide, fileName);
     if (alive.expired())
         co_return false;
-    if (!drawable)
+    switch (keepingAfterCheck(checked.outcome)) {
+    case Keeping::nothingToKeep:
         co_return true;
+    case Keeping::wait:
+        co_return false;
+    case Keeping::keep:
+        break;
+    }
     const QString recordName = icon.record;
     const std::optional<KeptName> kept = co_await keptName(recordName, document);
     if (alive.expired() || !kept)
         co_return false;
     if (kept->alreadyKept)
         co_return true;
-    const IconFolder::Written written = folder_->replace(kept->fileName, document, date, files::FileStamp{});
-    if (!written.written) {
-        if (!written.error.isEmpty())
-            notices_.problem(icon.record, iconWriteFailureText(kept->fileName, iconsDirectory_, written.error));
-        co_return false;
+    IconFolder::Written written;
+    const bool made = keepCopy(kept->fileName, [&] {
+        written = folder_->replace(kept->fileName, document, date, files::FileStamp{});
+        return written;
+    });
+    if (!made && !written.error.isEmpty())
+        notices_.problem(icon.record, iconWriteFailureText(kept->fileName, iconsDirectory_, written.error),
+                         IconProblem::notWritten);
+    co_return made;
+}
+
+bool CloudKitIconSync::keepCopy(const QString& fileName, const std::function<IconFolder::Written()>& make)
+{
+    keptCopies_.add(fileName);
+    if (!make().written) {
+        keptCopies_.remove(fileName);
+        return false;
     }
-    notices_.kept(kept->fileName);
-    co_return true;
+    notices_.kept(fileName);
+    return true;
+}
+
+std::optional<QString> CloudKitIconSync::makePNGFile(const Icon& icon, const QImage& image) const
+{
+    const std::optional<QByteArray> png = renderPNG(image, previewSide);
+    return png ? temporaryFile(icon.record, QStringLiteral(".png"), *png) : std::nullopt;
 }
 
 std::optional<QString> CloudKitIconSync::temporaryFile(const QString& name, const QString& suffix,

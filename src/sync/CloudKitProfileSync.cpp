@@ -100,6 +100,10 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
     iconSync_->setKeptHandler([this](const QString& description) { report(warningTitle, description); });
+    iconSync_->setLogHandler([this](const QString& line) {
+        if (const ProfileStore::LogHandler log = profileStore_->onLog)
+            log(errorTitle + QStringLiteral(": ") + line);
+    });
 }
 
 CloudKitProfileSync::~CloudKitProfileSync() = default;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,9 +21,25 @@ namespace {
 // Hidden, and no icon's name: neither the picker nor the sync ever takes one for an icon.
 const QByteArray temporaryPrefix = QByteArrayLiteral(".velmor-icon-");
 
+// ".velmor-icon-‹pid›-‹n›": the writing process is named, so that another Velmor on the
+// same folder removes only what processes that are gone left behind.
 QByteArray temporaryName()
 {
-    return temporaryPrefix + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+    return temporaryPrefix + QByteArray::number(::getpid()) + '-' +
+           QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+}
+
+// The writer of a temporary name: ".velmor-icon-‹pid›-‹n›", or ".velmor-icon-‹n›" as
+// earlier versions named them.
+std::optional<temporaryFolders::Writer> writerOfTemporary(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.velmor-icon-(?:([0-9]{1,10})-)?[0-9a-z]{1,13}$"));
+    const QRegularExpressionMatch match = pattern.match(name);
+    if (!match.hasMatch())
+        return std::nullopt;
+    if (match.hasCaptured(1))
+        return temporaryFolders::Writer{match.captured(1).toLongLong()};
+    return temporaryFolders::Writer{};
 }
 
 timespec timeOf(const QDateTime& date)
@@ -120,17 +137,13 @@ IconFolder::Written IconFolder::replace(const QString& fileName, const QByteArra
     return {true, {}, files::fileStampAt(folder.get(), fileName)};
 }
 
-void IconFolder::sweepTemporaries() const
+QStringList IconFolder::sweepTemporaries(const temporaryFolders::Processes& processes) const
 {
-    const UniqueFd folder(::open(QFile::encodeName(path_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(
+        ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
     if (!folder)
-        return;
-    const std::optional<QByteArrayList> names = files::entryNamesAt(folder.get());
-    for (const QByteArray& name : names.value_or(QByteArrayList())) {
-        if (name.startsWith(temporaryPrefix) &&
-            files::fileStampAt(folder.get(), QFile::decodeName(name)).kind == files::FileKind::regular)
-            ::unlinkat(folder.get(), name.constData(), 0);
-    }
+        return {};
+    return temporaryFolders::removeLeftoverFiles(folder.get(), writerOfTemporary, processes);
 }
 
 } // namespace velmor

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/RegularFile.h"
+#include "platform/TemporaryFolders.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -39,8 +40,11 @@ public:
     // there moves to that name, which must be free, in the same step.
     Written replace(const QString& fileName, const QByteArray& bytes, const QDateTime& date,
                     const files::FileStamp& expected, const QString& keepAs = {});
-    // Removes what writes cut short by a kill left behind.
-    void sweepTemporaries() const;
+    // Removes what writes cut short by a kill left behind: the temporary files of
+    // processes that no longer run (another Velmor on this folder may be writing).
+    // Returns the names removed.
+    QStringList sweepTemporaries(
+        const temporaryFolders::Processes& processes = temporaryFolders::Processes::system()) const;
 
 protected:
     enum class Step { create, write };

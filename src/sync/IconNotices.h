@@ -12,13 +12,17 @@
 
 namespace velmor {
 
+// What kind of problem keeps an icon from syncing, counted in a pass's message.
+enum class IconProblem { name, link, folder, notAFile, tooLarge, unreadable, refusedInCloud, notWritten, cloud };
+
 // What the icon sync tells the user. A problem is told once per icon and cause, until
 // that icon syncs again; the problems and the kept drawings of one pass are gathered, so
-// that hundreds of damaged records make one message with a count, not hundreds.
+// that hundreds of damaged records make one message with counts, not hundreds: each
+// problem then goes to the log.
 class IconNotices {
 public:
     // `recordName`'s problem, described for the user; dropped when told before.
-    void problem(const QString& recordName, const QString& description);
+    void problem(const QString& recordName, const QString& description, IconProblem kind);
     // The icon synced: its problems may be told again.
     void settled(const QString& recordName);
     // A drawing kept beside the icon under this file name.
@@ -26,7 +30,11 @@ public:
 
     struct Messages {
         std::optional<QString> problems;
+        // Each problem, when `problems` only counts them.
+        QStringList logLines;
         std::optional<QString> kept;
+        // The file names `kept` tells of.
+        QStringList keptFiles;
     };
     // The kept drawings so far, which are not told then.
     QStringList takeKept() { return std::exchange(kept_, {}); }
@@ -36,6 +44,7 @@ public:
 private:
     QHash<QString, QSet<QString>> told_;
     QStringList problems_;
+    QList<IconProblem> kinds_;
     QStringList kept_;
 };
 
@@ -43,6 +52,9 @@ private:
 QString iconNameRefusedText(const QString& name);
 // Why a local entry is not synced (a link, a folder, a pipe, a file over an icon's size); none for an icon file.
 std::optional<QString> localRefusalText(const QString& fileName, const QString& folder, const files::FileStamp& stamp);
+IconProblem localRefusalKind(const files::FileStamp& stamp);
+// "N icons could not be synced: 2 links, 1 folder. See the Event Log."
+QString iconProblemsSummary(const QList<IconProblem>& kinds);
 QString remoteRefusalText(const QString& fileName, const QString& reason);
 QString iconWriteFailureText(const QString& fileName, const QString& folder, const QString& reason);
 
