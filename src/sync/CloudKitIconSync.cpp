@@ -264,19 +264,9 @@ void CloudKitIconSync::settled(const Icon& icon, IconSyncBase::Entry entry)
 
 void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& error)
 {
-    using Code = cloud::Error::Code;
     // Conflicts, outages and a missing account pass; the next sync compares again.
-    switch (error.code()) {
-    case Code::internalError:
-    case Code::permissionFailure:
-    case Code::serverRejectedRequest:
-    case Code::assetFileNotFound:
-    case Code::invalidArguments:
+    if (isRecordRefusal(error))
         notices_.problem(name, error.localizedDescription(), IconProblem::cloud);
-        return;
-    default:
-        return;
-    }
 }
 
 void CloudKitIconSync::tell()

@@ -36,6 +36,23 @@ struct CloudKitIconSync::Remote {
     bool hasPreview = false;
 };
 
+// An error about the record itself (damaged, refused), which needs the user; not a
+// conflict, an outage or a missing account, which the next sync gets past.
+inline bool isRecordRefusal(const cloud::Error& error)
+{
+    using Code = cloud::Error::Code;
+    switch (error.code()) {
+    case Code::internalError:
+    case Code::permissionFailure:
+    case Code::serverRejectedRequest:
+    case Code::assetFileNotFound:
+    case Code::invalidArguments:
+        return true;
+    default:
+        return false;
+    }
+}
+
 inline QDateTime dateOfNs(qint64 ns) { return QDateTime::fromMSecsSinceEpoch(ns / 1'000'000, QTimeZone::utc()); }
 
 } // namespace velmor

@@ -175,7 +175,9 @@ QCoro::Task<std::optional<CloudKitIconSync::KeptName>> CloudKitIconSync::keptNam
         if (!freeHere(name))
             continue;
         // Nor the name of an icon in the cloud, which a tool may use.
-        const std::optional<bool> free = co_await freeInCloud(iconBaseName(name));
+        // g++ 12: no temporaries in the awaited call.
+        const QString numbered = iconBaseName(name);
+        const std::optional<bool> free = co_await freeInCloud(numbered);
         if (alive.expired() || !free)
             co_return std::nullopt;
         if (*free && freeHere(name))
@@ -201,22 +203,14 @@ bool CloudKitIconSync::freeHere(const QString& fileName) const
 
 QCoro::Task<std::optional<bool>> CloudKitIconSync::freeInCloud(QString recordName)
 {
-    using Code = cloud::Error::Code;
     try {
         const std::optional<cloud::Record> found = co_await fetchRecord(recordName);
         co_return !found.has_value();
     } catch (const cloud::Error& error) {
         // A record there that cannot be read takes the name; an outage leaves it unknown.
-        switch (error.code()) {
-        case Code::internalError:
-        case Code::permissionFailure:
-        case Code::serverRejectedRequest:
-        case Code::assetFileNotFound:
-        case Code::invalidArguments:
+        if (isRecordRefusal(error))
             co_return false;
-        default:
-            co_return std::nullopt;
-        }
+        co_return std::nullopt;
     } catch (...) {
         co_return std::nullopt;
     }
