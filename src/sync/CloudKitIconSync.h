@@ -29,8 +29,10 @@ namespace velmor {
 // and record as last synced are kept (IconSyncBase), a drawing changed on one side goes
 // to the other, and when both sides changed it, or no base tells, the later drawing
 // stays under the icon's name and the other is kept beside it under a numbered name
-// ("scan 2.svg"). Downloads are written by IconFolder: never through a link, never out
-// of the icons folder, never over a file saved meanwhile. Names follow the custom icon
+// ("scan 2.svg"), the user's file from then on: it never goes up, and a record of its
+// name takes its place and moves it aside (IconKeptCopies). Downloads are written by
+// IconFolder: never through a link, never out of the icons folder, never over a file
+// saved meanwhile. Names follow the custom icon
 // rule of the picker (isCustomIconFileName). Icons are handled one after another; every
 // failure affects only the icon at hand. Refused saves and outages are silent; what needs
 // the user (a damaged or refused record or file, a folder that cannot be written) is
@@ -126,8 +128,8 @@ private:
     QCoro::Task<std::optional<KeptName>> keptName(QString recordName, QByteArray document);
     // Writes `document` beside the icon; whether it is kept there now.
     QCoro::Task<bool> keepBeside(Icon icon, QByteArray document, QDateTime date);
-    // Whether a name beside the icon is free here: no icon file of that base name in any
-    // spelling of ".svg".
+    // Whether a name beside the icon is free here: no file of that base name in any
+    // spelling of ".svg", no icon synced before and no kept copy under it.
     bool freeHere(const QString& fileName) const;
     // Whether the record of a kept copy's name is free in the cloud; none when that is
     // not known now.
