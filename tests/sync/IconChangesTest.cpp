@@ -285,7 +285,8 @@ TEST_F(IconChanges, AFullOrReadOnlyFolderIsToldOncePerCauseAndTheNextSyncComplet
     for (int round = 0; round < 2; ++round)
         sync(*m, {"a", "b"});
     ASSERT_EQ(m->problems.size(), 1);
-    EXPECT_EQ(m->problems.first(), "2 icons could not be synced: 2 files that could not be written. See the Event Log.");
+    EXPECT_EQ(m->problems.first(),
+              "2 icons could not be synced: 2 files that could not be written. See the Event Log.");
     EXPECT_TRUE(m->logged.first().contains("No space left on device"));
     m->folder->writeFault = 0;
     m->folder->createFault = EROFS;

@@ -202,8 +202,8 @@ TEST_F(KeptCopies, AMessageForSeveralCausesCountsEachAndNamesTheLog)
     ASSERT_TRUE(QFile::link(outside.filePath("x.svg"), m->path("l1.svg")));
     ASSERT_TRUE(QFile::link(outside.filePath("y.svg"), m->path("l2.svg")));
     ASSERT_TRUE(QDir(m->icons.path()).mkdir("f.svg"));
-    cloud.failNext(cloud::MemoryCloud::Call::fetchRecord,
-                   cloud::Error(cloud::Error::Code::internalError, "The record “d” in the cloud folder is damaged."));
+    const cloud::Error damaged(cloud::Error::Code::internalError, "The record “d” in the cloud folder is damaged.");
+    cloud.failNext(cloud::MemoryCloud::Call::fetchRecord, damaged);
     sync(*m, {"d", "f.svg", "l1.svg", "l2.svg", "ok.svg"});
     ASSERT_EQ(m->problems.size(), 1);
     EXPECT_EQ(m->problems.first(), "4 icons could not be synced: 1 iCloud error, 1 folder, 2 links. See the Event Log.");
