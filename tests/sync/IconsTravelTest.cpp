@@ -108,7 +108,8 @@ TEST_F(IconsTravel, DownloadsCutShortCompleteAtTheNextStart)
     for (const char* name : {"i2.svg", "i3.svg", "i4.svg"})
         QFile::remove(iconPath(*b, name));
     QFile::rename(iconPath(*b, "i2 2.svg"), iconPath(*b, "i2.svg")); // not moved aside yet either
-    writeFile(iconPath(*b, ".velmor-icon-cut"), "<svg");
+    // Named by the killed process: an id above any the system gives.
+    writeFile(iconPath(*b, ".velmor-icon-4194304-cut"), "<svg");
     QFile::remove(QDir(b->folder.path()).filePath(IconSyncBase::fileName));
     const int before = uploads();
     b->messages.clear();
