@@ -11,6 +11,8 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <thread>
@@ -91,6 +93,35 @@ protected:
             return e;
         }
     }
+};
+
+// A process of this program that runs until it goes.
+class LiveProcess {
+public:
+    LiveProcess()
+    {
+        int ends[2] = {-1, -1};
+        EXPECT_EQ(::pipe(ends), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ends[1]);
+            char byte = 0;
+            [[maybe_unused]] const ssize_t read = ::read(ends[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(ends[0]);
+        release_ = ends[1];
+    }
+    ~LiveProcess()
+    {
+        ::close(release_);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
 };
 
 pid_t unusedProcessId()
@@ -177,9 +208,13 @@ TEST_F(FolderLockTest, AHolderGoneFromThisMachineIsTakenAtOnce)
     const pid_t unused = unusedProcessId();
     ASSERT_GT(unused, 0);
     const QByteArray host = QSysInfo::machineHostName().toUtf8();
-    // No such process; and process 1, which runs another program than the lock's.
+    const QByteArray self = QByteArray::number(::getpid());
+    const QByteArray program = QFileInfo(QFile::symLinkTarget("/proc/self/exe")).fileName().toUtf8();
+    // No such process; one that runs another program than the lock's; and this
+    // process, which holds no lock now (its removal failed, say).
     for (const QByteArray& lock : {QByteArray::number(unused) + "\nvelmor\n" + host + "\n",
-                                   "1\nvelmor-that-is-not-running\n" + host + "\n"}) {
+                                   self + "\nvelmor-that-is-not-running\n" + host + "\n",
+                                   self + '\n' + program + '\n' + host + "\n1234\n"}) {
         SCOPED_TRACE(lock.toStdString());
         writeFile(lockPath(), lock);
         WaiterClock clock;
@@ -192,6 +227,15 @@ TEST_F(FolderLockTest, AHolderGoneFromThisMachineIsTakenAtOnce)
     WaiterClock clock;
     EXPECT_FALSE(trySave(*client("B", {}, clock.timing()), profiles("from B")));
     EXPECT_GE(clock.waited, std::chrono::milliseconds(FolderLock::staleLockMs));
+
+    // A holder that runs here keeps its lock however long it stays the same.
+    const LiveProcess holder;
+    writeFile(lockPath(), QByteArray::number(holder.pid()) + '\n' + program + '\n' + host + '\n');
+    WaiterClock waiter;
+    const std::optional<Error> found = trySave(*client("B", {}, waiter.timing()), profiles("from B"));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->code(), Error::Code::serviceUnavailable);
+    EXPECT_TRUE(QFileInfo::exists(lockPath()));
 }
 
 TEST_F(FolderLockTest, AHolderWhoseLockWasTakenWritesNothing)

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSysInfo>
 
 #include <signal.h>
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 namespace velmor::cloud::folder {
@@ -54,31 +56,63 @@ QByteArray lockText(const QString& hostName)
         + hostName.toUtf8() + '\n' + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + '\n';
 }
 
-// A holder named by a lock's text is gone from this machine: no process has its id, or
-// the one that has it now runs another program (the id came round again, or the
-// machine started anew). One that cannot be told lives.
-bool goneFromThisMachine(const QByteArray& text, const QString& hostName)
+// What this machine says of the holder a lock's text names.
+enum class Holder { elsewhere, runs, gone };
+
+// The texts of the locks this process holds now.
+class HeldHere {
+public:
+    static HeldHere& instance()
+    {
+        static HeldHere held;
+        return held;
+    }
+    void add(const QByteArray& text)
+    {
+        const std::lock_guard lock(mutex_);
+        texts_.insert(text);
+    }
+    void remove(const QByteArray& text)
+    {
+        const std::lock_guard lock(mutex_);
+        texts_.remove(text);
+    }
+    bool contains(const QByteArray& text)
+    {
+        const std::lock_guard lock(mutex_);
+        return texts_.contains(text);
+    }
+
+private:
+    std::mutex mutex_;
+    QSet<QByteArray> texts_;
+};
+
+// A holder on this machine is asked by its process id: gone when no process has the
+// id, or the one that has it runs another program (the id came round again, or the
+// machine started anew). Another user's process shows only its task name, which a
+// link may have given another name: one that does not match is not known to be gone.
+Holder holderOnThisMachine(const QByteArray& text, const QString& hostName)
 {
     const QList<QByteArray> lines = text.split('\n');
     bool isNumber = false;
     const qint64 pid = lines.value(0).toLongLong(&isNumber);
     if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || lines.size() < 3
-        || lines.at(2) != hostName.toUtf8())
-        return false;
-    if (::kill(static_cast<pid_t>(pid), 0) != 0)
-        return errno == ESRCH;
-    const QByteArray program = lines.at(1);
-    if (program.isEmpty())
-        return false;
+        || lines.at(2) != hostName.toUtf8() || lines.at(1).isEmpty())
+        return Holder::elsewhere;
+    // One of this process's own that no lock holds any more (its removal failed) is gone.
+    if (pid == ::getpid())
+        return HeldHere::instance().contains(text) ? Holder::runs : Holder::gone;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
+        return errno == ESRCH ? Holder::gone : Holder::elsewhere;
+    const QByteArray& program = lines.at(1);
     const QString process = QStringLiteral("/proc/%1/").arg(pid);
     if (const QByteArray running = programName(process + QStringLiteral("exe")); !running.isEmpty())
-        return running != program;
-    // Another user's process: its task name is all there is to see.
+        return running == program ? Holder::runs : Holder::gone;
     QFile task(process + QStringLiteral("comm"));
-    if (!task.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray name = task.readAll().trimmed();
-    return !name.isEmpty() && name != program.left(taskNameBytes);
+    if (task.open(QIODevice::ReadOnly) && task.readAll().trimmed() == program.left(taskNameBytes))
+        return Holder::runs;
+    return Holder::elsewhere;
 }
 
 } // namespace
@@ -97,6 +131,7 @@ FolderLock::FolderLock(const Folder& account, const LockTiming& timing)
         int error = 0;
         if ((mine_ = account.createNew(lockName, text_, &error))) {
             renewal_.emplace(mine_.get(), timing.renewEvery);
+            HeldHere::instance().add(text_);
             return;
         }
         if (error != EEXIST)
@@ -109,8 +144,11 @@ FolderLock::FolderLock(const Folder& account, const LockTiming& timing)
             seen = look;
             seenSince = at;
         }
-        const bool stale = at - seenSince >= std::chrono::milliseconds(staleLockMs)
-            || goneFromThisMachine(look.text.value_or(QByteArray()), hostName_);
+        // A holder that runs here is never taken from, renewing or not; one elsewhere is
+        // watched for as long as a live one renews.
+        const Holder holder = holderOnThisMachine(look.text.value_or(QByteArray()), hostName_);
+        const bool stale = holder == Holder::gone
+            || (holder == Holder::elsewhere && at - seenSince >= std::chrono::milliseconds(staleLockMs));
         // Only the file looked at goes: a holder that came meanwhile keeps its lock.
         if (stale && account.stamp(lockName) == look.stamp) {
             try {
@@ -134,6 +172,7 @@ FolderLock::FolderLock(const Folder& account, const LockTiming& timing)
 FolderLock::~FolderLock()
 {
     renewal_.reset();
+    HeldHere::instance().remove(text_);
     // Only the file this lock made: a client that took the lock has its own there.
     if (isMine()) {
         try {

@@ -34,11 +34,11 @@ struct LockTiming {
 // line after it tells this lock from any other.
 //
 // No clock judges a lock: machines' clocks differ, and a share may take many seconds
-// for one write. The holder touches its file while it works; a waiter takes the lock
-// only when its holder on this machine is no more (asked by process id), or when the
-// file stayed the same for staleLockMs by the waiter's own monotonic clock. A holder
-// whose lock was taken all the same (a share that hid its touches) writes nothing:
-// confirmHeld() before each replacement finds it out.
+// for one write. The holder touches its file while it works. A holder on this machine
+// is asked by its process id: one that runs keeps its lock, one that is gone loses it
+// at once. Any other lock is taken once it stayed the same for staleLockMs by the
+// waiter's own monotonic clock. A holder whose lock was taken all the same (a share
+// that hid its touches) writes nothing: confirmHeld() before each replacement finds it out.
 class FolderLock {
 public:
     // A lock unchanged this long was left by a client that died.
