@@ -4,10 +4,13 @@
 #include "platform/Json.h"
 #include "platform/Text.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QSet>
 
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 #include <utility>
 
 namespace velmor {
@@ -15,12 +18,35 @@ namespace velmor {
 namespace {
 
 using Entry = BuiltInRemovals::Entry;
+// The profile's id (null for a profile) and the name in lower case.
+using Key = std::pair<QUuid, QString>;
 
-// Profiles first, then by profile and name in any case.
-std::pair<QString, QString> keyOf(const Entry& entry)
+Key keyOf(const Entry& entry) { return {entry.pacsProfileId, text::lowercased(entry.name)}; }
+
+// Profiles first, then by profile id as written (its bytes in order, as its hex digits
+// read) and name in any case.
+bool before(const Key& a, const Key& b)
 {
-    return {entry.pacsProfileId.isNull() ? QString() : json::uuidText(entry.pacsProfileId),
-            text::lowercased(entry.name)};
+    const QUuid& x = a.first;
+    const QUuid& y = b.first;
+    if (x != y) {
+        if (x.isNull() || y.isNull())
+            return x.isNull();
+        return std::tie(x.data1, x.data2, x.data3) != std::tie(y.data1, y.data2, y.data3)
+            ? std::tie(x.data1, x.data2, x.data3) < std::tie(y.data1, y.data2, y.data3)
+            : std::lexicographical_compare(std::begin(x.data4), std::end(x.data4), std::begin(y.data4),
+                                           std::end(y.data4));
+    }
+    return a.second < b.second;
+}
+
+QSet<Key> keysOf(const QList<Entry>& entries)
+{
+    QSet<Key> keys;
+    keys.reserve(entries.size());
+    for (const Entry& entry : entries)
+        keys.insert(keyOf(entry));
+    return keys;
 }
 
 bool named(const QString& name, const QString& lowered) { return text::lowercased(name) == lowered; }
@@ -38,12 +64,6 @@ const PacsProfile* withId(const QList<PacsProfile>& profiles, const QUuid& id)
     return it == profiles.cend() ? nullptr : &*it;
 }
 
-bool holdsTool(const PacsProfile& profile, const QString& lowered)
-{
-    return std::any_of(profile.tools.cbegin(), profile.tools.cend(),
-                       [&](const RadiologyTool& t) { return named(t.name, lowered); });
-}
-
 QSet<QString> loweredNames(const QList<RadiologyTool>& tools)
 {
     QSet<QString> names;
@@ -52,43 +72,68 @@ QSet<QString> loweredNames(const QList<RadiologyTool>& tools)
     return names;
 }
 
+// The names an entry can take away: the built-in profiles' and their tools', lower-cased.
+struct BuiltInNames {
+    QSet<QString> profiles;
+    QSet<QString> tools;
+};
+
+BuiltInNames builtInNames()
+{
+    BuiltInNames names;
+    for (const PacsProfile& profile : ProfileTemplates::builtInPacsProfiles()) {
+        names.profiles.insert(text::lowercased(profile.name));
+        names.tools.unite(loweredNames(profile.tools));
+    }
+    return names;
+}
+
 } // namespace
 
-bool BuiltInRemovals::removesPacsProfile(const QString& name) const
+// In key order, the first of each key kept.
+BuiltInRemovals BuiltInRemovals::from(QList<Entry> entries)
 {
-    const QString lowered = text::lowercased(name);
-    return std::any_of(entries_.cbegin(), entries_.cend(),
-                       [&](const Entry& e) { return e.pacsProfileId.isNull() && named(e.name, lowered); });
+    QList<std::pair<Key, Entry>> keyed;
+    keyed.reserve(entries.size());
+    for (Entry& entry : entries) {
+        Key key = keyOf(entry);
+        keyed.append({std::move(key), std::move(entry)});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return before(a.first, b.first); });
+    BuiltInRemovals out;
+    out.entries_.reserve(keyed.size());
+    for (qsizetype i = 0; i < keyed.size(); ++i) {
+        if (i == 0 || keyed.at(i).first != keyed.at(i - 1).first)
+            out.entries_.append(std::move(keyed[i].second));
+    }
+    return out;
 }
+
+bool BuiltInRemovals::holds(const Entry& entry) const
+{
+    const Key key = keyOf(entry);
+    const auto at = std::lower_bound(entries_.cbegin(), entries_.cend(), key,
+                                     [](const Entry& e, const Key& k) { return before(keyOf(e), k); });
+    return at != entries_.cend() && keyOf(*at) == key;
+}
+
+bool BuiltInRemovals::removesPacsProfile(const QString& name) const { return holds({QUuid(), name}); }
 
 bool BuiltInRemovals::removesTool(const QUuid& pacsProfileId, const QString& name) const
 {
-    if (pacsProfileId.isNull())
-        return false;
-    const QString lowered = text::lowercased(name);
-    return std::any_of(entries_.cbegin(), entries_.cend(),
-                       [&](const Entry& e) { return e.pacsProfileId == pacsProfileId && named(e.name, lowered); });
-}
-
-void BuiltInRemovals::insert(Entry entry)
-{
-    const auto key = keyOf(entry);
-    const auto at = std::lower_bound(entries_.begin(), entries_.end(), key,
-                                     [](const Entry& e, const auto& k) { return keyOf(e) < k; });
-    if (at == entries_.end() || keyOf(*at) != key)
-        entries_.insert(at, std::move(entry));
+    return !pacsProfileId.isNull() && holds({pacsProfileId, name});
 }
 
 BuiltInRemovals BuiltInRemovals::noted(const QList<PacsProfile>& before, const QList<PacsProfile>& after) const
 {
-    BuiltInRemovals out = *this;
+    QList<Entry> out = entries_;
     std::optional<QList<PacsProfile>> builtIns;
     for (const QString& name : ProfileTemplates::builtInPacsProfileNames()) {
         const QString lowered = text::lowercased(name);
         const PacsProfile* now = firstNamed(after, lowered);
         if (!now) {
             if (firstNamed(before, lowered))
-                out.insert({QUuid(), name});
+                out.append({QUuid(), name});
             continue;
         }
         const PacsProfile* was = withId(before, now->id);
@@ -102,23 +147,41 @@ BuiltInRemovals BuiltInRemovals::noted(const QList<PacsProfile>& before, const Q
         const PacsProfile* builtIn = firstNamed(*builtIns, lowered);
         for (const RadiologyTool& tool : builtIn ? builtIn->tools : QList<RadiologyTool>()) {
             if (lost.contains(text::lowercased(tool.name)))
-                out.insert({now->id, tool.name});
+                out.append({now->id, tool.name});
         }
     }
-    return out.pruned(after);
+    return from(std::move(out)).pruned(after);
 }
 
 BuiltInRemovals BuiltInRemovals::pruned(const QList<PacsProfile>& pacs) const
 {
+    if (entries_.isEmpty())
+        return *this;
+    const BuiltInNames builtIns = builtInNames();
+    QSet<QString> profileNames;
+    QHash<QUuid, const PacsProfile*> byId;
+    for (const PacsProfile& profile : pacs) {
+        profileNames.insert(text::lowercased(profile.name));
+        if (!byId.contains(profile.id))
+            byId.insert(profile.id, &profile);
+    }
+    QHash<QUuid, QSet<QString>> toolNames;
+    const auto holdsTool = [&](const PacsProfile& profile, const QString& lowered) {
+        auto names = toolNames.find(profile.id);
+        if (names == toolNames.end())
+            names = toolNames.insert(profile.id, loweredNames(profile.tools));
+        return names->contains(lowered);
+    };
     BuiltInRemovals out;
     for (const Entry& entry : entries_) {
         const QString lowered = text::lowercased(entry.name);
         if (entry.pacsProfileId.isNull()) {
-            if (!firstNamed(pacs, lowered))
+            if (builtIns.profiles.contains(lowered) && !profileNames.contains(lowered))
                 out.entries_.append(entry);
             continue;
         }
-        if (const PacsProfile* profile = withId(pacs, entry.pacsProfileId); profile && !holdsTool(*profile, lowered))
+        const PacsProfile* profile = byId.value(entry.pacsProfileId);
+        if (builtIns.tools.contains(lowered) && profile && !holdsTool(*profile, lowered))
             out.entries_.append(entry);
     }
     return out;
@@ -127,20 +190,22 @@ BuiltInRemovals BuiltInRemovals::pruned(const QList<PacsProfile>& pacs) const
 BuiltInRemovals BuiltInRemovals::merged(const BuiltInRemovals& base, const BuiltInRemovals& local,
                                         const BuiltInRemovals& remote)
 {
-    const auto holds = [](const BuiltInRemovals& side, const Entry& entry) {
-        const auto key = keyOf(entry);
-        return std::any_of(side.entries_.cbegin(), side.entries_.cend(),
-                           [&](const Entry& e) { return keyOf(e) == key; });
-    };
-    BuiltInRemovals out;
-    for (const BuiltInRemovals* side : {&remote, &local}) {
-        const BuiltInRemovals& other = side == &remote ? local : remote;
+    // A side without entries says nothing of removals, and the base's stand for it: an
+    // older Velmor writes no list, and this one empties its list only for built-ins that
+    // are there again, which the merged profiles then hold (the caller prunes).
+    const BuiltInRemovals& ours = local.isEmpty() ? base : local;
+    const BuiltInRemovals& theirs = remote.isEmpty() ? base : remote;
+    const QSet<Key> inBase = keysOf(base.entries_);
+    const QSet<Key> inOurs = keysOf(ours.entries_);
+    const QSet<Key> inTheirs = keysOf(theirs.entries_);
+    QList<Entry> out;
+    for (const auto& [side, other] : {std::pair(&theirs, &inOurs), std::pair(&ours, &inTheirs)}) {
         for (const Entry& entry : side->entries_) {
-            if (holds(other, entry) || !holds(base, entry))
-                out.insert(entry);
+            if (const Key key = keyOf(entry); other->contains(key) || !inBase.contains(key))
+                out.append(entry);
         }
     }
-    return out;
+    return from(std::move(out));
 }
 
 QJsonObject BuiltInRemovals::toJson() const
@@ -164,23 +229,23 @@ QJsonObject BuiltInRemovals::toJson() const
 BuiltInRemovals BuiltInRemovals::fromJson(const QJsonValue& value, const QString& path)
 {
     const json::ObjectReader reader(value, path);
-    BuiltInRemovals removals;
+    QList<Entry> entries;
     const auto each = [&reader](json::Key key, const auto& read) {
         const std::optional<QJsonArray> items = reader.optionalArray(key);
         for (qsizetype i = 0; items && i < items->size(); ++i)
             read(items->at(i), reader.pathOf(key) + '[' + QString::number(i) + ']');
     };
     each("pacsProfiles", [&](const QJsonValue& item, const QString& at) {
-        removals.insert({QUuid(), json::toString(item, at)});
+        entries.append({QUuid(), json::toString(item, at)});
     });
     each("tools", [&](const QJsonValue& item, const QString& at) {
         const json::ObjectReader tool(item, at);
         const QUuid pacsProfileId = tool.uuid("pacsProfileId");
         if (pacsProfileId.isNull())
             json::fail(tool.pathOf("pacsProfileId"), QStringLiteral("a null id"));
-        removals.insert({pacsProfileId, tool.string("name")});
+        entries.append({pacsProfileId, tool.string("name")});
     });
-    return removals;
+    return from(std::move(entries));
 }
 
 } // namespace velmor

@@ -36,10 +36,13 @@ public:
     // name, the one built-in tools go to), and entries the result makes moot dropped.
     BuiltInRemovals noted(const QList<PacsProfile>& before, const QList<PacsProfile>& after) const;
     // Without the entries `pacs` makes moot: a profile or tool of that name is there,
-    // or the profile that lost the tool is gone.
+    // or the profile that lost the tool is gone; and without those that name no
+    // built-in profile or tool.
     BuiltInRemovals pruned(const QList<PacsProfile>& pacs) const;
     // Changed apart: an entry added on one side stays, one dropped on one side goes.
-    // Without a base (empty), both sides' entries stay.
+    // A side without entries says nothing (an older Velmor's document has no list):
+    // the base's stand for it. Without a base (empty), both sides' entries stay.
+    // Takes time in proportion to the entries.
     static BuiltInRemovals merged(const BuiltInRemovals& base, const BuiltInRemovals& local,
                                   const BuiltInRemovals& remote);
 
@@ -50,7 +53,8 @@ public:
     bool operator==(const BuiltInRemovals&) const = default;
 
 private:
-    void insert(Entry entry);
+    static BuiltInRemovals from(QList<Entry> entries);
+    bool holds(const Entry& entry) const;
 
     QList<Entry> entries_;
 };

@@ -23,7 +23,7 @@ namespace velmor {
 // - a deletion never breaks work made on the other side (MergeReferences).
 // Without a base (an empty one) the merge is two-way: nothing either side holds is
 // dropped, and every difference is a conflict. The active ids merge like fields, and
-// the built-ins taken away like a set.
+// the built-ins taken away entry by entry (a side without them keeps the base's).
 // Lists keep the cloud's order, with this computer's own additions after it.
 class ProfileMerge {
 public:

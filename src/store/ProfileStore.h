@@ -205,8 +205,10 @@ public:
     void applySyncPayload(const RepairedDocument& taken, const std::optional<QDateTime>& changedAt,
                           SaveOutcomeHandler whenSaved);
     // `document` as applySyncPayload() leaves the profiles, repaired as the store
-    // repairs what comes in; any thread may run it.
-    static RepairedDocument repaired(LoadResult document);
+    // repairs what comes in; any thread may run it. A document without removed
+    // built-ins says nothing of them (an older Velmor writes none): `standing`, the
+    // taker's own, stand for it, as applySyncPayload() keeps the store's.
+    static RepairedDocument repaired(LoadResult document, const BuiltInRemovals& standing = {});
     // Custom icon file names the PACS profiles use, in plain order; names that are
     // no plain file name are left out.
     QStringList referencedCustomIconNames() const;

@@ -33,8 +33,10 @@ bool ProfileStore::normalizeAll(bool suppressOnSave)
     return changed;
 }
 
-RepairedDocument ProfileStore::repaired(LoadResult document)
+RepairedDocument ProfileStore::repaired(LoadResult document, const BuiltInRemovals& standing)
 {
+    if (document.removedBuiltIns.isEmpty())
+        document.removedBuiltIns = standing;
     RepairedDocument taken;
     // Without profiles of both kinds, taking keeps the store's own active ids: only
     // the store can repair that.

@@ -33,8 +33,9 @@ void ProfileStore::applySyncPayload(const LoadResult& decoded, const std::option
 {
     // Saves queued before this one would otherwise upload what the download just replaced.
     ++remoteApplies_;
+    // A document without removed built-ins says nothing of them: this computer's stand.
     replaceAll(decoded.pacsProfiles, decoded.userProfiles, decoded.activePacsProfileId, decoded.activeUserProfileId,
-               decoded.removedBuiltIns);
+               decoded.removedBuiltIns.isEmpty() ? removedBuiltIns_ : decoded.removedBuiltIns);
     normalizeAll(true);
     save(true, changedAt, std::move(whenSaved));
 }

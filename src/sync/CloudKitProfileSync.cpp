@@ -669,7 +669,7 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
     // The record's document, the base once taken; its pages go with the base's write.
     QByteArray document = record ? payload : QByteArray();
     QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> decoding =
-        decoder_.decode(std::move(payload), maxDocumentBytes());
+        decoder_.decode(std::move(payload), maxDocumentBytes(), before.removedBuiltIns);
     std::optional<RemotePayloadDecoder::Decoded> taking = co_await std::move(decoding);
     std::optional<RepairedDocument> decoded;
     // Either may be the last hold of a whole document once the store took the payload.

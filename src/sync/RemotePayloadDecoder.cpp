@@ -78,18 +78,18 @@ void RemotePayloadDecoder::release(QByteArray document)
 
 void RemotePayloadDecoder::release(LoadResult profiles) { releaseLater(std::move(profiles)); }
 
-QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>> RemotePayloadDecoder::decode(QByteArray payload,
-                                                                                      qint64 maxDocumentBytes)
+QCoro::Task<std::optional<RemotePayloadDecoder::Decoded>>
+RemotePayloadDecoder::decode(QByteArray payload, qint64 maxDocumentBytes, BuiltInRemovals standing)
 {
     // The job takes the payload out, so that its pages go back on the queue, not
     // wherever the last copy of the job happens to end.
     auto held = std::make_shared<QByteArray>(std::move(payload));
-    return onQueue<Decoded>(queue_, [held, maxDocumentBytes] {
+    return onQueue<Decoded>(queue_, [held, maxDocumentBytes, standing = std::move(standing)] {
         const QByteArray bytes = std::exchange(*held, QByteArray());
         std::optional<LoadResult> profiles = decodePayload(bytes);
         if (!profiles)
             return Decoded{};
-        Decoded decoded{ProfileStore::repaired(std::move(*profiles)), 0};
+        Decoded decoded{ProfileStore::repaired(std::move(*profiles), standing), 0};
         decoded.writtenBytes = writtenBytes(decoded.profiles->document(), maxGrowth * bytes.size(), maxDocumentBytes);
         return decoded;
     });

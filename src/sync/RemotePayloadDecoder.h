@@ -26,12 +26,14 @@ public:
     // A payload decoded to be taken, repaired as the store repairs what it takes
     // (ProfileStore::repaired): its profiles (none when it is no profiles document) and,
     // where they might not fit in `maxDocumentBytes`, the size of the document they make
-    // as this computer writes it (else 0). Resumes on the main queue.
+    // as this computer writes it (else 0). `standing`: this computer's removed built-ins,
+    // which stand where the payload has none. Resumes on the main queue.
     struct Decoded {
         std::optional<RepairedDocument> profiles;
         qint64 writtenBytes = 0;
     };
-    QCoro::Task<std::optional<Decoded>> decode(QByteArray payload, qint64 maxDocumentBytes);
+    QCoro::Task<std::optional<Decoded>> decode(QByteArray payload, qint64 maxDocumentBytes,
+                                               BuiltInRemovals standing = {});
     // ProfileStore::repaired(), resuming on the main queue.
     QCoro::Task<std::optional<RepairedDocument>> repair(LoadResult document);
     // Resumes on the main queue; none when nothing changed. The lists are shared

@@ -1,6 +1,7 @@
 #include "model/BuiltInRemovals.h"
 #include "platform/Json.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
@@ -109,4 +110,62 @@ TEST(BuiltInRemovals, ChangedApartAnAdditionOnOneSideStaysAndADropOnOneSideGoes)
     // Without a base every side's entries stay.
     EXPECT_EQ(BuiltInRemovals::merged({}, local, remote),
               removals({"Change Healthcare", "eUnity", "Intelerad", "Synthesis"}, {toolEntry("Cine", id)}));
+}
+
+TEST(BuiltInRemovals, ASideWithoutEntriesSaysNothingAndTheBaseStandsForIt)
+{
+    const QUuid id = QUuid::createUuid();
+    const BuiltInRemovals base = removals({"eUnity", "Intelerad"}, {toolEntry("Cine", id)});
+    const BuiltInRemovals local = removals({"eUnity", "Intelerad", "Synthesis"}, {toolEntry("Cine", id)});
+    // An older Velmor's document has no list: nothing on the base is dropped for it.
+    EXPECT_EQ(BuiltInRemovals::merged(base, local, {}), local);
+    EXPECT_EQ(BuiltInRemovals::merged(base, {}, local), local);
+    EXPECT_EQ(BuiltInRemovals::merged(base, {}, {}), base);
+    // What the side with a list dropped still goes.
+    EXPECT_EQ(BuiltInRemovals::merged(base, removals({"eUnity"}), {}), removals({"eUnity"}));
+}
+
+TEST(BuiltInRemovals, NamesOfNoBuiltInAreDropped)
+{
+    const PacsProfile mine = pacs("Mine", {});
+    const BuiltInRemovals read = removals({"eUnity", "Not built in", "Mine"},
+                                          {toolEntry("CINE", mine.id), toolEntry("My own tool", mine.id)});
+    EXPECT_EQ(read.pruned({mine}), removals({"eUnity"}, {toolEntry("CINE", mine.id)}));
+    EXPECT_TRUE(removals({"Not built in"}).noted({}, {}).isEmpty());
+}
+
+TEST(BuiltInRemovals, LongListsMergeInTimeInProportionToTheirLength)
+{
+    // 20,000 entries a side: a record of some 700 KB. Entries made here and dropped
+    // here merge as shorter lists do.
+    constexpr int count = 20'000;
+    const QStringList toolNames{"Cine", "Flicker", "Pan"};
+    QList<PacsProfile> profiles;
+    QJsonArray base;
+    QJsonArray local;
+    for (int i = 0; i < count + 100; ++i) {
+        profiles << PacsProfile{QUuid::createUuid(), QString("P%1").arg(i), {}, std::nullopt};
+        const QJsonObject entry = toolEntry(toolNames.at(i % 3), profiles.last().id);
+        if (i < count)
+            base << entry;
+        if (i >= count || i % 10 != 0)
+            local << entry;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const BuiltInRemovals baseRead = removals({}, base);
+    const BuiltInRemovals localRead = removals({}, local);
+    const qint64 decoded = timer.restart();
+    const BuiltInRemovals merged = BuiltInRemovals::merged(baseRead, localRead, baseRead).pruned(profiles);
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_EQ(merged.entries().size(), count - count / 10 + 100);
+    EXPECT_TRUE(merged.removesTool(profiles.at(count).id, toolNames.at(count % 3).toUpper()));
+    EXPECT_FALSE(merged.removesTool(profiles.at(0).id, "cine"));
+    EXPECT_LT(decoded, 1000) << "two lists decoded in " << decoded << " ms";
+    EXPECT_LT(elapsed, 1000) << "merged and pruned in " << elapsed << " ms";
+    // Written in the order of the ids' text, as ever.
+    const QList<BuiltInRemovals::Entry>& entries = merged.entries();
+    EXPECT_TRUE(std::is_sorted(entries.cbegin(), entries.cend(), [](const auto& a, const auto& b) {
+        return json::uuidText(a.pacsProfileId) < json::uuidText(b.pacsProfileId);
+    }));
 }

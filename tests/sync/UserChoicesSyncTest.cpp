@@ -3,6 +3,10 @@
 #include "OfflineSwitch.h"
 #include "TwoMachines.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 using namespace velmor;
@@ -73,6 +77,24 @@ protected:
         const QByteArray record = *cloud.storedRecord("profiles")->bytes("payload");
         EXPECT_EQ(a->store->makeSyncPayload(), record);
         EXPECT_EQ(b->store->makeSyncPayload(), record);
+    }
+
+    // The record as an older Velmor writes it: without the list of removed built-ins.
+    void writeAsOlderVelmor(const std::function<void(QJsonObject&)>& edit)
+    {
+        cloud::Record record = *cloud.storedRecord("profiles");
+        QJsonObject root = QJsonDocument::fromJson(*record.bytes("payload")).object();
+        root.remove("removedBuiltIns");
+        edit(root);
+        record.setValue("payload", QJsonDocument(root).toJson(QJsonDocument::Compact));
+        record.setValue("updatedAt", now());
+        cloud.putRecord(record);
+    }
+    void syncBoth()
+    {
+        a->sync->requestSyncNow();
+        b->sync->requestSyncNow();
+        queue->advance(10s);
     }
 
     QHash<const Machine*, std::shared_ptr<bool>> offline;
@@ -146,6 +168,64 @@ TEST_F(UserChoicesSync, ABuiltInDeletedOnOneAndChangedOnTheOtherEndsAsOne)
         EXPECT_EQ(toolsNamed(*machine, "Flicker").first().repeatSpeed, 0.9);
     }
     expectOneDocument();
+}
+
+// An older Velmor's record has no list of removed built-ins: it says nothing of them,
+// taken or merged, and the built-ins deleted here stay deleted.
+TEST_F(UserChoicesSync, ADocumentWithoutTheListKeepsTheBuiltInsDeleted)
+{
+    a->store->deleteTool(toolsNamed(*a, "Flicker").value(0).id, named(*a, "Synthesis").value(0).id);
+    a->store->deletePacsProfile(named(*a, "Change Healthcare").value(0));
+    queue->advance(10s);
+    // Taken as it is by both; then merged with an edit made here meanwhile.
+    writeAsOlderVelmor([](QJsonObject& root) {
+        QJsonArray users = root.value("userProfiles").toArray();
+        QJsonObject user = users.at(0).toObject();
+        user.insert("name", "Renamed elsewhere");
+        users.replace(0, user);
+        root.insert("userProfiles", users);
+    });
+    syncBoth();
+    ASSERT_EQ(userName(*b), "Renamed elsewhere");
+    rename(*a, "Renamed here");
+    writeAsOlderVelmor([](QJsonObject&) {});
+    syncBoth();
+    restart(*a);
+    restart(*b);
+    queue->advance(10s);
+    for (const Machine* machine : {a.get(), b.get()}) {
+        EXPECT_TRUE(named(*machine, "Change Healthcare").isEmpty());
+        EXPECT_TRUE(toolsNamed(*machine, "Flicker").isEmpty());
+        EXPECT_TRUE(machine->store->snapshot().removedBuiltIns.removesPacsProfile("Change Healthcare"));
+    }
+}
+
+// Renamed and synced, renamed again while apart, and a copy from before the first
+// rename put back: the built-in is one profile on every machine, never a new one
+// beside the renamed.
+TEST_F(UserChoicesSync, ARenamedBuiltInDoesNotComeBackBesideItselfAfterARestore)
+{
+    const cloud::Record beforeRename = *cloud.storedRecord("profiles");
+    const QUuid synthesis = named(*a, "Synthesis").value(0).id;
+    a->store->renamePacsProfile(synthesis, "Q3");
+    queue->advance(10s);
+    ASSERT_EQ(named(*b, "Q3").size(), 1);
+    setOffline(*b, true);
+    b->store->renamePacsProfile(synthesis, "Q5");
+    queue->advance(10s);
+    cloud.putRecord(beforeRename);
+    setOffline(*b, false);
+    syncBoth();
+    syncBoth();
+    restart(*a);
+    restart(*b);
+    queue->advance(10s);
+    for (const Machine* machine : {a.get(), b.get()}) {
+        const int copies = int(named(*machine, "Synthesis").size() + named(*machine, "Q3").size()
+                               + named(*machine, "Q5").size());
+        EXPECT_EQ(copies, 1) << machine->store->makeSyncPayload().left(300).toStdString();
+    }
+    EXPECT_EQ(a->store->pacsProfiles().get(), b->store->pacsProfiles().get());
 }
 
 } // namespace

@@ -91,7 +91,7 @@ void Folder::checkChange(const QString& name) const
         throw writeError(pathOf(name), error);
 }
 
-void Folder::write(const QString& name, const QByteArray& bytes) const
+void Folder::write(const QString& name, const QByteArray& bytes, const std::function<void()>& beforeReplace) const
 {
     checkChange(name);
     // Hidden, so that no reader takes it for a record, an asset or a subscription.
@@ -111,6 +111,14 @@ void Folder::write(const QString& name, const QByteArray& bytes) const
     if (error != 0) {
         ::unlinkat(fd_.get(), temporary.constData(), 0);
         throw writeError(pathOf(name), error);
+    }
+    if (beforeReplace) {
+        try {
+            beforeReplace();
+        } catch (...) {
+            ::unlinkat(fd_.get(), temporary.constData(), 0);
+            throw;
+        }
     }
     if (::renameat(fd_.get(), temporary.constData(), fd_.get(), native(name).constData()) != 0) {
         const int renameError = errno;

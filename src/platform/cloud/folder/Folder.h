@@ -38,8 +38,9 @@ public:
     files::FileStamp stamp(const QString& name) const { return files::fileStampAt(fd_.get(), name); }
     // Something of any kind is at `name`, or it cannot be told that nothing is.
     bool contains(const QString& name) const;
-    // Replaces `name` whole: a new file renamed over it.
-    void write(const QString& name, const QByteArray& bytes) const;
+    // Replaces `name` whole: a new file renamed over it. `beforeReplace` runs once the
+    // new file is written, right before the rename; when it throws, `name` stays as it was.
+    void write(const QString& name, const QByteArray& bytes, const std::function<void()>& beforeReplace = {}) const;
     // Makes `name` as a new file holding `bytes` and keeps it open; an empty descriptor,
     // with the errno in *error, when anything (a link included) is in its place or it
     // cannot be made whole.

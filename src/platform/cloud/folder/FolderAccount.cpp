@@ -1,7 +1,5 @@
 #include "platform/cloud/folder/FolderAccount.h"
 
-#include "platform/cloud/folder/FolderLock.h"
-
 #include "platform/FileNames.h"
 #include "platform/Json.h"
 #include "platform/Text.h"
@@ -68,8 +66,9 @@ std::optional<Folder> assetFolder(const Folder& account, const QString& recordNa
 
 } // namespace
 
-FolderAccount::FolderAccount(FolderLocation location, QString clientId, ChangeFault fault)
-    : location_(std::move(location)), clientId_(std::move(clientId)), fault_(std::move(fault))
+FolderAccount::FolderAccount(FolderLocation location, QString clientId, ChangeFault fault, LockTiming lockTiming)
+    : location_(std::move(location)), clientId_(std::move(clientId)), fault_(std::move(fault)),
+      lockTiming_(std::move(lockTiming))
 {
 }
 
@@ -126,11 +125,11 @@ QString FolderAccount::userRecordName()
     };
     if (auto name = read())
         return *name;
-    const FolderLock lock(account);
+    const FolderLock lock(account, lockTiming_);
     if (auto name = read()) // another client made it while this one waited
         return *name;
     const QString name = u'_' + QUuid::createUuid().toString(QUuid::Id128);
-    account.write(accountName, encodeAccount(name));
+    account.write(accountName, encodeAccount(name), [&lock] { lock.confirmHeld(); });
     return name;
 }
 
@@ -256,7 +255,7 @@ Record FolderAccount::saveRecord(const Record& record)
     // Read what is to be uploaded before taking the lock.
     const QMap<QString, QByteArray> assetBytes = readAssetsToUpload(record);
 
-    const FolderLock lock(account);
+    const FolderLock lock(account, lockTiming_);
     // The record as stored: its change tag and files, read again only when the
     // file is not the one this client last read or wrote.
     std::optional<KnownRecord> stored;
@@ -296,19 +295,29 @@ Record FolderAccount::saveRecord(const Record& record)
     const std::optional<Folder> assets =
         assetBytes.isEmpty() && keep.isEmpty() ? std::nullopt : assetFolder(account, recordName, !assetBytes.isEmpty());
 
+    // Whatever stands in the folder is left alone once the lock is another client's:
+    // what this save compared may be out of date (a share slow enough to hide the lock's renewals).
     const QString file = recordName + jsonSuffix;
-    if (storedIsDamaged) // kept for whoever wants to look; the new record takes its place
+    if (storedIsDamaged) { // kept for whoever wants to look; the new record takes its place
+        lock.confirmHeld();
         records.rename(file, file + QStringLiteral(".damaged"));
+    }
     for (auto it = assetBytes.cbegin(); it != assetBytes.cend(); ++it) {
         const QString name = onDisk.asset(it.key())->filePath;
         assets->write(name, *it);
         saved.setValue(it.key(), Asset{assets->pathOf(name)});
         keep.append(name);
     }
-    records.write(file, encoded);
+    records.write(file, encoded, [&lock] { lock.confirmHeld(); });
     remember(records, recordName, records.stamp(file), onDisk);
-    if (assets)
-        removeUnusedAssets(*assets, keep);
+    if (assets) {
+        try {
+            lock.confirmHeld();
+            removeUnusedAssets(*assets, keep);
+        } catch (const Error&) {
+            // The record is saved; the files another client's record may name stay.
+        }
+    }
     return saved;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/cloud/folder/AssetCache.h"
 #include "platform/cloud/folder/Folder.h"
 #include "platform/cloud/folder/FolderCodec.h"
+#include "platform/cloud/folder/FolderLock.h"
 #include "platform/cloud/folder/FolderLocation.h"
 
 #include <QList>
@@ -38,7 +39,7 @@ public:
     // account.json and subscriptions hold a few names.
     static constexpr qint64 maxSmallFileBytes = qint64{1} << 20;
 
-    FolderAccount(FolderLocation location, QString clientId, ChangeFault fault = {});
+    FolderAccount(FolderLocation location, QString clientId, ChangeFault fault = {}, LockTiming lockTiming = {});
 
     const QString& path() const { return location_.path; }
 
@@ -95,6 +96,7 @@ private:
     FolderLocation location_;
     QString clientId_;
     ChangeFault fault_;
+    LockTiming lockTiming_;
     QMap<QString, SeenRecord> seen_;
     mutable QMap<QString, KnownRecord> known_;
     AssetCache assetCache_;

@@ -1,34 +1,78 @@
 #pragma once
 
 #include "platform/cloud/folder/Folder.h"
+#include "platform/cloud/folder/LockRenewal.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
 
 namespace velmor::cloud::folder {
+
+// How a lock waits for another client's and keeps its own. Tests drive the waiter's
+// clock and name another machine; whatever is left empty is the real one.
+struct LockTiming {
+    using Clock = std::chrono::steady_clock;
+    // The waiter's monotonic clock.
+    std::function<Clock::time_point()> now;
+    // Waits between two looks at another client's lock.
+    std::function<void(std::chrono::milliseconds)> pause;
+    // This machine's name, as lock files give it.
+    QString hostName;
+    // How often a holder shows that it lives.
+    std::chrono::milliseconds renewEvery{2'000};
+};
 
 // The ".lock" file of a folder database, held while a save compares and writes.
 // It is made new (never through a link) and the holder's file is read only as a
 // small regular file, so a link, FIFO or folder planted in its place is refused
-// at once instead of being followed or blocking. Its text is the one QLockFile
-// writes (process id, program, host), so older clients understand it.
+// at once instead of being followed or blocking. Its text begins as the one QLockFile
+// writes (process id, program, host), so older clients understand it; a random
+// line after it tells this lock from any other.
+//
+// No clock judges a lock: machines' clocks differ, and a share may take many seconds
+// for one write. The holder touches its file while it works. A holder on this machine
+// is asked by its process id: one that runs keeps its lock, one that is gone loses it
+// at once. Any other lock is taken once it stayed the same for staleLockMs by the
+// waiter's own monotonic clock. A holder whose lock was taken all the same (a share
+// that hid its touches) writes nothing: confirmHeld() before each replacement finds it out.
 class FolderLock {
 public:
-    // A lock older than this was left by a client that died.
+    // A lock unchanged this long was left by a client that died.
     static constexpr int staleLockMs = 10'000;
     // How long another client's lock is waited for.
     static constexpr int lockWaitMs = 15'000;
 
     // Throws cloud::Error when the lock cannot be taken.
-    explicit FolderLock(const Folder& account);
+    explicit FolderLock(const Folder& account, const LockTiming& timing = {});
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    // Throws a conflict (serverRecordChanged) when the lock is no longer this one's:
+    // another client may have written since this one read.
+    void confirmHeld() const;
+
 private:
-    // True when the holder's lock is stale; throws when the entry is no lock file.
-    bool holderIsGone() const;
+    // Another client's lock as one look found it.
+    struct Look {
+        std::optional<QByteArray> text; // none: gone meanwhile
+        files::FileStamp stamp;
+        bool operator==(const Look&) const = default;
+    };
+    // Throws when the entry is no lock file.
+    Look lookAtHolder() const;
+    bool isMine() const;
 
     const Folder& account_;
+    const QString hostName_;
+    const QByteArray text_;
     // Held open, so that no other file can take its identity while the lock is held.
     UniqueFd mine_;
+    std::optional<LockRenewal> renewal_;
 };
 
 } // namespace velmor::cloud::folder
