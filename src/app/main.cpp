@@ -3,6 +3,7 @@
 
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
+#include "app/StartRefusal.h"
 #include "app/StartupReport.h"
 #include "app/VelmorApp.h"
 #include "model/IconRenderService.h"
@@ -10,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/TemporaryFolders.h"
 #include "platform/hid/linux/UdevHidManager.h"
+#include "store/DataFolderLock.h"
 #include "ui/shared/CaretBlink.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
@@ -42,6 +44,21 @@ int main(int argc, char** argv)
         return 1;
     case SingleInstance::Role::primary:
         break;
+    }
+    // One writer per data folder, also across computers and sessions that share it
+    // (the single-instance socket above sees this session only). Taken before the
+    // profiles load, held until the process ends.
+    DataFolderLock dataFolderLock(paths::applicationSupport());
+    switch (dataFolderLock.acquire()) {
+    case DataFolderLock::Outcome::held:
+        break;
+    case DataFolderLock::Outcome::unsupported:
+        std::fprintf(stderr, "velmor: %s\n", qPrintable(dataFolderLock.message()));
+        break;
+    case DataFolderLock::Outcome::inUse:
+    case DataFolderLock::Outcome::failed:
+        tellStartRefused(dataFolderLock.message());
+        return 1;
     }
     // What earlier runs that were killed outright left in the temporary folder.
     temporaryFolders::removeLeftovers(QDir::tempPath());
