@@ -56,6 +56,9 @@ QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
         co_await nextTurn();
         if (alive.expired())
             co_return;
+        co_await base_.ready();
+        if (alive.expired())
+            co_return;
         QStringList batch = std::exchange(requested_, {});
         // The icons this computer synced before go on syncing, used by a tool or not.
         for (const QString& record : base_.recordNames())
@@ -111,6 +114,7 @@ QList<CloudKitIconSync::Icon> CloudKitIconSync::iconsNamed(const QStringList& na
 QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
 {
     const std::weak_ptr<const int> alive = alive_;
+    co_await base_.ready();
     for (const Icon& icon : std::as_const(icons)) {
         if (alive.expired())
             co_return;

@@ -1,6 +1,7 @@
 #include "sync/IconSyncBase.h"
 
 #include "platform/FileNames.h"
+#include "sync/QueueTask.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -65,18 +66,44 @@ IconSyncBase::IconSyncBase(const QString& folder, std::function<void(const QStri
     : path_(folder.isEmpty() ? QString() : QDir(folder).filePath(fileName)),
       writer_(QStringLiteral("com.velmor.iconbase"), writeFailureText, std::move(onWriteFailure))
 {
-    if (path_.isEmpty())
+    if (path_.isEmpty()) {
+        ready_ = true;
         return;
-    // Our own file, never a link, FIFO or folder someone put there.
-    const files::FileRead read = files::readRegular(path_, maxFileBytes);
-    if (auto decoded = read.bytes ? decode(*read.bytes) : std::nullopt) {
+    }
+    // Begun at once, so that it is mostly done by the first sync.
+    writer_.queue()->async([path = path_, read = read_] {
+        // Our own file, never a link, FIFO or folder someone put there.
+        const files::FileRead file = files::readRegular(path, maxFileBytes);
+        read->decoded = file.bytes ? decode(*file.bytes) : std::nullopt;
+    });
+}
+
+QCoro::Task<> IconSyncBase::ready()
+{
+    if (ready_)
+        co_return;
+    // After the read handed over in the constructor.
+    QCoro::Task<std::optional<Decoded>> task =
+        onQueue<Decoded>(writer_.queue(), [read = read_] { return std::exchange(read->decoded, std::nullopt); });
+    const std::weak_ptr<const int> alive = alive_;
+    std::optional<Decoded> decoded = co_await std::move(task);
+    if (alive.expired() || ready_)
+        co_return; // gone, or another caller was first
+    ready_ = true;
+    if (decoded) {
         account_ = std::move(decoded->first);
         entries_ = std::move(decoded->second);
     }
+    if (std::optional<QString> account = std::exchange(pendingAccount_, std::nullopt))
+        setAccount(*account);
 }
 
 void IconSyncBase::setAccount(const QString& account)
 {
+    if (!ready_) {
+        pendingAccount_ = account;
+        return;
+    }
     if (account == account_)
         return;
     account_ = account;
@@ -110,7 +137,8 @@ void IconSyncBase::write()
 {
     if (!std::exchange(dirty_, false) || path_.isEmpty())
         return;
-    writer_.write(path_, [bytes = encode(account_, entries_)] { return bytes; });
+    // Encoded on the queue: the entries are shared, not copied, until the next change here.
+    writer_.write(path_, [account = account_, entries = entries_] { return encode(account, entries); });
 }
 
 QByteArray IconSyncBase::hashOf(const QByteArray& drawing)
