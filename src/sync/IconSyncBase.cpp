@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QVariantMap>
 
 #include <algorithm>
 
@@ -148,13 +149,15 @@ QByteArray IconSyncBase::hashOf(const QByteArray& drawing)
 
 QByteArray IconSyncBase::encode(const QString& account, const QHash<QString, Entry>& entries)
 {
-    QJsonObject icons;
+    // Made as a map first: a JSON object takes each insertion in time of its size.
+    QVariantMap icons;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it)
-        icons.insert(it.key(), QJsonObject{{fileKey, it->file},
+        icons.insert(it.key(), QVariantMap{{fileKey, it->file},
                                            {hashKey, QString::fromLatin1(it->hash.toHex())},
                                            {changeTagKey, it->changeTag},
                                            {stampKey, stampText(it->stamp)}});
-    return QJsonDocument(QJsonObject{{accountKey, account}, {iconsKey, icons}}).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject{{accountKey, account}, {iconsKey, QJsonObject::fromVariantMap(icons)}})
+        .toJson(QJsonDocument::Compact);
 }
 
 std::optional<std::pair<QString, QHash<QString, IconSyncBase::Entry>>> IconSyncBase::decode(const QByteArray& bytes)
