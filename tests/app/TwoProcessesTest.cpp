@@ -269,7 +269,8 @@ TEST_F(TwoProcesses, OneDataFolderHasOneRunningWriter)
     QFile lock(data.filePath("velmor.lock"));
     ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
     EXPECT_TRUE(lock.readAll().startsWith(QByteArray::number(a->process.processId()) + '\n'));
-    EXPECT_TRUE(data.entryList({"profiles.json.external*", "profiles.json.damaged*"}).isEmpty()) << data.entryList().join(' ').toStdString();
+    EXPECT_TRUE(data.entryList({"profiles.json.external*", "profiles.json.damaged*"}).isEmpty())
+        << data.entryList().join(' ').toStdString();
     EXPECT_EQ(profiles(*a), profilesBefore);
     EXPECT_EQ(a->process.state(), QProcess::Running);
 

@@ -18,9 +18,8 @@ TEST_F(QueuedFileWriterTold, AFolderInTheFilesPlaceIsToldWithOneFullStop)
     const QString path = QDir(data.path()).filePath("state.json");
     ASSERT_TRUE(QDir().mkpath(path));
     QStringList told;
-    QueuedFileWriter writer(
-        "com.velmor.test", [](const QString& at, const QString& cause) { return "“" + at + "”: " + cause + ". Until then."; },
-        [&told](const QString& message) { told << message; });
+    const auto text = [](const QString& at, const QString& cause) { return "“" + at + "”: " + cause + ". Until then."; };
+    QueuedFileWriter writer("com.velmor.test", text, [&told](const QString& message) { told << message; });
     writer.write(path, [] { return QByteArray("{}"); });
     writer.write(path, [] { return QByteArray("{}"); });
     queue->runUntilIdle();
