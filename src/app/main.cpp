@@ -1,11 +1,13 @@
 // velmor: the tray application. Takes no arguments; see StartupReport.h for the
 // one environment variable that measuring tools use.
 
+#include "app/LogEcho.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/StartRefusal.h"
 #include "app/StartupReport.h"
 #include "app/VelmorApp.h"
+#include "core/AppModel.h"
 #include "model/IconRenderService.h"
 #include "model/SvgIconImage.h"
 #include "platform/Paths.h"
@@ -22,6 +24,9 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
+
+#include <unistd.h>
 
 using namespace velmor;
 
@@ -74,6 +79,13 @@ int main(int argc, char** argv)
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     options.report = StartupReport::requested();
     auto velmor = std::make_unique<VelmorApp>(options);
+    // Started from a terminal: the Event Log there too.
+    std::optional<LogEcho> logEcho;
+    if (::isatty(STDERR_FILENO))
+        logEcho.emplace(velmor->model().logs(), [](const QByteArray& line) {
+            std::fputs(line.constData(), stderr);
+            std::fflush(stderr);
+        });
     instance->onReopen = [&velmor] { velmor->reopen(); };
     {
         const QuitSignals quitSignals([&velmor] { velmor->quit(); });
