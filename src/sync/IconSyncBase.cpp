@@ -83,15 +83,14 @@ QCoro::Task<> IconSyncBase::ready()
 {
     if (ready_)
         co_return;
-    // After the read handed over in the constructor.
-    QCoro::Task<std::optional<Decoded>> task =
-        onQueue<Decoded>(writer_.queue(), [read = read_] { return std::exchange(read->decoded, std::nullopt); });
+    // After the read handed over in the constructor, whose result stays where it put it.
+    QCoro::Task<std::optional<bool>> task = onQueue<bool>(writer_.queue(), [] { return true; });
     const std::weak_ptr<const int> alive = alive_;
-    std::optional<Decoded> decoded = co_await std::move(task);
+    co_await std::move(task);
     if (alive.expired() || ready_)
         co_return; // gone, or another caller was first
     ready_ = true;
-    if (decoded) {
+    if (std::optional<Decoded> decoded = std::exchange(read_->decoded, std::nullopt)) {
         account_ = std::move(decoded->first);
         entries_ = std::move(decoded->second);
     }

@@ -61,7 +61,7 @@ public:
 
 private:
     using Decoded = std::pair<QString, QHash<QString, Entry>>;
-    // What the queue read, taken once by ready().
+    // What the queue read: written there, taken by ready() once the queue has passed it.
     struct Read {
         std::optional<Decoded> decoded;
     };
