@@ -1,15 +1,19 @@
 // velmor: the tray application. Takes no arguments; see StartupReport.h for the
 // one environment variable that measuring tools use.
 
+#include "app/LogEcho.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
+#include "app/StartRefusal.h"
 #include "app/StartupReport.h"
 #include "app/VelmorApp.h"
+#include "core/AppModel.h"
 #include "model/IconRenderService.h"
 #include "model/SvgIconImage.h"
 #include "platform/Paths.h"
 #include "platform/TemporaryFolders.h"
 #include "platform/hid/linux/UdevHidManager.h"
+#include "store/DataFolderLock.h"
 #include "ui/shared/CaretBlink.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
@@ -20,6 +24,9 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
+
+#include <unistd.h>
 
 using namespace velmor;
 
@@ -43,6 +50,21 @@ int main(int argc, char** argv)
     case SingleInstance::Role::primary:
         break;
     }
+    // One writer per data folder, also across computers and sessions that share it
+    // (the single-instance socket above sees this session only). Taken before the
+    // profiles load, held until the process ends.
+    DataFolderLock dataFolderLock(paths::applicationSupport());
+    switch (dataFolderLock.acquire()) {
+    case DataFolderLock::Outcome::held:
+        break;
+    case DataFolderLock::Outcome::unsupported:
+        std::fprintf(stderr, "velmor: %s\n", qPrintable(dataFolderLock.message()));
+        break;
+    case DataFolderLock::Outcome::inUse:
+    case DataFolderLock::Outcome::failed:
+        tellStartRefused(dataFolderLock.message());
+        return 1;
+    }
     // What earlier runs that were killed outright left in the temporary folder.
     temporaryFolders::removeLeftovers(QDir::tempPath());
 
@@ -57,6 +79,13 @@ int main(int argc, char** argv)
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     options.report = StartupReport::requested();
     auto velmor = std::make_unique<VelmorApp>(options);
+    // Started from a terminal: the Event Log there too.
+    std::optional<LogEcho> logEcho;
+    if (::isatty(STDERR_FILENO))
+        logEcho.emplace(velmor->model().logs(), [](const QByteArray& line) {
+            std::fputs(line.constData(), stderr);
+            std::fflush(stderr);
+        });
     instance->onReopen = [&velmor] { velmor->reopen(); };
     {
         const QuitSignals quitSignals([&velmor] { velmor->quit(); });

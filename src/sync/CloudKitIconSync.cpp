@@ -19,6 +19,9 @@ namespace velmor {
 
 namespace {
 
+// Names looked at in one turn of the main queue.
+constexpr qsizetype namesPerTurn = 2000;
+
 // Resumes on the next turn of the main queue, after what was posted before.
 QCoro::Task<> nextTurn()
 {
@@ -61,6 +64,9 @@ QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
         co_await nextTurn();
         if (alive.expired())
             co_return;
+        co_await base_.ready();
+        if (alive.expired())
+            co_return;
         QStringList batch = std::exchange(requested_, {});
         // The icons this computer synced before go on syncing, used by a tool or not.
         for (const QString& record : base_.recordNames())
@@ -74,8 +80,12 @@ QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
 
 QCoro::Task<> CloudKitIconSync::syncIcons(QStringList names)
 {
-    const QList<Icon> icons = iconsNamed(names);
     const std::weak_ptr<const int> alive = alive_;
+    // Named, not temporaries in the await: g++ 12 destroys those twice.
+    QCoro::Task<QList<Icon>> named = iconsNamed(std::move(names));
+    const QList<Icon> icons = co_await std::move(named);
+    if (alive.expired())
+        co_return;
     co_await runPass(icons, Mode::sync);
     if (!alive.expired())
         tell();
@@ -83,8 +93,11 @@ QCoro::Task<> CloudKitIconSync::syncIcons(QStringList names)
 
 QCoro::Task<QStringList> CloudKitIconSync::takeIcons(QStringList names)
 {
-    const QList<Icon> icons = iconsNamed(names);
     const std::weak_ptr<const int> alive = alive_;
+    QCoro::Task<QList<Icon>> named = iconsNamed(std::move(names));
+    const QList<Icon> icons = co_await std::move(named);
+    if (alive.expired())
+        co_return QStringList();
     co_await runPass(icons, Mode::take);
     if (alive.expired())
         co_return QStringList();
@@ -95,10 +108,18 @@ QCoro::Task<QStringList> CloudKitIconSync::takeIcons(QStringList names)
     co_return kept;
 }
 
-QList<CloudKitIconSync::Icon> CloudKitIconSync::iconsNamed(const QStringList& names)
+QCoro::Task<QList<CloudKitIconSync::Icon>> CloudKitIconSync::iconsNamed(QStringList names)
 {
+    const std::weak_ptr<const int> alive = alive_;
     QMap<QString, Icon> icons;
-    for (const QString& name : names) {
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        // A base of tens of thousands of icons: the window's thread gets turns between slices.
+        if (i > 0 && i % namesPerTurn == 0) {
+            co_await nextTurn();
+            if (alive.expired())
+                co_return QList<Icon>();
+        }
+        const QString& name = names[i];
         if (name.isEmpty())
             continue;
         const Icon icon{iconBaseName(name), iconFileName(name)};
@@ -112,12 +133,13 @@ QList<CloudKitIconSync::Icon> CloudKitIconSync::iconsNamed(const QStringList& na
         if (known == icons.cend() || folder_->stamp(known->file).kind == files::FileKind::missing)
             icons.insert(icon.record, icon);
     }
-    return icons.values();
+    co_return icons.values();
 }
 
 QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
 {
     const std::weak_ptr<const int> alive = alive_;
+    co_await base_.ready();
     for (const Icon& icon : std::as_const(icons)) {
         if (alive.expired())
             co_return;

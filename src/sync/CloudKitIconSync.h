@@ -107,7 +107,7 @@ private:
     struct Local;
     struct Remote;
 
-    QList<Icon> iconsNamed(const QStringList& names);
+    QCoro::Task<QList<Icon>> iconsNamed(QStringList names);
     QCoro::Task<> runPass(QList<Icon> icons, Mode mode);
     QCoro::Task<> syncIcon(Icon icon, Mode mode);
     // What is under the icon's name here; none when it cannot be synced (told).

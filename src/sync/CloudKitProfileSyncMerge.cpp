@@ -1,5 +1,6 @@
 // The profile sync against the document this computer last synced: what changed on
 // one side travels, and what changed on both while apart is merged.
+#include "platform/Text.h"
 #include "store/ProfileLookup.h"
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
@@ -47,7 +48,7 @@ QStringList switchedActive(const LoadResult& before, const LoadResult& after)
         if (!now || now == was)
             return;
         if (const auto* profile = findById(profiles, *now))
-            lines << label + profile->name + u'.';
+            lines << label + text::shortenedName(profile->name) + u'.';
     };
     line(QStringLiteral("Active PACS profile: "), after.pacsProfiles, before.activePacsProfileId,
          after.activePacsProfileId);

@@ -1,11 +1,13 @@
 #include "sync/IconSyncBase.h"
 
 #include "platform/FileNames.h"
+#include "sync/QueueTask.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QVariantMap>
 
 #include <algorithm>
 
@@ -65,18 +67,43 @@ IconSyncBase::IconSyncBase(const QString& folder, std::function<void(const QStri
     : path_(folder.isEmpty() ? QString() : QDir(folder).filePath(fileName)),
       writer_(QStringLiteral("com.velmor.iconbase"), writeFailureText, std::move(onWriteFailure))
 {
-    if (path_.isEmpty())
+    if (path_.isEmpty()) {
+        ready_ = true;
         return;
-    // Our own file, never a link, FIFO or folder someone put there.
-    const files::FileRead read = files::readRegular(path_, maxFileBytes);
-    if (auto decoded = read.bytes ? decode(*read.bytes) : std::nullopt) {
+    }
+    // Begun at once, so that it is mostly done by the first sync.
+    writer_.queue()->async([path = path_, read = read_] {
+        // Our own file, never a link, FIFO or folder someone put there.
+        const files::FileRead file = files::readRegular(path, maxFileBytes);
+        read->decoded = file.bytes ? decode(*file.bytes) : std::nullopt;
+    });
+}
+
+QCoro::Task<> IconSyncBase::ready()
+{
+    if (ready_)
+        co_return;
+    // After the read handed over in the constructor, whose result stays where it put it.
+    QCoro::Task<std::optional<bool>> task = onQueue<bool>(writer_.queue(), [] { return true; });
+    const std::weak_ptr<const int> alive = alive_;
+    co_await std::move(task);
+    if (alive.expired() || ready_)
+        co_return; // gone, or another caller was first
+    ready_ = true;
+    if (std::optional<Decoded> decoded = std::exchange(read_->decoded, std::nullopt)) {
         account_ = std::move(decoded->first);
         entries_ = std::move(decoded->second);
     }
+    if (std::optional<QString> account = std::exchange(pendingAccount_, std::nullopt))
+        setAccount(*account);
 }
 
 void IconSyncBase::setAccount(const QString& account)
 {
+    if (!ready_) {
+        pendingAccount_ = account;
+        return;
+    }
     if (account == account_)
         return;
     account_ = account;
@@ -110,7 +137,8 @@ void IconSyncBase::write()
 {
     if (!std::exchange(dirty_, false) || path_.isEmpty())
         return;
-    writer_.write(path_, [bytes = encode(account_, entries_)] { return bytes; });
+    // Encoded on the queue: the entries are shared, not copied, until the next change here.
+    writer_.write(path_, [account = account_, entries = entries_] { return encode(account, entries); });
 }
 
 QByteArray IconSyncBase::hashOf(const QByteArray& drawing)
@@ -120,13 +148,15 @@ QByteArray IconSyncBase::hashOf(const QByteArray& drawing)
 
 QByteArray IconSyncBase::encode(const QString& account, const QHash<QString, Entry>& entries)
 {
-    QJsonObject icons;
+    // Made as a map first: a JSON object takes each insertion in time of its size.
+    QVariantMap icons;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it)
-        icons.insert(it.key(), QJsonObject{{fileKey, it->file},
+        icons.insert(it.key(), QVariantMap{{fileKey, it->file},
                                            {hashKey, QString::fromLatin1(it->hash.toHex())},
                                            {changeTagKey, it->changeTag},
                                            {stampKey, stampText(it->stamp)}});
-    return QJsonDocument(QJsonObject{{accountKey, account}, {iconsKey, icons}}).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject{{accountKey, account}, {iconsKey, QJsonObject::fromVariantMap(icons)}})
+        .toJson(QJsonDocument::Compact);
 }
 
 std::optional<std::pair<QString, QHash<QString, IconSyncBase::Entry>>> IconSyncBase::decode(const QByteArray& bytes)

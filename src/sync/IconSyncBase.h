@@ -4,6 +4,7 @@
 #include "sync/QueuedFileWriter.h"
 
 #include <QByteArray>
+#include <QCoro/QCoroTask>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -20,9 +21,10 @@ namespace velmor {
 // and drawing changed elsewhere. Kept beside profiles.json, so that a restart or a kill
 // forgets nothing but the syncs of its last moments, which then compare as drawings.
 //
-// The file is JSON, written atomically on a queue of its own when asked (after the
-// transfers it stands for have worked); one that is missing, damaged or for another
-// account is no base. Without a folder the base lives in memory only.
+// The file is JSON, read and written on a queue of its own (it may hold tens of
+// thousands of icons: never on the window's thread), written atomically when asked
+// (after the transfers it stands for have worked); one that is missing, damaged or for
+// another account is no base. Without a folder the base lives in memory only.
 class IconSyncBase {
 public:
     static inline const QString fileName = QStringLiteral("cloud_sync_icons.json");
@@ -41,6 +43,9 @@ public:
     // once, until it is written again.
     explicit IconSyncBase(const QString& folder, std::function<void(const QString&)> onWriteFailure = {});
 
+    // The entries read from the file: await before the first use of the entries.
+    QCoro::Task<> ready();
+
     // The account the entries are for; another one starts with no entries.
     void setAccount(const QString& account);
     std::optional<Entry> entry(const QString& recordName) const;
@@ -55,11 +60,23 @@ public:
     static std::optional<std::pair<QString, QHash<QString, Entry>>> decode(const QByteArray& bytes);
 
 private:
+    using Decoded = std::pair<QString, QHash<QString, Entry>>;
+    // What the queue read: written there, taken by ready() once the queue has passed it.
+    struct Read {
+        std::optional<Decoded> decoded;
+    };
+
     QString path_;
+    bool ready_ = false;
+    // An account set before the file was read: applied to what it held.
+    std::optional<QString> pendingAccount_;
     QString account_;
     QHash<QString, Entry> entries_;
     bool dirty_ = false;
     QueuedFileWriter writer_;
+    std::shared_ptr<Read> read_ = std::make_shared<Read>();
+    // Gone with the base: a read that comes back later touches nothing.
+    std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
 
 } // namespace velmor

@@ -27,7 +27,8 @@ void QueuedFileWriter::write(QString path, std::function<QByteArray()> bytes)
             return;
         postToMain([failures, path, failure] {
             if (const std::shared_ptr<Failures> alive = failures.lock(); alive && alive->tell)
-                alive->tell(alive->text(path, failure));
+                // The cause is a clause of the text: its own full stop goes.
+                alive->tell(alive->text(path, failure.endsWith(u'.') ? failure.chopped(1) : failure));
         });
     });
 }

@@ -1,6 +1,7 @@
 #include "sync/SyncBase.h"
 
 #include "platform/RegularFile.h"
+#include "platform/UniqueFd.h"
 #include "store/FileSystem.h"
 #include "sync/QueueTask.h"
 
@@ -8,6 +9,10 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velmor {
 
@@ -38,6 +43,24 @@ std::optional<SyncBase::Stamp> stampFrom(const QByteArray& line)
     return stamp;
 }
 
+// The file's first line, read without blocking: our own file, never a link, FIFO or
+// folder someone put there, even one swapped in while we look.
+std::optional<QByteArray> stampLine(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const UniqueFd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    QByteArray bytes(maxStampBytes, '\0');
+    const ssize_t count = ::pread(fd.get(), bytes.data(), bytes.size(), 0);
+    if (count <= 0)
+        return std::nullopt;
+    bytes.truncate(count);
+    const qsizetype end = bytes.indexOf('\n');
+    return end < 0 ? bytes : bytes.first(end);
+}
+
 QString writeFailureText(const QString& path, const QString& cause)
 {
     return QStringLiteral("The profiles as last synced could not be kept in “%1”: %2. Until they are, changes made "
@@ -52,12 +75,8 @@ SyncBase::SyncBase(const QString& folder, std::function<void(const QString&)> on
     : path_(QDir(folder).filePath(fileName)),
       writer_(QStringLiteral("com.velmor.syncbase"), writeFailureText, std::move(onWriteFailure))
 {
-    // Our own file, never a link, FIFO or folder someone put there.
-    if (files::fileKind(path_) != files::FileKind::regular)
-        return;
-    QFile file(path_);
-    if (file.open(QIODevice::ReadOnly))
-        stamp_ = stampFrom(file.readLine(maxStampBytes));
+    if (const std::optional<QByteArray> line = stampLine(path_))
+        stamp_ = stampFrom(*line);
     written_ = stamp_;
 }
 

@@ -240,3 +240,44 @@ TEST_F(TwoProcesses, AMachineEditedOfflineTakesTheCloudAndKeepsItsOwnProfileAsAF
 }
 
 } // namespace
+
+namespace {
+
+// Two sessions (or two computers) with one home folder: each its own runtime folder,
+// so neither sees the other's single-instance socket. The second start says who
+// holds the data folder and quits without writing there; once the first has quit, it runs.
+TEST_F(TwoProcesses, OneDataFolderHasOneRunningWriter)
+{
+    ASSERT_TRUE(QDir().mkpath(cloudFolder()));
+    const auto a = makeMachine("a", cloudFolder());
+    const auto b = makeMachine("b", cloudFolder());
+    b->environment.insert("XDG_DATA_HOME", a->root + "/data");
+    start(*a);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(profilesRecord()); }, patienceMs));
+    const QDir data(a->root + "/data/Velmor");
+    const QJsonObject profilesBefore = profiles(*a);
+
+    b->process.setProcessEnvironment(b->environment);
+    b->process.start(VELMOR_EXECUTABLE, {});
+    ASSERT_TRUE(b->process.waitForFinished(patienceMs));
+    EXPECT_EQ(b->process.exitCode(), 1);
+    const QString told = QString::fromUtf8(b->process.readAllStandardError());
+    EXPECT_NE(told.indexOf(QStringLiteral("Velmor is already running with the data folder")), -1) << told.toStdString();
+    EXPECT_NE(told.indexOf(QStringLiteral("(process %1)").arg(a->process.processId())), -1) << told.toStdString();
+    EXPECT_TRUE(b->process.readAllStandardOutput().isEmpty()) << "the second start got ready";
+
+    QFile lock(data.filePath("velmor.lock"));
+    ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(lock.readAll().startsWith(QByteArray::number(a->process.processId()) + '\n'));
+    EXPECT_TRUE(data.entryList({"profiles.json.external*", "profiles.json.damaged*"}).isEmpty())
+        << data.entryList().join(' ').toStdString();
+    EXPECT_EQ(profiles(*a), profilesBefore);
+    EXPECT_EQ(a->process.state(), QProcess::Running);
+
+    stop(*a);
+    start(*b);
+    stop(*b);
+    EXPECT_TRUE(data.entryList({"profiles.json.external*"}).isEmpty()) << data.entryList().join(' ').toStdString();
+}
+
+} // namespace

@@ -56,6 +56,19 @@ check "the profiles stay" test -f "$HOME/.local/share/Velmor/profiles.json"
 check "the settings stay" test -f "$settings"
 "$repository/scripts/install" --uninstall --no-rule >/dev/null 2>&1 || fail "a second uninstall fails"
 
+# Velmor's own entry for a build folder's program (a first start from scripts/run) goes too.
+mkdir -p "$(dirname "$autostart")"
+printf '[Desktop Entry]\nType=Application\nName=Velmor\nExec="%s"\nTerminal=false\nX-GNOME-Autostart-enabled=true\n' \
+  "$build/src/app/velmor" >"$autostart"
+"$repository/scripts/install" --uninstall --no-rule >/dev/null 2>&1
+[[ ! -e $autostart ]] || fail "left behind: the autostart entry for the build folder's program"
+# One the user switched off stays off.
+printf '[Desktop Entry]\nType=Application\nName=Velmor\nExec="%s"\nTerminal=false\nX-GNOME-Autostart-enabled=false\n' \
+  "$build/src/app/velmor" >"$autostart"
+"$repository/scripts/install" --uninstall --no-rule >/dev/null 2>&1
+check "the autostart entry the user switched off stays" test -f "$autostart"
+rm -f "$autostart"
+
 # An autostart entry the user pointed elsewhere is theirs: uninstall leaves it.
 mkdir -p "$(dirname "$autostart")"
 printf '[Desktop Entry]\nType=Application\nExec=/opt/velmor/velmor\n' >"$autostart"

@@ -1,4 +1,5 @@
 #include "model/CustomIcon.h"
+#include "platform/MainQueue.h"
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
@@ -318,6 +319,23 @@ TEST_F(IconChanges, HundredsOfDamagedRecordsMakeOneMessage)
     ASSERT_EQ(m->problems.size(), 1);
     EXPECT_EQ(m->problems.first(), "300 icons could not be synced: 300 iCloud errors. See the Event Log.");
     EXPECT_EQ(m->logged.first(), "The record “i000” in the cloud folder is damaged.");
+}
+
+// Tens of thousands of names are looked at in slices: other work gets its turns
+// before the pass is through.
+TEST_F(IconChanges, ManyNamesLeaveTheWindowsThreadTurns)
+{
+    const auto m = machine();
+    QStringList names;
+    for (int i = 0; i < 5000; ++i)
+        names << QStringLiteral(".hidden%1").arg(i);
+    m->sync->syncIcons(names);
+    qsizetype toldBefore = -1;
+    postToMain([&] { toldBefore = m->problems.size(); });
+    queue->runUntilIdle();
+    EXPECT_EQ(toldBefore, 0) << "the names held the thread until the pass was through";
+    ASSERT_EQ(m->problems.size(), 1);
+    EXPECT_TRUE(m->problems.first().startsWith("5000 icons could not be synced.")) << m->problems.first().toStdString();
 }
 
 // The base file: what is written reads back; damage costs the entries it touches only.

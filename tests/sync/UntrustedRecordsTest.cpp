@@ -3,6 +3,7 @@
 // uploads, ids held twice end unique, and "changed" means changed at the merge's grain.
 #include "TwoMachines.h"
 
+#include "platform/Text.h"
 #include "store/PersistedProfiles.h"
 #include "store/ProfileExchange.h"
 #include "store/ProfileLookup.h"
@@ -437,6 +438,30 @@ TEST_F(UntrustedRecords, NotificationsOfARecordChangingTenTimesASecondAreGathere
     EXPECT_TRUE(notifier.requests.last().body.contains("Name 99")) << notifier.requests.last().body.toStdString();
     // What was told first and last covers the whole change.
     EXPECT_TRUE(notifier.requests.first().body.contains("User profiles")) << notifier.requests.first().body.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// Another machine's name of any length is cut in every line of the merge's notice.
+TEST_F(UntrustedRecords, AMergeNoticeCutsAVeryLongActiveProfileName)
+{
+    const QString name = QString(1'000'000, u'N');
+    cloud.failNext(Call::saveRecord, cloud::Error(cloud::Error::Code::serviceUnavailable));
+    b->store->createUserProfile("B only profile");
+    queue->advance(10s);
+    a->store->createUserProfile(name);
+    queue->advance(10s);
+    ASSERT_EQ(userName(*b), name);
+    QStringList merged;
+    for (const auto& request : notifier.requests)
+        if (request.title == "Velmor profiles merged")
+            merged << request.body;
+    ASSERT_EQ(merged.size(), 1);
+    EXPECT_LT(merged.first().size(), 2000);
+    EXPECT_TRUE(merged.first().endsWith("Active user profile: " + name.left(text::longestShownName - 1) + "…."))
+        << merged.first().left(300).toStdString();
 }
 
 } // namespace

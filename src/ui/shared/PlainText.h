@@ -22,4 +22,10 @@ QString actionText(const QString& text);
 // (nameFit::fitted).
 QString paintedName(const QString& name, const QFontMetricsF& metrics, qreal width);
 
+// A message as a label that wraps it `width` wide shows it: a quoted path in it
+// (“…” holding a "/") breaks no line inside itself but moves to the next line
+// whole, and one wider than a line is cut in its middle with "…", so that its start
+// and its file name stay. Other text is left as it is.
+QString unbrokenPaths(const QString& message, const QFontMetricsF& metrics, qreal width);
+
 } // namespace velmor::plainText

@@ -1,9 +1,12 @@
 #include "ui/shared/widgets/AlertBanner.h"
 
 #include "platform/Text.h"
+#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 
+#include <QEvent>
+#include <QFontMetricsF>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +46,9 @@ AlertBanner::AlertBanner(std::function<void()> onDismiss, QWidget* parent) : QWi
     title_ = textLabel(Theme::TextStyle::headline, Qt::white, true, "alertTitle", this);
     message_ = textLabel(Theme::TextStyle::caption, Theme::gray(), false, "alertMessage", this);
     message_->setWordWrap(true);
+    // The room it gets decides how paths are shown: it never widens the banner.
+    message_->setMinimumWidth(1);
+    message_->installEventFilter(this);
     texts->addWidget(title_);
     texts->addWidget(message_);
     row->addLayout(texts, 1);
@@ -103,8 +109,21 @@ void AlertBanner::setAlert(const AlertMessage& alert)
     // The texts may hold names from data, as typed: shown so that none can reorder
     // the sentence, break its line or stretch the banner.
     title_->setText(text::displayMessage(alert.title));
-    message_->setText(text::displayMessage(alert.message));
+    messageText_ = text::displayMessage(alert.message);
+    showMessage();
     message_->setVisible(!alert.message.isEmpty());
+}
+
+void AlertBanner::showMessage()
+{
+    message_->setText(plainText::unbrokenPaths(messageText_, QFontMetricsF(message_->font()), message_->width()));
+}
+
+bool AlertBanner::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == message_ && event->type() == QEvent::Resize)
+        showMessage();
+    return QWidget::eventFilter(watched, event);
 }
 
 void AlertBanner::paintEvent(QPaintEvent*)

@@ -26,8 +26,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The message fitted to the label's width (paths whole, or cut in their middle).
+    void showMessage();
+
+    QString messageText_;
     QLabel* icon_;
     QLabel* title_;
     QLabel* message_;

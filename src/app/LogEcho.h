@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/ActivityFeeds.h"
+#include "platform/Published.h"
+
+#include <QByteArray>
+#include <QUuid>
+
+#include <functional>
+
+namespace velmor {
+
+// The Event Log's lines, also written out as they come: standard error when Velmor
+// runs from a terminal. Each line once, in order, as "hh:mm:ss.zzz <line>\n" in local
+// time; the lines already there when it starts come first. Main thread.
+class LogEcho {
+public:
+    using Write = std::function<void(const QByteArray& line)>;
+
+    LogEcho(const Published<QList<LogEntry>>& logs, Write write);
+
+private:
+    void written(const QList<LogEntry>& logs);
+
+    Write write_;
+    // The newest line written; none before the first or after the log was cleared.
+    QUuid last_;
+    Subscription subscription_;
+};
+
+} // namespace velmor
