@@ -335,7 +335,7 @@ TEST_F(IconChanges, ManyNamesLeaveTheWindowsThreadTurns)
     queue->runUntilIdle();
     EXPECT_EQ(toldBefore, 0) << "the names held the thread until the pass was through";
     ASSERT_EQ(m->problems.size(), 1);
-    EXPECT_TRUE(m->problems.first().startsWith("5000 icons could not be synced.")) << m->problems.first().toStdString();
+    EXPECT_TRUE(m->problems.first().startsWith("5000 icons could not be synced:")) << m->problems.first().toStdString();
 }
 
 // The base file: what is written reads back; damage costs the entries it touches only.
