@@ -294,7 +294,7 @@ TEST_F(SyncOperationsTest, ASaveNoticeWhoseHandlerReleasesTheStoreEndsTheNotices
         owned.reset();
     };
     bool outcomeSeen = false;
-    disk->failNext("write profiles.json.tmp", "No space left on device", 5);
+    disk->failNext("write profiles.json.velmor-*", "No space left on device", 5);
     owned->createUserProfile("Lost");
     owned->applySyncPayload(LoadResult{owned->pacsProfiles().get(), owned->userProfiles().get(), std::nullopt,
                                        std::nullopt, false},
