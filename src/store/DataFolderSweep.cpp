@@ -62,14 +62,15 @@ void removeOlderTemporaries(const QDir& dir, const temporaryFolders::Processes& 
         }
         if (!S_ISREG(info.st_mode))
             continue;
+        const QString file = dir.filePath(match.captured(1));
+        // Whoever may still write it, nothing of it is lost.
+        if (match.hasCaptured(3)) {
+            finishKeeping(path, file, file + match.captured(3), swept);
+            continue;
+        }
         if (!othersRun)
             othersRun = processes.anotherVelmorRuns();
-        if (*othersRun)
-            continue;
-        const QString file = dir.filePath(match.captured(1));
-        if (match.hasCaptured(3))
-            finishKeeping(path, file, file + match.captured(3), swept);
-        else if (QFile::remove(path))
+        if (!*othersRun && QFile::remove(path))
             swept.removed.append(path);
     }
 }

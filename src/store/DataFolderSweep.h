@@ -27,8 +27,9 @@ struct SweptDataFolder {
 // files elsewhere that links in it lead to, those of the linked file's name only.
 // A file another running process may still write stays. At the fixed temporary
 // names earlier versions wrote through ("profiles.json.tmp", "….backup.tmp", …) a
-// link goes whatever runs, never followed, and a regular file while no other
-// velmor runs; anything else there stays.
+// link goes whatever runs, never followed, a copy being kept aside as KeptCopy
+// says, and another regular file while no other velmor runs; anything else there
+// stays.
 SweptDataFolder sweepDataFolder(const QString& folder,
                                 const temporaryFolders::Processes& processes = temporaryFolders::Processes::system());
 

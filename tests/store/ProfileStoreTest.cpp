@@ -19,16 +19,11 @@ namespace {
 
 class ProfileStoreTest : public StoreFixture {
 protected:
-    QStringList files() const { return QDir(supportDir.path()).entryList(QDir::Files, QDir::Name); }
     // What a fresh start-up on the local disk finds.
     QStringList userNamesAtNextStart()
     {
         const ProfileStore next(std::make_shared<LocalFileSystem>());
         return namesOf(next.userProfiles().get());
-    }
-    void renameUser(ProfileStore& store, const QString& name)
-    {
-        ProfileStoreSeed::userProfiles(store).mutate([&](QList<UserProfile>& users) { users.first().name = name; });
     }
     // A document the store takes as it is, its user renamed; the folder is left empty.
     PersistedProfiles accepted(const QString& userName)
