@@ -15,6 +15,16 @@
 
 namespace velmor::files {
 
+std::optional<unsigned> regularFileMode(const QString& path, bool followLink)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    const int looked = followLink ? ::stat(native.constData(), &info) : ::lstat(native.constData(), &info);
+    if (looked != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return info.st_mode & 07777;
+}
+
 Made writeTemporaryBeside(const QString& file, const QByteArray& bytes, std::optional<unsigned> mode)
 {
     const QByteArray base = QFile::encodeName(file);
@@ -46,9 +56,7 @@ Made writeTemporaryBeside(const QString& file, const QByteArray& bytes, std::opt
 QString replaceWithOwnFile(const QString& path, const QByteArray& bytes)
 {
     const QByteArray target = QFile::encodeName(path);
-    struct stat existing {};
-    const bool keepMode = ::lstat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
-    const Made made = writeTemporaryBeside(path, bytes, keepMode ? std::optional<unsigned>(existing.st_mode) : std::nullopt);
+    const Made made = writeTemporaryBeside(path, bytes, regularFileMode(path, false));
     if (!made.path)
         return made.error;
     const QByteArray temporary = QFile::encodeName(*made.path);

@@ -20,6 +20,10 @@ struct Made {
     QString error;
 };
 
+// The permission bits of the regular file at `path` (through a link when
+// `followLink`), for the file that replaces it; none for anything else.
+std::optional<unsigned> regularFileMode(const QString& path, bool followLink);
+
 // Writes `bytes` to a new file of this process beside `file` and syncs it; `mode`
 // gives it those permission bits. Nothing is left behind when it fails.
 Made writeTemporaryBeside(const QString& file, const QByteArray& bytes, std::optional<unsigned> mode = std::nullopt);

@@ -19,8 +19,9 @@ namespace {
 // name of the copy kept aside it was to become, if any.
 const QRegularExpression& olderTemporaryName()
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^(profiles\\.json|custom_usages\\.json|layout_overrides\\.json)(\\.backup|\\.legacy|(\\.damaged|\\.external)(?:-[0-9]+)?)?\\.tmp$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(profiles\\.json|custom_usages\\.json|layout_overrides\\.json)"
+                       "(\\.backup|\\.legacy|(\\.damaged|\\.external)(?:-[0-9]+)?)?\\.tmp$"));
     return pattern;
 }
 

@@ -89,10 +89,8 @@ void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
         throw FileError(resolved.error);
     // Written by hand rather than with QSaveFile: a short write there (a full disk)
     // ends as "Unknown error", and its temporary file follows a link in its place.
-    struct stat existing {};
-    const bool keepMode = ::stat(QFile::encodeName(*resolved.path).constData(), &existing) == 0 && S_ISREG(existing.st_mode);
     const files::Made temporary =
-        files::writeTemporaryBeside(*resolved.path, bytes, keepMode ? std::optional<unsigned>(existing.st_mode) : std::nullopt);
+        files::writeTemporaryBeside(*resolved.path, bytes, files::regularFileMode(*resolved.path, true));
     if (!temporary.path)
         throw FileError(temporary.error);
     try {

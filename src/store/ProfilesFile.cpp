@@ -12,11 +12,11 @@ const QString warningTitle = QStringLiteral("Profile Data Warning");
 // `cause` says what is wrong with the file, in a sentence of its own.
 QString damagedText(const std::optional<QString>& kept, const QString& cause)
 {
-    return (kept ? QStringLiteral("The profiles file could not be used and was kept as %1. ").arg(QFileInfo(*kept).fileName())
-                 : QStringLiteral("The profiles file could not be used. "))
+    if (!kept)
+        return QStringLiteral("The profiles file could not be used. ") + cause;
+    return QStringLiteral("The profiles file could not be used and was kept as %1. ").arg(QFileInfo(*kept).fileName())
         + cause;
 }
-
 } // namespace
 
 ProfilesFile::ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fileSystem, Classifier classify)

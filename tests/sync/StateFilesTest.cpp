@@ -33,7 +33,8 @@ TEST_F(StateFilesTest, ALinkOrAFifoInAStateFilesPlaceIsReplacedNeverWrittenThrou
         QString name;
         std::function<void()> write;
     } stateFiles[] = {
-        {SyncBase::fileName, [this] { SyncBase(supportDir.path()).remember({"_account", "tag-1", std::nullopt, std::nullopt}, "{\"doc\":1}"); }},
+        {SyncBase::fileName,
+         [this] { SyncBase(supportDir.path()).remember({"_account", "tag-1", std::nullopt, std::nullopt}, "{}"); }},
         {IconSyncBase::fileName,
          [this] {
              IconSyncBase icons(supportDir.path());
