@@ -107,9 +107,9 @@ ProfilesFile::Notice ProfilesFile::untoldExternalNotice(const QString& kept) con
 {
     return {warningTitle,
             QStringLiteral("“%1” was changed outside Velmor the last time Velmor ran. That version is kept as “%2”, and "
-                           "Velmor's profiles were saved in its place. To use that version, quit Velmor, rename "
-                           "“%3” to “%4”, and open Velmor again.")
-                .arg(path_, kept, QFileInfo(kept).fileName(), QFileInfo(path_).fileName())};
+                           "Velmor's profiles were saved in its place. To use that version, quit Velmor, put “%3” in "
+                           "place of “%4”, and open Velmor again.")
+                .arg(path_, kept, QFileInfo(kept).fileName(), fileSystem_->resolve(path_))};
 }
 
 ProfilesFile::Notice ProfilesFile::unfinishedCopyNotice(const QString& file, const QString& kept)

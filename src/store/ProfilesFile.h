@@ -90,7 +90,8 @@ public:
     // save(lastDocument()), for a caller that knows its document is still that one.
     SaveResult saveAgain(const std::optional<QDateTime>& changedAt = std::nullopt);
     // For the next start: a version someone else wrote that was kept at `kept` when
-    // Velmor last ran, its notice not shown then (a save at quit).
+    // Velmor last ran, its notice not shown then (a save at quit); it tells to put
+    // the version where the profiles' content lives (a link's target).
     Notice untoldExternalNotice(const QString& kept) const;
     // For the next start: a copy of `file` that was being kept aside when Velmor
     // stopped, now kept at `kept`.

@@ -154,8 +154,8 @@ TEST_F(KeptAsideTest, AHandEditFoundAtQuitIsToldAtTheNextStart)
     EXPECT_EQ(told(), QStringList{"Profile Data Warning: “" + profilesPath() +
                                   "” was changed outside Velmor the last time Velmor ran. That version is kept as “" +
                                   kept + "”, and Velmor's profiles were saved in its place. To use that version, quit "
-                                         "Velmor, rename “profiles.json.external-2” to “profiles.json”, and open "
-                                         "Velmor again."});
+                                         "Velmor, put “profiles.json.external-2” in place of “" + profilesPath() +
+                                  "”, and open Velmor again."});
     store.reset();
     notices.clear();
     store = start();
