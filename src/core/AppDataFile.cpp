@@ -16,21 +16,18 @@ bool AppDataFile::keepDamaged(const QString& cause, const std::optional<QByteArr
 {
     const QString name = fileName();
     try {
+        QString kept;
         if (bytes && files::fileKind(path_) == files::FileKind::link) {
             // The user's link stays, and the next save writes to its target: a copy
-            // of what it held is kept. Through a temporary file, never through a
-            // link that may stand in the copy's place.
-            const QString temporary = damagedPath() + QStringLiteral(".tmp");
-            files_.remove(temporary);
-            files_.write(temporary, *bytes);
-            files_.rename(temporary, damagedPath());
+            // of what it held is kept, made new by this process.
+            kept = keepCopyAtFreeName(files_, *bytes, damagedPath());
         } else {
-            files_.rename(path_, damagedPath());
+            kept = moveToFirstFreeName(files_, path_, damagedPath());
         }
         damagedPending_ = false;
         damagedCause_.clear();
         if (log)
-            log(name + QStringLiteral(" could not be used and was kept as ") + QFileInfo(damagedPath()).fileName()
+            log(name + QStringLiteral(" could not be used and was kept as ") + QFileInfo(kept).fileName()
                 + QStringLiteral(": ") + cause);
         return true;
     } catch (const FileError& error) {

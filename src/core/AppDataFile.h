@@ -15,8 +15,8 @@ namespace velmor {
 // One of the application's own small files beside the profiles. It is always
 // replaced whole and atomically; a link the user made in its place to a regular file
 // is read through and its target replaced. A file that exists but cannot be read or
-// decoded is kept as "<name>.damaged" before anything is written over it, and the
-// log line says why.
+// decoded is kept as "<name>.damaged" (a later one as "<name>.damaged-2", …) before
+// anything is written over it, and the log line says why.
 class AppDataFile {
 public:
     using Log = std::function<void(const QString& line)>;

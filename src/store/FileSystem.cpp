@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTimeZone>
 
@@ -36,6 +35,39 @@ std::optional<temporaryFolders::Writer> writerOfTemporary(const QString& name, c
 
 } // namespace
 
+QString moveToFirstFreeName(FileSystem& fileSystem, const QString& from, const QString& name)
+{
+    // Names taken by earlier files are skipped; this many is beyond any use.
+    constexpr int maxNumber = 10'000;
+    for (int n = 1; n <= maxNumber; ++n) {
+        const QString candidate = n == 1 ? name : name + u'-' + QString::number(n);
+        if (fileSystem.moveToFreeName(from, candidate))
+            return candidate;
+    }
+    throw FileError(QStringLiteral("No name beside “%1” is free.").arg(name));
+}
+
+QString keepCopyAtFreeName(FileSystem& fileSystem, const QByteArray& bytes, const QString& name,
+                           const QString& permissionsOf)
+{
+    OwnTemporary temporary(fileSystem, name, bytes);
+    if (!permissionsOf.isEmpty())
+        fileSystem.copyPermissions(permissionsOf, temporary.path());
+    const QString kept = moveToFirstFreeName(fileSystem, temporary.path(), name);
+    temporary.published();
+    return kept;
+}
+
+OwnTemporary::~OwnTemporary()
+{
+    if (path_.isEmpty())
+        return;
+    try {
+        fileSystem_.remove(path_);
+    } catch (const FileError&) {
+    }
+}
+
 bool LocalFileSystem::exists(const QString& path) const { return files::fileKind(path) != files::FileKind::missing; }
 
 QByteArray LocalFileSystem::read(const QString& path) const
@@ -57,39 +89,24 @@ void LocalFileSystem::write(const QString& path, const QByteArray& bytes)
         throw FileError(resolved.error);
     // Written by hand rather than with QSaveFile: a short write there (a full disk)
     // ends as "Unknown error", and its temporary file follows a link in its place.
-    const QByteArray target = QFile::encodeName(*resolved.path);
-    struct stat existing {};
-    const bool keepMode = ::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
-
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        // The process's id tells a later start whether anyone still writes it.
-        temporary = target + ".velmor-" + QByteArray::number(::getpid()) + '-'
-            + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && (errno != EEXIST || attempt == 9))
-            throw FileError(systemError(errno));
+    const files::Made temporary =
+        files::writeTemporaryBeside(*resolved.path, bytes, files::regularFileMode(*resolved.path, true));
+    if (!temporary.path)
+        throw FileError(temporary.error);
+    try {
+        rename(*temporary.path, *resolved.path);
+    } catch (const FileError&) {
+        ::unlink(QFile::encodeName(*temporary.path).constData());
+        throw;
     }
-    const auto fail = [&](int code) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temporary.constData());
-        throw FileError(systemError(code));
-    };
-    if (keepMode && ::fchmod(fd, existing.st_mode & 07777) != 0)
-        fail(errno);
-    if (!files::writeAll(fd, bytes))
-        fail(errno);
-    if (::fsync(fd) != 0)
-        fail(errno);
-    // Some file systems report a full disk only when the file is closed.
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0)
-        fail(errno);
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        fail(errno);
+}
+
+QString LocalFileSystem::writeTemporary(const QString& file, const QByteArray& bytes)
+{
+    const files::Made temporary = files::writeTemporaryBeside(file, bytes);
+    if (!temporary.path)
+        throw FileError(temporary.error);
+    return *temporary.path;
 }
 
 void LocalFileSystem::rename(const QString& from, const QString& to)
@@ -97,6 +114,19 @@ void LocalFileSystem::rename(const QString& from, const QString& to)
     // QFile::rename refuses to replace an existing file; rename(2) replaces it atomically.
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
         throw FileError(systemError(errno));
+}
+
+bool LocalFileSystem::moveToFreeName(const QString& from, const QString& to)
+{
+    switch (files::moveToFreeName(from, to)) {
+    case files::Moved::moved:
+        return true;
+    case files::Moved::taken:
+        return false;
+    case files::Moved::failed:
+        break;
+    }
+    throw FileError(systemError(errno));
 }
 
 void LocalFileSystem::copyPermissions(const QString& from, const QString& to)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/OwnFile.h"
 #include "platform/TemporaryFolders.h"
 
 #include <QByteArray>
@@ -50,8 +51,15 @@ public:
     // or all of `bytes`, never a part. Only a missing file or a regular file is
     // written: a folder, FIFO, socket or device there, or a link to one, fails.
     virtual void write(const QString& path, const QByteArray& bytes) = 0;
+    // Writes `bytes` to a file this process makes new beside `file`
+    // ("‹file›.velmor-‹pid›-‹n›"), never through anything already at a name, and
+    // returns its path.
+    virtual QString writeTemporary(const QString& file, const QByteArray& bytes) = 0;
     // Moves `from` to `to`, replacing `to` in one step.
     virtual void rename(const QString& from, const QString& to) = 0;
+    // Moves `from` to `to` only when nothing is at `to`; false when something is
+    // (a file, folder, link or FIFO, which stays as it is).
+    virtual bool moveToFreeName(const QString& from, const QString& to) = 0;
     // Gives the file `to` the permission bits of the regular file `from`, so that a
     // file replaced by a rename stays as private as the user made it. Best effort.
     virtual void copyPermissions(const QString& from, const QString& to) = 0;
@@ -67,15 +75,45 @@ public:
     virtual std::optional<FileStamp> stamp(const QString& path) const = 0;
 };
 
+// Moves `from` to `name`, else to "‹name›-2", "‹name›-3", …: the first name at which
+// nothing is (a file, folder, link or FIFO there stays as it is). Returns the name
+// taken; throws FileError.
+QString moveToFirstFreeName(FileSystem& fileSystem, const QString& from, const QString& name);
+
+// Writes `bytes` to a new temporary file and moves it to the first free name as
+// above; the copy gets the permission bits of `permissionsOf` when given. Returns
+// the name taken; throws FileError, leaving nothing behind.
+QString keepCopyAtFreeName(FileSystem& fileSystem, const QByteArray& bytes, const QString& name,
+                           const QString& permissionsOf = {});
+
+// A temporary file this process wrote (FileSystem::writeTemporary), removed when
+// this goes unless it was published under its final name.
+class OwnTemporary {
+public:
+    OwnTemporary(FileSystem& fileSystem, const QString& file, const QByteArray& bytes)
+        : fileSystem_(fileSystem), path_(fileSystem.writeTemporary(file, bytes))
+    {
+    }
+    ~OwnTemporary();
+    OwnTemporary(const OwnTemporary&) = delete;
+    OwnTemporary& operator=(const OwnTemporary&) = delete;
+
+    const QString& path() const { return path_; }
+    void published() { path_.clear(); }
+
+private:
+    FileSystem& fileSystem_;
+    QString path_;
+};
+
 // The local disk. Reads never block and stop at a size limit; writes go to a
 // temporary file beside the target, synced before the rename that publishes it.
 class LocalFileSystem final : public FileSystem {
 public:
     // Far above the profiles of 50 users with 1,000 mappings each.
     static constexpr qint64 maxReadBytes = 64 * 1024 * 1024;
-    // What write() adds to a file's name for its temporary file, at most:
-    // ".velmor-", the writing process's id, "-" and a 64-bit number in base 36.
-    static constexpr qsizetype maxTemporarySuffixBytes = 8 + 10 + 1 + 13;
+    // What write() adds to a file's name for its temporary file, at most.
+    static constexpr qsizetype maxTemporarySuffixBytes = files::maxTemporarySuffixBytes;
 
     // Removes the temporary files that write() left in `folder` in processes that no
     // longer run (a kill while writing), and those of earlier versions, which name no
@@ -89,7 +127,9 @@ public:
     QByteArray read(const QString& path) const override;
     QString resolve(const QString& path) const override;
     void write(const QString& path, const QByteArray& bytes) override;
+    QString writeTemporary(const QString& file, const QByteArray& bytes) override;
     void rename(const QString& from, const QString& to) override;
+    bool moveToFreeName(const QString& from, const QString& to) override;
     void copyPermissions(const QString& from, const QString& to) override;
     void remove(const QString& path) override;
     void makeFolder(const QString& path) override;

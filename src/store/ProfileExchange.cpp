@@ -48,11 +48,16 @@ void ProfileExchange::writeFile(const QString& path, const QByteArray& bytes)
     try {
         LocalFileSystem().write(path, bytes);
     } catch (const FileError& error) {
-        QString reason = error.description();
-        if (reason.endsWith(QLatin1Char('.')))
-            reason.chop(1);
-        throw FileError(QStringLiteral("The file “%1” could not be written: %2.").arg(displayName(path), reason));
+        throwNotWritten(path, error);
     }
+}
+
+void ProfileExchange::throwNotWritten(const QString& path, const FileError& error)
+{
+    QString reason = error.description();
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    throw FileError(QStringLiteral("The file “%1” could not be written: %2.").arg(displayName(path), reason));
 }
 
 QByteArray ProfileExchange::encodeUserProfile(const UserProfileExport& file) { return json::encode(file.toJson()); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/PacsProfile.h"
+#include "store/FileSystem.h"
 #include "store/UserProfileExport.h"
 
 #include <QByteArray>
@@ -23,6 +24,8 @@ public:
     // Replaces the file in one step, so a failure leaves an earlier file intact.
     // Throws FileError.
     static void writeFile(const QString& path, const QByteArray& bytes);
+    // Throws the FileError that tells the user `path` could not be written, and why.
+    [[noreturn]] static void throwNotWritten(const QString& path, const FileError& error);
 
     // Pretty-printed, keys sorted.
     static QByteArray encodeUserProfile(const UserProfileExport& file);

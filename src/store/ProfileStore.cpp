@@ -8,6 +8,7 @@
 #include "store/DataFolderSweep.h"
 #include "store/LegacyPersistedProfiles.h"
 #include "store/PersistedProfiles.h"
+#include "store/UntoldKeptFiles.h"
 
 #include <QTimeZone>
 
@@ -27,8 +28,18 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     } catch (const FileError&) {
         // The first save reports it.
     }
-    sweepDataFolder(paths::applicationSupport());
+    const SweptDataFolder swept = sweepDataFolder(paths::applicationSupport());
     isFreshInstall_ = !file_.exists();
+
+    // What an earlier run kept aside without telling is told first.
+    for (const SweptDataFolder::KeptCopy& copy : swept.kept) {
+        const ProfilesFile::Notice notice = ProfilesFile::unfinishedCopyNotice(copy.file, copy.kept);
+        notify(notice.title, notice.message);
+    }
+    for (const QString& kept : untoldKeptFiles::take(paths::applicationSupport())) {
+        const ProfilesFile::Notice notice = file_.untoldExternalNotice(kept);
+        notify(notice.title, notice.message);
+    }
 
     const DiskState disk = readDisk();
     std::optional<LoadResult> loaded = disk.result;
@@ -106,6 +117,10 @@ void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome&
 {
     // A handler may release the store: each notice goes on its own turn, none once it is gone.
     postNotices(outcome.notices);
+    later([kept = outcome.keptExternal](ProfileStore&) {
+        for (const QString& path : kept)
+            untoldKeptFiles::told(path);
+    });
     const bool failed = outcome.outcome == ProfilesFile::SaveOutcome::failed;
     if (ticket.whenSaved)
         later([done = ticket.whenSaved, failed, document = failed ? QByteArray() : outcome.document](ProfileStore&) {

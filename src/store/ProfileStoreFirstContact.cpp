@@ -71,30 +71,33 @@ QString keptFileName(const QString& name, const QString& kind, int n)
     return plain + tail;
 }
 
-// The first of those names that is free, or that holds `bytes` already (kept at an
-// earlier first contact that did not complete): nothing is kept twice or written over.
-std::pair<QString, bool> keptFileFor(const QDir& folder, const QString& name, const QString& kind,
-                                     const QByteArray& bytes)
+// Writes `bytes` under the first of those names at which nothing is, unless one holds
+// them already (kept at an earlier first contact that did not complete), and returns
+// that name: nothing is kept twice or written over, whatever appears at a name
+// meanwhile. Throws FileError.
+QString keepFile(const QDir& folder, const QString& name, const QString& kind, const QByteArray& bytes)
 {
+    LocalFileSystem disk;
+    std::optional<OwnTemporary> temporary;
     for (int n = 1;; ++n) {
         const QString fileName = keptFileName(name, kind, n);
         const QString path = folder.filePath(fileName);
         const files::FileKind entry = files::fileKind(path);
-        if (entry == files::FileKind::missing)
-            return {fileName, true};
         if (entry == files::FileKind::regular && files::readRegular(path, bytes.size()).bytes == bytes)
-            return {fileName, false};
+            return fileName;
+        if (entry != files::FileKind::missing)
+            continue;
+        try {
+            if (!temporary)
+                temporary.emplace(disk, path, bytes);
+            if (disk.moveToFreeName(temporary->path(), path)) {
+                temporary->published();
+                return fileName;
+            }
+        } catch (const FileError& error) {
+            ProfileExchange::throwNotWritten(path, error);
+        }
     }
-}
-
-// Writes `bytes` under the first of those names that is free (unless one holds them
-// already) and returns that name. Throws FileError.
-QString keepFile(const QDir& folder, const QString& name, const QString& kind, const QByteArray& bytes)
-{
-    const auto [fileName, isNew] = keptFileFor(folder, name, kind, bytes);
-    if (isNew)
-        ProfileExchange::writeFile(folder.filePath(fileName), bytes);
-    return fileName;
 }
 
 const QString pacsKind = QStringLiteral("PACS profile");

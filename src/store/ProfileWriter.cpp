@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "store/PersistedProfiles.h"
+#include "store/UntoldKeptFiles.h"
 
 #include <utility>
 
@@ -100,7 +101,10 @@ ProfileWriter::Outcome ProfileWriter::writeNow(const ProfileSnapshot& snapshot,
         const std::optional<QByteArray> last = file_.lastDocument();
         result = file_.save(snapshot.encode(last ? last->size() : 0), changedAt);
     }
-    Outcome outcome{result.outcome, result.notices, {}, {}};
+    // Remembered at once: at quit the outcome never reaches the window's thread.
+    for (const QString& kept : result.keptExternal)
+        untoldKeptFiles::add(kept);
+    Outcome outcome{result.outcome, result.notices, {}, {}, result.keptExternal};
     if (result.outcome != ProfilesFile::SaveOutcome::failed) {
         written_ = snapshot;
         outcome.snapshot = snapshot;

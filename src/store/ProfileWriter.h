@@ -46,6 +46,9 @@ public:
         // What profiles.json holds after a write that worked, and its bytes.
         ProfileSnapshot snapshot;
         QByteArray document;
+        // Versions someone else wrote, kept aside by the write; remembered as untold
+        // until the notices reach the user.
+        QStringList keptExternal;
     };
     // Runs on the main queue.
     using Done = std::function<void(const Outcome&)>;

@@ -2,16 +2,19 @@
 
 #include "platform/Json.h"
 
+#include <QFileInfo>
+
 namespace velmor {
 
 namespace {
 const QString warningTitle = QStringLiteral("Profile Data Warning");
 
 // `cause` says what is wrong with the file, in a sentence of its own.
-QString damagedText(bool kept, const QString& cause)
+QString damagedText(const std::optional<QString>& kept, const QString& cause)
 {
-    return (kept ? QStringLiteral("The profiles file could not be used and was kept as profiles.json.damaged. ")
-                 : QStringLiteral("The profiles file could not be used. "))
+    if (!kept)
+        return QStringLiteral("The profiles file could not be used. ") + cause;
+    return QStringLiteral("The profiles file could not be used and was kept as %1. ").arg(QFileInfo(*kept).fileName())
         + cause;
 }
 } // namespace
@@ -21,9 +24,9 @@ ProfilesFile::ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fi
 {
 }
 
-QString ProfilesFile::externalPath(int n) const
+QString ProfilesFile::keptPath(const QString& kind, int n) const
 {
-    return path_ + QStringLiteral(".external") + (n > 1 ? u'-' + QString::number(n) : QString());
+    return path_ + kind + (n > 1 ? u'-' + QString::number(n) : QString());
 }
 
 std::optional<QDateTime> ProfilesFile::modificationTime() const { return fileSystem_->modificationTime(path_); }
@@ -86,7 +89,7 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
     loaded.wasDamaged = true;
     if (bytes)
         cause = decodeProblem(*bytes);
-    const bool kept = keepDamaged(bytes);
+    const std::optional<QString> kept = keepDamaged(bytes);
     const std::optional<QByteArray> backup = fileSystem_->exists(backupPath()) ? tryRead(backupPath()) : std::nullopt;
     if (backup && judge(*backup) != Format::unreadable) {
         loaded.bytes = backup;
@@ -98,6 +101,22 @@ ProfilesFile::Loaded ProfilesFile::load(const Classifier& decode)
                                + (loaded.fromBackup ? QStringLiteral("Your profiles were loaded from the backup.")
                                                     : QStringLiteral("The default profiles were loaded."))});
     return loaded;
+}
+
+ProfilesFile::Notice ProfilesFile::untoldExternalNotice(const QString& kept) const
+{
+    return {warningTitle,
+            QStringLiteral("“%1” was changed outside Velmor the last time Velmor ran. That version is kept as “%2”, and "
+                           "Velmor's profiles were saved in its place. To use that version, quit Velmor, put “%3” in "
+                           "place of “%4”, and open Velmor again.")
+                .arg(path_, kept, QFileInfo(kept).fileName(), fileSystem_->resolve(path_))};
+}
+
+ProfilesFile::Notice ProfilesFile::unfinishedCopyNotice(const QString& file, const QString& kept)
+{
+    return {warningTitle, QStringLiteral("Velmor stopped while it kept a copy of “%1” aside. That copy, which holds "
+                                         "other data than the file now, is kept as “%2”.")
+                              .arg(file, kept)};
 }
 
 std::optional<QByteArray> ProfilesFile::lastDocument() const
@@ -127,35 +146,33 @@ bool ProfilesFile::holdsLastDocument()
 
 void ProfilesFile::replaceWith(const QString& target, const QByteArray& bytes)
 {
-    const QString temporary = target + QStringLiteral(".tmp");
-    try {
-        fileSystem_->write(temporary, bytes);
-        // A copy of the profiles is no more open than the profiles file itself.
-        fileSystem_->copyPermissions(fileSystem_->resolve(path_), temporary);
-        fileSystem_->rename(temporary, target);
-    } catch (const FileError&) {
-        try {
-            fileSystem_->remove(temporary);
-        } catch (const FileError&) {
-        }
-        throw;
-    }
+    OwnTemporary temporary(*fileSystem_, target, bytes);
+    // A copy of the profiles is no more open than the profiles file itself.
+    fileSystem_->copyPermissions(fileSystem_->resolve(path_), temporary.path());
+    fileSystem_->rename(temporary.path(), target);
+    temporary.published();
 }
 
-bool ProfilesFile::keepDamaged(const std::optional<QByteArray>& bytes)
+QString ProfilesFile::keepAside(const QString& kind, const QByteArray& bytes)
+{
+    // A copy of the profiles is no more open than the profiles file itself.
+    return keepCopyAtFreeName(*fileSystem_, bytes, keptPath(kind, 1), fileSystem_->resolve(path_));
+}
+
+std::optional<QString> ProfilesFile::keepDamaged(const std::optional<QByteArray>& bytes)
 {
     try {
-        if (bytes) {
-            if (keptDamaged_ != bytes)
-                replaceWith(damagedPath(), *bytes);
-            keptDamaged_ = bytes;
-        } else {
-            // Not even readable: move it aside whole.
-            fileSystem_->rename(path_, damagedPath());
+        if (!bytes) {
+            // Not even readable: moved aside whole, a folder or a FIFO as it is.
+            return moveToFirstFreeName(*fileSystem_, path_, damagedPath());
         }
-        return true;
+        if (keptDamaged_ != bytes) {
+            keptDamagedPath_ = keepAside(QStringLiteral(".damaged"), *bytes);
+            keptDamaged_ = bytes;
+        }
+        return keptDamagedPath_;
     } catch (const FileError&) {
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -196,14 +213,13 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isL
         }
         // A copy: `document` may be the last document itself, which the write replaces.
         const QByteArray bytes = document;
-        writeDocument(bytes, changedAt, result.notices);
+        writeDocument(bytes, changedAt, result);
         last_ = Document{bytes, Format::current, fileSystem_->stamp(path_)};
         result.outcome = SaveOutcome::written;
     } catch (const FileError& error) {
         result.notices.append({QStringLiteral("Save Failed"),
                                QStringLiteral("Failed to save profiles: ") + error.description()});
         restoreBackup(result.notices);
-        removeTemporaries();
         result.outcome = SaveOutcome::failed;
     }
     return result;
@@ -223,63 +239,64 @@ ProfilesFile::CurrentFile ProfilesFile::currentFile()
     return {current, format, cause};
 }
 
-void ProfilesFile::keepExternal(const CurrentFile& current, QList<Notice>& notices)
+void ProfilesFile::keepExternal(const CurrentFile& current, SaveResult& result)
 {
     const bool ours = !seen_ || *seen_ == current.bytes || (last_ && current.bytes == last_->bytes);
     if (ours || !current.bytes || current.format == Format::unreadable || keptExternal_ == current.bytes)
         return;
-    int n = 1;
-    while (fileSystem_->exists(externalPath(n)))
-        ++n;
-    const QString kept = externalPath(n);
+    QString kept;
     try {
-        replaceWith(kept, *current.bytes);
+        kept = keepAside(QStringLiteral(".external"), *current.bytes);
     } catch (const FileError& error) {
         throw FileError(QStringLiteral("“%1” was changed outside Velmor and could not be kept aside: %2")
                             .arg(path_, error.description()));
     }
     keptExternal_ = current.bytes;
-    notices.append({warningTitle, QStringLiteral("“%1” was changed outside Velmor while Velmor ran. That version is "
+    result.keptExternal.append(kept);
+    result.notices.append({warningTitle, QStringLiteral("“%1” was changed outside Velmor while Velmor ran. That version is "
                                                  "kept as “%2”, and Velmor's profiles are saved in its place.")
                                       .arg(path_, kept)});
 }
 
 void ProfilesFile::writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt,
-                                 QList<Notice>& notices)
+                                 SaveResult& result)
 {
     const std::optional<FileStamp> judged = fileSystem_->stamp(path_);
     if (fileSystem_->exists(path_)) {
         const CurrentFile currentNow = currentFile();
-        keepExternal(currentNow, notices);
+        keepExternal(currentNow, result);
         const auto& [current, format, cause] = currentNow;
         if (format == Format::unreadable) {
             // The backup stays as it is: it may be the last good copy.
             const bool reported = current && keptDamaged_ == current;
-            if (!keepDamaged(current))
+            const std::optional<QString> kept = keepDamaged(current);
+            if (!kept)
                 throw FileError(QStringLiteral("The unreadable profiles file could not be kept aside."));
             if (!reported)
-                notices.append({warningTitle, damagedText(true, cause)});
+                result.notices.append({warningTitle, damagedText(kept, cause)});
         } else {
-            if (format == Format::legacy)
-                replaceWith(legacyPath(), *current);
+            if (format == Format::legacy && keptLegacy_ != current) {
+                keepAside(QStringLiteral(".legacy"), *current);
+                keptLegacy_ = current;
+            }
             replaceWith(fileSystem_->resolve(backupPath()), *current);
         }
     }
 
     // Beside the file the content lives in: a link the user made to it stays.
     const QString target = fileSystem_->resolve(path_);
-    const QString temporary = target + QStringLiteral(".tmp");
-    fileSystem_->write(temporary, document);
+    OwnTemporary temporary(*fileSystem_, target, document);
     // The bytes on disk are checked, not decoded again: they are the document or the save fails.
-    if (fileSystem_->read(temporary) != document)
+    if (fileSystem_->read(temporary.path()) != document)
         throw FileError(QStringLiteral("The saved profiles could not be read back."));
     // Dated before it is published, so that profiles.json never shows the time of the write.
-    date(temporary, changedAt);
-    fileSystem_->copyPermissions(target, temporary);
+    date(temporary.path(), changedAt);
+    fileSystem_->copyPermissions(target, temporary.path());
     // Written by someone else while this save ran: that version is kept too.
     if (fileSystem_->stamp(path_) != judged)
-        keepExternal(currentFile(), notices);
-    fileSystem_->rename(temporary, target);
+        keepExternal(currentFile(), result);
+    fileSystem_->rename(temporary.path(), target);
+    temporary.published();
     saw(document);
 }
 
@@ -294,8 +311,9 @@ void ProfilesFile::restoreBackup(QList<Notice>& notices)
         const QByteArray backup = fileSystem_->read(backupPath());
         if (!isUsable(backup))
             return;
-        if (fileSystem_->exists(path_))
-            keepDamaged(tryRead(path_));
+        // What is there goes aside first: nothing is written over.
+        if (fileSystem_->exists(path_) && !keepDamaged(tryRead(path_)))
+            throw FileError(QStringLiteral("The unreadable profiles file could not be kept aside."));
         replaceWith(fileSystem_->resolve(path_), backup);
         saw(backup);
         notices.append({QStringLiteral("Restored from Backup"),
@@ -303,18 +321,6 @@ void ProfilesFile::restoreBackup(QList<Notice>& notices)
     } catch (const FileError& error) {
         notices.append({QStringLiteral("Critical Error"),
                         QStringLiteral("Failed to restore from backup: ") + error.description()});
-    }
-}
-
-void ProfilesFile::removeTemporaries()
-{
-    for (const QString& path :
-         {temporaryPath(), fileSystem_->resolve(backupPath()) + QStringLiteral(".tmp"),
-          legacyPath() + QStringLiteral(".tmp"), damagedPath() + QStringLiteral(".tmp")}) {
-        try {
-            fileSystem_->remove(path);
-        } catch (const FileError&) {
-        }
     }
 }
 

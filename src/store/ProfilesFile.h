@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -16,15 +17,16 @@ namespace velmor {
 
 // profiles.json and the files kept beside it, on raw bytes:
 //   profiles.json.backup   the file as it was before the latest save that wrote it;
-//   profiles.json.tmp      the new document while a save runs (beside the target of
-//                          a link the user made in place of profiles.json, so that
-//                          the save replaces the target and keeps the link);
 //   profiles.json.damaged  a profiles file that could not be read, kept for the user;
 //   profiles.json.legacy   the old-format file, kept before the first save over it;
 //   profiles.json.external a profiles file someone else wrote while Velmor ran, kept
-//                          before a save replaces it ("….external-2", … for later ones).
-// profiles.json is only ever replaced by a rename, so it is never missing or half
-// written, and no file the user might still need is written over.
+//                          before a save replaces it.
+// A file kept aside is never written over: a later one of its kind gets the next
+// free name ("….damaged-2", "….external-3", …), whatever is at the names taken.
+// Every file is written as a temporary file of this process
+// ("‹file›.velmor-‹pid›-‹n›", beside the target of a link the user made in place of
+// profiles.json, so that the save replaces the target and keeps the link), then
+// renamed into place; profiles.json is never missing or half written.
 class ProfilesFile {
 public:
     enum class Format { current, legacy, unreadable };
@@ -53,17 +55,18 @@ public:
         SaveOutcome outcome = SaveOutcome::failed;
         // In the order the user should see them.
         QList<Notice> notices;
+        // Where versions someone else wrote were kept by this save.
+        QStringList keptExternal;
     };
 
     ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fileSystem, Classifier classify);
 
     const QString& path() const { return path_; }
     QString backupPath() const { return path_ + QStringLiteral(".backup"); }
-    QString temporaryPath() const { return fileSystem_->resolve(path_) + QStringLiteral(".tmp"); }
-    QString damagedPath() const { return path_ + QStringLiteral(".damaged"); }
-    QString legacyPath() const { return path_ + QStringLiteral(".legacy"); }
-    // Where the n-th version someone else wrote is kept (n from 1).
-    QString externalPath(int n) const;
+    // Where the n-th file of each kind kept aside goes (n from 1).
+    QString damagedPath(int n = 1) const { return keptPath(QStringLiteral(".damaged"), n); }
+    QString legacyPath(int n = 1) const { return keptPath(QStringLiteral(".legacy"), n); }
+    QString externalPath(int n) const { return keptPath(QStringLiteral(".external"), n); }
 
     bool exists() const { return fileSystem_->exists(path_); }
     std::optional<QDateTime> modificationTime() const;
@@ -86,6 +89,14 @@ public:
     SaveResult save(const QByteArray& document, const std::optional<QDateTime>& changedAt = std::nullopt);
     // save(lastDocument()), for a caller that knows its document is still that one.
     SaveResult saveAgain(const std::optional<QDateTime>& changedAt = std::nullopt);
+    // For the next start: a version someone else wrote that was kept at `kept` when
+    // Velmor last ran, its notice not shown then (a save at quit); it tells to put
+    // the version where the profiles' content lives (a link's target).
+    Notice untoldExternalNotice(const QString& kept) const;
+    // For the next start: a copy of `file` that was being kept aside when Velmor
+    // stopped, now kept at `kept`.
+    static Notice unfinishedCopyNotice(const QString& file, const QString& kept);
+
     // The document last written or loaded; none after a load found none.
     std::optional<QByteArray> lastDocument() const;
 
@@ -114,10 +125,15 @@ private:
     // Why a document read whole cannot be used, in a sentence naming profiles.json.
     QString decodeProblem(const QByteArray& bytes) const;
     bool isUsable(const std::optional<QByteArray>& bytes) const;
+    // "profiles.json‹kind›", then "profiles.json‹kind›-2", ….
+    QString keptPath(const QString& kind, int n) const;
     // Copies `bytes` to `target` through a temporary file and a rename.
     void replaceWith(const QString& target, const QByteArray& bytes);
-    // Keeps the unusable profiles.json as profiles.json.damaged; false when that failed.
-    bool keepDamaged(const std::optional<QByteArray>& bytes);
+    // Copies `bytes` to the first free name of `kind` and returns it; throws FileError.
+    QString keepAside(const QString& kind, const QByteArray& bytes);
+    // Keeps the unusable profiles.json as profiles.json.damaged (or the next free
+    // name) and returns where; none when that failed.
+    std::optional<QString> keepDamaged(const std::optional<QByteArray>& bytes);
     // The current profiles.json and its format, for the backup; for an unreadable
     // one, why.
     struct CurrentFile {
@@ -126,21 +142,24 @@ private:
         QString cause;
     };
     CurrentFile currentFile();
-    void writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt, QList<Notice>& notices);
+    void writeDocument(const QByteArray& document, const std::optional<QDateTime>& changedAt, SaveResult& result);
     void restoreBackup(QList<Notice>& notices);
     // Keeps `current` (what profiles.json holds now) aside when Velmor did not put it
     // there and has not kept it already; throws FileError when it cannot be kept.
-    void keepExternal(const CurrentFile& current, QList<Notice>& notices);
+    void keepExternal(const CurrentFile& current, SaveResult& result);
     // profiles.json now holds `bytes` (none: nothing) by Velmor's own doing.
     void saw(const std::optional<QByteArray>& bytes) { seen_ = bytes; }
-    void removeTemporaries();
 
     QString path_;
     std::shared_ptr<FileSystem> fileSystem_;
     Classifier classify_;
     std::optional<Document> last_;
-    // The damaged content already kept and reported, so that it is not reported twice.
+    // The damaged content already kept and reported, so that it is not reported
+    // twice, and where it is.
     std::optional<QByteArray> keptDamaged_;
+    QString keptDamagedPath_;
+    // The legacy content already kept, so that a save tried again keeps it once.
+    std::optional<QByteArray> keptLegacy_;
     // What profiles.json held when Velmor last read, wrote or restored it (an empty
     // optional inside: no file); unknown before the first load. Anything else found
     // there before a save was written by someone else.

@@ -1,7 +1,7 @@
 #include "sync/QueuedFileWriter.h"
 
 #include "platform/MainQueue.h"
-#include "store/FileSystem.h"
+#include "platform/OwnFile.h"
 
 namespace velmor {
 
@@ -15,13 +15,9 @@ QueuedFileWriter::QueuedFileWriter(const QString& label, FailureText failureText
 void QueuedFileWriter::write(QString path, std::function<QByteArray()> bytes)
 {
     queue_->async([path = std::move(path), bytes = std::move(bytes), failures = std::weak_ptr(failures_)] {
-        // A write that fails leaves the file as it was.
-        QString failure;
-        try {
-            LocalFileSystem().write(path, bytes());
-        } catch (const FileError& error) {
-            failure = error.description();
-        }
+        // A write that fails leaves the file as it was. The file is Velmor's own:
+        // a link in its place is replaced, never written through.
+        const QString failure = files::replaceWithOwnFile(path, bytes());
         const std::shared_ptr<Failures> told = failures.lock();
         if (!told || told->failing.exchange(!failure.isEmpty()) || failure.isEmpty())
             return;

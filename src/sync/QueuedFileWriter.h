@@ -11,7 +11,8 @@
 
 namespace velmor {
 
-// Writes files of the data folder atomically on a queue of its own, and tells why one
+// Writes Velmor's own files of the data folder on a queue of its own, each replaced
+// whole by a temporary file of this process (never written through a link), and tells why one
 // could not be written: on the main queue, once, until a write works again.
 class QueuedFileWriter {
 public:

@@ -1,7 +1,7 @@
 #include "sync/SyncMemory.h"
 
+#include "platform/OwnFile.h"
 #include "platform/RegularFile.h"
-#include "store/FileSystem.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -47,8 +47,8 @@ bool add(QStringList& names, const QString& name)
 SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(fileName))
 {
     // Never blocks on a FIFO and never reads a huge file: the memory is only a help.
-    // A link the user made to it is followed, as for the other data files.
-    const files::FileRead read = files::readUserFile(path_, maxFileBytes);
+    // Velmor's own file: a link in its place is not followed.
+    const files::FileRead read = files::readRegular(path_, maxFileBytes);
     if (!read.bytes)
         return;
     const std::optional<QByteArray>& bytes = read.bytes;
@@ -102,11 +102,8 @@ void SyncMemory::write() const
     const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)},
                            {locationsKey, QJsonArray::fromStringList(locations_)},
                            {datesKey, dates}};
-    // Atomic, and through the user's link like the other data files.
-    try {
-        LocalFileSystem().write(path_, QJsonDocument(root).toJson());
-    } catch (const FileError&) {
-    }
+    // Velmor's own file: replaced whole, a link in its place included, never written through.
+    files::replaceWithOwnFile(path_, QJsonDocument(root).toJson());
 }
 
 } // namespace velmor

@@ -67,25 +67,24 @@ TEST_F(CustomUsagesTest, LoadingAgainTakesTheFileAsItIsNowAndSavingWritesTheMap)
     EXPECT_EQ(readFile(usagesPath()), R"({"2321-3100":{"90002":"Two"}})");
 }
 
-TEST_F(CustomUsagesTest, ADamagedFileIsNeverWrittenOverBeforeItIsKeptAside)
+TEST_F(CustomUsagesTest, ADamagedFileIsKeptUnderAFreeNameWhateverIsInTheWay)
 {
     const QByteArray damaged = R"({"2321-3100": {"90001": 7}})";
     writeFile(usagesPath(), damaged);
-    // Something in the way of the kept copy: the file must stay as it is.
+    // Something at the kept copy's name: it stays, and the copy takes the next name.
     ASSERT_TRUE(QDir(supportDir.path()).mkpath("custom_usages.json.damaged/x"));
+    writeFile(usagesPath() + ".damaged-2", "earlier");
     start();
     EXPECT_TRUE(model->customUsageMap().isEmpty());
-    model->setCustomUsageName(sample(9, 2), "Two");
-    EXPECT_EQ(readFile(usagesPath()), damaged);
-    EXPECT_TRUE(logMessages().last().startsWith("custom_usages.json could not be used: its content is not valid ("))
-        << logMessages().last().toStdString();
-    EXPECT_TRUE(logMessages().last().contains("; keeping it aside failed: "));
-    EXPECT_EQ(model->inputSource().hidSource().customUsageMap().value({2321, 3100}).value(0x00090002), "Two");
+    EXPECT_EQ(readFile(usagesPath() + ".damaged-3"), damaged);
+    EXPECT_EQ(readFile(usagesPath() + ".damaged-2"), "earlier");
+    EXPECT_TRUE(QFileInfo(usagesPath() + ".damaged/x").isDir());
+    EXPECT_TRUE(logMessages().join('\n').contains("custom_usages.json could not be used and was kept as "
+                                                   "custom_usages.json.damaged-3: its content is not valid ("))
+        << logMessages().join('\n').toStdString();
 
-    ASSERT_TRUE(QDir(supportPath("custom_usages.json.damaged")).removeRecursively());
-    model->setCustomUsageName(sample(9, 3), "Three");
-    EXPECT_EQ(readFile(usagesPath() + ".damaged"), damaged);
-    EXPECT_EQ(readFile(usagesPath()), R"({"2321-3100":{"90002":"Two","90003":"Three"}})");
+    model->setCustomUsageName(sample(9, 2), "Two");
+    EXPECT_EQ(readFile(usagesPath()), R"({"2321-3100":{"90002":"Two"}})");
 }
 
 TEST(CustomUsageFileTest, KeysFollowTheirTextRulesAndDocumentsOfTheWrongShapeFailWhole)

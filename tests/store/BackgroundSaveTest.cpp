@@ -33,7 +33,7 @@ protected:
         store.renameUserProfile(store.activeUserProfile().id, name);
     }
     QString userOnDisk() { return profilesOnDisk().userProfiles.first().name; }
-    int writesOfProfiles() const { return static_cast<int>(disk->changes().count("rename profiles.json.tmp profiles.json")); }
+    int writesOfProfiles() const { return static_cast<int>(disk->changes().count("rename profiles.json.velmor-* profiles.json")); }
 };
 
 TEST_F(BackgroundSaveTest, EditsReachTheDiskInOrderAndWaitingOnesGoInOneWrite)
@@ -59,7 +59,7 @@ TEST_F(BackgroundSaveTest, EditsReachTheDiskInOrderAndWaitingOnesGoInOneWrite)
     EXPECT_EQ(PersistedProfiles::fromJson(json::parse(readFile(supportPath("profiles.json.backup"))))
                   .userProfiles.first().name,
               "A");
-    EXPECT_FALSE(QFile::exists(supportPath("profiles.json.tmp")));
+    EXPECT_EQ(QDir(supportDir.path()).entryList(QDir::Files).filter("velmor-"), QStringList{});
 
     // Every save's outcome arrives, in order, on the main queue.
     EXPECT_EQ(saveCalls, 0);
@@ -78,7 +78,7 @@ TEST_F(BackgroundSaveTest, EditsReachTheDiskInOrderAndWaitingOnesGoInOneWrite)
 TEST_F(BackgroundSaveTest, AFailedWriteReachesTheUserAndTheNextEditWritesAgain)
 {
     auto store = startStepwise();
-    disk->failNext("write profiles.json.tmp", "No space left on device");
+    disk->failNext("write profiles.json.velmor-*", "No space left on device");
     rename(*store, "Lost for now");
     writer()->runAll();
     EXPECT_TRUE(notices.isEmpty()); // told on the main queue, not from the writer

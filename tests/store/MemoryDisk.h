@@ -33,6 +33,19 @@ public:
     {
         files_.insert(path, File{bytes, clock_(), ++writes_});
     }
+    QString writeTemporary(const QString& file, const QByteArray& bytes) override
+    {
+        const QString path = file + QStringLiteral(".velmor-1-") + QString::number(writes_ + 1, 36);
+        write(path, bytes);
+        return path;
+    }
+    bool moveToFreeName(const QString& from, const QString& to) override
+    {
+        if (files_.contains(to))
+            return false;
+        rename(from, to);
+        return true;
+    }
     void rename(const QString& from, const QString& to) override
     {
         if (!files_.contains(from))

@@ -107,8 +107,8 @@ TEST_F(ProfileDatesTest, RemoteDataKeepsTheDateOfItsChangeAcrossRestarts)
     disk->clearChanges();
     store->applySyncPayload(remote, changed);
     const QStringList steps = disk->changes();
-    ASSERT_TRUE(steps.contains("date profiles.json.tmp")) << steps.join(',').toStdString();
-    EXPECT_LT(steps.indexOf("date profiles.json.tmp"), steps.indexOf("rename profiles.json.tmp profiles.json"));
+    ASSERT_TRUE(steps.contains("date profiles.json.velmor-*")) << steps.join(',').toStdString();
+    EXPECT_LT(steps.indexOf("date profiles.json.velmor-*"), steps.indexOf("rename profiles.json.velmor-* profiles.json"));
     queue->runUntilIdle();
     EXPECT_EQ(store->lastModifiedDate(), changed);
     EXPECT_EQ(fileTime(profilesPath()), changed);
@@ -130,7 +130,7 @@ TEST_F(ProfileDatesTest, RemoteDataKeepsTheDateOfItsChangeAcrossRestarts)
 
     // A file that cannot be dated still holds the data; only the file looks newer.
     const QDateTime later = utc(2024, 4, 5);
-    disk->failNext("date profiles.json.tmp", "Operation not permitted");
+    disk->failNext("date profiles.json.velmor-*", "Operation not permitted");
     notices.clear();
     store->applySyncPayload(third, later);
     queue->runUntilIdle();

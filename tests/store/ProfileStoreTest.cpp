@@ -19,16 +19,11 @@ namespace {
 
 class ProfileStoreTest : public StoreFixture {
 protected:
-    QStringList files() const { return QDir(supportDir.path()).entryList(QDir::Files, QDir::Name); }
     // What a fresh start-up on the local disk finds.
     QStringList userNamesAtNextStart()
     {
         const ProfileStore next(std::make_shared<LocalFileSystem>());
         return namesOf(next.userProfiles().get());
-    }
-    void renameUser(ProfileStore& store, const QString& name)
-    {
-        ProfileStoreSeed::userProfiles(store).mutate([&](QList<UserProfile>& users) { users.first().name = name; });
     }
     // A document the store takes as it is, its user renamed; the folder is left empty.
     PersistedProfiles accepted(const QString& userName)
@@ -156,7 +151,7 @@ TEST_F(ProfileStoreTest, ALinkedProfilesFileIsReadThroughAndSavedToItsTarget)
     // Every temporary file went; the temporary of the target was beside it.
     EXPECT_EQ(QDir(dotfiles.filePath("velmor")).entryList(QDir::Files | QDir::Hidden), QStringList{"profiles.json"});
     EXPECT_EQ(files(), (QStringList{"profiles.json", "profiles.json.backup"}));
-    EXPECT_TRUE(disk->changes().contains("rename profiles.json.tmp profiles.json"));
+    EXPECT_TRUE(disk->changes().contains("rename profiles.json.velmor-* profiles.json"));
     EXPECT_EQ(userNamesAtNextStart(), QStringList{"Dr. Edited"});
 }
 
@@ -263,7 +258,7 @@ TEST_F(ProfileStoreTest, OutcomesArriveLaterInOrderAndAFailedSaveCountsForNothin
         store->lastSaved().subscribe([&](const std::optional<QDateTime>& time) { savedTimes.append(time); });
 
     renameUser(*store, "Edited");
-    disk->failNext("rename profiles.json.tmp", "No space left on device");
+    disk->failNext("rename profiles.json.velmor-*", "No space left on device");
     store->save();
     EXPECT_TRUE(notices.isEmpty());
     queue->runUntilIdle();
@@ -291,7 +286,7 @@ TEST_F(ProfileStoreTest, AFailedSaveIsRetriedWithItsDateAndItsUpload)
     saveCalls = 0;
     std::optional<bool> outcome;
     const auto failThenRetry = [&](const std::function<void()>& save) {
-        disk->failNext("write profiles.json.tmp", "No space left on device");
+        disk->failNext("write profiles.json.velmor-*", "No space left on device");
         save();
         queue->runUntilIdle();
         EXPECT_TRUE(store->hasUnsavedChanges());

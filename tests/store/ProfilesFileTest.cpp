@@ -29,9 +29,9 @@ Format classify(const QByteArray& bytes)
 Notice saveFailed(const QString& error) { return {"Save Failed", "Failed to save profiles: " + error}; }
 const Notice restored{"Restored from Backup", "Your previous profile data has been restored."};
 // The warning names the cause in a sentence of its own.
-QList<Notice> damaged(const QString& cause, const QString& loaded = {})
+QList<Notice> damaged(const QString& cause, const QString& loaded = {}, const QString& keptAs = "profiles.json.damaged")
 {
-    const QString kept = "The profiles file could not be used and was kept as profiles.json.damaged. ";
+    const QString kept = "The profiles file could not be used and was kept as " + keptAs + ". ";
     return {{"Profile Data Warning", kept + cause + loaded}};
 }
 
@@ -58,7 +58,7 @@ protected:
 TEST_F(ProfilesFileTest, SaveKeepsTheFileItReplacesMovesFilesByRenamesAndSkipsWhatIsOnDisk)
 {
     const auto replaced = [](const QString& name) {
-        return QStringList{"write " + name + ".tmp", "rename " + name + ".tmp " + name};
+        return QStringList{"write " + name + ".velmor-*", "rename " + name + ".velmor-* " + name};
     };
     for (const QByteArray before : {"v6:A", "old:A"}) {
         reset(before, "v6:0");
@@ -70,9 +70,11 @@ TEST_F(ProfilesFileTest, SaveKeepsTheFileItReplacesMovesFilesByRenamesAndSkipsWh
         EXPECT_EQ(file.save("v6:B").notices, QList<Notice>{});
         // The legacy format is kept once, before the first save over it.
         const bool isLegacy = classify(before) == Format::legacy;
-        EXPECT_EQ(disk->changes(), (isLegacy ? replaced("profiles.json.legacy") : QStringList())
+        const QStringList keptLegacy{"write profiles.json.legacy.velmor-*",
+                                     "keep profiles.json.legacy.velmor-* profiles.json.legacy"};
+        EXPECT_EQ(disk->changes(), (isLegacy ? keptLegacy : QStringList())
                                        + replaced("profiles.json.backup") + replaced("profiles.json"));
-        EXPECT_EQ(disk->reads(), QStringList{"profiles.json.tmp"});
+        EXPECT_EQ(disk->reads(), QStringList{"profiles.json.velmor-*"});
         EXPECT_EQ(content("profiles.json.backup"), before);
         EXPECT_EQ(judged, 0);
 
@@ -120,7 +122,7 @@ TEST_F(ProfilesFileTest, AVersionSomeoneElseWroteIsKeptAsideOnceBeforeASave)
 
     // Written in place, same size; then a save that cannot keep it writes nothing over it.
     test::writeFile(dir->filePath("profiles.json"), "v6:Y");
-    disk->failNext("write profiles.json.external-2.tmp", "Disk full");
+    disk->failNext("write profiles.json.external.velmor-*", "Disk full");
     const ProfilesFile::SaveResult refused = file.save("v6:E");
     EXPECT_EQ(refused.outcome, Outcome::failed);
     EXPECT_EQ(refused.notices, QList<Notice>{saveFailed("“" + dir->filePath("profiles.json") +
@@ -132,7 +134,7 @@ TEST_F(ProfilesFileTest, AVersionSomeoneElseWroteIsKeptAsideOnceBeforeASave)
     EXPECT_EQ(content("profiles.json.external"), "v6:X");
 
     // Written while a save runs: kept too, the save going on over it.
-    disk->beforeNext("read profiles.json.tmp", [&] { replaceBy("v6:Z"); });
+    disk->beforeNext("read profiles.json.velmor-*", [&] { replaceBy("v6:Z"); });
     EXPECT_EQ(file.save("v6:F").notices, QList<Notice>{external(3)});
     EXPECT_EQ(content("profiles.json.external-3"), "v6:Z");
     EXPECT_EQ(content("profiles.json"), "v6:F");
@@ -164,13 +166,13 @@ TEST_F(ProfilesFileTest, FailedSaveLeavesTheLastGoodFileAndNoTemporaries)
         QStringList files;
     } rows[] = {
         {"v6:A", {}, {}, 1, {saveFailed("The saved profiles could not be read back.")}, both},
-        {"v6:A", {}, "rename profiles.json.backup.tmp", 1, {failed}, {"profiles.json"}},
-        {"v6:A", {}, "read profiles.json.tmp", 1, {failed}, both},
-        {"v6:A", {}, "rename profiles.json.tmp", 1, {failed}, both},
-        {{}, "v6:A", "write profiles.json.tmp", 1, {failed, restored}, both},
-        {{}, "v6:A", "write profiles.json.tmp", 2, {failed, critical}, {"profiles.json.backup"}},
-        {{}, "garbage", "write profiles.json.tmp", 1, {failed}, {"profiles.json.backup"}},
-        {{}, {}, "write profiles.json.tmp", 1, {failed}, {}},
+        {"v6:A", {}, "rename profiles.json.backup.velmor-*", 1, {failed}, {"profiles.json"}},
+        {"v6:A", {}, "read profiles.json.velmor-*", 1, {failed}, both},
+        {"v6:A", {}, "rename profiles.json.velmor-*", 1, {failed}, both},
+        {{}, "v6:A", "write profiles.json.velmor-*", 1, {failed, restored}, both},
+        {{}, "v6:A", "write profiles.json.velmor-*", 2, {failed, critical}, {"profiles.json.backup"}},
+        {{}, "garbage", "write profiles.json.velmor-*", 1, {failed}, {"profiles.json.backup"}},
+        {{}, {}, "write profiles.json.velmor-*", 1, {failed}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
@@ -178,7 +180,7 @@ TEST_F(ProfilesFileTest, FailedSaveLeavesTheLastGoodFileAndNoTemporaries)
         ProfilesFile file = makeFile();
         file.load();
         if (row.step.isEmpty())
-            disk->garbleNextWrite("profiles.json.tmp");
+            disk->garbleNextWrite("profiles.json.velmor-*");
         else
             disk->failNext(row.step, "Disk full", row.times);
         const ProfilesFile::SaveResult result = file.save("v6:B");
@@ -203,24 +205,27 @@ TEST_F(ProfilesFileTest, DamagedFileIsKeptAsideAndNeverWrittenOver)
     EXPECT_EQ(loaded.notices, damaged(notJson, " Your profiles were loaded from the backup."));
     EXPECT_TRUE(file.save("v6:A").notices.isEmpty());
 
-    // Damaged while running: kept before the save, the backup left as it is.
-    test::writeFile(dir->filePath("profiles.json"), "garbage 2");
+    // Damaged while running, twice: each kept under a name of its own before the
+    // save, the first one never written over, the backup left as it is.
     test::writeFile(dir->filePath("profiles.json"), "{}");
     EXPECT_EQ(file.save("v6:B").notices,
-              damaged(QString("“%1” holds no profiles in a form Velmor can read.").arg(dir->filePath("profiles.json"))));
-    EXPECT_EQ(content("profiles.json.damaged"), "{}");
+              damaged(QString("“%1” holds no profiles in a form Velmor can read.").arg(dir->filePath("profiles.json")),
+                      {}, "profiles.json.damaged-2"));
     test::writeFile(dir->filePath("profiles.json"), "garbage 2");
-    EXPECT_EQ(file.save("v6:B").notices, damaged(notJson));
-    EXPECT_EQ(content("profiles.json.damaged"), "garbage 2");
+    EXPECT_EQ(file.save("v6:B").notices, damaged(notJson, {}, "profiles.json.damaged-3"));
+    EXPECT_EQ(content("profiles.json.damaged"), "garbage");
+    EXPECT_EQ(content("profiles.json.damaged-2"), "{}");
+    EXPECT_EQ(content("profiles.json.damaged-3"), "garbage 2");
     EXPECT_EQ(content("profiles.json.backup"), "v6:A");
 
     // Keeping it fails: the save stops, and the backup is restored once it is kept.
     test::writeFile(dir->filePath("profiles.json"), "garbage 3");
-    disk->failNext("rename profiles.json.damaged.tmp", "Input/output error");
+    disk->failNext("keep profiles.json.damaged.velmor-*", "Input/output error");
     EXPECT_EQ(file.save("v6:C").notices,
               (QList<Notice>{saveFailed("The unreadable profiles file could not be kept aside."), restored}));
     EXPECT_EQ(content("profiles.json"), "v6:A");
-    EXPECT_EQ(content("profiles.json.damaged"), "garbage 3");
+    EXPECT_EQ(content("profiles.json.damaged-4"), "garbage 3");
+    EXPECT_EQ(files().filter("velmor-"), QStringList{}) << "no temporary file stays";
 
     // Not even readable, and no usable backup: moved aside whole.
     reset("unreadable", "garbage");

@@ -3,6 +3,7 @@
 #include "store/FileSystem.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <functional>
@@ -11,8 +12,10 @@
 namespace velmor::test {
 
 // The local disk with scripted faults and a log of its steps, each named by what
-// it does and the file names: "read profiles.json", "write profiles.json.tmp",
-// "rename profiles.json.tmp profiles.json", "remove profiles.json.tmp", "date profiles.json.tmp".
+// it does and the file names, a temporary file of this process by its file's name
+// and ".velmor-*": "read profiles.json", "write profiles.json.velmor-*",
+// "rename profiles.json.velmor-* profiles.json", "remove profiles.json.velmor-*",
+// "date profiles.json.velmor-*", "keep profiles.json.velmor-* profiles.json.damaged".
 class ScriptedFileSystem final : public FileSystem {
 public:
     // The next `times` steps named `step` (a rename by its source alone) fail with `error`.
@@ -49,6 +52,19 @@ public:
             stored.back() = char(stored.back() ^ 1);
         disk_.write(path, stored);
     }
+    QString writeTemporary(const QString& file, const QByteArray& bytes) override
+    {
+        change("write " + nameOf(file) + ".velmor-*");
+        QByteArray stored = bytes;
+        if (garbled_.removeOne(nameOf(file) + ".velmor-*") && !stored.isEmpty())
+            stored.back() = char(stored.back() ^ 1);
+        return disk_.writeTemporary(file, stored);
+    }
+    bool moveToFreeName(const QString& from, const QString& to) override
+    {
+        change("keep " + nameOf(from) + ' ' + nameOf(to));
+        return disk_.moveToFreeName(from, to);
+    }
     void rename(const QString& from, const QString& to) override
     {
         change("rename " + nameOf(from) + ' ' + nameOf(to));
@@ -80,7 +96,11 @@ private:
         QString error;
         int times;
     };
-    static QString nameOf(const QString& path) { return QFileInfo(path).fileName(); }
+    static QString nameOf(const QString& path)
+    {
+        static const QRegularExpression temporary(QStringLiteral("\\.velmor-[0-9]+-[0-9a-z]+$"));
+        return QFileInfo(path).fileName().replace(temporary, QStringLiteral(".velmor-*"));
+    }
     void check(const QString& step) const
     {
         for (qsizetype i = 0; i < actions_.size(); ++i) {

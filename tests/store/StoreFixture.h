@@ -8,6 +8,7 @@
 #include "support/ProfileStoreSeed.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -67,6 +68,12 @@ protected:
     {
         store.onError = [this](const QString& title, const QString& message) { notices.append({title, message}); };
         store.onSave = [this] { ++saveCalls; };
+    }
+
+    QStringList files() const { return QDir(supportDir.path()).entryList(QDir::Files, QDir::Name); }
+    void renameUser(ProfileStore& store, const QString& name)
+    {
+        ProfileStoreSeed::userProfiles(store).mutate([&](QList<UserProfile>& users) { users.first().name = name; });
     }
 
     void writeProfiles(const PersistedProfiles& document) { writeProfiles(json::encode(document.toJson())); }

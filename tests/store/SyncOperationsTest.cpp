@@ -1,11 +1,15 @@
 #include "StoreOperationsFixture.h"
 
+#include "platform/RegularFile.h"
 #include "platform/Text.h"
 #include "store/ProfileExchange.h"
 #include "store/SyncChangeSummary.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +213,11 @@ TEST_F(SyncOperationsTest, ProfilesMissingFromThePayloadAreKeptAsPlainNamedFiles
                                 QString(120, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80")})
         store->createUserProfile(name);
     writeFile(supportPath("Same (user profile).json"), "mine");
+    // A link and a FIFO at names the kept files would take: each stays as it is.
+    QTemporaryDir outside;
+    writeFile(outside.filePath("theirs"), "theirs");
+    ASSERT_TRUE(QFile::link(outside.filePath("theirs"), supportPath("profiles (user profile).json")));
+    ASSERT_EQ(::mkfifo(qPrintable(supportPath("hidden (user profile).json")), 0600), 0);
     const QByteArray mine = store->makeSyncPayload();
     // The same profiles made on another machine: every id its own.
     QString elsewhere = QString::fromUtf8(untouched);
@@ -228,12 +237,15 @@ TEST_F(SyncOperationsTest, ProfilesMissingFromThePayloadAreKeptAsPlainNamedFiles
     // Against it, each profile made here goes to a file; the built-in ones do not.
     const QStringList kept = store->keepProfilesMissingFrom(elsewhere.toUtf8());
     const QString longName = QString(120, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80") + " (user profile).json";
-    EXPECT_EQ(kept, (QStringList{"-Night (PACS profile).json", "profiles (user profile).json",
+    EXPECT_EQ(kept, (QStringList{"-Night (PACS profile).json", "profiles (user profile) 2.json",
                                  "Same (user profile) 2.json", "Same (user profile) 3.json",
-                                 "hidden (user profile).json", longName}));
+                                 "hidden (user profile) 2.json", longName}));
     EXPECT_EQ(readFile(supportPath("Same (user profile).json")), "mine");
-    EXPECT_EQ(ProfileExchange::decodeUserProfile(readFile(supportPath("profiles (user profile).json"))).pacsProfileName,
-              "../Night");
+    EXPECT_EQ(readFile(outside.filePath("theirs")), "theirs");
+    EXPECT_EQ(files::fileKind(supportPath("hidden (user profile).json")), files::FileKind::other);
+    EXPECT_EQ(
+        ProfileExchange::decodeUserProfile(readFile(supportPath("profiles (user profile) 2.json"))).pacsProfileName,
+        "../Night");
     EXPECT_EQ(ProfileExchange::decodePacsProfile(readFile(supportPath("-Night (PACS profile).json"))).name, "../Night");
     EXPECT_TRUE(QFile::exists(store->fileURL()));
     // Against its own payload, nothing.
@@ -294,7 +306,7 @@ TEST_F(SyncOperationsTest, ASaveNoticeWhoseHandlerReleasesTheStoreEndsTheNotices
         owned.reset();
     };
     bool outcomeSeen = false;
-    disk->failNext("write profiles.json.tmp", "No space left on device", 5);
+    disk->failNext("write profiles.json.velmor-*", "No space left on device", 5);
     owned->createUserProfile("Lost");
     owned->applySyncPayload(LoadResult{owned->pacsProfiles().get(), owned->userProfiles().get(), std::nullopt,
                                        std::nullopt, false},

@@ -187,7 +187,7 @@ TEST_F(ChangesApart, AMergeWhoseSaveFailedKeepsTheBaseAndSendsNothing)
     const auto baseBefore = baseOf(*b);
     ASSERT_TRUE(baseBefore);
 
-    disk->failNext("write profiles.json.tmp", "No space left on device", 1000);
+    disk->failNext("write profiles.json.velmor-*", "No space left on device", 1000);
     a->store->createUserProfile("ALater");
     queue->advance(10s);
     EXPECT_EQ(baseOf(*b), baseBefore);

@@ -233,8 +233,8 @@ TEST_F(ProfileSync, RecordsCarryTheTimeOfTheChangeTheyHold)
 TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
 {
     synced();
-    // A folder where the save's temporary file goes makes every save fail.
-    ASSERT_TRUE(QDir(supportDir.path()).mkpath("profiles.json.tmp/x"));
+    // A folder where the save's backup goes makes every save fail.
+    ASSERT_TRUE(QDir(supportDir.path()).mkpath("profiles.json.backup/x"));
     edit("Unsaved");
     const int saves = uploads();
     // Later than the data on disk, earlier than the save that works.
@@ -242,8 +242,7 @@ TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
     sync->requestSyncNow();
     queue->advance(2s);
     EXPECT_EQ(userName(), "Unsaved");
-    const QString saveFailed = "Save Failed: Failed to save profiles: “" + supportPath("profiles.json.tmp") +
-                               "” is a folder, not a regular file.";
+    const QString saveFailed = "Save Failed: Failed to save profiles: Is a directory";
     // "Sync Now" tried the save again first.
     EXPECT_EQ(messages, (QStringList{saveFailed, saveFailed,
                                      "Cloud Sync: The profiles from iCloud were not applied because your latest "
@@ -251,7 +250,7 @@ TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
                                      "successful save."}));
     EXPECT_TRUE(notifier.requests.isEmpty());
 
-    ASSERT_TRUE(QDir(supportPath("profiles.json.tmp")).removeRecursively());
+    ASSERT_TRUE(QDir(supportPath("profiles.json.backup")).removeRecursively());
     edit("Saved");
     // The record changed meanwhile: refused once, then merged, the later change here
     // winning and the record's version kept beside the profiles.

@@ -323,7 +323,7 @@ TEST_F(TwoMachines, AFirstContactIsBehindAMachineOnlyOnceTheTakenProfilesAreSave
     queue->advance(1h);
     b->store->createUserProfile("BEdit");
     queue->advance(3s);
-    disk->failNext("write profiles.json.tmp", "No space left on device", 1000);
+    disk->failNext("write profiles.json.velmor-*", "No space left on device", 1000);
     notifier.requests.clear();
     const int before = uploads();
     b->sync->start();
