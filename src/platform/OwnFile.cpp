@@ -64,6 +64,8 @@ QString replaceWithOwnFile(const QString& path, const QByteArray& bytes)
     if (::rename(temporary.constData(), target.constData()) != 0) {
         const int error = errno;
         ::unlink(temporary.constData());
+        if (error == EISDIR)
+            return QStringLiteral("“%1” is %2, not a regular file.").arg(path, kindText(FileKind::folder));
         return systemErrorText(error);
     }
     return QString();

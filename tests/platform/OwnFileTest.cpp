@@ -84,7 +84,7 @@ TEST_F(OwnFileTest, ReplacingAnOwnFileNeverGoesThroughWhatIsAtItsName)
         QFile::remove(path("state.json"));
     }
     put("folder", "state.json");
-    EXPECT_EQ(files::replaceWithOwnFile(path("state.json"), "mine"), files::systemErrorText(EISDIR));
+    EXPECT_TRUE(files::replaceWithOwnFile(path("state.json"), "mine").endsWith("is a folder, not a regular file."));
     EXPECT_TRUE(QFileInfo(path("state.json/inside")).isDir());
     EXPECT_EQ(names(), QStringList{"state.json"});
 

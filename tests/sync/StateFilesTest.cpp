@@ -38,6 +38,8 @@ TEST_F(StateFilesTest, ALinkOrAFifoInAStateFilesPlaceIsReplacedNeverWrittenThrou
         {IconSyncBase::fileName,
          [this] {
              IconSyncBase icons(supportDir.path());
+             icons.ready();
+             queue->runUntilIdle(); // the state file's own read comes first
              icons.setAccount("_account");
              icons.remember("icon-1", {"icon-1.png", QByteArray(32, 'h'), "tag-1", {}});
              icons.write();
