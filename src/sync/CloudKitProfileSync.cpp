@@ -8,6 +8,7 @@
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 #include "sync/OlderRecords.h"
+#include "sync/RecordLineage.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -316,11 +317,9 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         // The time of the change the payload holds, so that between machines the later change wins.
         record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
-        // One past the record it replaces: a copy of an earlier record put back is told by it.
-        const bool hasBase = base_.isFor(account_);
-        record.setValue(olderRecords::generationKey,
-                        olderRecords::next(hasBase ? base_.stamp()->generation : std::nullopt,
-                                           cachedRecord_ ? olderRecords::generationOf(*cachedRecord_) : std::nullopt));
+        // Named after the records it replaces and numbered above every number met: a copy
+        // put back, or a record made over another state, is told by it.
+        recordLineage::stampUpload(record, base_.isFor(account_) ? base_.stamp() : std::nullopt, cachedRecord_);
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
         rememberBase(saved, payload);
         cacheRecord(std::move(saved));
@@ -595,7 +594,7 @@ void CloudKitProfileSync::uploadOver(const cloud::Record& record)
 {
     // The dates let this data go over that record, seen and weighed.
     if (base_.isFor(account_))
-        base_.restamp(record.recordChangeTag());
+        base_.restamp(recordLineage::stampOver(*base_.stamp(), record));
     scheduleUpload();
 }
 

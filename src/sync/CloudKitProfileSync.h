@@ -202,6 +202,8 @@ private:
                              ChangesApart changes, std::optional<SyncBase::Stamp> olderThan);
     // `remote`: the record's date, which a merge that is the record's profiles keeps.
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
+    // A copy put back, or a record made after one, that this computer has not taken.
+    static bool isRestore(const cloud::Record& record, const SyncBase::Stamp& synced);
     // --- Records not taken (CloudKitProfileSyncRefusals.cpp).
     enum class Refusal {
         // The payload is no profiles document this computer can read.
