@@ -103,13 +103,18 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
     iconSync_->setKeptHandler([this](const QString& description) { report(warningTitle, description); });
 }
 
-CloudKitProfileSync::~CloudKitProfileSync() = default;
+CloudKitProfileSync::~CloudKitProfileSync()
+{
+    if (hasStarted_)
+        rememberLeftDocument();
+}
 
 void CloudKitProfileSync::start()
 {
     if (hasStarted_)
         return;
     hasStarted_ = true;
+    noticeLocalRestore();
     profileStore_->onSave = [weak = weak_from_this()] {
         if (const auto self = weak.lock())
             self->scheduleUpload();
@@ -279,6 +284,7 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
     const bool available = co_await ensureAccountAvailable();
     if (!available) {
         uploadOwed_ = true;
+        rememberLeftDocument();
         co_return;
     }
     const bool otherAccount = co_await checkAccount();
@@ -320,8 +326,11 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         // Named after the records it replaces and numbered above every number met: a copy
         // put back, or a record made over another state, is told by it.
         recordLineage::stampUpload(record, base_.isFor(account_) ? base_.stamp() : std::nullopt, cachedRecord_);
+        markLocalRestore(record);
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
         rememberBase(saved, payload);
+        localRestore_.reset();
+        memory_.rememberLeftDocument(payload);
         cacheRecord(std::move(saved));
         uploadOwed_ = false;
         rememberSync();
@@ -400,6 +409,13 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         uploadOwed_ = uploadOwed_ || fetched.failed;
         co_return;
     }
+    // A restore made here goes over whatever was written meanwhile.
+    if (localRestore_ && goesOverWithLocalRestore(*fetched.record)) {
+        letGo(fetched.record);
+        pendingUpload_.cancel();
+        co_await upload(conflicts);
+        co_return;
+    }
     const std::optional<QByteArray> payload = payloadOf(*fetched.record);
     if (payload && !isFirstContact(*payload) && !replacesUntouchedProfiles(*fetched.record)) {
         // What changed elsewhere is merged, and what is left goes up then.
@@ -473,6 +489,7 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     if (!available)
         co_return;
     co_await checkAccount();
+    co_await keepForLocalRestore();
     bool fetched = true;
     std::optional<cloud::Record> record;
     try {
@@ -483,7 +500,8 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     }
     if (fetched && record) {
         cacheRecord(record);
-        applyRemoteRecord(*record, true);
+        if (!goesOverWithLocalRestore(*record))
+            applyRemoteRecord(*record, true);
         letGo(record);
     } else if (fetched) {
         pendingUploadAfterInitialSync_ = true;
@@ -531,7 +549,7 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
 {
     const std::optional<QByteArray> payload = payloadOf(record);
     // A first contact's take under way decides; the record is seen again after it.
-    if (!payload || isTaking_)
+    if (!payload || isTaking_ || goesOverWithLocalRestore(record))
         return;
     // Refused and told already: this computer's profiles still go over it.
     if (wasRefused(record)) {

@@ -262,3 +262,63 @@ TEST_F(RecordHistory, ANegativeOrHugeNumberNeverMakesHonestRecordsOlder)
 }
 
 } // namespace
+
+namespace {
+
+// The admin's restore: Velmor stopped on A, profiles.json put back from a backup with
+// `cp` (the file dated now) or `cp -p` (dated as backed up) while B changed the folder.
+// Every machine ends with the backup's profiles; each keeps its later versions as files
+// and is told, A too.
+class AdminRestore : public RecordHistory, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(AdminRestore, ProfilesJsonPutBackGivesEveryMachineTheBackup)
+{
+    const bool keepsDate = GetParam();
+    rename(*a, "Backed up");
+    queue->advance(5s);
+    const QString file = QDir(a->folder.path()).filePath("profiles.json");
+    const QByteArray backup = readFile(file);
+    const QDateTime backedUpAt = QFileInfo(file).lastModified();
+    rename(*a, "Later on A");
+    queue->advance(5s);
+    ASSERT_EQ(userName(*c), "Later on A");
+    a->sync.reset();
+    a->store.reset();
+    b->store->createUserProfile("Later on B");
+    queue->advance(5s);
+    ASSERT_TRUE(holdsUser(*c, "Later on B"));
+
+    {
+        QFile restored(file);
+        ASSERT_TRUE(restored.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(restored.write(backup), backup.size());
+        if (keepsDate) {
+            ASSERT_TRUE(restored.setFileTime(backedUpAt, QFileDevice::FileModificationTime));
+        }
+    }
+    open(*a);
+    a->sync->start();
+    queue->advance(5s);
+    syncAll();
+
+    expectConverged();
+    for (Machine* machine : machines()) {
+        EXPECT_EQ(userName(*machine), "Backed up");
+        EXPECT_FALSE(holdsUser(*machine, "Later on B"));
+    }
+    EXPECT_TRUE(keeps(*a, "Later on A")) << keptFiles(*a).join(", ").toStdString();
+    EXPECT_EQ(a->messages.filter("was changed while Velmor was stopped").size(), 1) << a->messages.join('\n').toStdString();
+    for (Machine* machine : {b.get(), c.get()}) {
+        EXPECT_TRUE(keeps(*machine, "Later on B")) << keptFiles(*machine).join(", ").toStdString();
+        EXPECT_EQ(machine->messages.filter("restore").size(), 1) << machine->messages.join('\n').toStdString();
+    }
+    // From then on, edits travel as before.
+    rename(*c, "After the restore");
+    queue->advance(5s);
+    EXPECT_EQ(userName(*a), "After the restore");
+    EXPECT_EQ(userName(*b), "After the restore");
+}
+
+INSTANTIATE_TEST_SUITE_P(DatedNowOrAsBackedUp, AdminRestore, ::testing::Bool());
+
+} // namespace
