@@ -265,8 +265,11 @@ void CloudKitProfileSync::scheduleUpload()
         return;
     }
     pendingUpload_ = afterOnMain(uploadDelay, [weak = weak_from_this()] {
-        if (const auto self = weak.lock())
+        if (const auto self = weak.lock()) {
+            // This computer's own edit: not one made while Velmor was stopped, whether it goes up now or not.
+            self->rememberLeftDocument();
             self->launch(self->uploadProfiles());
+        }
     });
 }
 
@@ -284,7 +287,6 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
     const bool available = co_await ensureAccountAvailable();
     if (!available) {
         uploadOwed_ = true;
-        rememberLeftDocument();
         co_return;
     }
     const bool otherAccount = co_await checkAccount();

@@ -40,14 +40,13 @@ QCoro::Task<> CloudKitProfileSync::keepForLocalRestore()
     std::optional<QByteArray> synced;
     if (base_.stamp())
         synced = co_await base_.document();
-    const std::optional<LoadResult> replaced = synced ? decodePayload(*synced) : std::nullopt;
     QString text = QStringLiteral("“%1” was changed while Velmor was stopped (a backup put back, or another "
                                   "program): its profiles are taken as a restore and sent to iCloud, and every "
                                   "other computer takes them and keeps its own versions as files.")
                        .arg(QFileInfo(profileStore_->fileURL()).fileName());
-    if (replaced) {
-        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping = decoder_.keepLost(
-            folder, ProfileMerge::Result{profileStore_->snapshot(), {}, {}, {}, {}, {}}, *replaced);
+    if (synced) {
+        QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
+            decoder_.keepReplaced(folder, profileStore_->snapshot(), std::move(*synced));
         const std::optional<RemotePayloadDecoder::Kept> kept = co_await std::move(keeping);
         if (kept && kept->error) {
             // Nothing goes over the cloud while this computer's last versions are kept nowhere.

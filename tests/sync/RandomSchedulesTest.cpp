@@ -17,8 +17,7 @@
 
 #include "../store/MemoryDisk.h"
 #include "MarkedEdits.h"
-#include "OfflineSwitch.h"
-#include "TwoMachines.h"
+#include "OfflineMachines.h"
 #include "model/ProfileTemplates.h"
 #include "platform/Text.h"
 #include "store/ProfileExchange.h"
@@ -127,12 +126,8 @@ QString summary(const LoadResult& profiles)
     return names.join(", ");
 }
 
-class RandomSchedules : public TwoMachines, public ::testing::WithParamInterface<int> {
+class RandomSchedules : public OfflineMachines, public ::testing::WithParamInterface<int> {
 protected:
-    std::shared_ptr<cloud::Container> makeClient(Machine& machine) override
-    {
-        return OfflineSwitch::around(cloud.makeClient(), offline(machine));
-    }
     // A machine with its clock off by up to 90 s, through its start-up sync. Its
     // profiles.json lives in memory (many saves, no fsync) and outlasts restarts.
     std::unique_ptr<Machine> startMachine(std::mt19937& rng)
@@ -145,13 +140,6 @@ protected:
         machine->sync->start();
         queue->advance(3s);
         return machine;
-    }
-    std::shared_ptr<bool> offline(const Machine& machine)
-    {
-        auto& flag = offlineFlags[&machine];
-        if (!flag)
-            flag = std::make_shared<bool>(false);
-        return flag;
     }
 
     struct Outcome {
@@ -168,7 +156,6 @@ protected:
     static void collect(const LoadResult& profiles, Found& found);
     static void collectKept(const Machine& machine, Found& found);
 
-    QHash<const Machine*, std::shared_ptr<bool>> offlineFlags;
     QHash<const Machine*, std::shared_ptr<MemoryDisk>> disks;
     // The records the cloud held, as a backup tool would have copied them.
     QList<cloud::Record> copies;
