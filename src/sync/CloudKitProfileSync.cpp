@@ -8,6 +8,7 @@
 #include "sync/CloudKitCalls.h"
 #include "sync/CloudKitIconSync.h"
 #include "sync/OlderRecords.h"
+#include "sync/RecordLineage.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -106,13 +107,18 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
     });
 }
 
-CloudKitProfileSync::~CloudKitProfileSync() = default;
+CloudKitProfileSync::~CloudKitProfileSync()
+{
+    if (hasStarted_)
+        rememberLeftDocument();
+}
 
 void CloudKitProfileSync::start()
 {
     if (hasStarted_)
         return;
     hasStarted_ = true;
+    noticeLocalRestore();
     profileStore_->onSave = [weak = weak_from_this()] {
         if (const auto self = weak.lock())
             self->scheduleUpload();
@@ -263,8 +269,11 @@ void CloudKitProfileSync::scheduleUpload()
         return;
     }
     pendingUpload_ = afterOnMain(uploadDelay, [weak = weak_from_this()] {
-        if (const auto self = weak.lock())
+        if (const auto self = weak.lock()) {
+            // This computer's own edit: not one made while Velmor was stopped, whether it goes up now or not.
+            self->rememberLeftDocument();
             self->launch(self->uploadProfiles());
+        }
     });
 }
 
@@ -320,13 +329,14 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         // The time of the change the payload holds, so that between machines the later change wins.
         record.setValue(updatedAtKey, localDate().value_or(clock_()));
         record.setValue(schemaVersionKey, schemaVersion);
-        // One past the record it replaces: a copy of an earlier record put back is told by it.
-        const bool hasBase = base_.isFor(account_);
-        record.setValue(olderRecords::generationKey,
-                        olderRecords::next(hasBase ? base_.stamp()->generation : std::nullopt,
-                                           cachedRecord_ ? olderRecords::generationOf(*cachedRecord_) : std::nullopt));
+        // Named after the records it replaces and numbered above every number met: a copy
+        // put back, or a record made over another state, is told by it.
+        recordLineage::stampUpload(record, base_.isFor(account_) ? base_.stamp() : std::nullopt, cachedRecord_);
+        markLocalRestore(record);
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
         rememberBase(saved, payload);
+        localRestore_.reset();
+        memory_.rememberLeftDocument(payload);
         cacheRecord(std::move(saved));
         uploadOwed_ = false;
         rememberSync();
@@ -405,6 +415,13 @@ QCoro::Task<> CloudKitProfileSync::resolveConflict(int conflicts)
         uploadOwed_ = uploadOwed_ || fetched.failed;
         co_return;
     }
+    // A restore made here goes over whatever was written meanwhile.
+    if (localRestore_ && goesOverWithLocalRestore(*fetched.record)) {
+        letGo(fetched.record);
+        pendingUpload_.cancel();
+        co_await upload(conflicts);
+        co_return;
+    }
     const std::optional<QByteArray> payload = payloadOf(*fetched.record);
     if (payload && !isFirstContact(*payload) && !replacesUntouchedProfiles(*fetched.record)) {
         // What changed elsewhere is merged, and what is left goes up then.
@@ -478,6 +495,7 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     if (!available)
         co_return;
     co_await checkAccount();
+    co_await keepForLocalRestore();
     bool fetched = true;
     std::optional<cloud::Record> record;
     try {
@@ -488,7 +506,8 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     }
     if (fetched && record) {
         cacheRecord(record);
-        applyRemoteRecord(*record, true);
+        if (!goesOverWithLocalRestore(*record))
+            applyRemoteRecord(*record, true);
         letGo(record);
     } else if (fetched) {
         pendingUploadAfterInitialSync_ = true;
@@ -536,7 +555,7 @@ void CloudKitProfileSync::applyRemoteRecord(const cloud::Record& record, bool is
 {
     const std::optional<QByteArray> payload = payloadOf(record);
     // A first contact's take under way decides; the record is seen again after it.
-    if (!payload || isTaking_)
+    if (!payload || isTaking_ || goesOverWithLocalRestore(record))
         return;
     // Refused and told already: this computer's profiles still go over it.
     if (wasRefused(record)) {
@@ -599,7 +618,7 @@ void CloudKitProfileSync::uploadOver(const cloud::Record& record)
 {
     // The dates let this data go over that record, seen and weighed.
     if (base_.isFor(account_))
-        base_.restamp(record.recordChangeTag());
+        base_.restamp(recordLineage::stampOver(*base_.stamp(), record));
     scheduleUpload();
 }
 

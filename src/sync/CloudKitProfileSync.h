@@ -202,6 +202,8 @@ private:
                              ChangesApart changes, std::optional<SyncBase::Stamp> olderThan);
     // `remote`: the record's date, which a merge that is the record's profiles keeps.
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
+    // A copy put back, or a record made after one, that this computer has not taken.
+    static bool isRestore(const cloud::Record& record, const SyncBase::Stamp& synced);
     // --- Records not taken (CloudKitProfileSyncRefusals.cpp).
     enum class Refusal {
         // The payload is no profiles document this computer can read.
@@ -252,6 +254,18 @@ private:
         bool failed = false;
     };
     QCoro::Task<Fetched> fetchProfilesRecord();
+
+    // --- A profiles.json put back while Velmor was stopped (CloudKitProfileSyncRestore.cpp).
+    // At start: profiles.json holds another document than this computer left in it.
+    void noticeLocalRestore();
+    // Remembers the document profiles.json holds as the one this computer left there.
+    void rememberLeftDocument();
+    // Keeps the versions this computer last synced of what the restore changes, and tells.
+    QCoro::Task<> keepForLocalRestore();
+    // With a restore to send: it goes over `record` unmerged (true), uploaded soon.
+    bool goesOverWithLocalRestore(const cloud::Record& record);
+    // Marks an upload as that restore.
+    void markLocalRestore(cloud::Record& upload) const;
     // Keeps `record`, without its payload, as the last one seen.
     void cacheRecord(std::optional<cloud::Record> record);
     // A fetched record, once used, goes away from the window's thread.
@@ -317,6 +331,9 @@ private:
     QueuedSync queuedSync_ = QueuedSync::none;
     // "Sync Now" asked for a failed save to be tried again before the next syncNow().
     bool retrySave_ = false;
+    // The name of a restore put back here that has not gone up yet.
+    std::optional<QString> localRestore_;
+    bool localRestoreTold_ = false;
 };
 
 } // namespace velmor

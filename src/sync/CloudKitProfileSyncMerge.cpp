@@ -5,6 +5,7 @@
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
 #include "sync/OlderRecords.h"
+#include "sync/RecordLineage.h"
 #include "sync/SaveOutcome.h"
 #include "sync/SyncTexts.h"
 
@@ -61,9 +62,12 @@ QStringList switchedActive(const LoadResult& before, const LoadResult& after)
 
 void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray document)
 {
-    if (account_ && !record.recordChangeTag().isEmpty())
-        base_.remember({*account_, record.recordChangeTag(), olderRecords::generationOf(record), remoteDate(record)},
-                       std::move(document));
+    if (!account_ || record.recordChangeTag().isEmpty())
+        return;
+    const std::optional<SyncBase::Stamp> synced = base_.isFor(account_) ? base_.stamp() : std::nullopt;
+    base_.remember(recordLineage::stampAfter(*account_, record, remoteDate(record), synced,
+                                             synced && isRestore(record, *synced)),
+                   std::move(document));
 }
 
 void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray document, const QByteArray& saved,
@@ -73,6 +77,7 @@ void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray 
     // change: weighed against the record's document, and uploaded.
     const bool repaired = saved != document;
     rememberBase(record, std::move(document));
+    memory_.rememberLeftDocument(saved);
     if (repaired && sendsRepairs)
         queueSync();
 }
@@ -102,6 +107,9 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     const std::optional<QDateTime> localAt = localDate();
     const bool remoteIsLater = remote && localAt && *remote > *localAt;
     const ProfileMerge::Later later = remoteIsLater ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
+    // Made over another state than this computer's: the base is not what both sides came from.
+    if (stamp && recordLineage::descentOf(record, *stamp) == recordLineage::Descent::apart)
+        base.reset();
     const bool recordUnchanged = base && record.recordChangeTag() == stamp->changeTag;
     // Named, not temporaries in the await: g++ 12 destroys those twice.
     QCoro::Task<std::optional<ChangesApart>> comparing =
@@ -112,9 +120,8 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
         reconcileAgain_ = true;
         co_return;
     }
-    // A copy of a record from before the one last synced, put back: whatever it replaces here is kept.
-    const std::optional<SyncBase::Stamp> olderThan =
-        stamp && olderRecords::isOlder(record, remoteDate(record), *stamp) ? stamp : std::nullopt;
+    // A copy of a record put back, or one made after it: whatever it replaces here is kept.
+    const std::optional<SyncBase::Stamp> olderThan = stamp && isRestore(record, *stamp) ? stamp : std::nullopt;
     switch (changes->kind) {
     case ChangesApart::Kind::inSync:
         if (!stamp || record.recordChangeTag() != stamp->changeTag)
@@ -152,7 +159,8 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     const bool uploads = changes->kind == ChangesApart::Kind::localOnly;
     if (conflicts > 0 && uploads) {
         // A refused save goes again over the record it was weighed against, within its count.
-        base_.restamp(record.recordChangeTag());
+        if (stamp)
+            base_.restamp(recordLineage::stampOver(*stamp, record));
         // Its own conflicts are weighed by a reconcile of their own.
         ended.dismiss();
         endReconcile();
@@ -240,6 +248,21 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
     notices_.post({QStringLiteral("Velmor profiles merged"), body, beforeMerge, body});
     if (!changes.mergeIsRemote)
         scheduleUpload();
+}
+
+bool CloudKitProfileSync::isRestore(const cloud::Record& record, const SyncBase::Stamp& synced)
+{
+    switch (recordLineage::descentOf(record, synced)) {
+    case recordLineage::Descent::restore:
+        return true;
+    case recordLineage::Descent::unknown:
+        return olderRecords::isOlder(record, remoteDate(record), synced);
+    case recordLineage::Descent::same:
+    case recordLineage::Descent::follows:
+    case recordLineage::Descent::apart:
+        return false;
+    }
+    return false;
 }
 
 QDateTime CloudKitProfileSync::mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote)

@@ -4,7 +4,6 @@
 
 #include <QDir>
 
-#include <limits>
 
 namespace velmor::olderRecords {
 
@@ -19,19 +18,13 @@ QString dateText(const std::optional<QDateTime>& date)
 
 std::optional<qint64> generationOf(const cloud::Record& record) { return record.integer(generationKey); }
 
-qint64 next(std::optional<qint64> base, std::optional<qint64> seen)
-{
-    const qint64 last = std::max(base.value_or(0), seen.value_or(0));
-    // Anyone can write the folder: the largest number stays the largest.
-    return last < std::numeric_limits<qint64>::max() ? last + 1 : last;
-}
-
 bool isOlder(const cloud::Record& record, const std::optional<QDateTime>& date, const SyncBase::Stamp& synced)
 {
     if (record.recordChangeTag() == synced.changeTag)
         return false;
     const std::optional<qint64> generation = generationOf(record);
-    if (generation && synced.generation)
+    // A negative number is none: it never makes honest records look older.
+    if (generation && *generation >= 0 && synced.generation)
         return *generation < *synced.generation;
     return date && synced.date && *date < *synced.date;
 }
@@ -39,10 +32,17 @@ bool isOlder(const cloud::Record& record, const std::optional<QDateTime>& date, 
 QString takenText(const std::optional<QDateTime>& date, const SyncBase::Stamp& synced, const QString& folder,
                   const QStringList& files)
 {
+    const QString kept = QStringLiteral("This computer's versions of the profiles they change are kept in “%1”: %2.")
+                             .arg(QDir::toNativeSeparators(folder), synctext::quotedList(files));
+    if (date && synced.date && *date >= *synced.date)
+        return QStringLiteral("The profiles in iCloud (dated %1) come from earlier ones put back (a restore): they "
+                              "are taken. ")
+                   .arg(dateText(date)) +
+               kept;
     return QStringLiteral("The profiles in iCloud (dated %1) are older than the ones this computer last synced "
-                          "(dated %2): they are taken as a restore. This computer's versions of the profiles they "
-                          "change are kept in “%3”: %4.")
-        .arg(dateText(date), dateText(synced.date), QDir::toNativeSeparators(folder), synctext::quotedList(files));
+                          "(dated %2): they are taken as a restore. ")
+               .arg(dateText(date), dateText(synced.date)) +
+           kept;
 }
 
 } // namespace velmor::olderRecords

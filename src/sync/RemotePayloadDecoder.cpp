@@ -44,6 +44,15 @@ void addReplaced(ProfileMerge::Result& merge, const LoadResult& before)
     }
 }
 
+RemotePayloadDecoder::Kept keptVersions(const QString& folder, const ProfileMerge::Result& lost)
+{
+    try {
+        return {ProfileStore::keepLostVersions(folder, lost), std::nullopt};
+    } catch (const std::exception& error) {
+        return {{}, QString::fromUtf8(error.what())};
+    }
+}
+
 } // namespace
 
 RemotePayloadDecoder::RemotePayloadDecoder()
@@ -125,11 +134,22 @@ QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::kee
         ProfileMerge::Result lost = merge;
         if (replaced)
             addReplaced(lost, *replaced);
-        try {
-            return Kept{ProfileStore::keepLostVersions(folder, lost), std::nullopt};
-        } catch (const std::exception& error) {
-            return Kept{{}, QString::fromUtf8(error.what())};
-        }
+        return keptVersions(folder, lost);
+    });
+}
+
+QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> RemotePayloadDecoder::keepReplaced(QString folder,
+                                                                                        LoadResult taken,
+                                                                                        QByteArray replaced)
+{
+    return onQueue<Kept>(queue_, [folder = std::move(folder), taken = std::move(taken),
+                                  replaced = std::move(replaced)] {
+        const std::optional<LoadResult> was = decodePayload(replaced);
+        if (!was)
+            return Kept{};
+        ProfileMerge::Result lost{taken, {}, {}, {}, {}, {}};
+        addReplaced(lost, *was);
+        return keptVersions(folder, lost);
     });
 }
 

@@ -54,6 +54,8 @@ public:
     };
     QCoro::Task<std::optional<Kept>> keepLost(QString folder, ProfileMerge::Result merge,
                                               std::optional<LoadResult> replaced = std::nullopt);
+    // The same with `replaced` a document, read here; none kept when it holds no profiles.
+    QCoro::Task<std::optional<Kept>> keepReplaced(QString folder, LoadResult taken, QByteArray replaced);
     // A record's payload that is not taken, written as a file into `folder`
     // (ProfileStore::keepDocument) under "‹name› (‹kind›).json".
     QCoro::Task<std::optional<Kept>> keepPayload(QString folder, QString name, QString kind, QByteArray payload);

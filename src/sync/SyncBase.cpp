@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -22,9 +23,31 @@ const QString accountKey = QStringLiteral("account");
 const QString changeTagKey = QStringLiteral("recordChangeTag");
 const QString generationKey = QStringLiteral("generation");
 const QString dateKey = QStringLiteral("updatedAt");
+const QString replacesKey = QStringLiteral("replaces");
+const QString seenKey = QStringLiteral("seen");
+const QString restoresKey = QStringLiteral("restores");
+const QString highestKey = QStringLiteral("highest");
 // The stamp line holds two names.
 constexpr qint64 maxStampBytes = 16 * 1024;
 constexpr qint64 maxFileBytes = LocalFileSystem::maxReadBytes + maxStampBytes;
+
+// Written as text: a JSON number loses 64-bit precision.
+std::optional<qint64> numberIn(const QJsonObject& object, const QString& key)
+{
+    bool isNumber = false;
+    const qint64 number = object.value(key).toString().toLongLong(&isNumber);
+    return isNumber ? std::optional(number) : std::nullopt;
+}
+
+QStringList tagsIn(const QJsonValue& value)
+{
+    QStringList tags;
+    for (const QJsonValue& tag : value.toArray()) {
+        if (tag.isString())
+            tags.append(tag.toString());
+    }
+    return tags;
+}
 
 std::optional<SyncBase::Stamp> stampFrom(const QByteArray& line)
 {
@@ -33,13 +56,17 @@ std::optional<SyncBase::Stamp> stampFrom(const QByteArray& line)
     const QJsonValue changeTag = object.value(changeTagKey);
     if (!account.isString() || account.toString().isEmpty() || !changeTag.isString())
         return std::nullopt;
-    SyncBase::Stamp stamp{account.toString(), changeTag.toString(), std::nullopt, std::nullopt};
-    // Written as text: a JSON number loses 64-bit precision.
-    bool isNumber = false;
-    if (const qint64 generation = object.value(generationKey).toString().toLongLong(&isNumber); isNumber)
-        stamp.generation = generation;
+    SyncBase::Stamp stamp;
+    stamp.account = account.toString();
+    stamp.changeTag = changeTag.toString();
+    stamp.generation = numberIn(object, generationKey);
+    stamp.highest = numberIn(object, highestKey);
     if (const QDateTime date = QDateTime::fromString(object.value(dateKey).toString(), Qt::ISODateWithMs); date.isValid())
         stamp.date = date.toUTC();
+    if (const QJsonValue replaces = object.value(replacesKey); replaces.isArray())
+        stamp.replaces = tagsIn(replaces);
+    stamp.seen = tagsIn(object.value(seenKey));
+    stamp.restores = object.value(restoresKey).toString();
     return stamp;
 }
 
@@ -87,6 +114,14 @@ QByteArray SyncBase::encode(const Stamp& stamp, const QByteArray& document)
         line.insert(generationKey, QString::number(*stamp.generation));
     if (stamp.date)
         line.insert(dateKey, stamp.date->toUTC().toString(Qt::ISODateWithMs));
+    if (stamp.replaces)
+        line.insert(replacesKey, QJsonArray::fromStringList(*stamp.replaces));
+    if (!stamp.seen.isEmpty())
+        line.insert(seenKey, QJsonArray::fromStringList(stamp.seen));
+    if (!stamp.restores.isEmpty())
+        line.insert(restoresKey, stamp.restores);
+    if (stamp.highest)
+        line.insert(highestKey, QString::number(*stamp.highest));
     QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact);
     bytes.reserve(bytes.size() + 1 + document.size());
     bytes.append('\n');
@@ -115,10 +150,10 @@ void SyncBase::remember(Stamp stamp, QByteArray document)
     writer_.write(path_, [stamp = std::move(stamp), document = std::move(document)] { return encode(stamp, document); });
 }
 
-void SyncBase::restamp(const QString& changeTag)
+void SyncBase::restamp(Stamp stamp)
 {
     if (stamp_)
-        stamp_->changeTag = changeTag;
+        stamp_ = std::move(stamp);
 }
 
 QCoro::Task<std::optional<QByteArray>> SyncBase::document() const

@@ -6,6 +6,7 @@
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -19,7 +20,7 @@ namespace velmor {
 // the cloud has not seen; a record that differs from it holds changes made elsewhere.
 //
 // The file is one line of JSON naming the account and the record's change tag (and
-// the record's generation and date where it had them), then the document's bytes. It is written atomically on a queue of its own, and
+// the record's generation, date and history where it had them), then the document's bytes. It is written atomically on a queue of its own, and
 // only after the save or upload it stands for has worked; a file that is missing,
 // damaged or of another stamp is no base.
 class SyncBase {
@@ -34,6 +35,16 @@ public:
         // from before it is told by.
         std::optional<qint64> generation;
         std::optional<QDateTime> date;
+        // The change tags of the records that one descends from, latest first, as it named
+        // them (and, once this computer went over another record, that one's as well);
+        // none when it named none.
+        std::optional<QStringList> replaces;
+        // Change tags of the records this computer synced before it, latest first.
+        QStringList seen;
+        // The change tag of the record put back (a restore) that this state came after.
+        QString restores;
+        // The highest generation this computer has met that can be one.
+        std::optional<qint64> highest;
         bool operator==(const Stamp&) const = default;
     };
 
@@ -47,9 +58,9 @@ public:
     // The base from now on; written after the writes handed over before. A base of
     // that stamp on disk already stays as it is.
     void remember(Stamp stamp, QByteArray document);
-    // The same document, now in the record of that change tag. Only for this run: a
-    // restart compares the record's bytes with the base instead.
-    void restamp(const QString& changeTag);
+    // The same document, now standing for the record of that stamp (one this computer
+    // goes over). Only for this run: a restart compares the record's bytes with the base instead.
+    void restamp(Stamp stamp);
     // The document of the current stamp, read on the base's queue after its writes;
     // resumes on the main queue. None without one.
     QCoro::Task<std::optional<QByteArray>> document() const;

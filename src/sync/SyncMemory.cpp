@@ -3,6 +3,7 @@
 #include "platform/OwnFile.h"
 #include "platform/RegularFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +21,12 @@ const QString locationsKey = QStringLiteral("syncedLocations");
 const QString datesKey = QStringLiteral("futureRecordDates");
 const QString recordKey = QStringLiteral("recordDate");
 const QString countsAsKey = QStringLiteral("countsAs");
+const QString leftKey = QStringLiteral("profilesDigest");
+
+QByteArray digestOf(const QByteArray& document)
+{
+    return QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
+}
 
 QString text(const QDateTime& date) { return date.toUTC().toString(Qt::ISODateWithMs); }
 QDateTime dateFrom(const QJsonValue& value) { return QDateTime::fromString(value.toString(), Qt::ISODateWithMs); }
@@ -61,6 +68,7 @@ SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(file
         if (record.isValid() && countsAs.isValid())
             countedDates_.append({record, countsAs});
     }
+    leftDigest_ = root[leftKey].toString().toLatin1();
 }
 
 void SyncMemory::rememberSyncWith(const QString& account)
@@ -94,6 +102,22 @@ void SyncMemory::rememberCountedDate(const QDateTime& recordDate, const QDateTim
     write();
 }
 
+std::optional<bool> SyncMemory::leftDocument(const QByteArray& document) const
+{
+    if (leftDigest_.isEmpty())
+        return std::nullopt;
+    return digestOf(document) == leftDigest_;
+}
+
+void SyncMemory::rememberLeftDocument(const QByteArray& document)
+{
+    QByteArray digest = digestOf(document);
+    if (digest == leftDigest_)
+        return;
+    leftDigest_ = std::move(digest);
+    write();
+}
+
 void SyncMemory::write() const
 {
     QJsonArray dates;
@@ -101,7 +125,8 @@ void SyncMemory::write() const
         dates.append(QJsonObject{{recordKey, text(record)}, {countsAsKey, text(countsAs)}});
     const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)},
                            {locationsKey, QJsonArray::fromStringList(locations_)},
-                           {datesKey, dates}};
+                           {datesKey, dates},
+                           {leftKey, QString::fromLatin1(leftDigest_)}};
     // Velmor's own file: replaced whole, a link in its place included, never written through.
     files::replaceWithOwnFile(path_, QJsonDocument(root).toJson());
 }

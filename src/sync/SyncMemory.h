@@ -12,8 +12,10 @@ namespace velmor {
 
 // What the profile sync remembers across restarts, in a small file beside
 // profiles.json: the cloud accounts (by user record name) this data has synced
-// with and the places of their databases (a shared folder's path), and what the
-// latest records dated in the future counted as when first seen. A file that is
+// with and the places of their databases (a shared folder's path), what the
+// latest records dated in the future counted as when first seen, and which
+// document this computer last left in profiles.json (one put there while Velmor
+// was stopped is a restore). A file that is
 // missing or cannot be read is an empty memory; a write that fails is remembered
 // for this run only.
 class SyncMemory {
@@ -34,6 +36,11 @@ public:
     std::optional<QDateTime> countedDate(const QDateTime& recordDate) const;
     void rememberCountedDate(const QDateTime& recordDate, const QDateTime& countsAs);
 
+    // Whether `document` is what this computer last left in profiles.json (none: not
+    // known yet), and remembering that it is. Told by a digest.
+    std::optional<bool> leftDocument(const QByteArray& document) const;
+    void rememberLeftDocument(const QByteArray& document);
+
 private:
     void write() const;
 
@@ -42,6 +49,7 @@ private:
     QStringList locations_;
     // Record date → what it counts as, oldest first.
     QList<std::pair<QDateTime, QDateTime>> countedDates_;
+    QByteArray leftDigest_;
 };
 
 } // namespace velmor

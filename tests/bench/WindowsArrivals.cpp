@@ -57,6 +57,8 @@ public:
             qFatal("no profiles record in the cloud folder");
         record->setValue(QStringLiteral("payload"), document.encode());
         record->setValue(QStringLiteral("updatedAt"), QDateTime::currentDateTimeUtc().addSecs(60 * minutes));
+        // Made over the record it fetched, and naming it, as another machine's Velmor writes.
+        record->setValue(QStringLiteral("replaces"), record->recordChangeTag().toUtf8());
         bool saved = false;
         client_->privateCloudDatabase()->saveRecord(*record, [&](std::optional<cloud::Record>, std::optional<cloud::Error> error) {
             if (error)

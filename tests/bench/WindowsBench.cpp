@@ -169,6 +169,8 @@ int main(int argc, char** argv)
         payload.replace(("\"name\": \"" + active.name + "\"").toUtf8(), ("\"name\": \"" + newName + "\"").toUtf8());
         record->setValue(QStringLiteral("payload"), payload);
         record->setValue(QStringLiteral("updatedAt"), QDateTime::currentDateTimeUtc().addSecs(60 * (run + 1)));
+        // Made over the record it fetched, and naming it, as another machine's Velmor writes.
+        record->setValue(QStringLiteral("replaces"), record->recordChangeTag().toUtf8());
         bool savedRecord = false;
         other->privateCloudDatabase()->saveRecord(*record, [&](std::optional<cloud::Record>, std::optional<cloud::Error> error) {
             if (error)

@@ -2,8 +2,12 @@
 // periods, restarts and clocks up to 90 s apart, then everyone online until the
 // sync is quiet.
 //
+// Copies of earlier records are put back now and then (a restored backup), and
+// some uploads land over records written meanwhile (a lock taken from its holder).
+//
 // What is checked: every mark any machine made (MarkedEdits) is in the final
-// profiles or in a file kept beside some machine's profiles.json; the machines
+// profiles or in a file kept beside some machine's profiles.json (a merge keeps
+// the version that lost where it runs); the machines
 // and the record end with the same profiles; no built-in PACS profile, and no
 // built-in tool of one, is there twice (the edits rename and delete built-ins);
 // nothing the sanitizers see goes wrong. Marks are never undone on purpose, so a mark that is nowhere was
@@ -13,8 +17,7 @@
 
 #include "../store/MemoryDisk.h"
 #include "MarkedEdits.h"
-#include "OfflineSwitch.h"
-#include "TwoMachines.h"
+#include "OfflineMachines.h"
 #include "model/ProfileTemplates.h"
 #include "platform/Text.h"
 #include "store/ProfileExchange.h"
@@ -123,12 +126,8 @@ QString summary(const LoadResult& profiles)
     return names.join(", ");
 }
 
-class RandomSchedules : public TwoMachines, public ::testing::WithParamInterface<int> {
+class RandomSchedules : public OfflineMachines, public ::testing::WithParamInterface<int> {
 protected:
-    std::shared_ptr<cloud::Container> makeClient(Machine& machine) override
-    {
-        return OfflineSwitch::around(cloud.makeClient(), offline(machine));
-    }
     // A machine with its clock off by up to 90 s, through its start-up sync. Its
     // profiles.json lives in memory (many saves, no fsync) and outlasts restarts.
     std::unique_ptr<Machine> startMachine(std::mt19937& rng)
@@ -142,13 +141,6 @@ protected:
         queue->advance(3s);
         return machine;
     }
-    std::shared_ptr<bool> offline(const Machine& machine)
-    {
-        auto& flag = offlineFlags[&machine];
-        if (!flag)
-            flag = std::make_shared<bool>(false);
-        return flag;
-    }
 
     struct Outcome {
         QStringList missingMarks;
@@ -158,12 +150,15 @@ protected:
     // One schedule, and what went wrong in it.
     Outcome run(quint32 seed);
     void step(std::mt19937& rng, std::vector<std::unique_ptr<Machine>>& machines, Marks& marks);
+    // A copy of an earlier record put back, or the next saves landing over whatever is there.
+    void meddle(std::mt19937& rng);
     void settle(std::vector<std::unique_ptr<Machine>>& machines);
     static void collect(const LoadResult& profiles, Found& found);
     static void collectKept(const Machine& machine, Found& found);
 
-    QHash<const Machine*, std::shared_ptr<bool>> offlineFlags;
     QHash<const Machine*, std::shared_ptr<MemoryDisk>> disks;
+    // The records the cloud held, as a backup tool would have copied them.
+    QList<cloud::Record> copies;
 };
 
 RandomSchedules::Outcome RandomSchedules::run(quint32 seed)
@@ -203,7 +198,16 @@ RandomSchedules::Outcome RandomSchedules::run(quint32 seed)
 
 void RandomSchedules::step(std::mt19937& rng, std::vector<std::unique_ptr<Machine>>& machines, Marks& marks)
 {
+    if (const auto record = cloud.storedRecord("profiles");
+        record && (copies.isEmpty() || copies.last().recordChangeTag() != record->recordChangeTag()))
+        copies.append(*record);
     Machine& machine = *machines.at(rng() % machines.size());
+    // About one step in twelve each.
+    if (rng() % 25 < 2) {
+        meddle(rng);
+        queue->advance(std::chrono::milliseconds(rng() % 8000));
+        return;
+    }
     switch (rng() % 8) {
     case 0: { // offline, or back and catching up as Sync Now does
         bool& off = *offline(machine);
@@ -228,8 +232,20 @@ void RandomSchedules::step(std::mt19937& rng, std::vector<std::unique_ptr<Machin
     queue->advance(std::chrono::milliseconds(rng() % 8000));
 }
 
+void RandomSchedules::meddle(std::mt19937& rng)
+{
+    if (rng() % 2 == 0) {
+        cloud.landNextSavesOver(1 + int(rng() % 2));
+        return;
+    }
+    // Not the record there now: that one is no restore.
+    if (copies.size() > 1)
+        cloud.putBack(copies.at(qsizetype(rng() % (copies.size() - 1))));
+}
+
 void RandomSchedules::settle(std::vector<std::unique_ptr<Machine>>& machines)
 {
+    cloud.landNextSavesOver(0);
     for (auto& machine : machines)
         *offline(*machine) = false;
     for (int round = 0; round < quietRounds; ++round) {

@@ -226,6 +226,8 @@ TEST_F(TwoMachines, TheMemoryOfASyncIsPerCloudAccountAndOutlivesARestart)
     cloud::Record stored = *cloud.storedRecord("profiles");
     stored.setValue("payload", foreign.bytes("payload").value());
     stored.setValue("updatedAt", foreign.date("updatedAt").value());
+    // Made over the record as it stood, by a writer that says so.
+    stored.setValue("replaces", stored.recordChangeTag().toUtf8());
     cloud.putRecord(stored);
     a->sync.reset();
     open(*a);

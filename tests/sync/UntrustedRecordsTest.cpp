@@ -377,7 +377,7 @@ TEST_F(UntrustedRecords, ARecordPutBackFromBeforeTheLastSyncTakesNothingUnseen)
     queue->advance(1h);
     ASSERT_EQ(userName(*b), "Renamed this hour");
 
-    cloud.putRecord(old);
+    cloud.putBack(old);
     syncBoth();
     for (const Machine* machine : {a.get(), b.get()}) {
         EXPECT_EQ(userName(*machine), oldName);

@@ -61,6 +61,11 @@ public:
     // Stores a record as a client outside the test would (no pushes), keeping its
     // modification date when it has one. Returns what is stored.
     Record putRecord(Record record);
+    // Puts back a copy of a stored record as it was, change tag and all (a restored backup).
+    void putBack(const Record& copy);
+    // The next saves (from any client) land whatever they were made over, as over a lock
+    // that was taken from its holder.
+    void landNextSavesOver(int count);
     QList<Subscription> storedSubscriptions() const;
     void putSubscription(const Subscription& subscription);
 
