@@ -120,8 +120,11 @@ void CloudKitProfileSync::start()
     hasStarted_ = true;
     noticeLocalRestore();
     profileStore_->onSave = [weak = weak_from_this()] {
-        if (const auto self = weak.lock())
+        if (const auto self = weak.lock()) {
+            // Known as this computer's own at once: a kill before the upload is no restore.
+            self->rememberLeftDocument();
             self->scheduleUpload();
+        }
     };
     // A folder that takes writes again: what waits for it goes up now, not at the next edit.
     container_->setWritableAgainHandler([weak = weak_from_this()] {

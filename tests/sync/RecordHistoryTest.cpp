@@ -4,6 +4,7 @@
 #include "OfflineMachines.h"
 
 #include "store/ProfileLookup.h"
+#include "sync/SyncMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,17 @@ protected:
 
     std::unique_ptr<Machine> a, b, c;
 };
+
+// A kill between a save and its upload leaves profiles.json as this computer's own:
+// the next start sends it as an edit, not as a restore over everyone's later work.
+TEST_F(RecordHistory, ASavedEditIsThisComputersOwnBeforeItGoesUp)
+{
+    rename(*a, "Edited");
+    queue->advance(300ms);
+    ASSERT_FALSE(cloud.storedRecord("profiles")->bytes("payload").value_or("").contains("Edited"))
+        << "the upload should still be waiting";
+    EXPECT_EQ(SyncMemory(a->folder.path()).leftDocument(a->store->makeSyncPayload()), true);
+}
 
 // A makes X; a copy of the record from before it is put back while A is offline; B
 // makes Y and uploads under the number A used, B's state being the copy (it was offline

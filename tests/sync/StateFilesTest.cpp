@@ -34,7 +34,12 @@ TEST_F(StateFilesTest, ALinkOrAFifoInAStateFilesPlaceIsReplacedNeverWrittenThrou
         std::function<void()> write;
     } stateFiles[] = {
         {SyncBase::fileName,
-         [this] { SyncBase(supportDir.path()).remember({"_account", "tag-1", std::nullopt, std::nullopt}, "{}"); }},
+         [this] {
+             SyncBase::Stamp stamp;
+             stamp.account = "_account";
+             stamp.changeTag = "tag-1";
+             SyncBase(supportDir.path()).remember(stamp, "{}");
+         }},
         {IconSyncBase::fileName,
          [this] {
              IconSyncBase icons(supportDir.path());

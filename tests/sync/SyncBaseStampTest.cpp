@@ -20,7 +20,10 @@ TEST_F(SyncBaseStamp, OnlyItsOwnRegularFileIsRead)
 {
     const QTemporaryDir data;
     const QTemporaryDir elsewhere;
-    const SyncBase::Stamp stamp{"_owner", "tag-1", 7, std::nullopt};
+    SyncBase::Stamp stamp;
+    stamp.account = "_owner";
+    stamp.changeTag = "tag-1";
+    stamp.generation = 7;
     const QByteArray bytes = SyncBase::encode(stamp, QByteArray(100'000, 'd'));
     const QString path = QDir(data.path()).filePath(SyncBase::fileName);
 
