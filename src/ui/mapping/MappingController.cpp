@@ -96,6 +96,8 @@ MappingController::State MappingController::compute() const
     s.filteredTools = lists.filteredTools;
     s.groupedTools = lists.groupedTools;
     s.mappingEntries = lists.mappingEntries;
+    s.toolMappings = lists.toolMappings;
+    s.buttonMappings = lists.buttonMappings;
     return s;
 }
 

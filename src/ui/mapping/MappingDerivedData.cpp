@@ -33,16 +33,34 @@ QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, ToolFilter
 {
     if (filter == ToolFilter::all && searchText.isEmpty())
         return tools;
+    return filteredTools(tools, searchText.isEmpty() ? QStringList() : foldedNames(tools), filter, searchText);
+}
+
+QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, const QStringList& foldedNames, ToolFilter filter,
+                                   const QString& searchText)
+{
+    if (filter == ToolFilter::all && searchText.isEmpty())
+        return tools;
     const QString needle = text::lowercased(searchText);
     QList<RadiologyTool> kept;
-    for (const RadiologyTool& tool : tools) {
+    for (qsizetype i = 0; i < tools.size(); ++i) {
+        const RadiologyTool& tool = tools.at(i);
         if (!keeps(filter, tool.category))
             continue;
-        if (!needle.isEmpty() && !text::lowercased(tool.name).contains(needle))
+        if (!needle.isEmpty() && !foldedNames.at(i).contains(needle))
             continue;
         kept.append(tool);
     }
     return kept;
+}
+
+QStringList foldedNames(const QList<RadiologyTool>& tools)
+{
+    QStringList names;
+    names.reserve(tools.size());
+    for (const RadiologyTool& tool : tools)
+        names.append(text::lowercased(tool.name));
+    return names;
 }
 
 QList<ButtonMapping> activeMappings(const UserProfile& user, const QString& deviceId)
@@ -102,12 +120,52 @@ const ToolLists::Lists& ToolLists::of(const PacsProfile& pacs, ToolFilter filter
     Sources sources{pacs, filter, searchText, activeMappings};
     if (sources_ == sources)
         return lists_;
-    lists_.activeTools = activeTools(pacs);
-    lists_.filteredTools = filteredTools(lists_.activeTools, filter, searchText);
-    lists_.groupedTools = groupedTools(lists_.filteredTools);
-    lists_.mappingEntries = mappingEntries(activeMappings, pacs);
+    const bool toolsChanged = !sources_ || !(sources_->pacs == pacs);
+    const bool toolViewChanged = toolsChanged || sources_->filter != filter || sources_->searchText != searchText;
+    const bool mappingsChanged = toolsChanged || !(sources_->activeMappings == activeMappings);
     sources_ = std::move(sources);
+    if (toolsChanged) {
+        lists_.activeTools = activeTools(pacs);
+        foldedNames_.reset();
+    }
+    if (toolViewChanged) {
+        lists_.filteredTools = searchText.isEmpty()
+                                   ? filteredTools(lists_.activeTools, filter, searchText)
+                                   : filteredTools(lists_.activeTools, activeFoldedNames(), filter, searchText);
+        lists_.groupedTools = groupedTools(lists_.filteredTools);
+    }
+    if (mappingsChanged) {
+        lists_.mappingEntries = mappingEntries(activeMappings, pacs);
+        lists_.toolMappings = firstMappingOfTools(activeMappings);
+        lists_.buttonMappings = firstMappingOfButtons(activeMappings);
+    }
     return lists_;
+}
+
+const QStringList& ToolLists::activeFoldedNames()
+{
+    if (!foldedNames_)
+        foldedNames_ = foldedNames(lists_.activeTools);
+    return *foldedNames_;
+}
+
+QHash<QUuid, ButtonMapping> firstMappingOfTools(const QList<ButtonMapping>& mappings)
+{
+    QHash<QUuid, ButtonMapping> first;
+    for (const ButtonMapping& mapping : mappings)
+        if (!first.contains(mapping.toolId))
+            first.insert(mapping.toolId, mapping);
+    return first;
+}
+
+QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings)
+{
+    QHash<QString, ButtonMapping> first;
+    first.reserve(mappings.size());
+    for (const ButtonMapping& mapping : mappings)
+        if (!first.contains(mapping.buttonId))
+            first.insert(mapping.buttonId, mapping);
+    return first;
 }
 
 std::optional<ButtonMapping> mappingForButton(const QList<ButtonMapping>& mappings,

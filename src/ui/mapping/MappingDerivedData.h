@@ -6,8 +6,10 @@
 #include "model/UserProfile.h"
 #include "ui/mapping/MappingTypes.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <optional>
@@ -25,6 +27,12 @@ std::optional<QUuid> firstEnabledToolId(const PacsProfile& pacs);
 // The tools the category filter keeps whose lower-cased name contains the
 // lower-cased search text; an empty text keeps all (blanks are not trimmed).
 QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, ToolFilter filter, const QString& searchText);
+// The same with the tools' lower-cased names given, one for each tool in order
+// (foldedNames), so that a search pays for no name's folding.
+QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, const QStringList& foldedNames, ToolFilter filter,
+                                   const QString& searchText);
+// The lower-cased name of each tool, in order.
+QStringList foldedNames(const QList<RadiologyTool>& tools);
 
 // The user's mappings of the device, in stored order.
 QList<ButtonMapping> activeMappings(const UserProfile& user, const QString& deviceId);
@@ -50,12 +58,18 @@ public:
         QList<RadiologyTool> filteredTools;
         QList<ToolGroup> groupedTools;
         QList<MappingEntry> mappingEntries;
+        // The first mapping of each tool and of each button, in stored order.
+        QHash<QUuid, ButtonMapping> toolMappings;
+        QHash<QString, ButtonMapping> buttonMappings;
     };
 
     const Lists& of(const PacsProfile& pacs, ToolFilter filter, const QString& searchText,
                     const QList<ButtonMapping>& activeMappings);
 
 private:
+    // The folded names of lists_.activeTools, made at the first search of them.
+    const QStringList& activeFoldedNames();
+
     struct Sources {
         PacsProfile pacs;
         ToolFilter filter;
@@ -65,7 +79,12 @@ private:
     };
     std::optional<Sources> sources_;
     Lists lists_;
+    std::optional<QStringList> foldedNames_;
 };
+
+// The first mapping of each tool and of each button, in stored order.
+QHash<QUuid, ButtonMapping> firstMappingOfTools(const QList<ButtonMapping>& mappings);
+QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings);
 
 // The first of the mappings on that button; none for no or an empty button id.
 std::optional<ButtonMapping> mappingForButton(const QList<ButtonMapping>& mappings,

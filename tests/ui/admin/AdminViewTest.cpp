@@ -460,7 +460,8 @@ TEST_F(AdminViewTest, ALongIconNameGivesATooltipWithinTheScreen)
 }
 
 // A list of any length makes its first rows at once and the rest as a view fetches
-// them; a new list keeps what was fetched (up to a bound) and always the selected tool.
+// them; a new list keeps every row fetched (an edit changes its row in place, never
+// cutting the rows back) and always shows the selected tool.
 TEST(ToolListModel, ALongListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
 {
     ToolListModel model;
@@ -480,14 +481,21 @@ TEST(ToolListModel, ALongListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
     for (const int row : {0, 199, 200, 3'210, 4'999})
         EXPECT_EQ(model.tool(row), tools.at(row)) << row;
 
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    tools[4'990].enabled = false;
     model.setTools(tools, std::nullopt);
-    EXPECT_EQ(model.rowCount(), ToolListModel::rowsKept);
-    model.setTools(tools, tools.at(3'210).id);
-    EXPECT_EQ(model.rowOf(tools.at(3'210).id), 3'210) << "the selected tool is shown";
-    EXPECT_TRUE(model.data(model.index(3'210), ToolListModel::SelectedRole).toBool());
+    EXPECT_EQ(model.rowCount(), tools.size());
+    EXPECT_EQ(removed.size(), 0);
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed.first().at(0).toModelIndex().row(), 4'990);
+
     model.setTools(tools.mid(0, 3), std::nullopt);
     EXPECT_EQ(model.rowCount(), 3);
     EXPECT_FALSE(model.canFetchMore({}));
+    model.setTools(tools, tools.at(3'210).id);
+    EXPECT_EQ(model.rowOf(tools.at(3'210).id), 3'210) << "the selected tool is shown";
+    EXPECT_TRUE(model.data(model.index(3'210), ToolListModel::SelectedRole).toBool());
 }
 
 // Whatever lists follow one another, the rows end up as the list, through

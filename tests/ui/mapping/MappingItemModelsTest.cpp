@@ -154,8 +154,17 @@ TEST(MappingItemModelsTest, ALongToolListShowsItsFirstRowsAndTheRestAsTheyAreFet
     for (const int row : {0, 100, 101, 102, 199, 200, 2'500, 5'001})
         EXPECT_EQ(model.row(row), all.at(row)) << row;
     EXPECT_TRUE(model.row(101).isHeader) << "the second group's title after the 100 favourites";
-    model.setTools(groups, std::nullopt, {});
-    EXPECT_EQ(model.rowCount(), MappingToolListModel::rowsKept);
+    // An edit far down keeps every fetched row and changes its own in place.
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    const QHash<QUuid, ButtonMapping> mapped{
+        {tools.at(4'990).id, ButtonMapping{QUuid::createUuid(), "tartarus_v2", "K01", tools.at(4'990).id}}};
+    model.setTools(groups, std::nullopt, mapped);
+    EXPECT_EQ(model.rowCount(), all.size());
+    EXPECT_EQ(removed.size(), 0);
+    const auto edited = std::find_if(model.rows().cbegin(), model.rows().cend(),
+                                     [&](const ToolListRow& row) { return row.tool.id == tools.at(4'990).id; });
+    ASSERT_NE(edited, model.rows().cend());
+    EXPECT_TRUE(edited->mapping.has_value());
 }
 
 TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogRowsAreNewestFirst)
@@ -165,15 +174,18 @@ TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogR
         return MappingEntry{{QUuid::createUuid(), "tartarus_v2", QString::fromLatin1(button), zoom.id}, zoom};
     };
     const QList<MappingEntry> entries{entry("K10"), entry("K2"), entry("K3")};
-    const QList<MappingListRow> rows = mappingListRows(entries, {}, QStringLiteral("K3"), QStringLiteral("K10"));
+    const QList<MappingListRow> rows = mappingListRows(entries, {});
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].entry.mapping.buttonId, "K2");
-    EXPECT_FALSE(rows[0].highlighted);
-    EXPECT_TRUE(rows[1].highlighted && rows[2].highlighted);
 
     MappingListModel mappingModel;
     QAbstractItemModelTester mappingTester(&mappingModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    mappingModel.setRows(rows);
+    mappingModel.setAllRows(rows);
+    QSignalSpy repainted(&mappingModel, &QAbstractItemModel::dataChanged);
+    mappingModel.setHighlighted(QStringLiteral("K3"), QStringLiteral("K10"));
+    EXPECT_FALSE(mappingModel.isHighlighted(mappingModel.row(0)));
+    EXPECT_TRUE(mappingModel.isHighlighted(mappingModel.row(1)) && mappingModel.isHighlighted(mappingModel.row(2)));
+    EXPECT_EQ(repainted.size(), 2) << "only the rows of the two buttons";
     EXPECT_EQ(mappingModel.rowOf(entries[0].mapping.id), 2);
     EXPECT_EQ(mappingModel.rowOf(QUuid::createUuid()), -1);
 
