@@ -10,6 +10,7 @@
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "platform/notifications/RecordingNotifier.h"
 #include "platform/permissions/ScriptedPermissions.h"
+#include "store/PersistedProfiles.h"
 #include "store/ProfileStore.h"
 #include "support/TestSupport.h"
 
@@ -83,6 +84,35 @@ protected:
         store().updateTool(tool, model->activePacsProfile().id);
     }
     void map(const QString& buttonId, const QUuid& toolId) { store().setMapping(keypad, buttonId, toolId, activeUser().id); }
+    // Another machine's change of the profiles, taken as the sync takes it.
+    void remoteChange(const std::function<void(PersistedProfiles&)>& change)
+    {
+        std::optional<PersistedProfiles> document = PersistedProfiles::decodeInParts(store().makeSyncPayload());
+        ASSERT_TRUE(document);
+        change(*document);
+        store().applySyncPayload(document->encode());
+    }
+    // Adds `count` tools named "Bulk tool 0000"… to the active PACS profile, as another
+    // machine's change; in the last group of the mapping window's list, so that they end it.
+    QList<RadiologyTool> addBulkTools(int count)
+    {
+        QList<RadiologyTool> tools;
+        for (int i = 0; i < count; ++i) {
+            RadiologyTool tool;
+            tool.id = QUuid::createUuid();
+            tool.name = QStringLiteral("Bulk tool %1").arg(i, 4, 10, QLatin1Char('0'));
+            tool.systemIcon = QStringLiteral("star");
+            tool.category = ToolCategory::mammo;
+            tools.append(tool);
+        }
+        const QUuid pacs = model->activePacsProfile().id;
+        remoteChange([&](PersistedProfiles& document) {
+            for (PacsProfile& profile : document.pacsProfiles)
+                if (profile.id == pacs)
+                    profile.tools += tools;
+        });
+        return tools;
+    }
 
     void press(const QString& buttonId, bool holdRepeat = true, bool pressed = true)
     {

@@ -7,6 +7,7 @@
 #include "ui/admin/widgets/ToolsListRow.h"
 
 #include "support/AppModelFixture.h"
+#include "../shared/ListPlace.h"
 #include "model/CustomIconLibrary.h"
 #include "support/InProcessIconRenderer.h"
 #include "ui/shared/ScriptedPrompter.h"
@@ -159,6 +160,55 @@ TEST_F(AdminViewTest, SearchRowsAndSwitchesDriveTheStore)
     RadiologyTool expected = tool;
     expected.enabled = !tool.enabled;
     EXPECT_EQ(stored(tool.id), expected) << "the switch changes nothing else";
+}
+
+// Scrolled to the end of 5,000 tools, switching tools off by their switches and
+// another machine's change keep the rows shown and the selected tool; the same
+// spot clicked again is the same tool's switch.
+TEST_F(AdminViewTest, ALongListKeepsItsPlaceAndSelectionThroughEditsAndArrivals)
+{
+    open();
+    const QList<RadiologyTool> bulk = addBulkTools(5'000);
+    settle();
+    auto* list = find<QListView>("toolList");
+    test::scrollToEnd(*list);
+    ASSERT_FALSE(view->toolListModel().canFetchMore({}));
+    const QStringList shown = test::shownRows(*list);
+    ASSERT_TRUE(shown.contains(QStringLiteral("Bulk tool 4995"))) << shown.join(", ").toStdString();
+    const QUuid selection = selected().id;
+
+    const QPoint spot = ToolsListRow::switchRect(list->visualRect(view->toolListModel().index(view->toolListModel().rowOf(bulk.at(4'995).id)))).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, spot);
+    settle();
+    EXPECT_FALSE(stored(bulk.at(4'995).id).enabled);
+    EXPECT_EQ(test::shownRows(*list), shown);
+    EXPECT_EQ(selected().id, selection);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, spot);
+    settle();
+    EXPECT_TRUE(stored(bulk.at(4'995).id).enabled) << "the second click is on the same tool's switch";
+    for (const RadiologyTool& tool : bulk.mid(0, 4'900))
+        ASSERT_TRUE(stored(tool.id).enabled) << tool.name.toStdString();
+    EXPECT_EQ(test::shownRows(*list), shown);
+
+    // Another machine adds a tool at the top and renames one far up.
+    const QUuid active = model->activePacsProfile().id;
+    remoteChange([&](PersistedProfiles& document) {
+        for (PacsProfile& pacs : document.pacsProfiles) {
+            if (pacs.id != active)
+                continue;
+            for (RadiologyTool& tool : pacs.tools)
+                if (tool.id == bulk.at(10).id)
+                    tool.name = QStringLiteral("Renamed far up");
+            RadiologyTool first;
+            first.id = QUuid::createUuid();
+            first.name = QStringLiteral("New first tool");
+            pacs.tools.prepend(first);
+        }
+    });
+    settle();
+    EXPECT_EQ(stored(bulk.at(10).id).name, "Renamed far up");
+    EXPECT_EQ(test::shownRows(*list), shown);
+    EXPECT_EQ(selected().id, selection);
 }
 
 TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)

@@ -59,10 +59,17 @@ void ScrollAnchor::restore()
     const QPersistentModelIndex anchor = std::exchange(anchor_, QPersistentModelIndex());
     if (!rowsMoved_ || !anchor.isValid())
         return;
-    // visualRect lays the rows out anew first.
-    const int shift = view_.visualRect(anchor).top() - top_;
-    if (shift != 0)
-        view_.verticalScrollBar()->setValue(view_.verticalScrollBar()->value() + shift);
+    // The rows' places and the scroll range as they are now, not at the next paint.
+    view_.doItemsLayout();
+    QScrollBar& bar = *view_.verticalScrollBar();
+    const int target = bar.value() + view_.visualRect(anchor).top() - top_;
+    // Rows that came above push the last rows shown past those fetched: fetch them.
+    QAbstractItemModel& model = *view_.model();
+    while (target > bar.maximum() && model.canFetchMore({})) {
+        model.fetchMore({});
+        view_.doItemsLayout();
+    }
+    bar.setValue(target);
 }
 
 } // namespace velmor
