@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -65,6 +66,9 @@ QStringList foldedNames(const QList<RadiologyTool>& tools)
 
 QList<ButtonMapping> activeMappings(const UserProfile& user, const QString& deviceId)
 {
+    if (std::all_of(user.mappings.cbegin(), user.mappings.cend(),
+                    [&](const ButtonMapping& mapping) { return mapping.deviceId == deviceId; }))
+        return user.mappings;
     QList<ButtonMapping> mappings;
     std::copy_if(user.mappings.cbegin(), user.mappings.cend(), std::back_inserter(mappings),
                  [&](const ButtonMapping& mapping) { return mapping.deviceId == deviceId; });
@@ -115,14 +119,15 @@ QList<ToolGroup> groupedTools(const QList<RadiologyTool>& tools)
 }
 
 const ToolLists::Lists& ToolLists::of(const PacsProfile& pacs, ToolFilter filter, const QString& searchText,
-                                      const QList<ButtonMapping>& activeMappings)
+                                      const QList<ButtonMapping>& activeMappings, const QList<DeviceButton>& buttons)
 {
-    Sources sources{pacs, filter, searchText, activeMappings};
+    Sources sources{pacs, filter, searchText, activeMappings, buttons};
     if (sources_ == sources)
         return lists_;
     const bool toolsChanged = !sources_ || !(sources_->pacs == pacs);
     const bool toolViewChanged = toolsChanged || sources_->filter != filter || sources_->searchText != searchText;
-    const bool mappingsChanged = toolsChanged || !(sources_->activeMappings == activeMappings);
+    const bool mappingsChanged =
+        !sources_ || !(sources_->activeMappings == activeMappings) || !(sources_->buttons == buttons);
     sources_ = std::move(sources);
     if (toolsChanged) {
         lists_.activeTools = activeTools(pacs);
@@ -135,9 +140,8 @@ const ToolLists::Lists& ToolLists::of(const PacsProfile& pacs, ToolFilter filter
         lists_.groupedTools = groupedTools(lists_.filteredTools);
     }
     if (mappingsChanged) {
-        lists_.mappingEntries = mappingEntries(activeMappings, pacs);
         lists_.toolMappings = firstMappingOfTools(activeMappings);
-        lists_.buttonMappings = firstMappingOfButtons(activeMappings);
+        lists_.buttonMappings = firstMappingOfButtons(activeMappings, buttons);
     }
     return lists_;
 }
@@ -158,13 +162,20 @@ QHash<QUuid, ButtonMapping> firstMappingOfTools(const QList<ButtonMapping>& mapp
     return first;
 }
 
-QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings)
+QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings,
+                                                    const QList<DeviceButton>& buttons)
 {
+    QSet<QString> wanted;
+    for (const DeviceButton& button : buttons)
+        if (!button.id.isEmpty())
+            wanted.insert(button.id);
     QHash<QString, ButtonMapping> first;
-    first.reserve(mappings.size());
-    for (const ButtonMapping& mapping : mappings)
-        if (!first.contains(mapping.buttonId))
+    for (const ButtonMapping& mapping : mappings) {
+        if (first.size() == wanted.size())
+            break;
+        if (wanted.contains(mapping.buttonId) && !first.contains(mapping.buttonId))
             first.insert(mapping.buttonId, mapping);
+    }
     return first;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ButtonMapping.h"
+#include "model/DeviceButton.h"
 #include "model/PacsProfile.h"
 #include "model/RadiologyTool.h"
 #include "model/UserProfile.h"
@@ -47,24 +48,23 @@ QList<MappingEntry> mappingEntries(const QList<ButtonMapping>& mappings, const P
 // their order; empty groups are left out.
 QList<ToolGroup> groupedTools(const QList<RadiologyTool>& tools);
 
-// The tool lists of the window's state (activeTools, filteredTools, groupedTools,
-// mappingEntries), made again only when what they come from changed, so that a
-// refresh for anything else (a save's outcome, a log line) costs a profile of many
-// tools nothing.
+// The lists of the window's state (activeTools, filteredTools, groupedTools, and
+// the first mappings of the tools and of the device's buttons), made again only
+// when what they come from changed, so that a refresh for anything else (a save's
+// outcome, a log line) costs a profile of many tools or mappings nothing.
 class ToolLists {
 public:
     struct Lists {
         QList<RadiologyTool> activeTools;
         QList<RadiologyTool> filteredTools;
         QList<ToolGroup> groupedTools;
-        QList<MappingEntry> mappingEntries;
-        // The first mapping of each tool and of each button, in stored order.
+        // The first mapping of each tool and of each of the device's buttons, in stored order.
         QHash<QUuid, ButtonMapping> toolMappings;
         QHash<QString, ButtonMapping> buttonMappings;
     };
 
     const Lists& of(const PacsProfile& pacs, ToolFilter filter, const QString& searchText,
-                    const QList<ButtonMapping>& activeMappings);
+                    const QList<ButtonMapping>& activeMappings, const QList<DeviceButton>& buttons);
 
 private:
     // The folded names of lists_.activeTools, made at the first search of them.
@@ -75,6 +75,7 @@ private:
         ToolFilter filter;
         QString searchText;
         QList<ButtonMapping> activeMappings;
+        QList<DeviceButton> buttons;
         bool operator==(const Sources&) const = default;
     };
     std::optional<Sources> sources_;
@@ -84,7 +85,9 @@ private:
 
 // The first mapping of each tool and of each button, in stored order.
 QHash<QUuid, ButtonMapping> firstMappingOfTools(const QList<ButtonMapping>& mappings);
-QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings);
+// Of the buttons given only; the look ends once each has one.
+QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings,
+                                                    const QList<DeviceButton>& buttons);
 
 // The first of the mappings on that button; none for no or an empty button id.
 std::optional<ButtonMapping> mappingForButton(const QList<ButtonMapping>& mappings,

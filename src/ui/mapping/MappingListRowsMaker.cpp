@@ -1,6 +1,7 @@
 #include "ui/mapping/MappingListRowsMaker.h"
 
 #include "platform/MainQueue.h"
+#include "ui/mapping/MappingDerivedData.h"
 
 namespace velmor {
 
@@ -20,25 +21,41 @@ MappingListRowsMaker::MappingListRowsMaker(Deliver deliver) : latest_(std::make_
 
 MappingListRowsMaker::~MappingListRowsMaker() = default;
 
-void MappingListRowsMaker::make(const QList<MappingEntry>& entries, const QString& filter)
+namespace {
+
+struct Made {
+    QList<MappingListRow> rows;
+    qsizetype count = 0;
+};
+
+Made made(const QList<ButtonMapping>& mappings, const PacsProfile& pacs, const QString& filter)
+{
+    const QList<MappingEntry> entries = mappingData::mappingEntries(mappings, pacs);
+    return {mappingListRows(entries, filter), entries.size()};
+}
+
+} // namespace
+
+void MappingListRowsMaker::make(const QList<ButtonMapping>& mappings, const PacsProfile& pacs, const QString& filter)
 {
     const quint64 request = ++latest_->request;
-    if (entries.size() <= madeAtOnce) {
+    if (mappings.size() <= madeAtOnce) {
         making_ = false;
-        latest_->deliver(mappingListRows(entries, filter));
+        Made result = made(mappings, pacs, filter);
+        latest_->deliver(std::move(result.rows), result.count);
         return;
     }
     if (!queue_)
         queue_ = SerialQueue::create(QStringLiteral("com.velmor.mapping-list"));
     making_ = true;
-    queue_->async([entries, filter, request, latest = std::weak_ptr<Latest>(latest_)] {
-        auto rows = std::make_shared<QList<MappingListRow>>(mappingListRows(entries, filter));
-        postToMain([rows, request, latest] {
+    queue_->async([mappings, pacs, filter, request, latest = std::weak_ptr<Latest>(latest_)] {
+        auto result = std::make_shared<Made>(made(mappings, pacs, filter));
+        postToMain([result, request, latest] {
             const std::shared_ptr<Latest> receiver = latest.lock();
             if (!receiver || receiver->request != request)
                 return;
             *receiver->making = false;
-            receiver->deliver(std::exchange(*rows, {}));
+            receiver->deliver(std::exchange(result->rows, {}), result->count);
         });
     });
 }

@@ -92,7 +92,9 @@ QWidget* RightColumn::mappingsCard()
         *mappingModel_, [this](const ButtonMapping& mapping) { controller_.removeMapping(mapping); }, mappings_));
     ToolIconView::repaintWhenImagesArrive(mappings_->viewport());
     mappingsAnchor_ = new ScrollAnchor(*mappings_);
-    rowsMaker_ = std::make_unique<MappingListRowsMaker>([this](QList<MappingListRow> rows) { showMappingRows(std::move(rows)); });
+    rowsMaker_ = std::make_unique<MappingListRowsMaker>([this](QList<MappingListRow> rows, qsizetype count) {
+        showMappingRows(std::move(rows), count);
+    });
     listOrEmpty_->addWidget(mappings_);
 
     auto* empty = new QWidget;
@@ -164,10 +166,6 @@ QWidget* RightColumn::eventLogCard()
 
 void RightColumn::render(const MappingController::State& state)
 {
-    const qsizetype count = state.mappingEntries.size();
-    count_->setVisible(count > 0);
-    count_->setText(QString::number(count));
-
     if (filter_->text() != state.mappingSearchText) {
         const QSignalBlocker blocker(filter_);
         filter_->setText(state.mappingSearchText);
@@ -175,10 +173,10 @@ void RightColumn::render(const MappingController::State& state)
     filterFocus_->follow(state.mappingSearchFocused);
 
     mappingModel_->setHighlighted(state.lastPressedButtonId, state.selectedButtonId);
-    ListSources sources{state.mappingEntries, state.mappingSearchText};
+    ListSources sources{state.activeMappings, state.activePacsProfile, state.mappingSearchText};
     if (listSources_ != sources) {
         filtering_ = !state.mappingSearchText.isEmpty();
-        rowsMaker_->make(sources.entries, sources.search);
+        rowsMaker_->make(sources.mappings, sources.pacs, sources.search);
         listSources_ = std::move(sources);
     }
     showListOrEmpty();
@@ -195,8 +193,10 @@ void RightColumn::render(const MappingController::State& state)
     renderLog(state);
 }
 
-void RightColumn::showMappingRows(QList<MappingListRow> rows)
+void RightColumn::showMappingRows(QList<MappingListRow> rows, qsizetype count)
 {
+    count_->setVisible(count > 0);
+    count_->setText(QString::number(count));
     mappingsAnchor_->hold();
     rowsMaker_->release(mappingModel_->setAllRows(std::move(rows)));
     mappingsAnchor_->restore();

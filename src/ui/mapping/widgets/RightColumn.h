@@ -47,7 +47,7 @@ private:
     void renderLog(const MappingController::State& state);
     void scrollToButton(const MappingController::State& state, const QString& buttonId);
     // The made rows of the current mappings arrive.
-    void showMappingRows(QList<MappingListRow> rows);
+    void showMappingRows(QList<MappingListRow> rows, qsizetype count);
     // The list, or the empty state when it has no rows.
     void showListOrEmpty();
 
@@ -73,7 +73,8 @@ private:
     std::optional<QString> selected_;
     // What the mapping list's rows were made from: the same again makes none.
     struct ListSources {
-        QList<MappingEntry> entries;
+        QList<ButtonMapping> mappings;
+        PacsProfile pacs;
         QString search;
         bool operator==(const ListSources&) const = default;
     };
