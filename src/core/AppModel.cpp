@@ -470,7 +470,7 @@ void AppModel::ensureDefaultMappingsForConnectedDevices()
 
 void AppModel::pushMappedButtons()
 {
-    inputSource_->hidSource().setMappedButtons(profileStore_->activeUserProfile().mappings);
+    inputSource_->hidSource().setMappedButtonsOf(profileStore_->activeUserProfile().mappings);
 }
 
 void AppModel::applyKeypadLighting()

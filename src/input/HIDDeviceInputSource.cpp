@@ -156,9 +156,9 @@ void HIDDeviceInputSource::setMappedButtons(QHash<QString, QSet<QString>> mapped
     suppression_->setMappedButtons(std::move(mapped));
 }
 
-void HIDDeviceInputSource::setMappedButtons(QList<ButtonMapping> mappings)
+void HIDDeviceInputSource::setMappedButtonsOf(QList<ButtonMapping> mappings)
 {
-    suppression_->setMappedButtons(std::move(mappings));
+    suppression_->setMappedButtonsOf(std::move(mappings));
 }
 
 bool HIDDeviceInputSource::isButtonMapped(const QString& deviceId, const QString& buttonId) const

@@ -91,7 +91,7 @@ public:
     // Device id to the ids of its mapped buttons; replaced asynchronously.
     void setMappedButtons(QHash<QString, QSet<QString>> mapped);
     // The same from the mappings themselves, gathered away from the caller's thread.
-    void setMappedButtons(QList<ButtonMapping> mappings);
+    void setMappedButtonsOf(QList<ButtonMapping> mappings);
     bool isButtonMapped(const QString& deviceId, const QString& buttonId) const;
 
     // The value path arms the factory-output suppression: a keypad key's code

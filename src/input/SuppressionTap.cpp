@@ -158,7 +158,7 @@ void SuppressionTap::setMappedButtons(QHash<QString, QSet<QString>> mapped)
     onQueue([mapped = std::move(mapped)](SuppressionState& state) mutable { state.setMappedButtons(std::move(mapped)); });
 }
 
-void SuppressionTap::setMappedButtons(QList<ButtonMapping> mappings)
+void SuppressionTap::setMappedButtonsOf(QList<ButtonMapping> mappings)
 {
     onQueue([mappings = std::move(mappings)](SuppressionState& state) mutable {
         QHash<QString, QSet<QString>> mapped;

@@ -46,7 +46,7 @@ public:
     void setMappedButtons(QHash<QString, QSet<QString>> mapped);
     // The buttons these mappings name, by device, gathered on the tap's queue: a
     // profile of many mappings costs the caller's thread nothing.
-    void setMappedButtons(QList<ButtonMapping> mappings);
+    void setMappedButtonsOf(QList<ButtonMapping> mappings);
     bool isButtonMapped(const QString& deviceId, const QString& buttonId);
 
     // The device life cycle, in the order it registers and forgets devices.
