@@ -14,6 +14,8 @@
 #include "store/ProfileStore.h"
 #include "support/TestSupport.h"
 
+#include <functional>
+
 namespace velmor {
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 } // namespace velmor
@@ -105,13 +107,18 @@ protected:
             tool.category = ToolCategory::mammo;
             tools.append(tool);
         }
+        changeActiveToolsElsewhere([&](QList<RadiologyTool>& active) { active += tools; });
+        return tools;
+    }
+    // Another machine's change of the active PACS profile's tools.
+    void changeActiveToolsElsewhere(const std::function<void(QList<RadiologyTool>&)>& change)
+    {
         const QUuid pacs = model->activePacsProfile().id;
         remoteChange([&](PersistedProfiles& document) {
             for (PacsProfile& profile : document.pacsProfiles)
                 if (profile.id == pacs)
-                    profile.tools += tools;
+                    change(profile.tools);
         });
-        return tools;
     }
 
     void press(const QString& buttonId, bool holdRepeat = true, bool pressed = true)

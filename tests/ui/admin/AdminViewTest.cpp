@@ -191,19 +191,14 @@ TEST_F(AdminViewTest, ALongListKeepsItsPlaceAndSelectionThroughEditsAndArrivals)
     EXPECT_EQ(test::shownRows(*list), shown);
 
     // Another machine adds a tool at the top and renames one far up.
-    const QUuid active = model->activePacsProfile().id;
-    remoteChange([&](PersistedProfiles& document) {
-        for (PacsProfile& pacs : document.pacsProfiles) {
-            if (pacs.id != active)
-                continue;
-            for (RadiologyTool& tool : pacs.tools)
-                if (tool.id == bulk.at(10).id)
-                    tool.name = QStringLiteral("Renamed far up");
-            RadiologyTool first;
-            first.id = QUuid::createUuid();
-            first.name = QStringLiteral("New first tool");
-            pacs.tools.prepend(first);
-        }
+    changeActiveToolsElsewhere([&](QList<RadiologyTool>& tools) {
+        for (RadiologyTool& tool : tools)
+            if (tool.id == bulk.at(10).id)
+                tool.name = QStringLiteral("Renamed far up");
+        RadiologyTool first;
+        first.id = QUuid::createUuid();
+        first.name = QStringLiteral("New first tool");
+        tools.prepend(first);
     });
     settle();
     EXPECT_EQ(stored(bulk.at(10).id).name, "Renamed far up");

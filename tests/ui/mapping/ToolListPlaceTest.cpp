@@ -79,20 +79,15 @@ TEST_F(ToolListPlaceTest, AnEditAndAnotherMachinesChangeKeepTheRowsShownAndTheSe
 
     // Another machine renames a tool far up and adds a favourite above every row:
     // what is shown stays where it is, and so does the selection.
-    const QUuid active = model->activePacsProfile().id;
-    remoteChange([&](PersistedProfiles& document) {
-        for (PacsProfile& pacs : document.pacsProfiles) {
-            if (pacs.id != active)
-                continue;
-            for (RadiologyTool& tool : pacs.tools)
-                if (tool.name == QStringLiteral("Bulk tool 0010"))
-                    tool.name = QStringLiteral("Renamed far up");
-            RadiologyTool favourite;
-            favourite.id = QUuid::createUuid();
-            favourite.name = QStringLiteral("New favourite");
-            favourite.isFavorite = true;
-            pacs.tools.prepend(favourite);
-        }
+    changeActiveToolsElsewhere([](QList<RadiologyTool>& tools) {
+        for (RadiologyTool& tool : tools)
+            if (tool.name == QStringLiteral("Bulk tool 0010"))
+                tool.name = QStringLiteral("Renamed far up");
+        RadiologyTool favourite;
+        favourite.id = QUuid::createUuid();
+        favourite.name = QStringLiteral("New favourite");
+        favourite.isFavorite = true;
+        tools.prepend(favourite);
     });
     settle();
     EXPECT_EQ(shownRows(list()), shown);
