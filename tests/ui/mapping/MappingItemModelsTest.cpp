@@ -1,6 +1,8 @@
 // The mapping window's item models: rows follow the data one change at a time.
 
 #include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingListRowsMaker.h"
+#include "support/TestSupport.h"
 #include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingToolListModel.h"
 
@@ -204,6 +206,43 @@ TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogR
     EXPECT_EQ(inserted.last().at(1).toInt(), 0);
     EXPECT_EQ(logModel.data(logModel.index(0), Qt::DisplayRole).toString(), "3");
     EXPECT_EQ(logModel.data(logModel.index(2), Qt::DisplayRole).toString(), "1");
+}
+
+// A long mapping list is made on the worker: the newest request's rows arrive,
+// one overtaken before its rows came is dropped, and a short one comes at once.
+class MappingListRowsMakerTest : public test::PlatformFixture {};
+
+TEST_F(MappingListRowsMakerTest, OnlyTheNewestRequestsRowsArrive)
+{
+    serialQueues.makeStepwise(QStringLiteral("com.velmor.mapping-list"));
+    PacsProfile pacs;
+    pacs.tools = {tool("Zoom")};
+    QList<ButtonMapping> mappings;
+    for (int i = MappingListRowsMaker::madeAtOnce; i >= 0; --i)
+        mappings.append({QUuid::createUuid(), "tartarus_v2", QStringLiteral("K%1").arg(i), pacs.tools.first().id});
+    QList<QList<MappingListRow>> arrived;
+    QList<qsizetype> counts;
+    MappingListRowsMaker maker([&](QList<MappingListRow> rows, qsizetype count) {
+        arrived.append(rows);
+        counts.append(count);
+    });
+    maker.make(mappings, pacs, {});
+    maker.make(mappings, pacs, QStringLiteral("K1"));
+    EXPECT_TRUE(maker.isMaking());
+    EXPECT_TRUE(arrived.isEmpty()) << "nothing is made on the caller's thread";
+    ManualSerialQueue* worker = serialQueues.find(QStringLiteral("com.velmor.mapping-list"));
+    ASSERT_TRUE(worker);
+    worker->runAll();
+    queue->runUntilIdle();
+    ASSERT_EQ(arrived.size(), 1) << "the overtaken request's rows are dropped";
+    EXPECT_FALSE(maker.isMaking());
+    EXPECT_EQ(counts.first(), mappings.size());
+    EXPECT_EQ(arrived.first().first().entry.mapping.buttonId, "K1") << "filtered and sorted";
+    EXPECT_EQ(arrived.first().at(1).entry.mapping.buttonId, "K10");
+
+    maker.make(mappings.mid(0, 3), pacs, {});
+    ASSERT_EQ(arrived.size(), 2) << "a short list is made at once";
+    EXPECT_EQ(arrived.last().size(), 3);
 }
 
 } // namespace
