@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
@@ -89,6 +90,30 @@ TEST(MappingItemModelsTest, RowsChangeByRunsOfInsertionsRemovalsAndMoves)
     EXPECT_EQ(ids(model), "aab");
     model.setRows({});
     EXPECT_EQ(model.rowCount(), 0);
+}
+
+// Whatever lists follow one another (rows kept at either end, others between
+// gone, new, moved or changed), the rows end up as the list, through changes the
+// model tester accepts.
+TEST(MappingItemModelsTest, AnyNextListIsReachedWithTheEndsKeptInPlace)
+{
+    ItemModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QRandomGenerator random(11);
+    for (int round = 0; round < 300; ++round) {
+        QList<Item> next = items(QStringLiteral("abcdefghijkl"));
+        next.remove(0, random.bounded(3));
+        next.resize(next.size() - random.bounded(3));
+        for (int k = 0; k < 3 && !next.isEmpty(); ++k)
+            if (random.bounded(2))
+                next.removeAt(random.bounded(int(next.size())));
+        if (next.size() > 2 && random.bounded(2))
+            next.move(random.bounded(int(next.size())), random.bounded(int(next.size())));
+        for (Item& item : next)
+            item.value = random.bounded(2);
+        model.setRows(next);
+        ASSERT_EQ(model.rows(), next) << round;
+    }
 }
 
 RadiologyTool tool(const QString& name, bool favorite = false)
