@@ -9,8 +9,10 @@
 # document and on a cloud folder that already holds its record (the first sync then
 # fetches it): the peak (VmHWM) against the settled size (VmRSS) 8 s after its
 # "velmor ready" line. Then the longest single hold of the window's thread while a
-# record whose active user profile has a name of 1,000,000 characters, and one
-# whose active PACS profile holds 100,000 tools, arrive (WindowsArrivals.h).
+# record whose active user profile has a name of 1,000,000 characters, one whose
+# active PACS profile holds 100,000 tools and one whose active user profile maps
+# 100,000 buttons arrive, and for a keystroke in the search over those tools
+# (WindowsArrivals.h).
 set -euo pipefail
 source scripts/bench.d/common.bash
 
@@ -96,6 +98,8 @@ rss=$(median "${settled[@]}")
   /^idle unfocused:/      { row("idle CPU, nothing focused (% of a core)", $3, "% of a core", "0", $3 < 0.05) }
   /^name arrival held:/   { row("a name of 1,000,000 characters arrives from the shared folder: window thread held", $4, "ms", "≤ 50", $4 <= 50) }
   /^tools arrival held:/  { row("a record of 100,000 tools arrives from the shared folder: window thread held", $4, "ms", "≤ 50", $4 <= 50) }
+  /^mappings arrival held:/ { row("a record of 100,000 mappings on the active user arrives: window thread held", $4, "ms", "≤ 50", $4 <= 50) }
+  /^search keystroke held:/ { row("a keystroke in the search over 100,000 tools: window thread held", $4, "ms", "≤ 50", $4 <= 50) }
   /^settled:/             { settled = $2 }
   /^peak:/                { peak = $2 }
   END {

@@ -471,10 +471,7 @@ void AppModel::ensureDefaultMappingsForConnectedDevices()
 
 void AppModel::pushMappedButtons()
 {
-    QHash<QString, QSet<QString>> mapped;
-    for (const ButtonMapping& mapping : profileStore_->activeUserProfile().mappings)
-        mapped[mapping.deviceId].insert(mapping.buttonId);
-    inputSource_->hidSource().setMappedButtons(std::move(mapped));
+    inputSource_->hidSource().setMappedButtonsOf(profileStore_->activeUserProfile().mappings);
 }
 
 void AppModel::applyKeypadLighting()

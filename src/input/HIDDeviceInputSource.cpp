@@ -156,6 +156,11 @@ void HIDDeviceInputSource::setMappedButtons(QHash<QString, QSet<QString>> mapped
     suppression_->setMappedButtons(std::move(mapped));
 }
 
+void HIDDeviceInputSource::setMappedButtonsOf(QList<ButtonMapping> mappings)
+{
+    suppression_->setMappedButtonsOf(std::move(mappings));
+}
+
 bool HIDDeviceInputSource::isButtonMapped(const QString& deviceId, const QString& buttonId) const
 {
     return suppression_->isButtonMapped(deviceId, buttonId);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ButtonMapping.h"
 #include "input/CustomUsageMap.h"
 #include "input/DeviceIgnoreList.h"
 #include "input/DeviceInputSource.h"
@@ -89,6 +90,8 @@ public:
 
     // Device id to the ids of its mapped buttons; replaced asynchronously.
     void setMappedButtons(QHash<QString, QSet<QString>> mapped);
+    // The same from the mappings themselves, gathered away from the caller's thread.
+    void setMappedButtonsOf(QList<ButtonMapping> mappings);
     bool isButtonMapped(const QString& deviceId, const QString& buttonId) const;
 
     // The value path arms the factory-output suppression: a keypad key's code

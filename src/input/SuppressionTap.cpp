@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/MainQueue.h"
 
+#include <utility>
 #include <QCoreApplication>
 #include <QThread>
 
@@ -155,6 +156,16 @@ void SuppressionTap::armSpeechMikeMouseSuppression(bool rightButton)
 void SuppressionTap::setMappedButtons(QHash<QString, QSet<QString>> mapped)
 {
     onQueue([mapped = std::move(mapped)](SuppressionState& state) mutable { state.setMappedButtons(std::move(mapped)); });
+}
+
+void SuppressionTap::setMappedButtonsOf(QList<ButtonMapping> mappings)
+{
+    onQueue([mappings = std::move(mappings)](SuppressionState& state) mutable {
+        QHash<QString, QSet<QString>> mapped;
+        for (const ButtonMapping& mapping : std::exchange(mappings, {}))
+            mapped[mapping.deviceId].insert(mapping.buttonId);
+        state.setMappedButtons(std::move(mapped));
+    });
 }
 
 bool SuppressionTap::isButtonMapped(const QString& deviceId, const QString& buttonId)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ButtonMapping.h"
 #include "input/SuppressionState.h"
 #include "platform/SerialQueue.h"
 #include "platform/tap/EventTap.h"
@@ -43,6 +44,9 @@ public:
     void armSpeechMikeMouseSuppression(bool rightButton);
 
     void setMappedButtons(QHash<QString, QSet<QString>> mapped);
+    // The buttons these mappings name, by device, gathered on the tap's queue: a
+    // profile of many mappings costs the caller's thread nothing.
+    void setMappedButtonsOf(QList<ButtonMapping> mappings);
     bool isButtonMapped(const QString& deviceId, const QString& buttonId);
 
     // The device life cycle, in the order it registers and forgets devices.

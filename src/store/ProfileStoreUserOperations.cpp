@@ -166,14 +166,17 @@ void ProfileStore::fillUnmappedButtons(const QString& deviceId, const QList<Butt
     if (u < 0)
         return;
     // Only buttons the user has not mapped get their default; the user's own
-    // mappings stay, whatever tool they name.
-    QSet<QString> mapped;
+    // mappings stay, whatever tool they name. The look ends once every default's
+    // button is found mapped: many mappings cost no more than they must.
+    QSet<QString> unmapped;
+    for (const ButtonMapping& fallback : defaults)
+        unmapped.insert(fallback.buttonId);
     for (const ButtonMapping& mapping : userProfiles_.get().at(u).mappings)
-        if (mapping.deviceId == deviceId)
-            mapped.insert(mapping.buttonId);
+        if (mapping.deviceId == deviceId && unmapped.remove(mapping.buttonId) && unmapped.isEmpty())
+            break;
     QList<ButtonMapping> added;
     for (const ButtonMapping& fallback : defaults) {
-        if (mapped.contains(fallback.buttonId))
+        if (!unmapped.contains(fallback.buttonId))
             continue;
         // A later default of the same button wins, as it would over an earlier one.
         added.removeIf([&](const ButtonMapping& m) { return m.buttonId == fallback.buttonId; });

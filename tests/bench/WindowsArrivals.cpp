@@ -19,6 +19,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -166,7 +168,27 @@ int runArrivals(int runs, int argc, char** argv)
                 return !held.isEmpty() && held.back().id == last;
             }));
     }
-    // Mappings as many, on the device shown (printed, not a row of the table).
+    // Keystrokes in the mapping window's tool search over those 100,000 tools: a
+    // digit, then Backspace, each handed out by the loop as the user's key is.
+    QList<double> keystrokes;
+    auto* search = app->windows().mappingWindow()->findChild<QLineEdit*>(QStringLiteral("toolSearch"));
+    if (!search)
+        qFatal("no tool search in the mapping window");
+    for (int run = 0; run < 2 * runs; ++run) {
+        const bool digit = run % 2 == 0;
+        const auto key = digit ? Qt::Key_7 : Qt::Key_Backspace;
+        const QString text = digit ? QStringLiteral("7") : QString();
+        application.restart();
+        QCoreApplication::postEvent(search, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+        QCoreApplication::postEvent(search, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
+        runFor(1s);
+        if (search->text() != (digit ? QStringLiteral("7") : QString()))
+            qFatal("the keystroke did not reach the search field");
+        std::fprintf(stderr, "  keystroke: longest hold %.1f ms (%s)\n", application.longestMs(),
+                     application.longestWhat().constData());
+        keystrokes.append(application.longestMs());
+    }
+    // Mappings as many, on the device shown.
     QList<double> mappings;
     for (int run = 0; run < runs; ++run) {
         const QString last = QStringLiteral("Arrived %1 button 99999").arg(run);
@@ -191,6 +213,7 @@ int runArrivals(int runs, int argc, char** argv)
     }
     std::printf("name arrival held: %.1f\n", median(names));
     std::printf("tools arrival held: %.1f\n", median(tools));
+    std::printf("search keystroke held: %.1f\n", median(keystrokes));
     std::printf("mappings arrival held: %.1f\n", median(mappings));
     std::fflush(stdout);
     app.reset();

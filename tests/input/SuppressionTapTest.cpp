@@ -168,6 +168,14 @@ TEST_F(SuppressionTapTest, WindowsActOnlyWhileTheirDevicesAreRegistered)
     EXPECT_EQ(mouse(Type::otherMouseDown, 2), Verdict::pass);
     EXPECT_EQ(key(capsLock), Verdict::drop); // the keypad is still registered
     EXPECT_TRUE(suppression->isButtonMapped("tartarus_v2", "WHEEL_PRESS")); // mappings outlive the tap
+    // The buttons gathered from the mappings themselves, by device.
+    suppression->setMappedButtonsOf({{QUuid::createUuid(), "tartarus_v2", "K01", QUuid::createUuid()},
+                                     {QUuid::createUuid(), "speechmike_smp3700", "REC", QUuid::createUuid()}});
+    EXPECT_TRUE(suppression->isButtonMapped("tartarus_v2", "K01"));
+    EXPECT_TRUE(suppression->isButtonMapped("speechmike_smp3700", "REC"));
+    EXPECT_FALSE(suppression->isButtonMapped("tartarus_v2", "WHEEL_PRESS")) << "the new mappings replace the old";
+    EXPECT_FALSE(suppression->isButtonMapped("speechmike_smp3700", "K01"));
+    suppression->setMappedButtons({{"tartarus_v2", {"WHEEL_PRESS"}}});
 
     // A tap the system timed out is enabled again.
     taps.timeOut();

@@ -10,8 +10,11 @@
 #include "platform/cloud/memory/MemoryCloud.h"
 #include "platform/notifications/RecordingNotifier.h"
 #include "platform/permissions/ScriptedPermissions.h"
+#include "store/PersistedProfiles.h"
 #include "store/ProfileStore.h"
 #include "support/TestSupport.h"
+
+#include <functional>
 
 namespace velmor {
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -83,6 +86,40 @@ protected:
         store().updateTool(tool, model->activePacsProfile().id);
     }
     void map(const QString& buttonId, const QUuid& toolId) { store().setMapping(keypad, buttonId, toolId, activeUser().id); }
+    // Another machine's change of the profiles, taken as the sync takes it.
+    void remoteChange(const std::function<void(PersistedProfiles&)>& change)
+    {
+        std::optional<PersistedProfiles> document = PersistedProfiles::decodeInParts(store().makeSyncPayload());
+        ASSERT_TRUE(document);
+        change(*document);
+        store().applySyncPayload(document->encode());
+    }
+    // Adds `count` tools named "Bulk tool 0000"… to the active PACS profile, as another
+    // machine's change; in the last group of the mapping window's list, so that they end it.
+    QList<RadiologyTool> addBulkTools(int count)
+    {
+        QList<RadiologyTool> tools;
+        for (int i = 0; i < count; ++i) {
+            RadiologyTool tool;
+            tool.id = QUuid::createUuid();
+            tool.name = QStringLiteral("Bulk tool %1").arg(i, 4, 10, QLatin1Char('0'));
+            tool.systemIcon = QStringLiteral("star");
+            tool.category = ToolCategory::mammo;
+            tools.append(tool);
+        }
+        changeActiveToolsElsewhere([&](QList<RadiologyTool>& active) { active += tools; });
+        return tools;
+    }
+    // Another machine's change of the active PACS profile's tools.
+    void changeActiveToolsElsewhere(const std::function<void(QList<RadiologyTool>&)>& change)
+    {
+        const QUuid pacs = model->activePacsProfile().id;
+        remoteChange([&](PersistedProfiles& document) {
+            for (PacsProfile& profile : document.pacsProfiles)
+                if (profile.id == pacs)
+                    change(profile.tools);
+        });
+    }
 
     void press(const QString& buttonId, bool holdRepeat = true, bool pressed = true)
     {

@@ -19,7 +19,8 @@ void ToolListModel::setTools(const QList<RadiologyTool>& all, const std::optiona
 {
     const std::optional<QUuid> previousSelection = std::exchange(selectedId_, selectedId);
     all_ = all;
-    qsizetype shown = std::min(all.size(), std::clamp(tools_.size(), rowsPerFetch, rowsKept));
+    // Never fewer rows than the view fetched: cutting them back would throw it back to the last row kept.
+    qsizetype shown = std::min(all.size(), std::max(tools_.size(), rowsPerFetch));
     if (selectedId) {
         const auto selected = std::find_if(all.cbegin(), all.cend(),
                                            [&](const RadiologyTool& tool) { return tool.id == *selectedId; });
@@ -29,7 +30,34 @@ void ToolListModel::setTools(const QList<RadiologyTool>& all, const std::optiona
     const QList<RadiologyTool> tools = shown == all.size() ? all : all.first(shown);
     // Views and testers that look in while the rows change fetch nothing meanwhile.
     const QScopedValueRollback updating(updating_, true);
+    if (!updateInPlace(tools))
+        applyRows(tools);
+    if (previousSelection != selectedId_) {
+        for (const auto& id : {previousSelection, selectedId_}) {
+            if (const int row = id ? rowOf(*id) : -1; row >= 0)
+                emit dataChanged(index(row), index(row), {SelectedRole});
+        }
+    }
+}
 
+bool ToolListModel::updateInPlace(const QList<RadiologyTool>& tools)
+{
+    if (tools.size() != tools_.size())
+        return false;
+    for (qsizetype row = 0; row < tools.size(); ++row)
+        if (tools[row].id != tools_[row].id)
+            return false;
+    for (int row = 0; row < tools.size(); ++row) {
+        if (!(tools_[row] == tools[row])) {
+            tools_[row] = tools[row];
+            emit dataChanged(index(row), index(row));
+        }
+    }
+    return true;
+}
+
+void ToolListModel::applyRows(const QList<RadiologyTool>& tools)
+{
     // Rows whose tool is gone, from the bottom up.
     QSet<QUuid> wanted;
     for (const RadiologyTool& tool : tools)
@@ -87,12 +115,6 @@ void ToolListModel::setTools(const QList<RadiologyTool>& all, const std::optiona
         if (!(tools_[row] == tool)) {
             tools_[row] = tool;
             emit dataChanged(index(row), index(row));
-        }
-    }
-    if (previousSelection != selectedId_) {
-        for (const auto& id : {previousSelection, selectedId_}) {
-            if (const int row = id ? rowOf(*id) : -1; row >= 0)
-                emit dataChanged(index(row), index(row), {SelectedRole});
         }
     }
 }

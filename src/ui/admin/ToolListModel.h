@@ -19,10 +19,10 @@ class ToolListModel : public QAbstractListModel {
 public:
     enum Role { IdRole = Qt::UserRole + 1, SelectedRole, EnabledRole, KindRole, CategoryRole, ShortcutRole };
 
-    // Rows made at once and per fetch; the rows a view has fetched stay across
-    // setTools() up to rowsKept, and always down to the selected tool.
+    // Rows made at once and per fetch. The rows a view has fetched stay fetched
+    // across setTools(), however many (so that it keeps its place), and always
+    // down to the selected tool.
     static constexpr qsizetype rowsPerFetch = 200;
-    static constexpr qsizetype rowsKept = 1000;
 
     using QAbstractListModel::QAbstractListModel;
 
@@ -42,6 +42,11 @@ public:
     static QString shortcutText(const RadiologyTool& tool);
 
 private:
+    // True when `tools` has the rows' ids in their order: only values changed.
+    bool updateInPlace(const QList<RadiologyTool>& tools);
+    // Any other change: removals, moves and insertions by id.
+    void applyRows(const QList<RadiologyTool>& tools);
+
     // Every tool; tools_ holds the first of them, the rows shown.
     QList<RadiologyTool> all_;
     QList<RadiologyTool> tools_;

@@ -40,16 +40,33 @@ QList<Button> buttons(const Inputs& in)
 {
     QList<Button> result;
     result.reserve(in.device.buttons.size());
+    QHash<QUuid, qsizetype> wanted; // the mapped tools, to the first button that names each
     for (qsizetype index = 0; index < in.device.buttons.size(); ++index) {
         Button b;
         b.button = in.device.buttons[index];
         b.frame = resolvedButtonFrame(in.device, index, in.overrides);
-        b.mapping = mappingData::mappingForButton(in.mappings, b.button.id);
-        if (b.mapping)
-            b.tool = mappingData::toolById(in.pacs, b.mapping->toolId);
+        if (!b.button.id.isEmpty())
+            if (const auto found = in.mappings.constFind(b.button.id); found != in.mappings.constEnd()) {
+                b.mapping = *found;
+                wanted.insert(found->toolId, 0);
+            }
         b.selected = in.selectedButtonId == b.button.id;
         b.pressed = in.pressedButtonId == b.button.id;
         result.append(std::move(b));
+    }
+    // The buttons' tools in one pass over the profile, ending when each is found.
+    qsizetype missing = wanted.size();
+    for (const RadiologyTool& tool : in.pacs.tools) {
+        if (missing == 0)
+            break;
+        const auto found = wanted.find(tool.id);
+        if (found == wanted.end() || *found)
+            continue;
+        *found = 1; // the first tool of an id, as toolById finds it
+        --missing;
+        for (Button& b : result)
+            if (b.mapping && b.mapping->toolId == tool.id)
+                b.tool = tool;
     }
     return result;
 }

@@ -7,6 +7,7 @@
 #include "model/PacsProfile.h"
 #include "model/RadiologyTool.h"
 
+#include <QHash>
 #include <QList>
 #include <QRectF>
 #include <QSizeF>
@@ -49,7 +50,7 @@ struct Button {
 struct Inputs {
     const Device& device;
     const LayoutOverrides& overrides;
-    const QList<ButtonMapping>& mappings; // the active device's, in stored order
+    const QHash<QString, ButtonMapping>& mappings; // the first of the active device's on each button
     const PacsProfile& pacs;
     const std::optional<QString>& selectedButtonId;
     const std::optional<QString>& pressedButtonId;

@@ -3,7 +3,10 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QList>
+#include <QScopedValueRollback>
 #include <QSet>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -33,48 +36,60 @@ public:
 
     void setRows(QList<Row> next)
     {
+        // Rows that keep their place at either end (most of a long list after an
+        // edit) are compared in place; only what lies between is matched by key.
+        const qsizetype common = std::min(rows_.size(), next.size());
+        qsizetype head = 0;
+        while (head < common && rows_[head].key() == next[head].key())
+            replaceAt(head, std::move(next[head])), ++head;
+        qsizetype tail = 0;
+        while (tail < common - head && rows_[rows_.size() - 1 - tail].key() == next[next.size() - 1 - tail].key()) {
+            replaceAt(rows_.size() - 1 - tail, std::move(next[next.size() - 1 - tail]));
+            ++tail;
+        }
+        if (head + tail == rows_.size() && head + tail == next.size())
+            return;
+
         using Key = decltype(next.constFirst().key());
         QSet<Key> nextKeys;
-        nextKeys.reserve(next.size());
-        for (const Row& row : next)
-            nextKeys.insert(row.key());
-        if (nextKeys.size() != next.size()) {
+        nextKeys.reserve(next.size() - head - tail);
+        for (qsizetype k = head; k < next.size() - tail; ++k)
+            nextKeys.insert(next[k].key());
+        if (nextKeys.size() != next.size() - head - tail) {
             // Keys that repeat cannot be followed row by row.
             beginResetModel();
-            rows_ = std::move(next);
+            QList<Row> rows = rows_.first(head);
+            rows.append(next.sliced(head, next.size() - head - tail));
+            rows.append(rows_.last(tail));
+            rows_ = std::move(rows);
             endResetModel();
             return;
         }
-        removeMissing(nextKeys);
+        removeMissing(nextKeys, head, rows_.size() - tail);
 
         QSet<Key> currentKeys;
-        currentKeys.reserve(rows_.size());
-        for (const Row& row : rows_)
-            currentKeys.insert(row.key());
-        qsizetype i = 0;
-        while (i < next.size()) {
+        currentKeys.reserve(rows_.size() - head - tail);
+        for (qsizetype k = head; k < rows_.size() - tail; ++k)
+            currentKeys.insert(rows_[k].key());
+        qsizetype i = head;
+        const qsizetype end = next.size() - tail;
+        while (i < end) {
             const Key key = next[i].key();
-            if (i < rows_.size() && rows_[i].key() == key) {
-                if (!(rows_[i] == next[i])) {
-                    rows_[i] = next[i];
-                    const QModelIndex changed = index(static_cast<int>(i));
-                    emit dataChanged(changed, changed);
-                }
+            if (i < rows_.size() - tail && rows_[i].key() == key) {
+                replaceAt(i, std::move(next[i]));
                 ++i;
                 continue;
             }
             if (!currentKeys.contains(key)) {
-                qsizetype end = i;
-                while (end < next.size() && !currentKeys.contains(next[end].key()))
-                    ++end;
-                beginInsertRows({}, static_cast<int>(i), static_cast<int>(end - 1));
-                rows_.insert(i, end - i, Row{});
-                for (qsizetype k = i; k < end; ++k) {
-                    rows_[k] = next[k];
-                    currentKeys.insert(next[k].key());
-                }
+                qsizetype last = i;
+                while (last < end && !currentKeys.contains(next[last].key()))
+                    ++last;
+                beginInsertRows({}, static_cast<int>(i), static_cast<int>(last - 1));
+                rows_.insert(i, last - i, Row{});
+                for (qsizetype k = i; k < last; ++k)
+                    rows_[k] = std::move(next[k]);
                 endInsertRows();
-                i = end;
+                i = last;
                 continue;
             }
             qsizetype from = i + 1;
@@ -97,17 +112,28 @@ public:
     }
 
 private:
-    template <typename Keys>
-    void removeMissing(const Keys& keep)
+    // Row `at` becomes `next`; dataChanged when its value differs.
+    void replaceAt(qsizetype at, Row next)
     {
-        qsizetype i = rows_.size() - 1;
-        while (i >= 0) {
+        if (rows_[at] == next)
+            return;
+        rows_[at] = std::move(next);
+        const QModelIndex changed = index(static_cast<int>(at));
+        emit dataChanged(changed, changed);
+    }
+
+    // Removes the rows from `from` up to `to` whose key `keep` lacks, by runs.
+    template <typename Keys>
+    void removeMissing(const Keys& keep, qsizetype from, qsizetype to)
+    {
+        qsizetype i = to - 1;
+        while (i >= from) {
             if (keep.contains(rows_[i].key())) {
                 --i;
                 continue;
             }
             const qsizetype last = i;
-            while (i >= 0 && !keep.contains(rows_[i].key()))
+            while (i >= from && !keep.contains(rows_[i].key()))
                 --i;
             beginRemoveRows({}, static_cast<int>(i + 1), static_cast<int>(last));
             rows_.remove(i + 1, last - i);
@@ -116,6 +142,62 @@ private:
     }
 
     QList<Row> rows_;
+};
+
+// A keyed list given whole but made visible as a view scrolls to it: the rows a
+// view has fetched (at least rowsPerFetch) are shown at once and stay shown
+// across setAllRows(), however many, so that it keeps its place; the rest come
+// with fetchMore().
+template <typename Row>
+class FetchedListModel : public KeyedListModel<Row> {
+public:
+    using KeyedListModel<Row>::KeyedListModel;
+
+    static constexpr qsizetype rowsPerFetch = 200;
+
+    // Shows `all`; gives back the rows held before, for the caller to let go of.
+    QList<Row> setAllRows(QList<Row> all)
+    {
+        QList<Row> before = std::exchange(all_, std::move(all));
+        const qsizetype shown = std::min(all_.size(), std::max<qsizetype>(this->rowCount(), rowsPerFetch));
+        // Views and testers that look in while the rows change fetch nothing meanwhile.
+        const QScopedValueRollback updating(updating_, true);
+        this->setRows(shown == all_.size() ? all_ : all_.first(shown));
+        return before;
+    }
+    // Every row, fetched or not.
+    const QList<Row>& allRows() const { return all_; }
+
+    // Fetches down to the first row that `matches`; its row, or -1.
+    template <typename Matches>
+    int fetchTo(const Matches& matches)
+    {
+        const auto found = std::find_if(all_.cbegin(), all_.cend(), matches);
+        if (found == all_.cend())
+            return -1;
+        const qsizetype at = found - all_.cbegin();
+        if (at >= this->rowCount()) {
+            const QScopedValueRollback updating(updating_, true);
+            this->appendRows(all_.sliced(this->rowCount(), at + 1 - this->rowCount()));
+        }
+        return static_cast<int>(at);
+    }
+
+    bool canFetchMore(const QModelIndex& parent) const override
+    {
+        return !parent.isValid() && !updating_ && this->rowCount() < all_.size();
+    }
+    void fetchMore(const QModelIndex& parent) override
+    {
+        if (!canFetchMore(parent))
+            return;
+        const QScopedValueRollback updating(updating_, true);
+        this->appendRows(all_.sliced(this->rowCount(), std::min(rowsPerFetch, all_.size() - this->rowCount())));
+    }
+
+private:
+    QList<Row> all_;
+    bool updating_ = false;
 };
 
 } // namespace velmor

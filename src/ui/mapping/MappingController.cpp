@@ -91,11 +91,12 @@ MappingController::State MappingController::compute() const
     s.activePacsProfile = model_.activePacsProfile();
     s.activeMappings = mappingData::activeMappings(s.activeUserProfile, s.activeDevice.id);
     const mappingData::ToolLists::Lists& lists =
-        toolLists_.of(s.activePacsProfile, s.toolFilter, s.searchText, s.activeMappings);
+        toolLists_.of(s.activePacsProfile, s.toolFilter, s.searchText, s.activeMappings, s.activeDevice.buttons);
     s.activeTools = lists.activeTools;
     s.filteredTools = lists.filteredTools;
     s.groupedTools = lists.groupedTools;
-    s.mappingEntries = lists.mappingEntries;
+    s.toolMappings = lists.toolMappings;
+    s.buttonMappings = lists.buttonMappings;
     return s;
 }
 

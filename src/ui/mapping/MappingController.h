@@ -88,7 +88,8 @@ public:
         QList<RadiologyTool> filteredTools;      // after the filter and the search
         QList<ToolGroup> groupedTools;           // the tool list's groups
         QList<ButtonMapping> activeMappings;     // the active user's mappings of the active device
-        QList<MappingEntry> mappingEntries;      // those whose tool the PACS profile has
+        QHash<QUuid, ButtonMapping> toolMappings;     // the first of activeMappings of each tool
+        QHash<QString, ButtonMapping> buttonMappings; // the first of activeMappings on each of the device's buttons
 
         bool permissionsGranted() const { return hasAccessibilityPermission && hasInputMonitoringPermission; }
         // The active device is the keypad, the one device with lighting.

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -33,20 +34,41 @@ QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, ToolFilter
 {
     if (filter == ToolFilter::all && searchText.isEmpty())
         return tools;
+    return filteredTools(tools, searchText.isEmpty() ? QStringList() : foldedNames(tools), filter, searchText);
+}
+
+QList<RadiologyTool> filteredTools(const QList<RadiologyTool>& tools, const QStringList& foldedNames, ToolFilter filter,
+                                   const QString& searchText)
+{
+    if (filter == ToolFilter::all && searchText.isEmpty())
+        return tools;
     const QString needle = text::lowercased(searchText);
     QList<RadiologyTool> kept;
-    for (const RadiologyTool& tool : tools) {
+    for (qsizetype i = 0; i < tools.size(); ++i) {
+        const RadiologyTool& tool = tools.at(i);
         if (!keeps(filter, tool.category))
             continue;
-        if (!needle.isEmpty() && !text::lowercased(tool.name).contains(needle))
+        if (!needle.isEmpty() && !foldedNames.at(i).contains(needle))
             continue;
         kept.append(tool);
     }
     return kept;
 }
 
+QStringList foldedNames(const QList<RadiologyTool>& tools)
+{
+    QStringList names;
+    names.reserve(tools.size());
+    for (const RadiologyTool& tool : tools)
+        names.append(text::lowercased(tool.name));
+    return names;
+}
+
 QList<ButtonMapping> activeMappings(const UserProfile& user, const QString& deviceId)
 {
+    if (std::all_of(user.mappings.cbegin(), user.mappings.cend(),
+                    [&](const ButtonMapping& mapping) { return mapping.deviceId == deviceId; }))
+        return user.mappings;
     QList<ButtonMapping> mappings;
     std::copy_if(user.mappings.cbegin(), user.mappings.cend(), std::back_inserter(mappings),
                  [&](const ButtonMapping& mapping) { return mapping.deviceId == deviceId; });
@@ -97,17 +119,64 @@ QList<ToolGroup> groupedTools(const QList<RadiologyTool>& tools)
 }
 
 const ToolLists::Lists& ToolLists::of(const PacsProfile& pacs, ToolFilter filter, const QString& searchText,
-                                      const QList<ButtonMapping>& activeMappings)
+                                      const QList<ButtonMapping>& activeMappings, const QList<DeviceButton>& buttons)
 {
-    Sources sources{pacs, filter, searchText, activeMappings};
+    Sources sources{pacs, filter, searchText, activeMappings, buttons};
     if (sources_ == sources)
         return lists_;
-    lists_.activeTools = activeTools(pacs);
-    lists_.filteredTools = filteredTools(lists_.activeTools, filter, searchText);
-    lists_.groupedTools = groupedTools(lists_.filteredTools);
-    lists_.mappingEntries = mappingEntries(activeMappings, pacs);
+    const bool toolsChanged = !sources_ || !(sources_->pacs == pacs);
+    const bool toolViewChanged = toolsChanged || sources_->filter != filter || sources_->searchText != searchText;
+    const bool mappingsChanged =
+        !sources_ || !(sources_->activeMappings == activeMappings) || !(sources_->buttons == buttons);
     sources_ = std::move(sources);
+    if (toolsChanged) {
+        lists_.activeTools = activeTools(pacs);
+        foldedNames_.reset();
+    }
+    if (toolViewChanged) {
+        lists_.filteredTools = searchText.isEmpty()
+                                   ? filteredTools(lists_.activeTools, filter, searchText)
+                                   : filteredTools(lists_.activeTools, activeFoldedNames(), filter, searchText);
+        lists_.groupedTools = groupedTools(lists_.filteredTools);
+    }
+    if (mappingsChanged) {
+        lists_.toolMappings = firstMappingOfTools(activeMappings);
+        lists_.buttonMappings = firstMappingOfButtons(activeMappings, buttons);
+    }
     return lists_;
+}
+
+const QStringList& ToolLists::activeFoldedNames()
+{
+    if (!foldedNames_)
+        foldedNames_ = foldedNames(lists_.activeTools);
+    return *foldedNames_;
+}
+
+QHash<QUuid, ButtonMapping> firstMappingOfTools(const QList<ButtonMapping>& mappings)
+{
+    QHash<QUuid, ButtonMapping> first;
+    for (const ButtonMapping& mapping : mappings)
+        if (!first.contains(mapping.toolId))
+            first.insert(mapping.toolId, mapping);
+    return first;
+}
+
+QHash<QString, ButtonMapping> firstMappingOfButtons(const QList<ButtonMapping>& mappings,
+                                                    const QList<DeviceButton>& buttons)
+{
+    QSet<QString> wanted;
+    for (const DeviceButton& button : buttons)
+        if (!button.id.isEmpty())
+            wanted.insert(button.id);
+    QHash<QString, ButtonMapping> first;
+    for (const ButtonMapping& mapping : mappings) {
+        if (first.size() == wanted.size())
+            break;
+        if (wanted.contains(mapping.buttonId) && !first.contains(mapping.buttonId))
+            first.insert(mapping.buttonId, mapping);
+    }
+    return first;
 }
 
 std::optional<ButtonMapping> mappingForButton(const QList<ButtonMapping>& mappings,

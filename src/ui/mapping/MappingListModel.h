@@ -15,30 +15,35 @@ namespace velmor {
 struct MappingListRow {
     MappingEntry entry;
     QString shortcut;      // the tool's shortcut text, empty for none
-    bool highlighted = false; // the last pressed or the selected button
 
     QUuid key() const { return entry.mapping.id; }
     bool operator==(const MappingListRow& other) const
     {
-        return entry.mapping == other.entry.mapping && entry.tool == other.entry.tool &&
-               shortcut == other.shortcut && highlighted == other.highlighted;
+        return entry.mapping == other.entry.mapping && entry.tool == other.entry.tool && shortcut == other.shortcut;
     }
 };
 
-// The visible rows: entries kept by the filter, in mapping order, with the rows
-// of the last pressed and the selected button highlighted.
-QList<MappingListRow> mappingListRows(const QList<MappingEntry>& entries, const QString& filter,
-                                      const std::optional<QString>& lastPressedButtonId,
-                                      const std::optional<QString>& selectedButtonId);
+// The visible rows: entries kept by the filter, in mapping order.
+QList<MappingListRow> mappingListRows(const QList<MappingEntry>& entries, const QString& filter);
 
-// The current-mappings list as an item model.
-class MappingListModel : public KeyedListModel<MappingListRow> {
+// The current-mappings list as an item model, made visible as it is scrolled to.
+// The rows of the last pressed and of the selected button are highlighted.
+class MappingListModel : public FetchedListModel<MappingListRow> {
 public:
-    using KeyedListModel::KeyedListModel;
+    using FetchedListModel::FetchedListModel;
 
     QVariant data(const QModelIndex& index, int role) const override;
     // The row showing that mapping, or -1.
     int rowOf(const QUuid& mappingId) const;
+    // The same, fetching down to it when it is not yet shown.
+    int fetchRowOf(const QUuid& mappingId);
+
+    void setHighlighted(const std::optional<QString>& lastPressedButtonId, const std::optional<QString>& selectedButtonId);
+    bool isHighlighted(const MappingListRow& row) const;
+
+private:
+    std::optional<QString> lastPressed_;
+    std::optional<QString> selected_;
 };
 
 // One row of the event log, newest first.

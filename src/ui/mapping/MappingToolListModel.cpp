@@ -1,6 +1,7 @@
 #include "ui/mapping/MappingToolListModel.h"
 
 #include "platform/Json.h"
+#include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/shared/PlainText.h"
 
@@ -12,11 +13,6 @@
 
 namespace velmor {
 
-QString ToolListRow::key() const
-{
-    return isHeader ? QStringLiteral("group:") + title : toolDragText(tool.id);
-}
-
 QString ToolListRow::help() const { return isHeader ? QString() : mappingText::toolHelp(tool, mapping); }
 
 QString toolDragText(const QUuid& toolId)
@@ -25,16 +21,6 @@ QString toolDragText(const QUuid& toolId)
 }
 
 namespace {
-
-// Each tool's first mapping in stored order.
-QHash<QUuid, ButtonMapping> firstMappings(const QList<ButtonMapping>& activeMappings)
-{
-    QHash<QUuid, ButtonMapping> first;
-    for (const ButtonMapping& mapping : activeMappings)
-        if (!first.contains(mapping.toolId))
-            first.insert(mapping.toolId, mapping);
-    return first;
-}
 
 qsizetype rowCountOf(const QList<ToolGroup>& groups)
 {
@@ -84,24 +70,24 @@ QList<ToolListRow> rowsOf(const QList<ToolGroup>& groups, const std::optional<QU
 QList<ToolListRow> toolListRows(const QList<ToolGroup>& groups, const std::optional<QUuid>& selectedToolId,
                                 const QList<ButtonMapping>& activeMappings)
 {
-    return rowsOf(groups, selectedToolId, firstMappings(activeMappings), 0, rowCountOf(groups));
+    return rowsOf(groups, selectedToolId, mappingData::firstMappingOfTools(activeMappings), 0, rowCountOf(groups));
 }
 
 void MappingToolListModel::setTools(QList<ToolGroup> groups, std::optional<QUuid> selectedToolId,
-                                    const QList<ButtonMapping>& activeMappings)
+                                    const QHash<QUuid, ButtonMapping>& toolMappings)
 {
     // The same tools again (a save's outcome, another panel's change): nothing to do.
-    if (groups == groups_ && selectedToolId == selectedToolId_ && activeMappings == activeMappings_)
+    if (groups == groups_ && selectedToolId == selectedToolId_ && toolMappings == toolMappings_)
         return;
     groups_ = std::move(groups);
     selectedToolId_ = selectedToolId;
-    activeMappings_ = activeMappings;
-    firstMappings_ = firstMappings(activeMappings);
+    toolMappings_ = toolMappings;
     allRows_ = rowCountOf(groups_);
-    const qsizetype shown = std::min(allRows_, std::clamp<qsizetype>(rowCount(), rowsPerFetch, rowsKept));
+    // Never fewer rows than the view fetched: cutting them back would throw it back to the last row kept.
+    const qsizetype shown = std::min(allRows_, std::max<qsizetype>(rowCount(), rowsPerFetch));
     // Views and testers that look in while the rows change fetch nothing meanwhile.
     const QScopedValueRollback updating(updating_, true);
-    setRows(rowsOf(groups_, selectedToolId_, firstMappings_, 0, shown));
+    setRows(rowsOf(groups_, selectedToolId_, toolMappings_, 0, shown));
 }
 
 bool MappingToolListModel::canFetchMore(const QModelIndex& parent) const
@@ -114,7 +100,7 @@ void MappingToolListModel::fetchMore(const QModelIndex& parent)
     if (!canFetchMore(parent))
         return;
     const QScopedValueRollback updating(updating_, true);
-    appendRows(rowsOf(groups_, selectedToolId_, firstMappings_, rowCount(), rowsPerFetch));
+    appendRows(rowsOf(groups_, selectedToolId_, toolMappings_, rowCount(), rowsPerFetch));
 }
 
 QVariant MappingToolListModel::data(const QModelIndex& index, int role) const

@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <utility>
 
 namespace velmor {
 
@@ -22,7 +23,8 @@ struct ToolListRow {
     std::optional<ButtonMapping> mapping;  // the first mapping of the tool on the active device
     QString shortcut;                      // shortcut text, empty for none
 
-    QString key() const;
+    // A title's key is its text, a tool's its id.
+    std::pair<QUuid, QString> key() const { return isHeader ? std::pair{QUuid(), title} : std::pair{tool.id, QString()}; }
     // The row's tooltip, made when asked: a list of many tools pays only for those hovered.
     QString help() const;
     bool operator==(const ToolListRow&) const = default;
@@ -41,15 +43,15 @@ class MappingToolListModel : public KeyedListModel<ToolListRow> {
 public:
     using KeyedListModel::KeyedListModel;
 
-    // Rows made at once and per fetch; the rows a view has fetched stay across
-    // setTools() up to rowsKept, so that it keeps its place.
+    // Rows made at once and per fetch. The rows a view has fetched stay fetched
+    // across setTools(), however many, so that it keeps its place.
     static constexpr qsizetype rowsPerFetch = 200;
-    static constexpr qsizetype rowsKept = 1000;
 
-    // Shows toolListRows() of these: the first rows at once and the rest as a view
+    // Shows toolListRows() of these (`toolMappings` the first mapping of each
+    // tool, firstMappingOfTools()): the first rows at once and the rest as a view
     // scrolls to them (fetchMore), so that a list of any length costs what is shown.
     void setTools(QList<ToolGroup> groups, std::optional<QUuid> selectedToolId,
-                  const QList<ButtonMapping>& activeMappings);
+                  const QHash<QUuid, ButtonMapping>& toolMappings);
     // The rows of every tool, fetched or not.
     qsizetype allRows() const { return allRows_; }
     bool canFetchMore(const QModelIndex& parent) const override;
@@ -64,8 +66,7 @@ public:
 private:
     QList<ToolGroup> groups_;
     std::optional<QUuid> selectedToolId_;
-    QList<ButtonMapping> activeMappings_;
-    QHash<QUuid, ButtonMapping> firstMappings_;
+    QHash<QUuid, ButtonMapping> toolMappings_;
     qsizetype allRows_ = 0;
     bool updating_ = false;
 };

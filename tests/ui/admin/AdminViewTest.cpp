@@ -7,6 +7,7 @@
 #include "ui/admin/widgets/ToolsListRow.h"
 
 #include "support/AppModelFixture.h"
+#include "../shared/ListPlace.h"
 #include "model/CustomIconLibrary.h"
 #include "support/InProcessIconRenderer.h"
 #include "ui/shared/ScriptedPrompter.h"
@@ -159,6 +160,50 @@ TEST_F(AdminViewTest, SearchRowsAndSwitchesDriveTheStore)
     RadiologyTool expected = tool;
     expected.enabled = !tool.enabled;
     EXPECT_EQ(stored(tool.id), expected) << "the switch changes nothing else";
+}
+
+// Scrolled to the end of 5,000 tools, switching tools off by their switches and
+// another machine's change keep the rows shown and the selected tool; the same
+// spot clicked again is the same tool's switch.
+TEST_F(AdminViewTest, ALongListKeepsItsPlaceAndSelectionThroughEditsAndArrivals)
+{
+    open();
+    const QList<RadiologyTool> bulk = addBulkTools(5'000);
+    settle();
+    auto* list = find<QListView>("toolList");
+    test::scrollToEnd(*list);
+    ASSERT_FALSE(view->toolListModel().canFetchMore({}));
+    const QStringList shown = test::shownRows(*list);
+    ASSERT_TRUE(shown.contains(QStringLiteral("Bulk tool 4995"))) << shown.join(", ").toStdString();
+    const QUuid selection = selected().id;
+
+    const QPoint spot = ToolsListRow::switchRect(list->visualRect(view->toolListModel().index(view->toolListModel().rowOf(bulk.at(4'995).id)))).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, spot);
+    settle();
+    EXPECT_FALSE(stored(bulk.at(4'995).id).enabled);
+    EXPECT_EQ(test::shownRows(*list), shown);
+    EXPECT_EQ(selected().id, selection);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, spot);
+    settle();
+    EXPECT_TRUE(stored(bulk.at(4'995).id).enabled) << "the second click is on the same tool's switch";
+    for (const RadiologyTool& tool : bulk.mid(0, 4'900))
+        ASSERT_TRUE(stored(tool.id).enabled) << tool.name.toStdString();
+    EXPECT_EQ(test::shownRows(*list), shown);
+
+    // Another machine adds a tool at the top and renames one far up.
+    changeActiveToolsElsewhere([&](QList<RadiologyTool>& tools) {
+        for (RadiologyTool& tool : tools)
+            if (tool.id == bulk.at(10).id)
+                tool.name = QStringLiteral("Renamed far up");
+        RadiologyTool first;
+        first.id = QUuid::createUuid();
+        first.name = QStringLiteral("New first tool");
+        tools.prepend(first);
+    });
+    settle();
+    EXPECT_EQ(stored(bulk.at(10).id).name, "Renamed far up");
+    EXPECT_EQ(test::shownRows(*list), shown);
+    EXPECT_EQ(selected().id, selection);
 }
 
 TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)
@@ -460,7 +505,8 @@ TEST_F(AdminViewTest, ALongIconNameGivesATooltipWithinTheScreen)
 }
 
 // A list of any length makes its first rows at once and the rest as a view fetches
-// them; a new list keeps what was fetched (up to a bound) and always the selected tool.
+// them; a new list keeps every row fetched (an edit changes its row in place, never
+// cutting the rows back) and always shows the selected tool.
 TEST(ToolListModel, ALongListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
 {
     ToolListModel model;
@@ -480,14 +526,21 @@ TEST(ToolListModel, ALongListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
     for (const int row : {0, 199, 200, 3'210, 4'999})
         EXPECT_EQ(model.tool(row), tools.at(row)) << row;
 
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    tools[4'990].enabled = false;
     model.setTools(tools, std::nullopt);
-    EXPECT_EQ(model.rowCount(), ToolListModel::rowsKept);
-    model.setTools(tools, tools.at(3'210).id);
-    EXPECT_EQ(model.rowOf(tools.at(3'210).id), 3'210) << "the selected tool is shown";
-    EXPECT_TRUE(model.data(model.index(3'210), ToolListModel::SelectedRole).toBool());
+    EXPECT_EQ(model.rowCount(), tools.size());
+    EXPECT_EQ(removed.size(), 0);
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed.first().at(0).toModelIndex().row(), 4'990);
+
     model.setTools(tools.mid(0, 3), std::nullopt);
     EXPECT_EQ(model.rowCount(), 3);
     EXPECT_FALSE(model.canFetchMore({}));
+    model.setTools(tools, tools.at(3'210).id);
+    EXPECT_EQ(model.rowOf(tools.at(3'210).id), 3'210) << "the selected tool is shown";
+    EXPECT_TRUE(model.data(model.index(3'210), ToolListModel::SelectedRole).toBool());
 }
 
 // Whatever lists follow one another, the rows end up as the list, through

@@ -1,6 +1,7 @@
 // The device canvas's geometry and what each of its buttons shows.
 
 #include "ui/mapping/CanvasLayout.h"
+#include "ui/mapping/MappingDerivedData.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ TEST(CanvasLayoutTest, ButtonsTakeTheFirstMappingAndKeepAMappingWhoseToolIsGone)
     const std::optional<QString> selected = QStringLiteral("B1");
     const std::optional<QString> pressed = QStringLiteral("B2");
     const QList<canvasLayout::Button> buttons =
-        canvasLayout::buttons({device, {}, mappings, pacs, selected, pressed});
+        canvasLayout::buttons({device, {}, mappingData::firstMappingOfButtons(mappings, device.buttons), pacs, selected, pressed});
     ASSERT_EQ(buttons.size(), 3);
     EXPECT_EQ(buttons[0].tool->name, "Pan") << "the first stored mapping decides";
     EXPECT_EQ(buttons[0].look(), canvasLayout::Look::mapped);

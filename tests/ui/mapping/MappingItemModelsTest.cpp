@@ -1,11 +1,14 @@
 // The mapping window's item models: rows follow the data one change at a time.
 
 #include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingListRowsMaker.h"
+#include "support/TestSupport.h"
 #include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingToolListModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
@@ -89,6 +92,30 @@ TEST(MappingItemModelsTest, RowsChangeByRunsOfInsertionsRemovalsAndMoves)
     EXPECT_EQ(model.rowCount(), 0);
 }
 
+// Whatever lists follow one another (rows kept at either end, others between
+// gone, new, moved or changed), the rows end up as the list, through changes the
+// model tester accepts.
+TEST(MappingItemModelsTest, AnyNextListIsReachedWithTheEndsKeptInPlace)
+{
+    ItemModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QRandomGenerator random(11);
+    for (int round = 0; round < 300; ++round) {
+        QList<Item> next = items(QStringLiteral("abcdefghijkl"));
+        next.remove(0, random.bounded(3));
+        next.resize(next.size() - random.bounded(3));
+        for (int k = 0; k < 3 && !next.isEmpty(); ++k)
+            if (random.bounded(2))
+                next.removeAt(random.bounded(int(next.size())));
+        if (next.size() > 2 && random.bounded(2))
+            next.move(random.bounded(int(next.size())), random.bounded(int(next.size())));
+        for (Item& item : next)
+            item.value = random.bounded(2);
+        model.setRows(next);
+        ASSERT_EQ(model.rows(), next) << round;
+    }
+}
+
 RadiologyTool tool(const QString& name, bool favorite = false)
 {
     RadiologyTool t;
@@ -154,8 +181,17 @@ TEST(MappingItemModelsTest, ALongToolListShowsItsFirstRowsAndTheRestAsTheyAreFet
     for (const int row : {0, 100, 101, 102, 199, 200, 2'500, 5'001})
         EXPECT_EQ(model.row(row), all.at(row)) << row;
     EXPECT_TRUE(model.row(101).isHeader) << "the second group's title after the 100 favourites";
-    model.setTools(groups, std::nullopt, {});
-    EXPECT_EQ(model.rowCount(), MappingToolListModel::rowsKept);
+    // An edit far down keeps every fetched row and changes its own in place.
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    const QHash<QUuid, ButtonMapping> mapped{
+        {tools.at(4'990).id, ButtonMapping{QUuid::createUuid(), "tartarus_v2", "K01", tools.at(4'990).id}}};
+    model.setTools(groups, std::nullopt, mapped);
+    EXPECT_EQ(model.rowCount(), all.size());
+    EXPECT_EQ(removed.size(), 0);
+    const auto edited = std::find_if(model.rows().cbegin(), model.rows().cend(),
+                                     [&](const ToolListRow& row) { return row.tool.id == tools.at(4'990).id; });
+    ASSERT_NE(edited, model.rows().cend());
+    EXPECT_TRUE(edited->mapping.has_value());
 }
 
 TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogRowsAreNewestFirst)
@@ -165,15 +201,18 @@ TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogR
         return MappingEntry{{QUuid::createUuid(), "tartarus_v2", QString::fromLatin1(button), zoom.id}, zoom};
     };
     const QList<MappingEntry> entries{entry("K10"), entry("K2"), entry("K3")};
-    const QList<MappingListRow> rows = mappingListRows(entries, {}, QStringLiteral("K3"), QStringLiteral("K10"));
+    const QList<MappingListRow> rows = mappingListRows(entries, {});
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].entry.mapping.buttonId, "K2");
-    EXPECT_FALSE(rows[0].highlighted);
-    EXPECT_TRUE(rows[1].highlighted && rows[2].highlighted);
 
     MappingListModel mappingModel;
     QAbstractItemModelTester mappingTester(&mappingModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    mappingModel.setRows(rows);
+    mappingModel.setAllRows(rows);
+    QSignalSpy repainted(&mappingModel, &QAbstractItemModel::dataChanged);
+    mappingModel.setHighlighted(QStringLiteral("K3"), QStringLiteral("K10"));
+    EXPECT_FALSE(mappingModel.isHighlighted(mappingModel.row(0)));
+    EXPECT_TRUE(mappingModel.isHighlighted(mappingModel.row(1)) && mappingModel.isHighlighted(mappingModel.row(2)));
+    EXPECT_EQ(repainted.size(), 2) << "only the rows of the two buttons";
     EXPECT_EQ(mappingModel.rowOf(entries[0].mapping.id), 2);
     EXPECT_EQ(mappingModel.rowOf(QUuid::createUuid()), -1);
 
@@ -192,6 +231,43 @@ TEST(MappingItemModelsTest, MappingRowsHighlightPressedAndSelectedButtonsAndLogR
     EXPECT_EQ(inserted.last().at(1).toInt(), 0);
     EXPECT_EQ(logModel.data(logModel.index(0), Qt::DisplayRole).toString(), "3");
     EXPECT_EQ(logModel.data(logModel.index(2), Qt::DisplayRole).toString(), "1");
+}
+
+// A long mapping list is made on the worker: the newest request's rows arrive,
+// one overtaken before its rows came is dropped, and a short one comes at once.
+class MappingListRowsMakerTest : public test::PlatformFixture {};
+
+TEST_F(MappingListRowsMakerTest, OnlyTheNewestRequestsRowsArrive)
+{
+    serialQueues.makeStepwise(QStringLiteral("com.velmor.mapping-list"));
+    PacsProfile pacs;
+    pacs.tools = {tool("Zoom")};
+    QList<ButtonMapping> mappings;
+    for (int i = MappingListRowsMaker::madeAtOnce; i >= 0; --i)
+        mappings.append({QUuid::createUuid(), "tartarus_v2", QStringLiteral("K%1").arg(i), pacs.tools.first().id});
+    QList<QList<MappingListRow>> arrived;
+    QList<qsizetype> counts;
+    MappingListRowsMaker maker([&](QList<MappingListRow> rows, qsizetype count) {
+        arrived.append(rows);
+        counts.append(count);
+    });
+    maker.make(mappings, pacs, {});
+    maker.make(mappings, pacs, QStringLiteral("K1"));
+    EXPECT_TRUE(maker.isMaking());
+    EXPECT_TRUE(arrived.isEmpty()) << "nothing is made on the caller's thread";
+    ManualSerialQueue* worker = serialQueues.find(QStringLiteral("com.velmor.mapping-list"));
+    ASSERT_TRUE(worker);
+    worker->runAll();
+    queue->runUntilIdle();
+    ASSERT_EQ(arrived.size(), 1) << "the overtaken request's rows are dropped";
+    EXPECT_FALSE(maker.isMaking());
+    EXPECT_EQ(counts.first(), mappings.size());
+    EXPECT_EQ(arrived.first().first().entry.mapping.buttonId, "K1") << "filtered and sorted";
+    EXPECT_EQ(arrived.first().at(1).entry.mapping.buttonId, "K10");
+
+    maker.make(mappings.mid(0, 3), pacs, {});
+    ASSERT_EQ(arrived.size(), 2) << "a short list is made at once";
+    EXPECT_EQ(arrived.last().size(), 3);
 }
 
 } // namespace

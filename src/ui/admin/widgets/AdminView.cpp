@@ -5,6 +5,7 @@
 #include "ui/admin/widgets/AdminToolbar.h"
 #include "ui/shared/widgets/AlertBanner.h"
 #include "ui/shared/widgets/GlassCard.h"
+#include "ui/shared/widgets/ScrollAnchor.h"
 #include "ui/shared/widgets/SheetHost.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 #include "ui/shared/widgets/ToolIconView.h"
@@ -109,6 +110,7 @@ void AdminView::build()
     list_->setMouseTracking(true);
     list_->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     list_->viewport()->setAutoFillBackground(false);
+    listAnchor_ = new ScrollAnchor(*list_);
     leftColumn->addWidget(list_, 1);
     left->setContent(leftContent);
     panels->addWidget(left);
@@ -134,7 +136,9 @@ void AdminView::render(const AdminController::State& state)
         const QSignalBlocker blocker(search_);
         search_->setText(state.searchText);
     }
+    listAnchor_->hold();
     toolList_.setTools(state.filteredTools, state.selectedToolId);
+    listAnchor_->restore();
     // Brings a newly selected row into view; otherwise the list stays where the user scrolled it.
     if (state.selectedToolId != scrolledTo_) {
         scrolledTo_ = state.selectedToolId;

@@ -20,6 +20,7 @@ class Prompter;
 class ToggleEditorSheet;
 class ToolInspector;
 class SheetHost;
+class ScrollAnchor;
 class ToolsListRow;
 
 // The "Admin / Tools" window: the toolbar, the tool panel (PACS profile, search,
@@ -55,6 +56,7 @@ private:
     AdminPacsProfileSection* pacsSection_ = nullptr;
     QLineEdit* search_ = nullptr;
     QListView* list_ = nullptr;
+    ScrollAnchor* listAnchor_ = nullptr;
     ToolsListRow* delegate_ = nullptr;
     ToolInspector* inspector_ = nullptr;
     AlertBanner* toast_ = nullptr;

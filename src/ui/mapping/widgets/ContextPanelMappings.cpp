@@ -6,6 +6,7 @@
 #include "ui/mapping/widgets/ToolListItem.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ScrollAnchor.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
 #include <QButtonGroup>
@@ -178,14 +179,17 @@ MappingsToolList::MappingsToolList(std::function<void(const RadiologyTool&)> onS
     setUniformItemSizes(false);
     viewport()->setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
+    anchor_ = new ScrollAnchor(*this);
 }
 
 MappingsToolList::~MappingsToolList() { setModel(nullptr); }
 
 void MappingsToolList::setTools(const QList<ToolGroup>& groupedTools, const std::optional<QUuid>& selectedToolId,
-                                const QList<ButtonMapping>& activeMappings)
+                                const QHash<QUuid, ButtonMapping>& toolMappings)
 {
-    model_->setTools(groupedTools, selectedToolId, activeMappings);
+    anchor_->hold();
+    model_->setTools(groupedTools, selectedToolId, toolMappings);
+    anchor_->restore();
 }
 
 ContextPanelMappings::ContextPanelMappings(MappingController& controller, Actions actions, QWidget* parent)
@@ -212,7 +216,7 @@ ContextPanelMappings::~ContextPanelMappings() { subscription_ = {}; }
 void ContextPanelMappings::render(const MappingController::State& state)
 {
     searchHeader_->setValues(state.searchText, state.toolFilter, state.searchFocused);
-    list_->setTools(state.groupedTools, state.selectedToolId, state.activeMappings);
+    list_->setTools(state.groupedTools, state.selectedToolId, state.toolMappings);
     quickActions_->setBuffers(state.swapCandidate, state.copyBuffer);
     status_->setSelectedButtonId(state.selectedButtonId);
 }

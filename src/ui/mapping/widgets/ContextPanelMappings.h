@@ -14,6 +14,7 @@ class MappingToolListModel;
 class MappingsQuickActions;
 class MappingsSearchHeader;
 class MappingsStatusIndicator;
+class ScrollAnchor;
 
 // The grouped tool list: one MappingsToolGroupSection per group, each tool
 // drawn as a ToolListItem; rows drag as "tool:<UUID>".
@@ -25,10 +26,11 @@ public:
 
     const MappingToolListModel& toolModel() const { return *model_; }
     void setTools(const QList<ToolGroup>& groupedTools, const std::optional<QUuid>& selectedToolId,
-                  const QList<ButtonMapping>& activeMappings);
+                  const QHash<QUuid, ButtonMapping>& toolMappings);
 
 private:
     std::unique_ptr<MappingToolListModel> model_;
+    ScrollAnchor* anchor_ = nullptr;
 };
 
 // The mappings mode's panel: "Tools", the search field ("toolSearch") and the

@@ -46,7 +46,7 @@ DeviceCanvas::DeviceCanvas(MappingController& controller, QWidget* parent) : QWi
 void DeviceCanvas::render(const MappingController::State& state)
 {
     QList<canvasLayout::Button> buttons =
-        canvasLayout::buttons({state.activeDevice, state.overlayOverrides, state.activeMappings,
+        canvasLayout::buttons({state.activeDevice, state.overlayOverrides, state.buttonMappings,
                                state.activePacsProfile, state.selectedButtonId, state.pressedButtonId});
     const double ratio = canvasLayout::aspectRatio(state.activeDevice, state.overlayOverrides);
     tools_ = state.activePacsProfile.tools;

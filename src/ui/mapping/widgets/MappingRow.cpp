@@ -69,8 +69,8 @@ void MappingRow::paint(QPainter* painter, const QStyleOptionViewItem& option, co
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF card = cardOf(option.rect);
-    p.setBrush(row->highlighted ? Theme::withOpacity(Theme::accentCyan(), 0.18) : Theme::surface());
-    p.setPen(QPen(row->highlighted ? Theme::accentCyan() : Theme::border(), 1));
+    p.setBrush(model_.isHighlighted(*row) ? Theme::withOpacity(Theme::accentCyan(), 0.18) : Theme::surface());
+    p.setPen(QPen(model_.isHighlighted(*row) ? Theme::accentCyan() : Theme::border(), 1));
     p.drawRoundedRect(card, 12, 12);
 
     const QRectF icon = iconRect(card);

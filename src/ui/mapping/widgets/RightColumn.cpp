@@ -1,12 +1,14 @@
 #include "ui/mapping/widgets/RightColumn.h"
 
 #include "ui/mapping/MappingListModel.h"
+#include "ui/mapping/MappingListRowsMaker.h"
 #include "ui/mapping/widgets/FocusReporter.h"
 #include "ui/mapping/widgets/MappingRow.h"
 #include "ui/mapping/widgets/ViewParts.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/widgets/GlassCard.h"
 #include "ui/shared/widgets/NiceButton.h"
+#include "ui/shared/widgets/ScrollAnchor.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
 #include <QBoxLayout>
@@ -89,6 +91,10 @@ QWidget* RightColumn::mappingsCard()
     mappings_->setItemDelegate(new MappingRow(
         *mappingModel_, [this](const ButtonMapping& mapping) { controller_.removeMapping(mapping); }, mappings_));
     ToolIconView::repaintWhenImagesArrive(mappings_->viewport());
+    mappingsAnchor_ = new ScrollAnchor(*mappings_);
+    rowsMaker_ = std::make_unique<MappingListRowsMaker>([this](QList<MappingListRow> rows, qsizetype count) {
+        showMappingRows(std::move(rows), count);
+    });
     listOrEmpty_->addWidget(mappings_);
 
     auto* empty = new QWidget;
@@ -160,27 +166,20 @@ QWidget* RightColumn::eventLogCard()
 
 void RightColumn::render(const MappingController::State& state)
 {
-    const qsizetype count = state.mappingEntries.size();
-    count_->setVisible(count > 0);
-    count_->setText(QString::number(count));
-
     if (filter_->text() != state.mappingSearchText) {
         const QSignalBlocker blocker(filter_);
         filter_->setText(state.mappingSearchText);
     }
     filterFocus_->follow(state.mappingSearchFocused);
 
-    ListSources sources{state.mappingEntries, state.mappingSearchText, state.lastPressedButtonId, state.selectedButtonId};
+    mappingModel_->setHighlighted(state.lastPressedButtonId, state.selectedButtonId);
+    ListSources sources{state.activeMappings, state.activePacsProfile, state.mappingSearchText};
     if (listSources_ != sources) {
-        mappingModel_->setRows(mappingListRows(sources.entries, sources.search, sources.lastPressed, sources.selected));
+        filtering_ = !state.mappingSearchText.isEmpty();
+        rowsMaker_->make(sources.mappings, sources.pacs, sources.search);
         listSources_ = std::move(sources);
     }
-    const bool filtering = !state.mappingSearchText.isEmpty();
-    listOrEmpty_->setCurrentIndex(mappingModel_->rowCount() > 0 ? 0 : 1);
-    emptyTitle_->setText(filtering ? QStringLiteral("No matches") : QStringLiteral("🎮 No Mappings Yet"));
-    emptySubtitle_->setText(filtering ? QStringLiteral("Try a different search.")
-                                      : QStringLiteral("Click any button, then select a tool to create your first mapping."));
-    loadExample_->setVisible(!filtering);
+    showListOrEmpty();
 
     // Scroll to the row of a newly pressed or selected button; not on the first showing.
     if (rendered_ && state.lastPressedButtonId != lastPressed_ && state.lastPressedButtonId)
@@ -194,13 +193,32 @@ void RightColumn::render(const MappingController::State& state)
     renderLog(state);
 }
 
+void RightColumn::showMappingRows(QList<MappingListRow> rows, qsizetype count)
+{
+    count_->setVisible(count > 0);
+    count_->setText(QString::number(count));
+    mappingsAnchor_->hold();
+    rowsMaker_->release(mappingModel_->setAllRows(std::move(rows)));
+    mappingsAnchor_->restore();
+    showListOrEmpty();
+}
+
+void RightColumn::showListOrEmpty()
+{
+    listOrEmpty_->setCurrentIndex(mappingModel_->rowCount() > 0 ? 0 : 1);
+    emptyTitle_->setText(filtering_ ? QStringLiteral("No matches") : QStringLiteral("🎮 No Mappings Yet"));
+    emptySubtitle_->setText(filtering_ ? QStringLiteral("Try a different search.")
+                                       : QStringLiteral("Click any button, then select a tool to create your first mapping."));
+    loadExample_->setVisible(!filtering_);
+}
+
 void RightColumn::scrollToButton(const MappingController::State& state, const QString& buttonId)
 {
     const auto mapping = std::find_if(state.activeMappings.cbegin(), state.activeMappings.cend(),
                                       [&](const ButtonMapping& m) { return m.buttonId == buttonId; });
     if (mapping == state.activeMappings.cend())
         return;
-    const int row = mappingModel_->rowOf(mapping->id);
+    const int row = mappingModel_->fetchRowOf(mapping->id);
     if (row >= 0)
         mappings_->scrollTo(mappingModel_->index(row), QAbstractItemView::PositionAtCenter);
 }

@@ -19,6 +19,9 @@ class EventLogModel;
 class FocusReporter;
 class GlassCard;
 class MappingListModel;
+class MappingListRowsMaker;
+struct MappingListRow;
+class ScrollAnchor;
 class NiceButton;
 namespace mappingViews {
 class Badge;
@@ -43,6 +46,10 @@ private:
     void render(const MappingController::State& state);
     void renderLog(const MappingController::State& state);
     void scrollToButton(const MappingController::State& state, const QString& buttonId);
+    // The made rows of the current mappings arrive.
+    void showMappingRows(QList<MappingListRow> rows, qsizetype count);
+    // The list, or the empty state when it has no rows.
+    void showListOrEmpty();
 
     MappingController& controller_;
     std::unique_ptr<MappingListModel> mappingModel_;
@@ -66,13 +73,15 @@ private:
     std::optional<QString> selected_;
     // What the mapping list's rows were made from: the same again makes none.
     struct ListSources {
-        QList<MappingEntry> entries;
+        QList<ButtonMapping> mappings;
+        PacsProfile pacs;
         QString search;
-        std::optional<QString> lastPressed;
-        std::optional<QString> selected;
         bool operator==(const ListSources&) const = default;
     };
     std::optional<ListSources> listSources_;
+    std::unique_ptr<MappingListRowsMaker> rowsMaker_;
+    ScrollAnchor* mappingsAnchor_ = nullptr;
+    bool filtering_ = false;
     Subscription subscription_;
 };
 
