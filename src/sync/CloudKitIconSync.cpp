@@ -9,6 +9,7 @@
 #include "sync/CloudKitIconSyncParts.h"
 #include "sync/CloudReply.h"
 #include "sync/IconFolder.h"
+#include "sync/IconSyncTexts.h"
 
 #include <QMap>
 
@@ -262,7 +263,7 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
     case Code::serverRejectedRequest:
     case Code::assetFileNotFound:
     case Code::invalidArguments:
-        notices_.problem(name, error.localizedDescription());
+        notices_.problem(name, iconCloudRefusalText(name, error.localizedDescription()));
         return;
     default:
         return;

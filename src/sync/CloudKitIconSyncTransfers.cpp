@@ -8,6 +8,7 @@
 #include "sync/CloudKitIconSyncParts.h"
 #include "sync/IconFolder.h"
 #include "sync/IconRenderCall.h"
+#include "sync/IconSyncTexts.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -68,6 +69,10 @@ QCoro::Task<> CloudKitIconSync::upload(Icon icon, Local local, std::optional<clo
             preview = temporaryFile(icon.record, QStringLiteral(".png"), *png);
     // The bytes compared go up, whatever the file holds by the time the database copies it.
     const std::optional<QString> svg = temporaryFile(icon.record, QStringLiteral(".svg"), document);
+    if (!svg)
+        notices_.problem(icon.record,
+                         iconCloudRefusalText(icon.record, QStringLiteral("no copy to upload could be made in “%1”.")
+                                                               .arg(QDir::toNativeSeparators(temporaryDirectory_))));
     if (svg) {
         cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, icon.record);
         record.setValue(svgAssetKey, cloud::Asset{*svg});
@@ -196,8 +201,11 @@ QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, Q
 std::optional<QString> CloudKitIconSync::temporaryFile(const QString& name, const QString& suffix,
                                                        const QByteArray& bytes) const
 {
-    // A name of its own, so two syncs of one icon never share (and remove) one file.
-    QTemporaryFile file(QDir(temporaryDirectory_).filePath(name + QStringLiteral("-velmor-XXXXXX") + suffix));
+    // A name of its own, so two syncs of one icon never share (and remove) one file, cut so
+    // that it fits whatever the icon's name.
+    const QString tail = QStringLiteral("-velmor-XXXXXX") + suffix;
+    const QString start = leftUtf8Bytes(name, maxFileNameBytes - 32 - tail.size());
+    QTemporaryFile file(QDir(temporaryDirectory_).filePath(start + tail));
     file.setAutoRemove(false);
     if (!file.open())
         return std::nullopt;
