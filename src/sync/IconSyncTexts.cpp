@@ -22,6 +22,9 @@ QString iconCloudRefusalText(const QString& recordName, const QString& reason)
         return QStringLiteral("The icon %1 could not be synced: its name is too long for the cloud folder (%2). "
                               "Give the icon a shorter name to sync it.")
             .arg(quoted(recordName), reason);
+    // The folder database's own texts about a record name it already.
+    if (reason.contains(u'“' + recordName + u'”'))
+        return reason;
     return QStringLiteral("The icon %1 could not be synced: %2 The next sync tries again.")
         .arg(quoted(recordName), reason.endsWith(u'.') ? reason : reason + u'.');
 }
