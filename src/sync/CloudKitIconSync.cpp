@@ -9,6 +9,7 @@
 #include "sync/CloudKitIconSyncParts.h"
 #include "sync/CloudReply.h"
 #include "sync/IconFolder.h"
+#include "sync/IconSpellings.h"
 #include "sync/IconSyncTexts.h"
 
 #include <QMap>
@@ -91,22 +92,46 @@ QCoro::Task<QStringList> CloudKitIconSync::takeIcons(QStringList names)
 
 QList<CloudKitIconSync::Icon> CloudKitIconSync::iconsNamed(const QStringList& names)
 {
+    const IconSpellings spellings = IconSpellings::inFolder(folder_->path());
     QMap<QString, Icon> icons;
     for (const QString& name : names) {
         if (name.isEmpty())
             continue;
-        const Icon icon{iconBaseName(name), iconFileName(name)};
+        Icon icon{iconBaseName(name), iconFileName(name)};
         // The name becomes a file name in the icons folder and a record name.
         if (!isCustomIconFileName(icon.file) || !isPlainFileName(icon.record)) {
             notices_.problem(name, iconNameRefusedText(name));
             continue;
         }
-        // Two spellings of one icon's extension: the one that is a file here.
-        const auto known = icons.constFind(icon.record);
-        if (known == icons.cend() || folder_->stamp(known->file).kind == files::FileKind::missing)
-            icons.insert(icon.record, icon);
+        // One file per icon whatever the letter case of its extension: the one here, else
+        // the spelling asked for (".svg" when several were).
+        if (const std::optional<QString> here = spellings.fileOf(icon.record))
+            icon.file = *here;
+        else if (icons.contains(icon.record) && icon.file != icon.record + QStringLiteral(".svg"))
+            continue;
+        icons.insert(icon.record, icon);
     }
+    for (const Icon& icon : std::as_const(icons))
+        tellSpellings(icon, spellings.othersOf(icon.record));
     return icons.values();
+}
+
+void CloudKitIconSync::tellSpellings(const Icon& icon, const QStringList& others)
+{
+    if (others.isEmpty())
+        return;
+    const std::optional<QByteArray> synced = folder_->read(icon.file, SvgIconLimits::maxFileBytes).bytes;
+    for (const QString& other : others) {
+        const std::optional<QByteArray> drawing = folder_->read(other, SvgIconLimits::maxFileBytes).bytes;
+        if (!synced || !drawing || *drawing == *synced)
+            continue;
+        // Told once per drawing: both files stay as they are.
+        const QString told = other + u'\n' + QString::fromLatin1(IconSyncBase::hashOf(*drawing));
+        if (spellingsTold_.contains(told))
+            continue;
+        spellingsTold_.insert(told);
+        notices_.problem(icon.record, iconSpellingsText(icon.file, other, iconsDirectory_));
+    }
 }
 
 QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)

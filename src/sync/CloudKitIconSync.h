@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -30,8 +31,10 @@ namespace velmor {
 // stays under the icon's name and the other is kept beside it under a numbered name
 // ("scan 2.svg"). Downloads are written by IconFolder: never through a link, never out
 // of the icons folder, never over a file saved meanwhile. Names follow the custom icon
-// rule of the picker (isCustomIconFileName). Icons are handled one after another; every
-// failure affects only the icon at hand. Refused saves and outages are silent; what needs
+// rule of the picker (isCustomIconFileName); an icon is one file whatever the letter case
+// of its ".svg" (IconSpellings), and another spelling beside it that holds another
+// drawing stays here and is told. Icons are handled one after another; every failure
+// affects only the icon at hand. Refused saves and outages are silent; what needs
 // the user (a damaged or refused record or file, a folder that cannot be written) is
 // told once per icon and cause, a pass's problems in one message. Icons are drawn by
 // the process-wide IconRenderer in child processes; the main thread never waits for one.
@@ -103,6 +106,8 @@ private:
     struct Remote;
 
     QList<Icon> iconsNamed(const QStringList& names);
+    // Tells once of other spellings of the icon's file that hold other drawings.
+    void tellSpellings(const Icon& icon, const QStringList& others);
     QCoro::Task<> runPass(QList<Icon> icons, Mode mode);
     QCoro::Task<> syncIcon(Icon icon, Mode mode);
     // What is under the icon's name here; none when it cannot be synced (told).
@@ -137,6 +142,8 @@ private:
     // The pass under way: its kept drawings, and how many icons settled since the base was written.
     QStringList kept_;
     int settledSinceWrite_ = 0;
+    // Other spellings of icons' files told of, with their drawings' hashes.
+    QSet<QString> spellingsTold_;
     // Names asked for while a pass runs or is about to.
     QStringList requested_;
     bool passing_ = false;

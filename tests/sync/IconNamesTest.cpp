@@ -139,3 +139,66 @@ TEST_F(IconNames, ARefusedNameIsToldWithWhatToDo)
 }
 
 } // namespace
+
+namespace {
+
+// "Mark.svg" and "Mark.SVG" are one icon: one record, one file per machine, and a tool
+// naming either spelling finds the icon's drawing on every machine.
+TEST_F(IconNames, TwoSpellingsOfOneIconOnTwoMachinesEndAsOneDrawingEveryToolFinds)
+{
+    const auto a = machine();
+    const auto b = machine();
+    draw(*a, "Mark.SVG", svg("red"), year(2024));
+    draw(*b, "Mark.svg", svg("blue"), year(2025));
+    for (int round = 0; round < 3; ++round) {
+        sync(*a, {"Mark.SVG", "Mark.svg"});
+        sync(*b, {"Mark.svg", "Mark.SVG"});
+    }
+    EXPECT_EQ(a->files(), QStringList{"Mark.SVG"});
+    EXPECT_EQ(b->files(), QStringList({"Mark 2.svg", "Mark.svg"}));
+    for (const Machine* m : {a.get(), b.get()})
+        for (const QString tool : {"Mark.svg", "Mark.SVG", "Mark.Svg"})
+            EXPECT_EQ(m->drawing(customIconFileIn(m->icons.path(), tool)), svg("blue")) << tool.toStdString();
+    EXPECT_EQ(b->drawing("Mark 2.svg"), svg("red"));
+    EXPECT_TRUE(a->messages.isEmpty()) << a->messages.join('\n').toStdString();
+    EXPECT_EQ(b->messages.size(), 1) << b->messages.join('\n').toStdString();
+}
+
+// Both spellings on one machine with different drawings: "Mark.svg" is synced, "Mark.SVG"
+// stays as it is, and the user is told once; each tool there keeps its own drawing, and
+// the other machine's tools, either spelling, find the synced one.
+TEST_F(IconNames, TwoSpellingsWithTwoDrawingsOnOneMachineAreBothKeptAndTold)
+{
+    const auto a = machine();
+    const auto b = machine();
+    draw(*a, "Mark.SVG", svg("red"), year(2024));
+    draw(*a, "Mark.svg", svg("blue"), year(2024));
+    draw(*a, "Same.SVG", svg("red"), year(2024));
+    draw(*a, "Same.svg", svg("red"), year(2024));
+    for (int round = 0; round < 2; ++round) {
+        sync(*a, {"Mark.SVG", "Mark.svg", "Same.svg", "Same.SVG"});
+        sync(*b, {"Mark.SVG", "Same.SVG"});
+    }
+    EXPECT_EQ(a->drawing("Mark.SVG"), svg("red"));
+    EXPECT_EQ(a->drawing("Mark.svg"), svg("blue"));
+    EXPECT_EQ(b->files(), QStringList({"Mark.SVG", "Same.SVG"}));
+    EXPECT_EQ(b->drawing(customIconFileIn(b->icons.path(), "Mark.svg")), svg("blue"));
+    ASSERT_EQ(a->messages.size(), 1) << a->messages.join('\n').toStdString();
+    EXPECT_TRUE(a->messages.first().contains("“\u2068Mark.svg\u2069” is synced, and “\u2068Mark.SVG\u2069” stays"))
+        << a->messages.first().toStdString();
+    EXPECT_TRUE(b->messages.isEmpty()) << b->messages.join('\n').toStdString();
+
+    // A new drawing under the other spelling is told again.
+    draw(*a, "Mark.SVG", svg("green"), year(2025));
+    sync(*a, {"Mark.SVG"});
+    EXPECT_EQ(a->messages.size(), 2);
+}
+
+TEST(IconSpellingOrder, TheNameFirstThenLowerThenUpperThenTheRest)
+{
+    EXPECT_EQ(customIconFileSpellings("a.Svg").mid(0, 3), QStringList({"a.Svg", "a.svg", "a.SVG"}));
+    EXPECT_EQ(customIconFileSpellings("a.svg").size(), 8);
+    EXPECT_EQ(customIconFileSpellings("a.png"), QStringList{"a.png"});
+}
+
+} // namespace
