@@ -50,7 +50,7 @@ CloudKitIconSync::~CloudKitIconSync() = default;
 QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
 {
     requested_ += names;
-    if (passing_)
+    if (passing_ || stopped_)
         co_return;
     passing_ = true;
     const std::weak_ptr<const int> alive = alive_;
@@ -65,7 +65,7 @@ QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
         co_await syncIcons(std::move(batch));
         if (alive.expired())
             co_return;
-    } while (!requested_.isEmpty());
+    } while (!requested_.isEmpty() && !stopped_);
     passing_ = false;
 }
 
@@ -140,6 +140,8 @@ QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
     for (const Icon& icon : std::as_const(icons)) {
         if (alive.expired())
             co_return;
+        if (stopped_)
+            break;
         co_await syncIcon(icon, mode);
     }
     if (!alive.expired())

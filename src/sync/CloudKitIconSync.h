@@ -80,6 +80,10 @@ public:
     // file names of the kept drawings. Never throws.
     QCoro::Task<QStringList> takeIcons(QStringList names);
 
+    // A quit: the pass under way ends at its next step, keeping what settled, and no
+    // pass starts after it; what it did not reach syncs at the next start.
+    void stop() { stopped_ = true; }
+
     // The icon's name without folders in front and without its extension: its record name.
     static QString iconBaseName(const QString& name);
     // The icon's file in the icons folder: the name's last component when it ends in
@@ -147,6 +151,7 @@ private:
     // Names asked for while a pass runs or is about to.
     QStringList requested_;
     bool passing_ = false;
+    bool stopped_ = false;
     // Running syncs hold it weakly and stop once it is gone.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };
