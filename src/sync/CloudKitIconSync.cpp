@@ -37,6 +37,7 @@ CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirec
       iconsDirectory_(std::move(iconsDirectory)),
       temporaryDirectory_(std::move(temporaryDirectory)),
       folder_(folder ? std::move(folder) : std::make_unique<IconFolder>(iconsDirectory_)),
+      writes_(folder_),
       base_(baseFolder, [this](const QString& message) {
           if (onRefusal_)
               onRefusal_(message);

@@ -2,6 +2,7 @@
 
 #include "platform/cloud/Container.h"
 #include "sync/IconFolder.h"
+#include "sync/IconFolderWrites.h"
 #include "sync/IconNotices.h"
 #include "sync/IconSyncBase.h"
 #include "sync/IconSyncDecision.h"
@@ -140,7 +141,8 @@ private:
     Handler onKept_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
-    std::unique_ptr<IconFolder> folder_;
+    std::shared_ptr<IconFolder> folder_;
+    IconFolderWrites writes_;
     IconSyncBase base_;
     IconNotices notices_;
     // The pass under way: its kept drawings, and how many icons settled since the base was written.

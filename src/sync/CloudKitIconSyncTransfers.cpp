@@ -124,7 +124,11 @@ QCoro::Task<> CloudKitIconSync::download(Icon icon, Local local, cloud::Record r
             co_return;
     }
     const QString keepAs = kept && !kept->alreadyKept ? kept->fileName : QString();
-    const IconFolder::Written written = folder_->replace(icon.file, document, remote.date, local.stamp, keepAs);
+    auto write = writes_.replace(icon.file, document, remote.date, local.stamp, keepAs);
+    const cloudkit::Reply<IconFolder::Written> reply = co_await write;
+    if (alive.expired())
+        co_return;
+    const IconFolder::Written& written = *reply.value;
     if (!written.written) {
         if (!written.error.isEmpty())
             notices_.problem(icon.record, iconWriteFailureText(icon.file, iconsDirectory_, written.error));
@@ -188,7 +192,12 @@ QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, Q
         co_return false;
     if (kept->alreadyKept)
         co_return true;
-    const IconFolder::Written written = folder_->replace(kept->fileName, document, date, files::FileStamp{});
+    const QString keptFile = kept->fileName;
+    auto write = writes_.replace(keptFile, document, date, {});
+    const cloudkit::Reply<IconFolder::Written> reply = co_await write;
+    if (alive.expired())
+        co_return false;
+    const IconFolder::Written& written = *reply.value;
     if (!written.written) {
         if (!written.error.isEmpty())
             notices_.problem(icon.record, iconWriteFailureText(kept->fileName, iconsDirectory_, written.error));

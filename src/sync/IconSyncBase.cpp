@@ -110,7 +110,8 @@ void IconSyncBase::write()
 {
     if (!std::exchange(dirty_, false) || path_.isEmpty())
         return;
-    writer_.write(path_, [bytes = encode(account_, entries_)] { return bytes; });
+    // Encoded on the writer's queue: copies of the entries share them until the next change.
+    writer_.write(path_, [account = account_, entries = entries_] { return encode(account, entries); });
 }
 
 QByteArray IconSyncBase::hashOf(const QByteArray& drawing)
