@@ -1,5 +1,6 @@
 // The transfers of CloudKitIconSync: uploads, downloads and the drawings kept beside an icon.
 
+#include "model/CustomIcon.h"
 #include "model/CustomIconLibrary.h"
 #include "model/SvgIconImage.h"
 #include "platform/FileNames.h"
@@ -158,6 +159,9 @@ QCoro::Task<std::optional<CloudKitIconSync::KeptName>> CloudKitIconSync::keptNam
             folder_->read(name, SvgIconLimits::maxFileBytes).bytes == document)
             co_return KeptName{name, true};
         if (stamp.kind != files::FileKind::missing)
+            continue;
+        // Nor one that another spelling of ".svg" holds: that is one icon with it.
+        if (customIconFileIn(folder_->path(), name) != name)
             continue;
         // Nor the name of an icon in the cloud, which a tool may use.
         const QString numbered = iconBaseName(name);

@@ -150,16 +150,17 @@ TEST_F(IconNames, TwoSpellingsOfOneIconOnTwoMachinesEndAsOneDrawingEveryToolFind
     const auto b = machine();
     draw(*a, "Mark.SVG", svg("red"), year(2024));
     draw(*b, "Mark.svg", svg("blue"), year(2025));
+    draw(*b, "Mark 2.SVG", svg("black"), year(2025)); // the first kept name, in another spelling
     for (int round = 0; round < 3; ++round) {
         sync(*a, {"Mark.SVG", "Mark.svg"});
         sync(*b, {"Mark.svg", "Mark.SVG"});
     }
     EXPECT_EQ(a->files(), QStringList{"Mark.SVG"});
-    EXPECT_EQ(b->files(), QStringList({"Mark 2.svg", "Mark.svg"}));
+    EXPECT_EQ(b->files(), QStringList({"Mark 2.SVG", "Mark 3.svg", "Mark.svg"}));
     for (const Machine* m : {a.get(), b.get()})
         for (const QString tool : {"Mark.svg", "Mark.SVG", "Mark.Svg"})
             EXPECT_EQ(m->drawing(customIconFileIn(m->icons.path(), tool)), svg("blue")) << tool.toStdString();
-    EXPECT_EQ(b->drawing("Mark 2.svg"), svg("red"));
+    EXPECT_EQ(b->drawing("Mark 3.svg"), svg("red"));
     EXPECT_TRUE(a->messages.isEmpty()) << a->messages.join('\n').toStdString();
     EXPECT_EQ(b->messages.size(), 1) << b->messages.join('\n').toStdString();
 }
