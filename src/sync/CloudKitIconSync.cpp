@@ -127,7 +127,7 @@ void CloudKitIconSync::tellSpellings(const Icon& icon, const QStringList& others
         if (!synced || !drawing || *drawing == *synced)
             continue;
         // Told once per drawing: both files stay as they are.
-        const QString told = other + u'\n' + QString::fromLatin1(IconSyncBase::hashOf(*drawing));
+        const QString told = other + u'\n' + QString::fromLatin1(IconSyncBase::hashOf(*drawing).toHex());
         if (spellingsTold_.contains(told))
             continue;
         spellingsTold_.insert(told);

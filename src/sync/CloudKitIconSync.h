@@ -30,12 +30,13 @@ namespace velmor {
 // and record as last synced are kept (IconSyncBase), a drawing changed on one side goes
 // to the other, and when both sides changed it, or no base tells, the later drawing
 // stays under the icon's name and the other is kept beside it under a numbered name
-// ("scan 2.svg"). Downloads are written by IconFolder: never through a link, never out
-// of the icons folder, never over a file saved meanwhile. Names follow the custom icon
-// rule of the picker (isCustomIconFileName); an icon is one file whatever the letter case
-// of its ".svg" (IconSpellings), and another spelling beside it that holds another
-// drawing stays here and is told. Icons are handled one after another; every failure
-// affects only the icon at hand. Refused saves and outages are silent; what needs
+// ("scan 2.svg"). Downloads are written by IconFolder, away from the main thread
+// (IconFolderWrites): never through a link, never out of the icons folder, never over a
+// file saved meanwhile. Names follow the custom icon rule of the picker
+// (isCustomIconFileName); an icon is one file whatever the letter case of its ".svg"
+// (IconSpellings), and another spelling beside it that holds another drawing stays here
+// and is told. Icons are handled one after another; every failure affects only the icon
+// at hand. Refused saves and outages are silent; what needs
 // the user (a damaged or refused record or file, a folder that cannot be written) is
 // told once per icon and cause, a pass's problems in one message. Icons are drawn by
 // the process-wide IconRenderer in child processes; the main thread never waits for one.
@@ -131,7 +132,13 @@ private:
     QCoro::Task<std::optional<KeptName>> keptName(QString recordName, QByteArray document);
     // Writes `document` beside the icon; whether it is kept there now.
     QCoro::Task<bool> keepBeside(Icon icon, QByteArray document, QDateTime date);
-    std::optional<QString> temporaryFile(const QString& name, const QString& suffix, const QByteArray& bytes) const;
+    // A new file in `folder` named after `name`; any thread.
+    static std::optional<QString> temporaryFile(const QString& folder, const QString& name, const QString& suffix,
+                                                const QByteArray& bytes);
+    struct UploadFiles {
+        std::optional<QString> preview;
+        std::optional<QString> svg;
+    };
     void settled(const Icon& icon, IconSyncBase::Entry entry);
     void reportRefusal(const QString& name, const cloud::Error& error);
     void tell();

@@ -64,12 +64,27 @@ QCoro::Task<> CloudKitIconSync::upload(Icon icon, Local local, std::optional<clo
         if (alive.expired() || !kept)
             co_return;
     }
-    std::optional<QString> preview;
-    if (drawn.outcome == IconRenderOutcome::drawn)
-        if (const std::optional<QByteArray> png = renderPNG(drawn.image, previewSide))
-            preview = temporaryFile(icon.record, QStringLiteral(".png"), *png);
-    // The bytes compared go up, whatever the file holds by the time the database copies it.
-    const std::optional<QString> svg = temporaryFile(icon.record, QStringLiteral(".svg"), document);
+    // The preview and the files to upload are made away from the main thread. The bytes
+    // compared go up, whatever the file holds by the time the database copies it.
+    auto prepare = writes_.run<UploadFiles>(
+        [image = drawn.outcome == IconRenderOutcome::drawn ? drawn.image : QImage(), document,
+         folder = temporaryDirectory_, name = icon.record] {
+            UploadFiles made;
+            if (!image.isNull())
+                if (const std::optional<QByteArray> png = renderPNG(image, previewSide))
+                    made.preview = temporaryFile(folder, name, QStringLiteral(".png"), *png);
+            made.svg = temporaryFile(folder, name, QStringLiteral(".svg"), document);
+            return made;
+        });
+    const cloudkit::Reply<UploadFiles> prepared = co_await prepare;
+    const std::optional<QString> preview = prepared.value->preview;
+    const std::optional<QString> svg = prepared.value->svg;
+    if (alive.expired()) {
+        for (const std::optional<QString>& made : {preview, svg})
+            if (made)
+                QFile::remove(*made);
+        co_return;
+    }
     if (!svg)
         notices_.problem(icon.record,
                          iconCloudRefusalText(icon.record, QStringLiteral("no copy to upload could be made in “%1”.")
@@ -211,14 +226,14 @@ QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, Q
     co_return true;
 }
 
-std::optional<QString> CloudKitIconSync::temporaryFile(const QString& name, const QString& suffix,
-                                                       const QByteArray& bytes) const
+std::optional<QString> CloudKitIconSync::temporaryFile(const QString& folder, const QString& name,
+                                                       const QString& suffix, const QByteArray& bytes)
 {
     // A name of its own, so two syncs of one icon never share (and remove) one file, cut so
     // that it fits whatever the icon's name.
     const QString tail = QStringLiteral("-velmor-XXXXXX") + suffix;
     const QString start = leftUtf8Bytes(name, maxFileNameBytes - 32 - tail.size());
-    QTemporaryFile file(QDir(temporaryDirectory_).filePath(start + tail));
+    QTemporaryFile file(QDir(folder).filePath(start + tail));
     file.setAutoRemove(false);
     if (!file.open())
         return std::nullopt;
