@@ -423,7 +423,8 @@ std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
             try {
                 if (const auto bytes = records->read(fileName, maxRecordBytes).bytes)
                     // A cut name's file holds the whole name.
-                    if (RecordStamp stamp = decodeStamp(*bytes); recordFileName(stamp.recordName) == fileName)
+                    if (RecordStamp stamp = decodeStamp(*bytes);
+                        recordFileName(stamp.recordName) == fileName && isPlainFileName(stamp.recordName))
                         record.stamp = std::move(stamp);
             } catch (const json::DecodeError&) {
             }
