@@ -6,7 +6,8 @@
 // the main thread (wall time of one event, blocking calls included) and the pass's wall
 // time.
 //
-//   velmor_bench_IconPassBench RUNS     prints "name: value" lines (ms), medians of RUNS
+//   velmor_bench_IconPassBench RUNS [ICONS]    prints "name: value" lines (ms), medians of
+//                                              RUNS; ICONS (2,000 unless given) for a brief run
 #include "EventLoop.h"
 #include "HoldMeter.h"
 
@@ -31,7 +32,7 @@ using bench::runUntil;
 
 namespace {
 
-constexpr int iconCount = 2000;
+int iconCount = 2000;
 
 QByteArray drawing(int i)
 {
@@ -128,6 +129,8 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    if (argc > 2)
+        iconCount = std::max(1, std::atoi(argv[2]));
     bench::HoldMeterApplication application(argc, argv);
     setSvgWindowThread(application.thread());
     std::vector<std::vector<Pass>> all;
