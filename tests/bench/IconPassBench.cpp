@@ -7,7 +7,7 @@
 // time.
 //
 //   velmor_bench_IconPassBench RUNS [ICONS]    prints "name: value" lines (ms), medians of
-//                                              RUNS; ICONS (2,000 unless given) for a brief run
+//                                              RUNS; ICONS (2,000 unless given) for brief runs
 #include "EventLoop.h"
 #include "HoldMeter.h"
 
@@ -32,7 +32,7 @@ using bench::runUntil;
 
 namespace {
 
-int iconCount = 2000;
+constexpr int defaultIconCount = 2000;
 
 QByteArray drawing(int i)
 {
@@ -66,7 +66,7 @@ Pass measure(bench::HoldMeterApplication& application, CloudKitIconSync& sync, c
     return pass;
 }
 
-std::vector<Pass> runOnce(bench::HoldMeterApplication& application)
+std::vector<Pass> runOnce(bench::HoldMeterApplication& application, int iconCount)
 {
     const QTemporaryDir root;
     const QDir dir(root.path());
@@ -129,13 +129,12 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    if (argc > 2)
-        iconCount = std::max(1, std::atoi(argv[2]));
+    const int iconCount = argc > 2 ? std::max(1, std::atoi(argv[2])) : defaultIconCount;
     bench::HoldMeterApplication application(argc, argv);
     setSvgWindowThread(application.thread());
     std::vector<std::vector<Pass>> all;
     for (int run = 0; run < runs; ++run)
-        all.push_back(runOnce(application));
+        all.push_back(runOnce(application, iconCount));
     const char* names[] = {"upload", "download", "unchanged"};
     std::vector<double> worst;
     for (int pass = 0; pass < 3; ++pass) {
