@@ -106,6 +106,12 @@ void VelmorApp::reopen()
         windows_.openMappings();
 }
 
+void VelmorApp::stopCloudPasses()
+{
+    if (CloudKitProfileSync* sync = model_->cloudSync())
+        sync->stopIconPasses();
+}
+
 std::weak_ptr<const void> VelmorApp::cloudWork() const
 {
     if (CloudKitProfileSync* sync = model_->cloudSync())

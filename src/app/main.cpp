@@ -96,6 +96,8 @@ int main(int argc, char** argv)
     instance->stopListening();
     iconRenderer.shutdown(); // children killed; the sync's waits end
 
+    // A pass over many icons would outlast the time below; the next start does the rest.
+    velmor->stopCloudPasses();
     const std::weak_ptr<const void> cloudWork = velmor->cloudWork();
     velmor.reset(); // windows closed, devices handed back
     VelmorApp::finishCloudWork(cloudWork, std::chrono::seconds(3));

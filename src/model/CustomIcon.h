@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -36,5 +37,14 @@ bool customIconSortOrder(const CustomIcon& a, const CustomIcon& b);
 // direction marks or other format or control characters, at most 255 bytes) ending in
 // ".svg" in any letter case.
 bool isCustomIconFileName(const QString& fileName);
+
+// The one rule for the letter case of ".svg": one icon, whatever the case of its
+// extension. The spellings of `fileName`'s icon in the order they are looked for:
+// `fileName` itself, then its base name with ".svg", ".SVG" and every other letter case.
+QStringList customIconFileSpellings(const QString& fileName);
+
+// The entry of the icons folder `folder` that a tool naming `fileName` shows: the first
+// of its spellings that is there (of any kind), else `fileName`.
+QString customIconFileIn(const QString& folder, const QString& fileName);
 
 } // namespace velmor

@@ -87,13 +87,18 @@ CustomIconLibrary::~CustomIconLibrary()
     alive_.reset();
 }
 
-std::optional<QImage> CustomIconLibrary::customIconImage(const QString& fileName)
+std::optional<QImage> CustomIconLibrary::customIconImage(const QString& asked)
 {
     installBundledCustomIcons();
-    if (!isCustomIconFileName(fileName))
+    if (!isCustomIconFileName(asked))
         return std::nullopt;
-    if (auto cached = cache_.image(fileName))
+    if (auto cached = cache_.image(asked))
         return cached;
+    // A tool naming "Mark.SVG" shows "Mark.svg" when only that is there, and the other way round.
+    const QString fileName = customIconFileIn(customIconsDirectory(), asked);
+    if (fileName != asked)
+        if (auto cached = cache_.image(fileName))
+            return cached;
     const quint64 generation = cache_.generation();
     // What the file is now, without reading it: its outcome may be known for it.
     const files::FileStamp stamp = files::fileStamp(QDir(customIconsDirectory()).filePath(fileName));

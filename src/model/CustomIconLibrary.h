@@ -44,7 +44,8 @@ public:
     QList<CustomIcon> loadCustomIcons();
 
     // The icon of that file name: from the cache, else the image drawn from the icons
-    // folder's file, else from the shipped icon. Only names that pass isCustomIconFileName
+    // folder's file (the first of its spellings there, customIconFileIn), else from the
+    // shipped icon. Only names that pass isCustomIconFileName
     // are looked up. A file not drawn yet is read, hashed and handed to the renderer (called
     // on the main thread; elsewhere only what is known is answered) and the answer is none
     // until the image arrives.

@@ -1,5 +1,6 @@
 #include "platform/FileNames.h"
 
+#include <QCryptographicHash>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -81,6 +82,16 @@ QString leftUtf8Bytes(const QString& name, qsizetype maxBytes)
         fits = end;
     }
     return name.left(fits);
+}
+
+QString fittedFileName(const QString& name, const QString& suffix)
+{
+    QString plain = name + suffix;
+    if (plain.toUtf8().size() <= maxFileNameBytes)
+        return plain;
+    const QByteArray hash = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QString tail = u'~' + QString::fromLatin1(hash) + suffix;
+    return leftUtf8Bytes(name, maxFileNameBytes - tail.toUtf8().size()) + tail;
 }
 
 } // namespace velmor

@@ -25,4 +25,9 @@ QString plainFileNameFrom(const QString& name);
 // only between characters (a character with its combining marks, an emoji sequence).
 QString leftUtf8Bytes(const QString& name, qsizetype maxBytes);
 
+// `name` + `suffix` when that fits in maxFileNameBytes; else `name` cut to leave room
+// for "~", 16 hex digits of a hash of the whole name, and `suffix`. The same name gives
+// the same result on every machine, and two names give two results.
+QString fittedFileName(const QString& name, const QString& suffix);
+
 } // namespace velmor

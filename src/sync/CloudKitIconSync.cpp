@@ -9,6 +9,8 @@
 #include "sync/CloudKitIconSyncParts.h"
 #include "sync/CloudReply.h"
 #include "sync/IconFolder.h"
+#include "sync/IconSpellings.h"
+#include "sync/IconSyncTexts.h"
 
 #include <QMap>
 
@@ -38,6 +40,7 @@ CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirec
       iconsDirectory_(std::move(iconsDirectory)),
       temporaryDirectory_(std::move(temporaryDirectory)),
       folder_(folder ? std::move(folder) : std::make_unique<IconFolder>(iconsDirectory_)),
+      writes_(folder_),
       base_(baseFolder, [this](const QString& message) {
           if (onRefusal_)
               onRefusal_(message);
@@ -56,7 +59,7 @@ CloudKitIconSync::~CloudKitIconSync() = default;
 QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
 {
     requested_ += names;
-    if (passing_)
+    if (passing_ || stopped_)
         co_return;
     passing_ = true;
     const std::weak_ptr<const int> alive = alive_;
@@ -74,7 +77,7 @@ QCoro::Task<> CloudKitIconSync::requestSync(QStringList names)
         co_await syncIcons(std::move(batch));
         if (alive.expired())
             co_return;
-    } while (!requested_.isEmpty());
+    } while (!requested_.isEmpty() && !stopped_);
     passing_ = false;
 }
 
@@ -111,6 +114,7 @@ QCoro::Task<QStringList> CloudKitIconSync::takeIcons(QStringList names)
 QCoro::Task<QList<CloudKitIconSync::Icon>> CloudKitIconSync::iconsNamed(QStringList names)
 {
     const std::weak_ptr<const int> alive = alive_;
+    const IconSpellings spellings = IconSpellings::inFolder(folder_->path());
     QMap<QString, Icon> icons;
     for (qsizetype i = 0; i < names.size(); ++i) {
         // A base of tens of thousands of icons: the window's thread gets turns between slices.
@@ -122,18 +126,41 @@ QCoro::Task<QList<CloudKitIconSync::Icon>> CloudKitIconSync::iconsNamed(QStringL
         const QString& name = names[i];
         if (name.isEmpty())
             continue;
-        const Icon icon{iconBaseName(name), iconFileName(name)};
+        Icon icon{iconBaseName(name), iconFileName(name)};
         // The name becomes a file name in the icons folder and a record name.
         if (!isCustomIconFileName(icon.file) || !isPlainFileName(icon.record)) {
             notices_.problem(name, iconNameRefusedText(name), IconProblem::name);
             continue;
         }
-        // Two spellings of one icon's extension: the one that is a file here.
-        const auto known = icons.constFind(icon.record);
-        if (known == icons.cend() || folder_->stamp(known->file).kind == files::FileKind::missing)
-            icons.insert(icon.record, icon);
+        // One file per icon whatever the letter case of its extension: the one here, else
+        // the spelling asked for (".svg" when several were).
+        if (const std::optional<QString> here = spellings.fileOf(icon.record))
+            icon.file = *here;
+        else if (icons.contains(icon.record) && icon.file != icon.record + QStringLiteral(".svg"))
+            continue;
+        icons.insert(icon.record, icon);
     }
+    for (const Icon& icon : std::as_const(icons))
+        tellSpellings(icon, spellings.othersOf(icon.record));
     co_return icons.values();
+}
+
+void CloudKitIconSync::tellSpellings(const Icon& icon, const QStringList& others)
+{
+    if (others.isEmpty())
+        return;
+    const std::optional<QByteArray> synced = folder_->read(icon.file, SvgIconLimits::maxFileBytes).bytes;
+    for (const QString& other : others) {
+        const std::optional<QByteArray> drawing = folder_->read(other, SvgIconLimits::maxFileBytes).bytes;
+        if (!synced || !drawing || *drawing == *synced)
+            continue;
+        // Told once per drawing: both files stay as they are.
+        const QString told = other + u'\n' + QString::fromLatin1(IconSyncBase::hashOf(*drawing).toHex());
+        if (spellingsTold_.contains(told))
+            continue;
+        spellingsTold_.insert(told);
+        notices_.problem(icon.record, iconSpellingsText(icon.file, other, iconsDirectory_), IconProblem::name);
+    }
 }
 
 QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
@@ -143,6 +170,8 @@ QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
     for (const Icon& icon : std::as_const(icons)) {
         if (alive.expired())
             co_return;
+        if (stopped_)
+            break;
         co_await syncIcon(icon, mode);
     }
     if (!alive.expired())
@@ -288,7 +317,7 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
 {
     // Conflicts, outages and a missing account pass; the next sync compares again.
     if (isRecordRefusal(error))
-        notices_.problem(name, error.localizedDescription(), IconProblem::cloud);
+        notices_.problem(name, iconCloudRefusalText(name, error.localizedDescription()), IconProblem::cloud);
 }
 
 void CloudKitIconSync::tell()

@@ -2,6 +2,7 @@
 
 #include "platform/cloud/Container.h"
 #include "sync/IconFolder.h"
+#include "sync/IconFolderWrites.h"
 #include "sync/IconKeptCopies.h"
 #include "sync/IconNotices.h"
 #include "sync/IconSyncBase.h"
@@ -12,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QImage>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -31,9 +33,11 @@ namespace velmor {
 // stays under the icon's name and the other is kept beside it under a numbered name
 // ("scan 2.svg"), the user's file from then on: it never goes up, and a record of its
 // name takes its place and moves it aside (IconKeptCopies). Downloads are written by
-// IconFolder: never through a link, never out of the icons folder, never over a file
-// saved meanwhile. Names follow the custom icon
-// rule of the picker (isCustomIconFileName). Icons are handled one after another; every
+// IconFolder, away from the main thread (IconFolderWrites): never through a link, never
+// out of the icons folder, never over a file saved meanwhile. Names follow the custom
+// icon rule of the picker (isCustomIconFileName); an icon is one file whatever the
+// letter case of its ".svg" (IconSpellings), and another spelling beside it that holds
+// another drawing stays here and is told. Icons are handled one after another; every
 // failure affects only the icon at hand. Refused saves and outages are silent; what needs
 // the user (a damaged or refused record or file, a folder that cannot be written) is
 // told once per icon and cause, a pass's problems in one message. Icons are drawn by
@@ -82,6 +86,10 @@ public:
     // file names of the kept drawings. Never throws.
     QCoro::Task<QStringList> takeIcons(QStringList names);
 
+    // A quit: the pass under way ends at its next step, keeping what settled, and no
+    // pass starts after it; what it did not reach syncs at the next start.
+    void stop() { stopped_ = true; }
+
     // The icon's name without folders in front and without its extension: its record name.
     static QString iconBaseName(const QString& name);
     // The icon's file in the icons folder: the name's last component when it ends in
@@ -108,6 +116,8 @@ private:
     struct Remote;
 
     QCoro::Task<QList<Icon>> iconsNamed(QStringList names);
+    // Tells once of other spellings of the icon's file that hold other drawings.
+    void tellSpellings(const Icon& icon, const QStringList& others);
     QCoro::Task<> runPass(QList<Icon> icons, Mode mode);
     QCoro::Task<> syncIcon(Icon icon, Mode mode);
     // What is under the icon's name here; none when it cannot be synced (told).
@@ -134,11 +144,20 @@ private:
     // Whether the record of a kept copy's name is free in the cloud; none when that is
     // not known now.
     QCoro::Task<std::optional<bool>> freeInCloud(QString recordName);
-    // Notes a kept copy before it is made, tells it once it is; false when it was not made.
-    bool keepCopy(const QString& fileName, const std::function<IconFolder::Written()>& make);
+    // A kept copy is noted before it is made (so that a kill before it is told leaves it
+    // known), then told once made, or forgotten when it was not.
+    void keptCopyWritten(const QString& fileName, bool made);
     // What the last run kept but did not tell, told with this run's first message.
     void recallUntoldCopies();
-    std::optional<QString> temporaryFile(const QString& name, const QString& suffix, const QByteArray& bytes) const;
+    // A new file in `folder` named after `name`; any thread.
+    static std::optional<QString> temporaryFile(const QString& folder, const QString& name, const QString& suffix,
+                                                const QByteArray& bytes);
+    // The icon's preview as a PNG file to upload; any thread.
+    static std::optional<QString> makePNGFile(const QString& folder, const QString& name, const QImage& image);
+    struct UploadFiles {
+        std::optional<QString> preview;
+        std::optional<QString> svg;
+    };
     void settled(const Icon& icon, IconSyncBase::Entry entry);
     void reportRefusal(const QString& name, const cloud::Error& error);
     void tell();
@@ -149,16 +168,20 @@ private:
     Handler onLog_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
-    std::unique_ptr<IconFolder> folder_;
+    std::shared_ptr<IconFolder> folder_;
+    IconFolderWrites writes_;
     IconSyncBase base_;
     IconKeptCopies keptCopies_;
     IconNotices notices_;
     // The pass under way: its kept drawings, and how many icons settled since the base was written.
     QStringList kept_;
     int settledSinceWrite_ = 0;
+    // Other spellings of icons' files told of, with their drawings' hashes.
+    QSet<QString> spellingsTold_;
     // Names asked for while a pass runs or is about to.
     QStringList requested_;
     bool passing_ = false;
+    bool stopped_ = false;
     // Running syncs hold it weakly and stop once it is gone.
     std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
 };

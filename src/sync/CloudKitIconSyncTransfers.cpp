@@ -1,5 +1,6 @@
 // The transfers of CloudKitIconSync: uploads, downloads and the drawings kept beside an icon.
 
+#include "model/CustomIcon.h"
 #include "model/CustomIconLibrary.h"
 #include "model/SvgIconImage.h"
 #include "platform/FileNames.h"
@@ -8,6 +9,7 @@
 #include "sync/CloudKitIconSyncParts.h"
 #include "sync/IconFolder.h"
 #include "sync/IconRenderCall.h"
+#include "sync/IconSyncTexts.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -83,10 +85,31 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(Icon icon, Local local, std::optional
         if (alive.expired() || !kept)
             co_return;
     }
-    const std::optional<QString> preview =
-        drawn.outcome == IconRenderOutcome::drawn ? makePNGFile(icon, drawn.image) : std::nullopt;
-    // The bytes compared go up, whatever the file holds by the time the database copies it.
-    const std::optional<QString> svg = temporaryFile(icon.record, QStringLiteral(".svg"), document);
+    // The preview and the files to upload are made away from the main thread. The bytes
+    // compared go up, whatever the file holds by the time the database copies it.
+    auto prepare = writes_.run<UploadFiles>(
+        [image = drawn.outcome == IconRenderOutcome::drawn ? drawn.image : QImage(), document,
+         folder = temporaryDirectory_, name = icon.record] {
+            UploadFiles made;
+            if (!image.isNull())
+                made.preview = makePNGFile(folder, name, image);
+            made.svg = temporaryFile(folder, name, QStringLiteral(".svg"), document);
+            return made;
+        });
+    const cloudkit::Reply<UploadFiles> prepared = co_await prepare;
+    const std::optional<QString> preview = prepared.value->preview;
+    const std::optional<QString> svg = prepared.value->svg;
+    if (alive.expired()) {
+        for (const std::optional<QString>& made : {preview, svg})
+            if (made)
+                QFile::remove(*made);
+        co_return;
+    }
+    if (!svg)
+        notices_.problem(icon.record,
+                         iconCloudRefusalText(icon.record, QStringLiteral("no copy to upload could be made in “%1”.")
+                                                               .arg(QDir::toNativeSeparators(temporaryDirectory_))),
+                         IconProblem::notWritten);
     if (svg) {
         cloud::Record record = fetched ? std::move(*fetched) : cloud::Record(recordType, icon.record);
         record.setValue(svgAssetKey, cloud::Asset{*svg});
@@ -139,13 +162,16 @@ QCoro::Task<> CloudKitIconSync::downloadIcon(Icon icon, Local local, cloud::Reco
             co_return;
     }
     const QString keepAs = kept && !kept->alreadyKept ? kept->fileName : QString();
-    IconFolder::Written written;
-    const auto write = [&] {
-        written = folder_->replace(icon.file, document, remote.date, local.stamp, keepAs);
-        return written;
-    };
-    const bool placed = keepAs.isEmpty() ? write().written : keepCopy(keepAs, write);
-    if (!placed) {
+    if (!keepAs.isEmpty())
+        keptCopies_.add(keepAs);
+    auto write = writes_.replace(icon.file, document, remote.date, local.stamp, keepAs);
+    const cloudkit::Reply<IconFolder::Written> reply = co_await write;
+    if (alive.expired())
+        co_return;
+    const IconFolder::Written& written = *reply.value;
+    if (!keepAs.isEmpty())
+        keptCopyWritten(keepAs, written.written);
+    if (!written.written) {
         if (!written.error.isEmpty())
             notices_.problem(icon.record, iconWriteFailureText(icon.file, iconsDirectory_, written.error),
                              IconProblem::notWritten);
@@ -173,6 +199,9 @@ QCoro::Task<std::optional<CloudKitIconSync::KeptName>> CloudKitIconSync::keptNam
             folder_->read(name, SvgIconLimits::maxFileBytes).bytes == document)
             co_return KeptName{name, true};
         if (!freeHere(name))
+            continue;
+        // Nor one that another spelling of ".svg" holds: that is one icon with it.
+        if (customIconFileIn(folder_->path(), name) != name)
             continue;
         // Nor the name of an icon in the cloud, which a tool may use.
         // g++ 12: no temporaries in the awaited call.
@@ -238,39 +267,45 @@ QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, Q
         co_return false;
     if (kept->alreadyKept)
         co_return true;
-    IconFolder::Written written;
-    const bool made = keepCopy(kept->fileName, [&] {
-        written = folder_->replace(kept->fileName, document, date, files::FileStamp{});
-        return written;
-    });
-    if (!made && !written.error.isEmpty())
-        notices_.problem(icon.record, iconWriteFailureText(kept->fileName, iconsDirectory_, written.error),
-                         IconProblem::notWritten);
-    co_return made;
-}
-
-bool CloudKitIconSync::keepCopy(const QString& fileName, const std::function<IconFolder::Written()>& make)
-{
-    keptCopies_.add(fileName);
-    if (!make().written) {
-        keptCopies_.remove(fileName);
-        return false;
+    const QString keptFile = kept->fileName;
+    keptCopies_.add(keptFile);
+    auto write = writes_.replace(keptFile, document, date, {});
+    const cloudkit::Reply<IconFolder::Written> reply = co_await write;
+    if (alive.expired())
+        co_return false;
+    const IconFolder::Written& written = *reply.value;
+    keptCopyWritten(keptFile, written.written);
+    if (!written.written) {
+        if (!written.error.isEmpty())
+            notices_.problem(icon.record, iconWriteFailureText(keptFile, iconsDirectory_, written.error),
+                             IconProblem::notWritten);
+        co_return false;
     }
-    notices_.kept(fileName);
-    return true;
+    co_return true;
 }
 
-std::optional<QString> CloudKitIconSync::makePNGFile(const Icon& icon, const QImage& image) const
+void CloudKitIconSync::keptCopyWritten(const QString& fileName, bool made)
+{
+    if (made)
+        notices_.kept(fileName);
+    else
+        keptCopies_.remove(fileName);
+}
+
+std::optional<QString> CloudKitIconSync::makePNGFile(const QString& folder, const QString& name, const QImage& image)
 {
     const std::optional<QByteArray> png = renderPNG(image, previewSide);
-    return png ? temporaryFile(icon.record, QStringLiteral(".png"), *png) : std::nullopt;
+    return png ? temporaryFile(folder, name, QStringLiteral(".png"), *png) : std::nullopt;
 }
 
-std::optional<QString> CloudKitIconSync::temporaryFile(const QString& name, const QString& suffix,
-                                                       const QByteArray& bytes) const
+std::optional<QString> CloudKitIconSync::temporaryFile(const QString& folder, const QString& name,
+                                                       const QString& suffix, const QByteArray& bytes)
 {
-    // A name of its own, so two syncs of one icon never share (and remove) one file.
-    QTemporaryFile file(QDir(temporaryDirectory_).filePath(name + QStringLiteral("-velmor-XXXXXX") + suffix));
+    // A name of its own, so two syncs of one icon never share (and remove) one file, cut so
+    // that it fits whatever the icon's name.
+    const QString tail = QStringLiteral("-velmor-XXXXXX") + suffix;
+    const QString start = leftUtf8Bytes(name, maxFileNameBytes - 32 - tail.size());
+    QTemporaryFile file(QDir(folder).filePath(start + tail));
     file.setAutoRemove(false);
     if (!file.open())
         return std::nullopt;

@@ -459,6 +459,8 @@ void CloudKitProfileSync::syncCustomIcons()
     launch(iconSync_->requestSync(profileStore_->referencedCustomIconNames()));
 }
 
+void CloudKitProfileSync::stopIconPasses() { iconSync_->stop(); }
+
 void CloudKitProfileSync::syncIconsOnce()
 {
     // Whatever the profiles did; a first contact's take brings the account's icons first.

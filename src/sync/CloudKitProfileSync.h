@@ -132,6 +132,9 @@ public:
     // "Sync Now": looks for other machines' changes at once, then syncNow(), which
     // first saves again profiles whose save failed (a disk that was full may have room).
     void requestSyncNow();
+    // A quit: the icon pass under way ends at its next step (the rest syncs at the next
+    // start), so that the sync's work ends within the quit's time.
+    void stopIconPasses();
     // A push: syncNow() for query, zone and database notifications. Requests that come
     // while a sync runs or waits are merged: at most one runs and one waits.
     void handleRemoteNotification(const QVariantMap& dictionary);

@@ -1,11 +1,17 @@
 // The real `velmor` executable, offscreen, in folders of its own; SIGTERM takes
 // the same quit path as the menu's "Quit".
 
+#include "platform/RegularFile.h"
+#include "platform/cloud/folder/FolderCodec.h"
+#include "sync/IconSyncBase.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +85,50 @@ TEST_F(VelmorProcess, StartsHandsOverASecondStartQuitsCleanlyOnSigtermAndStartsA
     ASSERT_TRUE(second.waitForFinished(120'000));
     EXPECT_EQ(second.exitCode(), 0) << errors(second);
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardOutput()).startsWith("velmor ready: "));
+}
+
+// SIGTERM while a pass uploads 2,000 icons: the pass ends at its next step, and the
+// process within the quit's time, with status 0 and no leak under the sanitizers.
+TEST_F(VelmorProcess, ASigtermDuringAPassOver2000IconsEndsCleanly)
+{
+    environment.insert("VELMOR_READY", "quit");
+    start(velmor); // makes the account in the cloud folder
+    ASSERT_TRUE(velmor.waitForFinished(120'000));
+    ASSERT_EQ(velmor.exitCode(), 0) << errors(velmor);
+    const QString account = velmor::cloud::folder::decodeAccount(
+        velmor::files::readRegular(path("cloud/account.json"), 4096).bytes.value_or(QByteArray()));
+    ASSERT_FALSE(account.isEmpty());
+
+    // 2,000 icons synced before, each drawn anew since: every one goes up.
+    QHash<QString, velmor::IconSyncBase::Entry> synced;
+    QDir().mkpath(path("data/Velmor/Icons"));
+    for (int i = 0; i < 2000; ++i) {
+        const QString name = QStringLiteral("i%1").arg(i, 4, 10, QLatin1Char('0'));
+        QFile icon(path("data/Velmor/Icons/" + name + ".svg"));
+        ASSERT_TRUE(icon.open(QIODevice::WriteOnly));
+        icon.write(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width=")" +
+                   QByteArray::number(i % 8 + 1) + R"(" height="8"/></svg>)");
+        synced.insert(name, {name + ".svg", velmor::IconSyncBase::hashOf(name.toUtf8()), "", {}});
+    }
+    QFile base(path("data/Velmor/" + velmor::IconSyncBase::fileName));
+    ASSERT_TRUE(base.open(QIODevice::WriteOnly));
+    base.write(velmor::IconSyncBase::encode(account, synced));
+    base.close();
+
+    environment.insert("VELMOR_READY", "print");
+    start(second);
+    const auto uploaded = [&] { return QDir(path("cloud/records")).entryList({"i*.json"}, QDir::Files).size(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return uploaded() >= 3 || second.state() != QProcess::Running; }, 120'000));
+    second.terminate(); // SIGTERM
+    QElapsedTimer quitting;
+    quitting.start();
+    ASSERT_TRUE(second.waitForFinished(60'000));
+    const std::string log = errors(second);
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit) << log;
+    EXPECT_EQ(second.exitCode(), 0) << log;
+    EXPECT_EQ(log.find("LeakSanitizer"), std::string::npos) << log;
+    EXPECT_LT(uploaded(), 2000) << "quit during the pass";
+    EXPECT_LT(quitting.elapsed(), 10'000);
 }
 
 } // namespace

@@ -163,6 +163,20 @@ TEST_F(CustomIconLibraryTest, ImageComesFromFolderThenShippedIconAndOnlyHitsAreC
 // The caller's thread (the window's) never reads a document: one whose outcome is unknown
 // is read and hashed on the lookup queue, and once the outcome is known the file is not
 // read again until what identifies its content on disk changes.
+// A tool names its icon with ".svg" in one letter case; the folder may hold another: the
+// tool's own spelling first, else ".svg", else ".SVG".
+TEST_F(CustomIconLibraryTest, EitherSpellingOfTheExtensionFindsTheIcon)
+{
+    test::writeFile(icon("Mark.SVG"), square("red"));
+    EXPECT_EQ(colourOf(drawn("Mark.svg")), QColor(Qt::red));
+    EXPECT_EQ(colourOf(drawn("Mark.Svg")), QColor(Qt::red));
+    test::writeFile(icon("Mark.svg"), square("blue"));
+    library.iconFilesChanged();
+    EXPECT_EQ(colourOf(drawn("Mark.Svg")), QColor(Qt::blue)) << "lower case before upper";
+    EXPECT_EQ(colourOf(drawn("Mark.SVG")), QColor(Qt::red)) << "its own spelling first";
+    EXPECT_FALSE(drawn("Other.svg"));
+}
+
 TEST_F(CustomIconLibraryTest, FilesAreReadAwayFromTheCallerAndOnlyUntilTheirOutcomeIsKnown)
 {
     serialQueues.makeStepwise("com.velmor.icon-lookup");

@@ -252,7 +252,11 @@ TEST_F(CloudKitIconSyncTest, DamagedAndRefusedEntriesAreReportedOnce)
     sync({"a"});
     cloud.failNext(Call::saveRecord, Error(Error::Code::permissionFailure, "No space left on device"));
     sync({"a"});
-    EXPECT_EQ(reported, QStringList({"“assets/a” is a symbolic link", "No space left on device"}));
+    // Named by the icon, with what comes next.
+    const auto refused = [](const QString& reason) {
+        return "The icon “a” could not be synced: " + reason + ". The next sync tries again.";
+    };
+    EXPECT_EQ(reported, QStringList({refused("“assets/a” is a symbolic link"), refused("No space left on device")}));
 
     // The same problem at every sync is told once; once the icon syncs, it may be told again.
     const QString damaged = "The record “a” in the cloud folder is damaged (bad file name in “svgAsset”).";
@@ -266,7 +270,7 @@ TEST_F(CloudKitIconSyncTest, DamagedAndRefusedEntriesAreReportedOnce)
     sync({"a"});
     cloud.failNext(Call::fetchRecord, Error(Error::Code::internalError, damaged));
     sync({"a"});
-    EXPECT_EQ(reported, QStringList({damaged, "too large", damaged}));
+    EXPECT_EQ(reported, QStringList({damaged, refused("too large"), damaged}));
 }
 
 // On a real shared folder: a record whose file name leads out of the folder is told

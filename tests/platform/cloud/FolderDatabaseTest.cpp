@@ -389,3 +389,59 @@ TEST_F(FolderDatabase, TheMachineKeepsOneClientIdInItsSettings)
 }
 
 } // namespace
+
+namespace {
+
+// A name of exactly `bytes` UTF-8 bytes, two-byte letters first.
+QString nameOfBytes(qsizetype bytes)
+{
+    return QString(bytes / 3, QChar(0xE4)) + QString(bytes - bytes / 3 * 2, u'x');
+}
+
+} // namespace
+
+// Every record name a file name can hold travels: names whose "<name>.json" (or whose
+// temporary beside it) would pass the file system's limit are stored under a cut, hashed
+// file name holding the whole name, known under the whole name to the looks for changes
+// (its own saves are no change to the writer).
+TEST_F(FolderDatabase, NamesUpToTheFileSystemsLimitAreStoredReadAndSeen)
+{
+    const auto writer = client();
+    const auto reader = client();
+    subscribeToEverything(*reader);
+    subscribeToEverything(*writer);
+    PushLog pushes(*reader);
+    PushLog own(*writer);
+    writeFile(supportPath("icon.svg"), "<svg/>");
+    QStringList names;
+    for (const qsizetype bytes : {236, 237, 241, 250, 251, 255})
+        names << nameOfBytes(bytes);
+    names << nameOfBytes(251).chopped(1) + "y"; // shares the cut start of the other 251-byte name
+    for (const QString& name : std::as_const(names)) {
+        Record record("VelmorIcon", name);
+        record.setValue("svgAsset", Asset{supportPath("icon.svg")});
+        const Outcome<Record> saved = save(*writer, record);
+        ASSERT_TRUE(saved.value) << name.toUtf8().size() << ": " << saved.error->localizedDescription().toStdString();
+    }
+    QStringList files = QDir(file("records")).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(files.size(), names.size()) << "no temporary left";
+    EXPECT_TRUE(files.contains(nameOfBytes(250) + ".json")) << "a name that fits keeps its file name";
+    for (const QString& name : std::as_const(files))
+        EXPECT_LE(name.toUtf8().size(), 255);
+
+    reader->checkForChanges();
+    writer->checkForChanges();
+    queue->runUntilIdle();
+    EXPECT_FALSE(pushes.received.isEmpty());
+    EXPECT_TRUE(own.received.isEmpty());
+    for (const QString& name : std::as_const(names)) {
+        const Outcome<Record> fetched = fetch(*reader, name);
+        ASSERT_TRUE(fetched.value) << name.toUtf8().size();
+        EXPECT_EQ(fetched.value->recordName(), name);
+        EXPECT_EQ(readFile(fetched.value->asset("svgAsset")->filePath), "<svg/>");
+    }
+    // Saved again over what the other client fetched: the change tag is checked as for any name.
+    const Outcome<Record> again = save(*reader, *fetch(*reader, names.at(4)).value);
+    EXPECT_TRUE(again.value);
+    EXPECT_EQ(save(*writer, Record("VelmorIcon", names.at(4))).code(), Code::serverRecordChanged);
+}

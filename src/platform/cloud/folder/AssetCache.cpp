@@ -1,5 +1,6 @@
 #include "platform/cloud/folder/AssetCache.h"
 
+#include "platform/FileNames.h"
 #include "platform/TemporaryFolders.h"
 #include "platform/cloud/Error.h"
 
@@ -18,7 +19,7 @@ QString AssetCache::keep(const QString& recordName, const QString& name, const s
     };
     if (!folder_->isValid())
         throw fail(folder_->errorString());
-    const QString recordFolder = folder_->filePath(recordName);
+    const QString recordFolder = folder_->filePath(fittedFileName(recordName, {}));
     const QString path = recordFolder + u'/' + name;
     QFile file(path);
     if (!bytes) {

@@ -1,5 +1,6 @@
 #include "platform/cloud/folder/Folder.h"
 
+#include "platform/FileNames.h"
 #include "platform/cloud/Error.h"
 
 #include <QFile>
@@ -98,7 +99,8 @@ void Folder::write(const QString& name, const QByteArray& bytes, const std::func
     QByteArray temporary;
     UniqueFd fd;
     for (int attempt = 0; !fd; ++attempt) {
-        temporary = native(u'.' + name + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
+        // Cut to leave room for the 14 bytes around it, so that every name that fits can be written.
+        temporary = native(u'.' + leftUtf8Bytes(name, maxFileNameBytes - 14) + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
                                                                        QLatin1Char('0')));
         fd.reset(::openat(fd_.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (const int error = errno; !fd && (error != EEXIST || attempt == 8))

@@ -57,11 +57,15 @@ bool isAssetFileName(const QString& name)
     return match.hasMatch() && isPlainFileName(match.captured(1));
 }
 
-// assets/<record name>; none while missing, unless `create` makes it.
+// records/<record name>.json; a name too long for a file name there is cut and hashed
+// (the record inside holds it whole).
+QString recordFileName(const QString& recordName) { return fittedFileName(recordName, jsonSuffix); }
+
+// assets/<record name>, cut and hashed alike; none while missing, unless `create` makes it.
 std::optional<Folder> assetFolder(const Folder& account, const QString& recordName, bool create)
 {
     const auto all = account.child(assetsName, create);
-    return all ? all->child(recordName, create) : std::nullopt;
+    return all ? all->child(fittedFileName(recordName, {}), create) : std::nullopt;
 }
 
 } // namespace
@@ -147,8 +151,9 @@ std::optional<Record> FolderAccount::readRecord(const Folder& account, const QSt
     if (!records)
         return std::nullopt;
     const QString what = QStringLiteral("record “%1”").arg(recordName);
-    const files::FileStamp before = records->stamp(recordName + jsonSuffix);
-    std::optional<QByteArray> bytes = bytesIfPresent(records->read(recordName + jsonSuffix, maxRecordBytes), what);
+    const QString file = recordFileName(recordName);
+    const files::FileStamp before = records->stamp(file);
+    std::optional<QByteArray> bytes = bytesIfPresent(records->read(file, maxRecordBytes), what);
     if (!bytes)
         return std::nullopt;
     Record record;
@@ -169,7 +174,7 @@ std::optional<Record> FolderAccount::readRecord(const Folder& account, const QSt
             throw damaged(what, QStringLiteral("bad file name in “%1”").arg(key));
         if (!assets)
             assets = assetFolder(account, recordName, false);
-        const QString path = account.pathOf(assetsName + u'/' + recordName + u'/' + asset->filePath);
+        const QString path = account.pathOf(assetsName + u'/' + fittedFileName(recordName, {}) + u'/' + asset->filePath);
         // A file not there yet (the share is still bringing it) is the reader's to find missing.
         const files::FileStamp file = assets ? assets->stamp(asset->filePath) : files::FileStamp{};
         if (file.kind != files::FileKind::missing && file.kind != files::FileKind::regular)
@@ -186,7 +191,7 @@ void FolderAccount::remember(const Folder& records, const QString& recordName, c
                              const Record& record) const
 {
     // Changed while it was read: not known.
-    if (file.kind != files::FileKind::regular || records.stamp(recordName + jsonSuffix) != file) {
+    if (file.kind != files::FileKind::regular || records.stamp(recordFileName(recordName)) != file) {
         known_.remove(recordName);
         return;
     }
@@ -262,7 +267,7 @@ Record FolderAccount::saveRecord(const Record& record)
     bool storedIsDamaged = false;
     const std::optional<Folder> storedRecords = account.child(recordsName, false);
     const auto known = known_.constFind(recordName);
-    if (storedRecords && known != known_.cend() && storedRecords->stamp(recordName + jsonSuffix) == known->file) {
+    if (storedRecords && known != known_.cend() && storedRecords->stamp(recordFileName(recordName)) == known->file) {
         stored = *known;
     } else {
         try {
@@ -297,10 +302,10 @@ Record FolderAccount::saveRecord(const Record& record)
 
     // Whatever stands in the folder is left alone once the lock is another client's:
     // what this save compared may be out of date (a share slow enough to hide the lock's renewals).
-    const QString file = recordName + jsonSuffix;
+    const QString file = recordFileName(recordName);
     if (storedIsDamaged) { // kept for whoever wants to look; the new record takes its place
         lock.confirmHeld();
-        records.rename(file, file + QStringLiteral(".damaged"));
+        records.rename(file, fittedFileName(recordName, jsonSuffix + QStringLiteral(".damaged")));
     }
     for (auto it = assetBytes.cbegin(); it != assetBytes.cend(); ++it) {
         const QString name = onDisk.asset(it.key())->filePath;
@@ -426,13 +431,15 @@ std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
         } else if (record.file.kind == files::FileKind::regular) {
             try {
                 if (const auto bytes = records->read(fileName, maxRecordBytes).bytes)
-                    if (RecordStamp stamp = decodeStamp(*bytes); stamp.recordName == name)
+                    // A cut name's file holds the whole name.
+                    if (RecordStamp stamp = decodeStamp(*bytes);
+                        recordFileName(stamp.recordName) == fileName && isPlainFileName(stamp.recordName))
                         record.stamp = std::move(stamp);
             } catch (const json::DecodeError&) {
             }
         }
         if (record.stamp)
-            result.insert(name, *record.stamp);
+            result.insert(record.stamp->recordName, *record.stamp);
         seen.insert(name, std::move(record));
     }
     seen_ = std::move(seen);
