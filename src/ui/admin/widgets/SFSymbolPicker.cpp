@@ -52,6 +52,29 @@ QIcon customIcon(std::optional<QImage> drawing, const QColor& colour)
     return QIcon(pixmap);
 }
 
+// A cell whose tooltip is made when it is first shown: fitting a name to a tooltip's room
+// measures it, which thousands of cells would pay for at every fill.
+class GridCell : public QListWidgetItem {
+public:
+    GridCell(const QIcon& icon, const QString& label, QString named)
+        : QListWidgetItem(icon, label), named_(std::move(named))
+    {
+    }
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::ToolTipRole)
+            return QListWidgetItem::data(role);
+        if (!toolTip_)
+            toolTip_ = plainText::toolTip(ToolTipRoom().line({ToolTipRoom::name(named_)}));
+        return *toolTip_;
+    }
+
+private:
+    QString named_;
+    mutable std::optional<QString> toolTip_;
+};
+
 } // namespace
 
 SFSymbolPicker::SFSymbolPicker(ToolIconSelection selected, QWidget* parent)
@@ -223,16 +246,17 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     updateGridSize();
     const int cellWidth = grid_->gridSize().width();
     const QColor colour = Qt::white;
-    const ToolTipRoom room;
+    const QFont font = Theme::font(Theme::TextStyle::caption2);
     // `label`: the cell's text; `named`: the name its tooltip shows, cut to the tooltip's room.
+    // Made whole before it joins the grid, so the grid hears of each cell once.
     auto add = [&](const QIcon& icon, const QString& label, const QString& named, ToolIconSource source,
                    const QString& name) {
-        auto* item = new QListWidgetItem(icon, label, grid_);
+        auto* item = new GridCell(icon, label, named);
         item->setData(Qt::UserRole, name);
         item->setData(selectionRole, velmor::toText(source));
-        item->setToolTip(plainText::toolTip(room.line({ToolTipRoom::name(named)})));
         item->setSizeHint(QSize(cellWidth - 6, 60));
-        item->setFont(Theme::font(Theme::TextStyle::caption2));
+        item->setFont(font);
+        grid_->addItem(item);
     };
     QStringList fileNames;
     if (custom) {
