@@ -69,6 +69,8 @@ protected:
             test::writeFile(folder.filePath(iconName(i)),
                             R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width=")"
                                 + QByteArray::number(i % 4 + 1) + R"(" height="4"/></svg>)" + QByteArray::number(i));
+        // Written anew: what an earlier test drew of them is gone.
+        CustomIconLibrary::shared().iconFilesChanged();
     }
     // Turns the main queue (a frame at a time) until `done` or nothing more comes.
     bool pump(const std::function<bool()>& done)
@@ -135,6 +137,31 @@ TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreen
     for (const QList<QVariant>& signal : changed)
         changedRows.append(signal[0].toModelIndex().row());
     EXPECT_EQ(QSet<int>(changedRows.begin(), changedRows.end()).size(), changedRows.size()) << "no row changed twice";
+}
+
+// Icon files replaced (a download): every cell shows the missing-icon picture again until
+// its new drawing arrives, and each is asked for again.
+TEST_F(IconPickerArrivalsTest, ReplacedFilesShowTheirNewDrawingsAsTheyArrive)
+{
+    SFSymbolPicker picker({ToolIconSource::custom, iconName(0)});
+    picker.resize(560, 520);
+    picker.show();
+    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    ASSERT_TRUE(grid);
+    const qint64 missing = grid->item(3)->icon().cacheKey();
+    ASSERT_TRUE(pump([&] { return renderer.draw(iconName(2)); }));
+    ASSERT_TRUE(pump([&] { return grid->item(2)->icon().cacheKey() != missing; }));
+
+    CustomIconLibrary::shared().iconFilesChanged();
+    ASSERT_TRUE(pump([&] { return grid->item(2)->icon().cacheKey() == missing; })) << "the old drawing goes";
+    // The drawings still held make room as they end.
+    ASSERT_TRUE(pump([&] {
+        while (!renderer.asked.empty() && renderer.asked.front().request.name != iconName(2))
+            renderer.draw(renderer.asked.front().request.name);
+        return renderer.names().count(iconName(2)) == 1;
+    })) << "asked for again";
+    ASSERT_TRUE(renderer.draw(iconName(2)));
+    EXPECT_TRUE(pump([&] { return grid->item(2)->icon().cacheKey() != missing; }));
 }
 
 } // namespace

@@ -261,10 +261,11 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     QStringList fileNames;
     if (custom) {
         // Icons not drawn yet share one picture until their drawing arrives.
-        const QIcon missing = customIcon(std::nullopt, colour);
+        if (missingIcon_.isNull())
+            missingIcon_ = customIcon(std::nullopt, colour);
         for (const CustomIcon& icon : state.filteredCustomIcons) {
             const std::optional<QImage> drawing = feed_.image(icon.fileName());
-            add(drawing ? customIcon(drawing, colour) : missing, text::displayName(icon.displayName()),
+            add(drawing ? customIcon(drawing, colour) : missingIcon_, text::displayName(icon.displayName()),
                 icon.displayName(), ToolIconSource::custom, icon.fileName());
             fileNames.append(icon.fileName());
         }
@@ -294,7 +295,8 @@ void SFSymbolPicker::iconsArrived(const QList<int>& rows)
         QListWidgetItem* item = grid_->item(row);
         if (!item)
             continue;
-        item->setIcon(customIcon(feed_.image(item->data(Qt::UserRole).toString()), Qt::white));
+        const std::optional<QImage> drawing = feed_.image(item->data(Qt::UserRole).toString());
+        item->setIcon(drawing ? customIcon(drawing, Qt::white) : missingIcon_);
     }
 }
 

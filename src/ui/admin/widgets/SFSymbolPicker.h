@@ -4,6 +4,7 @@
 #include "ui/admin/SFSymbolPickerController.h"
 #include "ui/shared/CustomIconFeed.h"
 
+#include <QIcon>
 #include <QWidget>
 
 #include <memory>
@@ -56,6 +57,8 @@ private:
     // The custom icons' drawings, asked for those on screen first; each row's picture is
     // made again only when its own drawing arrives.
     CustomIconFeed feed_;
+    // The one picture of every custom icon not drawn yet.
+    QIcon missingIcon_;
     Subscription subscription_;
 };
 
