@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
 #include <vector>
 
 namespace velmor {
@@ -83,17 +84,25 @@ protected:
     }
 
     static constexpr int count = 2'000;
+    // The picker on the custom icons, shown, and its grid.
+    QListWidget* openPicker()
+    {
+        picker = std::make_unique<SFSymbolPicker>(ToolIconSelection{ToolIconSource::custom, iconName(0)});
+        picker->resize(560, 520);
+        picker->show();
+        return picker->findChild<QListWidget*>("iconGrid");
+    }
+
     HeldIconRenderer renderer;
+    // Gone before the renderer: its feed asks no more.
+    std::unique_ptr<SFSymbolPicker> picker;
 };
 
 // Over 2,000 icons the picker asks for those on screen first, keeps only a few lookups
 // under way, and an arrival changes only its own row, at most once a frame.
 TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreenComeFirst)
 {
-    SFSymbolPicker picker({ToolIconSource::custom, iconName(0)});
-    picker.resize(560, 520);
-    picker.show();
-    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    QListWidget* grid = openPicker();
     ASSERT_TRUE(grid);
     ASSERT_EQ(grid->count(), count);
     ASSERT_TRUE(pump([&] { return renderer.asked.size() >= 20; }));
@@ -143,10 +152,7 @@ TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreen
 // its new drawing arrives, and each is asked for again.
 TEST_F(IconPickerArrivalsTest, ReplacedFilesShowTheirNewDrawingsAsTheyArrive)
 {
-    SFSymbolPicker picker({ToolIconSource::custom, iconName(0)});
-    picker.resize(560, 520);
-    picker.show();
-    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    QListWidget* grid = openPicker();
     ASSERT_TRUE(grid);
     const qint64 missing = grid->item(3)->icon().cacheKey();
     ASSERT_TRUE(pump([&] { return renderer.draw(iconName(2)); }));
