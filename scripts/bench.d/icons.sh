@@ -7,11 +7,13 @@
 # Then a first start over an icon cache (velmor_bench_IconCacheStartBench, a process per
 # start): the longest hold of the window thread while seven icons are looked up and drawn,
 # with an empty cache and with seven planted bomb entries; the median of five starts each
-# (--quick: one).
+# (--quick: one). Last, the picker over 2,000 new icons while they are drawn
+# (velmor_bench_IconPickerDrawBench): the longest hold of the window thread from the click
+# on "Custom" until all are drawn (--quick: 100 icons).
 set -euo pipefail
 source scripts/bench.d/common.bash
 
-bench_build velmor_bench_IconPickerBench velmor_bench_IconCacheStartBench velmor-icon-render
+bench_build velmor_bench_IconPickerBench velmor_bench_IconCacheStartBench velmor_bench_IconPickerDrawBench velmor-icon-render
 runs=9
 starts=5
 ((BENCH_QUICK)) && runs=2 && starts=1
@@ -23,15 +25,19 @@ for cache in empty bombs; do
   echo "cache $cache holds (ms): $(echo $holds)" >&2
   output+=$'\n'"start $cache: $(sed -n "$(((starts + 1) / 2))p" <<<"$holds")"
 done
+drawn=2000
+((BENCH_QUICK)) && drawn=100
+output+=$'\n'"$(bench_run "$BENCH_BUILD/tests/bench/velmor_bench_IconPickerDrawBench" "$drawn" | sed -n 's/^held: /drawing held: /p')"
 echo "$output" >&2
 
 awk -f scripts/bench.d/ms-rows.awk -f <(cat <<'AWK'
-  BEGIN { printf "{\"section\": \"icons\", \"title\": \"Icon picker over failed icons, icon cache at start (offscreen, this machine; medians)\", \"rows\": [" }
+  BEGIN { printf "{\"section\": \"icons\", \"title\": \"Icon picker over failed icons and while new icons draw, icon cache at start (offscreen, this machine; medians)\", \"rows\": [" }
   /^open:/      { row("icon picker over 100 failed 1 MB icons: open", $2, "≤ 100", $2 <= 100) }
   /^keystroke:/ { row("icon picker over 100 failed 1 MB icons: keystroke", $2, "≤ 30", $2 <= 30) }
   /^reload:/    { row("icon picker over 100 failed 1 MB icons: Reload", $2, "", 0) }
   /^start empty:/ { row("icon cache, empty: window thread held at start", $3, "≤ 50", $3 <= 50) }
   /^start bombs:/ { row("icon cache with 7 bomb entries: window thread held at start", $3, "≤ 50", $3 <= 50) }
+  /^drawing held:/ { row("the custom icon picker over 2,000 icons while they draw: window thread held", $3, "≤ 50", $3 <= 50) }
   END { print "]}" }
 AWK
 ) <<<"$output" >"$BENCH_SECTION/icons.json"

@@ -70,7 +70,11 @@ QList<MenuBarItem> MenuBarModel::compute()
     items.append(std::move(header));
     // Without a profile sync the model raises "Cloud Sync Unavailable" for the first and the last.
     items.append(button(QStringLiteral("Sync Now"), [this] { model_.syncNow(); }));
-    items.append(button(QStringLiteral("Cloud Sync Diagnostics"), [this] { model_.startCloudDiagnostics(); }));
+    items.append(button(QStringLiteral("Cloud Sync Diagnostics"), [this] {
+        if (requests_.showEventLog)
+            requests_.showEventLog();
+        model_.startCloudDiagnostics();
+    }));
     items.append(button(QStringLiteral("Reset CloudKit Subscriptions"), [this] { model_.resetCloudSubscriptions(); }));
     items.append(divider());
     addProfileGroups(items);

@@ -48,6 +48,8 @@ public:
         std::function<void()> openMappings; // "Open App": the mapping window, in front
         std::function<void()> openAdmin;    // "Admin / Tools", in front
         std::function<void()> quit;
+        // "Cloud Sync Diagnostics": where its report is written, in front.
+        std::function<void()> showEventLog;
     };
 
     static inline const QString checkedSymbol = QStringLiteral("checkmark.circle.fill");

@@ -40,7 +40,8 @@ VelmorApp::VelmorApp(Options options)
     , menuModel_(*model_, options.prompter ? *options.prompter : *ownPrompter_,
                  {.openMappings = [this] { windows_.openMappings(); },
                   .openAdmin = [this] { windows_.openAdmin(true); },
-                  .quit = [this] { quit(); }})
+                  .quit = [this] { quit(); },
+                  .showEventLog = [this] { windows_.showEventLog(); }})
     , menu_(menuModel_)
     , commands_([this] { windows_.openAdmin(); }, [this] { windows_.showHIDInspector(); })
     , phase_([this](ScenePhase::Phase phase) { phaseChanged(phase); })

@@ -128,6 +128,13 @@ void WindowManager::showHIDInspector()
         mappingHost_->controller().showHIDInspector();
 }
 
+void WindowManager::showEventLog()
+{
+    openMappings();
+    if (mappingHost_)
+        mappingHost_->controller().showEventLog();
+}
+
 void WindowManager::presentHIDInspector()
 {
     if (!inspector_) {

@@ -52,6 +52,8 @@ public:
     // The menu command: the mapping window shows its HID inspector; without a
     // mapping window nothing happens.
     void showHIDInspector();
+    // The mapping window in front with its Event Log expanded.
+    void showEventLog();
 
     bool hasVisibleWindows() const;
     // Brings the first visible window (in the order they were made) to the front, focused.

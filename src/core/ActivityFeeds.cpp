@@ -34,14 +34,38 @@ void appendCapped(Published<QList<T>>& feed, Item&& item, qsizetype limit)
     });
 }
 
+QString repeatsSuffix(int repeats) { return QStringLiteral(" \u00D7") + QString::number(repeats); }
+
+// The line an entry gathers, without its count.
+QStringView gatheredLine(const LogEntry& entry)
+{
+    const QStringView message(entry.message);
+    return entry.repeats > 1 ? message.chopped(repeatsSuffix(entry.repeats).size()) : message;
+}
+
 } // namespace
 
-void ActivityFeeds::appendLog(const QString& message)
+void ActivityFeeds::appendLog(const QString& message, Gathering gathering)
 {
     // Every key press logs: ids come from the thread's generator, not a system call each.
     // A line is one line: names and details from outside cannot start another or
     // reorder this one, on screen or in the copied log.
-    appendCapped(logs_, LogEntry{randomUuid(), now(), text::visibleControls(message)}, logLimit);
+    QString line = text::visibleControls(message);
+    logs_.mutateInPlace([&](QList<LogEntry>& list) {
+        int repeats = 1;
+        const qsizetype within = gathering == Gathering::recent ? gatherWithin : 1;
+        for (qsizetype i = list.size() - 1; i >= std::max<qsizetype>(0, list.size() - within); --i) {
+            if (list[i].message.size() >= line.size() && gatheredLine(list[i]) == line) {
+                repeats = list[i].repeats + 1;
+                list.remove(i);
+                break;
+            }
+        }
+        // A new id: the line moved to the end is a new row for the views.
+        list.emplaceBack(LogEntry{randomUuid(), now(), repeats > 1 ? line + repeatsSuffix(repeats) : line, repeats});
+        if (list.size() > logLimit)
+            list.remove(0, list.size() - logLimit);
+    });
 }
 
 QDateTime ActivityFeeds::now()

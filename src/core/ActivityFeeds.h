@@ -17,7 +17,10 @@ namespace velmor {
 struct LogEntry {
     QUuid id;
     QDateTime timestamp;
+    // A line written again soon after is gathered into one entry: the message then ends
+    // with " ×N" and the timestamp is the latest one's.
     QString message;
+    int repeats = 1;
 };
 
 } // namespace velmor
@@ -42,6 +45,11 @@ struct AlertMessage {
 class ActivityFeeds {
 public:
     static constexpr int logLimit = 200;
+    // A line written again right after itself is gathered into one entry; a line that
+    // comes in storms (a push) also when it equals one of the newest gatherWithin lines
+    // (moved to the end, counted), so a storm does not push out the others.
+    static constexpr int gatherWithin = 16;
+    enum class Gathering { consecutive, recent };
     static constexpr int hidSampleLimit = 400;
 
     // Oldest first, the newest logLimit.
@@ -51,7 +59,8 @@ public:
     const Published<QList<RawHIDSample>>& hidEvents() const { return hidEvents_; }
 
     // Control and bidi characters of the message are written visibly (text::visibleControls).
-    void appendLog(const QString& message);
+    // A repeat is gathered into the line it repeats (see gatherWithin).
+    void appendLog(const QString& message, Gathering gathering = Gathering::consecutive);
     void clearLogs();
     // Also writes "[<severity>] <title>: <message>" to the log.
     void presentAlert(const QString& title, const QString& message, AlertMessage::Severity severity);

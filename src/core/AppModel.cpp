@@ -158,6 +158,10 @@ void AppModel::applySelectedDevice()
 void AppModel::startCloudSync()
 {
     cloudSync_ = CloudKitProfileSync::create(profileStore_);
+    cloudSync_->onLog = [weak = std::weak_ptr(self_)](const QString& line) {
+        if (const auto self = weak.lock())
+            (*self)->appendLog(line);
+    };
     cloudSync_->start();
 }
 
@@ -207,14 +211,34 @@ void AppModel::logNotificationSettings(const NotificationSettings& settings)
     });
 }
 
+namespace {
+
+// The report's lines go to the log as they come; once it is done, its findings (the
+// lines about the account and the records, not each subscription's) are told as a notice
+// in the windows, where the user looks. Holds the model weakly: the report may still be
+// waiting for the cloud when it goes.
+QCoro::Task<> diagnoseAndTell(std::shared_ptr<cloud::Container> container, std::weak_ptr<AppModel*> weak)
+{
+    QStringList findings;
+    cloudlog::Log log = [weak, &findings](const QString& line) {
+        if (line.startsWith(QStringLiteral("CloudKit ")))
+            findings << line;
+        if (const auto self = weak.lock())
+            (*self)->appendLog(line);
+    };
+    // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
+    QCoro::Task<> diagnosing = cloudlog::diagnostics(std::move(container), std::move(log));
+    co_await std::move(diagnosing);
+    if (const auto self = weak.lock())
+        (*self)->presentAlert(QStringLiteral("Cloud Sync Diagnostics"),
+                              cloudlog::diagnosticsFindings(findings), AlertMessage::Severity::info);
+}
+
+} // namespace
+
 QCoro::Task<> AppModel::runCloudDiagnostics()
 {
-    // Holds the model weakly: the report may still be waiting for the cloud when it goes.
-    return cloudlog::diagnostics(cloud::Container::named(CloudKitProfileSync::containerIdentifier),
-                                 [weak = std::weak_ptr(self_)](const QString& line) {
-                                     if (const auto self = weak.lock())
-                                         (*self)->appendLog(line);
-                                 });
+    return diagnoseAndTell(cloud::Container::named(CloudKitProfileSync::containerIdentifier), self_);
 }
 
 void AppModel::registerForRemoteNotifications()
@@ -242,7 +266,8 @@ void AppModel::registerForRemoteNotifications()
 
 void AppModel::handleRemoteNotification(const QVariantMap& userInfo)
 {
-    appendLog(cloudlog::pushReceived(userInfo));
+    // Pushes come in storms: gathered, they leave the other lines in the log.
+    feeds_.appendLog(cloudlog::pushReceived(userInfo), ActivityFeeds::Gathering::recent);
     if (cloudSync_)
         cloudSync_->handleRemoteNotification(userInfo);
 }

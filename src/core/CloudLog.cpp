@@ -108,6 +108,15 @@ QString dateText(const std::optional<QDateTime>& date)
     return date->toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
 }
 
+QString diagnosticsFindings(const QStringList& findings)
+{
+    QStringList parts;
+    for (const QString& line : findings)
+        parts << (line.endsWith(u'.') ? line.chopped(1) : line);
+    return (parts.isEmpty() ? QStringLiteral("Nothing was found") : parts.join(QStringLiteral("; ")))
+           + QStringLiteral(". The whole report is in the Event Log.");
+}
+
 QCoro::Task<> diagnostics(std::shared_ptr<cloud::Container> container, Log log)
 {
     const std::shared_ptr<cloud::Database> database = container->privateCloudDatabase();

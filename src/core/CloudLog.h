@@ -35,6 +35,8 @@ QStringList entitlements();
 QString dateText(const std::optional<QDateTime>& date);
 
 using Log = std::function<void(const QString& line)>;
+// The diagnostics' findings as one notice: "<line>; <line>. The whole report is in the Event Log."
+QString diagnosticsFindings(const QStringList& findings);
 // What the cloud says about the account, the user record, the subscriptions and the
 // profiles record; each line goes to `log` as soon as its step has ended, and a
 // failed step never stops the next.

@@ -193,12 +193,14 @@ void CustomIconLibrary::settle(const Lookup& lookup, const IconRenderRequest* dr
         return;
     cache_.insert(fileName, image, lookup.generation);
     arrivals_.set(arrivals_.get() + 1);
+    lastArrival_.set(fileName);
 }
 
 void CustomIconLibrary::iconFilesChanged()
 {
     cache_.removeAll();
     arrivals_.set(arrivals_.get() + 1);
+    lastArrival_.set({});
 }
 
 CustomIconLibrary& CustomIconLibrary::shared()

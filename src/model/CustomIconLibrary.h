@@ -58,6 +58,10 @@ public:
     // Counts the images that arrived from the renderer; views repaint when it changes.
     // Main thread.
     const Published<quint64>& arrivals() const { return arrivals_; }
+    // The file name of the image that arrived last, set at each arrival; empty when every
+    // image went (iconFilesChanged). Views that hold pictures of many icons change only
+    // the ones named. Main thread.
+    const Published<QString>& lastArrival() const { return lastArrival_; }
     // Icons whose outcome is being found out (read, hashed or drawn).
     int lookupsUnderWay() const { return outcomes_.underway(); }
     // Icon documents read so far (the folder's and the shipped ones).
@@ -101,6 +105,7 @@ private:
     CustomIconImageCache cache_;
     CustomIconOutcomes outcomes_;
     Published<quint64> arrivals_{0};
+    Published<QString> lastArrival_;
     std::atomic<quint64> documentsRead_{0};
     // Reads and hashes documents. Goes before the members its work uses, letting that work
     // finish; work that has not started finds the library gone.

@@ -2,8 +2,6 @@
 
 #include <QMutexLocker>
 
-#include <algorithm>
-
 namespace velmor {
 
 std::optional<CustomIconOutcomes::Known> CustomIconOutcomes::find(const QString& fileName,
@@ -22,6 +20,8 @@ std::optional<quint64> CustomIconOutcomes::start(const QString& fileName, const 
     const auto found = entries_.constFind(fileName);
     if (found != entries_.cend() && found->stamp == stamp && found->known.state == State::underway)
         return std::nullopt;
+    if (found == entries_.cend() || found->known.state != State::underway)
+        ++underway_;
     entries_.insert(fileName, {stamp, {State::underway, {}}, ++lookups_});
     return lookups_;
 }
@@ -33,22 +33,23 @@ void CustomIconOutcomes::settle(const QString& fileName, quint64 lookup, const s
     if (found == entries_.end() || found->lookup != lookup || found->known.state != State::underway)
         return;
     found->known = drawnKey ? Known{State::drawn, *drawnKey} : Known{State::failed, {}};
+    --underway_;
 }
 
 void CustomIconOutcomes::abandon(const QString& fileName, quint64 lookup)
 {
     const QMutexLocker lock(&mutex_);
     const auto found = entries_.constFind(fileName);
-    if (found != entries_.cend() && found->lookup == lookup && found->known.state == State::underway)
+    if (found != entries_.cend() && found->lookup == lookup && found->known.state == State::underway) {
         entries_.erase(found);
+        --underway_;
+    }
 }
 
 int CustomIconOutcomes::underway() const
 {
     const QMutexLocker lock(&mutex_);
-    return static_cast<int>(std::count_if(entries_.cbegin(), entries_.cend(), [](const Entry& entry) {
-        return entry.known.state == State::underway;
-    }));
+    return underway_;
 }
 
 } // namespace velmor

@@ -32,7 +32,7 @@ public:
     void settle(const QString& fileName, quint64 lookup, const std::optional<QString>& drawnKey);
     // Forgets a lookup that ended without an outcome, if it is still the file's.
     void abandon(const QString& fileName, quint64 lookup);
-    // Files whose outcome is being found out.
+    // Files whose outcome is being found out. Costs no more for many files than for one.
     int underway() const;
 
 private:
@@ -44,6 +44,8 @@ private:
     mutable QMutex mutex_;
     QHash<QString, Entry> entries_;
     quint64 lookups_ = 0;
+    // Entries under way: asked for every turn while many icons are looked up, so counted.
+    int underway_ = 0;
 };
 
 } // namespace velmor

@@ -271,7 +271,7 @@ void CloudKitProfileSync::scheduleUpload()
         pendingUploadAfterInitialSync_ = true;
         return;
     }
-    pendingUpload_ = afterOnMain(uploadDelay, [weak = weak_from_this()] {
+    pendingUpload_.request([weak = weak_from_this()] {
         if (const auto self = weak.lock()) {
             // This computer's own edit: not one made while Velmor was stopped, whether it goes up now or not.
             self->rememberLeftDocument();
@@ -324,6 +324,7 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
     bool conflicted = false;
     try {
         const QByteArray payload = profileStore_->makeSyncPayload();
+        LoadResult sent = profileStore_->snapshot();
         cloud::Record record = cachedRecord_.value_or(cloud::Record(cloudkit::profilesRecordType, cloudkit::profilesRecordName));
         // Only over the record this data last synced with: one changed since is merged first.
         if (base_.isFor(account_))
@@ -343,6 +344,7 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         cacheRecord(std::move(saved));
         uploadOwed_ = false;
         rememberSync();
+        launch(logUploaded(std::move(sent), payload.size()));
     } catch (const cloud::Error& error) {
         if (error.code() != cloud::Error::Code::serverRecordChanged) {
             uploadOwed_ = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Debouncer.h"
 #include "platform/MainQueue.h"
 #include "platform/cloud/Container.h"
 #include "sync/ChangeNotices.h"
@@ -66,6 +67,8 @@ public:
     static inline const QString containerIdentifier = QStringLiteral("iCloud.Velmor");
     static constexpr qint64 schemaVersion = 6;
     static constexpr std::chrono::milliseconds uploadDelay{1000};
+    // The longest an edit waits for its upload while edits keep coming.
+    static constexpr std::chrono::milliseconds uploadMaxWait{3000};
     // Conflicting saves in a row that are retried before an upload gives up.
     static constexpr int maxConflictRetries = 3;
 
@@ -124,6 +127,8 @@ public:
     // names `keptFiles`, the exchange files that hold what was replaced.
     void applyRemotePayload(const QByteArray& payload, const std::optional<QDateTime>& changedAt = std::nullopt,
                             const QStringList& keptFiles = {});
+    // Where the lines for Velmor's log go: one for each upload, take and merge, saying what changed.
+    std::function<void(const QString& line)> onLog;
     // Shows a notification now; the sync's own notices go through ChangeNotices.
     void postChangeNotification(const QString& title, const QString& body);
 
@@ -294,6 +299,12 @@ private:
     // Makes and runs the task on a later turn of the main queue, if the sync still exists.
     void launchLater(std::function<QCoro::Task<>(CloudKitProfileSync&)> makeTask);
     void report(const QString& title, const QString& message) const;
+    // --- Log lines (CloudKitProfileSyncLog.cpp).
+    void log(const QString& line) const;
+    // A take or merge is logged; the next upload's line tells what changed since.
+    void logSynced(const QString& line);
+    // What went up: the change since the last line's profiles, found away from the window's thread.
+    QCoro::Task<> logUploaded(LoadResult sent, qsizetype bytes);
     // "updatedAt" when it holds a date, else the server's modification date.
     static std::optional<QDateTime> remoteDate(const cloud::Record& record);
 
@@ -307,7 +318,7 @@ private:
     ProfileSubscriptions subscriptions_;
     Clock clock_;
     std::optional<cloud::Record> cachedRecord_;
-    Cancellable pendingUpload_;
+    Debouncer pendingUpload_{uploadDelay, uploadMaxWait};
     bool isApplyingRemote_ = false;
     bool hasStarted_ = false;
     bool hasCompletedInitialSync_ = false;
@@ -337,6 +348,8 @@ private:
     // The name of a restore put back here that has not gone up yet.
     std::optional<QString> localRestore_;
     bool localRestoreTold_ = false;
+    // The profiles as the last upload, take or merge logged them; none before the first.
+    std::optional<LoadResult> lastLogged_;
 };
 
 } // namespace velmor

@@ -7,6 +7,7 @@
 #include "sync/OlderRecords.h"
 #include "sync/RecordLineage.h"
 #include "sync/SaveOutcome.h"
+#include "sync/SyncLogLines.h"
 #include "sync/SyncTexts.h"
 
 #include <QDir>
@@ -244,6 +245,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
                                   : keptVersionsText(folder, kept));
         report(warningTitle, body);
     }
+    logSynced(synclog::merged(body));
     syncCustomIcons();
     notices_.post({QStringLiteral("Velmor profiles merged"), body, beforeMerge, body});
     if (!changes.mergeIsRemote)

@@ -1,12 +1,14 @@
 // What the profile sync tells of the profiles that came in, through ChangeNotices.
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
+#include "sync/SyncLogLines.h"
 
 namespace velmor {
 
 void CloudKitProfileSync::tellChange(std::optional<SyncChangeSummary::Notice> summary, LoadResult before,
                                      const QString& extra)
 {
+    logSynced(synclog::taken(summary));
     if (!extra.isEmpty())
         summary = summary ? SyncChangeSummary::Notice{summary->title, summary->body + QStringLiteral("; ") + extra}
                           : SyncChangeSummary::Notice{QStringLiteral("Velmor profiles updated"), extra};

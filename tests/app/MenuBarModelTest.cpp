@@ -25,7 +25,7 @@ protected:
         start();
         const auto request = [this](const QString& what) { return [this, what] { requested << what; }; };
         menu = std::make_unique<MenuBarModel>(
-            *model, prompter, MenuBarModel::Requests{request("open"), request("admin"), request("quit")});
+            *model, prompter, MenuBarModel::Requests{request("open"), request("admin"), request("quit"), request("log")});
     }
 
     // One line per item: "row ✓ Name", "toggle ○ Name", "caption PACS", "header Velmor Open App", …
@@ -163,7 +163,7 @@ TEST_F(MenuBarModelTest, CommandsReachTheSyncAndTheApplication)
     click("Open App", Kind::header);
     click("Admin / Tools");
     click("Quit");
-    EXPECT_EQ(requested, (QStringList{"open", "admin", "quit"}));
+    EXPECT_EQ(requested, (QStringList{"log", "open", "admin", "quit"})) << "the diagnostics show the Event Log";
 }
 
 TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelledDialogOrNoStoredUserEndIt)
@@ -181,8 +181,8 @@ TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelled
     EXPECT_TRUE(question.message.startsWith("Invalid user profile.\n\nDetails: ")) << question.message.toStdString();
     EXPECT_GT(question.message.size(), QString("Invalid user profile.\n\nDetails: ").size()) << "with the error";
     ASSERT_EQ(question.buttons.size(), 2);
-    EXPECT_EQ(question.buttons.at(0).text, "Try Again");
-    EXPECT_EQ(question.buttons.at(1).text, "Dismiss");
+    EXPECT_EQ(question.buttons.at(0).text, "Dismiss");
+    EXPECT_EQ(question.buttons.at(1).text, "Try Again");
     EXPECT_EQ(requestsOf(Ask::open).size(), 2);
     EXPECT_EQ(store().userProfiles().get().size(), users + 1);
 

@@ -28,7 +28,7 @@ protected:
     MenuBarViewTest()
     {
         start();
-        menuModel = std::make_unique<MenuBarModel>(*model, prompter, MenuBarModel::Requests{[] {}, [] {}, [] {}});
+        menuModel = std::make_unique<MenuBarModel>(*model, prompter, MenuBarModel::Requests{[] {}, [] {}, [] {}, [] {}});
     }
     ~MenuBarViewTest() override { QApplication::setPalette(QPalette()); }
 

@@ -31,6 +31,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidgetAction>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
+#include <QCloseEvent>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -157,6 +160,45 @@ TEST_F(VelmorAppTest, ShortcutsOpenTheAdminWindowAndTheInspectorOfTheMappingWind
 
 // "Delete PACS" in the admin window asks in a real dialog, whose Return and
 // Escape keep the profile; only "Delete" deletes it.
+// The title bar's × (and Alt+F4) close the inspector through its window: it opens again
+// after each close, by the shortcut and by System → Diagnostics, however it was closed.
+TEST_F(VelmorAppTest, TheInspectorClosedByItsWindowOpensAgain)
+{
+    const auto closeByWindow = [&] {
+        QWidget* inspector = app->windows().hidInspector();
+        ASSERT_TRUE(inspector && inspector->windowHandle());
+        // What the window manager's close (×, Alt+F4) delivers: a spontaneous close to the window.
+        QCloseEvent event;
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QCoreApplication::sendEvent(inspector->windowHandle(), &event);
+        settle();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
+        EXPECT_FALSE(app->windows().hidInspector()) << "closed, not only hidden";
+    };
+    keys(mapping(), Qt::Key_I);
+    closeByWindow();
+    keys(mapping(), Qt::Key_I);
+    ASSERT_TRUE(app->windows().hidInspector());
+    EXPECT_TRUE(app->windows().hidInspector()->isVisible()) << "the shortcut opens it again";
+
+    closeByWindow();
+    EXPECT_FALSE(controller().state().get().showInspector);
+    controller().showHIDInspector(); // System → Diagnostics
+    settle();
+    ASSERT_TRUE(app->windows().hidInspector());
+    EXPECT_TRUE(app->windows().hidInspector()->isVisible()) << "Diagnostics opens it again";
+
+    // Escape still closes it, and it opens again after that too.
+    QTest::keyClick(app->windows().hidInspector(), Qt::Key_Escape);
+    settle();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    settle();
+    keys(mapping(), Qt::Key_I);
+    ASSERT_TRUE(app->windows().hidInspector());
+    EXPECT_TRUE(app->windows().hidInspector()->isVisible());
+}
+
 TEST_F(VelmorAppTest, DeletePacsInTheAdminWindowAsksFirstAndOnlyDeleteDeletes)
 {
     ProfileStore& store = app->model().profileStore();

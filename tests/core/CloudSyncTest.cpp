@@ -34,11 +34,14 @@ protected:
         model->handleRemoteNotification(notification.toRemoteNotificationDictionary());
         queue->runUntilIdle();
     }
+    // The report's lines, without the notice of its findings that closes it.
     QStringList diagnose()
     {
         model->runCloudDiagnostics();
         queue->runUntilIdle();
-        return newLines();
+        QStringList lines = newLines();
+        EXPECT_TRUE(!lines.isEmpty() && lines.takeLast().startsWith("[info] Cloud Sync Diagnostics: CloudKit account "));
+        return lines;
     }
 
     qsizetype seen = 0;
@@ -131,7 +134,13 @@ TEST_F(CloudSync, DiagnosticsTokenAuthorizationAndEntitlementLines)
                                   "contentAvailable=true, alertBody=Velmor updated",
                                   "Subscription VelmorProfiles.query.subscription: type=query, "
                                   "contentAvailable=true, alertBody=Velmor updated",
-                                  "CloudKit profiles record updatedAt=nil, modified=2024-03-05 06:07:08 +0000"}));
+                                  "CloudKit profiles record updatedAt=nil, modified=2024-03-05 06:07:08 +0000",
+                                  "[info] Cloud Sync Diagnostics: CloudKit account status: available; CloudKit user "
+                                  "record ID: _user; CloudKit subscriptions: 2 found; CloudKit profiles record "
+                                  "updatedAt=nil, modified=2024-03-05 06:07:08 +0000. The whole report is in the "
+                                  "Event Log."}));
+    ASSERT_TRUE(model->alertMessage().get());
+    EXPECT_EQ(model->alertMessage().get()->title, "Cloud Sync Diagnostics") << "shown where the user looks";
     record.setValue("updatedAt", QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), Qt::UTC));
     cloud.putRecord(record);
     EXPECT_EQ(diagnose().last(),

@@ -320,3 +320,34 @@ TEST(SvgIconImage, RendersAtFixedLongestSideAndRefusesBrokenHostileOversizedOrIr
     QDir(dir.path()).mkdir("folder.svg");
     EXPECT_FALSE(loadSvgIconFile(dir.filePath("folder.svg")));
 }
+
+// The count of lookups under way follows every start, outcome and drop, a file that
+// changed while it was looked up included.
+TEST(CustomIconOutcomes, TheCountUnderWayFollowsStartsOutcomesAndDrops)
+{
+    using velmor::CustomIconOutcomes;
+    velmor::files::FileStamp first;
+    first.kind = velmor::files::FileKind::regular;
+    first.size = 10;
+    velmor::files::FileStamp changed = first;
+    changed.size = 11;
+    CustomIconOutcomes outcomes;
+    const std::optional<quint64> a = outcomes.start("a.svg", first);
+    const std::optional<quint64> b = outcomes.start("b.svg", first);
+    ASSERT_TRUE(a && b);
+    EXPECT_FALSE(outcomes.start("a.svg", first)) << "already under way";
+    EXPECT_EQ(outcomes.underway(), 2);
+    const std::optional<quint64> again = outcomes.start("a.svg", changed);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(outcomes.underway(), 2) << "the changed file's lookup replaces the first";
+    outcomes.settle("a.svg", *a, QString("key")); // the first lookup's outcome: dropped
+    EXPECT_EQ(outcomes.underway(), 2);
+    outcomes.settle("a.svg", *again, QString("key"));
+    outcomes.abandon("b.svg", *b);
+    EXPECT_EQ(outcomes.underway(), 0);
+    outcomes.settle("a.svg", *again, std::nullopt);
+    outcomes.abandon("b.svg", *b);
+    EXPECT_EQ(outcomes.underway(), 0) << "nothing counted twice";
+    ASSERT_TRUE(outcomes.start("a.svg", first));
+    EXPECT_EQ(outcomes.underway(), 1) << "a known outcome looked up again";
+}

@@ -201,6 +201,7 @@ void MappingController::setSearchFocused(bool focused) { update(values_.searchFo
 void MappingController::setMappingSearchText(const QString& text) { update(values_.mappingSearchText, text); }
 void MappingController::setMappingSearchFocused(bool focused) { update(values_.mappingSearchFocused, focused); }
 void MappingController::toggleEventLog() { update(values_.isLogExpanded, !values_.isLogExpanded); }
+void MappingController::showEventLog() { update(values_.isLogExpanded, true); }
 
 void MappingController::copyEventLog()
 {

@@ -137,6 +137,8 @@ public:
     void setMappingSearchText(const QString& text);
     void setMappingSearchFocused(bool focused);
     void toggleEventLog();
+    // Expanded, whatever it was (the tray's diagnostics write their report there).
+    void showEventLog();
     // The event log on the clipboard: "<time with seconds> <message>" lines, newest first.
     void copyEventLog();
     void clearEventLog();

@@ -5,6 +5,8 @@
 #include "store/FileSystem.h"
 #include "store/ProfileStore.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <exception>
 
@@ -71,6 +73,10 @@ void ProfileExchangeFlow::importing(const QString& message, const std::function<
         return;
     try {
         operation(*path);
+    } catch (const FileError& error) {
+        // Not a profile that is invalid: a file that could not be read (too large, a pipe,
+        // a device) is told by its cause, as the banner tells it, with the path it was at.
+        fail({QUuid::createUuid(), importFailed, describe(error), QDir::toNativeSeparators(*path), retry});
     } catch (const std::exception& error) {
         fail({QUuid::createUuid(), importFailed, message, describe(error), retry});
     }
@@ -144,7 +150,8 @@ Prompter::Question ProfileExchangeFlow::errorQuestion(const ActionError& error)
 {
     return {error.title,
             error.message + QStringLiteral("\n\nDetails: ") + error.details,
-            {{tryAgainButton, Prompter::Role::normal}, {QStringLiteral("Dismiss"), Prompter::Role::cancel}},
+            // "Dismiss" first: Return closes the question rather than run the failed action again.
+            {{QStringLiteral("Dismiss"), Prompter::Role::cancel}, {tryAgainButton, Prompter::Role::normal}},
             std::nullopt,
             {}};
 }

@@ -21,7 +21,7 @@ struct TrayScene {
     ScriptedPlatform platform;
     AppModel model;
     ScriptedPrompter prompter;
-    MenuBarModel menuModel{model, prompter, {[] {}, [] {}, [] {}}};
+    MenuBarModel menuModel{model, prompter, {[] {}, [] {}, [] {}, [] {}}};
     MenuBarView menu{menuModel};
 };
 

@@ -5,11 +5,14 @@
 #include "support/ProfileStoreSeed.h"
 #include "model/FileNames.h"
 #include "store/FileSystem.h"
+#include "store/ProfileExchange.h"
 #include "ui/shared/ProfileExchangeFlow.h"
 #include "ui/shared/ScriptedPrompter.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <sys/stat.h>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -77,7 +80,8 @@ TEST_F(ProfileExchangeFlowTest, AFailedImportAsksInTheWindowsWordsAndTryAgainImp
         EXPECT_TRUE(lastMessage().startsWith(QString(user) + "\n\nDetails: ")) << lastMessage().toStdString();
         EXPECT_GT(lastMessage().size(), QString(user).size() + 11) << "with the error";
         EXPECT_EQ(prompter.requests().last().question.buttons,
-                  (QList<Prompter::Button>{{"Try Again", Prompter::Role::normal}, {"Dismiss", Prompter::Role::cancel}}));
+                  (QList<Prompter::Button>{{"Dismiss", Prompter::Role::cancel}, {"Try Again", Prompter::Role::normal}}));
+        EXPECT_EQ(Prompter::defaultButton(prompter.requests().last().question), "Dismiss") << "Return is safe";
         EXPECT_FALSE(exchange.errorAlert()) << "Escape is Dismiss: closed";
         EXPECT_EQ(changes, 2);
 
@@ -95,6 +99,33 @@ TEST_F(ProfileExchangeFlowTest, AFailedImportAsksInTheWindowsWordsAndTryAgainImp
     flow(true).importUserProfile();
     EXPECT_EQ(store().userProfiles().get().size(), users + 1);
     EXPECT_EQ(prompter.pendingCount(), 0);
+}
+
+// A file that cannot be read is no invalid profile: the question names the cause the
+// banner names (a pipe, a device, a file too large), with the path, and Return dismisses it.
+TEST_F(ProfileExchangeFlowTest, AnImportOfAFileThatCannotBeReadNamesItsCause)
+{
+    const QString fifo = supportPath("pipe.json");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString large = supportPath("large.json");
+    writeFile(large, QByteArray(ProfileExchange::maxFileSize + 1, ' '));
+    const qsizetype pacsCount = store().pacsProfiles().get().size();
+    for (const auto& [path, cause] : {std::pair{fifo, QStringLiteral("could not be read: it is not a regular file")},
+                                      std::pair{large, QStringLiteral("is too large to be a profile")},
+                                      std::pair{QStringLiteral("/dev/zero"), QStringLiteral("not a regular file")}}) {
+        prompter.queueFile(path);
+        flow(true).importPacsProfile();
+        const Prompter::Question question = prompter.requests().last().question;
+        EXPECT_EQ(question.title, "Import Failed");
+        EXPECT_FALSE(question.message.contains("Invalid PACS profile")) << question.message.toStdString();
+        EXPECT_TRUE(question.message.contains(cause)) << question.message.toStdString();
+        EXPECT_TRUE(question.message.endsWith("\n\nDetails: " + QDir::toNativeSeparators(path)));
+        queue->runUntilIdle(); // the store's banner comes on the main queue
+        ASSERT_TRUE(model->alertMessage().get());
+        EXPECT_TRUE(model->alertMessage().get()->message.contains(cause)) << "the banner tells the same cause";
+        EXPECT_EQ(Prompter::defaultButton(question), "Dismiss");
+    }
+    EXPECT_EQ(store().pacsProfiles().get().size(), pacsCount);
 }
 
 TEST_F(ProfileExchangeFlowTest, AFailedPacsExportAsksAndTryAgainOffersTheSameProfileUnderItsName)

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -38,10 +39,11 @@ QPushButton* button(const QString& text, const QString& name, QWidget* parent)
     return button;
 }
 
-// A custom icon's cell image, or the missing-icon symbol.
-QIcon customIcon(const CustomIcon& icon, const QColor& colour)
+// A custom icon's cell image from its drawing, or the missing-icon symbol.
+QIcon customIcon(std::optional<QImage> drawing, const QColor& colour)
 {
-    const ToolIconImage image = resolveToolIcon({ToolIconSource::custom, icon.fileName()}, std::nullopt);
+    const QString symbol = drawing ? QString() : missingCustomIconSymbol;
+    const ToolIconImage image{std::move(drawing), symbol};
     QPixmap pixmap(56, 56);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -49,6 +51,29 @@ QIcon customIcon(const CustomIcon& icon, const QColor& colour)
     ToolIconView::paint(painter, QRectF(0, 0, 56, 56), image, image.customImage ? colour : Theme::gray());
     return QIcon(pixmap);
 }
+
+// A cell whose tooltip is made when it is first shown: fitting a name to a tooltip's room
+// measures it, which thousands of cells would pay for at every fill.
+class GridCell : public QListWidgetItem {
+public:
+    GridCell(const QIcon& icon, const QString& label, QString named)
+        : QListWidgetItem(icon, label), named_(std::move(named))
+    {
+    }
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::ToolTipRole)
+            return QListWidgetItem::data(role);
+        if (!toolTip_)
+            toolTip_ = plainText::toolTip(ToolTipRoom().line({ToolTipRoom::name(named_)}));
+        return *toolTip_;
+    }
+
+private:
+    QString named_;
+    mutable std::optional<QString> toolTip_;
+};
 
 } // namespace
 
@@ -58,7 +83,7 @@ SFSymbolPicker::SFSymbolPicker(ToolIconSelection selected, QWidget* parent)
 }
 
 SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> controller, QWidget* parent)
-    : QWidget(parent), controller_(std::move(controller))
+    : QWidget(parent), controller_(std::move(controller)), feed_([this](const QList<int>& rows) { iconsArrived(rows); })
 {
     setMinimumSize(560, 520);
     auto* column = new QVBoxLayout(this);
@@ -154,9 +179,9 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
         controller_->select({source.value_or(ToolIconSource::system), item->data(Qt::UserRole).toString()});
     });
 
+    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { askForIconsOnScreen(); });
+
     subscription_ = controller_->state().subscribe([this](const SFSymbolPickerController::State& state) { render(state); });
-    // The grid holds pictures of the custom icons: they are made again as images arrive.
-    ToolIconView::repaintWhenImagesArrive(grid_, [this] { refreshCustomIcons(); });
 }
 
 SFSymbolPicker::~SFSymbolPicker() = default;
@@ -184,8 +209,10 @@ void SFSymbolPicker::render(const SFSymbolPickerController::State& state)
 
 bool SFSymbolPicker::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == grid_->viewport() && event->type() == QEvent::Resize)
+    if (watched == grid_->viewport() && event->type() == QEvent::Resize) {
         updateGridSize();
+        askForIconsOnScreen();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -219,35 +246,57 @@ void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
     updateGridSize();
     const int cellWidth = grid_->gridSize().width();
     const QColor colour = Qt::white;
-    const ToolTipRoom room;
+    const QFont font = Theme::font(Theme::TextStyle::caption2);
     // `label`: the cell's text; `named`: the name its tooltip shows, cut to the tooltip's room.
+    // Made whole before it joins the grid, so the grid hears of each cell once.
     auto add = [&](const QIcon& icon, const QString& label, const QString& named, ToolIconSource source,
                    const QString& name) {
-        auto* item = new QListWidgetItem(icon, label, grid_);
+        auto* item = new GridCell(icon, label, named);
         item->setData(Qt::UserRole, name);
         item->setData(selectionRole, velmor::toText(source));
-        item->setToolTip(plainText::toolTip(room.line({ToolTipRoom::name(named)})));
         item->setSizeHint(QSize(cellWidth - 6, 60));
-        item->setFont(Theme::font(Theme::TextStyle::caption2));
+        item->setFont(font);
+        grid_->addItem(item);
     };
+    QStringList fileNames;
     if (custom) {
-        for (const CustomIcon& icon : state.filteredCustomIcons)
-            add(customIcon(icon, colour), text::displayName(icon.displayName()), icon.displayName(),
-                ToolIconSource::custom, icon.fileName());
+        // Icons not drawn yet share one picture until their drawing arrives.
+        if (missingIcon_.isNull())
+            missingIcon_ = customIcon(std::nullopt, colour);
+        for (const CustomIcon& icon : state.filteredCustomIcons) {
+            const std::optional<QImage> drawing = feed_.image(icon.fileName());
+            add(drawing ? customIcon(drawing, colour) : missingIcon_, text::displayName(icon.displayName()),
+                icon.displayName(), ToolIconSource::custom, icon.fileName());
+            fileNames.append(icon.fileName());
+        }
     } else {
         for (const QString& name : state.filteredSymbols)
             add(SymbolIcons::instance().icon(name, colour), name, name, ToolIconSource::system, name);
     }
+    feed_.setIcons(std::move(fileNames));
+    askForIconsOnScreen();
 }
 
-void SFSymbolPicker::refreshCustomIcons()
+// The rows in view (and one more line of them), for the feed to ask for first.
+void SFSymbolPicker::askForIconsOnScreen()
 {
-    for (int row = 0; row < grid_->count(); ++row) {
+    const QSize cell = grid_->gridSize();
+    if (cell.isEmpty() || grid_->count() == 0)
+        return;
+    const QModelIndex top = grid_->indexAt(QPoint(cell.width() / 2, cell.height() / 2));
+    const int perLine = std::max(1, grid_->viewport()->width() / cell.width());
+    const int lines = grid_->viewport()->height() / cell.height() + 2;
+    feed_.showing(top.isValid() ? top.row() : 0, perLine * lines);
+}
+
+void SFSymbolPicker::iconsArrived(const QList<int>& rows)
+{
+    for (const int row : rows) {
         QListWidgetItem* item = grid_->item(row);
-        if (item->data(selectionRole).toString() == velmor::toText(ToolIconSource::custom)) {
-            const QString fileName = item->data(Qt::UserRole).toString();
-            item->setIcon(customIcon(CustomIcon(fileName, fileName), Qt::white));
-        }
+        if (!item)
+            continue;
+        const std::optional<QImage> drawing = feed_.image(item->data(Qt::UserRole).toString());
+        item->setIcon(drawing ? customIcon(drawing, Qt::white) : missingIcon_);
     }
 }
 

@@ -2,7 +2,9 @@
 
 #include "platform/Published.h"
 #include "ui/admin/SFSymbolPickerController.h"
+#include "ui/shared/CustomIconFeed.h"
 
+#include <QIcon>
 #include <QWidget>
 
 #include <memory>
@@ -36,7 +38,8 @@ private:
     void updateGridSize();
     void render(const SFSymbolPickerController::State& state);
     void fillGrid(const SFSymbolPickerController::State& state);
-    void refreshCustomIcons();
+    void askForIconsOnScreen();
+    void iconsArrived(const QList<int>& rows);
 
     std::unique_ptr<SFSymbolPickerController> controller_;
     QPushButton* openFolder_;
@@ -51,6 +54,11 @@ private:
     // What the grid shows, so that a render without a change keeps it (and its scrolling).
     QStringList gridKeys_;
     int columns_ = 6;
+    // The custom icons' drawings, asked for those on screen first; each row's picture is
+    // made again only when its own drawing arrives.
+    CustomIconFeed feed_;
+    // The one picture of every custom icon not drawn yet.
+    QIcon missingIcon_;
     Subscription subscription_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QChildEvent>
 #include <QCloseEvent>
+#include <QMetaObject>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -94,8 +95,11 @@ void SheetHost::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
+    // The dismissal runs once this close is over: a close the presenter asks for from
+    // inside the window system's close would be swallowed by it, leaving the host hidden
+    // but never closed (and the presenter waiting for it to close).
     event->ignore();
-    reject();
+    QMetaObject::invokeMethod(this, [this] { reject(); }, Qt::QueuedConnection);
 }
 
 } // namespace velmor
