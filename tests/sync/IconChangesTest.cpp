@@ -1,7 +1,8 @@
 #include "model/CustomIcon.h"
 #include "platform/MainQueue.h"
 #include "platform/cloud/memory/MemoryCloud.h"
-#include "support/InProcessIconRenderer.h"
+#include "IconMachines.h"
+
 #include "support/TestSupport.h"
 #include "sync/CloudKitIconSync.h"
 #include "sync/IconFolder.h"
@@ -17,11 +18,7 @@ using Call = MemoryCloud::Call;
 
 namespace {
 
-QByteArray svg(const char* colour)
-{
-    return R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 8 8"><rect width="8" height="8" fill=")" +
-           QByteArray(colour) + R"("/></svg>)";
-}
+QByteArray svg(const char* colour) { return test::svgOf(colour); }
 
 QDateTime year(int y) { return QDateTime(QDate(y, 6, 1), QTime(12, 0), Qt::UTC); }
 
@@ -36,77 +33,18 @@ protected:
     int fault(Step step) const override { return step == Step::create ? createFault : writeFault; }
 };
 
-// Machines of one user, each with its own icons folder and base, on one cloud in memory.
-class IconChanges : public test::PlatformFixture {
+// Machines of one user, each with its own icons folder and base, on one cloud in memory,
+// whose icons folders can be made full or read-only.
+class IconChanges : public test::IconMachines {
 protected:
-    struct Machine {
-        QTemporaryDir icons;
-        QTemporaryDir data;
-        std::shared_ptr<Database> database;
-        std::unique_ptr<CloudKitIconSync> sync;
-        FaultyFolder* folder = nullptr;
-        QStringList problems;
-        QStringList kept;
-        QStringList logged;
-
-        QString path(const QString& name) const { return icons.filePath(name); }
-        QByteArray drawing(const QString& name) const
-        {
-            return QFileInfo::exists(path(name)) ? test::readFile(path(name)) : QByteArray();
-        }
-    };
-
-    std::unique_ptr<Machine> machine()
-    {
-        auto made = std::make_unique<Machine>();
-        made->database = cloud.makeClient()->privateCloudDatabase();
-        restart(*made);
-        return made;
-    }
-    // A new start: the sync made afresh, the base read from its folder.
-    void restart(Machine& m)
-    {
-        m.sync.reset();
-        auto folder = std::make_unique<FaultyFolder>(m.icons.path());
-        m.folder = folder.get();
-        m.sync = std::make_unique<CloudKitIconSync>(*m.database, m.icons.path(), temporary.path(), m.data.path(),
-                                                    std::move(folder));
-        m.sync->setRefusalHandler([raw = &m](const QString& text) { raw->problems << text; });
-        m.sync->setKeptHandler([raw = &m](const QString& text) { raw->kept << text; });
-        m.sync->setLogHandler([raw = &m](const QString& text) { raw->logged << text; });
-    }
-    void sync(Machine& m, const QStringList& names = {"scan.svg"})
-    {
-        m.sync->syncIcons(names);
-        queue->runUntilIdle();
-    }
-    static void draw(Machine& m, const QByteArray& bytes, const QDateTime& date, const QString& name = "scan.svg")
-    {
-        test::writeFile(m.path(name), bytes);
-        QFile file(m.path(name));
-        ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(date, QFileDevice::FileModificationTime));
-    }
-    QByteArray inCloud(const QString& record = "scan") const
-    {
-        const std::optional<Record> stored = cloud.storedRecord(record);
-        return stored ? test::readFile(stored->asset("svgAsset")->filePath) : QByteArray();
-    }
-    // A record as another client left it.
+    std::unique_ptr<IconFolder> makeFolder(const QString& path) override { return std::make_unique<FaultyFolder>(path); }
+    static FaultyFolder& faults(const Machine& m) { return static_cast<FaultyFolder&>(*m.folder); }
+    // A record as another client left it, with its preview.
     void putIcon(const QString& name, const QByteArray& document, const QDateTime& updatedAt)
     {
-        test::writeFile(temporary.filePath("put"), document);
-        Record record("VelmorIcon", name);
-        record.setValue("svgAsset", Asset{temporary.filePath("put")});
-        record.setValue("pngAsset", Asset{temporary.filePath("put")});
-        record.setValue("updatedAt", updatedAt);
-        cloud.putRecord(record);
-        QFile::remove(temporary.filePath("put"));
+        IconMachines::putIcon(name, document, updatedAt, true);
     }
     int saves() const { return cloud.callCount(Call::saveRecord); }
-
-    test::InProcessIconRenderer renderer;
-    MemoryCloud cloud;
-    QTemporaryDir temporary;
 };
 
 // A drawing replaced on one side goes to the other whatever its file date says, also
@@ -282,21 +220,21 @@ TEST_F(IconChanges, AFullOrReadOnlyFolderIsToldOncePerCauseAndTheNextSyncComplet
     const auto m = machine();
     putIcon("a", svg("red"), year(2024));
     putIcon("b", svg("blue"), year(2024));
-    m->folder->writeFault = ENOSPC;
+    faults(*m).writeFault = ENOSPC;
     for (int round = 0; round < 2; ++round)
         sync(*m, {"a", "b"});
     ASSERT_EQ(m->problems.size(), 1);
     EXPECT_EQ(m->problems.first(),
               "2 icons could not be synced: 2 files that could not be written. See the Event Log.");
     EXPECT_TRUE(m->logged.first().contains("No space left on device"));
-    m->folder->writeFault = 0;
-    m->folder->createFault = EROFS;
+    faults(*m).writeFault = 0;
+    faults(*m).createFault = EROFS;
     sync(*m, {"a", "b"});
     ASSERT_EQ(m->problems.size(), 2);
     EXPECT_TRUE(m->logged.last().contains("Read-only file system"));
     EXPECT_TRUE(QDir(m->icons.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
-    m->folder->createFault = 0;
+    faults(*m).createFault = 0;
     restart(*m); // as at the next start
     sync(*m, {"a", "b"});
     EXPECT_EQ(m->drawing("a.svg"), svg("red"));

@@ -4,6 +4,7 @@
 #include "support/InProcessIconRenderer.h"
 #include "support/TestSupport.h"
 #include "sync/CloudKitIconSync.h"
+#include "sync/IconFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,6 +30,8 @@ protected:
         QTemporaryDir data;
         std::shared_ptr<cloud::Database> database;
         std::unique_ptr<CloudKitIconSync> sync;
+        // The sync's icons folder, made by makeFolder.
+        IconFolder* folder = nullptr;
         QStringList problems;
         QStringList kept;
         QStringList logged;
@@ -52,7 +55,10 @@ protected:
     void restart(Machine& m)
     {
         m.sync.reset();
-        m.sync = std::make_unique<CloudKitIconSync>(*m.database, m.icons.path(), temporary.path(), m.data.path());
+        std::unique_ptr<IconFolder> folder = makeFolder(m.icons.path());
+        m.folder = folder.get();
+        m.sync = std::make_unique<CloudKitIconSync>(*m.database, m.icons.path(), temporary.path(), m.data.path(),
+                                                    std::move(folder));
         m.sync->setRefusalHandler([raw = &m](const QString& text) { raw->problems << text; });
         m.sync->setKeptHandler([raw = &m](const QString& text) { raw->kept << text; });
         m.sync->setLogHandler([raw = &m](const QString& text) { raw->logged << text; });
@@ -62,13 +68,16 @@ protected:
         m.sync->syncIcons(names);
         queue->runUntilIdle();
     }
-    static void draw(Machine& m, const QByteArray& bytes, int secondsAgo, const QString& name = "scan.svg")
+    virtual std::unique_ptr<IconFolder> makeFolder(const QString& path) { return std::make_unique<IconFolder>(path); }
+    static void draw(Machine& m, const QByteArray& bytes, const QDateTime& date, const QString& name = "scan.svg")
     {
         writeFile(m.path(name), bytes);
         QFile file(m.path(name));
-        ASSERT_TRUE(file.open(QIODevice::Append) &&
-                    file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo),
-                                     QFileDevice::FileModificationTime));
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(date, QFileDevice::FileModificationTime));
+    }
+    static void draw(Machine& m, const QByteArray& bytes, int secondsAgo, const QString& name = "scan.svg")
+    {
+        draw(m, bytes, QDateTime::currentDateTimeUtc().addSecs(-secondsAgo), name);
     }
     QByteArray inCloud(const QString& record = "scan") const
     {
@@ -77,14 +86,20 @@ protected:
     }
 
     // A record as another client left it.
-    void putIcon(const QString& name, const QByteArray& document, int secondsAgo)
+    void putIcon(const QString& name, const QByteArray& document, const QDateTime& updatedAt, bool withPreview = false)
     {
         writeFile(temporary.filePath("put"), document);
         cloud::Record record("VelmorIcon", name);
         record.setValue("svgAsset", cloud::Asset{temporary.filePath("put")});
-        record.setValue("updatedAt", QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
+        if (withPreview)
+            record.setValue("pngAsset", cloud::Asset{temporary.filePath("put")});
+        record.setValue("updatedAt", updatedAt);
         cloud.putRecord(record);
         QFile::remove(temporary.filePath("put"));
+    }
+    void putIcon(const QString& name, const QByteArray& document, int secondsAgo)
+    {
+        putIcon(name, document, QDateTime::currentDateTimeUtc().addSecs(-secondsAgo));
     }
 
     InProcessIconRenderer renderer;
