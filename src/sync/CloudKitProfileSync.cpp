@@ -109,8 +109,9 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
 
 CloudKitProfileSync::~CloudKitProfileSync()
 {
-    if (hasStarted_)
-        rememberLeftDocument();
+    // At quit, at once: nothing comes back from the queue once this is gone.
+    if (hasStarted_ && !localRestore_ && !profileStore_->hasUnsavedChanges())
+        memory_.rememberLeftDocument(profileStore_->makeSyncPayload());
 }
 
 void CloudKitProfileSync::start()
@@ -340,7 +341,7 @@ QCoro::Task<> CloudKitProfileSync::upload(int conflicts)
         cloud::Record saved = co_await cloudkit::saveRecord(database_, std::move(record));
         rememberBase(saved, payload);
         localRestore_.reset();
-        memory_.rememberLeftDocument(payload);
+        rememberLeft(payload);
         cacheRecord(std::move(saved));
         uploadOwed_ = false;
         rememberSync();

@@ -2,6 +2,7 @@
 
 #include "platform/Debouncer.h"
 #include "platform/MainQueue.h"
+#include "platform/SerialQueue.h"
 #include "platform/cloud/Container.h"
 #include "sync/ChangeNotices.h"
 #include "sync/EmptyFolderGuard.h"
@@ -268,6 +269,9 @@ private:
     void noticeLocalRestore();
     // Remembers the document profiles.json holds as the one this computer left there.
     void rememberLeftDocument();
+    // The same for `document`, told by a digest made on a queue of its own: a document of
+    // many megabytes costs the window's thread nothing.
+    void rememberLeft(QByteArray document);
     // Keeps the versions this computer last synced of what the restore changes, and tells.
     QCoro::Task<> keepForLocalRestore();
     // With a restore to send: it goes over `record` unmerged (true), uploaded soon.
@@ -326,6 +330,7 @@ private:
     bool pendingUploadAfterInitialSync_ = false;
     bool hasLoggedNoAccount_ = false;
     SyncMemory memory_;
+    std::unique_ptr<SerialQueue> digests_ = SerialQueue::create(QStringLiteral("com.velmor.profiledigest"));
     SyncBase base_;
     bool isReconciling_ = false;
     bool reconcileAgain_ = false;

@@ -78,7 +78,7 @@ void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray 
     // change: weighed against the record's document, and uploaded.
     const bool repaired = saved != document;
     rememberBase(record, std::move(document));
-    memory_.rememberLeftDocument(saved);
+    rememberLeft(saved);
     if (repaired && sendsRepairs)
         queueSync();
 }

@@ -29,7 +29,17 @@ void CloudKitProfileSync::rememberLeftDocument()
 {
     // A restore made here is known again at the next start until it went up.
     if (!localRestore_ && !profileStore_->hasUnsavedChanges())
-        memory_.rememberLeftDocument(profileStore_->makeSyncPayload());
+        rememberLeft(profileStore_->makeSyncPayload());
+}
+
+void CloudKitProfileSync::rememberLeft(QByteArray document)
+{
+    digests_->async([document = std::move(document), weak = weak_from_this()] {
+        postToMain([weak, digest = SyncMemory::digestOf(document)]() mutable {
+            if (const auto self = weak.lock())
+                self->memory_.rememberLeftDigest(std::move(digest));
+        });
+    });
 }
 
 QCoro::Task<> CloudKitProfileSync::keepForLocalRestore()

@@ -23,11 +23,6 @@ const QString recordKey = QStringLiteral("recordDate");
 const QString countsAsKey = QStringLiteral("countsAs");
 const QString leftKey = QStringLiteral("profilesDigest");
 
-QByteArray digestOf(const QByteArray& document)
-{
-    return QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
-}
-
 QString text(const QDateTime& date) { return date.toUTC().toString(Qt::ISODateWithMs); }
 QDateTime dateFrom(const QJsonValue& value) { return QDateTime::fromString(value.toString(), Qt::ISODateWithMs); }
 
@@ -109,9 +104,15 @@ std::optional<bool> SyncMemory::leftDocument(const QByteArray& document) const
     return digestOf(document) == leftDigest_;
 }
 
-void SyncMemory::rememberLeftDocument(const QByteArray& document)
+QByteArray SyncMemory::digestOf(const QByteArray& document)
 {
-    QByteArray digest = digestOf(document);
+    return QCryptographicHash::hash(document, QCryptographicHash::Sha256).toHex();
+}
+
+void SyncMemory::rememberLeftDocument(const QByteArray& document) { rememberLeftDigest(digestOf(document)); }
+
+void SyncMemory::rememberLeftDigest(QByteArray digest)
+{
     if (digest == leftDigest_)
         return;
     leftDigest_ = std::move(digest);

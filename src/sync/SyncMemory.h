@@ -40,6 +40,9 @@ public:
     // known yet), and remembering that it is. Told by a digest.
     std::optional<bool> leftDocument(const QByteArray& document) const;
     void rememberLeftDocument(const QByteArray& document);
+    // The digest a document is told by (any thread), and remembering one made so.
+    static QByteArray digestOf(const QByteArray& document);
+    void rememberLeftDigest(QByteArray digest);
 
 private:
     void write() const;
