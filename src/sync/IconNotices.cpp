@@ -1,7 +1,7 @@
 #include "sync/IconNotices.h"
 
 #include "model/SvgIconImage.h"
-#include "platform/Text.h"
+#include "sync/IconSyncTexts.h"
 #include "sync/SyncTexts.h"
 
 #include <QDir>
@@ -9,10 +9,6 @@
 namespace velmor {
 
 namespace {
-
-// The name cut to its room but neither escaped nor isolated: the alert and the log
-// show the message's controls themselves, and would show marks put here as escapes.
-QString quotedName(const QString& name) { return u'“' + text::shortenedName(name) + u'”'; }
 
 QString counted(qsizetype n, const char* one, const char* many)
 {
@@ -88,12 +84,12 @@ QString iconNameRefusedText(const QString& name)
 {
     return QStringLiteral("The icon name %1 is not synced: only names of SVG files that read as they are written "
                           "(no direction marks, control characters or “/”) travel between computers.")
-        .arg(quotedName(name));
+        .arg(quotedIconName(name));
 }
 
 std::optional<QString> localRefusalText(const QString& fileName, const QString& folder, const files::FileStamp& stamp)
 {
-    const QString icon = quotedName(fileName);
+    const QString icon = quotedIconName(fileName);
     const QString where = QDir::toNativeSeparators(folder);
     switch (stamp.kind) {
     case files::FileKind::missing:
@@ -117,13 +113,13 @@ std::optional<QString> localRefusalText(const QString& fileName, const QString& 
 QString remoteRefusalText(const QString& fileName, const QString& reason)
 {
     return QStringLiteral("The drawing of the icon %1 in iCloud was refused: %2")
-        .arg(quotedName(fileName), reason);
+        .arg(quotedIconName(fileName), reason);
 }
 
 QString iconWriteFailureText(const QString& fileName, const QString& folder, const QString& reason)
 {
     return QStringLiteral("The icon %1 from iCloud could not be written in “%2”: %3. The next sync tries again.")
-        .arg(quotedName(fileName), QDir::toNativeSeparators(folder), reason);
+        .arg(quotedIconName(fileName), QDir::toNativeSeparators(folder), reason);
 }
 
 } // namespace velmor

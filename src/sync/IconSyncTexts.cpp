@@ -9,11 +9,7 @@
 
 namespace velmor {
 
-namespace {
-
-QString quoted(const QString& name) { return u'“' + text::shortenedName(name) + u'”'; }
-
-} // namespace
+QString quotedIconName(const QString& name) { return u'“' + text::shortenedName(name) + u'”'; }
 
 QString iconCloudRefusalText(const QString& recordName, const QString& reason)
 {
@@ -21,12 +17,12 @@ QString iconCloudRefusalText(const QString& recordName, const QString& reason)
     if (reason.contains(files::systemErrorText(ENAMETOOLONG)))
         return QStringLiteral("The icon %1 could not be synced: its name is too long for the cloud folder (%2). "
                               "Give the icon a shorter name to sync it.")
-            .arg(quoted(recordName), reason);
+            .arg(quotedIconName(recordName), reason);
     // The folder database's own texts about a record name it already.
     if (reason.contains(u'“' + recordName + u'”'))
         return reason;
     return QStringLiteral("The icon %1 could not be synced: %2 The next sync tries again.")
-        .arg(quoted(recordName), reason.endsWith(u'.') ? reason : reason + u'.');
+        .arg(quotedIconName(recordName), reason.endsWith(u'.') ? reason : reason + u'.');
 }
 
 QString iconSpellingsText(const QString& synced, const QString& other, const QString& folder)
@@ -34,7 +30,7 @@ QString iconSpellingsText(const QString& synced, const QString& other, const QSt
     return QStringLiteral("The icons %1 and %2 in “%3” are one icon between computers, but hold different "
                           "drawings: %1 is synced, and %2 stays on this computer only. Rename one of them to "
                           "sync both.")
-        .arg(quoted(synced), quoted(other), QDir::toNativeSeparators(folder));
+        .arg(quotedIconName(synced), quotedIconName(other), QDir::toNativeSeparators(folder));
 }
 
 } // namespace velmor
