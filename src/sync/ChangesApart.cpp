@@ -1,6 +1,7 @@
 #include "sync/ChangesApart.h"
 
 #include "store/LoadResult.h"
+#include "store/OwnChangesBase.h"
 
 namespace velmor {
 
@@ -41,11 +42,12 @@ ChangesApart merged(const LoadResult& was, const LoadResult& ours, const LoadRes
 } // namespace
 
 ChangesApart ChangesApart::compare(const std::optional<QByteArray>& base, const QByteArray& local,
-                                   const QByteArray& remote, bool recordUnchanged, ProfileMerge::Later later)
+                                   const QByteArray& remote, bool recordUnchanged, ProfileMerge::Later later,
+                                   bool recordFollows)
 {
     if (local == remote)
         return {Kind::inSync, std::nullopt, false};
-    if (base) {
+    if (base && recordFollows) {
         const bool localChanged = local != *base;
         if (recordUnchanged || remote == *base)
             return {localChanged && !sameProfiles(local, *base) ? Kind::localOnly : Kind::inSync, std::nullopt, false};
@@ -59,7 +61,9 @@ ChangesApart ChangesApart::compare(const std::optional<QByteArray>& base, const 
     if (*ours == *theirs)
         return {Kind::inSync, std::nullopt, false};
     // A base that cannot be read is no base: nothing either side holds is dropped.
-    const std::optional<LoadResult> was = base ? profilesIn(*base) : std::nullopt;
+    std::optional<LoadResult> was = base ? profilesIn(*base) : std::nullopt;
+    if (was && !recordFollows)
+        was = OwnChangesBase::of(*was, *theirs);
     if (!was)
         return merged(LoadResult{}, *ours, *theirs, later);
     // Bytes apart, content alike: an edit undone, or the same profiles written anew.

@@ -33,10 +33,13 @@ struct ChangesApart {
     qint64 mergedBytes = 0;
 
     // `base`: none when there is no usable one. `recordUnchanged`: the record is still
-    // the one the base came from (its change tag), whatever its bytes. Decodes only
-    // what the bytes cannot tell.
+    // the one the base came from (its change tag), whatever its bytes. `recordFollows`:
+    // the record may descend from the base; otherwise (it names no history) the base
+    // tells only what this computer changed (OwnChangesBase). Decodes only what the
+    // bytes cannot tell.
     static ChangesApart compare(const std::optional<QByteArray>& base, const QByteArray& local,
-                                const QByteArray& remote, bool recordUnchanged, ProfileMerge::Later later);
+                                const QByteArray& remote, bool recordUnchanged, ProfileMerge::Later later,
+                                bool recordFollows = true);
 };
 
 } // namespace velmor

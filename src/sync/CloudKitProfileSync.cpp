@@ -110,7 +110,7 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
 CloudKitProfileSync::~CloudKitProfileSync()
 {
     // At quit, at once: nothing comes back from the queue once this is gone.
-    if (hasStarted_ && !localRestore_ && !profileStore_->hasUnsavedChanges())
+    if (hasStarted_ && !localRestore_ && !putBackAlone_ && !profileStore_->hasUnsavedChanges())
         memory_.rememberLeftDocument(profileStore_->makeSyncPayload());
 }
 
@@ -514,6 +514,8 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
     }
     if (fetched && record) {
         cacheRecord(record);
+        if (adoptPutBackAlone(*record))
+            co_await keepForLocalRestore();
         if (!goesOverWithLocalRestore(*record))
             applyRemoteRecord(*record, true);
         letGo(record);

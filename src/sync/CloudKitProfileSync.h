@@ -212,7 +212,7 @@ private:
     // `remote`: the record's date, which a merge that is the record's profiles keeps.
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
     // A copy put back, or a record made after one, that this computer has not taken.
-    static bool isRestore(const cloud::Record& record, const SyncBase::Stamp& synced);
+    bool isRestore(const cloud::Record& record, const SyncBase::Stamp& synced) const;
     // --- Records not taken (CloudKitProfileSyncRefusals.cpp).
     enum class Refusal {
         // The payload is no profiles document this computer can read.
@@ -278,6 +278,10 @@ private:
     bool goesOverWithLocalRestore(const cloud::Record& record);
     // Marks an upload as that restore.
     void markLocalRestore(cloud::Record& upload) const;
+    // A profiles.json put back alone where nothing this computer synced is kept (a new
+    // disk): when `record` shares its profiles, the data synced with the account before,
+    // and it goes up as a restore, the record's versions of what it changes kept (true).
+    bool adoptPutBackAlone(const cloud::Record& record);
     // Keeps `record`, without its payload, as the last one seen.
     void cacheRecord(std::optional<cloud::Record> record);
     // A fetched record, once used, goes away from the window's thread.
@@ -353,6 +357,11 @@ private:
     // The name of a restore put back here that has not gone up yet.
     std::optional<QString> localRestore_;
     bool localRestoreTold_ = false;
+    // profiles.json was there at start with no state of the sync beside it: the first
+    // record met tells whether it is a restore (adoptPutBackAlone).
+    bool putBackAlone_ = false;
+    // The restore was put back so: what it replaces is the record's, not a synced state.
+    bool restoredOnNewDisk_ = false;
     // The profiles as the last upload, take or merge logged them; none before the first.
     std::optional<LoadResult> lastLogged_;
 };

@@ -66,9 +66,11 @@ void CloudKitProfileSync::rememberBase(const cloud::Record& record, QByteArray d
     if (!account_ || record.recordChangeTag().isEmpty())
         return;
     const std::optional<SyncBase::Stamp> synced = base_.isFor(account_) ? base_.stamp() : std::nullopt;
-    base_.remember(recordLineage::stampAfter(*account_, record, remoteDate(record), synced,
-                                             synced && isRestore(record, *synced)),
-                   std::move(document));
+    SyncBase::Stamp stamp = recordLineage::stampAfter(*account_, record, remoteDate(record), synced,
+                                                      synced && isRestore(record, *synced));
+    // Known for months, beyond the stamp's few: a copy of any of them put back is a restore.
+    memory_.rememberSyncedRecords(*account_, recordLineage::tagsOf(stamp));
+    base_.remember(std::move(stamp), std::move(document));
 }
 
 void CloudKitProfileSync::rememberTaken(const cloud::Record& record, QByteArray document, const QByteArray& saved,
@@ -108,21 +110,26 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     const std::optional<QDateTime> localAt = localDate();
     const bool remoteIsLater = remote && localAt && *remote > *localAt;
     const ProfileMerge::Later later = remoteIsLater ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
-    // Made over another state than this computer's: the base is not what both sides came from.
-    if (stamp && recordLineage::descentOf(record, *stamp) == recordLineage::Descent::apart)
+    // A copy of a record put back, or one made after it: whatever it replaces here is kept.
+    const std::optional<SyncBase::Stamp> olderThan = stamp && isRestore(record, *stamp) ? stamp : std::nullopt;
+    // Made over another state than this computer's: the base is not what both sides came
+    // from. Naming no history: it tells only what this computer changed, and the record
+    // removes nothing this computer synced.
+    const recordLineage::Descent descent =
+        stamp ? recordLineage::descentOf(record, *stamp, memory_.syncedRecords()) : recordLineage::Descent::unknown;
+    if (descent == recordLineage::Descent::apart)
         base.reset();
+    const bool recordFollows = olderThan || descent != recordLineage::Descent::unknown;
     const bool recordUnchanged = base && record.recordChangeTag() == stamp->changeTag;
     // Named, not temporaries in the await: g++ 12 destroys those twice.
     QCoro::Task<std::optional<ChangesApart>> comparing =
-        decoder_.compare(std::move(base), local, payload, recordUnchanged, later, maxDocumentBytes());
+        decoder_.compare(std::move(base), local, payload, recordUnchanged, later, maxDocumentBytes(), recordFollows);
     std::optional<ChangesApart> changes = co_await std::move(comparing);
     // Edited or taken meanwhile: compared again with what the data is now.
     if (!changes || !(profileStore_->snapshot() == before) || !(base_.stamp() == stampBefore) || isTaking_) {
         reconcileAgain_ = true;
         co_return;
     }
-    // A copy of a record put back, or one made after it: whatever it replaces here is kept.
-    const std::optional<SyncBase::Stamp> olderThan = stamp && isRestore(record, *stamp) ? stamp : std::nullopt;
     switch (changes->kind) {
     case ChangesApart::Kind::inSync:
         if (!stamp || record.recordChangeTag() != stamp->changeTag)
@@ -252,9 +259,9 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
         scheduleUpload();
 }
 
-bool CloudKitProfileSync::isRestore(const cloud::Record& record, const SyncBase::Stamp& synced)
+bool CloudKitProfileSync::isRestore(const cloud::Record& record, const SyncBase::Stamp& synced) const
 {
-    switch (recordLineage::descentOf(record, synced)) {
+    switch (recordLineage::descentOf(record, synced, memory_.syncedRecords())) {
     case recordLineage::Descent::restore:
         return true;
     case recordLineage::Descent::unknown:

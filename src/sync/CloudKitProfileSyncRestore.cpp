@@ -17,7 +17,10 @@ void CloudKitProfileSync::noticeLocalRestore()
 {
     const QByteArray document = profileStore_->makeSyncPayload();
     const std::optional<bool> left = memory_.leftDocument(document);
-    if (!left)
+    // No state of the sync beside profiles.json, which was no new install: it was put back
+    // alone (a new disk). Known only once a record is met; until then nothing forgets it.
+    putBackAlone_ = !left && !memory_.wasFound() && !base_.stamp() && !profileStore_->isFreshInstall();
+    if (!left && !putBackAlone_)
         memory_.rememberLeftDocument(document);
     // Only where this computer has synced before: elsewhere the first contact decides.
     if (left.value_or(true) || profileStore_->isFreshInstall())
@@ -28,7 +31,7 @@ void CloudKitProfileSync::noticeLocalRestore()
 void CloudKitProfileSync::rememberLeftDocument()
 {
     // A restore made here is known again at the next start until it went up.
-    if (!localRestore_ && !profileStore_->hasUnsavedChanges())
+    if (!localRestore_ && !putBackAlone_ && !profileStore_->hasUnsavedChanges())
         rememberLeft(profileStore_->makeSyncPayload());
 }
 
@@ -67,11 +70,32 @@ QCoro::Task<> CloudKitProfileSync::keepForLocalRestore()
             co_return;
         }
         if (kept && !kept->files.isEmpty())
-            text += QStringLiteral(" The versions this computer last synced of the profiles it changes are kept "
-                                   "in “%1”: %2.")
-                        .arg(QDir::toNativeSeparators(folder), synctext::quotedList(kept->files));
+            text += QStringLiteral(" The versions %1 of the profiles it changes are kept in “%2”: %3.")
+                        .arg(restoredOnNewDisk_ ? QStringLiteral("in iCloud") : QStringLiteral("this computer last synced"),
+                             QDir::toNativeSeparators(folder), synctext::quotedList(kept->files));
     }
     report(synctext::warningTitle, text);
+}
+
+bool CloudKitProfileSync::adoptPutBackAlone(const cloud::Record& record)
+{
+    if (!putBackAlone_ || !account_)
+        return false;
+    putBackAlone_ = false;
+    const std::optional<QByteArray> payload = record.bytes(QStringLiteral("payload"));
+    // Profiles in common came from the account: this data synced with it, on the disk it came
+    // from. Otherwise the first contact decides, and the same profiles need no restore.
+    if (hasSynced_ || profileStore_->hasUnsavedChanges() || !payload || payload->isEmpty() || wasRefused(record) ||
+        profileStore_->holdsDocument(*payload) || !profileStore_->sharesProfilesWith(*payload)) {
+        rememberLeftDocument();
+        return false;
+    }
+    localRestore_ = QStringLiteral("restore-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    restoredOnNewDisk_ = true;
+    rememberSync();
+    // The record's profiles stand for what this computer synced: what the restore changes of them is kept.
+    rememberBase(record, *payload);
+    return true;
 }
 
 bool CloudKitProfileSync::goesOverWithLocalRestore(const cloud::Record& record)

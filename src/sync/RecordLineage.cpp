@@ -64,13 +64,14 @@ QString restoresOf(const cloud::Record& record)
     return isTag(tag) ? tag : QString();
 }
 
-Descent descentOf(const cloud::Record& record, const SyncBase::Stamp& synced)
+Descent descentOf(const cloud::Record& record, const SyncBase::Stamp& synced, const SyncedRecordTags& met)
 {
     const QString tag = record.recordChangeTag();
     if (tag == synced.changeTag)
         return Descent::same;
     // Every save gets a new tag: one this computer met before is a copy put back.
-    if (synced.seen.contains(tag) || synced.replaces.value_or(QStringList()).contains(tag))
+    if (synced.seen.contains(tag) || synced.replaces.value_or(QStringList()).contains(tag) ||
+        met.holds(synced.account, tag))
         return Descent::restore;
     const std::optional<QStringList> replaces = replacesOf(record);
     if (replaces && replaces->contains(synced.changeTag))
@@ -86,6 +87,11 @@ Descent descentOf(const cloud::Record& record, const SyncBase::Stamp& synced)
     if (generation && synced.generation && *generation <= *synced.generation)
         return *generation < *synced.generation ? Descent::restore : Descent::apart;
     return Descent::unknown;
+}
+
+QStringList tagsOf(const SyncBase::Stamp& stamp)
+{
+    return QStringList{stamp.changeTag} + stamp.seen + stamp.replaces.value_or(QStringList());
 }
 
 std::optional<qint64> plausibleGeneration(const cloud::Record& record, const std::optional<SyncBase::Stamp>& synced)

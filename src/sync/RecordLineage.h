@@ -2,6 +2,7 @@
 
 #include "platform/cloud/Record.h"
 #include "sync/SyncBase.h"
+#include "sync/SyncedRecordTags.h"
 
 #include <QDateTime>
 #include <QString>
@@ -36,8 +37,9 @@ enum class Descent {
     // Made over another state than this computer's (an upload that landed over another's,
     // a writer that kept or reused a number): merged with this computer's without a base.
     apart,
-    // It names no history, nor a number that says more: told by number and date, as
-    // records always were.
+    // It names no history, nor a number that says more (an older Velmor, a hand edit):
+    // told by number and date whether it is a copy put back; otherwise merged with this
+    // computer's against what this computer changed only, so it removes nothing synced.
     unknown,
 };
 
@@ -45,7 +47,10 @@ enum class Descent {
 std::optional<QStringList> replacesOf(const cloud::Record& record);
 QString restoresOf(const cloud::Record& record);
 
-Descent descentOf(const cloud::Record& record, const SyncBase::Stamp& synced);
+// `met`: the records synced long ago, beyond the stamp's few.
+Descent descentOf(const cloud::Record& record, const SyncBase::Stamp& synced, const SyncedRecordTags& met = {});
+// The tags a stamp names: its record's, the ones synced before it, and their ancestors.
+QStringList tagsOf(const SyncBase::Stamp& stamp);
 
 // The record's generation where it can be one against what `synced` met.
 std::optional<qint64> plausibleGeneration(const cloud::Record& record, const std::optional<SyncBase::Stamp>& synced);

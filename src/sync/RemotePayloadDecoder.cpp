@@ -112,11 +112,11 @@ QCoro::Task<std::optional<RepairedDocument>> RemotePayloadDecoder::repair(LoadRe
 QCoro::Task<std::optional<ChangesApart>> RemotePayloadDecoder::compare(std::optional<QByteArray> base, QByteArray local,
                                                                        QByteArray remote, bool recordUnchanged,
                                                                        ProfileMerge::Later later,
-                                                                       qint64 maxDocumentBytes)
+                                                                       qint64 maxDocumentBytes, bool recordFollows)
 {
     return onQueue<ChangesApart>(queue_, [base = std::move(base), local = std::move(local), remote = std::move(remote),
-                                          recordUnchanged, later, maxDocumentBytes] {
-        ChangesApart changes = ChangesApart::compare(base, local, remote, recordUnchanged, later);
+                                          recordUnchanged, later, maxDocumentBytes, recordFollows] {
+        ChangesApart changes = ChangesApart::compare(base, local, remote, recordUnchanged, later, recordFollows);
         // This computer's documents are written as it writes them; what the record adds may grow.
         const qint64 most = local.size() + (base ? base->size() : 0) + maxGrowth * remote.size();
         if (changes.merge)

@@ -44,7 +44,7 @@ public:
     // `maxDocumentBytes` is measured (ChangesApart::mergedBytes).
     QCoro::Task<std::optional<ChangesApart>> compare(std::optional<QByteArray> base, QByteArray local, QByteArray remote,
                                                      bool recordUnchanged, ProfileMerge::Later later,
-                                                     qint64 maxDocumentBytes);
+                                                     qint64 maxDocumentBytes, bool recordFollows = true);
     // The versions a merge lost, written as files into `folder` (ProfileStore::keepLostVersions):
     // the file names, or why one could not be written. With `replaced`, also each of its
     // profiles that the merge's profiles lack or hold otherwise.

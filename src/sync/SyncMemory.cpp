@@ -13,7 +13,8 @@ namespace velmor {
 
 namespace {
 
-constexpr qint64 maxFileBytes = 64 * 1024;
+// The synced records take most of it.
+constexpr qint64 maxFileBytes = 256 * 1024;
 const QString accountsKey = QStringLiteral("syncedAccounts");
 // Added later: files without it read as no places, and builds that know only the
 // accounts read the file as ever.
@@ -22,6 +23,9 @@ const QString datesKey = QStringLiteral("futureRecordDates");
 const QString recordKey = QStringLiteral("recordDate");
 const QString countsAsKey = QStringLiteral("countsAs");
 const QString leftKey = QStringLiteral("profilesDigest");
+const QString recordsKey = QStringLiteral("syncedRecords");
+const QString recordsAccountKey = QStringLiteral("account");
+const QString recordsTagsKey = QStringLiteral("tags");
 
 QString text(const QDateTime& date) { return date.toUTC().toString(Qt::ISODateWithMs); }
 QDateTime dateFrom(const QJsonValue& value) { return QDateTime::fromString(value.toString(), Qt::ISODateWithMs); }
@@ -51,6 +55,7 @@ SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(file
     // Never blocks on a FIFO and never reads a huge file: the memory is only a help.
     // Velmor's own file: a link in its place is not followed.
     const files::FileRead read = files::readRegular(path_, maxFileBytes);
+    wasFound_ = read.failure != files::ReadFailure::missing;
     if (!read.bytes)
         return;
     const std::optional<QByteArray>& bytes = read.bytes;
@@ -64,6 +69,9 @@ SyncMemory::SyncMemory(const QString& folder) : path_(QDir(folder).filePath(file
             countedDates_.append({record, countsAs});
     }
     leftDigest_ = root[leftKey].toString().toLatin1();
+    const QJsonObject records = root.value(recordsKey).toObject();
+    syncedRecords_ = SyncedRecordTags::decoded(records.value(recordsAccountKey).toString(),
+                                               records.value(recordsTagsKey).toString().toLatin1());
 }
 
 void SyncMemory::rememberSyncWith(const QString& account)
@@ -119,6 +127,12 @@ void SyncMemory::rememberLeftDigest(QByteArray digest)
     write();
 }
 
+void SyncMemory::rememberSyncedRecords(const QString& account, const QStringList& tags)
+{
+    if (syncedRecords_.add(account, tags))
+        write();
+}
+
 void SyncMemory::write() const
 {
     QJsonArray dates;
@@ -127,7 +141,9 @@ void SyncMemory::write() const
     const QJsonObject root{{accountsKey, QJsonArray::fromStringList(accounts_)},
                            {locationsKey, QJsonArray::fromStringList(locations_)},
                            {datesKey, dates},
-                           {leftKey, QString::fromLatin1(leftDigest_)}};
+                           {leftKey, QString::fromLatin1(leftDigest_)},
+                           {recordsKey, QJsonObject{{recordsAccountKey, syncedRecords_.account()},
+                                                    {recordsTagsKey, QString::fromLatin1(syncedRecords_.encoded())}}}};
     // Velmor's own file: replaced whole, a link in its place included, never written through.
     files::replaceWithOwnFile(path_, QJsonDocument(root).toJson());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/SyncedRecordTags.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -15,7 +17,8 @@ namespace velmor {
 // with and the places of their databases (a shared folder's path), what the
 // latest records dated in the future counted as when first seen, and which
 // document this computer last left in profiles.json (one put there while Velmor
-// was stopped is a restore). A file that is
+// was stopped is a restore), and the records it synced (a copy of one put back is
+// a restore, however long ago). A file that is
 // missing or cannot be read is an empty memory; a write that fails is remembered
 // for this run only.
 class SyncMemory {
@@ -27,6 +30,8 @@ public:
     // `folder`: where profiles.json is.
     explicit SyncMemory(const QString& folder);
 
+    // Something was at the file's place when the memory was made (even one it could not read).
+    bool wasFound() const { return wasFound_; }
     bool hasSyncedWith(const QString& account) const { return accounts_.contains(account); }
     void rememberSyncWith(const QString& account);
     bool hasSyncedAt(const QString& location) const { return locations_.contains(location); }
@@ -44,15 +49,21 @@ public:
     static QByteArray digestOf(const QByteArray& document);
     void rememberLeftDigest(QByteArray digest);
 
+    // The records synced with an account, and remembering more of them.
+    const SyncedRecordTags& syncedRecords() const { return syncedRecords_; }
+    void rememberSyncedRecords(const QString& account, const QStringList& tags);
+
 private:
     void write() const;
 
     QString path_;
+    bool wasFound_ = false;
     QStringList accounts_;
     QStringList locations_;
     // Record date → what it counts as, oldest first.
     QList<std::pair<QDateTime, QDateTime>> countedDates_;
     QByteArray leftDigest_;
+    SyncedRecordTags syncedRecords_;
 };
 
 } // namespace velmor

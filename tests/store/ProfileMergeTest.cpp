@@ -1,5 +1,6 @@
 #include "StoreOperationsFixture.h"
 
+#include "store/OwnChangesBase.h"
 #include "store/ProfileExchange.h"
 #include "store/ProfileMerge.h"
 
@@ -63,6 +64,35 @@ TEST_F(ProfileMergeTest, AChangeOnOneSideOnlyStays)
     local = base;
     remote.userProfiles = {u1, u3};
     EXPECT_EQ(names(merge(Later::local).merged.userProfiles), (QStringList{"U1", "U3"}));
+}
+
+// A record that names no history (an earlier state written again, plus its own user):
+// against the base of this computer's own changes, what it lacks stays, what it adds
+// comes, this computer's own edits win unopposed, and what it holds otherwise than the
+// synced state is a conflict whose losing version is handed back, never taken silently.
+TEST_F(ProfileMergeTest, AgainstOwnChangesARecordRemovesNothingAndRevertsNothingUnseen)
+{
+    PacsProfile synced = pacs;
+    synced.tools.append(makeTool("Synced later"));
+    base.pacsProfiles = {synced};
+    base.userProfiles = {u1, u2, renamed(u3, "U3 synced")};
+    local = base;
+    local.userProfiles[0] = renamed(u1, "U1 here");
+    const UserProfile r1 = makeUser("R1", pacs.id);
+    remote.pacsProfiles = {pacs};
+    remote.userProfiles = {u1, u2, u3, r1};
+    for (const Later later : {Later::local, Later::remote}) {
+        const ProfileMerge::Result result =
+            ProfileMerge::merge(OwnChangesBase::of(base, remote), local, remote, later);
+        ASSERT_EQ(result.merged.pacsProfiles.size(), 1);
+        EXPECT_EQ(result.merged.pacsProfiles.first().tools, synced.tools);
+        const QString third = later == Later::local ? "U3 synced" : "U3";
+        EXPECT_EQ(names(result.merged.userProfiles), (QStringList{"U1 here", "U2", third, "R1"}));
+        ASSERT_EQ(result.lostUserProfiles.size(), 1);
+        EXPECT_EQ(result.lostUserProfiles.first().profile.name, later == Later::local ? "U3" : "U3 synced");
+    }
+    // Against the synced state itself, the record would remove the tool and revert U3.
+    EXPECT_EQ(ProfileMerge::merge(base, local, remote, Later::local).merged.pacsProfiles.first().tools, pacs.tools);
 }
 
 TEST_F(ProfileMergeTest, TheSameChangeOnBothSidesIsTakenOnce)

@@ -95,6 +95,13 @@ protected:
         record.setServerMetadata({}, modified);
         return record;
     }
+    // As another machine of this version writes it: over the record stored now.
+    cloud::Record overStored(cloud::Record record) const
+    {
+        if (const std::optional<cloud::Record> stored = cloud.storedRecord("profiles"))
+            record.setValue("replaces", stored->recordChangeTag().toUtf8());
+        return record;
+    }
     QByteArray storedPayload() const { return cloud.storedRecord("profiles").value().bytes("payload").value_or(""); }
     int uploads() const { return cloud.callCount(Call::saveRecord); }
 
@@ -318,8 +325,8 @@ TEST_P(RemoteRecord, WinsOnlyWhenStrictlyLater)
     if (!initial)
         synced();
     const QDateTime remote = localDate().addSecs(offset);
-    cloud.putRecord(asModificationDate ? profiles(payloadRenaming("Remote"), {}, remote)
-                                       : profiles(payloadRenaming("Remote"), remote, remote.addDays(-2)));
+    cloud.putRecord(overStored(asModificationDate ? profiles(payloadRenaming("Remote"), {}, remote)
+                                                  : profiles(payloadRenaming("Remote"), remote, remote.addDays(-2))));
     const int saves = uploads();
     initial ? start() : sync->requestSyncNow();
     queue->advance(2s);
@@ -369,7 +376,7 @@ TEST_F(ProfileSync, UndatedMissingEmptyAndUndecodablePayloads)
     edit("Local");
     synced();
     // Nothing changed here: a record without a date is taken, at the initial sync too.
-    const cloud::Record undated = profiles(payloadRenaming("Undated"), {});
+    const cloud::Record undated = overStored(profiles(payloadRenaming("Undated"), {}));
     sync->applyRemoteRecord(undated, true);
     queue->advance(2s);
     EXPECT_EQ(userName(), "Undated");

@@ -3,12 +3,15 @@
 // machine ends with the same profiles.
 #include "OfflineMachines.h"
 
+#include "platform/Paths.h"
+#include "store/FileSystem.h"
 #include "store/ProfileLookup.h"
 #include "sync/SyncMemory.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -231,6 +234,94 @@ TEST_F(RecordHistory, AnUploadThatLandsOverAnotherIsMergedNotTaken)
         EXPECT_FALSE(request.body.contains("removed")) << request.body.toStdString();
 }
 
+// An older Velmor, or a hand edit, writes an earlier record's profiles plus a user of its
+// own over a record holding a tool every machine synced, naming no history: without a
+// number, or with the next one. The tool stays on every machine, the new user arrives
+// everywhere, and the notices say so.
+class NoHistory : public RecordHistory, public ::testing::WithParamInterface<bool> {
+protected:
+    // `payload` with a user profile named `name` added, as another writer would save it.
+    QByteArray withUser(const QByteArray& payload, const QString& name)
+    {
+        QTemporaryDir folder;
+        QFile file(QDir(folder.path()).filePath("profiles.json"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(payload) != payload.size())
+            return {};
+        file.close();
+        paths::setApplicationSupportOverride(folder.path());
+        ProfileStore writer(std::make_shared<LocalFileSystem>());
+        writer.clock = [this] { return now(); };
+        writer.createUserProfile(name);
+        paths::setApplicationSupportOverride(supportDir.path());
+        return writer.makeSyncPayload();
+    }
+};
+
+TEST_P(NoHistory, ARecordNamingNoHistoryRemovesNothingSynced)
+{
+    const bool nextNumber = GetParam();
+    const QByteArray earlier = cloud.storedRecord("profiles")->bytes("payload").value();
+    RadiologyTool tool;
+    tool.id = QUuid::createUuid();
+    tool.name = "Synced by everyone";
+    a->store->upsertTool(tool, a->store->activePacsProfile().id);
+    queue->advance(5s);
+    for (Machine* machine : machines())
+        ASSERT_TRUE(findById(machine->store->activePacsProfile().tools, tool.id));
+
+    cloud::Record written = *cloud.storedRecord("profiles");
+    written.setValue("payload", withUser(earlier, "From an older Velmor"));
+    written.setValue("updatedAt", now());
+    written.removeValue("replaces");
+    written.removeValue("restores");
+    if (nextNumber)
+        written.setValue("generation", generation() + 1);
+    else
+        written.removeValue("generation");
+    cloud.putRecord(written);
+    syncAll();
+
+    expectConverged();
+    for (Machine* machine : machines()) {
+        EXPECT_TRUE(findById(machine->store->activePacsProfile().tools, tool.id)) << userName(*machine).toStdString();
+        EXPECT_TRUE(holdsUser(*machine, "From an older Velmor"));
+        EXPECT_TRUE(machine->messages.filter("restore").isEmpty()) << machine->messages.join('\n').toStdString();
+    }
+    for (const auto& request : notifier.requests) {
+        EXPECT_FALSE(request.body.contains("removed")) << request.body.toStdString();
+        EXPECT_FALSE(request.body.contains(tool.name)) << request.body.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WithoutNumberOrWithTheNext, NoHistory, ::testing::Bool());
+
+// A copy of the record from the morning of a busy day, over a hundred uploads later, is
+// still known as a copy put back: every machine takes it, keeps its own later version as
+// a file and is told, once.
+TEST_F(RecordHistory, ACopyFromOverAHundredUploadsAgoIsARestore)
+{
+    rename(*a, "Morning");
+    queue->advance(5s);
+    const cloud::Record morning = *cloud.storedRecord("profiles");
+    const QList<Machine*> all = machines();
+    for (int upload = 0; upload < 110; ++upload) {
+        rename(*all.at(upload % 3), "Upload " + QString::number(upload));
+        queue->advance(5s);
+    }
+    ASSERT_GT(generation(), morning.integer("generation").value() + 100);
+    ASSERT_EQ(userName(*a), "Upload 109");
+
+    cloud.putBack(morning);
+    syncAll();
+
+    expectConverged();
+    for (Machine* machine : all) {
+        EXPECT_EQ(userName(*machine), "Morning");
+        EXPECT_TRUE(keeps(*machine, "Upload 109")) << keptFiles(*machine).join(", ").toStdString();
+        EXPECT_EQ(machine->messages.filter("restore").size(), 1) << machine->messages.join('\n').toStdString();
+    }
+}
+
 // Records numbered −5 and 2⁶², each made over the current record: they are taken, and
 // the honest uploads after them are numbered from the numbers that can be ones, and
 // taken everywhere as the next state, not as a restore.
@@ -267,14 +358,15 @@ TEST_F(RecordHistory, ANegativeOrHugeNumberNeverMakesHonestRecordsOlder)
 namespace {
 
 // The admin's restore: Velmor stopped on A, profiles.json put back from a backup with
-// `cp` (the file dated now) or `cp -p` (dated as backed up) while B changed the folder.
+// `cp` (the file dated now) or `cp -p` (dated as backed up) while B changed the folder,
+// in A's data folder or in a new one (a new disk: nothing of the sync's state there).
 // Every machine ends with the backup's profiles; each keeps its later versions as files
 // and is told, A too.
-class AdminRestore : public RecordHistory, public ::testing::WithParamInterface<bool> {};
+class AdminRestore : public RecordHistory, public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
 
 TEST_P(AdminRestore, ProfilesJsonPutBackGivesEveryMachineTheBackup)
 {
-    const bool keepsDate = GetParam();
+    const auto [keepsDate, newDisk] = GetParam();
     rename(*a, "Backed up");
     queue->advance(5s);
     const QString file = QDir(a->folder.path()).filePath("profiles.json");
@@ -289,6 +381,10 @@ TEST_P(AdminRestore, ProfilesJsonPutBackGivesEveryMachineTheBackup)
     queue->advance(5s);
     ASSERT_TRUE(holdsUser(*c, "Later on B"));
 
+    if (newDisk) {
+        ASSERT_TRUE(QDir(a->folder.path()).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(a->folder.path()));
+    }
     {
         QFile restored(file);
         ASSERT_TRUE(restored.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -320,6 +416,7 @@ TEST_P(AdminRestore, ProfilesJsonPutBackGivesEveryMachineTheBackup)
     EXPECT_EQ(userName(*b), "After the restore");
 }
 
-INSTANTIATE_TEST_SUITE_P(DatedNowOrAsBackedUp, AdminRestore, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(DatedNowOrAsBackedUpOnTheSameOrANewDisk, AdminRestore,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
 
 } // namespace

@@ -44,6 +44,12 @@ TEST(RecordLineage, ARecordFollowsOnlyFromThisStateAndATagMetBeforeIsACopyPutBac
     // Its own tag met before: a copy of a synced record, or of one this state came from.
     EXPECT_EQ(descentOf(record("p0", "x"), stamp), Descent::restore);
     EXPECT_EQ(descentOf(record("r1", "r0"), stamp), Descent::restore);
+    // Or met long before the stamp's few, with this account only.
+    SyncedRecordTags met;
+    met.add("_me", {"long ago"});
+    EXPECT_EQ(descentOf(record("long ago", "x"), stamp, met), Descent::restore);
+    met.add("_other", {"long ago"});
+    EXPECT_EQ(descentOf(record("long ago", "x"), stamp, met), Descent::apart);
     // Made over an older state than this one: written over, or by a writer that kept the fields.
     EXPECT_EQ(descentOf(record("n", "r1\nr0"), stamp), Descent::apart);
     EXPECT_EQ(descentOf(record("n", ""), stamp), Descent::apart);

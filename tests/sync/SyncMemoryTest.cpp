@@ -2,6 +2,7 @@
 #include "sync/SyncMemory.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,6 +70,46 @@ TEST_F(SyncMemoryTest, PlacesAreKeptBesideWhatOlderBuildsRead)
     EXPECT_TRUE(memory.hasSyncedAt("/mnt/share"));
     EXPECT_FALSE(memory.hasSyncedAt("/mnt"));
     EXPECT_FALSE(memory.hasSyncedAt(""));
+}
+
+// The records synced with an account are kept for thousands of uploads, in a bounded
+// file: the latest stay, the oldest go first, another account's list starts anew, and
+// text that is no list is none. Whether any file was there at all is known apart.
+TEST_F(SyncMemoryTest, SyncedRecordsOutliveTheObjectBoundedOldestFirst)
+{
+    const QString path = supportPath(SyncMemory::fileName);
+    EXPECT_FALSE(SyncMemory(supportDir.path()).wasFound());
+    const auto tag = [](int i) { return QString::number(0x10000000 + i, 16); };
+    const int total = int(SyncedRecordTags::maxTags) + 500;
+    {
+        SyncMemory memory(supportDir.path());
+        for (int i = 0; i < total; i += 50) {
+            QStringList latestFirst;
+            for (int j = std::min(total, i + 50) - 1; j >= i; --j)
+                latestFirst << tag(j);
+            memory.rememberSyncedRecords("_one", latestFirst);
+        }
+    }
+    EXPECT_LT(QFileInfo(path).size(), 128 * 1024);
+    SyncMemory memory(supportDir.path());
+    EXPECT_TRUE(memory.wasFound());
+    EXPECT_EQ(memory.syncedRecords().size(), SyncedRecordTags::maxTags);
+    EXPECT_TRUE(memory.syncedRecords().holds("_one", tag(total - 1)));
+    EXPECT_TRUE(memory.syncedRecords().holds("_one", tag(500)));
+    EXPECT_FALSE(memory.syncedRecords().holds("_one", tag(499)));
+    EXPECT_FALSE(memory.syncedRecords().holds("_two", tag(total - 1)));
+    EXPECT_FALSE(memory.syncedRecords().holds("_one", ""));
+    memory.rememberSyncedRecords("_two", {"a"});
+    EXPECT_EQ(SyncMemory(supportDir.path()).syncedRecords().size(), 1);
+    EXPECT_FALSE(SyncMemory(supportDir.path()).syncedRecords().holds("_one", tag(total - 1)));
+
+    for (const QByteArray& junk : {QByteArray("not base64!"), QByteArray("AAAA"), QByteArray()}) {
+        writeFile(path, R"({"syncedRecords": {"account": "_one", "tags": ")" + junk + R"("}})");
+        EXPECT_EQ(SyncMemory(supportDir.path()).syncedRecords().size(), 0) << junk.constData();
+    }
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkpath(path));
+    EXPECT_TRUE(SyncMemory(supportDir.path()).wasFound());
 }
 
 } // namespace

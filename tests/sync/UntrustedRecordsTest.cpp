@@ -31,12 +31,16 @@ protected:
         b = startedMachine();
         queue->advance(10s);
     }
-    // The record as someone else left it: a payload and a date, nothing more.
-    cloud::Record putPayload(const QByteArray& payload)
+    // The record as someone else left it: a payload and a date, nothing more; or, `overStored`,
+    // naming the record stored now as the one it replaces, as this version writes.
+    cloud::Record putPayload(const QByteArray& payload, bool overStored = false)
     {
         cloud::Record record(cloudkit::profilesRecordType, cloudkit::profilesRecordName);
         record.setValue("payload", payload);
         record.setValue("updatedAt", now());
+        const std::optional<cloud::Record> stored = cloud.storedRecord("profiles");
+        if (overStored && stored)
+            record.setValue("replaces", stored->recordChangeTag().toUtf8());
         return cloud.putRecord(record);
     }
     QByteArray recordPayload() const { return cloud.storedRecord("profiles")->bytes("payload").value_or(""); }
@@ -277,7 +281,7 @@ TEST_F(UntrustedRecords, ProfilesHeldTwiceInARecordStayUniqueAndAreNamedAsTheRec
     // Taken where nothing changed meanwhile, the repair goes up as the taker's own change.
     twice.userProfiles = b->store->userProfiles().get();
     twice.userProfiles.last().id = twice.userProfiles.at(twice.userProfiles.size() - 2).id;
-    putPayload(twice.encode());
+    putPayload(twice.encode(), true);
     syncBoth();
     EXPECT_EQ(userNames(*a), userNames(*b));
     EXPECT_EQ(recordPayload(), a->store->makeSyncPayload());
