@@ -520,6 +520,9 @@ QCoro::Task<> CloudKitProfileSync::performInitialSync()
             applyRemoteRecord(*record, true);
         letGo(record);
     } else if (fetched) {
+        // Nothing there to restore over: the profiles go up as they are, and are this computer's own.
+        if (std::exchange(putBackAlone_, false))
+            rememberLeftDocument();
         pendingUploadAfterInitialSync_ = true;
     }
     hasCompletedInitialSync_ = true;

@@ -81,6 +81,21 @@ protected:
         return machine.store->makeSyncPayload().replace(was, "\"name\": \"" + name.toUtf8() + "\"");
     }
     qint64 generation() const { return cloud.storedRecord("profiles")->integer("generation").value_or(-1); }
+    // `payload` (none: a new install's) with a user profile named `name` added, as another writer saves it.
+    QByteArray withUser(const QByteArray& payload, const QString& name)
+    {
+        QTemporaryDir folder;
+        QFile file(QDir(folder.path()).filePath("profiles.json"));
+        if (!payload.isEmpty() && (!file.open(QIODevice::WriteOnly) || file.write(payload) != payload.size()))
+            return {};
+        file.close();
+        paths::setApplicationSupportOverride(folder.path());
+        ProfileStore writer(std::make_shared<LocalFileSystem>());
+        writer.clock = [this] { return now(); };
+        writer.createUserProfile(name);
+        paths::setApplicationSupportOverride(supportDir.path());
+        return writer.makeSyncPayload();
+    }
 
     std::unique_ptr<Machine> a, b, c;
 };
@@ -238,24 +253,7 @@ TEST_F(RecordHistory, AnUploadThatLandsOverAnotherIsMergedNotTaken)
 // own over a record holding a tool every machine synced, naming no history: without a
 // number, or with the next one. The tool stays on every machine, the new user arrives
 // everywhere, and the notices say so.
-class NoHistory : public RecordHistory, public ::testing::WithParamInterface<bool> {
-protected:
-    // `payload` with a user profile named `name` added, as another writer would save it.
-    QByteArray withUser(const QByteArray& payload, const QString& name)
-    {
-        QTemporaryDir folder;
-        QFile file(QDir(folder.path()).filePath("profiles.json"));
-        if (!file.open(QIODevice::WriteOnly) || file.write(payload) != payload.size())
-            return {};
-        file.close();
-        paths::setApplicationSupportOverride(folder.path());
-        ProfileStore writer(std::make_shared<LocalFileSystem>());
-        writer.clock = [this] { return now(); };
-        writer.createUserProfile(name);
-        paths::setApplicationSupportOverride(supportDir.path());
-        return writer.makeSyncPayload();
-    }
-};
+class NoHistory : public RecordHistory, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(NoHistory, ARecordNamingNoHistoryRemovesNothingSynced)
 {
@@ -306,7 +304,7 @@ TEST_F(RecordHistory, ACopyFromOverAHundredUploadsAgoIsARestore)
     const QList<Machine*> all = machines();
     for (int upload = 0; upload < 110; ++upload) {
         rename(*all.at(upload % 3), "Upload " + QString::number(upload));
-        queue->advance(5s);
+        queue->advance(2s);
     }
     ASSERT_GT(generation(), morning.integer("generation").value() + 100);
     ASSERT_EQ(userName(*a), "Upload 109");
@@ -418,5 +416,26 @@ TEST_P(AdminRestore, ProfilesJsonPutBackGivesEveryMachineTheBackup)
 
 INSTANTIATE_TEST_SUITE_P(DatedNowOrAsBackedUpOnTheSameOrANewDisk, AdminRestore,
                          ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+// A profiles.json that shares no profile with the folder's, put alone in a new home, is
+// no restore: the folder's profiles are taken, the file's kept, nothing goes over them.
+TEST_F(RecordHistory, OtherProfilesPutInANewHomeAreAFirstContact)
+{
+    const QByteArray record = cloud.storedRecord("profiles")->bytes("payload").value();
+    const int before = uploads();
+    Machine d;
+    const QByteArray elsewhere = withUser({}, "Made elsewhere");
+    ASSERT_FALSE(elsewhere.isEmpty());
+    writeFile(QDir(d.folder.path()).filePath("profiles.json"), elsewhere);
+    open(d);
+    d.sync->start();
+    queue->advance(5s);
+
+    EXPECT_EQ(d.store->makeSyncPayload(), record);
+    EXPECT_EQ(cloud.storedRecord("profiles")->bytes("payload"), record);
+    EXPECT_EQ(uploads(), before);
+    EXPECT_TRUE(keeps(d, "Made elsewhere")) << keptFiles(d).join(", ").toStdString();
+    EXPECT_TRUE(d.messages.filter("stopped").isEmpty()) << d.messages.join('\n').toStdString();
+}
 
 } // namespace
