@@ -31,8 +31,9 @@ namespace velmor {
 // and record as last synced are kept (IconSyncBase), a drawing changed on one side goes
 // to the other, and when both sides changed it, or no base tells, the later drawing
 // stays under the icon's name and the other is kept beside it under a numbered name
-// ("scan 2.svg"), the user's file from then on: it never goes up, and a record of its
-// name takes its place and moves it aside (IconKeptCopies). Downloads are written by
+// ("scan 2.svg"), the user's file from then on: put on a tool, it goes up as an icon of
+// its own; until the user changes it, another machine's record of its name takes its
+// place and moves it aside (IconKeptCopies). Downloads are written by
 // IconFolder, away from the main thread (IconFolderWrites): never through a link, never
 // out of the icons folder, never over a file saved meanwhile. Names follow the custom
 // icon rule of the picker (isCustomIconFileName); an icon is one file whatever the
