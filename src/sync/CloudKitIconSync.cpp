@@ -128,6 +128,10 @@ QCoro::Task<QList<CloudKitIconSync::Icon>> CloudKitIconSync::iconsNamed(QStringL
             continue;
         Icon icon{iconBaseName(name), iconFileName(name)};
         // The name becomes a file name in the icons folder and a record name.
+        if (icon.file.toUtf8().size() > maxFileNameBytes) {
+            notices_.problem(name, iconNameTooLongText(name, icon.file), IconProblem::name);
+            continue;
+        }
         if (!isCustomIconFileName(icon.file) || !isPlainFileName(icon.record)) {
             notices_.problem(name, iconNameRefusedText(name), IconProblem::name);
             continue;
@@ -154,11 +158,11 @@ void CloudKitIconSync::tellSpellings(const Icon& icon, const QStringList& others
         const std::optional<QByteArray> drawing = folder_->read(other, SvgIconLimits::maxFileBytes).bytes;
         if (!synced || !drawing || *drawing == *synced)
             continue;
-        // Told once per drawing: both files stay as they are.
-        const QString told = other + u'\n' + QString::fromLatin1(IconSyncBase::hashOf(*drawing).toHex());
-        if (spellingsTold_.contains(told))
+        // Told once per drawing, across restarts: both files stay as they are.
+        const QByteArray hash = IconSyncBase::hashOf(*drawing);
+        if (keptCopies_.spellingTold(other, hash))
             continue;
-        spellingsTold_.insert(told);
+        keptCopies_.tellSpelling(other, hash);
         notices_.problem(icon.record, iconSpellingsText(icon.file, other, iconsDirectory_), IconProblem::name);
     }
 }
@@ -166,6 +170,8 @@ void CloudKitIconSync::tellSpellings(const Icon& icon, const QStringList& others
 QCoro::Task<> CloudKitIconSync::runPass(QList<Icon> icons, Mode mode)
 {
     const std::weak_ptr<const int> alive = alive_;
+    for (const Icon& icon : std::as_const(icons))
+        named_.insert(icon.record);
     co_await base_.ready();
     for (const Icon& icon : std::as_const(icons)) {
         if (alive.expired())
@@ -296,8 +302,12 @@ IconSides CloudKitIconSync::sidesOf(const Icon& icon, const Local& local, const 
                      remote.date,
                      remote.hasPreview,
                      base ? std::optional(base->hash) : std::nullopt,
-                     // A kept copy that has not synced as an icon gives way to any record of its name.
-                     mode == Mode::take || (!base && keptCopies_.contains(icon.file))};
+                     // A kept copy that has not synced as an icon, as it was kept, gives way to
+                     // another machine's icon of its name; with no such icon, a tool that uses it
+                     // takes it up like any other, and one the user changed is theirs.
+                     mode == Mode::take ||
+                         (!base && local.hash && keptCopies_.holdsKeptDrawing(icon.file, *local.hash)),
+                     mode != Mode::take};
 }
 
 void CloudKitIconSync::settled(const Icon& icon, IconSyncBase::Entry entry)
@@ -329,7 +339,7 @@ void CloudKitIconSync::tell()
     if (messages.problems && onRefusal_)
         onRefusal_(*messages.problems);
     if (messages.kept && onKept_) {
-        onKept_(*messages.kept);
+        onKept_(*messages.kept, messages.keptLines);
         keptCopies_.told(messages.keptFiles);
     }
 }
@@ -366,6 +376,14 @@ QString CloudKitIconSync::iconFileName(const QString& name)
     if (last.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive))
         return last.toString();
     return iconBaseName(name) + QStringLiteral(".svg");
+}
+
+std::optional<QString> CloudKitIconSync::localIconURL(const QString& baseName) const
+{
+    for (const QString& spelling : customIconFileSpellings(baseName + QStringLiteral(".svg")))
+        if (folder_->stamp(spelling).kind != files::FileKind::missing)
+            return QDir(iconsDirectory_).filePath(spelling);
+    return std::nullopt;
 }
 
 std::optional<QDateTime> CloudKitIconSync::remoteDate(const cloud::Record& record)

@@ -31,8 +31,9 @@ namespace velmor {
 // and record as last synced are kept (IconSyncBase), a drawing changed on one side goes
 // to the other, and when both sides changed it, or no base tells, the later drawing
 // stays under the icon's name and the other is kept beside it under a numbered name
-// ("scan 2.svg"), the user's file from then on: it never goes up, and a record of its
-// name takes its place and moves it aside (IconKeptCopies). Downloads are written by
+// ("scan 2.svg"), the user's file from then on: put on a tool, it goes up as an icon of
+// its own; until the user changes it, another machine's record of its name takes its
+// place and moves it aside (IconKeptCopies). Downloads are written by
 // IconFolder, away from the main thread (IconFolderWrites): never through a link, never
 // out of the icons folder, never over a file saved meanwhile. Names follow the custom
 // icon rule of the picker (isCustomIconFileName); an icon is one file whatever the
@@ -69,7 +70,10 @@ public:
     CloudKitIconSync& operator=(const CloudKitIconSync&) = delete;
 
     void setRefusalHandler(Handler handler) { onRefusal_ = std::move(handler); }
-    void setKeptHandler(Handler handler) { onKept_ = std::move(handler); }
+    // Receives the message about drawings kept beside their icons, and a line for the log
+    // for each of them when the message cannot name them all.
+    using KeptHandler = std::function<void(const QString& message, const QStringList& logLines)>;
+    void setKeptHandler(KeptHandler handler) { onKept_ = std::move(handler); }
     // Receives a line for the log: each problem of a pass whose message only counts them.
     void setLogHandler(Handler handler) { onLog_ = std::move(handler); }
     // The cloud account (its user record name) the base is for.
@@ -95,6 +99,9 @@ public:
     // The icon's file in the icons folder: the name's last component when it ends in
     // ".svg" in any letter case, else its base name and ".svg".
     static QString iconFileName(const QString& name);
+    // The path of the icon's file in the icons folder, in whichever spelling of ".svg" is
+    // there first; none when nothing is there under the base name.
+    std::optional<QString> localIconURL(const QString& baseName) const;
     // The "updatedAt" date, else the date the database gave the record.
     static std::optional<QDateTime> remoteDate(const cloud::Record& record);
 
@@ -139,7 +146,7 @@ private:
     // Writes `document` beside the icon; whether it is kept there now.
     QCoro::Task<bool> keepBeside(Icon icon, QByteArray document, QDateTime date);
     // Whether a name beside the icon is free here: no file of that base name in any
-    // spelling of ".svg", no icon synced before and no kept copy under it.
+    // spelling of ".svg", no icon synced before or asked for, and no kept copy under it.
     bool freeHere(const QString& fileName) const;
     // Whether the record of a kept copy's name is free in the cloud; none when that is
     // not known now.
@@ -164,7 +171,7 @@ private:
 
     cloud::Database& database_;
     Handler onRefusal_;
-    Handler onKept_;
+    KeptHandler onKept_;
     Handler onLog_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
@@ -176,8 +183,8 @@ private:
     // The pass under way: its kept drawings, and how many icons settled since the base was written.
     QStringList kept_;
     int settledSinceWrite_ = 0;
-    // Other spellings of icons' files told of, with their drawings' hashes.
-    QSet<QString> spellingsTold_;
+    // The record names passes were asked for: a tool may use them, so no copy is kept under them.
+    QSet<QString> named_;
     // Names asked for while a pass runs or is about to.
     QStringList requested_;
     bool passing_ = false;

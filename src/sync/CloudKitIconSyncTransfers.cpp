@@ -163,7 +163,7 @@ QCoro::Task<> CloudKitIconSync::downloadIcon(Icon icon, Local local, cloud::Reco
     }
     const QString keepAs = kept && !kept->alreadyKept ? kept->fileName : QString();
     if (!keepAs.isEmpty())
-        keptCopies_.add(keepAs);
+        keptCopies_.add(keepAs, IconSyncBase::hashOf(*local.bytes));
     auto write = writes_.replace(icon.file, document, remote.date, local.stamp, keepAs);
     const cloudkit::Reply<IconFolder::Written> reply = co_await write;
     if (alive.expired())
@@ -219,15 +219,7 @@ bool CloudKitIconSync::freeHere(const QString& fileName) const
 {
     const QString base = iconBaseName(fileName);
     // Every spelling of ".svg": one record, whichever a tool names.
-    for (int spelling = 0; spelling < 8; ++spelling) {
-        QString extension = QStringLiteral(".svg");
-        for (int letter = 0; letter < 3; ++letter)
-            if (spelling & (1 << letter))
-                extension[letter + 1] = extension[letter + 1].toUpper();
-        if (folder_->stamp(base + extension).kind != files::FileKind::missing)
-            return false;
-    }
-    return !base_.entry(base) && !keptCopies_.contains(fileName);
+    return !localIconURL(base) && !base_.entry(base) && !named_.contains(base) && !keptCopies_.contains(fileName);
 }
 
 QCoro::Task<std::optional<bool>> CloudKitIconSync::freeInCloud(QString recordName)
@@ -268,7 +260,7 @@ QCoro::Task<bool> CloudKitIconSync::keepBeside(Icon icon, QByteArray document, Q
     if (kept->alreadyKept)
         co_return true;
     const QString keptFile = kept->fileName;
-    keptCopies_.add(keptFile);
+    keptCopies_.add(keptFile, IconSyncBase::hashOf(document));
     auto write = writes_.replace(keptFile, document, date, {});
     const cloudkit::Reply<IconFolder::Written> reply = co_await write;
     if (alive.expired())

@@ -22,7 +22,7 @@ namespace velmor {
 namespace {
 
 using synctext::errorTitle;
-using synctext::quotedList;
+using synctext::quotedKeptList;
 using synctext::syncTitle;
 using synctext::warningTitle;
 
@@ -43,14 +43,14 @@ QString keptProfilesText(const QString& folder, const QStringList& files)
     const bool pacs = !files.filter(QStringLiteral("(PACS profile)")).isEmpty();
     return QStringLiteral("The profiles made here before are kept in “%1”: %2. Import them with “Import User "
                           "Profile…”%3.")
-        .arg(QDir::toNativeSeparators(folder), quotedList(files),
+        .arg(QDir::toNativeSeparators(folder), quotedKeptList(files),
              pacs ? QStringLiteral(" and “Import PACS Profile…”") : QString());
 }
 
 QString keptIconsText(const QString& folder, const QStringList& icons)
 {
     return QStringLiteral("This computer's own drawings of icons that iCloud has too are kept in “%1”: %2.")
-        .arg(QDir::toNativeSeparators(folder), quotedList(icons));
+        .arg(QDir::toNativeSeparators(folder), quotedKeptList(icons));
 }
 
 // "payload" when it holds bytes; an empty one is met like a missing one.
@@ -100,7 +100,11 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
                [this](ChangeNotices::Gathered gathered) { launch(tellGathered(std::move(gathered))); })
 {
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
-    iconSync_->setKeptHandler([this](const QString& description) { report(warningTitle, description); });
+    iconSync_->setKeptHandler([this](const QString& description, const QStringList& lines) {
+        report(warningTitle, description);
+        for (const QString& line : lines)
+            log(line);
+    });
     iconSync_->setLogHandler([this](const QString& line) {
         if (const ProfileStore::LogHandler log = profileStore_->onLog)
             log(errorTitle + QStringLiteral(": ") + line);
@@ -765,10 +769,11 @@ QCoro::Task<> CloudKitProfileSync::applyDecodedPayload(QByteArray payload, std::
             QString text = QStringLiteral("The profiles in iCloud were not taken: they could not be saved on this "
                                           "computer, and nothing is sent to iCloud until they are. The next save "
                                           "that works, or the next start, takes them.");
+            const QString dataFolder = QFileInfo(profileStore_->fileURL()).absolutePath();
             if (!firstContact->keptFiles.isEmpty())
-                text += u' ' + keptProfilesText(QFileInfo(profileStore_->fileURL()).absolutePath(),
-                                                firstContact->keptFiles);
+                text += u' ' + keptProfilesText(dataFolder, firstContact->keptFiles);
             report(errorTitle, text);
+            logKeptFiles(dataFolder, firstContact->keptFiles);
             co_return;
         }
         co_await completeFirstContact(std::move(*firstContact), before, std::move(after));
@@ -791,8 +796,9 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
     syncCustomIcons();
 
     QStringList parts;
+    const QString dataFolder = QFileInfo(profileStore_->fileURL()).absolutePath();
     if (!firstContact.keptFiles.isEmpty())
-        parts << keptProfilesText(QFileInfo(profileStore_->fileURL()).absolutePath(), firstContact.keptFiles);
+        parts << keptProfilesText(dataFolder, firstContact.keptFiles);
     if (!keptIcons.isEmpty())
         parts << keptIconsText(iconsDirectory_, keptIcons);
     QString kept;
@@ -800,6 +806,8 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
         parts.prepend(QStringLiteral("This computer took the profiles in iCloud at its first sync."));
         kept = parts.join(u' ');
         report(warningTitle, kept);
+        logKeptFiles(dataFolder, firstContact.keptFiles);
+        logKeptFiles(iconsDirectory_, keptIcons);
     }
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
     tellChange(std::move(summary), std::move(before), kept);

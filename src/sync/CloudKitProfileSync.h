@@ -309,6 +309,8 @@ private:
     void report(const QString& title, const QString& message) const;
     // --- Log lines (CloudKitProfileSyncLog.cpp).
     void log(const QString& line) const;
+    // Each of the files kept in `folder`, when the notice about them could not name them all.
+    void logKeptFiles(const QString& folder, const QStringList& files) const;
     // A take or merge is logged; the next upload's line tells what changed since.
     void logSynced(const QString& line);
     // What went up: the change since the last line's profiles, found away from the window's thread.

@@ -3,6 +3,7 @@
 #include "store/ProfileStore.h"
 #include "sync/CloudKitProfileSync.h"
 #include "sync/SyncLogLines.h"
+#include "sync/SyncTexts.h"
 
 namespace velmor {
 
@@ -10,6 +11,12 @@ void CloudKitProfileSync::log(const QString& line) const
 {
     if (onLog)
         onLog(QStringLiteral("Cloud Sync: ") + line);
+}
+
+void CloudKitProfileSync::logKeptFiles(const QString& folder, const QStringList& files) const
+{
+    for (const QString& line : synctext::keptFileLines(folder, files))
+        log(line);
 }
 
 void CloudKitProfileSync::logSynced(const QString& line)

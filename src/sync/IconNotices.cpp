@@ -1,6 +1,7 @@
 #include "sync/IconNotices.h"
 
 #include "model/SvgIconImage.h"
+#include "platform/FileNames.h"
 #include "sync/IconSyncTexts.h"
 #include "sync/SyncTexts.h"
 
@@ -72,8 +73,9 @@ IconNotices::Messages IconNotices::take(const QString& folder)
     if (!kept_.isEmpty())
         messages.kept = QStringLiteral("This computer and iCloud held different drawings of icons: the later of each "
                                        "stays under its name, and the other is kept in “%1”: %2.")
-                            .arg(QDir::toNativeSeparators(folder), synctext::quotedList(kept_));
+                            .arg(QDir::toNativeSeparators(folder), synctext::quotedKeptList(kept_));
     messages.keptFiles = kept_;
+    messages.keptLines = synctext::keptFileLines(folder, kept_);
     problems_.clear();
     kinds_.clear();
     kept_.clear();
@@ -85,6 +87,13 @@ QString iconNameRefusedText(const QString& name)
     return QStringLiteral("The icon name %1 is not synced: only names of SVG files that read as they are written "
                           "(no direction marks, control characters or “/”) travel between computers.")
         .arg(quotedIconName(name));
+}
+
+QString iconNameTooLongText(const QString& name, const QString& fileName)
+{
+    return QStringLiteral("The icon name %1 is not synced: it is too long. Its file name would be %2 bytes, and "
+                          "file names hold at most %3. Give the icon a shorter name to sync it.")
+        .arg(quotedIconName(name), QString::number(fileName.toUtf8().size()), QString::number(maxFileNameBytes));
 }
 
 std::optional<QString> localRefusalText(const QString& fileName, const QString& folder, const files::FileStamp& stamp)

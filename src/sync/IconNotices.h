@@ -35,6 +35,8 @@ public:
         std::optional<QString> kept;
         // The file names `kept` tells of.
         QStringList keptFiles;
+        // Each of them for the log, when `kept` does not name them all.
+        QStringList keptLines;
     };
     // The kept drawings so far, which are not told then.
     QStringList takeKept() { return std::exchange(kept_, {}); }
@@ -50,6 +52,8 @@ private:
 
 // The texts of the problems, naming the icon's file as it is written.
 QString iconNameRefusedText(const QString& name);
+// A name whose file would be longer than file names can be.
+QString iconNameTooLongText(const QString& name, const QString& fileName);
 // Why a local entry is not synced (a link, a folder, a pipe, a file over an icon's size); none for an icon file.
 std::optional<QString> localRefusalText(const QString& fileName, const QString& folder, const files::FileStamp& stamp);
 IconProblem localRefusalKind(const files::FileStamp& stamp);

@@ -6,11 +6,11 @@ IconStep decideIconStep(const IconSides& sides)
 {
     const bool localPresent = sides.localHash.has_value();
     if (!sides.remotePresent || !sides.remoteUsable || !sides.remoteHash)
-        return localPresent && !sides.recordWins ? IconStep::upload : IconStep::nothing;
+        return localPresent && sides.uploads ? IconStep::upload : IconStep::nothing;
     if (!localPresent)
         return IconStep::download;
     if (*sides.localHash == *sides.remoteHash)
-        return sides.remoteHasPreview || sides.recordWins ? IconStep::settle : IconStep::upload;
+        return sides.remoteHasPreview || !sides.uploads ? IconStep::settle : IconStep::upload;
     if (sides.recordWins)
         return IconStep::downloadKeepingLocal;
     if (sides.baseHash) {

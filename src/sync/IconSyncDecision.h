@@ -22,8 +22,11 @@ struct IconSides {
     bool remoteHasPreview = false;
     // The drawing's hash as it last synced, when this computer knows it.
     std::optional<QByteArray> baseHash;
-    // A first contact: the record wins and nothing goes up.
+    // A record with another drawing wins, whatever the dates (a first contact, a kept copy
+    // the user did not change).
     bool recordWins = false;
+    // Whether this computer's drawing may go up (not at a first contact).
+    bool uploads = true;
 };
 
 enum class IconStep {

@@ -3,6 +3,7 @@
 #include "platform/Text.h"
 #include "sync/IconFolder.h"
 #include "sync/IconKeptCopies.h"
+#include "sync/IconSyncBase.h"
 
 #include <gtest/gtest.h>
 
@@ -103,8 +104,8 @@ TEST_F(KeptCopies, TheOtherSidesDrawingWithoutAVerdictIsKept)
 
 // B keeps A's "scan" as "scan 2.svg"; C has an icon "scan 2.svg" of its own, older than
 // the kept drawing. When C's tool reaches B, C's drawing takes the name on B and the kept
-// copy moves aside; the kept copy never goes up, and C's record and machine stay as they
-// were. A later kept copy's name avoids the names of records in the cloud.
+// copy moves aside; the kept copy does not go up over it, and C's record and machine stay
+// as they were. A later kept copy's name avoids the names of records in the cloud.
 TEST_F(KeptCopies, AKeptCopyGivesWayToAnotherMachinesIconOfItsName)
 {
     const auto a = machine();
@@ -135,10 +136,74 @@ TEST_F(KeptCopies, AKeptCopyGivesWayToAnotherMachinesIconOfItsName)
     draw(*b, svgOf("yellow"), 40);
     sync(*b);
     EXPECT_EQ(b->drawing("scan 4.svg"), svgOf("orange"));
-    // A kept copy that no record names stays here, even when a tool uses it.
+    // A kept copy that no record names goes up once a tool uses it.
     sync(*b, {"scan 4.svg"});
-    EXPECT_FALSE(cloud.storedRecord("scan 4"));
+    EXPECT_EQ(inCloud("scan 4"), svgOf("orange"));
     EXPECT_EQ(b->files(), (QStringList{"scan 2 2.svg", "scan 2.svg", "scan 4.svg", "scan.svg"}));
+}
+
+// The user puts B's kept copy of A's drawing on a tool: it is an icon of its own from then
+// on, reaches A with the tool and syncs like any other, nothing told but the first keep. A
+// kept copy the user redrew is theirs: against another machine's icon of its name the
+// later drawing stays, the other kept beside it. No copy is kept under a name a tool uses.
+TEST_F(KeptCopies, AKeptCopyPutOnAToolTravelsAsAnIconOfItsOwn)
+{
+    const auto a = machine();
+    const auto b = machine();
+    conflict(*a, *b, "blue", "green");
+    ASSERT_EQ(b->drawing("scan 2.svg"), svgOf("blue"));
+    const QStringList tools{"scan.svg", "scan 2.svg"};
+    sync(*b, tools);
+    EXPECT_EQ(inCloud("scan 2"), svgOf("blue"));
+    sync(*a, tools);
+    EXPECT_EQ(a->drawing("scan 2.svg"), svgOf("blue"));
+    EXPECT_EQ(a->drawing("scan.svg"), svgOf("green"));
+    EXPECT_FALSE(IconKeptCopies(b->data.path()).contains("scan 2.svg")) << "an icon now";
+    draw(*b, svgOf("purple"), 10, "scan 2.svg");
+    restart(*b);
+    sync(*b, tools);
+    sync(*a, tools);
+    EXPECT_EQ(a->drawing("scan 2.svg"), svgOf("purple"));
+    EXPECT_TRUE(a->kept.isEmpty() && a->problems.isEmpty()) << (a->kept + a->problems).join('\n').toStdString();
+    EXPECT_EQ(b->kept.size(), 1);
+    EXPECT_TRUE(b->problems.isEmpty()) << b->problems.join('\n').toStdString();
+
+    // A tool names "scan 3" (its icon not here yet): the next kept copy is "scan 4", redrawn here.
+    sync(*b, {"scan 3.svg"});
+    conflict(*a, *b, "red", "yellow");
+    ASSERT_EQ(b->drawing("scan 4.svg"), svgOf("red")) << b->files().join(',').toStdString();
+    draw(*b, svgOf("teal"), 5, "scan 4.svg");
+    putIcon("scan 4", svgOf("black"), 3000);
+    sync(*b, {"scan 4.svg"});
+    EXPECT_EQ(inCloud("scan 4"), svgOf("teal"));
+    EXPECT_EQ(b->drawing("scan 4 2.svg"), svgOf("black"));
+}
+
+// Past ten kept copies the message names ten and says that the log names each; it does.
+TEST_F(KeptCopies, EveryKeptCopyIsNamedInTheLog)
+{
+    const auto a = machine();
+    const auto b = machine();
+    QStringList icons;
+    for (int i = 0; i < 12; ++i)
+        icons << QString("i%1.svg").arg(i, 2, 10, QChar('0'));
+    for (const QString& icon : icons) {
+        draw(*a, svgOf("white"), 900, icon);
+        draw(*b, svgOf("white"), 900, icon);
+    }
+    sync(*a, icons);
+    sync(*b, icons);
+    for (const QString& icon : icons) {
+        draw(*a, svgOf(("#a" + icon.mid(1, 2).toLatin1() + "000").constData()), 120, icon);
+        draw(*b, svgOf(("#b" + icon.mid(1, 2).toLatin1() + "000").constData()), 60, icon);
+    }
+    sync(*a, icons);
+    sync(*b, icons);
+    ASSERT_EQ(b->kept.size(), 1);
+    EXPECT_TRUE(b->kept.first().endsWith("“i09 2.svg” and 2 more (each named in the Event Log)."))
+        << b->kept.first().toStdString();
+    ASSERT_EQ(b->logged.size(), 12) << b->logged.join('\n').toStdString();
+    EXPECT_EQ(b->logged.last(), "Kept in “" + QDir::toNativeSeparators(b->icons.path()) + "”: “i11 2.svg”");
 }
 
 // A kill between making kept copies and telling of them: the next start tells them,
@@ -186,7 +251,7 @@ TEST_F(KeptCopies, KeptCopiesBeforeAKillAreToldAtTheNextStart)
 
     // A kept copy removed before it was told is not told.
     velmor::IconKeptCopies noted(b->data.path());
-    noted.add("gone 2.svg");
+    noted.add("gone 2.svg", {});
     restart(*b);
     sync(*b, {"scan.svg"});
     EXPECT_EQ(b->kept.size(), 1);
@@ -261,13 +326,19 @@ TEST_F(KeptCopies, ASecondProcessSweepsOnlyTheTemporariesOfProcessesThatAreGone)
     EXPECT_TRUE(QFileInfo(QDir(icons.path()).filePath(".velmor-icon-1-x")).isSymLink());
 }
 
+// A file of an earlier version (no drawings noted) still reads: its copies count as unchanged.
 TEST(IconKeptCopiesFile, RoundTripsAndDropsWhatIsNoPlainName)
 {
-    const QMap<QString, bool> copies{{"scan 2.svg", false}, {"x 2.SVG", true}};
-    EXPECT_EQ(IconKeptCopies::decode(IconKeptCopies::encode(copies)), copies);
-    EXPECT_EQ(IconKeptCopies::decode(R"({"untold":["../x.svg","a.svg",7],"told":["b/c.svg"]})"),
-              (QMap<QString, bool>{{"a.svg", false}}));
-    EXPECT_TRUE(IconKeptCopies::decode("not json").isEmpty());
+    using Copy = IconKeptCopies::Copy;
+    const QByteArray hash = IconSyncBase::hashOf("x");
+    const IconKeptCopies::Noted noted{{{"scan 2.svg", Copy{false, hash}}, {"x 2.SVG", Copy{true, {}}}},
+                                      {{"Mark.SVG", hash}}};
+    EXPECT_EQ(IconKeptCopies::decode(IconKeptCopies::encode(noted)), noted);
+    const IconKeptCopies::Noted old = IconKeptCopies::decode(
+        R"({"untold":["../x.svg","a.svg",7],"told":["b/c.svg"],"drawings":{"a.svg":"00"},"spellings":{"../m.SVG":"00"}})");
+    EXPECT_EQ(old.copies, (QMap<QString, Copy>{{"a.svg", Copy{false, {}}}}));
+    EXPECT_TRUE(old.spellings.isEmpty());
+    EXPECT_TRUE(IconKeptCopies::decode("not json").copies.isEmpty());
 }
 
 } // namespace

@@ -60,7 +60,10 @@ protected:
         m.sync = std::make_unique<CloudKitIconSync>(*m.database, m.icons.path(), temporary.path(), m.data.path(),
                                                     std::move(folder));
         m.sync->setRefusalHandler([raw = &m](const QString& text) { raw->problems << text; });
-        m.sync->setKeptHandler([raw = &m](const QString& text) { raw->kept << text; });
+        m.sync->setKeptHandler([raw = &m](const QString& text, const QStringList& lines) {
+            raw->kept << text;
+            raw->logged << lines;
+        });
         m.sync->setLogHandler([raw = &m](const QString& text) { raw->logged << text; });
     }
     void sync(Machine& m, const QStringList& names = {"scan.svg"})

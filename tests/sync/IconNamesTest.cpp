@@ -55,11 +55,17 @@ protected:
         FolderContainer::Options options{QUuid::createUuid()};
         options.changeFault = std::move(fault);
         m->container = FolderContainer::create("iCloud.Velmor", {share.path(), true}, options);
-        m->sync = std::make_unique<CloudKitIconSync>(*m->container->privateCloudDatabase(), m->icons.path(),
-                                                     m->temporary.path(), m->data.path());
-        m->sync->setRefusalHandler([raw = m.get()](const QString& text) { raw->messages << text; });
-        m->sync->setKeptHandler([raw = m.get()](const QString& text) { raw->messages << text; });
+        restart(*m);
         return m;
+    }
+    // A new start over the machine's folders.
+    static void restart(Machine& m)
+    {
+        m.sync.reset();
+        m.sync = std::make_unique<CloudKitIconSync>(*m.container->privateCloudDatabase(), m.icons.path(),
+                                                    m.temporary.path(), m.data.path());
+        m.sync->setRefusalHandler([raw = &m](const QString& text) { raw->messages << text; });
+        m.sync->setKeptHandler([raw = &m](const QString& text, const QStringList&) { raw->messages << text; });
     }
     void sync(Machine& m, const QStringList& names)
     {
@@ -113,6 +119,23 @@ TEST_F(IconNames, NamesUpToTheFileSystemsLimitTravelBetweenTwoMachines)
         for (const Machine* m : {a.get(), b.get()})
             EXPECT_TRUE(QDir(m->temporary.path()).isEmpty());
     }
+}
+
+// A name whose file would pass the file systems' limit is told by its length, whatever else it holds.
+TEST_F(IconNames, ANameTooLongIsToldByItsLength)
+{
+    const auto a = machine();
+    const QString name = baseOfBytes(252);
+    sync(*a, {name, name + QChar(0x200F) + ".svg"});
+    ASSERT_EQ(a->messages.size(), 1) << a->messages.join('\n').toStdString();
+    EXPECT_TRUE(a->messages.first().startsWith("2 icons could not be synced: 2 names that cannot travel."))
+        << a->messages.first().toStdString();
+    sync(*a, {baseOfBytes(300)});
+    ASSERT_EQ(a->messages.size(), 2);
+    EXPECT_TRUE(a->messages.last().contains("is too long. Its file name would be 304 bytes, and file names hold at "
+                                            "most 255."))
+        << a->messages.last().toStdString();
+    EXPECT_FALSE(a->messages.last().contains("direction marks"));
 }
 
 // A name the cloud folder's file system cannot hold (one with a shorter limit than most)
@@ -189,10 +212,17 @@ TEST_F(IconNames, TwoSpellingsWithTwoDrawingsOnOneMachineAreBothKeptAndTold)
         << a->messages.first().toStdString();
     EXPECT_TRUE(b->messages.isEmpty()) << b->messages.join('\n').toStdString();
 
-    // A new drawing under the other spelling is told again.
+    // Not again at the next start; a new drawing under the other spelling is told again.
+    restart(*a);
+    sync(*a, {"Mark.SVG"});
+    EXPECT_EQ(a->messages.size(), 1) << a->messages.join('\n').toStdString();
     draw(*a, "Mark.SVG", svg("green"), year(2025));
     sync(*a, {"Mark.SVG"});
     EXPECT_EQ(a->messages.size(), 2);
+    EXPECT_EQ(a->sync->localIconURL("Mark"), a->path("Mark.svg"));
+    EXPECT_EQ(b->sync->localIconURL("Same"), b->path("Same.SVG"));
+    EXPECT_FALSE(b->sync->localIconURL("Mark.SVG"));
+    EXPECT_FALSE(b->sync->localIconURL("None"));
 }
 
 TEST(IconSpellingOrder, TheNameFirstThenLowerThenUpperThenTheRest)

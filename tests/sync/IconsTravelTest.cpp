@@ -87,6 +87,32 @@ TEST_F(IconsTravel, ADrawingChangedElsewhereArrivesAtSyncNowAndAtAStart)
         EXPECT_TRUE(machine->messages.filter("icon").isEmpty()) << machine->messages.join('\n').toStdString();
 }
 
+// B keeps its own drawing beside A's as "scan 2.svg"; the user puts it on a tool on B. The
+// tool and the drawing reach A, with nothing told there.
+TEST_F(IconsTravel, AKeptCopyPutOnAToolReachesTheOtherMachineWithTheTool)
+{
+    const auto a = startedMachine();
+    const auto b = startedMachine();
+    draw(*a, svg("white"));
+    useIcons(*a, {"scan.svg"});
+    ASSERT_EQ(drawing(*b), svg("white"));
+    // Sizes of their own: the drawings bear one date.
+    draw(*a, svg("blue"));
+    draw(*b, svg("teal"));
+    a->sync->requestSyncNow();
+    queue->advance(5s);
+    b->sync->requestSyncNow();
+    queue->advance(5s);
+    ASSERT_EQ(drawing(*b, "scan 2.svg"), svg("teal"));
+    ASSERT_EQ(b->messages.filter("kept").size(), 1) << b->messages.join('\n').toStdString();
+
+    useIcons(*b, {"scan 2.svg"});
+    EXPECT_EQ(drawing(*a, "scan 2.svg"), svg("teal"));
+    EXPECT_EQ(drawing(*a), svg("blue"));
+    EXPECT_TRUE(a->store->referencedCustomIconNames().contains("scan 2.svg"));
+    EXPECT_TRUE(a->messages.filter("icon").isEmpty()) << a->messages.join('\n').toStdString();
+}
+
 // A machine killed during its first contact's downloads (some icons not yet written, a
 // temporary file half written, the base not yet kept) gets the rest at its next start,
 // uploads nothing and keeps nothing twice.
