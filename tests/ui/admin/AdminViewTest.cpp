@@ -7,12 +7,12 @@
 #include "ui/admin/widgets/ToolsListRow.h"
 
 #include "support/AppModelFixture.h"
+#include "../shared/FocusWalk.h"
 #include "../shared/ListPlace.h"
 #include "model/CustomIconLibrary.h"
 #include "support/InProcessIconRenderer.h"
 #include "ui/shared/ScriptedPrompter.h"
 #include "ui/shared/widgets/ElidingComboBox.h"
-#include "ui/shared/widgets/FocusRing.h"
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include <QAbstractButton>
@@ -241,24 +241,7 @@ TEST_F(AdminViewTest, EveryTabStopShowsTheFocusAndSpaceActsOnIt)
     open();
     const FocusRing ring(*qobject_cast<QApplication*>(QCoreApplication::instance()));
     view->resize(1366, 768);
-    view->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    QList<QWidget*> stops;
-    for (int tab = 0; tab < 80; ++tab) {
-        QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : view.get();
-        QTest::keyClick(from, Qt::Key_Tab);
-        QWidget* focused = QApplication::focusWidget();
-        ASSERT_TRUE(focused);
-        if (stops.contains(focused))
-            break;
-        stops.append(focused);
-        const QString name = focused->objectName() + " (" + focused->metaObject()->className() + ")";
-        EXPECT_EQ(ring.ringed(), focused) << name.toStdString();
-        const QImage shown = focused->grab().toImage();
-        focused->clearFocus();
-        EXPECT_NE(focused->grab().toImage(), shown) << name.toStdString() << " shows no focus";
-        focused->setFocus(Qt::TabFocusReason);
-    }
+    const QList<QWidget*> stops = test::expectEveryTabStopShowsFocus(*view, ring);
     QStringList names;
     for (const QWidget* stop : std::as_const(stops))
         names.append(stop->objectName());
