@@ -259,6 +259,18 @@ TEST_F(AdminViewTest, EveryTabStopShowsTheFocusAndSpaceActsOnIt)
     EXPECT_EQ(selected().name, original.name + " Copy");
 }
 
+// The toggle editor sheet shows the focus at every Tab stop too.
+TEST_F(AdminViewTest, EveryTabStopOfASheetShowsTheFocus)
+{
+    open();
+    const FocusRing ring(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    click("newToggle");
+    ToggleEditorSheet* sheet = view->toggleEditor();
+    ASSERT_TRUE(sheet);
+    click("addStep", sheet);
+    EXPECT_GE(test::expectEveryTabStopShowsFocus(*sheet->window(), ring).size(), 3);
+}
+
 TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)
 {
     open();
