@@ -11,6 +11,8 @@ namespace velmor {
 
 ScrollAnchor::ScrollAnchor(QAbstractItemView& view) : QObject(&view), view_(view)
 {
+    // The pointer's place, followed while no button is down too.
+    view.viewport()->setMouseTracking(true);
     view.viewport()->installEventFilter(this);
     QAbstractItemModel* model = view.model();
     if (!model)
