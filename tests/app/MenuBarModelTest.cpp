@@ -181,8 +181,9 @@ TEST_F(MenuBarModelTest, AFailedImportAsksTryAgainRunsItAgainAndEscapeACancelled
     EXPECT_TRUE(question.message.startsWith("Invalid user profile.\n\nDetails: ")) << question.message.toStdString();
     EXPECT_GT(question.message.size(), QString("Invalid user profile.\n\nDetails: ").size()) << "with the error";
     ASSERT_EQ(question.buttons.size(), 2);
-    EXPECT_EQ(question.buttons.at(0).text, "Dismiss");
-    EXPECT_EQ(question.buttons.at(1).text, "Try Again");
+    EXPECT_EQ(question.buttons.at(0).text, "Try Again");
+    EXPECT_EQ(question.buttons.at(1).text, "Dismiss");
+    EXPECT_EQ(Prompter::defaultButton(question), "Dismiss");
     EXPECT_EQ(requestsOf(Ask::open).size(), 2);
     EXPECT_EQ(store().userProfiles().get().size(), users + 1);
 

@@ -1,7 +1,9 @@
 #include "ui/admin/ToolListModel.h"
 
+#include "ui/shared/RowsThatStay.h"
+
 #include <QScopedValueRollback>
-#include <QSet>
+#include <QHash>
 
 #include <algorithm>
 
@@ -19,8 +21,15 @@ void ToolListModel::setTools(const QList<RadiologyTool>& all, const std::optiona
 {
     const std::optional<QUuid> previousSelection = std::exchange(selectedId_, selectedId);
     all_ = all;
-    // Never fewer rows than the view fetched: cutting them back would throw it back to the last row kept.
-    qsizetype shown = std::min(all.size(), std::max(tools_.size(), rowsPerFetch));
+    // Never fewer rows than the view fetched, nor short of the last row it fetched: cutting
+    // them back would throw it back to the last row kept.
+    QList<QUuid> lastIds;
+    for (qsizetype k = std::max<qsizetype>(0, tools_.size() - FetchedEnd<QUuid>::keysLooked); k < tools_.size(); ++k)
+        lastIds.append(tools_[k].id);
+    FetchedEnd<QUuid> fetchedEnd(std::move(lastIds));
+    for (const RadiologyTool& tool : all)
+        fetchedEnd.visit(tool.id);
+    qsizetype shown = std::min(all.size(), std::max({tools_.size(), rowsPerFetch, fetchedEnd.end()}));
     if (selectedId) {
         const auto selected = std::find_if(all.cbegin(), all.cend(),
                                            [&](const RadiologyTool& tool) { return tool.id == *selectedId; });
@@ -58,64 +67,50 @@ bool ToolListModel::updateInPlace(const QList<RadiologyTool>& tools)
 
 void ToolListModel::applyRows(const QList<RadiologyTool>& tools)
 {
-    // Rows whose tool is gone, from the bottom up.
-    QSet<QUuid> wanted;
-    for (const RadiologyTool& tool : tools)
-        wanted.insert(tool.id);
-    // Runs at once: a long list shrinking to the rows kept is one change, not one per row.
+    // Each tool's new row (an id given twice: its first).
+    QHash<QUuid, qsizetype> newRows;
+    newRows.reserve(tools.size());
+    for (qsizetype row = 0; row < tools.size(); ++row)
+        if (!newRows.contains(tools[row].id))
+            newRows.insert(tools[row].id, row);
+    // The longest run of rows already in their new order stays put, so that a view
+    // anchored on one keeps its place; every other row leaves and comes back where it goes.
+    QList<qsizetype> places;
+    places.reserve(tools_.size());
+    for (const RadiologyTool& tool : std::as_const(tools_))
+        places.append(newRows.value(tool.id, -1));
+    const QList<qsizetype> staying = rowsThatStay(places);
+    QList<bool> stays(tools_.size(), false);
+    for (const qsizetype row : staying)
+        stays[row] = true;
+    // The others from the bottom up, by runs: a long list shrinking to the rows kept is one change.
     for (int row = int(tools_.size()) - 1; row >= 0;) {
-        if (wanted.contains(tools_[row].id)) {
+        if (stays[row]) {
             --row;
             continue;
         }
         const int last = row;
-        while (row >= 0 && !wanted.contains(tools_[row].id))
+        while (row >= 0 && !stays[row])
             --row;
         beginRemoveRows({}, row + 1, last);
         tools_.remove(row + 1, last - row);
         endRemoveRows();
     }
-    // Then each position in turn: keep, move up from below, or insert (a run of new
-    // tools at once).
-    QSet<QUuid> present;
-    for (const RadiologyTool& tool : std::as_const(tools_))
-        present.insert(tool.id);
-    for (int row = 0; row < tools.size(); ++row) {
-        const RadiologyTool& tool = tools[row];
-        if (!present.contains(tool.id)) {
-            int end = row;
-            while (end < tools.size() && !present.contains(tools[end].id))
-                ++end;
-            beginInsertRows({}, row, end - 1);
-            tools_.insert(row, end - row, RadiologyTool{});
-            std::copy(tools.cbegin() + row, tools.cbegin() + end, tools_.begin() + row);
+    // Then what goes between the rows that stayed, a run at a time.
+    qsizetype row = 0;
+    for (qsizetype next = 0; next <= staying.size(); ++next) {
+        const qsizetype until = next < staying.size() ? places[staying[next]] : tools.size();
+        if (until > row) {
+            beginInsertRows({}, int(row), int(until - 1));
+            tools_.insert(row, until - row, RadiologyTool{});
+            std::copy(tools.cbegin() + row, tools.cbegin() + until, tools_.begin() + row);
             endInsertRows();
-            row = end - 1;
-            continue;
         }
-        if (row < tools_.size() && tools_[row].id == tool.id) {
-            if (!(tools_[row] == tool)) {
-                tools_[row] = tool;
-                emit dataChanged(index(row), index(row));
-            }
-            continue;
+        if (next < staying.size() && !(tools_[until] == tools[until])) {
+            tools_[until] = tools[until];
+            emit dataChanged(index(int(until)), index(int(until)));
         }
-        int from = row + 1;
-        while (from < tools_.size() && tools_[from].id != tool.id)
-            ++from;
-        if (from == tools_.size()) { // an id given twice: the second is a row of its own
-            beginInsertRows({}, row, row);
-            tools_.insert(row, tool);
-            endInsertRows();
-            continue;
-        }
-        beginMoveRows({}, from, from, {}, row);
-        tools_.move(from, row);
-        endMoveRows();
-        if (!(tools_[row] == tool)) {
-            tools_[row] = tool;
-            emit dataChanged(index(row), index(row));
-        }
+        row = until + 1;
     }
 }
 

@@ -11,8 +11,9 @@
 namespace velmor {
 
 // The tool list's rows: one per tool, kept in the given order. A new list is
-// applied row by row by tool id (removed, moved, inserted, changed), so a view
-// keeps its scrolling and the rows that did not change. Only the first rows are
+// applied row by row by tool id: the longest run of rows that keep their order
+// stays, the others leave and come back where they go, changed rows are marked,
+// so a view keeps its scrolling and the rows that did not change. Only the first rows are
 // made at once, the rest as a view scrolls to them (fetchMore), so that a list of
 // any length costs what is shown.
 class ToolListModel : public QAbstractListModel {
@@ -44,7 +45,7 @@ public:
 private:
     // True when `tools` has the rows' ids in their order: only values changed.
     bool updateInPlace(const QList<RadiologyTool>& tools);
-    // Any other change: removals, moves and insertions by id.
+    // Any other change: removals and insertions by id around the rows that stay.
     void applyRows(const QList<RadiologyTool>& tools);
 
     // Every tool; tools_ holds the first of them, the rows shown.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/shared/RowsThatStay.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QList>
@@ -13,9 +15,10 @@
 namespace velmor {
 
 // A list model whose rows are values with a unique key (`row.key()`). setRows()
-// turns the current rows into the next ones with the fewest row signals it
-// easily can: runs of removals, runs of insertions, moves, and dataChanged for
-// rows whose value changed, so views keep their scroll position and selection.
+// turns the current rows into the next ones with few row signals: the longest run
+// of rows that keep their order stays, the others leave and come back where they
+// go (runs of removals and of insertions), and dataChanged marks rows whose value
+// changed, so views keep their scroll position and selection.
 // Rows must compare with ==. Subclasses give data() and anything further.
 template <typename Row>
 class KeyedListModel : public QAbstractListModel {
@@ -51,11 +54,11 @@ public:
             return;
 
         using Key = decltype(next.constFirst().key());
-        QSet<Key> nextKeys;
-        nextKeys.reserve(next.size() - head - tail);
+        QHash<Key, qsizetype> nextPlaces;
+        nextPlaces.reserve(next.size() - head - tail);
         for (qsizetype k = head; k < next.size() - tail; ++k)
-            nextKeys.insert(next[k].key());
-        if (nextKeys.size() != next.size() - head - tail) {
+            nextPlaces.insert(next[k].key(), k);
+        if (nextPlaces.size() != next.size() - head - tail) {
             // Keys that repeat cannot be followed row by row.
             beginResetModel();
             QList<Row> rows = rows_.first(head);
@@ -65,39 +68,35 @@ public:
             endResetModel();
             return;
         }
-        removeMissing(nextKeys, head, rows_.size() - tail);
-
-        QSet<Key> currentKeys;
-        currentKeys.reserve(rows_.size() - head - tail);
+        // The longest run of rows already in their new order stays put (a view anchored
+        // on one keeps its place); every other row leaves and comes back where it goes.
+        QList<qsizetype> places;
+        places.reserve(rows_.size() - head - tail);
         for (qsizetype k = head; k < rows_.size() - tail; ++k)
-            currentKeys.insert(rows_[k].key());
+            places.append(nextPlaces.value(rows_[k].key(), -1));
+        QSet<Key> staying;
+        for (const qsizetype k : rowsThatStay(places))
+            staying.insert(rows_[head + k].key());
+        removeMissing(staying, head, rows_.size() - tail);
+
+        // What stays is in its new order: the rest goes in between, by runs.
         qsizetype i = head;
         const qsizetype end = next.size() - tail;
         while (i < end) {
-            const Key key = next[i].key();
-            if (i < rows_.size() - tail && rows_[i].key() == key) {
+            if (staying.contains(next[i].key())) {
                 replaceAt(i, std::move(next[i]));
                 ++i;
                 continue;
             }
-            if (!currentKeys.contains(key)) {
-                qsizetype last = i;
-                while (last < end && !currentKeys.contains(next[last].key()))
-                    ++last;
-                beginInsertRows({}, static_cast<int>(i), static_cast<int>(last - 1));
-                rows_.insert(i, last - i, Row{});
-                for (qsizetype k = i; k < last; ++k)
-                    rows_[k] = std::move(next[k]);
-                endInsertRows();
-                i = last;
-                continue;
-            }
-            qsizetype from = i + 1;
-            while (rows_[from].key() != key)
-                ++from;
-            beginMoveRows({}, static_cast<int>(from), static_cast<int>(from), {}, static_cast<int>(i));
-            rows_.move(from, i);
-            endMoveRows();
+            qsizetype last = i;
+            while (last < end && !staying.contains(next[last].key()))
+                ++last;
+            beginInsertRows({}, static_cast<int>(i), static_cast<int>(last - 1));
+            rows_.insert(i, last - i, Row{});
+            for (qsizetype k = i; k < last; ++k)
+                rows_[k] = std::move(next[k]);
+            endInsertRows();
+            i = last;
         }
     }
 

@@ -4,6 +4,7 @@
 #include "ui/mapping/MappingDerivedData.h"
 #include "ui/mapping/MappingTexts.h"
 #include "ui/shared/PlainText.h"
+#include "ui/shared/RowsThatStay.h"
 
 #include <QHash>
 #include <QMimeData>
@@ -65,6 +66,22 @@ QList<ToolListRow> rowsOf(const QList<ToolGroup>& groups, const std::optional<QU
     return rows;
 }
 
+// The rows of `groups` that keep every one of `fetched` that is still there.
+qsizetype fetchedEnd(const QList<ToolGroup>& groups, const QList<ToolListRow>& fetched)
+{
+    using Key = decltype(fetched.constFirst().key());
+    QList<Key> lastKeys;
+    for (qsizetype k = std::max<qsizetype>(0, fetched.size() - FetchedEnd<Key>::keysLooked); k < fetched.size(); ++k)
+        lastKeys.append(fetched[k].key());
+    FetchedEnd<Key> end(std::move(lastKeys));
+    for (const ToolGroup& group : groups) {
+        end.visit(Key{QUuid(), group.title});
+        for (qsizetype i = 0; i < group.size(); ++i)
+            end.visit(Key{group.at(i).id, QString()});
+    }
+    return end.end();
+}
+
 } // namespace
 
 QList<ToolListRow> toolListRows(const QList<ToolGroup>& groups, const std::optional<QUuid>& selectedToolId,
@@ -83,8 +100,10 @@ void MappingToolListModel::setTools(QList<ToolGroup> groups, std::optional<QUuid
     selectedToolId_ = selectedToolId;
     toolMappings_ = toolMappings;
     allRows_ = rowCountOf(groups_);
-    // Never fewer rows than the view fetched: cutting them back would throw it back to the last row kept.
-    const qsizetype shown = std::min(allRows_, std::max<qsizetype>(rowCount(), rowsPerFetch));
+    // Never fewer rows than the view fetched, nor short of the last row it fetched: cutting
+    // them back would throw it back to the last row kept.
+    const qsizetype shown =
+        std::min(allRows_, std::max({qsizetype(rowCount()), rowsPerFetch, fetchedEnd(groups_, rows())}));
     // Views and testers that look in while the rows change fetch nothing meanwhile.
     const QScopedValueRollback updating(updating_, true);
     setRows(rowsOf(groups_, selectedToolId_, toolMappings_, 0, shown));

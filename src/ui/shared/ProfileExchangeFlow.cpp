@@ -15,6 +15,7 @@ namespace velmor {
 namespace {
 
 const QString tryAgainButton = QStringLiteral("Try Again");
+const QString dismissButton = QStringLiteral("Dismiss");
 const QString importFailed = QStringLiteral("Import Failed");
 const QString exportFailed = QStringLiteral("Export Failed");
 
@@ -150,10 +151,12 @@ Prompter::Question ProfileExchangeFlow::errorQuestion(const ActionError& error)
 {
     return {error.title,
             error.message + QStringLiteral("\n\nDetails: ") + error.details,
-            // "Dismiss" first: Return closes the question rather than run the failed action again.
-            {{QStringLiteral("Dismiss"), Prompter::Role::cancel}, {tryAgainButton, Prompter::Role::normal}},
+            {{tryAgainButton, Prompter::Role::normal}, {dismissButton, Prompter::Role::cancel}},
             std::nullopt,
-            {}};
+            {},
+            {},
+            // Return closes the question rather than run the failed action again.
+            dismissButton};
 }
 
 } // namespace velmor

@@ -55,7 +55,7 @@ public:
     // between characters so that it fits the file system with ".json" and the
     // export's temporary name, plus ".json"; "Profile.json" when nothing is left.
     static QString exportFileName(const QString& profileName);
-    // Title, the message with "\n\nDetails: " and the details, "Dismiss" (Return's) and "Try Again".
+    // Title, the message with "\n\nDetails: " and the details, "Try Again" and "Dismiss" (Return's).
     static Prompter::Question errorQuestion(const ActionError& error);
 
 private:

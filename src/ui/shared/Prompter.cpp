@@ -25,6 +25,10 @@ QString Prompter::defaultButton(const Question& question)
                                          [](const Button& button) { return button.role == Role::destructive; });
     if (destructive)
         return escapeButton(question);
+    const bool named = std::any_of(buttons.begin(), buttons.end(),
+                                   [&](const Button& button) { return button.text == question.returnButton; });
+    if (named)
+        return question.returnButton;
     return buttons.isEmpty() ? QString() : buttons.first().text;
 }
 

@@ -40,6 +40,8 @@ public:
         // The names the message shows (a tool's, a profile's): the dialog keeps
         // each on one line, not broken at a space or a slash, when it fits one.
         QStringList names = {};
+        // The button Return chooses when it is not the first; never a destructive one.
+        QString returnButton = {};
     };
 
     struct Answer {
@@ -61,8 +63,9 @@ public:
     // The button Escape chooses: the first with the cancel role, else the last
     // button that is not destructive, else the last.
     static QString escapeButton(const Question& question);
-    // The button Return chooses: the first button, unless the question has a
-    // destructive one; then the escape button, so no key runs the destructive action.
+    // The button Return chooses: the question's returnButton, else the first button,
+    // unless the question has a destructive one; then the escape button, so no key
+    // runs the destructive action.
     static QString defaultButton(const Question& question);
 };
 

@@ -7,6 +7,7 @@
 #include "ui/admin/widgets/ToolsListRow.h"
 
 #include "support/AppModelFixture.h"
+#include "../shared/FocusWalk.h"
 #include "../shared/ListPlace.h"
 #include "model/CustomIconLibrary.h"
 #include "support/InProcessIconRenderer.h"
@@ -204,6 +205,70 @@ TEST_F(AdminViewTest, ALongListKeepsItsPlaceAndSelectionThroughEditsAndArrivals)
     EXPECT_EQ(stored(bulk.at(10).id).name, "Renamed far up");
     EXPECT_EQ(test::shownRows(*list), shown);
     EXPECT_EQ(selected().id, selection);
+}
+
+// In 5,000 tools at 1366 x 768, scrolled to the end and to the middle, the tool
+// under the pointer stays under it, at the same height, through every arrival.
+TEST_F(AdminViewTest, TheRowUnderThePointerStaysThroughEveryArrival)
+{
+    open();
+    view->resize(1366, 768);
+    addBulkTools(5'000);
+    settle();
+    auto* list = find<QListView>("toolList");
+    const test::ArrivingList arriving{*list,
+                                      [this](const std::function<void(QList<RadiologyTool>&)>& change) {
+                                          changeActiveToolsElsewhere(change);
+                                          settle();
+                                      },
+                                      [this] { return view->controller().state().get().selectedToolId; },
+                                      [this] { return store().activePacsProfile().tools; },
+                                      [this] { settle(); }};
+    {
+        SCOPED_TRACE("at the end");
+        test::scrollToEnd(*list);
+        test::expectThePointedRowStays(arriving);
+    }
+    SCOPED_TRACE("in the middle");
+    test::scrollToRow(*list, 2'600);
+    test::expectThePointedRowStays(arriving);
+}
+
+// A Tab walk of Admin / Tools: every stop shows the focus (its picture differs
+// from the same widget's without it), and Space acts on the focused button once.
+TEST_F(AdminViewTest, EveryTabStopShowsTheFocusAndSpaceActsOnIt)
+{
+    open();
+    const FocusRing ring(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    view->resize(1366, 768);
+    const QList<QWidget*> stops = test::expectEveryTabStopShowsFocus(*view, ring);
+    QStringList names;
+    for (const QWidget* stop : std::as_const(stops))
+        names.append(stop->objectName());
+    for (const char* button : {"newTool", "newToggle", "newPacs", "duplicateTool", "deleteTool"})
+        EXPECT_TRUE(names.contains(QLatin1String(button))) << button << " in " << names.join(", ").toStdString();
+
+    // Tab onto "Duplicate", then Space: the selected tool is duplicated once.
+    while (QApplication::focusWidget()->objectName() != QLatin1String("duplicateTool"))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    const RadiologyTool original = selected();
+    const qsizetype count = store().activePacsProfile().tools.size();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    settle();
+    EXPECT_EQ(store().activePacsProfile().tools.size(), count + 1);
+    EXPECT_EQ(selected().name, original.name + " Copy");
+}
+
+// The toggle editor sheet shows the focus at every Tab stop too.
+TEST_F(AdminViewTest, EveryTabStopOfASheetShowsTheFocus)
+{
+    open();
+    const FocusRing ring(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    click("newToggle");
+    ToggleEditorSheet* sheet = view->toggleEditor();
+    ASSERT_TRUE(sheet);
+    click("addStep", sheet);
+    EXPECT_GE(test::expectEveryTabStopShowsFocus(*sheet->window(), ring).size(), 3);
 }
 
 TEST_F(AdminViewTest, ANewToggleIsRecordedInTheSheetAndSaved)
@@ -534,6 +599,14 @@ TEST(ToolListModel, ALongListShowsItsFirstRowsAndTheRestAsTheyAreFetched)
     EXPECT_EQ(removed.size(), 0);
     ASSERT_EQ(changed.size(), 1);
     EXPECT_EQ(changed.first().at(0).toModelIndex().row(), 4'990);
+    // A tool far up moved to the end: that row alone leaves and comes back.
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    tools.move(10, 4'999);
+    model.setTools(tools, std::nullopt);
+    EXPECT_EQ(removed.size(), 1);
+    EXPECT_EQ(inserted.size(), 1);
+    EXPECT_EQ(model.tool(10), tools.at(10));
+    EXPECT_EQ(model.tool(4'999), tools.at(4'999));
 
     model.setTools(tools.mid(0, 3), std::nullopt);
     EXPECT_EQ(model.rowCount(), 3);
@@ -563,6 +636,8 @@ TEST(ToolListModel, AnyNewListIsReachedRowByRow)
             if (random.bounded(3) != 0)
                 next.append(tool);
         std::shuffle(next.begin(), next.end(), random);
+        if (next.size() > 2 && random.bounded(4) == 0)
+            next.insert(1, next.last()); // an id given twice: a row of its own
         if (!next.isEmpty() && random.bounded(2))
             next.first().enabled = !next.first().enabled;
         model.setTools(next, next.isEmpty() ? std::nullopt : std::optional<QUuid>(next.last().id));

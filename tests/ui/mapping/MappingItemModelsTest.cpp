@@ -49,7 +49,7 @@ QString ids(const ItemModel& model)
     return text;
 }
 
-TEST(MappingItemModelsTest, RowsChangeByRunsOfInsertionsRemovalsAndMoves)
+TEST(MappingItemModelsTest, RowsChangeByRunsOfInsertionsAndRemovals)
 {
     ItemModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -71,12 +71,14 @@ TEST(MappingItemModelsTest, RowsChangeByRunsOfInsertionsRemovalsAndMoves)
     model.setRows(items("abcdefgh"));
     EXPECT_EQ(ids(model), "abcdefgh");
     EXPECT_EQ(inserted.size(), 3);
-    // A favourite moves to the front; nothing else is touched.
+    // A favourite moves to the front: it leaves and comes back; nothing else is touched.
+    const QPersistentModelIndex d = model.index(3);
     model.setRows(items("fabcdegh"));
     EXPECT_EQ(ids(model), "fabcdegh");
-    EXPECT_EQ(moved.size(), 1);
-    EXPECT_EQ(inserted.size(), 3);
-    EXPECT_EQ(removed.size(), 2);
+    EXPECT_EQ(moved.size(), 0);
+    EXPECT_EQ(inserted.size(), 4);
+    EXPECT_EQ(removed.size(), 3);
+    EXPECT_EQ(d.row(), 4) << "a row that stays is followed";
     // A changed value is one dataChanged for its row.
     QList<Item> next = items("fabcdegh");
     next[3].value = 7;
@@ -114,6 +116,42 @@ TEST(MappingItemModelsTest, AnyNextListIsReachedWithTheEndsKeptInPlace)
         model.setRows(next);
         ASSERT_EQ(model.rows(), next) << round;
     }
+}
+
+// Rows that move across a long list (a category changed, tools reordered past
+// others) are the only rows that leave: every other row stays, however far the
+// move, so a row a view is anchored on never leaves.
+TEST(MappingItemModelsTest, OnlyTheRowsThatMoveLeave)
+{
+    ItemModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QList<Item> rows;
+    for (int i = 0; i < 2'000; ++i)
+        rows.append({QString::number(i), 0});
+    model.setRows(rows);
+    const QPersistentModelIndex anchor = model.index(1'500);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    // One row from the top to the bottom, past the anchor: one row leaves, one comes.
+    rows.move(10, 1'990);
+    model.setRows(rows);
+    EXPECT_EQ(model.rows(), rows);
+    EXPECT_EQ(removed.size(), 1);
+    EXPECT_EQ(inserted.size(), 1);
+    EXPECT_EQ(anchor.data().toString(), "1500");
+    EXPECT_EQ(anchor.row(), 1'499);
+    // Three rows from above the anchor to below it, two from below to above.
+    rows.move(100, 1'700);
+    rows.move(200, 1'800);
+    rows.move(300, 1'900);
+    rows.move(1'600, 50);
+    rows.move(1'650, 60);
+    model.setRows(rows);
+    EXPECT_EQ(model.rows(), rows);
+    EXPECT_EQ(removed.size(), 1 + 5);
+    EXPECT_EQ(inserted.size(), 1 + 5);
+    EXPECT_EQ(anchor.data().toString(), "1500");
+    EXPECT_EQ(anchor.row(), 1'498);
 }
 
 RadiologyTool tool(const QString& name, bool favorite = false)

@@ -3,6 +3,8 @@
 
 #include "MappingViewFixture.h"
 
+#include "../shared/FocusWalk.h"
+
 #include "platform/Text.h"
 #include "store/ProfileStore.h"
 #include "ui/mapping/MappingToolListModel.h"
@@ -210,6 +212,18 @@ TEST_F(MappingWindowTest, DroppingAToolPayloadOnAButtonMapsIt)
     EXPECT_FALSE(sendDrop(QStringLiteral("zoom"), "K04")) << "only tool payloads are taken";
     EXPECT_FALSE(sendDrop(toolDragText(QUuid::createUuid()), "K04")) << "a tool the profile lacks maps nothing";
     EXPECT_TRUE(toolsOn("K04").isEmpty());
+}
+
+// A Tab walk of the mapping window: every stop shows the focus, its own buttons included.
+TEST_F(MappingWindowTest, EveryTabStopShowsTheFocus)
+{
+    const FocusRing ring(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    view->resize(1366, 768);
+    QStringList names;
+    for (const QWidget* stop : expectEveryTabStopShowsFocus(*view, ring))
+        names.append(stop->objectName());
+    for (const char* control : {"toolSearch", "toolList", "swap", "copy"})
+        EXPECT_TRUE(names.contains(QLatin1String(control))) << control << " in " << names.join(", ").toStdString();
 }
 
 TEST_F(MappingWindowTest, TheRailSwitchesPanelsAndDimsTheCanvasOutsideMappings)

@@ -1,5 +1,5 @@
-// The mapping window's tool list scrolled to the end of 5,000 tools keeps its
-// place and its selection through an edit and another machine's change.
+// The mapping window's tool list of 5,000 tools keeps its place and its selection
+// through edits and other computers' changes, scrolled to the end and to the middle.
 
 #include "MappingViewFixture.h"
 
@@ -8,8 +8,10 @@
 #include "ui/mapping/widgets/CenterColumn.h"
 #include "ui/mapping/widgets/ContextPanelMappings.h"
 #include "ui/mapping/widgets/DeviceCanvas.h"
+#include "ui/mapping/widgets/ToolListItem.h"
 
 #include <QListView>
+#include <QScrollBar>
 
 namespace velmor::test {
 namespace {
@@ -38,6 +40,23 @@ protected:
         return {};
     }
     QString toolAt(const QPoint& spot) { return list().indexAt(spot).data().toString(); }
+    ArrivingList arriving()
+    {
+        return {list(),
+                [this](const std::function<void(QList<RadiologyTool>&)>& change) {
+                    changeActiveToolsElsewhere(change);
+                    settle();
+                },
+                [this] { return state().selectedToolId; },
+                [this] { return model->activePacsProfile().tools; },
+                [this] { settle(); }};
+    }
+    void openAt1366By768WithBulkTools()
+    {
+        view->resize(1366, 768);
+        addBulkTools(5'000);
+        settle();
+    }
     QString toolName(const QUuid& id)
     {
         for (const RadiologyTool& tool : model->activePacsProfile().tools)
@@ -93,6 +112,41 @@ TEST_F(ToolListPlaceTest, AnEditAndAnotherMachinesChangeKeepTheRowsShownAndTheSe
     EXPECT_EQ(shownRows(list()), shown);
     EXPECT_EQ(state().selectedToolId, picked);
     EXPECT_EQ(toolAt(spot), "Bulk tool 4989");
+}
+
+// In 5,000 tools at 1366 x 768, scrolled to the end and to the middle, the tool
+// under the pointer stays under it, at the same height, through every arrival.
+TEST_F(ToolListPlaceTest, TheRowUnderThePointerStaysThroughEveryArrival)
+{
+    openAt1366By768WithBulkTools();
+    {
+        SCOPED_TRACE("at the end");
+        scrollToEnd(list());
+        expectThePointedRowStays(arriving());
+    }
+    SCOPED_TRACE("in the middle");
+    scrollToRow(list(), 2'600);
+    expectThePointedRowStays(arriving());
+}
+
+// The user stars the last row of 5,000 tools: it goes to the favourites at the top,
+// and the list stays at its end, the other rows shown as they were.
+TEST_F(ToolListPlaceTest, StarringTheLastRowKeepsTheListAtItsEnd)
+{
+    openAt1366By768WithBulkTools();
+    scrollToEnd(list());
+    const QModelIndex last = panel().toolModel().index(panel().toolModel().rowCount() - 1);
+    const QString starred = last.data().toString();
+    QStringList shown = shownRows(list());
+    const QPoint star = ToolListItem::starRect(list().visualRect(last)).center();
+    restPointer(list(), star);
+    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, star);
+    settle();
+    ASSERT_EQ(panel().toolModel().row(1).tool.name, starred) << "the first favourite";
+    EXPECT_EQ(list().verticalScrollBar()->value(), list().verticalScrollBar()->maximum());
+    shown.removeAll(starred);
+    const QStringList after = shownRows(list());
+    EXPECT_EQ(after.mid(after.size() - shown.size()), shown) << after.join(", ").toStdString();
 }
 
 } // namespace

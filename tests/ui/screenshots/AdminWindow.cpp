@@ -11,7 +11,9 @@
 #include "ui/admin/widgets/ToggleEditorSheet.h"
 #include "ui/shared/ScriptedPrompter.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>
@@ -157,6 +159,32 @@ const Shot alertIconProgram("admin-alert-icon-program",
                                       "built-in test icon too, so it cannot draw icons; custom icons not drawn yet "
                                       "show their tools' symbols until Velmor starts again.",
                                       S::error));
+
+// A Tab walk of the window, a shot per stop: each shows where the keyboard is.
+Render tabbedTo(int stops)
+{
+    const Render window = adminWindow([](AdminScene& parts, AdminView& view) {
+        view.controller().selectTool(parts.store.activePacsProfile().tools.value(2).id);
+    });
+    return [window, stops](Scene& scene) {
+        std::unique_ptr<QWidget> view = window(scene);
+        view->show();
+        QApplication::setActiveWindow(view.get());
+        for (int stop = 0; stop < stops; ++stop) {
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            QCoreApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : view.get(), &tab);
+        }
+        scene.settle();
+        return view;
+    };
+}
+
+const std::vector<Shot> tabWalk = [] {
+    std::vector<Shot> shots;
+    for (int stop = 1; stop <= 16; ++stop)
+        shots.emplace_back(QStringLiteral("admin-tab-%1").arg(stop, 2, 10, QLatin1Char('0')), tabbedTo(stop));
+    return shots;
+}();
 
 const Shot pickerSystem("icon-picker-symbols", [](Scene&) { return picker(IconPickerScope::system); });
 const Shot pickerCustom("icon-picker-custom", [](Scene&) { return picker(IconPickerScope::custom); });

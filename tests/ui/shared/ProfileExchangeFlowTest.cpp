@@ -80,7 +80,7 @@ TEST_F(ProfileExchangeFlowTest, AFailedImportAsksInTheWindowsWordsAndTryAgainImp
         EXPECT_TRUE(lastMessage().startsWith(QString(user) + "\n\nDetails: ")) << lastMessage().toStdString();
         EXPECT_GT(lastMessage().size(), QString(user).size() + 11) << "with the error";
         EXPECT_EQ(prompter.requests().last().question.buttons,
-                  (QList<Prompter::Button>{{"Dismiss", Prompter::Role::cancel}, {"Try Again", Prompter::Role::normal}}));
+                  (QList<Prompter::Button>{{"Try Again", Prompter::Role::normal}, {"Dismiss", Prompter::Role::cancel}}));
         EXPECT_EQ(Prompter::defaultButton(prompter.requests().last().question), "Dismiss") << "Return is safe";
         EXPECT_FALSE(exchange.errorAlert()) << "Escape is Dismiss: closed";
         EXPECT_EQ(changes, 2);

@@ -127,6 +127,28 @@ TEST(DialogPrompter, QuestionsReturnTheClickedButtonAndEscapeChoosesTheCancelRol
     EXPECT_EQ(prompter.ask(rename), (Prompter::Answer{"Save", "eUnity West"}));
 }
 
+// The failed import's question on the real dialog: "Try Again" left of "Dismiss",
+// which Return and Escape choose, whichever button Tab is on.
+TEST(DialogPrompter, TheFailedActionsQuestionShowsTryAgainThenDismissAndReturnDismisses)
+{
+    DialogPrompter prompter;
+    const Prompter::Question question = ProfileExchangeFlow::errorQuestion(
+        {QUuid::createUuid(), QStringLiteral("Import Failed"), QStringLiteral("Invalid user profile."),
+         QStringLiteral("/tmp/broken.json"), {}});
+    EXPECT_EQ(Prompter::defaultButton(question), "Dismiss");
+    whenModal<QMessageBox>([](QMessageBox& box) {
+        QPushButton* again = buttonNamed(box, QStringLiteral("Try Again"));
+        QPushButton* dismiss = buttonNamed(box, QStringLiteral("Dismiss"));
+        ASSERT_TRUE(again && dismiss);
+        EXPECT_LT(again->mapTo(&box, QPoint()).x(), dismiss->mapTo(&box, QPoint()).x());
+        EXPECT_EQ(box.defaultButton(), dismiss);
+        QTest::keyClick(&box, Qt::Key_Return);
+    });
+    EXPECT_EQ(prompter.ask(question).button, QStringLiteral("Dismiss"));
+    whenModal<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    EXPECT_EQ(prompter.ask(question).button, QStringLiteral("Dismiss"));
+}
+
 TEST(Prompter, DestructiveQuestionsDefaultToTheSafeButton)
 {
     const auto question = [](QList<Prompter::Button> buttons) {

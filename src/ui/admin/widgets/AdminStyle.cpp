@@ -1,6 +1,7 @@
 #include "ui/admin/widgets/AdminStyle.h"
 
 #include "ui/shared/SymbolIcons.h"
+#include "ui/shared/widgets/FocusRing.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -37,6 +38,7 @@ CompactToolbarButton::CompactToolbarButton(const QString& symbol, const QString&
 {
     setFont(Theme::font(Theme::TextStyle::caption));
     setCursor(Qt::PointingHandCursor);
+    setProperty(FocusRing::cornerRadiusProperty, 10);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 

@@ -2,6 +2,7 @@
 
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/FocusRing.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -22,6 +23,7 @@ NiceButton::NiceButton(const QString& symbol, const QString& text, NiceButtonSty
 {
     setAutoDefault(false);
     setCursor(Qt::PointingHandCursor);
+    setProperty(FocusRing::cornerRadiusProperty, cornerRadius);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -81,9 +83,6 @@ void NiceButton::paintEvent(QPaintEvent*)
     tint.setColorAt(1, Theme::withOpacity(style_.tint, style_.tint.alphaF() * (pressed ? 0.7 : 0.85)));
     painter.fillRect(bounds, tint);
     painter.strokePath(shape, QPen(Theme::withOpacity(Qt::white, 0.12), 1));
-    // Reached with the keyboard: a focus ring inside the edge, as standard buttons draw one.
-    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange))
-        painter.strokePath(shape, QPen(Theme::withOpacity(Theme::blue(), 0.9), 3));
 
     // The label, centred: symbol, then text.
     const QRectF label = bounds.adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);

@@ -1,7 +1,8 @@
 #include "ui/shared/widgets/ScrollAnchor.h"
 
 #include <QAbstractItemView>
-#include <QCursor>
+#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 #include <utility>
@@ -10,6 +11,9 @@ namespace velmor {
 
 ScrollAnchor::ScrollAnchor(QAbstractItemView& view) : QObject(&view), view_(view)
 {
+    // The pointer's place, followed while no button is down too.
+    view.viewport()->setMouseTracking(true);
+    view.viewport()->installEventFilter(this);
     QAbstractItemModel* model = view.model();
     if (!model)
         return;
@@ -24,12 +28,31 @@ ScrollAnchor::ScrollAnchor(QAbstractItemView& view) : QObject(&view), view_(view
     connect(model, &QAbstractItemModel::modelReset, this, [this] { anchor_ = QPersistentModelIndex(); });
 }
 
+bool ScrollAnchor::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        pointer_ = static_cast<QMouseEvent*>(event)->position().toPoint();
+        break;
+    case QEvent::Enter:
+        pointer_ = static_cast<QEnterEvent*>(event)->position().toPoint();
+        break;
+    case QEvent::Leave:
+        pointer_.reset();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 QModelIndex ScrollAnchor::anchorRow() const
 {
     const QWidget* viewport = view_.viewport();
-    const QPoint pointer = viewport->mapFromGlobal(QCursor::pos());
-    if (viewport->underMouse() && viewport->rect().contains(pointer))
-        if (const QModelIndex under = view_.indexAt(pointer); under.isValid())
+    if (pointer_ && viewport->rect().contains(*pointer_))
+        if (const QModelIndex under = view_.indexAt(*pointer_); under.isValid())
             return under;
     // The topmost row: the first that reaches below the viewport's top edge.
     for (int y = 0; y < viewport->height(); y += 4)
@@ -51,7 +74,14 @@ void ScrollAnchor::leaving(int first, int last)
     if (!anchor_.isValid() || anchor_.row() < first || anchor_.row() > last)
         return;
     const QAbstractItemModel* model = view_.model();
-    anchor_ = last + 1 < model->rowCount() ? model->index(last + 1, 0) : QModelIndex();
+    if (last + 1 < model->rowCount()) {
+        anchor_ = model->index(last + 1, 0);
+        return;
+    }
+    // The last rows go: the row before them stays where it is.
+    anchor_ = first > 0 ? model->index(first - 1, 0) : QModelIndex();
+    if (anchor_.isValid())
+        top_ = view_.visualRect(anchor_).top();
 }
 
 void ScrollAnchor::restore()

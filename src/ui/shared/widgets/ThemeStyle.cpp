@@ -1,6 +1,7 @@
 #include "ui/shared/widgets/ThemeStyle.h"
 
 #include "ui/shared/Theme.h"
+#include "ui/shared/widgets/FocusRing.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,6 +20,7 @@ void installTheme(QApplication& application)
     QFont font = QApplication::font();
     font.setPixelSize(Theme::font(Theme::TextStyle::body).pixelSize());
     application.setFont(font);
+    new FocusRing(application);
 }
 
 void makeProminent(QAbstractButton& button)

@@ -9,7 +9,8 @@ class QAbstractButton;
 namespace velmor {
 
 // Gives the application the windows' dark look: the Fusion style, Theme::palette()
-// and the body text size. The application and the screenshots call it once.
+// and the body text size, and a FocusRing on whatever has the keyboard focus. The
+// application and the screenshots call it once.
 void installTheme(QApplication& application);
 
 // The prominent (default-action) look of a standard button: filled with the
