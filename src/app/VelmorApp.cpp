@@ -109,8 +109,10 @@ void VelmorApp::reopen()
 
 void VelmorApp::stopCloudPasses()
 {
-    if (CloudKitProfileSync* sync = model_->cloudSync())
+    if (CloudKitProfileSync* sync = model_->cloudSync()) {
         sync->stopIconPasses();
+        sync->uploadAtQuit();
+    }
 }
 
 std::weak_ptr<const void> VelmorApp::cloudWork() const

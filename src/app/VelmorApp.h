@@ -47,7 +47,8 @@ public:
     // A second start asked this one to show itself.
     void reopen();
 
-    // Before the application goes at a quit: the icon pass under way ends at its next step.
+    // Before the application goes at a quit: the icon pass under way ends at its next step,
+    // and an upload owed or waiting starts.
     void stopCloudPasses();
     // The profile sync's work still under way: it holds the sync until its last
     // call has come back; empty without a sync.

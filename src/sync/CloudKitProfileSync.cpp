@@ -468,6 +468,19 @@ void CloudKitProfileSync::syncCustomIcons()
 
 void CloudKitProfileSync::stopIconPasses() { iconSync_->stop(); }
 
+void CloudKitProfileSync::uploadAtQuit()
+{
+    const bool waiting = pendingUpload_.isPending();
+    if (!hasStarted_ || !hasCompletedInitialSync_ || (!waiting && !uploadOwed_))
+        return;
+    pendingUpload_.cancel();
+    if (waiting)
+        rememberLeftDocument();
+    // Launched at once, not through a later turn or the delay, which would find the sync gone;
+    // a record changed meanwhile is merged by the upload's own conflict handling.
+    launch(uploadProfiles());
+}
+
 void CloudKitProfileSync::syncIconsOnce()
 {
     // Whatever the profiles did; a first contact's take brings the account's icons first.

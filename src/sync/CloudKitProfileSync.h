@@ -141,6 +141,9 @@ public:
     // A quit: the icon pass under way ends at its next step (the rest syncs at the next
     // start), so that the sync's work ends within the quit's time.
     void stopIconPasses();
+    // A quit: an upload owed (its folder was locked, say) or waiting out its delay starts
+    // now, while the quit still waits a moment for the sync's calls.
+    void uploadAtQuit();
     // A push: syncNow() for query, zone and database notifications. Requests that come
     // while a sync runs or waits are merged: at most one runs and one waits.
     void handleRemoteNotification(const QVariantMap& dictionary);

@@ -337,6 +337,30 @@ TEST_P(RemoteRecord, WinsOnlyWhenStrictlyLater)
 INSTANTIATE_TEST_SUITE_P(Dates, RemoteRecord,
                          ::testing::Combine(::testing::Values(-1, 0, 1), ::testing::Bool(), ::testing::Bool()));
 
+// A quit starts an upload owed (the folder was locked) or one waiting out its delay at
+// once; with nothing owed it sends nothing.
+TEST_F(ProfileSync, AnUploadOwedOrWaitingStartsAtQuit)
+{
+    synced();
+    cloud.failNext(Call::saveRecord, cloud::Error(Code::serviceUnavailable));
+    edit("Locked");
+    ASSERT_TRUE(sync->isUploadOwed());
+    sync->uploadAtQuit();
+    queue->runUntilIdle();
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
+    EXPECT_FALSE(sync->isUploadOwed());
+
+    edit("Waiting", 0ms);
+    sync->uploadAtQuit();
+    queue->runUntilIdle();
+    EXPECT_EQ(storedPayload(), store->makeSyncPayload());
+
+    const int saves = uploads();
+    sync->uploadAtQuit();
+    queue->advance(10s);
+    EXPECT_EQ(uploads(), saves) << "nothing owed, and the delayed upload went already";
+}
+
 // Profiles nobody changed reach an empty cloud, dated as untouched, and give way to
 // any other profiles there, whatever the record's date.
 TEST_F(ProfileSync, UntouchedProfilesReachAnEmptyCloudAndGiveWayToAnyOther)

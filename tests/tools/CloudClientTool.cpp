@@ -7,11 +7,15 @@
 //        --register: registers for pushes first and, after the save, prints
 //        "pushes N": how many pushes this client got for it.
 //        --file-size-limit: the process may write no larger file (it dies mid-save).
+//        --hold-ms MS: holds the folder's lock MS milliseconds in the save, after printing
+//        "holding".
 #include "platform/Settings.h"
 #include "platform/cloud/Container.h"
+#include "platform/cloud/folder/FolderContainer.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
 
 #include <sys/resource.h>
 
@@ -89,6 +93,23 @@ void update(const std::shared_ptr<Container>& container, const QStringList& args
         fetchAndSave();
 }
 
+std::shared_ptr<Container> makeContainer(const QStringList& args)
+{
+    const QString identifier = QStringLiteral("iCloud.Velmor");
+    const int holdMs = optionValue(args, "--hold-ms").toInt();
+    if (holdMs <= 0)
+        return Container::named(identifier);
+    FolderContainer::Options options;
+    options.changeFault = [holdMs, held = std::make_shared<bool>(false)](const QString& path) {
+        if (path.contains(QStringLiteral("/records/")) && !std::exchange(*held, true)) {
+            print(QStringLiteral("holding"));
+            QThread::msleep(static_cast<unsigned long>(holdMs));
+        }
+        return 0;
+    };
+    return FolderContainer::create(identifier, FolderLocation::forContainer(identifier), std::move(options));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,7 +117,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const ScopedInMemorySettings settings; // a fresh client id; the user's settings stay untouched
     const QStringList args = app.arguments().mid(1);
-    const auto container = Container::named(QStringLiteral("iCloud.Velmor"));
+    const auto container = makeContainer(args);
 
     if (args.value(0) == "status") {
         container->accountStatus([](std::optional<AccountStatus> status, auto) {
@@ -106,7 +127,7 @@ int main(int argc, char** argv)
     } else if (args.value(0) == "update" && args.size() >= 3) {
         update(container, args);
     } else {
-        print("usage: velmor_cloud_tool status | update NAME TEXT [--size N] [--register] [--file-size-limit BYTES]");
+        print("usage: velmor_cloud_tool status | update NAME TEXT [--size N] [--register] [--file-size-limit BYTES] [--hold-ms MS]");
         return 2;
     }
     return app.exec();

@@ -377,6 +377,32 @@ TEST_F(FolderHostile, AFolderThatTakesWritesAgainIsAnnouncedOnceAtTheNextLook)
     EXPECT_EQ(announced, 2);
 }
 
+// A save that the folder's lock held up is announced as soon as the lock is gone, once,
+// whether or not the client looks for changes; one that went through meanwhile owes nothing.
+TEST_F(FolderHostile, ASaveTheLockHeldUpIsAnnouncedOnceTheLockIsGone)
+{
+    const auto c = client();
+    int announced = 0;
+    c->setWritableAgainHandler([&announced] { ++announced; });
+    QDir().mkpath(file(".lock"));
+    EXPECT_EQ(save(*c, profiles("x")).code(), Code::serviceUnavailable);
+    EXPECT_EQ(save(*c, profiles("x")).code(), Code::serviceUnavailable);
+    queue->advance(10s);
+    EXPECT_EQ(announced, 0);
+    QDir(file(".lock")).removeRecursively();
+    queue->advance(FolderContainer::lockRecheckInterval);
+    EXPECT_EQ(announced, 1);
+    queue->advance(60s);
+    EXPECT_EQ(announced, 1);
+
+    QDir().mkpath(file(".lock"));
+    EXPECT_EQ(save(*c, profiles("x")).code(), Code::serviceUnavailable);
+    QDir(file(".lock")).removeRecursively();
+    EXPECT_TRUE(save(*c, profiles("x")).value);
+    queue->advance(60s);
+    EXPECT_EQ(announced, 1);
+}
+
 TEST_F(FolderHostile, AFolderWithoutWritePermissionSaysSo)
 {
     if (::geteuid() == 0)

@@ -33,7 +33,7 @@ struct WaiterClock {
     std::chrono::milliseconds waited{0};
     std::function<void()> onPause;
 
-    LockTiming timing(const QString& hostName = {})
+    LockTiming timing(const QString& hostName = {}, const QByteArray& computer = {})
     {
         return {[this] { return now; },
                 [this](std::chrono::milliseconds pause) {
@@ -42,7 +42,7 @@ struct WaiterClock {
                     if (onPause)
                         onPause();
                 },
-                hostName, 2s};
+                hostName, computer, 2s};
     }
 };
 
@@ -81,6 +81,25 @@ protected:
         const time_t at = ::time(nullptr) + fromNow.count();
         const struct timespec times[2] = {{at, 0}, {at, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+
+    // Each two seconds of the waiter's, the holder (renewing every millisecond) has touched its lock.
+    void followRenewals(WaiterClock& clock)
+    {
+        clock.onPause = [this, &clock, last = files::fileStamp(lockPath())]() mutable {
+            if (clock.waited % 2s != 0ms)
+                return;
+            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            while (files::fileStamp(lockPath()) == last && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            last = files::fileStamp(lockPath());
+        };
+    }
+    QString renewedAllAlong() const
+    {
+        return QString("The cloud folder “%1” is locked by another client, which kept renewing its lock file “%2”. "
+                       "The upload goes up once the file is gone; should it stay while no Velmor saves, remove it.")
+            .arg(share(), lockPath());
     }
 
     // Tries to save while the lock is another's: the error, or none when it saved.
@@ -135,38 +154,30 @@ pid_t unusedProcessId()
 TEST_F(FolderLockTest, ALiveHolderIsWaitedForHoweverLongItsWriteTakes)
 {
     // The holder's write takes longer than a lock may stay unchanged: a share's slow fsync.
-    // Meanwhile a client on this machine asks the holder's process, and one on another
-    // machine watches the holder's renewals; neither takes the lock.
+    // Meanwhile a client on this computer, and one on another computer of the same host name
+    // (a cloned image, a sandbox with process ids of its own), watch the holder's renewals;
+    // neither takes the lock, and each is told which file holds it up.
     WaiterClock here;
-    WaiterClock there;
+    WaiterClock clone;
     bool heldUp = false;
     std::optional<Error> hereFound;
-    std::optional<Error> thereFound;
-    const auto holder =
-        client("A", whileWriting([&] {
-                   heldUp = true;
-                   hereFound = trySave(*client("B", {}, here.timing()), profiles("from B"));
-                   // Each two seconds of the waiter's, the holder (renewing every millisecond) touched its lock.
-                   files::FileStamp last = files::fileStamp(lockPath());
-                   there.onPause = [&] {
-                       if (there.waited % 2s != 0ms)
-                           return;
-                       const auto deadline = std::chrono::steady_clock::now() + 10s;
-                       while (files::fileStamp(lockPath()) == last && std::chrono::steady_clock::now() < deadline)
-                           std::this_thread::yield();
-                       last = files::fileStamp(lockPath());
-                   };
-                   thereFound = trySave(*client("C", {}, there.timing("other-machine")), profiles("from C"));
-               }),
-               {nullptr, nullptr, {}, 1ms});
+    std::optional<Error> cloneFound;
+    const auto holder = client("A", whileWriting([&] {
+                                   heldUp = true;
+                                   followRenewals(here);
+                                   hereFound = trySave(*client("B", {}, here.timing()), profiles("from B"));
+                                   followRenewals(clone);
+                                   cloneFound = trySave(*client("C", {}, clone.timing({}, "boot:1/pid-namespace:2")),
+                                                        profiles("from C"));
+                               }),
+                               {nullptr, nullptr, {}, {}, 1ms});
     holder->saveRecord(profiles("from A"));
 
     ASSERT_TRUE(heldUp);
-    for (const auto& [found, clock] : {std::pair(&hereFound, &here), std::pair(&thereFound, &there)}) {
+    for (const auto& [found, clock] : {std::pair(&hereFound, &here), std::pair(&cloneFound, &clone)}) {
         ASSERT_TRUE(found->has_value());
         EXPECT_EQ((*found)->code(), Error::Code::serviceUnavailable);
-        EXPECT_EQ((*found)->localizedDescription(),
-                  QString("The cloud folder “%1” is locked by another client.").arg(share()));
+        EXPECT_EQ((*found)->localizedDescription(), renewedAllAlong());
         EXPECT_GE(clock->waited, std::chrono::milliseconds(FolderLock::lockWaitMs));
     }
     EXPECT_EQ(storedPayload(), "from A");
@@ -203,66 +214,82 @@ TEST_F(FolderLockTest, ALockLeftByAnotherMachineIsTakenOnceItStayedTheSameWhatev
     EXPECT_FALSE(QFileInfo::exists(recordPath()));
 }
 
-TEST_F(FolderLockTest, AHolderGoneFromThisMachineIsTakenAtOnce)
+TEST_F(FolderLockTest, OnlyAHolderCertainlyGoneFromThisComputerIsTakenAtOnce)
 {
     const pid_t unused = unusedProcessId();
     ASSERT_GT(unused, 0);
     const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    const QByteArray computer = folder::LockHolder::thisComputer();
+    ASSERT_FALSE(computer.isEmpty());
+    const QByteArray here = host + ' ' + computer;
     const QByteArray self = QByteArray::number(::getpid());
     const QByteArray program = QFileInfo(QFile::symLinkTarget("/proc/self/exe")).fileName().toUtf8();
-    // No such process; one that runs another program than the lock's; and this
-    // process, which holds no lock now (its removal failed, say).
-    for (const QByteArray& lock : {QByteArray::number(unused) + "\nvelmor\n" + host + "\n",
-                                   self + "\nvelmor-that-is-not-running\n" + host + "\n",
-                                   self + '\n' + program + '\n' + host + "\n1234\n"}) {
-        SCOPED_TRACE(lock.toStdString());
+    const auto takenAfter = [&](const QByteArray& lock) {
         writeFile(lockPath(), lock);
         WaiterClock clock;
         EXPECT_FALSE(trySave(*client("B", {}, clock.timing()), profiles("from B")));
-        EXPECT_EQ(clock.waited, 0ms);
         QFile::remove(recordPath());
+        return clock.waited;
+    };
+    // No such process; one that runs another program than the lock's; and this
+    // process, which holds no lock now (its removal failed, say).
+    for (const QByteArray& lock : {QByteArray::number(unused) + "\nvelmor\n" + here + "\n",
+                                   self + "\nvelmor-that-is-not-running\n" + here + "\n",
+                                   self + '\n' + program + '\n' + here + "\n1234\n"}) {
+        SCOPED_TRACE(lock.toStdString());
+        EXPECT_EQ(takenAfter(lock), 0ms);
     }
-    // The same process id on another machine is no process of this one.
-    writeFile(lockPath(), QByteArray::number(unused) + "\nvelmor\nother-machine\n");
-    WaiterClock clock;
-    EXPECT_FALSE(trySave(*client("B", {}, clock.timing()), profiles("from B")));
-    EXPECT_GE(clock.waited, std::chrono::milliseconds(FolderLock::staleLockMs));
 
-    // A holder that runs here keeps its lock however long it stays the same.
+    // The same host name is not this computer: another boot (a cloned image) or process namespace (a
+    // sandbox), or an older client that gave its host name alone. Its process ids are not this
+    // computer's, so the lock goes only once it stayed the same for the stale time.
+    const QByteArray unusedId = QByteArray::number(unused);
+    for (const QByteArray& lock : {unusedId + "\nvelmor\n" + host + " boot:1/pid-namespace:2\n1\n",
+                                   unusedId + "\nvelmor\n" + host + "\n", unusedId + "\nvelmor\nother-machine\n"}) {
+        SCOPED_TRACE(lock.toStdString());
+        const auto waited = takenAfter(lock);
+        EXPECT_GE(waited, std::chrono::milliseconds(FolderLock::staleLockMs));
+        EXPECT_LT(waited, std::chrono::milliseconds(FolderLock::staleLockMs) + 1s);
+    }
+
+    // A process that runs here but never renews the lock that names it (it stopped, or its
+    // id came round to a program of that name): no holder once the stale time has passed.
     const LiveProcess holder;
-    writeFile(lockPath(), QByteArray::number(holder.pid()) + '\n' + program + '\n' + host + '\n');
-    WaiterClock waiter;
-    const std::optional<Error> found = trySave(*client("B", {}, waiter.timing()), profiles("from B"));
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->code(), Error::Code::serviceUnavailable);
-    EXPECT_TRUE(QFileInfo::exists(lockPath()));
+    EXPECT_GE(takenAfter(QByteArray::number(holder.pid()) + '\n' + program + '\n' + here + '\n'),
+              std::chrono::milliseconds(FolderLock::staleLockMs));
 }
 
 TEST_F(FolderLockTest, AHolderWhoseLockWasTakenWritesNothing)
 {
-    const Record first = client("A")->saveRecord(profiles("first"));
-    // A share that hides the holder's renewals: the client on another machine sees the
-    // lock unchanged for the stale time, takes it and saves over the first record.
-    std::optional<Error> otherFound;
-    WaiterClock clock;
-    const auto holder = client("A", whileWriting([&] {
-                                   otherFound = trySave(*client("B", {}, clock.timing("other-machine")),
-                                                        profiles("from B", first));
-                               }),
-                               {nullptr, nullptr, {}, 1h});
-    const std::optional<Error> found = trySave(*holder, profiles("from A", first));
+    // A share that hides the holder's renewals from another computer, or a holder on this
+    // one that stopped renewing: the waiter sees the lock unchanged for the stale time,
+    // takes it and saves over the first record.
+    client("A")->saveRecord(profiles("start"));
+    for (const QString& waiterHost : {QString("other-machine"), QString()}) {
+        SCOPED_TRACE(waiterHost.toStdString());
+        const Record first = client("A")->saveRecord(profiles("first", client("A")->fetchRecord("profiles")));
+        std::optional<Error> otherFound;
+        WaiterClock clock;
+        const auto holder = client("A", whileWriting([&] {
+                                       otherFound = trySave(*client("B", {}, clock.timing(waiterHost)),
+                                                            profiles("from B", first));
+                                   }),
+                                   {nullptr, nullptr, {}, {}, 1h});
+        const std::optional<Error> found = trySave(*holder, profiles("from A", first));
 
-    EXPECT_FALSE(otherFound);
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->code(), Error::Code::serverRecordChanged) << "a conflict, which the sync merges and retries";
-    EXPECT_EQ(storedPayload(), "from B");
-    EXPECT_EQ(QDir(share() + "/records").entryList(QDir::Files | QDir::Hidden), QStringList{"profiles.json"})
-        << "no temporary file left";
-    EXPECT_FALSE(QFileInfo::exists(lockPath()));
+        EXPECT_FALSE(otherFound);
+        EXPECT_GE(clock.waited, std::chrono::milliseconds(FolderLock::staleLockMs));
+        ASSERT_TRUE(found);
+        EXPECT_EQ(found->code(), Error::Code::serverRecordChanged) << "a conflict, which the sync merges and retries";
+        EXPECT_EQ(storedPayload(), "from B");
+        EXPECT_EQ(QDir(share() + "/records").entryList(QDir::Files | QDir::Hidden), QStringList{"profiles.json"})
+            << "no temporary file left";
+        EXPECT_FALSE(QFileInfo::exists(lockPath()));
 
-    // Its next save, on what B wrote, goes through.
-    EXPECT_EQ(client("A")->saveRecord(profiles("again", client("A")->fetchRecord("profiles"))).bytes("payload"),
-              "again");
+        // Its next save, on what B wrote, goes through.
+        EXPECT_EQ(client("A")->saveRecord(profiles("again", client("A")->fetchRecord("profiles"))).bytes("payload"),
+                  "again");
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // velmor_cloud_tool process the other.
 #include "CloudTestSupport.h"
 #include "platform/cloud/folder/FolderContainer.h"
+#include "platform/cloud/folder/FolderLock.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -122,6 +123,43 @@ TEST_F(FolderProcesses, AWriterKilledMidSaveLeavesTheOldRecord)
     // The dead writer's lock does not stand in the way.
     EXPECT_EQ(saveHere(profiles("new", stored)).bytes("payload"), "new");
     EXPECT_EQ(QDir(share() + "/records").entryList({"*.json"}, QDir::Files), QStringList{"profiles.json"});
+}
+
+// Two clients under one host name whose process ids are not each other's (a sandbox, a
+// cloned image): each waits while the other holds the lock, and no save lands over another.
+TEST_F(FolderProcesses, ClientsOfOneHostNameInProcessNamespacesOfTheirOwnWaitForEachOther)
+{
+    const QStringList sandbox{"-pfu", "--mount-proc"};
+    if (QProcess::execute("unshare", sandbox + QStringList{"true"}) != 0)
+        GTEST_SKIP() << "no process namespaces of our own here";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VELMOR_CLOUD_FOLDER", share());
+
+    // The other one holds the lock in its save, this one saves meanwhile: it waits, then
+    // finds the other's record instead of writing over it.
+    QProcess holder;
+    holder.setProcessEnvironment(environment);
+    holder.start("unshare", sandbox + QStringList{VELMOR_CLOUD_TOOL, "update", "profiles", "theirs", "--hold-ms", "1500"});
+    ASSERT_TRUE(holder.waitForReadyRead(30'000));
+    ASSERT_EQ(holder.readLine().trimmed(), "holding");
+    EXPECT_EQ(save(*queue, *client->privateCloudDatabase(), profiles("mine")).code(), Error::Code::serverRecordChanged);
+    ASSERT_TRUE(holder.waitForFinished(30'000));
+    EXPECT_TRUE(holder.readLine().startsWith("saved ")) << "its save went through";
+    const Record theirs = *fetch(*queue, *client->privateCloudDatabase(), "profiles").value;
+    EXPECT_EQ(theirs.bytes("payload"), "theirs");
+
+    // This one holds it while the other saves: the other waits until it is let go.
+    const folder::Folder account = *folder::Folder::openAccount(share(), {});
+    auto lock = std::make_unique<folder::FolderLock>(account);
+    QProcess waiter;
+    waiter.setProcessEnvironment(environment);
+    waiter.start("unshare", sandbox + QStringList{VELMOR_CLOUD_TOOL, "update", "profiles", "later"});
+    EXPECT_FALSE(waiter.waitForFinished(1'500)) << "it took a live lock";
+    lock->confirmHeld();
+    lock.reset();
+    ASSERT_TRUE(waiter.waitForFinished(30'000));
+    EXPECT_TRUE(waiter.readLine().startsWith("saved "));
+    EXPECT_EQ(fetch(*queue, *client->privateCloudDatabase(), "profiles").value->bytes("payload"), "later");
 }
 
 } // namespace

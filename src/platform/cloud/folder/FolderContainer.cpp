@@ -39,6 +39,15 @@ struct FolderContainer::Backend {
     std::atomic<int> scans = 0;
     // A save failed while the folder could not be written, or the folder was away.
     bool writeBlocked = false;
+    // A save failed for the folder's lock, and nothing was written since.
+    bool lockBlocked = false;
+    // Told on the main queue when a save failed for the lock.
+    std::function<void()> onLockBlocked;
+
+    bool lockIsThere() const
+    {
+        return files::fileKind(account.path() + u'/' + folder::FolderLock::fileName) != files::FileKind::missing;
+    }
 
     // The folder is there, has room, and this user may write into it and its records folder.
     bool isWritable() const
@@ -96,12 +105,16 @@ public:
                 Record saved;
                 try {
                     saved = b.account.saveRecord(record);
-                } catch (const Error&) {
-                    // Watched only while the folder cannot take writes (no access, no room),
-                    // so that a failure of another kind never turns into a loop of retries.
+                } catch (const Error& e) {
+                    // Watched only while the folder cannot take writes (no access, no room)
+                    // or its lock stands in the way, so that a failure of another kind never
+                    // turns into a loop of retries.
                     b.writeBlocked = b.writeBlocked || !b.isWritable();
+                    if (e.code() == Error::Code::serviceUnavailable && !std::exchange(b.lockBlocked, true))
+                        postToMain(b.onLockBlocked);
                     throw;
                 }
+                b.lockBlocked = false;
                 b.tracker.noteOwnSave({saved.recordName(), saved.recordChangeTag(), saved.recordType()});
                 return saved;
             },
@@ -157,6 +170,10 @@ std::shared_ptr<FolderContainer> FolderContainer::create(QString identifier, Fol
     std::shared_ptr<FolderContainer> container(
         new FolderContainer(std::move(identifier), std::move(location), std::move(options)));
     container->self_ = container;
+    container->backend_->onLockBlocked = [weak = container->self_] {
+        if (const auto self = weak.lock())
+            self->recheckLockSoon();
+    };
     return container;
 }
 
@@ -297,14 +314,28 @@ void FolderContainer::schedulePoll()
 void FolderContainer::checkWritableAgain()
 {
     backend_->queue->async([backend = backend_, weak = self_] {
-        if (!backend->writeBlocked || !backend->isWritable())
+        if ((!backend->writeBlocked && !backend->lockBlocked) || !backend->isWritable())
             return;
+        if (backend->lockBlocked && backend->lockIsThere()) {
+            postToMain([weak] {
+                if (const auto self = weak.lock())
+                    self->recheckLockSoon();
+            });
+            return;
+        }
         backend->writeBlocked = false;
+        backend->lockBlocked = false;
         postToMain([weak] {
             if (const auto self = weak.lock())
                 self->deliverWritableAgain();
         });
     });
+}
+
+void FolderContainer::recheckLockSoon()
+{
+    // What a lock held up goes up as soon as the lock is gone, not at the next poll.
+    lockRecheck_ = afterOnMain(lockRecheckInterval, [this] { checkWritableAgain(); });
 }
 
 QUuid FolderContainer::machineClientId()

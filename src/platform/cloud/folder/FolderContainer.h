@@ -59,6 +59,9 @@ public:
     // How often the folder has been looked through for changes so far.
     int scanCount() const;
 
+    // How often a folder whose lock held up a save is looked at until the lock is gone.
+    static constexpr std::chrono::milliseconds lockRecheckInterval{1'000};
+
     // This machine's client id: random, made once and kept in the settings.
     static QUuid machineClientId();
 
@@ -69,8 +72,10 @@ private:
     void startWatching();
     void watchFolders();
     void schedulePoll();
-    // Tells the handler once the folder takes writes again after it did not.
+    // Tells the handler once the folder takes writes again after it did not, or once
+    // the lock that a save failed for is gone.
     void checkWritableAgain();
+    void recheckLockSoon();
 
     std::weak_ptr<FolderContainer> self_;
     QUuid clientId_;
@@ -80,6 +85,7 @@ private:
     std::shared_ptr<Database> database_;
     std::unique_ptr<QFileSystemWatcher> watcher_;
     Cancellable poll_;
+    Cancellable lockRecheck_;
     // The look that ends the current burst of folder reports.
     Cancellable burst_;
     bool burstPending_ = false;

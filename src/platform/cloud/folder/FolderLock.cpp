@@ -2,19 +2,12 @@
 
 #include "platform/cloud/Error.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
 
-#include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -22,11 +15,9 @@ namespace velmor::cloud::folder {
 
 namespace {
 
-const QString lockName = QStringLiteral(".lock");
+const QString& lockName = FolderLock::fileName;
 constexpr qint64 maxLockBytes = 4096;
 constexpr std::chrono::milliseconds lookEvery{50};
-// /proc/<id>/comm holds the first 15 bytes of a program's name.
-constexpr qsizetype taskNameBytes = 15;
 
 Error cannotWrite(const Folder& account, const QString& reason)
 {
@@ -41,23 +32,6 @@ Error notALockFile(const Folder& account, files::FileKind kind)
                                 "removed.")
                      .arg(account.pathOf(lockName), files::kindText(kind)));
 }
-
-// The file name of a program as /proc shows it, without the mark of one replaced while it runs.
-QByteArray programName(const QString& exeLink)
-{
-    QString name = QFileInfo(QFile::symLinkTarget(exeLink)).fileName();
-    name.remove(QRegularExpression(QStringLiteral(" \\(deleted\\)$")));
-    return name.toUtf8();
-}
-
-QByteArray lockText(const QString& hostName)
-{
-    return QByteArray::number(::getpid()) + '\n' + programName(QStringLiteral("/proc/self/exe")) + '\n'
-        + hostName.toUtf8() + '\n' + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + '\n';
-}
-
-// What this machine says of the holder a lock's text names.
-enum class Holder { elsewhere, runs, gone };
 
 // The texts of the locks this process holds now.
 class HeldHere {
@@ -88,43 +62,36 @@ private:
     QSet<QByteArray> texts_;
 };
 
-// A holder on this machine is asked by its process id: gone when no process has the
-// id, or the one that has it runs another program (the id came round again, or the
-// machine started anew). Another user's process shows only its task name, which a
-// link may have given another name: one that does not match is not known to be gone.
-Holder holderOnThisMachine(const QByteArray& text, const QString& hostName)
+// Waited for in vain: the lock was renewed all along, or it was left but cannot be removed.
+Error stillLocked(const Folder& account, const std::optional<Error>& removal)
 {
-    const QList<QByteArray> lines = text.split('\n');
-    bool isNumber = false;
-    const qint64 pid = lines.value(0).toLongLong(&isNumber);
-    if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || lines.size() < 3
-        || lines.at(2) != hostName.toUtf8() || lines.at(1).isEmpty())
-        return Holder::elsewhere;
-    // One of this process's own that no lock holds any more (its removal failed) is gone.
-    if (pid == ::getpid())
-        return HeldHere::instance().contains(text) ? Holder::runs : Holder::gone;
-    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
-        return errno == ESRCH ? Holder::gone : Holder::elsewhere;
-    const QByteArray& program = lines.at(1);
-    const QString process = QStringLiteral("/proc/%1/").arg(pid);
-    if (const QByteArray running = programName(process + QStringLiteral("exe")); !running.isEmpty())
-        return running == program ? Holder::runs : Holder::gone;
-    QFile task(process + QStringLiteral("comm"));
-    if (task.open(QIODevice::ReadOnly) && task.readAll().trimmed() == program.left(taskNameBytes))
-        return Holder::runs;
-    return Holder::elsewhere;
+    const QString path = account.pathOf(lockName);
+    if (removal)
+        return Error(Error::Code::serviceUnavailable,
+                     QStringLiteral("The cloud folder “%1” is locked by another client that stopped renewing its "
+                                    "lock file “%2”, and the file cannot be removed (%3). Remove it by hand; the "
+                                    "upload goes up once it is gone.")
+                         .arg(account.path(), path, removal->localizedDescription()));
+    return Error(Error::Code::serviceUnavailable,
+                 QStringLiteral("The cloud folder “%1” is locked by another client, which kept renewing its lock "
+                                "file “%2”. The upload goes up once the file is gone; should it stay while no "
+                                "Velmor saves, remove it.")
+                     .arg(account.path(), path));
 }
 
 } // namespace
 
 FolderLock::FolderLock(const Folder& account, const LockTiming& timing)
-    : account_(account), hostName_(timing.hostName.isEmpty() ? QSysInfo::machineHostName() : timing.hostName),
-      text_(lockText(hostName_))
+    : account_(account),
+      holder_(timing.hostName.isEmpty() ? QSysInfo::machineHostName() : timing.hostName, timing.computer),
+      text_(holder_.lockText())
 {
     const auto now = [&timing] { return timing.now ? timing.now() : LockTiming::Clock::now(); };
     const auto start = now();
     std::optional<Look> seen;
     auto seenSince = start;
+    // Why the last lock left to go stayed.
+    std::optional<Error> removal;
     for (;;) {
         if (const int fault = account.changeFault(lockName))
             throw cannotWrite(account, files::systemErrorText(fault));
@@ -143,25 +110,26 @@ FolderLock::FolderLock(const Folder& account, const LockTiming& timing)
         if (look != seen) {
             seen = look;
             seenSince = at;
+            removal.reset();
         }
-        // A holder that runs here is never taken from, renewing or not; one elsewhere is
-        // watched for as long as a live one renews.
-        const Holder holder = holderOnThisMachine(look.text.value_or(QByteArray()), hostName_);
-        const bool stale = holder == Holder::gone
-            || (holder == Holder::elsewhere && at - seenSince >= std::chrono::milliseconds(staleLockMs));
+        // Whoever holds it, a lock that its holder does not renew is no lock.
+        const bool stale = at - seenSince >= std::chrono::milliseconds(staleLockMs)
+            || holder_.isGone(look.text.value_or(QByteArray()),
+                              [](const QByteArray& text) { return HeldHere::instance().contains(text); });
         // Only the file looked at goes: a holder that came meanwhile keeps its lock.
         if (stale && account.stamp(lockName) == look.stamp) {
             try {
                 account.removeFile(lockName);
                 seen.reset();
+                removal.reset();
                 continue;
-            } catch (const Error&) {
+            } catch (const Error& e) {
                 // Not this client's to remove: waited for like a live one.
+                removal = e;
             }
         }
         if (at - start >= std::chrono::milliseconds(lockWaitMs))
-            throw Error(Error::Code::serviceUnavailable,
-                        QStringLiteral("The cloud folder “%1” is locked by another client.").arg(account.path()));
+            throw stillLocked(account, removal);
         if (timing.pause)
             timing.pause(lookEvery);
         else

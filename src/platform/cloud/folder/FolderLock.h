@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/cloud/folder/Folder.h"
+#include "platform/cloud/folder/LockHolder.h"
 #include "platform/cloud/folder/LockRenewal.h"
 
 #include <QByteArray>
@@ -22,6 +23,8 @@ struct LockTiming {
     std::function<void(std::chrono::milliseconds)> pause;
     // This machine's name, as lock files give it.
     QString hostName;
+    // What tells this computer from others of that name (LockHolder::thisComputer()).
+    QByteArray computer;
     // How often a holder shows that it lives.
     std::chrono::milliseconds renewEvery{2'000};
 };
@@ -29,18 +32,18 @@ struct LockTiming {
 // The ".lock" file of a folder database, held while a save compares and writes.
 // It is made new (never through a link) and the holder's file is read only as a
 // small regular file, so a link, FIFO or folder planted in its place is refused
-// at once instead of being followed or blocking. Its text begins as the one QLockFile
-// writes (process id, program, host), so older clients understand it; a random
-// line after it tells this lock from any other.
+// at once instead of being followed or blocking. Its text names its holder (LockHolder).
 //
 // No clock judges a lock: machines' clocks differ, and a share may take many seconds
-// for one write. The holder touches its file while it works. A holder on this machine
-// is asked by its process id: one that runs keeps its lock, one that is gone loses it
-// at once. Any other lock is taken once it stayed the same for staleLockMs by the
-// waiter's own monotonic clock. A holder whose lock was taken all the same (a share
-// that hid its touches) writes nothing: confirmHeld() before each replacement finds it out.
+// for one write. The holder touches its file while it works, and a lock that stayed
+// the same for staleLockMs by the waiter's own monotonic clock is taken, whoever holds
+// it. Only a holder that is certainly gone (one on this computer whose process no longer
+// runs) loses its lock at once. A holder whose lock was taken all the same (a share that
+// hid its touches, a process that stopped) writes nothing: confirmHeld() before each
+// replacement finds it out.
 class FolderLock {
 public:
+    static inline const QString fileName = QStringLiteral(".lock");
     // A lock unchanged this long was left by a client that died.
     static constexpr int staleLockMs = 10'000;
     // How long another client's lock is waited for.
@@ -68,7 +71,7 @@ private:
     bool isMine() const;
 
     const Folder& account_;
-    const QString hostName_;
+    const LockHolder holder_;
     const QByteArray text_;
     // Held open, so that no other file can take its identity while the lock is held.
     UniqueFd mine_;
