@@ -161,8 +161,10 @@ TEST(BuiltInRemovals, LongListsMergeInTimeInProportionToTheirLength)
     EXPECT_EQ(merged.entries().size(), count - count / 10 + 100);
     EXPECT_TRUE(merged.removesTool(profiles.at(count).id, toolNames.at(count % 3).toUpper()));
     EXPECT_FALSE(merged.removesTool(profiles.at(0).id, "cine"));
-    EXPECT_LT(decoded, 1000) << "two lists decoded in " << decoded << " ms";
-    EXPECT_LT(elapsed, 1000) << "merged and pruned in " << elapsed << " ms";
+    // Linear work takes well under a second even under the sanitizers; the bound leaves room
+    // for a loaded machine while a quadratic merge of these lengths takes far longer.
+    EXPECT_LT(decoded, 3000) << "two lists decoded in " << decoded << " ms";
+    EXPECT_LT(elapsed, 3000) << "merged and pruned in " << elapsed << " ms";
     // Written in the order of the ids' text, as ever.
     const QList<BuiltInRemovals::Entry>& entries = merged.entries();
     EXPECT_TRUE(std::is_sorted(entries.cbegin(), entries.cend(), [](const auto& a, const auto& b) {
