@@ -56,6 +56,7 @@ int main(int argc, char** argv)
     DataFolderLock dataFolderLock(paths::applicationSupport());
     switch (dataFolderLock.acquire()) {
     case DataFolderLock::Outcome::held:
+    case DataFolderLock::Outcome::readOnly: // no Velmor can save there: the profiles open, saves are refused
         break;
     case DataFolderLock::Outcome::unsupported:
         std::fprintf(stderr, "velmor: %s\n", qPrintable(dataFolderLock.message()));

@@ -3,7 +3,9 @@
 #include "platform/RegularFile.h"
 #include "platform/UniqueFd.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -69,6 +71,17 @@ QString replaceWithOwnFile(const QString& path, const QByteArray& bytes)
         return systemErrorText(error);
     }
     return QString();
+}
+
+std::optional<int> unwritableFolder(const QString& folder)
+{
+    QString existing = QDir::cleanPath(QDir(folder).absolutePath());
+    while (!QFileInfo::exists(existing) && existing != QDir::rootPath())
+        existing = QFileInfo(existing).path();
+    if (::faccessat(AT_FDCWD, QFile::encodeName(existing).constData(), W_OK, AT_EACCESS) == 0)
+        return std::nullopt;
+    const int error = errno;
+    return error == EROFS || error == EACCES ? std::optional<int>(error) : std::nullopt;
 }
 
 Moved moveToFreeName(const QString& from, const QString& to)

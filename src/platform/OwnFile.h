@@ -33,6 +33,12 @@ Made writeTemporaryBeside(const QString& file, const QByteArray& bytes, std::opt
 // else the reason.
 QString replaceWithOwnFile(const QString& path, const QByteArray& bytes);
 
+// Why no file can be made in `folder` (the nearest folder above it that exists, when
+// it is missing): the errno of a read-only file system (EROFS) or of a folder this
+// process may not write (EACCES); none when files can be made there as far as the
+// system tells beforehand.
+std::optional<int> unwritableFolder(const QString& folder);
+
 enum class Moved { moved, taken, failed };
 // Moves `from` to `to` only when nothing at all is at `to` (a dangling link is
 // something): `taken` when something is, `failed` with errno set otherwise.

@@ -199,4 +199,11 @@ std::optional<FileStamp> LocalFileSystem::stamp(const QString& path) const
                      static_cast<qint64>(info.st_size), ns(info.st_mtim), ns(info.st_ctim)};
 }
 
+std::optional<QString> LocalFileSystem::unwritableFolder(const QString& folder) const
+{
+    if (const std::optional<int> cause = files::unwritableFolder(folder))
+        return files::systemErrorText(*cause);
+    return std::nullopt;
+}
+
 } // namespace velmor

@@ -73,6 +73,13 @@ public:
     virtual void setModificationTime(const QString& path, const QDateTime& time) = 0;
     // None when the file is missing or its attributes cannot be read.
     virtual std::optional<FileStamp> stamp(const QString& path) const = 0;
+    // Why nothing can be made in `folder` ("Read-only file system"); none when the
+    // system does not say so beforehand.
+    virtual std::optional<QString> unwritableFolder(const QString& folder) const
+    {
+        (void)folder;
+        return std::nullopt;
+    }
 };
 
 // Moves `from` to `name`, else to "‹name›-2", "‹name›-3", …: the first name at which
@@ -136,6 +143,7 @@ public:
     std::optional<QDateTime> modificationTime(const QString& path) const override;
     void setModificationTime(const QString& path, const QDateTime& time) override;
     std::optional<FileStamp> stamp(const QString& path) const override;
+    std::optional<QString> unwritableFolder(const QString& folder) const override;
 };
 
 } // namespace velmor

@@ -28,6 +28,12 @@ ProfileStore::ProfileStore(std::shared_ptr<FileSystem> fileSystem)
     } catch (const FileError&) {
         // The first save reports it.
     }
+    // A data folder that cannot be written still opens, told once: the profiles are used, saves refused.
+    if (const std::optional<QString> cause = file_.unwritableFolder()) {
+        const ProfilesFile::Notice notice = file_.unwritableNotice(*cause);
+        notify(notice.title, notice.message);
+        unwritableTold_ = true;
+    }
     const SweptDataFolder swept = sweepDataFolder(paths::applicationSupport());
     isFreshInstall_ = !file_.exists();
 
@@ -116,7 +122,12 @@ void ProfileStore::retryFailedSave(SaveOutcomeHandler whenSaved)
 void ProfileStore::saved(const SaveTicket& ticket, const ProfileWriter::Outcome& outcome)
 {
     // A handler may release the store: each notice goes on its own turn, none once it is gone.
-    postNotices(outcome.notices);
+    if (outcome.unwritable && std::exchange(unwritableTold_, true))
+        logLater(QStringLiteral("Save Failed: ") + *outcome.unwritable);
+    else
+        postNotices(outcome.notices);
+    if (outcome.outcome == ProfilesFile::SaveOutcome::written)
+        unwritableTold_ = false;
     later([kept = outcome.keptExternal](ProfileStore&) {
         for (const QString& path : kept)
             untoldKeptFiles::told(path);
@@ -284,6 +295,14 @@ void ProfileStore::notify(const QString& title, const QString& message)
     later([title, message](ProfileStore& store) {
         if (const ErrorHandler handler = store.onError)
             handler(title, message);
+    });
+}
+
+void ProfileStore::logLater(const QString& line)
+{
+    later([line](ProfileStore& store) {
+        if (const LogHandler handler = store.onLog)
+            handler(line);
     });
 }
 

@@ -93,6 +93,9 @@ public:
     bool holdsUntouchedProfiles() const { return lastModifiedDate() == untouchedDate(); }
     // The latest save failed: the profiles in memory are not the ones on disk.
     bool hasUnsavedChanges() const { return hasUnsavedChanges_; }
+    // Why nothing can be saved in the data folder now ("Read-only file system"); none
+    // while it can be written, as far as the system tells.
+    std::optional<QString> unwritableDataFolder() const { return file_.unwritableFolder(); }
 
     // Writes every profile to profiles.json; never throws. The outcome arrives later.
     void save(bool suppressOnSave = false);
@@ -316,6 +319,8 @@ private:
     // Hands a notice to onError on a later turn (to the handler installed then).
     void notify(const QString& title, const QString& message);
     void postNotices(const QList<ProfilesFile::Notice>& notices);
+    // Hands a line to onLog on a later turn.
+    void logLater(const QString& line);
 
     Published<QList<PacsProfile>> pacsProfiles_;
     Published<QList<UserProfile>> userProfiles_;
@@ -346,6 +351,9 @@ private:
         std::optional<QDateTime> changedAt;
     };
     FailedSave failedSave_;
+    // The user was told that the data folder cannot be written, and no save worked since:
+    // saves it refuses go to the log only.
+    bool unwritableTold_ = false;
     // Saves dated by the change they hold (remote applies).
     quint64 datedSaves_ = 0;
 

@@ -104,7 +104,7 @@ ProfileWriter::Outcome ProfileWriter::writeNow(const ProfileSnapshot& snapshot,
     // Remembered at once: at quit the outcome never reaches the window's thread.
     for (const QString& kept : result.keptExternal)
         untoldKeptFiles::add(kept);
-    Outcome outcome{result.outcome, result.notices, {}, {}, result.keptExternal};
+    Outcome outcome{result.outcome, result.notices, {}, {}, result.keptExternal, result.unwritable};
     if (result.outcome != ProfilesFile::SaveOutcome::failed) {
         written_ = snapshot;
         outcome.snapshot = snapshot;

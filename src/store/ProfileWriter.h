@@ -49,6 +49,8 @@ public:
         // Versions someone else wrote, kept aside by the write; remembered as untold
         // until the notices reach the user.
         QStringList keptExternal;
+        // The write failed on a data folder that cannot be written (ProfilesFile::SaveResult).
+        std::optional<QString> unwritable;
     };
     // Runs on the main queue.
     using Done = std::function<void(const Outcome&)>;

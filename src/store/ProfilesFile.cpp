@@ -8,6 +8,7 @@ namespace velmor {
 
 namespace {
 const QString warningTitle = QStringLiteral("Profile Data Warning");
+const QString saveFailedTitle = QStringLiteral("Save Failed");
 
 // `cause` says what is wrong with the file, in a sentence of its own.
 QString damagedText(const std::optional<QString>& kept, const QString& cause)
@@ -30,6 +31,20 @@ QString ProfilesFile::keptPath(const QString& kind, int n) const
 }
 
 std::optional<QDateTime> ProfilesFile::modificationTime() const { return fileSystem_->modificationTime(path_); }
+
+std::optional<QString> ProfilesFile::unwritableFolder() const
+{
+    return fileSystem_->unwritableFolder(QFileInfo(path_).path());
+}
+
+ProfilesFile::Notice ProfilesFile::unwritableNotice(const QString& cause) const
+{
+    return {saveFailedTitle,
+            QStringLiteral("Changes to your profiles cannot be saved: the data folder “%1” cannot be written (%2). "
+                           "Velmor uses the profiles it has and syncs nothing until the folder can be written again; "
+                           "your changes are saved then, with the next change or when Velmor quits.")
+                .arg(QFileInfo(path_).path(), cause)};
+}
 
 std::optional<QByteArray> ProfilesFile::tryRead(const QString& path, QString* error) const
 {
@@ -217,9 +232,15 @@ ProfilesFile::SaveResult ProfilesFile::save(const QByteArray& document, bool isL
         last_ = Document{bytes, Format::current, fileSystem_->stamp(path_)};
         result.outcome = SaveOutcome::written;
     } catch (const FileError& error) {
-        result.notices.append({QStringLiteral("Save Failed"),
-                               QStringLiteral("Failed to save profiles: ") + error.description()});
-        restoreBackup(result.notices);
+        const QString failure = QStringLiteral("Failed to save profiles: ") + error.description();
+        if (const std::optional<QString> cause = unwritableFolder()) {
+            // Nothing could be written, so nothing needs restoring: one notice says it all.
+            result.notices = {unwritableNotice(*cause)};
+            result.unwritable = failure;
+        } else {
+            result.notices.append({saveFailedTitle, failure});
+            restoreBackup(result.notices);
+        }
         result.outcome = SaveOutcome::failed;
     }
     return result;

@@ -57,6 +57,10 @@ public:
         QList<Notice> notices;
         // Where versions someone else wrote were kept by this save.
         QStringList keptExternal;
+        // The save failed because the data folder cannot be written: the failure for
+        // the log ("Failed to save profiles: Read-only file system"); the one notice
+        // then says what that means.
+        std::optional<QString> unwritable;
     };
 
     ProfilesFile(const QString& folder, std::shared_ptr<FileSystem> fileSystem, Classifier classify);
@@ -69,6 +73,10 @@ public:
     QString externalPath(int n) const { return keptPath(QStringLiteral(".external"), n); }
 
     bool exists() const { return fileSystem_->exists(path_); }
+    // Why the data folder cannot be written, while it cannot ("Read-only file system").
+    std::optional<QString> unwritableFolder() const;
+    // What the user is told once while no change can be saved there.
+    Notice unwritableNotice(const QString& cause) const;
     std::optional<QDateTime> modificationTime() const;
 
     // Reads profiles.json. A file that exists but cannot be read or decoded is kept

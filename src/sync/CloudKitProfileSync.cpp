@@ -129,6 +129,9 @@ void CloudKitProfileSync::start()
             // Known as this computer's own at once: a kill before the upload is no restore.
             self->rememberLeftDocument();
             self->scheduleUpload();
+            // Paused for a data folder that could not be written: it takes writes again.
+            if (self->hasLoggedUnwritable_)
+                self->queueSync();
         }
     };
     // A folder that takes writes again: what waits for it goes up now, not at the next edit.
@@ -492,6 +495,14 @@ void CloudKitProfileSync::syncIconsOnce()
 
 QCoro::Task<bool> CloudKitProfileSync::ensureAccountAvailable()
 {
+    // Nothing taken could be saved and nothing sent could be remembered: the sync waits
+    // for a data folder it can write (the store told the user once).
+    if (const std::optional<QString> cause = profileStore_->unwritableDataFolder()) {
+        if (!std::exchange(hasLoggedUnwritable_, true))
+            log(QStringLiteral("paused while the data folder cannot be written (%1).").arg(*cause));
+        co_return false;
+    }
+    hasLoggedUnwritable_ = false;
     cloud::AccountStatus status = cloud::AccountStatus::couldNotDetermine;
     try {
         status = co_await cloudkit::fetchAccountStatus(container_);

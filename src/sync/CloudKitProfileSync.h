@@ -338,6 +338,7 @@ private:
     bool isRunningInitialSync_ = false;
     bool pendingUploadAfterInitialSync_ = false;
     bool hasLoggedNoAccount_ = false;
+    bool hasLoggedUnwritable_ = false;
     SyncMemory memory_;
     std::unique_ptr<SerialQueue> digests_ = SerialQueue::create(QStringLiteral("com.velmor.profiledigest"));
     SyncBase base_;

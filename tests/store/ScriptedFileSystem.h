@@ -24,6 +24,10 @@ public:
     void beforeNext(const QString& step, std::function<void()> action) { actions_.append({step, std::move(action)}); }
     // The faults still scripted are gone (the disk has room again).
     void clearFailures() { failures_.clear(); }
+    // While read-only, every change fails as on a read-only file system, and the
+    // folder says so beforehand.
+    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    static inline const QString readOnlyError = QStringLiteral("Read-only file system");
     // The next write of `fileName` succeeds but stores other bytes (the last one changed).
     void garbleNextWrite(const QString& fileName) { garbled_.append(fileName); }
 
@@ -89,6 +93,10 @@ public:
         disk_.setModificationTime(path, time);
     }
     std::optional<FileStamp> stamp(const QString& path) const override { return disk_.stamp(path); }
+    std::optional<QString> unwritableFolder(const QString&) const override
+    {
+        return readOnly_ ? std::optional<QString>(readOnlyError) : std::nullopt;
+    }
 
 private:
     struct Failure {
@@ -120,6 +128,8 @@ private:
     void change(const QString& step)
     {
         changes_.append(step);
+        if (readOnly_)
+            throw FileError(readOnlyError);
         check(step);
     }
 
@@ -127,6 +137,7 @@ private:
     mutable QList<Failure> failures_;
     mutable QList<std::pair<QString, std::function<void()>>> actions_;
     QStringList garbled_;
+    bool readOnly_ = false;
     QStringList changes_;
     mutable QStringList reads_;
 };

@@ -1,3 +1,4 @@
+#include "../store/ScriptedFileSystem.h"
 #include "model/CustomIconLibrary.h"
 #include "platform/Paths.h"
 #include "platform/cloud/memory/MemoryCloud.h"
@@ -265,6 +266,39 @@ TEST_F(ProfileSync, EditsThatCouldNotBeSavedAreNotReplacedByTheCloudCopy)
     EXPECT_EQ(uploads() - saves, 2);
     EXPECT_TRUE(QFileInfo::exists(supportPath("Remote (user profile).json")));
     EXPECT_FALSE(store->hasUnsavedChanges());
+}
+
+// A data folder that cannot be written pauses the sync, logged once: nothing taken could
+// be saved, nothing sent remembered. The first save that works there resumes it.
+TEST_F(ProfileSync, AReadOnlyDataFolderPausesTheSyncUntilASaveWorks)
+{
+    const auto disk = std::make_shared<test::ScriptedFileSystem>();
+    disk->setReadOnly(true);
+    const auto local = std::make_shared<ProfileStore>(disk);
+    local->onError = [this](const QString& title, const QString& text) { messages.append(title + ": " + text); };
+    const std::shared_ptr<CloudKitProfileSync> paused =
+        CloudKitProfileSync::create(local, cloud.localClient(), [this] { return clockTime; });
+    QStringList lines;
+    paused->onLog = [&lines](const QString& line) { lines.append(line); };
+    const auto rename = [&](const QString& name) {
+        local->renameUserProfile(local->activeUserProfile().id, name);
+        queue->advance(2s);
+    };
+    paused->start();
+    queue->advance(2s);
+    rename("Here");
+    paused->requestSyncNow();
+    queue->advance(2s);
+    EXPECT_EQ(uploads(), 0);
+    EXPECT_EQ(lines.count("Cloud Sync: paused while the data folder cannot be written (Read-only file system)."), 1);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().startsWith("Save Failed: Changes to your profiles cannot be saved"))
+        << messages.first().toStdString();
+
+    disk->setReadOnly(false);
+    rename("Here again");
+    EXPECT_EQ(storedPayload(), local->makeSyncPayload());
+    EXPECT_EQ(messages.filter("Save Failed").size(), 1) << messages.join("\n").toStdString();
 }
 
 // An upload that failed goes up at the next "Sync Now", or once the cloud takes writes
