@@ -260,13 +260,13 @@ QIcon SFSymbolPicker::picture(const IconGridCell& cell)
             found = symbolPictures_.insert(cell.name, SymbolIcons::instance().icon(cell.name, Qt::white));
         return *found;
     }
-    const std::optional<QImage> drawing = feed_.image(cell.name);
-    if (!drawing)
-        return missingIcon_;
-    Drawn& drawn = customPictures_[cell.name];
-    if (drawn.icon.isNull() || drawn.image != drawing->cacheKey())
-        drawn = {drawing->cacheKey(), customIcon(drawing, Qt::white)};
-    return drawn.icon;
+    const std::optional<QImage> drawing = feed_.shownImage(cell.name);
+    const auto kept = customPictures_.constFind(cell.name);
+    if (!drawing) // the library let the drawing go: the picture made of it still stands
+        return kept != customPictures_.cend() ? kept->icon : missingIcon_;
+    if (kept != customPictures_.cend() && kept->image == drawing->cacheKey())
+        return kept->icon;
+    return customPictures_.insert(cell.name, {drawing->cacheKey(), customIcon(drawing, Qt::white)})->icon;
 }
 
 // The rows in view (and one more line of them), for the feed to ask for first.
@@ -281,6 +281,13 @@ void SFSymbolPicker::askForIconsOnScreen()
     feed_.showing(top.isValid() ? top.row() : 0, perLine * lines);
 }
 
-void SFSymbolPicker::iconsArrived(const QList<int>& rows) { cells_->picturesChanged(rows); }
+// A new drawing, or none when the files were replaced: the old picture goes.
+void SFSymbolPicker::iconsArrived(const QList<int>& rows)
+{
+    for (const int row : rows)
+        if (row < cells_->rowCount())
+            customPictures_.remove(cells_->cell(row).name);
+    cells_->picturesChanged(rows);
+}
 
 } // namespace velmor

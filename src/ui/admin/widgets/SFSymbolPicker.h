@@ -62,7 +62,8 @@ private:
     // The one picture of every custom icon not drawn yet.
     QIcon missingIcon_;
     // Each picture is made once, when its cell first shows, and kept across searches: a
-    // custom icon's until its drawing changes.
+    // custom icon's until another drawing of it arrives (or none, the files replaced), even
+    // when the library lets the drawing go.
     struct Drawn {
         qint64 image = 0; // the drawing's QImage::cacheKey()
         QIcon icon;
