@@ -2,11 +2,9 @@
 
 #include "platform/Text.h"
 #include "ui/admin/widgets/AdminStyle.h"
-#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
-#include "ui/shared/ToolTipRoom.h"
 #include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
