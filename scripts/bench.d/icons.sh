@@ -8,8 +8,10 @@
 # start): the longest hold of the window thread while seven icons are looked up and drawn,
 # with an empty cache and with seven planted bomb entries; the median of five starts each
 # (--quick: one). Last, the picker over 2,000 new icons while they are drawn
-# (velmor_bench_IconPickerDrawBench): the longest hold of the window thread from the click
-# on "Custom" until all are drawn (--quick: 100 icons).
+# (velmor_bench_IconPickerDrawBench): the picker's longest hold of the window thread from
+# the click on "Custom" until all are drawn, the drawing service's own apart, then, all
+# drawn, the longest hold of a key typed into its search and of opening it again; each
+# with the CPU time inside it (--quick: 100 icons).
 set -euo pipefail
 source scripts/bench.d/common.bash
 
@@ -27,7 +29,7 @@ for cache in empty bombs; do
 done
 drawn=2000
 ((BENCH_QUICK)) && drawn=100
-output+=$'\n'"$(bench_run "$BENCH_BUILD/tests/bench/velmor_bench_IconPickerDrawBench" "$drawn" | sed -n 's/^held: /drawing held: /p')"
+output+=$'\n'"$(bench_run "$BENCH_BUILD/tests/bench/velmor_bench_IconPickerDrawBench" "$drawn" | sed -n 's/^/drawing /p')"
 echo "$output" >&2
 
 awk -f scripts/bench.d/ms-rows.awk -f <(cat <<'AWK'
@@ -37,7 +39,15 @@ awk -f scripts/bench.d/ms-rows.awk -f <(cat <<'AWK'
   /^reload:/    { row("icon picker over 100 failed 1 MB icons: Reload", $2, "", 0) }
   /^start empty:/ { row("icon cache, empty: window thread held at start", $3, "≤ 50", $3 <= 50) }
   /^start bombs:/ { row("icon cache with 7 bomb entries: window thread held at start", $3, "≤ 50", $3 <= 50) }
+  function cpu(measure, value) { row(measure ", CPU time inside the longest hold", value, "", 0) }
   /^drawing held:/ { row("the custom icon picker over 2,000 icons while they draw: window thread held", $3, "≤ 50", $3 <= 50) }
+  /^drawing held cpu:/ { cpu("the custom icon picker over 2,000 icons while they draw: window thread held", $4) }
+  /^drawing service held:/ { row("the custom icon picker over 2,000 icons while they draw: the drawing service's own holds", $4, "", 0) }
+  /^drawing service held cpu:/ { cpu("the custom icon picker over 2,000 icons while they draw: the drawing service's own holds", $5) }
+  /^drawing keystroke held:/ { row("a keystroke in the custom icon picker's search over 2,000 icons: window thread held", $4, "≤ 50", $4 <= 50) }
+  /^drawing keystroke held cpu:/ { cpu("a keystroke in the custom icon picker's search over 2,000 icons: window thread held", $5) }
+  /^drawing reopen held:/ { row("the custom icon picker over 2,000 drawn icons, opened again: window thread held", $4, "≤ 50", $4 <= 50) }
+  /^drawing reopen held cpu:/ { cpu("the custom icon picker over 2,000 drawn icons, opened again: window thread held", $5) }
   END { print "]}" }
 AWK
 ) <<<"$output" >"$BENCH_SECTION/icons.json"

@@ -20,7 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -112,9 +112,9 @@ int main(int argc, char** argv)
         std::unique_ptr<SFSymbolPicker> picker;
         open.append(busyFor([&] { picker = openPicker(); }));
         auto* search = picker->findChild<QLineEdit*>(QStringLiteral("iconSearch"));
-        auto* grid = picker->findChild<QListWidget*>(QStringLiteral("iconGrid"));
+        auto* grid = picker->findChild<QListView*>(QStringLiteral("iconGrid"));
         auto* reloadButton = picker->findChild<QWidget*>(QStringLiteral("reloadIcons"));
-        if (!search || !grid || !reloadButton || grid->count() < iconCount)
+        if (!search || !grid || !reloadButton || grid->model()->rowCount() < iconCount)
             qFatal("the picker does not show the custom icons");
         // "f" and Backspace: each refills the grid with all the icons.
         keystroke.append(busyFor([&] { QTest::keyClick(search, Qt::Key_F); }));

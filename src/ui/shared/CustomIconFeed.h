@@ -41,6 +41,9 @@ public:
 
     // The image the library holds for the icon now, asking for nothing.
     std::optional<QImage> image(const QString& fileName) const { return library_.imageCache().image(fileName); }
+    // The image of an icon on screen: one the library's cache let go is taken back from the
+    // renderer, or asked for again (its arrival is told as any other).
+    std::optional<QImage> shownImage(const QString& fileName) { return library_.customIconImage(fileName); }
     // Rows not asked for yet.
     int unasked() const { return unasked_; }
 

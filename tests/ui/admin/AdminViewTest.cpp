@@ -24,7 +24,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
@@ -463,19 +462,19 @@ TEST_F(AdminViewTest, ThePickerSwitchesLibrariesAndReportsACell)
     SFSymbolPicker picker({ToolIconSource::system, "trash"});
     std::optional<ToolIconSelection> chosen;
     picker.controller().onSelect = [&](const ToolIconSelection& selection) { chosen = selection; };
-    auto* grid = picker.findChild<QListWidget*>("iconGrid");
+    auto* grid = picker.findChild<QListView*>("iconGrid");
     ASSERT_TRUE(grid);
-    EXPECT_EQ(grid->count(), SFSymbolPickerController::systemSymbols().size());
+    EXPECT_EQ(grid->model()->rowCount(), SFSymbolPickerController::systemSymbols().size());
     EXPECT_FALSE(picker.findChild<QWidget*>("reloadIcons")->isVisibleTo(&picker));
 
     QTest::mouseClick(picker.findChild<QWidget*>("iconScope_custom"), Qt::LeftButton);
     EXPECT_TRUE(picker.findChild<QWidget*>("reloadIcons")->isVisibleTo(&picker));
-    ASSERT_EQ(grid->count(), 1);
+    ASSERT_EQ(grid->model()->rowCount(), 1);
     QTest::keyClicks(picker.findChild<QLineEdit*>("iconSearch"), "zz");
     EXPECT_TRUE(picker.findChild<QWidget*>("noCustomIcons")->isVisibleTo(&picker));
     picker.findChild<QLineEdit*>("iconSearch")->clear();
     picker.controller().setSearchText("");
-    emit grid->itemClicked(grid->item(0));
+    emit grid->clicked(grid->model()->index(0, 0));
     EXPECT_EQ(chosen, (ToolIconSelection{ToolIconSource::custom, "ct.svg"}));
 }
 
@@ -503,9 +502,9 @@ TEST_F(AdminViewTest, ThePickerFilledAgainOverFailedIconsReadsNoFile)
         return picker;
     };
     const auto picker = fill();
-    auto* grid = picker->findChild<QListWidget*>("iconGrid");
+    auto* grid = picker->findChild<QListView*>("iconGrid");
     ASSERT_TRUE(grid);
-    ASSERT_GE(grid->count(), 6);
+    ASSERT_GE(grid->model()->rowCount(), 6);
     const quint64 firstFill = library.documentsRead() - readBefore;
     EXPECT_EQ(firstFill, 6u);
     const int drawings = renderer.drawings;
@@ -531,10 +530,10 @@ TEST_F(AdminViewTest, IconNamesThatLookLikeMarkupShowAsText)
     ASSERT_TRUE(current);
     EXPECT_EQ(current->text(), text::displayName(name));
     EXPECT_EQ(current->textFormat(), Qt::PlainText);
-    auto* grid = picker.findChild<QListWidget*>("iconGrid");
-    ASSERT_EQ(grid->count(), 1);
+    auto* grid = picker.findChild<QListView*>("iconGrid");
+    ASSERT_EQ(grid->model()->rowCount(), 1);
     QTextDocument tip;
-    tip.setHtml(grid->item(0)->toolTip());
+    tip.setHtml(grid->model()->index(0, 0).data(Qt::ToolTipRole).toString());
     EXPECT_EQ(tip.toPlainText(), text::displayName(name)) << "the tooltip is read as markup: escaped";
     EXPECT_FALSE(picker.grab().isNull());
 
@@ -558,10 +557,10 @@ TEST_F(AdminViewTest, ALongIconNameGivesATooltipWithinTheScreen)
     test::writeFile(QDir(customIconsDirectory()).filePath(name + ".svg"),
                     R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width="4" height="4"/></svg>)");
     SFSymbolPicker picker({ToolIconSource::custom, name + ".svg"});
-    auto* grid = picker.findChild<QListWidget*>("iconGrid");
-    ASSERT_EQ(grid->count(), 1);
+    auto* grid = picker.findChild<QListView*>("iconGrid");
+    ASSERT_EQ(grid->model()->rowCount(), 1);
     QTextDocument tip;
-    tip.setHtml(grid->item(0)->toolTip());
+    tip.setHtml(grid->model()->index(0, 0).data(Qt::ToolTipRole).toString());
     const QString shown = tip.toPlainText();
     EXPECT_TRUE(shown.contains(QChar(0x2026))) << "cut with an ellipsis";
     const QFontMetricsF metrics(QApplication::font());

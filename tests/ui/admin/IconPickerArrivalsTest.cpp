@@ -3,10 +3,12 @@
 #include "model/CustomIconLibrary.h"
 #include "model/IconRenderer.h"
 #include "support/TestSupport.h"
+#include "ui/admin/IconGridModel.h"
 #include "ui/shared/CustomIconFeed.h"
 
 #include <QDir>
-#include <QListWidget>
+#include <QLineEdit>
+#include <QListView>
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
@@ -59,6 +61,12 @@ public:
     std::vector<Held> asked;
 };
 
+// What the grid shows in that row: the same key for the same picture.
+qint64 pictureKey(const QListView* grid, int row)
+{
+    return grid->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey();
+}
+
 QString iconName(int i) { return QStringLiteral("grid %1.svg").arg(i, 4, 10, QChar('0')); }
 
 class IconPickerArrivalsTest : public test::PlatformFixture {
@@ -85,12 +93,12 @@ protected:
 
     static constexpr int count = 2'000;
     // The picker on the custom icons, shown, and its grid.
-    QListWidget* openPicker()
+    QListView* openPicker()
     {
         picker = std::make_unique<SFSymbolPicker>(ToolIconSelection{ToolIconSource::custom, iconName(0)});
         picker->resize(560, 520);
         picker->show();
-        return picker->findChild<QListWidget*>("iconGrid");
+        return picker->findChild<QListView*>("iconGrid");
     }
 
     HeldIconRenderer renderer;
@@ -102,15 +110,15 @@ protected:
 // under way, and an arrival changes only its own row, at most once a frame.
 TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreenComeFirst)
 {
-    QListWidget* grid = openPicker();
+    QListView* grid = openPicker();
     ASSERT_TRUE(grid);
-    ASSERT_EQ(grid->count(), count);
+    ASSERT_EQ(grid->model()->rowCount(), count);
     ASSERT_TRUE(pump([&] { return renderer.asked.size() >= 20; }));
     EXPECT_LE(int(renderer.asked.size()), CustomIconFeed::maxUnderWay) << "the whole list is not queued at once";
     EXPECT_EQ(renderer.asked.front().request.name, iconName(0));
 
-    const qint64 missing = grid->item(5)->icon().cacheKey();
-    EXPECT_EQ(grid->item(1'999)->icon().cacheKey(), missing) << "not drawn yet: the one shared picture";
+    const qint64 missing = pictureKey(grid, 5);
+    EXPECT_EQ(pictureKey(grid, 1'000), missing) << "not drawn yet: the one shared picture";
     QSignalSpy changed(grid->model(), &QAbstractItemModel::dataChanged);
     ASSERT_TRUE(renderer.draw(iconName(0)));
     ASSERT_TRUE(renderer.draw(iconName(7)));
@@ -123,8 +131,8 @@ TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreen
         for (int row = signal[0].toModelIndex().row(); row <= signal[1].toModelIndex().row(); ++row)
             rows.insert(row);
     EXPECT_EQ(rows, (QSet<int>{0, 7, 12}));
-    EXPECT_NE(grid->item(7)->icon().cacheKey(), missing);
-    EXPECT_EQ(grid->item(8)->icon().cacheKey(), missing);
+    EXPECT_NE(pictureKey(grid, 7), missing);
+    EXPECT_EQ(pictureKey(grid, 8), missing);
 
     // Scrolled to the end: what is on screen there is asked for next, before the rows between.
     grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
@@ -139,8 +147,8 @@ TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreen
     ASSERT_TRUE(pump([&] {
         while (!renderer.asked.empty())
             renderer.draw(renderer.asked.front().request.name);
-        return CustomIconLibrary::shared().lookupsUnderWay() == 0 && grid->item(count / 2)->icon().cacheKey() != missing
-            && grid->item(count - 1)->icon().cacheKey() != missing;
+        return CustomIconLibrary::shared().lookupsUnderWay() == 0 && pictureKey(grid, count / 2) != missing
+            && pictureKey(grid, count - 1) != missing;
     }));
     QList<int> changedRows;
     for (const QList<QVariant>& signal : changed)
@@ -152,14 +160,14 @@ TEST_F(IconPickerArrivalsTest, ArrivalsChangeOnlyTheirOwnRowsAndTheIconsOnScreen
 // its new drawing arrives, and each is asked for again.
 TEST_F(IconPickerArrivalsTest, ReplacedFilesShowTheirNewDrawingsAsTheyArrive)
 {
-    QListWidget* grid = openPicker();
+    QListView* grid = openPicker();
     ASSERT_TRUE(grid);
-    const qint64 missing = grid->item(3)->icon().cacheKey();
+    const qint64 missing = pictureKey(grid, 3);
     ASSERT_TRUE(pump([&] { return renderer.draw(iconName(2)); }));
-    ASSERT_TRUE(pump([&] { return grid->item(2)->icon().cacheKey() != missing; }));
+    ASSERT_TRUE(pump([&] { return pictureKey(grid, 2) != missing; }));
 
     CustomIconLibrary::shared().iconFilesChanged();
-    ASSERT_TRUE(pump([&] { return grid->item(2)->icon().cacheKey() == missing; })) << "the old drawing goes";
+    ASSERT_TRUE(pump([&] { return pictureKey(grid, 2) == missing; })) << "the old drawing goes";
     // The drawings still held make room as they end.
     ASSERT_TRUE(pump([&] {
         while (!renderer.asked.empty() && renderer.asked.front().request.name != iconName(2))
@@ -167,7 +175,45 @@ TEST_F(IconPickerArrivalsTest, ReplacedFilesShowTheirNewDrawingsAsTheyArrive)
         return renderer.names().count(iconName(2)) == 1;
     })) << "asked for again";
     ASSERT_TRUE(renderer.draw(iconName(2)));
-    EXPECT_TRUE(pump([&] { return grid->item(2)->icon().cacheKey() != missing; }));
+    EXPECT_TRUE(pump([&] { return pictureKey(grid, 2) != missing; }));
+}
+
+// With all 2,000 drawn, a key typed into the search costs what is on screen: the cells
+// shown ask for their pictures (made once, kept across keys), not one per listed icon.
+TEST_F(IconPickerArrivalsTest, AKeystrokeOverThousandsOfDrawnIconsTouchesOnlyTheCellsShown)
+{
+    QListView* grid = openPicker();
+    ASSERT_TRUE(grid);
+    ASSERT_TRUE(pump([&] {
+        while (!renderer.asked.empty())
+            renderer.draw(renderer.asked.front().request.name);
+        return CustomIconLibrary::shared().lookupsUnderWay() == 0 && renderer.asked.empty()
+            && CustomIconLibrary::shared().imageCache().image(iconName(count - 1));
+    }));
+    QCoreApplication::processEvents();
+    const auto* cells = dynamic_cast<const IconGridModel*>(grid->model());
+    ASSERT_TRUE(cells);
+    const int shown = 5 * (grid->viewport()->height() / grid->gridSize().height() + 2);
+    auto* search = picker->findChild<QLineEdit*>("iconSearch");
+    QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+    int listed = count;
+    for (const char key : QByteArray("grid 17")) {
+        const int before = cells->picturesAsked();
+        QTest::keyClick(search, key);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(grid->grab().size().isValid()); // painted
+        EXPECT_LE(cells->picturesAsked() - before, 2 * shown) << "key '" << key << "'";
+        EXPECT_LE(grid->model()->rowCount(), listed);
+        listed = grid->model()->rowCount();
+    }
+    EXPECT_EQ(listed, 100) << "grid 1700 to grid 1799";
+
+    // The library lets drawings go (it holds only so many): the pictures made stay.
+    const qint64 shownPicture = pictureKey(grid, 0);
+    CustomIconLibrary::shared().imageCache().removeAll();
+    EXPECT_EQ(pictureKey(grid, 0), shownPicture);
+    EXPECT_LE(resets.count(), 7) << "one new list per key at most, no row rebuilt alone";
+    EXPECT_LT(grid->findChildren<QWidget*>().size(), 20) << "no widget per cell";
 }
 
 } // namespace

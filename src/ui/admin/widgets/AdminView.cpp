@@ -102,7 +102,8 @@ void AdminView::build()
     delegate_->onSelect = [&controller](const QUuid& id) { controller.selectTool(id); };
     delegate_->onSetEnabled = [&controller](const QUuid& id, bool enabled) { controller.setToolEnabled(id, enabled); };
     list_->setItemDelegate(delegate_);
-    ToolIconView::repaintWhenImagesArrive(list_->viewport());
+    ToolIconView::repaintRowsWhenImagesArrive(
+        list_, [this](const QModelIndex& row) { return toolIconSelection(toolList_.tool(row.row())); });
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     list_->setFrameShape(QFrame::NoFrame);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

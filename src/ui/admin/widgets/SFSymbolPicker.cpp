@@ -2,11 +2,9 @@
 
 #include "platform/Text.h"
 #include "ui/admin/widgets/AdminStyle.h"
-#include "ui/shared/PlainText.h"
 #include "ui/shared/SymbolIcons.h"
 #include "ui/shared/Theme.h"
 #include "ui/shared/ToolIcon.h"
-#include "ui/shared/ToolTipRoom.h"
 #include "ui/shared/widgets/NameLabel.h"
 #include "ui/shared/widgets/ToolIconView.h"
 
@@ -15,12 +13,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -29,8 +28,6 @@ namespace velmor {
 
 
 namespace {
-
-constexpr int selectionRole = Qt::UserRole + 1;
 
 QPushButton* button(const QString& text, const QString& name, QWidget* parent)
 {
@@ -52,27 +49,18 @@ QIcon customIcon(std::optional<QImage> drawing, const QColor& colour)
     return QIcon(pixmap);
 }
 
-// A cell whose tooltip is made when it is first shown: fitting a name to a tooltip's room
-// measures it, which thousands of cells would pay for at every fill.
-class GridCell : public QListWidgetItem {
+// Cards in the grid's cells, a little smaller than the cell so that they stand apart.
+class GridCellDelegate : public QStyledItemDelegate {
 public:
-    GridCell(const QIcon& icon, const QString& label, QString named)
-        : QListWidgetItem(icon, label), named_(std::move(named))
-    {
-    }
+    explicit GridCellDelegate(QListView* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
-    QVariant data(int role) const override
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        if (role != Qt::ToolTipRole)
-            return QListWidgetItem::data(role);
-        if (!toolTip_)
-            toolTip_ = plainText::toolTip(ToolTipRoom().line({ToolTipRoom::name(named_)}));
-        return *toolTip_;
+        return {grid_->gridSize().width() - 6, 60};
     }
 
 private:
-    QString named_;
-    mutable std::optional<QString> toolTip_;
+    QListView* grid_;
 };
 
 } // namespace
@@ -85,6 +73,7 @@ SFSymbolPicker::SFSymbolPicker(ToolIconSelection selected, QWidget* parent)
 SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> controller, QWidget* parent)
     : QWidget(parent), controller_(std::move(controller)), feed_([this](const QList<int>& rows) { iconsArrived(rows); })
 {
+    missingIcon_ = customIcon(std::nullopt, Qt::white);
     setMinimumSize(560, 520);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
@@ -131,7 +120,11 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     column->addWidget(search_);
 
     pages_ = new QStackedWidget(this);
-    grid_ = new QListWidget(pages_);
+    grid_ = new QListView(pages_);
+    cells_ = new IconGridModel([this](const IconGridCell& cell) { return picture(cell); },
+                               Theme::font(Theme::TextStyle::caption2), grid_);
+    grid_->setModel(cells_);
+    grid_->setItemDelegate(new GridCellDelegate(grid_));
     grid_->setObjectName(QStringLiteral("iconGrid"));
     grid_->setViewMode(QListView::IconMode);
     grid_->setResizeMode(QListView::Adjust);
@@ -143,10 +136,10 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     grid_->setFrameShape(QFrame::NoFrame);
     grid_->setStyleSheet(QStringLiteral(
-        "QListWidget { background: transparent; }"
-        "QListWidget::item { background: rgba(152,152,157,31); border-radius: 10px; margin: 4px;"
+        "QListView { background: transparent; }"
+        "QListView::item { background: rgba(152,152,157,31); border-radius: 10px; margin: 4px;"
         " padding: 8px 4px 4px 4px; color: rgba(255,255,255,140); }"
-        "QListWidget::item:hover { background: rgba(152,152,157,60); }"));
+        "QListView::item:hover { background: rgba(152,152,157,60); }"));
     grid_->viewport()->setAutoFillBackground(false);
     grid_->viewport()->installEventFilter(this);
     pages_->addWidget(grid_);
@@ -174,9 +167,9 @@ SFSymbolPicker::SFSymbolPicker(std::unique_ptr<SFSymbolPickerController> control
     connect(scopes_, &QButtonGroup::idClicked, this,
             [this](int id) { controller_->setScope(static_cast<IconPickerScope>(id)); });
     connect(search_, &QLineEdit::textEdited, this, [this](const QString& text) { controller_->setSearchText(text); });
-    connect(grid_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        const auto source = toolIconSourceFromText(item->data(selectionRole).toString());
-        controller_->select({source.value_or(ToolIconSource::system), item->data(Qt::UserRole).toString()});
+    connect(grid_, &QListView::clicked, this, [this](const QModelIndex& index) {
+        const IconGridCell& cell = cells_->cell(index.row());
+        controller_->select({cell.source, cell.name});
     });
 
     connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { askForIconsOnScreen(); });
@@ -222,66 +215,63 @@ void SFSymbolPicker::updateGridSize()
     const int minimum = columns_ == 5 ? 80 : 60;
     const int width = std::max(minimum, (grid_->viewport()->width() - 2) / columns_);
     grid_->setGridSize(QSize(width, 66));
-    for (int row = 0; row < grid_->count(); ++row)
-        grid_->item(row)->setSizeHint(QSize(width - 6, 60));
 }
 
+// A new list of cells costs what shows of it: pictures are made as cells are painted and
+// kept across searches.
 void SFSymbolPicker::fillGrid(const SFSymbolPickerController::State& state)
 {
     const bool custom = state.scope == IconPickerScope::custom;
-    QStringList keys{toText(state.scope)};
-    if (custom)
-        for (const CustomIcon& icon : state.filteredCustomIcons)
-            keys << icon.fileName();
-    else
-        keys << state.filteredSymbols;
-    if (keys == gridKeys_ && !custom)
-        return;
-    gridKeys_ = keys;
-
-    const QSignalBlocker blocker(grid_);
-    grid_->clear();
-    columns_ = custom ? 5 : 6;
-    grid_->setIconSize(custom ? QSize(28, 28) : QSize(24, 24));
-    updateGridSize();
-    const int cellWidth = grid_->gridSize().width();
-    const QColor colour = Qt::white;
-    const QFont font = Theme::font(Theme::TextStyle::caption2);
-    // `label`: the cell's text; `named`: the name its tooltip shows, cut to the tooltip's room.
-    // Made whole before it joins the grid, so the grid hears of each cell once.
-    auto add = [&](const QIcon& icon, const QString& label, const QString& named, ToolIconSource source,
-                   const QString& name) {
-        auto* item = new GridCell(icon, label, named);
-        item->setData(Qt::UserRole, name);
-        item->setData(selectionRole, velmor::toText(source));
-        item->setSizeHint(QSize(cellWidth - 6, 60));
-        item->setFont(font);
-        grid_->addItem(item);
-    };
+    QList<IconGridCell> cells;
     QStringList fileNames;
     if (custom) {
-        // Icons not drawn yet share one picture until their drawing arrives.
-        if (missingIcon_.isNull())
-            missingIcon_ = customIcon(std::nullopt, colour);
+        cells.reserve(state.filteredCustomIcons.size());
         for (const CustomIcon& icon : state.filteredCustomIcons) {
-            const std::optional<QImage> drawing = feed_.image(icon.fileName());
-            add(drawing ? customIcon(drawing, colour) : missingIcon_, text::displayName(icon.displayName()),
-                icon.displayName(), ToolIconSource::custom, icon.fileName());
+            cells.append({ToolIconSource::custom, icon.fileName(), text::displayName(icon.displayName()),
+                          icon.displayName()});
             fileNames.append(icon.fileName());
         }
     } else {
+        cells.reserve(state.filteredSymbols.size());
         for (const QString& name : state.filteredSymbols)
-            add(SymbolIcons::instance().icon(name, colour), name, name, ToolIconSource::system, name);
+            cells.append({ToolIconSource::system, name, name, name});
     }
+    const bool same = cells == cells_->cells();
+    if (same && !custom)
+        return;
+    columns_ = custom ? 5 : 6;
+    grid_->setIconSize(custom ? QSize(28, 28) : QSize(24, 24));
+    updateGridSize();
+    if (same)
+        cells_->allPicturesChanged(); // the same icons listed again (Reload): drawn anew
+    else
+        cells_->setCells(std::move(cells));
     feed_.setIcons(std::move(fileNames));
     askForIconsOnScreen();
+}
+
+QIcon SFSymbolPicker::picture(const IconGridCell& cell)
+{
+    if (cell.source == ToolIconSource::system) {
+        auto found = symbolPictures_.constFind(cell.name);
+        if (found == symbolPictures_.cend())
+            found = symbolPictures_.insert(cell.name, SymbolIcons::instance().icon(cell.name, Qt::white));
+        return *found;
+    }
+    const std::optional<QImage> drawing = feed_.shownImage(cell.name);
+    const auto kept = customPictures_.constFind(cell.name);
+    if (!drawing) // the library let the drawing go: the picture made of it still stands
+        return kept != customPictures_.cend() ? kept->icon : missingIcon_;
+    if (kept != customPictures_.cend() && kept->image == drawing->cacheKey())
+        return kept->icon;
+    return customPictures_.insert(cell.name, {drawing->cacheKey(), customIcon(drawing, Qt::white)})->icon;
 }
 
 // The rows in view (and one more line of them), for the feed to ask for first.
 void SFSymbolPicker::askForIconsOnScreen()
 {
     const QSize cell = grid_->gridSize();
-    if (cell.isEmpty() || grid_->count() == 0)
+    if (cell.isEmpty() || cells_->rowCount() == 0)
         return;
     const QModelIndex top = grid_->indexAt(QPoint(cell.width() / 2, cell.height() / 2));
     const int perLine = std::max(1, grid_->viewport()->width() / cell.width());
@@ -289,15 +279,13 @@ void SFSymbolPicker::askForIconsOnScreen()
     feed_.showing(top.isValid() ? top.row() : 0, perLine * lines);
 }
 
+// A new drawing, or none when the files were replaced: the old picture goes.
 void SFSymbolPicker::iconsArrived(const QList<int>& rows)
 {
-    for (const int row : rows) {
-        QListWidgetItem* item = grid_->item(row);
-        if (!item)
-            continue;
-        const std::optional<QImage> drawing = feed_.image(item->data(Qt::UserRole).toString());
-        item->setIcon(drawing ? customIcon(drawing, Qt::white) : missingIcon_);
-    }
+    for (const int row : rows)
+        if (row < cells_->rowCount())
+            customPictures_.remove(cells_->cell(row).name);
+    cells_->picturesChanged(rows);
 }
 
 } // namespace velmor

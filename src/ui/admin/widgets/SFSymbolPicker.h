@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/Published.h"
+#include "ui/admin/IconGridModel.h"
 #include "ui/admin/SFSymbolPickerController.h"
 #include "ui/shared/CustomIconFeed.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QWidget>
 
@@ -12,7 +14,7 @@
 class QButtonGroup;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QStackedWidget;
 
@@ -40,6 +42,7 @@ private:
     void fillGrid(const SFSymbolPickerController::State& state);
     void askForIconsOnScreen();
     void iconsArrived(const QList<int>& rows);
+    QIcon picture(const IconGridCell& cell);
 
     std::unique_ptr<SFSymbolPickerController> controller_;
     QPushButton* openFolder_;
@@ -49,16 +52,24 @@ private:
     QLabel* currentName_;
     QLineEdit* search_;
     QStackedWidget* pages_;
-    QListWidget* grid_;
+    QListView* grid_;
+    IconGridModel* cells_;
     QLabel* folderPath_;
-    // What the grid shows, so that a render without a change keeps it (and its scrolling).
-    QStringList gridKeys_;
     int columns_ = 6;
     // The custom icons' drawings, asked for those on screen first; each row's picture is
     // made again only when its own drawing arrives.
     CustomIconFeed feed_;
     // The one picture of every custom icon not drawn yet.
     QIcon missingIcon_;
+    // Each picture is made once, when its cell first shows, and kept across searches: a
+    // custom icon's until another drawing of it arrives (or none, the files replaced), even
+    // when the library lets the drawing go.
+    struct Drawn {
+        qint64 image = 0; // the drawing's QImage::cacheKey()
+        QIcon icon;
+    };
+    QHash<QString, Drawn> customPictures_;
+    QHash<QString, QIcon> symbolPictures_;
     Subscription subscription_;
 };
 

@@ -167,7 +167,10 @@ MappingsToolList::MappingsToolList(std::function<void(const RadiologyTool&)> onS
     setObjectName(QStringLiteral("toolList"));
     setModel(model_.get());
     setItemDelegate(new ToolListItem(*model_, std::move(onSelectTool), std::move(onToggleFavorite), this));
-    ToolIconView::repaintWhenImagesArrive(viewport());
+    ToolIconView::repaintRowsWhenImagesArrive(this, [this](const QModelIndex& index) {
+        const ToolListRow& row = model_->row(index.row());
+        return row.isHeader ? ToolIconSelection{} : toolIconSelection(row.tool);
+    });
     setSelectionMode(QAbstractItemView::NoSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);

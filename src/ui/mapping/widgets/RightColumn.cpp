@@ -90,7 +90,9 @@ QWidget* RightColumn::mappingsCard()
     mappings_->setModel(mappingModel_.get());
     mappings_->setItemDelegate(new MappingRow(
         *mappingModel_, [this](const ButtonMapping& mapping) { controller_.removeMapping(mapping); }, mappings_));
-    ToolIconView::repaintWhenImagesArrive(mappings_->viewport());
+    ToolIconView::repaintRowsWhenImagesArrive(mappings_, [this](const QModelIndex& row) {
+        return toolIconSelection(mappingModel_->row(row.row()).entry.tool);
+    });
     mappingsAnchor_ = new ScrollAnchor(*mappings_);
     rowsMaker_ = std::make_unique<MappingListRowsMaker>([this](QList<MappingListRow> rows, qsizetype count) {
         showMappingRows(std::move(rows), count);

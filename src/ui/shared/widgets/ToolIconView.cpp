@@ -3,9 +3,11 @@
 #include "model/CustomIconLibrary.h"
 #include "ui/shared/SymbolIcons.h"
 
+#include <QAbstractItemView>
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 namespace velmor {
 
@@ -21,26 +23,49 @@ QImage tinted(const QImage& image, const QColor& color)
     return shape;
 }
 
-// Repaints its widget whenever a custom icon's image arrives; lives as long as the widget.
+// Runs `onArrival` with the file name of each custom icon image that arrives (empty: every
+// image went); lives as long as its owner.
 class ArrivalWatch : public QObject {
 public:
-    ArrivalWatch(QWidget* target, std::function<void()> onArrival) : QObject(target)
+    ArrivalWatch(QObject* owner, std::function<void(const QString&)> onArrival) : QObject(owner)
     {
-        subscription_ = CustomIconLibrary::shared().arrivals().subscribe(
-            [onArrival = std::move(onArrival)](quint64) { onArrival(); });
+        bool before = true; // the first call is the value from before
+        subscription_ = CustomIconLibrary::shared().lastArrival().subscribe(
+            [before, onArrival = std::move(onArrival)](const QString& fileName) mutable {
+                if (!std::exchange(before, false))
+                    onArrival(fileName);
+            });
     }
 
 private:
     Subscription subscription_;
 };
 
+bool showsArrival(const ToolIconSelection& icon, const QString& fileName)
+{
+    return fileName.isEmpty() || (icon.source == ToolIconSource::custom && icon.name == fileName);
+}
+
 } // namespace
 
-void ToolIconView::repaintWhenImagesArrive(QWidget* target, std::function<void()> onArrival)
+void ToolIconView::repaintRowsWhenImagesArrive(QAbstractItemView* list, IconOf iconOf)
 {
-    if (!onArrival)
-        onArrival = [target] { target->update(); };
-    new ArrivalWatch(target, std::move(onArrival)); // owned by `target`
+    new ArrivalWatch(list, [list, iconOf = std::move(iconOf)](const QString& fileName) { // owned by `list`
+        if (fileName.isEmpty()) {
+            list->viewport()->update();
+            return;
+        }
+        const QRect view = list->viewport()->rect();
+        QModelIndex row = list->indexAt(QPoint(view.center().x(), 1));
+        if (!row.isValid()) // between two rows at the top: from the first
+            row = list->model()->index(0, 0, list->rootIndex());
+        for (; row.isValid(); row = row.siblingAtRow(row.row() + 1)) {
+            if (list->visualRect(row).top() > view.bottom())
+                break;
+            if (showsArrival(iconOf(row), fileName))
+                list->update(row);
+        }
+    });
 }
 
 ToolIconView::ToolIconView(const RadiologyTool& tool, int size, QWidget* parent)
@@ -54,7 +79,10 @@ ToolIconView::ToolIconView(ToolIconSelection selection, std::optional<QString> f
 {
     setFixedSize(size_, size_);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    repaintWhenImagesArrive(this);
+    new ArrivalWatch(this, [this](const QString& fileName) { // owned by the view
+        if (showsArrival(selection_, fileName))
+            update();
+    });
 }
 
 void ToolIconView::setTool(const RadiologyTool& tool) { setSelection(toolIconSelection(tool), tool.systemIcon); }

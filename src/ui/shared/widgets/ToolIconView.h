@@ -7,6 +7,9 @@
 #include <QColor>
 #include <QWidget>
 
+class QAbstractItemView;
+class QModelIndex;
+
 #include <functional>
 #include <optional>
 
@@ -42,9 +45,11 @@ public:
 
     // Draws `image` fitted into the square centred in `rect`, in `color`.
     static void paint(QPainter& painter, const QRectF& rect, const ToolIconImage& image, const QColor& color);
-    // Custom icons show their fallback until their image is drawn: `target` (a list's
-    // viewport, say) is repainted, or `onArrival` runs, whenever an image arrives.
-    static void repaintWhenImagesArrive(QWidget* target, std::function<void()> onArrival = {});
+    // Custom icons show their fallback until their image is drawn: the rows of `list` in
+    // view whose icon (`iconOf`) is the one that arrived repaint, and no other; all of them
+    // when every image went. Icons no row in view shows cost a lookup per row in view.
+    using IconOf = std::function<ToolIconSelection(const QModelIndex&)>;
+    static void repaintRowsWhenImagesArrive(QAbstractItemView* list, IconOf iconOf);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
