@@ -4,7 +4,7 @@
 #include "platform/cloud/folder/FolderCodec.h"
 
 #include <QList>
-#include <QMap>
+#include <QHash>
 #include <QString>
 
 namespace velmor::cloud::folder {
@@ -14,7 +14,7 @@ namespace velmor::cloud::folder {
 // never count as changes.
 class ChangeTracker {
 public:
-    using Stamps = QMap<QString, RecordStamp>;
+    using Stamps = QHash<QString, RecordStamp>;
 
     void setBaseline(Stamps stamps) { known_ = std::move(stamps); }
     void noteOwnSave(const RecordStamp& stamp) { known_.insert(stamp.recordName, stamp); }

@@ -401,7 +401,7 @@ QList<Subscription> FolderAccount::allSubscriptions() const
     return result;
 }
 
-std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
+std::optional<QHash<QString, RecordStamp>> FolderAccount::stamps()
 {
     const auto account = openAccount();
     if (!account)
@@ -412,38 +412,45 @@ std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
     } catch (const Error&) {
         return std::nullopt; // a records folder that is not a real one is never looked into
     }
-    QMap<QString, SeenRecord> seen;
-    QMap<QString, RecordStamp> result;
     const QStringList names = records ? records->entries() : QStringList();
+    QHash<QString, SeenRecord> seen;
+    seen.reserve(names.size());
+    QHash<QString, RecordStamp> result;
     for (const QString& fileName : names) {
         if (!fileName.endsWith(jsonSuffix))
             continue;
-        const QString name = fileName.chopped(jsonSuffix.size());
-        if (!isPlainFileName(name))
-            continue;
         SeenRecord record{records->stamp(fileName), std::nullopt};
-        const auto known = known_.constFind(name);
-        if (const auto last = seen_.constFind(name); last != seen_.cend() && last->file == record.file) {
+        // Most files of a folder others fill are as the last look found them.
+        if (const auto last = seen_.constFind(fileName); last != seen_.cend() && last->file == record.file)
             record.stamp = last->stamp;
-        } else if (record.file.kind == files::FileKind::regular && known != known_.cend() && known->file == record.file) {
-            // Its own save or fetch: a profiles record is many megabytes to read again.
-            record.stamp = RecordStamp{name, known->changeTag, known->recordType};
-        } else if (record.file.kind == files::FileKind::regular) {
-            try {
-                if (const auto bytes = records->read(fileName, maxRecordBytes).bytes)
-                    // A cut name's file holds the whole name.
-                    if (RecordStamp stamp = decodeStamp(*bytes);
-                        recordFileName(stamp.recordName) == fileName && isPlainFileName(stamp.recordName))
-                        record.stamp = std::move(stamp);
-            } catch (const json::DecodeError&) {
-            }
-        }
+        else
+            record.stamp = readStamp(*records, fileName, record.file);
         if (record.stamp)
             result.insert(record.stamp->recordName, *record.stamp);
-        seen.insert(name, std::move(record));
+        seen.insert(fileName, std::move(record));
     }
     seen_ = std::move(seen);
     return result;
+}
+
+std::optional<RecordStamp> FolderAccount::readStamp(const Folder& records, const QString& fileName,
+                                                    const files::FileStamp& file) const
+{
+    const QString name = fileName.chopped(jsonSuffix.size());
+    if (file.kind != files::FileKind::regular || !isPlainFileName(name))
+        return std::nullopt;
+    // Its own save or fetch: a profiles record is many megabytes to read again.
+    if (const auto known = known_.constFind(name); known != known_.cend() && known->file == file)
+        return RecordStamp{name, known->changeTag, known->recordType};
+    try {
+        if (const auto bytes = records.read(fileName, maxRecordBytes).bytes)
+            // A cut name's file holds the whole name.
+            if (RecordStamp stamp = decodeStamp(*bytes);
+                recordFileName(stamp.recordName) == fileName && isPlainFileName(stamp.recordName))
+                return stamp;
+    } catch (const json::DecodeError&) {
+    }
+    return std::nullopt;
 }
 
 } // namespace velmor::cloud::folder

@@ -10,6 +10,7 @@
 #include "platform/cloud/folder/FolderLock.h"
 #include "platform/cloud/folder/FolderLocation.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -62,8 +63,9 @@ public:
 
     // The stamps of every readable record, by name; none while the folder is unavailable.
     // A record file is read again only when its file stamp changed, and not at all
-    // when it is the file this client last read or wrote.
-    std::optional<QMap<QString, RecordStamp>> stamps();
+    // when it is the file this client last read or wrote: a look at a folder of many
+    // files costs a listing and a stamp per file, and a read per changed one.
+    std::optional<QHash<QString, RecordStamp>> stamps();
 
 private:
     struct SeenRecord {
@@ -83,6 +85,10 @@ private:
     void remember(const Folder& records, const QString& recordName, const files::FileStamp& file,
                   const Record& record) const;
 
+    // The stamp of a record file that is new or changed since the last look; none
+    // when it is no readable record.
+    std::optional<RecordStamp> readStamp(const Folder& records, const QString& fileName,
+                                         const files::FileStamp& file) const;
     std::optional<Folder> openAccount() const;
     // Throws when something other than a folder stands at the account's path.
     void throwIfNotAFolder() const;
@@ -97,7 +103,8 @@ private:
     QString clientId_;
     ChangeFault fault_;
     LockTiming lockTiming_;
-    QMap<QString, SeenRecord> seen_;
+    // By file name, as the last look found them.
+    QHash<QString, SeenRecord> seen_;
     mutable QMap<QString, KnownRecord> known_;
     AssetCache assetCache_;
 };

@@ -11,8 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QSet>
 
+#include <algorithm>
 #include <atomic>
 
 #include <sys/statvfs.h>
@@ -229,18 +229,16 @@ void FolderContainer::checkForChanges()
             backend->tracker = lastLook; // the changes go out at a look that can read them
             return;
         }
+        // One push per subscription that the look's changes set off, the first change's:
+        // a folder others filled with thousands of records reaches the window as a few
+        // pushes, each of which starts a whole sync anyway.
         QList<QVariantMap> pushes;
-        // A database or zone push names no record: one per look says all that many would.
-        QSet<QString> firedWhole;
-        for (const RecordChange& change : changes) {
-            for (const Subscription& subscription : subscriptions) {
-                const bool perRecord = subscription.kind == Subscription::Kind::query;
-                if (!fires(subscription, change) || (!perRecord && firedWhole.contains(subscription.subscriptionID)))
-                    continue;
-                firedWhole.insert(subscription.subscriptionID);
-                pushes.append(Notification::forChange(subscription, change, backend->identifier)
+        for (const Subscription& subscription : subscriptions) {
+            const auto first = std::find_if(changes.cbegin(), changes.cend(),
+                                            [&](const RecordChange& change) { return fires(subscription, change); });
+            if (first != changes.cend())
+                pushes.append(Notification::forChange(subscription, *first, backend->identifier)
                                   .toRemoteNotificationDictionary());
-            }
         }
         if (pushes.isEmpty())
             return;
