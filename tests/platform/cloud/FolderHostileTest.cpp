@@ -467,7 +467,7 @@ TEST_F(FolderHostile, AFolderFullOfOthersRecordsCostsALookOnlyWhatChanged)
 
     QDir().mkpath(file("records"));
     const auto plant = [&](int i, const char* tag) {
-        Record record("VelmorIcon", QString(240, u'f') + QString::number(i));
+        Record record("VelmorIcon", QString(250, u'f') + QString::number(i));
         record.setServerMetadata(tag, QDateTime::currentDateTimeUtc());
         writeFile(file("records/" + fittedFileName(record.recordName(), ".json")), folder::encodeRecord(record, "X"));
     };
@@ -493,7 +493,7 @@ TEST_F(FolderHostile, AFolderFullOfOthersRecordsCostsALookOnlyWhatChanged)
 
     // Files garbled in place with their stamps kept would be changes if they were read again.
     for (int i = 0; i < planted; i += 1000) {
-        const QString path = file("records/" + fittedFileName(QString(240, u'f') + QString::number(i), ".json"));
+        const QString path = file("records/" + fittedFileName(QString(250, u'f') + QString::number(i), ".json"));
         struct stat before {};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
         writeFile(path, QByteArray(before.st_size, ' '));

@@ -401,36 +401,51 @@ QList<Subscription> FolderAccount::allSubscriptions() const
     return result;
 }
 
-std::optional<QHash<QString, RecordStamp>> FolderAccount::stamps()
+std::optional<ChangeTracker::Look> FolderAccount::look()
 {
     const auto account = openAccount();
     if (!account)
         return std::nullopt;
+    QByteArrayList names;
     std::optional<Folder> records;
     try {
         records = account->child(recordsName, false);
+        if (records)
+            names = records->nativeEntries();
     } catch (const Error&) {
         return std::nullopt; // a records folder that is not a real one is never looked into
     }
-    const QStringList names = records ? records->entries() : QStringList();
-    QHash<QString, SeenRecord> seen;
-    seen.reserve(names.size());
-    QHash<QString, RecordStamp> result;
-    for (const QString& fileName : names) {
-        if (!fileName.endsWith(jsonSuffix))
+    const quint64 look = ++looks_;
+    ChangeTracker::Look found;
+    for (const QByteArray& fileName : std::as_const(names)) {
+        if (!fileName.endsWith(".json"))
             continue;
-        SeenRecord record{records->stamp(fileName), std::nullopt};
+        const files::FileStamp file = records->nativeStamp(fileName);
+        auto seen = seen_.find(fileName);
         // Most files of a folder others fill are as the last look found them.
-        if (const auto last = seen_.constFind(fileName); last != seen_.cend() && last->file == record.file)
-            record.stamp = last->stamp;
-        else
-            record.stamp = readStamp(*records, fileName, record.file);
-        if (record.stamp)
-            result.insert(record.stamp->recordName, *record.stamp);
-        seen.insert(fileName, std::move(record));
+        if (seen != seen_.end() && seen->file == file) {
+            seen->look = look;
+            continue;
+        }
+        std::optional<RecordStamp> stamp = readStamp(*records, QFile::decodeName(fileName), file);
+        if (seen == seen_.end())
+            seen = seen_.insert(fileName, {});
+        else if (seen->stamp && (!stamp || stamp->recordName != seen->stamp->recordName))
+            found.gone.append(seen->stamp->recordName);
+        if (stamp)
+            found.present.append(*stamp);
+        *seen = {file, std::move(stamp), look};
     }
-    seen_ = std::move(seen);
-    return result;
+    for (auto seen = seen_.begin(); seen != seen_.end();) {
+        if (seen->look == look) {
+            ++seen;
+            continue;
+        }
+        if (seen->stamp)
+            found.gone.append(seen->stamp->recordName);
+        seen = seen_.erase(seen);
+    }
+    return found;
 }
 
 std::optional<RecordStamp> FolderAccount::readStamp(const Folder& records, const QString& fileName,

@@ -5,6 +5,7 @@
 #include "platform/cloud/Record.h"
 #include "platform/cloud/Subscription.h"
 #include "platform/cloud/folder/AssetCache.h"
+#include "platform/cloud/folder/ChangeTracker.h"
 #include "platform/cloud/folder/Folder.h"
 #include "platform/cloud/folder/FolderCodec.h"
 #include "platform/cloud/folder/FolderLock.h"
@@ -61,16 +62,18 @@ public:
     QString deleteSubscription(const QString& subscriptionID);
     QList<Subscription> allSubscriptions() const;
 
-    // The stamps of every readable record, by name; none while the folder is unavailable.
-    // A record file is read again only when its file stamp changed, and not at all
-    // when it is the file this client last read or wrote: a look at a folder of many
-    // files costs a listing and a stamp per file, and a read per changed one.
-    std::optional<QHash<QString, RecordStamp>> stamps();
+    // What changed among the records since the last look (everything readable at the
+    // first); none while the folder is unavailable. A record file is read again only
+    // when its file stamp changed, and not at all when it is the file this client last
+    // read or wrote: a look at a folder of many files costs a listing and a stamp per
+    // file, and a read per changed one.
+    std::optional<ChangeTracker::Look> look();
 
 private:
     struct SeenRecord {
         files::FileStamp file;
         std::optional<RecordStamp> stamp; // none: not a readable record
+        quint64 look = 0; // the last look that found it
     };
 
     // A record file as this client last read or wrote it: while the file's stamp
@@ -103,8 +106,9 @@ private:
     QString clientId_;
     ChangeFault fault_;
     LockTiming lockTiming_;
-    // By file name, as the last look found them.
-    QHash<QString, SeenRecord> seen_;
+    // By file name as the file system holds it, as the last look found them.
+    QHash<QByteArray, SeenRecord> seen_;
+    quint64 looks_ = 0;
     mutable QMap<QString, KnownRecord> known_;
     AssetCache assetCache_;
 };

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -33,6 +34,8 @@ struct FolderContainer::Backend {
     folder::FolderAccount account;
     const folder::ChangeFault fault;
     folder::ChangeTracker tracker;
+    // Changes seen while the subscriptions could not be read.
+    QList<RecordChange> unpushed;
     std::unique_ptr<SerialQueue> queue;
     // A look through the folder waits on the queue: another one would find nothing more.
     std::atomic<bool> scanWaiting = false;
@@ -199,7 +202,7 @@ void FolderContainer::registerForRemoteNotifications(Completion<QByteArray> done
         [first, token = clientId_.toRfc4122()](Backend& b) {
             // What is there now is known; only later changes by others are pushed.
             if (first)
-                b.tracker.setBaseline(b.account.stamps().value_or(folder::ChangeTracker::Stamps{}));
+                b.tracker.setBaseline(b.account.look().value_or(folder::ChangeTracker::Look{}));
             return token;
         },
         std::move(done));
@@ -215,20 +218,19 @@ void FolderContainer::checkForChanges()
         // Changes from now on need a look of their own.
         backend->scanWaiting = false;
         ++backend->scans;
-        const auto stamps = backend->account.stamps();
-        if (!stamps)
+        const auto look = backend->account.look();
+        if (!look)
             return; // an unmounted share changes nothing; its changes show once it is back
-        const folder::ChangeTracker lastLook = backend->tracker;
-        const QList<RecordChange> changes = backend->tracker.update(*stamps);
-        if (changes.isEmpty())
+        backend->unpushed += backend->tracker.update(*look);
+        if (backend->unpushed.isEmpty())
             return; // most looks: the subscriptions are read only when something changed
         QList<Subscription> subscriptions;
         try {
             subscriptions = backend->account.allSubscriptions();
         } catch (const Error&) {
-            backend->tracker = lastLook; // the changes go out at a look that can read them
-            return;
+            return; // the changes go out at a look that can read them
         }
+        const QList<RecordChange> changes = std::exchange(backend->unpushed, {});
         // One push per subscription that the look's changes set off, the first change's:
         // a folder others filled with thousands of records reaches the window as a few
         // pushes, each of which starts a whole sync anyway.
