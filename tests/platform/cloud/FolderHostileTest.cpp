@@ -506,4 +506,23 @@ TEST_F(FolderHostile, AFolderFullOfOthersRecordsCostsALookOnlyWhatChanged)
     plant(planted, "fedcba9876543210");
     EXPECT_LT(look(), 50) << "ms";
     EXPECT_EQ(pushes.received.size(), 4);
+
+    // A client started on the folder as it stands: its first look, at registration, is the file queue's too.
+    serialQueues.makeStepwise("com.velmor.cloud");
+    const auto started = client();
+    ManualSerialQueue* startedFiles = serialQueues.find("com.velmor.cloud");
+    ASSERT_NE(startedFiles, files);
+    PushLog startedPushes(*started);
+    QElapsedTimer held;
+    held.start();
+    started->registerForRemoteNotifications([](auto, auto) {});
+    const qint64 registering = held.elapsed();
+    startedFiles->runAll();
+    held.restart();
+    queue->runUntilIdle();
+    EXPECT_LT(std::max(registering, held.elapsed()), 50) << "ms at start";
+    started->checkForChanges();
+    startedFiles->runAll();
+    queue->runUntilIdle();
+    EXPECT_TRUE(startedPushes.received.isEmpty()) << "what was there at the start is no change";
 }
