@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QHash>
+#include <QPair>
 
 #include <algorithm>
 #include <atomic>
@@ -34,8 +36,9 @@ struct FolderContainer::Backend {
     folder::FolderAccount account;
     const folder::ChangeFault fault;
     folder::ChangeTracker tracker;
-    // Changes seen while the subscriptions could not be read.
-    QList<RecordChange> unpushed;
+    // The changes not pushed yet (the subscriptions could not be read), one of each kind
+    // and record type: whether a change sets a subscription off depends on nothing else.
+    QHash<QPair<int, QString>, RecordChange> unpushed;
     std::unique_ptr<SerialQueue> queue;
     // A look through the folder waits on the queue: another one would find nothing more.
     std::atomic<bool> scanWaiting = false;
@@ -221,7 +224,9 @@ void FolderContainer::checkForChanges()
         const auto look = backend->account.look();
         if (!look)
             return; // an unmounted share changes nothing; its changes show once it is back
-        backend->unpushed += backend->tracker.update(*look);
+        for (const RecordChange& change : backend->tracker.update(*look))
+            if (const auto key = qMakePair(int(change.kind), change.recordType); !backend->unpushed.contains(key))
+                backend->unpushed.insert(key, change);
         if (backend->unpushed.isEmpty())
             return; // most looks: the subscriptions are read only when something changed
         QList<Subscription> subscriptions;
@@ -230,10 +235,10 @@ void FolderContainer::checkForChanges()
         } catch (const Error&) {
             return; // the changes go out at a look that can read them
         }
-        const QList<RecordChange> changes = std::exchange(backend->unpushed, {});
-        // One push per subscription that the look's changes set off, the first change's:
-        // a folder others filled with thousands of records reaches the window as a few
-        // pushes, each of which starts a whole sync anyway.
+        const QList<RecordChange> changes = std::exchange(backend->unpushed, {}).values();
+        // One push per subscription that the changes set off, for one of them: a folder
+        // others filled with thousands of records reaches the window as a few pushes,
+        // each of which starts a whole sync anyway.
         QList<QVariantMap> pushes;
         for (const Subscription& subscription : subscriptions) {
             const auto first = std::find_if(changes.cbegin(), changes.cend(),

@@ -23,7 +23,7 @@ namespace velmor::cloud {
 // other machines write, by comparing the records' change tags every
 // `pollInterval` and on checkForChanges(). Each look sends one push per stored
 // subscription that its changes set off, however many records changed (a query
-// subscription's names the first). The folder is looked through once per
+// subscription's names one of them). The folder is looked through once per
 // burst of reports from the watch (a share bringing thousands of files at once),
 // `burstInterval` after the first report, and never twice while a look waits.
 class FolderContainer final : public Container {
