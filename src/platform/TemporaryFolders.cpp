@@ -5,8 +5,8 @@
 
 #include <QByteArrayList>
 #include <QDir>
-#include <QHash>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <fcntl.h>
