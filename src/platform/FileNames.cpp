@@ -1,6 +1,7 @@
 #include "platform/FileNames.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -86,8 +87,11 @@ QString leftUtf8Bytes(const QString& name, qsizetype maxBytes)
 
 QString fittedFileName(const QString& name, const QString& suffix)
 {
+    // A name that ends as a cut one does is cut too: typed in full, it would take the
+    // file of the longer name it imitates.
+    static const QRegularExpression cutEnd(QStringLiteral("~[0-9a-f]{16}$"));
     QString plain = name + suffix;
-    if (plain.toUtf8().size() <= maxFileNameBytes)
+    if (plain.toUtf8().size() <= maxFileNameBytes && !cutEnd.match(name).hasMatch())
         return plain;
     const QByteArray hash = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     const QString tail = u'~' + QString::fromLatin1(hash) + suffix;

@@ -26,8 +26,10 @@ QString plainFileNameFrom(const QString& name);
 QString leftUtf8Bytes(const QString& name, qsizetype maxBytes);
 
 // `name` + `suffix` when that fits in maxFileNameBytes; else `name` cut to leave room
-// for "~", 16 hex digits of a hash of the whole name, and `suffix`. The same name gives
-// the same result on every machine, and two names give two results.
+// for "~", 16 hex digits of a hash of the whole name, and `suffix`. A name that itself
+// ends in "~" and 16 hex digits is always cut so, however short, so that no name can
+// be typed that takes a cut name's file. The same name gives the same result on every
+// machine, and two names give two results.
 QString fittedFileName(const QString& name, const QString& suffix);
 
 } // namespace velmor

@@ -93,10 +93,12 @@ QString kindText(FileKind kind)
     return QString();
 }
 
-FileStamp fileStampAt(int folder, const QString& name)
+FileStamp fileStampAt(int folder, const QString& name) { return nativeFileStampAt(folder, QFile::encodeName(name)); }
+
+FileStamp nativeFileStampAt(int folder, const QByteArray& name)
 {
     struct stat info {};
-    if (::fstatat(folder, QFile::encodeName(name).constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return {};
     return stampOf(info);
 }

@@ -34,6 +34,8 @@ struct FileStamp {
 // `name` relative to the open folder `folder`; AT_FDCWD takes a path as it stands.
 // A missing entry (or one whose folder is missing) has kind `missing`.
 FileStamp fileStampAt(int folder, const QString& name);
+// The same for a name as the file system holds it (from entryNamesAt).
+FileStamp nativeFileStampAt(int folder, const QByteArray& name);
 inline FileStamp fileStamp(const QString& path) { return fileStampAt(AT_FDCWD, path); }
 inline FileKind fileKind(const QString& path) { return fileStamp(path).kind; }
 

@@ -6,6 +6,7 @@
 #include <QByteArrayList>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <fcntl.h>
@@ -124,17 +125,23 @@ QStringList removeLeftoverFiles(int folder, const WriterOf& writerOf, const Proc
 {
     QStringList removed;
     std::optional<bool> othersRun;
+    // Each process is asked about once: a folder may hold any number of names of one.
+    QHash<qint64, bool> running{{::getpid(), true}};
+    const auto runs = [&](qint64 pid) {
+        const auto known = running.constFind(pid);
+        return known != running.cend() ? *known : *running.insert(pid, processes.isRunning(pid));
+    };
     for (const QByteArray& entry : entries(folder)) {
         const QString name = QFile::decodeName(entry);
         const std::optional<Writer> writer = writerOf(name);
-        struct stat info {};
-        if (!writer || ::fstatat(folder, entry.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+        if (!writer || (writer->pid && runs(*writer->pid)))
             continue;
-        bool abandoned = false;
-        if (writer->pid) {
-            abandoned = *writer->pid != ::getpid() && !processes.isRunning(*writer->pid);
-        } else {
+        struct stat info {};
+        if (::fstatat(folder, entry.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid())
+            continue;
+        bool abandoned = true;
+        if (!writer->pid) {
             if (!othersRun)
                 othersRun = processes.anotherVelmorRuns();
             abandoned = !*othersRun;

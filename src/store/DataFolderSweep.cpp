@@ -44,6 +44,14 @@ void finishKeeping(const QString& path, const QString& file, const QString& kept
     }
 }
 
+// The files the user may keep elsewhere and link into the data folder.
+const QStringList& linkableFiles()
+{
+    static const QStringList names{QStringLiteral("profiles.json"), QStringLiteral("profiles.json.backup"),
+                                   QStringLiteral("layout_overrides.json"), QStringLiteral("custom_usages.json")};
+    return names;
+}
+
 void removeOlderTemporaries(const QDir& dir, const temporaryFolders::Processes& processes, SweptDataFolder& swept)
 {
     std::optional<bool> othersRun;
@@ -85,11 +93,14 @@ SweptDataFolder sweepDataFolder(const QString& folder, const temporaryFolders::P
     for (const QString& name : LocalFileSystem::removeLeftoverTemporaries(folder, {}, processes))
         swept.removed.append(dir.filePath(name));
     removeOlderTemporaries(dir, processes, swept);
-    // A save through a link writes beside the link's target (a dotfiles folder, say).
+    // A save through a link writes beside the link's target (a dotfiles folder, say):
+    // only the links the user may make lead there, and only that file's temporaries go.
     QSet<QString> visited;
-    for (const QString& name : dir.entryList(QDir::System | QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot)) {
+    for (const QString& name : linkableFiles()) {
         const QString path = dir.filePath(name);
-        if (files::fileKind(path) != files::FileKind::link)
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISLNK(info.st_mode) ||
+            info.st_uid != ::geteuid())
             continue;
         const std::optional<QString> target = files::followUserLink(path).path;
         if (!target || visited.contains(*target))

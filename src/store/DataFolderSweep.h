@@ -24,7 +24,9 @@ struct SweptDataFolder {
 
 // Removes what writes of Velmor processes that no longer run left behind (killed
 // while writing): the temporary files in the data folder `folder`, and beside the
-// files elsewhere that links in it lead to, those of the linked file's name only.
+// files elsewhere that the user's own links at the files one may link (profiles.json,
+// its backup, layout_overrides.json, custom_usages.json) lead to, those of the linked
+// file's very name only. No other link leads the sweep out of the folder.
 // A file another running process may still write stays. At the fixed temporary
 // names earlier versions wrote through ("profiles.json.tmp", "….backup.tmp", …) a
 // link goes whatever runs, never followed, a copy being kept aside as KeptCopy

@@ -21,12 +21,13 @@ namespace velmor {
 namespace {
 QString systemError(int code) { return files::systemErrorText(code); }
 
-// "‹file›.velmor-‹pid›-‹n›", or "‹file›.velmor-‹n›" as earlier versions named them.
-std::optional<temporaryFolders::Writer> writerOfTemporary(const QString& name, const QString& prefix)
+// "‹file›.velmor-‹pid›-‹n›", or "‹file›.velmor-‹n›" as earlier versions named them;
+// with `fileName`, only the first kind of that very file.
+std::optional<temporaryFolders::Writer> writerOfTemporary(const QString& name, const QString& fileName)
 {
     static const QRegularExpression pattern(QStringLiteral("^(.+)\\.velmor-(?:([0-9]{1,10})-)?[0-9a-z]{1,13}$"));
     const QRegularExpressionMatch match = pattern.match(name);
-    if (!match.hasMatch() || !match.captured(1).startsWith(prefix))
+    if (!match.hasMatch() || (!fileName.isEmpty() && (match.captured(1) != fileName || !match.hasCaptured(2))))
         return std::nullopt;
     if (match.hasCaptured(2))
         return temporaryFolders::Writer{match.captured(2).toLongLong()};
@@ -179,14 +180,14 @@ void LocalFileSystem::setModificationTime(const QString& path, const QDateTime& 
         throw FileError(systemError(errno));
 }
 
-QStringList LocalFileSystem::removeLeftoverTemporaries(const QString& folder, const QString& prefix,
+QStringList LocalFileSystem::removeLeftoverTemporaries(const QString& folder, const QString& fileName,
                                                        const temporaryFolders::Processes& processes)
 {
     const UniqueFd open(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
     if (!open)
         return {};
     return temporaryFolders::removeLeftoverFiles(
-        open.get(), [&prefix](const QString& name) { return writerOfTemporary(name, prefix); }, processes);
+        open.get(), [&fileName](const QString& name) { return writerOfTemporary(name, fileName); }, processes);
 }
 
 std::optional<FileStamp> LocalFileSystem::stamp(const QString& path) const

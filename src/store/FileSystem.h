@@ -125,9 +125,10 @@ public:
     // Removes the temporary files that write() left in `folder` in processes that no
     // longer run (a kill while writing), and those of earlier versions, which name no
     // process, while no other velmor of the user runs: every one there, or with
-    // `prefix`, those of files whose names start with it. Returns the names removed.
+    // `fileName` (a folder not Velmor's own), only those of that very file that name
+    // their process ("‹fileName›.velmor-‹pid›-‹n›"). Returns the names removed.
     static QStringList removeLeftoverTemporaries(
-        const QString& folder, const QString& prefix = {},
+        const QString& folder, const QString& fileName = {},
         const temporaryFolders::Processes& processes = temporaryFolders::Processes::system());
 
     bool exists(const QString& path) const override;

@@ -50,7 +50,7 @@ CloudKitIconSync::CloudKitIconSync(cloud::Database& database, QString iconsDirec
               onRefusal_(message);
       })
 {
-    folder_->sweepTemporaries();
+    writes_.sweepTemporaries();
     recallUntoldCopies();
 }
 

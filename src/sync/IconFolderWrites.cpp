@@ -9,6 +9,11 @@ IconFolderWrites::IconFolderWrites(std::shared_ptr<IconFolder> folder)
 {
 }
 
+void IconFolderWrites::sweepTemporaries() const
+{
+    queue_->async([folder = folder_] { folder->sweepTemporaries(); });
+}
+
 cloudkit::ReplyAwaiter<IconFolder::Written> IconFolderWrites::replace(QString fileName, QByteArray bytes,
                                                                       QDateTime date, files::FileStamp expected,
                                                                       QString keepAs) const

@@ -22,6 +22,10 @@ public:
     cloudkit::ReplyAwaiter<IconFolder::Written> replace(QString fileName, QByteArray bytes, QDateTime date,
                                                         files::FileStamp expected, QString keepAs = {}) const;
 
+    // IconFolder::sweepTemporaries, started: a folder of many files someone planted
+    // never holds the window.
+    void sweepTemporaries() const;
+
     // `work` on the same queue, after the writes asked before; awaited.
     template <typename T>
     cloudkit::ReplyAwaiter<T> run(std::function<T()> work) const

@@ -156,9 +156,14 @@ TEST_F(LocalFiles, LeftoverTemporariesOfEndedWritersGoAndLiveOnesStay)
     EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), {}, processes(true)),
               QStringList{"cloud_sync.base.velmor-" + dead + "-0"});
     EXPECT_EQ(entries().size(), kept.size() + 2) << "the others, the folder and the link stay";
+    // Of one file: only its own temporaries that name their process, never another name's.
+    writeFile(path("cloud_sync.json2.velmor-" + dead + "-1"), "x");
+    writeFile(path("cloud_sync.json.velmor-" + dead + "-2"), "x");
     EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "cloud", processes(false)), QStringList{});
     EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "profiles.json", processes(false)),
-              QStringList{earlier});
+              QStringList{});
+    EXPECT_EQ(LocalFileSystem::removeLeftoverTemporaries(supportDir.path(), "cloud_sync.json", processes(false)),
+              QStringList{"cloud_sync.json.velmor-" + dead + "-2"});
     // Any process's id fits the room write() leaves for it in a name.
     EXPECT_LE(QString(".velmor-%1-%2").arg(std::numeric_limits<pid_t>::max()).arg(QString(13, 'z')).size(),
               LocalFileSystem::maxTemporarySuffixBytes);

@@ -157,11 +157,16 @@ TEST_F(ProfileStoreTest, ALinkedProfilesFileIsReadThroughAndSavedToItsTarget)
 
 // What writers killed mid-write left beside profiles.json and beside the file it links
 // to goes at start; a running writer's file, and other files in the linked folder, stay.
+// Any other link in the data folder (planted there) leads the sweep nowhere.
 TEST_F(ProfileStoreTest, AtStartLeftoversOfEndedWritersGoAndARunningOnesStay)
 {
     QTemporaryDir dotfiles;
+    QTemporaryDir documents;
     writeFile(dotfiles.filePath("mine.json"), json::encode(accepted("Dr. Linked").toJson()));
     ASSERT_TRUE(QFile::link(dotfiles.filePath("mine.json"), profilesPath()));
+    writeFile(documents.filePath("thesis.txt"), "chapter 1");
+    ASSERT_TRUE(QFile::link(documents.filePath("thesis.txt"), supportPath("planted1")));
+    ASSERT_TRUE(QFile::link(documents.filePath("thesis.txt"), supportPath("notes.json")));
     const QString dead = QString::number(endedProcess());
     const QString running = QString::number(::getppid());
     const QStringList gone{"profiles.json.backup.tmp.velmor-" + dead + "-7x", "cloud_sync.base.velmor-" + dead + "-1",
@@ -169,8 +174,16 @@ TEST_F(ProfileStoreTest, AtStartLeftoversOfEndedWritersGoAndARunningOnesStay)
     for (const QString& name : gone)
         writeFile(supportPath(name), QByteArray(1 << 20, 'x'));
     writeFile(supportPath("cloud_sync.json.velmor-" + running + "-3"), "x");
-    writeFile(dotfiles.filePath("mine.json.tmp.velmor-" + dead + "-4"), "x");
-    writeFile(dotfiles.filePath("other.json.velmor-" + dead + "-5"), "x");
+    // Only the linked file's own temporaries go; names that merely start like it stay.
+    const QStringList othersBeside{"mine.json.tmp.velmor-" + dead + "-4", "mine.json2.velmor-" + dead + "-6",
+                                   "mine.json.velmor-7", "other.json.velmor-" + dead + "-5"};
+    for (const QString& name : othersBeside + QStringList{"mine.json.velmor-" + dead + "-8"})
+        writeFile(dotfiles.filePath(name), "x");
+    // In the order the folder lists them.
+    const QStringList planted{"thesis.txt", "thesis.txt-draft.velmor-" + dead + "-3",
+                              "thesis.txt.velmor-" + dead + "-1", "thesis.txt2.velmor-" + dead + "-2"};
+    for (const QString& name : planted.mid(1))
+        writeFile(documents.filePath(name), "x");
 
     auto store = start();
     queue->runUntilIdle();
@@ -178,8 +191,11 @@ TEST_F(ProfileStoreTest, AtStartLeftoversOfEndedWritersGoAndARunningOnesStay)
     for (const QString& name : gone)
         EXPECT_FALSE(QFileInfo::exists(supportPath(name))) << name.toStdString();
     EXPECT_TRUE(QFileInfo::exists(supportPath("cloud_sync.json.velmor-" + running + "-3")));
-    EXPECT_EQ(QDir(dotfiles.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-              (QStringList{"mine.json", "other.json.velmor-" + dead + "-5"}));
+    QStringList besideMine = othersBeside + QStringList{"mine.json"};
+    besideMine.sort();
+    EXPECT_EQ(QDir(dotfiles.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), besideMine);
+    EXPECT_EQ(QDir(documents.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), planted)
+        << "links the user cannot have made for Velmor lead nowhere";
 }
 
 // An admin's script replaces profiles.json (or the file it links to) while Velmor runs;

@@ -5,6 +5,8 @@
 #include "sync/IconKeptCopies.h"
 #include "sync/IconSyncBase.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -324,6 +326,40 @@ TEST_F(KeptCopies, ASecondProcessSweepsOnlyTheTemporariesOfProcessesThatAreGone)
     swept.sort();
     EXPECT_EQ(swept, (QStringList{live, ".velmor-icon-zz9"}));
     EXPECT_TRUE(QFileInfo(QDir(icons.path()).filePath(".velmor-icon-1-x")).isSymLink());
+}
+
+// Many temporaries someone planted under a running process's name: the start's sweep
+// runs on the icons' file queue, never on the window's thread, and asks about each
+// process once.
+TEST_F(KeptCopies, PlantedTemporariesAreSweptAwayFromTheWindowAndEachProcessIsAskedOnce)
+{
+    const QTemporaryDir icons;
+    const QTemporaryDir data;
+    constexpr int planted = 20'000; // 100,000 by hand
+    for (int i = 0; i < planted; ++i)
+        writeFile(QDir(icons.path()).filePath(QString(".velmor-icon-%1-%2").arg(::getppid()).arg(i, 0, 36)), "");
+    const QString dead = QDir(icons.path()).filePath(".velmor-icon-4000000-abc");
+    writeFile(dead, "part");
+
+    serialQueues.makeStepwise("com.velmor.icon-writes");
+    auto database = cloud.makeClient()->privateCloudDatabase();
+    QElapsedTimer held;
+    held.start();
+    CloudKitIconSync sync(*database, icons.path(), temporary.path(), data.path());
+    EXPECT_LT(held.elapsed(), 50) << "ms on the window's thread";
+    EXPECT_TRUE(QFileInfo::exists(dead));
+    serialQueues.find("com.velmor.icon-writes")->runAll();
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    EXPECT_EQ(QDir(icons.path()).entryList(QDir::Files | QDir::Hidden).size(), planted);
+
+    QList<qint64> asked;
+    const temporaryFolders::Processes counted{[&](qint64 pid) {
+                                                  asked.append(pid);
+                                                  return true;
+                                              },
+                                              [] { return true; }};
+    EXPECT_TRUE(IconFolder(icons.path()).sweepTemporaries(counted).isEmpty());
+    EXPECT_EQ(asked, QList<qint64>{::getppid()});
 }
 
 // A file of an earlier version (no drawings noted) still reads: its copies count as unchanged.

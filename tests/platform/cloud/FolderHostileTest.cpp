@@ -1,6 +1,7 @@
 // The folder database in a folder that others share: planted links, entries of
 // the wrong kind or size, full and read-only disks.
 #include "CloudTestSupport.h"
+#include "platform/FileNames.h"
 #include "platform/cloud/folder/FolderAccount.h"
 #include "platform/cloud/folder/FolderContainer.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 using namespace velmor;
@@ -471,3 +473,82 @@ TEST_F(FolderHostile, ALockTakenMidSaveStopsTheSaveAndOnlyTheOwnLockIsRemoved)
 }
 
 } // namespace
+
+// Another program fills the shared folder with records of long cut names (100,000 by
+// hand): a look reads each file once and then only what changed, all of it away from
+// the window, whose thread gets one push per subscription, however many records changed.
+TEST_F(FolderHostile, AFolderFullOfOthersRecordsCostsALookOnlyWhatChanged)
+{
+    constexpr int planted = 20'000;
+    const auto reader = client();
+    ASSERT_TRUE(saveSubscription(*reader, "all").value);
+    complete<Subscription>(*queue, [&](auto done) {
+        reader->privateCloudDatabase()->saveSubscription(
+            Subscription::query("icons", "VelmorIcon", Subscription::truePredicate,
+                                Subscription::Option::firesOnRecordCreation),
+            std::move(done));
+    });
+    complete<QByteArray>(*queue, [&](auto done) { reader->registerForRemoteNotifications(std::move(done)); });
+    PushLog pushes(*reader);
+
+    QDir().mkpath(file("records"));
+    const auto plant = [&](int i, const char* tag) {
+        Record record("VelmorIcon", QString(250, u'f') + QString::number(i));
+        record.setServerMetadata(tag, QDateTime::currentDateTimeUtc());
+        writeFile(file("records/" + fittedFileName(record.recordName(), ".json")), folder::encodeRecord(record, "X"));
+    };
+    for (int i = 0; i < planted; ++i)
+        plant(i, "0123456789abcdef");
+
+    ManualSerialQueue* files = serialQueues.find("com.velmor.cloud");
+    ASSERT_NE(files, nullptr);
+    files->setStepwise(true);
+    // The longest the window's thread is held by one look.
+    const auto look = [&] {
+        QElapsedTimer held;
+        held.start();
+        reader->checkForChanges();
+        qint64 longest = held.elapsed();
+        files->runAll(); // the file queue's thread
+        held.restart();
+        queue->runUntilIdle();
+        return std::max(longest, held.elapsed());
+    };
+    EXPECT_LT(look(), 50) << "ms";
+    ASSERT_EQ(pushes.received.size(), 2) << "one per subscription for 20,000 new records";
+
+    // Files garbled in place with their stamps kept would be changes if they were read again.
+    for (int i = 0; i < planted; i += 1000) {
+        const QString path = file("records/" + fittedFileName(QString(250, u'f') + QString::number(i), ".json"));
+        struct stat before {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+        writeFile(path, QByteArray(before.st_size, ' '));
+        const timespec times[] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    }
+    EXPECT_LT(look(), 50) << "ms";
+    EXPECT_EQ(pushes.received.size(), 2) << "nothing changed, nothing read";
+
+    plant(planted, "fedcba9876543210");
+    EXPECT_LT(look(), 50) << "ms";
+    EXPECT_EQ(pushes.received.size(), 4);
+
+    // A client started on the folder as it stands: its first look, at registration, is the file queue's too.
+    serialQueues.makeStepwise("com.velmor.cloud");
+    const auto started = client();
+    ManualSerialQueue* startedFiles = serialQueues.find("com.velmor.cloud");
+    ASSERT_NE(startedFiles, files);
+    PushLog startedPushes(*started);
+    QElapsedTimer held;
+    held.start();
+    started->registerForRemoteNotifications([](auto, auto) {});
+    const qint64 registering = held.elapsed();
+    startedFiles->runAll();
+    held.restart();
+    queue->runUntilIdle();
+    EXPECT_LT(std::max(registering, held.elapsed()), 50) << "ms at start";
+    started->checkForChanges();
+    startedFiles->runAll();
+    queue->runUntilIdle();
+    EXPECT_TRUE(startedPushes.received.isEmpty()) << "what was there at the start is no change";
+}

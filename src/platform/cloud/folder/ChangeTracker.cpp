@@ -2,20 +2,32 @@
 
 namespace velmor::cloud::folder {
 
-QList<RecordChange> ChangeTracker::update(const Stamps& current)
+void ChangeTracker::setBaseline(const Look& look)
+{
+    known_.clear();
+    update(look);
+}
+
+QList<RecordChange> ChangeTracker::update(const Look& look)
 {
     QList<RecordChange> changes;
-    for (auto it = current.cbegin(); it != current.cend(); ++it) {
-        const auto known = known_.constFind(it.key());
+    for (const QString& name : look.gone) {
+        const auto known = known_.constFind(name);
         if (known == known_.cend())
-            changes.append({RecordChange::Kind::created, it->recordType, it.key()});
-        else if (known->changeTag != it->changeTag)
-            changes.append({RecordChange::Kind::updated, it->recordType, it.key()});
+            continue;
+        changes.append({RecordChange::Kind::deleted, known->recordType, name});
+        known_.erase(known);
     }
-    for (auto it = known_.cbegin(); it != known_.cend(); ++it)
-        if (!current.contains(it.key()))
-            changes.append({RecordChange::Kind::deleted, it->recordType, it.key()});
-    known_ = current;
+    for (const RecordStamp& stamp : look.present) {
+        auto known = known_.find(stamp.recordName);
+        if (known == known_.end()) {
+            changes.append({RecordChange::Kind::created, stamp.recordType, stamp.recordName});
+            known_.insert(stamp.recordName, stamp);
+        } else if (known->changeTag != stamp.changeTag) {
+            changes.append({RecordChange::Kind::updated, stamp.recordType, stamp.recordName});
+            *known = stamp;
+        }
+    }
     return changes;
 }
 

@@ -172,14 +172,19 @@ bool Folder::removeFile(const QString& name) const
 
 QStringList Folder::entries() const
 {
-    const std::optional<QByteArrayList> listed = files::entryNamesAt(fd_.get());
+    QStringList names;
+    for (const QByteArray& name : nativeEntries())
+        names.append(QFile::decodeName(name));
+    return names;
+}
+
+QByteArrayList Folder::nativeEntries() const
+{
+    std::optional<QByteArrayList> listed = files::entryNamesAt(fd_.get());
     if (!listed)
         throw Error(Error::Code::permissionFailure,
                     QStringLiteral("Could not list “%1”: %2").arg(path_, files::systemErrorText(errno)));
-    QStringList names;
-    for (const QByteArray& name : *listed)
-        names.append(QFile::decodeName(name));
-    return names;
+    return std::move(*listed);
 }
 
 } // namespace velmor::cloud::folder

@@ -51,6 +51,9 @@ public:
     bool removeFile(const QString& name) const;
     // The names of the entries, "." and ".." left out.
     QStringList entries() const;
+    // The same as the file system holds them, for looks at many entries.
+    QByteArrayList nativeEntries() const;
+    files::FileStamp nativeStamp(const QByteArray& name) const { return files::nativeFileStampAt(fd_.get(), name); }
     // The errno the test seam gives a change at `name`, else 0.
     int changeFault(const QString& name) const { return fault_ ? fault_(pathOf(name)) : 0; }
     // Throws when the test seam makes a change at `name` fail.

@@ -401,49 +401,71 @@ QList<Subscription> FolderAccount::allSubscriptions() const
     return result;
 }
 
-std::optional<QMap<QString, RecordStamp>> FolderAccount::stamps()
+std::optional<ChangeTracker::Look> FolderAccount::look()
 {
     const auto account = openAccount();
     if (!account)
         return std::nullopt;
+    QByteArrayList names;
     std::optional<Folder> records;
     try {
         records = account->child(recordsName, false);
+        if (records)
+            names = records->nativeEntries();
     } catch (const Error&) {
         return std::nullopt; // a records folder that is not a real one is never looked into
     }
-    QMap<QString, SeenRecord> seen;
-    QMap<QString, RecordStamp> result;
-    const QStringList names = records ? records->entries() : QStringList();
-    for (const QString& fileName : names) {
-        if (!fileName.endsWith(jsonSuffix))
+    const quint64 look = ++looks_;
+    ChangeTracker::Look found;
+    for (const QByteArray& fileName : std::as_const(names)) {
+        if (!fileName.endsWith(".json"))
             continue;
-        const QString name = fileName.chopped(jsonSuffix.size());
-        if (!isPlainFileName(name))
+        const files::FileStamp file = records->nativeStamp(fileName);
+        auto seen = seen_.find(fileName);
+        // Most files of a folder others fill are as the last look found them.
+        if (seen != seen_.end() && seen->file == file) {
+            seen->look = look;
             continue;
-        SeenRecord record{records->stamp(fileName), std::nullopt};
-        const auto known = known_.constFind(name);
-        if (const auto last = seen_.constFind(name); last != seen_.cend() && last->file == record.file) {
-            record.stamp = last->stamp;
-        } else if (record.file.kind == files::FileKind::regular && known != known_.cend() && known->file == record.file) {
-            // Its own save or fetch: a profiles record is many megabytes to read again.
-            record.stamp = RecordStamp{name, known->changeTag, known->recordType};
-        } else if (record.file.kind == files::FileKind::regular) {
-            try {
-                if (const auto bytes = records->read(fileName, maxRecordBytes).bytes)
-                    // A cut name's file holds the whole name.
-                    if (RecordStamp stamp = decodeStamp(*bytes);
-                        recordFileName(stamp.recordName) == fileName && isPlainFileName(stamp.recordName))
-                        record.stamp = std::move(stamp);
-            } catch (const json::DecodeError&) {
-            }
         }
-        if (record.stamp)
-            result.insert(record.stamp->recordName, *record.stamp);
-        seen.insert(name, std::move(record));
+        std::optional<RecordStamp> stamp = readStamp(*records, QFile::decodeName(fileName), file);
+        if (seen == seen_.end())
+            seen = seen_.insert(fileName, {});
+        else if (seen->stamp && (!stamp || stamp->recordName != seen->stamp->recordName))
+            found.gone.append(seen->stamp->recordName);
+        if (stamp)
+            found.present.append(*stamp);
+        *seen = {file, std::move(stamp), look};
     }
-    seen_ = std::move(seen);
-    return result;
+    for (auto seen = seen_.begin(); seen != seen_.end();) {
+        if (seen->look == look) {
+            ++seen;
+            continue;
+        }
+        if (seen->stamp)
+            found.gone.append(seen->stamp->recordName);
+        seen = seen_.erase(seen);
+    }
+    return found;
+}
+
+std::optional<RecordStamp> FolderAccount::readStamp(const Folder& records, const QString& fileName,
+                                                    const files::FileStamp& file) const
+{
+    const QString name = fileName.chopped(jsonSuffix.size());
+    if (file.kind != files::FileKind::regular || !isPlainFileName(name))
+        return std::nullopt;
+    // Its own save or fetch: a profiles record is many megabytes to read again.
+    if (const auto known = known_.constFind(name); known != known_.cend() && known->file == file)
+        return RecordStamp{name, known->changeTag, known->recordType};
+    try {
+        if (const auto bytes = records.read(fileName, maxRecordBytes).bytes)
+            // A cut name's file holds the whole name.
+            if (RecordStamp stamp = decodeStamp(*bytes);
+                recordFileName(stamp.recordName) == fileName && isPlainFileName(stamp.recordName))
+                return stamp;
+    } catch (const json::DecodeError&) {
+    }
+    return std::nullopt;
 }
 
 } // namespace velmor::cloud::folder

@@ -5,11 +5,13 @@
 #include "platform/cloud/Record.h"
 #include "platform/cloud/Subscription.h"
 #include "platform/cloud/folder/AssetCache.h"
+#include "platform/cloud/folder/ChangeTracker.h"
 #include "platform/cloud/folder/Folder.h"
 #include "platform/cloud/folder/FolderCodec.h"
 #include "platform/cloud/folder/FolderLock.h"
 #include "platform/cloud/folder/FolderLocation.h"
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -60,15 +62,18 @@ public:
     QString deleteSubscription(const QString& subscriptionID);
     QList<Subscription> allSubscriptions() const;
 
-    // The stamps of every readable record, by name; none while the folder is unavailable.
-    // A record file is read again only when its file stamp changed, and not at all
-    // when it is the file this client last read or wrote.
-    std::optional<QMap<QString, RecordStamp>> stamps();
+    // What changed among the records since the last look (everything readable at the
+    // first); none while the folder is unavailable. A record file is read again only
+    // when its file stamp changed, and not at all when it is the file this client last
+    // read or wrote: a look at a folder of many files costs a listing and a stamp per
+    // file, and a read per changed one.
+    std::optional<ChangeTracker::Look> look();
 
 private:
     struct SeenRecord {
         files::FileStamp file;
         std::optional<RecordStamp> stamp; // none: not a readable record
+        quint64 look = 0; // the last look that found it
     };
 
     // A record file as this client last read or wrote it: while the file's stamp
@@ -83,6 +88,10 @@ private:
     void remember(const Folder& records, const QString& recordName, const files::FileStamp& file,
                   const Record& record) const;
 
+    // The stamp of a record file that is new or changed since the last look; none
+    // when it is no readable record.
+    std::optional<RecordStamp> readStamp(const Folder& records, const QString& fileName,
+                                         const files::FileStamp& file) const;
     std::optional<Folder> openAccount() const;
     // Throws when something other than a folder stands at the account's path.
     void throwIfNotAFolder() const;
@@ -97,7 +106,9 @@ private:
     QString clientId_;
     ChangeFault fault_;
     LockTiming lockTiming_;
-    QMap<QString, SeenRecord> seen_;
+    // By file name as the file system holds it, as the last look found them.
+    QHash<QByteArray, SeenRecord> seen_;
+    quint64 looks_ = 0;
     mutable QMap<QString, KnownRecord> known_;
     AssetCache assetCache_;
 };

@@ -11,9 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QSet>
+#include <QHash>
+#include <QPair>
 
+#include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -33,6 +36,9 @@ struct FolderContainer::Backend {
     folder::FolderAccount account;
     const folder::ChangeFault fault;
     folder::ChangeTracker tracker;
+    // The changes not pushed yet (the subscriptions could not be read), one of each kind
+    // and record type: whether a change sets a subscription off depends on nothing else.
+    QHash<QPair<int, QString>, RecordChange> unpushed;
     std::unique_ptr<SerialQueue> queue;
     // A look through the folder waits on the queue: another one would find nothing more.
     std::atomic<bool> scanWaiting = false;
@@ -216,7 +222,7 @@ void FolderContainer::registerForRemoteNotifications(Completion<QByteArray> done
         [first, token = clientId_.toRfc4122()](Backend& b) {
             // What is there now is known; only later changes by others are pushed.
             if (first)
-                b.tracker.setBaseline(b.account.stamps().value_or(folder::ChangeTracker::Stamps{}));
+                b.tracker.setBaseline(b.account.look().value_or(folder::ChangeTracker::Look{}));
             return token;
         },
         std::move(done));
@@ -232,32 +238,31 @@ void FolderContainer::checkForChanges()
         // Changes from now on need a look of their own.
         backend->scanWaiting = false;
         ++backend->scans;
-        const auto stamps = backend->account.stamps();
-        if (!stamps)
+        const auto look = backend->account.look();
+        if (!look)
             return; // an unmounted share changes nothing; its changes show once it is back
-        const folder::ChangeTracker lastLook = backend->tracker;
-        const QList<RecordChange> changes = backend->tracker.update(*stamps);
-        if (changes.isEmpty())
+        for (const RecordChange& change : backend->tracker.update(*look))
+            if (const auto key = qMakePair(int(change.kind), change.recordType); !backend->unpushed.contains(key))
+                backend->unpushed.insert(key, change);
+        if (backend->unpushed.isEmpty())
             return; // most looks: the subscriptions are read only when something changed
         QList<Subscription> subscriptions;
         try {
             subscriptions = backend->account.allSubscriptions();
         } catch (const Error&) {
-            backend->tracker = lastLook; // the changes go out at a look that can read them
-            return;
+            return; // the changes go out at a look that can read them
         }
+        const QList<RecordChange> changes = std::exchange(backend->unpushed, {}).values();
+        // One push per subscription that the changes set off, for one of them: a folder
+        // others filled with thousands of records reaches the window as a few pushes,
+        // each of which starts a whole sync anyway.
         QList<QVariantMap> pushes;
-        // A database or zone push names no record: one per look says all that many would.
-        QSet<QString> firedWhole;
-        for (const RecordChange& change : changes) {
-            for (const Subscription& subscription : subscriptions) {
-                const bool perRecord = subscription.kind == Subscription::Kind::query;
-                if (!fires(subscription, change) || (!perRecord && firedWhole.contains(subscription.subscriptionID)))
-                    continue;
-                firedWhole.insert(subscription.subscriptionID);
-                pushes.append(Notification::forChange(subscription, change, backend->identifier)
+        for (const Subscription& subscription : subscriptions) {
+            const auto first = std::find_if(changes.cbegin(), changes.cend(),
+                                            [&](const RecordChange& change) { return fires(subscription, change); });
+            if (first != changes.cend())
+                pushes.append(Notification::forChange(subscription, *first, backend->identifier)
                                   .toRemoteNotificationDictionary());
-            }
         }
         if (pushes.isEmpty())
             return;

@@ -21,8 +21,9 @@ namespace velmor::cloud {
 // After registering for pushes, the client learns of other clients' saves by
 // watching the folder and, since a network file system does not report what
 // other machines write, by comparing the records' change tags every
-// `pollInterval` and on checkForChanges(). Each change becomes one push per
-// stored subscription that it sets off. The folder is looked through once per
+// `pollInterval` and on checkForChanges(). Each look sends one push per stored
+// subscription that its changes set off, however many records changed (a query
+// subscription's names one of them). The folder is looked through once per
 // burst of reports from the watch (a share bringing thousands of files at once),
 // `burstInterval` after the first report, and never twice while a look waits.
 class FolderContainer final : public Container {
