@@ -25,7 +25,7 @@ QString keptVersionsText(const QString& folder, const QStringList& files)
 {
     return QStringLiteral("Profiles changed both here and elsewhere keep the later change; the other version is "
                           "kept in “%1”: %2.")
-        .arg(QDir::toNativeSeparators(folder), synctext::quotedList(files));
+        .arg(QDir::toNativeSeparators(folder), synctext::quotedKeptList(files));
 }
 
 QString mergeText(const ProfileMerge::Result& merge)
@@ -211,6 +211,7 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
             co_return;
         }
         kept = outcome->files;
+        logKeptFiles(folder, kept);
         // Edited meanwhile: the merge is of the profiles as they were; weighed again (the files stay).
         if (!(profileStore_->snapshot() == before) || isTaking_ || keepsUnsavedEdits()) {
             reconcileAgain_ = true;
@@ -300,6 +301,7 @@ QCoro::Task<std::optional<QString>> CloudKitProfileSync::keepReplacedByOlder(Loa
                                (kept ? kept->error.value_or(QString()) : QString()));
         co_return std::nullopt;
     }
+    logKeptFiles(folder, kept->files);
     co_return kept->files.isEmpty() ? QString()
                                     : olderRecords::takenText(changedAt, olderThan, folder, kept->files);
 }

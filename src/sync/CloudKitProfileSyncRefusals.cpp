@@ -59,7 +59,8 @@ QCoro::Task<> CloudKitProfileSync::refuse(cloud::Record record, QByteArray paylo
                                                      "uploaded in their place with its next change.");
         report(synctext::errorTitle, reason + u' ' + instead +
                                          QStringLiteral(" What iCloud held is kept in “%1”: %2.")
-                                             .arg(QDir::toNativeSeparators(folder), synctext::quotedList(kept->files)));
+                                             .arg(QDir::toNativeSeparators(folder), synctext::quotedKeptList(kept->files)));
+        logKeptFiles(folder, kept->files);
     }
     if (uploadsOverRefused()) {
         uploadOwed_ = true;

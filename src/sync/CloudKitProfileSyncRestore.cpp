@@ -57,6 +57,7 @@ QCoro::Task<> CloudKitProfileSync::keepForLocalRestore()
                                   "program): its profiles are taken as a restore and sent to iCloud, and every "
                                   "other computer takes them and keeps its own versions as files.")
                        .arg(QFileInfo(profileStore_->fileURL()).fileName());
+    QStringList keptFiles;
     if (synced) {
         QCoro::Task<std::optional<RemotePayloadDecoder::Kept>> keeping =
             decoder_.keepReplaced(folder, profileStore_->snapshot(), std::move(*synced));
@@ -69,12 +70,15 @@ QCoro::Task<> CloudKitProfileSync::keepForLocalRestore()
                                              *kept->error);
             co_return;
         }
-        if (kept && !kept->files.isEmpty())
+        if (kept)
+            keptFiles = kept->files;
+        if (!keptFiles.isEmpty())
             text += QStringLiteral(" The versions %1 of the profiles it changes are kept in “%2”: %3.")
                         .arg(restoredOnNewDisk_ ? QStringLiteral("in iCloud") : QStringLiteral("this computer last synced"),
-                             QDir::toNativeSeparators(folder), synctext::quotedList(kept->files));
+                             QDir::toNativeSeparators(folder), synctext::quotedKeptList(keptFiles));
     }
     report(synctext::warningTitle, text);
+    logKeptFiles(folder, keptFiles);
 }
 
 bool CloudKitProfileSync::adoptPutBackAlone(const cloud::Record& record)

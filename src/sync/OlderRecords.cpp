@@ -33,7 +33,7 @@ QString takenText(const std::optional<QDateTime>& date, const SyncBase::Stamp& s
                   const QStringList& files)
 {
     const QString kept = QStringLiteral("This computer's versions of the profiles they change are kept in “%1”: %2.")
-                             .arg(QDir::toNativeSeparators(folder), synctext::quotedList(files));
+                             .arg(QDir::toNativeSeparators(folder), synctext::quotedKeptList(files));
     if (date && synced.date && *date >= *synced.date)
         return QStringLiteral("The profiles in iCloud (dated %1) come from earlier ones put back (a restore): they "
                               "are taken. ")

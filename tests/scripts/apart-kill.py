@@ -4,7 +4,11 @@ sync base, and with a clock a minute ahead.
 
 Machines A, B and C sync through one shared folder (B reaches it through a link, so that
 its share can go away and come back). Each machine's edits are made in its profiles.json
-while it is stopped, as a user's edits saved but not yet uploaded, dated by its own clock:
+while it is stopped, as a user's edits saved but not yet uploaded, dated by its own clock.
+A profiles.json changed while Velmor is stopped is a backup put back (a restore), told by
+the digest of what Velmor left there ("profilesDigest" in cloud_sync.json); a running
+velmor takes no edits from outside, so each edit also drops that digest, as a data folder
+of a version without it holds none, and the edit is the machine's own, merged:
 
 - offline: B's share goes away, B creates a user profile (its upload cannot happen),
   then A creates one; the share comes back while B runs and B syncs by itself;
@@ -92,7 +96,18 @@ class Machine:
         now = time.time() + self.ahead
         os.utime(path + ".edit", (now, now))
         os.replace(path + ".edit", path)
+        self.forget_left()
         return list(edits)
+
+    def forget_left(self):
+        """Drops the digest of the profiles Velmor left, so that the edit is not taken as a restore."""
+        path = os.path.join(self.folder, "cloud_sync.json")
+        memory = read_json(path)
+        if not isinstance(memory, dict) or memory.pop("profilesDigest", None) is None:
+            return
+        with open(path + ".edit", "w") as f:
+            json.dump(memory, f)
+        os.replace(path + ".edit", path)
 
 
 def plus(earlier, new):

@@ -460,9 +460,12 @@ TEST_F(ChangesApart, ABuiltInDeletedOnBothWhileApartStaysDeleted)
     EXPECT_TRUE(keptFiles(*b).isEmpty());
 }
 
-// A merge that keeps many versions names the first ten files and counts the rest.
+// A merge that keeps many versions names the first ten files and counts the rest; the
+// Event Log names each.
 TEST_F(ChangesApart, AWarningNamesTenKeptFilesAndCountsTheRest)
 {
+    QStringList logged;
+    b->sync->onLog = [&logged](const QString& line) { logged << line; };
     for (int i = 0; i < 12; ++i)
         a->store->createUserProfile(QStringLiteral("Shared %1").arg(i));
     queue->advance(10s);
@@ -480,7 +483,16 @@ TEST_F(ChangesApart, AWarningNamesTenKeptFilesAndCountsTheRest)
     const QStringList warnings = b->messages.filter("Cloud Sync Warning: Changes made on this computer");
     ASSERT_EQ(warnings.size(), 1) << b->messages.join('\n').toStdString();
     EXPECT_EQ(warnings.first().count("(user profile)"), 10);
-    EXPECT_TRUE(warnings.first().contains(QStringLiteral(" and %1 more").arg(users.size() - 10)));
+    EXPECT_TRUE(warnings.first().contains(
+        QStringLiteral(" and %1 more (each named in the Event Log).").arg(users.size() - 10)));
+    const QString keptIn = "Cloud Sync: Kept in “" + QDir::toNativeSeparators(b->folder.path()) + "”: “";
+    QStringList named;
+    for (const QString& line : logged.filter(keptIn))
+        named << line.sliced(keptIn.size()).chopped(1);
+    QStringList files = keptFiles(*b);
+    named.sort();
+    files.sort();
+    EXPECT_EQ(named, files) << logged.join('\n').toStdString();
 }
 
 } // namespace
