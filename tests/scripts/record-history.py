@@ -13,8 +13,8 @@
 Velmor's standard error is a terminal, so its log lines are kept in <root>/<machine>-<run>.stderr.
 Usage: record-history.py path/to/velmor [nohistory|longago|newdisk ...]   (offscreen, temporary folders)
 """
-import threading, base64, datetime, json, os, random, shutil, signal, subprocess, sys, tempfile, time, uuid
-from velmor_machines import kept_documents, machine_env, read_json, sanitizer_reports, users, wait_ready, wait_until
+import base64, datetime, json, os, random, shutil, signal, subprocess, sys, tempfile, time, uuid
+from velmor_machines import copy_terminal, kept_documents, machine_env, read_json, sanitizer_reports, users, wait_ready, wait_until
 
 velmor = os.path.abspath(sys.argv[1])
 cases = sys.argv[2:] or ["nohistory", "longago", "newdisk"]
@@ -40,19 +40,7 @@ class Machine:
         master, slave = os.openpty()
         self.proc = subprocess.Popen([velmor], env=self.env, stdout=subprocess.PIPE, stderr=slave, text=True)
         os.close(slave)
-        sink = open(self.log, "wb")
-        def pump(fd=master, sink=sink):
-            while True:
-                try:
-                    data = os.read(fd, 65536)
-                except OSError:
-                    break
-                if not data:
-                    break
-                sink.write(data)
-                sink.flush()
-            os.close(fd)
-        threading.Thread(target=pump, daemon=True).start()
+        copy_terminal(master, self.log)
         if not wait_ready(self.proc, 90):
             raise SystemExit(f"{self.name} never became ready (see {self.log})")
 

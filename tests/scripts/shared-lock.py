@@ -14,9 +14,9 @@
 
 Usage: shared-lock.py path/to/velmor [rounds] [rename delay ms]   (offscreen, temporary folders)
 """
-import hashlib, json, os, pty, signal, socket, subprocess, sys, tempfile, threading, time, uuid
+import hashlib, json, os, pty, signal, socket, subprocess, sys, tempfile, time, uuid
 
-from velmor_machines import machine_env, read_json, record_users, sanitizer_reports, users, wait_ready, wait_until
+from velmor_machines import copy_terminal, machine_env, read_json, record_users, sanitizer_reports, users, wait_ready, wait_until
 
 velmor = os.path.abspath(sys.argv[1])
 rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 4
@@ -60,20 +60,6 @@ with open(shim + ".c", "w") as f:
 subprocess.run(["gcc", "-shared", "-fPIC", "-O2", "-o", shim, shim + ".c", "-ldl"], check=True)
 
 
-def copy(master, path):
-    with open(path, "wb") as out:
-        while True:
-            try:
-                chunk = os.read(master, 65536)
-            except OSError:
-                break
-            if not chunk:
-                break
-            out.write(chunk)
-            out.flush()
-    os.close(master)
-
-
 class Machine:
     def __init__(self, name, sandboxed):
         self.name, self.sandboxed = name, sandboxed
@@ -91,7 +77,7 @@ class Machine:
         master, terminal = pty.openpty()
         self.proc = subprocess.Popen(command, env=self.env, stdout=subprocess.PIPE, stderr=terminal, text=True)
         os.close(terminal)
-        threading.Thread(target=copy, args=(master, self.log), daemon=True).start()
+        copy_terminal(master, self.log)
 
     def wait_ready(self):
         if not wait_ready(self.proc, 120):

@@ -1,5 +1,5 @@
 """What the scripts that run real velmor processes on one shared folder have in common."""
-import base64, json, os, re, time
+import base64, json, os, re, threading, time
 
 SANITIZER_REPORTS = ("ERROR: AddressSanitizer", "runtime error:", "ERROR: LeakSanitizer")
 SUPPRESSIONS = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp"))
@@ -92,3 +92,20 @@ def wait_until(check, timeout, step=0.002):
             return True
         time.sleep(step)
     return False
+
+
+def copy_terminal(master, path):
+    """Copies what a process writes to its terminal (kept line by line, as a user sees it) into a file."""
+    def pump():
+        with open(path, "wb") as out:
+            while True:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                out.write(chunk)
+                out.flush()
+        os.close(master)
+    threading.Thread(target=pump, daemon=True).start()
