@@ -70,8 +70,10 @@ public:
 
     void setRefusalHandler(Handler handler) { onRefusal_ = std::move(handler); }
     void setKeptHandler(Handler handler) { onKept_ = std::move(handler); }
-    // Receives a line for the log: each problem of a pass whose message only counts them.
-    void setLogHandler(Handler handler) { onLog_ = std::move(handler); }
+    // Receives the lines for the log of a pass whose message only counts its problems:
+    // one for each problem, all at once, before that message.
+    using LinesHandler = std::function<void(const QStringList& lines)>;
+    void setLogHandler(LinesHandler handler) { onLog_ = std::move(handler); }
     // The cloud account (its user record name) the base is for.
     void setAccount(const QString& account) { base_.setAccount(account); }
 
@@ -165,7 +167,7 @@ private:
     cloud::Database& database_;
     Handler onRefusal_;
     Handler onKept_;
-    Handler onLog_;
+    LinesHandler onLog_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
     std::shared_ptr<IconFolder> folder_;

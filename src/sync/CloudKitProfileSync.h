@@ -130,6 +130,8 @@ public:
                             const QStringList& keptFiles = {});
     // Where the lines for Velmor's log go: one for each upload, take and merge, saying what changed.
     std::function<void(const QString& line)> onLog;
+    // Where the lines of the icon problems a notice only counts go, all of one pass at once.
+    std::function<void(const QStringList& lines)> onProblemLines;
     // Shows a notification now; the sync's own notices go through ChangeNotices.
     void postChangeNotification(const QString& title, const QString& body);
 

@@ -61,7 +61,7 @@ protected:
                                                     std::move(folder));
         m.sync->setRefusalHandler([raw = &m](const QString& text) { raw->problems << text; });
         m.sync->setKeptHandler([raw = &m](const QString& text) { raw->kept << text; });
-        m.sync->setLogHandler([raw = &m](const QString& text) { raw->logged << text; });
+        m.sync->setLogHandler([raw = &m](const QStringList& lines) { raw->logged << lines; });
     }
     void sync(Machine& m, const QStringList& names = {"scan.svg"})
     {
