@@ -18,6 +18,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -333,6 +334,8 @@ private:
     bool hasLoggedNoAccount_ = false;
     SyncMemory memory_;
     std::unique_ptr<SerialQueue> digests_ = SerialQueue::create(QStringLiteral("com.velmor.profiledigest"));
+    // Counts the documents handed to digests_: one that a newer one follows is not digested.
+    std::shared_ptr<std::atomic<quint64>> leftHandedOver_ = std::make_shared<std::atomic<quint64>>(0);
     SyncBase base_;
     bool isReconciling_ = false;
     bool reconcileAgain_ = false;
