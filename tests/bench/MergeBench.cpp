@@ -117,7 +117,9 @@ private:
 // Renames every user profile, each edit saved as the windows save it, and gives each a lighting.
 void changeEveryUser(ProfileStore& store, const QString& suffix, const std::optional<QString>& lighting)
 {
-    for (const UserProfile& user : store.userProfiles().get()) {
+    // A copy: each edit replaces the store's list.
+    const QList<UserProfile> users = store.userProfiles().get();
+    for (const UserProfile& user : users) {
         store.renameUserProfile(user.id, user.name + suffix);
         if (lighting)
             store.setLightingHex(lighting, user.id);

@@ -61,6 +61,14 @@ TEST_F(EventLog, AfterAThousandPushesTheStartUpLinesAndEveryUploadLineStay)
     EXPECT_EQ(pushes.first(), QStringLiteral("CloudKit push received: type=query, subscriptionID=nil \u00D71000"));
 }
 
+QStringList messagesOf(const ActivityFeeds& feeds)
+{
+    QStringList list;
+    for (const LogEntry& entry : feeds.logs().get())
+        list << entry.message;
+    return list;
+}
+
 // A sync's 300 icon problems are one notice that points to the Event Log: each problem's
 // line stays there, with the start-up lines, through a storm of 1,000 different pushes,
 // until the next pass that tells problems.
@@ -120,12 +128,7 @@ TEST(ActivityFeedsLog, PinnedLinesAreBoundedAndKeptInOrder)
 {
     ScopedVirtualMainQueue queue;
     ActivityFeeds feeds;
-    const auto messages = [&] {
-        QStringList list;
-        for (const LogEntry& entry : feeds.logs().get())
-            list << entry.message;
-        return list;
-    };
+    const auto messages = [&] { return messagesOf(feeds); };
     for (int i = 0; i < ActivityFeeds::startUpLimit + 1; ++i)
         feeds.appendLog(QStringLiteral("start %1").arg(i));
     feeds.appendLog(QStringLiteral("start %1").arg(ActivityFeeds::startUpLimit)); // a repeat of an ordinary line
@@ -166,12 +169,7 @@ TEST(ActivityFeedsLog, RepeatsAreGatheredWithoutReorderingOtherLines)
 {
     ScopedVirtualMainQueue queue;
     ActivityFeeds feeds;
-    const auto messages = [&] {
-        QStringList list;
-        for (const LogEntry& entry : feeds.logs().get())
-            list << entry.message;
-        return list;
-    };
+    const auto messages = [&] { return messagesOf(feeds); };
     feeds.appendLog("A");
     feeds.appendLog("A");
     feeds.appendLog("B");
