@@ -12,7 +12,8 @@
 // hold of the main thread and the wall time. One machine runs at a time, so that
 // the thread's holds are B's alone.
 //
-//   velmor_bench_MergeBench RUNS     prints "name: value" lines (ms)
+//   velmor_bench_MergeBench RUNS [USERS]   prints "name: value" lines (ms); USERS
+//                                          (1,000) user profiles, fewer for a brief run
 #include "EventLoop.h"
 #include "HoldMeter.h"
 #include "LargeProfiles.h"
@@ -41,7 +42,6 @@ using bench::runUntil;
 
 namespace {
 
-constexpr int userCount = 1000;
 
 void writeProfiles(const QString& folder, const PersistedProfiles& document, const QDateTime& changedAt)
 {
@@ -131,7 +131,7 @@ struct Figures {
     double uploadedMs;
 };
 
-Figures runOnce(bench::HoldMeterApplication& application)
+Figures runOnce(bench::HoldMeterApplication& application, int userCount)
 {
     const QTemporaryDir root;
     const QString cloud = QDir(root.path()).filePath(QStringLiteral("cloud"));
@@ -212,6 +212,7 @@ Figures runOnce(bench::HoldMeterApplication& application)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
+    const int users = argc > 2 ? std::max(1, atoi(argv[2])) : 1000;
     const QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(QDir(home.path()).filePath(QStringLiteral("config"))));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(QDir(home.path()).filePath(QStringLiteral("cache"))));
@@ -223,7 +224,7 @@ int main(int argc, char** argv)
 
     QList<double> held, uploaded;
     for (int run = 0; run < runs; ++run) {
-        const Figures figures = runOnce(application);
+        const Figures figures = runOnce(application, users);
         held.append(figures.heldMs);
         uploaded.append(figures.uploadedMs);
     }
