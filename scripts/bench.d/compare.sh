@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # scripts/bench --compare COMMIT [--pairs N]: the windows bench of this checkout
-# (its working tree, in $BENCH_BUILD) beside the same bench of COMMIT, run in turns
-# in the same minutes, so that a busy machine slows both alike. COMMIT's tree is
-# exported (git archive) to build/compare/<commit>/source and built in
-# build/compare/<commit>/build, kept for the next comparison. Each run is
-# velmor_bench_WindowsBench with 5 edits of each kind (idle rows left out); the
-# table gives, per row, the median of the runs on each side, their ratio and in
-# how many pairs this checkout was the slower. A Markdown table on stdout; the
-# runs' figures stay in build/compare/<commit>/runs.tsv.
+# (its working tree, in $BENCH_BUILD) beside the same bench built on COMMIT's
+# code, run in turns in the same minutes, so that a busy machine slows both
+# alike. Both sides run this checkout's bench program (its files are copied over
+# COMMIT's before the build), so that they do the same work: the same edits and
+# the same other machine writing the same records. COMMIT's tree is exported (git
+# archive) to build/compare/<commit>/source and built in
+# build/compare/<commit>/build, kept for the next comparison. Each pair runs, on
+# each side, velmor_bench_WindowsBench with 5 edits of each kind (idle rows left
+# out) and its arrival rows (--arrivals 1: one arrival of each kind); the table
+# gives, per row, the median of the runs on each side, their ratio and in how
+# many pairs this checkout was the slower. A Markdown table on stdout; the runs'
+# figures stay in build/compare/<commit>/runs.tsv.
 set -euo pipefail
 
 commit=${1:?a commit}
@@ -24,17 +28,32 @@ if [[ ! -f $there/source/CMakeLists.txt ]]; then
   mkdir -p "$there/source"
   git archive "$sha" | tar -x -C "$there/source"
 fi
-echo "bench: building the windows bench of $short and of this checkout" >&2
+# The bench program's own files, this checkout's on both sides (COMMIT's own are
+# put back first, so that a copy left by an earlier comparison is replaced).
+bench_files=(tests/bench/WindowsBench.cpp tests/bench/WindowsArrivals.cpp tests/bench/WindowsArrivals.h
+  tests/bench/LargeProfiles.h tests/bench/ThreadTime.h tests/bench/EventLoop.h tests/bench/HoldMeter.h)
+for file in "${bench_files[@]}"; do
+  git show "$sha:$file" >"$there/source/$file" 2>/dev/null || rm -f "$there/source/$file"
+  cp "$file" "$there/source/$file"
+done
+echo "bench: building this checkout's windows bench on $short and on this checkout" >&2
 cmake -S "$there/source" -B "$there/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMOR_BUILD_TESTS=ON \
   -DVELMOR_BUILD_BENCHMARKS=ON -DVELMOR_WERROR=OFF "${launcher[@]}" >/dev/null
-cmake --build "$there/build" --parallel "$jobs" --target velmor_bench_WindowsBench >/dev/null
+if ! cmake --build "$there/build" --parallel "$jobs" --target velmor_bench_WindowsBench >"$there/build.log" 2>&1; then
+  echo "bench: this checkout's windows bench does not build on $short's code ($there/build.log): the sides" \
+    "would not do the same work, so nothing is compared" >&2
+  exit 1
+fi
 cmake --build "$BENCH_BUILD" --parallel "$jobs" --target velmor_bench_WindowsBench >/dev/null
 
 # The runs' rows, kept beside that build: side, pair, "row: value".
 results=$there/runs.tsv
 : >"$results"
 run() { # side binary pair
-  QT_QPA_PLATFORM=offscreen "$2" 5 1 2>/dev/null | grep -v '^idle' | sed "s/^/$1\t$3\t/" >>"$results"
+  {
+    QT_QPA_PLATFORM=offscreen "$2" 5 1 2>/dev/null | grep -v '^idle'
+    QT_QPA_PLATFORM=offscreen "$2" --arrivals 1 2>/dev/null
+  } | sed "s/^/$1\t$3\t/" >>"$results"
 }
 for ((pair = 1; pair <= pairs; pair++)); do
   # Who goes first alternates, so that a load that grows or fades favours neither.

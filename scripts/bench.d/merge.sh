@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Section "merge" of scripts/bench (see there for BENCH_*): two machines on one
 # cloud folder (in a temporary folder) both change all 1,000 user profiles while
-# apart, so that each profile conflicts and 1,000 losing versions are kept as
-# files; then one of them starts. velmor_bench_MergeBench gives the medians of
-# its runs, from that sync's start until the merge is uploaded: the longest single
-# hold of the main thread (wall time of one event, blocking calls included) and
-# the time until the record holds the merge (its upload waits out the sync's
-# one-second debounce).
+# apart (running, the folder away), so that each profile conflicts and 1,000
+# losing versions are kept as files; then, the folder back, one of them starts and
+# merges. velmor_bench_MergeBench gives the medians of its runs, from that sync's
+# start until the merge is uploaded: the longest single hold of the main thread
+# (wall time of one event, blocking calls included) and the time until the record
+# holds the merge (its upload waits out the sync's one-second debounce).
 set -euo pipefail
 source scripts/bench.d/common.bash
 

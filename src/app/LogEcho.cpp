@@ -1,5 +1,7 @@
 #include "app/LogEcho.h"
 
+#include <algorithm>
+
 namespace velmor {
 
 LogEcho::LogEcho(const Published<QList<LogEntry>>& logs, Write write)
@@ -9,18 +11,16 @@ LogEcho::LogEcho(const Published<QList<LogEntry>>& logs, Write write)
 
 void LogEcho::written(const QList<LogEntry>& logs)
 {
-    // Lines are added at the end, a few at a time: the last one written is near it.
-    qsizetype next = 0;
-    for (qsizetype i = logs.size() - 1; i >= 0 && !last_.isNull(); --i) {
-        if (logs[i].id == last_) {
-            next = i + 1;
-            break;
-        }
-    }
+    // New entries are at the end, after every entry written before: a repeat gathered
+    // into an earlier line is a new entry there, written as one line of its own.
+    qsizetype next = logs.size();
+    while (next > 0 && logs[next - 1].serial > written_)
+        --next;
     for (qsizetype i = next; i < logs.size(); ++i)
         write_(logs[i].timestamp.toLocalTime().toString(QStringLiteral("hh:mm:ss.zzz ")).toUtf8() +
                logs[i].message.toUtf8() + '\n');
-    last_ = logs.isEmpty() ? QUuid() : logs.last().id;
+    if (!logs.isEmpty())
+        written_ = std::max(written_, logs.last().serial);
 }
 
 } // namespace velmor

@@ -4,7 +4,6 @@
 #include "platform/Published.h"
 
 #include <QByteArray>
-#include <QUuid>
 
 #include <functional>
 
@@ -12,7 +11,8 @@ namespace velmor {
 
 // The Event Log's lines, also written out as they come: standard error when Velmor
 // runs from a terminal. Each line once, in order, as "hh:mm:ss.zzz <line>\n" in local
-// time; the lines already there when it starts come first. Main thread.
+// time; a repeat gathered into an earlier line ("… ×N") is one more line, written
+// when it comes. The lines already there when it starts come first. Main thread.
 class LogEcho {
 public:
     using Write = std::function<void(const QByteArray& line)>;
@@ -23,8 +23,8 @@ private:
     void written(const QList<LogEntry>& logs);
 
     Write write_;
-    // The newest line written; none before the first or after the log was cleared.
-    QUuid last_;
+    // The serial of the newest entry written.
+    quint64 written_ = 0;
     Subscription subscription_;
 };
 

@@ -90,6 +90,12 @@ AppModel::AppModel()
     subscribeToStore();
     applyKeypadLighting();
 
+    // What the first seconds log (devices, permissions, the first sync) stays in the log.
+    startUpEnds_ = MainQueue::instance().after(startUpLogTime, [weak = std::weak_ptr(self_)] {
+        if (const auto self = weak.lock())
+            (*self)->feeds_.endStartUp();
+    });
+
     // 18: after the initialiser has returned.
     postToMain([weak = std::weak_ptr(self_)] {
         if (const auto self = weak.lock())
@@ -162,6 +168,15 @@ void AppModel::startCloudSync()
         if (const auto self = weak.lock())
             (*self)->appendLog(line);
     };
+    cloudSync_->onProblemLines = [weak = std::weak_ptr(self_)](const QStringList& lines) {
+        const auto self = weak.lock();
+        if (!self)
+            return;
+        const QString group = QStringLiteral("icon problems");
+        (*self)->feeds_.beginPass(group);
+        for (const QString& line : lines)
+            (*self)->feeds_.appendToPass(group, line);
+    };
     cloudSync_->start();
 }
 
@@ -186,9 +201,16 @@ void AppModel::resetCloudSubscriptions()
         cloudSync_->requestSubscriptionReset();
 }
 
+namespace {
+
+const QString diagnosticsPass = QStringLiteral("diagnostics");
+
+} // namespace
+
 void AppModel::startCloudDiagnostics()
 {
-    appendLog(QStringLiteral("Cloud Sync Diagnostics: starting."));
+    feeds_.beginPass(diagnosticsPass);
+    appendDiagnosticsLine(QStringLiteral("Cloud Sync Diagnostics: starting."));
     logEntitlements();
     Notifier::instance().getNotificationSettings([weak = std::weak_ptr(self_)](const NotificationSettings& settings) {
         if (const auto self = weak.lock())
@@ -197,17 +219,19 @@ void AppModel::startCloudDiagnostics()
     runCloudDiagnostics();
 }
 
+void AppModel::appendDiagnosticsLine(const QString& line) { feeds_.appendToPass(diagnosticsPass, line); }
+
 void AppModel::logEntitlements()
 {
     for (const QString& line : cloudlog::entitlements())
-        appendLog(line);
+        appendDiagnosticsLine(line);
 }
 
 void AppModel::logNotificationSettings(const NotificationSettings& settings)
 {
     postToMain([weak = std::weak_ptr(self_), line = cloudlog::notificationSettings(settings)] {
         if (const auto self = weak.lock())
-            (*self)->appendLog(line);
+            (*self)->appendDiagnosticsLine(line);
     });
 }
 
@@ -224,7 +248,7 @@ QCoro::Task<> diagnoseAndTell(std::shared_ptr<cloud::Container> container, std::
         if (line.startsWith(QStringLiteral("CloudKit ")))
             findings << line;
         if (const auto self = weak.lock())
-            (*self)->appendLog(line);
+            (*self)->appendDiagnosticsLine(line);
     };
     // Named, not a temporary: a coroutine argument made in the await is destroyed twice by g++ 12.
     QCoro::Task<> diagnosing = cloudlog::diagnostics(std::move(container), std::move(log));

@@ -8,6 +8,7 @@
 #include "input/RawHIDSample.h"
 #include "model/Device.h"
 #include "model/NormalizedRect.h"
+#include "platform/MainQueue.h"
 #include "platform/Published.h"
 
 #include <QByteArray>
@@ -61,6 +62,8 @@ public:
 
     static constexpr int logLimit = ActivityFeeds::logLimit;
     static constexpr int hidSampleLimit = ActivityFeeds::hidSampleLimit;
+    // The log's lines of this long after the model is made are start-up lines, kept pinned.
+    static constexpr std::chrono::seconds startUpLogTime{10};
 
     // Builds the whole application state; see the start-up order in the source.
     AppModel();
@@ -151,6 +154,9 @@ public:
     // "Cloud Sync Diagnostics": a start line, the entitlements, the notification
     // settings and the cloud report go to the log; works without a sync too.
     void startCloudDiagnostics();
+    // A line of the diagnostics' report: its notice points to the log, which keeps the
+    // report's lines until the next diagnostics start.
+    void appendDiagnosticsLine(const QString& line);
     void logEntitlements();
     // May be called on any thread; the line is appended on the main queue.
     void logNotificationSettings(const NotificationSettings& settings);
@@ -204,6 +210,8 @@ private:
     Published<bool> startAtLoginEnabled_{false};
     Published<QList<ConnectedDeviceInfo>> connectedDevices_;
     ActivityFeeds feeds_;
+    // Ends the log's start-up lines.
+    Cancellable startUpEnds_;
 
     std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
     // Shared with the sync, whose running tasks may outlive the model.

@@ -333,9 +333,8 @@ void CloudKitIconSync::reportRefusal(const QString& name, const cloud::Error& er
 void CloudKitIconSync::tell()
 {
     const IconNotices::Messages messages = notices_.take(iconsDirectory_);
-    if (onLog_)
-        for (const QString& line : messages.logLines)
-            onLog_(line);
+    if (onLog_ && !messages.logLines.isEmpty())
+        onLog_(messages.logLines);
     if (messages.problems && onRefusal_)
         onRefusal_(*messages.problems);
     if (messages.kept && onKept_) {

@@ -74,8 +74,10 @@ public:
     // for each of them when the message cannot name them all.
     using KeptHandler = std::function<void(const QString& message, const QStringList& logLines)>;
     void setKeptHandler(KeptHandler handler) { onKept_ = std::move(handler); }
-    // Receives a line for the log: each problem of a pass whose message only counts them.
-    void setLogHandler(Handler handler) { onLog_ = std::move(handler); }
+    // Receives the lines for the log of a pass whose message only counts its problems:
+    // one for each problem, all at once, before that message.
+    using LinesHandler = std::function<void(const QStringList& lines)>;
+    void setLogHandler(LinesHandler handler) { onLog_ = std::move(handler); }
     // The cloud account (its user record name) the base is for.
     void setAccount(const QString& account) { base_.setAccount(account); }
 
@@ -172,7 +174,7 @@ private:
     cloud::Database& database_;
     Handler onRefusal_;
     KeptHandler onKept_;
-    Handler onLog_;
+    LinesHandler onLog_;
     QString iconsDirectory_;
     QString temporaryDirectory_;
     std::shared_ptr<IconFolder> folder_;

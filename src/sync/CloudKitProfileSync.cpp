@@ -105,9 +105,16 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
         for (const QString& line : lines)
             log(line);
     });
-    iconSync_->setLogHandler([this](const QString& line) {
-        if (const ProfileStore::LogHandler log = profileStore_->onLog)
-            log(errorTitle + QStringLiteral(": ") + line);
+    iconSync_->setLogHandler([this](const QStringList& lines) {
+        QStringList titled;
+        titled.reserve(lines.size());
+        for (const QString& line : lines)
+            titled.append(errorTitle + QStringLiteral(": ") + line);
+        if (onProblemLines)
+            onProblemLines(titled);
+        else if (const ProfileStore::LogHandler log = profileStore_->onLog)
+            for (const QString& line : std::as_const(titled))
+                log(line);
     });
 }
 

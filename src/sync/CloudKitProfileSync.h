@@ -18,6 +18,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -130,6 +131,8 @@ public:
                             const QStringList& keptFiles = {});
     // Where the lines for Velmor's log go: one for each upload, take and merge, saying what changed.
     std::function<void(const QString& line)> onLog;
+    // Where the lines of the icon problems a notice only counts go, all of one pass at once.
+    std::function<void(const QStringList& lines)> onProblemLines;
     // Shows a notification now; the sync's own notices go through ChangeNotices.
     void postChangeNotification(const QString& title, const QString& body);
 
@@ -341,6 +344,8 @@ private:
     bool hasLoggedUnwritable_ = false;
     SyncMemory memory_;
     std::unique_ptr<SerialQueue> digests_ = SerialQueue::create(QStringLiteral("com.velmor.profiledigest"));
+    // Counts the documents handed to digests_: one that a newer one follows is not digested.
+    std::shared_ptr<std::atomic<quint64>> leftHandedOver_ = std::make_shared<std::atomic<quint64>>(0);
     SyncBase base_;
     bool isReconciling_ = false;
     bool reconcileAgain_ = false;

@@ -37,7 +37,12 @@ void CloudKitProfileSync::rememberLeftDocument()
 
 void CloudKitProfileSync::rememberLeft(QByteArray document)
 {
-    digests_->async([document = std::move(document), weak = weak_from_this()] {
+    // A burst of edits saved in one write hands over a document for each: the newest waiting
+    // is the one left behind, and the only one digested.
+    const quint64 handedOver = ++*leftHandedOver_;
+    digests_->async([document = std::move(document), handedOver, newest = leftHandedOver_, weak = weak_from_this()] {
+        if (handedOver != newest->load())
+            return;
         postToMain([weak, digest = SyncMemory::digestOf(document)]() mutable {
             if (const auto self = weak.lock())
                 self->memory_.rememberLeftDigest(std::move(digest));

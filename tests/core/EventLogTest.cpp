@@ -1,7 +1,12 @@
 #include "support/AppModelFixture.h"
 
 #include "core/ActivityFeeds.h"
+#include "model/CustomIconLibrary.h"
 #include "platform/cloud/Notification.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace velmor;
 using namespace velmor::test;
@@ -12,10 +17,11 @@ namespace {
 
 class EventLog : public AppModelFixture {
 protected:
-    void push()
+    void push(std::optional<QString> subscriptionID = std::nullopt)
     {
         cloud::Notification notification;
         notification.type = cloud::Notification::Type::query;
+        notification.subscriptionID = std::move(subscriptionID);
         model->handleRemoteNotification(notification.toRemoteNotificationDictionary());
         queue->runUntilIdle();
     }
@@ -55,18 +61,115 @@ TEST_F(EventLog, AfterAThousandPushesTheStartUpLinesAndEveryUploadLineStay)
     EXPECT_EQ(pushes.first(), QStringLiteral("CloudKit push received: type=query, subscriptionID=nil \u00D71000"));
 }
 
+QStringList messagesOf(const ActivityFeeds& feeds)
+{
+    QStringList list;
+    for (const LogEntry& entry : feeds.logs().get())
+        list << entry.message;
+    return list;
+}
+
+// A sync's 300 icon problems are one notice that points to the Event Log: each problem's
+// line stays there, with the start-up lines, through a storm of 1,000 different pushes,
+// until the next pass that tells problems.
+TEST_F(EventLog, TheLinesANoticePointsToStayThroughAStormOfPushes)
+{
+    start();
+    queue->advance(AppModel::startUpLogTime + 1s);
+    const QStringList startUp = logMessages();
+    ASSERT_FALSE(startUp.isEmpty());
+
+    const QTemporaryDir outside;
+    QDir().mkpath(customIconsDirectory());
+    const auto linkedIcons = [&](const QString& prefix, int count) {
+        changeActiveToolsElsewhere([&](QList<RadiologyTool>& tools) {
+            for (int i = 0; i < count; ++i) {
+                const QString name = QStringLiteral("%1 %2.svg").arg(prefix).arg(i, 3, 10, QLatin1Char('0'));
+                ASSERT_TRUE(QFile::link(outside.filePath(name), QDir(customIconsDirectory()).filePath(name)));
+                RadiologyTool tool;
+                tool.id = QUuid::createUuid();
+                tool.name = name;
+                tool.iconSource = ToolIconSource::custom;
+                tool.customIcon = name;
+                tools.append(tool);
+            }
+        });
+        model->syncNow();
+        queue->advance(5s);
+    };
+    const auto problemLines = [&](const QString& prefix) {
+        return logMessages().filter(QStringLiteral("Cloud Sync Error: The icon “%1 ").arg(prefix));
+    };
+    linkedIcons(QStringLiteral("linked icon"), 300);
+    ASSERT_TRUE(model->alertMessage().get());
+    EXPECT_EQ(model->alertMessage().get()->message,
+              QStringLiteral("300 icons could not be synced: 300 links. See the Event Log."));
+    ASSERT_EQ(problemLines(QStringLiteral("linked icon")).size(), 300);
+
+    for (int i = 0; i < 1'000; ++i)
+        push(QStringLiteral("subscription-%1").arg(i));
+    const QStringList lines = logMessages();
+    EXPECT_EQ(lines.filter(QStringLiteral("CloudKit push received")).size(), ActivityFeeds::logLimit);
+    EXPECT_EQ(problemLines(QStringLiteral("linked icon")).size(), 300);
+    EXPECT_TRUE(problemLines(QStringLiteral("linked icon")).first().contains(QStringLiteral("“linked icon 000.svg”")));
+    for (const QString& line : startUp)
+        EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+
+    // The next pass that tells problems takes their place; the earlier ones roll away.
+    linkedIcons(QStringLiteral("other icon"), 2);
+    for (int i = 0; i < ActivityFeeds::logLimit; ++i)
+        push(QStringLiteral("later-%1").arg(i));
+    EXPECT_EQ(problemLines(QStringLiteral("linked icon")).size(), 0);
+    EXPECT_EQ(problemLines(QStringLiteral("other icon")).size(), 2);
+}
+
+// The pinned lines have their bounds, and what they keep stays in order among the others.
+TEST(ActivityFeedsLog, PinnedLinesAreBoundedAndKeptInOrder)
+{
+    ScopedVirtualMainQueue queue;
+    ActivityFeeds feeds;
+    const auto messages = [&] { return messagesOf(feeds); };
+    for (int i = 0; i < ActivityFeeds::startUpLimit + 1; ++i)
+        feeds.appendLog(QStringLiteral("start %1").arg(i));
+    feeds.appendLog(QStringLiteral("start %1").arg(ActivityFeeds::startUpLimit)); // a repeat of an ordinary line
+    feeds.endStartUp();
+    feeds.beginPass("icons");
+    for (int i = 0; i < ActivityFeeds::passLimit + 1; ++i)
+        feeds.appendToPass("icons", QStringLiteral("problem %1").arg(i));
+    for (int i = 0; i < 3 * ActivityFeeds::logLimit; ++i)
+        feeds.appendLog(QStringLiteral("line %1").arg(i));
+    QStringList list = messages();
+    ASSERT_EQ(list.size(), ActivityFeeds::startUpLimit + ActivityFeeds::passLimit + ActivityFeeds::logLimit);
+    EXPECT_EQ(list.first(), "start 0");
+    EXPECT_EQ(list[ActivityFeeds::startUpLimit - 1], QStringLiteral("start %1").arg(ActivityFeeds::startUpLimit - 1));
+    EXPECT_EQ(list[ActivityFeeds::startUpLimit], "problem 0");
+    EXPECT_FALSE(list.contains(QStringLiteral("problem %1").arg(ActivityFeeds::passLimit))) << "beyond the pass's bound";
+    EXPECT_EQ(list.last(), QStringLiteral("line %1").arg(3 * ActivityFeeds::logLimit - 1));
+
+    // The next pass: the earlier one's lines are ordinary, the oldest of them, and go first.
+    feeds.beginPass("icons");
+    feeds.appendToPass("icons", "new problem");
+    feeds.appendLog("one more");
+    list = messages();
+    EXPECT_EQ(list.size(), ActivityFeeds::startUpLimit + 1 + ActivityFeeds::logLimit);
+    EXPECT_FALSE(list.contains("problem 0"));
+    EXPECT_EQ(list.filter("line ").size(), ActivityFeeds::logLimit - 1);
+    EXPECT_EQ(list[ActivityFeeds::startUpLimit], QStringLiteral("line %1").arg(2 * ActivityFeeds::logLimit + 1));
+    EXPECT_EQ(list.mid(list.size() - 2), (QStringList{"new problem", "one more"}));
+
+    // Serials grow with each entry, gathered ones included.
+    const QList<LogEntry>& entries = feeds.logs().get();
+    EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end(),
+                               [](const LogEntry& a, const LogEntry& b) { return a.serial < b.serial; }));
+}
+
 // Only a line written right after itself is gathered, except a push's; a gathered line
 // moves to the end and takes the latest time; the log keeps its newest lines.
 TEST(ActivityFeedsLog, RepeatsAreGatheredWithoutReorderingOtherLines)
 {
     ScopedVirtualMainQueue queue;
     ActivityFeeds feeds;
-    const auto messages = [&] {
-        QStringList list;
-        for (const LogEntry& entry : feeds.logs().get())
-            list << entry.message;
-        return list;
-    };
+    const auto messages = [&] { return messagesOf(feeds); };
     feeds.appendLog("A");
     feeds.appendLog("A");
     feeds.appendLog("B");

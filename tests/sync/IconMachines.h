@@ -64,7 +64,7 @@ protected:
             raw->kept << text;
             raw->logged << lines;
         });
-        m.sync->setLogHandler([raw = &m](const QString& text) { raw->logged << text; });
+        m.sync->setLogHandler([raw = &m](const QStringList& lines) { raw->logged << lines; });
     }
     void sync(Machine& m, const QStringList& names = {"scan.svg"})
     {
