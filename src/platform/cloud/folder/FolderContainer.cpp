@@ -47,7 +47,8 @@ struct FolderContainer::Backend {
     bool writeBlocked = false;
     // A save failed for the folder's lock, and nothing was written since.
     bool lockBlocked = false;
-    // Told on the main queue when a save failed for the lock.
+    // Told on the main queue when a save failed for the lock, and while that lock stays:
+    // the folder is looked at again soon.
     std::function<void()> onLockBlocked;
 
     bool lockIsThere() const
@@ -322,10 +323,7 @@ void FolderContainer::checkWritableAgain()
         if ((!backend->writeBlocked && !backend->lockBlocked) || !backend->isWritable())
             return;
         if (backend->lockBlocked && backend->lockIsThere()) {
-            postToMain([weak] {
-                if (const auto self = weak.lock())
-                    self->recheckLockSoon();
-            });
+            postToMain(backend->onLockBlocked);
             return;
         }
         backend->writeBlocked = false;
