@@ -25,6 +25,10 @@ constexpr qint64 maxFileBytes = 1024;
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// An open's failure that says the name holds something else since we looked (gone, or a
+// link, device or folder put there): look again.
+bool changedSinceLook(int error) { return error == ENOENT || error == ELOOP || error == ENXIO || error == EISDIR; }
+
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Velmor's own: a regular file of this account's, by no other name (a hard link to
@@ -127,8 +131,8 @@ DataFolderLock::Step DataFolderLock::open()
     if (!fd) {
         if (errno == EACCES) // the user's, but not to be written
             return replace(name, entry.st_uid);
-        if (errno == ENOENT || errno == ELOOP || errno == ENXIO || errno == EISDIR)
-            return {}; // put there since we looked
+        if (changedSinceLook(errno))
+            return {};
         return refuse(Outcome::failed, notOpenedText(path(), errno));
     }
     // A name given to it since we looked makes it another file's too.
@@ -144,7 +148,7 @@ DataFolderLock::Step DataFolderLock::replace(const QByteArray& name, unsigned ow
     const UniqueFd probe(::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {};
     if (!probe) {
-        if (errno == ENOENT || errno == ELOOP || errno == ENXIO || errno == EISDIR)
+        if (changedSinceLook(errno))
             return {};
         return refuse(Outcome::failed,
                       QStringLiteral("“%1”%2 cannot be opened (%3). Velmor cannot tell whether another Velmor uses "
