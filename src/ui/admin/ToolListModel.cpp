@@ -23,10 +23,7 @@ void ToolListModel::setTools(const QList<RadiologyTool>& all, const std::optiona
     all_ = all;
     // Never fewer rows than the view fetched, nor short of the last row it fetched: cutting
     // them back would throw it back to the last row kept.
-    QList<QUuid> lastIds;
-    for (qsizetype k = std::max<qsizetype>(0, tools_.size() - FetchedEnd<QUuid>::keysLooked); k < tools_.size(); ++k)
-        lastIds.append(tools_[k].id);
-    FetchedEnd<QUuid> fetchedEnd(std::move(lastIds));
+    FetchedEnd<QUuid> fetchedEnd(tools_, [](const RadiologyTool& tool) { return tool.id; });
     for (const RadiologyTool& tool : all)
         fetchedEnd.visit(tool.id);
     qsizetype shown = std::min(all.size(), std::max({tools_.size(), rowsPerFetch, fetchedEnd.end()}));

@@ -70,10 +70,7 @@ QList<ToolListRow> rowsOf(const QList<ToolGroup>& groups, const std::optional<QU
 qsizetype fetchedEnd(const QList<ToolGroup>& groups, const QList<ToolListRow>& fetched)
 {
     using Key = decltype(fetched.constFirst().key());
-    QList<Key> lastKeys;
-    for (qsizetype k = std::max<qsizetype>(0, fetched.size() - FetchedEnd<Key>::keysLooked); k < fetched.size(); ++k)
-        lastKeys.append(fetched[k].key());
-    FetchedEnd<Key> end(std::move(lastKeys));
+    FetchedEnd<Key> end(fetched, [](const ToolListRow& row) { return row.key(); });
     for (const ToolGroup& group : groups) {
         end.visit(Key{QUuid(), group.title});
         for (qsizetype i = 0; i < group.size(); ++i)

@@ -3,7 +3,6 @@
 #include <QList>
 
 #include <algorithm>
-#include <utility>
 
 namespace velmor {
 
@@ -17,16 +16,21 @@ QList<qsizetype> rowsThatStay(const QList<qsizetype>& places);
 
 // How many rows of a new list a view must keep fetched so that every row it has
 // shown stays: rows that come above push the fetched rows' end down, and a cut by
-// count would drop the very rows on screen. Given the keys of the last rows fetched
-// (the last one last), visit() each key of the new list in order; end() is the
-// number of rows up to the last of them still there plus the rows fetched after it,
+// count would drop the very rows on screen. Given the rows fetched and each one's
+// key, visit() each key of the new list in order; end() is the number of rows up to
+// the last of the last keysLooked fetched still there plus the rows fetched after it,
 // or -1 when none of them is there.
 template <typename Key>
 class FetchedEnd {
 public:
     static constexpr qsizetype keysLooked = 8;
 
-    explicit FetchedEnd(QList<Key> lastKeys) : lastKeys_(std::move(lastKeys)) {}
+    template <typename Rows, typename KeyOf>
+    FetchedEnd(const Rows& fetched, KeyOf keyOf)
+    {
+        for (qsizetype k = std::max<qsizetype>(0, fetched.size() - keysLooked); k < fetched.size(); ++k)
+            lastKeys_.append(keyOf(fetched[k]));
+    }
 
     void visit(const Key& key)
     {
