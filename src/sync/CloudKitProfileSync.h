@@ -7,6 +7,7 @@
 #include "sync/ChangeNotices.h"
 #include "sync/EmptyFolderGuard.h"
 #include "sync/ProfileSubscriptions.h"
+#include "sync/RecordLineage.h"
 #include "sync/RemotePayloadDecoder.h"
 #include "sync/SyncBase.h"
 #include "sync/SyncMemory.h"
@@ -219,6 +220,8 @@ private:
     QDateTime mergeDate(const ChangesApart& changes, const std::optional<QDateTime>& remote);
     // A copy put back, or a record made after one, that this computer has not taken.
     bool isRestore(const cloud::Record& record, const SyncBase::Stamp& synced) const;
+    // The same for the record's descent from `synced`, found already.
+    bool isRestore(const cloud::Record& record, const SyncBase::Stamp& synced, recordLineage::Descent descent) const;
     // --- Records not taken (CloudKitProfileSyncRefusals.cpp).
     enum class Refusal {
         // The payload is no profiles document this computer can read.

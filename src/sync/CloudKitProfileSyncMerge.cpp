@@ -110,13 +110,13 @@ QCoro::Task<> CloudKitProfileSync::reconcile(cloud::Record record, QByteArray pa
     const std::optional<QDateTime> localAt = localDate();
     const bool remoteIsLater = remote && localAt && *remote > *localAt;
     const ProfileMerge::Later later = remoteIsLater ? ProfileMerge::Later::remote : ProfileMerge::Later::local;
+    const recordLineage::Descent descent =
+        stamp ? recordLineage::descentOf(record, *stamp, memory_.syncedRecords()) : recordLineage::Descent::unknown;
     // A copy of a record put back, or one made after it: whatever it replaces here is kept.
-    const std::optional<SyncBase::Stamp> olderThan = stamp && isRestore(record, *stamp) ? stamp : std::nullopt;
+    const std::optional<SyncBase::Stamp> olderThan = stamp && isRestore(record, *stamp, descent) ? stamp : std::nullopt;
     // Made over another state than this computer's: the base is not what both sides came
     // from. Naming no history: it tells only what this computer changed, and the record
     // removes nothing this computer synced.
-    const recordLineage::Descent descent =
-        stamp ? recordLineage::descentOf(record, *stamp, memory_.syncedRecords()) : recordLineage::Descent::unknown;
     if (descent == recordLineage::Descent::apart)
         base.reset();
     const bool recordFollows = olderThan || descent != recordLineage::Descent::unknown;
@@ -262,7 +262,13 @@ QCoro::Task<> CloudKitProfileSync::applyMerge(cloud::Record record, QByteArray p
 
 bool CloudKitProfileSync::isRestore(const cloud::Record& record, const SyncBase::Stamp& synced) const
 {
-    switch (recordLineage::descentOf(record, synced, memory_.syncedRecords())) {
+    return isRestore(record, synced, recordLineage::descentOf(record, synced, memory_.syncedRecords()));
+}
+
+bool CloudKitProfileSync::isRestore(const cloud::Record& record, const SyncBase::Stamp& synced,
+                                    recordLineage::Descent descent) const
+{
+    switch (descent) {
     case recordLineage::Descent::restore:
         return true;
     case recordLineage::Descent::unknown:
