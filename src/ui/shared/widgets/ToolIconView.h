@@ -7,11 +7,11 @@
 #include <QColor>
 #include <QWidget>
 
-class QAbstractItemView;
-class QModelIndex;
-
 #include <functional>
 #include <optional>
+
+class QAbstractItemView;
+class QModelIndex;
 
 namespace velmor {
 
