@@ -5,6 +5,8 @@
 #include "sync/CloudReply.h"
 #include "sync/IconFolder.h"
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -21,6 +23,10 @@ public:
     // IconFolder::replace, awaited.
     cloudkit::ReplyAwaiter<IconFolder::Written> replace(QString fileName, QByteArray bytes, QDateTime date,
                                                         files::FileStamp expected, QString keepAs = {}) const;
+
+    // Removes the files at `paths` on the same queue, after the work asked before; nothing
+    // waits for it. A removal can hold a busy disk for tens of milliseconds.
+    void remove(QStringList paths) const;
 
     // `work` on the same queue, after the writes asked before; awaited.
     template <typename T>
