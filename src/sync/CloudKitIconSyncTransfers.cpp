@@ -12,7 +12,6 @@
 #include "sync/IconSyncTexts.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QPainter>
 #include <QTemporaryFile>
 
@@ -60,6 +59,8 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(Icon icon, Local local, std::optional
                                            std::optional<Remote> keep)
 {
     const std::weak_ptr<const int> alive = alive_;
+    // The temporary files go on the queue that made them, whatever becomes of the sync.
+    const IconFolderWrites writes = writes_;
     if (!local.bytes) {
         files::FileRead read = folder_->read(icon.file, SvgIconLimits::maxFileBytes);
         // Changed since it was looked at: the next sync compares it again.
@@ -99,10 +100,12 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(Icon icon, Local local, std::optional
     const cloudkit::Reply<UploadFiles> prepared = co_await prepare;
     const std::optional<QString> preview = prepared.value->preview;
     const std::optional<QString> svg = prepared.value->svg;
+    QStringList made;
+    for (const std::optional<QString>& file : {preview, svg})
+        if (file)
+            made.append(*file);
     if (alive.expired()) {
-        for (const std::optional<QString>& made : {preview, svg})
-            if (made)
-                QFile::remove(*made);
+        writes.remove(made);
         co_return;
     }
     if (!svg)
@@ -126,10 +129,8 @@ QCoro::Task<> CloudKitIconSync::uploadIcon(Icon icon, Local local, std::optional
                 reportRefusal(icon.record, error);
         } catch (...) {
         }
-        QFile::remove(*svg);
     }
-    if (preview)
-        QFile::remove(*preview);
+    writes.remove(made);
 }
 
 QCoro::Task<> CloudKitIconSync::downloadIcon(Icon icon, Local local, cloud::Record record, Remote remote,

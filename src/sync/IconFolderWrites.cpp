@@ -2,6 +2,8 @@
 
 #include "platform/MainQueue.h"
 
+#include <QFile>
+
 namespace velmor {
 
 IconFolderWrites::IconFolderWrites(std::shared_ptr<IconFolder> folder)
@@ -27,6 +29,14 @@ cloudkit::ReplyAwaiter<IconFolder::Written> IconFolderWrites::replace(QString fi
                 postToMain([done, written = std::move(written)] { done(written, std::nullopt); });
             });
         });
+}
+
+void IconFolderWrites::remove(QStringList paths) const
+{
+    queue_->async([paths = std::move(paths)] {
+        for (const QString& path : paths)
+            QFile::remove(path);
+    });
 }
 
 } // namespace velmor

@@ -5,6 +5,8 @@
 #include "sync/CloudReply.h"
 #include "sync/IconFolder.h"
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -25,6 +27,9 @@ public:
     // IconFolder::sweepTemporaries, started: a folder of many files someone planted
     // never holds the window.
     void sweepTemporaries() const;
+    // Removes the files at `paths` on the same queue, after the work asked before; nothing
+    // waits for it. A removal can hold a busy disk for tens of milliseconds.
+    void remove(QStringList paths) const;
 
     // `work` on the same queue, after the writes asked before; awaited.
     template <typename T>
