@@ -168,11 +168,13 @@ void AppModel::startCloudSync()
         if (const auto self = weak.lock())
             (*self)->appendLog(line);
     };
-    cloudSync_->onProblemLines = [weak = std::weak_ptr(self_)](const QStringList& lines) {
+    cloudSync_->onNoticeLines = [weak = std::weak_ptr(self_)](CloudKitProfileSync::NoticeLines kind,
+                                                               const QStringList& lines) {
         const auto self = weak.lock();
         if (!self)
             return;
-        const QString group = QStringLiteral("icon problems");
+        const QString group = kind == CloudKitProfileSync::NoticeLines::iconProblems ? QStringLiteral("icon problems")
+                                                                                      : QStringLiteral("kept files");
         (*self)->feeds_.beginPass(group);
         for (const QString& line : lines)
             (*self)->feeds_.appendToPass(group, line);

@@ -102,16 +102,15 @@ CloudKitProfileSync::CloudKitProfileSync(Token, std::shared_ptr<ProfileStore> st
     iconSync_->setRefusalHandler([this](const QString& description) { report(errorTitle, description); });
     iconSync_->setKeptHandler([this](const QString& description, const QStringList& lines) {
         report(warningTitle, description);
-        for (const QString& line : lines)
-            log(line);
+        logKeptLines(lines);
     });
     iconSync_->setLogHandler([this](const QStringList& lines) {
         QStringList titled;
         titled.reserve(lines.size());
         for (const QString& line : lines)
             titled.append(errorTitle + QStringLiteral(": ") + line);
-        if (onProblemLines)
-            onProblemLines(titled);
+        if (onNoticeLines)
+            onNoticeLines(NoticeLines::iconProblems, titled);
         else if (const ProfileStore::LogHandler log = profileStore_->onLog)
             for (const QString& line : std::as_const(titled))
                 log(line);
@@ -837,8 +836,8 @@ QCoro::Task<> CloudKitProfileSync::completeFirstContact(FirstContact firstContac
         parts.prepend(QStringLiteral("This computer took the profiles in iCloud at its first sync."));
         kept = parts.join(u' ');
         report(warningTitle, kept);
-        logKeptFiles(dataFolder, firstContact.keptFiles);
-        logKeptFiles(iconsDirectory_, keptIcons);
+        logKeptLines(synctext::keptFileLines(dataFolder, firstContact.keptFiles)
+                     + synctext::keptFileLines(iconsDirectory_, keptIcons));
     }
     std::optional<SyncChangeSummary::Notice> summary = co_await decoder_.summarize(before, std::move(after));
     tellChange(std::move(summary), std::move(before), kept);

@@ -132,8 +132,11 @@ public:
                             const QStringList& keptFiles = {});
     // Where the lines for Velmor's log go: one for each upload, take and merge, saying what changed.
     std::function<void(const QString& line)> onLog;
-    // Where the lines of the icon problems a notice only counts go, all of one pass at once.
-    std::function<void(const QStringList& lines)> onProblemLines;
+    // Where the lines a notice points to go, all of one notice at once: the problems an
+    // icon pass only counts, and the kept files a notice names past its first ten. The log
+    // keeps each kind's lines until the next lines of that kind.
+    enum class NoticeLines { iconProblems, keptFiles };
+    std::function<void(NoticeLines kind, const QStringList& lines)> onNoticeLines;
     // Shows a notification now; the sync's own notices go through ChangeNotices.
     void postChangeNotification(const QString& title, const QString& body);
 
@@ -320,6 +323,7 @@ private:
     void log(const QString& line) const;
     // Each of the files kept in `folder`, when the notice about them could not name them all.
     void logKeptFiles(const QString& folder, const QStringList& files) const;
+    void logKeptLines(const QStringList& lines) const;
     // A take or merge is logged; the next upload's line tells what changed since.
     void logSynced(const QString& line);
     // What went up: the change since the last line's profiles, found away from the window's thread.

@@ -15,8 +15,24 @@ void CloudKitProfileSync::log(const QString& line) const
 
 void CloudKitProfileSync::logKeptFiles(const QString& folder, const QStringList& files) const
 {
-    for (const QString& line : synctext::keptFileLines(folder, files))
-        log(line);
+    logKeptLines(synctext::keptFileLines(folder, files));
+}
+
+void CloudKitProfileSync::logKeptLines(const QStringList& lines) const
+{
+    if (lines.isEmpty())
+        return;
+    if (!onNoticeLines) {
+        for (const QString& line : lines)
+            log(line);
+        return;
+    }
+    // The notice sends the user to these lines: they stay in the log however much follows.
+    QStringList titled;
+    titled.reserve(lines.size());
+    for (const QString& line : lines)
+        titled.append(QStringLiteral("Cloud Sync: ") + line);
+    onNoticeLines(NoticeLines::keptFiles, titled);
 }
 
 void CloudKitProfileSync::logSynced(const QString& line)

@@ -466,6 +466,11 @@ TEST_F(ChangesApart, AWarningNamesTenKeptFilesAndCountsTheRest)
 {
     QStringList logged;
     b->sync->onLog = [&logged](const QString& line) { logged << line; };
+    QStringList pointed;
+    b->sync->onNoticeLines = [&pointed](CloudKitProfileSync::NoticeLines kind, const QStringList& lines) {
+        EXPECT_EQ(kind, CloudKitProfileSync::NoticeLines::keptFiles);
+        pointed << lines;
+    };
     for (int i = 0; i < 12; ++i)
         a->store->createUserProfile(QStringLiteral("Shared %1").arg(i));
     queue->advance(10s);
@@ -487,12 +492,15 @@ TEST_F(ChangesApart, AWarningNamesTenKeptFilesAndCountsTheRest)
         QStringLiteral(" and %1 more (each named in the Event Log).").arg(users.size() - 10)));
     const QString keptIn = "Cloud Sync: Kept in “" + QDir::toNativeSeparators(b->folder.path()) + "”: “";
     QStringList named;
-    for (const QString& line : logged.filter(keptIn))
+    for (const QString& line : pointed.filter(keptIn))
         named << line.sliced(keptIn.size()).chopped(1);
     QStringList files = keptFiles(*b);
     named.sort();
     files.sort();
-    EXPECT_EQ(named, files) << logged.join('\n').toStdString();
+    EXPECT_EQ(named, files) << pointed.join('\n').toStdString();
+    // Handed over together, to be kept as the lines the notice points to, not as ordinary ones.
+    EXPECT_EQ(pointed.size(), files.size());
+    EXPECT_TRUE(logged.filter(keptIn).isEmpty());
 }
 
 } // namespace
